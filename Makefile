@@ -1,0 +1,30 @@
+# The two commands of the README: `make run` and `make test`. Both install what is missing first.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+
+.PHONY: run test setup build build-asan
+
+setup:
+	@bash tools/setup.sh
+
+build: setup
+	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# The fuzz replays again, built with clang under AddressSanitizer and UndefinedBehaviorSanitizer.
+build-asan: setup
+	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
+	    -DKEL_SANITIZE=ON -DKEL_REAL_BACKENDS=OFF -DKEL_BENCH=OFF >/dev/null
+	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target fuzz_all
+
+test: build build-asan
+	@echo "== fuzz corpora under the sanitizers"
+	@cd $(ASAN_BUILD) && ctest -L fuzz -j $(JOBS) --output-on-failure
+	@echo "== all tests"
+	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
+
+run: build
+	@echo "The engine core is not built yet: running the tests of what exists instead."
+	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure

@@ -1,0 +1,312 @@
+#include "platform/ClassLib.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+
+// ---- TStream ----
+
+int64_t TStream::Size() {
+    int64_t pos = Seek(0, TSeekOrigin::Current);
+    int64_t size = Seek(0, TSeekOrigin::End);
+    Seek(pos, TSeekOrigin::Beginning);
+    return size;
+}
+
+int64_t TStream::Remaining() {
+    int64_t rest = Size() - Position();
+    return rest > 0 ? rest : 0;
+}
+
+void TStream::ReadBuffer(void* buffer, int64_t count) {
+    if (count > 0 && Read(buffer, count) != count) throw EStreamError("stream read error");
+}
+
+void TStream::WriteBuffer(const void* buffer, int64_t count) {
+    if (count > 0 && Write(buffer, count) != count) throw EStreamError("stream write error");
+}
+
+int64_t TStream::CopyFrom(TStream& source, int64_t count) {
+    if (count == 0) {
+        source.SetPosition(0);
+        count = source.Size();
+    }
+    char chunk[65536];
+    int64_t done = 0;
+    while (done < count) {
+        int64_t n = std::min<int64_t>(count - done, sizeof chunk);
+        source.ReadBuffer(chunk, n);
+        WriteBuffer(chunk, n);
+        done += n;
+    }
+    return done;
+}
+
+// ---- TMemoryStream ----
+
+int64_t TMemoryStream::Read(void* buffer, int64_t count) {
+    int64_t size = Size();
+    if (count <= 0 || Pos >= size) return 0;
+    int64_t n = std::min(count, size - Pos);
+    std::memcpy(buffer, Data.data() + Pos, static_cast<size_t>(n));
+    Pos += n;
+    return n;
+}
+
+int64_t TMemoryStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0) return 0;
+    if (Pos + count > Size()) Data.resize(static_cast<size_t>(Pos + count));
+    std::memcpy(Data.data() + Pos, buffer, static_cast<size_t>(count));
+    Pos += count;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+    int64_t base = origin == TSeekOrigin::Beginning ? 0 : origin == TSeekOrigin::Current ? Pos : Size();
+    Pos = std::max<int64_t>(0, base + offset);
+    return Pos;
+}
+
+void TMemoryStream::SetSize(int64_t size) {
+    Data.resize(static_cast<size_t>(std::max<int64_t>(0, size)));
+    if (Pos > size) Pos = std::max<int64_t>(0, size);
+}
+
+bool TMemoryStream::LoadFromFile(const std::string& path) {
+    Clear();
+    std::string bytes;
+    if (!FileSystem::ReadFile(path, bytes)) return false;
+    Data.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+bool TMemoryStream::SaveToFile(const std::string& path) const {
+    return FileSystem::WriteFileReplace(path, std::string_view(reinterpret_cast<const char*>(Data.data()), Data.size()));
+}
+
+void TMemoryStream::LoadFromStream(TStream& source) {
+    source.SetPosition(0);
+    int64_t n = source.Size();
+    Data.resize(static_cast<size_t>(n));
+    Pos = 0;
+    if (n > 0) source.ReadBuffer(Data.data(), n);
+}
+
+// ---- TFileStream ----
+
+TFileStream::TFileStream(const std::string& path, TFileMode mode, TPathKind kind) {
+    std::string host = kind == TPathKind::Host         ? path
+                       : mode == TFileMode::Create ? FileSystem::HostPathForWrite(path)
+                                                   : FileSystem::HostPath(path);
+    const char* how = mode == TFileMode::OpenRead ? "rb" : mode == TFileMode::OpenReadWrite ? "r+b" : "w+b";
+    if (!host.empty()) File = std::fopen(host.c_str(), how);
+    if (!File) throw EStreamError("cannot open file " + path);
+}
+
+TFileStream::~TFileStream() {
+    if (File) std::fclose(File);
+}
+
+int64_t TFileStream::Read(void* buffer, int64_t count) {
+    if (count <= 0) return 0;
+    return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), File));
+}
+
+int64_t TFileStream::Write(const void* buffer, int64_t count) {
+    if (count <= 0) return 0;
+    return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), File));
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    int whence = origin == TSeekOrigin::Beginning ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
+    if (fseeko(File, offset, whence) != 0 && origin != TSeekOrigin::Current) fseeko(File, 0, SEEK_SET);
+    return ftello(File);
+}
+
+void TFileStream::SetSize(int64_t size) {
+    std::fflush(File);
+    if (ftruncate(fileno(File), size) == 0 && Position() > size) SetPosition(size);
+}
+
+bool TFileStream::Flush() { return std::fflush(File) == 0; }
+
+// ---- TStringList ----
+
+namespace ClassLib {
+
+std::string LowerAscii(std::string_view s) {
+    std::string r(s);
+    for (size_t i = 0; i < r.size(); ++i) {
+        auto b = static_cast<uint8_t>(r[i]);
+        if ((b >= 0x81 && b <= 0x9F) || b >= 0xE0) {
+            ++i;  // the trail byte stays as it is
+        } else if (b >= 'A' && b <= 'Z') {
+            r[i] = static_cast<char>(b + 32);
+        }
+    }
+    return r;
+}
+
+bool SameTextAscii(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
+}
+
+}  // namespace ClassLib
+
+void TStringList::Insert(int index, std::string s) {
+    index = std::clamp(index, 0, Count());
+    Items.insert(Items.begin() + index, std::move(s));
+}
+
+void TStringList::Delete(int index) {
+    if (index >= 0 && index < Count()) Items.erase(Items.begin() + index);
+}
+
+int TStringList::IndexOf(std::string_view s) const {
+    for (int i = 0; i < Count(); ++i)
+        if (ClassLib::SameTextAscii(Items[static_cast<size_t>(i)], s)) return i;
+    return -1;
+}
+
+std::string TStringList::Names(int index) const {
+    const std::string& line = (*this)[index];
+    size_t eq = line.find('=');
+    return eq == std::string::npos ? std::string() : line.substr(0, eq);
+}
+
+std::string TStringList::ValueFromIndex(int index) const {
+    const std::string& line = (*this)[index];
+    size_t eq = line.find('=');
+    return eq == std::string::npos ? std::string() : line.substr(eq + 1);
+}
+
+int TStringList::IndexOfName(std::string_view name) const {
+    for (int i = 0; i < Count(); ++i) {
+        const std::string& line = Items[static_cast<size_t>(i)];
+        size_t eq = line.find('=');
+        if (eq != std::string::npos && ClassLib::SameTextAscii(std::string_view(line).substr(0, eq), name)) return i;
+    }
+    return -1;
+}
+
+std::string TStringList::Values(std::string_view name) const {
+    int i = IndexOfName(name);
+    return i < 0 ? std::string() : ValueFromIndex(i);
+}
+
+void TStringList::SetValue(std::string_view name, std::string_view value) {
+    int i = IndexOfName(name);
+    if (value.empty()) {
+        Delete(i);
+        return;
+    }
+    std::string line = std::string(name) + "=" + std::string(value);
+    if (i < 0)
+        Add(std::move(line));
+    else
+        Items[static_cast<size_t>(i)] = std::move(line);
+}
+
+std::string TStringList::Text() const {
+    std::string r;
+    for (const auto& s : Items) {
+        r += s;
+        r += "\r\n";
+    }
+    return r;
+}
+
+void TStringList::SetText(std::string_view text) {
+    Items.clear();
+    size_t i = 0, start = 0;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '\r' || c == '\n') {
+            Items.emplace_back(text.substr(start, i - start));
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            start = ++i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < text.size()) Items.emplace_back(text.substr(start));
+}
+
+std::string TStringList::CommaText() const {
+    std::string r;
+    for (size_t k = 0; k < Items.size(); ++k) {
+        const std::string& s = Items[k];
+        if (k) r += ',';
+        bool quote = s.empty() ? false : s.find_first_of(" ,\"\t") != std::string::npos;
+        if (!quote) {
+            r += s;
+            continue;
+        }
+        r += '"';
+        for (char c : s) {
+            if (c == '"') r += '"';
+            r += c;
+        }
+        r += '"';
+    }
+    return r;
+}
+
+void TStringList::SetCommaText(std::string_view text) {
+    Items.clear();
+    size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < text.size() && static_cast<uint8_t>(text[i]) <= ' ') ++i;
+    };
+    skipBlanks();
+    while (i < text.size()) {
+        std::string item;
+        if (text[i] == '"') {
+            ++i;
+            while (i < text.size()) {
+                if (text[i] == '"') {
+                    if (i + 1 < text.size() && text[i + 1] == '"') {
+                        item += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                item += text[i++];
+            }
+        } else {
+            while (i < text.size() && text[i] != ',' && static_cast<uint8_t>(text[i]) > ' ') item += text[i++];
+        }
+        Items.push_back(std::move(item));
+        skipBlanks();
+        if (i < text.size() && text[i] == ',') {
+            ++i;
+            skipBlanks();
+            if (i >= text.size()) Items.emplace_back();
+        }
+    }
+}
+
+bool TStringList::LoadFromFile(const std::string& path) {
+    std::string bytes;
+    if (!FileSystem::ReadFile(path, bytes)) return false;
+    SetText(bytes);
+    return true;
+}
+
+bool TStringList::SaveToFile(const std::string& path) const { return FileSystem::WriteFileReplace(path, Text()); }
+
+void TStringList::LoadFromStream(TStream& s) {
+    std::string bytes(static_cast<size_t>(s.Remaining()), '\0');
+    if (!bytes.empty()) s.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+    SetText(bytes);
+}
+
+void TStringList::SaveToStream(TStream& s) const {
+    std::string t = Text();
+    s.WriteBuffer(t.data(), static_cast<int64_t>(t.size()));
+}

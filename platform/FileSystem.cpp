@@ -1,0 +1,267 @@
+#include "platform/FileSystem.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "platform/ClassLib.h"
+#include "platform/Encoding.h"
+
+namespace FileSystem {
+namespace {
+
+std::string& RootRef() {
+    static std::string root = [] {
+        char buf[4096];
+        return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
+    }();
+    return root;
+}
+
+bool IsDir(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool Exists(const std::string& host) {
+    struct stat st;
+    return stat(host.c_str(), &st) == 0;
+}
+
+// Splits an engine path into its segments (Shift-JIS), dropping empty ones and ".".
+std::vector<std::string> Segments(std::string_view path, bool& absolute) {
+    std::vector<std::string> segs;
+    absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
+    std::string cur;
+    auto flush = [&] {
+        if (!cur.empty() && cur != ".") segs.push_back(cur);
+        cur.clear();
+    };
+    for (size_t i = 0; i < path.size(); ++i) {
+        auto b = static_cast<uint8_t>(path[i]);
+        if (((b >= 0x81 && b <= 0x9F) || b >= 0xE0) && i + 1 < path.size()) {
+            cur += path[i];
+            cur += path[++i];  // a trail byte of 0x5C is part of the character, not a separator
+        } else if (b == '\\' || b == '/') {
+            flush();
+        } else {
+            cur += path[i];
+        }
+    }
+    flush();
+    return segs;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Finds one segment in a host folder: the exact name first, then any name equal without regard
+// to ASCII case (UTF-8 letters outside ASCII compare exactly). "" when there is none.
+std::string FindEntry(const std::string& folder, const std::string& name) {
+    std::string exact = folder + "/" + name;
+    if (Exists(exact)) return exact;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return {};
+    std::string found;
+    while (dirent* e = readdir(d)) {
+        if (SameName(e->d_name, name)) {
+            found = folder + "/" + e->d_name;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+std::string Resolve(std::string_view enginePath, bool forWrite) {
+    bool absolute = false;
+    std::vector<std::string> segs = Segments(enginePath, absolute);
+    std::string cur = absolute ? std::string() : RootRef();
+    if (segs.empty()) return absolute ? std::string("/") : cur;
+    bool missing = false;
+    for (size_t i = 0; i < segs.size(); ++i) {
+        std::string name = Encoding::SjisToUtf8(segs[i]);
+        if (name == "..") {
+            cur += "/..";
+            continue;
+        }
+        if (!missing) {
+            std::string hit = FindEntry(cur.empty() ? std::string("/") : cur, name);
+            if (!hit.empty()) {
+                cur = absolute && cur.empty() ? hit.substr(1) : hit;
+                if (absolute && cur.rfind("//", 0) == 0) cur = cur.substr(1);
+                continue;
+            }
+            if (!forWrite) return {};
+            missing = true;
+        }
+        cur += "/" + name;
+    }
+    return cur;
+}
+
+bool MatchMask(const std::string& name, std::string_view mask) {
+    // Iterative "*" and "?" matching, ASCII case folded.
+    size_t n = 0, m = 0, star = std::string::npos, back = 0;
+    auto low = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == '?' || low(mask[m]) == low(name[n]))) {
+            ++n;
+            ++m;
+        } else if (m < mask.size() && mask[m] == '*') {
+            star = m++;
+            back = n;
+        } else if (star != std::string::npos) {
+            m = star + 1;
+            n = ++back;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == '*') ++m;
+    return m == mask.size();
+}
+
+std::vector<std::string> List(std::string_view folder, std::string_view mask, bool dirs) {
+    std::vector<std::string> out;
+    std::string host = HostPath(folder);
+    if (host.empty()) return out;
+    DIR* d = opendir(host.c_str());
+    if (!d) return out;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        std::string full = host + "/" + name;
+        if ((dirs ? IsDir(full) : IsFile(full)) && MatchMask(Encoding::Utf8ToSjis(name), mask))
+            out.push_back(Encoding::Utf8ToSjis(name));
+    }
+    closedir(d);
+    return out;
+}
+
+}  // namespace
+
+void SetRoot(const std::string& hostFolder) { RootRef() = hostFolder; }
+const std::string& Root() { return RootRef(); }
+
+std::string ProgramFolder() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return RootRef();
+    std::string exe(buf, static_cast<size_t>(n));
+    size_t slash = exe.rfind('/');
+    return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
+}
+
+std::string HostPath(std::string_view enginePath) { return Resolve(enginePath, false); }
+std::string HostPathForWrite(std::string_view enginePath) { return Resolve(enginePath, true); }
+
+bool FileExists(std::string_view p) {
+    std::string h = HostPath(p);
+    return !h.empty() && IsFile(h);
+}
+
+bool DirectoryExists(std::string_view p) {
+    std::string h = HostPath(p);
+    return !h.empty() && IsDir(h);
+}
+
+bool CreateDir(std::string_view p) {
+    if (DirectoryExists(p)) return true;
+    std::string h = HostPathForWrite(p);
+    return mkdir(h.c_str(), 0777) == 0 || IsDir(h);
+}
+
+bool ForceDirectories(std::string_view p) {
+    bool absolute = false;
+    std::vector<std::string> segs = Segments(p, absolute);
+    std::string prefix = absolute ? "\\" : "";
+    for (const auto& s : segs) {
+        prefix += s;
+        if (!CreateDir(prefix)) return false;
+        prefix += "\\";
+    }
+    return true;
+}
+
+bool DeleteFile(std::string_view p) {
+    std::string h = HostPath(p);
+    return !h.empty() && IsFile(h) && unlink(h.c_str()) == 0;
+}
+
+bool RenameFile(std::string_view from, std::string_view to) {
+    std::string a = HostPath(from);
+    std::string b = HostPathForWrite(to);
+    return !a.empty() && std::rename(a.c_str(), b.c_str()) == 0;
+}
+
+int64_t FileSize(std::string_view p) {
+    std::string h = HostPath(p);
+    struct stat st;
+    if (h.empty() || stat(h.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<int64_t>(st.st_size);
+}
+
+bool ReadFile(std::string_view p, std::string& bytes) {
+    std::string h = HostPath(p);
+    if (h.empty() || !IsFile(h)) return false;
+    std::ifstream in(h, std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)>& writer) {
+    std::string target = HostPathForWrite(enginePath);
+    if (target.empty()) return false;
+    std::string temp = target + ".tmp" + std::to_string(getpid());
+    bool ok = false;
+    try {
+        TFileStream s(temp, TFileMode::Create, TPathKind::Host);
+        ok = writer(s) && s.Flush();
+    } catch (...) {
+        ok = false;
+    }
+    if (ok) {
+        // Flush to the disk before the rename, so that a crash leaves the old or the new file.
+        int fd = open(temp.c_str(), O_RDONLY);
+        if (fd >= 0) {
+            ok = fsync(fd) == 0;
+            close(fd);
+        }
+    }
+    if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+bool WriteFileReplace(std::string_view enginePath, std::string_view bytes) {
+    return ReplaceFile(enginePath, [&](TStream& s) {
+        return s.Write(bytes.data(), static_cast<int64_t>(bytes.size())) == static_cast<int64_t>(bytes.size());
+    });
+}
+
+std::vector<std::string> ListFiles(std::string_view folder, std::string_view mask) { return List(folder, mask, false); }
+std::vector<std::string> ListDirectories(std::string_view folder, std::string_view mask) {
+    return List(folder, mask, true);
+}
+
+}  // namespace FileSystem

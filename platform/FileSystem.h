@@ -1,0 +1,50 @@
+// Files named by engine paths: Shift-JIS, backslash-separated, any case. A relative path starts
+// at the root folder (the program's folder once the main window has set it; tests set their own).
+// Each segment is found on the host without regard to ASCII case, and names go to the host in
+// UTF-8. "/" is accepted as a separator as well.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class TStream;
+
+namespace FileSystem {
+
+// The folder relative engine paths start from: a host path. Default: the current folder.
+void SetRoot(const std::string& hostFolder);
+const std::string& Root();
+
+// The folder of the running program (host path, no trailing separator).
+std::string ProgramFolder();
+
+// Host path of an existing file or folder, or "" when some segment does not exist.
+std::string HostPath(std::string_view enginePath);
+// Host path for creating a file: existing segments are found regardless of case; the rest are
+// taken as written (in UTF-8). Missing folders are not created.
+std::string HostPathForWrite(std::string_view enginePath);
+
+bool FileExists(std::string_view enginePath);       // false for folders
+bool DirectoryExists(std::string_view enginePath);
+bool CreateDir(std::string_view enginePath);         // one level; true when it exists afterwards
+bool ForceDirectories(std::string_view enginePath);  // every missing level
+bool DeleteFile(std::string_view enginePath);
+bool RenameFile(std::string_view from, std::string_view to);
+int64_t FileSize(std::string_view enginePath);  // -1 when it is not a file
+
+bool ReadFile(std::string_view enginePath, std::string& bytes);
+
+// Replaces a file safely: the writer fills a temporary file beside it, which is flushed to disk
+// and renamed over the old one. When the writer returns false or throws, or any step fails, the
+// temporary file is removed, the old file stays as it was and the result is false.
+bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)>& writer);
+bool WriteFileReplace(std::string_view enginePath, std::string_view bytes);
+
+// Names (Shift-JIS) of the entries of a folder whose names match a mask with "*" and "?"
+// (without regard to case); files only, or folders only.
+std::vector<std::string> ListFiles(std::string_view enginePathFolder, std::string_view mask = "*");
+std::vector<std::string> ListDirectories(std::string_view enginePathFolder, std::string_view mask = "*");
+
+}  // namespace FileSystem

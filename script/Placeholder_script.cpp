@@ -1,0 +1,2 @@
+// The script library; its units come with their own files.
+namespace { [[maybe_unused]] int placeholder_script = 0; }
