@@ -153,7 +153,15 @@ std::string Hex6(int32_t v) {
 }
 
 void MergeUserKeys(const TSystemData& d, TStringList& list) {
-    auto set = [&](const std::string& key, const std::string& value) { list.SetValue(key, OneLine(value)); };
+    auto set = [&](const std::string& key, const std::string& value) {
+        if (!value.empty()) {
+            list.SetValue(key, value);
+            return;
+        }
+        // An empty value removes the key; every line of it goes, or a later duplicate would be
+        // read back in place of the value written.
+        for (int i = list.IndexOfName(key); i >= 0; i = list.IndexOfName(key)) list.Delete(i);
+    };
     set("FullScreen", Decimal(d.FullScreen));
     set("SurfaceMemory", Decimal(d.SurfaceMemory));
     set("ColorMode", Decimal(d.ColorMode));
@@ -170,7 +178,8 @@ void MergeUserKeys(const TSystemData& d, TStringList& list) {
         const TFontSetting& f = d.Font[static_cast<size_t>(i)];
         // An empty line would vanish and the reader default would come back, so "none" stands
         // for "no face chosen".
-        set(Indexed("Font[%d].Name", i), f.Name.empty() ? std::string("none") : f.Name);
+        const std::string name = OneLine(f.Name);
+        set(Indexed("Font[%d].Name", i), name.empty() ? std::string("none") : name);
         set(Indexed("Font[%d].Style", i), Decimal(f.Style));
         set(Indexed("Font[%d].AA", i), Decimal(f.AA));
         set(Indexed("Font[%d].StyleColor", i), Hex6(f.StyleColor));
