@@ -66,6 +66,8 @@ void ClearErrorLog() {
     fileStarted = false;
 }
 
-void SetLogFolder(std::string_view hostFolder) { FolderRef() = std::string(hostFolder); }
+void SetLogFolder(std::string_view hostFolder) {
+    FolderRef() = std::string(hostFolder);
+}
 
 }  // namespace ErrorLogLib

@@ -5,5 +5,9 @@ TDialog2Button::TDialog2Button(const IDialogOwner* owner) : TDialogForm(owner) {
     FormCreate();
 }
 
-void TDialog2Button::SetButton1Caption(std::string_view text) { SetButton(0, text, "Yes"); }
-void TDialog2Button::SetButton2Caption(std::string_view text) { SetButton(1, text, "No"); }
+void TDialog2Button::SetButton1Caption(std::string_view text) {
+    SetButton(0, text, "Yes");
+}
+void TDialog2Button::SetButton2Caption(std::string_view text) {
+    SetButton(1, text, "No");
+}

@@ -5,6 +5,12 @@ TDialog3Button::TDialog3Button(const IDialogOwner* owner) : TDialogForm(owner) {
     FormCreate();
 }
 
-void TDialog3Button::SetButton1Caption(std::string_view text) { SetButton(0, text, "Yes"); }
-void TDialog3Button::SetButton2Caption(std::string_view text) { SetButton(1, text, "No"); }
-void TDialog3Button::SetButton3Caption(std::string_view text) { SetButton(2, text, "Cancel"); }
+void TDialog3Button::SetButton1Caption(std::string_view text) {
+    SetButton(0, text, "Yes");
+}
+void TDialog3Button::SetButton2Caption(std::string_view text) {
+    SetButton(1, text, "No");
+}
+void TDialog3Button::SetButton3Caption(std::string_view text) {
+    SetButton(2, text, "Cancel");
+}

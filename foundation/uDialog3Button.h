@@ -23,8 +23,11 @@ public:
 protected:
     std::vector<int> HotKeyOrder() const override { return {1, 0, 2}; }
     void ButtonClick(int index) override {
-        if (index == 0) Button1Click();
-        else if (index == 1) Button2Click();
-        else Button3Click();
+        if (index == 0)
+            Button1Click();
+        else if (index == 1)
+            Button2Click();
+        else
+            Button3Click();
     }
 };

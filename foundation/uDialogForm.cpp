@@ -28,7 +28,9 @@ void TDialogForm::ApplyCaption(std::string_view caption) {
     Caption = SetCaption(caption.empty() ? std::string_view("%%%app") : caption);
 }
 
-void TDialogForm::SetText(std::string_view text) { Text = ReplaceAll(text, "%%%n", "\r\n"); }
+void TDialogForm::SetText(std::string_view text) {
+    Text = ReplaceAll(text, "%%%n", "\r\n");
+}
 
 std::string TDialogForm::HotKeyOf(std::string_view caption) {
     for (size_t i = 0; i < caption.size(); ++i) {
@@ -43,7 +45,8 @@ void TDialogForm::SetButton(size_t index, std::string_view text, std::string_vie
 }
 
 void TDialogForm::FormShow() {
-    for (TButton& b : Buttons) b.HotKey = HotKeyOf(b.Caption);
+    for (TButton& b : Buttons)
+        b.HotKey = HotKeyOf(b.Caption);
 }
 
 void TDialogForm::ShowModal() {
@@ -60,7 +63,8 @@ void TDialogForm::ShowModal() {
     request.TextHeight = 49;
     request.TextFontHeight = 13;
     request.LineY = 64;
-    for (const TButton& b : Buttons) request.Buttons.push_back({b.Left, b.Top, b.Width, 25, b.Caption, b.HotKey});
+    for (const TButton& b : Buttons)
+        request.Buttons.push_back({b.Left, b.Top, b.Width, 25, b.Caption, b.HotKey});
     request.HotKeyOrder = HotKeyOrder();
     request.Owner = Owner;
     int pressed = Dialogs::ShowModal(request);

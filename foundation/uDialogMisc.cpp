@@ -16,8 +16,8 @@ void ShowDialog1(std::string_view caption, std::string_view text, std::string_vi
     form.ShowModal();
 }
 
-int32_t ShowDialog2(std::string_view caption, std::string_view text, std::string_view button1,
-                    std::string_view button2, const IDialogOwner* owner) {
+int32_t ShowDialog2(std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
+                    const IDialogOwner* owner) {
     if (text.empty()) return 1;
     TDialog2Button form(owner);
     form.ApplyCaption(caption);
@@ -28,8 +28,8 @@ int32_t ShowDialog2(std::string_view caption, std::string_view text, std::string
     return form.Result;
 }
 
-int32_t ShowDialog3(std::string_view caption, std::string_view text, std::string_view button1,
-                    std::string_view button2, std::string_view button3, const IDialogOwner* owner) {
+int32_t ShowDialog3(std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
+                    std::string_view button3, const IDialogOwner* owner) {
     if (text.empty()) return 1;
     TDialog3Button form(owner);
     form.ApplyCaption(caption);

@@ -8,7 +8,11 @@ std::string& TitleRef() {
 }
 }  // namespace
 
-const std::string& Title() { return TitleRef(); }
-void SetTitle(std::string_view title) { TitleRef() = std::string(title); }
+const std::string& Title() {
+    return TitleRef();
+}
+void SetTitle(std::string_view title) {
+    TitleRef() = std::string(title);
+}
 
 }  // namespace Application

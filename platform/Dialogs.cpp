@@ -2,7 +2,9 @@
 
 namespace {
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
 
 class TNoDialogs final : public IDialogs {
 public:
@@ -36,14 +38,14 @@ int TDialogKeys::Press(char key, bool shift) {
         if (hot.size() == 1 && UpperAscii(hot[0]) == UpperAscii(key)) return index;
     }
     switch (key) {
-    case DialogKey::Enter:
-    case DialogKey::Space:
-        return FocusIndex;
-    case DialogKey::Tab:
-        FocusIndex = (FocusIndex + (shift ? count - 1 : 1)) % count;
-        return -1;
-    default:
-        return -1;
+        case DialogKey::Enter:
+        case DialogKey::Space:
+            return FocusIndex;
+        case DialogKey::Tab:
+            FocusIndex = (FocusIndex + (shift ? count - 1 : 1)) % count;
+            return -1;
+        default:
+            return -1;
     }
 }
 
@@ -53,8 +55,12 @@ void TDialogKeys::SetFocused(int index) {
 
 namespace Dialogs {
 
-IDialogs& Current() { return *current; }
-void SetCurrent(IDialogs* dialogs) { current = dialogs ? dialogs : &noDialogs; }
+IDialogs& Current() {
+    return *current;
+}
+void SetCurrent(IDialogs* dialogs) {
+    current = dialogs ? dialogs : &noDialogs;
+}
 
 int ShowModal(const TDialogRequest& request) {
     int pressed = current->ShowModal(request);
@@ -62,8 +68,12 @@ int ShowModal(const TDialogRequest& request) {
     return pressed;
 }
 
-void SetWhileModalHook(std::function<void()> hook) { WhileModalRef() = std::move(hook); }
-void SetAfterModalHook(std::function<void()> hook) { AfterModalRef() = std::move(hook); }
+void SetWhileModalHook(std::function<void()> hook) {
+    WhileModalRef() = std::move(hook);
+}
+void SetAfterModalHook(std::function<void()> hook) {
+    AfterModalRef() = std::move(hook);
+}
 
 void RunWhileModalHook() {
     if (WhileModalRef()) WhileModalRef()();

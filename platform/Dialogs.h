@@ -36,7 +36,7 @@ struct TDialogRequest {
     std::string Text;
     int TextLeft = 0, TextTop = 0, TextWidth = 0, TextHeight = 0;
     int TextFontHeight = 13;
-    int LineY = -1;  // a horizontal line across the form at this y; negative: none
+    int LineY = -1;                      // a horizontal line across the form at this y; negative: none
     std::vector<TDialogButton> Buttons;  // in tab order; the first has the focus when the form opens
     std::vector<int> HotKeyOrder;        // button indices, in the order a typed key is compared
     const IDialogOwner* Owner = nullptr;

@@ -47,15 +47,15 @@ std::string ToolkitText(const std::string& sjis, bool escapeSymbols) {
 char KeyOfEvent(bool& shift) {
     shift = (Fl::event_state() & FL_SHIFT) != 0;
     switch (Fl::event_key()) {
-    case FL_Enter:
-    case FL_KP_Enter:
-        return DialogKey::Enter;
-    case FL_Tab:
-        return DialogKey::Tab;
-    case FL_Escape:
-        return DialogKey::Escape;
-    default:
-        break;
+        case FL_Enter:
+        case FL_KP_Enter:
+            return DialogKey::Enter;
+        case FL_Tab:
+            return DialogKey::Tab;
+        case FL_Escape:
+            return DialogKey::Escape;
+        default:
+            break;
     }
     if (Fl::event_length() <= 0) return 0;
     // Typed text is UTF-8; a key is one Shift-JIS byte (ASCII or a half-width kana).
@@ -93,7 +93,8 @@ public:
 
 class TForm final : public Fl_Double_Window {
 public:
-    explicit TForm(const TDialogRequest& request) : Fl_Double_Window(request.ClientWidth, request.ClientHeight), Keys(request) {}
+    explicit TForm(const TDialogRequest& request)
+        : Fl_Double_Window(request.ClientWidth, request.ClientHeight), Keys(request) {}
 
     int handle(int event) override {
         if (event != FL_KEYBOARD && event != FL_SHORTCUT) return Fl_Double_Window::handle(event);

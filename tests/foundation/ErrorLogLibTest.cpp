@@ -1,5 +1,3 @@
-#include "foundation/ErrorLogLib.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "tests/support/TestData.h"
 

@@ -1,10 +1,9 @@
-#include "foundation/uDialogMisc.h"
-
 #include <gtest/gtest.h>
 
 #include "foundation/uDialog1Button.h"
 #include "foundation/uDialog2Button.h"
 #include "foundation/uDialog3Button.h"
+#include "foundation/uDialogMisc.h"
 #include "platform/Application.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
@@ -60,11 +59,12 @@ TEST_F(DialogTest, HotKeyIsTheByteAfterTheFirstOpeningBracket) {
         {"No", ""},
         {"Close(", ""},
         {"((a)", "("},
-        {"（Ｎ）(N)"_sj, "N"},  // full-width brackets are not "("
+        {"（Ｎ）(N)"_sj, "N"},                    // full-width brackets are not "("
         {"(ア)"_sj, std::string(1, "ア"_sj[0])},  // a single byte, even of a two-byte character
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(TDialogForm::HotKeyOf(c.Caption), c.HotKey) << c.Caption;
+    for (const auto& c : cases)
+        EXPECT_EQ(TDialogForm::HotKeyOf(c.Caption), c.HotKey) << c.Caption;
 }
 
 TEST_F(DialogTest, EmptyTextShowsNothing) {
@@ -106,18 +106,21 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
         int Click;
         int Result;
     } cases[] = {
-        {2, "y", -1, 1},     {2, "Y", -1, 1},  {2, "n", -1, 0},   {2, "N", -1, 0},
-        {2, "\r", -1, 1},    {2, " ", -1, 1},  {2, "\t\r", -1, 0}, {2, "\t\t ", -1, 1},
-        {2, "x\x1bq", -1, 1},  // keys that press nothing, Escape among them, leave the form open
-        {2, "", 1, 0},       {3, "c", -1, -1}, {3, "C", -1, -1},  {3, "y", -1, 1},
-        {3, "\t\t\r", -1, -1}, {3, "", 2, -1},  {3, "", 1, 0},     {3, "\x1b", -1, 1},
+        {2, "y", -1, 1}, {2, "Y", -1, 1},    {2, "n", -1, 0},     {2, "N", -1, 0},      {2, "\r", -1, 1},
+        {2, " ", -1, 1}, {2, "\t\r", -1, 0}, {2, "\t\t ", -1, 1}, {2, "x\x1bq", -1, 1},  // keys that press nothing,
+                                                                                         // Escape among them, leave the
+                                                                                         // form open
+        {2, "", 1, 0},   {3, "c", -1, -1},   {3, "C", -1, -1},    {3, "y", -1, 1},      {3, "\t\t\r", -1, -1},
+        {3, "", 2, -1},  {3, "", 1, 0},      {3, "\x1b", -1, 1},
     };
     for (const auto& c : cases) {
-        if (c.Click >= 0) Answerer.Click(c.Click);
-        else Answerer.TypeKeys(c.Keys);
-        int result = c.Buttons == 2 ? uDialogMisc::ShowDialog2("", "?", "はい(Y)"_sj, "いいえ(N)"_sj, nullptr)
-                                    : uDialogMisc::ShowDialog3("", "?", "はい(Y)"_sj, "いいえ(N)"_sj,
-                                                               "キャンセル(C)"_sj, nullptr);
+        if (c.Click >= 0)
+            Answerer.Click(c.Click);
+        else
+            Answerer.TypeKeys(c.Keys);
+        int result = c.Buttons == 2
+                         ? uDialogMisc::ShowDialog2("", "?", "はい(Y)"_sj, "いいえ(N)"_sj, nullptr)
+                         : uDialogMisc::ShowDialog3("", "?", "はい(Y)"_sj, "いいえ(N)"_sj, "キャンセル(C)"_sj, nullptr);
         EXPECT_EQ(result, c.Result) << c.Buttons << " buttons, keys \"" << c.Keys << "\", click " << c.Click;
         EXPECT_TRUE(Answerer.Answers.empty());
     }

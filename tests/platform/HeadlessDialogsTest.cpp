@@ -1,6 +1,6 @@
-#include "platform/headless/HeadlessDialogs.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/headless/HeadlessDialogs.h"
 
 namespace {
 
