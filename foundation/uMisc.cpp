@@ -25,7 +25,8 @@ TStringWriter::TStringWriter() : Buffer(static_cast<size_t>(kWriterStep), '\0') 
 void TStringWriter::Append(std::string_view s) {
     if (s.empty()) return;
     int64_t need = static_cast<int64_t>(LengthValue) + static_cast<int64_t>(s.size());
-    if (need >= CapacityValue) SetCapacity(static_cast<int32_t>(std::min<int64_t>(need, std::numeric_limits<int32_t>::max())));
+    if (need >= CapacityValue)
+        SetCapacity(static_cast<int32_t>(std::min<int64_t>(need, std::numeric_limits<int32_t>::max())));
     std::memcpy(Buffer.data() + LengthValue, s.data(), s.size());
     LengthValue = static_cast<int32_t>(need);
 }
@@ -39,7 +40,9 @@ void TStringWriter::AppendPChar(const char* s) {
     if (s) Append(std::string_view(s));
 }
 
-std::string TStringWriter::GetString() const { return Buffer.substr(0, static_cast<size_t>(LengthValue)); }
+std::string TStringWriter::GetString() const {
+    return Buffer.substr(0, static_cast<size_t>(LengthValue));
+}
 
 void TStringWriter::Clear() {
     Buffer.assign(static_cast<size_t>(kWriterStep), '\0');
@@ -62,7 +65,9 @@ namespace uMisc {
 // ---- colours ----
 
 namespace {
-uint32_t Channel(uint32_t c, int shift) { return (c >> shift) & 0xFF; }
+uint32_t Channel(uint32_t c, int shift) {
+    return (c >> shift) & 0xFF;
+}
 }  // namespace
 
 uint32_t ARGBToPaletteRGB(uint32_t colour) {
@@ -80,7 +85,8 @@ uint32_t BlendARGB(uint32_t a, uint32_t b, int32_t t) {
 
 uint32_t MulARGB(uint32_t a, uint32_t b) {
     uint32_t r = 0;
-    for (int shift = 0; shift < 32; shift += 8) r |= (Channel(a, shift) * Channel(b, shift) / 255) << shift;
+    for (int shift = 0; shift < 32; shift += 8)
+        r |= (Channel(a, shift) * Channel(b, shift) / 255) << shift;
     return r;
 }
 
@@ -216,7 +222,8 @@ bool InCharSet(std::string_view set, std::string_view ch) {
 
 int32_t SJISLength(std::string_view text) {
     int32_t count = 0;
-    for (size_t i = 0; i < text.size(); i += CharLen(text, i)) ++count;
+    for (size_t i = 0; i < text.size(); i += CharLen(text, i))
+        ++count;
     return count;
 }
 
@@ -224,9 +231,11 @@ std::string SJISCopy(std::string_view text, int32_t start, int32_t count) {
     if (count <= 0) return {};
     if (start < 1) start = 1;
     size_t i = 0;
-    for (int32_t ch = 1; ch < start && i < text.size(); ++ch) i += CharLen(text, i);
+    for (int32_t ch = 1; ch < start && i < text.size(); ++ch)
+        i += CharLen(text, i);
     size_t from = i;
-    for (int32_t n = 0; n < count && i < text.size(); ++n) i += CharLen(text, i);
+    for (int32_t n = 0; n < count && i < text.size(); ++n)
+        i += CharLen(text, i);
     return std::string(text.substr(from, i - from));
 }
 
@@ -238,9 +247,13 @@ int32_t SJISPos(std::string_view sub, std::string_view text) {
     return 0;
 }
 
-bool IsLineEndForbidden(std::string_view ch) { return InCharSet(kLineEndForbidden, ch); }
+bool IsLineEndForbidden(std::string_view ch) {
+    return InCharSet(kLineEndForbidden, ch);
+}
 
-bool IsLineStartForbidden(std::string_view ch) { return InCharSet(kLineStartForbidden, ch); }
+bool IsLineStartForbidden(std::string_view ch) {
+    return InCharSet(kLineStartForbidden, ch);
+}
 
 std::string ToFullWidth(std::string_view text) {
     std::string r;
@@ -349,7 +362,8 @@ std::unique_ptr<TStringList> SplitString(std::string_view delimiter, std::string
     if (item.Length() > 0) list->Add(item.GetString());
     // A delimiter as the last character leaves one empty item after it.
     if (examined && last1 == d1 && last2 == d2) list->Add(std::string());
-    while (list->Count() < minimumCount) list->Add(std::string());
+    while (list->Count() < minimumCount)
+        list->Add(std::string());
     return list;
 }
 
@@ -382,7 +396,9 @@ std::string HexToStr(std::string_view text) {
     return r;
 }
 
-std::string HexString(std::string_view text, bool decode) { return decode ? HexToStr(text) : StrToHex(text); }
+std::string HexString(std::string_view text, bool decode) {
+    return decode ? HexToStr(text) : StrToHex(text);
+}
 
 int32_t WeightedSum(std::string_view text) {
     uint32_t sum = 0;
@@ -393,7 +409,8 @@ int32_t WeightedSum(std::string_view text) {
 
 int32_t StrToKey4(std::string_view text) {
     uint32_t key = 0;
-    for (size_t i = 0; i < text.size() && i < 4; ++i) key |= (static_cast<uint32_t>(text[i]) & 0x7F) << (8 * i);
+    for (size_t i = 0; i < text.size() && i < 4; ++i)
+        key |= (static_cast<uint32_t>(text[i]) & 0x7F) << (8 * i);
     return static_cast<int32_t>(key);
 }
 
@@ -412,7 +429,9 @@ bool StrToBoolDef(std::string_view text, bool def) {
     return def;
 }
 
-int32_t StrLen(const char* s) { return s ? static_cast<int32_t>(std::strlen(s)) : 0; }
+int32_t StrLen(const char* s) {
+    return s ? static_cast<int32_t>(std::strlen(s)) : 0;
+}
 
 // ---- scramblers, byte-pair compression, checksums, checked streams ----
 

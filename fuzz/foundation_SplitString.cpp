@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto list = uMisc::SplitString(delimiter, text, strip, comment, minimum);
     Check(list != nullptr && list->Count() >= minimum);
     size_t kept = 0;
-    for (const auto& item : list->Items) kept += item.size();
+    for (const auto& item : list->Items)
+        kept += item.size();
     Check(kept <= text.size());
 
     const int32_t length = uMisc::SJISLength(text);

@@ -54,7 +54,7 @@ TEST(uMiscStreamString, ShortStreamKeepsTheBytesReadAndSaysSo) {
         std::string expected;
     };
     const Case cases[] = {
-        {std::string("\x0A\x00" "abcd", 6), "abcd"},  // declares 10, holds 4
+        {std::string("\x0A\0abcd", 6), "abcd"},  // declares 10, holds 4
         {std::string("\xFF\xFF", 2), ""},             // declares 65535, holds none
         {std::string("\x05", 1), ""},                 // half a length
         {"", ""},
