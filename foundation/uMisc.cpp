@@ -1,7 +1,6 @@
 #include "foundation/uMisc.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
