@@ -1,7 +1,14 @@
 // The error log: script errors become lines of an in-memory list and of "ERRORLOG.txt" beside
 // the program, and raise the flag that stops the interpreter's line loop.
+//
+// The file holds the list's lines since the list was last emptied, each ended by CR LF, in
+// Shift-JIS: the line that makes the list one line long creates or truncates the file, every later
+// line is appended. A file that cannot be written loses its line silently; the list keeps it. When
+// the truncating write fails, the lines after it are not appended either, so an older run's file
+// never gets this run's lines mixed into it.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "platform/ClassLib.h"
@@ -15,6 +22,11 @@ extern bool ErrorFlag;
 void ErrorLog(std::string_view message);
 // Appends a line to the list and the file; the first line after a clear truncates the file.
 void WriteErrorLog(std::string_view line);
+// Empties the list, so that the next line starts a new file.
 void ClearErrorLog();
+
+// The host folder "ERRORLOG.txt" is written to; empty (the default) means the program's folder.
+// Tests point it at a scratch folder.
+void SetLogFolder(std::string_view hostFolder);
 
 }  // namespace ErrorLogLib

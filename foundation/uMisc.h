@@ -19,7 +19,9 @@ public:
     void Append(char c);
     void AppendPChar(const char* s);
     std::string GetString() const;
-    void Clear();
+    void Clear();  // length 0, capacity back to 128
+    // Capacity := the smallest multiple of 128 greater than n (n <= 0 counts as 0). It never drops
+    // to the length or below, so the text already written is kept.
     void SetCapacity(int32_t n);
     int32_t Capacity() const { return CapacityValue; }
     int32_t Length() const { return LengthValue; }
@@ -32,11 +34,13 @@ private:
 
 namespace uMisc {
 
-// ---- colours (0xAARRGGBB) ----
+// ---- colours (0xAARRGGBB, blue in the low byte) ----
+// 0x02BBGGRR: red and blue exchanged, alpha dropped, 0x02 in the top byte.
 uint32_t ARGBToPaletteRGB(uint32_t colour);
+// Each channel (a * (255 - t) + b * t) div 255; t is held to 0..255.
 uint32_t BlendARGB(uint32_t a, uint32_t b, int32_t t);
-uint32_t MulARGB(uint32_t a, uint32_t b);
-uint32_t AddARGB(uint32_t a, uint32_t b);
+uint32_t MulARGB(uint32_t a, uint32_t b);  // each channel a * b div 255
+uint32_t AddARGB(uint32_t a, uint32_t b);  // each channel Min(a + b, 255)
 
 // ---- stream strings: a 16-bit little-endian length, then the bytes ----
 void WriteStreamString(TStream* stream, std::string_view s);
@@ -45,25 +49,44 @@ void WriteStreamString(TStream* stream, std::string_view s);
 bool ReadStreamString(TStream* stream, std::string& s);
 
 // ---- Shift-JIS ----
+// A lead byte and the byte after it form one character; every other byte is a character by
+// itself, and so is a lead byte in the last position of a text.
 constexpr bool IsSJISLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
-int32_t SJISLength(std::string_view text);
+int32_t SJISLength(std::string_view text);  // in characters
+// Characters start .. start + count - 1, numbered from 1; a start below 1 counts as 1.
 std::string SJISCopy(std::string_view text, int32_t start, int32_t count);
+// Character number (from 1) of the first occurrence of sub that begins on a character boundary;
+// 0 when there is none or either text is empty.
 int32_t SJISPos(std::string_view sub, std::string_view text);
+// Whether the character (one or two bytes) may not end a line (opening brackets) or may not start
+// one (closing punctuation, small kana, marks).
 bool IsLineEndForbidden(std::string_view ch);
 bool IsLineStartForbidden(std::string_view ch);
+// Every one-byte character becomes a two-byte one (a half-width kana with its voiced mark as one
+// character; anything without a full-width form becomes the ideographic space).
 std::string ToFullWidth(std::string_view text);
+// Every two-byte character with a half-width form becomes it; any other becomes one space.
 std::string ToHalfWidth(std::string_view text);
 
 // ---- other routines ----
+// Splits at a delimiter character (its first two bytes count) outside quotes and brackets, and at
+// every CR LF. Quotes and brackets stay in the items; a delimiter as the last character adds an
+// empty item; empty items are appended up to minimumCount. With stripBlanks spaces and tabs are
+// dropped everywhere; with stopAtComment "//" ends the text.
 std::unique_ptr<TStringList> SplitString(std::string_view delimiter, std::string_view text, bool stripBlanks,
                                          bool stopAtComment, int32_t minimumCount);
-std::string HexString(std::string_view text, bool decode);
+std::string HexString(std::string_view text, bool decode);  // HexToStr or StrToHex
+// Two upper-case hex digits per byte, low nibble first: 0x3A becomes "A3".
 std::string StrToHex(std::string_view bytes);
+// The reverse: a character that is no hex digit counts as 0, an odd last character is ignored.
 std::string HexToStr(std::string_view text);
+// Sum of byte i * (i and 255), i from 1, wrapping at 32 bits: the name hash of the tables.
 int32_t WeightedSum(std::string_view text);
+// The first up to four bytes, low 7 bits each, byte i in bits 8i .. 8i+6.
 int32_t StrToKey4(std::string_view text);
+// "TRUE" or "FALSE" in any case and with nothing around them; otherwise def.
 bool StrToBoolDef(std::string_view text, bool def);
-int32_t StrLen(const char* s);
+int32_t StrLen(const char* s);  // bytes before the first 0; 0 for nullptr
 
 // ---- scramblers, byte-pair compression, checksums, checked streams ----
 

@@ -110,24 +110,36 @@ TFileStream::~TFileStream() {
     if (File) std::fclose(File);
 }
 
+// A C stream that switches between reading and writing needs a positioning call in between;
+// seeking by 0 is one and keeps the position.
+void TFileStream::SwitchTo(TLastOp op) {
+    if (LastOp != op && LastOp != TLastOp::None) fseeko(File, 0, SEEK_CUR);
+    LastOp = op;
+}
+
 int64_t TFileStream::Read(void* buffer, int64_t count) {
     if (count <= 0) return 0;
+    SwitchTo(TLastOp::Read);
     return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), File));
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
     if (count <= 0) return 0;
+    SwitchTo(TLastOp::Write);
     return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), File));
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
+    LastOp = TLastOp::None;
     int whence = origin == TSeekOrigin::Beginning ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
-    if (fseeko(File, offset, whence) != 0 && origin != TSeekOrigin::Current) fseeko(File, 0, SEEK_SET);
+    // A target before the start fails; the position then clamps to 0 from every origin.
+    if (fseeko(File, offset, whence) != 0 && offset < 0) fseeko(File, 0, SEEK_SET);
     return ftello(File);
 }
 
 void TFileStream::SetSize(int64_t size) {
     std::fflush(File);
+    LastOp = TLastOp::None;
     if (ftruncate(fileno(File), size) == 0 && Position() > size) SetPosition(size);
 }
 
@@ -172,12 +184,14 @@ int TStringList::IndexOf(std::string_view s) const {
 }
 
 std::string TStringList::Names(int index) const {
+    if (index < 0 || index >= Count()) return std::string();
     const std::string& line = (*this)[index];
     size_t eq = line.find('=');
     return eq == std::string::npos ? std::string() : line.substr(0, eq);
 }
 
 std::string TStringList::ValueFromIndex(int index) const {
+    if (index < 0 || index >= Count()) return std::string();
     const std::string& line = (*this)[index];
     size_t eq = line.find('=');
     return eq == std::string::npos ? std::string() : line.substr(eq + 1);
@@ -240,7 +254,11 @@ std::string TStringList::CommaText() const {
     for (size_t k = 0; k < Items.size(); ++k) {
         const std::string& s = Items[k];
         if (k) r += ',';
-        bool quote = s.empty() ? false : s.find_first_of(" ,\"\t") != std::string::npos;
+        // Every byte that the reader takes for a separator forces quotes, so the text reads back
+        // as the same items (trail bytes of Shift-JIS are never below 0x40).
+        bool quote = std::any_of(s.begin(), s.end(), [](char c) {
+            return static_cast<uint8_t>(c) <= ' ' || c == ',' || c == '"';
+        });
         if (!quote) {
             r += s;
             continue;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -86,7 +87,10 @@ public:
     bool Flush();
 
 private:
+    enum class TLastOp { None, Read, Write };
+    void SwitchTo(TLastOp op);
     std::FILE* File = nullptr;
+    TLastOp LastOp = TLastOp::None;
 };
 
 // Lines of text. Look-ups by name and by value ignore ASCII case, as the engine's files expect.
@@ -103,7 +107,8 @@ public:
     void Clear() { Items.clear(); }
     int IndexOf(std::string_view s) const;  // first line equal without regard to case, or -1
 
-    // name=value lines: the name is the text before the first "=".
+    // name=value lines: the name is the text before the first "=". Both are empty for a line
+    // without "=" and for an index outside the list.
     std::string Names(int index) const;
     std::string ValueFromIndex(int index) const;
     int IndexOfName(std::string_view name) const;  // first line with that name, or -1
@@ -114,8 +119,8 @@ public:
     // Lines joined with CR LF after each; setting splits at CR LF, LF or a lone CR.
     std::string Text() const;
     void SetText(std::string_view text);
-    // Comma text: items separated by commas or blanks, quoted with '"' when they hold a blank,
-    // comma or quote (a quote inside is doubled).
+    // Comma text: items separated by commas or blanks (any byte up to 0x20), quoted with '"' when
+    // they hold such a byte, a comma or a quote (a quote inside is doubled).
     std::string CommaText() const;
     void SetCommaText(std::string_view text);
 

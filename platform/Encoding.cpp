@@ -37,11 +37,16 @@ std::string Convert(TConverter& conv, std::string_view in, std::string_view repl
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
             // An unconvertible or incomplete sequence: replace one character and go on. In
-            // Shift-JIS a lead byte with a byte after it is one character.
+            // Shift-JIS a lead byte with a possible trail byte (0x40-0x7E, 0x80-0xFC) after it is
+            // one character; a byte below 0x40 after a lead byte (a line end, a quote, a comma)
+            // is a character of its own and is kept.
             size_t skip = 1;
             if (fromSjis) {
                 auto b = static_cast<uint8_t>(*src);
-                if (((b >= 0x81 && b <= 0x9F) || b >= 0xE0) && srcLeft >= 2) skip = 2;
+                if (((b >= 0x81 && b <= 0x9F) || b >= 0xE0) && srcLeft >= 2) {
+                    auto t = static_cast<uint8_t>(src[1]);
+                    if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) skip = 2;
+                }
             } else {
                 auto b = static_cast<uint8_t>(*src);
                 while (skip < srcLeft && (static_cast<uint8_t>(src[skip]) & 0xC0) == 0x80 && b >= 0xC0) ++skip;

@@ -1,0 +1,96 @@
+// Modal message forms behind one small interface. The engine describes a form (caption, text,
+// buttons with their places and hot keys) and gets back which button ended it; a real backend
+// shows it on screen, a headless one answers from a queue. Texts are Shift-JIS; a backend that
+// hands them to a toolkit converts them at its own boundary.
+//
+// How a form reacts to keys is decided here, once, by TDialogKeys, so every backend behaves the
+// same: a typed character is compared with the buttons' hot keys, Enter and Space press the
+// focused button, Tab moves the focus, and nothing else (Escape included) ends the form. Forms have
+// no close box: only a button ends them.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Whatever a form is shown over. Forms are centred over their owner, or on the screen without one.
+class IDialogOwner {
+public:
+    virtual ~IDialogOwner() = default;
+    // The owner's client area in screen pixels; false when it has none to offer (not shown).
+    virtual bool ScreenBounds(int& x, int& y, int& width, int& height) const = 0;
+};
+
+struct TDialogButton {
+    int Left = 0, Top = 0, Width = 0, Height = 0;  // client pixels
+    std::string Caption;                           // Shift-JIS
+    std::string HotKey;                            // one byte, or empty for none
+};
+
+// One modal form. Coordinates are client pixels of the form.
+struct TDialogRequest {
+    int ClientWidth = 0, ClientHeight = 0;
+    int FormFontHeight = 12;  // the buttons' font, in pixels
+    std::string Caption;      // the title bar
+    // The label: lines separated by CR LF, no word wrap, left-aligned and centred vertically.
+    std::string Text;
+    int TextLeft = 0, TextTop = 0, TextWidth = 0, TextHeight = 0;
+    int TextFontHeight = 13;
+    int LineY = -1;                      // a horizontal line across the form at this y; negative: none
+    std::vector<TDialogButton> Buttons;  // in tab order; the first has the focus when the form opens
+    std::vector<int> HotKeyOrder;        // button indices, in the order a typed key is compared
+    const IDialogOwner* Owner = nullptr;
+};
+
+// Keys as the forms see them: a typed character, or one of these.
+namespace DialogKey {
+constexpr char Enter = '\r';
+constexpr char Space = ' ';
+constexpr char Tab = '\t';
+constexpr char Escape = '\x1b';
+}  // namespace DialogKey
+
+// The focus and key rules of one open form.
+class TDialogKeys {
+public:
+    explicit TDialogKeys(const TDialogRequest& request);
+    // One key typed while the form or one of its buttons has the focus; shift matters only with
+    // Tab (backwards). The index of the button the key presses, or -1 when it presses none.
+    int Press(char key, bool shift = false);
+    int Focused() const { return FocusIndex; }
+    // For a backend whose toolkit moved the focus itself (a mouse press on a button).
+    void SetFocused(int index);
+
+private:
+    const TDialogRequest& Request;
+    int FocusIndex = 0;
+};
+
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+    // Shows the form and returns only when a button has ended it: the index of that button, or -1
+    // when the form could not be shown at all.
+    virtual int ShowModal(const TDialogRequest& request) = 0;
+};
+
+namespace Dialogs {
+
+// The backend forms go to. Without one set, nothing is shown and every form answers -1.
+IDialogs& Current();
+void SetCurrent(IDialogs* dialogs);  // nullptr: back to none
+
+// Shows a form through the current backend, then runs the after-modal hook.
+int ShowModal(const TDialogRequest& request);
+
+// Two hooks for the layer that owns the game window, which keeps running while a form is open:
+// - while-modal: a backend calls it again and again (about every 16 ms) for as long as a form is
+//   open, so the game window can pump its own events and repaint;
+// - after-modal: called once after each form has closed, so that keys and clicks that reached the
+//   game window meanwhile are dropped instead of acting on the game.
+// Either may be empty.
+void SetWhileModalHook(std::function<void()> hook);
+void SetAfterModalHook(std::function<void()> hook);
+void RunWhileModalHook();  // for backends
+
+}  // namespace Dialogs

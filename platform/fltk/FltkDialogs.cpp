@@ -1,0 +1,197 @@
+#include "platform/fltk/FltkDialogs.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Encoding.h"
+
+namespace {
+
+// FL_HELVETICA stands for the forms' proportional face, FL_COURIER for the label's fixed one.
+// The first character of an FLTK face name is its style: a space for plain.
+void UseJapaneseFaces() {
+    static bool done = false;
+    if (done) return;
+    Fl::set_font(FL_HELVETICA, " IPAPGothic");
+    Fl::set_font(FL_COURIER, " IPAGothic");
+    done = true;
+}
+
+// Toolkit text: UTF-8, single LF line ends, and "@" doubled where FLTK would read a symbol.
+std::string ToolkitText(const std::string& sjis, bool escapeSymbols) {
+    std::string utf8 = Encoding::SjisToUtf8(sjis);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        char c = utf8[i];
+        if (c == '\r') {
+            if (i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
+            c = '\n';
+        }
+        if (c == '@' && escapeSymbols) out += '@';
+        out += c;
+    }
+    return out;
+}
+
+// The form's key as TDialogKeys sees it, or 0 for a key it does not know.
+char KeyOfEvent(bool& shift) {
+    shift = (Fl::event_state() & FL_SHIFT) != 0;
+    switch (Fl::event_key()) {
+        case FL_Enter:
+        case FL_KP_Enter:
+            return DialogKey::Enter;
+        case FL_Tab:
+            return DialogKey::Tab;
+        case FL_Escape:
+            return DialogKey::Escape;
+        default:
+            break;
+    }
+    if (Fl::event_length() <= 0) return 0;
+    // Typed text is UTF-8; a key is one Shift-JIS byte (ASCII or a half-width kana).
+    std::string sjis = Encoding::Utf8ToSjis(std::string(Fl::event_text(), static_cast<size_t>(Fl::event_length())));
+    return sjis.size() == 1 ? sjis[0] : 0;
+}
+
+// The label: no word wrap, left-aligned, centred vertically, clipped to its box, no symbols.
+class TLabel final : public Fl_Box {
+public:
+    TLabel(int x, int y, int w, int h, std::string text, int size)
+        : Fl_Box(x, y, w, h), Text(std::move(text)), Size(size) {}
+    void draw() override {
+        fl_push_clip(x(), y(), w(), h());
+        fl_font(FL_COURIER, Size);
+        fl_color(FL_FOREGROUND_COLOR);
+        fl_draw(Text.c_str(), x(), y(), w(), h(), FL_ALIGN_LEFT, nullptr, 0);
+        fl_pop_clip();
+    }
+
+private:
+    std::string Text;
+    int Size;
+};
+
+// Buttons leave every key to the form, so that Space, Enter and hot keys follow one rule.
+class TButton final : public Fl_Button {
+public:
+    using Fl_Button::Fl_Button;
+    int handle(int event) override {
+        if (event == FL_KEYBOARD || event == FL_SHORTCUT) return 0;
+        return Fl_Button::handle(event);
+    }
+};
+
+class TForm final : public Fl_Double_Window {
+public:
+    explicit TForm(const TDialogRequest& request)
+        : Fl_Double_Window(request.ClientWidth, request.ClientHeight), Keys(request) {}
+
+    int handle(int event) override {
+        if (event != FL_KEYBOARD && event != FL_SHORTCUT) return Fl_Double_Window::handle(event);
+        for (size_t i = 0; i < Buttons.size(); ++i) {
+            if (Fl::focus() == Buttons[i]) Keys.SetFocused(static_cast<int>(i));
+        }
+        bool shift = false;
+        char key = KeyOfEvent(shift);
+        if (key == 0) return 1;
+        int before = Keys.Focused();
+        int press = Keys.Press(key, shift);
+        if (press >= 0) {
+            Pressed = press;
+        } else if (Keys.Focused() != before) {
+            Buttons[static_cast<size_t>(Keys.Focused())]->take_focus();
+        }
+        return 1;  // every key is the form's: Escape in particular does not close it
+    }
+
+    TDialogKeys Keys;
+    std::vector<Fl_Button*> Buttons;  // children of the window, which deletes them
+    int Pressed = -1;
+};
+
+struct TClick {
+    TForm* Form;
+    int Index;
+};
+
+void ButtonCallback(Fl_Widget*, void* data) {
+    auto* click = static_cast<TClick*>(data);
+    click->Form->Pressed = click->Index;
+}
+
+// Asks the window manager for a frame without a close box (a move-only window with border and
+// title). Managers that ignore the hint still cannot close the form: its callback swallows closing.
+void RemoveCloseBox(Fl_Window& window) {
+    struct {
+        unsigned long Flags, Functions, Decorations;
+        long InputMode;
+        unsigned long State;
+    } hints = {1 | 2, 4 /* move */, 2 | 8 /* border, title */, 0, 0};
+    Atom atom = XInternAtom(fl_display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(fl_display, fl_xid(&window), atom, atom, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&hints), 5);
+}
+
+}  // namespace
+
+bool TFltkDialogs::DisplayAvailable() {
+    if (fl_display) return true;
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name) return false;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    fl_open_display(display);
+    return true;
+}
+
+int TFltkDialogs::ShowModal(const TDialogRequest& request) {
+    if (request.Buttons.empty() || !DisplayAvailable()) return -1;
+    UseJapaneseFaces();
+
+    TForm form(request);
+    form.begin();
+    new TLabel(request.TextLeft, request.TextTop, request.TextWidth, request.TextHeight,
+               ToolkitText(request.Text, false), request.TextFontHeight);
+    if (request.LineY >= 0) new Fl_Box(FL_THIN_DOWN_BOX, 8, request.LineY, request.ClientWidth - 16, 2, nullptr);
+    std::vector<TClick> clicks(request.Buttons.size());
+    for (size_t i = 0; i < request.Buttons.size(); ++i) {
+        const TDialogButton& b = request.Buttons[i];
+        auto* button = new TButton(b.Left, b.Top, b.Width, b.Height);
+        button->copy_label(ToolkitText(b.Caption, true).c_str());
+        button->labelfont(FL_HELVETICA);
+        button->labelsize(request.FormFontHeight);
+        clicks[i] = {&form, static_cast<int>(i)};
+        button->callback(ButtonCallback, &clicks[i]);
+        form.Buttons.push_back(button);
+    }
+    form.end();
+    form.copy_label(ToolkitText(request.Caption, false).c_str());
+    form.callback([](Fl_Widget*, void*) {});  // neither the close box nor Escape ends the form
+    form.size_range(request.ClientWidth, request.ClientHeight, request.ClientWidth, request.ClientHeight);
+    form.set_modal();
+
+    int ox, oy, ow, oh;
+    if (!request.Owner || !request.Owner->ScreenBounds(ox, oy, ow, oh)) Fl::screen_xywh(ox, oy, ow, oh);
+    form.position(ox + (ow - request.ClientWidth) / 2, oy + (oh - request.ClientHeight) / 2);
+
+    form.show();
+    RemoveCloseBox(form);
+    form.Buttons[0]->take_focus();
+    while (form.Pressed < 0 && form.shown()) {
+        Fl::wait(0.016);
+        Dialogs::RunWhileModalHook();
+    }
+    form.hide();
+    Fl::flush();
+    return form.Pressed;
+}

@@ -1,0 +1,177 @@
+// The message forms as real FLTK windows: each form is opened and ended by simulated keys and
+// clicks, sent through FLTK's own event dispatch from the while-modal hook.
+#include <FL/Fl.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Window.H>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "foundation/uDialogMisc.h"
+#include "platform/Application.h"
+#include "platform/Encoding.h"
+#include "platform/fltk/FltkDialogs.h"
+
+namespace {
+
+std::vector<Fl_Button*> ButtonsOf(Fl_Window* w) {
+    std::vector<Fl_Button*> buttons;
+    for (int i = 0; i < w->children(); ++i) {
+        if (auto* b = dynamic_cast<Fl_Button*>(w->child(i))) buttons.push_back(b);
+    }
+    return buttons;
+}
+
+void Key(Fl_Window* w, int keysym, const char* text, bool shift = false) {
+    static char buffer[8];
+    std::strncpy(buffer, text, sizeof buffer - 1);
+    Fl::e_keysym = keysym;
+    Fl::e_text = buffer;
+    Fl::e_length = static_cast<int>(std::strlen(buffer));
+    Fl::e_state = shift ? FL_SHIFT : 0;
+    Fl::handle(FL_KEYBOARD, w);
+}
+
+void Click(Fl_Window* w, int index) {
+    Fl_Button* b = ButtonsOf(w).at(static_cast<size_t>(index));
+    Fl::e_x = b->x() + b->w() / 2;
+    Fl::e_y = b->y() + b->h() / 2;
+    Fl::e_x_root = w->x() + Fl::e_x;
+    Fl::e_y_root = w->y() + Fl::e_y;
+    Fl::e_keysym = FL_Button + 1;
+    Fl::e_state = FL_BUTTON1;
+    Fl::handle(FL_PUSH, w);
+    Fl::e_state = 0;
+    Fl::handle(FL_RELEASE, w);
+}
+
+class FltkDialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!TFltkDialogs::DisplayAvailable())
+            GTEST_SKIP() << "no X display could be opened (DISPLAY unset or refused); run under xvfb-run";
+        Dialogs::SetCurrent(&Real);
+        Application::SetTitle("テスト"_sj);
+        // One step per turn of the form's loop; a form left open when the steps run out is ended
+        // by its first button after a while, so a fault fails the test instead of hanging it.
+        Dialogs::SetWhileModalHook([this] {
+            auto* w = Fl::modal();
+            if (!w) return;
+            if (!Steps.empty()) {
+                auto step = std::move(Steps.front());
+                Steps.pop_front();
+                step(w);
+            } else if (++IdleTurns > 300) {
+                ADD_FAILURE() << "the form stayed open";
+                ButtonsOf(w).at(0)->do_callback();
+            }
+        });
+    }
+    void TearDown() override {
+        Dialogs::SetWhileModalHook(nullptr);
+        Dialogs::SetCurrent(nullptr);
+        Application::SetTitle("Untitle");
+    }
+    // Runs one form, ended by the given steps.
+    void Then(std::function<void(Fl_Window*)> step) { Steps.push_back(std::move(step)); }
+
+    TFltkDialogs Real;
+    std::deque<std::function<void(Fl_Window*)>> Steps;
+    int IdleTurns = 0;
+};
+
+TEST_F(FltkDialogsTest, OneButtonFormShowsItsTextsAndOnlyItsButtonEndsIt) {
+    Fl_Window* seen = nullptr;
+    Then([&](Fl_Window* w) {
+        seen = w;
+        EXPECT_STREQ(w->label(), "テスト");  // empty caption: the application's title, in UTF-8
+        EXPECT_EQ(w->w(), 420);
+        EXPECT_EQ(w->h(), 100);
+        auto buttons = ButtonsOf(w);
+        ASSERT_EQ(buttons.size(), 1u);
+        EXPECT_STREQ(buttons[0]->label(), "OK");
+        EXPECT_EQ(buttons[0]->x(), 312);
+        EXPECT_EQ(buttons[0]->y(), 72);
+        EXPECT_EQ(buttons[0]->w(), 97);
+        EXPECT_EQ(buttons[0]->h(), 25);
+        w->do_callback();           // the window manager's close
+        Key(w, FL_Escape, "\x1b");  // Escape
+        Key(w, 'q', "q");           // a key that is no hot key
+    });
+    Then([&](Fl_Window* w) {
+        EXPECT_TRUE(w->shown());
+        Key(w, FL_Enter, "\r");
+    });
+    uDialogMisc::ShowDialog1("", "一行目%%%n二行目"_sj, "", nullptr);
+    EXPECT_TRUE(Steps.empty());
+    EXPECT_NE(seen, nullptr);
+}
+
+TEST_F(FltkDialogsTest, TwoButtonFormAnswersHotKeysFocusAndClicks) {
+    const struct {
+        std::function<void(Fl_Window*)> Act;
+        int Result;
+    } cases[] = {
+        {[](Fl_Window* w) { Key(w, 'n', "n"); }, 0},
+        {[](Fl_Window* w) { Key(w, 'y', "Y", true); }, 1},
+        {[](Fl_Window* w) { Key(w, ' ', " "); }, 1},
+        {[](Fl_Window* w) {
+             Key(w, FL_Tab, "\t");
+             Key(w, FL_Enter, "\r");
+         },
+         0},
+        {[](Fl_Window* w) { Click(w, 1); }, 0},
+        {[](Fl_Window* w) { Click(w, 0); }, 1},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Then([&](Fl_Window* w) {
+            EXPECT_STREQ(w->label(), "確認 - テスト");
+            auto buttons = ButtonsOf(w);
+            ASSERT_EQ(buttons.size(), 2u);
+            EXPECT_STREQ(buttons[0]->label(), "はい(Y)");
+            EXPECT_STREQ(buttons[1]->label(), "いいえ(N)");
+            cases[i].Act(w);
+        });
+        int result =
+            uDialogMisc::ShowDialog2("確認 - %%%app"_sj, "終了しますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, nullptr);
+        EXPECT_EQ(result, cases[i].Result) << "case " << i;
+    }
+}
+
+TEST_F(FltkDialogsTest, ThreeButtonFormAnswersEachButton) {
+    const struct {
+        std::function<void(Fl_Window*)> Act;
+        int Result;
+    } cases[] = {
+        {[](Fl_Window* w) { Click(w, 2); }, -1},
+        {[](Fl_Window* w) {
+             Key(w, 'c', "c");
+             Key(w, FL_Enter, "\r");
+         },
+         1},  // "Cancel" has no hot key
+        {[](Fl_Window* w) {
+             Key(w, FL_Tab, "\t", true);
+             Key(w, ' ', " ");
+         },
+         -1},
+        {[](Fl_Window* w) { Key(w, 'n', "n"); }, 0},
+        {[](Fl_Window* w) { Key(w, FL_KP_Enter, "\r"); }, 1},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Then([&](Fl_Window* w) {
+            auto buttons = ButtonsOf(w);
+            ASSERT_EQ(buttons.size(), 3u);
+            EXPECT_STREQ(buttons[2]->label(), "Cancel");
+            EXPECT_EQ(buttons[2]->x(), 8);
+            EXPECT_EQ(buttons[2]->y(), 71);
+            cases[i].Act(w);
+        });
+        int result = uDialogMisc::ShowDialog3("", "どうしますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, "", nullptr);
+        EXPECT_EQ(result, cases[i].Result) << "case " << i;
+    }
+}
+
+}  // namespace
