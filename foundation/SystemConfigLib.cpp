@@ -34,7 +34,8 @@ void SetStartValues(TSystemData& d) {
     d.CRCCheck = 1;
     d.TaskTrayMode = 0;
     d.ForceDirectSoundMode = 0;
-    for (auto& f : d.Font) f = TFontSetting{};
+    for (auto& f : d.Font)
+        f = TFontSetting{};
     d.BGMVolume = d.VOICEVolume = d.SEVolume = 255;
     d.BGMMute = d.VOICEMute = d.SEMute = 0;
     d.MessageSpeed = 10;
@@ -56,7 +57,8 @@ TSystemData StartRecord() {
 // sign); decimal must lie in the signed range.
 bool ParseInt(std::string_view s, int bits, int64_t& out) {
     size_t i = 0;
-    while (i < s.size() && s[i] == ' ') ++i;
+    while (i < s.size() && s[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
     const uint64_t allBits = bits == 64 ? std::numeric_limits<uint64_t>::max() : (uint64_t{1} << bits) - 1;
@@ -126,8 +128,10 @@ std::string Indexed(const char* format, int32_t i, int32_t j) {
 // Blanks and control bytes off both ends.
 std::string Trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<uint8_t>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<uint8_t>(s[e - 1]) <= ' ') --e;
+    while (b < e && static_cast<uint8_t>(s[b]) <= ' ')
+        ++b;
+    while (e > b && static_cast<uint8_t>(s[e - 1]) <= ' ')
+        --e;
     return std::string(s.substr(b, e - b));
 }
 
@@ -142,9 +146,13 @@ bool ReadLines(TStream& stream, TStringList& list) {
 }
 
 // A value ends at the first line break, so that a text setting cannot add lines to the file.
-std::string OneLine(std::string_view v) { return std::string(v.substr(0, v.find_first_of("\r\n"))); }
+std::string OneLine(std::string_view v) {
+    return std::string(v.substr(0, v.find_first_of("\r\n")));
+}
 
-std::string Decimal(int32_t v) { return std::to_string(v); }
+std::string Decimal(int32_t v) {
+    return std::to_string(v);
+}
 
 std::string Hex6(int32_t v) {
     char buf[16];
@@ -160,7 +168,8 @@ void MergeUserKeys(const TSystemData& d, TStringList& list) {
         }
         // An empty value removes the key; every line of it goes, or a later duplicate would be
         // read back in place of the value written.
-        for (int i = list.IndexOfName(key); i >= 0; i = list.IndexOfName(key)) list.Delete(i);
+        for (int i = list.IndexOfName(key); i >= 0; i = list.IndexOfName(key))
+            list.Delete(i);
     };
     set("FullScreen", Decimal(d.FullScreen));
     set("SurfaceMemory", Decimal(d.SurfaceMemory));
@@ -213,7 +222,9 @@ int32_t EnumFaces(TSystemData& d, const TFontFace& face, int32_t slot, uint8_t p
     return 1;
 }
 
-bool ValidSlot(int32_t slot) { return slot >= 0 && slot < kFontSlotCount; }
+bool ValidSlot(int32_t slot) {
+    return slot >= 0 && slot < kFontSlotCount;
+}
 
 }  // namespace
 
@@ -229,9 +240,12 @@ void InitDefaults() {
 
 void FreeLists() {
     for (auto* d : {&Config, &DefaultConfig}) {
-        for (auto& l : d->FontLists) l.Clear();
-        for (auto& l : d->FontListFlags) l.Clear();
-        for (auto& l : d->ActorLists) l.Clear();
+        for (auto& l : d->FontLists)
+            l.Clear();
+        for (auto& l : d->FontListFlags)
+            l.Clear();
+        for (auto& l : d->ActorLists)
+            l.Clear();
     }
     MessageTable.Clear();
 }
@@ -397,7 +411,8 @@ void LoadFontLists(TSystemData& d, TStream* stream) {
             }
             if (!enumerated && fontFaces) faces = fontFaces();
             enumerated = true;
-            for (const TFontFace& face : faces) proc(d, face, slot);
+            for (const TFontFace& face : faces)
+                proc(d, face, slot);
         }
     }
 }
@@ -408,7 +423,9 @@ void AddFontCandidate(TSystemData& d, int32_t slot, const std::string& name, con
     d.FontListFlags[static_cast<size_t>(slot)].Add(flag);
 }
 
-int32_t EnumAllFontsProc(TSystemData& d, const TFontFace& face, int32_t slot) { return EnumFaces(d, face, slot, 0); }
+int32_t EnumAllFontsProc(TSystemData& d, const TFontFace& face, int32_t slot) {
+    return EnumFaces(d, face, slot, 0);
+}
 int32_t EnumFixedFontsProc(TSystemData& d, const TFontFace& face, int32_t slot) {
     return EnumFaces(d, face, slot, 1);
 }
@@ -416,15 +433,23 @@ int32_t EnumProportionalFontsProc(TSystemData& d, const TFontFace& face, int32_t
     return EnumFaces(d, face, slot, 2);
 }
 
-void RegisterFontFaces(TFontFaceSource source) { fontFaces = std::move(source); }
-void RegisterFonts(TFontSlots fonts) { fontSlots = std::move(fonts); }
+void RegisterFontFaces(TFontFaceSource source) {
+    fontFaces = std::move(source);
+}
+void RegisterFonts(TFontSlots fonts) {
+    fontSlots = std::move(fonts);
+}
 
 int32_t Supersampling(int32_t aa) {
     switch (aa) {
-    case 0: return 1;
-    case 1: return 2;
-    case 2: return 4;
-    default: return 2;
+        case 0:
+            return 1;
+        case 1:
+            return 2;
+        case 2:
+            return 4;
+        default:
+            return 2;
     }
 }
 
@@ -516,8 +541,12 @@ bool LoadUserDefaults() {
     return true;
 }
 
-void LoadUserSettings() { LoadUserConfigFile(Config, kUserConfigFile); }
-bool SaveUserSettings() { return SaveUserConfigFile(Config, kUserConfigFile); }
+void LoadUserSettings() {
+    LoadUserConfigFile(Config, kUserConfigFile);
+}
+bool SaveUserSettings() {
+    return SaveUserConfigFile(Config, kUserConfigFile);
+}
 
 bool LoadSpeakerLists() {
     auto s = PackLib::LoadFile(kVoiceDataFile);

@@ -70,12 +70,12 @@ struct TSystemData {
     std::array<TStringList, kFontSlotCount> FontListFlags;
 
     // ---- user settings, "System\etc\Config.txt" and "GameData\System\config.txt" ----
-    int32_t FullScreen = 0;      // 0 window, 1 full screen
-    int32_t ColorMode = 0;       // full-screen depth: 0 16 bits, 1 32 bits
+    int32_t FullScreen = 0;  // 0 window, 1 full screen
+    int32_t ColorMode = 0;   // full-screen depth: 0 16 bits, 1 32 bits
     int32_t FPSLimit = 0;
     int32_t Interlace = 0;
-    int32_t StreamLength = 0;    // bytes of the streaming sound buffer
-    int32_t CacheSize = 0;       // image cache capacity in bytes
+    int32_t StreamLength = 0;  // bytes of the streaming sound buffer
+    int32_t CacheSize = 0;     // image cache capacity in bytes
     int32_t UseGamePad = 0;
     int32_t MovieDecoder = 0;
     int32_t CRCCheck = 0;

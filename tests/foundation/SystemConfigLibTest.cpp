@@ -1,5 +1,3 @@
-#include "foundation/SystemConfigLib.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,6 +10,7 @@
 #include <vector>
 
 #include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TestData.h"
@@ -89,7 +88,8 @@ std::vector<std::string> UserFields(const TSystemData& d) {
         add("Font" + std::to_string(i),
             f.Name + "/" + std::to_string(f.Style) + "/" + std::to_string(f.AA) + "/" + std::to_string(f.StyleColor));
     }
-    add("Volumes", std::to_string(d.BGMVolume) + "/" + std::to_string(d.VOICEVolume) + "/" + std::to_string(d.SEVolume));
+    add("Volumes",
+        std::to_string(d.BGMVolume) + "/" + std::to_string(d.VOICEVolume) + "/" + std::to_string(d.SEVolume));
     add("Mutes", std::to_string(d.BGMMute) + "/" + std::to_string(d.VOICEMute) + "/" + std::to_string(d.SEMute));
     add("MessageSpeed", std::to_string(d.MessageSpeed));
     add("MessageAlpha", std::to_string(d.MessageAlpha));
@@ -132,7 +132,8 @@ TEST_F(ConfigTest, IntegerSyntax) {
         {"FPSLimit", 40},
         {"", 40},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadUser(c.text).FPSLimit, c.want) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadUser(c.text).FPSLimit, c.want) << c.text;
 }
 
 TEST_F(ConfigTest, BooleanSyntax) {
@@ -140,9 +141,9 @@ TEST_F(ConfigTest, BooleanSyntax) {
         std::string value;
         bool whenDefaultTrue, whenDefaultFalse;
     } cases[] = {
-        {"TRUE", true, true},   {"true", true, true},    {"tRuE", true, true},     {"FALSE", false, false},
-        {"false", false, false}, {"False", false, false}, {" TRUE", true, false},   {"TRUE ", true, false},
-        {"1", true, false},      {"0", true, false},      {"yes", true, false},    {"", true, false},
+        {"TRUE", true, true},    {"true", true, true},    {"tRuE", true, true},   {"FALSE", false, false},
+        {"false", false, false}, {"False", false, false}, {" TRUE", true, false}, {"TRUE ", true, false},
+        {"1", true, false},      {"0", true, false},      {"yes", true, false},   {"", true, false},
     };
     for (const auto& c : cases) {
         // ConfigSoundTab defaults to true, ConfigStartupSkip to false.
@@ -193,13 +194,14 @@ TEST_F(ConfigTest, CodeKeyKeepsLow24Bits) {
         uint32_t want;
     } cases[] = {
         {"1", 1},
-        {"16777217", 1},      // 0x1000001: differs from 1 only above bit 23
-        {"4294967297", 1},    // read as a 64-bit number, so values past 32 bits still count
+        {"16777217", 1},    // 0x1000001: differs from 1 only above bit 23
+        {"4294967297", 1},  // read as a 64-bit number, so values past 32 bits still count
         {"$FF123456", 0x123456},
         {"-1", 0xFFFFFF},
         {"x", 53041},
     };
-    for (const auto& c : cases) EXPECT_EQ(ReadSystem("CodeKey=" + c.value).CodeKey, c.want) << c.value;
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadSystem("CodeKey=" + c.value).CodeKey, c.want) << c.value;
     // MinimizeSystemStop is read in 64 bits and stored in 32.
     EXPECT_EQ(ReadSystem("MinimizeSystemStop=4294967297").MinimizeSystemStop, 1);
 }
@@ -216,7 +218,8 @@ TEST_F(ConfigTest, PlugInLibrariesSplitAtComma) {
     EXPECT_EQ(d.DLLObjectNames[3], "");
     EXPECT_EQ(d.DLLObjectPaths[15], "a");
     EXPECT_EQ(d.DLLObjectNames[15], "b");
-    for (int i : {1, 2, 4, 14}) EXPECT_EQ(d.DLLObjectPaths[static_cast<size_t>(i)] + d.DLLObjectNames[static_cast<size_t>(i)], "");
+    for (int i : {1, 2, 4, 14})
+        EXPECT_EQ(d.DLLObjectPaths[static_cast<size_t>(i)] + d.DLLObjectNames[static_cast<size_t>(i)], "");
 }
 
 // ---- user settings ----
@@ -280,8 +283,7 @@ TEST_F(ConfigTest, MergeKeepsForeignLinesAndReplacesInPlace) {
     d.ActorVolume[3] = 255;
     d.ActorVolume[4] = 17;
     d.ActorMute[5] = 1;
-    const std::string before =
-        "MyKey=abc\n// a comment\nfpslimit=30\n\nActorVolume[3]=10\nActorVolume[3]=20\nTail=1";
+    const std::string before = "MyKey=abc\n// a comment\nfpslimit=30\n\nActorVolume[3]=10\nActorVolume[3]=20\nTail=1";
     TStringList out;
     out.SetText(Write(d, before));
     ASSERT_GE(out.Count(), 6);
@@ -289,7 +291,7 @@ TEST_F(ConfigTest, MergeKeepsForeignLinesAndReplacesInPlace) {
     EXPECT_EQ(out[1], "// a comment");
     EXPECT_EQ(out[2], "FPSLimit=60");  // replaced in place, in the writer's spelling
     EXPECT_EQ(out[3], "");
-    EXPECT_EQ(out[4], "Tail=1");  // both lines of a channel at full volume are gone
+    EXPECT_EQ(out[4], "Tail=1");        // both lines of a channel at full volume are gone
     EXPECT_EQ(out[5], "FullScreen=1");  // missing keys are appended in the table's order
     EXPECT_EQ(out[6], "SurfaceMemory=0");
     EXPECT_EQ(out.Values("Font[0].Name"), "none");
@@ -441,8 +443,8 @@ TEST_F(ConfigTest, SpeakerLists) {
 TEST_F(ConfigTest, FontListsNamedAndEnumerated) {
     RegisterFontFaces([] {
         return std::vector<TFontFace>{
-            {"IPAGothic", 128, 1},  {"@IPAGothic", 128, 1}, {"IPAPGothic", 128, 2}, {"System", 128, 2},
-            {"Small Fonts", 128, 2}, {"Latin", 0, 2},       {"TERMINAL", 128, 1},  {"Fixedsys", 128, 1},
+            {"IPAGothic", 128, 1},   {"@IPAGothic", 128, 1}, {"IPAPGothic", 128, 2}, {"System", 128, 2},
+            {"Small Fonts", 128, 2}, {"Latin", 0, 2},        {"TERMINAL", 128, 1},   {"Fixedsys", 128, 1},
         };
     });
     TMemoryStream s(std::string(
@@ -563,7 +565,8 @@ TEST_F(ConfigTest, ApplyFontsWithoutFontsOnlyChoosesNames) {
 TEST_F(ConfigTest, EffectLayersAndSupersampling) {
     TFontEffectTable plain = FontEffects(0, 0x123456);
     EXPECT_EQ(plain.Color[15], 0xFFFFFFFFu);
-    for (int i = 0; i < 15; ++i) EXPECT_EQ(plain.Color[static_cast<size_t>(i)], 0u) << i;
+    for (int i = 0; i < 15; ++i)
+        EXPECT_EQ(plain.Color[static_cast<size_t>(i)], 0u) << i;
     EXPECT_EQ(plain.Weight[15], 0);
     EXPECT_EQ(plain.OwnColor[15], 0);
 
@@ -597,7 +600,8 @@ TEST_F(ConfigTest, EffectLayersAndSupersampling) {
     EXPECT_EQ(thick.Color[1], 0u);
 
     const int32_t factors[][2] = {{0, 1}, {1, 2}, {2, 4}, {3, 2}, {-1, 2}};
-    for (const auto& f : factors) EXPECT_EQ(Supersampling(f[0]), f[1]) << f[0];
+    for (const auto& f : factors)
+        EXPECT_EQ(Supersampling(f[0]), f[1]) << f[0];
 }
 
 // ---- the engine's files and the message table ----
@@ -690,15 +694,49 @@ TEST_F(ConfigTest, DemoGameFiles) {
     // Every key the engine asks the message table for has a text.
     ASSERT_TRUE(LoadPackMessageTable());
     const char* keys[] = {
-        "OK", "FullScreenError", "ReadSaveFileError", "SaveDirectoryERROR", "CONFIGRESET_Text", "CONFIGRESET_Yes",
-        "CONFIGRESET_No", "APPCLOSE_Text", "APPCLOSE_Exit", "APPCLOSE_Reset", "APPCLOSE_Cancel", "EXIT_Text",
-        "EXIT_Yes", "EXIT_no", "RESET_Text", "RESET_Yes", "RESET_no", "SelectLoad_Text", "SelectLoad_Yes",
-        "SelectLoad_no", "OVERSAVE_Text", "OVERSAVE_Yes", "OVERSAVE_No", "DELETE_Text", "DELETE_Yes", "DELETE_No",
-        "NOSELECT_Text", "NOFILEOPEN_Text", "NOFILEDELETE_Text", "DeleteSaveFileError", "SwapSaveFileError",
-        "WriteSaveFileError", "BackBufferResetERROR", "CRCCHECKERROR", "SystemInfoDLLERROR", "OggVorbisDLLERROR",
-        "BREGEXPDLLERROR", "DirectDrawERROR", "DirectSoundERROR", "EngineSetupERROR",
+        "OK",
+        "FullScreenError",
+        "ReadSaveFileError",
+        "SaveDirectoryERROR",
+        "CONFIGRESET_Text",
+        "CONFIGRESET_Yes",
+        "CONFIGRESET_No",
+        "APPCLOSE_Text",
+        "APPCLOSE_Exit",
+        "APPCLOSE_Reset",
+        "APPCLOSE_Cancel",
+        "EXIT_Text",
+        "EXIT_Yes",
+        "EXIT_no",
+        "RESET_Text",
+        "RESET_Yes",
+        "RESET_no",
+        "SelectLoad_Text",
+        "SelectLoad_Yes",
+        "SelectLoad_no",
+        "OVERSAVE_Text",
+        "OVERSAVE_Yes",
+        "OVERSAVE_No",
+        "DELETE_Text",
+        "DELETE_Yes",
+        "DELETE_No",
+        "NOSELECT_Text",
+        "NOFILEOPEN_Text",
+        "NOFILEDELETE_Text",
+        "DeleteSaveFileError",
+        "SwapSaveFileError",
+        "WriteSaveFileError",
+        "BackBufferResetERROR",
+        "CRCCHECKERROR",
+        "SystemInfoDLLERROR",
+        "OggVorbisDLLERROR",
+        "BREGEXPDLLERROR",
+        "DirectDrawERROR",
+        "DirectSoundERROR",
+        "EngineSetupERROR",
     };
-    for (const char* k : keys) EXPECT_NE(MessageTable.Values(k), "") << k;
+    for (const char* k : keys)
+        EXPECT_NE(MessageTable.Values(k), "") << k;
     // Texts convert without loss: no replacement character crept in.
     EXPECT_EQ(MessageTable.Text().find('?'), std::string::npos);
 }
