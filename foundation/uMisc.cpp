@@ -434,4 +434,540 @@ int32_t StrLen(const char* s) {
 
 // ---- scramblers, byte-pair compression, checksums, checked streams ----
 
+// ---- string and buffer scramblers ----
+
+std::string XorScrambleString(std::string_view text, uint32_t key) {
+    // The key is folded in on all 32 bits before the mask; only the low byte of the position counts.
+    const uint32_t k = (static_cast<uint32_t>(text.size()) + (key ^ 0xA7u)) & 0xFFu;
+    std::string r(text);
+    for (size_t n = 0; n < r.size(); ++n) {
+        const uint32_t i = static_cast<uint32_t>(n + 1) & 0xFFu;
+        const uint32_t m = ((i ^ k) + i) & 0xFFu;
+        r[n] = static_cast<char>(static_cast<uint8_t>(r[n]) ^ m);
+    }
+    return r;
+}
+
+std::string ScrambleString(std::string_view text, bool, uint32_t key) { return XorScrambleString(text, key); }
+
+namespace {
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word routines read little-endian words directly");
+
+constexpr uint32_t kScrambleLaneStart = 0x6E2B91D4u;
+constexpr uint32_t kScrambleLaneStep = 0x3F8A0C67u;
+constexpr uint32_t kScrambleSeedMask = 0x8B54E21Au;
+
+inline uint32_t Load32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+}  // namespace
+
+void ScrambleBufferEncode(void* buffer, size_t size, uint32_t key) {
+    auto* p = static_cast<uint8_t*>(buffer);
+    const size_t words = size / 8;
+    const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ kScrambleSeedMask;
+    uint32_t l0 = kScrambleLaneStart, l1 = kScrambleLaneStart, f0 = seed, f1 = seed;
+    for (size_t k = 0; k < words; ++k, p += 8) {
+        const uint32_t w0 = Load32(p), w1 = Load32(p + 4);
+        l0 = (l0 + kScrambleLaneStep) ^ f0;
+        l1 = (l1 + kScrambleLaneStep) ^ f1;
+        Store32(p, w0 ^ l0);
+        Store32(p + 4, w1 ^ l1);
+        f0 = w0;  // the feedback is the plain word
+        f1 = w1;
+    }
+}
+
+void ScrambleBufferDecode(void* buffer, size_t size, uint32_t key) {
+    auto* p = static_cast<uint8_t*>(buffer);
+    const size_t words = size / 8;
+    const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ kScrambleSeedMask;
+    uint32_t l0 = kScrambleLaneStart, l1 = kScrambleLaneStart, f0 = seed, f1 = seed;
+    for (size_t k = 0; k < words; ++k, p += 8) {
+        l0 = (l0 + kScrambleLaneStep) ^ f0;
+        l1 = (l1 + kScrambleLaneStep) ^ f1;
+        const uint32_t w0 = Load32(p) ^ l0, w1 = Load32(p + 4) ^ l1;
+        Store32(p, w0);
+        Store32(p + 4, w1);
+        f0 = w0;
+        f1 = w1;
+    }
+}
+
+void ScrambleBuffer(void* buffer, size_t size, bool decode, uint32_t key) {
+    if (!buffer) return;
+    if (decode)
+        ScrambleBufferDecode(buffer, size, key);
+    else
+        ScrambleBufferEncode(buffer, size, key);
+}
+
+// ---- byte-pair compression ----
+
+namespace {
+
+inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// One block at a time: at most 8192 bytes and fewer than 200 distinct byte values, so at least 56
+// codes stay free to stand for pairs. Pair counts live in a hash of 8192 slots with 8-bit
+// saturating counts. Ties between pair counts go to the lowest slot: stored files depend on it.
+class TPairCompressor {
+public:
+    static constexpr int kBlockSize = 8192;
+    static constexpr int kHashSize = 8192;
+    static constexpr int kMaxChars = 200;
+    static constexpr int kThreshold = 3;
+
+    void Run(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
+        size_t pos = 0;
+        do {
+            ReadBlock(src, n, pos);
+            CompressBlock();
+            WriteBlock(out);
+        } while (pos < n);
+    }
+
+private:
+    int Lookup(uint8_t a, uint8_t b) {
+        int index = (a ^ (b << 5)) & (kHashSize - 1);
+        // A slot whose count is 0 is free whatever pair it last held. A full table cannot occur in
+        // practice; the probe count only keeps a pathological block from looping for ever.
+        for (int probes = 0; (Left[index] != a || Right[index] != b) && Count[index] != 0 && probes < kHashSize;
+             ++probes)
+            index = (index + 1) & (kHashSize - 1);
+        Left[index] = a;
+        Right[index] = b;
+        return index;
+    }
+
+    void ReadBlock(const uint8_t* src, size_t n, size_t& pos) {
+        std::memset(Count, 0, sizeof Count);
+        for (int c = 0; c < 256; ++c) {
+            LeftCode[c] = static_cast<uint8_t>(c);
+            RightCode[c] = 0;
+            Used[c] = false;
+        }
+        Size = 0;
+        int used = 0;
+        while (Size < kBlockSize && used < kMaxChars && pos < n) {
+            const uint8_t c = src[pos++];
+            if (Size > 0) {
+                const int index = Lookup(Buffer[Size - 1], c);
+                if (Count[index] < 255) ++Count[index];
+            }
+            Buffer[Size++] = c;
+            if (!Used[c]) {
+                Used[c] = true;
+                ++used;
+            }
+        }
+    }
+
+    bool IsLiteral(int c) const { return LeftCode[c] == c; }
+
+    void CompressBlock() {
+        int code = 256;
+        for (;;) {
+            // The next free code: a literal whose byte value does not occur in the block.
+            for (--code; code >= 0; --code)
+                if (IsLiteral(code) && !Used[code]) break;
+            if (code < 0) break;
+
+            int best = 2;
+            uint8_t leftCh = 0, rightCh = 0;
+            for (int index = 0; index < kHashSize; ++index)
+                if (Count[index] > best) {
+                    best = Count[index];
+                    leftCh = Left[index];
+                    rightCh = Right[index];
+                }
+            if (best < kThreshold) break;
+
+            const auto c = static_cast<uint8_t>(code);
+            const int oldSize = Size - 1;
+            int w = 0, r = 0;
+            for (; r < oldSize; ++r) {
+                if (Buffer[r] == leftCh && Buffer[r + 1] == rightCh) {
+                    if (r > 0) {
+                        int index = Lookup(Buffer[w - 1], leftCh);
+                        if (Count[index] > 1) --Count[index];
+                        index = Lookup(Buffer[w - 1], c);
+                        if (Count[index] < 255) ++Count[index];
+                    }
+                    if (r < oldSize - 1) {
+                        int index = Lookup(rightCh, Buffer[r + 2]);
+                        if (Count[index] > 1) --Count[index];
+                        index = Lookup(c, Buffer[r + 2]);
+                        if (Count[index] < 255) ++Count[index];
+                    }
+                    Buffer[w++] = c;
+                    ++r;
+                    --Size;
+                } else {
+                    Buffer[w++] = Buffer[r];
+                }
+            }
+            if (r == oldSize) Buffer[w] = Buffer[r];  // the last byte, when no pair took it
+
+            LeftCode[code] = leftCh;
+            RightCode[code] = rightCh;
+            Count[Lookup(leftCh, rightCh)] = 1;
+        }
+    }
+
+    // The pair table: runs of literal codes as one count byte (127 + run length, at most 127
+    // codes), runs of pair codes as (run length - 1) followed by their entries. A pair run may
+    // take in single literals between pairs; their entries are the code itself.
+    void WriteBlock(std::vector<uint8_t>& out) {
+        int c = 0;
+        while (c < 256) {
+            int len;
+            if (IsLiteral(c)) {
+                len = 1;
+                ++c;
+                while (len < 127 && c < 256 && IsLiteral(c)) {
+                    ++len;
+                    ++c;
+                }
+                out.push_back(static_cast<uint8_t>(len + 127));
+                len = 0;
+                if (c == 256) break;
+            } else {
+                len = 0;
+                ++c;
+                while ((len < 127 && c < 256 && !IsLiteral(c)) || (len < 125 && c < 254 && !IsLiteral(c + 1))) {
+                    ++len;
+                    ++c;
+                }
+                out.push_back(static_cast<uint8_t>(len));
+                c -= len + 1;
+            }
+            for (int i = 0; i <= len; ++i, ++c) {
+                out.push_back(LeftCode[c]);
+                if (!IsLiteral(c)) out.push_back(RightCode[c]);
+            }
+        }
+        out.push_back(static_cast<uint8_t>(Size & 0xFF));
+        out.push_back(static_cast<uint8_t>(Size >> 8));
+        out.insert(out.end(), Buffer, Buffer + Size);
+    }
+
+    uint8_t Buffer[kBlockSize];
+    uint8_t LeftCode[256], RightCode[256];
+    bool Used[256];
+    uint8_t Left[kHashSize], Right[kHashSize], Count[kHashSize];
+    int Size = 0;
+};
+
+void CompressInto(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
+    out.clear();
+    out.reserve(0x80000);
+    Put32(out, kBPEMagic);
+    Put32(out, 1);  // 16-bit block lengths
+    Put32(out, static_cast<uint32_t>(n));
+    auto compressor = std::make_unique<TPairCompressor>();
+    compressor->Run(src, n, out);
+}
+
+// Expands one stream. Within a block, the first complete expansion of a pair code is found again
+// in the output and copied from there, so that each later occurrence costs one copy. Every limit
+// of the format is checked: the pair table stays within the 256 codes, blocks stay within the
+// source, the output within its declared size, and a code never needs more than the 256 pending
+// codes that the format allows (the stack of the reference expander).
+class TPairExpander {
+public:
+    static constexpr int kStackSize = 256;
+    static constexpr size_t kSlack = 16;
+
+    bool Run(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
+        if (n < 4) return false;
+        size_t pos;
+        uint32_t flags, size;
+        if (Get32(src) == kBPEMagic) {
+            if (n < 12) return false;
+            flags = Get32(src + 4);
+            size = Get32(src + 8);
+            pos = 12;
+        } else {
+            flags = 0;  // the headerless form: 32-bit block lengths
+            size = Get32(src);
+            pos = 4;
+        }
+        if (size > kBPEMaxSize) return false;
+        out.assign(size + kSlack, 0);
+        Out = out.data();
+        OutSize = size;
+        OutPos = 0;
+        const bool shortLengths = (flags & 1) != 0;
+        while (pos < n) {
+            if (!ReadTable(src, n, pos)) return false;
+            uint32_t length;
+            if (shortLengths) {
+                if (n - pos < 2) return false;
+                length = src[pos] | (static_cast<uint32_t>(src[pos + 1]) << 8);
+                pos += 2;
+            } else {
+                if (n - pos < 4) return false;
+                length = Get32(src + pos);
+                pos += 4;
+            }
+            if (length > n - pos) return false;
+            if (!ExpandBlock(src + pos, length)) return false;
+            pos += length;
+        }
+        out.resize(size);  // drops the slack, keeps the memory
+        return OutPos == OutSize;
+    }
+
+private:
+    static uint32_t Get32(const uint8_t* p) { return Load32(p); }
+
+    bool IsLiteral(int c) const { return Left[c] == c; }
+
+    bool ReadTable(const uint8_t* src, size_t n, size_t& pos) {
+        for (int c = 0; c < 256; ++c) Left[c] = static_cast<uint8_t>(c);
+        int c = 0;
+        for (;;) {
+            if (pos >= n) return false;
+            int count = src[pos++];
+            if (count > 127) {
+                c += count - 127;
+                count = 0;
+                if (c > 256) return false;
+                if (c == 256) break;
+            }
+            if (c + count + 1 > 256) return false;
+            for (int i = 0; i <= count; ++i, ++c) {
+                if (pos >= n) return false;
+                Left[c] = src[pos++];
+                if (!IsLiteral(c)) {
+                    if (pos >= n) return false;
+                    Right[c] = src[pos++];
+                }
+            }
+            if (c == 256) break;
+        }
+        for (int k = 0; k < 256; ++k) {
+            State[k] = 0;
+            FirstAt[k] = -1;
+        }
+        return true;
+    }
+
+    static constexpr uint64_t kHuge = uint64_t(1) << 40;  // beyond any declared size
+    static constexpr int kTooDeep = kStackSize + 1;
+
+    // The expanded length of a code and the pending codes its expansion needs, following the
+    // reference order: a pair pushes its right and then its left element.
+    void Measure(int c) {
+        if (IsLiteral(c)) {
+            Length[c] = 1;
+            Need[c] = 0;
+            State[c] = 2;
+            return;
+        }
+        State[c] = 1;
+        const int l = Left[c], r = Right[c];
+        bool cyclic = false;
+        for (int child : {l, r}) {
+            if (State[child] == 1)
+                cyclic = true;
+            else if (State[child] == 0)
+                Measure(child);
+        }
+        if (cyclic) {
+            Length[c] = kHuge;
+            Need[c] = kTooDeep;
+        } else {
+            const uint64_t length = Length[l] + Length[r];
+            Length[c] = length < kHuge ? length : kHuge;
+            int need = 1 + Need[l] > Need[r] ? 1 + Need[l] : Need[r];
+            if (need < 2) need = 2;
+            Need[c] = need < kTooDeep ? need : kTooDeep;
+        }
+        State[c] = 2;
+    }
+
+    void Emit(int c) {
+        if (IsLiteral(c)) {
+            Out[OutPos++] = static_cast<uint8_t>(c);
+        } else if (FirstAt[c] >= 0) {
+            const auto length = static_cast<size_t>(Length[c]);
+            const uint8_t* from = Out + FirstAt[c];
+            if (length <= kSlack) {
+                // Short expansions move as one 16-byte word through a register; the bytes past the
+                // length land in what is written next, or in the slack past the end.
+                uint8_t word[kSlack];
+                std::memcpy(word, from, kSlack);
+                std::memcpy(Out + OutPos, word, kSlack);
+            } else {
+                std::memcpy(Out + OutPos, from, length);
+            }
+            OutPos += length;
+        } else {
+            const auto start = static_cast<int64_t>(OutPos);
+            Emit(Left[c]);
+            Emit(Right[c]);
+            FirstAt[c] = start;
+        }
+    }
+
+    bool ExpandBlock(const uint8_t* packed, uint32_t length) {
+        for (uint32_t i = 0; i < length; ++i) {
+            const int c = packed[i];
+            if (IsLiteral(c)) {
+                if (OutPos >= OutSize) return false;
+                Out[OutPos++] = static_cast<uint8_t>(c);
+                continue;
+            }
+            if (State[c] != 2) Measure(c);
+            if (Need[c] > kStackSize || Length[c] > OutSize - OutPos) return false;
+            Emit(c);
+        }
+        return true;
+    }
+
+    uint8_t Left[256], Right[256];
+    uint8_t State[256];  // 0 unmeasured, 1 being measured, 2 measured
+    int Need[256];
+    uint64_t Length[256];
+    int64_t FirstAt[256];
+    uint8_t* Out = nullptr;
+    size_t OutSize = 0, OutPos = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<TMemoryStream> BPECompress(const TMemoryStream& source) {
+    auto r = std::make_unique<TMemoryStream>();
+    CompressInto(source.Memory(), source.Data.size(), r->Data);
+    r->SetPosition(0);
+    return r;
+}
+
+std::string BPECompressBytes(const void* data, size_t size) {
+    std::vector<uint8_t> out;
+    CompressInto(static_cast<const uint8_t*>(data), size, out);
+    return std::string(out.begin(), out.end());
+}
+
+std::unique_ptr<TMemoryStream> BPEExpand(const TMemoryStream& source) {
+    auto r = std::make_unique<TMemoryStream>();
+    TPairExpander expander;
+    if (!expander.Run(source.Memory(), source.Data.size(), r->Data)) return nullptr;
+    r->SetPosition(0);
+    return r;
+}
+
+bool BPEExpandBytes(const void* data, size_t size, std::string& out) {
+    std::vector<uint8_t> bytes;
+    TPairExpander expander;
+    if (!expander.Run(static_cast<const uint8_t*>(data), size, bytes)) return false;
+    out.assign(bytes.begin(), bytes.end());
+    return true;
+}
+
+std::unique_ptr<TMemoryStream> PackStream(std::unique_ptr<TMemoryStream>& source, bool expand) {
+    if (!source) return nullptr;
+    auto r = expand ? BPEExpand(*source) : BPECompress(*source);
+    if (r) source.reset();
+    return r;
+}
+
+// ---- checksums ----
+
+uint32_t Checksum64(const void* buffer, size_t size) {
+    if (!buffer) return 0;
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    const size_t words = size / 8;
+    constexpr uint16_t kStep = 0x0307;
+    // Eight words at a time in 32 independent 16-bit lanes; lane j of word k adds
+    // (lane j xor the key after k + 1 steps). The lanes are folded into four at the end.
+    constexpr int kGroup = 8;
+    uint16_t acc[4 * kGroup] = {};
+    uint16_t q[4 * kGroup];
+    for (int k = 0; k < kGroup; ++k)
+        for (int j = 0; j < 4; ++j) q[4 * k + j] = static_cast<uint16_t>(kStep * (k + 1));
+    size_t k = 0;
+    for (; k + kGroup <= words; k += kGroup) {
+        uint16_t w[4 * kGroup];
+        std::memcpy(w, p + k * 8, sizeof w);
+        for (int j = 0; j < 4 * kGroup; ++j) acc[j] = static_cast<uint16_t>(acc[j] + (w[j] ^ q[j]));
+        for (int j = 0; j < 4 * kGroup; ++j) q[j] = static_cast<uint16_t>(q[j] + kStep * kGroup);
+    }
+    uint16_t s[4] = {};
+    for (int g = 0; g < kGroup; ++g)
+        for (int j = 0; j < 4; ++j) s[j] = static_cast<uint16_t>(s[j] + acc[4 * g + j]);
+    auto key = static_cast<uint16_t>(kStep * k);
+    for (; k < words; ++k) {
+        key = static_cast<uint16_t>(key + kStep);
+        uint16_t w[4];
+        std::memcpy(w, p + k * 8, 8);
+        for (int j = 0; j < 4; ++j) s[j] = static_cast<uint16_t>(s[j] + (w[j] ^ key));
+    }
+    const uint32_t low = s[0] | (static_cast<uint32_t>(s[1]) << 16);
+    const uint32_t high = s[2] | (static_cast<uint32_t>(s[3]) << 16);
+    return low ^ high;
+}
+
+uint16_t CRC16(const void* buffer, size_t size) {
+    if (!buffer) return 0;
+    const auto* p = static_cast<const uint8_t*>(buffer);
+    uint32_t r = 0;  // bit n is r_n
+    for (size_t i = 0; i < size; ++i)
+        for (int bit = 0; bit < 8; ++bit) {
+            const uint32_t f = (r >> 15) & 1;
+            r = ((r << 1) | ((p[i] >> bit) & 1u)) & 0xFFFF;
+            if (f) r ^= 0x1021;  // r0, r5, r12
+        }
+    // r0 goes to bit 15, r15 to bit 0.
+    uint16_t result = 0;
+    for (int bit = 0; bit < 16; ++bit)
+        if (r & (1u << bit)) result |= static_cast<uint16_t>(1u << (15 - bit));
+    return result;
+}
+
+std::string CRC16Hex(const void* buffer, size_t size) {
+    static const char digits[] = "0123456789ABCDEF";
+    const uint16_t v = CRC16(buffer, size);
+    std::string r(4, '0');
+    for (int i = 0; i < 4; ++i) r[static_cast<size_t>(i)] = digits[(v >> (12 - 4 * i)) & 0xF];
+    return r;
+}
+
+// ---- checked streams ----
+
+bool WriteCheckedStream(TMemoryStream* source, TStream* destination) {
+    if (!source || !destination) return false;
+    const auto size = static_cast<uint32_t>(source->Data.size());
+    uint8_t header[12];
+    Store32(header, kCheckedMagic);
+    Store32(header + 4, Checksum64(source->Memory(), source->Data.size()));
+    Store32(header + 8, size);
+    destination->WriteBuffer(header, sizeof header);
+    destination->WriteBuffer(source->Memory(), static_cast<int64_t>(size));
+    return true;
+}
+
+std::unique_ptr<TMemoryStream> ReadCheckedStream(TStream* stream) {
+    if (!stream) return nullptr;
+    uint8_t magic[4] = {};
+    if (stream->Read(magic, 4) != 4 || Load32(magic) != kCheckedMagic) return nullptr;
+    uint8_t fields[8];
+    stream->ReadBuffer(fields, sizeof fields);
+    const uint32_t checksum = Load32(fields), size = Load32(fields + 4);
+    if (size > static_cast<uint64_t>(stream->Remaining())) throw EStreamError("stream read error");
+    auto body = std::make_unique<TMemoryStream>();
+    body->Data.resize(size);
+    if (size) stream->ReadBuffer(body->Memory(), size);
+    if (Checksum64(body->Memory(), size) != checksum) return nullptr;
+    body->SetPosition(0);
+    return body;
+}
+
 }  // namespace uMisc

@@ -90,4 +90,58 @@ int32_t StrLen(const char* s);  // bytes before the first 0; 0 for nullptr
 
 // ---- scramblers, byte-pair compression, checksums, checked streams ----
 
+// Scrambling is keyed obfuscation, not encryption: the same routine with the same key restores the
+// data.
+
+// The string scrambler: byte i (from 1) is XORed with ((i xor k) + i) and 0xFF, where
+// k = (length + (key xor 0xA7)) and 0xFF. Its own inverse for the same key.
+std::string XorScrambleString(std::string_view text, uint32_t key);
+// The direction flag makes no difference: scrambling and unscrambling are one operation.
+std::string ScrambleString(std::string_view text, bool decode, uint32_t key);
+
+// The buffer scrambler works on whole 8-byte words in place; the last size mod 8 bytes are never
+// touched. The feedback is always the plain word, so decoding with the same size and key restores
+// the data.
+void ScrambleBufferEncode(void* buffer, size_t size, uint32_t key);
+void ScrambleBufferDecode(void* buffer, size_t size, uint32_t key);
+void ScrambleBuffer(void* buffer, size_t size, bool decode, uint32_t key);
+
+// Byte-pair-compressed stream: magic 0xFF435031, flags (bit 0: 16-bit block lengths), the
+// uncompressed size, then blocks of a pair table, a block length and packed codes. The older
+// headerless form starts with the size and has 32-bit block lengths.
+constexpr uint32_t kBPEMagic = 0xFF435031;
+// The expander refuses streams that declare more than this.
+constexpr uint32_t kBPEMaxSize = 0x4000000;
+
+// Compresses the whole source, from position 0. The result is at position 0.
+std::unique_ptr<TMemoryStream> BPECompress(const TMemoryStream& source);
+std::string BPECompressBytes(const void* data, size_t size);
+// Expands a stream of either form from its start. nullptr for a declared size over 64 MiB and for
+// corrupt data: a pair table that runs past code 255, a block that runs past the source, packed
+// data that would write past the declared size or nests pairs deeper than 256 pending codes, and
+// output that stays shorter than the declared size.
+std::unique_ptr<TMemoryStream> BPEExpand(const TMemoryStream& source);
+bool BPEExpandBytes(const void* data, size_t size, std::string& out);
+// expand false: compresses; true: expands. On success the source is freed (reset) and the new
+// stream, at position 0, is returned; when the expander refuses, the result is nullptr and the
+// source stays with the caller.
+std::unique_ptr<TMemoryStream> PackStream(std::unique_ptr<TMemoryStream>& source, bool expand);
+
+// The additive checksum over the whole 8-byte words (the rest does not count): four 16-bit lanes.
+uint32_t Checksum64(const void* buffer, size_t size);
+// The bit-serial CRC-16 (x^16 + x^12 + x^5 + 1, no augmentation, bits taken low first); "abc" gives
+// 0x11ED.
+uint16_t CRC16(const void* buffer, size_t size);
+std::string CRC16Hex(const void* buffer, size_t size);  // four upper-case hex digits
+
+// Checked stream: magic 0xFD324D4E, Checksum64 of the body, body size, body.
+constexpr uint32_t kCheckedMagic = 0xFD324D4E;
+// Writes the header at the destination's position, then the whole source; false (writing nothing)
+// when either stream is nil.
+bool WriteCheckedStream(TMemoryStream* source, TStream* destination);
+// Reads a checked stream from the current position: the body in a new stream at position 0, or
+// nullptr for a nil stream, a wrong magic (its four bytes stay consumed) or a checksum mismatch. A
+// body size beyond the bytes that remain raises EStreamError before anything is allocated.
+std::unique_ptr<TMemoryStream> ReadCheckedStream(TStream* stream);
+
 }  // namespace uMisc
