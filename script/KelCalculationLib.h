@@ -3,26 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/ClassLib.h"
-
-enum class TCalcValueType : uint8_t { Integer = 0, String = 1, Object = 2, Token = 3, Error = 4 };
-
-// A typed value. Both fields are carried by every value and neither follows the other by itself:
-// each operation says which one it sets. The error value is (Error, 0, "").
-struct TCalcValue {
-    TCalcValueType Type = TCalcValueType::Error;
-    int32_t Value = 0;
-    std::string Text;
-
-    static TCalcValue ErrorValue() { return {}; }
-    static TCalcValue Int(int32_t v) { return {TCalcValueType::Integer, v, std::to_string(v)}; }
-    static TCalcValue Str(std::string s) { return {TCalcValueType::String, 0, std::move(s)}; }
-    bool IsError() const { return Type == TCalcValueType::Error; }
-    bool operator==(const TCalcValue&) const = default;
-};
+#include "script/KelCalcValue.h"
+#include "script/KelScriptSeams.h"
 
 namespace KelCalculationLib {
 
@@ -46,3 +35,62 @@ TStringList IndexList(std::string_view token, char delimiter);
 bool TryStrToInt64(std::string_view text, int64_t& value);
 
 }  // namespace KelCalculationLib
+
+// The expression evaluator. An expression is tokenised (increments run while it is tokenised),
+// folded by precedence into a postfix program and run on an operand stack; variables are read and
+// written through the variable tables. What depends on the text alone (the tokens, the program,
+// the increments and bracket faults to replay) is cached by text, so that evaluating from the
+// cache does exactly what evaluating afresh does.
+class TKelCalculation final : public IScriptEvaluator {
+public:
+    // Nesting of brackets in one text plus nested evaluations (indexes, increments): past this the
+    // expression gives the error value.
+    static constexpr int32_t kMaxNesting = 100;
+    static constexpr int32_t kStackSize = 128;
+
+    explicit TKelCalculation(IScriptVariables& variables);
+    ~TKelCalculation() override;
+
+    void Calculate(std::string_view text, int32_t level, TCalcValue& result) override;
+    TCalcValue Calculate(std::string_view text, int32_t level) {
+        TCalcValue v;
+        Calculate(text, level, v);
+        return v;
+    }
+    // One operand (literal or variable), no operators.
+    TCalcValue GetValue(std::string_view token, int32_t level);
+    void SetErrorReport(bool on) override;
+    static bool IsOperatorChar(char c);
+    // Writes a variable named with an optional index list; "未定義の変数：" when no scope holds it.
+    bool SetVariable(std::string_view name, int32_t level, const TCalcValue& value);
+    bool SetVariableInteger(std::string_view name, int32_t level, int32_t value) {
+        return SetVariable(name, level, TCalcValue::Int(value));
+    }
+
+    // Off: every evaluation compiles its text afresh (the reference for differential tests).
+    bool UseCache = true;
+    void ClearCache() { Cache.clear(); }
+
+    struct TProgram;
+
+private:
+    struct TCompileContext;
+    std::shared_ptr<const TProgram> Compile(std::string_view text, int32_t level);
+    void Replay(const TProgram& program, int32_t level);
+    void Run(const TProgram& program, int32_t level, TCalcValue& result);
+    bool ParseOperand(TCalcValue& value, int32_t level);
+    bool Apply(char code, TCalcValue& a, const TCalcValue& b);
+    bool ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx);
+    void Report(const std::string& message);
+    void Push(const TCalcValue& v);
+    TCalcValue Pop();
+
+    IScriptVariables& Variables;
+    bool ErrorReport = true;
+    int32_t Nesting = 0;
+    // One operand stack for all evaluations: each uses the entries above the base it started at,
+    // so a nested evaluation never disturbs the values pending below it.
+    std::vector<TCalcValue> Stack;
+    size_t StackBase = 0;
+    std::unordered_map<std::string, std::shared_ptr<const TProgram>> Cache;
+};

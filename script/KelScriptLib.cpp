@@ -149,6 +149,7 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     Reader->RegExp = Links.RegExp;
     Objects = std::make_unique<TKelObjectManager>();
     if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
+    if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
     if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
         Links.SaveData->LoadSystemData(*this, "SystemData.dat.bak");
     DeclareBuiltins();

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/ClassLib.h"
-#include "script/KelCalculationLib.h"
+#include "script/KelCalcValue.h"
 
 class TKelScript;
 class TKelObjectDataCustom;

@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "script/KelCalculationLib.h"
 
 TStandInVariables::~TStandInVariables() {
     Clear(TVariableScope::Local);

@@ -91,3 +91,16 @@ void TScriptHarness::Scope(const std::vector<std::string>& names) {
     for (auto& s : r->ScopeNames) s.clear();
     for (size_t i = 0; i < names.size() && i < 16; ++i) r->ScopeNames[i] = names[i];
 }
+
+void TScriptHarness::Declare(TVariableScope scope, const std::string& name, TCalcValueType type,
+                             std::vector<int32_t> dims, const std::string& utf8Value) {
+    int32_t d[4] = {1, 1, 1, 1};
+    // Written first to last like a declaration: the last one is d[0].
+    for (size_t i = 0; i < dims.size() && i < 4; ++i) d[i] = dims[dims.size() - 1 - i];
+    const char* cls = type == TCalcValueType::Object ? "obj" : "";
+    Script.Variables->Declare(scope, name, cls, d, Script.Depth(), type, 0xFF, true);
+    if (utf8Value.empty()) return;
+    TCalcValue v = type == TCalcValueType::Integer ? TCalcValue::Int(std::stoi(utf8Value))
+                                                   : TCalcValue{type, 0, Encoding::Utf8ToSjis(utf8Value)};
+    Script.Variables->WriteElement(scope, name, TVariableIndexes{}, Script.Depth(), v, true);
+}

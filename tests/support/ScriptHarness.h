@@ -46,6 +46,10 @@ public:
     TCalcValue Eval(const std::string& utf8Expression);
     // Reads an element of a variable visible from the current depth (force: locks ignored).
     TCalcValue Var(const std::string& name, int32_t index = 0);
+    // Declares a variable of the given scope (int, str or obj by the type) at the current depth,
+    // with all rights, and sets its first element when a value is given.
+    void Declare(TVariableScope scope, const std::string& name, TCalcValueType type, std::vector<int32_t> dims = {1},
+                 const std::string& utf8Value = "");
     // Sets the scoped object names of the current routine, as the scope word does.
     void Scope(const std::vector<std::string>& names);
 
