@@ -1,0 +1,545 @@
+// The expression evaluator of KelCalculationLib.
+#include <algorithm>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/uMisc.h"
+#include "platform/Encoding.h"
+#include "script/KelCalculationLib.h"
+
+namespace {
+
+constexpr char kSeparator = '\x01';
+constexpr size_t kCacheLimit = 8192;
+
+// Operator codes and the folding pass each belongs to (0: not an operator code).
+constexpr int PassOf(char code) {
+    switch (code) {
+    case 'a': case 'b': case 'c': return 1;
+    case '8': case '9': return 2;
+    case '2': case '3': return 3;
+    case 'd': case 'e': case 'f': return 4;
+    case '0': case '1': case '4': case '5': case 'i': case 'j': return 5;
+    case '6': case '7': return 6;
+    case 'h': return 7;
+    default: return 0;
+    }
+}
+
+char SingleCode(char c) {
+    switch (c) {
+    case '*': return 'a';
+    case '/': return 'b';
+    case '%': return 'c';
+    case '+': return '8';
+    case '-': return '9';
+    case '&': return 'e';
+    case '|': return 'd';
+    case '^': return 'f';
+    case '>': return 'i';
+    case '<': return 'j';
+    case '=': return 'h';
+    default: return 0;
+    }
+}
+
+char PairCode(char a, char b) {
+    if (b == '=') {
+        switch (a) {
+        case '=': return '0';
+        case '!': return '1';
+        case '<': return '4';
+        case '>': return '5';
+        default: return 0;
+        }
+    }
+    if (a == '<' && b == '<') return '2';
+    if (a == '>' && b == '>') return '3';
+    if (a == '&' && b == '&') return '6';
+    if (a == '|' && b == '|') return '7';
+    return 0;
+}
+
+bool IsLead(std::string_view s, size_t i) {
+    return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i])) && i + 1 < s.size();
+}
+
+// An operator item of the postfix text: "*" and a code character.
+char OperatorCode(std::string_view item) {
+    return item.size() >= 2 && item[0] == '*' && PassOf(item[1]) ? item[1] : 0;
+}
+
+// The deepest bracket and quote nesting the tokeniser will meet in the text.
+int32_t TextNesting(std::string_view text) {
+    int32_t depth = 0, deepest = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLead(text, i)) {
+            ++i;
+            continue;
+        }
+        char c = text[i];
+        if (c == '"') {
+            depth += quoted ? -1 : 1;
+            quoted = !quoted;
+        } else if (!quoted && (c == '(' || c == '[')) {
+            ++depth;
+        } else if (!quoted && (c == ')' || c == ']')) {
+            --depth;
+        }
+        deepest = std::max(deepest, depth);
+    }
+    return deepest;
+}
+
+bool HasOperator(std::string_view text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (IsLead(text, i)) {
+            ++i;
+            continue;
+        }
+        char c = text[i];
+        if (c == '(' || c == ')' || TKelCalculation::IsOperatorChar(c)) return true;
+    }
+    return false;
+}
+
+bool IsNumberToken(std::string_view t, int64_t& v) {
+    if (t.empty()) return false;
+    char c = t[0];
+    if (c != '$' && c != '-' && c != '+' && !(c >= '0' && c <= '9')) return false;
+    return KelCalculationLib::TryStrToInt64(t, v);
+}
+
+int32_t IntReading(std::string_view s) {
+    int64_t v = 0;
+    if (!KelCalculationLib::TryStrToInt64(s, v) || v < INT32_MIN || v > UINT32_MAX) return 0;
+    return static_cast<int32_t>(static_cast<uint32_t>(v));
+}
+
+int CompareText(const std::string& a, const std::string& b) {
+    std::string la = ClassLib::LowerAscii(a), lb = ClassLib::LowerAscii(b);
+    int r = la.compare(lb);  // std::string compares bytes as unsigned char
+    return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+// ---- programs ----
+
+// What a text compiles to. Effects are the increments run and the bracket faults reported while
+// the text was tokenised, in the order they happened; a cached program replays them.
+struct TKelCalculation::TProgram {
+    struct TEffect {
+        bool IsMessage = false;
+        std::string Text;  // the message, or the increment expression to evaluate
+    };
+    struct TItem {
+        char Code = 0;  // operator code, 0 for an operand
+        std::string Text;
+    };
+    bool Single = false;
+    std::string Operand;  // the trimmed text of a single operand
+    int32_t Nesting = 0;
+    std::vector<TEffect> Effects;
+    std::vector<TItem> Items;
+};
+
+struct TKelCalculation::TCompileContext {
+    TKelCalculation& Owner;
+    int32_t Level;
+    TProgram& Program;
+
+    // The tokeniser: operands and operator codes, running increments as it meets them.
+    std::vector<std::string> Tokens(std::string_view text) {
+        std::vector<std::string> list;
+        std::string token;
+        int32_t depth = 0;
+        bool quoted = false, operandExpected = true;
+        auto flush = [&] {
+            if (!token.empty()) list.push_back(std::move(token));
+            token.clear();
+        };
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (IsLead(text, i)) {
+                token.append(text.substr(i, 2));
+                ++i;
+                operandExpected = false;
+                continue;
+            }
+            char c = text[i];
+            if (c == '"') {
+                depth += quoted ? -1 : 1;
+                quoted = !quoted;
+            } else if (!quoted && (c == '(' || c == '[')) {
+                ++depth;
+            } else if (!quoted && (c == ')' || c == ']')) {
+                --depth;
+            }
+            if (depth != 0) {
+                token.push_back(c);
+                operandExpected = false;
+                continue;
+            }
+            if (static_cast<uint8_t>(c) <= 32) continue;
+            if (operandExpected && (c == '+' || c == '-' || c == '^')) {
+                flush();
+                token.push_back(c);
+                operandExpected = false;
+                continue;
+            }
+            if (i + 1 < text.size() && IsOperatorChar(text[i + 1])) {
+                char next = text[i + 1];
+                if (char code = PairCode(c, next)) {
+                    flush();
+                    list.push_back(std::string{'*', code});
+                    operandExpected = true;
+                    ++i;
+                    continue;
+                }
+                if ((c == '+' || c == '-') && next == c) {
+                    std::string name = token;
+                    flush();
+                    Increment(name + "=" + name + (c == '+' ? "+1" : "-1"));
+                    operandExpected = false;
+                    ++i;
+                    continue;
+                }
+            }
+            if (char code = SingleCode(c)) {
+                flush();
+                list.push_back(std::string{'*', code});
+                operandExpected = true;
+                continue;
+            }
+            token.push_back(c);
+            operandExpected = false;
+        }
+        flush();
+        if (depth != 0) Message("カッコが正しく閉じられていません"_sj);
+        return list;
+    }
+
+    void Increment(const std::string& expression) {
+        Program.Effects.push_back({false, expression});
+        Owner.Calculate(expression, Level);
+    }
+    void Message(const std::string& message) {
+        Program.Effects.push_back({true, message});
+        Owner.Report(message);
+    }
+
+    std::string CompileBracket(const std::string& token) {
+        if (token.empty() || token[0] != '(') return token;
+        return ToPostfix(Tokens(KelCalculationLib::BracketContents(token)));
+    }
+
+    // Folding by precedence: each pass joins operand, operator, operand into one postfix item.
+    std::string ToPostfix(std::vector<std::string> items) {
+        if (items.empty()) return {};
+        if (items.size() == 1) items[0] = CompileBracket(items[0]);
+        for (int pass = 1; pass <= 7; ++pass) {
+            for (size_t i = 1; i + 1 < items.size(); ++i) {
+                char code = OperatorCode(items[i]);
+                if (!code || PassOf(code) != pass) continue;
+                std::string left = CompileBracket(items[i - 1]);
+                std::string right = CompileBracket(items[i + 1]);
+                std::string joined = left + kSeparator + right + kSeparator + items[i];
+                items.erase(items.begin() + static_cast<std::ptrdiff_t>(i),
+                            items.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+                items[i - 1] = std::move(joined);
+                --i;
+            }
+        }
+        return items[0];
+    }
+};
+
+// ---- evaluator ----
+
+TKelCalculation::TKelCalculation(IScriptVariables& variables) : Variables(variables) {
+    Stack.reserve(static_cast<size_t>(kStackSize) * 4);
+}
+
+TKelCalculation::~TKelCalculation() = default;
+
+bool TKelCalculation::IsOperatorChar(char c) {
+    switch (c) {
+    case '+': case '-': case '*': case '/': case '%': case '&': case '|': case '^': case '>': case '<': case '=':
+    case '!':
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TKelCalculation::SetErrorReport(bool on) {
+    ErrorReport = on;
+    Variables.SetErrorReport(on);
+}
+
+void TKelCalculation::Report(const std::string& message) {
+    if (ErrorReport) ErrorLogLib::ErrorLog(message);
+}
+
+void TKelCalculation::Push(const TCalcValue& v) {
+    if (Stack.size() - StackBase >= static_cast<size_t>(kStackSize)) return;  // dropped, no message
+    Stack.push_back(v);
+}
+
+TCalcValue TKelCalculation::Pop() {
+    if (Stack.size() <= StackBase) return TCalcValue::ErrorValue();
+    TCalcValue v = std::move(Stack.back());
+    Stack.pop_back();
+    return v;
+}
+
+std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::string_view text, int32_t level) {
+    auto program = std::make_shared<TProgram>();
+    program->Nesting = TextNesting(text);
+    if (!HasOperator(text)) {
+        program->Single = true;
+        program->Operand = std::string(KelCalculationLib::Trim(text));
+        return program;
+    }
+    TCompileContext context{*this, level, *program};
+    std::string postfix = context.ToPostfix(context.Tokens(text));
+    size_t start = 0;
+    while (start <= postfix.size()) {
+        size_t end = postfix.find(kSeparator, start);
+        if (end == std::string::npos) end = postfix.size();
+        if (end > start) {
+            std::string item = postfix.substr(start, end - start);
+            program->Items.push_back({OperatorCode(item), std::move(item)});
+        }
+        start = end + 1;
+    }
+    return program;
+}
+
+void TKelCalculation::Replay(const TProgram& program, int32_t level) {
+    for (const auto& e : program.Effects) {
+        if (e.IsMessage) Report(e.Text);
+        else Calculate(e.Text, level);
+    }
+}
+
+void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue& result) {
+    result = TCalcValue::ErrorValue();
+    if (text.empty()) return;
+
+    std::shared_ptr<const TProgram> cached;
+    if (UseCache) {
+        auto it = Cache.find(std::string(text));
+        if (it != Cache.end()) cached = it->second;
+    }
+    int32_t nesting = cached ? cached->Nesting : TextNesting(text);
+    if (Nesting + 1 + nesting > kMaxNesting) {
+        Report("計算式が間違っています。"_sj);
+        return;
+    }
+    Nesting += 1 + nesting;
+    size_t savedBase = StackBase;
+    StackBase = Stack.size();
+
+    std::shared_ptr<const TProgram> program = cached;
+    if (program) {
+        Replay(*program, level);
+    } else {
+        program = Compile(text, level);
+        if (UseCache) {
+            if (Cache.size() >= kCacheLimit) Cache.clear();
+            Cache.emplace(std::string(text), program);
+        }
+    }
+    if (program->Single) {
+        result = {TCalcValueType::Token, 0, program->Operand};
+        ParseOperand(result, level);
+        if (result.IsError()) Report("未定義の変数："_sj + std::string(text));
+    } else {
+        Run(*program, level, result);
+    }
+
+    Stack.resize(StackBase);
+    StackBase = savedBase;
+    Nesting -= 1 + nesting;
+}
+
+void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& result) {
+    bool failed = false;
+    for (const auto& item : program.Items) {
+        if (!item.Code) {
+            Push({TCalcValueType::Token, 0, item.Text});
+            continue;
+        }
+        TCalcValue b = Pop();
+        TCalcValue a = Pop();
+        if (item.Code == 'h') {
+            ParseOperand(b, level);
+            int64_t number;
+            if (a.Type != TCalcValueType::Token || a.Text.empty() || a.Text[0] == '"' || IsNumberToken(a.Text, number) ||
+                !SetVariable(a.Text, level, b)) {
+                failed = true;
+                break;
+            }
+            Push(TCalcValue::Int(1));
+            continue;
+        }
+        ParseOperand(a, level);
+        ParseOperand(b, level);
+        if (!Apply(item.Code, a, b)) {
+            failed = true;
+            break;
+        }
+        Push(a);
+    }
+    if (failed || Stack.size() - StackBase != 1) {
+        Report("計算式が間違っています。"_sj);
+        result = TCalcValue::ErrorValue();
+        return;
+    }
+    result = Pop();
+    ParseOperand(result, level);
+    if (result.IsError()) Report("計算中エラーが発生しました。"_sj);
+}
+
+bool TKelCalculation::ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx) {
+    if (name.empty() || name.back() != ']') {
+        bare = std::string(name);
+        return true;
+    }
+    TStringList parts = KelCalculationLib::IndexList(name, ',');
+    bare = parts.Count() > 0 ? parts[0] : std::string();
+    // The last index written is index 0; at most four take part.
+    int32_t k = 0;
+    for (int32_t i = parts.Count() - 1; i >= 1 && k < 4; --i, ++k) idx.I[k] = Calculate(parts[i], level).Value;
+    return true;
+}
+
+bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
+    if (value.Type != TCalcValueType::Token || value.Text.empty()) return true;
+    const std::string token = value.Text;
+    if (token[0] == '"') {
+        std::string text = KelCalculationLib::BracketContents(token);
+        std::string out;
+        for (size_t i = 0; i < text.size();) {
+            if (text.compare(i, 3, "'''") == 0) {
+                out.push_back('"');
+                i += 3;
+            } else {
+                out.push_back(text[i++]);
+            }
+        }
+        value = {TCalcValueType::String, IntReading(out), out};
+        return true;
+    }
+    int64_t number;
+    if (IsNumberToken(token, number)) {
+        value = {TCalcValueType::Integer, static_cast<int32_t>(static_cast<uint32_t>(number)), token};
+        return true;
+    }
+    char prefix = 0;
+    std::string_view name = token;
+    if (token[0] == '+' || token[0] == '-' || token[0] == '^') {
+        prefix = token[0];
+        name = name.substr(1, 254);
+    }
+    std::string bare;
+    TVariableIndexes idx;
+    ReadIndexes(name, level, bare, idx);
+    TVariableScope scope = Variables.FindVariable(bare, level);
+    if (scope == TVariableScope::None) {
+        Report("未定義の変数："_sj + token);
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
+    value = {TCalcValueType::Integer, 0, ""};  // what an index outside the array gives
+    Variables.ReadElement(scope, bare, idx, level, value, false);
+    if (value.Type == TCalcValueType::Integer && prefix == '-') {
+        value.Value = static_cast<int32_t>(0u - static_cast<uint32_t>(value.Value));
+        value.Text = std::to_string(value.Value);
+    } else if (value.Type == TCalcValueType::Integer && prefix == '^') {
+        value.Value = static_cast<int32_t>(~static_cast<uint32_t>(value.Value));
+        value.Text = std::to_string(value.Value);
+    }
+    return !value.IsError();
+}
+
+bool TKelCalculation::Apply(char code, TCalcValue& a, const TCalcValue& b) {
+    if (a.IsError() || b.IsError()) {
+        a = TCalcValue::ErrorValue();
+        return false;
+    }
+    auto ua = static_cast<uint32_t>(a.Value), ub = static_cast<uint32_t>(b.Value);
+    auto integer = [&](uint32_t v) {
+        a.Value = static_cast<int32_t>(v);
+        a.Type = TCalcValueType::Integer;
+    };
+    auto compare = [&]() {
+        if (a.Type == TCalcValueType::String || a.Type == TCalcValueType::Object) return CompareText(a.Text, b.Text);
+        return a.Value < b.Value ? -1 : (a.Value > b.Value ? 1 : 0);
+    };
+    switch (code) {
+    case '8':
+        a.Value = static_cast<int32_t>(ua + ub);
+        a.Text += b.Text;
+        return true;
+    case 'e':
+        a.Value = static_cast<int32_t>(ua & ub);
+        a.Text += b.Text;
+        return true;
+    case '9': integer(ua - ub); return true;
+    case 'a': integer(ua * ub); return true;
+    case 'd': integer(ua | ub); return true;
+    case 'f': integer(ua ^ ub); return true;
+    case 'b':
+    case 'c': {
+        int32_t q = 0, r = 0;
+        if (b.Value == 0) {
+        } else if (a.Value == INT32_MIN && b.Value == -1) {
+            q = INT32_MIN;
+        } else {
+            q = a.Value / b.Value;
+            r = a.Value % b.Value;
+        }
+        integer(static_cast<uint32_t>(code == 'b' ? q : r));
+        return true;
+    }
+    case '2': integer(ua << (ub & 31)); return true;
+    case '3': integer(ua >> (ub & 31)); return true;
+    case '0': { int c = compare(); integer(c == 0); return true; }
+    case '1': { int c = compare(); integer(c != 0); return true; }
+    case '4': { int c = compare(); integer(c <= 0); return true; }
+    case '5': { int c = compare(); integer(c >= 0); return true; }
+    case 'i': { int c = compare(); integer(c > 0); return true; }
+    case 'j': { int c = compare(); integer(c < 0); return true; }
+    case '6':
+    case '7':
+        if (a.Type != TCalcValueType::Integer || b.Type != TCalcValueType::Integer) {
+            a = TCalcValue::ErrorValue();
+            return false;
+        }
+        integer(code == '6' ? (a.Value == 1 && b.Value == 1) : (a.Value == 1 || b.Value == 1));
+        return true;
+    default:
+        a = TCalcValue::ErrorValue();
+        return false;
+    }
+}
+
+bool TKelCalculation::SetVariable(std::string_view name, int32_t level, const TCalcValue& value) {
+    std::string bare;
+    TVariableIndexes idx;
+    ReadIndexes(name, level, bare, idx);
+    TVariableScope scope = Variables.FindVariable(bare, level);
+    if (scope == TVariableScope::None) {
+        Report("未定義の変数："_sj + bare);
+        return false;
+    }
+    return Variables.WriteElement(scope, bare, idx, level, value, false);
+}
+
+TCalcValue TKelCalculation::GetValue(std::string_view token, int32_t level) {
+    TCalcValue v{TCalcValueType::Token, 0, std::string(token)};
+    ParseOperand(v, level);
+    return v;
+}

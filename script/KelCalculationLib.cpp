@@ -1,0 +1,156 @@
+#include "script/KelCalculationLib.h"
+
+#include "foundation/uMisc.h"
+
+namespace KelCalculationLib {
+
+namespace {
+bool IsLead(std::string_view s, size_t i) {
+    return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i])) && i + 1 < s.size();
+}
+}  // namespace
+
+std::string_view Trim(std::string_view s) {
+    size_t b = 0, e = s.size();
+    while (b < e && static_cast<uint8_t>(s[b]) <= 32) ++b;
+    while (e > b && static_cast<uint8_t>(s[e - 1]) <= 32) --e;
+    return s.substr(b, e - b);
+}
+
+TStringList SplitParameters(std::string_view text, char delimiter, int32_t minimumCount) {
+    TStringList list;
+    if (Trim(text).empty()) return list;
+    int32_t braces = 0, brackets = 0;
+    bool quoted = false;
+    size_t start = 0;
+    bool endedOnDelimiter = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        endedOnDelimiter = false;
+        if (IsLead(text, i)) {
+            ++i;
+            continue;
+        }
+        char c = text[i];
+        if (c == '{') ++braces;
+        else if (c == '}') --braces;
+        if (braces != 0) continue;
+        if (c == '"') {
+            quoted = !quoted;
+            continue;
+        }
+        if (quoted) continue;
+        if (c == '[' || c == '(') ++brackets;
+        else if (c == ']' || c == ')') --brackets;
+        else if (c == delimiter && brackets == 0) {
+            list.Add(std::string(Trim(text.substr(start, i - start))));
+            start = i + 1;
+            endedOnDelimiter = true;
+        }
+    }
+    if (!endedOnDelimiter && start < text.size()) list.Add(std::string(Trim(text.substr(start))));
+    while (list.Count() < minimumCount) list.Add("");
+    return list;
+}
+
+std::string BracketContents(std::string_view text) {
+    std::string out;
+    char closer = 0;
+    int32_t depth = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLead(text, i)) {
+            if (closer) out.append(text.substr(i, 2));
+            ++i;
+            continue;
+        }
+        char c = text[i];
+        if (!quoted && static_cast<uint8_t>(c) <= 32) continue;
+        if (!closer) {
+            if (c == '"') {
+                closer = '"';
+                quoted = true;
+            } else if (c == '[') {
+                closer = ']';
+            } else if (c == '(') {
+                closer = ')';
+            }
+            continue;
+        }
+        if (c == '"') {
+            if (closer == '"' && quoted && depth == 0) break;
+            quoted = !quoted;
+        } else if (!quoted) {
+            if (c == closer && depth == 0) break;
+            if (c == '[' || c == '(') ++depth;
+            else if (c == ']' || c == ')') --depth;
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string NameBeforeBracket(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLead(text, i)) {
+            out.append(text.substr(i, 2));
+            ++i;
+            continue;
+        }
+        char c = text[i];
+        if (c == '{' || c == '"' || c == '[' || c == '(') break;
+        if (static_cast<uint8_t>(c) > 32) out.push_back(c);
+    }
+    return out;
+}
+
+TStringList IndexList(std::string_view token, char delimiter) {
+    TStringList list;
+    if (token.empty()) return list;
+    if (token.back() != ']') {
+        list.Add(std::string(token));
+        return list;
+    }
+    list.Add(NameBeforeBracket(token));
+    TStringList rest = SplitParameters(BracketContents(token), delimiter, 0);
+    for (auto& s : rest.Items) list.Add(std::move(s));
+    return list;
+}
+
+bool TryStrToInt64(std::string_view text, int64_t& value) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    uint64_t v = 0;
+    int digits = 0;
+    for (; i < text.size(); ++i) {
+        char c = text[i];
+        int d;
+        if (c >= '0' && c <= '9') d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
+        else return false;
+        if (hex) {
+            if (++digits > 16) return false;
+            v = (v << 4) | static_cast<uint64_t>(d);
+        } else {
+            if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / 10) return false;
+            v = v * 10 + static_cast<uint64_t>(d);
+            if (v > static_cast<uint64_t>(INT64_MAX) + (negative ? 1u : 0u)) return false;
+        }
+    }
+    value = static_cast<int64_t>(negative ? (0 - v) : v);
+    return true;
+}
+
+}  // namespace KelCalculationLib

@@ -1,0 +1,422 @@
+#include "script/KelReaderLib.h"
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/uMisc.h"
+#include "platform/Encoding.h"
+#include "script/KelCalculationLib.h"
+#include "script/KelRecord.h"
+
+namespace {
+
+// The line-replace library works in a buffer of this many bytes, terminator included.
+constexpr size_t kLineReplaceBuffer = 1024;
+constexpr int32_t kIncludeLoopLimit = 100;
+
+bool IsLead(std::string_view s, size_t i) { return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i])); }
+
+std::string Lower(std::string_view s) { return ClassLib::LowerAscii(s); }
+
+std::string CutShort(std::string_view s) {
+    return std::string(s.substr(0, static_cast<size_t>(TReaderPosition::kShortCapacity)));
+}
+
+void LoadError(std::string_view message) { ErrorLogLib::ErrorLog("ScriptLoad:" + std::string(message)); }
+
+// Every occurrence of from, ASCII letters compared without case, found at character starts only.
+std::string ReplaceIgnoringCase(const std::string& line, const std::string& from, const std::string& to) {
+    std::string lowFrom = Lower(from);
+    std::string out;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (i + from.size() <= line.size() && Lower(std::string_view(line).substr(i, from.size())) == lowFrom) {
+            out += to;
+            i += from.size();
+            continue;
+        }
+        size_t n = IsLead(line, i) && i + 1 < line.size() ? 2 : 1;
+        out.append(line, i, n);
+        i += n;
+    }
+    return out;
+}
+
+}  // namespace
+
+// ---- position record ----
+
+void TReaderPosition::Write(TStream& s) const {
+    TRecordWriter w(kRecordSize);
+    w.Short(FileName, kShortCapacity);
+    w.Short(LabelName, kShortCapacity);
+    w.I32(LineOffset);
+    w.I32(Column);
+    w.U8(ReplaceEnabled);
+    w.Short(TextLinePrefix, kShortCapacity);
+    w.Short(EmptyLineText, kShortCapacity);
+    w.WriteTo(s);
+}
+
+bool TReaderPosition::Read(TStream& s) {
+    std::vector<uint8_t> bytes;
+    if (!ReadRecordBytes(s, kRecordSize, bytes)) return false;
+    TRecordReader r(bytes);
+    FileName = r.Short(kShortCapacity);
+    LabelName = r.Short(kShortCapacity);
+    LineOffset = r.I32();
+    Column = r.I32();
+    ReplaceEnabled = r.U8();
+    TextLinePrefix = r.Short(kShortCapacity);
+    EmptyLineText = r.Short(kShortCapacity);
+    return true;
+}
+
+// ---- reader ----
+
+TKelReader::TKelReader() {
+    Reset();
+    ClearReplace();
+}
+
+TKelReader::~TKelReader() { Reset(); }
+
+void TKelReader::Reset() {
+    LineList.reset();
+    CurrentLineText.clear();
+    Position.FileName.clear();
+    Position.LabelName.clear();
+    Position.LineOffset = 0;
+    Position.Column = 0;
+    Position.TextLinePrefix.clear();
+    Position.EmptyLineText.clear();
+    LineIndex = -1;
+    Column = 0;
+    LabelIndex = -1;
+}
+
+bool TKelReader::LoadScript(const std::string& name, bool force) {
+    if (!force && ClassLib::SameTextAscii(name, Position.FileName)) return true;
+    LineList = std::make_unique<TStringList>();
+    LabelIndex = -1;
+    LabelTable.clear();
+    TStringList includes;
+    bool ok = LoadFile(name, includes);
+    if (includes.Count() < kIncludeLoopLimit) {
+        if (ok) Position.FileName = CutShort(name);
+        else LoadError("ファイル読み込みに失敗しました。"_sj);
+    } else {
+        LoadError("インクルードファイルの無限循環エラーです。"_sj);
+    }
+    return ok;
+}
+
+bool TKelReader::LoadFile(const std::string& name, TStringList& includes) {
+    if (includes.Count() > kIncludeLoopLimit) return false;
+    includes.Add(name);
+    std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
+    if (!stream) {
+        LoadError("指定されたファイルが見つかりません:"_sj + name);
+        return false;
+    }
+    TStringList fileLines;
+    fileLines.SetText(stream->AsString());
+    stream.reset();
+    bool inComment = false;
+    for (int32_t n = 0; n < fileLines.Count(); ++n) {
+        std::string stored = StripBlockComment(StripLineComment(fileLines[n]), inComment);
+        std::string_view trimmed = KelCalculationLib::Trim(stored);
+        bool includeOnce = trimmed.size() >= 4 && trimmed.substr(0, 4) == "@@@!";
+        bool include = !includeOnce && trimmed.size() >= 4 && trimmed.substr(0, 3) == "@@@";
+        if (include || includeOnce) {
+            std::string target(trimmed.substr(includeOnce ? 4 : 3));
+            if (ClassLib::SameTextAscii(target, name))
+                LoadError("自分のファイルをインクルードしようとしました:"_sj + target);
+            else if (include || includes.IndexOf(target) < 0)
+                LoadFile(target, includes);
+            continue;
+        }
+        if (trimmed.size() >= 2 && trimmed.substr(0, 2) == "@@")
+            AddLabel(trimmed, LineList->Count(), n, name);
+        LineList->Add(std::move(stored));
+    }
+    return true;
+}
+
+std::string TKelReader::StripLineComment(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    bool quoted = false;
+    int32_t depth = 0;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (IsLead(line, i)) {
+            out.push_back(c);
+            if (i + 1 < line.size()) out.push_back(line[++i]);
+            continue;
+        }
+        if (c == '"') quoted = !quoted;
+        else if (c == '{') ++depth;
+        else if (c == '}') depth = depth > 0 ? depth - 1 : 0;
+        else if (!quoted && depth == 0 && c == '/' && i + 1 < line.size() && line[i + 1] == '/') break;
+        if (c != '\t') out.push_back(c);
+    }
+    return out;
+}
+
+std::string TKelReader::StripBlockComment(std::string_view line, bool& inComment) {
+    std::string out;
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (i + 1 < line.size() && line[i] == '/' && line[i + 1] == '*') {
+            inComment = true;
+            ++i;
+        } else if (i + 1 < line.size() && line[i] == '*' && line[i + 1] == '/') {
+            inComment = false;
+            ++i;
+        } else if (!inComment) {
+            out.push_back(line[i]);
+        }
+    }
+    return out;
+}
+
+void TKelReader::AddLabel(std::string_view text, int32_t lineIndex, int32_t lineInFile, const std::string& file) {
+    TLabelEntry e;
+    e.Text = Lower(text);
+    e.Hash = uMisc::WeightedSum(e.Text);
+    e.LineIndex = lineIndex;
+    e.File = Lower(file);
+    e.LineInFile = lineInFile;
+    e.NoTrace = text.size() >= 3 && text[2] == '!' ? 1 : 0;
+    LabelTable.push_back(std::move(e));
+}
+
+int32_t TKelReader::IndexOfLabel(std::string_view text) const {
+    std::string low = Lower(text);
+    int32_t hash = uMisc::WeightedSum(low);
+    for (size_t i = 0; i < LabelTable.size(); ++i)
+        if (LabelTable[i].Hash == hash && LabelTable[i].Text == low) return static_cast<int32_t>(i);
+    return -1;
+}
+
+bool TKelReader::FetchLine(int32_t index, int32_t column) {
+    CurrentLineText.clear();
+    if (!LineList || index < 0 || index >= LineList->Count()) return false;
+    bool validLabel = LabelIndex >= 0 && LabelIndex < static_cast<int32_t>(LabelTable.size());
+    bool traced = !(validLabel && LabelTable[static_cast<size_t>(LabelIndex)].NoTrace);
+    if (traced && validLabel && OnLineRead) {
+        const TLabelEntry& e = LabelTable[static_cast<size_t>(LabelIndex)];
+        OnLineRead(e.File + e.Text, LineOffsetValue);
+    }
+    LineIndex = index;
+    Column = column;
+    std::string line = (*LineList)[index];
+    if (traced) {
+        // Lines too long for the library's buffer pass unchanged.
+        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer)
+            line = LineReplacer->Replace(line);
+        line = ApplyReplace(std::move(line));
+        if (line.empty()) line = Position.EmptyLineText;
+        if (!line.empty()) {
+            char c = line[0];
+            if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') line = Position.TextLinePrefix + line;
+        }
+    }
+    CurrentLineText = std::move(line);
+    return true;
+}
+
+std::string TKelReader::ApplyReplace(std::string line) const {
+    if (!Position.ReplaceEnabled || ReplaceRules.empty()) return line;
+    bool anyPattern = false;
+    for (const auto& r : ReplaceRules) anyPattern |= r.Kind > 0;
+    if (anyPattern) line += "\r\n";
+    for (const auto& r : ReplaceRules) {
+        if (r.From.empty() || r.Kind < 0 || r.Kind > 4) continue;
+        switch (static_cast<TReplaceKind>(r.Kind)) {
+        case TReplaceKind::Plain:
+            line = ReplaceIgnoringCase(line, r.From, r.To);
+            break;
+        case TReplaceKind::Match:
+            if (RegExp && !RegExp->Match(r.From, line).empty()) line = r.To + line;
+            break;
+        case TReplaceKind::Substitute:
+            if (RegExp) line = RegExp->Substitute(r.From, line);
+            break;
+        case TReplaceKind::Split:
+            if (RegExp) {
+                std::vector<std::string> pieces = RegExp->Split(r.From, line, 32);
+                if (!pieces.empty()) {
+                    std::string joined;
+                    for (const auto& p : pieces) joined += r.To + p;
+                    line = std::move(joined);
+                }
+            }
+            break;
+        case TReplaceKind::Translate:
+            if (RegExp) line = RegExp->Translate(r.From, line);
+            break;
+        }
+    }
+    if (anyPattern) line = ReplaceIgnoringCase(line, "\r\n", "");
+    return line;
+}
+
+bool TKelReader::NextLine() {
+    ++LineOffsetValue;
+    return FetchLine(LineIndex + 1, 0);
+}
+
+bool TKelReader::JumpLabel(const std::string& label, int32_t lineOffset, int32_t column) {
+    int32_t i = IndexOfLabel(label);
+    if (i < 0) return false;
+    LabelIndex = i;
+    LineOffsetValue = lineOffset;
+    return FetchLine(LabelTable[static_cast<size_t>(i)].LineIndex + lineOffset, column);
+}
+
+bool TKelReader::JumpFile(const std::string& file, const std::string& label) {
+    if (!ClassLib::SameTextAscii(file, "self") && !LoadScript(file, true)) return false;
+    return JumpLabel(label, 0, 0);
+}
+
+std::string TKelReader::GetStatement() {
+    if (!LineList) return {};
+    if (Column >= static_cast<int32_t>(CurrentLineText.size())) NextLine();
+    if (CurrentLineText.empty()) return {};
+    const std::string& line = CurrentLineText;
+    size_t start = static_cast<size_t>(Column);
+    size_t i = start;
+    int32_t depth = 0, backslashes = 0;
+    bool quoted = false, stopped = false;
+    while (i < line.size()) {
+        char c = line[i];
+        if (IsLead(line, i)) {
+            i += 2;  // may step one past the end when the line ends in a lead byte
+            continue;
+        }
+        if (c == '{') ++depth;
+        else if (c == '}') --depth;
+        else if (depth == 0 && c == '"') quoted = !quoted;
+        else if (depth == 0 && !quoted && c == '\\' && ++backslashes == 2) {
+            stopped = true;
+            break;
+        }
+        ++i;
+    }
+    Column = static_cast<int32_t>(i);
+    size_t end = stopped ? i : line.size();
+    std::string statement(KelCalculationLib::Trim(std::string_view(line).substr(start, end - start)));
+    if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
+        LabelIndex = IndexOfLabel(statement);
+        LineOffsetValue = 0;
+    }
+    return statement;
+}
+
+std::string TKelReader::GetLabelName() const {
+    if (LabelIndex < 0 || LabelIndex >= static_cast<int32_t>(LabelTable.size())) return {};
+    return LabelTable[static_cast<size_t>(LabelIndex)].Text;
+}
+
+int32_t TKelReader::GetLineInLabel() const {
+    if (LabelIndex < 0 || LabelIndex >= static_cast<int32_t>(LabelTable.size())) return 0;
+    return LineIndex - LabelTable[static_cast<size_t>(LabelIndex)].LineIndex;
+}
+
+std::string TKelReader::GetLabelFile(std::string_view label) const {
+    int32_t i = IndexOfLabel(label);
+    return i < 0 ? std::string() : LabelTable[static_cast<size_t>(i)].File;
+}
+
+std::string TKelReader::FormatPosition(int32_t label, int32_t lineInLabel, int32_t column) const {
+    if (label < 0 || label >= static_cast<int32_t>(LabelTable.size())) return "EOF";
+    const TLabelEntry& e = LabelTable[static_cast<size_t>(label)];
+    return e.File + " " + e.Text + "(" + std::to_string(e.LineInFile + lineInLabel + 1) + "行,"_sj +
+           std::to_string(column) + "桁)"_sj;
+}
+
+std::string TKelReader::GetPositionText() const { return FormatPosition(LabelIndex, GetLineInLabel(), Column); }
+
+void TKelReader::ClearReplace() {
+    ReplaceRules.clear();
+    Position.TextLinePrefix.clear();
+    Position.EmptyLineText.clear();
+    Position.ReplaceEnabled = 1;
+}
+
+bool TKelReader::AddReplace(const std::string& from, const std::string& to, int32_t kind) {
+    for (auto& r : ReplaceRules) {
+        if (ClassLib::SameTextAscii(r.From, from)) {
+            r = {from, to, kind};
+            return true;
+        }
+    }
+    ReplaceRules.push_back({from, to, kind});
+    SortReplace();
+    return true;
+}
+
+bool TKelReader::DeleteReplace(std::string_view from) {
+    for (size_t i = 0; i < ReplaceRules.size(); ++i) {
+        if (ClassLib::SameTextAscii(ReplaceRules[i].From, from)) {
+            ReplaceRules.erase(ReplaceRules.begin() + static_cast<std::ptrdiff_t>(i));
+            return true;
+        }
+    }
+    return false;
+}
+
+void TKelReader::SortReplace() {
+    for (size_t i = 0; i < ReplaceRules.size(); ++i) {
+        for (size_t j = i + 1; j < ReplaceRules.size(); ++j) {
+            if (ReplaceRules[j].From.size() > ReplaceRules[i].From.size()) {
+                std::swap(ReplaceRules[i], ReplaceRules[j]);
+                break;
+            }
+        }
+    }
+}
+
+void TKelReader::SaveToStream(TStream* stream) {
+    if (!stream) return;
+    Position.LabelName = CutShort(GetLabelName());
+    Position.LineOffset = GetLineInLabel();
+    Position.Column = Column;
+    Position.Write(*stream);
+    uMisc::WriteStreamString(stream, CurrentLineText);
+    TRecordWriter w(4);
+    w.U32(static_cast<uint32_t>(ReplaceRules.size()));
+    w.WriteTo(*stream);
+    for (const auto& r : ReplaceRules) {
+        uMisc::WriteStreamString(stream, r.From);
+        uMisc::WriteStreamString(stream, r.To);
+        TRecordWriter k(4);
+        k.U32(static_cast<uint32_t>(r.Kind));
+        k.WriteTo(*stream);
+    }
+}
+
+bool TKelReader::LoadFromStream(TStream* stream) {
+    if (!stream) return false;
+    TReaderPosition pos;
+    if (!pos.Read(*stream)) return false;
+    std::string line;
+    if (!uMisc::ReadStreamString(stream, line)) return false;
+    std::vector<uint8_t> bytes;
+    if (!ReadRecordBytes(*stream, 4, bytes)) return false;
+    uint32_t count = TRecordReader(bytes).U32();
+    // A rule takes at least 8 bytes: two empty stream strings and the kind.
+    if (static_cast<uint64_t>(count) * 8 > static_cast<uint64_t>(stream->Remaining())) return false;
+    std::vector<TReplaceRule> rules(count);
+    for (auto& r : rules) {
+        if (!uMisc::ReadStreamString(stream, r.From) || !uMisc::ReadStreamString(stream, r.To)) return false;
+        if (!ReadRecordBytes(*stream, 4, bytes)) return false;
+        r.Kind = TRecordReader(bytes).I32();
+    }
+    Position = pos;
+    CurrentLineText = line;
+    ReplaceRules = std::move(rules);
+    LoadScript(Position.FileName, true);
+    JumpLabel(Position.LabelName, Position.LineOffset, Position.Column);
+    return true;
+}

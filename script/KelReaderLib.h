@@ -1,0 +1,117 @@
+// The script reader: loads a scenario script (".s", from the packs only) with its includes into
+// one line list without comments, keeps the label table, cuts lines into statements, applies the
+// replace rules, and keeps, formats and saves the reading position. It knows no command words.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ClassLib.h"
+#include "script/KelScriptSeams.h"
+
+struct TLabelEntry {
+    std::string Text;  // lower-cased trimmed label line, "@@" (and "!") included
+    int32_t Hash = 0;
+    int32_t LineIndex = 0;   // in the merged line list
+    std::string File;        // lower-cased defining file
+    int32_t LineInFile = 0;  // 0-based
+    uint8_t NoTrace = 0;     // 1 for "@@!" labels
+};
+
+enum class TReplaceKind : int32_t { Plain = 0, Match = 1, Substitute = 2, Split = 3, Translate = 4 };
+
+struct TReplaceRule {
+    std::string From;
+    std::string To;
+    int32_t Kind = 0;
+};
+
+// The reading position as save games store it: 521 bytes, short strings of capacity 127.
+struct TReaderPosition {
+    static constexpr int32_t kShortCapacity = 127;
+    static constexpr int32_t kRecordSize = 128 + 128 + 4 + 4 + 1 + 128 + 128;
+    std::string FileName;
+    std::string LabelName;
+    int32_t LineOffset = 0;
+    int32_t Column = 0;
+    uint8_t ReplaceEnabled = 1;
+    std::string TextLinePrefix;
+    std::string EmptyLineText;
+
+    void Write(TStream& s) const;
+    bool Read(TStream& s);  // false when fewer than 521 bytes remain
+};
+static_assert(TReaderPosition::kRecordSize == 521);
+
+class TKelReader {
+public:
+    TKelReader();
+    ~TKelReader();
+
+    void Reset();
+    bool LoadScript(const std::string& name, bool force);
+    std::string GetStatement();
+    bool NextLine();
+    bool JumpLabel(const std::string& label, int32_t lineOffset, int32_t column);
+    bool JumpFile(const std::string& file, const std::string& label);
+    int32_t IndexOfLabel(std::string_view text) const;
+
+    std::string GetLabelName() const;
+    int32_t GetLineInLabel() const;
+    int32_t GetColumn() const { return Column; }
+    const std::string& GetFileName() const { return Position.FileName; }
+    std::string GetLabelFile(std::string_view label) const;
+    std::string GetPositionText() const;
+    std::string FormatPosition(int32_t label, int32_t lineInLabel, int32_t column) const;
+
+    void ClearReplace();
+    bool AddReplace(const std::string& from, const std::string& to, int32_t kind);
+    bool DeleteReplace(std::string_view from);
+    void SetReplaceEnabled(uint8_t flag) { Position.ReplaceEnabled = flag; }
+    void SetTextLinePrefix(std::string text) { Position.TextLinePrefix = std::move(text); }
+    void SetEmptyLineText(std::string text) { Position.EmptyLineText = std::move(text); }
+
+    void SaveToStream(TStream* stream);
+    // False, with nothing changed, when the record is cut short or its counts exceed the bytes.
+    bool LoadFromStream(TStream* stream);
+
+    // Read-only views for the interpreter and the tests.
+    const std::string& CurrentLine() const { return CurrentLineText; }
+    int32_t CurrentLineIndex() const { return LineIndex; }
+    int32_t CurrentLabel() const { return LabelIndex; }
+    int32_t LineOffset() const { return LineOffsetValue; }
+    const std::vector<TLabelEntry>& Labels() const { return LabelTable; }
+    const std::vector<TReplaceRule>& Rules() const { return ReplaceRules; }
+    const TStringList* Lines() const { return LineList.get(); }
+    const TReaderPosition& PositionRecord() const { return Position; }
+
+    // Called with the label key (file name followed by label text) and the line offset when a
+    // traced line under a label is fetched.
+    std::function<void(const std::string&, int32_t)> OnLineRead;
+    IScriptLineReplacer* LineReplacer = nullptr;
+    IScriptRegExp* RegExp = nullptr;
+
+    static std::string StripLineComment(std::string_view line);
+    static std::string StripBlockComment(std::string_view line, bool& inComment);
+
+private:
+    bool LoadFile(const std::string& name, TStringList& includes);
+    void AddLabel(std::string_view text, int32_t lineIndex, int32_t lineInFile, const std::string& file);
+    bool FetchLine(int32_t index, int32_t column);
+    std::string ApplyReplace(std::string line) const;
+    void SortReplace();
+
+    std::unique_ptr<TStringList> LineList;
+    std::vector<TLabelEntry> LabelTable;
+    int32_t LabelIndex = -1;
+    int32_t LineOffsetValue = 0;
+    int32_t LineIndex = -1;
+    int32_t Column = 0;
+    std::vector<TReplaceRule> ReplaceRules;
+    TReaderPosition Position;
+    std::string CurrentLineText;
+};

@@ -1,0 +1,534 @@
+#include "script/KelScriptLib.h"
+
+#include <array>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "platform/Encoding.h"
+#include "script/KelRecord.h"
+#include "script/KelVariableStandIn.h"
+
+namespace KelScriptLib {
+int32_t AutoModeWaitCounter = 0;
+}
+
+namespace {
+
+struct TKindEntry {
+    const char* Keyword;
+    TObjectKind Kind;
+    TObjectCategory Category;
+};
+
+// The object kinds the factory knows by keyword, in the order the factory compares them.
+constexpr std::array<TKindEntry, 33> kKinds = {{
+    {"sys", 1, 0},   {"dat", 2, 0},   {"sdat", 3, 0},  {"snd", 4, 0},   {"dsnd", 5, 0},  {"eff", 10, 4},
+    {"scsr", 11, 5}, {"csr", 12, 6},  {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},  {"path", 16, 0},
+    {"show", 17, 11}, {"tcp", 21, 0}, {"dlg", 22, 0},  {"slog", 23, 0}, {"flog", 24, 0}, {"math", 26, 0},
+    {"cfg", 28, 0},  {"misc", 29, 0}, {"inp", 30, 0},  {"skey", 31, 0}, {"clip", 32, 0}, {"dlgs", 33, 0},
+    {"ext", 35, 9},  {"img", 6, 1},   {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},   {"simg", 18, 7},
+    {"sbtn", 19, 8}, {"file", 20, 0}, {"list", 27, 0},
+}};
+
+constexpr int32_t kScopeSlots = 16;
+
+}  // namespace
+
+// ---- state block ----
+
+void TScriptStateBlock::SetResetValues() {
+    *this = TScriptStateBlock();
+    LinesPerFrame = 2048;
+    Locks = kAllLocks;
+    CustomLocks = kAllLocks;
+    UpdateMask = kAllLocks;
+    DrawMask = kAllLocks;
+    CursorVisible = 1;
+    CursorHideTime = 10000;
+}
+
+void TScriptStateBlock::Write(TStream& s) const {
+    TRecordWriter w(kSize);
+    w.U32(ScriptClock);
+    w.U32(Locks);
+    w.U32(CustomLocks);
+    w.U32(CustomStates);
+    w.U8(RunMode);
+    w.U32(LinesPerFrame);
+    for (const auto& d : SaveDescriptions) w.Short(d, 63);
+    w.U32(UpdateMask);
+    w.U32(DrawMask);
+    w.Short(LoadScreenFile, 127);
+    w.Short(SaveScreenFile, 127);
+    w.Short(MenuScreenFile, 127);
+    w.Short(LogScreenFile, 127);
+    w.Short(SceneReturnLabel, 127);
+    w.U8(SceneSkipEnabled);
+    w.U8(CursorVisible);
+    w.U32(CursorHideTime);
+    w.I32(CursorWeightX);
+    w.I32(CursorWeightY);
+    w.U32(TargetParent);
+    for (uint8_t b : Reserved) w.U8(b);
+    w.WriteTo(s);
+}
+
+bool TScriptStateBlock::Read(TStream& s) {
+    std::vector<uint8_t> bytes;
+    if (!ReadRecordBytes(s, kSize, bytes)) return false;
+    TRecordReader r(bytes);
+    ScriptClock = r.U32();
+    Locks = r.U32();
+    CustomLocks = r.U32();
+    CustomStates = r.U32();
+    RunMode = r.U8();
+    LinesPerFrame = r.U32();
+    for (auto& d : SaveDescriptions) d = r.Short(63);
+    UpdateMask = r.U32();
+    DrawMask = r.U32();
+    LoadScreenFile = r.Short(127);
+    SaveScreenFile = r.Short(127);
+    MenuScreenFile = r.Short(127);
+    LogScreenFile = r.Short(127);
+    SceneReturnLabel = r.Short(127);
+    SceneSkipEnabled = r.U8();
+    CursorVisible = r.U8();
+    CursorHideTime = r.U32();
+    CursorWeightX = r.I32();
+    CursorWeightY = r.I32();
+    TargetParent = r.U32();
+    for (auto& b : Reserved) b = r.U8();
+    return true;
+}
+
+// ---- interpreter ----
+
+TKelScript::TKelScript() = default;
+
+TKelScript::~TKelScript() {
+    if (!Parent && Initialised && Links.SaveData) Links.SaveData->SaveSystemData(*this);
+    // The variable tables go first: freeing an owning object array frees its objects through the
+    // manager, which must still exist then.
+    Calculation.reset();
+    Variables.reset();
+    Objects.reset();
+    Reader.reset();
+    Thread.reset();
+}
+
+TObjectVariableCallbacks TKelScript::ObjectCallbacks() {
+    TObjectVariableCallbacks c;
+    c.Create = [this](const std::string& cls, const std::string&, const std::string& element) {
+        return OnObjectCreate(cls, element);
+    };
+    c.Free = [this](const std::string&, const std::string&, const std::string& element) {
+        return OnObjectDelete(element);
+    };
+    c.Save = [this](TStream& s, const std::string&, const std::string&, const std::string& element) {
+        return OnObjectSave(s, element);
+    };
+    c.Load = [this](TStream& s, const std::string& cls, const std::string&, const std::string& element) {
+        return OnObjectLoad(s, cls, element);
+    };
+    return c;
+}
+
+bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
+    if (links.SaveData && !links.SaveData->CheckSaveDirectory()) {
+        if (links.Dialogs) links.Dialogs->ShowMessage("SaveDirectoryERROR", "OK");
+        return false;
+    }
+    Links = links;
+    Parent = parent;
+    Thread = std::make_unique<TScriptThread>();
+    Reader = std::make_unique<TKelReader>();
+    Reader->OnLineRead = [this](const std::string& key, int32_t offset) {
+        if (ReaderLineHook) ReaderLineHook(key, offset);
+    };
+    Reader->LineReplacer = Links.LineReplacer;
+    Reader->RegExp = Links.RegExp;
+    Objects = std::make_unique<TKelObjectManager>();
+    if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
+    if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
+    if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
+        Links.SaveData->LoadSystemData(*this, "SystemData.dat.bak");
+    DeclareBuiltins();
+    Reset();
+    if (Parent) Variables->UseSystemTableOf(Parent->Variables.get());
+    Initialised = 1;
+    return true;
+}
+
+void TKelScript::DeclareBuiltins() {
+    Variables->Clear(TVariableScope::Game);
+    Variables->Clear(TVariableScope::Local);
+    Objects->Clear();
+
+    auto declare = [this](const std::string& name, const std::string& cls, int32_t count, TCalcValueType type,
+                          bool reference, uint16_t flags) {
+        const int32_t dims[4] = {count, 1, 1, 1};
+        Variables->Declare(TVariableScope::Game, name, cls, dims, 0, type, flags, reference);
+    };
+    const auto obj = TCalcValueType::Object, integer = TCalcValueType::Integer, str = TCalcValueType::String;
+    for (const char* name : {"sys", "dat", "sdat", "snd", "dsnd", "eff", "csr", "scsr", "log", "cam", "rep", "path",
+                             "show", "tcp", "dlg", "llog", "flog", "math", "cfg", "misc", "inp", "skey", "clip",
+                             "dlgs", "ext"}) {
+        std::string n = name;
+        int32_t count = 1;
+        if (n == "snd") count = Links.Sound ? Links.Sound->StreamChannelCount() : 0;
+        if (n == "dsnd") count = Links.Sound ? Links.Sound->EffectChannelCount() : 0;
+        declare(n, n == "llog" ? "slog" : n, count, obj, false, 1);
+    }
+    declare("ResultInt", "int", 16, integer, false, 3);
+    declare("ResultStr", "str", 16, str, false, 3);
+    declare("ResultObj", "obj", 16, obj, true, 3);
+    declare("ResultStopInt", "Int", 1, integer, false, 1);
+    declare("ResultClkInt", "Int", 1, integer, false, 1);
+    declare("ResultBtn", "obj", 1, obj, true, 1);
+    declare("ResultBtnInt", "int", 4, integer, false, 1);
+    declare("ResultBtnStr", "str", 4, str, false, 1);
+    declare("NULL", "obj", 1, obj, true, 1);
+    declare("NIL", "obj", 1, obj, true, 1);
+    declare("_SelectSaveFilename", "str", 1, str, true, 1);
+    declare("_BackUpSaveFilename", "str", 1, str, true, 1);
+    declare("_QuickSaveFilename", "str", 1, str, true, 1);
+    declare("SelfFilePath", "str", 1, str, true, 1);
+    declare("SelfFileName", "str", 1, str, true, 1);
+    static const char* const locks[] = {"_lkScreen", "_lkSave", "_lkLoad",  "_lkConfig", "_lkLog",   "_lkView",
+                                        "_lkAuto",   "_lkSkip", "_lkJump",  "_lkMenu",   "_lkReset", "_lkMinimize"};
+    for (const char* name : locks) declare(name, "", 1, integer, false, 1);
+    static const char* const soundTypes[] = {"_stBGM", "_stVOICE", "_stSE"};
+    for (const char* name : soundTypes) declare(name, "", 1, integer, false, 1);
+
+    SetResultObj("NULL", 0, "");
+    SetResultObj("NIL", 0, "");
+    SetResultStr("_SelectSaveFilename", 0, "SelectSaveData.svd");
+    SetResultStr("_BackUpSaveFilename", 0, "BackUpSaveData.svd");
+    SetResultStr("_QuickSaveFilename", 0, "QuickSaveData.svd");
+    for (int i = 0; i < 12; ++i) SetResultInt(locks[i], 0, 1 << i);
+    for (int i = 0; i < 3; ++i) SetResultInt(soundTypes[i], 0, i);
+}
+
+void TKelScript::Reset() {
+    if (ResetHook) ResetHook(*this);
+    if (Links.SaveData) Links.SaveData->CheckSelectSave(*this);
+    if (Links.Input) Links.Input->Reset();
+    DeclareBuiltins();
+    Reader->Reset();
+    Reader->ClearReplace();
+    if (Links.Path) Links.Path->Clear();
+    if (Links.Compositor) Links.Compositor->Clear();
+    if (Links.Camera) Links.Camera->Reset();
+    if (Links.Cursor) Links.Cursor->Clear();
+    if (Links.SystemCursor) Links.SystemCursor->Clear();
+    if (Links.SystemKeys) Links.SystemKeys->Clear();
+    Thread->Clear();
+    Thread->Add()->Add()->Kind = TBlockKind::RoutineRoot;
+    StopRunMode();
+    State.SetResetValues();
+    ReadLogSuspended = 0;
+    FileLogSuspended = 0;
+    for (auto& p : FileLogPatterns) p.clear();
+    KelScriptLib::AutoModeWaitCounter = 0;
+    ExtraElapsed = FrameDelay = HoldFrames = RecentClickFrames = 0;
+    PendingCursorLabel.clear();
+    if (Links.Compositor) Links.Compositor->InvalidateAll();
+    Draw(0, true, 0xFFFF);
+}
+
+void TKelScript::StopRunMode() {
+    State.RunMode = static_cast<uint8_t>(TRunMode::Normal);
+    *KelScriptSeams::SkippingFlag = 0;
+}
+
+// ---- dispatch ----
+
+void TKelScript::ExecuteLine(const std::string& statement) {
+    std::string_view text = KelCalculationLib::Trim(statement);
+    if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
+    TStringList args = KelCalculationLib::SplitParameters(text, ',', 9);
+    int32_t code = Cmd(args[0]);
+
+    auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
+    bool handled = offer(Words.Control) || offer(Words.Jump) ||
+                   (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
+    if (!handled) {
+        // The names are copied and every object is looked up again for each handler call: a
+        // handler may reset the interpreter, free objects or drop the routine.
+        std::string scope[kScopeSlots];
+        if (TScriptRoutine* r = CurrentRoutine())
+            for (int i = 0; i < kScopeSlots; ++i) scope[i] = r->ScopeNames[i];
+        if (scope[0].empty()) {
+            ErrorLogLib::ErrorLog("オブジェクトが指定されていません。\\scpで指定してください。"_sj);
+        } else {
+            for (int i = 0; i < kScopeSlots && !scope[i].empty(); ++i) {
+                TKelScript& owner = State.TargetParent != 0 ? OwnerScript() : *this;
+                TKelObjectDataCustom* object = owner.Objects ? owner.Objects->Find(scope[i]) : nullptr;
+                if (!object) {
+                    ErrorLogLib::ErrorLog("未定義のオブジェクト："_sj + scope[i]);
+                    continue;
+                }
+                std::string keyword = KindKeyword(*object);
+                const TObjectCommandHandler* handler = Kinds ? Kinds->Handler(object->Kind()) : nullptr;
+                if (!handler || !(*handler)(*this, code, args, *object))
+                    ReportUndefinedCommand(text, scope[i], keyword);
+            }
+        }
+    }
+    if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
+}
+
+bool TKelScript::DoLabelLine(std::string_view word) {
+    if (!KelScriptLib::IsLabelWord(word)) return false;
+    if (TScriptRoutine* r = CurrentRoutine(); r && r->Count() > 1)
+        ErrorLogLib::ErrorLog("\\if～\\fi/\\for～\\next間にラベルを設置しないでください"_sj);
+    UpdateSelfFileVariables();
+    return true;
+}
+
+void TKelScript::ExecuteCommandString(std::string_view text) {
+    std::unique_ptr<TStringList> pieces = uMisc::SplitString("\\", text, true, true, 0);
+    if (!pieces) return;
+    for (int i = 1; i < pieces->Count(); ++i)
+        if (!(*pieces)[i].empty()) ExecuteLine("\\" + (*pieces)[i]);
+}
+
+std::string TKelScript::KindKeyword(const TKelObjectDataCustom& object) {
+    if (object.Kind() == 34) return object.PluginTypeName();
+    if (object.Kind() == 23) return "slog";
+    for (const auto& k : kKinds)
+        if (k.Kind == object.Kind()) return k.Keyword;
+    return "none";
+}
+
+void TKelScript::ReportUndefinedCommand(std::string_view statement, std::string_view objectName,
+                                        std::string_view keyword) {
+    ErrorLogLib::ErrorLog("未定義の命令："_sj + std::string(objectName) + "(" + std::string(keyword) + ")." +
+                          std::string(statement));
+}
+
+void TKelScript::UndefinedCommandError(std::string_view statement, std::string_view objectName,
+                                       const TKelObjectDataCustom* object) {
+    ReportUndefinedCommand(statement, objectName, object ? KindKeyword(*object) : std::string("none"));
+}
+
+bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
+    cursors = cursors && State.RunMode != static_cast<uint8_t>(TRunMode::View);
+    if (cursors) {
+        if (Links.Cursor) Links.Cursor->Draw(State.DrawMask);
+        if (Links.SystemCursor) Links.SystemCursor->Draw(State.DrawMask);
+    }
+    if (Objects) Objects->Draw(State.DrawMask, CategoryRange(1, 11), cursors);
+    return Links.Compositor ? Links.Compositor->Render(interlace, maxLayer) : false;
+}
+
+// ---- arguments and results ----
+
+void TKelScript::Evaluate(std::string_view text, TCalcValue& value) {
+    if (Calculation) Calculation->Calculate(text, Depth(), value);
+    else value = TCalcValue::ErrorValue();
+}
+
+std::string TKelScript::GetTextArgument(std::string_view argument) {
+    if (argument.empty()) return {};
+    if (argument[0] == '{') return KelScriptLib::BracketText(argument);
+    return Evaluate(argument).Text;
+}
+
+void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t value) {
+    TVariableIndexes idx;
+    idx.I[0] = index;
+    Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Int(value), true);
+}
+
+void TKelScript::SetResultStr(const std::string& name, int32_t index, const std::string& text) {
+    TVariableIndexes idx;
+    idx.I[0] = index;
+    Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Str(text), true);
+}
+
+void TKelScript::SetResultObj(const std::string& name, int32_t index, const std::string& objectName) {
+    TVariableIndexes idx;
+    idx.I[0] = index;
+    Variables->WriteElement(TVariableScope::Game, name, idx, 0, {TCalcValueType::Object, 0, objectName}, true);
+}
+
+void TKelScript::ResetVariable(const std::string& name) { Variables->InitVariable(TVariableScope::Game, name, 0, true); }
+
+void TKelScript::ClearResults() {
+    ResetVariable("ResultStr");
+    ResetVariable("ResultInt");
+    ResetVariable("ResultObj");
+}
+
+void TKelScript::UpdateSelfFileVariables() {
+    std::string file = ClassLib::LowerAscii(Reader->GetLabelFile(Reader->GetLabelName()));
+    size_t cut = 0;
+    for (size_t i = 0; i < file.size(); ++i) {
+        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {
+            ++i;
+            continue;
+        }
+        if (file[i] == '\\' || file[i] == ':') cut = i + 1;
+    }
+    SetResultStr("SelfFileName", 0, file);
+    SetResultStr("SelfFilePath", 0, file.substr(0, cut));
+}
+
+// ---- objects ----
+
+std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::string& typeName,
+                                                                    const std::string& objectName) {
+    std::string low = ClassLib::LowerAscii(typeName);
+    if (Kinds)
+        if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
+    for (const auto& k : kKinds)
+        if (low == k.Keyword) return std::make_unique<TKelObjectDataCustom>(objectName, k.Kind, k.Category);
+    return nullptr;
+}
+
+bool TKelScript::OnObjectCreate(const std::string& className, const std::string& objectName) {
+    std::unique_ptr<TKelObjectDataCustom> object = CreateObjectByKind(className, objectName);
+    return object && Objects->Add(object);
+}
+
+bool TKelScript::OnObjectDelete(const std::string& objectName) { return Objects && Objects->Remove(objectName); }
+
+bool TKelScript::OnObjectSave(TStream& stream, const std::string& objectName) {
+    TKelObjectDataCustom* object = Objects->Find(objectName);
+    return object && object->SaveToStream(stream);
+}
+
+bool TKelScript::OnObjectLoad(TStream& stream, const std::string& className, const std::string& objectName) {
+    std::unique_ptr<TKelObjectDataCustom> object = CreateObjectByKind(className, objectName);
+    if (!object) return false;
+    object->LoadFromStream(stream);
+    return Objects->Add(object);
+}
+
+int32_t TKelScript::ObjectElementIndex(const TKelObjectDataCustom& object) {
+    size_t comma = object.Name().find(',');
+    if (comma == std::string::npos) return 0;
+    int64_t v = 0;
+    std::string rest = object.Name().substr(comma + 1);
+    if (!KelCalculationLib::TryStrToInt64(rest, v) || v < INT32_MIN || v > INT32_MAX)
+        return 0;
+    return static_cast<int32_t>(v);
+}
+
+bool TKelScript::SwapObjects(std::string_view name1, std::string_view name2) {
+    TKelObjectDataCustom* a = Objects->Find(name1);
+    TKelObjectDataCustom* b = Objects->Find(name2);
+    if (!a || !b || a == b || a->Kind() != b->Kind()) return false;
+    switch (a->Kind()) {
+    case 4:
+    case 5:
+        return Links.Sound && Links.Sound->SwapChannels(a->Kind() == 5, ObjectElementIndex(*a), ObjectElementIndex(*b));
+    case 6: case 7: case 8: case 9: case 18: case 19: case 20: case 27: case 34:
+        return a->SwapEngineObject(*b);
+    default:
+        return false;
+    }
+}
+
+bool TKelScript::OnPathFileExists(const std::string& name) { return !PackLib::ResolveFileName(name).empty(); }
+
+// ---- frame step ----
+
+bool TKelScript::RunWaitTest(TScriptRoutine& r) {
+    switch (r.WaitState) {
+    case 1:  // stop
+        SetResultInt("ResultStopInt", 0, r.WaitTime);
+        r.WaitTime = 0;
+        ExtraElapsed += r.WaitTime2;
+        r.WaitTime2 = 0;
+        return true;
+    case 3:  // timer
+    case 4:  // click; a limit of -1 never runs out
+        return r.WaitTime == 0;
+    default:
+        return false;
+    }
+}
+
+void TKelScript::Execute(int32_t elapsed, bool /*inputAllowed*/) {
+    Request = 0;
+    RequestArgument.clear();
+    uint8_t mode = State.RunMode;
+    *KelScriptSeams::SkippingFlag = mode == 3 || mode == 4 ? 1 : 0;
+    if (RecentClickFrames > 0) --RecentClickFrames;
+
+    uint64_t clock = uint64_t{State.ScriptClock} + static_cast<uint32_t>(elapsed < 0 ? 0 : elapsed);
+    State.ScriptClock = static_cast<uint32_t>(clock > TScriptStateBlock::kAllLocks ? TScriptStateBlock::kAllLocks : clock);
+    if (FrameDelay > 0) --FrameDelay;
+    if (HoldFrames > 0 && --HoldFrames > 0) elapsed = 0;
+    elapsed += ExtraElapsed;
+    ExtraElapsed = 0;
+
+    if (TScriptRoutine* r = CurrentRoutine(); r && r->WaitTime > 0) {
+        r->WaitTime = r->WaitTime - elapsed < 0 ? 0 : r->WaitTime - elapsed;
+        r->WaitTime2 = r->WaitTime2 - elapsed < 0 ? 0 : r->WaitTime2 - elapsed;
+    }
+    if (elapsed > 0 && Objects) Objects->Update(State.UpdateMask, elapsed, CategoryRange(1, 11));
+    KelScriptLib::AutoModeWaitCounter =
+        KelScriptLib::AutoModeWaitCounter - elapsed < 0 ? 0 : KelScriptLib::AutoModeWaitCounter - elapsed;
+
+    uint32_t budget = State.LinesPerFrame < 1 ? 1 : State.LinesPerFrame;
+    for (uint32_t pass = 0; pass < budget && FrameDelay <= 0 && Request == 0; ++pass) {
+        TScriptRoutine* r = CurrentRoutine();
+        if (!r) break;
+        if (r->WaitState == 0) ExecuteLine(Reader->GetStatement());
+        else if (RunWaitTest(*r)) r->WaitState = 0;
+        r = CurrentRoutine();
+        if (!r || r->WaitState > 1 || ErrorLogLib::ErrorFlag) break;
+    }
+    if (*KelScriptSeams::SkippingFlag) KelScriptLib::AutoModeWaitCounter = 0;
+}
+
+// ---- argument routines ----
+
+namespace KelScriptLib {
+
+std::string BracketText(std::string_view text) {
+    std::string out;
+    if (KelCalculationLib::Trim(text).empty()) return out;
+    char closer = 0;
+    int32_t braces = 0, brackets = 0;
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) {
+            if (closer) out.append(text.substr(i, 2));
+            ++i;
+            continue;
+        }
+        char c = text[i];
+        if (!quoted && braces == 0 && static_cast<uint8_t>(c) <= 32) continue;
+        if (c == '{') ++braces;
+        else if (c == '}') --braces;
+        else if (c == '"' && braces == 0) quoted = !quoted;
+        else if (!quoted && (c == '[' || c == '(')) ++brackets;
+        else if (!quoted && (c == ']' || c == ')')) --brackets;
+        if (!closer) {
+            if (c == '{') closer = '}';
+            else if (c == '"') closer = '"';
+            else if (c == '[') closer = ']';
+            else if (c == '(') closer = ')';
+            continue;
+        }
+        if (c == closer && brackets == 0 && !quoted && braces == 0) break;
+        out.push_back(c);
+    }
+    return out;
+}
+
+void PadArguments(TStringList& list, int32_t n) {
+    while (list.Count() < n) list.Add("");
+}
+
+bool IsLabelWord(std::string_view text) { return text.size() > 2 && text[0] == '@' && text[1] == '@'; }
+
+bool IsSceneLabel(std::string_view text) {
+    return text.size() > 2 && text[0] == '@' && text[1] == '@' && text[2] != '!';
+}
+
+}  // namespace KelScriptLib

@@ -1,0 +1,200 @@
+// The scenario interpreter: what it owns and links, its set-up and reset, the state block that
+// save games store, the command-word code, the dispatch of one statement to the control, jump,
+// label and general handlers and then to the handlers of the scoped objects' kinds, the built-in
+// variables, the object-variable callbacks and the argument routines of every handler.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "foundation/uMisc.h"
+#include "platform/ClassLib.h"
+#include "script/KelCalculationLib.h"
+#include "script/KelReaderLib.h"
+#include "script/KelScriptSeams.h"
+#include "script/KelScriptState.h"
+#include "script/uKelObjectManager.h"
+
+// Command code of a word: lower-cased, every backslash and every byte of 32 or below dropped, the
+// rest packed little-endian with the first byte lowest; 5 or more bytes give -1, nothing gives 0.
+// A trail byte of a two-byte character is never lower-cased.
+constexpr int32_t Cmd(std::string_view word) {
+    uint32_t code = 0;
+    int n = 0;
+    bool trail = false;
+    for (size_t i = 0; i < word.size(); ++i) {
+        auto b = static_cast<uint8_t>(word[i]);
+        bool isTrail = trail;
+        trail = !isTrail && uMisc::IsSJISLeadByte(b);
+        if (!isTrail && b >= 'A' && b <= 'Z') b = static_cast<uint8_t>(b + 32);
+        if (b == '\\' || b <= 32) continue;
+        if (n == 4) return -1;
+        code |= static_cast<uint32_t>(b) << (8 * n++);
+    }
+    return static_cast<int32_t>(code);
+}
+static_assert(Cmd("\\msg") == 0x0067736D && Cmd("\\if") == 0x00006669 && Cmd("\\ MSG") == Cmd("\\msg"));
+static_assert(Cmd("\\abcde") == -1 && Cmd("") == 0 && Cmd("\\") == 0);
+
+enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
+
+// Requests left for the host in TKelScript::Request.
+enum TSystemRequest : uint8_t {
+    srNone = 0, srExit = 1, srExitConfirm = 2, srMenu = 3, srLog = 4, srFullScreen = 5, srApplyConfig = 6,
+    srResetConfirm = 7, srResetLabel = 8, srSave = 9, srLoad = 10, srConfig = 11, srView = 12, srAuto = 13,
+    srSkip = 14, srSkipRead = 15, srQuickSave = 16, srQuickLoad = 17, srSelectLoad = 18, srVolumePage = 19,
+    srVoicePage = 20, srSceneReturn = 21, srEnterSystem = 22, srLeaveSystem = 23, srMinimize = 24,
+};
+
+// The state block: 1199 bytes in save games, little-endian, short strings as length byte and text.
+struct TScriptStateBlock {
+    static constexpr int32_t kSize = 4 + 4 + 4 + 4 + 1 + 4 + 4 * 64 + 4 + 4 + 5 * 128 + 1 + 1 + 4 + 4 + 4 + 4 + 256;
+    static constexpr uint32_t kAllLocks = 0xFFFFFFF;  // 28 bits, not 32
+
+    uint32_t ScriptClock = 0;
+    uint32_t Locks = 0;
+    uint32_t CustomLocks = 0;
+    uint32_t CustomStates = 0;
+    uint8_t RunMode = 0;
+    uint32_t LinesPerFrame = 0;
+    std::string SaveDescriptions[4];  // capacity 63 each
+    uint32_t UpdateMask = 0;
+    uint32_t DrawMask = 0;
+    std::string LoadScreenFile;  // capacity 127 each
+    std::string SaveScreenFile;
+    std::string MenuScreenFile;
+    std::string LogScreenFile;
+    std::string SceneReturnLabel;
+    uint8_t SceneSkipEnabled = 0;
+    uint8_t CursorVisible = 0;
+    uint32_t CursorHideTime = 0;
+    int32_t CursorWeightX = 0;
+    int32_t CursorWeightY = 0;
+    uint32_t TargetParent = 0;
+    uint8_t Reserved[256] = {};
+
+    void SetResetValues();
+    void Write(TStream& s) const;
+    bool Read(TStream& s);  // false, nothing changed, when fewer than kSize bytes remain
+};
+static_assert(TScriptStateBlock::kSize == 1199);
+
+class TKelScript {
+public:
+    TKelScript();
+    ~TKelScript();
+    TKelScript(const TKelScript&) = delete;
+    TKelScript& operator=(const TKelScript&) = delete;
+
+    bool Setup(const TScriptLinks& links, TKelScript* parent = nullptr);
+    void Reset();
+
+    void ExecuteLine(const std::string& statement);
+    void ExecuteCommandString(std::string_view text);
+    static int32_t CommandCode(std::string_view word) { return Cmd(word); }
+    // A label statement: handled when the word is a label; a label inside an open block is
+    // reported. Used while no other label handler is set.
+    bool DoLabelLine(std::string_view word);
+    void UndefinedCommandError(std::string_view statement, std::string_view objectName,
+                               const TKelObjectDataCustom* object);
+    bool Draw(int32_t interlace, bool cursors, int32_t maxLayer);
+    TKelScript& OwnerScript() { return Parent ? *Parent : *this; }
+
+    // The current subroutine depth: routine count - 1.
+    int32_t Depth() const { return Thread ? Thread->Count() - 1 : -1; }
+    void Evaluate(std::string_view text, TCalcValue& value);
+    TCalcValue Evaluate(std::string_view text) {
+        TCalcValue v;
+        Evaluate(text, v);
+        return v;
+    }
+    std::string GetTextArgument(std::string_view argument);
+
+    void SetResultInt(const std::string& name, int32_t index, int32_t value);
+    void SetResultStr(const std::string& name, int32_t index, const std::string& text);
+    void SetResultObj(const std::string& name, int32_t index, const std::string& objectName);
+    void ResetVariable(const std::string& name);
+    void ClearResults();
+    void UpdateSelfFileVariables();
+
+    bool SwapObjects(std::string_view name1, std::string_view name2);
+    std::unique_ptr<TKelObjectDataCustom> CreateObjectByKind(const std::string& typeName, const std::string& objectName);
+    bool OnObjectCreate(const std::string& className, const std::string& objectName);
+    bool OnObjectDelete(const std::string& objectName);
+    bool OnObjectSave(TStream& stream, const std::string& objectName);
+    bool OnObjectLoad(TStream& stream, const std::string& className, const std::string& objectName);
+    static int32_t ObjectElementIndex(const TKelObjectDataCustom& object);
+    TScriptRoutine* CurrentRoutine() { return Thread ? Thread->TopRoutine() : nullptr; }
+    bool OnPathFileExists(const std::string& name);
+    // The kind keyword of an object for messages: the plug-in's type name for kind 34, "none"
+    // for a kind outside the table.
+    static std::string KindKeyword(const TKelObjectDataCustom& object);
+
+    // One frame step. This is the statement loop of the step: the budget of lines, the frame
+    // delay, the request, the stop, timer and click-timeout waits, the clock and hold counters.
+    void Execute(int32_t elapsed, bool inputAllowed);
+    void StopRunMode();
+    void HoldFrameSteps() { HoldFrames = 2; }
+    void DelayFrames() {
+        if (!*KelScriptSeams::SkippingFlag) FrameDelay = 2;
+    }
+
+    // ---- fields ----
+    uint8_t Initialised = 0;
+    int32_t ExtraElapsed = 0;
+    int32_t FrameDelay = 0;
+    int32_t HoldFrames = 0;
+    int32_t RecentClickFrames = 0;
+    int32_t SelectSaveCheckCount = 0;
+    uint8_t SelectSaveKnown = 0;
+    TKelScript* Parent = nullptr;
+    TScriptLinks Links;
+    std::unique_ptr<TScriptThread> Thread;
+    std::unique_ptr<TKelObjectManager> Objects;
+    std::unique_ptr<TKelReader> Reader;
+    uint8_t Request = 0;
+    std::string RequestArgument;
+    TScriptStateBlock State;
+    uint8_t ReadLogSuspended = 0;
+    uint8_t FileLogSuspended = 0;
+    std::string FileLogPatterns[64];  // capacity 15 each
+    std::string PendingCursorLabel;
+    std::string VersionText;
+
+    // ---- seams ----
+    // The variable tables; Setup makes the stand-in tables when none were given before it.
+    std::unique_ptr<IScriptVariables> Variables;
+    // The expression evaluator; Setup makes the evaluator when none was given before it.
+    std::unique_ptr<IScriptEvaluator> Calculation;
+    TScriptWordHandlers Words;
+    TObjectKindRegistry* Kinds = &TObjectKindRegistry::Global();
+    // Optional host hooks; unset ones change nothing.
+    std::function<void(TKelScript&)> ResetHook;
+    std::function<void(const std::string&, int32_t)> ReaderLineHook;  // read-text log feed
+
+    TObjectVariableCallbacks ObjectCallbacks();
+
+private:
+    void DeclareBuiltins();
+    void ReportUndefinedCommand(std::string_view statement, std::string_view objectName, std::string_view keyword);
+    bool RunWaitTest(TScriptRoutine& routine);
+};
+
+namespace KelScriptLib {
+
+// The text between the first "{", double quote, "[" or "(" and its matching closer, taken
+// literally (blanks inside braces and quotes kept). Empty for a blank text.
+std::string BracketText(std::string_view text);
+void PadArguments(TStringList& list, int32_t n);
+// More than 2 bytes, starting "@@".
+bool IsLabelWord(std::string_view text);
+// More than 2 bytes, starting "@@", third byte not "!".
+bool IsSceneLabel(std::string_view text);
+
+// Milliseconds that message windows wait before the auto mode clicks on.
+extern int32_t AutoModeWaitCounter;
+
+}  // namespace KelScriptLib

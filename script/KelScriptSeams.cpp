@@ -1,0 +1,36 @@
+#include "script/KelScriptSeams.h"
+
+namespace KelScriptSeams {
+namespace {
+uint8_t OwnSkipping = 0;
+}
+uint8_t* SkippingFlag = &OwnSkipping;
+}  // namespace KelScriptSeams
+
+void TObjectKindRegistry::RegisterHandler(uint8_t kind, TObjectCommandHandler handler) {
+    if (handler) Handlers[kind] = std::move(handler);
+    else Handlers.erase(kind);
+}
+
+void TObjectKindRegistry::RegisterFactory(const std::string& typeName, TObjectFactory factory) {
+    Factories[ClassLib::LowerAscii(typeName)] = std::move(factory);
+}
+
+void TObjectKindRegistry::UnregisterFactory(const std::string& typeName) {
+    Factories.erase(ClassLib::LowerAscii(typeName));
+}
+
+const TObjectCommandHandler* TObjectKindRegistry::Handler(uint8_t kind) const {
+    auto it = Handlers.find(kind);
+    return it == Handlers.end() ? nullptr : &it->second;
+}
+
+const TObjectFactory* TObjectKindRegistry::Factory(const std::string& lowerTypeName) const {
+    auto it = Factories.find(lowerTypeName);
+    return it == Factories.end() ? nullptr : &it->second;
+}
+
+TObjectKindRegistry& TObjectKindRegistry::Global() {
+    static TObjectKindRegistry registry;
+    return registry;
+}

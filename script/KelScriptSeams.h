@@ -1,0 +1,248 @@
+// The interpreter's seams: the small interfaces through which the script engine reaches what is
+// built outside it (the display, sound, the host) or what is built after it (the variable tables,
+// the control-flow and general words, the handlers of the object kinds). The engine declares them
+// here; whoever provides a service fills it in at set-up. A seam that is not filled is skipped:
+// the interpreter runs without a display or sound, and a word whose handler does not exist yet is
+// reported as an undefined command, like any unknown word.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ClassLib.h"
+#include "script/KelCalcValue.h"
+
+class TKelScript;
+class TKelObjectDataCustom;
+// Built by later subsystems; the interpreter only links them and hands them to their words.
+class TKelDirectShowPlayer;
+class TKelLogData;
+class TKelTextDialog;
+class TKelDLLCustomObject;
+class TLabelLog;
+
+// ---- script reader ----
+
+// The optional line-replace library: rewrites one script line. Lines handed to it are shorter
+// than 1024 bytes (the library works in a buffer of that size).
+class IScriptLineReplacer {
+public:
+    virtual ~IScriptLineReplacer() = default;
+    virtual std::string Replace(const std::string& line) = 0;
+};
+
+// The regular-expression library as the reader's replace rules and the string words use it.
+class IScriptRegExp {
+public:
+    virtual ~IScriptRegExp() = default;
+    // The whole match and each group; empty when nothing matches.
+    virtual std::vector<std::string> Match(const std::string& pattern, const std::string& text) = 0;
+    virtual std::vector<std::string> Split(const std::string& pattern, const std::string& text, int32_t limit) = 0;
+    // The text after the substitution or translation the pattern describes; unchanged on failure.
+    virtual std::string Substitute(const std::string& pattern, const std::string& text) = 0;
+    virtual std::string Translate(const std::string& pattern, const std::string& text) = 0;
+};
+
+// ---- expressions and variables ----
+
+enum class TVariableScope : uint8_t { None = 0, System = 1, Game = 2, Local = 3 };
+
+// Element indexes, I[0] being the last one written (a[i,j] has I[0] = j, I[1] = i).
+struct TVariableIndexes {
+    int32_t I[4] = {0, 0, 0, 0};
+};
+
+// How declaring, freeing, saving and loading an element of an owning object array reaches the
+// interpreter's script objects. Arguments: class name, variable name, element name.
+struct TObjectVariableCallbacks {
+    std::function<bool(const std::string&, const std::string&, const std::string&)> Create;
+    std::function<bool(const std::string&, const std::string&, const std::string&)> Free;
+    std::function<bool(TStream&, const std::string&, const std::string&, const std::string&)> Save;
+    std::function<bool(TStream&, const std::string&, const std::string&, const std::string&)> Load;
+};
+
+// The three variable tables (system, game, local) with their scope search. Names are bare (no
+// index list). Reads and writes take the caller's depth; the tables use it for the local scope
+// and level 0 for the others. Faults are reported to the error log while reporting is on.
+class IScriptVariables {
+public:
+    virtual ~IScriptVariables() = default;
+    virtual void SetErrorReport(bool on) = 0;
+    // Local table at exactly this level, then the game table, then the system table.
+    virtual TVariableScope FindVariable(std::string_view name, int32_t level) = 0;
+    // An integer element comes with its decimal text, a string element with its integer reading,
+    // an object element as (Object, 0, name). False with the error value when it cannot be read.
+    virtual bool ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx,
+                             int32_t level, TCalcValue& value, bool force) = 0;
+    // The value takes the element type: integers store the value field, strings and object names
+    // the text field.
+    virtual bool WriteElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx,
+                              int32_t level, const TCalcValue& value, bool force) = 0;
+    // dims[0] is the last dimension written; each at least 1. type: Integer, String or Object.
+    virtual bool Declare(TVariableScope scope, const std::string& name, const std::string& className,
+                         const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags,
+                         bool reference) = 0;
+    virtual bool InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) = 0;
+    // Frees every record of the table (owned objects through the free callback).
+    virtual void Clear(TVariableScope scope) = 0;
+    // Frees the local records whose owner level is above the level.
+    virtual void DeleteAboveOwner(int32_t level) = 0;
+    // Makes the system scope that of another set of tables (the game script's), so that two
+    // interpreters share one set of system variables; nullptr returns to the own table.
+    virtual void UseSystemTableOf(IScriptVariables* other) = 0;
+};
+
+// The expression evaluator as the interpreter calls it.
+class IScriptEvaluator {
+public:
+    virtual ~IScriptEvaluator() = default;
+    // Evaluates for the owner level (the subroutine depth whose local variables are visible).
+    // Faults are reported and give the error value.
+    virtual void Calculate(std::string_view text, int32_t level, TCalcValue& result) = 0;
+    virtual void SetErrorReport(bool on) = 0;
+};
+
+// ---- word handlers ----
+
+// A handler of statement words. Returns whether the word is its own, also when it failed.
+// args[0] is the command word with its backslash, args[1..] the unevaluated arguments (at least 9
+// items in all).
+class IScriptWordHandler {
+public:
+    virtual ~IScriptWordHandler() = default;
+    virtual bool Handle(TKelScript& script, int32_t code, TStringList& args) = 0;
+};
+
+// The handlers that see a statement before the object kinds, in this order.
+struct TScriptWordHandlers {
+    IScriptWordHandler* Control = nullptr;  // if, else, then, fi, end, next, for, case, ans
+    IScriptWordHandler* Jump = nullptr;     // jmp, go, sub, ret, brk, cnt
+    IScriptWordHandler* Label = nullptr;    // a statement that is a label ("@@...")
+    IScriptWordHandler* General = nullptr;  // the words that need no object
+};
+
+// ---- object kinds ----
+
+// A handler of the words of one object kind: (script, code, arguments, object) -> handled.
+using TObjectCommandHandler = std::function<bool(TKelScript&, int32_t, TStringList&, TKelObjectDataCustom&)>;
+// Makes the script object of a kind under the given name; nullptr when it cannot.
+using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelScript&, const std::string&)>;
+
+// Where the handlers of the object kinds and the makers of their objects register. The kinds that
+// carry no engine object are made by the interpreter itself; a registered factory replaces that.
+// Plug-in types register under their lower-cased type name with kind 34; registered later, a name
+// replaces an earlier one, keywords included.
+class TObjectKindRegistry {
+public:
+    void RegisterHandler(uint8_t kind, TObjectCommandHandler handler);
+    void RegisterFactory(const std::string& typeName, TObjectFactory factory);
+    void UnregisterFactory(const std::string& typeName);
+    const TObjectCommandHandler* Handler(uint8_t kind) const;
+    const TObjectFactory* Factory(const std::string& lowerTypeName) const;
+
+    // The registry every interpreter uses unless it is given another.
+    static TObjectKindRegistry& Global();
+
+private:
+    std::map<uint8_t, TObjectCommandHandler> Handlers;
+    std::map<std::string, TObjectFactory> Factories;
+};
+
+// ---- services of the host and of later subsystems ----
+
+// The frame compositor of the interpreter.
+class IScriptCompositor {
+public:
+    virtual ~IScriptCompositor() = default;
+    virtual void Clear() = 0;
+    virtual void InvalidateAll() = 0;  // every band is drawn again
+    virtual bool Render(int32_t interlace, int32_t maxLayer) = 0;
+};
+
+class IScriptCamera {
+public:
+    virtual ~IScriptCamera() = default;
+    virtual void Reset() = 0;
+};
+
+// The wait-state cursor and the system cursor.
+class IScriptCursorImage {
+public:
+    virtual ~IScriptCursorImage() = default;
+    virtual void Clear() = 0;
+    virtual void Draw(uint32_t mask) = 0;
+};
+
+// The sound facade: its channel counts make the "snd" and "dsnd" arrays.
+class IScriptSound {
+public:
+    virtual ~IScriptSound() = default;
+    virtual int32_t StreamChannelCount() = 0;
+    virtual int32_t EffectChannelCount() = 0;
+    // Exchanges two streamed (effect false) or effect channels; false when it cannot.
+    virtual bool SwapChannels(bool effect, int32_t a, int32_t b) = 0;
+};
+
+class IScriptInput {
+public:
+    virtual ~IScriptInput() = default;
+    virtual void Reset() = 0;
+};
+
+// Search folders, key bindings: cleared at every reset.
+class IScriptResettable {
+public:
+    virtual ~IScriptResettable() = default;
+    virtual void Clear() = 0;
+};
+
+// Save folder and the persistent system data.
+class IScriptSaveData {
+public:
+    virtual ~IScriptSaveData() = default;
+    virtual bool CheckSaveDirectory() = 0;
+    virtual bool LoadSystemData(TKelScript& script, const std::string& name) = 0;
+    virtual void SaveSystemData(TKelScript& script) = 0;
+    virtual void CheckSelectSave(TKelScript& script) = 0;  // re-tests the select-save file
+};
+
+// Dialogs of the set-up: the one-button dialog with a message-table text.
+class IScriptDialogs {
+public:
+    virtual ~IScriptDialogs() = default;
+    virtual void ShowMessage(const std::string& messageKey, const std::string& buttonKey) = 0;
+};
+
+// Linked services handed to Setup. Any of them may be missing.
+struct TScriptLinks {
+    IScriptCompositor* Compositor = nullptr;
+    IScriptCamera* Camera = nullptr;
+    IScriptCursorImage* Cursor = nullptr;        // kind "csr"
+    IScriptCursorImage* SystemCursor = nullptr;  // kind "scsr"
+    IScriptSound* Sound = nullptr;
+    IScriptInput* Input = nullptr;
+    IScriptResettable* Path = nullptr;
+    IScriptResettable* SystemKeys = nullptr;
+    IScriptSaveData* SaveData = nullptr;
+    IScriptDialogs* Dialogs = nullptr;
+    IScriptLineReplacer* LineReplacer = nullptr;
+    IScriptRegExp* RegExp = nullptr;
+    // Linked objects that the interpreter only hands to the handlers of their words.
+    void* OwnerWindow = nullptr;  // the host's form, owner of dialogs
+    TKelDirectShowPlayer* Movie = nullptr;
+    TKelLogData* BackLog = nullptr;
+    TKelTextDialog* TextDialog = nullptr;
+    TKelDLLCustomObject* Plugins = nullptr;
+    TLabelLog* ReadTextLog = nullptr;
+    TLabelLog* FileUseLog = nullptr;
+};
+
+// The run-time mode byte of the configuration record: set while skipping.
+namespace KelScriptSeams {
+extern uint8_t* SkippingFlag;  // points at the record's byte once it exists; a private byte before
+}  // namespace KelScriptSeams

@@ -1,2 +1,0 @@
-// The script library; its units come with their own files.
-namespace { [[maybe_unused]] int placeholder_script = 0; }

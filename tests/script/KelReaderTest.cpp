@@ -1,0 +1,338 @@
+#include "script/KelReaderLib.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/ErrorLogLib.h"
+#include "platform/Encoding.h"
+#include "tests/support/ScriptHarness.h"
+
+namespace {
+
+std::string Sj(const std::string& utf8) { return Encoding::Utf8ToSjis(utf8); }
+
+class KelReaderTest : public ::testing::Test {
+protected:
+    std::vector<std::string> Lines() const { return Reader.Lines() ? Reader.Lines()->Items : std::vector<std::string>{}; }
+
+    TScriptHarness H;  // serves the files and clears the error log
+    TKelReader Reader;
+};
+
+TEST_F(KelReaderTest, IncludesMergeInPlaceAndOnceOnlyLoadsOnce) {
+    H.AddFile("main.s", "a\r\n@@@sub.s\r\nb\r\n@@@sub.s\r\n@@@!once.s\r\n  @@@!ONCE.S\r\nc");
+    H.AddFile("sub.s", "s1\r\ns2");
+    H.AddFile("once.s", "o");
+    ASSERT_TRUE(Reader.LoadScript("main.s", false));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a", "s1", "s2", "b", "s1", "s2", "o", "c"}));
+    EXPECT_TRUE(H.Errors().empty());
+    EXPECT_EQ(Reader.GetFileName(), "main.s");
+    // Without force the same name (any case) is not read again.
+    H.AddFile("main.s", "changed");
+    EXPECT_TRUE(Reader.LoadScript("MAIN.S", false));
+    EXPECT_EQ(Lines().size(), 8u);
+}
+
+TEST_F(KelReaderTest, IncludeFaultsAreReportedInTheirOwnWords) {
+    struct Case {
+        std::map<std::string, std::string> files;
+        bool ok;
+        std::vector<std::string> errors;
+    };
+    const std::vector<Case> cases = {
+        {{{"main.s", "x\r\n@@@main.s\r\ny"}}, true, {"[ERROR]:ScriptLoad:自分のファイルをインクルードしようとしました:main.s"}},
+        {{{"main.s", "x\r\n@@@nope.s\r\ny"}}, true, {"[ERROR]:ScriptLoad:指定されたファイルが見つかりません:nope.s"}},
+        {{}, false,
+         {"[ERROR]:ScriptLoad:指定されたファイルが見つかりません:main.s", "[ERROR]:ScriptLoad:ファイル読み込みに失敗しました。"}},
+        {{{"main.s", "@@@a.s"}, {"a.s", "@@@b.s"}, {"b.s", "@@@a.s"}}, true,
+         {"[ERROR]:ScriptLoad:インクルードファイルの無限循環エラーです。"}},
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(i);
+        TScriptHarness h;
+        for (const auto& [name, text] : cases[i].files) h.AddFile(name, text);
+        TKelReader r;
+        EXPECT_EQ(r.LoadScript("main.s", true), cases[i].ok);
+        EXPECT_EQ(h.Errors(), cases[i].errors);
+        EXPECT_TRUE(ErrorLogLib::ErrorFlag);
+    }
+}
+
+TEST_F(KelReaderTest, FailedLoadKeepsThePreviousFileName) {
+    H.AddFile("main.s", "x");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    EXPECT_FALSE(Reader.LoadScript("gone.s", true));
+    EXPECT_EQ(Reader.GetFileName(), "main.s");
+}
+
+TEST_F(KelReaderTest, LineCommentsRespectQuotesAndBraces) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"\\msg,1 // note", "\\msg,1 "},
+        {"\\msg,\"a//b\" //c", "\\msg,\"a//b\" "},
+        {"\\msg,{a//b} //c", "\\msg,{a//b} "},
+        {"}}\\x // c", "}}\\x "},  // the depth never goes below 0
+        {"a\tb\t", "ab"},
+        {"//all", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TKelReader::StripLineComment(c.in), c.out) << c.in;
+    // A trail byte that looks like a slash or a quote is no comment and no quote.
+    std::string sj = Sj("表") + "//x";  // 0x95 0x5C
+    EXPECT_EQ(TKelReader::StripLineComment(sj), Sj("表"));
+    // A text that ends in a lead byte is copied without reading past it.
+    EXPECT_EQ(TKelReader::StripLineComment(std::string("ab\x81", 3)), std::string("ab\x81", 3));
+}
+
+TEST_F(KelReaderTest, BlockCommentsSpanLinesButNotFiles) {
+    bool in = false;
+    EXPECT_EQ(TKelReader::StripBlockComment("/* c */word", in), "word");
+    EXPECT_EQ(TKelReader::StripBlockComment("a*/b", in), "ab");  // a stray closer is dropped
+    EXPECT_EQ(TKelReader::StripBlockComment("x/*y", in), "x");
+    EXPECT_TRUE(in);
+    EXPECT_EQ(TKelReader::StripBlockComment("still", in), "");
+    EXPECT_EQ(TKelReader::StripBlockComment("*/z", in), "z");
+    // Quotes do not protect a block comment.
+    in = false;
+    EXPECT_EQ(TKelReader::StripBlockComment("\"/*\"x*/y", in), "\"y");
+
+    H.AddFile("main.s", "a\r\n@@@sub.s\r\nb");
+    H.AddFile("sub.s", "s /* open");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    EXPECT_EQ(Lines(), (std::vector<std::string>{"a", "s ", "b"}));
+}
+
+TEST_F(KelReaderTest, LabelsFirstWinsWithoutRegardToCase) {
+    H.AddFile("main.s", "x\r\n@@Top\r\n\\a\r\n@@!top\r\n\\b\r\n@@@sub.s\r\n@@TOP\r\n\\c");
+    H.AddFile("sub.s", "// head\r\n@@sub");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    ASSERT_EQ(Reader.Labels().size(), 4u);
+    EXPECT_EQ(Reader.IndexOfLabel("@@TOP"), 0);
+    EXPECT_EQ(Reader.IndexOfLabel("@@!Top"), 1);
+    EXPECT_EQ(Reader.IndexOfLabel("top"), -1);
+    EXPECT_EQ(Reader.Labels()[1].NoTrace, 1);
+    EXPECT_EQ(Reader.GetLabelFile("@@sub"), "sub.s");
+    EXPECT_EQ(Reader.Labels()[2].LineInFile, 1);
+    EXPECT_EQ(Reader.Labels()[2].LineIndex, 6);  // the comment line stays, emptied
+
+    ASSERT_TRUE(Reader.JumpLabel("@@top", 1, 0));
+    EXPECT_EQ(Reader.CurrentLine(), "\\a");
+    EXPECT_EQ(Reader.GetLabelName(), "@@top");
+    EXPECT_EQ(Reader.GetLineInLabel(), 1);
+    EXPECT_EQ(Encoding::SjisToUtf8(Reader.GetPositionText()), "main.s @@top(3行,0桁)");
+    EXPECT_FALSE(Reader.JumpLabel("@@none", 0, 0));
+    EXPECT_EQ(Reader.CurrentLine(), "\\a");  // unchanged
+    EXPECT_EQ(Reader.FormatPosition(-1, 0, 0), "EOF");
+}
+
+TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
+    struct Case {
+        std::string line;
+        std::vector<std::string> statements;
+    };
+    const std::vector<Case> cases = {
+        {"\\a,1 \\b,\"x\\y\"", {"\\a,1", "\\b,\"x\\y\""}},
+        {"\\a,1 \\b,{x\\y}", {"\\a,1", "\\b,{x\\y}"}},
+        {"\\a} \\b \\c", {"\\a} \\b \\c"}},  // depth -1 splits no more
+        {"\\a,表\\b", {"\\a,表", "\\b"}},   // a trail byte 0x5C is no backslash
+        {"text \\a \\b", {"text \\a", "\\b"}},
+        {"@@lab", {"@@lab"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        H.AddFile("main.s", c.line);
+        TKelReader r;
+        ASSERT_TRUE(r.LoadScript("main.s", true));
+        std::vector<std::string> got;
+        for (std::string s = r.GetStatement(); !s.empty(); s = r.GetStatement()) got.push_back(Encoding::SjisToUtf8(s));
+        EXPECT_EQ(got, c.statements);
+    }
+}
+
+TEST_F(KelReaderTest, StatementScanStopsAtALineEndingInALeadByte) {
+    H.AddRawFile("main.s", std::string("\\a \\b\x81", 6));
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    EXPECT_EQ(Reader.GetStatement(), "\\a");
+    EXPECT_EQ(Reader.GetStatement(), std::string("\\b\x81", 3));
+    EXPECT_EQ(Reader.GetColumn(), 7);  // one past the end
+    EXPECT_EQ(Reader.GetStatement(), "");
+}
+
+TEST_F(KelReaderTest, LabelStatementBecomesCurrentAndPastTheEndStaysEmpty) {
+    H.AddFile("main.s", "\\x\r\n@@next\r\n\\y");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    EXPECT_EQ(Reader.GetStatement(), "\\x");
+    EXPECT_EQ(Reader.GetStatement(), "@@next");
+    EXPECT_EQ(Reader.GetLabelName(), "@@next");
+    EXPECT_EQ(Reader.GetStatement(), "\\y");
+    EXPECT_EQ(Reader.GetLineInLabel(), 1);
+    int32_t offset = Reader.LineOffset();
+    EXPECT_EQ(Reader.GetStatement(), "");
+    EXPECT_EQ(Reader.GetStatement(), "");
+    EXPECT_EQ(Reader.LineOffset(), offset + 2);
+}
+
+class FakeRegExp final : public IScriptRegExp {
+public:
+    // Patterns are plain words here: enough to see which rule ran and with what.
+    std::vector<std::string> Match(const std::string& p, const std::string& t) override {
+        Calls.push_back("m:" + p);
+        return t.find(p) != std::string::npos ? std::vector<std::string>{p} : std::vector<std::string>{};
+    }
+    std::vector<std::string> Split(const std::string& p, const std::string& t, int32_t limit) override {
+        Calls.push_back("p:" + p + ":" + std::to_string(limit));
+        std::vector<std::string> out;
+        size_t start = 0, at;
+        while ((at = t.find(p, start)) != std::string::npos) {
+            out.push_back(t.substr(start, at - start));
+            start = at + p.size();
+        }
+        out.push_back(t.substr(start));
+        return out;
+    }
+    std::string Substitute(const std::string& p, const std::string& t) override {
+        Calls.push_back("s:" + p);
+        return t + "<" + p + ">";
+    }
+    std::string Translate(const std::string& p, const std::string& t) override {
+        Calls.push_back("t:" + p);
+        std::string r = t;
+        for (auto& c : r)
+            if (c == p[0]) c = p[1];
+        return r;
+    }
+    std::vector<std::string> Calls;
+};
+
+class FakeLineReplacer final : public IScriptLineReplacer {
+public:
+    std::string Replace(const std::string& line) override {
+        ++Calls;
+        return line + "!";
+    }
+    int Calls = 0;
+};
+
+TEST_F(KelReaderTest, PlainRulesLongestFirstWhateverTheOrderOfAdding) {
+    for (bool shortFirst : {true, false}) {
+        SCOPED_TRACE(shortFirst);
+        TKelReader r;
+        H.AddFile("main.s", "\\say,Words word");
+        if (shortFirst) r.AddReplace("word", "W", 0);
+        r.AddReplace("words", "LONG", 0);
+        if (!shortFirst) r.AddReplace("word", "W", 0);
+        EXPECT_EQ(r.Rules()[0].From, "words");
+        ASSERT_TRUE(r.LoadScript("main.s", true));
+        EXPECT_EQ(r.GetStatement(), "\\say,LONG W");
+    }
+    // Adding a known from text (any case) overwrites; deleting removes.
+    Reader.AddReplace("a", "1", 0);
+    Reader.AddReplace("A", "2", 0);
+    ASSERT_EQ(Reader.Rules().size(), 1u);
+    EXPECT_EQ(Reader.Rules()[0].To, "2");
+    EXPECT_TRUE(Reader.DeleteReplace("a"));
+    EXPECT_FALSE(Reader.DeleteReplace("a"));
+}
+
+TEST_F(KelReaderTest, SortKeepsTheExchangeOrder) {
+    // Lengths 1, 3, 2 then 4 appended: the exchanges leave 4, 3, 2, 1.
+    Reader.AddReplace("a", "", 0);
+    Reader.AddReplace("bbb", "", 0);
+    Reader.AddReplace("cc", "", 0);
+    Reader.AddReplace("dddd", "", 0);
+    std::vector<std::string> order;
+    for (const auto& r : Reader.Rules()) order.push_back(r.From);
+    EXPECT_EQ(order, (std::vector<std::string>{"dddd", "bbb", "cc", "a"}));
+}
+
+TEST_F(KelReaderTest, PatternRulesWorkOnTheLineWithCrLfAndDropIt) {
+    FakeRegExp re;
+    Reader.RegExp = &re;
+    H.AddFile("main.s", "\\m,a-b");
+    Reader.AddReplace("a-", "P:", 1);     // match: the to text goes in front
+    Reader.AddReplace("subst", "", 2);    // substitute: the from text is the whole expression
+    Reader.AddReplace("-", "|", 3);       // split: the to text before every piece
+    Reader.AddReplace("ab", "", 4);       // translate
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    ASSERT_TRUE(Reader.NextLine());
+    // Rules by length: subst, a-, ab, -. The CR LF appended for the patterns is gone at the end.
+    EXPECT_EQ(Reader.CurrentLine(), "|P:\\m,b|b<subst>");
+}
+
+TEST_F(KelReaderTest, LineReplacerSkipsLongLinesAndNoTraceLabels) {
+    FakeLineReplacer lr;
+    Reader.LineReplacer = &lr;
+    std::string longLine(1024, 'x');
+    std::string fitting(1023, 'y');
+    H.AddFile("main.s", "\\a\r\n" + longLine + "\r\n" + fitting + "\r\n@@!quiet\r\n\\b");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    ASSERT_TRUE(Reader.NextLine());
+    EXPECT_EQ(Reader.CurrentLine(), "\\a!");
+    ASSERT_TRUE(Reader.NextLine());
+    EXPECT_EQ(Reader.CurrentLine(), longLine);
+    ASSERT_TRUE(Reader.NextLine());
+    EXPECT_EQ(Reader.CurrentLine(), fitting + "!");
+    ASSERT_TRUE(Reader.JumpLabel("@@!quiet", 1, 0));
+    EXPECT_EQ(Reader.CurrentLine(), "\\b");
+    Reader.SetReplaceEnabled(0);
+    ASSERT_TRUE(Reader.JumpLabel("@@!quiet", 0, 0));  // no-trace lines are never touched anyway
+    EXPECT_EQ(lr.Calls, 2);
+}
+
+TEST_F(KelReaderTest, PrefixAndEmptyLineText) {
+    H.AddFile("main.s", "Hello\r\n  indented\r\n\r\n\\cmd\r\n@@lab");
+    Reader.SetTextLinePrefix("\\t,");
+    Reader.SetEmptyLineText("blank");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    std::vector<std::string> lines;
+    while (Reader.NextLine()) lines.push_back(Reader.CurrentLine());
+    EXPECT_EQ(lines, (std::vector<std::string>{"\\t,Hello", "  indented", "\\t,blank", "\\cmd", "@@lab"}));
+    // ClearReplace empties both again.
+    Reader.ClearReplace();
+    ASSERT_TRUE(Reader.JumpLabel("@@lab", -2, 0));
+    EXPECT_EQ(Reader.CurrentLine(), "");
+}
+
+TEST_F(KelReaderTest, OnLineReadSeesFileAndLabelOfTracedLines) {
+    H.AddFile("Main.s", "@@A\r\n\\x\r\n@@!b\r\n\\y");
+    std::vector<std::pair<std::string, int32_t>> seen;
+    Reader.OnLineRead = [&](const std::string& key, int32_t offset) { seen.emplace_back(key, offset); };
+    ASSERT_TRUE(Reader.LoadScript("Main.s", true));
+    ASSERT_TRUE(Reader.JumpLabel("@@a", 0, 0));
+    Reader.NextLine();
+    ASSERT_TRUE(Reader.JumpLabel("@@!b", 0, 0));
+    Reader.NextLine();
+    EXPECT_EQ(seen, (std::vector<std::pair<std::string, int32_t>>{{"main.s@@a", 0}, {"main.s@@a", 1}}));
+}
+
+TEST_F(KelReaderTest, SavedPositionAndRulesComeBack) {
+    H.AddFile("main.s", "@@top\r\n\\a \\b\r\n\\c,word");
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    ASSERT_TRUE(Reader.JumpLabel("@@top", 1, 0));
+    EXPECT_EQ(Reader.GetStatement(), "\\a");
+    Reader.AddReplace("word", "done", 0);
+    Reader.SetTextLinePrefix("P");
+    TMemoryStream s;
+    Reader.SaveToStream(&s);
+    EXPECT_EQ(s.Size(), 521 + 2 + 5 + 4 + (2 + 4 + 2 + 4 + 4));
+
+    TKelReader back;
+    s.SetPosition(0);
+    ASSERT_TRUE(back.LoadFromStream(&s));
+    EXPECT_EQ(back.GetFileName(), "main.s");
+    EXPECT_EQ(back.GetLabelName(), "@@top");
+    EXPECT_EQ(back.GetStatement(), "\\b");
+    EXPECT_EQ(back.GetStatement(), "\\c,done");
+    EXPECT_EQ(back.PositionRecord().TextLinePrefix, "P");
+
+    // A cut record or a rule count beyond the bytes changes nothing.
+    for (int64_t cut : {int64_t{100}, s.Size() - 1}) {
+        TMemoryStream part(std::string_view(reinterpret_cast<const char*>(s.Memory()), static_cast<size_t>(cut)));
+        TKelReader r;
+        EXPECT_FALSE(r.LoadFromStream(&part));
+        EXPECT_TRUE(r.Rules().empty());
+        EXPECT_EQ(r.GetFileName(), "");
+    }
+}
+
+}  // namespace

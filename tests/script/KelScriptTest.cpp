@@ -1,0 +1,287 @@
+#include "script/KelScriptLib.h"
+
+#include <gtest/gtest.h>
+
+#include "foundation/ErrorLogLib.h"
+#include "platform/Encoding.h"
+#include "tests/support/ScriptHarness.h"
+
+namespace {
+
+TEST(KelScriptCommandCode, PacksWordsAsTheHandlersCompareThem) {
+    struct Case {
+        const char* word;
+        int32_t code;
+    } cases[] = {
+        {"\\msg", 0x0067736D}, {"\\if", 0x00006669}, {"\\ MSG", 0x0067736D}, {"\\M s\tG", 0x0067736D},
+        {"\\abcd", 0x64636261}, {"\\abcde", -1},     {"", 0},                {"\\", 0},
+        {"@@lab", -1},  // five bytes
+    };
+    for (const auto& c : cases) EXPECT_EQ(TKelScript::CommandCode(c.word), c.code) << c.word;
+    static_assert(Cmd("\\CPY") == Cmd("cpy"));
+}
+
+class KelScriptTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        H.Kinds.RegisterHandler(6, [this](TKelScript&, int32_t code, TStringList& args, TKelObjectDataCustom& o) {
+            Calls.push_back(o.Name() + ":" + args[0]);
+            return code == Cmd("show");
+        });
+    }
+    TScriptHarness H;
+    std::vector<std::string> Calls;
+};
+
+TEST_F(KelScriptTest, ResetLocksEverythingAndDeclaresTheConstants) {
+    const TScriptStateBlock& s = H.Script.State;
+    EXPECT_EQ(s.Locks, 0xFFFFFFFu);
+    EXPECT_EQ(s.CustomLocks, 0xFFFFFFFu);
+    EXPECT_EQ(s.UpdateMask, 0xFFFFFFFu);
+    EXPECT_EQ(s.DrawMask, 0xFFFFFFFu);
+    EXPECT_EQ(s.LinesPerFrame, 2048u);
+    EXPECT_EQ(s.CursorVisible, 1);
+    EXPECT_EQ(s.CursorHideTime, 10000u);
+    const char* locks[] = {"_lkScreen", "_lkSave", "_lkLoad", "_lkConfig", "_lkLog",   "_lkView",
+                           "_lkAuto",   "_lkSkip", "_lkJump", "_lkMenu",   "_lkReset", "_lkMinimize"};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(H.Var(locks[i]).Value, 1 << i) << locks[i];
+    EXPECT_EQ(H.Var("_stSE").Value, 2);
+    EXPECT_EQ(H.Var("_QuickSaveFilename").Text, "QuickSaveData.svd");
+    EXPECT_EQ(H.Var("NULL"), (TCalcValue{TCalcValueType::Object, 0, ""}));
+    // Singletons are objects of their kind, named by their array element.
+    TKelObjectDataCustom* sys = H.Script.Objects->Find(H.Var("sys").Text);
+    ASSERT_NE(sys, nullptr);
+    EXPECT_EQ(sys->Name(), "0_sys,0");
+    EXPECT_EQ(sys->Kind(), 1);
+    TKelObjectDataCustom* llog = H.Script.Objects->Find("0_llog,0");
+    ASSERT_NE(llog, nullptr);
+    EXPECT_EQ(llog->Kind(), 23);
+    // One routine with its root block.
+    ASSERT_EQ(H.Script.Thread->Count(), 1);
+    EXPECT_EQ(H.Script.CurrentRoutine()->TopBlock()->Kind, TBlockKind::RoutineRoot);
+}
+
+TEST_F(KelScriptTest, StateBlockIsWrittenFieldByFieldAt1199Bytes) {
+    TScriptStateBlock& s = H.Script.State;
+    s.ScriptClock = 0x01020304;
+    s.RunMode = 3;
+    s.SaveDescriptions[3] = std::string(70, 'd');  // cut to 63
+    s.SceneReturnLabel = "@@back";
+    s.TargetParent = 1;
+    s.Reserved[255] = 0xAA;
+    TMemoryStream m;
+    s.Write(m);
+    ASSERT_EQ(m.Size(), 1199);
+    const uint8_t* b = m.Memory();
+    EXPECT_EQ(b[0], 0x04);
+    EXPECT_EQ(b[4], 0xFF);
+    EXPECT_EQ(b[7], 0x0F);  // 0xFFFFFFF
+    EXPECT_EQ(b[16], 3);
+    EXPECT_EQ(b[17], 0x00);  // 2048 little-endian
+    EXPECT_EQ(b[18], 0x08);
+    EXPECT_EQ(b[21 + 3 * 64], 63);
+    EXPECT_EQ(b[797], 6);
+    EXPECT_EQ(b[926], 1);
+    EXPECT_EQ(b[927], 0x10);  // 10000 = 0x2710
+    EXPECT_EQ(b[939], 1);
+    EXPECT_EQ(b[1198], 0xAA);
+
+    TScriptStateBlock back;
+    m.SetPosition(0);
+    ASSERT_TRUE(back.Read(m));
+    EXPECT_EQ(back.SaveDescriptions[3], std::string(63, 'd'));
+    EXPECT_EQ(back.SceneReturnLabel, "@@back");
+    EXPECT_EQ(back.LinesPerFrame, 2048u);
+    EXPECT_EQ(back.Reserved[255], 0xAA);
+
+    TMemoryStream shortStream(std::string(1198, '\0'));
+    EXPECT_FALSE(back.Read(shortStream));
+    EXPECT_EQ(back.ScriptClock, 0x01020304u);
+}
+
+TEST_F(KelScriptTest, AnUnscopedUnknownWordIsReportedWithItsPosition) {
+    ASSERT_TRUE(H.Start("@@main\r\n\\foo,1\r\n\\bar", "@@main"));
+    H.Step();
+    EXPECT_EQ(H.Errors(), (std::vector<std::string>{"[ERROR]:オブジェクトが指定されていません。\\scpで指定してください。",
+                                                    "[位置]:test.s @@main(2行,6桁)"}));
+    // The loop stopped on the error: the general handler saw the first word only.
+    EXPECT_EQ(H.General.Seen, (std::vector<std::string>{"\\foo"}));
+}
+
+TEST_F(KelScriptTest, EveryScopedObjectGetsTheStatement) {
+    ASSERT_TRUE(H.Script.OnObjectCreate("img", "a"));
+    ASSERT_TRUE(H.Script.OnObjectCreate("btn", "b"));
+    H.Scope({"a", "ghost", "B"});
+    H.Script.ExecuteLine("  \\show,1,{x,y}  ");
+    EXPECT_EQ(Calls, (std::vector<std::string>{"a:\\show"}));
+    EXPECT_EQ(H.Errors(), (std::vector<std::string>{"[ERROR]:未定義のオブジェクト：ghost",
+                                                    "[ERROR]:未定義の命令：B(btn).\\show,1,{x,y}", "[位置]:EOF"}));
+    H.ClearErrors();
+    H.Scope({"a"});
+    H.Script.ExecuteLine("\\zzzzz");
+    EXPECT_EQ(H.Errors(), (std::vector<std::string>{"[ERROR]:未定義の命令：a(img).\\zzzzz", "[位置]:EOF"}));
+}
+
+TEST_F(KelScriptTest, AHandlerThatResetsLeavesNothingDangling) {
+    // The first object's handler resets the interpreter: the objects and the routine are gone.
+    H.Kinds.RegisterHandler(8, [](TKelScript& s, int32_t, TStringList&, TKelObjectDataCustom&) {
+        s.Reset();
+        return true;
+    });
+    ASSERT_TRUE(H.Script.OnObjectCreate("btn", "first"));
+    ASSERT_TRUE(H.Script.OnObjectCreate("img", "second"));
+    H.Scope({"first", "second"});
+    H.Script.ExecuteLine("\\show");
+    EXPECT_TRUE(Calls.empty());
+    EXPECT_EQ(H.Errors(), (std::vector<std::string>{"[ERROR]:未定義のオブジェクト：second", "[位置]:EOF"}));
+    EXPECT_EQ(H.Script.Objects->Find("first"), nullptr);
+}
+
+TEST_F(KelScriptTest, HandlersSeeStatementsInChainOrder) {
+    TRecordingWordHandler control, jump;
+    control.Claims = {Cmd("if")};
+    jump.Claims = {Cmd("jmp")};
+    H.Script.Words.Control = &control;
+    H.Script.Words.Jump = &jump;
+    H.General.Claims = {Cmd("cal")};
+    for (const char* s : {"\\if,1", "\\jmp,@@x", "\\cal,1", "plain text", "", "@@label"}) H.Script.ExecuteLine(s);
+    EXPECT_EQ(control.Seen, (std::vector<std::string>{"\\if", "\\jmp", "\\cal", "@@label"}));
+    EXPECT_EQ(jump.Seen, (std::vector<std::string>{"\\jmp", "\\cal", "@@label"}));
+    EXPECT_EQ(H.General.Seen, (std::vector<std::string>{"\\cal"}));
+    EXPECT_TRUE(H.Errors().empty());
+}
+
+TEST_F(KelScriptTest, ALabelInsideABlockIsReported) {
+    H.AddFile("Dir\\Lib.s", "@@top\r\n\\x");
+    ASSERT_TRUE(H.Script.Reader->JumpFile("Dir\\Lib.s", "@@top"));
+    H.Script.ExecuteLine("@@top");
+    EXPECT_TRUE(H.Errors().empty());
+    EXPECT_EQ(H.Var("SelfFileName").Text, "dir\\lib.s");
+    EXPECT_EQ(H.Var("SelfFilePath").Text, "dir\\");
+    H.Script.CurrentRoutine()->Add()->Kind = TBlockKind::IfActive;
+    H.Script.ExecuteLine("@@top");
+    ASSERT_FALSE(H.Errors().empty());
+    EXPECT_EQ(H.Errors()[0], "[ERROR]:\\if～\\fi/\\for～\\next間にラベルを設置しないでください");
+}
+
+TEST_F(KelScriptTest, LinesPerFrameBoundsTheStatementsOfAStep) {
+    H.General.Claims = {Cmd("w")};
+    ASSERT_TRUE(H.Start("\\w,1\r\n\\w,2 \\w,3\r\n\\w,4"));
+    H.Script.State.LinesPerFrame = 1;
+    H.Step();
+    EXPECT_EQ(H.General.Seen.size(), 1u);
+    H.Step();
+    EXPECT_EQ(H.General.Seen.size(), 2u);
+    H.Script.State.LinesPerFrame = 0;  // below 1 counts as 1
+    H.Step();
+    EXPECT_EQ(H.General.Seen.size(), 3u);
+    H.Script.State.LinesPerFrame = 2048;
+    H.Step();
+    EXPECT_EQ(H.General.Seen.size(), 4u);
+    EXPECT_EQ(H.Script.State.ScriptClock, 64u);
+    EXPECT_TRUE(H.Errors().empty());
+}
+
+TEST_F(KelScriptTest, TimerWaitHoldsTheLoopUntilItRunsOut) {
+    H.General.OnWord = [](TKelScript& s, int32_t code, TStringList&) {
+        if (code != Cmd("wait")) return false;
+        s.CurrentRoutine()->WaitState = 3;
+        s.CurrentRoutine()->WaitTime = 40;
+        return true;
+    };
+    H.General.Claims = {Cmd("w")};
+    ASSERT_TRUE(H.Start("\\wait\r\n\\w"));
+    H.Step(16);
+    EXPECT_EQ(H.General.Seen.size(), 1u);
+    H.Step(16);
+    EXPECT_EQ(H.General.Seen.size(), 1u);
+    H.Script.HoldFrameSteps();  // the next step counts no time
+    H.Step(16);
+    H.Step(16);
+    EXPECT_EQ(H.General.Seen.size(), 1u);
+    H.Step(16);
+    EXPECT_EQ(H.General.Seen.size(), 2u);
+}
+
+TEST_F(KelScriptTest, CommandStringsRunEveryPieceAfterTheFirst) {
+    H.General.Claims = {Cmd("a"), Cmd("b")};
+    H.Script.ExecuteCommandString("no backslash at all");
+    EXPECT_TRUE(H.General.Seen.empty());
+    H.Script.ExecuteCommandString("go\\a,1 \\b // \\c");
+    EXPECT_EQ(H.General.Seen, (std::vector<std::string>{"\\a", "\\b"}));
+}
+
+TEST(KelScriptArguments, BracketTextTakesTheInnerTextLiterally) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"{a b, c}", "a b, c"}, {" {x{y}z} tail", "x{y}z"}, {"\"q u\"", "q u"}, {"(1, (2))", "1,(2)"},
+        {"[a]", "a"},           {"   ", ""},                {"{open", "open"},  {"{\"}\"}", "\""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(KelScriptLib::BracketText(c.in), c.out) << c.in;
+    TScriptHarness h;
+    EXPECT_EQ(h.Script.GetTextArgument("{ keep  blanks }"), " keep  blanks ");
+    EXPECT_EQ(h.Script.GetTextArgument(""), "");
+    TStringList l;
+    l.Add("x");
+    KelScriptLib::PadArguments(l, 3);
+    EXPECT_EQ(l.Count(), 3);
+    EXPECT_TRUE(KelScriptLib::IsSceneLabel("@@a"));
+    EXPECT_FALSE(KelScriptLib::IsSceneLabel("@@!a"));
+    EXPECT_FALSE(KelScriptLib::IsSceneLabel("@@"));
+}
+
+class FakeImage final : public TKelObjectDataCustom {
+public:
+    FakeImage(std::string name, int id) : TKelObjectDataCustom(std::move(name), 6, 1), Id(id) {}
+    bool SwapEngineObject(TKelObjectDataCustom& other) override {
+        auto* o = dynamic_cast<FakeImage*>(&other);
+        if (!o) return false;
+        std::swap(Id, o->Id);
+        return true;
+    }
+    int Id;
+};
+
+TEST_F(KelScriptTest, ObjectsComeFromFactoriesAndSwapOnlyWithTheirOwnKind) {
+    int next = 0;
+    H.Kinds.RegisterFactory("IMG", [&](TKelScript&, const std::string& name) {
+        return std::make_unique<FakeImage>(name, ++next);
+    });
+    ASSERT_TRUE(H.Script.OnObjectCreate("img", "p"));
+    ASSERT_TRUE(H.Script.OnObjectCreate("img", "q"));
+    EXPECT_FALSE(H.Script.OnObjectCreate("img", "P"));  // names differ without regard to case only
+    ASSERT_TRUE(H.Script.OnObjectCreate("btn", "b"));
+    EXPECT_EQ(H.Script.CreateObjectByKind("nothing", "n"), nullptr);
+    EXPECT_FALSE(H.Script.OnObjectCreate("nothing", "n"));
+
+    EXPECT_FALSE(H.Script.SwapObjects("p", "b"));
+    EXPECT_FALSE(H.Script.SwapObjects("p", "P"));
+    EXPECT_FALSE(H.Script.SwapObjects("0_sys,0", "0_dat,0"));
+    ASSERT_TRUE(H.Script.SwapObjects("p", "q"));
+    EXPECT_EQ(static_cast<FakeImage*>(H.Script.Objects->Find("p"))->Id, 2);
+
+    EXPECT_TRUE(H.Script.OnObjectDelete("q"));
+    EXPECT_FALSE(H.Script.OnObjectDelete("q"));
+    TKelObjectDataCustom named("0_snd,3");
+    EXPECT_EQ(TKelScript::ObjectElementIndex(named), 3);
+    EXPECT_EQ(TKelScript::ObjectElementIndex(TKelObjectDataCustom("x")), 0);
+    EXPECT_EQ(TKelScript::ObjectElementIndex(TKelObjectDataCustom("a,b")), 0);
+}
+
+TEST_F(KelScriptTest, ResultSettersWriteTheGameTableWithForce) {
+    H.Script.SetResultInt("ResultInt", 15, 7);
+    H.Script.SetResultStr("ResultStr", 1, "t");
+    H.Script.SetResultObj("ResultObj", 0, "0_sys,0");
+    EXPECT_EQ(H.Var("ResultInt", 15).Value, 7);
+    EXPECT_EQ(H.Var("ResultStr", 1).Text, "t");
+    EXPECT_EQ(H.Var("ResultObj").Type, TCalcValueType::Object);
+    H.Script.ClearResults();
+    EXPECT_EQ(H.Var("ResultInt", 15).Value, 0);
+    EXPECT_EQ(H.Var("ResultStr", 1).Text, "");
+    EXPECT_EQ(H.Var("ResultObj").Text, "");
+    EXPECT_TRUE(H.Errors().empty());
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+// A headless interpreter for tests: scripts are served from a small in-memory pack set, frames are
+// stepped on a fake clock, and variables, requests and the error log are read back.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Clock.h"
+#include "script/KelScriptLib.h"
+
+// A word handler for tests: records every word it is offered and claims those in Claims (or all
+// for which OnWord returns true).
+class TRecordingWordHandler final : public IScriptWordHandler {
+public:
+    bool Handle(TKelScript& script, int32_t code, TStringList& args) override;
+    std::vector<std::string> Seen;  // item 0 of each statement offered
+    std::set<int32_t> Claims;
+    std::function<bool(TKelScript&, int32_t, TStringList&)> OnWord;
+};
+
+class TScriptHarness {
+public:
+    // Text of files is given in UTF-8 and stored in Shift-JIS, as scripts are.
+    TScriptHarness();
+    ~TScriptHarness();
+    TScriptHarness(const TScriptHarness&) = delete;
+    TScriptHarness& operator=(const TScriptHarness&) = delete;
+
+    void AddFile(const std::string& name, const std::string& utf8Text);
+    void AddRawFile(const std::string& name, const std::string& bytes);
+    // Adds the text as "test.s", loads it and places the reader before its first line (or on the
+    // label, when one is given). False when loading or the jump fails.
+    bool Start(const std::string& utf8Text, const std::string& label = "");
+    // Advances the fake clock and runs one frame step.
+    void Step(uint32_t ms = 16);
+    void Run(int frames, uint32_t ms = 16);
+
+    // Error-log lines in UTF-8.
+    std::vector<std::string> Errors() const;
+    void ClearErrors();
+    TCalcValue Eval(const std::string& utf8Expression);
+    // Reads an element of a variable visible from the current depth (force: locks ignored).
+    TCalcValue Var(const std::string& name, int32_t index = 0);
+    // Declares a variable of the given scope (int, str or obj by the type) at the current depth,
+    // with all rights, and sets its first element when a value is given.
+    void Declare(TVariableScope scope, const std::string& name, TCalcValueType type, std::vector<int32_t> dims = {1},
+                 const std::string& utf8Value = "");
+    // Sets the scoped object names of the current routine, as the scope word does.
+    void Scope(const std::vector<std::string>& names);
+
+    TFakeClock Clock;
+    TObjectKindRegistry Kinds;
+    TRecordingWordHandler General;
+    TKelScript Script;
+    uint8_t Skipping = 0;
+
+private:
+    std::map<std::string, std::string> Files;  // normalised lower-cased name -> bytes
+    uint8_t* OldSkipping = nullptr;
+};
