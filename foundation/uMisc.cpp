@@ -306,7 +306,11 @@ public:
             pos = 4;
         }
         if (size > kBPEMaxSize) return false;
-        out.assign(size + kSlack, 0);
+        // The whole size is reserved but filled only as far as the output goes, so that a stream
+        // declaring much more than it holds costs no more than what it holds.
+        out.clear();
+        out.reserve(size + kSlack);
+        Buffer = &out;
         Out = out.data();
         OutSize = size;
         OutPos = 0;
@@ -327,8 +331,9 @@ public:
             if (!ExpandBlock(src + pos, length)) return false;
             pos += length;
         }
+        if (OutPos != OutSize) return false;
         out.resize(size);  // drops the slack, keeps the memory
-        return OutPos == OutSize;
+        return true;
     }
 
 private:
@@ -424,16 +429,29 @@ private:
         }
     }
 
+    // Makes room for n more bytes (and the slack) within the reserved memory, which never moves.
+    void Room(size_t n) {
+        const size_t want = OutPos + n + kSlack;
+        if (want <= Buffer->size()) return;
+        size_t grown = Buffer->size() * 2;
+        if (grown < want) grown = want;
+        if (grown < 65536) grown = 65536;
+        if (grown > OutSize + kSlack) grown = OutSize + kSlack;
+        Buffer->resize(grown);
+    }
+
     bool ExpandBlock(const uint8_t* packed, uint32_t length) {
         for (uint32_t i = 0; i < length; ++i) {
             const int c = packed[i];
             if (IsLiteral(c)) {
                 if (OutPos >= OutSize) return false;
+                if (OutPos + kSlack >= Buffer->size()) Room(1);
                 Out[OutPos++] = static_cast<uint8_t>(c);
                 continue;
             }
             if (State[c] != 2) Measure(c);
             if (Need[c] > kStackSize || Length[c] > OutSize - OutPos) return false;
+            Room(static_cast<size_t>(Length[c]));
             Emit(c);
         }
         return true;
@@ -444,7 +462,8 @@ private:
     int Need[256];
     uint64_t Length[256];
     int64_t FirstAt[256];
-    uint8_t* Out = nullptr;
+    std::vector<uint8_t>* Buffer = nullptr;
+    uint8_t* Out = nullptr;  // the reserved memory of Buffer
     size_t OutSize = 0, OutPos = 0;
 };
 
