@@ -149,10 +149,13 @@ bool OpenPacks(const std::string& dataRoot) {
 }
 
 void ClosePacks() {
-    for (auto& s : slots) s.reset();
+    for (auto& s : slots)
+        s.reset();
 }
 
-bool PackExists(int n) { return Pack(n) != nullptr; }
+bool PackExists(int n) {
+    return Pack(n) != nullptr;
+}
 
 THashFilePack* Pack(int n) {
     if (n < 0 || n >= kPackSlots) return nullptr;

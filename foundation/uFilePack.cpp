@@ -14,7 +14,8 @@ uint32_t Get32(const uint8_t* p) {
 // The text of a NUL-padded field, lower-cased.
 std::string FieldText(const uint8_t* p, size_t size) {
     size_t n = 0;
-    while (n < size && p[n]) ++n;
+    while (n < size && p[n])
+        ++n;
     return ClassLib::LowerAscii(std::string(reinterpret_cast<const char*>(p), n));
 }
 
@@ -22,7 +23,9 @@ std::string FieldText(const uint8_t* p, size_t size) {
 constexpr int64_t kMinIndexEntry = 2 + TFilePackRecord::kSize;
 }  // namespace
 
-TFilePack::TFilePack(const std::string& fileName, bool keepOpen) : KeepOpen(keepOpen) { Open(fileName); }
+TFilePack::TFilePack(const std::string& fileName, bool keepOpen) : KeepOpen(keepOpen) {
+    Open(fileName);
+}
 
 TFilePack::~TFilePack() = default;
 
@@ -142,8 +145,8 @@ bool TFilePack::ReadIndex(int64_t indexEnd) {
         const size_t len = index[pos] | (static_cast<size_t>(index[pos + 1]) << 8);
         pos += 2;
         if (index.size() - pos < len + TFilePackRecord::kSize) return false;
-        Names.push_back(uMisc::ScrambleString(
-            std::string_view(reinterpret_cast<const char*>(index.data() + pos), len), true, kNameKey));
+        Names.push_back(uMisc::ScrambleString(std::string_view(reinterpret_cast<const char*>(index.data() + pos), len),
+                                              true, kNameKey));
         pos += len;
         const uint8_t* r = index.data() + pos;
         TFilePackRecord rec;
@@ -160,7 +163,9 @@ bool TFilePack::ReadIndex(int64_t indexEnd) {
     return true;
 }
 
-bool TFilePack::Contains(std::string_view name) const { return IndexOf(ClassLib::LowerAscii(name)) >= 0; }
+bool TFilePack::Contains(std::string_view name) const {
+    return IndexOf(ClassLib::LowerAscii(name)) >= 0;
+}
 
 int32_t TFilePack::IndexOf(std::string_view lowerName) const {
     for (size_t i = 0; i < Names.size(); ++i)
@@ -168,7 +173,9 @@ int32_t TFilePack::IndexOf(std::string_view lowerName) const {
     return -1;
 }
 
-void TFilePack::Unscramble(TMemoryStream& s) { uMisc::ScrambleBuffer(s.Memory(), s.Data.size(), true, 0); }
+void TFilePack::Unscramble(TMemoryStream& s) {
+    uMisc::ScrambleBuffer(s.Memory(), s.Data.size(), true, 0);
+}
 
 std::unique_ptr<TMemoryStream> TFilePack::Expand(std::unique_ptr<TMemoryStream>& s) {
     return uMisc::PackStream(s, true);
@@ -189,8 +196,7 @@ std::unique_ptr<TMemoryStream> TFilePack::ReadByIndex(int64_t n) {
         return nullptr;
     }
     CloseUnlessKept();
-    if (Verify && rec.StoredSize < kVerifyLimit &&
-        uMisc::Checksum64(s->Memory(), s->Data.size()) != rec.Checksum) {
+    if (Verify && rec.StoredSize < kVerifyLimit && uMisc::Checksum64(s->Memory(), s->Data.size()) != rec.Checksum) {
         if (ErrorProc) ErrorProc(Names[static_cast<size_t>(n)]);
         return nullptr;
     }

@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             pack.ReadByName(pack.EntryName(i));
         }
         pack.Verify = false;
-        for (uint32_t i = 0; i < pack.Count() && i < 64; ++i) pack.ReadByIndex(i);
+        for (uint32_t i = 0; i < pack.Count() && i < 64; ++i)
+            pack.ReadByIndex(i);
         pack.ReadByName("missing");
     }
     return 0;

@@ -1,10 +1,9 @@
-#include "foundation/PackLib.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/PackLib.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
@@ -22,8 +21,8 @@ TEST(PackLibNormalizeTest, Cases) {
         {"GameData\\System\\a.txt", "GameData\\System\\a.txt"},
         {"GameData/System/a.txt", "GameData\\System\\a.txt"},
         {"/a//b/../c", "a\\\\c"},  // leading separator dropped; two slashes stay two
-        {"\\\\a\\\\b", "a\\b"},     // two backslashes become one
-        {"a\\\\\\b", "a\\\\b"},     // three become two
+        {"\\\\a\\\\b", "a\\b"},    // two backslashes become one
+        {"a\\\\\\b", "a\\\\b"},    // three become two
         {"a\\b\\..\\..\\c", "c"},
         {"..\\a\\..\\b", "..\\b"},  // a leading ".." stays
         {"..\\..\\a", "..\\..\\a"},
@@ -31,7 +30,8 @@ TEST(PackLibNormalizeTest, Cases) {
         {"a\\b\\..", "a"},
         {"", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(PackLib::NormalizePath(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(PackLib::NormalizePath(c.in), c.out) << c.in;
     // A trail byte 0x5C is never taken for a separator: 表 is 0x95 0x5C.
     EXPECT_EQ(PackLib::NormalizePath("\x95\x5C/x"), "\x95\x5C\\x");
     EXPECT_EQ(PackLib::NormalizePath("\x95\x5C\\..\\x"), "x");
@@ -111,9 +111,7 @@ TEST_F(PackSetTest, HooksServeWhatNoPackHolds) {
     PutPack(1, {{"gamedata\\packed.txt", "packed"}});
     ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
     PackLib::FileExistsHook = [](const std::string& name) { return name == "$$$save1"; };
-    PackLib::LoadFileHook = [](const std::string& name) {
-        return std::make_unique<TMemoryStream>("virtual " + name);
-    };
+    PackLib::LoadFileHook = [](const std::string& name) { return std::make_unique<TMemoryStream>("virtual " + name); };
     EXPECT_EQ(PackLib::ResolveFileName("$$$save1"), "$$$save1");
     EXPECT_EQ(PackLib::ResolveFileName("$$$save2"), "");
     EXPECT_EQ(Load("$$$save1"), "virtual $$$save1");

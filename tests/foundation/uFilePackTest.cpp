@@ -1,11 +1,10 @@
-#include "foundation/uFilePack.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <random>
 
+#include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
 #include "tests/support/TestData.h"
@@ -19,7 +18,8 @@ using PackWriter::TVersion;
 std::string RandomBytes(size_t n, uint32_t seed) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng() % 7);  // compressible
+    for (auto& c : s)
+        c = static_cast<char>(rng() % 7);  // compressible
     return s;
 }
 
@@ -80,7 +80,8 @@ TEST_F(FilePackTest, ReadsBothVersions) {
 // The stored bytes of entry n within a pack made from entries.
 size_t StoredAt(const std::vector<TEntry>& entries, size_t n) {
     size_t at = 0;
-    for (size_t i = 0; i < n; ++i) at += PackWriter::Store(entries[i]).Bytes.size();
+    for (size_t i = 0; i < n; ++i)
+        at += PackWriter::Store(entries[i]).Bytes.size();
     return at;
 }
 
@@ -124,11 +125,13 @@ TEST_F(FilePackTest, AWrongEmbeddedTableIsCaughtByTheEntryName) {
     const auto stored = PackWriter::StoreAll(entries);
     std::string good = PackWriter::Pack(stored, TVersion::V20);
     std::vector<std::string> shifted;
-    for (size_t i = 0; i < stored.size(); ++i) shifted.push_back(stored[(i + 1) % stored.size()].Name);
+    for (size_t i = 0; i < stored.size(); ++i)
+        shifted.push_back(stored[(i + 1) % stored.size()].Name);
     const std::string goodTable = PackWriter::NameTable(
         [&] {
             std::vector<std::string> names;
-            for (const auto& s : stored) names.push_back(s.Name);
+            for (const auto& s : stored)
+                names.push_back(s.Name);
             return names;
         }(),
         256);
@@ -147,7 +150,8 @@ TEST_F(FilePackTest, AWrongEmbeddedTableIsCaughtByTheEntryName) {
 }
 
 void Set32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        s[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
 }
 
 TEST_F(FilePackTest, BrokenPacksAreRefusedWhole) {

@@ -1,7 +1,6 @@
 // The kelpack tool, run as a program: packs made by "create" list and extract byte for byte and
 // are read back by the engine's pack set.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,7 +42,8 @@ TRun Kelpack(const std::string& args) {
     if (!p) return r;
     std::array<char, 4096> buf;
     size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.Output.append(buf.data(), n);
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.Output.append(buf.data(), n);
     const int status = pclose(p);
     r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
@@ -66,15 +66,18 @@ protected:
         Dir = TestData::ScratchDir();
         std::mt19937 rng(9);
         std::string noise(50000, '\0');
-        for (auto& c : noise) c = static_cast<char>(rng());
+        for (auto& c : noise)
+            c = static_cast<char>(rng());
         std::string text;
-        while (text.size() < 40000) text += "\\msg hello, world\r\n";
+        while (text.size() < 40000)
+            text += "\\msg hello, world\r\n";
         Files = {{"gamedata/system/config.txt", "x=1\r\n"},
                  {"gamedata/bgm/theme.ogg", noise},
                  {"gamedata/scenario/start.s", text},
                  {"gamedata/日本語/名前.txt", "\x93\xFA\x96\x7B"},
                  {"gamedata/empty.bin", ""}};
-        for (const auto& [name, bytes] : Files) Put(fs::path(Dir) / "game" / name, bytes);
+        for (const auto& [name, bytes] : Files)
+            Put(fs::path(Dir) / "game" / name, bytes);
     }
     std::string Dir;
     std::vector<std::pair<std::string, std::string>> Files;
@@ -107,7 +110,8 @@ TEST_F(KelpackTest, CreateListExtractAndReadBack) {
 
         r = Kelpack("extract '" + pack + "' '" + out + "/x'");
         ASSERT_EQ(r.Code, 0) << r.Output;
-        for (const auto& [name, bytes] : Files) EXPECT_EQ(ReadAll(fs::path(out) / "x" / name), bytes) << name;
+        for (const auto& [name, bytes] : Files)
+            EXPECT_EQ(ReadAll(fs::path(out) / "x" / name), bytes) << name;
 
         r = Kelpack("extract '" + pack + "' '" + out + "/one' 'GameData\\System\\Config.txt'");
         ASSERT_EQ(r.Code, 0) << r.Output;

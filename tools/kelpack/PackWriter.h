@@ -34,7 +34,8 @@ struct TStored {
 };
 
 inline void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        s.push_back(static_cast<char>(v >> (8 * i)));
 }
 
 // The entry name as stored: backslashes, lower-cased ASCII.
@@ -105,7 +106,8 @@ inline std::string Pack(const std::vector<TStored>& stored, TVersion version) {
     std::string versionText(16, '\0');
     if (version == TVersion::V20) {
         std::vector<std::string> names;
-        for (const TStored& st : stored) names.push_back(st.Name);
+        for (const TStored& st : stored)
+            names.push_back(st.Name);
         const std::string table = NameTable(names, TFilePack::kNameTableBuckets);
         out += table;
         std::string signature(TFilePack::kSignature, 32);
@@ -127,7 +129,8 @@ inline std::string Pack(const std::vector<TStored>& stored, TVersion version) {
 inline std::vector<TStored> StoreAll(const std::vector<TEntry>& entries) {
     std::vector<TStored> stored;
     stored.reserve(entries.size());
-    for (const TEntry& e : entries) stored.push_back(Store(e));
+    for (const TEntry& e : entries)
+        stored.push_back(Store(e));
     return stored;
 }
 
@@ -138,7 +141,8 @@ inline std::string Pack(const std::vector<TEntry>& entries, TVersion version) {
 // The ".hash" file that goes beside a pack of these entries (512 buckets).
 inline std::string HashFile(const std::vector<TEntry>& entries) {
     std::vector<std::string> names;
-    for (const TEntry& e : entries) names.push_back(StoredName(e.Name));
+    for (const TEntry& e : entries)
+        names.push_back(StoredName(e.Name));
     return NameTable(names, 512);
 }
 

@@ -59,7 +59,9 @@ int Fail(const std::string& message) {
 }
 
 // Engine paths are Shift-JIS; the command line is UTF-8.
-std::string EnginePath(const std::string& hostPath) { return Encoding::Utf8ToSjis(hostPath); }
+std::string EnginePath(const std::string& hostPath) {
+    return Encoding::Utf8ToSjis(hostPath);
+}
 
 bool Matches(const std::vector<std::string>& patterns, const std::string& name) {
     for (const auto& p : patterns)
@@ -207,8 +209,7 @@ int List(const std::vector<std::string>& args) {
         }
         if (withTable && !withTable->Exists(name)) ++fileTableErrors;
     }
-    if (pack->IsVersion20())
-        std::printf("embedded name table: %s\n", tableErrors ? "WRONG for some names" : "ok");
+    if (pack->IsVersion20()) std::printf("embedded name table: %s\n", tableErrors ? "WRONG for some names" : "ok");
     if (withTable)
         std::printf("name table file %s: %s\n", hashPath.string().c_str(),
                     fileTableErrors ? "WRONG for some names" : "ok");
@@ -241,7 +242,8 @@ int Extract(const std::vector<std::string>& args) {
         if (n < 0) return Fail("no entry named " + args[2]);
         which.push_back(static_cast<uint32_t>(n));
     } else {
-        for (uint32_t i = 0; i < pack->Count(); ++i) which.push_back(i);
+        for (uint32_t i = 0; i < pack->Count(); ++i)
+            which.push_back(i);
     }
     int failures = 0;
     for (uint32_t i : which) {
