@@ -23,12 +23,13 @@ namespace {
 
 // Script-like text: lines of words with commands, names and numbers.
 std::string ScriptText(size_t size) {
-    static const char* words[] = {"\\msg ",  "\\wait ", "\\bgm ",    "\\img ",   "image\\bg", "voice\\",
-                                  "1000",    "255",     "the ",      "door ",    "opens ",    "slowly",
-                                  ", and ",  "she ",    "says: ",    "\"hello\"", "\r\n",      "0, 0, "};
+    static const char* words[] = {"\\msg ", "\\wait ", "\\bgm ", "\\img ",    "image\\bg", "voice\\",
+                                  "1000",   "255",     "the ",   "door ",     "opens ",    "slowly",
+                                  ", and ", "she ",    "says: ", "\"hello\"", "\r\n",      "0, 0, "};
     std::mt19937 rng(1);
     std::string s;
-    while (s.size() < size) s += words[rng() % (sizeof words / sizeof *words)];
+    while (s.size() < size)
+        s += words[rng() % (sizeof words / sizeof *words)];
     s.resize(size);
     return s;
 }
@@ -106,7 +107,8 @@ std::vector<uint8_t>& Buffer(size_t size) {
     if (b.size() != size) {
         b.resize(size);
         std::mt19937 rng(3);
-        for (auto& c : b) c = static_cast<uint8_t>(rng());
+        for (auto& c : b)
+            c = static_cast<uint8_t>(rng());
     }
     return b;
 }
@@ -124,7 +126,8 @@ void Memcpy(benchmark::State& state) {
 
 void Checksum64(benchmark::State& state) {
     auto& src = Buffer(static_cast<size_t>(state.range(0)));
-    for (auto _ : state) benchmark::DoNotOptimize(uMisc::Checksum64(src.data(), src.size()));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(uMisc::Checksum64(src.data(), src.size()));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * src.size()));
 }
 

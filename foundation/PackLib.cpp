@@ -1,45 +1,239 @@
 #include "foundation/PackLib.h"
 
+#include <filesystem>
+
+#include "foundation/uMisc.h"
 #include "platform/FileSystem.h"
+
+// ---- THashFilePack ----
+
+namespace {
+// The name with its extension (from the last "." of the last segment) replaced.
+std::string ChangeExt(const std::string& name, const char* ext) {
+    size_t dot = std::string::npos;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto b = static_cast<uint8_t>(name[i]);
+        if (uMisc::IsSJISLeadByte(b)) {
+            ++i;
+        } else if (b == '.') {
+            dot = i;
+        } else if (b == '\\' || b == '/' || b == ':') {
+            dot = std::string::npos;
+        }
+    }
+    return (dot == std::string::npos ? name : name.substr(0, dot)) + ext;
+}
+
+// The lower-cased extension with its dot, or "".
+std::string ExtractExt(std::string_view name) {
+    const std::string n(name);
+    const std::string without = ChangeExt(n, "");
+    return ClassLib::LowerAscii(n.substr(without.size()));
+}
+}  // namespace
+
+THashFilePack::THashFilePack(const std::string& baseName, bool keepOpen)
+    : HashName(ChangeExt(baseName, ".hash")), PackName(ChangeExt(baseName, ".pack")) {
+    if (FileSystem::FileExists(HashName)) {
+        NameTableValue = std::make_unique<THashTable>(kNameTableBuckets);
+        NameTableValue->ValueSize = 2;
+        if (!NameTableValue->LoadFromFile(HashName)) BadFlag = true;
+    }
+    if (FileSystem::FileExists(PackName)) {
+        PackValue = std::make_unique<TFilePack>(PackName, keepOpen);
+        if (PackValue->Invalid() || !PackValue->Opened()) BadFlag = true;
+    }
+}
+
+// The entry number the name table gives, when that entry has this name; else -1. A table that
+// names another entry is wrong, and is not believed.
+int64_t THashFilePack::TableEntry(const std::string& lowerName) {
+    uint16_t number = 0;
+    if (!NameTableValue->Get(lowerName, &number, 2)) return -1;
+    if (number >= PackValue->Count() || PackValue->EntryName(number) != lowerName) return -1;
+    return number;
+}
+
+bool THashFilePack::Exists(std::string_view name) {
+    if (!PackValue) return false;
+    const std::string lower = ClassLib::LowerAscii(name);
+    if (NameTableValue) return TableEntry(lower) >= 0;
+    return PackValue->Contains(lower);
+}
+
+std::unique_ptr<TMemoryStream> THashFilePack::Read(std::string_view name) {
+    if (!PackValue) return nullptr;
+    try {
+        const std::string lower = ClassLib::LowerAscii(name);
+        if (NameTableValue) return PackValue->ReadByIndex(TableEntry(lower));
+        return PackValue->ReadByName(lower);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+// ---- the pack set ----
 
 namespace PackLib {
 
 TFileExistsHook FileExistsHook;
 TLoadFileHook LoadFileHook;
 TPackErrorEvent OnPackError;
+std::string DataPath;
 
 namespace {
-bool IsScript(const std::string& name) {
-    return name.size() >= 2 && name[name.size() - 2] == '.' && (name.back() == 's' || name.back() == 'S');
+std::array<std::unique_ptr<THashFilePack>, kPackSlots> slots;
+
+// The splitter's rules for one "\"-separated path: quotes and brackets keep a separator inside an
+// item, CR LF ends an item, a separator at the end adds an empty item; two-byte characters are
+// never taken apart.
+std::vector<std::string> SplitPath(std::string_view text) {
+    std::vector<std::string> items;
+    std::string item;
+    int depth = 0;
+    bool quoted = false;
+    bool lastWasDelimiter = false;
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<uint8_t>(text[i]);
+        if (uMisc::IsSJISLeadByte(b) && i + 1 < text.size()) {
+            item.append(text.substr(i, 2));
+            i += 2;
+            lastWasDelimiter = false;
+            continue;
+        }
+        ++i;
+        lastWasDelimiter = b == '\\';
+        if (b == '\r' && i < text.size() && text[i] == '\n') {
+            items.push_back(item);
+            item.clear();
+            ++i;
+            lastWasDelimiter = false;
+            continue;
+        }
+        if (b == '"') quoted = !quoted;
+        if (b == '(' || b == '[' || b == '{') ++depth;
+        if (b == ')' || b == ']' || b == '}') --depth;
+        if (depth == 0 && !quoted && b == '\\') {
+            items.push_back(item);
+            item.clear();
+            continue;
+        }
+        item.push_back(static_cast<char>(b));
+    }
+    if (!item.empty()) items.push_back(item);
+    if (lastWasDelimiter) items.emplace_back();
+    return items;
 }
 }  // namespace
 
-// Until the pack readers exist the set is empty: names go to the hooks, or to the disk.
-bool OpenPacks(const std::string&) { return false; }
-void ClosePacks() {}
-bool PackExists(int) { return false; }
-void SetPackVerify(bool) {}
+bool OpenPacks(const std::string& dataRoot) {
+    int opened = 0;
+    for (int n = 0; n < kPackSlots; ++n) {
+        slots[static_cast<size_t>(n)].reset();
+        const std::string name = dataRoot + "data" + std::to_string(n) + ".pack";
+        if (!FileSystem::FileExists(name)) continue;
+        if (DataPath.empty()) {
+            std::error_code ec;
+            const std::string host = FileSystem::HostPath(dataRoot);
+            DataPath = std::filesystem::absolute(host.empty() ? std::string(".") : host, ec).string();
+            if (DataPath.empty() || DataPath.back() != '/') DataPath += '/';
+        }
+        auto pack = std::make_unique<THashFilePack>(name, true);
+        if (pack->Bad()) continue;  // refused as a whole; the other packs still open
+        pack->Pack()->ErrorProc = PackChecksumError;
+        slots[static_cast<size_t>(n)] = std::move(pack);
+        ++opened;
+    }
+    SetPackVerify(false);
+    return opened > 0;
+}
+
+void ClosePacks() {
+    for (auto& s : slots)
+        s.reset();
+}
+
+bool PackExists(int n) {
+    return Pack(n) != nullptr;
+}
+
+THashFilePack* Pack(int n) {
+    if (n < 0 || n >= kPackSlots) return nullptr;
+    return slots[static_cast<size_t>(n)].get();
+}
+
+void SetPackVerify(bool on) {
+    for (auto& s : slots)
+        if (s && s->Pack()) s->Pack()->Verify = on;
+}
+
+void PackChecksumError(const std::string& entryName) {
+    if (OnPackError) OnPackError(entryName);
+}
 
 std::string NormalizePath(std::string_view name) {
-    std::string r(name);
-    for (auto& c : r)
-        if (c == '/') c = '\\';
-    return r;
+    std::string r;
+    r.reserve(name.size());
+    for (size_t i = 0; i < name.size();) {
+        const auto b = static_cast<uint8_t>(name[i]);
+        if (uMisc::IsSJISLeadByte(b) && i + 1 < name.size()) {
+            r.append(name.substr(i, 2));
+            i += 2;
+            continue;
+        }
+        ++i;
+        if (b == '/' || b == '\\') {
+            if (r.empty()) continue;  // leading separators vanish
+            r.push_back('\\');
+            if (i < name.size() && name[i] == '\\') ++i;  // two backslashes become one
+            continue;
+        }
+        r.push_back(static_cast<char>(b));
+    }
+    if (r.find("..") == std::string::npos) return r;
+
+    std::vector<std::string> items = SplitPath(r);
+    for (size_t i = 0; i < items.size();) {
+        if (i >= 1 && items[i] == ".." && items[i - 1] != "..") {
+            items.erase(items.begin() + static_cast<std::ptrdiff_t>(i - 1),
+                        items.begin() + static_cast<std::ptrdiff_t>(i + 1));
+            --i;
+        } else {
+            ++i;
+        }
+    }
+    std::string joined;
+    for (const auto& item : items) {
+        if (!joined.empty()) joined.push_back('\\');
+        joined += item;
+    }
+    return joined;
 }
 
 std::string ResolveFileName(std::string_view name) {
-    std::string n = NormalizePath(name);
-    if (FileExistsHook) return FileExistsHook(n) ? n : std::string();
-    return FileSystem::FileExists(n) ? n : std::string();
+    if (name.empty()) return std::string();
+    const std::string n = NormalizePath(name);
+    if (FileSystem::FileExists(n)) return n;
+    for (int k = kPackSlots - 1; k >= 0; --k)
+        if (slots[static_cast<size_t>(k)] && slots[static_cast<size_t>(k)]->Exists(n)) return n;
+    if (FileExistsHook && FileExistsHook(n)) return n;
+    return std::string();
 }
 
 std::unique_ptr<TMemoryStream> LoadFile(std::string_view name) {
-    std::string n = NormalizePath(name);
+    const std::string n = ResolveFileName(name);
+    if (n.empty()) return nullptr;
+    for (int k = kPackSlots - 1; k >= 0; --k) {
+        auto& pack = slots[static_cast<size_t>(k)];
+        if (pack && pack->Exists(n)) return pack->Read(n);  // final, nil included
+    }
     if (LoadFileHook) return LoadFileHook(n);
-    if (IsScript(n)) return nullptr;
-    auto s = std::make_unique<TMemoryStream>();
-    if (!s->LoadFromFile(n)) return nullptr;
-    return s;
+    // Scenario scripts are never read from the disk here.
+    if (ExtractExt(name) != ".s" && FileSystem::FileExists(n)) {
+        auto s = std::make_unique<TMemoryStream>();
+        if (s->LoadFromFile(n)) return s;
+    }
+    return nullptr;
 }
 
 }  // namespace PackLib

@@ -3,14 +3,51 @@
 // in the engine core's virtual files (through the two hooks), and early in start-up on the disk.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "foundation/uFilePack.h"
+#include "foundation/uHashTable.h"
 #include "platform/ClassLib.h"
 
+// A pack with its optional name table beside it: "dataN.hash" maps each entry name to its 16-bit
+// entry number (512 buckets).
+class THashFilePack {
+public:
+    static constexpr int kNameTableBuckets = 512;
+
+    // Forms the two names by replacing the extension of baseName with ".hash" and ".pack", loads
+    // the name table and opens the pack when their files exist. Bad when either fails.
+    THashFilePack(const std::string& baseName, bool keepOpen);
+
+    // False without a pack. With a name table: the table maps the name to an entry of that name.
+    bool Exists(std::string_view name);
+    // nullptr without a pack. With a name table, a name it does not map to an entry of that name
+    // gives nullptr, with no linear search. Any error while reading gives nullptr.
+    std::unique_ptr<TMemoryStream> Read(std::string_view name);
+
+    bool Bad() const { return BadFlag; }
+    TFilePack* Pack() const { return PackValue.get(); }
+    THashTable* NameTable() const { return NameTableValue.get(); }
+    const std::string& NameTableFileName() const { return HashName; }
+    const std::string& PackFileName() const { return PackName; }
+
+private:
+    int64_t TableEntry(const std::string& lowerName);
+
+    bool BadFlag = false;
+    std::unique_ptr<THashTable> NameTableValue;
+    std::unique_ptr<TFilePack> PackValue;
+    std::string HashName;
+    std::string PackName;
+};
+
 namespace PackLib {
+
+constexpr int kPackSlots = 16;
 
 using TFileExistsHook = std::function<bool(const std::string& name)>;
 using TLoadFileHook = std::function<std::unique_ptr<TMemoryStream>(const std::string& name)>;
@@ -20,11 +57,19 @@ using TPackErrorEvent = std::function<void(const std::string& entryName)>;
 extern TFileExistsHook FileExistsHook;
 extern TLoadFileHook LoadFileHook;
 extern TPackErrorEvent OnPackError;
+// The data root as a full host path ending in "/", once a pack has been found; else empty.
+extern std::string DataPath;
 
-bool OpenPacks(const std::string& dataRoot);  // data root ends in "\"
+// Opens "data0.pack" .. "data15.pack" under the root (which ends in "\"). A pack that cannot be
+// opened is refused as a whole and its slot stays empty; the others are opened all the same.
+// True when at least one pack was opened. Verification starts switched off.
+bool OpenPacks(const std::string& dataRoot);
 void ClosePacks();
 bool PackExists(int n);
+THashFilePack* Pack(int n);  // nullptr for an empty slot or an n outside 0..15
 void SetPackVerify(bool on);
+// The error procedure every pack of the set gets: passes the entry name to OnPackError.
+void PackChecksumError(const std::string& entryName);
 
 std::string NormalizePath(std::string_view name);
 // The normalised name when the file exists anywhere, else "".

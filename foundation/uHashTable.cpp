@@ -11,20 +11,24 @@ constexpr char kVersion12[] = "hashver1.2";
 constexpr size_t kHeaderSize = 32;
 
 void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 uint32_t Get32(const uint8_t* p) {
     return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
 }
-uint64_t Get64(const uint8_t* p) { return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32); }
+uint64_t Get64(const uint8_t* p) {
+    return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+}
 }  // namespace
 
 THashTable::THashTable(int32_t bucketCount)
     : Buckets(static_cast<size_t>(bucketCount > 0 ? bucketCount : 1)), Cache(std::make_unique<TStringCache>(32)) {}
 
 void THashTable::Clear() {
-    for (auto& b : Buckets) b.clear();
+    for (auto& b : Buckets)
+        b.clear();
     Cache->Clear();
     Data.Clear();
     ItemCountValue = 0;
@@ -136,8 +140,8 @@ bool THashTable::LoadFromStream(TStream* stream) {
 bool THashTable::LoadBody(TStream& stream) {
     uint8_t header[kHeaderSize];
     if (stream.Read(header, kHeaderSize) != static_cast<int64_t>(kHeaderSize)) return false;
-    const std::string version =
-        ClassLib::LowerAscii(std::string(reinterpret_cast<const char*>(header), strnlen(reinterpret_cast<const char*>(header), 16)));
+    const std::string version = ClassLib::LowerAscii(
+        std::string(reinterpret_cast<const char*>(header), strnlen(reinterpret_cast<const char*>(header), 16)));
     const bool v13 = version == kVersion13;
     if (!v13 && version != kVersion12) return false;
     if (Get32(header + 16) != static_cast<uint32_t>(Buckets.size())) return false;

@@ -25,7 +25,7 @@
 class THashTable {
 public:
     struct TItem {
-        std::string Name;  // lower-cased
+        std::string Name;    // lower-cased
         int64_t Offset = 0;  // where the value starts in the data block
         uint32_t SecondHash = 0;
     };

@@ -448,7 +448,9 @@ std::string XorScrambleString(std::string_view text, uint32_t key) {
     return r;
 }
 
-std::string ScrambleString(std::string_view text, bool, uint32_t key) { return XorScrambleString(text, key); }
+std::string ScrambleString(std::string_view text, bool, uint32_t key) {
+    return XorScrambleString(text, key);
+}
 
 namespace {
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word routines read little-endian words directly");
@@ -462,7 +464,9 @@ inline uint32_t Load32(const uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+inline void Store32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 }  // namespace
 
 void ScrambleBufferEncode(void* buffer, size_t size, uint32_t key) {
@@ -510,7 +514,8 @@ void ScrambleBuffer(void* buffer, size_t size, bool decode, uint32_t key) {
 namespace {
 
 inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
 // One block at a time: at most 8192 bytes and fewer than 200 distinct byte values, so at least 56
@@ -699,7 +704,11 @@ public:
             pos = 4;
         }
         if (size > kBPEMaxSize) return false;
-        out.assign(size + kSlack, 0);
+        // The whole size is reserved but filled only as far as the output goes, so that a stream
+        // declaring much more than it holds costs no more than what it holds.
+        out.clear();
+        out.reserve(size + kSlack);
+        Buffer = &out;
         Out = out.data();
         OutSize = size;
         OutPos = 0;
@@ -720,8 +729,9 @@ public:
             if (!ExpandBlock(src + pos, length)) return false;
             pos += length;
         }
+        if (OutPos != OutSize) return false;
         out.resize(size);  // drops the slack, keeps the memory
-        return OutPos == OutSize;
+        return true;
     }
 
 private:
@@ -730,7 +740,8 @@ private:
     bool IsLiteral(int c) const { return Left[c] == c; }
 
     bool ReadTable(const uint8_t* src, size_t n, size_t& pos) {
-        for (int c = 0; c < 256; ++c) Left[c] = static_cast<uint8_t>(c);
+        for (int c = 0; c < 256; ++c)
+            Left[c] = static_cast<uint8_t>(c);
         int c = 0;
         for (;;) {
             if (pos >= n) return false;
@@ -817,16 +828,29 @@ private:
         }
     }
 
+    // Makes room for n more bytes (and the slack) within the reserved memory, which never moves.
+    void Room(size_t n) {
+        const size_t want = OutPos + n + kSlack;
+        if (want <= Buffer->size()) return;
+        size_t grown = Buffer->size() * 2;
+        if (grown < want) grown = want;
+        if (grown < 65536) grown = 65536;
+        if (grown > OutSize + kSlack) grown = OutSize + kSlack;
+        Buffer->resize(grown);
+    }
+
     bool ExpandBlock(const uint8_t* packed, uint32_t length) {
         for (uint32_t i = 0; i < length; ++i) {
             const int c = packed[i];
             if (IsLiteral(c)) {
                 if (OutPos >= OutSize) return false;
+                if (OutPos + kSlack >= Buffer->size()) Room(1);
                 Out[OutPos++] = static_cast<uint8_t>(c);
                 continue;
             }
             if (State[c] != 2) Measure(c);
             if (Need[c] > kStackSize || Length[c] > OutSize - OutPos) return false;
+            Room(static_cast<size_t>(Length[c]));
             Emit(c);
         }
         return true;
@@ -837,7 +861,8 @@ private:
     int Need[256];
     uint64_t Length[256];
     int64_t FirstAt[256];
-    uint8_t* Out = nullptr;
+    std::vector<uint8_t>* Buffer = nullptr;
+    uint8_t* Out = nullptr;  // the reserved memory of Buffer
     size_t OutSize = 0, OutPos = 0;
 };
 
@@ -892,23 +917,28 @@ uint32_t Checksum64(const void* buffer, size_t size) {
     uint16_t acc[4 * kGroup] = {};
     uint16_t q[4 * kGroup];
     for (int k = 0; k < kGroup; ++k)
-        for (int j = 0; j < 4; ++j) q[4 * k + j] = static_cast<uint16_t>(kStep * (k + 1));
+        for (int j = 0; j < 4; ++j)
+            q[4 * k + j] = static_cast<uint16_t>(kStep * (k + 1));
     size_t k = 0;
     for (; k + kGroup <= words; k += kGroup) {
         uint16_t w[4 * kGroup];
         std::memcpy(w, p + k * 8, sizeof w);
-        for (int j = 0; j < 4 * kGroup; ++j) acc[j] = static_cast<uint16_t>(acc[j] + (w[j] ^ q[j]));
-        for (int j = 0; j < 4 * kGroup; ++j) q[j] = static_cast<uint16_t>(q[j] + kStep * kGroup);
+        for (int j = 0; j < 4 * kGroup; ++j)
+            acc[j] = static_cast<uint16_t>(acc[j] + (w[j] ^ q[j]));
+        for (int j = 0; j < 4 * kGroup; ++j)
+            q[j] = static_cast<uint16_t>(q[j] + kStep * kGroup);
     }
     uint16_t s[4] = {};
     for (int g = 0; g < kGroup; ++g)
-        for (int j = 0; j < 4; ++j) s[j] = static_cast<uint16_t>(s[j] + acc[4 * g + j]);
+        for (int j = 0; j < 4; ++j)
+            s[j] = static_cast<uint16_t>(s[j] + acc[4 * g + j]);
     auto key = static_cast<uint16_t>(kStep * k);
     for (; k < words; ++k) {
         key = static_cast<uint16_t>(key + kStep);
         uint16_t w[4];
         std::memcpy(w, p + k * 8, 8);
-        for (int j = 0; j < 4; ++j) s[j] = static_cast<uint16_t>(s[j] + (w[j] ^ key));
+        for (int j = 0; j < 4; ++j)
+            s[j] = static_cast<uint16_t>(s[j] + (w[j] ^ key));
     }
     const uint32_t low = s[0] | (static_cast<uint32_t>(s[1]) << 16);
     const uint32_t high = s[2] | (static_cast<uint32_t>(s[3]) << 16);
@@ -936,7 +966,8 @@ std::string CRC16Hex(const void* buffer, size_t size) {
     static const char digits[] = "0123456789ABCDEF";
     const uint16_t v = CRC16(buffer, size);
     std::string r(4, '0');
-    for (int i = 0; i < 4; ++i) r[static_cast<size_t>(i)] = digits[(v >> (12 - 4 * i)) & 0xF];
+    for (int i = 0; i < 4; ++i)
+        r[static_cast<size_t>(i)] = digits[(v >> (12 - 4 * i)) & 0xF];
     return r;
 }
 

@@ -35,5 +35,6 @@ void TStringCache::Remove(std::string_view key) {
 }
 
 void TStringCache::Clear() {
-    for (auto& s : Slots) s = TSlot();
+    for (auto& s : Slots)
+        s = TSlot();
 }

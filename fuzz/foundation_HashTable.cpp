@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!table.LoadFromStream(&s)) return 0;
     std::vector<std::string> names;
     for (int32_t b = 0; b < table.BucketCount(); ++b)
-        for (const auto& item : table.Bucket(b)) names.push_back(item.Name);
+        for (const auto& item : table.Bucket(b))
+            names.push_back(item.Name);
     names.push_back("missing");
     names.push_back("GameData\\X.PNG");
     uint8_t value[16];

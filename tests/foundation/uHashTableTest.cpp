@@ -1,10 +1,9 @@
-#include "foundation/uHashTable.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
+#include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
 #include "tests/support/LegacyFormats.h"
 
@@ -22,7 +21,9 @@ std::string Name(std::string_view prefix, int i, std::string_view suffix = "") {
     return s;
 }
 
-void AddInt(THashTable& t, std::string_view name, int32_t v) { ASSERT_TRUE(t.Add(name, &v, 4)); }
+void AddInt(THashTable& t, std::string_view name, int32_t v) {
+    ASSERT_TRUE(t.Add(name, &v, 4));
+}
 
 std::string Save(THashTable& t) {
     TMemoryStream s;
@@ -57,11 +58,13 @@ TEST(HashTableTest, ValuesStayReachableWhenTheBlockGrows) {
     THashTable t(16);
     AddInt(t, "first", 42);
     EXPECT_EQ(GetInt(t, "first"), 42);  // now in the look-up cache
-    for (int i = 0; i < 5000; ++i) AddInt(t, Name("n", i), i);
+    for (int i = 0; i < 5000; ++i)
+        AddInt(t, Name("n", i), i);
     EXPECT_EQ(GetInt(t, "first"), 42);
     EXPECT_EQ(GetInt(t, "n4999"), 4999);
     // More names than the cache holds, looked up again.
-    for (int i = 0; i < 5000; i += 7) ASSERT_EQ(GetInt(t, Name("N", i)), i);
+    for (int i = 0; i < 5000; i += 7)
+        ASSERT_EQ(GetInt(t, Name("N", i)), i);
 }
 
 TEST(HashTableTest, HashesAndBuckets) {
@@ -90,7 +93,8 @@ TEST(HashTableTest, TheItemCountStopsAt65535) {
 
 TEST(HashTableTest, SavesAndLoadsBothVersions) {
     THashTable t(256);
-    for (int i = 0; i < 300; ++i) AddInt(t, Name("GameData\\File", i, ".png"), i * 3);
+    for (int i = 0; i < 300; ++i)
+        AddInt(t, Name("GameData\\File", i, ".png"), i * 3);
     const std::string file = Save(t);
     ASSERT_GE(file.size(), 32u);
     EXPECT_EQ(file.substr(0, 16), std::string("HashVer1.3\0\0\0\0\0\0", 16));
@@ -98,7 +102,8 @@ TEST(HashTableTest, SavesAndLoadsBothVersions) {
     THashTable back(256);
     ASSERT_TRUE(Load(back, file));
     EXPECT_EQ(back.ItemCount(), 300);
-    for (int i = 0; i < 300; ++i) ASSERT_EQ(GetInt(back, Name("gamedata\\file", i, ".png")), i * 3);
+    for (int i = 0; i < 300; ++i)
+        ASSERT_EQ(GetInt(back, Name("gamedata\\file", i, ".png")), i * 3);
     EXPECT_EQ(Save(back), file);
 
     THashTable otherBuckets(512);
@@ -132,12 +137,14 @@ std::string WithBody(const std::string& file, const std::string& body) {
     uMisc::ScrambleBuffer(packed.data(), packed.size(), false, THashTable::kScrambleKey);
     std::string out = file.substr(0, 32) + packed;
     const auto n = static_cast<uint32_t>(packed.size());
-    for (int i = 0; i < 4; ++i) out[static_cast<size_t>(28 + i)] = static_cast<char>(n >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        out[static_cast<size_t>(28 + i)] = static_cast<char>(n >> (8 * i));
     return out;
 }
 
 void SetField(std::string& file, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) file[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        file[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
 }
 
 TEST(HashTableTest, DamagedFilesAreRefusedAndLeaveTheTableEmpty) {

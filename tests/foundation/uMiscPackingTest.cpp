@@ -11,13 +11,15 @@ namespace {
 
 std::string Bytes(std::initializer_list<int> list) {
     std::string s;
-    for (int b : list) s.push_back(static_cast<char>(b));
+    for (int b : list)
+        s.push_back(static_cast<char>(b));
     return s;
 }
 
 std::string Header(uint32_t size) {
     std::string s = Bytes({0x31, 0x50, 0x43, 0xFF, 1, 0, 0, 0});
-    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(size >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        s.push_back(static_cast<char>(size >> (8 * i)));
     return s;
 }
 
@@ -26,11 +28,14 @@ const std::string kAllLiteral = Bytes({0xFE, 0x7F, 0xFE, 0xFF});
 std::string RandomBytes(size_t n, uint32_t seed, int distinct = 256) {
     std::mt19937 rng(seed);
     std::string s(n, '\0');
-    for (auto& c : s) c = static_cast<char>(rng() % static_cast<uint32_t>(distinct));
+    for (auto& c : s)
+        c = static_cast<char>(rng() % static_cast<uint32_t>(distinct));
     return s;
 }
 
-std::unique_ptr<TMemoryStream> Stream(std::string_view bytes) { return std::make_unique<TMemoryStream>(bytes); }
+std::unique_ptr<TMemoryStream> Stream(std::string_view bytes) {
+    return std::make_unique<TMemoryStream>(bytes);
+}
 
 std::string Expand(std::string_view packed, bool* ok = nullptr) {
     std::string out;
@@ -65,7 +70,8 @@ TEST(BytePairTest, CompressesToTheExactStoredBytes) {
 TEST(BytePairTest, ABlockHoldsFewerThan200DistinctValues) {
     std::string input;
     for (int run = 0; run < 3; ++run)
-        for (int b = 0; b < 256; ++b) input.push_back(static_cast<char>(b));
+        for (int b = 0; b < 256; ++b)
+            input.push_back(static_cast<char>(b));
     std::string packed = uMisc::BPECompressBytes(input.data(), input.size());
     auto blocks = LegacyFormats::SplitBPEBlocks(packed);
     ASSERT_EQ(blocks.size(), 4u);
@@ -93,10 +99,12 @@ TEST(BytePairTest, RoundTripsRandomAndRepetitiveData) {
         }
     }
     std::string text;
-    while (text.size() < 300000) text += "The quick brown fox jumps over the lazy dog. ";
+    while (text.size() < 300000)
+        text += "The quick brown fox jumps over the lazy dog. ";
     std::string zeros(300000, '\0');
     std::string runs;
-    for (int i = 0; runs.size() < 300000; ++i) runs.append(static_cast<size_t>(i % 97 + 1), static_cast<char>(i));
+    for (int i = 0; runs.size() < 300000; ++i)
+        runs.append(static_cast<size_t>(i % 97 + 1), static_cast<char>(i));
     for (const std::string* input : {&text, &zeros, &runs}) {
         std::string packed = uMisc::BPECompressBytes(input->data(), input->size());
         EXPECT_LT(packed.size(), input == &runs ? input->size() : input->size() / 4);
@@ -122,10 +130,11 @@ std::string DoublingStream(uint32_t declared) {
     std::string s = Header(declared);
     s += Bytes({0x80, 0, 0});  // code 0 literal, then the entry of code 1: (0, 0)
     s += Bytes({24});          // 25 entries: codes 2..26
-    for (int c = 2; c <= 26; ++c) s += Bytes({c - 1, c - 1});
-    s += Bytes({0xFE, 154});     // codes 27..153 literal, and the entry of 154: a literal
-    s += Bytes({127 + 101});     // codes 155..255 literal
-    s += Bytes({1, 0, 26});      // one packed code
+    for (int c = 2; c <= 26; ++c)
+        s += Bytes({c - 1, c - 1});
+    s += Bytes({0xFE, 154});  // codes 27..153 literal, and the entry of 154: a literal
+    s += Bytes({127 + 101});  // codes 155..255 literal
+    s += Bytes({1, 0, 26});   // one packed code
     return s;
 }
 

@@ -1,6 +1,6 @@
-#include "foundation/uStringCache.h"
-
 #include <gtest/gtest.h>
+
+#include "foundation/uStringCache.h"
 
 namespace {
 

@@ -10,11 +10,13 @@ namespace LegacyFormats {
 namespace {
 uint32_t Get32(std::string_view s, size_t pos) {
     uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(s[pos + i])) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(static_cast<uint8_t>(s[pos + i])) << (8 * i);
     return v;
 }
 void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        s.push_back(static_cast<char>(v >> (8 * i)));
 }
 }  // namespace
 
@@ -40,7 +42,8 @@ std::vector<TBPEBlock> SplitBPEBlocks(std::string_view s) {
         }
         TBPEBlock b;
         b.Table = std::string(s.substr(start, pos - start));
-        const size_t length = static_cast<uint8_t>(s.at(pos)) | (static_cast<size_t>(static_cast<uint8_t>(s.at(pos + 1))) << 8);
+        const size_t length =
+            static_cast<uint8_t>(s.at(pos)) | (static_cast<size_t>(static_cast<uint8_t>(s.at(pos + 1))) << 8);
         pos += 2;
         b.Packed = std::string(s.substr(pos, length));
         pos += length;

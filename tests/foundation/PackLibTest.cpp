@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "foundation/PackLib.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TestData.h"
+#include "tools/kelpack/PackWriter.h"
+
+namespace {
+
+using PackWriter::TEntry;
+using PackWriter::TVersion;
+
+TEST(PackLibNormalizeTest, Cases) {
+    struct Case {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"GameData\\System\\a.txt", "GameData\\System\\a.txt"},
+        {"GameData/System/a.txt", "GameData\\System\\a.txt"},
+        {"/a//b/../c", "a\\\\c"},  // leading separator dropped; two slashes stay two
+        {"\\\\a\\\\b", "a\\b"},    // two backslashes become one
+        {"a\\\\\\b", "a\\\\b"},    // three become two
+        {"a\\b\\..\\..\\c", "c"},
+        {"..\\a\\..\\b", "..\\b"},  // a leading ".." stays
+        {"..\\..\\a", "..\\..\\a"},
+        {"a\\(b\\..)\\c", "a\\(b\\..)\\c"},  // brackets keep a separator inside one item
+        {"a\\b\\..", "a"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PackLib::NormalizePath(c.in), c.out) << c.in;
+    // A trail byte 0x5C is never taken for a separator: 表 is 0x95 0x5C.
+    EXPECT_EQ(PackLib::NormalizePath("\x95\x5C/x"), "\x95\x5C\\x");
+    EXPECT_EQ(PackLib::NormalizePath("\x95\x5C\\..\\x"), "x");
+}
+
+class PackSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dir = TestData::ScratchDir();
+        OldRoot = FileSystem::Root();
+        FileSystem::SetRoot(Dir);
+        std::filesystem::create_directories(Dir + "/GameData");
+    }
+    void TearDown() override {
+        PackLib::ClosePacks();
+        PackLib::FileExistsHook = nullptr;
+        PackLib::LoadFileHook = nullptr;
+        PackLib::OnPackError = nullptr;
+        FileSystem::SetRoot(OldRoot);
+    }
+    void Put(const std::string& rel, const std::string& bytes) {
+        std::filesystem::create_directories(std::filesystem::path(Dir + "/" + rel).parent_path());
+        std::ofstream(Dir + "/" + rel, std::ios::binary) << bytes;
+    }
+    void PutPack(int n, const std::vector<TEntry>& entries, TVersion v = TVersion::V20, bool hash = false) {
+        Put("GameData/data" + std::to_string(n) + ".pack", PackWriter::Pack(entries, v));
+        if (hash) Put("GameData/data" + std::to_string(n) + ".hash", PackWriter::HashFile(entries));
+    }
+    static std::string Load(std::string_view name) {
+        auto s = PackLib::LoadFile(name);
+        return s ? s->AsString() : std::string("<nil>");
+    }
+    std::string Dir, OldRoot;
+};
+
+TEST_F(PackSetTest, TheHighestNumberedPackWins) {
+    PutPack(3, {{"gamedata\\a.txt", "from 3"}, {"gamedata\\only3.txt", "three"}});
+    PutPack(7, {{"gamedata\\a.txt", "from 7"}}, TVersion::V10, true);
+    PutPack(0, {{"gamedata\\disk.txt", "from pack 0"}}, TVersion::V10);
+    Put("GameData/disk.txt", "from disk");
+    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+    EXPECT_TRUE(PackLib::PackExists(0));
+    EXPECT_TRUE(PackLib::PackExists(3));
+    EXPECT_TRUE(PackLib::PackExists(7));
+    EXPECT_FALSE(PackLib::PackExists(5));
+    EXPECT_FALSE(PackLib::PackExists(16));
+    EXPECT_FALSE(PackLib::DataPath.empty());
+
+    EXPECT_EQ(Load("GameData\\A.TXT"), "from 7");
+    EXPECT_EQ(Load("gamedata/only3.txt"), "three");
+    EXPECT_EQ(Load("GameData\\disk.txt"), "from pack 0");  // the packs come before the disk
+    EXPECT_EQ(PackLib::ResolveFileName("GameData/Only3.txt"), "GameData\\Only3.txt");
+    EXPECT_EQ(PackLib::ResolveFileName("gamedata\\none.txt"), "");
+    EXPECT_EQ(PackLib::ResolveFileName(""), "");
+    EXPECT_EQ(Load("gamedata\\none.txt"), "<nil>");
+
+    PackLib::ClosePacks();
+    EXPECT_FALSE(PackLib::PackExists(7));
+    EXPECT_EQ(Load("GameData\\disk.txt"), "from disk");
+}
+
+TEST_F(PackSetTest, ScriptsAreNeverReadFromTheDisk) {
+    Put("GameData/Scenario/start.S", "script");
+    Put("GameData/readme.txt", "text");
+    EXPECT_EQ(PackLib::ResolveFileName("GameData\\Scenario\\start.S"), "GameData\\Scenario\\start.S");
+    EXPECT_EQ(Load("GameData\\Scenario\\start.S"), "<nil>");
+    EXPECT_EQ(Load("GameData\\readme.txt"), "text");
+
+    PackLib::LoadFileHook = [](const std::string& name) {
+        return name == "GameData\\Scenario\\start.S" ? std::make_unique<TMemoryStream>("served") : nullptr;
+    };
+    EXPECT_EQ(Load("GameData\\Scenario\\start.S"), "served");
+    EXPECT_EQ(Load("GameData\\readme.txt"), "<nil>");  // once the hook is set, its answer is final
+}
+
+TEST_F(PackSetTest, HooksServeWhatNoPackHolds) {
+    PutPack(1, {{"gamedata\\packed.txt", "packed"}});
+    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+    PackLib::FileExistsHook = [](const std::string& name) { return name == "$$$save1"; };
+    PackLib::LoadFileHook = [](const std::string& name) { return std::make_unique<TMemoryStream>("virtual " + name); };
+    EXPECT_EQ(PackLib::ResolveFileName("$$$save1"), "$$$save1");
+    EXPECT_EQ(PackLib::ResolveFileName("$$$save2"), "");
+    EXPECT_EQ(Load("$$$save1"), "virtual $$$save1");
+    EXPECT_EQ(Load("$$$save2"), "<nil>");  // not resolved: the hook is not asked
+    EXPECT_EQ(Load("gamedata\\packed.txt"), "packed");
+}
+
+TEST_F(PackSetTest, ABrokenPackIsRefusedAndTheOthersOpen) {
+    PutPack(1, {{"gamedata\\a.txt", "one"}});
+    Put("GameData/data2.pack", "this is not a pack at all, only text that is long enough");
+    PutPack(4, {{"gamedata\\a.txt", "four"}}, TVersion::V10);
+    Put("GameData/data4.hash", "damaged name table");
+    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+    EXPECT_TRUE(PackLib::PackExists(1));
+    EXPECT_FALSE(PackLib::PackExists(2));
+    EXPECT_FALSE(PackLib::PackExists(4));
+    EXPECT_EQ(Load("gamedata\\a.txt"), "one");
+
+    PackLib::ClosePacks();
+    Put("GameData/data1.pack", "");
+    EXPECT_FALSE(PackLib::OpenPacks("GameData\\"));
+}
+
+TEST_F(PackSetTest, NameTableFilesDecideWhatAPackHolds) {
+    const std::vector<TEntry> entries = {{"gamedata\\a.txt", "aaa"}, {"gamedata\\b.txt", "bbb"}};
+    PutPack(2, entries, TVersion::V10, true);
+    // Pack 5 holds c.txt, but its name table lacks it; and it maps a.txt to the wrong entry.
+    const std::vector<TEntry> five = {{"gamedata\\x.txt", "x5"}, {"gamedata\\a.txt", "a5"}, {"gamedata\\c.txt", "c5"}};
+    Put("GameData/data5.pack", PackWriter::Pack(five, TVersion::V10));
+    Put("GameData/data5.hash", PackWriter::NameTable({"gamedata\\a.txt", "gamedata\\x.txt"}, 512));
+    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+    ASSERT_NE(PackLib::Pack(5)->NameTable(), nullptr);
+    EXPECT_EQ(Load("gamedata\\x.txt"), "<nil>");  // mapped to entry 1, whose name differs
+    EXPECT_EQ(Load("gamedata\\c.txt"), "<nil>");  // missing from the table: no linear search
+    EXPECT_EQ(Load("gamedata\\a.txt"), "aaa");    // pack 5's wrong mapping is not believed
+    EXPECT_EQ(Load("GameData\\B.txt"), "bbb");
+}
+
+TEST_F(PackSetTest, TheChecksumSwitch) {
+    std::vector<TEntry> entries = {{"gamedata\\good.txt", "good entry bytes", false, false},
+                                   {"gamedata\\bad.txt", "bad entry bytes!", false, false}};
+    std::string pack = PackWriter::Pack(entries, TVersion::V20);
+    pack[16 + 3] ^= 1;  // inside the second entry
+    Put("GameData/data0.pack", pack);
+    std::vector<std::string> errors;
+    PackLib::OnPackError = [&](const std::string& name) { errors.push_back(name); };
+    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+
+    EXPECT_EQ(Load("gamedata\\bad.txt"), "bad!entry bytes!");
+    EXPECT_TRUE(errors.empty());  // verification starts switched off
+    PackLib::SetPackVerify(true);
+    EXPECT_EQ(Load("gamedata\\bad.txt"), "<nil>");
+    EXPECT_EQ(errors, std::vector<std::string>{"gamedata\\bad.txt"});
+    EXPECT_EQ(Load("gamedata\\good.txt"), "good entry bytes");
+    PackLib::OnPackError = nullptr;
+    EXPECT_EQ(Load("gamedata\\bad.txt"), "<nil>");  // without a handler the read just gives nil
+    PackLib::SetPackVerify(false);
+    EXPECT_EQ(Load("gamedata\\bad.txt"), "bad!entry bytes!");
+}
+
+}  // namespace
