@@ -16,8 +16,13 @@ namespace {
 
 class MathTest : public ::testing::Test {
 protected:
-    void SetUp() override { InitTables(); }
+    void SetUp() override {
+        InitTables();
+        // Every name exists as far as the pack set is concerned; the load hook decides what it holds.
+        PackLib::FileExistsHook = [](const std::string&) { return true; };
+    }
     void TearDown() override {
+        PackLib::FileExistsHook = nullptr;
         PackLib::LoadFileHook = nullptr;
         InitTables();
     }
