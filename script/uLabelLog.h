@@ -1,0 +1,64 @@
+// Label logs: counters by name, kept in the system data. The host keeps two and gives them to
+// both interpreters: the read-text log (key: script file name directly followed by the label
+// text; value: the highest line offset reached in that label) and the file-use log (key: a file
+// name; value: how often it was used). Names are compared lower-cased.
+//
+// Stream form: the hash-table file of 256 buckets with 4-byte values.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "foundation/uHashTable.h"
+#include "platform/ClassLib.h"
+
+class TLabelLog {
+public:
+    static constexpr int32_t kBucketCount = 256;
+
+    TLabelLog();
+    TLabelLog(const TLabelLog&) = delete;
+    TLabelLog& operator=(const TLabelLog&) = delete;
+
+    // The counter, -1 when the name is absent.
+    int32_t GetCount(std::string_view name) const;
+    // Without force, stores only over an absent or smaller counter; with force, always. True when
+    // stored (false also when the table is full).
+    bool SetCount(std::string_view name, int32_t value, bool force);
+    void Clear();
+    bool SaveToStream(TStream* stream);
+    // False, leaving the log empty, for a nil stream and for anything but a sound hash-table file
+    // of 256 buckets whose values all lie inside its data block.
+    bool LoadFromStream(TStream* stream);
+
+    const THashTable& Table() const { return *Hash; }
+
+private:
+    std::unique_ptr<THashTable> Hash;
+};
+
+// The two feeds from the interpreter into the logs.
+namespace uLabelLog {
+
+constexpr int32_t kMaxFileUseCount = 0xFFFFFF;
+constexpr int32_t kFileLogPatternCount = 64;
+// The run mode that skips read text only; it ends at the first line not read before.
+constexpr int32_t kRunModeSkipRead = 4;
+
+// A file handed to the search folders' found event: counted in the file-use log unless the log is
+// missing or suspended, the name is empty, its lower-cased form starts with "system\" or "$$$",
+// or it contains none of the non-empty patterns (which are kept lower-cased). The counter rises
+// by one and stays within 1..16777215.
+void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const std::string> patterns,
+                 std::string_view name);
+
+// A traced line fetched by the reader: the label's highest offset is raised to this line's. True
+// when the caller must stop its run mode: a new, higher offset was stored while skipping read
+// text only.
+bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
+                  int32_t runMode);
+
+}  // namespace uLabelLog
