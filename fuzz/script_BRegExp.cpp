@@ -23,15 +23,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     };
     switch (op) {
-    case 0: checkInText(uBregExpLib::BRegExpMatch(pattern, text)); break;
-    case 1: {
-        TStringList pieces = uBregExpLib::BRegExpSplit(pattern, text, limit);
-        checkInText(pieces);
-        if (limit > 0 && pieces.Count() > limit) std::abort();
-        break;
-    }
-    case 2: uBregExpLib::BRegExpReplace(pattern, text); break;
-    default: uBregExpLib::BRegExpTranslate(pattern, text); break;
+        case 0:
+            checkInText(uBregExpLib::BRegExpMatch(pattern, text));
+            break;
+        case 1: {
+            TStringList pieces = uBregExpLib::BRegExpSplit(pattern, text, limit);
+            checkInText(pieces);
+            if (limit > 0 && pieces.Count() > limit) std::abort();
+            break;
+        }
+        case 2:
+            uBregExpLib::BRegExpReplace(pattern, text);
+            break;
+        default:
+            uBregExpLib::BRegExpTranslate(pattern, text);
+            break;
     }
     // The same pattern again: the held record is reused.
     uBregExpLib::BRegExpMatch(pattern, text);

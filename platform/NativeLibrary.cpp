@@ -11,7 +11,9 @@
 namespace NativeLibrary {
 namespace {
 
-bool IsLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
+bool IsLead(uint8_t b) {
+    return (b >= 0x81 && b <= 0x9F) || b >= 0xE0;
+}
 
 // Segments of an engine path in UTF-8; a trail byte of "\" belongs to its character.
 std::vector<std::string> Segments(std::string_view path) {
@@ -70,7 +72,9 @@ bool IsFile(const std::string& host) {
     return stat(host.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool Absolute(std::string_view p) { return !p.empty() && (p[0] == '\\' || p[0] == '/'); }
+bool Absolute(std::string_view p) {
+    return !p.empty() && (p[0] == '\\' || p[0] == '/');
+}
 
 }  // namespace
 
@@ -100,13 +104,18 @@ std::string Find(std::string_view enginePath, const std::string& hostBase) {
 
 std::string Expand(std::string_view enginePath, const std::string& hostBase) {
     std::string out = Absolute(enginePath) ? std::string() : hostBase;
-    for (const std::string& s : Segments(enginePath)) out += "/" + s;
+    for (const std::string& s : Segments(enginePath))
+        out += "/" + s;
     return out;
 }
 
-void* Open(const std::string& hostPath) { return dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL); }
+void* Open(const std::string& hostPath) {
+    return dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
 
-void* Symbol(void* handle, const char* name) { return handle ? dlsym(handle, name) : nullptr; }
+void* Symbol(void* handle, const char* name) {
+    return handle ? dlsym(handle, name) : nullptr;
+}
 
 void Close(void* handle) {
     if (handle) dlclose(handle);

@@ -30,9 +30,9 @@ namespace RegexLibrary {
 // pointer, and keeps, recompiles or refills it on later calls; the caller releases it with Free.
 // Pointers of the group and piece tables point into the text of the call that filled them.
 struct TRegexRecord {
-    const char* OutP = nullptr;     // output of a substitution or translation, NUL-terminated
-    const char* OutEndP = nullptr;  // its terminating NUL
-    int32_t SplitCount = 0;         // pieces of the last split
+    const char* OutP = nullptr;           // output of a substitution or translation, NUL-terminated
+    const char* OutEndP = nullptr;        // its terminating NUL
+    int32_t SplitCount = 0;               // pieces of the last split
     const char* const* SplitP = nullptr;  // per piece: first byte, just after the last byte
     const char* ParaP = nullptr;          // the pattern text the record was compiled from
     const char* const* StartP = nullptr;  // group k (0: the whole match): first byte, or null
@@ -63,8 +63,7 @@ int32_t Trans(const char* pattern, const char* text, const char* textEnd, TRegex
 // Pieces between the matches. A limit above 0 caps the number of pieces (the last one holds the
 // rest of the text); 0 drops empty pieces at the end, below 0 keeps them. An empty match at the
 // start of a piece does not end it, so an expression that matches nothing splits into characters.
-int32_t Split(const char* pattern, const char* text, const char* textEnd, int32_t limit, TRegexRecord** rec,
-              char* msg);
+int32_t Split(const char* pattern, const char* text, const char* textEnd, int32_t limit, TRegexRecord** rec, char* msg);
 void Free(TRegexRecord* rec);  // null is allowed
 const char* Version();
 
@@ -76,7 +75,7 @@ int32_t CompileCount();
 // fault switches below say otherwise; tests use them to reach the failure paths of a loader.
 struct TModule;
 using TProc = void (*)();
-TModule* LoadModule(const std::string& path);         // null when the load fails
+TModule* LoadModule(const std::string& path);             // null when the load fails
 TProc GetExport(TModule* module, std::string_view name);  // null for an unknown name
 void FreeModule(TModule* module);
 

@@ -41,7 +41,9 @@ TBregExpDLL::~TBregExpDLL() {
     if (Module) RegexLibrary::FreeModule(Module);
 }
 
-TBRegExp::~TBRegExp() { Release(); }
+TBRegExp::~TBRegExp() {
+    Release();
+}
 
 void TBRegExp::Release() {
     const TBregExpDLL* dll = uBregExpLib::BregExpDLL.get();
@@ -57,8 +59,8 @@ void TBRegExp::FreePattern(const std::string& pattern) {
     if (std::strncmp(pattern.c_str(), held, n) != 0) Release();
 }
 
-bool TBRegExp::Call(const std::string& pattern, const std::string& text, RegexLibrary::TTextCall call,
-                    int32_t limit, uint8_t successMode) {
+bool TBRegExp::Call(const std::string& pattern, const std::string& text, RegexLibrary::TTextCall call, int32_t limit,
+                    uint8_t successMode) {
     FreePattern(pattern);
     char message[RegexLibrary::kMessageSize] = {};
     FMode = 0;
@@ -146,7 +148,8 @@ void BRegExpFinalize() {
 namespace {
 TStringList Held() {
     TStringList list;
-    for (int32_t i = 0; i < BregExp->Count(); ++i) list.Add(BregExp->Strings(i));
+    for (int32_t i = 0; i < BregExp->Count(); ++i)
+        list.Add(BregExp->Strings(i));
     return list;
 }
 }  // namespace

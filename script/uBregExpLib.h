@@ -81,7 +81,7 @@ private:
 namespace uBregExpLib {
 
 extern std::unique_ptr<TBregExpDLL> BregExpDLL;  // null until loaded
-extern std::unique_ptr<TBRegExp> BregExp;         // created once, by the first successful load
+extern std::unique_ptr<TBRegExp> BregExp;        // created once, by the first successful load
 
 // Frees any previous binding and binds the library at path; false when that fails, and then no
 // matcher is created.

@@ -38,7 +38,9 @@ TScriptReplaceDLL::TScriptReplaceDLL(const std::string& path) {
 
 TScriptReplaceDLL::TScriptReplaceDLL(TSRReplace call) : SRReplace(call), ModuleFileName("SCRREP.dll") {}
 
-TScriptReplaceDLL::~TScriptReplaceDLL() { NativeLibrary::Close(Module); }
+TScriptReplaceDLL::~TScriptReplaceDLL() {
+    NativeLibrary::Close(Module);
+}
 
 std::string TScriptReplaceDLL::Replace(std::string_view line) const {
     if (!SRReplace || line.size() >= kBufferSize) return std::string(line);
@@ -63,8 +65,12 @@ bool ScriptReplaceInitialize(const std::string& path) {
     return true;
 }
 
-void ScriptReplaceFinalize() { ScriptReplaceDLL.reset(); }
+void ScriptReplaceFinalize() {
+    ScriptReplaceDLL.reset();
+}
 
-void SetLibraryFolder(std::string_view hostFolder) { LibraryFolderRef() = std::string(hostFolder); }
+void SetLibraryFolder(std::string_view hostFolder) {
+    LibraryFolderRef() = std::string(hostFolder);
+}
 
 }  // namespace uScriptReplaceDLL

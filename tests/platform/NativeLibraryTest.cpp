@@ -1,5 +1,3 @@
-#include "platform/NativeLibrary.h"
-
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -7,11 +5,14 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/NativeLibrary.h"
 #include "tests/support/TestData.h"
 
 namespace {
 
-void Touch(const std::string& path) { std::ofstream(path) << "x"; }
+void Touch(const std::string& path) {
+    std::ofstream(path) << "x";
+}
 
 TEST(NativeLibrary, FindsLibraryFilesWithoutRegardToCase) {
     std::string base = TestData::ScratchDir();

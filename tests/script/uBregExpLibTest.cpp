@@ -1,5 +1,3 @@
-#include "script/uBregExpLib.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -7,18 +5,24 @@
 
 #include "platform/Encoding.h"
 #include "platform/RegexLibrary.h"
+#include "script/uBregExpLib.h"
 
 namespace {
 
 // Cases are written in UTF-8 and run in Shift-JIS. The characters chosen have trail bytes that are
 // ASCII punctuation: ソ 83 5C and 表 95 5C ("\"), ゼ 83 5B and ー 81 5B ("[").
-std::string S(std::string_view utf8) { return Encoding::Utf8ToSjis(utf8); }
+std::string S(std::string_view utf8) {
+    return Encoding::Utf8ToSjis(utf8);
+}
 
-std::vector<std::string> Items(const TStringList& list) { return list.Items; }
+std::vector<std::string> Items(const TStringList& list) {
+    return list.Items;
+}
 
 std::vector<std::string> SjisList(std::initializer_list<const char*> items) {
     std::vector<std::string> out;
-    for (const char* s : items) out.push_back(S(s));
+    for (const char* s : items)
+        out.push_back(S(s));
     return out;
 }
 
@@ -48,15 +52,15 @@ TEST_F(BRegExpTest, MatchYieldsWholeMatchThenGroups) {
         {"m/^b$/m", "a\nb\nc", {"b"}},
         {"m/a.b/s", "a\nb", {"a\nb"}},
         {"m/a b # comment\n/x", "xab", {"ab"}},
-        {"m/(/", "(", {}},        // a bad expression holds nothing
-        {"m/a/q", "a", {}},       // an unknown option as well
-        {"abc", "abc", {}},       // not a match form
-        {"m/abc", "abc", {}},     // no closing delimiter
+        {"m/(/", "(", {}},     // a bad expression holds nothing
+        {"m/a/q", "a", {}},    // an unknown option as well
+        {"abc", "abc", {}},    // not a match form
+        {"m/abc", "abc", {}},  // no closing delimiter
         {"m/表(示)/", "図表示", {"表示", "示"}},
         {"m/ソ+/", "アソソa", {"ソソ"}},  // the trail byte of ソ is no escape
         {"m/[表]/", "代表", {"表"}},
-        {"m/./", "ソ", {"ソ"}},            // a character, not a byte
-        {"m/\\\\/", "ソ表能", {}},          // no backslash in there, only trail bytes
+        {"m/./", "ソ", {"ソ"}},     // a character, not a byte
+        {"m/\\\\/", "ソ表能", {}},  // no backslash in there, only trail bytes
         {"m/\\\\/", "ソ\\", {"\\"}},
         {"m/\\[/", "ゼー", {}},
         {"m/\\[/", "ゼ[", {"["}},
@@ -91,9 +95,9 @@ TEST_F(BRegExpTest, SubstituteReplacesOnceOrEverywhere) {
         {"s/x*/-/g", "abc", "-a-b-c-"},
         {"s/b*/-/g", "abc", "-a--c-"},
         {"s/B/x/ig", "bB", "xx"},
-        {"s/z/X/", "abc", "abc"},     // no match: no success, the text as it was
-        {"s/a/b", "abc", "abc"},      // malformed
-        {"s/(/x/", "(", "("},         // bad expression
+        {"s/z/X/", "abc", "abc"},  // no match: no success, the text as it was
+        {"s/a/b", "abc", "abc"},   // malformed
+        {"s/(/x/", "(", "("},      // bad expression
         {"s/表/ソ/g", "表示表", "ソ示ソ"},
         {"s/ソ/x/g", "ソ\\ソ", "x\\x"},
         {"s/\\\\/表/g", "ソ\\表", "ソ表表"},
@@ -179,7 +183,11 @@ TEST_F(BRegExpTest, SplitCutsAtMatches) {
 TEST_F(BRegExpTest, BytesOutsideTheCharacterSetKeepTheirValue) {
     using uBregExpLib::BRegExpReplace;
     // 81 61 is one character (lead byte and trail "a"), so only the second "a" is replaced.
-    EXPECT_EQ(BRegExpReplace("s/a/b/g", "\x81" "aa"), "\x81" "ab");
+    EXPECT_EQ(BRegExpReplace("s/a/b/g",
+                             "\x81"
+                             "aa"),
+              "\x81"
+              "ab");
     EXPECT_EQ(BRegExpReplace("s/x/z/", "\xA0x\x80y"), "\xA0z\x80y");
     EXPECT_EQ(BRegExpReplace("s/\xA0/Q/g", "\xA0\x80\xA0"), "Q\x80Q");
     EXPECT_EQ(BRegExpReplace("s/./-/g", "\x85\x40\x80"), "--");

@@ -1,5 +1,3 @@
-#include "script/uScriptReplaceDLL.h"
-
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Encoding.h"
+#include "script/uScriptReplaceDLL.h"
 #include "tests/support/TestData.h"
 
 namespace {
