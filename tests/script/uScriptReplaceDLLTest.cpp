@@ -1,0 +1,99 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "platform/Encoding.h"
+#include "script/uScriptReplaceDLL.h"
+#include "tests/support/TestData.h"
+
+namespace {
+
+int gCalls = 0;
+
+void Upper(char* line) {
+    ++gCalls;
+    for (char* p = line; *p; ++p) {
+        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 32);
+    }
+}
+
+// Host path of the C library this program runs with: a real shared library without "SRReplace".
+std::string CLibraryPath() {
+    Dl_info info{};
+    EXPECT_NE(dladdr(reinterpret_cast<void*>(&strlen), &info), 0);
+    return info.dli_fname ? info.dli_fname : "";
+}
+
+class ScriptReplaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Folder = TestData::ScratchDir();
+        uScriptReplaceDLL::SetLibraryFolder(Folder);
+        gCalls = 0;
+    }
+    void TearDown() override {
+        uScriptReplaceDLL::ScriptReplaceFinalize();
+        uScriptReplaceDLL::SetLibraryFolder("");
+    }
+    std::string Folder;
+};
+
+TEST_F(ScriptReplaceTest, MissingOrUnloadableLibraryIsAbsent) {
+    using namespace uScriptReplaceDLL;
+    EXPECT_FALSE(ScriptReplaceInitialize("DLL\\SCRREP.dll"));
+    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+
+    // A file that is there but is no loadable library, found without regard to case.
+    ASSERT_TRUE(std::filesystem::create_directory(Folder + "/dll"));
+    std::ofstream(Folder + "/dll/scrrep.dll") << "MZ not for this system";
+    EXPECT_FALSE(ScriptReplaceInitialize("DLL\\SCRREP.dll"));
+    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+
+    // A real library that lacks the call.
+    std::string libc = CLibraryPath();
+    ASSERT_FALSE(libc.empty());
+    EXPECT_FALSE(ScriptReplaceInitialize(libc));
+    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+    try {
+        TScriptReplaceDLL bound(libc);
+        ADD_FAILURE() << "bound a library without SRReplace";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "関数(SRReplace)の所得に失敗しました"_sj);
+    }
+    try {
+        TScriptReplaceDLL bound("DLL\\NONE.dll");
+        ADD_FAILURE() << "bound a missing library";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Not Found SCRREP.DLL \r\n(", 0), 0u);
+    }
+}
+
+TEST_F(ScriptReplaceTest, ReplaceRewritesLinesThatFitTheBuffer) {
+    using namespace uScriptReplaceDLL;
+    ScriptReplaceDLL = std::make_unique<TScriptReplaceDLL>(&Upper);
+    EXPECT_EQ(ScriptReplaceDLL->Replace("abc"), "ABC");
+    EXPECT_EQ(ScriptReplaceDLL->Replace(""), "");
+    const std::string sjis = "ソa表"_sj;  // trail bytes pass through as they are
+    EXPECT_EQ(ScriptReplaceDLL->Replace(sjis), "ソA表"_sj);
+
+    std::string longest(1023, 'a');  // with its NUL it fills the buffer exactly
+    EXPECT_EQ(ScriptReplaceDLL->Replace(longest), std::string(1023, 'A'));
+    gCalls = 0;
+    std::string tooLong(1024, 'a');
+    EXPECT_EQ(ScriptReplaceDLL->Replace(tooLong), tooLong);
+    EXPECT_EQ(ScriptReplaceDLL->Replace(std::string(5000, 'b')), std::string(5000, 'b'));
+    EXPECT_EQ(gCalls, 0);
+
+    // A call that leaves no NUL gives at most the buffer.
+    TScriptReplaceDLL filler([](char* line) { std::memset(line, 'x', TScriptReplaceDLL::kBufferSize); });
+    EXPECT_EQ(filler.Replace("a"), std::string(1024, 'x'));
+
+    ScriptReplaceFinalize();
+    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+}
+
+}  // namespace
