@@ -4,7 +4,6 @@
 
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "platform/RegexLibrary.inc"  // the library itself, linked in with PCRE2
 
 namespace {
 

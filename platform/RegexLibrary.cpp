@@ -1,6 +1,5 @@
-// The regular-expression library's implementation. It is compiled into the script library, the
-// one library that links PCRE2 (script/uBregExpLib.cpp includes it once); everything that uses
-// it goes through that binding.
+// The regular-expression library's implementation on PCRE2; the engine reaches it only through
+// the binding of the script engine.
 #include "platform/RegexLibrary.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
