@@ -4,12 +4,10 @@
 
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 
 namespace {
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
+using LittleEndian::Get32;
 
 // The text of a NUL-padded field, lower-cased.
 std::string FieldText(const uint8_t* p, size_t size) {

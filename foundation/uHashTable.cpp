@@ -4,23 +4,16 @@
 
 #include "foundation/uMisc.h"
 #include "platform/FileSystem.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 constexpr char kVersion13[] = "hashver1.3";
 constexpr char kVersion12[] = "hashver1.2";
 constexpr size_t kHeaderSize = 32;
 
-void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint32_t Get32(const uint8_t* p) {
-    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-uint64_t Get64(const uint8_t* p) {
-    return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
-}
+using LittleEndian::Get32;
+using LittleEndian::Get64;
+using LittleEndian::Put32;
 }  // namespace
 
 THashTable::THashTable(int32_t bucketCount)

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "foundation/PackLib.h"
+#include "platform/LittleEndian.h"
 
 namespace uMisc_Math {
 
@@ -67,9 +68,7 @@ bool LoadRandomTable(TStream* stream) {
     uint8_t buf[kBytes];
     if (stream->Read(buf, kBytes) != kBytes) return false;
     for (int32_t i = 0; i < kRandomTableSize; ++i) {
-        const uint8_t* p = buf + i * 4;
-        RandomTable[static_cast<size_t>(i)] =
-            static_cast<int32_t>(uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24);
+        RandomTable[static_cast<size_t>(i)] = static_cast<int32_t>(LittleEndian::Get32(buf + i * 4));
     }
     RandomIndex = 0;
     return true;

@@ -91,10 +91,10 @@ std::string FindEntry(const std::string& folder, const std::string& name) {
     return found;
 }
 
-std::string Resolve(std::string_view enginePath, bool forWrite) {
+std::string Resolve(const std::string& base, std::string_view enginePath, bool forWrite) {
     bool absolute = false;
     std::vector<std::string> segs = Segments(enginePath, absolute);
-    std::string cur = absolute ? std::string() : RootRef();
+    std::string cur = absolute ? std::string() : base;
     if (segs.empty()) return absolute ? std::string("/") : cur;
     bool missing = false;
     for (size_t i = 0; i < segs.size(); ++i) {
@@ -171,8 +171,14 @@ std::string ProgramFolder() {
     return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
-std::string HostPath(std::string_view enginePath) { return Resolve(enginePath, false); }
-std::string HostPathForWrite(std::string_view enginePath) { return Resolve(enginePath, true); }
+std::string HostPath(std::string_view enginePath) { return Resolve(RootRef(), enginePath, false); }
+std::string HostPathForWrite(std::string_view enginePath) { return Resolve(RootRef(), enginePath, true); }
+std::string HostPathIn(const std::string& hostBase, std::string_view enginePath) {
+    return Resolve(hostBase, enginePath, false);
+}
+std::string HostPathForWriteIn(const std::string& hostBase, std::string_view enginePath) {
+    return Resolve(hostBase, enginePath, true);
+}
 
 bool FileExists(std::string_view p) {
     std::string h = HostPath(p);

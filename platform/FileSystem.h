@@ -22,9 +22,12 @@ std::string ProgramFolder();
 
 // Host path of an existing file or folder, or "" when some segment does not exist.
 std::string HostPath(std::string_view enginePath);
+// The same below another host folder than the root.
+std::string HostPathIn(const std::string& hostBase, std::string_view enginePath);
 // Host path for creating a file: existing segments are found regardless of case; the rest are
 // taken as written (in UTF-8). Missing folders are not created.
 std::string HostPathForWrite(std::string_view enginePath);
+std::string HostPathForWriteIn(const std::string& hostBase, std::string_view enginePath);
 
 bool FileExists(std::string_view enginePath);       // false for folders
 bool DirectoryExists(std::string_view enginePath);

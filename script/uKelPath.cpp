@@ -2,6 +2,7 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 
 namespace uKelPath {
 
@@ -29,19 +30,8 @@ bool PackFileExists(const std::string& name) {
 
 namespace {
 
-void WriteU32(TStream* s, uint32_t v) {
-    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                          static_cast<uint8_t>(v >> 24)};
-    s->WriteBuffer(b, 4);
-}
-
-bool ReadU32(TStream* s, uint32_t& v) {
-    uint8_t b[4];
-    if (s->Read(b, 4) != 4) return false;
-    v = b[0] | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-        (static_cast<uint32_t>(b[3]) << 24);
-    return true;
-}
+void WriteU32(TStream* s, uint32_t v) { LittleEndian::Write32(*s, v); }
+bool ReadU32(TStream* s, uint32_t& v) { return LittleEndian::Read32(*s, v); }
 
 }  // namespace
 

@@ -1,25 +1,15 @@
 #include "script/uKelSystemKey.h"
 
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 
 // The key code and the four lengths of the strings.
 constexpr uint64_t kMinBindingBytes = 4 + 4 * 2;
 
-void WriteU32(TStream* s, uint32_t v) {
-    const uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                          static_cast<uint8_t>(v >> 24)};
-    s->WriteBuffer(b, 4);
-}
-
-bool ReadU32(TStream* s, uint32_t& v) {
-    uint8_t b[4];
-    if (s->Read(b, 4) != 4) return false;
-    v = b[0] | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
-        (static_cast<uint32_t>(b[3]) << 24);
-    return true;
-}
+void WriteU32(TStream* s, uint32_t v) { LittleEndian::Write32(*s, v); }
+bool ReadU32(TStream* s, uint32_t& v) { return LittleEndian::Read32(*s, v); }
 
 }  // namespace
 

@@ -1,20 +1,13 @@
 #include "script/uLabelLog.h"
+#include "platform/LittleEndian.h"
 
 #include <algorithm>
 
 namespace {
 constexpr int32_t kValueSize = 4;
 
-void Put32(uint8_t* p, int32_t value) {
-    const auto v = static_cast<uint32_t>(value);
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-int32_t Get32(const uint8_t* p) {
-    return static_cast<int32_t>(p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-                                (static_cast<uint32_t>(p[3]) << 24));
-}
+void Put32(uint8_t* p, int32_t value) { LittleEndian::Put32(p, static_cast<uint32_t>(value)); }
+int32_t Get32(const uint8_t* p) { return static_cast<int32_t>(LittleEndian::Get32(p)); }
 }  // namespace
 
 TLabelLog::TLabelLog() : Hash(std::make_unique<THashTable>(kBucketCount)) {
