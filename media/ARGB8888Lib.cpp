@@ -24,7 +24,9 @@ uint32_t NextSerial() {
     return serial;
 }
 
-void ToggleInterlaceField() { InterlaceField = (InterlaceField + 1) & 1; }
+void ToggleInterlaceField() {
+    InterlaceField = (InterlaceField + 1) & 1;
+}
 
 bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& right, int32_t& bottom,
                   int32_t destWidth, int32_t destHeight, int32_t sourceWidth, int32_t sourceHeight) {
@@ -60,7 +62,8 @@ TBitmap32::TBitmap32(int32_t width, int32_t height)
 void TBitmap32::ConvertTo32(uint8_t alpha) {
     if (SourceBits == 32) return;
     const uint32_t a = static_cast<uint32_t>(alpha) << 24;
-    for (uint32_t& p : Pixels) p = (p & 0xFFFFFF) | a;
+    for (uint32_t& p : Pixels)
+        p = (p & 0xFFFFFF) | a;
     SourceBits = 32;
 }
 
@@ -134,9 +137,13 @@ std::unique_ptr<TBitmap32> ReadArgb(TStream& stream) {
 
 }  // namespace
 
-TARGB8888::TARGB8888() { Clear(); }
+TARGB8888::TARGB8888() {
+    Clear();
+}
 
-TARGB8888::~TARGB8888() { Clear(); }
+TARGB8888::~TARGB8888() {
+    Clear();
+}
 
 void TARGB8888::Clear() {
     OwnedBitmap.reset();
@@ -181,9 +188,13 @@ void TARGB8888::AssignBitmap(const TBitmap32* bitmap) {
     ScanTransparency();
 }
 
-bool TARGB8888::IsTransparent() const { return OnIsTransparent ? OnIsTransparent() : Transparent; }
+bool TARGB8888::IsTransparent() const {
+    return OnIsTransparent ? OnIsTransparent() : Transparent;
+}
 
-void TARGB8888::Changed() { Serial = ARGB8888Lib::NextSerial(); }
+void TARGB8888::Changed() {
+    Serial = ARGB8888Lib::NextSerial();
+}
 
 // The AND of all pixels of the owned bitmap (a target does not count) has an alpha byte below 255
 // exactly when some pixel is not opaque; the scan stops after the first row that shows it.
@@ -193,7 +204,8 @@ void TARGB8888::ScanTransparency() {
     uint32_t all = 0xFF000000;
     for (int32_t y = 0; y < OwnedBitmap->Height && (all >> 24) == 0xFF; ++y) {
         const uint32_t* row = OwnedBitmap->ScanLine(y);
-        for (int32_t x = 0; x < OwnedBitmap->Width; ++x) all &= row[x];
+        for (int32_t x = 0; x < OwnedBitmap->Width; ++x)
+            all &= row[x];
     }
     Transparent = (all >> 24) != 0xFF;
 }
@@ -267,22 +279,23 @@ bool TARGB8888::TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y
     const int32_t w = right - left;
     int32_t columns = 0;
     switch (desc.RGBBitCount) {
-    case 16:
-        format = desc.GBitMask == 0x7E0 ? TFormat::R5G6B5 : TFormat::X1R5G5B5;
-        bytesPerPixel = 2;
-        columns = w / 4 * 4;
-        break;
-    case 24:
-        format = TFormat::R8G8B8;
-        bytesPerPixel = 3;
-        columns = w;
-        break;
-    case 32:
-        format = TFormat::A8R8G8B8;
-        bytesPerPixel = 4;
-        columns = w / 2 * 2;
-        break;
-    default: return true;
+        case 16:
+            format = desc.GBitMask == 0x7E0 ? TFormat::R5G6B5 : TFormat::X1R5G5B5;
+            bytesPerPixel = 2;
+            columns = w / 4 * 4;
+            break;
+        case 24:
+            format = TFormat::R8G8B8;
+            bytesPerPixel = 3;
+            columns = w;
+            break;
+        case 32:
+            format = TFormat::A8R8G8B8;
+            bytesPerPixel = 4;
+            columns = w / 2 * 2;
+            break;
+        default:
+            return true;
     }
     int32_t h = bottom - top;
     if (columns < 1 || h < 1) return true;
@@ -304,34 +317,36 @@ bool TARGB8888::TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y
     for (int32_t i = 0; i < h; ++i, sourceRow += rowStep, dst += pitch) {
         const uint32_t* src = Active->ScanLine(sourceRow) + left;
         switch (format) {
-        case TFormat::R5G6B5:
-            for (int32_t j = 0; j < columns; ++j) {
-                const uint32_t c = src[j];
-                const auto v = static_cast<uint16_t>(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
-                std::memcpy(dst + 2 * j, &v, 2);
-            }
-            break;
-        case TFormat::X1R5G5B5:
-            for (int32_t j = 0; j < columns; ++j) {
-                const uint32_t c = src[j];
-                const auto v = static_cast<uint16_t>(((c >> 9) & 0x7C00) | ((c >> 6) & 0x03E0) | ((c >> 3) & 0x001F));
-                std::memcpy(dst + 2 * j, &v, 2);
-            }
-            break;
-        case TFormat::R8G8B8:
-            for (int32_t j = 0; j < columns; ++j) {
-                const uint32_t c = src[j];
-                dst[3 * j] = static_cast<uint8_t>(c);
-                dst[3 * j + 1] = static_cast<uint8_t>(c >> 8);
-                dst[3 * j + 2] = static_cast<uint8_t>(c >> 16);
-            }
-            break;
-        case TFormat::A8R8G8B8:
-            for (int32_t j = 0; j < columns; ++j) {
-                const uint32_t v = src[j] | 0xFF000000;
-                std::memcpy(dst + 4 * j, &v, 4);
-            }
-            break;
+            case TFormat::R5G6B5:
+                for (int32_t j = 0; j < columns; ++j) {
+                    const uint32_t c = src[j];
+                    const auto v =
+                        static_cast<uint16_t>(((c >> 8) & 0xF800) | ((c >> 5) & 0x07E0) | ((c >> 3) & 0x001F));
+                    std::memcpy(dst + 2 * j, &v, 2);
+                }
+                break;
+            case TFormat::X1R5G5B5:
+                for (int32_t j = 0; j < columns; ++j) {
+                    const uint32_t c = src[j];
+                    const auto v =
+                        static_cast<uint16_t>(((c >> 9) & 0x7C00) | ((c >> 6) & 0x03E0) | ((c >> 3) & 0x001F));
+                    std::memcpy(dst + 2 * j, &v, 2);
+                }
+                break;
+            case TFormat::R8G8B8:
+                for (int32_t j = 0; j < columns; ++j) {
+                    const uint32_t c = src[j];
+                    dst[3 * j] = static_cast<uint8_t>(c);
+                    dst[3 * j + 1] = static_cast<uint8_t>(c >> 8);
+                    dst[3 * j + 2] = static_cast<uint8_t>(c >> 16);
+                }
+                break;
+            case TFormat::A8R8G8B8:
+                for (int32_t j = 0; j < columns; ++j) {
+                    const uint32_t v = src[j] | 0xFF000000;
+                    std::memcpy(dst + 4 * j, &v, 4);
+                }
+                break;
         }
     }
     return true;

@@ -15,13 +15,14 @@
 namespace ImageCodecLib {
 
 bool SizeAllowed(int64_t width, int64_t height) {
-    return width >= 0 && height >= 0 && width <= MaxDimension && height <= MaxDimension &&
-           width * height <= MaxPixels;
+    return width >= 0 && height >= 0 && width <= MaxDimension && height <= MaxDimension && width * height <= MaxPixels;
 }
 
 namespace {
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t U16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t U32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
            (static_cast<uint32_t>(p[3]) << 24);
@@ -39,7 +40,9 @@ void PutU32(std::string& s, uint32_t v) {
 
 constexpr uint32_t BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3;
 
-[[noreturn]] void BadBmp(const char* why) { throw ECodecError(std::string("BMP: ") + why); }
+[[noreturn]] void BadBmp(const char* why) {
+    throw ECodecError(std::string("BMP: ") + why);
+}
 
 // One colour channel described by a bit mask, widened to 8 bits (a 5-bit 31 becomes 255).
 struct TChannel {
@@ -92,7 +95,8 @@ void DecodeRle(const TBmpInfo& info, const uint8_t* p, size_t n, TBitmap32& out)
         uint8_t count = p[pos], value = p[pos + 1];
         pos += 2;
         if (count > 0) {
-            for (int i = 0; i < count; ++i) put(rle8 ? value : (i % 2 == 0 ? value >> 4 : value & 15));
+            for (int i = 0; i < count; ++i)
+                put(rle8 ? value : (i % 2 == 0 ? value >> 4 : value & 15));
         } else if (value == 0) {
             x = 0;
             ++y;
@@ -127,20 +131,28 @@ void DecodeUncompressed(const TBmpInfo& info, const uint8_t* p, TBitmap32& out) 
         for (int64_t x = 0; x < w; ++x) {
             uint32_t c;
             switch (info.Bits) {
-            case 1: c = PaletteColour(info, (src[x >> 3] >> (7 - (x & 7))) & 1); break;
-            case 4: c = PaletteColour(info, (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15); break;
-            case 8: c = PaletteColour(info, src[x]); break;
-            case 16: {
-                uint32_t v = U16(src + 2 * x);
-                c = (r.Get(v) << 16) | (g.Get(v) << 8) | b.Get(v);
-                break;
-            }
-            case 24: c = src[3 * x] | (src[3 * x + 1] << 8) | (static_cast<uint32_t>(src[3 * x + 2]) << 16); break;
-            default: {
-                uint32_t v = U32(src + 4 * x);
-                c = rawPixels ? v : (a.Get(v) << 24) | (r.Get(v) << 16) | (g.Get(v) << 8) | b.Get(v);
-                break;
-            }
+                case 1:
+                    c = PaletteColour(info, (src[x >> 3] >> (7 - (x & 7))) & 1);
+                    break;
+                case 4:
+                    c = PaletteColour(info, (src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15);
+                    break;
+                case 8:
+                    c = PaletteColour(info, src[x]);
+                    break;
+                case 16: {
+                    uint32_t v = U16(src + 2 * x);
+                    c = (r.Get(v) << 16) | (g.Get(v) << 8) | b.Get(v);
+                    break;
+                }
+                case 24:
+                    c = src[3 * x] | (src[3 * x + 1] << 8) | (static_cast<uint32_t>(src[3 * x + 2]) << 16);
+                    break;
+                default: {
+                    uint32_t v = U32(src + 4 * x);
+                    c = rawPixels ? v : (a.Get(v) << 24) | (r.Get(v) << 16) | (g.Get(v) << 8) | b.Get(v);
+                    break;
+                }
             }
             dst[x] = c;
         }
@@ -157,7 +169,9 @@ struct TJpegError {
     std::jmp_buf Jump;
 };
 
-void JpegErrorExit(j_common_ptr info) { std::longjmp(reinterpret_cast<TJpegError*>(info->err)->Jump, 1); }
+void JpegErrorExit(j_common_ptr info) {
+    std::longjmp(reinterpret_cast<TJpegError*>(info->err)->Jump, 1);
+}
 void JpegOutputMessage(j_common_ptr) {}  // warnings about damaged data are not shown
 
 struct TJpegDecoder {
@@ -188,8 +202,7 @@ bool JpegDecodeRows(TJpegDecoder& d, TBitmap32& out, uint8_t* row, bool grey) {
     if (setjmp(d.Error.Jump)) return false;
     jpeg_start_decompress(&d.Info);
     if (d.Info.output_width != static_cast<JDIMENSION>(out.Width) ||
-        d.Info.output_height != static_cast<JDIMENSION>(out.Height) ||
-        d.Info.output_components != (grey ? 1 : 3))
+        d.Info.output_height != static_cast<JDIMENSION>(out.Height) || d.Info.output_components != (grey ? 1 : 3))
         return false;
     while (d.Info.output_scanline < d.Info.output_height) {
         int32_t y = static_cast<int32_t>(d.Info.output_scanline);
@@ -198,7 +211,8 @@ bool JpegDecodeRows(TJpegDecoder& d, TBitmap32& out, uint8_t* row, bool grey) {
         uint32_t* dst = out.ScanLine(y);
         if (grey) {
             const JSAMPLE* map = d.Info.colormap[0];
-            for (int32_t x = 0; x < out.Width; ++x) dst[x] = map[row[x]] * 0x010101u;
+            for (int32_t x = 0; x < out.Width; ++x)
+                dst[x] = map[row[x]] * 0x010101u;
         } else {
             for (int32_t x = 0; x < out.Width; ++x)
                 dst[x] = (static_cast<uint32_t>(row[3 * x]) << 16) | (row[3 * x + 1] << 8) | row[3 * x + 2];
@@ -230,7 +244,9 @@ struct TJpegEncoder {
     bool Created = false;
 };
 
-TJpegEncoder& EncoderOf(j_compress_ptr info) { return *static_cast<TJpegEncoder*>(info->client_data); }
+TJpegEncoder& EncoderOf(j_compress_ptr info) {
+    return *static_cast<TJpegEncoder*>(info->client_data);
+}
 
 void JpegInitDestination(j_compress_ptr info) {
     TJpegEncoder& e = EncoderOf(info);
@@ -307,7 +323,9 @@ struct TPngDecoder {
     size_t RowBytes = 0;
 };
 
-void PngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void PngError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
 void PngWarning(png_structp, png_const_charp) {}
 void PngRead(png_structp png, png_bytep out, size_t count) {
     auto* d = static_cast<TPngDecoder*>(png_get_io_ptr(png));
@@ -373,7 +391,8 @@ std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size) {
                 if (size - paletteStart < 12) BadBmp("truncated masks");
                 paletteStart += 12;
             }
-            for (int i = 0; i < 3; ++i) info.Masks[i] = U32(data + masksAt + 4 * i);
+            for (int i = 0; i < 3; ++i)
+                info.Masks[i] = U32(data + masksAt + 4 * i);
             if (headerSize >= 56) info.Masks[3] = U32(data + 66);
         }
     } else {
@@ -440,7 +459,8 @@ std::string EncodeBmp32(const TBitmap32& bitmap) {
     PutU32(s, 0);
     for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
         const uint32_t* row = bitmap.ScanLine(y);
-        for (int32_t x = 0; x < bitmap.Width; ++x) PutU32(s, row[x]);
+        for (int32_t x = 0; x < bitmap.Width; ++x)
+            PutU32(s, row[x]);
     }
     return s;
 }
@@ -475,8 +495,7 @@ std::unique_ptr<TBitmap32> DecodeJpeg(const uint8_t* data, size_t size, TJpegOut
 std::string EncodeJpeg(const TBitmap32& bitmap, int32_t quality) {
     TJpegEncoder e;
     std::vector<uint8_t> row(static_cast<size_t>(std::max(bitmap.Width, 0)) * 3 + 16);
-    if (!JpegEncodeRows(e, bitmap, row.data(), std::clamp(quality, 1, 100)))
-        throw ECodecError("JPEG: cannot encode");
+    if (!JpegEncodeRows(e, bitmap, row.data(), std::clamp(quality, 1, 100))) throw ECodecError("JPEG: cannot encode");
     return std::string(reinterpret_cast<const char*>(e.Buffer), e.Length);
 }
 
@@ -500,7 +519,8 @@ std::unique_ptr<TBitmap32> DecodePng(const uint8_t* data, size_t size) {
 
     std::vector<uint8_t> samples(d.RowBytes * d.Height);
     std::vector<png_bytep> rows(d.Height);
-    for (png_uint_32 y = 0; y < d.Height; ++y) rows[y] = samples.data() + y * d.RowBytes;
+    for (png_uint_32 y = 0; y < d.Height; ++y)
+        rows[y] = samples.data() + y * d.RowBytes;
     if (!PngReadImage(d, rows.data())) throw ECodecError("PNG: damaged data");
 
     png_colorp palette = nullptr;
@@ -517,23 +537,25 @@ std::unique_ptr<TBitmap32> DecodePng(const uint8_t* data, size_t size) {
         for (png_uint_32 x = 0; x < d.Width; ++x) {
             uint32_t c = 0;
             switch (d.ColourType) {
-            case PNG_COLOR_TYPE_GRAY: c = (s[x] * greyScale) * 0x010101u; break;
-            case PNG_COLOR_TYPE_GRAY_ALPHA:
-                c = (static_cast<uint32_t>(s[2 * x + 1]) << 24) | (s[2 * x] * 0x010101u);
-                break;
-            case PNG_COLOR_TYPE_RGB:
-                c = (static_cast<uint32_t>(s[3 * x]) << 16) | (s[3 * x + 1] << 8) | s[3 * x + 2];
-                break;
-            case PNG_COLOR_TYPE_PALETTE:
-                if (s[x] < paletteSize) {
-                    const png_color& p = palette[s[x]];
-                    c = (static_cast<uint32_t>(p.red) << 16) | (p.green << 8) | p.blue;
-                }
-                break;
-            default:
-                c = (static_cast<uint32_t>(s[4 * x + 3]) << 24) | (static_cast<uint32_t>(s[4 * x]) << 16) |
-                    (s[4 * x + 1] << 8) | s[4 * x + 2];
-                break;
+                case PNG_COLOR_TYPE_GRAY:
+                    c = (s[x] * greyScale) * 0x010101u;
+                    break;
+                case PNG_COLOR_TYPE_GRAY_ALPHA:
+                    c = (static_cast<uint32_t>(s[2 * x + 1]) << 24) | (s[2 * x] * 0x010101u);
+                    break;
+                case PNG_COLOR_TYPE_RGB:
+                    c = (static_cast<uint32_t>(s[3 * x]) << 16) | (s[3 * x + 1] << 8) | s[3 * x + 2];
+                    break;
+                case PNG_COLOR_TYPE_PALETTE:
+                    if (s[x] < paletteSize) {
+                        const png_color& p = palette[s[x]];
+                        c = (static_cast<uint32_t>(p.red) << 16) | (p.green << 8) | p.blue;
+                    }
+                    break;
+                default:
+                    c = (static_cast<uint32_t>(s[4 * x + 3]) << 24) | (static_cast<uint32_t>(s[4 * x]) << 16) |
+                        (s[4 * x + 1] << 8) | s[4 * x + 2];
+                    break;
             }
             dst[x] = c;
         }

@@ -45,26 +45,26 @@ std::unique_ptr<TBitmap32> LoadARGBSaveData(TStream* stream, uint8_t& type) {
     using ImageCodecLib::TJpegOutput;
     std::unique_ptr<TBitmap32> colour, alpha;
     switch (type) {
-    case 0:
-        colour = DecodeBmp(picture1.data(), picture1.size());
-        colour->ConvertTo32(0);
-        return colour;
-    case 1:
-        colour = DecodePng(picture1.data(), picture1.size());
-        colour->ConvertTo32(255);
-        return colour;
-    case 2:
-        colour = DecodeJpeg(picture1.data(), picture1.size(), TJpegOutput::Colour);
-        alpha = DecodeJpeg(picture2.data(), picture2.size(), TJpegOutput::Grey236);
-        break;
-    case 3:
-        colour = DecodeJpeg(picture1.data(), picture1.size(), TJpegOutput::Colour);
-        alpha = DecodePng(picture2.data(), picture2.size());
-        break;
-    default:
-        colour = DecodePng(picture1.data(), picture1.size());
-        alpha = DecodeJpeg(picture2.data(), picture2.size(), TJpegOutput::Colour);
-        break;
+        case 0:
+            colour = DecodeBmp(picture1.data(), picture1.size());
+            colour->ConvertTo32(0);
+            return colour;
+        case 1:
+            colour = DecodePng(picture1.data(), picture1.size());
+            colour->ConvertTo32(255);
+            return colour;
+        case 2:
+            colour = DecodeJpeg(picture1.data(), picture1.size(), TJpegOutput::Colour);
+            alpha = DecodeJpeg(picture2.data(), picture2.size(), TJpegOutput::Grey236);
+            break;
+        case 3:
+            colour = DecodeJpeg(picture1.data(), picture1.size(), TJpegOutput::Colour);
+            alpha = DecodePng(picture2.data(), picture2.size());
+            break;
+        default:
+            colour = DecodePng(picture1.data(), picture1.size());
+            alpha = DecodeJpeg(picture2.data(), picture2.size(), TJpegOutput::Colour);
+            break;
     }
     if (alpha->Width < colour->Width || alpha->Height < colour->Height)
         throw ImageCodecLib::ECodecError("ARGB: alpha picture smaller than the colour picture");
@@ -72,7 +72,8 @@ std::unique_ptr<TBitmap32> LoadARGBSaveData(TStream* stream, uint8_t& type) {
     for (int32_t y = 0; y < colour->Height; ++y) {
         uint32_t* c = colour->ScanLine(y);
         const uint32_t* a = alpha->ScanLine(y);
-        for (int32_t x = 0; x < colour->Width; ++x) c[x] |= (a[x] & 0xFF00) << 16;
+        for (int32_t x = 0; x < colour->Width; ++x)
+            c[x] |= (a[x] & 0xFF00) << 16;
     }
     return colour;
 }

@@ -1,5 +1,3 @@
-#include "media/ARGB8888Lib.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "foundation/PackLib.h"
+#include "media/ARGB8888Lib.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 #include "tests/support/ImageFixtures.h"
@@ -21,7 +20,8 @@ using ImageFixtures::TPng;
 std::vector<uint32_t> PixelsOf(const TARGB8888& image) {
     std::vector<uint32_t> out;
     for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.ScanLine(y)[x]);
+        for (int32_t x = 0; x < image.Width(); ++x)
+            out.push_back(image.ScanLine(y)[x]);
     return out;
 }
 
@@ -169,9 +169,8 @@ TEST_F(ImageTest, TheExtensionChoosesTheReader) {
         std::string Name;
         bool Loads;
     } cases[] = {
-        {".bmp", true},           {"GameData\\Pic.BMP", true}, {"a.b\\c.bmp", true},
-        {"pic.bmp.txt", false},   {"dir.bmp\\pic", false},     {"pic.jpeg", false},
-        {"pic", false},
+        {".bmp", true},          {"GameData\\Pic.BMP", true}, {"a.b\\c.bmp", true}, {"pic.bmp.txt", false},
+        {"dir.bmp\\pic", false}, {"pic.jpeg", false},         {"pic", false},
     };
     for (const auto& c : cases) {
         TARGB8888 image;
@@ -194,7 +193,8 @@ TEST_F(ImageTest, TheExtensionChoosesTheReader) {
 
 TEST_F(ImageTest, AFailedLoadEmptiesTheImageAndNamesTheFile) {
     const std::string bmp = ImageFixtures::WriteBmp({.Width = 4, .Height = 4, .Pixels = std::vector<uint32_t>(16)});
-    EXPECT_EQ(LoadError(bmp.substr(0, bmp.size() - 1), "画像\\a.bmp"_sj), "画像\\a.bmp"_sj + "の読み込みに失敗しました"_sj);
+    EXPECT_EQ(LoadError(bmp.substr(0, bmp.size() - 1), "画像\\a.bmp"_sj),
+              "画像\\a.bmp"_sj + "の読み込みに失敗しました"_sj);
     EXPECT_EQ(LoadError("not a png at all", ".png"), ".png" + "の読み込みに失敗しました"_sj);
     EXPECT_EQ(LoadError("", ".png"), ".png" + "の読み込みに失敗しました"_sj);
     EXPECT_EQ(LoadError(ImageFixtures::WriteCmykJpeg(8, 8), "c.jpg"), "c.jpg" + "の読み込みに失敗しました"_sj);
@@ -239,14 +239,16 @@ TEST_F(ImageTest, LoadFromFileReadsThroughThePackSet) {
 
 TEST_F(ImageTest, BmpOfEveryDepthAndLayout) {
     const std::vector<uint32_t> pal2 = {0x000000, 0xFFFFFF};
-    const std::vector<uint32_t> pal16 = {0x000000, 0x800000, 0x008000, 0x000080, 0x808080, 0xFF0000, 0x00FF00,
-                                         0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xC0C0C0, 0x102030, 0x405060,
-                                         0x708090, 0xFFFFFF};
+    const std::vector<uint32_t> pal16 = {0x000000, 0x800000, 0x008000, 0x000080, 0x808080, 0xFF0000,
+                                         0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xC0C0C0,
+                                         0x102030, 0x405060, 0x708090, 0xFFFFFF};
     std::vector<uint32_t> pal256;
-    for (uint32_t i = 0; i < 256; ++i) pal256.push_back(i * 0x010101u ^ 0x00FF00u);
+    for (uint32_t i = 0; i < 256; ++i)
+        pal256.push_back(i * 0x010101u ^ 0x00FF00u);
     auto from = [](const std::vector<uint32_t>& pal, const std::vector<uint32_t>& idx) {
         std::vector<uint32_t> out;
-        for (uint32_t i : idx) out.push_back(0xFF000000 | pal[i]);
+        for (uint32_t i : idx)
+            out.push_back(0xFF000000 | pal[i]);
         return out;
     };
     // 3 x 2 pictures, or 9 x 2 where the depth packs several pixels into a byte.
@@ -296,7 +298,8 @@ TEST_F(ImageTest, BmpOfEveryDepthAndLayout) {
           .Pixels = {0x80030201, 0xFF000000, 0, 0x00FFFFFF, 0x12345678, 0xFFFFFFFF}},
          {0x80010203, 0xFF000000, 0, 0x00FFFFFF, 0x12785634, 0xFFFFFFFF}},
     };
-    for (uint32_t c : rgb) cases[7].Expected.push_back(0xFF000000 | c);
+    for (uint32_t c : rgb)
+        cases[7].Expected.push_back(0xFF000000 | c);
     cases[8].Expected = cases[7].Expected;
     for (const auto& c : cases) {
         TARGB8888 image;
@@ -310,11 +313,13 @@ TEST_F(ImageTest, RunLengthBmp) {
     const std::vector<uint32_t> pal = {0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0xFFFFFF};
     // 6 x 3, rows bottom-up. RLE8: row 0: run of 3 x index 1, literal (2 3 4) padded, end of line;
     // row 1: run of 2 x index 4, move (2, 1) to column 4 of row 2, run of 2 x index 3, end.
-    const std::string rle8("\x03\x01\x00\x03\x02\x03\x04\x00\x00\x00"
-                           "\x02\x04\x00\x02\x02\x01\x02\x03\x00\x01",
-                           20);
+    const std::string rle8(
+        "\x03\x01\x00\x03\x02\x03\x04\x00\x00\x00"
+        "\x02\x04\x00\x02\x02\x01\x02\x03\x00\x01",
+        20);
     TARGB8888 image;
-    Load(image, ImageFixtures::WriteBmp({.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal, .Data = rle8}),
+    Load(image,
+         ImageFixtures::WriteBmp({.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal, .Data = rle8}),
          ".bmp");
     const uint32_t K = 0xFF000000, B = 0xFF0000FF, G = 0xFF00FF00, R = 0xFFFF0000, W = 0xFFFFFFFF;
     EXPECT_EQ(PixelsOf(image), (std::vector<uint32_t>{K, K, K, K, R, R,  //
@@ -322,17 +327,21 @@ TEST_F(ImageTest, RunLengthBmp) {
                                                       B, B, B, G, R, W}));
     // RLE4: a run alternates its two nibbles; a literal of 3 nibbles takes 2 bytes.
     const std::string rle4("\x05\x12\x00\x03\x34\x10\x00\x00\x00\x01", 10);
-    Load(image, ImageFixtures::WriteBmp({.Width = 8, .Height = 1, .Bits = 4, .Compression = 2, .Palette = pal, .Data = rle4}),
+    Load(image,
+         ImageFixtures::WriteBmp({.Width = 8, .Height = 1, .Bits = 4, .Compression = 2, .Palette = pal, .Data = rle4}),
          ".bmp");
     EXPECT_EQ(PixelsOf(image), (std::vector<uint32_t>{B, G, B, G, B, R, W, B}));
 
     // A command cut short is an error; data that simply ends is the end of the picture.
-    EXPECT_NE(LoadError(ImageFixtures::WriteBmp({.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal,
-                                                 .Data = rle8.substr(0, 5)}),
-                        ".bmp"),
-              "no error");
-    Load(image, ImageFixtures::WriteBmp({.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal,
-                                         .Data = rle8.substr(0, 2)}),
+    EXPECT_NE(
+        LoadError(
+            ImageFixtures::WriteBmp(
+                {.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal, .Data = rle8.substr(0, 5)}),
+            ".bmp"),
+        "no error");
+    Load(image,
+         ImageFixtures::WriteBmp(
+             {.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal, .Data = rle8.substr(0, 2)}),
          ".bmp");
     EXPECT_EQ(image.ScanLine(2)[2], B);
     EXPECT_EQ(image.ScanLine(0)[0], K);
@@ -343,22 +352,24 @@ TEST_F(ImageTest, DamagedBmpIsRefusedBeforeAllocating) {
     const std::string bytes = ImageFixtures::WriteBmp(good);
     auto patched = [&](size_t at, uint32_t v, int n = 4) {
         std::string s = bytes;
-        for (int i = 0; i < n; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+        for (int i = 0; i < n; ++i)
+            s[at + i] = static_cast<char>(v >> (8 * i));
         return s;
     };
     const std::string cases[] = {
-        "XM" + bytes.substr(2),        // magic
-        patched(28, 7, 2),             // depth
-        patched(30, 4),                // embedded JPEG
-        patched(30, 1),                // RLE8 at 24 bits
-        patched(18, 1000000),          // width beyond the data and beyond any sane size
-        patched(22, 0x40000000),       // height
-        patched(18, 0x80000000),       // negative width
-        patched(14, 20),               // unknown header size
+        "XM" + bytes.substr(2),   // magic
+        patched(28, 7, 2),        // depth
+        patched(30, 4),           // embedded JPEG
+        patched(30, 1),           // RLE8 at 24 bits
+        patched(18, 1000000),     // width beyond the data and beyond any sane size
+        patched(22, 0x40000000),  // height
+        patched(18, 0x80000000),  // negative width
+        patched(14, 20),          // unknown header size
         bytes.substr(0, bytes.size() - 2),
         bytes.substr(0, 30),
     };
-    for (const auto& c : cases) EXPECT_NE(LoadError(c, ".bmp"), "no error");
+    for (const auto& c : cases)
+        EXPECT_NE(LoadError(c, ".bmp"), "no error");
 }
 
 // ------------------------------------------------------------------ PNG and JPEG
@@ -375,19 +386,27 @@ TEST_F(ImageTest, PngOfEveryColourType) {
         {"grey 8 bits, a key that is not used",
          {.Width = 2, .Height = 2, .ColourType = 0, .Samples = {0, 255, 0x55, 0xAA}, .Transparency = {0}},
          grey},
-        {"grey 16 bits", {.Width = 2, .Height = 2, .ColourType = 0, .BitDepth = 16, .Samples = {0x00FF, 0xFFFF, 0x5500, 0xAA99}}, grey},
+        {"grey 16 bits",
+         {.Width = 2, .Height = 2, .ColourType = 0, .BitDepth = 16, .Samples = {0x00FF, 0xFFFF, 0x5500, 0xAA99}},
+         grey},
         {"RGB", {.Width = 2, .Height = 1, .Samples = {1, 2, 3, 250, 251, 252}}, {0xFF010203, 0xFFFAFBFC}},
         {"RGB 16 bits interlaced",
-         {.Width = 3, .Height = 3, .BitDepth = 16, .Interlaced = true,
-          .Samples = std::vector<uint16_t>(27, 0x12FF)},
+         {.Width = 3, .Height = 3, .BitDepth = 16, .Interlaced = true, .Samples = std::vector<uint16_t>(27, 0x12FF)},
          std::vector<uint32_t>(9, 0xFF121212)},
         {"palette with a transparency chunk that is not used",
-         {.Width = 3, .Height = 1, .ColourType = 3, .BitDepth = 4, .Samples = {0, 1, 2},
-          .Palette = {0xFF0000, 0x00FF00, 0x0000FF}, .Transparency = {0, 128, 255}},
+         {.Width = 3,
+          .Height = 1,
+          .ColourType = 3,
+          .BitDepth = 4,
+          .Samples = {0, 1, 2},
+          .Palette = {0xFF0000, 0x00FF00, 0x0000FF},
+          .Transparency = {0, 128, 255}},
          {0xFFFF0000, 0xFF00FF00, 0xFF0000FF}},
-        {"grey and alpha", {.Width = 2, .Height = 1, .ColourType = 4, .Samples = {0x10, 0, 0xF0, 0x80}},
+        {"grey and alpha",
+         {.Width = 2, .Height = 1, .ColourType = 4, .Samples = {0x10, 0, 0xF0, 0x80}},
          {0x00101010, 0x80F0F0F0}},
-        {"RGBA", {.Width = 2, .Height = 1, .ColourType = 6, .Samples = {1, 2, 3, 4, 5, 6, 7, 255}},
+        {"RGBA",
+         {.Width = 2, .Height = 1, .ColourType = 6, .Samples = {1, 2, 3, 4, 5, 6, 7, 255}},
          {0x04010203, 0xFF050607}},
     };
     for (const auto& c : cases) {
@@ -431,7 +450,8 @@ TEST_F(ImageTest, JpegDecodesAsTheLibraryDoes) {
         Load(image, jpeg, ".jpg");
         ASSERT_EQ(image.Width(), 17);
         std::vector<uint32_t> expected = ImageFixtures::DecodeJpegReference(jpeg, false);
-        for (uint32_t& p : expected) p |= 0xFF000000;
+        for (uint32_t& p : expected)
+            p |= 0xFF000000;
         EXPECT_EQ(PixelsOf(image), expected);
         EXPECT_FALSE(image.IsTransparent());
     }
@@ -443,7 +463,8 @@ TEST_F(ImageTest, BmpWriterRoundTripsWithAlpha) {
     TARGB8888 image;
     image.SetSize(3, 2);
     const std::vector<uint32_t> pixels = {0x00000000, 0x80FF0000, 0xFF00FF00, 0x12345678, 0xFFFFFFFF, 0x7F0000FF};
-    for (int i = 0; i < 6; ++i) image.ScanLine(i / 3)[i % 3] = pixels[static_cast<size_t>(i)];
+    for (int i = 0; i < 6; ++i)
+        image.ScanLine(i / 3)[i % 3] = pixels[static_cast<size_t>(i)];
     TMemoryStream out;
     ASSERT_TRUE(image.SaveToStream(&out));
     EXPECT_EQ(out.Size(), 54 + 24);
@@ -466,7 +487,8 @@ TEST_F(ImageTest, JpegWriterGivesBaselineColour) {
     TARGB8888 image;
     image.SetSize(16, 8);
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) image.ScanLine(y)[x] = 0x00000000u | (uint32_t(x * 16) << 16) | (uint32_t(y * 32) << 8) | 0x40;
+        for (int x = 0; x < 16; ++x)
+            image.ScanLine(y)[x] = 0x00000000u | (uint32_t(x * 16) << 16) | (uint32_t(y * 32) << 8) | 0x40;
     TMemoryStream out;
     ASSERT_TRUE(image.SaveToJpegStream(&out, 90));
     const std::string jpeg = out.AsString();
@@ -478,7 +500,8 @@ TEST_F(ImageTest, JpegWriterGivesBaselineColour) {
     // The library's own baseline encoding of the same colours at that quality, byte for byte.
     std::vector<uint8_t> rgb;
     for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 16; ++x) rgb.insert(rgb.end(), {uint8_t(x * 16), uint8_t(y * 32), 0x40});
+        for (int x = 0; x < 16; ++x)
+            rgb.insert(rgb.end(), {uint8_t(x * 16), uint8_t(y * 32), 0x40});
     EXPECT_EQ(jpeg, ImageFixtures::WriteJpeg(16, 8, false, rgb, 90));
 
     TARGB8888 back;
@@ -502,14 +525,14 @@ TEST_F(ImageTest, UnscaledClip) {
         int32_t Xo = 0, Yo = 0, Lo = 0, To = 0, Ro = 0, Bo = 0;
     } cases[] = {
         {0, 0, 0, 0, 10, 10, false, 0, 0, 0, 0, 10, 10},
-        {-3, 0, 0, 0, 10, 10, false, 0, 0, 3, 0, 10, 10},      // left part off the destination
-        {5, 5, 10, 10, 0, 0, false, 5, 5, 0, 0, 10, 10},       // edges swapped
-        {0, 0, -4, -2, 30, 30, false, 4, 2, 0, 0, 16, 12},     // source beyond its image
-        {95, 98, 0, 0, 10, 10, false, 95, 98, 0, 0, 5, 2},     // cut at the destination's edge
-        {0, 0, 3, 3, 3, 9, true},                              // no width
-        {100, 0, 0, 0, 10, 10, true},                          // past the destination
-        {-10, 0, 0, 0, 10, 10, true},                          // wholly left of it
-        {0x7FFFFFF0, 0, 0, 0, 10, 10, true},                   // extreme values do not wrap
+        {-3, 0, 0, 0, 10, 10, false, 0, 0, 3, 0, 10, 10},   // left part off the destination
+        {5, 5, 10, 10, 0, 0, false, 5, 5, 0, 0, 10, 10},    // edges swapped
+        {0, 0, -4, -2, 30, 30, false, 4, 2, 0, 0, 16, 12},  // source beyond its image
+        {95, 98, 0, 0, 10, 10, false, 95, 98, 0, 0, 5, 2},  // cut at the destination's edge
+        {0, 0, 3, 3, 3, 9, true},                           // no width
+        {100, 0, 0, 0, 10, 10, true},                       // past the destination
+        {-10, 0, 0, 0, 10, 10, true},                       // wholly left of it
+        {0x7FFFFFF0, 0, 0, 0, 10, 10, true},                // extreme values do not wrap
         {-0x7FFFFFFF, 0, -0x7FFFFFFF, 0, 0x7FFFFFFF, 5, false, 0, 0, 0, 0, 16, 5},
     };
     for (const auto& c : cases) {
@@ -517,7 +540,8 @@ TEST_F(ImageTest, UnscaledClip) {
         const bool nothing = ARGB8888Lib::ClipUnscaled(x, y, l, t, r, b, 100, 100, 16, 12);
         EXPECT_EQ(nothing, c.Nothing) << c.X << "," << c.L;
         if (!c.Nothing && !nothing) {
-            EXPECT_EQ((std::vector<int32_t>{x, y, l, t, r, b}), (std::vector<int32_t>{c.Xo, c.Yo, c.Lo, c.To, c.Ro, c.Bo}))
+            EXPECT_EQ((std::vector<int32_t>{x, y, l, t, r, b}),
+                      (std::vector<int32_t>{c.Xo, c.Yo, c.Lo, c.To, c.Ro, c.Bo}))
                 << c.X << "," << c.L;
         }
     }
@@ -534,7 +558,8 @@ struct TSurface {
         const uint8_t* p = Memory.data() + size_t(y) * size_t(Pitch) + size_t(x) * size_t(n);
         uint32_t v = 0;
         bool filler = true;
-        for (int i = 0; i < n; ++i) v |= uint32_t(p[i]) << (8 * i), filler &= p[i] == 0xCD;
+        for (int i = 0; i < n; ++i)
+            v |= uint32_t(p[i]) << (8 * i), filler &= p[i] == 0xCD;
         return filler ? -1 : int64_t(v);
     }
     int32_t Pitch;
@@ -547,8 +572,8 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
     image.SetSize(10, 8);
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 10; ++x)
-            image.ScanLine(y)[x] = (uint32_t(y * 30) << 24) | (uint32_t(x * 25 + 3) << 16) | (uint32_t(y * 31 + 1) << 8) |
-                                   uint32_t(x * y * 3 + 7);
+            image.ScanLine(y)[x] = (uint32_t(y * 30) << 24) | (uint32_t(x * 25 + 3) << 16) |
+                                   (uint32_t(y * 31 + 1) << 8) | uint32_t(x * y * 3 + 7);
     auto expect = [](uint32_t bits, uint32_t green, uint32_t c) -> int64_t {
         const uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
         if (bits == 16 && green == 0x7E0) return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
@@ -576,8 +601,8 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
                 for (int32_t x = 0; x < 20; ++x) {
                     const bool written = rowWritten && x >= 3 && x < 3 + f.Columns;
                     const int64_t want = written ? expect(f.Bits, f.Green, image.ScanLine(1 + y - 10)[2 + x - 3]) : -1;
-                    ASSERT_EQ(s.At(x, y), want) << f.Bits << " bits, interlace " << lace.On << lace.Field << " at " << x
-                                                << "," << y;
+                    ASSERT_EQ(s.At(x, y), want)
+                        << f.Bits << " bits, interlace " << lace.On << lace.Field << " at " << x << "," << y;
                 }
             }
         }
@@ -596,7 +621,8 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
 TEST_F(ImageTest, TransferClipsAndSkipsWhatItCannotMove) {
     TARGB8888 image;
     image.SetSize(8, 4);
-    for (int x = 0; x < 8; ++x) image.ScanLine(0)[x] = 0xFF000000u | uint32_t(x);
+    for (int x = 0; x < 8; ++x)
+        image.ScanLine(0)[x] = 0xFF000000u | uint32_t(x);
     TSurface s(6, 3, 32, 0);
     // Placed at x = -3: the surface starts with source column 3; 5 columns fit, moved as 2 pairs.
     image.TransferToSurface(s.Desc, -3, 0, 0, 0, 8, 1);

@@ -1,11 +1,10 @@
-#include "media/uARGBSaveFile.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "media/ARGB8888Lib.h"
+#include "media/uARGBSaveFile.h"
 #include "platform/ClassLib.h"
 #include "tests/support/ImageFixtures.h"
 
@@ -16,7 +15,8 @@ using ImageFixtures::WriteArgb;
 std::vector<uint32_t> PixelsOf(const TARGB8888& image) {
     std::vector<uint32_t> out;
     for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.ScanLine(y)[x]);
+        for (int32_t x = 0; x < image.Width(); ++x)
+            out.push_back(image.ScanLine(y)[x]);
     return out;
 }
 
@@ -48,10 +48,13 @@ struct TPictures {
                 Rgb.insert(Rgb.end(), {uint8_t(x * 20), uint8_t(255 - y * 30), uint8_t(x * y * 4)});
                 Grey.push_back(uint8_t(x * 21 + y * 9));
             }
-        for (uint8_t v : Rgb) RgbSamples.push_back(v);
-        for (uint8_t v : Grey) GreySamples.push_back(v);
+        for (uint8_t v : Rgb)
+            RgbSamples.push_back(v);
+        for (uint8_t v : Grey)
+            GreySamples.push_back(v);
         Bmp.Width = W, Bmp.Height = H, Bmp.Bits = 24;
-        for (size_t i = 0; i < Rgb.size(); i += 3) Bmp.Pixels.push_back((Rgb[i] << 16) | (Rgb[i + 1] << 8) | Rgb[i + 2]);
+        for (size_t i = 0; i < Rgb.size(); i += 3)
+            Bmp.Pixels.push_back((Rgb[i] << 16) | (Rgb[i + 1] << 8) | Rgb[i + 2]);
     }
     // The colour picture as 0x00RRGGBB.
     std::vector<uint32_t> Colour() const { return Bmp.Pixels; }
@@ -74,13 +77,16 @@ TEST(ArgbContainer, EveryPictureType) {
     const std::vector<uint32_t> jpegGrey236 = ImageFixtures::DecodeJpegReference(jpegGrey, true);
 
     auto withAlpha = [](std::vector<uint32_t> colour, const std::vector<uint32_t>& alpha) {
-        for (size_t i = 0; i < colour.size(); ++i) colour[i] = (colour[i] & 0xFFFFFF) | ((alpha[i] & 0xFF00) << 16);
+        for (size_t i = 0; i < colour.size(); ++i)
+            colour[i] = (colour[i] & 0xFFFFFF) | ((alpha[i] & 0xFF00) << 16);
         return colour;
     };
     std::vector<uint32_t> greyPixels;
-    for (uint8_t g : p.Grey) greyPixels.push_back(g * 0x010101u);
+    for (uint8_t g : p.Grey)
+        greyPixels.push_back(g * 0x010101u);
     std::vector<uint32_t> opaque = p.Colour();
-    for (uint32_t& c : opaque) c |= 0xFF000000;
+    for (uint32_t& c : opaque)
+        c |= 0xFF000000;
 
     // Type 0: a BMP of 24 bits keeps alpha 0, unlike the same BMP loaded as a ".bmp" file.
     bool transparent = false;
@@ -96,13 +102,15 @@ TEST(ArgbContainer, EveryPictureType) {
 
     // 236 levels at most, and the quantised levels follow the picture.
     std::vector<bool> seen(256);
-    for (uint32_t g : jpegGrey236) seen[g & 0xFF] = true;
+    for (uint32_t g : jpegGrey236)
+        seen[g & 0xFF] = true;
     EXPECT_LE(std::count(seen.begin(), seen.end(), true), 236);
 }
 
 TEST(ArgbContainer, AlphaOfTheColourPictureItself) {
     ImageFixtures::TBmp bmp32{.Width = 2, .Height = 1, .Bits = 32, .Pixels = {0x80102030, 0x00FFFFFF}};
-    EXPECT_EQ(LoadArgb(WriteArgb(0, ImageFixtures::WriteBmp(bmp32), "")), (std::vector<uint32_t>{0x80102030, 0x00FFFFFF}));
+    EXPECT_EQ(LoadArgb(WriteArgb(0, ImageFixtures::WriteBmp(bmp32), "")),
+              (std::vector<uint32_t>{0x80102030, 0x00FFFFFF}));
     const std::string rgba =
         ImageFixtures::WritePng({.Width = 2, .Height = 1, .ColourType = 6, .Samples = {1, 2, 3, 0x40, 4, 5, 6, 0xFF}});
     EXPECT_EQ(LoadArgb(WriteArgb(1, rgba, "")), (std::vector<uint32_t>{0x40010203, 0xFF040506}));
@@ -145,9 +153,9 @@ TEST(ArgbContainer, DamagedContainersFailTheLoad) {
 
     EXPECT_TRUE(Fails(beyond));
     EXPECT_TRUE(Fails(negative));
-    EXPECT_TRUE(Fails(WriteArgb(3, jpegRgb, smallGrey)));  // alpha picture narrower than the colour
-    EXPECT_TRUE(Fails(WriteArgb(2, jpegRgb, "")));           // no alpha picture
-    EXPECT_TRUE(Fails(WriteArgb(2, jpegRgb, pngRgb)));       // alpha is not a JPEG
+    EXPECT_TRUE(Fails(WriteArgb(3, jpegRgb, smallGrey)));             // alpha picture narrower than the colour
+    EXPECT_TRUE(Fails(WriteArgb(2, jpegRgb, "")));                    // no alpha picture
+    EXPECT_TRUE(Fails(WriteArgb(2, jpegRgb, pngRgb)));                // alpha is not a JPEG
     EXPECT_TRUE(Fails(WriteArgb(4, pngRgb, jpegRgb).substr(0, 20)));  // short header
     EXPECT_TRUE(Fails(WriteArgb(1, jpegRgb, "")));
 }

@@ -34,10 +34,12 @@ std::string PackRow(const TBmp& bmp, int32_t y) {
         if (filled) row.push_back(static_cast<char>(acc << (8 - filled)));
     } else {
         for (int32_t x = 0; x < bmp.Width; ++x) {
-            for (int32_t b = 0; b < bmp.Bits / 8; ++b) row.push_back(static_cast<char>(p[x] >> (8 * b)));
+            for (int32_t b = 0; b < bmp.Bits / 8; ++b)
+                row.push_back(static_cast<char>(p[x] >> (8 * b)));
         }
     }
-    while (row.size() % 4) row.push_back('\0');
+    while (row.size() % 4)
+        row.push_back('\0');
     return row;
 }
 
@@ -60,7 +62,8 @@ std::string WriteBmp(const TBmp& bmp) {
     const uint32_t offBits = 14 + bmp.HeaderSize + (masksAfterHeader ? 12 : 0) + paletteBytes;
     std::string pixels = bmp.Data;
     if (pixels.empty()) {
-        for (int32_t i = 0; i < bmp.Height; ++i) pixels += PackRow(bmp, bmp.TopDown ? i : bmp.Height - 1 - i);
+        for (int32_t i = 0; i < bmp.Height; ++i)
+            pixels += PackRow(bmp, bmp.TopDown ? i : bmp.Height - 1 - i);
     }
     std::string s = "BM";
     U32(s, offBits + static_cast<uint32_t>(pixels.size()));
@@ -84,10 +87,12 @@ std::string WriteBmp(const TBmp& bmp) {
         U32(s, static_cast<uint32_t>(bmp.Palette.size()));
         U32(s, 0);
         if (bmp.HeaderSize > 40) {
-            for (uint32_t m : bmp.Masks) U32(s, m);
+            for (uint32_t m : bmp.Masks)
+                U32(s, m);
             s.resize(14 + static_cast<size_t>(bmp.HeaderSize), '\0');
         } else if (masksAfterHeader) {
-            for (int i = 0; i < 3; ++i) U32(s, bmp.Masks[i]);
+            for (int i = 0; i < 3; ++i)
+                U32(s, bmp.Masks[i]);
         }
     }
     for (uint32_t c : bmp.Palette) {
@@ -126,7 +131,8 @@ std::string WritePng(const TPng& spec) {
         if (filled) row.push_back(static_cast<uint8_t>(acc << (8 - filled)));
     }
     std::vector<png_bytep> pointers;
-    for (auto& r : rows) pointers.push_back(r.data());
+    for (auto& r : rows)
+        pointers.push_back(r.data());
     std::vector<png_color> palette;
     for (uint32_t c : spec.Palette)
         palette.push_back({static_cast<png_byte>(c >> 16), static_cast<png_byte>(c >> 8), static_cast<png_byte>(c)});
@@ -139,8 +145,8 @@ std::string WritePng(const TPng& spec) {
         return std::string();
     }
     png_set_write_fn(png, &sink, PngWrite, PngFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.Width), static_cast<png_uint_32>(spec.Height),
-                 spec.BitDepth, spec.ColourType, spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.Width), static_cast<png_uint_32>(spec.Height), spec.BitDepth,
+                 spec.ColourType, spec.Interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
     if (!spec.Transparency.empty()) {
@@ -192,8 +198,7 @@ std::string Compress(int32_t width, int32_t height, int32_t components, J_COLOR_
 }
 }  // namespace
 
-std::string WriteJpeg(int32_t width, int32_t height, bool grey, const std::vector<uint8_t>& samples,
-                      int32_t quality) {
+std::string WriteJpeg(int32_t width, int32_t height, bool grey, const std::vector<uint8_t>& samples, int32_t quality) {
     return Compress(width, height, grey ? 1 : 3, grey ? JCS_GRAYSCALE : JCS_RGB, samples, quality);
 }
 

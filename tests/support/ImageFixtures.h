@@ -14,8 +14,8 @@ struct TBmp {
     int32_t Bits = 24;
     uint32_t Compression = 0;  // 0 plain, 1 RLE8, 2 RLE4, 3 bit fields
     bool TopDown = false;
-    int32_t HeaderSize = 40;  // 12 (core), 40, or 108 (masks inside the header)
-    std::vector<uint32_t> Palette{};  // 0x00RRGGBB
+    int32_t HeaderSize = 40;           // 12 (core), 40, or 108 (masks inside the header)
+    std::vector<uint32_t> Palette{};   // 0x00RRGGBB
     uint32_t Masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha (bit fields)
     // Row 0 is the top row. Per pixel: the palette index (8 bits and fewer), the 16-bit word,
     // 0x00RRGGBB (24 bits) or the 32-bit value as stored.
@@ -30,8 +30,8 @@ struct TPng {
     int32_t ColourType = 2;  // 0 grey, 2 RGB, 3 palette, 4 grey + alpha, 6 RGBA
     int32_t BitDepth = 8;
     bool Interlaced = false;
-    std::vector<uint16_t> Samples{};  // row 0 first, channels interleaved, one value per sample
-    std::vector<uint32_t> Palette{};  // 0x00RRGGBB
+    std::vector<uint16_t> Samples{};      // row 0 first, channels interleaved, one value per sample
+    std::vector<uint32_t> Palette{};      // 0x00RRGGBB
     std::vector<uint8_t> Transparency{};  // a tRNS chunk: palette alphas, or one grey / RGB key
 };
 std::string WritePng(const TPng& png);
