@@ -1,2 +1,0 @@
-// The media library; its units come with their own files.
-namespace { [[maybe_unused]] int placeholder_media = 0; }
