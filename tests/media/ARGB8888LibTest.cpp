@@ -51,6 +51,7 @@ protected:
         ARGB8888Lib::InterlaceField = 0;
         ARGB8888Lib::OnMessage = nullptr;
         PackLib::LoadFileHook = nullptr;
+        PackLib::FileExistsHook = nullptr;
     }
 };
 
@@ -223,6 +224,7 @@ TEST_F(ImageTest, AJpegWithoutAReadableHeaderIsShownAndLeavesAnEmptyImage) {
 TEST_F(ImageTest, LoadFromFileReadsThroughThePackSet) {
     const std::string bmp = ImageFixtures::WriteBmp({.Width = 2, .Height = 1, .Pixels = {0x010203, 0x040506}});
     std::vector<std::string> asked;
+    PackLib::FileExistsHook = [](const std::string&) { return true; };  // the load hook decides
     PackLib::LoadFileHook = [&](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         asked.push_back(name);
         if (name != "GameData\\bg\\a.bmp") return nullptr;
