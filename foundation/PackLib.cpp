@@ -84,46 +84,6 @@ std::string DataPath;
 namespace {
 std::array<std::unique_ptr<THashFilePack>, kPackSlots> slots;
 
-// The splitter's rules for one "\"-separated path: quotes and brackets keep a separator inside an
-// item, CR LF ends an item, a separator at the end adds an empty item; two-byte characters are
-// never taken apart.
-std::vector<std::string> SplitPath(std::string_view text) {
-    std::vector<std::string> items;
-    std::string item;
-    int depth = 0;
-    bool quoted = false;
-    bool lastWasDelimiter = false;
-    for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<uint8_t>(text[i]);
-        if (uMisc::IsSJISLeadByte(b) && i + 1 < text.size()) {
-            item.append(text.substr(i, 2));
-            i += 2;
-            lastWasDelimiter = false;
-            continue;
-        }
-        ++i;
-        lastWasDelimiter = b == '\\';
-        if (b == '\r' && i < text.size() && text[i] == '\n') {
-            items.push_back(item);
-            item.clear();
-            ++i;
-            lastWasDelimiter = false;
-            continue;
-        }
-        if (b == '"') quoted = !quoted;
-        if (b == '(' || b == '[' || b == '{') ++depth;
-        if (b == ')' || b == ']' || b == '}') --depth;
-        if (depth == 0 && !quoted && b == '\\') {
-            items.push_back(item);
-            item.clear();
-            continue;
-        }
-        item.push_back(static_cast<char>(b));
-    }
-    if (!item.empty()) items.push_back(item);
-    if (lastWasDelimiter) items.emplace_back();
-    return items;
-}
 }  // namespace
 
 bool OpenPacks(const std::string& dataRoot) {
@@ -192,7 +152,7 @@ std::string NormalizePath(std::string_view name) {
     }
     if (r.find("..") == std::string::npos) return r;
 
-    std::vector<std::string> items = SplitPath(r);
+    std::vector<std::string> items = uMisc::SplitString("\\", r, false, false, 0)->Items;
     for (size_t i = 0; i < items.size();) {
         if (i >= 1 && items[i] == ".." && items[i - 1] != "..") {
             items.erase(items.begin() + static_cast<std::ptrdiff_t>(i - 1),
