@@ -6,7 +6,9 @@
 
 namespace {
 
-std::string Num(int32_t v) { return std::to_string(v); }
+std::string Num(int32_t v) {
+    return std::to_string(v);
+}
 
 // "xyza(x,y,z,alpha)file(file1,file2)show(0|1)", the part of the information text that screen
 // objects and scroll bars share.
@@ -64,8 +66,12 @@ std::string TKelObjectDataScreen::GetInfo() {
     return PlacementInfo(i) + "motion(" + Num(i.MotionIndex) + "," + i.MotionName + ")";
 }
 
-bool TKelObjectDataScreen::SaveToStream(TStream& s) { return !Engine || Engine->SaveToStream(s); }
-bool TKelObjectDataScreen::LoadFromStream(TStream& s) { return !Engine || Engine->LoadFromStream(s); }
+bool TKelObjectDataScreen::SaveToStream(TStream& s) {
+    return !Engine || Engine->SaveToStream(s);
+}
+bool TKelObjectDataScreen::LoadFromStream(TStream& s) {
+    return !Engine || Engine->LoadFromStream(s);
+}
 
 void TKelObjectDataScreen::Update(uint32_t mask, int32_t elapsed) {
     if (Engine) Engine->Update(mask, elapsed);
@@ -119,10 +125,16 @@ void TKelObjectDataScrollBar::Reset() {
     if (Bar) Bar->Clear();
 }
 
-std::string TKelObjectDataScrollBar::GetInfo() { return Bar ? PlacementInfo(Bar->Info()) : std::string(); }
+std::string TKelObjectDataScrollBar::GetInfo() {
+    return Bar ? PlacementInfo(Bar->Info()) : std::string();
+}
 
-bool TKelObjectDataScrollBar::SaveToStream(TStream& s) { return !Bar || Bar->SaveToStream(s); }
-bool TKelObjectDataScrollBar::LoadFromStream(TStream& s) { return !Bar || Bar->LoadFromStream(s); }
+bool TKelObjectDataScrollBar::SaveToStream(TStream& s) {
+    return !Bar || Bar->SaveToStream(s);
+}
+bool TKelObjectDataScrollBar::LoadFromStream(TStream& s) {
+    return !Bar || Bar->LoadFromStream(s);
+}
 
 void TKelObjectDataScrollBar::Update(uint32_t mask, int32_t elapsed) {
     if (Bar) Bar->Update(mask, elapsed);
@@ -169,9 +181,15 @@ void TKelObjectDataFile::Reset() {
     if (File) File->Clear();
 }
 
-std::string TKelObjectDataFile::GetInfo() { return File ? "file(" + File->FileName() + ")" : std::string(); }
-bool TKelObjectDataFile::SaveToStream(TStream& s) { return !File || File->SaveToStream(s); }
-bool TKelObjectDataFile::LoadFromStream(TStream& s) { return !File || File->LoadFromStream(s); }
+std::string TKelObjectDataFile::GetInfo() {
+    return File ? "file(" + File->FileName() + ")" : std::string();
+}
+bool TKelObjectDataFile::SaveToStream(TStream& s) {
+    return !File || File->SaveToStream(s);
+}
+bool TKelObjectDataFile::LoadFromStream(TStream& s) {
+    return !File || File->LoadFromStream(s);
+}
 
 bool TKelObjectDataFile::SwapEngineObject(TKelObjectDataCustom& other) {
     return SwapWith(*this, other, &TKelObjectDataFile::File);
@@ -184,14 +202,18 @@ void TKelObjectDataStringList::Reset() {
     List->Clear();
 }
 
-std::string TKelObjectDataStringList::GetInfo() { return "Lines(" + Num(List->Count()) + ")"; }
+std::string TKelObjectDataStringList::GetInfo() {
+    return "Lines(" + Num(List->Count()) + ")";
+}
 
 bool TKelObjectDataStringList::SaveToStream(TStream& s) {
     uint8_t count[4];
     const auto n = static_cast<uint32_t>(List->Count());
-    for (int i = 0; i < 4; ++i) count[i] = static_cast<uint8_t>(n >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        count[i] = static_cast<uint8_t>(n >> (8 * i));
     if (s.Write(count, 4) != 4) return false;
-    for (int i = 0; i < List->Count(); ++i) uMisc::WriteStreamString(&s, (*List)[i]);
+    for (int i = 0; i < List->Count(); ++i)
+        uMisc::WriteStreamString(&s, (*List)[i]);
     return true;
 }
 
@@ -200,7 +222,8 @@ bool TKelObjectDataStringList::LoadFromStream(TStream& s) {
     uint8_t count[4];
     if (s.Read(count, 4) != 4) return false;
     uint32_t n = 0;
-    for (int i = 0; i < 4; ++i) n |= static_cast<uint32_t>(count[i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        n |= static_cast<uint32_t>(count[i]) << (8 * i);
     // Every line takes at least its 2-byte length: a count beyond that cannot be right.
     if (n > static_cast<uint64_t>(s.Remaining()) / 2) return false;
     for (uint32_t i = 0; i < n; ++i) {
@@ -222,9 +245,15 @@ void TKelObjectDataDLLObject::Reset() {
     if (Instance) Instance->Init();
 }
 
-std::string TKelObjectDataDLLObject::GetInfo() { return "ObjectName(" + TypeName + ")"; }
-bool TKelObjectDataDLLObject::SaveToStream(TStream& s) { return !Instance || Instance->SaveToStream(s); }
-bool TKelObjectDataDLLObject::LoadFromStream(TStream& s) { return !Instance || Instance->LoadFromStream(s); }
+std::string TKelObjectDataDLLObject::GetInfo() {
+    return "ObjectName(" + TypeName + ")";
+}
+bool TKelObjectDataDLLObject::SaveToStream(TStream& s) {
+    return !Instance || Instance->SaveToStream(s);
+}
+bool TKelObjectDataDLLObject::LoadFromStream(TStream& s) {
+    return !Instance || Instance->LoadFromStream(s);
+}
 
 bool TKelObjectDataDLLObject::SwapEngineObject(TKelObjectDataCustom& other) {
     return SwapWith(*this, other, &TKelObjectDataDLLObject::Instance);
@@ -236,40 +265,74 @@ namespace uKelObjectKinds {
 
 std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name) {
     switch (kind) {
-    case 1: return std::make_unique<TKelObjectDataSystem>(name);
-    case 2: return std::make_unique<TKelObjectDataGameData>(name);
-    case 3: return std::make_unique<TKelObjectDataSystemData>(name);
-    case 4: return std::make_unique<TKelObjectDataSound>(name, nullptr);
-    case 5: return std::make_unique<TKelObjectDataDirectSound>(name, nullptr);
-    case 6: return std::make_unique<TKelObjectDataImage>(name, nullptr);
-    case 7: return std::make_unique<TKelObjectDataMessage>(name, nullptr);
-    case 8: return std::make_unique<TKelObjectDataButton>(name, nullptr);
-    case 9: return std::make_unique<TKelObjectDataScrollBar>(name, nullptr, nullptr);
-    case 10: return std::make_unique<TKelObjectDataEffect>(name);
-    case 11: return std::make_unique<TKelObjectDataSysCursor>(name);
-    case 12: return std::make_unique<TKelObjectDataCursor>(name);
-    case 13: return std::make_unique<TKelObjectDataLog>(name);
-    case 14: return std::make_unique<TKelObjectDataCamera>(name);
-    case 15: return std::make_unique<TKelObjectDataReplace>(name);
-    case 16: return std::make_unique<TKelObjectDataPath>(name);
-    case 17: return std::make_unique<TKelObjectDataDirectShow>(name);
-    case 18: return std::make_unique<TKelObjectDataSysImage>(name, nullptr);
-    case 19: return std::make_unique<TKelObjectDataSysButton>(name, nullptr);
-    case 20: return std::make_unique<TKelObjectDataFile>(name, nullptr);
-    case 21: return std::make_unique<TKelObjectDataTCP>(name);
-    case 22: return std::make_unique<TKelObjectDataDialog>(name);
-    case 23: return std::make_unique<TKelObjectDataSkipLog>(name);
-    case 24: return std::make_unique<TKelObjectDataFileLog>(name);
-    case 26: return std::make_unique<TKelObjectMath>(name);
-    case 27: return std::make_unique<TKelObjectDataStringList>(name);
-    case 28: return std::make_unique<TKelObjectConfig>(name);
-    case 29: return std::make_unique<TKelObjectMisc>(name);
-    case 30: return std::make_unique<TKelObjectInput>(name);
-    case 31: return std::make_unique<TKelObjectSystemKey>(name);
-    case 32: return std::make_unique<TKelObjectClipboard>(name);
-    case 33: return std::make_unique<TKelObjectDialogs>(name);
-    case 35: return std::make_unique<TKelObjectDataExtend>(name);
-    default: return nullptr;
+        case 1:
+            return std::make_unique<TKelObjectDataSystem>(name);
+        case 2:
+            return std::make_unique<TKelObjectDataGameData>(name);
+        case 3:
+            return std::make_unique<TKelObjectDataSystemData>(name);
+        case 4:
+            return std::make_unique<TKelObjectDataSound>(name, nullptr);
+        case 5:
+            return std::make_unique<TKelObjectDataDirectSound>(name, nullptr);
+        case 6:
+            return std::make_unique<TKelObjectDataImage>(name, nullptr);
+        case 7:
+            return std::make_unique<TKelObjectDataMessage>(name, nullptr);
+        case 8:
+            return std::make_unique<TKelObjectDataButton>(name, nullptr);
+        case 9:
+            return std::make_unique<TKelObjectDataScrollBar>(name, nullptr, nullptr);
+        case 10:
+            return std::make_unique<TKelObjectDataEffect>(name);
+        case 11:
+            return std::make_unique<TKelObjectDataSysCursor>(name);
+        case 12:
+            return std::make_unique<TKelObjectDataCursor>(name);
+        case 13:
+            return std::make_unique<TKelObjectDataLog>(name);
+        case 14:
+            return std::make_unique<TKelObjectDataCamera>(name);
+        case 15:
+            return std::make_unique<TKelObjectDataReplace>(name);
+        case 16:
+            return std::make_unique<TKelObjectDataPath>(name);
+        case 17:
+            return std::make_unique<TKelObjectDataDirectShow>(name);
+        case 18:
+            return std::make_unique<TKelObjectDataSysImage>(name, nullptr);
+        case 19:
+            return std::make_unique<TKelObjectDataSysButton>(name, nullptr);
+        case 20:
+            return std::make_unique<TKelObjectDataFile>(name, nullptr);
+        case 21:
+            return std::make_unique<TKelObjectDataTCP>(name);
+        case 22:
+            return std::make_unique<TKelObjectDataDialog>(name);
+        case 23:
+            return std::make_unique<TKelObjectDataSkipLog>(name);
+        case 24:
+            return std::make_unique<TKelObjectDataFileLog>(name);
+        case 26:
+            return std::make_unique<TKelObjectMath>(name);
+        case 27:
+            return std::make_unique<TKelObjectDataStringList>(name);
+        case 28:
+            return std::make_unique<TKelObjectConfig>(name);
+        case 29:
+            return std::make_unique<TKelObjectMisc>(name);
+        case 30:
+            return std::make_unique<TKelObjectInput>(name);
+        case 31:
+            return std::make_unique<TKelObjectSystemKey>(name);
+        case 32:
+            return std::make_unique<TKelObjectClipboard>(name);
+        case 33:
+            return std::make_unique<TKelObjectDialogs>(name);
+        case 35:
+            return std::make_unique<TKelObjectDataExtend>(name);
+        default:
+            return nullptr;
     }
 }
 

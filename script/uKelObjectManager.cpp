@@ -19,7 +19,9 @@ TKelObjectDataCustom::TKelObjectDataCustom(std::string name, TObjectKind kind, T
 
 TKelObjectManager::TKelObjectManager(IScriptSound* sound, TKelLogData* backLog) : Sound(sound), BackLog(backLog) {}
 
-TKelObjectManager::~TKelObjectManager() { Clear(); }
+TKelObjectManager::~TKelObjectManager() {
+    Clear();
+}
 
 bool TKelObjectManager::Add(std::unique_ptr<TKelObjectDataCustom>& object) {
     if (!object || IndexOf(object->Name()) >= 0) return false;
@@ -64,7 +66,8 @@ void TKelObjectManager::Clear() {
     CacheObjects.fill(nullptr);
     std::vector<std::unique_ptr<TKelObjectDataCustom>> gone;
     gone.swap(Objects);
-    while (!gone.empty()) gone.pop_back();
+    while (!gone.empty())
+        gone.pop_back();
     WeightAlong = 1;
     WeightAcross = 10;
 }
@@ -117,7 +120,8 @@ TKelObjectDataCustom* TKelObjectManager::HitTest(uint32_t mask, int32_t x, int32
 }
 
 void TKelObjectManager::RestoreState() {
-    for (size_t i = 0; i < Objects.size(); ++i) Objects[i]->RestoreState();
+    for (size_t i = 0; i < Objects.size(); ++i)
+        Objects[i]->RestoreState();
 }
 
 void TKelObjectManager::SetCursorWeights(int32_t along, int32_t across) {

@@ -67,12 +67,14 @@ protected:
 using TCategorySet = uint16_t;
 constexpr TCategorySet CategoryRange(int from, int to) {
     TCategorySet s = 0;
-    for (int c = from; c <= to; ++c) s = static_cast<TCategorySet>(s | (1u << c));
+    for (int c = from; c <= to; ++c)
+        s = static_cast<TCategorySet>(s | (1u << c));
     return s;
 }
 constexpr TCategorySet Categories(std::initializer_list<int> list) {
     TCategorySet s = 0;
-    for (int c : list) s = static_cast<TCategorySet>(s | (1u << c));
+    for (int c : list)
+        s = static_cast<TCategorySet>(s | (1u << c));
     return s;
 }
 
@@ -109,7 +111,10 @@ public:
     TKelObjectDataCustom* HitTest(uint32_t mask, int32_t x, int32_t y, TCategorySet categories);
     void RestoreState();
 
-    void SetCamera(int32_t x, int32_t y) { CameraX = x; CameraY = y; }
+    void SetCamera(int32_t x, int32_t y) {
+        CameraX = x;
+        CameraY = y;
+    }
     void SetCursorWeights(int32_t along, int32_t across);
     // Key navigation: the hot spot that a step from the pointer in the direction (h, v) reaches,
     // or the pointer itself. width and height are the screen size.
