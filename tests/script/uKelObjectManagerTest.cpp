@@ -109,7 +109,7 @@ protected:
     void SetUp() override {
         // The engine objects of the kinds that have one are fakes named after the script object.
         auto screen = [this](const std::string& keyword, auto make) {
-            H.Kinds.RegisterFactory(keyword, [this, make](TKelScript&, const std::string& name) { return make(name); });
+            H.Kinds.RegisterFactory(keyword, [make](TKelScript&, const std::string& name) { return make(name); });
         };
         screen("img", [this](const std::string& n) {
             return std::make_unique<TKelObjectDataImage>(n, Engine<TFakeImage>(n));
