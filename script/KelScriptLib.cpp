@@ -7,6 +7,7 @@
 #include "platform/Encoding.h"
 #include "script/KelRecord.h"
 #include "script/KelVariableStandIn.h"
+#include "script/uKelObjectKinds.h"
 
 namespace KelScriptLib {
 int32_t AutoModeWaitCounter = 0;
@@ -147,7 +148,7 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     };
     Reader->LineReplacer = Links.LineReplacer;
     Reader->RegExp = Links.RegExp;
-    Objects = std::make_unique<TKelObjectManager>();
+    Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);
     if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
     if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
     if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
@@ -318,7 +319,9 @@ bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
         if (Links.Cursor) Links.Cursor->Draw(State.DrawMask);
         if (Links.SystemCursor) Links.SystemCursor->Draw(State.DrawMask);
     }
-    if (Objects) Objects->Draw(State.DrawMask, CategoryRange(1, 11), cursors);
+    if (Objects)
+        Objects->Draw(Links.Compositor ? Links.Compositor->CellDraw() : nullptr, State.DrawMask, CategoryRange(1, 11),
+                      cursors);
     return Links.Compositor ? Links.Compositor->Render(interlace, maxLayer) : false;
 }
 
@@ -383,7 +386,7 @@ std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::
     if (Kinds)
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
     for (const auto& k : kKinds)
-        if (low == k.Keyword) return std::make_unique<TKelObjectDataCustom>(objectName, k.Kind, k.Category);
+        if (low == k.Keyword) return uKelObjectKinds::CreateObject(k.Kind, objectName);
     return nullptr;
 }
 

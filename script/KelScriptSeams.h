@@ -19,6 +19,7 @@
 
 class TKelScript;
 class TKelObjectDataCustom;
+class TARGB8888CellDraw;
 // Built by later subsystems; the interpreter only links them and hands them to their words.
 class TKelDirectShowPlayer;
 class TKelLogData;
@@ -162,6 +163,8 @@ public:
     virtual void Clear() = 0;
     virtual void InvalidateAll() = 0;  // every band is drawn again
     virtual bool Render(int32_t interlace, int32_t maxLayer) = 0;
+    // The target that the script objects draw into; none without a display.
+    virtual TARGB8888CellDraw* CellDraw() { return nullptr; }
 };
 
 class IScriptCamera {

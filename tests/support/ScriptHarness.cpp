@@ -104,3 +104,10 @@ void TScriptHarness::Declare(TVariableScope scope, const std::string& name, TCal
                                                    : TCalcValue{type, 0, Encoding::Utf8ToSjis(utf8Value)};
     Script.Variables->WriteElement(scope, name, TVariableIndexes{}, Script.Depth(), v, true);
 }
+
+bool TScriptHarness::DeclareObjects(TVariableScope scope, const std::string& name, const std::string& className,
+                                    std::vector<int32_t> dims) {
+    int32_t d[4] = {1, 1, 1, 1};
+    for (size_t i = 0; i < dims.size() && i < 4; ++i) d[i] = dims[dims.size() - 1 - i];
+    return Script.Variables->Declare(scope, name, className, d, Script.Depth(), TCalcValueType::Object, 0xFF, false);
+}

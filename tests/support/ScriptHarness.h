@@ -50,6 +50,10 @@ public:
     // with all rights, and sets its first element when a value is given.
     void Declare(TVariableScope scope, const std::string& name, TCalcValueType type, std::vector<int32_t> dims = {1},
                  const std::string& utf8Value = "");
+    // Declares an owning object array of a kind keyword at the current depth: one script object
+    // per element, freed again with the variable.
+    bool DeclareObjects(TVariableScope scope, const std::string& name, const std::string& className,
+                        std::vector<int32_t> dims = {1});
     // Sets the scoped object names of the current routine, as the scope word does.
     void Scope(const std::vector<std::string>& names);
 

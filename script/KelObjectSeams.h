@@ -1,0 +1,106 @@
+// What the script objects ask of the engine objects they wrap. Screen objects, text files, the
+// sound libraries and plug-in instances are built by other subsystems; each offers its script
+// object these few operations through a small adapter, made by the factory that the subsystem
+// registers for its kind keyword (TObjectKindRegistry).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/ClassLib.h"
+
+// The cell-draw target of an interpreter's compositor; drawn into by screen objects only.
+class TARGB8888CellDraw;
+
+// Layers from this one up are overlays: the camera does not shift them, and they are drawn only
+// when the caller asks for overlays.
+constexpr int32_t kOverlayLayer = 1000;
+
+// What information texts and key navigation read of a screen object.
+struct TKelScreenObjectInfo {
+    int32_t X = 0, Y = 0, Z = 0;  // current position and layer
+    int32_t Alpha = 255;
+    std::string File1, File2;
+    bool Enabled = false;
+    int32_t MotionIndex = 0;
+    std::string MotionName;  // of the current motion
+    uint32_t InputMask = 255;
+    int32_t ClickX = 0, ClickY = 0;  // click point, object coordinates; (0, 0) when none is set
+};
+
+// The operations that images, message windows, buttons and scroll bars share.
+class IKelDrawnObject {
+public:
+    virtual ~IKelDrawnObject() = default;
+    virtual void Clear() = 0;
+    virtual void Update(uint32_t mask, int32_t elapsed) = 0;
+    virtual void Draw(TARGB8888CellDraw* target, uint32_t mask, int32_t dx, int32_t dy) = 0;
+    virtual bool SaveToStream(TStream& s) = 0;
+    virtual bool LoadFromStream(TStream& s) = 0;
+    virtual void RestoreState() = 0;
+    virtual void CaptureState() = 0;
+    virtual int32_t Z() const = 0;  // the current layer
+    virtual TKelScreenObjectInfo Info() const = 0;
+};
+
+// An image: the base screen object.
+class IKelScreenObject : public IKelDrawnObject {
+public:
+    // Stores the pointer and updates the hover motions.
+    virtual void MouseMove(uint32_t mask, int32_t x, int32_t y) = 0;
+};
+
+class IKelMessageObject : public IKelScreenObject {
+public:
+    // The player's advance: finishes the typing, or scrolls a full page on.
+    virtual void Advance(uint32_t mask) = 0;
+};
+
+class IKelButtonObject : public IKelScreenObject {
+public:
+    // True when the button took the click.
+    virtual bool Click(uint32_t mask, int32_t x, int32_t y) = 0;
+};
+
+class IKelScrollBarObject : public IKelDrawnObject {
+public:
+    // shift: the modifier and button bits of the pointer event; bit 3 (8) while the left button
+    // is held, which drags the thumb.
+    virtual void MouseMove(uint32_t mask, uint32_t shift, int32_t x, int32_t y) = 0;
+    virtual void MouseDown(uint32_t mask, int32_t x, int32_t y) = 0;
+};
+
+// The text file behind a "file" object.
+class IKelTextFile {
+public:
+    virtual ~IKelTextFile() = default;
+    virtual void Clear() = 0;  // no lines, no file name
+    virtual std::string FileName() const = 0;
+    virtual bool SaveToStream(TStream& s) = 0;
+    virtual bool LoadFromStream(TStream& s) = 0;
+};
+
+// One channel's record of a sound library, as the information text shows it.
+struct TKelSoundChannelInfo {
+    std::string File;
+    int32_t State = 0;
+    int32_t Volume = 0;
+    int32_t Type = 0;
+};
+
+// The streamed or the effect sound library.
+class IKelSoundChannels {
+public:
+    virtual ~IKelSoundChannels() = default;
+    // A channel outside the library gives the empty record.
+    virtual TKelSoundChannelInfo ChannelInfo(int32_t channel) const = 0;
+};
+
+// One instance of a plug-in object type.
+class IKelPluginInstance {
+public:
+    virtual ~IKelPluginInstance() = default;
+    virtual void Init() = 0;  // the object was reset
+    virtual bool SaveToStream(TStream&) { return true; }
+    virtual bool LoadFromStream(TStream&) { return true; }
+};

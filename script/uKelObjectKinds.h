@@ -1,0 +1,235 @@
+// The kinds of script objects. Most carry only their name to the handler of their kind; images,
+// message windows, buttons, scroll bars, sound channels, text files, string lists and plug-in
+// objects wrap the engine object that does the work. The subsystem that builds such an engine
+// object registers a factory for its keyword that hands it to the constructor here; without one
+// the interpreter makes the script object with no engine object, and its operations do nothing.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "script/uKelObjectManager.h"
+
+class TInput;
+
+// Kinds without an engine object differ only in kind and category.
+template <TObjectKind K, TObjectCategory C>
+class TKelObjectDataPlain : public TKelObjectDataCustom {
+public:
+    explicit TKelObjectDataPlain(std::string name) : TKelObjectDataCustom(std::move(name), K, C) {}
+};
+
+using TKelObjectDataSystem = TKelObjectDataPlain<1, 0>;
+using TKelObjectDataGameData = TKelObjectDataPlain<2, 0>;
+using TKelObjectDataSystemData = TKelObjectDataPlain<3, 0>;
+using TKelObjectDataEffect = TKelObjectDataPlain<10, 4>;
+using TKelObjectDataSysCursor = TKelObjectDataPlain<11, 5>;
+using TKelObjectDataCursor = TKelObjectDataPlain<12, 6>;
+using TKelObjectDataLog = TKelObjectDataPlain<13, 0>;
+using TKelObjectDataCamera = TKelObjectDataPlain<14, 10>;
+using TKelObjectDataReplace = TKelObjectDataPlain<15, 0>;
+using TKelObjectDataPath = TKelObjectDataPlain<16, 0>;
+using TKelObjectDataDirectShow = TKelObjectDataPlain<17, 11>;
+using TKelObjectDataTCP = TKelObjectDataPlain<21, 0>;
+using TKelObjectDataDialog = TKelObjectDataPlain<22, 0>;
+using TKelObjectDataSkipLog = TKelObjectDataPlain<23, 0>;
+using TKelObjectDataFileLog = TKelObjectDataPlain<24, 0>;
+using TKelObjectMath = TKelObjectDataPlain<26, 0>;
+using TKelObjectConfig = TKelObjectDataPlain<28, 0>;
+using TKelObjectMisc = TKelObjectDataPlain<29, 0>;
+using TKelObjectInput = TKelObjectDataPlain<30, 0>;
+using TKelObjectSystemKey = TKelObjectDataPlain<31, 0>;
+using TKelObjectClipboard = TKelObjectDataPlain<32, 0>;
+using TKelObjectDialogs = TKelObjectDataPlain<33, 0>;
+using TKelObjectDataExtend = TKelObjectDataPlain<35, 9>;
+
+// A channel of a sound library (not owned); the channel is the object's element index.
+class TKelObjectDataSoundChannel : public TKelObjectDataCustom {
+public:
+    // "file(%s)state(%d)vol(%d)type(%d)" from the channel's record.
+    std::string GetInfo() override;
+    IKelSoundChannels* Library = nullptr;
+
+protected:
+    TKelObjectDataSoundChannel(std::string name, TObjectKind kind, IKelSoundChannels* library)
+        : TKelObjectDataCustom(std::move(name), kind, 0), Library(library) {}
+};
+
+class TKelObjectDataSound final : public TKelObjectDataSoundChannel {
+public:
+    TKelObjectDataSound(std::string name, IKelSoundChannels* streams)
+        : TKelObjectDataSoundChannel(std::move(name), 4, streams) {}
+};
+
+class TKelObjectDataDirectSound final : public TKelObjectDataSoundChannel {
+public:
+    TKelObjectDataDirectSound(std::string name, IKelSoundChannels* effects)
+        : TKelObjectDataSoundChannel(std::move(name), 5, effects) {}
+};
+
+// The screen-object set: a screen object drawn with the camera offset unless it is an overlay.
+class TKelObjectDataScreen : public TKelObjectDataCustom {
+public:
+    void Reset() override;
+    // "xyza(%d,%d,%d,%d)file(%s,%s)show(%d)motion(%d,%s)".
+    std::string GetInfo() override;
+    bool SaveToStream(TStream& s) override;
+    bool LoadFromStream(TStream& s) override;
+    void Update(uint32_t mask, int32_t elapsed) override;
+    void Draw(TARGB8888CellDraw* target, uint32_t mask, bool overlay) override;
+    void MouseMove(uint32_t mask, int32_t x, int32_t y) override;
+    void RestoreState() override;
+    void CaptureState() override;
+    bool SwapEngineObject(TKelObjectDataCustom& other) override;
+    IKelScreenObject* ScreenObject() const override { return Engine.get(); }
+
+    bool IsOverlay() const { return Engine && Engine->Z() >= kOverlayLayer; }
+
+protected:
+    TKelObjectDataScreen(std::string name, TObjectKind kind, TObjectCategory category,
+                         std::unique_ptr<IKelScreenObject> engine)
+        : TKelObjectDataCustom(std::move(name), kind, category), Engine(std::move(engine)) {}
+    // The point in the object's coordinates: the camera offset added unless it is an overlay.
+    int32_t ShiftX(int32_t x) const;
+    int32_t ShiftY(int32_t y) const;
+
+    std::unique_ptr<IKelScreenObject> Engine;
+};
+
+class TKelObjectDataImage : public TKelObjectDataScreen {
+public:
+    TKelObjectDataImage(std::string name, std::unique_ptr<IKelScreenObject> image)
+        : TKelObjectDataScreen(std::move(name), 6, 1, std::move(image)) {}
+
+protected:
+    TKelObjectDataImage(std::string name, TObjectKind kind, TObjectCategory category,
+                        std::unique_ptr<IKelScreenObject> image)
+        : TKelObjectDataScreen(std::move(name), kind, category, std::move(image)) {}
+};
+
+class TKelObjectDataSysImage final : public TKelObjectDataImage {
+public:
+    TKelObjectDataSysImage(std::string name, std::unique_ptr<IKelScreenObject> image)
+        : TKelObjectDataImage(std::move(name), 18, 7, std::move(image)) {}
+};
+
+class TKelObjectDataMessage final : public TKelObjectDataScreen {
+public:
+    TKelObjectDataMessage(std::string name, std::unique_ptr<IKelMessageObject> window)
+        : TKelObjectDataScreen(std::move(name), 7, 2, std::move(window)) {}
+    // Advances the window wherever the point is, and never reports a hit.
+    bool HitTest(uint32_t mask, int32_t x, int32_t y) override;
+    IKelMessageObject* Window() const { return static_cast<IKelMessageObject*>(Engine.get()); }
+};
+
+class TKelObjectDataButton : public TKelObjectDataScreen {
+public:
+    TKelObjectDataButton(std::string name, std::unique_ptr<IKelButtonObject> button)
+        : TKelObjectDataScreen(std::move(name), 8, 3, std::move(button)) {}
+    // The button's click; true when it took it.
+    bool HitTest(uint32_t mask, int32_t x, int32_t y) override;
+    IKelButtonObject* Button() const { return static_cast<IKelButtonObject*>(Engine.get()); }
+
+protected:
+    TKelObjectDataButton(std::string name, TObjectKind kind, TObjectCategory category,
+                         std::unique_ptr<IKelButtonObject> button)
+        : TKelObjectDataScreen(std::move(name), kind, category, std::move(button)) {}
+};
+
+class TKelObjectDataSysButton final : public TKelObjectDataButton {
+public:
+    TKelObjectDataSysButton(std::string name, std::unique_ptr<IKelButtonObject> button)
+        : TKelObjectDataButton(std::move(name), 19, 8, std::move(button)) {}
+};
+
+// A scroll bar (owned) and the input device (linked), whose left button drags the thumb.
+class TKelObjectDataScrollBar final : public TKelObjectDataCustom {
+public:
+    TKelObjectDataScrollBar(std::string name, TInput* input, std::unique_ptr<IKelScrollBarObject> bar)
+        : TKelObjectDataCustom(std::move(name), 9, 3), Input(input), Bar(std::move(bar)) {}
+
+    void Reset() override;
+    // "xyza(%d,%d,%d,%d)file(%s,%s)show(%d)".
+    std::string GetInfo() override;
+    bool SaveToStream(TStream& s) override;
+    bool LoadFromStream(TStream& s) override;
+    void Update(uint32_t mask, int32_t elapsed) override;
+    void Draw(TARGB8888CellDraw* target, uint32_t mask, bool overlay) override;
+    void MouseMove(uint32_t mask, int32_t x, int32_t y) override;
+    void MouseDown(uint32_t mask, int32_t x, int32_t y) override;
+    void RestoreState() override;
+    void CaptureState() override;
+    bool SwapEngineObject(TKelObjectDataCustom& other) override;
+
+    IKelScrollBarObject* ScrollBar() const { return Bar.get(); }
+    bool IsOverlay() const { return Bar && Bar->Z() >= kOverlayLayer; }
+
+    // The key code of the left button held.
+    static constexpr int32_t kLeftButtonHeld = 0x40001;
+    static constexpr uint32_t kLeftButtonShift = 8;
+
+    TInput* Input = nullptr;
+
+private:
+    std::unique_ptr<IKelScrollBarObject> Bar;
+};
+
+class TKelObjectDataFile final : public TKelObjectDataCustom {
+public:
+    TKelObjectDataFile(std::string name, std::unique_ptr<IKelTextFile> file)
+        : TKelObjectDataCustom(std::move(name), 20, 0), File(std::move(file)) {}
+    void Reset() override;
+    std::string GetInfo() override;  // "file(%s)"
+    bool SaveToStream(TStream& s) override;
+    bool LoadFromStream(TStream& s) override;
+    bool SwapEngineObject(TKelObjectDataCustom& other) override;
+    IKelTextFile* TextFile() const { return File.get(); }
+
+private:
+    std::unique_ptr<IKelTextFile> File;
+};
+
+class TKelObjectDataStringList final : public TKelObjectDataCustom {
+public:
+    explicit TKelObjectDataStringList(std::string name)
+        : TKelObjectDataCustom(std::move(name), 27, 0), List(std::make_unique<TStringList>()) {}
+    void Reset() override;
+    std::string GetInfo() override;  // "Lines(%d)"
+    // A 32-bit count, then each line as a stream string.
+    bool SaveToStream(TStream& s) override;
+    // Clears the list first; false, with the lines read so far, when the stream ends early.
+    bool LoadFromStream(TStream& s) override;
+    bool SwapEngineObject(TKelObjectDataCustom& other) override;
+    TStringList& Lines() { return *List; }
+
+private:
+    std::unique_ptr<TStringList> List;
+};
+
+// An instance of a plug-in object type (owned).
+class TKelObjectDataDLLObject final : public TKelObjectDataCustom {
+public:
+    TKelObjectDataDLLObject(std::string name, std::string typeName, std::unique_ptr<IKelPluginInstance> instance)
+        : TKelObjectDataCustom(std::move(name), 34, 0), TypeName(std::move(typeName)), Instance(std::move(instance)) {}
+    void Reset() override;
+    std::string GetInfo() override;  // "ObjectName(%s)" with the type name
+    bool SaveToStream(TStream& s) override;
+    bool LoadFromStream(TStream& s) override;
+    bool SwapEngineObject(TKelObjectDataCustom& other) override;
+    std::string PluginTypeName() const override { return TypeName; }
+    IKelPluginInstance* Plugin() const { return Instance.get(); }
+
+private:
+    std::string TypeName;
+    std::unique_ptr<IKelPluginInstance> Instance;
+};
+
+namespace uKelObjectKinds {
+
+// The script object of a kind with no engine object attached: what the interpreter makes when no
+// factory is registered for the kind's keyword. nullptr for kind 25, 34 and any number outside
+// the table.
+std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name);
+
+}  // namespace uKelObjectKinds
