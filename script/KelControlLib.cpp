@@ -11,7 +11,9 @@ namespace {
 using K = TBlockKind;
 
 // The loop and branch tests take the integer field alone: 2 or -1 count as false.
-bool IsOne(const TCalcValue& v) { return !v.IsError() && v.Value == 1; }
+bool IsOne(const TCalcValue& v) {
+    return !v.IsError() && v.Value == 1;
+}
 
 // The position just after the statement: the reader's column already points past it.
 void RecordPosition(TKelScript& s, TScriptBlock& b) {
@@ -41,33 +43,33 @@ void If(TKelScript& s, TScriptRoutine& r, bool skipping, const TStringList& args
 
 void Else(TScriptBlock* top) {
     switch (top ? top->Kind : K::None) {
-    case K::IfSkipped:
-    case K::CaseSkipped:
-        break;
-    case K::IfActive:
-    case K::IfInactive:
-        // After an "if" whose value was neither 0 nor 1 neither branch runs.
-        top->Kind = top->Values[0] == "0" ? K::IfActive : K::IfInactive;
-        break;
-    case K::CaseMatched:
-    case K::CaseSearching:
-        top->Kind = top->Values[1] == "0" ? K::CaseMatched : K::CaseSearching;
-        break;
-    default:
-        ErrorLogLib::ErrorLog("\\else：対となる\\if,\\caseがみつかりません"_sj);
+        case K::IfSkipped:
+        case K::CaseSkipped:
+            break;
+        case K::IfActive:
+        case K::IfInactive:
+            // After an "if" whose value was neither 0 nor 1 neither branch runs.
+            top->Kind = top->Values[0] == "0" ? K::IfActive : K::IfInactive;
+            break;
+        case K::CaseMatched:
+        case K::CaseSearching:
+            top->Kind = top->Values[1] == "0" ? K::CaseMatched : K::CaseSearching;
+            break;
+        default:
+            ErrorLogLib::ErrorLog("\\else：対となる\\if,\\caseがみつかりません"_sj);
     }
 }
 
 void Then(TScriptBlock* top) {
     switch (top ? top->Kind : K::None) {
-    case K::IfSkipped:
-        break;
-    case K::IfActive:
-    case K::IfInactive:
-        top->Kind = top->Values[0] == "1" ? K::IfActive : K::IfInactive;
-        break;
-    default:
-        ErrorLogLib::ErrorLog("\\else：\\if～\\fiの中でしか使用できません"_sj);
+        case K::IfSkipped:
+            break;
+        case K::IfActive:
+        case K::IfInactive:
+            top->Kind = top->Values[0] == "1" ? K::IfActive : K::IfInactive;
+            break;
+        default:
+            ErrorLogLib::ErrorLog("\\else：\\if～\\fiの中でしか使用できません"_sj);
     }
 }
 
@@ -75,30 +77,30 @@ void Then(TScriptBlock* top) {
 void Close(TKelScript& s, TScriptRoutine& r) {
     TScriptBlock* top = r.TopBlock();
     switch (top ? top->Kind : K::RoutineRoot) {
-    case K::IfSkipped:
-    case K::IfActive:
-    case K::IfInactive:
-    case K::ForSkipped:
-    case K::ForFinished:
-    case K::CaseSkipped:
-    case K::CaseMatched:
-    case K::CaseSearching:
-        r.DeleteLast();
-        break;
-    case K::ForRunning:
-    case K::ForContinued: {
-        s.Evaluate(top->Values[1]);
-        if (IsOne(s.Evaluate(top->Values[0]))) {
-            // The evaluations cannot drop blocks, so the top block is still the loop.
-            s.Reader->JumpLabel(top->LabelName, top->LineInLabel, top->Column);
-            top->Kind = K::ForRunning;
-        } else {
+        case K::IfSkipped:
+        case K::IfActive:
+        case K::IfInactive:
+        case K::ForSkipped:
+        case K::ForFinished:
+        case K::CaseSkipped:
+        case K::CaseMatched:
+        case K::CaseSearching:
             r.DeleteLast();
+            break;
+        case K::ForRunning:
+        case K::ForContinued: {
+            s.Evaluate(top->Values[1]);
+            if (IsOne(s.Evaluate(top->Values[0]))) {
+                // The evaluations cannot drop blocks, so the top block is still the loop.
+                s.Reader->JumpLabel(top->LabelName, top->LineInLabel, top->Column);
+                top->Kind = K::ForRunning;
+            } else {
+                r.DeleteLast();
+            }
+            break;
         }
-        break;
-    }
-    default:
-        ErrorLogLib::ErrorLog("\\end : 対となる制御命令(\\if,\\for,\\swit)が見つかりません"_sj);
+        default:
+            ErrorLogLib::ErrorLog("\\end : 対となる制御命令(\\if,\\for,\\swit)が見つかりません"_sj);
     }
 }
 
@@ -150,14 +152,14 @@ void Case(TKelScript& s, TScriptRoutine& r, bool skipping, TStringList& args) {
 void Ans(TKelScript& s, TScriptRoutine& r, const TStringList& args) {
     TScriptBlock* top = r.TopBlock();
     switch (top ? top->Kind : K::None) {
-    case K::CaseSkipped:
-        return;
-    case K::CaseMatched:
-    case K::CaseSearching:
-        break;
-    default:
-        ErrorLogLib::ErrorLog("\\ans：対応する\\caseが見つかりません"_sj);
-        return;
+        case K::CaseSkipped:
+            return;
+        case K::CaseMatched:
+        case K::CaseSearching:
+            break;
+        default:
+            ErrorLogLib::ErrorLog("\\ans：対応する\\caseが見つかりません"_sj);
+            return;
     }
     top->Kind = K::CaseSearching;
     const std::string caseValue = top->Values[0];
@@ -185,11 +187,14 @@ void Jump(TKelScript& s, const TStringList& args, bool go) {
     std::string file = TargetFile(s, args[2]);
     std::string label = GetLabelArgument(s, args[1]);
     if (s.Reader->JumpFile(file, label)) {
-        if (go) s.Thread->TruncateRoutines(0);
-        else s.CurrentRoutine()->TruncateBlocks(0);
+        if (go)
+            s.Thread->TruncateRoutines(0);
+        else
+            s.CurrentRoutine()->TruncateBlocks(0);
     } else {
-        ErrorLogLib::ErrorLog((go ? "\\go：ジャンプ先が見つかりません："_sj : "\\jmp：ジャンプ先が見つかりません："_sj) +
-                              args[1] + ":" + args[2]);
+        ErrorLogLib::ErrorLog(
+            (go ? "\\go：ジャンプ先が見つかりません："_sj : "\\jmp：ジャンプ先が見つかりません："_sj) + args[1] + ":" +
+            args[2]);
     }
     s.UpdateSelfFileVariables();
 }
@@ -257,7 +262,8 @@ void Ret(TKelScript& s, const TStringList& args) {
     TScriptRoutine* routine = s.Thread->Routine(r);
     if (r >= 1 && routine && routine->Count() > 0) {
         TScriptBlock root = *routine->Block(0);
-        if (!ClassLib::SameTextAscii(root.FileName, s.Reader->GetFileName())) s.Reader->LoadScript(root.FileName, false);
+        if (!ClassLib::SameTextAscii(root.FileName, s.Reader->GetFileName()))
+            s.Reader->LoadScript(root.FileName, false);
         s.Reader->JumpLabel(root.LabelName, root.LineInLabel, root.Column);
         s.Thread->TruncateRoutines(r - 1);
     } else {
@@ -268,8 +274,10 @@ void Ret(TKelScript& s, const TStringList& args) {
 
 void LeaveLoop(TScriptRoutine& r, TBlockKind kind, const char* message) {
     int32_t i = r.FindBlockOfKind(K::ForRunning);
-    if (i >= 0) r.Block(i)->Kind = kind;
-    else ErrorLogLib::ErrorLog(Encoding::Utf8ToSjis(message));
+    if (i >= 0)
+        r.Block(i)->Kind = kind;
+    else
+        ErrorLogLib::ErrorLog(Encoding::Utf8ToSjis(message));
 }
 
 class TControlWords final : public IScriptWordHandler {
@@ -294,18 +302,32 @@ bool DoControlCommand(TKelScript& s, int32_t code, TStringList& args) {
     KelScriptLib::PadArguments(args, 9);
     bool skipping = r->IsSkipping();
     switch (code) {
-    case Cmd("if"): If(s, *r, skipping, args); return true;
-    case Cmd("else"): Else(r->TopBlock()); return true;
-    case Cmd("then"): Then(r->TopBlock()); return true;
-    case Cmd("fi"):
-    case Cmd("end"):
-    case Cmd("next"): Close(s, *r); return true;
-    case Cmd("for"): For(s, *r, skipping, args); return true;
-    case Cmd("case"): Case(s, *r, skipping, args); return true;
-    case Cmd("ans"): Ans(s, *r, args); return true;
-    default:
-        // Inside a skipped region every other statement is swallowed here.
-        return skipping;
+        case Cmd("if"):
+            If(s, *r, skipping, args);
+            return true;
+        case Cmd("else"):
+            Else(r->TopBlock());
+            return true;
+        case Cmd("then"):
+            Then(r->TopBlock());
+            return true;
+        case Cmd("fi"):
+        case Cmd("end"):
+        case Cmd("next"):
+            Close(s, *r);
+            return true;
+        case Cmd("for"):
+            For(s, *r, skipping, args);
+            return true;
+        case Cmd("case"):
+            Case(s, *r, skipping, args);
+            return true;
+        case Cmd("ans"):
+            Ans(s, *r, args);
+            return true;
+        default:
+            // Inside a skipped region every other statement is swallowed here.
+            return skipping;
     }
 }
 
@@ -314,13 +336,26 @@ bool DoJumpCommand(TKelScript& s, int32_t code, TStringList& args) {
     KelScriptLib::PadArguments(args, 9);
     const int32_t before = s.Thread->Count();
     switch (code) {
-    case Cmd("jmp"): Jump(s, args, false); break;
-    case Cmd("go"): Jump(s, args, true); break;
-    case Cmd("sub"): Sub(s, args); break;
-    case Cmd("ret"): Ret(s, args); break;
-    case Cmd("brk"): LeaveLoop(*s.CurrentRoutine(), K::ForFinished, "\\brkは\\for～\\nextの中でしか使用できません"); break;
-    case Cmd("cnt"): LeaveLoop(*s.CurrentRoutine(), K::ForContinued, "\\cntは\\for～\\nextの中でしか使用できません"); break;
-    default: return false;
+        case Cmd("jmp"):
+            Jump(s, args, false);
+            break;
+        case Cmd("go"):
+            Jump(s, args, true);
+            break;
+        case Cmd("sub"):
+            Sub(s, args);
+            break;
+        case Cmd("ret"):
+            Ret(s, args);
+            break;
+        case Cmd("brk"):
+            LeaveLoop(*s.CurrentRoutine(), K::ForFinished, "\\brkは\\for～\\nextの中でしか使用できません");
+            break;
+        case Cmd("cnt"):
+            LeaveLoop(*s.CurrentRoutine(), K::ForContinued, "\\cntは\\for～\\nextの中でしか使用できません");
+            break;
+        default:
+            return false;
     }
     // Local variables die with the routines that owned them.
     if (s.Thread->Count() != before && s.Variables) s.Variables->DeleteAboveOwner(s.Thread->Count() - 1);

@@ -8,7 +8,8 @@ namespace {
 
 void WriteU32(TStream& s, uint32_t v) {
     uint8_t b[4];
-    for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        b[i] = static_cast<uint8_t>(v >> (8 * i));
     s.WriteBuffer(b, 4);
 }
 
@@ -16,7 +17,8 @@ bool ReadU32(TStream& s, uint32_t& v) {
     uint8_t b[4];
     if (s.Read(b, 4) != 4) return false;
     v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(b[i]) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(b[i]) << (8 * i);
     return true;
 }
 
@@ -27,9 +29,13 @@ bool ReadI32(TStream& s, int32_t& v) {
     return true;
 }
 
-void WriteU8(TStream& s, uint8_t v) { s.WriteBuffer(&v, 1); }
+void WriteU8(TStream& s, uint8_t v) {
+    s.WriteBuffer(&v, 1);
+}
 
-bool ReadU8(TStream& s, uint8_t& v) { return s.Read(&v, 1) == 1; }
+bool ReadU8(TStream& s, uint8_t& v) {
+    return s.Read(&v, 1) == 1;
+}
 
 }  // namespace
 
@@ -67,7 +73,8 @@ void TScriptBlockBase::Clear() {
 
 bool TScriptBlock::SaveToStream(TStream* stream) const {
     if (!TScriptBlockBase::SaveToStream(stream)) return false;
-    for (const auto& v : Values) uMisc::WriteStreamString(stream, v);
+    for (const auto& v : Values)
+        uMisc::WriteStreamString(stream, v);
     return true;
 }
 
@@ -80,7 +87,8 @@ bool TScriptBlock::LoadFromStream(TStream* stream) {
 
 void TScriptBlock::Clear() {
     TScriptBlockBase::Clear();
-    for (auto& v : Values) v.clear();
+    for (auto& v : Values)
+        v.clear();
 }
 
 // ---- lists ----
@@ -103,7 +111,8 @@ bool TScriptDataListInterface<TItem>::LoadFromStream(TStream* stream) {
     if (count > static_cast<uint32_t>(kScriptStackLimit) ||
         static_cast<int64_t>(count) * TItem::kMinStreamSize > stream->Remaining())
         return false;
-    for (uint32_t i = 0; i < count; ++i) Add();
+    for (uint32_t i = 0; i < count; ++i)
+        Add();
     for (auto& item : Items)
         if (!item->LoadFromStream(stream)) return false;
     return true;
@@ -122,7 +131,8 @@ TScriptBlock* TScriptRoutine::Add() {
 
 bool TScriptRoutine::TruncateBlocks(int32_t n) {
     if (Items.empty() || n < 0 || n >= Count()) return false;
-    while (Count() > n + 1) Items.pop_back();
+    while (Count() > n + 1)
+        Items.pop_back();
     return true;
 }
 
@@ -139,7 +149,8 @@ bool TScriptRoutine::IsSkipping() const {
 }
 
 void TScriptRoutine::ClearScopeNames() {
-    for (auto& s : ScopeNames) s.clear();
+    for (auto& s : ScopeNames)
+        s.clear();
 }
 
 void TScriptRoutine::Clear() {
@@ -155,7 +166,8 @@ void TScriptRoutine::Clear() {
 
 bool TScriptRoutine::SaveToStream(TStream* stream) const {
     if (!TScriptDataListInterface<TScriptBlock>::SaveToStream(stream)) return false;
-    for (const auto& s : ScopeNames) uMisc::WriteStreamString(stream, s);
+    for (const auto& s : ScopeNames)
+        uMisc::WriteStreamString(stream, s);
     WriteU8(*stream, WaitState);
     WriteU32(*stream, static_cast<uint32_t>(WaitTime));
     WriteU32(*stream, static_cast<uint32_t>(WaitTime2));
@@ -185,7 +197,8 @@ TScriptRoutine* TScriptThread::Add() {
 
 bool TScriptThread::TruncateRoutines(int32_t n) {
     if (Items.empty() || n < 0 || n >= Count()) return false;
-    while (Count() > n + 1) Items.pop_back();
+    while (Count() > n + 1)
+        Items.pop_back();
     return true;
 }
 

@@ -19,34 +19,34 @@
 #include "platform/ClassLib.h"
 
 enum class TBlockKind : uint8_t {
-    None = 0,           // an "if" whose value could not be evaluated
-    IfSkipped = 1,      // "if" met inside a skipped region
+    None = 0,       // an "if" whose value could not be evaluated
+    IfSkipped = 1,  // "if" met inside a skipped region
     IfActive = 2,
     IfInactive = 3,
-    ForSkipped = 4,     // "for" met inside a skipped region
+    ForSkipped = 4,  // "for" met inside a skipped region
     ForRunning = 5,
-    ForFinished = 6,    // finished, or left by "brk"
-    ForContinued = 7,   // continued by "cnt": skips to its closer, which steps and tests again
-    CaseSkipped = 8,    // "case" met inside a skipped region
+    ForFinished = 6,   // finished, or left by "brk"
+    ForContinued = 7,  // continued by "cnt": skips to its closer, which steps and tests again
+    CaseSkipped = 8,   // "case" met inside a skipped region
     CaseMatched = 9,
     CaseSearching = 10,
-    RoutineRoot = 11,   // its position is the return position of the routine
+    RoutineRoot = 11,  // its position is the return position of the routine
 };
 constexpr uint8_t kLastBlockKind = 11;
 
 // A block kind that makes the routine skip statements.
 constexpr bool IsSkippingKind(TBlockKind k) {
     switch (k) {
-    case TBlockKind::IfSkipped:
-    case TBlockKind::IfInactive:
-    case TBlockKind::ForSkipped:
-    case TBlockKind::ForFinished:
-    case TBlockKind::ForContinued:
-    case TBlockKind::CaseSkipped:
-    case TBlockKind::CaseSearching:
-        return true;
-    default:
-        return false;
+        case TBlockKind::IfSkipped:
+        case TBlockKind::IfInactive:
+        case TBlockKind::ForSkipped:
+        case TBlockKind::ForFinished:
+        case TBlockKind::ForContinued:
+        case TBlockKind::CaseSkipped:
+        case TBlockKind::CaseSearching:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -106,7 +106,8 @@ public:
     }
     // Frees every item, from the last.
     virtual void Clear() {
-        while (!Items.empty()) Items.pop_back();
+        while (!Items.empty())
+            Items.pop_back();
     }
     // Pushes one new item.
     virtual TItem* Add() {
@@ -149,8 +150,8 @@ public:
 
     std::string ScopeNames[16];  // the scoped object names
     uint8_t WaitState = 0;
-    int32_t WaitTime = 0;   // ms
-    int32_t WaitTime2 = 0;  // ms
+    int32_t WaitTime = 0;    // ms
+    int32_t WaitTime2 = 0;   // ms
     std::string ClickLabel;  // jumped to when a click ends a wait
     int32_t SoundChannel = 0;
     std::string EventLabel;

@@ -1,9 +1,8 @@
-#include "script/KelControlLib.h"
-
 #include <gtest/gtest.h>
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "script/KelControlLib.h"
 #include "script/KelScriptLib.h"
 #include "tests/support/ScriptHarness.h"
 
@@ -20,34 +19,39 @@ struct TRig {
     TRig() {
         H.General.OnWord = [this](TKelScript& s, int32_t code, TStringList& args) {
             switch (code) {
-            case Cmd("out"): {
-                std::string line;
-                for (int32_t i = 1; i < args.Count() && !args[i].empty(); ++i)
-                    line += (i > 1 ? " " : "") + s.Evaluate(args[i]).Text;
-                Trace.push_back(Encoding::SjisToUtf8(line));
-                return true;
-            }
-            case Cmd("cal"): s.Evaluate(args[1]); return true;
-            case Cmd("loc"): {
-                const int32_t dims[4] = {1, 1, 1, 1};
-                s.Variables->Declare(TVariableScope::Local, args[1], "", dims, s.Depth(), T::Integer, 0xFF, false);
-                return true;
-            }
-            case Cmd("halt"):
-                s.CurrentRoutine()->WaitState = 4;
-                s.CurrentRoutine()->WaitTime = -1;
-                return true;
-            default: return false;
+                case Cmd("out"): {
+                    std::string line;
+                    for (int32_t i = 1; i < args.Count() && !args[i].empty(); ++i)
+                        line += (i > 1 ? " " : "") + s.Evaluate(args[i]).Text;
+                    Trace.push_back(Encoding::SjisToUtf8(line));
+                    return true;
+                }
+                case Cmd("cal"):
+                    s.Evaluate(args[1]);
+                    return true;
+                case Cmd("loc"): {
+                    const int32_t dims[4] = {1, 1, 1, 1};
+                    s.Variables->Declare(TVariableScope::Local, args[1], "", dims, s.Depth(), T::Integer, 0xFF, false);
+                    return true;
+                }
+                case Cmd("halt"):
+                    s.CurrentRoutine()->WaitState = 4;
+                    s.CurrentRoutine()->WaitTime = -1;
+                    return true;
+                default:
+                    return false;
             }
         };
-        for (const char* v : {"i", "j", "k", "n", "r"}) H.Declare(TVariableScope::Game, v, T::Integer);
+        for (const char* v : {"i", "j", "k", "n", "r"})
+            H.Declare(TVariableScope::Game, v, T::Integer);
         H.Declare(TVariableScope::Game, "s", T::String);
     }
     // Runs the script from "@@main" for a few frames.
     // Runs the script from "@@main" for a few frames, stopping at the first error.
     void Run(const std::string& script, int frames = 3) {
         ASSERT_TRUE(H.Start(script, "@@main"));
-        for (int f = 0; f < frames && !ErrorLogLib::ErrorFlag; ++f) H.Step();
+        for (int f = 0; f < frames && !ErrorLogLib::ErrorFlag; ++f)
+            H.Step();
     }
     TScriptHarness H;
     Strings Trace;
@@ -55,7 +59,8 @@ struct TRig {
 
 std::string Lines(std::initializer_list<const char*> lines) {
     std::string out;
-    for (const char* l : lines) out += std::string(l) + "\r\n";
+    for (const char* l : lines)
+        out += std::string(l) + "\r\n";
     return out;
 }
 
@@ -100,9 +105,11 @@ TEST(KelControlLoops, BreakContinueAndTheFormsOfFor) {
          {"0 0", "1 0", "2 0"}},
         {"condition only", {"\\cal,i=0", "\\for,i<3", "\\out,i++", "\\next"}, {"1", "2", "3"}},
         {"no clause: endless until brk", {"\\for", "\\out,n++", "\\if,n==2", "\\brk", "\\fi", "\\end"}, {"1", "2"}},
-        {"item 4 with items 1 and 2 empty: endless", {"\\for,,,,x", "\\out,n++", "\\if,n==2", "\\brk", "\\fi", "\\next"},
+        {"item 4 with items 1 and 2 empty: endless",
+         {"\\for,,,,x", "\\out,n++", "\\if,n==2", "\\brk", "\\fi", "\\next"},
          {"1", "2"}},
-        {"items 1, 2, 3 and 4: empty condition, no pass", {"\\for,i=5,i<9,i++,x", "\\out,\"body\"", "\\next", "\\out,i"},
+        {"items 1, 2, 3 and 4: empty condition, no pass",
+         {"\\for,i=5,i<9,i++,x", "\\out,\"body\"", "\\next", "\\out,i"},
          {"0"}},
         // Only an initial clause: it runs as the initialisation and then stands as the condition,
         // evaluated before every pass (an assignment yields 1).
@@ -117,7 +124,8 @@ TEST(KelControlLoops, BreakContinueAndTheFormsOfFor) {
     for (const auto& c : cases) {
         TRig rig;
         std::string script = "@@main\r\n";
-        for (const char* l : c.body) script += std::string(l) + "\r\n";
+        for (const char* l : c.body)
+            script += std::string(l) + "\r\n";
         rig.Run(script + "\\halt\r\n");
         EXPECT_EQ(rig.Trace, c.trace) << c.name;
         EXPECT_TRUE(rig.H.Errors().empty()) << c.name;
@@ -128,8 +136,8 @@ TEST(KelControlLoops, BreakContinueAndTheFormsOfFor) {
 TEST(KelControlCases, AnsTestsItsValuesAndElseRunsOnlyWithoutAMatch) {
     const std::string numeric = Lines({"@@main", "\\case,i", "\\ans,1,2", "\\out,\"one-two\"", "\\ans,3",
                                        "\\out,\"three\"", "\\else", "\\out,\"other\"", "\\end", "\\halt"});
-    for (auto [i, expected] : std::vector<std::pair<int, Strings>>{{1, {"one-two"}}, {2, {"one-two"}},
-                                                                    {3, {"three"}}, {7, {"other"}}}) {
+    for (auto [i, expected] :
+         std::vector<std::pair<int, Strings>>{{1, {"one-two"}}, {2, {"one-two"}}, {3, {"three"}}, {7, {"other"}}}) {
         TRig rig;
         rig.H.Script.Variables->WriteElement(TVariableScope::Game, "i", {}, 0, TCalcValue::Int(i), true);
         rig.Run(numeric);
@@ -140,9 +148,27 @@ TEST(KelControlCases, AnsTestsItsValuesAndElseRunsOnlyWithoutAMatch) {
     // "else" after any match runs nothing. Inside a skipped region the whole case is skipped.
     TRig rig;
     rig.H.Script.Variables->WriteElement(TVariableScope::Game, "s", {}, 0, TCalcValue::Str("abc"), true);
-    rig.Run(Lines({"@@main", "\\case,s", "\\ans,\"x\",\"ABC\"", "\\out,\"first\"", "\\ans,\"abc\"", "\\out,\"again\"",
-                   "\\ans,1", "\\out,\"number\"", "\\else", "\\out,\"else\"", "\\end", "\\if,0", "\\case,1", "\\ans,1",
-                   "\\out,\"skipped\"", "\\else", "\\out,\"skipped-else\"", "\\end", "\\fi", "\\out,\"end\"", "\\halt"}));
+    rig.Run(Lines({"@@main",
+                   "\\case,s",
+                   "\\ans,\"x\",\"ABC\"",
+                   "\\out,\"first\"",
+                   "\\ans,\"abc\"",
+                   "\\out,\"again\"",
+                   "\\ans,1",
+                   "\\out,\"number\"",
+                   "\\else",
+                   "\\out,\"else\"",
+                   "\\end",
+                   "\\if,0",
+                   "\\case,1",
+                   "\\ans,1",
+                   "\\out,\"skipped\"",
+                   "\\else",
+                   "\\out,\"skipped-else\"",
+                   "\\end",
+                   "\\fi",
+                   "\\out,\"end\"",
+                   "\\halt"}));
     EXPECT_EQ(rig.Trace, (Strings{"first", "again", "end"}));
     EXPECT_TRUE(rig.H.Errors().empty());
 }
@@ -150,10 +176,10 @@ TEST(KelControlCases, AnsTestsItsValuesAndElseRunsOnlyWithoutAMatch) {
 TEST(KelControlSubroutines, ParametersReturnValuesAndLocalsPerLevel) {
     TRig rig;
     // A recursive factorial: each level has its own local m, evaluated arguments see the caller's.
-    rig.Run(Lines({"@@main", "\\sub,@@fact,,5", "\\out,\"fact\",r", "\\sub,@@args,self,3,,word,", "\\halt",
-                   "@@fact", "\\loc,m", "\\cal,m=ParamInt[0]", "\\if,m<=1", "\\cal,r=1", "\\ret", "\\fi",
-                   "\\sub,@@fact,,m-1", "\\cal,r=r*m", "\\ret", "@@args",
-                   "\\out,ParamCount,ParamInt[0],ParamStr[1],ParamInt[2],ParamStr[2]", "\\ret"}),
+    rig.Run(Lines({"@@main", "\\sub,@@fact,,5", "\\out,\"fact\",r", "\\sub,@@args,self,3,,word,", "\\halt", "@@fact",
+                   "\\loc,m", "\\cal,m=ParamInt[0]", "\\if,m<=1", "\\cal,r=1", "\\ret", "\\fi", "\\sub,@@fact,,m-1",
+                   "\\cal,r=r*m", "\\ret", "@@args", "\\out,ParamCount,ParamInt[0],ParamStr[1],ParamInt[2],ParamStr[2]",
+                   "\\ret"}),
             5);
     EXPECT_EQ(rig.Trace, (Strings{"fact 120", "3 3  0 word"}));
     EXPECT_TRUE(rig.H.Errors().empty());
@@ -166,9 +192,9 @@ TEST(KelControlSubroutines, ParametersReturnValuesAndLocalsPerLevel) {
 
 TEST(KelControlSubroutines, RetWithALabelReturnsThroughSeveralLevels) {
     TRig rig;
-    rig.Run(Lines({"@@main", "\\sub,@@a", "\\out,\"main\"", "\\halt", "@@a", "\\out,\"a\"",
-                   "\\sub,@@b,,1,2", "\\out,\"not reached\"", "@@b", "\\loc,m", "\\sub,@@c", "@@c",
-                   "\\out,\"c\",SelfFileName", "\\ret,@@main"}));
+    rig.Run(Lines({"@@main", "\\sub,@@a", "\\out,\"main\"", "\\halt", "@@a", "\\out,\"a\"", "\\sub,@@b,,1,2",
+                   "\\out,\"not reached\"", "@@b", "\\loc,m", "\\sub,@@c", "@@c", "\\out,\"c\",SelfFileName",
+                   "\\ret,@@main"}));
     EXPECT_EQ(rig.Trace, (Strings{"a", "c test.s", "main"}));
     EXPECT_TRUE(rig.H.Errors().empty());
     EXPECT_EQ(rig.H.Script.Thread->Count(), 1);
@@ -225,7 +251,8 @@ TEST(KelControlErrors, MisplacedWordsAreReportedAndStopTheScript) {
     for (const auto& c : cases) {
         TRig rig;
         std::string script = "@@main\r\n";
-        for (const char* l : c.body) script += std::string(l) + "\r\n";
+        for (const char* l : c.body)
+            script += std::string(l) + "\r\n";
         rig.Run(script + "\\out,\"after\"\r\n", 1);
         Strings errors = rig.H.Errors();
         EXPECT_NE(std::find(errors.begin(), errors.end(), c.error), errors.end()) << c.error;
@@ -248,7 +275,8 @@ TEST(KelControlLimits, StacksPastTheirLimitsAreReported) {
 
     TRig blocks;
     std::string script = "@@main\r\n";
-    for (int i = 0; i < 1023; ++i) script += "\\if,1\r\n";
+    for (int i = 0; i < 1023; ++i)
+        script += "\\if,1\r\n";
     blocks.Run(script + "\\out,\"deep\"\r\n\\for\r\n\\out,\"past\"\r\n", 3);
     EXPECT_EQ(blocks.Trace, (Strings{"deep"}));
     ASSERT_FALSE(blocks.H.Errors().empty());
@@ -290,7 +318,9 @@ struct TSnapshot {
     size_t TraceLength = 0;
 };
 
-bool Halted(TScriptHarness& h) { return h.Script.CurrentRoutine()->WaitState == 4; }
+bool Halted(TScriptHarness& h) {
+    return h.Script.CurrentRoutine()->WaitState == 4;
+}
 
 TSnapshot Take(TRig& rig) {
     TSnapshot snap;
@@ -299,7 +329,8 @@ TSnapshot Take(TRig& rig) {
     rig.H.Script.Reader->SaveToStream(&reader);
     snap.Thread = thread.AsString();
     snap.Reader = reader.AsString();
-    for (const char* v : {"i", "j", "k"}) snap.Games[v] = rig.H.Var(v).Value;
+    for (const char* v : {"i", "j", "k"})
+        snap.Games[v] = rig.H.Var(v).Value;
     IScriptVariables& vars = *rig.H.Script.Variables;
     for (int32_t level = 1; level < rig.H.Script.Thread->Count(); ++level) {
         std::vector<int32_t> ints;
@@ -347,11 +378,30 @@ void Restore(TRig& rig, const TSnapshot& snap) {
 }
 
 TEST(KelControlSave, ARestoredThreadContinuesAsTheOriginalFromEveryStatement) {
-    const std::string script =
-        Lines({"@@main", "\\for,i=0,i<4,i++", "\\case,i", "\\ans,0", "\\out,\"zero\"", "\\ans,1,3", "\\if,i==1",
-               "\\out,\"one\"", "\\else", "\\sub,@@s,\"lib.s\",i*10", "\\fi", "\\ans,2", "\\sub,@@s,self,i", "\\end",
-               "\\next", "\\out,\"done\",i", "\\halt", "@@s", "\\for,j=0,j<2,j++", "\\if,j==1",
-               "\\out,\"s\",ParamInt[0],j", "\\fi", "\\next", "\\ret"});
+    const std::string script = Lines({"@@main",
+                                      "\\for,i=0,i<4,i++",
+                                      "\\case,i",
+                                      "\\ans,0",
+                                      "\\out,\"zero\"",
+                                      "\\ans,1,3",
+                                      "\\if,i==1",
+                                      "\\out,\"one\"",
+                                      "\\else",
+                                      "\\sub,@@s,\"lib.s\",i*10",
+                                      "\\fi",
+                                      "\\ans,2",
+                                      "\\sub,@@s,self,i",
+                                      "\\end",
+                                      "\\next",
+                                      "\\out,\"done\",i",
+                                      "\\halt",
+                                      "@@s",
+                                      "\\for,j=0,j<2,j++",
+                                      "\\if,j==1",
+                                      "\\out,\"s\",ParamInt[0],j",
+                                      "\\fi",
+                                      "\\next",
+                                      "\\ret"});
     const std::string lib = "@@s\r\n\\for,j=0,j<3,j++\r\n\\cnt\r\n\\next\r\n\\out,\"lib\",ParamInt[0],j\r\n\\ret\r\n";
     std::vector<TSnapshot> snaps;
     Strings full;
@@ -377,7 +427,8 @@ TEST(KelControlSave, ARestoredThreadContinuesAsTheOriginalFromEveryStatement) {
         rig.H.AddFile("test.s", script);
         Restore(rig, snaps[n]);
         rig.H.Script.State.LinesPerFrame = 1;
-        for (int step = 0; step < 400 && !Halted(rig.H); ++step) rig.H.Step();
+        for (int step = 0; step < 400 && !Halted(rig.H); ++step)
+            rig.H.Step();
         Strings rest(full.begin() + static_cast<std::ptrdiff_t>(snaps[n].TraceLength), full.end());
         EXPECT_EQ(rig.Trace, rest) << "snapshot " << n;
         EXPECT_TRUE(rig.H.Errors().empty()) << "snapshot " << n;
@@ -408,7 +459,8 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
 
     std::string expected;
     auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i) expected.push_back(static_cast<char>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            expected.push_back(static_cast<char>(v >> (8 * i)));
     };
     auto str = [&](const std::string& t) {
         expected.push_back(static_cast<char>(t.size()));
@@ -423,9 +475,11 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
     u32(2);
     u32(0x0708);
     str("v");
-    for (int i = 0; i < 6; ++i) str("");
+    for (int i = 0; i < 6; ++i)
+        str("");
     str("w");
-    for (int i = 0; i < 15; ++i) str("");
+    for (int i = 0; i < 15; ++i)
+        str("");
     str("sc");
     expected.push_back(3);
     u32(0x01020304);
@@ -457,14 +511,16 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
 TEST(KelScriptThreadStream, CountsAreCheckedBeforeAnythingIsAllocated) {
     auto u32 = [](uint32_t v) {
         std::string s;
-        for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            s.push_back(static_cast<char>(v >> (8 * i)));
         return s;
     };
     // One routine without blocks: its count, 16 empty scope names, the wait fields, three strings.
     const std::string emptyRoutine = u32(0) + std::string(32, '\0') + std::string(1 + 4 + 4, '\0') +
                                      std::string(2, '\0') + u32(0) + std::string(4, '\0');
     ASSERT_EQ(static_cast<int64_t>(emptyRoutine.size()), TScriptRoutine::kMinStreamSize);
-    const std::string block = std::string(2, '\0') + "\x05" + std::string(2, '\0') + u32(0) + u32(0) + std::string(16, '\0');
+    const std::string block =
+        std::string(2, '\0') + "\x05" + std::string(2, '\0') + u32(0) + u32(0) + std::string(16, '\0');
     ASSERT_EQ(static_cast<int64_t>(block.size()), TScriptBlock::kMinStreamSize);
     std::string badKind = block;
     badKind[2] = 12;
@@ -478,16 +534,20 @@ TEST(KelScriptThreadStream, CountsAreCheckedBeforeAnythingIsAllocated) {
         {"one empty routine", u32(1) + emptyRoutine, true},
         {"no routine", u32(0), true},
         {"a routine with a block", u32(1) + u32(1) + block + routineTail, true},
-        {"1024 routines", u32(1024) + [&] {
-             std::string s;
-             for (int i = 0; i < 1024; ++i) s += emptyRoutine;
-             return s;
-         }(),
+        {"1024 routines",
+         u32(1024) +
+             [&] {
+                 std::string s;
+                 for (int i = 0; i < 1024; ++i)
+                     s += emptyRoutine;
+                 return s;
+             }(),
          true},
         {"routine count above the limit", u32(1025) + std::string(1025 * emptyRoutine.size(), '\0'), false},
         {"routine count above the bytes", u32(2) + emptyRoutine, false},
         {"huge routine count", u32(0xFFFFFFFF) + emptyRoutine, false},
-        {"block count above the limit", u32(1) + u32(1025) + std::string(1025 * block.size(), '\0') + routineTail, false},
+        {"block count above the limit", u32(1) + u32(1025) + std::string(1025 * block.size(), '\0') + routineTail,
+         false},
         {"block count above the bytes", u32(1) + u32(3) + block + block + routineTail, false},
         {"block kind out of range", u32(1) + u32(1) + badKind + routineTail, false},
     };
@@ -504,7 +564,8 @@ TEST(KelScriptThreadStream, CountsAreCheckedBeforeAnythingIsAllocated) {
 TEST(KelScriptThreadStream, ListOperationsKeepTheirBounds) {
     TScriptThread thread;
     EXPECT_FALSE(thread.TruncateRoutines(0));
-    for (const char* label : {"@@a", "@@b", "@@a"}) thread.Add()->Add()->LabelName = label;
+    for (const char* label : {"@@a", "@@b", "@@a"})
+        thread.Add()->Add()->LabelName = label;
     thread.Add();  // a routine without blocks is never found
     EXPECT_EQ(thread.FindRoutineByLabel("@@A"), 2);
     EXPECT_EQ(thread.FindRoutineByLabel("@@b"), 1);
