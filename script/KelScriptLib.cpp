@@ -148,6 +148,8 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     };
     Reader->LineReplacer = Links.LineReplacer;
     Reader->RegExp = Links.RegExp;
+    if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
+    if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);
     if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
     if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);

@@ -13,6 +13,7 @@
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelControlLib.h"
 #include "script/KelReaderLib.h"
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
@@ -129,6 +130,17 @@ public:
     static int32_t ObjectElementIndex(const TKelObjectDataCustom& object);
     TScriptRoutine* CurrentRoutine() { return Thread ? Thread->TopRoutine() : nullptr; }
     bool OnPathFileExists(const std::string& name);
+
+    // ---- control flow (KelControlLib) ----
+    bool DoControlCommand(int32_t code, TStringList& args) { return KelControlLib::DoControlCommand(*this, code, args); }
+    bool DoJumpCommand(int32_t code, TStringList& args) { return KelControlLib::DoJumpCommand(*this, code, args); }
+    std::string GetLabelArgument(std::string_view text) { return KelControlLib::GetLabelArgument(*this, text); }
+    bool CallSubroutineByLabel(const std::string& label, const std::string& argument) {
+        return KelControlLib::CallSubroutineByLabel(*this, label, argument);
+    }
+    // Resolves the target file of "jmp", "go" and "sub" through the search folders, notifying the
+    // file-use feed; empty when no folder holds it. Unset, a name is found when it exists as given.
+    std::function<std::string(const std::string&)> ResolveJumpFile;
     // The kind keyword of an object for messages: the plug-in's type name for kind 34, "none"
     // for a kind outside the table.
     static std::string KindKeyword(const TKelObjectDataCustom& object);

@@ -1,29 +1,161 @@
 #include "script/KelScriptState.h"
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 
-TScriptBlock* TScriptRoutine::Add() {
-    Blocks.push_back(std::make_unique<TScriptBlock>());
-    if (Count() > kScriptStackLimit) ErrorLogLib::ErrorLog("ブロックスタックが限界値を超えました。"_sj);
-    return Blocks.back().get();
+namespace {
+
+void WriteU32(TStream& s, uint32_t v) {
+    uint8_t b[4];
+    for (int i = 0; i < 4; ++i)
+        b[i] = static_cast<uint8_t>(v >> (8 * i));
+    s.WriteBuffer(b, 4);
 }
 
-bool TScriptRoutine::TruncateBlocks(int32_t n) {
-    if (Blocks.empty() || n < 0 || n >= Count()) return false;
-    while (Count() > n + 1) Blocks.pop_back();
+bool ReadU32(TStream& s, uint32_t& v) {
+    uint8_t b[4];
+    if (s.Read(b, 4) != 4) return false;
+    v = 0;
+    for (int i = 0; i < 4; ++i)
+        v |= static_cast<uint32_t>(b[i]) << (8 * i);
     return true;
 }
 
+bool ReadI32(TStream& s, int32_t& v) {
+    uint32_t u = 0;
+    if (!ReadU32(s, u)) return false;
+    v = static_cast<int32_t>(u);
+    return true;
+}
+
+void WriteU8(TStream& s, uint8_t v) {
+    s.WriteBuffer(&v, 1);
+}
+
+bool ReadU8(TStream& s, uint8_t& v) {
+    return s.Read(&v, 1) == 1;
+}
+
+}  // namespace
+
+// ---- blocks ----
+
+bool TScriptBlockBase::SaveToStream(TStream* stream) const {
+    if (!stream) return false;
+    uMisc::WriteStreamString(stream, FileName);
+    WriteU8(*stream, static_cast<uint8_t>(Kind));
+    uMisc::WriteStreamString(stream, LabelName);
+    WriteU32(*stream, static_cast<uint32_t>(LineInLabel));
+    WriteU32(*stream, static_cast<uint32_t>(Column));
+    return true;
+}
+
+bool TScriptBlockBase::LoadFromStream(TStream* stream) {
+    if (!stream) return false;
+    uint8_t kind = 0;
+    if (!uMisc::ReadStreamString(stream, FileName) || !ReadU8(*stream, kind) ||
+        !uMisc::ReadStreamString(stream, LabelName) || !ReadI32(*stream, LineInLabel) || !ReadI32(*stream, Column))
+        return false;
+    // No engine state has another kind; a record with one is damaged.
+    if (kind > kLastBlockKind) return false;
+    Kind = static_cast<TBlockKind>(kind);
+    return true;
+}
+
+void TScriptBlockBase::Clear() {
+    FileName.clear();
+    Kind = TBlockKind::None;
+    LabelName.clear();
+    LineInLabel = 0;
+    Column = 0;
+}
+
+bool TScriptBlock::SaveToStream(TStream* stream) const {
+    if (!TScriptBlockBase::SaveToStream(stream)) return false;
+    for (const auto& v : Values)
+        uMisc::WriteStreamString(stream, v);
+    return true;
+}
+
+bool TScriptBlock::LoadFromStream(TStream* stream) {
+    if (!TScriptBlockBase::LoadFromStream(stream)) return false;
+    for (auto& v : Values)
+        if (!uMisc::ReadStreamString(stream, v)) return false;
+    return true;
+}
+
+void TScriptBlock::Clear() {
+    TScriptBlockBase::Clear();
+    for (auto& v : Values)
+        v.clear();
+}
+
+// ---- lists ----
+
+template <class TItem>
+bool TScriptDataListInterface<TItem>::SaveToStream(TStream* stream) const {
+    if (!stream) return false;
+    WriteU32(*stream, static_cast<uint32_t>(Items.size()));
+    for (const auto& item : Items)
+        if (!item->SaveToStream(stream)) return false;
+    return true;
+}
+
+template <class TItem>
+bool TScriptDataListInterface<TItem>::LoadFromStream(TStream* stream) {
+    Clear();
+    if (!stream) return false;
+    uint32_t count = 0;
+    if (!ReadU32(*stream, count)) return false;
+    if (count > static_cast<uint32_t>(kScriptStackLimit) ||
+        static_cast<int64_t>(count) * TItem::kMinStreamSize > stream->Remaining())
+        return false;
+    for (uint32_t i = 0; i < count; ++i)
+        Add();
+    for (auto& item : Items)
+        if (!item->LoadFromStream(stream)) return false;
+    return true;
+}
+
+template class TScriptDataListInterface<TScriptBlock>;
+template class TScriptDataListInterface<TScriptRoutine>;
+
+// ---- routines ----
+
+TScriptBlock* TScriptRoutine::Add() {
+    TScriptBlock* b = TScriptDataListInterface<TScriptBlock>::Add();
+    if (PushReportsOverflow()) ErrorLogLib::ErrorLog("ブロックスタックが限界値を超えました。"_sj);
+    return b;
+}
+
+bool TScriptRoutine::TruncateBlocks(int32_t n) {
+    if (Items.empty() || n < 0 || n >= Count()) return false;
+    while (Count() > n + 1)
+        Items.pop_back();
+    return true;
+}
+
+int32_t TScriptRoutine::FindBlockOfKind(TBlockKind kind) const {
+    for (int32_t i = Count() - 1; i >= 0; --i)
+        if (Items[static_cast<size_t>(i)]->Kind == kind) return i;
+    return -1;
+}
+
 bool TScriptRoutine::IsSkipping() const {
-    for (const auto& b : Blocks)
+    for (const auto& b : Items)
         if (IsSkippingKind(b->Kind)) return true;
     return false;
 }
 
+void TScriptRoutine::ClearScopeNames() {
+    for (auto& s : ScopeNames)
+        s.clear();
+}
+
 void TScriptRoutine::Clear() {
-    while (!Blocks.empty()) Blocks.pop_back();
-    for (auto& s : ScopeNames) s.clear();
+    TScriptDataListInterface<TScriptBlock>::Clear();
+    ClearScopeNames();
     WaitState = 0;
     WaitTime = WaitTime2 = 0;
     SoundChannel = 0;
@@ -32,14 +164,48 @@ void TScriptRoutine::Clear() {
     EventArgument.clear();
 }
 
+bool TScriptRoutine::SaveToStream(TStream* stream) const {
+    if (!TScriptDataListInterface<TScriptBlock>::SaveToStream(stream)) return false;
+    for (const auto& s : ScopeNames)
+        uMisc::WriteStreamString(stream, s);
+    WriteU8(*stream, WaitState);
+    WriteU32(*stream, static_cast<uint32_t>(WaitTime));
+    WriteU32(*stream, static_cast<uint32_t>(WaitTime2));
+    uMisc::WriteStreamString(stream, ClickLabel);
+    WriteU32(*stream, static_cast<uint32_t>(SoundChannel));
+    uMisc::WriteStreamString(stream, EventLabel);
+    uMisc::WriteStreamString(stream, EventArgument);
+    return true;
+}
+
+bool TScriptRoutine::LoadFromStream(TStream* stream) {
+    if (!TScriptDataListInterface<TScriptBlock>::LoadFromStream(stream)) return false;
+    for (auto& s : ScopeNames)
+        if (!uMisc::ReadStreamString(stream, s)) return false;
+    return ReadU8(*stream, WaitState) && ReadI32(*stream, WaitTime) && ReadI32(*stream, WaitTime2) &&
+           uMisc::ReadStreamString(stream, ClickLabel) && ReadI32(*stream, SoundChannel) &&
+           uMisc::ReadStreamString(stream, EventLabel) && uMisc::ReadStreamString(stream, EventArgument);
+}
+
+// ---- thread ----
+
 TScriptRoutine* TScriptThread::Add() {
-    Routines.push_back(std::make_unique<TScriptRoutine>());
-    if (Count() > kScriptStackLimit) ErrorLogLib::ErrorLog("サブルーチンスタックが限界値を超えました。"_sj);
-    return Routines.back().get();
+    TScriptRoutine* r = TScriptDataListInterface<TScriptRoutine>::Add();
+    if (PushReportsOverflow()) ErrorLogLib::ErrorLog("サブルーチンスタックが限界値を超えました。"_sj);
+    return r;
 }
 
 bool TScriptThread::TruncateRoutines(int32_t n) {
-    if (Routines.empty() || n < 0 || n >= Count()) return false;
-    while (Count() > n + 1) Routines.pop_back();
+    if (Items.empty() || n < 0 || n >= Count()) return false;
+    while (Count() > n + 1)
+        Items.pop_back();
     return true;
+}
+
+int32_t TScriptThread::FindRoutineByLabel(const std::string& label) const {
+    for (int32_t i = Count() - 1; i >= 0; --i) {
+        const TScriptRoutine& r = *Items[static_cast<size_t>(i)];
+        if (r.Count() > 0 && ClassLib::SameTextAscii(r.Block(0)->LabelName, label)) return i;
+    }
+    return -1;
 }
