@@ -10,16 +10,36 @@
 
 namespace {
 
-const std::string& MsgReadLocked() { return "変数に読み込みロックがかかっています:"_sj; }
-const std::string& MsgReadOutside() { return "範囲外の配列を読み込もうとしました:"_sj; }
-const std::string& MsgUndeclared() { return "変数が宣言されていません:"_sj; }
-const std::string& MsgWriteLocked() { return "変数に書き込みロックがかかっています:"_sj; }
-const std::string& MsgWriteOutside() { return "範囲外の配列に書き込もうとしました:"_sj; }
-const std::string& MsgUndefined() { return "未定義の変数："_sj; }
-const std::string& MsgCreateFailed() { return "Objectの生成に失敗しました："_sj; }
-const std::string& MsgFreeFailed() { return "Objectの解放に失敗しました："_sj; }
-const std::string& MsgTooManyDims() { return "配列の次元が多すぎます:"_sj; }
-const std::string& MsgTooLarge() { return "配列の要素数が多すぎます:"_sj; }
+const std::string& MsgReadLocked() {
+    return "変数に読み込みロックがかかっています:"_sj;
+}
+const std::string& MsgReadOutside() {
+    return "範囲外の配列を読み込もうとしました:"_sj;
+}
+const std::string& MsgUndeclared() {
+    return "変数が宣言されていません:"_sj;
+}
+const std::string& MsgWriteLocked() {
+    return "変数に書き込みロックがかかっています:"_sj;
+}
+const std::string& MsgWriteOutside() {
+    return "範囲外の配列に書き込もうとしました:"_sj;
+}
+const std::string& MsgUndefined() {
+    return "未定義の変数："_sj;
+}
+const std::string& MsgCreateFailed() {
+    return "Objectの生成に失敗しました："_sj;
+}
+const std::string& MsgFreeFailed() {
+    return "Objectの解放に失敗しました："_sj;
+}
+const std::string& MsgTooManyDims() {
+    return "配列の次元が多すぎます:"_sj;
+}
+const std::string& MsgTooLarge() {
+    return "配列の要素数が多すぎます:"_sj;
+}
 
 // The smallest record of a table stream: levels, flags, hash, type, reference flag, owner number
 // and two empty names.
@@ -27,8 +47,12 @@ constexpr int64_t kMinRecordBytes = 2 + 2 + 4 + 1 + 1 + 4 + 2 + 2;
 
 // Little-endian fields. Writes raise EStreamError when the stream refuses bytes; reads report a
 // short stream through Ok.
-void PutBytes(TStream& s, const void* p, int64_t n) { s.WriteBuffer(p, n); }
-void PutU8(TStream& s, uint8_t v) { PutBytes(s, &v, 1); }
+void PutBytes(TStream& s, const void* p, int64_t n) {
+    s.WriteBuffer(p, n);
+}
+void PutU8(TStream& s, uint8_t v) {
+    PutBytes(s, &v, 1);
+}
 void PutU16(TStream& s, uint16_t v) {
     uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
     PutBytes(s, b, 2);
@@ -38,7 +62,9 @@ void PutU32(TStream& s, uint32_t v) {
                     static_cast<uint8_t>(v >> 24)};
     PutBytes(s, b, 4);
 }
-void PutI32(TStream& s, int32_t v) { PutU32(s, static_cast<uint32_t>(v)); }
+void PutI32(TStream& s, int32_t v) {
+    PutU32(s, static_cast<uint32_t>(v));
+}
 
 class TFieldReader {
 public:
@@ -75,7 +101,9 @@ private:
 };
 
 // Lead bytes of two-byte Shift-JIS characters.
-bool IsLead(uint8_t b) { return uMisc::IsSJISLeadByte(b); }
+bool IsLead(uint8_t b) {
+    return uMisc::IsSJISLeadByte(b);
+}
 
 }  // namespace
 
@@ -121,7 +149,8 @@ bool SameName(std::string_view a, std::string_view b) {
 
 int32_t StrToIntDef0(std::string_view text) {
     size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     bool hex = false;
@@ -188,14 +217,14 @@ int64_t TValueArrayCustom::FlatIndex(int32_t i0, int32_t i1, int32_t i2, int32_t
         int64_t term;
         if (__builtin_mul_overflow(static_cast<int64_t>(idx[k]), step, &term)) return -1;
         if (__builtin_add_overflow(flat, term, &flat)) return -1;
-        if (k < 3 && __builtin_mul_overflow(step, static_cast<int64_t>(Dims[static_cast<size_t>(k)]), &step))
-            return -1;
+        if (k < 3 && __builtin_mul_overflow(step, static_cast<int64_t>(Dims[static_cast<size_t>(k)]), &step)) return -1;
     }
     return flat;
 }
 
 void TValueArrayCustom::SaveToStream(TStream& stream) const {
-    for (int32_t d : Dims) PutI32(stream, d);
+    for (int32_t d : Dims)
+        PutI32(stream, d);
     PutI32(stream, Count);
     SaveElements(stream);
 }
@@ -203,7 +232,8 @@ void TValueArrayCustom::SaveToStream(TStream& stream) const {
 bool TValueArrayCustom::LoadFromStream(TStream& stream) {
     TFieldReader r(stream);
     std::array<int32_t, 4> dims;
-    for (int32_t& d : dims) d = r.I32();
+    for (int32_t& d : dims)
+        d = r.I32();
     int32_t count = r.I32();
     if (!r.Ok) return false;
     // A saved array always holds the product of its dimensions; anything else is damage.
@@ -235,13 +265,15 @@ bool TValueArrayInteger::WriteElement(int64_t flat, const TCalcValue& value) {
 }
 
 void TValueArrayInteger::SaveElements(TStream& stream) const {
-    for (int32_t v : Items) PutI32(stream, v);
+    for (int32_t v : Items)
+        PutI32(stream, v);
 }
 
 bool TValueArrayInteger::LoadElements(TStream& stream, int32_t count) {
     TFieldReader r(stream);
     std::vector<int32_t> items(static_cast<size_t>(count));
-    for (int32_t& v : items) v = r.I32();
+    for (int32_t& v : items)
+        v = r.I32();
     if (!r.Ok) return false;
     Items = std::move(items);
     Count = count;
@@ -268,7 +300,8 @@ bool TValueArrayString::WriteElement(int64_t flat, const TCalcValue& value) {
 }
 
 void TValueArrayString::SaveElements(TStream& stream) const {
-    for (const std::string& s : Items) uMisc::WriteStreamString(&stream, s);
+    for (const std::string& s : Items)
+        uMisc::WriteStreamString(&stream, s);
 }
 
 bool TValueArrayString::LoadElements(TStream& stream, int32_t count) {
@@ -291,7 +324,9 @@ TValueArrayObject::TValueArrayObject(std::string name, std::string className, ui
     OwnerNumber = ownerNumber;
 }
 
-TValueArrayObject::~TValueArrayObject() { SetLength(0); }
+TValueArrayObject::~TValueArrayObject() {
+    SetLength(0);
+}
 
 std::string TValueArrayObject::ElementName(int32_t k) const {
     return std::to_string(OwnerNumber) + "_" + Name + "," + std::to_string(k);
@@ -375,7 +410,9 @@ bool TValueArrayObject::LoadElements(TStream& stream, int32_t count) {
 
 TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks) {}
 
-TValue::~TValue() { Clear(); }
+TValue::~TValue() {
+    Clear();
+}
 
 uint64_t TValue::Key(int32_t level, uint32_t hash) {
     return (static_cast<uint64_t>(static_cast<uint16_t>(level)) << 32) | hash;
@@ -401,7 +438,8 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
 std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
     std::unique_ptr<TValueData> record = std::move(List[static_cast<size_t>(index)]);
     List.erase(List.begin() + index);
-    for (size_t i = static_cast<size_t>(index); i < List.size(); ++i) List[i]->Position = static_cast<int32_t>(i);
+    for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
+        List[i]->Position = static_cast<int32_t>(i);
     if (record->ArrayData) {
         auto it = Index.find(Key(record->Level, record->Hash));
         if (it != Index.end()) {
@@ -422,8 +460,8 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
     return -1;
 }
 
-bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2,
-                     int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
+bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
+                     int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
     if (name.empty() || FindIndex(name, level) >= 0) return false;
     if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
         Report(MsgTooLarge(), name);
@@ -431,13 +469,18 @@ bool TValue::Declare(std::string_view name, std::string_view className, int32_t 
     }
     auto record = std::make_unique<TValueData>();
     switch (type) {
-    case TCalcValueType::Integer: record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name)); break;
-    case TCalcValueType::String: record->ArrayData = std::make_unique<TValueArrayString>(std::string(name)); break;
-    case TCalcValueType::Object:
-        record->ArrayData = std::make_unique<TValueArrayObject>(std::string(name), std::string(className), reference,
-                                                                level, Callbacks);
-        break;
-    default: return false;
+        case TCalcValueType::Integer:
+            record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name));
+            break;
+        case TCalcValueType::String:
+            record->ArrayData = std::make_unique<TValueArrayString>(std::string(name));
+            break;
+        case TCalcValueType::Object:
+            record->ArrayData = std::make_unique<TValueArrayObject>(std::string(name), std::string(className),
+                                                                    reference, level, Callbacks);
+            break;
+        default:
+            return false;
     }
     record->ArrayData->SetDimensions(d0, d1, d2, d3);  // an owning object array creates its objects here
     record->Level = static_cast<int16_t>(level);
@@ -459,7 +502,8 @@ void TValue::Clear() {
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
     Index.clear();
-    for (auto& record : records) record.reset();
+    for (auto& record : records)
+        record.reset();
 }
 
 void TValue::DeleteAboveOwner(int32_t level) {
@@ -467,7 +511,8 @@ void TValue::DeleteAboveOwner(int32_t level) {
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
     // Detached from the back; freed in list order.
-    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) it->reset();
+    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
+        it->reset();
 }
 
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
@@ -528,8 +573,8 @@ bool TValue::WriteString(std::string_view name, const TValueIndexes& indexes, bo
     return WriteValue(name, indexes, force, TCalcValue::String(std::string(text)), level);
 }
 
-bool TValue::WriteObject(std::string_view name, const TValueIndexes& indexes, bool force,
-                         std::string_view objectName, int32_t level) {
+bool TValue::WriteObject(std::string_view name, const TValueIndexes& indexes, bool force, std::string_view objectName,
+                         int32_t level) {
     return WriteValue(name, indexes, force, TCalcValue::Object(std::string(objectName)), level);
 }
 
@@ -547,7 +592,8 @@ bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
     TValueArrayCustom& array = *record.ArrayData;
     TCalcValue empty;
     empty.Type = array.ElementType;
-    for (int32_t k = 0; k < array.Count; ++k) array.WriteElement(k, empty);
+    for (int32_t k = 0; k < array.Count; ++k)
+        array.WriteElement(k, empty);
     return true;
 }
 
@@ -593,16 +639,20 @@ bool TValue::LoadFromStream(TStream& stream) {
             std::string className = r.Str();
             if (!r.Ok) return false;
             switch (type) {
-            case 0: record->ArrayData = std::make_unique<TValueArrayInteger>(std::move(name)); break;
-            case 1: record->ArrayData = std::make_unique<TValueArrayString>(std::move(name)); break;
-            case 2:
-                record->ArrayData = std::make_unique<TValueArrayObject>(std::move(name), std::move(className),
-                                                                        reference, ownerNumber, Callbacks);
-                break;
-            default:
-                record->StoredName = std::move(name);
-                record->StoredClassName = std::move(className);
-                break;
+                case 0:
+                    record->ArrayData = std::make_unique<TValueArrayInteger>(std::move(name));
+                    break;
+                case 1:
+                    record->ArrayData = std::make_unique<TValueArrayString>(std::move(name));
+                    break;
+                case 2:
+                    record->ArrayData = std::make_unique<TValueArrayObject>(std::move(name), std::move(className),
+                                                                            reference, ownerNumber, Callbacks);
+                    break;
+                default:
+                    record->StoredName = std::move(name);
+                    record->StoredClassName = std::move(className);
+                    break;
             }
             // A damaged array is freed with its record; an owning one frees what it had loaded.
             if (record->ArrayData && !record->ArrayData->LoadFromStream(stream)) return false;
@@ -624,10 +674,14 @@ TKelVariables::TKelVariables(const TObjectVariableCallbacks& callbacks, IVariabl
 
 TValue* TKelVariables::Table(TVariableScope scope) const {
     switch (scope) {
-    case TVariableScope::System: return &SystemVariables();
-    case TVariableScope::Game: return &GameVariables();
-    case TVariableScope::Local: return &LocalVariables();
-    default: return nullptr;
+        case TVariableScope::System:
+            return &SystemVariables();
+        case TVariableScope::Game:
+            return &GameVariables();
+        case TVariableScope::Local:
+            return &LocalVariables();
+        default:
+            return nullptr;
     }
 }
 
@@ -711,16 +765,17 @@ bool TKelVariables::DeclareVariable(std::string_view declaration, std::string_vi
         dims[k] = v < 1 ? 1 : v;
     }
     switch (scope) {
-    case TVariableScope::System:
-        return SystemVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
-                                         reference);
-    case TVariableScope::Game:
-        return GameVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
-                                       reference);
-    case TVariableScope::Local:
-        return LocalVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], level, type, flags,
-                                        reference);
-    default: return false;
+        case TVariableScope::System:
+            return SystemVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
+                                             reference);
+        case TVariableScope::Game:
+            return GameVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
+                                           reference);
+        case TVariableScope::Local:
+            return LocalVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], level, type, flags,
+                                            reference);
+        default:
+            return false;
     }
 }
 

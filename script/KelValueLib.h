@@ -30,7 +30,9 @@ struct TCalcValue {
     std::string Text;
 
     static TCalcValue ErrorValue() { return {}; }
-    static TCalcValue Integer(int32_t v, std::string text = {}) { return {TCalcValueType::Integer, v, std::move(text)}; }
+    static TCalcValue Integer(int32_t v, std::string text = {}) {
+        return {TCalcValueType::Integer, v, std::move(text)};
+    }
     static TCalcValue String(std::string text, int32_t v = 0) { return {TCalcValueType::String, v, std::move(text)}; }
     static TCalcValue Object(std::string name) { return {TCalcValueType::Object, 0, std::move(name)}; }
     bool IsError() const { return Type == TCalcValueType::Error; }
@@ -62,8 +64,8 @@ struct TObjectVariableCallbacks {
 namespace KelValueLib {
 // Variable flags.
 constexpr uint16_t kReadable = 1, kWritable = 2, kDeletable = 4;
-constexpr uint16_t kAllRights = 0xFF;      // "int", "str", "obj" declared by scripts
-constexpr uint16_t kOwningArray = 0xFD;    // object-kind declarations: readable, deletable, not writable
+constexpr uint16_t kAllRights = 0xFF;    // "int", "str", "obj" declared by scripts
+constexpr uint16_t kOwningArray = 0xFD;  // object-kind declarations: readable, deletable, not writable
 // The most elements one array may hold. Declarations above it are refused: no game needs them,
 // and a typo in a dimension must not exhaust memory.
 constexpr int64_t kMaxElements = int64_t{1} << 22;
@@ -110,12 +112,12 @@ public:
     // The flat index of an element, in 64 bits so that no index wraps into the array.
     int64_t FlatIndex(int32_t i0, int32_t i1, int32_t i2, int32_t i3) const;
 
-    std::string Name;                    // as declared, case kept
-    std::string ClassName;               // object arrays: the declaring type keyword; empty for others
-    const TCalcValueType ElementType;    // Integer, String or Object
-    int32_t Count = 0;                   // number of elements
-    uint8_t Reference = 0;               // object arrays: 1 names only, 0 owns its objects
-    int32_t OwnerNumber = 0;             // object arrays: the declaring level, part of element names
+    std::string Name;                  // as declared, case kept
+    std::string ClassName;             // object arrays: the declaring type keyword; empty for others
+    const TCalcValueType ElementType;  // Integer, String or Object
+    int32_t Count = 0;                 // number of elements
+    uint8_t Reference = 0;             // object arrays: 1 names only, 0 owns its objects
+    int32_t OwnerNumber = 0;           // object arrays: the declaring level, part of element names
     std::array<int32_t, 4> Dims{0, 0, 0, 0};
 
 protected:

@@ -1,5 +1,3 @@
-#include "script/KelValueLib.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,6 +7,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
+#include "script/KelValueLib.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -106,7 +105,8 @@ protected:
     // The messages logged since the last call, without the "[ERROR]:" prefix.
     std::vector<std::string> TakeMessages() {
         std::vector<std::string> out;
-        for (const std::string& line : ErrorLogLib::ErrorList.Items) out.push_back(line.substr(8));
+        for (const std::string& line : ErrorLogLib::ErrorList.Items)
+            out.push_back(line.substr(8));
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
         return out;
@@ -135,7 +135,8 @@ TEST_F(KelValueLibTest, FlatIndexFollowsTheLastIndexFastestAndOnlyTheFlatIndexIs
     TValueArrayCustom* a = Vars->LocalVariables().Items(0)->Array();
     EXPECT_EQ(a->Count, 12);
     EXPECT_EQ(a->Dims, (std::array<int32_t, 4>{4, 3, 1, 1}));
-    for (int k = 0; k < 12; ++k) ASSERT_TRUE(Vars->SetVariableInteger("a[0," + std::to_string(k) + "]", 0, 100 + k));
+    for (int k = 0; k < 12; ++k)
+        ASSERT_TRUE(Vars->SetVariableInteger("a[0," + std::to_string(k) + "]", 0, 100 + k));
 
     struct Case {
         const char* ref;
@@ -185,8 +186,8 @@ TEST_F(KelValueLibTest, FourDimensionsUseAllFourIndexesAndDimensionsBelowOneBeco
 }
 
 TEST_F(KelValueLibTest, OversizedDeclarationsAreRefusedWithAMessageAndDeclareNothing) {
-    const char* decls[] = {"big[65536,65536]", "big[2147483647,2147483647,2147483647,2147483647]",
-                           "big[4194305]", "big[2049,2048]"};
+    const char* decls[] = {"big[65536,65536]", "big[2147483647,2147483647,2147483647,2147483647]", "big[4194305]",
+                           "big[2049,2048]"};
     for (const char* decl : decls) {
         SCOPED_TRACE(decl);
         EXPECT_FALSE(Var(decl, kObj, 0, TVariableScope::Game, "btn"));
@@ -212,11 +213,12 @@ TEST_F(KelValueLibTest, ScopeSearchGoesFromLocalAtTheLevelToGameToSystem) {
         int32_t level;
         TVariableScope scope;
     } cases[] = {
-        {"S", 5, TVariableScope::System}, {"g", 0, TVariableScope::Game},  {"L", 2, TVariableScope::Local},
-        {"l", 1, TVariableScope::None},   {"l", 3, TVariableScope::None},  {"l[4]", 2, TVariableScope::Local},
+        {"S", 5, TVariableScope::System}, {"g", 0, TVariableScope::Game}, {"L", 2, TVariableScope::Local},
+        {"l", 1, TVariableScope::None},   {"l", 3, TVariableScope::None}, {"l[4]", 2, TVariableScope::Local},
         {"x", 0, TVariableScope::None},   {"", 0, TVariableScope::None},
     };
-    for (const Case& c : cases) EXPECT_EQ(Vars->GetVariableScope(c.name, c.level), c.scope) << c.name << c.level;
+    for (const Case& c : cases)
+        EXPECT_EQ(Vars->GetVariableScope(c.name, c.level), c.scope) << c.name << c.level;
 
     // Redeclaring a visible name keeps it, in whichever scope it lives, without a message.
     ASSERT_TRUE(Vars->SetVariableInteger("g", 2, 42));
@@ -353,7 +355,8 @@ TEST_F(KelValueLibTest, FlagsLockReadsWritesAndDeletionUnlessForced) {
 
 TEST_F(KelValueLibTest, OwningObjectArraysCreateAndFreeTheirObjectsThroughTheCallbacks) {
     ASSERT_TRUE(Var("b[3]", kObj, 0, TVariableScope::Local, "btn", 0, KelValueLib::kOwningArray));
-    EXPECT_EQ(Objects.Calls, (std::vector<std::string>{"create btn b 0_b,0", "create btn b 0_b,1", "create btn b 0_b,2"}));
+    EXPECT_EQ(Objects.Calls,
+              (std::vector<std::string>{"create btn b 0_b,0", "create btn b 0_b,1", "create btn b 0_b,2"}));
     EXPECT_EQ(Read("b[2]", 0).Text, "0_b,2");
     EXPECT_EQ(Read("b[2]", 0).Type, kObj);
     // Not writable: the element names stay.
@@ -390,15 +393,16 @@ std::string RecordBytes() {
     auto u8 = [&](uint8_t v) { s.WriteBuffer(&v, 1); };
     auto u16 = [&](uint16_t v) { u8(v & 0xFF), u8(v >> 8); };
     auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    u32(1);                                     // records
-    u16(0xFFFE);                                // owner level -2
-    u16(0x00FF);                                // flags
-    u32(KelValueLib::NameHash("Ab"));           // hash
-    u8(0), u8(0), u32(0);                       // integer, reference flag, owner number
-    uMisc::WriteStreamString(&s, "Ab");         // name
-    uMisc::WriteStreamString(&s, "");           // class name
-    u32(3), u32(2), u32(1), u32(1), u32(6);     // d0..d3, count
-    for (uint32_t v : {1u, 2u, 3u, 4u, 5u, 0xFFFFFFFFu}) u32(v);
+    u32(1);                                  // records
+    u16(0xFFFE);                             // owner level -2
+    u16(0x00FF);                             // flags
+    u32(97 * 1 + 98 * 2);                    // hash of "ab": bytes weighted by position
+    u8(0), u8(0), u32(0);                    // integer, reference flag, owner number
+    uMisc::WriteStreamString(&s, "Ab");      // name
+    uMisc::WriteStreamString(&s, "");        // class name
+    u32(3), u32(2), u32(1), u32(1), u32(6);  // d0..d3, count
+    for (uint32_t v : {1u, 2u, 3u, 4u, 5u, 0xFFFFFFFFu})
+        u32(v);
     return s.AsString();
 }
 
@@ -492,7 +496,8 @@ TEST_F(KelValueLibTest, DamagedStreamsFailCleanlyAndFreeWhatTheyLoaded) {
     auto patched = [&](std::initializer_list<std::pair<size_t, uint32_t>> fields) {
         std::string b = bytes;
         for (auto [at, v] : fields)
-            for (int k = 0; k < 4; ++k) b[at + k] = static_cast<char>(v >> (8 * k));
+            for (int k = 0; k < 4; ++k)
+                b[at + k] = static_cast<char>(v >> (8 * k));
         return b;
     };
     const size_t dimsAt = 4 + 2 + 2 + 4 + 1 + 1 + 4 + 3 + 2, countAt = dimsAt + 16;
@@ -513,11 +518,11 @@ TEST_F(KelValueLibTest, DamagedStreamsFailCleanlyAndFreeWhatTheyLoaded) {
 TEST_F(KelValueLibTest, ARecordWithoutArrayIsNeverFoundAndIsSavedAgain) {
     TMemoryStream s;
     auto u8 = [&](uint8_t v) { s.WriteBuffer(&v, 1); };
-    u8(2), u8(0), u8(0), u8(0);                                  // two records
-    u8(0), u8(0), u8(7), u8(0);                                  // level 0, flags 7
-    for (uint8_t b : {0, 0, 0, 0}) u8(b);                        // hash
-    u8(9), u8(0), u8(0), u8(0), u8(0), u8(0);                    // unknown type: no array follows
-    uMisc::WriteStreamString(&s, "");                            // name: hash 0 matches the empty name
+    u8(2), u8(0), u8(0), u8(0);                // two records
+    u8(0), u8(0), u8(7), u8(0);                // level 0, flags 7
+    u8(0), u8(0), u8(0), u8(0);                // hash
+    u8(9), u8(0), u8(0), u8(0), u8(0), u8(0);  // unknown type: no array follows
+    uMisc::WriteStreamString(&s, "");          // name: hash 0 matches the empty name
     uMisc::WriteStreamString(&s, "cls");
     TValue src(Objects.Callbacks());
     ASSERT_TRUE(src.Declare("x", "", 1, 1, 1, 1, 0, kInt, 0xFF, 0));
@@ -547,17 +552,33 @@ TEST_F(KelValueLibTest, ARecordWithoutArrayIsNeverFoundAndIsSavedAgain) {
 
 TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
     // Few names, a few levels and random deletions, compared against the first-match scan.
-    const char* names[] = {"a", "A", "b", "ab", "ba", "日", "\x83" "A", "\x83" "a", "Long_Name"};
+    const char* names[] = {"a",
+                           "A",
+                           "b",
+                           "ab",
+                           "ba",
+                           "日",
+                           "\x83"
+                           "A",
+                           "\x83"
+                           "a",
+                           "Long_Name"};
     std::mt19937 rng(7);
     TValue t(Objects.Callbacks());
     for (int step = 0; step < 3000; ++step) {
         std::string name = names[rng() % std::size(names)];
         int32_t level = static_cast<int32_t>(rng() % 3);
         switch (rng() % 4) {
-        case 0:
-        case 1: t.Declare(name, "", 1, 1, 1, 1, level, kInt, static_cast<uint16_t>(rng() % 8), 0); break;
-        case 2: t.Delete(name, level, rng() % 2 == 0); break;
-        default: t.DeleteAboveOwner(static_cast<int32_t>(rng() % 3)); break;
+            case 0:
+            case 1:
+                t.Declare(name, "", 1, 1, 1, 1, level, kInt, static_cast<uint16_t>(rng() % 8), 0);
+                break;
+            case 2:
+                t.Delete(name, level, rng() % 2 == 0);
+                break;
+            default:
+                t.DeleteAboveOwner(static_cast<int32_t>(rng() % 3));
+                break;
         }
         for (const char* probe : names) {
             for (int32_t lv = 0; lv < 3; ++lv) {
@@ -573,7 +594,10 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
         }
     }
     // The two-byte names differ in the trail byte only: different characters, different variables.
-    EXPECT_NE(KelValueLib::NameHash("\x83" "A"), KelValueLib::NameHash("\x83" "a"));
+    EXPECT_NE(KelValueLib::NameHash("\x83"
+                                    "A"),
+              KelValueLib::NameHash("\x83"
+                                    "a"));
     for (const char* n : names)
         EXPECT_EQ(KelValueLib::NameHash(n), static_cast<uint32_t>(uMisc::WeightedSum(ClassLib::LowerAscii(n))));
 }
