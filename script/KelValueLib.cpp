@@ -1,0 +1,827 @@
+#include "script/KelValueLib.h"
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/uMisc.h"
+#include "platform/Encoding.h"
+
+namespace {
+
+const std::string& MsgReadLocked() {
+    return "変数に読み込みロックがかかっています:"_sj;
+}
+const std::string& MsgReadOutside() {
+    return "範囲外の配列を読み込もうとしました:"_sj;
+}
+const std::string& MsgUndeclared() {
+    return "変数が宣言されていません:"_sj;
+}
+const std::string& MsgWriteLocked() {
+    return "変数に書き込みロックがかかっています:"_sj;
+}
+const std::string& MsgWriteOutside() {
+    return "範囲外の配列に書き込もうとしました:"_sj;
+}
+const std::string& MsgUndefined() {
+    return "未定義の変数："_sj;
+}
+const std::string& MsgCreateFailed() {
+    return "Objectの生成に失敗しました："_sj;
+}
+const std::string& MsgFreeFailed() {
+    return "Objectの解放に失敗しました："_sj;
+}
+const std::string& MsgTooManyDims() {
+    return "配列の次元が多すぎます:"_sj;
+}
+const std::string& MsgTooLarge() {
+    return "配列の要素数が多すぎます:"_sj;
+}
+
+// The smallest record of a table stream: levels, flags, hash, type, reference flag, owner number
+// and two empty names.
+constexpr int64_t kMinRecordBytes = 2 + 2 + 4 + 1 + 1 + 4 + 2 + 2;
+
+// Little-endian fields. Writes raise EStreamError when the stream refuses bytes; reads report a
+// short stream through Ok.
+void PutBytes(TStream& s, const void* p, int64_t n) {
+    s.WriteBuffer(p, n);
+}
+void PutU8(TStream& s, uint8_t v) {
+    PutBytes(s, &v, 1);
+}
+void PutU16(TStream& s, uint16_t v) {
+    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
+    PutBytes(s, b, 2);
+}
+void PutU32(TStream& s, uint32_t v) {
+    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
+                    static_cast<uint8_t>(v >> 24)};
+    PutBytes(s, b, 4);
+}
+void PutI32(TStream& s, int32_t v) {
+    PutU32(s, static_cast<uint32_t>(v));
+}
+
+class TFieldReader {
+public:
+    explicit TFieldReader(TStream& s) : S(s) {}
+    uint8_t U8() {
+        uint8_t b = 0;
+        Take(&b, 1);
+        return b;
+    }
+    uint16_t U16() {
+        uint8_t b[2] = {0, 0};
+        Take(b, 2);
+        return static_cast<uint16_t>(b[0] | (b[1] << 8));
+    }
+    uint32_t U32() {
+        uint8_t b[4] = {0, 0, 0, 0};
+        Take(b, 4);
+        return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
+    }
+    int32_t I32() { return static_cast<int32_t>(U32()); }
+    int16_t I16() { return static_cast<int16_t>(U16()); }
+    std::string Str() {
+        std::string s;
+        if (Ok && !uMisc::ReadStreamString(&S, s)) Ok = false;
+        return s;
+    }
+    bool Ok = true;
+
+private:
+    void Take(void* p, int64_t n) {
+        if (Ok && S.Read(p, n) != n) Ok = false;
+    }
+    TStream& S;
+};
+
+// Lead bytes of two-byte Shift-JIS characters.
+bool IsLead(uint8_t b) {
+    return uMisc::IsSJISLeadByte(b);
+}
+
+}  // namespace
+
+namespace KelValueLib {
+
+uint32_t NameHash(std::string_view name) {
+    // Same as uMisc::WeightedSum of ClassLib::LowerAscii(name), without building the string.
+    uint32_t sum = 0;
+    bool trail = false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        auto b = static_cast<uint8_t>(name[i]);
+        if (trail) {
+            trail = false;
+        } else if (IsLead(b)) {
+            trail = true;
+        } else if (b >= 'A' && b <= 'Z') {
+            b = static_cast<uint8_t>(b + 32);
+        }
+        sum += static_cast<uint32_t>(b) * static_cast<uint32_t>((i + 1) & 255);
+    }
+    return sum;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    bool trail = false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<uint8_t>(a[i]);
+        auto y = static_cast<uint8_t>(b[i]);
+        if (trail) {
+            trail = false;
+            if (x != y) return false;
+            continue;
+        }
+        // Equal so far, so a lead byte here is a lead byte in both.
+        if (IsLead(x)) trail = true;
+        if (x >= 'A' && x <= 'Z') x = static_cast<uint8_t>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<uint8_t>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
+}
+
+int32_t StrToIntDef0(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) return 0;
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        auto c = static_cast<uint8_t>(text[i]);
+        uint32_t digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (hex && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (hex && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return 0;
+        }
+        v = v * (hex ? 16 : 10) + digit;
+        if (v > (hex ? 0xFFFFFFFFull : 0x80000000ull)) return 0;
+    }
+    if (!hex && !negative && v > 0x7FFFFFFFull) return 0;
+    auto u = static_cast<uint32_t>(v);
+    if (negative) u = 0u - u;
+    return static_cast<int32_t>(u);
+}
+
+}  // namespace KelValueLib
+
+// ---- arrays ----
+
+int64_t TValueArrayCustom::CheckedCount(int32_t d0, int32_t d1, int32_t d2, int32_t d3) {
+    const int32_t dims[4] = {d0, d1, d2, d3};
+    for (int32_t d : dims)
+        if (d < 0) return -1;
+    int64_t product = 1;
+    for (int32_t d : dims) {
+        product *= d;  // at most kMaxElements * 2^31: no overflow
+        if (product > KelValueLib::kMaxElements) return -1;
+    }
+    return product;
+}
+
+void TValueArrayCustom::SetDimensions(int32_t d0, int32_t d1, int32_t d2, int32_t d3) {
+    int64_t count = CheckedCount(d0, d1, d2, d3);
+    if (count < 0) return;
+    Dims = {d0, d1, d2, d3};
+    SetLength(static_cast<int32_t>(count));
+}
+
+int64_t TValueArrayCustom::FlatIndex(int32_t i0, int32_t i1, int32_t i2, int32_t i3) const {
+    if (Count <= 0) return -1;
+    // With a count above zero every dimension is at least 1 and every partial product is at most
+    // the count, so the terms stay far inside 64 bits; the checks guard fields set by hand.
+    int64_t step = 1, flat = 0;
+    const int32_t idx[4] = {i0, i1, i2, i3};
+    for (int k = 0; k < 4; ++k) {
+        int64_t term;
+        if (__builtin_mul_overflow(static_cast<int64_t>(idx[k]), step, &term)) return -1;
+        if (__builtin_add_overflow(flat, term, &flat)) return -1;
+        if (k < 3 && __builtin_mul_overflow(step, static_cast<int64_t>(Dims[static_cast<size_t>(k)]), &step)) return -1;
+    }
+    return flat;
+}
+
+void TValueArrayCustom::SaveToStream(TStream& stream) const {
+    for (int32_t d : Dims)
+        PutI32(stream, d);
+    PutI32(stream, Count);
+    SaveElements(stream);
+}
+
+bool TValueArrayCustom::LoadFromStream(TStream& stream) {
+    TFieldReader r(stream);
+    std::array<int32_t, 4> dims;
+    for (int32_t& d : dims)
+        d = r.I32();
+    int32_t count = r.I32();
+    if (!r.Ok) return false;
+    // A saved array always holds the product of its dimensions; anything else is damage.
+    int64_t expected = CheckedCount(dims[0], dims[1], dims[2], dims[3]);
+    if (expected < 0 || expected != count) return false;
+    const int64_t minBytes = ElementType == TCalcValueType::Integer ? 4 : 2;
+    if (count > stream.Remaining() / minBytes) return false;
+    Dims = dims;
+    return LoadElements(stream, count);
+}
+
+void TValueArrayInteger::SetLength(int32_t count) {
+    count = std::max(count, 0);
+    Items.resize(static_cast<size_t>(count), 0);
+    Count = count;
+}
+
+bool TValueArrayInteger::ReadElement(int64_t flat, TCalcValue& value) const {
+    if (flat < 0 || flat >= Count) return false;
+    int32_t v = Items[static_cast<size_t>(flat)];
+    value = TCalcValue::Integer(v, std::to_string(v));
+    return true;
+}
+
+bool TValueArrayInteger::WriteElement(int64_t flat, const TCalcValue& value) {
+    if (flat < 0 || flat >= Count) return false;
+    Items[static_cast<size_t>(flat)] = value.Value;
+    return true;
+}
+
+void TValueArrayInteger::SaveElements(TStream& stream) const {
+    for (int32_t v : Items)
+        PutI32(stream, v);
+}
+
+bool TValueArrayInteger::LoadElements(TStream& stream, int32_t count) {
+    TFieldReader r(stream);
+    std::vector<int32_t> items(static_cast<size_t>(count));
+    for (int32_t& v : items)
+        v = r.I32();
+    if (!r.Ok) return false;
+    Items = std::move(items);
+    Count = count;
+    return true;
+}
+
+void TValueArrayString::SetLength(int32_t count) {
+    count = std::max(count, 0);
+    Items.resize(static_cast<size_t>(count));
+    Count = count;
+}
+
+bool TValueArrayString::ReadElement(int64_t flat, TCalcValue& value) const {
+    if (flat < 0 || flat >= Count) return false;
+    const std::string& s = Items[static_cast<size_t>(flat)];
+    value = TCalcValue::String(s, KelValueLib::StrToIntDef0(s));
+    return true;
+}
+
+bool TValueArrayString::WriteElement(int64_t flat, const TCalcValue& value) {
+    if (flat < 0 || flat >= Count) return false;
+    Items[static_cast<size_t>(flat)] = value.Text;
+    return true;
+}
+
+void TValueArrayString::SaveElements(TStream& stream) const {
+    for (const std::string& s : Items)
+        uMisc::WriteStreamString(&stream, s);
+}
+
+bool TValueArrayString::LoadElements(TStream& stream, int32_t count) {
+    TFieldReader r(stream);
+    std::vector<std::string> items(static_cast<size_t>(count));
+    for (std::string& s : items) {
+        s = r.Str();
+        if (!r.Ok) return false;
+    }
+    Items = std::move(items);
+    Count = count;
+    return true;
+}
+
+TValueArrayObject::TValueArrayObject(std::string name, std::string className, uint8_t reference, int32_t ownerNumber,
+                                     const TObjectVariableCallbacks& callbacks)
+    : TValueArrayCustom(std::move(name), TCalcValueType::Object), Callbacks(callbacks) {
+    ClassName = std::move(className);
+    Reference = reference;
+    OwnerNumber = ownerNumber;
+}
+
+TValueArrayObject::~TValueArrayObject() {
+    SetLength(0);
+}
+
+std::string TValueArrayObject::ElementName(int32_t k) const {
+    return std::to_string(OwnerNumber) + "_" + Name + "," + std::to_string(k);
+}
+
+void TValueArrayObject::SetLength(int32_t count) {
+    count = std::max(count, 0);
+    const int32_t old = static_cast<int32_t>(Items.size());
+    if (count < old) {
+        for (int32_t k = count; k < old; ++k) {
+            std::string& item = Items[static_cast<size_t>(k)];
+            if (Reference == 0 && Callbacks.Free && !Callbacks.Free(ClassName, Name, item))
+                ErrorLogLib::ErrorLog(MsgFreeFailed() + item);
+            item.clear();
+        }
+        Items.resize(static_cast<size_t>(count));
+    } else if (count > old) {
+        Items.resize(static_cast<size_t>(count));
+        if (Reference == 0) {
+            for (int32_t k = old; k < count; ++k) {
+                std::string& item = Items[static_cast<size_t>(k)];
+                item = ElementName(k);
+                if (Callbacks.Create && !Callbacks.Create(ClassName, Name, item))
+                    ErrorLogLib::ErrorLog(MsgCreateFailed() + item);
+            }
+        }
+    }
+    Count = count;
+}
+
+bool TValueArrayObject::ReadElement(int64_t flat, TCalcValue& value) const {
+    if (flat < 0 || flat >= Count) return false;
+    value = TCalcValue::Object(Items[static_cast<size_t>(flat)]);
+    return true;
+}
+
+bool TValueArrayObject::WriteElement(int64_t flat, const TCalcValue& value) {
+    if (flat < 0 || flat >= Count) return false;
+    Items[static_cast<size_t>(flat)] = value.Text;
+    return true;
+}
+
+void TValueArrayObject::SaveElements(TStream& stream) const {
+    for (const std::string& item : Items) {
+        uMisc::WriteStreamString(&stream, item);
+        if (Reference == 0 && Callbacks.Save) Callbacks.Save(stream, ClassName, Name, item);
+    }
+}
+
+bool TValueArrayObject::LoadElements(TStream& stream, int32_t count) {
+    // The storage takes the count directly: the objects come from the load callback, not from
+    // SetLength. On damage only the elements whose loads ran to the end are kept, so that freeing
+    // the array frees exactly the objects that were loaded.
+    TFieldReader r(stream);
+    Items.assign(static_cast<size_t>(count), std::string());
+    Count = count;
+    for (int32_t k = 0; k < count; ++k) {
+        std::string name = r.Str();
+        bool ok = r.Ok;
+        if (ok) {
+            Items[static_cast<size_t>(k)] = std::move(name);
+            if (Reference == 0 && Callbacks.Load) {
+                try {
+                    const std::string& item = Items[static_cast<size_t>(k)];
+                    Callbacks.Load(stream, ClassName, Name, item);
+                } catch (const EStreamError&) {
+                    ok = false;
+                }
+            }
+        }
+        if (!ok) {
+            Items.resize(static_cast<size_t>(k));
+            Count = k;
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---- one table ----
+
+TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks) {}
+
+TValue::~TValue() {
+    Clear();
+}
+
+uint64_t TValue::Key(int32_t level, uint32_t hash) {
+    return (static_cast<uint64_t>(static_cast<uint16_t>(level)) << 32) | hash;
+}
+
+void TValue::Report(std::string_view message, std::string_view name) const {
+    if (ErrorReport) ErrorLogLib::ErrorLog(std::string(message) + std::string(name));
+}
+
+TValueData* TValue::Items(int32_t index) const {
+    if (index < 0 || index >= Count()) return nullptr;
+    return List[static_cast<size_t>(index)].get();
+}
+
+void TValue::Append(std::unique_ptr<TValueData> record) {
+    // The list grows in steps of 64 records.
+    if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
+    record->Position = Count();
+    if (record->ArrayData) Index[Key(record->Level, record->Hash)].push_back(record.get());
+    List.push_back(std::move(record));
+}
+
+std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
+    std::unique_ptr<TValueData> record = std::move(List[static_cast<size_t>(index)]);
+    List.erase(List.begin() + index);
+    for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
+        List[i]->Position = static_cast<int32_t>(i);
+    if (record->ArrayData) {
+        auto it = Index.find(Key(record->Level, record->Hash));
+        if (it != Index.end()) {
+            auto& bucket = it->second;
+            bucket.erase(std::find(bucket.begin(), bucket.end(), record.get()));
+            if (bucket.empty()) Index.erase(it);
+        }
+    }
+    return record;
+}
+
+int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
+    if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
+    auto it = Index.find(Key(level, KelValueLib::NameHash(name)));
+    if (it == Index.end()) return -1;
+    for (const TValueData* record : it->second)
+        if (KelValueLib::SameName(record->ArrayData->Name, name)) return record->Position;
+    return -1;
+}
+
+bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
+                     int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
+    if (name.empty() || FindIndex(name, level) >= 0) return false;
+    if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
+        Report(MsgTooLarge(), name);
+        return false;
+    }
+    auto record = std::make_unique<TValueData>();
+    switch (type) {
+        case TCalcValueType::Integer:
+            record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name));
+            break;
+        case TCalcValueType::String:
+            record->ArrayData = std::make_unique<TValueArrayString>(std::string(name));
+            break;
+        case TCalcValueType::Object:
+            record->ArrayData = std::make_unique<TValueArrayObject>(std::string(name), std::string(className),
+                                                                    reference, level, Callbacks);
+            break;
+        default:
+            return false;
+    }
+    record->ArrayData->SetDimensions(d0, d1, d2, d3);  // an owning object array creates its objects here
+    record->Level = static_cast<int16_t>(level);
+    record->Flags = flags;
+    record->Hash = KelValueLib::NameHash(name);
+    Append(std::move(record));
+    return true;
+}
+
+bool TValue::Delete(std::string_view name, int32_t level, bool force) {
+    int32_t index = FindIndex(name, level);
+    if (index < 0) return false;
+    if (force || List[static_cast<size_t>(index)]->Deletable()) Detach(index).reset();
+    return true;
+}
+
+void TValue::Clear() {
+    // Taken out first, so that a callback running while the records are freed sees an empty table.
+    std::vector<std::unique_ptr<TValueData>> records = std::move(List);
+    List.clear();
+    Index.clear();
+    for (auto& record : records)
+        record.reset();
+}
+
+void TValue::DeleteAboveOwner(int32_t level) {
+    std::vector<std::unique_ptr<TValueData>> doomed;
+    for (int32_t i = Count() - 1; i >= 0; --i)
+        if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
+    // Detached from the back; freed in list order.
+    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
+        it->reset();
+}
+
+bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
+                         [[maybe_unused]] int32_t level, TCalcValue& value, bool force) {
+    TValueData* record = Items(recordIndex);
+    if (!record || !record->ArrayData) {
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
+    TValueArrayCustom& array = *record->ArrayData;
+    if (!force && !record->Readable()) {
+        Report(MsgReadLocked(), array.Name);
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
+    if (!array.ReadElement(array.FlatIndex(i0, i1, i2, i3), value)) {
+        Report(MsgReadOutside(), array.Name);
+        return false;
+    }
+    return true;
+}
+
+bool TValue::WriteByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
+                          [[maybe_unused]] int32_t level, const TCalcValue& value, bool force,
+                          std::string_view askedName) {
+    TValueData* record = Items(recordIndex);
+    if (!record || !record->ArrayData) {
+        Report(MsgUndeclared(), askedName);
+        return false;
+    }
+    TValueArrayCustom& array = *record->ArrayData;
+    if (!force && !record->Writable()) {
+        Report(MsgWriteLocked(), array.Name);
+        return false;
+    }
+    // The element takes the field its type keeps: the integer for integer arrays, the text for
+    // string and object arrays.
+    if (!array.WriteElement(array.FlatIndex(i0, i1, i2, i3), value)) {
+        Report(MsgWriteOutside(), array.Name);
+        return false;
+    }
+    return true;
+}
+
+bool TValue::WriteValue(std::string_view name, const TValueIndexes& indexes, bool force, const TCalcValue& value,
+                        int32_t level) {
+    return WriteByIndex(FindIndex(name, level), indexes[0], indexes[1], indexes[2], indexes[3], level, value, force,
+                        name);
+}
+
+bool TValue::WriteInteger(std::string_view name, const TValueIndexes& indexes, bool force, int32_t value,
+                          int32_t level) {
+    return WriteValue(name, indexes, force, TCalcValue::Integer(value), level);
+}
+
+bool TValue::WriteString(std::string_view name, const TValueIndexes& indexes, bool force, std::string_view text,
+                         int32_t level) {
+    return WriteValue(name, indexes, force, TCalcValue::String(std::string(text)), level);
+}
+
+bool TValue::WriteObject(std::string_view name, const TValueIndexes& indexes, bool force, std::string_view objectName,
+                         int32_t level) {
+    return WriteValue(name, indexes, force, TCalcValue::Object(std::string(objectName)), level);
+}
+
+bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
+    int32_t index = FindIndex(name, level);
+    if (index < 0) {
+        Report(MsgUndeclared(), name);
+        return false;
+    }
+    TValueData& record = *List[static_cast<size_t>(index)];
+    if (!force && !record.Writable()) {
+        Report(MsgWriteLocked(), name);
+        return false;
+    }
+    TValueArrayCustom& array = *record.ArrayData;
+    TCalcValue empty;
+    empty.Type = array.ElementType;
+    for (int32_t k = 0; k < array.Count; ++k)
+        array.WriteElement(k, empty);
+    return true;
+}
+
+void TValue::SaveToStream(TStream& stream) const {
+    PutU32(stream, static_cast<uint32_t>(List.size()));
+    for (const auto& record : List) {
+        PutU16(stream, static_cast<uint16_t>(record->Level));
+        PutU16(stream, record->Flags);
+        PutU32(stream, record->Hash);
+        const TValueArrayCustom* array = record->ArrayData.get();
+        if (array) {
+            PutU8(stream, static_cast<uint8_t>(array->ElementType));
+            PutU8(stream, array->Reference);
+            PutI32(stream, array->OwnerNumber);
+            uMisc::WriteStreamString(&stream, array->Name);
+            uMisc::WriteStreamString(&stream, array->ClassName);
+            array->SaveToStream(stream);
+        } else {
+            PutU8(stream, 3);
+            PutU8(stream, 1);
+            PutI32(stream, 0);
+            uMisc::WriteStreamString(&stream, record->StoredName);
+            uMisc::WriteStreamString(&stream, record->StoredClassName);
+        }
+    }
+}
+
+bool TValue::LoadFromStream(TStream& stream) {
+    Clear();
+    try {
+        TFieldReader r(stream);
+        uint32_t count = r.U32();
+        if (!r.Ok || count > static_cast<uint64_t>(stream.Remaining() / kMinRecordBytes)) return false;
+        for (uint32_t n = 0; n < count; ++n) {
+            auto record = std::make_unique<TValueData>();
+            record->Level = r.I16();
+            record->Flags = r.U16();
+            record->Hash = r.U32();  // taken as stored
+            uint8_t type = r.U8();
+            uint8_t reference = r.U8();
+            int32_t ownerNumber = r.I32();
+            std::string name = r.Str();
+            std::string className = r.Str();
+            if (!r.Ok) return false;
+            switch (type) {
+                case 0:
+                    record->ArrayData = std::make_unique<TValueArrayInteger>(std::move(name));
+                    break;
+                case 1:
+                    record->ArrayData = std::make_unique<TValueArrayString>(std::move(name));
+                    break;
+                case 2:
+                    record->ArrayData = std::make_unique<TValueArrayObject>(std::move(name), std::move(className),
+                                                                            reference, ownerNumber, Callbacks);
+                    break;
+                default:
+                    record->StoredName = std::move(name);
+                    record->StoredClassName = std::move(className);
+                    break;
+            }
+            // A damaged array is freed with its record; an owning one frees what it had loaded.
+            if (record->ArrayData && !record->ArrayData->LoadFromStream(stream)) return false;
+            Append(std::move(record));
+        }
+    } catch (const EStreamError&) {
+        return false;
+    }
+    return true;
+}
+
+// ---- the three tables and the scope search ----
+
+TKelVariables::TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator& evaluator)
+    : Evaluator(evaluator),
+      OwnSystem(std::make_unique<TValue>(callbacks)),
+      OwnGame(std::make_unique<TValue>(callbacks)),
+      OwnLocal(std::make_unique<TValue>(callbacks)) {}
+
+TValue* TKelVariables::Table(TVariableScope scope) const {
+    switch (scope) {
+        case TVariableScope::System:
+            return &SystemVariables();
+        case TVariableScope::Game:
+            return &GameVariables();
+        case TVariableScope::Local:
+            return &LocalVariables();
+        default:
+            return nullptr;
+    }
+}
+
+void TKelVariables::SetScopeTables(TValue* system, TValue* game, TValue* local) {
+    SystemOverride = system;
+    GameOverride = game;
+    LocalOverride = local;
+}
+
+void TKelVariables::SetErrorReport(bool flag) {
+    ErrorReport = flag;
+    SystemVariables().ErrorReport = flag;
+    GameVariables().ErrorReport = flag;
+    LocalVariables().ErrorReport = flag;
+}
+
+std::string TKelVariables::BareName(std::string_view name) const {
+    if (name.empty() || name.back() != ']') return std::string(name);
+    std::unique_ptr<TStringList> items = Evaluator.IndexList(std::string(name));
+    return items && items->Count() > 0 ? (*items)[0] : std::string();
+}
+
+TVariableLocation TKelVariables::FindVariable(std::string_view name, int32_t level) const {
+    std::string stripped;
+    std::string_view bare = name;
+    if (!name.empty() && name.back() == ']') {
+        stripped = BareName(name);
+        bare = stripped;
+    }
+    int32_t index = LocalVariables().FindIndex(bare, level);
+    if (index >= 0) return {TVariableScope::Local, index};
+    index = GameVariables().FindIndex(bare, 0);
+    if (index >= 0) return {TVariableScope::Game, index};
+    index = SystemVariables().FindIndex(bare, 0);
+    if (index >= 0) return {TVariableScope::System, index};
+    return {};
+}
+
+TVariableScope TKelVariables::GetVariableScope(std::string_view name, int32_t level) const {
+    return FindVariable(name, level).Scope;
+}
+
+bool TKelVariables::EvaluateIndexes(std::string_view name, int32_t level, std::string& bareName,
+                                    TValueIndexes& indexes) {
+    indexes = {0, 0, 0, 0};
+    if (name.empty() || name.back() != ']') {
+        bareName = std::string(name);
+        return true;
+    }
+    std::unique_ptr<TStringList> items = Evaluator.IndexList(std::string(name));
+    if (!items || items->Count() == 0) {
+        bareName.clear();
+        return true;
+    }
+    bareName = (*items)[0];
+    const int32_t n = items->Count() - 1;
+    if (n > 4) {
+        if (ErrorReport) ErrorLogLib::ErrorLog(MsgTooManyDims() + bareName);
+        return false;
+    }
+    for (int32_t k = 0; k < n; ++k)
+        indexes[static_cast<size_t>(k)] = Evaluator.Calculate((*items)[items->Count() - 1 - k], level).Value;
+    return true;
+}
+
+bool TKelVariables::DeclareVariable(std::string_view declaration, std::string_view className, uint8_t reference,
+                                    uint16_t flags, TVariableScope scope, TCalcValueType type, int32_t level) {
+    std::unique_ptr<TStringList> items = Evaluator.IndexList(std::string(declaration));
+    if (!items || items->Count() == 0) return false;
+    const std::string name = (*items)[0];
+    // Declaring a visible name again keeps the existing variable and its contents.
+    if (FindVariable(name, level).Scope != TVariableScope::None) return false;
+    const int32_t n = items->Count() - 1;
+    if (n > 4) {
+        if (ErrorReport) ErrorLogLib::ErrorLog(MsgTooManyDims() + name);
+        return false;
+    }
+    int32_t dims[4] = {1, 1, 1, 1};
+    for (int32_t k = 0; k < n; ++k) {
+        int32_t v = Evaluator.Calculate((*items)[items->Count() - 1 - k], level).Value;
+        dims[k] = v < 1 ? 1 : v;
+    }
+    switch (scope) {
+        case TVariableScope::System:
+            return SystemVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
+                                             reference);
+        case TVariableScope::Game:
+            return GameVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
+                                           reference);
+        case TVariableScope::Local:
+            return LocalVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], level, type, flags,
+                                            reference);
+        default:
+            return false;
+    }
+}
+
+bool TKelVariables::DeleteVariable(std::string_view name, int32_t level) {
+    TVariableLocation at = FindVariable(name, level);
+    if (at.Scope == TVariableScope::None) return false;
+    return Table(at.Scope)->Delete(BareName(name), at.Scope == TVariableScope::Local ? level : 0, false);
+}
+
+bool TKelVariables::InitVariable(std::string_view name, int32_t level) {
+    TVariableLocation at = FindVariable(name, level);
+    if (at.Scope == TVariableScope::None) {
+        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
+        return false;
+    }
+    return Table(at.Scope)->InitVariable(BareName(name), at.Scope == TVariableScope::Local ? level : 0, false);
+}
+
+bool TKelVariables::SetVariable(std::string_view name, int32_t level, const TCalcValue& value) {
+    std::string bare;
+    TValueIndexes idx;
+    if (!EvaluateIndexes(name, level, bare, idx)) return false;
+    TVariableLocation at = FindVariable(bare, level);
+    if (at.Scope == TVariableScope::None) {
+        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndefined() + bare);
+        return false;
+    }
+    return Table(at.Scope)->WriteByIndex(at.Index, idx[0], idx[1], idx[2], idx[3],
+                                         at.Scope == TVariableScope::Local ? level : 0, value, false, bare);
+}
+
+bool TKelVariables::SetVariableInteger(std::string_view name, int32_t level, int32_t value) {
+    return SetVariable(name, level, TCalcValue::Integer(value, std::to_string(value)));
+}
+
+TVariableScope TKelVariables::ReadVariable(std::string_view name, int32_t level, TCalcValue& value) {
+    std::string bare;
+    TValueIndexes idx;
+    const bool indexesOk = EvaluateIndexes(name, level, bare, idx);
+    TVariableLocation at = FindVariable(bare, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    if (!indexesOk) {
+        value = TCalcValue::ErrorValue();
+        return at.Scope;
+    }
+    Table(at.Scope)->ReadByIndex(at.Index, idx[0], idx[1], idx[2], idx[3],
+                                 at.Scope == TVariableScope::Local ? level : 0, value, false);
+    return at.Scope;
+}

@@ -1,0 +1,330 @@
+// Script variables: three tables per interpreter (system "svar", game "gvar", local "var"), each a
+// list of records; every variable is an array of one to four dimensions of integers, strings or
+// object names, a scalar being an array of one element. Object arrays may own script objects:
+// growing one creates its objects, shrinking or deleting it frees them, and saving or loading it
+// saves or loads their states, all through four callbacks of the interpreter.
+//
+// Records are kept in declaration order; a look-up takes the first record whose owner level, name
+// hash and name (without regard to case) match, and the stream keeps that order. A hash index over
+// (owner level, name hash) finds the candidates; it never changes which record is found.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/ClassLib.h"
+
+// The evaluator's typed value. Both fields are carried by every value and neither follows the
+// other by itself: the operation that makes a value says which it sets.
+enum class TCalcValueType : uint8_t { Integer = 0, String = 1, Object = 2, Token = 3, Error = 4 };
+
+struct TCalcValue {
+    TCalcValueType Type = TCalcValueType::Error;
+    int32_t Value = 0;  // 32-bit, all arithmetic wraps
+    std::string Text;
+
+    static TCalcValue ErrorValue() { return {}; }
+    static TCalcValue Integer(int32_t v, std::string text = {}) {
+        return {TCalcValueType::Integer, v, std::move(text)};
+    }
+    static TCalcValue String(std::string text, int32_t v = 0) { return {TCalcValueType::String, v, std::move(text)}; }
+    static TCalcValue Object(std::string name) { return {TCalcValueType::Object, 0, std::move(name)}; }
+    bool IsError() const { return Type == TCalcValueType::Error; }
+};
+
+enum class TVariableScope : uint8_t { None = 0, System = 1, Game = 2, Local = 3 };
+
+// What the interpreter does for object variables. Arguments: the array's class name (the type
+// keyword it was declared with), the variable name, the element's object name. Any may be unset.
+// They are called from destructors as well, so they must not throw.
+struct TObjectVariableCallbacks {
+    // Creates the object; false on failure.
+    std::function<bool(const std::string& className, const std::string& variableName, const std::string& elementName)>
+        Create;
+    // Removes and frees the object; false when it cannot.
+    std::function<bool(const std::string& className, const std::string& variableName, const std::string& elementName)>
+        Free;
+    // Writes the object's state.
+    std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
+                       const std::string& elementName)>
+        Save;
+    // Creates the object if needed and reads its state, consuming exactly what Save wrote. May raise
+    // EStreamError on a short stream.
+    std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
+                       const std::string& elementName)>
+        Load;
+};
+
+namespace KelValueLib {
+// Variable flags.
+constexpr uint16_t kReadable = 1, kWritable = 2, kDeletable = 4;
+constexpr uint16_t kAllRights = 0xFF;    // "int", "str", "obj" declared by scripts
+constexpr uint16_t kOwningArray = 0xFD;  // object-kind declarations: readable, deletable, not writable
+// The most elements one array may hold. Declarations above it are refused: no game needs them,
+// and a typo in a dimension must not exhaust memory.
+constexpr int64_t kMaxElements = int64_t{1} << 22;
+
+// The name hash: the weighted byte sum of the name with ASCII letters lower-cased (never the
+// trail byte of a two-byte character).
+uint32_t NameHash(std::string_view name);
+// Equality without regard to ASCII case, two-byte characters kept whole.
+bool SameName(std::string_view a, std::string_view b);
+// The integer reading of a text: optional leading blanks and sign, then decimal digits, or
+// hexadecimal ones after "$" or "0x"; 0 when the whole text is not such a number or a decimal one
+// does not fit 32 bits (hexadecimal takes up to 8 digits and wraps, so $FFFFFFFF is -1).
+int32_t StrToIntDef0(std::string_view text);
+}  // namespace KelValueLib
+
+// One array: name, dimensions and elements. d0 is the last dimension written in a declaration and
+// i0 the last index written; the flat index is i0 + i1*d0 + i2*d0*d1 + i3*d0*d1*d2, and only the
+// flat index is checked against the element count.
+class TValueArrayCustom {
+public:
+    TValueArrayCustom(std::string name, TCalcValueType elementType) : Name(std::move(name)), ElementType(elementType) {}
+    virtual ~TValueArrayCustom() = default;
+    TValueArrayCustom(const TValueArrayCustom&) = delete;
+    TValueArrayCustom& operator=(const TValueArrayCustom&) = delete;
+
+    virtual void SetLength(int32_t count) = 0;
+    // Reads element flat into value: integer (0, v, empty), string (1, 0, text), object (2, 0, name).
+    // False (value untouched) outside the array.
+    virtual bool ReadElement(int64_t flat, TCalcValue& value) const = 0;
+    // Stores the field of value that this array's element type keeps; false outside the array.
+    virtual bool WriteElement(int64_t flat, const TCalcValue& value) = 0;
+    // Dimensions, count, elements.
+    virtual void SaveToStream(TStream& stream) const;
+    // Dimensions, count, elements, into a new array. False when the stream is damaged or too
+    // short; an object array then keeps the elements whose loads completed.
+    virtual bool LoadFromStream(TStream& stream);
+
+    // Sets the dimensions and the length to their product; 0, 0, 0, 0 empties the array. Ignored
+    // when CheckedCount refuses the dimensions.
+    void SetDimensions(int32_t d0, int32_t d1, int32_t d2, int32_t d3);
+    // The product of the dimensions, or -1 when a dimension is negative or the product exceeds
+    // kMaxElements.
+    static int64_t CheckedCount(int32_t d0, int32_t d1, int32_t d2, int32_t d3);
+    // The flat index of an element, in 64 bits so that no index wraps into the array.
+    int64_t FlatIndex(int32_t i0, int32_t i1, int32_t i2, int32_t i3) const;
+
+    std::string Name;                  // as declared, case kept
+    std::string ClassName;             // object arrays: the declaring type keyword; empty for others
+    const TCalcValueType ElementType;  // Integer, String or Object
+    int32_t Count = 0;                 // number of elements
+    uint8_t Reference = 0;             // object arrays: 1 names only, 0 owns its objects
+    int32_t OwnerNumber = 0;           // object arrays: the declaring level, part of element names
+    std::array<int32_t, 4> Dims{0, 0, 0, 0};
+
+protected:
+    // The elements as the stream holds them; called with the count already set.
+    virtual void SaveElements(TStream& stream) const = 0;
+    virtual bool LoadElements(TStream& stream, int32_t count) = 0;
+};
+
+class TValueArrayInteger final : public TValueArrayCustom {
+public:
+    explicit TValueArrayInteger(std::string name) : TValueArrayCustom(std::move(name), TCalcValueType::Integer) {}
+    void SetLength(int32_t count) override;
+    bool ReadElement(int64_t flat, TCalcValue& value) const override;
+    bool WriteElement(int64_t flat, const TCalcValue& value) override;
+    std::vector<int32_t> Items;
+
+protected:
+    void SaveElements(TStream& stream) const override;
+    bool LoadElements(TStream& stream, int32_t count) override;
+};
+
+class TValueArrayString final : public TValueArrayCustom {
+public:
+    explicit TValueArrayString(std::string name) : TValueArrayCustom(std::move(name), TCalcValueType::String) {}
+    void SetLength(int32_t count) override;
+    bool ReadElement(int64_t flat, TCalcValue& value) const override;
+    bool WriteElement(int64_t flat, const TCalcValue& value) override;
+    std::vector<std::string> Items;
+
+protected:
+    void SaveElements(TStream& stream) const override;
+    bool LoadElements(TStream& stream, int32_t count) override;
+};
+
+// Object names. An owning array (Reference 0) names its element k "<owner>_<name>,<k>" and
+// creates and frees the object of each element as the length changes; a reference array only
+// holds names.
+class TValueArrayObject final : public TValueArrayCustom {
+public:
+    TValueArrayObject(std::string name, std::string className, uint8_t reference, int32_t ownerNumber,
+                      const TObjectVariableCallbacks& callbacks);
+    ~TValueArrayObject() override;  // frees the owned objects
+    void SetLength(int32_t count) override;
+    bool ReadElement(int64_t flat, TCalcValue& value) const override;
+    bool WriteElement(int64_t flat, const TCalcValue& value) override;
+    std::string ElementName(int32_t k) const;
+    std::vector<std::string> Items;
+
+protected:
+    void SaveElements(TStream& stream) const override;
+    bool LoadElements(TStream& stream, int32_t count) override;
+
+private:
+    TObjectVariableCallbacks Callbacks;
+};
+
+// One variable: its owner level, flags, name hash and array. Level and hash are fixed at creation
+// (the table indexes by them); the flags may change.
+class TValueData {
+public:
+    int16_t OwnerLevel() const { return Level; }
+    uint32_t NameHash() const { return Hash; }
+    TValueArrayCustom* Array() const { return ArrayData.get(); }
+    // The variable's name; for a record without array the name it was loaded with.
+    const std::string& Name() const { return ArrayData ? ArrayData->Name : StoredName; }
+    bool Readable() const { return (Flags & KelValueLib::kReadable) != 0; }
+    bool Writable() const { return (Flags & KelValueLib::kWritable) != 0; }
+    bool Deletable() const { return (Flags & KelValueLib::kDeletable) != 0; }
+
+    uint16_t Flags = 7;
+
+private:
+    friend class TValue;
+    int16_t Level = 0;
+    uint32_t Hash = 0;
+    std::unique_ptr<TValueArrayCustom> ArrayData;
+    // A loaded record of an unknown element type has no array; it keeps its two names so that it
+    // is saved again as it came, and no look-up ever finds it.
+    std::string StoredName, StoredClassName;
+    int32_t Position = 0;  // index in the table's list
+};
+
+using TValueIndexes = std::array<int32_t, 4>;  // i0 (last written) .. i3
+
+// One variable table.
+class TValue {
+public:
+    explicit TValue(const TObjectVariableCallbacks& callbacks);
+    ~TValue();  // Clear
+    TValue(const TValue&) = delete;
+    TValue& operator=(const TValue&) = delete;
+
+    // Declares a variable of element type 0, 1 or 2 at the level. False for an empty name, a name
+    // already declared at this level, another type, or an element count above kMaxElements (that
+    // one with a message).
+    bool Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
+                 int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
+    // Frees the record when force is set or it is deletable. True when the record was found, also
+    // when it stays.
+    bool Delete(std::string_view name, int32_t level, bool force);
+    void Clear();
+    // Frees every record whose owner level is above the level (a subroutine returned).
+    void DeleteAboveOwner(int32_t level);
+
+    // The first record with this owner level whose name equals the name without regard to case;
+    // -1 when none.
+    int32_t FindIndex(std::string_view name, int32_t level) const;
+
+    bool ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
+                     TCalcValue& value, bool force);
+    // askedName names the variable in the message for a record index that names no record.
+    bool WriteByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
+                      const TCalcValue& value, bool force, std::string_view askedName = {});
+    bool WriteValue(std::string_view name, const TValueIndexes& indexes, bool force, const TCalcValue& value,
+                    int32_t level);
+    bool WriteInteger(std::string_view name, const TValueIndexes& indexes, bool force, int32_t value, int32_t level);
+    bool WriteString(std::string_view name, const TValueIndexes& indexes, bool force, std::string_view text,
+                     int32_t level);
+    bool WriteObject(std::string_view name, const TValueIndexes& indexes, bool force, std::string_view objectName,
+                     int32_t level);
+    // Every element back to 0, empty text or empty name; no object is created or freed.
+    bool InitVariable(std::string_view name, int32_t level, bool force);
+
+    void SaveToStream(TStream& stream) const;
+    // Clears the table, then reads it. False when the stream is damaged or too short: the records
+    // read completely stay, the one being read is dropped (with any objects it had loaded).
+    bool LoadFromStream(TStream& stream);
+
+    int32_t Count() const { return static_cast<int32_t>(List.size()); }
+    TValueData* Items(int32_t index) const;  // nullptr outside the list
+
+    bool ErrorReport = true;  // messages are written only while set
+
+private:
+    void Report(std::string_view message, std::string_view name) const;
+    void Append(std::unique_ptr<TValueData> record);
+    std::unique_ptr<TValueData> Detach(int32_t index);
+    static uint64_t Key(int32_t level, uint32_t hash);
+
+    TObjectVariableCallbacks Callbacks;
+    std::vector<std::unique_ptr<TValueData>> List;
+    // (owner level, name hash) -> the records with that key, in list order. Records without an
+    // array are not indexed.
+    std::unordered_map<uint64_t, std::vector<TValueData*>> Index;
+};
+
+// What the variable code needs of the expression evaluator.
+class IVariableEvaluator {
+public:
+    virtual ~IVariableEvaluator() = default;
+    // Evaluates an expression at an owner level (dimension and index expressions).
+    virtual TCalcValue Calculate(const std::string& text, int32_t level) = 0;
+    // The name and the index expressions of a token: a[i,j+1] gives a, i, j+1; a token that does
+    // not end with "]" gives itself alone; an empty token gives nothing.
+    virtual std::unique_ptr<TStringList> IndexList(const std::string& token) = 0;
+};
+
+struct TVariableLocation {
+    TVariableScope Scope = TVariableScope::None;
+    int32_t Index = -1;  // record index in the table of that scope
+};
+
+// The variable part of an evaluator: its three own tables, the overrides that replace them, and
+// the scope search from the local table (at the caller's level) to the game table to the system
+// table (both at level 0).
+class TKelVariables {
+public:
+    TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator& evaluator);
+
+    // The tables in use: the override when set, else the own table.
+    TValue& SystemVariables() const { return SystemOverride ? *SystemOverride : *OwnSystem; }
+    TValue& GameVariables() const { return GameOverride ? *GameOverride : *OwnGame; }
+    TValue& LocalVariables() const { return LocalOverride ? *LocalOverride : *OwnLocal; }
+    TValue* Table(TVariableScope scope) const;
+    // Overrides, not owned; nullptr returns to the own table.
+    void SetScopeTables(TValue* system, TValue* game, TValue* local);
+    // The flag of this part ("未定義の変数：" of SetVariable) and of each table in use.
+    void SetErrorReport(bool flag);
+
+    // A name with an index list is looked up by its bare name.
+    TVariableLocation FindVariable(std::string_view name, int32_t level) const;
+    TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
+    // A declaration is a name with an optional bracketed list of up to four dimension expressions.
+    // False, silently, when the name is visible from this level already.
+    bool DeclareVariable(std::string_view declaration, std::string_view className, uint8_t reference, uint16_t flags,
+                         TVariableScope scope, TCalcValueType type, int32_t level);
+    bool DeleteVariable(std::string_view name, int32_t level);
+    bool InitVariable(std::string_view name, int32_t level);
+    // Writes a name with an optional index list, found by the scope search, without force.
+    bool SetVariable(std::string_view name, int32_t level, const TCalcValue& value);
+    bool SetVariableInteger(std::string_view name, int32_t level, int32_t value);
+    // Reads a name with an optional index list. The scope it was found in; None (no message, the
+    // value untouched) when no scope holds it, so that the caller can word the message.
+    TVariableScope ReadVariable(std::string_view name, int32_t level, TCalcValue& value);
+
+    // The bare name and the evaluated indexes of a reference (last written first; missing ones
+    // 0). False, with a message, for more than four indexes.
+    bool EvaluateIndexes(std::string_view name, int32_t level, std::string& bareName, TValueIndexes& indexes);
+
+    bool ErrorReport = true;
+
+private:
+    std::string BareName(std::string_view name) const;
+
+    IVariableEvaluator& Evaluator;
+    std::unique_ptr<TValue> OwnSystem, OwnGame, OwnLocal;
+    TValue* SystemOverride = nullptr;
+    TValue* GameOverride = nullptr;
+    TValue* LocalOverride = nullptr;
+};
