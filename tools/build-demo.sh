@@ -14,6 +14,7 @@ kelpack="${2:-$here/build/tools/kelpack}"
 mkdir -p "$out/GameData"
 out="$(cd "$out" && pwd)"
 [ -x "$kelpack" ] || { echo "build-demo.sh: no kelpack program at $kelpack" >&2; exit 1; }
+kelpack="$(cd "$(dirname "$kelpack")" && pwd)/$(basename "$kelpack")"
 
 staging="$(mktemp -d)"
 trap 'rm -rf "$staging"' EXIT
