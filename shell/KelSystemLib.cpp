@@ -51,7 +51,9 @@ std::string GoCommand(std::string_view label, std::string_view file) {
     return "\\go,\"" + std::string(label) + "\",\"" + std::string(file) + "\"";
 }
 
-int64_t NowMs() { return Clock::Current().NowMs(); }
+int64_t NowMs() {
+    return Clock::Current().NowMs();
+}
 
 }  // namespace
 
@@ -59,15 +61,20 @@ int64_t NowMs() { return Clock::Current().NowMs(); }
 
 namespace KelSystemLib {
 
-int32_t FramePeriod(int32_t fpsLimit, bool skipping) { return skipping ? 0 : 1000 / std::max(fpsLimit, 10); }
+int32_t FramePeriod(int32_t fpsLimit, bool skipping) {
+    return skipping ? 0 : 1000 / std::max(fpsLimit, 10);
+}
 
 // The clock is 32 bits wide and wraps after 49.7 days; the difference is taken modulo 2^32 so a
 // wrap between two frames is one ordinary step, not a stop of all frames for the next 49 days.
 int64_t ElapsedSince(int64_t lastFrameTime, int64_t now) {
-    return static_cast<int64_t>(static_cast<uint32_t>(static_cast<uint64_t>(now) - static_cast<uint64_t>(lastFrameTime)));
+    return static_cast<int64_t>(
+        static_cast<uint32_t>(static_cast<uint64_t>(now) - static_cast<uint64_t>(lastFrameTime)));
 }
 
-int64_t Remaining(int32_t period, int64_t elapsed) { return period - elapsed; }
+int64_t Remaining(int32_t period, int64_t elapsed) {
+    return period - elapsed;
+}
 
 // The limiter leaves the last 4 ms or less to repeated idle calls, so frames start close to their
 // due time; it never sleeps more than 97 ms.
@@ -76,7 +83,9 @@ uint32_t SleepFor(int64_t remaining) {
     return remaining > 4 ? static_cast<uint32_t>(remaining - 3) : 0;
 }
 
-int32_t ClampDelta(int64_t elapsed) { return static_cast<int32_t>(std::clamp<int64_t>(elapsed, 1, 5000)); }
+int32_t ClampDelta(int64_t elapsed) {
+    return static_cast<int32_t>(std::clamp<int64_t>(elapsed, 1, 5000));
+}
 
 std::string ReplaceMarker(std::string_view text, std::string_view marker, std::string_view by) {
     std::string out;
@@ -207,7 +216,9 @@ void TKelSystem::SetActive(bool active) {
     Active = active;
 }
 
-TKelScript* TKelSystem::CurrentScript() { return Mode == kmSystemScript ? SystemScript.get() : GameScript.get(); }
+TKelScript* TKelSystem::CurrentScript() {
+    return Mode == kmSystemScript ? SystemScript.get() : GameScript.get();
+}
 
 void TKelSystem::SetMode(uint8_t mode, int32_t parameter) {
     Mode = mode;
@@ -215,9 +226,13 @@ void TKelSystem::SetMode(uint8_t mode, int32_t parameter) {
     FramesInMode = 0;
 }
 
-bool TKelSystem::VirtualFileExists(const std::string&) { return false; }
+bool TKelSystem::VirtualFileExists(const std::string&) {
+    return false;
+}
 
-std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string&) { return nullptr; }
+std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string&) {
+    return nullptr;
+}
 
 // ---- the frame ----
 
@@ -260,17 +275,36 @@ uint8_t TKelSystem::Frame() {
 
 void TKelSystem::RunMode(int32_t elapsed) {
     switch (Mode) {
-    case kmConfirmExit: ConfirmExit(); break;
-    case kmExit: DoExit(); break;
-    case kmConfirmReset: ConfirmReset(); break;
-    case kmGameScript:
-    case kmSystemScript: RunScript(elapsed); break;
-    case kmMenu: RunMenu(elapsed); break;
-    case kmLogScreen: RunLogScreen(elapsed); break;
-    case kmSaveScreen: RunFileScreen(elapsed, false); break;
-    case kmLoadScreen: RunFileScreen(elapsed, true); break;
-    case kmConfigDialog: RunConfigDialog(); break;
-    default: break;
+        case kmConfirmExit:
+            ConfirmExit();
+            break;
+        case kmExit:
+            DoExit();
+            break;
+        case kmConfirmReset:
+            ConfirmReset();
+            break;
+        case kmGameScript:
+        case kmSystemScript:
+            RunScript(elapsed);
+            break;
+        case kmMenu:
+            RunMenu(elapsed);
+            break;
+        case kmLogScreen:
+            RunLogScreen(elapsed);
+            break;
+        case kmSaveScreen:
+            RunFileScreen(elapsed, false);
+            break;
+        case kmLoadScreen:
+            RunFileScreen(elapsed, true);
+            break;
+        case kmConfigDialog:
+            RunConfigDialog();
+            break;
+        default:
+            break;
     }
 }
 
@@ -314,8 +348,10 @@ void TKelSystem::Redraw(bool full) {
             return;
         }
     }
-    if (Mode >= kmMenu && Mode <= kmLoadScreen) Presenter->PresentCellDraw(*script, full, interlaced && !full);
-    else Presenter->Present(*script, full, interlaced && !full);
+    if (Mode >= kmMenu && Mode <= kmLoadScreen)
+        Presenter->PresentCellDraw(*script, full, interlaced && !full);
+    else
+        Presenter->Present(*script, full, interlaced && !full);
 }
 
 // ---- script modes and requests ----
@@ -350,46 +386,91 @@ void TKelSystem::DoRequest(uint8_t request, const std::string& argument) {
         request != srLeaveSystem && CallSystemScript(argument))
         return;
     switch (request) {
-    case srExit: SetMode(kmExit); break;
-    case srExitConfirm: SetMode(kmConfirmExit); break;
-    case srMenu: SetMode(kmMenu); break;
-    case srLog: SetMode(kmLogScreen); break;
-    case srFullScreen:
-        if (DirectXPack) DirectXPack->ToggleFullScreen();
-        break;
-    case srApplyConfig:
-        if (ConfigForm) ConfigForm->ApplyConfig();
-        break;
-    case srResetConfirm: SetMode(kmConfirmReset); break;
-    case srResetLabel: ResetToLabel(argument); break;
-    case srSave: SetMode(kmSaveScreen); break;
-    case srLoad: SetMode(kmLoadScreen); break;
-    case srConfig: SetMode(kmConfigDialog, -1); break;
-    case srView: SetMode(kmGameScript); SetGameRunMode(1); break;
-    case srAuto: SetMode(kmGameScript); SetGameRunMode(2); break;
-    case srSkip: SetMode(kmGameScript); SetGameRunMode(3); break;
-    case srSkipRead: SetMode(kmGameScript); SetGameRunMode(4); break;
-    case srQuickSave: QuickSave(); break;
-    case srQuickLoad: QuickLoad(); break;
-    case srSelectLoad: SelectLoad(); break;
-    case srVolumePage: SetMode(kmConfigDialog, 1); break;
-    case srVoicePage: SetMode(kmConfigDialog, 2); break;
-    case srSceneReturn: SceneReturn(); break;
-    case srEnterSystem:
-        if (TKelScript* s = CurrentScript()) s->StopRunMode();
-        SetMode(kmSystemScript);
-        SystemScript->Reset();
-        SystemScript->ExecuteCommandString(GoCommand(argument, "SysStartUp.s"));
-        InvalidateAll(SystemScript.get());
-        break;
-    case srLeaveSystem:
-        SystemScript->Reset();
-        if (TKelScript* s = CurrentScript()) s->StopRunMode();
-        SetMode(kmGameScript);
-        InvalidateAll(GameScript.get());
-        break;
-    case srMinimize: Minimize(); break;
-    default: break;
+        case srExit:
+            SetMode(kmExit);
+            break;
+        case srExitConfirm:
+            SetMode(kmConfirmExit);
+            break;
+        case srMenu:
+            SetMode(kmMenu);
+            break;
+        case srLog:
+            SetMode(kmLogScreen);
+            break;
+        case srFullScreen:
+            if (DirectXPack) DirectXPack->ToggleFullScreen();
+            break;
+        case srApplyConfig:
+            if (ConfigForm) ConfigForm->ApplyConfig();
+            break;
+        case srResetConfirm:
+            SetMode(kmConfirmReset);
+            break;
+        case srResetLabel:
+            ResetToLabel(argument);
+            break;
+        case srSave:
+            SetMode(kmSaveScreen);
+            break;
+        case srLoad:
+            SetMode(kmLoadScreen);
+            break;
+        case srConfig:
+            SetMode(kmConfigDialog, -1);
+            break;
+        case srView:
+            SetMode(kmGameScript);
+            SetGameRunMode(1);
+            break;
+        case srAuto:
+            SetMode(kmGameScript);
+            SetGameRunMode(2);
+            break;
+        case srSkip:
+            SetMode(kmGameScript);
+            SetGameRunMode(3);
+            break;
+        case srSkipRead:
+            SetMode(kmGameScript);
+            SetGameRunMode(4);
+            break;
+        case srQuickSave:
+            QuickSave();
+            break;
+        case srQuickLoad:
+            QuickLoad();
+            break;
+        case srSelectLoad:
+            SelectLoad();
+            break;
+        case srVolumePage:
+            SetMode(kmConfigDialog, 1);
+            break;
+        case srVoicePage:
+            SetMode(kmConfigDialog, 2);
+            break;
+        case srSceneReturn:
+            SceneReturn();
+            break;
+        case srEnterSystem:
+            if (TKelScript* s = CurrentScript()) s->StopRunMode();
+            SetMode(kmSystemScript);
+            SystemScript->Reset();
+            SystemScript->ExecuteCommandString(GoCommand(argument, "SysStartUp.s"));
+            InvalidateAll(SystemScript.get());
+            break;
+        case srLeaveSystem:
+            SystemScript->Reset();
+            if (TKelScript* s = CurrentScript()) s->StopRunMode();
+            SetMode(kmGameScript);
+            InvalidateAll(GameScript.get());
+            break;
+        case srMinimize:
+            Minimize();
+            break;
+        default:
+            break;
     }
 }
 
@@ -417,8 +498,10 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
     if (Sound) Sound->StopAll();
     if (Movie) Movie->Close();
     SetMode(kmGameScript);
-    if (label.empty() || file.empty()) GameScript->ExecuteCommandString(GoCommand("@@reset", "startup.s"));
-    else GameScript->ExecuteCommandString(GoCommand(label, file));
+    if (label.empty() || file.empty())
+        GameScript->ExecuteCommandString(GoCommand("@@reset", "startup.s"));
+    else
+        GameScript->ExecuteCommandString(GoCommand(label, file));
     ErrorState = 0;
 }
 
@@ -476,46 +559,75 @@ void TKelSystem::RunMenu(int32_t elapsed) {
         return !GameState || (GameState.get()->*test)(*GameScript);
     };
     switch (code) {
-    case 0:
-        if (Menu) Menu->Draw();
-        Redraw(false);
-        return;
-    case 1: SetMode(kmGameScript); break;
-    case 2: SetMode(kmLoadScreen); break;
-    case 3: SetMode(kmSaveScreen); break;
-    case 4: SetMode(kmLogScreen); break;
-    case 5: SetMode(kmGameScript); HoldGameFrames(); break;
-    case 6:
-        if (allowed(&IKelGameState::IsViewAllowed)) SetGameRunMode(1);
-        SetMode(kmGameScript);
-        break;
-    case 7:
-        if (allowed(&IKelGameState::IsSkipAllowed)) SetGameRunMode(3);
-        SetMode(kmGameScript);
-        break;
-    case 8:
-        if (allowed(&IKelGameState::IsAutoAllowed)) SetGameRunMode(2);
-        SetMode(kmGameScript);
-        break;
-    case 9:
-        if (allowed(&IKelGameState::IsSceneLabelSkipAllowed)) SetGameRunMode(4);
-        SetMode(kmGameScript);
-        break;
-    case 10:
-        if (DirectXPack) DirectXPack->ToggleFullScreen();
-        SetMode(kmGameScript);
-        break;
-    case 11: SetMode(kmConfigDialog, -1); break;
-    case 12: SetMode(kmConfirmExit); break;
-    case 13: SetMode(kmConfirmReset); break;
-    case 14: QuickSave(); SetMode(kmGameScript); break;
-    case 15: QuickLoad(); SetMode(kmGameScript); break;
-    case 16: SelectLoad(); SetMode(kmGameScript); break;
-    case 17:
-        if (GameState && GameState->CanSceneReturn(*GameScript)) SceneReturn();
-        SetMode(kmGameScript);
-        break;
-    default: SetMode(kmGameScript); HoldGameFrames(); break;
+        case 0:
+            if (Menu) Menu->Draw();
+            Redraw(false);
+            return;
+        case 1:
+            SetMode(kmGameScript);
+            break;
+        case 2:
+            SetMode(kmLoadScreen);
+            break;
+        case 3:
+            SetMode(kmSaveScreen);
+            break;
+        case 4:
+            SetMode(kmLogScreen);
+            break;
+        case 5:
+            SetMode(kmGameScript);
+            HoldGameFrames();
+            break;
+        case 6:
+            if (allowed(&IKelGameState::IsViewAllowed)) SetGameRunMode(1);
+            SetMode(kmGameScript);
+            break;
+        case 7:
+            if (allowed(&IKelGameState::IsSkipAllowed)) SetGameRunMode(3);
+            SetMode(kmGameScript);
+            break;
+        case 8:
+            if (allowed(&IKelGameState::IsAutoAllowed)) SetGameRunMode(2);
+            SetMode(kmGameScript);
+            break;
+        case 9:
+            if (allowed(&IKelGameState::IsSceneLabelSkipAllowed)) SetGameRunMode(4);
+            SetMode(kmGameScript);
+            break;
+        case 10:
+            if (DirectXPack) DirectXPack->ToggleFullScreen();
+            SetMode(kmGameScript);
+            break;
+        case 11:
+            SetMode(kmConfigDialog, -1);
+            break;
+        case 12:
+            SetMode(kmConfirmExit);
+            break;
+        case 13:
+            SetMode(kmConfirmReset);
+            break;
+        case 14:
+            QuickSave();
+            SetMode(kmGameScript);
+            break;
+        case 15:
+            QuickLoad();
+            SetMode(kmGameScript);
+            break;
+        case 16:
+            SelectLoad();
+            SetMode(kmGameScript);
+            break;
+        case 17:
+            if (GameState && GameState->CanSceneReturn(*GameScript)) SceneReturn();
+            SetMode(kmGameScript);
+            break;
+        default:
+            SetMode(kmGameScript);
+            HoldGameFrames();
+            break;
     }
 }
 
@@ -547,7 +659,8 @@ void TKelSystem::RunFileScreen(int32_t elapsed, bool load) {
         const std::string name = FileSelect->FileName();
         if (GameState) {
             if (!load) {
-                if (GameState->SaveGame(*GameScript, name, true)) GameScript->PendingCursorLabel = FileSelect->EventLabel();
+                if (GameState->SaveGame(*GameScript, name, true))
+                    GameScript->PendingCursorLabel = FileSelect->EventLabel();
             } else if (GameState->SaveFileExists(*GameScript, name)) {
                 GameState->LoadGame(*GameScript, name);
                 GameScript->PendingCursorLabel = FileSelect->EventLabel();
@@ -622,9 +735,13 @@ void TKelSystem::StopGameRunMode() {
     if (GameScript) GameScript->StopRunMode();
 }
 
-void TKelSystem::SetGameRunMode(uint8_t runMode) { GameScript->State.RunMode = runMode; }
+void TKelSystem::SetGameRunMode(uint8_t runMode) {
+    GameScript->State.RunMode = runMode;
+}
 
-void TKelSystem::HoldGameFrames() { GameScript->HoldFrameSteps(); }
+void TKelSystem::HoldGameFrames() {
+    GameScript->HoldFrameSteps();
+}
 
 void TKelSystem::InvalidateAll(TKelScript* script) {
     if (script && Presenter) Presenter->InvalidateAll(*script);

@@ -89,7 +89,8 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::istringstream words(line);
         std::vector<std::string> w;
-        for (std::string s; words >> s;) w.push_back(s);
+        for (std::string s; words >> s;)
+            w.push_back(s);
         if (w.empty() || w[0][0] == '#') continue;
         auto fail = [&](const std::string& why) {
             error = "line " + std::to_string(lineNo) + ": " + why + ": " + line;
@@ -100,8 +101,8 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         if (w.size() < 2) return fail("no action");
         const std::string& a = w[1];
         const size_t want = (a == "move" || a == "click") ? 4 : 3;
-        if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" &&
-            a != "active" && a != "dialog")
+        if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" && a != "active" &&
+            a != "dialog")
             return fail("unknown action");
         if (w.size() != want) return fail("wrong number of arguments");
         int64_t x = 0, y = 0;
@@ -181,8 +182,10 @@ public:
             const int64_t last = Engine->LastFrameTime;
             const uint32_t before = FakeClock.Now;
             const uint8_t result = Engine->Frame();
-            if (Engine->LastFrameTime != last) ++FramesRun;
-            else if (FakeClock.Now == before) FakeClock.Now += 1;
+            if (Engine->LastFrameTime != last)
+                ++FramesRun;
+            else if (FakeClock.Now == before)
+                FakeClock.Now += 1;
             if (result == KelSystemLib::kmExit) Exited = true;
         }
     }
@@ -197,7 +200,8 @@ public:
             out << "dialog: " << Encoding::SjisToUtf8(d.Text) << " -> button " << d.Pressed << "\n";
         const auto& errors = ErrorLogLib::ErrorList;
         out << "error log: " << (errors.Count() == 0 ? "empty" : std::to_string(errors.Count()) + " lines") << "\n";
-        for (int i = 0; i < errors.Count(); ++i) out << "  " << Encoding::SjisToUtf8(errors[i]) << "\n";
+        for (int i = 0; i < errors.Count(); ++i)
+            out << "  " << Encoding::SjisToUtf8(errors[i]) << "\n";
         TKelScript& game = *Engine->GameScript;
         IScriptVariables& vars = *game.Variables;
         vars.SetErrorReport(false);
@@ -208,7 +212,8 @@ public:
             for (const auto& n : extraVariables)
                 if (vars.FindVariable(Encoding::Utf8ToSjis(n), 0) == scope) names.push_back(Encoding::Utf8ToSjis(n));
             out << title << (names.empty() ? " none listed" : "") << "\n";
-            for (const auto& n : names) out << "  " << Encoding::SjisToUtf8(n) << " = " << Elements(vars, scope, n) << "\n";
+            for (const auto& n : names)
+                out << "  " << Encoding::SjisToUtf8(n) << " = " << Elements(vars, scope, n) << "\n";
         }
         vars.SetErrorReport(true);
         ErrorLogLib::ErrorFlag = flag;
@@ -227,12 +232,18 @@ private:
     void ApplyEvents() {
         for (const auto& e : Events) {
             if (e.Frame != FramesRun || AppliedUpTo > FramesRun) continue;
-            if (e.Action == "down") Host.Source.Press(static_cast<uint8_t>(e.A));
-            else if (e.Action == "up") Host.Source.Release(static_cast<uint8_t>(e.A));
-            else if (e.Action == "move") Host.Source.PointerAt = {e.A, e.B};
-            else if (e.Action == "wheel") Host.Source.Wheel(e.A);
-            else if (e.Action == "active") Host.Source.Active = e.A != 0;
-            else if (e.Action == "dialog") Answers.Click(e.A);
+            if (e.Action == "down")
+                Host.Source.Press(static_cast<uint8_t>(e.A));
+            else if (e.Action == "up")
+                Host.Source.Release(static_cast<uint8_t>(e.A));
+            else if (e.Action == "move")
+                Host.Source.PointerAt = {e.A, e.B};
+            else if (e.Action == "wheel")
+                Host.Source.Wheel(e.A);
+            else if (e.Action == "active")
+                Host.Source.Active = e.A != 0;
+            else if (e.Action == "dialog")
+                Answers.Click(e.A);
         }
         AppliedUpTo = FramesRun + 1;
     }
@@ -246,8 +257,10 @@ private:
             TCalcValue v;
             if (!vars.ReadElement(scope, name, idx, 0, v, true)) break;
             if (k > 0) text += ", ";
-            if (v.Type == TCalcValueType::Integer) text += std::to_string(v.Value);
-            else text.append(1, '"').append(Encoding::SjisToUtf8(v.Text)).append(1, '"');
+            if (v.Type == TCalcValueType::Integer)
+                text += std::to_string(v.Value);
+            else
+                text.append(1, '"').append(Encoding::SjisToUtf8(v.Text)).append(1, '"');
         }
         return text;
     }
