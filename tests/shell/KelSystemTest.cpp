@@ -345,6 +345,92 @@ TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
     EXPECT_EQ(Game.Host.Texts.size(), 32u);
 }
 
+// Save games that fail or succeed as told, and a file select that ends with "done".
+class TFakeGameState final : public IKelGameState {
+public:
+    bool SaveGame(TKelScript&, const std::string& name, bool) override {
+        Saved.push_back(name);
+        return SaveWorks;
+    }
+    bool LoadGame(TKelScript&, const std::string& name) override {
+        Loaded.push_back(name);
+        return true;
+    }
+    bool SaveFileExists(TKelScript&, const std::string&) override { return FilesExist; }
+    bool DeleteSaveFile(TKelScript&, const std::string&) override { return true; }
+    bool CanSceneReturn(TKelScript&) override { return false; }
+    void SceneReturn(TKelScript&) override {}
+    bool IsViewAllowed(TKelScript&) override { return true; }
+    bool IsSkipAllowed(TKelScript&) override { return true; }
+    bool IsAutoAllowed(TKelScript&) override { return true; }
+    bool IsSceneLabelSkipAllowed(TKelScript&) override { return true; }
+    bool SaveWorks = false, FilesExist = false;
+    std::vector<std::string> Saved, Loaded;
+};
+
+class TDoneFileSelect final : public IKelScreen {
+public:
+    void Reset() override {}
+    void Open(int32_t kind) override { Opened.push_back(kind); }
+    int32_t Update(int32_t) override { return 1; }
+    void Draw() override {}
+    void Close() override {}
+    std::string FileName() override { return "SaveData001.svd"; }
+    std::string EventLabel() override { return "*OnSave"; }
+    std::vector<int32_t> Opened;
+};
+
+class TQuickSaves final : public IKelQuickSaves {
+public:
+    std::string NextQuickSaveFile() override { return "QuickSave01.svd"; }
+    std::string ChooseQuickLoadFile() override { return ""; }
+};
+
+TEST_F(KelSystemGameTest, SavesLeaveTheirMotionNames) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\halt\r\n"}});
+    auto* state = new TFakeGameState;
+    auto* select = new TDoneFileSelect;
+    Engine().GameState.reset(state);
+    Engine().FileSelect.reset(select);
+    Engine().QuickSaves = std::make_unique<TQuickSaves>();
+    TKelScript& g = *Engine().GameScript;
+
+    // A failed save from the save screen leaves no motion; the screen opened as the save screen.
+    // A request's own frame counts itself in the new mode, so the screen opens in the next one.
+    Engine().DoRequest(srSave, "");
+    ++Engine().FramesInMode;
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    EXPECT_EQ(select->Opened, (std::vector<int32_t>{0}));
+    EXPECT_EQ(state->Saved, (std::vector<std::string>{"SaveData001.svd"}));
+    EXPECT_EQ(g.PendingCursorLabel, "");
+    state->SaveWorks = true;
+    Engine().DoRequest(srSave, "");
+    ++Engine().FramesInMode;
+    NextFrame();
+    EXPECT_EQ(g.PendingCursorLabel, "*OnSave");
+
+    // A quick save leaves its motion even when it fails.
+    g.PendingCursorLabel.clear();
+    state->SaveWorks = false;
+    Engine().DoRequest(srQuickSave, "");
+    EXPECT_EQ(g.PendingCursorLabel, "*OnQuickSave");
+    EXPECT_EQ(state->Saved.back(), "QuickSave01.svd");
+
+    // A selection load without its file does nothing and asks nothing; with it, it asks.
+    g.PendingCursorLabel.clear();
+    Engine().SetMode(kmMenu);
+    Engine().DoRequest(srSelectLoad, "");
+    EXPECT_EQ(Engine().Mode, kmMenu);
+    EXPECT_TRUE(Game.Answers.Shown.empty());
+    state->FilesExist = true;
+    Engine().DoRequest(srSelectLoad, "");
+    // The message table has no "SelectLoad_Text": the question answers yes without showing.
+    EXPECT_TRUE(Game.Answers.Shown.empty());
+    EXPECT_EQ(Engine().Mode, kmGameScript);
+    EXPECT_EQ(state->Loaded, (std::vector<std::string>{"SelectSaveData.svd"}));
+    EXPECT_EQ(g.PendingCursorLabel, "*OnSelectLoad");
+}
+
 // ---- the demo game ----
 
 std::string BuildFolder() {
