@@ -25,6 +25,7 @@ test: build build-asan
 	@echo "== all tests"
 	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
 
+# The demo game, packed from demo/ into $(BUILD)/demo/, run headless for a fixed number of frames.
 run: build
-	@echo "The engine core is not built yet: running the tests of what exists instead."
-	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
+	@bash tools/build-demo.sh $(BUILD)/demo $(BUILD)/tools/kelpack
+	@$(BUILD)/tools/kel-headless --frames 300 $(BUILD)/demo

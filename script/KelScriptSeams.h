@@ -96,6 +96,9 @@ public:
     // Makes the system scope that of another set of tables (the game script's), so that two
     // interpreters share one set of system variables; nullptr returns to the own table.
     virtual void UseSystemTableOf(IScriptVariables* other) = 0;
+    // The names of a table's variables at level 0, for tools that show a game's state; tables
+    // that cannot list themselves give none.
+    virtual std::vector<std::string> VariableNames(TVariableScope /*scope*/) { return {}; }
 };
 
 // The expression evaluator as the interpreter calls it.

@@ -1,0 +1,752 @@
+#include "shell/KelSystemLib.h"
+
+#include <algorithm>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "foundation/uDialogMisc.h"
+#include "foundation/uInputDevice.h"
+#include "foundation/uMisc_Math.h"
+#include "platform/Clock.h"
+#include "platform/Encoding.h"
+#include "script/KelScriptLib.h"
+#include "script/uLabelLog.h"
+#include "shell/KelJumpStandIn.h"
+
+using namespace KelSystemLib;
+
+namespace {
+
+// The input device as the interpreter resets it.
+class TScriptInputLink final : public IScriptInput {
+public:
+    explicit TScriptInputLink(TInput& input) : Input(input) {}
+    void Reset() override { Input.Reset(); }
+
+private:
+    TInput& Input;
+};
+
+// The set-up's one-button dialogs, texts from the message table, over the main window.
+class TScriptDialogLink final : public IScriptDialogs {
+public:
+    explicit TScriptDialogLink(IKelHost& host) : Host(host) {}
+    void ShowMessage(const std::string& messageKey, const std::string& buttonKey) override {
+        uDialogMisc::ShowDialog1("", SystemConfigLib::MessageTable.Values(messageKey),
+                                 SystemConfigLib::MessageTable.Values(buttonKey), Host.DialogOwner());
+    }
+
+private:
+    IKelHost& Host;
+};
+
+int32_t Confirm(IKelHost* host, const char* text, const char* yes, const char* no) {
+    const TStringList& m = SystemConfigLib::MessageTable;
+    return uDialogMisc::ShowDialog2("", m.Values(text), m.Values(yes), m.Values(no),
+                                    host ? host->DialogOwner() : nullptr);
+}
+
+std::string GoCommand(std::string_view label, std::string_view file) {
+    return "\\go,\"" + std::string(label) + "\",\"" + std::string(file) + "\"";
+}
+
+int64_t NowMs() {
+    return Clock::Current().NowMs();
+}
+
+}  // namespace
+
+// ---- limiter arithmetic and caption ----
+
+namespace KelSystemLib {
+
+int32_t FramePeriod(int32_t fpsLimit, bool skipping) {
+    return skipping ? 0 : 1000 / std::max(fpsLimit, 10);
+}
+
+// The clock is 32 bits wide and wraps after 49.7 days; the difference is taken modulo 2^32 so a
+// wrap between two frames is one ordinary step, not a stop of all frames for the next 49 days.
+int64_t ElapsedSince(int64_t lastFrameTime, int64_t now) {
+    return static_cast<int64_t>(
+        static_cast<uint32_t>(static_cast<uint64_t>(now) - static_cast<uint64_t>(lastFrameTime)));
+}
+
+int64_t Remaining(int32_t period, int64_t elapsed) {
+    return period - elapsed;
+}
+
+// The limiter leaves the last 4 ms or less to repeated idle calls, so frames start close to their
+// due time; it never sleeps more than 97 ms.
+uint32_t SleepFor(int64_t remaining) {
+    remaining = std::min<int64_t>(remaining, 100);
+    return remaining > 4 ? static_cast<uint32_t>(remaining - 3) : 0;
+}
+
+int32_t ClampDelta(int64_t elapsed) {
+    return static_cast<int32_t>(std::clamp<int64_t>(elapsed, 1, 5000));
+}
+
+std::string ReplaceMarker(std::string_view text, std::string_view marker, std::string_view by) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        bool match = i + marker.size() <= text.size();
+        for (size_t k = 0; match && k < marker.size(); ++k) {
+            char a = text[i + k], b = marker[k];
+            if (a >= 'A' && a <= 'Z') a = static_cast<char>(a + 32);
+            if (b >= 'A' && b <= 'Z') b = static_cast<char>(b + 32);
+            match = a == b;
+        }
+        if (match && !marker.empty()) {
+            out.append(by);
+            i += marker.size();
+            continue;
+        }
+        // A two-byte character is copied whole: its second byte never starts a marker.
+        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) out.push_back(text[i++]);
+        out.push_back(text[i++]);
+    }
+    return out;
+}
+
+std::string BuildCaption(std::string_view format, int32_t fpsLimit, int32_t delta, int32_t busyAverage) {
+    const int32_t fps = std::min(fpsLimit, 1000 / std::max(delta, 1));
+    // 1000 div "FPSLimit" is 0 (or undefined) for limits outside -1000..1000 and for 0: the
+    // figure is then 0.
+    const int32_t period = fpsLimit == 0 ? 0 : 1000 / fpsLimit;
+    const int32_t cpu = period == 0 ? 0 : std::min(static_cast<int32_t>(int64_t{busyAverage} * 100 / period), 100);
+    std::string s = ReplaceMarker(format, "%%%fps", std::to_string(fps));
+    s = ReplaceMarker(s, "%%%limit", std::to_string(fpsLimit));
+    return ReplaceMarker(s, "%%%cpu", std::to_string(cpu));
+}
+
+}  // namespace KelSystemLib
+
+// ---- life cycle ----
+
+TKelSystem::TKelSystem() = default;
+
+TKelSystem::~TKelSystem() {
+    if (Sound) Sound->SetActive(false);
+    Menu.reset();
+    Log.reset();
+    ConfigForm.reset();
+    FileSelect.reset();
+    // The system interpreter reads its system variables from the game interpreter's table; it is
+    // let go of that table before the table goes.
+    if (SystemScript && SystemScript->Variables) SystemScript->Variables->UseSystemTableOf(nullptr);
+    GameScript.reset();
+    SystemScript.reset();
+    LabelLogs[0].reset();
+    LabelLogs[1].reset();
+    Movie.reset();
+    Sound.reset();
+    Input.reset();
+    MovieState.reset();
+    if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
+    if (Host) {
+        PackLib::FileExistsHook = nullptr;
+        PackLib::LoadFileHook = nullptr;
+    }
+}
+
+bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
+    TScriptLinks links;
+    links.OwnerWindow = Host;
+    links.Input = ScriptInput.get();
+    links.Dialogs = ScriptDialogs.get();
+    links.ReadTextLog = LabelLogs[0].get();
+    links.FileUseLog = LabelLogs[1].get();
+    if (!script.Setup(links, parent)) return false;
+    if (!script.Words.Jump) script.Words.Jump = &KelJumpStandIn::GoWord();
+    return true;
+}
+
+bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
+    Host = &host;
+    KelScriptSeams::SkippingFlag = reinterpret_cast<uint8_t*>(&SystemConfigLib::Config.Skipping);
+    PackLib::FileExistsHook = [this](const std::string& name) { return VirtualFileExists(name); };
+    PackLib::LoadFileHook = [this](const std::string& name) { return VirtualFileOpen(name); };
+    DirectXPack = display;
+
+    uMisc_Math::LoadRandomTable();
+    SystemConfigLib::LoadSpeakerLists();
+    SystemConfigLib::LoadFontCandidateLists();
+
+    Input = std::make_unique<TInput>(host.InputSource());
+    ScriptInput = std::make_unique<TScriptInputLink>(*Input);
+    ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
+    LabelLogs[0] = std::make_unique<TLabelLog>();
+    LabelLogs[1] = std::make_unique<TLabelLog>();
+
+    GameScript = std::make_unique<TKelScript>();
+    if (!SetupScript(*GameScript, nullptr)) return false;
+    SystemScript = std::make_unique<TKelScript>();
+    if (!SetupScript(*SystemScript, GameScript.get())) return false;
+
+    if (ConfigForm) {
+        ConfigForm->ApplyFonts();
+        ConfigForm->ApplyVolumes();
+        ConfigForm->ApplyMessageAlpha();
+        ConfigForm->ApplyCacheSizes();
+        ConfigForm->ApplyCrcCheck();
+    }
+    if (DirectXPack)
+        DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
+
+    SetMode(kmIdle, 0);
+    Active = true;
+    CaptionElapsed = 0;
+    BusyAverage = 0;
+    return true;
+}
+
+void TKelSystem::Start() {
+    if (ConfigForm) ConfigForm->ApplyConfig();
+    CursorAutoHideOff();
+    Reset("", "");
+    // A jump runs no lines, so the first frame begins at "@@top"; later resets begin at "@@reset".
+    GameScript->ExecuteCommandString(GoCommand("@@top", "StartUp.s"));
+}
+
+void TKelSystem::SetActive(bool active) {
+    if (active == Active) return;
+    if (Sound) Sound->SetActive(active);
+    Active = active;
+}
+
+TKelScript* TKelSystem::CurrentScript() {
+    return Mode == kmSystemScript ? SystemScript.get() : GameScript.get();
+}
+
+void TKelSystem::SetMode(uint8_t mode, int32_t parameter) {
+    Mode = mode;
+    ModeParameter = parameter;
+    FramesInMode = 0;
+}
+
+bool TKelSystem::VirtualFileExists(const std::string&) {
+    return false;
+}
+
+std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string&) {
+    return nullptr;
+}
+
+// ---- the frame ----
+
+uint8_t TKelSystem::Frame() {
+    uint8_t result = 0;
+    const int64_t now = NowMs();
+    const int32_t period = FramePeriod(SystemConfigLib::Config.FPSLimit, SystemConfigLib::Config.Skipping);
+    const int64_t elapsed = ElapsedSince(LastFrameTime, now);
+    const int64_t remaining = Remaining(period, elapsed);
+    if (remaining >= 0) {
+        if (uint32_t ms = SleepFor(remaining)) Clock::Current().SleepMs(ms);
+        return 0;
+    }
+    const int32_t delta = ClampDelta(elapsed);
+    LastFrameTime = now;
+    const int64_t frameStart = now;
+
+    if (ErrorLogLib::ErrorFlag) ErrorState = kErrorStateOn;
+    if ((Mode == kmConfigDialog || ErrorState) && Host && !Host->IsActiveWindow()) return 0;
+    if (!Active) return 0;
+
+    if (Presenter) Presenter->ToggleInterlaceField();
+    RunMode(delta);
+    if (ErrorState) DrawErrorScreen();
+
+    result = Mode;
+    ++FramesInMode;
+
+    const int32_t busy = static_cast<int32_t>(ElapsedSince(frameStart, NowMs()));
+    BusyAverage = (BusyAverage + busy) / 2;
+    CaptionElapsed += delta;
+    if (CaptionElapsed > 1000) {
+        const int32_t fps = SystemConfigLib::Config.FPSLimit;
+        if (Host) Host->SetCaption(BuildCaption(SystemConfigLib::Config.FormCaption, fps, delta, BusyAverage));
+        CaptionElapsed = 0;
+        BusyAverage = busy;
+    }
+    return result;
+}
+
+void TKelSystem::RunMode(int32_t elapsed) {
+    switch (Mode) {
+        case kmConfirmExit:
+            ConfirmExit();
+            break;
+        case kmExit:
+            DoExit();
+            break;
+        case kmConfirmReset:
+            ConfirmReset();
+            break;
+        case kmGameScript:
+        case kmSystemScript:
+            RunScript(elapsed);
+            break;
+        case kmMenu:
+            RunMenu(elapsed);
+            break;
+        case kmLogScreen:
+            RunLogScreen(elapsed);
+            break;
+        case kmSaveScreen:
+            RunFileScreen(elapsed, false);
+            break;
+        case kmLoadScreen:
+            RunFileScreen(elapsed, true);
+            break;
+        case kmConfigDialog:
+            RunConfigDialog();
+            break;
+        default:
+            break;
+    }
+}
+
+void TKelSystem::DrawErrorScreen() {
+    if (Input) Input->Update();
+    LastFrameTime = NowMs();
+    if (TKelScript* s = CurrentScript()) s->Draw(SystemConfigLib::Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
+    Redraw(false);
+    ErrorLogLib::ErrorFlag = false;
+    if (!Host) return;
+    TCanvasText t;
+    t.FontName = "ＭＳ ゴシック"_sj;
+    t.FontHeight = 12;
+    t.Color = 0x0288FFFF;  // red 255, green 255, blue 136
+    t.BrushColor = 0x02000000;
+    t.X = 20;
+    t.Y = 100;
+    t.Text = "■スクリプトエラー"_sj;
+    Host->CanvasText(t);
+    const TStringList& errors = ErrorLogLib::ErrorList;
+    for (int i = 0; i < errors.Count() && i < 31; ++i) {
+        t.Y = 150 + 12 * i;
+        t.Text = errors[i];
+        Host->CanvasText(t);
+    }
+}
+
+void TKelSystem::Redraw(bool full) {
+    if (!DirectXPack || !DirectXPack->Ready()) return;
+    TKelScript* script = CurrentScript();
+    if (!script || !Presenter || !Presenter->CanPresent(*script)) return;
+    const bool interlaced = SystemConfigLib::Config.Interlace == 1;
+    if (Movie && Movie->GetState() == 2) return;
+    if (!DirectXPack->TestBackBuffer()) {
+        if (Host && !Host->IsActiveWindow()) return;
+        if (!DirectXPack->Reinitialize()) {
+            const TStringList& m = SystemConfigLib::MessageTable;
+            uDialogMisc::ShowDialog1("", m.Values("BackBufferResetERROR"), m.Values("OK"),
+                                     Host ? Host->DialogOwner() : nullptr);
+            if (Host) Host->Terminate();
+            return;
+        }
+    }
+    if (Mode >= kmMenu && Mode <= kmLoadScreen)
+        Presenter->PresentCellDraw(*script, full, interlaced && !full);
+    else
+        Presenter->Present(*script, full, interlaced && !full);
+}
+
+// ---- script modes and requests ----
+
+void TKelSystem::RunScript(int32_t elapsed) {
+    if (ErrorState) return;
+    if (Input) Input->Update();
+    TKelScript* script = CurrentScript();
+    script->Execute(elapsed, true);
+    script->Draw(SystemConfigLib::Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
+    const uint8_t request = script->Request;
+    if (request == 0) {
+        Redraw(false);
+        return;
+    }
+    DoRequest(request, script->RequestArgument);
+}
+
+bool TKelSystem::CallSystemScript(const std::string& label) {
+    if (label.empty()) return false;
+    if (TKelScript* s = CurrentScript()) s->StopRunMode();
+    SetMode(kmSystemScript);
+    SystemScript->Reset();
+    SystemScript->ExecuteCommandString(GoCommand(label, "SysStartUp.s"));
+    InvalidateAll(SystemScript.get());
+    return true;
+}
+
+void TKelSystem::DoRequest(uint8_t request, const std::string& argument) {
+    // Every request but these first tries its argument as a label of the system script.
+    if (request >= srExit && request <= srMinimize && request != srResetLabel && request != srEnterSystem &&
+        request != srLeaveSystem && CallSystemScript(argument))
+        return;
+    switch (request) {
+        case srExit:
+            SetMode(kmExit);
+            break;
+        case srExitConfirm:
+            SetMode(kmConfirmExit);
+            break;
+        case srMenu:
+            SetMode(kmMenu);
+            break;
+        case srLog:
+            SetMode(kmLogScreen);
+            break;
+        case srFullScreen:
+            if (DirectXPack) DirectXPack->ToggleFullScreen();
+            break;
+        case srApplyConfig:
+            if (ConfigForm) ConfigForm->ApplyConfig();
+            break;
+        case srResetConfirm:
+            SetMode(kmConfirmReset);
+            break;
+        case srResetLabel:
+            ResetToLabel(argument);
+            break;
+        case srSave:
+            SetMode(kmSaveScreen);
+            break;
+        case srLoad:
+            SetMode(kmLoadScreen);
+            break;
+        case srConfig:
+            SetMode(kmConfigDialog, -1);
+            break;
+        case srView:
+            SetMode(kmGameScript);
+            SetGameRunMode(1);
+            break;
+        case srAuto:
+            SetMode(kmGameScript);
+            SetGameRunMode(2);
+            break;
+        case srSkip:
+            SetMode(kmGameScript);
+            SetGameRunMode(3);
+            break;
+        case srSkipRead:
+            SetMode(kmGameScript);
+            SetGameRunMode(4);
+            break;
+        case srQuickSave:
+            QuickSave();
+            break;
+        case srQuickLoad:
+            QuickLoad();
+            break;
+        case srSelectLoad:
+            SelectLoad();
+            break;
+        case srVolumePage:
+            SetMode(kmConfigDialog, 1);
+            break;
+        case srVoicePage:
+            SetMode(kmConfigDialog, 2);
+            break;
+        case srSceneReturn:
+            SceneReturn();
+            break;
+        case srEnterSystem:
+            if (TKelScript* s = CurrentScript()) s->StopRunMode();
+            SetMode(kmSystemScript);
+            SystemScript->Reset();
+            SystemScript->ExecuteCommandString(GoCommand(argument, "SysStartUp.s"));
+            InvalidateAll(SystemScript.get());
+            break;
+        case srLeaveSystem:
+            SystemScript->Reset();
+            if (TKelScript* s = CurrentScript()) s->StopRunMode();
+            SetMode(kmGameScript);
+            InvalidateAll(GameScript.get());
+            break;
+        case srMinimize:
+            Minimize();
+            break;
+        default:
+            break;
+    }
+}
+
+void TKelSystem::ResetToLabel(const std::string& argument) {
+    const size_t comma = argument.find(',');
+    if (comma != std::string::npos && argument.find(',', comma + 1) == std::string::npos)
+        Reset(argument.substr(0, comma), argument.substr(comma + 1));
+    else
+        Reset("", "");
+}
+
+void TKelSystem::Minimize() {
+    if (DirectXPack && DirectXPack->IsFullScreen()) DirectXPack->ToggleFullScreen();
+    if (Host) Host->Minimize();
+}
+
+void TKelSystem::Reset(const std::string& label, const std::string& file) {
+    SetActive(true);
+    ErrorLogLib::ClearErrorLog();
+    SystemScript->Reset();
+    GameScript->Reset();
+    if (Menu) Menu->Reset();
+    if (FileSelect) FileSelect->Reset();
+    if (Log) Log->Reset();
+    if (Sound) Sound->StopAll();
+    if (Movie) Movie->Close();
+    SetMode(kmGameScript);
+    if (label.empty() || file.empty())
+        GameScript->ExecuteCommandString(GoCommand("@@reset", "startup.s"));
+    else
+        GameScript->ExecuteCommandString(GoCommand(label, file));
+    ErrorState = 0;
+}
+
+// ---- confirmations, exit, configuration ----
+
+void TKelSystem::ConfirmExit() {
+    CursorAutoHideOff();
+    Redraw(true);
+    SetMode(Confirm(Host, "EXIT_Text", "EXIT_Yes", "EXIT_no") == 1 ? kmExit : kmGameScript);
+}
+
+void TKelSystem::ConfirmReset() {
+    CursorAutoHideOff();
+    Redraw(true);
+    if (Confirm(Host, "RESET_Text", "RESET_Yes", "RESET_no") == 1) Reset("", "");
+    SetMode(kmGameScript);
+}
+
+void TKelSystem::DoExit() {
+    CursorAutoHideOff();
+    StopGameRunMode();
+    SetMode(kmIdle);
+}
+
+void TKelSystem::RunConfigDialog() {
+    CursorAutoHideOff();
+    Redraw(true);
+    StopGameRunMode();
+    if (ConfigForm) {
+        ConfigForm->SelectPage(ModeParameter);
+        ConfigForm->ShowModal();
+    }
+    SetMode(kmGameScript);
+    Redraw(true);
+}
+
+// ---- screens ----
+
+bool TKelSystem::OpenScreen(IKelScreen* screen, int32_t kind) {
+    CursorAutoHideOff();
+    if (Input) Input->Update();
+    if (FramesInMode != 1) return false;
+    StopGameRunMode();
+    if (screen) screen->Open(kind);
+    LastFrameTime = NowMs();
+    return true;
+}
+
+// A screen whose unit is missing answers as if it was left at once.
+void TKelSystem::RunMenu(int32_t elapsed) {
+    OpenScreen(Menu.get(), 0);
+    const int32_t code = (Menu ? Menu->Update(elapsed) : 1) & 0x7F;
+    // Without save games and permission tests every run mode is allowed.
+    auto allowed = [this](bool (IKelGameState::*test)(TKelScript&)) {
+        return !GameState || (GameState.get()->*test)(*GameScript);
+    };
+    switch (code) {
+        case 0:
+            if (Menu) Menu->Draw();
+            Redraw(false);
+            return;
+        case 1:
+            SetMode(kmGameScript);
+            break;
+        case 2:
+            SetMode(kmLoadScreen);
+            break;
+        case 3:
+            SetMode(kmSaveScreen);
+            break;
+        case 4:
+            SetMode(kmLogScreen);
+            break;
+        case 5:
+            SetMode(kmGameScript);
+            HoldGameFrames();
+            break;
+        case 6:
+            if (allowed(&IKelGameState::IsViewAllowed)) SetGameRunMode(1);
+            SetMode(kmGameScript);
+            break;
+        case 7:
+            if (allowed(&IKelGameState::IsSkipAllowed)) SetGameRunMode(3);
+            SetMode(kmGameScript);
+            break;
+        case 8:
+            if (allowed(&IKelGameState::IsAutoAllowed)) SetGameRunMode(2);
+            SetMode(kmGameScript);
+            break;
+        case 9:
+            if (allowed(&IKelGameState::IsSceneLabelSkipAllowed)) SetGameRunMode(4);
+            SetMode(kmGameScript);
+            break;
+        case 10:
+            if (DirectXPack) DirectXPack->ToggleFullScreen();
+            SetMode(kmGameScript);
+            break;
+        case 11:
+            SetMode(kmConfigDialog, -1);
+            break;
+        case 12:
+            SetMode(kmConfirmExit);
+            break;
+        case 13:
+            SetMode(kmConfirmReset);
+            break;
+        case 14:
+            QuickSave();
+            SetMode(kmGameScript);
+            break;
+        case 15:
+            QuickLoad();
+            SetMode(kmGameScript);
+            break;
+        case 16:
+            SelectLoad();
+            SetMode(kmGameScript);
+            break;
+        case 17:
+            if (GameState && GameState->CanSceneReturn(*GameScript)) SceneReturn();
+            SetMode(kmGameScript);
+            break;
+        default:
+            SetMode(kmGameScript);
+            HoldGameFrames();
+            break;
+    }
+}
+
+void TKelSystem::RunLogScreen(int32_t elapsed) {
+    OpenScreen(Log.get(), 0);
+    if ((Log ? Log->Update(elapsed) : 1) == 0) {
+        Log->Draw();
+        Redraw(false);
+        return;
+    }
+    SetMode(kmGameScript);
+    Redraw(true);
+    if (Log) Log->Close();
+    HoldGameFrames();
+}
+
+void TKelSystem::RunFileScreen(int32_t elapsed, bool load) {
+    OpenScreen(FileSelect.get(), load ? 1 : 0);
+    const int32_t result = FileSelect ? FileSelect->Update(elapsed) : -1;
+    if (result == 0) {
+        FileSelect->Draw();
+        Redraw(false);
+    } else if (result == -1) {
+        SetMode(kmGameScript);
+        Redraw(true);
+        if (FileSelect) FileSelect->Close();
+        HoldGameFrames();
+    } else if (result == 1) {
+        const std::string name = FileSelect->FileName();
+        if (GameState) {
+            if (!load) {
+                if (GameState->SaveGame(*GameScript, name, true))
+                    GameScript->PendingCursorLabel = FileSelect->EventLabel();
+            } else if (GameState->SaveFileExists(*GameScript, name)) {
+                GameState->LoadGame(*GameScript, name);
+                GameScript->PendingCursorLabel = FileSelect->EventLabel();
+            }
+        }
+        SetMode(kmGameScript);
+        HoldGameFrames();
+    }
+}
+
+// ---- quick save, loads, scene return ----
+
+void TKelSystem::QuickSave() {
+    const std::string file = QuickSaves ? QuickSaves->NextQuickSaveFile() : std::string();
+    if (GameState && !file.empty()) GameState->SaveGame(*GameScript, file, true);
+    GameScript->PendingCursorLabel = "*OnQuickSave";
+    SetMode(kmGameScript);
+    HoldGameFrames();
+}
+
+void TKelSystem::QuickLoad() {
+    const std::string file = QuickSaves ? QuickSaves->ChooseQuickLoadFile() : std::string();
+    if (!file.empty()) {
+        if (GameState) GameState->LoadGame(*GameScript, file);
+        GameScript->PendingCursorLabel = "*OnQuickLoad";
+    }
+    SetMode(kmGameScript);
+    HoldGameFrames();
+}
+
+void TKelSystem::SelectLoad() {
+    const std::string file = "SelectSaveData.svd";
+    if (!GameState || !GameState->SaveFileExists(*GameScript, file)) return;
+    if (Confirm(Host, "SelectLoad_Text", "SelectLoad_Yes", "SelectLoad_no") != 1) return;
+    GameState->LoadGame(*GameScript, file);
+    SetMode(kmGameScript);
+    HoldGameFrames();
+    GameScript->PendingCursorLabel = "*OnSelectLoad";
+}
+
+void TKelSystem::SceneReturn() {
+    if (!GameState || !GameState->CanSceneReturn(*GameScript)) return;
+    GameState->SceneReturn(*GameScript);
+    SetMode(kmGameScript);
+    HoldGameFrames();
+    GameScript->PendingCursorLabel = "*OnSceneReturn";
+}
+
+// ---- display-mode change ----
+
+void TKelSystem::BeforeDisplayReset() {
+    MovieState.reset();
+    if (!Movie) return;
+    MovieState = std::make_unique<TMemoryStream>();
+    Movie->SaveToStream(*MovieState);
+    Movie->Close();
+}
+
+void TKelSystem::AfterDisplayReset() {
+    if (!MovieState) return;
+    MovieState->SetPosition(0);
+    if (Movie) {
+        Movie->Close();
+        Movie->LoadFromStream(*MovieState);
+    }
+    MovieState.reset();
+}
+
+// ---- helpers ----
+
+void TKelSystem::StopGameRunMode() {
+    if (GameScript) GameScript->StopRunMode();
+}
+
+void TKelSystem::SetGameRunMode(uint8_t runMode) {
+    GameScript->State.RunMode = runMode;
+}
+
+void TKelSystem::HoldGameFrames() {
+    GameScript->HoldFrameSteps();
+}
+
+void TKelSystem::InvalidateAll(TKelScript* script) {
+    if (script && Presenter) Presenter->InvalidateAll(*script);
+}
+
+void TKelSystem::CursorAutoHideOff() {
+    if (Input) Input->SetCursorHideTime(0);
+}

@@ -1,0 +1,151 @@
+// The engine core: the frame limiter, the mode machine that decides what a frame does, the host
+// side of the interpreters' system requests, the script-error state, the reset of the whole game,
+// presenting the finished frame and the window caption with frame statistics. The main window
+// creates it once its devices run and calls Frame once per idle call; nothing else advances the
+// program's time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/ClassLib.h"
+#include "shell/KelSystemSeams.h"
+
+class TInput;
+class TKelScript;
+class TLabelLog;
+class IScriptDialogs;
+class IScriptInput;
+
+namespace KelSystemLib {
+
+// The modes of the mode machine. 3 and numbers above 11 have no handler.
+enum TKelMode : uint8_t {
+    kmIdle = 0,
+    kmConfirmExit = 1,
+    kmExit = 2,
+    kmConfirmReset = 4,
+    kmGameScript = 5,
+    kmSystemScript = 6,
+    kmMenu = 7,
+    kmLogScreen = 8,
+    kmSaveScreen = 9,
+    kmLoadScreen = 10,
+    kmConfigDialog = 11,
+};
+
+constexpr uint8_t kErrorStateOn = 3;
+
+// The limiter's arithmetic, on its own so that it can be checked against a table of cases.
+// Period: 0 while skipping, else 1000 div Max(fpsLimit, 10).
+int32_t FramePeriod(int32_t fpsLimit, bool skipping);
+// The milliseconds from the last frame to now, on a clock that wraps at 2^32.
+int64_t ElapsedSince(int64_t lastFrameTime, int64_t now);
+// While the result is 0 or more no frame is due: the remaining milliseconds.
+int64_t Remaining(int32_t period, int64_t elapsed);
+// The sleep of a frame that is not due: the remainder capped at 100, less 3 when above 4, else 0.
+uint32_t SleepFor(int64_t remaining);
+// The time step of a frame that is due: 1..5000.
+int32_t ClampDelta(int64_t elapsed);
+// The caption template with "%%%fps", "%%%limit" and "%%%cpu" replaced, without regard to case.
+std::string BuildCaption(std::string_view format, int32_t fpsLimit, int32_t delta, int32_t busyAverage);
+
+// Replaces every occurrence of an ASCII pattern that starts with "%", without regard to ASCII
+// case ("%" is never the second byte of a two-byte character, so a match never starts inside one).
+std::string ReplaceMarker(std::string_view text, std::string_view marker, std::string_view by);
+
+}  // namespace KelSystemLib
+
+class TKelSystem {
+public:
+    TKelSystem();
+    ~TKelSystem();
+    TKelSystem(const TKelSystem&) = delete;
+    TKelSystem& operator=(const TKelSystem&) = delete;
+
+    // Builds everything; false when setting up an interpreter failed. Parts given before the
+    // call (screens, sound, movie, dialogs) are kept; those not given are left out.
+    bool Setup(IKelHost& host, IKelDisplay* display);
+    // Applies the configuration and starts the game script at "@@top" of "StartUp.s".
+    void Start();
+    // The mode in force after this frame's handler, or 0 when no frame ran.
+    uint8_t Frame();
+    void Repaint() { Redraw(true); }
+    void Redraw(bool full);
+    // The whole-game reset; empty label or file start at "@@reset" of "startup.s".
+    void Reset(const std::string& label, const std::string& file);
+    // Runs the label of "SysStartUp.s" in the system interpreter; false for an empty label.
+    bool CallSystemScript(const std::string& label);
+    void SetActive(bool active);
+    TKelScript* CurrentScript();
+
+    void SetMode(uint8_t mode, int32_t parameter = 0);
+    // Acts on a request left by an interpreter.
+    void DoRequest(uint8_t request, const std::string& argument);
+
+    void QuickSave();
+    void QuickLoad();
+    void SelectLoad();
+    void SceneReturn();
+    void ResetToLabel(const std::string& argument);
+    void Minimize();
+
+    // The pack layer's hooks for the engine's virtual files.
+    bool VirtualFileExists(const std::string& name);
+    std::unique_ptr<TMemoryStream> VirtualFileOpen(const std::string& name);
+
+    // ---- fields ----
+    bool Active = false;
+    std::unique_ptr<TMemoryStream> MovieState;
+    IKelDisplay* DirectXPack = nullptr;
+    IKelHost* Host = nullptr;
+    std::unique_ptr<IKelSound> Sound;
+    std::unique_ptr<TInput> Input;
+    std::unique_ptr<TKelScript> GameScript;
+    std::unique_ptr<TKelScript> SystemScript;
+    std::unique_ptr<IKelScreen> Menu;
+    std::unique_ptr<IKelScreen> Log;
+    std::unique_ptr<IKelConfigDialog> ConfigForm;
+    std::unique_ptr<IKelScreen> FileSelect;
+    std::unique_ptr<TLabelLog> LabelLogs[2];  // read text, file use
+    std::unique_ptr<IKelMovie> Movie;
+    uint8_t Mode = 0;
+    uint8_t ErrorState = 0;
+    int32_t FramesInMode = 0;
+    int32_t ModeParameter = 0;
+    int64_t LastFrameTime = 0;
+    int32_t CaptionElapsed = 0;
+    int32_t BusyAverage = 0;
+
+    // Services that later units provide; missing ones are skipped.
+    std::unique_ptr<IKelPresenter> Presenter;
+    std::unique_ptr<IKelQuickSaves> QuickSaves;
+    std::unique_ptr<IKelGameState> GameState;
+
+private:
+    void ConfirmExit();
+    void DoExit();
+    void ConfirmReset();
+    void RunScript(int32_t elapsed);
+    void RunMenu(int32_t elapsed);
+    void RunLogScreen(int32_t elapsed);
+    void RunFileScreen(int32_t elapsed, bool load);
+    void RunConfigDialog();
+    void DrawErrorScreen();
+    void BeforeDisplayReset();
+    void AfterDisplayReset();
+    void RunMode(int32_t elapsed);
+    void StopGameRunMode();
+    void SetGameRunMode(uint8_t runMode);
+    void HoldGameFrames();
+    void InvalidateAll(TKelScript* script);
+    void CursorAutoHideOff();
+    bool SetupScript(TKelScript& script, TKelScript* parent);
+    // Whether a screen chosen in this frame opens now (its first frame).
+    bool OpenScreen(IKelScreen* screen, int32_t kind);
+
+    std::unique_ptr<IScriptInput> ScriptInput;
+    std::unique_ptr<IScriptDialogs> ScriptDialogs;
+};

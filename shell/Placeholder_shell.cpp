@@ -1,2 +1,0 @@
-// The shell library; its units come with their own files.
-namespace { [[maybe_unused]] int placeholder_shell = 0; }

@@ -1,0 +1,503 @@
+// The engine core run headless on small games packed in code: the limiter on the fake clock, the
+// requests of a script acted on in the frame that makes them, resets, the script-error state; and
+// the demo game built by its pack script and run for a number of frames.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "platform/Encoding.h"
+#include "tests/support/TestData.h"
+#include "tools/kel-headless/HeadlessRunner.h"
+#include "tools/kelpack/PackWriter.h"
+
+namespace fs = std::filesystem;
+using namespace KelSystemLib;
+
+namespace {
+
+// ---- limiter arithmetic ----
+
+TEST(KelSystemLimiterTest, PeriodSleepAndTimeStep) {
+    struct {
+        int32_t Fps;
+        bool Skipping;
+        int32_t Period;
+    } periods[] = {{40, false, 25},  {60, false, 16},  {10, false, 100}, {9, false, 100}, {0, false, 100},
+                   {-5, false, 100}, {1000, false, 1}, {2000, false, 0}, {40, true, 0}};
+    for (const auto& c : periods)
+        EXPECT_EQ(FramePeriod(c.Fps, c.Skipping), c.Period) << c.Fps << " " << c.Skipping;
+
+    // remaining -> sleep: capped at 100, less 3 when above 4, nothing for 4 or less
+    const std::pair<int64_t, uint32_t> sleeps[] = {{0, 0}, {4, 0}, {5, 2}, {20, 17}, {100, 97}, {60000, 97}};
+    for (auto [remaining, ms] : sleeps)
+        EXPECT_EQ(SleepFor(remaining), ms) << remaining;
+
+    const std::pair<int64_t, int32_t> deltas[] = {{0, 1}, {1, 1}, {26, 26}, {5000, 5000}, {60000, 5000}};
+    for (auto [elapsed, delta] : deltas)
+        EXPECT_EQ(ClampDelta(elapsed), delta) << elapsed;
+
+    // A frame is due only when strictly more than the period has passed.
+    EXPECT_EQ(Remaining(25, 25), 0);
+    EXPECT_LT(Remaining(25, 26), 0);
+    EXPECT_LT(Remaining(0, 1), 0);
+    EXPECT_EQ(Remaining(0, 0), 0);
+    // The clock wraps after 2^32 ms: the step across the wrap is an ordinary one.
+    EXPECT_EQ(ElapsedSince(0xFFFFFFF0, 0x10), 0x20);
+}
+
+TEST(KelSystemLimiterTest, Caption) {
+    struct {
+        const char* Format;
+        int32_t Fps, Delta, Busy;
+        const char* Out;
+    } cases[] = {
+        {"%%%fps/%%%limit/%%%cpu", 60, 20, 8, "50/60/50"},        // fps min(60, 1000/20); cpu 8*100/16
+        {"%%%FPS %%%Limit %%%CPU", 40, 10, 100, "40 40 100"},     // markers in any case; cpu capped
+        {"デモ %%%fps fps %%%fps", 30, 40, 0, "デモ 25 fps 25"},  // every occurrence
+        {"%%%cpu", 0, 16, 5, "0"},                                // no divide by zero: 0
+        {"%%%cpu", 2000, 16, 5, "0"},                             // 1000 div 2000 is 0: 0
+        {"%%%fp", 60, 16, 0, "%%%fp"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Encoding::SjisToUtf8(BuildCaption(Encoding::Utf8ToSjis(c.Format), c.Fps, c.Delta, c.Busy)), c.Out)
+            << c.Format;
+}
+
+// ---- games packed in code ----
+
+const char* kGameDat = "GameTitle=テスト\r\nFormCaption=テスト %%%fps\r\nScreenWidth=640\r\nScreenHeight=480\r\n";
+const char* kMessages =
+    "OK=ＯＫ\r\nEXIT_Text=終了しますか？\r\nEXIT_Yes=はい\r\nEXIT_no=いいえ\r\n"
+    "RESET_Text=戻りますか？\r\nRESET_Yes=はい\r\nRESET_no=いいえ\r\n";
+
+// Words for tests: "\mark,x" records x; "\req,code,text" leaves a request; "\halt" waits forever.
+class TTestWords final : public IScriptWordHandler {
+public:
+    bool Handle(TKelScript& s, int32_t code, TStringList& args) override {
+        switch (code) {
+            case Cmd("mark"):
+                Marks.push_back(args[1]);
+                return true;
+            case Cmd("req"):
+                s.Request = static_cast<uint8_t>(std::stoi(args[1]));
+                s.RequestArgument = KelScriptLib::BracketText(args[2]);
+                return true;
+            case Cmd("halt"):
+                s.CurrentRoutine()->WaitState = 4;
+                s.CurrentRoutine()->WaitTime = -1;
+                return true;
+            default:
+                return false;
+        }
+    }
+    std::vector<std::string> Marks;
+};
+
+class KelSystemGameTest : public ::testing::Test {
+protected:
+    // Packs the files (UTF-8 text, stored in Shift-JIS) with the settings and the message table
+    // into a new game folder, and starts the engine on it.
+    void Start(std::map<std::string, std::string> files, int32_t fpsLimit = 40) {
+        files.emplace("System\\etc\\Game.dat", kGameDat);
+        files.emplace("System\\etc\\Message.txt", kMessages);
+        std::vector<PackWriter::TEntry> entries;
+        for (const auto& [name, text] : files)
+            entries.push_back({name, Encoding::Utf8ToSjis(text)});
+        Dir = TestData::ScratchDir();
+        fs::create_directories(Dir + "/GameData");
+        std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
+            << PackWriter::Pack(entries, PackWriter::TVersion::V20);
+        std::string error;
+        ASSERT_TRUE(Game.Open(Dir, error)) << error;
+        SystemConfigLib::Config.FPSLimit = fpsLimit;
+        Game.Engine->GameScript->Words.General = &Words;
+        Game.Engine->SystemScript->Words.General = &SystemWords;
+    }
+    void TearDown() override { FileSystem::SetRoot(OldRoot); }
+    void Restart() {
+        Game.Engine.reset();
+        PackLib::ClosePacks();
+        Game.FramesRun = 0;
+        Game.Exited = false;
+        Game.FakeClock.Now = 0;
+    }
+    TKelSystem& Engine() { return *Game.Engine; }
+    std::vector<std::string> Errors() {
+        std::vector<std::string> out;
+        for (const auto& l : ErrorLogLib::ErrorList.Items)
+            out.push_back(Encoding::SjisToUtf8(l));
+        return out;
+    }
+    // Calls Frame until one runs; its result.
+    uint8_t NextFrame() {
+        const int64_t frames = Game.FramesRun;
+        uint8_t result = 0;
+        for (int i = 0; i < 1000 && Game.FramesRun == frames; ++i) {
+            const int64_t last = Engine().LastFrameTime;
+            const uint32_t before = Game.FakeClock.Now;
+            result = Engine().Frame();
+            if (Engine().LastFrameTime != last)
+                ++Game.FramesRun;
+            else if (Game.FakeClock.Now == before)
+                ++Game.FakeClock.Now;
+        }
+        return result;
+    }
+
+    std::string OldRoot = FileSystem::Root();
+    std::string Dir;
+    THeadlessGame Game;
+    TTestWords Words, SystemWords;
+};
+
+const char* kMarkedStartup =
+    "@@reset\r\n\\mark,reset\r\n@@top\r\n\\mark,top\r\n\\halt\r\n"
+    "@@b\r\n\\mark,b\r\n\\halt\r\n";
+
+TEST_F(KelSystemGameTest, StartBeginsAtTopAndResetAtReset) {
+    Start({{"startup.s", kMarkedStartup}, {"other.s", "@@b\r\n\\mark,other-b\r\n\\halt\r\n"}});
+    EXPECT_EQ(Engine().Mode, kmGameScript);
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    EXPECT_EQ(Words.Marks, (std::vector<std::string>{"top"}));
+
+    Engine().Reset("", "");
+    NextFrame();
+    EXPECT_EQ(Words.Marks, (std::vector<std::string>{"top", "reset", "top"}));
+
+    Engine().Reset("@@b", "other.s");
+    NextFrame();
+    EXPECT_EQ(Words.Marks.back(), "other-b");
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(KelSystemGameTest, LimiterOnTheFakeClock) {
+    Start({{"startup.s", kMarkedStartup}}, 40);
+    TKelScript& g = *Engine().GameScript;
+    // Period 25 ms: from 0, the first call sleeps 22 ms, the next ones leave the last 3 ms to idle
+    // calls, and the frame runs once 26 ms have passed, with that time step.
+    EXPECT_EQ(Engine().Frame(), 0);
+    EXPECT_EQ(Game.FakeClock.Now, 22u);
+    Game.FakeClock.Now = 25;
+    EXPECT_EQ(Engine().Frame(), 0);
+    EXPECT_EQ(Game.FakeClock.Now, 25u);
+    const uint32_t clock0 = g.State.ScriptClock;
+    Game.FakeClock.Now = 26;
+    EXPECT_EQ(Engine().Frame(), kmGameScript);
+    EXPECT_EQ(g.State.ScriptClock - clock0, 26u);
+
+    // Held up for a minute: the next time step is 5000 ms.
+    Game.FakeClock.Now += 60000;
+    EXPECT_EQ(Engine().Frame(), kmGameScript);
+    EXPECT_EQ(g.State.ScriptClock - clock0, 5026u);
+
+    // Below 10 acts as 10: period 100, sleeps at most 97.
+    SystemConfigLib::Config.FPSLimit = 3;
+    const uint32_t t = Game.FakeClock.Now;
+    EXPECT_EQ(Engine().Frame(), 0);
+    EXPECT_EQ(Game.FakeClock.Now - t, 97u);
+
+    // Skipping (the interpreter sets the flag from its run mode): a frame whenever 1 ms passed.
+    g.State.RunMode = 3;
+    Game.FakeClock.Now += 200;
+    EXPECT_EQ(Engine().Frame(), kmGameScript);
+    EXPECT_TRUE(SystemConfigLib::Config.Skipping);
+    EXPECT_EQ(Engine().Frame(), 0);
+    Game.FakeClock.Now += 1;
+    EXPECT_EQ(Engine().Frame(), kmGameScript);
+    g.StopRunMode();
+}
+
+TEST_F(KelSystemGameTest, RequestsAreActedOnInTheFrameThatMakesThem) {
+    struct Case {
+        const char* Top;
+        uint8_t Result;   // Frame's result in the frame of the request
+        uint8_t RunMode;  // the game interpreter's run mode afterwards
+    } cases[] = {
+        {"\\req,1", kmExit, 0},
+        {"\\req,2", kmConfirmExit, 0},
+        {"\\req,3", kmMenu, 0},
+        {"\\req,3,{@@SysTop}", kmSystemScript, 0},  // the label runs instead of the menu
+        {"\\req,4", kmLogScreen, 0},
+        {"\\req,7", kmConfirmReset, 0},
+        {"\\req,9", kmSaveScreen, 0},
+        {"\\req,10", kmLoadScreen, 0},
+        {"\\req,11", kmConfigDialog, 0},
+        {"\\req,12", kmGameScript, 1},
+        {"\\req,13", kmGameScript, 2},
+        {"\\req,14", kmGameScript, 3},
+        {"\\req,15", kmGameScript, 4},
+        {"\\req,22,{@@SysTop}", kmSystemScript, 0},
+        {"\\req,22", kmSystemScript, 0},  // no label-first: always the system script
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Top);
+        Restart();  // each case on a new engine
+        Words.Marks.clear();
+        SystemWords.Marks.clear();
+        Start({{"startup.s", std::string("@@reset\r\n@@top\r\n") + c.Top + "\r\n\\mark,after\r\n\\halt\r\n"},
+               {"SysStartUp.s", "@@SysTop\r\n\\mark,systop\r\n\\halt\r\n"}});
+        EXPECT_EQ(NextFrame(), c.Result);
+        EXPECT_EQ(Engine().GameScript->State.RunMode, c.RunMode);
+        EXPECT_TRUE(Words.Marks.empty());  // the request ended the slice
+        if (c.Result == kmSystemScript) {
+            // The system script starts in the next frame at its label.
+            NextFrame();
+            EXPECT_EQ(SystemWords.Marks, std::string(c.Top).find("SysTop") != std::string::npos
+                                             ? std::vector<std::string>{"systop"}
+                                             : std::vector<std::string>{});
+        }
+        if (std::string(c.Top) == "\\req,22") {
+            // "\go" to an empty label fails in the system script: a script error.
+            EXPECT_FALSE(Errors().empty());
+        } else {
+            EXPECT_TRUE(Errors().empty()) << (Errors().empty() ? "" : Errors()[0]);
+        }
+    }
+}
+
+TEST_F(KelSystemGameTest, ScreensOpenInTheNextFrameAndConfirmationsAsk) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\req,3\r\n\\halt\r\n"}});
+    EXPECT_EQ(NextFrame(), kmMenu);
+    EXPECT_EQ(Engine().FramesInMode, 1);
+    // Without a menu unit the menu is left at once, as cancelled.
+    EXPECT_EQ(NextFrame(), kmGameScript);
+
+    Engine().SetMode(kmConfirmExit);
+    Game.Answers.Click(1);  // "no"
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    Engine().SetMode(kmConfirmExit);
+    Game.Answers.Click(0);  // "yes": the window closes in the same frame
+    EXPECT_EQ(NextFrame(), kmExit);
+    ASSERT_EQ(Game.Answers.Shown.size(), 2u);
+    EXPECT_EQ(Encoding::SjisToUtf8(Game.Answers.Shown[0].Text), "終了しますか？");
+    EXPECT_EQ(Game.Answers.Shown[0].Buttons.size(), 2u);
+    // Kept open: exit stops at idle.
+    EXPECT_EQ(NextFrame(), kmIdle);
+}
+
+TEST_F(KelSystemGameTest, ResetRequestSplitsLabelAndFile) {
+    const char* startup = "@@reset\r\n\\mark,reset\r\n@@top\r\n\\mark,top\r\n\\req,8,{@@b,other.s}\r\n\\halt\r\n";
+    Start({{"startup.s", startup}, {"other.s", "@@b\r\n\\mark,b\r\n\\req,8,{@@b}\r\n\\halt\r\n"}});
+    NextFrame();  // top, then the request resets to @@b in other.s
+    NextFrame();  // b, then a request with one part: back to @@reset of startup.s
+    NextFrame();
+    EXPECT_EQ(Words.Marks, (std::vector<std::string>{"top", "b", "reset", "top"}));
+    EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(KelSystemGameTest, ScriptErrorEntersTheErrorStateUntilReset) {
+    Start(
+        {{"startup.s", "@@reset\r\n\\mark,reset\r\n\\halt\r\n@@top\r\n\\mark,top\r\n\\nosuchword\r\n\\mark,late\r\n"}});
+    NextFrame();  // the error stops the slice
+    EXPECT_EQ(Words.Marks, (std::vector<std::string>{"top"}));
+    EXPECT_EQ(Engine().ErrorState, 0);
+    ASSERT_FALSE(Errors().empty());
+    EXPECT_EQ(Errors()[0], "[ERROR]:オブジェクトが指定されていません。\\scpで指定してください。");
+
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    EXPECT_EQ(Engine().ErrorState, kErrorStateOn);
+    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    const auto& texts = Game.Host.Texts;
+    ASSERT_EQ(texts.size(), 1 + ErrorLogLib::ErrorList.Items.size());
+    EXPECT_EQ(Encoding::SjisToUtf8(texts[0].Text), "■スクリプトエラー");
+    EXPECT_EQ(Encoding::SjisToUtf8(texts[0].FontName), "ＭＳ ゴシック");
+    EXPECT_EQ(texts[0].FontHeight, 12);
+    EXPECT_EQ(texts[0].Color, 0x0288FFFFu);
+    EXPECT_EQ(texts[0].BrushColor, 0x02000000u);
+    EXPECT_EQ(texts[0].X, 20);
+    EXPECT_EQ(texts[0].Y, 100);
+    for (size_t i = 1; i < texts.size(); ++i) {
+        EXPECT_EQ(texts[i].Text, ErrorLogLib::ErrorList.Items[i - 1]);
+        EXPECT_EQ(texts[i].Y, 150 + 12 * static_cast<int32_t>(i - 1));
+    }
+
+    // No script runs; while the window is inactive no frame runs at all.
+    NextFrame();
+    EXPECT_EQ(Words.Marks.size(), 1u);
+    const size_t drawn = texts.size();
+    Game.Host.Source.Active = false;
+    EXPECT_EQ(NextFrame(), 0);
+    EXPECT_EQ(texts.size(), drawn);
+    Game.Host.Source.Active = true;
+
+    // A reset is the way out, and empties the error list.
+    Engine().Reset("", "");
+    EXPECT_EQ(Engine().ErrorState, 0);
+    EXPECT_TRUE(Errors().empty());
+    NextFrame();
+    EXPECT_EQ(Words.Marks.back(), "reset");
+    EXPECT_EQ(Engine().ErrorState, 0);
+}
+
+TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
+    std::string top = "@@reset\r\n@@top\r\n";
+    Start({{"startup.s", top + "\\nosuchword\r\n"}});
+    for (int i = 0; i < 40; ++i)
+        ErrorLogLib::WriteErrorLog("line " + std::to_string(i));
+    NextFrame();
+    NextFrame();
+    EXPECT_EQ(Game.Host.Texts.size(), 32u);
+}
+
+// Save games that fail or succeed as told, and a file select that ends with "done".
+class TFakeGameState final : public IKelGameState {
+public:
+    bool SaveGame(TKelScript&, const std::string& name, bool) override {
+        Saved.push_back(name);
+        return SaveWorks;
+    }
+    bool LoadGame(TKelScript&, const std::string& name) override {
+        Loaded.push_back(name);
+        return true;
+    }
+    bool SaveFileExists(TKelScript&, const std::string&) override { return FilesExist; }
+    bool DeleteSaveFile(TKelScript&, const std::string&) override { return true; }
+    bool CanSceneReturn(TKelScript&) override { return false; }
+    void SceneReturn(TKelScript&) override {}
+    bool IsViewAllowed(TKelScript&) override { return true; }
+    bool IsSkipAllowed(TKelScript&) override { return true; }
+    bool IsAutoAllowed(TKelScript&) override { return true; }
+    bool IsSceneLabelSkipAllowed(TKelScript&) override { return true; }
+    bool SaveWorks = false, FilesExist = false;
+    std::vector<std::string> Saved, Loaded;
+};
+
+class TDoneFileSelect final : public IKelScreen {
+public:
+    void Reset() override {}
+    void Open(int32_t kind) override { Opened.push_back(kind); }
+    int32_t Update(int32_t) override { return 1; }
+    void Draw() override {}
+    void Close() override {}
+    std::string FileName() override { return "SaveData001.svd"; }
+    std::string EventLabel() override { return "*OnSave"; }
+    std::vector<int32_t> Opened;
+};
+
+class TQuickSaves final : public IKelQuickSaves {
+public:
+    std::string NextQuickSaveFile() override { return "QuickSave01.svd"; }
+    std::string ChooseQuickLoadFile() override { return ""; }
+};
+
+TEST_F(KelSystemGameTest, SavesLeaveTheirMotionNames) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\halt\r\n"}});
+    auto* state = new TFakeGameState;
+    auto* select = new TDoneFileSelect;
+    Engine().GameState.reset(state);
+    Engine().FileSelect.reset(select);
+    Engine().QuickSaves = std::make_unique<TQuickSaves>();
+    TKelScript& g = *Engine().GameScript;
+
+    // A failed save from the save screen leaves no motion; the screen opened as the save screen.
+    // A request's own frame counts itself in the new mode, so the screen opens in the next one.
+    Engine().DoRequest(srSave, "");
+    ++Engine().FramesInMode;
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    EXPECT_EQ(select->Opened, (std::vector<int32_t>{0}));
+    EXPECT_EQ(state->Saved, (std::vector<std::string>{"SaveData001.svd"}));
+    EXPECT_EQ(g.PendingCursorLabel, "");
+    state->SaveWorks = true;
+    Engine().DoRequest(srSave, "");
+    ++Engine().FramesInMode;
+    NextFrame();
+    EXPECT_EQ(g.PendingCursorLabel, "*OnSave");
+
+    // A quick save leaves its motion even when it fails.
+    g.PendingCursorLabel.clear();
+    state->SaveWorks = false;
+    Engine().DoRequest(srQuickSave, "");
+    EXPECT_EQ(g.PendingCursorLabel, "*OnQuickSave");
+    EXPECT_EQ(state->Saved.back(), "QuickSave01.svd");
+
+    // A selection load without its file does nothing and asks nothing; with it, it asks.
+    g.PendingCursorLabel.clear();
+    Engine().SetMode(kmMenu);
+    Engine().DoRequest(srSelectLoad, "");
+    EXPECT_EQ(Engine().Mode, kmMenu);
+    EXPECT_TRUE(Game.Answers.Shown.empty());
+    state->FilesExist = true;
+    Engine().DoRequest(srSelectLoad, "");
+    // The message table has no "SelectLoad_Text": the question answers yes without showing.
+    EXPECT_TRUE(Game.Answers.Shown.empty());
+    EXPECT_EQ(Engine().Mode, kmGameScript);
+    EXPECT_EQ(state->Loaded, (std::vector<std::string>{"SelectSaveData.svd"}));
+    EXPECT_EQ(g.PendingCursorLabel, "*OnSelectLoad");
+}
+
+// ---- the demo game ----
+
+std::string BuildFolder() {
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return "";
+    // build/tests/kel_tests_shell -> build
+    return fs::path(std::string(buf, static_cast<size_t>(n))).parent_path().parent_path().string();
+}
+
+int RunCommand(const std::string& command, std::string& output) {
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return -1;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        output.append(buf.data(), n);
+    const int status = pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
+    const std::string build = BuildFolder();
+    const std::string out = TestData::ScratchDir();
+    std::string log;
+    ASSERT_EQ(RunCommand("bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + out + "' '" + build +
+                             "/tools/kelpack'",
+                         log),
+              0)
+        << log;
+
+    const std::string oldRoot = FileSystem::Root();
+    {
+        THeadlessGame game;
+        std::string error;
+        ASSERT_TRUE(game.Open(out, error)) << error;
+        game.Run(300);
+        EXPECT_EQ(game.FramesRun, 300);
+        EXPECT_EQ(game.Engine->Mode, kmGameScript);
+        EXPECT_EQ(game.Engine->ErrorState, 0);
+        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+        EXPECT_EQ(Encoding::SjisToUtf8(SystemConfigLib::Config.GameTitle), "Kel デモ");
+    }
+    FileSystem::SetRoot(oldRoot);
+
+    // The runner program prints the same.
+    std::string report;
+    EXPECT_EQ(RunCommand("'" + build + "/tools/kel-headless' --frames 50 '" + out + "'", report), 0) << report;
+    EXPECT_NE(report.find("frames: 50,"), std::string::npos) << report;
+    EXPECT_NE(report.find("error log: empty"), std::string::npos) << report;
+}
+
+TEST(KelSystemDemoTest, InputScriptFormat) {
+    std::vector<THeadlessEvent> events;
+    std::string error;
+    ASSERT_TRUE(HeadlessRunner::ParseInputScript("# keys\n3 tap 13\n\n5 click 10 20\r\n7 dialog 1\n", events, error));
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[0].Action, "down");
+    EXPECT_EQ(events[1].Frame, 4);
+    EXPECT_EQ(events[1].Action, "up");
+    EXPECT_EQ(events[2].Action, "move");
+    EXPECT_EQ(events[2].B, 20);
+    EXPECT_EQ(events[5].Action, "dialog");
+    for (const char* bad : {"x tap 1", "1 jump 2", "1 tap", "1 tap 300", "1 move 1", "1 wheel z"}) {
+        events.clear();
+        EXPECT_FALSE(HeadlessRunner::ParseInputScript(bad, events, error)) << bad;
+    }
+}
+
+}  // namespace
