@@ -12,7 +12,6 @@
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
-#include "shell/KelJumpStandIn.h"
 
 using namespace KelSystemLib;
 
@@ -159,7 +158,6 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
     if (!script.Setup(links, parent)) return false;
-    if (!script.Words.Jump) script.Words.Jump = &KelJumpStandIn::GoWord();
     return true;
 }
 
