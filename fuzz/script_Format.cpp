@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         args[k].IsInteger = (kinds >> k) & 1;
         if (!args[k].IsInteger) continue;
         uint32_t v = 0;
-        for (int b = 0; b < 4 && pos < size; ++b) v |= uint32_t{data[pos++]} << (8 * b);
+        for (int b = 0; b < 4 && pos < size; ++b)
+            v |= uint32_t{data[pos++]} << (8 * b);
         args[k].Integer = static_cast<int32_t>(v);
     }
     std::string_view rest(reinterpret_cast<const char*>(data) + pos, size - pos);

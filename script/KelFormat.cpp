@@ -6,8 +6,7 @@ namespace {
 
 class TFormatter {
 public:
-    TFormatter(std::string_view format, const TFormatArg* args, size_t count)
-        : Fmt(format), Args(args), Count(count) {}
+    TFormatter(std::string_view format, const TFormatArg* args, size_t count) : Fmt(format), Args(args), Count(count) {}
 
     bool Run(std::string& out) {
         while (Pos < Fmt.size()) {
@@ -86,32 +85,34 @@ private:
 
         std::string text;
         switch (type) {
-        case 'd':
-        case 'u':
-        case 'x': {
-            if (!arg.IsInteger) return false;
-            bool negative = type == 'd' && arg.Integer < 0;
-            uint32_t magnitude = static_cast<uint32_t>(arg.Integer);
-            if (negative) magnitude = 0u - magnitude;
-            text = Digits(magnitude, type == 'x' ? 16 : 10);
-            if (precision > static_cast<int32_t>(text.size()))
-                text.insert(0, static_cast<size_t>(precision) - text.size(), '0');
-            if (negative) text.insert(0, 1, '-');
-            break;
-        }
-        case 's':
-            if (arg.IsInteger) return false;
-            text = arg.Text;
-            if (precision >= 0 && static_cast<size_t>(precision) < text.size())
-                text.resize(static_cast<size_t>(precision));
-            break;
-        default:  // e f g n m p find no argument of their kind; anything else is no type
-            return false;
+            case 'd':
+            case 'u':
+            case 'x': {
+                if (!arg.IsInteger) return false;
+                bool negative = type == 'd' && arg.Integer < 0;
+                uint32_t magnitude = static_cast<uint32_t>(arg.Integer);
+                if (negative) magnitude = 0u - magnitude;
+                text = Digits(magnitude, type == 'x' ? 16 : 10);
+                if (precision > static_cast<int32_t>(text.size()))
+                    text.insert(0, static_cast<size_t>(precision) - text.size(), '0');
+                if (negative) text.insert(0, 1, '-');
+                break;
+            }
+            case 's':
+                if (arg.IsInteger) return false;
+                text = arg.Text;
+                if (precision >= 0 && static_cast<size_t>(precision) < text.size())
+                    text.resize(static_cast<size_t>(precision));
+                break;
+            default:  // e f g n m p find no argument of their kind; anything else is no type
+                return false;
         }
         if (width > static_cast<int32_t>(text.size())) {
             size_t pad = static_cast<size_t>(width) - text.size();
-            if (left) text.append(pad, ' ');
-            else text.insert(0, pad, ' ');
+            if (left)
+                text.append(pad, ' ');
+            else
+                text.insert(0, pad, ' ');
         }
         out += text;
         return true;
@@ -126,7 +127,8 @@ private:
             v /= base;
         } while (v != 0);
         std::string s;
-        while (n > 0) s.push_back(buffer[--n]);
+        while (n > 0)
+            s.push_back(buffer[--n]);
         return s;
     }
 

@@ -22,7 +22,9 @@ size_t CharLen(std::string_view s, size_t i) {
 
 // The words "var", "gvar", "svar", "del", "init", "vexs", "fobj", "fexs" and "lexs" act on the
 // owner script while the target flag is set.
-TKelScript& Target(TKelScript& s) { return s.State.TargetParent != 0 ? s.OwnerScript() : s; }
+TKelScript& Target(TKelScript& s) {
+    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
+}
 
 // An empty argument is the error value; it is not handed to the evaluator.
 TCalcValue Value(TKelScript& s, const std::string& argument) {
@@ -41,7 +43,8 @@ std::string Locate(TKelScript& s, std::string_view name, TVariableIndexes& idx) 
     TStringList parts = KelCalculationLib::IndexList(name, ',');
     if (parts.Count() == 0) return {};
     int32_t k = 0;
-    for (int32_t i = parts.Count() - 1; i >= 1 && k < 4; --i, ++k) idx.I[k] = s.Evaluate(parts[i]).Value;
+    for (int32_t i = parts.Count() - 1; i >= 1 && k < 4; --i, ++k)
+        idx.I[k] = s.Evaluate(parts[i]).Value;
     return parts[0];
 }
 
@@ -76,7 +79,8 @@ TCalcValue GetVariable(TKelScript& s, std::string_view name) {
 }
 
 void SetTexts(TKelScript& s, const TStringList& texts) {
-    for (int32_t i = 0; i < texts.Count() && i < kResultTexts; ++i) s.SetResultStr("ResultStr", i, texts[i]);
+    for (int32_t i = 0; i < texts.Count() && i < kResultTexts; ++i)
+        s.SetResultStr("ResultStr", i, texts[i]);
 }
 
 void ResultInt(TKelScript& s, int32_t value) {
@@ -145,8 +149,10 @@ void InitWord(TKelScript& s, TStringList& args) {
         std::string name = BareName(args[i]);
         if (name.empty()) continue;
         TVariableScope scope = t.Variables->FindVariable(name, t.Depth());
-        if (scope == TVariableScope::None) ErrorLogLib::ErrorLog("変数が宣言されていません:"_sj + name);
-        else t.Variables->InitVariable(scope, name, t.Depth(), false);
+        if (scope == TVariableScope::None)
+            ErrorLogLib::ErrorLog("変数が宣言されていません:"_sj + name);
+        else
+            t.Variables->InitVariable(scope, name, t.Depth(), false);
     }
 }
 
@@ -186,7 +192,8 @@ void ScopeWord(TKelScript& s, TStringList& args) {
             ErrorLogLib::ErrorLog("オブジェクト型以外の変数はスコープ出来ません："_sj + args[k]);
     }
     if (TScriptRoutine* r = s.CurrentRoutine())
-        for (int32_t i = 0; i < kScopeSlots; ++i) r->ScopeNames[i] = names[i];
+        for (int32_t i = 0; i < kScopeSlots; ++i)
+            r->ScopeNames[i] = names[i];
 }
 
 // ---- strings ----
@@ -239,7 +246,9 @@ TScriptRoutine* StoppedRoutine(TKelScript& s) {
     return nullptr;
 }
 
-int32_t StreamCount(TKelScript& s) { return s.Links.Sound ? s.Links.Sound->StreamChannelCount() : 0; }
+int32_t StreamCount(TKelScript& s) {
+    return s.Links.Sound ? s.Links.Sound->StreamChannelCount() : 0;
+}
 
 // A channel outside the sound tables waits as a timer that has run out: the wait ends at its next
 // test and no channel is read.
@@ -251,96 +260,98 @@ void EndAtNextTest(TScriptRoutine& r) {
 bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
     TScriptRoutine* r = s.CurrentRoutine();
     switch (code) {
-    case Cmd("wait"): {
-        int32_t ms = Value(s, args[1]).Value;
-        s.SetResultInt("ResultClkInt", 0, 0);
-        if (!r) return true;
-        r->WaitTime = ms;
-        if (ms > 0) r->WaitState = 3;
-        return true;
-    }
-    case Cmd("clk"): {
-        int32_t ms = Value(s, args[1]).Value;
-        int32_t ms2 = Value(s, args[2]).Value;
-        std::string label = LabelArgument(s, args[3]);
-        s.SetResultInt("ResultClkInt", 0, 0);
-        if (!r) return true;
-        r->WaitState = 4;
-        r->WaitTime = ms;
-        if (ms == 0) {
-            r->WaitTime = -1;
-            KelScriptLib::AutoModeWaitCounter =
-                SaturatingAdd(KelScriptLib::AutoModeWaitCounter, SystemConfigLib::Config.AutoPlayClickTime);
-        }
-        r->WaitTime2 = args[2].empty() ? r->WaitTime : ms2;
-        r->ClickLabel = label;
-        return true;
-    }
-    case Cmd("time"): {
-        int32_t clock = Value(s, args[1]).Value;
-        std::string label = LabelArgument(s, args[3]);
-        s.SetResultInt("ResultClkInt", 0, 0);
-        if (!r) return true;
-        r->WaitTime = clock;
-        r->WaitState = 5;
-        r->ClickLabel = label;
-        return true;
-    }
-    case Cmd("sndt"): {
-        int32_t channel = Value(s, args[1]).Value;
-        int32_t ms = Value(s, args[2]).Value;
-        std::string label = LabelArgument(s, args[3]);
-        s.SetResultInt("ResultClkInt", 0, 0);
-        if (!r) return true;
-        channel = std::min(channel, StreamCount(s) - 1);
-        r->SoundChannel = channel;
-        r->ClickLabel = label;
-        if (channel < 0) {
-            EndAtNextTest(*r);
+        case Cmd("wait"): {
+            int32_t ms = Value(s, args[1]).Value;
+            s.SetResultInt("ResultClkInt", 0, 0);
+            if (!r) return true;
+            r->WaitTime = ms;
+            if (ms > 0) r->WaitState = 3;
             return true;
         }
-        r->WaitTime = ms;
-        r->WaitState = 6;
-        return true;
-    }
-    case Cmd("wav"): {
-        int32_t channel = Value(s, args[1]).Value;
-        if (!r) return true;
-        r->SoundChannel = channel;
-        if (channel < 0 || channel >= StreamCount(s)) EndAtNextTest(*r);
-        else r->WaitState = 10;
-        return true;
-    }
-    case Cmd("msg"):
-        if (r) r->WaitState = 7;
-        return true;
-    case Cmd("btn"): {
-        int32_t ms = Value(s, args[1]).Value;
-        if (!r) return true;
-        r->WaitState = 9;
-        r->WaitTime = ms == 0 ? -1 : ms;
-        return true;
-    }
-    case Cmd("stop"): {
-        if (args[1].empty()) {
-            if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 2;
+        case Cmd("clk"): {
+            int32_t ms = Value(s, args[1]).Value;
+            int32_t ms2 = Value(s, args[2]).Value;
+            std::string label = LabelArgument(s, args[3]);
+            s.SetResultInt("ResultClkInt", 0, 0);
+            if (!r) return true;
+            r->WaitState = 4;
+            r->WaitTime = ms;
+            if (ms == 0) {
+                r->WaitTime = -1;
+                KelScriptLib::AutoModeWaitCounter =
+                    SaturatingAdd(KelScriptLib::AutoModeWaitCounter, SystemConfigLib::Config.AutoPlayClickTime);
+            }
+            r->WaitTime2 = args[2].empty() ? r->WaitTime : ms2;
+            r->ClickLabel = label;
             return true;
         }
-        std::string label = LabelArgument(s, args[1]);
-        int32_t ms = Value(s, args[2]).Value;
-        int32_t ms2 = Value(s, args[3]).Value;
-        if (!r) return true;
-        r->EventLabel = label;
-        r->WaitTime = ms == 0 ? -1 : ms;
-        r->WaitTime2 = args[3].empty() ? r->WaitTime : ms2;
-        r->WaitState = 2;
-        return true;
-    }
-    case Cmd("play"):
-        if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 1;
-        return true;
-    default:
-        return false;
+        case Cmd("time"): {
+            int32_t clock = Value(s, args[1]).Value;
+            std::string label = LabelArgument(s, args[3]);
+            s.SetResultInt("ResultClkInt", 0, 0);
+            if (!r) return true;
+            r->WaitTime = clock;
+            r->WaitState = 5;
+            r->ClickLabel = label;
+            return true;
+        }
+        case Cmd("sndt"): {
+            int32_t channel = Value(s, args[1]).Value;
+            int32_t ms = Value(s, args[2]).Value;
+            std::string label = LabelArgument(s, args[3]);
+            s.SetResultInt("ResultClkInt", 0, 0);
+            if (!r) return true;
+            channel = std::min(channel, StreamCount(s) - 1);
+            r->SoundChannel = channel;
+            r->ClickLabel = label;
+            if (channel < 0) {
+                EndAtNextTest(*r);
+                return true;
+            }
+            r->WaitTime = ms;
+            r->WaitState = 6;
+            return true;
+        }
+        case Cmd("wav"): {
+            int32_t channel = Value(s, args[1]).Value;
+            if (!r) return true;
+            r->SoundChannel = channel;
+            if (channel < 0 || channel >= StreamCount(s))
+                EndAtNextTest(*r);
+            else
+                r->WaitState = 10;
+            return true;
+        }
+        case Cmd("msg"):
+            if (r) r->WaitState = 7;
+            return true;
+        case Cmd("btn"): {
+            int32_t ms = Value(s, args[1]).Value;
+            if (!r) return true;
+            r->WaitState = 9;
+            r->WaitTime = ms == 0 ? -1 : ms;
+            return true;
+        }
+        case Cmd("stop"): {
+            if (args[1].empty()) {
+                if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 2;
+                return true;
+            }
+            std::string label = LabelArgument(s, args[1]);
+            int32_t ms = Value(s, args[2]).Value;
+            int32_t ms2 = Value(s, args[3]).Value;
+            if (!r) return true;
+            r->EventLabel = label;
+            r->WaitTime = ms == 0 ? -1 : ms;
+            r->WaitTime2 = args[3].empty() ? r->WaitTime : ms2;
+            r->WaitState = 2;
+            return true;
+        }
+        case Cmd("play"):
+            if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 1;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -348,124 +359,164 @@ bool StringWord(TKelScript& s, int32_t code, TStringList& args) {
     auto text = [&](int32_t i) { return Value(s, args[i]).Text; };
     auto integer = [&](int32_t i) { return Value(s, args[i]).Value; };
     switch (code) {
-    case Cmd("len"): ResultInt(s, uMisc::SJISLength(text(1))); return true;
-    case Cmd("hlen"): ResultInt(s, static_cast<int32_t>(text(1).size())); return true;
-    case Cmd("pos"): {
-        std::string sub = text(1), in = text(2);
-        ResultInt(s, uMisc::SJISPos(ClassLib::LowerAscii(sub), ClassLib::LowerAscii(in)));
-        return true;
-    }
-    case Cmd("hpos"): {
-        std::string sub = text(1), in = text(2);
-        ResultInt(s, KelGeneralCommands::BytePos(sub, in));
-        return true;
-    }
-    case Cmd("cpy"):
-    case Cmd("copy"): {
-        std::string in = text(1);
-        int32_t start = integer(2), count = integer(3);
-        ResultStr(s, uMisc::SJISCopy(in, start, count));
-        return true;
-    }
-    case Cmd("hcpy"): {
-        std::string in = text(1);
-        int32_t start = std::max(integer(2), 1), count = integer(3);
-        std::string out;
-        if (count > 0 && static_cast<size_t>(start) <= in.size())
-            out = in.substr(static_cast<size_t>(start) - 1, static_cast<size_t>(count));
-        ResultStr(s, out);
-        return true;
-    }
-    case Cmd("div"): DivideWord(s, args); return true;
-    case Cmd("rep"): {
-        std::string in = text(1), from = text(2), to = text(3);
-        ResultStr(s, KelGeneralCommands::ReplaceText(in, from, to));
-        return true;
-    }
-    case Cmd("lowc"): ResultStr(s, ClassLib::LowerAscii(text(1))); return true;
-    case Cmd("upc"): ResultStr(s, KelGeneralCommands::UpperAscii(text(1))); return true;
-    case Cmd("zenc"): ResultStr(s, uMisc::ToFullWidth(text(1))); return true;
-    case Cmd("hanc"): ResultStr(s, uMisc::ToHalfWidth(text(1))); return true;
-    case Cmd("trim"): ResultStr(s, std::string(KelCalculationLib::Trim(text(1)))); return true;
-    case Cmd("fmt"): FormatWord(s, args); return true;
-    case Cmd("bmat"):
-    case Cmd("bspl"):  // matches like "bmat": scripts rely on its results
-        RegExpMatchWord(s, args);
-        return true;
-    case Cmd("bsub"): {
-        std::string pattern = s.GetTextArgument(args[1]), in = text(2);
-        ResultStr(s, uBregExpLib::BRegExpReplace(pattern, in));
-        return true;
-    }
-    case Cmd("btra"): {
-        std::string pattern = s.GetTextArgument(args[1]), in = text(2);
-        ResultStr(s, uBregExpLib::BRegExpTranslate(pattern, in));
-        return true;
-    }
-    default:
-        return false;
+        case Cmd("len"):
+            ResultInt(s, uMisc::SJISLength(text(1)));
+            return true;
+        case Cmd("hlen"):
+            ResultInt(s, static_cast<int32_t>(text(1).size()));
+            return true;
+        case Cmd("pos"): {
+            std::string sub = text(1), in = text(2);
+            ResultInt(s, uMisc::SJISPos(ClassLib::LowerAscii(sub), ClassLib::LowerAscii(in)));
+            return true;
+        }
+        case Cmd("hpos"): {
+            std::string sub = text(1), in = text(2);
+            ResultInt(s, KelGeneralCommands::BytePos(sub, in));
+            return true;
+        }
+        case Cmd("cpy"):
+        case Cmd("copy"): {
+            std::string in = text(1);
+            int32_t start = integer(2), count = integer(3);
+            ResultStr(s, uMisc::SJISCopy(in, start, count));
+            return true;
+        }
+        case Cmd("hcpy"): {
+            std::string in = text(1);
+            int32_t start = std::max(integer(2), 1), count = integer(3);
+            std::string out;
+            if (count > 0 && static_cast<size_t>(start) <= in.size())
+                out = in.substr(static_cast<size_t>(start) - 1, static_cast<size_t>(count));
+            ResultStr(s, out);
+            return true;
+        }
+        case Cmd("div"):
+            DivideWord(s, args);
+            return true;
+        case Cmd("rep"): {
+            std::string in = text(1), from = text(2), to = text(3);
+            ResultStr(s, KelGeneralCommands::ReplaceText(in, from, to));
+            return true;
+        }
+        case Cmd("lowc"):
+            ResultStr(s, ClassLib::LowerAscii(text(1)));
+            return true;
+        case Cmd("upc"):
+            ResultStr(s, KelGeneralCommands::UpperAscii(text(1)));
+            return true;
+        case Cmd("zenc"):
+            ResultStr(s, uMisc::ToFullWidth(text(1)));
+            return true;
+        case Cmd("hanc"):
+            ResultStr(s, uMisc::ToHalfWidth(text(1)));
+            return true;
+        case Cmd("trim"):
+            ResultStr(s, std::string(KelCalculationLib::Trim(text(1))));
+            return true;
+        case Cmd("fmt"):
+            FormatWord(s, args);
+            return true;
+        case Cmd("bmat"):
+        case Cmd("bspl"):  // matches like "bmat": scripts rely on its results
+            RegExpMatchWord(s, args);
+            return true;
+        case Cmd("bsub"): {
+            std::string pattern = s.GetTextArgument(args[1]), in = text(2);
+            ResultStr(s, uBregExpLib::BRegExpReplace(pattern, in));
+            return true;
+        }
+        case Cmd("btra"): {
+            std::string pattern = s.GetTextArgument(args[1]), in = text(2);
+            ResultStr(s, uBregExpLib::BRegExpTranslate(pattern, in));
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
 bool VariableWord(TKelScript& s, int32_t code, TStringList& args) {
     switch (code) {
-    case Cmd("var"): DeclareWord(s, args, TVariableScope::Local); return true;
-    case Cmd("gvar"): DeclareWord(s, args, TVariableScope::Game); return true;
-    case Cmd("svar"): DeclareWord(s, args, TVariableScope::System); return true;
-    case Cmd("del"): DeleteWord(s, args); return true;
-    case Cmd("init"): InitWord(s, args); return true;
-    case Cmd("cal"): CalculateWord(s, args); return true;
-    case Cmd("vexs"): {
-        TKelScript& t = Target(s);
-        auto scope = t.Variables->FindVariable(BareName(args[1]), t.Depth());
-        ResultInt(s, static_cast<int32_t>(scope));
-        return true;
-    }
-    case Cmd("fexs"): {
-        TKelScript& t = Target(s);
-        std::string name = Value(s, args[1]).Text;
-        bool found = t.Links.FileFinder ? t.Links.FileFinder->FileExists(name) : t.OnPathFileExists(name);
-        ResultInt(s, found ? 1 : 0);
-        return true;
-    }
-    case Cmd("lexs"): {
-        TKelScript& t = Target(s);
-        std::string label = LabelArgument(s, args[1]);
-        ResultInt(s, t.Reader && t.Reader->IndexOfLabel(label) >= 0 ? 1 : 0);
-        return true;
-    }
-    case Cmd("vget"): {
-        TCalcValue v = Value(s.OwnerScript(), args[2]);
-        SetVariable(s, args[1], v);
-        return true;
-    }
-    case Cmd("vset"): {
-        TCalcValue v = Value(s, args[2]);
-        SetVariable(s.OwnerScript(), args[1], v);
-        return true;
-    }
-    case Cmd("fobj"): {
-        TKelScript& t = Target(s);
-        std::string name = Value(s, args[1]).Text;
-        TCalcValue v = GetVariable(t, name);
-        s.ClearResults();
-        if (v.Type == TCalcValueType::Object) s.SetResultObj("ResultObj", 0, v.Text);
-        return true;
-    }
-    case Cmd("swap"): SwapWord(s, args); return true;
-    case Cmd("scp"): ScopeWord(s, args); return true;
-    case Cmd("srct"): s.State.TargetParent = static_cast<uint32_t>(Value(s, args[1]).Value); return true;
-    case Cmd("draw"): s.DelayFrames(); return true;
-    case Cmd("thrd"): {
-        int32_t which = Value(s, args[1]).Value;
-        std::string label = LabelArgument(s, args[2]);
-        if (which == 1) s.Request = srEnterSystem;
-        else if (which == 0) s.Request = srLeaveSystem;
-        s.RequestArgument = label;
-        return true;
-    }
-    default:
-        return false;
+        case Cmd("var"):
+            DeclareWord(s, args, TVariableScope::Local);
+            return true;
+        case Cmd("gvar"):
+            DeclareWord(s, args, TVariableScope::Game);
+            return true;
+        case Cmd("svar"):
+            DeclareWord(s, args, TVariableScope::System);
+            return true;
+        case Cmd("del"):
+            DeleteWord(s, args);
+            return true;
+        case Cmd("init"):
+            InitWord(s, args);
+            return true;
+        case Cmd("cal"):
+            CalculateWord(s, args);
+            return true;
+        case Cmd("vexs"): {
+            TKelScript& t = Target(s);
+            auto scope = t.Variables->FindVariable(BareName(args[1]), t.Depth());
+            ResultInt(s, static_cast<int32_t>(scope));
+            return true;
+        }
+        case Cmd("fexs"): {
+            TKelScript& t = Target(s);
+            std::string name = Value(s, args[1]).Text;
+            bool found = t.Links.FileFinder ? t.Links.FileFinder->FileExists(name) : t.OnPathFileExists(name);
+            ResultInt(s, found ? 1 : 0);
+            return true;
+        }
+        case Cmd("lexs"): {
+            TKelScript& t = Target(s);
+            std::string label = LabelArgument(s, args[1]);
+            ResultInt(s, t.Reader && t.Reader->IndexOfLabel(label) >= 0 ? 1 : 0);
+            return true;
+        }
+        case Cmd("vget"): {
+            TCalcValue v = Value(s.OwnerScript(), args[2]);
+            SetVariable(s, args[1], v);
+            return true;
+        }
+        case Cmd("vset"): {
+            TCalcValue v = Value(s, args[2]);
+            SetVariable(s.OwnerScript(), args[1], v);
+            return true;
+        }
+        case Cmd("fobj"): {
+            TKelScript& t = Target(s);
+            std::string name = Value(s, args[1]).Text;
+            TCalcValue v = GetVariable(t, name);
+            s.ClearResults();
+            if (v.Type == TCalcValueType::Object) s.SetResultObj("ResultObj", 0, v.Text);
+            return true;
+        }
+        case Cmd("swap"):
+            SwapWord(s, args);
+            return true;
+        case Cmd("scp"):
+            ScopeWord(s, args);
+            return true;
+        case Cmd("srct"):
+            s.State.TargetParent = static_cast<uint32_t>(Value(s, args[1]).Value);
+            return true;
+        case Cmd("draw"):
+            s.DelayFrames();
+            return true;
+        case Cmd("thrd"): {
+            int32_t which = Value(s, args[1]).Value;
+            std::string label = LabelArgument(s, args[2]);
+            if (which == 1)
+                s.Request = srEnterSystem;
+            else if (which == 0)
+                s.Request = srLeaveSystem;
+            s.RequestArgument = label;
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
@@ -475,12 +526,12 @@ bool TKelGeneralCommands::Handle(TKelScript& script, int32_t code, TStringList& 
     // Every word reads its arguments by position; missing ones are empty.
     KelScriptLib::PadArguments(args, 9);
     switch (code) {
-    case Cmd("dout"):
-    case Cmd("ddlg"):
-    case Cmd("dbrk"):
-        return true;
-    default:
-        return VariableWord(script, code, args) || StringWord(script, code, args) || WaitWord(script, code, args);
+        case Cmd("dout"):
+        case Cmd("ddlg"):
+        case Cmd("dbrk"):
+            return true;
+        default:
+            return VariableWord(script, code, args) || StringWord(script, code, args) || WaitWord(script, code, args);
     }
 }
 

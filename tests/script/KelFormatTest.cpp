@@ -1,16 +1,20 @@
-#include "script/KelFormat.h"
-
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <vector>
 
+#include "script/KelFormat.h"
+
 namespace {
 
 using KelFormat::TFormatArg;
 
-TFormatArg I(int32_t v) { return {true, v, {}}; }
-TFormatArg S(std::string_view t) { return {false, 0, t}; }
+TFormatArg I(int32_t v) {
+    return {true, v, {}};
+}
+TFormatArg S(std::string_view t) {
+    return {false, 0, t};
+}
 
 TEST(KelFormat, DirectivesOfTheFormatLanguage) {
     struct Case {
@@ -52,11 +56,11 @@ TEST(KelFormat, DirectivesOfTheFormatLanguage) {
         {"%n", {I(1)}, std::nullopt},
         {"%m", {I(1)}, std::nullopt},
         {"%p", {I(1)}, std::nullopt},
-        {"%q", {I(1)}, std::nullopt},     // no such type
-        {"%d%d", {I(1)}, std::nullopt},   // the second directive has no argument
-        {"%2:d", {I(1)}, std::nullopt},   // index past the arguments
+        {"%q", {I(1)}, std::nullopt},    // no such type
+        {"%d%d", {I(1)}, std::nullopt},  // the second directive has no argument
+        {"%2:d", {I(1)}, std::nullopt},  // index past the arguments
         {"%*d", {S("x"), I(1)}, std::nullopt},
-        {"abc%", {I(1)}, std::nullopt},   // unfinished directive
+        {"abc%", {I(1)}, std::nullopt},  // unfinished directive
         {"%5", {I(1)}, std::nullopt},
         {"%4096d", {I(1)}, std::string(4095, ' ') + "1"},
         {"%4097d", {I(1)}, std::nullopt},  // width past the cap

@@ -1,5 +1,3 @@
-#include "script/KelGeneralCommands.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +6,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
+#include "script/KelGeneralCommands.h"
 #include "script/uBregExpLib.h"
 #include "tests/support/ScriptHarness.h"
 
@@ -34,8 +33,8 @@ public:
                      bool f) override {
         return Inner->ReadElement(s, n, i, l, v, f);
     }
-    bool WriteElement(TVariableScope s, std::string_view n, const TVariableIndexes& i, int32_t l,
-                      const TCalcValue& v, bool f) override {
+    bool WriteElement(TVariableScope s, std::string_view n, const TVariableIndexes& i, int32_t l, const TCalcValue& v,
+                      bool f) override {
         return Inner->WriteElement(s, n, i, l, v, f);
     }
     bool Declare(TVariableScope s, const std::string& n, const std::string& c, const int32_t d[4], int32_t l,
@@ -67,7 +66,8 @@ protected:
         H.Script.Links.Sound = &Sound;
     }
     void Run(std::initializer_list<std::string> lines) {
-        for (const auto& line : lines) H.Script.ExecuteLine(Encoding::Utf8ToSjis(line));
+        for (const auto& line : lines)
+            H.Script.ExecuteLine(Encoding::Utf8ToSjis(line));
     }
     int32_t Int(int32_t i = 0) { return H.Var("ResultInt", i).Value; }
     std::string Str(int32_t i = 0) { return Encoding::SjisToUtf8(H.Var("ResultStr", i).Text); }
@@ -127,7 +127,8 @@ TEST_F(GeneralCommandsTest, StringWordsWriteTheirResults) {
         Run({c.Statement});
         EXPECT_EQ(H.Errors(), std::vector<std::string>{}) << c.Statement;
         EXPECT_EQ(Int(0), c.Int.value_or(0)) << c.Statement;
-        for (size_t i = 0; i < c.Texts.size(); ++i) EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
+        for (size_t i = 0; i < c.Texts.size(); ++i)
+            EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
         EXPECT_EQ(Int(5), 0) << c.Statement << ": results are cleared first";
         EXPECT_EQ(Str(5), "") << c.Statement;
     }
@@ -142,7 +143,8 @@ TEST_F(GeneralCommandsTest, ArgumentsAreReadBeforeTheResultsAreCleared) {
 
 TEST_F(GeneralCommandsTest, DivideCountsAllItemsAndReturnsSixteen) {
     std::string text = "0";
-    for (int i = 1; i < 20; ++i) text.append(",").append(std::to_string(i));
+    for (int i = 1; i < 20; ++i)
+        text.append(",").append(std::to_string(i));
     Run({"\\div,\",\",\"" + text + "\""});
     EXPECT_EQ(Int(), 20);
     EXPECT_EQ(Str(15), "15");
@@ -168,7 +170,8 @@ TEST_F(GeneralCommandsTest, RegularExpressionWords) {
         Run({c.Statement});
         EXPECT_EQ(H.Errors(), std::vector<std::string>{}) << c.Statement;
         EXPECT_EQ(Int(), c.Int) << c.Statement;
-        for (size_t i = 0; i < c.Texts.size(); ++i) EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
+        for (size_t i = 0; i < c.Texts.size(); ++i)
+            EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
     }
     uBregExpLib::BRegExpFinalize();
 }
@@ -216,10 +219,8 @@ TEST_F(GeneralCommandsTest, DeleteInitAndCalculate) {
         const char* Error;
     };
     const Case failures[] = {
-        {R"(\init,zz)", "変数が宣言されていません:zz"},
-        {R"(\init,sys)", "変数に書き込みロックがかかっています:sys"},
-        {R"(\cal,a=1,1+)", "計算に失敗しました：1+"},
-        {R"(\cal,nope+1)", "未定義の変数：nope"},
+        {R"(\init,zz)", "変数が宣言されていません:zz"},   {R"(\init,sys)", "変数に書き込みロックがかかっています:sys"},
+        {R"(\cal,a=1,1+)", "計算に失敗しました：1+"},     {R"(\cal,nope+1)", "未定義の変数：nope"},
         {R"(\cal,nope+1)", "計算に失敗しました：nope+1"},
     };
     for (const auto& f : failures) {
@@ -227,7 +228,8 @@ TEST_F(GeneralCommandsTest, DeleteInitAndCalculate) {
         Run({f.Statement});
         EXPECT_TRUE(ErrorLogLib::ErrorFlag) << f.Statement;
         bool found = false;
-        for (const auto& line : H.Errors()) found = found || line.find(f.Error) != std::string::npos;
+        for (const auto& line : H.Errors())
+            found = found || line.find(f.Error) != std::string::npos;
         EXPECT_TRUE(found) << f.Statement << " should report " << f.Error;
     }
 }
@@ -271,11 +273,8 @@ TEST_F(GeneralCommandsTest, ExistenceTestsAndObjectLookup) {
         int32_t Int;
     };
     const Case cases[] = {
-        {R"(\fexs,"BGM\a.ogg")", 1},
-        {R"(\fexs,"bgm\b.ogg")", 0},
-        {R"(\lexs,@@second)", 1},
-        {R"(\lexs,"@@sec"+"ond")", 1},
-        {R"(\lexs,@@third)", 0},
+        {R"(\fexs,"BGM\a.ogg")", 1},   {R"(\fexs,"bgm\b.ogg")", 0}, {R"(\lexs,@@second)", 1},
+        {R"(\lexs,"@@sec"+"ond")", 1}, {R"(\lexs,@@third)", 0},
     };
     for (const auto& c : cases) {
         Run({c.Statement});
