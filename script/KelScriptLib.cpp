@@ -5,6 +5,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
+#include "script/KelGeneralCommands.h"
 #include "script/KelRecord.h"
 #include "script/KelVariableStandIn.h"
 #include "script/uKelObjectKinds.h"
@@ -153,6 +154,7 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);
     if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
     if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
+    if (!Words.General) Words.General = &KelGeneralCommands::Handler();
     if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
         Links.SaveData->LoadSystemData(*this, "SystemData.dat.bak");
     DeclareBuiltins();

@@ -89,6 +89,11 @@ public:
                          const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags,
                          bool reference) = 0;
     virtual bool InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) = 0;
+    // Frees and removes the variable, unless force is off and it is not deletable. True when the
+    // variable was found, also when it stays. Tables that cannot delete keep everything.
+    virtual bool Delete(TVariableScope /*scope*/, std::string_view /*name*/, int32_t /*level*/, bool /*force*/) {
+        return false;
+    }
     // Frees every record of the table (owned objects through the free callback).
     virtual void Clear(TVariableScope scope) = 0;
     // Frees the local records whose owner level is above the level.
@@ -207,6 +212,13 @@ public:
     virtual void Clear() = 0;
 };
 
+// Finds a file through the search folders: the name as given, then each folder + name.
+class IScriptFileFinder {
+public:
+    virtual ~IScriptFileFinder() = default;
+    virtual bool FileExists(const std::string& name) = 0;
+};
+
 // Save folder and the persistent system data.
 class IScriptSaveData {
 public:
@@ -233,6 +245,7 @@ struct TScriptLinks {
     IScriptSound* Sound = nullptr;
     IScriptInput* Input = nullptr;
     IScriptResettable* Path = nullptr;
+    IScriptFileFinder* FileFinder = nullptr;  // without it a name is found only as given
     IScriptResettable* SystemKeys = nullptr;
     IScriptSaveData* SaveData = nullptr;
     IScriptDialogs* Dialogs = nullptr;

@@ -1,0 +1,457 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "platform/Encoding.h"
+#include "script/KelGeneralCommands.h"
+#include "script/uBregExpLib.h"
+#include "tests/support/ScriptHarness.h"
+
+namespace {
+
+class FakeSound final : public IScriptSound {
+public:
+    int32_t StreamChannelCount() override { return 4; }
+    int32_t EffectChannelCount() override { return 2; }
+    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
+};
+
+// Forwards to the stand-in tables and records deletions, which the stand-in cannot do: a deleted
+// name is no longer found.
+class DeletingTables final : public IScriptVariables {
+public:
+    explicit DeletingTables(std::unique_ptr<IScriptVariables> inner) : Inner(std::move(inner)) {}
+    void SetErrorReport(bool on) override { Inner->SetErrorReport(on); }
+    TVariableScope FindVariable(std::string_view name, int32_t level) override {
+        return std::count(Deleted.begin(), Deleted.end(), std::string(name)) ? TVariableScope::None
+                                                                             : Inner->FindVariable(name, level);
+    }
+    bool ReadElement(TVariableScope s, std::string_view n, const TVariableIndexes& i, int32_t l, TCalcValue& v,
+                     bool f) override {
+        return Inner->ReadElement(s, n, i, l, v, f);
+    }
+    bool WriteElement(TVariableScope s, std::string_view n, const TVariableIndexes& i, int32_t l, const TCalcValue& v,
+                      bool f) override {
+        return Inner->WriteElement(s, n, i, l, v, f);
+    }
+    bool Declare(TVariableScope s, const std::string& n, const std::string& c, const int32_t d[4], int32_t l,
+                 TCalcValueType t, uint16_t fl, bool r) override {
+        return Inner->Declare(s, n, c, d, l, t, fl, r);
+    }
+    bool InitVariable(TVariableScope s, std::string_view n, int32_t l, bool f) override {
+        return Inner->InitVariable(s, n, l, f);
+    }
+    void Clear(TVariableScope s) override { Inner->Clear(s); }
+    void DeleteAboveOwner(int32_t l) override { Inner->DeleteAboveOwner(l); }
+    void UseSystemTableOf(IScriptVariables* o) override { Inner->UseSystemTableOf(o); }
+    bool Delete(TVariableScope scope, std::string_view name, int32_t level, bool force) override {
+        Calls.push_back(std::to_string(static_cast<int>(scope)) + ":" + std::string(name) + ":" +
+                        std::to_string(level) + ":" + (force ? "force" : "plain"));
+        Deleted.emplace_back(name);
+        return true;
+    }
+
+    std::unique_ptr<IScriptVariables> Inner;
+    std::vector<std::string> Calls;
+    std::vector<std::string> Deleted;
+};
+
+class GeneralCommandsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        H.Script.Words.General = &KelGeneralCommands::Handler();
+        H.Script.Links.Sound = &Sound;
+    }
+    void Run(std::initializer_list<std::string> lines) {
+        for (const auto& line : lines)
+            H.Script.ExecuteLine(Encoding::Utf8ToSjis(line));
+    }
+    int32_t Int(int32_t i = 0) { return H.Var("ResultInt", i).Value; }
+    std::string Str(int32_t i = 0) { return Encoding::SjisToUtf8(H.Var("ResultStr", i).Text); }
+    // The first error-log line, without its "[ERROR]:" mark.
+    std::string FirstError() {
+        auto errors = H.Errors();
+        if (errors.empty()) return "";
+        const std::string mark = "[ERROR]:";
+        return errors[0].rfind(mark, 0) == 0 ? errors[0].substr(mark.size()) : errors[0];
+    }
+
+    TScriptHarness H;
+    FakeSound Sound;
+};
+
+TEST_F(GeneralCommandsTest, StringWordsWriteTheirResults) {
+    struct Case {
+        const char* Statement;
+        std::optional<int32_t> Int;
+        std::vector<std::string> Texts;
+    };
+    const Case cases[] = {
+        {R"(\len,"aあb")", 3, {}},
+        {R"(\hlen,"aあb")", 4, {}},
+        {R"(\pos,"B","abc")", 2, {}},
+        {R"(\pos,"x","abc")", 0, {}},
+        {R"(\pos,"A","アA")", 2, {}},  // the trail byte of ア is 0x41 and is no letter
+        {R"(\hpos,"b","あb")", 3, {}},
+        {R"(\hpos,"A","アA")", 3, {}},
+        {R"(\hpos,"","abc")", 0, {}},
+        {R"(\cpy,"aあbc",2,2)", std::nullopt, {"あb"}},
+        {R"(\copy,"aあbc",0,9)", std::nullopt, {"aあbc"}},
+        {R"(\hcpy,"abcdef",0,2)", std::nullopt, {"ab"}},
+        {R"(\hcpy,"abcdef",3,0)", std::nullopt, {""}},
+        {R"(\hcpy,"abc",5,2)", std::nullopt, {""}},
+        {R"(\div,",","a,b//c")", 2, {"a", "b"}},
+        {R"(\div,";"," a ; b c",1)", 2, {"a", "bc"}},
+        {R"(\div,";","x;y",0)", 2, {"x", "y"}},
+        {R"(\rep,"aXbxc","x","-")", std::nullopt, {"a-b-c"}},
+        {R"(\rep,"アa","a","-")", std::nullopt, {"ア-"}},  // never inside a character
+        {R"(\rep,"abc","","-")", std::nullopt, {"abc"}},
+        {R"(\lowc,"AbヂC")", std::nullopt, {"abヂc"}},
+        {R"(\upc,"ヂa")", std::nullopt, {"ヂA"}},  // the trail byte of ヂ is 0x61 and stays
+        {R"(\zenc,"A1")", std::nullopt, {"Ａ１"}},
+        {R"(\hanc,"Ａ１")", std::nullopt, {"A1"}},
+        {"\\trim,\"  ab \t\"", std::nullopt, {"ab"}},
+        {R"(\fmt,"%.3d",7,"[%s]","x")", std::nullopt, {"007[x]"}},
+        {R"(\fmt,"%d","x","<%s>","y")", std::nullopt, {"<y>"}},  // the misfit pair adds nothing
+        {R"(\fmt,"%5s|","ab","%-4d|",-3)", std::nullopt, {"   ab|-3  |"}},
+        {R"(\fmt,"%x",255,"",1,"%u",-1)", std::nullopt, {"FF4294967295"}},
+        {R"(\fmt,"%f",1,"%9999d",1,"%d%d",1,"%q",1,"ok",0)", std::nullopt, {"ok"}},
+        {R"(\fmt,"a",0,"b",0,"c",0,"d",0,"e",0,"f")", std::nullopt, {"abcde"}},  // five pairs
+    };
+    for (const auto& c : cases) {
+        H.Script.SetResultInt("ResultInt", 5, 99);
+        H.Script.SetResultStr("ResultStr", 5, "stale");
+        Run({c.Statement});
+        EXPECT_EQ(H.Errors(), std::vector<std::string>{}) << c.Statement;
+        EXPECT_EQ(Int(0), c.Int.value_or(0)) << c.Statement;
+        for (size_t i = 0; i < c.Texts.size(); ++i)
+            EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
+        EXPECT_EQ(Int(5), 0) << c.Statement << ": results are cleared first";
+        EXPECT_EQ(Str(5), "") << c.Statement;
+    }
+}
+
+TEST_F(GeneralCommandsTest, ArgumentsAreReadBeforeTheResultsAreCleared) {
+    Run({R"(\div,",","a,b,c")", R"(\len,ResultStr[2]+ResultStr[0])"});
+    EXPECT_EQ(Int(), 2);
+    Run({R"(\fmt,"%d",ResultInt[0],"%s",ResultStr[0])"});
+    EXPECT_EQ(Str(), "2");
+}
+
+TEST_F(GeneralCommandsTest, DivideCountsAllItemsAndReturnsSixteen) {
+    std::string text = "0";
+    for (int i = 1; i < 20; ++i)
+        text.append(",").append(std::to_string(i));
+    Run({"\\div,\",\",\"" + text + "\""});
+    EXPECT_EQ(Int(), 20);
+    EXPECT_EQ(Str(15), "15");
+}
+
+TEST_F(GeneralCommandsTest, RegularExpressionWords) {
+    ASSERT_TRUE(uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll"));
+    struct Case {
+        const char* Statement;
+        int32_t Int;
+        std::vector<std::string> Texts;
+    };
+    const Case cases[] = {
+        {R"(\bmat,{m/(\d+)-(\d+)/},"a12-34b")", 3, {"12-34", "12", "34"}},
+        {R"(\bmat,"m/z/","abc")", 0, {""}},
+        {R"(\bspl,{m/,(.)/},"a,b")", 2, {",b", "b"}},  // matches as bmat does
+        {R"(\bsub,{s/,/;/g},"a,b,c")", 0, {"a;b;c"}},
+        {R"(\bsub,{s/z/y/},"abc")", 0, {"abc"}},
+        {R"(\btra,{tr/a-c/A-C/},"abcd")", 0, {"ABCd"}},
+        {R"(\bmat,{m/表(示)/},"図表示")", 2, {"表示", "示"}},
+    };
+    for (const auto& c : cases) {
+        Run({c.Statement});
+        EXPECT_EQ(H.Errors(), std::vector<std::string>{}) << c.Statement;
+        EXPECT_EQ(Int(), c.Int) << c.Statement;
+        for (size_t i = 0; i < c.Texts.size(); ++i)
+            EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
+    }
+    uBregExpLib::BRegExpFinalize();
+}
+
+TEST_F(GeneralCommandsTest, DeclaringWordsAndScopes) {
+    Run({R"(\var,int,x,y[10])", R"(\cal,x=5,y[9]=7)", R"(\var,int,x,y[3])"});
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(H.Var("x").Value, 5);  // declaring again keeps the variable and its contents
+    EXPECT_EQ(H.Var("y", 9).Value, 7);
+    Run({R"(\gvar,STR,s)", R"(\svar,int,q)", R"(\var,str,m[0,2])"});
+    Run({R"(\vexs,x)"});
+    EXPECT_EQ(Int(), 3);
+    Run({R"(\vexs,s)"});
+    EXPECT_EQ(Int(), 2);
+    Run({R"(\vexs,q[0])"});
+    EXPECT_EQ(Int(), 1);
+    Run({R"(\vexs,nothing)"});
+    EXPECT_EQ(Int(), 0);
+    Run({R"(\cal,m[1]="b")"});  // a dimension below 1 is 1: m has 2 elements
+    EXPECT_EQ(H.Var("m", 1).Text, "b");
+
+    // Object kinds declare owning arrays whose objects exist at once and whose names scripts
+    // cannot overwrite.
+    Run({R"(\var,img,pics[2])"});
+    ASSERT_NE(H.Script.Objects->Find("0_pics,1"), nullptr);
+    EXPECT_EQ(H.Script.Objects->Find("0_pics,1")->Kind(), 6);
+    Run({R"(\cal,pics[0]="x")"});
+    EXPECT_NE(FirstError().find("変数に書き込みロックがかかっています:pics"), std::string::npos);
+}
+
+TEST_F(GeneralCommandsTest, DeleteInitAndCalculate) {
+    auto owned = std::make_unique<DeletingTables>(std::move(H.Script.Variables));
+    DeletingTables* tables = owned.get();
+    H.Script.Variables = std::move(owned);
+    Run({R"(\var,int,x)", R"(\gvar,int,g)", R"(\cal,x=3,g=4)", R"(\del,x,nothere,g[0])"});
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(tables->Calls, (std::vector<std::string>{"3:x:0:plain", "2:g:0:plain"}));
+
+    Run({R"(\var,int,a)", R"(\var,str,b)", R"(\cal,a=9,b="t")", R"(\init,a,b)"});
+    EXPECT_EQ(H.Var("a").Value, 0);
+    EXPECT_EQ(H.Var("b").Text, "");
+
+    struct Case {
+        const char* Statement;
+        const char* Error;
+    };
+    const Case failures[] = {
+        {R"(\init,zz)", "変数が宣言されていません:zz"},   {R"(\init,sys)", "変数に書き込みロックがかかっています:sys"},
+        {R"(\cal,a=1,1+)", "計算に失敗しました：1+"},     {R"(\cal,nope+1)", "未定義の変数：nope"},
+        {R"(\cal,nope+1)", "計算に失敗しました：nope+1"},
+    };
+    for (const auto& f : failures) {
+        H.ClearErrors();
+        Run({f.Statement});
+        EXPECT_TRUE(ErrorLogLib::ErrorFlag) << f.Statement;
+        bool found = false;
+        for (const auto& line : H.Errors())
+            found = found || line.find(f.Error) != std::string::npos;
+        EXPECT_TRUE(found) << f.Statement << " should report " << f.Error;
+    }
+}
+
+TEST_F(GeneralCommandsTest, SwapExchangesValuesOrObjects) {
+    Run({R"(\var,int,i,j)", R"(\var,str,s,t)", R"(\cal,i=1,j=2,s="a",t="b")", R"(\swap,i,j)", R"(\swap,s,t)"});
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(H.Var("i").Value, 2);
+    EXPECT_EQ(H.Var("j").Value, 1);
+    EXPECT_EQ(H.Var("s").Text, "b");
+    EXPECT_EQ(H.Var("t").Text, "a");
+
+    Run({R"(\swap,i,s)"});
+    EXPECT_EQ(FirstError(), "型が異なります:i");
+    H.ClearErrors();
+    // A system singleton and a data singleton are of different kinds: nothing changes.
+    Run({R"(\var,obj,o1,o2)", R"(\cal,o1=sys,o2=dat)", R"(\swap,o1,o2)"});
+    EXPECT_EQ(FirstError(), "オブジェクトのスワップに失敗しました:o1/o2");
+    EXPECT_EQ(H.Var("o1").Text, "0_sys,0");
+}
+
+TEST_F(GeneralCommandsTest, ScopeTakesObjectNamesAndStrings) {
+    Run({R"(\scp,"bg",sys,,"x")"});
+    TScriptRoutine* r = H.Script.CurrentRoutine();
+    EXPECT_EQ(r->ScopeNames[0], "bg");
+    EXPECT_EQ(r->ScopeNames[1], "0_sys,0");
+    EXPECT_EQ(r->ScopeNames[2], "");
+    EXPECT_EQ(r->ScopeNames[3], "x");
+    Run({R"(\scp,5,"y")"});
+    EXPECT_EQ(FirstError(), "オブジェクト型以外の変数はスコープ出来ません：5");
+    EXPECT_EQ(r->ScopeNames[0], "");
+    EXPECT_EQ(r->ScopeNames[1], "y");
+    EXPECT_EQ(r->ScopeNames[3], "");  // every slot is emptied first
+}
+
+TEST_F(GeneralCommandsTest, ExistenceTestsAndObjectLookup) {
+    H.AddFile("bgm\\a.ogg", "x");
+    ASSERT_TRUE(H.Start("@@start\n\\cal,1\n@@second\n\\cal,2\n"));
+    struct Case {
+        const char* Statement;
+        int32_t Int;
+    };
+    const Case cases[] = {
+        {R"(\fexs,"BGM\a.ogg")", 1},   {R"(\fexs,"bgm\b.ogg")", 0}, {R"(\lexs,@@second)", 1},
+        {R"(\lexs,"@@sec"+"ond")", 1}, {R"(\lexs,@@third)", 0},
+    };
+    for (const auto& c : cases) {
+        Run({c.Statement});
+        EXPECT_EQ(Int(), c.Int) << c.Statement;
+    }
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+
+    Run({R"(\fobj,"sys")"});
+    EXPECT_EQ(H.Var("ResultObj").Text, "0_sys,0");
+    Run({R"(\var,int,n)", R"(\fobj,"n")"});
+    EXPECT_EQ(H.Var("ResultObj").Text, "");
+}
+
+TEST_F(GeneralCommandsTest, SearchFoldersFindFilesWhenLinked) {
+    struct Finder final : IScriptFileFinder {
+        bool FileExists(const std::string& name) override { return name == "x.png"; }
+    } finder;
+    H.Script.Links.FileFinder = &finder;
+    Run({R"(\fexs,"x.png")"});
+    EXPECT_EQ(Int(), 1);
+    Run({R"(\fexs,"y.png")"});
+    EXPECT_EQ(Int(), 0);
+}
+
+TEST_F(GeneralCommandsTest, TargetParentAndValueExchangeWithTheSystemScript) {
+    TKelScript child;
+    child.Kinds = &H.Kinds;
+    child.Words.General = &KelGeneralCommands::Handler();
+    ASSERT_TRUE(child.Setup(TScriptLinks{}, &H.Script));
+    auto run = [&](const char* s) { child.ExecuteLine(Encoding::Utf8ToSjis(s)); };
+
+    run(R"(\svar,int,shared)");  // one system table for both scripts
+    EXPECT_EQ(H.Script.Variables->FindVariable("shared", 0), TVariableScope::System);
+
+    Run({R"(\gvar,int,pv)", R"(\cal,pv=41)"});
+    run(R"(\gvar,int,cv)");
+    run(R"(\vget,cv,pv+1)");  // evaluated in the parent, written here
+    EXPECT_EQ(child.Evaluate("cv").Value, 42);
+    run(R"(\vset,pv,cv*2)");  // evaluated here, written in the parent
+    EXPECT_EQ(H.Var("pv").Value, 84);
+
+    run(R"(\srct,1)");
+    EXPECT_EQ(child.State.TargetParent, 1u);
+    run(R"(\var,int,inparent)");
+    run(R"(\vexs,inparent)");
+    EXPECT_EQ(child.Evaluate("ResultInt[0]").Value, 3);
+    EXPECT_EQ(H.Script.Variables->FindVariable("inparent", 0), TVariableScope::Local);
+    EXPECT_EQ(child.Variables->FindVariable("inparent", 0), TVariableScope::None);
+    run(R"(\srct,0)");
+    run(R"(\vexs,inparent)");
+    EXPECT_EQ(child.Evaluate("ResultInt[0]").Value, 0);
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+}
+
+TEST_F(GeneralCommandsTest, RequestsAndFrameDelay) {
+    struct Case {
+        const char* Statement;
+        uint8_t Request;
+        const char* Argument;
+    };
+    const Case cases[] = {
+        {R"(\thrd,1,@@sys)", srEnterSystem, "@@sys"},
+        {R"(\thrd,0,"@@back")", srLeaveSystem, "@@back"},
+        {R"(\thrd,2,@@x)", 0, "@@x"},  // no request, but the argument is set
+    };
+    for (const auto& c : cases) {
+        H.Script.Request = 0;
+        Run({c.Statement});
+        EXPECT_EQ(H.Script.Request, c.Request) << c.Statement;
+        EXPECT_EQ(H.Script.RequestArgument, c.Argument) << c.Statement;
+    }
+    Run({R"(\draw)"});
+    EXPECT_EQ(H.Script.FrameDelay, 2);
+    H.Script.FrameDelay = 0;
+    H.Skipping = 1;
+    Run({R"(\draw)"});
+    EXPECT_EQ(H.Script.FrameDelay, 0);  // no pause while skipping
+    Run({R"(\dout,"x")", R"(\ddlg)", R"(\dbrk)"});
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+}
+
+TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
+    SystemConfigLib::Config.AutoPlayClickTime = 700;
+    struct Case {
+        const char* Statement;
+        uint8_t State;
+        int32_t Time, Time2;
+        const char* Label;
+        int32_t Channel;
+    };
+    const Case cases[] = {
+        {R"(\wait,100)", 3, 100, 0, "", 0},
+        {R"(\wait,0)", 0, 0, 0, "", 0},
+        {R"(\wait,-5)", 0, -5, 0, "", 0},
+        {R"(\clk,0)", 4, -1, -1, "", 0},
+        {R"(\clk,500,200,@@lab)", 4, 500, 200, "@@lab", 0},
+        {R"(\clk,500)", 4, 500, 500, "", 0},
+        {R"(\time,3000,9,@@t)", 5, 3000, 0, "@@t", 0},
+        {R"(\sndt,2,5000,@@s)", 6, 5000, 0, "@@s", 2},
+        {R"(\sndt,9,5000)", 6, 5000, 0, "", 3},  // lowered to the last stream
+        {R"(\sndt,-1,5000)", 3, 0, 0, "", -1},   // outside the tables: ends at the next test
+        {R"(\wav,2)", 10, 0, 0, "", 2},
+        {R"(\wav,4)", 3, 0, 0, "", 4},
+        {R"(\wav,-1)", 3, 0, 0, "", -1},
+        {R"(\msg)", 7, 0, 0, "", 0},
+        {R"(\btn,0)", 9, -1, 0, "", 0},
+        {R"(\btn,300)", 9, 300, 0, "", 0},
+    };
+    for (const auto& c : cases) {
+        TScriptRoutine* r = H.Script.CurrentRoutine();
+        r->WaitState = 0;
+        r->WaitTime = r->WaitTime2 = r->SoundChannel = 0;
+        r->ClickLabel.clear();
+        H.Script.SetResultInt("ResultClkInt", 0, 77);
+        KelScriptLib::AutoModeWaitCounter = 0;
+        Run({c.Statement});
+        EXPECT_EQ(r->WaitState, c.State) << c.Statement;
+        EXPECT_EQ(r->WaitTime, c.Time) << c.Statement;
+        EXPECT_EQ(r->WaitTime2, c.Time2) << c.Statement;
+        EXPECT_EQ(r->ClickLabel, c.Label) << c.Statement;
+        EXPECT_EQ(r->SoundChannel, c.Channel) << c.Statement;
+        std::string word = c.Statement;
+        bool clears = word.rfind("\\wav", 0) != 0 && word.rfind("\\msg", 0) != 0 && word.rfind("\\btn", 0) != 0;
+        EXPECT_EQ(H.Var("ResultClkInt").Value, clears ? 0 : 77) << c.Statement;
+        // Only a click wait without a time limit adds the configured automatic wait.
+        EXPECT_EQ(KelScriptLib::AutoModeWaitCounter, std::string(c.Statement) == "\\clk,0" ? 700 : 0) << c.Statement;
+    }
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+    SystemConfigLib::Config.AutoPlayClickTime = 0;
+}
+
+TEST_F(GeneralCommandsTest, StopAndPlayReachTheInnermostStoppedRoutine) {
+    TScriptRoutine* r = H.Script.CurrentRoutine();
+    Run({R"(\stop,@@ev,0)"});
+    EXPECT_EQ(r->WaitState, 2);
+    EXPECT_EQ(r->EventLabel, "@@ev");
+    EXPECT_EQ(r->WaitTime, -1);
+    EXPECT_EQ(r->WaitTime2, -1);
+    Run({R"(\stop,"@@e"+"v2",100,50)"});
+    EXPECT_EQ(r->EventLabel, "@@ev2");
+    EXPECT_EQ(r->WaitTime, 100);
+    EXPECT_EQ(r->WaitTime2, 50);
+
+    // The event label runs as a subroutine above the waiting routine.
+    TScriptRoutine* sub = H.Script.Thread->Add();
+    Run({R"(\play)"});
+    EXPECT_EQ(r->WaitState, 1);
+    EXPECT_EQ(sub->WaitState, 0);
+    Run({R"(\stop)"});
+    EXPECT_EQ(r->WaitState, 2);
+    EXPECT_EQ(sub->WaitState, 0);
+}
+
+TEST_F(GeneralCommandsTest, AnOutOfRangeSoundWaitEndsAtItsNextTest) {
+    ASSERT_TRUE(H.Start("\\gvar,int,done\n\\wav,7\n\\cal,done=1\n"));
+    H.Step();
+    EXPECT_EQ(H.Var("done").Value, 0);  // the wait stops this frame's statements
+    H.Step();
+    EXPECT_EQ(H.Var("done").Value, 1);
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+}
+
+TEST_F(GeneralCommandsTest, UnknownWordsGoOnToTheScopedObjects) {
+    std::vector<std::string> seen;
+    H.Kinds.RegisterHandler(1, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom& o) {
+        seen.push_back(o.Name() + ":" + args[0]);
+        return true;
+    });
+    Run({R"(\scp,sys)", R"(\zz,1)", R"(\len,"ab")"});
+    EXPECT_EQ(seen, std::vector<std::string>{"0_sys,0:\\zz"});
+    EXPECT_EQ(Int(), 2);
+}
+
+TEST(GeneralCommandsSetup, AnInterpreterWithoutAGeneralHandlerGetsThisOne) {
+    TKelScript script;
+    ASSERT_TRUE(script.Setup(TScriptLinks{}));
+    EXPECT_EQ(script.Words.General, &KelGeneralCommands::Handler());
+}
+
+}  // namespace
