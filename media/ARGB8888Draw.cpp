@@ -279,11 +279,15 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
     std::vector<uint32_t> samples(columns.size());
     const ARGB8888Kernels::TBlendRow row = ARGB8888Kernels::BlendRow(
         ARGB8888DrawSupport::Kernels(), SelectBlendKernel(mode, false), SelectColorFilter(add, m), true);
+    int64_t gathered = -1;  // an enlarged picture repeats source rows: their samples are kept
     for (int64_t r = r0; r < r1; ++r) {
         if (RowSkipped(Y + r)) continue;
         const int64_t sourceRow = std::clamp<int64_t>(sourceTop + ((sy * r + oy) >> 12), 0, source.Height - 1);
-        const uint32_t* s = source.ScanLine(static_cast<int32_t>(sourceRow));
-        for (size_t c = 0; c < samples.size(); ++c) samples[c] = s[columns[c]];
+        if (sourceRow != gathered) {
+            const uint32_t* s = source.ScanLine(static_cast<int32_t>(sourceRow));
+            for (size_t c = 0; c < samples.size(); ++c) samples[c] = s[columns[c]];
+            gathered = sourceRow;
+        }
         uint32_t* d = dest->ScanLine(static_cast<int32_t>(Y + r)) + X;
         row(d, d, samples.data(), pairs, add, m);
     }

@@ -75,28 +75,30 @@ void BlendRow(uint32_t* out, const uint32_t* dst, const uint32_t* src, int32_t p
     const V colour = O::Set32(0x00FFFFFFu);
     int64_t i = 0;
     for (; i + O::kPixels <= n; i += O::kPixels) {
+        // The destination is read only when it is needed: transparent and opaque stretches of a
+        // sprite touch the source alone.
         const V S = O::Load(src + i);
-        const V D = O::Load(dst + i);
         V skip = zero;
         if constexpr (Skip) {
             const V z = O::CmpEq32(O::AlphaBytes(S), zero);
             skip = O::And(z, O::SwapPairs(z));
             if (O::AllOnes(skip)) {
-                if (out != dst) O::Store(out + i, D);
+                if (out != dst) O::Store(out + i, O::Load(dst + i));
                 continue;
             }
         }
+        if constexpr (F == TColorFilter::None && K == TBlendKernel::Blend) {
+            // Opaque sources are the common case of a sprite's inside: k = 0 gives s.
+            if (O::AllOnes(O::CmpEq32(O::Or(S, colour), ones))) {
+                O::Store(out + i, S);
+                continue;
+            }
+        }
+        const V D = O::Load(dst + i);
         V R;
         if constexpr (F == TColorFilter::None && (K == TBlendKernel::Copy)) {
             R = S;
         } else {
-            if constexpr (F == TColorFilter::None && K == TBlendKernel::Blend) {
-                // Opaque sources are the common case of a sprite's inside: k = 0 gives s.
-                if (O::AllOnes(O::CmpEq32(O::Or(S, colour), ones))) {
-                    O::Store(out + i, S);
-                    continue;
-                }
-            }
             const V lo = Kernel<O, K>(Filter<O, F>(O::Lo(S), mul16, add16), O::Lo(D));
             const V hi = Kernel<O, K>(Filter<O, F>(O::Hi(S), mul16, add16), O::Hi(D));
             R = O::Pack(lo, hi);
