@@ -55,6 +55,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A blend mode of the draws and fills: the kernel is chosen by mode and 127 (0 and 1 copy, 2 alpha
+// blend, 3 screen, 4 multiply, 5 difference, 6 lighten, 7 darken, 8 add, 9 subtract, above that copy).
+using TBlendMode = uint8_t;
+
 class TARGB8888 {
 public:
     TARGB8888();   // empty, with a serial of its own
@@ -107,6 +111,61 @@ public:
     bool TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
                            int32_t bottom) const;
 
+    // ---- Draws, fills and transitions. The image the method is called on is the source (the
+    // "from" picture of a transition), the first argument the destination; a nullptr destination
+    // or an empty image does nothing. Rectangles are left, top, right, bottom with right and
+    // bottom exclusive; pixels are handled in pairs, so an odd last column is left untouched.
+    // Only destination rows clipTop <= y < clipBottom are written, and while
+    // ARGB8888Lib::InterlaceMode is set only those of the field's parity.
+
+    // A plain copy of the source rectangle (alpha included) to (x, y), rows 0..destination height.
+    void Draw(TARGB8888* dest, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+    // The source rectangle with its top-left corner at (x, y), through the colour filter (multiply
+    // colour with alpha in its alpha byte, add colour) and the mode's kernel.
+    void DrawEx(TARGB8888* dest, uint32_t addColor, float x, float y, float left, float top, float right, float bottom,
+                uint32_t mulColor, uint32_t alpha, TBlendMode mode, int32_t clipTop, int32_t clipBottom) const;
+    // The source rectangle scaled onto the destination rectangle, nearest pixel.
+    void StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, float destTop, float destRight,
+                     float destBottom, float left, float top, float right, float bottom, uint32_t mulColor,
+                     uint32_t alpha, TBlendMode mode, int32_t clipTop, int32_t clipBottom) const;
+    // Fills a rectangle of this image, rows 0..height.
+    void FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color);
+    void FillRectEx(uint32_t color, TBlendMode mode, float left, float top, float right, float bottom, int32_t clipTop,
+                    int32_t clipBottom);
+    // FillRectEx with the colour bytes of AddColor(colorA, colorB) and the alpha byte of alpha.
+    void FillRectAdd(uint32_t colorA, uint32_t colorB, float left, float top, float right, float bottom, uint32_t alpha,
+                     TBlendMode mode, int32_t clipTop, int32_t clipBottom);
+    // Sets the alpha byte of every pixel in the rectangle (above 255 counts as 255); no interlace.
+    void FillAlpha(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t alpha);
+
+    // The source rectangle scaled and rotated (angle in turns) about its centre, the centre landing
+    // on (centerX, centerY).
+    void RotateDraw(TARGB8888* dest, uint32_t addColor, float centerX, float centerY, float scaleX, float scaleY,
+                    float angle, float left, float top, float right, float bottom, uint32_t mulColor, uint32_t alpha,
+                    TBlendMode mode, int32_t clipTop, int32_t clipBottom) const;
+    // Reveals the source rectangle where its alpha bytes are at or below the level's threshold,
+    // with a 32-step soft edge. Modes 1 to 7 draw alike; the colours have no effect.
+    void RuleDraw(TARGB8888* dest, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                  uint32_t addColor, uint32_t mulColor, uint32_t alpha, TBlendMode mode, int32_t clipTop,
+                  int32_t clipBottom) const;
+    // Destination := per-byte average of source and destination, each halved first.
+    void BlendHalf(TARGB8888* dest, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
+                   int32_t bottom) const;
+    // Area-averaging reduction of the source rectangle into the destination rectangle; never enlarges.
+    void ShrinkDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop, int32_t destRight, int32_t destBottom,
+                    int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+    // Alpha byte of each pixel := blue byte of the mask's pixel at the same place (common area).
+    void SetAlphaFromImage(const TARGB8888* mask);
+    // Destination := this picture and other mixed by this picture's alpha against the level (1..255).
+    void RuleTransition(TARGB8888* dest, const TARGB8888* other, int32_t x, int32_t y, int32_t left, int32_t top,
+                        int32_t right, int32_t bottom, int32_t level) const;
+    // Destination := cross-fade from other (level 0) to this picture (level 255).
+    void FadeDraw(TARGB8888* dest, const TARGB8888* other, int32_t x, int32_t y, int32_t left, int32_t top,
+                  int32_t right, int32_t bottom, int32_t level) const;
+    // Destination := the mode's kernel of colour over this picture, for colour fades.
+    void FillBlend(TARGB8888* dest, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
+                   TBlendMode mode) const;
+
     std::unique_ptr<TBitmap32> OwnedBitmap;  // nullptr when the image is empty
     TBitmap32* Target = nullptr;             // not owned
     TBitmap32* Active = nullptr;             // Target when set, else OwnedBitmap
@@ -139,5 +198,58 @@ void ToggleInterlaceField();
 // place) against the destination and source sizes. True when nothing is left.
 bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& right, int32_t& bottom,
                   int32_t destWidth, int32_t destHeight, int32_t sourceWidth, int32_t sourceHeight);
+
+// ---- Colour helpers, kernels and the clips of the draws.
+
+// The colour filter of a draw, applied to every source lane before the kernel: m is the multiply
+// colour with the draw's alpha in its alpha byte, a the add colour with alpha byte 0.
+enum class TColorFilter : uint8_t {
+    None,         // a = 0 and m = 0xFFFFFFFF
+    Multiply,     // s := (s x m) shr 8
+    Add,          // s := min(255, s + a)
+    MultiplyAdd,  // s := min(255, ((s x m) shr 8) + a)
+};
+// The pixel kernels of the blend modes.
+enum class TBlendKernel : uint8_t {
+    Copy,
+    CopyAlphaTest,  // copy, except that a source alpha of 0 or 1 keeps the destination pixel
+    Blend,
+    Screen,
+    Multiply,
+    Difference,
+    Lighten,
+    Darken,
+    Add,
+    Subtract,
+};
+
+TColorFilter SelectColorFilter(uint32_t addColor, uint32_t mulColor);
+TBlendKernel SelectBlendKernel(TBlendMode mode, bool alphaTest);
+// Round to nearest, halves away from zero; saturates to the i32 range, NaN gives 0.
+int32_t RoundHalfAway(double x);
+// Truncation towards zero that saturates to the i32 range, NaN giving 0.
+int32_t TruncSaturate(double x);
+uint32_t MakeARGB(uint32_t a, uint32_t r, uint32_t g, uint32_t b);
+// Exchanges bytes 0 and 2 (0x00BBGGRR and 0x00RRGGBB convert into each other).
+uint32_t SwapRedBlue(uint32_t color);
+// Per byte min(255, a + b), all four bytes.
+uint32_t AddColor(uint32_t a, uint32_t b);
+// Per byte ((255 - t) x a + t x b) div 255, t clamped to 0..255.
+uint32_t BlendColor(uint32_t a, uint32_t b, int32_t t);
+bool IsMMXAvailable();
+
+// The scaled clip of two rectangles (destination, source; changed in place) against the
+// destination and source sizes, source edges moved in proportion to the destination's and back.
+// True when nothing is left. The integer form computes in 64 bits.
+bool ClipRect(int32_t& destLeft, int32_t& destTop, int32_t& destRight, int32_t& destBottom, int32_t& left,
+              int32_t& top, int32_t& right, int32_t& bottom, int32_t destWidth, int32_t destHeight,
+              int32_t sourceWidth, int32_t sourceHeight);
+// The same on floats with exact division; stops at source extents below 0.1 and destination
+// extents below 1.0. Rectangles that are not finite leave nothing.
+bool ClipRectF(float& destLeft, float& destTop, float& destRight, float& destBottom, float& left, float& top,
+               float& right, float& bottom, int32_t destWidth, int32_t destHeight, int32_t sourceWidth,
+               int32_t sourceHeight);
+// The fills' rectangle: ordered, then cut to width x height. True when nothing is left.
+bool NormalizeFillRect(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom, int32_t width, int32_t height);
 
 }  // namespace ARGB8888Lib

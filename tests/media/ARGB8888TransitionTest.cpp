@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "media/ARGB8888Kernels.h"
+#include "media/ARGB8888Lib.h"
+
+namespace {
+
+using Pixels = std::vector<uint32_t>;
+
+void SetPixels(TARGB8888& image, int32_t w, int32_t h, const Pixels& pixels) {
+    image.SetSize(w, h);
+    for (int32_t i = 0; i < w * h; ++i) image.ScanLine(i / w)[i % w] = pixels[i];
+}
+
+void Filled(TARGB8888& image, int32_t w, int32_t h, uint32_t colour) { SetPixels(image, w, h, Pixels(w * h, colour)); }
+
+Pixels PixelsOf(const TARGB8888& image) {
+    Pixels out;
+    for (int32_t y = 0; y < image.Height(); ++y)
+        for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.ScanLine(y)[x]);
+    return out;
+}
+
+// A picture whose every pixel tells where it came from: opaque, x in red, y in green.
+void Numbered(TARGB8888& image, int32_t w, int32_t h) {
+    image.SetSize(w, h);
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x) image.ScanLine(y)[x] = 0xFF000000u | (uint32_t(x) << 16) | (uint32_t(y) << 8);
+}
+
+class TransitionTest : public ::testing::TestWithParam<ARGB8888Kernels::TKernelSet> {
+protected:
+    void SetUp() override {
+        Saved = ARGB8888Kernels::ActiveSet();
+        if (!ARGB8888Kernels::SelectSet(GetParam())) GTEST_SKIP() << "kernel set not available here";
+    }
+    void TearDown() override {
+        ARGB8888Kernels::SelectSet(Saved);
+        ARGB8888Lib::InterlaceMode = false;
+        ARGB8888Lib::InterlaceField = 0;
+    }
+    ARGB8888Kernels::TKernelSet Saved{};
+};
+
+TEST_P(TransitionTest, RotateWholeTurnsAndHalfTurns) {
+    TARGB8888 source, rotated, plain;
+    Numbered(source, 10, 6);
+    // A whole turn at scale 1 is the unscaled draw at the centre minus half the rectangle.
+    Filled(rotated, 20, 20, 0);
+    Filled(plain, 20, 20, 0);
+    source.RotateDraw(&rotated, 0, 10, 9, 1, 1, 1.0f, 0, 0, 10, 6, 0xFFFFFF, 255, 2, 0, 1024);
+    source.DrawEx(&plain, 0, 5, 6, 0, 0, 10, 6, 0xFFFFFF, 255, 2, 0, 1024);
+    EXPECT_EQ(PixelsOf(rotated), PixelsOf(plain));
+
+    // Half a turn: upside down and mirrored left to right (the angle constant is 3.1415, so the
+    // samples land a hair off the pixel centres; the inner pixels show it plainly).
+    Filled(rotated, 20, 20, 0);
+    source.RotateDraw(&rotated, 0, 10, 10, 1, 1, 0.5f, 0, 0, 10, 6, 0xFFFFFF, 255, 1, 0, 1024);
+    int checked = 0;
+    for (int32_t y = 8; y <= 11; ++y)
+        for (int32_t x = 7; x <= 12; ++x) {
+            const uint32_t p = rotated.ScanLine(y)[x];
+            ASSERT_EQ(p >> 24, 0xFFu) << x << "," << y;
+            const int32_t sx = (p >> 16) & 0xFF, sy = (p >> 8) & 0xFF;
+            EXPECT_NEAR(sx, 19 - x - 5, 1) << x << "," << y;  // right to left
+            EXPECT_NEAR(sy, 19 - y - 7, 1) << x << "," << y;  // bottom to top
+            ++checked;
+        }
+    EXPECT_EQ(checked, 24);
+}
+
+TEST_P(TransitionTest, RotateQuarterTurnBoxAndAlphaTest) {
+    TARGB8888 source, dest;
+    Filled(source, 100, 50, 0xFFFFFFFF);
+    Filled(dest, 200, 200, 0);
+    source.RotateDraw(&dest, 0, 100, 100, 1, 1, 0.25f, 0, 0, 100, 50, 0xFFFFFF, 255, 1, 0, 1024);
+    int32_t minx = 200, maxx = -1, miny = 200, maxy = -1;
+    for (int32_t y = 0; y < 200; ++y)
+        for (int32_t x = 0; x < 200; ++x)
+            if (dest.ScanLine(y)[x]) minx = std::min(minx, x), maxx = std::max(maxx, x), miny = std::min(miny, y),
+                                     maxy = std::max(maxy, y);
+    EXPECT_NEAR(maxx - minx + 1, 50, 2);
+    EXPECT_NEAR(maxy - miny + 1, 100, 2);
+
+    // A rotated mode-1 draw keeps the destination under source alpha 0 and 1, copies alpha 2.
+    TARGB8888 faint;
+    SetPixels(faint, 4, 4, Pixels(16, 0x01FF0000));
+    for (int32_t y = 0; y < 4; ++y) faint.ScanLine(y)[0] = faint.ScanLine(y)[1] = 0x02FF0000;
+    Filled(dest, 20, 20, 0xFF00FF00);
+    faint.RotateDraw(&dest, 0, 10, 10, 3, 3, 0.125f, 0, 0, 4, 4, 0xFFFFFF, 255, 1, 0, 1024);
+    int copied = 0;
+    for (uint32_t p : PixelsOf(dest)) {
+        EXPECT_TRUE(p == 0xFF00FF00u || p == 0x02FF0000u) << std::hex << p;
+        copied += p == 0x02FF0000u;
+    }
+    EXPECT_GT(copied, 10);
+}
+
+TEST_P(TransitionTest, RuleDraw) {
+    TARGB8888 rule, dest;
+    // Alphas 0, 120, 144 and 255, colour white.
+    SetPixels(rule, 4, 1, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF});
+    struct {
+        uint32_t Level;
+        uint8_t Mode;
+        Pixels Want;
+    } cases[] = {
+        // Level 255 copies the rectangle, alpha included.
+        {255, 1, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF}},
+        {1000, 2, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF}},
+        // Level 128 (t = 112): alpha 120 has k = 32, alpha 144 and more k = 127.
+        {128, 3, {0x00FFFFFF, 0x99BFBFBF, 0xFE010101, 0xFF010101}},
+        // Level 1: alpha 0 gets k = 124, so the destination changes a little.
+        {1, 7, {0xF7070707, 0xFD010101, 0xFE010101, 0xFF010101}},
+        // Mode 0, modes above 7 and alpha 0 draw nothing.
+        {255, 0, Pixels(4, 0xFF000000)},
+        {255, 8, Pixels(4, 0xFF000000)},
+        {0, 1, Pixels(4, 0xFF000000)},
+    };
+    for (const auto& c : cases) {
+        Filled(dest, 4, 1, 0xFF000000);
+        rule.RuleDraw(&dest, 0, 0, 0, 0, 4, 1, 0x123456, 0x000000, c.Level, c.Mode, 0, 1024);
+        EXPECT_EQ(PixelsOf(dest), c.Want) << "level " << c.Level << " mode " << int(c.Mode);
+    }
+}
+
+TEST_P(TransitionTest, BlendHalfAndShrink) {
+    TARGB8888 source, dest;
+    Filled(source, 5, 3, 0xFFFFFFFF);
+    Filled(dest, 5, 3, 0x00000000);
+    ARGB8888Lib::InterlaceMode = true;
+    ARGB8888Lib::InterlaceField = 1;
+    source.BlendHalf(&dest, 0, 0, 0, 0, 5, 3);
+    EXPECT_EQ(PixelsOf(dest), (Pixels{0, 0, 0, 0, 0,  //
+                                      0x7F7F7F7F, 0x7F7F7F7F, 0x7F7F7F7F, 0x7F7F7F7F, 0,  //
+                                      0, 0, 0, 0, 0}));
+    ARGB8888Lib::InterlaceMode = false;
+
+    // 8 x 4 into 2 x 1: 4 x 4 boxes (q = 256); into 3 x 1 2 x 4 boxes stepping 8/3 columns.
+    Pixels ramp(32);
+    for (uint32_t i = 0; i < 32; ++i) ramp[i] = 0x10000000u * (i % 8) | (i % 8) * 0x10 | (i / 8) << 8;
+    SetPixels(source, 8, 4, ramp);
+    Filled(dest, 3, 1, 0xDEADBEEF);
+    source.ShrinkDraw(&dest, 0, 0, 2, 1, 0, 0, 8, 4);
+    // Columns 0..3: red/blue lanes average (0 + 16 + 32 + 48) / 4 = 24; rows 0..3 average 1.5 -> 1.
+    EXPECT_EQ(PixelsOf(dest), (Pixels{0x18000118, 0x58000158, 0xDEADBEEF}));
+    source.ShrinkDraw(&dest, 0, 0, 3, 1, 0, 0, 8, 4);
+    // q = 4096 / 8 = 512; boxes at columns 0, 2, 5.
+    EXPECT_EQ(PixelsOf(dest), (Pixels{0x08000108, 0x28000128, 0x58000158}));
+    // Enlarging draws nothing; clipped and reversed rectangles stay inside.
+    Filled(dest, 3, 1, 0xDEADBEEF);
+    source.ShrinkDraw(&dest, 0, 0, 3, 1, 0, 0, 2, 4);
+    EXPECT_EQ(PixelsOf(dest), Pixels(3, 0xDEADBEEF));
+    source.ShrinkDraw(&dest, 3, 1, -3, -1, 8, 4, -100, -100);
+}
+
+TEST_P(TransitionTest, ShrinkScales) {
+    // 640 x 480 into 160 x 120: q = 256; into 200 x 150: 3 x 3 boxes (q = 455) stepping 3.2.
+    TARGB8888 source, dest;
+    Filled(source, 640, 480, 0xFFFFFFFF);
+    Filled(dest, 200, 150, 0);
+    source.ShrinkDraw(&dest, 0, 0, 160, 120, 0, 0, 640, 480);
+    EXPECT_EQ(dest.ScanLine(119)[159], 0xFFFFFFFFu);  // 16 x 255 x 256 shr 12 = 255
+    EXPECT_EQ(dest.ScanLine(120)[160], 0u);
+    source.ShrinkDraw(&dest, 0, 0, 200, 150, 0, 0, 640, 480);
+    EXPECT_EQ(dest.ScanLine(149)[199], 0xFEFEFEFEu);  // 9 x 255 x 455 shr 12 = 254
+}
+
+TEST_P(TransitionTest, TransitionsAndAlphaFromMask) {
+    TARGB8888 from, to, dest, mask;
+    Filled(from, 4, 2, 0xFFFFFFFF);
+    Filled(to, 4, 2, 0x00000000);
+    // The mask's blue bytes become the rule: 0, 112, 120, 255 on row 0.
+    SetPixels(mask, 3, 1, {0x12345600, 0xAB000070, 0x00000078});
+    from.SetAlphaFromImage(&mask);
+    EXPECT_EQ(PixelsOf(from), (Pixels{0x00FFFFFF, 0x70FFFFFF, 0x78FFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
+                                      0xFFFFFFFF, 0xFFFFFFFF}));
+
+    Filled(dest, 4, 2, 0xDEADBEEF);
+    from.RuleTransition(&dest, &to, 0, 0, 0, 0, 4, 2, 255);  // this picture everywhere
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(from));
+    from.RuleTransition(&dest, &to, 0, 0, 0, 0, 4, 2, 128);  // t = 112
+    EXPECT_EQ(PixelsOf(dest), (Pixels{0x00FFFFFF, 0x70FFFFFF, 0x5ABFBFBF, 0x01010101, 0x01010101, 0x01010101,
+                                      0x01010101, 0x01010101}));
+    Filled(dest, 4, 2, 0xDEADBEEF);
+    from.RuleTransition(&dest, &to, 0, 0, 0, 0, 4, 2, 0);  // below 1: nothing
+    EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xDEADBEEF));
+
+    // Fades: 255 is this picture, 0 moves 127/128 of the way, 128 gives k = 63; levels are held
+    // to 0..255.
+    Filled(from, 4, 2, 0xFFFFFFFF);
+    struct {
+        int32_t Level;
+        uint32_t Want;
+    } fades[] = {{255, 0xFFFFFFFF}, {0, 0x01010101}, {128, 0x81818181}, {-7, 0x01010101}, {999, 0xFFFFFFFF}};
+    for (const auto& f : fades) {
+        from.FadeDraw(&dest, &to, 0, 0, 0, 0, 4, 2, f.Level);
+        EXPECT_EQ(PixelsOf(dest), Pixels(8, f.Want)) << f.Level;
+    }
+    // The other picture must cover the rectangle.
+    TARGB8888 small;
+    Filled(small, 3, 2, 0);
+    Filled(dest, 4, 2, 0xDEADBEEF);
+    from.FadeDraw(&dest, &small, 0, 0, 0, 0, 4, 2, 0);
+    EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xDEADBEEF));
+}
+
+TEST_P(TransitionTest, FillBlendClipsToBothPictures) {
+    TARGB8888 from, dest;
+    Filled(from, 6, 4, 0xFF000000);
+    Filled(dest, 4, 2, 0xDEADBEEF);
+    from.FillBlend(&dest, 0, 0, 6, 4, 0xFFFFFFFF, 2);  // alpha 255: a copy of the colour
+    EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xFFFFFFFF));
+    from.FillBlend(&dest, 0, 0, 6, 4, 0x80FFFFFF, 2);
+    EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xBE818181));
+    // Alpha 0 still runs the kernel: k = 127 pulls the colour nearly to the picture.
+    from.FillBlend(&dest, 0, 0, 6, 4, 0x00FFFFFF, 2);
+    EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xFD010101));
+    ARGB8888Lib::InterlaceMode = true;
+    from.FillBlend(&dest, 0, 0, 6, 4, 0xFF123456, 1);
+    EXPECT_EQ(PixelsOf(dest), (Pixels{0xFF123456, 0xFF123456, 0xFF123456, 0xFF123456, 0xFD010101, 0xFD010101,
+                                      0xFD010101, 0xFD010101}));
+}
+
+TEST_P(TransitionTest, ExtremeArgumentsStayInside) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    TARGB8888 source, dest;
+    Filled(source, 3, 3, 0x80FFFFFF);
+    Filled(dest, 3, 3, 0);
+    for (float v : {nan, inf, -inf, 3e38f, -3e38f, 1e-30f, 2147483648.0f, 0.0f}) {
+        source.RotateDraw(&dest, 0, v, 1, 1, 1, 0.1f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
+        source.RotateDraw(&dest, 0, 1, 1, v, v, 0.1f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
+        source.RotateDraw(&dest, 0, 1, 1, 1, 1, v, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
+        source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, v, 0, 3, v, 0xFFFFFF, 200, 2, 0, 1024);
+        source.RotateDraw(&dest, 0, 1, 1, 1e6f, 1e-3f, 0.3f, -1e6f, 0, 1e6f, 3, 0xFFFFFF, 200, 1, 0, 1024);
+    }
+    source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, -2147483647 - 1, 2147483647);
+    const int32_t big = 2147483647, small = -2147483647 - 1;
+    source.RuleDraw(&dest, small, big, small, small, big, big, 0, 0, 255, 1, small, big);
+    source.BlendHalf(&dest, big, small, big, big, small, small);
+    source.ShrinkDraw(&dest, small, small, big, big, small, small, big, big);
+    source.RuleTransition(&dest, &source, small, small, small, small, big, big, big);
+    source.FadeDraw(&dest, &dest, -1, -1, 0, 0, 3, 3, 100);
+    source.FillBlend(&dest, small, small, big, big, 0x80FFFFFF, 5);
+    TARGB8888 empty;
+    empty.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
+    source.SetAlphaFromImage(&empty);
+    source.FadeDraw(&dest, &empty, 0, 0, 0, 0, 3, 3, 100);
+    SUCCEED();
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, TransitionTest,
+                         ::testing::Values(ARGB8888Kernels::TKernelSet::Reference, ARGB8888Kernels::TKernelSet::Sse2,
+                                           ARGB8888Kernels::TKernelSet::Avx2),
+                         [](const auto& info) {
+                             switch (info.param) {
+                             case ARGB8888Kernels::TKernelSet::Sse2: return "Sse2";
+                             case ARGB8888Kernels::TKernelSet::Avx2: return "Avx2";
+                             default: return "Reference";
+                             }
+                         });
+
+}  // namespace
