@@ -222,8 +222,9 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
     elapsed += ExtraElapsed;
     ExtraElapsed = 0;
 
-    // A wait without a limit holds -1 and keeps it.
-    if (TScriptRoutine* r = CurrentRoutine(); r && r->WaitTime > 0) {
+    // A wait without a limit holds -1 and keeps it. The clock wait holds a point on the script
+    // clock, not a span: counting it down too would end the wait halfway there.
+    if (TScriptRoutine* r = CurrentRoutine(); r && r->WaitTime > 0 && r->WaitState != wsClock) {
         r->WaitTime = Sub0(r->WaitTime, elapsed);
         r->WaitTime2 = Sub0(r->WaitTime2, elapsed);
     }
