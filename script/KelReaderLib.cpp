@@ -330,6 +330,12 @@ int32_t TKelReader::GetLineInLabel() const {
     return LineIndex - LabelTable[static_cast<size_t>(LabelIndex)].LineIndex;
 }
 
+const std::string& TKelReader::CurrentLabelFile() const {
+    static const std::string kNone;
+    if (LabelIndex < 0 || LabelIndex >= static_cast<int32_t>(LabelTable.size())) return kNone;
+    return LabelTable[static_cast<size_t>(LabelIndex)].File;
+}
+
 std::string TKelReader::GetLabelFile(std::string_view label) const {
     int32_t i = IndexOfLabel(label);
     return i < 0 ? std::string() : LabelTable[static_cast<size_t>(i)].File;

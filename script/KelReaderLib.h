@@ -67,6 +67,8 @@ public:
     int32_t GetColumn() const { return Column; }
     const std::string& GetFileName() const { return Position.FileName; }
     std::string GetLabelFile(std::string_view label) const;
+    // The lower-cased defining file of the current label; empty without one.
+    const std::string& CurrentLabelFile() const;
     std::string GetPositionText() const;
     std::string FormatPosition(int32_t label, int32_t lineInLabel, int32_t column) const;
 

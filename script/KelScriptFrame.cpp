@@ -24,8 +24,8 @@ void SetMessageAlpha(int32_t value) {
 
 namespace {
 
-constexpr TCategorySet kSystemObjects = Categories({7, 8});    // system images and system buttons
-constexpr TCategorySet kGameObjects = Categories({1, 2, 3});   // images, message windows, buttons and bars
+constexpr TCategorySet kSystemObjects = Categories({7, 8});   // system images and system buttons
+constexpr TCategorySet kGameObjects = Categories({1, 2, 3});  // images, message windows, buttons and bars
 constexpr TCategorySet kButtons = Categories({3});
 constexpr TCategorySet kMessageWindows = Categories({2});
 constexpr TCategorySet kSystemButtons = Categories({8});
@@ -61,14 +61,22 @@ struct TKeyRequest {
     uint8_t Request;
 };
 constexpr TKeyRequest kKeyRequests[] = {
-    {kaMenu, lkMenu, srMenu},           {kaLog, lkLog, srLog},
-    {kaScreen, lkScreen, srFullScreen}, {kaReset, lkReset, srResetConfirm},
-    {kaExit, lkReset, srExitConfirm},   {kaLoad, lkLoad, srLoad},
-    {kaSave, lkSave, srSave},           {kaView, lkView, srView},
-    {kaConfig, lkConfig, srConfig},     {kaMinimize, lkMinimize, srMinimize},
-    {kaAuto, lkAuto, srAuto},           {kaSkip, lkSkip, srSkip},
-    {kaLogSkip, lkSkip, srSkipRead},    {kaQuickSave, lkSave, srQuickSave},
-    {kaQuickLoad, lkLoad, srQuickLoad}, {kaSelectLoad, lkLoad, srSelectLoad},
+    {kaMenu, lkMenu, srMenu},
+    {kaLog, lkLog, srLog},
+    {kaScreen, lkScreen, srFullScreen},
+    {kaReset, lkReset, srResetConfirm},
+    {kaExit, lkReset, srExitConfirm},
+    {kaLoad, lkLoad, srLoad},
+    {kaSave, lkSave, srSave},
+    {kaView, lkView, srView},
+    {kaConfig, lkConfig, srConfig},
+    {kaMinimize, lkMinimize, srMinimize},
+    {kaAuto, lkAuto, srAuto},
+    {kaSkip, lkSkip, srSkip},
+    {kaLogSkip, lkSkip, srSkipRead},
+    {kaQuickSave, lkSave, srQuickSave},
+    {kaQuickLoad, lkLoad, srQuickLoad},
+    {kaSelectLoad, lkLoad, srSelectLoad},
     {kaSceneReturn, lkJump, srSceneReturn},
 };
 
@@ -112,11 +120,21 @@ struct TButtonRequest {
     uint8_t Request;
 };
 constexpr TButtonRequest kButtonRequests[] = {
-    {"custom", srEnterSystem}, {"screen", srFullScreen},  {"log", srLog},
-    {"config", srConfig},      {"configvolume", srVolumePage}, {"configvoice", srVoicePage},
-    {"menu", srMenu},          {"save", srSave},          {"load", srLoad},
-    {"reset", srResetConfirm}, {"exit", srExitConfirm},   {"minimize", srMinimize},
-    {"quicksave", srQuickSave}, {"quickload", srQuickLoad}, {"selectload", srSelectLoad},
+    {"custom", srEnterSystem},
+    {"screen", srFullScreen},
+    {"log", srLog},
+    {"config", srConfig},
+    {"configvolume", srVolumePage},
+    {"configvoice", srVoicePage},
+    {"menu", srMenu},
+    {"save", srSave},
+    {"load", srLoad},
+    {"reset", srResetConfirm},
+    {"exit", srExitConfirm},
+    {"minimize", srMinimize},
+    {"quicksave", srQuickSave},
+    {"quickload", srQuickLoad},
+    {"selectload", srSelectLoad},
     {"scenereturn", srSceneReturn},
 };
 
@@ -139,8 +157,8 @@ struct TLockedButton {
     uint32_t Lock;
 };
 constexpr TLockedButton kLockedButtons[] = {
-    {"screen", lkScreen}, {"log", lkLog},       {"config", lkConfig},       {"menu", lkMenu},
-    {"save", lkSave},     {"load", lkLoad},     {"reset", lkReset},         {"exit", lkReset},
+    {"screen", lkScreen},     {"log", lkLog},        {"config", lkConfig},  {"menu", lkMenu},
+    {"save", lkSave},         {"load", lkLoad},      {"reset", lkReset},    {"exit", lkReset},
     {"minimize", lkMinimize}, {"quicksave", lkSave}, {"quickload", lkLoad},
 };
 
@@ -178,45 +196,47 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
         MouseMoveObjects(px, py);
         if (Links.Input->Check(1)) MouseDownObjects(px, py);  // left button pressed in this frame
         switch (action) {
-        case kaClick:
-            Click(px, py, false);
-            break;
-        case kaKeyClick:
-            Click(kNoPoint, kNoPoint, false);
-            break;
-        case kaSkipClick:
-            Click(kNoPoint, kNoPoint, false);
-            SystemConfigLib::Config.Skipping = true;
-            break;
-        default:
-            KeyAction(action, number);
+            case kaClick:
+                Click(px, py, false);
+                break;
+            case kaKeyClick:
+                Click(kNoPoint, kNoPoint, false);
+                break;
+            case kaSkipClick:
+                Click(kNoPoint, kNoPoint, false);
+                SystemConfigLib::Config.Skipping = true;
+                break;
+            default:
+                KeyAction(action, number);
         }
     }
 
     switch (static_cast<TRunMode>(State.RunMode)) {
-    case TRunMode::Auto:
-        if (State.Locks & lkAuto) {
-            StopRunMode();
-        } else if (KelScriptLib::AutoModeWaitCounter == 0) {
-            TScriptRoutine* r = CurrentRoutine();
-            if (r && (r->WaitState == wsClick || r->WaitState == wsMessagePage) && r->WaitTime < 1 && !VoicePlaying())
+        case TRunMode::Auto:
+            if (State.Locks & lkAuto) {
+                StopRunMode();
+            } else if (KelScriptLib::AutoModeWaitCounter == 0) {
+                TScriptRoutine* r = CurrentRoutine();
+                if (r && (r->WaitState == wsClick || r->WaitState == wsMessagePage) && r->WaitTime < 1 &&
+                    !VoicePlaying())
+                    Click(kNoPoint, kNoPoint, true);
+            }
+            break;
+        case TRunMode::Skip:
+        case TRunMode::SkipRead:
+            if (State.Locks & lkSkip) {
+                StopRunMode();
+            } else if (TScriptRoutine* r = CurrentRoutine(); r && r->WaitState > wsEvent) {
                 Click(kNoPoint, kNoPoint, true);
-        }
-        break;
-    case TRunMode::Skip:
-    case TRunMode::SkipRead:
-        if (State.Locks & lkSkip) {
-            StopRunMode();
-        } else if (TScriptRoutine* r = CurrentRoutine(); r && r->WaitState > wsEvent) {
-            Click(kNoPoint, kNoPoint, true);
-        }
-        break;
-    default:
-        break;
+            }
+            break;
+        default:
+            break;
     }
 
     uint64_t clock = uint64_t{State.ScriptClock} + static_cast<uint32_t>(elapsed < 0 ? 0 : elapsed);
-    State.ScriptClock = static_cast<uint32_t>(clock > TScriptStateBlock::kAllLocks ? TScriptStateBlock::kAllLocks : clock);
+    State.ScriptClock =
+        static_cast<uint32_t>(clock > TScriptStateBlock::kAllLocks ? TScriptStateBlock::kAllLocks : clock);
     if (FrameDelay > 0) --FrameDelay;
     if (HoldFrames > 0 && --HoldFrames > 0) elapsed = 0;
     elapsed += ExtraElapsed;
@@ -249,8 +269,10 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
         for (uint32_t pass = 0; pass < budget && FrameDelay <= 0 && Request == srNone; ++pass) {
             TScriptRoutine* r = CurrentRoutine();
             if (!r) break;
-            if (r->WaitState == wsNone) ExecuteLine(Reader->GetStatement());
-            else RunWaitTest(*r);
+            if (r->WaitState == wsNone)
+                ExecuteLine(Reader->GetStatement());
+            else
+                RunWaitTest(*r);
             r = CurrentRoutine();
             if (!r || r->WaitState > wsStop || ErrorLogLib::ErrorFlag) break;
         }
@@ -263,53 +285,55 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
 bool TKelScript::RunWaitTest(TScriptRoutine& r) {
     bool done = false;
     switch (r.WaitState) {
-    case wsStop:
-        SetResultInt("ResultStopInt", 0, r.WaitTime);
-        r.WaitTime = 0;
-        ExtraElapsed += r.WaitTime2;
-        r.WaitTime2 = 0;
-        done = true;
-        break;
-    case wsEvent:
-        // The event label runs as a subroutine on every pass until the wait runs out; its
-        // statements count against the budget.
-        if (r.WaitTime == 0) done = true;
-        else CallSubroutineByLabel(r.EventLabel, r.EventArgument);
-        break;
-    case wsTimer:
-    case wsClick:  // a limit of -1 never runs out
-        done = r.WaitTime == 0;
-        break;
-    case wsClock:
-        done = int64_t{r.WaitTime} <= int64_t{State.ScriptClock};
-        break;
-    case wsSoundPosition: {
-        const int32_t state = Links.Sound ? Links.Sound->StreamState(r.SoundChannel) : 0;
-        // The playing time in ms, times 1000, against the wait time.
-        done = state < 2 || (Links.Sound && int64_t{Links.Sound->StreamPlayingTimeMs(r.SoundChannel)} * 1000 >=
-                                                int64_t{r.WaitTime});
-        break;
-    }
-    case wsMessageTyping:
-    case wsMessagePage:
-        r.WaitState = MessageWaitState();
-        return r.WaitState == wsNone;
-    case wsButton:
-        if (r.WaitTime == 0) {
-            SetResultObj("ResultBtn", 0, "");
-            SetResultInt("ResultBtnInt", 0, 0);
-            SetResultStr("ResultBtnStr", 0, "");
+        case wsStop:
+            SetResultInt("ResultStopInt", 0, r.WaitTime);
+            r.WaitTime = 0;
+            ExtraElapsed += r.WaitTime2;
+            r.WaitTime2 = 0;
             done = true;
+            break;
+        case wsEvent:
+            // The event label runs as a subroutine on every pass until the wait runs out; its
+            // statements count against the budget.
+            if (r.WaitTime == 0)
+                done = true;
+            else
+                CallSubroutineByLabel(r.EventLabel, r.EventArgument);
+            break;
+        case wsTimer:
+        case wsClick:  // a limit of -1 never runs out
+            done = r.WaitTime == 0;
+            break;
+        case wsClock:
+            done = int64_t{r.WaitTime} <= int64_t{State.ScriptClock};
+            break;
+        case wsSoundPosition: {
+            const int32_t state = Links.Sound ? Links.Sound->StreamState(r.SoundChannel) : 0;
+            // The playing time in ms, times 1000, against the wait time.
+            done = state < 2 || (Links.Sound && int64_t{Links.Sound->StreamPlayingTimeMs(r.SoundChannel)} * 1000 >=
+                                                    int64_t{r.WaitTime});
+            break;
         }
-        break;
-    case wsSoundEnd: {
-        const int32_t state = Links.Sound ? Links.Sound->StreamState(r.SoundChannel) : 0;
-        done = state != 2 && state != 3;
-        break;
-    }
-    default:
-        // A state from a damaged save game: nothing can end it but a click or a jump.
-        break;
+        case wsMessageTyping:
+        case wsMessagePage:
+            r.WaitState = MessageWaitState();
+            return r.WaitState == wsNone;
+        case wsButton:
+            if (r.WaitTime == 0) {
+                SetResultObj("ResultBtn", 0, "");
+                SetResultInt("ResultBtnInt", 0, 0);
+                SetResultStr("ResultBtnStr", 0, "");
+                done = true;
+            }
+            break;
+        case wsSoundEnd: {
+            const int32_t state = Links.Sound ? Links.Sound->StreamState(r.SoundChannel) : 0;
+            done = state != 2 && state != 3;
+            break;
+        }
+        default:
+            // A state from a damaged save game: nothing can end it but a click or a jump.
+            break;
     }
     if (done) r.WaitState = wsNone;
     return done;
@@ -351,62 +375,62 @@ void TKelScript::Click(int32_t x, int32_t y, bool automatic) {
 
 void TKelScript::ClickWait(TScriptRoutine& r, int32_t x, int32_t y) {
     switch (r.WaitState) {
-    case wsEvent:
-        if (Objects && Objects->HitTest(State.UpdateMask, x, y, kButtons)) RecentClickFrames = 0;
-        break;
-    case wsClick:
-        if (r.WaitTime2 > 0) ExtraElapsed += r.WaitTime2;
-        SetResultInt("ResultClkInt", 0, r.WaitTime);
-        r.WaitTime = 0;
-        r.WaitTime2 = 0;
-        r.WaitState = wsNone;
-        break;
-    case wsClock:
-    case wsSoundPosition: {
-        int32_t at = static_cast<int32_t>(State.ScriptClock);
-        if (r.WaitState == wsSoundPosition)
-            at = Thousandfold(Links.Sound ? Links.Sound->StreamPlayingTimeMs(r.SoundChannel) : 0);
-        SetResultInt("ResultClkInt", 0, at);
-        if (!r.ClickLabel.empty()) {
-            std::string label = r.ClickLabel;
+        case wsEvent:
+            if (Objects && Objects->HitTest(State.UpdateMask, x, y, kButtons)) RecentClickFrames = 0;
+            break;
+        case wsClick:
+            if (r.WaitTime2 > 0) ExtraElapsed += r.WaitTime2;
+            SetResultInt("ResultClkInt", 0, r.WaitTime);
+            r.WaitTime = 0;
+            r.WaitTime2 = 0;
             r.WaitState = wsNone;
-            ExecuteLine("\\jmp," + label);
+            break;
+        case wsClock:
+        case wsSoundPosition: {
+            int32_t at = static_cast<int32_t>(State.ScriptClock);
+            if (r.WaitState == wsSoundPosition)
+                at = Thousandfold(Links.Sound ? Links.Sound->StreamPlayingTimeMs(r.SoundChannel) : 0);
+            SetResultInt("ResultClkInt", 0, at);
+            if (!r.ClickLabel.empty()) {
+                std::string label = r.ClickLabel;
+                r.WaitState = wsNone;
+                ExecuteLine("\\jmp," + label);
+            }
+            break;
         }
-        break;
-    }
-    case wsMessageTyping:
-    case wsMessagePage:
-        if (Objects) Objects->HitTest(0xFFFFFFFFu, x, y, kMessageWindows);
-        break;
-    case wsButton: {
-        if (State.RunMode != 0) StopRunMode();
-        TKelObjectDataCustom* hit = Objects ? Objects->HitTest(State.UpdateMask, x, y, kButtons) : nullptr;
-        if (!hit) break;
-        std::string name = hit->Name();
-        IKelUserData* data = UserData(hit);
-        int32_t ints[4] = {0, 0, 0, 0};
-        std::string strs[4];
-        for (int32_t i = 0; data && i < 4; ++i) {
-            ints[i] = data->UserInt(i);
-            strs[i] = data->UserString(i);
+        case wsMessageTyping:
+        case wsMessagePage:
+            if (Objects) Objects->HitTest(0xFFFFFFFFu, x, y, kMessageWindows);
+            break;
+        case wsButton: {
+            if (State.RunMode != 0) StopRunMode();
+            TKelObjectDataCustom* hit = Objects ? Objects->HitTest(State.UpdateMask, x, y, kButtons) : nullptr;
+            if (!hit) break;
+            std::string name = hit->Name();
+            IKelUserData* data = UserData(hit);
+            int32_t ints[4] = {0, 0, 0, 0};
+            std::string strs[4];
+            for (int32_t i = 0; data && i < 4; ++i) {
+                ints[i] = data->UserInt(i);
+                strs[i] = data->UserString(i);
+            }
+            // The button's click event may have run script: the routine is looked up again.
+            TScriptRoutine* now = CurrentRoutine();
+            if (!now || now->WaitState != wsButton) break;
+            now->WaitState = wsNone;
+            now->WaitTime = 0;
+            SetResultObj("ResultBtn", 0, name);
+            for (int32_t i = 0; i < 4; ++i) {
+                SetResultInt("ResultBtnInt", i, ints[i]);
+                SetResultStr("ResultBtnStr", i, strs[i]);
+            }
+            break;
         }
-        // The button's click event may have run script: the routine is looked up again.
-        TScriptRoutine* now = CurrentRoutine();
-        if (!now || now->WaitState != wsButton) break;
-        now->WaitState = wsNone;
-        now->WaitTime = 0;
-        SetResultObj("ResultBtn", 0, name);
-        for (int32_t i = 0; i < 4; ++i) {
-            SetResultInt("ResultBtnInt", i, ints[i]);
-            SetResultStr("ResultBtnStr", i, strs[i]);
-        }
-        break;
-    }
-    case wsSoundEnd:
-        r.WaitState = wsNone;
-        break;
-    default:
-        break;
+        case wsSoundEnd:
+            r.WaitState = wsNone;
+            break;
+        default:
+            break;
     }
 }
 
@@ -434,15 +458,23 @@ int32_t TKelScript::ReadKeyAction(int32_t& number) {
 
 void TKelScript::KeyAction(int32_t action, int32_t number) {
     switch (action) {
-    case kaSelectLeft: SelectLeft(); return;
-    case kaSelectRight: SelectRight(); return;
-    case kaSelectUp: SelectUp(); return;
-    case kaSelectDown: SelectDown(); return;
-    case kaCustom:
-        if ((State.CustomLocks & static_cast<uint32_t>(number)) == 0) Request = srEnterSystem;
-        return;
-    default:
-        break;
+        case kaSelectLeft:
+            SelectLeft();
+            return;
+        case kaSelectRight:
+            SelectRight();
+            return;
+        case kaSelectUp:
+            SelectUp();
+            return;
+        case kaSelectDown:
+            SelectDown();
+            return;
+        case kaCustom:
+            if ((State.CustomLocks & static_cast<uint32_t>(number)) == 0) Request = srEnterSystem;
+            return;
+        default:
+            break;
     }
     for (const auto& k : kKeyRequests)
         if (k.Action == action) {
@@ -474,9 +506,9 @@ void TKelScript::MouseDownObjects(int32_t x, int32_t y) {
 
 void TKelScript::MoveFocus(int32_t vStep, int32_t hStep) {
     if (!Objects || !Links.Input) return;
-    TKelPoint p = Objects->MoveCursor(Links.Input->MouseX, Links.Input->MouseY, State.UpdateMask,
-                                      SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight,
-                                      vStep, hStep);
+    TKelPoint p =
+        Objects->MoveCursor(Links.Input->MouseX, Links.Input->MouseY, State.UpdateMask,
+                            SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight, vStep, hStep);
     Links.Input->SetMousePos(p.X, p.Y);
 }
 
@@ -495,8 +527,10 @@ void TKelScript::UpdateSystemButtons() {
             button->SetChecked(checked);
         };
         if (name == "custom") {
-            if (State.CustomLocks & static_cast<uint32_t>(data->UserInt(0))) show(true, false);
-            else show(false, (State.CustomStates & static_cast<uint32_t>(data->UserInt(1))) != 0);
+            if (State.CustomLocks & static_cast<uint32_t>(data->UserInt(0)))
+                show(true, false);
+            else
+                show(false, (State.CustomStates & static_cast<uint32_t>(data->UserInt(1))) != 0);
             continue;
         }
         if (name == "selectload") {
@@ -511,8 +545,10 @@ void TKelScript::UpdateSystemButtons() {
                            : m.Mode == TRunMode::Auto ? IsAutoAllowed()
                            : m.Mode == TRunMode::Skip ? IsSkipAllowed()
                                                       : IsSceneLabelSkipAllowed();
-            if (allowed) show(false, State.RunMode == static_cast<uint8_t>(m.Mode));
-            else show(true, false);
+            if (allowed)
+                show(false, State.RunMode == static_cast<uint8_t>(m.Mode));
+            else
+                show(true, false);
         }
     }
 }
@@ -561,28 +597,32 @@ void TKelScript::UpdateCursorLabel() {
     const uint8_t mode = State.RunMode;
     const char* name = "*Default";
     switch (r ? r->WaitState : uint8_t{wsNone}) {
-    case wsTimer:
-        if (mode == 0) name = "*OnWait";
-        break;
-    case wsClick:
-        if (r->WaitTime < 0 && mode == 0) name = "*OnClick";
-        else if (r->WaitTime < 0 && mode == 2) name = "*OnAuto";
-        break;
-    case wsMessageTyping:
-        if (mode == 0) name = "*OnMessage";
-        break;
-    case wsMessagePage:
-        if (mode == 0) name = "*OnScroll";
-        else if (mode == 2) name = "*OnAuto";
-        break;
-    case wsButton:
-        name = "*OnButton";
-        break;
-    case wsSoundEnd:
-        if (mode == 0) name = "*OnWave";
-        break;
-    default:
-        break;
+        case wsTimer:
+            if (mode == 0) name = "*OnWait";
+            break;
+        case wsClick:
+            if (r->WaitTime < 0 && mode == 0)
+                name = "*OnClick";
+            else if (r->WaitTime < 0 && mode == 2)
+                name = "*OnAuto";
+            break;
+        case wsMessageTyping:
+            if (mode == 0) name = "*OnMessage";
+            break;
+        case wsMessagePage:
+            if (mode == 0)
+                name = "*OnScroll";
+            else if (mode == 2)
+                name = "*OnAuto";
+            break;
+        case wsButton:
+            name = "*OnButton";
+            break;
+        case wsSoundEnd:
+            if (mode == 0) name = "*OnWave";
+            break;
+        default:
+            break;
     }
     std::string motion = name;
     if (!Links.Cursor->HasMotion(motion)) motion = "*Default";
@@ -604,11 +644,17 @@ bool InButtonWait(const TKelScript& s) {
 }
 }  // namespace
 
-bool TKelScript::IsViewAllowed() const { return (State.Locks & lkView) == 0; }
+bool TKelScript::IsViewAllowed() const {
+    return (State.Locks & lkView) == 0;
+}
 
-bool TKelScript::IsAutoAllowed() const { return !InButtonWait(*this) && (State.Locks & lkAuto) == 0; }
+bool TKelScript::IsAutoAllowed() const {
+    return !InButtonWait(*this) && (State.Locks & lkAuto) == 0;
+}
 
-bool TKelScript::IsSkipAllowed() const { return !InButtonWait(*this) && (State.Locks & lkSkip) == 0; }
+bool TKelScript::IsSkipAllowed() const {
+    return !InButtonWait(*this) && (State.Locks & lkSkip) == 0;
+}
 
 bool TKelScript::IsSceneLabelSkipAllowed() const {
     if (InButtonWait(*this) || (State.Locks & lkSkip) != 0 || !Links.ReadTextLog || !Reader) return false;
@@ -633,7 +679,9 @@ bool TKelScript::IsSceneLabelSkipAllowed() const {
     return Links.ReadTextLog->GetCount(key) > line;
 }
 
-bool TKelScript::IsSceneSkipEnabled() const { return (State.Locks & lkJump) == 0 && State.SceneSkipEnabled != 0; }
+bool TKelScript::IsSceneSkipEnabled() const {
+    return (State.Locks & lkJump) == 0 && State.SceneSkipEnabled != 0;
+}
 
 bool TKelScript::CanSceneReturn() const {
     return (State.Locks & lkJump) == 0 && Reader && Thread &&
@@ -658,9 +706,13 @@ bool TKelScript::CheckSaveDirectory(const std::string& folder) {
     return FileSystem::DirectoryExists(folder) || FileSystem::ForceDirectories(folder);
 }
 
-bool TKelScript::SaveFileExists(const std::string& name) { return FileSystem::FileExists(kSaveFolder + name); }
+bool TKelScript::SaveFileExists(const std::string& name) {
+    return FileSystem::FileExists(kSaveFolder + name);
+}
 
-bool TKelScript::DeleteSaveFile(const std::string& name) { return FileSystem::DeleteFile(kSaveFolder + name); }
+bool TKelScript::DeleteSaveFile(const std::string& name) {
+    return FileSystem::DeleteFile(kSaveFolder + name);
+}
 
 bool TKelScript::SelectSaveExists(bool force) {
     if (++SelectSaveCheckCount < kSelectSaveRecheck && !force) return SelectSaveKnown != 0;

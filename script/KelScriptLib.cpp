@@ -253,8 +253,17 @@ void TKelScript::Reset() {
 void TKelScript::ExecuteLine(const std::string& statement) {
     std::string_view text = KelCalculationLib::Trim(statement);
     if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
-    TStringList args = KelCalculationLib::SplitParameters(text, ',', 9);
-    int32_t code = Cmd(args[0]);
+    auto cached = SplitCache.find(text);
+    if (cached == SplitCache.end()) {
+        constexpr size_t kSplitCacheLimit = 4096;
+        if (SplitCache.size() >= kSplitCacheLimit) SplitCache.clear();
+        TSplitStatement split;
+        split.Args = KelCalculationLib::SplitParameters(text, ',', 9);
+        split.Code = Cmd(split.Args[0]);
+        cached = SplitCache.emplace(std::string(text), std::move(split)).first;
+    }
+    TStringList args = cached->second.Args;
+    const int32_t code = cached->second.Code;
 
     auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
@@ -371,7 +380,7 @@ void TKelScript::ClearResults() {
 }
 
 void TKelScript::UpdateSelfFileVariables() {
-    std::string file = ClassLib::LowerAscii(Reader->GetLabelFile(Reader->GetLabelName()));
+    const std::string& file = Reader->CurrentLabelFile();  // lower-cased
     size_t cut = 0;
     for (size_t i = 0; i < file.size(); ++i) {
         if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uMisc.h"
@@ -263,6 +264,18 @@ private:
     void ReportUndefinedCommand(std::string_view statement, std::string_view objectName, std::string_view keyword);
     bool RunWaitTest(TScriptRoutine& routine);
     void MoveFocus(int32_t vStep, int32_t hStep);
+
+    // Statements repeat in loops and subroutines, so each distinct text is split once; handlers
+    // get a copy, as some of them pad or change their arguments.
+    struct TSplitStatement {
+        int32_t Code = 0;
+        TStringList Args;
+    };
+    struct TTextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, TSplitStatement, TTextHash, std::equal_to<>> SplitCache;
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
     uint8_t MessageWaitState() const;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <algorithm>
+#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -99,7 +99,9 @@ public:
     bool Forced = false;
 };
 
-int32_t Num(const std::string& s) { return std::atoi(s.c_str()); }
+int32_t Num(const std::string& s) {
+    return std::atoi(s.c_str());
+}
 
 class KelScriptFrameTest : public ::testing::Test {
 protected:
@@ -222,8 +224,9 @@ TEST_F(KelScriptFrameTest, ClockWaitEndsWhenTheScriptClockReachesItsTime) {
 TEST_F(KelScriptFrameTest, SoundWaitsEndByPositionStopOrEnd) {
     Bind(kKeyA, "keyclick");
     Sound.Channels[2] = {2, 4, 0};
-    ASSERT_TRUE(H.Start("\\w,6,5000,0,,2 \\n,a \\w,10,0,0,,2 \\n,b \\w,6,999999,0,@@x,2 \\n,no\r\n@@x\r\n"
-                        "\\n,x \\w,6,999999,0,,1 \\n,stopped"));
+    ASSERT_TRUE(
+        H.Start("\\w,6,5000,0,,2 \\n,a \\w,10,0,0,,2 \\n,b \\w,6,999999,0,@@x,2 \\n,no\r\n@@x\r\n"
+                "\\n,x \\w,6,999999,0,,1 \\n,stopped"));
     H.Step();
     // 1000 × 4 ms is below the 5000 - 16 left.
     H.Step();
@@ -341,7 +344,7 @@ TEST_F(KelScriptFrameTest, HeldFramesStopTimeForWaitsAndObjects) {
     H.Script.HoldFrameSteps();
     H.Step();
     EXPECT_EQ(Routine().WaitTime, 30);
-    EXPECT_EQ(Buttons["b"]->Updated, 16);  // only the first step moved it
+    EXPECT_EQ(Buttons["b"]->Updated, 16);        // only the first step moved it
     EXPECT_EQ(H.Script.State.ScriptClock, 32u);  // the clock counts every step
     H.Step();
     EXPECT_EQ(Routine().WaitTime, 14);
@@ -385,16 +388,18 @@ TEST_F(KelScriptFrameTest, RunModesStopOnTheirLockABoundKeyOrARealClick) {
         uint8_t key;  // 0: none
         bool stops;
     } cases[] = {
-        {2, lkAuto, 0, true},  {2, lkSkip, 0, false}, {3, lkSkip, 0, true},   {4, lkSkip, 0, true},
-        {3, lkAuto, 0, false}, {2, 0, kKeyA, true},   {1, 0, kKeyA, true},    {3, 0, kKeyB, false},
+        {2, lkAuto, 0, true},  {2, lkSkip, 0, false}, {3, lkSkip, 0, true}, {4, lkSkip, 0, true},
+        {3, lkAuto, 0, false}, {2, 0, kKeyA, true},   {1, 0, kKeyA, true},  {3, 0, kKeyB, false},
     };
     for (const auto& c : cases) {
         H.Script.State.RunMode = c.mode;
         H.Script.State.Locks = c.locks;
         Routine().WaitState = wsTimer;  // a click does nothing to it
         Routine().WaitTime = -1;
-        if (c.key) Tap(c.key);
-        else H.Step();
+        if (c.key)
+            Tap(c.key);
+        else
+            H.Step();
         EXPECT_EQ(H.Script.State.RunMode == 0, c.stops) << int(c.mode) << " " << c.locks << " " << int(c.key);
     }
 }
@@ -466,11 +471,12 @@ TEST_F(KelScriptFrameTest, KeyBindingsAskTheHostOnlyWhenTheirLockIsClear) {
         uint32_t lock;
         uint8_t request;
     } cases[] = {
-        {"menu", lkMenu, 3},      {"log", lkLog, 4},           {"screen", lkScreen, 5},   {"reset", lkReset, 7},
-        {"exit", lkReset, 2},     {"load", lkLoad, 10},        {"save", lkSave, 9},       {"view", lkView, 12},
-        {"config", lkConfig, 11}, {"minimize", lkMinimize, 24}, {"auto", lkAuto, 13},     {"skip", lkSkip, 14},
-        {"logskip", lkSkip, 15},  {"quicksave", lkSave, 16},   {"quickload", lkLoad, 17}, {"selectload", lkLoad, 18},
-        {"SceneReturn", lkJump, 21},
+        {"menu", lkMenu, 3},          {"log", lkLog, 4},           {"screen", lkScreen, 5},
+        {"reset", lkReset, 7},        {"exit", lkReset, 2},        {"load", lkLoad, 10},
+        {"save", lkSave, 9},          {"view", lkView, 12},        {"config", lkConfig, 11},
+        {"minimize", lkMinimize, 24}, {"auto", lkAuto, 13},        {"skip", lkSkip, 14},
+        {"logskip", lkSkip, 15},      {"quicksave", lkSave, 16},   {"quickload", lkLoad, 17},
+        {"selectload", lkLoad, 18},   {"SceneReturn", lkJump, 21},
     };
     ASSERT_TRUE(H.Start("\\w,4,-1"));
     for (const auto& c : cases) {
@@ -644,7 +650,7 @@ TEST_F(KelScriptFrameTest, CursorMotionFollowsTheWaitAndTheRunMode) {
         uint8_t mode;
         const char* motion;
     } cases[] = {
-        {wsClick, -1, 0, "*OnClick"},  {wsClick, -1, 2, "*OnAuto"},   {wsClick, 500, 0, "*Default"},
+        {wsClick, -1, 0, "*OnClick"},   {wsClick, -1, 2, "*OnAuto"},   {wsClick, 500, 0, "*Default"},
         {wsButton, -1, 3, "*OnButton"}, {wsTimer, 500, 0, "*Default"},  // no "*OnWait" motion
     };
     H.Step();
@@ -699,7 +705,8 @@ TEST_F(KelScriptFrameTest, SelectSaveFileIsTestedAgainEveryFortiethCall) {
     EXPECT_FALSE(H.Script.SelectSaveExists(true));
     ASSERT_TRUE(FileSystem::WriteFileReplace("SaveData\\SelectSaveData.svd", "x"));
     int calls = 1;
-    while (!H.Script.SelectSaveExists(false)) ++calls;
+    while (!H.Script.SelectSaveExists(false))
+        ++calls;
     EXPECT_EQ(calls, 40);
     ASSERT_TRUE(TKelScript::DeleteSaveFile("SelectSaveData.svd"));
     EXPECT_TRUE(H.Script.SelectSaveExists(false));  // cached
