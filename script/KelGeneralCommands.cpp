@@ -465,8 +465,9 @@ bool VariableWord(TKelScript& s, int32_t code, TStringList& args) {
         case Cmd("fexs"): {
             TKelScript& t = Target(s);
             std::string name = Value(s, args[1]).Text;
-            bool found = t.Links.FileFinder ? t.Links.FileFinder->FileExists(name) : t.OnPathFileExists(name);
-            ResultInt(s, found ? 1 : 0);
+            std::string found;
+            bool exists = t.Path->Resolve(name, false, found);
+            ResultInt(s, exists ? 1 : 0);
             return true;
         }
         case Cmd("lexs"): {

@@ -96,11 +96,16 @@ void TKelReader::Reset() {
 
 bool TKelReader::LoadScript(const std::string& name, bool force) {
     if (!force && ClassLib::SameTextAscii(name, Position.FileName)) return true;
-    LineList = std::make_unique<TStringList>();
-    LabelIndex = -1;
-    LabelTable.clear();
+    // Loaded beside the current script, which stays readable when the file is missing.
+    auto lines = std::make_unique<TStringList>();
+    std::vector<TLabelEntry> labels;
     TStringList includes;
-    bool ok = LoadFile(name, includes);
+    bool ok = LoadFile(name, includes, *lines, labels);
+    if (ok) {
+        LineList = std::move(lines);
+        LabelTable = std::move(labels);
+        LabelIndex = -1;
+    }
     if (includes.Count() < kIncludeLoopLimit) {
         if (ok) Position.FileName = CutShort(name);
         else LoadError("ファイル読み込みに失敗しました。"_sj);
@@ -110,7 +115,8 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
     return ok;
 }
 
-bool TKelReader::LoadFile(const std::string& name, TStringList& includes) {
+bool TKelReader::LoadFile(const std::string& name, TStringList& includes, TStringList& lines,
+                          std::vector<TLabelEntry>& labels) {
     if (includes.Count() > kIncludeLoopLimit) return false;
     includes.Add(name);
     std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
@@ -132,12 +138,12 @@ bool TKelReader::LoadFile(const std::string& name, TStringList& includes) {
             if (ClassLib::SameTextAscii(target, name))
                 LoadError("自分のファイルをインクルードしようとしました:"_sj + target);
             else if (include || includes.IndexOf(target) < 0)
-                LoadFile(target, includes);
+                LoadFile(target, includes, lines, labels);
             continue;
         }
         if (trimmed.size() >= 2 && trimmed.substr(0, 2) == "@@")
-            AddLabel(trimmed, LineList->Count(), n, name);
-        LineList->Add(std::move(stored));
+            AddLabel(labels, trimmed, lines.Count(), n, name);
+        lines.Add(std::move(stored));
     }
     return true;
 }
@@ -179,7 +185,8 @@ std::string TKelReader::StripBlockComment(std::string_view line, bool& inComment
     return out;
 }
 
-void TKelReader::AddLabel(std::string_view text, int32_t lineIndex, int32_t lineInFile, const std::string& file) {
+void TKelReader::AddLabel(std::vector<TLabelEntry>& labels, std::string_view text, int32_t lineIndex,
+                          int32_t lineInFile, const std::string& file) {
     TLabelEntry e;
     e.Text = Lower(text);
     e.Hash = uMisc::WeightedSum(e.Text);
@@ -187,7 +194,7 @@ void TKelReader::AddLabel(std::string_view text, int32_t lineIndex, int32_t line
     e.File = Lower(file);
     e.LineInFile = lineInFile;
     e.NoTrace = text.size() >= 3 && text[2] == '!' ? 1 : 0;
-    LabelTable.push_back(std::move(e));
+    labels.push_back(std::move(e));
 }
 
 int32_t TKelReader::IndexOfLabel(std::string_view text) const {
@@ -321,6 +328,12 @@ std::string TKelReader::GetLabelName() const {
 int32_t TKelReader::GetLineInLabel() const {
     if (LabelIndex < 0 || LabelIndex >= static_cast<int32_t>(LabelTable.size())) return 0;
     return LineIndex - LabelTable[static_cast<size_t>(LabelIndex)].LineIndex;
+}
+
+const std::string& TKelReader::CurrentLabelFile() const {
+    static const std::string kNone;
+    if (LabelIndex < 0 || LabelIndex >= static_cast<int32_t>(LabelTable.size())) return kNone;
+    return LabelTable[static_cast<size_t>(LabelIndex)].File;
 }
 
 std::string TKelReader::GetLabelFile(std::string_view label) const {

@@ -53,6 +53,8 @@ public:
     ~TKelReader();
 
     void Reset();
+    // Loads the script with its includes. A file that cannot be read leaves the current script,
+    // its labels and the reading position as they were.
     bool LoadScript(const std::string& name, bool force);
     std::string GetStatement();
     bool NextLine();
@@ -65,6 +67,8 @@ public:
     int32_t GetColumn() const { return Column; }
     const std::string& GetFileName() const { return Position.FileName; }
     std::string GetLabelFile(std::string_view label) const;
+    // The lower-cased defining file of the current label; empty without one.
+    const std::string& CurrentLabelFile() const;
     std::string GetPositionText() const;
     std::string FormatPosition(int32_t label, int32_t lineInLabel, int32_t column) const;
 
@@ -99,8 +103,9 @@ public:
     static std::string StripBlockComment(std::string_view line, bool& inComment);
 
 private:
-    bool LoadFile(const std::string& name, TStringList& includes);
-    void AddLabel(std::string_view text, int32_t lineIndex, int32_t lineInFile, const std::string& file);
+    bool LoadFile(const std::string& name, TStringList& includes, TStringList& lines, std::vector<TLabelEntry>& labels);
+    static void AddLabel(std::vector<TLabelEntry>& labels, std::string_view text, int32_t lineIndex,
+                         int32_t lineInFile, const std::string& file);
     bool FetchLine(int32_t index, int32_t column);
     std::string ApplyReplace(std::string line) const;
     void SortReplace();

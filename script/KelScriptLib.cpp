@@ -113,8 +113,10 @@ TKelScript::~TKelScript() {
     // manager, which must still exist then.
     Calculation.reset();
     Variables.reset();
+    SystemKeys.reset();
     Objects.reset();
     Reader.reset();
+    Path.reset();
     Thread.reset();
 }
 
@@ -144,9 +146,16 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     Parent = parent;
     Thread = std::make_unique<TScriptThread>();
     Reader = std::make_unique<TKelReader>();
-    Reader->OnLineRead = [this](const std::string& key, int32_t offset) {
-        if (ReaderLineHook) ReaderLineHook(key, offset);
+    Reader->OnLineRead = [this](const std::string& key, int32_t offset) { OnReaderLine(key, offset); };
+    Path = std::make_unique<TKelPath>();
+    Path->OnFileExists = [this](const std::string& name) { return OnPathFileExists(name); };
+    Path->OnFileFound = [this](const std::string& name) { OnPathFileFound(name); };
+    ResolveJumpFile = [this](const std::string& name) {
+        std::string found;
+        Path->Resolve(name, true, found);
+        return found;
     };
+    SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
     Reader->LineReplacer = Links.LineReplacer;
     Reader->RegExp = Links.RegExp;
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
@@ -216,17 +225,17 @@ void TKelScript::DeclareBuiltins() {
 
 void TKelScript::Reset() {
     if (ResetHook) ResetHook(*this);
-    if (Links.SaveData) Links.SaveData->CheckSelectSave(*this);
+    SelectSaveExists(true);
     if (Links.Input) Links.Input->Reset();
     DeclareBuiltins();
     Reader->Reset();
     Reader->ClearReplace();
-    if (Links.Path) Links.Path->Clear();
+    Path->Clear();
     if (Links.Compositor) Links.Compositor->Clear();
     if (Links.Camera) Links.Camera->Reset();
     if (Links.Cursor) Links.Cursor->Clear();
     if (Links.SystemCursor) Links.SystemCursor->Clear();
-    if (Links.SystemKeys) Links.SystemKeys->Clear();
+    SystemKeys->Clear();
     Thread->Clear();
     Thread->Add()->Add()->Kind = TBlockKind::RoutineRoot;
     StopRunMode();
@@ -241,18 +250,22 @@ void TKelScript::Reset() {
     Draw(0, true, 0xFFFF);
 }
 
-void TKelScript::StopRunMode() {
-    State.RunMode = static_cast<uint8_t>(TRunMode::Normal);
-    *KelScriptSeams::SkippingFlag = 0;
-}
-
 // ---- dispatch ----
 
 void TKelScript::ExecuteLine(const std::string& statement) {
     std::string_view text = KelCalculationLib::Trim(statement);
     if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
-    TStringList args = KelCalculationLib::SplitParameters(text, ',', 9);
-    int32_t code = Cmd(args[0]);
+    auto cached = SplitCache.find(text);
+    if (cached == SplitCache.end()) {
+        constexpr size_t kSplitCacheLimit = 4096;
+        if (SplitCache.size() >= kSplitCacheLimit) SplitCache.clear();
+        TSplitStatement split;
+        split.Args = KelCalculationLib::SplitParameters(text, ',', 9);
+        split.Code = Cmd(split.Args[0]);
+        cached = SplitCache.emplace(std::string(text), std::move(split)).first;
+    }
+    TStringList args = cached->second.Args;
+    const int32_t code = cached->second.Code;
 
     auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
@@ -369,7 +382,7 @@ void TKelScript::ClearResults() {
 }
 
 void TKelScript::UpdateSelfFileVariables() {
-    std::string file = ClassLib::LowerAscii(Reader->GetLabelFile(Reader->GetLabelName()));
+    const std::string& file = Reader->CurrentLabelFile();  // lower-cased
     size_t cut = 0;
     for (size_t i = 0; i < file.size(); ++i) {
         if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {
@@ -439,58 +452,6 @@ bool TKelScript::SwapObjects(std::string_view name1, std::string_view name2) {
 }
 
 bool TKelScript::OnPathFileExists(const std::string& name) { return !PackLib::ResolveFileName(name).empty(); }
-
-// ---- frame step ----
-
-bool TKelScript::RunWaitTest(TScriptRoutine& r) {
-    switch (r.WaitState) {
-    case 1:  // stop
-        SetResultInt("ResultStopInt", 0, r.WaitTime);
-        r.WaitTime = 0;
-        ExtraElapsed += r.WaitTime2;
-        r.WaitTime2 = 0;
-        return true;
-    case 3:  // timer
-    case 4:  // click; a limit of -1 never runs out
-        return r.WaitTime == 0;
-    default:
-        return false;
-    }
-}
-
-void TKelScript::Execute(int32_t elapsed, bool /*inputAllowed*/) {
-    Request = 0;
-    RequestArgument.clear();
-    uint8_t mode = State.RunMode;
-    *KelScriptSeams::SkippingFlag = mode == 3 || mode == 4 ? 1 : 0;
-    if (RecentClickFrames > 0) --RecentClickFrames;
-
-    uint64_t clock = uint64_t{State.ScriptClock} + static_cast<uint32_t>(elapsed < 0 ? 0 : elapsed);
-    State.ScriptClock = static_cast<uint32_t>(clock > TScriptStateBlock::kAllLocks ? TScriptStateBlock::kAllLocks : clock);
-    if (FrameDelay > 0) --FrameDelay;
-    if (HoldFrames > 0 && --HoldFrames > 0) elapsed = 0;
-    elapsed += ExtraElapsed;
-    ExtraElapsed = 0;
-
-    if (TScriptRoutine* r = CurrentRoutine(); r && r->WaitTime > 0) {
-        r->WaitTime = r->WaitTime - elapsed < 0 ? 0 : r->WaitTime - elapsed;
-        r->WaitTime2 = r->WaitTime2 - elapsed < 0 ? 0 : r->WaitTime2 - elapsed;
-    }
-    if (elapsed > 0 && Objects) Objects->Update(State.UpdateMask, elapsed, CategoryRange(1, 11));
-    KelScriptLib::AutoModeWaitCounter =
-        KelScriptLib::AutoModeWaitCounter - elapsed < 0 ? 0 : KelScriptLib::AutoModeWaitCounter - elapsed;
-
-    uint32_t budget = State.LinesPerFrame < 1 ? 1 : State.LinesPerFrame;
-    for (uint32_t pass = 0; pass < budget && FrameDelay <= 0 && Request == 0; ++pass) {
-        TScriptRoutine* r = CurrentRoutine();
-        if (!r) break;
-        if (r->WaitState == 0) ExecuteLine(Reader->GetStatement());
-        else if (RunWaitTest(*r)) r->WaitState = 0;
-        r = CurrentRoutine();
-        if (!r || r->WaitState > 1 || ErrorLogLib::ErrorFlag) break;
-    }
-    if (*KelScriptSeams::SkippingFlag) KelScriptLib::AutoModeWaitCounter = 0;
-}
 
 // ---- argument routines ----
 

@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
+#include "foundation/SystemConfigLib.h"
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "script/KelCalculationLib.h"
@@ -18,6 +20,8 @@
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
 #include "script/uKelObjectManager.h"
+#include "script/uKelPath.h"
+#include "script/uKelSystemKey.h"
 
 // Command code of a word: lower-cased, every backslash and every byte of 32 or below dropped, the
 // rest packed little-endian with the first byte lowest; 5 or more bytes give -1, nothing gives 0.
@@ -41,6 +45,27 @@ static_assert(Cmd("\\msg") == 0x0067736D && Cmd("\\if") == 0x00006669 && Cmd("\\
 static_assert(Cmd("\\abcde") == -1 && Cmd("") == 0 && Cmd("\\") == 0);
 
 enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
+
+// The wait states of a routine (TScriptRoutine::WaitState).
+enum TWaitState : uint8_t {
+    wsNone = 0, wsStop = 1, wsEvent = 2, wsTimer = 3, wsClick = 4, wsClock = 5, wsSoundPosition = 6,
+    wsMessageTyping = 7, wsMessagePage = 8, wsButton = 9, wsSoundEnd = 10,
+};
+
+// Actions of key bindings by name; 22 and 23 have no name.
+enum TKeyAction : int32_t {
+    kaNone = 0, kaClick = 1, kaKeyClick = 2, kaSkipClick = 3, kaMenu = 4, kaLog = 5, kaScreen = 6, kaReset = 7,
+    kaExit = 8, kaLoad = 9, kaSave = 10, kaView = 11, kaConfig = 12, kaMinimize = 13, kaAuto = 14, kaSkip = 15,
+    kaLogSkip = 16, kaSceneSkipLoad = 17, kaSceneSkipNoLoad = 18, kaQuickSave = 19, kaQuickLoad = 20,
+    kaSelectLoad = 21, kaSceneReturn = 24, kaSelectLeft = 25, kaSelectRight = 26, kaSelectUp = 27,
+    kaSelectDown = 28, kaCustom = 29,
+};
+
+// The lock bits of TScriptStateBlock::Locks; a set bit forbids the action.
+enum TLockBit : uint32_t {
+    lkScreen = 1, lkSave = 2, lkLoad = 4, lkConfig = 8, lkLog = 16, lkView = 32, lkAuto = 64, lkSkip = 128,
+    lkJump = 256, lkMenu = 512, lkReset = 1024, lkMinimize = 2048,
+};
 
 // Requests left for the host in TKelScript::Request.
 enum TSystemRequest : uint8_t {
@@ -139,20 +164,64 @@ public:
         return KelControlLib::CallSubroutineByLabel(*this, label, argument);
     }
     // Resolves the target file of "jmp", "go" and "sub" through the search folders, notifying the
-    // file-use feed; empty when no folder holds it. Unset, a name is found when it exists as given.
+    // file-use feed; empty when no folder holds it. Setup sets it to the search folders' resolve.
     std::function<std::string(const std::string&)> ResolveJumpFile;
     // The kind keyword of an object for messages: the plug-in's type name for kind 34, "none"
     // for a kind outside the table.
     static std::string KindKeyword(const TKelObjectDataCustom& object);
 
-    // One frame step. This is the statement loop of the step: the budget of lines, the frame
-    // delay, the request, the stop, timer and click-timeout waits, the clock and hold counters.
+    // ---- frame step (KelScriptFrame) ----
+    // One frame step: key actions and system buttons become requests, the pointer reaches the
+    // objects, the run modes click by themselves, time runs down the current wait and moves the
+    // objects, and statements run until a wait, a frame delay, a request, an error or the budget
+    // of lines stops them.
     void Execute(int32_t elapsed, bool inputAllowed);
+    // A click at a game-screen point; kNoPoint for a click that hits no object.
+    void Click(int32_t x, int32_t y, bool automatic);
+    static constexpr int32_t kNoPoint = -65536;
+    // The first pressed key binding's action code (0 none, or the table locked); for a known
+    // action the request argument becomes the binding's label and number its number text.
+    int32_t ReadKeyAction(int32_t& number);
+    static int32_t KeyActionCode(std::string_view actionName);
     void StopRunMode();
+    // The next frame step counts no elapsed time.
     void HoldFrameSteps() { HoldFrames = 2; }
+    // The next frame step runs no statements, unless skipping.
     void DelayFrames() {
-        if (!*KelScriptSeams::SkippingFlag) FrameDelay = 2;
+        if (!SystemConfigLib::Config.Skipping) FrameDelay = 2;
     }
+
+    bool IsViewAllowed() const;
+    bool IsAutoAllowed() const;
+    bool IsSkipAllowed() const;
+    bool IsSceneLabelSkipAllowed() const;
+    bool IsSceneSkipEnabled() const;
+    bool CanSceneReturn() const;
+    bool SceneReturn();
+
+    // Save files live under "SaveData\".
+    static bool CheckSaveDirectory(const std::string& folder);
+    static bool SaveFileExists(const std::string& name);
+    static bool DeleteSaveFile(const std::string& name);
+    // Whether "SelectSaveData.svd" exists, tested again at every 40th call or with force.
+    bool SelectSaveExists(bool force);
+
+    void MouseMoveObjects(int32_t x, int32_t y);
+    void MouseDownObjects(int32_t x, int32_t y);
+    void SelectLeft() { MoveFocus(0, -1); }
+    void SelectRight() { MoveFocus(0, 1); }
+    void SelectUp() { MoveFocus(-1, 0); }
+    void SelectDown() { MoveFocus(1, 0); }
+    void UpdateSystemButtons();
+    // True when a system button under the point took the click.
+    bool SystemButtonAction(int32_t x, int32_t y);
+    void UpdateCursorLabel();
+    void ApplyPendingCursorLabel();
+
+    // The feeds of the two label logs: a file the search folders found, a traced line the reader
+    // fetched.
+    void OnPathFileFound(const std::string& name);
+    void OnReaderLine(const std::string& key, int32_t lineOffset);
 
     // ---- fields ----
     uint8_t Initialised = 0;
@@ -167,6 +236,8 @@ public:
     std::unique_ptr<TScriptThread> Thread;
     std::unique_ptr<TKelObjectManager> Objects;
     std::unique_ptr<TKelReader> Reader;
+    std::unique_ptr<TKelPath> Path;
+    std::unique_ptr<TKelSystemKey> SystemKeys;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;
@@ -185,7 +256,6 @@ public:
     TObjectKindRegistry* Kinds = &TObjectKindRegistry::Global();
     // Optional host hooks; unset ones change nothing.
     std::function<void(TKelScript&)> ResetHook;
-    std::function<void(const std::string&, int32_t)> ReaderLineHook;  // read-text log feed
 
     TObjectVariableCallbacks ObjectCallbacks();
 
@@ -193,6 +263,23 @@ private:
     void DeclareBuiltins();
     void ReportUndefinedCommand(std::string_view statement, std::string_view objectName, std::string_view keyword);
     bool RunWaitTest(TScriptRoutine& routine);
+    void MoveFocus(int32_t vStep, int32_t hStep);
+
+    // Statements repeat in loops and subroutines, so each distinct text is split once; handlers
+    // get a copy, as some of them pad or change their arguments.
+    struct TSplitStatement {
+        int32_t Code = 0;
+        TStringList Args;
+    };
+    struct TTextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, TSplitStatement, TTextHash, std::equal_to<>> SplitCache;
+    void KeyAction(int32_t action, int32_t number);
+    void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
+    uint8_t MessageWaitState() const;
+    bool VoicePlaying() const;
 };
 
 namespace KelScriptLib {
@@ -208,5 +295,9 @@ bool IsSceneLabel(std::string_view text);
 
 // Milliseconds that message windows wait before the auto mode clicks on.
 extern int32_t AutoModeWaitCounter;
+
+// The configured message opacity goes to the animation player, which registers where it keeps it.
+extern std::function<void(int32_t)> MessageAlphaSink;
+void SetMessageAlpha(int32_t value);
 
 }  // namespace KelScriptLib

@@ -1,12 +1,5 @@
 #include "script/KelScriptSeams.h"
 
-namespace KelScriptSeams {
-namespace {
-uint8_t OwnSkipping = 0;
-}
-uint8_t* SkippingFlag = &OwnSkipping;
-}  // namespace KelScriptSeams
-
 void TObjectKindRegistry::RegisterHandler(uint8_t kind, TObjectCommandHandler handler) {
     if (handler) Handlers[kind] = std::move(handler);
     else Handlers.erase(kind);

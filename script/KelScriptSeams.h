@@ -26,6 +26,7 @@ class TKelLogData;
 class TKelTextDialog;
 class TKelDLLCustomObject;
 class TLabelLog;
+class TInput;
 
 // ---- script reader ----
 
@@ -173,12 +174,28 @@ public:
     virtual bool Render(int32_t interlace, int32_t maxLayer) = 0;
     // The target that the script objects draw into; none without a display.
     virtual TARGB8888CellDraw* CellDraw() { return nullptr; }
+    // The background colour, 0x00RRGGBB.
+    virtual uint32_t BackgroundColor() { return 0; }
+    // Runs the screen transition on by the frame's time.
+    virtual void UpdateTransition(int32_t /*elapsed*/) {}
+};
+
+// The colour of the host's window, in the window system's order 0x02BBGGRR.
+class IScriptWindowColor {
+public:
+    virtual ~IScriptWindowColor() = default;
+    virtual uint32_t Color() = 0;
+    virtual void SetColor(uint32_t color) = 0;
 };
 
 class IScriptCamera {
 public:
     virtual ~IScriptCamera() = default;
     virtual void Reset() = 0;
+    virtual void Advance(int32_t /*elapsed*/) {}
+    // The offset that the manager hands to the objects it updates.
+    virtual int32_t OffsetX() { return 0; }
+    virtual int32_t OffsetY() { return 0; }
 };
 
 // The wait-state cursor and the system cursor.
@@ -187,9 +204,14 @@ public:
     virtual ~IScriptCursorImage() = default;
     virtual void Clear() = 0;
     virtual void Draw(uint32_t mask) = 0;
+    virtual void Update(uint32_t /*mask*/, int32_t /*elapsed*/) {}
+    virtual bool HasMotion(const std::string& /*name*/) { return false; }
+    // Without force an unchanged name keeps its motion playing.
+    virtual void SetMotion(const std::string& /*name*/, bool /*force*/) {}
 };
 
-// The sound facade: its channel counts make the "snd" and "dsnd" arrays.
+// The sound facade: its channel counts make the "snd" and "dsnd" arrays; the frame step reads the
+// streamed channels' state, playing time and volume group.
 class IScriptSound {
 public:
     virtual ~IScriptSound() = default;
@@ -197,26 +219,11 @@ public:
     virtual int32_t EffectChannelCount() = 0;
     // Exchanges two streamed (effect false) or effect channels; false when it cannot.
     virtual bool SwapChannels(bool effect, int32_t a, int32_t b) = 0;
-};
-
-class IScriptInput {
-public:
-    virtual ~IScriptInput() = default;
-    virtual void Reset() = 0;
-};
-
-// Search folders, key bindings: cleared at every reset.
-class IScriptResettable {
-public:
-    virtual ~IScriptResettable() = default;
-    virtual void Clear() = 0;
-};
-
-// Finds a file through the search folders: the name as given, then each folder + name.
-class IScriptFileFinder {
-public:
-    virtual ~IScriptFileFinder() = default;
-    virtual bool FileExists(const std::string& name) = 0;
+    // 0 empty or an invalid channel, 1 stopped, 2 playing, 3 looping.
+    virtual int32_t StreamState(int32_t /*channel*/) { return 0; }
+    virtual int32_t StreamPlayingTimeMs(int32_t /*channel*/) { return 0; }
+    // The volume group (0 music, 1 voices, 2 effects by convention).
+    virtual int32_t StreamGroup(int32_t /*channel*/) { return 0; }
 };
 
 // Save folder and the persistent system data.
@@ -226,7 +233,6 @@ public:
     virtual bool CheckSaveDirectory() = 0;
     virtual bool LoadSystemData(TKelScript& script, const std::string& name) = 0;
     virtual void SaveSystemData(TKelScript& script) = 0;
-    virtual void CheckSelectSave(TKelScript& script) = 0;  // re-tests the select-save file
 };
 
 // Dialogs of the set-up: the one-button dialog with a message-table text.
@@ -243,10 +249,8 @@ struct TScriptLinks {
     IScriptCursorImage* Cursor = nullptr;        // kind "csr"
     IScriptCursorImage* SystemCursor = nullptr;  // kind "scsr"
     IScriptSound* Sound = nullptr;
-    IScriptInput* Input = nullptr;
-    IScriptResettable* Path = nullptr;
-    IScriptFileFinder* FileFinder = nullptr;  // without it a name is found only as given
-    IScriptResettable* SystemKeys = nullptr;
+    TInput* Input = nullptr;  // the key bindings read it; the frame step routes its pointer
+    IScriptWindowColor* WindowColor = nullptr;
     IScriptSaveData* SaveData = nullptr;
     IScriptDialogs* Dialogs = nullptr;
     IScriptLineReplacer* LineReplacer = nullptr;
@@ -261,7 +265,32 @@ struct TScriptLinks {
     TLabelLog* FileUseLog = nullptr;
 };
 
-// The run-time mode byte of the configuration record: set while skipping.
-namespace KelScriptSeams {
-extern uint8_t* SkippingFlag;  // points at the record's byte once it exists; a private byte before
-}  // namespace KelScriptSeams
+// ---- what the frame step reads of screen objects ----
+// The engine objects behind images, message windows and buttons (KelObjectSeams) offer these
+// beside their own interface; the frame step asks for them and skips an object that lacks one.
+
+// The four user integers and four user strings of a screen object.
+class IKelUserData {
+public:
+    virtual ~IKelUserData() = default;
+    virtual int32_t UserInt(int32_t index) const = 0;         // index 0..3
+    virtual std::string UserString(int32_t index) const = 0;  // index 0..3
+};
+
+// The lock and check of a button; a system button shows the interpreter's locks and run mode.
+class IKelButtonState {
+public:
+    virtual ~IKelButtonState() = default;
+    virtual void SetLocked(bool locked) = 0;
+    virtual void SetChecked(bool checked) = 0;
+    virtual bool Checked() const = 0;
+};
+
+// Where a message window stands: a full page waits for the player to turn it, typing is still
+// showing text.
+class IKelMessageProgress {
+public:
+    virtual ~IKelMessageProgress() = default;
+    virtual bool PageFull() const = 0;
+    virtual bool Typing() const = 0;
+};

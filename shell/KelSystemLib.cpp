@@ -17,16 +17,6 @@ using namespace KelSystemLib;
 
 namespace {
 
-// The input device as the interpreter resets it.
-class TScriptInputLink final : public IScriptInput {
-public:
-    explicit TScriptInputLink(TInput& input) : Input(input) {}
-    void Reset() override { Input.Reset(); }
-
-private:
-    TInput& Input;
-};
-
 // The set-up's one-button dialogs, texts from the message table, over the main window.
 class TScriptDialogLink final : public IScriptDialogs {
 public:
@@ -153,7 +143,7 @@ TKelSystem::~TKelSystem() {
 bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     TScriptLinks links;
     links.OwnerWindow = Host;
-    links.Input = ScriptInput.get();
+    links.Input = Input.get();
     links.Dialogs = ScriptDialogs.get();
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
@@ -163,7 +153,6 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
 
 bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     Host = &host;
-    KelScriptSeams::SkippingFlag = reinterpret_cast<uint8_t*>(&SystemConfigLib::Config.Skipping);
     PackLib::FileExistsHook = [this](const std::string& name) { return VirtualFileExists(name); };
     PackLib::LoadFileHook = [this](const std::string& name) { return VirtualFileOpen(name); };
     DirectXPack = display;
@@ -173,7 +162,6 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadFontCandidateLists();
 
     Input = std::make_unique<TInput>(host.InputSource());
-    ScriptInput = std::make_unique<TScriptInputLink>(*Input);
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();

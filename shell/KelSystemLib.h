@@ -17,7 +17,6 @@ class TInput;
 class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
-class IScriptInput;
 
 namespace KelSystemLib {
 
@@ -146,6 +145,5 @@ private:
     // Whether a screen chosen in this frame opens now (its first frame).
     bool OpenScreen(IKelScreen* screen, int32_t kind);
 
-    std::unique_ptr<IScriptInput> ScriptInput;
     std::unique_ptr<IScriptDialogs> ScriptDialogs;
 };

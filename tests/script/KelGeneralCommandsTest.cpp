@@ -288,11 +288,9 @@ TEST_F(GeneralCommandsTest, ExistenceTestsAndObjectLookup) {
     EXPECT_EQ(H.Var("ResultObj").Text, "");
 }
 
-TEST_F(GeneralCommandsTest, SearchFoldersFindFilesWhenLinked) {
-    struct Finder final : IScriptFileFinder {
-        bool FileExists(const std::string& name) override { return name == "x.png"; }
-    } finder;
-    H.Script.Links.FileFinder = &finder;
+TEST_F(GeneralCommandsTest, FileExistenceGoesThroughTheSearchFolders) {
+    H.AddRawFile("image\\x.png", "png");
+    H.Script.Path->Add("image\\");
     Run({R"(\fexs,"x.png")"});
     EXPECT_EQ(Int(), 1);
     Run({R"(\fexs,"y.png")"});
@@ -349,8 +347,9 @@ TEST_F(GeneralCommandsTest, RequestsAndFrameDelay) {
     Run({R"(\draw)"});
     EXPECT_EQ(H.Script.FrameDelay, 2);
     H.Script.FrameDelay = 0;
-    H.Skipping = 1;
+    SystemConfigLib::Config.Skipping = 1;
     Run({R"(\draw)"});
+    SystemConfigLib::Config.Skipping = 0;
     EXPECT_EQ(H.Script.FrameDelay, 0);  // no pause while skipping
     Run({R"(\dout,"x")", R"(\ddlg)", R"(\dbrk)"});
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});

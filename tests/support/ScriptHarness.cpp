@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
 
 bool TRecordingWordHandler::Handle(TKelScript& script, int32_t code, TStringList& args) {
@@ -18,8 +19,7 @@ TScriptHarness::TScriptHarness() {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     Clock::SetCurrent(&Clock);
-    OldSkipping = KelScriptSeams::SkippingFlag;
-    KelScriptSeams::SkippingFlag = &Skipping;
+    SystemConfigLib::Config.Skipping = false;
     PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
     PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         auto it = Files.find(Key(name));
@@ -28,14 +28,16 @@ TScriptHarness::TScriptHarness() {
     };
     Script.Kinds = &Kinds;
     Script.Words.General = &General;
-    Script.Setup(TScriptLinks{});
+    TScriptLinks links;
+    links.Input = &Input;
+    Script.Setup(links);
 }
 
 TScriptHarness::~TScriptHarness() {
     PackLib::FileExistsHook = nullptr;
     PackLib::LoadFileHook = nullptr;
     Clock::SetCurrent(nullptr);
-    KelScriptSeams::SkippingFlag = OldSkipping;
+    SystemConfigLib::Config.Skipping = false;
 }
 
 void TScriptHarness::AddFile(const std::string& name, const std::string& utf8Text) {
@@ -52,7 +54,13 @@ bool TScriptHarness::Start(const std::string& utf8Text, const std::string& label
 
 void TScriptHarness::Step(uint32_t ms) {
     Clock.SleepMs(ms);
+    Input.Update();
     Script.Execute(static_cast<int32_t>(ms), true);
+}
+
+void TScriptHarness::PassInputLock() {
+    Clock.SleepMs(301);
+    Input.Update();
 }
 
 void TScriptHarness::Run(int frames, uint32_t ms) {

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "foundation/uInputDevice.h"
 #include "platform/Clock.h"
+#include "platform/headless/HeadlessInput.h"
 #include "script/KelScriptLib.h"
 
 // A word handler for tests: records every word it is offered and claims those in Claims (or all
@@ -36,8 +38,10 @@ public:
     // Adds the text as "test.s", loads it and places the reader before its first line (or on the
     // label, when one is given). False when loading or the jump fails.
     bool Start(const std::string& utf8Text, const std::string& label = "");
-    // Advances the fake clock and runs one frame step.
+    // Advances the fake clock, polls the input device and runs one frame step.
     void Step(uint32_t ms = 16);
+    // Lets the input device's lock after a reset run out without running the script.
+    void PassInputLock();
     void Run(int frames, uint32_t ms = 16);
 
     // Error-log lines in UTF-8.
@@ -60,10 +64,10 @@ public:
     TFakeClock Clock;
     TObjectKindRegistry Kinds;
     TRecordingWordHandler General;
+    THeadlessInputSource InputSource;
+    TInput Input{InputSource};
     TKelScript Script;
-    uint8_t Skipping = 0;
 
 private:
     std::map<std::string, std::string> Files;  // normalised lower-cased name -> bytes
-    uint8_t* OldSkipping = nullptr;
 };
