@@ -8,7 +8,9 @@
 #include "script/KelGeneralCommands.h"
 #include "script/KelRecord.h"
 #include "script/KelVariableStandIn.h"
+#include "script/uBregExpLib.h"
 #include "script/uKelObjectKinds.h"
+#include "script/uScriptReplaceDLL.h"
 
 namespace KelScriptLib {
 int32_t AutoModeWaitCounter = 0;
@@ -156,8 +158,9 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         return found;
     };
     SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
-    Reader->LineReplacer = Links.LineReplacer;
-    Reader->RegExp = Links.RegExp;
+    // Without links of their own, the reader's replace rules use the engine's libraries.
+    Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();
+    Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
     if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);

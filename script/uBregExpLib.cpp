@@ -173,4 +173,27 @@ std::string BRegExpTranslate(const std::string& pattern, const std::string& text
     return BregExp->Output();
 }
 
+namespace {
+class TScriptRegExpLink final : public IScriptRegExp {
+public:
+    std::vector<std::string> Match(const std::string& pattern, const std::string& text) override {
+        return BRegExpMatch(pattern, text).Items;
+    }
+    std::vector<std::string> Split(const std::string& pattern, const std::string& text, int32_t limit) override {
+        return BRegExpSplit(pattern, text, limit).Items;
+    }
+    std::string Substitute(const std::string& pattern, const std::string& text) override {
+        return BRegExpReplace(pattern, text);
+    }
+    std::string Translate(const std::string& pattern, const std::string& text) override {
+        return BRegExpTranslate(pattern, text);
+    }
+};
+}  // namespace
+
+IScriptRegExp& ScriptRegExp() {
+    static TScriptRegExpLink link;
+    return link;
+}
+
 }  // namespace uBregExpLib

@@ -12,6 +12,7 @@
 
 #include "platform/ClassLib.h"
 #include "platform/RegexLibrary.h"
+#include "script/KelScriptSeams.h"
 
 // Raised by the matcher when a string is asked for outside the held count or while nothing is held.
 class EBRegExpError : public std::runtime_error {
@@ -97,5 +98,8 @@ TStringList BRegExpSplit(const std::string& pattern, const std::string& text, in
 // the library reports no success.
 std::string BRegExpReplace(const std::string& pattern, const std::string& text);
 std::string BRegExpTranslate(const std::string& pattern, const std::string& text);
+
+// The four operations as the script reader's replace rules reach them.
+IScriptRegExp& ScriptRegExp();
 
 }  // namespace uBregExpLib

@@ -73,4 +73,18 @@ void SetLibraryFolder(std::string_view hostFolder) {
     LibraryFolderRef() = std::string(hostFolder);
 }
 
+namespace {
+class TScriptLineReplacerLink final : public IScriptLineReplacer {
+public:
+    std::string Replace(const std::string& line) override {
+        return ScriptReplaceDLL ? ScriptReplaceDLL->Replace(line) : line;
+    }
+};
+}  // namespace
+
+IScriptLineReplacer& ScriptLineReplacer() {
+    static TScriptLineReplacerLink link;
+    return link;
+}
+
 }  // namespace uScriptReplaceDLL

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "script/KelScriptSeams.h"
+
 class TScriptReplaceDLL {
 public:
     using TSRReplace = void (*)(char* line);
@@ -43,5 +45,9 @@ void ScriptReplaceFinalize();
 // The host folder relative library paths start from; empty (the default) means the program's
 // folder. Tests point it at a scratch folder.
 void SetLibraryFolder(std::string_view hostFolder);
+
+// The script reader's line replacer: the bound library's call, or the line unchanged while no
+// library is bound.
+IScriptLineReplacer& ScriptLineReplacer();
 
 }  // namespace uScriptReplaceDLL
