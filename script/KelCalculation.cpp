@@ -5,6 +5,7 @@
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelValueLib.h"
 
 namespace {
 
@@ -108,12 +109,6 @@ bool IsNumberToken(std::string_view t, int64_t& v) {
     char c = t[0];
     if (c != '$' && c != '-' && c != '+' && !(c >= '0' && c <= '9')) return false;
     return KelCalculationLib::TryStrToInt64(t, v);
-}
-
-int32_t IntReading(std::string_view s) {
-    int64_t v = 0;
-    if (!KelCalculationLib::TryStrToInt64(s, v) || v < INT32_MIN || v > UINT32_MAX) return 0;
-    return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
 int CompareText(const std::string& a, const std::string& b) {
@@ -260,7 +255,14 @@ TKelCalculation::TKelCalculation(IScriptVariables& variables) : Variables(variab
     Stack.reserve(static_cast<size_t>(kStackSize) * 4);
 }
 
-TKelCalculation::~TKelCalculation() = default;
+TKelCalculation::TKelCalculation(TKelVariables& tables) : TKelCalculation(static_cast<IScriptVariables&>(tables)) {
+    LinkedTables = &tables;
+    tables.SetEvaluator(&Link);
+}
+
+TKelCalculation::~TKelCalculation() {
+    if (LinkedTables) LinkedTables->SetEvaluator(nullptr);
+}
 
 bool TKelCalculation::IsOperatorChar(char c) {
     switch (c) {
@@ -429,7 +431,7 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
                 out.push_back(text[i++]);
             }
         }
-        value = {TCalcValueType::String, IntReading(out), out};
+        value = {TCalcValueType::String, KelValueLib::StrToIntDef0(out), out};
         return true;
     }
     int64_t number;

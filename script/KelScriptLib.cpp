@@ -6,7 +6,7 @@
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
 #include "script/KelRecord.h"
-#include "script/KelVariableStandIn.h"
+#include "script/KelValueLib.h"
 #include "script/uKelObjectKinds.h"
 
 namespace KelScriptLib {
@@ -151,7 +151,12 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
     if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);
-    if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
+    if (!Variables) {
+        // The engine's tables, with the evaluator serving their dimension and index expressions.
+        auto tables = std::make_unique<TKelVariables>(ObjectCallbacks());
+        if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*tables);
+        Variables = std::move(tables);
+    }
     if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
     if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
         Links.SaveData->LoadSystemData(*this, "SystemData.dat.bak");

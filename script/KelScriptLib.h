@@ -177,7 +177,8 @@ public:
     std::string VersionText;
 
     // ---- seams ----
-    // The variable tables; Setup makes the stand-in tables when none were given before it.
+    // The variable tables; Setup makes the engine's tables (TKelVariables) when none were given
+    // before it.
     std::unique_ptr<IScriptVariables> Variables;
     // The expression evaluator; Setup makes the evaluator when none was given before it.
     std::unique_ptr<IScriptEvaluator> Calculation;
