@@ -411,9 +411,14 @@ bool TKelCalculation::ReadIndexes(std::string_view name, int32_t level, std::str
     }
     TStringList parts = KelCalculationLib::IndexList(name, ',');
     bare = parts.Count() > 0 ? parts[0] : std::string();
-    // The last index written is index 0; at most four take part.
+    // Arrays have at most four dimensions; a longer index list is refused as the tables refuse it.
+    if (parts.Count() - 1 > 4) {
+        Report(KelValueLib::TooManyIndexesMessage() + bare);
+        return false;
+    }
+    // The last index written is index 0.
     int32_t k = 0;
-    for (int32_t i = parts.Count() - 1; i >= 1 && k < 4; --i, ++k) idx.I[k] = Calculate(parts[i], level).Value;
+    for (int32_t i = parts.Count() - 1; i >= 1; --i, ++k) idx.I[k] = Calculate(parts[i], level).Value;
     return true;
 }
 
@@ -447,7 +452,10 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
     }
     std::string bare;
     TVariableIndexes idx;
-    ReadIndexes(name, level, bare, idx);
+    if (!ReadIndexes(name, level, bare, idx)) {
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
     TVariableScope scope = Variables.FindVariable(bare, level);
     if (scope == TVariableScope::None) {
         Report("未定義の変数："_sj + token);
@@ -531,7 +539,7 @@ bool TKelCalculation::Apply(char code, TCalcValue& a, const TCalcValue& b) {
 bool TKelCalculation::SetVariable(std::string_view name, int32_t level, const TCalcValue& value) {
     std::string bare;
     TVariableIndexes idx;
-    ReadIndexes(name, level, bare, idx);
+    if (!ReadIndexes(name, level, bare, idx)) return false;
     TVariableScope scope = Variables.FindVariable(bare, level);
     if (scope == TVariableScope::None) {
         Report("未定義の変数："_sj + bare);

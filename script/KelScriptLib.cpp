@@ -412,7 +412,9 @@ bool TKelScript::OnObjectSave(TStream& stream, const std::string& objectName) {
 bool TKelScript::OnObjectLoad(TStream& stream, const std::string& className, const std::string& objectName) {
     std::unique_ptr<TKelObjectDataCustom> object = CreateObjectByKind(className, objectName);
     if (!object) return false;
-    object->LoadFromStream(stream);
+    // A state that cannot be read leaves the stream at an unknown place: whoever reads the stream
+    // must stop there, so this is a stream error, not a failed element.
+    if (!object->LoadFromStream(stream)) throw EStreamError("object state unreadable: " + objectName);
     return Objects->Add(object);
 }
 

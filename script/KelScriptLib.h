@@ -126,6 +126,7 @@ public:
     bool OnObjectCreate(const std::string& className, const std::string& objectName);
     bool OnObjectDelete(const std::string& objectName);
     bool OnObjectSave(TStream& stream, const std::string& objectName);
+    // Raises EStreamError when the object's state cannot be read.
     bool OnObjectLoad(TStream& stream, const std::string& className, const std::string& objectName);
     static int32_t ObjectElementIndex(const TKelObjectDataCustom& object);
     TScriptRoutine* CurrentRoutine() { return Thread ? Thread->TopRoutine() : nullptr; }

@@ -184,6 +184,10 @@ int32_t StrToIntDef0(std::string_view text) {
     return static_cast<int32_t>(u);
 }
 
+const std::string& TooManyIndexesMessage() {
+    return MsgTooManyDims();
+}
+
 }  // namespace KelValueLib
 
 // ---- arrays ----

@@ -40,6 +40,9 @@ bool SameName(std::string_view a, std::string_view b);
 // hexadecimal ones after "$" or "0x"; 0 when the whole text is not such a number or a decimal one
 // does not fit 32 bits (hexadecimal takes up to 8 digits and wraps, so $FFFFFFFF is -1).
 int32_t StrToIntDef0(std::string_view text);
+// The message for a declaration or reference with more than four dimensions or indexes, to which
+// the name is appended.
+const std::string& TooManyIndexesMessage();
 }  // namespace KelValueLib
 
 // One array: name, dimensions and elements. d0 is the last dimension written in a declaration and
