@@ -19,7 +19,9 @@ struct TCalcValue {
     // (String, 0, s).
     static TCalcValue Str(std::string s) { return {TCalcValueType::String, 0, std::move(s)}; }
     // Both fields as given: (Integer, v, text) and (String, v, text).
-    static TCalcValue Integer(int32_t v, std::string text = {}) { return {TCalcValueType::Integer, v, std::move(text)}; }
+    static TCalcValue Integer(int32_t v, std::string text = {}) {
+        return {TCalcValueType::Integer, v, std::move(text)};
+    }
     static TCalcValue String(std::string text, int32_t v = 0) { return {TCalcValueType::String, v, std::move(text)}; }
     // (Object, 0, name).
     static TCalcValue Object(std::string name) { return {TCalcValueType::Object, 0, std::move(name)}; }

@@ -113,9 +113,9 @@ public:
     // A declaration as scripts write it: a name with an optional bracketed list of up to four
     // dimension expressions, evaluated at the level (a value below 1 gives 1). False, silently,
     // when the name is visible from this level already.
-    virtual bool DeclareVariable(std::string_view /*declaration*/, const std::string& /*className*/,
-                                 bool /*reference*/, uint16_t /*flags*/, TVariableScope /*scope*/,
-                                 TCalcValueType /*type*/, int32_t /*level*/) {
+    virtual bool DeclareVariable(std::string_view /*declaration*/, const std::string& /*className*/, bool /*reference*/,
+                                 uint16_t /*flags*/, TVariableScope /*scope*/, TCalcValueType /*type*/,
+                                 int32_t /*level*/) {
         return false;
     }
     // Frees the variable the scope search finds, unless it is not deletable. True when found.

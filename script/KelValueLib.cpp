@@ -834,8 +834,8 @@ TVariableScope TKelVariables::FindVariable(std::string_view name, int32_t level)
     return Locate(name, level).Scope;
 }
 
-bool TKelVariables::ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx,
-                                int32_t level, TCalcValue& value, bool force) {
+bool TKelVariables::ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx, int32_t level,
+                                TCalcValue& value, bool force) {
     TValue* table = Table(scope);
     if (!table) {
         value = TCalcValue::ErrorValue();
@@ -858,8 +858,7 @@ bool TKelVariables::WriteElement(TVariableScope scope, std::string_view name, co
 }
 
 bool TKelVariables::Declare(TVariableScope scope, const std::string& name, const std::string& className,
-                            const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags,
-                            bool reference) {
+                            const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags, bool reference) {
     TValue* table = Table(scope);
     return table && table->Declare(name, className, dims[0], dims[1], dims[2], dims[3], TableLevel(scope, level), type,
                                    flags, reference ? 1 : 0);

@@ -307,7 +307,9 @@ public:
 private:
     std::unique_ptr<TStringList> Split(std::string_view name) const;
     std::string BareName(std::string_view name) const;
-    static int32_t TableLevel(TVariableScope scope, int32_t level) { return scope == TVariableScope::Local ? level : 0; }
+    static int32_t TableLevel(TVariableScope scope, int32_t level) {
+        return scope == TVariableScope::Local ? level : 0;
+    }
 
     IVariableEvaluator* Evaluator = nullptr;
     std::unique_ptr<TValue> OwnSystem, OwnGame, OwnLocal;

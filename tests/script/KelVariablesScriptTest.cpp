@@ -37,9 +37,12 @@ TVariableScope ScopeOf(const std::string& letter) {
 // keyword for an owning array. The declaration may carry dimension expressions.
 bool Dim(TKelScript& s, TVariableScope scope, const std::string& type, const std::string& declaration) {
     IScriptVariables& v = *s.Variables;
-    if (type == "int") return v.DeclareVariable(declaration, "", false, KelValueLib::kAllRights, scope, T::Integer, s.Depth());
-    if (type == "str") return v.DeclareVariable(declaration, "", false, KelValueLib::kAllRights, scope, T::String, s.Depth());
-    if (type == "obj") return v.DeclareVariable(declaration, "obj", true, KelValueLib::kAllRights, scope, T::Object, s.Depth());
+    if (type == "int")
+        return v.DeclareVariable(declaration, "", false, KelValueLib::kAllRights, scope, T::Integer, s.Depth());
+    if (type == "str")
+        return v.DeclareVariable(declaration, "", false, KelValueLib::kAllRights, scope, T::String, s.Depth());
+    if (type == "obj")
+        return v.DeclareVariable(declaration, "obj", true, KelValueLib::kAllRights, scope, T::Object, s.Depth());
     return v.DeclareVariable(declaration, type, false, KelValueLib::kOwningArray, scope, T::Object, s.Depth());
 }
 
@@ -151,7 +154,8 @@ TEST(KelVariablesScopes, TheSystemScriptSharesTheSystemTableOnly) {
     EXPECT_EQ(rig.H.Script.Variables->FindVariable("g", 0), S::None);
     // Reports switched off on the child's evaluator are off for the shared table as well.
     child.Calculation->SetErrorReport(false);
-    EXPECT_FALSE(rig.H.Script.Variables->WriteElement(S::System, "sv", TVariableIndexes{{9}}, 0, TCalcValue::Int(1), false));
+    EXPECT_FALSE(
+        rig.H.Script.Variables->WriteElement(S::System, "sv", TVariableIndexes{{9}}, 0, TCalcValue::Int(1), false));
     child.Calculation->SetErrorReport(true);
     EXPECT_TRUE(rig.H.Errors().empty());
 }
@@ -266,8 +270,8 @@ TEST(KelVariablesValues, ElementsKeepTheFieldOfTheirType) {
         EXPECT_TRUE(rig.H.Errors().empty()) << c.assignment;
     }
     // A string element and a string literal of the same text read as the same integer.
-    for (const std::string text : {"$1F", "0x10", " 12", "\t7", "-2147483648", "2147483648", "$FFFFFFFF",
-                                   "$100000000", "12abc", "", "+5"}) {
+    for (const std::string text :
+         {"$1F", "0x10", " 12", "\t7", "-2147483648", "2147483648", "$FFFFFFFF", "$100000000", "12abc", "", "+5"}) {
         rig.H.Script.Variables->WriteElement(S::Game, "s", {}, 0, TCalcValue::Str(text), true);
         const int32_t expected = KelValueLib::StrToIntDef0(text);
         EXPECT_EQ(rig.H.Eval("s").Value, expected) << text;
@@ -289,7 +293,9 @@ TEST(KelVariablesValues, LocksAndForcedWrites) {
     } cases[] = {
         {"ro=1", TCalcValue::ErrorValue(), {"[ERROR]:変数に書き込みロックがかかっています:ro", kBad}},
         {"wo=1", TCalcValue::Int(1), {}},
-        {"wo", TCalcValue::ErrorValue(), {"[ERROR]:変数に読み込みロックがかかっています:wo", "[ERROR]:未定義の変数：wo"}},
+        {"wo",
+         TCalcValue::ErrorValue(),
+         {"[ERROR]:変数に読み込みロックがかかっています:wo", "[ERROR]:未定義の変数：wo"}},
         {"ResultInt[15]=4", TCalcValue::Int(1), {}},
         {"ResultInt[16]=4", TCalcValue::ErrorValue(), {"[ERROR]:範囲外の配列に書き込もうとしました:ResultInt", kBad}},
         {"nosuch=1", TCalcValue::ErrorValue(), {"[ERROR]:未定義の変数：nosuch", kBad}},
@@ -345,8 +351,8 @@ TEST(KelVariablesObjects, OwningArraysMakeAndFreeTheirObjects) {
 
     // Failures of the callbacks are reported per element; the variable exists all the same.
     ASSERT_TRUE(Dim(rig.H.Script, S::Game, "nosuch", "bad[2]"));
-    EXPECT_EQ(rig.H.Errors(), (Strings{"[ERROR]:Objectの生成に失敗しました：0_bad,0",
-                                       "[ERROR]:Objectの生成に失敗しました：0_bad,1"}));
+    EXPECT_EQ(rig.H.Errors(),
+              (Strings{"[ERROR]:Objectの生成に失敗しました：0_bad,0", "[ERROR]:Objectの生成に失敗しました：0_bad,1"}));
     rig.H.ClearErrors();
     ASSERT_TRUE(Dim(rig.H.Script, S::Game, "list", "gone[2]"));
     ASSERT_TRUE(objects.Remove("0_gone,1"));
@@ -357,8 +363,8 @@ TEST(KelVariablesObjects, OwningArraysMakeAndFreeTheirObjects) {
 
     // A routine's owning arrays are named by its level and freed when it returns; a reset frees
     // the game table's.
-    rig.Run(Lines({"@@main", "\\dim,g,img,keep[2]", "\\sub,@@a", "\\isob,{1_tmp,0}", "\\isob,{0_keep,1}", "\\halt", "@@a",
-                   "\\dim,l,list,tmp[2]", "\\isob,{1_tmp,1}", "\\ret"}));
+    rig.Run(Lines({"@@main", "\\dim,g,img,keep[2]", "\\sub,@@a", "\\isob,{1_tmp,0}", "\\isob,{0_keep,1}", "\\halt",
+                   "@@a", "\\dim,l,list,tmp[2]", "\\isob,{1_tmp,1}", "\\ret"}));
     EXPECT_EQ(rig.Trace, (Strings{"1_tmp,1:1", "1_tmp,0:0", "0_keep,1:1"}));
     EXPECT_TRUE(rig.H.Errors().empty());
     rig.H.Script.Reset();
@@ -385,8 +391,8 @@ std::vector<TRecordImage> Image(TValue& t) {
     for (int32_t i = 0; i < t.Count(); ++i) {
         TValueData* r = t.Items(i);
         TValueArrayCustom* a = r->Array();
-        TRecordImage image{r->OwnerLevel(), r->Flags,  r->NameHash(), a->Name, a->ClassName, a->ElementType,
-                           a->Reference,    a->OwnerNumber, a->Dims,  {}};
+        TRecordImage image{r->OwnerLevel(), r->Flags,     r->NameHash(),  a->Name, a->ClassName,
+                           a->ElementType,  a->Reference, a->OwnerNumber, a->Dims, {}};
         for (int32_t k = 0; k < a->Count; ++k) {
             TCalcValue v;
             a->ReadElement(k, v);
