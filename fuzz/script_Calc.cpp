@@ -9,7 +9,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "script/KelCalculationLib.h"
-#include "script/KelVariableStandIn.h"
+#include "script/KelValueLib.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ struct TRig {
         }
         return out;
     }
-    TStandInVariables Variables;
+    TKelVariables Variables;
     TKelCalculation Calc;
 };
 

@@ -5,6 +5,7 @@
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelValueLib.h"
 
 namespace {
 
@@ -108,12 +109,6 @@ bool IsNumberToken(std::string_view t, int64_t& v) {
     char c = t[0];
     if (c != '$' && c != '-' && c != '+' && !(c >= '0' && c <= '9')) return false;
     return KelCalculationLib::TryStrToInt64(t, v);
-}
-
-int32_t IntReading(std::string_view s) {
-    int64_t v = 0;
-    if (!KelCalculationLib::TryStrToInt64(s, v) || v < INT32_MIN || v > UINT32_MAX) return 0;
-    return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
 int CompareText(const std::string& a, const std::string& b) {
@@ -260,7 +255,14 @@ TKelCalculation::TKelCalculation(IScriptVariables& variables) : Variables(variab
     Stack.reserve(static_cast<size_t>(kStackSize) * 4);
 }
 
-TKelCalculation::~TKelCalculation() = default;
+TKelCalculation::TKelCalculation(TKelVariables& tables) : TKelCalculation(static_cast<IScriptVariables&>(tables)) {
+    LinkedTables = &tables;
+    tables.SetEvaluator(&Link);
+}
+
+TKelCalculation::~TKelCalculation() {
+    if (LinkedTables) LinkedTables->SetEvaluator(nullptr);
+}
 
 bool TKelCalculation::IsOperatorChar(char c) {
     switch (c) {
@@ -409,9 +411,14 @@ bool TKelCalculation::ReadIndexes(std::string_view name, int32_t level, std::str
     }
     TStringList parts = KelCalculationLib::IndexList(name, ',');
     bare = parts.Count() > 0 ? parts[0] : std::string();
-    // The last index written is index 0; at most four take part.
+    // Arrays have at most four dimensions; a longer index list is refused as the tables refuse it.
+    if (parts.Count() - 1 > 4) {
+        Report(KelValueLib::TooManyIndexesMessage() + bare);
+        return false;
+    }
+    // The last index written is index 0.
     int32_t k = 0;
-    for (int32_t i = parts.Count() - 1; i >= 1 && k < 4; --i, ++k) idx.I[k] = Calculate(parts[i], level).Value;
+    for (int32_t i = parts.Count() - 1; i >= 1; --i, ++k) idx.I[k] = Calculate(parts[i], level).Value;
     return true;
 }
 
@@ -429,7 +436,7 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
                 out.push_back(text[i++]);
             }
         }
-        value = {TCalcValueType::String, IntReading(out), out};
+        value = {TCalcValueType::String, KelValueLib::StrToIntDef0(out), out};
         return true;
     }
     int64_t number;
@@ -445,7 +452,10 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
     }
     std::string bare;
     TVariableIndexes idx;
-    ReadIndexes(name, level, bare, idx);
+    if (!ReadIndexes(name, level, bare, idx)) {
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
     TVariableScope scope = Variables.FindVariable(bare, level);
     if (scope == TVariableScope::None) {
         Report("未定義の変数："_sj + token);
@@ -529,7 +539,7 @@ bool TKelCalculation::Apply(char code, TCalcValue& a, const TCalcValue& b) {
 bool TKelCalculation::SetVariable(std::string_view name, int32_t level, const TCalcValue& value) {
     std::string bare;
     TVariableIndexes idx;
-    ReadIndexes(name, level, bare, idx);
+    if (!ReadIndexes(name, level, bare, idx)) return false;
     TVariableScope scope = Variables.FindVariable(bare, level);
     if (scope == TVariableScope::None) {
         Report("未定義の変数："_sj + bare);

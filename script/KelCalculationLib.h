@@ -12,6 +12,7 @@
 #include "platform/ClassLib.h"
 #include "script/KelCalcValue.h"
 #include "script/KelScriptSeams.h"
+#include "script/KelValueLib.h"
 
 namespace KelCalculationLib {
 
@@ -48,7 +49,11 @@ public:
     static constexpr int32_t kMaxNesting = 100;
     static constexpr int32_t kStackSize = 128;
 
+    // Works on any variable tables through their interface.
     explicit TKelCalculation(IScriptVariables& variables);
+    // Works on the engine's tables and serves them as their evaluator (dimension and index
+    // expressions, index lists) for as long as it lives.
+    explicit TKelCalculation(TKelVariables& tables);
     ~TKelCalculation() override;
 
     void Calculate(std::string_view text, int32_t level, TCalcValue& result) override;
@@ -85,7 +90,22 @@ private:
     void Push(const TCalcValue& v);
     TCalcValue Pop();
 
+    // What the tables ask of the evaluator.
+    class TVariableLink final : public IVariableEvaluator {
+    public:
+        explicit TVariableLink(TKelCalculation& owner) : Owner(owner) {}
+        TCalcValue Calculate(const std::string& text, int32_t level) override { return Owner.Calculate(text, level); }
+        std::unique_ptr<TStringList> IndexList(const std::string& token) override {
+            return std::make_unique<TStringList>(KelCalculationLib::IndexList(token, ','));
+        }
+
+    private:
+        TKelCalculation& Owner;
+    };
+
     IScriptVariables& Variables;
+    TVariableLink Link{*this};
+    TKelVariables* LinkedTables = nullptr;
     bool ErrorReport = true;
     int32_t Nesting = 0;
     // One operand stack for all evaluations: each uses the entries above the base it started at,

@@ -218,10 +218,7 @@ void SetParameters(TKelScript& s, const TStringList& args, int32_t level) {
         int32_t number = v.Value;
         std::string text = v.Text;
         if (v.IsError()) {
-            int64_t n = 0;
-            number = KelCalculationLib::TryStrToInt64(item, n) && n >= INT32_MIN && n <= INT32_MAX
-                         ? static_cast<int32_t>(n)
-                         : 0;
+            number = KelValueLib::StrToIntDef0(item);
             text = item;
         }
         TVariableIndexes idx;

@@ -138,8 +138,7 @@ void DeleteWord(TKelScript& s, TStringList& args) {
     for (int32_t i = 1; i < args.Count(); ++i) {
         std::string name = BareName(args[i]);
         if (name.empty()) continue;
-        TVariableScope scope = t.Variables->FindVariable(name, t.Depth());
-        if (scope != TVariableScope::None) t.Variables->Delete(scope, name, t.Depth(), false);
+        t.Variables->DeleteVariable(name, t.Depth());
     }
 }
 

@@ -7,7 +7,7 @@
 #include "platform/Encoding.h"
 #include "script/KelGeneralCommands.h"
 #include "script/KelRecord.h"
-#include "script/KelVariableStandIn.h"
+#include "script/KelValueLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uKelObjectKinds.h"
 #include "script/uScriptReplaceDLL.h"
@@ -164,7 +164,12 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
     if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);
-    if (!Variables) Variables = std::make_unique<TStandInVariables>(ObjectCallbacks());
+    if (!Variables) {
+        // The engine's tables, with the evaluator serving their dimension and index expressions.
+        auto tables = std::make_unique<TKelVariables>(ObjectCallbacks());
+        if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*tables);
+        Variables = std::move(tables);
+    }
     if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
     if (!Words.General) Words.General = &KelGeneralCommands::Handler();
     if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
@@ -425,7 +430,9 @@ bool TKelScript::OnObjectSave(TStream& stream, const std::string& objectName) {
 bool TKelScript::OnObjectLoad(TStream& stream, const std::string& className, const std::string& objectName) {
     std::unique_ptr<TKelObjectDataCustom> object = CreateObjectByKind(className, objectName);
     if (!object) return false;
-    object->LoadFromStream(stream);
+    // A state that cannot be read leaves the stream at an unknown place: whoever reads the stream
+    // must stop there, so this is a stream error, not a failed element.
+    if (!object->LoadFromStream(stream)) throw EStreamError("object state unreadable: " + objectName);
     return Objects->Add(object);
 }
 

@@ -151,6 +151,7 @@ public:
     bool OnObjectCreate(const std::string& className, const std::string& objectName);
     bool OnObjectDelete(const std::string& objectName);
     bool OnObjectSave(TStream& stream, const std::string& objectName);
+    // Raises EStreamError when the object's state cannot be read.
     bool OnObjectLoad(TStream& stream, const std::string& className, const std::string& objectName);
     static int32_t ObjectElementIndex(const TKelObjectDataCustom& object);
     TScriptRoutine* CurrentRoutine() { return Thread ? Thread->TopRoutine() : nullptr; }
@@ -248,7 +249,8 @@ public:
     std::string VersionText;
 
     // ---- seams ----
-    // The variable tables; Setup makes the stand-in tables when none were given before it.
+    // The variable tables; Setup makes the engine's tables (TKelVariables) when none were given
+    // before it.
     std::unique_ptr<IScriptVariables> Variables;
     // The expression evaluator; Setup makes the evaluator when none was given before it.
     std::unique_ptr<IScriptEvaluator> Calculation;

@@ -60,12 +60,25 @@ struct TVariableIndexes {
 };
 
 // How declaring, freeing, saving and loading an element of an owning object array reaches the
-// interpreter's script objects. Arguments: class name, variable name, element name.
+// interpreter's script objects. Arguments: the array's class name (the type keyword it was declared
+// with), the variable name, the element's object name. Any may be unset. They are called from
+// destructors as well, so they must not throw.
 struct TObjectVariableCallbacks {
-    std::function<bool(const std::string&, const std::string&, const std::string&)> Create;
-    std::function<bool(const std::string&, const std::string&, const std::string&)> Free;
-    std::function<bool(TStream&, const std::string&, const std::string&, const std::string&)> Save;
-    std::function<bool(TStream&, const std::string&, const std::string&, const std::string&)> Load;
+    // Creates the object; false on failure.
+    std::function<bool(const std::string& className, const std::string& variableName, const std::string& elementName)>
+        Create;
+    // Removes and frees the object; false when it cannot.
+    std::function<bool(const std::string& className, const std::string& variableName, const std::string& elementName)>
+        Free;
+    // Writes the object's state.
+    std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
+                       const std::string& elementName)>
+        Save;
+    // Creates the object if needed and reads its state, consuming exactly what Save wrote. May raise
+    // EStreamError on a short stream.
+    std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
+                       const std::string& elementName)>
+        Load;
 };
 
 // The three variable tables (system, game, local) with their scope search. Names are bare (no
@@ -90,11 +103,6 @@ public:
                          const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags,
                          bool reference) = 0;
     virtual bool InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) = 0;
-    // Frees and removes the variable, unless force is off and it is not deletable. True when the
-    // variable was found, also when it stays. Tables that cannot delete keep everything.
-    virtual bool Delete(TVariableScope /*scope*/, std::string_view /*name*/, int32_t /*level*/, bool /*force*/) {
-        return false;
-    }
     // Frees every record of the table (owned objects through the free callback).
     virtual void Clear(TVariableScope scope) = 0;
     // Frees the local records whose owner level is above the level.
@@ -105,6 +113,21 @@ public:
     // The names of a table's variables at level 0, for tools that show a game's state; tables
     // that cannot list themselves give none.
     virtual std::vector<std::string> VariableNames(TVariableScope /*scope*/) { return {}; }
+
+    // A declaration as scripts write it: a name with an optional bracketed list of up to four
+    // dimension expressions, evaluated at the level (a value below 1 gives 1). False, silently,
+    // when the name is visible from this level already.
+    virtual bool DeclareVariable(std::string_view /*declaration*/, const std::string& /*className*/, bool /*reference*/,
+                                 uint16_t /*flags*/, TVariableScope /*scope*/, TCalcValueType /*type*/,
+                                 int32_t /*level*/) {
+        return false;
+    }
+    // Frees the variable the scope search finds, unless it is not deletable. True when found.
+    virtual bool DeleteVariable(std::string_view /*name*/, int32_t /*level*/) { return false; }
+    // One table in its stream format (save games, the system-data file). Loading clears the table
+    // first; false when the stream is damaged or too short.
+    virtual void SaveToStream(TVariableScope /*scope*/, TStream& /*stream*/) {}
+    virtual bool LoadFromStream(TVariableScope /*scope*/, TStream& /*stream*/) { return false; }
 };
 
 // The expression evaluator as the interpreter calls it.

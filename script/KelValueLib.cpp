@@ -184,6 +184,10 @@ int32_t StrToIntDef0(std::string_view text) {
     return static_cast<int32_t>(u);
 }
 
+const std::string& TooManyIndexesMessage() {
+    return MsgTooManyDims();
+}
+
 }  // namespace KelValueLib
 
 // ---- arrays ----
@@ -666,7 +670,7 @@ bool TValue::LoadFromStream(TStream& stream) {
 
 // ---- the three tables and the scope search ----
 
-TKelVariables::TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator& evaluator)
+TKelVariables::TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator* evaluator)
     : Evaluator(evaluator),
       OwnSystem(std::make_unique<TValue>(callbacks)),
       OwnGame(std::make_unique<TValue>(callbacks)),
@@ -698,13 +702,21 @@ void TKelVariables::SetErrorReport(bool flag) {
     LocalVariables().ErrorReport = flag;
 }
 
+std::unique_ptr<TStringList> TKelVariables::Split(std::string_view name) const {
+    if (Evaluator) return Evaluator->IndexList(std::string(name));
+    // Without an evaluator a name stands for itself.
+    auto items = std::make_unique<TStringList>();
+    if (!name.empty()) items->Add(std::string(name));
+    return items;
+}
+
 std::string TKelVariables::BareName(std::string_view name) const {
     if (name.empty() || name.back() != ']') return std::string(name);
-    std::unique_ptr<TStringList> items = Evaluator.IndexList(std::string(name));
+    std::unique_ptr<TStringList> items = Split(name);
     return items && items->Count() > 0 ? (*items)[0] : std::string();
 }
 
-TVariableLocation TKelVariables::FindVariable(std::string_view name, int32_t level) const {
+TVariableLocation TKelVariables::Locate(std::string_view name, int32_t level) const {
     std::string stripped;
     std::string_view bare = name;
     if (!name.empty() && name.back() == ']') {
@@ -721,7 +733,7 @@ TVariableLocation TKelVariables::FindVariable(std::string_view name, int32_t lev
 }
 
 TVariableScope TKelVariables::GetVariableScope(std::string_view name, int32_t level) const {
-    return FindVariable(name, level).Scope;
+    return Locate(name, level).Scope;
 }
 
 bool TKelVariables::EvaluateIndexes(std::string_view name, int32_t level, std::string& bareName,
@@ -731,7 +743,7 @@ bool TKelVariables::EvaluateIndexes(std::string_view name, int32_t level, std::s
         bareName = std::string(name);
         return true;
     }
-    std::unique_ptr<TStringList> items = Evaluator.IndexList(std::string(name));
+    std::unique_ptr<TStringList> items = Split(name);
     if (!items || items->Count() == 0) {
         bareName.clear();
         return true;
@@ -743,17 +755,17 @@ bool TKelVariables::EvaluateIndexes(std::string_view name, int32_t level, std::s
         return false;
     }
     for (int32_t k = 0; k < n; ++k)
-        indexes[static_cast<size_t>(k)] = Evaluator.Calculate((*items)[items->Count() - 1 - k], level).Value;
+        indexes[static_cast<size_t>(k)] = Evaluator->Calculate((*items)[items->Count() - 1 - k], level).Value;
     return true;
 }
 
-bool TKelVariables::DeclareVariable(std::string_view declaration, std::string_view className, uint8_t reference,
+bool TKelVariables::DeclareVariable(std::string_view declaration, const std::string& className, bool reference,
                                     uint16_t flags, TVariableScope scope, TCalcValueType type, int32_t level) {
-    std::unique_ptr<TStringList> items = Evaluator.IndexList(std::string(declaration));
+    std::unique_ptr<TStringList> items = Split(declaration);
     if (!items || items->Count() == 0) return false;
     const std::string name = (*items)[0];
     // Declaring a visible name again keeps the existing variable and its contents.
-    if (FindVariable(name, level).Scope != TVariableScope::None) return false;
+    if (Locate(name, level).Scope != TVariableScope::None) return false;
     const int32_t n = items->Count() - 1;
     if (n > 4) {
         if (ErrorReport) ErrorLogLib::ErrorLog(MsgTooManyDims() + name);
@@ -761,50 +773,41 @@ bool TKelVariables::DeclareVariable(std::string_view declaration, std::string_vi
     }
     int32_t dims[4] = {1, 1, 1, 1};
     for (int32_t k = 0; k < n; ++k) {
-        int32_t v = Evaluator.Calculate((*items)[items->Count() - 1 - k], level).Value;
+        int32_t v = Evaluator->Calculate((*items)[items->Count() - 1 - k], level).Value;
         dims[k] = v < 1 ? 1 : v;
     }
-    switch (scope) {
-        case TVariableScope::System:
-            return SystemVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
-                                             reference);
-        case TVariableScope::Game:
-            return GameVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], 0, type, flags,
-                                           reference);
-        case TVariableScope::Local:
-            return LocalVariables().Declare(name, className, dims[0], dims[1], dims[2], dims[3], level, type, flags,
-                                            reference);
-        default:
-            return false;
-    }
+    TValue* table = Table(scope);
+    if (!table) return false;
+    return table->Declare(name, className, dims[0], dims[1], dims[2], dims[3], TableLevel(scope, level), type, flags,
+                          reference ? 1 : 0);
 }
 
 bool TKelVariables::DeleteVariable(std::string_view name, int32_t level) {
-    TVariableLocation at = FindVariable(name, level);
+    TVariableLocation at = Locate(name, level);
     if (at.Scope == TVariableScope::None) return false;
-    return Table(at.Scope)->Delete(BareName(name), at.Scope == TVariableScope::Local ? level : 0, false);
+    return Table(at.Scope)->Delete(BareName(name), TableLevel(at.Scope, level), false);
 }
 
 bool TKelVariables::InitVariable(std::string_view name, int32_t level) {
-    TVariableLocation at = FindVariable(name, level);
+    TVariableLocation at = Locate(name, level);
     if (at.Scope == TVariableScope::None) {
         if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
         return false;
     }
-    return Table(at.Scope)->InitVariable(BareName(name), at.Scope == TVariableScope::Local ? level : 0, false);
+    return Table(at.Scope)->InitVariable(BareName(name), TableLevel(at.Scope, level), false);
 }
 
 bool TKelVariables::SetVariable(std::string_view name, int32_t level, const TCalcValue& value) {
     std::string bare;
     TValueIndexes idx;
     if (!EvaluateIndexes(name, level, bare, idx)) return false;
-    TVariableLocation at = FindVariable(bare, level);
+    TVariableLocation at = Locate(bare, level);
     if (at.Scope == TVariableScope::None) {
         if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndefined() + bare);
         return false;
     }
-    return Table(at.Scope)->WriteByIndex(at.Index, idx[0], idx[1], idx[2], idx[3],
-                                         at.Scope == TVariableScope::Local ? level : 0, value, false, bare);
+    return Table(at.Scope)->WriteByIndex(at.Index, idx[0], idx[1], idx[2], idx[3], TableLevel(at.Scope, level), value,
+                                         false, bare);
 }
 
 bool TKelVariables::SetVariableInteger(std::string_view name, int32_t level, int32_t value) {
@@ -815,13 +818,79 @@ TVariableScope TKelVariables::ReadVariable(std::string_view name, int32_t level,
     std::string bare;
     TValueIndexes idx;
     const bool indexesOk = EvaluateIndexes(name, level, bare, idx);
-    TVariableLocation at = FindVariable(bare, level);
+    TVariableLocation at = Locate(bare, level);
     if (at.Scope == TVariableScope::None) return at.Scope;
     if (!indexesOk) {
         value = TCalcValue::ErrorValue();
         return at.Scope;
     }
-    Table(at.Scope)->ReadByIndex(at.Index, idx[0], idx[1], idx[2], idx[3],
-                                 at.Scope == TVariableScope::Local ? level : 0, value, false);
+    Table(at.Scope)->ReadByIndex(at.Index, idx[0], idx[1], idx[2], idx[3], TableLevel(at.Scope, level), value, false);
     return at.Scope;
+}
+
+// ---- as the interpreter's IScriptVariables ----
+
+TVariableScope TKelVariables::FindVariable(std::string_view name, int32_t level) {
+    return Locate(name, level).Scope;
+}
+
+bool TKelVariables::ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx, int32_t level,
+                                TCalcValue& value, bool force) {
+    TValue* table = Table(scope);
+    if (!table) {
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
+    const int32_t at = TableLevel(scope, level);
+    return table->ReadByIndex(table->FindIndex(name, at), idx.I[0], idx.I[1], idx.I[2], idx.I[3], at, value, force);
+}
+
+bool TKelVariables::WriteElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx,
+                                 int32_t level, const TCalcValue& value, bool force) {
+    TValue* table = Table(scope);
+    if (!table) {
+        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
+        return false;
+    }
+    const int32_t at = TableLevel(scope, level);
+    return table->WriteByIndex(table->FindIndex(name, at), idx.I[0], idx.I[1], idx.I[2], idx.I[3], at, value, force,
+                               name);
+}
+
+bool TKelVariables::Declare(TVariableScope scope, const std::string& name, const std::string& className,
+                            const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags, bool reference) {
+    TValue* table = Table(scope);
+    return table && table->Declare(name, className, dims[0], dims[1], dims[2], dims[3], TableLevel(scope, level), type,
+                                   flags, reference ? 1 : 0);
+}
+
+bool TKelVariables::InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) {
+    TValue* table = Table(scope);
+    if (!table) {
+        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
+        return false;
+    }
+    return table->InitVariable(name, TableLevel(scope, level), force);
+}
+
+void TKelVariables::Clear(TVariableScope scope) {
+    if (TValue* table = Table(scope)) table->Clear();
+}
+
+void TKelVariables::DeleteAboveOwner(int32_t level) {
+    LocalVariables().DeleteAboveOwner(level);
+}
+
+void TKelVariables::UseSystemTableOf(IScriptVariables* other) {
+    auto* tables = dynamic_cast<TKelVariables*>(other);
+    SetScopeTables(tables && tables != this ? &tables->SystemVariables() : nullptr, GameOverride, LocalOverride);
+}
+
+void TKelVariables::SaveToStream(TVariableScope scope, TStream& stream) {
+    if (TValue* table = Table(scope)) table->SaveToStream(stream);
+}
+
+bool TKelVariables::LoadFromStream(TVariableScope scope, TStream& stream) {
+    TValue* table = Table(scope);
+    return table && table->LoadFromStream(stream);
 }

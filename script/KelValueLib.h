@@ -19,47 +19,8 @@
 #include <vector>
 
 #include "platform/ClassLib.h"
-
-// The evaluator's typed value. Both fields are carried by every value and neither follows the
-// other by itself: the operation that makes a value says which it sets.
-enum class TCalcValueType : uint8_t { Integer = 0, String = 1, Object = 2, Token = 3, Error = 4 };
-
-struct TCalcValue {
-    TCalcValueType Type = TCalcValueType::Error;
-    int32_t Value = 0;  // 32-bit, all arithmetic wraps
-    std::string Text;
-
-    static TCalcValue ErrorValue() { return {}; }
-    static TCalcValue Integer(int32_t v, std::string text = {}) {
-        return {TCalcValueType::Integer, v, std::move(text)};
-    }
-    static TCalcValue String(std::string text, int32_t v = 0) { return {TCalcValueType::String, v, std::move(text)}; }
-    static TCalcValue Object(std::string name) { return {TCalcValueType::Object, 0, std::move(name)}; }
-    bool IsError() const { return Type == TCalcValueType::Error; }
-};
-
-enum class TVariableScope : uint8_t { None = 0, System = 1, Game = 2, Local = 3 };
-
-// What the interpreter does for object variables. Arguments: the array's class name (the type
-// keyword it was declared with), the variable name, the element's object name. Any may be unset.
-// They are called from destructors as well, so they must not throw.
-struct TObjectVariableCallbacks {
-    // Creates the object; false on failure.
-    std::function<bool(const std::string& className, const std::string& variableName, const std::string& elementName)>
-        Create;
-    // Removes and frees the object; false when it cannot.
-    std::function<bool(const std::string& className, const std::string& variableName, const std::string& elementName)>
-        Free;
-    // Writes the object's state.
-    std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
-                       const std::string& elementName)>
-        Save;
-    // Creates the object if needed and reads its state, consuming exactly what Save wrote. May raise
-    // EStreamError on a short stream.
-    std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
-                       const std::string& elementName)>
-        Load;
-};
+#include "script/KelCalcValue.h"
+#include "script/KelScriptSeams.h"
 
 namespace KelValueLib {
 // Variable flags.
@@ -79,6 +40,9 @@ bool SameName(std::string_view a, std::string_view b);
 // hexadecimal ones after "$" or "0x"; 0 when the whole text is not such a number or a decimal one
 // does not fit 32 bits (hexadecimal takes up to 8 digits and wraps, so $FFFFFFFF is -1).
 int32_t StrToIntDef0(std::string_view text);
+// The message for a declaration or reference with more than four dimensions or indexes, to which
+// the name is appended.
+const std::string& TooManyIndexesMessage();
 }  // namespace KelValueLib
 
 // One array: name, dimensions and elements. d0 is the last dimension written in a declaration and
@@ -282,10 +246,14 @@ struct TVariableLocation {
 
 // The variable part of an evaluator: its three own tables, the overrides that replace them, and
 // the scope search from the local table (at the caller's level) to the game table to the system
-// table (both at level 0).
-class TKelVariables {
+// table (both at level 0). It serves the interpreter as its IScriptVariables. Names with index
+// lists and declarations need the evaluator, which is linked at construction or later.
+class TKelVariables final : public IScriptVariables {
 public:
-    TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator& evaluator);
+    explicit TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator* evaluator = nullptr);
+    TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator& evaluator)
+        : TKelVariables(callbacks, &evaluator) {}
+    void SetEvaluator(IVariableEvaluator* evaluator) { Evaluator = evaluator; }
 
     // The tables in use: the override when set, else the own table.
     TValue& SystemVariables() const { return SystemOverride ? *SystemOverride : *OwnSystem; }
@@ -295,16 +263,16 @@ public:
     // Overrides, not owned; nullptr returns to the own table.
     void SetScopeTables(TValue* system, TValue* game, TValue* local);
     // The flag of this part ("未定義の変数：" of SetVariable) and of each table in use.
-    void SetErrorReport(bool flag);
+    void SetErrorReport(bool flag) override;
 
-    // A name with an index list is looked up by its bare name.
-    TVariableLocation FindVariable(std::string_view name, int32_t level) const;
+    // A name with an index list is looked up by its bare name: the scope and the record index.
+    TVariableLocation Locate(std::string_view name, int32_t level) const;
     TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
     // A declaration is a name with an optional bracketed list of up to four dimension expressions.
     // False, silently, when the name is visible from this level already.
-    bool DeclareVariable(std::string_view declaration, std::string_view className, uint8_t reference, uint16_t flags,
-                         TVariableScope scope, TCalcValueType type, int32_t level);
-    bool DeleteVariable(std::string_view name, int32_t level);
+    bool DeclareVariable(std::string_view declaration, const std::string& className, bool reference, uint16_t flags,
+                         TVariableScope scope, TCalcValueType type, int32_t level) override;
+    bool DeleteVariable(std::string_view name, int32_t level) override;
     bool InitVariable(std::string_view name, int32_t level);
     // Writes a name with an optional index list, found by the scope search, without force.
     bool SetVariable(std::string_view name, int32_t level, const TCalcValue& value);
@@ -317,12 +285,33 @@ public:
     // 0). False, with a message, for more than four indexes.
     bool EvaluateIndexes(std::string_view name, int32_t level, std::string& bareName, TValueIndexes& indexes);
 
+    // ---- IScriptVariables: bare names; the local table at the level, the others at level 0 ----
+    TVariableScope FindVariable(std::string_view name, int32_t level) override;
+    bool ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx, int32_t level,
+                     TCalcValue& value, bool force) override;
+    bool WriteElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx, int32_t level,
+                      const TCalcValue& value, bool force) override;
+    bool Declare(TVariableScope scope, const std::string& name, const std::string& className, const int32_t dims[4],
+                 int32_t level, TCalcValueType type, uint16_t flags, bool reference) override;
+    bool InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) override;
+    void Clear(TVariableScope scope) override;
+    void DeleteAboveOwner(int32_t level) override;
+    // The system table in use by the other tables becomes this one's system override; the game and
+    // local tables stay this one's own.
+    void UseSystemTableOf(IScriptVariables* other) override;
+    void SaveToStream(TVariableScope scope, TStream& stream) override;
+    bool LoadFromStream(TVariableScope scope, TStream& stream) override;
+
     bool ErrorReport = true;
 
 private:
+    std::unique_ptr<TStringList> Split(std::string_view name) const;
     std::string BareName(std::string_view name) const;
+    static int32_t TableLevel(TVariableScope scope, int32_t level) {
+        return scope == TVariableScope::Local ? level : 0;
+    }
 
-    IVariableEvaluator& Evaluator;
+    IVariableEvaluator* Evaluator = nullptr;
     std::unique_ptr<TValue> OwnSystem, OwnGame, OwnLocal;
     TValue* SystemOverride = nullptr;
     TValue* GameOverride = nullptr;
