@@ -881,6 +881,14 @@ void TKelVariables::DeleteAboveOwner(int32_t level) {
     LocalVariables().DeleteAboveOwner(level);
 }
 
+std::vector<std::string> TKelVariables::VariableNames(TVariableScope scope) {
+    std::vector<std::string> names;
+    const TValue* table = Table(scope);
+    for (int32_t i = 0; table && i < table->Count(); ++i)
+        if (const TValueData* d = table->Items(i); d && d->OwnerLevel() == 0) names.push_back(d->Name());
+    return names;
+}
+
 void TKelVariables::UseSystemTableOf(IScriptVariables* other) {
     auto* tables = dynamic_cast<TKelVariables*>(other);
     SetScopeTables(tables && tables != this ? &tables->SystemVariables() : nullptr, GameOverride, LocalOverride);

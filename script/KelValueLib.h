@@ -299,6 +299,7 @@ public:
     // The system table in use by the other tables becomes this one's system override; the game and
     // local tables stay this one's own.
     void UseSystemTableOf(IScriptVariables* other) override;
+    std::vector<std::string> VariableNames(TVariableScope scope) override;
     void SaveToStream(TVariableScope scope, TStream& stream) override;
     bool LoadFromStream(TVariableScope scope, TStream& stream) override;
 
