@@ -19,6 +19,8 @@
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelScriptLib.h"
+#include "script/uBregExpLib.h"
+#include "script/uScriptReplaceDLL.h"
 #include "shell/KelSystemLib.h"
 
 // The main window of a headless run: it is always the active window unless the input script says
@@ -133,6 +135,9 @@ public:
     }
     ~THeadlessGame() {
         Engine.reset();
+        uScriptReplaceDLL::ScriptReplaceFinalize();
+        uScriptReplaceDLL::SetLibraryFolder("");
+        uBregExpLib::BRegExpFinalize();
         PackLib::ClosePacks();
         Dialogs::SetCurrent(nullptr);
         Clock::SetCurrent(nullptr);
@@ -141,8 +146,8 @@ public:
     THeadlessGame& operator=(const THeadlessGame&) = delete;
 
     // The start-up of the main window as far as a headless run has it: packs, message table, game
-    // settings, the user's settings file (read, never written), then the engine core's set-up and
-    // start. False with a message when the game cannot start.
+    // settings, the user's settings file (read, never written), the script libraries, then the
+    // engine core's set-up and start. False with a message when the game cannot start.
     bool Open(const std::string& hostFolder, std::string& error) {
         FileSystem::SetRoot(hostFolder);
         ErrorLogLib::SetLogFolder(hostFolder);
@@ -161,6 +166,13 @@ public:
         }
         SystemConfigLib::LoadUserDefaults();
         SystemConfigLib::LoadUserSettings();
+        // The regular-expression library is required, the line-replace library optional.
+        if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) {
+            error = "the regular-expression library could not be loaded";
+            return false;
+        }
+        uScriptReplaceDLL::SetLibraryFolder(hostFolder);  // the game folder stands beside the program
+        uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
         Engine = std::make_unique<TKelSystem>();
