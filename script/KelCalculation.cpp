@@ -251,7 +251,8 @@ struct TKelCalculation::TCompileContext {
 
 // ---- evaluator ----
 
-TKelCalculation::TKelCalculation(IScriptVariables& variables) : Variables(variables) {
+TKelCalculation::TKelCalculation(IScriptVariables& variables)
+    : Variables(variables), Tables(dynamic_cast<TKelVariables*>(&variables)) {
     Stack.reserve(static_cast<size_t>(kStackSize) * 4);
 }
 
@@ -283,9 +284,9 @@ void TKelCalculation::Report(const std::string& message) {
     if (ErrorReport) ErrorLogLib::ErrorLog(message);
 }
 
-void TKelCalculation::Push(const TCalcValue& v) {
+void TKelCalculation::Push(TCalcValue v) {
     if (Stack.size() - StackBase >= static_cast<size_t>(kStackSize)) return;  // dropped, no message
-    Stack.push_back(v);
+    Stack.push_back(std::move(v));
 }
 
 TCalcValue TKelCalculation::Pop() {
@@ -331,7 +332,7 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
 
     std::shared_ptr<const TProgram> cached;
     if (UseCache) {
-        auto it = Cache.find(std::string(text));
+        auto it = Cache.find(text);
         if (it != Cache.end()) cached = it->second;
     }
     int32_t nesting = cached ? cached->Nesting : TextNesting(text);
@@ -392,7 +393,7 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
             failed = true;
             break;
         }
-        Push(a);
+        Push(std::move(a));
     }
     if (failed || Stack.size() - StackBase != 1) {
         Report("計算式が間違っています。"_sj);
@@ -424,7 +425,8 @@ bool TKelCalculation::ReadIndexes(std::string_view name, int32_t level, std::str
 
 bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
     if (value.Type != TCalcValueType::Token || value.Text.empty()) return true;
-    const std::string token = value.Text;
+    // Every path below sets the value anew.
+    const std::string token = std::move(value.Text);
     if (token[0] == '"') {
         std::string text = KelCalculationLib::BracketContents(token);
         std::string out;
@@ -456,14 +458,22 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
         value = TCalcValue::ErrorValue();
         return false;
     }
-    TVariableScope scope = Variables.FindVariable(bare, level);
+    // What an index outside the array gives.
+    value.Type = TCalcValueType::Integer;
+    value.Value = 0;
+    value.Text.clear();
+    TVariableScope scope;
+    if (Tables) {
+        scope = Tables->ReadFound(bare, idx, level, value);
+    } else {
+        scope = Variables.FindVariable(bare, level);
+        if (scope != TVariableScope::None) Variables.ReadElement(scope, bare, idx, level, value, false);
+    }
     if (scope == TVariableScope::None) {
         Report("未定義の変数："_sj + token);
         value = TCalcValue::ErrorValue();
         return false;
     }
-    value = {TCalcValueType::Integer, 0, ""};  // what an index outside the array gives
-    Variables.ReadElement(scope, bare, idx, level, value, false);
     if (value.Type == TCalcValueType::Integer && prefix == '-') {
         value.Value = static_cast<int32_t>(0u - static_cast<uint32_t>(value.Value));
         value.Text = std::to_string(value.Value);
@@ -540,12 +550,14 @@ bool TKelCalculation::SetVariable(std::string_view name, int32_t level, const TC
     std::string bare;
     TVariableIndexes idx;
     if (!ReadIndexes(name, level, bare, idx)) return false;
-    TVariableScope scope = Variables.FindVariable(bare, level);
-    if (scope == TVariableScope::None) {
-        Report("未定義の変数："_sj + bare);
-        return false;
+    if (Tables) {
+        bool written = false;
+        if (Tables->WriteFound(bare, idx, level, value, written) != TVariableScope::None) return written;
+    } else if (TVariableScope scope = Variables.FindVariable(bare, level); scope != TVariableScope::None) {
+        return Variables.WriteElement(scope, bare, idx, level, value, false);
     }
-    return Variables.WriteElement(scope, bare, idx, level, value, false);
+    Report("未定義の変数："_sj + bare);
+    return false;
 }
 
 TCalcValue TKelCalculation::GetValue(std::string_view token, int32_t level) {

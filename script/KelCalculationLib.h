@@ -87,7 +87,7 @@ private:
     bool Apply(char code, TCalcValue& a, const TCalcValue& b);
     bool ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx);
     void Report(const std::string& message);
-    void Push(const TCalcValue& v);
+    void Push(TCalcValue v);
     TCalcValue Pop();
 
     // What the tables ask of the evaluator.
@@ -104,6 +104,8 @@ private:
     };
 
     IScriptVariables& Variables;
+    // Variables when they are the engine's tables, whose one-search reads and writes are used.
+    TKelVariables* Tables = nullptr;
     TVariableLink Link{*this};
     TKelVariables* LinkedTables = nullptr;
     bool ErrorReport = true;
@@ -112,5 +114,9 @@ private:
     // so a nested evaluation never disturbs the values pending below it.
     std::vector<TCalcValue> Stack;
     size_t StackBase = 0;
-    std::unordered_map<std::string, std::shared_ptr<const TProgram>> Cache;
+    struct TTextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::shared_ptr<const TProgram>, TTextHash, std::equal_to<>> Cache;
 };

@@ -1,6 +1,7 @@
 #include "script/KelValueLib.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <utility>
 
@@ -258,7 +259,12 @@ void TValueArrayInteger::SetLength(int32_t count) {
 bool TValueArrayInteger::ReadElement(int64_t flat, TCalcValue& value) const {
     if (flat < 0 || flat >= Count) return false;
     int32_t v = Items[static_cast<size_t>(flat)];
-    value = TCalcValue::Integer(v, std::to_string(v));
+    // In place: the value's text keeps its buffer.
+    char digits[16];
+    auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    value.Type = TCalcValueType::Integer;
+    value.Value = v;
+    value.Text.assign(digits, end);
     return true;
 }
 
@@ -456,8 +462,12 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
 }
 
 int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
+    return FindIndex(name, KelValueLib::NameHash(name), level);
+}
+
+int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
     if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
-    auto it = Index.find(Key(level, KelValueLib::NameHash(name)));
+    auto it = Index.find(Key(level, hash));
     if (it == Index.end()) return -1;
     for (const TValueData* record : it->second)
         if (KelValueLib::SameName(record->ArrayData->Name, name)) return record->Position;
@@ -723,11 +733,12 @@ TVariableLocation TKelVariables::Locate(std::string_view name, int32_t level) co
         stripped = BareName(name);
         bare = stripped;
     }
-    int32_t index = LocalVariables().FindIndex(bare, level);
+    const uint32_t hash = KelValueLib::NameHash(bare);
+    int32_t index = LocalVariables().FindIndex(bare, hash, level);
     if (index >= 0) return {TVariableScope::Local, index};
-    index = GameVariables().FindIndex(bare, 0);
+    index = GameVariables().FindIndex(bare, hash, 0);
     if (index >= 0) return {TVariableScope::Game, index};
-    index = SystemVariables().FindIndex(bare, 0);
+    index = SystemVariables().FindIndex(bare, hash, 0);
     if (index >= 0) return {TVariableScope::System, index};
     return {};
 }
@@ -825,6 +836,36 @@ TVariableScope TKelVariables::ReadVariable(std::string_view name, int32_t level,
         return at.Scope;
     }
     Table(at.Scope)->ReadByIndex(at.Index, idx[0], idx[1], idx[2], idx[3], TableLevel(at.Scope, level), value, false);
+    return at.Scope;
+}
+
+TVariableScope TKelVariables::ReadFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
+                                        TCalcValue& value) {
+    // FindVariable strips an index list that ReadElement would not: such a name takes both steps.
+    if (!bare.empty() && bare.back() == ']') {
+        TVariableScope scope = FindVariable(bare, level);
+        if (scope != TVariableScope::None) ReadElement(scope, bare, idx, level, value, false);
+        return scope;
+    }
+    TVariableLocation at = Locate(bare, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    Table(at.Scope)->ReadByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3], TableLevel(at.Scope, level), value,
+                                 false);
+    return at.Scope;
+}
+
+TVariableScope TKelVariables::WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
+                                         const TCalcValue& value, bool& written) {
+    written = false;
+    if (!bare.empty() && bare.back() == ']') {
+        TVariableScope scope = FindVariable(bare, level);
+        if (scope != TVariableScope::None) written = WriteElement(scope, bare, idx, level, value, false);
+        return scope;
+    }
+    TVariableLocation at = Locate(bare, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    written = Table(at.Scope)->WriteByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3],
+                                            TableLevel(at.Scope, level), value, false, bare);
     return at.Scope;
 }
 

@@ -189,6 +189,8 @@ public:
     // The first record with this owner level whose name equals the name without regard to case;
     // -1 when none.
     int32_t FindIndex(std::string_view name, int32_t level) const;
+    // The same with the name's hash (KelValueLib::NameHash) computed by the caller.
+    int32_t FindIndex(std::string_view name, uint32_t hash, int32_t level) const;
 
     bool ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                      TCalcValue& value, bool force);
@@ -267,6 +269,12 @@ public:
 
     // A name with an index list is looked up by its bare name: the scope and the record index.
     TVariableLocation Locate(std::string_view name, int32_t level) const;
+    // FindVariable and then ReadElement (WriteElement without force) of a bare name, with one
+    // scope search: the scope found, None (value untouched, nothing reported) when no scope holds
+    // the name. The evaluator's operand reads and assignments.
+    TVariableScope ReadFound(std::string_view bare, const TVariableIndexes& idx, int32_t level, TCalcValue& value);
+    TVariableScope WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool& written);
     TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
     // A declaration is a name with an optional bracketed list of up to four dimension expressions.
     // False, silently, when the name is visible from this level already.
