@@ -1,5 +1,7 @@
 #include "script/KelReaderLib.h"
 
+#include <array>
+
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
@@ -17,6 +19,16 @@ constexpr int32_t kIncludeLoopLimit = 100;
 bool IsLead(std::string_view s, size_t i) { return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i])); }
 
 std::string Lower(std::string_view s) { return ClassLib::LowerAscii(s); }
+
+// What the statement cutter makes of each byte: most bytes only pass.
+constexpr uint8_t kPlainByte = 0, kLeadByte = 1, kMarkByte = 2;
+constexpr std::array<uint8_t, 256> kStatementByte = [] {
+    std::array<uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(b))) t[static_cast<size_t>(b)] = kLeadByte;
+    for (char c : {'{', '}', '"', '\\'}) t[static_cast<uint8_t>(c)] = kMarkByte;
+    return t;
+}();
 
 // Whether lowered equals Lower(text), without building it.
 bool EqualsLowered(std::string_view lowered, std::string_view text) {
@@ -326,7 +338,12 @@ void TKelReader::GetStatement(std::string& statement) {
     bool quoted = false, stopped = false;
     while (i < line.size()) {
         char c = line[i];
-        if (IsLead(line, i)) {
+        const uint8_t kind = kStatementByte[static_cast<uint8_t>(c)];
+        if (kind == kPlainByte) {
+            ++i;
+            continue;
+        }
+        if (kind == kLeadByte) {
             i += 2;  // may step one past the end when the line ends in a lead byte
             continue;
         }

@@ -130,6 +130,7 @@ uint32_t NameHash(std::string_view name) {
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // the usual case: the name spelt as declared
     bool trail = false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto x = static_cast<uint8_t>(a[i]);
@@ -424,6 +425,10 @@ TValue::~TValue() {
     Clear();
 }
 
+namespace {
+constexpr size_t kKeptEmptyBuckets = 256;
+}  // namespace
+
 uint64_t TValue::Key(int32_t level, uint32_t hash) {
     return (static_cast<uint64_t>(static_cast<uint16_t>(level)) << 32) | hash;
 }
@@ -455,7 +460,9 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
         if (it != Index.end()) {
             auto& bucket = it->second;
             bucket.erase(std::find(bucket.begin(), bucket.end(), record.get()));
-            if (bucket.empty()) Index.erase(it);
+            // Subroutine parameters are declared and freed again on every call: their empty
+            // buckets are kept for the next declaration while the index is small.
+            if (bucket.empty() && Index.size() > kKeptEmptyBuckets) Index.erase(it);
         }
     }
     return record;
@@ -476,7 +483,8 @@ int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) c
 
 bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                      int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
-    if (name.empty() || FindIndex(name, level) >= 0) return false;
+    const uint32_t hash = KelValueLib::NameHash(name);
+    if (name.empty() || FindIndex(name, hash, level) >= 0) return false;
     if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
         Report(MsgTooLarge(), name);
         return false;
@@ -499,7 +507,7 @@ bool TValue::Declare(std::string_view name, std::string_view className, int32_t 
     record->ArrayData->SetDimensions(d0, d1, d2, d3);  // an owning object array creates its objects here
     record->Level = static_cast<int16_t>(level);
     record->Flags = flags;
-    record->Hash = KelValueLib::NameHash(name);
+    record->Hash = hash;
     Append(std::move(record));
     return true;
 }
