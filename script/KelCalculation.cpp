@@ -111,6 +111,30 @@ bool IsNumberToken(std::string_view t, int64_t& v) {
     return KelCalculationLib::TryStrToInt64(t, v);
 }
 
+// A quoted text or a number: what ParseOperand makes of such a token, which needs no variable.
+bool ParseLiteral(const std::string& token, TCalcValue& value) {
+    if (token[0] == '"') {
+        std::string text = KelCalculationLib::BracketContents(token);
+        std::string out;
+        for (size_t i = 0; i < text.size();) {
+            if (text.compare(i, 3, "'''") == 0) {
+                out.push_back('"');
+                i += 3;
+            } else {
+                out.push_back(text[i++]);
+            }
+        }
+        value = {TCalcValueType::String, KelValueLib::StrToIntDef0(out), out};
+        return true;
+    }
+    int64_t number;
+    if (IsNumberToken(token, number)) {
+        value = {TCalcValueType::Integer, static_cast<int32_t>(static_cast<uint32_t>(number)), token};
+        return true;
+    }
+    return false;
+}
+
 int CompareText(const std::string& a, const std::string& b) {
     std::string la = ClassLib::LowerAscii(a), lb = ClassLib::LowerAscii(b);
     int r = la.compare(lb);  // std::string compares bytes as unsigned char
@@ -121,6 +145,27 @@ int CompareText(const std::string& a, const std::string& b) {
 
 // ---- programs ----
 
+// An operand as its text alone decides: a literal has its value already; a plain name (no sign
+// prefix, no index list) its hash, so that reading it is one scope search; anything else is read
+// as a token.
+struct TKelCalculation::TOperand {
+    enum TKind : uint8_t { kToken, kLiteral, kName };
+    std::string Text;
+    uint8_t Kind = kToken;
+    uint32_t Hash = 0;
+    TCalcValue Value;  // kLiteral
+
+    explicit TOperand(std::string text) : Text(std::move(text)) {
+        if (Text.empty()) return;
+        if (ParseLiteral(Text, Value)) {
+            Kind = kLiteral;
+        } else if (Text[0] != '+' && Text[0] != '-' && Text[0] != '^' && Text.back() != ']') {
+            Kind = kName;
+            Hash = KelValueLib::NameHash(Text);
+        }
+    }
+};
+
 // What a text compiles to. Effects are the increments run and the bracket faults reported while
 // the text was tokenised, in the order they happened; a cached program replays them.
 struct TKelCalculation::TProgram {
@@ -130,10 +175,10 @@ struct TKelCalculation::TProgram {
     };
     struct TItem {
         char Code = 0;  // operator code, 0 for an operand
-        std::string Text;
+        TOperand Operand;
     };
     bool Single = false;
-    std::string Operand;  // the trimmed text of a single operand
+    TOperand Operand{{}};  // a single operand: the trimmed text
     int32_t Nesting = 0;
     std::vector<TEffect> Effects;
     std::vector<TItem> Items;
@@ -284,16 +329,64 @@ void TKelCalculation::Report(const std::string& message) {
     if (ErrorReport) ErrorLogLib::ErrorLog(message);
 }
 
-void TKelCalculation::Push(TCalcValue v) {
+void TKelCalculation::Push(TSlot slot) {
     if (Stack.size() - StackBase >= static_cast<size_t>(kStackSize)) return;  // dropped, no message
-    Stack.push_back(std::move(v));
+    Stack.push_back(std::move(slot));
 }
 
-TCalcValue TKelCalculation::Pop() {
-    if (Stack.size() <= StackBase) return TCalcValue::ErrorValue();
-    TCalcValue v = std::move(Stack.back());
+TKelCalculation::TSlot TKelCalculation::Pop() {
+    if (Stack.size() <= StackBase) return {};
+    TSlot v = std::move(Stack.back());
     Stack.pop_back();
     return v;
+}
+
+void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value) {
+    if (operand.Kind == TOperand::kLiteral) {
+        value = operand.Value;
+        return;
+    }
+    if (operand.Kind != TOperand::kName || !Tables) {
+        value = {TCalcValueType::Token, 0, operand.Text};
+        ParseOperand(value, level);
+        return;
+    }
+    // ParseOperand of a plain name: no indexes, one scope search.
+    value.Type = TCalcValueType::Integer;  // what an index outside the array gives
+    value.Value = 0;
+    value.Text.clear();
+    if (Tables->ReadFound(operand.Text, operand.Hash, TVariableIndexes{}, level, value) == TVariableScope::None) {
+        Report("未定義の変数："_sj + operand.Text);
+        value = TCalcValue::ErrorValue();
+    }
+}
+
+void TKelCalculation::Resolve(TSlot& slot, int32_t level) {
+    if (slot.Operand) {
+        ReadOperand(*slot.Operand, level, slot.Value);
+        slot.Operand = nullptr;
+    } else {
+        ParseOperand(slot.Value, level);
+    }
+}
+
+// The left side of "=": a token that is neither a quoted text nor a number names the variable.
+bool TKelCalculation::AssignTo(const TSlot& target, int32_t level, const TCalcValue& value) {
+    if (!target.Operand) {
+        const TCalcValue& a = target.Value;
+        int64_t number;
+        return a.Type == TCalcValueType::Token && !a.Text.empty() && a.Text[0] != '"' &&
+               !IsNumberToken(a.Text, number) && SetVariable(a.Text, level, value);
+    }
+    const TOperand& operand = *target.Operand;
+    if (operand.Text.empty() || operand.Kind == TOperand::kLiteral) return false;
+    if (operand.Kind != TOperand::kName || !Tables) return SetVariable(operand.Text, level, value);
+    bool written = false;
+    if (Tables->WriteFound(operand.Text, operand.Hash, TVariableIndexes{}, level, value, written) !=
+        TVariableScope::None)
+        return written;
+    Report("未定義の変数："_sj + operand.Text);
+    return false;
 }
 
 std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::string_view text, int32_t level) {
@@ -301,7 +394,7 @@ std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::s
     program->Nesting = TextNesting(text);
     if (!HasOperator(text)) {
         program->Single = true;
-        program->Operand = std::string(KelCalculationLib::Trim(text));
+        program->Operand = TOperand(std::string(KelCalculationLib::Trim(text)));
         return program;
     }
     TCompileContext context{*this, level, *program};
@@ -312,7 +405,8 @@ std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::s
         if (end == std::string::npos) end = postfix.size();
         if (end > start) {
             std::string item = postfix.substr(start, end - start);
-            program->Items.push_back({OperatorCode(item), std::move(item)});
+            const char code = OperatorCode(item);
+            program->Items.push_back({code, TOperand(code ? std::string() : std::move(item))});
         }
         start = end + 1;
     }
@@ -355,8 +449,7 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
         }
     }
     if (program->Single) {
-        result = {TCalcValueType::Token, 0, program->Operand};
-        ParseOperand(result, level);
+        ReadOperand(program->Operand, level, result);
         if (result.IsError()) Report("未定義の変数："_sj + std::string(text));
     } else {
         Run(*program, level, result);
@@ -371,37 +464,36 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
     bool failed = false;
     for (const auto& item : program.Items) {
         if (!item.Code) {
-            Push({TCalcValueType::Token, 0, item.Text});
+            Push({{}, &item.Operand});
             continue;
         }
-        TCalcValue b = Pop();
-        TCalcValue a = Pop();
+        TSlot b = Pop();
+        TSlot a = Pop();
         if (item.Code == 'h') {
-            ParseOperand(b, level);
-            int64_t number;
-            if (a.Type != TCalcValueType::Token || a.Text.empty() || a.Text[0] == '"' || IsNumberToken(a.Text, number) ||
-                !SetVariable(a.Text, level, b)) {
+            Resolve(b, level);
+            if (!AssignTo(a, level, b.Value)) {
                 failed = true;
                 break;
             }
-            Push(TCalcValue::Int(1));
+            Push({TCalcValue::Int(1)});
             continue;
         }
-        ParseOperand(a, level);
-        ParseOperand(b, level);
-        if (!Apply(item.Code, a, b)) {
+        Resolve(a, level);
+        Resolve(b, level);
+        if (!Apply(item.Code, a.Value, b.Value)) {
             failed = true;
             break;
         }
-        Push(std::move(a));
+        Push({std::move(a.Value)});
     }
     if (failed || Stack.size() - StackBase != 1) {
         Report("計算式が間違っています。"_sj);
         result = TCalcValue::ErrorValue();
         return;
     }
-    result = Pop();
-    ParseOperand(result, level);
+    TSlot last = Pop();
+    Resolve(last, level);
+    result = std::move(last.Value);
     if (result.IsError()) Report("計算中エラーが発生しました。"_sj);
 }
 
@@ -427,25 +519,7 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
     if (value.Type != TCalcValueType::Token || value.Text.empty()) return true;
     // Every path below sets the value anew.
     const std::string token = std::move(value.Text);
-    if (token[0] == '"') {
-        std::string text = KelCalculationLib::BracketContents(token);
-        std::string out;
-        for (size_t i = 0; i < text.size();) {
-            if (text.compare(i, 3, "'''") == 0) {
-                out.push_back('"');
-                i += 3;
-            } else {
-                out.push_back(text[i++]);
-            }
-        }
-        value = {TCalcValueType::String, KelValueLib::StrToIntDef0(out), out};
-        return true;
-    }
-    int64_t number;
-    if (IsNumberToken(token, number)) {
-        value = {TCalcValueType::Integer, static_cast<int32_t>(static_cast<uint32_t>(number)), token};
-        return true;
-    }
+    if (ParseLiteral(token, value)) return true;
     char prefix = 0;
     std::string_view name = token;
     if (token[0] == '+' || token[0] == '-' || token[0] == '^') {

@@ -77,9 +77,16 @@ public:
     void ClearCache() { Cache.clear(); }
 
     struct TProgram;
+    struct TOperand;
 
 private:
     struct TCompileContext;
+    // An entry of the operand stack: a value, or the operand of a program not read yet (what a
+    // token of its text would be).
+    struct TSlot {
+        TCalcValue Value;
+        const TOperand* Operand = nullptr;
+    };
     std::shared_ptr<const TProgram> Compile(std::string_view text, int32_t level);
     void Replay(const TProgram& program, int32_t level);
     void Run(const TProgram& program, int32_t level, TCalcValue& result);
@@ -87,8 +94,12 @@ private:
     bool Apply(char code, TCalcValue& a, const TCalcValue& b);
     bool ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx);
     void Report(const std::string& message);
-    void Push(TCalcValue v);
-    TCalcValue Pop();
+    // Reads an operand as ParseOperand reads a token of its text.
+    void ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value);
+    void Resolve(TSlot& slot, int32_t level);
+    bool AssignTo(const TSlot& target, int32_t level, const TCalcValue& value);
+    void Push(TSlot slot);
+    TSlot Pop();
 
     // What the tables ask of the evaluator.
     class TVariableLink final : public IVariableEvaluator {
@@ -112,7 +123,7 @@ private:
     int32_t Nesting = 0;
     // One operand stack for all evaluations: each uses the entries above the base it started at,
     // so a nested evaluation never disturbs the values pending below it.
-    std::vector<TCalcValue> Stack;
+    std::vector<TSlot> Stack;
     size_t StackBase = 0;
     struct TTextHash {
         using is_transparent = void;

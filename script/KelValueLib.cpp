@@ -427,6 +427,7 @@ TValue::~TValue() {
 
 namespace {
 constexpr size_t kKeptEmptyBuckets = 256;
+constexpr size_t kSpareRecords = 32;
 }  // namespace
 
 uint64_t TValue::Key(int32_t level, uint32_t hash) {
@@ -489,13 +490,14 @@ bool TValue::Declare(std::string_view name, std::string_view className, int32_t 
         Report(MsgTooLarge(), name);
         return false;
     }
-    auto record = std::make_unique<TValueData>();
+    std::unique_ptr<TValueData> record = TakeSpare(type, name);
+    if (!record) record = std::make_unique<TValueData>();
     switch (type) {
         case TCalcValueType::Integer:
-            record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name));
+            if (!record->ArrayData) record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name));
             break;
         case TCalcValueType::String:
-            record->ArrayData = std::make_unique<TValueArrayString>(std::string(name));
+            if (!record->ArrayData) record->ArrayData = std::make_unique<TValueArrayString>(std::string(name));
             break;
         case TCalcValueType::Object:
             record->ArrayData = std::make_unique<TValueArrayObject>(std::string(name), std::string(className),
@@ -519,11 +521,30 @@ bool TValue::Delete(std::string_view name, int32_t level, bool force) {
     return true;
 }
 
+std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_view name) {
+    for (size_t i = Spare.size(); i-- > 0;) {
+        if (Spare[i]->ArrayData->ElementType != type) continue;
+        std::unique_ptr<TValueData> record = std::move(Spare[i]);
+        Spare.erase(Spare.begin() + static_cast<std::ptrdiff_t>(i));
+        // As a new record: the name, no elements (SetDimensions fills them), default fields.
+        TValueArrayCustom& array = *record->ArrayData;
+        array.Name.assign(name);
+        array.Count = 0;
+        array.Dims = {0, 0, 0, 0};
+        if (type == TCalcValueType::Integer) static_cast<TValueArrayInteger&>(array).Items.clear();
+        else static_cast<TValueArrayString&>(array).Items.clear();
+        record->Flags = 7;
+        return record;
+    }
+    return nullptr;
+}
+
 void TValue::Clear() {
     // Taken out first, so that a callback running while the records are freed sees an empty table.
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
     Index.clear();
+    Spare.clear();
     for (auto& record : records)
         record.reset();
 }
@@ -533,8 +554,14 @@ void TValue::DeleteAboveOwner(int32_t level) {
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
     // Detached from the back; freed in list order.
-    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
-        it->reset();
+    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
+        const TValueArrayCustom* array = (*it)->ArrayData.get();
+        if (array && array->ElementType != TCalcValueType::Object && array->ClassName.empty() &&
+            array->Reference == 0 && array->OwnerNumber == 0 && Spare.size() < kSpareRecords)
+            Spare.push_back(std::move(*it));
+        else
+            it->reset();
+    }
 }
 
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
@@ -741,7 +768,10 @@ TVariableLocation TKelVariables::Locate(std::string_view name, int32_t level) co
         stripped = BareName(name);
         bare = stripped;
     }
-    const uint32_t hash = KelValueLib::NameHash(bare);
+    return LocateBare(bare, KelValueLib::NameHash(bare), level);
+}
+
+TVariableLocation TKelVariables::LocateBare(std::string_view bare, uint32_t hash, int32_t level) const {
     int32_t index = LocalVariables().FindIndex(bare, hash, level);
     if (index >= 0) return {TVariableScope::Local, index};
     index = GameVariables().FindIndex(bare, hash, 0);
@@ -855,7 +885,12 @@ TVariableScope TKelVariables::ReadFound(std::string_view bare, const TVariableIn
         if (scope != TVariableScope::None) ReadElement(scope, bare, idx, level, value, false);
         return scope;
     }
-    TVariableLocation at = Locate(bare, level);
+    return ReadFound(bare, KelValueLib::NameHash(bare), idx, level, value);
+}
+
+TVariableScope TKelVariables::ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                        int32_t level, TCalcValue& value) {
+    TVariableLocation at = LocateBare(bare, hash, level);
     if (at.Scope == TVariableScope::None) return at.Scope;
     Table(at.Scope)->ReadByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3], TableLevel(at.Scope, level), value,
                                  false);
@@ -870,7 +905,13 @@ TVariableScope TKelVariables::WriteFound(std::string_view bare, const TVariableI
         if (scope != TVariableScope::None) written = WriteElement(scope, bare, idx, level, value, false);
         return scope;
     }
-    TVariableLocation at = Locate(bare, level);
+    return WriteFound(bare, KelValueLib::NameHash(bare), idx, level, value, written);
+}
+
+TVariableScope TKelVariables::WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                         int32_t level, const TCalcValue& value, bool& written) {
+    written = false;
+    TVariableLocation at = LocateBare(bare, hash, level);
     if (at.Scope == TVariableScope::None) return at.Scope;
     written = Table(at.Scope)->WriteByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3],
                                             TableLevel(at.Scope, level), value, false, bare);

@@ -228,6 +228,10 @@ private:
     // (owner level, name hash) -> the records with that key, in list order. Records without an
     // array are not indexed.
     std::unordered_map<uint64_t, std::vector<TValueData*>> Index;
+    // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
+    // kept for the next declarations of their element type; freeing them has no other effect.
+    std::vector<std::unique_ptr<TValueData>> Spare;
+    std::unique_ptr<TValueData> TakeSpare(TCalcValueType type, std::string_view name);
 };
 
 // What the variable code needs of the expression evaluator.
@@ -275,6 +279,11 @@ public:
     TVariableScope ReadFound(std::string_view bare, const TVariableIndexes& idx, int32_t level, TCalcValue& value);
     TVariableScope WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
                               const TCalcValue& value, bool& written);
+    // The same for a name without index list whose hash (KelValueLib::NameHash) is known.
+    TVariableScope ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                             TCalcValue& value);
+    TVariableScope WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool& written);
     TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
     // A declaration is a name with an optional bracketed list of up to four dimension expressions.
     // False, silently, when the name is visible from this level already.
@@ -314,6 +323,7 @@ public:
     bool ErrorReport = true;
 
 private:
+    TVariableLocation LocateBare(std::string_view bare, uint32_t hash, int32_t level) const;
     std::unique_ptr<TStringList> Split(std::string_view name) const;
     std::string BareName(std::string_view name) const;
     static int32_t TableLevel(TVariableScope scope, int32_t level) {
