@@ -297,9 +297,7 @@ struct TKelCalculation::TCompileContext {
 // ---- evaluator ----
 
 TKelCalculation::TKelCalculation(IScriptVariables& variables)
-    : Variables(variables), Tables(dynamic_cast<TKelVariables*>(&variables)) {
-    Stack.reserve(static_cast<size_t>(kStackSize) * 4);
-}
+    : Variables(variables), Tables(dynamic_cast<TKelVariables*>(&variables)) {}
 
 TKelCalculation::TKelCalculation(TKelVariables& tables) : TKelCalculation(static_cast<IScriptVariables&>(tables)) {
     LinkedTables = &tables;
@@ -465,6 +463,30 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
     for (const auto& item : program.Items) {
         if (!item.Code) {
             Push({{}, &item.Operand});
+            continue;
+        }
+        if (Stack.size() - StackBase >= 2) {
+            // Both operands on the stack: read and combined where they are. Reading one may run
+            // nested evaluations, which only push above them.
+            TSlot& a = Stack[Stack.size() - 2];
+            TSlot& b = Stack[Stack.size() - 1];
+            if (item.Code == 'h') {
+                Resolve(b, level);
+                if (!AssignTo(a, level, b.Value)) {
+                    failed = true;
+                    break;
+                }
+                Stack.pop_back();
+                Stack.back() = {TCalcValue::Int(1)};
+                continue;
+            }
+            Resolve(a, level);
+            Resolve(b, level);
+            if (!Apply(item.Code, a.Value, b.Value)) {
+                failed = true;
+                break;
+            }
+            Stack.pop_back();
             continue;
         }
         TSlot b = Pop();

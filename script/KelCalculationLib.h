@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -122,8 +123,9 @@ private:
     bool ErrorReport = true;
     int32_t Nesting = 0;
     // One operand stack for all evaluations: each uses the entries above the base it started at,
-    // so a nested evaluation never disturbs the values pending below it.
-    std::vector<TSlot> Stack;
+    // so a nested evaluation never disturbs the values pending below it. Entries stay where they
+    // are while others are pushed above them, so an operator works on its operands in place.
+    std::deque<TSlot> Stack;
     size_t StackBase = 0;
     struct TTextHash {
         using is_transparent = void;
