@@ -462,7 +462,8 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
     bool failed = false;
     for (const auto& item : program.Items) {
         if (!item.Code) {
-            Push({{}, &item.Operand});
+            // As Push: dropped, without a message, on a full stack.
+            if (Stack.size() - StackBase < static_cast<size_t>(kStackSize)) Stack.emplace_back().Operand = &item.Operand;
             continue;
         }
         if (Stack.size() - StackBase >= 2) {

@@ -1,6 +1,7 @@
 #include "script/KelScriptLib.h"
 
 #include <array>
+#include <typeinfo>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -415,8 +416,10 @@ void TKelScript::UpdateSelfFileVariables() {
 // Both are written after every label line and jump, mostly with the text they hold already; such
 // a write changes nothing and is left out.
 void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text) {
-    if (const auto* tables = dynamic_cast<const TKelVariables*>(Variables.get())) {
-        const TValue& game = tables->GameVariables();
+    // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
+    const IScriptVariables* variables = Variables.get();
+    if (variables && typeid(*variables) == typeid(TKelVariables)) {
+        const TValue& game = static_cast<const TKelVariables*>(variables)->GameVariables();
         const TValueData* record = game.Items(game.FindIndex(name, hash, 0));
         const TValueArrayCustom* array = record ? record->Array() : nullptr;
         if (array && array->ElementType == TCalcValueType::String && array->Count > 0 &&
