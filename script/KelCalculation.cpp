@@ -463,7 +463,8 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
     for (const auto& item : program.Items) {
         if (!item.Code) {
             // As Push: dropped, without a message, on a full stack.
-            if (Stack.size() - StackBase < static_cast<size_t>(kStackSize)) Stack.emplace_back().Operand = &item.Operand;
+            if (Stack.size() - StackBase < static_cast<size_t>(kStackSize))
+                Stack.emplace_back().Operand = &item.Operand;
             continue;
         }
         if (Stack.size() - StackBase >= 2) {

@@ -531,8 +531,10 @@ std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_v
         array.Name.assign(name);
         array.Count = 0;
         array.Dims = {0, 0, 0, 0};
-        if (type == TCalcValueType::Integer) static_cast<TValueArrayInteger&>(array).Items.clear();
-        else static_cast<TValueArrayString&>(array).Items.clear();
+        if (type == TCalcValueType::Integer)
+            static_cast<TValueArrayInteger&>(array).Items.clear();
+        else
+            static_cast<TValueArrayString&>(array).Items.clear();
         record->Flags = 7;
         return record;
     }
