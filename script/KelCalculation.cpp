@@ -515,7 +515,8 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
         result = TCalcValue::ErrorValue();
         return;
     }
-    TSlot last = Pop();
+    // The last entry is read where it lies; Calculate drops it with the rest of this evaluation.
+    TSlot& last = Stack.back();
     Resolve(last, level);
     result = std::move(last.Value);
     if (result.IsError()) Report("計算中エラーが発生しました。"_sj);
