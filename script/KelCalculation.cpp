@@ -111,6 +111,30 @@ bool IsNumberToken(std::string_view t, int64_t& v) {
     return KelCalculationLib::TryStrToInt64(t, v);
 }
 
+// A quoted text or a number: what ParseOperand makes of such a token, which needs no variable.
+bool ParseLiteral(const std::string& token, TCalcValue& value) {
+    if (token[0] == '"') {
+        std::string text = KelCalculationLib::BracketContents(token);
+        std::string out;
+        for (size_t i = 0; i < text.size();) {
+            if (text.compare(i, 3, "'''") == 0) {
+                out.push_back('"');
+                i += 3;
+            } else {
+                out.push_back(text[i++]);
+            }
+        }
+        value = {TCalcValueType::String, KelValueLib::StrToIntDef0(out), out};
+        return true;
+    }
+    int64_t number;
+    if (IsNumberToken(token, number)) {
+        value = {TCalcValueType::Integer, static_cast<int32_t>(static_cast<uint32_t>(number)), token};
+        return true;
+    }
+    return false;
+}
+
 int CompareText(const std::string& a, const std::string& b) {
     std::string la = ClassLib::LowerAscii(a), lb = ClassLib::LowerAscii(b);
     int r = la.compare(lb);  // std::string compares bytes as unsigned char
@@ -121,6 +145,27 @@ int CompareText(const std::string& a, const std::string& b) {
 
 // ---- programs ----
 
+// An operand as its text alone decides: a literal has its value already; a plain name (no sign
+// prefix, no index list) its hash, so that reading it is one scope search; anything else is read
+// as a token.
+struct TKelCalculation::TOperand {
+    enum TKind : uint8_t { kToken, kLiteral, kName };
+    std::string Text;
+    uint8_t Kind = kToken;
+    uint32_t Hash = 0;
+    TCalcValue Value;  // kLiteral
+
+    explicit TOperand(std::string text) : Text(std::move(text)) {
+        if (Text.empty()) return;
+        if (ParseLiteral(Text, Value)) {
+            Kind = kLiteral;
+        } else if (Text[0] != '+' && Text[0] != '-' && Text[0] != '^' && Text.back() != ']') {
+            Kind = kName;
+            Hash = KelValueLib::NameHash(Text);
+        }
+    }
+};
+
 // What a text compiles to. Effects are the increments run and the bracket faults reported while
 // the text was tokenised, in the order they happened; a cached program replays them.
 struct TKelCalculation::TProgram {
@@ -130,10 +175,10 @@ struct TKelCalculation::TProgram {
     };
     struct TItem {
         char Code = 0;  // operator code, 0 for an operand
-        std::string Text;
+        TOperand Operand;
     };
     bool Single = false;
-    std::string Operand;  // the trimmed text of a single operand
+    TOperand Operand{{}};  // a single operand: the trimmed text
     int32_t Nesting = 0;
     std::vector<TEffect> Effects;
     std::vector<TItem> Items;
@@ -251,9 +296,8 @@ struct TKelCalculation::TCompileContext {
 
 // ---- evaluator ----
 
-TKelCalculation::TKelCalculation(IScriptVariables& variables) : Variables(variables) {
-    Stack.reserve(static_cast<size_t>(kStackSize) * 4);
-}
+TKelCalculation::TKelCalculation(IScriptVariables& variables)
+    : Variables(variables), Tables(dynamic_cast<TKelVariables*>(&variables)) {}
 
 TKelCalculation::TKelCalculation(TKelVariables& tables) : TKelCalculation(static_cast<IScriptVariables&>(tables)) {
     LinkedTables = &tables;
@@ -283,16 +327,64 @@ void TKelCalculation::Report(const std::string& message) {
     if (ErrorReport) ErrorLogLib::ErrorLog(message);
 }
 
-void TKelCalculation::Push(const TCalcValue& v) {
+void TKelCalculation::Push(TSlot slot) {
     if (Stack.size() - StackBase >= static_cast<size_t>(kStackSize)) return;  // dropped, no message
-    Stack.push_back(v);
+    Stack.push_back(std::move(slot));
 }
 
-TCalcValue TKelCalculation::Pop() {
-    if (Stack.size() <= StackBase) return TCalcValue::ErrorValue();
-    TCalcValue v = std::move(Stack.back());
+TKelCalculation::TSlot TKelCalculation::Pop() {
+    if (Stack.size() <= StackBase) return {};
+    TSlot v = std::move(Stack.back());
     Stack.pop_back();
     return v;
+}
+
+void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value) {
+    if (operand.Kind == TOperand::kLiteral) {
+        value = operand.Value;
+        return;
+    }
+    if (operand.Kind != TOperand::kName || !Tables) {
+        value = {TCalcValueType::Token, 0, operand.Text};
+        ParseOperand(value, level);
+        return;
+    }
+    // ParseOperand of a plain name: no indexes, one scope search.
+    value.Type = TCalcValueType::Integer;  // what an index outside the array gives
+    value.Value = 0;
+    value.Text.clear();
+    if (Tables->ReadFound(operand.Text, operand.Hash, TVariableIndexes{}, level, value) == TVariableScope::None) {
+        Report("未定義の変数："_sj + operand.Text);
+        value = TCalcValue::ErrorValue();
+    }
+}
+
+void TKelCalculation::Resolve(TSlot& slot, int32_t level) {
+    if (slot.Operand) {
+        ReadOperand(*slot.Operand, level, slot.Value);
+        slot.Operand = nullptr;
+    } else {
+        ParseOperand(slot.Value, level);
+    }
+}
+
+// The left side of "=": a token that is neither a quoted text nor a number names the variable.
+bool TKelCalculation::AssignTo(const TSlot& target, int32_t level, const TCalcValue& value) {
+    if (!target.Operand) {
+        const TCalcValue& a = target.Value;
+        int64_t number;
+        return a.Type == TCalcValueType::Token && !a.Text.empty() && a.Text[0] != '"' &&
+               !IsNumberToken(a.Text, number) && SetVariable(a.Text, level, value);
+    }
+    const TOperand& operand = *target.Operand;
+    if (operand.Text.empty() || operand.Kind == TOperand::kLiteral) return false;
+    if (operand.Kind != TOperand::kName || !Tables) return SetVariable(operand.Text, level, value);
+    bool written = false;
+    if (Tables->WriteFound(operand.Text, operand.Hash, TVariableIndexes{}, level, value, written) !=
+        TVariableScope::None)
+        return written;
+    Report("未定義の変数："_sj + operand.Text);
+    return false;
 }
 
 std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::string_view text, int32_t level) {
@@ -300,7 +392,7 @@ std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::s
     program->Nesting = TextNesting(text);
     if (!HasOperator(text)) {
         program->Single = true;
-        program->Operand = std::string(KelCalculationLib::Trim(text));
+        program->Operand = TOperand(std::string(KelCalculationLib::Trim(text)));
         return program;
     }
     TCompileContext context{*this, level, *program};
@@ -311,7 +403,8 @@ std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::s
         if (end == std::string::npos) end = postfix.size();
         if (end > start) {
             std::string item = postfix.substr(start, end - start);
-            program->Items.push_back({OperatorCode(item), std::move(item)});
+            const char code = OperatorCode(item);
+            program->Items.push_back({code, TOperand(code ? std::string() : std::move(item))});
         }
         start = end + 1;
     }
@@ -331,7 +424,7 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
 
     std::shared_ptr<const TProgram> cached;
     if (UseCache) {
-        auto it = Cache.find(std::string(text));
+        auto it = Cache.find(text);
         if (it != Cache.end()) cached = it->second;
     }
     int32_t nesting = cached ? cached->Nesting : TextNesting(text);
@@ -354,8 +447,7 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
         }
     }
     if (program->Single) {
-        result = {TCalcValueType::Token, 0, program->Operand};
-        ParseOperand(result, level);
+        ReadOperand(program->Operand, level, result);
         if (result.IsError()) Report("未定義の変数："_sj + std::string(text));
     } else {
         Run(*program, level, result);
@@ -370,37 +462,63 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
     bool failed = false;
     for (const auto& item : program.Items) {
         if (!item.Code) {
-            Push({TCalcValueType::Token, 0, item.Text});
+            // As Push: dropped, without a message, on a full stack.
+            if (Stack.size() - StackBase < static_cast<size_t>(kStackSize))
+                Stack.emplace_back().Operand = &item.Operand;
             continue;
         }
-        TCalcValue b = Pop();
-        TCalcValue a = Pop();
-        if (item.Code == 'h') {
-            ParseOperand(b, level);
-            int64_t number;
-            if (a.Type != TCalcValueType::Token || a.Text.empty() || a.Text[0] == '"' || IsNumberToken(a.Text, number) ||
-                !SetVariable(a.Text, level, b)) {
+        if (Stack.size() - StackBase >= 2) {
+            // Both operands on the stack: read and combined where they are. Reading one may run
+            // nested evaluations, which only push above them.
+            TSlot& a = Stack[Stack.size() - 2];
+            TSlot& b = Stack[Stack.size() - 1];
+            if (item.Code == 'h') {
+                Resolve(b, level);
+                if (!AssignTo(a, level, b.Value)) {
+                    failed = true;
+                    break;
+                }
+                Stack.pop_back();
+                Stack.back() = {TCalcValue::Int(1)};
+                continue;
+            }
+            Resolve(a, level);
+            Resolve(b, level);
+            if (!Apply(item.Code, a.Value, b.Value)) {
                 failed = true;
                 break;
             }
-            Push(TCalcValue::Int(1));
+            Stack.pop_back();
             continue;
         }
-        ParseOperand(a, level);
-        ParseOperand(b, level);
-        if (!Apply(item.Code, a, b)) {
+        TSlot b = Pop();
+        TSlot a = Pop();
+        if (item.Code == 'h') {
+            Resolve(b, level);
+            if (!AssignTo(a, level, b.Value)) {
+                failed = true;
+                break;
+            }
+            Push({TCalcValue::Int(1)});
+            continue;
+        }
+        Resolve(a, level);
+        Resolve(b, level);
+        if (!Apply(item.Code, a.Value, b.Value)) {
             failed = true;
             break;
         }
-        Push(a);
+        Push({std::move(a.Value)});
     }
     if (failed || Stack.size() - StackBase != 1) {
         Report("計算式が間違っています。"_sj);
         result = TCalcValue::ErrorValue();
         return;
     }
-    result = Pop();
-    ParseOperand(result, level);
+    // The last entry is read where it lies; Calculate drops it with the rest of this evaluation.
+    TSlot& last = Stack.back();
+    Resolve(last, level);
+    result = std::move(last.Value);
     if (result.IsError()) Report("計算中エラーが発生しました。"_sj);
 }
 
@@ -424,26 +542,9 @@ bool TKelCalculation::ReadIndexes(std::string_view name, int32_t level, std::str
 
 bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
     if (value.Type != TCalcValueType::Token || value.Text.empty()) return true;
-    const std::string token = value.Text;
-    if (token[0] == '"') {
-        std::string text = KelCalculationLib::BracketContents(token);
-        std::string out;
-        for (size_t i = 0; i < text.size();) {
-            if (text.compare(i, 3, "'''") == 0) {
-                out.push_back('"');
-                i += 3;
-            } else {
-                out.push_back(text[i++]);
-            }
-        }
-        value = {TCalcValueType::String, KelValueLib::StrToIntDef0(out), out};
-        return true;
-    }
-    int64_t number;
-    if (IsNumberToken(token, number)) {
-        value = {TCalcValueType::Integer, static_cast<int32_t>(static_cast<uint32_t>(number)), token};
-        return true;
-    }
+    // Every path below sets the value anew.
+    const std::string token = std::move(value.Text);
+    if (ParseLiteral(token, value)) return true;
     char prefix = 0;
     std::string_view name = token;
     if (token[0] == '+' || token[0] == '-' || token[0] == '^') {
@@ -456,14 +557,22 @@ bool TKelCalculation::ParseOperand(TCalcValue& value, int32_t level) {
         value = TCalcValue::ErrorValue();
         return false;
     }
-    TVariableScope scope = Variables.FindVariable(bare, level);
+    // What an index outside the array gives.
+    value.Type = TCalcValueType::Integer;
+    value.Value = 0;
+    value.Text.clear();
+    TVariableScope scope;
+    if (Tables) {
+        scope = Tables->ReadFound(bare, idx, level, value);
+    } else {
+        scope = Variables.FindVariable(bare, level);
+        if (scope != TVariableScope::None) Variables.ReadElement(scope, bare, idx, level, value, false);
+    }
     if (scope == TVariableScope::None) {
         Report("未定義の変数："_sj + token);
         value = TCalcValue::ErrorValue();
         return false;
     }
-    value = {TCalcValueType::Integer, 0, ""};  // what an index outside the array gives
-    Variables.ReadElement(scope, bare, idx, level, value, false);
     if (value.Type == TCalcValueType::Integer && prefix == '-') {
         value.Value = static_cast<int32_t>(0u - static_cast<uint32_t>(value.Value));
         value.Text = std::to_string(value.Value);
@@ -540,12 +649,14 @@ bool TKelCalculation::SetVariable(std::string_view name, int32_t level, const TC
     std::string bare;
     TVariableIndexes idx;
     if (!ReadIndexes(name, level, bare, idx)) return false;
-    TVariableScope scope = Variables.FindVariable(bare, level);
-    if (scope == TVariableScope::None) {
-        Report("未定義の変数："_sj + bare);
-        return false;
+    if (Tables) {
+        bool written = false;
+        if (Tables->WriteFound(bare, idx, level, value, written) != TVariableScope::None) return written;
+    } else if (TVariableScope scope = Variables.FindVariable(bare, level); scope != TVariableScope::None) {
+        return Variables.WriteElement(scope, bare, idx, level, value, false);
     }
-    return Variables.WriteElement(scope, bare, idx, level, value, false);
+    Report("未定義の変数："_sj + bare);
+    return false;
 }
 
 TCalcValue TKelCalculation::GetValue(std::string_view token, int32_t level) {

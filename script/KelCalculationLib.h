@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -77,9 +78,16 @@ public:
     void ClearCache() { Cache.clear(); }
 
     struct TProgram;
+    struct TOperand;
 
 private:
     struct TCompileContext;
+    // An entry of the operand stack: a value, or the operand of a program not read yet (what a
+    // token of its text would be).
+    struct TSlot {
+        TCalcValue Value;
+        const TOperand* Operand = nullptr;
+    };
     std::shared_ptr<const TProgram> Compile(std::string_view text, int32_t level);
     void Replay(const TProgram& program, int32_t level);
     void Run(const TProgram& program, int32_t level, TCalcValue& result);
@@ -87,8 +95,12 @@ private:
     bool Apply(char code, TCalcValue& a, const TCalcValue& b);
     bool ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx);
     void Report(const std::string& message);
-    void Push(const TCalcValue& v);
-    TCalcValue Pop();
+    // Reads an operand as ParseOperand reads a token of its text.
+    void ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value);
+    void Resolve(TSlot& slot, int32_t level);
+    bool AssignTo(const TSlot& target, int32_t level, const TCalcValue& value);
+    void Push(TSlot slot);
+    TSlot Pop();
 
     // What the tables ask of the evaluator.
     class TVariableLink final : public IVariableEvaluator {
@@ -104,13 +116,20 @@ private:
     };
 
     IScriptVariables& Variables;
+    // Variables when they are the engine's tables, whose one-search reads and writes are used.
+    TKelVariables* Tables = nullptr;
     TVariableLink Link{*this};
     TKelVariables* LinkedTables = nullptr;
     bool ErrorReport = true;
     int32_t Nesting = 0;
     // One operand stack for all evaluations: each uses the entries above the base it started at,
-    // so a nested evaluation never disturbs the values pending below it.
-    std::vector<TCalcValue> Stack;
+    // so a nested evaluation never disturbs the values pending below it. Entries stay where they
+    // are while others are pushed above them, so an operator works on its operands in place.
+    std::deque<TSlot> Stack;
     size_t StackBase = 0;
-    std::unordered_map<std::string, std::shared_ptr<const TProgram>> Cache;
+    struct TTextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::shared_ptr<const TProgram>, TTextHash, std::equal_to<>> Cache;
 };

@@ -1,11 +1,14 @@
 #include "script/KelReaderLib.h"
 
+#include <array>
+
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelRecord.h"
+#include "script/KelValueLib.h"
 
 namespace {
 
@@ -16,6 +19,33 @@ constexpr int32_t kIncludeLoopLimit = 100;
 bool IsLead(std::string_view s, size_t i) { return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i])); }
 
 std::string Lower(std::string_view s) { return ClassLib::LowerAscii(s); }
+
+// What the statement cutter makes of each byte: most bytes only pass.
+constexpr uint8_t kPlainByte = 0, kLeadByte = 1, kMarkByte = 2;
+constexpr std::array<uint8_t, 256> kStatementByte = [] {
+    std::array<uint8_t, 256> t{};
+    for (int b = 0; b < 256; ++b)
+        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(b))) t[static_cast<size_t>(b)] = kLeadByte;
+    for (char c : {'{', '}', '"', '\\'}) t[static_cast<uint8_t>(c)] = kMarkByte;
+    return t;
+}();
+
+// Whether lowered equals Lower(text), without building it.
+bool EqualsLowered(std::string_view lowered, std::string_view text) {
+    if (lowered.size() != text.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        auto b = static_cast<uint8_t>(text[i]);
+        if (uMisc::IsSJISLeadByte(b)) {
+            // The trail byte stays as it is.
+            if (lowered[i] != text[i] || (i + 1 < text.size() && lowered[i + 1] != text[i + 1])) return false;
+            ++i;
+            continue;
+        }
+        if (b >= 'A' && b <= 'Z') b = static_cast<uint8_t>(b + 32);
+        if (static_cast<uint8_t>(lowered[i]) != b) return false;
+    }
+    return true;
+}
 
 std::string CutShort(std::string_view s) {
     return std::string(s.substr(0, static_cast<size_t>(TReaderPosition::kShortCapacity)));
@@ -198,10 +228,10 @@ void TKelReader::AddLabel(std::vector<TLabelEntry>& labels, std::string_view tex
 }
 
 int32_t TKelReader::IndexOfLabel(std::string_view text) const {
-    std::string low = Lower(text);
-    int32_t hash = uMisc::WeightedSum(low);
+    // NameHash is the weighted sum of the lower-cased text.
+    const auto hash = static_cast<int32_t>(KelValueLib::NameHash(text));
     for (size_t i = 0; i < LabelTable.size(); ++i)
-        if (LabelTable[i].Hash == hash && LabelTable[i].Text == low) return static_cast<int32_t>(i);
+        if (LabelTable[i].Hash == hash && EqualsLowered(LabelTable[i].Text, text)) return static_cast<int32_t>(i);
     return -1;
 }
 
@@ -212,16 +242,20 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
     bool traced = !(validLabel && LabelTable[static_cast<size_t>(LabelIndex)].NoTrace);
     if (traced && validLabel && OnLineRead) {
         const TLabelEntry& e = LabelTable[static_cast<size_t>(LabelIndex)];
-        OnLineRead(e.File + e.Text, LineOffsetValue);
+        LineKey.assign(e.File).append(e.Text);
+        OnLineRead(LineKey, LineOffsetValue);
     }
     LineIndex = index;
     Column = column;
-    std::string line = (*LineList)[index];
+    // The line is built in the buffer of the last one; the current line stays empty meanwhile.
+    std::string line;
+    line.swap(CurrentLineText);
+    line.assign((*LineList)[index]);
     if (traced) {
         // Lines too long for the library's buffer pass unchanged.
-        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer)
+        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer && LineReplacer->Active())
             line = LineReplacer->Replace(line);
-        line = ApplyReplace(std::move(line));
+        if (Position.ReplaceEnabled && !ReplaceRules.empty()) line = ApplyReplace(std::move(line));
         if (line.empty()) line = Position.EmptyLineText;
         if (!line.empty()) {
             char c = line[0];
@@ -287,9 +321,16 @@ bool TKelReader::JumpFile(const std::string& file, const std::string& label) {
 }
 
 std::string TKelReader::GetStatement() {
-    if (!LineList) return {};
+    std::string statement;
+    GetStatement(statement);
+    return statement;
+}
+
+void TKelReader::GetStatement(std::string& statement) {
+    statement.clear();
+    if (!LineList) return;
     if (Column >= static_cast<int32_t>(CurrentLineText.size())) NextLine();
-    if (CurrentLineText.empty()) return {};
+    if (CurrentLineText.empty()) return;
     const std::string& line = CurrentLineText;
     size_t start = static_cast<size_t>(Column);
     size_t i = start;
@@ -297,7 +338,12 @@ std::string TKelReader::GetStatement() {
     bool quoted = false, stopped = false;
     while (i < line.size()) {
         char c = line[i];
-        if (IsLead(line, i)) {
+        const uint8_t kind = kStatementByte[static_cast<uint8_t>(c)];
+        if (kind == kPlainByte) {
+            ++i;
+            continue;
+        }
+        if (kind == kLeadByte) {
             i += 2;  // may step one past the end when the line ends in a lead byte
             continue;
         }
@@ -312,12 +358,11 @@ std::string TKelReader::GetStatement() {
     }
     Column = static_cast<int32_t>(i);
     size_t end = stopped ? i : line.size();
-    std::string statement(KelCalculationLib::Trim(std::string_view(line).substr(start, end - start)));
+    statement.assign(KelCalculationLib::Trim(std::string_view(line).substr(start, end - start)));
     if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
         LabelIndex = IndexOfLabel(statement);
         LineOffsetValue = 0;
     }
-    return statement;
 }
 
 std::string TKelReader::GetLabelName() const {

@@ -57,6 +57,8 @@ public:
     // its labels and the reading position as they were.
     bool LoadScript(const std::string& name, bool force);
     std::string GetStatement();
+    // The same into a buffer the caller keeps, so that its capacity is reused.
+    void GetStatement(std::string& statement);
     bool NextLine();
     bool JumpLabel(const std::string& label, int32_t lineOffset, int32_t column);
     bool JumpFile(const std::string& file, const std::string& label);
@@ -119,4 +121,5 @@ private:
     std::vector<TReplaceRule> ReplaceRules;
     TReaderPosition Position;
     std::string CurrentLineText;
+    std::string LineKey;  // buffer of the label key handed to OnLineRead
 };

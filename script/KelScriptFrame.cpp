@@ -266,13 +266,16 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
 
     if (Reader) {
         const uint32_t budget = State.LinesPerFrame < 1 ? 1 : State.LinesPerFrame;
+        std::string statement;
         for (uint32_t pass = 0; pass < budget && FrameDelay <= 0 && Request == srNone; ++pass) {
             TScriptRoutine* r = CurrentRoutine();
             if (!r) break;
-            if (r->WaitState == wsNone)
-                ExecuteLine(Reader->GetStatement());
-            else
+            if (r->WaitState == wsNone) {
+                Reader->GetStatement(statement);
+                ExecuteLine(statement);
+            } else {
                 RunWaitTest(*r);
+            }
             r = CurrentRoutine();
             if (!r || r->WaitState > wsStop || ErrorLogLib::ErrorFlag) break;
         }

@@ -1,6 +1,7 @@
 #include "script/KelScriptLib.h"
 
 #include <array>
+#include <typeinfo>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -272,8 +273,15 @@ void TKelScript::ExecuteLine(const std::string& statement) {
         split.Code = Cmd(split.Args[0]);
         cached = SplitCache.emplace(std::string(text), std::move(split)).first;
     }
-    TStringList args = cached->second.Args;
+    if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
+    TStringList& args = *ArgumentBuffers[LineNesting];
+    args.Items = cached->second.Args.Items;
     const int32_t code = cached->second.Code;
+    struct TNesting {
+        size_t& Depth;
+        explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }
+        ~TNesting() { --Depth; }
+    } nesting(LineNesting);
 
     auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
@@ -399,8 +407,26 @@ void TKelScript::UpdateSelfFileVariables() {
         }
         if (file[i] == '\\' || file[i] == ':') cut = i + 1;
     }
-    SetResultStr("SelfFileName", 0, file);
-    SetResultStr("SelfFilePath", 0, file.substr(0, cut));
+    static const std::string kName = "SelfFileName", kPath = "SelfFilePath";
+    static const uint32_t kNameHash = KelValueLib::NameHash(kName), kPathHash = KelValueLib::NameHash(kPath);
+    SetSelfFileVariable(kName, kNameHash, file);
+    SetSelfFileVariable(kPath, kPathHash, std::string_view(file).substr(0, cut));
+}
+
+// Both are written after every label line and jump, mostly with the text they hold already; such
+// a write changes nothing and is left out.
+void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text) {
+    // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
+    const IScriptVariables* variables = Variables.get();
+    if (variables && typeid(*variables) == typeid(TKelVariables)) {
+        const TValue& game = static_cast<const TKelVariables*>(variables)->GameVariables();
+        const TValueData* record = game.Items(game.FindIndex(name, hash, 0));
+        const TValueArrayCustom* array = record ? record->Array() : nullptr;
+        if (array && array->ElementType == TCalcValueType::String && array->Count > 0 &&
+            static_cast<const TValueArrayString*>(array)->Items[0] == text)
+            return;
+    }
+    SetResultStr(name, 0, std::string(text));
 }
 
 // ---- objects ----

@@ -278,6 +278,11 @@ private:
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     std::unordered_map<std::string, TSplitStatement, TTextHash, std::equal_to<>> SplitCache;
+    // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
+    // statements), kept so that their storage is reused.
+    std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
+    size_t LineNesting = 0;
+    void SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text);
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
     uint8_t MessageWaitState() const;

@@ -36,6 +36,8 @@ class IScriptLineReplacer {
 public:
     virtual ~IScriptLineReplacer() = default;
     virtual std::string Replace(const std::string& line) = 0;
+    // False while Replace would give every line back unchanged, so that callers may skip it.
+    virtual bool Active() const { return true; }
 };
 
 // The regular-expression library as the reader's replace rules and the string words use it.

@@ -1,6 +1,7 @@
 #include "script/KelValueLib.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <utility>
 
@@ -129,6 +130,7 @@ uint32_t NameHash(std::string_view name) {
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // the usual case: the name spelt as declared
     bool trail = false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto x = static_cast<uint8_t>(a[i]);
@@ -258,7 +260,12 @@ void TValueArrayInteger::SetLength(int32_t count) {
 bool TValueArrayInteger::ReadElement(int64_t flat, TCalcValue& value) const {
     if (flat < 0 || flat >= Count) return false;
     int32_t v = Items[static_cast<size_t>(flat)];
-    value = TCalcValue::Integer(v, std::to_string(v));
+    // In place: the value's text keeps its buffer.
+    char digits[16];
+    auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
+    value.Type = TCalcValueType::Integer;
+    value.Value = v;
+    value.Text.assign(digits, end);
     return true;
 }
 
@@ -418,6 +425,11 @@ TValue::~TValue() {
     Clear();
 }
 
+namespace {
+constexpr size_t kKeptEmptyBuckets = 256;
+constexpr size_t kSpareRecords = 32;
+}  // namespace
+
 uint64_t TValue::Key(int32_t level, uint32_t hash) {
     return (static_cast<uint64_t>(static_cast<uint16_t>(level)) << 32) | hash;
 }
@@ -449,15 +461,21 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
         if (it != Index.end()) {
             auto& bucket = it->second;
             bucket.erase(std::find(bucket.begin(), bucket.end(), record.get()));
-            if (bucket.empty()) Index.erase(it);
+            // Subroutine parameters are declared and freed again on every call: their empty
+            // buckets are kept for the next declaration while the index is small.
+            if (bucket.empty() && Index.size() > kKeptEmptyBuckets) Index.erase(it);
         }
     }
     return record;
 }
 
 int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
+    return FindIndex(name, KelValueLib::NameHash(name), level);
+}
+
+int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
     if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
-    auto it = Index.find(Key(level, KelValueLib::NameHash(name)));
+    auto it = Index.find(Key(level, hash));
     if (it == Index.end()) return -1;
     for (const TValueData* record : it->second)
         if (KelValueLib::SameName(record->ArrayData->Name, name)) return record->Position;
@@ -466,18 +484,20 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
 
 bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                      int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
-    if (name.empty() || FindIndex(name, level) >= 0) return false;
+    const uint32_t hash = KelValueLib::NameHash(name);
+    if (name.empty() || FindIndex(name, hash, level) >= 0) return false;
     if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
         Report(MsgTooLarge(), name);
         return false;
     }
-    auto record = std::make_unique<TValueData>();
+    std::unique_ptr<TValueData> record = TakeSpare(type, name);
+    if (!record) record = std::make_unique<TValueData>();
     switch (type) {
         case TCalcValueType::Integer:
-            record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name));
+            if (!record->ArrayData) record->ArrayData = std::make_unique<TValueArrayInteger>(std::string(name));
             break;
         case TCalcValueType::String:
-            record->ArrayData = std::make_unique<TValueArrayString>(std::string(name));
+            if (!record->ArrayData) record->ArrayData = std::make_unique<TValueArrayString>(std::string(name));
             break;
         case TCalcValueType::Object:
             record->ArrayData = std::make_unique<TValueArrayObject>(std::string(name), std::string(className),
@@ -489,7 +509,7 @@ bool TValue::Declare(std::string_view name, std::string_view className, int32_t 
     record->ArrayData->SetDimensions(d0, d1, d2, d3);  // an owning object array creates its objects here
     record->Level = static_cast<int16_t>(level);
     record->Flags = flags;
-    record->Hash = KelValueLib::NameHash(name);
+    record->Hash = hash;
     Append(std::move(record));
     return true;
 }
@@ -501,11 +521,32 @@ bool TValue::Delete(std::string_view name, int32_t level, bool force) {
     return true;
 }
 
+std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_view name) {
+    for (size_t i = Spare.size(); i-- > 0;) {
+        if (Spare[i]->ArrayData->ElementType != type) continue;
+        std::unique_ptr<TValueData> record = std::move(Spare[i]);
+        Spare.erase(Spare.begin() + static_cast<std::ptrdiff_t>(i));
+        // As a new record: the name, no elements (SetDimensions fills them), default fields.
+        TValueArrayCustom& array = *record->ArrayData;
+        array.Name.assign(name);
+        array.Count = 0;
+        array.Dims = {0, 0, 0, 0};
+        if (type == TCalcValueType::Integer)
+            static_cast<TValueArrayInteger&>(array).Items.clear();
+        else
+            static_cast<TValueArrayString&>(array).Items.clear();
+        record->Flags = 7;
+        return record;
+    }
+    return nullptr;
+}
+
 void TValue::Clear() {
     // Taken out first, so that a callback running while the records are freed sees an empty table.
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
     Index.clear();
+    Spare.clear();
     for (auto& record : records)
         record.reset();
 }
@@ -515,8 +556,14 @@ void TValue::DeleteAboveOwner(int32_t level) {
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
     // Detached from the back; freed in list order.
-    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it)
-        it->reset();
+    for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
+        const TValueArrayCustom* array = (*it)->ArrayData.get();
+        if (array && array->ElementType != TCalcValueType::Object && array->ClassName.empty() &&
+            array->Reference == 0 && array->OwnerNumber == 0 && Spare.size() < kSpareRecords)
+            Spare.push_back(std::move(*it));
+        else
+            it->reset();
+    }
 }
 
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
@@ -723,11 +770,15 @@ TVariableLocation TKelVariables::Locate(std::string_view name, int32_t level) co
         stripped = BareName(name);
         bare = stripped;
     }
-    int32_t index = LocalVariables().FindIndex(bare, level);
+    return LocateBare(bare, KelValueLib::NameHash(bare), level);
+}
+
+TVariableLocation TKelVariables::LocateBare(std::string_view bare, uint32_t hash, int32_t level) const {
+    int32_t index = LocalVariables().FindIndex(bare, hash, level);
     if (index >= 0) return {TVariableScope::Local, index};
-    index = GameVariables().FindIndex(bare, 0);
+    index = GameVariables().FindIndex(bare, hash, 0);
     if (index >= 0) return {TVariableScope::Game, index};
-    index = SystemVariables().FindIndex(bare, 0);
+    index = SystemVariables().FindIndex(bare, hash, 0);
     if (index >= 0) return {TVariableScope::System, index};
     return {};
 }
@@ -825,6 +876,47 @@ TVariableScope TKelVariables::ReadVariable(std::string_view name, int32_t level,
         return at.Scope;
     }
     Table(at.Scope)->ReadByIndex(at.Index, idx[0], idx[1], idx[2], idx[3], TableLevel(at.Scope, level), value, false);
+    return at.Scope;
+}
+
+TVariableScope TKelVariables::ReadFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
+                                        TCalcValue& value) {
+    // FindVariable strips an index list that ReadElement would not: such a name takes both steps.
+    if (!bare.empty() && bare.back() == ']') {
+        TVariableScope scope = FindVariable(bare, level);
+        if (scope != TVariableScope::None) ReadElement(scope, bare, idx, level, value, false);
+        return scope;
+    }
+    return ReadFound(bare, KelValueLib::NameHash(bare), idx, level, value);
+}
+
+TVariableScope TKelVariables::ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                        int32_t level, TCalcValue& value) {
+    TVariableLocation at = LocateBare(bare, hash, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    Table(at.Scope)->ReadByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3], TableLevel(at.Scope, level), value,
+                                 false);
+    return at.Scope;
+}
+
+TVariableScope TKelVariables::WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
+                                         const TCalcValue& value, bool& written) {
+    written = false;
+    if (!bare.empty() && bare.back() == ']') {
+        TVariableScope scope = FindVariable(bare, level);
+        if (scope != TVariableScope::None) written = WriteElement(scope, bare, idx, level, value, false);
+        return scope;
+    }
+    return WriteFound(bare, KelValueLib::NameHash(bare), idx, level, value, written);
+}
+
+TVariableScope TKelVariables::WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                         int32_t level, const TCalcValue& value, bool& written) {
+    written = false;
+    TVariableLocation at = LocateBare(bare, hash, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    written = Table(at.Scope)->WriteByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3],
+                                            TableLevel(at.Scope, level), value, false, bare);
     return at.Scope;
 }
 

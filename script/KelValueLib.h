@@ -189,6 +189,8 @@ public:
     // The first record with this owner level whose name equals the name without regard to case;
     // -1 when none.
     int32_t FindIndex(std::string_view name, int32_t level) const;
+    // The same with the name's hash (KelValueLib::NameHash) computed by the caller.
+    int32_t FindIndex(std::string_view name, uint32_t hash, int32_t level) const;
 
     bool ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                      TCalcValue& value, bool force);
@@ -226,6 +228,10 @@ private:
     // (owner level, name hash) -> the records with that key, in list order. Records without an
     // array are not indexed.
     std::unordered_map<uint64_t, std::vector<TValueData*>> Index;
+    // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
+    // kept for the next declarations of their element type; freeing them has no other effect.
+    std::vector<std::unique_ptr<TValueData>> Spare;
+    std::unique_ptr<TValueData> TakeSpare(TCalcValueType type, std::string_view name);
 };
 
 // What the variable code needs of the expression evaluator.
@@ -267,6 +273,17 @@ public:
 
     // A name with an index list is looked up by its bare name: the scope and the record index.
     TVariableLocation Locate(std::string_view name, int32_t level) const;
+    // FindVariable and then ReadElement (WriteElement without force) of a bare name, with one
+    // scope search: the scope found, None (value untouched, nothing reported) when no scope holds
+    // the name. The evaluator's operand reads and assignments.
+    TVariableScope ReadFound(std::string_view bare, const TVariableIndexes& idx, int32_t level, TCalcValue& value);
+    TVariableScope WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool& written);
+    // The same for a name without index list whose hash (KelValueLib::NameHash) is known.
+    TVariableScope ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                             TCalcValue& value);
+    TVariableScope WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool& written);
     TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
     // A declaration is a name with an optional bracketed list of up to four dimension expressions.
     // False, silently, when the name is visible from this level already.
@@ -306,6 +323,7 @@ public:
     bool ErrorReport = true;
 
 private:
+    TVariableLocation LocateBare(std::string_view bare, uint32_t hash, int32_t level) const;
     std::unique_ptr<TStringList> Split(std::string_view name) const;
     std::string BareName(std::string_view name) const;
     static int32_t TableLevel(TVariableScope scope, int32_t level) {

@@ -79,6 +79,7 @@ public:
     std::string Replace(const std::string& line) override {
         return ScriptReplaceDLL ? ScriptReplaceDLL->Replace(line) : line;
     }
+    bool Active() const override { return ScriptReplaceDLL != nullptr; }
 };
 }  // namespace
 

@@ -164,6 +164,44 @@ TEST_F(KelScriptTest, ALabelInsideABlockIsReported) {
     EXPECT_EQ(H.Errors()[0], "[ERROR]:\\if～\\fi/\\for～\\next間にラベルを設置しないでください");
 }
 
+TEST_F(KelScriptTest, LabelLinesRewriteFileNameVariablesChangedMeanwhile) {
+    H.AddFile("Dir\\Lib.s", "@@top\r\n\\x");
+    ASSERT_TRUE(H.Script.Reader->JumpFile("Dir\\Lib.s", "@@top"));
+    H.Script.ExecuteLine("@@top");
+    H.Script.SetResultStr("SelfFileName", 0, "changed");
+    H.Script.SetResultStr("SelfFilePath", 0, "changed");
+    H.Script.ExecuteLine("@@top");
+    EXPECT_EQ(H.Var("SelfFileName").Text, "dir\\lib.s");
+    EXPECT_EQ(H.Var("SelfFilePath").Text, "dir\\");
+    // Without the variables the label line reports them as undeclared, as any write would.
+    H.Script.Variables->Clear(TVariableScope::Game);
+    H.Script.ExecuteLine("@@top");
+    EXPECT_EQ(H.Errors(), (std::vector<std::string>{"[ERROR]:変数が宣言されていません:SelfFileName",
+                                                    "[ERROR]:変数が宣言されていません:SelfFilePath",
+                                                    "[位置]:dir\\lib.s @@top(1行,0桁)"}));
+}
+
+TEST_F(KelScriptTest, HandlersGetTheirOwnArgumentsEvenWhenTheyChangeThemOrRunStatements) {
+    std::vector<std::string> seen;
+    H.General.OnWord = [&](TKelScript& s, int32_t code, TStringList& args) {
+        seen.push_back(args[0] + " " + args[1] + " " + args[2] + " " + std::to_string(args.Count()));
+        if (code == Cmd("out")) {
+            args[1] = "changed";
+            args.Add("extra");
+            s.ExecuteLine("\\in,x,y");
+            seen.push_back("after " + args[1] + " " + args[2] + " " + std::to_string(args.Count()));
+        } else {
+            args[2] = "z";
+        }
+        return true;
+    };
+    H.Script.ExecuteLine("\\out,a,b");
+    H.Script.ExecuteLine("\\out,a,b");
+    H.Script.ExecuteLine("\\in,x,y");
+    EXPECT_EQ(seen, (std::vector<std::string>{"\\out a b 9", "\\in x y 9", "after changed b 10", "\\out a b 9",
+                                              "\\in x y 9", "after changed b 10", "\\in x y 9"}));
+}
+
 TEST_F(KelScriptTest, LinesPerFrameBoundsTheStatementsOfAStep) {
     H.General.Claims = {Cmd("w")};
     ASSERT_TRUE(H.Start("\\w,1\r\n\\w,2 \\w,3\r\n\\w,4"));

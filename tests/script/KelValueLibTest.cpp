@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <map>
 #include <random>
 #include <set>
@@ -600,6 +601,52 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
                                     "a"));
     for (const char* n : names)
         EXPECT_EQ(KelValueLib::NameHash(n), static_cast<uint32_t>(uMisc::WeightedSum(ClassLib::LowerAscii(n))));
+}
+
+TEST_F(KelValueLibTest, RecordsFreedOnReturnComeBackAsNewDeclarations) {
+    // Integer and string records dropped by DeleteAboveOwner are reused by later declarations:
+    // each must look exactly like a fresh one, whatever the old one held.
+    TValue t(Objects.Callbacks());
+    ASSERT_TRUE(t.Declare("ParamInt", "", 16, 1, 1, 1, 1, kInt, KelValueLib::kAllRights, 0));
+    ASSERT_TRUE(t.Declare("ParamStr", "", 4, 2, 1, 1, 1, kStr, KelValueLib::kAllRights, 0));
+    for (int32_t k = 0; k < 8; ++k) {
+        ASSERT_TRUE(t.WriteInteger("ParamInt", {k, 0, 0, 0}, false, 100 + k, 1));
+        ASSERT_TRUE(t.WriteString("ParamStr", {k % 4, k / 4, 0, 0}, false, "old", 1));
+    }
+    t.DeleteAboveOwner(0);
+    EXPECT_EQ(t.Count(), 0);
+    EXPECT_EQ(t.FindIndex("ParamInt", 1), -1);
+    EXPECT_EQ(t.FindIndex("ParamStr", 1), -1);
+
+    ASSERT_TRUE(t.Declare("s", "", 3, 1, 1, 1, 2, kStr, KelValueLib::kReadable, 0));
+    ASSERT_TRUE(t.Declare("Other", "", 2, 3, 1, 1, 1, kInt, KelValueLib::kReadable, 0));
+    ASSERT_EQ(t.Count(), 2);
+    for (int32_t i = 0; i < 2; ++i) {
+        const TValueData* r = t.Items(i);
+        const TValueArrayCustom* a = r->Array();
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(r->Flags, KelValueLib::kReadable);
+        EXPECT_EQ(r->OwnerLevel(), i == 0 ? 2 : 1);
+        EXPECT_EQ(r->NameHash(), KelValueLib::NameHash(r->Name()));
+        EXPECT_TRUE(a->ClassName.empty());
+        EXPECT_EQ(a->Reference, 0);
+        EXPECT_EQ(a->OwnerNumber, 0);
+    }
+    const auto& s = static_cast<const TValueArrayString&>(*t.Items(0)->Array());
+    EXPECT_EQ(s.Name, "s");
+    EXPECT_EQ(s.Count, 3);
+    EXPECT_EQ(s.Dims, (std::array<int32_t, 4>{3, 1, 1, 1}));
+    EXPECT_EQ(s.Items, (std::vector<std::string>{"", "", ""}));
+    const auto& o = static_cast<const TValueArrayInteger&>(*t.Items(1)->Array());
+    EXPECT_EQ(o.Name, "Other");
+    EXPECT_EQ(o.Count, 6);
+    EXPECT_EQ(o.Dims, (std::array<int32_t, 4>{2, 3, 1, 1}));
+    EXPECT_EQ(o.Items, std::vector<int32_t>(6, 0));
+    EXPECT_EQ(t.FindIndex("other", 1), 1);
+    EXPECT_EQ(t.FindIndex("S", 2), 0);
+    // Declared read-only: writes without force are refused.
+    EXPECT_FALSE(t.WriteInteger("Other", {0, 0, 0, 0}, false, 5, 1));
+    EXPECT_EQ(TakeMessages().size(), 1u);
 }
 
 }  // namespace
