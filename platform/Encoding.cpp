@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <map>
 #include <mutex>
 
 namespace Encoding {
@@ -70,6 +71,17 @@ std::string SjisToUtf8(std::string_view sjis) {
 std::string Utf8ToSjis(std::string_view utf8) {
     static TConverter conv("CP932", "UTF-8");
     return Convert(conv, utf8, "?", false);
+}
+
+const std::string& LiteralToSjis(const char* utf8, size_t size) {
+    // A literal keeps its address for the life of the program, so the address and size name it.
+    // The map's nodes never move, so the references handed out stay valid.
+    static std::mutex lock;
+    static std::map<std::pair<const char*, size_t>, std::string> converted;
+    std::lock_guard<std::mutex> guard(lock);
+    auto [it, added] = converted.try_emplace({utf8, size});
+    if (added) it->second = Utf8ToSjis(std::string_view(utf8, size));
+    return it->second;
 }
 
 }  // namespace Encoding

@@ -3,7 +3,6 @@
 // replacement character ("?" towards Shift-JIS, U+FFFD towards UTF-8), never an error.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -13,18 +12,11 @@ namespace Encoding {
 std::string SjisToUtf8(std::string_view sjis);
 std::string Utf8ToSjis(std::string_view utf8);
 
-// Japanese literals are written in UTF-8 in the source and turned into Shift-JIS once:
+// Japanese literals are written in UTF-8 in the source and turned into Shift-JIS once, on first
+// use of each literal; later uses return the same string:
 //     const std::string& heading = "■スクリプトエラー"_sj;
-template <size_t N>
-struct TLiteral {
-    constexpr TLiteral(const char (&s)[N]) { std::copy_n(s, N, Text); }  // NOLINT: implicit on purpose
-    char Text[N];
-};
+const std::string& LiteralToSjis(const char* utf8, size_t size);
 
 }  // namespace Encoding
 
-template <Encoding::TLiteral L>
-const std::string& operator""_sj() {
-    static const std::string converted = Encoding::Utf8ToSjis(std::string_view(L.Text, sizeof(L.Text) - 1));
-    return converted;
-}
+inline const std::string& operator""_sj(const char* utf8, size_t size) { return Encoding::LiteralToSjis(utf8, size); }

@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <gnu/libc-version.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -24,7 +25,7 @@ void Upper(char* line) {
 // Host path of the C library this program runs with: a real shared library without "SRReplace".
 std::string CLibraryPath() {
     Dl_info info{};
-    EXPECT_NE(dladdr(reinterpret_cast<void*>(&strlen), &info), 0);
+    EXPECT_NE(dladdr(reinterpret_cast<void*>(&gnu_get_libc_version), &info), 0);
     return info.dli_fname ? info.dli_fname : "";
 }
 
