@@ -7,39 +7,17 @@
 
 #include "media/ARGB8888Kernels.h"
 #include "media/ARGB8888Lib.h"
+#include "tests/support/ImageFixtures.h"
+#include "tests/support/KernelSetTest.h"
 
 namespace {
 
-using Pixels = std::vector<uint32_t>;
+using Pixels = ImageFixtures::TPixels;
+using ImageFixtures::Filled;
+using ImageFixtures::PixelsOf;
+using ImageFixtures::SetPixels;
 
-void SetPixels(TARGB8888& image, int32_t w, int32_t h, const Pixels& pixels) {
-    image.SetSize(w, h);
-    for (int32_t i = 0; i < w * h; ++i) image.ScanLine(i / w)[i % w] = pixels[i];
-}
-
-Pixels PixelsOf(const TARGB8888& image) {
-    Pixels out;
-    for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.ScanLine(y)[x]);
-    return out;
-}
-
-void Filled(TARGB8888& image, int32_t w, int32_t h, uint32_t colour) { SetPixels(image, w, h, Pixels(w * h, colour)); }
-
-// Every test runs once with each kernel set the processor has; results must not differ.
-class DrawTest : public ::testing::TestWithParam<ARGB8888Kernels::TKernelSet> {
-protected:
-    void SetUp() override {
-        Saved = ARGB8888Kernels::ActiveSet();
-        if (!ARGB8888Kernels::SelectSet(GetParam())) GTEST_SKIP() << "kernel set not available here";
-    }
-    void TearDown() override {
-        ARGB8888Kernels::SelectSet(Saved);
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
-    }
-    ARGB8888Kernels::TKernelSet Saved{};
-};
+class DrawTest : public TKernelSetTest {};
 
 // A 5 x 2 sprite: transparent pairs, opaque, half and faint pixels, an odd last column.
 const Pixels kSprite = {0x00000000, 0x00FF0000, 0xFF00FF00, 0x80FF0000, 0x40FFFFFF,
@@ -258,16 +236,7 @@ TEST_P(DrawTest, ExtremeArgumentsStayInside) {
     SUCCEED();
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, DrawTest,
-                         ::testing::Values(ARGB8888Kernels::TKernelSet::Reference, ARGB8888Kernels::TKernelSet::Sse2,
-                                           ARGB8888Kernels::TKernelSet::Avx2),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case ARGB8888Kernels::TKernelSet::Sse2: return "Sse2";
-                             case ARGB8888Kernels::TKernelSet::Avx2: return "Avx2";
-                             default: return "Reference";
-                             }
-                         });
+INSTANTIATE_TEST_SUITE_P(Kernels, DrawTest, kAllKernelSets, KernelSetName);
 
 // ------------------------------------------------------------------ clips and colour helpers
 

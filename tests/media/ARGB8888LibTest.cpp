@@ -17,13 +17,7 @@ namespace {
 using ImageFixtures::TBmp;
 using ImageFixtures::TPng;
 
-std::vector<uint32_t> PixelsOf(const TARGB8888& image) {
-    std::vector<uint32_t> out;
-    for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x)
-            out.push_back(image.ScanLine(y)[x]);
-    return out;
-}
+using ImageFixtures::PixelsOf;
 
 // Loads bytes under a name; the load's own result must be true.
 void Load(TARGB8888& image, const std::string& bytes, const std::string& name) {

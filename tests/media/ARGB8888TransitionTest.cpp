@@ -7,24 +7,15 @@
 
 #include "media/ARGB8888Kernels.h"
 #include "media/ARGB8888Lib.h"
+#include "tests/support/ImageFixtures.h"
+#include "tests/support/KernelSetTest.h"
 
 namespace {
 
-using Pixels = std::vector<uint32_t>;
-
-void SetPixels(TARGB8888& image, int32_t w, int32_t h, const Pixels& pixels) {
-    image.SetSize(w, h);
-    for (int32_t i = 0; i < w * h; ++i) image.ScanLine(i / w)[i % w] = pixels[i];
-}
-
-void Filled(TARGB8888& image, int32_t w, int32_t h, uint32_t colour) { SetPixels(image, w, h, Pixels(w * h, colour)); }
-
-Pixels PixelsOf(const TARGB8888& image) {
-    Pixels out;
-    for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.ScanLine(y)[x]);
-    return out;
-}
+using Pixels = ImageFixtures::TPixels;
+using ImageFixtures::Filled;
+using ImageFixtures::PixelsOf;
+using ImageFixtures::SetPixels;
 
 // A picture whose every pixel tells where it came from: opaque, x in red, y in green.
 void Numbered(TARGB8888& image, int32_t w, int32_t h) {
@@ -33,19 +24,7 @@ void Numbered(TARGB8888& image, int32_t w, int32_t h) {
         for (int32_t x = 0; x < w; ++x) image.ScanLine(y)[x] = 0xFF000000u | (uint32_t(x) << 16) | (uint32_t(y) << 8);
 }
 
-class TransitionTest : public ::testing::TestWithParam<ARGB8888Kernels::TKernelSet> {
-protected:
-    void SetUp() override {
-        Saved = ARGB8888Kernels::ActiveSet();
-        if (!ARGB8888Kernels::SelectSet(GetParam())) GTEST_SKIP() << "kernel set not available here";
-    }
-    void TearDown() override {
-        ARGB8888Kernels::SelectSet(Saved);
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
-    }
-    ARGB8888Kernels::TKernelSet Saved{};
-};
+class TransitionTest : public TKernelSetTest {};
 
 TEST_P(TransitionTest, RotateWholeTurnsAndHalfTurns) {
     TARGB8888 source, rotated, plain;
@@ -254,15 +233,6 @@ TEST_P(TransitionTest, ExtremeArgumentsStayInside) {
     SUCCEED();
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, TransitionTest,
-                         ::testing::Values(ARGB8888Kernels::TKernelSet::Reference, ARGB8888Kernels::TKernelSet::Sse2,
-                                           ARGB8888Kernels::TKernelSet::Avx2),
-                         [](const auto& info) {
-                             switch (info.param) {
-                             case ARGB8888Kernels::TKernelSet::Sse2: return "Sse2";
-                             case ARGB8888Kernels::TKernelSet::Avx2: return "Avx2";
-                             default: return "Reference";
-                             }
-                         });
+INSTANTIATE_TEST_SUITE_P(Kernels, TransitionTest, kAllKernelSets, KernelSetName);
 
 }  // namespace

@@ -12,13 +12,7 @@ namespace {
 
 using ImageFixtures::WriteArgb;
 
-std::vector<uint32_t> PixelsOf(const TARGB8888& image) {
-    std::vector<uint32_t> out;
-    for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x)
-            out.push_back(image.ScanLine(y)[x]);
-    return out;
-}
+using ImageFixtures::PixelsOf;
 
 // Loads as the image library does; the image is empty when nothing was loaded.
 std::vector<uint32_t> LoadArgb(const std::string& bytes, bool* transparent = nullptr) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class TARGB8888;
+
 namespace ImageFixtures {
 
 struct TBmp {
@@ -47,5 +49,11 @@ std::vector<uint32_t> DecodeJpegReference(const std::string& jpeg, bool grey236)
 
 std::string WriteArgb(uint8_t type, const std::string& picture1, const std::string& picture2,
                       const std::string& magic = "ARGBSaveData1");
+
+// Pixels of an image, row by row; and an image set to given pixels or one colour.
+using TPixels = std::vector<uint32_t>;
+TPixels PixelsOf(const TARGB8888& image);
+void SetPixels(TARGB8888& image, int32_t w, int32_t h, const TPixels& pixels);
+void Filled(TARGB8888& image, int32_t w, int32_t h, uint32_t colour);
 
 }  // namespace ImageFixtures
