@@ -69,6 +69,19 @@ char OperatorCode(std::string_view item) {
     return item.size() >= 2 && item[0] == '*' && PassOf(item[1]) ? item[1] : 0;
 }
 
+// One byte's effect on the tokeniser's nesting: a quote opens or closes a level, and outside
+// quotes round and square brackets open and close one.
+inline void StepNesting(char c, int32_t& depth, bool& quoted) {
+    if (c == '"') {
+        depth += quoted ? -1 : 1;
+        quoted = !quoted;
+    } else if (!quoted && (c == '(' || c == '[')) {
+        ++depth;
+    } else if (!quoted && (c == ')' || c == ']')) {
+        --depth;
+    }
+}
+
 // The deepest bracket and quote nesting the tokeniser will meet in the text.
 int32_t TextNesting(std::string_view text) {
     int32_t depth = 0, deepest = 0;
@@ -79,14 +92,7 @@ int32_t TextNesting(std::string_view text) {
             continue;
         }
         char c = text[i];
-        if (c == '"') {
-            depth += quoted ? -1 : 1;
-            quoted = !quoted;
-        } else if (!quoted && (c == '(' || c == '[')) {
-            ++depth;
-        } else if (!quoted && (c == ')' || c == ']')) {
-            --depth;
-        }
+        StepNesting(c, depth, quoted);
         deepest = std::max(deepest, depth);
     }
     return deepest;
@@ -207,14 +213,7 @@ struct TKelCalculation::TCompileContext {
                 continue;
             }
             char c = text[i];
-            if (c == '"') {
-                depth += quoted ? -1 : 1;
-                quoted = !quoted;
-            } else if (!quoted && (c == '(' || c == '[')) {
-                ++depth;
-            } else if (!quoted && (c == ')' || c == ']')) {
-                --depth;
-            }
+            StepNesting(c, depth, quoted);
             if (depth != 0) {
                 token.push_back(c);
                 operandExpected = false;
