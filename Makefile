@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test setup build build-asan
+.PHONY: run test setup build build-asan format check-format
 
 setup:
 	@bash tools/setup.sh
@@ -19,7 +19,15 @@ build-asan: setup
 	    -DKEL_SANITIZE=ON -DKEL_REAL_BACKENDS=OFF -DKEL_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target fuzz_all
 
-test: build build-asan
+# Every C++ file of the repository in the house style.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
+format:
+	@clang-format -i $(FORMAT_FILES)
+
+check-format:
+	@clang-format --dry-run --Werror $(FORMAT_FILES) || { echo "unformatted files: run make format" >&2; exit 1; }
+
+test: check-format build build-asan
 	@echo "== fuzz corpora under the sanitizers"
 	@cd $(ASAN_BUILD) && ctest -L fuzz -j $(JOBS) --output-on-failure
 	@echo "== all tests"

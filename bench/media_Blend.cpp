@@ -22,10 +22,14 @@ namespace {
 enum class TMix { Opaque, Transparent, Sprite, Random };
 const char* MixName(TMix mix) {
     switch (mix) {
-    case TMix::Opaque: return "opaque";
-    case TMix::Transparent: return "transparent";
-    case TMix::Sprite: return "sprite";
-    default: return "random";
+        case TMix::Opaque:
+            return "opaque";
+        case TMix::Transparent:
+            return "transparent";
+        case TMix::Sprite:
+            return "sprite";
+        default:
+            return "random";
     }
 }
 
@@ -40,14 +44,20 @@ void MakeLayer(TARGB8888& image, int32_t w, int32_t h, TMix mix) {
             const uint32_t colour = random() & 0xFFFFFF;
             uint32_t alpha = 0;
             switch (mix) {
-            case TMix::Opaque: alpha = 255; break;
-            case TMix::Transparent: alpha = 0; break;
-            case TMix::Sprite: {
-                const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy) - radius;
-                alpha = d <= 0 ? 255 : d >= 2 ? 0 : static_cast<uint32_t>(255 * (1 - d / 2));
-                break;
-            }
-            case TMix::Random: alpha = random() & 0xFF; break;
+                case TMix::Opaque:
+                    alpha = 255;
+                    break;
+                case TMix::Transparent:
+                    alpha = 0;
+                    break;
+                case TMix::Sprite: {
+                    const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy) - radius;
+                    alpha = d <= 0 ? 255 : d >= 2 ? 0 : static_cast<uint32_t>(255 * (1 - d / 2));
+                    break;
+                }
+                case TMix::Random:
+                    alpha = random() & 0xFF;
+                    break;
             }
             image.ScanLine(y)[x] = (alpha << 24) | (alpha ? colour : 0);
         }
@@ -169,7 +179,8 @@ void Register(int32_t w, int32_t h, TMix mix) {
 class TCollector : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) Times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        for (const Run& run : runs)
+            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> Times;
@@ -179,7 +190,8 @@ public:
 
 int main(int argc, char** argv) {
     for (auto [w, h] : {std::pair{800, 600}, std::pair{1280, 720}})
-        for (TMix mix : {TMix::Opaque, TMix::Transparent, TMix::Sprite, TMix::Random}) Register(w, h, mix);
+        for (TMix mix : {TMix::Opaque, TMix::Transparent, TMix::Sprite, TMix::Random})
+            Register(w, h, mix);
     benchmark::Initialize(&argc, argv);
     TCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);

@@ -51,7 +51,9 @@ bool ReadStreamString(TStream* stream, std::string& s);
 // ---- Shift-JIS ----
 // A lead byte and the byte after it form one character; every other byte is a character by
 // itself, and so is a lead byte in the last position of a text.
-constexpr bool IsSJISLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || b >= 0xE0; }
+constexpr bool IsSJISLeadByte(uint8_t b) {
+    return (b >= 0x81 && b <= 0x9F) || b >= 0xE0;
+}
 int32_t SJISLength(std::string_view text);  // in characters
 // Characters start .. start + count - 1, numbered from 1; a start below 1 counts as 1.
 std::string SJISCopy(std::string_view text, int32_t start, int32_t count);

@@ -19,13 +19,25 @@ public:
     uint8_t Byte() { return Pos < Size ? Data[Pos++] : 0; }
     uint32_t U32() {
         uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
+        for (int i = 0; i < 4; ++i)
+            v |= static_cast<uint32_t>(Byte()) << (8 * i);
         return v;
     }
     int32_t Int() {
-        static constexpr int32_t extremes[] = {0, 1, 2, 3, -1, -2, -3, 4, 255, 256, 1024,
+        static constexpr int32_t extremes[] = {0,
+                                               1,
+                                               2,
+                                               3,
+                                               -1,
+                                               -2,
+                                               -3,
+                                               4,
+                                               255,
+                                               256,
+                                               1024,
                                                std::numeric_limits<int32_t>::max(),
-                                               std::numeric_limits<int32_t>::min(), -1024};
+                                               std::numeric_limits<int32_t>::min(),
+                                               -1024};
         const uint8_t b = Byte();
         if (b < 0xE0) return static_cast<int32_t>(b % 9) - 3;
         if (b < 0xF0) return extremes[b % 14];
@@ -80,7 +92,8 @@ void MakeImage(TReader& in, TARGB8888& image) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TReader in(data, size);
     TARGB8888 images[3];
-    for (TARGB8888& image : images) MakeImage(in, image);
+    for (TARGB8888& image : images)
+        MakeImage(in, image);
     const ARGB8888Kernels::TKernelSet saved = ARGB8888Kernels::ActiveSet();
     ARGB8888Kernels::SelectSet(static_cast<ARGB8888Kernels::TKernelSet>(in.Byte() % 3));
     for (int steps = 0; steps < 64 && !in.Done(); ++steps) {
@@ -92,77 +105,96 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ARGB8888Lib::InterlaceField = (op >> 2) & 1;
         const uint8_t mode = in.Byte();
         switch (in.Byte() % 16) {
-        case 0: src.Draw(dest, in.Int(), in.Int(), in.Int(), in.Int(), in.Int(), in.Int()); break;
-        case 1: {
-            const float x = in.Float(), y = in.Float(), l = in.Float(), t = in.Float(), r = in.Float(), b = in.Float();
-            src.DrawEx(dest, in.U32(), x, y, l, t, r, b, in.U32(), in.U32(), mode, in.Int(), in.Int());
-            break;
-        }
-        case 2: {
-            float f[8];
-            for (float& v : f) v = in.Float();
-            src.StretchDraw(dest, in.U32(), f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], in.U32(), in.U32(), mode,
-                            in.Int(), in.Int());
-            break;
-        }
-        case 3: src.FillRect(in.Int(), in.Int(), in.Int(), in.Int(), in.U32()); break;
-        case 4: {
-            const float l = in.Float(), t = in.Float(), r = in.Float(), b = in.Float();
-            src.FillRectEx(in.U32(), mode, l, t, r, b, in.Int(), in.Int());
-            break;
-        }
-        case 5: {
-            const float l = in.Float(), t = in.Float(), r = in.Float(), b = in.Float();
-            src.FillRectAdd(in.U32(), in.U32(), l, t, r, b, in.U32(), mode, in.Int(), in.Int());
-            break;
-        }
-        case 6: src.FillAlpha(in.Int(), in.Int(), in.Int(), in.Int(), in.U32()); break;
-        case 7: {
-            float f[9];
-            for (float& v : f) v = in.Float();
-            src.RotateDraw(dest, in.U32(), f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], in.U32(), in.U32(),
-                           mode, in.Int(), in.Int());
-            break;
-        }
-        case 8: {
-            const int32_t x = in.Int(), y = in.Int(), l = in.Int(), t = in.Int(), r = in.Int(), b = in.Int();
-            src.RuleDraw(dest, x, y, l, t, r, b, in.U32(), in.U32(), in.U32(), mode, in.Int(), in.Int());
-            break;
-        }
-        case 9: src.BlendHalf(dest, in.Int(), in.Int(), in.Int(), in.Int(), in.Int(), in.Int()); break;
-        case 10: {
-            int32_t v[8];
-            for (int32_t& i : v) i = in.Int();
-            src.ShrinkDraw(dest, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-            break;
-        }
-        case 11: src.SetAlphaFromImage(other); break;
-        case 12: {
-            int32_t v[7];
-            for (int32_t& i : v) i = in.Int();
-            src.RuleTransition(dest, other, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
-            break;
-        }
-        case 13: {
-            int32_t v[7];
-            for (int32_t& i : v) i = in.Int();
-            src.FadeDraw(dest, other, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
-            break;
-        }
-        case 14: {
-            int32_t v[4];
-            for (int32_t& i : v) i = in.Int();
-            src.FillBlend(dest, v[0], v[1], v[2], v[3], in.U32(), mode);
-            break;
-        }
-        default: {
-            int32_t d[4], s[4];
-            for (int32_t& i : d) i = in.Int();
-            for (int32_t& i : s) i = in.Int();
-            ARGB8888Lib::ClipRect(d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3], in.Int(), in.Int(), in.Int(),
-                                  in.Int());
-            break;
-        }
+            case 0:
+                src.Draw(dest, in.Int(), in.Int(), in.Int(), in.Int(), in.Int(), in.Int());
+                break;
+            case 1: {
+                const float x = in.Float(), y = in.Float(), l = in.Float(), t = in.Float(), r = in.Float(),
+                            b = in.Float();
+                src.DrawEx(dest, in.U32(), x, y, l, t, r, b, in.U32(), in.U32(), mode, in.Int(), in.Int());
+                break;
+            }
+            case 2: {
+                float f[8];
+                for (float& v : f)
+                    v = in.Float();
+                src.StretchDraw(dest, in.U32(), f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], in.U32(), in.U32(),
+                                mode, in.Int(), in.Int());
+                break;
+            }
+            case 3:
+                src.FillRect(in.Int(), in.Int(), in.Int(), in.Int(), in.U32());
+                break;
+            case 4: {
+                const float l = in.Float(), t = in.Float(), r = in.Float(), b = in.Float();
+                src.FillRectEx(in.U32(), mode, l, t, r, b, in.Int(), in.Int());
+                break;
+            }
+            case 5: {
+                const float l = in.Float(), t = in.Float(), r = in.Float(), b = in.Float();
+                src.FillRectAdd(in.U32(), in.U32(), l, t, r, b, in.U32(), mode, in.Int(), in.Int());
+                break;
+            }
+            case 6:
+                src.FillAlpha(in.Int(), in.Int(), in.Int(), in.Int(), in.U32());
+                break;
+            case 7: {
+                float f[9];
+                for (float& v : f)
+                    v = in.Float();
+                src.RotateDraw(dest, in.U32(), f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], in.U32(), in.U32(),
+                               mode, in.Int(), in.Int());
+                break;
+            }
+            case 8: {
+                const int32_t x = in.Int(), y = in.Int(), l = in.Int(), t = in.Int(), r = in.Int(), b = in.Int();
+                src.RuleDraw(dest, x, y, l, t, r, b, in.U32(), in.U32(), in.U32(), mode, in.Int(), in.Int());
+                break;
+            }
+            case 9:
+                src.BlendHalf(dest, in.Int(), in.Int(), in.Int(), in.Int(), in.Int(), in.Int());
+                break;
+            case 10: {
+                int32_t v[8];
+                for (int32_t& i : v)
+                    i = in.Int();
+                src.ShrinkDraw(dest, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+                break;
+            }
+            case 11:
+                src.SetAlphaFromImage(other);
+                break;
+            case 12: {
+                int32_t v[7];
+                for (int32_t& i : v)
+                    i = in.Int();
+                src.RuleTransition(dest, other, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+                break;
+            }
+            case 13: {
+                int32_t v[7];
+                for (int32_t& i : v)
+                    i = in.Int();
+                src.FadeDraw(dest, other, v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+                break;
+            }
+            case 14: {
+                int32_t v[4];
+                for (int32_t& i : v)
+                    i = in.Int();
+                src.FillBlend(dest, v[0], v[1], v[2], v[3], in.U32(), mode);
+                break;
+            }
+            default: {
+                int32_t d[4], s[4];
+                for (int32_t& i : d)
+                    i = in.Int();
+                for (int32_t& i : s)
+                    i = in.Int();
+                ARGB8888Lib::ClipRect(d[0], d[1], d[2], d[3], s[0], s[1], s[2], s[3], in.Int(), in.Int(), in.Int(),
+                                      in.Int());
+                break;
+            }
         }
     }
     ARGB8888Lib::InterlaceMode = false;

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.LoadScript("a.s", true);
     int32_t lines = reader.Lines() ? reader.Lines()->Count() : 0;
     // Every line holds at most as many statements as bytes; past the end statements are empty.
-    for (size_t n = 0; n < size + static_cast<size_t>(lines) + 2; ++n) reader.GetStatement();
+    for (size_t n = 0; n < size + static_cast<size_t>(lines) + 2; ++n)
+        reader.GetStatement();
     for (const auto& label : std::vector<TLabelEntry>(reader.Labels())) {
         if (reader.JumpLabel(label.Text, 0, 0)) {
             reader.GetStatement();
@@ -50,8 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TKelReader back;
     back.LoadFromStream(&saved);
     // The saved bytes read back from any cut.
-    TMemoryStream cut(std::string_view(reinterpret_cast<const char*>(saved.Memory()),
-                                       static_cast<size_t>(saved.Size() / 2)));
+    TMemoryStream cut(
+        std::string_view(reinterpret_cast<const char*>(saved.Memory()), static_cast<size_t>(saved.Size() / 2)));
     back.LoadFromStream(&cut);
 
     PackLib::LoadFileHook = nullptr;

@@ -25,16 +25,26 @@ TColorFilter SelectColorFilter(uint32_t addColor, uint32_t mulColor) {
 
 TBlendKernel SelectBlendKernel(TBlendMode mode, bool alphaTest) {
     switch (mode & 127) {
-    case 1: return alphaTest ? TBlendKernel::CopyAlphaTest : TBlendKernel::Copy;
-    case 2: return TBlendKernel::Blend;
-    case 3: return TBlendKernel::Screen;
-    case 4: return TBlendKernel::Multiply;
-    case 5: return TBlendKernel::Difference;
-    case 6: return TBlendKernel::Lighten;
-    case 7: return TBlendKernel::Darken;
-    case 8: return TBlendKernel::Add;
-    case 9: return TBlendKernel::Subtract;
-    default: return TBlendKernel::Copy;
+        case 1:
+            return alphaTest ? TBlendKernel::CopyAlphaTest : TBlendKernel::Copy;
+        case 2:
+            return TBlendKernel::Blend;
+        case 3:
+            return TBlendKernel::Screen;
+        case 4:
+            return TBlendKernel::Multiply;
+        case 5:
+            return TBlendKernel::Difference;
+        case 6:
+            return TBlendKernel::Lighten;
+        case 7:
+            return TBlendKernel::Darken;
+        case 8:
+            return TBlendKernel::Add;
+        case 9:
+            return TBlendKernel::Subtract;
+        default:
+            return TBlendKernel::Copy;
     }
 }
 
@@ -45,7 +55,9 @@ int32_t TruncSaturate(double x) {
     return static_cast<int32_t>(x);
 }
 
-int32_t RoundHalfAway(double x) { return TruncSaturate(x >= 0.5 ? x + 0.5 : x - 0.5); }
+int32_t RoundHalfAway(double x) {
+    return TruncSaturate(x >= 0.5 ? x + 0.5 : x - 0.5);
+}
 
 uint32_t MakeARGB(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
     return ((a & 0xFF) << 24) | ((r & 0xFF) << 16) | ((g & 0xFF) << 8) | (b & 0xFF);
@@ -57,14 +69,16 @@ uint32_t SwapRedBlue(uint32_t color) {
 
 uint32_t AddColor(uint32_t a, uint32_t b) {
     uint32_t out = 0;
-    for (int i = 0; i < 32; i += 8) out |= std::min<uint32_t>(255, ((a >> i) & 0xFF) + ((b >> i) & 0xFF)) << i;
+    for (int i = 0; i < 32; i += 8)
+        out |= std::min<uint32_t>(255, ((a >> i) & 0xFF) + ((b >> i) & 0xFF)) << i;
     return out;
 }
 
 uint32_t BlendColor(uint32_t a, uint32_t b, int32_t t) {
     const uint32_t w = static_cast<uint32_t>(std::clamp(t, 0, 255));
     uint32_t out = 0;
-    for (int i = 0; i < 32; i += 8) out |= (((255 - w) * ((a >> i) & 0xFF) + w * ((b >> i) & 0xFF)) / 255) << i;
+    for (int i = 0; i < 32; i += 8)
+        out |= (((255 - w) * ((a >> i) & 0xFF) + w * ((b >> i) & 0xFF)) / 255) << i;
     return out;
 }
 
@@ -75,15 +89,15 @@ namespace {
 // result is held to 64 bits.
 int64_t Proportion(int64_t n, int64_t lo, int64_t hi, int64_t nearEdge, int64_t farEdge) {
     const __int128 v = (static_cast<__int128>(n - lo) * farEdge + static_cast<__int128>(hi - n) * nearEdge) / (hi - lo);
-    return static_cast<int64_t>(std::clamp<__int128>(v, std::numeric_limits<int64_t>::min(),
-                                                      std::numeric_limits<int64_t>::max()));
+    return static_cast<int64_t>(
+        std::clamp<__int128>(v, std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()));
 }
 
 }  // namespace
 
-bool ClipRect(int32_t& destLeft, int32_t& destTop, int32_t& destRight, int32_t& destBottom, int32_t& left,
-              int32_t& top, int32_t& right, int32_t& bottom, int32_t destWidth, int32_t destHeight,
-              int32_t sourceWidth, int32_t sourceHeight) {
+bool ClipRect(int32_t& destLeft, int32_t& destTop, int32_t& destRight, int32_t& destBottom, int32_t& left, int32_t& top,
+              int32_t& right, int32_t& bottom, int32_t destWidth, int32_t destHeight, int32_t sourceWidth,
+              int32_t sourceHeight) {
     int64_t dl = destLeft, dt = destTop, dr = destRight, db = destBottom;
     int64_t sl = left, st = top, sr = right, sb = bottom;
     if (sl > sr) std::swap(sl, sr);
@@ -140,7 +154,8 @@ bool ClipRectF(float& destLeft, float& destTop, float& destRight, float& destBot
     if (empty()) return true;
     {
         const float ndl = std::max(dl, 0.0f), ndt = std::max(dt, 0.0f);
-        const float ndr = std::min(dr, static_cast<float>(destWidth)), ndb = std::min(db, static_cast<float>(destHeight));
+        const float ndr = std::min(dr, static_cast<float>(destWidth)),
+                    ndb = std::min(db, static_cast<float>(destHeight));
         const float nsl = moved(ndl, dl, dr, sl, sr), nst = moved(ndt, dt, db, st, sb);
         const float nsr = moved(ndr, dl, dr, sl, sr), nsb = moved(ndb, dt, db, st, sb);
         dl = ndl, dt = ndt, dr = ndr, db = ndb;
@@ -238,8 +253,7 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
     if (!Active || alpha == 0 || !dest || !dest->Active) return;
     if (std::fabs((double(right) - left) - (double(destRight) - destLeft)) < 1.0 &&
         std::fabs((double(bottom) - top) - (double(destBottom) - destTop)) < 1.0) {
-        DrawEx(dest, addColor, destLeft, destTop, left, top, right, bottom, mulColor, alpha, mode, clipTop,
-               clipBottom);
+        DrawEx(dest, addColor, destLeft, destTop, left, top, right, bottom, mulColor, alpha, mode, clipTop, clipBottom);
         return;
     }
     const int32_t destWidth = dest->Width(), destHeight = dest->Height();
@@ -259,8 +273,10 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
     const int64_t ox = TruncSaturate((sl - std::trunc(sl)) * 4094.0);
     const int64_t oy = TruncSaturate((st - std::trunc(st)) * 4094.0);
     // The last sample stays inside the source rectangle.
-    while (sx > 0 && sl * 4096.0 + static_cast<double>(w - 1) * static_cast<double>(sx) >= sr * 4096.0) --sx;
-    while (sy > 0 && st * 4096.0 + static_cast<double>(h - 1) * static_cast<double>(sy) >= sb * 4096.0) --sy;
+    while (sx > 0 && sl * 4096.0 + static_cast<double>(w - 1) * static_cast<double>(sx) >= sr * 4096.0)
+        --sx;
+    while (sy > 0 && st * 4096.0 + static_cast<double>(h - 1) * static_cast<double>(sy) >= sb * 4096.0)
+        --sy;
 
     const int64_t sourceLeft = TruncSaturate(sl), sourceTop = TruncSaturate(st);
     const auto [r0, r1] = ClipRows(Y, h, clipTop, clipBottom);
@@ -285,7 +301,8 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
         const int64_t sourceRow = std::clamp<int64_t>(sourceTop + ((sy * r + oy) >> 12), 0, source.Height - 1);
         if (sourceRow != gathered) {
             const uint32_t* s = source.ScanLine(static_cast<int32_t>(sourceRow));
-            for (size_t c = 0; c < samples.size(); ++c) samples[c] = s[columns[c]];
+            for (size_t c = 0; c < samples.size(); ++c)
+                samples[c] = s[columns[c]];
             gathered = sourceRow;
         }
         uint32_t* d = dest->ScanLine(static_cast<int32_t>(Y + r)) + X;
@@ -343,6 +360,7 @@ void TARGB8888::FillAlpha(int32_t left, int32_t top, int32_t right, int32_t bott
     const int32_t n = w / 2 * 2;
     for (int32_t r = top; r < bottom; ++r) {
         uint32_t* p = ScanLine(r) + left;
-        for (int32_t i = 0; i < n; ++i) p[i] = (p[i] & 0xFFFFFF) | a;
+        for (int32_t i = 0; i < n; ++i)
+            p[i] = (p[i] & 0xFFFFFF) | a;
     }
 }

@@ -24,6 +24,8 @@ inline const TBitmap32& Unaliased(const TBitmap32& source, const TBitmap32& dest
     return *copy;
 }
 
-inline ARGB8888Kernels::TKernelSet Kernels() { return ARGB8888Kernels::ActiveSet(); }
+inline ARGB8888Kernels::TKernelSet Kernels() {
+    return ARGB8888Kernels::ActiveSet();
+}
 
 }  // namespace ARGB8888DrawSupport

@@ -14,15 +14,23 @@ namespace ARGB8888Kernels {
 
 namespace {
 
-int Lane(uint32_t p, int i) { return static_cast<int>((p >> (8 * i)) & 0xFF); }
+int Lane(uint32_t p, int i) {
+    return static_cast<int>((p >> (8 * i)) & 0xFF);
+}
 
-uint32_t Clamp255(int v) { return static_cast<uint32_t>(std::clamp(v, 0, 255)); }
+uint32_t Clamp255(int v) {
+    return static_cast<uint32_t>(std::clamp(v, 0, 255));
+}
 
 // Division by 128 rounding towards minus infinity, written out so that the reference does not
 // lean on the behaviour of shifts of negative numbers.
-int FloorDiv128(int x) { return x >= 0 ? x / 128 : -((-x + 127) / 128); }
+int FloorDiv128(int x) {
+    return x >= 0 ? x / 128 : -((-x + 127) / 128);
+}
 
-int Mix(int v, int d, int k) { return v + FloorDiv128((d - v) * k); }
+int Mix(int v, int d, int k) {
+    return v + FloorDiv128((d - v) * k);
+}
 
 }  // namespace
 
@@ -44,9 +52,12 @@ uint32_t BlendPixel(TBlendKernel kernel, uint32_t s, uint32_t d) {
     const int as = Lane(s, 3);
     const int k = (255 - as) >> 1;
     switch (kernel) {
-    case TBlendKernel::Copy: return s;
-    case TBlendKernel::CopyAlphaTest: return (as >> 1) == 0 ? d : s;
-    default: break;
+        case TBlendKernel::Copy:
+            return s;
+        case TBlendKernel::CopyAlphaTest:
+            return (as >> 1) == 0 ? d : s;
+        default:
+            break;
     }
     uint32_t out = 0;
     for (int i = 0; i < 4; ++i) {
@@ -54,26 +65,40 @@ uint32_t BlendPixel(TBlendKernel kernel, uint32_t s, uint32_t d) {
         const int dv = Lane(d, i);
         int r = 0;
         switch (kernel) {
-        case TBlendKernel::Blend: r = Mix(sv, dv, k); break;
-        case TBlendKernel::Screen: {
-            const int p = (sv * as) >> 8;
-            r = p + dv - ((p * dv) >> 8);
-            break;
-        }
-        case TBlendKernel::Multiply: r = Mix((sv * dv) >> 8, dv, k); break;
-        case TBlendKernel::Difference: {
-            // The alpha lane is taken against 0, so the result alpha does not depend on the
-            // destination's.
-            const int dd = i == 3 ? 0 : dv;
-            const int diff = sv > dd ? sv - dd : dd - sv;
-            r = Mix(diff, dd, k);
-            break;
-        }
-        case TBlendKernel::Lighten: r = Mix(std::max(sv, dv), dv, k); break;
-        case TBlendKernel::Darken: r = Mix(std::min(sv, dv), dv, k); break;
-        case TBlendKernel::Add: r = ((sv * as) >> 8) + dv; break;
-        case TBlendKernel::Subtract: r = dv - ((sv * as) >> 8); break;
-        default: r = sv; break;
+            case TBlendKernel::Blend:
+                r = Mix(sv, dv, k);
+                break;
+            case TBlendKernel::Screen: {
+                const int p = (sv * as) >> 8;
+                r = p + dv - ((p * dv) >> 8);
+                break;
+            }
+            case TBlendKernel::Multiply:
+                r = Mix((sv * dv) >> 8, dv, k);
+                break;
+            case TBlendKernel::Difference: {
+                // The alpha lane is taken against 0, so the result alpha does not depend on the
+                // destination's.
+                const int dd = i == 3 ? 0 : dv;
+                const int diff = sv > dd ? sv - dd : dd - sv;
+                r = Mix(diff, dd, k);
+                break;
+            }
+            case TBlendKernel::Lighten:
+                r = Mix(std::max(sv, dv), dv, k);
+                break;
+            case TBlendKernel::Darken:
+                r = Mix(std::min(sv, dv), dv, k);
+                break;
+            case TBlendKernel::Add:
+                r = ((sv * as) >> 8) + dv;
+                break;
+            case TBlendKernel::Subtract:
+                r = dv - ((sv * as) >> 8);
+                break;
+            default:
+                r = sv;
+                break;
         }
         out |= Clamp255(r) << (8 * i);
     }
@@ -82,11 +107,14 @@ uint32_t BlendPixel(TBlendKernel kernel, uint32_t s, uint32_t d) {
 
 uint32_t MixPixel(uint32_t s, uint32_t o, int32_t k) {
     uint32_t out = 0;
-    for (int i = 0; i < 4; ++i) out |= Clamp255(Mix(Lane(s, i), Lane(o, i), k)) << (8 * i);
+    for (int i = 0; i < 4; ++i)
+        out |= Clamp255(Mix(Lane(s, i), Lane(o, i), k)) << (8 * i);
     return out;
 }
 
-int32_t Threshold(int32_t level) { return level * 288 / 255 - 32; }
+int32_t Threshold(int32_t level) {
+    return level * 288 / 255 - 32;
+}
 
 int32_t RuleWeight(uint32_t alpha, int32_t threshold) {
     const int64_t v = (static_cast<int64_t>(alpha & 0xFF) - threshold) * 8;
@@ -111,11 +139,13 @@ void BlendRowReference(TBlendKernel kernel, TColorFilter filter, bool skipPairs,
 }
 
 void RuleRowReference(uint32_t* out, const uint32_t* s, const uint32_t* o, int32_t pairs, int32_t threshold) {
-    for (int32_t i = 0; i < 2 * pairs; ++i) out[i] = MixPixel(s[i], o[i], RuleWeight(s[i] >> 24, threshold));
+    for (int32_t i = 0; i < 2 * pairs; ++i)
+        out[i] = MixPixel(s[i], o[i], RuleWeight(s[i] >> 24, threshold));
 }
 
 void FadeRowReference(uint32_t* out, const uint32_t* s, const uint32_t* o, int32_t pairs, int32_t k) {
-    for (int32_t i = 0; i < 2 * pairs; ++i) out[i] = MixPixel(s[i], o[i], k);
+    for (int32_t i = 0; i < 2 * pairs; ++i)
+        out[i] = MixPixel(s[i], o[i], k);
 }
 
 void HalfRowReference(uint32_t* dst, const uint32_t* src, int32_t pairs) {
@@ -181,19 +211,24 @@ const Detail::TTable& TableOf(TKernelSet set) {
 
 bool Available(TKernelSet set) {
     switch (set) {
-    case TKernelSet::Reference: return true;
+        case TKernelSet::Reference:
+            return true;
 #if defined(KEL_KERNELS_X86)
-    case TKernelSet::Sse2: return true;  // part of every x86-64 processor
-    case TKernelSet::Avx2: {
-        static const bool avx2 = CpuHasAvx2();
-        return avx2;
-    }
+        case TKernelSet::Sse2:
+            return true;  // part of every x86-64 processor
+        case TKernelSet::Avx2: {
+            static const bool avx2 = CpuHasAvx2();
+            return avx2;
+        }
 #endif
-    default: return false;
+        default:
+            return false;
     }
 }
 
-TKernelSet ActiveSet() { return Active(); }
+TKernelSet ActiveSet() {
+    return Active();
+}
 
 bool SelectSet(TKernelSet set) {
     if (!Available(set)) return false;
@@ -204,9 +239,15 @@ bool SelectSet(TKernelSet set) {
 TBlendRow BlendRow(TKernelSet set, TBlendKernel kernel, TColorFilter filter, bool skipPairs) {
     return TableOf(set).Blend[Detail::BlendIndex(kernel, filter, skipPairs)];
 }
-TRuleRow RuleRow(TKernelSet set) { return TableOf(set).Rule; }
-TFadeRow FadeRow(TKernelSet set) { return TableOf(set).Fade; }
-THalfRow HalfRow(TKernelSet set) { return TableOf(set).Half; }
+TRuleRow RuleRow(TKernelSet set) {
+    return TableOf(set).Rule;
+}
+TFadeRow FadeRow(TKernelSet set) {
+    return TableOf(set).Fade;
+}
+THalfRow HalfRow(TKernelSet set) {
+    return TableOf(set).Half;
+}
 
 }  // namespace ARGB8888Kernels
 

@@ -143,14 +143,17 @@ void MixRow(uint32_t* out, const uint32_t* s, const uint32_t* o, int32_t pairs, 
 // carries between lanes; a plain loop the compiler vectorises.
 inline void HalfRow(uint32_t* dst, const uint32_t* src, int32_t pairs) {
     const int64_t n = static_cast<int64_t>(pairs) * 2;
-    for (int64_t i = 0; i < n; ++i) dst[i] = ((src[i] >> 1) & 0x7F7F7F7Fu) + ((dst[i] >> 1) & 0x7F7F7F7Fu);
+    for (int64_t i = 0; i < n; ++i)
+        dst[i] = ((src[i] >> 1) & 0x7F7F7F7Fu) + ((dst[i] >> 1) & 0x7F7F7F7Fu);
 }
 
 template <class O, size_t... I>
 constexpr ARGB8888Kernels::Detail::TTable MakeTable(std::index_sequence<I...>) {
     return ARGB8888Kernels::Detail::TTable{
         {&BlendRow<O, static_cast<TBlendKernel>(I / 8), static_cast<TColorFilter>(I / 2 % 4), I % 2 != 0>...},
-        &MixRow<O, true>, &MixRow<O, false>, &HalfRow};
+        &MixRow<O, true>,
+        &MixRow<O, false>,
+        &HalfRow};
 }
 
 }  // namespace ARGB8888KernelsSimd

@@ -241,9 +241,9 @@ bool IsMMXAvailable();
 // The scaled clip of two rectangles (destination, source; changed in place) against the
 // destination and source sizes, source edges moved in proportion to the destination's and back.
 // True when nothing is left. The integer form computes in 64 bits.
-bool ClipRect(int32_t& destLeft, int32_t& destTop, int32_t& destRight, int32_t& destBottom, int32_t& left,
-              int32_t& top, int32_t& right, int32_t& bottom, int32_t destWidth, int32_t destHeight,
-              int32_t sourceWidth, int32_t sourceHeight);
+bool ClipRect(int32_t& destLeft, int32_t& destTop, int32_t& destRight, int32_t& destBottom, int32_t& left, int32_t& top,
+              int32_t& right, int32_t& bottom, int32_t destWidth, int32_t destHeight, int32_t sourceWidth,
+              int32_t sourceHeight);
 // The same on floats with exact division; stops at source extents below 0.1 and destination
 // extents below 1.0. Rectangles that are not finite leave nothing.
 bool ClipRectF(float& destLeft, float& destTop, float& destRight, float& destBottom, float& left, float& top,

@@ -93,9 +93,8 @@ void RotateSpan(const TRotateRow& p, int64_t y, int64_t xL, int64_t xR, int64_t 
         u += p.DU;
         v += p.DV;
         const int64_t su = u >> 12, sv = v >> 12;
-        sample = (p.SL <= su && su < p.SR && p.ST <= sv && sv < p.SB)
-                     ? p.Source->ScanLine(static_cast<int32_t>(sv))[su]
-                     : 0u;
+        sample = (p.SL <= su && su < p.SR && p.ST <= sv && sv < p.SB) ? p.Source->ScanLine(static_cast<int32_t>(sv))[su]
+                                                                      : 0u;
     }
     uint32_t* d = p.Dest->ScanLine(static_cast<int32_t>(y)) + start;
     p.Row(d, d, samples.data(), static_cast<int32_t>(pairs), p.Add, p.Mul);
@@ -103,10 +102,9 @@ void RotateSpan(const TRotateRow& p, int64_t y, int64_t xL, int64_t xR, int64_t 
 
 }  // namespace
 
-void TARGB8888::RotateDraw(TARGB8888* dest, uint32_t addColor, float centerX, float centerY, float scaleX,
-                           float scaleY, float angle, float fleft, float ftop, float fright, float fbottom,
-                           uint32_t mulColor, uint32_t alpha, TBlendMode mode, int32_t clipTop,
-                           int32_t clipBottom) const {
+void TARGB8888::RotateDraw(TARGB8888* dest, uint32_t addColor, float centerX, float centerY, float scaleX, float scaleY,
+                           float angle, float fleft, float ftop, float fright, float fbottom, uint32_t mulColor,
+                           uint32_t alpha, TBlendMode mode, int32_t clipTop, int32_t clipBottom) const {
     if (!Active || !dest || !dest->Active) return;
     for (float v : {centerX, centerY, scaleX, scaleY, angle, fleft, ftop, fright, fbottom})
         if (!std::isfinite(v)) return;
@@ -242,10 +240,12 @@ void TARGB8888::ShrinkDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop, i
             for (int64_t by = 0; by < bh; ++by) {
                 const uint32_t* s = source.ScanLine(static_cast<int32_t>(boxTop + by)) + boxLeft;
                 for (int64_t bx = 0; bx < bw; ++bx)
-                    for (int i = 0; i < 4; ++i) sum[i] += (s[bx] >> (8 * i)) & 0xFF;
+                    for (int i = 0; i < 4; ++i)
+                        sum[i] += (s[bx] >> (8 * i)) & 0xFF;
             }
             uint32_t pixel = 0;
-            for (int i = 0; i < 4; ++i) pixel |= static_cast<uint32_t>(((sum[i] * q) >> 12) & 0xFF) << (8 * i);
+            for (int i = 0; i < 4; ++i)
+                pixel |= static_cast<uint32_t>(((sum[i] * q) >> 12) & 0xFF) << (8 * i);
             d[c] = pixel;
         }
     }
@@ -257,7 +257,8 @@ void TARGB8888::SetAlphaFromImage(const TARGB8888* mask) {
     for (int32_t y = 0; y < h; ++y) {
         uint32_t* p = ScanLine(y);
         const uint32_t* m = mask->ScanLine(y);
-        for (int32_t x = 0; x < w; ++x) p[x] = (p[x] & 0xFFFFFF) | ((m[x] & 0xFF) << 24);
+        for (int32_t x = 0; x < w; ++x)
+            p[x] = (p[x] & 0xFFFFFF) | ((m[x] & 0xFF) << 24);
     }
 }
 
@@ -290,8 +291,8 @@ void TransitionRows(const TBitmap32& self, TBitmap32& dest, const TBitmap32& oth
 
 }  // namespace
 
-void TARGB8888::RuleTransition(TARGB8888* dest, const TARGB8888* other, int32_t x, int32_t y, int32_t left,
-                               int32_t top, int32_t right, int32_t bottom, int32_t level) const {
+void TARGB8888::RuleTransition(TARGB8888* dest, const TARGB8888* other, int32_t x, int32_t y, int32_t left, int32_t top,
+                               int32_t right, int32_t bottom, int32_t level) const {
     if (!Active || !dest || !dest->Active || !other || !other->Active || level < 1) return;
     if (!TransitionArea(*this, *dest, *other, x, y, left, top, right, bottom)) return;
     // Levels above 255 show this picture everywhere, as 255 does.

@@ -1,2 +1,4 @@
 // The objects library; its units come with their own files.
-namespace { [[maybe_unused]] int placeholder_objects = 0; }
+namespace {
+[[maybe_unused]] int placeholder_objects = 0;
+}

@@ -1,9 +1,10 @@
 #include "platform/ClassLib.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/FileSystem.h"
 
@@ -84,7 +85,8 @@ bool TMemoryStream::LoadFromFile(const std::string& path) {
 }
 
 bool TMemoryStream::SaveToFile(const std::string& path) const {
-    return FileSystem::WriteFileReplace(path, std::string_view(reinterpret_cast<const char*>(Data.data()), Data.size()));
+    return FileSystem::WriteFileReplace(path,
+                                        std::string_view(reinterpret_cast<const char*>(Data.data()), Data.size()));
 }
 
 void TMemoryStream::LoadFromStream(TStream& source) {
@@ -98,7 +100,7 @@ void TMemoryStream::LoadFromStream(TStream& source) {
 // ---- TFileStream ----
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode, TPathKind kind) {
-    std::string host = kind == TPathKind::Host         ? path
+    std::string host = kind == TPathKind::Host     ? path
                        : mode == TFileMode::Create ? FileSystem::HostPathForWrite(path)
                                                    : FileSystem::HostPath(path);
     const char* how = mode == TFileMode::OpenRead ? "rb" : mode == TFileMode::OpenReadWrite ? "r+b" : "w+b";
@@ -143,7 +145,9 @@ void TFileStream::SetSize(int64_t size) {
     if (ftruncate(fileno(File), size) == 0 && Position() > size) SetPosition(size);
 }
 
-bool TFileStream::Flush() { return std::fflush(File) == 0; }
+bool TFileStream::Flush() {
+    return std::fflush(File) == 0;
+}
 
 // ---- TStringList ----
 
@@ -256,9 +260,8 @@ std::string TStringList::CommaText() const {
         if (k) r += ',';
         // Every byte that the reader takes for a separator forces quotes, so the text reads back
         // as the same items (trail bytes of Shift-JIS are never below 0x40).
-        bool quote = std::any_of(s.begin(), s.end(), [](char c) {
-            return static_cast<uint8_t>(c) <= ' ' || c == ',' || c == '"';
-        });
+        bool quote = std::any_of(s.begin(), s.end(),
+                                 [](char c) { return static_cast<uint8_t>(c) <= ' ' || c == ',' || c == '"'; });
         if (!quote) {
             r += s;
             continue;
@@ -277,7 +280,8 @@ void TStringList::SetCommaText(std::string_view text) {
     Items.clear();
     size_t i = 0;
     auto skipBlanks = [&] {
-        while (i < text.size() && static_cast<uint8_t>(text[i]) <= ' ') ++i;
+        while (i < text.size() && static_cast<uint8_t>(text[i]) <= ' ')
+            ++i;
     };
     skipBlanks();
     while (i < text.size()) {
@@ -297,7 +301,8 @@ void TStringList::SetCommaText(std::string_view text) {
                 item += text[i++];
             }
         } else {
-            while (i < text.size() && text[i] != ',' && static_cast<uint8_t>(text[i]) > ' ') item += text[i++];
+            while (i < text.size() && text[i] != ',' && static_cast<uint8_t>(text[i]) > ' ')
+                item += text[i++];
         }
         Items.push_back(std::move(item));
         skipBlanks();
@@ -316,7 +321,9 @@ bool TStringList::LoadFromFile(const std::string& path) {
     return true;
 }
 
-bool TStringList::SaveToFile(const std::string& path) const { return FileSystem::WriteFileReplace(path, Text()); }
+bool TStringList::SaveToFile(const std::string& path) const {
+    return FileSystem::WriteFileReplace(path, Text());
+}
 
 void TStringList::LoadFromStream(TStream& s) {
     std::string bytes(static_cast<size_t>(s.Remaining()), '\0');

@@ -52,7 +52,10 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     int64_t Size() override { return static_cast<int64_t>(Data.size()); }
     void SetSize(int64_t size) override;
-    void Clear() { Data.clear(); Pos = 0; }
+    void Clear() {
+        Data.clear();
+        Pos = 0;
+    }
 
     uint8_t* Memory() { return Data.data(); }
     const uint8_t* Memory() const { return Data.data(); }
@@ -101,7 +104,10 @@ public:
     int Count() const { return static_cast<int>(Items.size()); }
     const std::string& operator[](int i) const { return Items[static_cast<size_t>(i)]; }
     std::string& operator[](int i) { return Items[static_cast<size_t>(i)]; }
-    int Add(std::string s) { Items.push_back(std::move(s)); return Count() - 1; }
+    int Add(std::string s) {
+        Items.push_back(std::move(s));
+        return Count() - 1;
+    }
     void Insert(int index, std::string s);
     void Delete(int index);
     void Clear() { Items.clear(); }
@@ -111,7 +117,7 @@ public:
     // without "=" and for an index outside the list.
     std::string Names(int index) const;
     std::string ValueFromIndex(int index) const;
-    int IndexOfName(std::string_view name) const;  // first line with that name, or -1
+    int IndexOfName(std::string_view name) const;     // first line with that name, or -1
     std::string Values(std::string_view name) const;  // empty when absent
     // Replaces the first line of that name, or appends one; an empty value deletes the line.
     void SetValue(std::string_view name, std::string_view value);

@@ -4,12 +4,14 @@
 #include <thread>
 
 uint32_t TSystemClock::NowMs() {
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch());
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
     return static_cast<uint32_t>(ms.count());
 }
 
-void TSystemClock::SleepMs(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void TSystemClock::SleepMs(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 namespace Clock {
 namespace {
@@ -17,6 +19,10 @@ TSystemClock systemClock;
 IClock* current = &systemClock;
 }  // namespace
 
-IClock& Current() { return *current; }
-void SetCurrent(IClock* clock) { current = clock ? clock : &systemClock; }
+IClock& Current() {
+    return *current;
+}
+void SetCurrent(IClock* clock) {
+    current = clock ? clock : &systemClock;
+}
 }  // namespace Clock

@@ -50,7 +50,8 @@ std::string Convert(TConverter& conv, std::string_view in, std::string_view repl
                 }
             } else {
                 auto b = static_cast<uint8_t>(*src);
-                while (skip < srcLeft && (static_cast<uint8_t>(src[skip]) & 0xC0) == 0x80 && b >= 0xC0) ++skip;
+                while (skip < srcLeft && (static_cast<uint8_t>(src[skip]) & 0xC0) == 0x80 && b >= 0xC0)
+                    ++skip;
             }
             out.append(replacement);
             src += skip;

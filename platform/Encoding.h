@@ -19,4 +19,6 @@ const std::string& LiteralToSjis(const char* utf8, size_t size);
 
 }  // namespace Encoding
 
-inline const std::string& operator""_sj(const char* utf8, size_t size) { return Encoding::LiteralToSjis(utf8, size); }
+inline const std::string& operator""_sj(const char* utf8, size_t size) {
+    return Encoding::LiteralToSjis(utf8, size);
+}

@@ -136,7 +136,8 @@ bool MatchMask(const std::string& name, std::string_view mask) {
             return false;
         }
     }
-    while (m < mask.size() && mask[m] == '*') ++m;
+    while (m < mask.size() && mask[m] == '*')
+        ++m;
     return m == mask.size();
 }
 
@@ -159,8 +160,12 @@ std::vector<std::string> List(std::string_view folder, std::string_view mask, bo
 
 }  // namespace
 
-void SetRoot(const std::string& hostFolder) { RootRef() = hostFolder; }
-const std::string& Root() { return RootRef(); }
+void SetRoot(const std::string& hostFolder) {
+    RootRef() = hostFolder;
+}
+const std::string& Root() {
+    return RootRef();
+}
 
 std::string ProgramFolder() {
     char buf[4096];
@@ -171,8 +176,12 @@ std::string ProgramFolder() {
     return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
-std::string HostPath(std::string_view enginePath) { return Resolve(RootRef(), enginePath, false); }
-std::string HostPathForWrite(std::string_view enginePath) { return Resolve(RootRef(), enginePath, true); }
+std::string HostPath(std::string_view enginePath) {
+    return Resolve(RootRef(), enginePath, false);
+}
+std::string HostPathForWrite(std::string_view enginePath) {
+    return Resolve(RootRef(), enginePath, true);
+}
 std::string HostPathIn(const std::string& hostBase, std::string_view enginePath) {
     return Resolve(hostBase, enginePath, false);
 }
@@ -265,7 +274,9 @@ bool WriteFileReplace(std::string_view enginePath, std::string_view bytes) {
     });
 }
 
-std::vector<std::string> ListFiles(std::string_view folder, std::string_view mask) { return List(folder, mask, false); }
+std::vector<std::string> ListFiles(std::string_view folder, std::string_view mask) {
+    return List(folder, mask, false);
+}
 std::vector<std::string> ListDirectories(std::string_view folder, std::string_view mask) {
     return List(folder, mask, true);
 }

@@ -29,7 +29,7 @@ std::string HostPathIn(const std::string& hostBase, std::string_view enginePath)
 std::string HostPathForWrite(std::string_view enginePath);
 std::string HostPathForWriteIn(const std::string& hostBase, std::string_view enginePath);
 
-bool FileExists(std::string_view enginePath);       // false for folders
+bool FileExists(std::string_view enginePath);  // false for folders
 bool DirectoryExists(std::string_view enginePath);
 bool CreateDir(std::string_view enginePath);         // one level; true when it exists afterwards
 bool ForceDirectories(std::string_view enginePath);  // every missing level

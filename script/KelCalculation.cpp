@@ -15,42 +15,79 @@ constexpr size_t kCacheLimit = 8192;
 // Operator codes and the folding pass each belongs to (0: not an operator code).
 constexpr int PassOf(char code) {
     switch (code) {
-    case 'a': case 'b': case 'c': return 1;
-    case '8': case '9': return 2;
-    case '2': case '3': return 3;
-    case 'd': case 'e': case 'f': return 4;
-    case '0': case '1': case '4': case '5': case 'i': case 'j': return 5;
-    case '6': case '7': return 6;
-    case 'h': return 7;
-    default: return 0;
+        case 'a':
+        case 'b':
+        case 'c':
+            return 1;
+        case '8':
+        case '9':
+            return 2;
+        case '2':
+        case '3':
+            return 3;
+        case 'd':
+        case 'e':
+        case 'f':
+            return 4;
+        case '0':
+        case '1':
+        case '4':
+        case '5':
+        case 'i':
+        case 'j':
+            return 5;
+        case '6':
+        case '7':
+            return 6;
+        case 'h':
+            return 7;
+        default:
+            return 0;
     }
 }
 
 char SingleCode(char c) {
     switch (c) {
-    case '*': return 'a';
-    case '/': return 'b';
-    case '%': return 'c';
-    case '+': return '8';
-    case '-': return '9';
-    case '&': return 'e';
-    case '|': return 'd';
-    case '^': return 'f';
-    case '>': return 'i';
-    case '<': return 'j';
-    case '=': return 'h';
-    default: return 0;
+        case '*':
+            return 'a';
+        case '/':
+            return 'b';
+        case '%':
+            return 'c';
+        case '+':
+            return '8';
+        case '-':
+            return '9';
+        case '&':
+            return 'e';
+        case '|':
+            return 'd';
+        case '^':
+            return 'f';
+        case '>':
+            return 'i';
+        case '<':
+            return 'j';
+        case '=':
+            return 'h';
+        default:
+            return 0;
     }
 }
 
 char PairCode(char a, char b) {
     if (b == '=') {
         switch (a) {
-        case '=': return '0';
-        case '!': return '1';
-        case '<': return '4';
-        case '>': return '5';
-        default: return 0;
+            case '=':
+                return '0';
+            case '!':
+                return '1';
+            case '<':
+                return '4';
+            case '>':
+                return '5';
+            default:
+                return 0;
         }
     }
     if (a == '<' && b == '<') return '2';
@@ -309,11 +346,21 @@ TKelCalculation::~TKelCalculation() {
 
 bool TKelCalculation::IsOperatorChar(char c) {
     switch (c) {
-    case '+': case '-': case '*': case '/': case '%': case '&': case '|': case '^': case '>': case '<': case '=':
-    case '!':
-        return true;
-    default:
-        return false;
+        case '+':
+        case '-':
+        case '*':
+        case '/':
+        case '%':
+        case '&':
+        case '|':
+        case '^':
+        case '>':
+        case '<':
+        case '=':
+        case '!':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -412,8 +459,10 @@ std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::s
 
 void TKelCalculation::Replay(const TProgram& program, int32_t level) {
     for (const auto& e : program.Effects) {
-        if (e.IsMessage) Report(e.Text);
-        else Calculate(e.Text, level);
+        if (e.IsMessage)
+            Report(e.Text);
+        else
+            Calculate(e.Text, level);
     }
 }
 
@@ -535,7 +584,8 @@ bool TKelCalculation::ReadIndexes(std::string_view name, int32_t level, std::str
     }
     // The last index written is index 0.
     int32_t k = 0;
-    for (int32_t i = parts.Count() - 1; i >= 1; --i, ++k) idx.I[k] = Calculate(parts[i], level).Value;
+    for (int32_t i = parts.Count() - 1; i >= 1; --i, ++k)
+        idx.I[k] = Calculate(parts[i], level).Value;
     return true;
 }
 
@@ -597,50 +647,86 @@ bool TKelCalculation::Apply(char code, TCalcValue& a, const TCalcValue& b) {
         return a.Value < b.Value ? -1 : (a.Value > b.Value ? 1 : 0);
     };
     switch (code) {
-    case '8':
-        a.Value = static_cast<int32_t>(ua + ub);
-        a.Text += b.Text;
-        return true;
-    case 'e':
-        a.Value = static_cast<int32_t>(ua & ub);
-        a.Text += b.Text;
-        return true;
-    case '9': integer(ua - ub); return true;
-    case 'a': integer(ua * ub); return true;
-    case 'd': integer(ua | ub); return true;
-    case 'f': integer(ua ^ ub); return true;
-    case 'b':
-    case 'c': {
-        int32_t q = 0, r = 0;
-        if (b.Value == 0) {
-        } else if (a.Value == INT32_MIN && b.Value == -1) {
-            q = INT32_MIN;
-        } else {
-            q = a.Value / b.Value;
-            r = a.Value % b.Value;
+        case '8':
+            a.Value = static_cast<int32_t>(ua + ub);
+            a.Text += b.Text;
+            return true;
+        case 'e':
+            a.Value = static_cast<int32_t>(ua & ub);
+            a.Text += b.Text;
+            return true;
+        case '9':
+            integer(ua - ub);
+            return true;
+        case 'a':
+            integer(ua * ub);
+            return true;
+        case 'd':
+            integer(ua | ub);
+            return true;
+        case 'f':
+            integer(ua ^ ub);
+            return true;
+        case 'b':
+        case 'c': {
+            int32_t q = 0, r = 0;
+            if (b.Value == 0) {
+            } else if (a.Value == INT32_MIN && b.Value == -1) {
+                q = INT32_MIN;
+            } else {
+                q = a.Value / b.Value;
+                r = a.Value % b.Value;
+            }
+            integer(static_cast<uint32_t>(code == 'b' ? q : r));
+            return true;
         }
-        integer(static_cast<uint32_t>(code == 'b' ? q : r));
-        return true;
-    }
-    case '2': integer(ua << (ub & 31)); return true;
-    case '3': integer(ua >> (ub & 31)); return true;
-    case '0': { int c = compare(); integer(c == 0); return true; }
-    case '1': { int c = compare(); integer(c != 0); return true; }
-    case '4': { int c = compare(); integer(c <= 0); return true; }
-    case '5': { int c = compare(); integer(c >= 0); return true; }
-    case 'i': { int c = compare(); integer(c > 0); return true; }
-    case 'j': { int c = compare(); integer(c < 0); return true; }
-    case '6':
-    case '7':
-        if (a.Type != TCalcValueType::Integer || b.Type != TCalcValueType::Integer) {
+        case '2':
+            integer(ua << (ub & 31));
+            return true;
+        case '3':
+            integer(ua >> (ub & 31));
+            return true;
+        case '0': {
+            int c = compare();
+            integer(c == 0);
+            return true;
+        }
+        case '1': {
+            int c = compare();
+            integer(c != 0);
+            return true;
+        }
+        case '4': {
+            int c = compare();
+            integer(c <= 0);
+            return true;
+        }
+        case '5': {
+            int c = compare();
+            integer(c >= 0);
+            return true;
+        }
+        case 'i': {
+            int c = compare();
+            integer(c > 0);
+            return true;
+        }
+        case 'j': {
+            int c = compare();
+            integer(c < 0);
+            return true;
+        }
+        case '6':
+        case '7':
+            if (a.Type != TCalcValueType::Integer || b.Type != TCalcValueType::Integer) {
+                a = TCalcValue::ErrorValue();
+                return false;
+            }
+            integer(code == '6' ? (a.Value == 1 && b.Value == 1) : (a.Value == 1 || b.Value == 1));
+            return true;
+        default:
             a = TCalcValue::ErrorValue();
             return false;
-        }
-        integer(code == '6' ? (a.Value == 1 && b.Value == 1) : (a.Value == 1 || b.Value == 1));
-        return true;
-    default:
-        a = TCalcValue::ErrorValue();
-        return false;
     }
 }
 

@@ -12,8 +12,10 @@ bool IsLead(std::string_view s, size_t i) {
 
 std::string_view Trim(std::string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && static_cast<uint8_t>(s[b]) <= 32) ++b;
-    while (e > b && static_cast<uint8_t>(s[e - 1]) <= 32) --e;
+    while (b < e && static_cast<uint8_t>(s[b]) <= 32)
+        ++b;
+    while (e > b && static_cast<uint8_t>(s[e - 1]) <= 32)
+        --e;
     return s.substr(b, e - b);
 }
 
@@ -31,16 +33,20 @@ TStringList SplitParameters(std::string_view text, char delimiter, int32_t minim
             continue;
         }
         char c = text[i];
-        if (c == '{') ++braces;
-        else if (c == '}') --braces;
+        if (c == '{')
+            ++braces;
+        else if (c == '}')
+            --braces;
         if (braces != 0) continue;
         if (c == '"') {
             quoted = !quoted;
             continue;
         }
         if (quoted) continue;
-        if (c == '[' || c == '(') ++brackets;
-        else if (c == ']' || c == ')') --brackets;
+        if (c == '[' || c == '(')
+            ++brackets;
+        else if (c == ']' || c == ')')
+            --brackets;
         else if (c == delimiter && brackets == 0) {
             list.Add(std::string(Trim(text.substr(start, i - start))));
             start = i + 1;
@@ -48,7 +54,8 @@ TStringList SplitParameters(std::string_view text, char delimiter, int32_t minim
         }
     }
     if (!endedOnDelimiter && start < text.size()) list.Add(std::string(Trim(text.substr(start))));
-    while (list.Count() < minimumCount) list.Add("");
+    while (list.Count() < minimumCount)
+        list.Add("");
     return list;
 }
 
@@ -81,8 +88,10 @@ std::string BracketContents(std::string_view text) {
             quoted = !quoted;
         } else if (!quoted) {
             if (c == closer && depth == 0) break;
-            if (c == '[' || c == '(') ++depth;
-            else if (c == ']' || c == ')') --depth;
+            if (c == '[' || c == '(')
+                ++depth;
+            else if (c == ']' || c == ')')
+                --depth;
         }
         out.push_back(c);
     }
@@ -113,13 +122,15 @@ TStringList IndexList(std::string_view token, char delimiter) {
     }
     list.Add(NameBeforeBracket(token));
     TStringList rest = SplitParameters(BracketContents(token), delimiter, 0);
-    for (auto& s : rest.Items) list.Add(std::move(s));
+    for (auto& s : rest.Items)
+        list.Add(std::move(s));
     return list;
 }
 
 bool TryStrToInt64(std::string_view text, int64_t& value) {
     size_t i = 0;
-    while (i < text.size() && text[i] == ' ') ++i;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
     bool hex = false;
@@ -136,10 +147,14 @@ bool TryStrToInt64(std::string_view text, int64_t& value) {
     for (; i < text.size(); ++i) {
         char c = text[i];
         int d;
-        if (c >= '0' && c <= '9') d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-        else return false;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
         if (hex) {
             if (++digits > 16) return false;
             v = (v << 4) | static_cast<uint64_t>(d);

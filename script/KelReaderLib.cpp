@@ -16,9 +16,13 @@ namespace {
 constexpr size_t kLineReplaceBuffer = 1024;
 constexpr int32_t kIncludeLoopLimit = 100;
 
-bool IsLead(std::string_view s, size_t i) { return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i])); }
+bool IsLead(std::string_view s, size_t i) {
+    return uMisc::IsSJISLeadByte(static_cast<uint8_t>(s[i]));
+}
 
-std::string Lower(std::string_view s) { return ClassLib::LowerAscii(s); }
+std::string Lower(std::string_view s) {
+    return ClassLib::LowerAscii(s);
+}
 
 // What the statement cutter makes of each byte: most bytes only pass.
 constexpr uint8_t kPlainByte = 0, kLeadByte = 1, kMarkByte = 2;
@@ -26,7 +30,8 @@ constexpr std::array<uint8_t, 256> kStatementByte = [] {
     std::array<uint8_t, 256> t{};
     for (int b = 0; b < 256; ++b)
         if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(b))) t[static_cast<size_t>(b)] = kLeadByte;
-    for (char c : {'{', '}', '"', '\\'}) t[static_cast<uint8_t>(c)] = kMarkByte;
+    for (char c : {'{', '}', '"', '\\'})
+        t[static_cast<uint8_t>(c)] = kMarkByte;
     return t;
 }();
 
@@ -51,7 +56,9 @@ std::string CutShort(std::string_view s) {
     return std::string(s.substr(0, static_cast<size_t>(TReaderPosition::kShortCapacity)));
 }
 
-void LoadError(std::string_view message) { ErrorLogLib::ErrorLog("ScriptLoad:" + std::string(message)); }
+void LoadError(std::string_view message) {
+    ErrorLogLib::ErrorLog("ScriptLoad:" + std::string(message));
+}
 
 // Every occurrence of from, ASCII letters compared without case, found at character starts only.
 std::string ReplaceIgnoringCase(const std::string& line, const std::string& from, const std::string& to) {
@@ -108,7 +115,9 @@ TKelReader::TKelReader() {
     ClearReplace();
 }
 
-TKelReader::~TKelReader() { Reset(); }
+TKelReader::~TKelReader() {
+    Reset();
+}
 
 void TKelReader::Reset() {
     LineList.reset();
@@ -137,8 +146,10 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
         LabelIndex = -1;
     }
     if (includes.Count() < kIncludeLoopLimit) {
-        if (ok) Position.FileName = CutShort(name);
-        else LoadError("ファイル読み込みに失敗しました。"_sj);
+        if (ok)
+            Position.FileName = CutShort(name);
+        else
+            LoadError("ファイル読み込みに失敗しました。"_sj);
     } else {
         LoadError("インクルードファイルの無限循環エラーです。"_sj);
     }
@@ -171,8 +182,7 @@ bool TKelReader::LoadFile(const std::string& name, TStringList& includes, TStrin
                 LoadFile(target, includes, lines, labels);
             continue;
         }
-        if (trimmed.size() >= 2 && trimmed.substr(0, 2) == "@@")
-            AddLabel(labels, trimmed, lines.Count(), n, name);
+        if (trimmed.size() >= 2 && trimmed.substr(0, 2) == "@@") AddLabel(labels, trimmed, lines.Count(), n, name);
         lines.Add(std::move(stored));
     }
     return true;
@@ -190,10 +200,14 @@ std::string TKelReader::StripLineComment(std::string_view line) {
             if (i + 1 < line.size()) out.push_back(line[++i]);
             continue;
         }
-        if (c == '"') quoted = !quoted;
-        else if (c == '{') ++depth;
-        else if (c == '}') depth = depth > 0 ? depth - 1 : 0;
-        else if (!quoted && depth == 0 && c == '/' && i + 1 < line.size() && line[i + 1] == '/') break;
+        if (c == '"')
+            quoted = !quoted;
+        else if (c == '{')
+            ++depth;
+        else if (c == '}')
+            depth = depth > 0 ? depth - 1 : 0;
+        else if (!quoted && depth == 0 && c == '/' && i + 1 < line.size() && line[i + 1] == '/')
+            break;
         if (c != '\t') out.push_back(c);
     }
     return out;
@@ -269,33 +283,35 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
 std::string TKelReader::ApplyReplace(std::string line) const {
     if (!Position.ReplaceEnabled || ReplaceRules.empty()) return line;
     bool anyPattern = false;
-    for (const auto& r : ReplaceRules) anyPattern |= r.Kind > 0;
+    for (const auto& r : ReplaceRules)
+        anyPattern |= r.Kind > 0;
     if (anyPattern) line += "\r\n";
     for (const auto& r : ReplaceRules) {
         if (r.From.empty() || r.Kind < 0 || r.Kind > 4) continue;
         switch (static_cast<TReplaceKind>(r.Kind)) {
-        case TReplaceKind::Plain:
-            line = ReplaceIgnoringCase(line, r.From, r.To);
-            break;
-        case TReplaceKind::Match:
-            if (RegExp && !RegExp->Match(r.From, line).empty()) line = r.To + line;
-            break;
-        case TReplaceKind::Substitute:
-            if (RegExp) line = RegExp->Substitute(r.From, line);
-            break;
-        case TReplaceKind::Split:
-            if (RegExp) {
-                std::vector<std::string> pieces = RegExp->Split(r.From, line, 32);
-                if (!pieces.empty()) {
-                    std::string joined;
-                    for (const auto& p : pieces) joined += r.To + p;
-                    line = std::move(joined);
+            case TReplaceKind::Plain:
+                line = ReplaceIgnoringCase(line, r.From, r.To);
+                break;
+            case TReplaceKind::Match:
+                if (RegExp && !RegExp->Match(r.From, line).empty()) line = r.To + line;
+                break;
+            case TReplaceKind::Substitute:
+                if (RegExp) line = RegExp->Substitute(r.From, line);
+                break;
+            case TReplaceKind::Split:
+                if (RegExp) {
+                    std::vector<std::string> pieces = RegExp->Split(r.From, line, 32);
+                    if (!pieces.empty()) {
+                        std::string joined;
+                        for (const auto& p : pieces)
+                            joined += r.To + p;
+                        line = std::move(joined);
+                    }
                 }
-            }
-            break;
-        case TReplaceKind::Translate:
-            if (RegExp) line = RegExp->Translate(r.From, line);
-            break;
+                break;
+            case TReplaceKind::Translate:
+                if (RegExp) line = RegExp->Translate(r.From, line);
+                break;
         }
     }
     if (anyPattern) line = ReplaceIgnoringCase(line, "\r\n", "");
@@ -347,9 +363,12 @@ void TKelReader::GetStatement(std::string& statement) {
             i += 2;  // may step one past the end when the line ends in a lead byte
             continue;
         }
-        if (c == '{') ++depth;
-        else if (c == '}') --depth;
-        else if (depth == 0 && c == '"') quoted = !quoted;
+        if (c == '{')
+            ++depth;
+        else if (c == '}')
+            --depth;
+        else if (depth == 0 && c == '"')
+            quoted = !quoted;
         else if (depth == 0 && !quoted && c == '\\' && ++backslashes == 2) {
             stopped = true;
             break;
@@ -393,7 +412,9 @@ std::string TKelReader::FormatPosition(int32_t label, int32_t lineInLabel, int32
            std::to_string(column) + "桁)"_sj;
 }
 
-std::string TKelReader::GetPositionText() const { return FormatPosition(LabelIndex, GetLineInLabel(), Column); }
+std::string TKelReader::GetPositionText() const {
+    return FormatPosition(LabelIndex, GetLineInLabel(), Column);
+}
 
 void TKelReader::ClearReplace() {
     ReplaceRules.clear();

@@ -106,8 +106,8 @@ public:
 
 private:
     bool LoadFile(const std::string& name, TStringList& includes, TStringList& lines, std::vector<TLabelEntry>& labels);
-    static void AddLabel(std::vector<TLabelEntry>& labels, std::string_view text, int32_t lineIndex,
-                         int32_t lineInFile, const std::string& file);
+    static void AddLabel(std::vector<TLabelEntry>& labels, std::string_view text, int32_t lineIndex, int32_t lineInFile,
+                         const std::string& file);
     bool FetchLine(int32_t index, int32_t column);
     std::string ApplyReplace(std::string line) const;
     void SortReplace();

@@ -15,7 +15,8 @@ public:
     explicit TRecordWriter(int32_t size) { Bytes.reserve(static_cast<size_t>(size)); }
     void U8(uint8_t v) { Bytes.push_back(v); }
     void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i) Bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            Bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
     }
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
     void Short(std::string_view s, int32_t capacity) {
@@ -38,7 +39,8 @@ public:
     uint8_t U8() { return Pos < Bytes.size() ? Bytes[Pos++] : 0; }
     uint32_t U32() {
         uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<uint32_t>(U8()) << (8 * i);
+        for (int i = 0; i < 4; ++i)
+            v |= static_cast<uint32_t>(U8()) << (8 * i);
         return v;
     }
     int32_t I32() { return static_cast<int32_t>(U32()); }

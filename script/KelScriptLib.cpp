@@ -27,12 +27,12 @@ struct TKindEntry {
 
 // The object kinds the factory knows by keyword, in the order the factory compares them.
 constexpr std::array<TKindEntry, 33> kKinds = {{
-    {"sys", 1, 0},   {"dat", 2, 0},   {"sdat", 3, 0},  {"snd", 4, 0},   {"dsnd", 5, 0},  {"eff", 10, 4},
-    {"scsr", 11, 5}, {"csr", 12, 6},  {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},  {"path", 16, 0},
-    {"show", 17, 11}, {"tcp", 21, 0}, {"dlg", 22, 0},  {"slog", 23, 0}, {"flog", 24, 0}, {"math", 26, 0},
-    {"cfg", 28, 0},  {"misc", 29, 0}, {"inp", 30, 0},  {"skey", 31, 0}, {"clip", 32, 0}, {"dlgs", 33, 0},
-    {"ext", 35, 9},  {"img", 6, 1},   {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},   {"simg", 18, 7},
-    {"sbtn", 19, 8}, {"file", 20, 0}, {"list", 27, 0},
+    {"sys", 1, 0},    {"dat", 2, 0},   {"sdat", 3, 0},  {"snd", 4, 0},   {"dsnd", 5, 0},  {"eff", 10, 4},
+    {"scsr", 11, 5},  {"csr", 12, 6},  {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},  {"path", 16, 0},
+    {"show", 17, 11}, {"tcp", 21, 0},  {"dlg", 22, 0},  {"slog", 23, 0}, {"flog", 24, 0}, {"math", 26, 0},
+    {"cfg", 28, 0},   {"misc", 29, 0}, {"inp", 30, 0},  {"skey", 31, 0}, {"clip", 32, 0}, {"dlgs", 33, 0},
+    {"ext", 35, 9},   {"img", 6, 1},   {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},   {"simg", 18, 7},
+    {"sbtn", 19, 8},  {"file", 20, 0}, {"list", 27, 0},
 }};
 
 constexpr int32_t kScopeSlots = 16;
@@ -60,7 +60,8 @@ void TScriptStateBlock::Write(TStream& s) const {
     w.U32(CustomStates);
     w.U8(RunMode);
     w.U32(LinesPerFrame);
-    for (const auto& d : SaveDescriptions) w.Short(d, 63);
+    for (const auto& d : SaveDescriptions)
+        w.Short(d, 63);
     w.U32(UpdateMask);
     w.U32(DrawMask);
     w.Short(LoadScreenFile, 127);
@@ -74,7 +75,8 @@ void TScriptStateBlock::Write(TStream& s) const {
     w.I32(CursorWeightX);
     w.I32(CursorWeightY);
     w.U32(TargetParent);
-    for (uint8_t b : Reserved) w.U8(b);
+    for (uint8_t b : Reserved)
+        w.U8(b);
     w.WriteTo(s);
 }
 
@@ -88,7 +90,8 @@ bool TScriptStateBlock::Read(TStream& s) {
     CustomStates = r.U32();
     RunMode = r.U8();
     LinesPerFrame = r.U32();
-    for (auto& d : SaveDescriptions) d = r.Short(63);
+    for (auto& d : SaveDescriptions)
+        d = r.Short(63);
     UpdateMask = r.U32();
     DrawMask = r.U32();
     LoadScreenFile = r.Short(127);
@@ -102,7 +105,8 @@ bool TScriptStateBlock::Read(TStream& s) {
     CursorWeightX = r.I32();
     CursorWeightY = r.I32();
     TargetParent = r.U32();
-    for (auto& b : Reserved) b = r.U8();
+    for (auto& b : Reserved)
+        b = r.U8();
     return true;
 }
 
@@ -193,9 +197,9 @@ void TKelScript::DeclareBuiltins() {
         Variables->Declare(TVariableScope::Game, name, cls, dims, 0, type, flags, reference);
     };
     const auto obj = TCalcValueType::Object, integer = TCalcValueType::Integer, str = TCalcValueType::String;
-    for (const char* name : {"sys", "dat", "sdat", "snd", "dsnd", "eff", "csr", "scsr", "log", "cam", "rep", "path",
-                             "show", "tcp", "dlg", "llog", "flog", "math", "cfg", "misc", "inp", "skey", "clip",
-                             "dlgs", "ext"}) {
+    for (const char* name :
+         {"sys", "dat", "sdat", "snd",  "dsnd", "eff", "csr",  "scsr", "log",  "cam",  "rep",  "path", "show",
+          "tcp", "dlg", "llog", "flog", "math", "cfg", "misc", "inp",  "skey", "clip", "dlgs", "ext"}) {
         std::string n = name;
         int32_t count = 1;
         if (n == "snd") count = Links.Sound ? Links.Sound->StreamChannelCount() : 0;
@@ -217,19 +221,23 @@ void TKelScript::DeclareBuiltins() {
     declare("_QuickSaveFilename", "str", 1, str, true, 1);
     declare("SelfFilePath", "str", 1, str, true, 1);
     declare("SelfFileName", "str", 1, str, true, 1);
-    static const char* const locks[] = {"_lkScreen", "_lkSave", "_lkLoad",  "_lkConfig", "_lkLog",   "_lkView",
-                                        "_lkAuto",   "_lkSkip", "_lkJump",  "_lkMenu",   "_lkReset", "_lkMinimize"};
-    for (const char* name : locks) declare(name, "", 1, integer, false, 1);
+    static const char* const locks[] = {"_lkScreen", "_lkSave", "_lkLoad", "_lkConfig", "_lkLog",   "_lkView",
+                                        "_lkAuto",   "_lkSkip", "_lkJump", "_lkMenu",   "_lkReset", "_lkMinimize"};
+    for (const char* name : locks)
+        declare(name, "", 1, integer, false, 1);
     static const char* const soundTypes[] = {"_stBGM", "_stVOICE", "_stSE"};
-    for (const char* name : soundTypes) declare(name, "", 1, integer, false, 1);
+    for (const char* name : soundTypes)
+        declare(name, "", 1, integer, false, 1);
 
     SetResultObj("NULL", 0, "");
     SetResultObj("NIL", 0, "");
     SetResultStr("_SelectSaveFilename", 0, "SelectSaveData.svd");
     SetResultStr("_BackUpSaveFilename", 0, "BackUpSaveData.svd");
     SetResultStr("_QuickSaveFilename", 0, "QuickSaveData.svd");
-    for (int i = 0; i < 12; ++i) SetResultInt(locks[i], 0, 1 << i);
-    for (int i = 0; i < 3; ++i) SetResultInt(soundTypes[i], 0, i);
+    for (int i = 0; i < 12; ++i)
+        SetResultInt(locks[i], 0, 1 << i);
+    for (int i = 0; i < 3; ++i)
+        SetResultInt(soundTypes[i], 0, i);
 }
 
 void TKelScript::Reset() {
@@ -251,7 +259,8 @@ void TKelScript::Reset() {
     State.SetResetValues();
     ReadLogSuspended = 0;
     FileLogSuspended = 0;
-    for (auto& p : FileLogPatterns) p.clear();
+    for (auto& p : FileLogPatterns)
+        p.clear();
     KelScriptLib::AutoModeWaitCounter = 0;
     ExtraElapsed = FrameDelay = HoldFrames = RecentClickFrames = 0;
     PendingCursorLabel.clear();
@@ -291,7 +300,8 @@ void TKelScript::ExecuteLine(const std::string& statement) {
         // handler may reset the interpreter, free objects or drop the routine.
         std::string scope[kScopeSlots];
         if (TScriptRoutine* r = CurrentRoutine())
-            for (int i = 0; i < kScopeSlots; ++i) scope[i] = r->ScopeNames[i];
+            for (int i = 0; i < kScopeSlots; ++i)
+                scope[i] = r->ScopeNames[i];
         if (scope[0].empty()) {
             ErrorLogLib::ErrorLog("オブジェクトが指定されていません。\\scpで指定してください。"_sj);
         } else {
@@ -361,8 +371,10 @@ bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
 // ---- arguments and results ----
 
 void TKelScript::Evaluate(std::string_view text, TCalcValue& value) {
-    if (Calculation) Calculation->Calculate(text, Depth(), value);
-    else value = TCalcValue::ErrorValue();
+    if (Calculation)
+        Calculation->Calculate(text, Depth(), value);
+    else
+        value = TCalcValue::ErrorValue();
 }
 
 std::string TKelScript::GetTextArgument(std::string_view argument) {
@@ -389,7 +401,9 @@ void TKelScript::SetResultObj(const std::string& name, int32_t index, const std:
     Variables->WriteElement(TVariableScope::Game, name, idx, 0, {TCalcValueType::Object, 0, objectName}, true);
 }
 
-void TKelScript::ResetVariable(const std::string& name) { Variables->InitVariable(TVariableScope::Game, name, 0, true); }
+void TKelScript::ResetVariable(const std::string& name) {
+    Variables->InitVariable(TVariableScope::Game, name, 0, true);
+}
 
 void TKelScript::ClearResults() {
     ResetVariable("ResultStr");
@@ -432,7 +446,7 @@ void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, std
 // ---- objects ----
 
 std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::string& typeName,
-                                                                    const std::string& objectName) {
+                                                                     const std::string& objectName) {
     std::string low = ClassLib::LowerAscii(typeName);
     if (Kinds)
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
@@ -446,7 +460,9 @@ bool TKelScript::OnObjectCreate(const std::string& className, const std::string&
     return object && Objects->Add(object);
 }
 
-bool TKelScript::OnObjectDelete(const std::string& objectName) { return Objects && Objects->Remove(objectName); }
+bool TKelScript::OnObjectDelete(const std::string& objectName) {
+    return Objects && Objects->Remove(objectName);
+}
 
 bool TKelScript::OnObjectSave(TStream& stream, const std::string& objectName) {
     TKelObjectDataCustom* object = Objects->Find(objectName);
@@ -467,8 +483,7 @@ int32_t TKelScript::ObjectElementIndex(const TKelObjectDataCustom& object) {
     if (comma == std::string::npos) return 0;
     int64_t v = 0;
     std::string rest = object.Name().substr(comma + 1);
-    if (!KelCalculationLib::TryStrToInt64(rest, v) || v < INT32_MIN || v > INT32_MAX)
-        return 0;
+    if (!KelCalculationLib::TryStrToInt64(rest, v) || v < INT32_MIN || v > INT32_MAX) return 0;
     return static_cast<int32_t>(v);
 }
 
@@ -477,17 +492,28 @@ bool TKelScript::SwapObjects(std::string_view name1, std::string_view name2) {
     TKelObjectDataCustom* b = Objects->Find(name2);
     if (!a || !b || a == b || a->Kind() != b->Kind()) return false;
     switch (a->Kind()) {
-    case 4:
-    case 5:
-        return Links.Sound && Links.Sound->SwapChannels(a->Kind() == 5, ObjectElementIndex(*a), ObjectElementIndex(*b));
-    case 6: case 7: case 8: case 9: case 18: case 19: case 20: case 27: case 34:
-        return a->SwapEngineObject(*b);
-    default:
-        return false;
+        case 4:
+        case 5:
+            return Links.Sound &&
+                   Links.Sound->SwapChannels(a->Kind() == 5, ObjectElementIndex(*a), ObjectElementIndex(*b));
+        case 6:
+        case 7:
+        case 8:
+        case 9:
+        case 18:
+        case 19:
+        case 20:
+        case 27:
+        case 34:
+            return a->SwapEngineObject(*b);
+        default:
+            return false;
     }
 }
 
-bool TKelScript::OnPathFileExists(const std::string& name) { return !PackLib::ResolveFileName(name).empty(); }
+bool TKelScript::OnPathFileExists(const std::string& name) {
+    return !PackLib::ResolveFileName(name).empty();
+}
 
 // ---- argument routines ----
 
@@ -507,16 +533,25 @@ std::string BracketText(std::string_view text) {
         }
         char c = text[i];
         if (!quoted && braces == 0 && static_cast<uint8_t>(c) <= 32) continue;
-        if (c == '{') ++braces;
-        else if (c == '}') --braces;
-        else if (c == '"' && braces == 0) quoted = !quoted;
-        else if (!quoted && (c == '[' || c == '(')) ++brackets;
-        else if (!quoted && (c == ']' || c == ')')) --brackets;
+        if (c == '{')
+            ++braces;
+        else if (c == '}')
+            --braces;
+        else if (c == '"' && braces == 0)
+            quoted = !quoted;
+        else if (!quoted && (c == '[' || c == '('))
+            ++brackets;
+        else if (!quoted && (c == ']' || c == ')'))
+            --brackets;
         if (!closer) {
-            if (c == '{') closer = '}';
-            else if (c == '"') closer = '"';
-            else if (c == '[') closer = ']';
-            else if (c == '(') closer = ')';
+            if (c == '{')
+                closer = '}';
+            else if (c == '"')
+                closer = '"';
+            else if (c == '[')
+                closer = ']';
+            else if (c == '(')
+                closer = ')';
             continue;
         }
         if (c == closer && brackets == 0 && !quoted && braces == 0) break;
@@ -526,10 +561,13 @@ std::string BracketText(std::string_view text) {
 }
 
 void PadArguments(TStringList& list, int32_t n) {
-    while (list.Count() < n) list.Add("");
+    while (list.Count() < n)
+        list.Add("");
 }
 
-bool IsLabelWord(std::string_view text) { return text.size() > 2 && text[0] == '@' && text[1] == '@'; }
+bool IsLabelWord(std::string_view text) {
+    return text.size() > 2 && text[0] == '@' && text[1] == '@';
+}
 
 bool IsSceneLabel(std::string_view text) {
     return text.size() > 2 && text[0] == '@' && text[1] == '@' && text[2] != '!';

@@ -48,31 +48,94 @@ enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRe
 
 // The wait states of a routine (TScriptRoutine::WaitState).
 enum TWaitState : uint8_t {
-    wsNone = 0, wsStop = 1, wsEvent = 2, wsTimer = 3, wsClick = 4, wsClock = 5, wsSoundPosition = 6,
-    wsMessageTyping = 7, wsMessagePage = 8, wsButton = 9, wsSoundEnd = 10,
+    wsNone = 0,
+    wsStop = 1,
+    wsEvent = 2,
+    wsTimer = 3,
+    wsClick = 4,
+    wsClock = 5,
+    wsSoundPosition = 6,
+    wsMessageTyping = 7,
+    wsMessagePage = 8,
+    wsButton = 9,
+    wsSoundEnd = 10,
 };
 
 // Actions of key bindings by name; 22 and 23 have no name.
 enum TKeyAction : int32_t {
-    kaNone = 0, kaClick = 1, kaKeyClick = 2, kaSkipClick = 3, kaMenu = 4, kaLog = 5, kaScreen = 6, kaReset = 7,
-    kaExit = 8, kaLoad = 9, kaSave = 10, kaView = 11, kaConfig = 12, kaMinimize = 13, kaAuto = 14, kaSkip = 15,
-    kaLogSkip = 16, kaSceneSkipLoad = 17, kaSceneSkipNoLoad = 18, kaQuickSave = 19, kaQuickLoad = 20,
-    kaSelectLoad = 21, kaSceneReturn = 24, kaSelectLeft = 25, kaSelectRight = 26, kaSelectUp = 27,
-    kaSelectDown = 28, kaCustom = 29,
+    kaNone = 0,
+    kaClick = 1,
+    kaKeyClick = 2,
+    kaSkipClick = 3,
+    kaMenu = 4,
+    kaLog = 5,
+    kaScreen = 6,
+    kaReset = 7,
+    kaExit = 8,
+    kaLoad = 9,
+    kaSave = 10,
+    kaView = 11,
+    kaConfig = 12,
+    kaMinimize = 13,
+    kaAuto = 14,
+    kaSkip = 15,
+    kaLogSkip = 16,
+    kaSceneSkipLoad = 17,
+    kaSceneSkipNoLoad = 18,
+    kaQuickSave = 19,
+    kaQuickLoad = 20,
+    kaSelectLoad = 21,
+    kaSceneReturn = 24,
+    kaSelectLeft = 25,
+    kaSelectRight = 26,
+    kaSelectUp = 27,
+    kaSelectDown = 28,
+    kaCustom = 29,
 };
 
 // The lock bits of TScriptStateBlock::Locks; a set bit forbids the action.
 enum TLockBit : uint32_t {
-    lkScreen = 1, lkSave = 2, lkLoad = 4, lkConfig = 8, lkLog = 16, lkView = 32, lkAuto = 64, lkSkip = 128,
-    lkJump = 256, lkMenu = 512, lkReset = 1024, lkMinimize = 2048,
+    lkScreen = 1,
+    lkSave = 2,
+    lkLoad = 4,
+    lkConfig = 8,
+    lkLog = 16,
+    lkView = 32,
+    lkAuto = 64,
+    lkSkip = 128,
+    lkJump = 256,
+    lkMenu = 512,
+    lkReset = 1024,
+    lkMinimize = 2048,
 };
 
 // Requests left for the host in TKelScript::Request.
 enum TSystemRequest : uint8_t {
-    srNone = 0, srExit = 1, srExitConfirm = 2, srMenu = 3, srLog = 4, srFullScreen = 5, srApplyConfig = 6,
-    srResetConfirm = 7, srResetLabel = 8, srSave = 9, srLoad = 10, srConfig = 11, srView = 12, srAuto = 13,
-    srSkip = 14, srSkipRead = 15, srQuickSave = 16, srQuickLoad = 17, srSelectLoad = 18, srVolumePage = 19,
-    srVoicePage = 20, srSceneReturn = 21, srEnterSystem = 22, srLeaveSystem = 23, srMinimize = 24,
+    srNone = 0,
+    srExit = 1,
+    srExitConfirm = 2,
+    srMenu = 3,
+    srLog = 4,
+    srFullScreen = 5,
+    srApplyConfig = 6,
+    srResetConfirm = 7,
+    srResetLabel = 8,
+    srSave = 9,
+    srLoad = 10,
+    srConfig = 11,
+    srView = 12,
+    srAuto = 13,
+    srSkip = 14,
+    srSkipRead = 15,
+    srQuickSave = 16,
+    srQuickLoad = 17,
+    srSelectLoad = 18,
+    srVolumePage = 19,
+    srVoicePage = 20,
+    srSceneReturn = 21,
+    srEnterSystem = 22,
+    srLeaveSystem = 23,
+    srMinimize = 24,
 };
 
 // The state block: 1199 bytes in save games, little-endian, short strings as length byte and text.
@@ -147,7 +210,8 @@ public:
     void UpdateSelfFileVariables();
 
     bool SwapObjects(std::string_view name1, std::string_view name2);
-    std::unique_ptr<TKelObjectDataCustom> CreateObjectByKind(const std::string& typeName, const std::string& objectName);
+    std::unique_ptr<TKelObjectDataCustom> CreateObjectByKind(const std::string& typeName,
+                                                             const std::string& objectName);
     bool OnObjectCreate(const std::string& className, const std::string& objectName);
     bool OnObjectDelete(const std::string& objectName);
     bool OnObjectSave(TStream& stream, const std::string& objectName);
@@ -158,7 +222,9 @@ public:
     bool OnPathFileExists(const std::string& name);
 
     // ---- control flow (KelControlLib) ----
-    bool DoControlCommand(int32_t code, TStringList& args) { return KelControlLib::DoControlCommand(*this, code, args); }
+    bool DoControlCommand(int32_t code, TStringList& args) {
+        return KelControlLib::DoControlCommand(*this, code, args);
+    }
     bool DoJumpCommand(int32_t code, TStringList& args) { return KelControlLib::DoJumpCommand(*this, code, args); }
     std::string GetLabelArgument(std::string_view text) { return KelControlLib::GetLabelArgument(*this, text); }
     bool CallSubroutineByLabel(const std::string& label, const std::string& argument) {

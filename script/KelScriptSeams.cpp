@@ -1,8 +1,10 @@
 #include "script/KelScriptSeams.h"
 
 void TObjectKindRegistry::RegisterHandler(uint8_t kind, TObjectCommandHandler handler) {
-    if (handler) Handlers[kind] = std::move(handler);
-    else Handlers.erase(kind);
+    if (handler)
+        Handlers[kind] = std::move(handler);
+    else
+        Handlers.erase(kind);
 }
 
 void TObjectKindRegistry::RegisterFactory(const std::string& typeName, TObjectFactory factory) {

@@ -94,16 +94,15 @@ public:
     virtual TVariableScope FindVariable(std::string_view name, int32_t level) = 0;
     // An integer element comes with its decimal text, a string element with its integer reading,
     // an object element as (Object, 0, name). False with the error value when it cannot be read.
-    virtual bool ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx,
-                             int32_t level, TCalcValue& value, bool force) = 0;
+    virtual bool ReadElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx, int32_t level,
+                             TCalcValue& value, bool force) = 0;
     // The value takes the element type: integers store the value field, strings and object names
     // the text field.
-    virtual bool WriteElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx,
-                              int32_t level, const TCalcValue& value, bool force) = 0;
+    virtual bool WriteElement(TVariableScope scope, std::string_view name, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool force) = 0;
     // dims[0] is the last dimension written; each at least 1. type: Integer, String or Object.
     virtual bool Declare(TVariableScope scope, const std::string& name, const std::string& className,
-                         const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags,
-                         bool reference) = 0;
+                         const int32_t dims[4], int32_t level, TCalcValueType type, uint16_t flags, bool reference) = 0;
     virtual bool InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) = 0;
     // Frees every record of the table (owned objects through the free callback).
     virtual void Clear(TVariableScope scope) = 0;

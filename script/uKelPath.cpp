@@ -30,8 +30,12 @@ bool PackFileExists(const std::string& name) {
 
 namespace {
 
-void WriteU32(TStream* s, uint32_t v) { LittleEndian::Write32(*s, v); }
-bool ReadU32(TStream* s, uint32_t& v) { return LittleEndian::Read32(*s, v); }
+void WriteU32(TStream* s, uint32_t v) {
+    LittleEndian::Write32(*s, v);
+}
+bool ReadU32(TStream* s, uint32_t& v) {
+    return LittleEndian::Read32(*s, v);
+}
 
 }  // namespace
 

@@ -8,8 +8,12 @@ namespace {
 // The key code and the four lengths of the strings.
 constexpr uint64_t kMinBindingBytes = 4 + 4 * 2;
 
-void WriteU32(TStream* s, uint32_t v) { LittleEndian::Write32(*s, v); }
-bool ReadU32(TStream* s, uint32_t& v) { return LittleEndian::Read32(*s, v); }
+void WriteU32(TStream* s, uint32_t v) {
+    LittleEndian::Write32(*s, v);
+}
+bool ReadU32(TStream* s, uint32_t& v) {
+    return LittleEndian::Read32(*s, v);
+}
 
 }  // namespace
 

@@ -1,13 +1,18 @@
 #include "script/uLabelLog.h"
-#include "platform/LittleEndian.h"
 
 #include <algorithm>
+
+#include "platform/LittleEndian.h"
 
 namespace {
 constexpr int32_t kValueSize = 4;
 
-void Put32(uint8_t* p, int32_t value) { LittleEndian::Put32(p, static_cast<uint32_t>(value)); }
-int32_t Get32(const uint8_t* p) { return static_cast<int32_t>(LittleEndian::Get32(p)); }
+void Put32(uint8_t* p, int32_t value) {
+    LittleEndian::Put32(p, static_cast<uint32_t>(value));
+}
+int32_t Get32(const uint8_t* p) {
+    return static_cast<int32_t>(LittleEndian::Get32(p));
+}
 }  // namespace
 
 TLabelLog::TLabelLog() : Hash(std::make_unique<THashTable>(kBucketCount)) {

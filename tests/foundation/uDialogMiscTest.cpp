@@ -106,12 +106,25 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
         int Click;
         int Result;
     } cases[] = {
-        {2, "y", -1, 1}, {2, "Y", -1, 1},    {2, "n", -1, 0},     {2, "N", -1, 0},      {2, "\r", -1, 1},
-        {2, " ", -1, 1}, {2, "\t\r", -1, 0}, {2, "\t\t ", -1, 1}, {2, "x\x1bq", -1, 1},  // keys that press nothing,
-                                                                                         // Escape among them, leave the
-                                                                                         // form open
-        {2, "", 1, 0},   {3, "c", -1, -1},   {3, "C", -1, -1},    {3, "y", -1, 1},      {3, "\t\t\r", -1, -1},
-        {3, "", 2, -1},  {3, "", 1, 0},      {3, "\x1b", -1, 1},
+        {2, "y", -1, 1},
+        {2, "Y", -1, 1},
+        {2, "n", -1, 0},
+        {2, "N", -1, 0},
+        {2, "\r", -1, 1},
+        {2, " ", -1, 1},
+        {2, "\t\r", -1, 0},
+        {2, "\t\t ", -1, 1},
+        {2, "x\x1bq", -1, 1},  // keys that press nothing,
+                               // Escape among them, leave the
+                               // form open
+        {2, "", 1, 0},
+        {3, "c", -1, -1},
+        {3, "C", -1, -1},
+        {3, "y", -1, 1},
+        {3, "\t\t\r", -1, -1},
+        {3, "", 2, -1},
+        {3, "", 1, 0},
+        {3, "\x1b", -1, 1},
     };
     for (const auto& c : cases) {
         if (c.Click >= 0)

@@ -1,10 +1,9 @@
-#include "foundation/uMisc.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 
@@ -12,7 +11,9 @@ namespace {
 
 using Items = std::vector<std::string>;
 
-Items ItemsOf(const TStringList& list) { return list.Items; }
+Items ItemsOf(const TStringList& list) {
+    return list.Items;
+}
 
 // ---- stream strings ----
 
@@ -55,8 +56,8 @@ TEST(uMiscStreamString, ShortStreamKeepsTheBytesReadAndSaysSo) {
     };
     const Case cases[] = {
         {std::string("\x0A\0abcd", 6), "abcd"},  // declares 10, holds 4
-        {std::string("\xFF\xFF", 2), ""},             // declares 65535, holds none
-        {std::string("\x05", 1), ""},                 // half a length
+        {std::string("\xFF\xFF", 2), ""},        // declares 65535, holds none
+        {std::string("\x05", 1), ""},            // half a length
         {"", ""},
     };
     for (const auto& c : cases) {
@@ -79,12 +80,13 @@ TEST(uMiscSJIS, LengthCountsCharacters) {
         {"abc", 3},
         {"あい"_sj, 2},
         {"aあb"_sj, 3},
-        {"a\x82", 2},              // a lone lead byte at the end is a character by itself
-        {"\x80\xA0\xB1\xDF", 4},   // 0x80, 0xA0 and half-width kana are one-byte characters
-        {"\xFF\x41\xE0\x40", 2},   // 0xE0-0xFF are lead bytes
-        {"\x95\x5C\x5C", 2},       // a trail byte of 0x5C is not a backslash
+        {"a\x82", 2},             // a lone lead byte at the end is a character by itself
+        {"\x80\xA0\xB1\xDF", 4},  // 0x80, 0xA0 and half-width kana are one-byte characters
+        {"\xFF\x41\xE0\x40", 2},  // 0xE0-0xFF are lead bytes
+        {"\x95\x5C\x5C", 2},      // a trail byte of 0x5C is not a backslash
     };
-    for (const auto& c : cases) EXPECT_EQ(uMisc::SJISLength(c.text), c.length) << testing::PrintToString(c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(uMisc::SJISLength(c.text), c.length) << testing::PrintToString(c.text);
 }
 
 TEST(uMiscSJIS, CopyTakesWholeCharacters) {
@@ -95,16 +97,10 @@ TEST(uMiscSJIS, CopyTakesWholeCharacters) {
         std::string expected;
     };
     const Case cases[] = {
-        {text, 2, 2, "あい"_sj},
-        {text, 1, 1, "a"},
-        {text, 0, 2, "aあ"_sj},   // a start below 1 copies from the first character
-        {text, -5, 1, "a"},
-        {text, 3, 100, "いb"_sj},
-        {text, 5, 1, ""},
-        {text, 2, 0, ""},
-        {text, 2, -1, ""},
-        {"a\x82", 2, 1, "\x82"},
-        {"", 1, 3, ""},
+        {text, 2, 2, "あい"_sj}, {text, 1, 1, "a"},        {text, 0, 2, "aあ"_sj},  // a start below 1 copies from the
+                                                                                    // first character
+        {text, -5, 1, "a"},      {text, 3, 100, "いb"_sj}, {text, 5, 1, ""},       {text, 2, 0, ""},
+        {text, 2, -1, ""},       {"a\x82", 2, 1, "\x82"},  {"", 1, 3, ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(uMisc::SJISCopy(c.text, c.start, c.count), c.expected)
@@ -117,15 +113,11 @@ TEST(uMiscSJIS, PosFindsOnlyMatchesThatBeginOnACharacterBoundary) {
         int32_t pos;
     };
     const Case cases[] = {
-        {"b", "aあb"_sj, 3},
-        {"あ"_sj, "aあb"_sj, 2},
-        {"\\", "表\\"_sj, 2},         // 表 ends in the byte 0x5C; the real backslash is character 2
-        {"\\", "表"_sj, 0},
-        {"\x82\xA0", "\x82\x82\xA0", 0},  // the bytes of あ, but starting on a trail byte
-        {"", "abc", 0},
-        {"a", "", 0},
-        {"abcd", "abc", 0},
-        {"c", "abc", 3},
+        {"b", "aあb"_sj, 3},  {"あ"_sj, "aあb"_sj, 2},
+        {"\\", "表\\"_sj, 2},  // 表 ends in the byte 0x5C; the real backslash is character 2
+        {"\\", "表"_sj, 0},   {"\x82\xA0", "\x82\x82\xA0", 0},  // the bytes of あ, but starting on a trail byte
+        {"", "abc", 0},       {"a", "", 0},
+        {"abcd", "abc", 0},   {"c", "abc", 3},
     };
     for (const auto& c : cases)
         EXPECT_EQ(uMisc::SJISPos(c.sub, c.text), c.pos)
@@ -135,7 +127,8 @@ TEST(uMiscSJIS, PosFindsOnlyMatchesThatBeginOnACharacterBoundary) {
 // Calls check on each character of a Shift-JIS text.
 template <typename F>
 void ForEachChar(const std::string& text, F check) {
-    for (int32_t k = 1; k <= uMisc::SJISLength(text); ++k) check(uMisc::SJISCopy(text, k, 1));
+    for (int32_t k = 1; k <= uMisc::SJISLength(text); ++k)
+        check(uMisc::SJISCopy(text, k, 1));
 }
 
 TEST(uMiscSJIS, LineBreakingSetsHoldExactlyTheirCharacters) {
@@ -154,9 +147,10 @@ TEST(uMiscSJIS, LineBreakingSetsHoldExactlyTheirCharacters) {
     });
     // Not members: other characters, pieces of two-byte members, byte pairs across members.
     for (const std::string& ch : {std::string("a"), "あ"_sj, std::string(""), std::string("))"), std::string("\x40"),
-                                 std::string("\x41\x81"), std::string("\x81"), "ー"_sj, "。("_sj})
+                                  std::string("\x41\x81"), std::string("\x81"), "ー"_sj, "。("_sj})
         EXPECT_FALSE(uMisc::IsLineStartForbidden(ch)) << testing::PrintToString(ch);
-    for (const std::string& ch : {std::string("a"), std::string(")"), std::string("\x69"), std::string("\x81"), "」"_sj})
+    for (const std::string& ch :
+         {std::string("a"), std::string(")"), std::string("\x69"), std::string("\x81"), "」"_sj})
         EXPECT_FALSE(uMisc::IsLineEndForbidden(ch)) << testing::PrintToString(ch);
 }
 
@@ -192,28 +186,40 @@ TEST(uMiscWidth, OddCharacters) {
     };
     // Codes that are easy to get wrong, and characters without a full-width form.
     const Case toFull[] = {
-        {"\\", "\x81\x8F"}, {"\"", "\x81\x68"}, {"`", "\x81\x65"}, {"'", "\x81\x66"},
-        {",", "\x81\x41"},  {".", "\x81\x44"},  {"-", "\x81\x7C"}, {"~", "\x81\x60"},
-        {"\xB6\xDE", "ガ"_sj},                 // ka + voiced mark
+        {"\\", "\x81\x8F"},
+        {"\"", "\x81\x68"},
+        {"`", "\x81\x65"},
+        {"'", "\x81\x66"},
+        {",", "\x81\x41"},
+        {".", "\x81\x44"},
+        {"-", "\x81\x7C"},
+        {"~", "\x81\x60"},
+        {"\xB6\xDE", "ガ"_sj},  // ka + voiced mark
         {"\xB6", "カ"_sj},
-        {"\xCA\xDF", "パ"_sj},                 // ha + semi-voiced mark
-        {"\xB6\xDF", "カ　"_sj},               // ka takes no semi-voiced mark
-        {"\xB3\xDE", "ウ　"_sj},               // u takes no voiced mark here
-        {"\t", "　"_sj}, {"\r\n", "　　"_sj}, {"\xDE", "　"_sj}, {"\xDF", "　"_sj}, {"\xA1\xA5\xB0", "　　　"_sj},
+        {"\xCA\xDF", "パ"_sj},    // ha + semi-voiced mark
+        {"\xB6\xDF", "カ　"_sj},  // ka takes no semi-voiced mark
+        {"\xB3\xDE", "ウ　"_sj},  // u takes no voiced mark here
+        {"\t", "　"_sj},
+        {"\r\n", "　　"_sj},
+        {"\xDE", "　"_sj},
+        {"\xDF", "　"_sj},
+        {"\xA1\xA5\xB0", "　　　"_sj},
         {"\x80\xA0", "　　"_sj},
-        {"漢ａ"_sj, "漢ａ"_sj},               // two-byte characters stay
-        {"a\x82", "ａ　"_sj},                  // a lone lead byte at the end is a one-byte character
+        {"漢ａ"_sj, "漢ａ"_sj},  // two-byte characters stay
+        {"a\x82", "ａ　"_sj},    // a lone lead byte at the end is a one-byte character
     };
-    for (const auto& c : toFull) EXPECT_EQ(uMisc::ToFullWidth(c.in), c.full) << testing::PrintToString(c.in);
+    for (const auto& c : toFull)
+        EXPECT_EQ(uMisc::ToFullWidth(c.in), c.full) << testing::PrintToString(c.in);
 
     const Case toHalf[] = {
-        {"ガ"_sj, "\xB6\xDE"},
-        {"ポ"_sj, "\xCE\xDF"},
-        {"漢"_sj, " "}, {"あ"_sj, " "}, {"ー"_sj, " "}, {"。"_sj, " "}, {"ヴ"_sj, " "},
-        {"a\xB1\x82", "a\xB1\x82"},            // one-byte characters stay, a lone lead byte too
+        {"ガ"_sj, "\xB6\xDE"}, {"ポ"_sj, "\xCE\xDF"},
+        {"漢"_sj, " "},        {"あ"_sj, " "},
+        {"ー"_sj, " "},        {"。"_sj, " "},
+        {"ヴ"_sj, " "},        {"a\xB1\x82", "a\xB1\x82"},  // one-byte characters stay, a lone lead byte too
         {"表ｘ"_sj, " x"},
     };
-    for (const auto& c : toHalf) EXPECT_EQ(uMisc::ToHalfWidth(c.in), c.full) << testing::PrintToString(c.in);
+    for (const auto& c : toHalf)
+        EXPECT_EQ(uMisc::ToHalfWidth(c.in), c.full) << testing::PrintToString(c.in);
 }
 
 // ---- line splitter ----
@@ -259,7 +265,15 @@ TEST(uMiscSplitString, Cases) {
         {",", "a,\r\n", false, false, 0, {"a", ""}},
         // Two-byte characters are whole: trail bytes are neither brackets nor delimiters.
         {",", "ー,表"_sj, false, false, 0, {"ー"_sj, "表"_sj}},  // ー ends in 0x5B, 表 in 0x5C
-        {"A", "\x83\x41" "BAC", false, false, 0, {"\x83\x41" "B", "C"}},  // ア ends in "A"
+        {"A",
+         "\x83\x41"
+         "BAC",
+         false,
+         false,
+         0,
+         {"\x83\x41"
+          "B",
+          "C"}},  // ア ends in "A"
         {ideoComma, "あ、い,う、"_sj, false, false, 0, {"あ"_sj, "い,う"_sj, ""}},
         {ideoComma, "x\x81", false, false, 0, {"x\x81"}},  // a lone lead byte is not the delimiter
         {",x", "a,b", false, false, 0, {"a,b"}},           // the second delimiter byte takes part
@@ -282,14 +296,16 @@ TEST(uMiscHex, LowNibbleFirst) {
         std::string text, bytes;
     };
     const Case decode[] = {
-        {"1", ""}, {"", ""}, {"163", "a"},       // an odd last character is ignored
-        {"fF", "\xFF"}, {"Ff", "\xFF"}, {"A3", "\x3A"},
-        {"zz", std::string(1, '\0')}, {"g1", "\x10"},  // non-digits count as 0
+        {"1", ""},      {"", ""},       {"163", "a"},  // an odd last character is ignored
+        {"fF", "\xFF"}, {"Ff", "\xFF"}, {"A3", "\x3A"}, {"zz", std::string(1, '\0')},
+        {"g1", "\x10"},  // non-digits count as 0
     };
-    for (const auto& c : decode) EXPECT_EQ(uMisc::HexToStr(c.text), c.bytes) << c.text;
+    for (const auto& c : decode)
+        EXPECT_EQ(uMisc::HexToStr(c.text), c.bytes) << c.text;
 
     std::string all;
-    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
     EXPECT_EQ(uMisc::HexToStr(uMisc::StrToHex(all)), all);
 }
 
@@ -297,12 +313,13 @@ TEST(uMiscWeightedSum, WeightsWrapAt256AndTheSumAt32Bits) {
     EXPECT_EQ(uMisc::WeightedSum(""), 0);
     EXPECT_EQ(uMisc::WeightedSum("ab"), 97 * 1 + 98 * 2);
     std::string a(255, 'a');
-    EXPECT_EQ(uMisc::WeightedSum(a + "z"), uMisc::WeightedSum(a + "y"));  // byte 256 has weight 0
+    EXPECT_EQ(uMisc::WeightedSum(a + "z"), uMisc::WeightedSum(a + "y"));        // byte 256 has weight 0
     EXPECT_EQ(uMisc::WeightedSum(a + "zb") - uMisc::WeightedSum(a + "za"), 1);  // byte 257 weight 1
 
     std::string big(300000, '\xFF');
     uint64_t expected = 0;
-    for (size_t i = 1; i <= big.size(); ++i) expected += 255u * (i & 255);
+    for (size_t i = 1; i <= big.size(); ++i)
+        expected += 255u * (i & 255);
     EXPECT_EQ(static_cast<uint32_t>(uMisc::WeightedSum(big)), static_cast<uint32_t>(expected));
 }
 
@@ -318,9 +335,9 @@ TEST(uMiscKeys, StrToKey4AndStrToBoolDefAndStrLen) {
         bool whenDefaultFalse, whenDefaultTrue;
     };
     const Case flags[] = {
-        {"true", true, true},    {"TRUE", true, true},     {"tRuE", true, true},   {"False", false, false},
-        {"FALSE", false, false}, {" TRUE", false, true},   {"TRUE ", false, true}, {"", false, true},
-        {"yes", false, true},    {"TRUEX", false, true},   {"1", false, true},     {"FALS", false, true},
+        {"true", true, true},    {"TRUE", true, true},   {"tRuE", true, true},   {"False", false, false},
+        {"FALSE", false, false}, {" TRUE", false, true}, {"TRUE ", false, true}, {"", false, true},
+        {"yes", false, true},    {"TRUEX", false, true}, {"1", false, true},     {"FALS", false, true},
     };
     for (const auto& c : flags) {
         EXPECT_EQ(uMisc::StrToBoolDef(c.text, false), c.whenDefaultFalse) << c.text;
@@ -359,7 +376,8 @@ TEST(uMiscStringWriter, CapacityStaysAMultipleOf128AboveTheLength) {
     EXPECT_EQ(w.Capacity(), 128);
     EXPECT_EQ(w.Length(), 0);
     EXPECT_EQ(w.GetString(), "");
-    for (int i = 0; i < 127; ++i) w.Append(static_cast<char>('a' + i % 26));
+    for (int i = 0; i < 127; ++i)
+        w.Append(static_cast<char>('a' + i % 26));
     EXPECT_EQ(w.Capacity(), 128);
     w.Append('!');
     EXPECT_EQ(w.Length(), 128);

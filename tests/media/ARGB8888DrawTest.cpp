@@ -34,20 +34,31 @@ TEST_P(DrawTest, GoldenAlphaBlends) {
         Pixels Want;
     } cases[] = {
         {"even position: the first pair is transparent and skipped, the odd last column is left",
-         0, 0, -1,
+         0,
+         0,
+         -1,
          {G, G, 0xFF00FF00, 0xBEA01F1F, G, G,  //
           G, G, 0xBE1F1F60, 0xFF0000FF, G, G,  //
           G, G, G, G, G, G}},
-        {"odd position", 1, 0, -1,
+        {"odd position",
+         1,
+         0,
+         -1,
          {G, G, G, 0xFF00FF00, 0xBEA01F1F, G,  //
           G, G, G, 0xBE1F1F60, 0xFF0000FF, G,  //
           G, G, G, G, G, G}},
-        {"negative clip: pairs count from the clipped start, source columns 1-2 and 3-4", -1, 1, -1,
-         {G, G, G, G, G, G,  //
+        {"negative clip: pairs count from the clipped start, source columns 1-2 and 3-4",
+         -1,
+         1,
+         -1,
+         {G, G, G, G, G, G,                                      //
           0xFD413F3F, 0xFF00FF00, 0xBEA01F1F, 0xCD717171, G, G,  //
           0xFD3F3F3F, 0xBE1F1F60, 0xFF0000FF, 0xFFFFFFFF, G, G}},
-        {"interlace field 1: only odd rows", 0, 0, 1,
-         {G, G, G, G, G, G,  //
+        {"interlace field 1: only odd rows",
+         0,
+         0,
+         1,
+         {G, G, G, G, G, G,                    //
           G, G, 0xBE1F1F60, 0xFF0000FF, G, G,  //
           G, G, G, G, G, G}},
     };
@@ -67,7 +78,7 @@ TEST_P(DrawTest, GoldenFilteredAndStretched) {
     // Screen through both filters at alpha 200.
     Filled(dest, 6, 3, G);
     sprite.DrawEx(&dest, 0x00102030, 1, 1, 0, 0, 5, 2, 0x80FF40, 200, 3, 0, 1024);
-    EXPECT_EQ(PixelsOf(dest), (Pixels{G, G, G, G, G, G,  //
+    EXPECT_EQ(PixelsOf(dest), (Pixels{G, G, G, G, G, G,                    //
                                       G, G, G, 0xFF49D55C, 0xFF6A494E, G,  //
                                       G, G, G, 0xFF454958, 0xFF495281, G}));
     // (0, 0)-(4, 2) onto (-1, 0)-(7, 3): clipped to source x 0.5, step 2048, start offset 2047;
@@ -82,7 +93,8 @@ TEST_P(DrawTest, GoldenFilteredAndStretched) {
 TEST_P(DrawTest, PairsAndPlainCopy) {
     TARGB8888 source, dest;
     Pixels pattern(5 * 3);
-    for (uint32_t i = 0; i < pattern.size(); ++i) pattern[i] = 0x01010101u * (i + 1);
+    for (uint32_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = 0x01010101u * (i + 1);
     SetPixels(source, 5, 3, pattern);
 
     // A 5 x 3 rectangle writes 4 x 3 pixels; a 1-pixel-wide one nothing.
@@ -137,7 +149,8 @@ TEST_P(DrawTest, VerticalClipAndTallPictures) {
     Filled(dest, 2, 1200, 0);
     // At y = 1000 with clip 0..1024: rows 1000..1023 only.
     strip.DrawEx(&dest, 0, 0, 1000, 0, 0, 2, 100, 0xFFFFFF, 255, 1, 0, 1024);
-    for (int32_t y = 990; y < 1110; ++y) EXPECT_EQ(dest.ScanLine(y)[0], (y >= 1000 && y < 1024) ? 0xFFFFFFFFu : 0u) << y;
+    for (int32_t y = 990; y < 1110; ++y)
+        EXPECT_EQ(dest.ScanLine(y)[0], (y >= 1000 && y < 1024) ? 0xFFFFFFFFu : 0u) << y;
     // Draw and FillRect reach the rows below 1024 of a tall picture.
     Filled(dest, 2, 1200, 0);
     strip.Draw(&dest, 0, 1050, 0, 0, 2, 100);
@@ -153,7 +166,8 @@ TEST_P(DrawTest, StretchRowsAndSteps) {
     // 1..8 three rows each, row 9 the last two.
     TARGB8888 source, dest;
     Pixels rows(100);
-    for (uint32_t i = 0; i < 100; ++i) rows[i] = 0xFF000000u | (i / 10);
+    for (uint32_t i = 0; i < 100; ++i)
+        rows[i] = 0xFF000000u | (i / 10);
     SetPixels(source, 10, 10, rows);
     Filled(dest, 10, 30, 0);
     source.StretchDraw(&dest, 0, 0, 0, 10, 30, 0, 0, 10, 10, 0xFFFFFF, 255, 1, 0, 1024);
@@ -161,7 +175,8 @@ TEST_P(DrawTest, StretchRowsAndSteps) {
     for (int32_t y = 0; y < 30; ++y) {
         const uint32_t row = dest.ScanLine(y)[0] & 0xFF;
         ++count[row];
-        for (int32_t x = 0; x < 10; ++x) EXPECT_EQ(dest.ScanLine(y)[x], 0xFF000000u | row);
+        for (int32_t x = 0; x < 10; ++x)
+            EXPECT_EQ(dest.ScanLine(y)[x], 0xFF000000u | row);
     }
     EXPECT_EQ(count, (std::vector<int>{4, 3, 3, 3, 3, 3, 3, 3, 3, 2}));
     // Sizes within one pixel of each other take the unscaled draw.
@@ -181,8 +196,8 @@ TEST_P(DrawTest, Fills) {
     // Mode 2 at alpha 128: the kernel with the colour as source, no pair skip.
     Filled(image, 4, 1, 0xFF000000);
     image.FillRectEx(0x80FFFFFF, 2, -10, -10, 10, 10, 0, 1024);
-    EXPECT_EQ(PixelsOf(image), Pixels(4, ARGB8888Kernels::BlendPixel(ARGB8888Lib::TBlendKernel::Blend, 0x80FFFFFF,
-                                                                     0xFF000000)));
+    EXPECT_EQ(PixelsOf(image),
+              Pixels(4, ARGB8888Kernels::BlendPixel(ARGB8888Lib::TBlendKernel::Blend, 0x80FFFFFF, 0xFF000000)));
     // Mode 2 at alpha 255 becomes a plain fill; FillRectAdd adds the colours and takes the alpha.
     image.FillRectAdd(0x00F01010, 0x00201020, 0, 0, 4, 1, 0x1FF, 2, 0, 1024);
     EXPECT_EQ(PixelsOf(image), Pixels(4, 0xFFFF2030));
@@ -202,7 +217,8 @@ TEST_P(DrawTest, DrawingOntoItself) {
     // The source is read as it was before the draw, whatever order the kernel works in.
     TARGB8888 image, copy;
     Pixels pattern(16 * 2);
-    for (uint32_t i = 0; i < pattern.size(); ++i) pattern[i] = 0x80000000u | (i * 0x010203);
+    for (uint32_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = 0x80000000u | (i * 0x010203);
     SetPixels(image, 16, 2, pattern);
     copy.Assign(&image);
     TARGB8888 want;
@@ -245,9 +261,10 @@ TEST(DrawHelpers, RoundingAndColours) {
     struct {
         double X;
         int32_t Want;
-    } rounds[] = {{0.5, 1}, {-0.5, -1}, {0.49, 0}, {-0.49, 0}, {1.5, 2}, {-2.5, -3}, {8388609.0, 8388609},
-                  {std::nan(""), 0}, {1e300, 2147483647}, {-1e300, -2147483647 - 1}};
-    for (const auto& r : rounds) EXPECT_EQ(RoundHalfAway(r.X), r.Want) << r.X;
+    } rounds[] = {{0.5, 1},   {-0.5, -1},           {0.49, 0},         {-0.49, 0},          {1.5, 2},
+                  {-2.5, -3}, {8388609.0, 8388609}, {std::nan(""), 0}, {1e300, 2147483647}, {-1e300, -2147483647 - 1}};
+    for (const auto& r : rounds)
+        EXPECT_EQ(RoundHalfAway(r.X), r.Want) << r.X;
     EXPECT_EQ(TruncSaturate(-1.9), -1);
     EXPECT_EQ(MakeARGB(0x180, 0x12, 0x34, 0x156), 0x80123456u);
     EXPECT_EQ(SwapRedBlue(0x80123456), 0x80563412u);
@@ -280,21 +297,25 @@ TEST(DrawHelpers, ScaledClip) {
         TRects Want;
     } cases[] = {
         {"inside", {{0, 0, 10, 10}, {0, 0, 20, 20}}, false, {{0, 0, 10, 10}, {0, 0, 20, 20}}},
-        {"left edge moves the source in proportion", {{-5, 0, 5, 10}, {0, 0, 20, 20}}, false,
+        {"left edge moves the source in proportion",
+         {{-5, 0, 5, 10}, {0, 0, 20, 20}},
+         false,
          {{0, 0, 5, 10}, {10, 0, 20, 20}}},
-        {"source past its image moves the destination", {{0, 0, 10, 10}, {-10, 0, 10, 20}}, false,
+        {"source past its image moves the destination",
+         {{0, 0, 10, 10}, {-10, 0, 10, 20}},
+         false,
          {{5, 0, 10, 10}, {0, 0, 10, 20}}},
         {"swapped edges are ordered", {{10, 10, 0, 0}, {20, 20, 0, 0}}, false, {{0, 0, 10, 10}, {0, 0, 20, 20}}},
         {"outside", {{-20, 0, -10, 10}, {0, 0, 20, 20}}, true, {}},
         {"edges that meet leave nothing", {{0, 0, 10, 10}, {30, 0, 40, 20}}, true, {}},
-        {"extremes stay in 64 bits", {{-2147483647 - 1, -2147483647 - 1, 2147483647, 2147483647},
-                                     {-2147483647 - 1, 0, 2147483647, 20}}, false,
+        {"extremes stay in 64 bits",
+         {{-2147483647 - 1, -2147483647 - 1, 2147483647, 2147483647}, {-2147483647 - 1, 0, 2147483647, 20}},
+         false,
          {{0, 0, 100, 100}, {0, 0, 0, 0}}},
     };
     for (const auto& c : cases) {
         TRects r = c.In;
-        const bool empty =
-            ClipRect(r.D[0], r.D[1], r.D[2], r.D[3], r.S[0], r.S[1], r.S[2], r.S[3], 100, 100, 20, 20);
+        const bool empty = ClipRect(r.D[0], r.D[1], r.D[2], r.D[3], r.S[0], r.S[1], r.S[2], r.S[3], 100, 100, 20, 20);
         if (std::string(c.Name) == "extremes stay in 64 bits") {
             // Whatever is left lies inside both pictures.
             if (!empty) {

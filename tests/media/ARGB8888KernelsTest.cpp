@@ -1,10 +1,10 @@
-#include "media/ARGB8888Kernels.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "media/ARGB8888Kernels.h"
 
 namespace {
 
@@ -12,14 +12,16 @@ using ARGB8888Kernels::TKernelSet;
 using ARGB8888Lib::TBlendKernel;
 using ARGB8888Lib::TColorFilter;
 
-constexpr TBlendKernel kKernels[] = {TBlendKernel::Copy,     TBlendKernel::CopyAlphaTest, TBlendKernel::Blend,
-                                     TBlendKernel::Screen,   TBlendKernel::Multiply,      TBlendKernel::Difference,
-                                     TBlendKernel::Lighten,  TBlendKernel::Darken,        TBlendKernel::Add,
+constexpr TBlendKernel kKernels[] = {TBlendKernel::Copy,    TBlendKernel::CopyAlphaTest, TBlendKernel::Blend,
+                                     TBlendKernel::Screen,  TBlendKernel::Multiply,      TBlendKernel::Difference,
+                                     TBlendKernel::Lighten, TBlendKernel::Darken,        TBlendKernel::Add,
                                      TBlendKernel::Subtract};
 constexpr TColorFilter kFilters[] = {TColorFilter::None, TColorFilter::Multiply, TColorFilter::Add,
                                      TColorFilter::MultiplyAdd};
 
-uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+uint32_t Argb(uint32_t a, uint32_t r, uint32_t g, uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 // ------------------------------------------------------------------ worked values of the lanes
 
@@ -69,12 +71,12 @@ TEST(RuleKernels, ThresholdWeightAndMix) {
     EXPECT_EQ(Threshold(1), -31);
     EXPECT_EQ(Threshold(255), 256);
     EXPECT_EQ(Threshold(128), 112);
-    EXPECT_EQ(RuleWeight(0, -31), 124);   // (0 + 31) x 8 = 248
+    EXPECT_EQ(RuleWeight(0, -31), 124);  // (0 + 31) x 8 = 248
     EXPECT_EQ(RuleWeight(255, -31), 127);
     EXPECT_EQ(RuleWeight(112, 112), 0);   // at the threshold: copied whole
     EXPECT_EQ(RuleWeight(120, 112), 32);  // 8 x 8 = 64
     EXPECT_EQ(RuleWeight(144, 112), 127);
-    EXPECT_EQ(RuleWeight(255, 256), 0);   // level 255 copies everything
+    EXPECT_EQ(RuleWeight(255, 256), 0);  // level 255 copies everything
     // Mix towards the other pixel, rounded down: level 0 of a fade (k 127).
     EXPECT_EQ(ARGB8888Kernels::MixPixel(0x00000000, 0xFFFFFFFF, 127), 0xFDFDFDFDu);
     EXPECT_EQ(ARGB8888Kernels::MixPixel(0xFFFFFFFF, 0x00000000, 127), 0x01010101u);  // 255 - 254
@@ -102,7 +104,8 @@ const std::vector<uint32_t> kEdges = {0, 1, 2, 3, 126, 127, 128, 129, 130, 252, 
 // every shape occur.
 void MakeRows(std::vector<uint32_t>& src, std::vector<uint32_t>& dst) {
     std::vector<uint32_t> lanes = kEdges;
-    for (uint32_t v = 5; v < 255; v += 17) lanes.push_back(v);
+    for (uint32_t v = 5; v < 255; v += 17)
+        lanes.push_back(v);
     for (uint32_t as = 0; as < 256; ++as)
         for (uint32_t s : lanes)
             for (uint32_t d : lanes) {
@@ -113,9 +116,14 @@ void MakeRows(std::vector<uint32_t>& src, std::vector<uint32_t>& dst) {
     for (int i = 0; i < 60000; ++i) {
         uint32_t s = random.Next(), d = random.Next();
         switch (random.Next() % 4) {
-        case 0: s &= 0x00FFFFFF; break;
-        case 1: s |= 0xFF000000; break;
-        default: break;
+            case 0:
+                s &= 0x00FFFFFF;
+                break;
+            case 1:
+                s |= 0xFF000000;
+                break;
+            default:
+                break;
         }
         if (random.Next() % 3 == 0) d |= 0xFF000000;
         src.push_back(s);
@@ -131,16 +139,18 @@ std::vector<TKernelSet> VectorSets() {
     return sets;
 }
 
-std::string Name(TKernelSet set) { return set == TKernelSet::Avx2 ? "AVX2" : "SSE2"; }
+std::string Name(TKernelSet set) {
+    return set == TKernelSet::Avx2 ? "AVX2" : "SSE2";
+}
 
 // The first pixel where two rows differ, for the message.
 testing::AssertionResult SameRow(const std::vector<uint32_t>& want, const std::vector<uint32_t>& got,
                                  const std::vector<uint32_t>& src, const std::vector<uint32_t>& dst, size_t offset) {
     for (size_t i = 0; i < want.size(); ++i)
         if (want[i] != got[i])
-            return testing::AssertionFailure() << std::hex << "pixel " << std::dec << i << std::hex << ": src "
-                                               << src[offset + i] << " dst " << dst[offset + i] << " want " << want[i]
-                                               << " got " << got[i];
+            return testing::AssertionFailure()
+                   << std::hex << "pixel " << std::dec << i << std::hex << ": src " << src[offset + i] << " dst "
+                   << dst[offset + i] << " want " << want[i] << " got " << got[i];
     return testing::AssertionSuccess();
 }
 
@@ -151,9 +161,7 @@ TEST(KernelSets, BlendRowsMatchTheReference) {
     const uint32_t muls[] = {0xFFFFFFFF, 0xFEFFFFFF, 0x80FF0001, 0x017F80FE, 0x00000000};
     const uint32_t adds[] = {0x00000000, 0x00FFFFFF, 0x00010080, 0x00FE7F01};
     // Spans that start at odd and even pixels of the rows and leave tails of every length.
-    const struct {
-        size_t Offset, Pairs;
-    } spans[] = {{0, 0}, {1, 1}, {3, 7}, {2, 9}, {0, 0}};
+    const struct { size_t Offset, Pairs; } spans[] = {{0, 0}, {1, 1}, {3, 7}, {2, 9}, {0, 0}};
     for (TKernelSet set : VectorSets()) {
         for (TBlendKernel kernel : kKernels)
             for (TColorFilter filter : kFilters)
@@ -169,8 +177,8 @@ TEST(KernelSets, BlendRowsMatchTheReference) {
                         slow(want.data(), want.data(), src.data() + offset, int32_t(pairs), add, mul);
                         fast(got.data(), got.data(), src.data() + offset, int32_t(pairs), add, mul);
                         ASSERT_TRUE(SameRow(want, got, src, dst, offset))
-                            << Name(set) << " kernel " << int(kernel) << " filter " << int(filter) << " skip "
-                            << skip << std::hex << " mul " << mul << " add " << add;
+                            << Name(set) << " kernel " << int(kernel) << " filter " << int(filter) << " skip " << skip
+                            << std::hex << " mul " << mul << " add " << add;
                         // Into a separate row, as the colour fade writes.
                         if (p == 4 && !skip) {
                             std::vector<uint32_t> out(2 * pairs, 0xDEADBEEF);

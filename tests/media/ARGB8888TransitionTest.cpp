@@ -21,7 +21,8 @@ using ImageFixtures::SetPixels;
 void Numbered(TARGB8888& image, int32_t w, int32_t h) {
     image.SetSize(w, h);
     for (int32_t y = 0; y < h; ++y)
-        for (int32_t x = 0; x < w; ++x) image.ScanLine(y)[x] = 0xFF000000u | (uint32_t(x) << 16) | (uint32_t(y) << 8);
+        for (int32_t x = 0; x < w; ++x)
+            image.ScanLine(y)[x] = 0xFF000000u | (uint32_t(x) << 16) | (uint32_t(y) << 8);
 }
 
 class TransitionTest : public TKernelSetTest {};
@@ -61,15 +62,16 @@ TEST_P(TransitionTest, RotateQuarterTurnBoxAndAlphaTest) {
     int32_t minx = 200, maxx = -1, miny = 200, maxy = -1;
     for (int32_t y = 0; y < 200; ++y)
         for (int32_t x = 0; x < 200; ++x)
-            if (dest.ScanLine(y)[x]) minx = std::min(minx, x), maxx = std::max(maxx, x), miny = std::min(miny, y),
-                                     maxy = std::max(maxy, y);
+            if (dest.ScanLine(y)[x])
+                minx = std::min(minx, x), maxx = std::max(maxx, x), miny = std::min(miny, y), maxy = std::max(maxy, y);
     EXPECT_NEAR(maxx - minx + 1, 50, 2);
     EXPECT_NEAR(maxy - miny + 1, 100, 2);
 
     // A rotated mode-1 draw keeps the destination under source alpha 0 and 1, copies alpha 2.
     TARGB8888 faint;
     SetPixels(faint, 4, 4, Pixels(16, 0x01FF0000));
-    for (int32_t y = 0; y < 4; ++y) faint.ScanLine(y)[0] = faint.ScanLine(y)[1] = 0x02FF0000;
+    for (int32_t y = 0; y < 4; ++y)
+        faint.ScanLine(y)[0] = faint.ScanLine(y)[1] = 0x02FF0000;
     Filled(dest, 20, 20, 0xFF00FF00);
     faint.RotateDraw(&dest, 0, 10, 10, 3, 3, 0.125f, 0, 0, 4, 4, 0xFFFFFF, 255, 1, 0, 1024);
     int copied = 0;
@@ -115,14 +117,15 @@ TEST_P(TransitionTest, BlendHalfAndShrink) {
     ARGB8888Lib::InterlaceMode = true;
     ARGB8888Lib::InterlaceField = 1;
     source.BlendHalf(&dest, 0, 0, 0, 0, 5, 3);
-    EXPECT_EQ(PixelsOf(dest), (Pixels{0, 0, 0, 0, 0,  //
+    EXPECT_EQ(PixelsOf(dest), (Pixels{0, 0, 0, 0, 0,                                      //
                                       0x7F7F7F7F, 0x7F7F7F7F, 0x7F7F7F7F, 0x7F7F7F7F, 0,  //
                                       0, 0, 0, 0, 0}));
     ARGB8888Lib::InterlaceMode = false;
 
     // 8 x 4 into 2 x 1: 4 x 4 boxes (q = 256); into 3 x 1 2 x 4 boxes stepping 8/3 columns.
     Pixels ramp(32);
-    for (uint32_t i = 0; i < 32; ++i) ramp[i] = 0x10000000u * (i % 8) | (i % 8) * 0x10 | (i / 8) << 8;
+    for (uint32_t i = 0; i < 32; ++i)
+        ramp[i] = 0x10000000u * (i % 8) | (i % 8) * 0x10 | (i / 8) << 8;
     SetPixels(source, 8, 4, ramp);
     Filled(dest, 3, 1, 0xDEADBEEF);
     source.ShrinkDraw(&dest, 0, 0, 2, 1, 0, 0, 8, 4);
@@ -157,15 +160,15 @@ TEST_P(TransitionTest, TransitionsAndAlphaFromMask) {
     // The mask's blue bytes become the rule: 0, 112, 120, 255 on row 0.
     SetPixels(mask, 3, 1, {0x12345600, 0xAB000070, 0x00000078});
     from.SetAlphaFromImage(&mask);
-    EXPECT_EQ(PixelsOf(from), (Pixels{0x00FFFFFF, 0x70FFFFFF, 0x78FFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF,
-                                      0xFFFFFFFF, 0xFFFFFFFF}));
+    EXPECT_EQ(PixelsOf(from),
+              (Pixels{0x00FFFFFF, 0x70FFFFFF, 0x78FFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF}));
 
     Filled(dest, 4, 2, 0xDEADBEEF);
     from.RuleTransition(&dest, &to, 0, 0, 0, 0, 4, 2, 255);  // this picture everywhere
     EXPECT_EQ(PixelsOf(dest), PixelsOf(from));
     from.RuleTransition(&dest, &to, 0, 0, 0, 0, 4, 2, 128);  // t = 112
-    EXPECT_EQ(PixelsOf(dest), (Pixels{0x00FFFFFF, 0x70FFFFFF, 0x5ABFBFBF, 0x01010101, 0x01010101, 0x01010101,
-                                      0x01010101, 0x01010101}));
+    EXPECT_EQ(PixelsOf(dest),
+              (Pixels{0x00FFFFFF, 0x70FFFFFF, 0x5ABFBFBF, 0x01010101, 0x01010101, 0x01010101, 0x01010101, 0x01010101}));
     Filled(dest, 4, 2, 0xDEADBEEF);
     from.RuleTransition(&dest, &to, 0, 0, 0, 0, 4, 2, 0);  // below 1: nothing
     EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xDEADBEEF));
@@ -202,8 +205,8 @@ TEST_P(TransitionTest, FillBlendClipsToBothPictures) {
     EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xFD010101));
     ARGB8888Lib::InterlaceMode = true;
     from.FillBlend(&dest, 0, 0, 6, 4, 0xFF123456, 1);
-    EXPECT_EQ(PixelsOf(dest), (Pixels{0xFF123456, 0xFF123456, 0xFF123456, 0xFF123456, 0xFD010101, 0xFD010101,
-                                      0xFD010101, 0xFD010101}));
+    EXPECT_EQ(PixelsOf(dest),
+              (Pixels{0xFF123456, 0xFF123456, 0xFF123456, 0xFF123456, 0xFD010101, 0xFD010101, 0xFD010101, 0xFD010101}));
 }
 
 TEST_P(TransitionTest, ExtremeArgumentsStayInside) {

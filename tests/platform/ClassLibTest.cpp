@@ -1,10 +1,9 @@
-#include "platform/ClassLib.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 #include "tests/support/TestData.h"
 
@@ -91,7 +90,7 @@ TEST(TFileStreamTest, MixesReadsWritesAndSeeks) {
         EXPECT_EQ(f.Read(buf, 2), 2);
         EXPECT_EQ(f.Write("XY", 2), 2);  // straight after a read, at the read position
         EXPECT_EQ(f.Position(), 4);
-        EXPECT_EQ(f.Read(buf, 4), 2);    // straight after a write
+        EXPECT_EQ(f.Read(buf, 4), 2);  // straight after a write
         EXPECT_EQ(std::string(buf, 2), "ef");
         f.SetSize(3);
         EXPECT_EQ(f.Position(), 3);
@@ -145,8 +144,9 @@ TEST(TStringListTest, TextSplitsAtCrLfLfAndCrAndJoinsWithCrLf) {
 
 TEST(TStringListTest, NameValueLookUpIgnoresAsciiCaseOnly) {
     TStringList l;
-    l.SetText("Width=640\r\nno equals\r\n=empty name\r\nTitle=a=b\r\n"
-              "\x83\x41=katakana a\r\nwidth=second\r\n");
+    l.SetText(
+        "Width=640\r\nno equals\r\n=empty name\r\nTitle=a=b\r\n"
+        "\x83\x41=katakana a\r\nwidth=second\r\n");
     EXPECT_EQ(l.Values("WIDTH"), "640");  // the first line of that name
     EXPECT_EQ(l.IndexOfName("width"), 0);
     EXPECT_EQ(l.Values("title"), "a=b");  // the name ends at the first "="

@@ -1,6 +1,6 @@
-#include "platform/Clock.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/Clock.h"
 
 namespace {
 

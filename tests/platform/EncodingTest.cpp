@@ -1,8 +1,8 @@
-#include "platform/Encoding.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "platform/Encoding.h"
 
 namespace {
 
@@ -61,11 +61,13 @@ TEST(EncodingTest, BadBytesBecomeReplacementsAndLoseNothingElse) {
         std::string in, out;
     };
     const Case fromSjis[] = {
-        {"a\x80" "b", "a" + kReplacement + "b"},
+        {"a\x80"
+         "b",
+         "a" + kReplacement + "b"},
         {"\xA0", kReplacement},
-        {"a\x82", "a" + kReplacement},                     // a lead byte at the end
-        {"\x85\x40z", kReplacement + "z"},                 // an unassigned code is one character
-        {"\x81\"x", kReplacement + "\"x"},                 // a byte below 0x40 is not a trail byte
+        {"a\x82", "a" + kReplacement},      // a lead byte at the end
+        {"\x85\x40z", kReplacement + "z"},  // an unassigned code is one character
+        {"\x81\"x", kReplacement + "\"x"},  // a byte below 0x40 is not a trail byte
         {"\x81\r\nx", kReplacement + "\r\nx"},
         {"\x81,\x82\xA0", kReplacement + "," + "あ"},
         {"\xFD\xFE\xFF", kReplacement + kReplacement + kReplacement},
@@ -74,10 +76,16 @@ TEST(EncodingTest, BadBytesBecomeReplacementsAndLoseNothingElse) {
         EXPECT_EQ(Encoding::SjisToUtf8(c.in), c.out) << testing::PrintToString(c.in);
 
     const Case toSjis[] = {
-        {"a\xF0\x9F\x98\x80" "b", "a?b"},  // no such character in code page 932
-        {"\xC3" "c", "?c"},                 // a lead byte without its continuation
-        {"\x80" "d", "?d"},                 // a lone continuation byte
-        {"e\xE3\x81", "e?"},                // cut short at the end
+        {"a\xF0\x9F\x98\x80"
+         "b",
+         "a?b"},  // no such character in code page 932
+        {"\xC3"
+         "c",
+         "?c"},  // a lead byte without its continuation
+        {"\x80"
+         "d",
+         "?d"},               // a lone continuation byte
+        {"e\xE3\x81", "e?"},  // cut short at the end
         {"\xEF\xBF\xBD", "?"},
         {"x\xFFy\xFEz", "x?y?z"},
     };
@@ -86,10 +94,15 @@ TEST(EncodingTest, BadBytesBecomeReplacementsAndLoseNothingElse) {
 
     // Long texts convert in pieces; nothing is lost at the seams.
     std::string longUtf8;
-    for (int i = 0; i < 3000; ++i) longUtf8 += (i % 7 == 0) ? "\xF0\x9F\x98\x80" : "あa";
+    for (int i = 0; i < 3000; ++i)
+        longUtf8 += (i % 7 == 0) ? "\xF0\x9F\x98\x80" : "あa";
     std::string sjis = Encoding::Utf8ToSjis(longUtf8);
     std::string expected;
-    for (int i = 0; i < 3000; ++i) expected += (i % 7 == 0) ? std::string("?") : std::string("\x82\xA0" "a");
+    for (int i = 0; i < 3000; ++i)
+        expected += (i % 7 == 0) ? std::string("?")
+                                 : std::string(
+                                       "\x82\xA0"
+                                       "a");
     EXPECT_EQ(sjis, expected);
 }
 

@@ -1,5 +1,3 @@
-#include "platform/FileSystem.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +5,7 @@
 
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "tests/support/TestData.h"
 
 namespace {

@@ -1,15 +1,16 @@
-#include "script/KelCalculationLib.h"
-
 #include <gtest/gtest.h>
 
 #include "platform/Encoding.h"
+#include "script/KelCalculationLib.h"
 #include "tests/support/ScriptHarness.h"
 
 namespace {
 
 using T = TCalcValueType;
 
-std::vector<std::string> Items(const TStringList& l) { return l.Items; }
+std::vector<std::string> Items(const TStringList& l) {
+    return l.Items;
+}
 
 TEST(KelCalculationText, SplitParametersKeepsBracesQuotesAndBracketsTogether) {
     struct Case {
@@ -27,7 +28,8 @@ TEST(KelCalculationText, SplitParametersKeepsBracesQuotesAndBracketsTogether) {
         {"   ", 9, {}},
         {Encoding::Utf8ToSjis("表,b"), 0, {Encoding::Utf8ToSjis("表"), "b"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(Items(KelCalculationLib::SplitParameters(c.text, ',', c.min)), c.items) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(Items(KelCalculationLib::SplitParameters(c.text, ',', c.min)), c.items) << c.text;
 }
 
 TEST(KelCalculationText, BracketsNamesAndIndexLists) {
@@ -72,7 +74,8 @@ const std::string kUndefined = "[ERROR]:未定義の変数：";
 
 std::string Nested(int levels) {
     std::string e;
-    for (int k = 0; k < levels; ++k) e += "1+2*(";
+    for (int k = 0; k < levels; ++k)
+        e += "1+2*(";
     e += "1";
     e += std::string(static_cast<size_t>(levels), ')');
     return e;
@@ -164,7 +167,9 @@ const std::vector<TCalcCase>& Cases() {
     return cases;
 }
 
-std::string Utf8(const std::string& sj) { return Encoding::SjisToUtf8(sj); }
+std::string Utf8(const std::string& sj) {
+    return Encoding::SjisToUtf8(sj);
+}
 
 TEST(KelCalculation, TableOfExpressionsCachedAndAfresh) {
     for (bool cache : {false, true}) {
@@ -199,7 +204,8 @@ TEST(KelCalculation, CachedEvaluationReplaysIncrementsAndMessages) {
             TCalcValue b = cached.H.Eval(c.expr);
             EXPECT_EQ(a, b);
             EXPECT_EQ(freshErrors, cached.H.Errors());
-            for (const char* name : {"x", "y", "t"}) EXPECT_EQ(fresh.H.Var(name), cached.H.Var(name));
+            for (const char* name : {"x", "y", "t"})
+                EXPECT_EQ(fresh.H.Var(name), cached.H.Var(name));
         }
     }
 }

@@ -1,18 +1,21 @@
-#include "script/KelReaderLib.h"
-
 #include <gtest/gtest.h>
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "script/KelReaderLib.h"
 #include "tests/support/ScriptHarness.h"
 
 namespace {
 
-std::string Sj(const std::string& utf8) { return Encoding::Utf8ToSjis(utf8); }
+std::string Sj(const std::string& utf8) {
+    return Encoding::Utf8ToSjis(utf8);
+}
 
 class KelReaderTest : public ::testing::Test {
 protected:
-    std::vector<std::string> Lines() const { return Reader.Lines() ? Reader.Lines()->Items : std::vector<std::string>{}; }
+    std::vector<std::string> Lines() const {
+        return Reader.Lines() ? Reader.Lines()->Items : std::vector<std::string>{};
+    }
 
     TScriptHarness H;  // serves the files and clears the error log
     TKelReader Reader;
@@ -39,17 +42,23 @@ TEST_F(KelReaderTest, IncludeFaultsAreReportedInTheirOwnWords) {
         std::vector<std::string> errors;
     };
     const std::vector<Case> cases = {
-        {{{"main.s", "x\r\n@@@main.s\r\ny"}}, true, {"[ERROR]:ScriptLoad:自分のファイルをインクルードしようとしました:main.s"}},
+        {{{"main.s", "x\r\n@@@main.s\r\ny"}},
+         true,
+         {"[ERROR]:ScriptLoad:自分のファイルをインクルードしようとしました:main.s"}},
         {{{"main.s", "x\r\n@@@nope.s\r\ny"}}, true, {"[ERROR]:ScriptLoad:指定されたファイルが見つかりません:nope.s"}},
-        {{}, false,
-         {"[ERROR]:ScriptLoad:指定されたファイルが見つかりません:main.s", "[ERROR]:ScriptLoad:ファイル読み込みに失敗しました。"}},
-        {{{"main.s", "@@@a.s"}, {"a.s", "@@@b.s"}, {"b.s", "@@@a.s"}}, true,
+        {{},
+         false,
+         {"[ERROR]:ScriptLoad:指定されたファイルが見つかりません:main.s",
+          "[ERROR]:ScriptLoad:ファイル読み込みに失敗しました。"}},
+        {{{"main.s", "@@@a.s"}, {"a.s", "@@@b.s"}, {"b.s", "@@@a.s"}},
+         true,
          {"[ERROR]:ScriptLoad:インクルードファイルの無限循環エラーです。"}},
     };
     for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
         TScriptHarness h;
-        for (const auto& [name, text] : cases[i].files) h.AddFile(name, text);
+        for (const auto& [name, text] : cases[i].files)
+            h.AddFile(name, text);
         TKelReader r;
         EXPECT_EQ(r.LoadScript("main.s", true), cases[i].ok);
         EXPECT_EQ(h.Errors(), cases[i].errors);
@@ -76,7 +85,8 @@ TEST_F(KelReaderTest, LineCommentsRespectQuotesAndBraces) {
         {"a\tb\t", "ab"},
         {"//all", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(TKelReader::StripLineComment(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(TKelReader::StripLineComment(c.in), c.out) << c.in;
     // A trail byte that looks like a slash or a quote is no comment and no quote.
     std::string sj = Sj("表") + "//x";  // 0x95 0x5C
     EXPECT_EQ(TKelReader::StripLineComment(sj), Sj("表"));
@@ -134,7 +144,7 @@ TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
         {"\\a,1 \\b,\"x\\y\"", {"\\a,1", "\\b,\"x\\y\""}},
         {"\\a,1 \\b,{x\\y}", {"\\a,1", "\\b,{x\\y}"}},
         {"\\a} \\b \\c", {"\\a} \\b \\c"}},  // depth -1 splits no more
-        {"\\a,表\\b", {"\\a,表", "\\b"}},   // a trail byte 0x5C is no backslash
+        {"\\a,表\\b", {"\\a,表", "\\b"}},    // a trail byte 0x5C is no backslash
         {"text \\a \\b", {"text \\a", "\\b"}},
         {"@@lab", {"@@lab"}},
     };
@@ -144,7 +154,8 @@ TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
         TKelReader r;
         ASSERT_TRUE(r.LoadScript("main.s", true));
         std::vector<std::string> got;
-        for (std::string s = r.GetStatement(); !s.empty(); s = r.GetStatement()) got.push_back(Encoding::SjisToUtf8(s));
+        for (std::string s = r.GetStatement(); !s.empty(); s = r.GetStatement())
+            got.push_back(Encoding::SjisToUtf8(s));
         EXPECT_EQ(got, c.statements);
     }
 }
@@ -241,7 +252,8 @@ TEST_F(KelReaderTest, SortKeepsTheExchangeOrder) {
     Reader.AddReplace("cc", "", 0);
     Reader.AddReplace("dddd", "", 0);
     std::vector<std::string> order;
-    for (const auto& r : Reader.Rules()) order.push_back(r.From);
+    for (const auto& r : Reader.Rules())
+        order.push_back(r.From);
     EXPECT_EQ(order, (std::vector<std::string>{"dddd", "bbb", "cc", "a"}));
 }
 
@@ -249,10 +261,10 @@ TEST_F(KelReaderTest, PatternRulesWorkOnTheLineWithCrLfAndDropIt) {
     FakeRegExp re;
     Reader.RegExp = &re;
     H.AddFile("main.s", "\\m,a-b");
-    Reader.AddReplace("a-", "P:", 1);     // match: the to text goes in front
-    Reader.AddReplace("subst", "", 2);    // substitute: the from text is the whole expression
-    Reader.AddReplace("-", "|", 3);       // split: the to text before every piece
-    Reader.AddReplace("ab", "", 4);       // translate
+    Reader.AddReplace("a-", "P:", 1);   // match: the to text goes in front
+    Reader.AddReplace("subst", "", 2);  // substitute: the from text is the whole expression
+    Reader.AddReplace("-", "|", 3);     // split: the to text before every piece
+    Reader.AddReplace("ab", "", 4);     // translate
     ASSERT_TRUE(Reader.LoadScript("main.s", true));
     ASSERT_TRUE(Reader.NextLine());
     // Rules by length: subst, a-, ab, -. The CR LF appended for the patterns is gone at the end.
@@ -285,7 +297,8 @@ TEST_F(KelReaderTest, PrefixAndEmptyLineText) {
     Reader.SetEmptyLineText("blank");
     ASSERT_TRUE(Reader.LoadScript("main.s", true));
     std::vector<std::string> lines;
-    while (Reader.NextLine()) lines.push_back(Reader.CurrentLine());
+    while (Reader.NextLine())
+        lines.push_back(Reader.CurrentLine());
     EXPECT_EQ(lines, (std::vector<std::string>{"\\t,Hello", "  indented", "\\t,blank", "\\cmd", "@@lab"}));
     // ClearReplace empties both again.
     Reader.ClearReplace();

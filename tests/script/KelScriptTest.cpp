@@ -1,9 +1,8 @@
-#include "script/KelScriptLib.h"
-
 #include <gtest/gtest.h>
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "script/KelScriptLib.h"
 #include "tests/support/ScriptHarness.h"
 
 namespace {
@@ -13,11 +12,18 @@ TEST(KelScriptCommandCode, PacksWordsAsTheHandlersCompareThem) {
         const char* word;
         int32_t code;
     } cases[] = {
-        {"\\msg", 0x0067736D}, {"\\if", 0x00006669}, {"\\ MSG", 0x0067736D}, {"\\M s\tG", 0x0067736D},
-        {"\\abcd", 0x64636261}, {"\\abcde", -1},     {"", 0},                {"\\", 0},
+        {"\\msg", 0x0067736D},
+        {"\\if", 0x00006669},
+        {"\\ MSG", 0x0067736D},
+        {"\\M s\tG", 0x0067736D},
+        {"\\abcd", 0x64636261},
+        {"\\abcde", -1},
+        {"", 0},
+        {"\\", 0},
         {"@@lab", -1},  // five bytes
     };
-    for (const auto& c : cases) EXPECT_EQ(TKelScript::CommandCode(c.word), c.code) << c.word;
+    for (const auto& c : cases)
+        EXPECT_EQ(TKelScript::CommandCode(c.word), c.code) << c.word;
     static_assert(Cmd("\\CPY") == Cmd("cpy"));
 }
 
@@ -44,7 +50,8 @@ TEST_F(KelScriptTest, ResetLocksEverythingAndDeclaresTheConstants) {
     EXPECT_EQ(s.CursorHideTime, 10000u);
     const char* locks[] = {"_lkScreen", "_lkSave", "_lkLoad", "_lkConfig", "_lkLog",   "_lkView",
                            "_lkAuto",   "_lkSkip", "_lkJump", "_lkMenu",   "_lkReset", "_lkMinimize"};
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(H.Var(locks[i]).Value, 1 << i) << locks[i];
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(H.Var(locks[i]).Value, 1 << i) << locks[i];
     EXPECT_EQ(H.Var("_stSE").Value, 2);
     EXPECT_EQ(H.Var("_QuickSaveFilename").Text, "QuickSaveData.svd");
     EXPECT_EQ(H.Var("NULL"), (TCalcValue{TCalcValueType::Object, 0, ""}));
@@ -102,8 +109,9 @@ TEST_F(KelScriptTest, StateBlockIsWrittenFieldByFieldAt1199Bytes) {
 TEST_F(KelScriptTest, AnUnscopedUnknownWordIsReportedWithItsPosition) {
     ASSERT_TRUE(H.Start("@@main\r\n\\foo,1\r\n\\bar", "@@main"));
     H.Step();
-    EXPECT_EQ(H.Errors(), (std::vector<std::string>{"[ERROR]:オブジェクトが指定されていません。\\scpで指定してください。",
-                                                    "[位置]:test.s @@main(2行,6桁)"}));
+    EXPECT_EQ(H.Errors(),
+              (std::vector<std::string>{"[ERROR]:オブジェクトが指定されていません。\\scpで指定してください。",
+                                        "[位置]:test.s @@main(2行,6桁)"}));
     // The loop stopped on the error: the general handler saw the first word only.
     EXPECT_EQ(H.General.Seen, (std::vector<std::string>{"\\foo"}));
 }
@@ -144,7 +152,8 @@ TEST_F(KelScriptTest, HandlersSeeStatementsInChainOrder) {
     H.Script.Words.Control = &control;
     H.Script.Words.Jump = &jump;
     H.General.Claims = {Cmd("cal")};
-    for (const char* s : {"\\if,1", "\\jmp,@@x", "\\cal,1", "plain text", "", "@@label"}) H.Script.ExecuteLine(s);
+    for (const char* s : {"\\if,1", "\\jmp,@@x", "\\cal,1", "plain text", "", "@@label"})
+        H.Script.ExecuteLine(s);
     EXPECT_EQ(control.Seen, (std::vector<std::string>{"\\if", "\\jmp", "\\cal", "@@label"}));
     EXPECT_EQ(jump.Seen, (std::vector<std::string>{"\\jmp", "\\cal", "@@label"}));
     EXPECT_EQ(H.General.Seen, (std::vector<std::string>{"\\cal"}));
@@ -254,10 +263,13 @@ TEST(KelScriptArguments, BracketTextTakesTheInnerTextLiterally) {
         const char* in;
         const char* out;
     } cases[] = {
-        {"{a b, c}", "a b, c"}, {" {x{y}z} tail", "x{y}z"}, {"\"q u\"", "q u"}, {"(1, (2))", "1,(2)"},
-        {"[a]", "a"},           {"   ", ""},                {"{open", "open"},  {"{\"}\"}", "\""},
+        {"{a b, c}", "a b, c"}, {" {x{y}z} tail", "x{y}z"},
+        {"\"q u\"", "q u"},     {"(1, (2))", "1,(2)"},
+        {"[a]", "a"},           {"   ", ""},
+        {"{open", "open"},      {"{\"}\"}", "\""},
     };
-    for (const auto& c : cases) EXPECT_EQ(KelScriptLib::BracketText(c.in), c.out) << c.in;
+    for (const auto& c : cases)
+        EXPECT_EQ(KelScriptLib::BracketText(c.in), c.out) << c.in;
     TScriptHarness h;
     EXPECT_EQ(h.Script.GetTextArgument("{ keep  blanks }"), " keep  blanks ");
     EXPECT_EQ(h.Script.GetTextArgument(""), "");
@@ -284,9 +296,8 @@ public:
 
 TEST_F(KelScriptTest, ObjectsComeFromFactoriesAndSwapOnlyWithTheirOwnKind) {
     int next = 0;
-    H.Kinds.RegisterFactory("IMG", [&](TKelScript&, const std::string& name) {
-        return std::make_unique<FakeImage>(name, ++next);
-    });
+    H.Kinds.RegisterFactory(
+        "IMG", [&](TKelScript&, const std::string& name) { return std::make_unique<FakeImage>(name, ++next); });
     ASSERT_TRUE(H.Script.OnObjectCreate("img", "p"));
     ASSERT_TRUE(H.Script.OnObjectCreate("img", "q"));
     EXPECT_FALSE(H.Script.OnObjectCreate("img", "P"));  // names differ without regard to case only

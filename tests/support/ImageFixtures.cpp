@@ -1,13 +1,13 @@
 #include "tests/support/ImageFixtures.h"
 
-#include "media/ARGB8888Lib.h"
-
 #include <jpeglib.h>
 #include <png.h>
 
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+
+#include "media/ARGB8888Lib.h"
 
 namespace ImageFixtures {
 
@@ -259,13 +259,15 @@ std::string WriteArgb(uint8_t type, const std::string& picture1, const std::stri
 TPixels PixelsOf(const TARGB8888& image) {
     TPixels out;
     for (int32_t y = 0; y < image.Height(); ++y)
-        for (int32_t x = 0; x < image.Width(); ++x) out.push_back(image.ScanLine(y)[x]);
+        for (int32_t x = 0; x < image.Width(); ++x)
+            out.push_back(image.ScanLine(y)[x]);
     return out;
 }
 
 void SetPixels(TARGB8888& image, int32_t w, int32_t h, const TPixels& pixels) {
     image.SetSize(w, h);
-    for (int32_t i = 0; i < w * h; ++i) image.ScanLine(i / w)[i % w] = pixels[static_cast<size_t>(i)];
+    for (int32_t i = 0; i < w * h; ++i)
+        image.ScanLine(i / w)[i % w] = pixels[static_cast<size_t>(i)];
 }
 
 void Filled(TARGB8888& image, int32_t w, int32_t h, uint32_t colour) {

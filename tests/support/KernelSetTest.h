@@ -26,8 +26,11 @@ inline const auto kAllKernelSets = ::testing::Values(
 
 inline std::string KernelSetName(const ::testing::TestParamInfo<ARGB8888Kernels::TKernelSet>& info) {
     switch (info.param) {
-    case ARGB8888Kernels::TKernelSet::Sse2: return "Sse2";
-    case ARGB8888Kernels::TKernelSet::Avx2: return "Avx2";
-    default: return "Reference";
+        case ARGB8888Kernels::TKernelSet::Sse2:
+            return "Sse2";
+        case ARGB8888Kernels::TKernelSet::Avx2:
+            return "Avx2";
+        default:
+            return "Reference";
     }
 }

@@ -12,7 +12,9 @@ bool TRecordingWordHandler::Handle(TKelScript& script, int32_t code, TStringList
 }
 
 namespace {
-std::string Key(const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); }
+std::string Key(const std::string& name) {
+    return ClassLib::LowerAscii(PackLib::NormalizePath(name));
+}
 }  // namespace
 
 TScriptHarness::TScriptHarness() {
@@ -44,7 +46,9 @@ void TScriptHarness::AddFile(const std::string& name, const std::string& utf8Tex
     Files[Key(name)] = Encoding::Utf8ToSjis(utf8Text);
 }
 
-void TScriptHarness::AddRawFile(const std::string& name, const std::string& bytes) { Files[Key(name)] = bytes; }
+void TScriptHarness::AddRawFile(const std::string& name, const std::string& bytes) {
+    Files[Key(name)] = bytes;
+}
 
 bool TScriptHarness::Start(const std::string& utf8Text, const std::string& label) {
     AddFile("test.s", utf8Text);
@@ -64,12 +68,14 @@ void TScriptHarness::PassInputLock() {
 }
 
 void TScriptHarness::Run(int frames, uint32_t ms) {
-    for (int i = 0; i < frames; ++i) Step(ms);
+    for (int i = 0; i < frames; ++i)
+        Step(ms);
 }
 
 std::vector<std::string> TScriptHarness::Errors() const {
     std::vector<std::string> out;
-    for (const auto& line : ErrorLogLib::ErrorList.Items) out.push_back(Encoding::SjisToUtf8(line));
+    for (const auto& line : ErrorLogLib::ErrorList.Items)
+        out.push_back(Encoding::SjisToUtf8(line));
     return out;
 }
 
@@ -96,15 +102,18 @@ TCalcValue TScriptHarness::Var(const std::string& name, int32_t index) {
 
 void TScriptHarness::Scope(const std::vector<std::string>& names) {
     TScriptRoutine* r = Script.CurrentRoutine();
-    for (auto& s : r->ScopeNames) s.clear();
-    for (size_t i = 0; i < names.size() && i < 16; ++i) r->ScopeNames[i] = names[i];
+    for (auto& s : r->ScopeNames)
+        s.clear();
+    for (size_t i = 0; i < names.size() && i < 16; ++i)
+        r->ScopeNames[i] = names[i];
 }
 
 void TScriptHarness::Declare(TVariableScope scope, const std::string& name, TCalcValueType type,
                              std::vector<int32_t> dims, const std::string& utf8Value) {
     int32_t d[4] = {1, 1, 1, 1};
     // Written first to last like a declaration: the last one is d[0].
-    for (size_t i = 0; i < dims.size() && i < 4; ++i) d[i] = dims[dims.size() - 1 - i];
+    for (size_t i = 0; i < dims.size() && i < 4; ++i)
+        d[i] = dims[dims.size() - 1 - i];
     const char* cls = type == TCalcValueType::Object ? "obj" : "";
     Script.Variables->Declare(scope, name, cls, d, Script.Depth(), type, 0xFF, true);
     if (utf8Value.empty()) return;
@@ -116,6 +125,7 @@ void TScriptHarness::Declare(TVariableScope scope, const std::string& name, TCal
 bool TScriptHarness::DeclareObjects(TVariableScope scope, const std::string& name, const std::string& className,
                                     std::vector<int32_t> dims) {
     int32_t d[4] = {1, 1, 1, 1};
-    for (size_t i = 0; i < dims.size() && i < 4; ++i) d[i] = dims[dims.size() - 1 - i];
+    for (size_t i = 0; i < dims.size() && i < 4; ++i)
+        d[i] = dims[dims.size() - 1 - i];
     return Script.Variables->Declare(scope, name, className, d, Script.Depth(), TCalcValueType::Object, 0xFF, false);
 }

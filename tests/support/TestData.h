@@ -5,7 +5,9 @@
 
 namespace TestData {
 // Host path of a file below tests/data.
-inline std::string Path(const std::string& name) { return std::string(KEL_TEST_DATA) + "/" + name; }
+inline std::string Path(const std::string& name) {
+    return std::string(KEL_TEST_DATA) + "/" + name;
+}
 // A new empty folder under the system's temporary folder (host path), removed with the process.
 std::string ScratchDir();
 }  // namespace TestData
