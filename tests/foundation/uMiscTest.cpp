@@ -97,10 +97,17 @@ TEST(uMiscSJIS, CopyTakesWholeCharacters) {
         std::string expected;
     };
     const Case cases[] = {
-        {text, 2, 2, "あい"_sj}, {text, 1, 1, "a"},        {text, 0, 2, "aあ"_sj},  // a start below 1 copies from the
-                                                                                    // first character
-        {text, -5, 1, "a"},      {text, 3, 100, "いb"_sj}, {text, 5, 1, ""},       {text, 2, 0, ""},
-        {text, 2, -1, ""},       {"a\x82", 2, 1, "\x82"},  {"", 1, 3, ""},
+        {text, 2, 2, "あい"_sj},
+        {text, 1, 1, "a"},
+        {text, 0, 2, "aあ"_sj},  // a start below 1 copies from the
+                                 // first character
+        {text, -5, 1, "a"},
+        {text, 3, 100, "いb"_sj},
+        {text, 5, 1, ""},
+        {text, 2, 0, ""},
+        {text, 2, -1, ""},
+        {"a\x82", 2, 1, "\x82"},
+        {"", 1, 3, ""},
     };
     for (const auto& c : cases)
         EXPECT_EQ(uMisc::SJISCopy(c.text, c.start, c.count), c.expected)
