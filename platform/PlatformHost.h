@@ -1,0 +1,21 @@
+// The host's devices as one object: the program builds it from the SDL, FreeType and FFmpeg
+// backends, the headless runner and the tests from the in-memory ones, and hands it down to the
+// units that open the display, the sound device, system fonts and movies. A member left null is
+// a device this run does not have; the unit that needs it fails its start as it would on a
+// machine without that device.
+#pragma once
+
+class IDisplayDevice;  // platform/Display.h
+class IAudioDevice;    // platform/Audio.h
+class IFontProvider;   // platform/SystemFonts.h
+class IMovieBackend;   // platform/Movie.h
+
+struct TPlatformHost {
+    IDisplayDevice* Display = nullptr;
+
+    IAudioDevice* Audio = nullptr;
+
+    IFontProvider* Fonts = nullptr;
+
+    IMovieBackend* Movies = nullptr;
+};
