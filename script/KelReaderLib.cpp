@@ -6,8 +6,8 @@
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
-#include "script/KelRecord.h"
 #include "script/KelValueLib.h"
 
 namespace {
