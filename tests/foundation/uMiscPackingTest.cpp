@@ -224,6 +224,39 @@ TEST(ScrambleTest, BufferScramblerTouchesWholeWordsOnly) {
     EXPECT_NE(a.substr(0, 8), b.substr(0, 8));
 }
 
+// The buffer scrambler as written down: two 32-bit lanes, one word at a time, the plain word fed
+// back.
+std::string ReferenceScramble(std::string s, bool decode, uint32_t key) {
+    const uint32_t seed = (static_cast<uint32_t>(s.size()) + key) ^ 0x8B54E21Au;
+    uint32_t l[2] = {0x6E2B91D4u, 0x6E2B91D4u}, f[2] = {seed, seed};
+    for (size_t w = 0; w + 8 <= s.size(); w += 8)
+        for (int j = 0; j < 2; ++j) {
+            uint32_t in = 0;
+            std::memcpy(&in, &s[w + 4 * j], 4);
+            l[j] = (l[j] + 0x3F8A0C67u) ^ f[j];
+            const uint32_t out = in ^ l[j];
+            std::memcpy(&s[w + 4 * j], &out, 4);
+            f[j] = decode ? out : in;
+        }
+    return s;
+}
+
+TEST(ScrambleTest, BufferScramblerMatchesTheFormulaAtEverySize) {
+    // Every length of whole words and tails around the four-word rounds, and a long buffer.
+    const std::string data = RandomBytes(4103, 12);
+    for (size_t n = 0; n <= 72; ++n)
+        for (bool decode : {false, true}) {
+            std::string s = data.substr(0, n);
+            uMisc::ScrambleBuffer(s.data(), n, decode, 0xE5);
+            ASSERT_EQ(s, ReferenceScramble(data.substr(0, n), decode, 0xE5)) << n << (decode ? " decode" : " encode");
+        }
+    for (bool decode : {false, true}) {
+        std::string s = data;
+        uMisc::ScrambleBuffer(s.data(), s.size(), decode, 7402);
+        EXPECT_EQ(s, ReferenceScramble(data, decode, 7402));
+    }
+}
+
 TEST(ScrambleTest, StringScramblerIsItsOwnInverse) {
     // Length 3, key 0: k = (3 + 0xA7) & 0xFF = 0xAA; masks ((i ^ 0xAA) + i) & 0xFF for i = 1..3.
     EXPECT_EQ(uMisc::ScrambleString(std::string(3, '\0'), false, 0), Bytes({0xAC, 0xAA, 0xAC}));
@@ -258,6 +291,15 @@ TEST(ChecksumTest, Checksum64CountsWholeWords) {
     EXPECT_EQ(uMisc::Checksum64(one.data(), 8), (0x03070306u ^ 0x03070307u));
     for (size_t n : {0u, 8u, 63u, 64u, 72u, 513u, 1000u})
         EXPECT_EQ(uMisc::Checksum64(data.data(), n), ReferenceChecksum(data.substr(0, n))) << n;
+    // Whole rounds of eight words and every tail of 1 to 7 words and 1 to 7 bytes after them, and a
+    // buffer long enough for the lanes' keys to wrap (65536 words).
+    for (size_t words = 8; words <= 24; ++words)
+        for (size_t bytes = 0; bytes < 8; ++bytes) {
+            const size_t n = words * 8 + bytes;
+            ASSERT_EQ(uMisc::Checksum64(data.data(), n), ReferenceChecksum(data.substr(0, n))) << n;
+        }
+    const std::string big = RandomBytes(65536 * 8 + 100, 4);
+    EXPECT_EQ(uMisc::Checksum64(big.data(), big.size()), ReferenceChecksum(big));
 }
 
 TEST(ChecksumTest, CRC16) {
