@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
+#include <vector>
 
 #include "foundation/uMisc.h"
 #include "tests/support/LegacyFormats.h"
@@ -178,6 +180,140 @@ TEST(BytePairTest, CorruptStreamsAreRefused) {
         Expand(c.bytes, &ok);
         EXPECT_FALSE(ok);
         EXPECT_EQ(uMisc::BPEExpand(TMemoryStream(c.bytes)), nullptr);
+    }
+}
+
+// The expander as the format describes it: a stack of 256 pending codes, one byte at a time.
+// Empty when the stream breaks a limit.
+std::optional<std::string> ReferenceExpand(std::string_view s) {
+    auto get32 = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(s[at]) | (static_cast<uint8_t>(s[at + 1]) << 8) |
+                                     (static_cast<uint8_t>(s[at + 2]) << 16) |
+                                     (static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24));
+    };
+    const size_t n = s.size();
+    if (n < 4) return {};
+    size_t pos = 4;
+    uint32_t flags = 0, size = get32(0);
+    if (size == 0xFF435031) {
+        if (n < 12) return {};
+        flags = get32(4);
+        size = get32(8);
+        pos = 12;
+    }
+    if (size > 0x4000000) return {};
+    std::string out;
+    while (pos < n) {
+        uint8_t left[256], right[256] = {};
+        for (int c = 0; c < 256; ++c)
+            left[c] = static_cast<uint8_t>(c);
+        for (int c = 0; c < 256;) {
+            if (pos >= n) return {};
+            int count = static_cast<uint8_t>(s[pos++]);
+            if (count > 127) {
+                c += count - 127;
+                count = 0;
+                if (c > 256) return {};
+                if (c == 256) break;
+            }
+            if (c + count + 1 > 256) return {};
+            for (int i = 0; i <= count; ++i, ++c) {
+                if (pos >= n) return {};
+                left[c] = static_cast<uint8_t>(s[pos++]);
+                if (left[c] != c) {
+                    if (pos >= n) return {};
+                    right[c] = static_cast<uint8_t>(s[pos++]);
+                }
+            }
+        }
+        const size_t lengthBytes = (flags & 1) ? 2 : 4;
+        if (n - pos < lengthBytes) return {};
+        const uint32_t length =
+            lengthBytes == 2 ? static_cast<uint8_t>(s[pos]) | (static_cast<uint8_t>(s[pos + 1]) << 8) : get32(pos);
+        pos += lengthBytes;
+        if (length > n - pos) return {};
+        for (uint32_t i = 0; i < length; ++i) {
+            std::vector<uint8_t> stack{static_cast<uint8_t>(s[pos + i])};
+            while (!stack.empty()) {
+                const uint8_t c = stack.back();
+                stack.pop_back();
+                if (left[c] == c) {
+                    if (out.size() >= size) return {};
+                    out.push_back(static_cast<char>(c));
+                } else {
+                    if (stack.size() + 2 > 256) return {};
+                    stack.push_back(right[c]);
+                    stack.push_back(left[c]);
+                }
+            }
+        }
+        pos += length;
+    }
+    if (out.size() != size) return {};
+    return out;
+}
+
+TEST(BytePairTest, ExpansionMatchesTheReferenceExpander) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        // Code 255 is a pair in the first block and a literal byte in the second; the literal runs
+        // of the second block stand on both sides of it and run to the block's end.
+        {"pair code literal in the next block", Header(8) + Bytes({0xFE, 0x7F, 0xFE, 'a', 'b'}) +
+                                                    Bytes({2, 0, 255, 255}) + kAllLiteral +
+                                                    Bytes({4, 0, 'x', 255, 'y', 'z'})},
+        // Literal runs of 1 to 40 bytes between pairs, and a block of literals only after a block of pairs.
+        {"runs between pairs",
+         [] {
+             std::string packed, plain;
+             for (int run = 1; run <= 40; ++run) {
+                 packed += std::string(static_cast<size_t>(run), 'q') + "\xFF";
+                 plain += std::string(static_cast<size_t>(run), 'q') + "ab";
+             }
+             std::string s = Header(static_cast<uint32_t>(plain.size() + 20)) + Bytes({0xFE, 0x7F, 0xFE, 'a', 'b'});
+             s += Bytes({static_cast<int>(packed.size() & 0xFF), static_cast<int>(packed.size() >> 8)}) + packed;
+             return s + kAllLiteral + Bytes({20, 0}) + std::string(20, 'r');
+         }()},
+        {"deep nesting",
+         [] {
+             // Code c stands for (c - 1, 0) for c = 1..255: code 255 expands to 256 zeros and needs all
+             // 256 pending codes.
+             std::string s = Header(256) + Bytes({0x80, 0, 0});
+             for (int c = 2; c <= 255; ++c)
+                 s += (c == 2 || c == 129 ? Bytes({126}) : "") + Bytes({c - 1, 0});  // runs of 127 entries
+             return s + Bytes({1, 0, 255});
+         }()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool ok = false;
+        std::string out = Expand(c.bytes, &ok);
+        auto reference = ReferenceExpand(c.bytes);
+        EXPECT_TRUE(ok);
+        ASSERT_TRUE(reference.has_value());
+        EXPECT_EQ(out, *reference);
+    }
+
+    // Damaged streams: random bytes of real streams changed, each expanded both ways.
+    std::string text;
+    while (text.size() < 40000)
+        text += "@@label\r\n\\cal,a=a+1\r\nsome text, and more text\r\n" + std::to_string(text.size());
+    const std::string inputs[] = {text, RandomBytes(20000, 9), RandomBytes(20000, 10, 7)};
+    std::mt19937 rng(77);
+    for (const std::string& input : inputs) {
+        const std::string packed = uMisc::BPECompressBytes(input.data(), input.size());
+        ASSERT_EQ(ReferenceExpand(packed), input);
+        for (int round = 0; round < 300; ++round) {
+            std::string damaged = packed;
+            for (int k = 0; k < 1 + round % 3; ++k)
+                damaged[rng() % damaged.size()] = static_cast<char>(rng());
+            bool ok = false;
+            std::string out = Expand(damaged, &ok);
+            auto reference = ReferenceExpand(damaged);
+            ASSERT_EQ(ok, reference.has_value()) << round;
+            if (ok) ASSERT_EQ(out, *reference) << round;
+        }
     }
 }
 
