@@ -13,6 +13,7 @@
 #include "platform/ClassLib.h"
 #include "script/KelCalcValue.h"
 #include "script/KelScriptSeams.h"
+#include "script/KelTextCache.h"
 #include "script/KelValueLib.h"
 
 namespace KelCalculationLib {
@@ -75,7 +76,7 @@ public:
 
     // Off: every evaluation compiles its text afresh (the reference for differential tests).
     bool UseCache = true;
-    void ClearCache() { Cache.clear(); }
+    void ClearCache() { Cache.Clear(); }
 
     struct TProgram;
     struct TOperand;
@@ -94,6 +95,8 @@ private:
     bool ParseOperand(TCalcValue& value, int32_t level);
     bool Apply(char code, TCalcValue& a, const TCalcValue& b);
     bool ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx);
+    // The index expressions of an operand with an index list, evaluated the last written first.
+    void EvaluateIndexes(const TOperand& operand, int32_t level, TVariableIndexes& idx);
     void Report(const std::string& message);
     // Reads an operand as ParseOperand reads a token of its text.
     void ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value);
@@ -127,9 +130,5 @@ private:
     // are while others are pushed above them, so an operator works on its operands in place.
     std::deque<TSlot> Stack;
     size_t StackBase = 0;
-    struct TTextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    std::unordered_map<std::string, std::shared_ptr<const TProgram>, TTextHash, std::equal_to<>> Cache;
+    TTextCache<std::shared_ptr<const TProgram>> Cache;
 };

@@ -273,19 +273,19 @@ void TKelScript::Reset() {
 void TKelScript::ExecuteLine(const std::string& statement) {
     std::string_view text = KelCalculationLib::Trim(statement);
     if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
-    auto cached = SplitCache.find(text);
-    if (cached == SplitCache.end()) {
+    TSplitStatement* cached = SplitCache.Find(text);
+    if (!cached) {
         constexpr size_t kSplitCacheLimit = 4096;
-        if (SplitCache.size() >= kSplitCacheLimit) SplitCache.clear();
+        if (SplitCache.Size() >= kSplitCacheLimit) SplitCache.Clear();
         TSplitStatement split;
         split.Args = KelCalculationLib::SplitParameters(text, ',', 9);
         split.Code = Cmd(split.Args[0]);
-        cached = SplitCache.emplace(std::string(text), std::move(split)).first;
+        cached = &SplitCache.Insert(text, std::move(split));
     }
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
     TStringList& args = *ArgumentBuffers[LineNesting];
-    args.Items = cached->second.Args.Items;
-    const int32_t code = cached->second.Code;
+    args.Items = cached->Args.Items;
+    const int32_t code = cached->Code;
     struct TNesting {
         size_t& Depth;
         explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }

@@ -19,6 +19,7 @@
 #include "script/KelReaderLib.h"
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
+#include "script/KelTextCache.h"
 #include "script/uKelObjectManager.h"
 #include "script/uKelPath.h"
 #include "script/uKelSystemKey.h"
@@ -339,11 +340,7 @@ private:
         int32_t Code = 0;
         TStringList Args;
     };
-    struct TTextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    std::unordered_map<std::string, TSplitStatement, TTextHash, std::equal_to<>> SplitCache;
+    TTextCache<TSplitStatement> SplitCache;
     // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
     // statements), kept so that their storage is reused.
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;

@@ -426,7 +426,6 @@ TValue::~TValue() {
 }
 
 namespace {
-constexpr size_t kKeptEmptyBuckets = 256;
 constexpr size_t kSpareRecords = 32;
 }  // namespace
 
@@ -447,7 +446,7 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
-    if (record->ArrayData) Index[Key(record->Level, record->Hash)].push_back(record.get());
+    if (record->ArrayData) Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
     List.push_back(std::move(record));
 }
 
@@ -457,16 +456,44 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
     for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
         List[i]->Position = static_cast<int32_t>(i);
     if (record->ArrayData) {
-        auto it = Index.find(Key(record->Level, record->Hash));
-        if (it != Index.end()) {
-            auto& bucket = it->second;
-            bucket.erase(std::find(bucket.begin(), bucket.end(), record.get()));
-            // Subroutine parameters are declared and freed again on every call: their empty
-            // buckets are kept for the next declaration while the index is small.
-            if (bucket.empty() && Index.size() > kKeptEmptyBuckets) Index.erase(it);
-        }
+        if (auto* bucket = Index.Find(Key(record->Level, record->Hash)))
+            bucket->erase(std::find(bucket->begin(), bucket->end(), record.get()));
     }
     return record;
+}
+
+std::vector<TValueData*>& TValue::TRecordIndex::Get(uint64_t key) {
+    if (std::vector<TValueData*>* found = Find(key)) return *found;
+    if ((Used + 1) * 2 > Slots.size()) {
+        // Slots whose records are all gone are dropped here.
+        std::vector<TSlot> old = std::move(Slots);
+        size_t live = 0;
+        for (const TSlot& slot : old)
+            live += slot.Used && !slot.Records.empty();
+        size_t size = 64;
+        while (size < (live + 1) * 4)
+            size *= 2;
+        Slots.clear();
+        Slots.resize(size);
+        Mask = size - 1;
+        Used = 0;
+        for (TSlot& slot : old) {
+            if (!slot.Used || slot.Records.empty()) continue;
+            size_t i = Mix(slot.Key) & Mask;
+            while (Slots[i].Used)
+                i = (i + 1) & Mask;
+            Slots[i] = std::move(slot);
+            ++Used;
+        }
+    }
+    size_t i = Mix(key) & Mask;
+    while (Slots[i].Used)
+        i = (i + 1) & Mask;
+    Slots[i].Used = true;
+    Slots[i].Key = key;
+    Slots[i].Records.clear();
+    ++Used;
+    return Slots[i].Records;
 }
 
 int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
@@ -475,9 +502,9 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
 
 int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
     if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
-    auto it = Index.find(Key(level, hash));
-    if (it == Index.end()) return -1;
-    for (const TValueData* record : it->second)
+    const std::vector<TValueData*>* bucket = Index.Find(Key(level, hash));
+    if (!bucket) return -1;
+    for (const TValueData* record : *bucket)
         if (KelValueLib::SameName(record->ArrayData->Name, name)) return record->Position;
     return -1;
 }
@@ -545,7 +572,7 @@ void TValue::Clear() {
     // Taken out first, so that a callback running while the records are freed sees an empty table.
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
-    Index.clear();
+    Index.Clear();
     Spare.clear();
     for (auto& record : records)
         record.reset();

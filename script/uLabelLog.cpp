@@ -26,13 +26,32 @@ int32_t TLabelLog::GetCount(std::string_view name) const {
 }
 
 bool TLabelLog::SetCount(std::string_view name, int32_t value, bool force) {
+    if (!force)
+        for (size_t i = 0; i < RecentCount; ++i)
+            if (Recent[i].Name == name && Recent[i].Count >= value) return false;
     uint8_t bytes[kValueSize];
-    if (!force && Hash->Get(name, bytes, kValueSize) && Get32(bytes) >= value) return false;
+    if (!force && Hash->Get(name, bytes, kValueSize) && Get32(bytes) >= value) {
+        Remember(name, Get32(bytes));
+        return false;
+    }
     Put32(bytes, value);
-    return Hash->Add(name, bytes, kValueSize);
+    // Names that differ in case share a counter, so no remembered counter can be trusted now.
+    Forget();
+    if (!Hash->Add(name, bytes, kValueSize)) return false;
+    Remember(name, value);
+    return true;
+}
+
+void TLabelLog::Remember(std::string_view name, int32_t count) {
+    TRecent& r = Recent[RecentNext];
+    r.Name.assign(name);
+    r.Count = count;
+    RecentNext = (RecentNext + 1) % kRecentNames;
+    if (RecentCount < kRecentNames) ++RecentCount;
 }
 
 void TLabelLog::Clear() {
+    Forget();
     Hash->Clear();
 }
 
@@ -41,6 +60,7 @@ bool TLabelLog::SaveToStream(TStream* stream) {
 }
 
 bool TLabelLog::LoadFromStream(TStream* stream) {
+    Forget();
     return Hash->LoadFromStream(stream);
 }
 

@@ -37,6 +37,19 @@ public:
     const THashTable& Table() const { return *Hash; }
 
 private:
+    // The counters of the names set last, as the table holds them. The interpreter sets the same
+    // name for every line of a label, mostly to a value the counter has reached already: such a
+    // call is answered here without looking the name up. Any store empties it.
+    struct TRecent {
+        std::string Name;  // as given, not lower-cased
+        int32_t Count = 0;
+    };
+    static constexpr size_t kRecentNames = 4;
+    TRecent Recent[kRecentNames];
+    size_t RecentCount = 0, RecentNext = 0;
+    void Remember(std::string_view name, int32_t count);
+    void Forget() { RecentCount = RecentNext = 0; }
+
     std::unique_ptr<THashTable> Hash;
 };
 
