@@ -135,6 +135,55 @@ TEST_F(KelReaderTest, LabelsFirstWinsWithoutRegardToCase) {
     EXPECT_EQ(Reader.FormatPosition(-1, 0, 0), "EOF");
 }
 
+TEST_F(KelReaderTest, LabelLookUpAmongManyLabelsFindsTheFirstOfEachText) {
+    // 30,000 labels, every tenth written twice in another letter case, some with two-byte
+    // characters whose trail byte is an upper-case letter (kept as it is).
+    std::string script;
+    for (int k = 0; k < 30000; ++k) {
+        const std::string name = "@@L" + std::to_string(k) +
+                                 (k % 7 == 0 ? Sj("ア") +
+                                                   "\x83"
+                                                   "A"
+                                             : "");
+        script += name + "\r\n\\x\r\n";
+        if (k % 10 == 0) script += "@@l" + name.substr(3) + "\r\n";
+    }
+    H.AddFile("many.s", script);
+    ASSERT_TRUE(Reader.LoadScript("many.s", true));
+    const auto& labels = Reader.Labels();
+    ASSERT_EQ(labels.size(), 33000u);
+    auto linear = [&](const std::string& text) {
+        for (size_t i = 0; i < labels.size(); ++i)
+            if (labels[i].Text == ClassLib::LowerAscii(text)) return static_cast<int32_t>(i);
+        return -1;
+    };
+    for (int k = 0; k < 30000; k += 37) {
+        const std::string name = "@@L" + std::to_string(k) +
+                                 (k % 7 == 0 ? Sj("ア") +
+                                                   "\x83"
+                                                   "A"
+                                             : "");
+        for (const std::string& asked : {name, ClassLib::LowerAscii(name), "@@L" + std::to_string(k) + "x"}) {
+            SCOPED_TRACE(asked);
+            EXPECT_EQ(Reader.IndexOfLabel(asked), linear(asked));
+        }
+    }
+    // A trail byte is never lower-cased, so a label spelt with a lower-case trail byte is another.
+    EXPECT_EQ(Reader.IndexOfLabel("@@L7" + Sj("ア") +
+                                  "\x83"
+                                  "a"),
+              -1);
+    ASSERT_TRUE(Reader.JumpLabel("@@l29990", 1, 0));
+    EXPECT_EQ(Reader.CurrentLine(), "\\x");
+    EXPECT_EQ(Reader.GetLabelName(), "@@l29990");
+
+    // Loading another script replaces the labels it finds.
+    H.AddFile("few.s", "@@L5\r\n\\y");
+    ASSERT_TRUE(Reader.LoadScript("few.s", true));
+    EXPECT_EQ(Reader.IndexOfLabel("@@L5"), 0);
+    EXPECT_EQ(Reader.IndexOfLabel("@@L6"), -1);
+}
+
 TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
     struct Case {
         std::string line;
