@@ -9,8 +9,8 @@
 // of skipped branches count, as they cost a pass), so statements = steps x budget. Lua runs the
 // same body; each of its iterations counts as the statements of one iteration of the script.
 //
-// LabelPass passes label lines in scripts of 1,000 and of 100,000 labels: the cost of a label
-// line must not grow with the number of labels.
+// LabelPass passes label lines in scripts of 1,000 and of 100,000 labels, after a first pass that
+// fills the read-text log: the cost of a label line must not grow with the number of labels.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -135,7 +135,10 @@ void LabelPass(benchmark::State& state) {
     TEngineScript b(ManyLabels(labels), "@@label0");
     const int32_t one[4] = {1, 1, 1, 1};
     b.Script.Variables->Declare(TVariableScope::Game, "n", "", one, 0, TCalcValueType::Integer, 0xFF, false);
-    // A frame step passes 1024 of the labels, then the script goes on where it stopped.
+    // A frame step passes 1024 of the labels, then the script goes on where it stopped. The first
+    // pass through the script, which fills the read-text log, is not timed.
+    for (int k = 0; k < labels * 2 / static_cast<int>(kBudget) + 1; ++k)
+        b.Script.Execute(16, true);
     int64_t steps = 0;
     for (auto _ : state) {
         b.Script.Execute(16, true);
