@@ -203,6 +203,7 @@ struct TKelCalculation::TOperand {
     char Prefix = 0;
     std::string Bare;
     std::vector<std::string> Indexes;
+    mutable TEvaluationMemo IndexMemos[4];
 
     explicit TOperand(std::string text) : Text(std::move(text)) {
         if (Text.empty()) return;
@@ -442,7 +443,7 @@ void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcV
 void TKelCalculation::EvaluateIndexes(const TOperand& operand, int32_t level, TVariableIndexes& idx) {
     TCalcValue index;
     for (size_t k = 0; k < operand.Indexes.size(); ++k) {
-        Calculate(operand.Indexes[k], level, index);
+        Evaluate(operand.Indexes[k], &operand.IndexMemos[k], level, index);
         idx.I[k] = index.Value;
     }
 }
@@ -511,13 +512,19 @@ void TKelCalculation::Replay(const TProgram& program, int32_t level) {
     }
 }
 
-void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue& result) {
+void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int32_t level, TCalcValue& result) {
     result = TCalcValue::ErrorValue();
     if (text.empty()) return;
 
     const TProgram* program = nullptr;
-    if (UseCache)
-        if (const auto* found = Cache.Find(text)) program = found->get();
+    if (UseCache) {
+        if (memo && memo->Owner == this && memo->Program) {
+            program = static_cast<const TProgram*>(memo->Program.get());
+        } else if (const auto* found = Cache.Find(text)) {
+            program = found->get();
+            if (memo) *memo = {this, *found};
+        }
+    }
     int32_t nesting = program ? program->Nesting : TextNesting(text);
     if (Nesting + 1 + nesting > kMaxNesting) {
         Report("計算式が間違っています。"_sj);
@@ -534,6 +541,7 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
     } else {
         compiled = Compile(text, level);
         program = compiled.get();
+        if (UseCache && memo) *memo = {this, compiled};
         if (UseCache) {
             // Cached programs are freed only while no evaluation runs, so that none is freed under
             // an evaluation that runs it; a full cache takes no more programs until then.

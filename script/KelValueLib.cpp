@@ -446,7 +446,10 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
-    if (record->ArrayData) Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
+    if (record->ArrayData) {
+        Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
+        CountAtLevel(record->Level, 1);
+    }
     List.push_back(std::move(record));
 }
 
@@ -458,6 +461,7 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
     if (record->ArrayData) {
         if (auto* bucket = Index.Find(Key(record->Level, record->Hash)))
             bucket->erase(std::find(bucket->begin(), bucket->end(), record.get()));
+        CountAtLevel(record->Level, -1);
     }
     return record;
 }
@@ -500,8 +504,18 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
     return FindIndex(name, KelValueLib::NameHash(name), level);
 }
 
+void TValue::CountAtLevel(int32_t level, int32_t change) {
+    if (level < 0 || level >= kCountedLevels) return;
+    if (LevelRecords.size() <= static_cast<size_t>(level)) LevelRecords.resize(static_cast<size_t>(level) + 1, 0);
+    LevelRecords[static_cast<size_t>(level)] += change;
+}
+
 int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
     if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
+    // The local table is asked at every level before the game table; most levels hold nothing.
+    if (level >= 0 && level < kCountedLevels &&
+        (static_cast<size_t>(level) >= LevelRecords.size() || LevelRecords[static_cast<size_t>(level)] == 0))
+        return -1;
     const std::vector<TValueData*>* bucket = Index.Find(Key(level, hash));
     if (!bucket) return -1;
     for (const TValueData* record : *bucket)
@@ -573,6 +587,7 @@ void TValue::Clear() {
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
     Index.Clear();
+    LevelRecords.clear();
     Spare.clear();
     for (auto& record : records)
         record.reset();
@@ -667,11 +682,26 @@ bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
         Report(MsgWriteLocked(), name);
         return false;
     }
+    // What writing the empty value of the element type to every element does: 0, the empty text,
+    // the empty name; nothing is created or freed.
     TValueArrayCustom& array = *record.ArrayData;
-    TCalcValue empty;
-    empty.Type = array.ElementType;
-    for (int32_t k = 0; k < array.Count; ++k)
-        array.WriteElement(k, empty);
+    auto clearTexts = [&array](std::vector<std::string>& items) {
+        for (size_t k = 0; k < items.size() && k < static_cast<size_t>(array.Count); ++k)
+            items[k].clear();
+    };
+    switch (array.ElementType) {
+        case TCalcValueType::Integer: {
+            auto& items = static_cast<TValueArrayInteger&>(array).Items;
+            std::fill_n(items.begin(), std::min(items.size(), static_cast<size_t>(std::max(array.Count, 0))), 0);
+            break;
+        }
+        case TCalcValueType::String:
+            clearTexts(static_cast<TValueArrayString&>(array).Items);
+            break;
+        default:
+            clearTexts(static_cast<TValueArrayObject&>(array).Items);
+            break;
+    }
     return true;
 }
 
