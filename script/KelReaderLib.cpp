@@ -144,6 +144,7 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
         LineList = std::move(lines);
         LabelTable = std::move(labels);
         IndexLabels();
+        LineKeyLabel = -1;
         LabelIndex = -1;
     }
     if (includes.Count() < kIncludeLoopLimit) {
@@ -283,8 +284,12 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
     bool validLabel = LabelIndex >= 0 && LabelIndex < static_cast<int32_t>(LabelTable.size());
     bool traced = !(validLabel && LabelTable[static_cast<size_t>(LabelIndex)].NoTrace);
     if (traced && validLabel && OnLineRead) {
-        const TLabelEntry& e = LabelTable[static_cast<size_t>(LabelIndex)];
-        LineKey.assign(e.File).append(e.Text);
+        // The key of the last label is kept: most lines are fetched under the label of the last.
+        if (LineKeyLabel != LabelIndex) {
+            const TLabelEntry& e = LabelTable[static_cast<size_t>(LabelIndex)];
+            LineKey.assign(e.File).append(e.Text);
+            LineKeyLabel = LabelIndex;
+        }
         OnLineRead(LineKey, LineOffsetValue);
     }
     LineIndex = index;

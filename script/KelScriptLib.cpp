@@ -273,19 +273,26 @@ void TKelScript::Reset() {
 void TKelScript::ExecuteLine(const std::string& statement) {
     std::string_view text = KelCalculationLib::Trim(statement);
     if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
-    TSplitStatement* cached = SplitCache.Find(text);
-    if (!cached) {
+    TSplitStatement* split = nullptr;
+    std::unique_ptr<TSplitStatement> uncached;
+    if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
+        split = found->get();
+    } else {
         constexpr size_t kSplitCacheLimit = 4096;
-        if (SplitCache.Size() >= kSplitCacheLimit) SplitCache.Clear();
-        TSplitStatement split;
-        split.Args = KelCalculationLib::SplitParameters(text, ',', 9);
-        split.Code = Cmd(split.Args[0]);
-        cached = &SplitCache.Insert(text, std::move(split));
+        if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) SplitCache.Clear();
+        uncached = std::make_unique<TSplitStatement>();
+        uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
+        uncached->Args.Items.reserve(19);
+        uncached->Code = Cmd(uncached->Args[0]);
+        split = uncached.get();
+        if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
     }
+    const int32_t code = split->Code;
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
-    TStringList& args = *ArgumentBuffers[LineNesting];
-    args.Items = cached->Args.Items;
-    const int32_t code = cached->Code;
+    TStringList& copy = *ArgumentBuffers[LineNesting];
+    const bool engineWords = EngineWordsOnly();
+    if (!engineWords) copy.Items = split->Args.Items;
+    TStringList& args = engineWords ? split->Args : copy;
     struct TNesting {
         size_t& Depth;
         explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }
@@ -296,6 +303,8 @@ void TKelScript::ExecuteLine(const std::string& statement) {
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
                    (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
     if (!handled) {
+        // The object handlers get their own copy of the arguments.
+        if (engineWords) copy.Items = split->Args.Items;
         // The names are copied and every object is looked up again for each handler call: a
         // handler may reset the interpreter, free objects or drop the routine.
         std::string scope[kScopeSlots];
@@ -314,12 +323,17 @@ void TKelScript::ExecuteLine(const std::string& statement) {
                 }
                 std::string keyword = KindKeyword(*object);
                 const TObjectCommandHandler* handler = Kinds ? Kinds->Handler(object->Kind()) : nullptr;
-                if (!handler || !(*handler)(*this, code, args, *object))
+                if (!handler || !(*handler)(*this, code, copy, *object))
                     ReportUndefinedCommand(text, scope[i], keyword);
             }
         }
     }
     if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
+}
+
+bool TKelScript::EngineWordsOnly() const {
+    return Words.Control == &KelControlLib::ControlWords() && Words.Jump == &KelControlLib::JumpWords() &&
+           !Words.Label && Words.General == &KelGeneralCommands::Handler();
 }
 
 bool TKelScript::DoLabelLine(std::string_view word) {

@@ -10,6 +10,30 @@
 #include <utility>
 #include <vector>
 
+// Whether n bytes are equal, compared a word at a time without a library call: the texts the
+// interpreter compares are a few bytes long, where the call would cost more than the comparison.
+inline bool EqualBytes(const char* a, const char* b, size_t n) {
+    auto word = [](const char* p) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        return w;
+    };
+    auto half = [](const char* p) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        return w;
+    };
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            if (word(a + i) != word(b + i)) return false;
+        return word(a + n - 8) == word(b + n - 8);  // the last eight, overlapping
+    }
+    if (n >= 4) return half(a) == half(b) && half(a + n - 4) == half(b + n - 4);
+    for (size_t i = 0; i < n; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 template <typename V>
 class TTextCache {
 public:
@@ -20,8 +44,7 @@ public:
         for (size_t i = hash & Mask;; i = (i + 1) & Mask) {
             TSlot& s = Slots[i];
             if (!s.Used) return nullptr;
-            if (s.Hash == hash && s.Text.size() == text.size() &&
-                std::memcmp(s.Text.data(), text.data(), text.size()) == 0)
+            if (s.Hash == hash && s.Text.size() == text.size() && EqualBytes(s.Text.data(), text.data(), text.size()))
                 return &s.Value;
         }
     }

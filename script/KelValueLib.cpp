@@ -8,6 +8,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
+#include "script/KelTextCache.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ uint32_t NameHash(std::string_view name) {
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    if (a == b) return true;  // the usual case: the name spelt as declared
+    if (EqualBytes(a.data(), b.data(), a.size())) return true;  // the usual case: the name spelt as declared
     bool trail = false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto x = static_cast<uint8_t>(a[i]);
