@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
@@ -169,6 +170,7 @@ std::string WriteMovie(const std::vector<TFrame>& frames, const TOptions& option
     for (int32_t i = 0; i < count; ++i) {
         offsets[static_cast<size_t>(i)] = static_cast<int32_t>(area);
         area += TMotionMovieFrame::kHeadSize + (linked(i) ? 0 : static_cast<int64_t>(frames[size_t(i)].Data.size()));
+        if (area > INT32_MAX) throw std::length_error("movie: the frames exceed 2 GiB");
     }
 
     TMemoryStream out;

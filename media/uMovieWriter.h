@@ -40,6 +40,7 @@ struct TLayout {
 };
 
 // The whole file. A link to a frame that does not exist, or to the frame itself, is left out.
+// Throws std::length_error when the frame records would pass 2 GiB.
 std::string WriteMovie(const std::vector<TFrame>& frames, const TOptions& options, TLayout* layout = nullptr);
 
 }  // namespace uMovieWriter
