@@ -123,7 +123,7 @@ bool TJpegLoader::Decode(const uint8_t* data, size_t size) {
         info->two_pass_quantize = TwoPassQuantize ? TRUE : FALSE;
         info->dither_mode = LibraryDither(DitherMode);
     } else {
-        info->out_color_space = JCS_EXT_BGR;
+        info->out_color_space = OnColourRowTarget ? JCS_EXT_BGRA : JCS_EXT_BGR;
         info->quantize_colors = FALSE;
     }
     const auto width = static_cast<int32_t>(info->image_width);
@@ -136,22 +136,25 @@ bool TJpegLoader::Decode(const uint8_t* data, size_t size) {
         return false;
     }
     jpeg_start_decompress(info);
-    const int32_t components = grey ? 1 : 3;
+    const bool direct = !grey && OnColourRowTarget;
+    const int32_t components = grey ? 1 : direct ? 4 : 3;
     if (static_cast<int32_t>(info->output_width) != width || info->output_components != components) {
         jpeg_abort_decompress(info);
         LastError = "JPEG: unexpected output layout";
         return false;
     }
-    d.Row.resize(static_cast<size_t>(width) * static_cast<size_t>(components));
+    // The row buffer starts one byte into its block: the library streams rows that are aligned
+    // past the cache, and the row writers read them back at once.
+    d.Row.resize(static_cast<size_t>(width) * static_cast<size_t>(components) + 1);
     const auto& onRow = grey ? OnRow8 : OnRow24;
     for (int32_t y = 0; y < height; ++y) {
-        JSAMPROW row = d.Row.data();
+        JSAMPROW row = direct ? OnColourRowTarget(y) : d.Row.data() + 1;
         if (jpeg_read_scanlines(info, &row, 1) != 1) {
             jpeg_abort_decompress(info);
             LastError = "JPEG: rows missing";
             return false;
         }
-        if (onRow) onRow(d.Row.data(), y);
+        if (!direct && onRow) onRow(row, y);
     }
     jpeg_finish_decompress(info);
     return true;

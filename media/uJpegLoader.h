@@ -36,6 +36,10 @@ public:
     // Called for rows 0 .. height - 1 in order, with the row format announced.
     std::function<void(const uint8_t* row, int32_t y)> OnRow8;
     std::function<void(const uint8_t* row, int32_t y)> OnRow24;
+    // When set, a colour picture skips OnRow24: the library writes row y straight to the memory
+    // this returns, four bytes per pixel (blue, green, red, 255), which saves a pass over every
+    // pixel of a movie frame.
+    std::function<uint8_t*(int32_t y)> OnColourRowTarget;
 
     // The settings applied to every picture.
     enum class TDctMethod : uint8_t { IntegerSlow, IntegerFast, Float };

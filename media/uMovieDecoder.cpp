@@ -1,6 +1,7 @@
 #include "media/uMovieDecoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 
 #include "media/ImageCodecLib.h"
@@ -166,12 +167,10 @@ void TMotionMovieFrame::SaveToStream(TStream& stream) const {
 // ---------------------------------------------------------------- the movie
 
 TMotionMovie::TMotionMovie() : Bitmap(std::make_unique<TBitmap32>()), Work(std::make_unique<TBitmap32>()) {
-    Jpeg.OnRow24 = [this](const uint8_t* row, int32_t y) {
-        uint32_t* out = Work->ScanLine(y);
-        for (int32_t x = 0; x < PictureWidth; ++x, row += 3)
-            out[x] =
-                0xFF000000u | (static_cast<uint32_t>(row[2]) << 16) | (static_cast<uint32_t>(row[1]) << 8) | row[0];
-    };
+    // Colour rows land in the picture as they are: blue, green, red, 255 is a pixel's memory
+    // order on the little-endian hosts the engine runs on.
+    static_assert(std::endian::native == std::endian::little);
+    Jpeg.OnColourRowTarget = [this](int32_t y) { return reinterpret_cast<uint8_t*>(Work->ScanLine(y)); };
 }
 
 TMotionMovie::~TMotionMovie() = default;
