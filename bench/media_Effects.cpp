@@ -23,7 +23,8 @@ void Fill(TARGB8888& image) {
     std::mt19937 random(3);
     for (int32_t y = 0; y < kHeight; ++y)
         for (int32_t x = 0; x < kWidth; ++x)
-            image.ScanLine(y)[x] = 0xFF000000u | ((x * 255 / kWidth) << 16) | ((y * 255 / kHeight) << 8) | (random() & 0x3F);
+            image.ScanLine(y)[x] =
+                0xFF000000u | ((x * 255 / kWidth) << 16) | ((y * 255 / kHeight) << 8) | (random() & 0x3F);
 }
 
 void ZoomOurs(benchmark::State& state) {

@@ -119,9 +119,10 @@ int main(int argc, char** argv) {
     const auto ours = collector.Times.find("movie/ours/800x600");
     const auto base = collector.Times.find("movie/libjpeg-turbo/800x600");
     if (ours != collector.Times.end() && base != collector.Times.end())
-        std::printf("\nmovie frames 800x600: %.0f per second; ratio %.2f (our time / libjpeg-turbo's whole decode; "
-                    "goal 1.2 or below)\n",
-                    1000.0 / ours->second, ours->second / base->second);
+        std::printf(
+            "\nmovie frames 800x600: %.0f per second; ratio %.2f (our time / libjpeg-turbo's whole decode; "
+            "goal 1.2 or below)\n",
+            1000.0 / ours->second, ours->second / base->second);
     benchmark::Shutdown();
     return 0;
 }

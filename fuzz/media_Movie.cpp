@@ -33,10 +33,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadWhole(image);
 
     const int64_t length = movie.GetLength();
-    const int32_t times[] = {std::numeric_limits<int32_t>::min(), -1, 0, 1, 17, 999,
-                             static_cast<int32_t>(length / 3), static_cast<int32_t>(length / 2),
-                             static_cast<int32_t>(length - 1), static_cast<int32_t>(length),
-                             static_cast<int32_t>(std::min<int64_t>(length + 1, INT32_MAX)), 0,
+    const int32_t times[] = {std::numeric_limits<int32_t>::min(),
+                             -1,
+                             0,
+                             1,
+                             17,
+                             999,
+                             static_cast<int32_t>(length / 3),
+                             static_cast<int32_t>(length / 2),
+                             static_cast<int32_t>(length - 1),
+                             static_cast<int32_t>(length),
+                             static_cast<int32_t>(std::min<int64_t>(length + 1, INT32_MAX)),
+                             0,
                              std::numeric_limits<int32_t>::max()};
     for (int32_t t : times) {
         image->OnSetTime(t);
