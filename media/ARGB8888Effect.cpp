@@ -34,13 +34,10 @@ uint8_t ClampByte(int64_t v) {
     return static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
 }
 
-// The bilinear step: every byte (p x (127 - f) + q x f) shr 7, f in 0..127. Bytes 0 and 2 and
-// bytes 1 and 3 are mixed together in 16-bit lanes, which never carry: 255 x 127 < 65536.
-inline uint32_t Mix(uint32_t p, uint32_t q, uint32_t f) {
-    const uint32_t g = 127 - f;
-    const uint32_t even = (((p & 0x00FF00FFu) * g + (q & 0x00FF00FFu) * f) >> 7) & 0x00FF00FFu;
-    const uint32_t odd = ((((p >> 8) & 0x00FF00FFu) * g + ((q >> 8) & 0x00FF00FFu) * f) >> 7) & 0x00FF00FFu;
-    return even | (odd << 8);
+// The bilinear step on one byte, f in 0..127: the weights sum to 127, so even equal bytes lose a
+// little (255 becomes 253).
+inline uint8_t MixByte(uint32_t p, uint32_t q, uint32_t f) {
+    return static_cast<uint8_t>((p * (127 - f) + q * f) >> 7);
 }
 
 // One pass of the box blur from source into dest (same size): each byte becomes the mean of the
@@ -141,10 +138,10 @@ void TARGB8888::BilinearDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop,
         x1[c] = col >= lastX ? lastX : col + 1;
         fx[c] = static_cast<uint32_t>((pos & 0x3FF) >> 3);
     }
-    // Each source row is mixed across once into a row of the destination's width and kept while
-    // the destination rows that fall between it and its neighbour are mixed down from it.
-    // The pixel pairs are gathered first, so that the mixing runs on vector lanes too; every
-    // byte of a column has the column's weight.
+    // Each byte is mixed across first, then down. A source row is mixed across once, into a row
+    // of the destination's width, and kept while the destination rows between it and its
+    // neighbour are mixed down from it. The pixel pairs are gathered before they are mixed, and
+    // every byte of a column carries the column's weight, so that both mixes run on vector lanes.
     const size_t bytes = 4 * static_cast<size_t>(dw);
     std::vector<uint8_t> weight(bytes);
     for (size_t i = 0; i < bytes; ++i)
@@ -167,7 +164,7 @@ void TARGB8888::BilinearDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop,
         const uint8_t* w = weight.data();
         auto* out = reinterpret_cast<uint8_t*>(across[slot].data());
         for (size_t i = 0; i < bytes; ++i)
-            out[i] = static_cast<uint8_t>((p[i] * (127 - w[i]) + q[i] * w[i]) >> 7);
+            out[i] = MixByte(p[i], q[i], w[i]);
         acrossRow[slot] = y;
         return across[slot].data();
     };
@@ -175,13 +172,12 @@ void TARGB8888::BilinearDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop,
         const int64_t pos = (static_cast<int64_t>(top) << 10) + r * stepY;
         const int32_t y0 = std::min(static_cast<int32_t>(pos >> 10), lastY);
         const int32_t y1 = y0 >= lastY ? lastY : y0 + 1;
-        const auto fy = static_cast<uint32_t>((pos & 0x3FF) >> 3), gy = 127 - fy;
+        const auto fy = static_cast<uint32_t>((pos & 0x3FF) >> 3);
         const auto* upper = reinterpret_cast<const uint8_t*>(mixedAcross(y0, y1));
         const auto* lower = reinterpret_cast<const uint8_t*>(mixedAcross(y1, y0));
         auto* d = reinterpret_cast<uint8_t*>(out.ScanLine(destTop + r) + destLeft);
-        // The same step as Mix, byte by byte, so that the loop runs on vector lanes.
         for (size_t i = 0; i < bytes; ++i)
-            d[i] = static_cast<uint8_t>((upper[i] * gy + lower[i] * fy) >> 7);
+            d[i] = MixByte(upper[i], lower[i], fy);
     }
     // The cleared border and the filtered alpha bytes are seldom opaque.
     dest->ScanTransparency();

@@ -138,6 +138,7 @@ public:
     int32_t CurrentFrame() const { return Current; }
     int32_t DecodedPictureId() const { return DecodedId; }
     bool HasAlpha() const { return Alpha; }
+    // Why the last load, step or picture failed (kept until the next failure or load).
     const std::string& LastError() const { return Error; }
 
     TMotionMovieFileHeadder Header;
