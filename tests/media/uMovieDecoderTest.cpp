@@ -128,6 +128,7 @@ TEST(MovieDecoderTest, EveryPictureTypeDecodes) {
         {Type::Raw4444, true, Expand4444},
         {Type::Jpeg, false, nullptr},
         {Type::JpegAlpha, true, nullptr},
+        {Type::GreyJpeg, false, nullptr},
     };
     for (int32_t width : {16, 7, 1}) {  // even, odd, a single column
         const TBitmap32 picture = Picture(width, 5);
@@ -144,6 +145,13 @@ TEST(MovieDecoderTest, EveryPictureTypeDecodes) {
                 const uint32_t p = picture.Pixels[i], got = shown->Pixels[i];
                 if (c.Expected) {
                     ASSERT_EQ(got, c.Expected(p)) << int(c.PictureType) << " width " << width << " pixel " << i;
+                    continue;
+                }
+                if (c.PictureType == Type::GreyJpeg) {
+                    // Opaque grey: the luminance on the 236 levels.
+                    const double luma = 0.299 * ((p >> 16) & 0xFF) + 0.587 * ((p >> 8) & 0xFF) + 0.114 * (p & 0xFF);
+                    ASSERT_EQ(got, 0xFF000000u | (got & 0xFF) * 0x010101u) << width << " pixel " << i;
+                    ASSERT_NEAR(double(got & 0xFF), luma * 235 / 255, 6) << width << " pixel " << i;
                     continue;
                 }
                 // Colour near the picture's; alpha 255, or for the alpha JPEG the 236 levels.
