@@ -67,26 +67,20 @@ uint32_t Channel(uint32_t c, int shift) {
     return (c >> shift) & 0xFF;
 }
 
-int32_t Clamp255(int32_t v) {
-    return v < 0 ? 0 : v > 255 ? 255 : v;
+// Per byte from + floor((to - from) x w / 128), w in 0..127: the same as
+// (from x (128 - w) + to x w) div 128, which stays between the two and so needs no saturation.
+// Two bytes at a time, in the 16-bit halves of a 32-bit word.
+inline uint32_t Lerp128(uint32_t from, uint32_t to, uint32_t w) {
+    const uint32_t v = 128 - w;
+    const uint32_t rb = (((from & 0xFF00FFu) * v + (to & 0xFF00FFu) * w) >> 7) & 0xFF00FFu;
+    const uint32_t ag = ((((from >> 8) & 0xFF00FFu) * v + ((to >> 8) & 0xFF00FFu) * w) >> 7) & 0xFF00FFu;
+    return rb | (ag << 8);
 }
 
 // A tinted glyph colour over a destination pixel: an empty (alpha 0) pixel takes the colour as it
 // is; otherwise each byte, alpha included, moves towards the opaque colour by alpha / 256.
 void BlendGlyphPixel(uint32_t& d, uint32_t c) {
-    if ((d >> 24) == 0) {
-        d = c;
-        return;
-    }
-    const int32_t a = static_cast<int32_t>(c >> 25);
-    const uint32_t opaque = c | 0xFF000000u;
-    uint32_t out = 0;
-    for (int s = 0; s < 32; s += 8) {
-        const int32_t dc = static_cast<int32_t>(Channel(d, s));
-        const int32_t cc = static_cast<int32_t>(Channel(opaque, s));
-        out |= static_cast<uint32_t>(Clamp255(dc + (((cc - dc) * a) >> 7))) << s;
-    }
-    d = out;
+    d = (d >> 24) == 0 ? c : Lerp128(d, c | 0xFF000000u, c >> 25);
 }
 
 // The text colour applied to a palette colour: per byte min(c + add, 255) x multiplier / 256.
@@ -271,31 +265,25 @@ void TBitmapFont::Glyph(const TGlyphSet& set, TBitmap32* target, int64_t x, int6
     const int64_t stepY = int64_t{sb - st} * 1024 / (db - dt);
     const uint32_t add = set.UseTextColor ? (color & 0xFFFFFFu) : 0;
     const uint32_t multiplier = set.UseTextColor ? ((color & 0xFF000000u) | 0xFFFFFFu) : color;
-    auto at = [&](int32_t row, int32_t column) {
-        return set.Palette[pixels[static_cast<size_t>(row) * static_cast<size_t>(pw) + static_cast<size_t>(column)]];
-    };
-    auto mix = [](uint32_t first, uint32_t second, int32_t w) {
-        uint32_t out = 0;
-        for (int s = 0; s < 32; s += 8) {
-            const int32_t a = static_cast<int32_t>(Channel(first, s)), b = static_cast<int32_t>(Channel(second, s));
-            out |= static_cast<uint32_t>(Clamp255(b + (((a - b) * w) >> 7))) << s;
-        }
-        return out;
-    };
+    const std::array<uint32_t, 256>& palette = set.Palette;
     int64_t accY = 0;
     for (int32_t py = dt; py < db; ++py, accY += stepY) {
         const int32_t r0 = static_cast<int32_t>(accY >> 10) + st;
         const int32_t r1 = r0 + 1 < ph ? r0 + 1 : r0;
-        const int32_t wy = static_cast<int32_t>((1023 - (accY & 1023)) >> 3);
+        const auto wy = static_cast<uint32_t>((1023 - (accY & 1023)) >> 3);
+        const uint8_t* upperRow = pixels.data() + static_cast<size_t>(r0) * static_cast<size_t>(pw);
+        const uint8_t* lowerRow = pixels.data() + static_cast<size_t>(r1) * static_cast<size_t>(pw);
         uint32_t* dst = target->ScanLine(py);
         int64_t accX = 0;
         for (int32_t px = dl; px < dr; ++px, accX += stepX) {
             const int32_t c0 = sl + static_cast<int32_t>(accX >> 10);
             const int32_t c1 = std::min(c0 + 1, pw - 1);
-            const int32_t wx = static_cast<int32_t>((1023 - (accX & 1023)) >> 3);
-            const uint32_t upper = mix(at(r0, c0), at(r0, c1), wx);
-            const uint32_t lower = mix(at(r1, c0), at(r1, c1), wx);
-            const uint32_t c = mix(upper, lower, wy);
+            const uint32_t ul = palette[upperRow[c0]], ur = palette[upperRow[c1]];
+            const uint32_t ll = palette[lowerRow[c0]], lr = palette[lowerRow[c1]];
+            // Four transparent samples mix to a transparent colour: most of a cell is empty.
+            if (((ul | ur | ll | lr) >> 24) == 0) continue;
+            const auto wx = static_cast<uint32_t>((1023 - (accX & 1023)) >> 3);
+            const uint32_t c = Lerp128(Lerp128(lr, ll, wx), Lerp128(ur, ul, wx), wy);
             if ((c >> 24) == 0) continue;
             BlendGlyphPixel(dst[px], Tint(c, add, multiplier));
         }
@@ -371,13 +359,7 @@ void TSystemFont::Glyph(TBitmap32* target, int64_t x, int64_t y, uint32_t code, 
                     d = empty | ((alpha * v >> 8) << 24);
                     continue;
                 }
-                const int32_t w = static_cast<int32_t>(v >> 1);
-                uint32_t out = 0;
-                for (int s = 0; s < 32; s += 8) {
-                    const int32_t dc = static_cast<int32_t>(Channel(d, s)), cc = static_cast<int32_t>(Channel(c, s));
-                    out |= static_cast<uint32_t>(Clamp255(dc + (((cc - dc) * w) >> 7))) << s;
-                }
-                d = out;
+                d = Lerp128(d, c, v >> 1);
             }
         }
     }

@@ -47,9 +47,9 @@ uint16_t CodeOf(const std::string& sjisCharacter) {
 
 TEST(SystemFontsTest, CodesTurnIntoUnicodeCharacters) {
     const std::pair<uint16_t, uint32_t> cases[] = {
-        {0x41, 'A'},       {0x5C, 0x5C},      {0x7E, 0x7E},     {0xB1, 0xFF71},   {0x8140, 0x3000},
-        {0x82A0, 0x3042},  {0x889F, 0x4E9C},  {0x8160, 0xFF5E}, {0x8740, 0x2460}, {0xED40, 0x7E8A},
-        {0x82, 0},         {0x8200, 0},       {0x827F, 0},      {0x80, 0},        {0xFFFF, 0},
+        {0x41, 'A'},      {0x5C, 0x5C},     {0x7E, 0x7E},     {0xB1, 0xFF71},   {0x8140, 0x3000},
+        {0x82A0, 0x3042}, {0x889F, 0x4E9C}, {0x8160, 0xFF5E}, {0x8740, 0x2460}, {0xED40, 0x7E8A},
+        {0x82, 0},        {0x8200, 0},      {0x827F, 0},      {0x80, 0},        {0xFFFF, 0},
     };
     for (auto [code, unicode] : cases)
         EXPECT_EQ(SystemFonts::UnicodeOf(code), unicode) << std::hex << code;
@@ -59,10 +59,10 @@ TEST(SystemFontsTest, WindowsFaceNamesResolveToTheIpaFaces) {
     TFreeTypeFonts fonts;
     ASSERT_EQ(fonts.Error(), "");
     const std::pair<const char*, const char*> cases[] = {
-        {"ＭＳ ゴシック", "IPAGothic"},   {"MS Gothic", "IPAGothic"},      {"@ＭＳ ゴシック", "IPAGothic"},
-        {"ＭＳ 明朝", "IPAMincho"},       {"ms mincho", "IPAMincho"},      {"ＭＳ Ｐゴシック", "IPAPGothic"},
-        {"MS PGothic", "IPAPGothic"},     {"ＭＳ Ｐ明朝", "IPAPMincho"},   {"MS PMincho", "IPAPMincho"},
-        {"IPA P明朝", "IPAPMincho"},      {"no such face", "IPAGothic"},   {"", "IPAGothic"},
+        {"ＭＳ ゴシック", "IPAGothic"}, {"MS Gothic", "IPAGothic"},    {"@ＭＳ ゴシック", "IPAGothic"},
+        {"ＭＳ 明朝", "IPAMincho"},     {"ms mincho", "IPAMincho"},    {"ＭＳ Ｐゴシック", "IPAPGothic"},
+        {"MS PGothic", "IPAPGothic"},   {"ＭＳ Ｐ明朝", "IPAPMincho"}, {"MS PMincho", "IPAPMincho"},
+        {"IPA P明朝", "IPAPMincho"},    {"no such face", "IPAGothic"}, {"", "IPAGothic"},
     };
     for (auto [face, family] : cases)
         EXPECT_EQ(fonts.ResolvedFamily(Encoding::Utf8ToSjis(face)), family) << face;
@@ -85,8 +85,8 @@ TEST(SystemFontsTest, JapaneseFacesAreListedOnceWithTheirPitch) {
         auto it = find(name);
         ASSERT_NE(it, faces.end()) << name;
         EXPECT_EQ(it->FixedPitch, fixed) << name;
-        EXPECT_EQ(std::count_if(faces.begin(), faces.end(), [&](const TInstalledFace& f) { return f.Name == it->Name; }),
-                  1);
+        EXPECT_EQ(
+            std::count_if(faces.begin(), faces.end(), [&](const TInstalledFace& f) { return f.Name == it->Name; }), 1);
         // The listed name leads back to its own face.
         EXPECT_EQ(fonts.ResolvedFamily(it->Name), family) << name;
     }

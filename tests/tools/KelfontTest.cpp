@@ -45,9 +45,10 @@ TInk InkOf(const TGlyphSet& set, uint32_t code) {
 TEST(KelfontTest, WritesBothGlyphSetsOfTheRanges) {
     ASSERT_TRUE(fs::exists(ToolRun::ToolPath("kelfont")));
     const std::string dir = TestData::ScratchDir();
-    const ToolRun::TRun run =
-        ToolRun::Run("kelfont", "--cell 20x20 --range 20-21 --range 41-41 --range 80-80 --range 82A0-82A2 "
-                                "--range 815B-815B \"ＭＳ ゴシック\" '" + dir + "' --name test");
+    const ToolRun::TRun run = ToolRun::Run("kelfont",
+                                           "--cell 20x20 --range 20-21 --range 41-41 --range 80-80 --range 82A0-82A2 "
+                                           "--range 815B-815B \"ＭＳ ゴシック\" '" +
+                                               dir + "' --name test");
     ASSERT_EQ(run.Code, 0) << run.Output;
 
     TBitmapFont font;

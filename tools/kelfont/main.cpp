@@ -60,7 +60,10 @@ bool ParseHex(const std::string& text, uint32_t& out) {
     if (text.empty() || text.size() > 4) return false;
     out = 0;
     for (char c : text) {
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        const int d = c >= '0' && c <= '9'   ? c - '0'
+                      : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                      : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                             : -1;
         if (d < 0) return false;
         out = out * 16 + static_cast<uint32_t>(d);
     }
