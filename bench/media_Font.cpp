@@ -30,7 +30,8 @@ constexpr size_t kMissCodes = 300;
 std::vector<uint16_t> KanjiCodes() {
     std::vector<uint16_t> codes;
     for (uint32_t code = 0x889F; codes.size() < kMissCodes; ++code)
-        if ((code & 0xFF) >= 0x40 && (code & 0xFF) != 0x7F && (code & 0xFF) <= 0xFC) codes.push_back(static_cast<uint16_t>(code));
+        if ((code & 0xFF) >= 0x40 && (code & 0xFF) != 0x7F && (code & 0xFF) <= 0xFC)
+            codes.push_back(static_cast<uint16_t>(code));
     return codes;
 }
 
@@ -173,7 +174,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("glyph/freetype", FreeTypeBaseline);
     benchmark::RegisterBenchmark("glyph/system_miss", SystemMiss)->Arg(1)->Arg(2)->Arg(4);
     benchmark::RegisterBenchmark("glyph/system_hit_lookup", SystemHitLookup);
-    benchmark::RegisterBenchmark("glyph/system_hit_draw", [](benchmark::State& s) { DrawOne(s, 0, "\x82\xA0", kSize); });
+    benchmark::RegisterBenchmark("glyph/system_hit_draw",
+                                 [](benchmark::State& s) { DrawOne(s, 0, "\x82\xA0", kSize); });
     benchmark::RegisterBenchmark("glyph/bitmap_exact", [](benchmark::State& s) { DrawOne(s, 1, "\x94\x4C", kSize); });
     benchmark::RegisterBenchmark("glyph/bitmap_scaled", [](benchmark::State& s) { DrawOne(s, 1, "\x94\x4C", 32); });
     benchmark::RegisterBenchmark("line40/system", [](benchmark::State& s) { Line(s, 0); });

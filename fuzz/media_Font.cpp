@@ -16,8 +16,8 @@
 namespace {
 
 int32_t Size(uint8_t b) {
-    static constexpr int32_t extremes[] = {0,    -1,   -24,  1024, 65535, std::numeric_limits<int32_t>::max(),
-                                           std::numeric_limits<int32_t>::min(), 100000};
+    static constexpr int32_t extremes[] = {
+        0, -1, -24, 1024, 65535, std::numeric_limits<int32_t>::max(), std::numeric_limits<int32_t>::min(), 100000};
     return b < 0xF8 ? static_cast<int32_t>(b % 40) : extremes[b & 7];
 }
 

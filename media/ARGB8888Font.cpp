@@ -93,30 +93,34 @@ uint32_t Tint(uint32_t c, uint32_t add, uint32_t multiplier) {
     return out;
 }
 
-// The two-byte codes of bitmap-font text start with 0x80..0x9F or 0xE0..0xFF; a lead byte at the
-// very end pairs with a zero byte.
+// How text splits into codes. Bitmap fonts take 0x80..0x9F and 0xE0..0xFF as lead bytes and pair a
+// lead byte at the very end with a zero byte; system fonts take 0x81..0x9F and 0xE0..0xFF, and
+// only when another byte follows.
+enum class TLeadRule { Bitmap, System };
+
+// Draws glyph after glyph along the writing direction, each at the advance so far; the extent is
+// the whole advance along the direction and the other size of the last glyph.
 template <class F>
-void WalkBitmapText(std::string_view text, F&& glyph) {
+void DrawLine(std::string_view text, TLeadRule rule, bool vertical, int32_t& extentX, int32_t& extentY, F&& glyph) {
+    int64_t advanceX = 0, advanceY = 0;
+    int32_t lastX = 0, lastY = 0;
     for (size_t i = 0; i < text.size();) {
         const uint32_t b = static_cast<uint8_t>(text[i++]);
         uint32_t code = b;
-        if ((b >= 0x80 && b <= 0x9F) || b >= 0xE0) {
+        if (rule == TLeadRule::Bitmap && ((b >= 0x80 && b <= 0x9F) || b >= 0xE0)) {
             code = b << 8;
             if (i < text.size()) code |= static_cast<uint8_t>(text[i++]);
+        } else if (rule == TLeadRule::System && ((b >= 0x81 && b <= 0x9F) || b >= 0xE0) && i < text.size()) {
+            code = b << 8 | static_cast<uint8_t>(text[i++]);
         }
-        glyph(code);
+        glyph(code, advanceX, advanceY, lastX, lastY);
+        if (vertical)
+            advanceY += lastY;
+        else
+            advanceX += lastX;
     }
-}
-
-// System-font text pairs a lead byte 0x81..0x9F or 0xE0..0xFF only with a byte that follows it.
-template <class F>
-void WalkSystemText(std::string_view text, F&& glyph) {
-    for (size_t i = 0; i < text.size();) {
-        const uint32_t b = static_cast<uint8_t>(text[i++]);
-        uint32_t code = b;
-        if (((b >= 0x81 && b <= 0x9F) || b >= 0xE0) && i < text.size()) code = b << 8 | static_cast<uint8_t>(text[i++]);
-        glyph(code);
-    }
+    extentX = vertical ? lastX : Saturate32(advanceX);
+    extentY = vertical ? Saturate32(advanceY) : lastY;
 }
 
 bool LoadGlyphSet(TStream& s, TGlyphSet& set, const char* which, std::string& error) {
@@ -202,17 +206,10 @@ void TBitmapFont::DrawText(TBitmap32* target, int32_t x, int32_t y, std::string_
     extentX = extentY = 0;
     const TGlyphSet& set = vertical ? Vertical : Horizontal;
     if (set.PageCount == 0) return;
-    int64_t advanceX = 0, advanceY = 0;
-    int32_t lastX = 0, lastY = 0;
-    WalkBitmapText(text, [&](uint32_t code) {
-        Glyph(set, target, x + advanceX, y + advanceY, code, width, height, color, lastX, lastY);
-        if (vertical)
-            advanceY += lastY;
-        else
-            advanceX += lastX;
-    });
-    extentX = vertical ? lastX : Saturate32(advanceX);
-    extentY = vertical ? Saturate32(advanceY) : lastY;
+    DrawLine(text, TLeadRule::Bitmap, vertical, extentX, extentY,
+             [&](uint32_t code, int64_t ax, int64_t ay, int32_t& gx, int32_t& gy) {
+                 Glyph(set, target, x + ax, y + ay, code, width, height, color, gx, gy);
+             });
 }
 
 void TBitmapFont::Glyph(const TGlyphSet& set, TBitmap32* target, int64_t x, int64_t y, uint32_t code, int32_t width,
@@ -299,17 +296,10 @@ void TSystemFont::SetName(const std::string& name) {
 void TSystemFont::DrawText(TBitmap32* target, int32_t x, int32_t y, std::string_view text, int32_t width,
                            int32_t height, uint32_t color, bool vertical, int32_t& extentX, int32_t& extentY) {
     extentX = extentY = 0;
-    int64_t advanceX = 0, advanceY = 0;
-    int32_t lastX = 0, lastY = 0;
-    WalkSystemText(text, [&](uint32_t code) {
-        Glyph(target, x + advanceX, y + advanceY, code, width, height, color, lastX, lastY);
-        if (vertical)
-            advanceY += lastY;
-        else
-            advanceX += lastX;
-    });
-    extentX = vertical ? lastX : Saturate32(advanceX);
-    extentY = vertical ? Saturate32(advanceY) : lastY;
+    DrawLine(text, TLeadRule::System, vertical, extentX, extentY,
+             [&](uint32_t code, int64_t ax, int64_t ay, int32_t& gx, int32_t& gy) {
+                 Glyph(target, x + ax, y + ay, code, width, height, color, gx, gy);
+             });
 }
 
 void TSystemFont::Glyph(TBitmap32* target, int64_t x, int64_t y, uint32_t code, int32_t width, int32_t height,
