@@ -199,17 +199,25 @@ TEST_F(FontTest, SpacesAlphaZeroAndMissingGlyphs) {
     }
 }
 
-TEST_F(FontTest, PageNumbersPastThePageCountDrawNothingButAdvance) {
-    std::string file = FontFixtures::OfFile({.Codes = {0x41}});
-    LittleEndian::Put16(reinterpret_cast<uint8_t*>(&file[0x40 + 2 * 0x41]), 0x0501);  // page 5 of 1
-    TMemoryStream s(file);
-    ASSERT_TRUE(ARGB8888Font::Fonts[0].LoadBitmapFont("broken", &s, nullptr));
-    TARGB8888 image;
-    image.SetSize(8, 8);
-    int32_t w = 0, h = 0;
-    image.TextOut(0, 0, "A", 8, 8, 0xFFFFFFFF, 0, false, w, h);
-    EXPECT_EQ(w, 4);
-    EXPECT_EQ(PixelsOf(image), TPixels(64, 0));
+TEST_F(FontTest, MapEntriesThatPointNowhereDrawNothingButAdvance) {
+    const std::pair<const char*, uint16_t> cases[] = {
+        {"page 5 of 1", 0x0501},
+        {"the last cell of a page one row high", 0x00FF},
+    };
+    for (auto [name, entry] : cases) {
+        std::string file = FontFixtures::OfFile({.Codes = {0x41}});
+        LittleEndian::Put16(reinterpret_cast<uint8_t*>(&file[0x40 + 2 * 0x41]), entry);
+        TMemoryStream s(file);
+        ASSERT_TRUE(ARGB8888Font::Fonts[0].LoadBitmapFont("broken", &s, nullptr));
+        for (int32_t size : {8, 11}) {
+            TARGB8888 image;
+            image.SetSize(200, 200);
+            int32_t w = 0, h = 0;
+            image.TextOut(0, 0, "A", size, size, 0xFFFFFFFF, 0, false, w, h);
+            EXPECT_EQ(w, size / 2) << name;
+            EXPECT_EQ(PixelsOf(image), TPixels(200 * 200, 0)) << name << " at " << size;
+        }
+    }
 }
 
 // One opaque white pixel in the top-left corner of a 2 x 2 cell, scaled to 4 x 4: the bilinear
