@@ -13,14 +13,14 @@ std::string ToolPath(const std::string& name) {
     char buf[4096];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
     if (n <= 0) return "";
-    // build/tests/kel_tests_tools -> build/tools/<name>
+    // build/tests/kel_tests_<folder> -> build/tools/<name>
     const std::filesystem::path self(std::string(buf, static_cast<size_t>(n)));
     return (self.parent_path().parent_path() / "tools" / name).string();
 }
 
-TResult Run(const std::string& name, const std::string& args) {
-    TResult r;
-    std::string cmd = "'";  // appended piece by piece: one compiler warns wrongly about "'" + path
+TRun Run(const std::string& name, const std::string& args) {
+    TRun r;
+    std::string cmd = "'";
     cmd.append(ToolPath(name)).append("' ").append(args).append(" 2>&1");
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;

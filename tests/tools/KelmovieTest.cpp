@@ -64,7 +64,7 @@ protected:
 };
 
 TEST_F(KelmovieTest, WritesMoviesThatPlayBack) {
-    ToolRun::TResult r = ToolRun::Run("kelmovie", "--type raw32 --link --time 400 --index 2 --sound '" + Dir +
+    ToolRun::TRun r = ToolRun::Run("kelmovie", "--type raw32 --link --time 400 --index 2 --sound '" + Dir +
                                                       "/sound.bin' '" + Dir + "/pictures' '" + Dir + "/raw.m'");
     ASSERT_EQ(r.Code, 0) << r.Output;
     EXPECT_NE(r.Output.find("4 frames (1 linked)"), std::string::npos) << r.Output;
@@ -113,7 +113,7 @@ TEST_F(KelmovieTest, BadInputGivesAMessageAndAFailingExitCode) {
         {"'" + Dir + "/pictures' '" + Dir + "/no/such/folder/x.m'", 1},
     };
     for (const TCase& c : cases) {
-        const ToolRun::TResult r = ToolRun::Run("kelmovie", c.Args);
+        const ToolRun::TRun r = ToolRun::Run("kelmovie", c.Args);
         EXPECT_EQ(r.Code, c.Code) << c.Args << "\n" << r.Output;
         EXPECT_NE(r.Output.find("kelmovie: "), std::string::npos) << c.Args;
     }

@@ -21,7 +21,7 @@ std::string ToolPath() {
     return ToolRun::ToolPath("kelpack");
 }
 
-using TRun = ToolRun::TResult;
+using TRun = ToolRun::TRun;
 
 TRun Kelpack(const std::string& args) {
     return ToolRun::Run("kelpack", args);
