@@ -65,7 +65,7 @@ protected:
 
 TEST_F(KelmovieTest, WritesMoviesThatPlayBack) {
     ToolRun::TRun r = ToolRun::Run("kelmovie", "--type raw32 --link --time 400 --index 2 --sound '" + Dir +
-                                                      "/sound.bin' '" + Dir + "/pictures' '" + Dir + "/raw.m'");
+                                                   "/sound.bin' '" + Dir + "/pictures' '" + Dir + "/raw.m'");
     ASSERT_EQ(r.Code, 0) << r.Output;
     EXPECT_NE(r.Output.find("4 frames (1 linked)"), std::string::npos) << r.Output;
     auto movie = Load(Dir + "/raw.m");
