@@ -18,6 +18,15 @@
 
 class TRatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Runs the benchmarks the command line selects through this reporter; false for an argument
+    // the library does not know.
+    bool RunBenchmarks(int& argc, char** argv) {
+        benchmark::Initialize(&argc, argv);
+        if (benchmark::ReportUnrecognizedArguments(argc, argv)) return false;
+        benchmark::RunSpecifiedBenchmarks(this);
+        return true;
+    }
+
     void ReportRuns(const std::vector<Run>& reports) override {
         for (const Run& r : reports) {
             if (r.error_occurred || r.run_type != Run::RT_Iteration || r.iterations == 0) continue;

@@ -50,19 +50,10 @@ void Checksum64(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * src.size()));
 }
 
-void ScrambleEncode(benchmark::State& state) {
+void Scramble(benchmark::State& state, bool decode) {
     auto& src = Buffer(static_cast<size_t>(state.range(0)));
     for (auto _ : state) {
-        uMisc::ScrambleBuffer(src.data(), src.size(), false, 0);
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * src.size()));
-}
-
-void ScrambleDecode(benchmark::State& state) {
-    auto& src = Buffer(static_cast<size_t>(state.range(0)));
-    for (auto _ : state) {
-        uMisc::ScrambleBuffer(src.data(), src.size(), true, 0);
+        uMisc::ScrambleBuffer(src.data(), src.size(), decode, 0);
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * src.size()));
@@ -90,25 +81,23 @@ void ScrambleChain(benchmark::State& state) {
 BENCHMARK(Memcpy)->KEL_SIZES;
 BENCHMARK(Checksum64)->KEL_SIZES;
 BENCHMARK(ScrambleChain)->KEL_SIZES;
-BENCHMARK(ScrambleEncode)->KEL_SIZES;
-BENCHMARK(ScrambleDecode)->KEL_SIZES;
+BENCHMARK_CAPTURE(Scramble, Encode, false)->KEL_SIZES;
+BENCHMARK_CAPTURE(Scramble, Decode, true)->KEL_SIZES;
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!reporter.RunBenchmarks(argc, argv)) return 1;
     std::printf("\nTime over the baseline's time on the same buffer (below 1: faster)\n");
     for (const char* size : {"65536", "1048576", "16777216"}) {
         const std::string s = size;
         reporter.PrintTimeRatio("Checksum64/" + s, "Memcpy/" + s, "memcpy's time");
         reporter.PrintTimeRatio("ScrambleChain/" + s, "Memcpy/" + s, "memcpy's time");
-        reporter.PrintTimeRatio("ScrambleEncode/" + s, "Memcpy/" + s, "memcpy's time");
-        reporter.PrintTimeRatio("ScrambleDecode/" + s, "Memcpy/" + s, "memcpy's time");
-        reporter.PrintTimeRatio("ScrambleEncode/" + s, "ScrambleChain/" + s, "the chain's limit");
-        reporter.PrintTimeRatio("ScrambleDecode/" + s, "ScrambleChain/" + s, "the chain's limit");
+        reporter.PrintTimeRatio("Scramble/Encode/" + s, "Memcpy/" + s, "memcpy's time");
+        reporter.PrintTimeRatio("Scramble/Decode/" + s, "Memcpy/" + s, "memcpy's time");
+        reporter.PrintTimeRatio("Scramble/Encode/" + s, "ScrambleChain/" + s, "the chain's limit");
+        reporter.PrintTimeRatio("Scramble/Decode/" + s, "ScrambleChain/" + s, "the chain's limit");
     }
     benchmark::Shutdown();
     return 0;

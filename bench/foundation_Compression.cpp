@@ -225,10 +225,8 @@ BENCHMARK(ZlibInflate)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!reporter.RunBenchmarks(argc, argv)) return 1;
     std::printf("\nExpansion time over zlib inflate's time on the same file (below 1: faster than zlib)\n");
     const char* names[] = {"script", "bmp", "jpeg"};
     for (int k = 0; k < 3; ++k) {

@@ -200,10 +200,8 @@ BENCHMARK(Lua)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     TRatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (!reporter.RunBenchmarks(argc, argv)) return 1;
     const double ours = reporter.Counter("Execute", "stmt/s");
     const double lua = reporter.Counter("Lua", "stmt/s");
     std::printf("\nstatements per second (median of %d): %.2f M\n", reporter.Repetitions("Execute"), ours / 1e6);

@@ -312,7 +312,9 @@ TEST(BytePairTest, ExpansionMatchesTheReferenceExpander) {
             std::string out = Expand(damaged, &ok);
             auto reference = ReferenceExpand(damaged);
             ASSERT_EQ(ok, reference.has_value()) << round;
-            if (ok) ASSERT_EQ(out, *reference) << round;
+            if (ok) {
+                ASSERT_EQ(out, *reference) << round;
+            }
         }
     }
 }
