@@ -525,31 +525,30 @@ struct TScrambleLanes {
 #if defined(__SSE2__)
 // Each word's key is (the last key + a constant) xor the last plain word, a chain of one add and
 // one xor per word that nothing can shorten. Both lanes go through one vector register (the low
-// two of its four lanes), four words a round: the loads, stores and shuffles run beside the chain.
-// When unscrambling, the plain word that feeds the next key is the key xor the stored word,
+// two of its four lanes), eight words a round: the loads, stores and shuffles run beside the
+// chain. When unscrambling, the plain word that feeds the next key is the key xor the stored word,
 // computed beside the next add.
 template <bool Decode>
 size_t ScrambleRounds(uint8_t* p, size_t words, TScrambleLanes& s) {
     const __m128i step = _mm_set1_epi32(static_cast<int>(kScrambleLaneStep));
     __m128i l = _mm_setr_epi32(static_cast<int>(s.L0), static_cast<int>(s.L1), 0, 0);
     __m128i f = _mm_setr_epi32(static_cast<int>(s.F0), static_cast<int>(s.F1), 0, 0);
+    constexpr size_t kRound = 8;
     size_t k = 0;
-    for (; k + 4 <= words; k += 4, p += 32) {
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-        const __m128i w1 = _mm_srli_si128(w, 8), v1 = _mm_srli_si128(v, 8);
-        const __m128i l0 = _mm_xor_si128(_mm_add_epi32(l, step), f);
-        const __m128i x0 = _mm_xor_si128(l0, w);  // the other form of word 0
-        const __m128i l1 = _mm_xor_si128(_mm_add_epi32(l0, step), Decode ? x0 : w);
-        const __m128i x1 = _mm_xor_si128(l1, w1);
-        const __m128i l2 = _mm_xor_si128(_mm_add_epi32(l1, step), Decode ? x1 : w1);
-        const __m128i x2 = _mm_xor_si128(l2, v);
-        const __m128i l3 = _mm_xor_si128(_mm_add_epi32(l2, step), Decode ? x2 : v);
-        const __m128i x3 = _mm_xor_si128(l3, v1);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_unpacklo_epi64(x0, x1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm_unpacklo_epi64(x2, x3));
-        l = l3;
-        f = Decode ? x3 : v1;
+    for (; k + kRound <= words; k += kRound, p += kRound * 8) {
+        __m128i out[kRound];  // the other form of each word, in the low half
+        for (size_t h = 0; h < kRound / 2; ++h) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * h));
+            const __m128i w1 = _mm_srli_si128(w, 8);
+            const __m128i l0 = _mm_xor_si128(_mm_add_epi32(l, step), f);
+            out[2 * h] = _mm_xor_si128(l0, w);
+            f = Decode ? out[2 * h] : w;
+            l = _mm_xor_si128(_mm_add_epi32(l0, step), f);
+            out[2 * h + 1] = _mm_xor_si128(l, w1);
+            f = Decode ? out[2 * h + 1] : w1;
+        }
+        for (size_t h = 0; h < kRound / 2; ++h)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * h), _mm_unpacklo_epi64(out[2 * h], out[2 * h + 1]));
     }
     s.L0 = static_cast<uint32_t>(_mm_cvtsi128_si32(l));
     s.L1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(l, 4)));
