@@ -128,6 +128,6 @@ private:
     std::vector<TReplaceRule> ReplaceRules;
     TReaderPosition Position;
     std::string CurrentLineText;
-    std::string LineKey;       // the label key handed to OnLineRead
+    std::string LineKey;        // the label key handed to OnLineRead
     int32_t LineKeyLabel = -1;  // the label whose key LineKey holds
 };
