@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelReaderLib.h"
@@ -208,6 +210,65 @@ TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
             got.push_back(Encoding::SjisToUtf8(s));
         EXPECT_EQ(got, c.statements);
     }
+}
+
+// The statement cutter passes plain bytes eight at a time: on random lines of plain bytes, marks,
+// two-byte characters (one with a backslash as its trail byte) and blanks, it cuts as the rule
+// does byte by byte.
+TEST_F(KelReaderTest, StatementCuttingMatchesTheByteRuleOnRandomLines) {
+    const std::string pieces[] = {"a", "b", "x,", " ", "\\", "\"", "{", "}", Sj("ア"), Sj("ソ"), "12345678", "@"};
+    std::mt19937 rng(11);
+    std::string file;
+    std::vector<std::string> expected;
+    for (int n = 0; n < 400; ++n) {
+        std::string line;
+        const int count = static_cast<int>(rng() % 24);
+        for (int k = 0; k < count; ++k)
+            line += pieces[rng() % std::size(pieces)];
+        file += line + "\r\n";
+        if (line.empty()) {
+            expected.push_back("");
+            continue;
+        }
+        // The rule: from the column, a lead byte takes the next byte with it; braces count
+        // depth; at depth 0 quotes toggle; at depth 0 outside quotes the second backslash stops.
+        size_t column = 0;
+        while (column < line.size()) {
+            size_t i = column;
+            int depth = 0, backslashes = 0;
+            bool quoted = false, stopped = false;
+            while (i < line.size()) {
+                const auto b = static_cast<uint8_t>(line[i]);
+                if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+                    i += 2;
+                    continue;
+                }
+                if (b == '{')
+                    ++depth;
+                else if (b == '}')
+                    --depth;
+                else if (depth == 0 && b == '"')
+                    quoted = !quoted;
+                else if (depth == 0 && !quoted && b == '\\' && ++backslashes == 2) {
+                    stopped = true;
+                    break;
+                }
+                ++i;
+            }
+            const size_t end = stopped ? i : line.size();
+            std::string statement = line.substr(column, end - column);
+            while (!statement.empty() && static_cast<uint8_t>(statement.back()) <= 32)
+                statement.pop_back();
+            while (!statement.empty() && static_cast<uint8_t>(statement.front()) <= 32)
+                statement.erase(0, 1);
+            expected.push_back(statement);
+            column = i;
+        }
+    }
+    H.AddRawFile("cut.s", file);
+    ASSERT_TRUE(Reader.LoadScript("cut.s", true));
+    for (size_t k = 0; k < expected.size(); ++k)
+        ASSERT_EQ(Reader.GetStatement(), expected[k]) << k;
 }
 
 TEST_F(KelReaderTest, StatementScanStopsAtALineEndingInALeadByte) {
