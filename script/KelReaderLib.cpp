@@ -1,7 +1,6 @@
 #include "script/KelReaderLib.h"
 
 #include <array>
-#include <cstring>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -35,19 +34,6 @@ constexpr std::array<uint8_t, 256> kStatementByte = [] {
         t[static_cast<uint8_t>(c)] = kMarkByte;
     return t;
 }();
-
-// Whether eight bytes are all plain to the statement cutter: no byte of 0x80 or more (lead bytes are
-// among those) and none of the four marks. Most of a line is plain, and is passed eight at a time.
-bool PlainWord(const char* p) {
-    uint64_t w;
-    std::memcpy(&w, p, 8);
-    constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
-    auto has = [w](char c) {
-        const uint64_t x = w ^ (kOnes * static_cast<uint8_t>(c));
-        return ((x - kOnes) & ~x & kHigh) != 0;  // some byte of x is zero
-    };
-    return (w & kHigh) == 0 && !has('{') && !has('}') && !has('"') && !has('\\');
-}
 
 // Whether lowered equals Lower(text), without building it.
 bool EqualsLowered(std::string_view lowered, std::string_view text) {
@@ -400,10 +386,6 @@ void TKelReader::GetStatement(std::string& statement) {
     int32_t depth = 0, backslashes = 0;
     bool quoted = false, stopped = false;
     while (i < line.size()) {
-        if (i + 8 <= line.size() && PlainWord(line.data() + i)) {
-            i += 8;
-            continue;
-        }
         char c = line[i];
         const uint8_t kind = kStatementByte[static_cast<uint8_t>(c)];
         if (kind == kPlainByte) {

@@ -212,9 +212,8 @@ TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
     }
 }
 
-// The statement cutter passes plain bytes eight at a time: on random lines of plain bytes, marks,
-// two-byte characters (one with a backslash as its trail byte) and blanks, it cuts as the rule
-// does byte by byte.
+// On random lines of plain bytes, marks, two-byte characters (one with a backslash as its trail
+// byte) and blanks, the statement cutter cuts as the rule does byte by byte.
 TEST_F(KelReaderTest, StatementCuttingMatchesTheByteRuleOnRandomLines) {
     const std::string pieces[] = {"a", "b", "x,", " ", "\\", "\"", "{", "}", Sj("ア"), Sj("ソ"), "12345678", "@"};
     std::mt19937 rng(11);
