@@ -574,11 +574,6 @@ std::string BracketText(std::string_view text) {
     return out;
 }
 
-void PadArguments(TStringList& list, int32_t n) {
-    while (list.Count() < n)
-        list.Add("");
-}
-
 bool IsLabelWord(std::string_view text) {
     return text.size() > 2 && text[0] == '@' && text[1] == '@';
 }

@@ -362,7 +362,10 @@ namespace KelScriptLib {
 // The text between the first "{", double quote, "[" or "(" and its matching closer, taken
 // literally (blanks inside braces and quotes kept). Empty for a blank text.
 std::string BracketText(std::string_view text);
-void PadArguments(TStringList& list, int32_t n);
+inline void PadArguments(TStringList& list, int32_t n) {
+    while (list.Count() < n)
+        list.Add("");
+}
 // More than 2 bytes, starting "@@".
 bool IsLabelWord(std::string_view text);
 // More than 2 bytes, starting "@@", third byte not "!".

@@ -447,10 +447,8 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
-    if (record->ArrayData) {
-        Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
-        CountAtLevel(record->Level, 1);
-    }
+    if (record->ArrayData) Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
+    CountAtLevel(record->Level, 1);
     List.push_back(std::move(record));
 }
 
@@ -462,8 +460,8 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
     if (record->ArrayData) {
         if (auto* bucket = Index.Find(Key(record->Level, record->Hash)))
             bucket->erase(std::find(bucket->begin(), bucket->end(), record.get()));
-        CountAtLevel(record->Level, -1);
     }
+    CountAtLevel(record->Level, -1);
     return record;
 }
 
@@ -506,7 +504,10 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
 }
 
 void TValue::CountAtLevel(int32_t level, int32_t change) {
-    if (level < 0 || level >= kCountedLevels) return;
+    if (level < 0 || level >= kCountedLevels) {
+        UncountedRecords += change;
+        return;
+    }
     if (LevelRecords.size() <= static_cast<size_t>(level)) LevelRecords.resize(static_cast<size_t>(level) + 1, 0);
     LevelRecords[static_cast<size_t>(level)] += change;
 }
@@ -589,12 +590,20 @@ void TValue::Clear() {
     List.clear();
     Index.Clear();
     LevelRecords.clear();
+    UncountedRecords = 0;
     Spare.clear();
     for (auto& record : records)
         record.reset();
 }
 
 void TValue::DeleteAboveOwner(int32_t level) {
+    // Most calls come after a subroutine call, when no record lies above the level.
+    if (UncountedRecords == 0 && level >= 0) {
+        bool above = false;
+        for (size_t l = static_cast<size_t>(level) + 1; l < LevelRecords.size() && !above; ++l)
+            above = LevelRecords[l] != 0;
+        if (!above) return;
+    }
     std::vector<std::unique_ptr<TValueData>> doomed;
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));

@@ -263,9 +263,10 @@ private:
         size_t Mask = 0, Used = 0;
     };
     TRecordIndex Index;
-    // Indexed records per owner level, for the levels 0 to kCountedLevels - 1.
+    // Records per owner level, for the levels 0 to kCountedLevels - 1.
     static constexpr int32_t kCountedLevels = 256;
     std::vector<int32_t> LevelRecords;
+    int32_t UncountedRecords = 0;  // records of other levels
     void CountAtLevel(int32_t level, int32_t change);
     // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
     // kept for the next declarations of their element type; freeing them has no other effect.
