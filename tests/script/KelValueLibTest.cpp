@@ -552,9 +552,9 @@ TEST_F(KelValueLibTest, ARecordWithoutArrayIsNeverFoundAndIsSavedAgain) {
 }
 
 TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
-    // Few names, a few levels (one below 0 and one far above the others among them) and random
+    // Few names, a few levels (now and then one below 0 or one far above the others) and random
     // deletions, compared against the first-match scan.
-    const int32_t levels[] = {0, 1, 2, -1, 300};
+    const int32_t levels[] = {0, 1, 2, 3, -1, 300};
     const char* names[] = {"a",
                            "A",
                            "b",
@@ -570,7 +570,7 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
     TValue t(Objects.Callbacks());
     for (int step = 0; step < 3000; ++step) {
         std::string name = names[rng() % std::size(names)];
-        int32_t level = levels[rng() % std::size(levels)];
+        int32_t level = levels[rng() % 16 == 0 ? 4 + rng() % 2 : rng() % 4];
         switch (rng() % 4) {
             case 0:
             case 1:
@@ -580,7 +580,7 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
                 t.Delete(name, level, rng() % 2 == 0);
                 break;
             default: {
-                const int32_t above = levels[rng() % std::size(levels)];
+                const int32_t above = rng() % 8 == 0 ? -2 : static_cast<int32_t>(rng() % 4);
                 t.DeleteAboveOwner(above);
                 for (int32_t i = 0; i < t.Count(); ++i)
                     ASSERT_LE(t.Items(i)->OwnerLevel(), above) << "step " << step;
