@@ -130,7 +130,8 @@ void TDDDD7::SetDebugOption(TDDDDDebugOption option) {
 
 bool TDDDD7::Check(bool ok, std::string_view message, const TDisplayError& error) {
     if (ok) return true;
-    std::string line = std::string(message) + Format("(Error Code(%X))", static_cast<unsigned>(error.Code ? error.Code : 1));
+    std::string line =
+        std::string(message) + Format("(Error Code(%X))", static_cast<unsigned>(error.Code ? error.Code : 1));
     if (!error.Text.empty()) line.append(1, ' ').append(Encoding::Utf8ToSjis(error.Text));
     dddd7::DebugLog(line);
     if (dddd7::Options & ddoHaltOnError) Halt(line);
@@ -309,8 +310,8 @@ void TDDDD7::Initialize(bool fullScreen, int32_t width, int32_t height, int32_t 
     shape.Format = Display::FormatForDepth(bitDepth);
     shape.Pitch = width * shape.Format.BytesPerPixel;
     BackBuffer = std::make_unique<TDDDDGenSurface>(*this, shape);
-    DetailLog(Format("PixelFormat: AMask=%.8x RMask=%.8x GMask=%.8x BMask=%.8x", shape.Format.AMask,
-                     shape.Format.RMask, shape.Format.GMask, shape.Format.BMask));
+    DetailLog(Format("PixelFormat: AMask=%.8x RMask=%.8x GMask=%.8x BMask=%.8x", shape.Format.AMask, shape.Format.RMask,
+                     shape.Format.GMask, shape.Format.BMask));
 
     Initializing = false;
     if (Started && OnChangeDisplayMode) OnChangeDisplayMode();

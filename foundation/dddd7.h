@@ -22,7 +22,7 @@ class TDDDD7;
 
 // The option set of the checks: bits of TDDDDDebugOption.
 enum TDDDDDebugOptionBit : uint8_t {
-    ddoHaltOnError = 1,  // a failed call ends the program
+    ddoHaltOnError = 1,   // a failed call ends the program
     ddoDebugMessage = 2,  // failed calls are written to "dddd.debug"
     ddoDetailedLog = 4,   // so are the steps of every initialisation (with ddoDebugMessage only)
 };

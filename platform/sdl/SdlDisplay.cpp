@@ -118,8 +118,8 @@ bool TSdlDisplay::Open(const TDisplaySetup& setup, TDisplayError& error) {
         error = {TDisplayStep::Device, 1, "no window"};
         return false;
     }
-    if (!Display::DepthSupported(setup.BitDepth) || setup.Width < 1 || setup.Width > kLargestSide ||
-        setup.Height < 1 || setup.Height > kLargestSide) {
+    if (!Display::DepthSupported(setup.BitDepth) || setup.Width < 1 || setup.Width > kLargestSide || setup.Height < 1 ||
+        setup.Height > kLargestSide) {
         error = {TDisplayStep::DisplayMode, 1, "the back buffer cannot have this size or depth"};
         return false;
     }
@@ -208,9 +208,8 @@ Viewport::TRect TSdlDisplay::FrameRect() {
 
 void TSdlDisplay::Show() {
     const Viewport::TRect r = FrameRect();
-    const bool whole = r.W > 0 && r.H > 0 && Buffer.Width() > 0 && Buffer.Height() > 0 &&
-                       r.W % Buffer.Width() == 0 && r.H % Buffer.Height() == 0 &&
-                       r.W / Buffer.Width() == r.H / Buffer.Height();
+    const bool whole = r.W > 0 && r.H > 0 && Buffer.Width() > 0 && Buffer.Height() > 0 && r.W % Buffer.Width() == 0 &&
+                       r.H % Buffer.Height() == 0 && r.W / Buffer.Width() == r.H / Buffer.Height();
     SDL_SetTextureScaleMode(Texture, whole ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
     const uint32_t c = Setup.BackColor;
     SDL_SetRenderDrawColor(Renderer, uint8_t(c >> 16), uint8_t(c >> 8), uint8_t(c), 255);

@@ -1,7 +1,6 @@
-#include "foundation/DirectXPackLib.h"
-
 #include <gtest/gtest.h>
 
+#include "foundation/DirectXPackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
 #include "platform/Encoding.h"
@@ -86,8 +85,8 @@ TEST_F(DisplayStartTest, ScreenSizesOutsideOneTo4096AreReplaced) {
     const struct {
         int32_t w, h, expectW, expectH;
     } cases[] = {
-        {4096, 4096, 4096, 4096}, {1, 1, 1, 1},       {4097, 600, 800, 600},
-        {-1, 600, 800, 600},      {0, 0, 800, 600},   {640, 4097, 640, 600},
+        {4096, 4096, 4096, 4096}, {1, 1, 1, 1},     {4097, 600, 800, 600},
+        {-1, 600, 800, 600},      {0, 0, 800, 600}, {640, 4097, 640, 600},
     };
     Config.FullScreen = 0;
     for (const auto& c : cases) {
@@ -120,9 +119,9 @@ TEST_F(DisplayStartTest, ToggleRunsTheHooksAroundEachChange) {
     EXPECT_EQ(Pack.RememberedFullScreen, 1);
     Pack.ToggleFullScreen();
     EXPECT_EQ(Config.FullScreen, 0);
-    EXPECT_EQ(calls, (std::vector<std::string>{"before stopped full 0", "after started full 0",
-                                               "before stopped full 0", "after started full 1",
-                                               "before stopped full 1", "after started full 0"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"before stopped full 0", "after started full 0", "before stopped full 0",
+                                        "after started full 1", "before stopped full 1", "after started full 0"}));
     EXPECT_EQ(Device.Setup.FullScreen, false);
     EXPECT_EQ(Device.Setup.Width, 800);
 }

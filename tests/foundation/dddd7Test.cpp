@@ -1,11 +1,10 @@
-#include "foundation/dddd7.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/dddd7.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
@@ -78,11 +77,11 @@ TEST_F(DisplayComponentTest, StartsWindowedThenTakesModesOfEitherDepth) {
         int32_t gPosition, gLoss;
     };
     const Case cases[] = {
-        {false, 32, 32, 0xFF0000, 0xFF00, 0xFF, 8, 0},   // a window takes the desktop's depth
-        {true, 32, 32, 0xFF0000, 0xFF00, 0xFF, 8, 0},    //
-        {true, 24, 24, 0xFF0000, 0xFF00, 0xFF, 8, 0},    //
-        {true, 16, 16, 0xF800, 0x07E0, 0x001F, 5, 2},    // 5-6-5
-        {true, 15, 16, 0x7C00, 0x03E0, 0x001F, 5, 3},    // 5-5-5
+        {false, 32, 32, 0xFF0000, 0xFF00, 0xFF, 8, 0},  // a window takes the desktop's depth
+        {true, 32, 32, 0xFF0000, 0xFF00, 0xFF, 8, 0},   //
+        {true, 24, 24, 0xFF0000, 0xFF00, 0xFF, 8, 0},   //
+        {true, 16, 16, 0xF800, 0x07E0, 0x001F, 5, 2},   // 5-6-5
+        {true, 15, 16, 0x7C00, 0x03E0, 0x001F, 5, 3},   // 5-5-5
     };
     for (const Case& c : cases) {
         if (c.full)

@@ -1,7 +1,6 @@
-#include "platform/Display.h"
-
 #include <gtest/gtest.h>
 
+#include "platform/Display.h"
 #include "platform/headless/HeadlessDisplay.h"
 
 namespace {

@@ -1,7 +1,5 @@
 // The display of the headless runner: the engine core reaches it through its display seam, and
 // the presented frames are written as PNG pictures (kel-headless --png, --png-every).
-#include "tools/kel-headless/HeadlessScreen.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +8,7 @@
 #include "media/ImageCodecLib.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TestData.h"
+#include "tools/kel-headless/HeadlessScreen.h"
 
 namespace {
 
