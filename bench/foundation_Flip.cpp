@@ -113,8 +113,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("flip/baseline/whole frame", Baseline);
     benchmark::RegisterBenchmark("flip/ours/1 band", [](benchmark::State& s) { Flip(s, {4}); });
     benchmark::RegisterBenchmark("flip/ours/5 bands apart", [](benchmark::State& s) { Flip(s, {0, 2, 4, 6, 8}); });
-    benchmark::RegisterBenchmark("flip/ours/all 10 bands",
-                                 [](benchmark::State& s) { Flip(s, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}); });
+    benchmark::RegisterBenchmark("flip/ours/all 10 bands", [](benchmark::State& s) {
+        Flip(s, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    });
     benchmark::Initialize(&argc, argv);
     TCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
