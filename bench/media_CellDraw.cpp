@@ -88,8 +88,8 @@ public:
     void Pixman(const std::vector<TLayer>& layers) {
         for (size_t i = 0; i < layers.size(); ++i) {
             const TLayer& l = layers[i];
-            pixman_image_composite32(i == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, Wrapped[l.Image], nullptr, DestP, 0, 0,
-                                     0, 0, l.X, l.Y, l.Image->Width(), l.Image->Height());
+            pixman_image_composite32(i == 0 ? PIXMAN_OP_SRC : PIXMAN_OP_OVER, Wrapped[l.Image], nullptr, DestP, 0, 0, 0,
+                                     0, l.X, l.Y, l.Image->Width(), l.Image->Height());
         }
     }
 

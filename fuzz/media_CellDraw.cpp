@@ -54,8 +54,9 @@ public:
         return f;
     }
     float Layer() {
-        static const float layers[] = {0,      1,      -1,      1000,    60000,  65535,  -65536,  -65537,
-                                       16383,  16384,  -16384,  1e9f,    -1e9f,  2e10f,  std::numeric_limits<float>::quiet_NaN(),
+        static const float layers[] = {0,      1,      -1,     1000,  60000,
+                                       65535,  -65536, -65537, 16383, 16384,
+                                       -16384, 1e9f,   -1e9f,  2e10f, std::numeric_limits<float>::quiet_NaN(),
                                        0.5f};
         const uint8_t b = Next();
         return b < 0xE0 ? float(b % 8) : layers[b & 15];

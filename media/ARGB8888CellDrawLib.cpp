@@ -32,8 +32,8 @@ bool SameEntry(const TCellDrawCommand& a, const TCellDrawCommand& b) {
     return a.Type == b.Type && a.Mode == b.Mode && a.Image == b.Image && SameBits(a.Left, b.Left) &&
            SameBits(a.Top, b.Top) && SameBits(a.Right, b.Right) && SameBits(a.Bottom, b.Bottom) &&
            SameBits(a.X1, b.X1) && SameBits(a.Y1, b.Y1) && SameBits(a.X2, b.X2) && SameBits(a.Y2, b.Y2) &&
-           SameBits(a.Angle, b.Angle) && a.AddColor == b.AddColor && a.MulColor == b.MulColor &&
-           a.Alpha == b.Alpha && a.Serial == b.Serial;
+           SameBits(a.Angle, b.Angle) && a.AddColor == b.AddColor && a.MulColor == b.MulColor && a.Alpha == b.Alpha &&
+           a.Serial == b.Serial;
 }
 
 bool SameList(const TARGB8888CellDraw::TBandList& a, const TARGB8888CellDraw::TBandList& b) {
@@ -96,8 +96,8 @@ TCover Classify(const TCellDrawCommand& c) {
             break;
     }
     // The picture itself must cover: no transparent pixel, and the source inside the image.
-    if (!opaque || c.Image->IsTransparent() || !(c.Left >= 0) || !(c.Top >= 0) ||
-        !(c.Right <= c.Image->Width()) || !(c.Bottom <= c.Image->Height()))
+    if (!opaque || c.Image->IsTransparent() || !(c.Left >= 0) || !(c.Top >= 0) || !(c.Right <= c.Image->Width()) ||
+        !(c.Bottom <= c.Image->Height()))
         return TCover::Translucent;
     return TCover::Opaque;
 }
@@ -251,8 +251,8 @@ void TARGB8888CellDraw::AddRotateDraw(TARGB8888* image, uint32_t time, float x, 
                     alpha, addColor, mulColor, mode);
         } else {
             const double x1 = cx - w * scaleX * 0.5, y1 = cy - h * scaleY * 0.5;
-            AddStretchDraw(image, time, float(x1), float(y1), float(x1 + w * scaleX), float(y1 + h * scaleY), left,
-                           top, right, bottom, layer, angle, alpha, addColor, mulColor, mode);
+            AddStretchDraw(image, time, float(x1), float(y1), float(x1 + w * scaleX), float(y1 + h * scaleY), left, top,
+                           right, bottom, layer, angle, alpha, addColor, mulColor, mode);
         }
         return;
     }

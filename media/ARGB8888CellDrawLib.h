@@ -34,17 +34,17 @@ enum class TCellDrawType : uint32_t {
 // bit; Time, Layer and Index do not count.
 struct TCellDrawCommand {
     TCellDrawType Type = TCellDrawType::Fill;
-    uint32_t Mode = 0;  // TBlendMode
-    TARGB8888* Image = nullptr;  // not owned; none for fills and frame blends
+    uint32_t Mode = 0;                               // TBlendMode
+    TARGB8888* Image = nullptr;                      // not owned; none for fills and frame blends
     float Left = 0, Top = 0, Right = 0, Bottom = 0;  // source rectangle, image pixels
     // Destination, rounded to whole pixels; a rotate command keeps its centre and scale here.
     float X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
-    float Angle = 0;          // turns; only rotate commands use it
-    uint32_t AddColor = 0;    // 0x00RRGGBB, added after the multiply
-    uint32_t MulColor = 0;    // 0x00RRGGBB, 0xFFFFFF leaves the colour
-    uint32_t Alpha = 0;       // 0..255
-    uint32_t Serial = 0;      // the image's serial when recorded, so a changed picture counts
-    uint32_t Time = 0;        // handed to the image's set-time event before it is drawn
+    float Angle = 0;        // turns; only rotate commands use it
+    uint32_t AddColor = 0;  // 0x00RRGGBB, added after the multiply
+    uint32_t MulColor = 0;  // 0x00RRGGBB, 0xFFFFFF leaves the colour
+    uint32_t Alpha = 0;     // 0..255
+    uint32_t Serial = 0;    // the image's serial when recorded, so a changed picture counts
+    uint32_t Time = 0;      // handed to the image's set-time event before it is drawn
     int32_t Layer = 0;
     int32_t Index = 0;  // place in the frame's recording order
 };
@@ -83,8 +83,7 @@ public:
     // A fill of (alpha << 24) | the per-channel saturating sum of the two colours.
     void AddFill(uint32_t alpha, uint32_t addColor, float x1, float y1, float x2, float y2, float layer, float angle,
                  uint32_t mulColor, TBlendMode mode);
-    void AddFillRect(uint32_t color, TBlendMode mode, float x1, float y1, float x2, float y2, float layer,
-                     float angle);
+    void AddFillRect(uint32_t color, TBlendMode mode, float x1, float y1, float x2, float y2, float layer, float angle);
     void AddDraw(TARGB8888* image, uint32_t time, float x, float y, float left, float top, float right, float bottom,
                  float layer, float angle, uint32_t alpha, uint32_t addColor, uint32_t mulColor, TBlendMode mode);
     // A draw when the destination has the source's size exactly.
@@ -128,8 +127,7 @@ public:
 private:
     void Record(const TCellDrawCommand& command, float layer);
     void Distribute(const TCellDrawCommand& c, bool& blend);
-    void DrawEntry(const TCellDrawCommand& c, TARGB8888* target, int32_t offset, int32_t clipTop,
-                   int32_t clipBottom);
+    void DrawEntry(const TCellDrawCommand& c, TARGB8888* target, int32_t offset, int32_t clipTop, int32_t clipBottom);
 
     int32_t ScreenWidth = 0;
     int32_t ScreenHeight = 0;

@@ -1,12 +1,11 @@
 // The frame compositor: which bands each frame redraws and presents, and that what it presents is
 // the picture a full redraw of the same commands gives.
-#include "media/ARGB8888CellDrawLib.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "foundation/dddd7.h"
+#include "media/ARGB8888CellDrawLib.h"
 #include "media/ImageCodecLib.h"
 #include "platform/ClassLib.h"
 #include "platform/headless/HeadlessDisplay.h"
@@ -103,8 +102,8 @@ protected:
             if (!i.Blend) order.push_back(i);
         std::stable_sort(order.begin(), order.end(), [](const TItem& a, const TItem& b) { return a.Layer < b.Layer; });
         for (const TItem& i : order)
-            i.Image->DrawEx(&frame, 0, i.X, i.Y, 0, 0, float(i.Image->Width()), float(i.Image->Height()), 0xFFFFFF,
-                            255, 2, 0, h);
+            i.Image->DrawEx(&frame, 0, i.X, i.Y, 0, 0, float(i.Image->Width()), float(i.Image->Height()), 0xFFFFFF, 255,
+                            2, 0, h);
         TPixels out;
         for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x)
@@ -160,23 +159,23 @@ TEST_F(CellDrawTest, AFixedSequenceRedrawsOnlyWhatChanged) {
     // every band it started in for 16 frames, each the average of the last frame and the new
     // picture; two plain frames follow.
     const Step steps[] = {
-        {&empty, 0b11111, false, 0xA6746C85},      {&empty, 0b11111, false, 0xA6746C85},
-        {&empty, 0b11111, false, 0xA6746C85},      {&empty, 0, false, 0xA6746C85},
-        {&high, 0b00010, false, 0xFDA4FB95},       {&high, 0b00010, false, 0xFDA4FB95},
-        {&low, 0b00110, false, 0xFA635B95},        {&low, 0b00110, false, 0xFA635B95},
-        {&empty, 0b00110, false, 0xA6746C85},      {&empty, 0b00110, false, 0xA6746C85},
-        {&empty, 0b00110, false, 0xA6746C85},      {&empty, 0, false, 0xA6746C85},
-        {&covered, 0b11111, false, 0x535835EA},    {&covered, 0b11111, false, 0x535835EA},
-        {&covered, 0b11111, false, 0x535835EA},    {&covered, 0, false, 0x535835EA},
-        {&blendStart, 0b11111, true, 0xE0759CDC},  {&blending, 0b11111, true, 0x418D821B},
-        {&blending, 0b11111, true, 0x51BAA23A},    {&blending, 0b11111, true, 0xB4D52D1E},
-        {&blending, 0b11111, true, 0x604642F1},    {&blending, 0b11111, true, 0x2FC37921},
-        {&blending, 0b11111, true, 0xDE176A6E},    {&blending, 0b11111, true, 0x3249CC4B},
-        {&blending, 0b11111, true, 0x3249CC4B},    {&blending, 0b11111, true, 0x3249CC4B},
-        {&blending, 0b11111, true, 0x3249CC4B},    {&blending, 0b11111, true, 0x3249CC4B},
-        {&blending, 0b11111, true, 0x3249CC4B},    {&blending, 0b11111, true, 0x3249CC4B},
-        {&blending, 0b11111, true, 0x3249CC4B},    {&blending, 0b11111, true, 0x3249CC4B},
-        {&blending, 0b11111, false, 0xDD417595},   {&blending, 0b11111, false, 0xDD417595},
+        {&empty, 0b11111, false, 0xA6746C85},     {&empty, 0b11111, false, 0xA6746C85},
+        {&empty, 0b11111, false, 0xA6746C85},     {&empty, 0, false, 0xA6746C85},
+        {&high, 0b00010, false, 0xFDA4FB95},      {&high, 0b00010, false, 0xFDA4FB95},
+        {&low, 0b00110, false, 0xFA635B95},       {&low, 0b00110, false, 0xFA635B95},
+        {&empty, 0b00110, false, 0xA6746C85},     {&empty, 0b00110, false, 0xA6746C85},
+        {&empty, 0b00110, false, 0xA6746C85},     {&empty, 0, false, 0xA6746C85},
+        {&covered, 0b11111, false, 0x535835EA},   {&covered, 0b11111, false, 0x535835EA},
+        {&covered, 0b11111, false, 0x535835EA},   {&covered, 0, false, 0x535835EA},
+        {&blendStart, 0b11111, true, 0xE0759CDC}, {&blending, 0b11111, true, 0x418D821B},
+        {&blending, 0b11111, true, 0x51BAA23A},   {&blending, 0b11111, true, 0xB4D52D1E},
+        {&blending, 0b11111, true, 0x604642F1},   {&blending, 0b11111, true, 0x2FC37921},
+        {&blending, 0b11111, true, 0xDE176A6E},   {&blending, 0b11111, true, 0x3249CC4B},
+        {&blending, 0b11111, true, 0x3249CC4B},   {&blending, 0b11111, true, 0x3249CC4B},
+        {&blending, 0b11111, true, 0x3249CC4B},   {&blending, 0b11111, true, 0x3249CC4B},
+        {&blending, 0b11111, true, 0x3249CC4B},   {&blending, 0b11111, true, 0x3249CC4B},
+        {&blending, 0b11111, true, 0x3249CC4B},   {&blending, 0b11111, true, 0x3249CC4B},
+        {&blending, 0b11111, false, 0xDD417595},  {&blending, 0b11111, false, 0xDD417595},
         {&blending, 0, false, 0xDD417595},
     };
     int frame = 0;
@@ -219,8 +218,8 @@ TEST_F(CellDrawTest, RecordingRoundsAndTurnsWholeTurnsIntoDraws) {
         {[&] { cd.AddRotateDraw(im, 0, 40, 20, 0.00005f, 1, 0, 0, 30, 10, 1, 0.5f, 255, 0, 0xFFFFFF, 2); }, ""},
         {[&] { cd.AddRotateDraw(im, 0, 40, 20, 1, 1, 0, 0, 0.5f, 10, 1, 0.5f, 255, 0, 0xFFFFFF, 2); }, ""},
         {[&] { cd.AddRotateDraw(im, 0, 40, 20, 1, 1, 30, 0, 0, 10, 1, 0.5f, 255, 0, 0xFFFFFF, 2); }, ""},
-        {[&] { cd.AddFillRect(0xFF00FF00, 2, 10, 10, 10.0005f, 10.0002f, 1, 0); }, ""},  // no extent
-        {[&] { cd.AddFillRect(0x00FF0000, 2, 10, 10, 50, 50, 1, 0); }, ""},              // alpha 0: invisible
+        {[&] { cd.AddFillRect(0xFF00FF00, 2, 10, 10, 10.0005f, 10.0002f, 1, 0); }, ""},          // no extent
+        {[&] { cd.AddFillRect(0x00FF0000, 2, 10, 10, 50, 50, 1, 0); }, ""},                      // alpha 0: invisible
         {[&] { cd.AddDraw(nullptr, 0, 10, 10, 0, 0, 30, 10, 1, 0, 255, 0, 0xFFFFFF, 2); }, ""},  // no picture
         {[&] { cd.AddDraw(im, 0, 250, 10, 0, 0, 30, 10, 1, 0, 255, 0, 0xFFFFFF, 2); }, ""},      // off screen
     };
@@ -314,8 +313,8 @@ TEST_F(CellDrawTest, InvalidatedBandsAndChangedPicturesAreRedrawn) {
     for (int i = 0; i < 4; ++i)
         frame(0);
     EXPECT_EQ(frame(0), 0u);
-    EXPECT_EQ(frame(40), 0u);        // the time reaches the picture during this frame's drawing
-    EXPECT_EQ(frame(40), 0b010u);    // so the next frame finds the serial changed
+    EXPECT_EQ(frame(40), 0u);      // the time reaches the picture during this frame's drawing
+    EXPECT_EQ(frame(40), 0b010u);  // so the next frame finds the serial changed
     EXPECT_EQ(frame(40), 0b010u);
     EXPECT_EQ(frame(40), 0b010u);
     EXPECT_EQ(frame(40), 0u);
@@ -339,10 +338,8 @@ TEST_F(CellDrawTest, PresentingToACanvasCopiesBandsOrTheWholeFrame) {
         int32_t blits;
     };
     const Case cases[] = {
-        {{}, false, 0},
-        {{10}, false, 1},
-        {{10, 289}, false, 2},
-        {{10, 70, 289}, false, 1},  // three of five bands: two thirds or more, one copy of all
+        {{}, false, 0},        {{10}, false, 1},
+        {{10, 289}, false, 2}, {{10, 70, 289}, false, 1},  // three of five bands: two thirds or more, one copy of all
         {{}, true, 1},
     };
     for (const Case& c : cases) {
