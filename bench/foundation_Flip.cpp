@@ -7,10 +7,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "foundation/dddd7.h"
 #include "platform/sdl/SdlDisplay.h"
 
@@ -81,16 +81,6 @@ void Flip(benchmark::State& state, std::vector<int32_t> bands) {
     }
 }
 
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,14 +107,13 @@ int main(int argc, char** argv) {
         Flip(s, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9});
     });
     benchmark::Initialize(&argc, argv);
-    TCollector collector;
+    TTimeCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     std::printf("\nvideo driver: %s; ratio = flip time / full upload and present (below 1: cheaper)\n",
                 SDL_GetCurrentVideoDriver());
-    const auto base = collector.Times.find("flip/baseline/whole frame");
+    const double base = collector.Time("flip/baseline/whole frame");
     for (const auto& [name, time] : collector.Times)
-        if (base != collector.Times.end() && name.rfind("flip/ours/", 0) == 0)
-            std::printf("%-28s ratio %.2f\n", name.c_str(), time / base->second);
+        if (base > 0 && name.rfind("flip/ours/", 0) == 0) std::printf("%-28s ratio %.2f\n", name.c_str(), time / base);
     benchmark::Shutdown();
     owned.reset();
     SDL_Quit();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "media/ARGB8888CellDrawLib.h"
 
 namespace {
@@ -138,16 +139,6 @@ void Register(const char* name, TKind kind) {
     });
 }
 
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,7 +146,7 @@ int main(int argc, char** argv) {
     Register("moving sprite", TKind::Sprite);
     Register("everything", TKind::Everything);
     benchmark::Initialize(&argc, argv);
-    TCollector collector;
+    TTimeCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     std::printf("\nratio = our time / pixman's time for the same frames\n");
     const struct {
@@ -164,10 +155,10 @@ int main(int argc, char** argv) {
         double goal;
     } goals[] = {{"unchanged", "under", 0.02}, {"moving sprite", "at most", 0.25}, {"everything", "at most", 1.2}};
     for (const auto& [name, relation, goal] : goals) {
-        const auto ours = collector.Times.find(std::string("frame/ours/") + name);
-        const auto theirs = collector.Times.find(std::string("frame/pixman/") + name);
-        if (ours == collector.Times.end() || theirs == collector.Times.end()) continue;
-        const double ratio = ours->second / theirs->second;
+        const double ours = collector.Time(std::string("frame/ours/") + name);
+        const double theirs = collector.Time(std::string("frame/pixman/") + name);
+        if (ours <= 0 || theirs <= 0) continue;
+        const double ratio = ours / theirs;
         std::printf("%-16s ratio %.4f  (goal %s %.2f: %s)\n", name, ratio, relation, goal,
                     ratio <= goal ? "met" : "missed");
     }

@@ -5,7 +5,7 @@
 // failure is logged and, with ddoHaltOnError, ends the program.
 //
 // The device is a platform/Display device (the SDL window, or the headless one); the component
-// never owns it.
+// never owns it, and it must outlive the component.
 #pragma once
 
 #include <cstdint>

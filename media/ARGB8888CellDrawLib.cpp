@@ -102,6 +102,29 @@ TCover Classify(const TCellDrawCommand& c) {
     return TCover::Opaque;
 }
 
+TCellDrawCommand Command(TCellDrawType type, TARGB8888* image, uint32_t time, float left, float top, float right,
+                         float bottom, float x1, float y1, float x2, float y2, float angle, uint32_t alpha,
+                         uint32_t addColor, uint32_t mulColor, TBlendMode mode) {
+    TCellDrawCommand c;
+    c.Type = type;
+    c.Mode = mode;
+    c.Image = image;
+    c.Left = left;
+    c.Top = top;
+    c.Right = right;
+    c.Bottom = bottom;
+    c.X1 = x1;
+    c.Y1 = y1;
+    c.X2 = x2;
+    c.Y2 = y2;
+    c.Angle = angle;
+    c.AddColor = addColor;
+    c.MulColor = mulColor;
+    c.Alpha = alpha;
+    c.Time = time;
+    return c;
+}
+
 int32_t Subtract(int32_t a, int32_t b) {
     return static_cast<int32_t>(std::clamp<int64_t>(int64_t(a) - b, INT32_MIN, INT32_MAX));
 }
@@ -169,18 +192,9 @@ void TARGB8888CellDraw::Record(const TCellDrawCommand& command, float layer) {
 
 void TARGB8888CellDraw::AddFill(uint32_t alpha, uint32_t addColor, float x1, float y1, float x2, float y2, float layer,
                                 float angle, uint32_t mulColor, TBlendMode mode) {
-    TCellDrawCommand c;
-    c.Type = TCellDrawType::Fill;
-    c.Mode = mode;
-    c.X1 = Round(x1);
-    c.Y1 = Round(y1);
-    c.X2 = Round(x2);
-    c.Y2 = Round(y2);
-    c.Angle = angle;
-    c.AddColor = addColor;
-    c.MulColor = mulColor;
-    c.Alpha = alpha;
-    Record(c, layer);
+    Record(Command(TCellDrawType::Fill, nullptr, 0, 0, 0, 0, 0, Round(x1), Round(y1), Round(x2), Round(y2), angle,
+                   alpha, addColor, mulColor, mode),
+           layer);
 }
 
 void TARGB8888CellDraw::AddFillRect(uint32_t color, TBlendMode mode, float x1, float y1, float x2, float y2,
@@ -191,24 +205,10 @@ void TARGB8888CellDraw::AddFillRect(uint32_t color, TBlendMode mode, float x1, f
 void TARGB8888CellDraw::AddDraw(TARGB8888* image, uint32_t time, float x, float y, float left, float top, float right,
                                 float bottom, float layer, float angle, uint32_t alpha, uint32_t addColor,
                                 uint32_t mulColor, TBlendMode mode) {
-    TCellDrawCommand c;
-    c.Type = TCellDrawType::Draw;
-    c.Mode = mode;
-    c.Image = image;
-    c.Left = left;
-    c.Top = top;
-    c.Right = right;
-    c.Bottom = bottom;
-    c.X1 = Round(x);
-    c.Y1 = Round(y);
-    c.X2 = Round(double(x) + right - left);
-    c.Y2 = Round(double(y) + bottom - top);
-    c.Angle = angle;
-    c.AddColor = addColor;
-    c.MulColor = mulColor;
-    c.Alpha = alpha;
-    c.Time = time;
-    Record(c, layer);
+    Record(Command(TCellDrawType::Draw, image, time, left, top, right, bottom, Round(x), Round(y),
+                   Round(double(x) + right - left), Round(double(y) + bottom - top), angle, alpha, addColor, mulColor,
+                   mode),
+           layer);
 }
 
 void TARGB8888CellDraw::AddStretchDraw(TARGB8888* image, uint32_t time, float x1, float y1, float x2, float y2,
@@ -218,24 +218,9 @@ void TARGB8888CellDraw::AddStretchDraw(TARGB8888* image, uint32_t time, float x1
         AddDraw(image, time, x1, y1, left, top, right, bottom, layer, angle, alpha, addColor, mulColor, mode);
         return;
     }
-    TCellDrawCommand c;
-    c.Type = TCellDrawType::Stretch;
-    c.Mode = mode;
-    c.Image = image;
-    c.Left = left;
-    c.Top = top;
-    c.Right = right;
-    c.Bottom = bottom;
-    c.X1 = Round(x1);
-    c.Y1 = Round(y1);
-    c.X2 = Round(x2);
-    c.Y2 = Round(y2);
-    c.Angle = angle;
-    c.AddColor = addColor;
-    c.MulColor = mulColor;
-    c.Alpha = alpha;
-    c.Time = time;
-    Record(c, layer);
+    Record(Command(TCellDrawType::Stretch, image, time, left, top, right, bottom, Round(x1), Round(y1), Round(x2),
+                   Round(y2), angle, alpha, addColor, mulColor, mode),
+           layer);
 }
 
 void TARGB8888CellDraw::AddRotateDraw(TARGB8888* image, uint32_t time, float x, float y, float scaleX, float scaleY,
@@ -256,56 +241,25 @@ void TARGB8888CellDraw::AddRotateDraw(TARGB8888* image, uint32_t time, float x, 
         }
         return;
     }
-    TCellDrawCommand c;
-    c.Type = TCellDrawType::Rotate;
-    c.Mode = mode;
-    c.Image = image;
-    c.Left = left;
-    c.Top = top;
-    c.Right = right;
-    c.Bottom = bottom;
-    c.X1 = float(cx);
-    c.Y1 = float(cy);
-    c.X2 = scaleX;
-    c.Y2 = scaleY;
-    c.Angle = angle;
-    c.AddColor = addColor;
-    c.MulColor = mulColor;
-    c.Alpha = alpha;
-    c.Time = time;
-    Record(c, layer);
+    // Centre and scale stand where the destination would.
+    Record(Command(TCellDrawType::Rotate, image, time, left, top, right, bottom, float(cx), float(cy), scaleX, scaleY,
+                   angle, alpha, addColor, mulColor, mode),
+           layer);
 }
 
 void TARGB8888CellDraw::AddRuleDraw(TARGB8888* image, uint32_t alpha, float x, float y, float left, float top,
                                     float right, float bottom, float layer, float angle, uint32_t addColor,
                                     uint32_t mulColor, TBlendMode mode) {
-    TCellDrawCommand c;
-    c.Type = TCellDrawType::Rule;
-    c.Mode = mode;
-    c.Image = image;
-    c.Left = left;
-    c.Top = top;
-    c.Right = right;
-    c.Bottom = bottom;
-    c.X1 = Round(x);
-    c.Y1 = Round(y);
-    c.X2 = Round(double(x) + right - left);
-    c.Y2 = Round(double(y) + bottom - top);
-    c.Angle = angle;
-    c.AddColor = addColor;
-    c.MulColor = mulColor;
-    c.Alpha = alpha;
-    Record(c, layer);
+    Record(Command(TCellDrawType::Rule, image, 0, left, top, right, bottom, Round(x), Round(y),
+                   Round(double(x) + right - left), Round(double(y) + bottom - top), angle, alpha, addColor, mulColor,
+                   mode),
+           layer);
 }
 
 void TARGB8888CellDraw::AddFrameBlend() {
-    TCellDrawCommand c;
-    c.Type = TCellDrawType::FrameBlend;
-    c.X2 = kFrameBlendSize;
-    c.Y2 = kFrameBlendSize;
-    c.Alpha = 255;
-    c.MulColor = 0xFFFFFF;
-    Record(c, 0);
+    Record(Command(TCellDrawType::FrameBlend, nullptr, 0, 0, 0, 0, 0, 0, 0, kFrameBlendSize, kFrameBlendSize, 0, 255, 0,
+                   0xFFFFFF, 0),
+           0);
 }
 
 // ---- rendering ----

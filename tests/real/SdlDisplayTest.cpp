@@ -1,11 +1,14 @@
 // The display on a real SDL window: a pattern presented through the display component is read
 // back from the X server, in a window and in full screen, and a pointer at a window pixel lands
 // on the game pixel the picture shows there.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
 #include <functional>
 
 #include "foundation/dddd7.h"
@@ -13,8 +16,6 @@
 #include "platform/sdl/SdlDisplay.h"
 #include "platform/sdl/SdlInput.h"
 #include "tests/real/XServer.h"
-
-extern char** environ;
 
 namespace {
 
@@ -29,7 +30,9 @@ uint32_t Pattern(int32_t x, int32_t y) {
 
 class SdlDisplayTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    // The window, its display, input and display component. SDL learns at the start of its video
+    // whether a window manager runs, so one that is wanted must be started before.
+    void Make() {
         std::string error;
         Window = SdlDisplay::CreateMainWindow("display test", kW, kH, error);
         if (!Window) GTEST_SKIP() << "no X display could be opened (" << error << "); run under xvfb-run";
@@ -47,24 +50,36 @@ protected:
         Input.reset();
         Screen.reset();
         Window.reset();
+        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         if (ManagerPid > 0) {
             kill(ManagerPid, SIGTERM);
             waitpid(ManagerPid, nullptr, 0);
         }
-        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     // Full screen is granted by the window manager. Under a bare X server the test starts a small
-    // one (tools/setup.sh installs it) and ends it again; false when there is none.
+    // one (tools/setup.sh installs it), quiet and bound to end with the test's process, and ends it
+    // again; false when there is none.
     bool EnsureWindowManager() {
-        if (XServer::WindowManagerRunning(Window.get())) return true;
-        char name[] = "evilwm", fontOption[] = "-fn", font[] = "fixed";
-        char* argv[] = {name, fontOption, font, nullptr};
-        if (posix_spawnp(&ManagerPid, name, nullptr, nullptr, argv, environ) != 0) {
-            ManagerPid = 0;
-            return false;
+        if (XServer::WindowManagerRunning()) return true;
+        const pid_t parent = getpid();
+        ManagerPid = fork();
+        if (ManagerPid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (getppid() != parent) _exit(1);
+            const int quiet = open("/dev/null", O_RDWR);
+            dup2(quiet, 1);
+            dup2(quiet, 2);
+            execlp("evilwm", "evilwm", "-fn", "fixed", static_cast<char*>(nullptr));
+            _exit(127);
         }
-        return PumpUntil([&] { return XServer::WindowManagerRunning(Window.get()); });
+        if (ManagerPid < 0) ManagerPid = 0;
+        for (int i = 0; i < 300 && ManagerPid > 0; ++i) {
+            if (XServer::WindowManagerRunning()) return true;
+            if (waitpid(ManagerPid, nullptr, WNOHANG) == ManagerPid) ManagerPid = 0;  // it could not start
+            usleep(10000);
+        }
+        return false;
     }
 
     // Hands the window's events to the display and the input until the condition holds (3 s at
@@ -131,6 +146,8 @@ protected:
 };
 
 TEST_F(SdlDisplayTest, AWindowShowsTheFrameOneToOne) {
+    Make();
+    if (IsSkipped()) return;
     ASSERT_TRUE(DDDD->Start()) << (Halts.empty() ? "" : Halts[0]);
     EXPECT_FALSE(Screen->ScreenSaverEnabled());
     SDL_ShowWindow(Window.get());
@@ -152,7 +169,10 @@ TEST_F(SdlDisplayTest, AWindowShowsTheFrameOneToOne) {
 }
 
 TEST_F(SdlDisplayTest, FullScreenScalesTheFrameAndTheWindowComesBack) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (DISPLAY unset); run under xvfb-run";
     if (!EnsureWindowManager()) GTEST_SKIP() << "full screen needs a window manager; tools/setup.sh installs evilwm";
+    Make();
+    if (IsSkipped()) return;
     ASSERT_TRUE(DDDD->Start()) << (Halts.empty() ? "" : Halts[0]);
     SDL_ShowWindow(Window.get());
     DDDD->InitializeFullScreen(kW, kH, 32, 0, "");

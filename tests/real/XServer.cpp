@@ -44,21 +44,23 @@ bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int
     return true;
 }
 
-bool WindowManagerRunning(SDL_Window* window) {
-    ::Display* display;
-    ::Window xwindow;
-    if (!Handles(window, display, xwindow)) return false;
+bool WindowManagerRunning() {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
     // A manager that follows the desktop conventions names its check window on the root window.
+    bool found = false;
     const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
-    if (check == None) return false;
-    Atom type;
-    int format;
-    unsigned long count, after;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
-                                          &format, &count, &after, &data);
-    const bool found = status == Success && data && count == 1;
-    if (data) XFree(data);
+    if (check != None) {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                              &format, &count, &after, &data);
+        found = status == Success && data && count == 1;
+        if (data) XFree(data);
+    }
+    XCloseDisplay(display);
     return found;
 }
 

@@ -13,6 +13,6 @@ namespace XServer {
 bool Available(SDL_Window* window);
 // The window's pixels as 0x00RRGGBB, row by row, with its size; false when they cannot be read.
 bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
-// Whether a window manager that follows the desktop conventions manages the window's screen.
-bool WindowManagerRunning(SDL_Window* window);
+// Whether a window manager that follows the desktop conventions runs on the X server of DISPLAY.
+bool WindowManagerRunning();
 }  // namespace XServer
