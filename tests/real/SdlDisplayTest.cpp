@@ -59,9 +59,9 @@ protected:
 
     // Full screen is granted by the window manager. Under a bare X server the test starts a small
     // one (tools/setup.sh installs it), quiet and bound to end with the test's process, and ends it
-    // again; false when there is none.
-    bool EnsureWindowManager() {
-        if (XServer::WindowManagerRunning()) return true;
+    // again. Empty when one runs, else why not.
+    std::string EnsureWindowManager() {
+        if (XServer::WindowManagerRunning()) return "";
         const pid_t parent = getpid();
         ManagerPid = fork();
         if (ManagerPid == 0) {
@@ -73,13 +73,22 @@ protected:
             execlp("evilwm", "evilwm", "-fn", "fixed", static_cast<char*>(nullptr));
             _exit(127);
         }
-        if (ManagerPid < 0) ManagerPid = 0;
-        for (int i = 0; i < 300 && ManagerPid > 0; ++i) {
-            if (XServer::WindowManagerRunning()) return true;
-            if (waitpid(ManagerPid, nullptr, WNOHANG) == ManagerPid) ManagerPid = 0;  // it could not start
+        if (ManagerPid < 0) {
+            ManagerPid = 0;
+            return "no process could be started for it";
+        }
+        // A loaded machine may take a while to start it.
+        for (int i = 0; i < 1000; ++i) {
+            if (XServer::WindowManagerRunning()) return "";
+            int status = 0;
+            if (waitpid(ManagerPid, &status, WNOHANG) == ManagerPid) {
+                ManagerPid = 0;
+                return WIFEXITED(status) && WEXITSTATUS(status) == 127 ? "evilwm is not installed (tools/setup.sh)"
+                                                                       : "evilwm ended at once";
+            }
             usleep(10000);
         }
-        return false;
+        return "evilwm did not come up within 10 s";
     }
 
     // Hands the window's events to the display and the input until the condition holds (3 s at
@@ -170,7 +179,8 @@ TEST_F(SdlDisplayTest, AWindowShowsTheFrameOneToOne) {
 
 TEST_F(SdlDisplayTest, FullScreenScalesTheFrameAndTheWindowComesBack) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no X display (DISPLAY unset); run under xvfb-run";
-    if (!EnsureWindowManager()) GTEST_SKIP() << "full screen needs a window manager; tools/setup.sh installs evilwm";
+    const std::string noManager = EnsureWindowManager();
+    if (!noManager.empty()) GTEST_SKIP() << "full screen needs a window manager: " << noManager;
     Make();
     if (IsSkipped()) return;
     ASSERT_TRUE(DDDD->Start()) << (Halts.empty() ? "" : Halts[0]);
