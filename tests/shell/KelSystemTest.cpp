@@ -485,6 +485,24 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
     EXPECT_NE(report.find("error log: empty"), std::string::npos) << report;
 }
 
+TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
+    const std::string dir = TestData::ScratchDir();
+    fs::create_directories(dir + "/GameData");
+    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(
+        std::vector<PackWriter::TEntry>{{"System\\etc\\Game.dat", "ScreenWidth=640\r\n"}}, PackWriter::TVersion::V20);
+    std::ofstream(dir + "/GameData/data1.pack", std::ios::binary) << std::string(2000, 'x');
+    const std::string oldRoot = FileSystem::Root();
+    {
+        THeadlessGame game;
+        std::string error;
+        EXPECT_FALSE(game.Open(dir, error));
+        EXPECT_NE(error.find("起動に必要なデータがみつからないため起動できません。"), std::string::npos) << error;
+        EXPECT_NE(error.find("data1.pack"), std::string::npos) << error;
+        EXPECT_EQ(game.Engine, nullptr);
+    }
+    FileSystem::SetRoot(oldRoot);
+}
+
 TEST(KelSystemDemoTest, InputScriptFormat) {
     std::vector<THeadlessEvent> events;
     std::string error;
