@@ -137,6 +137,10 @@ public:
                      TBlendMode mode, int32_t clipTop, int32_t clipBottom);
     // Sets the alpha byte of every pixel in the rectangle (above 255 counts as 255); no interlace.
     void FillAlpha(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t alpha);
+    // Moves the picture by (dx, dy) inside the image and fills what it uncovers with colour: a fill
+    // of the whole image, then a plain copy of the old picture drawn back at (dx, dy). Both work
+    // on pixel pairs, so an odd last column keeps its pixels.
+    void ShiftFill(int32_t dx, int32_t dy, uint32_t color);
 
     // The source rectangle scaled and rotated (angle in turns) about its centre, the centre landing
     // on (centerX, centerY).
@@ -185,10 +189,6 @@ extern uint32_t SerialCounter;  // the next serial to hand out
 // InterlaceField.
 extern bool InterlaceMode;
 extern int32_t InterlaceField;  // 0 or 1
-
-// Shows a message to the user (the loaders' notice about a JPEG they cannot read). Set by the
-// application; without it the notice is dropped.
-extern std::function<void(const std::string& text)> OnMessage;
 
 // The counter's value; the counter then advances, wrapping from 0xFFFFFF to 0.
 uint32_t NextSerial();

@@ -15,7 +15,8 @@
 namespace ImageCodecLib {
 
 bool SizeAllowed(int64_t width, int64_t height) {
-    return width >= 0 && height >= 0 && width <= MaxDimension && height <= MaxDimension && width * height <= MaxPixels;
+    // Each side is bounded first, so that the product cannot overflow.
+    return width >= 0 && height >= 0 && width <= MaxPixels && height <= MaxPixels && width * height <= MaxPixels;
 }
 
 namespace {
@@ -79,7 +80,8 @@ uint32_t PaletteColour(const TBmpInfo& info, uint32_t index) {
 
 // RLE8 and RLE4: pairs of (count, value) runs and escapes (0: end of line, 1: end of picture,
 // 2: move right and up, 3..255: that many literal pixels padded to an even byte count). Rows go
-// bottom-up; pixels a run or a move leaves out stay 0.
+// bottom-up; pixels a run or a move leaves out stay 0. The data must reach the end-of-picture
+// escape, or close every row; data that stops short is a cut file.
 void DecodeRle(const TBmpInfo& info, const uint8_t* p, size_t n, TBitmap32& out) {
     const bool rle8 = info.Compression == BI_RLE8;
     const int64_t w = info.Width, h = info.Height;
@@ -90,7 +92,7 @@ void DecodeRle(const TBmpInfo& info, const uint8_t* p, size_t n, TBitmap32& out)
         ++x;
     };
     while (y < h) {
-        if (pos == n) return;  // a picture without its end marker ends here
+        if (pos == n && y == h - 1 && x >= w) return;  // the last row is complete
         if (n - pos < 2) BadBmp("truncated RLE data");
         uint8_t count = p[pos], value = p[pos + 1];
         pos += 2;
@@ -337,7 +339,7 @@ void PngRead(png_structp png, png_bytep out, size_t count) {
 bool PngReadHeader(TPngDecoder& d) {
     if (setjmp(png_jmpbuf(d.Png))) return false;
     png_set_read_fn(d.Png, &d, PngRead);
-    png_set_user_limits(d.Png, static_cast<png_uint_32>(MaxDimension), static_cast<png_uint_32>(MaxDimension));
+    png_set_user_limits(d.Png, static_cast<png_uint_32>(MaxPixels), static_cast<png_uint_32>(MaxPixels));
     png_set_chunk_malloc_max(d.Png, 8u << 20);
     png_read_info(d.Png, d.Info);
     png_get_IHDR(d.Png, d.Info, &d.Width, &d.Height, &d.BitDepth, &d.ColourType, &d.Interlace, nullptr, nullptr);
