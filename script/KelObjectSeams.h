@@ -1,5 +1,5 @@
-// What the script objects ask of the engine objects they wrap. Screen objects, text files, the
-// sound libraries and plug-in instances are built by other subsystems; each offers its script
+// What the script objects ask of the engine objects they wrap. Screen objects, the sound
+// libraries and plug-in instances are built by other subsystems; each offers its script
 // object these few operations through a small adapter, made by the factory that the subsystem
 // registers for its kind keyword (TObjectKindRegistry).
 #pragma once
@@ -68,16 +68,6 @@ public:
     // is held, which drags the thumb.
     virtual void MouseMove(uint32_t mask, uint32_t shift, int32_t x, int32_t y) = 0;
     virtual void MouseDown(uint32_t mask, int32_t x, int32_t y) = 0;
-};
-
-// The text file behind a "file" object.
-class IKelTextFile {
-public:
-    virtual ~IKelTextFile() = default;
-    virtual void Clear() = 0;  // no lines, no file name
-    virtual std::string FileName() const = 0;
-    virtual bool SaveToStream(TStream& s) = 0;
-    virtual bool LoadFromStream(TStream& s) = 0;
 };
 
 // One channel's record of a sound library, as the information text shows it.

@@ -178,17 +178,17 @@ bool TKelObjectDataScrollBar::SwapEngineObject(TKelObjectDataCustom& other) {
 
 void TKelObjectDataFile::Reset() {
     TKelObjectDataCustom::Reset();
-    if (File) File->Clear();
+    File->Clear();
 }
 
 std::string TKelObjectDataFile::GetInfo() {
-    return File ? "file(" + File->FileName() + ")" : std::string();
+    return "file(" + File->FileName() + ")";
 }
 bool TKelObjectDataFile::SaveToStream(TStream& s) {
-    return !File || File->SaveToStream(s);
+    return File->SaveToStream(&s);
 }
 bool TKelObjectDataFile::LoadFromStream(TStream& s) {
-    return !File || File->LoadFromStream(s);
+    return File->LoadFromStream(&s);
 }
 
 bool TKelObjectDataFile::SwapEngineObject(TKelObjectDataCustom& other) {
@@ -304,7 +304,7 @@ std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::
         case 19:
             return std::make_unique<TKelObjectDataSysButton>(name, nullptr);
         case 20:
-            return std::make_unique<TKelObjectDataFile>(name, nullptr);
+            return std::make_unique<TKelObjectDataFile>(name);
         case 21:
             return std::make_unique<TKelObjectDataTCP>(name);
         case 22:

@@ -1,14 +1,16 @@
 // The kinds of script objects. Most carry only their name to the handler of their kind; images,
 // message windows, buttons, scroll bars, sound channels, text files, string lists and plug-in
-// objects wrap the engine object that does the work. The subsystem that builds such an engine
-// object registers a factory for its keyword that hands it to the constructor here; without one
-// the interpreter makes the script object with no engine object, and its operations do nothing.
+// objects wrap the engine object that does the work. Text files and string lists belong to this
+// subsystem and are made here. For the others, the subsystem that builds the engine object
+// registers a factory for its keyword that hands it to the constructor here; without one the
+// interpreter makes the script object with no engine object, and its operations do nothing.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "script/KelFileIO.h"
 #include "script/uKelObjectManager.h"
 
 class TInput;
@@ -175,19 +177,21 @@ private:
     std::unique_ptr<IKelScrollBarObject> Bar;
 };
 
+// A text file read through the packs (owned).
 class TKelObjectDataFile final : public TKelObjectDataCustom {
 public:
-    TKelObjectDataFile(std::string name, std::unique_ptr<IKelTextFile> file)
-        : TKelObjectDataCustom(std::move(name), 20, 0), File(std::move(file)) {}
-    void Reset() override;
-    std::string GetInfo() override;  // "file(%s)"
+    explicit TKelObjectDataFile(std::string name)
+        : TKelObjectDataCustom(std::move(name), 20, 0), File(std::make_unique<TFileIOLib>()) {}
+    void Reset() override;           // the file is cleared
+    std::string GetInfo() override;  // "file(%s)" with the loaded file's name
+    // The file's name; loading reads that file again.
     bool SaveToStream(TStream& s) override;
     bool LoadFromStream(TStream& s) override;
     bool SwapEngineObject(TKelObjectDataCustom& other) override;
-    IKelTextFile* TextFile() const { return File.get(); }
+    TFileIOLib& TextFile() const { return *File; }
 
 private:
-    std::unique_ptr<IKelTextFile> File;
+    std::unique_ptr<TFileIOLib> File;
 };
 
 class TKelObjectDataStringList final : public TKelObjectDataCustom {
@@ -227,9 +231,9 @@ private:
 
 namespace uKelObjectKinds {
 
-// The script object of a kind with no engine object attached: what the interpreter makes when no
-// factory is registered for the kind's keyword. nullptr for kind 25, 34 and any number outside
-// the table.
+// The script object of a kind as the interpreter makes it when no factory is registered for the
+// kind's keyword: text files and string lists with their own engine object, the kinds of other
+// subsystems with none. nullptr for kind 25, 34 and any number outside the table.
 std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name);
 
 }  // namespace uKelObjectKinds

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "foundation/PackLib.h"
 #include "foundation/uInputDevice.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/uKelObjectKinds.h"
@@ -76,18 +77,6 @@ using TFakeMessage = TFakeEngine<IKelMessageObject>;
 using TFakeButton = TFakeEngine<IKelButtonObject>;
 using TFakeBar = TFakeEngine<IKelScrollBarObject>;
 
-class TFakeTextFile final : public IKelTextFile {
-public:
-    explicit TFakeTextFile(TFakeWorld& world) : World(world) { ++World.Alive; }
-    ~TFakeTextFile() override { --World.Alive; }
-    void Clear() override { Name.clear(); }
-    std::string FileName() const override { return Name; }
-    bool SaveToStream(TStream&) override { return true; }
-    bool LoadFromStream(TStream&) override { return true; }
-    TFakeWorld& World;
-    std::string Name = "script\\a.txt";
-};
-
 class TFakePlugin final : public IKelPluginInstance {
 public:
     explicit TFakePlugin(TFakeWorld& world) : World(world) { ++World.Alive; }
@@ -129,13 +118,15 @@ protected:
         screen("bar", [this](const std::string& n) {
             return std::make_unique<TKelObjectDataScrollBar>(n, Input.get(), Engine<TFakeBar>(n));
         });
-        screen("file", [this](const std::string& n) {
-            return std::make_unique<TKelObjectDataFile>(n, std::make_unique<TFakeTextFile>(World));
-        });
         screen("snd", [this](const std::string& n) { return std::make_unique<TKelObjectDataSound>(n, &Channels); });
         screen("Widget", [this](const std::string& n) {
             return std::make_unique<TKelObjectDataDLLObject>(n, "widget", std::make_unique<TFakePlugin>(World));
         });
+    }
+
+    void TearDown() override {
+        PackLib::FileExistsHook = nullptr;
+        PackLib::LoadFileHook = nullptr;
     }
 
     template <typename T>
@@ -187,7 +178,7 @@ TEST_F(KelObjectManagerTest, DeclaringAndFreeingObjectVariablesMakesAndFreesEver
     }
     EXPECT_TRUE(H.Errors().empty());
     EXPECT_EQ(H.Script.Objects->Count(), builtins + 2 * static_cast<int32_t>(std::size(kinds)));
-    EXPECT_EQ(World.Alive, 2 * 8);  // the fakes of the eight kinds that own an engine object here
+    EXPECT_EQ(World.Alive, 2 * 7);  // the fakes of the seven kinds that own a fake engine object here
     EXPECT_EQ(TKelScript::KindKeyword(*Object("0_vWIDGET,1")), "widget");
 
     H.Script.Variables->DeleteAboveOwner(-1);
@@ -426,6 +417,9 @@ TEST_F(KelObjectManagerTest, InformationTextsOfTheKinds) {
     Create("list", "l");
     static_cast<TKelObjectDataStringList*>(Object("l"))->Lines().SetText("a\r\nb\r\nc\r\n");
     Create("file", "f");
+    PackLib::FileExistsHook = [](const std::string& name) { return name == "Script\\A.txt"; };
+    PackLib::LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>("k=v\r\n"); };
+    ASSERT_TRUE(static_cast<TKelObjectDataFile*>(Object("f"))->TextFile().LoadFile("Script/A.txt"));
     Create("snd", "0_snd,3");
     Create("snd", "0_snd,4");
     Create("Widget", "w");
@@ -433,7 +427,7 @@ TEST_F(KelObjectManagerTest, InformationTextsOfTheKinds) {
         {"i", "xyza(1,-2,3,128)file(cg\\a.png,cg\\b.png)show(1)motion(2,*OnMouse)"},
         {"bar", "xyza(5,6,7,255)file(thumb.png,track.png)show(0)"},
         {"l", "Lines(3)"},
-        {"f", "file(script\\a.txt)"},
+        {"f", "file(Script\\A.txt)"},
         {"0_snd,3", "file(bgm\\title.ogg)state(2)vol(200)type(0)"},
         {"0_snd,4", "file()state(0)vol(0)type(0)"},
         {"w", "ObjectName(widget)"},
@@ -472,6 +466,31 @@ TEST_F(KelObjectManagerTest, StringListsSaveTheirLinesAndRefuseAShortStream) {
     lines.Add("x");
     Object("l")->Reset();
     EXPECT_EQ(lines.Count(), 0);
+}
+
+TEST_F(KelObjectManagerTest, TextFilesSaveTheirNameAndReadTheFileAgainOnLoad) {
+    std::string text = "a=1\r\nb=2\r\n";
+    PackLib::FileExistsHook = [](const std::string& name) { return name == "data\\t.txt"; };
+    PackLib::LoadFileHook = [&](const std::string&) { return std::make_unique<TMemoryStream>(text); };
+    Create("file", "f");
+    TFileIOLib& file = static_cast<TKelObjectDataFile*>(Object("f"))->TextFile();
+    ASSERT_TRUE(file.LoadFile("data\\t.txt"));
+    TMemoryStream s;
+    ASSERT_TRUE(H.Script.OnObjectSave(s, "f"));
+    EXPECT_EQ(s.AsString(), std::string("\x0A\0data\\t.txt", 12));
+
+    text = "a=3\r\n";  // the file changed since the save: the load reads it as it is now
+    s.SetPosition(0);
+    ASSERT_TRUE(H.Script.OnObjectLoad(s, "file", "g"));
+    TFileIOLib& loaded = static_cast<TKelObjectDataFile*>(Object("g"))->TextFile();
+    EXPECT_EQ(loaded.FileName(), "data\\t.txt");
+    EXPECT_EQ(loaded.GetValue("a"), "3");
+    EXPECT_EQ(Object("g")->GetInfo(), "file(data\\t.txt)");
+
+    Object("f")->Reset();
+    EXPECT_EQ(file.FileName(), "");
+    EXPECT_EQ(file.Lines().Count(), 0);
+    EXPECT_EQ(Object("f")->GetInfo(), "file()");
 }
 
 TEST_F(KelObjectManagerTest, ResetAndSwapReachTheWrappedObjects) {
