@@ -32,9 +32,8 @@ extern int32_t RandomIndex;  // 0 .. 1023; the next draw reads the entry after i
 // Fills the table with the first 1024 draws (range 0x7FFFFFFF) of an unseeded generator, and
 // sets the index to 0. The runtime generator's own state is not touched.
 void InitRandomTable();
-// Replaces the table with the 4096 bytes at the stream's position and sets the index to 0. A nil
-// stream, or one with fewer than 4096 bytes left, changes nothing; the result says whether the
-// table was replaced.
+// Reads up to 4096 bytes from the stream's position over the table (a short stream replaces only
+// the leading entries) and sets the index to 0. False, changing nothing, for a nil stream.
 bool LoadRandomTable(TStream* stream);
 // The same for the game's table file, read through the pack set; false when it cannot be had.
 bool LoadRandomTable();

@@ -9,6 +9,7 @@
 #include "script/KelCalculationLib.h"
 #include "script/KelFormat.h"
 #include "script/KelScriptLib.h"
+#include "script/KelValueLib.h"
 #include "script/uBregExpLib.h"
 
 namespace {
@@ -121,10 +122,14 @@ void DeclareWord(TKelScript& s, TStringList& args, TVariableScope scope) {
         TStringList parts = KelCalculationLib::IndexList(args[i], ',');
         if (parts.Count() == 0 || parts[0].empty()) continue;
         if (t.Variables->FindVariable(parts[0], level) != TVariableScope::None) continue;
-        // The last dimension written is d0; with more than four, the last four count.
+        // At most four dimensions; the last one written is d0.
+        if (parts.Count() - 1 > 4) {
+            ErrorLogLib::ErrorLog(KelValueLib::TooManyIndexesMessage() + parts[0]);
+            continue;
+        }
         int32_t dims[4] = {1, 1, 1, 1};
         int32_t k = 0;
-        for (int32_t j = parts.Count() - 1; j >= 1 && k < 4; --j, ++k) {
+        for (int32_t j = parts.Count() - 1; j >= 1; --j, ++k) {
             int32_t d = t.Evaluate(parts[j]).Value;
             dims[k] = d < 1 ? 1 : d;
         }

@@ -153,6 +153,20 @@ TEST_F(GeneralCommandsTest, DeclaringWordsAndScopes) {
     Run({R"(\cal,m[1]="b")"});  // a dimension below 1 is 1: m has 2 elements
     EXPECT_EQ(H.Var("m", 1).Text, "b");
 
+    // More than four dimensions are refused by every declaring word, and the next declaration of
+    // the statement is still made.
+    const std::pair<std::string, int32_t> words[] = {{"var", 3}, {"gvar", 2}, {"svar", 1}};  // vexs gives the scope
+    for (const auto& [word, scope] : words) {
+        H.ClearErrors();
+        Run({"\\" + word + ",int," + word + "5[2,1,1,1,1]," + word + "ok[2]"});
+        EXPECT_EQ(FirstError(), "配列の次元が多すぎます:" + word + "5");
+        Run({"\\vexs," + word + "5"});
+        EXPECT_EQ(Int(), 0) << word;
+        Run({"\\vexs," + word + "ok"});
+        EXPECT_EQ(Int(), scope) << word;
+    }
+    H.ClearErrors();
+
     // Object kinds declare owning arrays whose objects exist at once and whose names scripts
     // cannot overwrite.
     Run({R"(\var,img,pics[2])"});
