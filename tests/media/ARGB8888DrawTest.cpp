@@ -229,27 +229,70 @@ TEST_P(DrawTest, DrawingOntoItself) {
 }
 
 TEST_P(DrawTest, ExtremeArgumentsStayInside) {
-    // Saturating conversions: NaN, infinities and huge values draw nothing or a clipped part,
-    // never outside (the sanitizer build checks the memory).
+    // Positions and rectangles are converted with saturation: NaN counts as 0, infinities and huge
+    // values as the ends of the 32-bit range (scaled draws refuse what is not finite), so each
+    // call draws what its clipped rectangle holds or nothing. The sanitizer build checks that no
+    // byte outside the pictures is touched.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    TARGB8888 source, dest;
-    Filled(source, 3, 3, 0x80FFFFFF);
-    Filled(dest, 3, 3, 0);
-    for (float v : {nan, inf, -inf, 3e38f, -3e38f, 2147483648.0f, -2147483648.0f}) {
-        source.DrawEx(&dest, 0, v, 0, 0, 0, 3, 3, 0xFFFFFF, 128, 2, 0, 1024);
-        source.DrawEx(&dest, 0, 0, 0, v, 0, 3, v, 0xFFFFFF, 128, 2, 0, 1024);
-        source.StretchDraw(&dest, 0, 0, 0, v, 3, 0, 0, 3, 3, 0xFFFFFF, 128, 2, 0, 1024);
-        source.StretchDraw(&dest, 0, v, 0, 2, 3, 0, v, 3, 3, 0xFFFFFF, 128, 2, 0, 1024);
-        dest.FillRectEx(0xFF00FF00, 2, v, v, 3, 3, -2147483647 - 1, 2147483647);
-    }
-    source.DrawEx(&dest, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 128, 2, -2147483647 - 1, 2147483647);
+    TARGB8888 source;
+    Filled(source, 4, 3, 0x80FFFFFF);
+    enum TWant { Nothing, WholeDraw, WholeFill };
+    auto run = [&](int op, float v) {
+        TARGB8888 dest;
+        Filled(dest, 4, 3, 0);
+        switch (op) {
+            case 0:
+                source.DrawEx(&dest, 0, v, 0, 0, 0, 4, 3, 0xFFFFFF, 128, 2, 0, 1024);
+                break;
+            case 1:
+                source.DrawEx(&dest, 0, 0, 0, v, 0, 4, v, 0xFFFFFF, 128, 2, 0, 1024);
+                break;
+            case 2:
+                source.StretchDraw(&dest, 0, 0, 0, v, 3, 0, 0, 4, 3, 0xFFFFFF, 128, 2, 0, 1024);
+                break;
+            case 3:
+                source.StretchDraw(&dest, 0, v, 0, 2, 3, 0, v, 4, 3, 0xFFFFFF, 128, 2, 0, 1024);
+                break;
+            default:
+                dest.FillRectEx(0xFF00FF00, 2, v, v, 4, 3, -2147483647 - 1, 2147483647);
+                break;
+        }
+        return PixelsOf(dest);
+    };
+    TARGB8888 whole;
+    Filled(whole, 4, 3, 0);
+    source.DrawEx(&whole, 0, 0, 0, 0, 0, 4, 3, 0xFFFFFF, 128, 2, 0, 1024);
+    const Pixels results[] = {Pixels(12, 0), PixelsOf(whole), Pixels(12, 0xFF00FF00)};
+    struct Case {
+        float V;
+        TWant Want[5];  // draw at x = V; source rectangle V; two stretches; fill from (V, V)
+    } cases[] = {
+        {nan, {WholeDraw, Nothing, Nothing, Nothing, WholeFill}},
+        {inf, {Nothing, Nothing, Nothing, Nothing, Nothing}},
+        {-inf, {Nothing, Nothing, Nothing, Nothing, WholeFill}},
+        {3e38f, {Nothing, Nothing, Nothing, Nothing, Nothing}},
+        {-3e38f, {Nothing, Nothing, Nothing, Nothing, WholeFill}},
+        {2147483648.0f, {Nothing, Nothing, Nothing, Nothing, Nothing}},
+        {-2147483648.0f, {Nothing, Nothing, Nothing, Nothing, WholeFill}},
+    };
+    for (const auto& c : cases)
+        for (int op = 0; op < 5; ++op)
+            EXPECT_EQ(run(op, c.V), results[c.Want[op]]) << "value " << c.V << ", call " << op;
+
+    // The widest row clip is the picture's own rows.
+    TARGB8888 dest;
+    Filled(dest, 4, 3, 0);
+    source.DrawEx(&dest, 0, 0, 0, 0, 0, 4, 3, 0xFFFFFF, 128, 2, -2147483647 - 1, 2147483647);
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(whole));
     // Empty images and a null destination do nothing.
     TARGB8888 empty;
     empty.DrawEx(&dest, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, 2, 0, 1024);
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(whole));
     source.DrawEx(&empty, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, 2, 0, 1024);
     source.DrawEx(nullptr, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, 2, 0, 1024);
     empty.FillRect(0, 0, 5, 5, 0);
-    SUCCEED();
+    EXPECT_EQ(empty.Width(), 0);
+    EXPECT_EQ(PixelsOf(source), Pixels(12, 0x80FFFFFF));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, DrawTest, kAllKernelSets, KernelSetName);

@@ -82,6 +82,34 @@ TEST_P(TransitionTest, RotateQuarterTurnBoxAndAlphaTest) {
     EXPECT_GT(copied, 10);
 }
 
+TEST_P(TransitionTest, RotateEighthTurnGolden) {
+    // A 4 x 3 picture turned by an eighth, scaled by 1.5 and centred on (5, 4), drawn as a copy:
+    // each pixel shows the source pixel it samples ("xy"), "." where the destination stays.
+    TARGB8888 source, dest;
+    Numbered(source, 4, 3);
+    Filled(dest, 10, 9, 0);
+    source.RotateDraw(&dest, 0, 5, 4, 1.5f, 1.5f, 0.125f, 0, 0, 4, 3, 0xFFFFFF, 255, 1, 0, 1024);
+    std::string drawn;
+    for (int32_t y = 0; y < 9; ++y) {
+        for (int32_t x = 0; x < 10; ++x) {
+            const uint32_t p = dest.ScanLine(y)[x];
+            drawn += p == 0 ? std::string(" .") : std::to_string((p >> 16) & 0xFF) + std::to_string((p >> 8) & 0xFF);
+            drawn += ' ';
+        }
+        drawn += '\n';
+    }
+    EXPECT_EQ(drawn,
+              " .  .  .  .  .  .  .  .  .  . \n"
+              " .  .  . 00  .  .  .  .  .  . \n"
+              " .  . 01 00 10  .  .  .  .  . \n"
+              " . 02 01 11 10 20  .  .  .  . \n"
+              " .  . 12 11 21 20 30  .  .  . \n"
+              " .  .  . 22 21 31 30  .  .  . \n"
+              " .  .  .  . 32 31  .  .  .  . \n"
+              " .  .  .  .  .  .  .  .  .  . \n"
+              " .  .  .  .  .  .  .  .  .  . \n");
+}
+
 TEST_P(TransitionTest, RuleDraw) {
     TARGB8888 rule, dest;
     // Alphas 0, 120, 144 and 255, colour white.
@@ -210,30 +238,89 @@ TEST_P(TransitionTest, FillBlendClipsToBothPictures) {
 }
 
 TEST_P(TransitionTest, ExtremeArgumentsStayInside) {
+    // Rotations refuse what is not finite and clip what is merely huge; the integer draws clip in
+    // 64 bits. The sanitizer build checks that no byte outside the pictures is touched.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    TARGB8888 source, dest;
-    Filled(source, 3, 3, 0x80FFFFFF);
-    Filled(dest, 3, 3, 0);
+    TARGB8888 source;
+    Filled(source, 4, 4, 0x80FFFFFF);
+    auto fresh = [](TARGB8888& dest) { Filled(dest, 4, 4, 0); };
+
+    // What a covered pixel becomes: the blend (mode 2) and the copy (mode 1) of the source.
+    TARGB8888 blended, copied;
+    fresh(blended);
+    fresh(copied);
+    source.RotateDraw(&blended, 0, 2, 2, 1, 1, 0, 0, 0, 4, 4, 0xFFFFFF, 200, 2, 0, 1024);
+    source.RotateDraw(&copied, 0, 2, 2, 1, 1, 0, 0, 0, 4, 4, 0xFFFFFF, 200, 1, 0, 1024);
+    const uint32_t blend = blended.ScanLine(0)[0], copy = copied.ScanLine(0)[0];
+    ASSERT_EQ(PixelsOf(blended), Pixels(16, blend));
+    ASSERT_NE(blend, 0u);
+
     for (float v : {nan, inf, -inf, 3e38f, -3e38f, 1e-30f, 2147483648.0f, 0.0f}) {
-        source.RotateDraw(&dest, 0, v, 1, 1, 1, 0.1f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, v, v, 0.1f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, 1, 1, v, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, v, 0, 3, v, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, 1e6f, 1e-3f, 0.3f, -1e6f, 0, 1e6f, 3, 0xFFFFFF, 200, 1, 0, 1024);
+        const bool finite = std::isfinite(v);
+        for (int op = 0; op < 5; ++op) {
+            TARGB8888 dest;
+            fresh(dest);
+            switch (op) {
+                case 0:
+                    source.RotateDraw(&dest, 0, v, 1, 1, 1, 0.1f, 0, 0, 4, 4, 0xFFFFFF, 200, 2, 0, 1024);
+                    break;
+                case 1:
+                    source.RotateDraw(&dest, 0, 1, 1, v, v, 0.1f, 0, 0, 4, 4, 0xFFFFFF, 200, 2, 0, 1024);
+                    break;
+                case 2:
+                    source.RotateDraw(&dest, 0, 1, 1, 1, 1, v, 0, 0, 4, 4, 0xFFFFFF, 200, 2, 0, 1024);
+                    break;
+                case 3:
+                    source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, v, 0, 4, v, 0xFFFFFF, 200, 2, 0, 1024);
+                    break;
+                default:
+                    source.RotateDraw(&dest, 0, 1, 1, 1e6f, 1e-3f, 0.3f, -1e6f, 0, 1e6f, 4, 0xFFFFFF, 200, 1, 0, 1024);
+                    break;
+            }
+            const uint32_t covered = op == 4 ? copy : blend;
+            for (uint32_t p : PixelsOf(dest)) {
+                if (!finite && op < 4)
+                    EXPECT_EQ(p, 0u) << "value " << v << ", call " << op;
+                else
+                    EXPECT_TRUE(p == 0 || p == covered) << std::hex << p << " value " << v << ", call " << op;
+            }
+        }
     }
-    source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, -2147483647 - 1, 2147483647);
+
+    // The integer draws: each extreme call against the call it clips to, or against nothing.
     const int32_t big = 2147483647, small = -2147483647 - 1;
+    TARGB8888 dest, want;
+    auto same = [&](const char* what) { EXPECT_EQ(PixelsOf(dest), PixelsOf(want)) << what; };
+    fresh(dest), fresh(want);
+    source.RotateDraw(&dest, 0, 2, 2, 1, 1, 0.3f, 0, 0, 4, 4, 0xFFFFFF, 200, 2, small, big);
+    source.RotateDraw(&want, 0, 2, 2, 1, 1, 0.3f, 0, 0, 4, 4, 0xFFFFFF, 200, 2, 0, 4);
+    same("rotation with the widest row clip");
+    fresh(dest), fresh(want);
     source.RuleDraw(&dest, small, big, small, small, big, big, 0, 0, 255, 1, small, big);
     source.BlendHalf(&dest, big, small, big, big, small, small);
+    source.RuleTransition(&dest, &source, small, big, small, small, big, big, big);
+    same("positions beyond the picture draw nothing");
     source.ShrinkDraw(&dest, small, small, big, big, small, small, big, big);
+    source.ShrinkDraw(&want, 0, 0, 4, 4, 0, 0, 4, 4);
+    same("a reduction over the whole range is the one over the picture");
     source.RuleTransition(&dest, &source, small, small, small, small, big, big, big);
-    source.FadeDraw(&dest, &dest, -1, -1, 0, 0, 3, 3, 100);
+    source.RuleTransition(&want, &source, 0, 0, 0, 0, 4, 4, big);
+    same("a rule transition from the far corner");
     source.FillBlend(&dest, small, small, big, big, 0x80FFFFFF, 5);
+    source.FillBlend(&want, 0, 0, 4, 4, 0x80FFFFFF, 5);
+    same("a colour fill over the whole range");
+    TARGB8888 before;
+    before.Assign(&want);
+    source.FadeDraw(&dest, &dest, -1, -1, 0, 0, 4, 4, 100);  // the other picture is the destination
+    source.FadeDraw(&want, &before, -1, -1, 0, 0, 4, 4, 100);
+    same("a fade whose other picture is the destination");
+
     TARGB8888 empty;
     empty.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
     source.SetAlphaFromImage(&empty);
     source.FadeDraw(&dest, &empty, 0, 0, 0, 0, 3, 3, 100);
-    SUCCEED();
+    same("empty pictures do nothing");
+    EXPECT_EQ(PixelsOf(source), Pixels(16, 0x80FFFFFF));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, TransitionTest, kAllKernelSets, KernelSetName);
