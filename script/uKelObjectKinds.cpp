@@ -2,6 +2,7 @@
 
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
 
 namespace {
@@ -208,9 +209,7 @@ std::string TKelObjectDataStringList::GetInfo() {
 
 bool TKelObjectDataStringList::SaveToStream(TStream& s) {
     uint8_t count[4];
-    const auto n = static_cast<uint32_t>(List->Count());
-    for (int i = 0; i < 4; ++i)
-        count[i] = static_cast<uint8_t>(n >> (8 * i));
+    LittleEndian::Put32(count, static_cast<uint32_t>(List->Count()));
     if (s.Write(count, 4) != 4) return false;
     for (int i = 0; i < List->Count(); ++i)
         uMisc::WriteStreamString(&s, (*List)[i]);
@@ -219,11 +218,8 @@ bool TKelObjectDataStringList::SaveToStream(TStream& s) {
 
 bool TKelObjectDataStringList::LoadFromStream(TStream& s) {
     List->Clear();
-    uint8_t count[4];
-    if (s.Read(count, 4) != 4) return false;
     uint32_t n = 0;
-    for (int i = 0; i < 4; ++i)
-        n |= static_cast<uint32_t>(count[i]) << (8 * i);
+    if (!LittleEndian::Read32(s, n)) return false;
     // Every line takes at least its 2-byte length: a count beyond that cannot be right.
     if (n > static_cast<uint64_t>(s.Remaining()) / 2) return false;
     for (uint32_t i = 0; i < n; ++i) {

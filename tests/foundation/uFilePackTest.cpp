@@ -7,6 +7,7 @@
 #include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -150,8 +151,7 @@ TEST_F(FilePackTest, AWrongEmbeddedTableIsCaughtByTheEntryName) {
 }
 
 void Set32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+    LittleEndian::Put32(reinterpret_cast<uint8_t*>(s.data() + at), v);
 }
 
 TEST_F(FilePackTest, DamageDecidesBetweenRefusingThePackAndFailingOneEntry) {

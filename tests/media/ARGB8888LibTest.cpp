@@ -12,6 +12,7 @@
 #include "platform/Application.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "tests/support/ImageFixtures.h"
 
@@ -401,8 +402,11 @@ TEST_F(ImageTest, DamagedBmpIsRefusedBeforeAllocating) {
     const std::string bytes = ImageFixtures::WriteBmp(good);
     auto patched = [&](size_t at, uint32_t v, int n = 4) {
         std::string s = bytes;
-        for (int i = 0; i < n; ++i)
-            s[at + i] = static_cast<char>(v >> (8 * i));
+        auto* p = reinterpret_cast<uint8_t*>(s.data() + at);
+        if (n == 2)
+            LittleEndian::Put16(p, static_cast<uint16_t>(v));
+        else
+            LittleEndian::Put32(p, v);
         return s;
     };
     const std::string cases[] = {

@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 #include "script/KelControlLib.h"
 #include "script/KelScriptLib.h"
 #include "tests/support/ScriptHarness.h"
@@ -458,10 +459,7 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
     ASSERT_TRUE(thread.SaveToStream(&m));
 
     std::string expected;
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            expected.push_back(static_cast<char>(v >> (8 * i)));
-    };
+    auto u32 = [&](uint32_t v) { LittleEndian::Append32(expected, v); };
     auto str = [&](const std::string& t) {
         expected.push_back(static_cast<char>(t.size()));
         expected.push_back(0);
@@ -511,8 +509,7 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
 TEST(KelScriptThreadStream, CountsAreCheckedBeforeAnythingIsAllocated) {
     auto u32 = [](uint32_t v) {
         std::string s;
-        for (int i = 0; i < 4; ++i)
-            s.push_back(static_cast<char>(v >> (8 * i)));
+        LittleEndian::Append32(s, v);
         return s;
     };
     // One routine without blocks: its count, 16 empty scope names, the wait fields, three strings.
