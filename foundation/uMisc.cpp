@@ -405,6 +405,48 @@ int32_t WeightedSum(std::string_view text) {
     return static_cast<int32_t>(sum);
 }
 
+bool TryStrToInt(std::string_view text, int bits, THexPrefix prefixes, int64_t& value) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (prefixes == THexPrefix::DollarOr0x && i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    const uint64_t allBits = bits >= 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
+    // Decimal: up to 2^(bits-1) - 1, or 2^(bits-1) with a minus sign.
+    const uint64_t limit = hex ? allBits : (uint64_t{1} << (bits - 1)) - (negative ? 0 : 1);
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        uint64_t digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<uint64_t>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = static_cast<uint64_t>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = static_cast<uint64_t>(c - 'A' + 10);
+        else
+            return false;
+        const uint64_t base = hex ? 16 : 10;
+        if (v > (limit - digit) / base) return false;
+        v = v * base + digit;
+    }
+    if (negative) v = 0 - v;
+    v &= allBits;
+    if (bits < 64 && ((v >> (bits - 1)) & 1)) v |= ~allBits;  // sign-extended from `bits` bits
+    value = static_cast<int64_t>(v);
+    return true;
+}
+
 int32_t StrToKey4(std::string_view text) {
     uint32_t key = 0;
     for (size_t i = 0; i < text.size() && i < 4; ++i)

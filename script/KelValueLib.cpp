@@ -107,40 +107,8 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 int32_t StrToIntDef0(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    bool hex = false;
-    if (i < text.size() && text[i] == '$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= text.size()) return 0;
-    uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        auto c = static_cast<uint8_t>(text[i]);
-        uint32_t digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return 0;
-        }
-        v = v * (hex ? 16 : 10) + digit;
-        if (v > (hex ? 0xFFFFFFFFull : 0x80000000ull)) return 0;
-    }
-    if (!hex && !negative && v > 0x7FFFFFFFull) return 0;
-    auto u = static_cast<uint32_t>(v);
-    if (negative) u = 0u - u;
-    return static_cast<int32_t>(u);
+    int64_t v = 0;
+    return uMisc::TryStrToInt(text, 32, uMisc::THexPrefix::DollarOr0x, v) ? static_cast<int32_t>(v) : 0;
 }
 
 const std::string& TooManyIndexesMessage() {
