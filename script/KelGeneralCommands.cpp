@@ -245,7 +245,7 @@ void RegExpMatchWord(TKelScript& s, TStringList& args) {
 TScriptRoutine* StoppedRoutine(TKelScript& s) {
     for (int32_t i = s.Thread->Count() - 1; i >= 0; --i) {
         TScriptRoutine* r = s.Thread->Routine(i);
-        if (r->WaitState == 1 || r->WaitState == 2) return r;
+        if (r->WaitState == wsStop || r->WaitState == wsEvent) return r;
     }
     return nullptr;
 }
@@ -258,7 +258,7 @@ int32_t StreamCount(TKelScript& s) {
 // test and no channel is read.
 void EndAtNextTest(TScriptRoutine& r) {
     r.WaitTime = 0;
-    r.WaitState = 3;
+    r.WaitState = wsTimer;
 }
 
 bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
@@ -269,7 +269,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             s.SetResultInt("ResultClkInt", 0, 0);
             if (!r) return true;
             r->WaitTime = ms;
-            if (ms > 0) r->WaitState = 3;
+            if (ms > 0) r->WaitState = wsTimer;
             return true;
         }
         case Cmd("clk"): {
@@ -278,7 +278,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             std::string label = LabelArgument(s, args[3]);
             s.SetResultInt("ResultClkInt", 0, 0);
             if (!r) return true;
-            r->WaitState = 4;
+            r->WaitState = wsClick;
             r->WaitTime = ms;
             if (ms == 0) {
                 r->WaitTime = -1;
@@ -295,7 +295,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             s.SetResultInt("ResultClkInt", 0, 0);
             if (!r) return true;
             r->WaitTime = clock;
-            r->WaitState = 5;
+            r->WaitState = wsClock;
             r->ClickLabel = label;
             return true;
         }
@@ -313,7 +313,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
                 return true;
             }
             r->WaitTime = ms;
-            r->WaitState = 6;
+            r->WaitState = wsSoundPosition;
             return true;
         }
         case Cmd("wav"): {
@@ -323,22 +323,22 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             if (channel < 0 || channel >= StreamCount(s))
                 EndAtNextTest(*r);
             else
-                r->WaitState = 10;
+                r->WaitState = wsSoundEnd;
             return true;
         }
         case Cmd("msg"):
-            if (r) r->WaitState = 7;
+            if (r) r->WaitState = wsMessageTyping;
             return true;
         case Cmd("btn"): {
             int32_t ms = Value(s, args[1]).Value;
             if (!r) return true;
-            r->WaitState = 9;
+            r->WaitState = wsButton;
             r->WaitTime = ms == 0 ? -1 : ms;
             return true;
         }
         case Cmd("stop"): {
             if (args[1].empty()) {
-                if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 2;
+                if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = wsEvent;
                 return true;
             }
             std::string label = LabelArgument(s, args[1]);
@@ -348,11 +348,11 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             r->EventLabel = label;
             r->WaitTime = ms == 0 ? -1 : ms;
             r->WaitTime2 = args[3].empty() ? r->WaitTime : ms2;
-            r->WaitState = 2;
+            r->WaitState = wsEvent;
             return true;
         }
         case Cmd("play"):
-            if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 1;
+            if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = wsStop;
             return true;
         default:
             return false;

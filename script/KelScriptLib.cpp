@@ -58,7 +58,7 @@ void TScriptStateBlock::Write(TStream& s) const {
     w.U32(Locks);
     w.U32(CustomLocks);
     w.U32(CustomStates);
-    w.U8(RunMode);
+    w.U8(static_cast<uint8_t>(RunMode));
     w.U32(LinesPerFrame);
     for (const auto& d : SaveDescriptions)
         w.Short(d, 63);
@@ -88,7 +88,7 @@ bool TScriptStateBlock::Read(TStream& s) {
     Locks = r.U32();
     CustomLocks = r.U32();
     CustomStates = r.U32();
-    RunMode = r.U8();
+    RunMode = static_cast<TRunMode>(r.U8());
     LinesPerFrame = r.U32();
     for (auto& d : SaveDescriptions)
         d = r.Short(63);
@@ -357,7 +357,7 @@ void TKelScript::UndefinedCommandError(std::string_view statement, std::string_v
 }
 
 bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
-    cursors = cursors && State.RunMode != static_cast<uint8_t>(TRunMode::View);
+    cursors = cursors && State.RunMode != TRunMode::View;
     if (cursors) {
         if (Links.Cursor) Links.Cursor->Draw(State.DrawMask);
         if (Links.SystemCursor) Links.SystemCursor->Draw(State.DrawMask);

@@ -44,23 +44,6 @@ constexpr int32_t Cmd(std::string_view word) {
 static_assert(Cmd("\\msg") == 0x0067736D && Cmd("\\if") == 0x00006669 && Cmd("\\ MSG") == Cmd("\\msg"));
 static_assert(Cmd("\\abcde") == -1 && Cmd("") == 0 && Cmd("\\") == 0);
 
-enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
-
-// The wait states of a routine (TScriptRoutine::WaitState).
-enum TWaitState : uint8_t {
-    wsNone = 0,
-    wsStop = 1,
-    wsEvent = 2,
-    wsTimer = 3,
-    wsClick = 4,
-    wsClock = 5,
-    wsSoundPosition = 6,
-    wsMessageTyping = 7,
-    wsMessagePage = 8,
-    wsButton = 9,
-    wsSoundEnd = 10,
-};
-
 // Actions of key bindings by name; 22 and 23 have no name.
 enum TKeyAction : int32_t {
     kaNone = 0,
@@ -147,7 +130,7 @@ struct TScriptStateBlock {
     uint32_t Locks = 0;
     uint32_t CustomLocks = 0;
     uint32_t CustomStates = 0;
-    uint8_t RunMode = 0;
+    TRunMode RunMode = TRunMode::Normal;
     uint32_t LinesPerFrame = 0;
     std::string SaveDescriptions[4];  // capacity 63 each
     uint32_t UpdateMask = 0;
@@ -351,7 +334,7 @@ private:
     void SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text);
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
-    uint8_t MessageWaitState() const;
+    TWaitState MessageWaitState() const;
     bool VoicePlaying() const;
 };
 

@@ -131,7 +131,7 @@ void TScriptRoutine::ClearScopeNames() {
 void TScriptRoutine::Clear() {
     TScriptDataListInterface<TScriptBlock>::Clear();
     ClearScopeNames();
-    WaitState = 0;
+    WaitState = wsNone;
     WaitTime = WaitTime2 = 0;
     SoundChannel = 0;
     ClickLabel.clear();
@@ -157,9 +157,12 @@ bool TScriptRoutine::LoadFromStream(TStream* stream) {
     if (!TScriptDataListInterface<TScriptBlock>::LoadFromStream(stream)) return false;
     for (auto& s : ScopeNames)
         if (!uMisc::ReadStreamString(stream, s)) return false;
-    return Read8(*stream, WaitState) && Read32(*stream, WaitTime) && Read32(*stream, WaitTime2) &&
-           uMisc::ReadStreamString(stream, ClickLabel) && Read32(*stream, SoundChannel) &&
-           uMisc::ReadStreamString(stream, EventLabel) && uMisc::ReadStreamString(stream, EventArgument);
+    uint8_t state = 0;
+    if (!Read8(*stream, state)) return false;
+    WaitState = static_cast<TWaitState>(state);
+    return Read32(*stream, WaitTime) && Read32(*stream, WaitTime2) && uMisc::ReadStreamString(stream, ClickLabel) &&
+           Read32(*stream, SoundChannel) && uMisc::ReadStreamString(stream, EventLabel) &&
+           uMisc::ReadStreamString(stream, EventArgument);
 }
 
 // ---- thread ----

@@ -14,6 +14,7 @@
 
 #include "foundation/uHashTable.h"
 #include "platform/ClassLib.h"
+#include "script/KelScriptState.h"
 
 class TLabelLog {
 public:
@@ -45,8 +46,6 @@ namespace uLabelLog {
 
 constexpr int32_t kMaxFileUseCount = 0xFFFFFF;
 constexpr int32_t kFileLogPatternCount = 64;
-// The run mode that skips read text only; it ends at the first line not read before.
-constexpr int32_t kRunModeSkipRead = 4;
 
 // A file handed to the search folders' found event: counted in the file-use log unless the log is
 // missing or suspended, the name is empty, its lower-cased form starts with "system\" or "$$$",
@@ -59,6 +58,6 @@ void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const s
 // when the caller must stop its run mode: a new, higher offset was stored while skipping read
 // text only.
 bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
-                  int32_t runMode);
+                  TRunMode runMode);
 
 }  // namespace uLabelLog

@@ -36,7 +36,7 @@ struct TRig {
                     return true;
                 }
                 case Cmd("halt"):
-                    s.CurrentRoutine()->WaitState = 4;
+                    s.CurrentRoutine()->WaitState = wsClick;
                     s.CurrentRoutine()->WaitTime = -1;
                     return true;
                 default:
@@ -320,7 +320,7 @@ struct TSnapshot {
 };
 
 bool Halted(TScriptHarness& h) {
-    return h.Script.CurrentRoutine()->WaitState == 4;
+    return h.Script.CurrentRoutine()->WaitState == wsClick;
 }
 
 TSnapshot Take(TRig& rig) {
@@ -449,7 +449,7 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
     b->Values[0] = "v";
     b->Values[7] = "w";
     r->ScopeNames[15] = "sc";
-    r->WaitState = 3;
+    r->WaitState = wsTimer;
     r->WaitTime = 0x01020304;
     r->WaitTime2 = -1;
     r->ClickLabel = "c";
@@ -586,12 +586,12 @@ TEST(KelScriptThreadStream, ListOperationsKeepTheirBounds) {
     EXPECT_TRUE(r.IsSkipping());
     EXPECT_TRUE(r.TruncateBlocks(0));
     EXPECT_EQ(r.Count(), 1);
-    r.WaitState = 2;
+    r.WaitState = wsEvent;
     r.ScopeNames[3] = "x";
     r.EventLabel = "e";
     r.Clear();
     EXPECT_EQ(r.Count(), 0);
-    EXPECT_EQ(r.WaitState, 0);
+    EXPECT_EQ(r.WaitState, wsNone);
     EXPECT_EQ(r.ScopeNames[3], "");
     EXPECT_EQ(r.EventLabel, "");
 }

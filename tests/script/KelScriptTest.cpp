@@ -71,7 +71,7 @@ TEST_F(KelScriptTest, ResetLocksEverythingAndDeclaresTheConstants) {
 TEST_F(KelScriptTest, StateBlockIsWrittenFieldByFieldAt1199Bytes) {
     TScriptStateBlock& s = H.Script.State;
     s.ScriptClock = 0x01020304;
-    s.RunMode = 3;
+    s.RunMode = TRunMode::Skip;
     s.SaveDescriptions[3] = std::string(70, 'd');  // cut to 63
     s.SceneReturnLabel = "@@back";
     s.TargetParent = 1;
@@ -232,7 +232,7 @@ TEST_F(KelScriptTest, LinesPerFrameBoundsTheStatementsOfAStep) {
 TEST_F(KelScriptTest, TimerWaitHoldsTheLoopUntilItRunsOut) {
     H.General.OnWord = [](TKelScript& s, int32_t code, TStringList&) {
         if (code != Cmd("wait")) return false;
-        s.CurrentRoutine()->WaitState = 3;
+        s.CurrentRoutine()->WaitState = wsTimer;
         s.CurrentRoutine()->WaitTime = 40;
         return true;
     };

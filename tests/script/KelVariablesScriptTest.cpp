@@ -84,7 +84,7 @@ struct TRig {
                     s.Evaluate(args[1]);
                     return true;
                 case Cmd("halt"):
-                    s.CurrentRoutine()->WaitState = 4;
+                    s.CurrentRoutine()->WaitState = wsClick;
                     s.CurrentRoutine()->WaitTime = -1;
                     return true;
                 default:
