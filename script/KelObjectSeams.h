@@ -9,6 +9,46 @@
 
 #include "platform/ClassLib.h"
 
+// The kinds of script objects. The number is a kind's identity in handlers and saved games; there
+// is no kind 25, and 0 belongs to no kind.
+enum class TObjectKind : uint8_t {
+    None = 0,
+    System = 1,
+    GameData = 2,
+    SystemData = 3,
+    Sound = 4,
+    DirectSound = 5,
+    Image = 6,
+    Message = 7,
+    Button = 8,
+    ScrollBar = 9,
+    Effect = 10,
+    SysCursor = 11,
+    Cursor = 12,
+    Log = 13,
+    Camera = 14,
+    Replace = 15,
+    Path = 16,
+    DirectShow = 17,
+    SysImage = 18,
+    SysButton = 19,
+    File = 20,
+    TCP = 21,
+    Dialog = 22,
+    SkipLog = 23,
+    FileLog = 24,
+    Math = 26,
+    StringList = 27,
+    Config = 28,
+    Misc = 29,
+    Input = 30,
+    SystemKey = 31,
+    Clipboard = 32,
+    Dialogs = 33,
+    DLLObject = 34,
+    Extend = 35,
+};
+
 // The cell-draw target of an interpreter's compositor; drawn into by screen objects only.
 class TARGB8888CellDraw;
 

@@ -31,8 +31,6 @@ constexpr TCategorySet kMessageWindows = Categories({2});
 constexpr TCategorySet kSystemButtons = Categories({8});
 constexpr int32_t kSelectSaveRecheck = 40;  // calls between two tests of the select-save file
 constexpr int32_t kPressedLookMs = 10;      // how long a pressed system button is shown
-constexpr uint8_t kSystemButtonKind = 19;
-constexpr uint8_t kMessageKind = 7;
 constexpr const char* kSaveFolder = "SaveData\\";
 constexpr const char* kSelectSaveFile = "SelectSaveData.svd";
 
@@ -345,7 +343,7 @@ TWaitState TKelScript::MessageWaitState() const {
     bool typing = false;
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != kMessageKind) continue;
+        if (o->Kind() != TObjectKind::Message) continue;
         auto* progress = dynamic_cast<IKelMessageProgress*>(o->ScreenObject());
         if (!progress) continue;
         if (progress->PageFull()) return wsMessagePage;
@@ -519,7 +517,7 @@ void TKelScript::MoveFocus(int32_t vStep, int32_t hStep) {
 void TKelScript::UpdateSystemButtons() {
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != kSystemButtonKind) continue;
+        if (o->Kind() != TObjectKind::SysButton) continue;
         IKelUserData* data = UserData(o);
         auto* button = dynamic_cast<IKelButtonState*>(o->ScreenObject());
         const std::string name = ActionName(data);

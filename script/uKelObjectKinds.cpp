@@ -261,71 +261,71 @@ namespace uKelObjectKinds {
 
 std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name) {
     switch (kind) {
-        case 1:
+        case TObjectKind::System:
             return std::make_unique<TKelObjectDataSystem>(name);
-        case 2:
+        case TObjectKind::GameData:
             return std::make_unique<TKelObjectDataGameData>(name);
-        case 3:
+        case TObjectKind::SystemData:
             return std::make_unique<TKelObjectDataSystemData>(name);
-        case 4:
+        case TObjectKind::Sound:
             return std::make_unique<TKelObjectDataSound>(name, nullptr);
-        case 5:
+        case TObjectKind::DirectSound:
             return std::make_unique<TKelObjectDataDirectSound>(name, nullptr);
-        case 6:
+        case TObjectKind::Image:
             return std::make_unique<TKelObjectDataImage>(name, nullptr);
-        case 7:
+        case TObjectKind::Message:
             return std::make_unique<TKelObjectDataMessage>(name, nullptr);
-        case 8:
+        case TObjectKind::Button:
             return std::make_unique<TKelObjectDataButton>(name, nullptr);
-        case 9:
+        case TObjectKind::ScrollBar:
             return std::make_unique<TKelObjectDataScrollBar>(name, nullptr, nullptr);
-        case 10:
+        case TObjectKind::Effect:
             return std::make_unique<TKelObjectDataEffect>(name);
-        case 11:
+        case TObjectKind::SysCursor:
             return std::make_unique<TKelObjectDataSysCursor>(name);
-        case 12:
+        case TObjectKind::Cursor:
             return std::make_unique<TKelObjectDataCursor>(name);
-        case 13:
+        case TObjectKind::Log:
             return std::make_unique<TKelObjectDataLog>(name);
-        case 14:
+        case TObjectKind::Camera:
             return std::make_unique<TKelObjectDataCamera>(name);
-        case 15:
+        case TObjectKind::Replace:
             return std::make_unique<TKelObjectDataReplace>(name);
-        case 16:
+        case TObjectKind::Path:
             return std::make_unique<TKelObjectDataPath>(name);
-        case 17:
+        case TObjectKind::DirectShow:
             return std::make_unique<TKelObjectDataDirectShow>(name);
-        case 18:
+        case TObjectKind::SysImage:
             return std::make_unique<TKelObjectDataSysImage>(name, nullptr);
-        case 19:
+        case TObjectKind::SysButton:
             return std::make_unique<TKelObjectDataSysButton>(name, nullptr);
-        case 20:
+        case TObjectKind::File:
             return std::make_unique<TKelObjectDataFile>(name);
-        case 21:
+        case TObjectKind::TCP:
             return std::make_unique<TKelObjectDataTCP>(name);
-        case 22:
+        case TObjectKind::Dialog:
             return std::make_unique<TKelObjectDataDialog>(name);
-        case 23:
+        case TObjectKind::SkipLog:
             return std::make_unique<TKelObjectDataSkipLog>(name);
-        case 24:
+        case TObjectKind::FileLog:
             return std::make_unique<TKelObjectDataFileLog>(name);
-        case 26:
+        case TObjectKind::Math:
             return std::make_unique<TKelObjectMath>(name);
-        case 27:
+        case TObjectKind::StringList:
             return std::make_unique<TKelObjectDataStringList>(name);
-        case 28:
+        case TObjectKind::Config:
             return std::make_unique<TKelObjectConfig>(name);
-        case 29:
+        case TObjectKind::Misc:
             return std::make_unique<TKelObjectMisc>(name);
-        case 30:
+        case TObjectKind::Input:
             return std::make_unique<TKelObjectInput>(name);
-        case 31:
+        case TObjectKind::SystemKey:
             return std::make_unique<TKelObjectSystemKey>(name);
-        case 32:
+        case TObjectKind::Clipboard:
             return std::make_unique<TKelObjectClipboard>(name);
-        case 33:
+        case TObjectKind::Dialogs:
             return std::make_unique<TKelObjectDialogs>(name);
-        case 35:
+        case TObjectKind::Extend:
             return std::make_unique<TKelObjectDataExtend>(name);
         default:
             return nullptr;

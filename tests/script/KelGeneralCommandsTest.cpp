@@ -171,7 +171,7 @@ TEST_F(GeneralCommandsTest, DeclaringWordsAndScopes) {
     // cannot overwrite.
     Run({R"(\var,img,pics[2])"});
     ASSERT_NE(H.Script.Objects->Find("0_pics,1"), nullptr);
-    EXPECT_EQ(H.Script.Objects->Find("0_pics,1")->Kind(), 6);
+    EXPECT_EQ(H.Script.Objects->Find("0_pics,1")->Kind(), TObjectKind::Image);
     Run({R"(\cal,pics[0]="x")"});
     EXPECT_NE(FirstError().find("変数に書き込みロックがかかっています:pics"), std::string::npos);
 }
@@ -412,7 +412,7 @@ TEST_F(GeneralCommandsTest, AnOutOfRangeSoundWaitEndsAtItsNextTest) {
 
 TEST_F(GeneralCommandsTest, UnknownWordsGoOnToTheScopedObjects) {
     std::vector<std::string> seen;
-    H.Kinds.RegisterHandler(1, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom& o) {
+    H.Kinds.RegisterHandler(TObjectKind::System, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom& o) {
         seen.push_back(o.Name() + ":" + args[0]);
         return true;
     });

@@ -155,15 +155,26 @@ protected:
 TEST_F(KelObjectManagerTest, DeclaringAndFreeingObjectVariablesMakesAndFreesEveryKind) {
     struct Kind {
         const char* keyword;
-        int kind;
+        TObjectKind kind;
         int category;
     } kinds[] = {
-        {"sys", 1, 0},   {"dat", 2, 0},   {"sdat", 3, 0},    {"snd", 4, 0},   {"dsnd", 5, 0},   {"img", 6, 1},
-        {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},     {"eff", 10, 4},  {"scsr", 11, 5},  {"csr", 12, 6},
-        {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},    {"path", 16, 0}, {"show", 17, 11}, {"simg", 18, 7},
-        {"sbtn", 19, 8}, {"file", 20, 0}, {"tcp", 21, 0},    {"dlg", 22, 0},  {"slog", 23, 0},  {"flog", 24, 0},
-        {"math", 26, 0}, {"list", 27, 0}, {"cfg", 28, 0},    {"misc", 29, 0}, {"inp", 30, 0},   {"skey", 31, 0},
-        {"clip", 32, 0}, {"dlgs", 33, 0}, {"WIDGET", 34, 0}, {"ext", 35, 9},
+        {"sys", TObjectKind::System, 0},       {"dat", TObjectKind::GameData, 0},
+        {"sdat", TObjectKind::SystemData, 0},  {"snd", TObjectKind::Sound, 0},
+        {"dsnd", TObjectKind::DirectSound, 0}, {"img", TObjectKind::Image, 1},
+        {"msg", TObjectKind::Message, 2},      {"btn", TObjectKind::Button, 3},
+        {"bar", TObjectKind::ScrollBar, 3},    {"eff", TObjectKind::Effect, 4},
+        {"scsr", TObjectKind::SysCursor, 5},   {"csr", TObjectKind::Cursor, 6},
+        {"log", TObjectKind::Log, 0},          {"cam", TObjectKind::Camera, 10},
+        {"rep", TObjectKind::Replace, 0},      {"path", TObjectKind::Path, 0},
+        {"show", TObjectKind::DirectShow, 11}, {"simg", TObjectKind::SysImage, 7},
+        {"sbtn", TObjectKind::SysButton, 8},   {"file", TObjectKind::File, 0},
+        {"tcp", TObjectKind::TCP, 0},          {"dlg", TObjectKind::Dialog, 0},
+        {"slog", TObjectKind::SkipLog, 0},     {"flog", TObjectKind::FileLog, 0},
+        {"math", TObjectKind::Math, 0},        {"list", TObjectKind::StringList, 0},
+        {"cfg", TObjectKind::Config, 0},       {"misc", TObjectKind::Misc, 0},
+        {"inp", TObjectKind::Input, 0},        {"skey", TObjectKind::SystemKey, 0},
+        {"clip", TObjectKind::Clipboard, 0},   {"dlgs", TObjectKind::Dialogs, 0},
+        {"WIDGET", TObjectKind::DLLObject, 0}, {"ext", TObjectKind::Extend, 9},
     };
     const int32_t builtins = H.Script.Objects->Count();
     for (const auto& k : kinds) {
@@ -185,8 +196,8 @@ TEST_F(KelObjectManagerTest, DeclaringAndFreeingObjectVariablesMakesAndFreesEver
     EXPECT_EQ(H.Script.Objects->Count(), builtins);
     EXPECT_EQ(World.Alive, 0);
     // There is no kind 25, and the interpreter cannot make a plug-in object by itself.
-    EXPECT_EQ(uKelObjectKinds::CreateObject(25, "x"), nullptr);
-    EXPECT_EQ(uKelObjectKinds::CreateObject(34, "x"), nullptr);
+    EXPECT_EQ(uKelObjectKinds::CreateObject(static_cast<TObjectKind>(25), "x"), nullptr);
+    EXPECT_EQ(uKelObjectKinds::CreateObject(TObjectKind::DLLObject, "x"), nullptr);
     // Without a factory a kind with an engine object is still made; it does nothing.
     H.Kinds.UnregisterFactory("img");
     Create("img", "bare");
@@ -221,7 +232,7 @@ TEST_F(KelObjectManagerTest, NamesAreUniqueWithoutRegardToCaseAndLookUpsFollowRe
     EXPECT_FALSE(H.Script.OnObjectDelete("n39"));
     Create("img", "N39");
     ASSERT_NE(m.Find("n39"), nullptr);
-    EXPECT_EQ(m.Find("n39")->Kind(), 6);
+    EXPECT_EQ(m.Find("n39")->Kind(), TObjectKind::Image);
     // A reset empties the list and the cache.
     H.Script.Reset();
     EXPECT_EQ(m.Find("n5"), nullptr);
