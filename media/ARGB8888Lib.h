@@ -55,9 +55,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A blend mode of the draws and fills: the kernel is chosen by mode and 127 (0 and 1 copy, 2 alpha
-// blend, 3 screen, 4 multiply, 5 difference, 6 lighten, 7 darken, 8 add, 9 subtract, above that copy).
+// A blend mode of the draws and fills. Scripts and stored pictures give any byte: the kernel goes
+// by mode and 127, and the values from 10 up replace as bmReplace does.
 using TBlendMode = uint8_t;
+enum : TBlendMode {
+    bmReplace = 0,  // the source replaces the destination
+    bmCopy = 1,     // the same, except that rotated draws keep the destination under source alpha 0 and 1
+    bmBlend = 2,
+    bmScreen = 3,
+    bmMultiply = 4,  // then blended by the source alpha, as are the next three
+    bmDifference = 5,
+    bmLighten = 6,
+    bmDarken = 7,
+    bmAdd = 8,
+    bmSubtract = 9,
+};
 
 class TARGB8888 {
 public:
