@@ -12,7 +12,7 @@
 namespace {
 constexpr int32_t kWriterStep = 128;
 
-// The smallest multiple of 128 that is greater than n (n <= 0 counts as 0).
+// Capacity for n characters: the next multiple of 128 strictly above n (at least 128).
 int32_t CapacityFor(int64_t n) {
     if (n < 0) n = 0;
     int64_t cap = (n / kWriterStep + 1) * kWriterStep;

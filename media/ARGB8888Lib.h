@@ -1,8 +1,9 @@
-// The engine's software image: a rectangle of 32-bit pixels 0xAARRGGBB (blue in the low byte,
-// alpha in the high byte; alpha 255 is opaque, 0 fully transparent), with a serial number that
-// tells the compositor when the pixels changed and a flag that says whether any pixel is not
-// opaque. Pictures are read from BMP, JPEG, PNG and ".argb" streams and written as BMP and JPEG;
-// the image is transferred into locked display surfaces of 16, 24 or 32 bits per pixel.
+// The image every picture of the engine lives in: width x height pixels of 32 bits, 0xAARRGGBB,
+// so blue is the lowest byte and alpha the highest (255 covers, 0 lets everything through). A
+// serial number changes when the pixels are declared changed, which is how the compositor spots
+// new pictures, and a flag records whether some pixel is less than opaque. Pictures are read from BMP, JPEG, PNG and
+// ".argb" streams and written as BMP and JPEG; the image is transferred into locked display surfaces of 16, 24 or 32
+// bits per pixel.
 #pragma once
 
 #include <cstdint>
@@ -213,8 +214,8 @@ bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& 
 
 // ---- Colour helpers, kernels and the clips of the draws.
 
-// The colour filter of a draw, applied to every source lane before the kernel: m is the multiply
-// colour with the draw's alpha in its alpha byte, a the add colour with alpha byte 0.
+// How a draw tints each source lane before its kernel sees it. m: the multiply colour, whose alpha
+// byte carries the draw's alpha; a: the add colour, its alpha byte cleared.
 enum class TColorFilter : uint8_t {
     None,         // a = 0 and m = 0xFFFFFFFF
     Multiply,     // s := (s x m) shr 8

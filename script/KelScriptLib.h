@@ -1,7 +1,8 @@
-// The scenario interpreter: what it owns and links, its set-up and reset, the state block that
-// save games store, the command-word code, the dispatch of one statement to the control, jump,
-// label and general handlers and then to the handlers of the scoped objects' kinds, the built-in
-// variables, the object-variable callbacks and the argument routines of every handler.
+// The scenario interpreter. It owns its reader, variables and objects and links the host's
+// services; it sets itself up and resets; it keeps the state record that saved games carry; it
+// turns a command word into its code and hands each statement first to the control, jump, label
+// and general words, then to the handler of each scoped object's kind. The built-in variables,
+// the callbacks behind object variables and the argument readers of the handlers live here too.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Script variables: three tables per interpreter (system "svar", game "gvar", local "var"), each a
-// list of records; every variable is an array of one to four dimensions of integers, strings or
-// object names, a scalar being an array of one element. Object arrays may own script objects:
-// growing one creates its objects, shrinking or deleting it frees them, and saving or loading it
-// saves or loads their states, all through four callbacks of the interpreter.
+// list of records. A variable always holds an array, with one to four dimensions, whose elements
+// are all integers, all strings or all object names; a plain variable is a one-element array. Object arrays may own
+// script objects: growing one creates its objects, shrinking or deleting it frees them, and saving or loading it saves
+// or loads their states, all through four callbacks of the interpreter.
 //
 // Records are kept in declaration order; a look-up takes the first record whose owner level, name
 // hash and name (without regard to case) match, and the stream keeps that order. A hash index over

@@ -1,7 +1,7 @@
-// Label logs: counters by name, kept in the system data. The host keeps two and gives them to
-// both interpreters: the read-text log (key: script file name directly followed by the label
-// text; value: the highest line offset reached in that label) and the file-use log (key: a file
-// name; value: how often it was used). Names are compared lower-cased.
+// Label logs: named counters stored with the system data. The host owns two, shared by both
+// interpreters. In the read-text log a key joins a script's file name and a label text with nothing
+// between, and its count is the furthest line offset read below that label. In the file-use log a
+// key is a file name, counted each time the file is used. Keys match lower-cased.
 //
 // Stream form: the hash-table file of 256 buckets with 4-byte values.
 #pragma once

@@ -65,8 +65,8 @@ int64_t Remaining(int32_t period, int64_t elapsed) {
     return period - elapsed;
 }
 
-// The limiter leaves the last 4 ms or less to repeated idle calls, so frames start close to their
-// due time; it never sleeps more than 97 ms.
+// Sleeping is coarse, so the final 4 ms before a frame is due are spent in idle calls that come
+// back at once; that keeps the start of each frame near its time. The longest sleep is 97 ms.
 uint32_t SleepFor(int64_t remaining) {
     remaining = std::min<int64_t>(remaining, 100);
     return remaining > 4 ? static_cast<uint32_t>(remaining - 3) : 0;
