@@ -183,6 +183,15 @@ public:
     void FillBlend(TARGB8888* dest, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
                    TBlendMode mode) const;
 
+    // ---- Text through the engine's fonts (media/ARGB8888Text.cpp).
+    // Draws Shift-JIS text into the active bitmap at (x, y), character by character, with font
+    // fontIndex of ARGB8888Font::Fonts (0..7; any other index draws with font 0) at a cell of
+    // charWidth x charHeight; a character the font has no glyph for is drawn with font 0. The
+    // extent is the advance along the writing direction and the other size of the last character.
+    // Without an active bitmap nothing is drawn and the extent is left as it was.
+    void TextOut(int32_t x, int32_t y, const std::string& text, int32_t charWidth, int32_t charHeight, uint32_t color,
+                 int32_t fontIndex, bool vertical, int32_t& extentWidth, int32_t& extentHeight);
+
     std::unique_ptr<TBitmap32> OwnedBitmap;  // nullptr when the image is empty
     TBitmap32* Target = nullptr;             // not owned
     TBitmap32* Active = nullptr;             // Target when set, else OwnedBitmap
