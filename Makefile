@@ -34,7 +34,8 @@ check-format:
 
 test: check-format build build-asan
 	@echo "== unit tests and fuzz corpora under the sanitizers"
-	@cd $(ASAN_BUILD) && ctest -j $(JOBS) --output-on-failure
+	@cd $(ASAN_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    ctest -j $(JOBS) --output-on-failure
 	@echo "== all tests"
 	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
 
