@@ -161,8 +161,11 @@ public:
         ErrorLogLib::ErrorFlag = false;
         SystemConfigLib::InitDefaults();
         SystemConfigLib::LoadDiskMessageTable();
-        if (!PackLib::OpenPacks("GameData\\")) {
-            error = "no packs under GameData in " + hostFolder;
+        // The program refuses to start with this text; the runner adds which pack failed and why.
+        std::string packFailure;
+        if (!PackLib::OpenPacks("GameData\\", &packFailure)) {
+            error = "起動に必要なデータがみつからないため起動できません。 (" + Encoding::SjisToUtf8(packFailure) +
+                    " in " + hostFolder + ")";
             return false;
         }
         SystemConfigLib::LoadPackMessageTable();
