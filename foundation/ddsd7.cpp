@@ -171,7 +171,8 @@ TDDSDChannel* TDDSD7::GetChannel(uint32_t n) {
 void TDDSD7::SetPrimaryFormat(uint32_t rate, uint32_t bits, bool stereo) {
     if (!IsInitialized) return;
     if (AudioDevice->OutputPlaying()) AudioDevice->StopOutput();
-    Check(AudioDevice->SetOutputFormat(rate, bits, stereo ? 2 : 1), "プライマリ・バッファのフォーマットの設定に失敗しました"_sj);
+    Check(AudioDevice->SetOutputFormat(rate, bits, stereo ? 2 : 1),
+          "プライマリ・バッファのフォーマットの設定に失敗しました"_sj);
     AudioDevice->PlayOutput();
 }
 
@@ -234,8 +235,7 @@ void TDDSD7::RemoveWave(TDDSDGenWave* wave) {
 
 // ---- waves ----
 
-TDDSDGenWave::TDDSDGenWave(TDDSD7& component, bool streaming, uint32_t size, bool stereo, uint32_t bits,
-                           uint32_t rate)
+TDDSDGenWave::TDDSDGenWave(TDDSD7& component, bool streaming, uint32_t size, bool stereo, uint32_t bits, uint32_t rate)
     : Component(&component), IsStreaming(streaming), Bytes(size) {
     component.AddWave(this);
     try {
@@ -279,7 +279,9 @@ void TDDSDGenWave::Build(bool stereo, uint32_t bits, uint32_t rate) {
 }
 
 void TDDSDGenWave::Teardown() {
-    // The thread goes first, while no lock is held, so no fill can run on a buffer that is gone.
+    // The thread goes first, while no lock is held, so no fill can run on a buffer that is gone; it
+    // has ended before its object is let go, since it reads the wave's fields to the last.
+    if (Thread) Thread->Terminate();
     Thread.reset();
     if (!Component) return;
     TDDSD7* component = Component;
@@ -315,6 +317,11 @@ TDDSDChannel* TDDSDGenWave::Context() {
     return FillContext;
 }
 
+void TDDSDGenWave::GetCurrentPosition(uint32_t& play, uint32_t& write) {
+    play = write = 0;
+    if (IAudioDevice* device = LiveDevice(); device && BufferId != 0) device->GetPosition(BufferId, play, write);
+}
+
 void TDDSDGenWave::SetContext(TDDSDChannel* channel) {
     std::lock_guard lock(FillGuard);
     FillContext = channel;
@@ -325,8 +332,8 @@ std::unique_ptr<TDDSDWaveData> TDDSDWaveData::Create(TDDSD7& component, uint32_t
     return std::make_unique<TDDSDWaveData>(component, false, size, stereo, bits, rate);
 }
 
-std::unique_ptr<TDDSDWaveData> TDDSDWaveData::CreateStream(TDDSD7& component, uint32_t size, bool stereo,
-                                                           uint32_t bits, uint32_t rate) {
+std::unique_ptr<TDDSDWaveData> TDDSDWaveData::CreateStream(TDDSD7& component, uint32_t size, bool stereo, uint32_t bits,
+                                                           uint32_t rate) {
     return std::make_unique<TDDSDWaveData>(component, true, StreamBytes(size), stereo, bits, rate);
 }
 
@@ -335,7 +342,8 @@ std::unique_ptr<TDDSDWaveData> TDDSDWaveData::CreateStream(TDDSD7& component, ui
 TDDSDNotifyThread::TDDSDNotifyThread(TDDSDGenWave& wave)
     : Wave(wave), Thread([this](std::stop_token stop) { Execute(stop); }) {}
 
-TDDSDNotifyThread::~TDDSDNotifyThread() {
+void TDDSDNotifyThread::Terminate() {
+    if (!Thread.joinable()) return;
     Thread.request_stop();
     Thread.join();
 }
@@ -359,6 +367,8 @@ void TDDSDNotifyThread::Execute(std::stop_token stop) {
 }
 
 void TDDSDNotifyThread::Step() {
+    // The device and buffer stay as they are while the thread runs; the component's other fields
+    // belong to the main thread.
     IAudioDevice* device = Wave.Component->Device();
     uint32_t play = 0, write = 0, status = 0;
     device->GetPosition(Wave.BufferId, play, write);
@@ -378,7 +388,8 @@ TDDSDChannel::~TDDSDChannel() {
 
 void TDDSDChannel::Unbind() {
     Stop();
-    if (OwnsBuffer) Component.Check(Device()->ReleaseBuffer(BufferId), "setWaveData サウンドバッファの解放に失敗しました"_sj);
+    if (OwnsBuffer)
+        Component.Check(Device()->ReleaseBuffer(BufferId), "setWaveData サウンドバッファの解放に失敗しました"_sj);
     if (IsStreaming && Bound) Bound->SetContext(nullptr);
     BufferId = 0;
     Bound = nullptr;

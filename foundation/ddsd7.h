@@ -50,9 +50,9 @@ public:
 
 namespace ddsd7 {
 
-// When true a channel plays its own duplicate of a static wave's buffer; when false the wave's
-// buffer itself, so channels bound to one wave share its play position. Not changed while waves
-// are bound.
+// Whether binding a static wave gives the channel a buffer of its own over the same sound (true),
+// or lets it play the wave's buffer directly (false), so that all channels bound to that wave move
+// one play position together. Left alone while waves are bound.
 extern bool DuplicateStaticBuffers;
 
 // The size of a streaming wave for a requested size (the "StreamLength" setting): at least
@@ -161,15 +161,16 @@ private:
 
 // The fill event of a streaming wave: write size bytes of sound at offset. Runs on the wave's
 // notification thread.
-using TDDSDFillEvent =
-    std::function<void(TDDSDGenWave& sender, TDDSDChannel* context, uint32_t offset, uint32_t size)>;
+using TDDSDFillEvent = std::function<void(TDDSDGenWave& sender, TDDSDChannel* context, uint32_t offset, uint32_t size)>;
 
 // The thread that watches a streaming wave's play position and asks for the half just played.
 // It starts with the wave and is stopped and joined before the wave's buffer goes.
 class TDDSDNotifyThread {
 public:
     explicit TDDSDNotifyThread(TDDSDGenWave& wave);
-    ~TDDSDNotifyThread();  // asks the thread to end and waits for it
+    ~TDDSDNotifyThread() { Terminate(); }
+    // Asks the thread to end and waits for it; the caller holds no lock.
+    void Terminate();
     TDDSDNotifyThread(const TDDSDNotifyThread&) = delete;
     TDDSDNotifyThread& operator=(const TDDSDNotifyThread&) = delete;
 
@@ -208,6 +209,8 @@ public:
     Audio::TBufferId Buffer() const { return BufferId; }
     // The channel a streaming wave is bound to; null until bound.
     TDDSDChannel* Context();
+    // The play and write cursors of the buffer, in bytes; both 0 without a buffer.
+    void GetCurrentPosition(uint32_t& play, uint32_t& write);
 
 protected:
     TDDSDGenWave(TDDSD7& component, bool streaming, uint32_t size, bool stereo, uint32_t bits, uint32_t rate);
@@ -245,8 +248,8 @@ public:
     static std::unique_ptr<TDDSDWaveData> Create(TDDSD7& component, uint32_t size, bool stereo, uint32_t bits,
                                                  uint32_t rate);
     // A streaming wave with its thread; its size is ddsd7::StreamBytes(size) (read it from Size).
-    static std::unique_ptr<TDDSDWaveData> CreateStream(TDDSD7& component, uint32_t size, bool stereo,
-                                                       uint32_t bits, uint32_t rate);
+    static std::unique_ptr<TDDSDWaveData> CreateStream(TDDSD7& component, uint32_t size, bool stereo, uint32_t bits,
+                                                       uint32_t rate);
 };
 
 class TDDSDChannel {

@@ -29,11 +29,17 @@ TGains GainsOf(int32_t volume, int32_t pan) {
 }
 
 void Accumulate(int32_t* sums, const int16_t* samples, uint32_t frames, TGains gains) {
-    const int32_t left = gains.Left, right = gains.Right;
-    for (uint32_t i = 0; i < frames; ++i) {
-        sums[2 * i] += (int32_t{samples[2 * i]} * left) >> 15;
-        sums[2 * i + 1] += (int32_t{samples[2 * i + 1]} * right) >> 15;
-    }
+    // Eight samples (four frames) at a time against a row of alternating gains, a shape the
+    // compiler turns into vector instructions; the rest one frame at a time.
+    const int32_t row[8] = {gains.Left, gains.Right, gains.Left, gains.Right,
+                            gains.Left, gains.Right, gains.Left, gains.Right};
+    const uint32_t count = 2 * frames;
+    uint32_t k = 0;
+    for (; k + 8 <= count; k += 8)
+        for (uint32_t j = 0; j < 8; ++j)
+            sums[k + j] += (int32_t{samples[k + j]} * row[j]) >> 15;
+    for (; k < count; ++k)
+        sums[k] += (int32_t{samples[k]} * row[k & 1]) >> 15;
 }
 
 void Saturate(int16_t* out, const int32_t* sums, uint32_t count) {

@@ -1,8 +1,8 @@
 #include "platform/headless/ManualAudio.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "platform/LittleEndian.h"

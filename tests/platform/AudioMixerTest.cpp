@@ -1,9 +1,10 @@
-#include "platform/AudioMixer.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <vector>
+
+#include "platform/AudioMixer.h"
 
 namespace {
 
@@ -46,14 +47,31 @@ TEST(AudioMixerTest, GainsFollowHundredthsOfADecibel) {
     struct {
         int32_t Volume, Pan, Left, Right;
     } const pans[] = {
-        {0, 0, 32768, 32768},     {0, 600, 16423, 32768},    {0, -600, 32768, 16423},
-        {-600, 1400, 3277, 16423}, {0, 20000, 0, 32768},      // pan beyond the right end is the right end
+        {0, 0, 32768, 32768},      {0, 600, 16423, 32768}, {0, -600, 32768, 16423},
+        {-600, 1400, 3277, 16423}, {0, 20000, 0, 32768},  // pan beyond the right end is the right end
         {-20000, 0, 0, 0},
     };
     for (const auto& c : pans) {
         const TGains g = GainsOf(c.Volume, c.Pan);
         EXPECT_EQ(g.Left, c.Left) << c.Volume << " " << c.Pan;
         EXPECT_EQ(g.Right, c.Right) << c.Volume << " " << c.Pan;
+    }
+}
+
+TEST(AudioMixerTest, KernelMatchesAScalarReference) {
+    std::mt19937 rng(120);
+    for (uint32_t frames = 0; frames < 23; ++frames) {
+        std::vector<int16_t> samples(2 * frames);
+        for (auto& v : samples)
+            v = static_cast<int16_t>(rng());
+        const TGains gains{static_cast<int32_t>(rng() % 32769), static_cast<int32_t>(rng() % 32769)};
+        std::vector<int32_t> sums(2 * frames, 7), reference(2 * frames, 7);
+        Accumulate(sums.data(), samples.data(), frames, gains);
+        for (uint32_t i = 0; i < frames; ++i) {
+            reference[2 * i] += (samples[2 * i] * gains.Left) >> 15;
+            reference[2 * i + 1] += (samples[2 * i + 1] * gains.Right) >> 15;
+        }
+        EXPECT_EQ(sums, reference) << frames;
     }
 }
 
@@ -132,12 +150,8 @@ TEST(AudioMixerTest, NotificationPositionsAreMarkedWhenPassed) {
         uint32_t Bits;
         const char* What;
     } const steps[] = {
-        {7, 0, "up to byte 28"},
-        {1, 2, "reaching the middle exactly"},
-        {1, 0, "on from the middle"},
-        {7, 1, "completing the lap"},
-        {20, 3, "a whole lap and more in one mix"},
-        {0, 4, "stopped"},
+        {7, 0, "up to byte 28"},      {1, 2, "reaching the middle exactly"},      {1, 0, "on from the middle"},
+        {7, 1, "completing the lap"}, {20, 3, "a whole lap and more in one mix"}, {0, 4, "stopped"},
         {0, 0, "stopped again"},
     };
     for (const auto& s : steps) {

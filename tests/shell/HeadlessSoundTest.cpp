@@ -1,0 +1,72 @@
+// The headless runner's sound: the manual device mixes as far as the fake clock has come, and the
+// capture holds exactly that.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "platform/LittleEndian.h"
+#include "tests/support/TestData.h"
+#include "tools/kel-headless/HeadlessRunner.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The demo game packed into a scratch folder by its pack script and the build's kelpack.
+std::string DemoGame() {
+    char exe[4096];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return "";
+    const fs::path build = fs::path(std::string(exe, static_cast<size_t>(n))).parent_path().parent_path();
+    const std::string out = TestData::ScratchDir();
+    const std::string command = "bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + out + "' '" +
+                                (build / "tools" / "kelpack").string() + "' >/dev/null 2>&1";
+    return std::system(command.c_str()) == 0 ? out : "";
+}
+
+TEST(HeadlessSoundTest, ARunMixesByItsFakeClockIntoTheCapture) {
+    const std::string game = DemoGame();
+    ASSERT_FALSE(game.empty());
+    const std::string oldRoot = FileSystem::Root();
+    const std::string wav = TestData::ScratchDir() + "/run.wav";
+    uint32_t ms = 0;
+    {
+        THeadlessGame run;
+        std::string error;
+        ASSERT_TRUE(run.Open(game, error)) << error;
+        ASSERT_TRUE(run.Sound && run.Sound->Initialized());
+        ASSERT_TRUE(run.CaptureSound(wav, error)) << error;
+        // A sound of 1000 frames started before the first frame.
+        auto beep = TDDSDWaveData::Create(*run.Sound, 4000, true, 16, 44100);
+        const std::vector<int16_t> level(2000, 1234);
+        beep->Write(0, level.data(), 4000);
+        run.Sound->GetChannel(0)->SetWaveData(beep.get());
+        run.Sound->GetChannel(0)->PlayFrom(0);
+        run.Run(20);
+        ASSERT_TRUE(run.FinishSound(error)) << error;
+        ms = run.FakeClock.Now;
+        EXPECT_EQ(run.Audio.FramesRendered(), uint64_t{ms} * 44100 / 1000);
+        run.Sound->GetChannel(0)->SetWaveData(nullptr);
+    }
+    FileSystem::SetRoot(oldRoot);
+
+    std::ifstream in(wav, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(ms, 0u);
+    const uint64_t frames = uint64_t{ms} * 44100 / 1000;
+    ASSERT_EQ(bytes.size(), 44 + frames * 4);
+    EXPECT_EQ(LittleEndian::Get32(reinterpret_cast<const uint8_t*>(bytes.data()) + 40), frames * 4);
+    auto sample = [&](uint64_t frame) {
+        return static_cast<int16_t>(LittleEndian::Get16(reinterpret_cast<const uint8_t*>(bytes.data()) + 44 + 4 * frame));
+    };
+    EXPECT_EQ(sample(0), 1234);
+    EXPECT_EQ(sample(999), 1234);
+    EXPECT_EQ(sample(1000), 0);
+    EXPECT_EQ(sample(frames - 1), 0);
+}
+
+}  // namespace
