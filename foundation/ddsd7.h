@@ -233,8 +233,10 @@ private:
     Audio::TBufferId BufferId = 0;
     std::unique_ptr<TDDSDNotifyThread> Thread;
     // Guards the fill handler and the context; held while the handler runs, so that a handler
-    // or binding change waits for a fill in progress. The handler must not set either.
-    std::mutex FillGuard;
+    // or binding change from the main thread waits for a fill in progress (recursive, so that
+    // the handler may read them). First in the lock order: the handler's own locks and the
+    // device's come after it.
+    std::recursive_mutex FillGuard;
     TDDSDFillEvent OnFill;
     TDDSDChannel* FillContext = nullptr;
 };

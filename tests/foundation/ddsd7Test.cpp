@@ -1,5 +1,3 @@
-#include "foundation/ddsd7.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +6,7 @@
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/ddsd7.h"
 #include "platform/Encoding.h"
 #include "platform/headless/ManualAudio.h"
 #include "tests/support/TestData.h"
@@ -56,8 +55,13 @@ TEST(DDSD7RefillTest, StreamSizesAreClampedToWholeFramesInEachHalf) {
     struct {
         int64_t Asked;
         uint32_t Got;
-    } const cases[] = {{131072, 131072}, {131075, 131072}, {20004, 20000}, {0, 16384},
-                       {-8, 16384},      {16383, 16384},   {int64_t{1} << 40, 4u << 20}};
+    } const cases[] = {{131072, 131072},
+                       {131075, 131072},
+                       {20004, 20000},
+                       {0, 16384},
+                       {-8, 16384},
+                       {16383, 16384},
+                       {int64_t{1} << 40, 4u << 20}};
     for (const auto& c : cases)
         EXPECT_EQ(ddsd7::StreamBytes(c.Asked), c.Got) << c.Asked;
 }
@@ -139,7 +143,8 @@ TEST_F(DDSD7Test, AStreamIsRefilledHalfByHalfBehindThePlayPosition) {
     channel->PlayLoop();
     // Two and a half laps of 32768 frames.
     const std::vector<int16_t> out = Device.Render(81920);
-    const std::vector<std::pair<uint32_t, uint32_t>> expected = {{0, 65536}, {65536, 65536}, {0, 65536}, {65536, 65536}};
+    const std::vector<std::pair<uint32_t, uint32_t>> expected = {
+        {0, 65536}, {65536, 65536}, {0, 65536}, {65536, 65536}};
     ASSERT_EQ(fills.size(), expected.size());
     for (size_t i = 0; i < fills.size(); ++i) {
         EXPECT_EQ(fills[i].Offset, expected[i].first) << i;
@@ -261,8 +266,10 @@ TEST_F(DDSD7Test, FailuresOnTheNotificationThreadWaitForTheMainThread) {
     int calls = 0;
     auto wave = TDDSDWaveData::CreateStream(sound, 16384, true, 16, 44100);
     wave->SetOnFill([&](TDDSDGenWave& w, TDDSDChannel*, uint32_t, uint32_t) {
-        if (++calls == 1) w.Write(w.Size(), "abcd", 4);
-        else throw std::runtime_error("the decoder broke");
+        if (++calls == 1)
+            w.Write(w.Size(), "abcd", 4);
+        else
+            throw std::runtime_error("the decoder broke");
     });
     sound.GetChannel(0)->SetWaveData(wave.get());
     sound.GetChannel(0)->PlayLoop();

@@ -1,5 +1,3 @@
-#include "platform/headless/ManualAudio.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "platform/LittleEndian.h"
+#include "platform/headless/ManualAudio.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -143,8 +142,8 @@ TEST(ManualAudioTest, RefusesWhatItCannotDoAndCountsBuffersLeftAtClose) {
         uint32_t Bytes, Rate, Bits, Channels;
         uint32_t Result;
     } const creates[] = {
-        {64, 44100, 16, 2, arOk},          {2, 44100, 16, 2, arInvalidParam},  {0x10000000, 44100, 16, 2, arInvalidParam},
-        {64, 22050, 16, 2, arBadFormat},   {64, 44100, 8, 2, arBadFormat},     {64, 44100, 16, 1, arBadFormat},
+        {64, 44100, 16, 2, arOk},        {2, 44100, 16, 2, arInvalidParam}, {0x10000000, 44100, 16, 2, arInvalidParam},
+        {64, 22050, 16, 2, arBadFormat}, {64, 44100, 8, 2, arBadFormat},    {64, 44100, 16, 1, arBadFormat},
     };
     for (const auto& c : creates) {
         desc = {c.Bytes, c.Rate, c.Bits, c.Channels};

@@ -1,7 +1,5 @@
 // The SDL sound device on SDL's dummy output, which keeps real time without hardware: the audio
 // callback mixes, and a stream's notification thread refills it, at the pace of a real device.
-#include "platform/sdl/SdlAudio.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -11,6 +9,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/ddsd7.h"
+#include "platform/sdl/SdlAudio.h"
 #include "tests/support/TestData.h"
 
 namespace {

@@ -61,7 +61,8 @@ TEST(HeadlessSoundTest, ARunMixesByItsFakeClockIntoTheCapture) {
     ASSERT_EQ(bytes.size(), 44 + frames * 4);
     EXPECT_EQ(LittleEndian::Get32(reinterpret_cast<const uint8_t*>(bytes.data()) + 40), frames * 4);
     auto sample = [&](uint64_t frame) {
-        return static_cast<int16_t>(LittleEndian::Get16(reinterpret_cast<const uint8_t*>(bytes.data()) + 44 + 4 * frame));
+        return static_cast<int16_t>(
+            LittleEndian::Get16(reinterpret_cast<const uint8_t*>(bytes.data()) + 44 + 4 * frame));
     };
     EXPECT_EQ(sample(0), 1234);
     EXPECT_EQ(sample(999), 1234);

@@ -72,41 +72,49 @@ TEST(SoundStressTest, LoadFreePlayStopAndSwapWhileTheDeviceMixes) {
             const uint32_t ch = rng() % 15;
             TDDSDChannel* c = sound.GetChannel(ch);
             switch (rng() % 9) {
-            case 0: load(ch); break;
-            case 1:
-                c->SetWaveData(nullptr);
-                waves[ch].reset();
-                break;
-            case 2: c->PlayFrom(4 * (rng() % 1000)); break;
-            case 3: c->PlayLoopFrom(4 * (rng() % 1000)); break;
-            case 4: c->Stop(); break;
-            case 5: {
-                // Swap two channels' sounds, as the sound library does.
-                const uint32_t other = rng() % 15;
-                std::swap(waves[ch], waves[other]);
-                sound.GetChannel(ch)->SetWaveData(waves[ch].get());
-                sound.GetChannel(other)->SetWaveData(waves[other].get());
-                break;
-            }
-            case 6:
-                c->SetVolume(-static_cast<int32_t>(rng() % 10001));
-                c->SetPan(static_cast<int32_t>(rng() % 20001) - 10000);
-                break;
-            case 7:
-                // The stream channel is stopped, unbound, bound again and restarted.
-                music->SetWaveData(nullptr);
-                music->SetWaveData(stream.get());
-                if (rng() % 2) music->PlayLoop();
-                break;
-            case 8:
-                // Now and then the stream itself is made anew: its thread ends and a new one starts.
-                if (rng() % 8 == 0) {
-                    music->SetWaveData(nullptr);
-                    stream = makeStream();
-                    music->SetWaveData(stream.get());
-                    music->PlayLoop();
+                case 0:
+                    load(ch);
+                    break;
+                case 1:
+                    c->SetWaveData(nullptr);
+                    waves[ch].reset();
+                    break;
+                case 2:
+                    c->PlayFrom(4 * (rng() % 1000));
+                    break;
+                case 3:
+                    c->PlayLoopFrom(4 * (rng() % 1000));
+                    break;
+                case 4:
+                    c->Stop();
+                    break;
+                case 5: {
+                    // Swap two channels' sounds, as the sound library does.
+                    const uint32_t other = rng() % 15;
+                    std::swap(waves[ch], waves[other]);
+                    sound.GetChannel(ch)->SetWaveData(waves[ch].get());
+                    sound.GetChannel(other)->SetWaveData(waves[other].get());
+                    break;
                 }
-                break;
+                case 6:
+                    c->SetVolume(-static_cast<int32_t>(rng() % 10001));
+                    c->SetPan(static_cast<int32_t>(rng() % 20001) - 10000);
+                    break;
+                case 7:
+                    // The stream channel is stopped, unbound, bound again and restarted.
+                    music->SetWaveData(nullptr);
+                    music->SetWaveData(stream.get());
+                    if (rng() % 2) music->PlayLoop();
+                    break;
+                case 8:
+                    // Now and then the stream itself is made anew: its thread ends and a new one starts.
+                    if (rng() % 8 == 0) {
+                        music->SetWaveData(nullptr);
+                        stream = makeStream();
+                        music->SetWaveData(stream.get());
+                        music->PlayLoop();
+                    }
+                    break;
             }
             c->GetStatus();
             TDDSD7::DeliverThreadFailures();
