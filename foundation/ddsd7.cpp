@@ -29,6 +29,13 @@ void DefaultHalt() {
 }
 THaltHandler halt = DefaultHalt;
 
+// Ends the program on a failure; its text goes to the error log first, the one trace the player
+// and the game maker get of why the game vanished.
+void HaltWith(const std::string& text) {
+    ErrorLogLib::WriteErrorLog(text);
+    halt();
+}
+
 // Set on a notification thread: failures there are posted to the main thread.
 thread_local bool onNotifyThread = false;
 
@@ -164,7 +171,7 @@ TDDSDChannel* TDDSD7::GetChannel(uint32_t n) {
         return nullptr;
     }
     DebugLog(text);
-    if (haltOnError) halt();
+    if (haltOnError) HaltWith(text);
     return nullptr;
 }
 
@@ -195,7 +202,7 @@ uint32_t TDDSD7::Check(uint32_t result, std::string_view message) {
         return result;
     }
     DebugLog(text);
-    if (haltOnError) halt();
+    if (haltOnError) HaltWith(text);
     return result;
 }
 
@@ -219,7 +226,7 @@ void TDDSD7::DeliverThreadFailures() {
             posted.pop_front();
         }
         DebugLog(text);
-        if (haltOnError) halt();
+        if (haltOnError) HaltWith(text);
     }
 }
 

@@ -81,9 +81,9 @@ void SetDebugFolder(std::string_view hostFolder);
 int32_t DebugLineCount();
 void ResetDebugLineCount();
 
-// What ending the program means on a failure with dsoHaltOnError: by default the process exits
-// with code 1 after the program's clean-up, so that a caller sees the failure. Tests replace it;
-// nullptr restores the default.
+// What ending the program means on a failure with dsoHaltOnError, once the failure's text is in
+// the error log: by default the process exits with code 1 after the program's clean-up, so that
+// a caller sees the failure. Tests replace it; nullptr restores the default.
 using THaltHandler = void (*)();
 void SetHaltHandler(THaltHandler handler);
 

@@ -180,6 +180,7 @@ TEST_F(DDSD7Test, TheCheckerWritesRaisesOrEndsAsTheOptionSays) {
     };
     for (const auto& c : cases) {
         ddsd7::ResetDebugLineCount();
+        ErrorLogLib::ClearErrorLog();
         Halts = 0;
         TDDSD7 sound(&Device);
         sound.SetDebugOption(c.Options);
@@ -195,6 +196,8 @@ TEST_F(DDSD7Test, TheCheckerWritesRaisesOrEndsAsTheOptionSays) {
         EXPECT_EQ(ddsd7::DebugLineCount(), c.Lines) << int(c.Options);
         EXPECT_EQ(raised, c.Raises) << int(c.Options);
         EXPECT_EQ(Halts, c.Halts) << int(c.Options);
+        // Ending the program leaves the reason in the error log.
+        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), c.Halts) << int(c.Options);
     }
 }
 
