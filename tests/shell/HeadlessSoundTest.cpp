@@ -1,7 +1,6 @@
 // The headless runner's sound: the manual device mixes as far as the fake clock has come, and the
 // capture holds exactly that.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -10,6 +9,7 @@
 
 #include "platform/LittleEndian.h"
 #include "tests/support/TestData.h"
+#include "tests/support/ToolRun.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 
 namespace fs = std::filesystem;
@@ -18,13 +18,9 @@ namespace {
 
 // The demo game packed into a scratch folder by its pack script and the build's kelpack.
 std::string DemoGame() {
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return "";
-    const fs::path build = fs::path(std::string(exe, static_cast<size_t>(n))).parent_path().parent_path();
     const std::string out = TestData::ScratchDir();
     const std::string command = "bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + out + "' '" +
-                                (build / "tools" / "kelpack").string() + "' >/dev/null 2>&1";
+                                ToolRun::ToolPath("kelpack") + "' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0 ? out : "";
 }
 
@@ -68,6 +64,15 @@ TEST(HeadlessSoundTest, ARunMixesByItsFakeClockIntoTheCapture) {
     EXPECT_EQ(sample(999), 1234);
     EXPECT_EQ(sample(1000), 0);
     EXPECT_EQ(sample(frames - 1), 0);
+
+    // The program writes the same capture for --wav, as long as the run's fake time.
+    const std::string cli = TestData::ScratchDir() + "/cli.wav";
+    const ToolRun::TRun run = ToolRun::Run("kel-headless", "--frames 20 --wav '" + cli + "' '" + game + "'");
+    EXPECT_EQ(run.Code, 0) << run.Output;
+    EXPECT_EQ(fs::file_size(cli), 44 + frames * 4) << run.Output;
+    const ToolRun::TRun bad = ToolRun::Run("kel-headless", "--wav '" + game + "/no/such/folder/x.wav' '" + game + "'");
+    EXPECT_EQ(bad.Code, 1);
+    EXPECT_NE(bad.Output.find("x.wav"), std::string::npos) << bad.Output;
 }
 
 }  // namespace
