@@ -2,9 +2,10 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test setup build build-asan format check-format
+.PHONY: run test setup build build-asan build-tsan format check-format
 
 setup:
 	@bash tools/setup.sh
@@ -24,6 +25,12 @@ build-asan: setup
 	    -DKEL_SANITIZE=ON -DKEL_REAL_BACKENDS=OFF -DKEL_BENCH=OFF >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# The sound device's threads under ThreadSanitizer: only the stress test and the libraries it links.
+build-tsan: setup
+	@CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKEL_TSAN=ON -DKEL_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target kel_tests_threads
+
 # Every C++ file of the repository in the house style.
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)
 format:
@@ -32,10 +39,12 @@ format:
 check-format:
 	@clang-format --dry-run --Werror $(FORMAT_FILES) || { echo "unformatted files: run make format" >&2; exit 1; }
 
-test: check-format build build-asan
+test: check-format build build-asan build-tsan
 	@echo "== unit tests and fuzz corpora under the sanitizers"
 	@cd $(ASAN_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	    ctest -j $(JOBS) --output-on-failure
+	@echo "== the sound threads under ThreadSanitizer"
+	@cd $(TSAN_BUILD) && ctest -L tsan --output-on-failure
 	@echo "== all tests"
 	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
 
