@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 
 namespace {
@@ -20,8 +21,7 @@ std::string Bytes(std::initializer_list<int> list) {
 
 std::string Header(uint32_t size) {
     std::string s = Bytes({0x31, 0x50, 0x43, 0xFF, 1, 0, 0, 0});
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(size >> (8 * i)));
+    LittleEndian::Append32(s, size);
     return s;
 }
 
@@ -280,8 +280,10 @@ TEST(BytePairTest, ExpansionMatchesTheReferenceExpander) {
              // Code c stands for (c - 1, 0) for c = 1..255: code 255 expands to 256 zeros and needs all
              // 256 pending codes.
              std::string s = Header(256) + Bytes({0x80, 0, 0});
-             for (int c = 2; c <= 255; ++c)
-                 s += (c == 2 || c == 129 ? Bytes({126}) : "") + Bytes({c - 1, 0});  // runs of 127 entries
+             for (int c = 2; c <= 255; ++c) {
+                 if (c == 2 || c == 129) s += Bytes({126});  // runs of 127 entries
+                 s += Bytes({c - 1, 0});
+             }
              return s + Bytes({1, 0, 255});
          }()},
     };
