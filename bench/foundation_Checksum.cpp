@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchRatio.h"
+#include "bench/BenchReport.h"
 #include "foundation/uMisc.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/BenchRatio.h"
+#include "bench/BenchReport.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 

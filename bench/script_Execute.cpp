@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/BenchRatio.h"
+#include "bench/BenchReport.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
