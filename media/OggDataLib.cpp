@@ -56,14 +56,22 @@ int32_t SaturateInt(double v) {
 
 std::string DecoderErrorText(int32_t code) {
     switch (code) {
-    case OV_HOLE: return "data missing or damaged";
-    case OV_EREAD: return "read error";
-    case OV_EFAULT: return "decoder state corrupt";
-    case OV_EINVAL: return "invalid request";
-    case OV_EBADLINK: return "invalid stream section";
-    case OV_ENOTVORBIS: return "not Vorbis data";
-    case OV_EBADHEADER: return "invalid header";
-    default: return "error";
+        case OV_HOLE:
+            return "data missing or damaged";
+        case OV_EREAD:
+            return "read error";
+        case OV_EFAULT:
+            return "decoder state corrupt";
+        case OV_EINVAL:
+            return "invalid request";
+        case OV_EBADLINK:
+            return "invalid stream section";
+        case OV_ENOTVORBIS:
+            return "not Vorbis data";
+        case OV_EBADHEADER:
+            return "invalid header";
+        default:
+            return "error";
     }
 }
 
@@ -133,8 +141,8 @@ bool TOggData::Open(std::unique_ptr<TStream> stream, std::string name) {
     const double seconds = Dll->ov_time_total(&VorbisFile, -1);
     TimeTotal = seconds > 0 && std::isfinite(seconds) ? static_cast<float>(seconds) : 0.0f;
     TotalBytes = PcmTotal * 4;
-    const int64_t code = int64_t{Rate} * 10 + Channels;
-    FormatCode = code == 441002 || code == 441001 || code == 221002 || code == 221001 ? static_cast<int32_t>(code) : 0;
+    const bool plays = (Rate == 44100 || Rate == 22050) && (Channels == 1 || Channels == 2);
+    FormatCode = plays ? Rate * 10 + Channels : 0;
 
     Loops = {};
     OggDataLib::ParseLoopTags(Comments.Values("COMMENT"), Rate, Loops);
@@ -211,7 +219,9 @@ void TOggData::Seek(float seconds) {
 
 void TOggData::SeekLocked(double seconds) {
     CarryBytes = 0;
-    if (Source) Dll->ov_time_seek(&VorbisFile, seconds);
+    if (!Source) return;
+    // The library refuses a time at the very end; the last sample's position stands for it.
+    if (Dll->ov_time_seek(&VorbisFile, seconds) != 0 && seconds >= TimeTotal) Dll->ov_pcm_seek(&VorbisFile, PcmTotal);
 }
 
 float TOggData::PositionLocked() {
@@ -379,7 +389,7 @@ int32_t TOggData::DecodeChunk(uint8_t* dest, int32_t n) {
         return c;
     }
     int section = 0;
-    if (FormatCode == 441002)
+    if (FormatCode == kStereo44100)
         return static_cast<int32_t>(Dll->ov_read(&VorbisFile, reinterpret_cast<char*>(dest), n, 0, 2, 1, &section));
     if (FormatCode == 0) return -1;
 
@@ -752,7 +762,8 @@ std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream) {
     std::vector<uint8_t> pcm;
     std::vector<uint8_t> chunk(65536);
     while (static_cast<int64_t>(pcm.size()) < nominal && ogg.Playing) {
-        const int64_t want = std::min<int64_t>(static_cast<int64_t>(chunk.size()), nominal - static_cast<int64_t>(pcm.size()));
+        const int64_t want =
+            std::min<int64_t>(static_cast<int64_t>(chunk.size()), nominal - static_cast<int64_t>(pcm.size()));
         const int32_t r = ogg.Read(chunk.data(), static_cast<int32_t>((want + 3) & ~int64_t{3}), 0);
         if (r <= 0) break;
         pcm.insert(pcm.end(), chunk.begin(), chunk.begin() + std::min<int64_t>(r, want));

@@ -193,7 +193,9 @@ private:
     std::shared_ptr<TVorbisFileDLL> Dll;  // the binding the open file was opened with
     TStream* Source = nullptr;            // owned by the decoder once open
     OggVorbis_File VorbisFile{};
-    int32_t FormatCode = 0;               // Rate x 10 + Channels
+    // Rate x 10 + Channels of a file that plays (44100 or 22050 Hz, 1 or 2 channels), else 0.
+    int32_t FormatCode = 0;
+    static constexpr int32_t kStereo44100 = 441002;
     std::array<int32_t, kLoopSlots> LoopCounter{};
     std::array<uint8_t, 4096> Scratch{};
     // Output of a converting format that did not fit the last request, handed out first next time.

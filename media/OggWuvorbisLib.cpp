@@ -8,16 +8,23 @@
 
 namespace OggWuvorbisLib {
 
-const char* const kExportNames[kExportCount] = {
-    "wu_SetCPUType",         "wu_DetectCPU",          "wu_ScaleOutput",          "wu_ov_info",
-    "wu_ov_clear",           "wu_ov_open_callbacks",  "wu_ov_test_callbacks",    "wu_ov_test_open",
-    "wu_ov_bitrate",         "wu_ov_bitrate_instant", "wu_ov_streams",           "wu_ov_serialnumber",
-    "wu_ov_seekable",        "wu_ov_raw_total",       "wu_ov_time_total",        "wu_ov_pcm_total",
-    "wu_ov_raw_seek",        "wu_ov_pcm_seek",        "wu_ov_pcm_seek_page",     "wu_ov_time_seek",
-    "wu_ov_time_seek_page",  "wu_ov_raw_seek_lap",    "wu_ov_pcm_seek_lap",      "wu_ov_pcm_seek_page_lap",
-    "wu_ov_time_seek_lap",   "wu_ov_time_seek_page_lap", "wu_ov_raw_tell",       "wu_ov_pcm_tell",
-    "wu_ov_time_tell",       "wu_ov_comment",         "wu_ov_read_float",        "wu_ov_read",
-    "wu_ov_crosslap"};
+const char* const kExportNames[kExportCount] = {"wu_SetCPUType",        "wu_DetectCPU",
+                                                "wu_ScaleOutput",       "wu_ov_info",
+                                                "wu_ov_clear",          "wu_ov_open_callbacks",
+                                                "wu_ov_test_callbacks", "wu_ov_test_open",
+                                                "wu_ov_bitrate",        "wu_ov_bitrate_instant",
+                                                "wu_ov_streams",        "wu_ov_serialnumber",
+                                                "wu_ov_seekable",       "wu_ov_raw_total",
+                                                "wu_ov_time_total",     "wu_ov_pcm_total",
+                                                "wu_ov_raw_seek",       "wu_ov_pcm_seek",
+                                                "wu_ov_pcm_seek_page",  "wu_ov_time_seek",
+                                                "wu_ov_time_seek_page", "wu_ov_raw_seek_lap",
+                                                "wu_ov_pcm_seek_lap",   "wu_ov_pcm_seek_page_lap",
+                                                "wu_ov_time_seek_lap",  "wu_ov_time_seek_page_lap",
+                                                "wu_ov_raw_tell",       "wu_ov_pcm_tell",
+                                                "wu_ov_time_tell",      "wu_ov_comment",
+                                                "wu_ov_read_float",     "wu_ov_read",
+                                                "wu_ov_crosslap"};
 
 namespace {
 
@@ -107,10 +114,17 @@ int VorbisSeek(void* source, ogg_int64_t offset, int origin) {
     if (!source) return -1;
     TSeekOrigin o;
     switch (origin) {
-    case SEEK_SET: o = TSeekOrigin::Beginning; break;
-    case SEEK_CUR: o = TSeekOrigin::Current; break;
-    case SEEK_END: o = TSeekOrigin::End; break;
-    default: return -1;
+        case SEEK_SET:
+            o = TSeekOrigin::Beginning;
+            break;
+        case SEEK_CUR:
+            o = TSeekOrigin::Current;
+            break;
+        case SEEK_END:
+            o = TSeekOrigin::End;
+            break;
+        default:
+            return -1;
     }
     try {
         const int64_t pos = static_cast<TStream*>(source)->Seek(offset, o);

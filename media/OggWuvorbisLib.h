@@ -79,9 +79,9 @@ public:
     double ov_time_total(OggVorbis_File* vf, int link) const { return wu_ov_time_total(vf, link); }
     long ov_seekable(OggVorbis_File* vf) const { return wu_ov_seekable(vf); }
     int ov_time_seek(OggVorbis_File* vf, double seconds) const { return wu_ov_time_seek(vf, seconds); }
+    int ov_pcm_seek(OggVorbis_File* vf, ogg_int64_t pos) const { return wu_ov_pcm_seek(vf, pos); }
     double ov_time_tell(OggVorbis_File* vf) const { return wu_ov_time_tell(vf); }
-    long ov_read(OggVorbis_File* vf, char* buffer, int length, int bigEndian, int word, int sign,
-                 int* section) const {
+    long ov_read(OggVorbis_File* vf, char* buffer, int length, int bigEndian, int word, int sign, int* section) const {
         return wu_ov_read(vf, buffer, length, bigEndian, word, sign, section);
     }
     int32_t DetectCPUType() const { return wu_DetectCPU(); }

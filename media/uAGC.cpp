@@ -27,7 +27,9 @@ void TAGC::Process(int16_t* samples, int32_t bytes) {
         // The product is formed in float like the gain itself, then saturated before it becomes an
         // integer, so no gain can push it out of range.
         const float p = static_cast<float>(x) * Gain;
-        int32_t y = !(p == p) ? 0 : (p >= 2147483520.0f ? INT32_MAX : (p <= -2147483520.0f ? INT32_MIN + 1 : static_cast<int32_t>(p)));
+        int32_t y = !(p == p) ? 0
+                              : (p >= 2147483520.0f ? INT32_MAX
+                                                    : (p <= -2147483520.0f ? INT32_MIN + 1 : static_cast<int32_t>(p)));
         const int32_t a = std::abs(y);
         if (std::abs(x) < NoiseFloor) {
             if (Quiet < INT32_MAX) ++Quiet;

@@ -56,7 +56,9 @@ inline std::string EncodeOgg(const TSamples& samples, int32_t rate, int32_t chan
     vorbis_info_init(&vi);
     if (channels < 1 || rate < 1 || vorbis_encode_init_vbr(&vi, channels, rate, quality) != 0) {
         vorbis_info_clear(&vi);
-        if (error) *error = "the encoder has no mode for " + std::to_string(rate) + " Hz, " + std::to_string(channels) + " channels";
+        if (error)
+            *error = "the encoder has no mode for " + std::to_string(rate) + " Hz, " + std::to_string(channels) +
+                     " channels";
         return out;
     }
     vorbis_comment vc;
@@ -75,7 +77,10 @@ inline std::string EncodeOgg(const TSamples& samples, int32_t rate, int32_t chan
     ogg_stream_packetin(&os, &headerComment);
     ogg_stream_packetin(&os, &headerCode);
     ogg_page og;
-    auto put = [&] { out.append(reinterpret_cast<const char*>(og.header), static_cast<size_t>(og.header_len)).append(reinterpret_cast<const char*>(og.body), static_cast<size_t>(og.body_len)); };
+    auto put = [&] {
+        out.append(reinterpret_cast<const char*>(og.header), static_cast<size_t>(og.header_len))
+            .append(reinterpret_cast<const char*>(og.body), static_cast<size_t>(og.body_len));
+    };
     while (ogg_stream_flush(&os, &og) != 0)
         put();
 
@@ -88,7 +93,8 @@ inline std::string EncodeOgg(const TSamples& samples, int32_t rate, int32_t chan
             float** buffer = vorbis_analysis_buffer(&vd, static_cast<int>(n));
             for (int64_t f = 0; f < n; ++f)
                 for (int32_t c = 0; c < channels; ++c)
-                    buffer[c][f] = static_cast<float>(samples[static_cast<size_t>((done + f) * channels + c)]) / 32768.0f;
+                    buffer[c][f] =
+                        static_cast<float>(samples[static_cast<size_t>((done + f) * channels + c)]) / 32768.0f;
             vorbis_analysis_wrote(&vd, static_cast<int>(n));
             done += n;
         } else {
@@ -162,9 +168,9 @@ inline std::string SampleBytes(const TSamples& samples) {
 
 // A plain 16-bit PCM wave: "RIFF" + "WAVE", "fmt ", "data".
 inline std::string EncodeRiff(const TSamples& samples, int32_t rate, int32_t channels) {
-    const std::string body = RiffChunk("fmt ", FmtPayload(1, static_cast<uint16_t>(channels),
-                                                           static_cast<uint32_t>(rate), 16)) +
-                             RiffChunk("data", SampleBytes(samples));
+    const std::string body =
+        RiffChunk("fmt ", FmtPayload(1, static_cast<uint16_t>(channels), static_cast<uint32_t>(rate), 16)) +
+        RiffChunk("data", SampleBytes(samples));
     std::string s = "RIFF";
     Put32(s, static_cast<uint32_t>(4 + body.size()));
     return s + "WAVE" + body;

@@ -93,7 +93,8 @@ int Demo(const fs::path& folder) {
             if (i % 4 == 0) AddNote(s, rate, 2, i * 0.5, 2.0, melody[i] / 4, 0.2);
         }
         const std::string ogg = SoundWriter::EncodeOgg(s, rate, 2, {SoundWriter::LoopComment({"*looptime,0,2,8,-1"})});
-        if (ogg.empty() || !WriteHostFile(folder / "bgm" / "demo_theme.ogg", ogg)) return Fail("cannot write the music");
+        if (ogg.empty() || !WriteHostFile(folder / "bgm" / "demo_theme.ogg", ogg))
+            return Fail("cannot write the music");
     }
     // Voice: a mono clip at 22050 Hz whose pitch glides like speech.
     {
@@ -109,7 +110,8 @@ int Demo(const fs::path& folder) {
             s[i] = SoundWriter::ToSample(0.3 * env * v);
         }
         const std::string ogg = SoundWriter::EncodeOgg(s, vr, 1, {});
-        if (ogg.empty() || !WriteHostFile(folder / "voice" / "demo_voice.ogg", ogg)) return Fail("cannot write the voice");
+        if (ogg.empty() || !WriteHostFile(folder / "voice" / "demo_voice.ogg", ogg))
+            return Fail("cannot write the voice");
     }
     // Effect: a short two-note chime.
     {
@@ -151,16 +153,26 @@ int main(int argc, char** argv) {
             return true;
         };
         bool ok = true;
-        if (a == "--rate") ok = value(rate);
-        else if (a == "--channels") ok = value(channels);
-        else if (a == "--seconds") ok = value(seconds);
-        else if (a == "--freq") ok = value(freq);
-        else if (a == "--amplitude") ok = value(amplitude);
-        else if (a == "--quality") ok = value(quality);
-        else if ((a == "--loop" || a == "--comment") && i + 1 < args.size()) (a == "--loop" ? loops : comments).push_back(args[++i]);
-        else if (!a.empty() && a[0] == '-') return Usage("unknown or incomplete option \"" + a + "\"");
-        else if (file.empty()) file = a;
-        else return Usage("more than one file given");
+        if (a == "--rate")
+            ok = value(rate);
+        else if (a == "--channels")
+            ok = value(channels);
+        else if (a == "--seconds")
+            ok = value(seconds);
+        else if (a == "--freq")
+            ok = value(freq);
+        else if (a == "--amplitude")
+            ok = value(amplitude);
+        else if (a == "--quality")
+            ok = value(quality);
+        else if ((a == "--loop" || a == "--comment") && i + 1 < args.size())
+            (a == "--loop" ? loops : comments).push_back(args[++i]);
+        else if (!a.empty() && a[0] == '-')
+            return Usage("unknown or incomplete option \"" + a + "\"");
+        else if (file.empty())
+            file = a;
+        else
+            return Usage("more than one file given");
         if (!ok) return Usage("option " + a + " needs a number");
     }
     if (file.empty()) return Usage("no file given");
