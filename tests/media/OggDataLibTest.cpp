@@ -1,13 +1,12 @@
 // Ogg streams: loop tags, the four played formats, loops, fades, volumes, silence skipping and
 // whole-sound decoding, against the decoder library's own output.
-#include "media/OggDataLib.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
 
 #include "foundation/ErrorLogLib.h"
+#include "media/OggDataLib.h"
 #include "platform/Clock.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
@@ -77,17 +76,17 @@ TEST(OggLoopTags, Table) {
         {"*looptime,0,12.5,60.25,-1", 44100, 0, {12.5f, 60.25f, -1}},
         {"*loopsample,1,44100,882000,2", 44100, 1, {1.0f, 20.0f, 2}},
         {"*loopsample,1,44100,882000,2", 22050, 1, {2.0f, 40.0f, 2}},
-        {"*LOOPTIME,0,10,20", 44100, 0, {10.0f, 20.0f, -1}},        // any case, count defaults to -1
+        {"*LOOPTIME,0,10,20", 44100, 0, {10.0f, 20.0f, -1}},                     // any case, count defaults to -1
         {" *looptime , 3 , 1 , 2 , 0 // the intro", 44100, 3, {1.0f, 2.0f, 0}},  // blanks, remark
-        {"*looptime,2,12.5s,20,1", 44100, 2, {0.0f, 20.0f, 1}},     // not wholly a number: 0
-        {"*looptime,1.5,1,2,1", 44100, 0, {1.0f, 2.0f, 1}},         // a slot must be whole: slot 0
-        {"*looptime,0,1,2,x", 44100, 0, {1.0f, 2.0f, -1}},          // a bad count: for ever
-        {"*looptime,0,nan,inf,1", 44100, 0, {0.0f, 0.0f, 1}},       // no infinities
-        {"*looptime,16,1,2,1", 44100, 0, {0.0f, 0.0f, 0}},          // slot 16: ignored
-        {"*looptime,-1,1,2,1", 44100, 15, {0.0f, 0.0f, 0}},         // slot -1: ignored
-        {"*looptime,0,1,2,1\r\n*looptime,0,3,4,5", 44100, 0, {3.0f, 4.0f, 5}},  // the later one wins
-        {"*looptime,0,1,2,1\n*looptime,4,3,4,5", 44100, 4, {3.0f, 4.0f, 5}},    // a bare LF also ends a line
-        {"*loopsample,0,1,2,1", 0, 0, {0.0f, 0.0f, 0}},             // samples without a rate: ignored
+        {"*looptime,2,12.5s,20,1", 44100, 2, {0.0f, 20.0f, 1}},                  // not wholly a number: 0
+        {"*looptime,1.5,1,2,1", 44100, 0, {1.0f, 2.0f, 1}},                      // a slot must be whole: slot 0
+        {"*looptime,0,1,2,x", 44100, 0, {1.0f, 2.0f, -1}},                       // a bad count: for ever
+        {"*looptime,0,nan,inf,1", 44100, 0, {0.0f, 0.0f, 1}},                    // no infinities
+        {"*looptime,16,1,2,1", 44100, 0, {0.0f, 0.0f, 0}},                       // slot 16: ignored
+        {"*looptime,-1,1,2,1", 44100, 15, {0.0f, 0.0f, 0}},                      // slot -1: ignored
+        {"*looptime,0,1,2,1\r\n*looptime,0,3,4,5", 44100, 0, {3.0f, 4.0f, 5}},   // the later one wins
+        {"*looptime,0,1,2,1\n*looptime,4,3,4,5", 44100, 4, {3.0f, 4.0f, 5}},     // a bare LF also ends a line
+        {"*loopsample,0,1,2,1", 0, 0, {0.0f, 0.0f, 0}},                          // samples without a rate: ignored
         {"looptime,0,1,2,1", 44100, 0, {0.0f, 0.0f, 0}},
     };
     for (const TCase& c : cases) {
@@ -236,9 +235,9 @@ TEST_F(OggDataTest, VolumesAndGainsScaleSamples) {
     };
     const float nan = std::nanf("");
     const TCase cases[] = {
-        {1.0f, 1.0f, 1.0f, 254}, {0.5f, 1.0f, 1.0f, 127}, {2.0f, 1.0f, 1.0f, 508}, {1.0f, 0.5f, 1.0f, 127},
-        {1.0f, 0.5f, 0.5f, 64},  {3.0f, 1.0f, 1.0f, 508}, {nan, nan, 1.0f, 254},   {1.0f, -2.0f, 9.0f, 0},
-        {INFINITY, 1.0f, INFINITY, 254},
+        {1.0f, 1.0f, 1.0f, 254}, {0.5f, 1.0f, 1.0f, 127}, {2.0f, 1.0f, 1.0f, 508},
+        {1.0f, 0.5f, 1.0f, 127}, {1.0f, 0.5f, 0.5f, 64},  {3.0f, 1.0f, 1.0f, 508},
+        {nan, nan, 1.0f, 254},   {1.0f, -2.0f, 9.0f, 0},  {INFINITY, 1.0f, INFINITY, 254},
     };
     const std::string& bytes = ToneOgg(44100, 2, 0.1, 440, 0.9);
     for (const TCase& c : cases) {

@@ -23,9 +23,21 @@ const std::string& ToneOgg(int32_t rate, int32_t channels, double seconds, doubl
     if (it != made.end()) return it->second;
     std::vector<std::string> comments;
     if (!loopLines.empty()) comments.push_back(SoundWriter::LoopComment(loopLines));
-    const auto samples =
-        SoundWriter::Sine(rate, channels, static_cast<int64_t>(seconds * rate + 0.5), freq, amplitude);
+    const auto samples = SoundWriter::Sine(rate, channels, static_cast<int64_t>(seconds * rate + 0.5), freq, amplitude);
     return made[key] = SoundWriter::EncodeOgg(samples, rate, channels, comments);
+}
+
+const std::string& NoiseOgg() {
+    static const std::string bytes = [] {
+        SoundWriter::TSamples s;
+        uint32_t x = 1;
+        for (int i = 0; i < 44100 * 2; ++i) {
+            x = x * 1664525u + 1013904223u;
+            s.push_back(static_cast<int16_t>((static_cast<int32_t>(x >> 16) - 32768) / 4));
+        }
+        return SoundWriter::EncodeOgg(s, 44100, 2, {}, 0.5f);
+    }();
+    return bytes;
 }
 
 std::string SamplesOgg(const SoundWriter::TSamples& samples, int32_t rate, int32_t channels,

@@ -14,8 +14,10 @@ namespace SoundFixtures {
 
 // A sine tone as an Ogg Vorbis file with the given loop tag lines; the same arguments give the
 // same bytes, made once per process.
-const std::string& ToneOgg(int32_t rate, int32_t channels, double seconds, double freq = 440,
-                           double amplitude = 0.5, const std::vector<std::string>& loopLines = {});
+const std::string& ToneOgg(int32_t rate, int32_t channels, double seconds, double freq = 440, double amplitude = 0.5,
+                           const std::vector<std::string>& loopLines = {});
+// White noise, 44100 Hz stereo, at a quality that spreads it over several pages (made once).
+const std::string& NoiseOgg();
 // Any samples as an Ogg Vorbis file.
 std::string SamplesOgg(const SoundWriter::TSamples& samples, int32_t rate, int32_t channels,
                        const std::vector<std::string>& comments = {});
