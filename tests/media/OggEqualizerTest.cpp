@@ -156,7 +156,7 @@ TEST(Equalizer, ControlCurvesSetAllBands) {
     EXPECT_FLOAT_EQ(ogg.GetBandGain(0), 0.2f);
     EXPECT_FLOAT_EQ(ogg.GetBandGain(255), 1.6f);
     EXPECT_NEAR(ogg.GetBandGain(128), 0.2f + 1.4f * 128 / 255, 0.01);  // a straight line stays one
-    const float dip[4] = {1, -3, 1, 1};  // below 0 becomes 0
+    const float dip[4] = {1, -3, 1, 1};                                // below 0 becomes 0
     ogg.SetEqualizer4(dip, 0);
     EXPECT_EQ(ogg.GetBandGain(85), 0.0f);
 
