@@ -58,29 +58,35 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (size_t i = 0; i + 1 < size; i += 2) {
             const uint8_t op = data[i], arg = data[i + 1];
             switch (op % 7) {
-            case 0:
-            case 1: {
-                const char names[] = "abcdexAB$";
-                std::string name(1, names[arg % 9]);
-                if (arg & 0x80) name += "$$$";
-                held.push_back(cache.Acquire(stream, (arg % 16) * 100, name));
-                break;
-            }
-            case 2:
-                if (!held.empty()) {
-                    auto& h = held[arg % held.size()];
-                    cache.Release(h);
+                case 0:
+                case 1: {
+                    const char names[] = "abcdexAB$";
+                    std::string name(1, names[arg % 9]);
+                    if (arg & 0x80) name += "$$$";
+                    held.push_back(cache.Acquire(stream, (arg % 16) * 100, name));
+                    break;
                 }
-                break;
-            case 3: cache.SetCapacity(arg * 50); break;
-            case 4: cache.Trim(); break;
-            case 5: held.push_back(TCacheHandle<TBlob>::Adopt(std::make_unique<TBlob>(arg))); break;
-            case 6:
-                if (arg == 0) {
-                    cache.Clear();
-                    cleared = true;
-                }
-                break;
+                case 2:
+                    if (!held.empty()) {
+                        auto& h = held[arg % held.size()];
+                        cache.Release(h);
+                    }
+                    break;
+                case 3:
+                    cache.SetCapacity(arg * 50);
+                    break;
+                case 4:
+                    cache.Trim();
+                    break;
+                case 5:
+                    held.push_back(TCacheHandle<TBlob>::Adopt(std::make_unique<TBlob>(arg)));
+                    break;
+                case 6:
+                    if (arg == 0) {
+                        cache.Clear();
+                        cleared = true;
+                    }
+                    break;
             }
             if (op % 7 == 4) {
                 // One trim more: it either evicted everything it had to or used all its rounds.

@@ -1,11 +1,10 @@
 // The decoder binding: exports found through a resolver, the two failures of a load, the stream
 // callbacks.
-#include "media/OggWuvorbisLib.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
+#include "media/OggWuvorbisLib.h"
 #include "platform/Encoding.h"
 
 namespace {

@@ -1,10 +1,10 @@
 // The byte-capacity cache: sharing by name, ageing, eviction order and limits, handles that are
 // always safe to release.
-#include "media/uCache.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
+
+#include "media/uCache.h"
 
 namespace {
 

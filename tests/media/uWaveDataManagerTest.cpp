@@ -1,11 +1,10 @@
 // RIFF waves into the engine's sound format, and the picture and sound caches over their decoders.
-#include "media/uWaveDataManager.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "media/uARGB8888Manager.h"
+#include "media/uWaveDataManager.h"
 #include "tests/support/ImageFixtures.h"
 #include "tests/support/SoundFixtures.h"
 
@@ -47,13 +46,21 @@ TEST(RiffWave, Matrix) {
         std::vector<int16_t> Want;
     };
     const TCase cases[] = {
-        {"stereo 44100: unchanged", Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + data, false,
+        {"stereo 44100: unchanged",
+         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + data,
+         false,
          {1, 2, 3, 4}},
-        {"mono 44100: both channels", Header() + RiffChunk("fmt ", FmtPayload(1, 1, 44100, 16)) + data, false,
+        {"mono 44100: both channels",
+         Header() + RiffChunk("fmt ", FmtPayload(1, 1, 44100, 16)) + data,
+         false,
          {1, 1, 2, 2, 3, 3, 4, 4}},
-        {"stereo 22050: frames twice", Header() + RiffChunk("fmt ", FmtPayload(1, 2, 22050, 16)) + data, false,
+        {"stereo 22050: frames twice",
+         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 22050, 16)) + data,
+         false,
          {1, 2, 1, 2, 3, 4, 3, 4}},
-        {"mono 22050: four times", Header() + RiffChunk("fmt ", FmtPayload(1, 1, 22050, 16)) + data, false,
+        {"mono 22050: four times",
+         Header() + RiffChunk("fmt ", FmtPayload(1, 1, 22050, 16)) + data,
+         false,
          {1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4}},
         {"lower-case identifiers, fact, no header first",
          RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + RiffChunk("fact", std::string(4, '\0')) + "riff" +
@@ -61,15 +68,18 @@ TEST(RiffWave, Matrix) {
          false,
          {1, 2, 3, 4}},
         {"a longer fmt chunk is skipped",
-         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16) + std::string(6, '\x7F')) + data, false,
+         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16) + std::string(6, '\x7F')) + data,
+         false,
          {1, 2, 3, 4}},
         {"ends before data: empty", Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)), false, {}},
-        {"data size past the end: cut", Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + "data" +
-                                            std::string("\xFF\xFF\xFF\xFF", 4) + Pcm16({5, 6, 7, 8}),
+        {"data size past the end: cut",
+         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + "data" + std::string("\xFF\xFF\xFF\xFF", 4) +
+             Pcm16({5, 6, 7, 8}),
          false,
          {5, 6, 7, 8}},
         {"not whole frames: last bytes silent",
-         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + RiffChunk("data", Pcm16({9, 8, 7})), false,
+         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + RiffChunk("data", Pcm16({9, 8, 7})),
+         false,
          {9, 8, 0}},
         {"24 bits", Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 24)) + data, true, {}},
         {"8 bits", Header() + RiffChunk("fmt ", FmtPayload(1, 1, 44100, 8)) + data, true, {}},
@@ -77,7 +87,9 @@ TEST(RiffWave, Matrix) {
         {"3 channels", Header() + RiffChunk("fmt ", FmtPayload(1, 3, 44100, 16)) + data, true, {}},
         {"format tag 0xFFFE", Header() + RiffChunk("fmt ", FmtPayload(0xFFFE, 2, 44100, 16)) + data, true, {}},
         {"LIST before data",
-         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + RiffChunk("LIST", "INFOxxxx") + data, true, {}},
+         Header() + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)) + RiffChunk("LIST", "INFOxxxx") + data,
+         true,
+         {}},
         {"form type other than WAVE", "RIFF" + std::string(4, '\0') + "AVI " + data, true, {}},
         {"data before fmt", Header() + data + RiffChunk("fmt ", FmtPayload(1, 2, 44100, 16)), true, {}},
     };
