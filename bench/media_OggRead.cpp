@@ -62,8 +62,7 @@ void RawRead(benchmark::State& state) {
     for (auto _ : state) {
         int32_t done = 0;
         while (done < kHalf) {
-            const long r =
-                ov_read(&vf, reinterpret_cast<char*>(buf.data()) + done, kHalf - done, 0, 2, 1, &section);
+            const long r = ov_read(&vf, reinterpret_cast<char*>(buf.data()) + done, kHalf - done, 0, 2, 1, &section);
             if (r <= 0) {
                 ov_time_seek(&vf, 0.0);  // loop, as the stream does
                 continue;
