@@ -1,24 +1,12 @@
 #include "media/uARGB8888Manager.h"
 
-#include <string_view>
-
-namespace {
-
-std::string_view Extension(std::string_view name) {
-    const size_t dot = name.rfind('.');
-    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
-}
-
-}  // namespace
-
 std::unique_ptr<TARGB8888> TARGB8888Manager::LoadData(TStream& stream, int32_t size, const std::string& name) {
     const int64_t start = stream.Position();
     auto picture = std::make_unique<TARGB8888>();
     try {
         // The cache hands in the lower-cased key, so the comparison can be exact.
-        const std::string_view ext = Extension(name);
-        if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".argb")
-            picture->LoadFromStream(&stream, std::string(ext));
+        const std::string ext = ARGB8888Lib::ExtensionOf(name);
+        if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".argb") picture->LoadFromStream(&stream, ext);
         if (size != 0) stream.SetPosition(start + size);
     } catch (const std::exception&) {
         if (size != 0) stream.SetPosition(start + size);

@@ -1,18 +1,13 @@
 #include "media/uWaveDataManager.h"
 
 #include <cstring>
-#include <string_view>
 #include <vector>
 
+#include "media/ARGB8888Lib.h"
 #include "media/OggDataLib.h"
 #include "platform/LittleEndian.h"
 
 namespace {
-
-std::string_view Extension(std::string_view name) {
-    const size_t dot = name.rfind('.');
-    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
-}
 
 // A chunk identifier cut at its first 0 byte, compared without regard to ASCII case.
 bool SameId(const uint8_t* id, std::string_view want) {
@@ -58,7 +53,7 @@ std::unique_ptr<TMemoryStream> TWaveDataManager::LoadData(TStream& stream, int32
     const int64_t start = stream.Position();
     std::unique_ptr<TMemoryStream> pcm;
     try {
-        const std::string_view ext = Extension(name);
+        const std::string ext = ARGB8888Lib::ExtensionOf(name);
         if (ext == ".wav")
             pcm = uWaveDataManager::LoadWaveRiff(&stream);
         else if (ext == ".ogg")

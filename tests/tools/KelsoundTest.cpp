@@ -20,8 +20,8 @@ namespace {
 int Kelsound(const std::string& args) {
     char buf[4096];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    const fs::path tool = fs::path(std::string(buf, static_cast<size_t>(n))).parent_path().parent_path() / "tools" /
-                          "kelsound";
+    const fs::path tool =
+        fs::path(std::string(buf, static_cast<size_t>(n))).parent_path().parent_path() / "tools" / "kelsound";
     std::string cmd = "'";
     cmd.append(tool.string()).append("' ").append(args).append(" >/dev/null 2>&1");
     const int status = std::system(cmd.c_str());
@@ -37,7 +37,8 @@ TEST(Kelsound, WritesWhatTheEngineReads) {
     SoundFixtures::TVorbisBinding binding;
     const fs::path dir = TestData::ScratchDir();
     const std::string ogg = (dir / "a.ogg").string(), wav = (dir / "b.wav").string();
-    ASSERT_EQ(Kelsound("ogg --rate 22050 --channels 1 --seconds 0.25 --loop '*looptime,2,0.05,0.2,3' '" + ogg + "'"), 0);
+    ASSERT_EQ(Kelsound("ogg --rate 22050 --channels 1 --seconds 0.25 --loop '*looptime,2,0.05,0.2,3' '" + ogg + "'"),
+              0);
     TOggData stream(8192);
     ASSERT_TRUE(stream.Open(SoundFixtures::Stream(ReadAll(ogg))));
     EXPECT_EQ(stream.Rate, 22050);
