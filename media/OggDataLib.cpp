@@ -344,7 +344,7 @@ int32_t TOggData::ReadLocked(uint8_t* dest, int32_t size, int32_t) {
         if (result < 0) return result;
     }
     int16_t* samples = reinterpret_cast<int16_t*>(dest);
-    if (IsEqualizerActive()) Equalize(samples, whole);
+    EqualizeIfActive(samples, whole);
     AGC.Process(samples, whole);
     ApplyVolume(samples, whole / 4);
     return result;

@@ -148,8 +148,12 @@ public:
     void SetEqualizer4(const float gains[4], float fade);
     void SetEqualizer8(const float gains[8], float fade);
     bool IsEqualizerActive();
-    // The filter over a block of frames (called by Read while some band differs from 1).
+    // The filter over a block of frames.
     void Equalize(int16_t* block, int32_t bytes);
+    // The filter, only while some band differs from 1 (Read calls it on every block).
+    void EqualizeIfActive(int16_t* block, int32_t bytes) {
+        if (IsEqualizerActive()) Equalize(block, bytes);
+    }
     // Mean magnitude of the 256 frames now heard, 0..1: which 0 left, 1 right, else both.
     float GetLevel(int32_t which);
     void SetAGCParams(int32_t limit, int32_t noiseFloor, float initialGain, float rate);

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "media/AnimationBmpLib.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uWaveDataManager.h"
 #include "tests/support/ImageFixtures.h"
@@ -152,8 +153,10 @@ TEST(ARGB8888Manager, PicturesByExtension) {
     bmp.Width = 3, bmp.Height = 2, bmp.Bits = 24;
     bmp.Pixels.assign(6, 0x123456);
     const std::string bytes = ImageFixtures::WriteBmp(bmp);
-    uARGB8888Manager::CreateARGB8888Manager(1000);
+    AnimationBmpLib::CreateManagers();
+    ASSERT_NE(uWaveDataManager::WaveDataManager, nullptr);
     TARGB8888Manager& cache = *uARGB8888Manager::ARGB8888Manager;
+    EXPECT_EQ(cache.GetCapacity(), 0);
     struct TCase {
         const char* Name;
         std::string Bytes;
@@ -177,8 +180,9 @@ TEST(ARGB8888Manager, PicturesByExtension) {
         EXPECT_EQ(cache.List().back()->ObjectSize, c.DataSize);
         cache.Release(h);
     }
-    uARGB8888Manager::FreeARGB8888Manager();
+    AnimationBmpLib::FreeManagers();
     EXPECT_EQ(uARGB8888Manager::ARGB8888Manager, nullptr);
+    EXPECT_EQ(uWaveDataManager::WaveDataManager, nullptr);
 }
 
 }  // namespace
