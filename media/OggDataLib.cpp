@@ -300,7 +300,13 @@ int32_t TOggData::Read(void* dest, int32_t size, int32_t delay) {
     }
     Stamp = Clock::Current().NowMs() - static_cast<uint32_t>(delay);
     TLock lock(Semaphore);
-    return ReadLocked(static_cast<uint8_t*>(dest), size, delay);
+    if (reinterpret_cast<uintptr_t>(dest) % alignof(int16_t) == 0)
+        return ReadLocked(static_cast<uint8_t*>(dest), size, delay);
+    // The block is worked on as 16-bit samples, which need their alignment.
+    std::vector<int16_t> aligned((static_cast<size_t>(size) + 1) / 2);
+    const int32_t r = ReadLocked(reinterpret_cast<uint8_t*>(aligned.data()), size, delay);
+    std::memcpy(dest, aligned.data(), static_cast<size_t>(size));
+    return r;
 }
 
 int32_t TOggData::ReadLocked(uint8_t* dest, int32_t size, int32_t) {
@@ -489,7 +495,7 @@ void TOggData::ApplyVolume(int16_t* s, int32_t frames) {
 
 int32_t TOggData::FillNextHalf(int32_t delay) {
     PrevHalfOffset = HalfOffset;
-    const uint32_t half = static_cast<uint32_t>(Buffer.size() / 2);
+    const uint32_t half = static_cast<uint32_t>(HalfSize());
     HalfOffset = HalfOffset == 0 ? half : 0;
     const int32_t r = Read(Buffer.data() + HalfOffset, static_cast<int32_t>(half), delay);
     PublishMeter(HalfOffset);
@@ -497,7 +503,7 @@ int32_t TOggData::FillNextHalf(int32_t delay) {
 }
 
 float TOggData::GetPlayingTime() {
-    const double b = static_cast<double>(Buffer.size()) / kBytesPerSecond;
+    const double b = 2.0 * HalfSize() / kBytesPerSecond;
     const double e = static_cast<double>(Clock::Current().NowMs() - Stamp.load()) / 1000.0;
     const double t = GetPosition() - b + std::min(e, b);
     return static_cast<float>(std::min(t, static_cast<double>(TimeTotal)));
@@ -544,7 +550,7 @@ void TOggData::ZeroMeter() {
 }
 
 void TOggData::PublishMeter(uint32_t halfOffset) {
-    const size_t half = Buffer.size() / 2;
+    const size_t half = static_cast<size_t>(HalfSize());
     std::lock_guard<std::mutex> lock(MeterLock);
     std::memcpy(MeterBuffer.data() + halfOffset, Buffer.data() + halfOffset, half);
     MeterStamp = Stamp.load();
@@ -553,7 +559,7 @@ void TOggData::PublishMeter(uint32_t halfOffset) {
 
 float TOggData::GetLevel(int32_t which) {
     std::lock_guard<std::mutex> lock(MeterLock);
-    const int64_t size = static_cast<int64_t>(MeterBuffer.size());
+    const int64_t size = 2 * int64_t{HalfSize()};
     if (size < 4) return 0.0f;
     const uint32_t elapsed = Clock::Current().NowMs() - MeterStamp;
     int64_t p = static_cast<int64_t>(std::nearbyint(elapsed / 1000.0 * kBytesPerSecond)) & ~int64_t{3};

@@ -128,10 +128,12 @@ public:
     // the bytes decoded (0 when nothing plays), or the decoder's negative error. delay is how many
     // ms of the block's predecessor have already been heard.
     int32_t Read(void* dest, int32_t size, int32_t delay);
-    // Decodes into the other half of the double buffer; the result as Read's.
+    // Decodes HalfSize bytes into the other half of the double buffer; the result as Read's.
     int32_t FillNextHalf(int32_t delay);
     const uint8_t* CurrentHalf() const { return Buffer.data() + HalfOffset; }
-    int32_t BufferSize() const { return static_cast<int32_t>(Buffer.size()); }
+    // Whole frames of half the buffer: a buffer size that does not split into two runs of frames
+    // leaves its last bytes unused.
+    int32_t HalfSize() const { return static_cast<int32_t>(Buffer.size() / 2) & ~3; }
 
     // Seconds of the audio now heard: the decoding position less what the buffer still holds.
     float GetPlayingTime();

@@ -167,14 +167,20 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
     }
 }
 
-TEST_F(OggDataTest, ReadsOfOddSizesLeaveTheirLastBytesSilent) {
+TEST_F(OggDataTest, ReadsOfOddSizesAndPlacesAreWholeFrames) {
     const std::string& bytes = ToneOgg(44100, 2, 0.1);
-    TOggData ogg(8192);
+    const std::vector<int16_t> want = Expected(bytes, 44100, 2, 254);
+    TOggData ogg(8194);
+    EXPECT_EQ(ogg.HalfSize(), 4096);  // the halves are whole frames; the last 2 bytes go unused
     Open(ogg, bytes);
     ogg.Play(false);
-    std::vector<uint8_t> buf(1027, 0xEE);
-    EXPECT_EQ(ogg.Read(buf.data(), 1027, 0), 1024);
-    EXPECT_EQ(buf[1024] | buf[1025] | buf[1026], 0);
+    // 1027 bytes at an odd address: 256 frames, then 3 silent bytes.
+    std::vector<uint8_t> buf(1028, 0xEE);
+    EXPECT_EQ(ogg.Read(buf.data() + 1, 1027, 0), 1024);
+    EXPECT_EQ(std::memcmp(buf.data() + 1, want.data(), 1024), 0);
+    EXPECT_EQ(buf[1025] | buf[1026] | buf[1027], 0);
+    EXPECT_EQ(ogg.FillNextHalf(0), 4096);
+    EXPECT_EQ(std::memcmp(ogg.CurrentHalf(), want.data() + 512, 4096), 0);
 }
 
 // Loop slots: 0..0.5 s, then 0.2..0.5 s Count times more, then on to the end (1 s).

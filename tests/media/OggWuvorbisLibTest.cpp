@@ -80,7 +80,7 @@ TEST(VorbisBinding, AMissingLibraryRaisesWithItsFullName) {
 TEST(VorbisBinding, CallbacksWorkOnTheEngineStream) {
     using namespace OggWuvorbisLib;
     TMemoryStream* s = std::make_unique<TMemoryStream>("0123456789").release();  // the close callback frees it
-    char buf[8] = {};
+    char buf[16] = {};
     EXPECT_EQ(VorbisRead(buf, 0, 4, s), 0u);
     EXPECT_EQ(VorbisRead(buf, 4, 0, s), 0u);
     EXPECT_EQ(VorbisRead(buf, 1, 4, s), 4u);
