@@ -300,16 +300,15 @@ int32_t TOggData::Read(void* dest, int32_t size, int32_t delay) {
     }
     Stamp = Clock::Current().NowMs() - static_cast<uint32_t>(delay);
     TLock lock(Semaphore);
-    if (reinterpret_cast<uintptr_t>(dest) % alignof(int16_t) == 0)
-        return ReadLocked(static_cast<uint8_t*>(dest), size, delay);
+    if (reinterpret_cast<uintptr_t>(dest) % alignof(int16_t) == 0) return ReadLocked(static_cast<uint8_t*>(dest), size);
     // The block is worked on as 16-bit samples, which need their alignment.
     std::vector<int16_t> aligned((static_cast<size_t>(size) + 1) / 2);
-    const int32_t r = ReadLocked(reinterpret_cast<uint8_t*>(aligned.data()), size, delay);
+    const int32_t r = ReadLocked(reinterpret_cast<uint8_t*>(aligned.data()), size);
     std::memcpy(dest, aligned.data(), static_cast<size_t>(size));
     return r;
 }
 
-int32_t TOggData::ReadLocked(uint8_t* dest, int32_t size, int32_t) {
+int32_t TOggData::ReadLocked(uint8_t* dest, int32_t size) {
     // Read again under the lock: a close or stop may have come in between.
     if (!Loaded || !Playing || !Source) {
         std::memset(dest, 0, static_cast<size_t>(size));

@@ -161,7 +161,9 @@ public:
     void SetAGCParams(int32_t limit, int32_t noiseFloor, float initialGain, float rate);
     void SetAGCLevel(float level);  // 0 switches the gain control off
 
-    // The decoding error not yet logged ("" when none); logs it once.
+    // Writes a decoding error the mixer's thread met into the error log (once per opened file).
+    // Open, Close, Play, Seek, SkipSilence and GetPlayState do it first; the log is the main
+    // thread's, so the mixer's thread only leaves the message.
     void LogDecodeError();
 
     // ---- what the open file is (read by the main thread)
@@ -183,12 +185,11 @@ public:
 
 private:
     struct TLock;
-    int32_t ReadLocked(uint8_t* dest, int32_t size, int32_t delay);
+    int32_t ReadLocked(uint8_t* dest, int32_t size);
     int32_t ReadBlock(uint8_t* dest, int32_t n);
     int32_t DecodeChunk(uint8_t* dest, int32_t n);
     float PositionLocked();
     void SeekLocked(double seconds);
-    void StopAndRewindLocked();
     void FailLocked(int32_t error);
     void ApplyVolume(int16_t* samples, int32_t frames);
     void ZeroMeter();
