@@ -88,6 +88,9 @@ int32_t WeightedSum(std::string_view text);
 int32_t StrToKey4(std::string_view text);
 // "TRUE" or "FALSE" in any case and with nothing around them; otherwise def.
 bool StrToBoolDef(std::string_view text, bool def);
+// A decimal or hexadecimal ("$", "0x") integer of 64 bits after optional leading blanks and a sign.
+// False when the text is not such a number or does not fit.
+bool TryStrToInt64(std::string_view text, int64_t& value);
 int32_t StrLen(const char* s);  // bytes before the first 0; 0 for nullptr
 
 // ---- scramblers, byte-pair compression, checksums, checked streams ----

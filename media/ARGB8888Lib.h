@@ -5,6 +5,7 @@
 // the image is transferred into locked display surfaces of 16, 24 or 32 bits per pixel.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -165,6 +166,48 @@ public:
     // Destination := the mode's kernel of colour over this picture, for colour fades.
     void FillBlend(TARGB8888* dest, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
                    TBlendMode mode) const;
+
+    // ---- Text through the engine's fonts (media/ARGB8888Text.cpp).
+    // Draws Shift-JIS text into the active bitmap at (x, y), character by character, with font
+    // fontIndex of ARGB8888Font::Fonts (0..7; any other index draws with font 0) at a cell of
+    // charWidth x charHeight; a character the font has no glyph for is drawn with font 0. The
+    // extent is the advance along the writing direction and the other size of the last character.
+    // Without an active bitmap nothing is drawn and the extent is left as it was.
+    void TextOut(int32_t x, int32_t y, const std::string& text, int32_t charWidth, int32_t charHeight, uint32_t color,
+                 int32_t fontIndex, bool vertical, int32_t& extentWidth, int32_t& extentHeight);
+
+    // ---- Picture effects (ARGB8888Effect.cpp). They change this image in place, every pixel of
+    // it, without blending, pair rule or interlace; an image without an active bitmap is left
+    // alone. None of them takes a new serial: the caller decides when the change shows.
+
+    // A 256-entry map of a colour channel's value.
+    using TToneTable = std::array<uint8_t, 256>;
+
+    // Redraws the picture scaled by (scaleX, scaleY) about its centre, the centre landing on (x, y).
+    void Zoom(int32_t x, int32_t y, float scaleX, float scaleY);
+    // The source rectangle scaled onto the destination rectangle with bilinear filtering (weights of
+    // 1/128 that sum to 127/128), stored unblended. The destination is first cleared to 0 over the
+    // source's size unless the drawn rectangle reaches to within a pixel or two of every edge.
+    void BilinearDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop, int32_t destRight, int32_t destBottom,
+                      int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+    // A box blur of (width div 2) by (height div 2) pixels each way, done twice; edge pixels repeat
+    // beyond the picture.
+    void Blur(int32_t width, int32_t height);
+    // Brightness and contrast as fractions (0.2 = +20%).
+    void Bright(float brightness, float contrast);
+    void Gamma(float gamma);
+    // Stretches the colour levels a..b (either order) to the whole range.
+    void Range(int32_t a, int32_t b);
+    // The straight tone line through (inputLow, outputLow) and (inputHigh, outputHigh).
+    void ToneLine(int32_t inputLow, int32_t outputLow, int32_t inputHigh, int32_t outputHigh);
+    // Saturation: -1 makes the picture grey, 0 keeps it (but for a slight darkening), above 0 raises it.
+    void Chroma(float amount);
+    // Lays colour (0xAARRGGBB) over every pixel's colour through blend mode 2 to 7; alpha kept.
+    void ColorTone(uint32_t color, uint8_t mode);
+    void Mirror(bool horizontal, bool vertical);
+    // Maps the red, green and blue bytes of every pixel; alpha bytes stay.
+    void ApplyToneTable(const TToneTable& table);
+    void ApplyChannelTables(const TToneTable& red, const TToneTable& green, const TToneTable& blue);
 
     std::unique_ptr<TBitmap32> OwnedBitmap;  // nullptr when the image is empty
     TBitmap32* Target = nullptr;             // not owned

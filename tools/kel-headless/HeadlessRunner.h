@@ -12,10 +12,13 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "media/ARGB8888Font.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/PlatformHost.h"
+#include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelScriptLib.h"
@@ -132,6 +135,7 @@ public:
     THeadlessGame() {
         Clock::SetCurrent(&FakeClock);
         Dialogs::SetCurrent(&Answers);
+        ARGB8888Font::Install(Devices.Fonts);
     }
     ~THeadlessGame() {
         Engine.reset();
@@ -139,6 +143,7 @@ public:
         uScriptReplaceDLL::SetLibraryFolder("");
         uBregExpLib::BRegExpFinalize();
         PackLib::ClosePacks();
+        ARGB8888Font::Install(nullptr);
         Dialogs::SetCurrent(nullptr);
         Clock::SetCurrent(nullptr);
     }
@@ -233,6 +238,9 @@ public:
     }
 
     TFakeClock FakeClock;
+    // The installed faces are the real ones: FreeType needs no window.
+    TFreeTypeFonts Fonts;
+    TPlatformHost Devices{.Fonts = &Fonts};
     THeadlessHost Host;
     THeadlessDialogs Answers;
     std::unique_ptr<TKelSystem> Engine;

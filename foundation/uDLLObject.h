@@ -1,0 +1,40 @@
+// One outside library bound by path. The engine names its libraries the Windows way
+// ("DLL\SystemInfo.dll"); here such a name is tried as written and then with ".so" in place of
+// ".dll", and the file is loaded with every symbol resolved at once and kept private to it.
+// A subclass looks its exports up in Bind.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class TDLLObject {
+public:
+    TDLLObject() = default;
+    virtual ~TDLLObject();  // unloads the library
+    TDLLObject(const TDLLObject&) = delete;
+    TDLLObject& operator=(const TDLLObject&) = delete;
+
+    // Loads the library at an engine path (relative paths start at the file-system root, the
+    // program's folder) when nothing is loaded yet, then returns what Bind says. False when a
+    // library was loaded before, no candidate file exists or loading fails; LoadError then says
+    // why.
+    bool LoadDLL(const std::string& path);
+
+    // The address of an export into a slot; true when the export exists. False without a library.
+    bool GetProc(void*& slot, const char* name);
+    template <class TFunc>
+    bool GetProc(TFunc*& slot, const char* name) {
+        void* p = nullptr;
+        bool found = GetProc(p, name);
+        slot = reinterpret_cast<TFunc*>(p);
+        return found;
+    }
+
+    // Looks up the subclass's exports once the library is loaded.
+    virtual bool Bind() = 0;
+
+    void* Module = nullptr;      // null while nothing is loaded
+    std::string ModuleFileName;  // Shift-JIS host path of the loaded file, at most 255 bytes
+    int32_t Reserved = 0;
+    std::string LoadError;  // why the last LoadDLL failed; empty after a success
+};
