@@ -1,8 +1,6 @@
 // The kelsound tool, run as a program: what it writes is read back by the engine's Ogg stream
 // and RIFF reader.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,20 +10,14 @@
 #include "media/uWaveDataManager.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 int Kelsound(const std::string& args) {
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    const fs::path tool =
-        fs::path(std::string(buf, static_cast<size_t>(n))).parent_path().parent_path() / "tools" / "kelsound";
-    std::string cmd = "'";
-    cmd.append(tool.string()).append("' ").append(args).append(" >/dev/null 2>&1");
-    const int status = std::system(cmd.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ToolRun::Run("kelsound", args).Code;
 }
 
 std::string ReadAll(const fs::path& p) {
