@@ -13,7 +13,10 @@
 #include <string>
 #include <vector>
 
+class IDeviceContext;
+class TDDDD7;
 class TStream;
+struct TDisplayLock;
 
 // A bitmap of 32-bit pixels, rows top to bottom, each row Width pixels with no padding.
 // Pixels always holds Width x Height values. SourceBits is the depth of the picture the pixels
@@ -111,6 +114,17 @@ public:
     // (x, y) of a locked surface, converted to the surface's pixel format. Always true.
     bool TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
                            int32_t bottom) const;
+
+    // ---- Presents (ARGB8888Present.cpp): the picture onto the display and onto a window canvas.
+    // Copies the source rectangle to (x, y) of the display component's back buffer, locked for the
+    // copy, and marks the rows written for the next flip. False without a display or back buffer,
+    // or when the back buffer cannot be locked.
+    bool DrawToSurface(TDDDD7* display, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom) const;
+    // The whole active bitmap to (0, 0) of the canvas.
+    void BitBltTo(IDeviceContext* dc) const;
+    // The surface description of a locked back buffer.
+    static TSurfaceDesc SurfaceOf(const TDisplayLock& lock);
 
     // ---- Draws, fills and transitions. The image the method is called on is the source (the
     // "from" picture of a transition), the first argument the destination; a nullptr destination

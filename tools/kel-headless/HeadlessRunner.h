@@ -25,6 +25,7 @@
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
 #include "shell/KelSystemLib.h"
+#include "tools/kel-headless/HeadlessScreen.h"
 
 // The main window of a headless run: it is always the active window unless the input script says
 // otherwise, and it records what the engine core shows on it.
@@ -180,11 +181,13 @@ public:
         uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
+        if (!Screen.Start(error)) return false;
         Engine = std::make_unique<TKelSystem>();
-        if (!Engine->Setup(Host, nullptr)) {
+        if (!Engine->Setup(Host, &Screen.Seam)) {
             error = "the engine could not be set up";
             return false;
         }
+        Screen.Starter.ChangeDisplayMode();  // the configuration's display mode, as applying it does
         Engine->Start();
         return true;
     }
@@ -242,6 +245,7 @@ public:
     TFreeTypeFonts Fonts;
     TPlatformHost Devices{.Fonts = &Fonts};
     THeadlessHost Host;
+    THeadlessScreen Screen;
     THeadlessDialogs Answers;
     std::unique_ptr<TKelSystem> Engine;
     std::vector<THeadlessEvent> Events;
