@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "media/OggDataLib.h"
 #include "media/uWaveDataManager.h"
 #include "tools/kelsound/SoundWriter.h"
@@ -100,16 +101,6 @@ void Memcpy(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * 176400);
 }
 
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +111,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("riff/mono22050", [](benchmark::State& s) { Riff(s, 22050, 1); });
     benchmark::RegisterBenchmark("riff/memcpy", Memcpy);
     benchmark::Initialize(&argc, argv);
-    TCollector c;
+    TTimeCollector c;
     benchmark::RunSpecifiedBenchmarks(&c);
     auto ratio = [&](const char* a, const char* b) {
         const auto x = c.Times.find(a), y = c.Times.find(b);
