@@ -1,6 +1,7 @@
 #include "script/KelReaderLib.h"
 
 #include <array>
+#include <atomic>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -121,7 +122,9 @@ TKelReader::~TKelReader() {
 
 void TKelReader::Reset() {
     LineList.reset();
+    DropCuts();
     CurrentLineText.clear();
+    LineIsScriptText = false;
     Position.FileName.clear();
     Position.LabelName.clear();
     Position.LineOffset = 0;
@@ -144,6 +147,8 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
         LineList = std::move(lines);
         LabelTable = std::move(labels);
         IndexLabels();
+        DropCuts();
+        LineIsScriptText = false;
         LineKeyLabel = -1;
         LabelIndex = -1;
     }
@@ -280,6 +285,7 @@ int32_t TKelReader::IndexOfLabel(std::string_view text) const {
 
 bool TKelReader::FetchLine(int32_t index, int32_t column) {
     CurrentLineText.clear();
+    LineIsScriptText = false;
     if (!LineList || index < 0 || index >= LineList->Count()) return false;
     bool validLabel = LabelIndex >= 0 && LabelIndex < static_cast<int32_t>(LabelTable.size());
     bool traced = !(validLabel && LabelTable[static_cast<size_t>(LabelIndex)].NoTrace);
@@ -298,18 +304,31 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
     std::string line;
     line.swap(CurrentLineText);
     line.assign((*LineList)[index]);
+    bool verbatim = true;
     if (traced) {
         // Lines too long for the library's buffer pass unchanged.
-        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer && LineReplacer->Active())
+        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer && LineReplacer->Active()) {
             line = LineReplacer->Replace(line);
-        if (Position.ReplaceEnabled && !ReplaceRules.empty()) line = ApplyReplace(std::move(line));
-        if (line.empty()) line = Position.EmptyLineText;
+            verbatim = false;
+        }
+        if (Position.ReplaceEnabled && !ReplaceRules.empty()) {
+            line = ApplyReplace(std::move(line));
+            verbatim = false;
+        }
+        if (line.empty()) {
+            line = Position.EmptyLineText;
+            verbatim = verbatim && line.empty();
+        }
         if (!line.empty()) {
             char c = line[0];
-            if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') line = Position.TextLinePrefix + line;
+            if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') {
+                line = Position.TextLinePrefix + line;
+                verbatim = verbatim && Position.TextLinePrefix.empty();
+            }
         }
     }
     CurrentLineText = std::move(line);
+    LineIsScriptText = verbatim;
     return true;
 }
 
@@ -376,10 +395,11 @@ std::string TKelReader::GetStatement() {
 }
 
 void TKelReader::GetStatement(std::string& statement) {
-    statement.clear();
-    if (!LineList) return;
-    if (Column >= static_cast<int32_t>(CurrentLineText.size())) NextLine();
-    if (CurrentLineText.empty()) return;
+    int32_t place;
+    GetStatement(statement, place);
+}
+
+void TKelReader::CutStatement(size_t& textStart, size_t& textSize, size_t& next) const {
     const std::string& line = CurrentLineText;
     size_t start = static_cast<size_t>(Column);
     size_t i = start;
@@ -408,13 +428,64 @@ void TKelReader::GetStatement(std::string& statement) {
         }
         ++i;
     }
-    Column = static_cast<int32_t>(i);
+    next = i;
     size_t end = stopped ? i : line.size();
-    statement.assign(KelCalculationLib::Trim(std::string_view(line).substr(start, end - start)));
-    if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
-        LabelIndex = IndexOfLabel(statement);
+    const std::string_view text = KelCalculationLib::Trim(std::string_view(line).substr(start, end - start));
+    textStart = static_cast<size_t>(text.data() - line.data());
+    textSize = text.size();
+}
+
+void TKelReader::GetStatement(std::string& statement, int32_t& place) {
+    statement.clear();
+    place = -1;
+    if (!LineList) return;
+    if (Column >= static_cast<int32_t>(CurrentLineText.size())) NextLine();
+    if (CurrentLineText.empty()) return;
+    size_t textStart = 0, textSize = 0, next = 0;
+    if (!LineIsScriptText || Column < 0) {
+        CutStatement(textStart, textSize, next);
+        Column = static_cast<int32_t>(next);
+        statement.assign(CurrentLineText, textStart, textSize);
+        if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
+            LabelIndex = IndexOfLabel(statement);
+            LineOffsetValue = 0;
+        }
+        return;
+    }
+    if (FirstCutOfLine.empty()) FirstCutOfLine.assign(static_cast<size_t>(LineList->Count()), 0);
+    int32_t& first = FirstCutOfLine[static_cast<size_t>(LineIndex)];
+    int32_t k = first;
+    while (k != 0 && Cuts[static_cast<size_t>(k - 1)].Column != Column)
+        k = Cuts[static_cast<size_t>(k - 1)].NextInLine;
+    if (k == 0) {
+        TCut cut;
+        cut.Column = Column;
+        CutStatement(textStart, textSize, next);
+        cut.NextColumn = static_cast<int32_t>(next);
+        cut.TextStart = static_cast<int32_t>(textStart);
+        cut.TextSize = static_cast<int32_t>(textSize);
+        const std::string_view text(CurrentLineText.data() + textStart, textSize);
+        if (text.size() >= 2 && text[0] == '@' && text[1] == '@') cut.Label = IndexOfLabel(text);
+        cut.NextInLine = first;
+        Cuts.push_back(cut);
+        k = first = static_cast<int32_t>(Cuts.size());
+    }
+    const TCut& cut = Cuts[static_cast<size_t>(k - 1)];
+    place = k - 1;
+    Column = cut.NextColumn;
+    statement.assign(CurrentLineText, static_cast<size_t>(cut.TextStart), static_cast<size_t>(cut.TextSize));
+    if (cut.Label != kNoLabelCut) {
+        LabelIndex = cut.Label;
         LineOffsetValue = 0;
     }
+}
+
+void TKelReader::DropCuts() {
+    Cuts.clear();
+    FirstCutOfLine.clear();
+    // Unique among all readers, so that no one mistakes the places of another reader or load.
+    static std::atomic<uint32_t> generations{0};
+    PlaceGenerationValue = ++generations;
 }
 
 std::string TKelReader::GetLabelName() const {
@@ -527,6 +598,7 @@ bool TKelReader::LoadFromStream(TStream* stream) {
     }
     Position = pos;
     CurrentLineText = line;
+    LineIsScriptText = false;
     ReplaceRules = std::move(rules);
     LoadScript(Position.FileName, true);
     JumpLabel(Position.LabelName, Position.LineOffset, Position.Column);

@@ -276,21 +276,41 @@ void TKelScript::Reset() {
 // ---- dispatch ----
 
 void TKelScript::ExecuteLine(const std::string& statement) {
-    std::string_view text = KelCalculationLib::Trim(statement);
-    if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
+    ExecuteStatement(statement, -1);
+}
+
+void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
     TSplitStatement* split = nullptr;
     std::unique_ptr<TSplitStatement> uncached;
-    if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
-        split = found->get();
-    } else {
-        constexpr size_t kSplitCacheLimit = 4096;
-        if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) SplitCache.Clear();
-        uncached = std::make_unique<TSplitStatement>();
-        uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
-        uncached->Args.Items.reserve(19);
-        uncached->Code = Cmd(uncached->Args[0]);
-        split = uncached.get();
-        if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
+    std::string_view text = statement;
+    if (place >= 0 && PlaceGeneration != Reader->PlaceGeneration()) {
+        PlaceSplits.clear();
+        PlaceGeneration = Reader->PlaceGeneration();
+    }
+    // The reader's cuts are trimmed, and a place gets a split only for a statement that runs.
+    if (place >= 0 && static_cast<size_t>(place) < PlaceSplits.size()) split = PlaceSplits[static_cast<size_t>(place)];
+    if (!split) {
+        text = KelCalculationLib::Trim(statement);
+        if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
+        if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
+            split = found->get();
+        } else {
+            constexpr size_t kSplitCacheLimit = 4096;
+            if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) {
+                SplitCache.Clear();
+                PlaceSplits.clear();
+            }
+            uncached = std::make_unique<TSplitStatement>();
+            uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
+            uncached->Args.Items.reserve(19);
+            uncached->Code = Cmd(uncached->Args[0]);
+            split = uncached.get();
+            if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
+        }
+        if (place >= 0 && !uncached) {
+            if (PlaceSplits.size() <= static_cast<size_t>(place)) PlaceSplits.resize(static_cast<size_t>(place) + 1);
+            PlaceSplits[static_cast<size_t>(place)] = split;
+        }
     }
     const int32_t code = split->Code;
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());

@@ -329,6 +329,12 @@ private:
         TStringList Args;
     };
     TTextCache<std::unique_ptr<TSplitStatement>> SplitCache;
+    // The split of each statement place of the reader's script (see TKelReader::GetStatement), so
+    // that a statement met again at its place is not looked up by its text; emptied with the cache
+    // and when the reader's places change.
+    std::vector<TSplitStatement*> PlaceSplits;
+    uint32_t PlaceGeneration = 0;
+    void ExecuteStatement(const std::string& statement, int32_t place);
     bool EngineWordsOnly() const;
     // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
     // statements), kept so that their storage is reused.
