@@ -204,6 +204,8 @@ struct TKelCalculation::TOperand {
     std::string Bare;
     std::vector<std::string> Indexes;
     mutable TEvaluationMemo IndexMemos[4];
+    // kName and kIndexed: where the scope search last found the name.
+    mutable TVariableMemo Place;
 
     explicit TOperand(std::string text) : Text(std::move(text)) {
         if (Text.empty()) return;
@@ -426,7 +428,7 @@ void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcV
     value.Value = 0;
     value.Text.clear();
     const std::string_view bare = operand.Kind == TOperand::kIndexed ? operand.Bare : operand.Text;
-    if (Tables->ReadFound(bare, operand.Hash, idx, level, value) == TVariableScope::None) {
+    if (Tables->ReadFound(bare, operand.Hash, idx, level, value, operand.Place) == TVariableScope::None) {
         Report("未定義の変数："_sj + operand.Text);
         value = TCalcValue::ErrorValue();
         return;
@@ -474,7 +476,8 @@ bool TKelCalculation::AssignTo(const TSlot& target, int32_t level, const TCalcVa
     if (operand.Kind == TOperand::kIndexed) EvaluateIndexes(operand, level, idx);
     const std::string& bare = operand.Kind == TOperand::kIndexed ? operand.Bare : operand.Text;
     bool written = false;
-    if (Tables->WriteFound(bare, operand.Hash, idx, level, value, written) != TVariableScope::None) return written;
+    if (Tables->WriteFound(bare, operand.Hash, idx, level, value, written, operand.Place) != TVariableScope::None)
+        return written;
     Report("未定義の変数："_sj + bare);
     return false;
 }

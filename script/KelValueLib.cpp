@@ -1,6 +1,7 @@
 #include "script/KelValueLib.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <utility>
@@ -345,7 +346,22 @@ bool TValueArrayObject::LoadElements(TStream& stream, int32_t count) {
 
 // ---- one table ----
 
-TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks) {}
+namespace {
+// The source of the tables' level versions: every number is given once.
+std::atomic<uint64_t> VersionSource{0};
+uint64_t FreshVersion() {
+    return VersionSource.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+}  // namespace
+
+TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks) {
+    ResetVersions();
+}
+
+void TValue::ResetVersions() {
+    LevelVersions.clear();
+    BaseVersion = OtherVersion = FreshVersion();
+}
 
 TValue::~TValue() {
     Clear();
@@ -431,10 +447,14 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
 void TValue::CountAtLevel(int32_t level, int32_t change) {
     if (level < 0 || level >= kCountedLevels) {
         UncountedRecords += change;
+        OtherVersion = FreshVersion();
         return;
     }
-    if (LevelRecords.size() <= static_cast<size_t>(level)) LevelRecords.resize(static_cast<size_t>(level) + 1, 0);
-    LevelRecords[static_cast<size_t>(level)] += change;
+    const auto l = static_cast<size_t>(level);
+    if (LevelRecords.size() <= l) LevelRecords.resize(l + 1, 0);
+    LevelRecords[l] += change;
+    if (LevelVersions.size() <= l) LevelVersions.resize(l + 1, 0);
+    LevelVersions[l] = FreshVersion();
 }
 
 int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
@@ -516,6 +536,7 @@ void TValue::Clear() {
     Index.Clear();
     LevelRecords.clear();
     UncountedRecords = 0;
+    ResetVersions();
     Spare.clear();
     for (auto& record : records)
         record.reset();
@@ -546,12 +567,21 @@ void TValue::DeleteAboveOwner(int32_t level) {
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
                          [[maybe_unused]] int32_t level, TCalcValue& value, bool force) {
     TValueData* record = Items(recordIndex);
-    if (!record || !record->ArrayData) {
+    if (!record) {
         value = TCalcValue::ErrorValue();
         return false;
     }
-    TValueArrayCustom& array = *record->ArrayData;
-    if (!force && !record->Readable()) {
+    return ReadRecord(*record, i0, i1, i2, i3, value, force);
+}
+
+bool TValue::ReadRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, TCalcValue& value,
+                        bool force) {
+    if (!record.ArrayData) {
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
+    TValueArrayCustom& array = *record.ArrayData;
+    if (!force && !record.Readable()) {
         Report(MsgReadLocked(), array.Name);
         value = TCalcValue::ErrorValue();
         return false;
@@ -571,8 +601,13 @@ bool TValue::WriteByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i
         Report(MsgUndeclared(), askedName);
         return false;
     }
-    TValueArrayCustom& array = *record->ArrayData;
-    if (!force && !record->Writable()) {
+    return WriteRecord(*record, i0, i1, i2, i3, value, force);
+}
+
+bool TValue::WriteRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, const TCalcValue& value,
+                         bool force) {
+    TValueArrayCustom& array = *record.ArrayData;
+    if (!force && !record.Writable()) {
         Report(MsgWriteLocked(), array.Name);
         return false;
     }
@@ -775,6 +810,25 @@ TVariableLocation TKelVariables::LocateBare(std::string_view bare, uint32_t hash
     return {};
 }
 
+TVariableScope TKelVariables::LocateRecord(std::string_view bare, uint32_t hash, int32_t level, TVariableMemo& memo,
+                                           TValueData*& record) const {
+    const TValue& local = LocalVariables();
+    const TValue& game = GameVariables();
+    const TValue& system = SystemVariables();
+    const uint64_t localVersion = local.LevelVersion(level), gameVersion = game.LevelVersion(0),
+                   systemVersion = system.LevelVersion(0);
+    if (memo.Record && memo.Level == level && memo.LocalVersion == localVersion && memo.GameVersion == gameVersion &&
+        memo.SystemVersion == systemVersion) {
+        record = memo.Record;
+        return memo.Scope;
+    }
+    const TVariableLocation at = LocateBare(bare, hash, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    record = Table(at.Scope)->Items(at.Index);
+    memo = {level, localVersion, gameVersion, systemVersion, at.Scope, record};
+    return at.Scope;
+}
+
 TVariableScope TKelVariables::GetVariableScope(std::string_view name, int32_t level) const {
     return Locate(name, level).Scope;
 }
@@ -889,6 +943,25 @@ TVariableScope TKelVariables::ReadFound(std::string_view bare, uint32_t hash, co
     Table(at.Scope)->ReadByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3], TableLevel(at.Scope, level), value,
                                  false);
     return at.Scope;
+}
+
+TVariableScope TKelVariables::ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                        int32_t level, TCalcValue& value, TVariableMemo& memo) {
+    TValueData* record = nullptr;
+    const TVariableScope scope = LocateRecord(bare, hash, level, memo, record);
+    if (scope != TVariableScope::None)
+        Table(scope)->ReadRecord(*record, idx.I[0], idx.I[1], idx.I[2], idx.I[3], value, false);
+    return scope;
+}
+
+TVariableScope TKelVariables::WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                         int32_t level, const TCalcValue& value, bool& written, TVariableMemo& memo) {
+    written = false;
+    TValueData* record = nullptr;
+    const TVariableScope scope = LocateRecord(bare, hash, level, memo, record);
+    if (scope != TVariableScope::None)
+        written = Table(scope)->WriteRecord(*record, idx.I[0], idx.I[1], idx.I[2], idx.I[3], value, false);
+    return scope;
 }
 
 TVariableScope TKelVariables::WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,

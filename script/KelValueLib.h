@@ -194,6 +194,10 @@ public:
 
     bool ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                      TCalcValue& value, bool force);
+    // The same for a record of this table.
+    bool ReadRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, TCalcValue& value, bool force);
+    bool WriteRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, const TCalcValue& value,
+                     bool force);
     // askedName names the variable in the message for a record index that names no record.
     bool WriteByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                       const TCalcValue& value, bool force, std::string_view askedName = {});
@@ -214,6 +218,16 @@ public:
 
     int32_t Count() const { return static_cast<int32_t>(List.size()); }
     TValueData* Items(int32_t index) const;  // nullptr outside the list
+
+    // A number that changes whenever a record of the owner level is added to or taken from the
+    // table (also by Clear and LoadFromStream). No two tables and no two states of a level ever
+    // share a number, so a look-up remembered with the numbers of the levels it searched stays
+    // right while they stay the same.
+    uint64_t LevelVersion(int32_t level) const {
+        if (level < 0 || level >= kCountedLevels) return OtherVersion;
+        const auto l = static_cast<size_t>(level);
+        return l < LevelVersions.size() && LevelVersions[l] != 0 ? LevelVersions[l] : BaseVersion;
+    }
 
     bool ErrorReport = true;  // messages are written only while set
 
@@ -267,6 +281,11 @@ private:
     std::vector<int32_t> LevelRecords;
     int32_t UncountedRecords = 0;  // records of other levels
     void CountAtLevel(int32_t level, int32_t change);
+    // LevelVersion: the number of each counted level that changed since the table was made or
+    // cleared (0 for the others, which have BaseVersion), and the one of all other levels.
+    std::vector<uint64_t> LevelVersions;
+    uint64_t BaseVersion = 0, OtherVersion = 0;
+    void ResetVersions();
     // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
     // kept for the next declarations of their element type; freeing them has no other effect.
     std::vector<std::unique_ptr<TValueData>> Spare;
@@ -287,6 +306,16 @@ public:
 struct TVariableLocation {
     TVariableScope Scope = TVariableScope::None;
     int32_t Index = -1;  // record index in the table of that scope
+};
+
+// Where a scope search for one name found its record, kept beside the name by a caller that looks
+// it up again and again, with the versions of the three table levels the search went through.
+// Handed back to the search, it stands for the search while those versions stay.
+struct TVariableMemo {
+    int32_t Level = 0;
+    uint64_t LocalVersion = 0, GameVersion = 0, SystemVersion = 0;
+    TVariableScope Scope = TVariableScope::None;
+    TValueData* Record = nullptr;
 };
 
 // The variable part of an evaluator: its three own tables, the overrides that replace them, and
@@ -323,6 +352,11 @@ public:
                              TCalcValue& value);
     TVariableScope WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
                               const TCalcValue& value, bool& written);
+    // The same with a memo of the search, which they use when it still holds and fill otherwise.
+    TVariableScope ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                             TCalcValue& value, TVariableMemo& memo);
+    TVariableScope WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool& written, TVariableMemo& memo);
     TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
     // A declaration is a name with an optional bracketed list of up to four dimension expressions.
     // False, silently, when the name is visible from this level already.
@@ -363,6 +397,10 @@ public:
 
 private:
     TVariableLocation LocateBare(std::string_view bare, uint32_t hash, int32_t level) const;
+    // The scope and record of a bare name, through the memo when it holds; None when no scope holds
+    // the name.
+    TVariableScope LocateRecord(std::string_view bare, uint32_t hash, int32_t level, TVariableMemo& memo,
+                                TValueData*& record) const;
     std::unique_ptr<TStringList> Split(std::string_view name) const;
     std::string BareName(std::string_view name) const;
     static int32_t TableLevel(TVariableScope scope, int32_t level) {
