@@ -9,6 +9,7 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelTextCache.h"
 #include "script/KelValueLib.h"
 
 namespace {
@@ -144,6 +145,9 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
     TStringList includes;
     bool ok = LoadFile(name, includes, *lines, labels);
     if (ok) {
+        // The current line stays as it is, though the list that holds it goes.
+        if (LineIsScriptText) CurrentLineText = Line();
+        LineIsScriptText = false;
         LineList = std::move(lines);
         LabelTable = std::move(labels);
         IndexLabels();
@@ -267,6 +271,7 @@ uint64_t TKelReader::LabelHash(std::string_view text) {
 }
 
 void TKelReader::IndexLabels() {
+    RecentLabelCount = RecentLabelNext = 0;
     LabelIndexByHash.clear();
     LabelIndexByHash.reserve(LabelTable.size());
     for (size_t i = 0; i < LabelTable.size(); ++i)
@@ -274,6 +279,20 @@ void TKelReader::IndexLabels() {
 }
 
 int32_t TKelReader::IndexOfLabel(std::string_view text) const {
+    for (size_t i = 0; i < RecentLabelCount; ++i) {
+        const TRecentLabel& r = RecentLabels[i];
+        if (r.Text.size() == text.size() && EqualBytes(r.Text.data(), text.data(), text.size())) return r.Index;
+    }
+    const int32_t index = FindLabel(text);
+    TRecentLabel& r = RecentLabels[RecentLabelNext];
+    r.Text.assign(text);
+    r.Index = index;
+    RecentLabelNext = (RecentLabelNext + 1) % kRecentLabels;
+    if (RecentLabelCount < kRecentLabels) ++RecentLabelCount;
+    return index;
+}
+
+int32_t TKelReader::FindLabel(std::string_view text) const {
     auto it = LabelIndexByHash.find(LabelHash(text));
     if (it == LabelIndexByHash.end()) return -1;
     if (EqualsLowered(LabelTable[static_cast<size_t>(it->second)].Text, text)) return it->second;
@@ -300,35 +319,33 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
     }
     LineIndex = index;
     Column = column;
+    const std::string& raw = (*LineList)[index];
+    // Lines too long for the library's buffer pass unchanged.
+    const bool replacer =
+        traced && Position.ReplaceEnabled && LineReplacer && raw.size() < kLineReplaceBuffer && LineReplacer->Active();
+    const bool rules = traced && Position.ReplaceEnabled && !ReplaceRules.empty();
+    if (!replacer && !rules) {
+        // Without replacing, a line changes only by the empty-line text or the prefix; most lines
+        // get neither and are read where the line list keeps them.
+        const bool prefixed =
+            !raw.empty() && raw[0] != '\\' && raw[0] != ' ' && raw[0] != '\t' && raw[0] != '/' && raw[0] != '@';
+        if (!traced || (raw.empty() ? Position.EmptyLineText.empty() : !prefixed || Position.TextLinePrefix.empty())) {
+            LineIsScriptText = true;
+            return true;
+        }
+    }
     // The line is built in the buffer of the last one; the current line stays empty meanwhile.
     std::string line;
     line.swap(CurrentLineText);
-    line.assign((*LineList)[index]);
-    bool verbatim = true;
-    if (traced) {
-        // Lines too long for the library's buffer pass unchanged.
-        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer && LineReplacer->Active()) {
-            line = LineReplacer->Replace(line);
-            verbatim = false;
-        }
-        if (Position.ReplaceEnabled && !ReplaceRules.empty()) {
-            line = ApplyReplace(std::move(line));
-            verbatim = false;
-        }
-        if (line.empty()) {
-            line = Position.EmptyLineText;
-            verbatim = verbatim && line.empty();
-        }
-        if (!line.empty()) {
-            char c = line[0];
-            if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') {
-                line = Position.TextLinePrefix + line;
-                verbatim = verbatim && Position.TextLinePrefix.empty();
-            }
-        }
+    line.assign(raw);
+    if (replacer) line = LineReplacer->Replace(line);
+    if (rules) line = ApplyReplace(std::move(line));
+    if (line.empty()) line = Position.EmptyLineText;
+    if (!line.empty()) {
+        char c = line[0];
+        if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') line = Position.TextLinePrefix + line;
     }
     CurrentLineText = std::move(line);
-    LineIsScriptText = verbatim;
     return true;
 }
 
@@ -400,7 +417,7 @@ void TKelReader::GetStatement(std::string& statement) {
 }
 
 void TKelReader::CutStatement(size_t& textStart, size_t& textSize, size_t& next) const {
-    const std::string& line = CurrentLineText;
+    const std::string& line = Line();
     size_t start = static_cast<size_t>(Column);
     size_t i = start;
     int32_t depth = 0, backslashes = 0;
@@ -439,13 +456,14 @@ void TKelReader::GetStatement(std::string& statement, int32_t& place) {
     statement.clear();
     place = -1;
     if (!LineList) return;
-    if (Column >= static_cast<int32_t>(CurrentLineText.size())) NextLine();
-    if (CurrentLineText.empty()) return;
+    if (Column >= static_cast<int32_t>(Line().size())) NextLine();
+    const std::string& line = Line();
+    if (line.empty()) return;
     size_t textStart = 0, textSize = 0, next = 0;
     if (!LineIsScriptText || Column < 0) {
         CutStatement(textStart, textSize, next);
         Column = static_cast<int32_t>(next);
-        statement.assign(CurrentLineText, textStart, textSize);
+        statement.assign(line, textStart, textSize);
         if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
             LabelIndex = IndexOfLabel(statement);
             LineOffsetValue = 0;
@@ -464,7 +482,7 @@ void TKelReader::GetStatement(std::string& statement, int32_t& place) {
         cut.NextColumn = static_cast<int32_t>(next);
         cut.TextStart = static_cast<int32_t>(textStart);
         cut.TextSize = static_cast<int32_t>(textSize);
-        const std::string_view text(CurrentLineText.data() + textStart, textSize);
+        const std::string_view text(line.data() + textStart, textSize);
         if (text.size() >= 2 && text[0] == '@' && text[1] == '@') cut.Label = IndexOfLabel(text);
         cut.NextInLine = first;
         Cuts.push_back(cut);
@@ -473,7 +491,7 @@ void TKelReader::GetStatement(std::string& statement, int32_t& place) {
     const TCut& cut = Cuts[static_cast<size_t>(k - 1)];
     place = k - 1;
     Column = cut.NextColumn;
-    statement.assign(CurrentLineText, static_cast<size_t>(cut.TextStart), static_cast<size_t>(cut.TextSize));
+    statement.assign(line, static_cast<size_t>(cut.TextStart), static_cast<size_t>(cut.TextSize));
     if (cut.Label != kNoLabelCut) {
         LabelIndex = cut.Label;
         LineOffsetValue = 0;
@@ -566,7 +584,7 @@ void TKelReader::SaveToStream(TStream* stream) {
     Position.LineOffset = GetLineInLabel();
     Position.Column = Column;
     Position.Write(*stream);
-    uMisc::WriteStreamString(stream, CurrentLineText);
+    uMisc::WriteStreamString(stream, Line());
     TRecordWriter w(4);
     w.U32(static_cast<uint32_t>(ReplaceRules.size()));
     w.WriteTo(*stream);

@@ -93,7 +93,7 @@ public:
     bool LoadFromStream(TStream* stream);
 
     // Read-only views for the interpreter and the tests.
-    const std::string& CurrentLine() const { return CurrentLineText; }
+    const std::string& CurrentLine() const { return Line(); }
     int32_t CurrentLineIndex() const { return LineIndex; }
     int32_t CurrentLabel() const { return LabelIndex; }
     int32_t LineOffset() const { return LineOffsetValue; }
@@ -127,6 +127,16 @@ private:
     std::unordered_map<uint64_t, int32_t> LabelIndexByHash;
     static uint64_t LabelHash(std::string_view text);
     void IndexLabels();
+    // The answers of the last look-ups by the text as asked: loops, calls and returns jump to the
+    // same few labels over and over. They belong to the label table.
+    struct TRecentLabel {
+        std::string Text;
+        int32_t Index = -1;
+    };
+    static constexpr size_t kRecentLabels = 4;
+    mutable TRecentLabel RecentLabels[kRecentLabels];
+    mutable size_t RecentLabelCount = 0, RecentLabelNext = 0;
+    int32_t FindLabel(std::string_view text) const;
     int32_t LabelIndex = -1;
     int32_t LineOffsetValue = 0;
     int32_t LineIndex = -1;
@@ -152,7 +162,9 @@ private:
     static constexpr int32_t kNoLabelCut = -2;
     std::vector<TCut> Cuts;               // a place is an index here
     std::vector<int32_t> FirstCutOfLine;  // 1 + the index of a cut of each line, 0 for none
-    bool LineIsScriptText = false;        // CurrentLineText is the line list's line, unchanged
+    // The current line is the line list's line, unchanged; CurrentLineText holds it otherwise.
+    bool LineIsScriptText = false;
+    const std::string& Line() const { return LineIsScriptText ? (*LineList)[LineIndex] : CurrentLineText; }
     uint32_t PlaceGenerationValue = 0;
     void DropCuts();
     // Cuts the statement at Column from CurrentLineText: its trimmed start and size, and the

@@ -422,25 +422,59 @@ std::string TKelScript::GetTextArgument(std::string_view argument) {
     return Evaluate(argument).Text;
 }
 
-void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t value) {
+TValue* TKelScript::EngineGameTable() const {
+    // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
+    const IScriptVariables* variables = Variables.get();
+    if (!variables || typeid(*variables) != typeid(TKelVariables)) return nullptr;
+    return &static_cast<const TKelVariables*>(variables)->GameVariables();
+}
+
+TValueData* TKelScript::GameRecord(TValue& game, const std::string& name) {
+    TNamedRecord* entry = nullptr;
+    for (size_t i = 0; i < NamedRecordCount && !entry; ++i)
+        if (NamedRecords[i].Name.size() == name.size() &&
+            EqualBytes(NamedRecords[i].Name.data(), name.data(), name.size()))
+            entry = &NamedRecords[i];
+    if (!entry) {
+        entry = &NamedRecords[NamedRecordNext];
+        NamedRecordNext = (NamedRecordNext + 1) % kNamedRecords;
+        if (NamedRecordCount < kNamedRecords) ++NamedRecordCount;
+        entry->Name = name;
+        entry->Hash = KelValueLib::NameHash(name);
+        entry->Memo = {};
+    }
+    return game.FindRecord(name, entry->Hash, 0, entry->Memo);
+}
+
+void TKelScript::WriteResult(const std::string& name, int32_t index, const TCalcValue& value) {
+    if (TValue* game = EngineGameTable())
+        if (TValueData* record = GameRecord(*game, name)) {
+            game->WriteRecord(*record, index, 0, 0, 0, value, true);
+            return;
+        }
     TVariableIndexes idx;
     idx.I[0] = index;
-    Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Int(value), true);
+    Variables->WriteElement(TVariableScope::Game, name, idx, 0, value, true);
+}
+
+void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t value) {
+    WriteResult(name, index, TCalcValue::Int(value));
 }
 
 void TKelScript::SetResultStr(const std::string& name, int32_t index, const std::string& text) {
-    TVariableIndexes idx;
-    idx.I[0] = index;
-    Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Str(text), true);
+    WriteResult(name, index, TCalcValue::Str(text));
 }
 
 void TKelScript::SetResultObj(const std::string& name, int32_t index, const std::string& objectName) {
-    TVariableIndexes idx;
-    idx.I[0] = index;
-    Variables->WriteElement(TVariableScope::Game, name, idx, 0, {TCalcValueType::Object, 0, objectName}, true);
+    WriteResult(name, index, {TCalcValueType::Object, 0, objectName});
 }
 
 void TKelScript::ResetVariable(const std::string& name) {
+    if (TValue* game = EngineGameTable())
+        if (TValueData* record = GameRecord(*game, name)) {
+            game->InitRecord(*record, name, true);
+            return;
+        }
     Variables->InitVariable(TVariableScope::Game, name, 0, true);
 }
 
@@ -461,19 +495,15 @@ void TKelScript::UpdateSelfFileVariables() {
         if (file[i] == '\\' || file[i] == ':') cut = i + 1;
     }
     static const std::string kName = "SelfFileName", kPath = "SelfFilePath";
-    static const uint32_t kNameHash = KelValueLib::NameHash(kName), kPathHash = KelValueLib::NameHash(kPath);
-    SetSelfFileVariable(kName, kNameHash, file);
-    SetSelfFileVariable(kPath, kPathHash, std::string_view(file).substr(0, cut));
+    SetSelfFileVariable(kName, file);
+    SetSelfFileVariable(kPath, std::string_view(file).substr(0, cut));
 }
 
 // Both are written after every label line and jump, mostly with the text they hold already; such
 // a write changes nothing and is left out.
-void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text) {
-    // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
-    const IScriptVariables* variables = Variables.get();
-    if (variables && typeid(*variables) == typeid(TKelVariables)) {
-        const TValue& game = static_cast<const TKelVariables*>(variables)->GameVariables();
-        const TValueData* record = game.Items(game.FindIndex(name, hash, 0));
+void TKelScript::SetSelfFileVariable(const std::string& name, std::string_view text) {
+    if (TValue* game = EngineGameTable()) {
+        const TValueData* record = GameRecord(*game, name);
         const TValueArrayCustom* array = record ? record->Array() : nullptr;
         if (array && array->ElementType == TCalcValueType::String && array->Count > 0 &&
             static_cast<const TValueArrayString*>(array)->Items[0] == text)

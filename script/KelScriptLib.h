@@ -340,7 +340,22 @@ private:
     // statements), kept so that their storage is reused.
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
     size_t LineNesting = 0;
-    void SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text);
+    void SetSelfFileVariable(const std::string& name, std::string_view text);
+    // The interpreter writes its result and file variables by name many times a frame. With the
+    // engine's own tables, the game table and the record of such a name are found through the last
+    // few names asked for; nullptr with other tables, or when the table holds no such name.
+    TValue* EngineGameTable() const;
+    TValueData* GameRecord(TValue& game, const std::string& name);
+    struct TNamedRecord {
+        std::string Name;
+        uint32_t Hash = 0;
+        TRecordMemo Memo;
+    };
+    static constexpr size_t kNamedRecords = 8;
+    TNamedRecord NamedRecords[kNamedRecords];
+    size_t NamedRecordCount = 0, NamedRecordNext = 0;
+    // Writes element index of a game variable with force, as WriteElement does.
+    void WriteResult(const std::string& name, int32_t index, const TCalcValue& value);
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
     TWaitState MessageWaitState() const;

@@ -72,8 +72,15 @@ namespace KelValueLib {
 uint32_t NameHash(std::string_view name) {
     // Same as uMisc::WeightedSum of ClassLib::LowerAscii(name), without building the string.
     uint32_t sum = 0;
+    size_t i = 0;
+    // Names are mostly ASCII, where no byte is a lead byte and a letter is lowered by setting 0x20.
+    for (; i < name.size(); ++i) {
+        const uint32_t b = static_cast<uint8_t>(name[i]);
+        if (b >= 0x80) break;
+        sum += (b | (b - 'A' < 26u ? 0x20u : 0u)) * static_cast<uint32_t>((i + 1) & 255);
+    }
     bool trail = false;
-    for (size_t i = 0; i < name.size(); ++i) {
+    for (; i < name.size(); ++i) {
         auto b = static_cast<uint8_t>(name[i]);
         if (trail) {
             trail = false;
@@ -472,7 +479,11 @@ int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) c
 
 bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                      int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
-    const uint32_t hash = KelValueLib::NameHash(name);
+    return Declare(name, KelValueLib::NameHash(name), className, d0, d1, d2, d3, level, type, flags, reference);
+}
+
+bool TValue::Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1,
+                     int32_t d2, int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
     if (name.empty() || FindIndex(name, hash, level) >= 0) return false;
     if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
         Report(MsgTooLarge(), name);
@@ -510,13 +521,23 @@ bool TValue::Delete(std::string_view name, int32_t level, bool force) {
 }
 
 std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_view name) {
+    // A record that had the name before, as a subroutine's parameters have, is taken first.
+    size_t found = Spare.size();
     for (size_t i = Spare.size(); i-- > 0;) {
-        if (Spare[i]->ArrayData->ElementType != type) continue;
-        std::unique_ptr<TValueData> record = std::move(Spare[i]);
-        Spare.erase(Spare.begin() + static_cast<std::ptrdiff_t>(i));
+        const TValueArrayCustom& array = *Spare[i]->ArrayData;
+        if (array.ElementType != type) continue;
+        if (found == Spare.size()) found = i;
+        if (array.Name.size() == name.size() && EqualBytes(array.Name.data(), name.data(), name.size())) {
+            found = i;
+            break;
+        }
+    }
+    if (found < Spare.size()) {
+        std::unique_ptr<TValueData> record = std::move(Spare[found]);
+        Spare.erase(Spare.begin() + static_cast<std::ptrdiff_t>(found));
         // As a new record: the name, no elements (SetDimensions fills them), default fields.
         TValueArrayCustom& array = *record->ArrayData;
-        array.Name.assign(name);
+        if (array.Name != name) array.Name.assign(name);
         array.Count = 0;
         array.Dims = {0, 0, 0, 0};
         if (type == TCalcValueType::Integer)
@@ -550,7 +571,10 @@ void TValue::DeleteAboveOwner(int32_t level) {
             above = LevelRecords[l] != 0;
         if (!above) return;
     }
-    std::vector<std::unique_ptr<TValueData>> doomed;
+    // Freeing an object array may run script callbacks, which may come back here: the buffer is
+    // taken out meanwhile.
+    std::vector<std::unique_ptr<TValueData>> doomed = std::move(Detached);
+    doomed.clear();
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
     // Detached from the back; freed in list order.
@@ -562,6 +586,8 @@ void TValue::DeleteAboveOwner(int32_t level) {
         else
             it->reset();
     }
+    doomed.clear();
+    Detached = std::move(doomed);
 }
 
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
@@ -641,13 +667,24 @@ bool TValue::WriteObject(std::string_view name, const TValueIndexes& indexes, bo
     return WriteValue(name, indexes, force, TCalcValue::Object(std::string(objectName)), level);
 }
 
+TValueData* TValue::FindRecord(std::string_view name, uint32_t hash, int32_t level, TRecordMemo& memo) const {
+    const uint64_t version = LevelVersion(level);
+    if (memo.Record && memo.Version == version && memo.Level == level) return memo.Record;
+    TValueData* record = Items(FindIndex(name, hash, level));
+    if (record) memo = {version, level, record};
+    return record;
+}
+
 bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
     int32_t index = FindIndex(name, level);
     if (index < 0) {
         Report(MsgUndeclared(), name);
         return false;
     }
-    TValueData& record = *List[static_cast<size_t>(index)];
+    return InitRecord(*List[static_cast<size_t>(index)], name, force);
+}
+
+bool TValue::InitRecord(TValueData& record, std::string_view name, bool force) {
     if (!force && !record.Writable()) {
         Report(MsgWriteLocked(), name);
         return false;

@@ -166,6 +166,14 @@ private:
 
 using TValueIndexes = std::array<int32_t, 4>;  // i0 (last written) .. i3
 
+// The record a look-up by name found in one table at one owner level, kept by a caller that looks
+// the same name up again and again, with the level's version (TValue::LevelVersion) at the time.
+struct TRecordMemo {
+    uint64_t Version = 0;
+    int32_t Level = 0;
+    TValueData* Record = nullptr;
+};
+
 // One variable table.
 class TValue {
 public:
@@ -179,6 +187,9 @@ public:
     // one with a message).
     bool Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                  int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
+    // The same with the name's hash (KelValueLib::NameHash) computed by the caller.
+    bool Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1, int32_t d2,
+                 int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
     // Frees the record when force is set or it is deletable. True when the record was found, also
     // when it stays.
     bool Delete(std::string_view name, int32_t level, bool force);
@@ -191,6 +202,9 @@ public:
     int32_t FindIndex(std::string_view name, int32_t level) const;
     // The same with the name's hash (KelValueLib::NameHash) computed by the caller.
     int32_t FindIndex(std::string_view name, uint32_t hash, int32_t level) const;
+    // The record FindIndex finds, through a memo of the last answer for this name; nullptr when
+    // there is none.
+    TValueData* FindRecord(std::string_view name, uint32_t hash, int32_t level, TRecordMemo& memo) const;
 
     bool ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                      TCalcValue& value, bool force);
@@ -210,6 +224,8 @@ public:
                      int32_t level);
     // Every element back to 0, empty text or empty name; no object is created or freed.
     bool InitVariable(std::string_view name, int32_t level, bool force);
+    // The same for a record of this table; name is the name asked for, for the message.
+    bool InitRecord(TValueData& record, std::string_view name, bool force);
 
     void SaveToStream(TStream& stream) const;
     // Clears the table, then reads it. False when the stream is damaged or too short: the records
@@ -290,6 +306,8 @@ private:
     // kept for the next declarations of their element type; freeing them has no other effect.
     std::vector<std::unique_ptr<TValueData>> Spare;
     std::unique_ptr<TValueData> TakeSpare(TCalcValueType type, std::string_view name);
+    // The list DeleteAboveOwner detaches into, kept for its storage (taken out while in use).
+    std::vector<std::unique_ptr<TValueData>> Detached;
 };
 
 // What the variable code needs of the expression evaluator.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/LittleEndian.h"
+#include "script/KelTextCache.h"
 
 namespace {
 constexpr int32_t kValueSize = 4;
@@ -27,7 +28,9 @@ int32_t TLabelLog::GetCount(std::string_view name) const {
 bool TLabelLog::SetCount(std::string_view name, int32_t value, bool force) {
     if (!force)
         for (size_t i = 0; i < RecentCount; ++i)
-            if (Recent[i].Name == name && Recent[i].Count >= value) return false;
+            if (Recent[i].Count >= value && Recent[i].Name.size() == name.size() &&
+                EqualBytes(Recent[i].Name.data(), name.data(), name.size()))
+                return false;
     std::string lower = ClassLib::LowerAscii(name);
     auto it = Counters.find(lower);
     if (!force && it != Counters.end() && it->second >= value) {
