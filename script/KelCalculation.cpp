@@ -204,6 +204,10 @@ struct TKelCalculation::TOperand {
     std::string Bare;
     std::vector<std::string> Indexes;
     mutable TEvaluationMemo IndexMemos[4];
+    // An index expression that is a plain number has its value here: evaluating it reads nothing,
+    // runs nothing and reports nothing while the nesting limit is not reached.
+    bool IndexIsNumber[4] = {false, false, false, false};
+    int32_t IndexNumber[4] = {0, 0, 0, 0};
     // kName and kIndexed: where the scope search last found the name.
     mutable TVariableMemo Place;
 
@@ -230,8 +234,15 @@ struct TKelCalculation::TOperand {
         Prefix = prefixed ? Text[0] : 0;
         Bare = parts[0];
         Hash = KelValueLib::NameHash(Bare);
-        for (int32_t i = parts.Count() - 1; i >= 1; --i)
+        for (int32_t i = parts.Count() - 1; i >= 1; --i) {
+            const size_t k = Indexes.size();
+            int64_t number;
+            if (!HasOperator(parts[i]) && IsNumberToken(KelCalculationLib::Trim(parts[i]), number)) {
+                IndexIsNumber[k] = true;
+                IndexNumber[k] = static_cast<int32_t>(static_cast<uint32_t>(number));
+            }
             Indexes.push_back(parts[i]);
+        }
     }
 };
 
@@ -445,6 +456,10 @@ void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcV
 void TKelCalculation::EvaluateIndexes(const TOperand& operand, int32_t level, TVariableIndexes& idx) {
     TCalcValue index;
     for (size_t k = 0; k < operand.Indexes.size(); ++k) {
+        if (operand.IndexIsNumber[k] && Nesting + 1 <= kMaxNesting) {
+            idx.I[k] = operand.IndexNumber[k];
+            continue;
+        }
         Evaluate(operand.Indexes[k], &operand.IndexMemos[k], level, index);
         idx.I[k] = index.Value;
     }

@@ -357,8 +357,13 @@ void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
 }
 
 bool TKelScript::EngineWordsOnly() const {
-    return Words.Control == &KelControlLib::ControlWords() && Words.Jump == &KelControlLib::JumpWords() &&
-           !Words.Label && Words.General == &KelGeneralCommands::Handler();
+    struct TEngineWords {
+        IScriptWordHandler *Control, *Jump, *General;
+    };
+    static const TEngineWords engine{&KelControlLib::ControlWords(), &KelControlLib::JumpWords(),
+                                     &KelGeneralCommands::Handler()};
+    return Words.Control == engine.Control && Words.Jump == engine.Jump && !Words.Label &&
+           Words.General == engine.General;
 }
 
 bool TKelScript::DoLabelLine(std::string_view word) {
@@ -486,17 +491,22 @@ void TKelScript::ClearResults() {
 
 void TKelScript::UpdateSelfFileVariables() {
     const std::string& file = Reader->CurrentLabelFile();  // lower-cased
-    size_t cut = 0;
-    for (size_t i = 0; i < file.size(); ++i) {
-        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {
-            ++i;
-            continue;
+    // The same file is met again and again: its folder part is kept.
+    if (SelfFile.Name.size() != file.size() || !EqualBytes(SelfFile.Name.data(), file.data(), file.size())) {
+        size_t cut = 0;
+        for (size_t i = 0; i < file.size(); ++i) {
+            if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {
+                ++i;
+                continue;
+            }
+            if (file[i] == '\\' || file[i] == ':') cut = i + 1;
         }
-        if (file[i] == '\\' || file[i] == ':') cut = i + 1;
+        SelfFile.Name = file;
+        SelfFile.FolderSize = cut;
     }
     static const std::string kName = "SelfFileName", kPath = "SelfFilePath";
     SetSelfFileVariable(kName, file);
-    SetSelfFileVariable(kPath, std::string_view(file).substr(0, cut));
+    SetSelfFileVariable(kPath, std::string_view(file).substr(0, SelfFile.FolderSize));
 }
 
 // Both are written after every label line and jump, mostly with the text they hold already; such

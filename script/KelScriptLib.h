@@ -341,6 +341,10 @@ private:
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
     size_t LineNesting = 0;
     void SetSelfFileVariable(const std::string& name, std::string_view text);
+    struct {
+        std::string Name;       // the last file UpdateSelfFileVariables met
+        size_t FolderSize = 0;  // the length of its folder part
+    } SelfFile;
     // The interpreter writes its result and file variables by name many times a frame. With the
     // engine's own tables, the game table and the record of such a name are found through the last
     // few names asked for; nullptr with other tables, or when the table holds no such name.

@@ -366,8 +366,8 @@ TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks)
 }
 
 void TValue::ResetVersions() {
-    LevelVersions.clear();
-    BaseVersion = OtherVersion = FreshVersion();
+    OtherVersion = FreshVersion();
+    LevelVersions.fill(OtherVersion);
 }
 
 TValue::~TValue() {
@@ -460,7 +460,6 @@ void TValue::CountAtLevel(int32_t level, int32_t change) {
     const auto l = static_cast<size_t>(level);
     if (LevelRecords.size() <= l) LevelRecords.resize(l + 1, 0);
     LevelRecords[l] += change;
-    if (LevelVersions.size() <= l) LevelVersions.resize(l + 1, 0);
     LevelVersions[l] = FreshVersion();
 }
 

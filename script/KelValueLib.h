@@ -240,9 +240,9 @@ public:
     // share a number, so a look-up remembered with the numbers of the levels it searched stays
     // right while they stay the same.
     uint64_t LevelVersion(int32_t level) const {
-        if (level < 0 || level >= kCountedLevels) return OtherVersion;
-        const auto l = static_cast<size_t>(level);
-        return l < LevelVersions.size() && LevelVersions[l] != 0 ? LevelVersions[l] : BaseVersion;
+        return static_cast<uint32_t>(level) < static_cast<uint32_t>(kCountedLevels)
+                   ? LevelVersions[static_cast<size_t>(level)]
+                   : OtherVersion;
     }
 
     bool ErrorReport = true;  // messages are written only while set
@@ -297,10 +297,9 @@ private:
     std::vector<int32_t> LevelRecords;
     int32_t UncountedRecords = 0;  // records of other levels
     void CountAtLevel(int32_t level, int32_t change);
-    // LevelVersion: the number of each counted level that changed since the table was made or
-    // cleared (0 for the others, which have BaseVersion), and the one of all other levels.
-    std::vector<uint64_t> LevelVersions;
-    uint64_t BaseVersion = 0, OtherVersion = 0;
+    // LevelVersion: the number of each counted level, and the one of all other levels.
+    std::array<uint64_t, kCountedLevels> LevelVersions{};
+    uint64_t OtherVersion = 0;
     void ResetVersions();
     // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
     // kept for the next declarations of their element type; freeing them has no other effect.
