@@ -257,6 +257,7 @@ struct TKelCalculation::TProgram {
         char Code = 0;  // operator code, 0 for an operand
         TOperand Operand;
     };
+    std::string Source;  // the text compiled
     bool Single = false;
     TOperand Operand{{}};  // a single operand: the trimmed text
     int32_t Nesting = 0;
@@ -499,6 +500,7 @@ bool TKelCalculation::AssignTo(const TSlot& target, int32_t level, const TCalcVa
 
 std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::string_view text, int32_t level) {
     auto program = std::make_shared<TProgram>();
+    program->Source.assign(text);
     program->Nesting = TextNesting(text);
     if (!HasOperator(text)) {
         program->Single = true;
@@ -536,8 +538,12 @@ void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int
 
     const TProgram* program = nullptr;
     if (UseCache) {
-        if (memo && memo->Owner == this && memo->Program) {
-            program = static_cast<const TProgram*>(memo->Program.get());
+        // A memo stands for the text it was made for; a caller may hand it another.
+        const auto* remembered =
+            memo && memo->Owner == this ? static_cast<const TProgram*>(memo->Program.get()) : nullptr;
+        if (remembered && remembered->Source.size() == text.size() &&
+            EqualBytes(remembered->Source.data(), text.data(), text.size())) {
+            program = remembered;
         } else if (const auto* found = Cache.Find(text)) {
             program = found->get();
             if (memo) *memo = {this, *found};

@@ -273,17 +273,17 @@ void SetParameters(TKelScript& s, const TStringList& args, int32_t level) {
     for (int32_t i = 0; i < 16; ++i) {
         const std::string_view given = KelCalculationLib::Trim(args[3 + i]);
         if (given.empty()) continue;
-        const std::string item(given);
         count = i + 1;
         // A bare word that is no variable is a text argument, not a fault.
         if (s.Calculation) s.Calculation->SetErrorReport(false);
-        TCalcValue v = s.Evaluate(item);
+        // The argument itself when it is trimmed already, so that its evaluation is remembered.
+        TCalcValue v = s.Evaluate(given.size() == args[3 + i].size() ? std::string_view(args[3 + i]) : given);
         if (s.Calculation) s.Calculation->SetErrorReport(true);
         int32_t number = v.Value;
         std::string text = v.Text;
         if (v.IsError()) {
-            number = KelValueLib::StrToIntDef0(item);
-            text = item;
+            number = KelValueLib::StrToIntDef0(given);
+            text = given;
         }
         frame.Write(1, i, TCalcValue::Int(number));
         frame.Write(2, i, TCalcValue::Str(std::move(text)));

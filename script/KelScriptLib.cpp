@@ -1,5 +1,6 @@
 #include "script/KelScriptLib.h"
 
+#include <algorithm>
 #include <array>
 #include <typeinfo>
 
@@ -320,9 +321,18 @@ void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
     TStringList& args = engineWords ? split->Args : copy;
     struct TNesting {
         size_t& Depth;
-        explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }
-        ~TNesting() { --Depth; }
-    } nesting(LineNesting);
+        TSplitStatement*& Active;
+        TSplitStatement* Outer;
+        TNesting(size_t& depth, TSplitStatement*& active, TSplitStatement* split)
+            : Depth(depth), Active(active), Outer(active) {
+            ++Depth;
+            Active = split;
+        }
+        ~TNesting() {
+            --Depth;
+            Active = Outer;
+        }
+    } nesting(LineNesting, ActiveSplit, engineWords ? split : nullptr);
 
     auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
@@ -356,14 +366,16 @@ void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
     if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
 }
 
+namespace {
+// The engine's own word handlers, compared with the set ones for every statement.
+IScriptWordHandler* const kEngineControl = &KelControlLib::ControlWords();
+IScriptWordHandler* const kEngineJump = &KelControlLib::JumpWords();
+IScriptWordHandler* const kEngineGeneral = &KelGeneralCommands::Handler();
+}  // namespace
+
 bool TKelScript::EngineWordsOnly() const {
-    struct TEngineWords {
-        IScriptWordHandler *Control, *Jump, *General;
-    };
-    static const TEngineWords engine{&KelControlLib::ControlWords(), &KelControlLib::JumpWords(),
-                                     &KelGeneralCommands::Handler()};
-    return Words.Control == engine.Control && Words.Jump == engine.Jump && !Words.Label &&
-           Words.General == engine.General;
+    return Words.Control == kEngineControl && Words.Jump == kEngineJump && !Words.Label &&
+           Words.General == kEngineGeneral;
 }
 
 bool TKelScript::DoLabelLine(std::string_view word) {
@@ -415,10 +427,30 @@ bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
 // ---- arguments and results ----
 
 void TKelScript::Evaluate(std::string_view text, TCalcValue& value) {
-    if (Calculation)
-        Calculation->Calculate(text, Depth(), value);
-    else
+    if (!Calculation) {
         value = TCalcValue::ErrorValue();
+        return;
+    }
+    if (ActiveSplit) {
+        const std::vector<std::string>& items = ActiveSplit->Args.Items;
+        const size_t n = std::min(items.size(), TSplitStatement::kMemos);
+        // A short argument keeps its text inside its string, so the text's address tells which
+        // argument it may be; a long one is searched for. Either is taken only when it is the
+        // very string.
+        const auto at = reinterpret_cast<uintptr_t>(text.data()), base = reinterpret_cast<uintptr_t>(items.data());
+        size_t k = at >= base ? (at - base) / sizeof(std::string) : n;
+        if (k >= n || items[k].data() != text.data()) {
+            k = n;
+            if (text.size() >= sizeof(std::string))
+                for (size_t i = 1; i < n && k == n; ++i)
+                    if (items[i].data() == text.data()) k = i;
+        }
+        if (k < n && items[k].size() == text.size()) {
+            Calculation->Calculate(text, Depth(), value, ActiveSplit->Memos[k]);
+            return;
+        }
+    }
+    Calculation->Calculate(text, Depth(), value);
 }
 
 std::string TKelScript::GetTextArgument(std::string_view argument) {

@@ -327,7 +327,13 @@ private:
     struct TSplitStatement {
         int32_t Code = 0;
         TStringList Args;
+        // The programs of the arguments evaluated, by argument number.
+        static constexpr size_t kMemos = 20;
+        TEvaluationMemo Memos[kMemos];
     };
+    // The split whose arguments the word handlers are working on: evaluating one of them (the
+    // very string, not a copy) goes through its memo.
+    TSplitStatement* ActiveSplit = nullptr;
     TTextCache<std::unique_ptr<TSplitStatement>> SplitCache;
     // The split of each statement place of the reader's script (see TKelReader::GetStatement), so
     // that a statement met again at its place is not looked up by its text; emptied with the cache
