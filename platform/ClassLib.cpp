@@ -170,6 +170,7 @@ bool SameTextAscii(std::string_view a, std::string_view b) {
     // LowerAscii of both, compared without building them: while the lowered bytes agree, a lead
     // byte (never a letter) stands at the same place in both, so their trail bytes line up.
     if (a.size() != b.size()) return false;
+    if (a == b) return true;  // mostly spelt alike
     for (size_t i = 0; i < a.size(); ++i) {
         auto x = static_cast<uint8_t>(a[i]);
         auto y = static_cast<uint8_t>(b[i]);

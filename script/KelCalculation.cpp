@@ -425,7 +425,11 @@ TKelCalculation::TSlot TKelCalculation::Pop() {
 
 void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value) {
     if (operand.Kind == TOperand::kLiteral) {
-        value = operand.Value;
+        // In place: the value's text keeps its buffer.
+        value.Type = operand.Value.Type;
+        value.Value = operand.Value.Value;
+        value.Text.clear();
+        value.Text.append(operand.Value.Text);
         return;
     }
     if (operand.Kind == TOperand::kToken || !Tables) {
@@ -606,7 +610,12 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
                     break;
                 }
                 Stack.pop_back();
-                Stack.back() = {TCalcValue::Int(1)};
+                // The assignment's value, 1, in place of its target.
+                TSlot& one = Stack.back();
+                one.Value.Type = TCalcValueType::Integer;
+                one.Value.Value = 1;
+                one.Value.Text.assign(1, '1');
+                one.Operand = nullptr;
                 continue;
             }
             Resolve(a, level);

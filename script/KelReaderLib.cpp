@@ -413,7 +413,7 @@ std::string TKelReader::GetStatement() {
 
 void TKelReader::GetStatement(std::string& statement) {
     int32_t place;
-    GetStatement(statement, place);
+    statement.assign(NextStatement(place));
 }
 
 void TKelReader::CutStatement(size_t& textStart, size_t& textSize, size_t& next) const {
@@ -452,23 +452,22 @@ void TKelReader::CutStatement(size_t& textStart, size_t& textSize, size_t& next)
     textSize = text.size();
 }
 
-void TKelReader::GetStatement(std::string& statement, int32_t& place) {
-    statement.clear();
+std::string_view TKelReader::NextStatement(int32_t& place) {
     place = -1;
-    if (!LineList) return;
+    if (!LineList) return {};
     if (Column >= static_cast<int32_t>(Line().size())) NextLine();
     const std::string& line = Line();
-    if (line.empty()) return;
+    if (line.empty()) return {};
     size_t textStart = 0, textSize = 0, next = 0;
     if (!LineIsScriptText || Column < 0) {
         CutStatement(textStart, textSize, next);
         Column = static_cast<int32_t>(next);
-        statement.assign(line, textStart, textSize);
-        if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
-            LabelIndex = IndexOfLabel(statement);
+        StatementText.assign(line, textStart, textSize);
+        if (StatementText.size() >= 2 && StatementText[0] == '@' && StatementText[1] == '@') {
+            LabelIndex = IndexOfLabel(StatementText);
             LineOffsetValue = 0;
         }
-        return;
+        return StatementText;
     }
     if (FirstCutOfLine.empty()) FirstCutOfLine.assign(static_cast<size_t>(LineList->Count()), 0);
     int32_t& first = FirstCutOfLine[static_cast<size_t>(LineIndex)];
@@ -491,11 +490,11 @@ void TKelReader::GetStatement(std::string& statement, int32_t& place) {
     const TCut& cut = Cuts[static_cast<size_t>(k - 1)];
     place = k - 1;
     Column = cut.NextColumn;
-    statement.assign(line, static_cast<size_t>(cut.TextStart), static_cast<size_t>(cut.TextSize));
     if (cut.Label != kNoLabelCut) {
         LabelIndex = cut.Label;
         LineOffsetValue = 0;
     }
+    return std::string_view(line).substr(static_cast<size_t>(cut.TextStart), static_cast<size_t>(cut.TextSize));
 }
 
 void TKelReader::DropCuts() {

@@ -60,11 +60,12 @@ public:
     std::string GetStatement();
     // The same into a buffer the caller keeps, so that its capacity is reused.
     void GetStatement(std::string& statement);
-    // The same, with the statement's place: a number that stands for this statement of the loaded
-    // script (its line and column), the same on every pass over it until the script is loaded again
-    // or the reader reset (which change PlaceGeneration); -1 when the current line is not the
-    // script's own text (replace rules, a line prefix or a loaded game changed it).
-    void GetStatement(std::string& statement, int32_t& place);
+    // The same as a view, with the statement's place: a number that stands for this statement of
+    // the loaded script (its line and column), the same on every pass over it until the script is
+    // loaded again or the reader reset (which change PlaceGeneration); -1 when the current line is
+    // not the script's own text (replace rules, a line prefix or a loaded game changed it). The
+    // view holds until the next statement is read or the script is loaded again.
+    std::string_view NextStatement(int32_t& place);
     uint32_t PlaceGeneration() const { return PlaceGenerationValue; }
     bool NextLine();
     bool JumpLabel(const std::string& label, int32_t lineOffset, int32_t column);
@@ -167,7 +168,8 @@ private:
     const std::string& Line() const { return LineIsScriptText ? (*LineList)[LineIndex] : CurrentLineText; }
     uint32_t PlaceGenerationValue = 0;
     void DropCuts();
-    // Cuts the statement at Column from CurrentLineText: its trimmed start and size, and the
+    std::string StatementText;  // the last statement cut from a line that is not the script's own
+    // Cuts the statement at Column from the current line: its trimmed start and size, and the
     // column after it.
     void CutStatement(size_t& textStart, size_t& textSize, size_t& next) const;
 };

@@ -280,7 +280,7 @@ void TKelScript::ExecuteLine(const std::string& statement) {
     ExecuteStatement(statement, -1);
 }
 
-void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
+void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
     TSplitStatement* split = nullptr;
     std::unique_ptr<TSplitStatement> uncached;
     std::string_view text = statement;
@@ -317,6 +317,10 @@ void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
     TStringList& copy = *ArgumentBuffers[LineNesting];
     const bool engineWords = EngineWordsOnly();
+    // The text for the messages of the object handlers, kept before any handler runs that might
+    // move the reader; the engine's words leave it alone when they decline a statement.
+    std::string kept;
+    if (!engineWords) kept.assign(text);
     if (!engineWords) copy.Items = split->Args.Items;
     TStringList& args = engineWords ? split->Args : copy;
     struct TNesting {
@@ -338,6 +342,7 @@ void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
                    (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
     if (!handled) {
+        if (engineWords) kept.assign(text);
         // The object handlers get their own copy of the arguments.
         if (engineWords) copy.Items = split->Args.Items;
         // The names are copied and every object is looked up again for each handler call: a
@@ -359,7 +364,7 @@ void TKelScript::ExecuteStatement(const std::string& statement, int32_t place) {
                 std::string keyword = KindKeyword(*object);
                 const TObjectCommandHandler* handler = Kinds ? Kinds->Handler(object->Kind()) : nullptr;
                 if (!handler || !(*handler)(*this, code, copy, *object))
-                    ReportUndefinedCommand(text, scope[i], keyword);
+                    ReportUndefinedCommand(kept, scope[i], keyword);
             }
         }
     }
@@ -537,15 +542,16 @@ void TKelScript::UpdateSelfFileVariables() {
         SelfFile.FolderSize = cut;
     }
     static const std::string kName = "SelfFileName", kPath = "SelfFilePath";
-    SetSelfFileVariable(kName, file);
-    SetSelfFileVariable(kPath, std::string_view(file).substr(0, SelfFile.FolderSize));
+    static const uint32_t kNameHash = KelValueLib::NameHash(kName), kPathHash = KelValueLib::NameHash(kPath);
+    SetSelfFileVariable(kName, kNameHash, SelfFile.NameMemo, file);
+    SetSelfFileVariable(kPath, kPathHash, SelfFile.PathMemo, std::string_view(file).substr(0, SelfFile.FolderSize));
 }
 
 // Both are written after every label line and jump, mostly with the text they hold already; such
 // a write changes nothing and is left out.
-void TKelScript::SetSelfFileVariable(const std::string& name, std::string_view text) {
+void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, TRecordMemo& memo, std::string_view text) {
     if (TValue* game = EngineGameTable()) {
-        const TValueData* record = GameRecord(*game, name);
+        const TValueData* record = game->FindRecord(name, hash, 0, memo);
         const TValueArrayCustom* array = record ? record->Array() : nullptr;
         if (array && array->ElementType == TCalcValueType::String && array->Count > 0 &&
             static_cast<const TValueArrayString*>(array)->Items[0] == text)

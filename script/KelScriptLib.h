@@ -340,16 +340,20 @@ private:
     // and when the reader's places change.
     std::vector<TSplitStatement*> PlaceSplits;
     uint32_t PlaceGeneration = 0;
-    void ExecuteStatement(const std::string& statement, int32_t place);
+    // ExecuteLine of a statement at a place of the reader's script (-1 for none). The text may be
+    // a view into the reader's lines, which a handler may replace: it is not read once a handler
+    // has run.
+    void ExecuteStatement(std::string_view statement, int32_t place);
     bool EngineWordsOnly() const;
     // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
     // statements), kept so that their storage is reused.
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
     size_t LineNesting = 0;
-    void SetSelfFileVariable(const std::string& name, std::string_view text);
+    void SetSelfFileVariable(const std::string& name, uint32_t hash, TRecordMemo& memo, std::string_view text);
     struct {
         std::string Name;       // the last file UpdateSelfFileVariables met
         size_t FolderSize = 0;  // the length of its folder part
+        TRecordMemo NameMemo, PathMemo;
     } SelfFile;
     // The interpreter writes its result and file variables by name many times a frame. With the
     // engine's own tables, the game table and the record of such a name are found through the last
