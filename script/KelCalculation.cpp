@@ -537,7 +537,10 @@ void TKelCalculation::Replay(const TProgram& program, int32_t level) {
 }
 
 void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int32_t level, TCalcValue& result) {
-    result = TCalcValue::ErrorValue();
+    // The error value, in place: the text keeps its buffer.
+    result.Type = TCalcValueType::Error;
+    result.Value = 0;
+    result.Text.clear();
     if (text.empty()) return;
 
     const TProgram* program = nullptr;
@@ -565,7 +568,7 @@ void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int
 
     std::shared_ptr<const TProgram> compiled;
     if (program) {
-        Replay(*program, level);
+        if (!program->Effects.empty()) Replay(*program, level);
     } else {
         compiled = Compile(text, level);
         program = compiled.get();

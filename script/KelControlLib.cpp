@@ -1,6 +1,7 @@
 #include "script/KelControlLib.h"
 
 #include <array>
+#include <climits>
 #include <typeinfo>
 
 #include "foundation/ErrorLogLib.h"
@@ -215,13 +216,21 @@ public:
     void Declare() {
         static const int32_t one[4] = {1, 1, 1, 1};
         static const int32_t sixteen[4] = {16, 1, 1, 1};
-        for (const TName& n : Names()) {
+        TValueData* declared[3] = {};
+        for (size_t k = 0; k < 3; ++k) {
+            const TName& n = Names()[k];
             const int32_t* dims = n.Count == 1 ? one : sixteen;
             if (Local)
-                Local->Declare(n.Name, n.Hash, "", dims[0], dims[1], dims[2], dims[3], Level, n.Type, 0xFF, 0);
+                declared[k] =
+                    Local->Declare(n.Name, n.Hash, "", dims[0], dims[1], dims[2], dims[3], Level, n.Type, 0xFF, 0);
             else
                 Vars.Declare(TVariableScope::Local, n.Name, kNoClass(), dims, Level, n.Type, 0xFF, false);
         }
+        // A record declared here is the only one of its name at the level, so it is what a look-up
+        // finds while the level stays as it is now (levels are kept in 16 bits).
+        const bool kept = Level >= INT16_MIN && Level <= INT16_MAX;
+        for (size_t k = 0; k < 3 && Local && kept; ++k)
+            if (declared[k]) Memos[k] = {Local->LevelVersion(Level), Level, declared[k]};
     }
 
     // Writes element index of parameter variable k (0 ParamCount, 1 ParamInt, 2 ParamStr).
@@ -424,6 +433,20 @@ bool DoJumpCommand(TKelScript& s, int32_t code, TStringList& args) {
     // Local variables die with the routines that owned them.
     if (s.Thread->Count() != before && s.Variables) s.Variables->DeleteAboveOwner(s.Thread->Count() - 1);
     return true;
+}
+
+bool IsJumpWord(int32_t code) {
+    switch (code) {
+        case Cmd("jmp"):
+        case Cmd("go"):
+        case Cmd("sub"):
+        case Cmd("ret"):
+        case Cmd("brk"):
+        case Cmd("cnt"):
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::string GetLabelArgument(TKelScript& s, std::string_view text) {

@@ -305,6 +305,7 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
             uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
             uncached->Args.Items.reserve(19);
             uncached->Code = Cmd(uncached->Args[0]);
+            uncached->JumpWord = KelControlLib::IsJumpWord(uncached->Code);
             split = uncached.get();
             if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
         }
@@ -339,7 +340,8 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
     } nesting(LineNesting, ActiveSplit, engineWords ? split : nullptr);
 
     auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
-    bool handled = offer(Words.Control) || offer(Words.Jump) ||
+    // The engine's jump words decline every other word without a trace, so they are not asked.
+    bool handled = offer(Words.Control) || ((split->JumpWord || !engineWords) && offer(Words.Jump)) ||
                    (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
     if (!handled) {
         if (engineWords) kept.assign(text);
@@ -507,6 +509,10 @@ void TKelScript::SetResultStr(const std::string& name, int32_t index, const std:
     WriteResult(name, index, TCalcValue::Str(text));
 }
 
+void TKelScript::SetResultStr(const std::string& name, int32_t index, std::string&& text) {
+    WriteResult(name, index, TCalcValue::Str(std::move(text)));
+}
+
 void TKelScript::SetResultObj(const std::string& name, int32_t index, const std::string& objectName) {
     WriteResult(name, index, {TCalcValueType::Object, 0, objectName});
 }
@@ -521,9 +527,22 @@ void TKelScript::ResetVariable(const std::string& name) {
 }
 
 void TKelScript::ClearResults() {
-    ResetVariable("ResultStr");
-    ResetVariable("ResultInt");
-    ResetVariable("ResultObj");
+    // Most words that give results empty them first: the three records are found through memos.
+    struct TResultName {
+        std::string Name;
+        uint32_t Hash;
+    };
+    static const TResultName names[3] = {{"ResultStr", KelValueLib::NameHash("ResultStr")},
+                                         {"ResultInt", KelValueLib::NameHash("ResultInt")},
+                                         {"ResultObj", KelValueLib::NameHash("ResultObj")}};
+    TValue* game = EngineGameTable();
+    for (size_t k = 0; k < 3; ++k) {
+        TValueData* record = game ? game->FindRecord(names[k].Name, names[k].Hash, 0, ResultMemos[k]) : nullptr;
+        if (record)
+            game->InitRecord(*record, names[k].Name, true);
+        else
+            Variables->InitVariable(TVariableScope::Game, names[k].Name, 0, true);
+    }
 }
 
 void TKelScript::UpdateSelfFileVariables() {

@@ -189,6 +189,7 @@ public:
 
     void SetResultInt(const std::string& name, int32_t index, int32_t value);
     void SetResultStr(const std::string& name, int32_t index, const std::string& text);
+    void SetResultStr(const std::string& name, int32_t index, std::string&& text);
     void SetResultObj(const std::string& name, int32_t index, const std::string& objectName);
     void ResetVariable(const std::string& name);
     void ClearResults();
@@ -326,6 +327,7 @@ private:
     // statements; the cache is emptied only between statements.
     struct TSplitStatement {
         int32_t Code = 0;
+        bool JumpWord = false;  // KelControlLib::IsJumpWord(Code)
         TStringList Args;
         // The programs of the arguments evaluated, by argument number.
         static constexpr size_t kMemos = 20;
@@ -367,6 +369,7 @@ private:
     };
     static constexpr size_t kNamedRecords = 8;
     TNamedRecord NamedRecords[kNamedRecords];
+    TRecordMemo ResultMemos[3];  // ResultStr, ResultInt, ResultObj
     size_t NamedRecordCount = 0, NamedRecordNext = 0;
     // Writes element index of a game variable with force, as WriteElement does.
     void WriteResult(const std::string& name, int32_t index, const TCalcValue& value);

@@ -481,15 +481,17 @@ int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) c
 
 bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                      int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
-    return Declare(name, KelValueLib::NameHash(name), className, d0, d1, d2, d3, level, type, flags, reference);
+    return Declare(name, KelValueLib::NameHash(name), className, d0, d1, d2, d3, level, type, flags, reference) !=
+           nullptr;
 }
 
-bool TValue::Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1,
-                     int32_t d2, int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
-    if (name.empty() || FindIndex(name, hash, level) >= 0) return false;
+TValueData* TValue::Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1,
+                            int32_t d2, int32_t d3, int32_t level, TCalcValueType type, uint16_t flags,
+                            uint8_t reference) {
+    if (name.empty() || FindIndex(name, hash, level) >= 0) return nullptr;
     if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
         Report(MsgTooLarge(), name);
-        return false;
+        return nullptr;
     }
     std::unique_ptr<TValueData> record = TakeSpare(type, name);
     if (!record) record = std::make_unique<TValueData>();
@@ -505,14 +507,15 @@ bool TValue::Declare(std::string_view name, uint32_t hash, std::string_view clas
                                                                     reference, level, Callbacks);
             break;
         default:
-            return false;
+            return nullptr;
     }
     record->ArrayData->SetDimensions(d0, d1, d2, d3);  // an owning object array creates its objects here
     record->Level = static_cast<int16_t>(level);
     record->Flags = flags;
     record->Hash = hash;
+    TValueData* declared = record.get();
     Append(std::move(record));
-    return true;
+    return declared;
 }
 
 bool TValue::Delete(std::string_view name, int32_t level, bool force) {
@@ -536,7 +539,8 @@ std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_v
     }
     if (found < Spare.size()) {
         std::unique_ptr<TValueData> record = std::move(Spare[found]);
-        Spare.erase(Spare.begin() + static_cast<std::ptrdiff_t>(found));
+        Spare[found] = std::move(Spare.back());  // the spares have no order
+        Spare.pop_back();
         // As a new record: the name, no elements (SetDimensions fills them), default fields.
         TValueArrayCustom& array = *record->ArrayData;
         if (array.Name != name) array.Name.assign(name);

@@ -187,9 +187,10 @@ public:
     // one with a message).
     bool Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                  int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
-    // The same with the name's hash (KelValueLib::NameHash) computed by the caller.
-    bool Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1, int32_t d2,
-                 int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
+    // The same with the name's hash (KelValueLib::NameHash) computed by the caller, giving the new
+    // record or nullptr.
+    TValueData* Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1,
+                        int32_t d2, int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
     // Frees the record when force is set or it is deletable. True when the record was found, also
     // when it stays.
     bool Delete(std::string_view name, int32_t level, bool force);
