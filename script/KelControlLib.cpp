@@ -289,7 +289,7 @@ void SetParameters(TKelScript& s, const TStringList& args, int32_t level) {
         TCalcValue v = s.Evaluate(given.size() == args[3 + i].size() ? std::string_view(args[3 + i]) : given);
         if (s.Calculation) s.Calculation->SetErrorReport(true);
         int32_t number = v.Value;
-        std::string text = v.Text;
+        std::string text = std::move(v.Text);
         if (v.IsError()) {
             number = KelValueLib::StrToIntDef0(given);
             text = given;
