@@ -111,7 +111,8 @@ private:
                 std::string_view text = arg.Text;
                 if (precision >= 0 && static_cast<size_t>(precision) < text.size())
                     text = text.substr(0, static_cast<size_t>(precision));
-                const size_t pad = width > static_cast<int32_t>(text.size()) ? static_cast<size_t>(width) - text.size() : 0;
+                const size_t pad =
+                    width > static_cast<int32_t>(text.size()) ? static_cast<size_t>(width) - text.size() : 0;
                 if (!left) out.append(pad, ' ');
                 out.append(text);
                 if (left) out.append(pad, ' ');

@@ -394,7 +394,8 @@ TValueData* TValue::Items(int32_t index) const {
     return List[static_cast<size_t>(index)].get();
 }
 
-void TValue::Append(std::unique_ptr<TValueData> record) {
+void TValue::Append(std::unique_ptr<TValueData> record, bool resumes) {
+    if (!resumes) Retired.Valid = false;
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
@@ -404,6 +405,7 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
 }
 
 std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
+    Retired.Valid = false;
     std::unique_ptr<TValueData> record = std::move(List[static_cast<size_t>(index)]);
     List.erase(List.begin() + index);
     for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
@@ -493,7 +495,20 @@ TValueData* TValue::Declare(std::string_view name, uint32_t hash, std::string_vi
         Report(MsgTooLarge(), name);
         return nullptr;
     }
-    std::unique_ptr<TValueData> record = TakeSpare(type, name);
+    std::unique_ptr<TValueData> record;
+    bool resumes = false;
+    if (Retired.Valid && level == Retired.Level) {
+        const TValueArrayCustom& expected = *Retired.Records[Retired.Declared]->ArrayData;
+        if (expected.ElementType == type && expected.Name.size() == name.size() &&
+            EqualBytes(expected.Name.data(), name.data(), name.size())) {
+            for (size_t i = 0; i < Spare.size() && !resumes; ++i)
+                if (Spare[i].get() == Retired.Records[Retired.Declared]) {
+                    record = TakeSpareAt(i, name);
+                    resumes = true;
+                }
+        }
+    }
+    if (!record) record = TakeSpare(type, name);
     if (!record) record = std::make_unique<TValueData>();
     switch (type) {
         case TCalcValueType::Integer:
@@ -514,7 +529,11 @@ TValueData* TValue::Declare(std::string_view name, uint32_t hash, std::string_vi
     record->Flags = flags;
     record->Hash = hash;
     TValueData* declared = record.get();
-    Append(std::move(record));
+    Append(std::move(record), resumes);
+    if (resumes && ++Retired.Declared == Retired.Records.size()) {
+        LevelVersions[static_cast<size_t>(level)] = Retired.Version;
+        Retired.Valid = false;
+    }
     return declared;
 }
 
@@ -537,23 +556,26 @@ std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_v
             break;
         }
     }
-    if (found < Spare.size()) {
-        std::unique_ptr<TValueData> record = std::move(Spare[found]);
-        Spare[found] = std::move(Spare.back());  // the spares have no order
-        Spare.pop_back();
-        // As a new record: the name, no elements (SetDimensions fills them), default fields.
-        TValueArrayCustom& array = *record->ArrayData;
-        if (array.Name != name) array.Name.assign(name);
-        array.Count = 0;
-        array.Dims = {0, 0, 0, 0};
-        if (type == TCalcValueType::Integer)
-            static_cast<TValueArrayInteger&>(array).Items.clear();
-        else
-            static_cast<TValueArrayString&>(array).Items.clear();
-        record->Flags = 7;
-        return record;
-    }
-    return nullptr;
+    if (found == Spare.size()) return nullptr;
+    Retired.Valid = false;  // the spare may be one of the frame's
+    return TakeSpareAt(found, name);
+}
+
+std::unique_ptr<TValueData> TValue::TakeSpareAt(size_t i, std::string_view name) {
+    std::unique_ptr<TValueData> record = std::move(Spare[i]);
+    Spare[i] = std::move(Spare.back());  // the spares have no order
+    Spare.pop_back();
+    // As a new record: the name, no elements (SetDimensions fills them), default fields.
+    TValueArrayCustom& array = *record->ArrayData;
+    if (array.Name != name) array.Name.assign(name);
+    array.Count = 0;
+    array.Dims = {0, 0, 0, 0};
+    if (array.ElementType == TCalcValueType::Integer)
+        static_cast<TValueArrayInteger&>(array).Items.clear();
+    else
+        static_cast<TValueArrayString&>(array).Items.clear();
+    record->Flags = 7;
+    return record;
 }
 
 void TValue::Clear() {
@@ -564,6 +586,7 @@ void TValue::Clear() {
     LevelRecords.clear();
     UncountedRecords = 0;
     ResetVersions();
+    Retired.Valid = false;
     Spare.clear();
     for (auto& record : records)
         record.reset();
@@ -581,19 +604,49 @@ void TValue::DeleteAboveOwner(int32_t level) {
     // taken out meanwhile.
     std::vector<std::unique_ptr<TValueData>> doomed = std::move(Detached);
     doomed.clear();
-    for (int32_t i = Count() - 1; i >= 0; --i)
-        if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
+    // Whether all come from one counted level, and that level's version before they go.
+    int32_t frameLevel = -1;
+    uint64_t frameVersion = 0;
+    bool oneLevel = true;
+    for (int32_t i = Count() - 1; i >= 0; --i) {
+        const int32_t at = List[static_cast<size_t>(i)]->Level;
+        if (at <= level) continue;
+        if (doomed.empty()) {
+            frameLevel = at;
+            frameVersion = LevelVersion(at);
+        }
+        oneLevel = oneLevel && at == frameLevel;
+        doomed.push_back(Detach(i));
+    }
+    if (doomed.empty()) {
+        Detached = std::move(doomed);
+        return;
+    }
+    // The frame is built in the storage of the last one, which the detaching ended.
+    bool whole = oneLevel && frameLevel >= 0 && frameLevel < kCountedLevels;
+    std::vector<TValueData*> records = std::move(Retired.Records);
+    records.clear();
     // Detached from the back; freed in list order.
     for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
         const TValueArrayCustom* array = (*it)->ArrayData.get();
         if (array && array->ElementType != TCalcValueType::Object && array->ClassName.empty() &&
-            array->Reference == 0 && array->OwnerNumber == 0 && Spare.size() < kSpareRecords)
+            array->Reference == 0 && array->OwnerNumber == 0 && Spare.size() < kSpareRecords) {
+            records.push_back(it->get());
             Spare.push_back(std::move(*it));
-        else
+        } else {
+            whole = false;
             it->reset();
+        }
     }
     doomed.clear();
     Detached = std::move(doomed);
+    // When the frame is whole nothing was freed, so no callback ran; otherwise one may have changed
+    // the table, and no frame stands.
+    Retired.Records = std::move(records);
+    Retired.Valid = whole;
+    Retired.Level = frameLevel;
+    Retired.Version = frameVersion;
+    Retired.Declared = 0;
 }
 
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,

@@ -250,7 +250,8 @@ public:
 
 private:
     void Report(std::string_view message, std::string_view name) const;
-    void Append(std::unique_ptr<TValueData> record);
+    // resumes: the record is the next one of the retired frame being declared again.
+    void Append(std::unique_ptr<TValueData> record, bool resumes = false);
     std::unique_ptr<TValueData> Detach(int32_t index);
     static uint64_t Key(int32_t level, uint32_t hash);
 
@@ -306,6 +307,20 @@ private:
     // kept for the next declarations of their element type; freeing them has no other effect.
     std::vector<std::unique_ptr<TValueData>> Spare;
     std::unique_ptr<TValueData> TakeSpare(TCalcValueType type, std::string_view name);
+    std::unique_ptr<TValueData> TakeSpareAt(size_t i, std::string_view name);
+    // The records one return took from a single level, all kept as spares, in list order, with the
+    // level's version before. A subroutine declares the same parameters on every call: when the
+    // next declarations at that level take exactly these records again, in this order, the level
+    // holds what it held then, and gets its version back, so that the look-ups remembered for it
+    // hold again. Any other change of the table ends the frame.
+    struct TRetiredFrame {
+        bool Valid = false;
+        int32_t Level = 0;
+        uint64_t Version = 0;
+        std::vector<TValueData*> Records;
+        size_t Declared = 0;  // how many of them are declared again
+    };
+    TRetiredFrame Retired;
     // The list DeleteAboveOwner detaches into, kept for its storage (taken out while in use).
     std::vector<std::unique_ptr<TValueData>> Detached;
 };
