@@ -612,10 +612,10 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
     for (const char* n : names)
         EXPECT_EQ(KelValueLib::NameHash(n), static_cast<uint32_t>(uMisc::WeightedSum(ClassLib::LowerAscii(n))));
     // ASCII first, then a two-byte character whose trail byte is a capital; the bytes around the
-    // capitals; a half-width kana (no lead byte) before a capital.
-    for (const char* n : {"Ab\x83"
-                          "Az",
-                          "@[`{Z", "\xb1Q", std::string(300, 'Q').c_str()})
+    // capitals; a half-width kana (no lead byte) before a capital; weights past 255 wrap.
+    for (const std::string& n : {std::string("Ab\x83"
+                                             "Az"),
+                                 std::string("@[`{Z"), std::string("\xb1Q"), std::string(300, 'Q')})
         EXPECT_EQ(KelValueLib::NameHash(n), static_cast<uint32_t>(uMisc::WeightedSum(ClassLib::LowerAscii(n)))) << n;
 }
 
