@@ -285,11 +285,13 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
     std::unique_ptr<TSplitStatement> uncached;
     std::string_view text = statement;
     if (place >= 0 && PlaceGeneration != Reader->PlaceGeneration()) {
-        PlaceSplits.clear();
+        NextSplitEpoch();
         PlaceGeneration = Reader->PlaceGeneration();
     }
     // The reader's cuts are trimmed, and a place gets a split only for a statement that runs.
-    if (place >= 0 && static_cast<size_t>(place) < PlaceSplits.size()) split = PlaceSplits[static_cast<size_t>(place)];
+    if (place >= 0 && static_cast<size_t>(place) < PlaceSplits.size() &&
+        PlaceSplits[static_cast<size_t>(place)].Epoch == SplitEpoch)
+        split = PlaceSplits[static_cast<size_t>(place)].Split;
     if (!split) {
         text = KelCalculationLib::Trim(statement);
         if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
@@ -299,7 +301,7 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
             constexpr size_t kSplitCacheLimit = 4096;
             if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) {
                 SplitCache.Clear();
-                PlaceSplits.clear();
+                NextSplitEpoch();
             }
             uncached = std::make_unique<TSplitStatement>();
             uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
@@ -311,7 +313,7 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
         }
         if (place >= 0 && !uncached) {
             if (PlaceSplits.size() <= static_cast<size_t>(place)) PlaceSplits.resize(static_cast<size_t>(place) + 1);
-            PlaceSplits[static_cast<size_t>(place)] = split;
+            PlaceSplits[static_cast<size_t>(place)] = {split, SplitEpoch};
         }
     }
     const int32_t code = split->Code;
@@ -379,6 +381,14 @@ IScriptWordHandler* const kEngineControl = &KelControlLib::ControlWords();
 IScriptWordHandler* const kEngineJump = &KelControlLib::JumpWords();
 IScriptWordHandler* const kEngineGeneral = &KelGeneralCommands::Handler();
 }  // namespace
+
+void TKelScript::NextSplitEpoch() {
+    // After four thousand million epochs the old entries could look current again: they go.
+    if (++SplitEpoch == 0) {
+        PlaceSplits.clear();
+        SplitEpoch = 1;
+    }
+}
 
 bool TKelScript::EngineWordsOnly() const {
     return Words.Control == kEngineControl && Words.Jump == kEngineJump && !Words.Label &&

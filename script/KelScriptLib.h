@@ -337,11 +337,18 @@ private:
     // very string, not a copy) goes through its memo.
     TSplitStatement* ActiveSplit = nullptr;
     TTextCache<std::unique_ptr<TSplitStatement>> SplitCache;
-    // The split of each statement place of the reader's script (see TKelReader::GetStatement), so
-    // that a statement met again at its place is not looked up by its text; emptied with the cache
-    // and when the reader's places change.
-    std::vector<TSplitStatement*> PlaceSplits;
+    // The split of each statement place of the reader's script (see TKelReader::NextStatement), so
+    // that a statement met again at its place is not looked up by its text. An entry holds while
+    // its epoch is the current one, which changes when the cache is emptied or the reader's places
+    // change: a script of many places is not walked then.
+    struct TPlaceSplit {
+        TSplitStatement* Split = nullptr;
+        uint32_t Epoch = 0;
+    };
+    std::vector<TPlaceSplit> PlaceSplits;
     uint32_t PlaceGeneration = 0;
+    uint32_t SplitEpoch = 1;
+    void NextSplitEpoch();
     // ExecuteLine of a statement at a place of the reader's script (-1 for none). The text may be
     // a view into the reader's lines, which a handler may replace: it is not read once a handler
     // has run.

@@ -519,7 +519,9 @@ TEST_F(KelReaderTest, KeptStatementPlacesAgreeWithCuttingAfresh) {
             const std::string cut(fresh.NextStatement(untraced));
             ASSERT_EQ(kept, cut);
             // Lines under a no-trace label pass no rule.
-            if (untraced >= 0) EXPECT_GE(place, 0);
+            if (untraced >= 0) {
+                EXPECT_GE(place, 0);
+            }
             if (Reader.PlaceGeneration() != generation) {
                 placeTexts.clear();
                 generation = Reader.PlaceGeneration();

@@ -447,11 +447,15 @@ TEST(KelScriptEngineWords, KeptSplitsProgramsAndPlacesRunAsTheGeneralRoute) {
             }
             h.Step();
             std::string line = std::to_string(step) + " " + h.Script.Reader->GetPositionText();
-            for (const char* v : {"tr", "x", "y", "k", "r", "n", "s"})
-                line += " " + h.Var(v).Text;
+            for (const char* v : {"tr", "x", "y", "k", "r", "n", "s"}) {
+                line += ' ';
+                line += h.Var(v).Text;
+            }
             line = Encoding::SjisToUtf8(line) + " depth " + std::to_string(h.Script.Depth());
-            for (const std::string& e : h.Errors())
-                line += " | " + e;
+            for (const std::string& e : h.Errors()) {
+                line += " | ";
+                line += e;
+            }
             trace.push_back(line);
             h.ClearErrors();
         }
