@@ -718,7 +718,7 @@ TEST_F(KelValueLibTest, ASubroutineFrameDeclaredAgainKeepsItsLookUpsOnlyWhenItIs
          }},
         {"at another level", [frame](TKelVariables& v) { frame(v, 2); }},
         {"after a game variable",
-         [frame, param](TKelVariables& v) {
+         [frame](TKelVariables& v) {
              const int32_t one[4] = {1, 1, 1, 1};
              v.Declare(TVariableScope::Game, "ParamInt", "", one, 0, kInt, KelValueLib::kAllRights, false);
              frame(v, 1);
