@@ -309,4 +309,9 @@ bool ClipRectF(float& destLeft, float& destTop, float& destRight, float& destBot
 // The fills' rectangle: ordered, then cut to width x height. True when nothing is left.
 bool NormalizeFillRect(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom, int32_t width, int32_t height);
 
+// ---- File names (the animation loader picks its loaders by them too).
+// The extension of a name, lower-cased: from the last "." after the last "\", "/" or ":" to the
+// end; empty when there is none.
+std::string ExtensionOf(const std::string& name);
+
 }  // namespace ARGB8888Lib
