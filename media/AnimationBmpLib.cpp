@@ -8,7 +8,9 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
+#include "media/uARGB8888Manager.h"
 #include "media/uARGB8888Movie.h"
+#include "media/uWaveDataManager.h"
 #include "platform/LittleEndian.h"
 
 using AnimationBmpLib::kKeyCount;
@@ -34,6 +36,11 @@ bool ReadI32(TStream& s, int32_t& v) {
     return true;
 }
 
+// The bytes from the stream's position to its end, as the caches take an item's size.
+int32_t Size(TStream& stream) {
+    return static_cast<int32_t>(std::min<int64_t>(stream.Remaining(), INT32_MAX));
+}
+
 std::string At(int64_t offset) {
     return " (offset " + std::to_string(offset) + ")";
 }
@@ -49,6 +56,23 @@ int16_t Difference(int16_t a, int16_t b) {
 namespace AnimationBmpLib {
 
 int32_t MessageAlpha = 255;
+
+void CreateManagers() {
+    uARGB8888Manager::CreateARGB8888Manager(0);
+    uWaveDataManager::CreateWaveDataManager(0);
+}
+
+void FreeManagers() {
+    uARGB8888Manager::FreeARGB8888Manager();
+    uWaveDataManager::FreeWaveDataManager();
+}
+
+namespace {
+// The caches exist from the start; their globals are constant-initialised, so this runs after.
+const struct TManagersAtStart {
+    TManagersAtStart() { CreateManagers(); }
+} ManagersAtStart;
+}  // namespace
 
 bool CopyItem(TStream& stream, uint32_t size, TMemoryStream& item) {
     if (static_cast<int64_t>(size) > stream.Remaining()) return false;
@@ -373,10 +397,14 @@ bool TABMPData10::LoadFromStream(TStream& stream) {
 TABMPImageData10::TABMPImageData10(TABMPBaseClass* parent, int32_t index)
     : TABMPBaseClass(parent, "ImgDat" + std::to_string(index)) {}
 
-TABMPImageData10::~TABMPImageData10() = default;
+TABMPImageData10::~TABMPImageData10() {
+    Empty();
+}
 
 void TABMPImageData10::Empty() {
-    Picture.reset();
+    // A picture of the record's own goes with its handle; a cached one goes back to the cache.
+    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Release(Picture);
+    Picture = {};
     Movie.reset();
     Animation.reset();
     Effect.EffectPicture.reset();
@@ -410,13 +438,9 @@ bool TABMPImageData10::LoadImage(TStream* stream, const std::string& name) {
     bool loaded = false;
     if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".argb") {
         ImageType = ext == ".bmp" ? 0 : ext == ".jpg" ? 1 : ext == ".png" ? 3 : 5;
-        auto picture = std::make_unique<TARGB8888>();
-        try {
-            picture->LoadFromStream(stream, name);
-            Picture = std::move(picture);
-            loaded = true;
-        } catch (const std::exception&) {
-        }
+        if (!uARGB8888Manager::ARGB8888Manager) AnimationBmpLib::CreateManagers();
+        Picture = uARGB8888Manager::ARGB8888Manager->GetImage(*stream, Size(*stream), name);
+        loaded = static_cast<bool>(Picture);
     } else if (ext == ".m") {
         ImageType = 4;
         auto movie = std::make_unique<TARGB8888Movie>();
@@ -440,7 +464,7 @@ bool TABMPImageData10::LoadImage(TStream* stream, const std::string& name) {
 TARGB8888* TABMPImageData10::GetImage() const {
     if (Movie) return Movie->GetImage();
     if (Effect.EffectPicture) return Effect.EffectPicture.get();
-    return Picture.get();
+    return Picture.Get();
 }
 
 int32_t TABMPImageData10::GetLength() const {
@@ -451,24 +475,26 @@ int32_t TABMPImageData10::GetLength() const {
 
 void TABMPImageData10::SetImage(const TARGB8888* image) {
     Empty();
-    Picture = std::make_unique<TARGB8888>();
-    Picture->Assign(image);
+    auto copy = std::make_unique<TARGB8888>();
+    copy->Assign(image);
+    Picture = TCacheHandle<TARGB8888>::Adopt(std::move(copy));
     ApplyEffects();
 }
 
 void TABMPImageData10::SetBitmap(const TBitmap32* bitmap) {
     Empty();
-    Picture = std::make_unique<TARGB8888>();
-    Picture->AssignBitmap(bitmap);
+    auto copy = std::make_unique<TARGB8888>();
+    copy->AssignBitmap(bitmap);
+    Picture = TCacheHandle<TARGB8888>::Adopt(std::move(copy));
     ApplyEffects();
 }
 
 void TABMPImageData10::SetEffect(std::string_view effect) {
-    Effect.SetEffect(effect, Picture.get());
+    Effect.SetEffect(effect, Picture.Get());
 }
 
 void TABMPImageData10::ApplyEffects() {
-    Effect.ApplyEffects(Picture.get());
+    Effect.ApplyEffects(Picture.Get());
 }
 
 TABMPImage10::TABMPImage10(TABMPBaseClass* parent) : TABMPBaseClass(parent, "Image") {
@@ -501,10 +527,13 @@ bool TABMPImage10::LoadFromStream(TStream& stream) {
 TABMPSoundData10::TABMPSoundData10(TABMPBaseClass* parent, int32_t index)
     : TABMPBaseClass(parent, "SndDat" + std::to_string(index)) {}
 
-TABMPSoundData10::~TABMPSoundData10() = default;
+TABMPSoundData10::~TABMPSoundData10() {
+    Empty();
+}
 
 void TABMPSoundData10::Empty() {
-    Wave.reset();
+    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Release(Wave);
+    Wave = {};
 }
 
 bool TABMPSoundData10::LoadFromStream(TStream& stream) {
@@ -527,10 +556,11 @@ bool TABMPSoundData10::LoadFromStream(TStream& stream) {
 }
 
 bool TABMPSoundData10::LoadSound(TStream* stream, const std::string& name) {
-    (void)stream;
-    (void)name;
+    if (!stream) return false;
     Empty();
-    return false;
+    if (!uWaveDataManager::WaveDataManager) AnimationBmpLib::CreateManagers();
+    Wave = uWaveDataManager::WaveDataManager->GetWave(*stream, Size(*stream), name);
+    return static_cast<bool>(Wave);
 }
 
 TABMPSound10::TABMPSound10(TABMPBaseClass* parent) : TABMPBaseClass(parent, "Sound") {

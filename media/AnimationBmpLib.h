@@ -44,6 +44,7 @@
 
 #include "media/ARGB8888Lib.h"
 #include "media/ImageEffectLib.h"
+#include "media/uCache.h"
 #include "platform/ClassLib.h"
 
 class TARGB8888CellDraw;
@@ -173,6 +174,12 @@ constexpr int32_t kTagSize = 16;
 constexpr int32_t kMaxLayers = 256;
 // Nested ".b" files load down to this depth below the file loaded first.
 constexpr int32_t kMaxNesting = 8;
+
+// The two global caches of embedded pictures and sounds (uARGB8888Manager, uWaveDataManager),
+// empty and with capacity 0: made when the program starts, and again by CreateManagers. The
+// animations that hold cached objects must be gone before FreeManagers.
+void CreateManagers();
+void FreeManagers();
 
 // The message opacity 0..255 that layers and pictures named with "*message" or "*mesalpha" are
 // drawn with (the configuration's "MessageAlpha").
@@ -315,9 +322,9 @@ public:
     void SetEffect(std::string_view effect);
     void ApplyEffects();
 
-    uint8_t ImageType = 0;  // as in the file
-    TImageEffect Effect;    // the effect text and the copy of the picture it makes
-    std::unique_ptr<TARGB8888> Picture;
+    uint8_t ImageType = 0;            // as in the file
+    TImageEffect Effect;              // the effect text and the copy of the picture it makes
+    TCacheHandle<TARGB8888> Picture;  // from the picture cache, or a copy of the record's own
     std::unique_ptr<TARGB8888Movie> Movie;
     std::unique_ptr<TAnimationBMP> Animation;
     std::string ImageName;  // from the file; may carry "*mesalpha" and "*messurface"
@@ -347,7 +354,7 @@ public:
 
     uint8_t SoundType = 0;  // as in the file
     std::string SoundName;
-    std::unique_ptr<TMemoryStream> Wave;  // nullptr while the record has no sound
+    TCacheHandle<TMemoryStream> Wave;  // from the sound cache; empty while the record has no sound
 };
 
 class TABMPSound10 : public TABMPBaseClass {

@@ -448,7 +448,7 @@ void TAnimationBMP::PlaySoundData(int32_t i, int32_t volume, bool loop, int32_t 
     if (!Sound || i < 0 || i >= Sounds->Count()) return;
     const TABMPSoundData10& record = *Sounds->Items[static_cast<size_t>(i)];
     if (!record.Wave) return;
-    Sound->LoadFromMemory(SoundChannel, *record.Wave, 2, false, Name + record.SoundName);
+    Sound->LoadFromMemory(SoundChannel, *record.Wave.Get(), 2, false, Name + record.SoundName);
     Sound->SetVolume(SoundChannel, MulAlpha(Volume, volume));
     Sound->Play(SoundChannel, loop, startMs);
 }

@@ -3,6 +3,7 @@
 // files, which fail whole and leave the animation empty.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,9 +12,12 @@
 #include "foundation/uMisc.h"
 #include "media/AnimationBmpLib.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/uARGB8888Manager.h"
 #include "media/uMovieWriter.h"
+#include "media/uWaveDataManager.h"
 #include "platform/ClassLib.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/SoundFixtures.h"
 
 namespace {
 
@@ -93,6 +97,48 @@ TEST(AnimationBmpLibTest, AWrittenFileReadsBackWhole) {
     EXPECT_EQ(a->Images->Items[2]->GetImage(), nullptr);
     EXPECT_EQ(a->Images->Items[2]->ImageName, "movie");
     EXPECT_EQ(a->Sounds->Count(), 0);
+}
+
+TEST(AnimationBmpLibTest, EmbeddedMediaAreSharedThroughTheCaches) {
+    SoundFixtures::TVorbisBinding vorbis;
+    TFile file = File({LayerOf(13)}, {SolidPng(4, 4, 0xFF0000FF)});
+    // Mono 22050 Hz: each sample lands in both channels, each frame twice.
+    file.Sounds.push_back({"ding", 0, SoundWriter::EncodeRiff({1, 2, 3}, 22050, 1)});
+    file.Sounds.push_back({"tone", 1, SoundFixtures::ToneOgg(44100, 2, 0.05)});
+    file.Sounds.push_back({"odd", 7, "unknown type"});
+    const std::string bytes = AnimationBmpWriter::Write(file);
+
+    auto a = Load(bytes, "Same.b");
+    auto b = Load(bytes, "same.B");
+    auto other = Load(bytes, "other.b");
+    const TARGB8888* picture = a->Images->Items[0]->GetImage();
+    EXPECT_EQ(b->Images->Items[0]->GetImage(), picture);
+    EXPECT_NE(other->Images->Items[0]->GetImage(), picture);
+    // The holders of the shared picture; -1 when the cache has let it go.
+    auto holders = [] {
+        for (const auto& e : uARGB8888Manager::ARGB8888Manager->List())
+            if (e->Key == "same_image_imgdat0.png") return e->References;
+        return -1;
+    };
+    EXPECT_EQ(holders(), 2);
+
+    ASSERT_EQ(a->Sounds->Count(), 3);
+    const TABMPSoundData10& ding = *a->Sounds->Items[0];
+    EXPECT_EQ(ding.SoundName, "ding");
+    ASSERT_TRUE(ding.Wave);
+    EXPECT_EQ(ding.Wave->Data,
+              std::vector<uint8_t>({1, 0, 1, 0, 1, 0, 1, 0, 2, 0, 2, 0, 2, 0, 2, 0, 3, 0, 3, 0, 3, 0, 3, 0}));
+    EXPECT_EQ(b->Sounds->Items[0]->Wave.Get(), ding.Wave.Get());
+    ASSERT_TRUE(a->Sounds->Items[1]->Wave);
+    EXPECT_GT(a->Sounds->Items[1]->Wave->Size(), 4000);
+    EXPECT_FALSE(a->Sounds->Items[2]->Wave);
+    EXPECT_EQ(a->Sounds->Items[2]->SoundType, 7);
+
+    // With capacity 0 nothing unused is kept: the last holder takes the picture with it.
+    a.reset();
+    EXPECT_EQ(holders(), 1);
+    b.reset();
+    EXPECT_EQ(holders(), -1);
 }
 
 TEST(AnimationBmpLibTest, OlderVersionsAreFixedUpOnLoading) {
