@@ -83,7 +83,7 @@ void TABMPLayer10::ShiftKeyTime(int32_t k, int32_t delta, bool following) {
 
 int32_t TABMPLayer10::FindKey(double time) const {
     if (std::isnan(time)) return -1;
-    const double r = std::nearbyint(time);
+    const double r = std::rint(time);
     for (int32_t k = 0; k < kKeyCount; ++k)
         if (Keys[k].Time > r) return k - 1;
     return kKeyCount - 1;

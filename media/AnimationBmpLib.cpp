@@ -192,7 +192,7 @@ void AnchorOffset(uint32_t anchor, float w, float h, float& ax, float& ay) {
 
 int32_t RoundHalfEven(double v) {
     if (!(v == v)) return 0;
-    return static_cast<int32_t>(std::nearbyint(std::clamp<double>(v, INT32_MIN, INT32_MAX)));
+    return static_cast<int32_t>(std::rint(std::clamp<double>(v, INT32_MIN, INT32_MAX)));
 }
 
 void CornersToSizes(TABMPLayer10& layer) {
