@@ -526,6 +526,12 @@ private:
     int32_t VoiceLevel() const;
 
     int32_t Depth = 0;  // nesting depth: 0 for the file loaded first
+    // While a frame is drawn: the layers that nested animations may still evaluate in it, shared
+    // by the whole tree, so that animations nesting each other many times over cannot stall a
+    // frame. A frame takes 1024 commands; this is far more than that needs.
+    static constexpr int64_t kNestedLayerBudget = 8192;
+    int64_t* NestedBudget = nullptr;  // the outermost animation's BudgetLeft
+    int64_t BudgetLeft = 0;
     std::string LoadError;
     bool HitLayers = false;
 };

@@ -258,6 +258,11 @@ void TAnimationBMP::Render(TARGB8888CellDraw* target, int32_t x, int32_t y, int3
     if (Motion < 0 || Motion >= MotionCount()) return;
     const auto& layers = Data->Motions[static_cast<size_t>(Motion)]->Layers;
     const size_t n = std::min<size_t>(layers.size(), kMaxLayers);
+    const bool outermost = !NestedBudget;
+    if (outermost) {
+        BudgetLeft = kNestedLayerBudget;
+        NestedBudget = &BudgetLeft;
+    }
     if (time != -1)
         for (size_t l = 0; l < n; ++l)
             LayerTime[l] = time;
@@ -277,6 +282,7 @@ void TAnimationBMP::Render(TARGB8888CellDraw* target, int32_t x, int32_t y, int3
             DrawLayer(*layers[l], s, target, multiply, add);
         }
     }
+    if (outermost) NestedBudget = nullptr;
 }
 
 void TAnimationBMP::EvaluateLayer(const TABMPLayer10& layer, int32_t index, TABMPLayerState& s, int32_t x, int32_t y,
@@ -388,10 +394,17 @@ void TAnimationBMP::DrawLayer(const TABMPLayer10& layer, TABMPLayerState& s, TAR
             if (record && record->Animation) {
                 TAnimationBMP& nested = *record->Animation;
                 if (static_cast<int64_t>(s.Image2) != nested.Motion) nested.SetMotion(static_cast<int32_t>(s.Image2));
+                const int64_t cost = 1 + (nested.Motion < nested.MotionCount()
+                                              ? static_cast<int64_t>(nested.Data->Motions[nested.Motion]->Layers.size())
+                                              : 0);
+                if (*NestedBudget < cost) break;
+                *NestedBudget -= cost;
+                nested.NestedBudget = NestedBudget;
                 AnimationBmpLib::AnchorOffset(s.DstAnchor, static_cast<float>(nested.Data->Width),
                                               static_cast<float>(nested.Data->Height), ax, ay);
                 nested.Render(target, RoundHalfEven(s.DstX - ax), RoundHalfEven(s.DstY - ay), RoundHalfEven(s.Depth),
                               s.Alpha, s.Param, mul, addColor, false);
+                nested.NestedBudget = nullptr;
             }
             break;
         default:

@@ -447,6 +447,27 @@ TEST(AnimationBmpPlayerTest, NestedAnimationsPlayAtTheTimeTheirKeyFrameGives) {
     EXPECT_EQ(a->Images->Items[0]->Animation->GetMotionIndex(), 1);
 }
 
+TEST(AnimationBmpPlayerTest, NestingManyTimesOverCannotStallAFrame) {
+    // Four levels of 20 layers, each drawing the level below: 20^5 fills if every one were drawn. The frame draws what
+    // its budget allows and ends.
+    TABMPKeyFrame fill = Key(0, TABMPKind::Fill);
+    fill.DstW = fill.DstH = 2;
+    std::string level = AnimationBmpWriter::Write(File(std::vector<TLayer>(20, LayerOf({fill}))));
+    for (int i = 0; i < 4; ++i) {
+        TFile file = File(std::vector<TLayer>(20, LayerOf({Key(0, TABMPKind::Nested)})));
+        file.Images = {{"level", 6, level}};
+        level = AnimationBmpWriter::Write(file);
+    }
+    auto a = Load(level);
+    TARGB8888CellDraw target;
+    target.SetScreenSize(64, 60);
+    a->Draw(&target, 0, 0, 0, 255, 0xFFFFFF, 0);
+    EXPECT_EQ(target.CommandCount(), TARGB8888CellDraw::kMaxCommands);
+    target.Render(0xFF000000, false, 1 << 30);
+    a->Draw(&target, 0, 0, 0, 255, 0xFFFFFF, 0);  // each frame has a budget of its own
+    EXPECT_EQ(target.CommandCount(), TARGB8888CellDraw::kMaxCommands);
+}
+
 // Golden frames: a 2 x 2 red picture gliding right on row 1, a blue bar that appears at 500 ms.
 TEST(AnimationBmpPlayerTest, GoldenFrames) {
     TABMPKeyFrame start = Key(0, TABMPKind::Draw);
