@@ -2,10 +2,7 @@
 //
 // File layout (integers little-endian):
 //   0    8   tag "ABMP7", zero-padded
-//   8    1   motion count
-//   9    1   unused
-//   10   1   picture type: 0 BMP, 1 JPEG, 2 or 3 PNG
-//   11   1   sound count
+//   8    4   bytes: motions, (unused), the picture's type (BMP 0, JPEG 1, PNG 2 and 3), sounds
 //   12   4   M, then M bytes of a byte-pair-compressed stream holding the motions: per motion a
 //            32-byte zero-terminated name and a u32 layer count, per layer a 32-byte name and 32
 //            old key frames of 32 bytes

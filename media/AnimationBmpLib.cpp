@@ -283,6 +283,33 @@ bool TABMPBaseClass::ReadTag(TStream& stream, std::initializer_list<const char*>
     return false;
 }
 
+bool TABMPBaseClass::ReadItem(TStream& stream, const char* what, std::string& name, uint8_t& type,
+                              TMemoryStream& item) {
+    uint32_t size = 0;
+    if (!uMisc::ReadStreamString(&stream, name) || !ReadU8(stream, type) || !LittleEndian::Read32(stream, size))
+        return Fail(stream, std::string("a ") + what + " record's head is cut short");
+    if (!AnimationBmpLib::CopyItem(stream, size, item))
+        return Fail(stream, std::string(what) + " \"" + name + "\" runs past the end of the file");
+    return true;
+}
+
+template <typename TRecord>
+bool TABMPBaseClass::ReadRecords(TStream& stream, const char* tag, const char* what,
+                                 std::vector<std::unique_ptr<TRecord>>& items) {
+    size_t v = 0;
+    uint8_t count = 0;
+    if (!ReadTag(stream, {tag}, v)) return Fail(stream, std::string("no ") + what + " block (tag " + tag + ")");
+    if (!ReadU8(stream, count) || count * kMinRecordBytes > stream.Remaining())
+        return Fail(stream, std::string("the ") + what + " block has more records than bytes left");
+    items.clear();
+    for (int32_t i = 0; i < count; ++i) {
+        auto item = std::make_unique<TRecord>(this, i);
+        if (!item->LoadFromStream(stream)) return false;
+        items.push_back(std::move(item));
+    }
+    return true;
+}
+
 // ---- layers and motions ----
 
 TABMPLayer10::TABMPLayer10(TABMPBaseClass* parent) : TABMPBaseClass(parent, "Layer") {
@@ -417,15 +444,11 @@ bool TABMPImageData10::LoadFromStream(TStream& stream) {
     Empty();
     std::string name;
     uint8_t type = 0;
-    uint32_t size = 0;
-    if (!uMisc::ReadStreamString(&stream, name) || !ReadU8(stream, type) || !LittleEndian::Read32(stream, size))
-        return Fail(stream, "a picture record's head is cut short");
     TMemoryStream item;
-    if (!AnimationBmpLib::CopyItem(stream, size, item))
-        return Fail(stream, "picture \"" + name + "\" runs past the end of the file");
+    if (!ReadItem(stream, "picture", name, type, item)) return false;
     static const char* const kExtensions[] = {".bmp", ".jpg", ".png", ".png", ".m", ".argb", ".b"};
     // A picture that cannot be decoded leaves this record empty; the animation still loads.
-    if (size > 0 && type < std::size(kExtensions)) LoadImage(&item, fullName + kExtensions[type]);
+    if (item.Size() > 0 && type < std::size(kExtensions)) LoadImage(&item, fullName + kExtensions[type]);
     ImageName = name;
     ImageType = type;
     return true;
@@ -507,17 +530,7 @@ void TABMPImage10::Reset() {
 }
 
 bool TABMPImage10::LoadFromStream(TStream& stream) {
-    size_t v = 0;
-    uint8_t count = 0;
-    if (!ReadTag(stream, {"abimage10"}, v)) return Fail(stream, "no image block (tag abimage10)");
-    if (!ReadU8(stream, count) || count * kMinRecordBytes > stream.Remaining())
-        return Fail(stream, "the image block has more pictures than bytes left");
-    Items.clear();
-    for (int32_t i = 0; i < count; ++i) {
-        auto item = std::make_unique<TABMPImageData10>(this, i);
-        if (!item->LoadFromStream(stream)) return false;
-        Items.push_back(std::move(item));
-    }
+    if (!ReadRecords(stream, "abimage10", "image", Items)) return false;
     Version = 10;
     return true;
 }
@@ -543,13 +556,9 @@ bool TABMPSoundData10::LoadFromStream(TStream& stream) {
     Empty();
     std::string name;
     uint8_t type = 0;
-    uint32_t size = 0;
-    if (!uMisc::ReadStreamString(&stream, name) || !ReadU8(stream, type) || !LittleEndian::Read32(stream, size))
-        return Fail(stream, "a sound record's head is cut short");
     TMemoryStream item;
-    if (!AnimationBmpLib::CopyItem(stream, size, item))
-        return Fail(stream, "sound \"" + name + "\" runs past the end of the file");
-    if (size > 0 && type <= 1) LoadSound(&item, fullName + (type == 0 ? ".wav" : ".ogg"));
+    if (!ReadItem(stream, "sound", name, type, item)) return false;
+    if (item.Size() > 0 && type <= 1) LoadSound(&item, fullName + (type == 0 ? ".wav" : ".ogg"));
     SoundName = name;
     SoundType = type;
     return true;
@@ -573,17 +582,7 @@ void TABMPSound10::Reset() {
 }
 
 bool TABMPSound10::LoadFromStream(TStream& stream) {
-    size_t v = 0;
-    uint8_t count = 0;
-    if (!ReadTag(stream, {"absound10"}, v)) return Fail(stream, "no sound block (tag absound10)");
-    if (!ReadU8(stream, count) || count * kMinRecordBytes > stream.Remaining())
-        return Fail(stream, "the sound block has more sounds than bytes left");
-    Items.clear();
-    for (int32_t i = 0; i < count; ++i) {
-        auto item = std::make_unique<TABMPSoundData10>(this, i);
-        if (!item->LoadFromStream(stream)) return false;
-        Items.push_back(std::move(item));
-    }
+    if (!ReadRecords(stream, "absound10", "sound", Items)) return false;
     Version = 10;
     return true;
 }

@@ -1,8 +1,8 @@
 // Animations: ".b" files and the player that shows them.
 //
-// An animation holds motions (named sequences such as "*Enable" or "*OnClick" that a screen object
-// switches between); each motion holds layers, each layer 32 key frames, and the key frames draw
-// the pictures and play the sounds that the file embeds. A single picture file (".bmp", ".jpg",
+// An animation is a set of motions, each picked by its name ("*Enable", "*OnClick", ...) when the
+// state of the object showing it changes. A motion is a stack of layers of 32 key frames each; key
+// frames draw the pictures and play the sounds embedded in the file. A single picture file (".bmp", ".jpg",
 // ".png", ".argb" or a motion movie ".m") can be shown as a one-layer animation too.
 //
 // File layout of the current format; integers little-endian, a tag is 16 bytes of ASCII padded
@@ -236,6 +236,12 @@ protected:
     // Reads a 16-byte tag; false (the stream put back) when it is none of the accepted texts.
     // index is the accepted text's place.
     bool ReadTag(TStream& stream, std::initializer_list<const char*> accepted, size_t& index);
+    // The rest of a picture or sound record after its tag: name, type, and the data in a stream
+    // of its own.
+    bool ReadItem(TStream& stream, const char* what, std::string& name, uint8_t& type, TMemoryStream& item);
+    // An image or sound block: the tag, a count, then that many records made afresh.
+    template <typename TRecord>
+    bool ReadRecords(TStream& stream, const char* tag, const char* what, std::vector<std::unique_ptr<TRecord>>& items);
 };
 
 class TABMPLayer10 : public TABMPBaseClass {
