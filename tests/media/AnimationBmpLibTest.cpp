@@ -207,24 +207,26 @@ TEST(AnimationBmpLibTest, CornersBecomeSizesByKindAndPredecessor) {
     // 10 x 20, a converted destination too; an unconverted one stays 12 x 23.
     struct TCase {
         const char* Name;
-        uint8_t PrevKind, PrevSrcCurve, PrevDstCurve;
-        uint8_t Kind;
+        TABMPKind PrevKind;
+        uint8_t PrevSrcCurve, PrevDstCurve;
+        TABMPKind Kind;
         bool Source, Destination;
     };
+    using K = TABMPKind;
     const TCase cases[] = {
-        {"fill", 0, 0, 0, 1, true, true},
-        {"draw", 0, 0, 0, 2, true, false},
-        {"draw after a curved fill", 1, 0, 1, 2, true, true},
-        {"draw after a fill that holds", 1, 1, 0, 2, true, false},
-        {"stretch", 0, 0, 0, 3, true, true},
-        {"rotate", 0, 0, 0, 4, true, false},
-        {"frame blend", 0, 0, 0, 5, false, false},
-        {"hit area", 0, 0, 0, 6, true, true},
-        {"nested", 0, 0, 0, 7, false, false},
-        {"nothing after a curved draw", 2, 1, 1, 0, true, true},
-        {"nothing after a draw that holds", 2, 0, 0, 0, false, false},
-        {"nothing after a rotate", 4, 1, 1, 0, true, false},
-        {"nothing after a frame blend", 5, 1, 1, 0, false, false},
+        {"fill", K::None, 0, 0, K::Fill, true, true},
+        {"draw", K::None, 0, 0, K::Draw, true, false},
+        {"draw after a curved fill", K::Fill, 0, 1, K::Draw, true, true},
+        {"draw after a fill that holds", K::Fill, 1, 0, K::Draw, true, false},
+        {"stretch", K::None, 0, 0, K::Stretch, true, true},
+        {"rotate", K::None, 0, 0, K::Rotate, true, false},
+        {"frame blend", K::None, 0, 0, K::FrameBlend, false, false},
+        {"hit area", K::None, 0, 0, K::HitArea, true, true},
+        {"nested", K::None, 0, 0, K::Nested, false, false},
+        {"nothing after a curved draw", K::Draw, 1, 1, K::None, true, true},
+        {"nothing after a draw that holds", K::Draw, 0, 0, K::None, false, false},
+        {"nothing after a rotate", K::Rotate, 1, 1, K::None, true, false},
+        {"nothing after a frame blend", K::FrameBlend, 1, 1, K::None, false, false},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -236,17 +238,17 @@ TEST(AnimationBmpLibTest, CornersBecomeSizesByKindAndPredecessor) {
             k.SrcH = k.DstH = 23;
             k.SrcTension = k.DstTension = 7;
         }
-        layer.Keys[4].Kind = c.PrevKind;
+        layer.Keys[4].Kind = static_cast<uint8_t>(c.PrevKind);
         layer.Keys[4].SrcCurve = c.PrevSrcCurve;
         layer.Keys[4].DstCurve = c.PrevDstCurve;
-        layer.Keys[5].Kind = c.Kind;
+        layer.Keys[5].Kind = static_cast<uint8_t>(c.Kind);
         AnimationBmpLib::CornersToSizes(layer);
         const TABMPKeyFrame& k = layer.Keys[5];
         EXPECT_EQ(k.SrcW, c.Source ? 10 : 12);
         EXPECT_EQ(k.SrcH, c.Source ? 20 : 23);
         EXPECT_EQ(k.DstW, c.Destination ? 10 : 12);
         EXPECT_EQ(k.DstH, c.Destination ? 20 : 23);
-        EXPECT_EQ(k.DstAnchor, c.Kind == 4 ? 4 : 0);
+        EXPECT_EQ(k.DstAnchor, c.Kind == TABMPKind::Rotate ? 4 : 0);
         EXPECT_EQ(k.SrcTension, 100);
         EXPECT_EQ(k.DstTension, 100);
     }
