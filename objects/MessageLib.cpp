@@ -63,12 +63,7 @@ uint32_t ColorArg(const TStringList& items, int i, uint32_t def) {
 
 // Blanks trimmed; then, for more than 2 bytes, the brackets (first and last byte) taken off.
 std::string CommandBody(std::string_view token) {
-    size_t first = 0, last = token.size();
-    while (first < last && static_cast<uint8_t>(token[first]) <= 32)
-        ++first;
-    while (last > first && static_cast<uint8_t>(token[last - 1]) <= 32)
-        --last;
-    std::string_view body = token.substr(first, last - first);
+    std::string_view body = KelCalculationLib::Trim(token);
     if (body.size() > 2) body = body.substr(1, body.size() - 2);
     return std::string(body);
 }
