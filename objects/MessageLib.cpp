@@ -80,8 +80,8 @@ std::string Format(const char* format, int32_t a, int32_t b) {
     return buffer;
 }
 
-// Eight hexadecimal digits: a colour written with fewer (alpha below 0x10) would have to be read
-// back through blanks, which no number reader accepts.
+// Always eight hexadecimal digits, zeros in front. Padding the field with blanks instead would
+// not read back as a number: a colour with alpha below 0x10 would come back white after a clear.
 std::string ColorCommand(const char* word, uint32_t color) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%s,$%08X", word, color);
