@@ -1,6 +1,6 @@
-// The back-log: the last 256 messages the player has read, each with its inline commands, the
-// speaker, the voice file of the line and four voice settings, kept for the back-log screen and
-// its voice replay and saved with the game. The unit also finds the voice channel of a speaker.
+// The back-log: the last 256 messages the player has read, each with its inline commands, who
+// spoke it, its voice file and that voice's start, silence skip, volume and gain, kept for the
+// back-log screen and its voice replay and saved with the game. The unit also finds the voice channel of a speaker.
 //
 // Saved form: count and head (32-bit signed), then for each of the 256 ring slots in slot order the
 // speaker, text and voice file as stream strings and the skip level, voice start, volume and

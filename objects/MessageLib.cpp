@@ -53,7 +53,8 @@ int32_t IntArg(const TStringList& items, int i, int32_t def) {
     return def;
 }
 
-// Colours are read as 64-bit numbers and keep their low 32 bits.
+// A colour may have more than 8 hexadecimal digits (or any 64-bit decimal); only its low 32 bits
+// count.
 uint32_t ColorArg(const TStringList& items, int i, uint32_t def) {
     if (i >= items.Count()) return def;
     int64_t v = 0;
@@ -773,7 +774,7 @@ void TMessageText::ApplyPitch(int32_t x, int32_t y) {
     PrevPitchX = PitchX, PrevPitchY = PitchY;
     PitchX = x, PitchY = y;
     if (!Vertical) {
-        // The first line keeps the line pitch from the top.
+        // Room for the line pitch stays above the first line.
         if (y > PenY) PenY = y;
     } else {
         // The first column keeps its size and the line pitch from the right edge.

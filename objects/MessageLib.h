@@ -1,8 +1,8 @@
 // The text of a message window: a Shift-JIS message with inline commands in square brackets,
 // typeset one character per step into the window's text bitmap.
 //
-// A message is read token by token. A token is one character (a lead byte 0x81..0x9F or
-// 0xE0..0xFF takes the byte after it) or one command: "[" up to the "]" that closes it, brackets
+// The typesetter walks a message in tokens: single characters (two bytes after a lead byte
+// 0x81..0x9F or 0xE0..0xFF, else one) and commands, from "[" to the "]" that matches it, brackets
 // nesting, trail bytes never counting as brackets. A command's word packs its first four bytes,
 // lower-cased, into a 32-bit key; its arguments follow, separated by commas outside quotes and
 // brackets. Text queued by "pc", "pr" and "rb" goes into an insert string that is read before the
@@ -130,7 +130,7 @@ public:
     void AppendText(std::string_view text);     // to the main text and the log copy; state printing
     void AddCommand(std::string_view command);  // AppendText("[" + command lower-cased + "]")
     void InsertText(std::string_view text);     // read before the rest of the main text
-    // Each CR and the byte after it become "[n]".
+    // A CR, with the byte that follows it, turns into "[n]".
     static std::string CrLfToTags(std::string_view text);
 
     // The command appenders.
@@ -181,7 +181,7 @@ public:
     bool DrawGlyph(const std::string& character);  // false: read the character again later
     bool DrawRuby(const std::string& base, const std::string& ruby);
     bool CheckLineBreak(std::string_view text);  // true when it began a new line
-    bool CheckPageFull();                        // true when the page is full, or was scrolled
+    bool CheckPageFull();                        // true for a full page, also one just scrolled
     void NewLine(int32_t step);
     void NewLineToColumn0(int32_t step);
     void ScrollLine();

@@ -125,8 +125,8 @@ TEST_F(MessageTextTest, PagesMatchTheirGoldenDumps) {
         // c without argument restores the colour before the last change; rc without one is white.
         {"colour_restore", 192, 64, 0, false,
          "[pi,0,8]あ[c,$FFFF0000]い[c]う[c]え[rc,$FF00FF00][rc,$FF0000FF][rc][rb,字,じ]"},
-        // Columns from the right; a pitch change keeps the first column clear of the right edge; a
-        // column that would pass the left edge makes the page full, and scrolling moves it right.
+        // Columns from the right; after a pitch change the first column stands the pitch away from
+        // the right side; a column past the left side fills the page, and a scroll moves it right.
         {"vertical_edges", 64, 80, 0, true, "[pi,0,8]あいうえおかきくけこさしすせそ"},
         // An unclosed command swallows the rest of the text and is not run.
         {"unclosed_command", 112, 64, 0, false, "あい[c,$FFFF0000]う[s,8,8 えお"},
