@@ -24,15 +24,9 @@ namespace {
 using AnimationBmpWriter::TFile;
 using AnimationBmpWriter::TLayer;
 using AnimationFixtures::File;
+using AnimationFixtures::Key;
 using AnimationFixtures::Load;
 using AnimationFixtures::SolidPng;
-
-TABMPKeyFrame Key(int32_t time, TABMPKind kind) {
-    TABMPKeyFrame k;
-    k.Time = time;
-    k.Kind = static_cast<uint8_t>(kind);
-    return k;
-}
 
 TLayer LayerOf(int32_t version, std::vector<TABMPKeyFrame> keys = {}) {
     TLayer layer;

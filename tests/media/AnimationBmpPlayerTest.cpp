@@ -20,6 +20,7 @@ namespace {
 using AnimationBmpWriter::TFile;
 using AnimationBmpWriter::TLayer;
 using AnimationFixtures::File;
+using AnimationFixtures::Key;
 using AnimationFixtures::Load;
 using AnimationFixtures::SolidPng;
 
@@ -52,18 +53,6 @@ public:
     int32_t LastStream = -1;
     float Level = 0;
 };
-
-TABMPKeyFrame Key(int32_t time, TABMPKind kind, TABMPCommand command = TABMPCommand::None, uint8_t arg1 = 0,
-                  uint8_t arg2 = 0, uint8_t arg3 = 0) {
-    TABMPKeyFrame k;
-    k.Time = time;
-    k.Kind = static_cast<uint8_t>(kind);
-    k.Command = static_cast<uint8_t>(command);
-    k.Arg1 = arg1;
-    k.Arg2 = arg2;
-    k.Arg3 = arg3;
-    return k;
-}
 
 // A layer with the given key frames first; the rest keep their fresh times (their index x 1000,
 // but never before the last given one).

@@ -23,6 +23,17 @@ std::string SolidPng(int32_t w, int32_t h, uint32_t colour) {
     return Png(w, h, std::vector<uint32_t>(static_cast<size_t>(w) * static_cast<size_t>(h), colour));
 }
 
+TABMPKeyFrame Key(int32_t time, TABMPKind kind, TABMPCommand command, uint8_t arg1, uint8_t arg2, uint8_t arg3) {
+    TABMPKeyFrame k;
+    k.Time = time;
+    k.Kind = static_cast<uint8_t>(kind);
+    k.Command = static_cast<uint8_t>(command);
+    k.Arg1 = arg1;
+    k.Arg2 = arg2;
+    k.Arg3 = arg3;
+    return k;
+}
+
 AnimationBmpWriter::TFile File(const std::vector<AnimationBmpWriter::TLayer>& layers,
                                const std::vector<std::string>& pngs) {
     AnimationBmpWriter::TFile file;

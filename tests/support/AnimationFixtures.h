@@ -16,6 +16,10 @@ namespace AnimationFixtures {
 std::string Png(int32_t w, int32_t h, const std::vector<uint32_t>& pixels);
 std::string SolidPng(int32_t w, int32_t h, uint32_t colour);
 
+// A key frame at the time, of the kind, with a command and its first arguments; the rest fresh.
+TABMPKeyFrame Key(int32_t time, TABMPKind kind, TABMPCommand command = TABMPCommand::None, uint8_t arg1 = 0,
+                  uint8_t arg2 = 0, uint8_t arg3 = 0);
+
 // A file of one motion "*Enable" holding the layers, with the pictures as PNG records.
 AnimationBmpWriter::TFile File(const std::vector<AnimationBmpWriter::TLayer>& layers,
                                const std::vector<std::string>& pngs = {});
