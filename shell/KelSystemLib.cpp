@@ -8,6 +8,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelScreenObjects.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -165,6 +166,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
+
+    // Image objects that the scripts declare are real screen objects.
+    KelScreenObjects::Register(TObjectKindRegistry::Global());
 
     GameScript = std::make_unique<TKelScript>();
     if (!SetupScript(*GameScript, nullptr)) return false;
