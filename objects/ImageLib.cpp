@@ -68,9 +68,9 @@ void TImageRecord::Write(TRecordWriter& w) const {
     w.I32(EffectChannel);
     w.Short(Files[0], kFileCapacity);
     w.Short(Files[1], kFileCapacity);
-    for (int32_t v : {HitX1, HitY1, HitX2, HitY2, PointerX, PointerY, ShowLeft, ShowTop, ShowRight, ShowBottom, StartX,
-                      StartY, StartZ, TargetX, TargetY, TargetZ, MoveLeft, MoveDuration, AlphaStart, AlphaTarget,
-                      AlphaLeft, AlphaDuration})
+    for (int32_t v : {HitX1,     HitY1,        HitX2,      HitY2,       PointerX,  PointerY,     ShowLeft, ShowTop,
+                      ShowRight, ShowBottom,   StartX,     StartY,      StartZ,    TargetX,      TargetY,  TargetZ,
+                      MoveLeft,  MoveDuration, AlphaStart, AlphaTarget, AlphaLeft, AlphaDuration})
         w.I32(v);
     w.U8(Easing);
     for (int32_t v : UserInts)
@@ -110,9 +110,10 @@ void TImageRecord::Read(TRecordReader& r) {
     EffectChannel = r.I32();
     Files[0] = r.Short(kFileCapacity);
     Files[1] = r.Short(kFileCapacity);
-    for (int32_t* v : {&HitX1, &HitY1, &HitX2, &HitY2, &PointerX, &PointerY, &ShowLeft, &ShowTop, &ShowRight,
-                       &ShowBottom, &StartX, &StartY, &StartZ, &TargetX, &TargetY, &TargetZ, &MoveLeft, &MoveDuration,
-                       &AlphaStart, &AlphaTarget, &AlphaLeft, &AlphaDuration})
+    for (int32_t* v :
+         {&HitX1,     &HitY1,        &HitX2,      &HitY2,       &PointerX,  &PointerY,     &ShowLeft, &ShowTop,
+          &ShowRight, &ShowBottom,   &StartX,     &StartY,      &StartZ,    &TargetX,      &TargetY,  &TargetZ,
+          &MoveLeft,  &MoveDuration, &AlphaStart, &AlphaTarget, &AlphaLeft, &AlphaDuration})
         *v = r.I32();
     Easing = r.U8();
     for (int32_t& v : UserInts)
@@ -137,8 +138,7 @@ void TImageRecord::Read(TRecordReader& r) {
 
 // ---- life ----
 
-TImageLib::TImageLib(IAnimationSound* sound)
-    : Animation(std::make_unique<TAnimationBMP>(sound)), SoundFacade(sound) {}
+TImageLib::TImageLib(IAnimationSound* sound) : Animation(std::make_unique<TAnimationBMP>(sound)), SoundFacade(sound) {}
 
 TImageLib::~TImageLib() {
     // Without Finalize a derived object is gone already: only this class's own fields are left.
@@ -527,11 +527,10 @@ bool TImageLib::LoadImages(const TFiles& files, bool force, bool useSlots) {
         const auto items = uMisc::SplitString(",", ClassLib::LowerAscii(files[0]), false, false, 0);
         if (items->Count() == 6 && (*items)[0] == "rect") {
             ClearImages(useSlots);
-            Animation->SetFillRect(static_cast<int32_t>(RectNumber(*items, 1, 0)),
-                                   static_cast<int32_t>(RectNumber(*items, 2, 0)),
-                                   static_cast<int32_t>(RectNumber(*items, 3, 800)),
-                                   static_cast<int32_t>(RectNumber(*items, 4, 600)),
-                                   static_cast<uint32_t>(RectNumber(*items, 5, 0xFFFFFFFF)));
+            Animation->SetFillRect(
+                static_cast<int32_t>(RectNumber(*items, 1, 0)), static_cast<int32_t>(RectNumber(*items, 2, 0)),
+                static_cast<int32_t>(RectNumber(*items, 3, 800)), static_cast<int32_t>(RectNumber(*items, 4, 600)),
+                static_cast<uint32_t>(RectNumber(*items, 5, 0xFFFFFFFF)));
             Record.Files[0] = Cut(files[0], TImageRecord::kFileCapacity);
             return true;
         }

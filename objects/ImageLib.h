@@ -34,7 +34,7 @@ class TRecordWriter;
 
 // How moves run from their start to their target.
 enum class TMoveEasing : uint8_t {
-    Jump = 0,        // straight to the target
+    Jump = 0,  // straight to the target
     Linear = 1,
     BSpline = 2,     // soft start and finish
     Decelerate = 3,  // fast start
