@@ -1,10 +1,10 @@
-// The base screen object: one animation (a ".b" file, or a single picture shown as a one-layer
-// animation) placed on the game screen. Around the animation it keeps a position and layer that
-// move with easing, an opacity that fades, the visible and enabled states with the motions they
-// select ("*Enable", "*Disable", "*OnMouse", "*OffMouse"), anchors, masks, an extra hit
-// rectangle, a show rectangle, a click point, user integers and strings for the scripts, effect
-// texts for the embedded pictures, in-memory picture slots, and a fixed-size state record that a
-// save game carries.
+// The base screen object: a ".b" animation, or a single picture played as a one-layer animation,
+// standing somewhere on the game screen. The object adds what scripts and system screens ask of
+// it: eased moves of x, y and layer, fades, the shown and enabled states and the motions they
+// play when the animation has them ("*Enable", "*Disable", "*OnMouse", "*OffMouse"), anchors,
+// input and draw masks, an extra hit rectangle, a rectangle outside which the pointer hides the
+// object, a click point, four integers and four strings for the scripts, effect texts for the
+// embedded pictures, eight in-memory pictures, and a fixed-size record saved with the game.
 //
 // Images, message windows, buttons and both halves of a scroll bar are TImageLib or derive from
 // it. Construction is two-phase so that a derived class's Clear runs: construct, then Initialize;
