@@ -302,6 +302,21 @@ std::string ToHalfWidth(std::string_view text) {
     return r;
 }
 
+std::string FileExtension(std::string_view name) {
+    size_t dot = std::string_view::npos;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<uint8_t>(name[i]);
+        if (IsSJISLeadByte(c)) {
+            ++i;
+        } else if (c == '\\' || c == '/' || c == ':') {
+            dot = std::string_view::npos;
+        } else if (c == '.') {
+            dot = i;
+        }
+    }
+    return dot == std::string_view::npos ? std::string() : ClassLib::LowerAscii(name.substr(dot));
+}
+
 // ---- other routines ----
 
 std::unique_ptr<TStringList> SplitString(std::string_view delimiter, std::string_view text, bool stripBlanks,
