@@ -270,7 +270,9 @@ void TKelGraphic::UpdateTransition(int32_t elapsed) {
 }
 
 int32_t TKelGraphic::Step() const {
-    if (Record.Duration <= 0) return 0;
+    // A transition of no time stands at its end: a colour fade to an opaque colour would
+    // otherwise show its start colour for as long as it stays.
+    if (Record.Duration <= 0) return 255;
     // Long durations: elapsed x 255 needs more than 32 bits.
     return static_cast<int32_t>(std::clamp<int64_t>(int64_t{Record.Elapsed} * 255 / Record.Duration, 0, 255));
 }
@@ -426,9 +428,13 @@ bool TKelGraphic::ReadCapture(TStream& stream, TARGB8888& into, const char* name
     jpeg.Data.resize(size);
     stream.ReadBuffer(jpeg.Memory(), size);
     TARGB8888 picture;
+    bool read = false;
     try {
-        picture.LoadFromJpegStream(&jpeg);
+        // A picture the decoder refuses leaves the image empty.
+        read = picture.LoadFromJpegStream(&jpeg) && picture.Width() > 0;
     } catch (const EImageLoadError&) {
+    }
+    if (!read) {
         LoadError = std::string(name) + " at offset " + std::to_string(at) + ": not a JPEG picture";
         return false;
     }

@@ -147,7 +147,8 @@ public:
     TTransitionKind Kind() const { return static_cast<TTransitionKind>(Record.Kind); }
     int32_t Width() const { return ScreenWidth; }
     int32_t Height() const { return ScreenHeight; }
-    // The opacity step of the running transition: elapsed x 255 div duration, 0..255.
+    // The opacity step of the running transition: elapsed x 255 div duration, 0..255; 255 for a
+    // transition of no duration.
     int32_t Step() const;
 
     // Draws the whole scene into the cell draw and renders it: (interlace, overlays, maximum
