@@ -69,10 +69,6 @@ bool IsLineStartForbidden(std::string_view ch);
 std::string ToFullWidth(std::string_view text);
 // Every two-byte character with a half-width form becomes it; any other becomes one space.
 std::string ToHalfWidth(std::string_view text);
-// The extension of a file name, lower-cased: from the last "." after the last backslash, "/" or
-// ":" (the scan steps over two-byte characters, whose trail byte may be a backslash); empty when
-// there is none.
-std::string FileExtension(std::string_view name);
 
 // ---- other routines ----
 // Splits at a delimiter character (its first two bytes count) outside quotes and brackets, and at

@@ -67,6 +67,26 @@ void TBitmap32::ConvertTo32(uint8_t alpha) {
     SourceBits = 32;
 }
 
+namespace ARGB8888Lib {
+
+// The scan steps over two-byte Shift-JIS characters, whose trail byte may look like "\".
+std::string ExtensionOf(const std::string& name) {
+    size_t dot = std::string::npos;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<uint8_t>(name[i]);
+        if (uMisc::IsSJISLeadByte(c)) {
+            ++i;
+        } else if (c == '\\' || c == '/' || c == ':') {
+            dot = std::string::npos;
+        } else if (c == '.') {
+            dot = i;
+        }
+    }
+    return dot == std::string::npos ? std::string() : ClassLib::LowerAscii(std::string_view(name).substr(dot));
+}
+
+}  // namespace ARGB8888Lib
+
 namespace {
 
 // The bytes from the stream's position to its end.
@@ -204,7 +224,7 @@ void TARGB8888::ShiftFill(int32_t dx, int32_t dy, uint32_t color) {
 bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {
     if (!stream) return false;
     Clear();
-    const std::string ext = uMisc::FileExtension(name);
+    const std::string ext = ARGB8888Lib::ExtensionOf(name);
     std::unique_ptr<TBitmap32> bitmap;
     try {
         if (ext == ".bmp") {

@@ -40,7 +40,7 @@ std::unique_ptr<TARGB8888> NewPicture(int32_t w, int32_t h) {
 }
 
 bool IsAnimationFile(const std::string& file) {
-    return uMisc::FileExtension(file) == ".b";
+    return ARGB8888Lib::ExtensionOf(file) == ".b";
 }
 
 }  // namespace
