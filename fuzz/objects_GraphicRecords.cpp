@@ -2,13 +2,15 @@
 // record with its JPEG captures, then the camera's record from what is left. Whatever loads is
 // then run for a few frames (the transition advanced, rendered over a small scene, presented to a
 // headless display), so that a loaded kind, layer, time or colour that no running game would reach
-// is drawn as well. The one rule picture the packs hold is "rule.bmp"; no other file is read.
+// is drawn as well. The packs hold one rule picture, "rule.bmp", and one animation, "wipe.b"; no
+// other file is read.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "foundation/PackLib.h"
 #include "foundation/dddd7.h"
+#include "media/AnimationBmpWriter.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/headless/HeadlessDisplay.h"
@@ -27,13 +29,31 @@ std::string RulePicture() {
     return bmp.AsString();
 }
 
+// 300 ms of its picture 0 (the held picture, once given) moving right, then the end.
+std::string Animation() {
+    AnimationBmpWriter::TLayer layer;
+    layer.Keys[0].Kind = static_cast<uint8_t>(TABMPKind::Draw);
+    layer.Keys[0].DstCurve = static_cast<uint8_t>(TABMPCurve::Linear);
+    layer.Keys[1].Kind = static_cast<uint8_t>(TABMPKind::Draw);
+    layer.Keys[1].Time = 300;
+    layer.Keys[1].DstX = 6;
+    layer.Keys[1].Command = static_cast<uint8_t>(TABMPCommand::End);
+    AnimationBmpWriter::TFile file;
+    file.Length = 300;
+    file.Motions.push_back({"*Enable", {layer}});
+    file.Images.push_back({"pic", static_cast<uint8_t>(AnimationBmpWriter::TImageType::Bmp), RulePicture()});
+    return AnimationBmpWriter::Write(file);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string rule = RulePicture();
-    PackLib::FileExistsHook = [](const std::string& name) { return name == "rule.bmp"; };
+    static const std::string rule = RulePicture(), animation = Animation();
+    PackLib::FileExistsHook = [](const std::string& name) { return name == "rule.bmp" || name == "wipe.b"; };
     PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
-        return name == "rule.bmp" ? std::make_unique<TMemoryStream>(rule) : nullptr;
+        if (name == "rule.bmp") return std::make_unique<TMemoryStream>(rule);
+        if (name == "wipe.b") return std::make_unique<TMemoryStream>(animation);
+        return nullptr;
     };
 
     THeadlessDisplay device;

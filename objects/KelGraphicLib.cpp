@@ -6,6 +6,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
 #include "foundation/uMisc.h"
+#include "media/AnimationBmpLib.h"
 #include "objects/KelCameraLib.h"
 #include "platform/LittleEndian.h"
 #include "script/KelScriptLib.h"
@@ -16,6 +17,7 @@ constexpr uint32_t kOpaqueBlack = 0xFF000000;
 constexpr uint32_t kUntinted = 0xFFFFFF;
 // The held picture of a freeze lies below everything a script puts at 60000 or above.
 constexpr int32_t kFreezeLayerLimit = 60000;
+constexpr int32_t kAnimationLayer = 65500;
 constexpr int32_t kJpegQuality = 90;
 constexpr size_t kFileCapacity = 127;
 constexpr int32_t kCaptureFlag = 0;  // Flags[0]: "Capture.jpg" follows
@@ -95,10 +97,13 @@ static_assert(4 + 1 + 128 + 1 + 4 + 4 + 4 + 4 + 1 + 1 + 1 + 4 + 4 + 2048 == TKel
 
 // ---- life cycle ----
 
-TKelGraphic::TKelGraphic() : Cells(std::make_unique<TARGB8888CellDraw>()) {
+TKelGraphic::TKelGraphic(IAnimationSound* sound)
+    : Cells(std::make_unique<TARGB8888CellDraw>()), TransitionImage(std::make_unique<TAnimationBMP>(sound)) {
     Cells->SetScreenSize(ScreenWidth, ScreenHeight);
     HeldPicture = NewPicture(ScreenWidth, ScreenHeight);
     WholeFrame = NewPicture(ScreenWidth, ScreenHeight);
+    Record.SoundChannel = static_cast<uint8_t>(TransitionImage->VoiceStream);
+    Record.EffectChannel = static_cast<uint8_t>(TransitionImage->SoundChannel);
 }
 
 TKelGraphic::~TKelGraphic() = default;
@@ -118,6 +123,7 @@ void TKelGraphic::Clear() {
     Record = TKelGraphicRecord();
     EndTransition();
     Cells->Clear();
+    ResetTransitionImage();
     Record.BackColor = kOpaqueBlack;
 }
 
@@ -133,7 +139,29 @@ void TKelGraphic::SetKind(uint8_t kind) {
     Cells->InvalidateAll();
 }
 
+void TKelGraphic::ResetTransitionImage() {
+    TransitionImage->Clear();
+    TransitionShown = false;
+}
+
+void TKelGraphic::GiveHeldPictureToAnimation() {
+    if (TransitionImage->Images && TransitionImage->Images->Count() > 0)
+        TransitionImage->Images->Items[0]->SetImage(HeldPicture.get());
+}
+
+bool TKelGraphic::LoadTransitionImage(const std::string& file) {
+    ResetTransitionImage();
+    if (!TransitionImage->LoadFromFile(file)) return false;
+    GiveHeldPictureToAnimation();
+    TransitionImage->SetMotion(0);
+    TransitionImage->VoiceStream = Record.SoundChannel;
+    TransitionImage->SoundChannel = Record.EffectChannel;
+    TransitionShown = true;
+    return true;
+}
+
 void TKelGraphic::StartTransition(uint8_t kind, int32_t ms, int32_t layer) {
+    ResetTransitionImage();
     Record.TransitionFile.clear();
     SetKind(kind);
     Record.Layer = layer;
@@ -142,6 +170,7 @@ void TKelGraphic::StartTransition(uint8_t kind, int32_t ms, int32_t layer) {
 }
 
 void TKelGraphic::Freeze(int32_t layer) {
+    ResetTransitionImage();
     Record.TransitionFile.clear();
     if (Record.Kind == tkFreeze) return;
     TARGB8888* frame = Cells->FrameBuffer.get();
@@ -187,10 +216,12 @@ void TKelGraphic::ColorFade(int32_t ms, int32_t layer, uint32_t color, uint8_t m
 }
 
 void TKelGraphic::AnimIn(int32_t ms, int32_t layer, const std::string& file) {
+    ResetTransitionImage();
     Record.TransitionFile.clear();
     if (!IsAnimationFile(file)) return;
     StartTransition(tkAnimIn, ms, layer);
     Record.TransitionFile = file.substr(0, kFileCapacity);
+    LoadTransitionImage(file);
 }
 
 void TKelGraphic::TransitionIn(int32_t ms, int32_t layer, const std::string& file) {
@@ -222,6 +253,7 @@ void TKelGraphic::EndTransition() {
     Record.FadeMode = 0;
     Record.FrameBlend = 0;
     SetKind(tkNone);
+    ResetTransitionImage();
     HeldPicture->FillRect(0, 0, ScreenWidth, ScreenHeight, kOpaqueBlack);
     WholeFrame->FillRect(0, 0, ScreenWidth, ScreenHeight, kOpaqueBlack);
 }
@@ -261,9 +293,18 @@ void TKelGraphic::UpdateTransition(int32_t elapsed) {
         case tkColorFade:
             if (done && (r.FadeTarget >> 24) == 0) SetKind(tkNone);
             break;
-        case tkAnimIn:
-            SetKind(tkNone);
+        case tkAnimIn: {
+            // Without an animation there is nothing to wait for.
+            if (!TransitionShown) {
+                SetKind(tkNone);
+                break;
+            }
+            const int32_t length = TransitionImage->Data ? TransitionImage->Data->Length : 0;
+            TransitionImage->Speed = length > 0 && r.Duration > 0 ? float(double(length) / r.Duration) : 1.0f;
+            TransitionImage->Advance(elapsed);
+            if (TransitionImage->IsFinished()) SetKind(tkNone);
             break;
+        }
         default:
             break;
     }
@@ -321,6 +362,11 @@ bool TKelGraphic::Render(int32_t interlace, int32_t maxLayer) {
             case tkColorFade:
                 Cells->AddFillRect(ARGB8888Lib::BlendColor(r.FadeStart, r.FadeTarget, t),
                                    static_cast<TBlendMode>(r.FadeMode + 2), 0, 0, w, h, layer, 0);
+                break;
+            case tkAnimIn:
+                // On its own layer whatever the transition's layer is: the animation covers the
+                // scene up to the top layers.
+                if (TransitionShown) TransitionImage->Draw(Cells.get(), 0, 0, kAnimationLayer, 255, kUntinted, 0);
                 break;
             default:
                 break;
@@ -463,6 +509,15 @@ bool TKelGraphic::LoadFromStream(TStream& stream) {
         return false;
     }
     if (record.Kind == tkRuleIn || record.Kind == tkRuleOut) LoadRuleImage(record.TransitionFile);
+    // The animation starts again from its file, every layer moved on by the saved time at the
+    // transition's speed; the held picture from the capture is its first picture again.
+    if (record.Kind == tkAnimIn && LoadTransitionImage(record.TransitionFile)) {
+        const int32_t length = TransitionImage->Data ? TransitionImage->Data->Length : 0;
+        const double speed = length > 0 && record.Duration > 0 ? double(length) / record.Duration : 1.0;
+        for (double& time : TransitionImage->LayerTime)
+            time += std::max(record.Elapsed, 0) * speed;
+        TransitionImage->SyncKeyIndices();
+    }
     FullRedraw = true;
     Cells->InvalidateAll();
     return true;

@@ -10,9 +10,14 @@
 // on any other layer it is one more command of the scene on that layer, so that what lies above
 // it stays untouched.
 //
+// An animation transition plays a ".b" file at (0, 0) on layer 65500, over the scene and below
+// nothing but the top layers; its first embedded picture becomes a copy of the held picture, so
+// that the animation can take the frozen scene apart.
+//
 // Saved state, in this order: the record (2209 bytes, little-endian; layout in TKelGraphicRecord),
 // then the captures its flags announce, each a stream string with the name ("Capture.jpg", then
-// "Buffer.jpg"), a 32-bit byte count and that many bytes of JPEG at quality 90.
+// "Buffer.jpg"), a 32-bit byte count and that many bytes of JPEG at quality 90. A running
+// animation transition is started again from its file at the saved time.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +30,8 @@
 #include "platform/ClassLib.h"
 #include "script/KelScriptSeams.h"
 
+class IAnimationSound;
+class TAnimationBMP;
 class TCamera;
 class TDDDD7;
 class TKelScript;
@@ -82,8 +89,9 @@ struct TKelGraphicRecord {
 
 class TKelGraphic final : public IScriptCompositor {
 public:
-    // A cell draw of 800 x 600, full redraw set; the record stays zero until Clear.
-    TKelGraphic();
+    // A cell draw of 800 x 600, full redraw set; the record stays zero until Clear. The transition
+    // animation plays its sounds through the sound library given (none: silent).
+    explicit TKelGraphic(IAnimationSound* sound = nullptr);
     ~TKelGraphic() override;
     TKelGraphic(const TKelGraphic&) = delete;
     TKelGraphic& operator=(const TKelGraphic&) = delete;
@@ -106,7 +114,8 @@ public:
     // From the target colour of the previous colour fade to this one; mode 0..6 blends as modes
     // 2..8. A fade to a colour of alpha 0 ends by itself, any other colour stays over the scene.
     void ColorFade(int32_t ms, int32_t layer, uint32_t color, uint8_t mode);
-    // An animation (".b" file) played over the scene; any other file starts nothing.
+    // An animation (".b" file) played over the scene at a speed that makes its length last ms;
+    // any other file starts nothing. An animation that cannot be loaded ends at the next update.
     void AnimIn(int32_t ms, int32_t layer, const std::string& file);
     // No file fades, a ".b" file plays an animation, any other file is a rule picture.
     void TransitionIn(int32_t ms, int32_t layer, const std::string& file);
@@ -160,6 +169,9 @@ public:
     std::unique_ptr<TARGB8888> HeldPicture;  // the frozen scene, or what a transition brings in
     std::unique_ptr<TARGB8888> WholeFrame;   // the finished frame of a transition over the screen
     std::unique_ptr<TARGB8888CellDraw> Cells;
+    // The animation of an animation transition; shown only while one runs.
+    std::unique_ptr<TAnimationBMP> TransitionImage;
+    bool TransitionShown = false;
     std::string LoadError;
 
 private:
@@ -168,6 +180,9 @@ private:
     bool IsWholeScreenTransition() const;
     void FinishWholeScreen(int32_t interlace);
     bool ReadCapture(TStream& stream, TARGB8888& into, const char* name);
+    void ResetTransitionImage();
+    bool LoadTransitionImage(const std::string& file);
+    void GiveHeldPictureToAnimation();
 
     int32_t ScreenWidth = 800;
     int32_t ScreenHeight = 600;

@@ -12,9 +12,11 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/dddd7.h"
+#include "media/AnimationBmpLib.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/LittleEndian.h"
 #include "platform/headless/HeadlessDisplay.h"
+#include "tests/support/AnimationFixtures.h"
 #include "tests/support/ImageFixtures.h"
 
 namespace {
@@ -38,6 +40,21 @@ bool Near(uint32_t a, uint32_t b) {
     return true;
 }
 
+// An animation for animation transitions, 100 ms long: its picture 0 (the held picture, once
+// given) drawn whole at full alpha, at half alpha from 60 ms, and every layer ended at 100 ms.
+std::string TransitionAnimation() {
+    using AnimationFixtures::Key;
+    AnimationBmpWriter::TLayer layer;
+    layer.Keys[0] = Key(0, TABMPKind::Draw);
+    layer.Keys[1] = Key(60, TABMPKind::Draw);
+    layer.Keys[1].Alpha = 128;
+    layer.Keys[2] = Key(100, TABMPKind::Draw, TABMPCommand::End);
+    layer.Keys[2].Alpha = 128;
+    AnimationBmpWriter::TFile file = AnimationFixtures::File({layer}, {AnimationFixtures::SolidPng(kW, kH, kWhite)});
+    file.Length = 100;
+    return AnimationBmpWriter::Write(file);
+}
+
 class KelGraphicTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,6 +75,7 @@ protected:
             {.Width = kW, .Height = kH, .Pixels = {0, 0x787878, 0xA0A0A0, 0xFFFFFF, 0, 0x787878, 0xA0A0A0, 0xFFFFFF}});
         Files["rule.bmp"] = rule;
         Files["broken.bmp"] = rule.substr(0, 20);
+        Files["wipe.b"] = TransitionAnimation();
         PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(name) > 0; };
         PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(name);
@@ -193,6 +211,38 @@ TEST_F(KelGraphicTest, WholeScreenTransitionsFrameByFrame) {
                         {nullptr, 1000, Same(kWhite)},
                         {[this] { G.ColorFade(100, kWhole, 0x00FFFFFF, 0); }, 50, Same(0xFFA0C0DF)},
                         {nullptr, 50, Same(B)}});
+}
+
+TEST_F(KelGraphicTest, AnimationTransitionFrameByFrame) {
+    auto freezeAThenB = [this] {
+        Show(&PictureA);
+        Frame(0);
+        G.Freeze(kWhole);
+        Show(&PictureB);
+    };
+    // 200 ms for 100 ms of animation: it runs at half speed. Layer 256 has no bit in common with
+    // an image's draw mask; the animation shows all the same.
+    Run("animation in", {{[&] {
+                              freezeAThenB();
+                              G.TransitionIn(200, 256, "wipe.b");
+                          },
+                          0, Same(A)},
+                         {nullptr, 100, Same(A)},
+                         {nullptr, 40, Same(0xFF7F7F7F)},
+                         {nullptr, 60, Same(B)}});
+
+    // Its sounds go to the channels set before it starts.
+    G.SetAnimSoundChannel(3);
+    G.SetAnimEffectChannel(5);
+    G.AnimIn(200, kWhole, "wipe.b");
+    EXPECT_EQ(G.TransitionImage->VoiceStream, 3);
+    EXPECT_EQ(G.TransitionImage->SoundChannel, 5);
+
+    // An animation that cannot be had ends at once; other files start nothing.
+    Run("missing", {{[this] { G.AnimIn(200, kWhole, "missing.b"); }, 16, Same(B)}});
+    EXPECT_EQ(G.Kind(), tkNone);
+    G.AnimIn(200, kWhole, "rule.bmp");
+    EXPECT_EQ(G.Kind(), tkNone);
 }
 
 TEST_F(KelGraphicTest, TransitionsOnALayerLeaveTheOverlayAlone) {
@@ -395,6 +445,27 @@ TEST_F(KelGraphicTest, ASaveInTheMiddleOfAWipeChangesNothingOnScreen) {
     const TRow expected = {A, 0xFFA08060, 0xFF4180BF, 0xFF4180BF};
     for (size_t i = 0; i < next.size(); ++i)
         EXPECT_TRUE(Near(next[i], expected[i % kW])) << i << ": " << std::hex << next[i];
+}
+
+TEST_F(KelGraphicTest, AnAnimationTransitionGoesOnAfterLoading) {
+    Show(&PictureA);
+    Frame(0);
+    G.Freeze(kWhole);
+    Show(&PictureB);
+    G.AnimIn(200, kWhole, "wipe.b");
+    Frame(140);
+    TMemoryStream saved;
+    ASSERT_TRUE(G.SaveToStream(saved));
+
+    TKelGraphic loaded;
+    Start(loaded);
+    saved.SetPosition(0);
+    ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.LoadError;
+    EXPECT_EQ(loaded.Kind(), tkAnimIn);
+    for (uint32_t p : Frame(0, 0, &loaded))
+        EXPECT_TRUE(Near(p, 0xFF7F7F7F)) << std::hex << p;
+    EXPECT_EQ(Frame(60, 0, &loaded), TPixels(kW * kH, B));
+    EXPECT_EQ(loaded.Kind(), tkNone);
 }
 
 TEST_F(KelGraphicTest, LoadingRefusesDamagedStreams) {
