@@ -150,7 +150,7 @@ void TKelGraphic::GiveHeldPictureToAnimation() {
 }
 
 bool TKelGraphic::LoadTransitionImage(const std::string& file) {
-    ResetTransitionImage();
+    TransitionShown = false;
     if (!TransitionImage->LoadFromFile(file)) return false;
     GiveHeldPictureToAnimation();
     TransitionImage->SetMotion(0);
@@ -216,9 +216,11 @@ void TKelGraphic::ColorFade(int32_t ms, int32_t layer, uint32_t color, uint8_t m
 }
 
 void TKelGraphic::AnimIn(int32_t ms, int32_t layer, const std::string& file) {
-    ResetTransitionImage();
-    Record.TransitionFile.clear();
-    if (!IsAnimationFile(file)) return;
+    if (!IsAnimationFile(file)) {
+        ResetTransitionImage();
+        Record.TransitionFile.clear();
+        return;
+    }
     StartTransition(tkAnimIn, ms, layer);
     Record.TransitionFile = file.substr(0, kFileCapacity);
     LoadTransitionImage(file);
