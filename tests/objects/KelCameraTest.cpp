@@ -4,7 +4,10 @@
 
 #include "foundation/uMisc_Math.h"
 #include "objects/KelCameraLib.h"
+#include "objects/KelGraphicLib.h"
 #include "platform/LittleEndian.h"
+#include "script/KelScriptLib.h"
+#include "script/uKelObjectKinds.h"
 
 namespace {
 
@@ -132,6 +135,59 @@ TEST(KelCameraTest, RecordRoundTrip) {
     TMemoryStream shortStream(s.AsString().substr(0, 160));
     EXPECT_FALSE(loaded.LoadFromStream(shortStream));
     EXPECT_EQ(loaded.Elapsed, 500);
+}
+
+// A screen object on a layer that records where it is drawn.
+class TPlacedObject final : public IKelScreenObject {
+public:
+    explicit TPlacedObject(int32_t z) : Layer(z) {}
+    void Clear() override {}
+    void Update(uint32_t, int32_t) override {}
+    void Draw(TARGB8888CellDraw* target, uint32_t, int32_t dx, int32_t dy) override {
+        Target = target;
+        DrawnAt = {dx, dy};
+    }
+    bool SaveToStream(TStream&) override { return true; }
+    bool LoadFromStream(TStream&) override { return true; }
+    void RestoreState() override {}
+    void CaptureState() override {}
+    int32_t Z() const override { return Layer; }
+    TKelScreenObjectInfo Info() const override { return {}; }
+    void MouseMove(uint32_t, int32_t, int32_t) override {}
+
+    int32_t Layer;
+    TARGB8888CellDraw* Target = nullptr;
+    std::pair<int32_t, int32_t> DrawnAt{-1, -1};
+};
+
+TEST(KelCameraTest, TheInterpreterMovesItsObjectsButNotItsOverlays) {
+    TObjectKindRegistry kinds;
+    KelGraphicLib::Register(kinds);
+    std::map<std::string, TPlacedObject*> placed;
+    kinds.RegisterFactory("img", [&](TKelScript&, const std::string& name) {
+        auto object = std::make_unique<TPlacedObject>(name == "overlay" ? kOverlayLayer : kOverlayLayer - 1);
+        placed[name] = object.get();
+        return std::make_unique<TKelObjectDataImage>(name, std::move(object));
+    });
+    TKelScript script;
+    script.Kinds = &kinds;
+    ASSERT_TRUE(script.Setup(TScriptLinks{}));
+    TCamera* camera = KelGraphicLib::CameraOf(script);
+    ASSERT_NE(camera, nullptr);
+    ASSERT_NE(KelGraphicLib::GraphicOf(script), nullptr);
+    ASSERT_TRUE(script.OnObjectCreate("img", "scene"));
+    ASSERT_TRUE(script.OnObjectCreate("img", "overlay"));
+
+    camera->SetCurve(ccLinear);
+    camera->MoveTo(30, -10, 100);
+    script.Execute(50, true);  // the frame step moves the camera on
+    script.Draw(0, true, 0xFFFF);
+    EXPECT_EQ(placed["scene"]->DrawnAt, (std::pair{15, -5}));
+    EXPECT_EQ(placed["overlay"]->DrawnAt, (std::pair{0, 0}));
+    EXPECT_EQ(placed["scene"]->Target, KelGraphicLib::GraphicOf(script)->CellDraw());
+    // A reset puts the camera back at once.
+    script.Reset();
+    EXPECT_EQ(camera->X, 0);
 }
 
 }  // namespace
