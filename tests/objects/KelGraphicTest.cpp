@@ -108,6 +108,13 @@ protected:
         if (Ground) g.CellDraw()->AddDraw(Ground, 0, 0, 0, 0, 0, kW, kH, 0, 0, 255, 0, 0xFFFFFF, bmBlend);
         if (WithOverlay) g.CellDraw()->AddDraw(&Overlay, 0, 2, 0, 0, 0, 2, kH, 20, 0, 255, 0, 0xFFFFFF, bmBlend);
     }
+    // Scene A shown and frozen (below the layer), then scene B under it.
+    void FreezeAThenShowB(int32_t layer = kWhole, bool overlay = false) {
+        Show(&PictureA, overlay);
+        Frame(0);
+        G.Freeze(layer);
+        Show(&PictureB, overlay);
+    }
     // One frame as the engine runs it: time passes, the scene is drawn and rendered, and the
     // compositor presents it. The presented pixels.
     TPixels Frame(int32_t ms, int32_t interlace = 0, TKelGraphic* graphic = nullptr) {
@@ -150,19 +157,15 @@ protected:
 };
 
 TEST_F(KelGraphicTest, WholeScreenTransitionsFrameByFrame) {
-    auto freezeAThenB = [this] {
-        Show(&PictureA);
-        Frame(0);
-        G.Freeze(kWhole);
-        Show(&PictureB);
-    };
     auto showB = [this] {
         Show(&PictureB);
         Frame(0);
     };
-    Run("freeze", {{freezeAThenB, 0, Same(A)}, {nullptr, 5000, Same(A)}, {[this] { G.EndTransition(); }, 0, Same(B)}});
+    Run("freeze", {{[this] { FreezeAThenShowB(); }, 0, Same(A)},
+                   {nullptr, 5000, Same(A)},
+                   {[this] { G.EndTransition(); }, 0, Same(B)}});
     Run("fade in", {{[&] {
-                         freezeAThenB();
+                         FreezeAThenShowB();
                          G.FadeIn(100, kWhole);
                      },
                      0, Same(A)},
@@ -180,7 +183,7 @@ TEST_F(KelGraphicTest, WholeScreenTransitionsFrameByFrame) {
                      {[this] { G.EndTransition(); }, 0, Same(B)}});
     // Low rule levels go first; 120 lies on the soft edge at the half-way frame.
     Run("rule in", {{[&] {
-                         freezeAThenB();
+                         FreezeAThenShowB();
                          G.RuleIn(100, kWhole, "rule.bmp");
                      },
                      0, Same(A)},
@@ -214,16 +217,10 @@ TEST_F(KelGraphicTest, WholeScreenTransitionsFrameByFrame) {
 }
 
 TEST_F(KelGraphicTest, AnimationTransitionFrameByFrame) {
-    auto freezeAThenB = [this] {
-        Show(&PictureA);
-        Frame(0);
-        G.Freeze(kWhole);
-        Show(&PictureB);
-    };
     // 200 ms for 100 ms of animation: it runs at half speed. Layer 256 has no bit in common with
     // an image's draw mask; the animation shows all the same.
     Run("animation in", {{[&] {
-                              freezeAThenB();
+                              FreezeAThenShowB();
                               G.TransitionIn(200, 256, "wipe.b");
                           },
                           0, Same(A)},
@@ -246,18 +243,12 @@ TEST_F(KelGraphicTest, AnimationTransitionFrameByFrame) {
 }
 
 TEST_F(KelGraphicTest, TransitionsOnALayerLeaveTheOverlayAlone) {
-    auto freezeAThenB = [this](int32_t layer) {
-        Show(&PictureA, true);
-        Frame(0);
-        G.Freeze(layer);
-        Show(&PictureB, true);
-    };
     // The held picture has only what lies below its layer: the overlay shows above it, live.
-    Run("freeze", {{[&] { freezeAThenB(10); }, 0, {A, A, C, C}},
+    Run("freeze", {{[&] { FreezeAThenShowB(10, true); }, 0, {A, A, C, C}},
                    {[this] { WithOverlay = false; }, 0, Same(A)},
                    {[this] { G.EndTransition(); }, 0, Same(B)}});
     Run("fade in", {{[&] {
-                         freezeAThenB(10);
+                         FreezeAThenShowB(10, true);
                          G.FadeIn(100, 10);
                      },
                      0,
@@ -265,7 +256,7 @@ TEST_F(KelGraphicTest, TransitionsOnALayerLeaveTheOverlayAlone) {
                     {nullptr, 50, {0xFF7F7F7F, 0xFF7F7F7F, C, C}},
                     {nullptr, 50, {B, B, C, C}}});
     Run("rule in", {{[&] {
-                         freezeAThenB(10);
+                         FreezeAThenShowB(10, true);
                          G.RuleIn(100, 10, "rule.bmp");
                      },
                      50,
@@ -282,10 +273,7 @@ TEST_F(KelGraphicTest, TransitionsOnALayerLeaveTheOverlayAlone) {
 }
 
 TEST_F(KelGraphicTest, InterlacedFramesChangeTheRowsOfTheFieldOnly) {
-    Show(&PictureA);
-    Frame(0);
-    G.Freeze(kWhole);
-    Show(&PictureB);
+    FreezeAThenShowB();
     G.FadeIn(100, kWhole);
     EXPECT_EQ(Frame(0), Rows(Same(A), Same(A)));
     ARGB8888Lib::InterlaceField = 1;
@@ -421,10 +409,7 @@ TEST_F(KelGraphicTest, RecordLayout) {
 }
 
 TEST_F(KelGraphicTest, ASaveInTheMiddleOfAWipeChangesNothingOnScreen) {
-    Show(&PictureA);
-    Frame(0);
-    G.Freeze(kWhole);
-    Show(&PictureB);
+    FreezeAThenShowB();
     G.RuleIn(100, kWhole, "rule.bmp");
     Frame(25);
     TMemoryStream saved;
@@ -448,10 +433,7 @@ TEST_F(KelGraphicTest, ASaveInTheMiddleOfAWipeChangesNothingOnScreen) {
 }
 
 TEST_F(KelGraphicTest, AnAnimationTransitionGoesOnAfterLoading) {
-    Show(&PictureA);
-    Frame(0);
-    G.Freeze(kWhole);
-    Show(&PictureB);
+    FreezeAThenShowB();
     G.AnimIn(200, kWhole, "wipe.b");
     Frame(140);
     TMemoryStream saved;
