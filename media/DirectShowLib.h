@@ -46,7 +46,7 @@ enum TMoviePlayState : int32_t {
 int32_t VolumeLevel(int32_t volume);
 
 // Pictures are decoded at the video rectangle's size, each side at most this.
-constexpr int32_t kMaxPictureSide = 4096;
+constexpr int32_t kMaxPictureSide = 2048;
 
 }  // namespace DirectShowLib
 
