@@ -22,3 +22,15 @@ public:
     }
     std::map<std::string, double> Times;
 };
+
+// The same, keeping each run's processor time as well (in the run's unit, per iteration): steadier
+// than wall time on a shared machine, and what "processor time per second" figures are made of.
+class TCpuCollector : public TTimeCollector {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            Cpu[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        TTimeCollector::ReportRuns(runs);
+    }
+    std::map<std::string, double> Cpu;
+};

@@ -106,16 +106,6 @@ void DecodeAlone(benchmark::State& state) {
     }
 }
 
-class TCpuCollector : public TTimeCollector {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Cpu[run.benchmark_name()] = run.GetAdjustedCPUTime();  // milliseconds per iteration
-        TTimeCollector::ReportRuns(runs);
-    }
-    std::map<std::string, double> Cpu;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
