@@ -109,26 +109,23 @@ void DecodeAlone(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::RegisterBenchmark("movie/ours/800x600", Ours, 800, 600)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("movie/ours/to-1024x768", Ours, 1024, 768)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("movie/ffmpeg-decode-alone", DecodeAlone)->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    const char* ours = "movie/ours/800x600";
+    const char* stretched = "movie/ours/to-1024x768";
+    const char* alone = "movie/ffmpeg-decode-alone";
+    benchmark::RegisterBenchmark(ours, Ours, 800, 600)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(stretched, Ours, 1024, 768)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(alone, DecodeAlone)->Unit(benchmark::kMillisecond);
     MovieFile();  // made before anything is timed
-    TCpuCollector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    const double base = collector.Cpu["movie/ffmpeg-decode-alone"];
-    if (base > 0) {
-        std::printf("\nProcessor time per second of 800x600 video (%s)\n",
-                    avcodec_find_encoder_by_name("libx264") ? "H.264" : "MPEG-4 part 2");
-        for (const char* name : {"movie/ours/800x600", "movie/ours/to-1024x768", "movie/ffmpeg-decode-alone"}) {
-            const double ms = collector.Cpu[name];
-            std::printf("  %-28s %7.2f ms (%.1f%% of one core)", name, ms / kSeconds, ms / kSeconds / 10.0);
-            if (ms > 0 && name != std::string("movie/ffmpeg-decode-alone"))
-                std::printf("  %.2fx the decoder alone", ms / base);
-            std::printf("\n");
-        }
+    TRatioReporter report;
+    if (!report.RunBenchmarks(argc, argv)) return 1;
+    std::printf("\nProcessor time per second of 800x600 video (%s)\n",
+                avcodec_find_encoder_by_name("libx264") ? "H.264" : "MPEG-4 part 2");
+    for (const char* name : {ours, stretched, alone}) {
+        const double ms = report.MedianTime(name) * 1000 / kSeconds;
+        std::printf("  %-26s %7.2f ms (%.1f%% of one core)\n", name, ms, ms / 10.0);
     }
+    report.PrintTimeRatio(ours, alone, "the decoder's time");
+    report.PrintTimeRatio(stretched, alone, "the decoder's time");
     std::remove(MovieFile().c_str());
     benchmark::Shutdown();
     return 0;

@@ -83,6 +83,18 @@ void PlainSum(benchmark::State& state) {
 }
 BENCHMARK(PlainSum)->Unit(benchmark::kMicrosecond);
 
+// The shared collector, keeping each run's processor time as well (microseconds per iteration,
+// which is per second of sound).
+class TCpuCollector : public TTimeCollector {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs)
+            Cpu[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        TTimeCollector::ReportRuns(runs);
+    }
+    std::map<std::string, double> Cpu;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
