@@ -3,7 +3,8 @@
 // converted to 32-bit pixels at its own size, and once more stretched to 1024 x 768, with the sound
 // converted to the engine's format. The baseline is FFmpeg decoding the same file alone, pictures
 // left in the decoder's own format. Printed at the end: the processor time each takes per second
-// of video, and the ratios.
+// of video, and the ratios; run with --benchmark_repetitions and random interleaving they are
+// medians.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
