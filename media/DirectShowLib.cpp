@@ -119,7 +119,7 @@ private:
     bool HasRoomLocked() const;
     bool SoundEndedLocked() const;
     bool SoundCoversLocked(int64_t frame) const;
-    bool DecoderSettledLocked() const { return DecoderIdle && !SeekPending; }
+    bool DecoderSettledLocked() const { return DecoderIdle && !SeekPending && !SizePending; }
     void NoteEndLocked(int64_t us);
     void PushPictureLocked(TMoviePicture&& picture);
     void PushSoundLocked(TMovieSound& sound, int64_t target, int64_t& expect);
@@ -478,8 +478,7 @@ void TDirectShowPlayer::TPlayback::FeedLocked(std::unique_lock<std::mutex>& lock
     RealEnd = std::max(RealEnd, Played);
     const int64_t safe = Played + ((write + kRingBytes - play) % kRingBytes) / AudioMixer::kFrameBytes;
     const int64_t limit = Played + kRingFrames;
-    const int64_t from = std::max(RealEnd, safe);
-    if (from >= limit) return;
+    if (std::max(RealEnd, safe) >= limit) return;
     if (WaitForDecoder) {
         const uint32_t generation = Generation;
         Progress.wait_for(lock, stop, kDecoderWait, [&] {
@@ -488,6 +487,9 @@ void TDirectShowPlayer::TPlayback::FeedLocked(std::unique_lock<std::mutex>& lock
         });
         if (generation != Generation || !Primed || stop.stop_requested()) return;
     }
+    // Taken after the wait: another step may have written meanwhile.
+    const int64_t from = std::max(RealEnd, safe);
+    if (from >= limit) return;
     const int64_t given = TakeSoundLocked(BaseFrame + from, limit - from);
     auto put = [&](int64_t at, int64_t frames) {
         const uint32_t offset = static_cast<uint32_t>(at % kRingFrames) * AudioMixer::kFrameBytes;
@@ -586,6 +588,7 @@ void TDirectShowPlayer::TPlayback::SeekTo(int64_t us) {
 
 int64_t TDirectShowPlayer::TPlayback::PositionUs() {
     std::lock_guard lock(Guard);
+    if (AtEndLocked()) return EndPositionLocked();
     return std::clamp<int64_t>(ClockLocked(), 0, EndPositionLocked());
 }
 
