@@ -147,6 +147,10 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Dialogs = ScriptDialogs.get();
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
+    if (Sound) {
+        links.Sound = Sound->ScriptSound();
+        links.SoundLibrary = Sound->Library();
+    }
     if (!script.Setup(links, parent)) return false;
     return true;
 }

@@ -13,7 +13,9 @@
 
 class IDialogOwner;
 class IInputSource;
+class IScriptSound;
 class TKelScript;
+class TSound;
 
 // One line of text written straight onto the main window's canvas, over the last frame.
 struct TCanvasText {
@@ -73,12 +75,14 @@ public:
     virtual void ToggleInterlaceField() = 0;
 };
 
-// The sound facade.
+// The sound facade. The interpreters are linked to its script side and its library.
 class IKelSound {
 public:
     virtual ~IKelSound() = default;
     virtual void SetActive(bool active) = 0;
     virtual void StopAll() = 0;
+    virtual IScriptSound* ScriptSound() { return nullptr; }
+    virtual TSound* Library() { return nullptr; }
 };
 
 // The movie object.

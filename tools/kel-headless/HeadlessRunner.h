@@ -15,6 +15,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/ddsd7.h"
 #include "media/ARGB8888Font.h"
+#include "media/OggWuvorbisLib.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -27,6 +28,7 @@
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
+#include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
@@ -142,8 +144,9 @@ public:
         ARGB8888Font::Install(Devices.Fonts);
     }
     ~THeadlessGame() {
-        Engine.reset();
+        Engine.reset();  // the sound library goes with it, before its component
         Sound.reset();
+        OggWuvorbisLib::FreeVorbisFileDLL();
         uScriptReplaceDLL::ScriptReplaceFinalize();
         uScriptReplaceDLL::SetLibraryFolder("");
         uBregExpLib::BRegExpFinalize();
@@ -191,10 +194,12 @@ public:
         Sound->SetChannelCount(16);
         ddsd7::DuplicateStaticBuffers = false;
         Sound->Initialize();
+        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
         if (!Screen.Start(error)) return false;
         Engine = std::make_unique<TKelSystem>();
+        Engine->Sound = std::make_unique<TKelSoundLink>(*Sound, SystemConfigLib::Config.StreamLength);
         if (!Engine->Setup(Host, &Screen.Seam)) {
             error = "the engine could not be set up";
             return false;
