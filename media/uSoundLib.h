@@ -27,10 +27,9 @@
 #include <vector>
 
 #include "foundation/ddsd7.h"
+#include "media/OggDataLib.h"  // TOggData and the play states TPLAYSTATE the getters give
 #include "media/OggPlayerLib.h"
 #include "platform/ClassLib.h"
-
-class TOggData;
 
 // The callers' volume groups.
 enum TSoundGroup : uint32_t { sgMusic = 0, sgVoice = 1, sgEffect = 2 };
