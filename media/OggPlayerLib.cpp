@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "media/OggDataLib.h"
-#include "platform/Clock.h"
 
 namespace OggPlayerLib {
 
@@ -81,9 +80,8 @@ void TOggPlayer::FillNextHalf() {
 void TOggPlayer::Mix(uint8_t* dest, int32_t size) {
     uint32_t play = 0, bytes = 0;
     if (GetPlayCursor) GetPlayCursor(play, bytes);
+    // Each stream dates what it decodes from the part of the current half already heard.
     const int32_t delay = OggPlayerLib::HeardDelay(play, bytes);
-    StampMs = Clock::Current().NowMs() - static_cast<uint32_t>(delay);
-    MixRunning = true;
     Sources.clear();
     for (TOggData* s : Streams) {
         if (!s || s->HalfSize() != size) continue;  // made for another buffer size: not mixable
@@ -91,5 +89,4 @@ void TOggPlayer::Mix(uint8_t* dest, int32_t size) {
     }
     OggPlayerLib::MixSources(reinterpret_cast<int16_t*>(dest), Sources.data(), static_cast<int32_t>(Sources.size()),
                              size / 2);
-    MixRunning = false;
 }

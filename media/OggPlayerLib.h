@@ -9,7 +9,6 @@
 // fill guard, then MixLock, then a stream's own locks, then the device.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -51,10 +50,6 @@ public:
     // Whole frames of half the buffer, as a stream of the same buffer size has.
     int32_t HalfSize() const { return static_cast<int32_t>(Buffer.size() / 2) & ~3; }
     int32_t Count() const { return static_cast<int32_t>(Streams.size()); }
-    // While a mix runs; for information only (the lock is what keeps the main thread out).
-    bool Busy() const { return MixRunning.load(); }
-    // When the half now heard began, on the engine's clock (set by every mix).
-    uint32_t Stamp() const { return StampMs.load(); }
 
     TPlayCursorEvent GetPlayCursor;
 
@@ -67,6 +62,4 @@ private:
     uint32_t HalfOffset = 0;
     uint32_t PrevHalfOffset = 0;
     std::vector<const int16_t*> Sources;  // the halves that join the current mix
-    std::atomic<bool> MixRunning{false};
-    std::atomic<uint32_t> StampMs{0};
 };

@@ -487,7 +487,8 @@ bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool
 bool TDSound::LoadFromMemory(int32_t n, TStream* pcm, uint32_t group, bool force, const std::string& name) {
     if (!Valid(n) || !pcm || pcm->Size() < int64_t{AudioMixer::kFrameBytes}) return false;
     TDSoundChannelRecord& r = Records[static_cast<size_t>(n)];
-    if (!force && r.Name == name) {
+    // An empty name names nothing, so it never stands for a sound already there.
+    if (!force && !name.empty() && r.Name == name) {
         r.Group = group;
         return true;
     }
