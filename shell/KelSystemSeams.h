@@ -14,6 +14,7 @@
 class IDialogOwner;
 class IInputSource;
 class IScriptSound;
+class TKelDirectShowPlayer;
 class TKelScript;
 class TSound;
 
@@ -93,6 +94,8 @@ public:
     virtual void Close() = 0;
     virtual void SaveToStream(TStream& stream) = 0;
     virtual void LoadFromStream(TStream& stream) = 0;
+    // The object the interpreters' movie words drive; null for a stand-in.
+    virtual TKelDirectShowPlayer* Object() { return nullptr; }
 };
 
 // A system screen drawn inside the game window: menu, back-log, save and load.
