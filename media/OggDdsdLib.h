@@ -14,9 +14,9 @@ namespace OggDdsdLib {
 // size; null for a null stream, a file the decoder refuses, or a sound too long for one buffer.
 std::unique_ptr<TDDSDWaveData> CreateWaveDataFromOgg(TDDSD7& component, TStream* stream);
 
-// The bytes of the PCM stream from its start, cut to whole frames, in a static wave; null when
-// that leaves no frame at all or more than one buffer holds. A wave of no bytes is a failure of
-// the component (which may end the program), so empty sounds are refused here.
-std::unique_ptr<TDDSDWaveData> CreateWaveDataFromPCM(TDDSD7& component, TStream& pcm);
+// The PCM bytes, cut to whole frames, in a static wave; null when that leaves no frame at all or
+// more than one buffer holds. A wave of no bytes is a failure of the component (which may end the
+// program), so empty sounds are refused here.
+std::unique_ptr<TDDSDWaveData> CreateWaveDataFromPCM(TDDSD7& component, const uint8_t* pcm, int64_t size);
 
 }  // namespace OggDdsdLib

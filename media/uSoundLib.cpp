@@ -5,6 +5,7 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "media/AnimationBmpLib.h"
 #include "media/OggDataLib.h"
 #include "media/OggDdsdLib.h"
 #include "platform/AudioMixer.h"
@@ -484,8 +485,8 @@ bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool
     return true;
 }
 
-bool TDSound::LoadFromMemory(int32_t n, TStream* pcm, uint32_t group, bool force, const std::string& name) {
-    if (!Valid(n) || !pcm || pcm->Size() < int64_t{AudioMixer::kFrameBytes}) return false;
+bool TDSound::LoadFromMemory(int32_t n, const TMemoryStream* pcm, uint32_t group, bool force, const std::string& name) {
+    if (!Valid(n) || !pcm || pcm->Data.size() < AudioMixer::kFrameBytes) return false;
     TDSoundChannelRecord& r = Records[static_cast<size_t>(n)];
     // An empty name names nothing, so it never stands for a sound already there.
     if (!force && !name.empty() && r.Name == name) {
@@ -494,7 +495,7 @@ bool TDSound::LoadFromMemory(int32_t n, TStream* pcm, uint32_t group, bool force
     }
     std::unique_ptr<TDDSDWaveData> wave;
     if (SystemConfigLib::Config.ForceDirectSoundMode == 0) {
-        wave = OggDdsdLib::CreateWaveDataFromPCM(*DDSD, *pcm);
+        wave = OggDdsdLib::CreateWaveDataFromPCM(*DDSD, pcm->Memory(), static_cast<int64_t>(pcm->Data.size()));
         if (!wave) return false;  // refused before the channel is touched
     }
     FreeChannel(n);
@@ -651,10 +652,33 @@ bool TDSound::LoadFromStream(TStream* s) {
 
 // ---- the facade
 
+namespace {
+
+class TAnimationSoundLink final : public IAnimationSound {
+public:
+    explicit TAnimationSoundLink(TSound& sound) : Sound(sound) {}
+    bool LoadFromMemory(int32_t channel, const TMemoryStream& pcm, int32_t group, bool force,
+                        const std::string& name) override {
+        return Sound.DSound->LoadFromMemory(channel, &pcm, static_cast<uint32_t>(group), force, name);
+    }
+    void SetVolume(int32_t channel, int32_t volume) override { Sound.DSound->SetVolume(channel, volume); }
+    void Play(int32_t channel, bool loop, int32_t startMs) override { Sound.DSound->Play(channel, loop, startMs); }
+    void Stop(int32_t channel) override { Sound.DSound->Stop(channel); }
+    float GetLevel(int32_t stream, int32_t which) override { return Sound.SSound->GetLevel(stream, which); }
+
+private:
+    TSound& Sound;
+};
+
+}  // namespace
+
 TSound::TSound(TDDSD7& component, int32_t streamLength)
-    : DSound(std::make_unique<TDSound>(component)), SSound(std::make_unique<TSSound>(component, streamLength)) {}
+    : DSound(std::make_unique<TDSound>(component)),
+      SSound(std::make_unique<TSSound>(component, streamLength)),
+      AnimationLink(std::make_unique<TAnimationSoundLink>(*this)) {}
 
 TSound::~TSound() {
+    AnimationLink.reset();
     SSound.reset();
     DSound.reset();
 }

@@ -196,9 +196,9 @@ public:
     // force, a channel holding that file keeps it, except for the engine's "$$$" files, which are
     // made anew each time.
     bool LoadSound(int32_t n, const std::string& name, uint32_t group, bool force, uint32_t tag);
-    // PCM of the engine's format (44100 Hz, 16-bit, stereo) from the stream's start, under a name
-    // of the caller's. An empty or missing sound is refused and changes nothing.
-    bool LoadFromMemory(int32_t n, TStream* pcm, uint32_t group, bool force, const std::string& name);
+    // PCM of the engine's format (44100 Hz, 16-bit, stereo), the whole stream, under a name of the
+    // caller's. An empty or missing sound is refused and changes nothing.
+    bool LoadFromMemory(int32_t n, const TMemoryStream* pcm, uint32_t group, bool force, const std::string& name);
     void FreeChannel(int32_t n);
     // From startMs into the sound; a second start within 25 ms of the last is ignored.
     void Play(int32_t n, bool loop, int32_t startMs);
@@ -241,6 +241,8 @@ private:
     std::array<uint32_t, uSoundLib::kGroupCount> GroupVolume;
 };
 
+class IAnimationSound;
+
 class TSound {
 public:
     TSound(TDDSD7& component, int32_t streamLength);
@@ -264,6 +266,13 @@ public:
     // stream changes nothing either (true).
     bool LoadFromStream(TStream* s);
 
+    // The library as animations play their sounds: effect channels for their embedded sounds and
+    // the level of a voice stream.
+    IAnimationSound& AnimationSound() { return *AnimationLink; }
+
     std::unique_ptr<TDSound> DSound;
     std::unique_ptr<TSSound> SSound;
+
+private:
+    std::unique_ptr<IAnimationSound> AnimationLink;
 };

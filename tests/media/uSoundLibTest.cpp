@@ -10,6 +10,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "media/AnimationBmpLib.h"
 #include "media/OggDataLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Clock.h"
@@ -479,6 +480,35 @@ TEST_F(SoundLibTest, EffectsAreHeardAtTheVolumeOfTheirLastStart) {
     Sound->SSound->FreeStream(0);
     Sound->SetActive(true);
     EXPECT_NEAR(Level(Render(400), 0, 400), 0, 1e-9);
+}
+
+TEST_F(SoundLibTest, AnimationsPlayTheirSoundsOnEffectChannels) {
+    IAnimationSound& animation = Sound->AnimationSound();
+    constexpr uint32_t kChunk = TManualAudioDevice::kChunkFrames;
+    auto constant = [](int16_t v) {
+        TMemoryStream pcm;
+        for (int i = 0; i < 2 * 4096; ++i)
+            pcm.Data.insert(pcm.Data.end(), {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>(v >> 8)});
+        return pcm;
+    };
+    const TMemoryStream first = constant(1000), second = constant(3000);
+    ASSERT_TRUE(animation.LoadFromMemory(5, first, sgEffect, false, "walk.bstep"));
+    // The same name again is the sound already there.
+    ASSERT_TRUE(animation.LoadFromMemory(5, second, sgEffect, false, "walk.bstep"));
+    animation.SetVolume(5, 255);
+    animation.Play(5, true, 0);
+    EXPECT_EQ(Device.Render(kChunk)[0], 1000);
+    EXPECT_EQ(Sound->DSound->Record(5).FromMemory, 1);
+    animation.Stop(5);
+    EXPECT_EQ(Device.Render(kChunk)[0], 0);
+
+    // The voice level the animation reads is the stream's meter.
+    EXPECT_EQ(animation.GetLevel(2, 2), 0.0f);
+    ASSERT_TRUE(Sound->SSound->LoadVoice(2, "tone.ogg", 0));
+    Sound->SSound->Play(2, true);
+    Render(300);
+    EXPECT_NEAR(animation.GetLevel(2, 2), 0.5 * 2 / 3.14159265, 0.03);
+    EXPECT_EQ(animation.GetLevel(16, 2), 0.0f);
 }
 
 TEST_F(SoundLibTest, SwapsMoveWhatPlaysWithItsRecord) {
