@@ -138,7 +138,12 @@ void TImageRecord::Read(TRecordReader& r) {
 
 // ---- life ----
 
-TImageLib::TImageLib(IAnimationSound* sound) : Animation(std::make_unique<TAnimationBMP>(sound)), SoundFacade(sound) {}
+TImageLib::TImageLib(IAnimationSound* sound)
+    : Animation(std::make_unique<TAnimationBMP>(sound)),
+      SoundFacade(sound),
+      // The channels next to the last of each kind; the last ones are left to the scripts.
+      DefaultSoundChannel(sound ? sound->StreamChannelCount() - 2 : 0),
+      DefaultEffectChannel(sound ? sound->EffectChannelCount() - 2 : 0) {}
 
 TImageLib::~TImageLib() {
     // Without Finalize a derived object is gone already: only this class's own fields are left.
@@ -161,11 +166,8 @@ void TImageLib::Clear() {
     EffectStrings = {};
     for (int32_t i = 0; i < kMemorySlots; ++i)
         SetMemoryImage(i, nullptr, {});
-    // The channels next to the last of each kind; the last ones are left to the scripts.
-    const int32_t stream = SoundFacade ? SoundFacade->StreamChannelCount() - 2 : 0;
-    const int32_t effect = SoundFacade ? SoundFacade->EffectChannelCount() - 2 : 0;
-    SetSoundChannel(stream);
-    SetEffectChannel(effect);
+    SetSoundChannel(DefaultSoundChannel);
+    SetEffectChannel(DefaultEffectChannel);
     CaptureState();
 }
 

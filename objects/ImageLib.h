@@ -261,6 +261,9 @@ private:
     int32_t AnchorOffset(int32_t anchor, int32_t size) const;
 
     IAnimationSound* SoundFacade = nullptr;
+    // Taken from the facade once: the object never asks it again, not even while it is torn down.
+    int32_t DefaultSoundChannel = 0;
+    int32_t DefaultEffectChannel = 0;
     bool Finalized = false;
 };
 

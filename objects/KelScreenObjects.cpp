@@ -1,5 +1,6 @@
 #include "objects/KelScreenObjects.h"
 
+#include "media/uSoundLib.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 
@@ -24,7 +25,7 @@ TKelScreenObjectInfo InfoOf(const TImageLib& image) {
 }
 
 IAnimationSound* AnimationSoundOf(TKelScript& script) {
-    return dynamic_cast<IAnimationSound*>(script.Links.Sound);
+    return script.Links.SoundLibrary ? &script.Links.SoundLibrary->AnimationSound() : nullptr;
 }
 
 namespace {

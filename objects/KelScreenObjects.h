@@ -4,8 +4,8 @@
 // their own interface and add what that interface asks for.
 //
 // Register makes declaring "img" and "simg" objects in a script create real images. An
-// interpreter's images play their animations' sounds through its sound facade when that facade
-// plays animation sounds too (IAnimationSound); otherwise they are silent.
+// interpreter's images play their animations' sounds through the sound library it is linked to;
+// without one they are silent.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ namespace KelScreenObjects {
 
 // What the information texts and key navigation read of an image.
 TKelScreenObjectInfo InfoOf(const TImageLib& image);
-// The sound of an interpreter's images; none when its facade does not play animation sounds.
+// The sound of an interpreter's images: its sound library's, none without one.
 IAnimationSound* AnimationSoundOf(TKelScript& script);
 // Makers for the keywords "img" and "simg".
 void Register(TObjectKindRegistry& registry);

@@ -8,11 +8,13 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelGraphicLib.h"
 #include "objects/KelScreenObjects.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
+#include "shell/KelGraphicPresenter.h"
 
 using namespace KelSystemLib;
 
@@ -148,6 +150,11 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Dialogs = ScriptDialogs.get();
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
+    links.Movie = Movie ? Movie->Object() : nullptr;
+    if (Sound) {
+        links.Sound = Sound->ScriptSound();
+        links.SoundLibrary = Sound->Library();
+    }
     if (!script.Setup(links, parent)) return false;
     return true;
 }
@@ -167,8 +174,11 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
 
-    // Image objects that the scripts declare are real screen objects.
+    // Each interpreter makes its compositor and camera at its set-up; frames reach the display
+    // through them. Image objects that the scripts declare are real screen objects.
+    KelGraphicLib::Register(TObjectKindRegistry::Global());
     KelScreenObjects::Register(TObjectKindRegistry::Global());
+    if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
     if (!SetupScript(*GameScript, nullptr)) return false;

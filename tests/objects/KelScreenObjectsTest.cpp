@@ -7,8 +7,11 @@
 #include <memory>
 #include <string>
 
+#include "foundation/ddsd7.h"
 #include "media/ARGB8888CellDrawLib.h"
+#include "media/uSoundLib.h"
 #include "objects/KelScreenObjects.h"
+#include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
@@ -43,19 +46,6 @@ public:
     TARGB8888CellDraw Cells;
 };
 
-// A sound facade that the scripts and the animations share.
-class TSharedSound final : public IScriptSound, public IAnimationSound {
-public:
-    int32_t StreamChannelCount() override { return 8; }
-    int32_t EffectChannelCount() override { return 4; }
-    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
-    bool LoadFromMemory(int32_t, const TMemoryStream&, int32_t, bool, const std::string&) override { return true; }
-    void SetVolume(int32_t, int32_t) override {}
-    void Play(int32_t, bool, int32_t) override {}
-    void Stop(int32_t) override {}
-    float GetLevel(int32_t, int32_t) override { return 0; }
-};
-
 using TImageLink = TKelScreenObjectLink<TImageLib>;
 
 class KelScreenObjectsTest : public ::testing::Test {
@@ -76,7 +66,6 @@ protected:
         return link->Object();
     }
 
-    TSharedSound Sound;  // outlives the objects, which ask it for its channels to the end
     TScriptHarness H;
     TCellCompositor Screen;
 };
@@ -124,13 +113,19 @@ TEST_F(KelScreenObjectsTest, ADeclaredImageMovesAndFadesFrameByFrame) {
     EXPECT_EQ(Screen.Drawn(), (std::array<int32_t, 5>{100, 40, 140, 60, 0xFF}));
 }
 
-TEST_F(KelScreenObjectsTest, ImagesShareTheInterpretersSoundFacade) {
-    H.Script.Links.Sound = &Sound;
+TEST_F(KelScreenObjectsTest, ImagesPlayThroughTheInterpretersSoundLibrary) {
+    TManualAudioDevice device;
+    TDDSD7 component(&device);
+    component.SetChannelCount(8);
+    ASSERT_TRUE(component.Initialize());
+    TSound sound(component, 16384);
+    H.Script.Links.SoundLibrary = &sound;
     ASSERT_TRUE(H.Script.OnObjectCreate("img", "voiced"));
     TImageLib& image = ImageOf("voiced");
-    EXPECT_EQ(image.Sound(), &Sound);
-    EXPECT_EQ(image.Record.SoundChannel, 6);
-    EXPECT_EQ(image.Record.EffectChannel, 2);
+    EXPECT_EQ(image.Sound(), &sound.AnimationSound());
+    EXPECT_EQ(image.Record.SoundChannel, sound.SSound->Count() - 2);
+    EXPECT_EQ(image.Record.EffectChannel, 7 - 2);
+    H.Script.Links.SoundLibrary = nullptr;
 }
 
 }  // namespace
