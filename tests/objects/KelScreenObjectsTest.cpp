@@ -1,14 +1,21 @@
 // Image objects declared by scripts: the registered makers give them real images, which the
 // interpreter's frames update and draw into its compositor, and which save and load through
-// their script objects.
+// their script objects; and a game run headless whose written frames show a declared image
+// where its tweens put it.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "foundation/ddsd7.h"
 #include "media/ARGB8888CellDrawLib.h"
+#include "media/ARGB8888Lib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelScreenObjects.h"
 #include "platform/headless/ManualAudio.h"
@@ -16,6 +23,9 @@
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/ScriptHarness.h"
+#include "tests/support/TestData.h"
+#include "tools/kel-headless/HeadlessRunner.h"
+#include "tools/kelpack/PackWriter.h"
 
 namespace {
 
@@ -126,6 +136,100 @@ TEST_F(KelScreenObjectsTest, ImagesPlayThroughTheInterpretersSoundLibrary) {
     EXPECT_EQ(image.Record.SoundChannel, sound.SSound->Count() - 2);
     EXPECT_EQ(image.Record.EffectChannel, 7 - 2);
     H.Script.Links.SoundLibrary = nullptr;
+}
+
+// The box of pixels of an image that are not black, and the green level there (left, top, right,
+// bottom, green); all 0 when there are none.
+std::array<int32_t, 5> GreenBox(const TARGB8888& frame) {
+    std::array<int32_t, 5> box{INT32_MAX, INT32_MAX, 0, 0, 0};
+    for (int32_t y = 0; y < frame.Height(); ++y)
+        for (int32_t x = 0; x < frame.Width(); ++x)
+            if (const uint32_t p = frame.ScanLine(y)[x] & 0xFFFFFF; p != 0)
+                box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1), std::max(box[3], y + 1),
+                       static_cast<int32_t>(p >> 8 & 0xFF)};
+    return box[0] == INT32_MAX ? std::array<int32_t, 5>{} : box;
+}
+
+// Until the image words exist, the test gives images four words of its own: "l" file, "e",
+// "p" x, y, z, ms and "a" alpha, ms.
+bool StandInImageWords(TKelScript& s, int32_t code, TStringList& args, TKelObjectDataCustom& object) {
+    auto* link = dynamic_cast<TKelScreenObjectLink<TImageLib>*>(object.ScreenObject());
+    if (!link) return false;
+    TImageLib& image = link->Object();
+    auto value = [&](int i) { return s.Evaluate(args[i]).Value; };
+    switch (code) {
+        case Cmd("l"):
+            return image.LoadImages(s.GetTextArgument(args[1]), "", "", "", "", false, false), true;
+        case Cmd("e"):
+            return image.Enable(), true;
+        case Cmd("p"):
+            return image.MoveTo(value(1), value(2), value(3), value(4)), true;
+        case Cmd("a"):
+            return image.FadeTo(value(1), value(2)), true;
+        default:
+            return false;
+    }
+}
+
+TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
+    const std::string script =
+        "@@reset\r\n@@top\r\n\\var,img,pic\r\n\\scp,pic\r\n\\l,\"pic.png\"\r\n\\e\r\n"
+        "\\p,100,40,0,1000\r\n\\a,0,1000\r\n\\clk,0\r\n";
+    const std::string dir = TestData::ScratchDir();
+    std::filesystem::create_directories(dir + "/GameData");
+    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(
+        std::vector<PackWriter::TEntry>{{"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=120\r\n"},
+                                        {"startup.s", script},
+                                        {"pic.png", AnimationFixtures::SolidPng(40, 20, 0xFF00FF00)}},
+        PackWriter::TVersion::V20);
+
+    const std::string oldRoot = FileSystem::Root();
+    TObjectKindRegistry::Global().RegisterHandler(TObjectKind::Image, StandInImageWords);
+    {
+        THeadlessGame game;
+        std::string error;
+        ASSERT_TRUE(game.Open(dir, error)) << error;
+        game.Screen.CaptureTo(dir + "/frames", 1);
+        // Where the tweens have the image after each frame, and the frames that were written.
+        std::vector<std::array<int32_t, 3>> tweens;
+        for (int i = 0; i < 60; ++i) {
+            game.Run(1);
+            TKelObjectDataCustom* object = game.Engine->GameScript->Objects->Find("0_pic,0");
+            const TImageRecord* r =
+                object ? &dynamic_cast<TImageLink*>(object->ScreenObject())->Object().Record : nullptr;
+            tweens.push_back(r ? std::array<int32_t, 3>{r->X, r->Y, r->Alpha} : std::array<int32_t, 3>{-1, -1, -1});
+        }
+        EXPECT_EQ(game.Screen.WriteError, "");
+        ASSERT_EQ(game.Screen.FramesWritten, 60);
+        EXPECT_TRUE(ErrorLogLib::ErrorList.Items.empty());
+
+        int32_t seen = 0;
+        for (int i = 0; i < 60; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/frames/frame%06d.png", i + 1);
+            std::ifstream file(dir + name, std::ios::binary);
+            TMemoryStream png(std::string(std::istreambuf_iterator<char>(file), {}));
+            TARGB8888 frame;
+            frame.LoadFromStream(&png, ".png");
+            ASSERT_EQ(frame.Width(), 320) << name;
+            const std::array<int32_t, 5> box = GreenBox(frame);
+            const auto [x, y, alpha] = tweens[static_cast<size_t>(i)];
+            if (alpha <= 0) {
+                EXPECT_EQ(box, (std::array<int32_t, 5>{})) << name;
+                continue;
+            }
+            ++seen;
+            EXPECT_EQ((std::array<int32_t, 4>{box[0], box[1], box[2], box[3]}),
+                      (std::array<int32_t, 4>{x, y, x + 40, y + 20}))
+                << name;
+            EXPECT_NEAR(box[4], alpha, 3) << name;  // a 16-bit display keeps 6 bits of green
+        }
+        // The image was on screen while it moved, and ended at its target, faded out.
+        EXPECT_GE(seen, 30);
+        EXPECT_EQ(tweens.back(), (std::array<int32_t, 3>{100, 40, 0}));
+    }
+    TObjectKindRegistry::Global().RegisterHandler(TObjectKind::Image, nullptr);
+    FileSystem::SetRoot(oldRoot);
 }
 
 }  // namespace
