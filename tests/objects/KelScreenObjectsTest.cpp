@@ -29,6 +29,18 @@
 
 namespace {
 
+// The box of pixels of an image that are not black, and the green level there (left, top, right,
+// bottom, green); all 0 when there are none.
+std::array<int32_t, 5> GreenBox(const TARGB8888& frame) {
+    std::array<int32_t, 5> box{INT32_MAX, INT32_MAX, 0, 0, 0};
+    for (int32_t y = 0; y < frame.Height(); ++y)
+        for (int32_t x = 0; x < frame.Width(); ++x)
+            if (const uint32_t p = frame.ScanLine(y)[x] & 0xFFFFFF; p != 0)
+                box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1), std::max(box[3], y + 1),
+                       static_cast<int32_t>(p >> 8 & 0xFF)};
+    return box[0] == INT32_MAX ? std::array<int32_t, 5>{} : box;
+}
+
 // A compositor that is only a cell draw.
 class TCellCompositor final : public IScriptCompositor {
 public:
@@ -41,17 +53,8 @@ public:
     }
     TARGB8888CellDraw* CellDraw() override { return &Cells; }
 
-    // The box of pixels that are not the black background, and the alpha-blended green there.
-    std::array<int32_t, 5> Drawn() const {
-        std::array<int32_t, 5> box{INT32_MAX, INT32_MAX, 0, 0, 0};
-        for (int32_t y = 0; y < Cells.Height(); ++y)
-            for (int32_t x = 0; x < Cells.Width(); ++x)
-                if (const uint32_t p = Cells.FrameBuffer->ScanLine(y)[x] & 0xFFFFFF; p != 0) {
-                    box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1), std::max(box[3], y + 1),
-                           static_cast<int32_t>(p >> 8 & 0xFF)};
-                }
-        return box[0] == INT32_MAX ? std::array<int32_t, 5>{} : box;
-    }
+    // What the last frame shows of a green picture.
+    std::array<int32_t, 5> Drawn() const { return GreenBox(*Cells.FrameBuffer); }
 
     TARGB8888CellDraw Cells;
 };
@@ -136,18 +139,6 @@ TEST_F(KelScreenObjectsTest, ImagesPlayThroughTheInterpretersSoundLibrary) {
     EXPECT_EQ(image.Record.SoundChannel, sound.SSound->Count() - 2);
     EXPECT_EQ(image.Record.EffectChannel, 7 - 2);
     H.Script.Links.SoundLibrary = nullptr;
-}
-
-// The box of pixels of an image that are not black, and the green level there (left, top, right,
-// bottom, green); all 0 when there are none.
-std::array<int32_t, 5> GreenBox(const TARGB8888& frame) {
-    std::array<int32_t, 5> box{INT32_MAX, INT32_MAX, 0, 0, 0};
-    for (int32_t y = 0; y < frame.Height(); ++y)
-        for (int32_t x = 0; x < frame.Width(); ++x)
-            if (const uint32_t p = frame.ScanLine(y)[x] & 0xFFFFFF; p != 0)
-                box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x + 1), std::max(box[3], y + 1),
-                       static_cast<int32_t>(p >> 8 & 0xFF)};
-    return box[0] == INT32_MAX ? std::array<int32_t, 5>{} : box;
 }
 
 // Until the image words exist, the test gives images four words of its own: "l" file, "e",
