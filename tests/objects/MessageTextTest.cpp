@@ -397,7 +397,7 @@ TEST_F(MessageTextTest, ClearStartsTheTextWithThePenAndTheStyle) {
     t.Flush();
     t.ClearText();
     EXPECT_EQ(t.MainText,
-              "[p,4,3][spd,9][f,2][c,$0a123456][pi,1,3][s,20,22][rf,6][rc,$01020304][rpi,1,2][rs,5,6][rp,7,8]");
+              "[p,4,3][spd,9][f,2][c,$0a123456][s,20,22][pi,1,3][rf,6][rc,$01020304][rpi,1,2][rs,5,6][rp,7,8]");
     EXPECT_EQ(t.MainPos, static_cast<int32_t>(t.MainText.size()));
     // A colour below 0x10000000 survives: its eight digits read back as they were written.
     EXPECT_EQ(t.Color, 0x0A123456u);
