@@ -5,25 +5,33 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "foundation/ddsd7.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/uSoundLib.h"
 #include "objects/KelLogdataLib.h"
+#include "objects/KelScreenObjects.h"
 #include "objects/MessageLayoutDump.h"
 #include "objects/MessageLib.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
+#include "platform/headless/ManualAudio.h"
+#include "script/KelGeneralCommands.h"
 #include "script/KelScriptLib.h"
+#include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/FontFixtures.h"
+#include "tests/support/ScriptHarness.h"
+#include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 
 // Records print field by field, so that a failed comparison says which field differs.
@@ -35,8 +43,8 @@ void PrintTo(const TMessageRecord& r, std::ostream* out) {
          << " colour " << std::hex << r.Color << "/" << r.PrevColor << std::dec << " ruby size " << r.RubySizeW << ","
          << r.RubySizeH << " ruby colour " << std::hex << r.RubyColor << "/" << r.PrevRubyColor << std::dec
          << " ruby font " << r.RubyFont << " ruby pitch " << r.RubyPitchX << "," << r.RubyPitchY << " ruby offset "
-         << r.RubyOffsetX << "," << r.RubyOffsetY << " wait " << r.WaitLeft << " speaker " << r.SpeakerName
-         << " voice " << r.VoiceFile << " " << r.VoiceVolume << "," << r.VoiceSkipLevel << "," << r.VoiceStart << ","
+         << r.RubyOffsetX << "," << r.RubyOffsetY << " wait " << r.WaitLeft << " speaker " << r.SpeakerName << " voice "
+         << r.VoiceFile << " " << r.VoiceVolume << "," << r.VoiceSkipLevel << "," << r.VoiceStart << ","
          << r.VoiceAutoGain << " alpha " << r.TextAlpha << " fade " << r.FadeRate << "/" << r.FadeMagnitude
          << " margin " << r.Margin << " hanging " << r.HangingSet.size() << " bytes speed " << r.Speed
          << " auto-scroll " << int{r.AutoScroll} << " auto-wait " << int{r.AutoWait};
@@ -438,30 +446,59 @@ TEST_F(MessageLibTest, VoicesPlayOnTheWindowsStreamForTheSpeakersChannel) {
     const TCase cases[] = {
         {"played", "voice\\alice01.ogg", true, [](TSystemData&, TMessageLib&, TRecordingVoice&) {}, true,
          "voice\\alice01.ogg", played},
-        {"found whatever the case", "VOICE\\Alice01.OGG", true, [](TSystemData&, TMessageLib&, TRecordingVoice&) {},
-         true, "VOICE\\Alice01.OGG",
-         {"stop 5", "load 5 VOICE\\Alice01.OGG as voice of 3", "volume 5 100 in 0", "seek 5 1500",
-          "skip silence 5 40", "auto gain 5 90", "play 5"}},
-        {"speaker muted", "voice\\alice01.ogg", true,
-         [](TSystemData& c, TMessageLib&, TRecordingVoice&) { c.ActorMute[3] = 1; }, true, "voice\\alice01.ogg",
+        {"found whatever the case",
+         "VOICE\\Alice01.OGG",
+         true,
+         [](TSystemData&, TMessageLib&, TRecordingVoice&) {},
+         true,
+         "VOICE\\Alice01.OGG",
+         {"stop 5", "load 5 VOICE\\Alice01.OGG as voice of 3", "volume 5 100 in 0", "seek 5 1500", "skip silence 5 40",
+          "auto gain 5 90", "play 5"}},
+        {"speaker muted",
+         "voice\\alice01.ogg",
+         true,
+         [](TSystemData& c, TMessageLib&, TRecordingVoice&) { c.ActorMute[3] = 1; },
+         true,
+         "voice\\alice01.ogg",
          {"stop 5"}},
         {"another speaker's mute", "voice\\alice01.ogg", true,
          [](TSystemData& c, TMessageLib&, TRecordingVoice&) { c.ActorMute[31] = 1; }, true, "voice\\alice01.ogg",
          played},
-        {"skipping", "voice\\alice01.ogg", true,
-         [](TSystemData& c, TMessageLib&, TRecordingVoice&) { c.Skipping = true; }, true, "voice\\alice01.ogg",
+        {"skipping",
+         "voice\\alice01.ogg",
+         true,
+         [](TSystemData& c, TMessageLib&, TRecordingVoice&) { c.Skipping = true; },
+         true,
+         "voice\\alice01.ogg",
          {"stop 5"}},
-        {"kept for the back-log only", "voice\\alice01.ogg", false,
-         [](TSystemData&, TMessageLib&, TRecordingVoice&) {}, true, "voice\\alice01.ogg", {"stop 5"}},
-        {"no start, no skip", "voice\\alice01.ogg", true,
-         [](TSystemData&, TMessageLib& w, TRecordingVoice&) { w.SetVoiceStart(0), w.SetVoiceSkipLevel(0); }, true,
+        {"kept for the back-log only",
+         "voice\\alice01.ogg",
+         false,
+         [](TSystemData&, TMessageLib&, TRecordingVoice&) {},
+         true,
+         "voice\\alice01.ogg",
+         {"stop 5"}},
+        {"no start, no skip",
+         "voice\\alice01.ogg",
+         true,
+         [](TSystemData&, TMessageLib& w, TRecordingVoice&) { w.SetVoiceStart(0), w.SetVoiceSkipLevel(0); },
+         true,
          "voice\\alice01.ogg",
          {"stop 5", "load 5 voice\\alice01.ogg as voice of 3", "volume 5 100 in 0", "auto gain 5 90", "play 5"}},
-        {"a file that does not decode", "voice\\alice01.ogg", true,
-         [](TSystemData&, TMessageLib&, TRecordingVoice& v) { v.Loads = false; }, true, "voice\\alice01.ogg",
+        {"a file that does not decode",
+         "voice\\alice01.ogg",
+         true,
+         [](TSystemData&, TMessageLib&, TRecordingVoice& v) { v.Loads = false; },
+         true,
+         "voice\\alice01.ogg",
          {"stop 5", "load 5 voice\\alice01.ogg as voice of 3"}},
-        {"a file no pack holds", "voice\\nobody.ogg", true, [](TSystemData&, TMessageLib&, TRecordingVoice&) {},
-         false, "voice\\nobody.ogg", {}},
+        {"a file no pack holds",
+         "voice\\nobody.ogg",
+         true,
+         [](TSystemData&, TMessageLib&, TRecordingVoice&) {},
+         false,
+         "voice\\nobody.ogg",
+         {}},
         {"no file", "", true, [](TSystemData&, TMessageLib&, TRecordingVoice&) {}, true, "", {}},
     };
     for (const TCase& c : cases) {
@@ -580,11 +617,10 @@ TEST_F(MessageLibTest, TheRecordHoldsEveryFieldAtItsOffset) {
     const struct {
         size_t Offset;
         uint32_t Value;
-    } fields[] = {{2, 3},           {6, 4},       {10, 5},     {22, 8},     {26, 9},    {30, 10},
-                  {34, 11},         {42, 13},     {50, 15},    {58, 17},    {66, 19},   {70, 0xAABBCCDD},
-                  {74, 21},         {78, 22},     {86, 24},    {90, 25},    {94, 26},   {98, 27},
-                  {106, 29},        {110, 0u - 30}, {114, 31}, {374, 32},   {378, 33},  {382, 34},
-                  {386, 35},        {390, 36},    {394, 0u - 37}, {398, 38}, {402, 39}, {534, 40}};
+    } fields[] = {{2, 3},    {6, 4},    {10, 5},        {22, 8},          {26, 9},   {30, 10},  {34, 11},  {42, 13},
+                  {50, 15},  {58, 17},  {66, 19},       {70, 0xAABBCCDD}, {74, 21},  {78, 22},  {86, 24},  {90, 25},
+                  {94, 26},  {98, 27},  {106, 29},      {110, 0u - 30},   {114, 31}, {374, 32}, {378, 33}, {382, 34},
+                  {386, 35}, {390, 36}, {394, 0u - 37}, {398, 38},        {402, 39}, {534, 40}};
     for (const auto& f : fields)
         EXPECT_EQ(LittleEndian::Get32(b + f.Offset), f.Value) << f.Offset;
     EXPECT_EQ(b[118], 5);
@@ -661,8 +697,8 @@ TEST_F(MessageLibTest, AHalfTypedPageLoadsAsItWasSaved) {
         {"vertical writing with its own hanging set", 48, 64, true, "あいう（えおかきく）けこ", 3, "（",
          TMessageState::Printing, 3},
         {"a wait running", 96, 64, false, "あい[w,1000]うえ", 3, nullptr, TMessageState::Printing, 2},
-        {"previous styles to go back to", 96, 64, false,
-         "[s,12,12][c,$FF00FF00]あ[s,14,14][c,$FF0000FF]いう[s][c]え", 2, nullptr, TMessageState::Printing, 3},
+        {"previous styles to go back to", 96, 64, false, "[s,12,12][c,$FF00FF00]あ[s,14,14][c,$FF0000FF]いう[s][c]え",
+         2, nullptr, TMessageState::Printing, 3},
     };
     for (const TCase& c : cases) {
         auto original = Window(c.Width, c.Height);
@@ -805,6 +841,95 @@ TEST_F(MessageLibTest, AnOverlongTextIsReportedWhenSavedAndItsKeptPartLoads) {
     EXPECT_EQ(loaded->MainText.size(), MessageLib::kMaxSavedText);
     EXPECT_EQ(loaded->MakeRecord(), window->MakeRecord());
     EXPECT_EQ(Pixels(*loaded), Pixels(*window));
+}
+
+// ---- Windows that scripts declare
+
+TEST_F(MessageLibTest, AScriptWaitsForItsWindowToTypeAndForThePlayerToTurnItsPages) {
+    constexpr uint8_t kKeyA = 65;
+    SystemConfigLib::Config.MessageSpeed = 10;
+    TScriptHarness h;
+    KelScreenObjects::Register(h.Kinds);
+    h.Script.Words.General = &KelGeneralCommands::Handler();
+    h.Script.Links.BackLog = &Log;
+    h.Script.SystemKeys->Add(kKeyA, "keyclick", "", "", "");
+    h.PassInputLock();
+    ASSERT_TRUE(h.Script.OnObjectCreate("msg", "m"));
+    TKelObjectDataCustom* object = h.Script.Objects->Find("m");
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(object->Kind(), TObjectKind::Message);
+    auto* link = dynamic_cast<TMessageLink*>(object->ScreenObject());
+    ASSERT_NE(link, nullptr);
+    TMessageLib& window = link->Object();
+    EXPECT_EQ(window.Log, &Log);
+    EXPECT_EQ(window.Voices, nullptr) << "no sound library, no voices";
+    EXPECT_EQ(window.UseConfigSpeed, 1);
+
+    window.SetTextRect(0, 0, 96, 32);
+    window.SetSize(16, 16);
+    window.ClearText();
+    window.Show();
+    window.AddText(kTen);
+    ASSERT_TRUE(h.Start("\\msg\r\n\\wait,100000\r\n"));
+    const auto wait = [&] { return h.Script.CurrentRoutine()->WaitState; };
+    const auto tap = [&] {
+        h.InputSource.Press(kKeyA);
+        h.Step();
+        h.InputSource.Release(kKeyA);
+        h.Step(0);
+    };
+    h.Step();
+    EXPECT_EQ(wait(), wsMessageTyping);
+    h.Run(10);  // 8 characters at 10 ms each, then the full page
+    EXPECT_EQ(window.GetState(), TMessageState::PageFull);
+    EXPECT_EQ(wait(), wsMessagePage);
+    tap();  // one line on: typing again
+    EXPECT_EQ(wait(), wsMessageTyping);
+    tap();  // the rest at once
+    EXPECT_EQ(window.GetState(), TMessageState::Done);
+    EXPECT_EQ(wait(), wsTimer) << "the script went on";
+
+    // The window saves and loads through its script object.
+    TMemoryStream saved;
+    ASSERT_TRUE(object->SaveToStream(saved));
+    object->Reset();
+    EXPECT_EQ(window.MainText, "");
+    saved.SetPosition(0);
+    ASSERT_TRUE(object->LoadFromStream(saved));
+    EXPECT_EQ(window.PenX, 32);
+    EXPECT_EQ(window.PenY, 16);
+}
+
+TEST_F(MessageLibTest, ScriptWindowsPlayVoicesOnTheSoundLibrarysStreams) {
+    SoundFixtures::TVorbisBinding vorbis;
+    TManualAudioDevice device;
+    TDDSD7 component(&device);
+    component.SetChannelCount(8);
+    ASSERT_TRUE(component.Initialize());
+    TSound sound(component, 16384);
+    TScriptHarness h;  // gone before the sound library; it serves the files from now on
+    h.AddRawFile("voice\\alice01.ogg", SoundFixtures::ToneOgg(44100, 2, 1.0));
+    KelScreenObjects::Register(h.Kinds);
+    h.Script.Links.SoundLibrary = &sound;
+    ASSERT_TRUE(h.Script.OnObjectCreate("msg", "m"));
+    TMessageLib& window = dynamic_cast<TMessageLink*>(h.Script.Objects->Find("m")->ScreenObject())->Object();
+    const int32_t stream = window.Record.SoundChannel;
+    EXPECT_EQ(stream, sound.SSound->Count() - 2);
+
+    window.SetSpeakerName("alice");
+    window.SetVoiceVolume(102);
+    ASSERT_TRUE(window.PlayVoice("voice\\alice01.ogg", true));
+    const TSSound& streams = *sound.SSound;
+    EXPECT_TRUE(streams.IsVoice(stream));
+    EXPECT_EQ(streams.Record(stream).Group, uint32_t{sgVoice});
+    EXPECT_EQ(streams.Record(stream).Actor, 3u);
+    EXPECT_EQ(streams.Record(stream).Volume, 102);
+    EXPECT_EQ(streams.GetState(stream), psPLAY);
+
+    window.AddText(Sj("あ"));
+    window.ClearText();
+    EXPECT_EQ(streams.Record(stream).Volume, 0);
+    EXPECT_EQ(streams.Record(stream).FadeTime, MessageLib::kVoiceFadeMs);
 }
 
 }  // namespace
