@@ -10,39 +10,12 @@
 #include <memory>
 #include <string>
 
+#include "fuzz/FuzzFonts.h"
 #include "media/ARGB8888CellDrawLib.h"
-#include "media/ARGB8888Font.h"
 #include "objects/MessageLib.h"
 #include "platform/ClassLib.h"
 
 namespace {
-
-// Fonts 0 and 7 as small bitmap fonts with a glyph for every code, so that replays place text.
-void InstallFonts() {
-    static bool installed = false;
-    if (installed) return;
-    installed = true;
-    for (size_t slot : {size_t{0}, size_t{7}}) {
-        TARGB8888Font& font = ARGB8888Font::Fonts[slot];
-        font.SystemFont.reset();
-        font.BitmapFont = std::make_unique<TBitmapFont>();
-        for (TGlyphSet* set : {&font.BitmapFont->Horizontal, &font.BitmapFont->Vertical}) {
-            set->CellWidth = set->CellHeight = 8;
-            set->PageCount = 1;
-            set->PageWidth = set->PageHeight = 128;
-            set->Palette[1] = 0xFFFFFFFFu;
-            set->Pages.assign(1, std::vector<uint8_t>(128 * 128, 0));
-            for (int y = 0; y < 8; ++y)
-                for (int x = 8; x < 16; ++x)
-                    set->Pages[0][static_cast<size_t>(y * 128 + x)] = 1;
-            for (size_t i = 0; i < ARGB8888Font::kGlyphCount; ++i) {
-                set->Map[i] = 1;
-                set->AdvanceX[i] = i < 0x100 ? 64 : 128;
-                set->AdvanceY[i] = 128;
-            }
-        }
-    }
-}
 
 void Check(bool ok) {
     if (!ok) std::abort();
@@ -74,7 +47,7 @@ const std::string& ObjectPart() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    InstallFonts();
+    FuzzFonts::Install();
     static const std::unique_ptr<TARGB8888CellDraw> cells = [] {
         auto c = std::make_unique<TARGB8888CellDraw>();
         c->SetScreenSize(64, 64);

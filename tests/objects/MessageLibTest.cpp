@@ -119,11 +119,7 @@ std::string FrameAnimation() {
 class MessageLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FontFixtures::TTestFont font;
-        font.CellWidth = font.CellHeight = 16;
-        FontFixtures::Install(font, 0, "test 16");
-        font.CellWidth = font.CellHeight = 8;
-        FontFixtures::Install(font, 7, "test 8");
+        FontFixtures::InstallMessageFonts();
         ErrorLogLib::SetLogFolder(TestData::ScratchDir());
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;

@@ -20,8 +20,6 @@
 
 namespace {
 
-using FontFixtures::TTestFont;
-
 std::string Sj(const char* utf8) {
     return Encoding::Utf8ToSjis(utf8);
 }
@@ -29,12 +27,7 @@ std::string Sj(const char* utf8) {
 class MessageTextTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Font 0 draws the text at 16 x 16, font 7 the ruby at 8 x 8, both cell for cell.
-        TTestFont font;
-        font.CellWidth = font.CellHeight = 16;
-        FontFixtures::Install(font, 0, "test 16");
-        font.CellWidth = font.CellHeight = 8;
-        FontFixtures::Install(font, 7, "test 8");
+        FontFixtures::InstallMessageFonts();
         ErrorLogLib::SetLogFolder(TestData::ScratchDir());
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
