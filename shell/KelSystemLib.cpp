@@ -8,7 +8,10 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
+#include "objects/KelLogdataLib.h"
+#include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -134,6 +137,7 @@ TKelSystem::~TKelSystem() {
     Movie.reset();
     Sound.reset();
     Input.reset();
+    LogData.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -150,6 +154,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
+    links.BackLog = LogData.get();
     if (!script.Setup(links, parent)) return false;
     return true;
 }
@@ -164,6 +169,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
@@ -172,6 +178,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     // Each interpreter makes its compositor and camera at its set-up; frames reach the display
     // through them.
     KelGraphicLib::Register(TObjectKindRegistry::Global());
+    // The words of the effect, back-log, camera, sound and movie objects.
+    KelEffectCommands::Register(TObjectKindRegistry::Global());
+    KelSoundCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
@@ -486,6 +495,7 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
     ErrorLogLib::ClearErrorLog();
     SystemScript->Reset();
     GameScript->Reset();
+    if (LogData) LogData->Clear();
     if (Menu) Menu->Reset();
     if (FileSelect) FileSelect->Reset();
     if (Log) Log->Reset();

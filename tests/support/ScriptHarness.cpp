@@ -17,7 +17,9 @@ std::string Key(const std::string& name) {
 }
 }  // namespace
 
-TScriptHarness::TScriptHarness() {
+TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
+
+TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     Clock::SetCurrent(&Clock);
@@ -32,6 +34,7 @@ TScriptHarness::TScriptHarness() {
     Script.Words.General = &General;
     TScriptLinks links;
     links.Input = &Input;
+    if (beforeSetup) beforeSetup(Kinds, links);
     Script.Setup(links);
 }
 

@@ -29,6 +29,10 @@ class TScriptHarness {
 public:
     // Text of files is given in UTF-8 and stored in Shift-JIS, as scripts are.
     TScriptHarness();
+    // Registers kinds and links services before the interpreter's set-up, for what Setup takes
+    // from them (the compositor and camera of a screen maker, the channel counts of the sound
+    // arrays, the back-log store of the object manager).
+    explicit TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup);
     ~TScriptHarness();
     TScriptHarness(const TScriptHarness&) = delete;
     TScriptHarness& operator=(const TScriptHarness&) = delete;
