@@ -155,6 +155,10 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
+    if (Sound) {
+        links.Sound = Sound->ScriptSound();
+        links.SoundLibrary = Sound->Library();
+    }
     if (!script.Setup(links, parent)) return false;
     return true;
 }

@@ -13,9 +13,11 @@
 
 class IDialogOwner;
 class IInputSource;
+class IScriptSound;
 class TDDDD7;
 class TKelDirectShowPlayer;
 class TKelScript;
+class TSound;
 
 // One line of text written straight onto the main window's canvas, over the last frame.
 struct TCanvasText {
@@ -77,12 +79,14 @@ public:
     virtual void ToggleInterlaceField() = 0;
 };
 
-// The sound facade.
+// The sound facade. The interpreters are linked to its script side and its library.
 class IKelSound {
 public:
     virtual ~IKelSound() = default;
     virtual void SetActive(bool active) = 0;
     virtual void StopAll() = 0;
+    virtual IScriptSound* ScriptSound() { return nullptr; }
+    virtual TSound* Library() { return nullptr; }
 };
 
 // The movie object.

@@ -16,6 +16,7 @@
 #include "foundation/ddsd7.h"
 #include "media/ARGB8888Font.h"
 #include "media/KelDirectShow.h"
+#include "media/OggWuvorbisLib.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -30,6 +31,7 @@
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
 #include "shell/KelMovieLink.h"
+#include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
@@ -145,8 +147,9 @@ public:
         ARGB8888Font::Install(Devices.Fonts);
     }
     ~THeadlessGame() {
-        Engine.reset();
+        Engine.reset();  // the sound library goes with it, before its component
         Sound.reset();
+        OggWuvorbisLib::FreeVorbisFileDLL();
         uScriptReplaceDLL::ScriptReplaceFinalize();
         uScriptReplaceDLL::SetLibraryFolder("");
         uBregExpLib::BRegExpFinalize();
@@ -194,6 +197,7 @@ public:
         Sound->SetChannelCount(16);
         ddsd7::DuplicateStaticBuffers = false;
         Sound->Initialize();
+        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
         if (!Screen.Start(error)) return false;
@@ -202,6 +206,7 @@ public:
         // run's time passes only as fast as the run mixes.
         Engine->Movie = std::make_unique<TKelMovieLink>(std::make_unique<TKelDirectShowPlayer>(
             TMovieDevices{.Backend = Devices.Movies, .Sound = Sound.get(), .WaitForDecoder = true}));
+        Engine->Sound = std::make_unique<TKelSoundLink>(*Sound, SystemConfigLib::Config.StreamLength);
         if (!Engine->Setup(Host, &Screen.Seam)) {
             error = "the engine could not be set up";
             return false;
