@@ -25,9 +25,11 @@ class TKelObjectDataCustom;
 
 namespace KelSoundCommands {
 
+bool DoSoundCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom& object);
+bool DoDirectSoundCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom& object);
 bool DoDirectShowCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom& object);
 
-// The handlers under their kinds (DirectShow).
+// The handlers under their kinds (Sound, DirectSound, DirectShow).
 void Register(TObjectKindRegistry& registry);
 
 }  // namespace KelSoundCommands

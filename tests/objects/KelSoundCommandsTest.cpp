@@ -1,7 +1,8 @@
-// The "show" words run as script statements through the headless interpreter, on a movie object
-// over the fake movie backend and the manual sound device: what each word does to the movie, what
-// the queries report and clear, the frame delays, the load message, and the setting that skips
-// movies.
+// The "snd", "dsnd" and "show" words run as script statements through the headless interpreter:
+// the sound words on the sound library over the manual sound device, the movie words on a movie
+// object over the fake movie backend. What each word does to its channel or movie, what the
+// queries report and which of them clear the results, the frame holds and delays, the load
+// messages, and the setting that skips movies.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,13 +11,16 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/ddsd7.h"
 #include "media/KelDirectShow.h"
+#include "media/uSoundLib.h"
 #include "objects/KelSoundCommands.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/headless/FakeMovies.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/KelSoundLink.h"
 #include "tests/support/ScriptHarness.h"
+#include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -45,13 +49,218 @@ protected:
     }
     // Leftovers in the results: a word that clears them first removes both.
     void DirtyResults() {
-        H.Script.SetResultInt("ResultInt", 3, 77);
-        H.Script.SetResultStr("ResultStr", 3, "old");
+        H.Script.SetResultInt("ResultInt", 9, 77);
+        H.Script.SetResultStr("ResultStr", 9, "old");
     }
-    bool ResultsCleared() { return Int(3) == 0 && Str(3).empty(); }
+    bool ResultsCleared() { return Int(9) == 0 && Str(9).empty(); }
 
     TScriptHarness H;
 };
+
+// The sound library as the engine core links it, on the manual device: 16 streams and 15 effect
+// channels. Made before the interpreter, which sizes its "snd" and "dsnd" arrays by it.
+struct TSoundRig {
+    TSoundRig() {
+        ddsd7::DuplicateStaticBuffers = false;
+        Component.SetChannelCount(16);
+        Component.Initialize();
+        Link = std::make_unique<TKelSoundLink>(Component, 16384);
+    }
+    TSSound& Streams() { return *Link->Library()->SSound; }
+    TDSound& Effects() { return *Link->Library()->DSound; }
+
+    SoundFixtures::TVorbisBinding Binding;
+    TManualAudioDevice Device;
+    TDDSD7 Component{&Device};
+    std::unique_ptr<TKelSoundLink> Link;
+};
+
+class SoundWordsTest : public TSoundRig, public WordsTest {
+protected:
+    SoundWordsTest()
+        : WordsTest([this](TObjectKindRegistry&, TScriptLinks& links) {
+              links.Sound = Link.get();
+              links.SoundLibrary = Link->Library();
+          }) {
+        H.AddRawFile("sound\\tone.ogg", SoundFixtures::ToneOgg(44100, 2, 2.0, 1000, 0.5));
+        H.AddRawFile("sound\\broken.ogg", "OggS this is no Vorbis stream");
+        H.Script.Path->Add("sound\\");
+    }
+    // The time passes as the device plays.
+    void Play(uint32_t ms) {
+        for (uint32_t t = 0; t < ms; t += 10) {
+            Device.Render(441);
+            H.Clock.Now += 10;
+        }
+    }
+};
+
+TEST_F(SoundWordsTest, StreamWordsDriveTheirChannelAndQueriesReportIt) {
+    Run({"\\scp,snd[3]", "\\l,\"tone.ogg\""});
+    ASSERT_EQ(Streams().GetName(3), "sound\\tone.ogg");
+    EXPECT_EQ(H.Script.HoldFrames, 2);
+    struct Case {
+        const char* Statement;
+        const char* Query;
+        std::vector<int32_t> Ints;
+        const char* Text;
+        bool Clears;
+    };
+    const Case cases[] = {
+        {"", "\\?l", {0}, "sound\\tone.ogg", true},
+        {"", "\\gf", {1}, "sound\\tone.ogg", false},
+        {"", "\\gt", {2000}, "", false},
+        {"", "\\tt", {2000}, "", true},
+        {"", "\\?tt", {2000}, "", true},
+        {"", "\\gp", {1}, "Stop", false},
+        {"\\p,1", "\\gp", {3}, "LoopPlay", false},
+        {"", "\\?p", {2}, "", true},
+        {"\\p,0", "\\?p", {1}, "", true},
+        {"\\p,2", "\\gp", {2}, "Play", false},
+        {"\\v,100,1000", "\\?v", {100}, "", true},  // the volume given
+        {"", "\\gv", {100}, "", false},             // the target, while the fade runs
+        {"\\t,1", "\\?t", {1}, "", true},
+        {"\\sk,500", "\\?sk", {500}, "", true},
+        {"\\agc,200", "\\?agc", {200, 255, 50, 7}, "", true},  // as the message windows' voices
+        {"\\agc,230,128,40,9", "\\?agc", {230, 128, 40, 9}, "", true},
+        {"\\agc,230,128,0,9", "\\?agc", {0, 0, 0, 0}, "", true},  // any 0 switches it off
+        {"\\s,0", "\\gp", {1}, "Stop", false},
+        {"", "\\?sk", {0}, "", true},  // stopped and rewound
+        {"\\i", "\\gp", {0}, "NoFile", false},
+        {"", "\\gf", {0}, "", false},
+        {"", "\\?nv", {0}, "", true},
+    };
+    for (const auto& c : cases) {
+        if (c.Statement[0]) Run({c.Statement});
+        DirtyResults();
+        Run({c.Query});
+        for (size_t i = 0; i < c.Ints.size(); ++i)
+            EXPECT_EQ(Int(static_cast<int32_t>(i)), c.Ints[i]) << c.Statement << " " << c.Query << " " << i;
+        EXPECT_EQ(Str(), c.Text) << c.Statement << " " << c.Query;
+        EXPECT_EQ(ResultsCleared(), c.Clears) << c.Query;
+    }
+    Run({"\\sv,5"});
+    EXPECT_EQ(Streams().Record(3).SilenceThreshold, 5);
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+}
+
+TEST_F(SoundWordsTest, StopRewindsPauseResumesAndTheLevelIsMeasured) {
+    Run({"\\scp,snd[0]", "\\l,\"tone.ogg\"", "\\p,0"});
+    Play(300);
+    Run({"\\?nv,2"});
+    EXPECT_NEAR(Int(), 81, 6);  // the mean level of a tone of half the full scale: 256 x 0.5 x 2 / pi
+    Run({"\\s,1"});
+    Play(200);  // what the ring held plays out
+    Run({"\\?nt"});
+    const int32_t paused = Int();
+    EXPECT_GT(paused, 200);
+    Play(200);
+    Run({"\\?nt"});
+    EXPECT_EQ(Int(), paused);  // it stays where it stopped
+    Run({"\\p,0"});
+    Play(200);
+    Run({"\\?nt"});
+    EXPECT_GT(Int(), paused + 100);  // and goes on from there
+    Run({"\\s,0", "\\?sk"});
+    EXPECT_EQ(Int(), 0);
+    Run({"\\?nv"});
+    EXPECT_EQ(Int(), 0);  // silent while stopped
+}
+
+TEST_F(SoundWordsTest, TheEqualiserFormFollowsTheArgumentCount) {
+    // Each statement on stream 1 against the library called directly on stream 2; a gain of 255 is
+    // unity.
+    struct Case {
+        const char* Statement;
+        int Bands;  // 0: no change
+        std::vector<int32_t> Gains;
+    };
+    const Case cases[] = {
+        {"\\eq,255,128,64,0,0", 4, {255, 128, 64, 0}},
+        {"\\eq,0,32,64,96,128,160,200,255,0", 8, {0, 32, 64, 96, 128, 160, 200, 255}},
+        {"\\eq,9,9,9,9,0,9", 4, {9, 9, 9, 9}},  // A6 alone does not make it eight bands
+        {"\\eq,1,2,3,4,5,6,7,8,0,10", 0, {}},   // ten arguments: neither form
+        {"\\eq,255,255,255,255,0", 4, {255, 255, 255, 255}},
+    };
+    Run({"\\scp,snd[1]"});
+    for (const auto& c : cases) {
+        const int32_t reset[8] = {50, 50, 50, 50, 50, 50, 50, 50};
+        Streams().SetEqualizer8(1, reset, 0);
+        Streams().SetEqualizer8(2, reset, 0);
+        Run({c.Statement});
+        if (c.Bands == 4) Streams().SetEqualizer4(2, c.Gains.data(), 0);
+        if (c.Bands == 8) Streams().SetEqualizer8(2, c.Gains.data(), 0);
+        TMemoryStream saved;
+        Streams().SaveToStream(saved);  // brings the current band gains into the records
+        EXPECT_EQ(Streams().Record(1).BandGains, Streams().Record(2).BandGains) << c.Statement;
+    }
+    EXPECT_EQ(Streams().Record(1).BandGains.front(), 255.0f / 255.0f);
+}
+
+TEST_F(SoundWordsTest, SwapClampsBothChannelsIntoTheLibrary) {
+    ASSERT_TRUE(Streams().LoadStream(0, "sound\\tone.ogg", sgMusic, false, 0));
+    Run({"\\scp,snd[7]", "\\sw,0,20"});  // the object's own channel plays no part
+    EXPECT_EQ(Streams().GetName(0), "");
+    EXPECT_EQ(Streams().GetName(15), "sound\\tone.ogg");
+    Run({"\\sw,-4,15"});
+    EXPECT_EQ(Streams().GetName(0), "sound\\tone.ogg");
+}
+
+TEST_F(SoundWordsTest, EffectWordsDriveTheirChannel) {
+    Run({"\\scp,dsnd[4]", "\\l,\"tone.ogg\""});
+    EXPECT_EQ(Effects().GetName(4), "sound\\tone.ogg");
+    EXPECT_EQ(Effects().Record(4).Group, static_cast<uint32_t>(sgEffect));
+    EXPECT_EQ(H.Script.HoldFrames, 2);
+    struct Case {
+        const char* Statement;
+        const char* Query;
+        int32_t Int;
+        const char* Text;
+        bool Clears;
+    };
+    const Case cases[] = {
+        {"", "\\gf", 0, "sound\\tone.ogg", true}, {"", "\\gp", 1, "Stop", false},
+        {"\\p,1", "\\gp", 3, "LoopPlay", false},  {"\\s", "\\gp", 1, "Stop", false},
+        {"\\p,2", "\\gp", 2, "Play", false},      {"\\v,100", "\\?v", 100, "", true},
+        {"\\mv,90", "\\gv", 90, "", true},        {"\\i", "\\gp", 0, "NoFile", false},
+    };
+    for (const auto& c : cases) {
+        H.Clock.Now += 30;  // two starts closer than 25 ms are one
+        if (c.Statement[0]) Run({c.Statement});
+        DirtyResults();
+        Run({c.Query});
+        EXPECT_EQ(Int(), c.Int) << c.Statement << " " << c.Query;
+        EXPECT_EQ(Str(), c.Text) << c.Statement << " " << c.Query;
+        EXPECT_EQ(ResultsCleared(), c.Clears) << c.Query;
+    }
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+}
+
+TEST_F(SoundWordsTest, AFailedLoadWritesItsMessageHoldsTheFrameAndTheScriptGoesOn) {
+    struct Case {
+        const char* Object;
+        const char* File;
+        const char* Message;
+    };
+    const Case cases[] = {
+        {"snd[0]", "missing.ogg", "\\l：サウンドデータのロードに失敗：missing.ogg"},
+        {"snd[0]", "broken.ogg", "\\l：サウンドデータのロードに失敗：sound\\broken.ogg"},
+        {"dsnd[0]", "missing.ogg", "\\l:サウンドデータのロードに失敗：missing.ogg"},
+        {"dsnd[0]", "broken.ogg", "\\l:サウンドデータのロードに失敗：sound\\broken.ogg"},
+    };
+    H.Script.Words.General = &KelGeneralCommands::Handler();
+    for (const auto& c : cases) {
+        H.ClearErrors();
+        H.Script.HoldFrames = 0;
+        Run({std::string("\\scp,") + c.Object, std::string("\\l,\"") + c.File + "\"", "\\gvar,int,after"});
+        EXPECT_EQ(FirstError(), c.Message) << c.Object << " " << c.File;
+        EXPECT_EQ(H.Script.HoldFrames, 2) << c.Object << " " << c.File;
+        EXPECT_NE(H.Script.Variables->FindVariable("after", 0), TVariableScope::None);
+        Run({"\\gf"});
+        EXPECT_EQ(Str(), "") << c.Object << " " << c.File;  // the channel is left empty
+        Run({"\\del,after"});
+    }
+}
 
 // A movie object on the fake backend, with a file "movie\\op.mpg" beside the program. Made before
 // the interpreter, which links it at its set-up.
