@@ -1,10 +1,11 @@
 // The engine core as the program and the headless runner set it up: its interpreters understand the
-// words of the effect, back-log, camera and movie objects, and share the back-log store it owns.
+// words of the effect, back-log, camera, sound and movie objects, and share the back-log store it owns.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
@@ -25,6 +26,8 @@ TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
         "\\scp,eff\r\n\\bg,0x123456\r\n"
         "\\scp,cam\r\n\\p,3,4,0\r\n"
         "\\scp,show\r\n\\pp,5,6\r\n"
+        "\\scp,snd[2]\r\n\\t,1\r\n"
+        "\\scp,dsnd[1]\r\n\\v,77\r\n"
         "\\wait,100000000\r\n";
     const std::vector<PackWriter::TEntry> entries = {
         {"System\\etc\\Game.dat", "GameTitle=w\r\nScreenWidth=64\r\nScreenHeight=48\r\n"},
@@ -47,6 +50,8 @@ TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
         EXPECT_EQ(KelGraphicLib::GraphicOf(*engine.GameScript)->Record.BackColor, 0xFF123456u);
         EXPECT_EQ(KelGraphicLib::CameraOf(*engine.GameScript)->TargetX, 3);
         EXPECT_EQ(game.Movie()->State().Left, 5);
+        EXPECT_EQ(engine.Sound->Library()->SSound->Record(2).Group, 1u);
+        EXPECT_EQ(engine.Sound->Library()->DSound->Record(1).Volume, 77);
         // A reset of the whole game empties the back-log.
         engine.Reset("", "");
         EXPECT_EQ(engine.LogData->Count, 0);
