@@ -1,5 +1,6 @@
-// The engine core as the program and the headless runner set it up: its interpreters understand the
-// words of the effect, back-log, camera, sound and movie objects, and share the back-log store it owns.
+// The engine core as the program and the headless runner set it up: its interpreters understand
+// the words of the effect, back-log, camera, sound and movie objects, and share the back-log store
+// it owns.
 #include <gtest/gtest.h>
 
 #include <filesystem>
