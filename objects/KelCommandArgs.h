@@ -23,8 +23,8 @@
 // return values evaluate their arguments first, then ClearResults, then write.
 //
 // A handler reads like the table of its words:
-//     bool DoCameraCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom&) {
-//         TKelCommandArgs a(script, args);
+//     bool DoCameraCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectDataCustom&) {
+//         TKelCommandArgs a(s, args);
 //         switch (code) {
 //             case Cmd("p"): {
 //                 auto [x, y, ms] = a.Ints<3>();

@@ -108,7 +108,8 @@ bool DoEffectCommand(TKelScript& script, int32_t code, TStringList& args, TKelOb
             return true;
         }
         case Cmd("cc"):
-            // Accepted with its layer and left without effect: scripts use it and expect no message.
+            // Accepted with its layer and left without effect: scripts use it and expect no
+            // message.
             a.Int(1);
             if (g) g->Nop();
             return true;

@@ -33,7 +33,7 @@ bool DoSoundCommand(TKelScript& script, int32_t code, TStringList& args, TKelObj
     TKelCommandArgs a(script, args);
     TSSound* streams = script.Links.SoundLibrary ? script.Links.SoundLibrary->SSound.get() : nullptr;
     const int32_t ch = TKelScript::ObjectElementIndex(object);
-    // Every stream of the library answers for an invalid channel; a missing library is an empty one.
+    // The library answers for an invalid channel too; a missing library is an empty one.
     static const TSSoundStreamRecord kNoRecord;
     const TSSoundStreamRecord& record = streams ? streams->Record(ch) : kNoRecord;
     switch (code) {
