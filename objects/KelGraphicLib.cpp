@@ -7,6 +7,7 @@
 #include "foundation/dddd7.h"
 #include "foundation/uMisc.h"
 #include "media/AnimationBmpLib.h"
+#include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "platform/LittleEndian.h"
 #include "script/KelScriptLib.h"
@@ -539,7 +540,9 @@ TCamera* CameraOf(TKelScript& script) {
 
 void Register(TObjectKindRegistry& registry) {
     registry.RegisterScreenMaker([](TKelScript& script) {
-        auto graphic = std::make_unique<TKelGraphic>();
+        // The transition animation plays its sounds through the interpreter's sound library.
+        TSound* sound = script.Links.SoundLibrary;
+        auto graphic = std::make_unique<TKelGraphic>(sound ? &sound->AnimationSound() : nullptr);
         // Sizes the display starter would not take give its default screen.
         const int32_t w = SystemConfigLib::Config.ScreenWidth, h = SystemConfigLib::Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);

@@ -195,7 +195,8 @@ TKelGraphic* GraphicOf(TKelScript& script);
 TCamera* CameraOf(TKelScript& script);
 
 // Registers the maker of each interpreter's compositor and camera. The compositor takes the
-// configured screen size and draws through the interpreter's Draw.
+// configured screen size, draws through the interpreter's Draw and plays the sounds of its
+// transition animations through the interpreter's sound library.
 void Register(TObjectKindRegistry& registry);
 
 }  // namespace KelGraphicLib

@@ -7,14 +7,21 @@
 #include <optional>
 
 #include "foundation/SystemConfigLib.h"
+#include "foundation/ddsd7.h"
+#include "media/AnimationBmpWriter.h"
+#include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/Encoding.h"
+#include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/KelSoundLink.h"
+#include "tests/support/AnimationFixtures.h"
 #include "tests/support/ImageFixtures.h"
 #include "tests/support/ScriptHarness.h"
+#include "tools/kelsound/SoundWriter.h"
 
 namespace {
 
@@ -313,6 +320,41 @@ TEST_F(EffectWordsTest, TheTargetFlagHandsASystemScriptTheGameScriptsServices) {
     // Queries read the game script's services too.
     run({"\\scp,eff", "\\?bg"});
     EXPECT_EQ(system.Evaluate("ResultInt[0]").Value, static_cast<int32_t>(0xFF445566));
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+}
+
+TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen) {
+    // An animation of 100 ms whose layer plays its sound "bell" on arrival at 10 ms.
+    using AnimationFixtures::Key;
+    AnimationBmpWriter::TLayer layer;
+    layer.Keys[0] = Key(0, TABMPKind::Fill);
+    layer.Keys[1] = Key(10, TABMPKind::Fill, TABMPCommand::Sound, 0, 0, 0);
+    layer.Keys[2] = Key(100, TABMPKind::Fill, TABMPCommand::End);
+    AnimationBmpWriter::TFile file = AnimationFixtures::File({layer});
+    file.Length = 100;
+    file.Sounds.push_back({"bell", 0, SoundWriter::EncodeRiff(SoundWriter::Sine(44100, 2, 22050, 440, 0.5), 44100, 2)});
+
+    TSmallScreen screen;
+    ddsd7::DuplicateStaticBuffers = false;
+    TManualAudioDevice device;
+    TDDSD7 component(&device);
+    component.SetChannelCount(16);
+    ASSERT_TRUE(component.Initialize());
+    TKelSoundLink sound(component, 16384);
+    TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
+        RegisterWords(kinds);
+        links.Sound = &sound;
+        links.SoundLibrary = sound.Library();
+    });
+    H.Script.Words.General = &KelGeneralCommands::Handler();
+    H.AddRawFile("wipe.b", AnimationBmpWriter::Write(file));
+    for (const char* line : {"\\scp,eff", "\\dc,7", "\\fdi,0,200,\"wipe.b\""})
+        H.Script.ExecuteLine(line);
+    ASSERT_EQ(KelGraphicLib::GraphicOf(H.Script)->Kind(), tkAnimIn);
+    H.Run(4, 16);
+    TDSound& effects = *sound.Library()->DSound;
+    EXPECT_EQ(effects.GetName(7), "wipebell");
+    EXPECT_EQ(effects.GetState(7), psPLAY);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
