@@ -11,6 +11,7 @@
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
+#include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -180,8 +181,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     LabelLogs[1] = std::make_unique<TLabelLog>();
 
     // Each interpreter makes its compositor and camera at its set-up; frames reach the display
-    // through them.
+    // through them. Image objects that the scripts declare are real screen objects.
     KelGraphicLib::Register(TObjectKindRegistry::Global());
+    KelScreenObjects::Register(TObjectKindRegistry::Global());
     // The words of the effect, back-log, camera, sound and movie objects.
     KelEffectCommands::Register(TObjectKindRegistry::Global());
     KelSoundCommands::Register(TObjectKindRegistry::Global());
