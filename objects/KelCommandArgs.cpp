@@ -35,7 +35,10 @@ std::string TKelCommandArgs::Label(int32_t i) const {
 }
 
 std::string TKelCommandArgs::File(int32_t i) const {
-    const std::string name = Text(i);
+    return ResolveFile(Text(i));
+}
+
+std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
     std::string found;
     if (name.empty() || !Owner.Path) return found;
     Owner.Path->Resolve(name, true, found);
