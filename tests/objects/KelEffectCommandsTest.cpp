@@ -71,25 +71,12 @@ protected:
         G = KelGraphicLib::GraphicOf(H.Script);
         Camera = KelGraphicLib::CameraOf(H.Script);
     }
-    void Run(std::initializer_list<std::string> lines) {
-        for (const auto& line : lines)
-            H.Script.ExecuteLine(Encoding::Utf8ToSjis(line));
-    }
-    int32_t Int(int32_t i = 0) { return H.Var("ResultInt", i).Value; }
-    std::string Str(int32_t i = 0) { return Encoding::SjisToUtf8(H.Var("ResultStr", i).Text); }
-    // The first error-log line without its mark; empty when there is none.
-    std::string FirstError() {
-        const auto errors = H.Errors();
-        if (errors.empty()) return "";
-        const std::string mark = "[ERROR]:";
-        return errors[0].rfind(mark, 0) == 0 ? errors[0].substr(mark.size()) : errors[0];
-    }
     // Leftovers that a query must clear before it writes.
     void DirtyResults() {
         H.Script.SetResultInt("ResultInt", 3, 77);
         H.Script.SetResultStr("ResultStr", 3, "old");
     }
-    bool ResultsCleared() { return Int(3) == 0 && Str(3).empty(); }
+    bool ResultsCleared() { return H.ResultInt(3) == 0 && H.ResultStr(3).empty(); }
     // What the screen shows after a frame of the given time.
     uint32_t Frame(uint32_t ms) {
         H.Step(ms);
@@ -107,7 +94,7 @@ protected:
 
 TEST_F(EffectWordsTest, WordsSetTheCompositorAndQueriesReportAndClear) {
     ASSERT_NE(G, nullptr);
-    Run({"\\scp,eff"});
+    H.Execute({"\\scp,eff"});
     struct Case {
         const char* Statement;
         const char* Query;
@@ -131,17 +118,17 @@ TEST_F(EffectWordsTest, WordsSetTheCompositorAndQueriesReportAndClear) {
     };
     for (const auto& c : cases) {
         H.ClearErrors();
-        Run({c.Statement});
+        H.Execute({c.Statement});
         DirtyResults();
-        Run({c.Query});
-        EXPECT_EQ(Int(), c.Result) << c.Statement;
+        H.Execute({c.Query});
+        EXPECT_EQ(H.ResultInt(), c.Result) << c.Statement;
         EXPECT_TRUE(ResultsCleared()) << c.Query;
-        EXPECT_EQ(FirstError(), c.Error) << c.Statement;
+        EXPECT_EQ(H.FirstError(), c.Error) << c.Statement;
     }
     // A word that is none of these is the dispatcher's undefined command.
     H.ClearErrors();
-    Run({"\\p,1"});
-    EXPECT_NE(FirstError(), "");
+    H.Execute({"\\p,1"});
+    EXPECT_NE(H.FirstError(), "");
 }
 
 TEST_F(EffectWordsTest, FreezeAndTransitionsTakeTheirArgumentsByForm) {
@@ -150,7 +137,7 @@ TEST_F(EffectWordsTest, FreezeAndTransitionsTakeTheirArgumentsByForm) {
         ImageFixtures::WriteBmp(
             {.Width = 4, .Height = 2, .Pixels = {0, 0x404040, 0x808080, 0xFFFFFF, 0, 0x404040, 0x808080, 0xFFFFFF}}));
     H.Script.Path->Add("image\\");
-    Run({"\\scp,eff"});
+    H.Execute({"\\scp,eff"});
     struct Case {
         const char* Statement;
         TTransitionKind Kind;
@@ -174,9 +161,9 @@ TEST_F(EffectWordsTest, FreezeAndTransitionsTakeTheirArgumentsByForm) {
         {"\\fdo,-1,100", tkNone, 65535, 0},
     };
     for (const auto& c : cases) {
-        Run({"\\i"});
+        H.Execute({"\\i"});
         H.Script.HoldFrames = 0;
-        Run({c.Statement});
+        H.Execute({c.Statement});
         EXPECT_EQ(G->Kind(), c.Kind) << c.Statement;
         EXPECT_EQ(G->Record.Layer, c.Layer) << c.Statement;
         EXPECT_EQ(G->Record.Duration, c.Duration) << c.Statement;
@@ -194,34 +181,34 @@ TEST_F(EffectWordsTest, FreezeAndTransitionsTakeTheirArgumentsByForm) {
 }
 
 TEST_F(EffectWordsTest, ColourFadesOnTheScreen) {
-    Run({"\\scp,eff", "\\bg,0"});
+    H.Execute({"\\scp,eff", "\\bg,0"});
     // The first frame after the word counts no time.
-    Run({"\\fdi,0,100"});
+    H.Execute({"\\fdi,0,100"});
     Frame(50);
     EXPECT_EQ(G->Record.Elapsed, 0);
     Frame(50);
     EXPECT_EQ(G->Record.Elapsed, 50);
 
     // A clear colour shows nothing at any time (the blend of alpha 0 may move a channel by one).
-    Run({"\\i", "\\fdi,2,100,0x00FFFFFF,0"});
+    H.Execute({"\\i", "\\fdi,2,100,0x00FFFFFF,0"});
     for (uint32_t ms : {0u, 40u, 40u, 40u})
         EXPECT_TRUE(Invisible(Frame(ms))) << ms;
 
     // Going out, the colour stays once the fade is over, until "i" or the next fade in.
-    Run({"\\fdo,2,100,0xFFFF0000,0"});
+    H.Execute({"\\fdo,2,100,0xFFFF0000,0"});
     Frame(16);
     for (int i = 0; i < 3; ++i)
         Frame(50);
     EXPECT_EQ(Frame(50), kRed);
     EXPECT_EQ(G->Kind(), tkColorFade);
-    Run({"\\i"});
+    H.Execute({"\\i"});
     EXPECT_EQ(Frame(16), kBlack);
 
-    Run({"\\fdo,2,100,0xFFFF0000,0"});
+    H.Execute({"\\fdo,2,100,0xFFFF0000,0"});
     Frame(16);
     Frame(200);
     // Coming in, the colour covers the screen at once and then clears.
-    Run({"\\fdi,2,100,0xFFFF0000,0"});
+    H.Execute({"\\fdi,2,100,0xFFFF0000,0"});
     EXPECT_EQ(Frame(16), kRed);
     Frame(100);
     EXPECT_EQ(Frame(16), kBlack);
@@ -229,9 +216,9 @@ TEST_F(EffectWordsTest, ColourFadesOnTheScreen) {
 }
 
 TEST_F(EffectWordsTest, BackLogWords) {
-    Run({"\\scp,log", "\\gvar,str,who", "\\cal,who=\"花子\""});
+    H.Execute({"\\scp,log", "\\gvar,str,who", "\\cal,who=\"花子\""});
     // "t" stores speaker, text and voice as written; "o" evaluates them.
-    Run({"\\t,\"太郎\",\"こんにちは\",v\\001.ogg,200,3", "\\o,who,\"a\"+\"b\",\"v\"+\"2.ogg\",100,0"});
+    H.Execute({"\\t,\"太郎\",\"こんにちは\",v\\001.ogg,200,3", "\\o,who,\"a\"+\"b\",\"v\"+\"2.ogg\",100,0"});
     struct Case {
         int32_t Entry;
         const char *Speaker, *Text, *Voice;
@@ -245,42 +232,42 @@ TEST_F(EffectWordsTest, BackLogWords) {
     };
     for (const auto& c : cases) {
         DirtyResults();
-        Run({"\\?o," + std::to_string(c.Entry)});
-        EXPECT_EQ(Str(0), c.Speaker) << c.Entry;
-        EXPECT_EQ(Str(1), c.Text) << c.Entry;
-        EXPECT_EQ(Str(2), c.Voice) << c.Entry;
-        EXPECT_EQ(Int(0), c.Volume) << c.Entry;
-        EXPECT_EQ(Int(1), c.Gain) << c.Entry;
+        H.Execute({"\\?o," + std::to_string(c.Entry)});
+        EXPECT_EQ(H.ResultStr(0), c.Speaker) << c.Entry;
+        EXPECT_EQ(H.ResultStr(1), c.Text) << c.Entry;
+        EXPECT_EQ(H.ResultStr(2), c.Voice) << c.Entry;
+        EXPECT_EQ(H.ResultInt(0), c.Volume) << c.Entry;
+        EXPECT_EQ(H.ResultInt(1), c.Gain) << c.Entry;
         EXPECT_TRUE(ResultsCleared()) << c.Entry;
     }
-    Run({"\\?c"});
-    EXPECT_EQ(Int(), 2);
+    H.Execute({"\\?c"});
+    EXPECT_EQ(H.ResultInt(), 2);
     // Without a text nothing is added.
-    Run({"\\t,\"太郎\"", "\\o,who,\"\"", "\\?c"});
-    EXPECT_EQ(Int(), 2);
-    Run({"\\i", "\\?c"});
-    EXPECT_EQ(Int(), 0);
+    H.Execute({"\\t,\"太郎\"", "\\o,who,\"\"", "\\?c"});
+    EXPECT_EQ(H.ResultInt(), 2);
+    H.Execute({"\\i", "\\?c"});
+    EXPECT_EQ(H.ResultInt(), 0);
     EXPECT_EQ(Log.Count, 0);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
 TEST_F(EffectWordsTest, CameraWords) {
     ASSERT_NE(Camera, nullptr);
-    Run({"\\scp,cam", "\\mm,3", "\\p,30,-10,100"});
+    H.Execute({"\\scp,cam", "\\mm,3", "\\p,30,-10,100"});
     DirtyResults();
-    Run({"\\?mm"});
-    EXPECT_EQ(Int(), 3);
+    H.Execute({"\\?mm"});
+    EXPECT_EQ(H.ResultInt(), 3);
     EXPECT_TRUE(ResultsCleared());
-    Run({"\\?p"});
-    EXPECT_EQ(Int(0), 30);
-    EXPECT_EQ(Int(1), -10);
+    H.Execute({"\\?p"});
+    EXPECT_EQ(H.ResultInt(0), 30);
+    EXPECT_EQ(H.ResultInt(1), -10);
     H.Step(100);
     H.Step(100);
     EXPECT_EQ(Camera->X, 30);
     EXPECT_EQ(Camera->Y, -10);
-    Run({"\\i", "\\?p"});
-    EXPECT_EQ(Int(0), 0);
-    EXPECT_EQ(Int(1), 0);
+    H.Execute({"\\i", "\\?p"});
+    EXPECT_EQ(H.ResultInt(0), 0);
+    EXPECT_EQ(H.ResultInt(1), 0);
     H.Step(16);
     EXPECT_EQ(Camera->X, 0);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
@@ -348,8 +335,7 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     });
     H.Script.Words.General = &KelGeneralCommands::Handler();
     H.AddRawFile("wipe.b", AnimationBmpWriter::Write(file));
-    for (const char* line : {"\\scp,eff", "\\dc,7", "\\fdi,0,200,\"wipe.b\""})
-        H.Script.ExecuteLine(line);
+    H.Execute({"\\scp,eff", "\\dc,7", "\\fdi,0,200,\"wipe.b\""});
     ASSERT_EQ(KelGraphicLib::GraphicOf(H.Script)->Kind(), tkAnimIn);
     H.Run(4, 16);
     TDSound& effects = *sound.Library()->DSound;

@@ -25,7 +25,8 @@
 
 namespace {
 
-// Shared by the word tables: running statements and reading results and messages.
+// An interpreter with the sound and movie words and the general words, its services linked by the
+// test before its set-up.
 class WordsTest : public ::testing::Test {
 protected:
     explicit WordsTest(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& links)
@@ -35,24 +36,28 @@ protected:
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
     }
-    void Run(std::initializer_list<std::string> lines) {
-        for (const auto& line : lines)
-            H.Script.ExecuteLine(Encoding::Utf8ToSjis(line));
-    }
-    int32_t Int(int32_t i = 0) { return H.Var("ResultInt", i).Value; }
-    std::string Str(int32_t i = 0) { return Encoding::SjisToUtf8(H.Var("ResultStr", i).Text); }
-    std::string FirstError() {
-        const auto errors = H.Errors();
-        if (errors.empty()) return "";
-        const std::string mark = "[ERROR]:";
-        return errors[0].rfind(mark, 0) == 0 ? errors[0].substr(mark.size()) : errors[0];
-    }
-    // Leftovers in the results: a word that clears them first removes both.
-    void DirtyResults() {
+    // A row of a word table: a statement (or none), then a query with the results it leaves and
+    // whether it clears what the results held before.
+    struct TRow {
+        const char* Statement;
+        const char* Query;
+        std::vector<int32_t> Ints;
+        const char* Text = "";
+        bool Clears = true;
+    };
+    void Check(const TRow& row) {
+        if (row.Statement[0]) H.Execute({row.Statement});
+        // Leftovers past every element a query writes.
         H.Script.SetResultInt("ResultInt", 9, 77);
         H.Script.SetResultStr("ResultStr", 9, "old");
+        H.Execute({row.Query});
+        for (size_t i = 0; i < row.Ints.size(); ++i)
+            EXPECT_EQ(H.ResultInt(static_cast<int32_t>(i)), row.Ints[i])
+                << row.Statement << " " << row.Query << " " << i;
+        EXPECT_EQ(H.ResultStr(), row.Text) << row.Statement << " " << row.Query;
+        const bool cleared = H.ResultInt(9) == 0 && H.ResultStr(9).empty();
+        EXPECT_EQ(cleared, row.Clears) << row.Query;
     }
-    bool ResultsCleared() { return Int(9) == 0 && Str(9).empty(); }
 
     TScriptHarness H;
 };
@@ -96,17 +101,10 @@ protected:
 };
 
 TEST_F(SoundWordsTest, StreamWordsDriveTheirChannelAndQueriesReportIt) {
-    Run({"\\scp,snd[3]", "\\l,\"tone.ogg\""});
+    H.Execute({"\\scp,snd[3]", "\\l,\"tone.ogg\""});
     ASSERT_EQ(Streams().GetName(3), "sound\\tone.ogg");
     EXPECT_EQ(H.Script.HoldFrames, 2);
-    struct Case {
-        const char* Statement;
-        const char* Query;
-        std::vector<int32_t> Ints;
-        const char* Text;
-        bool Clears;
-    };
-    const Case cases[] = {
+    const TRow rows[] = {
         {"", "\\?l", {0}, "sound\\tone.ogg", true},
         {"", "\\gf", {1}, "sound\\tone.ogg", false},
         {"", "\\gt", {2000}, "", false},
@@ -130,41 +128,34 @@ TEST_F(SoundWordsTest, StreamWordsDriveTheirChannelAndQueriesReportIt) {
         {"", "\\gf", {0}, "", false},
         {"", "\\?nv", {0}, "", true},
     };
-    for (const auto& c : cases) {
-        if (c.Statement[0]) Run({c.Statement});
-        DirtyResults();
-        Run({c.Query});
-        for (size_t i = 0; i < c.Ints.size(); ++i)
-            EXPECT_EQ(Int(static_cast<int32_t>(i)), c.Ints[i]) << c.Statement << " " << c.Query << " " << i;
-        EXPECT_EQ(Str(), c.Text) << c.Statement << " " << c.Query;
-        EXPECT_EQ(ResultsCleared(), c.Clears) << c.Query;
-    }
-    Run({"\\sv,5"});
+    for (const auto& row : rows)
+        Check(row);
+    H.Execute({"\\sv,5"});
     EXPECT_EQ(Streams().Record(3).SilenceThreshold, 5);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
 TEST_F(SoundWordsTest, StopRewindsPauseResumesAndTheLevelIsMeasured) {
-    Run({"\\scp,snd[0]", "\\l,\"tone.ogg\"", "\\p,0"});
+    H.Execute({"\\scp,snd[0]", "\\l,\"tone.ogg\"", "\\p,0"});
     Play(300);
-    Run({"\\?nv,2"});
-    EXPECT_NEAR(Int(), 81, 6);  // the mean level of a tone of half the full scale: 256 x 0.5 x 2 / pi
-    Run({"\\s,1"});
+    H.Execute({"\\?nv,2"});
+    EXPECT_NEAR(H.ResultInt(), 81, 6);  // the mean level of a tone of half the full scale: 256 x 0.5 x 2 / pi
+    H.Execute({"\\s,1"});
     Play(200);  // what the ring held plays out
-    Run({"\\?nt"});
-    const int32_t paused = Int();
+    H.Execute({"\\?nt"});
+    const int32_t paused = H.ResultInt();
     EXPECT_GT(paused, 200);
     Play(200);
-    Run({"\\?nt"});
-    EXPECT_EQ(Int(), paused);  // it stays where it stopped
-    Run({"\\p,0"});
+    H.Execute({"\\?nt"});
+    EXPECT_EQ(H.ResultInt(), paused);  // it stays where it stopped
+    H.Execute({"\\p,0"});
     Play(200);
-    Run({"\\?nt"});
-    EXPECT_GT(Int(), paused + 100);  // and goes on from there
-    Run({"\\s,0", "\\?sk"});
-    EXPECT_EQ(Int(), 0);
-    Run({"\\?nv"});
-    EXPECT_EQ(Int(), 0);  // silent while stopped
+    H.Execute({"\\?nt"});
+    EXPECT_GT(H.ResultInt(), paused + 100);  // and goes on from there
+    H.Execute({"\\s,0", "\\?sk"});
+    EXPECT_EQ(H.ResultInt(), 0);
+    H.Execute({"\\?nv"});
+    EXPECT_EQ(H.ResultInt(), 0);  // silent while stopped
 }
 
 TEST_F(SoundWordsTest, TheEqualiserFormFollowsTheArgumentCount) {
@@ -182,12 +173,12 @@ TEST_F(SoundWordsTest, TheEqualiserFormFollowsTheArgumentCount) {
         {"\\eq,1,2,3,4,5,6,7,8,0,10", 0, {}},   // ten arguments: neither form
         {"\\eq,255,255,255,255,0", 4, {255, 255, 255, 255}},
     };
-    Run({"\\scp,snd[1]"});
+    H.Execute({"\\scp,snd[1]"});
     for (const auto& c : cases) {
         const int32_t reset[8] = {50, 50, 50, 50, 50, 50, 50, 50};
         Streams().SetEqualizer8(1, reset, 0);
         Streams().SetEqualizer8(2, reset, 0);
-        Run({c.Statement});
+        H.Execute({c.Statement});
         if (c.Bands == 4) Streams().SetEqualizer4(2, c.Gains.data(), 0);
         if (c.Bands == 8) Streams().SetEqualizer8(2, c.Gains.data(), 0);
         TMemoryStream saved;
@@ -199,39 +190,27 @@ TEST_F(SoundWordsTest, TheEqualiserFormFollowsTheArgumentCount) {
 
 TEST_F(SoundWordsTest, SwapClampsBothChannelsIntoTheLibrary) {
     ASSERT_TRUE(Streams().LoadStream(0, "sound\\tone.ogg", sgMusic, false, 0));
-    Run({"\\scp,snd[7]", "\\sw,0,20"});  // the object's own channel plays no part
+    H.Execute({"\\scp,snd[7]", "\\sw,0,20"});  // the object's own channel plays no part
     EXPECT_EQ(Streams().GetName(0), "");
     EXPECT_EQ(Streams().GetName(15), "sound\\tone.ogg");
-    Run({"\\sw,-4,15"});
+    H.Execute({"\\sw,-4,15"});
     EXPECT_EQ(Streams().GetName(0), "sound\\tone.ogg");
 }
 
 TEST_F(SoundWordsTest, EffectWordsDriveTheirChannel) {
-    Run({"\\scp,dsnd[4]", "\\l,\"tone.ogg\""});
+    H.Execute({"\\scp,dsnd[4]", "\\l,\"tone.ogg\""});
     EXPECT_EQ(Effects().GetName(4), "sound\\tone.ogg");
     EXPECT_EQ(Effects().Record(4).Group, static_cast<uint32_t>(sgEffect));
     EXPECT_EQ(H.Script.HoldFrames, 2);
-    struct Case {
-        const char* Statement;
-        const char* Query;
-        int32_t Int;
-        const char* Text;
-        bool Clears;
+    const TRow rows[] = {
+        {"", "\\gf", {0}, "sound\\tone.ogg", true}, {"", "\\gp", {1}, "Stop", false},
+        {"\\p,1", "\\gp", {3}, "LoopPlay", false},  {"\\s", "\\gp", {1}, "Stop", false},
+        {"\\p,2", "\\gp", {2}, "Play", false},      {"\\v,100", "\\?v", {100}, "", true},
+        {"\\mv,90", "\\gv", {90}, "", true},        {"\\i", "\\gp", {0}, "NoFile", false},
     };
-    const Case cases[] = {
-        {"", "\\gf", 0, "sound\\tone.ogg", true}, {"", "\\gp", 1, "Stop", false},
-        {"\\p,1", "\\gp", 3, "LoopPlay", false},  {"\\s", "\\gp", 1, "Stop", false},
-        {"\\p,2", "\\gp", 2, "Play", false},      {"\\v,100", "\\?v", 100, "", true},
-        {"\\mv,90", "\\gv", 90, "", true},        {"\\i", "\\gp", 0, "NoFile", false},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : rows) {
         H.Clock.Now += 30;  // two starts closer than 25 ms are one
-        if (c.Statement[0]) Run({c.Statement});
-        DirtyResults();
-        Run({c.Query});
-        EXPECT_EQ(Int(), c.Int) << c.Statement << " " << c.Query;
-        EXPECT_EQ(Str(), c.Text) << c.Statement << " " << c.Query;
-        EXPECT_EQ(ResultsCleared(), c.Clears) << c.Query;
+        Check(row);
     }
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
@@ -252,13 +231,13 @@ TEST_F(SoundWordsTest, AFailedLoadWritesItsMessageHoldsTheFrameAndTheScriptGoesO
     for (const auto& c : cases) {
         H.ClearErrors();
         H.Script.HoldFrames = 0;
-        Run({std::string("\\scp,") + c.Object, std::string("\\l,\"") + c.File + "\"", "\\gvar,int,after"});
-        EXPECT_EQ(FirstError(), c.Message) << c.Object << " " << c.File;
+        H.Execute({std::string("\\scp,") + c.Object, std::string("\\l,\"") + c.File + "\"", "\\gvar,int,after"});
+        EXPECT_EQ(H.FirstError(), c.Message) << c.Object << " " << c.File;
         EXPECT_EQ(H.Script.HoldFrames, 2) << c.Object << " " << c.File;
         EXPECT_NE(H.Script.Variables->FindVariable("after", 0), TVariableScope::None);
-        Run({"\\gf"});
-        EXPECT_EQ(Str(), "") << c.Object << " " << c.File;  // the channel is left empty
-        Run({"\\del,after"});
+        H.Execute({"\\gf"});
+        EXPECT_EQ(H.ResultStr(), "") << c.Object << " " << c.File;  // the channel is left empty
+        H.Execute({"\\del,after"});
     }
 }
 
@@ -292,21 +271,15 @@ struct TMovieRig {
 class MovieWordsTest : public TMovieRig, public WordsTest {
 protected:
     MovieWordsTest() : WordsTest([this](TObjectKindRegistry&, TScriptLinks& links) { links.Movie = Movie.get(); }) {
-        Run({"\\scp,show"});
+        H.Execute({"\\scp,show"});
     }
 };
 
 TEST_F(MovieWordsTest, WordsDriveTheMovieAndQueriesReportIt) {
-    Run({"\\l,\"op.mpg\""});
+    H.Execute({"\\l,\"op.mpg\""});
     ASSERT_NE(Movie->Player(), nullptr);
     ASSERT_TRUE(Movie->Player()->WaitDecoded(10000));
-    struct Case {
-        const char* Statement;
-        const char* Query;
-        std::vector<int32_t> Ints;
-        const char* Text = "";
-    };
-    const Case cases[] = {
+    const TRow rows[] = {
         {"", "\\?l", {0}, "op.mpg"},
         {"", "\\?ss", {32, 24}},  // the pictures' own size
         {"\\pp,12,-34", "\\?pp", {12, -34}},
@@ -321,15 +294,8 @@ TEST_F(MovieWordsTest, WordsDriveTheMovieAndQueriesReportIt) {
         {"\\i", "\\?l", {0}, ""},
         {"", "\\?p", {0}},
     };
-    for (const auto& c : cases) {
-        if (c.Statement[0]) Run({c.Statement});
-        DirtyResults();
-        Run({c.Query});
-        for (size_t i = 0; i < c.Ints.size(); ++i)
-            EXPECT_EQ(Int(static_cast<int32_t>(i)), c.Ints[i]) << c.Statement << " " << c.Query << " " << i;
-        EXPECT_EQ(Str(), c.Text) << c.Query;
-        EXPECT_TRUE(ResultsCleared()) << c.Query;
-    }
+    for (const auto& row : rows)
+        Check(row);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
@@ -342,22 +308,22 @@ TEST_F(MovieWordsTest, LoadPlayAndCloseDelayTheNextFrame) {
                           {"\\sk,100", false},      {"\\i", true}, {"\\?p", false}};
     for (const auto& c : cases) {
         H.Script.FrameDelay = 0;
-        Run({c.Statement});
+        H.Execute({c.Statement});
         EXPECT_EQ(H.Script.FrameDelay, c.Delays ? 2 : 0) << c.Statement;
     }
 }
 
 TEST_F(MovieWordsTest, AFailedLoadWritesItsMessageUnlessMoviesAreSkipped) {
-    Run({"\\l,\"none.mpg\""});
-    EXPECT_EQ(FirstError(), "\\l:ムービーファイルのロードに失敗：none.mpg");
+    H.Execute({"\\l,\"none.mpg\""});
+    EXPECT_EQ(H.FirstError(), "\\l:ムービーファイルのロードに失敗：none.mpg");
     EXPECT_EQ(Movie->Player(), nullptr);
     EXPECT_EQ(H.Script.FrameDelay, 2);  // also after a failure
 
     // Skipped by the player's choice: nothing plays and nothing stops the script.
     H.ClearErrors();
     SystemConfigLib::Config.MovieDecoder = 0;
-    Run({"\\l,\"op.mpg\"", "\\p", "\\?p"});
-    EXPECT_EQ(Int(), 0);
+    H.Execute({"\\l,\"op.mpg\"", "\\p", "\\?p"});
+    EXPECT_EQ(H.ResultInt(), 0);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
     EXPECT_TRUE(Fake.Opened.empty());
 }

@@ -75,6 +75,26 @@ void TScriptHarness::Run(int frames, uint32_t ms) {
         Step(ms);
 }
 
+void TScriptHarness::Execute(std::initializer_list<std::string> utf8Statements) {
+    for (const auto& statement : utf8Statements)
+        Script.ExecuteLine(Encoding::Utf8ToSjis(statement));
+}
+
+int32_t TScriptHarness::ResultInt(int32_t i) {
+    return Var("ResultInt", i).Value;
+}
+
+std::string TScriptHarness::ResultStr(int32_t i) {
+    return Encoding::SjisToUtf8(Var("ResultStr", i).Text);
+}
+
+std::string TScriptHarness::FirstError() const {
+    const std::vector<std::string> errors = Errors();
+    if (errors.empty()) return "";
+    const std::string mark = "[ERROR]:";
+    return errors[0].rfind(mark, 0) == 0 ? errors[0].substr(mark.size()) : errors[0];
+}
+
 std::vector<std::string> TScriptHarness::Errors() const {
     std::vector<std::string> out;
     for (const auto& line : ErrorLogLib::ErrorList.Items)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <set>
@@ -48,8 +49,16 @@ public:
     void PassInputLock();
     void Run(int frames, uint32_t ms = 16);
 
+    // Runs each statement (UTF-8) as a script line.
+    void Execute(std::initializer_list<std::string> utf8Statements);
+    // Element i of "ResultInt" and of "ResultStr" (in UTF-8).
+    int32_t ResultInt(int32_t i = 0);
+    std::string ResultStr(int32_t i = 0);
+
     // Error-log lines in UTF-8.
     std::vector<std::string> Errors() const;
+    // The first error-log line without its "[ERROR]:" mark; empty when there is none.
+    std::string FirstError() const;
     void ClearErrors();
     TCalcValue Eval(const std::string& utf8Expression);
     // Reads an element of a variable visible from the current depth (force: locks ignored).
