@@ -91,34 +91,14 @@ protected:
         H.AddRawFile("anim.b", Animation());
         H.AddRawFile("red.png", SolidPng(8, 6, 0xFFFF0000));
         H.AddRawFile("image\\leaf.png", SolidPng(40, 20, 0xFF00FF00));
-        Run({"\\var,img,pic", "\\var,list,lines"});
-    }
-    void Run(std::initializer_list<std::string> lines) {
-        for (const auto& line : lines)
-            H.Script.ExecuteLine(Encoding::Utf8ToSjis(line));
-    }
-    int32_t Int(int32_t i = 0) { return H.Var("ResultInt", i).Value; }
-    std::string Str(int32_t i = 0) { return Encoding::SjisToUtf8(H.Var("ResultStr", i).Text); }
-    // The error-log lines without their mark.
-    std::vector<std::string> Errors() {
-        std::vector<std::string> out;
-        for (std::string line : H.Errors()) {
-            const std::string mark = "[ERROR]:";
-            if (line.rfind(mark, 0) == 0) line = line.substr(mark.size());
-            if (line.rfind("[位置]", 0) != 0) out.push_back(line);
-        }
-        return out;
-    }
-    std::string FirstError() {
-        const auto errors = Errors();
-        return errors.empty() ? "" : errors[0];
+        H.Execute({"\\var,img,pic", "\\var,list,lines"});
     }
     // Leftovers that a query must clear before it writes.
     void DirtyResults() {
         H.Script.SetResultInt("ResultInt", 5, 77);
         H.Script.SetResultStr("ResultStr", 5, "old");
     }
-    bool ResultsCleared() { return Int(5) == 0 && Str(5).empty(); }
+    bool ResultsCleared() { return H.ResultInt(5) == 0 && H.ResultStr(5).empty(); }
     // Runs the rows in order on the objects in scope; every query must clear the results first.
     void RunQueries(const std::vector<TQueryCase>& cases) {
         for (const TQueryCase& c : cases) {
@@ -127,14 +107,14 @@ protected:
                 what = *s + " " + what;
             H.ClearErrors();
             for (const std::string& s : c.Statements)
-                Run({s});
-            EXPECT_EQ(FirstError(), c.Error) << what;
+                H.Execute({s});
+            EXPECT_EQ(H.FirstError(), c.Error) << what;
             DirtyResults();
-            Run({c.Query});
+            H.Execute({c.Query});
             for (size_t i = 0; i < c.Ints.size(); ++i)
-                EXPECT_EQ(Int(static_cast<int32_t>(i)), c.Ints[i]) << what << ", element " << i;
+                EXPECT_EQ(H.ResultInt(static_cast<int32_t>(i)), c.Ints[i]) << what << ", element " << i;
             for (size_t i = 0; i < c.Strs.size(); ++i)
-                EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Strs[i]) << what << ", element " << i;
+                EXPECT_EQ(H.ResultStr(static_cast<int32_t>(i)), c.Strs[i]) << what << ", element " << i;
             EXPECT_TRUE(ResultsCleared()) << what;
         }
     }
@@ -154,7 +134,7 @@ protected:
 namespace {
 
 TEST_F(ImageWordsTest, PlacePointerDataAndChannelWords) {
-    Run({"\\scp,pic", "\\l,\"anim.b\"", "\\e"});
+    H.Execute({"\\scp,pic", "\\l,\"anim.b\"", "\\e"});
     const std::string long70(70, 'x');
     RunQueries({
         // Place and tweens. Positions are those where the move ends, taken at the point asked for.
@@ -195,7 +175,7 @@ TEST_F(ImageWordsTest, PlacePointerDataAndChannelWords) {
 }
 
 TEST_F(ImageWordsTest, AnimationWords) {
-    Run({"\\scp,pic"});
+    H.Execute({"\\scp,pic"});
     RunQueries({
         // Files 2 to 5 replace the embedded pictures: red.png (8 x 6) stands for picture 0.
         {{"\\l,\"anim.b\",\"red.png\""}, "\\?l", {}, {"anim.b", "red.png", "", "", ""}},
@@ -231,21 +211,21 @@ TEST_F(ImageWordsTest, AnimationWords) {
     EXPECT_FLOAT_EQ(image.Animation->Speed, 2.5f);
 
     // A paused clock stands still; "m" restarts even the current motion.
-    Run({"\\tmp,0", "\\ps,100", "\\lsk,-1,0", "\\m,\"Idle\""});
+    H.Execute({"\\tmp,0", "\\ps,100", "\\lsk,-1,0", "\\m,\"Idle\""});
     H.Script.HoldFrames = 0;  // the load's hold has passed
     H.Step(100);
-    Run({"\\?lsk,0"});
-    EXPECT_EQ(Int(), 100);
-    Run({"\\tmp,1"});
+    H.Execute({"\\?lsk,0"});
+    EXPECT_EQ(H.ResultInt(), 100);
+    H.Execute({"\\tmp,1"});
     H.Step(100);
-    Run({"\\?lsk,0"});
-    EXPECT_EQ(Int(), 100);
-    Run({"\\m,\"Idle\"", "\\?lsk,0"});
-    EXPECT_EQ(Int(), 0);
+    H.Execute({"\\?lsk,0"});
+    EXPECT_EQ(H.ResultInt(), 100);
+    H.Execute({"\\m,\"Idle\"", "\\?lsk,0"});
+    EXPECT_EQ(H.ResultInt(), 0);
 }
 
 TEST_F(ImageWordsTest, GetWordsWriteOnlyTheirElements) {
-    Run({"\\scp,pic", "\\l,\"anim.b\"", "\\e", "\\alg,1,0", "\\p,100,50,4,1000", "\\m,\"*OnMouse\""});
+    H.Execute({"\\scp,pic", "\\l,\"anim.b\"", "\\e", "\\alg,1,0", "\\p,100,50,4,1000", "\\m,\"*OnMouse\""});
     struct Case {
         std::string Statement;
         int32_t Int;
@@ -259,21 +239,21 @@ TEST_F(ImageWordsTest, GetWordsWriteOnlyTheirElements) {
     for (const Case& c : cases) {
         DirtyResults();
         H.Script.SetResultStr("ResultStr", 0, "old");
-        Run({c.Statement});
-        EXPECT_EQ(Int(), c.Int) << c.Statement;
-        EXPECT_EQ(Str(), c.Str.empty() ? "old" : c.Str) << c.Statement;
-        EXPECT_EQ(Int(5), 77) << c.Statement;
+        H.Execute({c.Statement});
+        EXPECT_EQ(H.ResultInt(), c.Int) << c.Statement;
+        EXPECT_EQ(H.ResultStr(), c.Str.empty() ? "old" : c.Str) << c.Statement;
+        EXPECT_EQ(H.ResultInt(5), 77) << c.Statement;
     }
-    Run({"\\d", "\\i", "\\ge"});
-    EXPECT_EQ(Str(), "Disable");
-    Run({"\\gf"});
-    EXPECT_EQ(Int(), 0);
-    EXPECT_EQ(Str(), "");
-    EXPECT_EQ(Errors(), std::vector<std::string>{});
+    H.Execute({"\\d", "\\i", "\\ge"});
+    EXPECT_EQ(H.ResultStr(), "Disable");
+    H.Execute({"\\gf"});
+    EXPECT_EQ(H.ResultInt(), 0);
+    EXPECT_EQ(H.ResultStr(), "");
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
 TEST_F(ImageWordsTest, RectangleHitAndShowWords) {
-    Run({"\\scp,pic", "\\fr,10,20,30,40,0x80FF0000", "\\ss,1,2,3,4", "\\ds,5,6,7,8"});
+    H.Execute({"\\scp,pic", "\\fr,10,20,30,40,0x80FF0000", "\\ss,1,2,3,4", "\\ds,5,6,7,8"});
     const TImageRecord& r = Image().Record;
     EXPECT_EQ(r.Files[0], "rect,10,20,30,40,$80ff0000");
     EXPECT_EQ((std::array<int32_t, 4>{r.HitX1, r.HitY1, r.HitX2, r.HitY2}), (std::array<int32_t, 4>{1, 2, 3, 4}));
@@ -282,25 +262,25 @@ TEST_F(ImageWordsTest, RectangleHitAndShowWords) {
     const TABMPKeyFrame& k = Image().Animation->Data->Motions[0]->Layers[1]->Keys[0];
     EXPECT_EQ((std::array<int32_t, 4>{k.DstX, k.DstY, k.DstW, k.DstH}), (std::array<int32_t, 4>{10, 20, 30, 40}));
     EXPECT_EQ(k.Alpha, 0x80);
-    EXPECT_EQ(Errors(), std::vector<std::string>{});
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
 TEST_F(ImageWordsTest, AnimationTextIntoAList) {
-    Run({"\\scp,pic", "\\l,\"anim.b\"", "\\mem,lines"});
+    H.Execute({"\\scp,pic", "\\l,\"anim.b\"", "\\mem,lines"});
     auto* list = dynamic_cast<TKelObjectDataStringList*>(H.Script.Objects->Find(H.Var("lines").Text));
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(list->Lines().Items, (std::vector<std::string>{Encoding::Utf8ToSjis("一行目"), "second"}));
-    EXPECT_EQ(Str(), "一行目\r\nsecond");
-    EXPECT_EQ(Errors(), std::vector<std::string>{});
+    EXPECT_EQ(H.ResultStr(), "一行目\r\nsecond");
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 
     // Anything but a list: the message, no list changes, and the results all the same.
     list->Lines().SetText("kept");
     for (const char* statement : {"\\mem,pic", "\\mem,\"nobody\"", "\\mem"}) {
         H.ClearErrors();
         DirtyResults();
-        Run({statement});
-        EXPECT_EQ(FirstError(), "\\mem:list型を引数に指定してください") << statement;
-        EXPECT_EQ(Str(), "一行目\r\nsecond") << statement;
+        H.Execute({statement});
+        EXPECT_EQ(H.FirstError(), "\\mem:list型を引数に指定してください") << statement;
+        EXPECT_EQ(H.ResultStr(), "一行目\r\nsecond") << statement;
         EXPECT_TRUE(ResultsCleared()) << statement;
     }
     EXPECT_EQ(list->Lines().Items, std::vector<std::string>{"kept"});
@@ -310,7 +290,7 @@ TEST_F(ImageWordsTest, LoadingHoldsTheFrameAndReportsWhatFailed) {
     H.AddRawFile("bad.png", "\x89PNG not a picture");
     H.AddRawFile("hum.b", Animation({{"hum.ogg", static_cast<uint8_t>(AnimationBmpWriter::TSoundType::Ogg),
                                       "OggS" + std::string(60, '\x01')}}));
-    Run({"\\scp,pic"});
+    H.Execute({"\\scp,pic"});
     struct Case {
         std::string Statement;
         std::string Error;
@@ -333,8 +313,8 @@ TEST_F(ImageWordsTest, LoadingHoldsTheFrameAndReportsWhatFailed) {
             H.Script.Path->Add("image");
             continue;
         }
-        Run({c.Statement});
-        EXPECT_EQ(FirstError(), c.Error) << c.Statement;
+        H.Execute({c.Statement});
+        EXPECT_EQ(H.FirstError(), c.Error) << c.Statement;
         EXPECT_EQ(Image().Record.Files[0], c.File1) << c.Statement;
         EXPECT_EQ(H.Script.HoldFrames, 2) << c.Statement;
     }
@@ -354,15 +334,15 @@ TEST_F(ImageWordsTest, MissingObjectsAndUnknownWords) {
     for (const Case& c : cases) {
         H.ClearErrors();
         for (const std::string& s : c.Statements)
-            Run({s});
-        EXPECT_EQ(FirstError(), c.Error) << c.Statements.back();
+            H.Execute({s});
+        EXPECT_EQ(H.FirstError(), c.Error) << c.Statements.back();
     }
 }
 
 // Arguments at the ends of the 32-bit range reach the image held or refused: the tweens end, the
 // queries read back what was given or its nearest value, and nothing is drawn out of place.
 TEST_F(ImageWordsTest, ExtremeArguments) {
-    Run({"\\scp,pic", "\\l,\"anim.b\"", "\\e"});
+    H.Execute({"\\scp,pic", "\\l,\"anim.b\"", "\\e"});
     RunQueries({
         {{"\\p,2147483647,-2147483648,2147483647,-2147483648"}, "\\?p,2,2", {2147483647, -2147483628, 2147483647}},
         {{"\\a,-2147483648,-5"}, "\\?a", {INT_MIN}},
@@ -385,13 +365,13 @@ TEST_F(ImageWordsTest, ExtremeArguments) {
         H.Step(16);
         Image().Draw(&cells, 255, 0, 0);
     }
-    Run({"\\fr,-2147483648,-2147483648,2147483647,2147483647,-1", "\\p,0,0,0,0", "\\a,255,0", "\\alg,0,0"});
+    H.Execute({"\\fr,-2147483648,-2147483648,2147483647,2147483647,-1", "\\p,0,0,0,0", "\\a,255,0", "\\alg,0,0"});
     H.Step(16);
     cells.InvalidateAll();
     Image().Draw(&cells, 255, 0, 0);
     cells.Render(0xFF000000, false, 0xFFFF);
     EXPECT_EQ(Image().Record.X, 0);
-    EXPECT_EQ(Errors(), std::vector<std::string>{});
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
 // An image whose Clear, Enable and Disable are its own, as a message window's and a button's are.
@@ -435,7 +415,7 @@ TEST_F(ImageWordsTest, EveryWordOfTheTableIsHandled) {
     ASSERT_TRUE(bare.Setup(TScriptLinks{}));
     ASSERT_EQ(bare.Links.Cursor, nullptr);
     bare.ExecuteLine("\\scp,csr");
-    Run({"\\scp,pic"});
+    H.Execute({"\\scp,pic"});
     for (const char* word : KelImageCommands::ImageWords()) {
         const std::string statement = std::string("\\") + word;
         for (TKelScript* s : {&H.Script, &bare}) {
@@ -443,7 +423,7 @@ TEST_F(ImageWordsTest, EveryWordOfTheTableIsHandled) {
             DirtyResults();
             bare.SetResultInt("ResultInt", 5, 77);
             s->ExecuteLine(statement);
-            for (const std::string& e : Errors())
+            for (const std::string& e : H.Errors())
                 EXPECT_EQ(e.find("未定義"), std::string::npos) << statement << ": " << e;
             if (word[0] == '?') {
                 EXPECT_EQ(s->Evaluate("ResultInt[5]").Value, 0) << statement;
