@@ -32,9 +32,22 @@
 namespace {
 
 const char* const kTokens[16] = {
-    "-2147483648", "2147483647",        "0x80000000",      "-1",         "0",        "255",
-    "65536",       "\"anim.b\"",        "\"pic.bmp\"",     "\"bad.png\"", "\"hum.b\"", "\"*OnMouse\"",
-    "lines",       "\"rect,-5,-5,99999,99999,$ffffffff\"", "\"mirror,1\\\\blur,9999\"", "1000000000",
+    "-2147483648",
+    "2147483647",
+    "0x80000000",
+    "-1",
+    "0",
+    "255",
+    "65536",
+    "\"anim.b\"",
+    "\"pic.bmp\"",
+    "\"bad.png\"",
+    "\"hum.b\"",
+    "\"*OnMouse\"",
+    "lines",
+    "\"rect,-5,-5,99999,99999,$ffffffff\"",
+    "\"mirror,1\\\\blur,9999\"",
+    "1000000000",
 };
 
 class TSoundCounts final : public IScriptSound {

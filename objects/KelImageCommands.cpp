@@ -38,17 +38,6 @@ int32_t EasingKind(int32_t kind) {
     return std::clamp(kind, 0, 255);
 }
 
-// "sc" and "dc" take a channel of the interpreter's sound library; outside it the word writes its
-// message and changes nothing.
-bool ChannelInRange(TKelScript& s, int32_t channel, bool effect) {
-    const int32_t count =
-        s.Links.Sound ? (effect ? s.Links.Sound->EffectChannelCount() : s.Links.Sound->StreamChannelCount()) : 0;
-    if (channel >= 0 && channel < count) return true;
-    ErrorLogLib::ErrorLog(effect ? "\\dc:範囲外のチャンネルを指定しました"_sj
-                                 : "\\sc:範囲外のチャンネルを指定しました"_sj);
-    return false;
-}
-
 // A load's message names the files it looked for: the names the search folders found, or the
 // names as the script gave them where no folder holds them.
 const std::string& Named(const std::string& resolved, const std::string& given) {
@@ -256,8 +245,8 @@ bool DoImageCommand(TKelScript& script, int32_t code, TStringList& args, TImageL
         case Cmd("sc"):
         case Cmd("dc"): {
             const bool effect = code == Cmd("dc");
-            const int32_t channel = a.Int(1);
-            if (!ChannelInRange(script, channel, effect)) return true;
+            const int32_t channel = a.Channel(1, effect);
+            if (channel < 0) return true;
             if (effect)
                 image.SetEffectChannel(channel);
             else

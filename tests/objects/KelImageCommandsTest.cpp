@@ -26,8 +26,6 @@
 
 namespace {
 
-using AnimationBmpWriter::TLayer;
-using AnimationFixtures::Key;
 using AnimationFixtures::SolidPng;
 
 class FakeSound final : public IScriptSound {
@@ -37,30 +35,13 @@ public:
     bool SwapChannels(bool, int32_t, int32_t) override { return false; }
 };
 
-// A layer drawing embedded picture 0, and one with a hit area over the frame.
-std::vector<TLayer> PictureAndHitArea() {
-    TLayer draw;
-    draw.Keys[0] = Key(0, TABMPKind::Draw);
-    TLayer hit;
-    TABMPKeyFrame area = Key(0, TABMPKind::HitArea);
-    area.DstW = 40;
-    area.DstH = 20;
-    hit.Keys[0] = area;
-    return {draw, hit};
-}
-
 // "anim.b": 40 x 20, 1500 ms long, two lines of text, pictures of 40 x 20 and 16 x 4, motions
 // Idle, *Enable, *Disable, *OnMouse, *OffMouse; and the sounds given.
 std::string Animation(const std::vector<AnimationBmpWriter::TItem>& sounds = {}) {
     AnimationBmpWriter::TFile file =
-        AnimationFixtures::File(PictureAndHitArea(), {SolidPng(40, 20, 0xFF00FF00), SolidPng(16, 4, 0xFF0000FF)});
-    file.Width = 40;
-    file.Height = 20;
+        AnimationFixtures::StateFile(40, 20, {SolidPng(40, 20, 0xFF00FF00), SolidPng(16, 4, 0xFF0000FF)});
     file.Length = 1500;
     file.Text = Encoding::Utf8ToSjis("一行目\r\nsecond");
-    file.Motions.clear();
-    for (const char* name : {"Idle", "*Enable", "*Disable", "*OnMouse", "*OffMouse"})
-        file.Motions.push_back({name, PictureAndHitArea()});
     file.Sounds = sounds;
     return AnimationBmpWriter::Write(file);
 }
