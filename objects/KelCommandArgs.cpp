@@ -1,5 +1,7 @@
 #include "objects/KelCommandArgs.h"
 
+#include "foundation/ErrorLogLib.h"
+#include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 
 namespace {
@@ -35,7 +37,10 @@ std::string TKelCommandArgs::Label(int32_t i) const {
 }
 
 std::string TKelCommandArgs::File(int32_t i) const {
-    const std::string name = Text(i);
+    return ResolveFile(Text(i));
+}
+
+std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
     std::string found;
     if (name.empty() || !Owner.Path) return found;
     Owner.Path->Resolve(name, true, found);
@@ -45,6 +50,16 @@ std::string TKelCommandArgs::File(int32_t i) const {
 TKelObjectDataCustom* TKelCommandArgs::Object(int32_t i) const {
     const std::string name = Text(i);
     return name.empty() || !Owner.Objects ? nullptr : Owner.Objects->Find(name);
+}
+
+int32_t TKelCommandArgs::Channel(int32_t i, bool effect) const {
+    const int32_t channel = Int(i);
+    IScriptSound* sound = Owner.Links.Sound;
+    const int32_t count = sound ? (effect ? sound->EffectChannelCount() : sound->StreamChannelCount()) : 0;
+    if (channel >= 0 && channel < count) return channel;
+    const std::string word = Args.Count() > 0 ? ClassLib::LowerAscii(Args[0]) : std::string();
+    ErrorLogLib::ErrorLog(word + ":範囲外のチャンネルを指定しました"_sj);
+    return -1;
 }
 
 void TKelCommandArgs::ClearResults() const {

@@ -17,6 +17,9 @@
 //   File(i)     Text(i) resolved through the interpreter's search folders, telling the file-use log
 //               of what was found; empty when no folder holds it
 //   Object(i)   Text(i) looked up by name among the interpreter's script objects; null for none
+//   Channel(i, effect)  Int(i) when it names a stream (effect false) or an effect channel of the
+//               interpreter's sound library; otherwise -1, after the word's message that the
+//               channel is out of range
 //   Ints<N>(i)  N integers from item i on, evaluated in the order written
 //
 // Results go to element i of the game arrays "ResultInt", "ResultStr" and "ResultObj". Words that
@@ -70,7 +73,10 @@ public:
     std::string Text(int32_t i) const { return Value(i).Text; }
     std::string Label(int32_t i) const;
     std::string File(int32_t i) const;
+    // A file name resolved as File resolves it, for words that keep the name as given as well.
+    std::string ResolveFile(const std::string& name) const;
     TKelObjectDataCustom* Object(int32_t i) const;
+    int32_t Channel(int32_t i, bool effect) const;
 
     template <size_t N>
     std::array<int32_t, N> Ints(int32_t first = 1) const {

@@ -1,11 +1,9 @@
 #include "objects/KelEffectCommands.h"
 
-#include "foundation/ErrorLogLib.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelCommandArgs.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
-#include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 
 namespace {
@@ -68,16 +66,6 @@ void Transition(TKelScript& s, TKelGraphic* g, const TKelCommandArgs& a, bool in
     s.HoldFrameSteps();
 }
 
-// "sc" and "dc": a channel of the interpreter's own sound library, or the word's message.
-bool ChannelInRange(TKelScript& s, int32_t channel, bool effect) {
-    const int32_t count =
-        s.Links.Sound ? (effect ? s.Links.Sound->EffectChannelCount() : s.Links.Sound->StreamChannelCount()) : 0;
-    if (channel >= 0 && channel < count) return true;
-    ErrorLogLib::ErrorLog(effect ? "\\dc:範囲外のチャンネルを指定しました"_sj
-                                 : "\\sc:範囲外のチャンネルを指定しました"_sj);
-    return false;
-}
-
 }  // namespace
 
 namespace KelEffectCommands {
@@ -129,8 +117,8 @@ bool DoEffectCommand(TKelScript& script, int32_t code, TStringList& args, TKelOb
         case Cmd("sc"):
         case Cmd("dc"): {
             const bool effect = code == Cmd("dc");
-            const int32_t channel = a.Int(1);
-            if (!ChannelInRange(script, channel, effect) || !g) return true;
+            const int32_t channel = a.Channel(1, effect);
+            if (channel < 0 || !g) return true;
             if (effect)
                 g->SetAnimEffectChannel(static_cast<uint8_t>(channel));
             else

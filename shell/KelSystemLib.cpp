@@ -8,8 +8,10 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
+#include "objects/KelImageCommands.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
@@ -187,6 +189,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     // The words of the effect, back-log, camera, sound and movie objects.
     KelEffectCommands::Register(TObjectKindRegistry::Global());
     KelSoundCommands::Register(TObjectKindRegistry::Global());
+    // Every interpreter owns its two cursor images; the words of images and cursors reach them.
+    KelCursorImage::Register(TObjectKindRegistry::Global());
+    KelImageCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
