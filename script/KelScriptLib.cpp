@@ -128,8 +128,16 @@ TKelScript::~TKelScript() {
     Variables.reset();
     SystemKeys.reset();
     Objects.reset();
+    if (Links.Cursor == CursorImage.get()) Links.Cursor = nullptr;
+    CursorImage.reset();
+    if (Links.SystemCursor == SystemCursorImage.get()) Links.SystemCursor = nullptr;
+    SystemCursorImage.reset();
+    if (Links.Camera == Camera.get()) Links.Camera = nullptr;
+    Camera.reset();
     Reader.reset();
     Path.reset();
+    if (Links.Compositor == Graphic.get()) Links.Compositor = nullptr;
+    Graphic.reset();
     Thread.reset();
 }
 
@@ -169,6 +177,21 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         return found;
     };
     SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
+    if (!Links.Compositor && Kinds && Kinds->ScreenMaker()) {
+        (*Kinds->ScreenMaker())(*this);
+        Links.Compositor = Graphic.get();
+        if (!Links.Camera) Links.Camera = Camera.get();
+    }
+    if (const TScriptCursorMaker* makeCursor = Kinds ? Kinds->CursorMaker() : nullptr) {
+        if (!Links.Cursor) {
+            CursorImage = (*makeCursor)(*this, false);
+            Links.Cursor = CursorImage.get();
+        }
+        if (!Links.SystemCursor) {
+            SystemCursorImage = (*makeCursor)(*this, true);
+            Links.SystemCursor = SystemCursorImage.get();
+        }
+    }
     // Without links of their own, the reader's replace rules use the engine's libraries.
     Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();
     Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();
@@ -596,8 +619,14 @@ std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::
     std::string low = ClassLib::LowerAscii(typeName);
     if (Kinds)
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
-    for (const auto& k : kKinds)
-        if (low == k.Keyword) return uKelObjectKinds::CreateObject(k.Kind, objectName);
+    for (const auto& k : kKinds) {
+        if (low != k.Keyword) continue;
+        std::unique_ptr<TKelObjectDataCustom> object = uKelObjectKinds::CreateObject(k.Kind, objectName);
+        // The elements of "snd" and "dsnd" show the channel records of the linked sound library.
+        if (auto* channel = dynamic_cast<TKelObjectDataSoundChannel*>(object.get()); channel && Links.Sound)
+            channel->Library = Links.Sound->Channels(k.Kind == TObjectKind::DirectSound);
+        return object;
+    }
     return nullptr;
 }
 

@@ -291,6 +291,14 @@ public:
     std::unique_ptr<TKelReader> Reader;
     std::unique_ptr<TKelPath> Path;
     std::unique_ptr<TKelSystemKey> SystemKeys;
+    // The compositor and the camera this interpreter owns, made at Setup by the registry's screen
+    // maker; Links.Compositor and Links.Camera point at them unless the host linked its own.
+    std::unique_ptr<IScriptCompositor> Graphic;
+    std::unique_ptr<IScriptCamera> Camera;
+    // The wait cursor ("csr") and the system cursor ("scsr"), made at Setup by the registry's
+    // cursor maker unless the host linked its own.
+    std::unique_ptr<IScriptCursorImage> CursorImage;
+    std::unique_ptr<IScriptCursorImage> SystemCursorImage;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;

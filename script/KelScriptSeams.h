@@ -27,6 +27,7 @@ class TKelLogData;
 class TKelTextDialog;
 class TKelDLLCustomObject;
 class TLabelLog;
+class TSound;
 class TInput;
 
 // ---- script reader ----
@@ -179,6 +180,12 @@ struct TScriptWordHandlers {
 using TObjectCommandHandler = std::function<bool(TKelScript&, int32_t, TStringList&, TKelObjectDataCustom&)>;
 // Makes the script object of a kind under the given name; nullptr when it cannot.
 using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelScript&, const std::string&)>;
+// Gives an interpreter the compositor and the camera it owns (TKelScript::Graphic and Camera).
+using TScriptScreenMaker = std::function<void(TKelScript&)>;
+class IScriptCursorImage;
+// Makes one of the two cursor images an interpreter owns: the wait cursor (system false) or the
+// system cursor (system true).
+using TScriptCursorMaker = std::function<std::unique_ptr<IScriptCursorImage>(TKelScript&, bool system)>;
 
 // Where the handlers of the object kinds and the makers of their objects register. The kinds that
 // carry no engine object are made by the interpreter itself; a registered factory replaces that.
@@ -191,6 +198,14 @@ public:
     void UnregisterFactory(const std::string& typeName);
     const TObjectCommandHandler* Handler(TObjectKind kind) const;
     const TObjectFactory* Factory(const std::string& lowerTypeName) const;
+    // The subsystem of screen objects registers the maker of each interpreter's compositor and
+    // camera; without one an interpreter has neither unless its host links them.
+    void RegisterScreenMaker(TScriptScreenMaker maker) { ScreenMakerFunction = std::move(maker); }
+    const TScriptScreenMaker* ScreenMaker() const { return ScreenMakerFunction ? &ScreenMakerFunction : nullptr; }
+    // The same for the cursor images; without a maker an interpreter has only the cursors its
+    // host links.
+    void RegisterCursorMaker(TScriptCursorMaker maker) { CursorMakerFunction = std::move(maker); }
+    const TScriptCursorMaker* CursorMaker() const { return CursorMakerFunction ? &CursorMakerFunction : nullptr; }
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
@@ -198,6 +213,8 @@ public:
 private:
     std::map<TObjectKind, TObjectCommandHandler> Handlers;
     std::map<std::string, TObjectFactory> Factories;
+    TScriptScreenMaker ScreenMakerFunction;
+    TScriptCursorMaker CursorMakerFunction;
 };
 
 // ---- services of the host and of later subsystems ----
@@ -261,6 +278,8 @@ public:
     virtual int32_t StreamPlayingTimeMs(int32_t /*channel*/) { return 0; }
     // The volume group (0 music, 1 voices, 2 effects by convention).
     virtual int32_t StreamGroup(int32_t /*channel*/) { return 0; }
+    // The channel records that the "snd" (effect false) and "dsnd" elements show; none without.
+    virtual IKelSoundChannels* Channels(bool /*effect*/) { return nullptr; }
 };
 
 // Save folder and the persistent system data.
@@ -298,6 +317,7 @@ struct TScriptLinks {
     TKelLogData* BackLog = nullptr;
     TKelTextDialog* TextDialog = nullptr;
     TKelDLLCustomObject* Plugins = nullptr;
+    TSound* SoundLibrary = nullptr;  // the library behind Sound, for the sound words and screen objects
     TLabelLog* ReadTextLog = nullptr;
     TLabelLog* FileUseLog = nullptr;
 };

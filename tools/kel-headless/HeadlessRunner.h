@@ -15,10 +15,13 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/ddsd7.h"
 #include "media/ARGB8888Font.h"
+#include "media/KelDirectShow.h"
+#include "media/OggWuvorbisLib.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/Movie.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
@@ -27,6 +30,8 @@
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
+#include "shell/KelMovieLink.h"
+#include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
@@ -142,8 +147,9 @@ public:
         ARGB8888Font::Install(Devices.Fonts);
     }
     ~THeadlessGame() {
-        Engine.reset();
+        Engine.reset();  // the sound library goes with it, before its component
         Sound.reset();
+        OggWuvorbisLib::FreeVorbisFileDLL();
         uScriptReplaceDLL::ScriptReplaceFinalize();
         uScriptReplaceDLL::SetLibraryFolder("");
         uBregExpLib::BRegExpFinalize();
@@ -191,10 +197,16 @@ public:
         Sound->SetChannelCount(16);
         ddsd7::DuplicateStaticBuffers = false;
         Sound->Initialize();
+        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
         if (!Screen.Start(error)) return false;
         Engine = std::make_unique<TKelSystem>();
+        // The movie object as the main window makes it. Its sound waits for the decoder, since the
+        // run's time passes only as fast as the run mixes.
+        Engine->Movie = std::make_unique<TKelMovieLink>(std::make_unique<TKelDirectShowPlayer>(
+            TMovieDevices{.Backend = Devices.Movies, .Sound = Sound.get(), .WaitForDecoder = true}));
+        Engine->Sound = std::make_unique<TKelSoundLink>(*Sound, SystemConfigLib::Config.StreamLength);
         if (!Engine->Setup(Host, &Screen.Seam)) {
             error = "the engine could not be set up";
             return false;
@@ -219,6 +231,7 @@ public:
             else if (FakeClock.Now == before)
                 FakeClock.Now += 1;
             if (result == KelSystemLib::kmExit) Exited = true;
+            PresentMovie();
             MixSound();
         }
     }
@@ -264,7 +277,8 @@ public:
     // The installed faces are the real ones: FreeType needs no window.
     TFreeTypeFonts Fonts;
     TManualAudioDevice Audio;
-    TPlatformHost Devices{.Audio = &Audio, .Fonts = &Fonts};
+    TFfmpegMovies Movies;
+    TPlatformHost Devices{.Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
     std::unique_ptr<TDDSD7> Sound;
     THeadlessHost Host;
     THeadlessScreen Screen;
@@ -274,7 +288,16 @@ public:
     int64_t FramesRun = 0;
     bool Exited = false;
 
+    // The movie object the engine core owns; null before Open.
+    TKelDirectShowPlayer* Movie() { return Engine && Engine->Movie ? Engine->Movie->Object() : nullptr; }
+
 private:
+    // The video over the frame, as the main window draws it after each idle call's frame.
+    void PresentMovie() {
+        TKelDirectShowPlayer* movie = Movie();
+        if (movie && movie->PresentOver(Screen.DDDD) == TMoviePresent::Hidden) Engine->Repaint();
+    }
+
     // The sound device plays as far as the fake clock has come, exactly as much as a window would
     // have played by then.
     void MixSound() {
