@@ -38,11 +38,32 @@ TObjectFactory ImageMaker() {
     };
 }
 
+std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const std::string& name) {
+    auto bar = std::make_unique<TImageScrollBar>(AnimationSoundOf(script));
+    return std::make_unique<TKelObjectDataScrollBar>(name, script.Links.Input,
+                                                     std::make_unique<TKelScrollBarLink>(std::move(bar)));
+}
+
 }  // namespace
 
 void Register(TObjectKindRegistry& registry) {
     registry.RegisterFactory("img", ImageMaker<TKelObjectDataImage>());
     registry.RegisterFactory("simg", ImageMaker<TKelObjectDataSysImage>());
+    registry.RegisterFactory("bar", MakeScrollBar);
 }
 
 }  // namespace KelScreenObjects
+
+TKelScreenObjectInfo TKelScrollBarLink::Info() const {
+    const TScrollBarRecord& r = Bar->Record;
+    TKelScreenObjectInfo info;
+    info.X = r.X;
+    info.Y = r.Y;
+    info.Z = r.Z;
+    info.Alpha = Bar->Track->Record.Alpha;
+    info.File1 = r.ThumbFile;
+    info.File2 = r.TrackFile;
+    info.Enabled = Bar->IsEnabled();
+    info.InputMask = r.InputMask;
+    return info;
+}

@@ -3,9 +3,9 @@
 // hands the interpreter's calls on to it; message windows and buttons take the same link with
 // their own interface and add what that interface asks for.
 //
-// Register makes declaring "img" and "simg" objects in a script create real images. An
-// interpreter's images play their animations' sounds through the sound library it is linked to;
-// without one they are silent.
+// Register makes declaring "img" and "simg" objects in a script create real images, and "bar"
+// objects real scroll bars. An interpreter's images play their animations' sounds through the
+// sound library it is linked to; without one they are silent.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "objects/ImageLib.h"
+#include "objects/ScrollBarLib.h"
 #include "script/KelObjectSeams.h"
 #include "script/KelScriptSeams.h"
 
@@ -25,7 +26,7 @@ namespace KelScreenObjects {
 TKelScreenObjectInfo InfoOf(const TImageLib& image);
 // The sound of an interpreter's images: its sound library's, none without one.
 IAnimationSound* AnimationSoundOf(TKelScript& script);
-// Makers for the keywords "img" and "simg".
+// Makers for the keywords "img", "simg" and "bar".
 void Register(TObjectKindRegistry& registry);
 
 }  // namespace KelScreenObjects
@@ -55,4 +56,30 @@ public:
 
 protected:
     ImageLib::TPtr<TImage> Image;
+};
+
+// A script object's scroll bar, owned.
+class TKelScrollBarLink final : public IKelScrollBarObject {
+public:
+    explicit TKelScrollBarLink(std::unique_ptr<TImageScrollBar> bar) : Bar(std::move(bar)) {}
+
+    void Clear() override { Bar->Clear(); }
+    void Update(uint32_t mask, int32_t elapsed) override { Bar->Update(mask, elapsed); }
+    void Draw(TARGB8888CellDraw* target, uint32_t mask, int32_t dx, int32_t dy) override {
+        Bar->Draw(target, mask, dx, dy);
+    }
+    bool SaveToStream(TStream& s) override { return Bar->SaveToStream(&s); }
+    bool LoadFromStream(TStream& s) override { return Bar->LoadFromStream(&s); }
+    void RestoreState() override { Bar->RestoreState(); }
+    void CaptureState() override { Bar->CaptureState(); }
+    int32_t Z() const override { return Bar->Record.Z; }
+    // The bar's place and files; the alpha is the track's.
+    TKelScreenObjectInfo Info() const override;
+    void MouseMove(uint32_t mask, uint32_t shift, int32_t x, int32_t y) override { Bar->MouseMove(mask, shift, x, y); }
+    void MouseDown(uint32_t mask, int32_t x, int32_t y) override { Bar->MouseDown(mask, x, y); }
+
+    TImageScrollBar& Object() const { return *Bar; }
+
+private:
+    std::unique_ptr<TImageScrollBar> Bar;
 };
