@@ -44,11 +44,19 @@ std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const st
                                                      std::make_unique<TKelScrollBarLink>(std::move(bar)));
 }
 
+std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std::string& name) {
+    auto window = ImageLib::Make<TMessageLib>(
+        AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
+    window->UseConfigSpeed = 1;
+    return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
+}
+
 }  // namespace
 
 void Register(TObjectKindRegistry& registry) {
     registry.RegisterFactory("img", ImageMaker<TKelObjectDataImage>());
     registry.RegisterFactory("simg", ImageMaker<TKelObjectDataSysImage>());
+    registry.RegisterFactory("msg", MakeMessage);
     registry.RegisterFactory("bar", MakeScrollBar);
 }
 
