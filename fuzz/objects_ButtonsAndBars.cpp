@@ -1,8 +1,8 @@
-// The saved state of a scroll bar read from any bytes. The first byte picks the loader, the rest
-// is the save data. Any name ending in ".b" is a small animation with a hit area over its frame,
-// and one ending in ".bmp" a small picture, so that saved file names load. A refused load leaves
-// the object cleared; an accepted one runs a frame, takes a press and a drag, draws, and saves a
-// state that loads again and consumes exactly what was written.
+// The saved state of a scroll bar or a button read from any bytes. The first byte picks the
+// loader (even: the bar, odd: the button), the rest is the save data. Any name ending in ".b" is a small animation with
+// a hit area over its frame, and one ending in ".bmp" a small picture, so that saved file names load. A refused load
+// leaves the object cleared; an accepted one runs a frame, takes a press and a drag, draws, and saves a state that
+// loads again and consumes exactly what was written.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +12,7 @@
 #include "foundation/PackLib.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"
+#include "objects/ButtonLib.h"
 #include "objects/ScrollBarLib.h"
 #include "platform/ClassLib.h"
 
@@ -74,6 +75,34 @@ void ScrollBar(TStream& input, TARGB8888CellDraw& cells) {
     Check(again.Record == bar.Record);
 }
 
+void Button(TStream& input, TARGB8888CellDraw& cells) {
+    auto button = ImageLib::Make<TButtonLib>();
+    if (!button->LoadFromStream(&input)) {
+        Check(button->ButtonRecord == TButtonRecord{} && !button->IsEnabled());
+        return;
+    }
+    // Hover, both states and a click in whatever state was loaded, then a frame.
+    const int32_t x = button->Record.X + 3, y = button->Record.Y + 2;
+    button->MouseMove(0xFFFFFFFF, x, y);
+    button->SetLocked(!button->IsLocked());
+    button->SetChecked(!button->IsChecked());
+    button->SetLocked(false);
+    const bool taken = button->Click(0xFFFFFFFF, x, y);
+    Check(!taken || button->ButtonRecord.ClickCountdown == TButtonLib::kClickUpdates);
+    button->Update(0xFFFFFFFF, 16);
+    button->MouseMove(0xFFFFFFFF, x + 100, y);
+    button->Draw(&cells, 0xFFFFFFFF, 0, 0);
+    cells.Render(0xFF000000, false, 0x7FFFFFFF);
+
+    TMemoryStream saved;
+    Check(button->SaveToStream(&saved));
+    saved.SetPosition(0);
+    auto again = ImageLib::Make<TButtonLib>();
+    Check(again->LoadFromStream(&saved));
+    Check(saved.Remaining() == 0);
+    Check(again->ButtonRecord == button->ButtonRecord);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -91,6 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     if (size == 0) return 0;
     TMemoryStream input(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
-    ScrollBar(input, *cells);
+    if (data[0] & 1)
+        Button(input, *cells);
+    else
+        ScrollBar(input, *cells);
     return 0;
 }

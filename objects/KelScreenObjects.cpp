@@ -44,6 +44,15 @@ std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const st
                                                      std::make_unique<TKelScrollBarLink>(std::move(bar)));
 }
 
+// Buttons play their animations' sounds; their captions have no voices and no back-log.
+template <typename TObject>
+TObjectFactory ButtonMaker() {
+    return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
+        return std::make_unique<TObject>(
+            name, std::make_unique<TButtonLink>(ImageLib::Make<TButtonLib>(AnimationSoundOf(script))));
+    };
+}
+
 std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std::string& name) {
     auto window = ImageLib::Make<TMessageLib>(
         AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
@@ -57,6 +66,8 @@ void Register(TObjectKindRegistry& registry) {
     registry.RegisterFactory("img", ImageMaker<TKelObjectDataImage>());
     registry.RegisterFactory("simg", ImageMaker<TKelObjectDataSysImage>());
     registry.RegisterFactory("msg", MakeMessage);
+    registry.RegisterFactory("btn", ButtonMaker<TKelObjectDataButton>());
+    registry.RegisterFactory("sbtn", ButtonMaker<TKelObjectDataSysButton>());
     registry.RegisterFactory("bar", MakeScrollBar);
 }
 

@@ -4,7 +4,8 @@
 // their own interface and add what that interface asks for.
 //
 // Register makes declaring "img" and "simg" objects in a script create real images, "msg"
-// objects real message windows and "bar" objects real scroll bars. An interpreter's images play
+// objects real message windows, "btn" and "sbtn" objects real buttons and "bar" objects real
+// scroll bars. An interpreter's images play
 // their animations' sounds through the sound library it is linked to; without one they are
 // silent. Its message windows play their voices on that library's streams, hand finished messages
 // to its back-log and type at the configuration's "MessageSpeed".
@@ -15,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "objects/ButtonLib.h"
 #include "objects/ImageLib.h"
 #include "objects/MessageLib.h"
 #include "objects/ScrollBarLib.h"
@@ -29,7 +31,7 @@ namespace KelScreenObjects {
 TKelScreenObjectInfo InfoOf(const TImageLib& image);
 // The sound of an interpreter's images: its sound library's, none without one.
 IAnimationSound* AnimationSoundOf(TKelScript& script);
-// Makers for the keywords "img", "simg", "msg" and "bar".
+// Makers for the keywords "img", "simg", "msg", "btn", "sbtn" and "bar".
 void Register(TObjectKindRegistry& registry);
 
 }  // namespace KelScreenObjects
@@ -94,4 +96,15 @@ public:
     void Advance(uint32_t mask) override { Image->Advance(mask); }
     bool PageFull() const override { return Image->GetState() == TMessageState::PageFull; }
     bool Typing() const override { return Image->GetState() == TMessageState::Printing; }
+};
+
+// A script's button: clicked by the object manager's hit test, locked and checked by the frame
+// step's system buttons.
+class TButtonLink final : public TKelScreenObjectLink<TButtonLib, IKelButtonObject>, public IKelButtonState {
+public:
+    using TKelScreenObjectLink::TKelScreenObjectLink;
+    bool Click(uint32_t mask, int32_t x, int32_t y) override { return Image->Click(mask, x, y); }
+    void SetLocked(bool locked) override { Image->SetLocked(locked); }
+    void SetChecked(bool checked) override { Image->SetChecked(checked); }
+    bool Checked() const override { return Image->IsChecked(); }
 };
