@@ -118,14 +118,17 @@ TEST_F(ButtonLibTest, MissingStateMotionsFallBack) {
     auto button = Button("sparse.b");
     using E = std::vector<std::string>;
     Run(*button, {
-                     {"locked under the pointer", [](TButtonLib& b) {
+                     {"locked under the pointer",
+                      [](TButtonLib& b) {
                           b.MouseMove(255, kInX, kInY);
                           b.SetLocked(true);
                       },
-                      "*OnLock", {}},
+                      "*OnLock",
+                      {}},
                      {"locked, leaving", Move(kOutX, kOutY), "*OnLock", {}},
                      {"unlocked without *OffLock", Lock(false), "*OffMouse", {}},
-                     {"checked under the pointer", [](TButtonLib& b) {
+                     {"checked under the pointer",
+                      [](TButtonLib& b) {
                           b.MouseMove(255, kInX, kInY);
                           b.SetChecked(true);
                       },
@@ -154,10 +157,12 @@ TEST_F(ButtonLibTest, ClicksAndTheirCountdown) {
         {"locked", [](TButtonLib& b) { b.SetLocked(true); }, 255, kInX, kInY, false},
         {"masks that do not meet", [](TButtonLib& b) { b.SetInputMask(6); }, 1, kInX, kInY, false},
         {"masks that meet", [](TButtonLib& b) { b.SetInputMask(6); }, 4, kInX, kInY, true},
-        {"the extra hit rectangle", [](TButtonLib& b) {
+        {"the extra hit rectangle",
+         [](TButtonLib& b) {
              b.SetHitRect(0, 0, 100, 100);
              b.Update(0, 0);
-         }, 255, 105, 105, true},
+         },
+         255, 105, 105, true},
     };
     for (const TCase& c : cases) {
         auto button = Button("full.b");
