@@ -18,6 +18,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "foundation/uInputDevice.h"
 #include "media/ARGB8888Lib.h"
 #include "media/AnimationBmpWriter.h"
 #include "objects/ButtonLib.h"
@@ -27,7 +28,6 @@
 #include "objects/ScrollBarLib.h"
 #include "platform/Clock.h"
 #include "platform/InputSource.h"
-#include "foundation/uInputDevice.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelGeneralCommands.h"
 #include "script/KelScriptLib.h"
@@ -36,9 +36,9 @@
 namespace {
 
 const char* const kTokens[16] = {
-    "-2147483648", "2147483647",    "0x80000000",   "-1",         "0",          "1",
-    "255",         "256",           "\"btn.b\"",    "\"thumb.b\"", "\"track.b\"", "\"lost.b\"",
-    "\"*OnLock\"", "\"*OnCheck\"",  "100",          "1000000000",
+    "-2147483648", "2147483647",   "0x80000000", "-1",          "0",           "1",
+    "255",         "256",          "\"btn.b\"",  "\"thumb.b\"", "\"track.b\"", "\"lost.b\"",
+    "\"*OnLock\"", "\"*OnCheck\"", "100",        "1000000000",
 };
 
 class TSoundCounts final : public IScriptSound {
@@ -161,8 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TScriptRoutine* routine = script.CurrentRoutine();
         Check(routine != nullptr);
         routine->ScopeNames[0] = world.Targets[pick];
-        const char* name = pick == 2 ? barWords[word % barWords.size()]
-                                     : world.ButtonWords[word % world.ButtonWords.size()];
+        const char* name =
+            pick == 2 ? barWords[word % barWords.size()] : world.ButtonWords[word % world.ButtonWords.size()];
         script.ExecuteLine(std::string("\\") + name + "," + Arguments(line.substr(2)));
         // The pointer wanders over the objects, the left button held on every other statement.
         world.InputSource.PointerAt = {(word * 7) % 128, (word * 3) % 64};
@@ -178,8 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     world.InputSource.Release(VirtualKey::LButton);
 
     TKelObjectDataCustom* bar = script.Objects->Find(world.Targets[2]);
-    auto* barLink = bar ? dynamic_cast<TKelScrollBarLink*>(dynamic_cast<TKelObjectDataScrollBar&>(*bar).ScrollBar())
-                        : nullptr;
+    auto* barLink =
+        bar ? dynamic_cast<TKelScrollBarLink*>(dynamic_cast<TKelObjectDataScrollBar&>(*bar).ScrollBar()) : nullptr;
     Check(barLink != nullptr);
     const TImageScrollBar& scroll = barLink->Object();
     Check(scroll.GetMax() >= 1 && scroll.GetValue() >= 0 && scroll.GetValue() <= scroll.GetMax());

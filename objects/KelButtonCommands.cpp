@@ -18,8 +18,8 @@ namespace {
 constexpr const char* kButtonWords[] = {"lk", "?lk", "ck", "?ck", "bc", "?bc"};
 
 constexpr const char* kScrollBarWords[] = {
-    "i",  "in", "?in", "out", "?out", "ui", "?ui", "us", "?us", "sc", "?sc", "dc",
-    "?dc", "l", "?l",  "p",   "?p",   "e",  "?e",  "d",  "v",   "?v", "mv",  "?mv",
+    "i",   "in", "?in", "out", "?out", "ui", "?ui", "us", "?us", "sc", "?sc", "dc",
+    "?dc", "l",  "?l",  "p",   "?p",   "e",  "?e",  "d",  "v",   "?v", "mv",  "?mv",
 };
 static_assert(std::size(kScrollBarWords) == 24);
 
@@ -29,8 +29,8 @@ bool LowByteSet(int32_t value) {
 }
 
 int32_t Sum(int32_t a, int32_t b) {
-    return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} + b, std::numeric_limits<int32_t>::min(),
-                                                    std::numeric_limits<int32_t>::max()));
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(int64_t{a} + b, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // The words a button shares with message windows and images.
