@@ -16,7 +16,7 @@
 namespace {
 
 constexpr const char* kMessageWords[] = {
-    "t",  "o",  "n",  "tp", "oc",  "orc", "opc", "opr", "orb", "lg", "ac",  "wf",  "wv", "sk",  "sv", "agc", "w",
+    "t",  "o",  "n",  "tp",  "oc", "orc", "opc", "opr", "orb", "lg", "ac",  "wf",  "wv",   "sk", "sv",  "agc", "w",
     "cc", "gt", "mc", "?mc", "ls", "ap",  "?ap", "as",  "?as", "ns", "?ns", "nsw", "?nsw", "ts", "?tp", "bg",
 };
 static_assert(std::size(kMessageWords) == 33);

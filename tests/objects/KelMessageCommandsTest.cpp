@@ -100,7 +100,8 @@ protected:
           }) {
         FontFixtures::InstallMessageFonts();
         H.Script.Words.General = &KelGeneralCommands::Handler();
-        H.AddRawFile("frame.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(24, 12, {AnimationFixtures::SolidPng(24, 12, 0xFF0000FF)})));
+        H.AddRawFile("frame.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
+                                    24, 12, {AnimationFixtures::SolidPng(24, 12, 0xFF0000FF)})));
         H.AddRawFile("voice\\alice01.ogg", "heard by the fake only");
         H.Declare(TVariableScope::Game, "s", TCalcValueType::String, {1}, "xyz");
         H.Execute({"\\var,msg,win", "\\scp,win", "\\ts,0,0,96,32"});
@@ -141,8 +142,8 @@ TEST_F(MessageWordsTest, TextWordsAppendTextAndInlineCommands) {
     };
     const Case cases[] = {
         {"\\t,こんにちは", "こんにちは"},
-        {"\\t,{a,b}", "a,b"},          // inside braces the comma is text
-        {"\\t,\"x\"+1", "\"x\"+1"},    // not evaluated
+        {"\\t,{a,b}", "a,b"},        // inside braces the comma is text
+        {"\\t,\"x\"+1", "\"x\"+1"},  // not evaluated
         {"\\o,12+3", "15"},
         {"\\o,\"a\"+s", "axyz"},
         {"\\o,nobody", "", "未定義の変数：nobody"},  // the evaluator's own message
@@ -241,9 +242,13 @@ TEST_F(MessageWordsTest, SpeakerVoiceAndBackLog) {
     EXPECT_EQ(w.VoiceStart, 1500);
     EXPECT_EQ(w.VoiceSkipLevel, 40);
     EXPECT_EQ(w.VoiceAutoGain, 90);
-    const std::vector<std::string> played = {
-        "stop " + n, "load " + n + " voice\\alice01.ogg of 3", "volume " + n + " 255", "seek " + n + " 1500",
-        "skip " + n + " 40", "gain " + n + " 90", "play " + n};
+    const std::vector<std::string> played = {"stop " + n,
+                                             "load " + n + " voice\\alice01.ogg of 3",
+                                             "volume " + n + " 255",
+                                             "seek " + n + " 1500",
+                                             "skip " + n + " 40",
+                                             "gain " + n + " 90",
+                                             "play " + n};
     struct Case {
         std::string Statement;
         bool Loads;
@@ -261,7 +266,10 @@ TEST_F(MessageWordsTest, SpeakerVoiceAndBackLog) {
         {"\\wf,\"nobody.ogg\"", true, {}, ""},
         {"\\wf", true, {}, ""},
         // The file is there but does not decode: reported, and the script goes on.
-        {"\\wf,\"voice\\alice01.ogg\"", false, {played[0], played[1]}, "voice\\alice01.ogg",
+        {"\\wf,\"voice\\alice01.ogg\"",
+         false,
+         {played[0], played[1]},
+         "voice\\alice01.ogg",
          "\\wf：ボイスの再生に失敗：voice\\alice01.ogg"},
     };
     for (const Case& c : cases) {
@@ -309,8 +317,9 @@ TEST(MessageVoiceTest, AnUndecodableVoiceIsReportedAndTheScriptGoesOn) {
     h.Script.Words.General = &KelGeneralCommands::Handler();
     h.AddRawFile("good.ogg", SoundFixtures::ToneOgg(44100, 2, 1.0));
     h.AddRawFile("broken.ogg", "OggS" + std::string(200, '\x07'));
-    ASSERT_TRUE(h.Start("\\var,msg,win\n\\scp,win\n\\ac,\"alice\"\n\\wf,\"broken.ogg\"\n\\t,after\n"
-                        "\\?mc\n\\wf,\"good.ogg\"\n"));
+    ASSERT_TRUE(
+        h.Start("\\var,msg,win\n\\scp,win\n\\ac,\"alice\"\n\\wf,\"broken.ogg\"\n\\t,after\n"
+                "\\?mc\n\\wf,\"good.ogg\"\n"));
     h.Run(8);  // the raised error flag lets one statement run a frame
     EXPECT_EQ(h.FirstError(), "\\wf：ボイスの再生に失敗：broken.ogg");
     const std::vector<std::string> errors = h.Errors();
