@@ -1,6 +1,6 @@
 // The words of buttons and scroll bars with arbitrary arguments. Each line of the input is one
 // statement: its first byte picks the object (a button, a system button, a scroll bar) and its
-// second byte the word, from the image and button words for a button and the bar's own table for
+// second byte the word, from the image, message-window and button words for a button and the bar's own table for
 // the bar; the rest of the line is the argument text. Bytes from 0xF0 up in the argument text
 // stand for the tokens below. A frame runs after each statement, moving the pointer and pressing
 // the left button now and then, so that clicks and drags meet whatever the words left. At the
@@ -24,6 +24,7 @@
 #include "objects/ButtonLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelImageCommands.h"
+#include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/ScrollBarLib.h"
 #include "platform/Clock.h"
@@ -102,8 +103,8 @@ struct TWorld {
             Script.ExecuteLine(line);
         Targets = {Script.Evaluate("b").Text, Script.Evaluate("s").Text, Script.Evaluate("v").Text};
         ButtonWords.assign(KelImageCommands::ImageWords().begin(), KelImageCommands::ImageWords().end());
-        ButtonWords.insert(ButtonWords.end(), KelButtonCommands::ButtonWords().begin(),
-                           KelButtonCommands::ButtonWords().end());
+        for (auto words : {KelMessageCommands::MessageWords(), KelButtonCommands::ButtonWords()})
+            ButtonWords.insert(ButtonWords.end(), words.begin(), words.end());
     }
 
     TFakeClock FakeClock;

@@ -7,6 +7,7 @@
 #include "objects/ButtonLib.h"
 #include "objects/KelCommandArgs.h"
 #include "objects/KelImageCommands.h"
+#include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/ScrollBarLib.h"
 #include "platform/Encoding.h"
@@ -31,11 +32,6 @@ bool LowByteSet(int32_t value) {
 int32_t Sum(int32_t a, int32_t b) {
     return static_cast<int32_t>(
         std::clamp<int64_t>(int64_t{a} + b, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
-
-// The words a button shares with message windows and images.
-bool DoWindowCommand(TKelScript& script, int32_t code, TStringList& args, TButtonLib& button) {
-    return KelImageCommands::DoImageCommand(script, code, args, button);
 }
 
 TButtonLib* ButtonOf(TKelObjectDataCustom& object) {
@@ -74,7 +70,7 @@ std::span<const char* const> ScrollBarWords() {
 }
 
 bool DoButtonCommand(TKelScript& script, int32_t code, TStringList& args, TButtonLib& button) {
-    if (DoWindowCommand(script, code, args, button)) return true;
+    if (KelMessageCommands::DoMessageCommand(script, code, args, button)) return true;
     TKelCommandArgs a(script, args);
     TButtonRecord& r = button.ButtonRecord;
     switch (code) {
@@ -214,7 +210,9 @@ bool DoScrollBarCommand(TKelScript& script, int32_t code, TStringList& args, TIm
 
 bool ForwardBtnCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom& object) {
     if (TButtonLib* button = ButtonOf(object)) return DoButtonCommand(script, code, args, *button);
+    if (code == Cmd("gt")) script.ClearResults();  // a query by its meaning, not by its name
     return KelImageCommands::AcceptWithoutTarget(script, code, KelImageCommands::ImageWords()) ||
+           KelImageCommands::AcceptWithoutTarget(script, code, KelMessageCommands::MessageWords()) ||
            KelImageCommands::AcceptWithoutTarget(script, code, kButtonWords);
 }
 

@@ -12,6 +12,7 @@
 #include "objects/ButtonLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelImageCommands.h"
+#include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/ScrollBarLib.h"
 #include "script/KelGeneralCommands.h"
@@ -142,8 +143,12 @@ TEST_F(ButtonWordsTest, StateWordsAndTheClickThatAnswersOnce) {
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
-TEST_F(ButtonWordsTest, AButtonTakesTheImageWordsFirst) {
+TEST_F(ButtonWordsTest, AButtonTakesTheImageAndMessageWordsFirst) {
     H.Execute({"\\scp,menu", "\\l,\"btn.b\"", "\\e", "\\ck,1"});
+    // The caption: typed whole at once.
+    Check({{{"\\ts,0,0,40,20", "\\t,Go[n]on"}, "\\gt", {1}}});
+    EXPECT_EQ(Button("menu").GetState(), TMessageState::Done);
+    EXPECT_EQ(Button("menu").MainPos, static_cast<int32_t>(Button("menu").MainText.size()));
     Check({
         {{"\\p,3,4,5,0"}, "\\?p", {3, 4, 5}},
         {{"\\ui,7"}, "\\?ui", {7}},
@@ -154,6 +159,7 @@ TEST_F(ButtonWordsTest, AButtonTakesTheImageWordsFirst) {
         {{}, "\\?e", {0}},
     });
     EXPECT_EQ(Button("menu").Record.Files[0], "");
+    EXPECT_EQ(Button("menu").MainText, "");
 }
 
 TEST_F(ButtonWordsTest, ScrollBarWords) {
@@ -247,8 +253,8 @@ TEST_F(ButtonWordsTest, EveryWordWithoutAnEngineObjectAndUnknownWords) {
         std::vector<const char*> Words;
     };
     std::vector<const char*> buttonWords(KelImageCommands::ImageWords().begin(), KelImageCommands::ImageWords().end());
-    buttonWords.insert(buttonWords.end(), KelButtonCommands::ButtonWords().begin(),
-                       KelButtonCommands::ButtonWords().end());
+    for (auto words : {KelMessageCommands::MessageWords(), KelButtonCommands::ButtonWords()})
+        buttonWords.insert(buttonWords.end(), words.begin(), words.end());
     const std::vector<const char*> barWords(KelButtonCommands::ScrollBarWords().begin(),
                                             KelButtonCommands::ScrollBarWords().end());
     for (const TTable& t : {TTable{"b", buttonWords}, TTable{"s", barWords}}) {
