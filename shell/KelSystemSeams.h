@@ -73,12 +73,17 @@ public:
     virtual void ToggleInterlaceField() = 0;
 };
 
-// The sound facade.
+// The sound facade. Volume groups by the callers' convention: 0 music, 1 voices, 2 effects.
 class IKelSound {
 public:
     virtual ~IKelSound() = default;
     virtual void SetActive(bool active) = 0;
     virtual void StopAll() = 0;
+    // A group's volume (0..255) as last set, and setting it; UpdateGroupVolumes carries the set
+    // volumes to what plays.
+    virtual int32_t GroupVolume(int32_t group) = 0;
+    virtual void SetGroupVolume(int32_t group, int32_t volume) = 0;
+    virtual void UpdateGroupVolumes() = 0;
 };
 
 // The movie object.
@@ -111,6 +116,8 @@ public:
 class IKelConfigDialog {
 public:
     virtual ~IKelConfigDialog() = default;
+    // The game interpreter and the sound facade it plays through, once set-up has made them.
+    virtual void Init(TKelScript* gameScript, IKelSound* sound) = 0;
     virtual void ApplyFonts() = 0;
     virtual void ApplyVolumes() = 0;
     virtual void ApplyMessageAlpha() = 0;

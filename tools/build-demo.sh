@@ -36,3 +36,13 @@ done < <(find . -type f -print0)
 rm -f "$out/GameData/data0.pack" "$out/GameData/data0.hash"
 "$kelpack" create --hash "$out/GameData/data0.pack" "$staging" >/dev/null
 echo "demo packs built in $out/GameData"
+
+# The system-information library the program binds at start as "DLL\SystemInfo.dll", built at the
+# top of the build folder that holds kelpack.
+systeminfo="$(dirname "$(dirname "$kelpack")")/SystemInfo.so"
+if [ -f "$systeminfo" ]; then
+    mkdir -p "$out/DLL"
+    cp "$systeminfo" "$out/DLL/SystemInfo.so"
+else
+    echo "build-demo.sh: no SystemInfo.so at $systeminfo; the program will not start the demo" >&2
+fi
