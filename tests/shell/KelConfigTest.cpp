@@ -1,0 +1,114 @@
+// Applying the configuration: the display mode changes only when it must, the group volumes only
+// when one of them differs, and the page to show follows the pages there are.
+#include "shell/KelConfigLib.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "foundation/DirectXPackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "foundation/dddd7.h"
+#include "platform/headless/HeadlessDisplay.h"
+#include "script/KelScriptLib.h"
+
+namespace {
+
+class TFakeSound final : public IKelSound {
+public:
+    void SetActive(bool) override {}
+    void StopAll() override {}
+    int32_t GroupVolume(int32_t group) override { return Volumes[group]; }
+    void SetGroupVolume(int32_t group, int32_t volume) override {
+        Volumes[group] = volume;
+        ++Sets;
+    }
+    void UpdateGroupVolumes() override { ++Updates; }
+    int32_t Volumes[3] = {};
+    int Sets = 0;
+    int Updates = 0;
+};
+
+class KelConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override { SystemConfigLib::InitDefaults(); }
+    void TearDown() override { SystemConfigLib::InitDefaults(); }
+};
+
+TEST_F(KelConfigTest, VolumesChangeOnlyWhenOneDiffers) {
+    TSystemData& c = SystemConfigLib::Config;
+    c.BGMVolume = 200, c.VOICEVolume = 255, c.SEVolume = 100;
+    c.MulBGMVolume = 256, c.MulVOICEVolume = 128, c.MulSEVolume = 300;
+    TFakeSound sound;
+    TKelScript game;
+    TKelConfig config(nullptr);
+
+    config.ApplyVolumes();  // no game interpreter yet: nothing
+    config.Init(&game, &sound);
+    config.ApplyVolumes();
+    EXPECT_EQ((std::vector<int32_t>{sound.Volumes, sound.Volumes + 3}), (std::vector<int32_t>{200, 127, 117}));
+    EXPECT_EQ(sound.Updates, 1);
+
+    config.ApplyVolumes();  // all three as they are: left alone
+    EXPECT_EQ(sound.Sets, 3);
+    EXPECT_EQ(sound.Updates, 1);
+
+    c.VOICEMute = 1;  // one group muted: all three are set again
+    config.ApplyVolumes();
+    EXPECT_EQ((std::vector<int32_t>{sound.Volumes, sound.Volumes + 3}), (std::vector<int32_t>{200, 0, 117}));
+    EXPECT_EQ(sound.Sets, 6);
+    EXPECT_EQ(sound.Updates, 2);
+
+    // Volumes and factors come from files: a product past 32 bits stays in range.
+    EXPECT_EQ(KelConfigLib::EffectiveVolume(INT32_MAX, INT32_MAX, 0), INT32_MAX);
+    EXPECT_EQ(KelConfigLib::SoundCacheCapacity(20971520), 3495253);
+    EXPECT_EQ(KelConfigLib::SoundCacheCapacity(62914560), 8388608);
+}
+
+TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
+    TSystemData& c = SystemConfigLib::Config;
+    c.ScreenWidth = 64, c.ScreenHeight = 48;
+    THeadlessDisplay device;
+    TDDDD7 dddd(&device);
+    dddd.AutoDisplayModeInitialize = false;
+    dddd.InitialScreenWidth = 64;
+    dddd.InitialScreenHeight = 48;
+    dddd.Loaded();
+    ASSERT_TRUE(dddd.Start());
+    TDirectXPack pack(nullptr, &dddd, nullptr);
+    int changes = 0;
+    pack.OnAfterChange = [&] { ++changes; };
+    TKelConfig config(&pack);
+
+    struct {
+        const char* Name;
+        int32_t FullScreen, ColorMode;
+        int Changes;
+    } steps[] = {
+        {"not started yet", 0, 1, 1},
+        {"the same window", 0, 1, 1},
+        {"a window in another colour mode", 0, 0, 1},
+        {"full screen", 1, 0, 2},
+        {"full screen, same colour mode", 1, 0, 2},
+        {"full screen, other colour mode", 1, 1, 3},
+        {"back to a window", 0, 1, 4},
+    };
+    for (const auto& s : steps) {
+        c.FullScreen = s.FullScreen;
+        c.ColorMode = s.ColorMode;
+        config.ApplyDisplayMode();
+        EXPECT_EQ(changes, s.Changes) << s.Name;
+    }
+}
+
+TEST_F(KelConfigTest, SelectPageKeepsThePageForPagesThatAreNotThere) {
+    TKelConfig config(nullptr);
+    config.VoicePageEnabled = false;
+    const std::pair<int32_t, int32_t> steps[] = {{3, 3}, {-1, 3}, {6, 3}, {2, 3}, {5, 5}, {0, 0}, {4, 4}};
+    for (auto [page, shown] : steps) {
+        config.SelectPage(page);
+        EXPECT_EQ(config.PageToShow, shown) << page;
+    }
+}
+
+}  // namespace
