@@ -5,12 +5,14 @@
 #include <limits>
 #include <stdexcept>
 
+#include "platform/LittleEndian.h"
+
 // ---- TStringWriter ----
 
 namespace {
 constexpr int32_t kWriterStep = 128;
 
-// The smallest multiple of 128 that is greater than n (n <= 0 counts as 0).
+// Capacity for n characters: the next multiple of 128 strictly above n (at least 128).
 int32_t CapacityFor(int64_t n) {
     if (n < 0) n = 0;
     int64_t cap = (n / kWriterStep + 1) * kWriterStep;
@@ -103,20 +105,17 @@ void WriteStreamString(TStream* stream, std::string_view s) {
     // Longer strings keep the low 16 bits of their length and that many leading bytes, so the
     // record stays self-consistent.
     auto n = static_cast<uint16_t>(s.size() & 0xFFFF);
-    uint8_t len[2] = {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)};
-    stream->WriteBuffer(len, 2);
+    LittleEndian::Write16(*stream, n);
     if (n) stream->WriteBuffer(s.data(), n);
 }
 
 bool ReadStreamString(TStream* stream, std::string& s) {
     if (!stream) return false;
-    uint8_t len[2] = {0, 0};
-    int64_t got = stream->Read(len, 2);
-    if (got != 2) {
+    uint16_t n = 0;
+    if (!LittleEndian::Read16(*stream, n)) {
         s.clear();
         return false;
     }
-    size_t n = len[0] | (static_cast<size_t>(len[1]) << 8);
     s.assign(n, '\0');
     int64_t read = n ? stream->Read(s.data(), static_cast<int64_t>(n)) : 0;
     if (read < static_cast<int64_t>(n)) {
@@ -406,52 +405,53 @@ int32_t WeightedSum(std::string_view text) {
     return static_cast<int32_t>(sum);
 }
 
+bool TryStrToInt(std::string_view text, int bits, THexPrefix prefixes, int64_t& value) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (prefixes == THexPrefix::DollarOr0x && i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    const uint64_t allBits = bits >= 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
+    // Decimal: up to 2^(bits-1) - 1, or 2^(bits-1) with a minus sign.
+    const uint64_t limit = hex ? allBits : (uint64_t{1} << (bits - 1)) - (negative ? 0 : 1);
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        uint64_t digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<uint64_t>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = static_cast<uint64_t>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = static_cast<uint64_t>(c - 'A' + 10);
+        else
+            return false;
+        const uint64_t base = hex ? 16 : 10;
+        if (v > (limit - digit) / base) return false;
+        v = v * base + digit;
+    }
+    if (negative) v = 0 - v;
+    v &= allBits;
+    if (bits < 64 && ((v >> (bits - 1)) & 1)) v |= ~allBits;  // sign-extended from `bits` bits
+    value = static_cast<int64_t>(v);
+    return true;
+}
+
 int32_t StrToKey4(std::string_view text) {
     uint32_t key = 0;
     for (size_t i = 0; i < text.size() && i < 4; ++i)
         key |= (static_cast<uint32_t>(text[i]) & 0x7F) << (8 * i);
     return static_cast<int32_t>(key);
-}
-
-bool TryStrToInt64(std::string_view text, int64_t& value) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    bool hex = false;
-    if (i < text.size() && text[i] == '$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= text.size()) return false;
-    uint64_t v = 0;
-    int digits = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        if (hex) {
-            if (++digits > 16) return false;
-            v = (v << 4) | static_cast<uint64_t>(d);
-        } else {
-            if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / 10) return false;
-            v = v * 10 + static_cast<uint64_t>(d);
-            if (v > static_cast<uint64_t>(INT64_MAX) + (negative ? 1u : 0u)) return false;
-        }
-    }
-    value = static_cast<int64_t>(negative ? (0 - v) : v);
-    return true;
 }
 
 bool StrToBoolDef(std::string_view text, bool def) {
@@ -494,20 +494,14 @@ std::string ScrambleString(std::string_view text, bool, uint32_t key) {
 }
 
 namespace {
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word routines read little-endian words directly");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the checksum reads its 16-bit words directly");
 
 constexpr uint32_t kScrambleLaneStart = 0x6E2B91D4u;
 constexpr uint32_t kScrambleLaneStep = 0x3F8A0C67u;
 constexpr uint32_t kScrambleSeedMask = 0x8B54E21Au;
 
-inline uint32_t Load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-inline void Store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, 4);
-}
+using LittleEndian::Get32;
+using LittleEndian::Put32;
 }  // namespace
 
 void ScrambleBufferEncode(void* buffer, size_t size, uint32_t key) {
@@ -516,11 +510,11 @@ void ScrambleBufferEncode(void* buffer, size_t size, uint32_t key) {
     const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ kScrambleSeedMask;
     uint32_t l0 = kScrambleLaneStart, l1 = kScrambleLaneStart, f0 = seed, f1 = seed;
     for (size_t k = 0; k < words; ++k, p += 8) {
-        const uint32_t w0 = Load32(p), w1 = Load32(p + 4);
+        const uint32_t w0 = Get32(p), w1 = Get32(p + 4);
         l0 = (l0 + kScrambleLaneStep) ^ f0;
         l1 = (l1 + kScrambleLaneStep) ^ f1;
-        Store32(p, w0 ^ l0);
-        Store32(p + 4, w1 ^ l1);
+        Put32(p, w0 ^ l0);
+        Put32(p + 4, w1 ^ l1);
         f0 = w0;  // the feedback is the plain word
         f1 = w1;
     }
@@ -534,9 +528,9 @@ void ScrambleBufferDecode(void* buffer, size_t size, uint32_t key) {
     for (size_t k = 0; k < words; ++k, p += 8) {
         l0 = (l0 + kScrambleLaneStep) ^ f0;
         l1 = (l1 + kScrambleLaneStep) ^ f1;
-        const uint32_t w0 = Load32(p) ^ l0, w1 = Load32(p + 4) ^ l1;
-        Store32(p, w0);
-        Store32(p + 4, w1);
+        const uint32_t w0 = Get32(p) ^ l0, w1 = Get32(p + 4) ^ l1;
+        Put32(p, w0);
+        Put32(p + 4, w1);
         f0 = w0;
         f1 = w1;
     }
@@ -554,10 +548,8 @@ void ScrambleBuffer(void* buffer, size_t size, bool decode, uint32_t key) {
 
 namespace {
 
-inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
 
 // One block at a time: at most 8192 bytes and fewer than 200 distinct byte values, so at least 56
 // codes stay free to stand for pairs. Pair counts live in a hash of 8192 slots with 8-bit
@@ -698,8 +690,7 @@ private:
                 if (!IsLiteral(c)) out.push_back(RightCode[c]);
             }
         }
-        out.push_back(static_cast<uint8_t>(Size & 0xFF));
-        out.push_back(static_cast<uint8_t>(Size >> 8));
+        Append16(out, static_cast<uint16_t>(Size));
         out.insert(out.end(), Buffer, Buffer + Size);
     }
 
@@ -713,9 +704,9 @@ private:
 void CompressInto(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
     out.clear();
     out.reserve(0x80000);
-    Put32(out, kBPEMagic);
-    Put32(out, 1);  // 16-bit block lengths
-    Put32(out, static_cast<uint32_t>(n));
+    Append32(out, kBPEMagic);
+    Append32(out, 1);  // 16-bit block lengths
+    Append32(out, static_cast<uint32_t>(n));
     auto compressor = std::make_unique<TPairCompressor>();
     compressor->Run(src, n, out);
 }
@@ -759,7 +750,7 @@ public:
             uint32_t length;
             if (shortLengths) {
                 if (n - pos < 2) return false;
-                length = src[pos] | (static_cast<uint32_t>(src[pos + 1]) << 8);
+                length = LittleEndian::Get16(src + pos);
                 pos += 2;
             } else {
                 if (n - pos < 4) return false;
@@ -776,8 +767,6 @@ public:
     }
 
 private:
-    static uint32_t Get32(const uint8_t* p) { return Load32(p); }
-
     bool IsLiteral(int c) const { return Left[c] == c; }
 
     bool ReadTable(const uint8_t* src, size_t n, size_t& pos) {
@@ -1018,9 +1007,9 @@ bool WriteCheckedStream(TMemoryStream* source, TStream* destination) {
     if (!source || !destination) return false;
     const auto size = static_cast<uint32_t>(source->Data.size());
     uint8_t header[12];
-    Store32(header, kCheckedMagic);
-    Store32(header + 4, Checksum64(source->Memory(), source->Data.size()));
-    Store32(header + 8, size);
+    Put32(header, kCheckedMagic);
+    Put32(header + 4, Checksum64(source->Memory(), source->Data.size()));
+    Put32(header + 8, size);
     destination->WriteBuffer(header, sizeof header);
     destination->WriteBuffer(source->Memory(), static_cast<int64_t>(size));
     return true;
@@ -1029,10 +1018,10 @@ bool WriteCheckedStream(TMemoryStream* source, TStream* destination) {
 std::unique_ptr<TMemoryStream> ReadCheckedStream(TStream* stream) {
     if (!stream) return nullptr;
     uint8_t magic[4] = {};
-    if (stream->Read(magic, 4) != 4 || Load32(magic) != kCheckedMagic) return nullptr;
+    if (stream->Read(magic, 4) != 4 || Get32(magic) != kCheckedMagic) return nullptr;
     uint8_t fields[8];
     stream->ReadBuffer(fields, sizeof fields);
-    const uint32_t checksum = Load32(fields), size = Load32(fields + 4);
+    const uint32_t checksum = Get32(fields), size = Get32(fields + 4);
     if (size > static_cast<uint64_t>(stream->Remaining())) throw EStreamError("stream read error");
     auto body = std::make_unique<TMemoryStream>();
     body->Data.resize(size);

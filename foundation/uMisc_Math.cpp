@@ -1,5 +1,6 @@
 #include "foundation/uMisc_Math.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -64,11 +65,15 @@ void InitRandomTable() {
 
 bool LoadRandomTable(TStream* stream) {
     constexpr int64_t kBytes = kRandomTableSize * 4;
-    if (!stream || stream->Remaining() < kBytes) return false;
+    if (!stream) return false;
     uint8_t buf[kBytes];
-    if (stream->Read(buf, kBytes) != kBytes) return false;
-    for (int32_t i = 0; i < kRandomTableSize; ++i) {
-        RandomTable[static_cast<size_t>(i)] = static_cast<int32_t>(LittleEndian::Get32(buf + i * 4));
+    const int64_t n = stream->Read(buf, std::min(kBytes, stream->Remaining()));
+    // The bytes lie over the table as it is stored: a short file replaces the leading entries,
+    // the low bytes of a last partial one included, and keeps the rest.
+    for (int64_t i = 0; i < n; ++i) {
+        auto& entry = RandomTable[static_cast<size_t>(i / 4)];
+        const int shift = static_cast<int>(i % 4) * 8;
+        entry = static_cast<int32_t>((static_cast<uint32_t>(entry) & ~(0xFFu << shift)) | (uint32_t{buf[i]} << shift));
     }
     RandomIndex = 0;
     return true;

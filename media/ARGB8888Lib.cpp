@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "foundation/PackLib.h"
+#include "foundation/uDialogMisc.h"
 #include "foundation/uMisc.h"
 #include "media/ImageCodecLib.h"
 #include "media/uARGBSaveFile.h"
@@ -16,7 +17,6 @@ namespace ARGB8888Lib {
 uint32_t SerialCounter = 0;
 bool InterlaceMode = false;
 int32_t InterlaceField = 0;
-std::function<void(const std::string& text)> OnMessage;
 
 uint32_t NextSerial() {
     uint32_t serial = SerialCounter;
@@ -107,8 +107,8 @@ std::unique_ptr<TBitmap32> ReadJpeg(TStream& stream) {
     try {
         bitmap = ImageCodecLib::DecodeJpeg(bytes.data(), bytes.size(), ImageCodecLib::TJpegOutput::Colour);
     } catch (const ImageCodecLib::EJpegHeaderError&) {
-        // Not an error of the load: the user is told, and the image stays empty.
-        if (ARGB8888Lib::OnMessage) ARGB8888Lib::OnMessage("規格外のJPEGを読み込みました。読み込みを中断します。"_sj);
+        // Not an error of the load: the user is told in a message box, and the image stays empty.
+        uDialogMisc::ShowDialog1("", "規格外のJPEGを読み込みました。読み込みを中断します。"_sj, "OK", nullptr);
         return nullptr;
     }
     bitmap->ConvertTo32(255);
@@ -208,6 +208,14 @@ void TARGB8888::ScanTransparency() {
             all &= row[x];
     }
     Transparent = (all >> 24) != 0xFF;
+}
+
+void TARGB8888::ShiftFill(int32_t dx, int32_t dy, uint32_t color) {
+    if (!Active) return;
+    TARGB8888 copy;
+    copy.Assign(this);
+    FillRect(0, 0, Width(), Height(), color);
+    copy.Draw(this, dx, dy, 0, 0, Width(), Height());
 }
 
 bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {

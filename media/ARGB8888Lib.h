@@ -1,8 +1,9 @@
-// The engine's software image: a rectangle of 32-bit pixels 0xAARRGGBB (blue in the low byte,
-// alpha in the high byte; alpha 255 is opaque, 0 fully transparent), with a serial number that
-// tells the compositor when the pixels changed and a flag that says whether any pixel is not
-// opaque. Pictures are read from BMP, JPEG, PNG and ".argb" streams and written as BMP and JPEG;
-// the image is transferred into locked display surfaces of 16, 24 or 32 bits per pixel.
+// The image every picture of the engine lives in: width x height pixels of 32 bits, 0xAARRGGBB,
+// so blue is the lowest byte and alpha the highest (255 covers, 0 lets everything through). A
+// serial number changes when the pixels are declared changed, which is how the compositor spots
+// new pictures, and a flag records whether some pixel is less than opaque. Pictures are read from BMP, JPEG, PNG and
+// ".argb" streams and written as BMP and JPEG; the image is transferred into locked display surfaces of 16, 24 or 32
+// bits per pixel.
 #pragma once
 
 #include <array>
@@ -59,9 +60,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A blend mode of the draws and fills: the kernel is chosen by mode and 127 (0 and 1 copy, 2 alpha
-// blend, 3 screen, 4 multiply, 5 difference, 6 lighten, 7 darken, 8 add, 9 subtract, above that copy).
+// A blend mode of the draws and fills. Scripts and stored pictures give any byte: the kernel goes
+// by mode and 127, and the values from 10 up replace as bmReplace does.
 using TBlendMode = uint8_t;
+enum : TBlendMode {
+    bmReplace = 0,  // the source replaces the destination
+    bmCopy = 1,     // the same, except that rotated draws keep the destination under source alpha 0 and 1
+    bmBlend = 2,
+    bmScreen = 3,
+    bmMultiply = 4,  // then blended by the source alpha, as are the next three
+    bmDifference = 5,
+    bmLighten = 6,
+    bmDarken = 7,
+    bmAdd = 8,
+    bmSubtract = 9,
+};
 
 class TARGB8888 {
 public:
@@ -152,6 +165,10 @@ public:
                      TBlendMode mode, int32_t clipTop, int32_t clipBottom);
     // Sets the alpha byte of every pixel in the rectangle (above 255 counts as 255); no interlace.
     void FillAlpha(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t alpha);
+    // Moves the picture by (dx, dy) inside the image and fills what it uncovers with colour: a fill
+    // of the whole image, then a plain copy of the old picture drawn back at (dx, dy). Both work
+    // on pixel pairs, so an odd last column keeps its pixels.
+    void ShiftFill(int32_t dx, int32_t dy, uint32_t color);
 
     // The source rectangle scaled and rotated (angle in turns) about its centre, the centre landing
     // on (centerX, centerY).
@@ -243,10 +260,6 @@ extern uint32_t SerialCounter;  // the next serial to hand out
 extern bool InterlaceMode;
 extern int32_t InterlaceField;  // 0 or 1
 
-// Shows a message to the user (the loaders' notice about a JPEG they cannot read). Set by the
-// application; without it the notice is dropped.
-extern std::function<void(const std::string& text)> OnMessage;
-
 // The counter's value; the counter then advances, wrapping from 0xFFFFFF to 0.
 uint32_t NextSerial();
 void ToggleInterlaceField();
@@ -258,8 +271,8 @@ bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& 
 
 // ---- Colour helpers, kernels and the clips of the draws.
 
-// The colour filter of a draw, applied to every source lane before the kernel: m is the multiply
-// colour with the draw's alpha in its alpha byte, a the add colour with alpha byte 0.
+// How a draw tints each source lane before its kernel sees it. m: the multiply colour, whose alpha
+// byte carries the draw's alpha; a: the add colour, its alpha byte cleared.
 enum class TColorFilter : uint8_t {
     None,         // a = 0 and m = 0xFFFFFFFF
     Multiply,     // s := (s x m) shr 8

@@ -33,7 +33,7 @@ TArgument ArgumentOf(const std::string& element) {
     TArgument a;
     a.Empty = element.empty();
     int64_t v = 0;
-    if (!a.Empty && uMisc::TryStrToInt64(element, v)) a.Value = v;
+    if (!a.Empty && uMisc::TryStrToInt(element, 64, uMisc::THexPrefix::DollarOr0x, v)) a.Value = v;
     return a;
 }
 

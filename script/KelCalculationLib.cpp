@@ -128,7 +128,7 @@ TStringList IndexList(std::string_view token, char delimiter) {
 }
 
 bool TryStrToInt64(std::string_view text, int64_t& value) {
-    return uMisc::TryStrToInt64(text, value);
+    return uMisc::TryStrToInt(text, 64, uMisc::THexPrefix::DollarOr0x, value);
 }
 
 }  // namespace KelCalculationLib

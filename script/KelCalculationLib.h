@@ -32,8 +32,8 @@ std::string NameBeforeBracket(std::string_view text);
 // a[i,j+1] gives a, i and j+1; a token not ending in "]" gives itself; "" gives nothing.
 TStringList IndexList(std::string_view token, char delimiter);
 
-// Reads a decimal or hexadecimal ("$", "0x") integer as 64 bits with optional leading blanks and a
-// sign, as the evaluator's numbers are read. False when the text is not such a number.
+// The evaluator's reading of a number: uMisc::TryStrToInt as 64 bits, with "$" or "0x" before
+// hexadecimal digits. False when the text is not such a number.
 bool TryStrToInt64(std::string_view text, int64_t& value);
 
 }  // namespace KelCalculationLib

@@ -27,12 +27,17 @@ struct TKindEntry {
 
 // The object kinds the factory knows by keyword, in the order the factory compares them.
 constexpr std::array<TKindEntry, 33> kKinds = {{
-    {"sys", 1, 0},    {"dat", 2, 0},   {"sdat", 3, 0},  {"snd", 4, 0},   {"dsnd", 5, 0},  {"eff", 10, 4},
-    {"scsr", 11, 5},  {"csr", 12, 6},  {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},  {"path", 16, 0},
-    {"show", 17, 11}, {"tcp", 21, 0},  {"dlg", 22, 0},  {"slog", 23, 0}, {"flog", 24, 0}, {"math", 26, 0},
-    {"cfg", 28, 0},   {"misc", 29, 0}, {"inp", 30, 0},  {"skey", 31, 0}, {"clip", 32, 0}, {"dlgs", 33, 0},
-    {"ext", 35, 9},   {"img", 6, 1},   {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},   {"simg", 18, 7},
-    {"sbtn", 19, 8},  {"file", 20, 0}, {"list", 27, 0},
+    {"sys", TObjectKind::System, 0},       {"dat", TObjectKind::GameData, 0},     {"sdat", TObjectKind::SystemData, 0},
+    {"snd", TObjectKind::Sound, 0},        {"dsnd", TObjectKind::DirectSound, 0}, {"eff", TObjectKind::Effect, 4},
+    {"scsr", TObjectKind::SysCursor, 5},   {"csr", TObjectKind::Cursor, 6},       {"log", TObjectKind::Log, 0},
+    {"cam", TObjectKind::Camera, 10},      {"rep", TObjectKind::Replace, 0},      {"path", TObjectKind::Path, 0},
+    {"show", TObjectKind::DirectShow, 11}, {"tcp", TObjectKind::TCP, 0},          {"dlg", TObjectKind::Dialog, 0},
+    {"slog", TObjectKind::SkipLog, 0},     {"flog", TObjectKind::FileLog, 0},     {"math", TObjectKind::Math, 0},
+    {"cfg", TObjectKind::Config, 0},       {"misc", TObjectKind::Misc, 0},        {"inp", TObjectKind::Input, 0},
+    {"skey", TObjectKind::SystemKey, 0},   {"clip", TObjectKind::Clipboard, 0},   {"dlgs", TObjectKind::Dialogs, 0},
+    {"ext", TObjectKind::Extend, 9},       {"img", TObjectKind::Image, 1},        {"msg", TObjectKind::Message, 2},
+    {"btn", TObjectKind::Button, 3},       {"bar", TObjectKind::ScrollBar, 3},    {"simg", TObjectKind::SysImage, 7},
+    {"sbtn", TObjectKind::SysButton, 8},   {"file", TObjectKind::File, 0},        {"list", TObjectKind::StringList, 0},
 }};
 
 constexpr int32_t kScopeSlots = 16;
@@ -58,7 +63,7 @@ void TScriptStateBlock::Write(TStream& s) const {
     w.U32(Locks);
     w.U32(CustomLocks);
     w.U32(CustomStates);
-    w.U8(RunMode);
+    w.U8(static_cast<uint8_t>(RunMode));
     w.U32(LinesPerFrame);
     for (const auto& d : SaveDescriptions)
         w.Short(d, 63);
@@ -88,7 +93,7 @@ bool TScriptStateBlock::Read(TStream& s) {
     Locks = r.U32();
     CustomLocks = r.U32();
     CustomStates = r.U32();
-    RunMode = r.U8();
+    RunMode = static_cast<TRunMode>(r.U8());
     LinesPerFrame = r.U32();
     for (auto& d : SaveDescriptions)
         d = r.Short(63);
@@ -338,8 +343,8 @@ void TKelScript::ExecuteCommandString(std::string_view text) {
 }
 
 std::string TKelScript::KindKeyword(const TKelObjectDataCustom& object) {
-    if (object.Kind() == 34) return object.PluginTypeName();
-    if (object.Kind() == 23) return "slog";
+    if (object.Kind() == TObjectKind::DLLObject) return object.PluginTypeName();
+    if (object.Kind() == TObjectKind::SkipLog) return "slog";
     for (const auto& k : kKinds)
         if (k.Kind == object.Kind()) return k.Keyword;
     return "none";
@@ -357,7 +362,7 @@ void TKelScript::UndefinedCommandError(std::string_view statement, std::string_v
 }
 
 bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
-    cursors = cursors && State.RunMode != static_cast<uint8_t>(TRunMode::View);
+    cursors = cursors && State.RunMode != TRunMode::View;
     if (cursors) {
         if (Links.Cursor) Links.Cursor->Draw(State.DrawMask);
         if (Links.SystemCursor) Links.SystemCursor->Draw(State.DrawMask);
@@ -492,19 +497,19 @@ bool TKelScript::SwapObjects(std::string_view name1, std::string_view name2) {
     TKelObjectDataCustom* b = Objects->Find(name2);
     if (!a || !b || a == b || a->Kind() != b->Kind()) return false;
     switch (a->Kind()) {
-        case 4:
-        case 5:
-            return Links.Sound &&
-                   Links.Sound->SwapChannels(a->Kind() == 5, ObjectElementIndex(*a), ObjectElementIndex(*b));
-        case 6:
-        case 7:
-        case 8:
-        case 9:
-        case 18:
-        case 19:
-        case 20:
-        case 27:
-        case 34:
+        case TObjectKind::Sound:
+        case TObjectKind::DirectSound:
+            return Links.Sound && Links.Sound->SwapChannels(a->Kind() == TObjectKind::DirectSound,
+                                                            ObjectElementIndex(*a), ObjectElementIndex(*b));
+        case TObjectKind::Image:
+        case TObjectKind::Message:
+        case TObjectKind::Button:
+        case TObjectKind::ScrollBar:
+        case TObjectKind::SysImage:
+        case TObjectKind::SysButton:
+        case TObjectKind::File:
+        case TObjectKind::StringList:
+        case TObjectKind::DLLObject:
             return a->SwapEngineObject(*b);
         default:
             return false;

@@ -1,7 +1,8 @@
-// The scenario interpreter: what it owns and links, its set-up and reset, the state block that
-// save games store, the command-word code, the dispatch of one statement to the control, jump,
-// label and general handlers and then to the handlers of the scoped objects' kinds, the built-in
-// variables, the object-variable callbacks and the argument routines of every handler.
+// The scenario interpreter. It owns its reader, variables and objects and links the host's
+// services; it sets itself up and resets; it keeps the state record that saved games carry; it
+// turns a command word into its code and hands each statement first to the control, jump, label
+// and general words, then to the handler of each scoped object's kind. The built-in variables,
+// the callbacks behind object variables and the argument readers of the handlers live here too.
 #pragma once
 
 #include <cstdint>
@@ -43,23 +44,6 @@ constexpr int32_t Cmd(std::string_view word) {
 }
 static_assert(Cmd("\\msg") == 0x0067736D && Cmd("\\if") == 0x00006669 && Cmd("\\ MSG") == Cmd("\\msg"));
 static_assert(Cmd("\\abcde") == -1 && Cmd("") == 0 && Cmd("\\") == 0);
-
-enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
-
-// The wait states of a routine (TScriptRoutine::WaitState).
-enum TWaitState : uint8_t {
-    wsNone = 0,
-    wsStop = 1,
-    wsEvent = 2,
-    wsTimer = 3,
-    wsClick = 4,
-    wsClock = 5,
-    wsSoundPosition = 6,
-    wsMessageTyping = 7,
-    wsMessagePage = 8,
-    wsButton = 9,
-    wsSoundEnd = 10,
-};
 
 // Actions of key bindings by name; 22 and 23 have no name.
 enum TKeyAction : int32_t {
@@ -147,7 +131,7 @@ struct TScriptStateBlock {
     uint32_t Locks = 0;
     uint32_t CustomLocks = 0;
     uint32_t CustomStates = 0;
-    uint8_t RunMode = 0;
+    TRunMode RunMode = TRunMode::Normal;
     uint32_t LinesPerFrame = 0;
     std::string SaveDescriptions[4];  // capacity 63 each
     uint32_t UpdateMask = 0;
@@ -351,7 +335,7 @@ private:
     void SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text);
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
-    uint8_t MessageWaitState() const;
+    TWaitState MessageWaitState() const;
     bool VoicePlaying() const;
 };
 

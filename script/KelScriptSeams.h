@@ -16,6 +16,7 @@
 
 #include "platform/ClassLib.h"
 #include "script/KelCalcValue.h"
+#include "script/KelObjectSeams.h"
 
 class TKelScript;
 class TKelObjectDataCustom;
@@ -173,17 +174,17 @@ using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelS
 // replaces an earlier one, keywords included.
 class TObjectKindRegistry {
 public:
-    void RegisterHandler(uint8_t kind, TObjectCommandHandler handler);
+    void RegisterHandler(TObjectKind kind, TObjectCommandHandler handler);
     void RegisterFactory(const std::string& typeName, TObjectFactory factory);
     void UnregisterFactory(const std::string& typeName);
-    const TObjectCommandHandler* Handler(uint8_t kind) const;
+    const TObjectCommandHandler* Handler(TObjectKind kind) const;
     const TObjectFactory* Factory(const std::string& lowerTypeName) const;
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
 
 private:
-    std::map<uint8_t, TObjectCommandHandler> Handlers;
+    std::map<TObjectKind, TObjectCommandHandler> Handlers;
     std::map<std::string, TObjectFactory> Factories;
 };
 

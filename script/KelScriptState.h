@@ -128,6 +128,26 @@ protected:
 
 extern template class TScriptDataListInterface<TScriptBlock>;
 
+// The run modes of an interpreter: viewing (no input), automatic reading, skipping, and skipping
+// only text that was read before.
+enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
+
+// The wait states of a routine. A damaged save game may hold any other byte; nothing but a click
+// or a jump ends such a wait.
+enum TWaitState : uint8_t {
+    wsNone = 0,
+    wsStop = 1,
+    wsEvent = 2,
+    wsTimer = 3,
+    wsClick = 4,
+    wsClock = 5,
+    wsSoundPosition = 6,
+    wsMessageTyping = 7,
+    wsMessagePage = 8,
+    wsButton = 9,
+    wsSoundEnd = 10,
+};
+
 class TScriptRoutine final : public TScriptDataListInterface<TScriptBlock> {
 public:
     // Fewest bytes a routine takes in a stream: its block count, 16 empty scope names, the wait
@@ -149,7 +169,7 @@ public:
     bool LoadFromStream(TStream* stream) override;
 
     std::string ScopeNames[16];  // the scoped object names
-    uint8_t WaitState = 0;
+    TWaitState WaitState = wsNone;
     int32_t WaitTime = 0;    // ms
     int32_t WaitTime2 = 0;   // ms
     std::string ClickLabel;  // jumped to when a click ends a wait

@@ -8,6 +8,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 
@@ -46,59 +47,15 @@ const std::string& MsgTooLarge() {
 // and two empty names.
 constexpr int64_t kMinRecordBytes = 2 + 2 + 4 + 1 + 1 + 4 + 2 + 2;
 
-// Little-endian fields. Writes raise EStreamError when the stream refuses bytes; reads report a
-// short stream through Ok.
-void PutBytes(TStream& s, const void* p, int64_t n) {
-    s.WriteBuffer(p, n);
-}
-void PutU8(TStream& s, uint8_t v) {
-    PutBytes(s, &v, 1);
-}
-void PutU16(TStream& s, uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-    PutBytes(s, b, 2);
-}
-void PutU32(TStream& s, uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 24)};
-    PutBytes(s, b, 4);
-}
-void PutI32(TStream& s, int32_t v) {
-    PutU32(s, static_cast<uint32_t>(v));
-}
-
-class TFieldReader {
+// The fields of a table stream, with the stream strings of the names.
+class TFieldReader : public TStreamReader {
 public:
-    explicit TFieldReader(TStream& s) : S(s) {}
-    uint8_t U8() {
-        uint8_t b = 0;
-        Take(&b, 1);
-        return b;
-    }
-    uint16_t U16() {
-        uint8_t b[2] = {0, 0};
-        Take(b, 2);
-        return static_cast<uint16_t>(b[0] | (b[1] << 8));
-    }
-    uint32_t U32() {
-        uint8_t b[4] = {0, 0, 0, 0};
-        Take(b, 4);
-        return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-    }
-    int32_t I32() { return static_cast<int32_t>(U32()); }
-    int16_t I16() { return static_cast<int16_t>(U16()); }
+    using TStreamReader::TStreamReader;
     std::string Str() {
         std::string s;
         if (Ok && !uMisc::ReadStreamString(&S, s)) Ok = false;
         return s;
     }
-    bool Ok = true;
-
-private:
-    void Take(void* p, int64_t n) {
-        if (Ok && S.Read(p, n) != n) Ok = false;
-    }
-    TStream& S;
 };
 
 // Lead bytes of two-byte Shift-JIS characters.
@@ -150,40 +107,8 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 int32_t StrToIntDef0(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    bool hex = false;
-    if (i < text.size() && text[i] == '$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= text.size()) return 0;
-    uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        auto c = static_cast<uint8_t>(text[i]);
-        uint32_t digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return 0;
-        }
-        v = v * (hex ? 16 : 10) + digit;
-        if (v > (hex ? 0xFFFFFFFFull : 0x80000000ull)) return 0;
-    }
-    if (!hex && !negative && v > 0x7FFFFFFFull) return 0;
-    auto u = static_cast<uint32_t>(v);
-    if (negative) u = 0u - u;
-    return static_cast<int32_t>(u);
+    int64_t v = 0;
+    return uMisc::TryStrToInt(text, 32, uMisc::THexPrefix::DollarOr0x, v) ? static_cast<int32_t>(v) : 0;
 }
 
 const std::string& TooManyIndexesMessage() {
@@ -230,8 +155,8 @@ int64_t TValueArrayCustom::FlatIndex(int32_t i0, int32_t i1, int32_t i2, int32_t
 
 void TValueArrayCustom::SaveToStream(TStream& stream) const {
     for (int32_t d : Dims)
-        PutI32(stream, d);
-    PutI32(stream, Count);
+        LittleEndian::Write32(stream, static_cast<uint32_t>(d));
+    LittleEndian::Write32(stream, static_cast<uint32_t>(Count));
     SaveElements(stream);
 }
 
@@ -277,7 +202,7 @@ bool TValueArrayInteger::WriteElement(int64_t flat, const TCalcValue& value) {
 
 void TValueArrayInteger::SaveElements(TStream& stream) const {
     for (int32_t v : Items)
-        PutI32(stream, v);
+        LittleEndian::Write32(stream, static_cast<uint32_t>(v));
 }
 
 bool TValueArrayInteger::LoadElements(TStream& stream, int32_t count) {
@@ -649,23 +574,23 @@ bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
 }
 
 void TValue::SaveToStream(TStream& stream) const {
-    PutU32(stream, static_cast<uint32_t>(List.size()));
+    LittleEndian::Write32(stream, static_cast<uint32_t>(List.size()));
     for (const auto& record : List) {
-        PutU16(stream, static_cast<uint16_t>(record->Level));
-        PutU16(stream, record->Flags);
-        PutU32(stream, record->Hash);
+        LittleEndian::Write16(stream, static_cast<uint16_t>(record->Level));
+        LittleEndian::Write16(stream, record->Flags);
+        LittleEndian::Write32(stream, record->Hash);
         const TValueArrayCustom* array = record->ArrayData.get();
         if (array) {
-            PutU8(stream, static_cast<uint8_t>(array->ElementType));
-            PutU8(stream, array->Reference);
-            PutI32(stream, array->OwnerNumber);
+            LittleEndian::Write8(stream, static_cast<uint8_t>(array->ElementType));
+            LittleEndian::Write8(stream, array->Reference);
+            LittleEndian::Write32(stream, static_cast<uint32_t>(array->OwnerNumber));
             uMisc::WriteStreamString(&stream, array->Name);
             uMisc::WriteStreamString(&stream, array->ClassName);
             array->SaveToStream(stream);
         } else {
-            PutU8(stream, 3);
-            PutU8(stream, 1);
-            PutI32(stream, 0);
+            LittleEndian::Write8(stream, 3);
+            LittleEndian::Write8(stream, 1);
+            LittleEndian::Write32(stream, 0);
             uMisc::WriteStreamString(&stream, record->StoredName);
             uMisc::WriteStreamString(&stream, record->StoredClassName);
         }

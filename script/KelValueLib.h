@@ -1,8 +1,8 @@
 // Script variables: three tables per interpreter (system "svar", game "gvar", local "var"), each a
-// list of records; every variable is an array of one to four dimensions of integers, strings or
-// object names, a scalar being an array of one element. Object arrays may own script objects:
-// growing one creates its objects, shrinking or deleting it frees them, and saving or loading it
-// saves or loads their states, all through four callbacks of the interpreter.
+// list of records. A variable always holds an array, with one to four dimensions, whose elements
+// are all integers, all strings or all object names; a plain variable is a one-element array. Object arrays may own
+// script objects: growing one creates its objects, shrinking or deleting it frees them, and saving or loading it saves
+// or loads their states, all through four callbacks of the interpreter.
 //
 // Records are kept in declaration order; a look-up takes the first record whose owner level, name
 // hash and name (without regard to case) match, and the stream keeps that order. A hash index over
@@ -36,9 +36,8 @@ constexpr int64_t kMaxElements = int64_t{1} << 22;
 uint32_t NameHash(std::string_view name);
 // Equality without regard to ASCII case, two-byte characters kept whole.
 bool SameName(std::string_view a, std::string_view b);
-// The integer reading of a text: optional leading blanks and sign, then decimal digits, or
-// hexadecimal ones after "$" or "0x"; 0 when the whole text is not such a number or a decimal one
-// does not fit 32 bits (hexadecimal takes up to 8 digits and wraps, so $FFFFFFFF is -1).
+// The integer reading of a text as 32 bits (uMisc::TryStrToInt with "$" or "0x" for hexadecimal);
+// 0 when the text is not such a number.
 int32_t StrToIntDef0(std::string_view text);
 // The message for a declaration or reference with more than four dimensions or indexes, to which
 // the name is appended.

@@ -60,9 +60,10 @@ void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const s
 }
 
 bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
-                  int32_t runMode) {
+                  TRunMode runMode) {
     if (!readTextLog || readLogSuspended) return false;
-    return readTextLog->SetCount(key, lineOffset, false) && runMode == kRunModeSkipRead;
+    // Skipping read text ends at the first line not read before.
+    return readTextLog->SetCount(key, lineOffset, false) && runMode == TRunMode::SkipRead;
 }
 
 }  // namespace uLabelLog

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 
 namespace {
@@ -18,8 +19,7 @@ std::string Bytes(std::initializer_list<int> list) {
 
 std::string Header(uint32_t size) {
     std::string s = Bytes({0x31, 0x50, 0x43, 0xFF, 1, 0, 0, 0});
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(size >> (8 * i)));
+    LittleEndian::Append32(s, size);
     return s;
 }
 

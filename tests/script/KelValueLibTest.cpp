@@ -91,6 +91,7 @@ public:
 class KelValueLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        OldFolder = ErrorLogLib::LogFolder();
         ErrorLogLib::SetLogFolder(TestData::ScratchDir());
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
@@ -100,7 +101,7 @@ protected:
     void TearDown() override {
         Vars.reset();
         ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::SetLogFolder("");
+        ErrorLogLib::SetLogFolder(OldFolder);
         ErrorLogLib::ErrorFlag = false;
     }
     // The messages logged since the last call, without the "[ERROR]:" prefix.
@@ -125,6 +126,7 @@ protected:
     TFakeObjects Objects;
     TFakeEvaluator Evaluator;
     std::unique_ptr<TKelVariables> Vars;
+    std::string OldFolder;
 };
 
 const auto kInt = TCalcValueType::Integer;

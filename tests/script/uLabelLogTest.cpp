@@ -185,7 +185,7 @@ TEST_F(FileUseFeedTest, CountersStayWithinTwentyFourBits) {
 // A skip of read text runs through the lines read before and stops at the first line beyond.
 TEST(ReadTextFeedTest, StopsTheSkipOfReadTextAtTheFirstNewLine) {
     TLabelLog log;
-    constexpr int32_t kSkipRead = uLabelLog::kRunModeSkipRead, kNormal = 0;
+    constexpr TRunMode kSkipRead = TRunMode::SkipRead, kNormal = TRunMode::Normal;
     // Reading a label for the first time, normally.
     for (int32_t i = 0; i <= 2; ++i)
         EXPECT_FALSE(uLabelLog::ReadTextFeed(&log, false, "a.s@@start", i, kNormal));

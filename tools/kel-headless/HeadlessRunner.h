@@ -7,11 +7,13 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "foundation/ddsd7.h"
 #include "media/ARGB8888Font.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
@@ -21,6 +23,7 @@
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
+#include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
@@ -140,6 +143,7 @@ public:
     }
     ~THeadlessGame() {
         Engine.reset();
+        Sound.reset();
         uScriptReplaceDLL::ScriptReplaceFinalize();
         uScriptReplaceDLL::SetLibraryFolder("");
         uBregExpLib::BRegExpFinalize();
@@ -161,8 +165,11 @@ public:
         ErrorLogLib::ErrorFlag = false;
         SystemConfigLib::InitDefaults();
         SystemConfigLib::LoadDiskMessageTable();
-        if (!PackLib::OpenPacks("GameData\\")) {
-            error = "no packs under GameData in " + hostFolder;
+        // The program refuses to start with this text; the runner adds which pack failed and why.
+        std::string packFailure;
+        if (!PackLib::OpenPacks("GameData\\", &packFailure)) {
+            error = "起動に必要なデータがみつからないため起動できません。 (" + Encoding::SjisToUtf8(packFailure) +
+                    " in " + hostFolder + ")";
             return false;
         }
         SystemConfigLib::LoadPackMessageTable();
@@ -179,6 +186,11 @@ public:
         }
         uScriptReplaceDLL::SetLibraryFolder(hostFolder);  // the game folder stands beside the program
         uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
+        // The sound component as the main window sets it up, on the manual device.
+        Sound = std::make_unique<TDDSD7>(Devices.Audio);
+        Sound->SetChannelCount(16);
+        ddsd7::DuplicateStaticBuffers = false;
+        Sound->Initialize();
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
         if (!Screen.Start(error)) return false;
@@ -207,8 +219,16 @@ public:
             else if (FakeClock.Now == before)
                 FakeClock.Now += 1;
             if (result == KelSystemLib::kmExit) Exited = true;
+            MixSound();
         }
     }
+
+    // Writes what the run mixes from now on to a RIFF wave file; FinishSound completes it.
+    bool CaptureSound(const std::string& hostPath, std::string& error) {
+        Capturing = WaveFile.Open(hostPath, error);
+        return Capturing;
+    }
+    bool FinishSound(std::string& error) { return std::exchange(Capturing, false) ? WaveFile.Close(error) : true; }
 
     // What the game did: frames, mode, caption, dialogs, the error log, and the variables.
     std::string Report(const std::vector<std::string>& extraVariables = {}) {
@@ -243,7 +263,9 @@ public:
     TFakeClock FakeClock;
     // The installed faces are the real ones: FreeType needs no window.
     TFreeTypeFonts Fonts;
-    TPlatformHost Devices{.Fonts = &Fonts};
+    TManualAudioDevice Audio;
+    TPlatformHost Devices{.Audio = &Audio, .Fonts = &Fonts};
+    std::unique_ptr<TDDSD7> Sound;
     THeadlessHost Host;
     THeadlessScreen Screen;
     THeadlessDialogs Answers;
@@ -253,6 +275,18 @@ public:
     bool Exited = false;
 
 private:
+    // The sound device plays as far as the fake clock has come, exactly as much as a window would
+    // have played by then.
+    void MixSound() {
+        const uint64_t due = uint64_t{FakeClock.Now} * AudioMixer::kRate / 1000;
+        if (due > Audio.FramesRendered()) {
+            Mixed.resize((due - Audio.FramesRendered()) * 2);
+            Audio.Render(Mixed.data(), static_cast<uint32_t>(Mixed.size() / 2));
+            if (Capturing) WaveFile.Append(Mixed.data(), static_cast<uint32_t>(Mixed.size() / 2));
+        }
+        TDDSD7::DeliverThreadFailures();
+    }
+
     void ApplyEvents() {
         for (const auto& e : Events) {
             if (e.Frame != FramesRun || AppliedUpTo > FramesRun) continue;
@@ -290,4 +324,7 @@ private:
     }
 
     int64_t AppliedUpTo = 0;
+    TWaveFileWriter WaveFile;
+    bool Capturing = false;
+    std::vector<int16_t> Mixed;
 };

@@ -31,6 +31,9 @@ void Usage(std::FILE* to) {
                  "                         FOLDER/frameNNNNNN.png (NNNNNN counts the presents)\n"
                  "      --png-every N      with --png, writes the first presented frame and every\n"
                  "                         Nth after it (default 1: all of them)\n"
+                 "      --wav FILE         writes the sound the run mixed, as a window would have\n"
+                 "                         played it by each moment of fake time, to a RIFF wave\n"
+                 "                         file (44100 Hz, 16-bit, stereo)\n"
                  "  kel-headless --help\n"
                  "\n"
                  "At the end it prints the frames run, the fake time, the mode, the window\n"
@@ -49,7 +52,7 @@ void Usage(std::FILE* to) {
 
 int main(int argc, char** argv) {
     int64_t frames = 60, pngEvery = 1;
-    std::string folder, inputFile, pngFolder;
+    std::string folder, inputFile, pngFolder, wavFile;
     std::vector<std::string> vars;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -79,6 +82,8 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "kel-headless: --png-every wants a number of frames from 1\n");
                 return 2;
             }
+        } else if (a == "--wav") {
+            if (!value(wavFile)) return Usage(stderr), 2;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "kel-headless: unknown option %s\n", a.c_str());
             return 2;
@@ -115,7 +120,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
         return 1;
     }
+    if (!wavFile.empty() && !game.CaptureSound(wavFile, error)) {
+        std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
+        return 1;
+    }
     game.Run(frames);
+    if (!game.FinishSound(error)) {
+        std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
+        return 1;
+    }
     std::cout << game.Report(vars);
     if (!pngFolder.empty()) {
         std::cout << "frames written: " << game.Screen.FramesWritten << "\n";
