@@ -8,6 +8,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
+#include "foundation/ddsd7.h"
 #include "foundation/uDialogMisc.h"
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc_Math.h"
@@ -44,6 +45,7 @@ void UseGameFolder(const std::string& hostFolder) {
     FileSystem::SetRoot(hostFolder);
     ErrorLogLib::SetLogFolder(hostFolder);
     dddd7::SetDebugLogFolder(hostFolder);
+    ddsd7::SetDebugFolder(hostFolder);
     uScriptReplaceDLL::SetLibraryFolder(hostFolder);
 }
 
@@ -105,6 +107,9 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         };
         DDDD71->Loaded();
     }
+    DDSD71 = std::make_unique<TDDSD7>(Devices.Audio);
+    DDSD71->SetDebugOption(dsoHaltOnError);
+    DDSD71->SetChannelCount(16);
     Window.SetEvents(this);
 }
 
@@ -124,6 +129,7 @@ TForm1::~TForm1() {
     uScriptReplaceDLL::ScriptReplaceFinalize();
     uDllSystemInfo::DllSystemInfoFinalize();
     PackLib::ClosePacks();
+    DDSD71.reset();
     DDDD71.reset();
     ARGB8888Font::Install(nullptr);
 }
@@ -143,6 +149,7 @@ void TForm1::AppIdle() {
     if (State == 1 && !Terminated) {
         const uint8_t mode = Engine->Frame();
         FlushCanvas();
+        TDDSD7::DeliverThreadFailures();
         if (mode == KelSystemLib::kmExit) {
             Closing = true;
             Busy = false;
@@ -225,10 +232,11 @@ void TForm1::StartUp() {
     }
     if (!DDDD71 || !DDDD71->Start() || !DisplayFailure.empty()) return FailKey("DirectDrawERROR");
 
-    // The sound component is not part of the program yet: its start ("DirectSoundERROR") comes
-    // here, with static buffers shared by the channels that play them.
+    // Channels bound to one static wave play its buffer together instead of copies of it.
+    ddsd7::DuplicateStaticBuffers = false;
+    if (!DDSD71->Initialize()) return FailKey("DirectSoundERROR");
 
-    DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), nullptr);
+    DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
     if (!StartEngine()) return FailKey("EngineSetupERROR");
 

@@ -23,6 +23,7 @@
 #include "shell/KelSystemLib.h"
 
 class TDDDD7;
+class TDDSD7;
 class TDirectXPack;
 class TDirectXPackDisplay;
 
@@ -116,6 +117,7 @@ public:
     // The components placed on the window. The display component exists when the host has a
     // display device.
     std::unique_ptr<TDDDD7> DDDD71;
+    std::unique_ptr<TDDSD7> DDSD71;
 
     // ---- parts that come with their own units; each does nothing while it is empty ----
     // The start-up settings dialog: false when the player left it without starting the game.

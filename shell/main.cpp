@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/Unit1.h"
 
@@ -78,7 +79,8 @@ int main(int argc, char** argv) {
         TFltkDialogs forms;
         Dialogs::SetCurrent(&forms);
         TFreeTypeFonts fonts;
-        TPlatformHost devices{.Display = &window.Display(), .Fonts = &fonts};
+        TSdlAudioDevice audio;
+        TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts};
         {
             TForm1 form(window, devices);
             // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and

@@ -21,6 +21,7 @@
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "platform/headless/HeadlessMainWindow.h"
+#include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "script/uScriptReplaceDLL.h"
 #include "tests/support/ScriptHarness.h"
@@ -35,7 +36,7 @@ const char* kGameDat =
     "GameTitle=テスト\r\nFormCaption=テスト\r\nScreenWidth=640\r\nScreenHeight=480\r\nConfigStartupSkip=TRUE\r\n"
     "MinimizeSystemStop=1\r\n";
 const char* kMessages =
-    "OK=ＯＫ\r\nSystemInfoDLLERROR=情報なし\r\nDirectDrawERROR=画面なし\r\n"
+    "OK=ＯＫ\r\nSystemInfoDLLERROR=情報なし\r\nDirectDrawERROR=画面なし\r\nDirectSoundERROR=音なし\r\n"
     "CRCCHECKERROR=壊れています\r\n"
     "APPCLOSE_Text=終了しますか？\r\nAPPCLOSE_Exit=終了\r\nAPPCLOSE_Reset=タイトルへ\r\nAPPCLOSE_Cancel=キャンセル\r\n";
 // Counts resets and frames in game variables. The start jumps straight on to "@@top"; a later
@@ -142,8 +143,9 @@ public:
     TFakeClock FakeClock;
     THeadlessDialogs Answers;
     THeadlessDisplay Display;
+    TManualAudioDevice Audio;
     THeadlessMainWindow Window;
-    TPlatformHost Devices{.Display = &Display};
+    TPlatformHost Devices{.Display = &Display, .Audio = &Audio};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -183,6 +185,18 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
              t.Display.FailStep = TDisplayStep::Device;
          },
          {"画面なし"}, true},
+        {"no sound device",
+         [](MainWindowTest& t) {
+             t.WriteGame();
+             t.Devices.Audio = nullptr;
+         },
+         {"音なし"}, true},
+        {"sound output that cannot be opened",
+         [](MainWindowTest& t) {
+             t.WriteGame();
+             t.Audio.OpenFailure = "no output";
+         },
+         {"音なし"}, true},
         {"screen size out of range",
          [](MainWindowTest& t) {
              t.Files["System\\etc\\Game.dat"] = "ScreenWidth=0\r\nScreenHeight=99999\r\nConfigStartupSkip=TRUE\r\n";
@@ -203,7 +217,9 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
         SetUp();
         Answers.Shown.clear();
         Devices.Display = &Display;
+        Devices.Audio = &Audio;
         Display.FailStep = TDisplayStep::None;
+        Audio.OpenFailure.clear();
         c.Prepare(*this);
         Open();
         EXPECT_EQ(DialogTexts(), c.Dialogs);
