@@ -67,10 +67,9 @@ void TBitmap32::ConvertTo32(uint8_t alpha) {
     SourceBits = 32;
 }
 
-namespace {
+namespace ARGB8888Lib {
 
-// The extension of a name: from the last "." after the last path delimiter, lower-cased. The
-// scan steps over two-byte Shift-JIS characters, whose trail byte may look like "\".
+// The scan steps over two-byte Shift-JIS characters, whose trail byte may look like "\".
 std::string ExtensionOf(const std::string& name) {
     size_t dot = std::string::npos;
     for (size_t i = 0; i < name.size(); ++i) {
@@ -85,6 +84,10 @@ std::string ExtensionOf(const std::string& name) {
     }
     return dot == std::string::npos ? std::string() : ClassLib::LowerAscii(std::string_view(name).substr(dot));
 }
+
+}  // namespace ARGB8888Lib
+
+namespace {
 
 // The bytes from the stream's position to its end.
 std::vector<uint8_t> ReadRest(TStream& stream) {
@@ -221,7 +224,7 @@ void TARGB8888::ShiftFill(int32_t dx, int32_t dy, uint32_t color) {
 bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {
     if (!stream) return false;
     Clear();
-    const std::string ext = ExtensionOf(name);
+    const std::string ext = ARGB8888Lib::ExtensionOf(name);
     std::unique_ptr<TBitmap32> bitmap;
     try {
         if (ext == ".bmp") {

@@ -323,3 +323,10 @@ bool ClipRectF(float& destLeft, float& destTop, float& destRight, float& destBot
 bool NormalizeFillRect(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom, int32_t width, int32_t height);
 
 }  // namespace ARGB8888Lib
+
+// ---- names of media items (used by the picture and sound caches too)
+namespace ARGB8888Lib {
+// The extension of a name: from the last "." after the last path delimiter, lower-cased; "" when
+// there is none.
+std::string ExtensionOf(const std::string& name);
+}  // namespace ARGB8888Lib
