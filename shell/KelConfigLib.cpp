@@ -5,6 +5,8 @@
 #include "foundation/DirectXPackLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "media/uARGB8888Manager.h"
+#include "media/uWaveDataManager.h"
 #include "script/KelScriptLib.h"
 
 namespace KelConfigLib {
@@ -73,10 +75,10 @@ void TKelConfig::ApplyMessageAlpha() {
 void TKelConfig::ApplyCacheSizes() {
     const int32_t images = SystemConfigLib::Config.CacheSize;
     const int32_t sounds = SoundCacheCapacity(images);
-    // The image and sound caches are not part of the program yet; once they are, each takes its
-    // capacity here when it differs from the one it has.
-    (void)images;
-    (void)sounds;
+    auto& imageCache = uARGB8888Manager::ARGB8888Manager;
+    auto& soundCache = uWaveDataManager::WaveDataManager;
+    if (imageCache && imageCache->GetCapacity() != images) imageCache->SetCapacity(images);
+    if (soundCache && soundCache->GetCapacity() != sounds) soundCache->SetCapacity(sounds);
 }
 
 void TKelConfig::ApplyCrcCheck() {

@@ -14,6 +14,7 @@
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888Lib.h"
 #include "media/IconFile.h"
+#include "media/OggWuvorbisLib.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -124,7 +125,7 @@ TForm1::~TForm1() {
     DirectXPack.reset();
     Tray.reset();
     PackLib::OnPackError = nullptr;
-    // The Vorbis decoder library is not part of the program yet; it is unloaded here once it is.
+    OggWuvorbisLib::FreeVorbisFileDLL();
     uBregExpLib::BRegExpFinalize();
     uScriptReplaceDLL::ScriptReplaceFinalize();
     uDllSystemInfo::DllSystemInfoFinalize();
@@ -219,7 +220,7 @@ void TForm1::StartUp() {
     FormPaint();
     Clock::Current().SleepMs(100);
 
-    // The Vorbis decoder library is bound here ("OggVorbisDLLERROR") once it is part of the program.
+    if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR");
     if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
     uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
 
@@ -244,6 +245,17 @@ void TForm1::StartUp() {
     Window.Show();
     State = 1;
     Engine->Start();
+}
+
+// A library that cannot be loaded at all raises; one that lacks a call is refused. Both end the
+// start the same way.
+bool TForm1::LoadVorbis() {
+    try {
+        return OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+    } catch (const EVorbisLoadError& e) {
+        ErrorLogLib::WriteErrorLog(e.what());
+        return false;
+    }
 }
 
 // A library that fails while the engine is set up ends the set-up like any other failure, so

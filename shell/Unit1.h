@@ -144,6 +144,7 @@ private:
     void Fail(const std::string& text, const std::string& button);
     // The same with the texts of two message-table keys.
     void FailKey(const char* textKey);
+    bool LoadVorbis();
     bool StartEngine();
     void FlushCanvas();
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "media/AnimationBmpLib.h"
 #include "platform/Dialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/SystemFonts.h"
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
     }
     Unit1::UseGameFolder(folder);
 
+    // The unit-wide caches of pictures and waves; the configuration gives them their capacities.
+    AnimationBmpLib::CreateManagers();
     int result = 0;
     {
         TSdlMainWindow window("MainWindow", 320, 240);
@@ -99,6 +102,7 @@ int main(int argc, char** argv) {
         }
         Dialogs::SetCurrent(nullptr);
     }
+    AnimationBmpLib::FreeManagers();
     SDL_Quit();
     return result;
 }

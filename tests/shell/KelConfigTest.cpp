@@ -9,6 +9,9 @@
 #include "foundation/DirectXPackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
+#include "media/AnimationBmpLib.h"
+#include "media/uARGB8888Manager.h"
+#include "media/uWaveDataManager.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "script/KelScriptLib.h"
 
@@ -61,8 +64,20 @@ TEST_F(KelConfigTest, VolumesChangeOnlyWhenOneDiffers) {
 
     // Volumes and factors come from files: a product past 32 bits stays in range.
     EXPECT_EQ(KelConfigLib::EffectiveVolume(INT32_MAX, INT32_MAX, 0), INT32_MAX);
-    EXPECT_EQ(KelConfigLib::SoundCacheCapacity(20971520), 3495253);
-    EXPECT_EQ(KelConfigLib::SoundCacheCapacity(62914560), 8388608);
+}
+
+TEST_F(KelConfigTest, CacheCapacities) {
+    TKelConfig config(nullptr);
+    config.ApplyCacheSizes();  // no caches: nothing to do
+    AnimationBmpLib::CreateManagers();
+    // The sound cache takes a sixth of the picture cache's size, up to 8 MiB.
+    for (auto [size, sounds] : {std::pair{20971520, 3495253}, std::pair{62914560, 8388608}, std::pair{0, 0}}) {
+        SystemConfigLib::Config.CacheSize = size;
+        config.ApplyCacheSizes();
+        EXPECT_EQ(uARGB8888Manager::ARGB8888Manager->GetCapacity(), size);
+        EXPECT_EQ(uWaveDataManager::WaveDataManager->GetCapacity(), sounds);
+    }
+    AnimationBmpLib::FreeManagers();
 }
 
 TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
