@@ -9,6 +9,16 @@ TSdlMainWindow::TSdlMainWindow(const std::string& utf8Title, int32_t width, int3
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     Window = SdlDisplay::CreateMainWindow(utf8Title, width, height, FailReason);
     if (!Window) return;
+    // Without a desktop SDL falls back to drivers that draw nowhere; a window there is no window,
+    // unless the driver was asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
+        !(asked && SDL_strcasecmp(asked, driver) == 0)) {
+        Window.reset();
+        FailReason = std::string("no desktop found; SDL would draw with its \"") + driver + "\" driver";
+        return;
+    }
     Screen = std::make_unique<TSdlDisplay>(Window.get());
     Source = std::make_unique<TSdlInputSource>(Window.get(), Viewport::TSize{width, height});
 }
