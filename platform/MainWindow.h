@@ -55,6 +55,8 @@ public:
     // Hands the events that arrived to their receivers (the display, the input source, the
     // events sink) and returns at once when there are none.
     virtual void PumpEvents() = 0;
+    // Waits until an event arrives (and hands it on) or ms milliseconds have passed.
+    virtual void WaitForEvents(uint32_t ms) = 0;
     virtual void SetEvents(IMainWindowEvents* events) = 0;
     virtual IInputSource& Input() = 0;
 };

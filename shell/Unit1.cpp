@@ -71,6 +71,15 @@ Viewport::TSize StartSize(int32_t screenWidth, int32_t screenHeight) {
     return inRange ? Viewport::TSize{screenWidth, screenHeight} : Viewport::TSize{800, 600};
 }
 
+void RunMessageLoop(TForm1& form, IMainWindow& window) {
+    while (!form.Ended()) {
+        window.PumpEvents();
+        const int64_t last = form.Engine ? form.Engine->LastFrameTime : -1;
+        form.AppIdle();
+        if (!form.Ended() && form.Engine && form.Engine->LastFrameTime == last) window.WaitForEvents(1);
+    }
+}
+
 bool IsSwallowedKey(uint16_t key) {
     return key == kVkF10 || key == kVkMenu || key == kVkLWin || key == kVkRWin || key == kVkApps;
 }

@@ -4,12 +4,11 @@
 // a close ends the program; and shuts everything down in a fixed order when it is destroyed.
 //
 // The window itself is the platform's (IMainWindow: an SDL window in the program, a headless one
-// in the runner and tests); so are the devices (TPlatformHost). The loop that owns the form pumps
-// the window's events and calls AppIdle until Ended says the program is over, then destroys the
-// form:
+// in the runner and tests); so are the devices (TPlatformHost). The message loop pumps the
+// window's events and calls AppIdle until Ended says the program is over; then the form goes:
 //     TForm1 form(window, devices);           // creation
 //     window.Show();                           // the message loop shows the window
-//     while (!form.Ended()) { window.PumpEvents(); form.AppIdle(); }
+//     Unit1::RunMessageLoop(form, window);
 #pragma once
 
 #include <cstdint>
@@ -34,6 +33,8 @@ public:
     virtual void SetMode(int32_t mode) = 0;
 };
 
+class TForm1;
+
 namespace Unit1 {
 
 // Makes a host folder the game's folder: relative engine paths and the outside libraries start
@@ -51,6 +52,12 @@ std::string CloseLabelFailedText();
 // The size the display and the window start at: the game's screen size, or 800 x 600 when a side
 // lies outside 1..4096 (the display starter replaces such a size the same way).
 Viewport::TSize StartSize(int32_t screenWidth, int32_t screenHeight);
+
+// The application's message loop: the window's events, then the idle handler, until the program
+// is over. After an idle call in which no frame ran, the loop waits for the next event up to a
+// millisecond before it calls the handler again: a frame then starts at most about a millisecond
+// after it is due, and the program does not keep a processor busy while it waits for it.
+void RunMessageLoop(TForm1& form, IMainWindow& window);
 
 // The window system's own keys that the window swallows (F10, Alt, the Windows keys, Apps): the
 // system menu never opens on them. The game reads its keys through the input device.

@@ -93,10 +93,7 @@ int main(int argc, char** argv) {
                 form.AppIdle();
             });
             window.Show();
-            while (!form.Ended()) {
-                window.PumpEvents();
-                form.AppIdle();
-            }
+            Unit1::RunMessageLoop(form, window);
             Dialogs::SetWhileModalHook(nullptr);
             result = form.Terminated ? 1 : 0;
         }

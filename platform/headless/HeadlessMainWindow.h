@@ -32,6 +32,7 @@ public:
     void Restore() override { SetMinimized(false); }
     void FillBlack() override { ++BlackFills; }
     void PumpEvents() override {}
+    void WaitForEvents(uint32_t) override {}
     void SetEvents(IMainWindowEvents* events) override { Events = events; }
     IInputSource& Input() override { return Source; }
 

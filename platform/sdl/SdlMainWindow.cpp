@@ -113,6 +113,11 @@ void TSdlMainWindow::PumpEvents() {
         HandleEvent(event);
 }
 
+void TSdlMainWindow::WaitForEvents(uint32_t ms) {
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, static_cast<int>(ms))) HandleEvent(event);
+}
+
 void TSdlMainWindow::HandleEvent(const SDL_Event& event) {
     if (!Window) return;
     Screen->HandleEvent(event);

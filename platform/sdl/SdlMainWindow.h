@@ -42,6 +42,7 @@ public:
     void Restore() override;
     void FillBlack() override;
     void PumpEvents() override;
+    void WaitForEvents(uint32_t ms) override;
     void SetEvents(IMainWindowEvents* events) override { Events = events; }
     IInputSource& Input() override;
 
