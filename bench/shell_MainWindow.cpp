@@ -1,0 +1,232 @@
+// The program's main window on the demo game: the time from creating the window to the end of
+// the first idle call (the start-up and the first frame, the display showing its first picture),
+// against an empty SDL window made and shown once; and the processor time a frame costs while
+// nothing changes, in the program's own message loop at the demo's 60 frames a second, against an
+// empty SDL window loop that clears and presents at the same rate.
+//
+//   bench_shell_MainWindow [GAME_FOLDER] [benchmark options]
+//
+// GAME_FOLDER defaults to the demo that `make run` (or tools/build-demo.sh) builds in the build
+// folder. Needs a desktop (xvfb-run does).
+#include <benchmark/benchmark.h>
+#include <time.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench/BenchReport.h"
+#include "media/AnimationBmpLib.h"
+#include "platform/Clock.h"
+#include "platform/SystemFonts.h"
+#include "platform/sdl/SdlAudio.h"
+#include "platform/sdl/SdlMainWindow.h"
+#include "shell/Unit1.h"
+
+namespace {
+
+std::string game;
+
+double ProcessCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+double WallMs() {
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+void StartEmptyWindow(benchmark::State& state) {
+    for (auto _ : state) {
+        const double t0 = WallMs();
+        std::string error;
+        TSdlWindowPtr window = SdlDisplay::CreateMainWindow("empty", 800, 600, error);
+        SDL_Renderer* r = window ? SDL_CreateRenderer(window.get(), -1, 0) : nullptr;
+        if (!r) {
+            state.SkipWithError(window ? SDL_GetError() : error.c_str());
+            return;
+        }
+        SDL_ShowWindow(window.get());
+        SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+        SDL_RenderClear(r);
+        SDL_RenderPresent(r);
+        state.SetIterationTime((WallMs() - t0) / 1e3);
+        SDL_DestroyRenderer(r);
+    }
+}
+
+// The program's devices and window on the game, as main makes them.
+struct TProgram {
+    TSdlMainWindow Window{"MainWindow", 320, 240};
+    TFreeTypeFonts Fonts;
+    TSdlAudioDevice Audio;
+    TPlatformHost Devices{.Display = &Window.Display(), .Audio = &Audio, .Fonts = &Fonts};
+};
+
+void StartDemo(benchmark::State& state) {
+    for (auto _ : state) {
+        const double t0 = WallMs();
+        TProgram program;
+        if (program.Window.Failed()) {
+            state.SkipWithError(program.Window.Error().c_str());
+            return;
+        }
+        TForm1 form(program.Window, program.Devices);
+        program.Window.Show();
+        while (form.State == 0 && !form.Ended()) {
+            program.Window.PumpEvents();
+            form.AppIdle();
+        }
+        state.SetIterationTime((WallMs() - t0) / 1e3);
+        if (form.State != 1) {
+            state.SkipWithError("the demo did not start");
+            return;
+        }
+    }
+}
+
+// One iteration is one frame at 60 a second; its time is the processor time it took.
+void LoopEmptyWindow(benchmark::State& state) {
+    std::string error;
+    TSdlWindowPtr window = SdlDisplay::CreateMainWindow("empty", 800, 600, error);
+    SDL_Renderer* r = window ? SDL_CreateRenderer(window.get(), -1, 0) : nullptr;
+    if (!r) {
+        state.SkipWithError(window ? SDL_GetError() : error.c_str());
+        return;
+    }
+    SDL_ShowWindow(window.get());
+    double due = WallMs();
+    for (auto _ : state) {
+        const double c0 = ProcessCpuMs();
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) {
+        }
+        SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+        SDL_RenderClear(r);
+        SDL_RenderPresent(r);
+        due += 1000.0 / 60;
+        const double wait = due - WallMs();
+        if (wait > 0) SDL_Delay(static_cast<uint32_t>(wait));
+        state.SetIterationTime((ProcessCpuMs() - c0) / 1e3);
+    }
+    SDL_DestroyRenderer(r);
+}
+
+void LoopDemo(benchmark::State& state) {
+    TProgram program;
+    if (program.Window.Failed()) {
+        state.SkipWithError(program.Window.Error().c_str());
+        return;
+    }
+    TForm1 form(program.Window, program.Devices);
+    program.Window.Show();
+    while (form.State == 0 && !form.Ended()) {
+        program.Window.PumpEvents();
+        form.AppIdle();
+    }
+    if (form.State != 1) {
+        state.SkipWithError("the demo did not start");
+        return;
+    }
+    // A second of frames first, so that nothing is still settling.
+    for (int k = 0; k < 60; ++k) {
+        const int64_t last = form.Engine->LastFrameTime;
+        while (form.Engine->LastFrameTime == last) {
+            program.Window.PumpEvents();
+            form.AppIdle();
+            if (form.Engine->LastFrameTime == last) program.Window.WaitForEvents(1);
+        }
+    }
+    double frameWork = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+        const double c0 = ProcessCpuMs();
+        const int64_t last = form.Engine->LastFrameTime;
+        // The loop of Unit1::RunMessageLoop until one frame has run.
+        while (form.Engine->LastFrameTime == last) {
+            program.Window.PumpEvents();
+            const double w0 = ProcessCpuMs();
+            form.AppIdle();
+            if (form.Engine->LastFrameTime != last) {
+                frameWork += ProcessCpuMs() - w0;
+                ++frames;
+            } else {
+                program.Window.WaitForEvents(1);
+            }
+        }
+        state.SetIterationTime((ProcessCpuMs() - c0) / 1e3);
+    }
+    state.counters["frame_work_ms"] = frames ? frameWork / static_cast<double>(frames) : 0;
+}
+
+class TCollector final : public TTimeCollector {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const auto it = run.counters.find("frame_work_ms");
+            if (it != run.counters.end()) FrameWorkMs = it->second.value;
+        }
+        TTimeCollector::ReportRuns(runs);
+    }
+    double FrameWorkMs = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    game = KEL_BUILD_DIR "/demo";
+    if (argc > 1 && argv[1][0] != '-') {
+        game = argv[1];
+        for (int i = 1; i + 1 < argc; ++i)
+            argv[i] = argv[i + 1];
+        --argc;
+    }
+    std::error_code ec;
+    game = std::filesystem::absolute(game, ec).string();
+    if (!std::filesystem::exists(game + "/GameData/data0.pack")) {
+        std::fprintf(stderr, "no game at %s: build the demo first (make run, or tools/build-demo.sh)\n", game.c_str());
+        return 1;
+    }
+    std::string error;
+    if (!SdlDisplay::InitVideo(error)) {
+        std::fprintf(stderr, "no display: %s (run under xvfb-run)\n", error.c_str());
+        return 1;
+    }
+    Unit1::UseGameFolder(game);
+    AnimationBmpLib::CreateManagers();
+
+    benchmark::RegisterBenchmark("start/baseline/empty window shown", StartEmptyWindow)->UseManualTime()->Iterations(10)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("start/ours/demo to its first frame", StartDemo)->UseManualTime()->Iterations(10)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("idle frame cpu/baseline/empty window loop", LoopEmptyWindow)
+        ->UseManualTime()
+        ->Iterations(180)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("idle frame cpu/ours/demo loop", LoopDemo)->UseManualTime()->Iterations(180)
+        ->Unit(benchmark::kMicrosecond);
+    benchmark::Initialize(&argc, argv);
+    TCollector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+
+    const double startBase = collector.Time("start/baseline/empty window shown/iterations:10/manual_time");
+    const double startOurs = collector.Time("start/ours/demo to its first frame/iterations:10/manual_time");
+    const double loopBase = collector.Time("idle frame cpu/baseline/empty window loop/iterations:180/manual_time");
+    const double loopOurs = collector.Time("idle frame cpu/ours/demo loop/iterations:180/manual_time");
+    std::printf("\nvideo driver: %s\n", SDL_GetCurrentVideoDriver());
+    if (startBase > 0 && startOurs > 0)
+        std::printf("start-up to the first frame: %.1f ms (of it 100 ms the start's own pause), an empty window "
+                    "%.1f ms; ratio %.2f\n",
+                    startOurs, startBase, startOurs / startBase);
+    if (loopBase > 0 && loopOurs > 0)
+        std::printf("processor time a frame: the frame's own work %.4f ms, the whole loop %.4f ms, an empty window "
+                    "loop %.4f ms; ratio of the loops %.2f\n",
+                    collector.FrameWorkMs, loopOurs / 1e3, loopBase / 1e3, loopOurs / loopBase);
+    benchmark::Shutdown();
+    AnimationBmpLib::FreeManagers();
+    SDL_Quit();
+    return 0;
+}
