@@ -278,19 +278,26 @@ void TKelScript::Reset() {
 void TKelScript::ExecuteLine(const std::string& statement) {
     std::string_view text = KelCalculationLib::Trim(statement);
     if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
-    auto cached = SplitCache.find(text);
-    if (cached == SplitCache.end()) {
+    TSplitStatement* split = nullptr;
+    std::unique_ptr<TSplitStatement> uncached;
+    if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
+        split = found->get();
+    } else {
         constexpr size_t kSplitCacheLimit = 4096;
-        if (SplitCache.size() >= kSplitCacheLimit) SplitCache.clear();
-        TSplitStatement split;
-        split.Args = KelCalculationLib::SplitParameters(text, ',', 9);
-        split.Code = Cmd(split.Args[0]);
-        cached = SplitCache.emplace(std::string(text), std::move(split)).first;
+        if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) SplitCache.Clear();
+        uncached = std::make_unique<TSplitStatement>();
+        uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
+        uncached->Args.Items.reserve(19);
+        uncached->Code = Cmd(uncached->Args[0]);
+        split = uncached.get();
+        if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
     }
+    const int32_t code = split->Code;
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
-    TStringList& args = *ArgumentBuffers[LineNesting];
-    args.Items = cached->second.Args.Items;
-    const int32_t code = cached->second.Code;
+    TStringList& copy = *ArgumentBuffers[LineNesting];
+    const bool engineWords = EngineWordsOnly();
+    if (!engineWords) copy.Items = split->Args.Items;
+    TStringList& args = engineWords ? split->Args : copy;
     struct TNesting {
         size_t& Depth;
         explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }
@@ -301,6 +308,8 @@ void TKelScript::ExecuteLine(const std::string& statement) {
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
                    (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
     if (!handled) {
+        // The object handlers get their own copy of the arguments.
+        if (engineWords) copy.Items = split->Args.Items;
         // The names are copied and every object is looked up again for each handler call: a
         // handler may reset the interpreter, free objects or drop the routine.
         std::string scope[kScopeSlots];
@@ -319,12 +328,17 @@ void TKelScript::ExecuteLine(const std::string& statement) {
                 }
                 std::string keyword = KindKeyword(*object);
                 const TObjectCommandHandler* handler = Kinds ? Kinds->Handler(object->Kind()) : nullptr;
-                if (!handler || !(*handler)(*this, code, args, *object))
+                if (!handler || !(*handler)(*this, code, copy, *object))
                     ReportUndefinedCommand(text, scope[i], keyword);
             }
         }
     }
     if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
+}
+
+bool TKelScript::EngineWordsOnly() const {
+    return Words.Control == &KelControlLib::ControlWords() && Words.Jump == &KelControlLib::JumpWords() &&
+           !Words.Label && Words.General == &KelGeneralCommands::Handler();
 }
 
 bool TKelScript::DoLabelLine(std::string_view word) {
@@ -563,11 +577,6 @@ std::string BracketText(std::string_view text) {
         out.push_back(c);
     }
     return out;
-}
-
-void PadArguments(TStringList& list, int32_t n) {
-    while (list.Count() < n)
-        list.Add("");
 }
 
 bool IsLabelWord(std::string_view text) {

@@ -20,6 +20,7 @@
 #include "script/KelReaderLib.h"
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
+#include "script/KelTextCache.h"
 #include "script/uKelObjectManager.h"
 #include "script/uKelPath.h"
 #include "script/uKelSystemKey.h"
@@ -317,17 +318,18 @@ private:
     bool RunWaitTest(TScriptRoutine& routine);
     void MoveFocus(int32_t vStep, int32_t hStep);
 
-    // Statements repeat in loops and subroutines, so each distinct text is split once; handlers
-    // get a copy, as some of them pad or change their arguments.
+    // Statements repeat in loops and subroutines, so each distinct text is split once. The
+    // engine's own word handlers get the split itself: they change an argument list only by padding
+    // it with empty items (to 9, and "sub" to 19, which the split has room for, so that no item
+    // moves), which leaves every later run of the statement with the same arguments. Other handlers
+    // get a copy. A split stays where it is while a statement runs, since a handler may run
+    // statements; the cache is emptied only between statements.
     struct TSplitStatement {
         int32_t Code = 0;
         TStringList Args;
     };
-    struct TTextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    std::unordered_map<std::string, TSplitStatement, TTextHash, std::equal_to<>> SplitCache;
+    TTextCache<std::unique_ptr<TSplitStatement>> SplitCache;
+    bool EngineWordsOnly() const;
     // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
     // statements), kept so that their storage is reused.
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
@@ -344,7 +346,10 @@ namespace KelScriptLib {
 // The text between the first "{", double quote, "[" or "(" and its matching closer, taken
 // literally (blanks inside braces and quotes kept). Empty for a blank text.
 std::string BracketText(std::string_view text);
-void PadArguments(TStringList& list, int32_t n);
+inline void PadArguments(TStringList& list, int32_t n) {
+    while (list.Count() < n)
+        list.Add("");
+}
 // More than 2 bytes, starting "@@".
 bool IsLabelWord(std::string_view text);
 // More than 2 bytes, starting "@@", third byte not "!".

@@ -133,12 +133,24 @@ public:
 };
 
 // The expression evaluator as the interpreter calls it.
+// What an evaluator may keep for one expression text (its compiled form) with whoever asks for
+// that text again and again, so that the next evaluation need not find it by the text. Empty
+// until the evaluator fills it; it stands for the text it was filled for and for nothing else.
+struct TEvaluationMemo {
+    const void* Owner = nullptr;
+    std::shared_ptr<const void> Program;
+};
+
 class IScriptEvaluator {
 public:
     virtual ~IScriptEvaluator() = default;
     // Evaluates for the owner level (the subroutine depth whose local variables are visible).
     // Faults are reported and give the error value.
     virtual void Calculate(std::string_view text, int32_t level, TCalcValue& result) = 0;
+    // The same, for a caller that keeps a memo beside the text; the result is the same.
+    virtual void Calculate(std::string_view text, int32_t level, TCalcValue& result, TEvaluationMemo&) {
+        Calculate(text, level, result);
+    }
     virtual void SetErrorReport(bool on) = 0;
 };
 

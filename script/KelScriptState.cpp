@@ -107,7 +107,7 @@ TScriptBlock* TScriptRoutine::Add() {
 bool TScriptRoutine::TruncateBlocks(int32_t n) {
     if (Items.empty() || n < 0 || n >= Count()) return false;
     while (Count() > n + 1)
-        Items.pop_back();
+        PopLast();
     return true;
 }
 
@@ -176,7 +176,7 @@ TScriptRoutine* TScriptThread::Add() {
 bool TScriptThread::TruncateRoutines(int32_t n) {
     if (Items.empty() || n < 0 || n >= Count()) return false;
     while (Count() > n + 1)
-        Items.pop_back();
+        PopLast();
     return true;
 }
 

@@ -102,16 +102,22 @@ public:
         return true;
     }
     void DeleteLast() {
-        if (!Items.empty()) Items.pop_back();
+        if (!Items.empty()) PopLast();
     }
     // Frees every item, from the last.
     virtual void Clear() {
         while (!Items.empty())
-            Items.pop_back();
+            PopLast();
     }
     // Pushes one new item.
     virtual TItem* Add() {
-        Items.push_back(std::make_unique<TItem>());
+        if (Spare.empty()) {
+            Items.push_back(std::make_unique<TItem>());
+        } else {
+            Items.push_back(std::move(Spare.back()));
+            Spare.pop_back();
+            Items.back()->Clear();  // as new: every field empty
+        }
         return Items.back().get();
     }
     bool SaveToStream(TStream* stream) const override;
@@ -124,6 +130,16 @@ public:
 protected:
     // Past this count Add reports the overflow.
     bool PushReportsOverflow() const { return Count() > kScriptStackLimit; }
+    // Blocks and routines come and go with every "if" and "sub": a few popped items are kept for
+    // the next Add, which clears them, instead of being freed and made again.
+    void PopLast() {
+        if (Spare.size() < kSpareItems) Spare.push_back(std::move(Items.back()));
+        Items.pop_back();
+    }
+
+private:
+    static constexpr size_t kSpareItems = 8;
+    std::vector<std::unique_ptr<TItem>> Spare;
 };
 
 extern template class TScriptDataListInterface<TScriptBlock>;

@@ -9,6 +9,7 @@
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
+#include "script/KelTextCache.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ uint32_t NameHash(std::string_view name) {
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    if (a == b) return true;  // the usual case: the name spelt as declared
+    if (EqualBytes(a.data(), b.data(), a.size())) return true;  // the usual case: the name spelt as declared
     bool trail = false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto x = static_cast<uint8_t>(a[i]);
@@ -351,7 +352,6 @@ TValue::~TValue() {
 }
 
 namespace {
-constexpr size_t kKeptEmptyBuckets = 256;
 constexpr size_t kSpareRecords = 32;
 }  // namespace
 
@@ -372,7 +372,8 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
-    if (record->ArrayData) Index[Key(record->Level, record->Hash)].push_back(record.get());
+    if (record->ArrayData) Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
+    CountAtLevel(record->Level, 1);
     List.push_back(std::move(record));
 }
 
@@ -382,27 +383,69 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
     for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
         List[i]->Position = static_cast<int32_t>(i);
     if (record->ArrayData) {
-        auto it = Index.find(Key(record->Level, record->Hash));
-        if (it != Index.end()) {
-            auto& bucket = it->second;
-            bucket.erase(std::find(bucket.begin(), bucket.end(), record.get()));
-            // Subroutine parameters are declared and freed again on every call: their empty
-            // buckets are kept for the next declaration while the index is small.
-            if (bucket.empty() && Index.size() > kKeptEmptyBuckets) Index.erase(it);
+        if (auto* bucket = Index.Find(Key(record->Level, record->Hash)))
+            bucket->erase(std::find(bucket->begin(), bucket->end(), record.get()));
+    }
+    CountAtLevel(record->Level, -1);
+    return record;
+}
+
+std::vector<TValueData*>& TValue::TRecordIndex::Get(uint64_t key) {
+    if (std::vector<TValueData*>* found = Find(key)) return *found;
+    if ((Used + 1) * 2 > Slots.size()) {
+        // Slots whose records are all gone are dropped here.
+        std::vector<TSlot> old = std::move(Slots);
+        size_t live = 0;
+        for (const TSlot& slot : old)
+            live += slot.Used && !slot.Records.empty();
+        size_t size = 64;
+        while (size < (live + 1) * 4)
+            size *= 2;
+        Slots.clear();
+        Slots.resize(size);
+        Mask = size - 1;
+        Used = 0;
+        for (TSlot& slot : old) {
+            if (!slot.Used || slot.Records.empty()) continue;
+            size_t i = Mix(slot.Key) & Mask;
+            while (Slots[i].Used)
+                i = (i + 1) & Mask;
+            Slots[i] = std::move(slot);
+            ++Used;
         }
     }
-    return record;
+    size_t i = Mix(key) & Mask;
+    while (Slots[i].Used)
+        i = (i + 1) & Mask;
+    Slots[i].Used = true;
+    Slots[i].Key = key;
+    Slots[i].Records.clear();
+    ++Used;
+    return Slots[i].Records;
 }
 
 int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
     return FindIndex(name, KelValueLib::NameHash(name), level);
 }
 
+void TValue::CountAtLevel(int32_t level, int32_t change) {
+    if (level < 0 || level >= kCountedLevels) {
+        UncountedRecords += change;
+        return;
+    }
+    if (LevelRecords.size() <= static_cast<size_t>(level)) LevelRecords.resize(static_cast<size_t>(level) + 1, 0);
+    LevelRecords[static_cast<size_t>(level)] += change;
+}
+
 int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
     if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
-    auto it = Index.find(Key(level, hash));
-    if (it == Index.end()) return -1;
-    for (const TValueData* record : it->second)
+    // The local table is asked at every level before the game table; most levels hold nothing.
+    if (level >= 0 && level < kCountedLevels &&
+        (static_cast<size_t>(level) >= LevelRecords.size() || LevelRecords[static_cast<size_t>(level)] == 0))
+        return -1;
+    const std::vector<TValueData*>* bucket = Index.Find(Key(level, hash));
+    if (!bucket) return -1;
+    for (const TValueData* record : *bucket)
         if (KelValueLib::SameName(record->ArrayData->Name, name)) return record->Position;
     return -1;
 }
@@ -470,13 +513,22 @@ void TValue::Clear() {
     // Taken out first, so that a callback running while the records are freed sees an empty table.
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
-    Index.clear();
+    Index.Clear();
+    LevelRecords.clear();
+    UncountedRecords = 0;
     Spare.clear();
     for (auto& record : records)
         record.reset();
 }
 
 void TValue::DeleteAboveOwner(int32_t level) {
+    // Most calls come after a subroutine call, when no record lies above the level.
+    if (UncountedRecords == 0 && level >= 0) {
+        bool above = false;
+        for (size_t l = static_cast<size_t>(level) + 1; l < LevelRecords.size() && !above; ++l)
+            above = LevelRecords[l] != 0;
+        if (!above) return;
+    }
     std::vector<std::unique_ptr<TValueData>> doomed;
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
@@ -565,11 +617,26 @@ bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
         Report(MsgWriteLocked(), name);
         return false;
     }
+    // What writing the empty value of the element type to every element does: 0, the empty text,
+    // the empty name; nothing is created or freed.
     TValueArrayCustom& array = *record.ArrayData;
-    TCalcValue empty;
-    empty.Type = array.ElementType;
-    for (int32_t k = 0; k < array.Count; ++k)
-        array.WriteElement(k, empty);
+    auto clearTexts = [&array](std::vector<std::string>& items) {
+        for (size_t k = 0; k < items.size() && k < static_cast<size_t>(array.Count); ++k)
+            items[k].clear();
+    };
+    switch (array.ElementType) {
+        case TCalcValueType::Integer: {
+            auto& items = static_cast<TValueArrayInteger&>(array).Items;
+            std::fill_n(items.begin(), std::min(items.size(), static_cast<size_t>(std::max(array.Count, 0))), 0);
+            break;
+        }
+        case TCalcValueType::String:
+            clearTexts(static_cast<TValueArrayString&>(array).Items);
+            break;
+        default:
+            clearTexts(static_cast<TValueArrayObject&>(array).Items);
+            break;
+    }
     return true;
 }
 

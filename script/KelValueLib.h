@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/ClassLib.h"
@@ -225,8 +226,47 @@ private:
     TObjectVariableCallbacks Callbacks;
     std::vector<std::unique_ptr<TValueData>> List;
     // (owner level, name hash) -> the records with that key, in list order. Records without an
-    // array are not indexed.
-    std::unordered_map<uint64_t, std::vector<TValueData*>> Index;
+    // array are not indexed. Every variable read goes through it, so it is open addressing on a
+    // power of two; a key whose records are all gone keeps its slot (as a free list for the next
+    // declaration of that key) until the table grows.
+    class TRecordIndex {
+    public:
+        const std::vector<TValueData*>* Find(uint64_t key) const {
+            if (Slots.empty()) return nullptr;
+            for (size_t i = Mix(key) & Mask;; i = (i + 1) & Mask) {
+                if (!Slots[i].Used) return nullptr;
+                if (Slots[i].Key == key) return &Slots[i].Records;
+            }
+        }
+        std::vector<TValueData*>* Find(uint64_t key) {
+            return const_cast<std::vector<TValueData*>*>(std::as_const(*this).Find(key));
+        }
+        std::vector<TValueData*>& Get(uint64_t key);
+        void Clear() {
+            Slots.clear();
+            Mask = Used = 0;
+        }
+
+    private:
+        struct TSlot {
+            bool Used = false;
+            uint64_t Key = 0;
+            std::vector<TValueData*> Records;
+        };
+        static size_t Mix(uint64_t key) {
+            key ^= key >> 31;
+            key *= 0x9E3779B97F4A7C15ull;
+            return static_cast<size_t>(key ^ (key >> 29));
+        }
+        std::vector<TSlot> Slots;
+        size_t Mask = 0, Used = 0;
+    };
+    TRecordIndex Index;
+    // Records per owner level, for the levels 0 to kCountedLevels - 1.
+    static constexpr int32_t kCountedLevels = 256;
+    std::vector<int32_t> LevelRecords;
+    int32_t UncountedRecords = 0;  // records of other levels
+    void CountAtLevel(int32_t level, int32_t change);
     // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
     // kept for the next declarations of their element type; freeing them has no other effect.
     std::vector<std::unique_ptr<TValueData>> Spare;

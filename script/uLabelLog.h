@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "foundation/uHashTable.h"
 #include "platform/ClassLib.h"
@@ -38,6 +39,26 @@ public:
     const THashTable& Table() const { return *Hash; }
 
 private:
+    // Every counter the table can find, by lower-cased name, beside the table: the table's buckets
+    // are fixed at 256 by its file format, so a look-up there walks a bucket of one 256th of all
+    // names, and the read-text log holds one name per label of the game. Stores go to both.
+    std::unordered_map<std::string, int32_t> Counters;
+    void IndexTable();
+
+    // The counters of the names set last, as given (not lower-cased). The interpreter sets the
+    // same name for every line of a label, mostly to a value the counter has reached already: such
+    // a call is answered here without lower-casing the name. Any store empties it, since names
+    // that differ in case share a counter.
+    struct TRecent {
+        std::string Name;
+        int32_t Count = 0;
+    };
+    static constexpr size_t kRecentNames = 4;
+    TRecent Recent[kRecentNames];
+    size_t RecentCount = 0, RecentNext = 0;
+    void Remember(std::string_view name, int32_t count);
+    void Forget() { RecentCount = RecentNext = 0; }
+
     std::unique_ptr<THashTable> Hash;
 };
 

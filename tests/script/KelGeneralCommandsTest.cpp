@@ -421,6 +421,46 @@ TEST_F(GeneralCommandsTest, UnknownWordsGoOnToTheScopedObjects) {
     EXPECT_EQ(Int(), 2);
 }
 
+// A statement is split once and its arguments reused: every run of the same statement, a
+// subroutine call with arguments among them, sees the same arguments, and an object handler that
+// changes its arguments changes only its own copy.
+TEST_F(GeneralCommandsTest, RepeatedStatementsSeeTheSameArgumentsEveryTime) {
+    int32_t objectRuns = 0;
+    H.Kinds.RegisterHandler(TObjectKind::System, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom&) {
+        EXPECT_EQ(args.Count(), 9);
+        EXPECT_EQ(args[1], "1");
+        args.Items[1] = "changed";
+        args.Add("more");
+        ++objectRuns;
+        return true;
+    });
+    ASSERT_TRUE(
+        H.Start("@@f\n"
+                "\\cal,count[i]=ParamCount,first[i]=ParamInt[0],text[i]=ParamStr[1]\n"
+                "\\ret\n"
+                "@@main\n"
+                "\\gvar,int,i,count[4],first[4]\n"
+                "\\gvar,str,text[4],made[4]\n"
+                "\\scp,sys\n"
+                "\\for,i=0,i<4,i=i+1\n"
+                "\\sub,@@f,,i*10,\"あ\"\n"
+                "\\fmt,\"%d:\",i,\"%s\",text[i]\n"
+                "\\cal,made[i]=ResultStr[0]\n"
+                "\\zz,1\n"
+                "\\next\n"
+                "\\wait,100000\n",
+                "@@main"));
+    H.Run(2);
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(objectRuns, 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(H.Var("count", i).Value, 2);
+        EXPECT_EQ(H.Var("first", i).Value, i * 10);
+        EXPECT_EQ(Encoding::SjisToUtf8(H.Var("made", i).Text), std::to_string(i) + ":あ");
+    }
+}
+
 TEST(GeneralCommandsSetup, AnInterpreterWithoutAGeneralHandlerGetsThisOne) {
     TKelScript script;
     ASSERT_TRUE(script.Setup(TScriptLinks{}));
