@@ -125,7 +125,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
 
 TForm1::~TForm1() {
     Window.SetEvents(nullptr);
-    if (Engine && DirectXPack) SystemConfigLib::SaveUserSettings();
+    if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings();
     if (Engine) TKelScript::DeleteSaveFile(kBackupSave);
     // The engine core clears its events on the display starter as it goes, so the starter and its
     // seam go after it.
@@ -155,7 +155,7 @@ void TForm1::AppIdle() {
         Busy = false;
         return;
     }
-    if (State == 0) StartUp();
+    if (State == 0) RunStartUp();
     if (State == 1 && !Terminated) {
         const uint8_t mode = Engine->Frame();
         FlushCanvas();
@@ -199,21 +199,31 @@ bool TForm1::LoadGameData() {
 }
 
 void TForm1::StartUp() {
+    if (State != 0 || Ended() || Busy) return;
+    Busy = true;
+    RunStartUp();
+    Busy = false;
+}
+
+void TForm1::RunStartUp() {
     TSystemData& config = SystemConfigLib::Config;
     if (!ARGB8888Lib::IsMMXAvailable()) return Fail(NoMMXText(), FixedOkText());
-    if (!PackLib::OpenPacks("GameData\\")) return Fail(NoPacksText(), FixedOkText());
+    if (!PackLib::OpenPacks("GameData\\", &StartFailure)) return Fail(NoPacksText(), FixedOkText());
     SystemConfigLib::LoadPackMessageTable();
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
-    if (!uDllSystemInfo::DllSystemInfoInitialize("DLL\\SystemInfo.dll")) return FailKey("SystemInfoDLLERROR");
+    if (!uDllSystemInfo::DllSystemInfoInitialize("DLL\\SystemInfo.dll")) {
+        StartFailure = uDllSystemInfo::DllSystemInfo->LoadError;
+        return FailKey("SystemInfoDLLERROR");
+    }
 
     SystemConfigLib::LoadUserSettings();
     if (config.ConfigForceWindowMode) config.FullScreen = 0;
     if (!config.ConfigStartupSkip && ShowStartupMenu && !ShowStartupMenu()) {
-        SystemConfigLib::SaveUserSettings();
+        if (WriteSettings) SystemConfigLib::SaveUserSettings();
         Terminate();
         return;
     }
-    SystemConfigLib::SaveUserSettings();
+    if (WriteSettings) SystemConfigLib::SaveUserSettings();
 
     PackLib::SetPackVerify(config.CRCCheck == 1);
     PackLib::OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
@@ -240,11 +250,17 @@ void TForm1::StartUp() {
         DDDD71->SurfaceLocation = TDDDDSurfaceMemoryType::smtSystemMemory;
         DDDD71->BackBufferLocationAtWindowed = TDDDDBackBufferMemoryType::bmtSystemMemory;
     }
-    if (!DDDD71 || !DDDD71->Start() || !DisplayFailure.empty()) return FailKey("DirectDrawERROR");
+    if (!DDDD71 || !DDDD71->Start() || !DisplayFailure.empty()) {
+        StartFailure = DDDD71 ? DisplayFailure : "no display device";
+        return FailKey("DirectDrawERROR");
+    }
 
     // Channels bound to one static wave play its buffer together instead of copies of it.
     ddsd7::DuplicateStaticBuffers = false;
-    if (!DDSD71->Initialize()) return FailKey("DirectSoundERROR");
+    if (!DDSD71->Initialize()) {
+        StartFailure = DDSD71->OpenError();
+        return FailKey("DirectSoundERROR");
+    }
 
     DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
@@ -262,7 +278,7 @@ bool TForm1::LoadVorbis() {
     try {
         return OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
     } catch (const EVorbisLoadError& e) {
-        ErrorLogLib::WriteErrorLog(e.what());
+        StartFailure = e.what();
         return false;
     }
 }
@@ -275,8 +291,9 @@ bool TForm1::StartEngine() {
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get());
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const std::exception& e) {
-        ErrorLogLib::WriteErrorLog(e.what());
+        StartFailure = e.what();
     } catch (...) {
+        StartFailure = "an unknown failure";
     }
     return false;
 }

@@ -80,6 +80,10 @@ public:
     // The idle handler: start-up at the first call while the window shows, then one engine frame
     // per call. Does nothing while another call runs (a modal dialog inside a frame pumps events).
     void AppIdle();
+    // The start-up sequence alone, as the first idle call runs it before its frame; a runner that
+    // counts frames itself opens the game with it. Every failure shows its dialog and ends the
+    // program; StartFailure then holds what is known of the reason.
+    void StartUp();
     // Closes the window unless its close handler keeps it open; true when it closed.
     bool Close();
     // Whether the program is over: the window closed, or a fatal dialog ended it.
@@ -135,13 +139,20 @@ public:
     // the engine shows on it); null: the form itself.
     IKelHost* EngineHost = nullptr;
 
+    // Whether the user's settings file is written (at the start and at the end). A runner that
+    // checks a game leaves the game's folder as it found it.
+    bool WriteSettings = true;
+
     bool Closed = false;
     bool Terminated = false;
     // Why the display component failed, when it did (Shift-JIS).
     std::string DisplayFailure;
+    // What is known of why the start failed beyond its dialog: the pack, library or device and
+    // its own reason (Shift-JIS); empty when nothing more is known.
+    std::string StartFailure;
 
 private:
-    void StartUp();
+    void RunStartUp();
     void UpdateTrayMode();
     // Reads the game's settings, then takes the title and the icon; false without "Game.dat".
     bool LoadGameData();

@@ -21,7 +21,11 @@ public:
     }
     void SetCaption(const std::string& caption) override { Caption = caption; }
     void SetIcon(const uint32_t*, int32_t width, int32_t height) override { Icon = {width, height}; }
-    void SetClientSize(int32_t width, int32_t height) override { Client = {width, height}; }
+    // The client size set is the game's: the scripted pointer is given in it.
+    void SetClientSize(int32_t width, int32_t height) override {
+        Client = {width, height};
+        Source.Game = Client;
+    }
     Viewport::TSize ClientSize() override { return Client; }
     void SetPosition(int32_t x, int32_t y) override { Position = {x, y}; }
     Viewport::TSize ScreenSize() override { return Screen; }

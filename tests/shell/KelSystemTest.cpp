@@ -113,18 +113,19 @@ protected:
         fs::create_directories(Dir + "/GameData");
         std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
             << PackWriter::Pack(entries, PackWriter::TVersion::V20);
+        fs::create_directories(Dir + "/DLL");
+        fs::copy_file(KEL_SYSTEMINFO_LIBRARY, Dir + "/DLL/SystemInfo.so");
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
+        // The start's pause is taken out of the clock: the times below count from the game's start.
+        Game.FakeClock.Now = 0;
         SystemConfigLib::Config.FPSLimit = fpsLimit;
         Game.Engine->GameScript->Words.General = &Words;
         Game.Engine->SystemScript->Words.General = &SystemWords;
     }
     void TearDown() override { FileSystem::SetRoot(OldRoot); }
     void Restart() {
-        Game.Engine.reset();
-        PackLib::ClosePacks();
-        Game.FramesRun = 0;
-        Game.Exited = false;
+        Game.Close();
         Game.FakeClock.Now = 0;
     }
     TKelSystem& Engine() { return *Game.Engine; }
