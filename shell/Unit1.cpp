@@ -376,12 +376,13 @@ void TForm1::CanvasText(const TCanvasText& text) {
     // character is as wide as it is high, a one-byte one half as wide.
     const int32_t h = std::max(text.FontHeight, 1);
     CanvasFont.SetSystemFont(text.FontName, 1);
+    const uint32_t color = ColorRefToARGB(text.Color);
     int32_t w = 0, extentY = 0;
-    CanvasFont.DrawText(nullptr, 0, 0, text.Text, h, h, 0, false, w, extentY);
+    CanvasFont.DrawText(nullptr, 0, 0, text.Text, h, h, color, false, w, extentY);  // measures only
     if (w <= 0) return;
     TBitmap32 picture(w, h);
     std::fill(picture.Pixels.begin(), picture.Pixels.end(), ColorRefToARGB(text.BrushColor));
-    CanvasFont.DrawText(&picture, 0, 0, text.Text, h, h, ColorRefToARGB(text.Color), false, w, extentY);
+    CanvasFont.DrawText(&picture, 0, 0, text.Text, h, h, color, false, w, extentY);
     DDDD71->Device->WindowDC().BitBlt(text.X, text.Y, picture.Width, picture.Height, picture.Pixels.data(),
                                       picture.Width);
     CanvasDirty = true;

@@ -169,3 +169,16 @@ void TSdlMainWindow::HandleEvent(const SDL_Event& event) {
 IInputSource& TSdlMainWindow::Input() {
     return Scripted ? *Scripted : *Source;
 }
+
+bool TSdlMainWindow::ReadPixels(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+    SDL_Renderer* r = Window ? SDL_GetRenderer(Window.get()) : nullptr;
+    int w = 0, h = 0;
+    if (!r || SDL_GetRendererOutputSize(r, &w, &h) != 0 || w <= 0 || h <= 0) return false;
+    pixels.assign(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    if (SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels.data(), w * 4) != 0) return false;
+    for (uint32_t& p : pixels)
+        p |= 0xFF000000u;
+    width = w;
+    height = h;
+    return true;
+}

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/MainWindow.h"
 #include "platform/sdl/SdlDisplay.h"
@@ -48,6 +49,9 @@ public:
 
     // Takes one event as PumpEvents does (for a loop that waits for events itself).
     void HandleEvent(const SDL_Event& event);
+    // What the window shows now, as the display last drew it: 0xFFRRGGBB row by row. False while
+    // the display draws nothing.
+    bool ReadPixels(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
 
 private:
     TSdlWindowPtr Window;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -138,6 +140,19 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         }
     }
     return true;
+}
+
+// Reads and parses an input script file; false with the file and what is wrong.
+inline bool LoadInputScript(const std::string& path, std::vector<THeadlessEvent>& events, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (ParseInputScript(text, events, error)) return true;
+    error = path + ": " + error;
+    return false;
 }
 
 }  // namespace HeadlessRunner
