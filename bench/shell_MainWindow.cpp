@@ -198,15 +198,21 @@ int main(int argc, char** argv) {
     Unit1::UseGameFolder(game);
     AnimationBmpLib::CreateManagers();
 
-    benchmark::RegisterBenchmark("start/baseline/empty window shown", StartEmptyWindow)->UseManualTime()->Iterations(10)
+    benchmark::RegisterBenchmark("start/baseline/empty window shown", StartEmptyWindow)
+        ->UseManualTime()
+        ->Iterations(10)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("start/ours/demo to its first frame", StartDemo)->UseManualTime()->Iterations(10)
+    benchmark::RegisterBenchmark("start/ours/demo to its first frame", StartDemo)
+        ->UseManualTime()
+        ->Iterations(10)
         ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("idle frame cpu/baseline/empty window loop", LoopEmptyWindow)
         ->UseManualTime()
         ->Iterations(180)
         ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("idle frame cpu/ours/demo loop", LoopDemo)->UseManualTime()->Iterations(180)
+    benchmark::RegisterBenchmark("idle frame cpu/ours/demo loop", LoopDemo)
+        ->UseManualTime()
+        ->Iterations(180)
         ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     TCollector collector;
@@ -218,13 +224,15 @@ int main(int argc, char** argv) {
     const double loopOurs = collector.Time("idle frame cpu/ours/demo loop/iterations:180/manual_time");
     std::printf("\nvideo driver: %s\n", SDL_GetCurrentVideoDriver());
     if (startBase > 0 && startOurs > 0)
-        std::printf("start-up to the first frame: %.1f ms (of it 100 ms the start's own pause), an empty window "
-                    "%.1f ms; ratio %.2f\n",
-                    startOurs, startBase, startOurs / startBase);
+        std::printf(
+            "start-up to the first frame: %.1f ms (of it 100 ms the start's own pause), an empty window "
+            "%.1f ms; ratio %.2f\n",
+            startOurs, startBase, startOurs / startBase);
     if (loopBase > 0 && loopOurs > 0)
-        std::printf("processor time a frame: the frame's own work %.4f ms, the whole loop %.4f ms, an empty window "
-                    "loop %.4f ms; ratio of the loops %.2f\n",
-                    collector.FrameWorkMs, loopOurs / 1e3, loopBase / 1e3, loopOurs / loopBase);
+        std::printf(
+            "processor time a frame: the frame's own work %.4f ms, the whole loop %.4f ms, an empty window "
+            "loop %.4f ms; ratio of the loops %.2f\n",
+            collector.FrameWorkMs, loopOurs / 1e3, loopBase / 1e3, loopOurs / loopBase);
     benchmark::Shutdown();
     AnimationBmpLib::FreeManagers();
     SDL_Quit();

@@ -313,8 +313,9 @@ bool TForm1::FormClose() {
     const TStringList& m = SystemConfigLib::MessageTable;
     if (label.empty()) {
         Busy = true;
-        const int32_t result = uDialogMisc::ShowDialog3("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
-                                                        m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
+        const int32_t result =
+            uDialogMisc::ShowDialog3("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
+                                     m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
         Busy = false;
         if (result == -1) return false;
         if (result == 0) {

@@ -161,6 +161,7 @@ int RunCounted(const TOptions& o) {
     });
     if (!o.PngFolder.empty()) game.Screen.CaptureTo(o.PngFolder, o.PngEvery);
     game.UseWindow(window, display);
+    THeadlessGame::TClosing closing{game};
     if (!game.Open(FileSystem::Root(), error)) {
         std::fprintf(stderr, "kel: %s\n", error.c_str());
         return 1;
@@ -174,9 +175,7 @@ int RunCounted(const TOptions& o) {
             return 1;
         }
     }
-    const int result = ErrorLogLib::ErrorList.Count() == 0 ? 0 : 1;
-    game.Close();
-    return result;
+    return ErrorLogLib::ErrorList.Count() == 0 ? 0 : 1;
 }
 
 }  // namespace

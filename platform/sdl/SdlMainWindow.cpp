@@ -42,8 +42,8 @@ void TSdlMainWindow::SetCaption(const std::string& caption) {
 
 void TSdlMainWindow::SetIcon(const uint32_t* pixels, int32_t width, int32_t height) {
     if (!Window || !pixels || width <= 0 || height <= 0) return;
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
-                                                           width * 4, SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32, width * 4,
+                                                           SDL_PIXELFORMAT_ARGB8888);
     if (!icon) return;
     SDL_SetWindowIcon(Window.get(), icon);
     SDL_FreeSurface(icon);

@@ -1,10 +1,9 @@
 // Window icons: the largest picture is chosen, a bitmap picture takes its mask (or keeps its own
 // alpha), a PNG picture is read as it is, and damaged files give a reason instead of a picture.
-#include "media/IconFile.h"
-
 #include <gtest/gtest.h>
 
 #include "media/ARGB8888Lib.h"
+#include "media/IconFile.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/ImageFixtures.h"
 

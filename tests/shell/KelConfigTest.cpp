@@ -1,7 +1,5 @@
 // Applying the configuration: the display mode changes only when it must, the group volumes only
 // when one of them differs, and the page to show follows the pages there are.
-#include "shell/KelConfigLib.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -14,6 +12,7 @@
 #include "media/uWaveDataManager.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "script/KelScriptLib.h"
+#include "shell/KelConfigLib.h"
 
 namespace {
 

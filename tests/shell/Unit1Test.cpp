@@ -1,8 +1,6 @@
 // The main window on a headless window and display: the start-up with each piece a game needs
 // missing, the sizes and settings of a start that succeeds, closing through the exit dialog or a
 // close label, the idle guard, minimising, and what destruction leaves behind.
-#include "shell/Unit1.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -24,6 +22,7 @@
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "script/uScriptReplaceDLL.h"
+#include "shell/Unit1.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
@@ -157,14 +156,17 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
         bool Ends;
     };
     const TCase cases[] = {
-        {"no packs", [](MainWindowTest& t) { t.WriteGame(false); },
-         {"起動に必要なデータがみつからないため起動できません。"}, true},
+        {"no packs",
+         [](MainWindowTest& t) { t.WriteGame(false); },
+         {"起動に必要なデータがみつからないため起動できません。"},
+         true},
         {"no Game.dat",
          [](MainWindowTest& t) {
              t.Files.erase("System\\etc\\Game.dat");
              t.WriteGame();
          },
-         {"設定に必要なデータがみつからないため起動できません。"}, true},
+         {"設定に必要なデータがみつからないため起動できません。"},
+         true},
         {"no system-information library", [](MainWindowTest& t) { t.WriteGame(true, false); }, {"情報なし"}, true},
         // Without a message table the later dialogs have no text to show, and still end the start.
         {"no library and no message table",
@@ -172,43 +174,50 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
              t.Files.erase("System\\etc\\Message.txt");
              t.WriteGame(true, false);
          },
-         {}, true},
+         {},
+         true},
         {"no display device",
          [](MainWindowTest& t) {
              t.WriteGame();
              t.Devices.Display = nullptr;
          },
-         {"画面なし"}, true},
+         {"画面なし"},
+         true},
         {"display that cannot be opened",
          [](MainWindowTest& t) {
              t.WriteGame();
              t.Display.FailStep = TDisplayStep::Device;
          },
-         {"画面なし"}, true},
+         {"画面なし"},
+         true},
         {"no sound device",
          [](MainWindowTest& t) {
              t.WriteGame();
              t.Devices.Audio = nullptr;
          },
-         {"音なし"}, true},
+         {"音なし"},
+         true},
         {"sound output that cannot be opened",
          [](MainWindowTest& t) {
              t.WriteGame();
              t.Audio.OpenFailure = "no output";
          },
-         {"音なし"}, true},
+         {"音なし"},
+         true},
         {"screen size out of range",
          [](MainWindowTest& t) {
              t.Files["System\\etc\\Game.dat"] = "ScreenWidth=0\r\nScreenHeight=99999\r\nConfigStartupSkip=TRUE\r\n";
              t.WriteGame();
          },
-         {}, false},
+         {},
+         false},
         {"damaged icon",
          [](MainWindowTest& t) {
              t.Files["system\\etc\\icon.ico"] = "not an icon";
              t.WriteGame();
          },
-         {}, false},
+         {},
+         false},
         {"everything there", [](MainWindowTest& t) { t.WriteGame(); }, {}, false},
     };
     for (const auto& c : cases) {

@@ -4,14 +4,14 @@
 
 #include <filesystem>
 
-#include "media/ARGB8888Lib.h"
-#include "media/ImageCodecLib.h"
-#include "platform/FileSystem.h"
-#include "tests/support/TestData.h"
 #include "foundation/DirectXPackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
+#include "media/ARGB8888Lib.h"
+#include "media/ImageCodecLib.h"
+#include "platform/FileSystem.h"
 #include "shell/DirectXPackDisplay.h"
+#include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
 namespace {

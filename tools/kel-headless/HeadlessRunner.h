@@ -173,13 +173,17 @@ public:
     THeadlessGame(const THeadlessGame&) = delete;
     THeadlessGame& operator=(const THeadlessGame&) = delete;
 
-    // Runs the game in another window on another display device (kel in a window); both must
-    // outlive the game. The input stays the script's, and the window's Input must answer from
-    // Source.
+    // Runs the game in another window on another display device (kel in a window). Both must
+    // outlive the game's form: a TClosing made after them closes the game before they go. The
+    // input stays the script's, and the window's Input must answer from Source.
     void UseWindow(IMainWindow& window, IDisplayDevice& display) {
         Window = &window;
         Devices.Display = &display;
     }
+    struct TClosing {
+        THeadlessGame& Game;
+        ~TClosing() { Game.Close(); }
+    };
 
     // The program's start-up on the folder, on the fake clock, with the user's settings file read
     // but never written. False, with the dialog that ended it and what is known of the reason, when
