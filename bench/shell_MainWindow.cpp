@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,18 +40,27 @@ double WallMs() {
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
+// An empty window of the demo's size with a renderer, shown; null (the reason given to the state)
+// when it cannot be made.
+SDL_Renderer* EmptyWindow(benchmark::State& state, TSdlWindowPtr& window) {
+    std::string error;
+    window = SdlDisplay::CreateMainWindow("empty", 800, 600, error);
+    SDL_Renderer* r = window ? SDL_CreateRenderer(window.get(), -1, 0) : nullptr;
+    if (!r) {
+        state.SkipWithError(window ? SDL_GetError() : error.c_str());
+        return nullptr;
+    }
+    SDL_ShowWindow(window.get());
+    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+    return r;
+}
+
 void StartEmptyWindow(benchmark::State& state) {
     for (auto _ : state) {
         const double t0 = WallMs();
-        std::string error;
-        TSdlWindowPtr window = SdlDisplay::CreateMainWindow("empty", 800, 600, error);
-        SDL_Renderer* r = window ? SDL_CreateRenderer(window.get(), -1, 0) : nullptr;
-        if (!r) {
-            state.SkipWithError(window ? SDL_GetError() : error.c_str());
-            return;
-        }
-        SDL_ShowWindow(window.get());
-        SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+        TSdlWindowPtr window;
+        SDL_Renderer* r = EmptyWindow(state, window);
+        if (!r) return;
         SDL_RenderClear(r);
         SDL_RenderPresent(r);
         state.SetIterationTime((WallMs() - t0) / 1e3);
@@ -58,53 +68,68 @@ void StartEmptyWindow(benchmark::State& state) {
     }
 }
 
-// The program's devices and window on the game, as main makes them.
+// The program's devices and window on the game, as main makes them, and its form.
 struct TProgram {
     TSdlMainWindow Window{"MainWindow", 320, 240};
     TFreeTypeFonts Fonts;
     TSdlAudioDevice Audio;
     TPlatformHost Devices{.Display = &Window.Display(), .Audio = &Audio, .Fonts = &Fonts};
+    std::unique_ptr<TForm1> Form;
+
+    // Shows the window and makes idle calls until the start has run; false (the reason given to
+    // the state) when the game did not start.
+    bool Start(benchmark::State& state) {
+        if (Window.Failed()) {
+            state.SkipWithError(Window.Error().c_str());
+            return false;
+        }
+        Form = std::make_unique<TForm1>(Window, Devices);
+        Window.Show();
+        while (Form->State == 0 && !Form->Ended()) {
+            Window.PumpEvents();
+            Form->AppIdle();
+        }
+        if (Form->State == 1) return true;
+        state.SkipWithError("the demo did not start");
+        return false;
+    }
+
+    // The message loop until one frame has run; the processor time of the idle call that ran it
+    // is added to work.
+    void OneFrame(double& work) {
+        const int64_t last = Form->Engine->LastFrameTime;
+        while (Form->Engine->LastFrameTime == last) {
+            Window.PumpEvents();
+            const double w0 = ProcessCpuMs();
+            Form->AppIdle();
+            if (Form->Engine->LastFrameTime != last)
+                work += ProcessCpuMs() - w0;
+            else
+                Window.WaitForEvents(1);
+        }
+    }
 };
 
 void StartDemo(benchmark::State& state) {
     for (auto _ : state) {
         const double t0 = WallMs();
         TProgram program;
-        if (program.Window.Failed()) {
-            state.SkipWithError(program.Window.Error().c_str());
-            return;
-        }
-        TForm1 form(program.Window, program.Devices);
-        program.Window.Show();
-        while (form.State == 0 && !form.Ended()) {
-            program.Window.PumpEvents();
-            form.AppIdle();
-        }
+        if (!program.Start(state)) return;
         state.SetIterationTime((WallMs() - t0) / 1e3);
-        if (form.State != 1) {
-            state.SkipWithError("the demo did not start");
-            return;
-        }
     }
 }
 
 // One iteration is one frame at 60 a second; its time is the processor time it took.
 void LoopEmptyWindow(benchmark::State& state) {
-    std::string error;
-    TSdlWindowPtr window = SdlDisplay::CreateMainWindow("empty", 800, 600, error);
-    SDL_Renderer* r = window ? SDL_CreateRenderer(window.get(), -1, 0) : nullptr;
-    if (!r) {
-        state.SkipWithError(window ? SDL_GetError() : error.c_str());
-        return;
-    }
-    SDL_ShowWindow(window.get());
+    TSdlWindowPtr window;
+    SDL_Renderer* r = EmptyWindow(state, window);
+    if (!r) return;
     double due = WallMs();
     for (auto _ : state) {
         const double c0 = ProcessCpuMs();
         SDL_Event e;
         while (SDL_PollEvent(&e)) {
         }
-        SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
         SDL_RenderClear(r);
         SDL_RenderPresent(r);
         due += 1000.0 / 60;
@@ -117,49 +142,20 @@ void LoopEmptyWindow(benchmark::State& state) {
 
 void LoopDemo(benchmark::State& state) {
     TProgram program;
-    if (program.Window.Failed()) {
-        state.SkipWithError(program.Window.Error().c_str());
-        return;
-    }
-    TForm1 form(program.Window, program.Devices);
-    program.Window.Show();
-    while (form.State == 0 && !form.Ended()) {
-        program.Window.PumpEvents();
-        form.AppIdle();
-    }
-    if (form.State != 1) {
-        state.SkipWithError("the demo did not start");
-        return;
-    }
+    if (!program.Start(state)) return;
     // A second of frames first, so that nothing is still settling.
-    for (int k = 0; k < 60; ++k) {
-        const int64_t last = form.Engine->LastFrameTime;
-        while (form.Engine->LastFrameTime == last) {
-            program.Window.PumpEvents();
-            form.AppIdle();
-            if (form.Engine->LastFrameTime == last) program.Window.WaitForEvents(1);
-        }
-    }
-    double frameWork = 0;
+    double work = 0;
+    for (int k = 0; k < 60; ++k)
+        program.OneFrame(work);
+    work = 0;
     int64_t frames = 0;
     for (auto _ : state) {
         const double c0 = ProcessCpuMs();
-        const int64_t last = form.Engine->LastFrameTime;
-        // The loop of Unit1::RunMessageLoop until one frame has run.
-        while (form.Engine->LastFrameTime == last) {
-            program.Window.PumpEvents();
-            const double w0 = ProcessCpuMs();
-            form.AppIdle();
-            if (form.Engine->LastFrameTime != last) {
-                frameWork += ProcessCpuMs() - w0;
-                ++frames;
-            } else {
-                program.Window.WaitForEvents(1);
-            }
-        }
+        program.OneFrame(work);
+        ++frames;
         state.SetIterationTime((ProcessCpuMs() - c0) / 1e3);
     }
-    state.counters["frame_work_ms"] = frames ? frameWork / static_cast<double>(frames) : 0;
+    state.counters["frame_work_ms"] = frames ? work / static_cast<double>(frames) : 0;
 }
 
 class TCollector final : public TTimeCollector {

@@ -2,8 +2,6 @@
 // through the exit dialog; a counted run shows in the window, as the X server holds it, exactly
 // the frames the headless run presents; and the programs kel and kel-headless, given the same
 // game and input script, write the same report and the same frames.
-#include "platform/sdl/SdlMainWindow.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +15,7 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/PresentTap.h"
+#include "platform/sdl/SdlMainWindow.h"
 #include "tests/real/XServer.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
@@ -38,7 +37,8 @@ std::string WriteGame(const std::map<std::string, std::string>& files) {
     for (const auto& [name, text] : files)
         entries.push_back({name, Encoding::Utf8ToSjis(text)});
     fs::create_directories(dir + "/GameData");
-    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(entries, PackWriter::TVersion::V20);
+    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary)
+        << PackWriter::Pack(entries, PackWriter::TVersion::V20);
     fs::create_directories(dir + "/DLL");
     fs::copy_file(KEL_SYSTEMINFO_LIBRARY, dir + "/DLL/SystemInfo.so");
     return dir;
@@ -69,10 +69,10 @@ protected:
 };
 
 TEST_F(SdlMainWindowTest, TheStartShapesTheWindowAndACloseAsks) {
-    const std::string dir = WriteGame({{"System\\etc\\Game.dat",
-                                        "GameTitle=窓\r\nScreenWidth=400\r\nScreenHeight=300\r\nConfigStartupSkip=TRUE\r\n"},
-                                       {"System\\etc\\Message.txt", kMessages},
-                                       {"startup.s", "@@reset\r\n@@top\r\n\\wait,10\r\n\\jmp,@@top\r\n"}});
+    const std::string dir = WriteGame(
+        {{"System\\etc\\Game.dat", "GameTitle=窓\r\nScreenWidth=400\r\nScreenHeight=300\r\nConfigStartupSkip=TRUE\r\n"},
+         {"System\\etc\\Message.txt", kMessages},
+         {"startup.s", "@@reset\r\n@@top\r\n\\wait,10\r\n\\jmp,@@top\r\n"}});
     THeadlessGame game;
     TSdlMainWindow window("MainWindow", 320, 240, &game.Source);
     ASSERT_FALSE(window.Failed()) << window.Error();
@@ -149,7 +149,8 @@ TEST_F(SdlMainWindowTest, TheWindowShowsTheFramesTheHeadlessRunPresents) {
     }
     // The frames are not empty: the error screen's heading is drawn in the rows from y = 100.
     const auto& last = headless.back().Pixels;
-    EXPECT_NE(std::count_if(last.begin() + 100 * 320, last.begin() + 112 * 320, [](uint32_t p) { return (p & 0xFFFFFF) != 0; }),
+    EXPECT_NE(std::count_if(last.begin() + 100 * 320, last.begin() + 112 * 320,
+                            [](uint32_t p) { return (p & 0xFFFFFF) != 0; }),
               0);
 }
 

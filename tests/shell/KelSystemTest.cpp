@@ -12,6 +12,7 @@
 #include <map>
 
 #include "platform/Encoding.h"
+#include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
@@ -106,15 +107,8 @@ protected:
     void Start(std::map<std::string, std::string> files, int32_t fpsLimit = 40) {
         files.emplace("System\\etc\\Game.dat", kGameDat);
         files.emplace("System\\etc\\Message.txt", kMessages);
-        std::vector<PackWriter::TEntry> entries;
-        for (const auto& [name, text] : files)
-            entries.push_back({name, Encoding::Utf8ToSjis(text)});
         Dir = TestData::ScratchDir();
-        fs::create_directories(Dir + "/GameData");
-        std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
-            << PackWriter::Pack(entries, PackWriter::TVersion::V20);
-        fs::create_directories(Dir + "/DLL");
-        fs::copy_file(KEL_SYSTEMINFO_LIBRARY, Dir + "/DLL/SystemInfo.so");
+        GameFixture::Write(Dir, files, KEL_SYSTEMINFO_LIBRARY);
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         // The start's pause is taken out of the clock: the times below count from the game's start.

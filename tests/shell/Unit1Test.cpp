@@ -23,9 +23,9 @@
 #include "script/KelScriptLib.h"
 #include "script/uScriptReplaceDLL.h"
 #include "shell/Unit1.h"
+#include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
-#include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -73,22 +73,9 @@ public:
         SystemConfigLib::InitDefaults();
     }
 
-    // Writes the game folder: the packs (files in UTF-8, stored in Shift-JIS) unless packs is
-    // false, and the system-information library in "DLL" unless library is false.
-    void WriteGame(bool packs = true, bool library = true) {
-        if (packs) {
-            std::vector<PackWriter::TEntry> entries;
-            for (const auto& [name, text] : Files)
-                entries.push_back({name, Encoding::Utf8ToSjis(text)});
-            fs::create_directories(Dir + "/GameData");
-            std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
-                << PackWriter::Pack(entries, PackWriter::TVersion::V20);
-        }
-        if (library) {
-            fs::create_directories(Dir + "/DLL");
-            fs::copy_file(KEL_SYSTEMINFO_LIBRARY, Dir + "/DLL/SystemInfo.so", fs::copy_options::overwrite_existing);
-        }
-    }
+    // Writes the game folder: the packs of Files, and the system-information library unless
+    // library is false.
+    void WriteGame(bool library = true) { GameFixture::Write(Dir, Files, library ? KEL_SYSTEMINFO_LIBRARY : ""); }
     // Creates the form on the game folder, shows the window and makes the first idle call.
     void Open() {
         Unit1::UseGameFolder(Dir);
@@ -156,10 +143,7 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
         bool Ends;
     };
     const TCase cases[] = {
-        {"no packs",
-         [](MainWindowTest& t) { t.WriteGame(false); },
-         {"起動に必要なデータがみつからないため起動できません。"},
-         true},
+        {"no packs", [](MainWindowTest&) {}, {"起動に必要なデータがみつからないため起動できません。"}, true},
         {"no Game.dat",
          [](MainWindowTest& t) {
              t.Files.erase("System\\etc\\Game.dat");
@@ -167,12 +151,12 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
          },
          {"設定に必要なデータがみつからないため起動できません。"},
          true},
-        {"no system-information library", [](MainWindowTest& t) { t.WriteGame(true, false); }, {"情報なし"}, true},
+        {"no system-information library", [](MainWindowTest& t) { t.WriteGame(false); }, {"情報なし"}, true},
         // Without a message table the later dialogs have no text to show, and still end the start.
         {"no library and no message table",
          [](MainWindowTest& t) {
              t.Files.erase("System\\etc\\Message.txt");
-             t.WriteGame(true, false);
+             t.WriteGame(false);
          },
          {},
          true},
