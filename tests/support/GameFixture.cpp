@@ -15,7 +15,8 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
     for (const auto& [name, text] : files)
         entries.push_back({name, Encoding::Utf8ToSjis(text)});
     fs::create_directories(dir + "/GameData");
-    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(entries, PackWriter::TVersion::V20);
+    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary)
+        << PackWriter::Pack(entries, PackWriter::TVersion::V20);
     if (library.empty()) return;
     fs::create_directories(dir + "/DLL");
     fs::copy_file(library, dir + "/DLL/SystemInfo.so", fs::copy_options::overwrite_existing);
