@@ -376,7 +376,7 @@ void TForm1::CanvasText(const TCanvasText& text) {
     // The height is the character cell's, as the window system's fonts count it: a two-byte
     // character is as wide as it is high, a one-byte one half as wide.
     const int32_t h = std::max(text.FontHeight, 1);
-    CanvasFont.SetSystemFont(text.FontName, 1);
+    if (CanvasFont.FaceName() != text.FontName) CanvasFont.SetSystemFont(text.FontName, 1);
     const uint32_t color = ColorRefToARGB(text.Color);
     int32_t w = 0, extentY = 0;
     CanvasFont.DrawText(nullptr, 0, 0, text.Text, h, h, color, false, w, extentY);  // measures only

@@ -259,7 +259,7 @@ public:
         std::ostringstream out;
         out << "frames: " << FramesRun << ", time: " << FakeClock.Now << " ms, mode: " << int(Engine->Mode)
             << ", error state: " << int(Engine->ErrorState) << (Exited ? ", exit requested" : "")
-            << (Host.Terminated ? ", ended by the engine" : "") << "\n";
+            << (Form && Form->Terminated ? ", ended by a failure" : "") << "\n";
         out << "caption: " << Encoding::SjisToUtf8(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Encoding::SjisToUtf8(d.Text) << " -> button " << d.Pressed << "\n";
