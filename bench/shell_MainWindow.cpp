@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "bench/BenchReport.h"
-#include "media/AnimationBmpLib.h"
 #include "platform/Clock.h"
 #include "platform/SystemFonts.h"
 #include "platform/sdl/SdlAudio.h"
@@ -192,7 +191,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     Unit1::UseGameFolder(game);
-    AnimationBmpLib::CreateManagers();
 
     benchmark::RegisterBenchmark("start/baseline/empty window shown", StartEmptyWindow)
         ->UseManualTime()
@@ -230,7 +228,6 @@ int main(int argc, char** argv) {
             "loop %.4f ms; ratio of the loops %.2f\n",
             collector.FrameWorkMs, loopOurs / 1e3, loopBase / 1e3, loopOurs / loopBase);
     benchmark::Shutdown();
-    AnimationBmpLib::FreeManagers();
     SDL_Quit();
     return 0;
 }

@@ -11,7 +11,6 @@
 #include <iostream>
 #include <string>
 
-#include "media/AnimationBmpLib.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -202,10 +201,7 @@ int main(int argc, char** argv) {
     if (options.Frames >= 0) {
         result = RunCounted(options);
     } else {
-        // The unit-wide caches of pictures and waves; the configuration gives them their sizes.
-        AnimationBmpLib::CreateManagers();
         result = Play();
-        AnimationBmpLib::FreeManagers();
     }
     SDL_Quit();
     return result;

@@ -67,6 +67,7 @@ TEST_F(KelConfigTest, VolumesChangeOnlyWhenOneDiffers) {
 
 TEST_F(KelConfigTest, CacheCapacities) {
     TKelConfig config(nullptr);
+    AnimationBmpLib::FreeManagers();
     config.ApplyCacheSizes();  // no caches: nothing to do
     AnimationBmpLib::CreateManagers();
     // The sound cache takes a sixth of the picture cache's size, up to 8 MiB.
@@ -76,7 +77,7 @@ TEST_F(KelConfigTest, CacheCapacities) {
         EXPECT_EQ(uARGB8888Manager::ARGB8888Manager->GetCapacity(), size);
         EXPECT_EQ(uWaveDataManager::WaveDataManager->GetCapacity(), sounds);
     }
-    AnimationBmpLib::FreeManagers();
+    AnimationBmpLib::CreateManagers();  // empty again, as the program starts with them
 }
 
 TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {

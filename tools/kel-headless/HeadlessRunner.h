@@ -194,7 +194,7 @@ public:
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
         SystemConfigLib::InitDefaults();
-        AnimationBmpLib::CreateManagers();
+        AnimationBmpLib::CreateManagers();  // empty caches, as a new program has them
         Form = std::make_unique<TForm1>(*Window, Devices);
         Form->WriteSettings = false;
         Form->EngineHost = &Host;
@@ -220,7 +220,6 @@ public:
         Sound = nullptr;
         Host.Form = nullptr;
         Form.reset();
-        AnimationBmpLib::FreeManagers();
         FramesRun = 0;
         Exited = false;
         AppliedUpTo = 0;
