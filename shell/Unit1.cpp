@@ -13,6 +13,7 @@
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888Lib.h"
+#include "media/AnimationBmpLib.h"
 #include "media/IconFile.h"
 #include "media/OggWuvorbisLib.h"
 #include "platform/Application.h"
@@ -99,6 +100,8 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     SystemConfigLib::LoadDiskMessageTable();
     ARGB8888Font::Install(Devices.Fonts);
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
+    // The message opacity the configuration hands to the game reaches the animation player.
+    KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
 
     if (Devices.Display) {
         DDDD71 = std::make_unique<TDDDD7>(Devices.Display);
@@ -141,6 +144,7 @@ TForm1::~TForm1() {
     PackLib::ClosePacks();
     DDSD71.reset();
     DDDD71.reset();
+    KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
 }
 

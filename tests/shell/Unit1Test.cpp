@@ -12,6 +12,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
+#include "media/AnimationBmpLib.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -70,6 +71,7 @@ public:
         dddd7::SetDebugLogFolder("");
         uScriptReplaceDLL::SetLibraryFolder("");
         Application::SetTitle("Untitle");
+        AnimationBmpLib::MessageAlpha = 255;
         SystemConfigLib::InitDefaults();
     }
 
@@ -229,7 +231,7 @@ TEST_F(MainWindowTest, StartSizesTheWindowTakesTheTitleAndWritesTheSettings) {
     Files["System\\etc\\Game.dat"] = std::string(kGameDat) + "ConfigForceWindowMode=TRUE\r\n";
     WriteGame();
     fs::create_directories(Dir + "/GameData/System");
-    std::ofstream(Dir + "/GameData/System/config.txt") << "FullScreen=1\r\nFPSLimit=40\r\n";
+    std::ofstream(Dir + "/GameData/System/config.txt") << "FullScreen=1\r\nFPSLimit=40\r\nMessageAlpha=100\r\n";
     Open();
     ASSERT_EQ(Form->State, 1);
     EXPECT_EQ(Window.Client, (Viewport::TSize{640, 480}));
@@ -242,6 +244,8 @@ TEST_F(MainWindowTest, StartSizesTheWindowTakesTheTitleAndWritesTheSettings) {
     EXPECT_FALSE(Display.Setup.FullScreen);
     EXPECT_NE(SettingsFile().find("FullScreen=0"), std::string::npos);
     EXPECT_NE(SettingsFile().find("FPSLimit=40"), std::string::npos);
+    // The start applied the configuration: the message opacity reached the animations.
+    EXPECT_EQ(AnimationBmpLib::MessageAlpha, 100);
     // A paint before the start filled the window black; the start slept 100 ms on the clock.
     EXPECT_EQ(Window.BlackFills, 1);
     EXPECT_GE(FakeClock.Now, 100u);
