@@ -27,6 +27,7 @@
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
+#include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -363,14 +364,24 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
     EXPECT_EQ(GameInt("frames"), frames + 1);
 }
 
-TEST_F(MainWindowTest, AChecksumFailureEndsTheGameAndDestructionCleansUp) {
-    WriteGame();
-    Open();
-    Frames(1);
+TEST_F(MainWindowTest, ADamagedEntryEndsTheGameAndDestructionCleansUp) {
+    // The game script is stored plain, then one of its bytes changes after its checksum was taken.
+    std::vector<PackWriter::TEntry> entries;
+    for (const auto& [name, text] : Files)
+        entries.push_back({name, Encoding::Utf8ToSjis(text), name != "startup.s", name != "startup.s"});
+    std::vector<PackWriter::TStored> stored = PackWriter::StoreAll(entries);
+    for (auto& e : stored)
+        if (e.Name == "startup.s") e.Bytes[0] = '#';
+    GameFixture::Write(Dir, {}, KEL_SYSTEMINFO_LIBRARY);
+    std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
+        << PackWriter::Pack(stored, PackWriter::TVersion::V20);
+    fs::create_directories(Dir + "/GameData/System");
+    std::ofstream(Dir + "/GameData/System/config.txt") << "CRCCheck=1\r\n";
     fs::create_directories(Dir + "/SaveData");
     std::ofstream(Dir + "/SaveData/BackUpSaveData.svd") << "backup";
-    Form->CrcCheckError("startup.s");
-    Form->CrcCheckError("startup.s");  // a second failure while ending shows nothing more
+
+    Open();
+    // The start reads the script, finds it damaged, says so once and ends the game.
     EXPECT_EQ(DialogTexts(), std::vector<std::string>{"壊れています"});
     EXPECT_TRUE(Form->Ended());
     fs::remove(Dir + "/GameData/System/config.txt");
