@@ -17,10 +17,10 @@
 #include "platform/PresentTap.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "tests/real/XServer.h"
+#include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 #include "tools/kel-headless/HeadlessRunner.h"
-#include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;
 
@@ -30,17 +30,9 @@ const char* kMessages =
     "OK=ＯＫ\r\nAPPCLOSE_Text=終了しますか？\r\nAPPCLOSE_Exit=終了\r\nAPPCLOSE_Reset=タイトルへ\r\n"
     "APPCLOSE_Cancel=キャンセル\r\n";
 
-// A game folder with its packs (texts in UTF-8, stored in Shift-JIS) and its library.
 std::string WriteGame(const std::map<std::string, std::string>& files) {
     const std::string dir = TestData::ScratchDir();
-    std::vector<PackWriter::TEntry> entries;
-    for (const auto& [name, text] : files)
-        entries.push_back({name, Encoding::Utf8ToSjis(text)});
-    fs::create_directories(dir + "/GameData");
-    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary)
-        << PackWriter::Pack(entries, PackWriter::TVersion::V20);
-    fs::create_directories(dir + "/DLL");
-    fs::copy_file(KEL_SYSTEMINFO_LIBRARY, dir + "/DLL/SystemInfo.so");
+    GameFixture::Write(dir, files, KEL_SYSTEMINFO_LIBRARY);
     return dir;
 }
 
