@@ -19,6 +19,7 @@
 
 #include "bench/BenchReport.h"
 #include "platform/Clock.h"
+#include "platform/Movie.h"
 #include "platform/SystemFonts.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMainWindow.h"
@@ -72,7 +73,8 @@ struct TProgram {
     TSdlMainWindow Window{"MainWindow", 320, 240};
     TFreeTypeFonts Fonts;
     TSdlAudioDevice Audio;
-    TPlatformHost Devices{.Display = &Window.Display(), .Audio = &Audio, .Fonts = &Fonts};
+    TFfmpegMovies Movies;
+    TPlatformHost Devices{.Display = &Window.Display(), .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
     std::unique_ptr<TForm1> Form;
 
     // Shows the window and makes idle calls until the start has run; false (the reason given to

@@ -153,6 +153,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Dialogs = ScriptDialogs.get();
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
+    links.Movie = Movie ? Movie->Object() : nullptr;
     if (!script.Setup(links, parent)) return false;
     return true;
 }

@@ -13,6 +13,7 @@
 
 class IDialogOwner;
 class IInputSource;
+class TKelDirectShowPlayer;
 class TKelScript;
 
 // One line of text written straight onto the main window's canvas, over the last frame.
@@ -94,6 +95,8 @@ public:
     virtual void Close() = 0;
     virtual void SaveToStream(TStream& stream) = 0;
     virtual void LoadFromStream(TStream& stream) = 0;
+    // The object the interpreters' movie words drive; null for a stand-in.
+    virtual TKelDirectShowPlayer* Object() { return nullptr; }
 };
 
 // A system screen drawn inside the game window: menu, back-log, save and load.

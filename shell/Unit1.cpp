@@ -15,6 +15,7 @@
 #include "media/ARGB8888Lib.h"
 #include "media/AnimationBmpLib.h"
 #include "media/IconFile.h"
+#include "media/KelDirectShow.h"
 #include "media/OggWuvorbisLib.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -25,6 +26,7 @@
 #include "script/uScriptReplaceDLL.h"
 #include "shell/DirectXPackDisplay.h"
 #include "shell/KelConfigLib.h"
+#include "shell/KelMovieLink.h"
 
 namespace {
 
@@ -132,6 +134,7 @@ TForm1::~TForm1() {
     if (Engine) TKelScript::DeleteSaveFile(kBackupSave);
     // The engine core clears its events on the display starter as it goes, so the starter and its
     // seam go after it.
+    Movie = nullptr;
     Engine.reset();
     DisplaySeam.reset();
     DirectXPack.reset();
@@ -162,6 +165,8 @@ void TForm1::AppIdle() {
     if (State == 0) RunStartUp();
     if (State == 1 && !Terminated) {
         const uint8_t mode = Engine->Frame();
+        // A playing movie shows over the frame; once it is gone the whole frame is drawn again.
+        if (Movie && DDDD71 && Movie->PresentOver(*DDDD71) == TMoviePresent::Hidden) Engine->Repaint();
         FlushCanvas();
         TDDSD7::DeliverThreadFailures();
         if (mode == KelSystemLib::kmExit) {
@@ -293,6 +298,10 @@ bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>();
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get());
+        auto movie = std::make_unique<TKelDirectShowPlayer>(
+            TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
+        Movie = movie.get();
+        Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const std::exception& e) {
         StartFailure = e.what();

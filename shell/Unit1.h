@@ -25,6 +25,7 @@ class TDDDD7;
 class TDDSD7;
 class TDirectXPack;
 class TDirectXPackDisplay;
+class TKelDirectShowPlayer;
 
 // The tray icon: it follows the "TaskTrayMode" setting.
 class ITaskTray {
@@ -142,6 +143,9 @@ public:
     // Whether the user's settings file is written (at the start and at the end). A runner that
     // checks a game leaves the game's folder as it found it.
     bool WriteSettings = true;
+    // A movie's sound waits for its decoder rather than playing silence (a run on the manual sound
+    // device, whose time passes only as fast as the run mixes).
+    bool MovieWaitsForDecoder = false;
 
     bool Closed = false;
     bool Terminated = false;
@@ -169,6 +173,7 @@ private:
     IMainWindow& Window;
     TPlatformHost Devices;
     std::unique_ptr<TDirectXPackDisplay> DisplaySeam;
+    TKelDirectShowPlayer* Movie = nullptr;  // the engine core's movie object, drawn over each frame
     TARGB8888Font CanvasFont;
     bool CanvasDirty = false;
 };

@@ -14,6 +14,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/Movie.h"
 #include "platform/PresentTap.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkDialogs.h"
@@ -111,7 +112,8 @@ int Play() {
     Dialogs::SetCurrent(&forms);
     TFreeTypeFonts fonts;
     TSdlAudioDevice audio;
-    TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts};
+    TFfmpegMovies movies;
+    TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies};
     {
         TForm1 form(window, devices);
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and

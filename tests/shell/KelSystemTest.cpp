@@ -111,8 +111,6 @@ protected:
         GameFixture::Write(Dir, files, KEL_SYSTEMINFO_LIBRARY);
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
-        // The start's pause is taken out of the clock: the times below count from the game's start.
-        Game.FakeClock.Now = 0;
         SystemConfigLib::Config.FPSLimit = fpsLimit;
         Game.Engine->GameScript->Words.General = &Words;
         Game.Engine->SystemScript->Words.General = &SystemWords;

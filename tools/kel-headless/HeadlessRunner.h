@@ -18,10 +18,12 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/ddsd7.h"
 #include "media/AnimationBmpLib.h"
+#include "media/KelDirectShow.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/Movie.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
@@ -197,6 +199,8 @@ public:
         AnimationBmpLib::CreateManagers();  // empty caches, as a new program has them
         Form = std::make_unique<TForm1>(*Window, Devices);
         Form->WriteSettings = false;
+        // A movie's sound waits for its decoder: the run's time passes only as fast as it mixes.
+        Form->MovieWaitsForDecoder = true;
         Form->EngineHost = &Host;
         Host.Form = Form.get();
         Window->Show();
@@ -207,6 +211,9 @@ public:
                 error += " (" + Encoding::SjisToUtf8(Form->StartFailure) + " in " + hostFolder + ")";
             return false;
         }
+        // The run's time begins with its first frame: the start's pause is not counted, so the
+        // sound device and the frames start together from 0 ms.
+        FakeClock.Now = 0;
         Engine = Form->Engine.get();
         Sound = Form->DDSD71.get();
         if (Host.CaptionUpdates == 0) Host.Caption = SystemConfigLib::Config.GameTitle;
@@ -292,7 +299,8 @@ public:
     THeadlessMainWindow HeadlessWindow;
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
-    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts};
+    TFfmpegMovies Movies;
+    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
     THeadlessHost Host{Source};
     THeadlessDialogs Answers;
     std::unique_ptr<TForm1> Form;
@@ -301,6 +309,9 @@ public:
     std::vector<THeadlessEvent> Events;
     int64_t FramesRun = 0;
     bool Exited = false;
+
+    // The movie object the engine core owns; null before Open.
+    TKelDirectShowPlayer* Movie() { return Engine && Engine->Movie ? Engine->Movie->Object() : nullptr; }
 
 private:
     // The sound device plays as far as the fake clock has come, exactly as much as a window would
