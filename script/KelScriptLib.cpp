@@ -127,8 +127,12 @@ TKelScript::~TKelScript() {
     Variables.reset();
     SystemKeys.reset();
     Objects.reset();
+    if (Links.Camera == Camera.get()) Links.Camera = nullptr;
+    Camera.reset();
     Reader.reset();
     Path.reset();
+    if (Links.Compositor == Graphic.get()) Links.Compositor = nullptr;
+    Graphic.reset();
     Thread.reset();
 }
 
@@ -168,6 +172,11 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         return found;
     };
     SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
+    if (!Links.Compositor && Kinds && Kinds->ScreenMaker()) {
+        (*Kinds->ScreenMaker())(*this);
+        Links.Compositor = Graphic.get();
+        if (!Links.Camera) Links.Camera = Camera.get();
+    }
     // Without links of their own, the reader's replace rules use the engine's libraries.
     Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();
     Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();

@@ -290,6 +290,10 @@ public:
     std::unique_ptr<TKelReader> Reader;
     std::unique_ptr<TKelPath> Path;
     std::unique_ptr<TKelSystemKey> SystemKeys;
+    // The compositor and the camera this interpreter owns, made at Setup by the registry's screen
+    // maker; Links.Compositor and Links.Camera point at them unless the host linked its own.
+    std::unique_ptr<IScriptCompositor> Graphic;
+    std::unique_ptr<IScriptCamera> Camera;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;

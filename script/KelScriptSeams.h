@@ -179,6 +179,8 @@ struct TScriptWordHandlers {
 using TObjectCommandHandler = std::function<bool(TKelScript&, int32_t, TStringList&, TKelObjectDataCustom&)>;
 // Makes the script object of a kind under the given name; nullptr when it cannot.
 using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelScript&, const std::string&)>;
+// Gives an interpreter the compositor and the camera it owns (TKelScript::Graphic and Camera).
+using TScriptScreenMaker = std::function<void(TKelScript&)>;
 
 // Where the handlers of the object kinds and the makers of their objects register. The kinds that
 // carry no engine object are made by the interpreter itself; a registered factory replaces that.
@@ -191,6 +193,10 @@ public:
     void UnregisterFactory(const std::string& typeName);
     const TObjectCommandHandler* Handler(TObjectKind kind) const;
     const TObjectFactory* Factory(const std::string& lowerTypeName) const;
+    // The subsystem of screen objects registers the maker of each interpreter's compositor and
+    // camera; without one an interpreter has neither unless its host links them.
+    void RegisterScreenMaker(TScriptScreenMaker maker) { ScreenMakerFunction = std::move(maker); }
+    const TScriptScreenMaker* ScreenMaker() const { return ScreenMakerFunction ? &ScreenMakerFunction : nullptr; }
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
@@ -198,6 +204,7 @@ public:
 private:
     std::map<TObjectKind, TObjectCommandHandler> Handlers;
     std::map<std::string, TObjectFactory> Factories;
+    TScriptScreenMaker ScreenMakerFunction;
 };
 
 // ---- services of the host and of later subsystems ----

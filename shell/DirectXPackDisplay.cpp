@@ -31,3 +31,7 @@ void TDirectXPackDisplay::SetDisplayResetEvents(std::function<void()> before, st
     Pack.OnBeforeChange = std::move(before);
     Pack.OnAfterChange = std::move(after);
 }
+
+TDDDD7* TDirectXPackDisplay::DisplayComponent() {
+    return Pack.DDDD;
+}

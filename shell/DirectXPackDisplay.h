@@ -18,6 +18,7 @@ public:
     bool TestBackBuffer() override;
     bool Reinitialize() override;
     void SetDisplayResetEvents(std::function<void()> before, std::function<void()> after) override;
+    TDDDD7* DisplayComponent() override;
 
 private:
     TDirectXPack& Pack;

@@ -8,10 +8,12 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelGraphicLib.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
+#include "shell/KelGraphicPresenter.h"
 
 using namespace KelSystemLib;
 
@@ -172,6 +174,11 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
+
+    // Each interpreter makes its compositor and camera at its set-up; frames reach the display
+    // through them.
+    KelGraphicLib::Register(TObjectKindRegistry::Global());
+    if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
     if (!SetupScript(*GameScript, nullptr)) return false;

@@ -13,6 +13,7 @@
 
 class IDialogOwner;
 class IInputSource;
+class TDDDD7;
 class TKelDirectShowPlayer;
 class TKelScript;
 
@@ -56,6 +57,8 @@ public:
     virtual bool Reinitialize() = 0;
     // The events before and after a display-mode change; empty functions clear them.
     virtual void SetDisplayResetEvents(std::function<void()> before, std::function<void()> after) = 0;
+    // The display component whose back buffer frames are presented into; none without one.
+    virtual TDDDD7* DisplayComponent() { return nullptr; }
 };
 
 // The finished frame of an interpreter on its way to the display. Both flags as the frame's

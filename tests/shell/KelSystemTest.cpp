@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 
+#include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
@@ -340,6 +341,40 @@ TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
     EXPECT_EQ(Game.Host.Texts.size(), 32u);
 }
 
+TEST_F(KelSystemGameTest, FramesArePresentedThroughEachInterpretersCompositor) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\halt\r\n"}});
+    TKelScript& game = *Engine().GameScript;
+    TKelGraphic* graphic = KelGraphicLib::GraphicOf(game);
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_NE(KelGraphicLib::CameraOf(game), nullptr);
+    EXPECT_NE(KelGraphicLib::GraphicOf(*Engine().SystemScript), graphic);
+    EXPECT_EQ(graphic->Width(), 640);  // the game's screen
+    EXPECT_EQ(graphic->Height(), 480);
+
+    // Every frame presents, and the row parity flips once a frame.
+    graphic->SetBackColor(0x336699);
+    const THeadlessDisplay& device = Game.Screen.Device;
+    const int64_t presents = device.Presents;
+    std::vector<int32_t> fields;
+    for (int i = 0; i < 4; ++i) {
+        NextFrame();
+        fields.push_back(ARGB8888Lib::InterlaceField);
+    }
+    EXPECT_EQ(device.Presents - presents, 4);
+    EXPECT_EQ(fields[1], 1 - fields[0]);
+    EXPECT_EQ(fields[2], fields[0]);
+    EXPECT_EQ(fields[3], fields[1]);
+    EXPECT_EQ(device.Pixels()[640 * 480 - 1], 0xFF336699u);
+
+    // A transition over the whole screen shows from the frame that starts it.
+    graphic->ColorFade(0, kWholeScreenLayer, 0xFFFF0000, 0);
+    NextFrame();
+    EXPECT_EQ(device.Pixels()[0], 0xFFFF0000u);
+    graphic->EndTransition();
+    NextFrame();
+    EXPECT_EQ(device.Pixels()[0], 0xFF336699u);
+}
+
 // Save games that fail or succeed as told, and a file select that ends with "done".
 class TFakeGameState final : public IKelGameState {
 public:
@@ -473,9 +508,17 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
 
     // The runner program prints the same.
     std::string report;
-    EXPECT_EQ(RunCommand("'" + build + "/tools/kel-headless' --frames 50 '" + out + "'", report), 0) << report;
+    const std::string frames = out + "/frames";
+    EXPECT_EQ(
+        RunCommand("'" + build + "/tools/kel-headless' --frames 50 --png '" + frames + "' --png-every 10 '" + out + "'",
+                   report),
+        0)
+        << report;
     EXPECT_NE(report.find("frames: 50,"), std::string::npos) << report;
     EXPECT_NE(report.find("error log: empty"), std::string::npos) << report;
+    // Every frame is presented; every tenth is written.
+    EXPECT_NE(report.find("frames written: 5"), std::string::npos) << report;
+    EXPECT_TRUE(fs::exists(frames + "/frame000041.png"));
 }
 
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {

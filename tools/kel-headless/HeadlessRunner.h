@@ -67,6 +67,27 @@ public:
     bool Terminated = false;
 };
 
+// The window's events in a counted run. Its picture is drawn only by its frames: a repaint the
+// desktop asks for (an exposure) is left to the display, which shows its last frame again, so that
+// a run in a window presents exactly the frames a headless run presents.
+class TCountedRunEvents final : public IMainWindowEvents {
+public:
+    void CloseRequested() override {
+        if (Form) Form->CloseRequested();
+    }
+    void Paint() override {}
+    void KeyDown(uint16_t& key) override {
+        if (Form) Form->KeyDown(key);
+    }
+    void KeyUp(uint16_t& key) override {
+        if (Form) Form->KeyUp(key);
+    }
+    void Minimized(bool minimized) override {
+        if (Form) Form->Minimized(minimized);
+    }
+    TForm1* Form = nullptr;
+};
+
 // One line of an input script: "FRAME ACTION [ARGS]".
 struct THeadlessEvent {
     int64_t Frame = 0;
@@ -203,6 +224,8 @@ public:
         Form->MovieWaitsForDecoder = true;
         Form->EngineHost = &Host;
         Host.Form = Form.get();
+        RunEvents.Form = Form.get();
+        Window->SetEvents(&RunEvents);
         Window->Show();
         Form->StartUp();
         if (Form->State != 1) {
@@ -226,6 +249,7 @@ public:
         Engine = nullptr;
         Sound = nullptr;
         Host.Form = nullptr;
+        RunEvents.Form = nullptr;
         Form.reset();
         FramesRun = 0;
         Exited = false;
@@ -302,6 +326,7 @@ public:
     TFfmpegMovies Movies;
     TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
     THeadlessHost Host{Source};
+    TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;
     std::unique_ptr<TForm1> Form;
     TKelSystem* Engine = nullptr;  // the form's, once the game has started
