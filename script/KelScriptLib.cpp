@@ -478,8 +478,14 @@ std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::
     std::string low = ClassLib::LowerAscii(typeName);
     if (Kinds)
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
-    for (const auto& k : kKinds)
-        if (low == k.Keyword) return uKelObjectKinds::CreateObject(k.Kind, objectName);
+    for (const auto& k : kKinds) {
+        if (low != k.Keyword) continue;
+        std::unique_ptr<TKelObjectDataCustom> object = uKelObjectKinds::CreateObject(k.Kind, objectName);
+        // The elements of "snd" and "dsnd" show the channel records of the linked sound library.
+        if (auto* channel = dynamic_cast<TKelObjectDataSoundChannel*>(object.get()); channel && Links.Sound)
+            channel->Library = Links.Sound->Channels(k.Kind == TObjectKind::DirectSound);
+        return object;
+    }
     return nullptr;
 }
 

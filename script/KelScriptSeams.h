@@ -27,6 +27,7 @@ class TKelLogData;
 class TKelTextDialog;
 class TKelDLLCustomObject;
 class TLabelLog;
+class TSound;
 class TInput;
 
 // ---- script reader ----
@@ -268,6 +269,8 @@ public:
     virtual int32_t StreamPlayingTimeMs(int32_t /*channel*/) { return 0; }
     // The volume group (0 music, 1 voices, 2 effects by convention).
     virtual int32_t StreamGroup(int32_t /*channel*/) { return 0; }
+    // The channel records that the "snd" (effect false) and "dsnd" elements show; none without.
+    virtual IKelSoundChannels* Channels(bool /*effect*/) { return nullptr; }
 };
 
 // Save folder and the persistent system data.
@@ -305,6 +308,7 @@ struct TScriptLinks {
     TKelLogData* BackLog = nullptr;
     TKelTextDialog* TextDialog = nullptr;
     TKelDLLCustomObject* Plugins = nullptr;
+    TSound* SoundLibrary = nullptr;  // the library behind Sound, for the sound words and screen objects
     TLabelLog* ReadTextLog = nullptr;
     TLabelLog* FileUseLog = nullptr;
 };

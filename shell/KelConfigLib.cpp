@@ -6,6 +6,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/uARGB8888Manager.h"
+#include "media/uSoundLib.h"
 #include "media/uWaveDataManager.h"
 #include "script/KelScriptLib.h"
 
@@ -50,18 +51,19 @@ void TKelConfig::ApplyDisplayMode() {
 }
 
 void TKelConfig::ApplyVolumes() {
-    if (!GameScript || !Sound) return;
+    TSound* library = Sound ? Sound->Library() : nullptr;
+    if (!GameScript || !library) return;
     const TSystemData& c = SystemConfigLib::Config;
     const int32_t volumes[3] = {EffectiveVolume(c.BGMVolume, c.MulBGMVolume, c.BGMMute),
                                 EffectiveVolume(c.VOICEVolume, c.MulVOICEVolume, c.VOICEMute),
                                 EffectiveVolume(c.SEVolume, c.MulSEVolume, c.SEMute)};
     bool differs = false;
-    for (int32_t g = 0; g < 3; ++g)
-        differs = differs || Sound->GroupVolume(g) != volumes[g];
+    for (uint32_t g = 0; g < 3; ++g)
+        differs = differs || static_cast<int64_t>(library->GetGroupVolume(g)) != volumes[g];
     if (!differs) return;
-    for (int32_t g = 0; g < 3; ++g)
-        Sound->SetGroupVolume(g, volumes[g]);
-    Sound->UpdateGroupVolumes();
+    for (uint32_t g = 0; g < 3; ++g)
+        library->SetGroupVolume(g, volumes[g]);
+    library->UpdateGroupVolumes();
 }
 
 void TKelConfig::ApplyFonts() {

@@ -37,8 +37,9 @@ public:
     // Changes the display mode when the starter has not set one yet, when FullScreen differs from
     // the mode it last set, or, in full screen, when ColorMode does.
     void ApplyDisplayMode();
-    // Nothing before the game interpreter exists; the groups change only when one of the three
-    // effective volumes differs from what the sound facade holds.
+    // Music, voices and effects (groups 0, 1, 2 of the sound library). Nothing before the game
+    // interpreter exists; the groups change only when one of the three effective volumes differs
+    // from what the library holds.
     void ApplyVolumes() override;
     void ApplyFonts() override;
     void ApplyMessageAlpha() override;

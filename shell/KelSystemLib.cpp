@@ -156,6 +156,10 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
+    if (Sound) {
+        links.Sound = Sound->ScriptSound();
+        links.SoundLibrary = Sound->Library();
+    }
     if (!script.Setup(links, parent)) return false;
     return true;
 }

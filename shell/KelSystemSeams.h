@@ -13,9 +13,11 @@
 
 class IDialogOwner;
 class IInputSource;
+class IScriptSound;
 class TDDDD7;
 class TKelDirectShowPlayer;
 class TKelScript;
+class TSound;
 
 // One line of text written straight onto the main window's canvas, over the last frame.
 struct TCanvasText {
@@ -77,17 +79,14 @@ public:
     virtual void ToggleInterlaceField() = 0;
 };
 
-// The sound facade. Volume groups by the callers' convention: 0 music, 1 voices, 2 effects.
+// The sound facade. The interpreters are linked to its script side and its library.
 class IKelSound {
 public:
     virtual ~IKelSound() = default;
     virtual void SetActive(bool active) = 0;
     virtual void StopAll() = 0;
-    // A group's volume (0..255) as last set, and setting it; UpdateGroupVolumes carries the set
-    // volumes to what plays.
-    virtual int32_t GroupVolume(int32_t group) = 0;
-    virtual void SetGroupVolume(int32_t group, int32_t volume) = 0;
-    virtual void UpdateGroupVolumes() = 0;
+    virtual IScriptSound* ScriptSound() { return nullptr; }
+    virtual TSound* Library() { return nullptr; }
 };
 
 // The movie object.

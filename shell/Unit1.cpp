@@ -27,6 +27,7 @@
 #include "shell/DirectXPackDisplay.h"
 #include "shell/KelConfigLib.h"
 #include "shell/KelMovieLink.h"
+#include "shell/KelSoundLink.h"
 
 namespace {
 
@@ -302,6 +303,7 @@ bool TForm1::StartEngine() {
             TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
+        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const std::exception& e) {
         StartFailure = e.what();

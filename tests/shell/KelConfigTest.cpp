@@ -1,5 +1,6 @@
-// Applying the configuration: the display mode changes only when it must, the group volumes only
-// when one of them differs, and the page to show follows the pages there are.
+// Applying the configuration: the display mode changes only when it must, the volumes reach the
+// sound library's groups, the caches take their capacities, and the page to show follows the
+// pages there are.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -7,29 +8,18 @@
 #include "foundation/DirectXPackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
+#include "foundation/ddsd7.h"
 #include "media/AnimationBmpLib.h"
 #include "media/uARGB8888Manager.h"
+#include "media/uSoundLib.h"
 #include "media/uWaveDataManager.h"
 #include "platform/headless/HeadlessDisplay.h"
+#include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "shell/KelConfigLib.h"
+#include "shell/KelSoundLink.h"
 
 namespace {
-
-class TFakeSound final : public IKelSound {
-public:
-    void SetActive(bool) override {}
-    void StopAll() override {}
-    int32_t GroupVolume(int32_t group) override { return Volumes[group]; }
-    void SetGroupVolume(int32_t group, int32_t volume) override {
-        Volumes[group] = volume;
-        ++Sets;
-    }
-    void UpdateGroupVolumes() override { ++Updates; }
-    int32_t Volumes[3] = {};
-    int Sets = 0;
-    int Updates = 0;
-};
 
 class KelConfigTest : public ::testing::Test {
 protected:
@@ -37,29 +27,33 @@ protected:
     void TearDown() override { SystemConfigLib::InitDefaults(); }
 };
 
-TEST_F(KelConfigTest, VolumesChangeOnlyWhenOneDiffers) {
+TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
     TSystemData& c = SystemConfigLib::Config;
-    c.BGMVolume = 200, c.VOICEVolume = 255, c.SEVolume = 100;
+    c.BGMVolume = 200, c.VOICEVolume = 255, c.SEVolume = 255;
     c.MulBGMVolume = 256, c.MulVOICEVolume = 128, c.MulSEVolume = 300;
-    TFakeSound sound;
+    TManualAudioDevice audio;
+    TDDSD7 component(&audio);
+    component.SetChannelCount(16);
+    ASSERT_TRUE(component.Initialize());
+    TKelSoundLink sound(component, 131072);
+    TSound& library = *sound.Library();
+    auto groups = [&] {
+        return std::vector<uint32_t>{library.GetGroupVolume(0), library.GetGroupVolume(1), library.GetGroupVolume(2)};
+    };
+    const std::vector<uint32_t> before = groups();
     TKelScript game;
     TKelConfig config(nullptr);
 
+    config.Init(nullptr, &sound);
     config.ApplyVolumes();  // no game interpreter yet: nothing
+    EXPECT_EQ(groups(), before);
     config.Init(&game, &sound);
     config.ApplyVolumes();
-    EXPECT_EQ((std::vector<int32_t>{sound.Volumes, sound.Volumes + 3}), (std::vector<int32_t>{200, 127, 117}));
-    EXPECT_EQ(sound.Updates, 1);
-
-    config.ApplyVolumes();  // all three as they are: left alone
-    EXPECT_EQ(sound.Sets, 3);
-    EXPECT_EQ(sound.Updates, 1);
-
-    c.VOICEMute = 1;  // one group muted: all three are set again
+    // Scaled by the game's factors in 256ths; the library keeps a volume within 0..255.
+    EXPECT_EQ(groups(), (std::vector<uint32_t>{200, 127, 255}));
+    c.VOICEMute = 1;
     config.ApplyVolumes();
-    EXPECT_EQ((std::vector<int32_t>{sound.Volumes, sound.Volumes + 3}), (std::vector<int32_t>{200, 0, 117}));
-    EXPECT_EQ(sound.Sets, 6);
-    EXPECT_EQ(sound.Updates, 2);
+    EXPECT_EQ(groups(), (std::vector<uint32_t>{200, 0, 255}));
 
     // Volumes and factors come from files: a product past 32 bits stays in range.
     EXPECT_EQ(KelConfigLib::EffectiveVolume(INT32_MAX, INT32_MAX, 0), INT32_MAX);

@@ -31,6 +31,8 @@
 #include "platform/headless/HeadlessMainWindow.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
+#include "shell/KelMovieLink.h"
+#include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
 #include "shell/Unit1.h"
 #include "tools/kel-headless/HeadlessScreen.h"
