@@ -9,6 +9,7 @@
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
 #include "objects/KelGraphicLib.h"
+#include "objects/KelScreenObjects.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -180,8 +181,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     LabelLogs[1] = std::make_unique<TLabelLog>();
 
     // Each interpreter makes its compositor and camera at its set-up; frames reach the display
-    // through them.
+    // through them. Image objects that the scripts declare are real screen objects.
     KelGraphicLib::Register(TObjectKindRegistry::Global());
+    KelScreenObjects::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();

@@ -221,7 +221,7 @@ void TForm1::RunStartUp() {
     if (!PackLib::OpenPacks("GameData\\", &StartFailure)) return Fail(NoPacksText(), FixedOkText());
     SystemConfigLib::LoadPackMessageTable();
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
-    if (!uDllSystemInfo::DllSystemInfoInitialize("DLL\\SystemInfo.dll")) {
+    if (!uDllSystemInfo::DllSystemInfoInitialize(SystemInfoLibrary)) {
         StartFailure = uDllSystemInfo::DllSystemInfo->LoadError;
         return FailKey("SystemInfoDLLERROR");
     }

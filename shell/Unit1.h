@@ -146,6 +146,9 @@ public:
     // A movie's sound waits for its decoder rather than playing silence (a run on the manual sound
     // device, whose time passes only as fast as the run mixes).
     bool MovieWaitsForDecoder = false;
+    // The system-information library the start binds: the game's own, unless a runner that checks
+    // games without one names another.
+    std::string SystemInfoLibrary = "DLL\\SystemInfo.dll";
 
     bool Closed = false;
     bool Terminated = false;

@@ -7,10 +7,10 @@
 
 #include "foundation/DirectXPackLib.h"
 #include "platform/Encoding.h"
-#include "tests/support/GameFixture.h"
 #include "tests/support/MovieFixtures.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
+#include "tools/kelpack/PackWriter.h"
 
 namespace {
 
@@ -20,12 +20,15 @@ class KelMovieTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Dir = TestData::ScratchDir();
+        std::filesystem::create_directories(Dir + "/GameData");
         std::filesystem::create_directories(Dir + "/movie");
-        GameFixture::Write(Dir,
-                           {{"System\\etc\\Game.dat", "GameTitle=m\r\nScreenWidth=160\r\nScreenHeight=120\r\n"},
-                            {"System\\etc\\Message.txt", "OK=OK\r\n"},
-                            {"startup.s", "@@reset\r\n@@top\r\n\\wait,100000000\r\n"}},
-                           KEL_SYSTEMINFO_LIBRARY);
+        const std::vector<PackWriter::TEntry> entries = {
+            {"System\\etc\\Game.dat", "GameTitle=m\r\nScreenWidth=160\r\nScreenHeight=120\r\n"},
+            {"System\\etc\\Message.txt", "OK=OK\r\n"},
+            {"startup.s", "@@reset\r\n@@top\r\n\\wait,100000000\r\n"},
+        };
+        std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
+            << PackWriter::Pack(entries, PackWriter::TVersion::V20);
         ASSERT_EQ(MovieFixtures::WriteMovie(Dir + "/movie/op.mkv", {}), "");
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;

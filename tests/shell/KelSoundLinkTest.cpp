@@ -36,8 +36,6 @@ protected:
         std::ofstream(Dir + "/GameData/System/config.txt") << "StreamLength=16384\r\n";
         std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
             << PackWriter::Pack(entries, PackWriter::TVersion::V20);
-        std::filesystem::create_directories(Dir + "/DLL");
-        std::filesystem::copy_file(KEL_SYSTEMINFO_LIBRARY, Dir + "/DLL/SystemInfo.so");
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         SystemConfigLib::Config.FPSLimit = 40;

@@ -13,7 +13,6 @@
 
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
-#include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
@@ -108,8 +107,13 @@ protected:
     void Start(std::map<std::string, std::string> files, int32_t fpsLimit = 40) {
         files.emplace("System\\etc\\Game.dat", kGameDat);
         files.emplace("System\\etc\\Message.txt", kMessages);
+        std::vector<PackWriter::TEntry> entries;
+        for (const auto& [name, text] : files)
+            entries.push_back({name, Encoding::Utf8ToSjis(text)});
         Dir = TestData::ScratchDir();
-        GameFixture::Write(Dir, files, KEL_SYSTEMINFO_LIBRARY);
+        fs::create_directories(Dir + "/GameData");
+        std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
+            << PackWriter::Pack(entries, PackWriter::TVersion::V20);
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         SystemConfigLib::Config.FPSLimit = fpsLimit;

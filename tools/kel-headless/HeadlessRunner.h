@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -24,6 +25,7 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Movie.h"
+#include "platform/NativeLibrary.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
@@ -225,6 +227,12 @@ public:
         // A movie's sound waits for its decoder: the run's time passes only as fast as it mixes.
         Form->MovieWaitsForDecoder = true;
         Form->EngineHost = &Host;
+        // A game folder made for a check may lack the system-information library; the one built
+        // with the runner (build/SystemInfo.so beside build/tools/ and build/tests/) stands in.
+        const std::string own = FileSystem::ProgramFolder() + "/../SystemInfo.so";
+        std::error_code ec;
+        if (NativeLibrary::Find("DLL\\SystemInfo.dll", hostFolder).empty() && std::filesystem::is_regular_file(own, ec))
+            Form->SystemInfoLibrary = own;
         Host.Form = Form.get();
         RunEvents.Form = Form.get();
         Window->SetEvents(&RunEvents);
