@@ -38,11 +38,19 @@ TObjectFactory ImageMaker() {
     };
 }
 
+std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std::string& name) {
+    auto window = ImageLib::Make<TMessageLib>(
+        AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
+    window->UseConfigSpeed = 1;
+    return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
+}
+
 }  // namespace
 
 void Register(TObjectKindRegistry& registry) {
     registry.RegisterFactory("img", ImageMaker<TKelObjectDataImage>());
     registry.RegisterFactory("simg", ImageMaker<TKelObjectDataSysImage>());
+    registry.RegisterFactory("msg", MakeMessage);
 }
 
 }  // namespace KelScreenObjects

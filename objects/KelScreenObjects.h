@@ -3,9 +3,11 @@
 // hands the interpreter's calls on to it; message windows and buttons take the same link with
 // their own interface and add what that interface asks for.
 //
-// Register makes declaring "img" and "simg" objects in a script create real images. An
-// interpreter's images play their animations' sounds through the sound library it is linked to;
-// without one they are silent.
+// Register makes declaring "img" and "simg" objects in a script create real images, and "msg"
+// objects real message windows. An interpreter's images play their animations' sounds through the
+// sound library it is linked to; without one they are silent. Its message windows play their
+// voices on that library's streams, hand finished messages to its back-log and type at the
+// configuration's "MessageSpeed".
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <utility>
 
 #include "objects/ImageLib.h"
+#include "objects/MessageLib.h"
 #include "script/KelObjectSeams.h"
 #include "script/KelScriptSeams.h"
 
@@ -25,7 +28,7 @@ namespace KelScreenObjects {
 TKelScreenObjectInfo InfoOf(const TImageLib& image);
 // The sound of an interpreter's images: its sound library's, none without one.
 IAnimationSound* AnimationSoundOf(TKelScript& script);
-// Makers for the keywords "img" and "simg".
+// Makers for the keywords "img", "simg" and "msg".
 void Register(TObjectKindRegistry& registry);
 
 }  // namespace KelScreenObjects
@@ -55,4 +58,13 @@ public:
 
 protected:
     ImageLib::TPtr<TImage> Image;
+};
+
+// A script's message window: the frame step asks it whether a page waits or text is still typing.
+class TMessageLink final : public TKelScreenObjectLink<TMessageLib, IKelMessageObject>, public IKelMessageProgress {
+public:
+    using TKelScreenObjectLink::TKelScreenObjectLink;
+    void Advance(uint32_t mask) override { Image->Advance(mask); }
+    bool PageFull() const override { return Image->GetState() == TMessageState::PageFull; }
+    bool Typing() const override { return Image->GetState() == TMessageState::Printing; }
 };

@@ -8,8 +8,13 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelCursorImage.h"
+#include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
+#include "objects/KelImageCommands.h"
+#include "objects/KelLogdataLib.h"
 #include "objects/KelScreenObjects.h"
+#include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -141,6 +146,7 @@ TKelSystem::~TKelSystem() {
     Movie.reset();
     Sound.reset();
     Input.reset();
+    LogData.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -157,6 +163,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
+    links.BackLog = LogData.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -175,6 +182,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
@@ -184,6 +192,12 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     // through them. Image objects that the scripts declare are real screen objects.
     KelGraphicLib::Register(TObjectKindRegistry::Global());
     KelScreenObjects::Register(TObjectKindRegistry::Global());
+    // The words of the effect, back-log, camera, sound and movie objects.
+    KelEffectCommands::Register(TObjectKindRegistry::Global());
+    KelSoundCommands::Register(TObjectKindRegistry::Global());
+    // Every interpreter owns its two cursor images; the words of images and cursors reach them.
+    KelCursorImage::Register(TObjectKindRegistry::Global());
+    KelImageCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
@@ -499,6 +513,7 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
     ErrorLogLib::ClearErrorLog();
     SystemScript->Reset();
     GameScript->Reset();
+    if (LogData) LogData->Clear();
     if (Menu) Menu->Reset();
     if (FileSelect) FileSelect->Reset();
     if (Log) Log->Reset();

@@ -23,35 +23,15 @@
 
 namespace {
 
-using AnimationBmpWriter::TLayer;
-using AnimationFixtures::Key;
 using AnimationFixtures::SolidPng;
 
 constexpr uint32_t kGreen = 0xFF00FF00;
 constexpr uint32_t kRed = 0xFFFF0000;
 
-// A layer drawing embedded picture 0 at the origin, and one with a hit area over the frame.
-std::vector<TLayer> PictureAndHitArea() {
-    TLayer draw;
-    draw.Keys[0] = Key(0, TABMPKind::Draw);
-    TLayer hit;
-    TABMPKeyFrame area = Key(0, TABMPKind::HitArea);
-    area.DstW = 40;
-    area.DstH = 20;
-    hit.Keys[0] = area;
-    return {draw, hit};
-}
-
 // "anim.b": 40 x 20, one green picture, motions Idle, *Enable, *Disable, *OnMouse, *OffMouse,
 // each drawing the picture over a hit area of the whole frame.
 std::string StateAnimation() {
-    AnimationBmpWriter::TFile file = AnimationFixtures::File(PictureAndHitArea(), {SolidPng(40, 20, kGreen)});
-    file.Width = 40;
-    file.Height = 20;
-    file.Motions.clear();
-    for (const char* name : {"Idle", "*Enable", "*Disable", "*OnMouse", "*OffMouse"})
-        file.Motions.push_back({name, PictureAndHitArea()});
-    return AnimationBmpWriter::Write(file);
+    return AnimationBmpWriter::Write(AnimationFixtures::StateFile(40, 20, {SolidPng(40, 20, kGreen)}));
 }
 
 class ImageLibTest : public ::testing::Test {

@@ -141,27 +141,6 @@ TEST_F(KelScreenObjectsTest, ImagesPlayThroughTheInterpretersSoundLibrary) {
     H.Script.Links.SoundLibrary = nullptr;
 }
 
-// Until the image words exist, the test gives images four words of its own: "l" file, "e",
-// "p" x, y, z, ms and "a" alpha, ms.
-bool StandInImageWords(TKelScript& s, int32_t code, TStringList& args, TKelObjectDataCustom& object) {
-    auto* link = dynamic_cast<TKelScreenObjectLink<TImageLib>*>(object.ScreenObject());
-    if (!link) return false;
-    TImageLib& image = link->Object();
-    auto value = [&](int i) { return s.Evaluate(args[i]).Value; };
-    switch (code) {
-        case Cmd("l"):
-            return image.LoadImages(s.GetTextArgument(args[1]), "", "", "", "", false, false), true;
-        case Cmd("e"):
-            return image.Enable(), true;
-        case Cmd("p"):
-            return image.MoveTo(value(1), value(2), value(3), value(4)), true;
-        case Cmd("a"):
-            return image.FadeTo(value(1), value(2)), true;
-        default:
-            return false;
-    }
-}
-
 TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
     const std::string script =
         "@@reset\r\n@@top\r\n\\var,img,pic\r\n\\scp,pic\r\n\\l,\"pic.png\"\r\n\\e\r\n"
@@ -175,7 +154,6 @@ TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
         PackWriter::TVersion::V20);
 
     const std::string oldRoot = FileSystem::Root();
-    TObjectKindRegistry::Global().RegisterHandler(TObjectKind::Image, StandInImageWords);
     {
         THeadlessGame game;
         std::string error;
@@ -219,7 +197,6 @@ TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
         EXPECT_GE(seen, 30);
         EXPECT_EQ(tweens.back(), (std::array<int32_t, 3>{100, 40, 0}));
     }
-    TObjectKindRegistry::Global().RegisterHandler(TObjectKind::Image, nullptr);
     FileSystem::SetRoot(oldRoot);
 }
 
