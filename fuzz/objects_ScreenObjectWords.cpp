@@ -1,11 +1,13 @@
 // The words of the screen objects with arbitrary arguments, run through an interpreter whose frames
 // update and draw its objects. Each line of the input is one statement: its first byte picks the
-// object (an image, a system image, the wait cursor, the system cursor), its second byte the word
-// of that object's table, and the rest of the line is the argument text as a script would write it.
-// In the argument text a byte from 0xF0 up stands for one of the tokens below (the ends of the
-// 32-bit range, the files served in memory, motion names), so that short inputs reach the values
-// that matter. After each statement a frame runs and draws; at the end every object must save a
-// state that loads again and consumes exactly what was written, and nothing may be raised.
+// object (an image, a system image, the wait cursor, the system cursor, a message window), its
+// second byte the word of that object's tables (a message window has its own words and the image
+// words), and the rest of the line is the argument text as a script would write it. In the
+// argument text a byte from 0xF0 up stands for one of the tokens below (the ends of the 32-bit
+// range, the files served in memory, motion names, text with inline commands), so that short
+// inputs reach the values that matter. After each statement a frame runs and draws; at the end
+// every object must save a state that loads again and consumes exactly what was written, and
+// nothing may be raised.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -24,6 +26,7 @@
 #include "objects/KelCursorImage.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelImageCommands.h"
+#include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "platform/Clock.h"
 #include "script/KelGeneralCommands.h"
@@ -47,7 +50,7 @@ const char* const kTokens[16] = {
     "lines",
     "\"rect,-5,-5,99999,99999,$ffffffff\"",
     "\"mirror,1\\\\blur,9999\"",
-    "1000000000",
+    "{\x82\xa0[rb,\x8e\x9a,\x82\xb6][n][w,30]\x82\xa2}",  // "あ", "字" with the ruby "じ", a new line, a wait, "い"
 };
 
 class TSoundCounts final : public IScriptSound {
@@ -107,15 +110,20 @@ struct TWorld {
         KelScreenObjects::Register(Kinds);
         KelCursorImage::Register(Kinds);
         KelImageCommands::Register(Kinds);
+        KelMessageCommands::Register(Kinds);
         Script.Kinds = &Kinds;
         Script.Words.General = &KelGeneralCommands::Handler();
         TScriptLinks links;
         links.Sound = &Sound;
         Script.Setup(links);
-        for (const char* line : {"\\var,img,image", "\\var,simg,system", "\\var,list,lines"})
+        for (const char* line : {"\\var,img,image", "\\var,simg,system", "\\var,list,lines", "\\var,msg,window"})
             Script.ExecuteLine(line);
         Targets = {Script.Evaluate("image").Text, Script.Evaluate("system").Text, Script.Evaluate("csr").Text,
-                   Script.Evaluate("scsr").Text};
+                   Script.Evaluate("scsr").Text, Script.Evaluate("window").Text};
+        const auto image = KelImageCommands::ImageWords(), message = KelMessageCommands::MessageWords();
+        ImageWords.assign(image.begin(), image.end());
+        WindowWords.assign(message.begin(), message.end());
+        WindowWords.insert(WindowWords.end(), image.begin(), image.end());
     }
 
     TFakeClock FakeClock;
@@ -124,6 +132,7 @@ struct TWorld {
     TObjectKindRegistry Kinds;
     TKelScript Script;
     std::vector<std::string> Targets;  // object names, by the first byte of a line
+    std::vector<const char*> ImageWords, WindowWords;
 };
 
 std::string Arguments(std::string_view text) {
@@ -144,12 +153,19 @@ TImageLib* ImageOf(TKelScript& script, const std::string& name) {
     return link ? &link->Object() : nullptr;
 }
 
-// Saves and loads again, consuming exactly what was written.
-void CheckSaved(TImageLib& image) {
+TMessageLib* WindowOf(TKelScript& script, const std::string& name) {
+    TKelObjectDataCustom* object = script.Objects->Find(name);
+    auto* link = object ? dynamic_cast<TMessageLink*>(object->ScreenObject()) : nullptr;
+    return link ? &link->Object() : nullptr;
+}
+
+// Saves and loads again into a new object of the same class, consuming exactly what was written.
+template <typename TObject>
+void CheckSaved(TObject& object) {
     TMemoryStream saved;
-    if (!image.SaveToStream(&saved)) std::abort();
+    if (!object.SaveToStream(&saved)) std::abort();
     saved.SetPosition(0);
-    auto copy = ImageLib::Make<TImageLib>();
+    auto copy = ImageLib::Make<TObject>();
     if (!copy->LoadFromStream(&saved) || saved.Remaining() != 0) std::abort();
 }
 
@@ -161,7 +177,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const auto words = KelImageCommands::ImageWords();
     size_t at = 0;
     for (int statements = 0; at < bytes.size() && statements < 64; ++statements) {
         size_t end = bytes.find('\n', at);
@@ -172,7 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto pick = static_cast<uint8_t>(line[0]), word = static_cast<uint8_t>(line[1]);
         TScriptRoutine* routine = script.CurrentRoutine();
         if (!routine) std::abort();
-        routine->ScopeNames[0] = world.Targets[pick % world.Targets.size()];
+        const size_t target = pick % world.Targets.size();
+        routine->ScopeNames[0] = world.Targets[target];
+        const auto& words = target == world.Targets.size() - 1 ? world.WindowWords : world.ImageWords;
         script.ExecuteLine(std::string("\\") + words[word % words.size()] + "," + Arguments(line.substr(2)));
         ErrorLogLib::ErrorFlag = false;
         world.FakeClock.Now += 16;
@@ -182,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     for (const std::string& name : {world.Targets[0], world.Targets[1]})
         if (TImageLib* image = ImageOf(script, name)) CheckSaved(*image);
+    if (TMessageLib* window = WindowOf(script, world.Targets[4])) CheckSaved(*window);
     for (IScriptCursorImage* cursor : {script.Links.Cursor, script.Links.SystemCursor})
         CheckSaved(dynamic_cast<TKelCursorImage&>(*cursor).Image());
     // The next input starts from cleared objects.

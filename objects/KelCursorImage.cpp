@@ -1,5 +1,6 @@
 #include "objects/KelCursorImage.h"
 
+#include "foundation/PackLib.h"
 #include "objects/KelScreenObjects.h"
 #include "script/KelScriptLib.h"
 
@@ -13,9 +14,19 @@ void TKelCursorImage::Draw(uint32_t mask) {
 
 namespace KelCursorImage {
 
+const char* const kDebugSkipFile = "System\\etc\\DebugSkip.b";
+const char* const kSceneSkipFile = "System\\SceneSkip\\SceneSkip.b";
+
 void Register(TObjectKindRegistry& registry) {
-    registry.RegisterCursorMaker([](TKelScript& script, bool) -> std::unique_ptr<IScriptCursorImage> {
-        return std::make_unique<TKelCursorImage>(script);
+    registry.RegisterCursorMaker([](TKelScript& script, TScriptImageRole role) -> std::unique_ptr<IScriptCursorImage> {
+        auto image = std::make_unique<TKelCursorImage>(script);
+        if (role == TScriptImageRole::SkipIndicator) {
+            // The name decides: a debug indicator that the packs hold but that does not load leaves
+            // the indicator empty rather than falling back to the scene-skip one.
+            const bool debug = !PackLib::ResolveFileName(kDebugSkipFile).empty();
+            image->Image().LoadImages(debug ? kDebugSkipFile : kSceneSkipFile, "", "", "", "", false, false);
+        }
+        return image;
     });
 }
 

@@ -1267,7 +1267,7 @@ bool TMessageLib::PlayVoice(const std::string& file, bool play) {
     const TSystemData& config = SystemConfigLib::Config;
     const auto k = static_cast<size_t>(channel);
     if (config.ActorMute[k] == 1 || !play || config.Skipping) return true;
-    if (!Voices->LoadVoice(stream, resolved, static_cast<uint32_t>(channel))) return true;
+    if (!Voices->LoadVoice(stream, resolved, static_cast<uint32_t>(channel))) return false;
     Voices->SetVolume(stream, Sat(int64_t{config.ActorVolume[k]} * VoiceVolume / 255), 0);
     if (VoiceStart > 0) Voices->SeekMs(stream, VoiceStart);
     if (VoiceSkipLevel > 0) Voices->SkipSilence(stream, VoiceSkipLevel);

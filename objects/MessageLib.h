@@ -420,7 +420,8 @@ public:
     // is kept by its given name and gives false. Otherwise the window's stream stops and, when
     // play is set, the speaker's channel is not muted and the game is not skipping, plays the
     // voice at the speaker's volume scaled by the voice volume, from the voice start, skipping a
-    // quiet start and with the auto-gain level as set; true.
+    // quiet start and with the auto-gain level as set; true, or false when the file does not load
+    // as a voice (a damaged Ogg stream), the name kept for the back-log all the same.
     bool PlayVoice(const std::string& file, bool play);
     void SetVoiceVolume(int32_t volume) { VoiceVolume = std::clamp(volume, 0, 255); }
     void SetVoiceStart(int32_t ms) { VoiceStart = ms; }

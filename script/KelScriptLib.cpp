@@ -123,6 +123,7 @@ TKelScript::~TKelScript() {
     if (!Parent && Initialised && Links.SaveData) Links.SaveData->SaveSystemData(*this);
     // The variable tables go first: freeing an owning object array frees its objects through the
     // manager, which must still exist then.
+    SkipIndicator.reset();
     Calculation.reset();
     Variables.reset();
     SystemKeys.reset();
@@ -182,12 +183,13 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         if (!Links.Camera) Links.Camera = Camera.get();
     }
     if (const TScriptCursorMaker* makeCursor = Kinds ? Kinds->CursorMaker() : nullptr) {
+        SkipIndicator = (*makeCursor)(*this, TScriptImageRole::SkipIndicator);
         if (!Links.Cursor) {
-            CursorImage = (*makeCursor)(*this, false);
+            CursorImage = (*makeCursor)(*this, TScriptImageRole::Cursor);
             Links.Cursor = CursorImage.get();
         }
         if (!Links.SystemCursor) {
-            SystemCursorImage = (*makeCursor)(*this, true);
+            SystemCursorImage = (*makeCursor)(*this, TScriptImageRole::SystemCursor);
             Links.SystemCursor = SystemCursorImage.get();
         }
     }

@@ -298,6 +298,8 @@ public:
     // cursor maker unless the host linked its own.
     std::unique_ptr<IScriptCursorImage> CursorImage;
     std::unique_ptr<IScriptCursorImage> SystemCursorImage;
+    // Made and loaded at Setup by the same maker; resets keep it, and nothing draws it.
+    std::unique_ptr<IScriptCursorImage> SkipIndicator;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;

@@ -183,9 +183,14 @@ using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelS
 // Gives an interpreter the compositor and the camera it owns (TKelScript::Graphic and Camera).
 using TScriptScreenMaker = std::function<void(TKelScript&)>;
 class IScriptCursorImage;
-// Makes one of the two cursor images an interpreter owns: the wait cursor (system false) or the
-// system cursor (system true).
-using TScriptCursorMaker = std::function<std::unique_ptr<IScriptCursorImage>(TKelScript&, bool system)>;
+// The images an interpreter owns beside its script objects.
+enum class TScriptImageRole : uint8_t {
+    Cursor = 0,        // the wait cursor, kind "csr"
+    SystemCursor = 1,  // the system cursor, kind "scsr"
+    SkipIndicator = 2,
+};
+// Makes one of those images; the skip indicator comes loaded.
+using TScriptCursorMaker = std::function<std::unique_ptr<IScriptCursorImage>(TKelScript&, TScriptImageRole)>;
 
 // Where the handlers of the object kinds and the makers of their objects register. The kinds that
 // carry no engine object are made by the interpreter itself; a registered factory replaces that.
@@ -202,8 +207,8 @@ public:
     // camera; without one an interpreter has neither unless its host links them.
     void RegisterScreenMaker(TScriptScreenMaker maker) { ScreenMakerFunction = std::move(maker); }
     const TScriptScreenMaker* ScreenMaker() const { return ScreenMakerFunction ? &ScreenMakerFunction : nullptr; }
-    // The same for the cursor images; without a maker an interpreter has only the cursors its
-    // host links.
+    // The same for the cursor images and the skip indicator; without a maker an interpreter has
+    // only the cursors its host links, and no skip indicator.
     void RegisterCursorMaker(TScriptCursorMaker maker) { CursorMakerFunction = std::move(maker); }
     const TScriptCursorMaker* CursorMaker() const { return CursorMakerFunction ? &CursorMakerFunction : nullptr; }
 
@@ -252,7 +257,8 @@ public:
     virtual int32_t OffsetY() { return 0; }
 };
 
-// The wait-state cursor and the system cursor.
+// An image the interpreter keeps for itself: the wait-state cursor, the system cursor or the skip
+// indicator.
 class IScriptCursorImage {
 public:
     virtual ~IScriptCursorImage() = default;
@@ -262,6 +268,10 @@ public:
     virtual bool HasMotion(const std::string& /*name*/) { return false; }
     // Without force an unchanged name keeps its motion playing.
     virtual void SetMotion(const std::string& /*name*/, bool /*force*/) {}
+    // The image's record of a saved game. Loading clears the image first; a damaged or short
+    // stream gives false and leaves it cleared.
+    virtual bool SaveToStream(TStream& /*stream*/) { return false; }
+    virtual bool LoadFromStream(TStream& /*stream*/) { return false; }
 };
 
 // The sound facade: its channel counts make the "snd" and "dsnd" arrays; the frame step reads the

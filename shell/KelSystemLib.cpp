@@ -8,11 +8,13 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelButtonCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelImageCommands.h"
 #include "objects/KelLogdataLib.h"
+#include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
@@ -198,6 +200,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     // Every interpreter owns its two cursor images; the words of images and cursors reach them.
     KelCursorImage::Register(TObjectKindRegistry::Global());
     KelImageCommands::Register(TObjectKindRegistry::Global());
+    KelMessageCommands::Register(TObjectKindRegistry::Global());
+    // The words of buttons and scroll bars.
+    KelButtonCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();

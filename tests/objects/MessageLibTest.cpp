@@ -485,7 +485,7 @@ TEST_F(MessageLibTest, VoicesPlayOnTheWindowsStreamForTheSpeakersChannel) {
          "voice\\alice01.ogg",
          true,
          [](TSystemData&, TMessageLib&, TRecordingVoice& v) { v.Loads = false; },
-         true,
+         false,
          "voice\\alice01.ogg",
          {"stop 5", "load 5 voice\\alice01.ogg as voice of 3"}},
         {"a file no pack holds",
