@@ -54,6 +54,6 @@ test: check-format build build-asan build-tsan
 run: build
 	@$(BUILD)/kel $(BUILD)/demo; rc=$$?; \
 	if [ $$rc -eq 3 ]; then \
-	    echo "make run: no display can be opened here; the demo plays headless for 300 frames instead"; \
-	    $(BUILD)/tools/kel-headless --frames 300 $(BUILD)/demo; \
+	    echo "make run: no display can be opened here; the demo plays headless for 1000 frames instead"; \
+	    $(BUILD)/tools/kel-headless --frames 1000 $(BUILD)/demo; \
 	else exit $$rc; fi

@@ -2,7 +2,7 @@
 # Builds the demo game's packs: every demo/*.utf8 file is converted to Shift-JIS (code page 932)
 # and stored under its name without ".utf8", other files as they are, in a staging folder, which
 # kelpack turns into GameData/data0.pack (with its name table) in the folder given. The media are
-# made here by the project's tools: the pictures by kelpaint, the animations by kelanim from the
+# made here by the project's tools: the pictures by kelpaint, the message font by kelfont, the animations by kelanim from the
 # descriptions in demo/art/, the twinkling star by kelmovie, the sounds by kelsound (bgm\, voice\
 # and se\).
 #
@@ -40,7 +40,7 @@ done < <(find . -type f -print0)
 
 # The media, made by the tools built beside kelpack.
 tools="$(dirname "$kelpack")"
-for tool in kelpaint kelanim kelmovie kelsound; do
+for tool in kelpaint kelanim kelmovie kelsound kelfont; do
     [ -x "$tools/$tool" ] || { echo "build-demo.sh: no $tool program beside kelpack" >&2; exit 1; }
 done
 "$tools/kelpaint" demo "$staging"
@@ -53,8 +53,13 @@ for description in "$here"/demo/art/*.anim; do
     rm "$staging/image/$name.anim"
 done
 # The pictures and the movie now live inside the animations.
-rm "$staging"/image/{hana,sora,btn_start,btn_exit}.png "$staging/image/sparkle.m"
+rm "$staging"/image/{hana,sora,btn_start,msg_frame,blank,bar_track}.png "$staging/image/sparkle.m"
 "$tools/kelsound" demo "$staging"
+# The message font: the ASCII characters, the punctuation, kana and the first level of kanji of
+# Shift-JIS, drawn from the installed gothic face in 24-pixel cells.
+mkdir -p "$staging/system/font"
+"$tools/kelfont" --name KelDemo --range 20-7E --range 8140-81FC --range 829F-82F1 --range 8340-8396 \
+    --range 889F-9872 "ＭＳ ゴシック" "$staging/system/font" >/dev/null
 
 rm -f "$out/GameData/data0.pack" "$out/GameData/data0.hash"
 "$kelpack" create --hash "$out/GameData/data0.pack" "$staging" >/dev/null

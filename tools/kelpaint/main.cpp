@@ -22,9 +22,10 @@ const char kHelp[] =
     "  kelpaint demo <folder>\n"
     "      Writes below <folder>: image/title.png, image/park.png and image/ending.png\n"
     "      (backgrounds of 800 x 600), image/hana.png and image/sora.png (two characters, two\n"
-    "      frames side by side: eyes open and closed), image/btn_start.png and\n"
-    "      image/btn_exit.png (a button over its lit state), image/msg_frame.png (a message\n"
-    "      window's frame), image/bar_thumb.png and image/bar_track.png (a scroll bar),\n"
+    "      frames side by side: eyes open and closed), image/btn_start.png (a\n"
+    "      button over its lit state), image/msg_frame.png (a message window's frame) with\n"
+    "      image/blank.png (a 4 x 4 stand-in for its text),\n"
+    "      image/bar_thumb.png and image/bar_track.png (a horizontal scroll bar),\n"
     "      image/rule_wipe.png (a grey rule picture for wipes) and sparkle/frameNN.png (the\n"
     "      frames of a twinkling star, for kelmovie).\n"
     "  kelpaint --help\n"
@@ -313,12 +314,15 @@ int main(int argc, char** argv) {
               Write(image / "ending.png", Ending()) &&
               Write(image / "hana.png", Character(0xFF5A3020, 0xFFE86A8A, true)) &&
               Write(image / "sora.png", Character(0xFF20283A, 0xFF4A78C8, false)) &&
-              Write(image / "btn_start.png", Button("START")) && Write(image / "btn_exit.png", Button("EXIT")) &&
-              Write(image / "msg_frame.png", MessageFrame()) && Write(image / "rule_wipe.png", RuleWipe());
-    TPicture thumb(24, 40), track(24, 300);
-    thumb.RoundRect(0, 0, 24, 40, 8, 0xFFFFE9A8);
-    track.RoundRect(6, 0, 12, 300, 6, 0xA0E8D8FF);
-    ok = ok && Write(image / "bar_thumb.png", thumb) && Write(image / "bar_track.png", track);
+              Write(image / "btn_start.png", Button("START")) && Write(image / "msg_frame.png", MessageFrame()) &&
+              Write(image / "rule_wipe.png", RuleWipe());
+    // A horizontal bar: the thumb travels along the track.
+    TPicture thumb(24, 32), track(320, 32);
+    thumb.RoundRect(0, 0, 24, 32, 8, 0xFFFFE9A8);
+    thumb.RoundRect(4, 4, 16, 24, 5, 0xFF6A3C78);
+    track.RoundRect(0, 10, 320, 12, 6, 0xA0E8D8FF);
+    ok = ok && Write(image / "bar_thumb.png", thumb) && Write(image / "bar_track.png", track) &&
+         Write(image / "blank.png", TPicture(4, 4));
     constexpr int kSparkleFrames = 12;
     for (int k = 0; ok && k < kSparkleFrames; ++k) {
         char name[32];
