@@ -193,6 +193,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     folder = path.string();
+    // The input script and the picture folder are named from where kel was started, as
+    // kel-headless names them, not from the game's folder that becomes the current one.
+    for (std::string* name : {&options.InputFile, &options.PngFolder})
+        if (!name->empty()) *name = std::filesystem::absolute(*name, ec).string();
     if (chdir(folder.c_str()) != 0) {
         std::fprintf(stderr, "kel: cannot enter %s: %s\n", folder.c_str(), std::strerror(errno));
         return 1;

@@ -188,4 +188,16 @@ TEST_F(SdlMainWindowTest, KelAndKelHeadlessWriteTheSameFrames) {
     }
 }
 
+// The program makes the game's folder the current one; the files of a counted run are still named
+// from where it was started.
+TEST_F(SdlMainWindowTest, ACountedRunNamesItsFilesFromWhereItStarted) {
+    const std::string game = ErrorGame(), here = TestData::ScratchDir();
+    std::ofstream(here + "/in.txt") << "1 tap 13\n";
+    const std::string command = "cd '" + here + "' && '" + ToolRun::ToolPath("../kel") +
+                                "' --frames 2 --input in.txt --png shots '" + game + "' >/dev/null 2>&1";
+    std::system(command.c_str());
+    EXPECT_TRUE(fs::exists(here + "/shots/frame000001.png"));
+    EXPECT_FALSE(fs::exists(game + "/shots"));
+}
+
 }  // namespace
