@@ -2,9 +2,9 @@
 # Builds the demo game's packs: every demo/*.utf8 file is converted to Shift-JIS (code page 932)
 # and stored under its name without ".utf8", other files as they are, in a staging folder, which
 # kelpack turns into GameData/data0.pack (with its name table) in the folder given. The media are
-# made here by the project's tools: the pictures by kelpaint, the message font by kelfont, the animations by kelanim from the
-# descriptions in demo/art/, the twinkling star by kelmovie, the sounds by kelsound (bgm\, voice\
-# and se\).
+# made here by the project's tools: the pictures by kelpaint, the message font by kelfont, the
+# animations by kelanim from the descriptions in demo/art/, the twinkling star by kelmovie, the
+# sounds by kelsound (bgm\, voice\ and se\).
 #
 #   tools/build-demo.sh OUTPUT_FOLDER [KELPACK [SYSTEMINFO]]
 #
