@@ -250,13 +250,13 @@ TPicture MessageFrame() {
     return p;
 }
 
-// Grey levels that rise from the left edge to the right one: a wipe along them uncovers the new
-// scene from the left.
+// Grey levels that fall from the left edge to the right one: a wipe in along them uncovers the new
+// scene from the left, the brightest parts first.
 TPicture RuleWipe() {
     TPicture p(800, 600);
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 800; ++x) {
-            const uint32_t v = static_cast<uint32_t>(std::clamp((x + y / 4) * 255 / 950, 0, 255));
+            const uint32_t v = static_cast<uint32_t>(255 - std::clamp((x + y / 4) * 255 / 950, 0, 255));
             p.Px[static_cast<size_t>(y) * 800 + x] = 0xFF000000 | v << 16 | v << 8 | v;
         }
     return p;
