@@ -120,6 +120,12 @@ std::string BuildCaption(std::string_view format, int32_t fpsLimit, int32_t delt
     return ReplaceMarker(s, "%%%cpu", std::to_string(cpu));
 }
 
+bool LoadGameData() {
+    if (!SystemConfigLib::LoadSystemSettings()) return false;
+    SystemConfigLib::LoadUserDefaults();
+    return true;
+}
+
 }  // namespace KelSystemLib
 
 // ---- life cycle ----
@@ -205,6 +211,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     if (!SetupScript(*SystemScript, GameScript.get())) return false;
 
     if (ConfigForm) {
+        ConfigForm->Init(GameScript.get(), Sound.get());
         ConfigForm->ApplyFonts();
         ConfigForm->ApplyVolumes();
         ConfigForm->ApplyMessageAlpha();

@@ -57,6 +57,11 @@ std::string BuildCaption(std::string_view format, int32_t fpsLimit, int32_t delt
 // case ("%" is never the second byte of a two-byte character, so a match never starts inside one).
 std::string ReplaceMarker(std::string_view text, std::string_view marker, std::string_view by);
 
+// The game's settings through the packs: "System\etc\Game.dat" into the configuration, then
+// "System\etc\Config.txt" into the user-setting defaults when it is there. False without
+// "Game.dat". The main window then takes the title and the icon.
+bool LoadGameData();
+
 }  // namespace KelSystemLib
 
 class TKelSystem {

@@ -121,6 +121,8 @@ public:
 class IKelConfigDialog {
 public:
     virtual ~IKelConfigDialog() = default;
+    // The game interpreter and the sound facade it plays through, once set-up has made them.
+    virtual void Init(TKelScript* gameScript, IKelSound* sound) = 0;
     virtual void ApplyFonts() = 0;
     virtual void ApplyVolumes() = 0;
     virtual void ApplyMessageAlpha() = 0;

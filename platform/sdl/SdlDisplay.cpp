@@ -193,7 +193,11 @@ bool TSdlDisplay::Unlock() {
 
 void TSdlDisplay::Present() {
     if (!Renderer || Lost) return;
-    for (const Display::TRowSpan& span : Buffer.TakeChanged()) {
+    const std::vector<Display::TRowSpan>& spans = Buffer.TakeChanged();
+    // Nothing changed: the window shows this frame already, and an exposure shows it again by
+    // itself. A still game then costs no drawing at all.
+    if (spans.empty()) return;
+    for (const Display::TRowSpan& span : spans) {
         const SDL_Rect rows{0, span.Top, Buffer.Width(), span.Bottom - span.Top};
         SDL_UpdateTexture(Texture, &rows, Buffer.Row(span.Top), Buffer.Pitch());
     }

@@ -28,6 +28,8 @@ public:
     // Takes one event from the window's loop; false when it is none of ours.
     bool HandleEvent(const SDL_Event& event);
     void SetWindowSize(Viewport::TSize size) { WindowSize = size; }
+    // The game's size, once the game's settings are read.
+    void SetGameSize(Viewport::TSize game) { Game = game; }
 
     void Poll() override { State.ApplyInjected(); }
     bool WindowActive() const override { return Active; }

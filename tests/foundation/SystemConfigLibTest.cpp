@@ -684,7 +684,7 @@ TEST_F(ConfigTest, DemoGameFiles) {
     // Every setting in the defaults file is written as the writer would write it.
     ASSERT_TRUE(LoadUserDefaults());
     EXPECT_EQ(DefaultConfig.FPSLimit, 60);
-    EXPECT_EQ(DefaultConfig.Font[0].Name, "");
+    EXPECT_EQ(DefaultConfig.Font[0].Name, "KelDemo");  // the bitmap font the demo carries
     TStringList defaults;
     defaults.SetText(DemoFile("System/etc/Config.txt.utf8"));
     TStringList rewritten;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/DirectXPackLib.h"
 #include "platform/Encoding.h"
 #include "tests/support/MovieFixtures.h"
 #include "tests/support/TestData.h"
@@ -68,7 +69,7 @@ TEST_F(KelMovieTest, PlaysOverTheFrameAndSurvivesADisplayChange) {
     EXPECT_TRUE(Near(At(72, 54), MovieFixtures::PictureColor(at / 100))) << std::hex << At(72, 54);
 
     // Around a change of display mode the movie is saved, closed, reopened and resumed.
-    ASSERT_TRUE(Game.Screen.Starter.ToggleFullScreen());
+    ASSERT_TRUE(Game.Form->DirectXPack->ToggleFullScreen());
     EXPECT_EQ(movie->GetState(), mpsPlaying);
     EXPECT_EQ(movie->GetPosition(), at);
     EXPECT_EQ(movie->State().Left, 40);

@@ -122,10 +122,7 @@ protected:
     }
     void TearDown() override { FileSystem::SetRoot(OldRoot); }
     void Restart() {
-        Game.Engine.reset();
-        PackLib::ClosePacks();
-        Game.FramesRun = 0;
-        Game.Exited = false;
+        Game.Close();
         Game.FakeClock.Now = 0;
     }
     TKelSystem& Engine() { return *Game.Engine; }

@@ -4,9 +4,13 @@
 
 #include <filesystem>
 
+#include "foundation/DirectXPackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "foundation/dddd7.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "platform/FileSystem.h"
+#include "shell/DirectXPackDisplay.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
@@ -22,29 +26,43 @@ protected:
     }
     void TearDown() override { SystemConfigLib::Config = Saved; }
 
+    // The display component and starter over the screen's device, as the main window makes them.
+    struct TComponents {
+        explicit TComponents(THeadlessScreen& screen) : DDDD(&screen.Device) {
+            DDDD.AutoDisplayModeInitialize = false;
+            DDDD.VsyncAtWindowed = false;
+            DDDD.Loaded();
+            DDDD.InitialScreenWidth = 40;
+            DDDD.InitialScreenHeight = 30;
+        }
+        TDDDD7 DDDD;
+        TDirectXPack Starter{nullptr, &DDDD, nullptr};
+        TDirectXPackDisplay Seam{Starter};
+    };
+
     // Paints the whole back buffer one colour and presents it.
     void PresentColour(uint32_t colour) {
         TDisplayLock lock;
-        ASSERT_TRUE(Screen.DDDD.BackBuffer->Lock(lock));
+        ASSERT_TRUE(Parts.DDDD.BackBuffer->Lock(lock));
         const std::vector<uint32_t> pixels(40 * 30, colour);
         Display::StoreRect(lock, 0, 0, 40, 30, pixels.data(), 40);
-        Screen.DDDD.BackBuffer->Changed(0, 30);
-        Screen.DDDD.BackBuffer->Unlock();
-        Screen.DDDD.Flip();
+        Parts.DDDD.BackBuffer->Changed(0, 30);
+        Parts.DDDD.BackBuffer->Unlock();
+        Parts.DDDD.Flip();
     }
 
     TSystemData Saved;
     THeadlessScreen Screen;
+    TComponents Parts{Screen};
 };
 
 TEST_F(HeadlessScreenTest, TheSeamFollowsTheStarterAndTheBackBuffer) {
-    std::string error;
-    ASSERT_TRUE(Screen.Start(error)) << error;
-    IKelDisplay& seam = Screen.Seam;
+    ASSERT_TRUE(Parts.DDDD.Start());
+    IKelDisplay& seam = Parts.Seam;
     EXPECT_FALSE(seam.Ready());  // no mode of the game's yet
     int before = 0, after = 0;
     seam.SetDisplayResetEvents([&] { ++before; }, [&] { ++after; });
-    Screen.Starter.ChangeDisplayMode();
+    Parts.Starter.ChangeDisplayMode();
     EXPECT_TRUE(seam.Ready());
     EXPECT_FALSE(seam.IsFullScreen());
     seam.ToggleFullScreen();
@@ -63,9 +81,8 @@ TEST_F(HeadlessScreenTest, TheSeamFollowsTheStarterAndTheBackBuffer) {
 
 TEST_F(HeadlessScreenTest, PresentedFramesAreWrittenAsPictures) {
     const std::string folder = TestData::ScratchDir() + "/frames";
-    std::string error;
-    ASSERT_TRUE(Screen.Start(error)) << error;
-    Screen.Starter.ChangeDisplayMode();
+    ASSERT_TRUE(Parts.DDDD.Start());
+    Parts.Starter.ChangeDisplayMode();
     Screen.CaptureTo(folder, 2);
     const uint32_t colours[] = {0xFF102030, 0xFF405060, 0xFFFF8000, 0xFF00FF00};
     for (uint32_t c : colours)
@@ -88,10 +105,11 @@ TEST_F(HeadlessScreenTest, PresentedFramesAreWrittenAsPictures) {
 
     // A folder that cannot be written stops the writing with its reason.
     THeadlessScreen other;
-    ASSERT_TRUE(other.Start(error));
-    other.Starter.ChangeDisplayMode();
+    TComponents otherParts(other);
+    ASSERT_TRUE(otherParts.DDDD.Start());
+    otherParts.Starter.ChangeDisplayMode();
     other.CaptureTo("/proc/no-such-folder", 1);
-    other.DDDD.Flip();
+    otherParts.DDDD.Flip();
     EXPECT_EQ(other.FramesWritten, 0);
     EXPECT_NE(other.WriteError.find("/proc/no-such-folder/frame000001.png"), std::string::npos);
 }

@@ -1,9 +1,13 @@
-// Runs a game folder without a window: the engine core on a fake clock, the headless input source
-// fed from a small script of input events, dialogs answered from a queue. The program kel-headless
-// and the engine's tests share it.
+// Runs a game folder without a window: the main window and its start-up as in the program, on a
+// headless window and display, the engine core on a fake clock, the input fed from a small script
+// of input events, dialogs answered from a queue. The program kel-headless and the engine's tests
+// share it; the program kel runs it in a real window for checks against the headless frames.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,48 +18,78 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/ddsd7.h"
-#include "media/ARGB8888Font.h"
+#include "media/AnimationBmpLib.h"
 #include "media/KelDirectShow.h"
-#include "media/OggWuvorbisLib.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Movie.h"
+#include "platform/NativeLibrary.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
+#include "platform/headless/HeadlessMainWindow.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
-#include "script/uBregExpLib.h"
-#include "script/uScriptReplaceDLL.h"
 #include "shell/KelMovieLink.h"
 #include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
+#include "shell/Unit1.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
-// The main window of a headless run: it is always the active window unless the input script says
-// otherwise, and it records what the engine core shows on it.
+// The main window as the engine core sees it in a run: the form itself, recording what the engine
+// shows on it. Minimising is only counted: nobody would restore the window again.
 class THeadlessHost final : public IKelHost {
 public:
-    bool IsActiveWindow() override { return Source.Active; }
+    explicit THeadlessHost(THeadlessInputSource& source) : Source(source) {}
+    bool IsActiveWindow() override { return Form ? Form->IsActiveWindow() : Source.Active; }
     void SetCaption(const std::string& caption) override {
         Caption = caption;
         ++CaptionUpdates;
+        if (Form) Form->SetCaption(caption);
     }
-    void CanvasText(const TCanvasText& text) override { Texts.push_back(text); }
+    void CanvasText(const TCanvasText& text) override {
+        Texts.push_back(text);
+        if (Form) Form->CanvasText(text);
+    }
     void Minimize() override { ++Minimized; }
-    void Terminate() override { Terminated = true; }
+    void Terminate() override {
+        Terminated = true;
+        if (Form) Form->Terminate();
+    }
     IInputSource& InputSource() override { return Source; }
-    const IDialogOwner* DialogOwner() override { return nullptr; }
+    const IDialogOwner* DialogOwner() override { return Form ? Form->DialogOwner() : nullptr; }
 
-    THeadlessInputSource Source;
+    THeadlessInputSource& Source;
+    TForm1* Form = nullptr;
     std::string Caption;  // Shift-JIS
     int CaptionUpdates = 0;
     std::vector<TCanvasText> Texts;
     int Minimized = 0;
     bool Terminated = false;
+};
+
+// The window's events in a counted run. Its picture is drawn only by its frames: a repaint the
+// desktop asks for (an exposure) is left to the display, which shows its last frame again, so that
+// a run in a window presents exactly the frames a headless run presents.
+class TCountedRunEvents final : public IMainWindowEvents {
+public:
+    void CloseRequested() override {
+        if (Form) Form->CloseRequested();
+    }
+    void Paint() override {}
+    void KeyDown(uint16_t& key) override {
+        if (Form) Form->KeyDown(key);
+    }
+    void KeyUp(uint16_t& key) override {
+        if (Form) Form->KeyUp(key);
+    }
+    void Minimized(bool minimized) override {
+        if (Form) Form->Minimized(minimized);
+    }
+    TForm1* Form = nullptr;
 };
 
 // One line of an input script: "FRAME ACTION [ARGS]".
@@ -135,105 +169,122 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
     return true;
 }
 
+// Reads and parses an input script file; false with the file and what is wrong.
+inline bool LoadInputScript(const std::string& path, std::vector<THeadlessEvent>& events, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (ParseInputScript(text, events, error)) return true;
+    error = path + ": " + error;
+    return false;
+}
+
 }  // namespace HeadlessRunner
 
-// A game folder run headless. The folder holds "GameData\data0.pack" and the rest of a game as it
-// would stand beside the program.
+// A game folder run headless. The folder holds "GameData\data0.pack", "DLL\SystemInfo.so" and
+// the rest of a game as it would stand beside the program.
 class THeadlessGame {
 public:
     THeadlessGame() {
         Clock::SetCurrent(&FakeClock);
         Dialogs::SetCurrent(&Answers);
-        ARGB8888Font::Install(Devices.Fonts);
     }
     ~THeadlessGame() {
-        Engine.reset();  // the sound library goes with it, before its component
-        Sound.reset();
-        OggWuvorbisLib::FreeVorbisFileDLL();
-        uScriptReplaceDLL::ScriptReplaceFinalize();
-        uScriptReplaceDLL::SetLibraryFolder("");
-        uBregExpLib::BRegExpFinalize();
-        PackLib::ClosePacks();
-        ARGB8888Font::Install(nullptr);
+        Close();
         Dialogs::SetCurrent(nullptr);
         Clock::SetCurrent(nullptr);
     }
     THeadlessGame(const THeadlessGame&) = delete;
     THeadlessGame& operator=(const THeadlessGame&) = delete;
 
-    // The start-up of the main window as far as a headless run has it: packs, message table, game
-    // settings, the user's settings file (read, never written), the script libraries, then the
-    // engine core's set-up and start. False with a message when the game cannot start.
+    // Runs the game in another window on another display device (kel in a window). Both must
+    // outlive the game's form: a TClosing made after them closes the game before they go. The
+    // input stays the script's, and the window's Input must answer from Source.
+    void UseWindow(IMainWindow& window, IDisplayDevice& display) {
+        Window = &window;
+        Devices.Display = &display;
+    }
+    struct TClosing {
+        THeadlessGame& Game;
+        ~TClosing() { Game.Close(); }
+    };
+
+    // The program's start-up on the folder, on the fake clock, with the user's settings file read
+    // but never written. False, with the dialog that ended it and what is known of the reason, when
+    // the game cannot start.
     bool Open(const std::string& hostFolder, std::string& error) {
-        FileSystem::SetRoot(hostFolder);
-        ErrorLogLib::SetLogFolder(hostFolder);
+        Close();
+        Unit1::UseGameFolder(hostFolder);
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
         SystemConfigLib::InitDefaults();
-        SystemConfigLib::LoadDiskMessageTable();
-        // The program refuses to start with this text; the runner adds which pack failed and why.
-        std::string packFailure;
-        if (!PackLib::OpenPacks("GameData\\", &packFailure)) {
-            error = "起動に必要なデータがみつからないため起動できません。 (" + Encoding::SjisToUtf8(packFailure) +
-                    " in " + hostFolder + ")";
+        AnimationBmpLib::CreateManagers();  // empty caches, as a new program has them
+        Form = std::make_unique<TForm1>(*Window, Devices);
+        Form->WriteSettings = false;
+        // A movie's sound waits for its decoder: the run's time passes only as fast as it mixes.
+        Form->MovieWaitsForDecoder = true;
+        Form->EngineHost = &Host;
+        // A game folder made for a check may lack the system-information library; the one built
+        // with the runner (build/SystemInfo.so beside build/tools/ and build/tests/) stands in.
+        const std::string own = FileSystem::ProgramFolder() + "/../SystemInfo.so";
+        std::error_code ec;
+        if (NativeLibrary::Find("DLL\\SystemInfo.dll", hostFolder).empty() && std::filesystem::is_regular_file(own, ec))
+            Form->SystemInfoLibrary = own;
+        Host.Form = Form.get();
+        RunEvents.Form = Form.get();
+        Window->SetEvents(&RunEvents);
+        Window->Show();
+        Form->StartUp();
+        if (Form->State != 1) {
+            error = Answers.Shown.empty() ? "the start ended" : Encoding::SjisToUtf8(Answers.Shown.back().Text);
+            if (!Form->StartFailure.empty())
+                error += " (" + Encoding::SjisToUtf8(Form->StartFailure) + " in " + hostFolder + ")";
             return false;
         }
-        SystemConfigLib::LoadPackMessageTable();
-        if (!SystemConfigLib::LoadSystemSettings()) {
-            error = "System\\etc\\Game.dat is missing from the packs";
-            return false;
-        }
-        SystemConfigLib::LoadUserDefaults();
-        SystemConfigLib::LoadUserSettings();
-        // The regular-expression library is required, the line-replace library optional.
-        if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) {
-            error = "the regular-expression library could not be loaded";
-            return false;
-        }
-        uScriptReplaceDLL::SetLibraryFolder(hostFolder);  // the game folder stands beside the program
-        uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
-        // The sound component as the main window sets it up, on the manual device.
-        Sound = std::make_unique<TDDSD7>(Devices.Audio);
-        Sound->SetChannelCount(16);
-        ddsd7::DuplicateStaticBuffers = false;
-        Sound->Initialize();
-        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
-        Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
-        Host.Caption = SystemConfigLib::Config.GameTitle;
-        if (!Screen.Start(error)) return false;
-        Engine = std::make_unique<TKelSystem>();
-        // The movie object as the main window makes it. Its sound waits for the decoder, since the
-        // run's time passes only as fast as the run mixes.
-        Engine->Movie = std::make_unique<TKelMovieLink>(std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = Devices.Movies, .Sound = Sound.get(), .WaitForDecoder = true}));
-        Engine->Sound = std::make_unique<TKelSoundLink>(*Sound, SystemConfigLib::Config.StreamLength);
-        if (!Engine->Setup(Host, &Screen.Seam)) {
-            error = "the engine could not be set up";
-            return false;
-        }
-        Screen.Starter.ChangeDisplayMode();  // the configuration's display mode, as applying it does
-        Engine->Start();
+        // The run's time begins with its first frame: the start's pause is not counted, so the
+        // sound device and the frames start together from 0 ms.
+        FakeClock.Now = 0;
+        Engine = Form->Engine.get();
+        Sound = Form->DDSD71.get();
+        if (Host.CaptionUpdates == 0) Host.Caption = SystemConfigLib::Config.GameTitle;
         return true;
     }
 
-    // Calls the frame as the main window's idle handler would until the given number of frames
-    // has come due, the engine asked to exit or the program was ended. Idle calls that neither run
+    // Ends the game as closing the program does (settings are not written), so that another can
+    // be opened.
+    void Close() {
+        Engine = nullptr;
+        Sound = nullptr;
+        Host.Form = nullptr;
+        RunEvents.Form = nullptr;
+        Form.reset();
+        FramesRun = 0;
+        Exited = false;
+        AppliedUpTo = 0;
+    }
+
+    // Makes idle calls as the program's message loop does until the given number of frames has
+    // come due, the engine closed the window or the program was ended. Idle calls that neither run
     // a frame nor sleep let one millisecond pass.
     void Run(int64_t frames) {
+        if (!Form) return;
         const int64_t target = FramesRun + frames;
-        while (FramesRun < target && !Exited && !Host.Terminated) {
+        while (FramesRun < target && Form->State == 1 && !Form->Ended()) {
             ApplyEvents();
+            Window->PumpEvents();
             const int64_t last = Engine->LastFrameTime;
             const uint32_t before = FakeClock.Now;
-            const uint8_t result = Engine->Frame();
+            Form->AppIdle();
             if (Engine->LastFrameTime != last)
                 ++FramesRun;
             else if (FakeClock.Now == before)
                 FakeClock.Now += 1;
-            if (result == KelSystemLib::kmExit) Exited = true;
-            PresentMovie();
             MixSound();
         }
+        Exited = Form->Closed;
     }
 
     // Writes what the run mixes from now on to a RIFF wave file; FinishSound completes it.
@@ -247,7 +298,8 @@ public:
     std::string Report(const std::vector<std::string>& extraVariables = {}) {
         std::ostringstream out;
         out << "frames: " << FramesRun << ", time: " << FakeClock.Now << " ms, mode: " << int(Engine->Mode)
-            << ", error state: " << int(Engine->ErrorState) << (Exited ? ", exit requested" : "") << "\n";
+            << ", error state: " << int(Engine->ErrorState) << (Exited ? ", exit requested" : "")
+            << (Form && Form->Terminated ? ", ended by a failure" : "") << "\n";
         out << "caption: " << Encoding::SjisToUtf8(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Encoding::SjisToUtf8(d.Text) << " -> button " << d.Pressed << "\n";
@@ -277,13 +329,18 @@ public:
     // The installed faces are the real ones: FreeType needs no window.
     TFreeTypeFonts Fonts;
     TManualAudioDevice Audio;
-    TFfmpegMovies Movies;
-    TPlatformHost Devices{.Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
-    std::unique_ptr<TDDSD7> Sound;
-    THeadlessHost Host;
     THeadlessScreen Screen;
+    THeadlessMainWindow HeadlessWindow;
+    THeadlessInputSource& Source = HeadlessWindow.Source;
+    IMainWindow* Window = &HeadlessWindow;
+    TFfmpegMovies Movies;
+    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
+    THeadlessHost Host{Source};
+    TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;
-    std::unique_ptr<TKelSystem> Engine;
+    std::unique_ptr<TForm1> Form;
+    TKelSystem* Engine = nullptr;  // the form's, once the game has started
+    TDDSD7* Sound = nullptr;
     std::vector<THeadlessEvent> Events;
     int64_t FramesRun = 0;
     bool Exited = false;
@@ -292,12 +349,6 @@ public:
     TKelDirectShowPlayer* Movie() { return Engine && Engine->Movie ? Engine->Movie->Object() : nullptr; }
 
 private:
-    // The video over the frame, as the main window draws it after each idle call's frame.
-    void PresentMovie() {
-        TKelDirectShowPlayer* movie = Movie();
-        if (movie && movie->PresentOver(Screen.DDDD) == TMoviePresent::Hidden) Engine->Repaint();
-    }
-
     // The sound device plays as far as the fake clock has come, exactly as much as a window would
     // have played by then.
     void MixSound() {
@@ -314,15 +365,15 @@ private:
         for (const auto& e : Events) {
             if (e.Frame != FramesRun || AppliedUpTo > FramesRun) continue;
             if (e.Action == "down")
-                Host.Source.Press(static_cast<uint8_t>(e.A));
+                Source.Press(static_cast<uint8_t>(e.A));
             else if (e.Action == "up")
-                Host.Source.Release(static_cast<uint8_t>(e.A));
+                Source.Release(static_cast<uint8_t>(e.A));
             else if (e.Action == "move")
-                Host.Source.PointerAt = {e.A, e.B};
+                Source.PointerAt = {e.A, e.B};
             else if (e.Action == "wheel")
-                Host.Source.Wheel(e.A);
+                Source.Wheel(e.A);
             else if (e.Action == "active")
-                Host.Source.Active = e.A != 0;
+                Source.Active = e.A != 0;
             else if (e.Action == "dialog")
                 Answers.Click(e.A);
         }

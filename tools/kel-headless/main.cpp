@@ -16,13 +16,14 @@ void Usage(std::FILE* to) {
                  "\n"
                  "Usage:\n"
                  "  kel-headless [options] <game folder>\n"
-                 "      The game folder holds GameData\\data0.pack (and further packs) as it would\n"
-                 "      stand beside the program. The engine starts as the program does (packs,\n"
-                 "      message table, game settings, the user's settings file, which is read but\n"
-                 "      never written), then runs frames on a fake clock that starts at 0 ms and\n"
-                 "      advances only by the frame limiter's sleeps and the idle calls between\n"
-                 "      them. Script errors go to ERRORLOG.txt in the game folder, as beside the\n"
-                 "      program.\n"
+                 "      The game folder holds GameData\\data0.pack (and further packs) and the\n"
+                 "      system-information library DLL\\SystemInfo.so as they would stand beside\n"
+                 "      the program (without the library, the one built beside kel-headless is\n"
+                 "      used). The game starts exactly as the program starts it (the user's\n"
+                 "      settings file is read but never written), then runs frames on a fake clock\n"
+                 "      that starts at 0 ms once the game has started and advances only by the\n"
+                 "      frame limiter's sleeps and the idle calls between them. Script errors go to\n"
+                 "      ERRORLOG.txt in the game folder, as beside the program.\n"
                  "      --frames N         frames to run (default 60); the run ends earlier when\n"
                  "                         the game asks to exit\n"
                  "      --input FILE       input events (format below)\n"
@@ -101,15 +102,9 @@ int main(int argc, char** argv) {
 
     THeadlessGame game;
     if (!inputFile.empty()) {
-        std::ifstream in(inputFile, std::ios::binary);
-        if (!in) {
-            std::fprintf(stderr, "kel-headless: cannot read %s\n", inputFile.c_str());
-            return 1;
-        }
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         std::string error;
-        if (!HeadlessRunner::ParseInputScript(text, game.Events, error)) {
-            std::fprintf(stderr, "kel-headless: %s: %s\n", inputFile.c_str(), error.c_str());
+        if (!HeadlessRunner::LoadInputScript(inputFile, game.Events, error)) {
+            std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
             return 2;
         }
     }

@@ -1,0 +1,427 @@
+#include "shell/Unit1.h"
+
+#include <algorithm>
+#include <exception>
+
+#include "foundation/DirectXPackLib.h"
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "foundation/dddd7.h"
+#include "foundation/ddsd7.h"
+#include "foundation/uDialogMisc.h"
+#include "foundation/uDllSystemInfo.h"
+#include "foundation/uMisc_Math.h"
+#include "media/ARGB8888Lib.h"
+#include "media/AnimationBmpLib.h"
+#include "media/IconFile.h"
+#include "media/KelDirectShow.h"
+#include "media/OggWuvorbisLib.h"
+#include "platform/Application.h"
+#include "platform/Clock.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "script/KelScriptLib.h"
+#include "script/uBregExpLib.h"
+#include "script/uScriptReplaceDLL.h"
+#include "shell/DirectXPackDisplay.h"
+#include "shell/KelConfigLib.h"
+#include "shell/KelMovieLink.h"
+#include "shell/KelSoundLink.h"
+
+namespace {
+
+constexpr const char* kIconFile = "system\\etc\\icon.ico";
+constexpr const char* kBackupSave = "BackUpSaveData.svd";
+
+// Keys of the window system.
+constexpr uint16_t kVkF10 = 0x79, kVkMenu = 0x12, kVkLWin = 0x5B, kVkRWin = 0x5C, kVkApps = 0x5D;
+
+// A system colour value 0x02BBGGRR as an opaque picture colour.
+uint32_t ColorRefToARGB(uint32_t c) {
+    return 0xFF000000u | ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+}  // namespace
+
+namespace Unit1 {
+
+void UseGameFolder(const std::string& hostFolder) {
+    FileSystem::SetRoot(hostFolder);
+    ErrorLogLib::SetLogFolder(hostFolder);
+    dddd7::SetDebugLogFolder(hostFolder);
+    ddsd7::SetDebugFolder(hostFolder);
+    uScriptReplaceDLL::SetLibraryFolder(hostFolder);
+}
+
+std::string NoMMXText() {
+    return "このアプリケーションを動かすためにはMMX機能が必要です。"_sj;
+}
+std::string NoPacksText() {
+    return "起動に必要なデータがみつからないため起動できません。"_sj;
+}
+std::string NoGameDataText() {
+    return "設定に必要なデータがみつからないため起動できません。"_sj;
+}
+std::string FixedOkText() {
+    return "ＯＫ"_sj;
+}
+std::string CloseLabelFailedText() {
+    return "指定されたラベルジャンプに失敗しました："_sj;
+}
+
+Viewport::TSize StartSize(int32_t screenWidth, int32_t screenHeight) {
+    const bool inRange = screenWidth >= 1 && screenWidth <= 4096 && screenHeight >= 1 && screenHeight <= 4096;
+    return inRange ? Viewport::TSize{screenWidth, screenHeight} : Viewport::TSize{800, 600};
+}
+
+void RunMessageLoop(TForm1& form, IMainWindow& window) {
+    while (!form.Ended()) {
+        window.PumpEvents();
+        const int64_t last = form.Engine ? form.Engine->LastFrameTime : -1;
+        form.AppIdle();
+        if (!form.Ended() && form.Engine && form.Engine->LastFrameTime == last) window.WaitForEvents(1);
+    }
+}
+
+bool IsSwallowedKey(uint16_t key) {
+    return key == kVkF10 || key == kVkMenu || key == kVkLWin || key == kVkRWin || key == kVkApps;
+}
+
+}  // namespace Unit1
+
+using namespace Unit1;
+
+// ---- creation and destruction ----
+
+TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(window), Devices(devices) {
+    State = 0;
+    // The screenshot lock comes with the tray icon's unit; it is made disabled and stays so.
+    // A fake clock seeds the same way every run, so that runs on it repeat exactly.
+    uMisc_Math::RandSeed = Clock::Current().NowMs();
+    // The game's folder is the root of every relative path by now (the program sets it first).
+    SystemConfigLib::LoadDiskMessageTable();
+    ARGB8888Font::Install(Devices.Fonts);
+    CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
+    // The message opacity the configuration hands to the game reaches the animation player.
+    KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
+
+    if (Devices.Display) {
+        DDDD71 = std::make_unique<TDDDD7>(Devices.Display);
+        DDDD71->SetDebugOption(ddoHaltOnError);
+        DDDD71->BackColor = 0;
+        DDDD71->AutoDisplayModeInitialize = false;
+        DDDD71->DisableScreenSaver = true;
+        DDDD71->Use3D = false;
+        DDDD71->VsyncAtWindowed = false;
+        DDDD71->Owner = &Window;
+        // A failing display call ends the program: during the start-up through the display's own
+        // failure dialog, later through the orderly end of the program.
+        DDDD71->OnHalt = [this](const std::string& reason) {
+            DisplayFailure = reason;
+            if (State == 1) Terminate();
+        };
+        DDDD71->Loaded();
+    }
+    DDSD71 = std::make_unique<TDDSD7>(Devices.Audio);
+    DDSD71->SetDebugOption(dsoHaltOnError);
+    DDSD71->SetChannelCount(16);
+    Window.SetEvents(this);
+}
+
+TForm1::~TForm1() {
+    Window.SetEvents(nullptr);
+    if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings();
+    if (Engine) TKelScript::DeleteSaveFile(kBackupSave);
+    // The engine core clears its events on the display starter as it goes, so the starter and its
+    // seam go after it.
+    Movie = nullptr;
+    Engine.reset();
+    DisplaySeam.reset();
+    DirectXPack.reset();
+    Tray.reset();
+    PackLib::OnPackError = nullptr;
+    OggWuvorbisLib::FreeVorbisFileDLL();
+    uBregExpLib::BRegExpFinalize();
+    uScriptReplaceDLL::ScriptReplaceFinalize();
+    uDllSystemInfo::DllSystemInfoFinalize();
+    PackLib::ClosePacks();
+    DDSD71.reset();
+    DDDD71.reset();
+    KelScriptLib::MessageAlphaSink = nullptr;
+    ARGB8888Font::Install(nullptr);
+}
+
+// ---- the idle handler and the start-up ----
+
+void TForm1::AppIdle() {
+    if (Ended() || !Window.Showing() || Busy) return;
+    Busy = true;
+    UpdateTrayMode();
+    if (Closing) {
+        Close();
+        Busy = false;
+        return;
+    }
+    if (State == 0) RunStartUp();
+    if (State == 1 && !Terminated) {
+        const uint8_t mode = Engine->Frame();
+        // A playing movie shows over the frame; once it is gone the whole frame is drawn again.
+        if (Movie && DDDD71 && Movie->PresentOver(*DDDD71) == TMoviePresent::Hidden) Engine->Repaint();
+        FlushCanvas();
+        TDDSD7::DeliverThreadFailures();
+        if (mode == KelSystemLib::kmExit) {
+            Closing = true;
+            Busy = false;
+            Close();
+            return;
+        }
+    }
+    Busy = false;
+}
+
+void TForm1::UpdateTrayMode() {
+    if (Tray) Tray->SetMode(SystemConfigLib::Config.TaskTrayMode);
+}
+
+void TForm1::Fail(const std::string& text, const std::string& button) {
+    uDialogMisc::ShowDialog1("", text, button, &Window);
+    Terminate();
+}
+
+void TForm1::FailKey(const char* textKey) {
+    const TStringList& m = SystemConfigLib::MessageTable;
+    Fail(m.Values(textKey), m.Values("OK"));
+}
+
+bool TForm1::LoadGameData() {
+    if (!KelSystemLib::LoadGameData()) return false;
+    const std::string& title = SystemConfigLib::Config.GameTitle;
+    Application::SetTitle(title);
+    Window.SetCaption(title);
+    if (auto icon = PackLib::LoadFile(kIconFile)) {
+        std::string error;
+        auto picture = IconFile::Decode(icon->Memory(), static_cast<size_t>(icon->Size()), error);
+        // A damaged icon leaves the window without one; nothing else depends on it.
+        if (picture) Window.SetIcon(picture->Pixels.data(), picture->Width, picture->Height);
+    }
+    return true;
+}
+
+void TForm1::StartUp() {
+    if (State != 0 || Ended() || Busy) return;
+    Busy = true;
+    RunStartUp();
+    Busy = false;
+}
+
+void TForm1::RunStartUp() {
+    TSystemData& config = SystemConfigLib::Config;
+    if (!ARGB8888Lib::IsMMXAvailable()) return Fail(NoMMXText(), FixedOkText());
+    if (!PackLib::OpenPacks("GameData\\", &StartFailure)) return Fail(NoPacksText(), FixedOkText());
+    SystemConfigLib::LoadPackMessageTable();
+    if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
+    if (!uDllSystemInfo::DllSystemInfoInitialize(SystemInfoLibrary)) {
+        StartFailure = uDllSystemInfo::DllSystemInfo->LoadError;
+        return FailKey("SystemInfoDLLERROR");
+    }
+
+    SystemConfigLib::LoadUserSettings();
+    if (config.ConfigForceWindowMode) config.FullScreen = 0;
+    if (!config.ConfigStartupSkip && ShowStartupMenu && !ShowStartupMenu()) {
+        if (WriteSettings) SystemConfigLib::SaveUserSettings();
+        Terminate();
+        return;
+    }
+    if (WriteSettings) SystemConfigLib::SaveUserSettings();
+
+    PackLib::SetPackVerify(config.CRCCheck == 1);
+    PackLib::OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
+
+    const Viewport::TSize size = StartSize(config.ScreenWidth, config.ScreenHeight);
+    if (DDDD71) {
+        DDDD71->InitialScreenWidth = size.W;
+        DDDD71->InitialScreenHeight = size.H;
+    }
+    Window.SetClientSize(size.W, size.H);
+    const Viewport::TSize screen = Window.ScreenSize();
+    Window.SetPosition((screen.W - size.W) / 2, (screen.H - size.H) / 2);
+    FormPaint();
+    Clock::Current().SleepMs(100);
+
+    if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR");
+    if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
+    uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
+
+    if (DDDD71 && config.SurfaceMemory == 0) {
+        DDDD71->SurfaceLocation = TDDDDSurfaceMemoryType::smtDefault;
+        DDDD71->BackBufferLocationAtWindowed = TDDDDBackBufferMemoryType::bmtDefault;
+    } else if (DDDD71 && config.SurfaceMemory == 1) {
+        DDDD71->SurfaceLocation = TDDDDSurfaceMemoryType::smtSystemMemory;
+        DDDD71->BackBufferLocationAtWindowed = TDDDDBackBufferMemoryType::bmtSystemMemory;
+    }
+    if (!DDDD71 || !DDDD71->Start() || !DisplayFailure.empty()) {
+        StartFailure = DDDD71 ? DisplayFailure : "no display device";
+        return FailKey("DirectDrawERROR");
+    }
+
+    // Channels bound to one static wave play its buffer together instead of copies of it.
+    ddsd7::DuplicateStaticBuffers = false;
+    if (!DDSD71->Initialize()) {
+        StartFailure = DDSD71->OpenError();
+        return FailKey("DirectSoundERROR");
+    }
+
+    DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
+    DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
+    if (!StartEngine()) return FailKey("EngineSetupERROR");
+
+    if (CreateTray) Tray = CreateTray();
+    Window.Show();
+    State = 1;
+    Engine->Start();
+}
+
+// A library that cannot be loaded at all raises; one that lacks a call is refused. Both end the
+// start the same way.
+bool TForm1::LoadVorbis() {
+    try {
+        return OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+    } catch (const EVorbisLoadError& e) {
+        StartFailure = e.what();
+        return false;
+    }
+}
+
+// A library that fails while the engine is set up ends the set-up like any other failure, so
+// nothing thrown by a plug-in ever reaches the idle loop.
+bool TForm1::StartEngine() {
+    try {
+        Engine = std::make_unique<TKelSystem>();
+        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get());
+        auto movie = std::make_unique<TKelDirectShowPlayer>(
+            TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
+        Movie = movie.get();
+        Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
+        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
+        return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
+    } catch (const std::exception& e) {
+        StartFailure = e.what();
+    } catch (...) {
+        StartFailure = "an unknown failure";
+    }
+    return false;
+}
+
+// ---- closing ----
+
+bool TForm1::Close() {
+    if (Closed) return true;
+    if (!FormClose()) return false;
+    Closed = true;
+    return true;
+}
+
+bool TForm1::FormClose() {
+    if (Closing) return true;
+    const std::string& label = SystemConfigLib::Config.FormCloseEventLabel;
+    const TStringList& m = SystemConfigLib::MessageTable;
+    if (label.empty()) {
+        Busy = true;
+        const int32_t result =
+            uDialogMisc::ShowDialog3("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
+                                     m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
+        Busy = false;
+        if (result == -1) return false;
+        if (result == 0) {
+            if (Engine) Engine->Reset("", "");
+            return false;
+        }
+        return true;
+    }
+    // Without an engine there is no game to ask; a playing movie lets the close through.
+    if (!Engine || (Engine->Movie && Engine->Movie->GetState() == 2)) return true;
+    if (Engine->CallSystemScript(label)) return false;
+    uDialogMisc::ShowDialog1("", CloseLabelFailedText() + label, "OK", &Window);
+    return true;
+}
+
+// ---- small handlers ----
+
+void TForm1::FormPaint() {
+    if (Engine)
+        Engine->Repaint();
+    else
+        Window.FillBlack();
+}
+
+void TForm1::FormKeyDown(uint16_t& key) {
+    if (IsSwallowedKey(key)) key = 0;
+}
+
+void TForm1::FormKeyUp(uint16_t& key) {
+    if (IsSwallowedKey(key)) key = 0;
+}
+
+void TForm1::TrayMinimize(bool minimized) {
+    if (Engine && SystemConfigLib::Config.MinimizeSystemStop == 1) Engine->SetActive(!minimized);
+}
+
+void TForm1::Show1Click() {
+    Window.Restore();
+}
+
+void TForm1::CrcCheckError(const std::string&) {
+    if (Terminated) return;  // the program is ending already
+    FailKey("CRCCHECKERROR");
+}
+
+// ---- the engine core's view of the window ----
+
+bool TForm1::IsActiveWindow() {
+    return Window.Active();
+}
+
+void TForm1::SetCaption(const std::string& caption) {
+    Window.SetCaption(caption);
+}
+
+void TForm1::CanvasText(const TCanvasText& text) {
+    if (!DDDD71 || text.Text.empty()) return;
+    // The height is the character cell's, as the window system's fonts count it: a two-byte
+    // character is as wide as it is high, a one-byte one half as wide.
+    const int32_t h = std::max(text.FontHeight, 1);
+    if (CanvasFont.FaceName() != text.FontName) CanvasFont.SetSystemFont(text.FontName, 1);
+    const uint32_t color = ColorRefToARGB(text.Color);
+    int32_t w = 0, extentY = 0;
+    CanvasFont.DrawText(nullptr, 0, 0, text.Text, h, h, color, false, w, extentY);  // measures only
+    if (w <= 0) return;
+    TBitmap32 picture(w, h);
+    std::fill(picture.Pixels.begin(), picture.Pixels.end(), ColorRefToARGB(text.BrushColor));
+    CanvasFont.DrawText(&picture, 0, 0, text.Text, h, h, color, false, w, extentY);
+    DDDD71->Device->WindowDC().BitBlt(text.X, text.Y, picture.Width, picture.Height, picture.Pixels.data(),
+                                      picture.Width);
+    CanvasDirty = true;
+}
+
+void TForm1::FlushCanvas() {
+    if (!CanvasDirty || !DDDD71) return;
+    CanvasDirty = false;
+    DDDD71->Device->WindowDC().Flush();
+}
+
+void TForm1::Minimize() {
+    Window.Minimize();
+}
+
+void TForm1::Terminate() {
+    Terminated = true;
+}
+
+IInputSource& TForm1::InputSource() {
+    return Window.Input();
+}
+
+const IDialogOwner* TForm1::DialogOwner() {
+    return &Window;
+}

@@ -1,0 +1,182 @@
+// The main window: the root of the running program. It owns the display and sound components,
+// the display starter and the engine core; runs the start-up sequence with its checks and fatal
+// dialogs at the first idle call; runs one engine frame per idle call after that; decides whether
+// a close ends the program; and shuts everything down in a fixed order when it is destroyed.
+//
+// The window itself is the platform's (IMainWindow: an SDL window in the program, a headless one
+// in the runner and tests); so are the devices (TPlatformHost). The message loop pumps the
+// window's events and calls AppIdle until Ended says the program is over; then the form goes:
+//     TForm1 form(window, devices);           // creation
+//     window.Show();                           // the message loop shows the window
+//     Unit1::RunMessageLoop(form, window);
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "media/ARGB8888Font.h"
+#include "platform/MainWindow.h"
+#include "platform/PlatformHost.h"
+#include "shell/KelSystemLib.h"
+
+class TDDDD7;
+class TDDSD7;
+class TDirectXPack;
+class TDirectXPackDisplay;
+class TKelDirectShowPlayer;
+
+// The tray icon: it follows the "TaskTrayMode" setting.
+class ITaskTray {
+public:
+    virtual ~ITaskTray() = default;
+    virtual void SetMode(int32_t mode) = 0;
+};
+
+class TForm1;
+
+namespace Unit1 {
+
+// Makes a host folder the game's folder: relative engine paths and the outside libraries start
+// there, and whatever the game writes (settings, the error log, debug logs, saves) goes there.
+void UseGameFolder(const std::string& hostFolder);
+
+// The texts of the checks that run before the message table can be relied on (Shift-JIS).
+std::string NoMMXText();
+std::string NoPacksText();
+std::string NoGameDataText();
+std::string FixedOkText();
+// The message of a close label that could not be run; the label follows it.
+std::string CloseLabelFailedText();
+
+// The size the display and the window start at: the game's screen size, or 800 x 600 when a side
+// lies outside 1..4096 (the display starter replaces such a size the same way).
+Viewport::TSize StartSize(int32_t screenWidth, int32_t screenHeight);
+
+// The application's message loop: the window's events, then the idle handler, until the program
+// is over. After an idle call in which no frame ran, the loop waits for the next event up to a
+// millisecond before it calls the handler again: a frame then starts at most about a millisecond
+// after it is due, and the program does not keep a processor busy while it waits for it.
+void RunMessageLoop(TForm1& form, IMainWindow& window);
+
+// The window system's own keys that the window swallows (F10, Alt, the Windows keys, Apps): the
+// system menu never opens on them. The game reads its keys through the input device.
+bool IsSwallowedKey(uint16_t key);
+
+}  // namespace Unit1
+
+class TForm1 final : public IKelHost, public IMainWindowEvents {
+public:
+    // Creation: the current folder is the game's folder by now (FileSystem's root). Reads the
+    // message table from the disk when there is one and installs the fonts on the host's faces.
+    TForm1(IMainWindow& window, const TPlatformHost& devices);
+    // Destruction, in order: the user's settings saved (only when start-up reached the engine
+    // core), the backup save deleted, the engine core and the display starter freed, the outside
+    // libraries unloaded, the packs closed.
+    ~TForm1() override;
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    // The idle handler: start-up at the first call while the window shows, then one engine frame
+    // per call. Does nothing while another call runs (a modal dialog inside a frame pumps events).
+    void AppIdle();
+    // The start-up sequence alone, as the first idle call runs it before its frame; a runner that
+    // counts frames itself opens the game with it. Every failure shows its dialog and ends the
+    // program; StartFailure then holds what is known of the reason.
+    void StartUp();
+    // Closes the window unless its close handler keeps it open; true when it closed.
+    bool Close();
+    // Whether the program is over: the window closed, or a fatal dialog ended it.
+    bool Ended() const { return Closed || Terminated; }
+
+    // Window events.
+    void CloseRequested() override { Close(); }
+    void Paint() override { FormPaint(); }
+    void KeyDown(uint16_t& key) override { FormKeyDown(key); }
+    void KeyUp(uint16_t& key) override { FormKeyUp(key); }
+    void Minimized(bool minimized) override { TrayMinimize(minimized); }
+
+    void FormPaint();
+    void FormKeyDown(uint16_t& key);
+    void FormKeyUp(uint16_t& key);
+    // The application was minimised (true) or restored: with "MinimizeSystemStop" 1 the engine
+    // stops its frames and its sound meanwhile.
+    void TrayMinimize(bool minimized);
+    // The tray menu's "show": the application comes back.
+    void Show1Click();
+    // A pack entry failed its checksum: the dialog, then the end.
+    void CrcCheckError(const std::string& entryName);
+
+    // ---- the engine core's view of the window ----
+    bool IsActiveWindow() override;
+    void SetCaption(const std::string& caption) override;
+    // Draws the text over the last frame; it shows at the end of the idle call.
+    void CanvasText(const TCanvasText& text) override;
+    void Minimize() override;
+    void Terminate() override;
+    IInputSource& InputSource() override;
+    const IDialogOwner* DialogOwner() override;
+
+    // ---- fields ----
+    std::unique_ptr<ITaskTray> Tray;
+    int32_t State = 0;  // 0 until the start-up has run, then 1
+    bool Busy = false;
+    std::unique_ptr<TDirectXPack> DirectXPack;
+    std::unique_ptr<TKelSystem> Engine;
+    bool Closing = false;  // the engine or the program closes the window: no question asked
+
+    // The components placed on the window. The display component exists when the host has a
+    // display device.
+    std::unique_ptr<TDDDD7> DDDD71;
+    std::unique_ptr<TDDSD7> DDSD71;
+
+    // ---- parts that come with their own units; each does nothing while it is empty ----
+    // The start-up settings dialog: false when the player left it without starting the game.
+    std::function<bool()> ShowStartupMenu;
+    // Makes the tray icon at the end of the start-up.
+    std::function<std::unique_ptr<ITaskTray>()> CreateTray;
+    // Lets the engine core see the window through another host (the headless runner records what
+    // the engine shows on it); null: the form itself.
+    IKelHost* EngineHost = nullptr;
+
+    // Whether the user's settings file is written (at the start and at the end). A runner that
+    // checks a game leaves the game's folder as it found it.
+    bool WriteSettings = true;
+    // A movie's sound waits for its decoder rather than playing silence (a run on the manual sound
+    // device, whose time passes only as fast as the run mixes).
+    bool MovieWaitsForDecoder = false;
+    // The system-information library the start binds: the game's own, unless a runner that checks
+    // games without one names another.
+    std::string SystemInfoLibrary = "DLL\\SystemInfo.dll";
+
+    bool Closed = false;
+    bool Terminated = false;
+    // Why the display component failed, when it did (Shift-JIS).
+    std::string DisplayFailure;
+    // What is known of why the start failed beyond its dialog: the pack, library or device and
+    // its own reason (Shift-JIS); empty when nothing more is known.
+    std::string StartFailure;
+
+private:
+    void RunStartUp();
+    void UpdateTrayMode();
+    // Reads the game's settings, then takes the title and the icon; false without "Game.dat".
+    bool LoadGameData();
+    // The close handler: whether the close goes through.
+    bool FormClose();
+    // A fatal dialog with a text and a button caption as they stand, then the end.
+    void Fail(const std::string& text, const std::string& button);
+    // The same with the texts of two message-table keys.
+    void FailKey(const char* textKey);
+    bool LoadVorbis();
+    bool StartEngine();
+    void FlushCanvas();
+
+    IMainWindow& Window;
+    TPlatformHost Devices;
+    std::unique_ptr<TDirectXPackDisplay> DisplaySeam;
+    TKelDirectShowPlayer* Movie = nullptr;  // the engine core's movie object, drawn over each frame
+    TARGB8888Font CanvasFont;
+    bool CanvasDirty = false;
+};

@@ -1,0 +1,395 @@
+// The main window on a headless window and display: the start-up with each piece a game needs
+// missing, the sizes and settings of a start that succeeds, closing through the exit dialog or a
+// close label, the idle guard, minimising, and what destruction leaves behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "foundation/dddd7.h"
+#include "media/AnimationBmpLib.h"
+#include "platform/Application.h"
+#include "platform/Clock.h"
+#include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "platform/headless/HeadlessDialogs.h"
+#include "platform/headless/HeadlessDisplay.h"
+#include "platform/headless/HeadlessMainWindow.h"
+#include "platform/headless/ManualAudio.h"
+#include "script/KelScriptLib.h"
+#include "script/uScriptReplaceDLL.h"
+#include "shell/Unit1.h"
+#include "tests/support/GameFixture.h"
+#include "tests/support/ScriptHarness.h"
+#include "tests/support/TestData.h"
+#include "tools/kelpack/PackWriter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* kGameDat =
+    "GameTitle=テスト\r\nFormCaption=テスト\r\nScreenWidth=640\r\nScreenHeight=480\r\nConfigStartupSkip=TRUE\r\n"
+    "MinimizeSystemStop=1\r\n";
+const char* kMessages =
+    "OK=ＯＫ\r\nSystemInfoDLLERROR=情報なし\r\nDirectDrawERROR=画面なし\r\nDirectSoundERROR=音なし\r\n"
+    "CRCCHECKERROR=壊れています\r\n"
+    "APPCLOSE_Text=終了しますか？\r\nAPPCLOSE_Exit=終了\r\nAPPCLOSE_Reset=タイトルへ\r\nAPPCLOSE_Cancel=キャンセル\r\n";
+// Counts resets and frames in game variables. The start jumps straight on to "@@top"; a later
+// reset runs "@@reset" first. A declaration of a name that exists is passed over.
+const char* kStartup =
+    "@@reset\r\n\\gvar,int,resets\r\n\\cal,resets=resets+1\r\n@@top\r\n\\gvar,int,resets,frames\r\n@@loop\r\n"
+    "\\cal,frames=frames+1\r\n\\wait,10\r\n\\jmp,@@loop\r\n";
+// "\\quit" is the tests' word for a script that asks the engine to exit.
+const char* kSysStartup = "@@close\r\n\\quit\r\n@@idle\r\n\\wait,10\r\n\\jmp,@@idle\r\n";
+
+// The members are public: the cases of the start-up table prepare the game through them.
+class MainWindowTest : public ::testing::Test {
+public:
+    void SetUp() override {
+        Clock::SetCurrent(&FakeClock);
+        Dialogs::SetCurrent(&Answers);
+        SystemConfigLib::InitDefaults();
+        ErrorLogLib::ClearErrorLog();
+        ErrorLogLib::ErrorFlag = false;
+        Dir = TestData::ScratchDir();
+        Files = {{"System\\etc\\Game.dat", kGameDat},
+                 {"System\\etc\\Message.txt", kMessages},
+                 {"startup.s", kStartup},
+                 {"SysStartUp.s", kSysStartup}};
+    }
+    void TearDown() override {
+        Form.reset();
+        Dialogs::SetCurrent(nullptr);
+        Clock::SetCurrent(nullptr);
+        FileSystem::SetRoot(OldRoot);
+        ErrorLogLib::SetLogFolder("");
+        dddd7::SetDebugLogFolder("");
+        uScriptReplaceDLL::SetLibraryFolder("");
+        Application::SetTitle("Untitle");
+        AnimationBmpLib::MessageAlpha = 255;
+        SystemConfigLib::InitDefaults();
+    }
+
+    // Writes the game folder: the packs of Files, and the system-information library unless
+    // library is false.
+    void WriteGame(bool library = true) { GameFixture::Write(Dir, Files, library ? KEL_SYSTEMINFO_LIBRARY : ""); }
+    // Creates the form on the game folder, shows the window and makes the first idle call.
+    void Open() {
+        Unit1::UseGameFolder(Dir);
+        Form = std::make_unique<TForm1>(Window, Devices);
+        Window.Show();
+        Form->AppIdle();
+    }
+    // Idle calls until n more frames have run.
+    void Frames(int n) {
+        for (int k = 0; k < n && !Form->Ended(); ++k) {
+            const int64_t last = Form->Engine->LastFrameTime;
+            for (int guard = 0; guard < 1000 && Form->Engine->LastFrameTime == last && !Form->Ended(); ++guard) {
+                const uint32_t before = FakeClock.Now;
+                Form->AppIdle();
+                if (FakeClock.Now == before) FakeClock.Now += 1;
+            }
+        }
+    }
+    int64_t GameInt(const char* name) {
+        IScriptVariables& vars = *Form->Engine->GameScript->Variables;
+        TCalcValue v;
+        TVariableIndexes idx;
+        const bool flag = ErrorLogLib::ErrorFlag;
+        vars.SetErrorReport(false);
+        const bool found = vars.ReadElement(TVariableScope::Game, name, idx, 0, v, true);
+        vars.SetErrorReport(true);
+        ErrorLogLib::ErrorFlag = flag;
+        return found ? v.Value : -1;
+    }
+    std::vector<std::string> DialogTexts() {
+        std::vector<std::string> out;
+        for (const auto& d : Answers.Shown)
+            out.push_back(Encoding::SjisToUtf8(d.Text));
+        return out;
+    }
+    std::string ErrorLines() {
+        std::string out;
+        for (const auto& line : ErrorLogLib::ErrorList.Items)
+            out += Encoding::SjisToUtf8(line) + "\n";
+        return out;
+    }
+    std::string SettingsFile() {
+        std::string bytes;
+        FileSystem::ReadFile("GameData\\System\\config.txt", bytes);
+        return bytes;
+    }
+
+    std::string OldRoot = FileSystem::Root();
+    std::string Dir;
+    std::map<std::string, std::string> Files;
+    TFakeClock FakeClock;
+    THeadlessDialogs Answers;
+    THeadlessDisplay Display;
+    TManualAudioDevice Audio;
+    THeadlessMainWindow Window;
+    TPlatformHost Devices{.Display = &Display, .Audio = &Audio};
+    std::unique_ptr<TForm1> Form;
+};
+
+TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
+    struct TCase {
+        const char* Name;
+        std::function<void(MainWindowTest&)> Prepare;
+        std::vector<std::string> Dialogs;  // the texts shown, in order
+        bool Ends;
+    };
+    const TCase cases[] = {
+        {"no packs", [](MainWindowTest&) {}, {"起動に必要なデータがみつからないため起動できません。"}, true},
+        {"no Game.dat",
+         [](MainWindowTest& t) {
+             t.Files.erase("System\\etc\\Game.dat");
+             t.WriteGame();
+         },
+         {"設定に必要なデータがみつからないため起動できません。"},
+         true},
+        {"no system-information library", [](MainWindowTest& t) { t.WriteGame(false); }, {"情報なし"}, true},
+        // Without a message table the later dialogs have no text to show, and still end the start.
+        {"no library and no message table",
+         [](MainWindowTest& t) {
+             t.Files.erase("System\\etc\\Message.txt");
+             t.WriteGame(false);
+         },
+         {},
+         true},
+        {"no display device",
+         [](MainWindowTest& t) {
+             t.WriteGame();
+             t.Devices.Display = nullptr;
+         },
+         {"画面なし"},
+         true},
+        {"display that cannot be opened",
+         [](MainWindowTest& t) {
+             t.WriteGame();
+             t.Display.FailStep = TDisplayStep::Device;
+         },
+         {"画面なし"},
+         true},
+        {"no sound device",
+         [](MainWindowTest& t) {
+             t.WriteGame();
+             t.Devices.Audio = nullptr;
+         },
+         {"音なし"},
+         true},
+        {"sound output that cannot be opened",
+         [](MainWindowTest& t) {
+             t.WriteGame();
+             t.Audio.OpenFailure = "no output";
+         },
+         {"音なし"},
+         true},
+        {"screen size out of range",
+         [](MainWindowTest& t) {
+             t.Files["System\\etc\\Game.dat"] = "ScreenWidth=0\r\nScreenHeight=99999\r\nConfigStartupSkip=TRUE\r\n";
+             t.WriteGame();
+         },
+         {},
+         false},
+        {"damaged icon",
+         [](MainWindowTest& t) {
+             t.Files["system\\etc\\icon.ico"] = "not an icon";
+             t.WriteGame();
+         },
+         {},
+         false},
+        {"everything there", [](MainWindowTest& t) { t.WriteGame(); }, {}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TearDown();
+        SetUp();
+        Answers.Shown.clear();
+        Devices.Display = &Display;
+        Devices.Audio = &Audio;
+        Display.FailStep = TDisplayStep::None;
+        Audio.OpenFailure.clear();
+        c.Prepare(*this);
+        Open();
+        EXPECT_EQ(DialogTexts(), c.Dialogs);
+        EXPECT_EQ(Form->Ended(), c.Ends);
+        EXPECT_EQ(Form->State, c.Ends ? 0 : 1);
+        if (!c.Ends) {
+            EXPECT_EQ(Form->Engine->Mode, KelSystemLib::kmGameScript);
+            EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << ErrorLines();
+        }
+    }
+}
+
+TEST_F(MainWindowTest, StartSizesTheWindowTakesTheTitleAndWritesTheSettings) {
+    Files["System\\etc\\Game.dat"] = std::string(kGameDat) + "ConfigForceWindowMode=TRUE\r\n";
+    WriteGame();
+    fs::create_directories(Dir + "/GameData/System");
+    std::ofstream(Dir + "/GameData/System/config.txt") << "FullScreen=1\r\nFPSLimit=40\r\nMessageAlpha=100\r\n";
+    Open();
+    ASSERT_EQ(Form->State, 1);
+    EXPECT_EQ(Window.Client, (Viewport::TSize{640, 480}));
+    EXPECT_EQ(Window.Position, (Viewport::TPoint{(1920 - 640) / 2, (1080 - 480) / 2}));
+    EXPECT_EQ(Encoding::SjisToUtf8(Window.Caption), "テスト");
+    EXPECT_EQ(Encoding::SjisToUtf8(Application::Title()), "テスト");
+    // The display opened windowed at the game's size, the stored full screen being ignored and
+    // written back as a window.
+    EXPECT_EQ(Display.Setup.Width, 640);
+    EXPECT_FALSE(Display.Setup.FullScreen);
+    EXPECT_NE(SettingsFile().find("FullScreen=0"), std::string::npos);
+    EXPECT_NE(SettingsFile().find("FPSLimit=40"), std::string::npos);
+    // The start applied the configuration: the message opacity reached the animations.
+    EXPECT_EQ(AnimationBmpLib::MessageAlpha, 100);
+    // A paint before the start filled the window black; the start slept 100 ms on the clock.
+    EXPECT_EQ(Window.BlackFills, 1);
+    EXPECT_GE(FakeClock.Now, 100u);
+    Frames(3);
+    EXPECT_EQ(GameInt("frames"), 4);
+    EXPECT_EQ(GameInt("resets"), 0);
+}
+
+TEST_F(MainWindowTest, StartupMenuLeftWithoutStartingSavesTheSettingsAndEnds) {
+    Files["System\\etc\\Game.dat"] = "GameTitle=t\r\nScreenWidth=64\r\nScreenHeight=48\r\nConfigStartupSkip=FALSE\r\n";
+    WriteGame();
+    int shown = 0;
+    Unit1::UseGameFolder(Dir);
+    Form = std::make_unique<TForm1>(Window, Devices);
+    Form->ShowStartupMenu = [&] {
+        ++shown;
+        return false;
+    };
+    Window.Show();
+    Form->AppIdle();
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(Form->Ended());
+    EXPECT_FALSE(Form->Engine);
+    EXPECT_TRUE(Answers.Shown.empty());
+    EXPECT_NE(SettingsFile().find("FPSLimit="), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ClosingAsksWithTheExitDialog) {
+    struct TCase {
+        const char* Name;
+        int Button;  // -1: the dialog has no text
+        bool Closes;
+        int64_t Resets;
+    };
+    const TCase cases[] = {
+        {"exit", 0, true, 0},
+        {"to the title", 1, false, 1},
+        {"cancel", 2, false, 0},
+        {"no text", -1, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TearDown();
+        SetUp();
+        Answers.Shown.clear();
+        if (c.Button < 0) Files["System\\etc\\Message.txt"] = "OK=ＯＫ\r\n";
+        WriteGame();
+        Open();
+        ASSERT_EQ(Form->State, 1);
+        Frames(2);
+        if (c.Button >= 0) Answers.Click(c.Button);
+        Window.RequestClose();
+        EXPECT_EQ(Form->Closed, c.Closes);
+        EXPECT_EQ(Answers.Shown.size(), c.Button < 0 ? 0u : 1u);
+        EXPECT_FALSE(Form->Busy);
+        if (!c.Closes) {
+            Frames(1);
+            EXPECT_EQ(GameInt("resets"), c.Resets);
+        }
+    }
+}
+
+TEST_F(MainWindowTest, CloseLabelRunsTheSystemScriptAndTheEngineClosesWithoutAsking) {
+    Files["System\\etc\\Game.dat"] = std::string(kGameDat) + "FormCloseEventLabel=@@close\r\n";
+    WriteGame();
+    Open();
+    Frames(1);
+    TRecordingWordHandler quit;
+    quit.OnWord = [](TKelScript& s, int32_t code, TStringList&) {
+        if (code != Cmd("quit")) return false;
+        s.Request = srExit;
+        return true;
+    };
+    Form->Engine->SystemScript->Words.General = &quit;
+    Window.RequestClose();
+    EXPECT_FALSE(Form->Closed);
+    EXPECT_EQ(Form->Engine->Mode, KelSystemLib::kmSystemScript);
+    EXPECT_TRUE(Answers.Shown.empty());
+
+    // The label's script asks the engine to exit: the window closes in that frame, unasked.
+    Frames(1);
+    EXPECT_TRUE(Form->Closed);
+    EXPECT_TRUE(Answers.Shown.empty());
+}
+
+TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
+    WriteGame();
+    Open();
+    Frames(1);
+    // A form shown while the window is busy pumps events; an idle call from there runs no frame.
+    int nested = 0;
+    Dialogs::SetWhileModalHook([&] {
+        const int64_t last = Form->Engine->LastFrameTime;
+        FakeClock.Now += 100;
+        Form->AppIdle();
+        nested += Form->Engine->LastFrameTime != last;
+    });
+    Answers.Click(2);
+    Window.RequestClose();
+    Dialogs::SetWhileModalHook(nullptr);
+    EXPECT_EQ(Answers.Shown.size(), 1u);
+    EXPECT_EQ(nested, 0);
+
+    Window.SetMinimized(true);
+    EXPECT_FALSE(Form->Engine->Active);
+    const int64_t frames = GameInt("frames");
+    for (int k = 0; k < 50; ++k) {
+        FakeClock.Now += 20;
+        Form->AppIdle();
+    }
+    EXPECT_EQ(GameInt("frames"), frames);
+    Window.SetMinimized(false);
+    EXPECT_TRUE(Form->Engine->Active);
+    Frames(1);
+    EXPECT_EQ(GameInt("frames"), frames + 1);
+}
+
+TEST_F(MainWindowTest, ADamagedEntryEndsTheGameAndDestructionCleansUp) {
+    // The game script is stored plain, then one of its bytes changes after its checksum was taken.
+    std::vector<PackWriter::TEntry> entries;
+    for (const auto& [name, text] : Files)
+        entries.push_back({name, Encoding::Utf8ToSjis(text), name != "startup.s", name != "startup.s"});
+    std::vector<PackWriter::TStored> stored = PackWriter::StoreAll(entries);
+    for (auto& e : stored)
+        if (e.Name == "startup.s") e.Bytes[0] = '#';
+    GameFixture::Write(Dir, {}, KEL_SYSTEMINFO_LIBRARY);
+    std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
+        << PackWriter::Pack(stored, PackWriter::TVersion::V20);
+    fs::create_directories(Dir + "/GameData/System");
+    std::ofstream(Dir + "/GameData/System/config.txt") << "CRCCheck=1\r\n";
+    fs::create_directories(Dir + "/SaveData");
+    std::ofstream(Dir + "/SaveData/BackUpSaveData.svd") << "backup";
+
+    Open();
+    // The start reads the script, finds it damaged, says so once and ends the game.
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{"壊れています"});
+    EXPECT_TRUE(Form->Ended());
+    fs::remove(Dir + "/GameData/System/config.txt");
+    Form.reset();
+    EXPECT_FALSE(fs::exists(Dir + "/SaveData/BackUpSaveData.svd"));
+    EXPECT_TRUE(fs::exists(Dir + "/GameData/System/config.txt"));
+    EXPECT_FALSE(PackLib::PackExists(0));
+    EXPECT_FALSE(PackLib::OnPackError);
+}
+
+}  // namespace

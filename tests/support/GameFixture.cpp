@@ -1,0 +1,25 @@
+#include "tests/support/GameFixture.h"
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/Encoding.h"
+#include "tools/kelpack/PackWriter.h"
+
+namespace GameFixture {
+
+void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library) {
+    namespace fs = std::filesystem;
+    std::vector<PackWriter::TEntry> entries;
+    for (const auto& [name, text] : files)
+        entries.push_back({name, Encoding::Utf8ToSjis(text)});
+    fs::create_directories(dir + "/GameData");
+    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary)
+        << PackWriter::Pack(entries, PackWriter::TVersion::V20);
+    if (library.empty()) return;
+    fs::create_directories(dir + "/DLL");
+    fs::copy_file(library, dir + "/DLL/SystemInfo.so", fs::copy_options::overwrite_existing);
+}
+
+}  // namespace GameFixture
