@@ -38,6 +38,21 @@ TObjectFactory ImageMaker() {
     };
 }
 
+std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const std::string& name) {
+    auto bar = std::make_unique<TImageScrollBar>(AnimationSoundOf(script));
+    return std::make_unique<TKelObjectDataScrollBar>(name, script.Links.Input,
+                                                     std::make_unique<TKelScrollBarLink>(std::move(bar)));
+}
+
+// Buttons play their animations' sounds; their captions have no voices and no back-log.
+template <typename TObject>
+TObjectFactory ButtonMaker() {
+    return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
+        return std::make_unique<TObject>(
+            name, std::make_unique<TButtonLink>(ImageLib::Make<TButtonLib>(AnimationSoundOf(script))));
+    };
+}
+
 std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std::string& name) {
     auto window = ImageLib::Make<TMessageLib>(
         AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
@@ -51,6 +66,23 @@ void Register(TObjectKindRegistry& registry) {
     registry.RegisterFactory("img", ImageMaker<TKelObjectDataImage>());
     registry.RegisterFactory("simg", ImageMaker<TKelObjectDataSysImage>());
     registry.RegisterFactory("msg", MakeMessage);
+    registry.RegisterFactory("btn", ButtonMaker<TKelObjectDataButton>());
+    registry.RegisterFactory("sbtn", ButtonMaker<TKelObjectDataSysButton>());
+    registry.RegisterFactory("bar", MakeScrollBar);
 }
 
 }  // namespace KelScreenObjects
+
+TKelScreenObjectInfo TKelScrollBarLink::Info() const {
+    const TScrollBarRecord& r = Bar->Record;
+    TKelScreenObjectInfo info;
+    info.X = r.X;
+    info.Y = r.Y;
+    info.Z = r.Z;
+    info.Alpha = Bar->Track->Record.Alpha;
+    info.File1 = r.ThumbFile;
+    info.File2 = r.TrackFile;
+    info.Enabled = Bar->IsEnabled();
+    info.InputMask = r.InputMask;
+    return info;
+}

@@ -8,6 +8,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelButtonCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
@@ -194,6 +195,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelCursorImage::Register(TObjectKindRegistry::Global());
     KelImageCommands::Register(TObjectKindRegistry::Global());
     KelMessageCommands::Register(TObjectKindRegistry::Global());
+    // The words of buttons and scroll bars.
+    KelButtonCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
