@@ -35,7 +35,9 @@ std::string Colour(const char* word, int32_t value) {
     return std::string("[") + word + ",$" + digits + "]";
 }
 
-// "o": the value of an expression as text.
+// "o": the value of an expression as text. A token the evaluator left unresolved is reported as
+// written; an error value (which the evaluator has reported already) and an object's name append
+// an empty text, which still opens the window and starts the typing.
 void AppendValue(TKelCommandArgs& a, TMessageLib& window) {
     const TCalcValue value = a.Value(1);
     switch (value.Type) {

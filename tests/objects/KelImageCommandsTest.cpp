@@ -28,13 +28,6 @@ namespace {
 
 using AnimationFixtures::SolidPng;
 
-class FakeSound final : public IScriptSound {
-public:
-    int32_t StreamChannelCount() override { return 4; }
-    int32_t EffectChannelCount() override { return 3; }
-    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
-};
-
 // "anim.b": 40 x 20, 1500 ms long, two lines of text, pictures of 40 x 20 and 16 x 4, motions
 // Idle, *Enable, *Disable, *OnMouse, *OffMouse; and the sounds given.
 std::string Animation(const std::vector<AnimationBmpWriter::TItem>& sounds = {}) {
@@ -106,7 +99,7 @@ protected:
         return link->Object();
     }
 
-    FakeSound Sound;
+    TChannelCounts Sound;
     TScriptHarness H;
 };
 

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "foundation/SystemConfigLib.h"
-#include "foundation/ddsd7.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"
 #include "media/uSoundLib.h"
@@ -22,10 +21,10 @@
 #include "objects/KelScreenObjects.h"
 #include "objects/MessageLib.h"
 #include "platform/Encoding.h"
-#include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/FontFixtures.h"
+#include "tests/support/MessageFixtures.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/SoundFixtures.h"
 
@@ -34,40 +33,6 @@ namespace {
 std::string Sj(const std::string& utf8) {
     return Encoding::Utf8ToSjis(utf8);
 }
-
-class FakeSound final : public IScriptSound {
-public:
-    int32_t StreamChannelCount() override { return 4; }
-    int32_t EffectChannelCount() override { return 3; }
-    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
-};
-
-// The calls a window makes on its voice streams.
-class TRecordingVoice final : public IMessageVoice {
-public:
-    void Stop(int32_t stream) override { Calls.push_back("stop " + std::to_string(stream)); }
-    bool LoadVoice(int32_t stream, const std::string& file, uint32_t speakerChannel) override {
-        Calls.push_back("load " + std::to_string(stream) + " " + file + " of " + std::to_string(speakerChannel));
-        return Loads;
-    }
-    void SetVolume(int32_t stream, int32_t volume, int32_t) override {
-        Calls.push_back("volume " + std::to_string(stream) + " " + std::to_string(volume));
-    }
-    void SeekMs(int32_t stream, int32_t ms) override {
-        Calls.push_back("seek " + std::to_string(stream) + " " + std::to_string(ms));
-    }
-    void SkipSilence(int32_t stream, int32_t level) override {
-        Calls.push_back("skip " + std::to_string(stream) + " " + std::to_string(level));
-    }
-    void SetAutoGain(int32_t stream, int32_t level) override {
-        Calls.push_back("gain " + std::to_string(stream) + " " + std::to_string(level));
-    }
-    void PlayOnce(int32_t stream) override { Calls.push_back("play " + std::to_string(stream)); }
-    void FadeOutVoices(uint32_t, int32_t) override {}
-
-    std::vector<std::string> Calls;
-    bool Loads = true;
-};
 
 // Config values the window words depend on, put back after each test.
 class TConfigGuard {
@@ -128,7 +93,7 @@ protected:
     bool ResultsCleared() { return H.ResultInt(5) == 0 && H.ResultStr(5).empty(); }
 
     TConfigGuard Config;
-    FakeSound Sound;
+    TChannelCounts Sound;
     TKelLogData Log;
     TScriptHarness H;
     TRecordingVoice* Voice = nullptr;
@@ -243,11 +208,11 @@ TEST_F(MessageWordsTest, SpeakerVoiceAndBackLog) {
     EXPECT_EQ(w.VoiceSkipLevel, 40);
     EXPECT_EQ(w.VoiceAutoGain, 90);
     const std::vector<std::string> played = {"stop " + n,
-                                             "load " + n + " voice\\alice01.ogg of 3",
-                                             "volume " + n + " 255",
+                                             "load " + n + " voice\\alice01.ogg as voice of 3",
+                                             "volume " + n + " 255 in 0",
                                              "seek " + n + " 1500",
-                                             "skip " + n + " 40",
-                                             "gain " + n + " 90",
+                                             "skip silence " + n + " 40",
+                                             "auto gain " + n + " 90",
                                              "play " + n};
     struct Case {
         std::string Statement;
@@ -302,12 +267,9 @@ TEST_F(MessageWordsTest, SpeakerVoiceAndBackLog) {
 // and the next statements run; a good file plays on the window's stream.
 TEST(MessageVoiceTest, AnUndecodableVoiceIsReportedAndTheScriptGoesOn) {
     TConfigGuard config;
-    SoundFixtures::TVorbisBinding vorbis;
-    TManualAudioDevice device;
-    TDDSD7 component(&device);
-    component.SetChannelCount(8);
-    ASSERT_TRUE(component.Initialize());
-    TSound sound(component, 16384);
+    SoundFixtures::TSoundLibraryRig rig;
+    ASSERT_NE(rig.Sound, nullptr);
+    TSound& sound = *rig.Sound;
     TScriptHarness h([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         KelScreenObjects::Register(kinds);
         KelImageCommands::Register(kinds);

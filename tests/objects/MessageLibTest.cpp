@@ -13,7 +13,6 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/ddsd7.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"
 #include "media/uSoundLib.h"
@@ -24,12 +23,12 @@
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
-#include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/FontFixtures.h"
+#include "tests/support/MessageFixtures.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
@@ -62,37 +61,6 @@ std::string Sj(const char* utf8) {
 // Ten two-byte characters: a 96 x 32 page holds eight of them, four to a line (a line breaks
 // before a character with less than two cells of room).
 const std::string kTen = Sj("あいうえおかきくけこ");
-
-// Every call a window makes on its voice streams, in order.
-class TRecordingVoice final : public IMessageVoice {
-public:
-    void Stop(int32_t stream) override { Calls.push_back("stop " + std::to_string(stream)); }
-    bool LoadVoice(int32_t stream, const std::string& file, uint32_t speakerChannel) override {
-        Calls.push_back("load " + std::to_string(stream) + " " + file + " as voice of " +
-                        std::to_string(speakerChannel));
-        return Loads;
-    }
-    void SetVolume(int32_t stream, int32_t volume, int32_t fadeMs) override {
-        Calls.push_back("volume " + std::to_string(stream) + " " + std::to_string(volume) + " in " +
-                        std::to_string(fadeMs));
-    }
-    void SeekMs(int32_t stream, int32_t ms) override {
-        Calls.push_back("seek " + std::to_string(stream) + " " + std::to_string(ms));
-    }
-    void SkipSilence(int32_t stream, int32_t level) override {
-        Calls.push_back("skip silence " + std::to_string(stream) + " " + std::to_string(level));
-    }
-    void SetAutoGain(int32_t stream, int32_t level) override {
-        Calls.push_back("auto gain " + std::to_string(stream) + " " + std::to_string(level));
-    }
-    void PlayOnce(int32_t stream) override { Calls.push_back("play " + std::to_string(stream)); }
-    void FadeOutVoices(uint32_t speakerChannel, int32_t fadeMs) override {
-        Calls.push_back("fade voices of " + std::to_string(speakerChannel) + " in " + std::to_string(fadeMs));
-    }
-
-    std::vector<std::string> Calls;
-    bool Loads = true;
-};
 
 // Counts the characters a window places (ruby not included).
 class TGlyphCounter final : public IMessageLayoutObserver {
@@ -897,12 +865,9 @@ TEST_F(MessageLibTest, AScriptWaitsForItsWindowToTypeAndForThePlayerToTurnItsPag
 }
 
 TEST_F(MessageLibTest, ScriptWindowsPlayVoicesOnTheSoundLibrarysStreams) {
-    SoundFixtures::TVorbisBinding vorbis;
-    TManualAudioDevice device;
-    TDDSD7 component(&device);
-    component.SetChannelCount(8);
-    ASSERT_TRUE(component.Initialize());
-    TSound sound(component, 16384);
+    SoundFixtures::TSoundLibraryRig rig;
+    ASSERT_NE(rig.Sound, nullptr);
+    TSound& sound = *rig.Sound;
     TScriptHarness h;  // gone before the sound library; it serves the files from now on
     h.AddRawFile("voice\\alice01.ogg", SoundFixtures::ToneOgg(44100, 2, 1.0));
     KelScreenObjects::Register(h.Kinds);

@@ -26,6 +26,16 @@ public:
     std::function<bool(TKelScript&, int32_t, TStringList&)> OnWord;
 };
 
+// A sound library as far as the words that take a channel see it: 4 streams and 3 effect
+// channels unless told otherwise.
+class TChannelCounts final : public IScriptSound {
+public:
+    int32_t StreamChannelCount() override { return Streams; }
+    int32_t EffectChannelCount() override { return Effects; }
+    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
+    int32_t Streams = 4, Effects = 3;
+};
+
 class TScriptHarness {
 public:
     // Text of files is given in UTF-8 and stored in Shift-JIS, as scripts are.

@@ -121,4 +121,9 @@ TVorbisBinding::~TVorbisBinding() {
     OggWuvorbisLib::FreeVorbisFileDLL();
 }
 
+TSoundLibraryRig::TSoundLibraryRig(int32_t channels, int32_t streamLength) {
+    Component.SetChannelCount(channels);
+    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, streamLength);
+}
+
 }  // namespace SoundFixtures

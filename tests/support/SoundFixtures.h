@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ddsd7.h"
+#include "media/uSoundLib.h"
 #include "platform/ClassLib.h"
+#include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
 
 namespace SoundFixtures {
@@ -38,6 +41,16 @@ inline std::unique_ptr<TMemoryStream> Stream(const std::string& bytes) {
 struct TVorbisBinding {
     TVorbisBinding();
     ~TVorbisBinding();
+};
+
+// A sound library with the decoder bound, over an audio device that mixes only when pumped. Made
+// before the harness that serves its files, so that it is gone after it.
+struct TSoundLibraryRig {
+    explicit TSoundLibraryRig(int32_t channels = 8, int32_t streamLength = 16384);
+    TVorbisBinding Vorbis;
+    TManualAudioDevice Device;
+    TDDSD7 Component{&Device};
+    std::unique_ptr<TSound> Sound;  // none when the device could not be set up
 };
 
 }  // namespace SoundFixtures
