@@ -725,19 +725,27 @@ void TMessageText::NewLineToColumn0(int32_t step) {
 void TMessageText::ScrollLine() {
     // A line's step is at least a pixel, so that repeated scrolls always make room.
     const int64_t line = std::max<int64_t>(1, int64_t{SizeH} + PitchY);
+    // A pen more than a page past the edge (a huge "[n,...]" step) would take one scroll per line
+    // to come back, thousands of blank pages. Beyond a page every row is cleared anyway, so it
+    // moves by the whole lines it needs at once and lands where single scrolls would leave it.
+    const auto lines = [&](int64_t over, int64_t extent) {
+        return over > extent ? (over + line - 1) / line * line : line;
+    };
     int64_t shift = 0;  // towards the top (horizontal) or the right (vertical)
     if (Vertical) {
+        const int64_t extent = AreaWidth(), last = extent - SizeH;
         if (PenX < 0)
-            shift = line;
-        else if (PenX > int64_t{AreaWidth()} - SizeH)
-            shift = -line;
+            shift = lines(-int64_t{PenX}, extent);
+        else if (PenX > last)
+            shift = -lines(PenX - last, extent);
         PenY = Margin;
         PenX = Sat(PenX + shift);
     } else {
-        if (PenY > int64_t{AreaHeight()} - SizeH)
-            shift = line;
+        const int64_t extent = AreaHeight(), last = extent - SizeH;
+        if (PenY > last)
+            shift = lines(PenY - last, extent);
         else if (PenY < 0)
-            shift = -line;
+            shift = -lines(-int64_t{PenY}, extent);
         PenX = Margin;
         PenY = Sat(PenY - shift);
     }

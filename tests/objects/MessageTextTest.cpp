@@ -499,7 +499,8 @@ TEST_F(MessageTextTest, TypesettingAlwaysFinishes) {
         "[s,16,200]あいう",             // taller than the page
         "[pi,0,-40]あ[n]い[n]う[n]え",  // lines that step backwards: scrolls of at least a pixel
         "[np,0]あ[np,-100]い",
-        "[p,90,0]「「「「",  // opening brackets at the very end of an empty line
+        "[p,90,0]「「「「",    // opening brackets at the very end of an empty line
+        "あ[n,2147483647]い",  // a new line far below the page: one scroll, not one per line
     };
     for (const char* text : texts) {
         for (const bool flush : {true, false}) {
@@ -514,6 +515,29 @@ TEST_F(MessageTextTest, TypesettingAlwaysFinishes) {
             }
             EXPECT_EQ(t.State, TMessageState::Done) << text << (flush ? " flushed" : " stepped");
             EXPECT_FALSE(t.HasMainText()) << text;
+        }
+    }
+}
+
+TEST_F(MessageTextTest, APenPagesAwayComesBackToTheLastLineInOneScroll) {
+    // Where single scrolls would leave it: the first whole-line step that brings the line inside.
+    for (const bool vertical : {false, true}) {
+        for (const int32_t step : {1000, 2147483647}) {
+            TMessageText t;
+            Page(t, 64, 64, 0, vertical);
+            t.AppendText(Sj(("あ[n," + std::to_string(step) + "]い").c_str()));
+            int32_t pageFulls = 0;
+            for (int i = 0; i < 100 && !t.Step(false); ++i)
+                if (t.State == TMessageState::PageFull) ++pageFulls, t.ScrollLine();
+            ASSERT_EQ(t.State, TMessageState::Done) << step;
+            EXPECT_EQ(pageFulls, 1) << step;
+            const int64_t line = 16, last = 64 - 16;
+            const int64_t start = vertical ? 64 - 16 : 0;  // the first line's pen across the lines
+            const int64_t after = vertical ? start - step : start + step;
+            const int64_t over = vertical ? -after : after - last;
+            const int64_t expected =
+                vertical ? after + (over + line - 1) / line * line : after - (over + line - 1) / line * line;
+            EXPECT_EQ(vertical ? t.PenX : t.PenY, expected) << step << (vertical ? " vertical" : "");
         }
     }
 }
