@@ -648,11 +648,13 @@ bool TKelCalculation::Apply(char code, TCalcValue& a, const TCalcValue& b) {
     };
     switch (code) {
         case '8':
-            a.Value = static_cast<int32_t>(ua + ub);
-            a.Text += b.Text;
-            return true;
         case 'e':
-            a.Value = static_cast<int32_t>(ua & ub);
+            if (a.Text.size() + b.Text.size() > kMaxTextSize) {
+                Report(KelCalculationLib::TextTooLongMessage());
+                a = TCalcValue::ErrorValue();
+                return false;
+            }
+            a.Value = static_cast<int32_t>(code == '8' ? ua + ub : ua & ub);
             a.Text += b.Text;
             return true;
         case '9':

@@ -1,6 +1,7 @@
 #include "script/KelCalculationLib.h"
 
 #include "foundation/uMisc.h"
+#include "platform/Encoding.h"
 
 namespace KelCalculationLib {
 
@@ -166,6 +167,10 @@ bool TryStrToInt64(std::string_view text, int64_t& value) {
     }
     value = static_cast<int64_t>(negative ? (0 - v) : v);
     return true;
+}
+
+const std::string& TextTooLongMessage() {
+    return "文字列が長すぎます（16MBまで）"_sj;
 }
 
 }  // namespace KelCalculationLib

@@ -36,6 +36,9 @@ TStringList IndexList(std::string_view token, char delimiter);
 // sign, as the evaluator's numbers are read. False when the text is not such a number.
 bool TryStrToInt64(std::string_view text, int64_t& value);
 
+// The message of an operation whose text would pass kMaxTextSize.
+const std::string& TextTooLongMessage();
+
 }  // namespace KelCalculationLib
 
 // The expression evaluator. An expression is tokenised (increments run while it is tokenised),

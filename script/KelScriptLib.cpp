@@ -392,6 +392,12 @@ void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t va
 void TKelScript::SetResultStr(const std::string& name, int32_t index, const std::string& text) {
     TVariableIndexes idx;
     idx.I[0] = index;
+    // Every word that returns a text returns it here, so one test covers them all.
+    if (text.size() > kMaxTextSize) {
+        ErrorLogLib::ErrorLog(KelCalculationLib::TextTooLongMessage() + ":" + name);
+        Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Str(std::string()), true);
+        return;
+    }
     Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Str(text), true);
 }
 

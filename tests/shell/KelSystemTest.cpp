@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <new>
 
 #include "platform/Encoding.h"
+#include "script/KelGeneralCommands.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
@@ -335,6 +337,42 @@ TEST_F(KelSystemGameTest, ScriptErrorEntersTheErrorStateUntilReset) {
     NextFrame();
     EXPECT_EQ(Words.Marks.back(), "reset");
     EXPECT_EQ(Engine().ErrorState, 0);
+}
+
+TEST_F(KelSystemGameTest, ARunawayTextStopsTheScriptWithAnError) {
+    Start({{"startup.s",
+            "@@reset\r\n@@top\r\n\\gvar,str,s\r\n\\cal,s=\"x\"\r\n@@loop\r\n\\cal,s=s+s\r\n"
+            "\\jmp,@@loop\r\n"}});
+    Engine().GameScript->Words.General = &KelGeneralCommands::Handler();
+    NextFrame();
+    NextFrame();
+    EXPECT_EQ(Engine().ErrorState, kErrorStateOn);
+    ASSERT_FALSE(Errors().empty());
+    EXPECT_EQ(Errors()[0], "[ERROR]:文字列が長すぎます（16MBまで）");
+    EXPECT_EQ(Engine().Mode, kmGameScript);
+}
+
+// Throws from the first call of every frame.
+class TFailingPresenter final : public IKelPresenter {
+public:
+    void Present(TKelScript&, bool, bool) override {}
+    void PresentCellDraw(TKelScript&, bool, bool) override {}
+    bool CanPresent(TKelScript&) override { return false; }
+    void InvalidateAll(TKelScript&) override {}
+    void ToggleInterlaceField() override { throw std::bad_alloc(); }
+};
+
+TEST_F(KelSystemGameTest, AFailedAllocationIsLoggedAndStopsInOrder) {
+    Start({{"startup.s", kMarkedStartup}});
+    Engine().Presenter = std::make_unique<TFailingPresenter>();
+    // The first failure stops the script as an error does ...
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_EQ(Errors()[0], "[ERROR]:メモリが足りません。");
+    // ... and one while the error screen is up ends the game.
+    EXPECT_EQ(NextFrame(), kmExit);
+    EXPECT_EQ(Engine().ErrorState, kErrorStateOn);
+    EXPECT_EQ(Engine().Mode, kmExit);
 }
 
 TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
