@@ -3,7 +3,8 @@
 #
 #   tools/fuzz.sh <target> [cpu-seconds] [build folder]
 #
-# <target> is the name of a fuzz/<target>.cpp (for example script_Calc). The program comes from the
+# <target> is the name of a fuzz/<target>.cpp (for example script_Calc); fuzz/<target>.dict, when
+# there is one, lists the words of its input language for the fuzzer. The program comes from the
 # fuzzing build (make build-fuzz: clang, AddressSanitizer and UndefinedBehaviorSanitizer, every
 # library instrumented for coverage). The run starts from fuzz/corpus/<target>/, grows a working
 # corpus in <build>/fuzz-work/<target>/ and is stopped once the process has used the CPU seconds
@@ -25,6 +26,8 @@ mkdir -p "$work" "$seeds"
 
 # Inputs larger than this slow the run down more than they find; the seeds stay small as well.
 opts=(-max_len=4096 -timeout=20 -rss_limit_mb=3072 -print_final_stats=1 -artifact_prefix="$build/fuzz-work/$target-")
+# A target's dictionary, when it has one: the words of its input language.
+[ -f "$root/fuzz/$target.dict" ] && opts+=(-dict="$root/fuzz/$target.dict")
 nice -n 10 "$prog" "${opts[@]}" "$work" "$seeds" >"$log" 2>&1 &
 pid=$!
 # Stops the fuzzer with an interrupt, which it takes as a clean end, once it has used its time.
