@@ -75,28 +75,11 @@ std::string Utf8ToSjis(std::string_view utf8) {
 }
 
 bool Utf8ToSjisStrict(std::string_view utf8, std::string& out) {
-    static TConverter conv("CP932", "UTF-8");
-    if (utf8.empty()) {
-        out.clear();
-        return true;
-    }
-    if (conv.Handle == reinterpret_cast<iconv_t>(-1)) return false;
-    std::lock_guard<std::mutex> guard(conv.Lock);
-    iconv(conv.Handle, nullptr, nullptr, nullptr, nullptr);
-    std::string result;
-    char* src = const_cast<char*>(utf8.data());
-    size_t srcLeft = utf8.size();
-    char buf[1024];
-    while (srcLeft > 0) {
-        char* dst = buf;
-        size_t dstLeft = sizeof buf;
-        const size_t r = iconv(conv.Handle, &src, &srcLeft, &dst, &dstLeft);
-        result.append(buf, static_cast<size_t>(dst - buf));
-        if (r == static_cast<size_t>(-1) && errno != E2BIG) return false;
-    }
-    // Several characters share some CP932 codes; only the one the code reads back as is exact.
-    if (SjisToUtf8(result) != utf8) return false;
-    out = std::move(result);
+    // A replaced character, and one of several that share a CP932 code, does not read back as
+    // itself: only an exact conversion gives the text again.
+    std::string sjis = Utf8ToSjis(utf8);
+    if (SjisToUtf8(sjis) != utf8) return false;
+    out = std::move(sjis);
     return true;
 }
 
