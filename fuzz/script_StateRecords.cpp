@@ -7,7 +7,6 @@
 // that does not load leaves the reader as it was or empty, never broken.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/uInputDevice.h"
+#include "fuzz/FuzzSupport.h"
 #include "platform/Clock.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelFileIO.h"
@@ -52,9 +52,7 @@ const std::map<std::string, std::string>& Files() {
 void Setup() {
     static TFakeClock clock;
     Clock::SetCurrent(&clock);
-    // A folder that does not exist: the error log keeps its lines in memory only.
-    std::error_code ec;
-    ErrorLogLib::SetLogFolder((std::filesystem::temp_directory_path(ec) / "kel-fuzz-no-such-folder/x").string());
+    FuzzSupport::KeepErrorLogInMemory();
     PackLib::FileExistsHook = [](const std::string& name) {
         return Files().count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
     };

@@ -6,7 +6,6 @@
 // thread may not grow past its stack limit.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 
@@ -14,6 +13,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
+#include "fuzz/FuzzSupport.h"
 #include "platform/Clock.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelScriptLib.h"
@@ -31,9 +31,7 @@ TFakeClock& FakeClock() {
 void Setup() {
     Clock::SetCurrent(&FakeClock());
     uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll");
-    // A folder that does not exist: the error log keeps its lines in memory only.
-    std::error_code ec;
-    ErrorLogLib::SetLogFolder((std::filesystem::temp_directory_path(ec) / "kel-fuzz-no-such-folder/x").string());
+    FuzzSupport::KeepErrorLogInMemory();
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
     PackLib::FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };
     PackLib::LoadFileHook = [key](const std::string& name) -> std::unique_ptr<TMemoryStream> {
