@@ -577,9 +577,9 @@ TEST(KelSystemDemoTest, InputScriptFormat) {
     EXPECT_EQ(events[5].Action, "dialog");
     for (const char* bad : {"x tap 1", "1 jump 2", "1 tap", "1 tap 300", "1 move 1", "1 wheel z",
                             // numbers out of their range, or not quite numbers
-                            "9223372036854775807 tap 1", "9223372036854775808 up 1", "1 move 2147483648 0",
-                            "1 click 0 -2147483649", "1 wheel 0x80000000", "1 active 2", "1 dialog -1", "+1 up 1",
-                            "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5"}) {
+                            "9223372036854775807 up 1", "9223372036854775806 tap 1", "9223372036854775808 up 1",
+                            "1 move 2147483648 0", "1 click 0 -2147483649", "1 wheel 0x80000000", "1 active 2",
+                            "1 dialog -1", "+1 up 1", "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5"}) {
         events.clear();
         EXPECT_FALSE(HeadlessRunner::ParseInputScript(bad, events, error)) << bad;
         EXPECT_EQ(error.rfind("line 1: ", 0), 0u) << error;
@@ -589,16 +589,19 @@ TEST(KelSystemDemoTest, InputScriptFormat) {
     EXPECT_EQ(error, "line 4: wrong number of arguments: 3 wheel 1\\x1B[2J 2");
     // The edges of the ranges; a leading zero is no octal mark.
     events.clear();
-    ASSERT_TRUE(HeadlessRunner::ParseInputScript(
-        "9223372036854775806 tap 1\n1 move -2147483648 2147483647\n1 wheel -0x80000000\n010 up 0x1f\n", events, error))
+    ASSERT_TRUE(
+        HeadlessRunner::ParseInputScript("9223372036854775805 tap 1\n9223372036854775806 up 2\n1 move -2147483648 "
+                                         "2147483647\n1 wheel -0x80000000\n010 up 0x1f\n",
+                                         events, error))
         << error;
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[1].Frame, INT64_MAX);
-    EXPECT_EQ(events[2].A, INT32_MIN);
-    EXPECT_EQ(events[2].B, INT32_MAX);
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[1].Frame, INT64_MAX - 1);  // the tap's end
+    EXPECT_EQ(events[2].Frame, INT64_MAX - 1);
     EXPECT_EQ(events[3].A, INT32_MIN);
-    EXPECT_EQ(events[4].Frame, 10);
-    EXPECT_EQ(events[4].A, 31);
+    EXPECT_EQ(events[3].B, INT32_MAX);
+    EXPECT_EQ(events[4].A, INT32_MIN);
+    EXPECT_EQ(events[5].Frame, 10);
+    EXPECT_EQ(events[5].A, 31);
 }
 
 }  // namespace

@@ -115,10 +115,11 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         };
         int64_t frame = 0;
         if (!ParseNumber(w[0], frame) || frame < 0) return fail("no frame number");
-        // A tap ends in the frame after its own, which must be a frame number as well.
         if (frame == INT64_MAX) return fail("frame number out of range");
         if (w.size() < 2) return fail("no action");
         const std::string& a = w[1];
+        // A tap ends in the frame after its own, which must be a frame number as well.
+        if ((a == "tap" || a == "click") && frame == INT64_MAX - 1) return fail("frame number out of range");
         const size_t want = (a == "move" || a == "click") ? 4 : 3;
         if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" && a != "active" &&
             a != "dialog")
