@@ -92,6 +92,9 @@ std::string FindEntry(const std::string& folder, const std::string& name) {
 }
 
 std::string Resolve(const std::string& base, std::string_view enginePath, bool forWrite) {
+    // The host reads a path up to its first zero byte: one inside would name another file than
+    // the one the rest of the path names.
+    if (enginePath.find('\0') != std::string_view::npos) return {};
     bool absolute = false;
     std::vector<std::string> segs = Segments(enginePath, absolute);
     std::string cur = absolute ? std::string() : base;

@@ -20,7 +20,8 @@ const std::string& Root();
 // The folder of the running program (host path, no trailing separator).
 std::string ProgramFolder();
 
-// Host path of an existing file or folder, or "" when some segment does not exist.
+// Host path of an existing file or folder, or "" when some segment does not exist. A path that
+// holds a zero byte names nothing, for reading or writing.
 std::string HostPath(std::string_view enginePath);
 // The same below another host folder than the root.
 std::string HostPathIn(const std::string& hostBase, std::string_view enginePath);

@@ -36,6 +36,13 @@ TEST_F(FileSystemTest, FindsSegmentsWithoutRegardToCase) {
     EXPECT_FALSE(FileSystem::FileExists("GameData\\System"));  // a folder is not a file
     EXPECT_TRUE(FileSystem::DirectoryExists("GameData\\System"));
     EXPECT_FALSE(FileSystem::FileExists("GameData\\Missing\\config.txt"));
+    // The host would see the path only up to its zero byte, another file than the one named.
+    const std::string zero = std::string("GameData\\System\\config.txt") + '\0' + ".bak";
+    EXPECT_FALSE(FileSystem::FileExists(zero));
+    EXPECT_EQ(FileSystem::HostPathForWrite(zero), "");
+    EXPECT_FALSE(FileSystem::WriteFileReplace(zero, "x"));
+    ASSERT_TRUE(FileSystem::ReadFile("GameData\\System\\Config.TXT", bytes));
+    EXPECT_EQ(bytes, "x=1");
 }
 
 TEST_F(FileSystemTest, ShiftJisNamesGoToTheHostInUtf8) {
