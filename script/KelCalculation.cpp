@@ -476,12 +476,31 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
         if (it != Cache.end()) cached = it->second;
     }
     int32_t nesting = cached ? cached->Nesting : TextNesting(text);
-    if (Nesting + 1 + nesting > kMaxNesting) {
-        Report("計算式が間違っています。"_sj);
+    if (Nesting == 0) {
+        Evaluations = 0;
+        LimitReported = false;
+    }
+    ++Evaluations;
+    if (Nesting + 1 + nesting > kMaxNesting || Evaluations > kMaxEvaluations) {
+        // Past the count every evaluation left in the expression fails at once. One report
+        // stands for all the refusals of one expression.
+        if (!LimitReported) Report("計算式が間違っています。"_sj);
+        LimitReported = true;
         return;
     }
-    Nesting += 1 + nesting;
-    size_t savedBase = StackBase;
+    // Undone also when an exception (a failed allocation) leaves the evaluation, so that the
+    // evaluator stays usable after the frame that caught it.
+    struct TLevel {
+        TKelCalculation& C;
+        const int32_t Depth;
+        const size_t SavedBase;
+        ~TLevel() {
+            C.Stack.resize(C.StackBase);
+            C.StackBase = SavedBase;
+            C.Nesting -= Depth;
+        }
+    } guard{*this, 1 + nesting, StackBase};
+    Nesting += guard.Depth;
     StackBase = Stack.size();
 
     std::shared_ptr<const TProgram> program = cached;
@@ -500,10 +519,7 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
     } else {
         Run(*program, level, result);
     }
-
-    Stack.resize(StackBase);
-    StackBase = savedBase;
-    Nesting -= 1 + nesting;
+    if (Evaluations > kMaxEvaluations) result = TCalcValue::ErrorValue();
 }
 
 void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& result) {
