@@ -55,7 +55,7 @@ public:
     // operand again, with any index expressions and increments in it, so increments nested in
     // indexes multiply the work: past this the expression gives the error value instead of
     // running for hours.
-    static constexpr int32_t kMaxEvaluations = 10000;
+    static constexpr int32_t kMaxEvaluations = 1000;
     static constexpr int32_t kStackSize = 128;
 
     // Works on any variable tables through their interface.
