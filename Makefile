@@ -2,10 +2,11 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test setup build build-asan build-fuzz format check-format
+.PHONY: run test setup build build-asan build-tsan build-fuzz format check-format
 
 setup:
 	@bash tools/setup.sh
@@ -14,11 +15,22 @@ build: setup
 	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# The fuzz replays again, built with clang under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Everything but the real backends again, built with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer: the unit-test programs, the tools they drive and the fuzz replays.
+# Kept lean for CI: -O1 with line tables only, no benchmarks, no window (the real-window tests
+# stay out).
+ASAN_FLAGS := -O1 -gline-tables-only
 build-asan: setup
-	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug \
+	@CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Sanitize \
+	    -DCMAKE_C_FLAGS_SANITIZE="$(ASAN_FLAGS)" -DCMAKE_CXX_FLAGS_SANITIZE="$(ASAN_FLAGS)" \
 	    -DKEL_SANITIZE=ON -DKEL_REAL_BACKENDS=OFF -DKEL_BENCH=OFF >/dev/null
-	@cmake --build $(ASAN_BUILD) -j $(JOBS) --target fuzz_all
+	@cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+# The sound device's threads under ThreadSanitizer: only the stress test and the libraries it links.
+build-tsan: setup
+	@CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKEL_TSAN=ON -DKEL_BENCH=OFF >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target kel_tests_threads
 
 # The fuzz targets as libFuzzer programs over libraries instrumented for coverage, under both
 # sanitizers; tools/fuzz.sh runs one of them and trims what it finds into its seeds.
@@ -35,9 +47,12 @@ format:
 check-format:
 	@clang-format --dry-run --Werror $(FORMAT_FILES) || { echo "unformatted files: run make format" >&2; exit 1; }
 
-test: check-format build build-asan
-	@echo "== fuzz corpora under the sanitizers"
-	@cd $(ASAN_BUILD) && ctest -L fuzz -j $(JOBS) --output-on-failure
+test: check-format build build-asan build-tsan
+	@echo "== unit tests and fuzz corpora under the sanitizers"
+	@cd $(ASAN_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	    ctest -j $(JOBS) --output-on-failure
+	@echo "== the sound threads under ThreadSanitizer"
+	@cd $(TSAN_BUILD) && ctest -L tsan --output-on-failure
 	@echo "== all tests"
 	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
 

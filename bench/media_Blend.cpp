@@ -96,7 +96,7 @@ void Register(int32_t w, int32_t h, TMix mix) {
     benchmark::RegisterBenchmark(("blend/ours" + tail).c_str(), [=](benchmark::State& state) {
         TFrame f(w, h, mix);
         for (auto _ : state) {
-            f.Layer.DrawEx(&f.Dest, 0, 0, 0, 0, 0, float(w), float(h), 0xFFFFFF, 255, 2, 0, h);
+            f.Layer.DrawEx(&f.Dest, 0, 0, 0, 0, 0, float(w), float(h), 0xFFFFFF, 255, bmBlend, 0, h);
             benchmark::ClobberMemory();
         }
         SetBytes(state, w, h);
@@ -147,7 +147,7 @@ void Register(int32_t w, int32_t h, TMix mix) {
         TFrame f(w, h, TMix::Opaque);
         for (auto _ : state) {
             f.Small.StretchDraw(&f.Dest, 0, 0, 0, float(w), float(h), 0, 0, float(w / 2), float(h / 2), 0xFFFFFF, 255,
-                                1, 0, h);
+                                bmCopy, 0, h);
             benchmark::ClobberMemory();
         }
         SetBytes(state, w, h);

@@ -74,4 +74,8 @@ void SetLogFolder(std::string_view hostFolder) {
     FolderRef() = std::string(hostFolder);
 }
 
+const std::string& LogFolder() {
+    return FolderRef();
+}
+
 }  // namespace ErrorLogLib

@@ -28,5 +28,6 @@ void ClearErrorLog();
 // The host folder "ERRORLOG.txt" is written to; empty (the default) means the program's folder.
 // Tests point it at a scratch folder.
 void SetLogFolder(std::string_view hostFolder);
+const std::string& LogFolder();
 
 }  // namespace ErrorLogLib

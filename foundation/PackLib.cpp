@@ -37,11 +37,17 @@ THashFilePack::THashFilePack(const std::string& baseName, bool keepOpen)
     if (FileSystem::FileExists(HashName)) {
         NameTableValue = std::make_unique<THashTable>(kNameTableBuckets);
         NameTableValue->ValueSize = 2;
-        if (!NameTableValue->LoadFromFile(HashName)) BadFlag = true;
+        if (!NameTableValue->LoadFromFile(HashName)) {
+            BadFlag = true;
+            FailureText = HashName + ": the name table cannot be read";
+        }
     }
     if (FileSystem::FileExists(PackName)) {
         PackValue = std::make_unique<TFilePack>(PackName, keepOpen);
-        if (PackValue->Invalid() || !PackValue->Opened()) BadFlag = true;
+        if (PackValue->Invalid() || !PackValue->Opened()) {
+            BadFlag = true;
+            FailureText = PackName + ": " + PackValue->Failure();
+        }
     }
 }
 
@@ -86,8 +92,9 @@ std::array<std::unique_ptr<THashFilePack>, kPackSlots> slots;
 
 }  // namespace
 
-bool OpenPacks(const std::string& dataRoot) {
+bool OpenPacks(const std::string& dataRoot, std::string* failure) {
     int opened = 0;
+    if (failure) failure->clear();
     for (int n = 0; n < kPackSlots; ++n) {
         slots[static_cast<size_t>(n)].reset();
         const std::string name = dataRoot + "data" + std::to_string(n) + ".pack";
@@ -99,18 +106,24 @@ bool OpenPacks(const std::string& dataRoot) {
             if (DataPath.empty() || DataPath.back() != '/') DataPath += '/';
         }
         auto pack = std::make_unique<THashFilePack>(name, true);
-        if (pack->Bad()) continue;  // refused as a whole; the other packs still open
+        // A damaged pack stops the set at once: running on without it would show older data.
+        if (pack->Bad()) {
+            if (failure) *failure = pack->Failure();
+            return false;
+        }
         pack->Pack()->ErrorProc = PackChecksumError;
         slots[static_cast<size_t>(n)] = std::move(pack);
         ++opened;
     }
     SetPackVerify(false);
+    if (opened == 0 && failure) *failure = "no pack " + dataRoot + "data0.pack .. data15.pack";
     return opened > 0;
 }
 
 void ClosePacks() {
     for (auto& s : slots)
         s.reset();
+    DataPath.clear();
 }
 
 bool PackExists(int n) {

@@ -30,6 +30,7 @@ public:
     std::unique_ptr<TMemoryStream> Read(std::string_view name);
 
     bool Bad() const { return BadFlag; }
+    const std::string& Failure() const { return FailureText; }  // why it is bad: file and reason
     TFilePack* Pack() const { return PackValue.get(); }
     THashTable* NameTable() const { return NameTableValue.get(); }
     const std::string& NameTableFileName() const { return HashName; }
@@ -43,6 +44,7 @@ private:
     std::unique_ptr<TFilePack> PackValue;
     std::string HashName;
     std::string PackName;
+    std::string FailureText;
 };
 
 namespace PackLib {
@@ -57,13 +59,15 @@ using TPackErrorEvent = std::function<void(const std::string& entryName)>;
 extern TFileExistsHook FileExistsHook;
 extern TLoadFileHook LoadFileHook;
 extern TPackErrorEvent OnPackError;
-// The data root as a full host path ending in "/", once a pack has been found; else empty.
+// The data root as a full host path ending in "/", once a pack has been found; empty before that
+// and after ClosePacks.
 extern std::string DataPath;
 
-// Opens "data0.pack" .. "data15.pack" under the root (which ends in "\"). A pack that cannot be
-// opened is refused as a whole and its slot stays empty; the others are opened all the same.
-// True when at least one pack was opened. Verification starts switched off.
-bool OpenPacks(const std::string& dataRoot);
+// Opens "data0.pack" .. "data15.pack" under the root (which ends in "\"). True when at least one
+// pack was opened. A pack (or name table) that exists but cannot be opened stops the set at once
+// with false; the packs opened before it stay open. On false, failure (when given) names the file
+// and the reason. Verification starts switched off.
+bool OpenPacks(const std::string& dataRoot, std::string* failure = nullptr);
 void ClosePacks();
 bool PackExists(int n);
 THashFilePack* Pack(int n);  // nullptr for an empty slot or an n outside 0..15

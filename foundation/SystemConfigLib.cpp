@@ -52,51 +52,9 @@ TSystemData StartRecord() {
     return d;
 }
 
-// An integer of at most `bits` bits: leading spaces, an optional sign, then decimal digits, or "$"
-// and hexadecimal digits, and nothing after. Hexadecimal may use every bit (the top one becomes the
-// sign); decimal must lie in the signed range.
+// Numbers of the configuration files: decimal, or hexadecimal after "$" only.
 bool ParseInt(std::string_view s, int bits, int64_t& out) {
-    size_t i = 0;
-    while (i < s.size() && s[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    const uint64_t allBits = bits == 64 ? std::numeric_limits<uint64_t>::max() : (uint64_t{1} << bits) - 1;
-    uint64_t v = 0;
-    if (i < s.size() && s[i] == '$') {
-        ++i;
-        if (i == s.size()) return false;
-        for (; i < s.size(); ++i) {
-            char c = s[i];
-            uint64_t digit;
-            if (c >= '0' && c <= '9')
-                digit = static_cast<uint64_t>(c - '0');
-            else if (c >= 'A' && c <= 'F')
-                digit = static_cast<uint64_t>(c - 'A' + 10);
-            else if (c >= 'a' && c <= 'f')
-                digit = static_cast<uint64_t>(c - 'a' + 10);
-            else
-                return false;
-            if (v > (allBits >> 4)) return false;
-            v = (v << 4) | digit;
-        }
-        if (negative) v = (0 - v) & allBits;
-        // Sign-extend from `bits` bits.
-        if (bits < 64 && (v >> (bits - 1)) & 1) v |= ~allBits;
-        out = static_cast<int64_t>(v);
-        return true;
-    }
-    if (i == s.size()) return false;
-    const uint64_t limit = (uint64_t{1} << (bits - 1)) - (negative ? 0 : 1);
-    for (; i < s.size(); ++i) {
-        char c = s[i];
-        if (c < '0' || c > '9') return false;
-        uint64_t digit = static_cast<uint64_t>(c - '0');
-        if (v > (limit - digit) / 10) return false;
-        v = v * 10 + digit;
-    }
-    out = negative ? static_cast<int64_t>(0 - v) : static_cast<int64_t>(v);
-    return true;
+    return uMisc::TryStrToInt(s, bits, uMisc::THexPrefix::Dollar, out);
 }
 
 int32_t IntValue(const TStringList& list, std::string_view key, int32_t def) {

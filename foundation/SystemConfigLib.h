@@ -4,9 +4,9 @@
 // the message table with the texts of the engine's dialogs, and the setting of the 8 global fonts.
 //
 // Every configuration file is Shift-JIS text of key=value lines:
-// - a line's name is the text before its first "="; a key matches a line when the names are equal
-//   without regard to ASCII case; blanks around the "=" belong to the name and the value;
-// - the first matching line wins; a missing key reads as the empty value;
+// - everything before the first "=" is the line's name, blanks included, and everything after it
+//   the value; a key finds the lines whose names spell it with any ASCII case;
+// - of several such lines the earliest counts; with none the value is empty;
 // - numbers are 32-bit integers in decimal, or in hexadecimal after a "$" (leading spaces and a
 //   sign are allowed); anything else gives the key's default;
 // - booleans are "TRUE" or "FALSE" in any letter case; anything else gives the default;
@@ -206,8 +206,9 @@ bool SaveUserSettings();
 // Speaker and font lists through the pack set into Config; false when the file is missing.
 bool LoadSpeakerLists();
 bool LoadFontCandidateLists();
-// The message table: "GameData\System\Message.Dat" on the disk, or from the packs
-// "System\etc\Message.dat", else "System\etc\Message.txt". A missing table keeps the one loaded.
+// The message table, read either from the disk ("GameData\System\Message.Dat") or through the
+// packs ("System\etc\Message.dat", failing that "System\etc\Message.txt"). When the file is not
+// there, the table already loaded stays.
 bool LoadDiskMessageTable();
 bool LoadPackMessageTable();
 

@@ -31,10 +31,16 @@ bool TFilePack::OpenFile() {
     if (File) return true;
     try {
         File = std::make_unique<TFileStream>(FileNameValue, TFileMode::OpenRead);
-    } catch (const EStreamError&) {
+    } catch (const EStreamError& e) {
+        FailureText = e.what();
         return false;
     }
     return true;
+}
+
+bool TFilePack::Fail(std::string why) {
+    FailureText = std::move(why);
+    return false;
 }
 
 void TFilePack::CloseUnlessKept() {
@@ -49,6 +55,7 @@ bool TFilePack::Open(const std::string& fileName) {
     Names.clear();
     CountValue = IndexOffset = ThirdValue = 0;
     InvalidFlag = false;
+    FailureText.clear();
     bool ok = false;
     try {
         ok = OpenFile();
@@ -58,7 +65,7 @@ bool TFilePack::Open(const std::string& fileName) {
             uint8_t trailer[kTrailer10Size];
             if (EndOffset < kTrailer10Size) {
                 InvalidFlag = true;
-                ok = false;
+                ok = Fail("file of " + std::to_string(EndOffset) + " bytes is too short for a trailer");
             } else {
                 File->Seek(EndOffset - kTrailer10Size, TSeekOrigin::Beginning);
                 File->ReadBuffer(trailer, kTrailer10Size);
@@ -69,12 +76,12 @@ bool TFilePack::Open(const std::string& fileName) {
                     ok = ReadTrailer20();
                 else {
                     InvalidFlag = true;
-                    ok = false;
+                    ok = Fail("unknown trailer at offset " + std::to_string(EndOffset - kTrailer10Size));
                 }
             }
         }
-    } catch (const EStreamError&) {
-        ok = false;
+    } catch (const EStreamError& e) {
+        ok = Fail(e.what());
     }
     if (!ok) {
         Records.clear();
@@ -97,40 +104,46 @@ bool TFilePack::ReadTrailer10(const uint8_t* trailer) {
 bool TFilePack::ReadTrailer20() {
     if (EndOffset < kTrailer20Size) {
         InvalidFlag = true;
-        return false;
+        return Fail("file of " + std::to_string(EndOffset) + " bytes is too short for a 2.0 trailer");
     }
     std::vector<uint8_t> trailer(kTrailer20Size);
-    File->Seek(EndOffset - kTrailer20Size, TSeekOrigin::Beginning);
+    const int64_t trailerStart = EndOffset - kTrailer20Size;
+    File->Seek(trailerStart, TSeekOrigin::Beginning);
     File->ReadBuffer(trailer.data(), kTrailer20Size);
     uMisc::ScrambleBuffer(trailer.data(), 32, true, SignatureKey);
     if (FieldText(trailer.data(), 32) != kSignature) {
         InvalidFlag = true;
-        return false;
+        return Fail("wrong signature at offset " + std::to_string(trailerStart));
     }
     const uint32_t tableSize = Get32(trailer.data() + 32);
     CountValue = Get32(trailer.data() + 1076);
     IndexOffset = Get32(trailer.data() + 1080);
     ThirdValue = Get32(trailer.data() + 1084);
-    const int64_t tableEnd = EndOffset - kTrailer20Size;
-    if (tableSize > tableEnd) return false;
-    const int64_t tableStart = tableEnd - tableSize;
 
+    // A name table that does not load leaves an empty one: look-ups then search the index.
+    NameTable = std::make_unique<THashTable>(kNameTableBuckets);
+    NameTable->ValueSize = 2;
+    if (tableSize > trailerStart) return ReadIndex(trailerStart);
+    const int64_t tableStart = trailerStart - tableSize;
     TMemoryStream table;
     table.Data.resize(tableSize);
     File->Seek(BaseOffset + tableStart, TSeekOrigin::Beginning);
     File->ReadBuffer(table.Memory(), tableSize);
-    NameTable = std::make_unique<THashTable>(kNameTableBuckets);
-    NameTable->ValueSize = 2;
-    if (!NameTable->LoadFromStream(&table)) return false;
+    NameTable->LoadFromStream(&table);
     return ReadIndex(tableStart);
 }
 
-// The index lies between the index offset and indexEnd (the name table or the trailer). Its
-// entries and the records' ranges are checked against the file before anything is allocated.
+// The index lies between the index offset and indexEnd (the name table or the trailer); its
+// entries are checked against that range before anything is allocated. A record whose bytes lie
+// outside the file is kept: only reading that entry fails.
 bool TFilePack::ReadIndex(int64_t indexEnd) {
-    if (IndexOffset > indexEnd) return false;
+    if (IndexOffset > indexEnd)
+        return Fail("index offset " + std::to_string(IndexOffset) + " lies past the index end " +
+                    std::to_string(indexEnd));
     const int64_t indexSize = indexEnd - IndexOffset;
-    if (static_cast<int64_t>(CountValue) > indexSize / kMinIndexEntry) return false;
+    if (static_cast<int64_t>(CountValue) > indexSize / kMinIndexEntry)
+        return Fail(std::to_string(CountValue) + " entries do not fit the index of " + std::to_string(indexSize) +
+                    " bytes at offset " + std::to_string(IndexOffset));
 
     std::vector<uint8_t> index(static_cast<size_t>(indexSize));
     File->Seek(BaseOffset + IndexOffset, TSeekOrigin::Beginning);
@@ -138,24 +151,26 @@ bool TFilePack::ReadIndex(int64_t indexEnd) {
     Names.reserve(CountValue);
     Records.reserve(CountValue);
     size_t pos = 0;
+    auto runsPast = [&](uint32_t i) {
+        return Fail("index entry " + std::to_string(i) + " runs past the index end " + std::to_string(indexEnd));
+    };
     for (uint32_t i = 0; i < CountValue; ++i) {
-        if (index.size() - pos < 2) return false;
-        const size_t len = index[pos] | (static_cast<size_t>(index[pos + 1]) << 8);
+        if (index.size() - pos < 2) return runsPast(i);
+        const size_t len = LittleEndian::Get16(index.data() + pos);
         pos += 2;
-        if (index.size() - pos < len + TFilePackRecord::kSize) return false;
+        if (index.size() - pos < len + TFilePackRecord::kSize) return runsPast(i);
         Names.push_back(uMisc::ScrambleString(std::string_view(reinterpret_cast<const char*>(index.data() + pos), len),
                                               true, kNameKey));
         pos += len;
         const uint8_t* r = index.data() + pos;
         TFilePackRecord rec;
-        rec.Offset = static_cast<int64_t>(Get32(r) | (static_cast<uint64_t>(Get32(r + 4)) << 32));
+        rec.Offset = static_cast<int64_t>(LittleEndian::Get64(r));
         rec.StoredSize = Get32(r + 8);
         rec.Reserved = Get32(r + 12);
         rec.Compressed = Get32(r + 16);
         rec.Scrambled = Get32(r + 20);
         rec.Checksum = Get32(r + 24);
         pos += TFilePackRecord::kSize;
-        if (rec.Offset < 0 || rec.Offset > EndOffset || rec.StoredSize > EndOffset - rec.Offset) return false;
         Records.push_back(rec);
     }
     return true;
@@ -182,6 +197,7 @@ std::unique_ptr<TMemoryStream> TFilePack::Expand(std::unique_ptr<TMemoryStream>&
 std::unique_ptr<TMemoryStream> TFilePack::ReadByIndex(int64_t n) {
     if (n < 0 || n >= static_cast<int64_t>(Records.size())) return nullptr;
     const TFilePackRecord& rec = Records[static_cast<size_t>(n)];
+    if (rec.Offset < 0 || rec.Offset > EndOffset || rec.StoredSize > EndOffset - rec.Offset) return nullptr;
     std::unique_ptr<TMemoryStream> s;
     try {
         if (!OpenFile()) return nullptr;

@@ -54,14 +54,17 @@ public:
     TFilePack& operator=(const TFilePack&) = delete;
 
     // Reads the trailer and the index. False, with the invalid flag set, for an unknown trailer or
-    // a wrong signature; false as well for a file that cannot be opened and for any count, offset
-    // or size that does not fit in the file, or an embedded name table that does not load.
+    // a wrong signature; false as well for a file that cannot be opened or read and for an index
+    // that does not fit between its offset and the name table or trailer. Failure() says why.
+    // An embedded name table that does not load is left empty (look-ups search the index), and a
+    // record whose bytes lie outside the file fails only when that entry is read.
     bool Open(const std::string& fileName);
     // The lower-cased name equals an entry name exactly.
     bool Contains(std::string_view name) const;
     int32_t IndexOf(std::string_view lowerName) const;  // linear search, -1 when absent
     // The entry's bytes, verified (while Verify is set), unscrambled and expanded; nullptr for a
-    // number outside the entries, a checksum mismatch, a read error or a refused expansion.
+    // number outside the entries, a record outside the file, a checksum mismatch, a read error or
+    // a refused expansion.
     std::unique_ptr<TMemoryStream> ReadByIndex(int64_t n);
     // Through the embedded name table (a number that names another entry counts as absent), else
     // by linear search.
@@ -78,6 +81,8 @@ public:
     bool IsVersion20() const { return NameTable != nullptr; }
     THashTable* EmbeddedNameTable() const { return NameTable.get(); }
     const std::string& FileName() const { return FileNameValue; }
+    // Why the last Open failed (with the offset concerned), or empty.
+    const std::string& Failure() const { return FailureText; }
 
     TErrorProc ErrorProc;  // called with the entry name on a checksum mismatch
     bool Verify = false;
@@ -88,6 +93,7 @@ private:
     bool ReadIndex(int64_t indexEnd);
     bool OpenFile();
     void CloseUnlessKept();
+    bool Fail(std::string why);  // keeps the reason, returns false
 
     std::unique_ptr<THashTable> NameTable;
     std::unique_ptr<TFileStream> File;
@@ -103,4 +109,5 @@ private:
     bool InvalidFlag = false;
     bool OpenedFlag = false;
     uint32_t SignatureKey = 0;
+    std::string FailureText;
 };

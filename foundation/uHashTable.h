@@ -1,13 +1,13 @@
-// Named values of one fixed size (chosen by the table's user) in one contiguous data block,
-// indexed by buckets over a hash of the lower-cased name, with its own file format.
+// A table of named values, all of the size its user picks, stored back to back in a single data
+// block; buckets chosen by hashing the lower-cased name lead to them. It has a file form of its own.
 //
-// File ("HashVer1.3"; "hashver1.2" is read too), little-endian:
-//   0   16  version text, NUL-padded; compared lower-cased
-//   16  4   bucket count (must equal the reading table's)
-//   20  4   item count
-//   24  4   data size: bytes of the data block
-//   28  4   body size: bytes of the stored body
-//   32  ..  body: byte-pair compressed, then scrambled as a whole with the key 7402
+// The file ("HashVer1.3"; "hashver1.2" is read too), little-endian, offset and size in bytes:
+//   0   16  version text padded with NULs, compared lower-cased
+//   16  4   number of buckets; the reading table must have as many
+//   20  4   number of items
+//   24  4   length of the data block
+//   28  4   length of the stored body that follows
+//   32  ..  the body, byte-pair compressed and then scrambled whole with the key 7402
 // The body before compression: for each bucket its item count (16 bits) and its items (name as a
 // stream string, data offset in 8 bytes, and in 1.3 only the second hash in 4 bytes), then the
 // data block.

@@ -1,16 +1,22 @@
 #include "foundation/uMisc.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "platform/LittleEndian.h"
 
 // ---- TStringWriter ----
 
 namespace {
 constexpr int32_t kWriterStep = 128;
 
-// The smallest multiple of 128 that is greater than n (n <= 0 counts as 0).
+// Capacity for n characters: the next multiple of 128 strictly above n (at least 128).
 int32_t CapacityFor(int64_t n) {
     if (n < 0) n = 0;
     int64_t cap = (n / kWriterStep + 1) * kWriterStep;
@@ -103,20 +109,17 @@ void WriteStreamString(TStream* stream, std::string_view s) {
     // Longer strings keep the low 16 bits of their length and that many leading bytes, so the
     // record stays self-consistent.
     auto n = static_cast<uint16_t>(s.size() & 0xFFFF);
-    uint8_t len[2] = {static_cast<uint8_t>(n & 0xFF), static_cast<uint8_t>(n >> 8)};
-    stream->WriteBuffer(len, 2);
+    LittleEndian::Write16(*stream, n);
     if (n) stream->WriteBuffer(s.data(), n);
 }
 
 bool ReadStreamString(TStream* stream, std::string& s) {
     if (!stream) return false;
-    uint8_t len[2] = {0, 0};
-    int64_t got = stream->Read(len, 2);
-    if (got != 2) {
+    uint16_t n = 0;
+    if (!LittleEndian::Read16(*stream, n)) {
         s.clear();
         return false;
     }
-    size_t n = len[0] | (static_cast<size_t>(len[1]) << 8);
     s.assign(n, '\0');
     int64_t read = n ? stream->Read(s.data(), static_cast<int64_t>(n)) : 0;
     if (read < static_cast<int64_t>(n)) {
@@ -406,6 +409,48 @@ int32_t WeightedSum(std::string_view text) {
     return static_cast<int32_t>(sum);
 }
 
+bool TryStrToInt(std::string_view text, int bits, THexPrefix prefixes, int64_t& value) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    bool hex = false;
+    if (i < text.size() && text[i] == '$') {
+        hex = true;
+        ++i;
+    } else if (prefixes == THexPrefix::DollarOr0x && i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        hex = true;
+        i += 2;
+    }
+    if (i >= text.size()) return false;
+    const uint64_t allBits = bits >= 64 ? ~uint64_t{0} : (uint64_t{1} << bits) - 1;
+    // Decimal: up to 2^(bits-1) - 1, or 2^(bits-1) with a minus sign.
+    const uint64_t limit = hex ? allBits : (uint64_t{1} << (bits - 1)) - (negative ? 0 : 1);
+    uint64_t v = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        uint64_t digit;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<uint64_t>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = static_cast<uint64_t>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = static_cast<uint64_t>(c - 'A' + 10);
+        else
+            return false;
+        const uint64_t base = hex ? 16 : 10;
+        if (v > (limit - digit) / base) return false;
+        v = v * base + digit;
+    }
+    if (negative) v = 0 - v;
+    v &= allBits;
+    if (bits < 64 && ((v >> (bits - 1)) & 1)) v |= ~allBits;  // sign-extended from `bits` bits
+    value = static_cast<int64_t>(v);
+    return true;
+}
+
 int32_t StrToKey4(std::string_view text) {
     uint32_t key = 0;
     for (size_t i = 0; i < text.size() && i < 4; ++i)
@@ -453,52 +498,93 @@ std::string ScrambleString(std::string_view text, bool, uint32_t key) {
 }
 
 namespace {
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the word routines read little-endian words directly");
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the checksum reads its 16-bit words directly");
 
 constexpr uint32_t kScrambleLaneStart = 0x6E2B91D4u;
 constexpr uint32_t kScrambleLaneStep = 0x3F8A0C67u;
 constexpr uint32_t kScrambleSeedMask = 0x8B54E21Au;
 
-inline uint32_t Load32(const uint8_t* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
+using LittleEndian::Get32;
+using LittleEndian::Put32;
+}  // namespace
+
+namespace {
+
+// The scrambler's state between words: the two key lanes and the two halves of the last plain
+// word.
+struct TScrambleLanes {
+    uint32_t L0, L1, F0, F1;
+};
+
+#if defined(__SSE2__)
+// Each word's key is (the last key + a constant) xor the last plain word, a chain of one add and
+// one xor per word that nothing can shorten. Both lanes go through one vector register (the low
+// two of its four lanes), eight words a round: the loads, stores and shuffles run beside the
+// chain. When unscrambling, the plain word that feeds the next key is the key xor the stored word,
+// computed beside the next add.
+template <bool Decode>
+size_t ScrambleRounds(uint8_t* p, size_t words, TScrambleLanes& s) {
+    const __m128i step = _mm_set1_epi32(static_cast<int>(kScrambleLaneStep));
+    __m128i l = _mm_setr_epi32(static_cast<int>(s.L0), static_cast<int>(s.L1), 0, 0);
+    __m128i f = _mm_setr_epi32(static_cast<int>(s.F0), static_cast<int>(s.F1), 0, 0);
+    constexpr size_t kRound = 8;
+    size_t k = 0;
+    for (; k + kRound <= words; k += kRound, p += kRound * 8) {
+        __m128i out[kRound];  // the other form of each word, in the low half
+        for (size_t h = 0; h < kRound / 2; ++h) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * h));
+            const __m128i w1 = _mm_srli_si128(w, 8);
+            const __m128i l0 = _mm_xor_si128(_mm_add_epi32(l, step), f);
+            out[2 * h] = _mm_xor_si128(l0, w);
+            f = Decode ? out[2 * h] : w;
+            l = _mm_xor_si128(_mm_add_epi32(l0, step), f);
+            out[2 * h + 1] = _mm_xor_si128(l, w1);
+            f = Decode ? out[2 * h + 1] : w1;
+        }
+        for (size_t h = 0; h < kRound / 2; ++h)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * h), _mm_unpacklo_epi64(out[2 * h], out[2 * h + 1]));
+    }
+    s.L0 = static_cast<uint32_t>(_mm_cvtsi128_si32(l));
+    s.L1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(l, 4)));
+    s.F0 = static_cast<uint32_t>(_mm_cvtsi128_si32(f));
+    s.F1 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(f, 4)));
+    return k;
 }
-inline void Store32(uint8_t* p, uint32_t v) {
-    std::memcpy(p, &v, 4);
+#else
+template <bool Decode>
+size_t ScrambleRounds(uint8_t*, size_t, TScrambleLanes&) {
+    return 0;
 }
+#endif
+
+template <bool Decode>
+void ScrambleWords(void* buffer, size_t size, uint32_t key) {
+    auto* p = static_cast<uint8_t*>(buffer);
+    const size_t words = size / 8;
+    const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ kScrambleSeedMask;
+    TScrambleLanes s{kScrambleLaneStart, kScrambleLaneStart, seed, seed};
+    const size_t done = ScrambleRounds<Decode>(p, words, s);
+    p += done * 8;
+    for (size_t k = done; k < words; ++k, p += 8) {
+        s.L0 = (s.L0 + kScrambleLaneStep) ^ s.F0;
+        s.L1 = (s.L1 + kScrambleLaneStep) ^ s.F1;
+        const uint32_t w0 = Get32(p), w1 = Get32(p + 4);
+        const uint32_t x0 = w0 ^ s.L0, x1 = w1 ^ s.L1;
+        Put32(p, x0);
+        Put32(p + 4, x1);
+        s.F0 = Decode ? x0 : w0;  // the feedback is the plain word
+        s.F1 = Decode ? x1 : w1;
+    }
+}
+
 }  // namespace
 
 void ScrambleBufferEncode(void* buffer, size_t size, uint32_t key) {
-    auto* p = static_cast<uint8_t*>(buffer);
-    const size_t words = size / 8;
-    const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ kScrambleSeedMask;
-    uint32_t l0 = kScrambleLaneStart, l1 = kScrambleLaneStart, f0 = seed, f1 = seed;
-    for (size_t k = 0; k < words; ++k, p += 8) {
-        const uint32_t w0 = Load32(p), w1 = Load32(p + 4);
-        l0 = (l0 + kScrambleLaneStep) ^ f0;
-        l1 = (l1 + kScrambleLaneStep) ^ f1;
-        Store32(p, w0 ^ l0);
-        Store32(p + 4, w1 ^ l1);
-        f0 = w0;  // the feedback is the plain word
-        f1 = w1;
-    }
+    ScrambleWords<false>(buffer, size, key);
 }
 
 void ScrambleBufferDecode(void* buffer, size_t size, uint32_t key) {
-    auto* p = static_cast<uint8_t*>(buffer);
-    const size_t words = size / 8;
-    const uint32_t seed = (static_cast<uint32_t>(size) + key) ^ kScrambleSeedMask;
-    uint32_t l0 = kScrambleLaneStart, l1 = kScrambleLaneStart, f0 = seed, f1 = seed;
-    for (size_t k = 0; k < words; ++k, p += 8) {
-        l0 = (l0 + kScrambleLaneStep) ^ f0;
-        l1 = (l1 + kScrambleLaneStep) ^ f1;
-        const uint32_t w0 = Load32(p) ^ l0, w1 = Load32(p + 4) ^ l1;
-        Store32(p, w0);
-        Store32(p + 4, w1);
-        f0 = w0;
-        f1 = w1;
-    }
+    ScrambleWords<true>(buffer, size, key);
 }
 
 void ScrambleBuffer(void* buffer, size_t size, bool decode, uint32_t key) {
@@ -513,10 +599,8 @@ void ScrambleBuffer(void* buffer, size_t size, bool decode, uint32_t key) {
 
 namespace {
 
-inline void Put32(std::vector<uint8_t>& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
 
 // One block at a time: at most 8192 bytes and fewer than 200 distinct byte values, so at least 56
 // codes stay free to stand for pairs. Pair counts live in a hash of 8192 slots with 8-bit
@@ -657,8 +741,7 @@ private:
                 if (!IsLiteral(c)) out.push_back(RightCode[c]);
             }
         }
-        out.push_back(static_cast<uint8_t>(Size & 0xFF));
-        out.push_back(static_cast<uint8_t>(Size >> 8));
+        Append16(out, static_cast<uint16_t>(Size));
         out.insert(out.end(), Buffer, Buffer + Size);
     }
 
@@ -672,22 +755,32 @@ private:
 void CompressInto(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
     out.clear();
     out.reserve(0x80000);
-    Put32(out, kBPEMagic);
-    Put32(out, 1);  // 16-bit block lengths
-    Put32(out, static_cast<uint32_t>(n));
+    Append32(out, kBPEMagic);
+    Append32(out, 1);  // 16-bit block lengths
+    Append32(out, static_cast<uint32_t>(n));
     auto compressor = std::make_unique<TPairCompressor>();
     compressor->Run(src, n, out);
 }
 
 // Expands one stream. Within a block, the first complete expansion of a pair code is found again
-// in the output and copied from there, so that each later occurrence costs one copy. Every limit
-// of the format is checked: the pair table stays within the 256 codes, blocks stay within the
-// source, the output within its declared size, and a code never needs more than the 256 pending
-// codes that the format allows (the stack of the reference expander).
+// in the output and copied from there, so that each later occurrence costs one copy; runs of
+// literal codes are copied as they stand, and a block without pairs (what an entry that does not
+// compress becomes) is one copy. Every limit of the format is checked: the pair table stays within
+// the 256 codes, blocks stay within the source, the output within its declared size, and a code
+// never needs more than the 256 pending codes that the format allows (the stack of the reference
+// expander).
 class TPairExpander {
 public:
     static constexpr int kStackSize = 256;
     static constexpr size_t kSlack = 16;
+
+    TPairExpander() {
+        for (int c = 0; c < 256; ++c) {
+            Left[c] = static_cast<uint8_t>(c);
+            Right[c] = 0;
+            MakeLiteral(c);
+        }
+    }
 
     bool Run(const uint8_t* src, size_t n, std::vector<uint8_t>& out) {
         if (n < 4) return false;
@@ -705,20 +798,22 @@ public:
         }
         if (size > kBPEMaxSize) return false;
         // The whole size is reserved but filled only as far as the output goes, so that a stream
-        // declaring much more than it holds costs no more than what it holds.
+        // declaring much more than it holds costs no more than what it holds. The reserved memory
+        // never moves, so Out stays valid while the vector grows into it.
         out.clear();
         out.reserve(size + kSlack);
         Buffer = &out;
         Out = out.data();
         OutSize = size;
         OutPos = 0;
+        Filled = 0;
         const bool shortLengths = (flags & 1) != 0;
         while (pos < n) {
             if (!ReadTable(src, n, pos)) return false;
             uint32_t length;
             if (shortLengths) {
                 if (n - pos < 2) return false;
-                length = src[pos] | (static_cast<uint32_t>(src[pos + 1]) << 8);
+                length = LittleEndian::Get16(src + pos);
                 pos += 2;
             } else {
                 if (n - pos < 4) return false;
@@ -735,13 +830,21 @@ public:
     }
 
 private:
-    static uint32_t Get32(const uint8_t* p) { return Load32(p); }
-
-    bool IsLiteral(int c) const { return Left[c] == c; }
+    // A literal code expands to itself: one byte, no pending codes.
+    void MakeLiteral(int c) {
+        Left[c] = static_cast<uint8_t>(c);
+        IsPair[c] = 0;
+        State[c] = 2;
+        Length[c] = 1;
+        Need[c] = 0;
+    }
 
     bool ReadTable(const uint8_t* src, size_t n, size_t& pos) {
-        for (int c = 0; c < 256; ++c)
-            Left[c] = static_cast<uint8_t>(c);
+        // The codes that stood for pairs in the last block stand for themselves again; the others
+        // never changed.
+        for (int k = 0; k < PairCount; ++k)
+            MakeLiteral(Pairs[k]);
+        PairCount = 0;
         int c = 0;
         for (;;) {
             if (pos >= n) return false;
@@ -755,17 +858,17 @@ private:
             if (c + count + 1 > 256) return false;
             for (int i = 0; i <= count; ++i, ++c) {
                 if (pos >= n) return false;
-                Left[c] = src[pos++];
-                if (!IsLiteral(c)) {
-                    if (pos >= n) return false;
-                    Right[c] = src[pos++];
-                }
+                const uint8_t left = src[pos++];
+                if (left == c) continue;  // an entry that names its own code is a literal
+                if (pos >= n) return false;
+                Left[c] = left;
+                Right[c] = src[pos++];
+                IsPair[c] = 1;
+                State[c] = 0;
+                FirstAt[c] = -1;
+                Pairs[PairCount++] = static_cast<uint8_t>(c);
             }
             if (c == 256) break;
-        }
-        for (int k = 0; k < 256; ++k) {
-            State[k] = 0;
-            FirstAt[k] = -1;
         }
         return true;
     }
@@ -773,15 +876,9 @@ private:
     static constexpr uint64_t kHuge = uint64_t(1) << 40;  // beyond any declared size
     static constexpr int kTooDeep = kStackSize + 1;
 
-    // The expanded length of a code and the pending codes its expansion needs, following the
+    // The expanded length of a pair code and the pending codes its expansion needs, following the
     // reference order: a pair pushes its right and then its left element.
     void Measure(int c) {
-        if (IsLiteral(c)) {
-            Length[c] = 1;
-            Need[c] = 0;
-            State[c] = 2;
-            return;
-        }
         State[c] = 1;
         const int l = Left[c], r = Right[c];
         bool cyclic = false;
@@ -804,66 +901,101 @@ private:
         State[c] = 2;
     }
 
-    void Emit(int c) {
-        if (IsLiteral(c)) {
-            Out[OutPos++] = static_cast<uint8_t>(c);
-        } else if (FirstAt[c] >= 0) {
+    // Writes the expansion of a measured code at pos, with room for it and the slack; returns the
+    // position after it.
+    size_t Emit(int c, size_t pos) {
+        uint8_t* const out = Out;
+        if (!IsPair[c]) {
+            out[pos] = static_cast<uint8_t>(c);
+            return pos + 1;
+        }
+        if (FirstAt[c] >= 0) {
             const auto length = static_cast<size_t>(Length[c]);
-            const uint8_t* from = Out + FirstAt[c];
+            const uint8_t* from = out + FirstAt[c];
             if (length <= kSlack) {
                 // Short expansions move as one 16-byte word through a register; the bytes past the
                 // length land in what is written next, or in the slack past the end.
                 uint8_t word[kSlack];
                 std::memcpy(word, from, kSlack);
-                std::memcpy(Out + OutPos, word, kSlack);
+                std::memcpy(out + pos, word, kSlack);
             } else {
-                std::memcpy(Out + OutPos, from, length);
+                std::memcpy(out + pos, from, length);
             }
-            OutPos += length;
-        } else {
-            const auto start = static_cast<int64_t>(OutPos);
-            Emit(Left[c]);
-            Emit(Right[c]);
-            FirstAt[c] = start;
+            return pos + length;
         }
+        const size_t start = pos;
+        pos = Emit(Left[c], pos);
+        pos = Emit(Right[c], pos);
+        FirstAt[c] = static_cast<int64_t>(start);
+        return pos;
     }
 
-    // Makes room for n more bytes (and the slack) within the reserved memory, which never moves.
-    void Room(size_t n) {
-        const size_t want = OutPos + n + kSlack;
-        if (want <= Buffer->size()) return;
-        size_t grown = Buffer->size() * 2;
+    // Makes room for n more bytes at pos (and the slack) within the reserved memory, which never
+    // moves. The vector's growth fills the new part with zeros once, just before it is written.
+    void Room(size_t pos, size_t n) {
+        const size_t want = pos + n + kSlack;
+        if (want <= Filled) return;
+        size_t grown = Filled * 2;
         if (grown < want) grown = want;
         if (grown < 65536) grown = 65536;
         if (grown > OutSize + kSlack) grown = OutSize + kSlack;
         Buffer->resize(grown);
+        Filled = grown;
     }
 
     bool ExpandBlock(const uint8_t* packed, uint32_t length) {
-        for (uint32_t i = 0; i < length; ++i) {
-            const int c = packed[i];
-            if (IsLiteral(c)) {
-                if (OutPos >= OutSize) return false;
-                if (OutPos + kSlack >= Buffer->size()) Room(1);
-                Out[OutPos++] = static_cast<uint8_t>(c);
-                continue;
-            }
-            if (State[c] != 2) Measure(c);
-            if (Need[c] > kStackSize || Length[c] > OutSize - OutPos) return false;
-            Room(static_cast<size_t>(Length[c]));
-            Emit(c);
+        size_t pos = OutPos;
+        if (PairCount == 0) {
+            if (length > OutSize - pos) return false;
+            Room(pos, length);
+            std::memcpy(Out + pos, packed, length);
+            OutPos = pos + length;
+            return true;
         }
+        const uint8_t* p = packed;
+        const uint8_t* const end = packed + length;
+        while (p < end) {
+            const uint8_t* q = p;
+            while (q < end && !IsPair[*q])
+                ++q;
+            if (q != p) {
+                const auto run = static_cast<size_t>(q - p);
+                if (run > OutSize - pos) return false;
+                Room(pos, run);
+                if (run <= kSlack && end - p >= static_cast<std::ptrdiff_t>(kSlack)) {
+                    // As in Emit: one word, the bytes past the run overwritten later or slack.
+                    uint8_t word[kSlack];
+                    std::memcpy(word, p, kSlack);
+                    std::memcpy(Out + pos, word, kSlack);
+                } else {
+                    std::memcpy(Out + pos, p, run);
+                }
+                pos += run;
+                p = q;
+                if (p == end) break;
+            }
+            const int c = *p++;
+            if (State[c] != 2) Measure(c);
+            if (Need[c] > kStackSize || Length[c] > OutSize - pos) return false;
+            Room(pos, static_cast<size_t>(Length[c]));
+            pos = Emit(c, pos);
+        }
+        OutPos = pos;
         return true;
     }
 
     uint8_t Left[256], Right[256];
+    uint8_t IsPair[256];
     uint8_t State[256];  // 0 unmeasured, 1 being measured, 2 measured
+    uint8_t Pairs[256];  // the pair codes of the current block
+    int PairCount = 0;
     int Need[256];
     uint64_t Length[256];
     int64_t FirstAt[256];
     std::vector<uint8_t>* Buffer = nullptr;
     uint8_t* Out = nullptr;  // the reserved memory of Buffer
     size_t OutSize = 0, OutPos = 0;
+    size_t Filled = 0;  // bytes of Buffer made so far
 };
 
 }  // namespace
@@ -906,39 +1038,54 @@ std::unique_ptr<TMemoryStream> PackStream(std::unique_ptr<TMemoryStream>& source
 
 // ---- checksums ----
 
+namespace {
+// Eight 16-bit lanes: two 8-byte words side by side. Additions wrap in each lane.
+typedef uint16_t TChecksumLanes __attribute__((vector_size(16)));
+
+inline TChecksumLanes LoadLanes(const uint8_t* p) {
+    TChecksumLanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+}  // namespace
+
 uint32_t Checksum64(const void* buffer, size_t size) {
     if (!buffer) return 0;
     const auto* p = static_cast<const uint8_t*>(buffer);
     const size_t words = size / 8;
     constexpr uint16_t kStep = 0x0307;
-    // Eight words at a time in 32 independent 16-bit lanes; lane j of word k adds
-    // (lane j xor the key after k + 1 steps). The lanes are folded into four at the end.
-    constexpr int kGroup = 8;
-    uint16_t acc[4 * kGroup] = {};
-    uint16_t q[4 * kGroup];
-    for (int k = 0; k < kGroup; ++k)
-        for (int j = 0; j < 4; ++j)
-            q[4 * k + j] = static_cast<uint16_t>(kStep * (k + 1));
+    // Word k (from 1) adds (word xor k * 0x0307) in each of its four lanes. Eight words at a time
+    // go through four accumulators of two words each, which the compiler keeps in registers; the
+    // key of each accumulator moves on by eight steps a round. Sums of lanes commute, so folding
+    // the accumulators at the end gives the word-by-word sum.
+    constexpr int kRound = 8;
+    const auto key = [](int k) { return static_cast<uint16_t>(kStep * k); };
+    TChecksumLanes q0 = {key(1), key(1), key(1), key(1), key(2), key(2), key(2), key(2)};
+    TChecksumLanes q1 = q0 + key(2), q2 = q0 + key(4), q3 = q0 + key(6);
+    const TChecksumLanes step = q0 - q0 + key(kRound);
+    TChecksumLanes s0 = {}, s1 = {}, s2 = {}, s3 = {};
     size_t k = 0;
-    for (; k + kGroup <= words; k += kGroup) {
-        uint16_t w[4 * kGroup];
-        std::memcpy(w, p + k * 8, sizeof w);
-        for (int j = 0; j < 4 * kGroup; ++j)
-            acc[j] = static_cast<uint16_t>(acc[j] + (w[j] ^ q[j]));
-        for (int j = 0; j < 4 * kGroup; ++j)
-            q[j] = static_cast<uint16_t>(q[j] + kStep * kGroup);
+    for (; k + kRound <= words; k += kRound) {
+        const uint8_t* w = p + k * 8;
+        s0 += LoadLanes(w) ^ q0;
+        s1 += LoadLanes(w + 16) ^ q1;
+        s2 += LoadLanes(w + 32) ^ q2;
+        s3 += LoadLanes(w + 48) ^ q3;
+        q0 += step;
+        q1 += step;
+        q2 += step;
+        q3 += step;
     }
-    uint16_t s[4] = {};
-    for (int g = 0; g < kGroup; ++g)
-        for (int j = 0; j < 4; ++j)
-            s[j] = static_cast<uint16_t>(s[j] + acc[4 * g + j]);
-    auto key = static_cast<uint16_t>(kStep * k);
+    const TChecksumLanes all = s0 + s1 + s2 + s3;
+    uint16_t s[4];
+    for (int j = 0; j < 4; ++j)
+        s[j] = static_cast<uint16_t>(all[j] + all[j + 4]);
     for (; k < words; ++k) {
-        key = static_cast<uint16_t>(key + kStep);
+        const uint16_t q = key(static_cast<int>((k + 1) & 0xFFFF));
         uint16_t w[4];
         std::memcpy(w, p + k * 8, 8);
         for (int j = 0; j < 4; ++j)
-            s[j] = static_cast<uint16_t>(s[j] + (w[j] ^ key));
+            s[j] = static_cast<uint16_t>(s[j] + (w[j] ^ q));
     }
     const uint32_t low = s[0] | (static_cast<uint32_t>(s[1]) << 16);
     const uint32_t high = s[2] | (static_cast<uint32_t>(s[3]) << 16);
@@ -977,9 +1124,9 @@ bool WriteCheckedStream(TMemoryStream* source, TStream* destination) {
     if (!source || !destination) return false;
     const auto size = static_cast<uint32_t>(source->Data.size());
     uint8_t header[12];
-    Store32(header, kCheckedMagic);
-    Store32(header + 4, Checksum64(source->Memory(), source->Data.size()));
-    Store32(header + 8, size);
+    Put32(header, kCheckedMagic);
+    Put32(header + 4, Checksum64(source->Memory(), source->Data.size()));
+    Put32(header + 8, size);
     destination->WriteBuffer(header, sizeof header);
     destination->WriteBuffer(source->Memory(), static_cast<int64_t>(size));
     return true;
@@ -988,10 +1135,10 @@ bool WriteCheckedStream(TMemoryStream* source, TStream* destination) {
 std::unique_ptr<TMemoryStream> ReadCheckedStream(TStream* stream) {
     if (!stream) return nullptr;
     uint8_t magic[4] = {};
-    if (stream->Read(magic, 4) != 4 || Load32(magic) != kCheckedMagic) return nullptr;
+    if (stream->Read(magic, 4) != 4 || Get32(magic) != kCheckedMagic) return nullptr;
     uint8_t fields[8];
     stream->ReadBuffer(fields, sizeof fields);
-    const uint32_t checksum = Load32(fields), size = Load32(fields + 4);
+    const uint32_t checksum = Get32(fields), size = Get32(fields + 4);
     if (size > static_cast<uint64_t>(stream->Remaining())) throw EStreamError("stream read error");
     auto body = std::make_unique<TMemoryStream>();
     body->Data.resize(size);

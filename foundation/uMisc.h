@@ -88,6 +88,14 @@ int32_t WeightedSum(std::string_view text);
 int32_t StrToKey4(std::string_view text);
 // "TRUE" or "FALSE" in any case and with nothing around them; otherwise def.
 bool StrToBoolDef(std::string_view text, bool def);
+// What may start hexadecimal digits in a number: "$" alone (the configuration files), or "$" and
+// "0x" / "0X" (script values and expressions).
+enum class THexPrefix : uint8_t { Dollar, DollarOr0x };
+// The engine's one reading of integers of 32 or 64 bits: leading spaces, an optional sign, then
+// decimal digits within the signed range, or a hex prefix and hexadecimal digits that may use
+// every bit (the top one becomes the sign: "$FFFFFFFF" is -1 at 32 bits). False, leaving value
+// alone, when the whole text is not such a number.
+bool TryStrToInt(std::string_view text, int bits, THexPrefix prefixes, int64_t& value);
 int32_t StrLen(const char* s);  // bytes before the first 0; 0 for nullptr
 
 // ---- scramblers, byte-pair compression, checksums, checked streams ----

@@ -1,5 +1,6 @@
 #include "foundation/uMisc_Math.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -10,7 +11,9 @@ namespace uMisc_Math {
 
 // Expressions are evaluated in extended precision and stored in single precision where a value is
 // named, as the curves' stored key frames expect; "round" is to nearest, ties to even (the
-// default rounding mode).
+// default rounding mode). Rounding uses rint, not nearbyint: the same result, without saving and
+// restoring the floating-point environment, which made the curves of animations several times
+// slower.
 namespace {
 using Ext = long double;
 constexpr Ext kPi = 3.14159265358979323846264338327950288L;
@@ -20,7 +23,7 @@ constexpr Ext kPi = 3.14159265358979323846264338327950288L;
 int64_t RoundInt64(Ext x) {
     constexpr Ext kLimit = 9223372036854775808.0L;  // 2^63
     if (!(x > -kLimit && x < kLimit)) return std::numeric_limits<int64_t>::min();
-    return static_cast<int64_t>(std::nearbyint(x));
+    return static_cast<int64_t>(std::rint(x));
 }
 
 // The runtime's power rule: an exponent of 0 gives 1, a base of 0 gives 0.
@@ -64,11 +67,15 @@ void InitRandomTable() {
 
 bool LoadRandomTable(TStream* stream) {
     constexpr int64_t kBytes = kRandomTableSize * 4;
-    if (!stream || stream->Remaining() < kBytes) return false;
+    if (!stream) return false;
     uint8_t buf[kBytes];
-    if (stream->Read(buf, kBytes) != kBytes) return false;
-    for (int32_t i = 0; i < kRandomTableSize; ++i) {
-        RandomTable[static_cast<size_t>(i)] = static_cast<int32_t>(LittleEndian::Get32(buf + i * 4));
+    const int64_t n = stream->Read(buf, std::min(kBytes, stream->Remaining()));
+    // The bytes lie over the table as it is stored: a short file replaces the leading entries,
+    // the low bytes of a last partial one included, and keeps the rest.
+    for (int64_t i = 0; i < n; ++i) {
+        auto& entry = RandomTable[static_cast<size_t>(i / 4)];
+        const int shift = static_cast<int>(i % 4) * 8;
+        entry = static_cast<int32_t>((static_cast<uint32_t>(entry) & ~(0xFFu << shift)) | (uint32_t{buf[i]} << shift));
     }
     RandomIndex = 0;
     return true;
@@ -181,10 +188,10 @@ const struct TTablesAtStart {
 float CurveLinear(float start, float end, float t, float p) {
     if (start == end) return start;
     const float v = static_cast<float>(start * (1 - Ext{t}) + end * Ext{t});
-    const Ext q = 100 - std::nearbyint(Ext{p} * 100);
+    const Ext q = 100 - std::rint(Ext{p} * 100);
     if (!(q > 1)) return v;  // no steps (also for a p that is not a number)
     if (std::isinf(q)) return start;
-    return static_cast<float>(start + std::nearbyint((v - Ext{start}) / q) * q);
+    return static_cast<float>(start + std::rint((v - Ext{start}) / q) * q);
 }
 
 namespace {
@@ -233,7 +240,7 @@ float CurveBSpline(float prev, float start, float end, float next, float t, floa
     const float b = static_cast<float>(((1 - x) * (1 - x) * (1 - x) * prev + (3 * x3 - 6 * x2 + 4) * start +
                                         (-3 * x3 + 3 * x2 + 3 * x + 1) * end + x3 * next) /
                                        6);
-    if (std::nearbyint(Ext{w} * 100) == 100) return b;
+    if (std::rint(Ext{w} * 100) == 100) return b;
     Ext other, f;
     if (w >= 1) {
         other = CurveHermite(prev, start, end, next, t, 1, 1, 1);

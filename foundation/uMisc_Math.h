@@ -1,8 +1,9 @@
-// The engine's cheap, repeatable numbers: a table of 1024 pseudo-random integers read in sequence
-// (effects repeat the same way every run, and a game can ship its own table), a sine table of 1024
-// steps per turn, an arctangent table for integer angles, and the interpolation curves of key
-// frames and tweens. Angles are integers in 1024ths of a turn ("units"); 256 units are a quarter
-// turn, counted from the positive x axis towards the positive y axis.
+// Tables and curves for per-frame and per-pixel code, where trigonometry and a real generator would
+// cost too much or differ between runs. Random numbers come in order from a 1024-entry table, so an
+// effect plays out identically each time and a game may supply its own table. Sines are tabled at
+// 1024 steps per turn and arctangents per integer angle; five curves serve key frames and tweens.
+// Angles are integers, 1024 to a turn ("units"): 256 units make a quarter turn, measured from the
+// positive x axis towards the positive y axis.
 //
 // The tables are built once at program start, before anything else runs (InitTables).
 #pragma once
@@ -32,16 +33,17 @@ extern int32_t RandomIndex;  // 0 .. 1023; the next draw reads the entry after i
 // Fills the table with the first 1024 draws (range 0x7FFFFFFF) of an unseeded generator, and
 // sets the index to 0. The runtime generator's own state is not touched.
 void InitRandomTable();
-// Replaces the table with the 4096 bytes at the stream's position and sets the index to 0. A nil
-// stream, or one with fewer than 4096 bytes left, changes nothing; the result says whether the
-// table was replaced.
+// Copies what the stream holds from its position, 4096 bytes at most, onto the table's bytes (so a
+// short file replaces only the first entries), then sets the index to 0. A nil stream changes
+// nothing and gives false.
 bool LoadRandomTable(TStream* stream);
 // The same for the game's table file, read through the pack set; false when it cannot be had.
 bool LoadRandomTable();
 void SetRandomIndex(int32_t index);
-// Advances the index, then takes v = table[index]: n = 0 gives 0, n > 0 gives v mod n, n < 0 gives
-// (v mod m) - (m div 2) with m = -n. The remainder has the sign of v, so a generated table
-// (never negative) gives 0 .. n - 1, respectively -(m div 2) .. m - 1 - (m div 2).
+// Steps the index on and reads v there. Zero for n = 0; v mod n for positive n; for negative n,
+// with m = -n, v mod m less m div 2, a range centred on 0. Remainders keep v's sign, and a
+// generated table holds no negative entry: the results are 0 .. n - 1, or -(m div 2) .. m - 1 -
+// (m div 2).
 int32_t TableRandom(int32_t n);
 // TableRandom(16777215) * scale / 16777215 in single precision: 0 up to about scale.
 float TableRandomFloat(float scale);

@@ -1,5 +1,5 @@
-// A fixed number of slots mapping a string to a 32-bit value, with round-robin replacement. It
-// remembers recent name look-ups; keys compare exactly (case-sensitive).
+// Remembers recent name look-ups: a few slots, each holding a string and a 32-bit value, reused in
+// turn when all are taken. Keys compare exactly, letter case included.
 #pragma once
 
 #include <cstdint>

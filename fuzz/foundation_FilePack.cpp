@@ -9,13 +9,23 @@
 
 #include "foundation/uFilePack.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = [] {
+namespace {
+// One temporary file for every input of the run, removed when the program ends.
+struct TScratchFile {
+    TScratchFile() {
         char name[] = "/tmp/kel-fuzz-pack-XXXXXX";
         const int fd = mkstemp(name);
         if (fd >= 0) close(fd);
-        return std::string(name);
-    }();
+        Path = name;
+    }
+    ~TScratchFile() { std::remove(Path.c_str()); }
+    std::string Path;
+};
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const TScratchFile file;
+    const std::string& path = file.Path;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
     if (size) std::fwrite(data, 1, size, f);

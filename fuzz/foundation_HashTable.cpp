@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "foundation/uHashTable.h"
+#include "platform/LittleEndian.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The table takes the bucket count the file asks for, within reason, so that loading gets past
     // the bucket check.
     int32_t buckets = 256;
     if (size >= 20) {
-        const uint32_t b = data[16] | (data[17] << 8) | (data[18] << 16) | (static_cast<uint32_t>(data[19]) << 24);
+        const uint32_t b = LittleEndian::Get32(data + 16);
         if (b >= 1 && b <= 4096) buckets = static_cast<int32_t>(b);
     }
     THashTable table(buckets);

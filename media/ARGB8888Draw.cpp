@@ -25,23 +25,23 @@ TColorFilter SelectColorFilter(uint32_t addColor, uint32_t mulColor) {
 
 TBlendKernel SelectBlendKernel(TBlendMode mode, bool alphaTest) {
     switch (mode & 127) {
-        case 1:
+        case bmCopy:
             return alphaTest ? TBlendKernel::CopyAlphaTest : TBlendKernel::Copy;
-        case 2:
+        case bmBlend:
             return TBlendKernel::Blend;
-        case 3:
+        case bmScreen:
             return TBlendKernel::Screen;
-        case 4:
+        case bmMultiply:
             return TBlendKernel::Multiply;
-        case 5:
+        case bmDifference:
             return TBlendKernel::Difference;
-        case 6:
+        case bmLighten:
             return TBlendKernel::Lighten;
-        case 7:
+        case bmDarken:
             return TBlendKernel::Darken;
-        case 8:
+        case bmAdd:
             return TBlendKernel::Add;
-        case 9:
+        case bmSubtract:
             return TBlendKernel::Subtract;
         default:
             return TBlendKernel::Copy;
@@ -208,7 +208,7 @@ void TARGB8888::Draw(TARGB8888* dest, int32_t x, int32_t y, int32_t left, int32_
     if (!dest) return;
     // Clipped at the destination's own height, so that pictures taller than 1024 rows draw whole.
     DrawEx(dest, 0, static_cast<float>(x), static_cast<float>(y), static_cast<float>(left), static_cast<float>(top),
-           static_cast<float>(right), static_cast<float>(bottom), 0xFFFFFF, 255, 1, 0, dest->Height());
+           static_cast<float>(right), static_cast<float>(bottom), 0xFFFFFF, 255, bmCopy, 0, dest->Height());
 }
 
 void TARGB8888::DrawEx(TARGB8888* dest, uint32_t addColor, float fx, float fy, float fleft, float ftop, float fright,
@@ -225,12 +225,12 @@ void TARGB8888::DrawEx(TARGB8888* dest, uint32_t addColor, float fx, float fy, f
     if (r1 <= r0) return;
     const uint32_t add = addColor & 0xFFFFFF;
     const uint32_t m = (mulColor & 0xFFFFFF) | ((alpha & 0xFF) << 24);
-    if (mode == 2 && !IsTransparent() && alpha == 255) mode = 1;
+    if (mode == bmBlend && !IsTransparent() && alpha == 255) mode = bmCopy;
 
     std::unique_ptr<TBitmap32> copy;
     const TBitmap32& source = Unaliased(*Active, *dest->Active, copy);
     const int32_t pairs = w / 2;
-    if (add == 0 && m == 0xFFFFFFFFu && mode == 1) {
+    if (add == 0 && m == 0xFFFFFFFFu && mode == bmCopy) {
         for (int64_t r = r0; r < r1; ++r) {
             if (RowSkipped(y + r)) continue;
             std::memcpy(dest->ScanLine(static_cast<int32_t>(y + r)) + x,
@@ -283,7 +283,7 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
     if (r1 <= r0) return;
     const uint32_t add = addColor & 0xFFFFFF;
     const uint32_t m = (mulColor & 0xFFFFFF) | ((alpha & 0xFF) << 24);
-    if (mode == 2 && !IsTransparent() && alpha == 255) mode = 1;
+    if (mode == bmBlend && !IsTransparent() && alpha == 255) mode = bmCopy;
 
     std::unique_ptr<TBitmap32> copy;
     const TBitmap32& source = Unaliased(*Active, *dest->Active, copy);
@@ -312,23 +312,23 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
 
 void TARGB8888::FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color) {
     // Clipped at the image's own height, so that pictures taller than 1024 rows fill whole.
-    FillRectEx(color, 1, static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
+    FillRectEx(color, bmCopy, static_cast<float>(left), static_cast<float>(top), static_cast<float>(right),
                static_cast<float>(bottom), 0, Height());
 }
 
 void TARGB8888::FillRectEx(uint32_t color, TBlendMode mode, float fleft, float ftop, float fright, float fbottom,
                            int32_t clipTop, int32_t clipBottom) {
     if (!Active) return;
-    if (mode != 1 && (color >> 24) == 0) return;
+    if (mode != bmCopy && (color >> 24) == 0) return;
     int32_t left = RoundHalfAway(fleft), top = RoundHalfAway(ftop);
     int32_t right = RoundHalfAway(fright), bottom = RoundHalfAway(fbottom);
     if (NormalizeFillRect(left, top, right, bottom, Width(), Height())) return;
     const int32_t w = right - left, h = bottom - top;
     if (w < 2 || h < 1) return;
     const auto [r0, r1] = ClipRows(top, h, clipTop, clipBottom);
-    if (mode == 2 && (color >> 24) == 255) mode = 1;
+    if (mode == bmBlend && (color >> 24) == 255) mode = bmCopy;
     const int32_t pairs = w / 2;
-    if (mode == 1) {
+    if (mode == bmCopy) {
         for (int64_t r = r0; r < r1; ++r) {
             if (RowSkipped(top + r)) continue;
             std::fill_n(ScanLine(static_cast<int32_t>(top + r)) + left, 2 * pairs, color);

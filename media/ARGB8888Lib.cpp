@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "foundation/PackLib.h"
+#include "foundation/uDialogMisc.h"
 #include "foundation/uMisc.h"
 #include "media/ImageCodecLib.h"
 #include "media/uARGBSaveFile.h"
@@ -16,7 +17,6 @@ namespace ARGB8888Lib {
 uint32_t SerialCounter = 0;
 bool InterlaceMode = false;
 int32_t InterlaceField = 0;
-std::function<void(const std::string& text)> OnMessage;
 
 uint32_t NextSerial() {
     uint32_t serial = SerialCounter;
@@ -67,10 +67,9 @@ void TBitmap32::ConvertTo32(uint8_t alpha) {
     SourceBits = 32;
 }
 
-namespace {
+namespace ARGB8888Lib {
 
-// The extension of a name: from the last "." after the last path delimiter, lower-cased. The
-// scan steps over two-byte Shift-JIS characters, whose trail byte may look like "\".
+// The scan steps over two-byte Shift-JIS characters, whose trail byte may look like "\".
 std::string ExtensionOf(const std::string& name) {
     size_t dot = std::string::npos;
     for (size_t i = 0; i < name.size(); ++i) {
@@ -85,6 +84,10 @@ std::string ExtensionOf(const std::string& name) {
     }
     return dot == std::string::npos ? std::string() : ClassLib::LowerAscii(std::string_view(name).substr(dot));
 }
+
+}  // namespace ARGB8888Lib
+
+namespace {
 
 // The bytes from the stream's position to its end.
 std::vector<uint8_t> ReadRest(TStream& stream) {
@@ -107,8 +110,8 @@ std::unique_ptr<TBitmap32> ReadJpeg(TStream& stream) {
     try {
         bitmap = ImageCodecLib::DecodeJpeg(bytes.data(), bytes.size(), ImageCodecLib::TJpegOutput::Colour);
     } catch (const ImageCodecLib::EJpegHeaderError&) {
-        // Not an error of the load: the user is told, and the image stays empty.
-        if (ARGB8888Lib::OnMessage) ARGB8888Lib::OnMessage("規格外のJPEGを読み込みました。読み込みを中断します。"_sj);
+        // Not an error of the load: the user is told in a message box, and the image stays empty.
+        uDialogMisc::ShowDialog1("", "規格外のJPEGを読み込みました。読み込みを中断します。"_sj, "OK", nullptr);
         return nullptr;
     }
     bitmap->ConvertTo32(255);
@@ -210,10 +213,18 @@ void TARGB8888::ScanTransparency() {
     Transparent = (all >> 24) != 0xFF;
 }
 
+void TARGB8888::ShiftFill(int32_t dx, int32_t dy, uint32_t color) {
+    if (!Active) return;
+    TARGB8888 copy;
+    copy.Assign(this);
+    FillRect(0, 0, Width(), Height(), color);
+    copy.Draw(this, dx, dy, 0, 0, Width(), Height());
+}
+
 bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {
     if (!stream) return false;
     Clear();
-    const std::string ext = ExtensionOf(name);
+    const std::string ext = ARGB8888Lib::ExtensionOf(name);
     std::unique_ptr<TBitmap32> bitmap;
     try {
         if (ext == ".bmp") {

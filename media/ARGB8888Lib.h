@@ -1,10 +1,12 @@
-// The engine's software image: a rectangle of 32-bit pixels 0xAARRGGBB (blue in the low byte,
-// alpha in the high byte; alpha 255 is opaque, 0 fully transparent), with a serial number that
-// tells the compositor when the pixels changed and a flag that says whether any pixel is not
-// opaque. Pictures are read from BMP, JPEG, PNG and ".argb" streams and written as BMP and JPEG;
-// the image is transferred into locked display surfaces of 16, 24 or 32 bits per pixel.
+// The image every picture of the engine lives in: width x height pixels of 32 bits, 0xAARRGGBB,
+// so blue is the lowest byte and alpha the highest (255 covers, 0 lets everything through). A
+// serial number changes when the pixels are declared changed, which is how the compositor spots
+// new pictures, and a flag records whether some pixel is less than opaque. Pictures are read from BMP, JPEG, PNG and
+// ".argb" streams and written as BMP and JPEG; the image is transferred into locked display surfaces of 16, 24 or 32
+// bits per pixel.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -12,7 +14,10 @@
 #include <string>
 #include <vector>
 
+class IDeviceContext;
+class TDDDD7;
 class TStream;
+struct TDisplayLock;
 
 // A bitmap of 32-bit pixels, rows top to bottom, each row Width pixels with no padding.
 // Pixels always holds Width x Height values. SourceBits is the depth of the picture the pixels
@@ -55,9 +60,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A blend mode of the draws and fills: the kernel is chosen by mode and 127 (0 and 1 copy, 2 alpha
-// blend, 3 screen, 4 multiply, 5 difference, 6 lighten, 7 darken, 8 add, 9 subtract, above that copy).
+// A blend mode of the draws and fills. Scripts and stored pictures give any byte: the kernel goes
+// by mode and 127, and the values from 10 up replace as bmReplace does.
 using TBlendMode = uint8_t;
+enum : TBlendMode {
+    bmReplace = 0,  // the source replaces the destination
+    bmCopy = 1,     // the same, except that rotated draws keep the destination under source alpha 0 and 1
+    bmBlend = 2,
+    bmScreen = 3,
+    bmMultiply = 4,  // then blended by the source alpha, as are the next three
+    bmDifference = 5,
+    bmLighten = 6,
+    bmDarken = 7,
+    bmAdd = 8,
+    bmSubtract = 9,
+};
 
 class TARGB8888 {
 public:
@@ -111,6 +128,17 @@ public:
     bool TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
                            int32_t bottom) const;
 
+    // ---- Presents (ARGB8888Present.cpp): the picture onto the display and onto a window canvas.
+    // Copies the source rectangle to (x, y) of the display component's back buffer, locked for the
+    // copy, and marks the rows written for the next flip. False without a display or back buffer,
+    // or when the back buffer cannot be locked.
+    bool DrawToSurface(TDDDD7* display, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
+                       int32_t bottom) const;
+    // The whole active bitmap to (0, 0) of the canvas.
+    void BitBltTo(IDeviceContext* dc) const;
+    // The surface description of a locked back buffer.
+    static TSurfaceDesc SurfaceOf(const TDisplayLock& lock);
+
     // ---- Draws, fills and transitions. The image the method is called on is the source (the
     // "from" picture of a transition), the first argument the destination; a nullptr destination
     // or an empty image does nothing. Rectangles are left, top, right, bottom with right and
@@ -137,6 +165,10 @@ public:
                      TBlendMode mode, int32_t clipTop, int32_t clipBottom);
     // Sets the alpha byte of every pixel in the rectangle (above 255 counts as 255); no interlace.
     void FillAlpha(int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t alpha);
+    // Moves the picture by (dx, dy) inside the image and fills what it uncovers with colour: a fill
+    // of the whole image, then a plain copy of the old picture drawn back at (dx, dy). Both work
+    // on pixel pairs, so an odd last column keeps its pixels.
+    void ShiftFill(int32_t dx, int32_t dy, uint32_t color);
 
     // The source rectangle scaled and rotated (angle in turns) about its centre, the centre landing
     // on (centerX, centerY).
@@ -166,6 +198,48 @@ public:
     void FillBlend(TARGB8888* dest, int32_t left, int32_t top, int32_t right, int32_t bottom, uint32_t color,
                    TBlendMode mode) const;
 
+    // ---- Text through the engine's fonts (media/ARGB8888Text.cpp).
+    // Draws Shift-JIS text into the active bitmap at (x, y), character by character, with font
+    // fontIndex of ARGB8888Font::Fonts (0..7; any other index draws with font 0) at a cell of
+    // charWidth x charHeight; a character the font has no glyph for is drawn with font 0. The
+    // extent is the advance along the writing direction and the other size of the last character.
+    // Without an active bitmap nothing is drawn and the extent is left as it was.
+    void TextOut(int32_t x, int32_t y, const std::string& text, int32_t charWidth, int32_t charHeight, uint32_t color,
+                 int32_t fontIndex, bool vertical, int32_t& extentWidth, int32_t& extentHeight);
+
+    // ---- Picture effects (ARGB8888Effect.cpp). They change this image in place, every pixel of
+    // it, without blending, pair rule or interlace; an image without an active bitmap is left
+    // alone. None of them takes a new serial: the caller decides when the change shows.
+
+    // A 256-entry map of a colour channel's value.
+    using TToneTable = std::array<uint8_t, 256>;
+
+    // Redraws the picture scaled by (scaleX, scaleY) about its centre, the centre landing on (x, y).
+    void Zoom(int32_t x, int32_t y, float scaleX, float scaleY);
+    // The source rectangle scaled onto the destination rectangle with bilinear filtering (weights of
+    // 1/128 that sum to 127/128), stored unblended. The destination is first cleared to 0 over the
+    // source's size unless the drawn rectangle reaches to within a pixel or two of every edge.
+    void BilinearDraw(TARGB8888* dest, int32_t destLeft, int32_t destTop, int32_t destRight, int32_t destBottom,
+                      int32_t left, int32_t top, int32_t right, int32_t bottom) const;
+    // A box blur of (width div 2) by (height div 2) pixels each way, done twice; edge pixels repeat
+    // beyond the picture.
+    void Blur(int32_t width, int32_t height);
+    // Brightness and contrast as fractions (0.2 = +20%).
+    void Bright(float brightness, float contrast);
+    void Gamma(float gamma);
+    // Stretches the colour levels a..b (either order) to the whole range.
+    void Range(int32_t a, int32_t b);
+    // The straight tone line through (inputLow, outputLow) and (inputHigh, outputHigh).
+    void ToneLine(int32_t inputLow, int32_t outputLow, int32_t inputHigh, int32_t outputHigh);
+    // Saturation: -1 makes the picture grey, 0 keeps it (but for a slight darkening), above 0 raises it.
+    void Chroma(float amount);
+    // Lays colour (0xAARRGGBB) over every pixel's colour through blend mode 2 to 7; alpha kept.
+    void ColorTone(uint32_t color, uint8_t mode);
+    void Mirror(bool horizontal, bool vertical);
+    // Maps the red, green and blue bytes of every pixel; alpha bytes stay.
+    void ApplyToneTable(const TToneTable& table);
+    void ApplyChannelTables(const TToneTable& red, const TToneTable& green, const TToneTable& blue);
+
     std::unique_ptr<TBitmap32> OwnedBitmap;  // nullptr when the image is empty
     TBitmap32* Target = nullptr;             // not owned
     TBitmap32* Active = nullptr;             // Target when set, else OwnedBitmap
@@ -186,10 +260,6 @@ extern uint32_t SerialCounter;  // the next serial to hand out
 extern bool InterlaceMode;
 extern int32_t InterlaceField;  // 0 or 1
 
-// Shows a message to the user (the loaders' notice about a JPEG they cannot read). Set by the
-// application; without it the notice is dropped.
-extern std::function<void(const std::string& text)> OnMessage;
-
 // The counter's value; the counter then advances, wrapping from 0xFFFFFF to 0.
 uint32_t NextSerial();
 void ToggleInterlaceField();
@@ -201,8 +271,8 @@ bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& 
 
 // ---- Colour helpers, kernels and the clips of the draws.
 
-// The colour filter of a draw, applied to every source lane before the kernel: m is the multiply
-// colour with the draw's alpha in its alpha byte, a the add colour with alpha byte 0.
+// How a draw tints each source lane before its kernel sees it. m: the multiply colour, whose alpha
+// byte carries the draw's alpha; a: the add colour, its alpha byte cleared.
 enum class TColorFilter : uint8_t {
     None,         // a = 0 and m = 0xFFFFFFFF
     Multiply,     // s := (s x m) shr 8
@@ -252,4 +322,11 @@ bool ClipRectF(float& destLeft, float& destTop, float& destRight, float& destBot
 // The fills' rectangle: ordered, then cut to width x height. True when nothing is left.
 bool NormalizeFillRect(int32_t& left, int32_t& top, int32_t& right, int32_t& bottom, int32_t width, int32_t height);
 
+}  // namespace ARGB8888Lib
+
+// ---- names of media items (used by the picture and sound caches too)
+namespace ARGB8888Lib {
+// The extension of a name: from the last "." after the last path delimiter, lower-cased; "" when
+// there is none.
+std::string ExtensionOf(const std::string& name);
 }  // namespace ARGB8888Lib

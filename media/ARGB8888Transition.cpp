@@ -147,7 +147,7 @@ void TARGB8888::RotateDraw(TARGB8888* dest, uint32_t addColor, float centerX, fl
 
     const uint32_t add = addColor & 0xFFFFFF;
     const uint32_t m = (mulColor & 0xFFFFFF) | ((alpha & 0xFF) << 24);
-    if (mode == 2 && !IsTransparent() && alpha == 255) mode = 1;
+    if (mode == bmBlend && !IsTransparent() && alpha == 255) mode = bmCopy;
     std::unique_ptr<TBitmap32> copy;
     std::vector<uint32_t> samples;
     TRotateRow p;
@@ -188,8 +188,8 @@ void TARGB8888::RuleDraw(TARGB8888* dest, int32_t x, int32_t y, int32_t left, in
     if (w < 2 || h < 1) return;
     const int64_t r0 = std::max<int64_t>(0, static_cast<int64_t>(clipTop) - y);
     const int64_t r1 = std::min<int64_t>(h, static_cast<int64_t>(clipBottom) - y);
-    if (mode == 2) mode = 1;
-    if (mode < 1 || mode > 7) return;
+    if (mode == bmBlend) mode = bmCopy;
+    if (mode < bmCopy || mode > bmDarken) return;
     // Levels above 255 reveal everything, as 255 does.
     const int32_t t = ARGB8888Kernels::Threshold(static_cast<int32_t>(std::min<uint32_t>(alpha, 255)));
     std::unique_ptr<TBitmap32> copy;
@@ -319,7 +319,7 @@ void TARGB8888::FillBlend(TARGB8888* dest, int32_t left, int32_t top, int32_t ri
     bottom = std::min(bottom, dest->Height());
     const int32_t w = right - left, h = bottom - top;
     if (w < 2 || h < 1) return;
-    if (mode == 2 && (color >> 24) == 255) mode = 1;
+    if (mode == bmBlend && (color >> 24) == 255) mode = bmCopy;
     std::unique_ptr<TBitmap32> copy;
     const TBitmap32& source = Unaliased(*Active, *dest->Active, copy);
     const int32_t pairs = w / 2;

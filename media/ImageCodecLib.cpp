@@ -11,30 +11,21 @@
 #include <vector>
 
 #include "media/ARGB8888Lib.h"
+#include "platform/LittleEndian.h"
 
 namespace ImageCodecLib {
 
 bool SizeAllowed(int64_t width, int64_t height) {
-    return width >= 0 && height >= 0 && width <= MaxDimension && height <= MaxDimension && width * height <= MaxPixels;
+    // Each side is bounded first, so that the product cannot overflow.
+    return width >= 0 && height >= 0 && width <= MaxPixels && height <= MaxPixels && width * height <= MaxPixels;
 }
 
 namespace {
 
-uint16_t U16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-uint32_t U32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
-}
-void PutU16(std::string& s, uint32_t v) {
-    s.push_back(static_cast<char>(v & 0xFF));
-    s.push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void PutU32(std::string& s, uint32_t v) {
-    PutU16(s, v & 0xFFFF);
-    PutU16(s, v >> 16);
-}
+using LittleEndian::Append16;
+using LittleEndian::Append32;
+using LittleEndian::Get16;
+using LittleEndian::Get32;
 
 // ---------------------------------------------------------------- BMP
 
@@ -79,7 +70,8 @@ uint32_t PaletteColour(const TBmpInfo& info, uint32_t index) {
 
 // RLE8 and RLE4: pairs of (count, value) runs and escapes (0: end of line, 1: end of picture,
 // 2: move right and up, 3..255: that many literal pixels padded to an even byte count). Rows go
-// bottom-up; pixels a run or a move leaves out stay 0.
+// bottom-up; pixels a run or a move leaves out stay 0. The data must reach the end-of-picture
+// escape, or close every row; data that stops short is a cut file.
 void DecodeRle(const TBmpInfo& info, const uint8_t* p, size_t n, TBitmap32& out) {
     const bool rle8 = info.Compression == BI_RLE8;
     const int64_t w = info.Width, h = info.Height;
@@ -90,7 +82,7 @@ void DecodeRle(const TBmpInfo& info, const uint8_t* p, size_t n, TBitmap32& out)
         ++x;
     };
     while (y < h) {
-        if (pos == n) return;  // a picture without its end marker ends here
+        if (pos == n && y == h - 1 && x >= w) return;  // the last row is complete
         if (n - pos < 2) BadBmp("truncated RLE data");
         uint8_t count = p[pos], value = p[pos + 1];
         pos += 2;
@@ -141,7 +133,7 @@ void DecodeUncompressed(const TBmpInfo& info, const uint8_t* p, TBitmap32& out) 
                     c = PaletteColour(info, src[x]);
                     break;
                 case 16: {
-                    uint32_t v = U16(src + 2 * x);
+                    uint32_t v = Get16(src + 2 * x);
                     c = (r.Get(v) << 16) | (g.Get(v) << 8) | b.Get(v);
                     break;
                 }
@@ -149,7 +141,7 @@ void DecodeUncompressed(const TBmpInfo& info, const uint8_t* p, TBitmap32& out) 
                     c = src[3 * x] | (src[3 * x + 1] << 8) | (static_cast<uint32_t>(src[3 * x + 2]) << 16);
                     break;
                 default: {
-                    uint32_t v = U32(src + 4 * x);
+                    uint32_t v = Get32(src + 4 * x);
                     c = rawPixels ? v : (a.Get(v) << 24) | (r.Get(v) << 16) | (g.Get(v) << 8) | b.Get(v);
                     break;
                 }
@@ -337,7 +329,7 @@ void PngRead(png_structp png, png_bytep out, size_t count) {
 bool PngReadHeader(TPngDecoder& d) {
     if (setjmp(png_jmpbuf(d.Png))) return false;
     png_set_read_fn(d.Png, &d, PngRead);
-    png_set_user_limits(d.Png, static_cast<png_uint_32>(MaxDimension), static_cast<png_uint_32>(MaxDimension));
+    png_set_user_limits(d.Png, static_cast<png_uint_32>(MaxPixels), static_cast<png_uint_32>(MaxPixels));
     png_set_chunk_malloc_max(d.Png, 8u << 20);
     png_read_info(d.Png, d.Info);
     png_get_IHDR(d.Png, d.Info, &d.Width, &d.Height, &d.BitDepth, &d.ColourType, &d.Interlace, nullptr, nullptr);
@@ -362,25 +354,25 @@ bool PngReadImage(TPngDecoder& d, png_bytepp rows) {
 std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size) {
     if (size == 0) return std::make_unique<TBitmap32>();
     if (size < 18 || data[0] != 'B' || data[1] != 'M') BadBmp("not a BMP file");
-    const uint32_t offBits = U32(data + 10);
-    const uint32_t headerSize = U32(data + 14);
+    const uint32_t offBits = Get32(data + 10);
+    const uint32_t headerSize = Get32(data + 14);
     TBmpInfo info;
     size_t paletteStart = 14 + static_cast<size_t>(headerSize);
     size_t entrySize = 4;
     uint32_t coloursUsed = 0;
     if (headerSize == 12) {
         if (size < 26) BadBmp("truncated header");
-        info.Width = U16(data + 18);
-        info.Height = U16(data + 20);
-        info.Bits = U16(data + 24);
+        info.Width = Get16(data + 18);
+        info.Height = Get16(data + 20);
+        info.Bits = Get16(data + 24);
         entrySize = 3;
         if (info.Bits > 24) BadBmp("bad depth");
     } else if (headerSize >= 40 && headerSize <= size - 14) {
-        info.Width = static_cast<int32_t>(U32(data + 18));
-        info.Height = static_cast<int32_t>(U32(data + 22));
-        info.Bits = U16(data + 28);
-        info.Compression = U32(data + 30);
-        coloursUsed = U32(data + 46);
+        info.Width = static_cast<int32_t>(Get32(data + 18));
+        info.Height = static_cast<int32_t>(Get32(data + 22));
+        info.Bits = Get16(data + 28);
+        info.Compression = Get32(data + 30);
+        coloursUsed = Get32(data + 46);
         if (info.Height < 0) {
             info.TopDown = true;
             info.Height = -info.Height;
@@ -392,8 +384,8 @@ std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size) {
                 paletteStart += 12;
             }
             for (int i = 0; i < 3; ++i)
-                info.Masks[i] = U32(data + masksAt + 4 * i);
-            if (headerSize >= 56) info.Masks[3] = U32(data + 66);
+                info.Masks[i] = Get32(data + masksAt + 4 * i);
+            if (headerSize >= 56) info.Masks[3] = Get32(data + 66);
         }
     } else {
         BadBmp("unknown header");
@@ -443,24 +435,24 @@ std::string EncodeBmp32(const TBitmap32& bitmap) {
     std::string s;
     s.reserve(54 + imageSize);
     s += "BM";
-    PutU32(s, 54 + imageSize);
-    PutU32(s, 0);
-    PutU32(s, 54);
-    PutU32(s, 40);
-    PutU32(s, static_cast<uint32_t>(bitmap.Width));
-    PutU32(s, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
-    PutU16(s, 1);
-    PutU16(s, 32);
-    PutU32(s, BI_RGB);
-    PutU32(s, imageSize);
-    PutU32(s, 0);
-    PutU32(s, 0);
-    PutU32(s, 0);
-    PutU32(s, 0);
+    Append32(s, 54 + imageSize);
+    Append32(s, 0);
+    Append32(s, 54);
+    Append32(s, 40);
+    Append32(s, static_cast<uint32_t>(bitmap.Width));
+    Append32(s, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
+    Append16(s, 1);
+    Append16(s, 32);
+    Append32(s, BI_RGB);
+    Append32(s, imageSize);
+    Append32(s, 0);
+    Append32(s, 0);
+    Append32(s, 0);
+    Append32(s, 0);
     for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
         const uint32_t* row = bitmap.ScanLine(y);
         for (int32_t x = 0; x < bitmap.Width; ++x)
-            PutU32(s, row[x]);
+            Append32(s, row[x]);
     }
     return s;
 }

@@ -25,15 +25,16 @@ public:
     using ECodecError::ECodecError;
 };
 
-// The largest picture any reader accepts. A size taken from a file is checked against these
-// before anything is allocated.
-constexpr int64_t MaxDimension = 16384;
-constexpr int64_t MaxPixels = int64_t(1) << 25;
+// The largest picture any reader accepts, by its pixel count only (256 MiB of pixels): a tall
+// staff roll or a large photograph passes, whatever the length of one side. A size taken from a
+// file is checked against it before anything is allocated.
+constexpr int64_t MaxPixels = int64_t(1) << 26;
 bool SizeAllowed(int64_t width, int64_t height);
 
 // Windows BMP: core (12-byte) and info headers of 40 bytes or more; 1, 4, 8, 16, 24 and 32 bits
 // per pixel; uncompressed, RLE8, RLE4 and bit fields; bottom-up or top-down rows. A 32-bit
-// picture keeps its fourth byte as alpha. No bytes at all give an empty (0 x 0) bitmap.
+// picture keeps its fourth byte as alpha. No bytes at all give an empty (0 x 0) bitmap. Pixel
+// data that ends before the picture does is an error, run-length encoded or not.
 std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size);
 // A 32-bit uncompressed bottom-up BMP with a 40-byte header; DecodeBmp reads it back unchanged.
 std::string EncodeBmp32(const TBitmap32& bitmap);

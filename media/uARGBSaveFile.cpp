@@ -7,15 +7,11 @@
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "platform/ClassLib.h"
+#include "platform/LittleEndian.h"
 
 namespace uARGBSaveFile {
 
 namespace {
-
-int32_t I32(const uint8_t* p) {
-    return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                                (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
-}
 
 // A picture of the given size from the stream; the size is checked against what is left before
 // anything is allocated.
@@ -38,8 +34,8 @@ std::unique_ptr<TBitmap32> LoadARGBSaveData(TStream* stream, uint8_t& type) {
         return nullptr;
     type = header[16];
     if (type > 4) return nullptr;
-    const std::vector<uint8_t> picture1 = ReadPicture(*stream, I32(header + 17));
-    const std::vector<uint8_t> picture2 = ReadPicture(*stream, I32(header + 21));
+    const std::vector<uint8_t> picture1 = ReadPicture(*stream, static_cast<int32_t>(LittleEndian::Get32(header + 17)));
+    const std::vector<uint8_t> picture2 = ReadPicture(*stream, static_cast<int32_t>(LittleEndian::Get32(header + 21)));
 
     using ImageCodecLib::DecodeBmp, ImageCodecLib::DecodeJpeg, ImageCodecLib::DecodePng;
     using ImageCodecLib::TJpegOutput;

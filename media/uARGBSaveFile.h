@@ -6,8 +6,8 @@
 //   16      1       picture type 0..4
 //   17      4       size of picture 1, i32 (0 or less: none)
 //   21      4       size of picture 2, i32 (0 or less: none)
-//   25      size 1  picture 1, the colour picture: a complete BMP, JPEG or PNG file
-//   ...     size 2  picture 2, the alpha picture: a complete JPEG or PNG file
+//   25      size 1  the colour picture, a whole BMP, JPEG or PNG file as it would be on disk
+//   ...     size 2  the alpha picture, a whole JPEG or PNG file
 //
 //   type  colour  alpha picture                   alpha of the result
 //   0     BMP     ignored                         the BMP's own at 32 bits, else 0

@@ -1,7 +1,8 @@
-// Little-endian fields of the engine's files and records, read and written byte by byte so that
-// nothing depends on the host's byte order or on alignment.
+// Little-endian fields of the engine's files and records: the one reader and writer of them, so
+// that nothing depends on the host's byte order or on alignment.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -12,36 +13,82 @@
 
 namespace LittleEndian {
 
+// Each field is one unaligned load or store, turned around on a big-endian host; the compilers
+// see through the copy, so hot loops over words cost no more than plain word access.
 inline uint16_t Get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap16(v);
+    return v;
 }
 inline uint32_t Get32(const uint8_t* p) {
-    return p[0] | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-           (static_cast<uint32_t>(p[3]) << 24);
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+    return v;
 }
 inline uint64_t Get64(const uint8_t* p) {
-    return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32);
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    return v;
 }
 
 inline void Put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap16(v);
+    std::memcpy(p, &v, 2);
 }
 inline void Put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+    std::memcpy(p, &v, 4);
 }
 inline void Put64(uint8_t* p, uint64_t v) {
-    Put32(p, static_cast<uint32_t>(v));
-    Put32(p + 4, static_cast<uint32_t>(v >> 32));
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    std::memcpy(p, &v, 8);
 }
 
-// A 32-bit field from a stream; false when fewer than four bytes remain.
+// Fields appended to a growing byte buffer (std::string or std::vector<uint8_t>).
+template <typename TBytes>
+inline void Append16(TBytes& out, uint16_t v) {
+    out.push_back(static_cast<typename TBytes::value_type>(v));
+    out.push_back(static_cast<typename TBytes::value_type>(v >> 8));
+}
+template <typename TBytes>
+inline void Append32(TBytes& out, uint32_t v) {
+    Append16(out, static_cast<uint16_t>(v));
+    Append16(out, static_cast<uint16_t>(v >> 16));
+}
+
+// Fields straight from and to a stream. A read is false when the stream ends first; writes raise
+// EStreamError as WriteBuffer does.
+inline bool Read8(TStream& s, uint8_t& v) {
+    return s.Read(&v, 1) == 1;
+}
+inline bool Read16(TStream& s, uint16_t& v) {
+    uint8_t b[2];
+    if (s.Read(b, 2) != 2) return false;
+    v = Get16(b);
+    return true;
+}
 inline bool Read32(TStream& s, uint32_t& v) {
     uint8_t b[4];
     if (s.Read(b, 4) != 4) return false;
     v = Get32(b);
     return true;
+}
+inline bool Read32(TStream& s, int32_t& v) {
+    uint32_t u = 0;
+    if (!Read32(s, u)) return false;
+    v = static_cast<int32_t>(u);
+    return true;
+}
+inline void Write8(TStream& s, uint8_t v) {
+    s.WriteBuffer(&v, 1);
+}
+inline void Write16(TStream& s, uint16_t v) {
+    uint8_t b[2];
+    Put16(b, v);
+    s.WriteBuffer(b, 2);
 }
 inline void Write32(TStream& s, uint32_t v) {
     uint8_t b[4];
@@ -51,6 +98,39 @@ inline void Write32(TStream& s, uint32_t v) {
 
 }  // namespace LittleEndian
 
+// Consecutive fields of a stream of variable length, with one failure flag: after the first read
+// that finds the stream too short, Ok stays false and every later field reads as 0.
+class TStreamReader {
+public:
+    explicit TStreamReader(TStream& s) : S(s) {}
+    uint8_t U8() {
+        uint8_t b[1] = {0};
+        Take(b, 1);
+        return b[0];
+    }
+    uint16_t U16() {
+        uint8_t b[2] = {0, 0};
+        Take(b, 2);
+        return LittleEndian::Get16(b);
+    }
+    int16_t I16() { return static_cast<int16_t>(U16()); }
+    uint32_t U32() {
+        uint8_t b[4] = {0, 0, 0, 0};
+        Take(b, 4);
+        return LittleEndian::Get32(b);
+    }
+    int32_t I32() { return static_cast<int32_t>(U32()); }
+    TStream& Stream() { return S; }
+
+    bool Ok = true;
+
+protected:
+    void Take(void* p, int64_t n) {
+        if (Ok && S.Read(p, n) != n) Ok = false;
+    }
+    TStream& S;
+};
+
 // Fixed-size little-endian records of saved state, written and read field by field. A short string
 // of capacity n takes n + 1 bytes: a length byte, then n bytes (longer texts are cut to n bytes, the
 // unused rest is zero).
@@ -59,15 +139,9 @@ class TRecordWriter {
 public:
     explicit TRecordWriter(int32_t size) { Bytes.reserve(static_cast<size_t>(size)); }
     void U8(uint8_t v) { Bytes.push_back(v); }
-    void U32(uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            Bytes.push_back(static_cast<uint8_t>(v >> (8 * i)));
-    }
+    void U32(uint32_t v) { LittleEndian::Append32(Bytes, v); }
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
-    void U16(uint16_t v) {
-        U8(static_cast<uint8_t>(v));
-        U8(static_cast<uint8_t>(v >> 8));
-    }
+    void U16(uint16_t v) { LittleEndian::Append16(Bytes, v); }
     void I16(int16_t v) { U16(static_cast<uint16_t>(v)); }
     void U64(uint64_t v) {
         U32(static_cast<uint32_t>(v));

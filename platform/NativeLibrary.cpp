@@ -34,8 +34,13 @@ std::string Expand(std::string_view enginePath, const std::string& hostBase) {
     return FileSystem::HostPathForWriteIn(hostBase, enginePath);
 }
 
-void* Open(const std::string& hostPath) {
-    return dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+void* Open(const std::string& hostPath, std::string* error) {
+    void* handle = dlopen(hostPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle && error) {
+        const char* why = dlerror();
+        *error = why ? why : "the library cannot be loaded";
+    }
+    return handle;
 }
 
 void* Symbol(void* handle, const char* name) {

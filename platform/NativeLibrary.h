@@ -16,8 +16,9 @@ std::string Find(std::string_view enginePath, const std::string& hostBase);
 // The host path an engine path stands for below hostBase, whether or not it exists (for messages).
 std::string Expand(std::string_view enginePath, const std::string& hostBase);
 
-// dlopen with every symbol bound at once and kept local; null when it fails.
-void* Open(const std::string& hostPath);
+// dlopen with every symbol bound at once and kept local; null when it fails, with the dynamic
+// loader's own reason (dlerror) in *error when it is given.
+void* Open(const std::string& hostPath, std::string* error = nullptr);
 void* Symbol(void* handle, const char* name);  // null when the library does not export it
 void Close(void* handle);                      // null is allowed
 

@@ -13,6 +13,7 @@ class IMovieBackend;   // platform/Movie.h
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
 
+    // The sound device: SDL audio in the program, the manual device in the runner and tests.
     IAudioDevice* Audio = nullptr;
 
     IFontProvider* Fonts = nullptr;

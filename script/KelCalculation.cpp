@@ -189,23 +189,47 @@ int CompareText(const std::string& a, const std::string& b) {
 // ---- programs ----
 
 // An operand as its text alone decides: a literal has its value already; a plain name (no sign
-// prefix, no index list) its hash, so that reading it is one scope search; anything else is read
-// as a token.
+// prefix, no index list) its hash, so that reading it is one scope search; a name with an index
+// list (and an optional sign prefix) its bare name, hash and index expressions, cut once; anything
+// else is read as a token.
 struct TKelCalculation::TOperand {
-    enum TKind : uint8_t { kToken, kLiteral, kName };
+    enum TKind : uint8_t { kToken, kLiteral, kName, kIndexed };
     std::string Text;
     uint8_t Kind = kToken;
     uint32_t Hash = 0;
     TCalcValue Value;  // kLiteral
+    // kIndexed: the prefix ("+", "-", "^" or none), the bare name (Hash is its hash) and the index
+    // expressions, the last written first, at most four.
+    char Prefix = 0;
+    std::string Bare;
+    std::vector<std::string> Indexes;
+    mutable TEvaluationMemo IndexMemos[4];
 
     explicit TOperand(std::string text) : Text(std::move(text)) {
         if (Text.empty()) return;
         if (ParseLiteral(Text, Value)) {
             Kind = kLiteral;
-        } else if (Text[0] != '+' && Text[0] != '-' && Text[0] != '^' && Text.back() != ']') {
+            return;
+        }
+        const bool prefixed = Text[0] == '+' || Text[0] == '-' || Text[0] == '^';
+        if (!prefixed && Text.back() != ']') {
             Kind = kName;
             Hash = KelValueLib::NameHash(Text);
+            return;
         }
+        // A name longer than the prefix's cut, or with more indexes than an array has, keeps the
+        // token's way with its messages.
+        std::string_view name = Text;
+        if (prefixed) name.remove_prefix(1);
+        if (name.empty() || name.size() > 254 || name.back() != ']') return;
+        TStringList parts = KelCalculationLib::IndexList(name, ',');
+        if (parts.Count() < 2 || parts.Count() - 1 > 4 || parts[0].empty() || parts[0].back() == ']') return;
+        Kind = kIndexed;
+        Prefix = prefixed ? Text[0] : 0;
+        Bare = parts[0];
+        Hash = KelValueLib::NameHash(Bare);
+        for (int32_t i = parts.Count() - 1; i >= 1; --i)
+            Indexes.push_back(parts[i]);
     }
 };
 
@@ -390,18 +414,37 @@ void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcV
         value = operand.Value;
         return;
     }
-    if (operand.Kind != TOperand::kName || !Tables) {
+    if (operand.Kind == TOperand::kToken || !Tables) {
         value = {TCalcValueType::Token, 0, operand.Text};
         ParseOperand(value, level);
         return;
     }
-    // ParseOperand of a plain name: no indexes, one scope search.
+    // ParseOperand of a name: its indexes, then one scope search.
+    TVariableIndexes idx;
+    if (operand.Kind == TOperand::kIndexed) EvaluateIndexes(operand, level, idx);
     value.Type = TCalcValueType::Integer;  // what an index outside the array gives
     value.Value = 0;
     value.Text.clear();
-    if (Tables->ReadFound(operand.Text, operand.Hash, TVariableIndexes{}, level, value) == TVariableScope::None) {
+    const std::string_view bare = operand.Kind == TOperand::kIndexed ? operand.Bare : operand.Text;
+    if (Tables->ReadFound(bare, operand.Hash, idx, level, value) == TVariableScope::None) {
         Report("未定義の変数："_sj + operand.Text);
         value = TCalcValue::ErrorValue();
+        return;
+    }
+    if (value.Type == TCalcValueType::Integer && operand.Prefix == '-') {
+        value.Value = static_cast<int32_t>(0u - static_cast<uint32_t>(value.Value));
+        value.Text = std::to_string(value.Value);
+    } else if (value.Type == TCalcValueType::Integer && operand.Prefix == '^') {
+        value.Value = static_cast<int32_t>(~static_cast<uint32_t>(value.Value));
+        value.Text = std::to_string(value.Value);
+    }
+}
+
+void TKelCalculation::EvaluateIndexes(const TOperand& operand, int32_t level, TVariableIndexes& idx) {
+    TCalcValue index;
+    for (size_t k = 0; k < operand.Indexes.size(); ++k) {
+        Evaluate(operand.Indexes[k], &operand.IndexMemos[k], level, index);
+        idx.I[k] = index.Value;
     }
 }
 
@@ -424,12 +467,15 @@ bool TKelCalculation::AssignTo(const TSlot& target, int32_t level, const TCalcVa
     }
     const TOperand& operand = *target.Operand;
     if (operand.Text.empty() || operand.Kind == TOperand::kLiteral) return false;
-    if (operand.Kind != TOperand::kName || !Tables) return SetVariable(operand.Text, level, value);
+    const bool named = operand.Kind == TOperand::kName || (operand.Kind == TOperand::kIndexed && !operand.Prefix);
+    if (!named || !Tables) return SetVariable(operand.Text, level, value);
+    // SetVariable of a name: its indexes, then one scope search.
+    TVariableIndexes idx;
+    if (operand.Kind == TOperand::kIndexed) EvaluateIndexes(operand, level, idx);
+    const std::string& bare = operand.Kind == TOperand::kIndexed ? operand.Bare : operand.Text;
     bool written = false;
-    if (Tables->WriteFound(operand.Text, operand.Hash, TVariableIndexes{}, level, value, written) !=
-        TVariableScope::None)
-        return written;
-    Report("未定義の変数："_sj + operand.Text);
+    if (Tables->WriteFound(bare, operand.Hash, idx, level, value, written) != TVariableScope::None) return written;
+    Report("未定義の変数："_sj + bare);
     return false;
 }
 
@@ -466,17 +512,22 @@ void TKelCalculation::Replay(const TProgram& program, int32_t level) {
     }
 }
 
-void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue& result) {
+void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int32_t level, TCalcValue& result) {
     result = TCalcValue::ErrorValue();
     if (text.empty()) return;
 
-    std::shared_ptr<const TProgram> cached;
+    const TProgram* program = nullptr;
     if (UseCache) {
-        auto it = Cache.find(text);
-        if (it != Cache.end()) cached = it->second;
+        if (memo && memo->Owner == this && memo->Program) {
+            program = static_cast<const TProgram*>(memo->Program.get());
+        } else if (const auto* found = Cache.Find(text)) {
+            program = found->get();
+            if (memo) *memo = {this, *found};
+        }
     }
-    int32_t nesting = cached ? cached->Nesting : TextNesting(text);
-    if (Nesting == 0) {
+    int32_t nesting = program ? program->Nesting : TextNesting(text);
+    const bool outermost = Nesting == 0;
+    if (outermost) {
         Evaluations = 0;
         LimitReported = false;
     }
@@ -503,14 +554,18 @@ void TKelCalculation::Calculate(std::string_view text, int32_t level, TCalcValue
     Nesting += guard.Depth;
     StackBase = Stack.size();
 
-    std::shared_ptr<const TProgram> program = cached;
+    std::shared_ptr<const TProgram> compiled;
     if (program) {
         Replay(*program, level);
     } else {
-        program = Compile(text, level);
+        compiled = Compile(text, level);
+        program = compiled.get();
+        if (UseCache && memo) *memo = {this, compiled};
         if (UseCache) {
-            if (Cache.size() >= kCacheLimit) Cache.clear();
-            Cache.emplace(std::string(text), program);
+            // Cached programs are freed only while no evaluation runs, so that none is freed under
+            // an evaluation that runs it; a full cache takes no more programs until then.
+            if (Cache.Size() >= kCacheLimit && outermost) Cache.Clear();
+            if (Cache.Size() < kCacheLimit) Cache.Insert(text, std::move(compiled));
         }
     }
     if (program->Single) {

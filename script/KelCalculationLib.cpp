@@ -129,44 +129,7 @@ TStringList IndexList(std::string_view token, char delimiter) {
 }
 
 bool TryStrToInt64(std::string_view text, int64_t& value) {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    bool hex = false;
-    if (i < text.size() && text[i] == '$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= text.size()) return false;
-    uint64_t v = 0;
-    int digits = 0;
-    for (; i < text.size(); ++i) {
-        char c = text[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (hex && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (hex && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return false;
-        if (hex) {
-            if (++digits > 16) return false;
-            v = (v << 4) | static_cast<uint64_t>(d);
-        } else {
-            if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / 10) return false;
-            v = v * 10 + static_cast<uint64_t>(d);
-            if (v > static_cast<uint64_t>(INT64_MAX) + (negative ? 1u : 0u)) return false;
-        }
-    }
-    value = static_cast<int64_t>(negative ? (0 - v) : v);
-    return true;
+    return uMisc::TryStrToInt(text, 64, uMisc::THexPrefix::DollarOr0x, value);
 }
 
 const std::string& TextTooLongMessage() {

@@ -13,6 +13,7 @@
 #include "platform/ClassLib.h"
 #include "script/KelCalcValue.h"
 #include "script/KelScriptSeams.h"
+#include "script/KelTextCache.h"
 #include "script/KelValueLib.h"
 
 namespace KelCalculationLib {
@@ -32,8 +33,8 @@ std::string NameBeforeBracket(std::string_view text);
 // a[i,j+1] gives a, i and j+1; a token not ending in "]" gives itself; "" gives nothing.
 TStringList IndexList(std::string_view token, char delimiter);
 
-// Reads a decimal or hexadecimal ("$", "0x") integer as 64 bits with optional leading blanks and a
-// sign, as the evaluator's numbers are read. False when the text is not such a number.
+// The evaluator's reading of a number: uMisc::TryStrToInt as 64 bits, with "$" or "0x" before
+// hexadecimal digits. False when the text is not such a number.
 bool TryStrToInt64(std::string_view text, int64_t& value);
 
 // The message of an operation whose text would pass kMaxTextSize.
@@ -65,7 +66,12 @@ public:
     explicit TKelCalculation(TKelVariables& tables);
     ~TKelCalculation() override;
 
-    void Calculate(std::string_view text, int32_t level, TCalcValue& result) override;
+    void Calculate(std::string_view text, int32_t level, TCalcValue& result) override {
+        Evaluate(text, nullptr, level, result);
+    }
+    void Calculate(std::string_view text, int32_t level, TCalcValue& result, TEvaluationMemo& memo) override {
+        Evaluate(text, &memo, level, result);
+    }
     TCalcValue Calculate(std::string_view text, int32_t level) {
         TCalcValue v;
         Calculate(text, level, v);
@@ -83,7 +89,7 @@ public:
 
     // Off: every evaluation compiles its text afresh (the reference for differential tests).
     bool UseCache = true;
-    void ClearCache() { Cache.clear(); }
+    void ClearCache() { Cache.Clear(); }
 
     struct TProgram;
     struct TOperand;
@@ -96,12 +102,17 @@ private:
         TCalcValue Value;
         const TOperand* Operand = nullptr;
     };
+    // Calculate, with the program taken from the memo when it holds one of this evaluator's and
+    // the cache is on, and left in it.
+    void Evaluate(std::string_view text, TEvaluationMemo* memo, int32_t level, TCalcValue& result);
     std::shared_ptr<const TProgram> Compile(std::string_view text, int32_t level);
     void Replay(const TProgram& program, int32_t level);
     void Run(const TProgram& program, int32_t level, TCalcValue& result);
     bool ParseOperand(TCalcValue& value, int32_t level);
     bool Apply(char code, TCalcValue& a, const TCalcValue& b);
     bool ReadIndexes(std::string_view name, int32_t level, std::string& bare, TVariableIndexes& idx);
+    // The index expressions of an operand with an index list, evaluated the last written first.
+    void EvaluateIndexes(const TOperand& operand, int32_t level, TVariableIndexes& idx);
     void Report(const std::string& message);
     // Reads an operand as ParseOperand reads a token of its text.
     void ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value);
@@ -134,12 +145,35 @@ private:
     bool LimitReported = false;  // a refusal of this expression was reported
     // One operand stack for all evaluations: each uses the entries above the base it started at,
     // so a nested evaluation never disturbs the values pending below it. Entries stay where they
-    // are while others are pushed above them, so an operator works on its operands in place.
-    std::deque<TSlot> Stack;
-    size_t StackBase = 0;
-    struct TTextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    // are while others are pushed above them (the stack grows by chunks that never move), so an
+    // operator works on its operands in place. Popped entries keep their text buffers for the
+    // next push.
+    class TSlotStack {
+    public:
+        size_t size() const { return Size; }
+        TSlot& operator[](size_t i) { return Chunks[i >> kShift][i & (kChunk - 1)]; }
+        TSlot& back() { return (*this)[Size - 1]; }
+        // A slot as new: the error value, no operand.
+        TSlot& emplace_back() {
+            if ((Size >> kShift) == Chunks.size()) Chunks.push_back(std::make_unique<TSlot[]>(kChunk));
+            TSlot& slot = (*this)[Size++];
+            slot.Value.Type = TCalcValueType::Error;
+            slot.Value.Value = 0;
+            slot.Value.Text.clear();
+            slot.Operand = nullptr;
+            return slot;
+        }
+        void push_back(TSlot&& slot) { emplace_back() = std::move(slot); }
+        void pop_back() { --Size; }
+        // Drops the entries from n on.
+        void resize(size_t n) { Size = n < Size ? n : Size; }
+
+    private:
+        static constexpr size_t kShift = 7, kChunk = size_t{1} << kShift;
+        std::vector<std::unique_ptr<TSlot[]>> Chunks;
+        size_t Size = 0;
     };
-    std::unordered_map<std::string, std::shared_ptr<const TProgram>, TTextHash, std::equal_to<>> Cache;
+    TSlotStack Stack;
+    size_t StackBase = 0;
+    TTextCache<std::shared_ptr<const TProgram>> Cache;
 };

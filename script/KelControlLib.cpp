@@ -202,14 +202,16 @@ void Jump(TKelScript& s, const TStringList& args, bool go) {
 void SetParameters(TKelScript& s, const TStringList& args, int32_t level) {
     const int32_t one[4] = {1, 1, 1, 1};
     const int32_t sixteen[4] = {16, 1, 1, 1};
+    static const std::string kCount = "ParamCount", kInt = "ParamInt", kStr = "ParamStr", kNoClass;
     IScriptVariables& vars = *s.Variables;
-    vars.Declare(TVariableScope::Local, "ParamCount", "", one, level, TCalcValueType::Integer, 0xFF, false);
-    vars.Declare(TVariableScope::Local, "ParamInt", "", sixteen, level, TCalcValueType::Integer, 0xFF, false);
-    vars.Declare(TVariableScope::Local, "ParamStr", "", sixteen, level, TCalcValueType::String, 0xFF, false);
+    vars.Declare(TVariableScope::Local, kCount, kNoClass, one, level, TCalcValueType::Integer, 0xFF, false);
+    vars.Declare(TVariableScope::Local, kInt, kNoClass, sixteen, level, TCalcValueType::Integer, 0xFF, false);
+    vars.Declare(TVariableScope::Local, kStr, kNoClass, sixteen, level, TCalcValueType::String, 0xFF, false);
     int32_t count = 0;
     for (int32_t i = 0; i < 16; ++i) {
-        std::string item(KelCalculationLib::Trim(args[3 + i]));
-        if (item.empty()) continue;
+        const std::string_view given = KelCalculationLib::Trim(args[3 + i]);
+        if (given.empty()) continue;
+        const std::string item(given);
         count = i + 1;
         // A bare word that is no variable is a text argument, not a fault.
         if (s.Calculation) s.Calculation->SetErrorReport(false);
@@ -223,17 +225,20 @@ void SetParameters(TKelScript& s, const TStringList& args, int32_t level) {
         }
         TVariableIndexes idx;
         idx.I[0] = i;
-        vars.WriteElement(TVariableScope::Local, "ParamInt", idx, level, TCalcValue::Int(number), true);
-        vars.WriteElement(TVariableScope::Local, "ParamStr", idx, level, TCalcValue::Str(text), true);
+        vars.WriteElement(TVariableScope::Local, kInt, idx, level, TCalcValue::Int(number), true);
+        vars.WriteElement(TVariableScope::Local, kStr, idx, level, TCalcValue::Str(std::move(text)), true);
     }
     // The position of the last argument given, not the number of arguments given.
-    vars.WriteElement(TVariableScope::Local, "ParamCount", TVariableIndexes{}, level, TCalcValue::Int(count), true);
+    vars.WriteElement(TVariableScope::Local, kCount, TVariableIndexes{}, level, TCalcValue::Int(count), true);
 }
 
 void Sub(TKelScript& s, TStringList& args) {
     KelScriptLib::PadArguments(args, 19);
-    TScriptBlock caller;
-    RecordPosition(s, caller);
+    // The return position, taken before the jump moves the reader.
+    struct {
+        std::string FileName, LabelName;
+        int32_t LineInLabel, Column;
+    } caller{s.Reader->GetFileName(), s.Reader->GetLabelName(), s.Reader->GetLineInLabel(), s.Reader->GetColumn()};
     std::string file = TargetFile(s, args[2]);
     std::string label = GetLabelArgument(s, args[1]);
     if (s.Reader->JumpFile(file, label)) {
@@ -241,8 +246,8 @@ void Sub(TKelScript& s, TStringList& args) {
         SetParameters(s, args, depth);
         TScriptBlock* root = s.Thread->Add()->Add();
         root->Kind = K::RoutineRoot;
-        root->FileName = caller.FileName;
-        root->LabelName = caller.LabelName;
+        root->FileName = std::move(caller.FileName);
+        root->LabelName = std::move(caller.LabelName);
         root->LineInLabel = caller.LineInLabel;
         root->Column = caller.Column;
     } else {
@@ -258,7 +263,9 @@ void Ret(TKelScript& s, const TStringList& args) {
     int32_t r = label.empty() ? s.Thread->Count() - 1 : s.Thread->FindRoutineByLabel(label);
     TScriptRoutine* routine = s.Thread->Routine(r);
     if (r >= 1 && routine && routine->Count() > 0) {
-        TScriptBlock root = *routine->Block(0);
+        // The routine and its root block stay until the truncation below; the reader's moves do
+        // not touch them.
+        const TScriptBlock& root = *routine->Block(0);
         if (!ClassLib::SameTextAscii(root.FileName, s.Reader->GetFileName()))
             s.Reader->LoadScript(root.FileName, false);
         s.Reader->JumpLabel(root.LabelName, root.LineInLabel, root.Column);

@@ -19,8 +19,8 @@ namespace KelControlLib {
 // args[0] is the command word, args[1..] the unevaluated arguments (at least 9 items).
 bool DoControlCommand(TKelScript& script, int32_t code, TStringList& args);
 bool DoJumpCommand(TKelScript& script, int32_t code, TStringList& args);
-// Empty for an empty text; a text of more than 2 bytes starting "@@" is the label as written;
-// anything else is evaluated and its text is the label.
+// The label a word names. Nothing gives nothing; "@@" followed by at least one byte is taken as it
+// stands; any other text is an expression whose value, as text, names the label.
 std::string GetLabelArgument(TKelScript& script, std::string_view text);
 // Runs "\sub" to the label and hands the argument to the new routine; false when the reader does
 // not know the label.

@@ -9,6 +9,7 @@
 #include "script/KelCalculationLib.h"
 #include "script/KelFormat.h"
 #include "script/KelScriptLib.h"
+#include "script/KelValueLib.h"
 #include "script/uBregExpLib.h"
 
 namespace {
@@ -121,10 +122,14 @@ void DeclareWord(TKelScript& s, TStringList& args, TVariableScope scope) {
         TStringList parts = KelCalculationLib::IndexList(args[i], ',');
         if (parts.Count() == 0 || parts[0].empty()) continue;
         if (t.Variables->FindVariable(parts[0], level) != TVariableScope::None) continue;
-        // The last dimension written is d0; with more than four, the last four count.
+        // At most four dimensions; the last one written is d0.
+        if (parts.Count() - 1 > 4) {
+            ErrorLogLib::ErrorLog(KelValueLib::TooManyIndexesMessage() + parts[0]);
+            continue;
+        }
         int32_t dims[4] = {1, 1, 1, 1};
         int32_t k = 0;
-        for (int32_t j = parts.Count() - 1; j >= 1 && k < 4; --j, ++k) {
+        for (int32_t j = parts.Count() - 1; j >= 1; --j, ++k) {
             int32_t d = t.Evaluate(parts[j]).Value;
             dims[k] = d < 1 ? 1 : d;
         }
@@ -241,7 +246,7 @@ void RegExpMatchWord(TKelScript& s, TStringList& args) {
 TScriptRoutine* StoppedRoutine(TKelScript& s) {
     for (int32_t i = s.Thread->Count() - 1; i >= 0; --i) {
         TScriptRoutine* r = s.Thread->Routine(i);
-        if (r->WaitState == 1 || r->WaitState == 2) return r;
+        if (r->WaitState == wsStop || r->WaitState == wsEvent) return r;
     }
     return nullptr;
 }
@@ -254,7 +259,7 @@ int32_t StreamCount(TKelScript& s) {
 // test and no channel is read.
 void EndAtNextTest(TScriptRoutine& r) {
     r.WaitTime = 0;
-    r.WaitState = 3;
+    r.WaitState = wsTimer;
 }
 
 bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
@@ -265,7 +270,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             s.SetResultInt("ResultClkInt", 0, 0);
             if (!r) return true;
             r->WaitTime = ms;
-            if (ms > 0) r->WaitState = 3;
+            if (ms > 0) r->WaitState = wsTimer;
             return true;
         }
         case Cmd("clk"): {
@@ -274,7 +279,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             std::string label = LabelArgument(s, args[3]);
             s.SetResultInt("ResultClkInt", 0, 0);
             if (!r) return true;
-            r->WaitState = 4;
+            r->WaitState = wsClick;
             r->WaitTime = ms;
             if (ms == 0) {
                 r->WaitTime = -1;
@@ -291,7 +296,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             s.SetResultInt("ResultClkInt", 0, 0);
             if (!r) return true;
             r->WaitTime = clock;
-            r->WaitState = 5;
+            r->WaitState = wsClock;
             r->ClickLabel = label;
             return true;
         }
@@ -309,7 +314,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
                 return true;
             }
             r->WaitTime = ms;
-            r->WaitState = 6;
+            r->WaitState = wsSoundPosition;
             return true;
         }
         case Cmd("wav"): {
@@ -319,22 +324,22 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             if (channel < 0 || channel >= StreamCount(s))
                 EndAtNextTest(*r);
             else
-                r->WaitState = 10;
+                r->WaitState = wsSoundEnd;
             return true;
         }
         case Cmd("msg"):
-            if (r) r->WaitState = 7;
+            if (r) r->WaitState = wsMessageTyping;
             return true;
         case Cmd("btn"): {
             int32_t ms = Value(s, args[1]).Value;
             if (!r) return true;
-            r->WaitState = 9;
+            r->WaitState = wsButton;
             r->WaitTime = ms == 0 ? -1 : ms;
             return true;
         }
         case Cmd("stop"): {
             if (args[1].empty()) {
-                if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 2;
+                if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = wsEvent;
                 return true;
             }
             std::string label = LabelArgument(s, args[1]);
@@ -344,11 +349,11 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             r->EventLabel = label;
             r->WaitTime = ms == 0 ? -1 : ms;
             r->WaitTime2 = args[3].empty() ? r->WaitTime : ms2;
-            r->WaitState = 2;
+            r->WaitState = wsEvent;
             return true;
         }
         case Cmd("play"):
-            if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = 1;
+            if (TScriptRoutine* stopped = StoppedRoutine(s)) stopped->WaitState = wsStop;
             return true;
         default:
             return false;

@@ -1,5 +1,5 @@
-// What the script objects ask of the engine objects they wrap. Screen objects, text files, the
-// sound libraries and plug-in instances are built by other subsystems; each offers its script
+// What the script objects ask of the engine objects they wrap. Screen objects, the sound
+// libraries and plug-in instances are built by other subsystems; each offers its script
 // object these few operations through a small adapter, made by the factory that the subsystem
 // registers for its kind keyword (TObjectKindRegistry).
 #pragma once
@@ -8,6 +8,46 @@
 #include <string>
 
 #include "platform/ClassLib.h"
+
+// The kinds of script objects. The number is a kind's identity in handlers and saved games; there
+// is no kind 25, and 0 belongs to no kind.
+enum class TObjectKind : uint8_t {
+    None = 0,
+    System = 1,
+    GameData = 2,
+    SystemData = 3,
+    Sound = 4,
+    DirectSound = 5,
+    Image = 6,
+    Message = 7,
+    Button = 8,
+    ScrollBar = 9,
+    Effect = 10,
+    SysCursor = 11,
+    Cursor = 12,
+    Log = 13,
+    Camera = 14,
+    Replace = 15,
+    Path = 16,
+    DirectShow = 17,
+    SysImage = 18,
+    SysButton = 19,
+    File = 20,
+    TCP = 21,
+    Dialog = 22,
+    SkipLog = 23,
+    FileLog = 24,
+    Math = 26,
+    StringList = 27,
+    Config = 28,
+    Misc = 29,
+    Input = 30,
+    SystemKey = 31,
+    Clipboard = 32,
+    Dialogs = 33,
+    DLLObject = 34,
+    Extend = 35,
+};
 
 // The cell-draw target of an interpreter's compositor; drawn into by screen objects only.
 class TARGB8888CellDraw;
@@ -68,16 +108,6 @@ public:
     // is held, which drags the thumb.
     virtual void MouseMove(uint32_t mask, uint32_t shift, int32_t x, int32_t y) = 0;
     virtual void MouseDown(uint32_t mask, int32_t x, int32_t y) = 0;
-};
-
-// The text file behind a "file" object.
-class IKelTextFile {
-public:
-    virtual ~IKelTextFile() = default;
-    virtual void Clear() = 0;  // no lines, no file name
-    virtual std::string FileName() const = 0;
-    virtual bool SaveToStream(TStream& s) = 0;
-    virtual bool LoadFromStream(TStream& s) = 0;
 };
 
 // One channel's record of a sound library, as the information text shows it.

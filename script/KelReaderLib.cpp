@@ -144,6 +144,8 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
     if (ok) {
         LineList = std::move(lines);
         LabelTable = std::move(labels);
+        IndexLabels();
+        LineKeyLabel = -1;
         LabelIndex = -1;
     }
     if (includes.Count() < kIncludeLoopLimit) {
@@ -242,11 +244,38 @@ void TKelReader::AddLabel(std::vector<TLabelEntry>& labels, std::string_view tex
     labels.push_back(std::move(e));
 }
 
-int32_t TKelReader::IndexOfLabel(std::string_view text) const {
-    // NameHash is the weighted sum of the lower-cased text.
-    const auto hash = static_cast<int32_t>(KelValueLib::NameHash(text));
+// FNV-1a of the text with ASCII letters lower-cased, never a trail byte: the same for every spelling
+// of a label.
+uint64_t TKelReader::LabelHash(std::string_view text) {
+    uint64_t h = 0xCBF29CE484222325ull;
+    bool trail = false;
+    for (char ch : text) {
+        auto b = static_cast<uint8_t>(ch);
+        if (trail)
+            trail = false;
+        else if (uMisc::IsSJISLeadByte(b))
+            trail = true;
+        else if (b >= 'A' && b <= 'Z')
+            b = static_cast<uint8_t>(b + 32);
+        h = (h ^ b) * 0x100000001B3ull;
+    }
+    return h;
+}
+
+void TKelReader::IndexLabels() {
+    LabelIndexByHash.clear();
+    LabelIndexByHash.reserve(LabelTable.size());
     for (size_t i = 0; i < LabelTable.size(); ++i)
-        if (LabelTable[i].Hash == hash && EqualsLowered(LabelTable[i].Text, text)) return static_cast<int32_t>(i);
+        LabelIndexByHash.emplace(LabelHash(LabelTable[i].Text), static_cast<int32_t>(i));  // the first stays
+}
+
+int32_t TKelReader::IndexOfLabel(std::string_view text) const {
+    auto it = LabelIndexByHash.find(LabelHash(text));
+    if (it == LabelIndexByHash.end()) return -1;
+    if (EqualsLowered(LabelTable[static_cast<size_t>(it->second)].Text, text)) return it->second;
+    // Another label's text has the same 64-bit hash: the table is searched as it stands.
+    for (size_t i = 0; i < LabelTable.size(); ++i)
+        if (EqualsLowered(LabelTable[i].Text, text)) return static_cast<int32_t>(i);
     return -1;
 }
 
@@ -256,8 +285,12 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
     bool validLabel = LabelIndex >= 0 && LabelIndex < static_cast<int32_t>(LabelTable.size());
     bool traced = !(validLabel && LabelTable[static_cast<size_t>(LabelIndex)].NoTrace);
     if (traced && validLabel && OnLineRead) {
-        const TLabelEntry& e = LabelTable[static_cast<size_t>(LabelIndex)];
-        LineKey.assign(e.File).append(e.Text);
+        // The key of the last label is kept: most lines are fetched under the label of the last.
+        if (LineKeyLabel != LabelIndex) {
+            const TLabelEntry& e = LabelTable[static_cast<size_t>(LabelIndex)];
+            LineKey.assign(e.File).append(e.Text);
+            LineKeyLabel = LabelIndex;
+        }
         OnLineRead(LineKey, LineOffsetValue);
     }
     LineIndex = index;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/ClassLib.h"
@@ -114,6 +115,12 @@ private:
 
     std::unique_ptr<TStringList> LineList;
     std::vector<TLabelEntry> LabelTable;
+    // The label table by a 64-bit hash of the lower-cased text: the first entry with each hash.
+    // Scripts hold up to hundreds of thousands of labels and every label line passed looks its
+    // label up, so a look-up must not walk the table.
+    std::unordered_map<uint64_t, int32_t> LabelIndexByHash;
+    static uint64_t LabelHash(std::string_view text);
+    void IndexLabels();
     int32_t LabelIndex = -1;
     int32_t LineOffsetValue = 0;
     int32_t LineIndex = -1;
@@ -121,5 +128,6 @@ private:
     std::vector<TReplaceRule> ReplaceRules;
     TReaderPosition Position;
     std::string CurrentLineText;
-    std::string LineKey;  // buffer of the label key handed to OnLineRead
+    std::string LineKey;        // the label key handed to OnLineRead
+    int32_t LineKeyLabel = -1;  // the label whose key LineKey holds
 };

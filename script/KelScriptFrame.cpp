@@ -31,8 +31,6 @@ constexpr TCategorySet kMessageWindows = Categories({2});
 constexpr TCategorySet kSystemButtons = Categories({8});
 constexpr int32_t kSelectSaveRecheck = 40;  // calls between two tests of the select-save file
 constexpr int32_t kPressedLookMs = 10;      // how long a pressed system button is shown
-constexpr uint8_t kSystemButtonKind = 19;
-constexpr uint8_t kMessageKind = 7;
 constexpr const char* kSaveFolder = "SaveData\\";
 constexpr const char* kSelectSaveFile = "SelectSaveData.svd";
 
@@ -169,7 +167,7 @@ constexpr TLockedButton kLockedButtons[] = {
 void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
     Request = srNone;
     RequestArgument.clear();
-    const bool inputOn = inputAllowed && State.RunMode != static_cast<uint8_t>(TRunMode::View);
+    const bool inputOn = inputAllowed && State.RunMode != TRunMode::View;
 
     if (Links.Compositor && Links.WindowColor) {
         uint32_t bg = Links.Compositor->BackgroundColor();
@@ -182,14 +180,13 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
     }
     if (Objects) Objects->SetCursorWeights(State.CursorWeightX, State.CursorWeightY);
 
-    SystemConfigLib::Config.Skipping = State.RunMode == static_cast<uint8_t>(TRunMode::Skip) ||
-                                       State.RunMode == static_cast<uint8_t>(TRunMode::SkipRead);
+    SystemConfigLib::Config.Skipping = State.RunMode == TRunMode::Skip || State.RunMode == TRunMode::SkipRead;
     if (RecentClickFrames > 0) --RecentClickFrames;
 
     // Any bound key ends auto, skip and view; in view mode that is all the key does.
     int32_t number = 0;
     const int32_t action = ReadKeyAction(number);
-    if (State.RunMode != 0 && action != kaNone) StopRunMode();
+    if (State.RunMode != TRunMode::Normal && action != kaNone) StopRunMode();
 
     if (inputOn && Links.Input) {
         const int32_t px = Links.Input->MouseX, py = Links.Input->MouseY;
@@ -211,7 +208,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
         }
     }
 
-    switch (static_cast<TRunMode>(State.RunMode)) {
+    switch (State.RunMode) {
         case TRunMode::Auto:
             if (State.Locks & lkAuto) {
                 StopRunMode();
@@ -342,11 +339,11 @@ bool TKelScript::RunWaitTest(TScriptRoutine& r) {
     return done;
 }
 
-uint8_t TKelScript::MessageWaitState() const {
+TWaitState TKelScript::MessageWaitState() const {
     bool typing = false;
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != kMessageKind) continue;
+        if (o->Kind() != TObjectKind::Message) continue;
         auto* progress = dynamic_cast<IKelMessageProgress*>(o->ScreenObject());
         if (!progress) continue;
         if (progress->PageFull()) return wsMessagePage;
@@ -406,7 +403,7 @@ void TKelScript::ClickWait(TScriptRoutine& r, int32_t x, int32_t y) {
             if (Objects) Objects->HitTest(0xFFFFFFFFu, x, y, kMessageWindows);
             break;
         case wsButton: {
-            if (State.RunMode != 0) StopRunMode();
+            if (State.RunMode != TRunMode::Normal) StopRunMode();
             TKelObjectDataCustom* hit = Objects ? Objects->HitTest(State.UpdateMask, x, y, kButtons) : nullptr;
             if (!hit) break;
             std::string name = hit->Name();
@@ -487,7 +484,7 @@ void TKelScript::KeyAction(int32_t action, int32_t number) {
 }
 
 void TKelScript::StopRunMode() {
-    State.RunMode = static_cast<uint8_t>(TRunMode::Normal);
+    State.RunMode = TRunMode::Normal;
     SystemConfigLib::Config.Skipping = false;
 }
 
@@ -520,7 +517,7 @@ void TKelScript::MoveFocus(int32_t vStep, int32_t hStep) {
 void TKelScript::UpdateSystemButtons() {
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != kSystemButtonKind) continue;
+        if (o->Kind() != TObjectKind::SysButton) continue;
         IKelUserData* data = UserData(o);
         auto* button = dynamic_cast<IKelButtonState*>(o->ScreenObject());
         const std::string name = ActionName(data);
@@ -549,7 +546,7 @@ void TKelScript::UpdateSystemButtons() {
                            : m.Mode == TRunMode::Skip ? IsSkipAllowed()
                                                       : IsSceneLabelSkipAllowed();
             if (allowed)
-                show(false, State.RunMode == static_cast<uint8_t>(m.Mode));
+                show(false, State.RunMode == m.Mode);
             else
                 show(true, false);
         }
@@ -597,32 +594,32 @@ bool TKelScript::SystemButtonAction(int32_t x, int32_t y) {
 void TKelScript::UpdateCursorLabel() {
     if (!Links.Cursor) return;
     const TScriptRoutine* r = CurrentRoutine();
-    const uint8_t mode = State.RunMode;
+    const TRunMode mode = State.RunMode;
     const char* name = "*Default";
-    switch (r ? r->WaitState : uint8_t{wsNone}) {
+    switch (r ? r->WaitState : wsNone) {
         case wsTimer:
-            if (mode == 0) name = "*OnWait";
+            if (mode == TRunMode::Normal) name = "*OnWait";
             break;
         case wsClick:
-            if (r->WaitTime < 0 && mode == 0)
+            if (r->WaitTime < 0 && mode == TRunMode::Normal)
                 name = "*OnClick";
-            else if (r->WaitTime < 0 && mode == 2)
+            else if (r->WaitTime < 0 && mode == TRunMode::Auto)
                 name = "*OnAuto";
             break;
         case wsMessageTyping:
-            if (mode == 0) name = "*OnMessage";
+            if (mode == TRunMode::Normal) name = "*OnMessage";
             break;
         case wsMessagePage:
-            if (mode == 0)
+            if (mode == TRunMode::Normal)
                 name = "*OnScroll";
-            else if (mode == 2)
+            else if (mode == TRunMode::Auto)
                 name = "*OnAuto";
             break;
         case wsButton:
             name = "*OnButton";
             break;
         case wsSoundEnd:
-            if (mode == 0) name = "*OnWave";
+            if (mode == TRunMode::Normal) name = "*OnWave";
             break;
         default:
             break;

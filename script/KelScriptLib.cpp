@@ -27,12 +27,17 @@ struct TKindEntry {
 
 // The object kinds the factory knows by keyword, in the order the factory compares them.
 constexpr std::array<TKindEntry, 33> kKinds = {{
-    {"sys", 1, 0},    {"dat", 2, 0},   {"sdat", 3, 0},  {"snd", 4, 0},   {"dsnd", 5, 0},  {"eff", 10, 4},
-    {"scsr", 11, 5},  {"csr", 12, 6},  {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},  {"path", 16, 0},
-    {"show", 17, 11}, {"tcp", 21, 0},  {"dlg", 22, 0},  {"slog", 23, 0}, {"flog", 24, 0}, {"math", 26, 0},
-    {"cfg", 28, 0},   {"misc", 29, 0}, {"inp", 30, 0},  {"skey", 31, 0}, {"clip", 32, 0}, {"dlgs", 33, 0},
-    {"ext", 35, 9},   {"img", 6, 1},   {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},   {"simg", 18, 7},
-    {"sbtn", 19, 8},  {"file", 20, 0}, {"list", 27, 0},
+    {"sys", TObjectKind::System, 0},       {"dat", TObjectKind::GameData, 0},     {"sdat", TObjectKind::SystemData, 0},
+    {"snd", TObjectKind::Sound, 0},        {"dsnd", TObjectKind::DirectSound, 0}, {"eff", TObjectKind::Effect, 4},
+    {"scsr", TObjectKind::SysCursor, 5},   {"csr", TObjectKind::Cursor, 6},       {"log", TObjectKind::Log, 0},
+    {"cam", TObjectKind::Camera, 10},      {"rep", TObjectKind::Replace, 0},      {"path", TObjectKind::Path, 0},
+    {"show", TObjectKind::DirectShow, 11}, {"tcp", TObjectKind::TCP, 0},          {"dlg", TObjectKind::Dialog, 0},
+    {"slog", TObjectKind::SkipLog, 0},     {"flog", TObjectKind::FileLog, 0},     {"math", TObjectKind::Math, 0},
+    {"cfg", TObjectKind::Config, 0},       {"misc", TObjectKind::Misc, 0},        {"inp", TObjectKind::Input, 0},
+    {"skey", TObjectKind::SystemKey, 0},   {"clip", TObjectKind::Clipboard, 0},   {"dlgs", TObjectKind::Dialogs, 0},
+    {"ext", TObjectKind::Extend, 9},       {"img", TObjectKind::Image, 1},        {"msg", TObjectKind::Message, 2},
+    {"btn", TObjectKind::Button, 3},       {"bar", TObjectKind::ScrollBar, 3},    {"simg", TObjectKind::SysImage, 7},
+    {"sbtn", TObjectKind::SysButton, 8},   {"file", TObjectKind::File, 0},        {"list", TObjectKind::StringList, 0},
 }};
 
 constexpr int32_t kScopeSlots = 16;
@@ -58,7 +63,7 @@ void TScriptStateBlock::Write(TStream& s) const {
     w.U32(Locks);
     w.U32(CustomLocks);
     w.U32(CustomStates);
-    w.U8(RunMode);
+    w.U8(static_cast<uint8_t>(RunMode));
     w.U32(LinesPerFrame);
     for (const auto& d : SaveDescriptions)
         w.Short(d, 63);
@@ -88,7 +93,7 @@ bool TScriptStateBlock::Read(TStream& s) {
     Locks = r.U32();
     CustomLocks = r.U32();
     CustomStates = r.U32();
-    RunMode = r.U8();
+    RunMode = static_cast<TRunMode>(r.U8());
     LinesPerFrame = r.U32();
     for (auto& d : SaveDescriptions)
         d = r.Short(63);
@@ -122,8 +127,12 @@ TKelScript::~TKelScript() {
     Variables.reset();
     SystemKeys.reset();
     Objects.reset();
+    if (Links.Camera == Camera.get()) Links.Camera = nullptr;
+    Camera.reset();
     Reader.reset();
     Path.reset();
+    if (Links.Compositor == Graphic.get()) Links.Compositor = nullptr;
+    Graphic.reset();
     Thread.reset();
 }
 
@@ -163,6 +172,11 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         return found;
     };
     SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
+    if (!Links.Compositor && Kinds && Kinds->ScreenMaker()) {
+        (*Kinds->ScreenMaker())(*this);
+        Links.Compositor = Graphic.get();
+        if (!Links.Camera) Links.Camera = Camera.get();
+    }
     // Without links of their own, the reader's replace rules use the engine's libraries.
     Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();
     Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();
@@ -273,19 +287,26 @@ void TKelScript::Reset() {
 void TKelScript::ExecuteLine(const std::string& statement) {
     std::string_view text = KelCalculationLib::Trim(statement);
     if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
-    auto cached = SplitCache.find(text);
-    if (cached == SplitCache.end()) {
+    TSplitStatement* split = nullptr;
+    std::unique_ptr<TSplitStatement> uncached;
+    if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
+        split = found->get();
+    } else {
         constexpr size_t kSplitCacheLimit = 4096;
-        if (SplitCache.size() >= kSplitCacheLimit) SplitCache.clear();
-        TSplitStatement split;
-        split.Args = KelCalculationLib::SplitParameters(text, ',', 9);
-        split.Code = Cmd(split.Args[0]);
-        cached = SplitCache.emplace(std::string(text), std::move(split)).first;
+        if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) SplitCache.Clear();
+        uncached = std::make_unique<TSplitStatement>();
+        uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
+        uncached->Args.Items.reserve(19);
+        uncached->Code = Cmd(uncached->Args[0]);
+        split = uncached.get();
+        if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
     }
+    const int32_t code = split->Code;
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
-    TStringList& args = *ArgumentBuffers[LineNesting];
-    args.Items = cached->second.Args.Items;
-    const int32_t code = cached->second.Code;
+    TStringList& copy = *ArgumentBuffers[LineNesting];
+    const bool engineWords = EngineWordsOnly();
+    if (!engineWords) copy.Items = split->Args.Items;
+    TStringList& args = engineWords ? split->Args : copy;
     struct TNesting {
         size_t& Depth;
         explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }
@@ -296,6 +317,8 @@ void TKelScript::ExecuteLine(const std::string& statement) {
     bool handled = offer(Words.Control) || offer(Words.Jump) ||
                    (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
     if (!handled) {
+        // The object handlers get their own copy of the arguments.
+        if (engineWords) copy.Items = split->Args.Items;
         // The names are copied and every object is looked up again for each handler call: a
         // handler may reset the interpreter, free objects or drop the routine.
         std::string scope[kScopeSlots];
@@ -314,12 +337,17 @@ void TKelScript::ExecuteLine(const std::string& statement) {
                 }
                 std::string keyword = KindKeyword(*object);
                 const TObjectCommandHandler* handler = Kinds ? Kinds->Handler(object->Kind()) : nullptr;
-                if (!handler || !(*handler)(*this, code, args, *object))
+                if (!handler || !(*handler)(*this, code, copy, *object))
                     ReportUndefinedCommand(text, scope[i], keyword);
             }
         }
     }
     if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
+}
+
+bool TKelScript::EngineWordsOnly() const {
+    return Words.Control == &KelControlLib::ControlWords() && Words.Jump == &KelControlLib::JumpWords() &&
+           !Words.Label && Words.General == &KelGeneralCommands::Handler();
 }
 
 bool TKelScript::DoLabelLine(std::string_view word) {
@@ -338,8 +366,8 @@ void TKelScript::ExecuteCommandString(std::string_view text) {
 }
 
 std::string TKelScript::KindKeyword(const TKelObjectDataCustom& object) {
-    if (object.Kind() == 34) return object.PluginTypeName();
-    if (object.Kind() == 23) return "slog";
+    if (object.Kind() == TObjectKind::DLLObject) return object.PluginTypeName();
+    if (object.Kind() == TObjectKind::SkipLog) return "slog";
     for (const auto& k : kKinds)
         if (k.Kind == object.Kind()) return k.Keyword;
     return "none";
@@ -357,7 +385,7 @@ void TKelScript::UndefinedCommandError(std::string_view statement, std::string_v
 }
 
 bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
-    cursors = cursors && State.RunMode != static_cast<uint8_t>(TRunMode::View);
+    cursors = cursors && State.RunMode != TRunMode::View;
     if (cursors) {
         if (Links.Cursor) Links.Cursor->Draw(State.DrawMask);
         if (Links.SystemCursor) Links.SystemCursor->Draw(State.DrawMask);
@@ -456,8 +484,14 @@ std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::
     std::string low = ClassLib::LowerAscii(typeName);
     if (Kinds)
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
-    for (const auto& k : kKinds)
-        if (low == k.Keyword) return uKelObjectKinds::CreateObject(k.Kind, objectName);
+    for (const auto& k : kKinds) {
+        if (low != k.Keyword) continue;
+        std::unique_ptr<TKelObjectDataCustom> object = uKelObjectKinds::CreateObject(k.Kind, objectName);
+        // The elements of "snd" and "dsnd" show the channel records of the linked sound library.
+        if (auto* channel = dynamic_cast<TKelObjectDataSoundChannel*>(object.get()); channel && Links.Sound)
+            channel->Library = Links.Sound->Channels(k.Kind == TObjectKind::DirectSound);
+        return object;
+    }
     return nullptr;
 }
 
@@ -498,19 +532,19 @@ bool TKelScript::SwapObjects(std::string_view name1, std::string_view name2) {
     TKelObjectDataCustom* b = Objects->Find(name2);
     if (!a || !b || a == b || a->Kind() != b->Kind()) return false;
     switch (a->Kind()) {
-        case 4:
-        case 5:
-            return Links.Sound &&
-                   Links.Sound->SwapChannels(a->Kind() == 5, ObjectElementIndex(*a), ObjectElementIndex(*b));
-        case 6:
-        case 7:
-        case 8:
-        case 9:
-        case 18:
-        case 19:
-        case 20:
-        case 27:
-        case 34:
+        case TObjectKind::Sound:
+        case TObjectKind::DirectSound:
+            return Links.Sound && Links.Sound->SwapChannels(a->Kind() == TObjectKind::DirectSound,
+                                                            ObjectElementIndex(*a), ObjectElementIndex(*b));
+        case TObjectKind::Image:
+        case TObjectKind::Message:
+        case TObjectKind::Button:
+        case TObjectKind::ScrollBar:
+        case TObjectKind::SysImage:
+        case TObjectKind::SysButton:
+        case TObjectKind::File:
+        case TObjectKind::StringList:
+        case TObjectKind::DLLObject:
             return a->SwapEngineObject(*b);
         default:
             return false;
@@ -564,11 +598,6 @@ std::string BracketText(std::string_view text) {
         out.push_back(c);
     }
     return out;
-}
-
-void PadArguments(TStringList& list, int32_t n) {
-    while (list.Count() < n)
-        list.Add("");
 }
 
 bool IsLabelWord(std::string_view text) {

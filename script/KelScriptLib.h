@@ -1,7 +1,8 @@
-// The scenario interpreter: what it owns and links, its set-up and reset, the state block that
-// save games store, the command-word code, the dispatch of one statement to the control, jump,
-// label and general handlers and then to the handlers of the scoped objects' kinds, the built-in
-// variables, the object-variable callbacks and the argument routines of every handler.
+// The scenario interpreter. It owns its reader, variables and objects and links the host's
+// services; it sets itself up and resets; it keeps the state record that saved games carry; it
+// turns a command word into its code and hands each statement first to the control, jump, label
+// and general words, then to the handler of each scoped object's kind. The built-in variables,
+// the callbacks behind object variables and the argument readers of the handlers live here too.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +20,7 @@
 #include "script/KelReaderLib.h"
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
+#include "script/KelTextCache.h"
 #include "script/uKelObjectManager.h"
 #include "script/uKelPath.h"
 #include "script/uKelSystemKey.h"
@@ -43,23 +45,6 @@ constexpr int32_t Cmd(std::string_view word) {
 }
 static_assert(Cmd("\\msg") == 0x0067736D && Cmd("\\if") == 0x00006669 && Cmd("\\ MSG") == Cmd("\\msg"));
 static_assert(Cmd("\\abcde") == -1 && Cmd("") == 0 && Cmd("\\") == 0);
-
-enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
-
-// The wait states of a routine (TScriptRoutine::WaitState).
-enum TWaitState : uint8_t {
-    wsNone = 0,
-    wsStop = 1,
-    wsEvent = 2,
-    wsTimer = 3,
-    wsClick = 4,
-    wsClock = 5,
-    wsSoundPosition = 6,
-    wsMessageTyping = 7,
-    wsMessagePage = 8,
-    wsButton = 9,
-    wsSoundEnd = 10,
-};
 
 // Actions of key bindings by name; 22 and 23 have no name.
 enum TKeyAction : int32_t {
@@ -147,7 +132,7 @@ struct TScriptStateBlock {
     uint32_t Locks = 0;
     uint32_t CustomLocks = 0;
     uint32_t CustomStates = 0;
-    uint8_t RunMode = 0;
+    TRunMode RunMode = TRunMode::Normal;
     uint32_t LinesPerFrame = 0;
     std::string SaveDescriptions[4];  // capacity 63 each
     uint32_t UpdateMask = 0;
@@ -305,6 +290,10 @@ public:
     std::unique_ptr<TKelReader> Reader;
     std::unique_ptr<TKelPath> Path;
     std::unique_ptr<TKelSystemKey> SystemKeys;
+    // The compositor and the camera this interpreter owns, made at Setup by the registry's screen
+    // maker; Links.Compositor and Links.Camera point at them unless the host linked its own.
+    std::unique_ptr<IScriptCompositor> Graphic;
+    std::unique_ptr<IScriptCamera> Camera;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;
@@ -333,17 +322,18 @@ private:
     bool RunWaitTest(TScriptRoutine& routine);
     void MoveFocus(int32_t vStep, int32_t hStep);
 
-    // Statements repeat in loops and subroutines, so each distinct text is split once; handlers
-    // get a copy, as some of them pad or change their arguments.
+    // Statements repeat in loops and subroutines, so each distinct text is split once. The
+    // engine's own word handlers get the split itself: they change an argument list only by padding
+    // it with empty items (to 9, and "sub" to 19, which the split has room for, so that no item
+    // moves), which leaves every later run of the statement with the same arguments. Other handlers
+    // get a copy. A split stays where it is while a statement runs, since a handler may run
+    // statements; the cache is emptied only between statements.
     struct TSplitStatement {
         int32_t Code = 0;
         TStringList Args;
     };
-    struct TTextHash {
-        using is_transparent = void;
-        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-    };
-    std::unordered_map<std::string, TSplitStatement, TTextHash, std::equal_to<>> SplitCache;
+    TTextCache<std::unique_ptr<TSplitStatement>> SplitCache;
+    bool EngineWordsOnly() const;
     // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
     // statements), kept so that their storage is reused.
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
@@ -351,7 +341,7 @@ private:
     void SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text);
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
-    uint8_t MessageWaitState() const;
+    TWaitState MessageWaitState() const;
     bool VoicePlaying() const;
 };
 
@@ -360,7 +350,10 @@ namespace KelScriptLib {
 // The text between the first "{", double quote, "[" or "(" and its matching closer, taken
 // literally (blanks inside braces and quotes kept). Empty for a blank text.
 std::string BracketText(std::string_view text);
-void PadArguments(TStringList& list, int32_t n);
+inline void PadArguments(TStringList& list, int32_t n) {
+    while (list.Count() < n)
+        list.Add("");
+}
 // More than 2 bytes, starting "@@".
 bool IsLabelWord(std::string_view text);
 // More than 2 bytes, starting "@@", third byte not "!".

@@ -1,6 +1,6 @@
 #include "script/KelScriptSeams.h"
 
-void TObjectKindRegistry::RegisterHandler(uint8_t kind, TObjectCommandHandler handler) {
+void TObjectKindRegistry::RegisterHandler(TObjectKind kind, TObjectCommandHandler handler) {
     if (handler)
         Handlers[kind] = std::move(handler);
     else
@@ -15,7 +15,7 @@ void TObjectKindRegistry::UnregisterFactory(const std::string& typeName) {
     Factories.erase(ClassLib::LowerAscii(typeName));
 }
 
-const TObjectCommandHandler* TObjectKindRegistry::Handler(uint8_t kind) const {
+const TObjectCommandHandler* TObjectKindRegistry::Handler(TObjectKind kind) const {
     auto it = Handlers.find(kind);
     return it == Handlers.end() ? nullptr : &it->second;
 }

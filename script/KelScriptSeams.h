@@ -16,6 +16,7 @@
 
 #include "platform/ClassLib.h"
 #include "script/KelCalcValue.h"
+#include "script/KelObjectSeams.h"
 
 class TKelScript;
 class TKelObjectDataCustom;
@@ -26,6 +27,7 @@ class TKelLogData;
 class TKelTextDialog;
 class TKelDLLCustomObject;
 class TLabelLog;
+class TSound;
 class TInput;
 
 // ---- script reader ----
@@ -132,12 +134,24 @@ public:
 };
 
 // The expression evaluator as the interpreter calls it.
+// What an evaluator may keep for one expression text (its compiled form) with whoever asks for
+// that text again and again, so that the next evaluation need not find it by the text. Empty
+// until the evaluator fills it; it stands for the text it was filled for and for nothing else.
+struct TEvaluationMemo {
+    const void* Owner = nullptr;
+    std::shared_ptr<const void> Program;
+};
+
 class IScriptEvaluator {
 public:
     virtual ~IScriptEvaluator() = default;
     // Evaluates for the owner level (the subroutine depth whose local variables are visible).
     // Faults are reported and give the error value.
     virtual void Calculate(std::string_view text, int32_t level, TCalcValue& result) = 0;
+    // The same, for a caller that keeps a memo beside the text; the result is the same.
+    virtual void Calculate(std::string_view text, int32_t level, TCalcValue& result, TEvaluationMemo&) {
+        Calculate(text, level, result);
+    }
     virtual void SetErrorReport(bool on) = 0;
 };
 
@@ -166,6 +180,8 @@ struct TScriptWordHandlers {
 using TObjectCommandHandler = std::function<bool(TKelScript&, int32_t, TStringList&, TKelObjectDataCustom&)>;
 // Makes the script object of a kind under the given name; nullptr when it cannot.
 using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelScript&, const std::string&)>;
+// Gives an interpreter the compositor and the camera it owns (TKelScript::Graphic and Camera).
+using TScriptScreenMaker = std::function<void(TKelScript&)>;
 
 // Where the handlers of the object kinds and the makers of their objects register. The kinds that
 // carry no engine object are made by the interpreter itself; a registered factory replaces that.
@@ -173,18 +189,23 @@ using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelS
 // replaces an earlier one, keywords included.
 class TObjectKindRegistry {
 public:
-    void RegisterHandler(uint8_t kind, TObjectCommandHandler handler);
+    void RegisterHandler(TObjectKind kind, TObjectCommandHandler handler);
     void RegisterFactory(const std::string& typeName, TObjectFactory factory);
     void UnregisterFactory(const std::string& typeName);
-    const TObjectCommandHandler* Handler(uint8_t kind) const;
+    const TObjectCommandHandler* Handler(TObjectKind kind) const;
     const TObjectFactory* Factory(const std::string& lowerTypeName) const;
+    // The subsystem of screen objects registers the maker of each interpreter's compositor and
+    // camera; without one an interpreter has neither unless its host links them.
+    void RegisterScreenMaker(TScriptScreenMaker maker) { ScreenMakerFunction = std::move(maker); }
+    const TScriptScreenMaker* ScreenMaker() const { return ScreenMakerFunction ? &ScreenMakerFunction : nullptr; }
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
 
 private:
-    std::map<uint8_t, TObjectCommandHandler> Handlers;
+    std::map<TObjectKind, TObjectCommandHandler> Handlers;
     std::map<std::string, TObjectFactory> Factories;
+    TScriptScreenMaker ScreenMakerFunction;
 };
 
 // ---- services of the host and of later subsystems ----
@@ -248,6 +269,8 @@ public:
     virtual int32_t StreamPlayingTimeMs(int32_t /*channel*/) { return 0; }
     // The volume group (0 music, 1 voices, 2 effects by convention).
     virtual int32_t StreamGroup(int32_t /*channel*/) { return 0; }
+    // The channel records that the "snd" (effect false) and "dsnd" elements show; none without.
+    virtual IKelSoundChannels* Channels(bool /*effect*/) { return nullptr; }
 };
 
 // Save folder and the persistent system data.
@@ -285,6 +308,7 @@ struct TScriptLinks {
     TKelLogData* BackLog = nullptr;
     TKelTextDialog* TextDialog = nullptr;
     TKelDLLCustomObject* Plugins = nullptr;
+    TSound* SoundLibrary = nullptr;  // the library behind Sound, for the sound words and screen objects
     TLabelLog* ReadTextLog = nullptr;
     TLabelLog* FileUseLog = nullptr;
 };

@@ -3,39 +3,14 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 
 namespace {
 
-void WriteU32(TStream& s, uint32_t v) {
-    uint8_t b[4];
-    for (int i = 0; i < 4; ++i)
-        b[i] = static_cast<uint8_t>(v >> (8 * i));
-    s.WriteBuffer(b, 4);
-}
-
-bool ReadU32(TStream& s, uint32_t& v) {
-    uint8_t b[4];
-    if (s.Read(b, 4) != 4) return false;
-    v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= static_cast<uint32_t>(b[i]) << (8 * i);
-    return true;
-}
-
-bool ReadI32(TStream& s, int32_t& v) {
-    uint32_t u = 0;
-    if (!ReadU32(s, u)) return false;
-    v = static_cast<int32_t>(u);
-    return true;
-}
-
-void WriteU8(TStream& s, uint8_t v) {
-    s.WriteBuffer(&v, 1);
-}
-
-bool ReadU8(TStream& s, uint8_t& v) {
-    return s.Read(&v, 1) == 1;
-}
+using LittleEndian::Read32;
+using LittleEndian::Read8;
+using LittleEndian::Write32;
+using LittleEndian::Write8;
 
 }  // namespace
 
@@ -44,18 +19,18 @@ bool ReadU8(TStream& s, uint8_t& v) {
 bool TScriptBlockBase::SaveToStream(TStream* stream) const {
     if (!stream) return false;
     uMisc::WriteStreamString(stream, FileName);
-    WriteU8(*stream, static_cast<uint8_t>(Kind));
+    Write8(*stream, static_cast<uint8_t>(Kind));
     uMisc::WriteStreamString(stream, LabelName);
-    WriteU32(*stream, static_cast<uint32_t>(LineInLabel));
-    WriteU32(*stream, static_cast<uint32_t>(Column));
+    Write32(*stream, static_cast<uint32_t>(LineInLabel));
+    Write32(*stream, static_cast<uint32_t>(Column));
     return true;
 }
 
 bool TScriptBlockBase::LoadFromStream(TStream* stream) {
     if (!stream) return false;
     uint8_t kind = 0;
-    if (!uMisc::ReadStreamString(stream, FileName) || !ReadU8(*stream, kind) ||
-        !uMisc::ReadStreamString(stream, LabelName) || !ReadI32(*stream, LineInLabel) || !ReadI32(*stream, Column))
+    if (!uMisc::ReadStreamString(stream, FileName) || !Read8(*stream, kind) ||
+        !uMisc::ReadStreamString(stream, LabelName) || !Read32(*stream, LineInLabel) || !Read32(*stream, Column))
         return false;
     // No engine state has another kind; a record with one is damaged.
     if (kind > kLastBlockKind) return false;
@@ -96,7 +71,7 @@ void TScriptBlock::Clear() {
 template <class TItem>
 bool TScriptDataListInterface<TItem>::SaveToStream(TStream* stream) const {
     if (!stream) return false;
-    WriteU32(*stream, static_cast<uint32_t>(Items.size()));
+    Write32(*stream, static_cast<uint32_t>(Items.size()));
     for (const auto& item : Items)
         if (!item->SaveToStream(stream)) return false;
     return true;
@@ -107,7 +82,7 @@ bool TScriptDataListInterface<TItem>::LoadFromStream(TStream* stream) {
     Clear();
     if (!stream) return false;
     uint32_t count = 0;
-    if (!ReadU32(*stream, count)) return false;
+    if (!Read32(*stream, count)) return false;
     if (count > static_cast<uint32_t>(kScriptStackLimit) ||
         static_cast<int64_t>(count) * TItem::kMinStreamSize > stream->Remaining())
         return false;
@@ -132,7 +107,7 @@ TScriptBlock* TScriptRoutine::Add() {
 bool TScriptRoutine::TruncateBlocks(int32_t n) {
     if (Items.empty() || n < 0 || n >= Count()) return false;
     while (Count() > n + 1)
-        Items.pop_back();
+        PopLast();
     return true;
 }
 
@@ -156,7 +131,7 @@ void TScriptRoutine::ClearScopeNames() {
 void TScriptRoutine::Clear() {
     TScriptDataListInterface<TScriptBlock>::Clear();
     ClearScopeNames();
-    WaitState = 0;
+    WaitState = wsNone;
     WaitTime = WaitTime2 = 0;
     SoundChannel = 0;
     ClickLabel.clear();
@@ -168,11 +143,11 @@ bool TScriptRoutine::SaveToStream(TStream* stream) const {
     if (!TScriptDataListInterface<TScriptBlock>::SaveToStream(stream)) return false;
     for (const auto& s : ScopeNames)
         uMisc::WriteStreamString(stream, s);
-    WriteU8(*stream, WaitState);
-    WriteU32(*stream, static_cast<uint32_t>(WaitTime));
-    WriteU32(*stream, static_cast<uint32_t>(WaitTime2));
+    Write8(*stream, WaitState);
+    Write32(*stream, static_cast<uint32_t>(WaitTime));
+    Write32(*stream, static_cast<uint32_t>(WaitTime2));
     uMisc::WriteStreamString(stream, ClickLabel);
-    WriteU32(*stream, static_cast<uint32_t>(SoundChannel));
+    Write32(*stream, static_cast<uint32_t>(SoundChannel));
     uMisc::WriteStreamString(stream, EventLabel);
     uMisc::WriteStreamString(stream, EventArgument);
     return true;
@@ -182,9 +157,12 @@ bool TScriptRoutine::LoadFromStream(TStream* stream) {
     if (!TScriptDataListInterface<TScriptBlock>::LoadFromStream(stream)) return false;
     for (auto& s : ScopeNames)
         if (!uMisc::ReadStreamString(stream, s)) return false;
-    return ReadU8(*stream, WaitState) && ReadI32(*stream, WaitTime) && ReadI32(*stream, WaitTime2) &&
-           uMisc::ReadStreamString(stream, ClickLabel) && ReadI32(*stream, SoundChannel) &&
-           uMisc::ReadStreamString(stream, EventLabel) && uMisc::ReadStreamString(stream, EventArgument);
+    uint8_t state = 0;
+    if (!Read8(*stream, state)) return false;
+    WaitState = static_cast<TWaitState>(state);
+    return Read32(*stream, WaitTime) && Read32(*stream, WaitTime2) && uMisc::ReadStreamString(stream, ClickLabel) &&
+           Read32(*stream, SoundChannel) && uMisc::ReadStreamString(stream, EventLabel) &&
+           uMisc::ReadStreamString(stream, EventArgument);
 }
 
 // ---- thread ----
@@ -198,7 +176,7 @@ TScriptRoutine* TScriptThread::Add() {
 bool TScriptThread::TruncateRoutines(int32_t n) {
     if (Items.empty() || n < 0 || n >= Count()) return false;
     while (Count() > n + 1)
-        Items.pop_back();
+        PopLast();
     return true;
 }
 

@@ -102,16 +102,22 @@ public:
         return true;
     }
     void DeleteLast() {
-        if (!Items.empty()) Items.pop_back();
+        if (!Items.empty()) PopLast();
     }
     // Frees every item, from the last.
     virtual void Clear() {
         while (!Items.empty())
-            Items.pop_back();
+            PopLast();
     }
     // Pushes one new item.
     virtual TItem* Add() {
-        Items.push_back(std::make_unique<TItem>());
+        if (Spare.empty()) {
+            Items.push_back(std::make_unique<TItem>());
+        } else {
+            Items.push_back(std::move(Spare.back()));
+            Spare.pop_back();
+            Items.back()->Clear();  // as new: every field empty
+        }
         return Items.back().get();
     }
     bool SaveToStream(TStream* stream) const override;
@@ -124,9 +130,39 @@ public:
 protected:
     // Past this count Add reports the overflow.
     bool PushReportsOverflow() const { return Count() > kScriptStackLimit; }
+    // Blocks and routines come and go with every "if" and "sub": a few popped items are kept for
+    // the next Add, which clears them, instead of being freed and made again.
+    void PopLast() {
+        if (Spare.size() < kSpareItems) Spare.push_back(std::move(Items.back()));
+        Items.pop_back();
+    }
+
+private:
+    static constexpr size_t kSpareItems = 8;
+    std::vector<std::unique_ptr<TItem>> Spare;
 };
 
 extern template class TScriptDataListInterface<TScriptBlock>;
+
+// The run modes of an interpreter: viewing (no input), automatic reading, skipping, and skipping
+// only text that was read before.
+enum class TRunMode : uint8_t { Normal = 0, View = 1, Auto = 2, Skip = 3, SkipRead = 4 };
+
+// The wait states of a routine. A damaged save game may hold any other byte; nothing but a click
+// or a jump ends such a wait.
+enum TWaitState : uint8_t {
+    wsNone = 0,
+    wsStop = 1,
+    wsEvent = 2,
+    wsTimer = 3,
+    wsClick = 4,
+    wsClock = 5,
+    wsSoundPosition = 6,
+    wsMessageTyping = 7,
+    wsMessagePage = 8,
+    wsButton = 9,
+    wsSoundEnd = 10,
+};
 
 class TScriptRoutine final : public TScriptDataListInterface<TScriptBlock> {
 public:
@@ -149,7 +185,7 @@ public:
     bool LoadFromStream(TStream* stream) override;
 
     std::string ScopeNames[16];  // the scoped object names
-    uint8_t WaitState = 0;
+    TWaitState WaitState = wsNone;
     int32_t WaitTime = 0;    // ms
     int32_t WaitTime2 = 0;   // ms
     std::string ClickLabel;  // jumped to when a click ends a wait

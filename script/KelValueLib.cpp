@@ -8,6 +8,8 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
+#include "script/KelTextCache.h"
 
 namespace {
 
@@ -46,59 +48,15 @@ const std::string& MsgTooLarge() {
 // and two empty names.
 constexpr int64_t kMinRecordBytes = 2 + 2 + 4 + 1 + 1 + 4 + 2 + 2;
 
-// Little-endian fields. Writes raise EStreamError when the stream refuses bytes; reads report a
-// short stream through Ok.
-void PutBytes(TStream& s, const void* p, int64_t n) {
-    s.WriteBuffer(p, n);
-}
-void PutU8(TStream& s, uint8_t v) {
-    PutBytes(s, &v, 1);
-}
-void PutU16(TStream& s, uint16_t v) {
-    uint8_t b[2] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)};
-    PutBytes(s, b, 2);
-}
-void PutU32(TStream& s, uint32_t v) {
-    uint8_t b[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                    static_cast<uint8_t>(v >> 24)};
-    PutBytes(s, b, 4);
-}
-void PutI32(TStream& s, int32_t v) {
-    PutU32(s, static_cast<uint32_t>(v));
-}
-
-class TFieldReader {
+// The fields of a table stream, with the stream strings of the names.
+class TFieldReader : public TStreamReader {
 public:
-    explicit TFieldReader(TStream& s) : S(s) {}
-    uint8_t U8() {
-        uint8_t b = 0;
-        Take(&b, 1);
-        return b;
-    }
-    uint16_t U16() {
-        uint8_t b[2] = {0, 0};
-        Take(b, 2);
-        return static_cast<uint16_t>(b[0] | (b[1] << 8));
-    }
-    uint32_t U32() {
-        uint8_t b[4] = {0, 0, 0, 0};
-        Take(b, 4);
-        return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<uint32_t>(b[3]) << 24);
-    }
-    int32_t I32() { return static_cast<int32_t>(U32()); }
-    int16_t I16() { return static_cast<int16_t>(U16()); }
+    using TStreamReader::TStreamReader;
     std::string Str() {
         std::string s;
         if (Ok && !uMisc::ReadStreamString(&S, s)) Ok = false;
         return s;
     }
-    bool Ok = true;
-
-private:
-    void Take(void* p, int64_t n) {
-        if (Ok && S.Read(p, n) != n) Ok = false;
-    }
-    TStream& S;
 };
 
 // Lead bytes of two-byte Shift-JIS characters.
@@ -130,7 +88,7 @@ uint32_t NameHash(std::string_view name) {
 
 bool SameName(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    if (a == b) return true;  // the usual case: the name spelt as declared
+    if (EqualBytes(a.data(), b.data(), a.size())) return true;  // the usual case: the name spelt as declared
     bool trail = false;
     for (size_t i = 0; i < a.size(); ++i) {
         auto x = static_cast<uint8_t>(a[i]);
@@ -150,40 +108,8 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 int32_t StrToIntDef0(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    bool hex = false;
-    if (i < text.size() && text[i] == '$') {
-        hex = true;
-        ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-        hex = true;
-        i += 2;
-    }
-    if (i >= text.size()) return 0;
-    uint64_t v = 0;
-    for (; i < text.size(); ++i) {
-        auto c = static_cast<uint8_t>(text[i]);
-        uint32_t digit;
-        if (c >= '0' && c <= '9') {
-            digit = c - '0';
-        } else if (hex && c >= 'a' && c <= 'f') {
-            digit = c - 'a' + 10;
-        } else if (hex && c >= 'A' && c <= 'F') {
-            digit = c - 'A' + 10;
-        } else {
-            return 0;
-        }
-        v = v * (hex ? 16 : 10) + digit;
-        if (v > (hex ? 0xFFFFFFFFull : 0x80000000ull)) return 0;
-    }
-    if (!hex && !negative && v > 0x7FFFFFFFull) return 0;
-    auto u = static_cast<uint32_t>(v);
-    if (negative) u = 0u - u;
-    return static_cast<int32_t>(u);
+    int64_t v = 0;
+    return uMisc::TryStrToInt(text, 32, uMisc::THexPrefix::DollarOr0x, v) ? static_cast<int32_t>(v) : 0;
 }
 
 const std::string& TooManyIndexesMessage() {
@@ -230,8 +156,8 @@ int64_t TValueArrayCustom::FlatIndex(int32_t i0, int32_t i1, int32_t i2, int32_t
 
 void TValueArrayCustom::SaveToStream(TStream& stream) const {
     for (int32_t d : Dims)
-        PutI32(stream, d);
-    PutI32(stream, Count);
+        LittleEndian::Write32(stream, static_cast<uint32_t>(d));
+    LittleEndian::Write32(stream, static_cast<uint32_t>(Count));
     SaveElements(stream);
 }
 
@@ -277,7 +203,7 @@ bool TValueArrayInteger::WriteElement(int64_t flat, const TCalcValue& value) {
 
 void TValueArrayInteger::SaveElements(TStream& stream) const {
     for (int32_t v : Items)
-        PutI32(stream, v);
+        LittleEndian::Write32(stream, static_cast<uint32_t>(v));
 }
 
 bool TValueArrayInteger::LoadElements(TStream& stream, int32_t count) {
@@ -426,7 +352,6 @@ TValue::~TValue() {
 }
 
 namespace {
-constexpr size_t kKeptEmptyBuckets = 256;
 constexpr size_t kSpareRecords = 32;
 }  // namespace
 
@@ -447,7 +372,8 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
-    if (record->ArrayData) Index[Key(record->Level, record->Hash)].push_back(record.get());
+    if (record->ArrayData) Index.Get(Key(record->Level, record->Hash)).push_back(record.get());
+    CountAtLevel(record->Level, 1);
     List.push_back(std::move(record));
 }
 
@@ -457,27 +383,69 @@ std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
     for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
         List[i]->Position = static_cast<int32_t>(i);
     if (record->ArrayData) {
-        auto it = Index.find(Key(record->Level, record->Hash));
-        if (it != Index.end()) {
-            auto& bucket = it->second;
-            bucket.erase(std::find(bucket.begin(), bucket.end(), record.get()));
-            // Subroutine parameters are declared and freed again on every call: their empty
-            // buckets are kept for the next declaration while the index is small.
-            if (bucket.empty() && Index.size() > kKeptEmptyBuckets) Index.erase(it);
+        if (auto* bucket = Index.Find(Key(record->Level, record->Hash)))
+            bucket->erase(std::find(bucket->begin(), bucket->end(), record.get()));
+    }
+    CountAtLevel(record->Level, -1);
+    return record;
+}
+
+std::vector<TValueData*>& TValue::TRecordIndex::Get(uint64_t key) {
+    if (std::vector<TValueData*>* found = Find(key)) return *found;
+    if ((Used + 1) * 2 > Slots.size()) {
+        // Slots whose records are all gone are dropped here.
+        std::vector<TSlot> old = std::move(Slots);
+        size_t live = 0;
+        for (const TSlot& slot : old)
+            live += slot.Used && !slot.Records.empty();
+        size_t size = 64;
+        while (size < (live + 1) * 4)
+            size *= 2;
+        Slots.clear();
+        Slots.resize(size);
+        Mask = size - 1;
+        Used = 0;
+        for (TSlot& slot : old) {
+            if (!slot.Used || slot.Records.empty()) continue;
+            size_t i = Mix(slot.Key) & Mask;
+            while (Slots[i].Used)
+                i = (i + 1) & Mask;
+            Slots[i] = std::move(slot);
+            ++Used;
         }
     }
-    return record;
+    size_t i = Mix(key) & Mask;
+    while (Slots[i].Used)
+        i = (i + 1) & Mask;
+    Slots[i].Used = true;
+    Slots[i].Key = key;
+    Slots[i].Records.clear();
+    ++Used;
+    return Slots[i].Records;
 }
 
 int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
     return FindIndex(name, KelValueLib::NameHash(name), level);
 }
 
+void TValue::CountAtLevel(int32_t level, int32_t change) {
+    if (level < 0 || level >= kCountedLevels) {
+        UncountedRecords += change;
+        return;
+    }
+    if (LevelRecords.size() <= static_cast<size_t>(level)) LevelRecords.resize(static_cast<size_t>(level) + 1, 0);
+    LevelRecords[static_cast<size_t>(level)] += change;
+}
+
 int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
     if (level < INT16_MIN || level > INT16_MAX) return -1;  // no record carries such a level
-    auto it = Index.find(Key(level, hash));
-    if (it == Index.end()) return -1;
-    for (const TValueData* record : it->second)
+    // The local table is asked at every level before the game table; most levels hold nothing.
+    if (level >= 0 && level < kCountedLevels &&
+        (static_cast<size_t>(level) >= LevelRecords.size() || LevelRecords[static_cast<size_t>(level)] == 0))
+        return -1;
+    const std::vector<TValueData*>* bucket = Index.Find(Key(level, hash));
+    if (!bucket) return -1;
+    for (const TValueData* record : *bucket)
         if (KelValueLib::SameName(record->ArrayData->Name, name)) return record->Position;
     return -1;
 }
@@ -545,13 +513,22 @@ void TValue::Clear() {
     // Taken out first, so that a callback running while the records are freed sees an empty table.
     std::vector<std::unique_ptr<TValueData>> records = std::move(List);
     List.clear();
-    Index.clear();
+    Index.Clear();
+    LevelRecords.clear();
+    UncountedRecords = 0;
     Spare.clear();
     for (auto& record : records)
         record.reset();
 }
 
 void TValue::DeleteAboveOwner(int32_t level) {
+    // Most calls come after a subroutine call, when no record lies above the level.
+    if (UncountedRecords == 0 && level >= 0) {
+        bool above = false;
+        for (size_t l = static_cast<size_t>(level) + 1; l < LevelRecords.size() && !above; ++l)
+            above = LevelRecords[l] != 0;
+        if (!above) return;
+    }
     std::vector<std::unique_ptr<TValueData>> doomed;
     for (int32_t i = Count() - 1; i >= 0; --i)
         if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
@@ -640,32 +617,47 @@ bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
         Report(MsgWriteLocked(), name);
         return false;
     }
+    // What writing the empty value of the element type to every element does: 0, the empty text,
+    // the empty name; nothing is created or freed.
     TValueArrayCustom& array = *record.ArrayData;
-    TCalcValue empty;
-    empty.Type = array.ElementType;
-    for (int32_t k = 0; k < array.Count; ++k)
-        array.WriteElement(k, empty);
+    auto clearTexts = [&array](std::vector<std::string>& items) {
+        for (size_t k = 0; k < items.size() && k < static_cast<size_t>(array.Count); ++k)
+            items[k].clear();
+    };
+    switch (array.ElementType) {
+        case TCalcValueType::Integer: {
+            auto& items = static_cast<TValueArrayInteger&>(array).Items;
+            std::fill_n(items.begin(), std::min(items.size(), static_cast<size_t>(std::max(array.Count, 0))), 0);
+            break;
+        }
+        case TCalcValueType::String:
+            clearTexts(static_cast<TValueArrayString&>(array).Items);
+            break;
+        default:
+            clearTexts(static_cast<TValueArrayObject&>(array).Items);
+            break;
+    }
     return true;
 }
 
 void TValue::SaveToStream(TStream& stream) const {
-    PutU32(stream, static_cast<uint32_t>(List.size()));
+    LittleEndian::Write32(stream, static_cast<uint32_t>(List.size()));
     for (const auto& record : List) {
-        PutU16(stream, static_cast<uint16_t>(record->Level));
-        PutU16(stream, record->Flags);
-        PutU32(stream, record->Hash);
+        LittleEndian::Write16(stream, static_cast<uint16_t>(record->Level));
+        LittleEndian::Write16(stream, record->Flags);
+        LittleEndian::Write32(stream, record->Hash);
         const TValueArrayCustom* array = record->ArrayData.get();
         if (array) {
-            PutU8(stream, static_cast<uint8_t>(array->ElementType));
-            PutU8(stream, array->Reference);
-            PutI32(stream, array->OwnerNumber);
+            LittleEndian::Write8(stream, static_cast<uint8_t>(array->ElementType));
+            LittleEndian::Write8(stream, array->Reference);
+            LittleEndian::Write32(stream, static_cast<uint32_t>(array->OwnerNumber));
             uMisc::WriteStreamString(&stream, array->Name);
             uMisc::WriteStreamString(&stream, array->ClassName);
             array->SaveToStream(stream);
         } else {
-            PutU8(stream, 3);
-            PutU8(stream, 1);
-            PutI32(stream, 0);
+            LittleEndian::Write8(stream, 3);
+            LittleEndian::Write8(stream, 1);
+            LittleEndian::Write32(stream, 0);
             uMisc::WriteStreamString(&stream, record->StoredName);
             uMisc::WriteStreamString(&stream, record->StoredClassName);
         }

@@ -1,8 +1,8 @@
 // Script variables: three tables per interpreter (system "svar", game "gvar", local "var"), each a
-// list of records; every variable is an array of one to four dimensions of integers, strings or
-// object names, a scalar being an array of one element. Object arrays may own script objects:
-// growing one creates its objects, shrinking or deleting it frees them, and saving or loading it
-// saves or loads their states, all through four callbacks of the interpreter.
+// list of records. A variable always holds an array, with one to four dimensions, whose elements
+// are all integers, all strings or all object names; a plain variable is a one-element array. Object arrays may own
+// script objects: growing one creates its objects, shrinking or deleting it frees them, and saving or loading it saves
+// or loads their states, all through four callbacks of the interpreter.
 //
 // Records are kept in declaration order; a look-up takes the first record whose owner level, name
 // hash and name (without regard to case) match, and the stream keeps that order. A hash index over
@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/ClassLib.h"
@@ -36,9 +37,8 @@ constexpr int64_t kMaxElements = int64_t{1} << 22;
 uint32_t NameHash(std::string_view name);
 // Equality without regard to ASCII case, two-byte characters kept whole.
 bool SameName(std::string_view a, std::string_view b);
-// The integer reading of a text: optional leading blanks and sign, then decimal digits, or
-// hexadecimal ones after "$" or "0x"; 0 when the whole text is not such a number or a decimal one
-// does not fit 32 bits (hexadecimal takes up to 8 digits and wraps, so $FFFFFFFF is -1).
+// The integer reading of a text as 32 bits (uMisc::TryStrToInt with "$" or "0x" for hexadecimal);
+// 0 when the text is not such a number.
 int32_t StrToIntDef0(std::string_view text);
 // The message for a declaration or reference with more than four dimensions or indexes, to which
 // the name is appended.
@@ -226,8 +226,47 @@ private:
     TObjectVariableCallbacks Callbacks;
     std::vector<std::unique_ptr<TValueData>> List;
     // (owner level, name hash) -> the records with that key, in list order. Records without an
-    // array are not indexed.
-    std::unordered_map<uint64_t, std::vector<TValueData*>> Index;
+    // array are not indexed. Every variable read goes through it, so it is open addressing on a
+    // power of two; a key whose records are all gone keeps its slot (as a free list for the next
+    // declaration of that key) until the table grows.
+    class TRecordIndex {
+    public:
+        const std::vector<TValueData*>* Find(uint64_t key) const {
+            if (Slots.empty()) return nullptr;
+            for (size_t i = Mix(key) & Mask;; i = (i + 1) & Mask) {
+                if (!Slots[i].Used) return nullptr;
+                if (Slots[i].Key == key) return &Slots[i].Records;
+            }
+        }
+        std::vector<TValueData*>* Find(uint64_t key) {
+            return const_cast<std::vector<TValueData*>*>(std::as_const(*this).Find(key));
+        }
+        std::vector<TValueData*>& Get(uint64_t key);
+        void Clear() {
+            Slots.clear();
+            Mask = Used = 0;
+        }
+
+    private:
+        struct TSlot {
+            bool Used = false;
+            uint64_t Key = 0;
+            std::vector<TValueData*> Records;
+        };
+        static size_t Mix(uint64_t key) {
+            key ^= key >> 31;
+            key *= 0x9E3779B97F4A7C15ull;
+            return static_cast<size_t>(key ^ (key >> 29));
+        }
+        std::vector<TSlot> Slots;
+        size_t Mask = 0, Used = 0;
+    };
+    TRecordIndex Index;
+    // Records per owner level, for the levels 0 to kCountedLevels - 1.
+    static constexpr int32_t kCountedLevels = 256;
+    std::vector<int32_t> LevelRecords;
+    int32_t UncountedRecords = 0;  // records of other levels
+    void CountAtLevel(int32_t level, int32_t change);
     // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
     // kept for the next declarations of their element type; freeing them has no other effect.
     std::vector<std::unique_ptr<TValueData>> Spare;

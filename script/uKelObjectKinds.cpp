@@ -2,6 +2,7 @@
 
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
 
 namespace {
@@ -178,17 +179,17 @@ bool TKelObjectDataScrollBar::SwapEngineObject(TKelObjectDataCustom& other) {
 
 void TKelObjectDataFile::Reset() {
     TKelObjectDataCustom::Reset();
-    if (File) File->Clear();
+    File->Clear();
 }
 
 std::string TKelObjectDataFile::GetInfo() {
-    return File ? "file(" + File->FileName() + ")" : std::string();
+    return "file(" + File->FileName() + ")";
 }
 bool TKelObjectDataFile::SaveToStream(TStream& s) {
-    return !File || File->SaveToStream(s);
+    return File->SaveToStream(&s);
 }
 bool TKelObjectDataFile::LoadFromStream(TStream& s) {
-    return !File || File->LoadFromStream(s);
+    return File->LoadFromStream(&s);
 }
 
 bool TKelObjectDataFile::SwapEngineObject(TKelObjectDataCustom& other) {
@@ -208,9 +209,7 @@ std::string TKelObjectDataStringList::GetInfo() {
 
 bool TKelObjectDataStringList::SaveToStream(TStream& s) {
     uint8_t count[4];
-    const auto n = static_cast<uint32_t>(List->Count());
-    for (int i = 0; i < 4; ++i)
-        count[i] = static_cast<uint8_t>(n >> (8 * i));
+    LittleEndian::Put32(count, static_cast<uint32_t>(List->Count()));
     if (s.Write(count, 4) != 4) return false;
     for (int i = 0; i < List->Count(); ++i)
         uMisc::WriteStreamString(&s, (*List)[i]);
@@ -219,11 +218,8 @@ bool TKelObjectDataStringList::SaveToStream(TStream& s) {
 
 bool TKelObjectDataStringList::LoadFromStream(TStream& s) {
     List->Clear();
-    uint8_t count[4];
-    if (s.Read(count, 4) != 4) return false;
     uint32_t n = 0;
-    for (int i = 0; i < 4; ++i)
-        n |= static_cast<uint32_t>(count[i]) << (8 * i);
+    if (!LittleEndian::Read32(s, n)) return false;
     // Every line takes at least its 2-byte length: a count beyond that cannot be right.
     if (n > static_cast<uint64_t>(s.Remaining()) / 2) return false;
     for (uint32_t i = 0; i < n; ++i) {
@@ -265,71 +261,71 @@ namespace uKelObjectKinds {
 
 std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name) {
     switch (kind) {
-        case 1:
+        case TObjectKind::System:
             return std::make_unique<TKelObjectDataSystem>(name);
-        case 2:
+        case TObjectKind::GameData:
             return std::make_unique<TKelObjectDataGameData>(name);
-        case 3:
+        case TObjectKind::SystemData:
             return std::make_unique<TKelObjectDataSystemData>(name);
-        case 4:
+        case TObjectKind::Sound:
             return std::make_unique<TKelObjectDataSound>(name, nullptr);
-        case 5:
+        case TObjectKind::DirectSound:
             return std::make_unique<TKelObjectDataDirectSound>(name, nullptr);
-        case 6:
+        case TObjectKind::Image:
             return std::make_unique<TKelObjectDataImage>(name, nullptr);
-        case 7:
+        case TObjectKind::Message:
             return std::make_unique<TKelObjectDataMessage>(name, nullptr);
-        case 8:
+        case TObjectKind::Button:
             return std::make_unique<TKelObjectDataButton>(name, nullptr);
-        case 9:
+        case TObjectKind::ScrollBar:
             return std::make_unique<TKelObjectDataScrollBar>(name, nullptr, nullptr);
-        case 10:
+        case TObjectKind::Effect:
             return std::make_unique<TKelObjectDataEffect>(name);
-        case 11:
+        case TObjectKind::SysCursor:
             return std::make_unique<TKelObjectDataSysCursor>(name);
-        case 12:
+        case TObjectKind::Cursor:
             return std::make_unique<TKelObjectDataCursor>(name);
-        case 13:
+        case TObjectKind::Log:
             return std::make_unique<TKelObjectDataLog>(name);
-        case 14:
+        case TObjectKind::Camera:
             return std::make_unique<TKelObjectDataCamera>(name);
-        case 15:
+        case TObjectKind::Replace:
             return std::make_unique<TKelObjectDataReplace>(name);
-        case 16:
+        case TObjectKind::Path:
             return std::make_unique<TKelObjectDataPath>(name);
-        case 17:
+        case TObjectKind::DirectShow:
             return std::make_unique<TKelObjectDataDirectShow>(name);
-        case 18:
+        case TObjectKind::SysImage:
             return std::make_unique<TKelObjectDataSysImage>(name, nullptr);
-        case 19:
+        case TObjectKind::SysButton:
             return std::make_unique<TKelObjectDataSysButton>(name, nullptr);
-        case 20:
-            return std::make_unique<TKelObjectDataFile>(name, nullptr);
-        case 21:
+        case TObjectKind::File:
+            return std::make_unique<TKelObjectDataFile>(name);
+        case TObjectKind::TCP:
             return std::make_unique<TKelObjectDataTCP>(name);
-        case 22:
+        case TObjectKind::Dialog:
             return std::make_unique<TKelObjectDataDialog>(name);
-        case 23:
+        case TObjectKind::SkipLog:
             return std::make_unique<TKelObjectDataSkipLog>(name);
-        case 24:
+        case TObjectKind::FileLog:
             return std::make_unique<TKelObjectDataFileLog>(name);
-        case 26:
+        case TObjectKind::Math:
             return std::make_unique<TKelObjectMath>(name);
-        case 27:
+        case TObjectKind::StringList:
             return std::make_unique<TKelObjectDataStringList>(name);
-        case 28:
+        case TObjectKind::Config:
             return std::make_unique<TKelObjectConfig>(name);
-        case 29:
+        case TObjectKind::Misc:
             return std::make_unique<TKelObjectMisc>(name);
-        case 30:
+        case TObjectKind::Input:
             return std::make_unique<TKelObjectInput>(name);
-        case 31:
+        case TObjectKind::SystemKey:
             return std::make_unique<TKelObjectSystemKey>(name);
-        case 32:
+        case TObjectKind::Clipboard:
             return std::make_unique<TKelObjectClipboard>(name);
-        case 33:
+        case TObjectKind::Dialogs:
             return std::make_unique<TKelObjectDialogs>(name);
-        case 35:
+        case TObjectKind::Extend:
             return std::make_unique<TKelObjectDataExtend>(name);
         default:
             return nullptr;

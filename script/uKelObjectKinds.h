@@ -1,14 +1,16 @@
 // The kinds of script objects. Most carry only their name to the handler of their kind; images,
 // message windows, buttons, scroll bars, sound channels, text files, string lists and plug-in
-// objects wrap the engine object that does the work. The subsystem that builds such an engine
-// object registers a factory for its keyword that hands it to the constructor here; without one
-// the interpreter makes the script object with no engine object, and its operations do nothing.
+// objects wrap the engine object that does the work. Text files and string lists belong to this
+// subsystem and are made here. For the others, the subsystem that builds the engine object
+// registers a factory for its keyword that hands it to the constructor here; without one the
+// interpreter makes the script object with no engine object, and its operations do nothing.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "script/KelFileIO.h"
 #include "script/uKelObjectManager.h"
 
 class TInput;
@@ -20,29 +22,29 @@ public:
     explicit TKelObjectDataPlain(std::string name) : TKelObjectDataCustom(std::move(name), K, C) {}
 };
 
-using TKelObjectDataSystem = TKelObjectDataPlain<1, 0>;
-using TKelObjectDataGameData = TKelObjectDataPlain<2, 0>;
-using TKelObjectDataSystemData = TKelObjectDataPlain<3, 0>;
-using TKelObjectDataEffect = TKelObjectDataPlain<10, 4>;
-using TKelObjectDataSysCursor = TKelObjectDataPlain<11, 5>;
-using TKelObjectDataCursor = TKelObjectDataPlain<12, 6>;
-using TKelObjectDataLog = TKelObjectDataPlain<13, 0>;
-using TKelObjectDataCamera = TKelObjectDataPlain<14, 10>;
-using TKelObjectDataReplace = TKelObjectDataPlain<15, 0>;
-using TKelObjectDataPath = TKelObjectDataPlain<16, 0>;
-using TKelObjectDataDirectShow = TKelObjectDataPlain<17, 11>;
-using TKelObjectDataTCP = TKelObjectDataPlain<21, 0>;
-using TKelObjectDataDialog = TKelObjectDataPlain<22, 0>;
-using TKelObjectDataSkipLog = TKelObjectDataPlain<23, 0>;
-using TKelObjectDataFileLog = TKelObjectDataPlain<24, 0>;
-using TKelObjectMath = TKelObjectDataPlain<26, 0>;
-using TKelObjectConfig = TKelObjectDataPlain<28, 0>;
-using TKelObjectMisc = TKelObjectDataPlain<29, 0>;
-using TKelObjectInput = TKelObjectDataPlain<30, 0>;
-using TKelObjectSystemKey = TKelObjectDataPlain<31, 0>;
-using TKelObjectClipboard = TKelObjectDataPlain<32, 0>;
-using TKelObjectDialogs = TKelObjectDataPlain<33, 0>;
-using TKelObjectDataExtend = TKelObjectDataPlain<35, 9>;
+using TKelObjectDataSystem = TKelObjectDataPlain<TObjectKind::System, 0>;
+using TKelObjectDataGameData = TKelObjectDataPlain<TObjectKind::GameData, 0>;
+using TKelObjectDataSystemData = TKelObjectDataPlain<TObjectKind::SystemData, 0>;
+using TKelObjectDataEffect = TKelObjectDataPlain<TObjectKind::Effect, 4>;
+using TKelObjectDataSysCursor = TKelObjectDataPlain<TObjectKind::SysCursor, 5>;
+using TKelObjectDataCursor = TKelObjectDataPlain<TObjectKind::Cursor, 6>;
+using TKelObjectDataLog = TKelObjectDataPlain<TObjectKind::Log, 0>;
+using TKelObjectDataCamera = TKelObjectDataPlain<TObjectKind::Camera, 10>;
+using TKelObjectDataReplace = TKelObjectDataPlain<TObjectKind::Replace, 0>;
+using TKelObjectDataPath = TKelObjectDataPlain<TObjectKind::Path, 0>;
+using TKelObjectDataDirectShow = TKelObjectDataPlain<TObjectKind::DirectShow, 11>;
+using TKelObjectDataTCP = TKelObjectDataPlain<TObjectKind::TCP, 0>;
+using TKelObjectDataDialog = TKelObjectDataPlain<TObjectKind::Dialog, 0>;
+using TKelObjectDataSkipLog = TKelObjectDataPlain<TObjectKind::SkipLog, 0>;
+using TKelObjectDataFileLog = TKelObjectDataPlain<TObjectKind::FileLog, 0>;
+using TKelObjectMath = TKelObjectDataPlain<TObjectKind::Math, 0>;
+using TKelObjectConfig = TKelObjectDataPlain<TObjectKind::Config, 0>;
+using TKelObjectMisc = TKelObjectDataPlain<TObjectKind::Misc, 0>;
+using TKelObjectInput = TKelObjectDataPlain<TObjectKind::Input, 0>;
+using TKelObjectSystemKey = TKelObjectDataPlain<TObjectKind::SystemKey, 0>;
+using TKelObjectClipboard = TKelObjectDataPlain<TObjectKind::Clipboard, 0>;
+using TKelObjectDialogs = TKelObjectDataPlain<TObjectKind::Dialogs, 0>;
+using TKelObjectDataExtend = TKelObjectDataPlain<TObjectKind::Extend, 9>;
 
 // A channel of a sound library (not owned); the channel is the object's element index.
 class TKelObjectDataSoundChannel : public TKelObjectDataCustom {
@@ -59,13 +61,13 @@ protected:
 class TKelObjectDataSound final : public TKelObjectDataSoundChannel {
 public:
     TKelObjectDataSound(std::string name, IKelSoundChannels* streams)
-        : TKelObjectDataSoundChannel(std::move(name), 4, streams) {}
+        : TKelObjectDataSoundChannel(std::move(name), TObjectKind::Sound, streams) {}
 };
 
 class TKelObjectDataDirectSound final : public TKelObjectDataSoundChannel {
 public:
     TKelObjectDataDirectSound(std::string name, IKelSoundChannels* effects)
-        : TKelObjectDataSoundChannel(std::move(name), 5, effects) {}
+        : TKelObjectDataSoundChannel(std::move(name), TObjectKind::DirectSound, effects) {}
 };
 
 // The screen-object set: a screen object drawn with the camera offset unless it is an overlay.
@@ -100,7 +102,7 @@ protected:
 class TKelObjectDataImage : public TKelObjectDataScreen {
 public:
     TKelObjectDataImage(std::string name, std::unique_ptr<IKelScreenObject> image)
-        : TKelObjectDataScreen(std::move(name), 6, 1, std::move(image)) {}
+        : TKelObjectDataScreen(std::move(name), TObjectKind::Image, 1, std::move(image)) {}
 
 protected:
     TKelObjectDataImage(std::string name, TObjectKind kind, TObjectCategory category,
@@ -111,13 +113,13 @@ protected:
 class TKelObjectDataSysImage final : public TKelObjectDataImage {
 public:
     TKelObjectDataSysImage(std::string name, std::unique_ptr<IKelScreenObject> image)
-        : TKelObjectDataImage(std::move(name), 18, 7, std::move(image)) {}
+        : TKelObjectDataImage(std::move(name), TObjectKind::SysImage, 7, std::move(image)) {}
 };
 
 class TKelObjectDataMessage final : public TKelObjectDataScreen {
 public:
     TKelObjectDataMessage(std::string name, std::unique_ptr<IKelMessageObject> window)
-        : TKelObjectDataScreen(std::move(name), 7, 2, std::move(window)) {}
+        : TKelObjectDataScreen(std::move(name), TObjectKind::Message, 2, std::move(window)) {}
     // Advances the window wherever the point is, and never reports a hit.
     bool HitTest(uint32_t mask, int32_t x, int32_t y) override;
     IKelMessageObject* Window() const { return static_cast<IKelMessageObject*>(Engine.get()); }
@@ -126,7 +128,7 @@ public:
 class TKelObjectDataButton : public TKelObjectDataScreen {
 public:
     TKelObjectDataButton(std::string name, std::unique_ptr<IKelButtonObject> button)
-        : TKelObjectDataScreen(std::move(name), 8, 3, std::move(button)) {}
+        : TKelObjectDataScreen(std::move(name), TObjectKind::Button, 3, std::move(button)) {}
     // The button's click; true when it took it.
     bool HitTest(uint32_t mask, int32_t x, int32_t y) override;
     IKelButtonObject* Button() const { return static_cast<IKelButtonObject*>(Engine.get()); }
@@ -140,14 +142,14 @@ protected:
 class TKelObjectDataSysButton final : public TKelObjectDataButton {
 public:
     TKelObjectDataSysButton(std::string name, std::unique_ptr<IKelButtonObject> button)
-        : TKelObjectDataButton(std::move(name), 19, 8, std::move(button)) {}
+        : TKelObjectDataButton(std::move(name), TObjectKind::SysButton, 8, std::move(button)) {}
 };
 
 // A scroll bar (owned) and the input device (linked), whose left button drags the thumb.
 class TKelObjectDataScrollBar final : public TKelObjectDataCustom {
 public:
     TKelObjectDataScrollBar(std::string name, TInput* input, std::unique_ptr<IKelScrollBarObject> bar)
-        : TKelObjectDataCustom(std::move(name), 9, 3), Input(input), Bar(std::move(bar)) {}
+        : TKelObjectDataCustom(std::move(name), TObjectKind::ScrollBar, 3), Input(input), Bar(std::move(bar)) {}
 
     void Reset() override;
     // "xyza(%d,%d,%d,%d)file(%s,%s)show(%d)".
@@ -175,25 +177,27 @@ private:
     std::unique_ptr<IKelScrollBarObject> Bar;
 };
 
+// A text file read through the packs (owned).
 class TKelObjectDataFile final : public TKelObjectDataCustom {
 public:
-    TKelObjectDataFile(std::string name, std::unique_ptr<IKelTextFile> file)
-        : TKelObjectDataCustom(std::move(name), 20, 0), File(std::move(file)) {}
-    void Reset() override;
-    std::string GetInfo() override;  // "file(%s)"
+    explicit TKelObjectDataFile(std::string name)
+        : TKelObjectDataCustom(std::move(name), TObjectKind::File, 0), File(std::make_unique<TFileIOLib>()) {}
+    void Reset() override;           // the file is cleared
+    std::string GetInfo() override;  // "file(%s)" with the loaded file's name
+    // The file's name; loading reads that file again.
     bool SaveToStream(TStream& s) override;
     bool LoadFromStream(TStream& s) override;
     bool SwapEngineObject(TKelObjectDataCustom& other) override;
-    IKelTextFile* TextFile() const { return File.get(); }
+    TFileIOLib& TextFile() const { return *File; }
 
 private:
-    std::unique_ptr<IKelTextFile> File;
+    std::unique_ptr<TFileIOLib> File;
 };
 
 class TKelObjectDataStringList final : public TKelObjectDataCustom {
 public:
     explicit TKelObjectDataStringList(std::string name)
-        : TKelObjectDataCustom(std::move(name), 27, 0), List(std::make_unique<TStringList>()) {}
+        : TKelObjectDataCustom(std::move(name), TObjectKind::StringList, 0), List(std::make_unique<TStringList>()) {}
     void Reset() override;
     std::string GetInfo() override;  // "Lines(%d)"
     // A 32-bit count, then each line as a stream string.
@@ -211,7 +215,9 @@ private:
 class TKelObjectDataDLLObject final : public TKelObjectDataCustom {
 public:
     TKelObjectDataDLLObject(std::string name, std::string typeName, std::unique_ptr<IKelPluginInstance> instance)
-        : TKelObjectDataCustom(std::move(name), 34, 0), TypeName(std::move(typeName)), Instance(std::move(instance)) {}
+        : TKelObjectDataCustom(std::move(name), TObjectKind::DLLObject, 0),
+          TypeName(std::move(typeName)),
+          Instance(std::move(instance)) {}
     void Reset() override;
     std::string GetInfo() override;  // "ObjectName(%s)" with the type name
     bool SaveToStream(TStream& s) override;
@@ -227,9 +233,9 @@ private:
 
 namespace uKelObjectKinds {
 
-// The script object of a kind with no engine object attached: what the interpreter makes when no
-// factory is registered for the kind's keyword. nullptr for kind 25, 34 and any number outside
-// the table.
+// The script object of a kind as the interpreter makes it when no factory is registered for the
+// kind's keyword: text files and string lists with their own engine object, the kinds of other
+// subsystems with none. nullptr for kind 25, 34 and any number outside the table.
 std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name);
 
 }  // namespace uKelObjectKinds

@@ -18,7 +18,6 @@
 class IScriptSound;
 class TKelLogData;
 
-using TObjectKind = uint8_t;
 using TObjectCategory = uint8_t;
 
 class TKelObjectDataCustom {
@@ -58,7 +57,7 @@ public:
 
 protected:
     std::string NameText;
-    TObjectKind KindValue = 0;
+    TObjectKind KindValue = TObjectKind::None;
     TObjectCategory CategoryValue = 0;
     int32_t Hash = 0;
 };

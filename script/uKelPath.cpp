@@ -28,17 +28,6 @@ bool PackFileExists(const std::string& name) {
 
 }  // namespace uKelPath
 
-namespace {
-
-void WriteU32(TStream* s, uint32_t v) {
-    LittleEndian::Write32(*s, v);
-}
-bool ReadU32(TStream* s, uint32_t& v) {
-    return LittleEndian::Read32(*s, v);
-}
-
-}  // namespace
-
 // ---- TKelStringList ----
 
 TKelStringList::TKelStringList() : List(std::make_unique<TStringList>()) {}
@@ -58,7 +47,7 @@ void TKelStringList::Remove(std::string_view text) {
 
 bool TKelStringList::SaveToStream(TStream* stream) {
     if (!stream) return false;
-    WriteU32(stream, static_cast<uint32_t>(List->Count()));
+    LittleEndian::Write32(*stream, static_cast<uint32_t>(List->Count()));
     for (const std::string& s : List->Items)
         uMisc::WriteStreamString(stream, s);
     return true;
@@ -67,7 +56,7 @@ bool TKelStringList::SaveToStream(TStream* stream) {
 bool TKelStringList::ReadStrings(TStream* stream, TStringList& out) {
     if (!stream) return false;
     uint32_t count = 0;
-    if (!ReadU32(stream, count)) return false;
+    if (!LittleEndian::Read32(*stream, count)) return false;
     // Every string takes at least its 2-byte length.
     if (static_cast<uint64_t>(count) * 2 > static_cast<uint64_t>(stream->Remaining())) return false;
     out.Items.reserve(count);

@@ -8,13 +8,6 @@ namespace {
 // The key code and the four lengths of the strings.
 constexpr uint64_t kMinBindingBytes = 4 + 4 * 2;
 
-void WriteU32(TStream* s, uint32_t v) {
-    LittleEndian::Write32(*s, v);
-}
-bool ReadU32(TStream* s, uint32_t& v) {
-    return LittleEndian::Read32(*s, v);
-}
-
 }  // namespace
 
 TKelSystemKey::TKelSystemKey(TInput* input) : Input(input) {}
@@ -66,9 +59,9 @@ TSystemKeyData* TKelSystemKey::GetPressed() const {
 bool TKelSystemKey::SaveToStream(TStream* stream) const {
     if (!stream) return false;
     stream->WriteBuffer(&Lock, 1);
-    WriteU32(stream, static_cast<uint32_t>(Keys.size()));
+    LittleEndian::Write32(*stream, static_cast<uint32_t>(Keys.size()));
     for (const auto& key : Keys) {
-        WriteU32(stream, static_cast<uint32_t>(key->KeyCode));
+        LittleEndian::Write32(*stream, static_cast<uint32_t>(key->KeyCode));
         uMisc::WriteStreamString(stream, key->ActionName);
         uMisc::WriteStreamString(stream, key->Label);
         uMisc::WriteStreamString(stream, key->NumberText);
@@ -81,12 +74,12 @@ bool TKelSystemKey::LoadFromStream(TStream* stream) {
     if (!stream) return false;
     uint8_t lock = 0;
     uint32_t count = 0;
-    if (stream->Read(&lock, 1) != 1 || !ReadU32(stream, count)) return false;
+    if (stream->Read(&lock, 1) != 1 || !LittleEndian::Read32(*stream, count)) return false;
     if (count * kMinBindingBytes > static_cast<uint64_t>(stream->Remaining())) return false;
     std::vector<TSystemKeyData> read(count);
     for (TSystemKeyData& d : read) {
         uint32_t code = 0;
-        if (!ReadU32(stream, code)) return false;
+        if (!LittleEndian::Read32(*stream, code)) return false;
         d.KeyCode = static_cast<TKeyCode>(code);
         if (!uMisc::ReadStreamString(stream, d.ActionName) || !uMisc::ReadStreamString(stream, d.Label) ||
             !uMisc::ReadStreamString(stream, d.NumberText) || !uMisc::ReadStreamString(stream, d.FourthText))

@@ -20,19 +20,61 @@ TLabelLog::TLabelLog() : Hash(std::make_unique<THashTable>(kBucketCount)) {
 }
 
 int32_t TLabelLog::GetCount(std::string_view name) const {
-    uint8_t value[kValueSize];
-    if (!Hash->Get(name, value, kValueSize)) return -1;
-    return Get32(value);
+    auto it = Counters.find(ClassLib::LowerAscii(name));
+    return it == Counters.end() ? -1 : it->second;
 }
 
 bool TLabelLog::SetCount(std::string_view name, int32_t value, bool force) {
+    if (!force)
+        for (size_t i = 0; i < RecentCount; ++i)
+            if (Recent[i].Name == name && Recent[i].Count >= value) return false;
+    std::string lower = ClassLib::LowerAscii(name);
+    auto it = Counters.find(lower);
+    if (!force && it != Counters.end() && it->second >= value) {
+        Remember(name, it->second);
+        return false;
+    }
+    // A full table takes no new name (so a game of more labels than that logs the first ones).
+    if (it == Counters.end() && Hash->ItemCount() >= THashTable::kMaxItems) return false;
     uint8_t bytes[kValueSize];
-    if (!force && Hash->Get(name, bytes, kValueSize) && Get32(bytes) >= value) return false;
     Put32(bytes, value);
-    return Hash->Add(name, bytes, kValueSize);
+    Forget();
+    if (!Hash->Add(name, bytes, kValueSize)) return false;
+    if (it != Counters.end())
+        it->second = value;
+    else
+        Counters.emplace(std::move(lower), value);
+    Remember(name, value);
+    return true;
+}
+
+void TLabelLog::Remember(std::string_view name, int32_t count) {
+    TRecent& r = Recent[RecentNext];
+    r.Name.assign(name);
+    r.Count = count;
+    RecentNext = (RecentNext + 1) % kRecentNames;
+    if (RecentCount < kRecentNames) ++RecentCount;
+}
+
+// What the table's look-up finds for each name: in bucket order, the first item of a lower-cased
+// name whose second hash fits it (or that came from a file without second hashes).
+void TLabelLog::IndexTable() {
+    Counters.clear();
+    const THashTable& t = *Hash;
+    const TMemoryStream& data = t.DataBlock();
+    for (int32_t b = 0; b < t.BucketCount(); ++b)
+        for (const THashTable::TItem& item : t.Bucket(b)) {
+            if (item.Name != ClassLib::LowerAscii(item.Name)) continue;
+            if (item.SecondHash != THashTable::kAnyHash && item.SecondHash != THashTable::SecondHash(item.Name))
+                continue;
+            if (item.Offset < 0 || item.Offset + kValueSize > static_cast<int64_t>(data.Data.size())) continue;
+            Counters.emplace(item.Name, Get32(data.Memory() + item.Offset));
+        }
 }
 
 void TLabelLog::Clear() {
+    Forget();
+    Counters.clear();
     Hash->Clear();
 }
 
@@ -41,7 +83,10 @@ bool TLabelLog::SaveToStream(TStream* stream) {
 }
 
 bool TLabelLog::LoadFromStream(TStream* stream) {
-    return Hash->LoadFromStream(stream);
+    Forget();
+    const bool ok = Hash->LoadFromStream(stream);
+    IndexTable();
+    return ok;
 }
 
 namespace uLabelLog {
@@ -60,9 +105,10 @@ void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const s
 }
 
 bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
-                  int32_t runMode) {
+                  TRunMode runMode) {
     if (!readTextLog || readLogSuspended) return false;
-    return readTextLog->SetCount(key, lineOffset, false) && runMode == kRunModeSkipRead;
+    // Skipping read text ends at the first line not read before.
+    return readTextLog->SetCount(key, lineOffset, false) && runMode == TRunMode::SkipRead;
 }
 
 }  // namespace uLabelLog

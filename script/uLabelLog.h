@@ -1,7 +1,7 @@
-// Label logs: counters by name, kept in the system data. The host keeps two and gives them to
-// both interpreters: the read-text log (key: script file name directly followed by the label
-// text; value: the highest line offset reached in that label) and the file-use log (key: a file
-// name; value: how often it was used). Names are compared lower-cased.
+// Label logs: named counters stored with the system data. The host owns two, shared by both
+// interpreters. In the read-text log a key joins a script's file name and a label text with nothing
+// between, and its count is the furthest line offset read below that label. In the file-use log a
+// key is a file name, counted each time the file is used. Keys match lower-cased.
 //
 // Stream form: the hash-table file of 256 buckets with 4-byte values.
 #pragma once
@@ -11,9 +11,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "foundation/uHashTable.h"
 #include "platform/ClassLib.h"
+#include "script/KelScriptState.h"
 
 class TLabelLog {
 public:
@@ -37,6 +39,26 @@ public:
     const THashTable& Table() const { return *Hash; }
 
 private:
+    // Every counter the table can find, by lower-cased name, beside the table: the table's buckets
+    // are fixed at 256 by its file format, so a look-up there walks a bucket of one 256th of all
+    // names, and the read-text log holds one name per label of the game. Stores go to both.
+    std::unordered_map<std::string, int32_t> Counters;
+    void IndexTable();
+
+    // The counters of the names set last, as given (not lower-cased). The interpreter sets the
+    // same name for every line of a label, mostly to a value the counter has reached already: such
+    // a call is answered here without lower-casing the name. Any store empties it, since names
+    // that differ in case share a counter.
+    struct TRecent {
+        std::string Name;
+        int32_t Count = 0;
+    };
+    static constexpr size_t kRecentNames = 4;
+    TRecent Recent[kRecentNames];
+    size_t RecentCount = 0, RecentNext = 0;
+    void Remember(std::string_view name, int32_t count);
+    void Forget() { RecentCount = RecentNext = 0; }
+
     std::unique_ptr<THashTable> Hash;
 };
 
@@ -45,8 +67,6 @@ namespace uLabelLog {
 
 constexpr int32_t kMaxFileUseCount = 0xFFFFFF;
 constexpr int32_t kFileLogPatternCount = 64;
-// The run mode that skips read text only; it ends at the first line not read before.
-constexpr int32_t kRunModeSkipRead = 4;
 
 // A file handed to the search folders' found event: counted in the file-use log unless the log is
 // missing or suspended, the name is empty, its lower-cased form starts with "system\" or "$$$",
@@ -59,6 +79,6 @@ void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const s
 // when the caller must stop its run mode: a new, higher offset was stored while skipping read
 // text only.
 bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
-                  int32_t runMode);
+                  TRunMode runMode);
 
 }  // namespace uLabelLog

@@ -24,8 +24,12 @@ std::string LibraryFolder() {
 TScriptReplaceDLL::TScriptReplaceDLL(const std::string& path) {
     std::string host = NativeLibrary::Find(path, LibraryFolder());
     std::string expanded = host.empty() ? NativeLibrary::Expand(path, LibraryFolder()) : host;
-    Module = host.empty() ? nullptr : NativeLibrary::Open(host);
-    if (!Module) throw std::runtime_error("Not Found SCRREP.DLL \r\n(" + Encoding::Utf8ToSjis(expanded) + ")");
+    std::string why;
+    Module = host.empty() ? nullptr : NativeLibrary::Open(host, &why);
+    // A file that exists but does not load adds the loader's reason on a line of its own.
+    if (!Module)
+        throw std::runtime_error("Not Found SCRREP.DLL \r\n(" + Encoding::Utf8ToSjis(expanded) + ")" +
+                                 (why.empty() ? "" : "\r\n" + Encoding::Utf8ToSjis(why)));
     ModuleFileName = Encoding::Utf8ToSjis(expanded).substr(0, 255);
     if (ModuleFileName.empty()) ModuleFileName = "SCRREP.dll";
     void* proc = NativeLibrary::Symbol(Module, "SRReplace");
@@ -54,12 +58,13 @@ namespace uScriptReplaceDLL {
 
 std::unique_ptr<TScriptReplaceDLL> ScriptReplaceDLL;
 
-bool ScriptReplaceInitialize(const std::string& path) {
+bool ScriptReplaceInitialize(const std::string& path, std::string* failure) {
     ScriptReplaceFinalize();
     if (NativeLibrary::Find(path, LibraryFolder()).empty()) return false;
     try {
         ScriptReplaceDLL = std::make_unique<TScriptReplaceDLL>(path);
-    } catch (...) {
+    } catch (const std::exception& e) {
+        if (failure) *failure = e.what();
         return false;
     }
     return true;

@@ -16,7 +16,8 @@ public:
     static constexpr size_t kBufferSize = 1024;
 
     // Loads the library an engine path names below the library folder; raises std::runtime_error
-    // when it cannot be loaded or lacks "SRReplace".
+    // when it cannot be loaded (with the loader's reason when the file exists) or lacks
+    // "SRReplace".
     explicit TScriptReplaceDLL(const std::string& path);
     // Binds a call that is already part of the program (tests).
     explicit TScriptReplaceDLL(TSRReplace call);
@@ -38,8 +39,8 @@ namespace uScriptReplaceDLL {
 extern std::unique_ptr<TScriptReplaceDLL> ScriptReplaceDLL;  // null when absent
 
 // Frees any previous binding; binds the library when its file exists. False when there is no file
-// or it cannot be bound.
-bool ScriptReplaceInitialize(const std::string& path);
+// or it cannot be bound; in the second case *failure (when given) receives the reason.
+bool ScriptReplaceInitialize(const std::string& path, std::string* failure = nullptr);
 void ScriptReplaceFinalize();
 
 // The host folder relative library paths start from; empty (the default) means the program's

@@ -10,10 +10,12 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelGraphicLib.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
+#include "shell/KelGraphicPresenter.h"
 
 using namespace KelSystemLib;
 
@@ -67,8 +69,8 @@ int64_t Remaining(int32_t period, int64_t elapsed) {
     return period - elapsed;
 }
 
-// The limiter leaves the last 4 ms or less to repeated idle calls, so frames start close to their
-// due time; it never sleeps more than 97 ms.
+// Sleeping is coarse, so the final 4 ms before a frame is due are spent in idle calls that come
+// back at once; that keeps the start of each frame near its time. The longest sleep is 97 ms.
 uint32_t SleepFor(int64_t remaining) {
     remaining = std::min<int64_t>(remaining, 100);
     return remaining > 4 ? static_cast<uint32_t>(remaining - 3) : 0;
@@ -149,6 +151,11 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Dialogs = ScriptDialogs.get();
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
+    links.Movie = Movie ? Movie->Object() : nullptr;
+    if (Sound) {
+        links.Sound = Sound->ScriptSound();
+        links.SoundLibrary = Sound->Library();
+    }
     if (!script.Setup(links, parent)) return false;
     return true;
 }
@@ -167,6 +174,11 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
+
+    // Each interpreter makes its compositor and camera at its set-up; frames reach the display
+    // through them.
+    KelGraphicLib::Register(TObjectKindRegistry::Global());
+    if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
     if (!SetupScript(*GameScript, nullptr)) return false;
@@ -433,19 +445,19 @@ void TKelSystem::DoRequest(uint8_t request, const std::string& argument) {
             break;
         case srView:
             SetMode(kmGameScript);
-            SetGameRunMode(1);
+            SetGameRunMode(TRunMode::View);
             break;
         case srAuto:
             SetMode(kmGameScript);
-            SetGameRunMode(2);
+            SetGameRunMode(TRunMode::Auto);
             break;
         case srSkip:
             SetMode(kmGameScript);
-            SetGameRunMode(3);
+            SetGameRunMode(TRunMode::Skip);
             break;
         case srSkipRead:
             SetMode(kmGameScript);
-            SetGameRunMode(4);
+            SetGameRunMode(TRunMode::SkipRead);
             break;
         case srQuickSave:
             QuickSave();
@@ -592,19 +604,19 @@ void TKelSystem::RunMenu(int32_t elapsed) {
             HoldGameFrames();
             break;
         case 6:
-            if (allowed(&IKelGameState::IsViewAllowed)) SetGameRunMode(1);
+            if (allowed(&IKelGameState::IsViewAllowed)) SetGameRunMode(TRunMode::View);
             SetMode(kmGameScript);
             break;
         case 7:
-            if (allowed(&IKelGameState::IsSkipAllowed)) SetGameRunMode(3);
+            if (allowed(&IKelGameState::IsSkipAllowed)) SetGameRunMode(TRunMode::Skip);
             SetMode(kmGameScript);
             break;
         case 8:
-            if (allowed(&IKelGameState::IsAutoAllowed)) SetGameRunMode(2);
+            if (allowed(&IKelGameState::IsAutoAllowed)) SetGameRunMode(TRunMode::Auto);
             SetMode(kmGameScript);
             break;
         case 9:
-            if (allowed(&IKelGameState::IsSceneLabelSkipAllowed)) SetGameRunMode(4);
+            if (allowed(&IKelGameState::IsSceneLabelSkipAllowed)) SetGameRunMode(TRunMode::SkipRead);
             SetMode(kmGameScript);
             break;
         case 10:
@@ -747,7 +759,7 @@ void TKelSystem::StopGameRunMode() {
     if (GameScript) GameScript->StopRunMode();
 }
 
-void TKelSystem::SetGameRunMode(uint8_t runMode) {
+void TKelSystem::SetGameRunMode(TRunMode runMode) {
     GameScript->State.RunMode = runMode;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/ClassLib.h"
+#include "script/KelScriptState.h"
 #include "shell/KelSystemSeams.h"
 
 class TInput;
@@ -142,7 +143,7 @@ private:
     void AfterDisplayReset();
     void RunMode(int32_t elapsed);
     void StopGameRunMode();
-    void SetGameRunMode(uint8_t runMode);
+    void SetGameRunMode(TRunMode runMode);
     void HoldGameFrames();
     void InvalidateAll(TKelScript* script);
     void CursorAutoHideOff();

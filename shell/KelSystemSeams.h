@@ -13,7 +13,11 @@
 
 class IDialogOwner;
 class IInputSource;
+class IScriptSound;
+class TDDDD7;
+class TKelDirectShowPlayer;
 class TKelScript;
+class TSound;
 
 // One line of text written straight onto the main window's canvas, over the last frame.
 struct TCanvasText {
@@ -55,6 +59,8 @@ public:
     virtual bool Reinitialize() = 0;
     // The events before and after a display-mode change; empty functions clear them.
     virtual void SetDisplayResetEvents(std::function<void()> before, std::function<void()> after) = 0;
+    // The display component whose back buffer frames are presented into; none without one.
+    virtual TDDDD7* DisplayComponent() { return nullptr; }
 };
 
 // The finished frame of an interpreter on its way to the display. Both flags as the frame's
@@ -73,12 +79,14 @@ public:
     virtual void ToggleInterlaceField() = 0;
 };
 
-// The sound facade.
+// The sound facade. The interpreters are linked to its script side and its library.
 class IKelSound {
 public:
     virtual ~IKelSound() = default;
     virtual void SetActive(bool active) = 0;
     virtual void StopAll() = 0;
+    virtual IScriptSound* ScriptSound() { return nullptr; }
+    virtual TSound* Library() { return nullptr; }
 };
 
 // The movie object.
@@ -89,6 +97,8 @@ public:
     virtual void Close() = 0;
     virtual void SaveToStream(TStream& stream) = 0;
     virtual void LoadFromStream(TStream& stream) = 0;
+    // The object the interpreters' movie words drive; null for a stand-in.
+    virtual TKelDirectShowPlayer* Object() { return nullptr; }
 };
 
 // A system screen drawn inside the game window: menu, back-log, save and load.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the demo game's packs: every demo/*.utf8 file is converted to Shift-JIS (code page 932)
 # and stored under its name without ".utf8", other files as they are, in a staging folder, which
-# kelpack turns into GameData/data0.pack (with its name table) in the folder given.
+# kelpack turns into GameData/data0.pack (with its name table) in the folder given. The sounds are
+# made by kelsound (bgm\, voice\ and se\).
 #
 #   tools/build-demo.sh OUTPUT_FOLDER [KELPACK]
 #
@@ -32,6 +33,14 @@ while IFS= read -r -d '' f; do
             cp "$rel" "$staging/$rel" ;;
     esac
 done < <(find . -type f -print0)
+
+# The demo's sounds are synthesised by kelsound, built beside kelpack.
+kelsound="$(dirname "$kelpack")/kelsound"
+if [ -x "$kelsound" ]; then
+    "$kelsound" demo "$staging"
+else
+    echo "build-demo.sh: no kelsound program beside kelpack; the demo has no sounds" >&2
+fi
 
 rm -f "$out/GameData/data0.pack" "$out/GameData/data0.hash"
 "$kelpack" create --hash "$out/GameData/data0.pack" "$staging" >/dev/null

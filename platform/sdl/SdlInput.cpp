@@ -341,12 +341,21 @@ bool TSdlInputSource::HandleEvent(const SDL_Event& event) {
     }
 }
 
+Viewport::TSize TSdlInputSource::CurrentWindowSize() const {
+    // The window's own size, as the display fits the frame into it now: after a switch to or from
+    // full screen the size event may still be on its way.
+    if (!Window) return WindowSize;
+    Viewport::TSize size;
+    SDL_GetWindowSize(Window, &size.W, &size.H);
+    return size;
+}
+
 Viewport::TPoint TSdlInputSource::Pointer() const {
-    return Viewport::WindowToGame(WindowPointer, WindowSize, Game);
+    return Viewport::WindowToGame(WindowPointer, CurrentWindowSize(), Game);
 }
 
 void TSdlInputSource::SetPointer(Viewport::TPoint game) {
-    WindowPointer = Viewport::GameToWindow(game, WindowSize, Game);
+    WindowPointer = Viewport::GameToWindow(game, CurrentWindowSize(), Game);
     if (Window) SDL_WarpMouseInWindow(Window, WindowPointer.X, WindowPointer.Y);
 }
 

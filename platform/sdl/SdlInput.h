@@ -43,6 +43,7 @@ public:
 
 private:
     void SetKey(uint8_t vk, bool down);
+    Viewport::TSize CurrentWindowSize() const;
     bool OurWindow(uint32_t windowId) const;
 
     SDL_Window* Window;

@@ -108,7 +108,7 @@ std::optional<std::string> DriveAnswer(const std::string& what, const std::strin
         if (what == "name") return m.Device;
         if (what == "type") return std::string("Fixed");
         if (what == "filesystem") return m.Type;
-        struct statvfs st{};
+        struct statvfs st = {};
         if (statvfs(drive.c_str(), &st) != 0) return std::nullopt;
         if (what == "avail") return std::to_string(static_cast<uint64_t>(st.f_bavail) * st.f_frsize);
         if (what == "total") return std::to_string(static_cast<uint64_t>(st.f_blocks) * st.f_frsize);

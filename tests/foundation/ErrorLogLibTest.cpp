@@ -14,6 +14,7 @@ namespace {
 class ErrorLogLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        OldFolder = ErrorLogLib::LogFolder();
         Dir = TestData::ScratchDir();
         LogFile = Dir + "/ERRORLOG.txt";
         ErrorLogLib::SetLogFolder(Dir);
@@ -21,7 +22,7 @@ protected:
         ErrorLogLib::ErrorFlag = false;
     }
     void TearDown() override {
-        ErrorLogLib::SetLogFolder("");
+        ErrorLogLib::SetLogFolder(OldFolder);
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
     }
@@ -32,7 +33,7 @@ protected:
         return ss.str();
     }
     void PutFile(const std::string& bytes) const { std::ofstream(LogFile, std::ios::binary) << bytes; }
-    std::string Dir, LogFile;
+    std::string Dir, LogFile, OldFolder;
 };
 
 TEST_F(ErrorLogLibTest, FirstLineTruncatesLaterLinesAppendAndAResetStartsANewFile) {

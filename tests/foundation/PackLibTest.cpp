@@ -119,20 +119,45 @@ TEST_F(PackSetTest, HooksServeWhatNoPackHolds) {
     EXPECT_EQ(Load("gamedata\\packed.txt"), "packed");
 }
 
-TEST_F(PackSetTest, ABrokenPackIsRefusedAndTheOthersOpen) {
-    PutPack(1, {{"gamedata\\a.txt", "one"}});
-    Put("GameData/data2.pack", "this is not a pack at all, only text that is long enough");
-    PutPack(4, {{"gamedata\\a.txt", "four"}}, TVersion::V10);
-    Put("GameData/data4.hash", "damaged name table");
-    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
-    EXPECT_TRUE(PackLib::PackExists(1));
-    EXPECT_FALSE(PackLib::PackExists(2));
-    EXPECT_FALSE(PackLib::PackExists(4));
-    EXPECT_EQ(Load("gamedata\\a.txt"), "one");
+TEST_F(PackSetTest, ADamagedPackStopsTheSetWithItsName) {
+    struct Case {
+        const char* name;
+        const char* file;
+        std::string bytes;
+        const char* failingFile;  // named in the failure
+    } cases[] = {
+        {"not a pack", "GameData/data2.pack", "this is not a pack at all, only text that is long enough", "data2.pack"},
+        {"empty pack", "GameData/data2.pack", "", "data2.pack"},
+        {"damaged name table file", "GameData/data2.hash", "damaged name table", "data2.hash"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(Dir + "/GameData");
+        PutPack(1, {{"gamedata\\a.txt", "one"}});
+        PutPack(2, {{"gamedata\\a.txt", "two"}}, TVersion::V10);
+        PutPack(4, {{"gamedata\\a.txt", "four"}});
+        Put(c.file, c.bytes);
+        std::string failure;
+        EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));
+        EXPECT_NE(failure.find(c.failingFile), std::string::npos) << failure;
+        EXPECT_TRUE(PackLib::PackExists(1));  // opened before the damaged one, and left open
+        EXPECT_FALSE(PackLib::PackExists(2));
+        EXPECT_FALSE(PackLib::PackExists(4));  // never reached
+        PackLib::ClosePacks();
+    }
+    std::filesystem::remove_all(Dir + "/GameData");
+    std::filesystem::create_directories(Dir + "/GameData");
+    std::string failure;
+    EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));  // no pack at all
+    EXPECT_NE(failure.find("data0.pack"), std::string::npos) << failure;
+}
 
+TEST_F(PackSetTest, ClosingForgetsTheDataPath) {
+    PutPack(0, {{"gamedata\\a.txt", "zero"}});
+    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+    EXPECT_EQ(PackLib::DataPath, std::filesystem::absolute(Dir + "/GameData").string() + "/");
     PackLib::ClosePacks();
-    Put("GameData/data1.pack", "");
-    EXPECT_FALSE(PackLib::OpenPacks("GameData\\"));
+    EXPECT_EQ(PackLib::DataPath, "");
 }
 
 TEST_F(PackSetTest, NameTableFilesDecideWhatAPackHolds) {

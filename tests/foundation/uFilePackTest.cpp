@@ -7,6 +7,7 @@
 #include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -150,11 +151,10 @@ TEST_F(FilePackTest, AWrongEmbeddedTableIsCaughtByTheEntryName) {
 }
 
 void Set32(std::string& s, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
+    LittleEndian::Put32(reinterpret_cast<uint8_t*>(s.data() + at), v);
 }
 
-TEST_F(FilePackTest, BrokenPacksAreRefusedWhole) {
+TEST_F(FilePackTest, DamageDecidesBetweenRefusingThePackAndFailingOneEntry) {
     const auto entries = Entries();
     const std::string v1 = PackWriter::Pack(entries, TVersion::V10);
     const std::string v2 = PackWriter::Pack(entries, TVersion::V20);
@@ -175,40 +175,61 @@ TEST_F(FilePackTest, BrokenPacksAreRefusedWhole) {
     std::string longName = v1;
     longName[index1] = '\xFF';  // the first name's length runs past the index
     longName[index1 + 1] = '\xFF';
+    // The record of entry 0 starts after its 2-byte name length and its name.
+    const size_t record0 = index1 + 2 + PackWriter::StoredName(entries[0].Name).size();
 
+    enum class TOutcome { Invalid, Refused, FirstEntryFails, Usable };
     struct Case {
         const char* name;
         std::string bytes;
-        bool invalid;
+        TOutcome outcome;
     } cases[] = {
-        {"empty file", "", true},
-        {"shorter than a trailer", v1.substr(v1.size() - 20), true},
-        {"truncated 1.0", v1.substr(0, v1.size() - 1), true},
-        {"truncated 2.0", v2.substr(100), false},
-        {"trailer only", v2.substr(v2.size() - 28), true},
-        {"wrong trailer", wrongTrailer, true},
-        {"wrong signature", wrongSignature, true},
-        {"absurd count", with(v1, t1 + 16, 0xFFFFFFFF), false},
-        {"count beyond the index", with(v1, t1 + 16, 6), false},
-        {"index offset past the file", with(v1, t1 + 20, 0x7FFFFFFF), false},
-        {"entry offset past the file", with(v1, index1 + 2 + 26, 0x100000), false},
-        {"entry size past the file", with(v1, index1 + 2 + 26 + 8, 0xFFFFFFF0), false},
-        {"negative entry offset", with(v1, index1 + 2 + 26 + 4, 0x80000000), false},
-        {"name table size past the file", with(v2, t2 + 32, 0xFFFFFF00), false},
-        {"damaged name table", damagedTable, false},
-        {"name past the index", longName, false},
+        {"empty file", "", TOutcome::Invalid},
+        {"shorter than a trailer", v1.substr(v1.size() - 20), TOutcome::Invalid},
+        {"truncated 1.0", v1.substr(0, v1.size() - 1), TOutcome::Invalid},
+        {"truncated 2.0", v2.substr(100), TOutcome::Refused},
+        {"trailer only", v2.substr(v2.size() - 28), TOutcome::Invalid},
+        {"wrong trailer", wrongTrailer, TOutcome::Invalid},
+        {"wrong signature", wrongSignature, TOutcome::Invalid},
+        {"absurd count", with(v1, t1 + 16, 0xFFFFFFFF), TOutcome::Refused},
+        {"count beyond the index", with(v1, t1 + 16, 6), TOutcome::Refused},
+        {"index offset past the file", with(v1, t1 + 20, 0x7FFFFFFF), TOutcome::Refused},
+        {"name past the index", longName, TOutcome::Refused},
+        {"entry offset past the file", with(v1, record0, 0x100000), TOutcome::FirstEntryFails},
+        {"entry size past the file", with(v1, record0 + 8, 0xFFFFFFF0), TOutcome::FirstEntryFails},
+        {"negative entry offset", with(v1, record0 + 4, 0x80000000), TOutcome::FirstEntryFails},
+        {"name table size past the file", with(v2, t2 + 32, 0xFFFFFF00), TOutcome::Usable},
+        {"damaged name table", damagedTable, TOutcome::Usable},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TFilePack pack(Write(c.bytes), true);
-        EXPECT_FALSE(pack.Opened());
-        EXPECT_EQ(pack.Invalid(), c.invalid);
-        EXPECT_EQ(pack.Count(), 0u);
-        EXPECT_EQ(pack.ReadByIndex(0), nullptr);
-        EXPECT_EQ(pack.ReadByName("gamedata\\plain.bin"), nullptr);
+        const bool opens = c.outcome == TOutcome::FirstEntryFails || c.outcome == TOutcome::Usable;
+        EXPECT_EQ(pack.Opened(), opens);
+        EXPECT_EQ(pack.Invalid(), c.outcome == TOutcome::Invalid);
+        EXPECT_EQ(pack.Failure().empty(), opens);
+        if (!opens) {
+            EXPECT_EQ(pack.Count(), 0u);
+            EXPECT_EQ(pack.ReadByIndex(0), nullptr);
+            EXPECT_EQ(pack.ReadByName("gamedata\\plain.bin"), nullptr);
+            continue;
+        }
+        // The other entries load, by number and by name (an empty name table falls back to the
+        // linear search).
+        ASSERT_EQ(pack.Count(), entries.size());
+        if (c.outcome == TOutcome::FirstEntryFails) {
+            EXPECT_EQ(pack.ReadByIndex(0), nullptr);
+        }
+        for (size_t i = c.outcome == TOutcome::FirstEntryFails ? 1 : 0; i < entries.size(); ++i) {
+            EXPECT_EQ(Read(pack, static_cast<int64_t>(i)), entries[i].Bytes) << i;
+            auto s = pack.ReadByName(PackWriter::StoredName(entries[i].Name));
+            ASSERT_NE(s, nullptr) << i;
+            EXPECT_EQ(s->AsString(), entries[i].Bytes);
+        }
     }
     TFilePack missing(Dir + "/no-such.pack", true);
     EXPECT_FALSE(missing.Opened());
+    EXPECT_NE(missing.Failure().find("no-such.pack"), std::string::npos) << missing.Failure();
 }
 
 TEST_F(FilePackTest, ACorruptCompressedEntryGivesNil) {

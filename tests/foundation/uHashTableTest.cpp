@@ -5,6 +5,7 @@
 
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 
 namespace {
@@ -132,19 +133,16 @@ std::string Body(const std::string& file) {
     return body;
 }
 
+void SetField(std::string& file, size_t at, uint32_t v) {
+    LittleEndian::Put32(reinterpret_cast<uint8_t*>(file.data() + at), v);
+}
+
 std::string WithBody(const std::string& file, const std::string& body) {
     std::string packed = uMisc::BPECompressBytes(body.data(), body.size());
     uMisc::ScrambleBuffer(packed.data(), packed.size(), false, THashTable::kScrambleKey);
     std::string out = file.substr(0, 32) + packed;
-    const auto n = static_cast<uint32_t>(packed.size());
-    for (int i = 0; i < 4; ++i)
-        out[static_cast<size_t>(28 + i)] = static_cast<char>(n >> (8 * i));
+    SetField(out, 28, static_cast<uint32_t>(packed.size()));
     return out;
-}
-
-void SetField(std::string& file, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        file[at + static_cast<size_t>(i)] = static_cast<char>(v >> (8 * i));
 }
 
 TEST(HashTableTest, DamagedFilesAreRefusedAndLeaveTheTableEmpty) {

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 #include <random>
+#include <vector>
 
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 
 namespace {
@@ -18,8 +21,7 @@ std::string Bytes(std::initializer_list<int> list) {
 
 std::string Header(uint32_t size) {
     std::string s = Bytes({0x31, 0x50, 0x43, 0xFF, 1, 0, 0, 0});
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(size >> (8 * i)));
+    LittleEndian::Append32(s, size);
     return s;
 }
 
@@ -181,6 +183,144 @@ TEST(BytePairTest, CorruptStreamsAreRefused) {
     }
 }
 
+// The expander as the format describes it: a stack of 256 pending codes, one byte at a time.
+// Empty when the stream breaks a limit.
+std::optional<std::string> ReferenceExpand(std::string_view s) {
+    auto get32 = [&](size_t at) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(s[at]) | (static_cast<uint8_t>(s[at + 1]) << 8) |
+                                     (static_cast<uint8_t>(s[at + 2]) << 16) |
+                                     (static_cast<uint32_t>(static_cast<uint8_t>(s[at + 3])) << 24));
+    };
+    const size_t n = s.size();
+    if (n < 4) return {};
+    size_t pos = 4;
+    uint32_t flags = 0, size = get32(0);
+    if (size == 0xFF435031) {
+        if (n < 12) return {};
+        flags = get32(4);
+        size = get32(8);
+        pos = 12;
+    }
+    if (size > 0x4000000) return {};
+    std::string out;
+    while (pos < n) {
+        uint8_t left[256], right[256] = {};
+        for (int c = 0; c < 256; ++c)
+            left[c] = static_cast<uint8_t>(c);
+        for (int c = 0; c < 256;) {
+            if (pos >= n) return {};
+            int count = static_cast<uint8_t>(s[pos++]);
+            if (count > 127) {
+                c += count - 127;
+                count = 0;
+                if (c > 256) return {};
+                if (c == 256) break;
+            }
+            if (c + count + 1 > 256) return {};
+            for (int i = 0; i <= count; ++i, ++c) {
+                if (pos >= n) return {};
+                left[c] = static_cast<uint8_t>(s[pos++]);
+                if (left[c] != c) {
+                    if (pos >= n) return {};
+                    right[c] = static_cast<uint8_t>(s[pos++]);
+                }
+            }
+        }
+        const size_t lengthBytes = (flags & 1) ? 2 : 4;
+        if (n - pos < lengthBytes) return {};
+        const uint32_t length =
+            lengthBytes == 2 ? static_cast<uint8_t>(s[pos]) | (static_cast<uint8_t>(s[pos + 1]) << 8) : get32(pos);
+        pos += lengthBytes;
+        if (length > n - pos) return {};
+        for (uint32_t i = 0; i < length; ++i) {
+            std::vector<uint8_t> stack{static_cast<uint8_t>(s[pos + i])};
+            while (!stack.empty()) {
+                const uint8_t c = stack.back();
+                stack.pop_back();
+                if (left[c] == c) {
+                    if (out.size() >= size) return {};
+                    out.push_back(static_cast<char>(c));
+                } else {
+                    if (stack.size() + 2 > 256) return {};
+                    stack.push_back(right[c]);
+                    stack.push_back(left[c]);
+                }
+            }
+        }
+        pos += length;
+    }
+    if (out.size() != size) return {};
+    return out;
+}
+
+TEST(BytePairTest, ExpansionMatchesTheReferenceExpander) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        // Code 255 is a pair in the first block and a literal byte in the second; the literal runs
+        // of the second block stand on both sides of it and run to the block's end.
+        {"pair code literal in the next block", Header(8) + Bytes({0xFE, 0x7F, 0xFE, 'a', 'b'}) +
+                                                    Bytes({2, 0, 255, 255}) + kAllLiteral +
+                                                    Bytes({4, 0, 'x', 255, 'y', 'z'})},
+        // Literal runs of 1 to 40 bytes between pairs, and a block of literals only after a block of pairs.
+        {"runs between pairs",
+         [] {
+             std::string packed, plain;
+             for (int run = 1; run <= 40; ++run) {
+                 packed += std::string(static_cast<size_t>(run), 'q') + "\xFF";
+                 plain += std::string(static_cast<size_t>(run), 'q') + "ab";
+             }
+             std::string s = Header(static_cast<uint32_t>(plain.size() + 20)) + Bytes({0xFE, 0x7F, 0xFE, 'a', 'b'});
+             s += Bytes({static_cast<int>(packed.size() & 0xFF), static_cast<int>(packed.size() >> 8)}) + packed;
+             return s + kAllLiteral + Bytes({20, 0}) + std::string(20, 'r');
+         }()},
+        {"deep nesting",
+         [] {
+             // Code c stands for (c - 1, 0) for c = 1..255: code 255 expands to 256 zeros and needs all
+             // 256 pending codes.
+             std::string s = Header(256) + Bytes({0x80, 0, 0});
+             for (int c = 2; c <= 255; ++c) {
+                 if (c == 2 || c == 129) s += Bytes({126});  // runs of 127 entries
+                 s += Bytes({c - 1, 0});
+             }
+             return s + Bytes({1, 0, 255});
+         }()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool ok = false;
+        std::string out = Expand(c.bytes, &ok);
+        auto reference = ReferenceExpand(c.bytes);
+        EXPECT_TRUE(ok);
+        ASSERT_TRUE(reference.has_value());
+        EXPECT_EQ(out, *reference);
+    }
+
+    // Damaged streams: random bytes of real streams changed, each expanded both ways.
+    std::string text;
+    while (text.size() < 40000)
+        text += "@@label\r\n\\cal,a=a+1\r\nsome text, and more text\r\n" + std::to_string(text.size());
+    const std::string inputs[] = {text, RandomBytes(20000, 9), RandomBytes(20000, 10, 7)};
+    std::mt19937 rng(77);
+    for (const std::string& input : inputs) {
+        const std::string packed = uMisc::BPECompressBytes(input.data(), input.size());
+        ASSERT_EQ(ReferenceExpand(packed), input);
+        for (int round = 0; round < 300; ++round) {
+            std::string damaged = packed;
+            for (int k = 0; k < 1 + round % 3; ++k)
+                damaged[rng() % damaged.size()] = static_cast<char>(rng());
+            bool ok = false;
+            std::string out = Expand(damaged, &ok);
+            auto reference = ReferenceExpand(damaged);
+            ASSERT_EQ(ok, reference.has_value()) << round;
+            if (ok) {
+                ASSERT_EQ(out, *reference) << round;
+            }
+        }
+    }
+}
+
 TEST(BytePairTest, PackStreamHandsOverTheSource) {
     auto source = Stream("hello hello hello hello");
     source->SetPosition(5);  // both directions start at 0
@@ -224,6 +364,39 @@ TEST(ScrambleTest, BufferScramblerTouchesWholeWordsOnly) {
     EXPECT_NE(a.substr(0, 8), b.substr(0, 8));
 }
 
+// The buffer scrambler as written down: two 32-bit lanes, one word at a time, the plain word fed
+// back.
+std::string ReferenceScramble(std::string s, bool decode, uint32_t key) {
+    const uint32_t seed = (static_cast<uint32_t>(s.size()) + key) ^ 0x8B54E21Au;
+    uint32_t l[2] = {0x6E2B91D4u, 0x6E2B91D4u}, f[2] = {seed, seed};
+    for (size_t w = 0; w + 8 <= s.size(); w += 8)
+        for (int j = 0; j < 2; ++j) {
+            uint32_t in = 0;
+            std::memcpy(&in, &s[w + 4 * j], 4);
+            l[j] = (l[j] + 0x3F8A0C67u) ^ f[j];
+            const uint32_t out = in ^ l[j];
+            std::memcpy(&s[w + 4 * j], &out, 4);
+            f[j] = decode ? out : in;
+        }
+    return s;
+}
+
+TEST(ScrambleTest, BufferScramblerMatchesTheFormulaAtEverySize) {
+    // Every length of whole words and tails around the four-word rounds, and a long buffer.
+    const std::string data = RandomBytes(4103, 12);
+    for (size_t n = 0; n <= 72; ++n)
+        for (bool decode : {false, true}) {
+            std::string s = data.substr(0, n);
+            uMisc::ScrambleBuffer(s.data(), n, decode, 0xE5);
+            ASSERT_EQ(s, ReferenceScramble(data.substr(0, n), decode, 0xE5)) << n << (decode ? " decode" : " encode");
+        }
+    for (bool decode : {false, true}) {
+        std::string s = data;
+        uMisc::ScrambleBuffer(s.data(), s.size(), decode, 7402);
+        EXPECT_EQ(s, ReferenceScramble(data, decode, 7402));
+    }
+}
+
 TEST(ScrambleTest, StringScramblerIsItsOwnInverse) {
     // Length 3, key 0: k = (3 + 0xA7) & 0xFF = 0xAA; masks ((i ^ 0xAA) + i) & 0xFF for i = 1..3.
     EXPECT_EQ(uMisc::ScrambleString(std::string(3, '\0'), false, 0), Bytes({0xAC, 0xAA, 0xAC}));
@@ -258,6 +431,15 @@ TEST(ChecksumTest, Checksum64CountsWholeWords) {
     EXPECT_EQ(uMisc::Checksum64(one.data(), 8), (0x03070306u ^ 0x03070307u));
     for (size_t n : {0u, 8u, 63u, 64u, 72u, 513u, 1000u})
         EXPECT_EQ(uMisc::Checksum64(data.data(), n), ReferenceChecksum(data.substr(0, n))) << n;
+    // Whole rounds of eight words and every tail of 1 to 7 words and 1 to 7 bytes after them, and a
+    // buffer long enough for the lanes' keys to wrap (65536 words).
+    for (size_t words = 8; words <= 24; ++words)
+        for (size_t bytes = 0; bytes < 8; ++bytes) {
+            const size_t n = words * 8 + bytes;
+            ASSERT_EQ(uMisc::Checksum64(data.data(), n), ReferenceChecksum(data.substr(0, n))) << n;
+        }
+    const std::string big = RandomBytes(65536 * 8 + 100, 4);
+    EXPECT_EQ(uMisc::Checksum64(big.data(), big.size()), ReferenceChecksum(big));
 }
 
 TEST(ChecksumTest, CRC16) {

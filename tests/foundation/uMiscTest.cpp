@@ -358,6 +358,50 @@ TEST(uMiscKeys, StrToKey4AndStrToBoolDefAndStrLen) {
 
 // ---- colours ----
 
+TEST(uMiscNumbers, OneReadingOfIntegersWithTwoSetsOfHexPrefixes) {
+    using uMisc::THexPrefix;
+    constexpr auto D = THexPrefix::Dollar, X = THexPrefix::DollarOr0x;
+    struct Case {
+        const char* text;
+        int bits;
+        THexPrefix prefixes;
+        bool ok;
+        int64_t value;
+    } cases[] = {
+        {"12", 32, D, true, 12},
+        {"  -7", 32, D, true, -7},
+        {"+5", 32, D, true, 5},
+        {"\t7", 32, X, false, 0},  // only spaces lead
+        {"1 ", 32, D, false, 0},   // nothing may follow
+        {"12abc", 32, X, false, 0},
+        {"", 32, D, false, 0},
+        {"-", 32, D, false, 0},
+        {"$", 32, D, false, 0},
+        {"$1f", 32, D, true, 31},
+        {"0x10", 32, D, false, 0},  // the configuration files know "$" only
+        {"0X10", 32, X, true, 16},
+        {"$FFFFFFFF", 32, D, true, -1},  // hexadecimal may use the sign bit
+        {"-$1", 32, X, true, -1},
+        {"$00000000001", 32, X, true, 1},
+        {"$100000000", 32, X, false, 0},
+        {"$FFFFFFFF", 64, X, true, 4294967295},
+        {"$FFFFFFFFFFFFFFFF", 64, X, true, -1},
+        {"2147483647", 32, D, true, 2147483647},
+        {"2147483648", 32, D, false, 0},  // decimal must fit the signed range
+        {"-2147483648", 32, D, true, INT32_MIN},
+        {"-2147483649", 32, D, false, 0},
+        {"4294967295", 64, X, true, 4294967295},
+        {"9223372036854775807", 64, X, true, INT64_MAX},
+        {"-9223372036854775808", 64, X, true, INT64_MIN},
+        {"9223372036854775808", 64, X, false, 0},
+    };
+    for (const auto& c : cases) {
+        int64_t v = 99;
+        EXPECT_EQ(uMisc::TryStrToInt(c.text, c.bits, c.prefixes, v), c.ok) << c.text << " " << c.bits;
+        EXPECT_EQ(v, c.ok ? c.value : 99) << c.text << " " << c.bits;
+    }
+}
+
 TEST(uMiscColours, ChannelArithmetic) {
     EXPECT_EQ(uMisc::ARGBToPaletteRGB(0xFF112233u), 0x02332211u);
     EXPECT_EQ(uMisc::ARGBToPaletteRGB(0x00000000u), 0x02000000u);

@@ -67,7 +67,7 @@ TEST_P(DrawTest, GoldenAlphaBlends) {
         Filled(dest, 6, 3, G);
         ARGB8888Lib::InterlaceMode = c.Field >= 0;
         ARGB8888Lib::InterlaceField = c.Field < 0 ? 0 : c.Field;
-        sprite.DrawEx(&dest, 0, c.X, c.Y, 0, 0, 5, 2, 0xFFFFFF, 255, 2, 0, 1024);
+        sprite.DrawEx(&dest, 0, c.X, c.Y, 0, 0, 5, 2, 0xFFFFFF, 255, bmBlend, 0, 1024);
         EXPECT_EQ(PixelsOf(dest), c.Want) << c.Name;
     }
 }
@@ -77,14 +77,14 @@ TEST_P(DrawTest, GoldenFilteredAndStretched) {
     SetPixels(sprite, 5, 2, kSprite);
     // Screen through both filters at alpha 200.
     Filled(dest, 6, 3, G);
-    sprite.DrawEx(&dest, 0x00102030, 1, 1, 0, 0, 5, 2, 0x80FF40, 200, 3, 0, 1024);
+    sprite.DrawEx(&dest, 0x00102030, 1, 1, 0, 0, 5, 2, 0x80FF40, 200, bmScreen, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{G, G, G, G, G, G,                    //
                                       G, G, G, 0xFF49D55C, 0xFF6A494E, G,  //
                                       G, G, G, 0xFF454958, 0xFF495281, G}));
     // (0, 0)-(4, 2) onto (-1, 0)-(7, 3): clipped to source x 0.5, step 2048, start offset 2047;
     // columns 0 0 1 1 2 2, rows 0 0 1; pairs of two transparent samples stay as they were.
     Filled(dest, 6, 3, G);
-    sprite.StretchDraw(&dest, 0, -1, 0, 7, 3, 0, 0, 4, 2, 0xFFFFFF, 255, 0, 0, 1024);
+    sprite.StretchDraw(&dest, 0, -1, 0, 7, 3, 0, 0, 4, 2, 0xFFFFFF, 255, bmReplace, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{G, G, G, G, 0xFF00FF00, 0xFF00FF00,  //
                                       G, G, G, G, 0xFF00FF00, 0xFF00FF00,  //
                                       G, G, G, G, 0x80000080, 0x80000080}));
@@ -109,7 +109,7 @@ TEST_P(DrawTest, PairsAndPlainCopy) {
 
     // x = -3 draws source column 3 at destination column 0.
     Filled(dest, 6, 4, G);
-    source.DrawEx(&dest, 0, -3, 0, 0, 0, 5, 1, 0xFFFFFF, 255, 1, 0, 1024);
+    source.DrawEx(&dest, 0, -3, 0, 0, 0, 5, 1, 0xFFFFFF, 255, bmCopy, 0, 1024);
     EXPECT_EQ(dest.ScanLine(0)[0], pattern[3]);
     EXPECT_EQ(dest.ScanLine(0)[1], pattern[4]);
     EXPECT_EQ(dest.ScanLine(0)[2], G);
@@ -118,9 +118,9 @@ TEST_P(DrawTest, PairsAndPlainCopy) {
     TARGB8888 clear;
     SetPixels(clear, 2, 1, {0x00112233, 0x00445566});
     Filled(dest, 2, 1, G);
-    clear.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 255, 0, 0, 1024);
+    clear.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 255, bmReplace, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{G, G}));
-    clear.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 255, 1, 0, 1024);
+    clear.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 255, bmCopy, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{0x00112233, 0x00445566}));
 
     // An opaque picture in mode 2 at alpha 255 is copied exactly; at alpha 254 white over black
@@ -128,18 +128,18 @@ TEST_P(DrawTest, PairsAndPlainCopy) {
     TARGB8888 white;
     Filled(white, 2, 1, 0xFFFFFFFF);
     Filled(dest, 2, 1, 0xFF000000);
-    white.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 255, 2, 0, 1024);
+    white.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 255, bmBlend, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{0xFFFFFFFF, 0xFFFFFFFF}));
     Filled(dest, 2, 1, 0xFF000000);
-    white.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 254, 2, 0, 1024);
+    white.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 254, bmBlend, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{0xFDFCFCFC, 0xFDFCFCFC}));
     // Alpha 0 draws nothing.
     Filled(dest, 2, 1, G);
-    white.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 0, 2, 0, 1024);
+    white.DrawEx(&dest, 0, 0, 0, 0, 0, 2, 1, 0xFFFFFF, 0, bmBlend, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{G, G}));
     // Positions round halves away from zero: 0.5 lands on column 1.
     Filled(dest, 4, 1, G);
-    white.DrawEx(&dest, 0, 0.5f, 0, 0, 0, 2, 1, 0xFFFFFF, 255, 1, 0, 1024);
+    white.DrawEx(&dest, 0, 0.5f, 0, 0, 0, 2, 1, 0xFFFFFF, 255, bmCopy, 0, 1024);
     EXPECT_EQ(PixelsOf(dest), (Pixels{G, 0xFFFFFFFF, 0xFFFFFFFF, G}));
 }
 
@@ -148,7 +148,7 @@ TEST_P(DrawTest, VerticalClipAndTallPictures) {
     Filled(strip, 2, 100, 0xFFFFFFFF);
     Filled(dest, 2, 1200, 0);
     // At y = 1000 with clip 0..1024: rows 1000..1023 only.
-    strip.DrawEx(&dest, 0, 0, 1000, 0, 0, 2, 100, 0xFFFFFF, 255, 1, 0, 1024);
+    strip.DrawEx(&dest, 0, 0, 1000, 0, 0, 2, 100, 0xFFFFFF, 255, bmCopy, 0, 1024);
     for (int32_t y = 990; y < 1110; ++y)
         EXPECT_EQ(dest.ScanLine(y)[0], (y >= 1000 && y < 1024) ? 0xFFFFFFFFu : 0u) << y;
     // Draw and FillRect reach the rows below 1024 of a tall picture.
@@ -170,7 +170,7 @@ TEST_P(DrawTest, StretchRowsAndSteps) {
         rows[i] = 0xFF000000u | (i / 10);
     SetPixels(source, 10, 10, rows);
     Filled(dest, 10, 30, 0);
-    source.StretchDraw(&dest, 0, 0, 0, 10, 30, 0, 0, 10, 10, 0xFFFFFF, 255, 1, 0, 1024);
+    source.StretchDraw(&dest, 0, 0, 0, 10, 30, 0, 0, 10, 10, 0xFFFFFF, 255, bmCopy, 0, 1024);
     std::vector<int> count(10);
     for (int32_t y = 0; y < 30; ++y) {
         const uint32_t row = dest.ScanLine(y)[0] & 0xFF;
@@ -181,7 +181,7 @@ TEST_P(DrawTest, StretchRowsAndSteps) {
     EXPECT_EQ(count, (std::vector<int>{4, 3, 3, 3, 3, 3, 3, 3, 3, 2}));
     // Sizes within one pixel of each other take the unscaled draw.
     Filled(dest, 10, 30, 0);
-    source.StretchDraw(&dest, 0, 2, 3, 12.5f, 13.5f, 0, 0, 10, 10, 0xFFFFFF, 255, 1, 0, 1024);
+    source.StretchDraw(&dest, 0, 2, 3, 12.5f, 13.5f, 0, 0, 10, 10, 0xFFFFFF, 255, bmCopy, 0, 1024);
     EXPECT_EQ(dest.ScanLine(3)[2], 0xFF000000u);
     EXPECT_EQ(dest.ScanLine(12)[9], 0xFF000009u);
 }
@@ -189,23 +189,23 @@ TEST_P(DrawTest, StretchRowsAndSteps) {
 TEST_P(DrawTest, Fills) {
     TARGB8888 image;
     Filled(image, 5, 2, 0xFF808080);
-    image.FillRectEx(0x00FFFFFF, 3, 0, 0, 5, 2, 0, 1024);  // mode 3 with alpha 0: nothing
+    image.FillRectEx(0x00FFFFFF, bmScreen, 0, 0, 5, 2, 0, 1024);  // mode 3 with alpha 0: nothing
     EXPECT_EQ(PixelsOf(image), Pixels(10, 0xFF808080));
-    image.FillRectEx(0x00000000, 1, 0, 0, 5, 2, 0, 1024);  // mode 1 clears, odd column kept
+    image.FillRectEx(0x00000000, bmCopy, 0, 0, 5, 2, 0, 1024);  // mode 1 clears, odd column kept
     EXPECT_EQ(PixelsOf(image), (Pixels{0, 0, 0, 0, 0xFF808080, 0, 0, 0, 0, 0xFF808080}));
     // Mode 2 at alpha 128: the kernel with the colour as source, no pair skip.
     Filled(image, 4, 1, 0xFF000000);
-    image.FillRectEx(0x80FFFFFF, 2, -10, -10, 10, 10, 0, 1024);
+    image.FillRectEx(0x80FFFFFF, bmBlend, -10, -10, 10, 10, 0, 1024);
     EXPECT_EQ(PixelsOf(image),
               Pixels(4, ARGB8888Kernels::BlendPixel(ARGB8888Lib::TBlendKernel::Blend, 0x80FFFFFF, 0xFF000000)));
     // Mode 2 at alpha 255 becomes a plain fill; FillRectAdd adds the colours and takes the alpha.
-    image.FillRectAdd(0x00F01010, 0x00201020, 0, 0, 4, 1, 0x1FF, 2, 0, 1024);
+    image.FillRectAdd(0x00F01010, 0x00201020, 0, 0, 4, 1, 0x1FF, bmBlend, 0, 1024);
     EXPECT_EQ(PixelsOf(image), Pixels(4, 0xFFFF2030));
     // The vertical clip and interlace.
     Filled(image, 2, 4, 0);
     ARGB8888Lib::InterlaceMode = true;
     ARGB8888Lib::InterlaceField = 0;
-    image.FillRectEx(0xFFFFFFFF, 1, 0, 0, 2, 4, 1, 4);
+    image.FillRectEx(0xFFFFFFFF, bmCopy, 0, 0, 2, 4, 1, 4);
     EXPECT_EQ(PixelsOf(image), (Pixels{0, 0, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0}));
     // FillAlpha ignores interlace, keeps colour bytes, counts alpha above 255 as 255.
     Filled(image, 3, 2, 0x00123456);
@@ -223,33 +223,76 @@ TEST_P(DrawTest, DrawingOntoItself) {
     copy.Assign(&image);
     TARGB8888 want;
     want.Assign(&image);
-    copy.DrawEx(&want, 0, 3, 0, 0, 0, 12, 2, 0xFFFFFF, 255, 2, 0, 1024);
-    image.DrawEx(&image, 0, 3, 0, 0, 0, 12, 2, 0xFFFFFF, 255, 2, 0, 1024);
+    copy.DrawEx(&want, 0, 3, 0, 0, 0, 12, 2, 0xFFFFFF, 255, bmBlend, 0, 1024);
+    image.DrawEx(&image, 0, 3, 0, 0, 0, 12, 2, 0xFFFFFF, 255, bmBlend, 0, 1024);
     EXPECT_EQ(PixelsOf(image), PixelsOf(want));
 }
 
 TEST_P(DrawTest, ExtremeArgumentsStayInside) {
-    // Saturating conversions: NaN, infinities and huge values draw nothing or a clipped part,
-    // never outside (the sanitizer build checks the memory).
+    // Positions and rectangles are converted with saturation: NaN counts as 0, infinities and huge
+    // values as the ends of the 32-bit range (scaled draws refuse what is not finite), so each
+    // call draws what its clipped rectangle holds or nothing. The sanitizer build checks that no
+    // byte outside the pictures is touched.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    TARGB8888 source, dest;
-    Filled(source, 3, 3, 0x80FFFFFF);
-    Filled(dest, 3, 3, 0);
-    for (float v : {nan, inf, -inf, 3e38f, -3e38f, 2147483648.0f, -2147483648.0f}) {
-        source.DrawEx(&dest, 0, v, 0, 0, 0, 3, 3, 0xFFFFFF, 128, 2, 0, 1024);
-        source.DrawEx(&dest, 0, 0, 0, v, 0, 3, v, 0xFFFFFF, 128, 2, 0, 1024);
-        source.StretchDraw(&dest, 0, 0, 0, v, 3, 0, 0, 3, 3, 0xFFFFFF, 128, 2, 0, 1024);
-        source.StretchDraw(&dest, 0, v, 0, 2, 3, 0, v, 3, 3, 0xFFFFFF, 128, 2, 0, 1024);
-        dest.FillRectEx(0xFF00FF00, 2, v, v, 3, 3, -2147483647 - 1, 2147483647);
-    }
-    source.DrawEx(&dest, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 128, 2, -2147483647 - 1, 2147483647);
+    TARGB8888 source;
+    Filled(source, 4, 3, 0x80FFFFFF);
+    enum TWant { Nothing, WholeDraw, WholeFill };
+    auto run = [&](int op, float v) {
+        TARGB8888 dest;
+        Filled(dest, 4, 3, 0);
+        switch (op) {
+            case 0:
+                source.DrawEx(&dest, 0, v, 0, 0, 0, 4, 3, 0xFFFFFF, 128, bmBlend, 0, 1024);
+                break;
+            case 1:
+                source.DrawEx(&dest, 0, 0, 0, v, 0, 4, v, 0xFFFFFF, 128, bmBlend, 0, 1024);
+                break;
+            case 2:
+                source.StretchDraw(&dest, 0, 0, 0, v, 3, 0, 0, 4, 3, 0xFFFFFF, 128, bmBlend, 0, 1024);
+                break;
+            case 3:
+                source.StretchDraw(&dest, 0, v, 0, 2, 3, 0, v, 4, 3, 0xFFFFFF, 128, bmBlend, 0, 1024);
+                break;
+            default:
+                dest.FillRectEx(0xFF00FF00, bmBlend, v, v, 4, 3, -2147483647 - 1, 2147483647);
+                break;
+        }
+        return PixelsOf(dest);
+    };
+    TARGB8888 whole;
+    Filled(whole, 4, 3, 0);
+    source.DrawEx(&whole, 0, 0, 0, 0, 0, 4, 3, 0xFFFFFF, 128, bmBlend, 0, 1024);
+    const Pixels results[] = {Pixels(12, 0), PixelsOf(whole), Pixels(12, 0xFF00FF00)};
+    struct Case {
+        float V;
+        TWant Want[5];  // draw at x = V; source rectangle V; two stretches; fill from (V, V)
+    } cases[] = {
+        {nan, {WholeDraw, Nothing, Nothing, Nothing, WholeFill}},
+        {inf, {Nothing, Nothing, Nothing, Nothing, Nothing}},
+        {-inf, {Nothing, Nothing, Nothing, Nothing, WholeFill}},
+        {3e38f, {Nothing, Nothing, Nothing, Nothing, Nothing}},
+        {-3e38f, {Nothing, Nothing, Nothing, Nothing, WholeFill}},
+        {2147483648.0f, {Nothing, Nothing, Nothing, Nothing, Nothing}},
+        {-2147483648.0f, {Nothing, Nothing, Nothing, Nothing, WholeFill}},
+    };
+    for (const auto& c : cases)
+        for (int op = 0; op < 5; ++op)
+            EXPECT_EQ(run(op, c.V), results[c.Want[op]]) << "value " << c.V << ", call " << op;
+
+    // The widest row clip is the picture's own rows.
+    TARGB8888 dest;
+    Filled(dest, 4, 3, 0);
+    source.DrawEx(&dest, 0, 0, 0, 0, 0, 4, 3, 0xFFFFFF, 128, bmBlend, -2147483647 - 1, 2147483647);
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(whole));
     // Empty images and a null destination do nothing.
     TARGB8888 empty;
-    empty.DrawEx(&dest, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, 2, 0, 1024);
-    source.DrawEx(&empty, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, 2, 0, 1024);
-    source.DrawEx(nullptr, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, 2, 0, 1024);
+    empty.DrawEx(&dest, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, bmBlend, 0, 1024);
+    EXPECT_EQ(PixelsOf(dest), PixelsOf(whole));
+    source.DrawEx(&empty, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, bmBlend, 0, 1024);
+    source.DrawEx(nullptr, 0, 0, 0, 0, 0, 3, 3, 0xFFFFFF, 255, bmBlend, 0, 1024);
     empty.FillRect(0, 0, 5, 5, 0);
-    SUCCEED();
+    EXPECT_EQ(empty.Width(), 0);
+    EXPECT_EQ(PixelsOf(source), Pixels(12, 0x80FFFFFF));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, DrawTest, kAllKernelSets, KernelSetName);

@@ -36,7 +36,8 @@ TEST(BlendKernels, WorkedValues) {
         {TBlendKernel::Subtract, Argb(128, 200, 50, 0), Argb(255, 100, 100, 100), Argb(191, 0, 75, 100)},
         {TBlendKernel::Difference, 0xFFFFFFFF, 0xFF000000, 0xFFFFFFFF},  // opaque over opaque: alpha 255
         {TBlendKernel::Difference, Argb(128, 0, 0, 0), 0xFFFFFFFF, Argb(65, 255, 255, 255)},  // alpha 128 - 63
-        // Screen: p = (s x As) shr 8, p + d - (p x d) shr 8, at most 255.
+        // Screen: the source lane weighted by its alpha, p = (s x As) shr 8, then
+        // min(255, p + d - ((p x d) shr 8)).
         {TBlendKernel::Screen, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF},
         {TBlendKernel::Screen, Argb(128, 255, 0, 0), Argb(0, 0, 0, 128), Argb(64, 127, 0, 128)},
         // Multiply: (s x d) shr 8, then the blend.

@@ -8,8 +8,12 @@
 
 #include "foundation/PackLib.h"
 #include "media/ARGB8888Lib.h"
+#include "media/ImageCodecLib.h"
+#include "platform/Application.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
+#include "platform/headless/HeadlessDialogs.h"
 #include "tests/support/ImageFixtures.h"
 
 namespace {
@@ -43,7 +47,7 @@ protected:
     void TearDown() override {
         ARGB8888Lib::InterlaceMode = false;
         ARGB8888Lib::InterlaceField = 0;
-        ARGB8888Lib::OnMessage = nullptr;
+        Dialogs::SetCurrent(nullptr);
         PackLib::LoadFileHook = nullptr;
         PackLib::FileExistsHook = nullptr;
     }
@@ -203,16 +207,19 @@ TEST_F(ImageTest, AFailedLoadEmptiesTheImageAndNamesTheFile) {
 }
 
 TEST_F(ImageTest, AJpegWithoutAReadableHeaderIsShownAndLeavesAnEmptyImage) {
-    std::vector<std::string> shown;
-    ARGB8888Lib::OnMessage = [&](const std::string& text) { shown.push_back(text); };
+    THeadlessDialogs dialogs;
+    Dialogs::SetCurrent(&dialogs);
     const std::string jpeg = ImageFixtures::WriteJpeg(4, 4, false, std::vector<uint8_t>(48, 0x40));
     for (const std::string& bytes : {std::string("GIF89a not a jpeg"), jpeg.substr(0, 20), std::string()}) {
         TARGB8888 image;
         Load(image, bytes, ".jpg");
         EXPECT_EQ(image.Active, nullptr);
     }
-    ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(shown[0], "規格外のJPEGを読み込みました。読み込みを中断します。"_sj);
+    // A one-button message box each time, under the application's title.
+    ASSERT_EQ(dialogs.Shown.size(), 3u);
+    EXPECT_EQ(dialogs.Shown[0].Text, "規格外のJPEGを読み込みました。読み込みを中断します。"_sj);
+    EXPECT_EQ(dialogs.Shown[0].Buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(dialogs.Shown[0].Caption, Application::Title());
 }
 
 TEST_F(ImageTest, LoadFromFileReadsThroughThePackSet) {
@@ -229,6 +236,26 @@ TEST_F(ImageTest, LoadFromFileReadsThroughThePackSet) {
     EXPECT_EQ(PixelsOf(image), (std::vector<uint32_t>{0xFF010203, 0xFF040506}));
     EXPECT_FALSE(image.LoadFromFile("GameData\\bg\\missing.bmp"));
     EXPECT_EQ(asked.size(), 2u);
+}
+
+TEST_F(ImageTest, ShiftFillMovesThePictureAndFillsWhatItUncovers) {
+    // 5 x 3, pixel (x, y) = 0x800000yx. Moved by (-1, 1): the fill and the copy both work on
+    // pixel pairs, so the odd last column is neither filled nor drawn.
+    TARGB8888 image;
+    std::vector<uint32_t> pixels;
+    for (uint32_t y = 0; y < 3; ++y)
+        for (uint32_t x = 0; x < 5; ++x)
+            pixels.push_back(0x80000000 | (y << 4) | x);
+    ImageFixtures::SetPixels(image, 5, 3, pixels);
+    const uint32_t C = 0xFFABCDEF;
+    image.ShiftFill(-1, 1, C);
+    EXPECT_EQ(PixelsOf(image), (std::vector<uint32_t>{C, C, C, C, 0x80000004,                                      //
+                                                      0x80000001, 0x80000002, 0x80000003, 0x80000004, 0x80000014,  //
+                                                      0x80000011, 0x80000012, 0x80000013, 0x80000014, 0x80000024}));
+
+    TARGB8888 empty;
+    empty.ShiftFill(1, 1, C);  // no bitmap: nothing happens
+    EXPECT_EQ(empty.Width(), 0);
 }
 
 // ------------------------------------------------------------------ BMP
@@ -328,19 +355,46 @@ TEST_F(ImageTest, RunLengthBmp) {
          ".bmp");
     EXPECT_EQ(PixelsOf(image), (std::vector<uint32_t>{B, G, B, G, B, R, W, B}));
 
-    // A command cut short is an error; data that simply ends is the end of the picture.
-    EXPECT_NE(
-        LoadError(
-            ImageFixtures::WriteBmp(
-                {.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal, .Data = rle8.substr(0, 5)}),
-            ".bmp"),
-        "no error");
+    // Data that stops before the picture ends is a cut file, inside a command or between two.
+    for (size_t cut : {2u, 5u, 10u, 14u}) {
+        EXPECT_NE(LoadError(ImageFixtures::WriteBmp({.Width = 6,
+                                                     .Height = 3,
+                                                     .Bits = 8,
+                                                     .Compression = 1,
+                                                     .Palette = pal,
+                                                     .Data = rle8.substr(0, cut)}),
+                            ".bmp"),
+                  "no error")
+            << cut;
+    }
+    // Without the end-of-picture escape, a complete last row ends the picture.
     Load(image,
          ImageFixtures::WriteBmp(
-             {.Width = 6, .Height = 3, .Bits = 8, .Compression = 1, .Palette = pal, .Data = rle8.substr(0, 2)}),
+             {.Width = 4, .Height = 1, .Bits = 8, .Compression = 1, .Palette = pal, .Data = "\x04\x02"}),
          ".bmp");
-    EXPECT_EQ(image.ScanLine(2)[2], B);
-    EXPECT_EQ(image.ScanLine(0)[0], K);
+    EXPECT_EQ(PixelsOf(image), std::vector<uint32_t>(4, G));
+}
+
+TEST_F(ImageTest, PicturesAreLimitedByPixelCountNotBySide) {
+    // Longer sides than 16384 pixels load in every format.
+    const std::string bmp =
+        ImageFixtures::WriteBmp({.Width = 1, .Height = 17000, .Pixels = std::vector<uint32_t>(17000, 0x123456)});
+    const std::string png = ImageFixtures::WritePng(
+        {.Width = 17000, .Height = 1, .ColourType = 0, .Samples = std::vector<uint16_t>(17000, 7)});
+    const std::string jpeg = ImageFixtures::WriteJpeg(1, 17000, true, std::vector<uint8_t>(17000, 200));
+    const std::tuple<std::string, const char*, int32_t, int32_t> cases[] = {
+        {bmp, ".bmp", 1, 17000}, {png, ".png", 17000, 1}, {jpeg, ".jpg", 1, 17000}};
+    for (const auto& [bytes, ext, w, h] : cases) {
+        TARGB8888 image;
+        Load(image, bytes, ext);
+        EXPECT_EQ(image.Width(), w) << ext;
+        EXPECT_EQ(image.Height(), h) << ext;
+    }
+    // The count is what is bounded: 2^26 pixels pass, one row more does not.
+    EXPECT_TRUE(ImageCodecLib::SizeAllowed(8192, 8192));
+    EXPECT_TRUE(ImageCodecLib::SizeAllowed(1, 1 << 26));
+    EXPECT_FALSE(ImageCodecLib::SizeAllowed(8192, 8193));
+    EXPECT_FALSE(ImageCodecLib::SizeAllowed(int64_t(1) << 40, int64_t(1) << 40));  // no overflow
 }
 
 TEST_F(ImageTest, DamagedBmpIsRefusedBeforeAllocating) {
@@ -348,8 +402,11 @@ TEST_F(ImageTest, DamagedBmpIsRefusedBeforeAllocating) {
     const std::string bytes = ImageFixtures::WriteBmp(good);
     auto patched = [&](size_t at, uint32_t v, int n = 4) {
         std::string s = bytes;
-        for (int i = 0; i < n; ++i)
-            s[at + i] = static_cast<char>(v >> (8 * i));
+        auto* p = reinterpret_cast<uint8_t*>(s.data() + at);
+        if (n == 2)
+            LittleEndian::Put16(p, static_cast<uint16_t>(v));
+        else
+            LittleEndian::Put32(p, v);
         return s;
     };
     const std::string cases[] = {

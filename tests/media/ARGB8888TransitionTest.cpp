@@ -33,14 +33,14 @@ TEST_P(TransitionTest, RotateWholeTurnsAndHalfTurns) {
     // A whole turn at scale 1 is the unscaled draw at the centre minus half the rectangle.
     Filled(rotated, 20, 20, 0);
     Filled(plain, 20, 20, 0);
-    source.RotateDraw(&rotated, 0, 10, 9, 1, 1, 1.0f, 0, 0, 10, 6, 0xFFFFFF, 255, 2, 0, 1024);
-    source.DrawEx(&plain, 0, 5, 6, 0, 0, 10, 6, 0xFFFFFF, 255, 2, 0, 1024);
+    source.RotateDraw(&rotated, 0, 10, 9, 1, 1, 1.0f, 0, 0, 10, 6, 0xFFFFFF, 255, bmBlend, 0, 1024);
+    source.DrawEx(&plain, 0, 5, 6, 0, 0, 10, 6, 0xFFFFFF, 255, bmBlend, 0, 1024);
     EXPECT_EQ(PixelsOf(rotated), PixelsOf(plain));
 
     // Half a turn: upside down and mirrored left to right (the angle constant is 3.1415, so the
     // samples land a hair off the pixel centres; the inner pixels show it plainly).
     Filled(rotated, 20, 20, 0);
-    source.RotateDraw(&rotated, 0, 10, 10, 1, 1, 0.5f, 0, 0, 10, 6, 0xFFFFFF, 255, 1, 0, 1024);
+    source.RotateDraw(&rotated, 0, 10, 10, 1, 1, 0.5f, 0, 0, 10, 6, 0xFFFFFF, 255, bmCopy, 0, 1024);
     int checked = 0;
     for (int32_t y = 8; y <= 11; ++y)
         for (int32_t x = 7; x <= 12; ++x) {
@@ -58,7 +58,7 @@ TEST_P(TransitionTest, RotateQuarterTurnBoxAndAlphaTest) {
     TARGB8888 source, dest;
     Filled(source, 100, 50, 0xFFFFFFFF);
     Filled(dest, 200, 200, 0);
-    source.RotateDraw(&dest, 0, 100, 100, 1, 1, 0.25f, 0, 0, 100, 50, 0xFFFFFF, 255, 1, 0, 1024);
+    source.RotateDraw(&dest, 0, 100, 100, 1, 1, 0.25f, 0, 0, 100, 50, 0xFFFFFF, 255, bmCopy, 0, 1024);
     int32_t minx = 200, maxx = -1, miny = 200, maxy = -1;
     for (int32_t y = 0; y < 200; ++y)
         for (int32_t x = 0; x < 200; ++x)
@@ -73,7 +73,7 @@ TEST_P(TransitionTest, RotateQuarterTurnBoxAndAlphaTest) {
     for (int32_t y = 0; y < 4; ++y)
         faint.ScanLine(y)[0] = faint.ScanLine(y)[1] = 0x02FF0000;
     Filled(dest, 20, 20, 0xFF00FF00);
-    faint.RotateDraw(&dest, 0, 10, 10, 3, 3, 0.125f, 0, 0, 4, 4, 0xFFFFFF, 255, 1, 0, 1024);
+    faint.RotateDraw(&dest, 0, 10, 10, 3, 3, 0.125f, 0, 0, 4, 4, 0xFFFFFF, 255, bmCopy, 0, 1024);
     int copied = 0;
     for (uint32_t p : PixelsOf(dest)) {
         EXPECT_TRUE(p == 0xFF00FF00u || p == 0x02FF0000u) << std::hex << p;
@@ -82,26 +82,54 @@ TEST_P(TransitionTest, RotateQuarterTurnBoxAndAlphaTest) {
     EXPECT_GT(copied, 10);
 }
 
+TEST_P(TransitionTest, RotateEighthTurnGolden) {
+    // A 4 x 3 picture turned by an eighth, scaled by 1.5 and centred on (5, 4), drawn as a copy:
+    // each pixel shows the source pixel it samples ("xy"), "." where the destination stays.
+    TARGB8888 source, dest;
+    Numbered(source, 4, 3);
+    Filled(dest, 10, 9, 0);
+    source.RotateDraw(&dest, 0, 5, 4, 1.5f, 1.5f, 0.125f, 0, 0, 4, 3, 0xFFFFFF, 255, bmCopy, 0, 1024);
+    std::string drawn;
+    for (int32_t y = 0; y < 9; ++y) {
+        for (int32_t x = 0; x < 10; ++x) {
+            const uint32_t p = dest.ScanLine(y)[x];
+            drawn += p == 0 ? std::string(" .") : std::to_string((p >> 16) & 0xFF) + std::to_string((p >> 8) & 0xFF);
+            drawn += ' ';
+        }
+        drawn += '\n';
+    }
+    EXPECT_EQ(drawn,
+              " .  .  .  .  .  .  .  .  .  . \n"
+              " .  .  . 00  .  .  .  .  .  . \n"
+              " .  . 01 00 10  .  .  .  .  . \n"
+              " . 02 01 11 10 20  .  .  .  . \n"
+              " .  . 12 11 21 20 30  .  .  . \n"
+              " .  .  . 22 21 31 30  .  .  . \n"
+              " .  .  .  . 32 31  .  .  .  . \n"
+              " .  .  .  .  .  .  .  .  .  . \n"
+              " .  .  .  .  .  .  .  .  .  . \n");
+}
+
 TEST_P(TransitionTest, RuleDraw) {
     TARGB8888 rule, dest;
     // Alphas 0, 120, 144 and 255, colour white.
     SetPixels(rule, 4, 1, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF});
     struct {
         uint32_t Level;
-        uint8_t Mode;
+        TBlendMode Mode;
         Pixels Want;
     } cases[] = {
         // Level 255 copies the rectangle, alpha included.
-        {255, 1, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF}},
-        {1000, 2, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF}},
+        {255, bmCopy, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF}},
+        {1000, bmBlend, {0x00FFFFFF, 0x78FFFFFF, 0x90FFFFFF, 0xFFFFFFFF}},
         // Level 128 (t = 112): alpha 120 has k = 32, alpha 144 and more k = 127.
-        {128, 3, {0x00FFFFFF, 0x99BFBFBF, 0xFE010101, 0xFF010101}},
+        {128, bmScreen, {0x00FFFFFF, 0x99BFBFBF, 0xFE010101, 0xFF010101}},
         // Level 1: alpha 0 gets k = 124, so the destination changes a little.
-        {1, 7, {0xF7070707, 0xFD010101, 0xFE010101, 0xFF010101}},
+        {1, bmDarken, {0xF7070707, 0xFD010101, 0xFE010101, 0xFF010101}},
         // Mode 0, modes above 7 and alpha 0 draw nothing.
-        {255, 0, Pixels(4, 0xFF000000)},
-        {255, 8, Pixels(4, 0xFF000000)},
-        {0, 1, Pixels(4, 0xFF000000)},
+        {255, bmReplace, Pixels(4, 0xFF000000)},
+        {255, bmAdd, Pixels(4, 0xFF000000)},
+        {0, bmCopy, Pixels(4, 0xFF000000)},
     };
     for (const auto& c : cases) {
         Filled(dest, 4, 1, 0xFF000000);
@@ -196,44 +224,104 @@ TEST_P(TransitionTest, FillBlendClipsToBothPictures) {
     TARGB8888 from, dest;
     Filled(from, 6, 4, 0xFF000000);
     Filled(dest, 4, 2, 0xDEADBEEF);
-    from.FillBlend(&dest, 0, 0, 6, 4, 0xFFFFFFFF, 2);  // alpha 255: a copy of the colour
+    from.FillBlend(&dest, 0, 0, 6, 4, 0xFFFFFFFF, bmBlend);  // alpha 255: a copy of the colour
     EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xFFFFFFFF));
-    from.FillBlend(&dest, 0, 0, 6, 4, 0x80FFFFFF, 2);
+    from.FillBlend(&dest, 0, 0, 6, 4, 0x80FFFFFF, bmBlend);
     EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xBE818181));
     // Alpha 0 still runs the kernel: k = 127 pulls the colour nearly to the picture.
-    from.FillBlend(&dest, 0, 0, 6, 4, 0x00FFFFFF, 2);
+    from.FillBlend(&dest, 0, 0, 6, 4, 0x00FFFFFF, bmBlend);
     EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xFD010101));
     ARGB8888Lib::InterlaceMode = true;
-    from.FillBlend(&dest, 0, 0, 6, 4, 0xFF123456, 1);
+    from.FillBlend(&dest, 0, 0, 6, 4, 0xFF123456, bmCopy);
     EXPECT_EQ(PixelsOf(dest),
               (Pixels{0xFF123456, 0xFF123456, 0xFF123456, 0xFF123456, 0xFD010101, 0xFD010101, 0xFD010101, 0xFD010101}));
 }
 
 TEST_P(TransitionTest, ExtremeArgumentsStayInside) {
+    // Rotations refuse what is not finite and clip what is merely huge; the integer draws clip in
+    // 64 bits. The sanitizer build checks that no byte outside the pictures is touched.
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
-    TARGB8888 source, dest;
-    Filled(source, 3, 3, 0x80FFFFFF);
-    Filled(dest, 3, 3, 0);
+    TARGB8888 source;
+    Filled(source, 4, 4, 0x80FFFFFF);
+    auto fresh = [](TARGB8888& dest) { Filled(dest, 4, 4, 0); };
+
+    // What a covered pixel becomes: the blend (mode 2) and the copy (mode 1) of the source.
+    TARGB8888 blended, copied;
+    fresh(blended);
+    fresh(copied);
+    source.RotateDraw(&blended, 0, 2, 2, 1, 1, 0, 0, 0, 4, 4, 0xFFFFFF, 200, bmBlend, 0, 1024);
+    source.RotateDraw(&copied, 0, 2, 2, 1, 1, 0, 0, 0, 4, 4, 0xFFFFFF, 200, bmCopy, 0, 1024);
+    const uint32_t blend = blended.ScanLine(0)[0], copy = copied.ScanLine(0)[0];
+    ASSERT_EQ(PixelsOf(blended), Pixels(16, blend));
+    ASSERT_NE(blend, 0u);
+
     for (float v : {nan, inf, -inf, 3e38f, -3e38f, 1e-30f, 2147483648.0f, 0.0f}) {
-        source.RotateDraw(&dest, 0, v, 1, 1, 1, 0.1f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, v, v, 0.1f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, 1, 1, v, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, v, 0, 3, v, 0xFFFFFF, 200, 2, 0, 1024);
-        source.RotateDraw(&dest, 0, 1, 1, 1e6f, 1e-3f, 0.3f, -1e6f, 0, 1e6f, 3, 0xFFFFFF, 200, 1, 0, 1024);
+        const bool finite = std::isfinite(v);
+        for (int op = 0; op < 5; ++op) {
+            TARGB8888 dest;
+            fresh(dest);
+            switch (op) {
+                case 0:
+                    source.RotateDraw(&dest, 0, v, 1, 1, 1, 0.1f, 0, 0, 4, 4, 0xFFFFFF, 200, bmBlend, 0, 1024);
+                    break;
+                case 1:
+                    source.RotateDraw(&dest, 0, 1, 1, v, v, 0.1f, 0, 0, 4, 4, 0xFFFFFF, 200, bmBlend, 0, 1024);
+                    break;
+                case 2:
+                    source.RotateDraw(&dest, 0, 1, 1, 1, 1, v, 0, 0, 4, 4, 0xFFFFFF, 200, bmBlend, 0, 1024);
+                    break;
+                case 3:
+                    source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, v, 0, 4, v, 0xFFFFFF, 200, bmBlend, 0, 1024);
+                    break;
+                default:
+                    source.RotateDraw(&dest, 0, 1, 1, 1e6f, 1e-3f, 0.3f, -1e6f, 0, 1e6f, 4, 0xFFFFFF, 200, bmCopy, 0,
+                                      1024);
+                    break;
+            }
+            const uint32_t covered = op == 4 ? copy : blend;
+            for (uint32_t p : PixelsOf(dest)) {
+                if (!finite && op < 4)
+                    EXPECT_EQ(p, 0u) << "value " << v << ", call " << op;
+                else
+                    EXPECT_TRUE(p == 0 || p == covered) << std::hex << p << " value " << v << ", call " << op;
+            }
+        }
     }
-    source.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, -2147483647 - 1, 2147483647);
+
+    // The integer draws: each extreme call against the call it clips to, or against nothing.
     const int32_t big = 2147483647, small = -2147483647 - 1;
-    source.RuleDraw(&dest, small, big, small, small, big, big, 0, 0, 255, 1, small, big);
+    TARGB8888 dest, want;
+    auto same = [&](const char* what) { EXPECT_EQ(PixelsOf(dest), PixelsOf(want)) << what; };
+    fresh(dest), fresh(want);
+    source.RotateDraw(&dest, 0, 2, 2, 1, 1, 0.3f, 0, 0, 4, 4, 0xFFFFFF, 200, bmBlend, small, big);
+    source.RotateDraw(&want, 0, 2, 2, 1, 1, 0.3f, 0, 0, 4, 4, 0xFFFFFF, 200, bmBlend, 0, 4);
+    same("rotation with the widest row clip");
+    fresh(dest), fresh(want);
+    source.RuleDraw(&dest, small, big, small, small, big, big, 0, 0, 255, bmCopy, small, big);
     source.BlendHalf(&dest, big, small, big, big, small, small);
+    source.RuleTransition(&dest, &source, small, big, small, small, big, big, big);
+    same("positions beyond the picture draw nothing");
     source.ShrinkDraw(&dest, small, small, big, big, small, small, big, big);
+    source.ShrinkDraw(&want, 0, 0, 4, 4, 0, 0, 4, 4);
+    same("a reduction over the whole range is the one over the picture");
     source.RuleTransition(&dest, &source, small, small, small, small, big, big, big);
-    source.FadeDraw(&dest, &dest, -1, -1, 0, 0, 3, 3, 100);
-    source.FillBlend(&dest, small, small, big, big, 0x80FFFFFF, 5);
+    source.RuleTransition(&want, &source, 0, 0, 0, 0, 4, 4, big);
+    same("a rule transition from the far corner");
+    source.FillBlend(&dest, small, small, big, big, 0x80FFFFFF, bmDifference);
+    source.FillBlend(&want, 0, 0, 4, 4, 0x80FFFFFF, bmDifference);
+    same("a colour fill over the whole range");
+    TARGB8888 before;
+    before.Assign(&want);
+    source.FadeDraw(&dest, &dest, -1, -1, 0, 0, 4, 4, 100);  // the other picture is the destination
+    source.FadeDraw(&want, &before, -1, -1, 0, 0, 4, 4, 100);
+    same("a fade whose other picture is the destination");
+
     TARGB8888 empty;
-    empty.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, 2, 0, 1024);
+    empty.RotateDraw(&dest, 0, 1, 1, 1, 1, 0.3f, 0, 0, 3, 3, 0xFFFFFF, 200, bmBlend, 0, 1024);
     source.SetAlphaFromImage(&empty);
     source.FadeDraw(&dest, &empty, 0, 0, 0, 0, 3, 3, 100);
-    SUCCEED();
+    same("empty pictures do nothing");
+    EXPECT_EQ(PixelsOf(source), Pixels(16, 0x80FFFFFF));
 }
 
 INSTANTIATE_TEST_SUITE_P(Kernels, TransitionTest, kAllKernelSets, KernelSetName);

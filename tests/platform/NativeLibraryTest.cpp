@@ -44,6 +44,9 @@ TEST(NativeLibrary, OpensRealLibrariesAndRefusesOthers) {
     std::string junk = TestData::ScratchDir() + "/junk.so";
     Touch(junk);
     EXPECT_EQ(NativeLibrary::Open(junk), nullptr);
+    std::string why;
+    EXPECT_EQ(NativeLibrary::Open(junk, &why), nullptr);
+    EXPECT_NE(why.find("junk.so"), std::string::npos) << why;  // the loader's own text
     EXPECT_EQ(NativeLibrary::Symbol(nullptr, "strlen"), nullptr);
     NativeLibrary::Close(nullptr);
 }

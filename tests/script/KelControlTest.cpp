@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 #include "script/KelControlLib.h"
 #include "script/KelScriptLib.h"
 #include "tests/support/ScriptHarness.h"
@@ -35,7 +36,7 @@ struct TRig {
                     return true;
                 }
                 case Cmd("halt"):
-                    s.CurrentRoutine()->WaitState = 4;
+                    s.CurrentRoutine()->WaitState = wsClick;
                     s.CurrentRoutine()->WaitTime = -1;
                     return true;
                 default:
@@ -319,7 +320,7 @@ struct TSnapshot {
 };
 
 bool Halted(TScriptHarness& h) {
-    return h.Script.CurrentRoutine()->WaitState == 4;
+    return h.Script.CurrentRoutine()->WaitState == wsClick;
 }
 
 TSnapshot Take(TRig& rig) {
@@ -448,7 +449,7 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
     b->Values[0] = "v";
     b->Values[7] = "w";
     r->ScopeNames[15] = "sc";
-    r->WaitState = 3;
+    r->WaitState = wsTimer;
     r->WaitTime = 0x01020304;
     r->WaitTime2 = -1;
     r->ClickLabel = "c";
@@ -458,10 +459,7 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
     ASSERT_TRUE(thread.SaveToStream(&m));
 
     std::string expected;
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            expected.push_back(static_cast<char>(v >> (8 * i)));
-    };
+    auto u32 = [&](uint32_t v) { LittleEndian::Append32(expected, v); };
     auto str = [&](const std::string& t) {
         expected.push_back(static_cast<char>(t.size()));
         expected.push_back(0);
@@ -511,8 +509,7 @@ TEST(KelScriptThreadStream, LayoutIsFieldByFieldLittleEndian) {
 TEST(KelScriptThreadStream, CountsAreCheckedBeforeAnythingIsAllocated) {
     auto u32 = [](uint32_t v) {
         std::string s;
-        for (int i = 0; i < 4; ++i)
-            s.push_back(static_cast<char>(v >> (8 * i)));
+        LittleEndian::Append32(s, v);
         return s;
     };
     // One routine without blocks: its count, 16 empty scope names, the wait fields, three strings.
@@ -589,12 +586,12 @@ TEST(KelScriptThreadStream, ListOperationsKeepTheirBounds) {
     EXPECT_TRUE(r.IsSkipping());
     EXPECT_TRUE(r.TruncateBlocks(0));
     EXPECT_EQ(r.Count(), 1);
-    r.WaitState = 2;
+    r.WaitState = wsEvent;
     r.ScopeNames[3] = "x";
     r.EventLabel = "e";
     r.Clear();
     EXPECT_EQ(r.Count(), 0);
-    EXPECT_EQ(r.WaitState, 0);
+    EXPECT_EQ(r.WaitState, wsNone);
     EXPECT_EQ(r.ScopeNames[3], "");
     EXPECT_EQ(r.EventLabel, "");
 }

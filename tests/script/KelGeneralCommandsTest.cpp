@@ -153,11 +153,25 @@ TEST_F(GeneralCommandsTest, DeclaringWordsAndScopes) {
     Run({R"(\cal,m[1]="b")"});  // a dimension below 1 is 1: m has 2 elements
     EXPECT_EQ(H.Var("m", 1).Text, "b");
 
+    // More than four dimensions are refused by every declaring word, and the next declaration of
+    // the statement is still made.
+    const std::pair<std::string, int32_t> words[] = {{"var", 3}, {"gvar", 2}, {"svar", 1}};  // vexs gives the scope
+    for (const auto& [word, scope] : words) {
+        H.ClearErrors();
+        Run({"\\" + word + ",int," + word + "5[2,1,1,1,1]," + word + "ok[2]"});
+        EXPECT_EQ(FirstError(), "配列の次元が多すぎます:" + word + "5");
+        Run({"\\vexs," + word + "5"});
+        EXPECT_EQ(Int(), 0) << word;
+        Run({"\\vexs," + word + "ok"});
+        EXPECT_EQ(Int(), scope) << word;
+    }
+    H.ClearErrors();
+
     // Object kinds declare owning arrays whose objects exist at once and whose names scripts
     // cannot overwrite.
     Run({R"(\var,img,pics[2])"});
     ASSERT_NE(H.Script.Objects->Find("0_pics,1"), nullptr);
-    EXPECT_EQ(H.Script.Objects->Find("0_pics,1")->Kind(), 6);
+    EXPECT_EQ(H.Script.Objects->Find("0_pics,1")->Kind(), TObjectKind::Image);
     Run({R"(\cal,pics[0]="x")"});
     EXPECT_NE(FirstError().find("変数に書き込みロックがかかっています:pics"), std::string::npos);
 }
@@ -325,26 +339,26 @@ TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
         int32_t Channel;
     };
     const Case cases[] = {
-        {R"(\wait,100)", 3, 100, 0, "", 0},
-        {R"(\wait,0)", 0, 0, 0, "", 0},
-        {R"(\wait,-5)", 0, -5, 0, "", 0},
-        {R"(\clk,0)", 4, -1, -1, "", 0},
-        {R"(\clk,500,200,@@lab)", 4, 500, 200, "@@lab", 0},
-        {R"(\clk,500)", 4, 500, 500, "", 0},
-        {R"(\time,3000,9,@@t)", 5, 3000, 0, "@@t", 0},
-        {R"(\sndt,2,5000,@@s)", 6, 5000, 0, "@@s", 2},
-        {R"(\sndt,9,5000)", 6, 5000, 0, "", 3},  // lowered to the last stream
-        {R"(\sndt,-1,5000)", 3, 0, 0, "", -1},   // outside the tables: ends at the next test
-        {R"(\wav,2)", 10, 0, 0, "", 2},
-        {R"(\wav,4)", 3, 0, 0, "", 4},
-        {R"(\wav,-1)", 3, 0, 0, "", -1},
-        {R"(\msg)", 7, 0, 0, "", 0},
-        {R"(\btn,0)", 9, -1, 0, "", 0},
-        {R"(\btn,300)", 9, 300, 0, "", 0},
+        {R"(\wait,100)", wsTimer, 100, 0, "", 0},
+        {R"(\wait,0)", wsNone, 0, 0, "", 0},
+        {R"(\wait,-5)", wsNone, -5, 0, "", 0},
+        {R"(\clk,0)", wsClick, -1, -1, "", 0},
+        {R"(\clk,500,200,@@lab)", wsClick, 500, 200, "@@lab", 0},
+        {R"(\clk,500)", wsClick, 500, 500, "", 0},
+        {R"(\time,3000,9,@@t)", wsClock, 3000, 0, "@@t", 0},
+        {R"(\sndt,2,5000,@@s)", wsSoundPosition, 5000, 0, "@@s", 2},
+        {R"(\sndt,9,5000)", wsSoundPosition, 5000, 0, "", 3},  // lowered to the last stream
+        {R"(\sndt,-1,5000)", wsTimer, 0, 0, "", -1},           // outside the tables: ends at the next test
+        {R"(\wav,2)", wsSoundEnd, 0, 0, "", 2},
+        {R"(\wav,4)", wsTimer, 0, 0, "", 4},
+        {R"(\wav,-1)", wsTimer, 0, 0, "", -1},
+        {R"(\msg)", wsMessageTyping, 0, 0, "", 0},
+        {R"(\btn,0)", wsButton, -1, 0, "", 0},
+        {R"(\btn,300)", wsButton, 300, 0, "", 0},
     };
     for (const auto& c : cases) {
         TScriptRoutine* r = H.Script.CurrentRoutine();
-        r->WaitState = 0;
+        r->WaitState = wsNone;
         r->WaitTime = r->WaitTime2 = r->SoundChannel = 0;
         r->ClickLabel.clear();
         H.Script.SetResultInt("ResultClkInt", 0, 77);
@@ -368,7 +382,7 @@ TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
 TEST_F(GeneralCommandsTest, StopAndPlayReachTheInnermostStoppedRoutine) {
     TScriptRoutine* r = H.Script.CurrentRoutine();
     Run({R"(\stop,@@ev,0)"});
-    EXPECT_EQ(r->WaitState, 2);
+    EXPECT_EQ(r->WaitState, wsEvent);
     EXPECT_EQ(r->EventLabel, "@@ev");
     EXPECT_EQ(r->WaitTime, -1);
     EXPECT_EQ(r->WaitTime2, -1);
@@ -380,11 +394,11 @@ TEST_F(GeneralCommandsTest, StopAndPlayReachTheInnermostStoppedRoutine) {
     // The event label runs as a subroutine above the waiting routine.
     TScriptRoutine* sub = H.Script.Thread->Add();
     Run({R"(\play)"});
-    EXPECT_EQ(r->WaitState, 1);
-    EXPECT_EQ(sub->WaitState, 0);
+    EXPECT_EQ(r->WaitState, wsStop);
+    EXPECT_EQ(sub->WaitState, wsNone);
     Run({R"(\stop)"});
-    EXPECT_EQ(r->WaitState, 2);
-    EXPECT_EQ(sub->WaitState, 0);
+    EXPECT_EQ(r->WaitState, wsEvent);
+    EXPECT_EQ(sub->WaitState, wsNone);
 }
 
 TEST_F(GeneralCommandsTest, AnOutOfRangeSoundWaitEndsAtItsNextTest) {
@@ -398,13 +412,53 @@ TEST_F(GeneralCommandsTest, AnOutOfRangeSoundWaitEndsAtItsNextTest) {
 
 TEST_F(GeneralCommandsTest, UnknownWordsGoOnToTheScopedObjects) {
     std::vector<std::string> seen;
-    H.Kinds.RegisterHandler(1, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom& o) {
+    H.Kinds.RegisterHandler(TObjectKind::System, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom& o) {
         seen.push_back(o.Name() + ":" + args[0]);
         return true;
     });
     Run({R"(\scp,sys)", R"(\zz,1)", R"(\len,"ab")"});
     EXPECT_EQ(seen, std::vector<std::string>{"0_sys,0:\\zz"});
     EXPECT_EQ(Int(), 2);
+}
+
+// A statement is split once and its arguments reused: every run of the same statement, a
+// subroutine call with arguments among them, sees the same arguments, and an object handler that
+// changes its arguments changes only its own copy.
+TEST_F(GeneralCommandsTest, RepeatedStatementsSeeTheSameArgumentsEveryTime) {
+    int32_t objectRuns = 0;
+    H.Kinds.RegisterHandler(TObjectKind::System, [&](TKelScript&, int32_t, TStringList& args, TKelObjectDataCustom&) {
+        EXPECT_EQ(args.Count(), 9);
+        EXPECT_EQ(args[1], "1");
+        args.Items[1] = "changed";
+        args.Add("more");
+        ++objectRuns;
+        return true;
+    });
+    ASSERT_TRUE(
+        H.Start("@@f\n"
+                "\\cal,count[i]=ParamCount,first[i]=ParamInt[0],text[i]=ParamStr[1]\n"
+                "\\ret\n"
+                "@@main\n"
+                "\\gvar,int,i,count[4],first[4]\n"
+                "\\gvar,str,text[4],made[4]\n"
+                "\\scp,sys\n"
+                "\\for,i=0,i<4,i=i+1\n"
+                "\\sub,@@f,,i*10,\"あ\"\n"
+                "\\fmt,\"%d:\",i,\"%s\",text[i]\n"
+                "\\cal,made[i]=ResultStr[0]\n"
+                "\\zz,1\n"
+                "\\next\n"
+                "\\wait,100000\n",
+                "@@main"));
+    H.Run(2);
+    EXPECT_EQ(H.Errors(), std::vector<std::string>{});
+    EXPECT_EQ(objectRuns, 4);
+    for (int32_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(H.Var("count", i).Value, 2);
+        EXPECT_EQ(H.Var("first", i).Value, i * 10);
+        EXPECT_EQ(Encoding::SjisToUtf8(H.Var("made", i).Text), std::to_string(i) + ":あ");
+    }
 }
 
 TEST(GeneralCommandsSetup, AnInterpreterWithoutAGeneralHandlerGetsThisOne) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelReaderLib.h"
@@ -135,6 +137,56 @@ TEST_F(KelReaderTest, LabelsFirstWinsWithoutRegardToCase) {
     EXPECT_EQ(Reader.FormatPosition(-1, 0, 0), "EOF");
 }
 
+TEST_F(KelReaderTest, LabelLookUpAmongManyLabelsFindsTheFirstOfEachText) {
+    // 12,000 labels, every tenth written twice in another letter case, some with two-byte
+    // characters whose trail byte is an upper-case letter (kept as it is).
+    std::string script;
+    for (int k = 0; k < 12000; ++k) {
+        const std::string name = "@@L" + std::to_string(k) +
+                                 (k % 7 == 0 ? Sj("ア") +
+                                                   "\x83"
+                                                   "A"
+                                             : "");
+        script += name + "\r\n\\x\r\n";
+        if (k % 10 == 0) script += "@@l" + name.substr(3) + "\r\n";
+    }
+    H.AddFile("many.s", script);
+    ASSERT_TRUE(Reader.LoadScript("many.s", true));
+    const auto& labels = Reader.Labels();
+    ASSERT_EQ(labels.size(), 13200u);
+    auto linear = [&](const std::string& text) {
+        const std::string lower = ClassLib::LowerAscii(text);
+        for (size_t i = 0; i < labels.size(); ++i)
+            if (labels[i].Text == lower) return static_cast<int32_t>(i);
+        return -1;
+    };
+    for (int k = 0; k < 12000; k += 53) {
+        const std::string name = "@@L" + std::to_string(k) +
+                                 (k % 7 == 0 ? Sj("ア") +
+                                                   "\x83"
+                                                   "A"
+                                             : "");
+        for (const std::string& asked : {name, ClassLib::LowerAscii(name), "@@L" + std::to_string(k) + "x"}) {
+            SCOPED_TRACE(asked);
+            EXPECT_EQ(Reader.IndexOfLabel(asked), linear(asked));
+        }
+    }
+    // A trail byte is never lower-cased, so a label spelt with a lower-case trail byte is another.
+    EXPECT_EQ(Reader.IndexOfLabel("@@L7" + Sj("ア") +
+                                  "\x83"
+                                  "a"),
+              -1);
+    ASSERT_TRUE(Reader.JumpLabel("@@l11990", 1, 0));
+    EXPECT_EQ(Reader.CurrentLine(), "\\x");
+    EXPECT_EQ(Reader.GetLabelName(), "@@l11990");
+
+    // Loading another script replaces the labels it finds.
+    H.AddFile("few.s", "@@L5\r\n\\y");
+    ASSERT_TRUE(Reader.LoadScript("few.s", true));
+    EXPECT_EQ(Reader.IndexOfLabel("@@L5"), 0);
+    EXPECT_EQ(Reader.IndexOfLabel("@@L6"), -1);
+}
+
 TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
     struct Case {
         std::string line;
@@ -158,6 +210,64 @@ TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
             got.push_back(Encoding::SjisToUtf8(s));
         EXPECT_EQ(got, c.statements);
     }
+}
+
+// On random lines of plain bytes, marks, two-byte characters (one with a backslash as its trail
+// byte) and blanks, the statement cutter cuts as the rule does byte by byte.
+TEST_F(KelReaderTest, StatementCuttingMatchesTheByteRuleOnRandomLines) {
+    const std::string pieces[] = {"a", "b", "x,", " ", "\\", "\"", "{", "}", Sj("ア"), Sj("ソ"), "12345678", "@"};
+    std::mt19937 rng(11);
+    std::string file;
+    std::vector<std::string> expected;
+    for (int n = 0; n < 400; ++n) {
+        std::string line;
+        const int count = static_cast<int>(rng() % 24);
+        for (int k = 0; k < count; ++k)
+            line += pieces[rng() % std::size(pieces)];
+        file += line + "\r\n";
+        if (line.empty()) {
+            expected.push_back("");
+            continue;
+        }
+        // The rule: from the column, a lead byte takes the next byte with it; braces count
+        // depth; at depth 0 quotes toggle; at depth 0 outside quotes the second backslash stops.
+        size_t column = 0;
+        while (column < line.size()) {
+            size_t i = column;
+            int depth = 0, backslashes = 0;
+            bool quoted = false, stopped = false;
+            while (i < line.size()) {
+                const auto b = static_cast<uint8_t>(line[i]);
+                if ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) {
+                    i += 2;
+                    continue;
+                }
+                if (b == '{')
+                    ++depth;
+                else if (b == '}')
+                    --depth;
+                else if (depth == 0 && b == '"')
+                    quoted = !quoted;
+                else if (depth == 0 && !quoted && b == '\\' && ++backslashes == 2) {
+                    stopped = true;
+                    break;
+                }
+                ++i;
+            }
+            const size_t end = stopped ? i : line.size();
+            std::string statement = line.substr(column, end - column);
+            while (!statement.empty() && static_cast<uint8_t>(statement.back()) <= 32)
+                statement.pop_back();
+            while (!statement.empty() && static_cast<uint8_t>(statement.front()) <= 32)
+                statement.erase(0, 1);
+            expected.push_back(statement);
+            column = i;
+        }
+    }
+    H.AddRawFile("cut.s", file);
+    ASSERT_TRUE(Reader.LoadScript("cut.s", true));
+    for (size_t k = 0; k < expected.size(); ++k)
+        ASSERT_EQ(Reader.GetStatement(), expected[k]) << k;
 }
 
 TEST_F(KelReaderTest, StatementScanStopsAtALineEndingInALeadByte) {

@@ -111,7 +111,7 @@ protected:
         H.General.OnWord = [this](TKelScript& s, int32_t code, TStringList& a) {
             if (code == Cmd("w")) {
                 TScriptRoutine* r = s.CurrentRoutine();
-                r->WaitState = static_cast<uint8_t>(Num(a[1]));
+                r->WaitState = static_cast<TWaitState>(Num(a[1]));
                 r->WaitTime = Num(a[2]);
                 r->WaitTime2 = Num(a[3]);
                 r->ClickLabel = r->EventLabel = a[4];
@@ -162,7 +162,7 @@ protected:
     }
     void PointAt(int32_t x, int32_t y) { H.InputSource.PointerAt = {x, y}; }
     TScriptRoutine& Routine() { return *H.Script.CurrentRoutine(); }
-    uint8_t Wait() { return Routine().WaitState; }
+    TWaitState Wait() { return Routine().WaitState; }
 
     TScriptHarness H;
     TFakeSound Sound;
@@ -331,7 +331,7 @@ TEST_F(KelScriptFrameTest, DelayedFramesRunNoStatementsUnlessSkipping) {
     H.Step();
     EXPECT_EQ(Marks, (std::vector<std::string>{"a", "b"}));
     H.Script.State.Locks = 0;
-    H.Script.State.RunMode = 3;
+    H.Script.State.RunMode = TRunMode::Skip;
     H.Step();
     H.Step();
     EXPECT_EQ(Marks, (std::vector<std::string>{"a", "b", "c", "e"}));
@@ -356,7 +356,7 @@ TEST_F(KelScriptFrameTest, HeldFramesStopTimeForWaitsAndObjects) {
 
 TEST_F(KelScriptFrameTest, AutoModeClicksWhenTheCounterRunsOutAndNoVoicePlays) {
     H.Script.State.Locks = 0;
-    H.Script.State.RunMode = 2;
+    H.Script.State.RunMode = TRunMode::Auto;
     ASSERT_TRUE(H.Start("\\w,4,-1 \\n,a \\w,4,48 \\n,b"));
     H.Step();
     KelScriptLib::AutoModeWaitCounter = 40;
@@ -368,7 +368,7 @@ TEST_F(KelScriptFrameTest, AutoModeClicksWhenTheCounterRunsOutAndNoVoicePlays) {
     Sound.Channels[3].Group = 0;  // music does not hold the auto mode
     H.Step();
     EXPECT_EQ(Marks, (std::vector<std::string>{"a"}));
-    EXPECT_EQ(H.Script.State.RunMode, 2);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::Auto);
     // A timed click wait is never clicked while it still has time.
     H.Run(2);
     EXPECT_EQ(Marks.size(), 1u);
@@ -382,14 +382,16 @@ TEST_F(KelScriptFrameTest, RunModesStopOnTheirLockABoundKeyOrARealClick) {
     Bind(kKeyB, "nothing-known");
     ASSERT_TRUE(H.Start("\\w,4,-1"));
     H.Step();
+    constexpr TRunMode View = TRunMode::View, Auto = TRunMode::Auto, Skip = TRunMode::Skip,
+                       SkipRead = TRunMode::SkipRead;
     struct Case {
-        uint8_t mode;
+        TRunMode mode;
         uint32_t locks;
         uint8_t key;  // 0: none
         bool stops;
     } cases[] = {
-        {2, lkAuto, 0, true},  {2, lkSkip, 0, false}, {3, lkSkip, 0, true}, {4, lkSkip, 0, true},
-        {3, lkAuto, 0, false}, {2, 0, kKeyA, true},   {1, 0, kKeyA, true},  {3, 0, kKeyB, false},
+        {Auto, lkAuto, 0, true},  {Auto, lkSkip, 0, false}, {Skip, lkSkip, 0, true}, {SkipRead, lkSkip, 0, true},
+        {Skip, lkAuto, 0, false}, {Auto, 0, kKeyA, true},   {View, 0, kKeyA, true},  {Skip, 0, kKeyB, false},
     };
     for (const auto& c : cases) {
         H.Script.State.RunMode = c.mode;
@@ -400,13 +402,14 @@ TEST_F(KelScriptFrameTest, RunModesStopOnTheirLockABoundKeyOrARealClick) {
             Tap(c.key);
         else
             H.Step();
-        EXPECT_EQ(H.Script.State.RunMode == 0, c.stops) << int(c.mode) << " " << c.locks << " " << int(c.key);
+        EXPECT_EQ(H.Script.State.RunMode == TRunMode::Normal, c.stops)
+            << int(c.mode) << " " << c.locks << " " << int(c.key);
     }
 }
 
 TEST_F(KelScriptFrameTest, SkipModeClicksEveryStepButLetsTimersRun) {
     H.Script.State.Locks = 0;
-    H.Script.State.RunMode = 3;
+    H.Script.State.RunMode = TRunMode::Skip;
     Create("msg", "m");
     Messages["m"]->Pages = 1;
     Messages["m"]->Left = 500;
@@ -437,12 +440,12 @@ TEST_F(KelScriptFrameTest, SkipModeClicksEveryStepButLetsTimersRun) {
     EXPECT_EQ(Wait(), wsEvent);
     H.Step();
     EXPECT_EQ(Wait(), wsEvent);
-    EXPECT_EQ(H.Script.State.RunMode, 3);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::Skip);
     EXPECT_EQ(std::count(Marks.begin(), Marks.end(), "no"), 0);
     // A button wait ends the skip and does not end itself.
     Routine().WaitState = wsButton;
     H.Step();
-    EXPECT_EQ(H.Script.State.RunMode, 0);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::Normal);
     EXPECT_FALSE(SystemConfigLib::Config.Skipping);
     EXPECT_EQ(Wait(), wsButton);
 }
@@ -453,13 +456,13 @@ TEST_F(KelScriptFrameTest, SkippingReadTextStopsAtTheFirstLineNeverRead) {
     ASSERT_TRUE(H.Start("@@scene\r\n\\n,1\r\n\\n,2\r\n\\n,3\r\n\\n,4", "@@scene"));
     log.SetCount("test.s@@scene", 2, false);
     H.Script.State.Locks = 0;
-    H.Script.State.RunMode = 4;
+    H.Script.State.RunMode = TRunMode::SkipRead;
     H.Script.State.LinesPerFrame = 1;
     H.Run(3);  // the label line, then two lines read before
     EXPECT_EQ(Marks, (std::vector<std::string>{"1", "2"}));
-    EXPECT_EQ(H.Script.State.RunMode, 4);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::SkipRead);
     H.Step();  // fetching line 3 stores a new offset and ends the mode
-    EXPECT_EQ(H.Script.State.RunMode, 0);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::Normal);
     EXPECT_EQ(log.GetCount("test.s@@scene"), 3);
 }
 
@@ -515,9 +518,9 @@ TEST_F(KelScriptFrameTest, ARequestStopsTheLineLoopAndViewModeSwallowsTheKey) {
     EXPECT_EQ(H.Script.Request, srMenu);
     EXPECT_TRUE(Marks.empty());
     // In view mode the key only ends the mode.
-    H.Script.State.RunMode = 1;
+    H.Script.State.RunMode = TRunMode::View;
     Tap(kKeyA);
-    EXPECT_EQ(H.Script.State.RunMode, 0);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::Normal);
     EXPECT_EQ(H.Script.Request, 0);
     EXPECT_EQ(Marks, (std::vector<std::string>{"a"}));
 }
@@ -584,10 +587,10 @@ TEST_F(KelScriptFrameTest, SystemButtonsAskTheHostAndShowLocksAndModes) {
     EXPECT_EQ(H.Script.Request, srAuto);
     EXPECT_TRUE(Buttons["top"]->IsChecked);
     H.Script.Request = 0;
-    H.Script.State.RunMode = 2;
+    H.Script.State.RunMode = TRunMode::Auto;
     H.Script.Click(10, 10, true);
     EXPECT_EQ(H.Script.Request, 0);
-    EXPECT_EQ(H.Script.State.RunMode, 0);
+    EXPECT_EQ(H.Script.State.RunMode, TRunMode::Normal);
     EXPECT_FALSE(Buttons["top"]->IsChecked);
 }
 
@@ -644,14 +647,16 @@ TEST_F(KelScriptFrameTest, CursorMotionFollowsTheWaitAndTheRunMode) {
     H.Script.Links.Cursor = &cursor;
     H.Script.Links.SystemCursor = &system;
     ASSERT_TRUE(H.Start("\\w,4,-1"));
+    constexpr TRunMode Normal = TRunMode::Normal;
     struct Case {
-        uint8_t state;
+        TWaitState state;
         int32_t time;
-        uint8_t mode;
+        TRunMode mode;
         const char* motion;
     } cases[] = {
-        {wsClick, -1, 0, "*OnClick"},   {wsClick, -1, 2, "*OnAuto"},   {wsClick, 500, 0, "*Default"},
-        {wsButton, -1, 3, "*OnButton"}, {wsTimer, 500, 0, "*Default"},  // no "*OnWait" motion
+        {wsClick, -1, Normal, "*OnClick"},  {wsClick, -1, TRunMode::Auto, "*OnAuto"},
+        {wsClick, 500, Normal, "*Default"}, {wsButton, -1, TRunMode::Skip, "*OnButton"},
+        {wsTimer, 500, Normal, "*Default"},  // no "*OnWait" motion
     };
     H.Step();
     for (const auto& c : cases) {

@@ -30,10 +30,11 @@ TEST(KelScriptCommandCode, PacksWordsAsTheHandlersCompareThem) {
 class KelScriptTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        H.Kinds.RegisterHandler(6, [this](TKelScript&, int32_t code, TStringList& args, TKelObjectDataCustom& o) {
-            Calls.push_back(o.Name() + ":" + args[0]);
-            return code == Cmd("show");
-        });
+        H.Kinds.RegisterHandler(TObjectKind::Image,
+                                [this](TKelScript&, int32_t code, TStringList& args, TKelObjectDataCustom& o) {
+                                    Calls.push_back(o.Name() + ":" + args[0]);
+                                    return code == Cmd("show");
+                                });
     }
     TScriptHarness H;
     std::vector<std::string> Calls;
@@ -59,10 +60,10 @@ TEST_F(KelScriptTest, ResetLocksEverythingAndDeclaresTheConstants) {
     TKelObjectDataCustom* sys = H.Script.Objects->Find(H.Var("sys").Text);
     ASSERT_NE(sys, nullptr);
     EXPECT_EQ(sys->Name(), "0_sys,0");
-    EXPECT_EQ(sys->Kind(), 1);
+    EXPECT_EQ(sys->Kind(), TObjectKind::System);
     TKelObjectDataCustom* llog = H.Script.Objects->Find("0_llog,0");
     ASSERT_NE(llog, nullptr);
-    EXPECT_EQ(llog->Kind(), 23);
+    EXPECT_EQ(llog->Kind(), TObjectKind::SkipLog);
     // One routine with its root block.
     ASSERT_EQ(H.Script.Thread->Count(), 1);
     EXPECT_EQ(H.Script.CurrentRoutine()->TopBlock()->Kind, TBlockKind::RoutineRoot);
@@ -71,7 +72,7 @@ TEST_F(KelScriptTest, ResetLocksEverythingAndDeclaresTheConstants) {
 TEST_F(KelScriptTest, StateBlockIsWrittenFieldByFieldAt1199Bytes) {
     TScriptStateBlock& s = H.Script.State;
     s.ScriptClock = 0x01020304;
-    s.RunMode = 3;
+    s.RunMode = TRunMode::Skip;
     s.SaveDescriptions[3] = std::string(70, 'd');  // cut to 63
     s.SceneReturnLabel = "@@back";
     s.TargetParent = 1;
@@ -132,7 +133,7 @@ TEST_F(KelScriptTest, EveryScopedObjectGetsTheStatement) {
 
 TEST_F(KelScriptTest, AHandlerThatResetsLeavesNothingDangling) {
     // The first object's handler resets the interpreter: the objects and the routine are gone.
-    H.Kinds.RegisterHandler(8, [](TKelScript& s, int32_t, TStringList&, TKelObjectDataCustom&) {
+    H.Kinds.RegisterHandler(TObjectKind::Button, [](TKelScript& s, int32_t, TStringList&, TKelObjectDataCustom&) {
         s.Reset();
         return true;
     });
@@ -232,7 +233,7 @@ TEST_F(KelScriptTest, LinesPerFrameBoundsTheStatementsOfAStep) {
 TEST_F(KelScriptTest, TimerWaitHoldsTheLoopUntilItRunsOut) {
     H.General.OnWord = [](TKelScript& s, int32_t code, TStringList&) {
         if (code != Cmd("wait")) return false;
-        s.CurrentRoutine()->WaitState = 3;
+        s.CurrentRoutine()->WaitState = wsTimer;
         s.CurrentRoutine()->WaitTime = 40;
         return true;
     };
@@ -284,7 +285,7 @@ TEST(KelScriptArguments, BracketTextTakesTheInnerTextLiterally) {
 
 class FakeImage final : public TKelObjectDataCustom {
 public:
-    FakeImage(std::string name, int id) : TKelObjectDataCustom(std::move(name), 6, 1), Id(id) {}
+    FakeImage(std::string name, int id) : TKelObjectDataCustom(std::move(name), TObjectKind::Image, 1), Id(id) {}
     bool SwapEngineObject(TKelObjectDataCustom& other) override {
         auto* o = dynamic_cast<FakeImage*>(&other);
         if (!o) return false;

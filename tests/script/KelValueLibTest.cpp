@@ -91,6 +91,7 @@ public:
 class KelValueLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        OldFolder = ErrorLogLib::LogFolder();
         ErrorLogLib::SetLogFolder(TestData::ScratchDir());
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
@@ -100,7 +101,7 @@ protected:
     void TearDown() override {
         Vars.reset();
         ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::SetLogFolder("");
+        ErrorLogLib::SetLogFolder(OldFolder);
         ErrorLogLib::ErrorFlag = false;
     }
     // The messages logged since the last call, without the "[ERROR]:" prefix.
@@ -125,6 +126,7 @@ protected:
     TFakeObjects Objects;
     TFakeEvaluator Evaluator;
     std::unique_ptr<TKelVariables> Vars;
+    std::string OldFolder;
 };
 
 const auto kInt = TCalcValueType::Integer;
@@ -552,7 +554,9 @@ TEST_F(KelValueLibTest, ARecordWithoutArrayIsNeverFoundAndIsSavedAgain) {
 }
 
 TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
-    // Few names, a few levels and random deletions, compared against the first-match scan.
+    // Few names, a few levels (now and then one below 0 or one far above the others) and random
+    // deletions, compared against the first-match scan.
+    const int32_t levels[] = {0, 1, 2, 3, -1, 300};
     const char* names[] = {"a",
                            "A",
                            "b",
@@ -568,7 +572,7 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
     TValue t(Objects.Callbacks());
     for (int step = 0; step < 3000; ++step) {
         std::string name = names[rng() % std::size(names)];
-        int32_t level = static_cast<int32_t>(rng() % 3);
+        int32_t level = levels[rng() % 16 == 0 ? 4 + rng() % 2 : rng() % 4];
         switch (rng() % 4) {
             case 0:
             case 1:
@@ -577,12 +581,16 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
             case 2:
                 t.Delete(name, level, rng() % 2 == 0);
                 break;
-            default:
-                t.DeleteAboveOwner(static_cast<int32_t>(rng() % 3));
+            default: {
+                const int32_t above = rng() % 8 == 0 ? -2 : static_cast<int32_t>(rng() % 4);
+                t.DeleteAboveOwner(above);
+                for (int32_t i = 0; i < t.Count(); ++i)
+                    ASSERT_LE(t.Items(i)->OwnerLevel(), above) << "step " << step;
                 break;
+            }
         }
         for (const char* probe : names) {
-            for (int32_t lv = 0; lv < 3; ++lv) {
+            for (int32_t lv : levels) {
                 int32_t expected = -1;
                 for (int32_t i = 0; i < t.Count() && expected < 0; ++i) {
                     TValueData* r = t.Items(i);

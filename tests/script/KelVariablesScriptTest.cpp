@@ -84,7 +84,7 @@ struct TRig {
                     s.Evaluate(args[1]);
                     return true;
                 case Cmd("halt"):
-                    s.CurrentRoutine()->WaitState = 4;
+                    s.CurrentRoutine()->WaitState = wsClick;
                     s.CurrentRoutine()->WaitTime = -1;
                     return true;
                 default:
@@ -333,7 +333,7 @@ TEST(KelVariablesObjects, OwningArraysMakeAndFreeTheirObjects) {
     ASSERT_TRUE(Dim(rig.H.Script, S::Game, "btn", "sel[3]"));
     for (const char* name : {"0_sel,0", "0_sel,1", "0_sel,2"}) {
         ASSERT_NE(objects.Find(name), nullptr) << name;
-        EXPECT_EQ(objects.Find(name)->Kind(), 8) << name;
+        EXPECT_EQ(objects.Find(name)->Kind(), TObjectKind::Button) << name;
     }
     EXPECT_EQ(rig.H.Eval("sel[1]"), TCalcValue::Object("0_sel,1"));
     // Readable and deletable, not writable.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "foundation/PackLib.h"
 #include "foundation/uInputDevice.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/uKelObjectKinds.h"
@@ -76,18 +77,6 @@ using TFakeMessage = TFakeEngine<IKelMessageObject>;
 using TFakeButton = TFakeEngine<IKelButtonObject>;
 using TFakeBar = TFakeEngine<IKelScrollBarObject>;
 
-class TFakeTextFile final : public IKelTextFile {
-public:
-    explicit TFakeTextFile(TFakeWorld& world) : World(world) { ++World.Alive; }
-    ~TFakeTextFile() override { --World.Alive; }
-    void Clear() override { Name.clear(); }
-    std::string FileName() const override { return Name; }
-    bool SaveToStream(TStream&) override { return true; }
-    bool LoadFromStream(TStream&) override { return true; }
-    TFakeWorld& World;
-    std::string Name = "script\\a.txt";
-};
-
 class TFakePlugin final : public IKelPluginInstance {
 public:
     explicit TFakePlugin(TFakeWorld& world) : World(world) { ++World.Alive; }
@@ -129,13 +118,15 @@ protected:
         screen("bar", [this](const std::string& n) {
             return std::make_unique<TKelObjectDataScrollBar>(n, Input.get(), Engine<TFakeBar>(n));
         });
-        screen("file", [this](const std::string& n) {
-            return std::make_unique<TKelObjectDataFile>(n, std::make_unique<TFakeTextFile>(World));
-        });
         screen("snd", [this](const std::string& n) { return std::make_unique<TKelObjectDataSound>(n, &Channels); });
         screen("Widget", [this](const std::string& n) {
             return std::make_unique<TKelObjectDataDLLObject>(n, "widget", std::make_unique<TFakePlugin>(World));
         });
+    }
+
+    void TearDown() override {
+        PackLib::FileExistsHook = nullptr;
+        PackLib::LoadFileHook = nullptr;
     }
 
     template <typename T>
@@ -164,15 +155,26 @@ protected:
 TEST_F(KelObjectManagerTest, DeclaringAndFreeingObjectVariablesMakesAndFreesEveryKind) {
     struct Kind {
         const char* keyword;
-        int kind;
+        TObjectKind kind;
         int category;
     } kinds[] = {
-        {"sys", 1, 0},   {"dat", 2, 0},   {"sdat", 3, 0},    {"snd", 4, 0},   {"dsnd", 5, 0},   {"img", 6, 1},
-        {"msg", 7, 2},   {"btn", 8, 3},   {"bar", 9, 3},     {"eff", 10, 4},  {"scsr", 11, 5},  {"csr", 12, 6},
-        {"log", 13, 0},  {"cam", 14, 10}, {"rep", 15, 0},    {"path", 16, 0}, {"show", 17, 11}, {"simg", 18, 7},
-        {"sbtn", 19, 8}, {"file", 20, 0}, {"tcp", 21, 0},    {"dlg", 22, 0},  {"slog", 23, 0},  {"flog", 24, 0},
-        {"math", 26, 0}, {"list", 27, 0}, {"cfg", 28, 0},    {"misc", 29, 0}, {"inp", 30, 0},   {"skey", 31, 0},
-        {"clip", 32, 0}, {"dlgs", 33, 0}, {"WIDGET", 34, 0}, {"ext", 35, 9},
+        {"sys", TObjectKind::System, 0},       {"dat", TObjectKind::GameData, 0},
+        {"sdat", TObjectKind::SystemData, 0},  {"snd", TObjectKind::Sound, 0},
+        {"dsnd", TObjectKind::DirectSound, 0}, {"img", TObjectKind::Image, 1},
+        {"msg", TObjectKind::Message, 2},      {"btn", TObjectKind::Button, 3},
+        {"bar", TObjectKind::ScrollBar, 3},    {"eff", TObjectKind::Effect, 4},
+        {"scsr", TObjectKind::SysCursor, 5},   {"csr", TObjectKind::Cursor, 6},
+        {"log", TObjectKind::Log, 0},          {"cam", TObjectKind::Camera, 10},
+        {"rep", TObjectKind::Replace, 0},      {"path", TObjectKind::Path, 0},
+        {"show", TObjectKind::DirectShow, 11}, {"simg", TObjectKind::SysImage, 7},
+        {"sbtn", TObjectKind::SysButton, 8},   {"file", TObjectKind::File, 0},
+        {"tcp", TObjectKind::TCP, 0},          {"dlg", TObjectKind::Dialog, 0},
+        {"slog", TObjectKind::SkipLog, 0},     {"flog", TObjectKind::FileLog, 0},
+        {"math", TObjectKind::Math, 0},        {"list", TObjectKind::StringList, 0},
+        {"cfg", TObjectKind::Config, 0},       {"misc", TObjectKind::Misc, 0},
+        {"inp", TObjectKind::Input, 0},        {"skey", TObjectKind::SystemKey, 0},
+        {"clip", TObjectKind::Clipboard, 0},   {"dlgs", TObjectKind::Dialogs, 0},
+        {"WIDGET", TObjectKind::DLLObject, 0}, {"ext", TObjectKind::Extend, 9},
     };
     const int32_t builtins = H.Script.Objects->Count();
     for (const auto& k : kinds) {
@@ -187,15 +189,15 @@ TEST_F(KelObjectManagerTest, DeclaringAndFreeingObjectVariablesMakesAndFreesEver
     }
     EXPECT_TRUE(H.Errors().empty());
     EXPECT_EQ(H.Script.Objects->Count(), builtins + 2 * static_cast<int32_t>(std::size(kinds)));
-    EXPECT_EQ(World.Alive, 2 * 8);  // the fakes of the eight kinds that own an engine object here
+    EXPECT_EQ(World.Alive, 2 * 7);  // the fakes of the seven kinds that own a fake engine object here
     EXPECT_EQ(TKelScript::KindKeyword(*Object("0_vWIDGET,1")), "widget");
 
     H.Script.Variables->DeleteAboveOwner(-1);
     EXPECT_EQ(H.Script.Objects->Count(), builtins);
     EXPECT_EQ(World.Alive, 0);
     // There is no kind 25, and the interpreter cannot make a plug-in object by itself.
-    EXPECT_EQ(uKelObjectKinds::CreateObject(25, "x"), nullptr);
-    EXPECT_EQ(uKelObjectKinds::CreateObject(34, "x"), nullptr);
+    EXPECT_EQ(uKelObjectKinds::CreateObject(static_cast<TObjectKind>(25), "x"), nullptr);
+    EXPECT_EQ(uKelObjectKinds::CreateObject(TObjectKind::DLLObject, "x"), nullptr);
     // Without a factory a kind with an engine object is still made; it does nothing.
     H.Kinds.UnregisterFactory("img");
     Create("img", "bare");
@@ -230,7 +232,7 @@ TEST_F(KelObjectManagerTest, NamesAreUniqueWithoutRegardToCaseAndLookUpsFollowRe
     EXPECT_FALSE(H.Script.OnObjectDelete("n39"));
     Create("img", "N39");
     ASSERT_NE(m.Find("n39"), nullptr);
-    EXPECT_EQ(m.Find("n39")->Kind(), 6);
+    EXPECT_EQ(m.Find("n39")->Kind(), TObjectKind::Image);
     // A reset empties the list and the cache.
     H.Script.Reset();
     EXPECT_EQ(m.Find("n5"), nullptr);
@@ -426,6 +428,9 @@ TEST_F(KelObjectManagerTest, InformationTextsOfTheKinds) {
     Create("list", "l");
     static_cast<TKelObjectDataStringList*>(Object("l"))->Lines().SetText("a\r\nb\r\nc\r\n");
     Create("file", "f");
+    PackLib::FileExistsHook = [](const std::string& name) { return name == "Script\\A.txt"; };
+    PackLib::LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>("k=v\r\n"); };
+    ASSERT_TRUE(static_cast<TKelObjectDataFile*>(Object("f"))->TextFile().LoadFile("Script/A.txt"));
     Create("snd", "0_snd,3");
     Create("snd", "0_snd,4");
     Create("Widget", "w");
@@ -433,7 +438,7 @@ TEST_F(KelObjectManagerTest, InformationTextsOfTheKinds) {
         {"i", "xyza(1,-2,3,128)file(cg\\a.png,cg\\b.png)show(1)motion(2,*OnMouse)"},
         {"bar", "xyza(5,6,7,255)file(thumb.png,track.png)show(0)"},
         {"l", "Lines(3)"},
-        {"f", "file(script\\a.txt)"},
+        {"f", "file(Script\\A.txt)"},
         {"0_snd,3", "file(bgm\\title.ogg)state(2)vol(200)type(0)"},
         {"0_snd,4", "file()state(0)vol(0)type(0)"},
         {"w", "ObjectName(widget)"},
@@ -472,6 +477,31 @@ TEST_F(KelObjectManagerTest, StringListsSaveTheirLinesAndRefuseAShortStream) {
     lines.Add("x");
     Object("l")->Reset();
     EXPECT_EQ(lines.Count(), 0);
+}
+
+TEST_F(KelObjectManagerTest, TextFilesSaveTheirNameAndReadTheFileAgainOnLoad) {
+    std::string text = "a=1\r\nb=2\r\n";
+    PackLib::FileExistsHook = [](const std::string& name) { return name == "data\\t.txt"; };
+    PackLib::LoadFileHook = [&](const std::string&) { return std::make_unique<TMemoryStream>(text); };
+    Create("file", "f");
+    TFileIOLib& file = static_cast<TKelObjectDataFile*>(Object("f"))->TextFile();
+    ASSERT_TRUE(file.LoadFile("data\\t.txt"));
+    TMemoryStream s;
+    ASSERT_TRUE(H.Script.OnObjectSave(s, "f"));
+    EXPECT_EQ(s.AsString(), std::string("\x0A\0data\\t.txt", 12));
+
+    text = "a=3\r\n";  // the file changed since the save: the load reads it as it is now
+    s.SetPosition(0);
+    ASSERT_TRUE(H.Script.OnObjectLoad(s, "file", "g"));
+    TFileIOLib& loaded = static_cast<TKelObjectDataFile*>(Object("g"))->TextFile();
+    EXPECT_EQ(loaded.FileName(), "data\\t.txt");
+    EXPECT_EQ(loaded.GetValue("a"), "3");
+    EXPECT_EQ(Object("g")->GetInfo(), "file(data\\t.txt)");
+
+    Object("f")->Reset();
+    EXPECT_EQ(file.FileName(), "");
+    EXPECT_EQ(file.Lines().Count(), 0);
+    EXPECT_EQ(Object("f")->GetInfo(), "file()");
 }
 
 TEST_F(KelObjectManagerTest, ResetAndSwapReachTheWrappedObjects) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -72,6 +74,53 @@ TEST(LabelLogTest, CountersRoundTripThroughTheFileForm) {
     for (const auto& [name, value] : entries)
         EXPECT_EQ(back.GetCount(ClassLib::LowerAscii(name)), value) << name;
     EXPECT_EQ(back.GetCount("stale"), -1);
+}
+
+// The log answers from memory what its table holds: a random run of calls, names in several
+// letter cases among them, checked against a plain model and against the table read back.
+TEST(LabelLogTest, AnswersAgreeWithTheTableAfterAnyCalls) {
+    const std::string names[] = {"s.s@@a", "S.S@@A", "s.s@@b", "s.s@@B", "t.s@@c", "u.s@@d", "v.s@@e", "w.s@@f"};
+    std::map<std::string, int32_t> model;
+    TLabelLog log;
+    std::mt19937 rng(5);
+    for (int step = 0; step < 4000; ++step) {
+        const std::string& name = names[rng() % std::size(names)];
+        const auto value = static_cast<int32_t>(rng() % 12) - 2;
+        const bool force = rng() % 5 == 0;
+        const std::string lower = ClassLib::LowerAscii(name);
+        auto it = model.find(lower);
+        const bool stores = force || it == model.end() || it->second < value;
+        ASSERT_EQ(log.SetCount(name, value, force), stores) << step;
+        if (stores) model[lower] = value;
+        if (step % 500 == 499) {
+            TMemoryStream saved;
+            ASSERT_TRUE(log.SaveToStream(&saved));
+            saved.SetPosition(0);
+            ASSERT_TRUE(log.LoadFromStream(&saved));
+        }
+        if (step == 2000) {
+            log.Clear();
+            model.clear();
+        }
+        for (const std::string& n : names) {
+            auto m = model.find(ClassLib::LowerAscii(n));
+            ASSERT_EQ(log.GetCount(n), m == model.end() ? -1 : m->second) << step << " " << n;
+        }
+    }
+}
+
+TEST(LabelLogTest, AFullLogTakesNoNewNameButRaisesItsOwn) {
+    TLabelLog log;
+    std::string name;
+    for (int32_t i = 0; i < THashTable::kMaxItems; ++i) {
+        name.assign(1, 'n').append(std::to_string(i));
+        ASSERT_TRUE(log.SetCount(name, 1, false));
+    }
+    EXPECT_FALSE(log.SetCount("another", 1, false));
+    EXPECT_FALSE(log.SetCount("another", 1, true));
+    EXPECT_EQ(log.GetCount("another"), -1);
+    EXPECT_TRUE(log.SetCount("N17", 5, false));
+    EXPECT_EQ(log.GetCount("n17"), 5);
 }
 
 // The system data keeps the logs back to back: loading stops at the end of the log.
@@ -185,7 +234,7 @@ TEST_F(FileUseFeedTest, CountersStayWithinTwentyFourBits) {
 // A skip of read text runs through the lines read before and stops at the first line beyond.
 TEST(ReadTextFeedTest, StopsTheSkipOfReadTextAtTheFirstNewLine) {
     TLabelLog log;
-    constexpr int32_t kSkipRead = uLabelLog::kRunModeSkipRead, kNormal = 0;
+    constexpr TRunMode kSkipRead = TRunMode::SkipRead, kNormal = TRunMode::Normal;
     // Reading a label for the first time, normally.
     for (int32_t i = 0; i <= 2; ++i)
         EXPECT_FALSE(uLabelLog::ReadTextFeed(&log, false, "a.s@@start", i, kNormal));

@@ -71,6 +71,14 @@ TEST_F(ScriptReplaceTest, MissingOrUnloadableLibraryIsAbsent) {
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Not Found SCRREP.DLL \r\n(", 0), 0u);
     }
+    // A file that is no library: the loader's reason follows the message.
+    const std::string junk = TestData::ScratchDir() + "/junk.so";
+    std::ofstream(junk) << "not a library";
+    std::string failure;
+    EXPECT_FALSE(ScriptReplaceInitialize(junk, &failure));
+    EXPECT_EQ(failure.rfind("Not Found SCRREP.DLL \r\n(", 0), 0u) << failure;
+    EXPECT_NE(failure.find(")\r\n"), std::string::npos) << failure;
+    EXPECT_NE(failure.find("junk.so", failure.find(")\r\n")), std::string::npos) << failure;
 }
 
 TEST_F(ScriptReplaceTest, ReplaceRewritesLinesThatFitTheBuffer) {

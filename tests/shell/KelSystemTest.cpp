@@ -13,6 +13,7 @@
 #include <map>
 #include <new>
 
+#include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
 #include "script/KelGeneralCommands.h"
 #include "tests/support/TestData.h"
@@ -92,7 +93,7 @@ public:
                 s.RequestArgument = KelScriptLib::BracketText(args[2]);
                 return true;
             case Cmd("halt"):
-                s.CurrentRoutine()->WaitState = 4;
+                s.CurrentRoutine()->WaitState = wsClick;
                 s.CurrentRoutine()->WaitTime = -1;
                 return true;
             default:
@@ -216,7 +217,7 @@ TEST_F(KelSystemGameTest, LimiterOnTheFakeClock) {
     // Skipping (the interpreter sets the flag from its run mode): a frame whenever 1 ms passed.
     // A reset locks everything; the script would unlock skipping before entering it.
     g.State.Locks = 0;
-    g.State.RunMode = 3;
+    g.State.RunMode = TRunMode::Skip;
     Game.FakeClock.Now += 200;
     EXPECT_EQ(Engine().Frame(), kmGameScript);
     EXPECT_TRUE(SystemConfigLib::Config.Skipping);
@@ -229,24 +230,24 @@ TEST_F(KelSystemGameTest, LimiterOnTheFakeClock) {
 TEST_F(KelSystemGameTest, RequestsAreActedOnInTheFrameThatMakesThem) {
     struct Case {
         const char* Top;
-        uint8_t Result;   // Frame's result in the frame of the request
-        uint8_t RunMode;  // the game interpreter's run mode afterwards
+        uint8_t Result;    // Frame's result in the frame of the request
+        TRunMode RunMode;  // the game interpreter's run mode afterwards
     } cases[] = {
-        {"\\req,1", kmExit, 0},
-        {"\\req,2", kmConfirmExit, 0},
-        {"\\req,3", kmMenu, 0},
-        {"\\req,3,{@@SysTop}", kmSystemScript, 0},  // the label runs instead of the menu
-        {"\\req,4", kmLogScreen, 0},
-        {"\\req,7", kmConfirmReset, 0},
-        {"\\req,9", kmSaveScreen, 0},
-        {"\\req,10", kmLoadScreen, 0},
-        {"\\req,11", kmConfigDialog, 0},
-        {"\\req,12", kmGameScript, 1},
-        {"\\req,13", kmGameScript, 2},
-        {"\\req,14", kmGameScript, 3},
-        {"\\req,15", kmGameScript, 4},
-        {"\\req,22,{@@SysTop}", kmSystemScript, 0},
-        {"\\req,22", kmSystemScript, 0},  // no label-first: always the system script
+        {"\\req,1", kmExit, TRunMode::Normal},
+        {"\\req,2", kmConfirmExit, TRunMode::Normal},
+        {"\\req,3", kmMenu, TRunMode::Normal},
+        {"\\req,3,{@@SysTop}", kmSystemScript, TRunMode::Normal},  // the label runs instead of the menu
+        {"\\req,4", kmLogScreen, TRunMode::Normal},
+        {"\\req,7", kmConfirmReset, TRunMode::Normal},
+        {"\\req,9", kmSaveScreen, TRunMode::Normal},
+        {"\\req,10", kmLoadScreen, TRunMode::Normal},
+        {"\\req,11", kmConfigDialog, TRunMode::Normal},
+        {"\\req,12", kmGameScript, TRunMode::View},
+        {"\\req,13", kmGameScript, TRunMode::Auto},
+        {"\\req,14", kmGameScript, TRunMode::Skip},
+        {"\\req,15", kmGameScript, TRunMode::SkipRead},
+        {"\\req,22,{@@SysTop}", kmSystemScript, TRunMode::Normal},
+        {"\\req,22", kmSystemScript, TRunMode::Normal},  // no label-first: always the system script
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Top);
@@ -426,6 +427,40 @@ TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
     EXPECT_EQ(Game.Host.Texts.size(), 32u);
 }
 
+TEST_F(KelSystemGameTest, FramesArePresentedThroughEachInterpretersCompositor) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\halt\r\n"}});
+    TKelScript& game = *Engine().GameScript;
+    TKelGraphic* graphic = KelGraphicLib::GraphicOf(game);
+    ASSERT_NE(graphic, nullptr);
+    EXPECT_NE(KelGraphicLib::CameraOf(game), nullptr);
+    EXPECT_NE(KelGraphicLib::GraphicOf(*Engine().SystemScript), graphic);
+    EXPECT_EQ(graphic->Width(), 640);  // the game's screen
+    EXPECT_EQ(graphic->Height(), 480);
+
+    // Every frame presents, and the row parity flips once a frame.
+    graphic->SetBackColor(0x336699);
+    const THeadlessDisplay& device = Game.Screen.Device;
+    const int64_t presents = device.Presents;
+    std::vector<int32_t> fields;
+    for (int i = 0; i < 4; ++i) {
+        NextFrame();
+        fields.push_back(ARGB8888Lib::InterlaceField);
+    }
+    EXPECT_EQ(device.Presents - presents, 4);
+    EXPECT_EQ(fields[1], 1 - fields[0]);
+    EXPECT_EQ(fields[2], fields[0]);
+    EXPECT_EQ(fields[3], fields[1]);
+    EXPECT_EQ(device.Pixels()[640 * 480 - 1], 0xFF336699u);
+
+    // A transition over the whole screen shows from the frame that starts it.
+    graphic->ColorFade(0, kWholeScreenLayer, 0xFFFF0000, 0);
+    NextFrame();
+    EXPECT_EQ(device.Pixels()[0], 0xFFFF0000u);
+    graphic->EndTransition();
+    NextFrame();
+    EXPECT_EQ(device.Pixels()[0], 0xFF336699u);
+}
+
 // Save games that fail or succeed as told, and a file select that ends with "done".
 class TFakeGameState final : public IKelGameState {
 public:
@@ -559,9 +594,35 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
 
     // The runner program prints the same.
     std::string report;
-    EXPECT_EQ(RunCommand("'" + build + "/tools/kel-headless' --frames 50 '" + out + "'", report), 0) << report;
+    const std::string frames = out + "/frames";
+    EXPECT_EQ(
+        RunCommand("'" + build + "/tools/kel-headless' --frames 50 --png '" + frames + "' --png-every 10 '" + out + "'",
+                   report),
+        0)
+        << report;
     EXPECT_NE(report.find("frames: 50,"), std::string::npos) << report;
     EXPECT_NE(report.find("error log: empty"), std::string::npos) << report;
+    // Every frame is presented; every tenth is written.
+    EXPECT_NE(report.find("frames written: 5"), std::string::npos) << report;
+    EXPECT_TRUE(fs::exists(frames + "/frame000041.png"));
+}
+
+TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
+    const std::string dir = TestData::ScratchDir();
+    fs::create_directories(dir + "/GameData");
+    std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(
+        std::vector<PackWriter::TEntry>{{"System\\etc\\Game.dat", "ScreenWidth=640\r\n"}}, PackWriter::TVersion::V20);
+    std::ofstream(dir + "/GameData/data1.pack", std::ios::binary) << std::string(2000, 'x');
+    const std::string oldRoot = FileSystem::Root();
+    {
+        THeadlessGame game;
+        std::string error;
+        EXPECT_FALSE(game.Open(dir, error));
+        EXPECT_NE(error.find("起動に必要なデータがみつからないため起動できません。"), std::string::npos) << error;
+        EXPECT_NE(error.find("data1.pack"), std::string::npos) << error;
+        EXPECT_EQ(game.Engine, nullptr);
+    }
+    FileSystem::SetRoot(oldRoot);
 }
 
 TEST(KelSystemDemoTest, InputScriptFormat) {

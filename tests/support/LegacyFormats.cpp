@@ -5,18 +5,15 @@
 
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
+#include "platform/LittleEndian.h"
 
 namespace LegacyFormats {
 namespace {
 uint32_t Get32(std::string_view s, size_t pos) {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i)
-        v |= static_cast<uint32_t>(static_cast<uint8_t>(s[pos + i])) << (8 * i);
-    return v;
+    return LittleEndian::Get32(reinterpret_cast<const uint8_t*>(s.data() + pos));
 }
 void Put32(std::string& s, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        s.push_back(static_cast<char>(v >> (8 * i)));
+    LittleEndian::Append32(s, v);
 }
 }  // namespace
 

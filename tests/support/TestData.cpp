@@ -1,8 +1,12 @@
 #include "tests/support/TestData.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <vector>
+
+#include "foundation/ErrorLogLib.h"
 
 namespace TestData {
 namespace {
@@ -25,4 +29,15 @@ std::string ScratchDir() {
     if (!dir.empty()) scratch.Dirs.push_back(dir);
     return dir;
 }
+
+namespace {
+// Script errors of every test program go to a scratch folder, never into the build folder beside
+// the program.
+class TErrorLogFolder final : public ::testing::Environment {
+public:
+    void SetUp() override { ErrorLogLib::SetLogFolder(ScratchDir()); }
+};
+[[maybe_unused]] ::testing::Environment* const errorLogFolder =
+    ::testing::AddGlobalTestEnvironment(new TErrorLogFolder);
+}  // namespace
 }  // namespace TestData

@@ -1,11 +1,7 @@
 // The kelpack tool, run as a program: packs made by "create" list and extract byte for byte and
 // are read back by the engine's pack set.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,38 +11,20 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TestData.h"
+#include "tests/support/ToolRun.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string ToolPath() {
-    char buf[4096];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return "";
-    // build/tests/kel_tests_tools -> build/tools/kelpack
-    return (fs::path(std::string(buf, static_cast<size_t>(n))).parent_path().parent_path() / "tools" / "kelpack")
-        .string();
+    return ToolRun::ToolPath("kelpack");
 }
 
-struct TRun {
-    int Code = -1;
-    std::string Output;
-};
+using TRun = ToolRun::TRun;
 
 TRun Kelpack(const std::string& args) {
-    TRun r;
-    std::string cmd = "'";
-    cmd.append(ToolPath()).append("' ").append(args).append(" 2>&1");
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.Output.append(buf.data(), n);
-    const int status = pclose(p);
-    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return ToolRun::Run("kelpack", args);
 }
 
 std::string ReadAll(const fs::path& p) {

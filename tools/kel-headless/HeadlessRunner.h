@@ -9,22 +9,34 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "foundation/ddsd7.h"
 #include "foundation/uDialogMisc.h"
+#include "media/ARGB8888Font.h"
+#include "media/KelDirectShow.h"
+#include "media/OggWuvorbisLib.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/Movie.h"
+#include "platform/PlatformHost.h"
+#include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
+#include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
+#include "shell/KelMovieLink.h"
+#include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
+#include "tools/kel-headless/HeadlessScreen.h"
 
 // The main window of a headless run: it is always the active window unless the input script says
 // otherwise, and it records what the engine core shows on it.
@@ -153,14 +165,18 @@ public:
     THeadlessGame() {
         Clock::SetCurrent(&FakeClock);
         Dialogs::SetCurrent(&Answers);
+        ARGB8888Font::Install(Devices.Fonts);
     }
     ~THeadlessGame() {
-        Engine.reset();
+        Engine.reset();  // the sound library goes with it, before its component
+        Sound.reset();
+        OggWuvorbisLib::FreeVorbisFileDLL();
         PackLib::OnPackError = nullptr;
         uScriptReplaceDLL::ScriptReplaceFinalize();
         uScriptReplaceDLL::SetLibraryFolder("");
         uBregExpLib::BRegExpFinalize();
         PackLib::ClosePacks();
+        ARGB8888Font::Install(nullptr);
         Dialogs::SetCurrent(nullptr);
         Clock::SetCurrent(nullptr);
     }
@@ -178,8 +194,11 @@ public:
         ErrorLogLib::ErrorFlag = false;
         SystemConfigLib::InitDefaults();
         SystemConfigLib::LoadDiskMessageTable();
-        if (!PackLib::OpenPacks("GameData\\")) {
-            error = "no packs under GameData in " + hostFolder;
+        // The program refuses to start with this text; the runner adds which pack failed and why.
+        std::string packFailure;
+        if (!PackLib::OpenPacks("GameData\\", &packFailure)) {
+            error = "起動に必要なデータがみつからないため起動できません。 (" + Encoding::SjisToUtf8(packFailure) +
+                    " in " + hostFolder + ")";
             return false;
         }
         SystemConfigLib::LoadPackMessageTable();
@@ -207,13 +226,26 @@ public:
         }
         uScriptReplaceDLL::SetLibraryFolder(hostFolder);  // the game folder stands beside the program
         uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
+        // The sound component as the main window sets it up, on the manual device.
+        Sound = std::make_unique<TDDSD7>(Devices.Audio);
+        Sound->SetChannelCount(16);
+        ddsd7::DuplicateStaticBuffers = false;
+        Sound->Initialize();
+        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
         Host.Source.Game = {SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight};
         Host.Caption = SystemConfigLib::Config.GameTitle;
+        if (!Screen.Start(error)) return false;
         Engine = std::make_unique<TKelSystem>();
-        if (!Engine->Setup(Host, nullptr)) {
+        // The movie object as the main window makes it. Its sound waits for the decoder, since the
+        // run's time passes only as fast as the run mixes.
+        Engine->Movie = std::make_unique<TKelMovieLink>(std::make_unique<TKelDirectShowPlayer>(
+            TMovieDevices{.Backend = Devices.Movies, .Sound = Sound.get(), .WaitForDecoder = true}));
+        Engine->Sound = std::make_unique<TKelSoundLink>(*Sound, SystemConfigLib::Config.StreamLength);
+        if (!Engine->Setup(Host, &Screen.Seam)) {
             error = "the engine could not be set up";
             return false;
         }
+        Screen.Starter.ChangeDisplayMode();  // the configuration's display mode, as applying it does
         Engine->Start();
         return true;
     }
@@ -233,8 +265,17 @@ public:
             else if (FakeClock.Now == before)
                 FakeClock.Now += 1;
             if (result == KelSystemLib::kmExit) Exited = true;
+            PresentMovie();
+            MixSound();
         }
     }
+
+    // Writes what the run mixes from now on to a RIFF wave file; FinishSound completes it.
+    bool CaptureSound(const std::string& hostPath, std::string& error) {
+        Capturing = WaveFile.Open(hostPath, error);
+        return Capturing;
+    }
+    bool FinishSound(std::string& error) { return std::exchange(Capturing, false) ? WaveFile.Close(error) : true; }
 
     // What the game did: frames, mode, caption, dialogs, the error log, and the variables.
     std::string Report(const std::vector<std::string>& extraVariables = {}) {
@@ -270,7 +311,14 @@ public:
     }
 
     TFakeClock FakeClock;
+    // The installed faces are the real ones: FreeType needs no window.
+    TFreeTypeFonts Fonts;
+    TManualAudioDevice Audio;
+    TFfmpegMovies Movies;
+    TPlatformHost Devices{.Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
+    std::unique_ptr<TDDSD7> Sound;
     THeadlessHost Host;
+    THeadlessScreen Screen;
     THeadlessDialogs Answers;
     std::unique_ptr<TKelSystem> Engine;
     std::vector<THeadlessEvent> Events;
@@ -278,7 +326,28 @@ public:
     bool Exited = false;
     std::vector<std::string> DamagedEntries;  // pack entries that failed their checksum
 
+    // The movie object the engine core owns; null before Open.
+    TKelDirectShowPlayer* Movie() { return Engine && Engine->Movie ? Engine->Movie->Object() : nullptr; }
+
 private:
+    // The video over the frame, as the main window draws it after each idle call's frame.
+    void PresentMovie() {
+        TKelDirectShowPlayer* movie = Movie();
+        if (movie && movie->PresentOver(Screen.DDDD) == TMoviePresent::Hidden) Engine->Repaint();
+    }
+
+    // The sound device plays as far as the fake clock has come, exactly as much as a window would
+    // have played by then.
+    void MixSound() {
+        const uint64_t due = uint64_t{FakeClock.Now} * AudioMixer::kRate / 1000;
+        if (due > Audio.FramesRendered()) {
+            Mixed.resize((due - Audio.FramesRendered()) * 2);
+            Audio.Render(Mixed.data(), static_cast<uint32_t>(Mixed.size() / 2));
+            if (Capturing) WaveFile.Append(Mixed.data(), static_cast<uint32_t>(Mixed.size() / 2));
+        }
+        TDDSD7::DeliverThreadFailures();
+    }
+
     void ApplyEvents() {
         for (const auto& e : Events) {
             if (e.Frame != FramesRun || AppliedUpTo > FramesRun) continue;
@@ -321,4 +390,7 @@ private:
     }
 
     int64_t AppliedUpTo = 0;
+    TWaveFileWriter WaveFile;
+    bool Capturing = false;
+    std::vector<int16_t> Mixed;
 };

@@ -27,8 +27,13 @@ void Usage(std::FILE* to) {
                  "                         the game asks to exit\n"
                  "      --input FILE       input events (format below)\n"
                  "      --var NAME         also prints this variable; may be given more than once\n"
-                 "      --png FOLDER       writes each frame as a PNG file. There is no display\n"
-                 "                         yet, so no frame is written; the option is accepted.\n"
+                 "      --png FOLDER       writes each frame the display presents as a PNG file\n"
+                 "                         FOLDER/frameNNNNNN.png (NNNNNN counts the presents)\n"
+                 "      --png-every N      with --png, writes the first presented frame and every\n"
+                 "                         Nth after it (default 1: all of them)\n"
+                 "      --wav FILE         writes the sound the run mixed, as a window would have\n"
+                 "                         played it by each moment of fake time, to a RIFF wave\n"
+                 "                         file (44100 Hz, 16-bit, stereo)\n"
                  "  kel-headless --help\n"
                  "\n"
                  "At the end it prints the frames run, the fake time, the mode, the window\n"
@@ -47,8 +52,8 @@ void Usage(std::FILE* to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    int64_t frames = 60;
-    std::string folder, inputFile, pngFolder;
+    int64_t frames = 60, pngEvery = 1;
+    std::string folder, inputFile, pngFolder, wavFile;
     std::vector<std::string> vars;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -73,6 +78,13 @@ int main(int argc, char** argv) {
             vars.push_back(v);
         } else if (a == "--png") {
             if (!value(pngFolder)) return Usage(stderr), 2;
+        } else if (a == "--png-every") {
+            if (!value(v) || !HeadlessRunner::ParseNumber(v, pngEvery) || pngEvery < 1) {
+                std::fprintf(stderr, "kel-headless: --png-every wants a number of frames from 1\n");
+                return 2;
+            }
+        } else if (a == "--wav") {
+            if (!value(wavFile)) return Usage(stderr), 2;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "kel-headless: unknown option %s\n", a.c_str());
             return 2;
@@ -102,14 +114,29 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (!pngFolder.empty()) std::fprintf(stderr, "kel-headless: no display yet: no frames are written\n");
+    if (!pngFolder.empty()) game.Screen.CaptureTo(pngFolder, pngEvery);
 
     std::string error;
     if (!game.Open(folder, error)) {
         std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
         return 1;
     }
+    if (!wavFile.empty() && !game.CaptureSound(wavFile, error)) {
+        std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
+        return 1;
+    }
     game.Run(frames);
+    if (!game.FinishSound(error)) {
+        std::fprintf(stderr, "kel-headless: %s\n", error.c_str());
+        return 1;
+    }
     std::cout << game.Report(vars);
+    if (!pngFolder.empty()) {
+        std::cout << "frames written: " << game.Screen.FramesWritten << "\n";
+        if (!game.Screen.WriteError.empty()) {
+            std::fprintf(stderr, "kel-headless: %s\n", game.Screen.WriteError.c_str());
+            return 1;
+        }
+    }
     return ErrorLogLib::ErrorList.Count() == 0 && !game.Host.Terminated ? 0 : 1;
 }

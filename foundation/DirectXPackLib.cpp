@@ -1,0 +1,61 @@
+#include "foundation/DirectXPackLib.h"
+
+#include "foundation/SystemConfigLib.h"
+#include "foundation/dddd7.h"
+#include "foundation/uDialogMisc.h"
+
+namespace {
+
+// A screen side of 0 would give an empty back buffer, so the smallest side is 1.
+constexpr int32_t kSmallestSide = 1;
+constexpr int32_t kLargestSide = 4096;
+
+}  // namespace
+
+TDirectXPack::TDirectXPack(const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd)
+    : DDDD(dddd), DDSD(ddsd), Owner(owner) {}
+
+bool TDirectXPack::ChangeDisplayMode() {
+    Started = false;
+    if (OnBeforeChange) OnBeforeChange();
+    StartDisplay();
+    Started = true;
+    RememberedFullScreen = SystemConfigLib::Config.FullScreen;
+    RememberedColorMode = SystemConfigLib::Config.ColorMode;
+    if (OnAfterChange) OnAfterChange();
+    return true;
+}
+
+bool TDirectXPack::ToggleFullScreen() {
+    SystemConfigLib::Config.FullScreen ^= 1;
+    return ChangeDisplayMode();
+}
+
+void TDirectXPack::StartDisplay() {
+    TSystemData& config = SystemConfigLib::Config;
+    if (config.ScreenWidth < kSmallestSide || config.ScreenWidth > kLargestSide) config.ScreenWidth = 800;
+    if (config.ScreenHeight < kSmallestSide || config.ScreenHeight > kLargestSide) config.ScreenHeight = 600;
+    if (config.FullScreen != 0) config.FullScreen = 1;
+    if (!DDDD) return;
+    const int32_t w = config.ScreenWidth, h = config.ScreenHeight;
+    if (config.FullScreen == 0) {
+        DDDD->InitializeWindowed(w, h);
+    } else {
+        // The preferred depth first, then the one the display is more likely to offer.
+        const int32_t depths[2] = {config.ColorMode == 1 ? 32 : 16, config.ColorMode == 1 ? 24 : 15};
+        bool done = false;
+        for (int32_t depth : depths)
+            if (DDDD->HasDisplayMode(w, h, depth, 0)) {
+                DDDD->InitializeFullScreen(w, h, depth, 0, "");
+                done = true;
+                break;
+            }
+        if (!done) {
+            uDialogMisc::ShowDialog1("", SystemConfigLib::MessageTable.Values("FullScreenError"),
+                                     SystemConfigLib::MessageTable.Values("OK"), Owner);
+            config.FullScreen = 0;
+            StartDisplay();
+        }
+    }
+    config.FullScreen = DDDD->Mode.FullScreen ? 1 : 0;
+}

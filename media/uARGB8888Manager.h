@@ -1,0 +1,30 @@
+// The picture cache: pictures decoded from ".bmp", ".jpg", ".png" or ".argb" items, shared by
+// name among the animations that embed them. An item with any other extension gives an empty
+// picture; one that cannot be decoded gives nothing.
+#pragma once
+
+#include <memory>
+
+#include "media/ARGB8888Lib.h"
+#include "media/uCache.h"
+
+class TARGB8888Manager : public TCache<TARGB8888> {
+public:
+    using TCache::TCache;
+    TCacheHandle<TARGB8888> GetImage(TStream& stream, int32_t size, const std::string& name) {
+        return Acquire(stream, size, name);
+    }
+
+protected:
+    std::unique_ptr<TARGB8888> LoadData(TStream& stream, int32_t size, const std::string& name) override;
+    int64_t DataSize(const TARGB8888& picture) const override;
+};
+
+namespace uARGB8888Manager {
+
+extern std::unique_ptr<TARGB8888Manager> ARGB8888Manager;
+// Replaces the global cache by an empty one of that capacity (freeing every picture of the old).
+void CreateARGB8888Manager(int32_t capacity);
+void FreeARGB8888Manager();
+
+}  // namespace uARGB8888Manager

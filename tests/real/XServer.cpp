@@ -1,0 +1,67 @@
+#include "tests/real/XServer.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace XServer {
+namespace {
+
+bool Handles(SDL_Window* window, ::Display*& display, ::Window& xwindow) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    display = info.info.x11.display;
+    xwindow = info.info.x11.window;
+    return true;
+}
+
+}  // namespace
+
+bool Available(SDL_Window* window) {
+    ::Display* display;
+    ::Window xwindow;
+    return Handles(window, display, xwindow);
+}
+
+bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+    ::Display* display;
+    ::Window xwindow;
+    if (!Handles(window, display, xwindow)) return false;
+    XSync(display, False);  // everything drawn so far has reached the server
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display, xwindow, &a)) return false;
+    XImage* image = XGetImage(display, xwindow, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (!image) return false;
+    width = a.width;
+    height = a.height;
+    pixels.resize(static_cast<size_t>(width) * height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            pixels[static_cast<size_t>(y) * width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
+    XDestroyImage(image);
+    return true;
+}
+
+bool WindowManagerRunning() {
+    ::Display* display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    // A manager that follows the desktop conventions names its check window on the root window.
+    bool found = false;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check != None) {
+        Atom type;
+        int format;
+        unsigned long count, after;
+        unsigned char* data = nullptr;
+        const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, XA_WINDOW, &type,
+                                              &format, &count, &after, &data);
+        found = status == Success && data && count == 1;
+        if (data) XFree(data);
+    }
+    XCloseDisplay(display);
+    return found;
+}
+
+}  // namespace XServer

@@ -1,0 +1,99 @@
+// The display of the headless runner: the engine core reaches it through its display seam, and
+// the presented frames are written as PNG pictures (kel-headless --png, --png-every).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "media/ARGB8888Lib.h"
+#include "media/ImageCodecLib.h"
+#include "platform/FileSystem.h"
+#include "tests/support/TestData.h"
+#include "tools/kel-headless/HeadlessScreen.h"
+
+namespace {
+
+class HeadlessScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Saved = SystemConfigLib::Config;
+        SystemConfigLib::Config.ScreenWidth = 40;
+        SystemConfigLib::Config.ScreenHeight = 30;
+        SystemConfigLib::Config.FullScreen = 0;
+    }
+    void TearDown() override { SystemConfigLib::Config = Saved; }
+
+    // Paints the whole back buffer one colour and presents it.
+    void PresentColour(uint32_t colour) {
+        TDisplayLock lock;
+        ASSERT_TRUE(Screen.DDDD.BackBuffer->Lock(lock));
+        const std::vector<uint32_t> pixels(40 * 30, colour);
+        Display::StoreRect(lock, 0, 0, 40, 30, pixels.data(), 40);
+        Screen.DDDD.BackBuffer->Changed(0, 30);
+        Screen.DDDD.BackBuffer->Unlock();
+        Screen.DDDD.Flip();
+    }
+
+    TSystemData Saved;
+    THeadlessScreen Screen;
+};
+
+TEST_F(HeadlessScreenTest, TheSeamFollowsTheStarterAndTheBackBuffer) {
+    std::string error;
+    ASSERT_TRUE(Screen.Start(error)) << error;
+    IKelDisplay& seam = Screen.Seam;
+    EXPECT_FALSE(seam.Ready());  // no mode of the game's yet
+    int before = 0, after = 0;
+    seam.SetDisplayResetEvents([&] { ++before; }, [&] { ++after; });
+    Screen.Starter.ChangeDisplayMode();
+    EXPECT_TRUE(seam.Ready());
+    EXPECT_FALSE(seam.IsFullScreen());
+    seam.ToggleFullScreen();
+    EXPECT_TRUE(seam.IsFullScreen());
+    EXPECT_EQ(SystemConfigLib::Config.FullScreen, 1);
+    EXPECT_EQ(before, 2);
+    EXPECT_EQ(after, 2);
+
+    EXPECT_TRUE(seam.TestBackBuffer());
+    Screen.Device.LoseDevice();
+    EXPECT_FALSE(seam.TestBackBuffer());
+    EXPECT_TRUE(seam.Reinitialize());
+    EXPECT_TRUE(seam.TestBackBuffer());
+    EXPECT_TRUE(seam.IsFullScreen());
+}
+
+TEST_F(HeadlessScreenTest, PresentedFramesAreWrittenAsPictures) {
+    const std::string folder = TestData::ScratchDir() + "/frames";
+    std::string error;
+    ASSERT_TRUE(Screen.Start(error)) << error;
+    Screen.Starter.ChangeDisplayMode();
+    Screen.CaptureTo(folder, 2);
+    const uint32_t colours[] = {0xFF102030, 0xFF405060, 0xFFFF8000, 0xFF00FF00};
+    for (uint32_t c : colours)
+        PresentColour(c);
+    EXPECT_EQ(Screen.FramesWritten, 2);
+    EXPECT_TRUE(Screen.WriteError.empty()) << Screen.WriteError;
+    // Presents 1 and 3 of the capture: every second one from the first.
+    for (auto [index, colour] : {std::pair{1, colours[0]}, std::pair{3, colours[2]}}) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame%06d.png", index);
+        std::string bytes;
+        ASSERT_TRUE(FileSystem::ReadFile(folder + name, bytes)) << name;
+        const auto picture = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        ASSERT_EQ(picture->Width, 40);
+        ASSERT_EQ(picture->Height, 30);
+        EXPECT_EQ(picture->Pixels[0] & 0xFFFFFF, colour & 0xFFFFFF);
+        EXPECT_EQ(picture->Pixels[40 * 30 - 1] & 0xFFFFFF, colour & 0xFFFFFF);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "/frame000002.png"));
+
+    // A folder that cannot be written stops the writing with its reason.
+    THeadlessScreen other;
+    ASSERT_TRUE(other.Start(error));
+    other.Starter.ChangeDisplayMode();
+    other.CaptureTo("/proc/no-such-folder", 1);
+    other.DDDD.Flip();
+    EXPECT_EQ(other.FramesWritten, 0);
+    EXPECT_NE(other.WriteError.find("/proc/no-such-folder/frame000001.png"), std::string::npos);
+}
+
+}  // namespace
