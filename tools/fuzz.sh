@@ -8,66 +8,78 @@
 # fuzzing build (make build-fuzz: clang, AddressSanitizer and UndefinedBehaviorSanitizer, every
 # library instrumented for coverage). The run starts from fuzz/corpus/<target>/, grows a working
 # corpus in <build>/fuzz-work/<target>/ and is stopped once the process has used the CPU seconds
-# asked for (default 600), niced, whatever the machine's load. Then the working corpus is merged
-# into a copy of the seeds, which replaces fuzz/corpus/<target>/: the seeds there stay as they are
-# (their names say what each one shows) and only found inputs that add coverage join them. A crash leaves its input in <build>/fuzz-work/<target>-crash-* and fails.
-# The last line printed sums up the run: coverage, features, executions per second, CPU seconds.
-set -u
-target=${1:?usage: tools/fuzz.sh <target> [cpu-seconds] [build folder]}
-cpu=${2:-600}
-build=${3:-build-fuzz}
-root=$(cd "$(dirname "$0")/.." && pwd)
-prog="$build/fuzz/fuzz_$target"
-seeds="$root/fuzz/corpus/$target"
-work="$build/fuzz-work/$target"
-log="$build/fuzz-work/$target.log"
-[ -x "$prog" ] || { echo "fuzz: no program $prog (make build-fuzz)" >&2; exit 2; }
-mkdir -p "$work" "$seeds"
+# asked for (default 600), niced, whatever the machine's load. Then the seeds are trimmed: the
+# hand-made ones (named for what they show) stay, and of the inputs found (named by their hash,
+# in the seed folder or the working corpus) only those that reach code the others do not join
+# them. A fault leaves its input in <build>/fuzz-work/<target>-crash-* (or -timeout-, -oom-) and
+# fails the run. The last line printed sums the run up: coverage, features, executions per
+# second, CPU seconds, seeds.
+#
+# The whole script is read before it runs, so that editing it cannot disturb runs in progress.
+main() {
+  set -u
+  local target=${1:?usage: tools/fuzz.sh <target> [cpu-seconds] [build folder]}
+  local cpu=${2:-600} build=${3:-build-fuzz}
+  local root prog seeds work log
+  root=$(cd "$(dirname "$0")/.." && pwd)
+  prog="$build/fuzz/fuzz_$target"
+  seeds="$root/fuzz/corpus/$target"
+  work="$build/fuzz-work/$target"
+  log="$build/fuzz-work/$target.log"
+  [ -x "$prog" ] || { echo "fuzz: no program $prog (make build-fuzz)" >&2; return 2; }
+  mkdir -p "$work" "$seeds"
 
-# Inputs larger than this slow the run down more than they find; the seeds stay small as well.
-opts=(-max_len=4096 -timeout=20 -rss_limit_mb=3072 -print_final_stats=1 -artifact_prefix="$build/fuzz-work/$target-")
-# A target's dictionary, when it has one: the words of its input language.
-[ -f "$root/fuzz/$target.dict" ] && opts+=(-dict="$root/fuzz/$target.dict")
-nice -n 10 "$prog" "${opts[@]}" "$work" "$seeds" >"$log" 2>&1 &
-pid=$!
-# Stops the fuzzer with an interrupt, which it takes as a clean end, once it has used its time.
-ticks=$(getconf CLK_TCK)
-used=0
-while kill -0 "$pid" 2>/dev/null; do
-  sleep 5
-  stat=$(cat "/proc/$pid/stat" 2>/dev/null) || break
-  fields=(${stat##*) })
-  used=$(((fields[11] + fields[12]) / ticks))
-  if [ "$used" -ge "$cpu" ]; then
-    kill -INT "$pid" 2>/dev/null
-    break
+  # Inputs larger than this slow the run down more than they find; the seeds stay small as well.
+  local opts=(-max_len=4096 -timeout=20 -rss_limit_mb=3072 -artifact_prefix="$build/fuzz-work/$target-")
+  [ -f "$root/fuzz/$target.dict" ] && opts+=(-dict="$root/fuzz/$target.dict")
+  nice -n 10 "$prog" "${opts[@]}" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 &
+  local pid=$!
+  # Stops the fuzzer with an interrupt, which it takes as a clean end, once it has used its time.
+  local ticks used=0 stat fields
+  ticks=$(getconf CLK_TCK)
+  while kill -0 "$pid" 2>/dev/null; do
+    sleep 5
+    stat=$(cat "/proc/$pid/stat" 2>/dev/null) || break
+    read -r -a fields <<<"${stat##*) }"
+    used=$(((fields[11] + fields[12]) / ticks))
+    if [ "$used" -ge "$cpu" ]; then
+      kill -INT "$pid" 2>/dev/null
+      break
+    fi
+  done
+  wait "$pid"
+  local status=$?
+  if compgen -G "$build/fuzz-work/$target-*-*" >/dev/null; then
+    echo "fuzz: $target found a fault; see $log and $build/fuzz-work/$target-*" >&2
+    return 1
   fi
-done
-wait "$pid"
-status=$?
-if ls "$build/fuzz-work/$target"-crash-* "$build/fuzz-work/$target"-leak-* "$build/fuzz-work/$target"-timeout-* \
-  "$build/fuzz-work/$target"-oom-* >/dev/null 2>&1; then
-  echo "fuzz: $target found a fault; see $log and $build/fuzz-work/$target-*" >&2
-  exit 1
-fi
-if [ "$status" -ne 0 ] && ! grep -q "run interrupted" "$log"; then
-  echo "fuzz: $target ended with status $status; see $log" >&2
-  exit 1
-fi
+  if [ "$status" -ne 0 ] && ! grep -q "run interrupted" "$log"; then
+    echo "fuzz: $target ended with status $status; see $log" >&2
+    return 1
+  fi
 
-fresh="$build/fuzz-work/$target.merged"
-rm -rf "$fresh"
-cp -r "$seeds" "$fresh"
-nice -n 10 "$prog" -merge=1 "${opts[@]}" "$fresh" "$work" >"$log.merge" 2>&1 || {
-  echo "fuzz: merging $target failed; see $log.merge" >&2
-  exit 1
+  # Coverage counts edges only here (no hit counts), which keeps few inputs per piece of code.
+  local fresh="$build/fuzz-work/$target.trim" f
+  rm -rf "$fresh" "$fresh.found"
+  mkdir -p "$fresh" "$fresh.found"
+  for f in "$seeds"/*; do
+    if [[ "$(basename "$f")" =~ ^[0-9a-f]{40}$ ]]; then cp "$f" "$fresh.found/"; else cp "$f" "$fresh/"; fi
+  done
+  cp "$work"/* "$fresh.found/" 2>/dev/null
+  nice -n 10 "$prog" -merge=1 -use_counters=0 "${opts[@]}" "$fresh" "$fresh.found" >"$log.merge" 2>&1 || {
+    echo "fuzz: trimming $target failed; see $log.merge" >&2
+    return 1
+  }
+  rm -rf "$seeds" "$fresh.found"
+  mv "$fresh" "$seeds"
+
+  local last cov ft runs rate
+  last=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
+  cov=$(sed -n 's/.*cov: \([0-9]*\).*/\1/p' <<<"$last")
+  ft=$(sed -n 's/.*ft: \([0-9]*\).*/\1/p' <<<"$last")
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
+  echo "$target: cov $cov, ft $ft, runs ${runs:-?}, ${rate:-?} exec/s, $used CPU s, seeds $(ls "$seeds" | wc -l)"
 }
-rm -rf "$seeds"
-mv "$fresh" "$seeds"
-
-last=$(grep -E '^#[0-9]+' "$log" | tail -n 1)
-cov=$(sed -n 's/.*cov: \([0-9]*\).*/\1/p' <<<"$last")
-ft=$(sed -n 's/.*ft: \([0-9]*\).*/\1/p' <<<"$last")
-runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
-echo "$target: cov $cov, ft $ft, runs ${runs:-?}, ${rate:-?} exec/s, $used CPU s, seeds $(ls "$seeds" | wc -l)"
+main "$@"
+exit
