@@ -8,10 +8,10 @@
 # fuzzing build (make build-fuzz: clang, AddressSanitizer and UndefinedBehaviorSanitizer, every
 # library instrumented for coverage). The run starts from fuzz/corpus/<target>/, grows a working
 # corpus in <build>/fuzz-work/<target>/ and is stopped once the process has used the CPU seconds
-# asked for (default 600), niced, whatever the machine's load. Then the seeds are trimmed: the
-# hand-made ones (named for what they show) stay, and of the inputs found (named by their hash,
-# in the seed folder or the working corpus) only those that reach code the others do not join
-# them. A fault leaves its input in <build>/fuzz-work/<target>-crash-* (or -timeout-, -oom-) and
+# asked for (default 600), niced, whatever the machine's load. Then the seeds are trimmed: those
+# committed already stay (the hand-made ones are named for what they show), and of the inputs
+# found (new in the seed folder, or in the working corpus) only those that reach code the others
+# do not join them. A fault leaves its input in <build>/fuzz-work/<target>-crash-* (or -timeout-, -oom-) and
 # fails the run. The last line printed sums the run up: coverage, features, executions per
 # second, CPU seconds, seeds.
 #
@@ -59,11 +59,12 @@ main() {
   fi
 
   # Coverage counts edges only here (no hit counts), which keeps few inputs per piece of code.
-  local fresh="$build/fuzz-work/$target.trim" f
+  local fresh="$build/fuzz-work/$target.trim" f kept
   rm -rf "$fresh" "$fresh.found"
   mkdir -p "$fresh" "$fresh.found"
+  kept=$(git -C "$root" ls-files "fuzz/corpus/$target")
   for f in "$seeds"/*; do
-    if [[ "$(basename "$f")" =~ ^[0-9a-f]{40}$ ]]; then cp "$f" "$fresh.found/"; else cp "$f" "$fresh/"; fi
+    if grep -qxF "fuzz/corpus/$target/$(basename "$f")" <<<"$kept"; then cp "$f" "$fresh/"; else cp "$f" "$fresh.found/"; fi
   done
   cp "$work"/* "$fresh.found/" 2>/dev/null
   nice -n 10 "$prog" -merge=1 -use_counters=0 "${opts[@]}" "$fresh" "$fresh.found" >"$log.merge" 2>&1 || {
