@@ -30,7 +30,9 @@ main() {
   mkdir -p "$work" "$seeds"
 
   # Inputs larger than this slow the run down more than they find; the seeds stay small as well.
-  local opts=(-max_len=4096 -timeout=20 -rss_limit_mb=3072 -artifact_prefix="$build/fuzz-work/$target-")
+  # Under the sanitizers work runs some 50 times slower: a unit is a fault past a minute, which
+  # is about a second in the engine, not before (a script may fill arrays of millions of texts).
+  local opts=(-max_len=4096 -timeout=60 -rss_limit_mb=3072 -artifact_prefix="$build/fuzz-work/$target-")
   [ -f "$root/fuzz/$target.dict" ] && opts+=(-dict="$root/fuzz/$target.dict")
   nice -n 10 "$prog" "${opts[@]}" -print_final_stats=1 "$work" "$seeds" >"$log" 2>&1 &
   local pid=$!
