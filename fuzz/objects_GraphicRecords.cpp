@@ -1,9 +1,9 @@
 // The saved state of the screen compositor and of the camera read from any bytes: the compositor's
-// record with its JPEG captures, then the camera's record from what is left. Whatever loads is
-// then run for a few frames (the transition advanced, rendered over a small scene, presented to a
-// headless display), so that a loaded kind, layer, time or colour that no running game would reach
-// is drawn as well. The packs hold one rule picture, "rule.bmp", and one animation, "wipe.b"; no
-// other file is read.
+// record, its transition image and its JPEG captures, then the camera's record from what is left.
+// Whatever loads is then run for a few frames (the transition advanced, rendered over a small
+// scene, presented to a headless display), so that a loaded kind, layer, time or colour that no
+// running game would reach is drawn as well. The packs hold one rule picture, "rule.bmp", and one
+// animation, "wipe.b"; no other file is read. The seeds are saves of each transition kind.
 #include <cstddef>
 #include <cstdint>
 #include <string>

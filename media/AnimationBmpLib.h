@@ -418,6 +418,10 @@ public:
     virtual void Stop(int32_t channel) = 0;
     // The playing level of a stream, 0..1; which: 0 left, 1 right, anything else both.
     virtual float GetLevel(int32_t stream, int32_t which) = 0;
+    // How many streams and effect channels the library has; screen objects take the second last
+    // of each for their animations. A library of other sizes than the standard one says so.
+    virtual int32_t StreamChannelCount() { return 16; }
+    virtual int32_t EffectChannelCount() { return 15; }
 };
 
 // The animation and its player.

@@ -665,6 +665,8 @@ public:
     void Play(int32_t channel, bool loop, int32_t startMs) override { Sound.DSound->Play(channel, loop, startMs); }
     void Stop(int32_t channel) override { Sound.DSound->Stop(channel); }
     float GetLevel(int32_t stream, int32_t which) override { return Sound.SSound->GetLevel(stream, which); }
+    int32_t StreamChannelCount() override { return Sound.SSound->Count(); }
+    int32_t EffectChannelCount() override { return Sound.DSound->Count(); }
 
 private:
     TSound& Sound;

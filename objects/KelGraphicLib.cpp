@@ -7,6 +7,7 @@
 #include "foundation/dddd7.h"
 #include "foundation/uMisc.h"
 #include "media/AnimationBmpLib.h"
+#include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "platform/LittleEndian.h"
 #include "script/KelScriptLib.h"
@@ -18,6 +19,8 @@ constexpr uint32_t kUntinted = 0xFFFFFF;
 // The held picture of a freeze lies below everything a script puts at 60000 or above.
 constexpr int32_t kFreezeLayerLimit = 60000;
 constexpr int32_t kAnimationLayer = 65500;
+// The transition image is updated and drawn whatever its masks say.
+constexpr uint32_t kAllBits = 0xFFFFFFFF;
 constexpr int32_t kJpegQuality = 90;
 constexpr size_t kFileCapacity = 127;
 constexpr int32_t kCaptureFlag = 0;  // Flags[0]: "Capture.jpg" follows
@@ -98,12 +101,12 @@ static_assert(4 + 1 + 128 + 1 + 4 + 4 + 4 + 4 + 1 + 1 + 1 + 4 + 4 + 2048 == TKel
 // ---- life cycle ----
 
 TKelGraphic::TKelGraphic(IAnimationSound* sound)
-    : Cells(std::make_unique<TARGB8888CellDraw>()), TransitionImage(std::make_unique<TAnimationBMP>(sound)) {
+    : Cells(std::make_unique<TARGB8888CellDraw>()), TransitionImage(ImageLib::Make<TImageLib>(sound)) {
     Cells->SetScreenSize(ScreenWidth, ScreenHeight);
     HeldPicture = NewPicture(ScreenWidth, ScreenHeight);
     WholeFrame = NewPicture(ScreenWidth, ScreenHeight);
-    Record.SoundChannel = static_cast<uint8_t>(TransitionImage->VoiceStream);
-    Record.EffectChannel = static_cast<uint8_t>(TransitionImage->SoundChannel);
+    Record.SoundChannel = static_cast<uint8_t>(TransitionImage->Record.SoundChannel);
+    Record.EffectChannel = static_cast<uint8_t>(TransitionImage->Record.EffectChannel);
 }
 
 TKelGraphic::~TKelGraphic() = default;
@@ -141,23 +144,28 @@ void TKelGraphic::SetKind(uint8_t kind) {
 
 void TKelGraphic::ResetTransitionImage() {
     TransitionImage->Clear();
-    TransitionShown = false;
 }
 
 void TKelGraphic::GiveHeldPictureToAnimation() {
-    if (TransitionImage->Images && TransitionImage->Images->Count() > 0)
-        TransitionImage->Images->Items[0]->SetImage(HeldPicture.get());
+    TAnimationBMP& animation = *TransitionImage->Animation;
+    if (animation.Images && animation.Images->Count() > 0) animation.Images->Items[0]->SetImage(HeldPicture.get());
+}
+
+bool TKelGraphic::TransitionAnimationLoaded() const {
+    return TransitionImage->IsVisible() && !TransitionImage->Record.Files[0].empty();
 }
 
 bool TKelGraphic::LoadTransitionImage(const std::string& file) {
-    TransitionShown = false;
-    if (!TransitionImage->LoadFromFile(file)) return false;
+    TImageLib& image = *TransitionImage;
+    // Loaded afresh every time, and never from the memory pictures of an earlier transition.
+    const bool loaded = image.LoadImages(file, "", "", "", "", true, false);
+    image.MoveTo(0, 0, kAnimationLayer, 0);
     GiveHeldPictureToAnimation();
-    TransitionImage->SetMotion(0);
-    TransitionImage->VoiceStream = Record.SoundChannel;
-    TransitionImage->SoundChannel = Record.EffectChannel;
-    TransitionShown = true;
-    return true;
+    image.SetMotionByIndex(0, true);
+    image.SetSoundChannel(Record.SoundChannel);
+    image.SetEffectChannel(Record.EffectChannel);
+    image.Show();
+    return loaded;
 }
 
 void TKelGraphic::StartTransition(uint8_t kind, int32_t ms, int32_t layer) {
@@ -297,14 +305,15 @@ void TKelGraphic::UpdateTransition(int32_t elapsed) {
             break;
         case tkAnimIn: {
             // Without an animation there is nothing to wait for.
-            if (!TransitionShown) {
+            if (!TransitionAnimationLoaded()) {
                 SetKind(tkNone);
                 break;
             }
-            const int32_t length = TransitionImage->Data ? TransitionImage->Data->Length : 0;
-            TransitionImage->Speed = length > 0 && r.Duration > 0 ? float(double(length) / r.Duration) : 1.0f;
-            TransitionImage->Advance(elapsed);
-            if (TransitionImage->IsFinished()) SetKind(tkNone);
+            TAnimationBMP& animation = *TransitionImage->Animation;
+            const int32_t length = animation.Data ? animation.Data->Length : 0;
+            animation.Speed = length > 0 && r.Duration > 0 ? float(double(length) / r.Duration) : 1.0f;
+            TransitionImage->Update(kAllBits, elapsed);
+            if (animation.IsFinished()) SetKind(tkNone);
             break;
         }
         default:
@@ -368,7 +377,7 @@ bool TKelGraphic::Render(int32_t interlace, int32_t maxLayer) {
             case tkAnimIn:
                 // On its own layer whatever the transition's layer is: the animation covers the
                 // scene up to the top layers.
-                if (TransitionShown) TransitionImage->Draw(Cells.get(), 0, 0, kAnimationLayer, 255, kUntinted, 0);
+                TransitionImage->Draw(Cells.get(), kAllBits, 0, 0);
                 break;
             default:
                 break;
@@ -459,6 +468,7 @@ bool TKelGraphic::SaveToStream(TStream& stream) {
         return false;
     if (!capture(*Cells->FrameBuffer, "Buffer.jpg", kBufferFlag)) return false;
     record.Write(stream);
+    TransitionImage->SaveToStream(&stream);
     stream.WriteBuffer(captures.Memory(), captures.Size());
     return true;
 }
@@ -500,6 +510,11 @@ bool TKelGraphic::LoadFromStream(TStream& stream) {
         return false;
     }
     Record = record;
+    if (const int64_t imageAt = stream.Position(); !TransitionImage->LoadFromStream(&stream)) {
+        Clear();
+        LoadError = "the transition image at offset " + std::to_string(imageAt) + " is damaged or ends early";
+        return false;
+    }
     TARGB8888* frame = Cells->FrameBuffer.get();
     HeldPicture->FillRect(0, 0, ScreenWidth, ScreenHeight, kOpaqueBlack);
     frame->FillRect(0, 0, frame->Width(), frame->Height(), kOpaqueBlack);
@@ -511,15 +526,9 @@ bool TKelGraphic::LoadFromStream(TStream& stream) {
         return false;
     }
     if (record.Kind == tkRuleIn || record.Kind == tkRuleOut) LoadRuleImage(record.TransitionFile);
-    // The animation starts again from its file, every layer moved on by the saved time at the
-    // transition's speed; the held picture from the capture is its first picture again.
-    if (record.Kind == tkAnimIn && LoadTransitionImage(record.TransitionFile)) {
-        const int32_t length = TransitionImage->Data ? TransitionImage->Data->Length : 0;
-        const double speed = length > 0 && record.Duration > 0 ? double(length) / record.Duration : 1.0;
-        for (double& time : TransitionImage->LayerTime)
-            time += std::max(record.Elapsed, 0) * speed;
-        TransitionImage->SyncKeyIndices();
-    }
+    // The animation came back where it was; the held picture from the capture is its first
+    // picture again.
+    if (record.Kind == tkAnimIn) GiveHeldPictureToAnimation();
     FullRedraw = true;
     Cells->InvalidateAll();
     return true;
@@ -539,7 +548,9 @@ TCamera* CameraOf(TKelScript& script) {
 
 void Register(TObjectKindRegistry& registry) {
     registry.RegisterScreenMaker([](TKelScript& script) {
-        auto graphic = std::make_unique<TKelGraphic>();
+        // The transition animation plays its sounds through the interpreter's sound library.
+        TSound* sound = script.Links.SoundLibrary;
+        auto graphic = std::make_unique<TKelGraphic>(sound ? &sound->AnimationSound() : nullptr);
         // Sizes the display starter would not take give its default screen.
         const int32_t w = SystemConfigLib::Config.ScreenWidth, h = SystemConfigLib::Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);

@@ -15,9 +15,10 @@
 // that the animation can take the frozen scene apart.
 //
 // Saved state, in this order: the record (2209 bytes, little-endian; layout in TKelGraphicRecord),
-// then the captures its flags announce, each a stream string with the name ("Capture.jpg", then
+// the saved state of the transition image (a screen object's, see TImageLib), then the captures
+// the record's flags announce, each a stream string with the name ("Capture.jpg", then
 // "Buffer.jpg"), a 32-bit byte count and that many bytes of JPEG at quality 90. A running
-// animation transition is started again from its file at the saved time.
+// animation transition goes on from where it was saved.
 #pragma once
 
 #include <cstdint>
@@ -27,11 +28,11 @@
 
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Lib.h"
+#include "objects/ImageLib.h"
 #include "platform/ClassLib.h"
 #include "script/KelScriptSeams.h"
 
 class IAnimationSound;
-class TAnimationBMP;
 class TCamera;
 class TDDDD7;
 class TKelScript;
@@ -169,9 +170,8 @@ public:
     std::unique_ptr<TARGB8888> HeldPicture;  // the frozen scene, or what a transition brings in
     std::unique_ptr<TARGB8888> WholeFrame;   // the finished frame of a transition over the screen
     std::unique_ptr<TARGB8888CellDraw> Cells;
-    // The animation of an animation transition; shown only while one runs.
-    std::unique_ptr<TAnimationBMP> TransitionImage;
-    bool TransitionShown = false;
+    // The screen object that plays an animation transition; shown only while one runs.
+    ImageLib::TPtr<TImageLib> TransitionImage;
     std::string LoadError;
 
 private:
@@ -181,7 +181,10 @@ private:
     void FinishWholeScreen(int32_t interlace);
     bool ReadCapture(TStream& stream, TARGB8888& into, const char* name);
     void ResetTransitionImage();
+    // Loads the file into the transition image, places it and shows it; false when the file
+    // cannot be loaded (the image then shows nothing).
     bool LoadTransitionImage(const std::string& file);
+    bool TransitionAnimationLoaded() const;
     void GiveHeldPictureToAnimation();
 
     int32_t ScreenWidth = 800;
@@ -195,7 +198,8 @@ TKelGraphic* GraphicOf(TKelScript& script);
 TCamera* CameraOf(TKelScript& script);
 
 // Registers the maker of each interpreter's compositor and camera. The compositor takes the
-// configured screen size and draws through the interpreter's Draw.
+// configured screen size, draws through the interpreter's Draw and plays the sounds of its
+// transition animations through the interpreter's sound library.
 void Register(TObjectKindRegistry& registry);
 
 }  // namespace KelGraphicLib

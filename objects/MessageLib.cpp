@@ -5,10 +5,17 @@
 #include <limits>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
 #include "foundation/uMisc.h"
+#include "media/ARGB8888CellDrawLib.h"
+#include "media/uSoundLib.h"
+#include "objects/KelLogdataLib.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelScriptLib.h"
 
 using namespace MessageLib;
 
@@ -340,8 +347,11 @@ void TMessageText::ClearText() {
     SetSpeed(Speed);
     SetFont(Font);
     SetColor(Color);
-    SetPitch(PitchX, PitchY);
+    // The size before the pitch: in vertical writing a pitch keeps the first column clear of the
+    // right edge by the glyph size, and a replay must find the size of the page, not whatever the
+    // window had before.
     SetSize(SizeW, SizeH);
+    SetPitch(PitchX, PitchY);
     SetRubyFont(RubyFont);
     SetRubyColor(RubyColor);
     SetRubyPitch(RubyPitchX, RubyPitchY);
@@ -869,10 +879,410 @@ void TMessageText::WriteTexts(TStream& stream) const {
     };
     if (MainText.size() > kMaxSavedText) warn("本文"_sj, MainText.size());
     if (LogCopy.size() > kMaxSavedText) warn("ログ"_sj, LogCopy.size());
-    uMisc::WriteStreamString(&stream, MainText);
-    uMisc::WriteStreamString(&stream, LogCopy);
+    // Cut here: the stream string alone would keep only the length modulo 65536.
+    uMisc::WriteStreamString(&stream, std::string_view(MainText).substr(0, kMaxSavedText));
+    uMisc::WriteStreamString(&stream, std::string_view(LogCopy).substr(0, kMaxSavedText));
 }
 
 bool TMessageText::ReadTexts(TStream& stream, std::string& mainText, std::string& logCopy) {
     return uMisc::ReadStreamString(&stream, mainText) && uMisc::ReadStreamString(&stream, logCopy);
+}
+
+// ---- The window
+
+namespace {
+
+class TStreamVoices final : public IMessageVoice {
+public:
+    explicit TStreamVoices(TSSound& streams) : Streams(streams) {}
+    void Stop(int32_t stream) override { Streams.Stop(stream); }
+    bool LoadVoice(int32_t stream, const std::string& file, uint32_t speakerChannel) override {
+        return Streams.LoadVoice(stream, file, speakerChannel);
+    }
+    void SetVolume(int32_t stream, int32_t volume, int32_t fadeMs) override {
+        Streams.SetVolume(stream, volume, fadeMs);
+    }
+    void SeekMs(int32_t stream, int32_t ms) override { Streams.SeekMs(stream, ms); }
+    void SkipSilence(int32_t stream, int32_t level) override { Streams.SkipSilence(stream, level); }
+    void SetAutoGain(int32_t stream, int32_t level) override { Streams.SetAutoGain(stream, level); }
+    void PlayOnce(int32_t stream) override { Streams.Play(stream, false); }
+    void FadeOutVoices(uint32_t speakerChannel, int32_t fadeMs) override {
+        Streams.FadeOutVoices(speakerChannel, fadeMs);
+    }
+
+private:
+    TSSound& Streams;
+};
+
+int32_t TextAlphaOf(int64_t alpha) {
+    return static_cast<int32_t>(std::clamp<int64_t>(alpha, 0, kOpaqueText));
+}
+
+std::string CutName(std::string_view text) {
+    return std::string(text.substr(0, static_cast<size_t>(TMessageRecord::kNameCapacity)));
+}
+
+void AddToAutoModeWait(int64_t ms) {
+    KelScriptLib::AutoModeWaitCounter = Sat(int64_t{KelScriptLib::AutoModeWaitCounter} + ms);
+}
+
+}  // namespace
+
+std::unique_ptr<IMessageVoice> MessageLib::StreamVoices(TSound* sound) {
+    if (!sound || !sound->SSound) return nullptr;
+    return std::make_unique<TStreamVoices>(*sound->SSound);
+}
+
+void TMessageRecord::Write(TRecordWriter& w) const {
+    w.U8(State);
+    w.U8(Vertical);
+    for (int32_t v : {Font, PrevFont, AreaLeft, AreaTop, AreaRight, AreaBottom, PenX, PenY, PitchX, PitchY, PrevPitchX,
+                      PrevPitchY, SizeW, SizeH, PrevSizeW, PrevSizeH, MainPos})
+        w.I32(v);
+    w.U32(Color);
+    w.U32(PrevColor);
+    w.I32(RubySizeW);
+    w.I32(RubySizeH);
+    w.U32(RubyColor);
+    w.U32(PrevRubyColor);
+    for (int32_t v : {RubyFont, RubyPitchX, RubyPitchY, RubyOffsetX, RubyOffsetY, WaitLeft})
+        w.I32(v);
+    w.Short(SpeakerName, kNameCapacity);
+    w.Short(VoiceFile, kNameCapacity);
+    for (int32_t v :
+         {VoiceVolume, VoiceSkipLevel, VoiceStart, VoiceAutoGain, TextAlpha, FadeRate, FadeMagnitude, Margin})
+        w.I32(v);
+    w.Short(HangingSet, kNameCapacity);
+    w.I32(Speed);
+    w.U8(AutoScroll);
+    w.U8(AutoWait);
+    w.Zero(kReservedSize);
+}
+
+void TMessageRecord::Read(TRecordReader& r) {
+    State = r.U8();
+    Vertical = r.U8();
+    for (int32_t* v : {&Font, &PrevFont, &AreaLeft, &AreaTop, &AreaRight, &AreaBottom, &PenX, &PenY, &PitchX, &PitchY,
+                       &PrevPitchX, &PrevPitchY, &SizeW, &SizeH, &PrevSizeW, &PrevSizeH, &MainPos})
+        *v = r.I32();
+    Color = r.U32();
+    PrevColor = r.U32();
+    RubySizeW = r.I32();
+    RubySizeH = r.I32();
+    RubyColor = r.U32();
+    PrevRubyColor = r.U32();
+    for (int32_t* v : {&RubyFont, &RubyPitchX, &RubyPitchY, &RubyOffsetX, &RubyOffsetY, &WaitLeft})
+        *v = r.I32();
+    SpeakerName = r.Short(kNameCapacity);
+    VoiceFile = r.Short(kNameCapacity);
+    for (int32_t* v :
+         {&VoiceVolume, &VoiceSkipLevel, &VoiceStart, &VoiceAutoGain, &TextAlpha, &FadeRate, &FadeMagnitude, &Margin})
+        *v = r.I32();
+    HangingSet = r.Short(kNameCapacity);
+    Speed = r.I32();
+    AutoScroll = r.U8();
+    AutoWait = r.U8();
+    r.Skip(kReservedSize);
+}
+
+TMessageLib::TMessageLib(IAnimationSound* sound, std::unique_ptr<IMessageVoice> voices, TKelLogData* log)
+    : TImageLib(sound), Log(log), Voices(std::move(voices)) {
+    // The window's frame shows the text bitmap wherever it has a "*messurface" layer.
+    Animation->SetMessageSurface(&TextBitmap);
+    Animation->MessageSurfaceOn = true;
+}
+
+TMessageLib::~TMessageLib() = default;
+
+// ---- The screen object's operations
+
+void TMessageLib::Clear() {
+    ClearText();
+    TImageLib::Clear();
+    ResetTypesetting();
+    AutoWait = 0;
+    SpeakerName.clear();
+    VoiceFile.clear();
+    VoiceVolume = 255;
+    VoiceSkipLevel = VoiceStart = 0;
+    RevealClock = 0;
+    Hide();
+}
+
+void TMessageLib::Update(uint32_t /*mask*/, int32_t elapsed) {
+    TImageLib::Update(0, elapsed);
+    const int32_t ms = std::max(elapsed, 0);
+    FadeBy(int64_t{std::min(ms, 1000)} * FadeRate / 1000);
+    switch (State) {
+        case TMessageState::Done:
+            // Text appended without a state change is noticed here.
+            Step(false);
+            break;
+        case TMessageState::Printing:
+            // A running wait holds the clock, and the frame in which it ends reveals nothing.
+            if (WaitLeft > 0) {
+                WaitLeft = std::max(0, WaitLeft - ms);
+                break;
+            }
+            RevealClock = Sat(int64_t{RevealClock} + ms);
+            for (int32_t i = 0; i < kStepsPerUpdate; ++i) {
+                const int32_t speed = GetEffectiveSpeed();
+                if (speed > RevealClock) break;
+                RevealClock -= speed;
+                Step(false);
+                if (State != TMessageState::Printing) {
+                    RevealClock = 0;
+                    break;
+                }
+            }
+            break;
+        case TMessageState::PageFull:
+            break;
+    }
+    if (State == TMessageState::PageFull)
+        SetMotion("*OnScroll", false);
+    else if (ClassLib::LowerAscii(GetCurrentMotionName()) == "*onscroll")
+        SetMotion("*OffScroll", true);
+}
+
+void TMessageLib::Draw(TARGB8888CellDraw* target, uint32_t mask, int32_t dx, int32_t dy) {
+    TImageLib::Draw(target, mask, dx, dy);
+    // A window with a picture shows its text through the picture's message layers.
+    if (!target || (Record.DrawMask & mask) == 0 || !Record.Files[0].empty() || TextAlpha <= 0 || InkEmpty()) return;
+    const auto x = static_cast<float>(int64_t{Record.X} + AreaLeft + InkMinX + dx);
+    const auto y = static_cast<float>(int64_t{Record.Y} + AreaTop + InkMinY + dy);
+    target->AddDraw(&TextBitmap, 0, x, y, static_cast<float>(InkMinX), static_cast<float>(InkMinY),
+                    static_cast<float>(InkMaxX), static_cast<float>(InkMaxY),
+                    static_cast<float>(int64_t{Record.Z} + 10), 0, static_cast<uint32_t>(TextAlpha * 255 / kOpaqueText),
+                    0, 0xFFFFFF, bmBlend);
+}
+
+void TMessageLib::Show() {
+    TImageLib::Show();
+    FadeRate = FadeMagnitude;
+    TextAlpha = kOpaqueText;
+}
+
+void TMessageLib::Hide() {
+    TImageLib::Hide();
+    FadeRate = -FadeMagnitude;
+    TextAlpha = 0;
+}
+
+void TMessageLib::Enable() {
+    FadeRate = FadeMagnitude;
+    FadeBy(FadeMagnitude / 1000);
+    TImageLib::Enable();
+}
+
+void TMessageLib::Disable() {
+    TImageLib::Disable();
+    FadeRate = -FadeMagnitude;
+    FadeBy(FadeRate / 1000);
+}
+
+void TMessageLib::FadeBy(int64_t units) {
+    TextAlpha = TextAlphaOf(TextAlpha + units);
+}
+
+bool TMessageLib::SaveToStream(TStream* stream) {
+    if (!TImageLib::SaveToStream(stream)) return false;
+    TRecordWriter w(TMessageRecord::kSize);
+    MakeRecord().Write(w);
+    w.WriteTo(*stream);
+    WriteTexts(*stream);
+    return true;
+}
+
+bool TMessageLib::LoadFromStream(TStream* stream) {
+    if (!stream) return false;
+    // Nothing of the page being replaced is typed by the clears on the way, and no voice fades.
+    SuppressVoiceStop = 1;
+    MainText.clear();
+    LogCopy.clear();
+    bool ok = TImageLib::LoadFromStream(stream);
+    std::vector<uint8_t> bytes;
+    TMessageRecord saved;
+    std::string mainText, logCopy;
+    if (ok) ok = ReadRecordBytes(*stream, TMessageRecord::kSize, bytes);
+    if (ok) {
+        TRecordReader reader(bytes);
+        saved.Read(reader);
+        ok = ReadTexts(*stream, mainText, logCopy);
+    }
+    if (ok)
+        ApplyLoaded(saved, mainText, logCopy);
+    else
+        Clear();
+    SuppressVoiceStop = 0;
+    if (ok) Update(0xFFFFFFFFu, 1);
+    return ok;
+}
+
+void TMessageLib::ApplyLoaded(const TMessageRecord& saved, const std::string& mainText, const std::string& logCopy) {
+    // The style, the pen and the pixels come back by typing the page again; only what the text
+    // does not say is taken from the record. The hanging set goes in before the replay, so that
+    // the page breaks where it broke.
+    SetTextRect(saved.AreaLeft, saved.AreaTop, saved.AreaRight, saved.AreaBottom);
+    Margin = saved.Margin;
+    Vertical = saved.Vertical ? 1 : 0;
+    HangingSet = saved.HangingSet;
+    AutoScroll = saved.AutoScroll ? 1 : 0;
+    ReplayText(mainText, saved.MainPos);
+    // A page was found full by steps that read nothing (the line break before the character that
+    // did not fit, then the test of the page); taking them again puts the pen where it stood.
+    if (saved.State == static_cast<uint8_t>(TMessageState::PageFull))
+        for (int i = 0; i < 2 && State != TMessageState::PageFull; ++i)
+            Step(false);
+    // What the text cannot say: the values the short forms of "f", "s", "c", "pi" and "rc" go
+    // back to, and a wait that was running.
+    PrevFont = saved.PrevFont;
+    PrevSizeW = saved.PrevSizeW, PrevSizeH = saved.PrevSizeH;
+    PrevColor = saved.PrevColor;
+    PrevPitchX = saved.PrevPitchX, PrevPitchY = saved.PrevPitchY;
+    PrevRubyColor = saved.PrevRubyColor;
+    WaitLeft = std::max(saved.WaitLeft, 0);
+
+    SpeakerName = saved.SpeakerName;
+    VoiceFile = saved.VoiceFile;
+    SetVoiceVolume(saved.VoiceVolume);
+    VoiceSkipLevel = saved.VoiceSkipLevel;
+    VoiceStart = saved.VoiceStart;
+    VoiceAutoGain = saved.VoiceAutoGain;
+    AutoWait = saved.AutoWait ? 1 : 0;
+    LogCopy = logCopy;
+    FadeMagnitude = std::clamp(saved.FadeMagnitude, 0, kInstantFadeRate);
+    FadeRate = saved.FadeRate;
+    TextAlpha = TextAlphaOf(saved.TextAlpha);
+    State = saved.State <= static_cast<uint8_t>(TMessageState::PageFull) ? static_cast<TMessageState>(saved.State)
+                                                                         : TMessageState::Printing;
+}
+
+TMessageRecord TMessageLib::MakeRecord() const {
+    TMessageRecord r;
+    r.State = static_cast<uint8_t>(State);
+    r.Vertical = Vertical;
+    r.Font = Font, r.PrevFont = PrevFont;
+    r.AreaLeft = AreaLeft, r.AreaTop = AreaTop, r.AreaRight = AreaRight, r.AreaBottom = AreaBottom;
+    r.PenX = PenX, r.PenY = PenY;
+    r.PitchX = PitchX, r.PitchY = PitchY, r.PrevPitchX = PrevPitchX, r.PrevPitchY = PrevPitchY;
+    r.SizeW = SizeW, r.SizeH = SizeH, r.PrevSizeW = PrevSizeW, r.PrevSizeH = PrevSizeH;
+    r.MainPos = MainPos;
+    r.Color = Color, r.PrevColor = PrevColor;
+    r.RubySizeW = RubySizeW, r.RubySizeH = RubySizeH;
+    r.RubyColor = RubyColor, r.PrevRubyColor = PrevRubyColor;
+    r.RubyFont = RubyFont;
+    r.RubyPitchX = RubyPitchX, r.RubyPitchY = RubyPitchY;
+    r.RubyOffsetX = RubyOffsetX, r.RubyOffsetY = RubyOffsetY;
+    r.WaitLeft = WaitLeft;
+    r.SpeakerName = CutName(SpeakerName);
+    r.VoiceFile = CutName(VoiceFile);
+    r.VoiceVolume = VoiceVolume, r.VoiceSkipLevel = VoiceSkipLevel, r.VoiceStart = VoiceStart;
+    r.VoiceAutoGain = VoiceAutoGain;
+    r.TextAlpha = TextAlpha, r.FadeRate = FadeRate, r.FadeMagnitude = FadeMagnitude;
+    r.Margin = Margin;
+    r.HangingSet = CutName(HangingSet);
+    r.Speed = Speed;
+    r.AutoScroll = AutoScroll;
+    r.AutoWait = AutoWait;
+    return r;
+}
+
+// ---- Text
+
+void TMessageLib::AddText(std::string_view text) {
+    // Opened again, so that a text faded out by a close comes back with the new words.
+    if (IsEnabled()) Enable();
+    AppendText(CrLfToTags(text));
+    if (GetEffectiveSpeed() == 0) Flush();
+}
+
+void TMessageLib::ClearText() {
+    TMessageText::ClearText();
+    VoiceFile.clear();
+    if (!SuppressVoiceStop && Voices)
+        Voices->FadeOutVoices(static_cast<uint32_t>(KelLogdataLib::VoiceChannelOfName(SpeakerName)), kVoiceFadeMs);
+    TextAlpha = 0;
+    FadeRate = -FadeMagnitude;
+}
+
+void TMessageLib::Flush() {
+    TMessageText::Flush();
+    RevealClock = 0;
+}
+
+void TMessageLib::Advance(uint32_t mask) {
+    if ((Record.InputMask & mask) == 0) return;
+    if (State == TMessageState::Printing) {
+        Flush();
+        FadeRate = FadeMagnitude;
+        TextAlpha = kOpaqueText;
+    } else if (State == TMessageState::PageFull) {
+        ScrollLine();
+    }
+}
+
+int32_t TMessageLib::GetEffectiveSpeed() const {
+    const int32_t speed = Speed >= 0 ? Speed : UseConfigSpeed ? SystemConfigLib::Config.MessageSpeed : OwnSpeed;
+    return std::max(speed, 0);
+}
+
+void TMessageLib::AddToLog() {
+    if (Log && HasPendingText())
+        Log->Add(LogCopy, SpeakerName, VoiceFile, VoiceStart, VoiceSkipLevel, VoiceVolume, VoiceAutoGain);
+    LogCopy.clear();
+}
+
+// ---- Options
+
+void TMessageLib::SetFadeTime(int32_t ms) {
+    FadeMagnitude = ms < 1 ? kInstantFadeRate : kInstantFadeRate / ms;
+}
+
+void TMessageLib::SetHangingSet(std::string_view characters) {
+    HangingSet = CutName(characters);
+}
+
+void TMessageLib::SetSpeakerName(std::string_view name) {
+    SpeakerName = CutName(name);
+}
+
+// ---- Voice
+
+bool TMessageLib::PlayVoice(const std::string& file, bool play) {
+    if (file.empty()) {
+        VoiceFile.clear();
+        return true;
+    }
+    const std::string resolved = PackLib::ResolveFileName(file);
+    if (resolved.empty()) {
+        VoiceFile = CutName(file);
+        return false;
+    }
+    VoiceFile = CutName(resolved);
+    if (!Voices) return true;
+    const int32_t channel = KelLogdataLib::VoiceChannelOfName(SpeakerName);
+    const int32_t stream = Record.SoundChannel;
+    Voices->Stop(stream);
+    const TSystemData& config = SystemConfigLib::Config;
+    const auto k = static_cast<size_t>(channel);
+    if (config.ActorMute[k] == 1 || !play || config.Skipping) return true;
+    if (!Voices->LoadVoice(stream, resolved, static_cast<uint32_t>(channel))) return true;
+    Voices->SetVolume(stream, Sat(int64_t{config.ActorVolume[k]} * VoiceVolume / 255), 0);
+    if (VoiceStart > 0) Voices->SeekMs(stream, VoiceStart);
+    if (VoiceSkipLevel > 0) Voices->SkipSilence(stream, VoiceSkipLevel);
+    Voices->SetAutoGain(stream, VoiceAutoGain);
+    Voices->PlayOnce(stream);
+    return true;
+}
+
+// ---- Auto mode
+
+void TMessageLib::OnCharacterDrawn() {
+    if (AutoWait)
+        AddToAutoModeWait(std::max(SystemConfigLib::Config.AutoPlayWaitTime, SystemConfigLib::Config.MessageSpeed));
+}
+
+void TMessageLib::OnPageFull() {
+    if (AutoWait) AddToAutoModeWait(SystemConfigLib::Config.AutoPlayClickTime);
 }

@@ -8,18 +8,26 @@
 // brackets. Text queued by "pc", "pr" and "rb" goes into an insert string that is read before the
 // rest of the message.
 //
-// TMessageText keeps the typesetting state and does one step at a time; the message window
-// derives from it together with the screen-object base, decides when steps run (reveal speed,
-// waits, flush, replay), and hooks in through the three virtual members: ClearText (voices,
-// the text fade), OnCharacterDrawn and OnPageFull (the auto mode's wait counter).
+// TMessageText keeps the typesetting state and does one step at a time. TMessageLib, the message
+// window, derives from it together with the screen-object base: it decides when steps run (reveal
+// speed, waits, flush, replay), fades its text in and out, plays the voice of the current line,
+// hands finished messages to the back-log, feeds the auto mode's wait and saves a half-typed page
+// so that a load shows it again.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "media/ARGB8888Lib.h"
+#include "objects/ImageLib.h"
 
+class TKelLogData;
+class TRecordReader;
+class TRecordWriter;
+class TSound;
 class TStream;
 class TStringList;
 
@@ -111,7 +119,7 @@ public:
     // to read; the state then becomes done.
     bool Step(bool flush);
     // Steps instantly (waits skipped, full pages scrolled) until done, at most kFlushSteps steps.
-    void Flush();
+    virtual void Flush();
     // Empties the page: flushes what is pending, fills the bitmap with kEmptyColor, forgets the
     // text, and starts the new text with the pen and the current style as commands, so that a
     // replay of the text rebuilds the style. The window adds its voices and fade.
@@ -191,7 +199,8 @@ public:
     // ---- Saved texts
 
     // The main text and the log copy as stream strings. A text longer than a stream string holds
-    // is cut there, and a replay of it would stop early: that is written to the error log.
+    // is cut to its first kMaxSavedText bytes, and a replay of it would stop early: that is
+    // written to the error log.
     void WriteTexts(TStream& stream) const;
     // Reads what WriteTexts wrote; false when the stream ends early.
     static bool ReadTexts(TStream& stream, std::string& mainText, std::string& logCopy);
@@ -257,4 +266,189 @@ private:
     bool LineHasGlyph = false;
     TGlyphHang PendingHang = TGlyphHang::None;
     int64_t ReplayStop = -1;  // while replaying: the main read position to stop at
+};
+
+// The streams a message window plays its voices on: the sound library's, or a fake in tests.
+class IMessageVoice {
+public:
+    virtual ~IMessageVoice() = default;
+    virtual void Stop(int32_t stream) = 0;
+    // Loads the file into the stream as a voice of the speaker channel; false when it cannot.
+    virtual bool LoadVoice(int32_t stream, const std::string& file, uint32_t speakerChannel) = 0;
+    virtual void SetVolume(int32_t stream, int32_t volume, int32_t fadeMs) = 0;  // volume 0..255
+    virtual void SeekMs(int32_t stream, int32_t ms) = 0;
+    virtual void SkipSilence(int32_t stream, int32_t level) = 0;
+    virtual void SetAutoGain(int32_t stream, int32_t level) = 0;
+    virtual void PlayOnce(int32_t stream) = 0;
+    // Every playing voice of the speaker channel fades to silence over the time.
+    virtual void FadeOutVoices(uint32_t speakerChannel, int32_t fadeMs) = 0;
+};
+
+namespace MessageLib {
+
+// The voices of a window on the streams of a sound library; none without a library.
+std::unique_ptr<IMessageVoice> StreamVoices(TSound* sound);
+
+// Voices still playing when their window's text is cleared fade out over this time.
+constexpr int32_t kVoiceFadeMs = 500;
+// Full opacity of the text; the fade rate counts in these units per second.
+constexpr int32_t kOpaqueText = 1024;
+// The fade rate's magnitude for a fade time of 1 ms, and for no fade time at all.
+constexpr int32_t kInstantFadeRate = 1024000;
+// The speed a window has when its text asks for none and it does not use the configuration's.
+constexpr int32_t kOwnSpeed = 50;
+// An Update reveals at most this many characters.
+constexpr int32_t kStepsPerUpdate = 4096;
+
+}  // namespace MessageLib
+
+// A message window's saved state, 668 bytes after the screen object's, integers little-endian,
+// short strings a length byte and their capacity:
+//   0    u8   state (0 done, 1 printing, 2 page full)   1    u8   vertical writing
+//   2    i32  font, previous font                      10   i32 x 4  text area left, top, right, bottom
+//   26   i32  pen x, y                                 34   i32  pitch x, y
+//   42   i32  previous pitch x, y                      50   i32  size w, h
+//   58   i32  previous size w, h                       66   i32  main read position
+//   70   u32  colour, previous colour                  78   i32  ruby size w, h
+//   86   u32  ruby colour, previous ruby colour        94   i32  ruby font
+//   98   i32  ruby pitch x, y                          106  i32  ruby offset x, y
+//   114  i32  wait left, ms                            118  128  speaker name (short string of 127)
+//   246  128  voice file                               374  i32  voice volume 0..255
+//   378  i32  voice silence-skip level                 382  i32  voice start, ms
+//   386  i32  voice auto-gain level                    390  i32  text alpha 0..1024
+//   394  i32  text fade rate, per second               398  i32  fade rate magnitude
+//   402  i32  margin                                   406  128  hanging set
+//   534  i32  speed, ms per character                  538  u8   auto-scroll
+//   539  u8   auto-wait                                540  128  zero
+// The main text and the log copy follow as stream strings.
+struct TMessageRecord {
+    static constexpr int32_t kSize = 668;
+    static constexpr int32_t kNameCapacity = 127;
+    static constexpr int32_t kReservedSize = 128;
+
+    uint8_t State = 1;
+    uint8_t Vertical = 0;
+    int32_t Font = 0, PrevFont = 0;
+    int32_t AreaLeft = 0, AreaTop = 0, AreaRight = 0, AreaBottom = 0;
+    int32_t PenX = 0, PenY = 0;
+    int32_t PitchX = 0, PitchY = 0, PrevPitchX = 0, PrevPitchY = 0;
+    int32_t SizeW = 32, SizeH = 32, PrevSizeW = 32, PrevSizeH = 32;
+    int32_t MainPos = 0;
+    uint32_t Color = 0xFFFFFFFFu, PrevColor = 0xFFFFFFFFu;
+    int32_t RubySizeW = 12, RubySizeH = 12;
+    uint32_t RubyColor = 0xFFFFFFFFu, PrevRubyColor = 0xFFFFFFFFu;
+    int32_t RubyFont = 7;
+    int32_t RubyPitchX = 0, RubyPitchY = 0;
+    int32_t RubyOffsetX = 0, RubyOffsetY = -8;
+    int32_t WaitLeft = 0;
+    std::string SpeakerName, VoiceFile;
+    int32_t VoiceVolume = 255, VoiceSkipLevel = 0, VoiceStart = 0, VoiceAutoGain = 0;
+    int32_t TextAlpha = 0, FadeRate = -MessageLib::kInstantFadeRate, FadeMagnitude = MessageLib::kInstantFadeRate;
+    int32_t Margin = 0;
+    std::string HangingSet{MessageLib::kDefaultHangingSet};
+    int32_t Speed = -1;
+    uint8_t AutoScroll = 0;
+    uint8_t AutoWait = 0;
+
+    void Write(TRecordWriter& w) const;
+    // Length bytes beyond a string's capacity are taken as the capacity.
+    void Read(TRecordReader& r);
+    bool operator==(const TMessageRecord&) const = default;
+};
+
+// The message window: a screen object whose picture is the window's frame, with the text typed
+// into its text bitmap. Without a picture the window draws the inked part of the bitmap itself,
+// ten layers above its own; with one, the animation's "*messurface" layers show the bitmap.
+//
+// Reveal: characters come one every GetEffectiveSpeed() ms of Update time; a "w" wait holds the
+// clock; a full page stops until Advance scrolls it one line. The text fades in over the fade
+// time when the window is opened or shown and out when it is closed or hidden or its text
+// cleared. Made like every screen object: ImageLib::Make<TMessageLib>(sound, voices, log).
+class TMessageLib : public TImageLib, public TMessageText {
+public:
+    // sound: the animation's effect channels (none: silent); voices: where the voices play (none:
+    // no voices); log: where finished messages go (none: nowhere).
+    explicit TMessageLib(IAnimationSound* sound = nullptr, std::unique_ptr<IMessageVoice> voices = nullptr,
+                         TKelLogData* log = nullptr);
+    ~TMessageLib() override;
+
+    // ---- the screen object's operations ----
+    // Everything back to the state after construction but the own speed, the configuration
+    // speed switch, the fade time and the voice's auto-gain level; the window ends hidden.
+    void Clear() override;
+    // The base object's frame, the text fade, the reveal, and the "*OnScroll" motion while a full
+    // page waits ("*OffScroll" once it has been turned).
+    void Update(uint32_t mask, int32_t elapsed) override;
+    void Draw(TARGB8888CellDraw* target, uint32_t mask, int32_t dx, int32_t dy) override;
+    void Show() override;     // the text at once opaque
+    void Hide() override;     // the text at once gone
+    void Enable() override;   // opens the window: the text fades in
+    void Disable() override;  // closes it: the text fades out
+    bool SaveToStream(TStream* stream) override;
+    // The screen object's state, then the record and the texts; the page is typed again to
+    // where it had come. False, with the window cleared, for a damaged or short stream.
+    bool LoadFromStream(TStream* stream) override;
+
+    // ---- text ----
+    // Opens an enabled window again, turns line breaks into "[n]" and appends; at speed 0 the
+    // whole text is typed at once.
+    void AddText(std::string_view text);
+    // The page emptied, and the window's own part of it: the voice file forgotten, the
+    // speaker's voices faded out (not while loading), the text faded out.
+    void ClearText() override;
+    void Flush() override;  // and the reveal clock starts again
+    // The player's advance, when the input mask meets mask: while typing, the page at once and
+    // opaque; at a full page, one line on.
+    void Advance(uint32_t mask);
+    TMessageState GetState() const { return State; }
+    // ms per character: the text's speed, else the configuration's "MessageSpeed" when the
+    // window uses it, else its own.
+    int32_t GetEffectiveSpeed() const;
+    // The finished message to the back-log (when it shows anything and there is a log); the log
+    // copy is emptied either way.
+    void AddToLog();
+
+    // ---- options ----
+    void SetFadeTime(int32_t ms);
+    void SetAutoWait(bool on) { AutoWait = on ? 1 : 0; }
+    void SetAutoScroll(bool on) { AutoScroll = on ? 1 : 0; }
+    void SetHangingSet(std::string_view characters);  // cut to 127 bytes
+    void SetSpeakerName(std::string_view name);       // cut to 127 bytes
+
+    // ---- voice ----
+    // The voice of the current line: an empty file forgets it (true); a file that no pack holds
+    // is kept by its given name and gives false. Otherwise the window's stream stops and, when
+    // play is set, the speaker's channel is not muted and the game is not skipping, plays the
+    // voice at the speaker's volume scaled by the voice volume, from the voice start, skipping a
+    // quiet start and with the auto-gain level as set; true.
+    bool PlayVoice(const std::string& file, bool play);
+    void SetVoiceVolume(int32_t volume) { VoiceVolume = std::clamp(volume, 0, 255); }
+    void SetVoiceStart(int32_t ms) { VoiceStart = ms; }
+    void SetVoiceSkipLevel(int32_t level) { VoiceSkipLevel = level; }
+    void SetVoiceAutoGain(int32_t level) { VoiceAutoGain = level; }
+
+    // The record of the window's current state.
+    TMessageRecord MakeRecord() const;
+
+    int32_t OwnSpeed = MessageLib::kOwnSpeed;
+    uint8_t UseConfigSpeed = 0;  // script windows set it
+    int32_t RevealClock = 0;     // ms towards the next character
+    uint8_t SuppressVoiceStop = 0;
+    std::string SpeakerName;
+    std::string VoiceFile;
+    int32_t VoiceVolume = 255, VoiceSkipLevel = 0, VoiceStart = 0, VoiceAutoGain = 0;
+    int32_t TextAlpha = 0;  // 0..kOpaqueText
+    int32_t FadeRate = -MessageLib::kInstantFadeRate;
+    int32_t FadeMagnitude = MessageLib::kInstantFadeRate;
+    uint8_t AutoWait = 0;                   // characters and full pages add to the auto mode's wait
+    TKelLogData* Log = nullptr;             // not owned
+    std::unique_ptr<IMessageVoice> Voices;  // none: voices are neither played nor faded
+
+protected:
+    void OnCharacterDrawn() override;
+    void OnPageFull() override;
+
+private:
+    void FadeBy(int64_t units);
+    void ApplyLoaded(const TMessageRecord& saved, const std::string& mainText, const std::string& logCopy);
 };

@@ -127,6 +127,10 @@ TKelScript::~TKelScript() {
     Variables.reset();
     SystemKeys.reset();
     Objects.reset();
+    if (Links.Cursor == CursorImage.get()) Links.Cursor = nullptr;
+    CursorImage.reset();
+    if (Links.SystemCursor == SystemCursorImage.get()) Links.SystemCursor = nullptr;
+    SystemCursorImage.reset();
     if (Links.Camera == Camera.get()) Links.Camera = nullptr;
     Camera.reset();
     Reader.reset();
@@ -176,6 +180,16 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         (*Kinds->ScreenMaker())(*this);
         Links.Compositor = Graphic.get();
         if (!Links.Camera) Links.Camera = Camera.get();
+    }
+    if (const TScriptCursorMaker* makeCursor = Kinds ? Kinds->CursorMaker() : nullptr) {
+        if (!Links.Cursor) {
+            CursorImage = (*makeCursor)(*this, false);
+            Links.Cursor = CursorImage.get();
+        }
+        if (!Links.SystemCursor) {
+            SystemCursorImage = (*makeCursor)(*this, true);
+            Links.SystemCursor = SystemCursorImage.get();
+        }
     }
     // Without links of their own, the reader's replace rules use the engine's libraries.
     Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();

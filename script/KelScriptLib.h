@@ -294,6 +294,10 @@ public:
     // maker; Links.Compositor and Links.Camera point at them unless the host linked its own.
     std::unique_ptr<IScriptCompositor> Graphic;
     std::unique_ptr<IScriptCamera> Camera;
+    // The wait cursor ("csr") and the system cursor ("scsr"), made at Setup by the registry's
+    // cursor maker unless the host linked its own.
+    std::unique_ptr<IScriptCursorImage> CursorImage;
+    std::unique_ptr<IScriptCursorImage> SystemCursorImage;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;

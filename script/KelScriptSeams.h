@@ -182,6 +182,10 @@ using TObjectCommandHandler = std::function<bool(TKelScript&, int32_t, TStringLi
 using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelScript&, const std::string&)>;
 // Gives an interpreter the compositor and the camera it owns (TKelScript::Graphic and Camera).
 using TScriptScreenMaker = std::function<void(TKelScript&)>;
+class IScriptCursorImage;
+// Makes one of the two cursor images an interpreter owns: the wait cursor (system false) or the
+// system cursor (system true).
+using TScriptCursorMaker = std::function<std::unique_ptr<IScriptCursorImage>(TKelScript&, bool system)>;
 
 // Where the handlers of the object kinds and the makers of their objects register. The kinds that
 // carry no engine object are made by the interpreter itself; a registered factory replaces that.
@@ -198,6 +202,10 @@ public:
     // camera; without one an interpreter has neither unless its host links them.
     void RegisterScreenMaker(TScriptScreenMaker maker) { ScreenMakerFunction = std::move(maker); }
     const TScriptScreenMaker* ScreenMaker() const { return ScreenMakerFunction ? &ScreenMakerFunction : nullptr; }
+    // The same for the cursor images; without a maker an interpreter has only the cursors its
+    // host links.
+    void RegisterCursorMaker(TScriptCursorMaker maker) { CursorMakerFunction = std::move(maker); }
+    const TScriptCursorMaker* CursorMaker() const { return CursorMakerFunction ? &CursorMakerFunction : nullptr; }
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
@@ -206,6 +214,7 @@ private:
     std::map<TObjectKind, TObjectCommandHandler> Handlers;
     std::map<std::string, TObjectFactory> Factories;
     TScriptScreenMaker ScreenMakerFunction;
+    TScriptCursorMaker CursorMakerFunction;
 };
 
 // ---- services of the host and of later subsystems ----

@@ -10,7 +10,13 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "objects/KelCursorImage.h"
+#include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
+#include "objects/KelImageCommands.h"
+#include "objects/KelLogdataLib.h"
+#include "objects/KelScreenObjects.h"
+#include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -136,6 +142,7 @@ TKelSystem::~TKelSystem() {
     Movie.reset();
     Sound.reset();
     Input.reset();
+    LogData.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -152,6 +159,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.ReadTextLog = LabelLogs[0].get();
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
+    links.BackLog = LogData.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -170,14 +178,22 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
 
     // Each interpreter makes its compositor and camera at its set-up; frames reach the display
-    // through them.
+    // through them. Image objects that the scripts declare are real screen objects.
     KelGraphicLib::Register(TObjectKindRegistry::Global());
+    KelScreenObjects::Register(TObjectKindRegistry::Global());
+    // The words of the effect, back-log, camera, sound and movie objects.
+    KelEffectCommands::Register(TObjectKindRegistry::Global());
+    KelSoundCommands::Register(TObjectKindRegistry::Global());
+    // Every interpreter owns its two cursor images; the words of images and cursors reach them.
+    KelCursorImage::Register(TObjectKindRegistry::Global());
+    KelImageCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
@@ -516,6 +532,7 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
     ErrorLogLib::ClearErrorLog();
     SystemScript->Reset();
     GameScript->Reset();
+    if (LogData) LogData->Clear();
     if (Menu) Menu->Reset();
     if (FileSelect) FileSelect->Reset();
     if (Log) Log->Reset();

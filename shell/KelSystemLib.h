@@ -15,6 +15,7 @@
 #include "shell/KelSystemSeams.h"
 
 class TInput;
+class TKelLogData;
 class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
@@ -114,6 +115,7 @@ public:
     std::unique_ptr<IKelScreen> FileSelect;
     std::unique_ptr<TLabelLog> LabelLogs[2];  // read text, file use
     std::unique_ptr<IKelMovie> Movie;
+    std::unique_ptr<TKelLogData> LogData;  // the back-log store both interpreters share
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;
     int32_t FramesInMode = 0;

@@ -27,6 +27,10 @@ using ImageFixtures::TPixels;
 constexpr int32_t kW = 4, kH = 2;
 constexpr uint32_t A = 0xFFC08040, B = 0xFF4080C0, C = 0xFF10E020, kBlack = 0xFF000000, kWhite = 0xFFFFFFFF;
 constexpr int32_t kWhole = kWholeScreenLayer;
+// Where the saved transition image begins, and where the captures begin while the image is empty
+// (its record and 16 empty effect texts).
+constexpr int32_t kImageAt = TKelGraphicRecord::kSize;
+constexpr int32_t kCapturesAt = kImageAt + TImageRecord::kSize + TImageLib::kEffectCount * 2;
 using TRow = std::array<uint32_t, kW>;
 
 TRow Same(uint32_t p) {
@@ -232,8 +236,8 @@ TEST_F(KelGraphicTest, AnimationTransitionFrameByFrame) {
     G.SetAnimSoundChannel(3);
     G.SetAnimEffectChannel(5);
     G.AnimIn(200, kWhole, "wipe.b");
-    EXPECT_EQ(G.TransitionImage->VoiceStream, 3);
-    EXPECT_EQ(G.TransitionImage->SoundChannel, 5);
+    EXPECT_EQ(G.TransitionImage->Animation->VoiceStream, 3);
+    EXPECT_EQ(G.TransitionImage->Animation->SoundChannel, 5);
 
     // An animation that cannot be had ends at once; other files start nothing.
     Run("missing", {{[this] { G.AnimIn(200, kWhole, "missing.b"); }, 16, Same(B)}});
@@ -395,9 +399,9 @@ TEST_F(KelGraphicTest, RecordLayout) {
     EXPECT_EQ(r[157], 1);  // the held picture follows
     EXPECT_EQ(r[158], 1);  // so does the last frame
     EXPECT_EQ(r[159] | r[160], 0);
-    // The first capture directly after the record.
-    EXPECT_EQ(LittleEndian::Get16(r + 2209), 11);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + 2211), 11), "Capture.jpg");
+    // The first capture directly after the transition image.
+    EXPECT_EQ(LittleEndian::Get16(r + kCapturesAt), 11);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(r + kCapturesAt + 2), 11), "Capture.jpg");
 
     // Without a transition only the last frame is kept.
     G.EndTransition();
@@ -405,7 +409,7 @@ TEST_F(KelGraphicTest, RecordLayout) {
     ASSERT_TRUE(G.SaveToStream(plain));
     EXPECT_EQ(plain.Memory()[157], 0);
     EXPECT_EQ(plain.Memory()[158], 1);
-    EXPECT_EQ(LittleEndian::Get16(plain.Memory() + 2209), 10);
+    EXPECT_EQ(LittleEndian::Get16(plain.Memory() + kCapturesAt), 10);
 }
 
 TEST_F(KelGraphicTest, ASaveInTheMiddleOfAWipeChangesNothingOnScreen) {
@@ -438,6 +442,11 @@ TEST_F(KelGraphicTest, AnAnimationTransitionGoesOnAfterLoading) {
     Frame(140);
     TMemoryStream saved;
     ASSERT_TRUE(G.SaveToStream(saved));
+    // The transition image is saved after the record: shown, on its file, with its clock.
+    const uint8_t* image = saved.Memory() + kImageAt;
+    EXPECT_EQ(image[0], 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image + 2083), image[2082]), "wipe.b");
+    EXPECT_EQ(LittleEndian::Get32(image + 10), 70u);  // layer 0 at half speed: 70 ms in
 
     TKelGraphic loaded;
     Start(loaded);
@@ -464,18 +473,19 @@ TEST_F(KelGraphicTest, LoadingRefusesDamagedStreams) {
         const char* Reason;
     } cases[] = {
         {"short record", bytes.substr(0, 2000), "record"},
+        {"transition image cut short", bytes.substr(0, kImageAt + 3000), "transition image"},
         {"capture cut short", bytes.substr(0, bytes.size() - 10), "Buffer.jpg"},
         {"count past the end",
          [&] {
              std::string b = bytes;
-             LittleEndian::Put32(reinterpret_cast<uint8_t*>(b.data()) + 2209 + 13, 0x7FFFFFF0);
+             LittleEndian::Put32(reinterpret_cast<uint8_t*>(b.data()) + kCapturesAt + 13, 0x7FFFFFF0);
              return b;
          }(),
          "Capture.jpg"},
         {"not a picture",
          [&] {
              std::string b = bytes;
-             b.replace(2209 + 13 + 4, 64, 64, 'X');
+             b.replace(kCapturesAt + 13 + 4, 64, 64, 'X');
              return b;
          }(),
          "Capture.jpg"},

@@ -20,8 +20,6 @@
 
 namespace {
 
-using FontFixtures::TTestFont;
-
 std::string Sj(const char* utf8) {
     return Encoding::Utf8ToSjis(utf8);
 }
@@ -29,12 +27,7 @@ std::string Sj(const char* utf8) {
 class MessageTextTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // Font 0 draws the text at 16 x 16, font 7 the ruby at 8 x 8, both cell for cell.
-        TTestFont font;
-        font.CellWidth = font.CellHeight = 16;
-        FontFixtures::Install(font, 0, "test 16");
-        font.CellWidth = font.CellHeight = 8;
-        FontFixtures::Install(font, 7, "test 8");
+        FontFixtures::InstallMessageFonts();
         ErrorLogLib::SetLogFolder(TestData::ScratchDir());
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
@@ -397,7 +390,7 @@ TEST_F(MessageTextTest, ClearStartsTheTextWithThePenAndTheStyle) {
     t.Flush();
     t.ClearText();
     EXPECT_EQ(t.MainText,
-              "[p,4,3][spd,9][f,2][c,$0a123456][pi,1,3][s,20,22][rf,6][rc,$01020304][rpi,1,2][rs,5,6][rp,7,8]");
+              "[p,4,3][spd,9][f,2][c,$0a123456][s,20,22][pi,1,3][rf,6][rc,$01020304][rpi,1,2][rs,5,6][rp,7,8]");
     EXPECT_EQ(t.MainPos, static_cast<int32_t>(t.MainText.size()));
     // A colour below 0x10000000 survives: its eight digits read back as they were written.
     EXPECT_EQ(t.Color, 0x0A123456u);

@@ -51,6 +51,22 @@ AnimationBmpWriter::TFile File(const std::vector<AnimationBmpWriter::TLayer>& la
     return file;
 }
 
+AnimationBmpWriter::TFile StateFile(int32_t w, int32_t h, const std::vector<std::string>& pngs) {
+    AnimationBmpWriter::TLayer draw;
+    draw.Keys[0] = Key(0, TABMPKind::Draw);
+    AnimationBmpWriter::TLayer hit;
+    hit.Keys[0] = Key(0, TABMPKind::HitArea);
+    hit.Keys[0].DstW = static_cast<int16_t>(w);
+    hit.Keys[0].DstH = static_cast<int16_t>(h);
+    AnimationBmpWriter::TFile file = File({draw, hit}, pngs);
+    file.Width = w;
+    file.Height = h;
+    file.Motions.clear();
+    for (const char* name : {"Idle", "*Enable", "*Disable", "*OnMouse", "*OffMouse"})
+        file.Motions.push_back({name, {draw, hit}});
+    return file;
+}
+
 std::unique_ptr<TAnimationBMP> Load(const std::string& bytes, const std::string& fileName, IAnimationSound* sound) {
     auto animation = std::make_unique<TAnimationBMP>(sound);
     TMemoryStream stream(bytes);

@@ -24,6 +24,10 @@ TABMPKeyFrame Key(int32_t time, TABMPKind kind, TABMPCommand command = TABMPComm
 AnimationBmpWriter::TFile File(const std::vector<AnimationBmpWriter::TLayer>& layers,
                                const std::vector<std::string>& pngs = {});
 
+// A file of w x h whose motions Idle, *Enable, *Disable, *OnMouse and *OffMouse each draw
+// embedded picture 0 at the origin over a hit area of the whole frame; the pictures as PNG records.
+AnimationBmpWriter::TFile StateFile(int32_t w, int32_t h, const std::vector<std::string>& pngs);
+
 // Loads bytes as the file name says; the load is expected to succeed.
 std::unique_ptr<TAnimationBMP> Load(const std::string& bytes, const std::string& fileName = "test.b",
                                     IAnimationSound* sound = nullptr);

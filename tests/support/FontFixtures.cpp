@@ -95,4 +95,12 @@ void Install(const TTestFont& font, int32_t slot, const std::string& name) {
     ARGB8888Font::Fonts.at(static_cast<size_t>(slot)).LoadBitmapFont(name, &horizontal, &vertical);
 }
 
+void InstallMessageFonts(int32_t text, int32_t ruby) {
+    TTestFont font;
+    font.CellWidth = font.CellHeight = text;
+    Install(font, 0, "test " + std::to_string(text));
+    font.CellWidth = font.CellHeight = ruby;
+    Install(font, 7, "test " + std::to_string(ruby));
+}
+
 }  // namespace FontFixtures

@@ -17,7 +17,9 @@ std::string Key(const std::string& name) {
 }
 }  // namespace
 
-TScriptHarness::TScriptHarness() {
+TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
+
+TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     Clock::SetCurrent(&Clock);
@@ -32,6 +34,7 @@ TScriptHarness::TScriptHarness() {
     Script.Words.General = &General;
     TScriptLinks links;
     links.Input = &Input;
+    if (beforeSetup) beforeSetup(Kinds, links);
     Script.Setup(links);
 }
 
@@ -70,6 +73,26 @@ void TScriptHarness::PassInputLock() {
 void TScriptHarness::Run(int frames, uint32_t ms) {
     for (int i = 0; i < frames; ++i)
         Step(ms);
+}
+
+void TScriptHarness::Execute(std::initializer_list<std::string> utf8Statements) {
+    for (const auto& statement : utf8Statements)
+        Script.ExecuteLine(Encoding::Utf8ToSjis(statement));
+}
+
+int32_t TScriptHarness::ResultInt(int32_t i) {
+    return Var("ResultInt", i).Value;
+}
+
+std::string TScriptHarness::ResultStr(int32_t i) {
+    return Encoding::SjisToUtf8(Var("ResultStr", i).Text);
+}
+
+std::string TScriptHarness::FirstError() const {
+    const std::vector<std::string> errors = Errors();
+    if (errors.empty()) return "";
+    const std::string mark = "[ERROR]:";
+    return errors[0].rfind(mark, 0) == 0 ? errors[0].substr(mark.size()) : errors[0];
 }
 
 std::vector<std::string> TScriptHarness::Errors() const {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <set>
@@ -29,6 +30,10 @@ class TScriptHarness {
 public:
     // Text of files is given in UTF-8 and stored in Shift-JIS, as scripts are.
     TScriptHarness();
+    // Registers kinds and links services before the interpreter's set-up, for what Setup takes
+    // from them (the compositor and camera of a screen maker, the channel counts of the sound
+    // arrays, the back-log store of the object manager).
+    explicit TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup);
     ~TScriptHarness();
     TScriptHarness(const TScriptHarness&) = delete;
     TScriptHarness& operator=(const TScriptHarness&) = delete;
@@ -44,8 +49,16 @@ public:
     void PassInputLock();
     void Run(int frames, uint32_t ms = 16);
 
+    // Runs each statement (UTF-8) as a script line.
+    void Execute(std::initializer_list<std::string> utf8Statements);
+    // Element i of "ResultInt" and of "ResultStr" (in UTF-8).
+    int32_t ResultInt(int32_t i = 0);
+    std::string ResultStr(int32_t i = 0);
+
     // Error-log lines in UTF-8.
     std::vector<std::string> Errors() const;
+    // The first error-log line without its "[ERROR]:" mark; empty when there is none.
+    std::string FirstError() const;
     void ClearErrors();
     TCalcValue Eval(const std::string& utf8Expression);
     // Reads an element of a variable visible from the current depth (force: locks ignored).

@@ -1,0 +1,137 @@
+// The "snd" and "dsnd" words with arbitrary arguments, run through an interpreter on the sound
+// library over the manual device. Each line of the input is one statement: its first byte picks the
+// object (low bit: "snd" or "dsnd"; the rest: the element), its second byte the word, and the rest
+// of the line is the argument text as a script would write it, evaluated by the interpreter.
+// A few small sounds are served in memory. Whatever the arguments (huge or negative volumes,
+// fades, positions, groups, channels, gains; names that are missing or do not decode), every word
+// must finish with the library in a state it can report and save, and nothing may be raised.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "media/OggWuvorbisLib.h"
+#include "media/uSoundLib.h"
+#include "objects/KelSoundCommands.h"
+#include "platform/Clock.h"
+#include "platform/headless/ManualAudio.h"
+#include "script/KelScriptLib.h"
+#include "tools/kelsound/SoundWriter.h"
+
+namespace {
+
+void IgnoreHalt() {}
+
+// The library's channel counts and swaps as the interpreter asks for them.
+class TSoundSeam final : public IScriptSound {
+public:
+    explicit TSoundSeam(TSound& sound) : Sound(sound) {}
+    int32_t StreamChannelCount() override { return Sound.SSound->Count(); }
+    int32_t EffectChannelCount() override { return Sound.DSound->Count(); }
+    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
+    int32_t StreamState(int32_t channel) override { return Sound.SSound->GetState(channel); }
+
+private:
+    TSound& Sound;
+};
+
+const char* const kStreamWords[] = {"l",   "?l", "i",   "p",   "s",   "?p", "gp", "v",  "?v",  "gv",   "gf", "gt", "tt",
+                                    "?tt", "sk", "?sk", "?nt", "?nv", "sv", "t",  "?t", "agc", "?agc", "eq", "sw"};
+const char* const kEffectWords[] = {"l", "p", "s", "i", "v", "mv", "?v", "gv", "gp", "gf"};
+
+struct TWorld {
+    TWorld() {
+        Clock::SetCurrent(&FakeClock);
+        FakeClock.Now = 50000;
+        ddsd7::SetHaltHandler(&IgnoreHalt);
+        ddsd7::DuplicateStaticBuffers = false;
+        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+        Files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 13000, 440, 0.5), 44100, 2, {});
+        Files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 4000, 300, 0.5), 22050, 1,
+                                                {SoundWriter::LoopComment({"*looptime,0,0.05,0.1,-1"})});
+        Files["bad.ogg"] = "OggS" + std::string(60, '\x01');
+        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(n) > 0; };
+        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+            auto it = Files.find(n);
+            return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
+        };
+        Component.SetChannelCount(16);
+        Component.Initialize();
+        Sound = std::make_unique<TSound>(Component, 16384);
+        Seam = std::make_unique<TSoundSeam>(*Sound);
+        KelSoundCommands::Register(Kinds);
+        Script.Kinds = &Kinds;
+        TScriptLinks links;
+        links.Sound = Seam.get();
+        links.SoundLibrary = Sound.get();
+        Script.Setup(links);
+        for (int32_t n = 0; n < Sound->SSound->Count(); ++n)
+            Streams.push_back(Script.Evaluate("snd[" + std::to_string(n) + "]").Text);
+        for (int32_t n = 0; n < Sound->DSound->Count(); ++n)
+            Effects.push_back(Script.Evaluate("dsnd[" + std::to_string(n) + "]").Text);
+    }
+
+    TFakeClock FakeClock;
+    TManualAudioDevice Device;
+    TDDSD7 Component{&Device};
+    std::unique_ptr<TSound> Sound;
+    std::unique_ptr<TSoundSeam> Seam;
+    std::map<std::string, std::string> Files;
+    TObjectKindRegistry Kinds;
+    TKelScript Script;
+    std::vector<std::string> Streams, Effects;  // the element names
+};
+
+// Every channel reports a state that exists, and the whole library saves into its fixed size.
+void Check(TSound& sound) {
+    for (int32_t n = 0; n < sound.SSound->Count(); ++n)
+        if (sound.SSound->GetState(n) > psLOOP) std::abort();
+    for (int32_t n = 0; n < sound.DSound->Count(); ++n)
+        if (sound.DSound->GetState(n) > psLOOP) std::abort();
+    TMemoryStream saved;
+    sound.SaveToStream(saved);
+    if (saved.Size() != sound.SavedBytes()) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static TWorld world;
+    ErrorLogLib::ClearErrorLog();
+    ErrorLogLib::ErrorFlag = false;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    size_t at = 0;
+    for (int statements = 0; at < bytes.size() && statements < 64; ++statements) {
+        size_t end = bytes.find('\n', at);
+        if (end == std::string_view::npos) end = bytes.size();
+        const std::string_view line = bytes.substr(at, end - at);
+        at = end + 1;
+        if (line.size() < 2) continue;
+        const auto pick = static_cast<uint8_t>(line[0]), word = static_cast<uint8_t>(line[1]);
+        const bool effect = (pick & 1) != 0;
+        const std::vector<std::string>& names = effect ? world.Effects : world.Streams;
+        const std::string statement =
+            std::string("\\") +
+            (effect ? kEffectWords[word % std::size(kEffectWords)] : kStreamWords[word % std::size(kStreamWords)]) +
+            "," + std::string(line.substr(2));
+        TScriptRoutine* routine = world.Script.CurrentRoutine();
+        if (!routine) std::abort();
+        routine->ScopeNames[0] = names[(pick >> 1) % names.size()];
+        world.Script.ExecuteLine(statement);
+        ErrorLogLib::ErrorFlag = false;
+        world.Device.Render(441);
+        world.FakeClock.Now += 10;
+    }
+    Check(*world.Sound);
+    world.Sound->StopAll();
+    world.Script.HoldFrames = 0;
+    TDDSD7::DeliverThreadFailures();
+    return 0;
+}

@@ -1,0 +1,56 @@
+#include "objects/KelScreenObjects.h"
+
+#include "media/uSoundLib.h"
+#include "script/KelScriptLib.h"
+#include "script/uKelObjectKinds.h"
+
+namespace KelScreenObjects {
+
+TKelScreenObjectInfo InfoOf(const TImageLib& image) {
+    const TImageRecord& r = image.Record;
+    TKelScreenObjectInfo info;
+    info.X = r.X;
+    info.Y = r.Y;
+    info.Z = r.Z;
+    info.Alpha = r.Alpha;
+    info.File1 = r.Files[0];
+    info.File2 = r.Files[1];
+    info.Enabled = image.IsEnabled();
+    info.MotionIndex = image.GetMotionIndex();
+    info.MotionName = image.GetCurrentMotionName();
+    info.InputMask = r.InputMask;
+    info.ClickX = r.ClickX;
+    info.ClickY = r.ClickY;
+    return info;
+}
+
+IAnimationSound* AnimationSoundOf(TKelScript& script) {
+    return script.Links.SoundLibrary ? &script.Links.SoundLibrary->AnimationSound() : nullptr;
+}
+
+namespace {
+
+template <typename TObject>
+TObjectFactory ImageMaker() {
+    return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
+        auto image = ImageLib::Make<TImageLib>(AnimationSoundOf(script));
+        return std::make_unique<TObject>(name, std::make_unique<TKelScreenObjectLink<TImageLib>>(std::move(image)));
+    };
+}
+
+std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std::string& name) {
+    auto window = ImageLib::Make<TMessageLib>(
+        AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
+    window->UseConfigSpeed = 1;
+    return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
+}
+
+}  // namespace
+
+void Register(TObjectKindRegistry& registry) {
+    registry.RegisterFactory("img", ImageMaker<TKelObjectDataImage>());
+    registry.RegisterFactory("simg", ImageMaker<TKelObjectDataSysImage>());
+    registry.RegisterFactory("msg", MakeMessage);
+}
+
+}  // namespace KelScreenObjects
