@@ -170,12 +170,12 @@ int Create(const std::vector<std::string>& args) {
     if (entries.size() > 65535) return Fail("a pack holds at most 65535 entries");
     const std::string pack = PackWriter::Pack(entries, version);
     if (pack.size() > 0xFFFFFFFFu) return Fail("the pack would exceed 4 GiB");
-    if (!WriteHostFile(packPath, pack)) return Fail("cannot write " + packPath);
+    if (!WriteHostFile(packPath, pack)) return Fail("cannot write " + Shown(packPath));
     if (hash) {
         const fs::path hashPath = WithExtension(packPath, ".hash");
-        if (!WriteHostFile(hashPath, PackWriter::HashFile(entries))) return Fail("cannot write " + hashPath.string());
+        if (!WriteHostFile(hashPath, PackWriter::HashFile(entries))) return Fail("cannot write " + Shown(hashPath));
     }
-    std::printf("%s: %zu entries, version %s%s\n", packPath.c_str(), entries.size(),
+    std::printf("%s: %zu entries, version %s%s\n", Shown(packPath).c_str(), entries.size(),
                 version == PackWriter::TVersion::V20 ? "2.0" : "1.0", hash ? ", with name table file" : "");
     return 0;
 }
@@ -185,11 +185,11 @@ std::unique_ptr<TFilePack> OpenPack(const std::string& packPath, std::string& er
     if (pack->Opened()) return pack;
     std::error_code ec;
     if (!fs::is_regular_file(packPath, ec))
-        error = "no such pack: " + packPath;
+        error = "no such pack: " + Shown(packPath);
     else if (pack->Invalid())
-        error = packPath + " is not a pack (unknown trailer or wrong signature)";
+        error = Shown(packPath) + " is not a pack (unknown trailer or wrong signature)";
     else
-        error = packPath + " is damaged (its index does not fit in the file)";
+        error = Shown(packPath) + " is damaged (its index does not fit in the file)";
     return nullptr;
 }
 
@@ -209,7 +209,7 @@ int List(const std::vector<std::string>& args) {
         withTable = std::make_unique<THashFilePack>(EnginePath(fs::absolute(args[0]).string()), false);
         if (withTable->Bad()) return Fail(Shown(hashPath) + " is damaged");
     }
-    std::printf("pack %s: version %s, %u entries\n", args[0].c_str(), pack->IsVersion20() ? "2.0" : "1.0",
+    std::printf("pack %s: version %s, %u entries\n", Shown(args[0]).c_str(), pack->IsVersion20() ? "2.0" : "1.0",
                 pack->Count());
     std::printf("%6s %10s %10s %-5s %-9s %s\n", "number", "stored", "size", "flags", "checksum", "name");
     int failures = 0, tableErrors = 0, fileTableErrors = 0;
@@ -263,7 +263,7 @@ int Extract(const std::vector<std::string>& args) {
     std::vector<uint32_t> which;
     if (args.size() == 3) {
         const int32_t n = pack->IndexOf(PackWriter::StoredName(EnginePath(args[2])));
-        if (n < 0) return Fail("no entry named " + args[2]);
+        if (n < 0) return Fail("no entry named " + Shown(args[2]));
         which.push_back(static_cast<uint32_t>(n));
     } else {
         for (uint32_t i = 0; i < pack->Count(); ++i)
@@ -299,7 +299,7 @@ int Extract(const std::vector<std::string>& args) {
         }
     }
     if (failures) return Fail(std::to_string(failures) + " entries were not extracted");
-    std::printf("%zu entries extracted to %s\n", which.size(), args[1].c_str());
+    std::printf("%zu entries extracted to %s\n", which.size(), Shown(args[1]).c_str());
     return 0;
 }
 
