@@ -205,7 +205,23 @@ std::string LowerAscii(std::string_view s) {
 }
 
 bool SameTextAscii(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
+    // LowerAscii of both, compared without building them: while the lowered bytes agree, a lead
+    // byte (never a letter) stands at the same place in both, so their trail bytes line up.
+    if (a.size() != b.size()) return false;
+    if (a == b) return true;  // mostly spelt alike
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<uint8_t>(a[i]);
+        auto y = static_cast<uint8_t>(b[i]);
+        if ((x >= 0x81 && x <= 0x9F) || x >= 0xE0) {
+            if (x != y || (i + 1 < a.size() && a[i + 1] != b[i + 1])) return false;
+            ++i;
+            continue;
+        }
+        if (x >= 'A' && x <= 'Z') x = static_cast<uint8_t>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<uint8_t>(y + 32);
+        if (x != y) return false;
+    }
+    return true;
 }
 
 }  // namespace ClassLib

@@ -204,6 +204,12 @@ struct TKelCalculation::TOperand {
     std::string Bare;
     std::vector<std::string> Indexes;
     mutable TEvaluationMemo IndexMemos[4];
+    // An index expression that is a plain number has its value here: evaluating it reads nothing,
+    // runs nothing and reports nothing while the nesting limit is not reached.
+    bool IndexIsNumber[4] = {false, false, false, false};
+    int32_t IndexNumber[4] = {0, 0, 0, 0};
+    // kName and kIndexed: where the scope search last found the name.
+    mutable TVariableMemo Place;
 
     explicit TOperand(std::string text) : Text(std::move(text)) {
         if (Text.empty()) return;
@@ -228,8 +234,15 @@ struct TKelCalculation::TOperand {
         Prefix = prefixed ? Text[0] : 0;
         Bare = parts[0];
         Hash = KelValueLib::NameHash(Bare);
-        for (int32_t i = parts.Count() - 1; i >= 1; --i)
+        for (int32_t i = parts.Count() - 1; i >= 1; --i) {
+            const size_t k = Indexes.size();
+            int64_t number;
+            if (!HasOperator(parts[i]) && IsNumberToken(KelCalculationLib::Trim(parts[i]), number)) {
+                IndexIsNumber[k] = true;
+                IndexNumber[k] = static_cast<int32_t>(static_cast<uint32_t>(number));
+            }
             Indexes.push_back(parts[i]);
+        }
     }
 };
 
@@ -244,6 +257,7 @@ struct TKelCalculation::TProgram {
         char Code = 0;  // operator code, 0 for an operand
         TOperand Operand;
     };
+    std::string Source;  // the text compiled
     bool Single = false;
     TOperand Operand{{}};  // a single operand: the trimmed text
     int32_t Nesting = 0;
@@ -411,7 +425,11 @@ TKelCalculation::TSlot TKelCalculation::Pop() {
 
 void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcValue& value) {
     if (operand.Kind == TOperand::kLiteral) {
-        value = operand.Value;
+        // In place: the value's text keeps its buffer.
+        value.Type = operand.Value.Type;
+        value.Value = operand.Value.Value;
+        value.Text.clear();
+        value.Text.append(operand.Value.Text);
         return;
     }
     if (operand.Kind == TOperand::kToken || !Tables) {
@@ -426,7 +444,7 @@ void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcV
     value.Value = 0;
     value.Text.clear();
     const std::string_view bare = operand.Kind == TOperand::kIndexed ? operand.Bare : operand.Text;
-    if (Tables->ReadFound(bare, operand.Hash, idx, level, value) == TVariableScope::None) {
+    if (Tables->ReadFound(bare, operand.Hash, idx, level, value, operand.Place) == TVariableScope::None) {
         Report("未定義の変数："_sj + operand.Text);
         value = TCalcValue::ErrorValue();
         return;
@@ -443,6 +461,10 @@ void TKelCalculation::ReadOperand(const TOperand& operand, int32_t level, TCalcV
 void TKelCalculation::EvaluateIndexes(const TOperand& operand, int32_t level, TVariableIndexes& idx) {
     TCalcValue index;
     for (size_t k = 0; k < operand.Indexes.size(); ++k) {
+        if (operand.IndexIsNumber[k] && Nesting + 1 <= kMaxNesting) {
+            idx.I[k] = operand.IndexNumber[k];
+            continue;
+        }
         Evaluate(operand.Indexes[k], &operand.IndexMemos[k], level, index);
         idx.I[k] = index.Value;
     }
@@ -474,13 +496,15 @@ bool TKelCalculation::AssignTo(const TSlot& target, int32_t level, const TCalcVa
     if (operand.Kind == TOperand::kIndexed) EvaluateIndexes(operand, level, idx);
     const std::string& bare = operand.Kind == TOperand::kIndexed ? operand.Bare : operand.Text;
     bool written = false;
-    if (Tables->WriteFound(bare, operand.Hash, idx, level, value, written) != TVariableScope::None) return written;
+    if (Tables->WriteFound(bare, operand.Hash, idx, level, value, written, operand.Place) != TVariableScope::None)
+        return written;
     Report("未定義の変数："_sj + bare);
     return false;
 }
 
 std::shared_ptr<const TKelCalculation::TProgram> TKelCalculation::Compile(std::string_view text, int32_t level) {
     auto program = std::make_shared<TProgram>();
+    program->Source.assign(text);
     program->Nesting = TextNesting(text);
     if (!HasOperator(text)) {
         program->Single = true;
@@ -513,13 +537,20 @@ void TKelCalculation::Replay(const TProgram& program, int32_t level) {
 }
 
 void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int32_t level, TCalcValue& result) {
-    result = TCalcValue::ErrorValue();
+    // The error value, in place: the text keeps its buffer.
+    result.Type = TCalcValueType::Error;
+    result.Value = 0;
+    result.Text.clear();
     if (text.empty()) return;
 
     const TProgram* program = nullptr;
     if (UseCache) {
-        if (memo && memo->Owner == this && memo->Program) {
-            program = static_cast<const TProgram*>(memo->Program.get());
+        // A memo stands for the text it was made for; a caller may hand it another.
+        const auto* remembered =
+            memo && memo->Owner == this ? static_cast<const TProgram*>(memo->Program.get()) : nullptr;
+        if (remembered && remembered->Source.size() == text.size() &&
+            EqualBytes(remembered->Source.data(), text.data(), text.size())) {
+            program = remembered;
         } else if (const auto* found = Cache.Find(text)) {
             program = found->get();
             if (memo) *memo = {this, *found};
@@ -556,7 +587,7 @@ void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int
 
     std::shared_ptr<const TProgram> compiled;
     if (program) {
-        Replay(*program, level);
+        if (!program->Effects.empty()) Replay(*program, level);
     } else {
         compiled = Compile(text, level);
         program = compiled.get();
@@ -598,7 +629,12 @@ void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& re
                     break;
                 }
                 Stack.pop_back();
-                Stack.back() = {TCalcValue::Int(1)};
+                // The assignment's value, 1, in place of its target.
+                TSlot& one = Stack.back();
+                one.Value.Type = TCalcValueType::Integer;
+                one.Value.Value = 1;
+                one.Value.Text.assign(1, '1');
+                one.Operand = nullptr;
                 continue;
             }
             Resolve(a, level);

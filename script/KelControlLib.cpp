@@ -1,5 +1,9 @@
 #include "script/KelControlLib.h"
 
+#include <array>
+#include <climits>
+#include <typeinfo>
+
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -199,37 +203,102 @@ void Jump(TKelScript& s, const TStringList& args, bool go) {
     s.UpdateSelfFileVariables();
 }
 
+// The parameter variables of a call, declared at its level and written with force. With the
+// engine's own tables they are declared and found by their hashes, and each is looked up once.
+class TParameterFrame {
+public:
+    TParameterFrame(TKelScript& s, int32_t level) : Vars(*s.Variables), Level(level) {
+        const IScriptVariables* variables = s.Variables.get();
+        // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
+        if (typeid(*variables) == typeid(TKelVariables)) Local = &static_cast<TKelVariables&>(Vars).LocalVariables();
+    }
+
+    void Declare() {
+        static const int32_t one[4] = {1, 1, 1, 1};
+        static const int32_t sixteen[4] = {16, 1, 1, 1};
+        TValueData* declared[3] = {};
+        for (size_t k = 0; k < 3; ++k) {
+            const TName& n = Names()[k];
+            const int32_t* dims = n.Count == 1 ? one : sixteen;
+            if (Local)
+                declared[k] =
+                    Local->Declare(n.Name, n.Hash, "", dims[0], dims[1], dims[2], dims[3], Level, n.Type, 0xFF, 0);
+            else
+                Vars.Declare(TVariableScope::Local, n.Name, kNoClass(), dims, Level, n.Type, 0xFF, false);
+        }
+        // A record declared here is the only one of its name at the level, so it is what a look-up
+        // finds while the level stays as it is now (levels are kept in 16 bits).
+        const bool kept = Level >= INT16_MIN && Level <= INT16_MAX;
+        for (size_t k = 0; k < 3 && Local && kept; ++k)
+            if (declared[k]) Memos[k] = {Local->LevelVersion(Level), Level, declared[k]};
+    }
+
+    // Writes element index of parameter variable k (0 ParamCount, 1 ParamInt, 2 ParamStr).
+    void Write(size_t k, int32_t index, const TCalcValue& value) {
+        const TName& n = Names()[k];
+        if (Local)
+            if (TValueData* record = Local->FindRecord(n.Name, n.Hash, Level, Memos[k])) {
+                Local->WriteRecord(*record, index, 0, 0, 0, value, true);
+                return;
+            }
+        TVariableIndexes idx;
+        idx.I[0] = index;
+        Vars.WriteElement(TVariableScope::Local, n.Name, idx, Level, value, true);
+    }
+
+private:
+    struct TName {
+        std::string Name;
+        uint32_t Hash;
+        int32_t Count;
+        TCalcValueType Type;
+    };
+    static const std::array<TName, 3>& Names() {
+        static const std::array<TName, 3> names = [] {
+            std::array<TName, 3> n{{{"ParamCount", 0, 1, TCalcValueType::Integer},
+                                    {"ParamInt", 0, 16, TCalcValueType::Integer},
+                                    {"ParamStr", 0, 16, TCalcValueType::String}}};
+            for (TName& name : n)
+                name.Hash = KelValueLib::NameHash(name.Name);
+            return n;
+        }();
+        return names;
+    }
+    static const std::string& kNoClass() {
+        static const std::string none;
+        return none;
+    }
+
+    IScriptVariables& Vars;
+    TValue* Local = nullptr;
+    int32_t Level;
+    TRecordMemo Memos[3];
+};
+
 void SetParameters(TKelScript& s, const TStringList& args, int32_t level) {
-    const int32_t one[4] = {1, 1, 1, 1};
-    const int32_t sixteen[4] = {16, 1, 1, 1};
-    static const std::string kCount = "ParamCount", kInt = "ParamInt", kStr = "ParamStr", kNoClass;
-    IScriptVariables& vars = *s.Variables;
-    vars.Declare(TVariableScope::Local, kCount, kNoClass, one, level, TCalcValueType::Integer, 0xFF, false);
-    vars.Declare(TVariableScope::Local, kInt, kNoClass, sixteen, level, TCalcValueType::Integer, 0xFF, false);
-    vars.Declare(TVariableScope::Local, kStr, kNoClass, sixteen, level, TCalcValueType::String, 0xFF, false);
+    TParameterFrame frame(s, level);
+    frame.Declare();
     int32_t count = 0;
     for (int32_t i = 0; i < 16; ++i) {
         const std::string_view given = KelCalculationLib::Trim(args[3 + i]);
         if (given.empty()) continue;
-        const std::string item(given);
         count = i + 1;
         // A bare word that is no variable is a text argument, not a fault.
         if (s.Calculation) s.Calculation->SetErrorReport(false);
-        TCalcValue v = s.Evaluate(item);
+        // The argument itself when it is trimmed already, so that its evaluation is remembered.
+        TCalcValue v = s.Evaluate(given.size() == args[3 + i].size() ? std::string_view(args[3 + i]) : given);
         if (s.Calculation) s.Calculation->SetErrorReport(true);
         int32_t number = v.Value;
-        std::string text = v.Text;
+        std::string text = std::move(v.Text);
         if (v.IsError()) {
-            number = KelValueLib::StrToIntDef0(item);
-            text = item;
+            number = KelValueLib::StrToIntDef0(given);
+            text = given;
         }
-        TVariableIndexes idx;
-        idx.I[0] = i;
-        vars.WriteElement(TVariableScope::Local, kInt, idx, level, TCalcValue::Int(number), true);
-        vars.WriteElement(TVariableScope::Local, kStr, idx, level, TCalcValue::Str(std::move(text)), true);
+        frame.Write(1, i, TCalcValue::Int(number));
+        frame.Write(2, i, TCalcValue::Str(std::move(text)));
     }
     // The position of the last argument given, not the number of arguments given.
-    vars.WriteElement(TVariableScope::Local, kCount, TVariableIndexes{}, level, TCalcValue::Int(count), true);
+    frame.Write(0, 0, TCalcValue::Int(count));
 }
 
 void Sub(TKelScript& s, TStringList& args) {
@@ -364,6 +433,20 @@ bool DoJumpCommand(TKelScript& s, int32_t code, TStringList& args) {
     // Local variables die with the routines that owned them.
     if (s.Thread->Count() != before && s.Variables) s.Variables->DeleteAboveOwner(s.Thread->Count() - 1);
     return true;
+}
+
+bool IsJumpWord(int32_t code) {
+    switch (code) {
+        case Cmd("jmp"):
+        case Cmd("go"):
+        case Cmd("sub"):
+        case Cmd("ret"):
+        case Cmd("brk"):
+        case Cmd("cnt"):
+            return true;
+        default:
+            return false;
+    }
 }
 
 std::string GetLabelArgument(TKelScript& s, std::string_view text) {

@@ -19,6 +19,9 @@ namespace KelControlLib {
 // args[0] is the command word, args[1..] the unevaluated arguments (at least 9 items).
 bool DoControlCommand(TKelScript& script, int32_t code, TStringList& args);
 bool DoJumpCommand(TKelScript& script, int32_t code, TStringList& args);
+// Whether the code is one of the jump words; DoJumpCommand declines any other code without
+// touching anything that the control words have not touched before it.
+bool IsJumpWord(int32_t code);
 // The label a word names. Nothing gives nothing; "@@" followed by at least one byte is taken as it
 // stands; any other text is an expression whose value, as text, names the label.
 std::string GetLabelArgument(TKelScript& script, std::string_view text);

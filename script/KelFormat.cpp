@@ -10,11 +10,13 @@ public:
 
     bool Run(std::string& out) {
         while (Pos < Fmt.size()) {
-            char c = Fmt[Pos++];
-            if (c != '%') {
-                out.push_back(c);
-                continue;
-            }
+            // The literal text up to the next directive, at once.
+            size_t next = Fmt.find('%', Pos);
+            if (next == std::string_view::npos) next = Fmt.size();
+            out.append(Fmt.data() + Pos, next - Pos);
+            Pos = next;
+            if (Pos == Fmt.size()) break;
+            ++Pos;
             if (!Directive(out)) return false;
         }
         return true;
@@ -83,7 +85,6 @@ private:
         if (type >= 'A' && type <= 'Z') type = static_cast<char>(type + 32);
         const TFormatArg& arg = Args[ArgIndex++];
 
-        std::string text;
         switch (type) {
             case 'd':
             case 'u':
@@ -92,44 +93,45 @@ private:
                 bool negative = type == 'd' && arg.Integer < 0;
                 uint32_t magnitude = static_cast<uint32_t>(arg.Integer);
                 if (negative) magnitude = 0u - magnitude;
-                text = Digits(magnitude, type == 'x' ? 16 : 10);
-                if (precision > static_cast<int32_t>(text.size()))
-                    text.insert(0, static_cast<size_t>(precision) - text.size(), '0');
-                if (negative) text.insert(0, 1, '-');
-                break;
+                char digits[16];
+                const size_t count = Digits(magnitude, type == 'x' ? 16 : 10, digits);
+                const size_t zeros =
+                    precision > static_cast<int32_t>(count) ? static_cast<size_t>(precision) - count : 0;
+                const size_t size = (negative ? 1 : 0) + zeros + count;
+                const size_t pad = width > static_cast<int32_t>(size) ? static_cast<size_t>(width) - size : 0;
+                if (!left) out.append(pad, ' ');
+                if (negative) out.push_back('-');
+                out.append(zeros, '0');
+                out.append(digits + sizeof digits - count, count);
+                if (left) out.append(pad, ' ');
+                return true;
             }
-            case 's':
+            case 's': {
                 if (arg.IsInteger) return false;
-                text = arg.Text;
+                std::string_view text = arg.Text;
                 if (precision >= 0 && static_cast<size_t>(precision) < text.size())
-                    text.resize(static_cast<size_t>(precision));
-                break;
+                    text = text.substr(0, static_cast<size_t>(precision));
+                const size_t pad =
+                    width > static_cast<int32_t>(text.size()) ? static_cast<size_t>(width) - text.size() : 0;
+                if (!left) out.append(pad, ' ');
+                out.append(text);
+                if (left) out.append(pad, ' ');
+                return true;
+            }
             default:  // e f g n m p find no argument of their kind; anything else is no type
                 return false;
         }
-        if (width > static_cast<int32_t>(text.size())) {
-            size_t pad = static_cast<size_t>(width) - text.size();
-            if (left)
-                text.append(pad, ' ');
-            else
-                text.insert(0, pad, ' ');
-        }
-        out += text;
-        return true;
     }
 
-    static std::string Digits(uint32_t v, uint32_t base) {
+    // The digits of v at the end of the buffer; their count.
+    static size_t Digits(uint32_t v, uint32_t base, char (&buffer)[16]) {
         static constexpr char kDigits[] = "0123456789ABCDEF";
-        char buffer[16];
         size_t n = 0;
         do {
-            buffer[n++] = kDigits[v % base];
+            buffer[sizeof buffer - 1 - n++] = kDigits[v % base];
             v /= base;
         } while (v != 0);
-        std::string s;
-        while (n > 0)
-            s.push_back(buffer[--n]);
-        return s;
+        return n;
     }
 
     std::string_view Fmt;

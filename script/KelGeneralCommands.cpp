@@ -89,9 +89,10 @@ void ResultInt(TKelScript& s, int32_t value) {
     s.SetResultInt("ResultInt", 0, value);
 }
 
-void ResultStr(TKelScript& s, const std::string& text) {
+void ResultStr(TKelScript& s, std::string text) {
     s.ClearResults();
-    s.SetResultStr("ResultStr", 0, text);
+    static const std::string kResultStr = "ResultStr";
+    s.SetResultStr(kResultStr, 0, std::move(text));
 }
 
 int32_t SaturatingAdd(int32_t a, int32_t b) {
@@ -204,21 +205,24 @@ void ScopeWord(TKelScript& s, TStringList& args) {
 
 void FormatWord(TKelScript& s, TStringList& args) {
     const int32_t pairs = std::max((args.Count() - 1) / 2, 4);
-    std::string result;
+    std::string result, piece;
+    TCalcValue format, v;
     for (int32_t p = 0; p < pairs; ++p) {
         int32_t i = 1 + 2 * p;
-        std::string format = i < args.Count() ? Value(s, args[i]).Text : std::string();
-        if (format.empty()) continue;
-        TCalcValue v = i + 1 < args.Count() ? Value(s, args[i + 1]) : TCalcValue::ErrorValue();
+        if (i >= args.Count() || args[i].empty()) continue;
+        format = TCalcValue::ErrorValue();
+        s.Evaluate(args[i], format);
+        if (format.Text.empty()) continue;
+        v = TCalcValue::ErrorValue();
+        if (i + 1 < args.Count() && !args[i + 1].empty()) s.Evaluate(args[i + 1], v);
         KelFormat::TFormatArg arg;
         arg.IsInteger = v.Type == TCalcValueType::Integer;
         arg.Integer = v.Value;
         arg.Text = v.Text;
-        std::string piece;
-        if (KelFormat::Format(format, &arg, 1, piece)) result += piece;
+        if (KelFormat::Format(format.Text, &arg, 1, piece)) result += piece;
         if (result.size() > kMaxTextSize) break;  // refused as a result; the rest need not be made
     }
-    ResultStr(s, result);
+    ResultStr(s, std::move(result));
 }
 
 void DivideWord(TKelScript& s, TStringList& args) {

@@ -1,6 +1,7 @@
 #include "script/KelReaderLib.h"
 
 #include <array>
+#include <atomic>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -8,6 +9,7 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelTextCache.h"
 #include "script/KelValueLib.h"
 
 namespace {
@@ -122,7 +124,9 @@ TKelReader::~TKelReader() {
 
 void TKelReader::Reset() {
     LineList.reset();
+    DropCuts();
     CurrentLineText.clear();
+    LineIsScriptText = false;
     Position.FileName.clear();
     Position.LabelName.clear();
     Position.LineOffset = 0;
@@ -142,9 +146,14 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
     TStringList includes;
     bool ok = LoadFile(name, includes, *lines, labels);
     if (ok) {
+        // The current line stays as it is, though the list that holds it goes.
+        if (LineIsScriptText) CurrentLineText = Line();
+        LineIsScriptText = false;
         LineList = std::move(lines);
         LabelTable = std::move(labels);
         IndexLabels();
+        DropCuts();
+        LineIsScriptText = false;
         LineKeyLabel = -1;
         LabelIndex = -1;
     }
@@ -263,6 +272,7 @@ uint64_t TKelReader::LabelHash(std::string_view text) {
 }
 
 void TKelReader::IndexLabels() {
+    RecentLabelCount = RecentLabelNext = 0;
     LabelIndexByHash.clear();
     LabelIndexByHash.reserve(LabelTable.size());
     for (size_t i = 0; i < LabelTable.size(); ++i)
@@ -270,6 +280,20 @@ void TKelReader::IndexLabels() {
 }
 
 int32_t TKelReader::IndexOfLabel(std::string_view text) const {
+    for (size_t i = 0; i < RecentLabelCount; ++i) {
+        const TRecentLabel& r = RecentLabels[i];
+        if (r.Text.size() == text.size() && EqualBytes(r.Text.data(), text.data(), text.size())) return r.Index;
+    }
+    const int32_t index = FindLabel(text);
+    TRecentLabel& r = RecentLabels[RecentLabelNext];
+    r.Text.assign(text);
+    r.Index = index;
+    RecentLabelNext = (RecentLabelNext + 1) % kRecentLabels;
+    if (RecentLabelCount < kRecentLabels) ++RecentLabelCount;
+    return index;
+}
+
+int32_t TKelReader::FindLabel(std::string_view text) const {
     auto it = LabelIndexByHash.find(LabelHash(text));
     if (it == LabelIndexByHash.end()) return -1;
     if (EqualsLowered(LabelTable[static_cast<size_t>(it->second)].Text, text)) return it->second;
@@ -281,6 +305,7 @@ int32_t TKelReader::IndexOfLabel(std::string_view text) const {
 
 bool TKelReader::FetchLine(int32_t index, int32_t column) {
     CurrentLineText.clear();
+    LineIsScriptText = false;
     if (!LineList || index < 0 || index >= LineList->Count()) return false;
     bool validLabel = LabelIndex >= 0 && LabelIndex < static_cast<int32_t>(LabelTable.size());
     bool traced = !(validLabel && LabelTable[static_cast<size_t>(LabelIndex)].NoTrace);
@@ -295,20 +320,31 @@ bool TKelReader::FetchLine(int32_t index, int32_t column) {
     }
     LineIndex = index;
     Column = column;
+    const std::string& raw = (*LineList)[index];
+    // Lines too long for the library's buffer pass unchanged.
+    const bool replacer =
+        traced && Position.ReplaceEnabled && LineReplacer && raw.size() < kLineReplaceBuffer && LineReplacer->Active();
+    const bool rules = traced && Position.ReplaceEnabled && !ReplaceRules.empty();
+    if (!replacer && !rules) {
+        // Without replacing, a line changes only by the empty-line text or the prefix; most lines
+        // get neither and are read where the line list keeps them.
+        const bool prefixed =
+            !raw.empty() && raw[0] != '\\' && raw[0] != ' ' && raw[0] != '\t' && raw[0] != '/' && raw[0] != '@';
+        if (!traced || (raw.empty() ? Position.EmptyLineText.empty() : !prefixed || Position.TextLinePrefix.empty())) {
+            LineIsScriptText = true;
+            return true;
+        }
+    }
     // The line is built in the buffer of the last one; the current line stays empty meanwhile.
     std::string line;
     line.swap(CurrentLineText);
-    line.assign((*LineList)[index]);
-    if (traced) {
-        // Lines too long for the library's buffer pass unchanged.
-        if (Position.ReplaceEnabled && LineReplacer && line.size() < kLineReplaceBuffer && LineReplacer->Active())
-            line = LineReplacer->Replace(line);
-        if (Position.ReplaceEnabled && !ReplaceRules.empty()) line = ApplyReplace(std::move(line));
-        if (line.empty()) line = Position.EmptyLineText;
-        if (!line.empty()) {
-            char c = line[0];
-            if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') line = Position.TextLinePrefix + line;
-        }
+    line.assign(raw);
+    if (replacer) line = LineReplacer->Replace(line);
+    if (rules) line = ApplyReplace(std::move(line));
+    if (line.empty()) line = Position.EmptyLineText;
+    if (!line.empty()) {
+        char c = line[0];
+        if (c != '\\' && c != ' ' && c != '\t' && c != '/' && c != '@') line = Position.TextLinePrefix + line;
     }
     CurrentLineText = std::move(line);
     return true;
@@ -382,11 +418,12 @@ std::string TKelReader::GetStatement() {
 }
 
 void TKelReader::GetStatement(std::string& statement) {
-    statement.clear();
-    if (!LineList) return;
-    if (Column >= static_cast<int32_t>(CurrentLineText.size())) NextLine();
-    if (CurrentLineText.empty()) return;
-    const std::string& line = CurrentLineText;
+    int32_t place;
+    statement.assign(NextStatement(place));
+}
+
+void TKelReader::CutStatement(size_t& textStart, size_t& textSize, size_t& next) const {
+    const std::string& line = Line();
     size_t start = static_cast<size_t>(Column);
     size_t i = start;
     int32_t depth = 0, backslashes = 0;
@@ -414,13 +451,64 @@ void TKelReader::GetStatement(std::string& statement) {
         }
         ++i;
     }
-    Column = static_cast<int32_t>(i);
+    next = i;
     size_t end = stopped ? i : line.size();
-    statement.assign(KelCalculationLib::Trim(std::string_view(line).substr(start, end - start)));
-    if (statement.size() >= 2 && statement[0] == '@' && statement[1] == '@') {
-        LabelIndex = IndexOfLabel(statement);
+    const std::string_view text = KelCalculationLib::Trim(std::string_view(line).substr(start, end - start));
+    textStart = static_cast<size_t>(text.data() - line.data());
+    textSize = text.size();
+}
+
+std::string_view TKelReader::NextStatement(int32_t& place) {
+    place = -1;
+    if (!LineList) return {};
+    if (Column >= static_cast<int32_t>(Line().size())) NextLine();
+    const std::string& line = Line();
+    if (line.empty()) return {};
+    size_t textStart = 0, textSize = 0, next = 0;
+    if (!LineIsScriptText || Column < 0) {
+        CutStatement(textStart, textSize, next);
+        Column = static_cast<int32_t>(next);
+        StatementText.assign(line, textStart, textSize);
+        if (StatementText.size() >= 2 && StatementText[0] == '@' && StatementText[1] == '@') {
+            LabelIndex = IndexOfLabel(StatementText);
+            LineOffsetValue = 0;
+        }
+        return StatementText;
+    }
+    if (FirstCutOfLine.empty()) FirstCutOfLine.assign(static_cast<size_t>(LineList->Count()), 0);
+    int32_t& first = FirstCutOfLine[static_cast<size_t>(LineIndex)];
+    int32_t k = first;
+    while (k != 0 && Cuts[static_cast<size_t>(k - 1)].Column != Column)
+        k = Cuts[static_cast<size_t>(k - 1)].NextInLine;
+    if (k == 0) {
+        TCut cut;
+        cut.Column = Column;
+        CutStatement(textStart, textSize, next);
+        cut.NextColumn = static_cast<int32_t>(next);
+        cut.TextStart = static_cast<int32_t>(textStart);
+        cut.TextSize = static_cast<int32_t>(textSize);
+        const std::string_view text(line.data() + textStart, textSize);
+        if (text.size() >= 2 && text[0] == '@' && text[1] == '@') cut.Label = IndexOfLabel(text);
+        cut.NextInLine = first;
+        Cuts.push_back(cut);
+        k = first = static_cast<int32_t>(Cuts.size());
+    }
+    const TCut& cut = Cuts[static_cast<size_t>(k - 1)];
+    place = k - 1;
+    Column = cut.NextColumn;
+    if (cut.Label != kNoLabelCut) {
+        LabelIndex = cut.Label;
         LineOffsetValue = 0;
     }
+    return std::string_view(line).substr(static_cast<size_t>(cut.TextStart), static_cast<size_t>(cut.TextSize));
+}
+
+void TKelReader::DropCuts() {
+    Cuts.clear();
+    FirstCutOfLine.clear();
+    // Unique among all readers, so that no one mistakes the places of another reader or load.
+    static std::atomic<uint32_t> generations{0};
+    PlaceGenerationValue = ++generations;
 }
 
 std::string TKelReader::GetLabelName() const {
@@ -501,7 +589,7 @@ void TKelReader::SaveToStream(TStream* stream) {
     Position.LineOffset = GetLineInLabel();
     Position.Column = Column;
     Position.Write(*stream);
-    uMisc::WriteStreamString(stream, CurrentLineText);
+    uMisc::WriteStreamString(stream, Line());
     TRecordWriter w(4);
     w.U32(static_cast<uint32_t>(ReplaceRules.size()));
     w.WriteTo(*stream);
@@ -533,6 +621,7 @@ bool TKelReader::LoadFromStream(TStream* stream) {
     }
     Position = pos;
     CurrentLineText = line;
+    LineIsScriptText = false;
     ReplaceRules = std::move(rules);
     LoadScript(Position.FileName, true);
     JumpLabel(Position.LabelName, Position.LineOffset, Position.Column);

@@ -60,6 +60,13 @@ public:
     std::string GetStatement();
     // The same into a buffer the caller keeps, so that its capacity is reused.
     void GetStatement(std::string& statement);
+    // The same as a view, with the statement's place: a number that stands for this statement of
+    // the loaded script (its line and column), the same on every pass over it until the script is
+    // loaded again or the reader reset (which change PlaceGeneration); -1 when the current line is
+    // not the script's own text (replace rules, a line prefix or a loaded game changed it). The
+    // view holds until the next statement is read or the script is loaded again.
+    std::string_view NextStatement(int32_t& place);
+    uint32_t PlaceGeneration() const { return PlaceGenerationValue; }
     bool NextLine();
     bool JumpLabel(const std::string& label, int32_t lineOffset, int32_t column);
     bool JumpFile(const std::string& file, const std::string& label);
@@ -87,7 +94,7 @@ public:
     bool LoadFromStream(TStream* stream);
 
     // Read-only views for the interpreter and the tests.
-    const std::string& CurrentLine() const { return CurrentLineText; }
+    const std::string& CurrentLine() const { return Line(); }
     int32_t CurrentLineIndex() const { return LineIndex; }
     int32_t CurrentLabel() const { return LabelIndex; }
     int32_t LineOffset() const { return LineOffsetValue; }
@@ -121,6 +128,16 @@ private:
     std::unordered_map<uint64_t, int32_t> LabelIndexByHash;
     static uint64_t LabelHash(std::string_view text);
     void IndexLabels();
+    // The answers of the last look-ups by the text as asked: loops, calls and returns jump to the
+    // same few labels over and over. They belong to the label table.
+    struct TRecentLabel {
+        std::string Text;
+        int32_t Index = -1;
+    };
+    static constexpr size_t kRecentLabels = 4;
+    mutable TRecentLabel RecentLabels[kRecentLabels];
+    mutable size_t RecentLabelCount = 0, RecentLabelNext = 0;
+    int32_t FindLabel(std::string_view text) const;
     int32_t LabelIndex = -1;
     int32_t LineOffsetValue = 0;
     int32_t LineIndex = -1;
@@ -130,4 +147,29 @@ private:
     std::string CurrentLineText;
     std::string LineKey;        // the label key handed to OnLineRead
     int32_t LineKeyLabel = -1;  // the label whose key LineKey holds
+
+    // Statements are cut from a line again on every pass over it, so the cut of each place of the
+    // script's own lines is kept: where the statement starts and ends in the line, where the next
+    // one starts, and for a label statement the label it names. A line changed by replace rules
+    // or a prefix is cut afresh each time. Everything here belongs to the loaded line list.
+    struct TCut {
+        int32_t Column = 0;      // the column the cut starts at
+        int32_t NextColumn = 0;  // the column after it
+        int32_t TextStart = 0;   // the trimmed statement within the line
+        int32_t TextSize = 0;
+        int32_t Label = kNoLabelCut;  // IndexOfLabel of a label statement
+        int32_t NextInLine = 0;       // 1 + the index of another cut of the same line, 0 for none
+    };
+    static constexpr int32_t kNoLabelCut = -2;
+    std::vector<TCut> Cuts;               // a place is an index here
+    std::vector<int32_t> FirstCutOfLine;  // 1 + the index of a cut of each line, 0 for none
+    // The current line is the line list's line, unchanged; CurrentLineText holds it otherwise.
+    bool LineIsScriptText = false;
+    const std::string& Line() const { return LineIsScriptText ? (*LineList)[LineIndex] : CurrentLineText; }
+    uint32_t PlaceGenerationValue = 0;
+    void DropCuts();
+    std::string StatementText;  // the last statement cut from a line that is not the script's own
+    // Cuts the statement at Column from the current line: its trimmed start and size, and the
+    // column after it.
+    void CutStatement(size_t& textStart, size_t& textSize, size_t& next) const;
 };

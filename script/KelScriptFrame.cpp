@@ -263,13 +263,13 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
 
     if (Reader) {
         const uint32_t budget = State.LinesPerFrame < 1 ? 1 : State.LinesPerFrame;
-        std::string statement;
+        int32_t place = -1;
         for (uint32_t pass = 0; pass < budget && FrameDelay <= 0 && Request == srNone; ++pass) {
             TScriptRoutine* r = CurrentRoutine();
             if (!r) break;
             if (r->WaitState == wsNone) {
-                Reader->GetStatement(statement);
-                ExecuteLine(statement);
+                const std::string_view statement = Reader->NextStatement(place);
+                ExecuteStatement(statement, place);
             } else {
                 RunWaitTest(*r);
             }

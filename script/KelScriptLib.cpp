@@ -1,5 +1,6 @@
 #include "script/KelScriptLib.h"
 
+#include <algorithm>
 #include <array>
 #include <typeinfo>
 
@@ -299,38 +300,76 @@ void TKelScript::Reset() {
 // ---- dispatch ----
 
 void TKelScript::ExecuteLine(const std::string& statement) {
-    std::string_view text = KelCalculationLib::Trim(statement);
-    if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
+    ExecuteStatement(statement, -1);
+}
+
+void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
     TSplitStatement* split = nullptr;
     std::unique_ptr<TSplitStatement> uncached;
-    if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
-        split = found->get();
-    } else {
-        constexpr size_t kSplitCacheLimit = 4096;
-        if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) SplitCache.Clear();
-        uncached = std::make_unique<TSplitStatement>();
-        uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
-        uncached->Args.Items.reserve(19);
-        uncached->Code = Cmd(uncached->Args[0]);
-        split = uncached.get();
-        if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
+    std::string_view text = statement;
+    if (place >= 0 && PlaceGeneration != Reader->PlaceGeneration()) {
+        NextSplitEpoch();
+        PlaceGeneration = Reader->PlaceGeneration();
+    }
+    // The reader's cuts are trimmed, and a place gets a split only for a statement that runs.
+    if (place >= 0 && static_cast<size_t>(place) < PlaceSplits.size() &&
+        PlaceSplits[static_cast<size_t>(place)].Epoch == SplitEpoch)
+        split = PlaceSplits[static_cast<size_t>(place)].Split;
+    if (!split) {
+        text = KelCalculationLib::Trim(statement);
+        if (text.empty() || (text[0] != '\\' && text[0] != '@')) return;
+        if (std::unique_ptr<TSplitStatement>* found = SplitCache.Find(text)) {
+            split = found->get();
+        } else {
+            constexpr size_t kSplitCacheLimit = 4096;
+            if (SplitCache.Size() >= kSplitCacheLimit && LineNesting == 0) {
+                SplitCache.Clear();
+                NextSplitEpoch();
+            }
+            uncached = std::make_unique<TSplitStatement>();
+            uncached->Args = KelCalculationLib::SplitParameters(text, ',', 9);
+            uncached->Args.Items.reserve(19);
+            uncached->Code = Cmd(uncached->Args[0]);
+            uncached->JumpWord = KelControlLib::IsJumpWord(uncached->Code);
+            split = uncached.get();
+            if (SplitCache.Size() < kSplitCacheLimit) SplitCache.Insert(text, std::move(uncached));
+        }
+        if (place >= 0 && !uncached) {
+            if (PlaceSplits.size() <= static_cast<size_t>(place)) PlaceSplits.resize(static_cast<size_t>(place) + 1);
+            PlaceSplits[static_cast<size_t>(place)] = {split, SplitEpoch};
+        }
     }
     const int32_t code = split->Code;
     if (ArgumentBuffers.size() <= LineNesting) ArgumentBuffers.push_back(std::make_unique<TStringList>());
     TStringList& copy = *ArgumentBuffers[LineNesting];
     const bool engineWords = EngineWordsOnly();
+    // The text for the messages of the object handlers, kept before any handler runs that might
+    // move the reader; the engine's words leave it alone when they decline a statement.
+    std::string kept;
+    if (!engineWords) kept.assign(text);
     if (!engineWords) copy.Items = split->Args.Items;
     TStringList& args = engineWords ? split->Args : copy;
     struct TNesting {
         size_t& Depth;
-        explicit TNesting(size_t& depth) : Depth(depth) { ++Depth; }
-        ~TNesting() { --Depth; }
-    } nesting(LineNesting);
+        TSplitStatement*& Active;
+        TSplitStatement* Outer;
+        TNesting(size_t& depth, TSplitStatement*& active, TSplitStatement* split)
+            : Depth(depth), Active(active), Outer(active) {
+            ++Depth;
+            Active = split;
+        }
+        ~TNesting() {
+            --Depth;
+            Active = Outer;
+        }
+    } nesting(LineNesting, ActiveSplit, engineWords ? split : nullptr);
 
     auto offer = [&](IScriptWordHandler* h) { return h && h->Handle(*this, code, args); };
-    bool handled = offer(Words.Control) || offer(Words.Jump) ||
+    // The engine's jump words decline every other word without a trace, so they are not asked.
+    bool handled = offer(Words.Control) || ((split->JumpWord || !engineWords) && offer(Words.Jump)) ||
                    (Words.Label ? offer(Words.Label) : DoLabelLine(args[0])) || offer(Words.General);
     if (!handled) {
+        if (engineWords) kept.assign(text);
         // The object handlers get their own copy of the arguments.
         if (engineWords) copy.Items = split->Args.Items;
         // The names are copied and every object is looked up again for each handler call: a
@@ -352,16 +391,31 @@ void TKelScript::ExecuteLine(const std::string& statement) {
                 std::string keyword = KindKeyword(*object);
                 const TObjectCommandHandler* handler = Kinds ? Kinds->Handler(object->Kind()) : nullptr;
                 if (!handler || !(*handler)(*this, code, copy, *object))
-                    ReportUndefinedCommand(text, scope[i], keyword);
+                    ReportUndefinedCommand(kept, scope[i], keyword);
             }
         }
     }
     if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
 }
 
+namespace {
+// The engine's own word handlers, compared with the set ones for every statement.
+IScriptWordHandler* const kEngineControl = &KelControlLib::ControlWords();
+IScriptWordHandler* const kEngineJump = &KelControlLib::JumpWords();
+IScriptWordHandler* const kEngineGeneral = &KelGeneralCommands::Handler();
+}  // namespace
+
+void TKelScript::NextSplitEpoch() {
+    // After four thousand million epochs the old entries could look current again: they go.
+    if (++SplitEpoch == 0) {
+        PlaceSplits.clear();
+        SplitEpoch = 1;
+    }
+}
+
 bool TKelScript::EngineWordsOnly() const {
-    return Words.Control == &KelControlLib::ControlWords() && Words.Jump == &KelControlLib::JumpWords() &&
-           !Words.Label && Words.General == &KelGeneralCommands::Handler();
+    return Words.Control == kEngineControl && Words.Jump == kEngineJump && !Words.Label &&
+           Words.General == kEngineGeneral;
 }
 
 bool TKelScript::DoLabelLine(std::string_view word) {
@@ -413,10 +467,30 @@ bool TKelScript::Draw(int32_t interlace, bool cursors, int32_t maxLayer) {
 // ---- arguments and results ----
 
 void TKelScript::Evaluate(std::string_view text, TCalcValue& value) {
-    if (Calculation)
-        Calculation->Calculate(text, Depth(), value);
-    else
+    if (!Calculation) {
         value = TCalcValue::ErrorValue();
+        return;
+    }
+    if (ActiveSplit) {
+        const std::vector<std::string>& items = ActiveSplit->Args.Items;
+        const size_t n = std::min(items.size(), TSplitStatement::kMemos);
+        // A short argument keeps its text inside its string, so the text's address tells which
+        // argument it may be; a long one is searched for. Either is taken only when it is the
+        // very string.
+        const auto at = reinterpret_cast<uintptr_t>(text.data()), base = reinterpret_cast<uintptr_t>(items.data());
+        size_t k = at >= base ? (at - base) / sizeof(std::string) : n;
+        if (k >= n || items[k].data() != text.data()) {
+            k = n;
+            if (text.size() >= sizeof(std::string))
+                for (size_t i = 1; i < n && k == n; ++i)
+                    if (items[i].data() == text.data()) k = i;
+        }
+        if (k < n && items[k].size() == text.size()) {
+            Calculation->Calculate(text, Depth(), value, ActiveSplit->Memos[k]);
+            return;
+        }
+    }
+    Calculation->Calculate(text, Depth(), value);
 }
 
 std::string TKelScript::GetTextArgument(std::string_view argument) {
@@ -425,64 +499,117 @@ std::string TKelScript::GetTextArgument(std::string_view argument) {
     return Evaluate(argument).Text;
 }
 
-void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t value) {
+TValue* TKelScript::EngineGameTable() const {
+    // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
+    const IScriptVariables* variables = Variables.get();
+    if (!variables || typeid(*variables) != typeid(TKelVariables)) return nullptr;
+    return &static_cast<const TKelVariables*>(variables)->GameVariables();
+}
+
+TValueData* TKelScript::GameRecord(TValue& game, const std::string& name) {
+    TNamedRecord* entry = nullptr;
+    for (size_t i = 0; i < NamedRecordCount && !entry; ++i)
+        if (NamedRecords[i].Name.size() == name.size() &&
+            EqualBytes(NamedRecords[i].Name.data(), name.data(), name.size()))
+            entry = &NamedRecords[i];
+    if (!entry) {
+        entry = &NamedRecords[NamedRecordNext];
+        NamedRecordNext = (NamedRecordNext + 1) % kNamedRecords;
+        if (NamedRecordCount < kNamedRecords) ++NamedRecordCount;
+        entry->Name = name;
+        entry->Hash = KelValueLib::NameHash(name);
+        entry->Memo = {};
+    }
+    return game.FindRecord(name, entry->Hash, 0, entry->Memo);
+}
+
+void TKelScript::WriteResult(const std::string& name, int32_t index, const TCalcValue& value) {
+    if (TValue* game = EngineGameTable())
+        if (TValueData* record = GameRecord(*game, name)) {
+            game->WriteRecord(*record, index, 0, 0, 0, value, true);
+            return;
+        }
     TVariableIndexes idx;
     idx.I[0] = index;
-    Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Int(value), true);
+    Variables->WriteElement(TVariableScope::Game, name, idx, 0, value, true);
+}
+
+void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t value) {
+    WriteResult(name, index, TCalcValue::Int(value));
 }
 
 void TKelScript::SetResultStr(const std::string& name, int32_t index, const std::string& text) {
-    TVariableIndexes idx;
-    idx.I[0] = index;
+    SetResultStr(name, index, std::string(text));
+}
+
+void TKelScript::SetResultStr(const std::string& name, int32_t index, std::string&& text) {
     // Every word that returns a text returns it here, so one test covers them all.
     if (text.size() > kMaxTextSize) {
         ErrorLogLib::ErrorLog(KelCalculationLib::TextTooLongMessage() + ":" + name);
-        Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Str(std::string()), true);
+        WriteResult(name, index, TCalcValue::Str(std::string()));
         return;
     }
-    Variables->WriteElement(TVariableScope::Game, name, idx, 0, TCalcValue::Str(text), true);
+    WriteResult(name, index, TCalcValue::Str(std::move(text)));
 }
 
 void TKelScript::SetResultObj(const std::string& name, int32_t index, const std::string& objectName) {
-    TVariableIndexes idx;
-    idx.I[0] = index;
-    Variables->WriteElement(TVariableScope::Game, name, idx, 0, {TCalcValueType::Object, 0, objectName}, true);
+    WriteResult(name, index, {TCalcValueType::Object, 0, objectName});
 }
 
 void TKelScript::ResetVariable(const std::string& name) {
+    if (TValue* game = EngineGameTable())
+        if (TValueData* record = GameRecord(*game, name)) {
+            game->InitRecord(*record, name, true);
+            return;
+        }
     Variables->InitVariable(TVariableScope::Game, name, 0, true);
 }
 
 void TKelScript::ClearResults() {
-    ResetVariable("ResultStr");
-    ResetVariable("ResultInt");
-    ResetVariable("ResultObj");
+    // Most words that give results empty them first: the three records are found through memos.
+    struct TResultName {
+        std::string Name;
+        uint32_t Hash;
+    };
+    static const TResultName names[3] = {{"ResultStr", KelValueLib::NameHash("ResultStr")},
+                                         {"ResultInt", KelValueLib::NameHash("ResultInt")},
+                                         {"ResultObj", KelValueLib::NameHash("ResultObj")}};
+    TValue* game = EngineGameTable();
+    for (size_t k = 0; k < 3; ++k) {
+        TValueData* record = game ? game->FindRecord(names[k].Name, names[k].Hash, 0, ResultMemos[k]) : nullptr;
+        if (record)
+            game->InitRecord(*record, names[k].Name, true);
+        else
+            Variables->InitVariable(TVariableScope::Game, names[k].Name, 0, true);
+    }
 }
 
 void TKelScript::UpdateSelfFileVariables() {
     const std::string& file = Reader->CurrentLabelFile();  // lower-cased
-    size_t cut = 0;
-    for (size_t i = 0; i < file.size(); ++i) {
-        if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {
-            ++i;
-            continue;
+    // The same file is met again and again: its folder part is kept.
+    if (SelfFile.Name.size() != file.size() || !EqualBytes(SelfFile.Name.data(), file.data(), file.size())) {
+        size_t cut = 0;
+        for (size_t i = 0; i < file.size(); ++i) {
+            if (uMisc::IsSJISLeadByte(static_cast<uint8_t>(file[i]))) {
+                ++i;
+                continue;
+            }
+            if (file[i] == '\\' || file[i] == ':') cut = i + 1;
         }
-        if (file[i] == '\\' || file[i] == ':') cut = i + 1;
+        SelfFile.Name = file;
+        SelfFile.FolderSize = cut;
     }
     static const std::string kName = "SelfFileName", kPath = "SelfFilePath";
     static const uint32_t kNameHash = KelValueLib::NameHash(kName), kPathHash = KelValueLib::NameHash(kPath);
-    SetSelfFileVariable(kName, kNameHash, file);
-    SetSelfFileVariable(kPath, kPathHash, std::string_view(file).substr(0, cut));
+    SetSelfFileVariable(kName, kNameHash, SelfFile.NameMemo, file);
+    SetSelfFileVariable(kPath, kPathHash, SelfFile.PathMemo, std::string_view(file).substr(0, SelfFile.FolderSize));
 }
 
 // Both are written after every label line and jump, mostly with the text they hold already; such
 // a write changes nothing and is left out.
-void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text) {
-    // The engine's tables (final) are told by their type alone, which is cheaper than a cast.
-    const IScriptVariables* variables = Variables.get();
-    if (variables && typeid(*variables) == typeid(TKelVariables)) {
-        const TValue& game = static_cast<const TKelVariables*>(variables)->GameVariables();
-        const TValueData* record = game.Items(game.FindIndex(name, hash, 0));
+void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, TRecordMemo& memo, std::string_view text) {
+    if (TValue* game = EngineGameTable()) {
+        const TValueData* record = game->FindRecord(name, hash, 0, memo);
         const TValueArrayCustom* array = record ? record->Array() : nullptr;
         if (array && array->ElementType == TCalcValueType::String && array->Count > 0 &&
             static_cast<const TValueArrayString*>(array)->Items[0] == text)

@@ -189,6 +189,7 @@ public:
 
     void SetResultInt(const std::string& name, int32_t index, int32_t value);
     void SetResultStr(const std::string& name, int32_t index, const std::string& text);
+    void SetResultStr(const std::string& name, int32_t index, std::string&& text);
     void SetResultObj(const std::string& name, int32_t index, const std::string& objectName);
     void ResetVariable(const std::string& name);
     void ClearResults();
@@ -334,15 +335,59 @@ private:
     // statements; the cache is emptied only between statements.
     struct TSplitStatement {
         int32_t Code = 0;
+        bool JumpWord = false;  // KelControlLib::IsJumpWord(Code)
         TStringList Args;
+        // The programs of the arguments evaluated, by argument number.
+        static constexpr size_t kMemos = 20;
+        TEvaluationMemo Memos[kMemos];
     };
+    // The split whose arguments the word handlers are working on: evaluating one of them (the
+    // very string, not a copy) goes through its memo.
+    TSplitStatement* ActiveSplit = nullptr;
     TTextCache<std::unique_ptr<TSplitStatement>> SplitCache;
+    // The split of each statement place of the reader's script (see TKelReader::NextStatement), so
+    // that a statement met again at its place is not looked up by its text. An entry holds while
+    // its epoch is the current one, which changes when the cache is emptied or the reader's places
+    // change: a script of many places is not walked then.
+    struct TPlaceSplit {
+        TSplitStatement* Split = nullptr;
+        uint32_t Epoch = 0;
+    };
+    std::vector<TPlaceSplit> PlaceSplits;
+    uint32_t PlaceGeneration = 0;
+    uint32_t SplitEpoch = 1;
+    void NextSplitEpoch();
+    // ExecuteLine of a statement at a place of the reader's script (-1 for none). The text may be
+    // a view into the reader's lines, which a handler may replace: it is not read once a handler
+    // has run.
+    void ExecuteStatement(std::string_view statement, int32_t place);
     bool EngineWordsOnly() const;
     // The argument lists handed to the handlers, one per nesting of ExecuteLine (a handler may run
     // statements), kept so that their storage is reused.
     std::vector<std::unique_ptr<TStringList>> ArgumentBuffers;
     size_t LineNesting = 0;
-    void SetSelfFileVariable(const std::string& name, uint32_t hash, std::string_view text);
+    void SetSelfFileVariable(const std::string& name, uint32_t hash, TRecordMemo& memo, std::string_view text);
+    struct {
+        std::string Name;       // the last file UpdateSelfFileVariables met
+        size_t FolderSize = 0;  // the length of its folder part
+        TRecordMemo NameMemo, PathMemo;
+    } SelfFile;
+    // The interpreter writes its result and file variables by name many times a frame. With the
+    // engine's own tables, the game table and the record of such a name are found through the last
+    // few names asked for; nullptr with other tables, or when the table holds no such name.
+    TValue* EngineGameTable() const;
+    TValueData* GameRecord(TValue& game, const std::string& name);
+    struct TNamedRecord {
+        std::string Name;
+        uint32_t Hash = 0;
+        TRecordMemo Memo;
+    };
+    static constexpr size_t kNamedRecords = 8;
+    TNamedRecord NamedRecords[kNamedRecords];
+    TRecordMemo ResultMemos[3];  // ResultStr, ResultInt, ResultObj
+    size_t NamedRecordCount = 0, NamedRecordNext = 0;
+    // Writes element index of a game variable with force, as WriteElement does.
+    void WriteResult(const std::string& name, int32_t index, const TCalcValue& value);
     void KeyAction(int32_t action, int32_t number);
     void ClickWait(TScriptRoutine& routine, int32_t x, int32_t y);
     TWaitState MessageWaitState() const;

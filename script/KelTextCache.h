@@ -81,8 +81,10 @@ public:
             h ^= h >> 29;
         }
         if (i < text.size()) {
+            // The last bytes as a little-endian word, without a library call for the copy.
             uint64_t w = 0;
-            std::memcpy(&w, text.data() + i, text.size() - i);
+            for (size_t k = 0; i + k < text.size(); ++k)
+                w |= static_cast<uint64_t>(static_cast<uint8_t>(text[i + k])) << (8 * k);
             h = (h ^ w) * kMul;
             h ^= h >> 29;
         }

@@ -1,6 +1,7 @@
 #include "script/KelValueLib.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <climits>
 #include <utility>
@@ -71,8 +72,15 @@ namespace KelValueLib {
 uint32_t NameHash(std::string_view name) {
     // Same as uMisc::WeightedSum of ClassLib::LowerAscii(name), without building the string.
     uint32_t sum = 0;
+    size_t i = 0;
+    // Names are mostly ASCII, where no byte is a lead byte and a letter is lowered by setting 0x20.
+    for (; i < name.size(); ++i) {
+        const uint32_t b = static_cast<uint8_t>(name[i]);
+        if (b >= 0x80) break;
+        sum += (b | (b - 'A' < 26u ? 0x20u : 0u)) * static_cast<uint32_t>((i + 1) & 255);
+    }
     bool trail = false;
-    for (size_t i = 0; i < name.size(); ++i) {
+    for (; i < name.size(); ++i) {
         auto b = static_cast<uint8_t>(name[i]);
         if (trail) {
             trail = false;
@@ -191,7 +199,10 @@ bool TValueArrayInteger::ReadElement(int64_t flat, TCalcValue& value) const {
     auto end = std::to_chars(digits, digits + sizeof digits, v).ptr;
     value.Type = TCalcValueType::Integer;
     value.Value = v;
-    value.Text.assign(digits, end);
+    // Appended to the emptied text rather than assigned: the short copy costs less than the
+    // general replace that assign makes.
+    value.Text.clear();
+    value.Text.append(digits, static_cast<size_t>(end - digits));
     return true;
 }
 
@@ -345,7 +356,22 @@ bool TValueArrayObject::LoadElements(TStream& stream, int32_t count) {
 
 // ---- one table ----
 
-TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks) {}
+namespace {
+// The source of the tables' level versions: every number is given once.
+std::atomic<uint64_t> VersionSource{0};
+uint64_t FreshVersion() {
+    return VersionSource.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+}  // namespace
+
+TValue::TValue(const TObjectVariableCallbacks& callbacks) : Callbacks(callbacks) {
+    ResetVersions();
+}
+
+void TValue::ResetVersions() {
+    OtherVersion = FreshVersion();
+    LevelVersions.fill(OtherVersion);
+}
 
 TValue::~TValue() {
     Clear();
@@ -368,7 +394,8 @@ TValueData* TValue::Items(int32_t index) const {
     return List[static_cast<size_t>(index)].get();
 }
 
-void TValue::Append(std::unique_ptr<TValueData> record) {
+void TValue::Append(std::unique_ptr<TValueData> record, bool resumes) {
+    if (!resumes) Retired.Valid = false;
     // The list grows in steps of 64 records.
     if (List.size() == List.capacity()) List.reserve((List.size() / 64 + 1) * 64);
     record->Position = Count();
@@ -378,6 +405,7 @@ void TValue::Append(std::unique_ptr<TValueData> record) {
 }
 
 std::unique_ptr<TValueData> TValue::Detach(int32_t index) {
+    Retired.Valid = false;
     std::unique_ptr<TValueData> record = std::move(List[static_cast<size_t>(index)]);
     List.erase(List.begin() + index);
     for (size_t i = static_cast<size_t>(index); i < List.size(); ++i)
@@ -431,10 +459,13 @@ int32_t TValue::FindIndex(std::string_view name, int32_t level) const {
 void TValue::CountAtLevel(int32_t level, int32_t change) {
     if (level < 0 || level >= kCountedLevels) {
         UncountedRecords += change;
+        OtherVersion = FreshVersion();
         return;
     }
-    if (LevelRecords.size() <= static_cast<size_t>(level)) LevelRecords.resize(static_cast<size_t>(level) + 1, 0);
-    LevelRecords[static_cast<size_t>(level)] += change;
+    const auto l = static_cast<size_t>(level);
+    if (LevelRecords.size() <= l) LevelRecords.resize(l + 1, 0);
+    LevelRecords[l] += change;
+    LevelVersions[l] = FreshVersion();
 }
 
 int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) const {
@@ -452,13 +483,32 @@ int32_t TValue::FindIndex(std::string_view name, uint32_t hash, int32_t level) c
 
 bool TValue::Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                      int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference) {
-    const uint32_t hash = KelValueLib::NameHash(name);
-    if (name.empty() || FindIndex(name, hash, level) >= 0) return false;
+    return Declare(name, KelValueLib::NameHash(name), className, d0, d1, d2, d3, level, type, flags, reference) !=
+           nullptr;
+}
+
+TValueData* TValue::Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1,
+                            int32_t d2, int32_t d3, int32_t level, TCalcValueType type, uint16_t flags,
+                            uint8_t reference) {
+    if (name.empty() || FindIndex(name, hash, level) >= 0) return nullptr;
     if (TValueArrayCustom::CheckedCount(d0, d1, d2, d3) < 0) {
         Report(MsgTooLarge(), name);
-        return false;
+        return nullptr;
     }
-    std::unique_ptr<TValueData> record = TakeSpare(type, name);
+    std::unique_ptr<TValueData> record;
+    bool resumes = false;
+    if (Retired.Valid && level == Retired.Level) {
+        const TValueArrayCustom& expected = *Retired.Records[Retired.Declared]->ArrayData;
+        if (expected.ElementType == type && expected.Name.size() == name.size() &&
+            EqualBytes(expected.Name.data(), name.data(), name.size())) {
+            for (size_t i = 0; i < Spare.size() && !resumes; ++i)
+                if (Spare[i].get() == Retired.Records[Retired.Declared]) {
+                    record = TakeSpareAt(i, name);
+                    resumes = true;
+                }
+        }
+    }
+    if (!record) record = TakeSpare(type, name);
     if (!record) record = std::make_unique<TValueData>();
     switch (type) {
         case TCalcValueType::Integer:
@@ -472,14 +522,19 @@ bool TValue::Declare(std::string_view name, std::string_view className, int32_t 
                                                                     reference, level, Callbacks);
             break;
         default:
-            return false;
+            return nullptr;
     }
     record->ArrayData->SetDimensions(d0, d1, d2, d3);  // an owning object array creates its objects here
     record->Level = static_cast<int16_t>(level);
     record->Flags = flags;
     record->Hash = hash;
-    Append(std::move(record));
-    return true;
+    TValueData* declared = record.get();
+    Append(std::move(record), resumes);
+    if (resumes && ++Retired.Declared == Retired.Records.size()) {
+        LevelVersions[static_cast<size_t>(level)] = Retired.Version;
+        Retired.Valid = false;
+    }
+    return declared;
 }
 
 bool TValue::Delete(std::string_view name, int32_t level, bool force) {
@@ -490,23 +545,37 @@ bool TValue::Delete(std::string_view name, int32_t level, bool force) {
 }
 
 std::unique_ptr<TValueData> TValue::TakeSpare(TCalcValueType type, std::string_view name) {
+    // A record that had the name before, as a subroutine's parameters have, is taken first.
+    size_t found = Spare.size();
     for (size_t i = Spare.size(); i-- > 0;) {
-        if (Spare[i]->ArrayData->ElementType != type) continue;
-        std::unique_ptr<TValueData> record = std::move(Spare[i]);
-        Spare.erase(Spare.begin() + static_cast<std::ptrdiff_t>(i));
-        // As a new record: the name, no elements (SetDimensions fills them), default fields.
-        TValueArrayCustom& array = *record->ArrayData;
-        array.Name.assign(name);
-        array.Count = 0;
-        array.Dims = {0, 0, 0, 0};
-        if (type == TCalcValueType::Integer)
-            static_cast<TValueArrayInteger&>(array).Items.clear();
-        else
-            static_cast<TValueArrayString&>(array).Items.clear();
-        record->Flags = 7;
-        return record;
+        const TValueArrayCustom& array = *Spare[i]->ArrayData;
+        if (array.ElementType != type) continue;
+        if (found == Spare.size()) found = i;
+        if (array.Name.size() == name.size() && EqualBytes(array.Name.data(), name.data(), name.size())) {
+            found = i;
+            break;
+        }
     }
-    return nullptr;
+    if (found == Spare.size()) return nullptr;
+    Retired.Valid = false;  // the spare may be one of the frame's
+    return TakeSpareAt(found, name);
+}
+
+std::unique_ptr<TValueData> TValue::TakeSpareAt(size_t i, std::string_view name) {
+    std::unique_ptr<TValueData> record = std::move(Spare[i]);
+    Spare[i] = std::move(Spare.back());  // the spares have no order
+    Spare.pop_back();
+    // As a new record: the name, no elements (SetDimensions fills them), default fields.
+    TValueArrayCustom& array = *record->ArrayData;
+    if (array.Name != name) array.Name.assign(name);
+    array.Count = 0;
+    array.Dims = {0, 0, 0, 0};
+    if (array.ElementType == TCalcValueType::Integer)
+        static_cast<TValueArrayInteger&>(array).Items.clear();
+    else
+        static_cast<TValueArrayString&>(array).Items.clear();
+    record->Flags = 7;
+    return record;
 }
 
 void TValue::Clear() {
@@ -516,6 +585,8 @@ void TValue::Clear() {
     Index.Clear();
     LevelRecords.clear();
     UncountedRecords = 0;
+    ResetVersions();
+    Retired.Valid = false;
     Spare.clear();
     for (auto& record : records)
         record.reset();
@@ -529,29 +600,73 @@ void TValue::DeleteAboveOwner(int32_t level) {
             above = LevelRecords[l] != 0;
         if (!above) return;
     }
-    std::vector<std::unique_ptr<TValueData>> doomed;
-    for (int32_t i = Count() - 1; i >= 0; --i)
-        if (List[static_cast<size_t>(i)]->Level > level) doomed.push_back(Detach(i));
+    // Freeing an object array may run script callbacks, which may come back here: the buffer is
+    // taken out meanwhile.
+    std::vector<std::unique_ptr<TValueData>> doomed = std::move(Detached);
+    doomed.clear();
+    // Whether all come from one counted level, and that level's version before they go.
+    int32_t frameLevel = -1;
+    uint64_t frameVersion = 0;
+    bool oneLevel = true;
+    for (int32_t i = Count() - 1; i >= 0; --i) {
+        const int32_t at = List[static_cast<size_t>(i)]->Level;
+        if (at <= level) continue;
+        if (doomed.empty()) {
+            frameLevel = at;
+            frameVersion = LevelVersion(at);
+        }
+        oneLevel = oneLevel && at == frameLevel;
+        doomed.push_back(Detach(i));
+    }
+    if (doomed.empty()) {
+        Detached = std::move(doomed);
+        return;
+    }
+    // The frame is built in the storage of the last one, which the detaching ended.
+    bool whole = oneLevel && frameLevel >= 0 && frameLevel < kCountedLevels;
+    std::vector<TValueData*> records = std::move(Retired.Records);
+    records.clear();
     // Detached from the back; freed in list order.
     for (auto it = doomed.rbegin(); it != doomed.rend(); ++it) {
         const TValueArrayCustom* array = (*it)->ArrayData.get();
         if (array && array->ElementType != TCalcValueType::Object && array->ClassName.empty() &&
-            array->Reference == 0 && array->OwnerNumber == 0 && Spare.size() < kSpareRecords)
+            array->Reference == 0 && array->OwnerNumber == 0 && Spare.size() < kSpareRecords) {
+            records.push_back(it->get());
             Spare.push_back(std::move(*it));
-        else
+        } else {
+            whole = false;
             it->reset();
+        }
     }
+    doomed.clear();
+    Detached = std::move(doomed);
+    // When the frame is whole nothing was freed, so no callback ran; otherwise one may have changed
+    // the table, and no frame stands.
+    Retired.Records = std::move(records);
+    Retired.Valid = whole;
+    Retired.Level = frameLevel;
+    Retired.Version = frameVersion;
+    Retired.Declared = 0;
 }
 
 bool TValue::ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3,
                          [[maybe_unused]] int32_t level, TCalcValue& value, bool force) {
     TValueData* record = Items(recordIndex);
-    if (!record || !record->ArrayData) {
+    if (!record) {
         value = TCalcValue::ErrorValue();
         return false;
     }
-    TValueArrayCustom& array = *record->ArrayData;
-    if (!force && !record->Readable()) {
+    return ReadRecord(*record, i0, i1, i2, i3, value, force);
+}
+
+bool TValue::ReadRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, TCalcValue& value,
+                        bool force) {
+    if (!record.ArrayData) {
+        value = TCalcValue::ErrorValue();
+        return false;
+    }
+    TValueArrayCustom& array = *record.ArrayData;
+    if (!force && !record.Readable()) {
         Report(MsgReadLocked(), array.Name);
         value = TCalcValue::ErrorValue();
         return false;
@@ -571,8 +686,13 @@ bool TValue::WriteByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i
         Report(MsgUndeclared(), askedName);
         return false;
     }
-    TValueArrayCustom& array = *record->ArrayData;
-    if (!force && !record->Writable()) {
+    return WriteRecord(*record, i0, i1, i2, i3, value, force);
+}
+
+bool TValue::WriteRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, const TCalcValue& value,
+                         bool force) {
+    TValueArrayCustom& array = *record.ArrayData;
+    if (!force && !record.Writable()) {
         Report(MsgWriteLocked(), array.Name);
         return false;
     }
@@ -606,13 +726,24 @@ bool TValue::WriteObject(std::string_view name, const TValueIndexes& indexes, bo
     return WriteValue(name, indexes, force, TCalcValue::Object(std::string(objectName)), level);
 }
 
+TValueData* TValue::FindRecord(std::string_view name, uint32_t hash, int32_t level, TRecordMemo& memo) const {
+    const uint64_t version = LevelVersion(level);
+    if (memo.Record && memo.Version == version && memo.Level == level) return memo.Record;
+    TValueData* record = Items(FindIndex(name, hash, level));
+    if (record) memo = {version, level, record};
+    return record;
+}
+
 bool TValue::InitVariable(std::string_view name, int32_t level, bool force) {
     int32_t index = FindIndex(name, level);
     if (index < 0) {
         Report(MsgUndeclared(), name);
         return false;
     }
-    TValueData& record = *List[static_cast<size_t>(index)];
+    return InitRecord(*List[static_cast<size_t>(index)], name, force);
+}
+
+bool TValue::InitRecord(TValueData& record, std::string_view name, bool force) {
     if (!force && !record.Writable()) {
         Report(MsgWriteLocked(), name);
         return false;
@@ -775,6 +906,25 @@ TVariableLocation TKelVariables::LocateBare(std::string_view bare, uint32_t hash
     return {};
 }
 
+TVariableScope TKelVariables::LocateRecord(std::string_view bare, uint32_t hash, int32_t level, TVariableMemo& memo,
+                                           TValueData*& record) const {
+    const TValue& local = LocalVariables();
+    const TValue& game = GameVariables();
+    const TValue& system = SystemVariables();
+    const uint64_t localVersion = local.LevelVersion(level), gameVersion = game.LevelVersion(0),
+                   systemVersion = system.LevelVersion(0);
+    if (memo.Record && memo.Level == level && memo.LocalVersion == localVersion && memo.GameVersion == gameVersion &&
+        memo.SystemVersion == systemVersion) {
+        record = memo.Record;
+        return memo.Scope;
+    }
+    const TVariableLocation at = LocateBare(bare, hash, level);
+    if (at.Scope == TVariableScope::None) return at.Scope;
+    record = Table(at.Scope)->Items(at.Index);
+    memo = {level, localVersion, gameVersion, systemVersion, at.Scope, record};
+    return at.Scope;
+}
+
 TVariableScope TKelVariables::GetVariableScope(std::string_view name, int32_t level) const {
     return Locate(name, level).Scope;
 }
@@ -889,6 +1039,25 @@ TVariableScope TKelVariables::ReadFound(std::string_view bare, uint32_t hash, co
     Table(at.Scope)->ReadByIndex(at.Index, idx.I[0], idx.I[1], idx.I[2], idx.I[3], TableLevel(at.Scope, level), value,
                                  false);
     return at.Scope;
+}
+
+TVariableScope TKelVariables::ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                        int32_t level, TCalcValue& value, TVariableMemo& memo) {
+    TValueData* record = nullptr;
+    const TVariableScope scope = LocateRecord(bare, hash, level, memo, record);
+    if (scope != TVariableScope::None)
+        Table(scope)->ReadRecord(*record, idx.I[0], idx.I[1], idx.I[2], idx.I[3], value, false);
+    return scope;
+}
+
+TVariableScope TKelVariables::WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx,
+                                         int32_t level, const TCalcValue& value, bool& written, TVariableMemo& memo) {
+    written = false;
+    TValueData* record = nullptr;
+    const TVariableScope scope = LocateRecord(bare, hash, level, memo, record);
+    if (scope != TVariableScope::None)
+        written = Table(scope)->WriteRecord(*record, idx.I[0], idx.I[1], idx.I[2], idx.I[3], value, false);
+    return scope;
 }
 
 TVariableScope TKelVariables::WriteFound(std::string_view bare, const TVariableIndexes& idx, int32_t level,

@@ -166,6 +166,14 @@ private:
 
 using TValueIndexes = std::array<int32_t, 4>;  // i0 (last written) .. i3
 
+// The record a look-up by name found in one table at one owner level, kept by a caller that looks
+// the same name up again and again, with the level's version (TValue::LevelVersion) at the time.
+struct TRecordMemo {
+    uint64_t Version = 0;
+    int32_t Level = 0;
+    TValueData* Record = nullptr;
+};
+
 // One variable table.
 class TValue {
 public:
@@ -179,6 +187,10 @@ public:
     // one with a message).
     bool Declare(std::string_view name, std::string_view className, int32_t d0, int32_t d1, int32_t d2, int32_t d3,
                  int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
+    // The same with the name's hash (KelValueLib::NameHash) computed by the caller, giving the new
+    // record or nullptr.
+    TValueData* Declare(std::string_view name, uint32_t hash, std::string_view className, int32_t d0, int32_t d1,
+                        int32_t d2, int32_t d3, int32_t level, TCalcValueType type, uint16_t flags, uint8_t reference);
     // Frees the record when force is set or it is deletable. True when the record was found, also
     // when it stays.
     bool Delete(std::string_view name, int32_t level, bool force);
@@ -191,9 +203,16 @@ public:
     int32_t FindIndex(std::string_view name, int32_t level) const;
     // The same with the name's hash (KelValueLib::NameHash) computed by the caller.
     int32_t FindIndex(std::string_view name, uint32_t hash, int32_t level) const;
+    // The record FindIndex finds, through a memo of the last answer for this name; nullptr when
+    // there is none.
+    TValueData* FindRecord(std::string_view name, uint32_t hash, int32_t level, TRecordMemo& memo) const;
 
     bool ReadByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                      TCalcValue& value, bool force);
+    // The same for a record of this table.
+    bool ReadRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, TCalcValue& value, bool force);
+    bool WriteRecord(TValueData& record, int32_t i0, int32_t i1, int32_t i2, int32_t i3, const TCalcValue& value,
+                     bool force);
     // askedName names the variable in the message for a record index that names no record.
     bool WriteByIndex(int32_t recordIndex, int32_t i0, int32_t i1, int32_t i2, int32_t i3, int32_t level,
                       const TCalcValue& value, bool force, std::string_view askedName = {});
@@ -206,6 +225,8 @@ public:
                      int32_t level);
     // Every element back to 0, empty text or empty name; no object is created or freed.
     bool InitVariable(std::string_view name, int32_t level, bool force);
+    // The same for a record of this table; name is the name asked for, for the message.
+    bool InitRecord(TValueData& record, std::string_view name, bool force);
 
     void SaveToStream(TStream& stream) const;
     // Clears the table, then reads it. False when the stream is damaged or too short: the records
@@ -215,11 +236,22 @@ public:
     int32_t Count() const { return static_cast<int32_t>(List.size()); }
     TValueData* Items(int32_t index) const;  // nullptr outside the list
 
+    // A number that changes whenever a record of the owner level is added to or taken from the
+    // table (also by Clear and LoadFromStream). No two tables and no two states of a level ever
+    // share a number, so a look-up remembered with the numbers of the levels it searched stays
+    // right while they stay the same.
+    uint64_t LevelVersion(int32_t level) const {
+        return static_cast<uint32_t>(level) < static_cast<uint32_t>(kCountedLevels)
+                   ? LevelVersions[static_cast<size_t>(level)]
+                   : OtherVersion;
+    }
+
     bool ErrorReport = true;  // messages are written only while set
 
 private:
     void Report(std::string_view message, std::string_view name) const;
-    void Append(std::unique_ptr<TValueData> record);
+    // resumes: the record is the next one of the retired frame being declared again.
+    void Append(std::unique_ptr<TValueData> record, bool resumes = false);
     std::unique_ptr<TValueData> Detach(int32_t index);
     static uint64_t Key(int32_t level, uint32_t hash);
 
@@ -267,10 +299,30 @@ private:
     std::vector<int32_t> LevelRecords;
     int32_t UncountedRecords = 0;  // records of other levels
     void CountAtLevel(int32_t level, int32_t change);
+    // LevelVersion: the number of each counted level, and the one of all other levels.
+    std::array<uint64_t, kCountedLevels> LevelVersions{};
+    uint64_t OtherVersion = 0;
+    void ResetVersions();
     // Integer and string records freed by DeleteAboveOwner (subroutine parameters and locals),
     // kept for the next declarations of their element type; freeing them has no other effect.
     std::vector<std::unique_ptr<TValueData>> Spare;
     std::unique_ptr<TValueData> TakeSpare(TCalcValueType type, std::string_view name);
+    std::unique_ptr<TValueData> TakeSpareAt(size_t i, std::string_view name);
+    // The records one return took from a single level, all kept as spares, in list order, with the
+    // level's version before. A subroutine declares the same parameters on every call: when the
+    // next declarations at that level take exactly these records again, in this order, the level
+    // holds what it held then, and gets its version back, so that the look-ups remembered for it
+    // hold again. Any other change of the table ends the frame.
+    struct TRetiredFrame {
+        bool Valid = false;
+        int32_t Level = 0;
+        uint64_t Version = 0;
+        std::vector<TValueData*> Records;
+        size_t Declared = 0;  // how many of them are declared again
+    };
+    TRetiredFrame Retired;
+    // The list DeleteAboveOwner detaches into, kept for its storage (taken out while in use).
+    std::vector<std::unique_ptr<TValueData>> Detached;
 };
 
 // What the variable code needs of the expression evaluator.
@@ -287,6 +339,16 @@ public:
 struct TVariableLocation {
     TVariableScope Scope = TVariableScope::None;
     int32_t Index = -1;  // record index in the table of that scope
+};
+
+// Where a scope search for one name found its record, kept beside the name by a caller that looks
+// it up again and again, with the versions of the three table levels the search went through.
+// Handed back to the search, it stands for the search while those versions stay.
+struct TVariableMemo {
+    int32_t Level = 0;
+    uint64_t LocalVersion = 0, GameVersion = 0, SystemVersion = 0;
+    TVariableScope Scope = TVariableScope::None;
+    TValueData* Record = nullptr;
 };
 
 // The variable part of an evaluator: its three own tables, the overrides that replace them, and
@@ -323,6 +385,11 @@ public:
                              TCalcValue& value);
     TVariableScope WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
                               const TCalcValue& value, bool& written);
+    // The same with a memo of the search, which they use when it still holds and fill otherwise.
+    TVariableScope ReadFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                             TCalcValue& value, TVariableMemo& memo);
+    TVariableScope WriteFound(std::string_view bare, uint32_t hash, const TVariableIndexes& idx, int32_t level,
+                              const TCalcValue& value, bool& written, TVariableMemo& memo);
     TVariableScope GetVariableScope(std::string_view name, int32_t level) const;
     // A declaration is a name with an optional bracketed list of up to four dimension expressions.
     // False, silently, when the name is visible from this level already.
@@ -363,6 +430,10 @@ public:
 
 private:
     TVariableLocation LocateBare(std::string_view bare, uint32_t hash, int32_t level) const;
+    // The scope and record of a bare name, through the memo when it holds; None when no scope holds
+    // the name.
+    TVariableScope LocateRecord(std::string_view bare, uint32_t hash, int32_t level, TVariableMemo& memo,
+                                TValueData*& record) const;
     std::unique_ptr<TStringList> Split(std::string_view name) const;
     std::string BareName(std::string_view name) const;
     static int32_t TableLevel(TVariableScope scope, int32_t level) {

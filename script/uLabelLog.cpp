@@ -24,10 +24,7 @@ int32_t TLabelLog::GetCount(std::string_view name) const {
     return it == Counters.end() ? -1 : it->second;
 }
 
-bool TLabelLog::SetCount(std::string_view name, int32_t value, bool force) {
-    if (!force)
-        for (size_t i = 0; i < RecentCount; ++i)
-            if (Recent[i].Name == name && Recent[i].Count >= value) return false;
+bool TLabelLog::Store(std::string_view name, int32_t value, bool force) {
     std::string lower = ClassLib::LowerAscii(name);
     auto it = Counters.find(lower);
     if (!force && it != Counters.end() && it->second >= value) {
@@ -102,13 +99,6 @@ void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const s
     if (!wanted) return;
     const int64_t next = static_cast<int64_t>(fileUseLog->GetCount(name)) + 1;
     fileUseLog->SetCount(name, static_cast<int32_t>(std::clamp<int64_t>(next, 1, kMaxFileUseCount)), false);
-}
-
-bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
-                  TRunMode runMode) {
-    if (!readTextLog || readLogSuspended) return false;
-    // Skipping read text ends at the first line not read before.
-    return readTextLog->SetCount(key, lineOffset, false) && runMode == TRunMode::SkipRead;
 }
 
 }  // namespace uLabelLog

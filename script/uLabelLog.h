@@ -16,6 +16,7 @@
 #include "foundation/uHashTable.h"
 #include "platform/ClassLib.h"
 #include "script/KelScriptState.h"
+#include "script/KelTextCache.h"
 
 class TLabelLog {
 public:
@@ -29,7 +30,10 @@ public:
     int32_t GetCount(std::string_view name) const;
     // Without force, stores only over an absent or smaller counter; with force, always. True when
     // stored (false also when the table is full).
-    bool SetCount(std::string_view name, int32_t value, bool force);
+    bool SetCount(std::string_view name, int32_t value, bool force) {
+        if (!force && RecentReached(name, value)) return false;
+        return Store(name, value, force);
+    }
     void Clear();
     bool SaveToStream(TStream* stream);
     // False, leaving the log empty, for a nil stream and for anything but a sound hash-table file
@@ -57,6 +61,14 @@ private:
     TRecent Recent[kRecentNames];
     size_t RecentCount = 0, RecentNext = 0;
     void Remember(std::string_view name, int32_t count);
+    bool RecentReached(std::string_view name, int32_t value) const {
+        for (size_t i = 0; i < RecentCount; ++i)
+            if (Recent[i].Count >= value && Recent[i].Name.size() == name.size() &&
+                EqualBytes(Recent[i].Name.data(), name.data(), name.size()))
+                return true;
+        return false;
+    }
+    bool Store(std::string_view name, int32_t value, bool force);
     void Forget() { RecentCount = RecentNext = 0; }
 
     std::unique_ptr<THashTable> Hash;
@@ -78,7 +90,11 @@ void FileUseFeed(TLabelLog* fileUseLog, bool fileLogSuspended, std::span<const s
 // A traced line fetched by the reader: the label's highest offset is raised to this line's. True
 // when the caller must stop its run mode: a new, higher offset was stored while skipping read
 // text only.
-bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
-                  TRunMode runMode);
+inline bool ReadTextFeed(TLabelLog* readTextLog, bool readLogSuspended, std::string_view key, int32_t lineOffset,
+                         TRunMode runMode) {
+    if (!readTextLog || readLogSuspended) return false;
+    // Skipping read text ends at the first line not read before.
+    return readTextLog->SetCount(key, lineOffset, false) && runMode == TRunMode::SkipRead;
+}
 
 }  // namespace uLabelLog

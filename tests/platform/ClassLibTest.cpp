@@ -177,6 +177,31 @@ TEST(TStringListTest, NameValueLookUpIgnoresAsciiCaseOnly) {
     EXPECT_EQ(ClassLib::LowerAscii("AbC\x83\x41Z\x81"), "abc\x83\x41z\x81");
     EXPECT_TRUE(ClassLib::SameTextAscii("ABC", "abc"));
     EXPECT_FALSE(ClassLib::SameTextAscii("ABC", "abcd"));
+    // SameTextAscii is equality of the lowered texts, trail bytes kept as they are.
+    const char* texts[] = {"",
+                           "a",
+                           "A",
+                           "@",
+                           "`",
+                           "[",
+                           "{",
+                           "Self",
+                           "sELF",
+                           "\x83\x41",
+                           "\x83\x61",
+                           "x\x83\x41",
+                           "X\x83\x61",
+                           "\x81\x5c",
+                           "\x81\x7c",
+                           "\xe0"
+                           "A",
+                           "\xe0"
+                           "a",
+                           "Z\x81"};
+    for (const char* a : texts)
+        for (const char* b : texts)
+            EXPECT_EQ(ClassLib::SameTextAscii(a, b), ClassLib::LowerAscii(a) == ClassLib::LowerAscii(b))
+                << '"' << a << "\" \"" << b << '"';
 }
 
 TEST(TStringListTest, CommaTextRoundTrips) {

@@ -163,6 +163,9 @@ const std::vector<TCalcCase>& Cases() {
         C(Nested(65), TCalcValue::ErrorValue(), {kBad}),
         // nested past the cap
         C(std::string(150, '(') + "1" + std::string(150, ')'), TCalcValue::ErrorValue(), {kBad}),
+        // a number index is read as its evaluation would be, up to the cap and past it
+        C(std::string(97, '(') + "a[2]" + std::string(97, ')'), {T::Integer, 10, "10"}, {}),
+        C(std::string(98, '(') + "a[2]" + std::string(98, ')'), {T::Integer, 0, "0"}, {kBad}),
     };
     return cases;
 }

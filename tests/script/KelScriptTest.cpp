@@ -2,6 +2,8 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "script/KelCalculationLib.h"
+#include "script/KelGeneralCommands.h"
 #include "script/KelScriptLib.h"
 #include "tests/support/ScriptHarness.h"
 
@@ -332,6 +334,144 @@ TEST_F(KelScriptTest, ResultSettersWriteTheGameTableWithForce) {
     EXPECT_EQ(H.Var("ResultStr", 1).Text, "");
     EXPECT_EQ(H.Var("ResultObj").Text, "");
     EXPECT_TRUE(H.Errors().empty());
+}
+
+// The interpreter in the engine's own configuration keeps the splits of statement places, the
+// programs of their arguments and the places of variables, and leaves out the jump words for other
+// words. A second interpreter cuts every line afresh (a replace rule that matches nothing),
+// compiles every expression afresh and hands every statement through a label handler of its own,
+// which takes the general route. Both run the same script, through nested and recursive calls,
+// returns into the middle of lines, variables deleted and declared again, errors, and a game saved
+// and loaded again, and do the same at every frame step.
+TEST(KelScriptEngineWords, KeptSplitsProgramsAndPlacesRunAsTheGeneralRoute) {
+    const std::string script =
+        "@@main\r\n"
+        "\\gvar,int,n,i,j,k,r,x,y,t[8]\r\n"
+        "\\gvar,str,tr,s\r\n"
+        "\\for,i=0,i<6,i=i+1\r\n"
+        "  \\sub,@@fact,,i \\cal,tr=tr+\"f\"+r+\" \"\r\n"
+        "  \\if,i%2==0\r\n"
+        "    \\cal,t[i%8]=t[i%8]+i\r\n"
+        "  \\else\r\n"
+        "    \\sub,@@pair,,i,\"w\"+i \\cal,tr=tr+x\r\n"
+        "  \\fi\r\n"
+        "  \\case,i\r\n"
+        "  \\ans,1,3\r\n"
+        "    \\cal,x=x+10\r\n"
+        "  \\ans,4\r\n"
+        "    \\del,y\r\n"
+        "    \\gvar,int,y\r\n"
+        "    \\cal,y=y+4\r\n"
+        "  \\else\r\n"
+        "    \\cal,x=x+1\r\n"
+        "  \\end\r\n"
+        "  \\fmt,\"%d回:\",i,\"%s;\",s\r\n"
+        "  \\cal,tr=tr+ResultStr[0]\r\n"
+        "  \\for,j=0,j<4,j=j+1\r\n"
+        "    \\if,j==1 \\cnt \\fi\r\n"
+        "    \\if,j==3 \\brk \\fi\r\n"
+        "    \\cal,k=k+j\r\n"
+        "  \\next\r\n"
+        "\\next\r\n"
+        "\\sub,@@deep,,1\r\n"
+        "\\cal,tr=tr+\"deep\"+r\r\n"
+        "\\sub,@@nowhere\r\n"
+        "\\cal,tr=tr+zz\r\n"
+        "\\jmp,@@again\r\n"
+        "@@fact\r\n"
+        "\\var,int,m\r\n"
+        "\\cal,m=ParamInt[0]\r\n"
+        "\\if,m<=1\r\n"
+        "  \\cal,r=1\r\n"
+        "  \\ret\r\n"
+        "\\fi\r\n"
+        "\\sub,@@fact,,m-1\r\n"
+        "\\cal,r=r*m\r\n"
+        "\\ret\r\n"
+        "@@pair\r\n"
+        "\\cal,s=ParamStr[1]+ParamInt[0]\r\n"
+        "\\var,str,q\r\n"
+        "\\cal,q=s\r\n"
+        "\\del,q\r\n"
+        "\\var,int,q\r\n"
+        "\\cal,q=ParamInt[0]*2 \\cal,x=x+q\r\n"
+        "\\ret\r\n"
+        "@@deep\r\n"
+        "\\sub,@@deeper,,ParamInt[0]+1\r\n"
+        "\\cal,tr=tr+\"not reached\"\r\n"
+        "@@deeper\r\n"
+        "\\if,ParamInt[0]<4\r\n"
+        "  \\sub,@@deeper,,ParamInt[0]+1\r\n"
+        "\\fi\r\n"
+        "\\cal,r=r+ParamInt[0]\r\n"
+        "\\ret,@@main\r\n"
+        "@@again\r\n"
+        "\\cal,n=n+1\r\n"
+        "\\if,n<3 \\jmp,@@main \\fi\r\n"
+        "\\cal,tr=tr+\"done\"\r\n"
+        "@@stop\r\n"
+        "\\jmp,@@stop\r\n";
+    class TLabelWords final : public IScriptWordHandler {
+    public:
+        bool Handle(TKelScript& s, int32_t, TStringList& args) override { return s.DoLabelLine(args[0]); }
+    } labelWords;
+    auto run = [&](bool general) {
+        std::vector<std::string> trace;
+        TScriptHarness h;
+        h.Script.Words.General = &KelGeneralCommands::Handler();
+        if (general) {
+            h.Script.Words.Label = &labelWords;
+            static_cast<TKelCalculation*>(h.Script.Calculation.get())->UseCache = false;
+            h.Script.Reader->AddReplace("\x7f\x7f", "", 0);
+        }
+        EXPECT_TRUE(h.Start(script, "@@main"));
+        h.Script.State.LinesPerFrame = 5;
+        std::string saved[4];
+        for (int step = 0; step < 400; ++step) {
+            if (step % 37 == 11) {
+                // A game saved here is loaded again a few steps later.
+                TMemoryStream thread, reader, game, local;
+                h.Script.Thread->SaveToStream(&thread);
+                h.Script.Reader->SaveToStream(&reader);
+                h.Script.Variables->SaveToStream(TVariableScope::Game, game);
+                h.Script.Variables->SaveToStream(TVariableScope::Local, local);
+                saved[0] = thread.AsString(), saved[1] = reader.AsString(), saved[2] = game.AsString();
+                saved[3] = local.AsString();
+            }
+            if (step % 37 == 17) {
+                TMemoryStream thread(saved[0]), reader(saved[1]), game(saved[2]), local(saved[3]);
+                EXPECT_TRUE(h.Script.Variables->LoadFromStream(TVariableScope::Game, game));
+                EXPECT_TRUE(h.Script.Variables->LoadFromStream(TVariableScope::Local, local));
+                EXPECT_TRUE(h.Script.Thread->LoadFromStream(&thread));
+                EXPECT_TRUE(h.Script.Reader->LoadFromStream(&reader));
+            }
+            h.Step();
+            std::string line = std::to_string(step) + " " + h.Script.Reader->GetPositionText();
+            for (const char* v : {"tr", "x", "y", "k", "r", "n", "s"}) {
+                line += ' ';
+                line += h.Var(v).Text;
+            }
+            line = Encoding::SjisToUtf8(line) + " depth " + std::to_string(h.Script.Depth());
+            for (const std::string& e : h.Errors()) {
+                line += " | ";
+                line += e;
+            }
+            trace.push_back(line);
+            h.ClearErrors();
+        }
+        return trace;
+    };
+    const std::vector<std::string> engine = run(false), general = run(true);
+    ASSERT_EQ(engine.size(), general.size());
+    for (size_t k = 0; k < engine.size(); ++k)
+        ASSERT_EQ(engine[k], general[k]);
+    // The script went all its way: three rounds, with the faults it holds reported.
+    EXPECT_NE(engine.back().find("done"), std::string::npos) << engine.back();
+    size_t faults = 0;
+    for (const std::string& line : engine)
+        for (size_t at = line.find("[ERROR]"); at != std::string::npos; at = line.find("[ERROR]", at + 1))
+            ++faults;
+    EXPECT_GE(faults, 6u);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
@@ -609,6 +611,12 @@ TEST_F(KelValueLibTest, IndexedLookUpAgreesWithTheLinearSearch) {
                                     "a"));
     for (const char* n : names)
         EXPECT_EQ(KelValueLib::NameHash(n), static_cast<uint32_t>(uMisc::WeightedSum(ClassLib::LowerAscii(n))));
+    // ASCII first, then a two-byte character whose trail byte is a capital; the bytes around the
+    // capitals; a half-width kana (no lead byte) before a capital; weights past 255 wrap.
+    for (const std::string& n : {std::string("Ab\x83"
+                                             "Az"),
+                                 std::string("@[`{Z"), std::string("\xb1Q"), std::string(300, 'Q')})
+        EXPECT_EQ(KelValueLib::NameHash(n), static_cast<uint32_t>(uMisc::WeightedSum(ClassLib::LowerAscii(n)))) << n;
 }
 
 TEST_F(KelValueLibTest, RecordsFreedOnReturnComeBackAsNewDeclarations) {
@@ -655,6 +663,208 @@ TEST_F(KelValueLibTest, RecordsFreedOnReturnComeBackAsNewDeclarations) {
     // Declared read-only: writes without force are refused.
     EXPECT_FALSE(t.WriteInteger("Other", {0, 0, 0, 0}, false, 5, 1));
     EXPECT_EQ(TakeMessages().size(), 1u);
+}
+
+TEST_F(KelValueLibTest, ASubroutineFrameDeclaredAgainKeepsItsLookUpsOnlyWhenItIsTheSame) {
+    // A frame of three parameters at level 1 is looked up, dropped by a return and declared again
+    // in some way; the look-ups remembered before the return must read what fresh ones read.
+    using TSteps = std::function<void(TKelVariables&)>;
+    auto param = [](TKelVariables& v, const char* name, TCalcValueType type, int32_t count, int32_t level) {
+        const int32_t dims[4] = {count, 1, 1, 1};
+        v.Declare(TVariableScope::Local, name, "", dims, level, type, KelValueLib::kAllRights, false);
+    };
+    auto frame = [param](TKelVariables& v, int32_t level) {
+        param(v, "ParamCount", kInt, 1, level);
+        param(v, "ParamInt", kInt, 16, level);
+        param(v, "ParamStr", kStr, 16, level);
+    };
+    struct TCase {
+        const char* Name;
+        TSteps Again;
+    };
+    const TCase cases[] = {
+        {"the same frame", [frame](TKelVariables& v) { frame(v, 1); }},
+        {"another local first",  // an object array, which takes no spare record
+         [frame, param](TKelVariables& v) {
+             param(v, "a", kObj, 1, 1);
+             frame(v, 1);
+         }},
+        {"another local after",
+         [frame, param](TKelVariables& v) {
+             frame(v, 1);
+             param(v, "a", kStr, 1, 1);
+         }},
+        {"another order",
+         [param](TKelVariables& v) {
+             param(v, "ParamStr", kStr, 16, 1);
+             param(v, "ParamInt", kInt, 16, 1);
+             param(v, "ParamCount", kInt, 1, 1);
+         }},
+        {"in part",
+         [param](TKelVariables& v) {
+             param(v, "ParamCount", kInt, 1, 1);
+             param(v, "ParamStr", kStr, 16, 1);
+         }},
+        {"another type",
+         [param](TKelVariables& v) {
+             param(v, "ParamCount", kInt, 1, 1);
+             param(v, "ParamInt", kStr, 16, 1);
+             param(v, "ParamStr", kStr, 16, 1);
+         }},
+        {"one deleted after",
+         [frame](TKelVariables& v) {
+             frame(v, 1);
+             v.DeleteVariable("ParamInt", 1);
+         }},
+        {"at another level", [frame](TKelVariables& v) { frame(v, 2); }},
+        {"after a game variable",
+         [frame](TKelVariables& v) {
+             const int32_t one[4] = {1, 1, 1, 1};
+             v.Declare(TVariableScope::Game, "ParamInt", "", one, 0, kInt, KelValueLib::kAllRights, false);
+             frame(v, 1);
+         }},
+        {"twice returned",
+         [frame](TKelVariables& v) {
+             frame(v, 1);
+             v.DeleteAboveOwner(0);
+             frame(v, 1);
+         }},
+        {"cleared between",
+         [frame](TKelVariables& v) {
+             v.Clear(TVariableScope::Local);
+             frame(v, 1);
+         }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TKelVariables vars(Objects.Callbacks(), Evaluator);
+        vars.SetErrorReport(false);
+        const int32_t one[4] = {1, 1, 1, 1};
+        vars.Declare(TVariableScope::Game, "a", "", one, 0, kInt, KelValueLib::kAllRights, false);
+        frame(vars, 1);
+        const char* probes[] = {"a", "ParamCount", "ParamInt", "ParamStr"};
+        std::vector<TVariableMemo> memos(std::size(probes));
+        TCalcValue v;
+        for (size_t k = 0; k < memos.size(); ++k)
+            vars.ReadFound(probes[k], KelValueLib::NameHash(probes[k]), {}, 1, v, memos[k]);
+        bool written = false;
+        vars.WriteFound("ParamInt", {}, 1, TCalcValue::Int(7), written);
+        vars.DeleteAboveOwner(0);
+        c.Again(vars);
+        for (size_t k = 0; k < memos.size(); ++k) {
+            TCalcValue remembered = TCalcValue::Integer(-1), fresh = TCalcValue::Integer(-1);
+            const uint32_t hash = KelValueLib::NameHash(probes[k]);
+            EXPECT_EQ(vars.ReadFound(probes[k], hash, {}, 1, remembered, memos[k]),
+                      vars.ReadFound(probes[k], hash, {}, 1, fresh))
+                << probes[k];
+            EXPECT_EQ(remembered, fresh) << probes[k];
+        }
+    }
+}
+
+TEST_F(KelValueLibTest, RememberedLookUpsAgreeWithFreshOnes) {
+    // Random declarations, deletions, returns of subroutine frames (declared again whole, in
+    // another order, in part or with another type), writes, saves and loads: after every step each
+    // remembered look-up (a scope search or a record of one table) reads what a fresh one reads.
+    Vars->SetErrorReport(false);
+    const char* names[] = {"a", "A", "b", "ParamCount", "ParamInt", "ParamStr", "\x93\xfa"};
+    struct TFrameVar {
+        const char* Name;
+        TCalcValueType Type;
+        int32_t Count;
+    };
+    const TFrameVar frame[] = {{"ParamCount", kInt, 1}, {"ParamInt", kInt, 16}, {"ParamStr", kStr, 16}};
+    const TVariableScope scopes[] = {TVariableScope::Local, TVariableScope::Game, TVariableScope::System};
+    std::map<std::pair<std::string, int32_t>, TVariableMemo> searches;
+    std::map<std::tuple<int, std::string, int32_t>, TRecordMemo> records;
+    std::vector<std::tuple<std::string, int32_t, TVariableMemo>> kept(64, {"a", 0, TVariableMemo{}});
+    std::mt19937 rng(11);
+    auto declare = [&](TVariableScope scope, const std::string& name, TCalcValueType type, int32_t count,
+                       int32_t level) {
+        const int32_t dims[4] = {count, 1, 1, 1};
+        Vars->Declare(scope, name, "", dims, level, type, KelValueLib::kAllRights, false);
+    };
+    for (int step = 0; step < 3000; ++step) {
+        const std::string name = names[rng() % std::size(names)];
+        const int32_t level = static_cast<int32_t>(rng() % 4);
+        switch (rng() % 10) {
+            case 0:
+            case 1:
+                declare(scopes[rng() % 3], name, rng() % 2 ? kInt : kStr, 1 + static_cast<int32_t>(rng() % 3), level);
+                break;
+            case 2:
+                Vars->DeleteVariable(name, level);
+                break;
+            case 3:
+            case 4:
+                Vars->DeleteAboveOwner(static_cast<int32_t>(rng() % 3));
+                break;
+            case 5:
+            case 6: {
+                // A call: the frame at one level above, mostly as it was before; otherwise in another
+                // order, in part, with another type, or with another local before or after it.
+                const int32_t at = 1 + static_cast<int32_t>(rng() % 3);
+                const int variant = rng() % 10;
+                if (variant == 4) declare(TVariableScope::Local, "a", kInt, 1, at);
+                for (int k = 0; k < 3; ++k) {
+                    const TFrameVar& v = frame[variant == 1 ? 2 - k : k];
+                    if (variant == 2 && k == 1) continue;
+                    declare(TVariableScope::Local, v.Name, variant == 3 && k == 0 ? kStr : v.Type, v.Count, at);
+                }
+                if (variant == 5) declare(TVariableScope::Local, "b", kStr, 1, at);
+                break;
+            }
+            case 7: {
+                TVariableIndexes idx;
+                idx.I[0] = static_cast<int32_t>(rng() % 3);
+                bool written = false;
+                Vars->WriteFound(name, idx, level, TCalcValue::Int(static_cast<int32_t>(rng() % 100)), written);
+                break;
+            }
+            case 8: {
+                const TVariableScope scope = scopes[rng() % 3];
+                TMemoryStream saved;
+                Vars->SaveToStream(scope, saved);
+                if (rng() % 2) declare(scope, name, kInt, 1, level);
+                saved.SetPosition(0);
+                ASSERT_TRUE(Vars->LoadFromStream(scope, saved));
+                break;
+            }
+            default:
+                if (rng() % 8 == 0) Vars->Clear(scopes[rng() % 3]);
+                break;
+        }
+        // Memos that sat unused since some earlier step, as those of code not run for a while.
+        for (size_t k = 0; k < kept.size(); ++k) {
+            auto [probe, at, memo] = kept[k];
+            TCalcValue remembered = TCalcValue::Integer(-1), fresh = TCalcValue::Integer(-1);
+            const uint32_t hash = KelValueLib::NameHash(probe);
+            ASSERT_EQ(Vars->ReadFound(probe, hash, {}, at, remembered, memo),
+                      Vars->ReadFound(probe, hash, {}, at, fresh))
+                << probe << " at " << at << ", kept memo " << k << ", step " << step;
+            ASSERT_EQ(remembered, fresh) << probe << " at " << at << ", kept memo " << k << ", step " << step;
+        }
+        for (const char* probe : names) {
+            for (int32_t at = 0; at < 4; ++at) {
+                TVariableIndexes idx;
+                idx.I[0] = at % 2;
+                TCalcValue remembered = TCalcValue::Integer(-1), fresh = TCalcValue::Integer(-1);
+                const uint32_t hash = KelValueLib::NameHash(probe);
+                const TVariableScope a = Vars->ReadFound(probe, hash, idx, at, remembered, searches[{probe, at}]);
+                const TVariableScope b = Vars->ReadFound(probe, hash, idx, at, fresh);
+                ASSERT_EQ(a, b) << probe << " at " << at << ", step " << step;
+                ASSERT_EQ(remembered, fresh) << probe << " at " << at << ", step " << step;
+                if (rng() % 16 == 0) kept[rng() % kept.size()] = {probe, at, searches[{probe, at}]};
+                for (int t = 0; t < 3; ++t) {
+                    TValue& table = *Vars->Table(scopes[t]);
+                    const int32_t tableLevel = t == 0 ? at : 0;
+                    ASSERT_EQ(table.FindRecord(probe, hash, tableLevel, records[{t, probe, at}]),
+                              table.Items(table.FindIndex(probe, tableLevel)))
+                        << probe << " in table " << t << " at " << at << ", step " << step;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
