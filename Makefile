@@ -3,9 +3,10 @@ JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
+FUZZ_BUILD ?= build-fuzz
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test setup build build-asan build-tsan format check-format
+.PHONY: run test setup build build-asan build-tsan build-fuzz format check-format
 
 setup:
 	@bash tools/setup.sh
@@ -30,6 +31,13 @@ build-tsan: setup
 	@CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DKEL_TSAN=ON -DKEL_BENCH=OFF >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS) --target kel_tests_threads
+
+# The fuzz targets as libFuzzer programs over libraries instrumented for coverage, under both
+# sanitizers; tools/fuzz.sh runs one of them and trims what it finds into its seeds.
+build-fuzz: setup
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DKEL_SANITIZE=ON -DKEL_FUZZ=ON -DKEL_REAL_BACKENDS=OFF -DKEL_BENCH=OFF >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_all
 
 # Every C++ file of the repository in the house style.
 FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h' 2>/dev/null)

@@ -49,12 +49,16 @@ void WriteErrorLog(std::string_view line) {
     ErrorList.Add(std::string(line));
     const std::string path = LogPath();
     int fd;
+    // The log is never written through a symbolic link: a link in its place could point anywhere
+    // outside the game folder. The first line replaces such a link by a file of its own.
     if (ErrorList.Count() == 1) {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0)
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         fileStarted = fd >= 0;
     } else {
         // A missing file is not created again: the append is simply lost.
-        fd = fileStarted ? ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC) : -1;
+        fd = fileStarted ? ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC) : -1;
     }
     if (fd < 0) return;
     WriteAll(fd, std::string(line) + "\r\n");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
+#include "fuzz/FuzzSupport.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelValueLib.h"
 
@@ -58,6 +59,7 @@ std::vector<std::string> TakeErrors() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzSupport::KeepErrorLogInMemory();
     if (size > 4096) return 0;
     std::string text(reinterpret_cast<const char*>(data), size);
     TakeErrors();

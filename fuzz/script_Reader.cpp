@@ -8,6 +8,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "fuzz/FuzzSupport.h"
 #include "script/KelReaderLib.h"
 
 namespace {
@@ -15,6 +16,7 @@ std::map<std::string, std::string> Files;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzSupport::KeepErrorLogInMemory();
     std::string input(reinterpret_cast<const char*>(data), size);
     Files.clear();
     const char* names[] = {"a.s", "b.s", "c.s"};

@@ -6,9 +6,11 @@
 #include <string_view>
 
 #include "foundation/ErrorLogLib.h"
+#include "fuzz/FuzzSupport.h"
 #include "script/KelScriptState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzSupport::KeepErrorLogInMemory();
     TMemoryStream input(std::string_view(reinterpret_cast<const char*>(data), size));
     TScriptThread thread;
     if (thread.LoadFromStream(&input)) {

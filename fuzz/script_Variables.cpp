@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <map>
 #include <string>
 
 #include "foundation/ErrorLogLib.h"
+#include "fuzz/FuzzSupport.h"
 #include "script/KelValueLib.h"
 
 namespace {
@@ -241,14 +241,7 @@ void RunLoader(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool ready = [] {
-        // A folder that does not exist: the error log keeps its lines in memory and touches no
-        // file, which would otherwise cost more than the work under test.
-        std::error_code ec;
-        ErrorLogLib::SetLogFolder((std::filesystem::temp_directory_path(ec) / "kel-fuzz-no-such-folder/x").string());
-        return true;
-    }();
-    (void)ready;
+    FuzzSupport::KeepErrorLogInMemory();
     if (size == 0) return 0;
     if (data[0] & 1) {
         TBytes in(data + 1, size - 1);

@@ -1,8 +1,10 @@
 #include "platform/ClassLib.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -100,12 +102,35 @@ void TMemoryStream::LoadFromStream(TStream& source) {
 // ---- TFileStream ----
 
 TFileStream::TFileStream(const std::string& path, TFileMode mode, TPathKind kind) {
-    std::string host = kind == TPathKind::Host     ? path
-                       : mode == TFileMode::Create ? FileSystem::HostPathForWrite(path)
-                                                   : FileSystem::HostPath(path);
-    const char* how = mode == TFileMode::OpenRead ? "rb" : mode == TFileMode::OpenReadWrite ? "r+b" : "w+b";
-    if (!host.empty()) File = std::fopen(host.c_str(), how);
-    if (!File) throw EStreamError("cannot open file " + path);
+    const bool creates = mode == TFileMode::Create || mode == TFileMode::CreateNew;
+    std::string host = kind == TPathKind::Host ? path
+                       : creates               ? FileSystem::HostPathForWrite(path)
+                                               : FileSystem::HostPath(path);
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case TFileMode::OpenRead:
+            flags |= O_RDONLY;
+            break;
+        case TFileMode::OpenReadWrite:
+            flags |= O_RDWR | O_NOFOLLOW;
+            break;
+        case TFileMode::Create:
+            flags |= O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW;
+            break;
+        case TFileMode::CreateNew:
+            flags |= O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW;
+            break;
+    }
+    int fd = host.empty() ? -1 : ::open(host.c_str(), flags, 0666);
+    std::string reason = host.empty() ? std::string("no such folder") : std::strerror(errno);
+    if (fd >= 0) {
+        File = ::fdopen(fd, mode == TFileMode::OpenRead ? "rb" : "r+b");
+        if (!File) {
+            reason = std::strerror(errno);
+            ::close(fd);
+        }
+    }
+    if (!File) throw EStreamError("cannot open file " + path + ": " + reason);
 }
 
 TFileStream::~TFileStream() {
@@ -120,19 +145,20 @@ void TFileStream::SwitchTo(TLastOp op) {
 }
 
 int64_t TFileStream::Read(void* buffer, int64_t count) {
-    if (count <= 0) return 0;
+    if (count <= 0 || !File) return 0;
     SwitchTo(TLastOp::Read);
     return static_cast<int64_t>(std::fread(buffer, 1, static_cast<size_t>(count), File));
 }
 
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
-    if (count <= 0) return 0;
+    if (count <= 0 || !File) return 0;
     SwitchTo(TLastOp::Write);
     return static_cast<int64_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), File));
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
     LastOp = TLastOp::None;
+    if (!File) return 0;
     int whence = origin == TSeekOrigin::Beginning ? SEEK_SET : origin == TSeekOrigin::Current ? SEEK_CUR : SEEK_END;
     // A target before the start fails; the position then clamps to 0 from every origin.
     if (fseeko(File, offset, whence) != 0 && offset < 0) fseeko(File, 0, SEEK_SET);
@@ -140,13 +166,25 @@ int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
 }
 
 void TFileStream::SetSize(int64_t size) {
+    if (!File) return;
     std::fflush(File);
     LastOp = TLastOp::None;
     if (ftruncate(fileno(File), size) == 0 && Position() > size) SetPosition(size);
 }
 
 bool TFileStream::Flush() {
-    return std::fflush(File) == 0;
+    return File && std::fflush(File) == 0;
+}
+
+bool TFileStream::Sync() {
+    return Flush() && FileSystem::Sync(fileno(File)) == 0;
+}
+
+bool TFileStream::Close() {
+    if (!File) return false;
+    const bool ok = std::fclose(File) == 0;
+    File = nullptr;
+    return ok;
 }
 
 // ---- TStringList ----

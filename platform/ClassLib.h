@@ -72,11 +72,14 @@ private:
     int64_t Pos = 0;
 };
 
-enum class TFileMode { OpenRead, OpenReadWrite, Create };
+// Create makes a new empty file, emptying an old one; CreateNew only makes a file that does not
+// exist yet. The modes that write never open through a symbolic link: a link in the file's place
+// fails the open, so that a link planted in a game folder cannot redirect a write outside it.
+enum class TFileMode { OpenRead, OpenReadWrite, Create, CreateNew };
 enum class TPathKind { Engine, Host };
 
 // A stream over a file named by an engine path. The constructor raises EStreamError when the file
-// cannot be opened; Create makes a new empty file (replacing an old one).
+// cannot be opened.
 class TFileStream : public TStream {
 public:
     TFileStream(const std::string& path, TFileMode mode, TPathKind kind = TPathKind::Engine);
@@ -88,6 +91,11 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
     void SetSize(int64_t size) override;
     bool Flush();
+    // Flushes and waits until the file's bytes are on the disk.
+    bool Sync();
+    // Closes the file now; false when the last writes could not be completed. The stream is of no
+    // further use.
+    bool Close();
 
 private:
     enum class TLastOp { None, Read, Write };

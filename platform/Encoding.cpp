@@ -74,6 +74,70 @@ std::string Utf8ToSjis(std::string_view utf8) {
     return Convert(conv, utf8, "?", false);
 }
 
+bool Utf8ToSjisStrict(std::string_view utf8, std::string& out) {
+    // A replaced character, and one of several that share a CP932 code, does not read back as
+    // itself: only an exact conversion gives the text again.
+    std::string sjis = Utf8ToSjis(utf8);
+    if (SjisToUtf8(sjis) != utf8) return false;
+    out = std::move(sjis);
+    return true;
+}
+
+std::string PrintableUtf8(std::string_view utf8) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(utf8.size());
+    auto escape = [&](const char* mark, uint8_t b) {
+        out.append(mark);
+        out.push_back(kHex[b >> 4]);
+        out.push_back(kHex[b & 15]);
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<uint8_t>(utf8[i]);
+        if (b < 0x20 || b == 0x7F) {
+            escape("\\x", b);
+            ++i;
+            continue;
+        }
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b));
+            ++i;
+            continue;
+        }
+        // The length of a well-formed sequence and the bounds of its second byte, which rule out
+        // overlong forms, surrogates and code points past U+10FFFF.
+        size_t len = 0;
+        uint8_t low = 0x80, high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            len = 2;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            len = 3;
+            if (b == 0xE0) low = 0xA0;
+            if (b == 0xED) high = 0x9F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            len = 4;
+            if (b == 0xF0) low = 0x90;
+            if (b == 0xF4) high = 0x8F;
+        }
+        bool valid = len > 0 && i + len <= utf8.size();
+        for (size_t k = 1; valid && k < len; ++k) {
+            const auto c = static_cast<uint8_t>(utf8[i + k]);
+            valid = k == 1 ? c >= low && c <= high : c >= 0x80 && c <= 0xBF;
+        }
+        if (!valid) {
+            escape("\\x", b);
+            ++i;
+        } else if (b == 0xC2 && static_cast<uint8_t>(utf8[i + 1]) <= 0x9F) {
+            escape("\\u00", static_cast<uint8_t>(utf8[i + 1]));  // U+0080..U+009F
+            i += 2;
+        } else {
+            out.append(utf8.substr(i, len));
+            i += len;
+        }
+    }
+    return out;
+}
+
 const std::string& LiteralToSjis(const char* utf8, size_t size) {
     // A literal keeps its address for the life of the program, so the address and size name it.
     // The map's nodes never move, so the references handed out stay valid.

@@ -92,6 +92,9 @@ std::string FindEntry(const std::string& folder, const std::string& name) {
 }
 
 std::string Resolve(const std::string& base, std::string_view enginePath, bool forWrite) {
+    // The host reads a path up to its first zero byte: one inside would name another file than
+    // the one the rest of the path names.
+    if (enginePath.find('\0') != std::string_view::npos) return {};
     bool absolute = false;
     std::vector<std::string> segs = Segments(enginePath, absolute);
     std::string cur = absolute ? std::string() : base;
@@ -244,27 +247,51 @@ bool ReadFile(std::string_view p, std::string& bytes) {
     return !in.bad();
 }
 
+TSyncCall& SyncCallRef() {
+    static TSyncCall call = &::fsync;
+    return call;
+}
+
+TSyncCall SetSyncCall(TSyncCall call) {
+    TSyncCall old = SyncCallRef();
+    SyncCallRef() = call ? call : &::fsync;
+    return old;
+}
+
+int Sync(int fd) {
+    return SyncCallRef()(fd);
+}
+
 bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)>& writer) {
     std::string target = HostPathForWrite(enginePath);
     if (target.empty()) return false;
-    std::string temp = target + ".tmp" + std::to_string(getpid());
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? "/"
+                                                          : target.substr(0, slash);
+    const std::string temp = target + ".tmp" + std::to_string(getpid());
+    // A leftover of a run that died, or anything else in the temporary name's place, goes first;
+    // the file is then made anew, so that nothing already there is ever written into.
+    unlink(temp.c_str());
     bool ok = false;
     try {
-        TFileStream s(temp, TFileMode::Create, TPathKind::Host);
-        ok = writer(s) && s.Flush();
+        TFileStream s(temp, TFileMode::CreateNew, TPathKind::Host);
+        ok = writer(s) && s.Sync();
+        ok = s.Close() && ok;
     } catch (...) {
         ok = false;
     }
-    if (ok) {
-        // Flush to the disk before the rename, so that a crash leaves the old or the new file.
-        int fd = open(temp.c_str(), O_RDONLY);
-        if (fd >= 0) {
-            ok = fsync(fd) == 0;
-            close(fd);
-        }
-    }
+    // rename replaces whatever has the target's name, a symbolic link included, and never
+    // follows it.
     if (ok) ok = std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) unlink(temp.c_str());
+    if (!ok) {
+        unlink(temp.c_str());
+        return false;
+    }
+    const int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return false;
+    ok = Sync(dir) == 0;
+    close(dir);
     return ok;
 }
 

@@ -20,7 +20,8 @@ const std::string& Root();
 // The folder of the running program (host path, no trailing separator).
 std::string ProgramFolder();
 
-// Host path of an existing file or folder, or "" when some segment does not exist.
+// Host path of an existing file or folder, or "" when some segment does not exist. A path that
+// holds a zero byte names nothing, for reading or writing.
 std::string HostPath(std::string_view enginePath);
 // The same below another host folder than the root.
 std::string HostPathIn(const std::string& hostBase, std::string_view enginePath);
@@ -39,11 +40,20 @@ int64_t FileSize(std::string_view enginePath);  // -1 when it is not a file
 
 bool ReadFile(std::string_view enginePath, std::string& bytes);
 
-// Replaces a file safely: the writer fills a temporary file beside it, which is flushed to disk
-// and renamed over the old one. When the writer returns false or throws, or any step fails, the
-// temporary file is removed, the old file stays as it was and the result is false.
+// Replaces a file safely: the writer fills a new temporary file beside it, which is flushed to
+// the disk and renamed over the old name; then the folder is flushed, so that the rename itself
+// survives a crash. A symbolic link in the file's place is replaced by the file, never written
+// through. When the writer returns false or throws, or any step up to the rename fails, the
+// temporary file is removed, the old file stays as it was and the result is false. A failed flush
+// of the folder after the rename also gives false: the new file is in place but may not last.
 bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)>& writer);
 bool WriteFileReplace(std::string_view enginePath, std::string_view bytes);
+
+// Waits until the bytes of an open file or folder are on the disk (fsync): what ReplaceFile and
+// TFileStream::Sync call. Tests put a failing call in its place; the result is the previous one.
+using TSyncCall = int (*)(int fd);
+TSyncCall SetSyncCall(TSyncCall call);
+int Sync(int fd);
 
 // Names (Shift-JIS) of the entries of a folder whose names match a mask with "*" and "?"
 // (without regard to case); files only, or folders only.

@@ -1,8 +1,15 @@
 // The evaluator's typed value, shared by the evaluator, the variable tables and every handler.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+
+// The longest text a script value may hold: far above anything a game needs, and low enough that
+// a script which keeps doubling a text stops with a script error long before memory runs out.
+// The operations that make texts longer (joining, replacing, widening, formatting, the results of
+// the words) refuse a text past it.
+constexpr size_t kMaxTextSize = size_t{16} << 20;
 
 enum class TCalcValueType : uint8_t { Integer = 0, String = 1, Object = 2, Token = 3, Error = 4 };
 

@@ -557,13 +557,32 @@ void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int
         }
     }
     int32_t nesting = program ? program->Nesting : TextNesting(text);
-    if (Nesting + 1 + nesting > kMaxNesting) {
-        Report("計算式が間違っています。"_sj);
+    const bool outermost = Nesting == 0;
+    if (outermost) {
+        Evaluations = 0;
+        LimitReported = false;
+    }
+    ++Evaluations;
+    if (Nesting + 1 + nesting > kMaxNesting || Evaluations > kMaxEvaluations) {
+        // Past the count every evaluation left in the expression fails at once. One report
+        // stands for all the refusals of one expression.
+        if (!LimitReported) Report("計算式が間違っています。"_sj);
+        LimitReported = true;
         return;
     }
-    const bool outermost = Nesting == 0;
-    Nesting += 1 + nesting;
-    size_t savedBase = StackBase;
+    // Undone also when an exception (a failed allocation) leaves the evaluation, so that the
+    // evaluator stays usable after the frame that caught it.
+    struct TLevel {
+        TKelCalculation& C;
+        const int32_t Depth;
+        const size_t SavedBase;
+        ~TLevel() {
+            C.Stack.resize(C.StackBase);
+            C.StackBase = SavedBase;
+            C.Nesting -= Depth;
+        }
+    } guard{*this, 1 + nesting, StackBase};
+    Nesting += guard.Depth;
     StackBase = Stack.size();
 
     std::shared_ptr<const TProgram> compiled;
@@ -586,10 +605,7 @@ void TKelCalculation::Evaluate(std::string_view text, TEvaluationMemo* memo, int
     } else {
         Run(*program, level, result);
     }
-
-    Stack.resize(StackBase);
-    StackBase = savedBase;
-    Nesting -= 1 + nesting;
+    if (Evaluations > kMaxEvaluations) result = TCalcValue::ErrorValue();
 }
 
 void TKelCalculation::Run(const TProgram& program, int32_t level, TCalcValue& result) {
@@ -739,11 +755,13 @@ bool TKelCalculation::Apply(char code, TCalcValue& a, const TCalcValue& b) {
     };
     switch (code) {
         case '8':
-            a.Value = static_cast<int32_t>(ua + ub);
-            a.Text += b.Text;
-            return true;
         case 'e':
-            a.Value = static_cast<int32_t>(ua & ub);
+            if (a.Text.size() + b.Text.size() > kMaxTextSize) {
+                Report(KelCalculationLib::TextTooLongMessage());
+                a = TCalcValue::ErrorValue();
+                return false;
+            }
+            a.Value = static_cast<int32_t>(code == '8' ? ua + ub : ua & ub);
             a.Text += b.Text;
             return true;
         case '9':

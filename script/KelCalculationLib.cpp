@@ -1,6 +1,7 @@
 #include "script/KelCalculationLib.h"
 
 #include "foundation/uMisc.h"
+#include "platform/Encoding.h"
 
 namespace KelCalculationLib {
 
@@ -129,6 +130,10 @@ TStringList IndexList(std::string_view token, char delimiter) {
 
 bool TryStrToInt64(std::string_view text, int64_t& value) {
     return uMisc::TryStrToInt(text, 64, uMisc::THexPrefix::DollarOr0x, value);
+}
+
+const std::string& TextTooLongMessage() {
+    return "文字列が長すぎます（16MBまで）"_sj;
 }
 
 }  // namespace KelCalculationLib

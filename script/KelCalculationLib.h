@@ -37,6 +37,9 @@ TStringList IndexList(std::string_view token, char delimiter);
 // hexadecimal digits. False when the text is not such a number.
 bool TryStrToInt64(std::string_view text, int64_t& value);
 
+// The message of an operation whose text would pass kMaxTextSize.
+const std::string& TextTooLongMessage();
+
 }  // namespace KelCalculationLib
 
 // The expression evaluator. An expression is tokenised (increments run while it is tokenised),
@@ -49,6 +52,11 @@ public:
     // Nesting of brackets in one text plus nested evaluations (indexes, increments): past this the
     // expression gives the error value.
     static constexpr int32_t kMaxNesting = 100;
+    // Evaluations one expression may start, nested ones included. An increment evaluates its
+    // operand again, with any index expressions and increments in it, so increments nested in
+    // indexes multiply the work: past this the expression gives the error value instead of
+    // running for hours.
+    static constexpr int32_t kMaxEvaluations = 1000;
     static constexpr int32_t kStackSize = 128;
 
     // Works on any variable tables through their interface.
@@ -133,6 +141,8 @@ private:
     TKelVariables* LinkedTables = nullptr;
     bool ErrorReport = true;
     int32_t Nesting = 0;
+    int32_t Evaluations = 0;     // started since the outermost evaluation began
+    bool LimitReported = false;  // a refusal of this expression was reported
     // One operand stack for all evaluations: each uses the entries above the base it started at,
     // so a nested evaluation never disturbs the values pending below it. Entries stay where they
     // are while others are pushed above them (the stack grows by chunks that never move), so an

@@ -220,6 +220,7 @@ void FormatWord(TKelScript& s, TStringList& args) {
         arg.Integer = v.Value;
         arg.Text = v.Text;
         if (KelFormat::Format(format.Text, &arg, 1, piece)) result += piece;
+        if (result.size() > kMaxTextSize) break;  // refused as a result; the rest need not be made
     }
     ResultStr(s, std::move(result));
 }
@@ -563,7 +564,7 @@ std::string ReplaceText(std::string_view text, std::string_view from, std::strin
     if (from.empty()) return std::string(text);
     std::string lowText = ClassLib::LowerAscii(text), lowFrom = ClassLib::LowerAscii(from);
     std::string out;
-    for (size_t i = 0; i < text.size();) {
+    for (size_t i = 0; i < text.size() && out.size() <= kMaxTextSize;) {
         if (lowText.compare(i, lowFrom.size(), lowFrom) == 0) {
             out.append(to);
             i += from.size();

@@ -31,7 +31,8 @@ IScriptWordHandler& Handler();
 // starts, and only ASCII letters change case.
 // Byte position (from 1) of the first occurrence of sub, both compared lower-cased; 0 for none.
 int32_t BytePos(std::string_view sub, std::string_view text);
-// Every occurrence of from replaced by to, compared without regard to ASCII case.
+// Every occurrence of from replaced by to, compared without regard to ASCII case. A result that
+// grows past kMaxTextSize is cut short there, still longer than the limit, for the caller to refuse.
 std::string ReplaceText(std::string_view text, std::string_view from, std::string_view to);
 std::string UpperAscii(std::string_view text);
 

@@ -63,11 +63,12 @@ void LoadError(std::string_view message) {
 }
 
 // Every occurrence of from, ASCII letters compared without case, found at character starts only.
+// A result past the text size limit is cut short there, still longer than the limit.
 std::string ReplaceIgnoringCase(const std::string& line, const std::string& from, const std::string& to) {
     std::string lowFrom = Lower(from);
     std::string out;
     size_t i = 0;
-    while (i < line.size()) {
+    while (i < line.size() && out.size() <= kMaxTextSize) {
         if (i + from.size() <= line.size() && Lower(std::string_view(line).substr(i, from.size())) == lowFrom) {
             out += to;
             i += from.size();
@@ -381,6 +382,11 @@ std::string TKelReader::ApplyReplace(std::string line) const {
             case TReplaceKind::Translate:
                 if (RegExp) line = RegExp->Translate(r.From, line);
                 break;
+        }
+        // Rules that each lengthen the line could together make it grow without end.
+        if (line.size() > kMaxTextSize) {
+            ErrorLogLib::ErrorLog(KelCalculationLib::TextTooLongMessage());
+            return std::string();
         }
     }
     if (anyPattern) line = ReplaceIgnoringCase(line, "\r\n", "");

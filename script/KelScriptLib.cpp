@@ -541,10 +541,16 @@ void TKelScript::SetResultInt(const std::string& name, int32_t index, int32_t va
 }
 
 void TKelScript::SetResultStr(const std::string& name, int32_t index, const std::string& text) {
-    WriteResult(name, index, TCalcValue::Str(text));
+    SetResultStr(name, index, std::string(text));
 }
 
 void TKelScript::SetResultStr(const std::string& name, int32_t index, std::string&& text) {
+    // Every word that returns a text returns it here, so one test covers them all.
+    if (text.size() > kMaxTextSize) {
+        ErrorLogLib::ErrorLog(KelCalculationLib::TextTooLongMessage() + ":" + name);
+        WriteResult(name, index, TCalcValue::Str(std::string()));
+        return;
+    }
     WriteResult(name, index, TCalcValue::Str(std::move(text)));
 }
 

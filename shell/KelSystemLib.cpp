@@ -1,6 +1,8 @@
 #include "shell/KelSystemLib.h"
 
 #include <algorithm>
+#include <exception>
+#include <new>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -263,6 +265,30 @@ std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string&) {
 // ---- the frame ----
 
 uint8_t TKelSystem::Frame() {
+    try {
+        return RunFrame();
+    } catch (const std::bad_alloc&) {
+        return FrameFailed(nullptr);
+    } catch (const std::exception& e) {
+        return FrameFailed(e.what());
+    }
+}
+
+// Logging allocates as well, and may fail again while memory is short: the flag is raised all
+// the same, so that the script stays stopped.
+uint8_t TKelSystem::FrameFailed(const char* what) {
+    const bool again = ErrorState != 0;
+    try {
+        ErrorLogLib::ErrorLog(what ? "内部エラー："_sj + what : "メモリが足りません。"_sj);
+    } catch (...) {
+        ErrorLogLib::ErrorFlag = true;
+    }
+    if (!again) return Mode;
+    SetMode(kmExit);
+    return kmExit;
+}
+
+uint8_t TKelSystem::RunFrame() {
     uint8_t result = 0;
     const int64_t now = NowMs();
     const int32_t period = FramePeriod(SystemConfigLib::Config.FPSLimit, SystemConfigLib::Config.Skipping);

@@ -76,7 +76,10 @@ public:
     bool Setup(IKelHost& host, IKelDisplay* display);
     // Applies the configuration and starts the game script at "@@top" of "StartUp.s".
     void Start();
-    // The mode in force after this frame's handler, or 0 when no frame ran.
+    // The mode in force after this frame's handler, or 0 when no frame ran. No exception leaves
+    // a frame: a failed allocation, or any other fault that throws, is logged as a script error,
+    // so that the script stops and the error screen shows from the next frame on; a failure while
+    // that screen is up ends the game in order (the exit mode).
     uint8_t Frame();
     void Repaint() { Redraw(true); }
     void Redraw(bool full);
@@ -132,6 +135,8 @@ public:
     std::unique_ptr<IKelGameState> GameState;
 
 private:
+    uint8_t RunFrame();
+    uint8_t FrameFailed(const char* what);
     void ConfirmExit();
     void DoExit();
     void ConfirmReset();

@@ -371,7 +371,9 @@ void TForm1::Show1Click() {
     Window.Restore();
 }
 
-void TForm1::CrcCheckError(const std::string&) {
+void TForm1::CrcCheckError(const std::string& entryName) {
+    if (std::find(DamagedEntries.begin(), DamagedEntries.end(), entryName) == DamagedEntries.end())
+        DamagedEntries.push_back(entryName);
     if (Terminated) return;  // the program is ending already
     FailKey("CRCCHECKERROR");
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/ARGB8888Font.h"
 #include "platform/MainWindow.h"
@@ -107,6 +108,8 @@ public:
     void Show1Click();
     // A pack entry failed its checksum: the dialog, then the end.
     void CrcCheckError(const std::string& entryName);
+    // The pack entries that failed their checksum, each once, for reports.
+    std::vector<std::string> DamagedEntries;
 
     // ---- the engine core's view of the window ----
     bool IsActiveWindow() override;

@@ -103,4 +103,18 @@ TEST_F(ErrorLogLibTest, AnAppendDoesNotCreateAMissingFile) {
     EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 2);
 }
 
+TEST_F(ErrorLogLibTest, ALinkInTheLogsPlaceIsReplacedNotWrittenThrough) {
+    const std::string outside = TestData::ScratchDir() + "/outside.txt";
+    std::ofstream(outside, std::ios::binary) << "not a log";
+    std::filesystem::create_symlink(outside, LogFile);
+    ErrorLogLib::ErrorLog("one");
+    ErrorLogLib::ErrorLog("two");
+    EXPECT_FALSE(std::filesystem::is_symlink(LogFile));
+    EXPECT_EQ(FileText(), "[ERROR]:one\r\n[ERROR]:two\r\n");
+    std::ifstream in(outside, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    EXPECT_EQ(ss.str(), "not a log");
+}
+
 }  // namespace

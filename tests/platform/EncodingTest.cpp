@@ -106,4 +106,43 @@ TEST(EncodingTest, BadBytesBecomeReplacementsAndLoseNothingElse) {
     EXPECT_EQ(sjis, expected);
 }
 
+TEST(EncodingTest, StrictConversionRefusesWhatHasNoExactForm) {
+    struct {
+        const char* Utf8;
+        bool Converts;
+    } cases[] = {
+        {"", true},
+        {"gamedata\\日本語\\名前.txt", true},
+        {"～ｶ①", true},
+        {"é", false},                 // no such character in code page 932
+        {"\xF0\x9F\x98\x80", false},  // nor outside the basic plane
+        {"a\xE3\x81", false},         // cut short
+        {"\xFF", false},              // no UTF-8
+        {"a\xC2\xA5"
+         "b",
+         false},                  // the yen sign would read back as a backslash
+        {"\xE3\x80\x9C", false},  // the wave dash would read back as the full-width tilde
+    };
+    for (const auto& c : cases) {
+        std::string out = "unchanged";
+        EXPECT_EQ(Encoding::Utf8ToSjisStrict(c.Utf8, out), c.Converts) << testing::PrintToString(c.Utf8);
+        if (c.Converts)
+            EXPECT_EQ(out, Encoding::Utf8ToSjis(c.Utf8));
+        else
+            EXPECT_EQ(out, "unchanged");
+    }
+}
+
+TEST(EncodingTest, PrintableTextEscapesControlsAndBrokenBytes) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"plain テキスト\\path", "plain テキスト\\path"},
+        {"a\x1B[2Jb\r\n\t", "a\\x1B[2Jb\\x0D\\x0A\\x09"},
+        {"\x7F\xC2\x9B\xC2\xA0", "\\x7F\\u009B\xC2\xA0"},  // DEL and C1 escaped, no-break space kept
+        {"\xFFx\xE3\x81", "\\xFFx\\xE3\\x81"},
+        {"\xED\xA0\x80\xC0\xAF", "\\xED\\xA0\\x80\\xC0\\xAF"},  // a surrogate, an overlong form
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(Encoding::PrintableUtf8(in), out) << testing::PrintToString(in);
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
@@ -34,6 +36,13 @@ TEST_F(FileSystemTest, FindsSegmentsWithoutRegardToCase) {
     EXPECT_FALSE(FileSystem::FileExists("GameData\\System"));  // a folder is not a file
     EXPECT_TRUE(FileSystem::DirectoryExists("GameData\\System"));
     EXPECT_FALSE(FileSystem::FileExists("GameData\\Missing\\config.txt"));
+    // The host would see the path only up to its zero byte, another file than the one named.
+    const std::string zero = std::string("GameData\\System\\config.txt") + '\0' + ".bak";
+    EXPECT_FALSE(FileSystem::FileExists(zero));
+    EXPECT_EQ(FileSystem::HostPathForWrite(zero), "");
+    EXPECT_FALSE(FileSystem::WriteFileReplace(zero, "x"));
+    ASSERT_TRUE(FileSystem::ReadFile("GameData\\System\\Config.TXT", bytes));
+    EXPECT_EQ(bytes, "x=1");
 }
 
 TEST_F(FileSystemTest, ShiftJisNamesGoToTheHostInUtf8) {
@@ -76,6 +85,64 @@ TEST_F(FileSystemTest, WritesCreateNewNamesAsWritten) {
     EXPECT_EQ(FileSystem::FileSize("savedata\\sub\\new.dat"), 3);
     EXPECT_TRUE(FileSystem::DeleteFile("savedata\\sub\\new.dat"));
     EXPECT_EQ(FileSystem::FileSize("savedata\\sub\\new.dat"), -1);
+}
+
+TEST_F(FileSystemTest, WritesNeverGoThroughASymbolicLink) {
+    const std::string outside = TestData::ScratchDir() + "/outside.txt";
+    std::ofstream(outside, std::ios::binary) << "keep me";
+    auto outsideText = [&] {
+        std::string bytes;
+        FileSystem::ReadFile(outside, bytes);
+        return bytes;
+    };
+    namespace fs = std::filesystem;
+    // A link in the file's place is replaced by the new file.
+    fs::create_symlink(outside, Dir + "/save.dat");
+    ASSERT_TRUE(FileSystem::WriteFileReplace("SAVE.DAT", "new"));
+    EXPECT_FALSE(fs::is_symlink(Dir + "/save.dat"));
+    std::string bytes;
+    ASSERT_TRUE(FileSystem::ReadFile("save.dat", bytes));
+    EXPECT_EQ(bytes, "new");
+    // A link planted under the temporary file's name is not written through either.
+    fs::create_symlink(outside, Dir + "/other.dat.tmp" + std::to_string(getpid()));
+    ASSERT_TRUE(FileSystem::WriteFileReplace("other.dat", "x"));
+    EXPECT_EQ(FileSystem::ListFiles("", "other*").size(), 1u);
+    // The streams that write refuse a link; reading through one is allowed.
+    fs::create_symlink(outside, Dir + "/link.dat");
+    for (TFileMode mode : {TFileMode::OpenReadWrite, TFileMode::Create, TFileMode::CreateNew})
+        EXPECT_THROW(TFileStream("link.dat", mode), EStreamError) << static_cast<int>(mode);
+    EXPECT_NO_THROW(TFileStream("link.dat", TFileMode::OpenRead));
+    EXPECT_EQ(outsideText(), "keep me");
+}
+
+int failingSyncCalls = 0;  // the number of the sync call that fails, counting down
+int FailingSync(int fd) {
+    if (--failingSyncCalls == 0) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fsync(fd);
+}
+
+TEST_F(FileSystemTest, ReplaceFileReportsAFailedSync) {
+    Put("slot.dat", "old");
+    // The file's sync fails: the old file stays and the temporary file goes.
+    failingSyncCalls = 1;
+    FileSystem::TSyncCall previous = FileSystem::SetSyncCall(&FailingSync);
+    EXPECT_FALSE(FileSystem::WriteFileReplace("slot.dat", "new"));
+    std::string bytes;
+    ASSERT_TRUE(FileSystem::ReadFile("slot.dat", bytes));
+    EXPECT_EQ(bytes, "old");
+    EXPECT_EQ(FileSystem::ListFiles("").size(), 1u);
+    // The folder's sync after the rename fails: the new file is in place, but it is not reported
+    // as safely written.
+    failingSyncCalls = 2;
+    EXPECT_FALSE(FileSystem::WriteFileReplace("slot.dat", "new"));
+    ASSERT_TRUE(FileSystem::ReadFile("slot.dat", bytes));
+    EXPECT_EQ(bytes, "new");
+    EXPECT_EQ(FileSystem::ListFiles("").size(), 1u);
+    FileSystem::SetSyncCall(previous);
+    EXPECT_TRUE(FileSystem::WriteFileReplace("slot.dat", "newer"));
 }
 
 TEST(ProgramFolder, IsTheFolderOfTheRunningExecutable) {

@@ -234,4 +234,26 @@ TEST(KelCalculation, ErrorReportOffKeepsTheLogQuiet) {
     EXPECT_EQ(rig.H.Errors().size(), 1u);  // the cached bracket fault is reported again
 }
 
+TEST(KelCalculation, AnExpressionThatStartsTooManyEvaluationsGivesTheErrorValue) {
+    // Every increment is an evaluation; one on an element evaluates the element's index again,
+    // with the increments in it. Nested a few levels deep such lines would run for hours; here
+    // one level over a wide index passes the count.
+    for (const int increments : {100, TKelCalculation::kMaxEvaluations / 2}) {
+        SCOPED_TRACE(increments);
+        std::string index;
+        for (int k = 0; k < increments; ++k)
+            index += "x--+";
+        TCalcRig rig(true);
+        const TCalcValue v = rig.H.Eval("a[0*(" + index + "0)]--");
+        if (increments == 100) {
+            EXPECT_FALSE(v.IsError());
+            EXPECT_TRUE(rig.H.Errors().empty());
+        } else {
+            EXPECT_TRUE(v.IsError());
+            EXPECT_EQ(rig.H.Errors(), std::vector<std::string>{kBad});  // one report for all refusals
+        }
+        EXPECT_EQ(rig.H.Eval("1+1").Value, 2);  // the next expression counts afresh
+    }
+}
+
 }  // namespace

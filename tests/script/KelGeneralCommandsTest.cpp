@@ -467,4 +467,49 @@ TEST(GeneralCommandsSetup, AnInterpreterWithoutAGeneralHandlerGetsThisOne) {
     EXPECT_EQ(script.Words.General, &KelGeneralCommands::Handler());
 }
 
+TEST_F(GeneralCommandsTest, TextsPastTheSizeLimitAreRefused) {
+    // Texts just under and just over half the limit: doubling the first fits, the second does not.
+    const std::string fits(kMaxTextSize / 2, 'x'), over(kMaxTextSize / 2 + 1, 'x');
+    H.Declare(TVariableScope::Game, "s", TCalcValueType::String);
+    H.Declare(TVariableScope::Game, "t", TCalcValueType::String);
+    auto set = [&](const std::string& text) {
+        H.Script.Variables->WriteElement(TVariableScope::Game, "s", TVariableIndexes{}, 0, TCalcValue::Str(text), true);
+    };
+    struct Case {
+        const char* Statement;
+        const std::string* Text;
+        bool Refused;
+    };
+    const Case cases[] = {
+        {R"(\cal,t=s+s)", &fits, false},
+        {R"(\cal,t=s+s)", &over, true},
+        {R"(\cal,t=s&s)", &over, true},
+        {R"(\cal,t=1+s+s)", &fits, true},
+        {R"(\rep,s,"x","xxxxxxxx")", &fits, true},
+        {R"(\fmt,"%s",s,"%s",s)", &over, true},
+        {R"(\fmt,"%s",s,"%s",s)", &fits, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Statement) + (c.Text == &over ? " over" : " fits"));
+        H.ClearErrors();
+        set(*c.Text);
+        H.Script.ExecuteLine("\\cal,t=\"\"");
+        Run({c.Statement});
+        const size_t made = std::max(H.Var("t").Text.size(), H.Var("ResultStr").Text.size());
+        if (c.Refused) {
+            EXPECT_NE(FirstError().find("文字列が長すぎます"), std::string::npos) << FirstError();
+            EXPECT_TRUE(ErrorLogLib::ErrorFlag);
+            EXPECT_EQ(made, 0u);  // nothing past the limit is kept
+        } else {
+            EXPECT_EQ(H.Errors().size(), 0u) << FirstError();
+            EXPECT_EQ(made, kMaxTextSize);
+        }
+    }
+    // Every word's text result goes through this one write.
+    H.ClearErrors();
+    H.Script.SetResultStr("ResultStr", 1, over + over);
+    EXPECT_NE(FirstError().find("文字列が長すぎます"), std::string::npos);
+    EXPECT_EQ(H.Var("ResultStr", 1).Text, "");
+}
+
 }  // namespace

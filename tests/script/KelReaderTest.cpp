@@ -356,6 +356,18 @@ TEST_F(KelReaderTest, PlainRulesLongestFirstWhateverTheOrderOfAdding) {
     EXPECT_FALSE(Reader.DeleteReplace("a"));
 }
 
+TEST_F(KelReaderTest, RulesThatGrowTheLinePastTheTextLimitGiveAnError) {
+    // Each rule makes eight letters of one: nine of them would make 8^9 of the "a".
+    H.AddFile("main.s", "\\say,a\r\n\\say,b");
+    const std::string letters = "abcdefghij";
+    for (size_t k = 0; k + 1 < letters.size(); ++k)
+        Reader.AddReplace(letters.substr(k, 1), std::string(8, letters[k + 1]), 0);
+    ASSERT_TRUE(Reader.LoadScript("main.s", true));
+    EXPECT_EQ(Reader.GetStatement(), "");
+    ASSERT_FALSE(H.Errors().empty());
+    EXPECT_EQ(H.Errors()[0], "[ERROR]:文字列が長すぎます（16MBまで）");
+}
+
 TEST_F(KelReaderTest, SortKeepsTheExchangeOrder) {
     // Lengths 1, 3, 2 then 4 appended: the exchanges leave 4, 3, 2, 1.
     Reader.AddReplace("a", "", 0);

@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <new>
 
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
+#include "script/KelGeneralCommands.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
@@ -109,11 +112,16 @@ protected:
         files.emplace("System\\etc\\Message.txt", kMessages);
         std::vector<PackWriter::TEntry> entries;
         for (const auto& [name, text] : files)
-            entries.push_back({name, Encoding::Utf8ToSjis(text)});
+            entries.push_back({name, Encoding::Utf8ToSjis(text), !StorePlain, !StorePlain});
         Dir = TestData::ScratchDir();
         fs::create_directories(Dir + "/GameData");
-        std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
-            << PackWriter::Pack(entries, PackWriter::TVersion::V20);
+        std::string pack = PackWriter::Pack(entries, PackWriter::TVersion::V20);
+        if (DamagePack) DamagePack(pack);
+        std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary) << pack;
+        if (!UserConfig.empty()) {
+            fs::create_directories(Dir + "/GameData/System");
+            std::ofstream(Dir + "/GameData/System/config.txt", std::ios::binary) << UserConfig;
+        }
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         SystemConfigLib::Config.FPSLimit = fpsLimit;
@@ -150,6 +158,9 @@ protected:
 
     std::string OldRoot = FileSystem::Root();
     std::string Dir;
+    bool StorePlain = false;                            // entries neither compressed nor scrambled
+    std::function<void(std::string& pack)> DamagePack;  // changes the pack's bytes before it is opened
+    std::string UserConfig;                             // the user's settings file, when not empty
     THeadlessGame Game;
     TTestWords Words, SystemWords;
 };
@@ -333,6 +344,74 @@ TEST_F(KelSystemGameTest, ScriptErrorEntersTheErrorStateUntilReset) {
     NextFrame();
     EXPECT_EQ(Words.Marks.back(), "reset");
     EXPECT_EQ(Engine().ErrorState, 0);
+}
+
+TEST_F(KelSystemGameTest, ARunawayTextStopsTheScriptWithAnError) {
+    Start({{"startup.s",
+            "@@reset\r\n@@top\r\n\\gvar,str,s\r\n\\cal,s=\"x\"\r\n@@loop\r\n\\cal,s=s+s\r\n"
+            "\\jmp,@@loop\r\n"}});
+    Engine().GameScript->Words.General = &KelGeneralCommands::Handler();
+    NextFrame();
+    NextFrame();
+    EXPECT_EQ(Engine().ErrorState, kErrorStateOn);
+    ASSERT_FALSE(Errors().empty());
+    EXPECT_EQ(Errors()[0], "[ERROR]:文字列が長すぎます（16MBまで）");
+    EXPECT_EQ(Engine().Mode, kmGameScript);
+}
+
+// Throws from the first call of every frame.
+class TFailingPresenter final : public IKelPresenter {
+public:
+    void Present(TKelScript&, bool, bool) override {}
+    void PresentCellDraw(TKelScript&, bool, bool) override {}
+    bool CanPresent(TKelScript&) override { return false; }
+    void InvalidateAll(TKelScript&) override {}
+    void ToggleInterlaceField() override { throw std::bad_alloc(); }
+};
+
+TEST_F(KelSystemGameTest, AFailedAllocationIsLoggedAndStopsInOrder) {
+    Start({{"startup.s", kMarkedStartup}});
+    Engine().Presenter = std::make_unique<TFailingPresenter>();
+    // The first failure stops the script as an error does ...
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    ASSERT_EQ(Errors().size(), 1u);
+    EXPECT_EQ(Errors()[0], "[ERROR]:メモリが足りません。");
+    // ... and one while the error screen is up ends the game.
+    EXPECT_EQ(NextFrame(), kmExit);
+    EXPECT_EQ(Engine().ErrorState, kErrorStateOn);
+    EXPECT_EQ(Engine().Mode, kmExit);
+}
+
+// A pack whose "startup.s" says "\mark,toq" where its checksum was made for "\mark,top".
+class KelSystemDamagedPackTest : public KelSystemGameTest {
+protected:
+    void Start(const char* userConfig) {
+        StorePlain = true;
+        UserConfig = userConfig;
+        DamagePack = [](std::string& pack) { pack[pack.find("\\mark,top") + 8] = 'q'; };
+        std::map<std::string, std::string> files = {
+            {"startup.s", "@@reset\r\n@@top\r\n\\mark,top\r\n\\halt\r\n"},
+            {"System\\etc\\Message.txt", std::string(kMessages) + "CRCCHECKERROR=データが壊れています\r\n"}};
+        KelSystemGameTest::Start(files);
+        Game.Run(2);
+    }
+};
+
+TEST_F(KelSystemDamagedPackTest, ADamagedEntryEndsTheGameWithItsDialog) {
+    Start("");  // checksums are checked by default
+    EXPECT_TRUE(Words.Marks.empty());
+    EXPECT_TRUE(Game.Form->Terminated);
+    EXPECT_EQ(Game.Form->DamagedEntries, (std::vector<std::string>{"startup.s"}));
+    ASSERT_EQ(Game.Answers.Shown.size(), 1u);
+    EXPECT_EQ(Encoding::SjisToUtf8(Game.Answers.Shown[0].Text), "データが壊れています");
+    EXPECT_NE(Game.Report().find("damaged pack entry: startup.s"), std::string::npos);
+}
+
+TEST_F(KelSystemDamagedPackTest, WithChecksumsOffTheEntryIsReadAsItIs) {
+    Start("CRCCheck=0\r\n");
+    EXPECT_EQ(Words.Marks, (std::vector<std::string>{"toq"}));
+    EXPECT_FALSE(Game.Form->Terminated);
+    EXPECT_TRUE(Game.Answers.Shown.empty());
 }
 
 TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
@@ -554,10 +633,33 @@ TEST(KelSystemDemoTest, InputScriptFormat) {
     EXPECT_EQ(events[2].Action, "move");
     EXPECT_EQ(events[2].B, 20);
     EXPECT_EQ(events[5].Action, "dialog");
-    for (const char* bad : {"x tap 1", "1 jump 2", "1 tap", "1 tap 300", "1 move 1", "1 wheel z"}) {
+    for (const char* bad : {"x tap 1", "1 jump 2", "1 tap", "1 tap 300", "1 move 1", "1 wheel z",
+                            // numbers out of their range, or not quite numbers
+                            "9223372036854775807 up 1", "9223372036854775806 tap 1", "9223372036854775808 up 1",
+                            "1 move 2147483648 0", "1 click 0 -2147483649", "1 wheel 0x80000000", "1 active 2",
+                            "1 dialog -1", "+1 up 1", "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5"}) {
         events.clear();
         EXPECT_FALSE(HeadlessRunner::ParseInputScript(bad, events, error)) << bad;
+        EXPECT_EQ(error.rfind("line 1: ", 0), 0u) << error;
     }
+    // The line number counts every line; control bytes in the quoted line are escaped.
+    EXPECT_FALSE(HeadlessRunner::ParseInputScript("0 up 1\n\n# x\n3 wheel 1\x1b[2J 2\n", events, error));
+    EXPECT_EQ(error, "line 4: wrong number of arguments: 3 wheel 1\\x1B[2J 2");
+    // The edges of the ranges; a leading zero is no octal mark.
+    events.clear();
+    ASSERT_TRUE(
+        HeadlessRunner::ParseInputScript("9223372036854775805 tap 1\n9223372036854775806 up 2\n1 move -2147483648 "
+                                         "2147483647\n1 wheel -0x80000000\n010 up 0x1f\n",
+                                         events, error))
+        << error;
+    ASSERT_EQ(events.size(), 6u);
+    EXPECT_EQ(events[1].Frame, INT64_MAX - 1);  // the tap's end
+    EXPECT_EQ(events[2].Frame, INT64_MAX - 1);
+    EXPECT_EQ(events[3].A, INT32_MIN);
+    EXPECT_EQ(events[3].B, INT32_MAX);
+    EXPECT_EQ(events[4].A, INT32_MIN);
+    EXPECT_EQ(events[5].Frame, 10);
+    EXPECT_EQ(events[5].A, 31);
 }
 
 }  // namespace

@@ -141,4 +141,52 @@ TEST_F(KelpackTest, BadInputGivesAMessageAndAFailingExitCode) {
     EXPECT_EQ(Kelpack("extract '" + pack + "' '" + Dir + "/y' no-such-entry").Code, 1);
 }
 
+TEST_F(KelpackTest, NamesThatWouldCollideOrCannotBeAskedForAreRefused) {
+    struct Case {
+        std::vector<std::string> Names;  // files of the folder, UTF-8
+        const char* Options;
+        std::vector<std::string> Said;  // what the message names
+    } cases[] = {
+        {{"data/Readme.txt", "data/README.TXT"}, "", {"data/README.TXT", "data/Readme.txt", "data\\readme.txt"}},
+        {{"data/café.txt"}, "", {"data/café.txt", "no Shift-JIS"}},
+        {{"data/a¥b.txt"}, "", {"data/a¥b.txt", "no Shift-JIS"}},  // the yen sign would be a separator
+        {{"data/x.txt"}, "--prefix '\\gamedata\\'", {"data/x.txt", "as gamedata\\data\\x.txt"}},
+        {{"data/x.txt"}, "--prefix 'a\\..\\'", {"data/x.txt", "as data\\x.txt"}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Names[0]);
+        const std::string folder = Dir + "/refused" + std::to_string(n++);
+        for (const auto& name : c.Names)
+            Put(fs::path(folder) / name, "x");
+        const TRun r = Kelpack(std::string("create ") + c.Options + " '" + folder + ".pack' '" + folder + "'");
+        EXPECT_EQ(r.Code, 1) << r.Output;
+        for (const auto& said : c.Said)
+            EXPECT_NE(r.Output.find(said), std::string::npos) << said << " in " << r.Output;
+        EXPECT_FALSE(fs::exists(folder + ".pack"));
+    }
+}
+
+TEST_F(KelpackTest, EntriesThatDoNotShrinkAreStoredAsTheyAreAndNamesPrintEscaped) {
+    Put(fs::path(Dir) / "game/gamedata/evil\x1b[2J.txt", "x");
+    const std::string pack = Dir + "/plain.pack";
+    ASSERT_EQ(Kelpack("create '" + pack + "' '" + Dir + "/game'").Code, 0);
+    const TRun r = Kelpack("list '" + pack + "'");
+    ASSERT_EQ(r.Code, 0) << r.Output;
+    auto flagsOf = [&](const std::string& name) {
+        const size_t at = r.Output.find(" " + name + "\n");
+        const size_t line = r.Output.rfind('\n', at) + 1;
+        return at == std::string::npos ? std::string("?") : r.Output.substr(line + 29, 5);
+    };
+    EXPECT_EQ(flagsOf("gamedata\\bgm\\theme.ogg"), "-S   ");     // noise does not compress
+    EXPECT_EQ(flagsOf("gamedata\\scenario\\start.s"), "CS   ");  // text does
+    EXPECT_NE(r.Output.find("gamedata\\evil\\x1B[2j.txt"), std::string::npos) << r.Output;
+    EXPECT_EQ(r.Output.find('\x1b'), std::string::npos);
+    // The engine reads both forms.
+    const std::string out = Dir + "/x";
+    ASSERT_EQ(Kelpack("extract '" + pack + "' '" + out + "'").Code, 0);
+    for (const auto& [name, bytes] : Files)
+        EXPECT_EQ(ReadAll(fs::path(out) / name), bytes) << name;
+}
+
 }  // namespace

@@ -4,6 +4,8 @@
 // share it; the program kel runs it in a real window for checks against the headless frames.
 #pragma once
 
+#include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -104,7 +106,9 @@ namespace HeadlessRunner {
 inline const char* InputFormatHelp() {
     return "Input script: one event a line, \"FRAME ACTION ARGUMENTS\"; FRAME counts the frames run\n"
            "before the event (0: before the first one). Blank lines and lines starting with \"#\"\n"
-           "are ignored. Numbers are decimal or 0x hexadecimal.\n"
+           "are ignored. Numbers are decimal or 0x hexadecimal, with an optional minus sign; a\n"
+           "number outside its range is an error (frames 0..9223372036854775806, coordinates\n"
+           "and wheel turns 32-bit signed).\n"
            "  FRAME down VK      a virtual key goes down (1 left, 2 right, 4 middle button,\n"
            "                     13 Enter, 27 Escape, 32 Space, 65..90 letters, ...)\n"
            "  FRAME up VK        the key goes up again\n"
@@ -117,14 +121,24 @@ inline const char* InputFormatHelp() {
            "                     dialog with no answer queued takes its first button\n";
 }
 
+// A decimal or "0x" hexadecimal number with an optional "-", nothing else around it; false for
+// anything else and for a number outside the 64-bit range.
 inline bool ParseNumber(const std::string& text, int64_t& out) {
-    try {
-        size_t used = 0;
-        out = std::stoll(text, &used, 0);
-        return used == text.size();
-    } catch (...) {
-        return false;
+    const bool negative = !text.empty() && text[0] == '-';
+    std::string_view digits = std::string_view(text).substr(negative ? 1 : 0);
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.remove_prefix(2);
+        base = 16;
     }
+    if (digits.empty() || digits[0] == '-' || digits[0] == '+') return false;
+    uint64_t magnitude = 0;
+    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
+    if (ec != std::errc() || end != digits.data() + digits.size()) return false;
+    const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+    if (magnitude > limit) return false;
+    out = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+    return true;
 }
 
 // False, with the line and what is wrong with it, for a line that is no event.
@@ -141,13 +155,16 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
             w.push_back(s);
         if (w.empty() || w[0][0] == '#') continue;
         auto fail = [&](const std::string& why) {
-            error = "line " + std::to_string(lineNo) + ": " + why + ": " + line;
+            error = "line " + std::to_string(lineNo) + ": " + why + ": " + Encoding::PrintableUtf8(line);
             return false;
         };
         int64_t frame = 0;
         if (!ParseNumber(w[0], frame) || frame < 0) return fail("no frame number");
+        if (frame == INT64_MAX) return fail("frame number out of range");
         if (w.size() < 2) return fail("no action");
         const std::string& a = w[1];
+        // A tap ends in the frame after its own, which must be a frame number as well.
+        if ((a == "tap" || a == "click") && frame == INT64_MAX - 1) return fail("frame number out of range");
         const size_t want = (a == "move" || a == "click") ? 4 : 3;
         if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" && a != "active" &&
             a != "dialog")
@@ -156,6 +173,9 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         int64_t x = 0, y = 0;
         if (!ParseNumber(w[2], x) || (want == 4 && !ParseNumber(w[3], y))) return fail("not a number");
         if ((a == "down" || a == "up" || a == "tap") && (x < 0 || x > 255)) return fail("no virtual key");
+        if (a == "active" && x != 0 && x != 1) return fail("active takes 0 or 1");
+        if (a == "dialog" && x < 0) return fail("no button number");
+        if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return fail("number out of range");
         const auto ax = static_cast<int32_t>(x), ay = static_cast<int32_t>(y);
         if (a == "tap" || a == "click") {
             if (a == "click") events.push_back({frame, "move", ax, ay});
@@ -300,13 +320,15 @@ public:
         out << "frames: " << FramesRun << ", time: " << FakeClock.Now << " ms, mode: " << int(Engine->Mode)
             << ", error state: " << int(Engine->ErrorState) << (Exited ? ", exit requested" : "")
             << (Form && Form->Terminated ? ", ended by a failure" : "") << "\n";
-        out << "caption: " << Encoding::SjisToUtf8(Host.Caption) << "\n";
+        out << "caption: " << Printable(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
-            out << "dialog: " << Encoding::SjisToUtf8(d.Text) << " -> button " << d.Pressed << "\n";
+            out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
+        for (const auto& e : Form ? Form->DamagedEntries : std::vector<std::string>{})
+            out << "damaged pack entry: " << Printable(e) << "\n";
         const auto& errors = ErrorLogLib::ErrorList;
         out << "error log: " << (errors.Count() == 0 ? "empty" : std::to_string(errors.Count()) + " lines") << "\n";
         for (int i = 0; i < errors.Count(); ++i)
-            out << "  " << Encoding::SjisToUtf8(errors[i]) << "\n";
+            out << "  " << Printable(errors[i]) << "\n";
         TKelScript& game = *Engine->GameScript;
         IScriptVariables& vars = *game.Variables;
         vars.SetErrorReport(false);
@@ -318,7 +340,7 @@ public:
                 if (vars.FindVariable(Encoding::Utf8ToSjis(n), 0) == scope) names.push_back(Encoding::Utf8ToSjis(n));
             out << title << (names.empty() ? " none listed" : "") << "\n";
             for (const auto& n : names)
-                out << "  " << Encoding::SjisToUtf8(n) << " = " << Elements(vars, scope, n) << "\n";
+                out << "  " << Printable(n) << " = " << Elements(vars, scope, n) << "\n";
         }
         vars.SetErrorReport(true);
         ErrorLogLib::ErrorFlag = flag;
@@ -380,6 +402,11 @@ private:
         AppliedUpTo = FramesRun + 1;
     }
 
+    // Engine text as the report prints it: UTF-8, control bytes escaped.
+    static std::string Printable(const std::string& sjis) {
+        return Encoding::PrintableUtf8(Encoding::SjisToUtf8(sjis));
+    }
+
     // The elements of a variable, at most 16 of them.
     static std::string Elements(IScriptVariables& vars, TVariableScope scope, const std::string& name) {
         std::string text;
@@ -392,7 +419,7 @@ private:
             if (v.Type == TCalcValueType::Integer)
                 text += std::to_string(v.Value);
             else
-                text.append(1, '"').append(Encoding::SjisToUtf8(v.Text)).append(1, '"');
+                text.append(1, '"').append(Printable(v.Text)).append(1, '"');
         }
         return text;
     }

@@ -44,8 +44,9 @@ void Usage(std::FILE* to) {
                  "\n"
                  "%s"
                  "\n"
-                 "Exit codes: 0 ran with an empty error log, 1 the game could not start or a\n"
-                 "script error was logged, 2 wrong usage.\n",
+                 "Exit codes: 0 ran with an empty error log, 1 the game could not start, a\n"
+                 "script error was logged or the engine ended the game (a damaged pack entry,\n"
+                 "for one), 2 wrong usage.\n",
                  HeadlessRunner::InputFormatHelp());
 }
 
@@ -132,5 +133,5 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    return ErrorLogLib::ErrorList.Count() == 0 ? 0 : 1;
+    return ErrorLogLib::ErrorList.Count() == 0 && !game.Host.Terminated ? 0 : 1;
 }

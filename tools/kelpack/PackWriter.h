@@ -8,12 +8,15 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "foundation/PackLib.h"
 #include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
+#include "platform/Encoding.h"
 
 namespace PackWriter {
 
@@ -24,6 +27,9 @@ struct TEntry {
     std::string Bytes;  // the file's contents
     bool Compress = true;
     bool Scramble = true;
+    // Compression is kept only when it makes the entry smaller: pictures and sounds that are
+    // compressed already then cost the engine no expansion.
+    bool CompressOnlyWhenSmaller = false;
 };
 
 // The stored form of one entry and its index record.
@@ -50,14 +56,42 @@ inline std::string StoredName(const std::string& name) {
     return ClassLib::LowerAscii(n);
 }
 
+// The stored name of a host file: the prefix and the file's path relative to the packed folder
+// (both UTF-8, "/" or "\" between folders) in CP932, "\"-separated and lower-cased. False, with
+// the reason, when the name has no exact CP932 form (a lenient conversion would make "?" of it,
+// and different files would share one name) or is not the name the engine asks for (it would
+// normalise the name to another one before looking it up).
+inline bool HostEntryName(std::string_view prefixUtf8, std::string_view relUtf8, std::string& stored,
+                          std::string& reason) {
+    std::string sjis;
+    if (!Encoding::Utf8ToSjisStrict(std::string(prefixUtf8) + std::string(relUtf8), sjis)) {
+        reason = "the name has no Shift-JIS (CP932) form";
+        return false;
+    }
+    std::string name = StoredName(sjis);
+    const std::string asked = ClassLib::LowerAscii(PackLib::NormalizePath(name));
+    if (asked != name) {
+        reason = "the engine would ask for this name as " + Encoding::PrintableUtf8(Encoding::SjisToUtf8(asked));
+        return false;
+    }
+    stored = std::move(name);
+    return true;
+}
+
 // Compression first, then scrambling; the checksum covers the bytes as they lie in the file. An
 // entry whose size exceeds what the expander accepts is stored uncompressed.
 inline TStored Store(const TEntry& e) {
     TStored s;
     s.Name = StoredName(e.Name);
     s.Bytes = e.Bytes;
-    const bool compress = e.Compress && e.Bytes.size() <= uMisc::kBPEMaxSize;
-    if (compress) s.Bytes = uMisc::BPECompressBytes(e.Bytes.data(), e.Bytes.size());
+    bool compress = e.Compress && e.Bytes.size() <= uMisc::kBPEMaxSize;
+    if (compress) {
+        std::string packed = uMisc::BPECompressBytes(e.Bytes.data(), e.Bytes.size());
+        if (e.CompressOnlyWhenSmaller && packed.size() >= e.Bytes.size())
+            compress = false;
+        else
+            s.Bytes = std::move(packed);
+    }
     if (e.Scramble) uMisc::ScrambleBuffer(s.Bytes.data(), s.Bytes.size(), false, 0);
     s.Record.StoredSize = static_cast<uint32_t>(s.Bytes.size());
     s.Record.Reserved = static_cast<uint32_t>(e.Bytes.size());

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ const char kHelp[] =
     "      <folder>, with \"\\\" separators, in lower case, after the prefix: the name under\n"
     "      which the engine asks for the file, relative to the program's folder. Packs the\n"
     "      folder of the game itself to get names such as gamedata\\system\\config.txt.\n"
+    "      A name with no Shift-JIS (CP932) form, a name the engine would ask for in\n"
+    "      another form, and two files that would get one name (names that differ only\n"
+    "      in letter case, for one) are refused. An entry that compression does not\n"
+    "      make smaller is stored uncompressed.\n"
     "      --version 1|2      pack version: 2 (default) has a signature and an embedded name\n"
     "                         table; 1 is the older plain form\n"
     "      --hash             also writes the name table file beside the pack (<pack> with\n"
@@ -61,6 +66,18 @@ int Fail(const std::string& message) {
 // Engine paths are Shift-JIS; the command line is UTF-8.
 std::string EnginePath(const std::string& hostPath) {
     return Encoding::Utf8ToSjis(hostPath);
+}
+
+// What the tool prints of names from a folder or a pack: UTF-8 with control bytes escaped, so that
+// a name cannot move the cursor or change the terminal's state.
+std::string Shown(const std::string& utf8) {
+    return Encoding::PrintableUtf8(utf8);
+}
+std::string Shown(const fs::path& path) {
+    return Shown(path.string());
+}
+std::string ShownEntry(const std::string& sjis) {
+    return Shown(Encoding::SjisToUtf8(sjis));
 }
 
 bool Matches(const std::vector<std::string>& patterns, const std::string& name) {
@@ -118,40 +135,47 @@ int Create(const std::vector<std::string>& args) {
     const std::string& packPath = positional[0];
     const fs::path folder(positional[1]);
     std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return Fail("not a folder: " + folder.string());
+    if (!fs::is_directory(folder, ec)) return Fail("not a folder: " + Shown(folder));
 
     std::vector<PackWriter::TEntry> entries;
     std::vector<fs::path> files;
     for (auto it = fs::recursive_directory_iterator(folder, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec))
         if (it->is_regular_file()) files.push_back(it->path());
-    if (ec) return Fail("cannot read the folder " + folder.string() + ": " + ec.message());
+    if (ec) return Fail("cannot read the folder " + Shown(folder) + ": " + ec.message());
     std::sort(files.begin(), files.end());
     const fs::path packAbs = fs::absolute(packPath, ec);
+    // Each stored name and the file it came from: two files must never share one name, as two
+    // that differ only in letter case, or in characters that have one CP932 form, would.
+    std::map<std::string, fs::path> names;
     for (const fs::path& f : files) {
         if (fs::equivalent(f, packAbs, ec)) continue;  // never the pack itself
-        std::string rel = fs::relative(f, folder, ec).generic_string();
-        std::replace(rel.begin(), rel.end(), '/', '\\');
+        const std::string rel = fs::relative(f, folder, ec).generic_string();
         PackWriter::TEntry e;
-        e.Name = PackWriter::StoredName(EnginePath(prefix) + EnginePath(rel));
+        std::string reason;
+        if (!PackWriter::HostEntryName(prefix, rel, e.Name, reason))
+            return Fail("cannot pack " + Shown(f) + ": " + reason);
+        if (auto [it, added] = names.emplace(e.Name, f); !added)
+            return Fail(Shown(it->second) + " and " + Shown(f) + " would both be stored as " + ShownEntry(e.Name));
         std::ifstream in(f, std::ios::binary);
-        if (!in) return Fail("cannot read " + f.string());
+        if (!in) return Fail("cannot read " + Shown(f));
         e.Bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (e.Bytes.size() > 0xFFFFFFFFu) return Fail("too large for a pack entry: " + f.string());
-        if (e.Name.size() > 0xFFFF) return Fail("name too long: " + f.string());
+        if (e.Bytes.size() > 0xFFFFFFFFu) return Fail("too large for a pack entry: " + Shown(f));
+        if (e.Name.size() > 0xFFFF) return Fail("name too long: " + Shown(f));
         e.Compress = compress && !Matches(store, e.Name);
         e.Scramble = scramble && !Matches(plain, e.Name);
+        e.CompressOnlyWhenSmaller = true;
         entries.push_back(std::move(e));
     }
     if (entries.size() > 65535) return Fail("a pack holds at most 65535 entries");
     const std::string pack = PackWriter::Pack(entries, version);
     if (pack.size() > 0xFFFFFFFFu) return Fail("the pack would exceed 4 GiB");
-    if (!WriteHostFile(packPath, pack)) return Fail("cannot write " + packPath);
+    if (!WriteHostFile(packPath, pack)) return Fail("cannot write " + Shown(packPath));
     if (hash) {
         const fs::path hashPath = WithExtension(packPath, ".hash");
-        if (!WriteHostFile(hashPath, PackWriter::HashFile(entries))) return Fail("cannot write " + hashPath.string());
+        if (!WriteHostFile(hashPath, PackWriter::HashFile(entries))) return Fail("cannot write " + Shown(hashPath));
     }
-    std::printf("%s: %zu entries, version %s%s\n", packPath.c_str(), entries.size(),
+    std::printf("%s: %zu entries, version %s%s\n", Shown(packPath).c_str(), entries.size(),
                 version == PackWriter::TVersion::V20 ? "2.0" : "1.0", hash ? ", with name table file" : "");
     return 0;
 }
@@ -161,11 +185,11 @@ std::unique_ptr<TFilePack> OpenPack(const std::string& packPath, std::string& er
     if (pack->Opened()) return pack;
     std::error_code ec;
     if (!fs::is_regular_file(packPath, ec))
-        error = "no such pack: " + packPath;
+        error = "no such pack: " + Shown(packPath);
     else if (pack->Invalid())
-        error = packPath + " is not a pack (unknown trailer or wrong signature)";
+        error = Shown(packPath) + " is not a pack (unknown trailer or wrong signature)";
     else
-        error = packPath + " is damaged (its index does not fit in the file)";
+        error = Shown(packPath) + " is damaged (its index does not fit in the file)";
     return nullptr;
 }
 
@@ -183,9 +207,9 @@ int List(const std::vector<std::string>& args) {
     std::error_code ec;
     if (fs::is_regular_file(hashPath, ec)) {
         withTable = std::make_unique<THashFilePack>(EnginePath(fs::absolute(args[0]).string()), false);
-        if (withTable->Bad()) return Fail(hashPath.string() + " is damaged");
+        if (withTable->Bad()) return Fail(Shown(hashPath) + " is damaged");
     }
-    std::printf("pack %s: version %s, %u entries\n", args[0].c_str(), pack->IsVersion20() ? "2.0" : "1.0",
+    std::printf("pack %s: version %s, %u entries\n", Shown(args[0]).c_str(), pack->IsVersion20() ? "2.0" : "1.0",
                 pack->Count());
     std::printf("%6s %10s %10s %-5s %-9s %s\n", "number", "stored", "size", "flags", "checksum", "name");
     int failures = 0, tableErrors = 0, fileTableErrors = 0;
@@ -198,7 +222,7 @@ int List(const std::vector<std::string>& args) {
         std::string size = s ? std::to_string(s->Size()) : std::string("-");
         std::string flags = std::string(r.Compressed ? "C" : "-") + (r.Scrambled ? "S" : "-");
         std::printf("%6u %10u %10s %-5s %-9s %s\n", i, r.StoredSize, size.c_str(), flags.c_str(), state,
-                    Encoding::SjisToUtf8(name).c_str());
+                    ShownEntry(name).c_str());
         if (!s) {
             ++failures;
             if (!checksumFailed) std::printf("       (cannot be expanded)\n");
@@ -211,7 +235,7 @@ int List(const std::vector<std::string>& args) {
     }
     if (pack->IsVersion20()) std::printf("embedded name table: %s\n", tableErrors ? "WRONG for some names" : "ok");
     if (withTable)
-        std::printf("name table file %s: %s\n", hashPath.string().c_str(),
+        std::printf("name table file %s: %s\n", Shown(hashPath).c_str(),
                     fileTableErrors ? "WRONG for some names" : "ok");
     if (failures) return Fail(std::to_string(failures) + " entries cannot be read");
     return tableErrors || fileTableErrors ? 1 : 0;
@@ -239,7 +263,7 @@ int Extract(const std::vector<std::string>& args) {
     std::vector<uint32_t> which;
     if (args.size() == 3) {
         const int32_t n = pack->IndexOf(PackWriter::StoredName(EnginePath(args[2])));
-        if (n < 0) return Fail("no entry named " + args[2]);
+        if (n < 0) return Fail("no entry named " + Shown(args[2]));
         which.push_back(static_cast<uint32_t>(n));
     } else {
         for (uint32_t i = 0; i < pack->Count(); ++i)
@@ -256,13 +280,13 @@ int Extract(const std::vector<std::string>& args) {
         }
         rel = Encoding::SjisToUtf8(rel);
         if (!SafeName(rel)) {
-            std::fprintf(stderr, "kelpack: skipped entry %u: its name leaves the folder: %s\n", i, rel.c_str());
+            std::fprintf(stderr, "kelpack: skipped entry %u: its name leaves the folder: %s\n", i, Shown(rel).c_str());
             ++failures;
             continue;
         }
         auto s = pack->ReadByIndex(i);
         if (!s) {
-            std::fprintf(stderr, "kelpack: entry %u (%s) cannot be read\n", i, rel.c_str());
+            std::fprintf(stderr, "kelpack: entry %u (%s) cannot be read\n", i, Shown(rel).c_str());
             ++failures;
             continue;
         }
@@ -270,12 +294,12 @@ int Extract(const std::vector<std::string>& args) {
         std::error_code ec;
         fs::create_directories(out.parent_path(), ec);
         if (!WriteHostFile(out, s->AsString())) {
-            std::fprintf(stderr, "kelpack: cannot write %s\n", out.string().c_str());
+            std::fprintf(stderr, "kelpack: cannot write %s\n", Shown(out).c_str());
             ++failures;
         }
     }
     if (failures) return Fail(std::to_string(failures) + " entries were not extracted");
-    std::printf("%zu entries extracted to %s\n", which.size(), args[1].c_str());
+    std::printf("%zu entries extracted to %s\n", which.size(), Shown(args[1]).c_str());
     return 0;
 }
 
