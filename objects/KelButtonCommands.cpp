@@ -9,6 +9,7 @@
 #include "objects/KelImageCommands.h"
 #include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
+#include "objects/KelSharedImageWords.h"
 #include "objects/ScrollBarLib.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -108,60 +109,10 @@ bool DoButtonCommand(TKelScript& script, int32_t code, TStringList& args, TButto
 bool DoScrollBarCommand(TKelScript& script, int32_t code, TStringList& args, TImageScrollBar& bar) {
     TKelCommandArgs a(script, args);
     const TScrollBarRecord& r = bar.Record;
+    if (KelSharedImageWords::DoSharedImageWord(a, code, bar, r, bar.Thumb->Record)) return true;
     switch (code) {
         case Cmd("i"):
             bar.Clear();
-            return true;
-        case Cmd("in"):
-            bar.SetInputMask(a.Empty(1) ? 255u : static_cast<uint32_t>(a.Int(1)));
-            return true;
-        case Cmd("?in"):
-            a.ClearResults();
-            a.SetInt(0, static_cast<int32_t>(r.InputMask));
-            return true;
-        case Cmd("out"):
-            bar.SetDrawMask(a.Empty(1) ? 255u : static_cast<uint32_t>(a.Int(1)));
-            return true;
-        case Cmd("?out"):
-            a.ClearResults();
-            a.SetInt(0, static_cast<int32_t>(r.DrawMask));
-            return true;
-        case Cmd("ui"):
-            for (int32_t i = 0; i < 4; ++i)
-                if (!a.Empty(i + 1)) bar.SetUserInt(i, a.Int(i + 1));
-            return true;
-        case Cmd("?ui"):
-            a.ClearResults();
-            for (int32_t i = 0; i < 4; ++i)
-                a.SetInt(i, bar.UserInt(i));
-            return true;
-        case Cmd("us"):
-            for (int32_t i = 0; i < 4; ++i)
-                if (!a.Empty(i + 1)) bar.SetUserString(i, a.Text(i + 1));
-            return true;
-        case Cmd("?us"):
-            a.ClearResults();
-            for (int32_t i = 0; i < 4; ++i)
-                a.SetStr(i, bar.UserString(i));
-            return true;
-        case Cmd("sc"):
-        case Cmd("dc"): {
-            const bool effect = code == Cmd("dc");
-            const int32_t channel = a.Channel(1, effect);
-            if (channel < 0) return true;
-            if (effect)
-                bar.SetEffectChannel(channel);
-            else
-                bar.SetSoundChannel(channel);
-            return true;
-        }
-        case Cmd("?sc"):
-            a.ClearResults();
-            a.SetInt(0, bar.Thumb->Record.SoundChannel);
-            return true;
-        case Cmd("?dc"):
-            a.ClearResults();
-            a.SetInt(0, bar.Thumb->Record.EffectChannel);
             return true;
         case Cmd("l"):
             LoadBar(a, bar);

@@ -8,6 +8,7 @@
 #include "objects/KelCommandArgs.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelScreenObjects.h"
+#include "objects/KelSharedImageWords.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
@@ -109,6 +110,7 @@ bool AcceptWithoutTarget(TKelScript& script, int32_t code, std::span<const char*
 bool DoImageCommand(TKelScript& script, int32_t code, TStringList& args, TImageLib& image) {
     TKelCommandArgs a(script, args);
     TImageRecord& r = image.Record;
+    if (KelSharedImageWords::DoSharedImageWord(a, code, image, r, r)) return true;
     switch (code) {
         case Cmd("gx"):
             a.SetInt(0, image.GetAnchorX(a.Int(1)));
@@ -209,57 +211,6 @@ bool DoImageCommand(TKelScript& script, int32_t code, TStringList& args, TImageL
         case Cmd("?ps"):
             a.ClearResults();
             a.SetInt(0, AnimationBmpLib::RoundHalfEven(static_cast<double>(image.Animation->Speed) * 100.0));
-            return true;
-        case Cmd("in"):
-            image.SetInputMask(a.Empty(1) ? 255u : static_cast<uint32_t>(a.Int(1)));
-            return true;
-        case Cmd("?in"):
-            a.ClearResults();
-            a.SetInt(0, static_cast<int32_t>(r.InputMask));
-            return true;
-        case Cmd("out"):
-            image.SetDrawMask(a.Empty(1) ? 255u : static_cast<uint32_t>(a.Int(1)));
-            return true;
-        case Cmd("?out"):
-            a.ClearResults();
-            a.SetInt(0, static_cast<int32_t>(r.DrawMask));
-            return true;
-        case Cmd("ui"):
-            for (int32_t i = 0; i < 4; ++i)
-                if (!a.Empty(i + 1)) image.SetUserInt(i, a.Int(i + 1));
-            return true;
-        case Cmd("?ui"):
-            a.ClearResults();
-            for (int32_t i = 0; i < 4; ++i)
-                a.SetInt(i, image.UserInt(i));
-            return true;
-        case Cmd("us"):
-            for (int32_t i = 0; i < 4; ++i)
-                if (!a.Empty(i + 1)) image.SetUserString(i, a.Text(i + 1));
-            return true;
-        case Cmd("?us"):
-            a.ClearResults();
-            for (int32_t i = 0; i < 4; ++i)
-                a.SetStr(i, image.UserString(i));
-            return true;
-        case Cmd("sc"):
-        case Cmd("dc"): {
-            const bool effect = code == Cmd("dc");
-            const int32_t channel = a.Channel(1, effect);
-            if (channel < 0) return true;
-            if (effect)
-                image.SetEffectChannel(channel);
-            else
-                image.SetSoundChannel(channel);
-            return true;
-        }
-        case Cmd("?sc"):
-            a.ClearResults();
-            a.SetInt(0, r.SoundChannel);
-            return true;
-        case Cmd("?dc"):
-            a.ClearResults();
-            a.SetInt(0, r.EffectChannel);
             return true;
         case Cmd("l"): {
             TImageLib::TFiles given, files;
