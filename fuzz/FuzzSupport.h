@@ -1,11 +1,19 @@
 // What the fuzz targets share.
 #pragma once
 
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <memory>
+#include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "platform/ClassLib.h"
 
 namespace FuzzSupport {
 
@@ -18,6 +26,53 @@ inline void KeepErrorLogInMemory() {
         return true;
     }();
     (void)done;
+}
+
+// The packs answer with the files of the map, by their exact names, and nothing else. The map
+// must outlive the hooks; files added later are served as well.
+inline void ServeFiles(const std::map<std::string, std::string>& files) {
+    PackLib::FileExistsHook = [&files](const std::string& n) { return files.count(n) > 0; };
+    PackLib::LoadFileHook = [&files](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        auto it = files.find(n);
+        return it == files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
+    };
+}
+
+// Calls statement(line, index) for each line of the input, up to maxStatements lines; a line of
+// fewer than two bytes is passed over but counts.
+template <class TStatement>
+void ForEachStatement(std::string_view bytes, int maxStatements, TStatement&& statement) {
+    size_t at = 0;
+    for (int index = 0; at < bytes.size() && index < maxStatements; ++index) {
+        size_t end = bytes.find('\n', at);
+        if (end == std::string_view::npos) end = bytes.size();
+        const std::string_view line = bytes.substr(at, end - at);
+        at = end + 1;
+        if (line.size() < 2) continue;
+        statement(line, index);
+    }
+}
+
+// The argument text with each byte from 0xF0 up replaced by the token it stands for.
+inline std::string ExpandTokens(std::string_view text, std::span<const char* const, 16> tokens) {
+    std::string out;
+    for (char c : text) {
+        const auto byte = static_cast<uint8_t>(c);
+        if (byte >= 0xF0)
+            out += tokens[byte - 0xF0];
+        else
+            out += c;
+    }
+    return out;
+}
+
+// Saves object and loads the bytes into copy, which must consume exactly what was written.
+template <class TObject, class TCopy>
+void CheckSavedInto(TObject& object, TCopy& copy) {
+    TMemoryStream saved;
+    if (!object.SaveToStream(&saved)) std::abort();
+    saved.SetPosition(0);
+    if (!copy.LoadFromStream(&saved) || saved.Remaining() != 0) std::abort();
 }
 
 }  // namespace FuzzSupport

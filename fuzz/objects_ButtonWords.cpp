@@ -19,6 +19,8 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
+#include "fuzz/FuzzObjects.h"
+#include "fuzz/FuzzSupport.h"
 #include "media/ARGB8888Lib.h"
 #include "media/AnimationBmpWriter.h"
 #include "objects/ButtonLib.h"
@@ -42,22 +44,6 @@ const char* const kTokens[16] = {
     "\"*OnLock\"", "\"*OnCheck\"", "100",        "1000000000",
 };
 
-class TSoundCounts final : public IScriptSound {
-public:
-    int32_t StreamChannelCount() override { return 4; }
-    int32_t EffectChannelCount() override { return 3; }
-    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
-};
-
-std::string Bmp(int32_t w, int32_t h) {
-    TARGB8888 picture;
-    picture.SetSize(w, h);
-    picture.FillRect(0, 0, w, h, 0xFF4080C0);
-    TMemoryStream s;
-    picture.SaveToStream(&s);
-    return s.AsString();
-}
-
 // w x h, hit over the whole frame, with the motions of every state of a button.
 std::string Animation(int32_t w, int32_t h) {
     using namespace AnimationBmpWriter;
@@ -73,7 +59,7 @@ std::string Animation(int32_t w, int32_t h) {
     for (const char* name : {"*Enable", "*Disable", "*OnMouse", "*OffMouse", "*OnClick", "*OnCheckClick", "*OnLock",
                              "*OnLockOnMouse", "*OnCheck", "*OnCheckOffMouse", "*OffLock"})
         file.Motions.push_back({name, {draw, hit}});
-    file.Images = {{"p.bmp", static_cast<uint8_t>(TImageType::Bmp), Bmp(w, h)}};
+    file.Images = {{"p.bmp", static_cast<uint8_t>(TImageType::Bmp), FuzzObjects::Bmp(w, h, 0xFF4080C0)}};
     return Write(file);
 }
 
@@ -85,11 +71,7 @@ struct TWorld {
         Files["btn.b"] = Animation(24, 12);
         Files["thumb.b"] = Animation(4, 8);
         Files["track.b"] = Animation(60, 8);
-        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(n) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
-            auto it = Files.find(n);
-            return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
-        };
+        FuzzSupport::ServeFiles(Files);
         KelScreenObjects::Register(Kinds);
         KelImageCommands::Register(Kinds);
         KelButtonCommands::Register(Kinds);
@@ -108,7 +90,7 @@ struct TWorld {
     }
 
     TFakeClock FakeClock;
-    TSoundCounts Sound;
+    FuzzObjects::TSoundCounts Sound;
     THeadlessInputSource InputSource;
     TInput Input{InputSource};
     std::map<std::string, std::string> Files;
@@ -118,28 +100,8 @@ struct TWorld {
     std::vector<const char*> ButtonWords;
 };
 
-std::string Arguments(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<uint8_t>(c);
-        if (byte >= 0xF0)
-            out += kTokens[byte - 0xF0];
-        else
-            out += c;
-    }
-    return out;
-}
-
 void Check(bool ok) {
     if (!ok) std::abort();
-}
-
-template <typename TObject>
-void CheckSaved(TObject& object, TObject& copy) {
-    TMemoryStream saved;
-    Check(object.SaveToStream(&saved));
-    saved.SetPosition(0);
-    Check(copy.LoadFromStream(&saved) && saved.Remaining() == 0);
 }
 
 }  // namespace
@@ -150,13 +112,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ErrorLogLib::ClearErrorLog();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const auto barWords = KelButtonCommands::ScrollBarWords();
-    size_t at = 0;
-    for (int statements = 0; at < bytes.size() && statements < 64; ++statements) {
-        size_t end = bytes.find('\n', at);
-        if (end == std::string_view::npos) end = bytes.size();
-        const std::string_view line = bytes.substr(at, end - at);
-        at = end + 1;
-        if (line.size() < 2) continue;
+    FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int statements) {
         const auto pick = static_cast<uint8_t>(line[0]) % world.Targets.size();
         const auto word = static_cast<uint8_t>(line[1]);
         TScriptRoutine* routine = script.CurrentRoutine();
@@ -164,7 +120,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         routine->ScopeNames[0] = world.Targets[pick];
         const char* name =
             pick == 2 ? barWords[word % barWords.size()] : world.ButtonWords[word % world.ButtonWords.size()];
-        script.ExecuteLine(std::string("\\") + name + "," + Arguments(line.substr(2)));
+        script.ExecuteLine(std::string("\\") + name + "," + FuzzSupport::ExpandTokens(line.substr(2), kTokens));
         // The pointer wanders over the objects, the left button held on every other statement.
         world.InputSource.PointerAt = {(word * 7) % 128, (word * 3) % 64};
         if (statements % 2)
@@ -175,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         world.Input.Update();
         script.Execute(16, false);
         ErrorLogLib::ErrorFlag = false;
-    }
+    });
     world.InputSource.Release(VirtualKey::LButton);
 
     TKelObjectDataCustom* bar = script.Objects->Find(world.Targets[2]);
@@ -185,13 +141,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TImageScrollBar& scroll = barLink->Object();
     Check(scroll.GetMax() >= 1 && scroll.GetValue() >= 0 && scroll.GetValue() <= scroll.GetMax());
     TImageScrollBar barCopy;
-    CheckSaved(barLink->Object(), barCopy);
+    FuzzSupport::CheckSavedInto(barLink->Object(), barCopy);
     for (size_t i = 0; i < 2; ++i) {
         TKelObjectDataCustom* object = script.Objects->Find(world.Targets[i]);
         auto* link = object ? dynamic_cast<TButtonLink*>(object->ScreenObject()) : nullptr;
         Check(link != nullptr);
         auto copy = ImageLib::Make<TButtonLib>();
-        CheckSaved(link->Object(), *copy);
+        FuzzSupport::CheckSavedInto(link->Object(), *copy);
     }
     // The next input starts from cleared objects.
     for (const std::string& target : world.Targets) {

@@ -20,6 +20,8 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "fuzz/FuzzObjects.h"
+#include "fuzz/FuzzSupport.h"
 #include "media/ARGB8888Lib.h"
 #include "media/AnimationBmpWriter.h"
 #include "objects/ImageLib.h"
@@ -53,22 +55,6 @@ const char* const kTokens[16] = {
     "{\x82\xa0[rb,\x8e\x9a,\x82\xb6][n][w,30]\x82\xa2}",  // "あ", "字" with the ruby "じ", a new line, a wait, "い"
 };
 
-class TSoundCounts final : public IScriptSound {
-public:
-    int32_t StreamChannelCount() override { return 4; }
-    int32_t EffectChannelCount() override { return 3; }
-    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
-};
-
-std::string Bmp(int32_t w, int32_t h, uint32_t colour) {
-    TARGB8888 picture;
-    picture.SetSize(w, h);
-    picture.FillRect(0, 0, w, h, colour);
-    TMemoryStream s;
-    picture.SaveToStream(&s);
-    return s.AsString();
-}
-
 // 16 x 8 with two pictures, a hit area, named motions, a text, and a sound that does not decode.
 std::string Animation() {
     using namespace AnimationBmpWriter;
@@ -86,8 +72,8 @@ std::string Animation() {
     file.Text = "line one\r\nline two";
     for (const char* name : {"Idle", "*Enable", "*Disable", "*OnMouse", "*OffMouse"})
         file.Motions.push_back({name, {draw, hit}});
-    file.Images = {{"a.bmp", static_cast<uint8_t>(TImageType::Bmp), Bmp(16, 8, 0xFF00FF00)},
-                   {"b.bmp", static_cast<uint8_t>(TImageType::Bmp), Bmp(3, 5, 0x80FF0000)}};
+    file.Images = {{"a.bmp", static_cast<uint8_t>(TImageType::Bmp), FuzzObjects::Bmp(16, 8, 0xFF00FF00)},
+                   {"b.bmp", static_cast<uint8_t>(TImageType::Bmp), FuzzObjects::Bmp(3, 5, 0x80FF0000)}};
     file.Sounds = {{"hum.ogg", static_cast<uint8_t>(TSoundType::Ogg), "OggS" + std::string(40, '\x01')}};
     return Write(file);
 }
@@ -99,13 +85,9 @@ struct TWorld {
         SystemConfigLib::Config.ScreenHeight = 32;
         Files["anim.b"] = Animation();
         Files["hum.b"] = Files["anim.b"];
-        Files["pic.bmp"] = Bmp(24, 12, 0xFF0000FF);
+        Files["pic.bmp"] = FuzzObjects::Bmp(24, 12, 0xFF0000FF);
         Files["bad.png"] = "\x89PNG\r\n\x1a\n broken";
-        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(n) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
-            auto it = Files.find(n);
-            return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
-        };
+        FuzzSupport::ServeFiles(Files);
         KelGraphicLib::Register(Kinds);
         KelScreenObjects::Register(Kinds);
         KelCursorImage::Register(Kinds);
@@ -127,25 +109,13 @@ struct TWorld {
     }
 
     TFakeClock FakeClock;
-    TSoundCounts Sound;
+    FuzzObjects::TSoundCounts Sound;
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     TKelScript Script;
     std::vector<std::string> Targets;  // object names, by the first byte of a line
     std::vector<const char*> ImageWords, WindowWords;
 };
-
-std::string Arguments(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const auto byte = static_cast<uint8_t>(c);
-        if (byte >= 0xF0)
-            out += kTokens[byte - 0xF0];
-        else
-            out += c;
-    }
-    return out;
-}
 
 TImageLib* ImageOf(TKelScript& script, const std::string& name) {
     TKelObjectDataCustom* object = script.Objects->Find(name);
@@ -162,11 +132,8 @@ TMessageLib* WindowOf(TKelScript& script, const std::string& name) {
 // Saves and loads again into a new object of the same class, consuming exactly what was written.
 template <typename TObject>
 void CheckSaved(TObject& object) {
-    TMemoryStream saved;
-    if (!object.SaveToStream(&saved)) std::abort();
-    saved.SetPosition(0);
     auto copy = ImageLib::Make<TObject>();
-    if (!copy->LoadFromStream(&saved) || saved.Remaining() != 0) std::abort();
+    FuzzSupport::CheckSavedInto(object, *copy);
 }
 
 }  // namespace
@@ -177,26 +144,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    size_t at = 0;
-    for (int statements = 0; at < bytes.size() && statements < 64; ++statements) {
-        size_t end = bytes.find('\n', at);
-        if (end == std::string_view::npos) end = bytes.size();
-        const std::string_view line = bytes.substr(at, end - at);
-        at = end + 1;
-        if (line.size() < 2) continue;
+    FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int) {
         const auto pick = static_cast<uint8_t>(line[0]), word = static_cast<uint8_t>(line[1]);
         TScriptRoutine* routine = script.CurrentRoutine();
         if (!routine) std::abort();
         const size_t target = pick % world.Targets.size();
         routine->ScopeNames[0] = world.Targets[target];
         const auto& words = target == world.Targets.size() - 1 ? world.WindowWords : world.ImageWords;
-        script.ExecuteLine(std::string("\\") + words[word % words.size()] + "," + Arguments(line.substr(2)));
+        script.ExecuteLine(std::string("\\") + words[word % words.size()] + "," +
+                           FuzzSupport::ExpandTokens(line.substr(2), kTokens));
         ErrorLogLib::ErrorFlag = false;
         world.FakeClock.Now += 16;
         script.Execute(16, false);
         script.Draw(0, true, 0xFFFF);
         ErrorLogLib::ErrorFlag = false;
-    }
+    });
     for (const std::string& name : {world.Targets[0], world.Targets[1]})
         if (TImageLib* image = ImageOf(script, name)) CheckSaved(*image);
     if (TMessageLib* window = WindowOf(script, world.Targets[4])) CheckSaved(*window);
