@@ -8,26 +8,18 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/PackLib.h"
-#include "foundation/SystemConfigLib.h"
-#include "media/OggWuvorbisLib.h"
-#include "media/uSoundLib.h"
+#include "fuzz/FuzzSound.h"
+#include "fuzz/FuzzSupport.h"
 #include "objects/KelSoundCommands.h"
-#include "platform/Clock.h"
-#include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
-#include "tools/kelsound/SoundWriter.h"
 
 namespace {
-
-void IgnoreHalt() {}
 
 // The library's channel counts and swaps as the interpreter asks for them.
 class TSoundSeam final : public IScriptSound {
@@ -46,25 +38,8 @@ const char* const kStreamWords[] = {"l",   "?l", "i",   "p",   "s",   "?p", "gp"
                                     "?tt", "sk", "?sk", "?nt", "?nv", "sv", "t",  "?t", "agc", "?agc", "eq", "sw"};
 const char* const kEffectWords[] = {"l", "p", "s", "i", "v", "mv", "?v", "gv", "gp", "gf"};
 
-struct TWorld {
+struct TWorld : FuzzSound::TSoundWorld {
     TWorld() {
-        Clock::SetCurrent(&FakeClock);
-        FakeClock.Now = 50000;
-        ddsd7::SetHaltHandler(&IgnoreHalt);
-        ddsd7::DuplicateStaticBuffers = false;
-        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
-        Files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 13000, 440, 0.5), 44100, 2, {});
-        Files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 4000, 300, 0.5), 22050, 1,
-                                                {SoundWriter::LoopComment({"*looptime,0,0.05,0.1,-1"})});
-        Files["bad.ogg"] = "OggS" + std::string(60, '\x01');
-        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(n) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
-            auto it = Files.find(n);
-            return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
-        };
-        Component.SetChannelCount(16);
-        Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, 16384);
         Seam = std::make_unique<TSoundSeam>(*Sound);
         KelSoundCommands::Register(Kinds);
         Script.Kinds = &Kinds;
@@ -78,27 +53,11 @@ struct TWorld {
             Effects.push_back(Script.Evaluate("dsnd[" + std::to_string(n) + "]").Text);
     }
 
-    TFakeClock FakeClock;
-    TManualAudioDevice Device;
-    TDDSD7 Component{&Device};
-    std::unique_ptr<TSound> Sound;
     std::unique_ptr<TSoundSeam> Seam;
-    std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     TKelScript Script;
     std::vector<std::string> Streams, Effects;  // the element names
 };
-
-// Every channel reports a state that exists, and the whole library saves into its fixed size.
-void Check(TSound& sound) {
-    for (int32_t n = 0; n < sound.SSound->Count(); ++n)
-        if (sound.SSound->GetState(n) > psLOOP) std::abort();
-    for (int32_t n = 0; n < sound.DSound->Count(); ++n)
-        if (sound.DSound->GetState(n) > psLOOP) std::abort();
-    TMemoryStream saved;
-    sound.SaveToStream(saved);
-    if (saved.Size() != sound.SavedBytes()) std::abort();
-}
 
 }  // namespace
 
@@ -107,13 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    size_t at = 0;
-    for (int statements = 0; at < bytes.size() && statements < 64; ++statements) {
-        size_t end = bytes.find('\n', at);
-        if (end == std::string_view::npos) end = bytes.size();
-        const std::string_view line = bytes.substr(at, end - at);
-        at = end + 1;
-        if (line.size() < 2) continue;
+    FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int) {
         const auto pick = static_cast<uint8_t>(line[0]), word = static_cast<uint8_t>(line[1]);
         const bool effect = (pick & 1) != 0;
         const std::vector<std::string>& names = effect ? world.Effects : world.Streams;
@@ -128,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ErrorLogLib::ErrorFlag = false;
         world.Device.Render(441);
         world.FakeClock.Now += 10;
-    }
-    Check(*world.Sound);
+    });
+    FuzzSound::CheckSound(*world.Sound);
     world.Sound->StopAll();
     world.Script.HoldFrames = 0;
     TDDSD7::DeliverThreadFailures();
