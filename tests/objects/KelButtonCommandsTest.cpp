@@ -18,6 +18,7 @@
 #include "script/KelGeneralCommands.h"
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/QueryRows.h"
 #include "tests/support/ScriptHarness.h"
 
 namespace {
@@ -42,16 +43,6 @@ std::string Animation(int32_t w, int32_t h, const std::vector<const char*>& extr
     return AnimationBmpWriter::Write(file);
 }
 
-// Statements, then a query whose first elements must read as given, and the first message the
-// statements wrote. Every query clears the results before it writes.
-struct TRow {
-    std::vector<std::string> Statements;
-    std::string Query;
-    std::vector<int32_t> Ints;
-    std::vector<std::string> Strs = {};
-    std::string Error = "";
-};
-
 const std::string kFailedLoad = "\\l：画像にロードに失敗：";
 
 class ButtonWordsTest : public ::testing::Test {
@@ -72,26 +63,9 @@ protected:
         H.Execute({"\\var,btn,ok", "\\var,sbtn,menu", "\\var,bar,volume"});
     }
 
-    void Check(const std::vector<TRow>& rows) {
-        for (const TRow& row : rows) {
-            std::string what;
-            for (const std::string& s : row.Statements)
-                what += s + " ";
-            what += row.Query;
-            H.ClearErrors();
-            for (const std::string& s : row.Statements)
-                H.Execute({s});
-            EXPECT_EQ(H.FirstError(), row.Error) << what;
-            H.Script.SetResultInt("ResultInt", 6, 66);
-            H.Script.SetResultStr("ResultStr", 6, "stale");
-            H.Execute({row.Query});
-            for (size_t i = 0; i < row.Ints.size(); ++i)
-                EXPECT_EQ(H.ResultInt(static_cast<int32_t>(i)), row.Ints[i]) << what << " [" << i << "]";
-            for (size_t i = 0; i < row.Strs.size(); ++i)
-                EXPECT_EQ(H.ResultStr(static_cast<int32_t>(i)), row.Strs[i]) << what << " [" << i << "]";
-            EXPECT_TRUE(H.ResultInt(6) == 0 && H.ResultStr(6).empty()) << what << ": results not cleared";
-        }
-    }
+    // Statements, then a query whose first elements must read as given, and the first message
+    // the statements wrote. Every query clears the results before it writes.
+    void Check(const std::vector<TQueryRow>& rows) { QueryRows::Run(H, rows, {6, 66, "stale"}); }
 
     TButtonLib& Button(const std::string& variable = "ok") {
         return dynamic_cast<TButtonLink*>(H.Script.Objects->Find(H.Var(variable).Text)->ScreenObject())->Object();
@@ -271,22 +245,13 @@ TEST_F(ButtonWordsTest, EveryWordWithoutAnEngineObjectAndUnknownWords) {
     }
 
     // A word of no table is left to the dispatcher; a bar knows no image word that it lacks.
-    struct TCase {
-        std::vector<std::string> Statements;
-        std::string Error;
-    };
-    const TCase cases[] = {
+    const QueryRows::TErrorRow cases[] = {
         {{"\\scp,ok", "\\zz,1"}, "未定義の命令：0_ok,0(btn).\\zz,1"},
         {{"\\scp,menu", "\\zz"}, "未定義の命令：0_menu,0(sbtn).\\zz"},
         {{"\\scp,volume", "\\m,1"}, "未定義の命令：0_volume,0(bar).\\m,1"},
         {{"\\scp,volume", "\\bc"}, "未定義の命令：0_volume,0(bar).\\bc"},
     };
-    for (const TCase& c : cases) {
-        H.ClearErrors();
-        for (const std::string& s : c.Statements)
-            H.Execute({s});
-        EXPECT_EQ(H.FirstError(), c.Error) << c.Statements.back();
-    }
+    QueryRows::RunErrors(H, cases);
 }
 
 // Positions, click points, values and maximums at the ends of the 32-bit range reach the objects

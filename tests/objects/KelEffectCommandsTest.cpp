@@ -20,6 +20,7 @@
 #include "shell/KelSoundLink.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/ImageFixtures.h"
+#include "tests/support/QueryRows.h"
 #include "tests/support/ScriptHarness.h"
 #include "tools/kelsound/SoundWriter.h"
 
@@ -72,11 +73,8 @@ protected:
         Camera = KelGraphicLib::CameraOf(H.Script);
     }
     // Leftovers that a query must clear before it writes.
-    void DirtyResults() {
-        H.Script.SetResultInt("ResultInt", 3, 77);
-        H.Script.SetResultStr("ResultStr", 3, "old");
-    }
-    bool ResultsCleared() { return H.ResultInt(3) == 0 && H.ResultStr(3).empty(); }
+    void DirtyResults() { QueryRows::PlantStale(H, {3}); }
+    bool ResultsCleared() { return QueryRows::StaleCleared(H, {3}); }
     // What the screen shows after a frame of the given time.
     uint32_t Frame(uint32_t ms) {
         H.Step(ms);

@@ -22,6 +22,7 @@
 #include "script/KelGeneralCommands.h"
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/QueryRows.h"
 #include "tests/support/ScriptHarness.h"
 
 namespace {
@@ -38,16 +39,6 @@ std::string Animation(const std::vector<AnimationBmpWriter::TItem>& sounds = {})
     file.Sounds = sounds;
     return AnimationBmpWriter::Write(file);
 }
-
-// A row: statements, then a query whose results are compared element by element (only the
-// elements given), and the first message the statements wrote.
-struct TQueryCase {
-    std::vector<std::string> Statements;
-    std::string Query;
-    std::vector<int32_t> Ints;
-    std::vector<std::string> Strs = {};
-    std::string Error = "";
-};
 
 const std::string kRangeSc = "\\sc:範囲外のチャンネルを指定しました";
 const std::string kRangeDc = "\\dc:範囲外のチャンネルを指定しました";
@@ -67,31 +58,8 @@ protected:
         H.AddRawFile("image\\leaf.png", SolidPng(40, 20, 0xFF00FF00));
         H.Execute({"\\var,img,pic", "\\var,list,lines"});
     }
-    // Leftovers that a query must clear before it writes.
-    void DirtyResults() {
-        H.Script.SetResultInt("ResultInt", 5, 77);
-        H.Script.SetResultStr("ResultStr", 5, "old");
-    }
-    bool ResultsCleared() { return H.ResultInt(5) == 0 && H.ResultStr(5).empty(); }
     // Runs the rows in order on the objects in scope; every query must clear the results first.
-    void RunQueries(const std::vector<TQueryCase>& cases) {
-        for (const TQueryCase& c : cases) {
-            std::string what = c.Query;
-            for (auto s = c.Statements.rbegin(); s != c.Statements.rend(); ++s)
-                what = *s + " " + what;
-            H.ClearErrors();
-            for (const std::string& s : c.Statements)
-                H.Execute({s});
-            EXPECT_EQ(H.FirstError(), c.Error) << what;
-            DirtyResults();
-            H.Execute({c.Query});
-            for (size_t i = 0; i < c.Ints.size(); ++i)
-                EXPECT_EQ(H.ResultInt(static_cast<int32_t>(i)), c.Ints[i]) << what << ", element " << i;
-            for (size_t i = 0; i < c.Strs.size(); ++i)
-                EXPECT_EQ(H.ResultStr(static_cast<int32_t>(i)), c.Strs[i]) << what << ", element " << i;
-            EXPECT_TRUE(ResultsCleared()) << what;
-        }
-    }
+    void RunQueries(const std::vector<TQueryRow>& rows) { QueryRows::Run(H, rows); }
     // The image of an object variable.
     TImageLib& Image(const std::string& variable = "pic") {
         TKelObjectDataCustom* object = H.Script.Objects->Find(H.Var(variable).Text);
@@ -211,7 +179,7 @@ TEST_F(ImageWordsTest, GetWordsWriteOnlyTheirElements) {
         {"\\gm", 3, "*OnMouse"}, {"\\ge", 1, "Enable"}, {"\\gf", 1, "anim.b"},
     };
     for (const Case& c : cases) {
-        DirtyResults();
+        QueryRows::PlantStale(H);
         H.Script.SetResultStr("ResultStr", 0, "old");
         H.Execute({c.Statement});
         EXPECT_EQ(H.ResultInt(), c.Int) << c.Statement;
@@ -251,11 +219,11 @@ TEST_F(ImageWordsTest, AnimationTextIntoAList) {
     list->Lines().SetText("kept");
     for (const char* statement : {"\\mem,pic", "\\mem,\"nobody\"", "\\mem"}) {
         H.ClearErrors();
-        DirtyResults();
+        QueryRows::PlantStale(H);
         H.Execute({statement});
         EXPECT_EQ(H.FirstError(), "\\mem:list型を引数に指定してください") << statement;
         EXPECT_EQ(H.ResultStr(), "一行目\r\nsecond") << statement;
-        EXPECT_TRUE(ResultsCleared()) << statement;
+        EXPECT_TRUE(QueryRows::StaleCleared(H)) << statement;
     }
     EXPECT_EQ(list->Lines().Items, std::vector<std::string>{"kept"});
 }
@@ -295,44 +263,37 @@ TEST_F(ImageWordsTest, LoadingHoldsTheFrameAndReportsWhatFailed) {
 }
 
 TEST_F(ImageWordsTest, MissingObjectsAndUnknownWords) {
-    struct Case {
-        std::vector<std::string> Statements;
-        std::string Error;
-    };
-    const Case cases[] = {
+    const QueryRows::TErrorRow cases[] = {
         {{"\\scp,\"nobody\"", "\\p,1,2"}, "未定義のオブジェクト：nobody"},
         {{"\\scp,pic", "\\zz,1"}, "未定義の命令：0_pic,0(img).\\zz,1"},
         {{"\\scp,pic", "\\bc"}, "未定義の命令：0_pic,0(img).\\bc"},  // a button's word
         {{"\\scp,pic", "\\mem,\"nobody\""}, "\\mem:list型を引数に指定してください"},
     };
-    for (const Case& c : cases) {
-        H.ClearErrors();
-        for (const std::string& s : c.Statements)
-            H.Execute({s});
-        EXPECT_EQ(H.FirstError(), c.Error) << c.Statements.back();
-    }
+    QueryRows::RunErrors(H, cases);
 }
 
 // Arguments at the ends of the 32-bit range reach the image held or refused: the tweens end, the
 // queries read back what was given or its nearest value, and nothing is drawn out of place.
 TEST_F(ImageWordsTest, ExtremeArguments) {
     H.Execute({"\\scp,pic", "\\l,\"anim.b\"", "\\e"});
-    RunQueries({
-        {{"\\p,2147483647,-2147483648,2147483647,-2147483648"}, "\\?p,2,2", {2147483647, -2147483628, 2147483647}},
-        {{"\\a,-2147483648,-5"}, "\\?a", {INT_MIN}},
-        // The speed factor is a float: the percentage comes back to its 8 significant digits.
-        {{"\\ps,-2147483648"}, "\\?ps", {-2147483600}},
-        {{"\\ps,2147483647"}, "\\?ps", {2147483600}},
-        {{"\\lsk,3,2147483647"}, "\\?lsk,3", {INT_MAX}},
-        {{"\\lst,-2147483648,-2147483648"}, "\\?lst,2147483647", {INT_MIN}},
-        {{"\\sp,-2147483648,2147483647", "\\ss,-2147483648,-2147483648,2147483647,2147483647"},
-         "\\?sp",
-         {INT_MIN, INT_MAX}},
-        {{"\\ds,-2147483648,-2147483648,2147483647,2147483647"}, "\\?in", {255}},
-        {{"\\in,-1"}, "\\?in", {-1}},
-        {{"\\mm,-2147483648"}, "\\?mm", {0}},
-        {{"\\alg,-2147483648,2147483647"}, "\\?alg", {INT_MIN, INT_MAX}},
-    });
+    QueryRows::Run(
+        H,
+        {
+            {{"\\p,2147483647,-2147483648,2147483647,-2147483648"}, "\\?p,2,2", {2147483647, -2147483628, 2147483647}},
+            {{"\\a,-2147483648,-5"}, "\\?a", {INT_MIN}},
+            // The speed factor is a float: the percentage comes back to its 8 significant digits.
+            {{"\\ps,-2147483648"}, "\\?ps", {-2147483600}},
+            {{"\\ps,2147483647"}, "\\?ps", {2147483600}},
+            {{"\\lsk,3,2147483647"}, "\\?lsk,3", {INT_MAX}},
+            {{"\\lst,-2147483648,-2147483648"}, "\\?lst,2147483647", {INT_MIN}},
+            {{"\\sp,-2147483648,2147483647", "\\ss,-2147483648,-2147483648,2147483647,2147483647"},
+             "\\?sp",
+             {INT_MIN, INT_MAX}},
+            {{"\\ds,-2147483648,-2147483648,2147483647,2147483647"}, "\\?in", {255}},
+            {{"\\in,-1"}, "\\?in", {-1}},
+            {{"\\mm,-2147483648"}, "\\?mm", {0}},
+            {{"\\alg,-2147483648,2147483647"}, "\\?alg", {INT_MIN, INT_MAX}},
+        });
     TARGB8888CellDraw cells;
     cells.SetScreenSize(64, 32);
     for (int frame = 0; frame < 4; ++frame) {
@@ -394,7 +355,7 @@ TEST_F(ImageWordsTest, EveryWordOfTheTableIsHandled) {
         const std::string statement = std::string("\\") + word;
         for (TKelScript* s : {&H.Script, &bare}) {
             H.ClearErrors();
-            DirtyResults();
+            QueryRows::PlantStale(H);
             bare.SetResultInt("ResultInt", 5, 77);
             s->ExecuteLine(statement);
             for (const std::string& e : H.Errors())

@@ -25,6 +25,7 @@
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/FontFixtures.h"
 #include "tests/support/MessageFixtures.h"
+#include "tests/support/QueryRows.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/SoundFixtures.h"
 
@@ -85,12 +86,6 @@ protected:
         H.Execute({statement});
         return Window().MainText.substr(before);
     }
-    // Leftovers that a query must clear before it writes.
-    void DirtyResults() {
-        H.Script.SetResultInt("ResultInt", 5, 77);
-        H.Script.SetResultStr("ResultStr", 5, "old");
-    }
-    bool ResultsCleared() { return H.ResultInt(5) == 0 && H.ResultStr(5).empty(); }
 
     TConfigGuard Config;
     TChannelCounts Sound;
@@ -174,13 +169,13 @@ TEST_F(MessageWordsTest, TypingOptionsAndTheirQueries) {
         H.ClearErrors();
         for (const std::string& s : c.Statements)
             H.Execute({s});
-        DirtyResults();
+        QueryRows::PlantStale(H);
         H.Execute({c.Query});
         for (size_t i = 0; i < c.Ints.size(); ++i)
             EXPECT_EQ(H.ResultInt(static_cast<int32_t>(i)), c.Ints[i]) << what << ", element " << i;
         for (size_t i = 0; i < c.Strs.size(); ++i)
             EXPECT_EQ(H.ResultStr(static_cast<int32_t>(i)), c.Strs[i]) << what << ", element " << i;
-        EXPECT_TRUE(ResultsCleared()) << what;
+        EXPECT_TRUE(QueryRows::StaleCleared(H)) << what;
         EXPECT_EQ(H.Errors(), std::vector<std::string>{}) << what;
     }
     TMessageLib& w = Window();
@@ -317,29 +312,20 @@ TEST_F(MessageWordsTest, EveryWordIsHandledAndOthersAreReported) {
         for (const char* word : table) {
             const std::string statement = std::string("\\") + word;
             H.ClearErrors();
-            DirtyResults();
+            QueryRows::PlantStale(H);
             H.Execute({statement});
             for (const std::string& e : H.Errors())
                 EXPECT_EQ(e.find("未定義"), std::string::npos) << statement << ": " << e;
             if (word[0] == '?' || statement == "\\gt") {
-                EXPECT_TRUE(ResultsCleared()) << statement;
+                EXPECT_TRUE(QueryRows::StaleCleared(H)) << statement;
             }
         }
-    struct Case {
-        std::vector<std::string> Statements;
-        std::string Error;
-    };
-    const Case cases[] = {
+    const QueryRows::TErrorRow cases[] = {
         {{"\\scp,\"nobody\"", "\\t,x"}, "未定義のオブジェクト：nobody"},
         {{"\\scp,win", "\\zz,1"}, "未定義の命令：0_win,0(msg).\\zz,1"},
         {{"\\scp,win", "\\lk,1"}, "未定義の命令：0_win,0(msg).\\lk,1"},  // a button's word
     };
-    for (const Case& c : cases) {
-        H.ClearErrors();
-        for (const std::string& s : c.Statements)
-            H.Execute({s});
-        EXPECT_EQ(H.FirstError(), c.Error) << c.Statements.back();
-    }
+    QueryRows::RunErrors(H, cases);
 }
 
 // Arguments at the ends of the 32-bit range reach the window held or refused, and typing and
