@@ -25,13 +25,6 @@ namespace {
 
 using AnimationFixtures::SolidPng;
 
-class FakeSound final : public IScriptSound {
-public:
-    int32_t StreamChannelCount() override { return 4; }
-    int32_t EffectChannelCount() override { return 3; }
-    bool SwapChannels(bool, int32_t, int32_t) override { return false; }
-};
-
 // w x h, hit over the whole frame, with the usual motions and any others named.
 std::string Animation(int32_t w, int32_t h, const std::vector<const char*>& extra = {}) {
     AnimationBmpWriter::TFile file = AnimationFixtures::StateFile(w, h, {SolidPng(w, h, 0xFF808080)});
@@ -75,7 +68,7 @@ protected:
         return dynamic_cast<TKelScrollBarLink*>(object->ScrollBar())->Object();
     }
 
-    FakeSound Sound;
+    TChannelCounts Sound;
     TScriptHarness H;
 };
 
