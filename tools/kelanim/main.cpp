@@ -3,9 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -15,6 +13,7 @@
 #include "media/AnimationBmpWriter.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "tools/HostFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -78,13 +77,6 @@ int Fail(const std::string& message) {
 struct EDescription : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
-
-bool ReadHostFile(const fs::path& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 // Blank-separated words; double quotes hold blanks; "#" outside quotes ends the line.
 std::vector<std::string> Words(const std::string& line) {
@@ -301,7 +293,7 @@ private:
         const fs::path file = Folder / fs::u8path(w[2]);
         AnimationBmpWriter::TItem item;
         item.Name = Encoding::Utf8ToSjis(w[1]);
-        if (!ReadHostFile(file, item.Data)) throw EDescription("cannot read " + file.string());
+        if (!HostFiles::Read(file, item.Data)) throw EDescription("cannot read " + file.string());
         const auto& types = image ? kImageTypes : kSoundTypes;
         const auto t = types.find(ClassLib::LowerAscii(file.extension().string()));
         std::string key, value;
@@ -392,7 +384,7 @@ int main(int argc, char** argv) {
     if (args.size() != 2) return Usage("takes a description and the animation to write");
     const fs::path description(args[0]);
     std::string text;
-    if (!ReadHostFile(description, text)) return Fail("cannot read " + description.string());
+    if (!HostFiles::Read(description, text)) return Fail("cannot read " + description.string());
 
     TDescription d(description.parent_path());
     int32_t lineNumber = 0;
@@ -414,8 +406,6 @@ int main(int argc, char** argv) {
     } catch (const std::exception& e) {
         return Fail(description.string() + ": " + e.what());
     }
-    std::ofstream out(args[1], std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) return Fail("cannot write " + args[1]);
+    if (!HostFiles::Write(args[1], bytes)) return Fail("cannot write " + args[1]);
     return 0;
 }

@@ -2,13 +2,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "media/ARGB8888Font.h"
 #include "platform/Encoding.h"
 #include "platform/SystemFonts.h"
+#include "tools/HostFiles.h"
 #include "tools/kelfont/OfWriter.h"
 
 namespace fs = std::filesystem;
@@ -171,12 +171,6 @@ uint8_t Advance(int32_t extent, int32_t cell) {
     return static_cast<uint8_t>(std::clamp((extent * 128 + cell / 2) / cell, 0, 255));
 }
 
-bool WriteHostFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -272,7 +266,7 @@ int main(int argc, char** argv) {
         std::string bytes;
         if (!OfWriter::Write(*set, bytes, error)) return Fail(error);
         const fs::path path = folder / (std::string(prefix) + name + ".of");
-        if (!WriteHostFile(path, bytes)) return Fail("cannot write " + path.string());
+        if (!HostFiles::Write(path, bytes)) return Fail("cannot write " + path.string());
     }
     std::printf("kelfont: %zu characters of %s in %dx%d cells\n", codes.size(), fonts.ResolvedFamily(face).c_str(),
                 cellWidth, cellHeight);

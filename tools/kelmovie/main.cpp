@@ -2,8 +2,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -13,6 +11,7 @@
 #include "media/ImageCodecLib.h"
 #include "media/uMovieWriter.h"
 #include "platform/ClassLib.h"
+#include "tools/HostFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -47,19 +46,6 @@ int Usage(const std::string& message) {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "kelmovie: %s\n", message.c_str());
     return 1;
-}
-
-bool ReadHostFile(const fs::path& path, std::string& bytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
-
-bool WriteHostFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
 }
 
 bool ParseInt(const std::string& text, int64_t low, int64_t high, int32_t& value) {
@@ -136,13 +122,13 @@ int Make(const std::vector<std::string>& args) {
 
     uMovieWriter::TOptions options;
     options.IndexSpacing = spacing;
-    if (!soundPath.empty() && !ReadHostFile(soundPath, options.Sound)) return Fail("cannot read " + soundPath);
+    if (!soundPath.empty() && !HostFiles::Read(soundPath, options.Sound)) return Fail("cannot read " + soundPath);
     std::vector<uMovieWriter::TFrame> frames;
     std::vector<TBitmap32> stored;  // the pictures stored so far, for --link
     std::vector<int32_t> storedFrame;
     for (const fs::path& f : files) {
         std::string bytes;
-        if (!ReadHostFile(f, bytes)) return Fail("cannot read " + f.string());
+        if (!HostFiles::Read(f, bytes)) return Fail("cannot read " + f.string());
         TARGB8888 image;
         TMemoryStream stream(bytes);
         try {
@@ -189,7 +175,7 @@ int Make(const std::vector<std::string>& args) {
     } catch (const std::length_error& e) {
         return Fail(e.what());
     }
-    if (!WriteHostFile(positional[1], movie)) return Fail("cannot write " + positional[1]);
+    if (!HostFiles::Write(positional[1], movie)) return Fail("cannot write " + positional[1]);
     const size_t links = static_cast<size_t>(
         std::count_if(frames.begin(), frames.end(), [](const uMovieWriter::TFrame& f) { return f.LinkTo >= 0; }));
     std::printf("%s: %zu frames (%zu linked), %d ms, %zu bytes\n", positional[1].c_str(), frames.size(), links,

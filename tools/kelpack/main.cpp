@@ -13,6 +13,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/uFilePack.h"
 #include "platform/Encoding.h"
+#include "tools/HostFiles.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;
@@ -84,12 +85,6 @@ bool Matches(const std::vector<std::string>& patterns, const std::string& name) 
     for (const auto& p : patterns)
         if (fnmatch(ClassLib::LowerAscii(EnginePath(p)).c_str(), name.c_str(), FNM_NOESCAPE) == 0) return true;
     return false;
-}
-
-bool WriteHostFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
 }
 
 fs::path WithExtension(const std::string& path, const char* ext) {
@@ -170,10 +165,10 @@ int Create(const std::vector<std::string>& args) {
     if (entries.size() > 65535) return Fail("a pack holds at most 65535 entries");
     const std::string pack = PackWriter::Pack(entries, version);
     if (pack.size() > 0xFFFFFFFFu) return Fail("the pack would exceed 4 GiB");
-    if (!WriteHostFile(packPath, pack)) return Fail("cannot write " + Shown(packPath));
+    if (!HostFiles::Write(packPath, pack)) return Fail("cannot write " + Shown(packPath));
     if (hash) {
         const fs::path hashPath = WithExtension(packPath, ".hash");
-        if (!WriteHostFile(hashPath, PackWriter::HashFile(entries))) return Fail("cannot write " + Shown(hashPath));
+        if (!HostFiles::Write(hashPath, PackWriter::HashFile(entries))) return Fail("cannot write " + Shown(hashPath));
     }
     std::printf("%s: %zu entries, version %s%s\n", Shown(packPath).c_str(), entries.size(),
                 version == PackWriter::TVersion::V20 ? "2.0" : "1.0", hash ? ", with name table file" : "");
@@ -293,7 +288,7 @@ int Extract(const std::vector<std::string>& args) {
         const fs::path out = fs::path(args[1]) / rel;
         std::error_code ec;
         fs::create_directories(out.parent_path(), ec);
-        if (!WriteHostFile(out, s->AsString())) {
+        if (!HostFiles::Write(out, s->AsString())) {
             std::fprintf(stderr, "kelpack: cannot write %s\n", Shown(out).c_str());
             ++failures;
         }

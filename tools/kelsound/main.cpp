@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "tools/HostFiles.h"
 #include "tools/kelsound/SoundWriter.h"
 
 namespace fs = std::filesystem;
@@ -51,9 +51,7 @@ int Fail(const std::string& message) {
 bool WriteHostFile(const fs::path& path, const std::string& bytes) {
     std::error_code ec;
     if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out.flush());
+    return HostFiles::Write(path, bytes);
 }
 
 bool ParseNumber(const std::string& text, double& out) {
