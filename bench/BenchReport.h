@@ -10,11 +10,16 @@
 #include <string>
 #include <vector>
 
+// Which time a run is kept by: wall-clock time, or the processor time of the benchmark's thread,
+// which is steadier on a shared machine.
+enum class TTimeKind { Real, Cpu };
+
 class TTimeCollector : public benchmark::ConsoleReporter {
 public:
+    explicit TTimeCollector(TTimeKind kind = TTimeKind::Real) : Kind(kind) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
+            Times[run.benchmark_name()] = Kind == TTimeKind::Cpu ? run.GetAdjustedCPUTime() : run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }
     // The time of a run, or 0 when it did not run.
@@ -23,6 +28,9 @@ public:
         return it == Times.end() ? 0 : it->second;
     }
     std::map<std::string, double> Times;
+
+private:
+    TTimeKind Kind;
 };
 
 // The reporter of the benchmarks that repeat their runs: besides the last times, it keeps for each

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "media/ARGB8888Kernels.h"
 #include "media/ARGB8888Lib.h"
 
@@ -175,17 +176,6 @@ void Register(int32_t w, int32_t h, TMix mix) {
     });
 }
 
-// Keeps the time of every run by name, for the ratios.
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -193,7 +183,7 @@ int main(int argc, char** argv) {
         for (TMix mix : {TMix::Opaque, TMix::Transparent, TMix::Sprite, TMix::Random})
             Register(w, h, mix);
     benchmark::Initialize(&argc, argv);
-    TCollector collector;
+    TTimeCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     const auto set = ARGB8888Kernels::ActiveSet();
     std::printf("\nkernels: %s; ratio = our time / pixman's time (below 1: we are faster)\n",

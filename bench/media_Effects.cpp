@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "media/ARGB8888Lib.h"
 
 namespace {
@@ -108,16 +109,6 @@ void BlurPlain(benchmark::State& state) {
     }
 }
 
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedCPUTime();  // steadier than wall time on a shared machine
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,7 +117,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("blur/ours/800x600", BlurOurs)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("blur/plain-separable/800x600", BlurPlain)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
-    TCollector collector;
+    TTimeCollector collector(TTimeKind::Cpu);
     benchmark::RunSpecifiedBenchmarks(&collector);
     std::printf("\nratio = our time / the baseline's time (below 1: we are faster)\n");
     const std::pair<const char*, const char*> pairs[] = {{"zoom/ours/800x600", "zoom/pixman-bilinear/800x600"},

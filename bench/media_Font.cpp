@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "media/ARGB8888Font.h"
 #include "media/ARGB8888Lib.h"
 #include "platform/ClassLib.h"
@@ -157,16 +158,6 @@ void SetUpFonts() {
     ARGB8888Font::Fonts[1].LoadBitmapFont("bench", &s, nullptr);
 }
 
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -181,7 +172,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("line40/system", [](benchmark::State& s) { Line(s, 0); });
     benchmark::RegisterBenchmark("line40/bitmap", [](benchmark::State& s) { Line(s, 1); });
     benchmark::Initialize(&argc, argv);
-    TCollector collector;
+    TTimeCollector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     const auto base = collector.Times.find("glyph/freetype");
     if (base != collector.Times.end() && base->second > 0) {

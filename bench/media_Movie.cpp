@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchReport.h"
 #include "media/uMovieDecoder.h"
 #include "media/uMovieWriter.h"
 #include "platform/ClassLib.h"
@@ -98,23 +99,13 @@ void LibjpegWhole(benchmark::State& state) {
     }
 }
 
-class TCollector : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            Times[run.benchmark_name()] = run.GetAdjustedCPUTime();  // steadier than wall time on a shared machine
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> Times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("movie/ours/800x600", OurFrames)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("movie/libjpeg-turbo/800x600", LibjpegWhole)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
-    TCollector collector;
+    TTimeCollector collector(TTimeKind::Cpu);
     benchmark::RunSpecifiedBenchmarks(&collector);
     const auto ours = collector.Times.find("movie/ours/800x600");
     const auto base = collector.Times.find("movie/libjpeg-turbo/800x600");
