@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -27,6 +28,35 @@ inline void KeepErrorLogInMemory() {
     }();
     (void)done;
 }
+
+// Reads an input front to back; past its end every byte reads 0.
+class TByteReader {
+public:
+    TByteReader(const uint8_t* data, size_t size) : Data(data), Size(size) {}
+    bool Done() const { return Pos >= Size; }
+    // The next byte without taking it.
+    uint8_t Peek() const { return Pos < Size ? Data[Pos] : 0; }
+    uint8_t Byte() { return Pos < Size ? Data[Pos++] : 0; }
+    // Four bytes, little-endian.
+    uint32_t U32() {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; ++i)
+            v |= static_cast<uint32_t>(Byte()) << (8 * i);
+        return v;
+    }
+    // The float whose bit pattern is the next four bytes: NaNs and infinities included.
+    float FloatBits() {
+        const uint32_t bits = U32();
+        float f;
+        std::memcpy(&f, &bits, sizeof f);
+        return f;
+    }
+
+private:
+    const uint8_t* Data;
+    size_t Size;
+    size_t Pos = 0;
+};
 
 // The packs answer with the files of the map, by their exact names, and nothing else. The map
 // must outlive the hooks; files added later are served as well.

@@ -4,25 +4,17 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 
+#include "fuzz/FuzzSupport.h"
 #include "media/ARGB8888Kernels.h"
 #include "media/ARGB8888Lib.h"
 
 namespace {
 
-class TReader {
+class TReader : public FuzzSupport::TByteReader {
 public:
-    TReader(const uint8_t* data, size_t size) : Data(data), Size(size) {}
-    bool Done() const { return Pos >= Size; }
-    uint8_t Byte() { return Pos < Size ? Data[Pos++] : 0; }
-    uint32_t U32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<uint32_t>(Byte()) << (8 * i);
-        return v;
-    }
+    using TByteReader::TByteReader;
     int32_t Int() {
         static constexpr int32_t extremes[] = {0,
                                                1,
@@ -63,16 +55,8 @@ public:
         const uint8_t b = Byte();
         if (b < 0xC0) return static_cast<float>(static_cast<int32_t>(b % 16) - 5) * 0.5f;
         if (b < 0xF0) return extremes[b % 16];
-        const uint32_t bits = U32();
-        float f;
-        std::memcpy(&f, &bits, sizeof f);
-        return f;
+        return FloatBits();
     }
-
-private:
-    const uint8_t* Data;
-    size_t Size;
-    size_t Pos = 0;
 };
 
 void MakeImage(TReader& in, TARGB8888& image) {

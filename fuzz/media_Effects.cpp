@@ -3,31 +3,17 @@
 // effect may read or write outside its picture, overflow, or divide by zero.
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
+#include "fuzz/FuzzSupport.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageEffectLib.h"
 
 namespace {
 
-struct TInput {
-    const uint8_t* Data;
-    size_t Size;
-    size_t Pos = 0;
-    uint8_t Byte() { return Pos < Size ? Data[Pos++] : 0; }
-    uint32_t U32() {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; ++i)
-            v |= static_cast<uint32_t>(Byte()) << (8 * i);
-        return v;
-    }
-    float Float() {
-        const uint32_t bits = U32();
-        float f;
-        std::memcpy(&f, &bits, sizeof f);
-        return f;
-    }
+struct TInput : FuzzSupport::TByteReader {
+    using TByteReader::TByteReader;
+    float Float() { return FloatBits(); }
     int32_t Int() { return static_cast<int32_t>(U32()); }
 };
 
@@ -36,7 +22,7 @@ struct TInput {
 // Layout: one byte of size (width bits 0-2, height bits 3-5), four bytes per pixel, the effect
 // text up to a 0 byte, then calls of one operation byte and its arguments each.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    TInput in{data, size};
+    TInput in(data, size);
     const uint8_t shape = in.Byte();
     TARGB8888 picture;
     picture.SetSize(shape & 7, (shape >> 3) & 7);
@@ -45,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int32_t x = 0; x < picture.Width(); ++x)
             picture.ScanLine(y)[x] = in.U32();
     std::string text;
-    while (in.Pos < in.Size && data[in.Pos] != 0 && text.size() < 4096)
+    while (!in.Done() && in.Peek() != 0 && text.size() < 4096)
         text += static_cast<char>(in.Byte());
     in.Byte();
 
@@ -55,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TARGB8888 other;
     other.SetSize(3, 2);
-    for (int calls = 0; calls < 32 && in.Pos < in.Size; ++calls) {
+    for (int calls = 0; calls < 32 && !in.Done(); ++calls) {
         switch (in.Byte() % 6) {
             case 0: {
                 const int32_t x = in.Int(), y = in.Int();
