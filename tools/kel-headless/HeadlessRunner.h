@@ -323,8 +323,9 @@ public:
         out << "caption: " << Printable(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
-        for (const auto& e : Form ? Form->DamagedEntries : std::vector<std::string>{})
-            out << "damaged pack entry: " << Printable(e) << "\n";
+        if (Form)
+            for (const auto& e : Form->DamagedEntries)
+                out << "damaged pack entry: " << Printable(e) << "\n";
         const auto& errors = ErrorLogLib::ErrorList;
         out << "error log: " << (errors.Count() == 0 ? "empty" : std::to_string(errors.Count()) + " lines") << "\n";
         for (int i = 0; i < errors.Count(); ++i)
