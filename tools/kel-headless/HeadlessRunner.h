@@ -8,8 +8,6 @@
 #include <charconv>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -39,6 +37,7 @@
 #include "shell/KelSoundLink.h"
 #include "shell/KelSystemLib.h"
 #include "shell/Unit1.h"
+#include "tools/HostFiles.h"
 #include "tools/kel-headless/HeadlessScreen.h"
 
 // The main window as the engine core sees it in a run: the form itself, recording what the engine
@@ -191,12 +190,11 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
 
 // Reads and parses an input script file; false with the file and what is wrong.
 inline bool LoadInputScript(const std::string& path, std::vector<THeadlessEvent>& events, std::string& error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!HostFiles::Read(path, text)) {
         error = "cannot read " + path;
         return false;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (ParseInputScript(text, events, error)) return true;
     error = path + ": " + error;
     return false;

@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -152,9 +150,7 @@ int Create(const std::vector<std::string>& args) {
             return Fail("cannot pack " + Shown(f) + ": " + reason);
         if (auto [it, added] = names.emplace(e.Name, f); !added)
             return Fail(Shown(it->second) + " and " + Shown(f) + " would both be stored as " + ShownEntry(e.Name));
-        std::ifstream in(f, std::ios::binary);
-        if (!in) return Fail("cannot read " + Shown(f));
-        e.Bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (!HostFiles::Read(f, e.Bytes)) return Fail("cannot read " + Shown(f));
         if (e.Bytes.size() > 0xFFFFFFFFu) return Fail("too large for a pack entry: " + Shown(f));
         if (e.Name.size() > 0xFFFF) return Fail("name too long: " + Shown(f));
         e.Compress = compress && !Matches(store, e.Name);
