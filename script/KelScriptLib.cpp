@@ -125,6 +125,8 @@ TKelScript::~TKelScript() {
     // The variable tables go first: freeing an owning object array frees its objects through the
     // manager, which must still exist then.
     SkipIndicator.reset();
+    if (Links.TextDialog == TextDialog.get()) Links.TextDialog = nullptr;
+    TextDialog.reset();
     Calculation.reset();
     Variables.reset();
     SystemKeys.reset();
@@ -178,6 +180,10 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
         return found;
     };
     SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
+    if (!Links.TextDialog) {
+        TextDialog = std::make_unique<TKelTextDialog>();
+        Links.TextDialog = TextDialog.get();
+    }
     if (!Links.Compositor && Kinds && Kinds->ScreenMaker()) {
         (*Kinds->ScreenMaker())(*this);
         Links.Compositor = Graphic.get();

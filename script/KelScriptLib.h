@@ -21,6 +21,7 @@
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
 #include "script/KelTextCache.h"
+#include "script/KelTextDialog.h"
 #include "script/uKelObjectManager.h"
 #include "script/uKelPath.h"
 #include "script/uKelSystemKey.h"
@@ -301,6 +302,9 @@ public:
     std::unique_ptr<IScriptCursorImage> SystemCursorImage;
     // Made and loaded at Setup by the same maker; resets keep it, and nothing draws it.
     std::unique_ptr<IScriptCursorImage> SkipIndicator;
+    // The text-input dialog's settings, made at Setup unless the host linked its own; save games
+    // carry them.
+    std::unique_ptr<TKelTextDialog> TextDialog;
     uint8_t Request = 0;
     std::string RequestArgument;
     TScriptStateBlock State;
