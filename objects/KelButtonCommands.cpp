@@ -5,13 +5,13 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "objects/ButtonLib.h"
-#include "objects/KelCommandArgs.h"
 #include "objects/KelImageCommands.h"
 #include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSharedImageWords.h"
 #include "objects/ScrollBarLib.h"
 #include "platform/Encoding.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 

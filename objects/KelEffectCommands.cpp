@@ -1,9 +1,9 @@
 #include "objects/KelEffectCommands.h"
 
 #include "objects/KelCameraLib.h"
-#include "objects/KelCommandArgs.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 
 namespace {

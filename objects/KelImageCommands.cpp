@@ -5,11 +5,11 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "objects/ImageLib.h"
-#include "objects/KelCommandArgs.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSharedImageWords.h"
 #include "platform/Encoding.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 

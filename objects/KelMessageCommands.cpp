@@ -5,11 +5,11 @@
 #include <string>
 
 #include "foundation/ErrorLogLib.h"
-#include "objects/KelCommandArgs.h"
 #include "objects/KelImageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/MessageLib.h"
 #include "platform/Encoding.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "objects/ImageLib.h"
-#include "objects/KelCommandArgs.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 
 namespace KelSharedImageWords {

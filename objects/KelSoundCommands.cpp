@@ -7,8 +7,8 @@
 #include "media/AnimationBmpLib.h"
 #include "media/KelDirectShow.h"
 #include "media/uSoundLib.h"
-#include "objects/KelCommandArgs.h"
 #include "platform/Encoding.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 
 namespace {

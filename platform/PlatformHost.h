@@ -9,6 +9,7 @@ class IDisplayDevice;  // platform/Display.h
 class IAudioDevice;    // platform/Audio.h
 class IFontProvider;   // platform/SystemFonts.h
 class IMovieBackend;   // platform/Movie.h
+class IScriptForms;    // platform/ScriptForms.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -19,4 +20,7 @@ struct TPlatformHost {
     IFontProvider* Fonts = nullptr;
 
     IMovieBackend* Movies = nullptr;
+
+    // The forms that script words open: FLTK in the program, the answerer in the runner and tests.
+    IScriptForms* Forms = nullptr;
 };

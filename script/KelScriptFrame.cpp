@@ -657,7 +657,11 @@ bool TKelScript::IsSkipAllowed() const {
 }
 
 bool TKelScript::IsSceneLabelSkipAllowed() const {
-    if (InButtonWait(*this) || (State.Locks & lkSkip) != 0 || !Links.ReadTextLog || !Reader) return false;
+    return !InButtonWait(*this) && (State.Locks & lkSkip) == 0 && IsReadPosition();
+}
+
+bool TKelScript::IsReadPosition() const {
+    if (!Links.ReadTextLog || !Reader) return false;
     // The scene: the current label when it is a scene label, else the innermost routine that
     // returns into one.
     std::string key;

@@ -181,7 +181,7 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     };
     SystemKeys = std::make_unique<TKelSystemKey>(Links.Input);
     if (!Links.TextDialog) {
-        TextDialog = std::make_unique<TKelTextDialog>();
+        TextDialog = std::make_unique<TKelTextDialog>(Links.DialogOwner, Links.Forms);
         Links.TextDialog = TextDialog.get();
     }
     if (!Links.Compositor && Kinds && Kinds->ScreenMaker()) {

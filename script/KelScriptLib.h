@@ -249,6 +249,10 @@ public:
     bool IsAutoAllowed() const;
     bool IsSkipAllowed() const;
     bool IsSceneLabelSkipAllowed() const;
+    // Whether the reading position lies in text read before: the read-text log has passed the
+    // current line of the current scene (the current label when it is a scene label, else the
+    // innermost routine that returns into one).
+    bool IsReadPosition() const;
     bool IsSceneSkipEnabled() const;
     bool CanSceneReturn() const;
     bool SceneReturn();

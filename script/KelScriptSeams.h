@@ -29,6 +29,8 @@ class TKelDLLCustomObject;
 class TLabelLog;
 class TSound;
 class TInput;
+class IDialogOwner;  // platform/Dialogs.h
+class IScriptForms;  // platform/ScriptForms.h
 
 // ---- script reader ----
 
@@ -321,6 +323,10 @@ struct TScriptLinks {
     IScriptDialogs* Dialogs = nullptr;
     IScriptLineReplacer* LineReplacer = nullptr;
     IScriptRegExp* RegExp = nullptr;
+    // The forms that script words open, shown over DialogOwner; without them a form ends as
+    // cancelled.
+    IScriptForms* Forms = nullptr;
+    const IDialogOwner* DialogOwner = nullptr;
     // Linked objects that the interpreter only hands to the handlers of their words.
     void* OwnerWindow = nullptr;  // the host's form, owner of dialogs
     TKelDirectShowPlayer* Movie = nullptr;

@@ -3,6 +3,7 @@
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
+#include "platform/ScriptForms.h"
 
 void TKelTextDialog::Reset() {
     Title = "テキスト入力ダイアログ"_sj;
@@ -12,8 +13,12 @@ void TKelTextDialog::Reset() {
 }
 
 bool TKelTextDialog::Execute() {
-    if (!ShowForm) return false;
-    return ShowForm(*this);
+    if (!Forms) return false;
+    const TTextInputDlgRequest request{Owner, Title, Prompt, Text, MaxLength};
+    std::string edited = Text;
+    const bool accepted = Forms->TextInputDlg(request, edited);
+    Text = std::move(edited);
+    return accepted;
 }
 
 void TKelTextDialog::SaveToStream(TStream* stream) const {

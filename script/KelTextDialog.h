@@ -7,16 +7,19 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "platform/ClassLib.h"
 
 class IDialogOwner;
+class IScriptForms;
 
 class TKelTextDialog {
 public:
-    explicit TKelTextDialog(const IDialogOwner* owner = nullptr) : Owner(owner) { Reset(); }
+    explicit TKelTextDialog(const IDialogOwner* owner = nullptr, IScriptForms* forms = nullptr)
+        : Owner(owner), Forms(forms) {
+        Reset();
+    }
 
     // Title, prompt and limit back to their start values; the text empty.
     void Reset();
@@ -25,8 +28,9 @@ public:
     void SetText(const std::string& text) { Text = text; }
     void SetMaxLength(int32_t maxLength) { MaxLength = maxLength; }  // stored unchecked; -1: no limit
 
-    // Shows the form modally through ShowForm; Text then holds what the edit box held, however the
-    // form closed. True when the player accepted it; false, Text unchanged, without a form.
+    // Shows the form modally; Text then holds what the edit box held, however the form closed.
+    // True when the player confirmed a text that passed the form's checks; false, Text unchanged,
+    // without forms to show it on.
     bool Execute();
 
     // Nothing for a nil stream. Loading keeps a field whose bytes ran short as it was read so far;
@@ -35,12 +39,9 @@ public:
     bool LoadFromStream(TStream* stream);
 
     const IDialogOwner* Owner = nullptr;
+    IScriptForms* Forms = nullptr;  // linked: the host's forms
     std::string Title;
     std::string Prompt;
     int32_t MaxLength = -1;
     std::string Text;
-
-    // The form itself, filled by the layer that has one: it shows the settings, writes the edited
-    // text back into Text and answers whether the player accepted it.
-    std::function<bool(TKelTextDialog&)> ShowForm;
 };

@@ -12,6 +12,7 @@
 #include "foundation/uMisc_Math.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelCursorImage.h"
+#include "objects/KelDialogCommands.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelImageCommands.h"
@@ -21,7 +22,9 @@
 #include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "script/KelListCommands.h"
 #include "script/KelScriptLib.h"
+#include "script/KelServiceCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
 
@@ -162,6 +165,8 @@ TKelSystem::~TKelSystem() {
 bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     TScriptLinks links;
     links.OwnerWindow = Host;
+    links.DialogOwner = Host ? Host->DialogOwner() : nullptr;
+    links.Forms = Forms;
     links.Input = Input.get();
     links.Dialogs = ScriptDialogs.get();
     links.ReadTextLog = LabelLogs[0].get();
@@ -205,6 +210,11 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelMessageCommands::Register(TObjectKindRegistry::Global());
     // The words of buttons and scroll bars.
     KelButtonCommands::Register(TObjectKindRegistry::Global());
+    // String lists and text files; the text dialog, search folders, replace rules and label logs;
+    // the forms of the dialog words.
+    KelListCommands::Register(TObjectKindRegistry::Global());
+    KelServiceCommands::Register(TObjectKindRegistry::Global());
+    KelDialogCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();

@@ -19,6 +19,7 @@ class TKelLogData;
 class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
+class IScriptForms;
 
 namespace KelSystemLib {
 
@@ -121,6 +122,7 @@ public:
     std::unique_ptr<TLabelLog> LabelLogs[2];  // read text, file use
     std::unique_ptr<IKelMovie> Movie;
     std::unique_ptr<TKelLogData> LogData;  // the back-log store both interpreters share
+    IScriptForms* Forms = nullptr;         // the host's forms for the script words, linked
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;
     int32_t FramesInMode = 0;

@@ -304,6 +304,7 @@ bool TForm1::StartEngine() {
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
+        Engine->Forms = Devices.Forms;
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const std::exception& e) {
         StartFailure = e.what();

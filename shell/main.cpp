@@ -18,6 +18,7 @@
 #include "platform/PresentTap.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkScriptForms.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/Unit1.h"
@@ -110,20 +111,25 @@ int Play() {
     }
     TFltkDialogs forms;
     Dialogs::SetCurrent(&forms);
+    TFltkScriptForms scriptForms;
     TFreeTypeFonts fonts;
     TSdlAudioDevice audio;
     TFfmpegMovies movies;
-    TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies};
+    TPlatformHost devices{
+        .Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies, .Forms = &scriptForms};
     {
         TForm1 form(window, devices);
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
         // the idle handler's guard keeps frames from starting inside it.
-        Dialogs::SetWhileModalHook([&] {
+        const auto keepWindowAnswering = [&] {
             window.PumpEvents();
             form.AppIdle();
-        });
+        };
+        Dialogs::SetWhileModalHook(keepWindowAnswering);
+        scriptForms.WhileOpen = keepWindowAnswering;
         window.Show();
         Unit1::RunMessageLoop(form, window);
+        scriptForms.WhileOpen = nullptr;
         Dialogs::SetWhileModalHook(nullptr);
         if (form.Terminated) {
             result = 1;

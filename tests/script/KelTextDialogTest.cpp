@@ -31,6 +31,9 @@ TEST(KelTextDialog, RecordRoundTripsAndResetRestoresStartValues) {
 
     back.Reset();
     EXPECT_EQ(back.Prompt, "入力してください。"_sj);
+    TMemoryStream noLimit;
+    back.SaveToStream(&noLimit);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(noLimit.Memory()) + noLimit.Size() - 4, 4), "\xFF\xFF\xFF\xFF");
     EXPECT_EQ(back.Text, "");
     EXPECT_FALSE(back.Execute());  // no form to show
 }

@@ -31,6 +31,7 @@
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "platform/headless/HeadlessMainWindow.h"
+#include "platform/headless/HeadlessScriptForms.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "shell/KelMovieLink.h"
@@ -321,6 +322,8 @@ public:
         out << "caption: " << Printable(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
+        for (const auto& f : Forms.Shown)
+            out << "form: " << f.Kind << " " << Printable(f.Caption) << " -> " << f.Result << "\n";
         if (Form)
             for (const auto& e : Form->DamagedEntries)
                 out << "damaged pack entry: " << Printable(e) << "\n";
@@ -355,7 +358,10 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
-    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
+    // The script's forms end as cancelled: a run has no player to answer them.
+    THeadlessScriptForms Forms;
+    TPlatformHost Devices{
+        .Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies, .Forms = &Forms};
     THeadlessHost Host{Source};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;

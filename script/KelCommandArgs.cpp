@@ -1,4 +1,4 @@
-#include "objects/KelCommandArgs.h"
+#include "script/KelCommandArgs.h"
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"

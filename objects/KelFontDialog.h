@@ -1,0 +1,55 @@
+// The engine's side of the font settings form: it edits one of the 8 font slots of the live
+// configuration while the form is open, applies every change to the engine's global fonts at
+// once, and draws the preview with the engine's own text drawing, so that the slot looks exactly
+// as the game's text will. The form itself (platform/ScriptForms.h) shows State and Preview and
+// reports the player's changes here.
+//
+// Preview: a 396 x 51 grey picture (0xFF888888) with a black one-pixel frame. The preview text is
+// cut into byte pairs, one pair a cell of CharWidth pixels from x = 10, the cells shading from
+// black (first) to white (last) in equal steps; a text of one pair draws it black. The text is
+// drawn at CharWidth x CharHeight with the slot's font, centred vertically.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/ScriptForms.h"
+
+class TKelFontDialog final : public IFontFormModel {
+public:
+    // The form as created: slot 0, the start preview, its face list filled, the fonts applied.
+    TKelFontDialog();
+
+    // Chooses the slot to edit and the preview, keeping what is not given: a slot outside 0..7,
+    // an empty text and sizes that are not positive leave the values as they are. Remembers the
+    // slot's settings for Cancel.
+    void Setup(int32_t slot, const std::string& previewText, int32_t charWidth, int32_t charHeight);
+
+    std::vector<std::string> FaceNames() override;
+    TFontFormState State() override { return Controls; }
+    void ControlsChanged(const TFontFormState& controls) override;
+    uint32_t StyleColorForDialog() override;
+    void StyleColorChosen(uint32_t toolkitColor) override;
+    void Cancel() override;
+    std::vector<uint32_t> Preview() override;
+
+    // The engine's 8 global fonts follow the configuration.
+    static void ApplyFonts();
+
+    std::string PreviewText;
+    int32_t CharWidth = 32;
+    int32_t CharHeight = 32;
+    bool Updating = false;  // set while the form fills its own controls: changes are ignored
+    int32_t Slot = 0;
+    std::string SavedName;
+    int32_t SavedStyle = 0;
+    int32_t SavedStyleColor = 0;
+    int32_t SavedAA = 0;
+
+private:
+    // The controls filled from the slot's settings; the face stays selected as it was when the
+    // slot's name is not in the list.
+    void Refresh();
+    TFontFormState Controls;
+};
