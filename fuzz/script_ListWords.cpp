@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
@@ -49,6 +50,8 @@ struct TWorld {
         Script.Setup(links);
         Script.ExecuteLine("\\var,list,L");
         Script.ExecuteLine("\\var,list,M");
+        for (const char* variable : {"L", "M", "rep"})
+            Targets.push_back(Script.Evaluate(variable).Text);
     }
 
     TFakeClock FakeClock;
@@ -57,6 +60,7 @@ struct TWorld {
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     TKelScript Script;
+    std::vector<std::string> Targets;  // the object names of the lists and of the replace object
 };
 
 void Check(bool ok) {
@@ -87,14 +91,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::span<const char* const> tables[] = {KelListCommands::ListWords(), KelListCommands::ListWords(),
                                                    KelServiceCommands::ReplaceWords()};
-    const char* const targets[] = {"L", "M", "rep"};
     size_t argumentBytes = 0;
     FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int) {
         const auto pick = static_cast<uint8_t>(line[0]) % 3;
         const std::span<const char* const> words = tables[pick];
         TScriptRoutine* routine = script.CurrentRoutine();
         Check(routine != nullptr);
-        routine->ScopeNames[0] = targets[pick];
+        routine->ScopeNames[0] = world.Targets[pick];
         const char* word = words[static_cast<uint8_t>(line[1]) % words.size()];
         // Writing files is left out: an input must not leave files behind.
         if (std::string_view(word) == "stf") return;
@@ -110,8 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             Check(v.Text.size() <= kMaxTextSize);
         }
     });
-    CheckList(script.Objects->Find("L"), argumentBytes);
-    CheckList(script.Objects->Find("M"), argumentBytes);
+    CheckList(script.Objects->Find(world.Targets[0]), argumentBytes);
+    CheckList(script.Objects->Find(world.Targets[1]), argumentBytes);
 
     // The rules as the reader applies them to the lines it fetches.
     if (script.Reader->LoadScript("a.s", true) && script.Reader->JumpLabel("@@top", 0, 0)) {
@@ -122,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The next input starts from empty lists and no rules.
-    for (const char* target : targets) {
+    for (const std::string& target : world.Targets) {
         script.CurrentRoutine()->ScopeNames[0] = target;
         script.ExecuteLine("\\i");
     }

@@ -136,14 +136,16 @@ struct TFormContext {
     const std::function<void()>& Hook;
 };
 
-// Shows the window modally, centred over the owner, and runs FLTK until done is set or the window
-// is gone.
-void RunModal(Fl_Double_Window& window, const TFormContext& context, const bool& done) {
+// Shows the window modally, centred over the owner, with the focus on the given widget, and runs
+// FLTK until done is set or the window is gone. (A focus taken before the window shows would keep
+// FLTK from making it the modal window.)
+void RunModal(Fl_Double_Window& window, const TFormContext& context, const bool& done, Fl_Widget* focus = nullptr) {
     int ox, oy, ow, oh;
     if (!context.Owner || !context.Owner->ScreenBounds(ox, oy, ow, oh)) Fl::screen_xywh(ox, oy, ow, oh);
     window.position(ox + (ow - window.w()) / 2, oy + (oh - window.h()) / 2);
     window.set_modal();
     window.show();
+    if (focus) focus->take_focus();
     TPump pump(context.Hook);
     while (!done && window.shown())
         Fl::wait(1.0);
@@ -222,10 +224,9 @@ public:
 using TEdit = TShiftJisEntry<Fl_Input>;
 using TMemoEditor = TShiftJisEntry<Fl_Text_Editor>;
 
-Fl_Button* MakeButton(int x, int y, int w, const std::string& sjis, std::vector<std::string>& labels) {
+Fl_Button* MakeButton(int x, int y, int w, const std::string& sjis) {
     auto* b = new Fl_Button(x, y, w, kButtonHeight);
-    labels.push_back(WidgetLabel(sjis));
-    b->label(labels.back().c_str());
+    b->copy_label(WidgetLabel(sjis).c_str());
     b->labelfont(FL_HELVETICA);
     b->labelsize(12);
     return b;
@@ -266,7 +267,6 @@ bool ShowTextInputDlg(const TTextInputDlgRequest& r, std::string& text, const TF
     Fl_Double_Window w(553, 243);
     w.copy_label(Utf8(r.Title).c_str());
     bool done = false, accepted = false;
-    std::vector<std::string> labels;
     w.begin();
     new TGroupFrame(8, 8, 537, 190, r.Title, FL_HELVETICA_BOLD, 16);
     new TTextLabel(24, 34, 505, 20, r.Prompt, FL_COURIER, 16);
@@ -277,8 +277,8 @@ bool ShowTextInputDlg(const TTextInputDlgRequest& r, std::string& text, const TF
     new TTextLabel(24, 88, 505, 20, TTextInputDlg::HintText(r.MaxLength), FL_COURIER, 16);
     new TTextLabel(24, 132, 505, 20, "[注意] 外字、制御文字、以下の文字は使用できません。"_sj, FL_COURIER, 16);
     new TTextLabel(24, 158, 505, 20, "\" , { } \\", FL_COURIER, 16);
-    Fl_Button* ok = MakeButton(336, 208, 101, "ＯＫ"_sj, labels);
-    Fl_Button* cancel = MakeButton(444, 208, 101, "キャンセル"_sj, labels);
+    Fl_Button* ok = MakeButton(336, 208, 101, "ＯＫ"_sj);
+    Fl_Button* cancel = MakeButton(444, 208, 101, "キャンセル"_sj);
     w.end();
     std::function<void()> confirm = [&] {
         std::string sjis;
@@ -295,8 +295,7 @@ bool ShowTextInputDlg(const TTextInputDlgRequest& r, std::string& text, const TF
     ok->callback(RunAction, &confirm);
     cancel->callback(RunAction, &close);
     w.callback(RunAction, &none);  // no close box: only the two buttons end the form
-    edit->take_focus();
-    RunModal(w, context, done);
+    RunModal(w, context, done, edit);
     std::string sjis;
     if (!Encoding::Utf8ToSjisStrict(edit->value(), sjis)) sjis = Encoding::Utf8ToSjis(edit->value());
     text = sjis;
@@ -309,15 +308,14 @@ bool ShowLineInput(const TLineInputRequest& r, std::string& text, const TFormCon
     Fl_Double_Window w(506, 103);
     w.copy_label(Utf8(r.Caption).c_str());
     bool done = false, confirmed = false;
-    std::vector<std::string> labels;
     w.begin();
     new TGroupFrame(8, 4, 490, 58, r.GroupCaption, FL_HELVETICA, 12);
     auto* edit = new TEdit(20, 26, 466, 24);
     edit->textfont(FL_HELVETICA);
     edit->textsize(14);
     edit->value(Utf8(r.Text).c_str());
-    Fl_Button* first = r.OneButton ? nullptr : MakeButton(306, 70, 92, r.FirstButton, labels);
-    Fl_Button* second = MakeButton(406, 70, 92, r.SecondButton, labels);
+    Fl_Button* first = r.OneButton ? nullptr : MakeButton(306, 70, 92, r.FirstButton);
+    Fl_Button* second = MakeButton(406, 70, 92, r.SecondButton);
     w.end();
     std::function<void()> confirm = [&] { confirmed = done = true; };
     std::function<void()> close = [&] { done = true; };
@@ -326,8 +324,7 @@ bool ShowLineInput(const TLineInputRequest& r, std::string& text, const TFormCon
     if (first) first->callback(RunAction, &confirm);
     second->callback(RunAction, &close);
     w.callback(CloseBox, &close);
-    edit->take_focus();
-    RunModal(w, context, done);
+    RunModal(w, context, done, edit);
     text = Encoding::Utf8ToSjis(edit->value());
     return confirmed;
 }
@@ -364,7 +361,6 @@ TMemoResult ShowMemo(const TMemoRequest& r, std::string& text, const TFormContex
     w.copy_label(Utf8(r.Caption).c_str());
     bool done = false;
     TMemoResult result = mrClosed;
-    std::vector<std::string> labels;
     Fl_Text_Buffer buffer;
     buffer.text(Utf8(r.Text).c_str());
     w.begin();
@@ -382,7 +378,7 @@ TMemoResult ShowMemo(const TMemoRequest& r, std::string& text, const TFormContex
     w.Memo->textfont(FL_COURIER);
     w.Memo->textsize(13);
     const auto button = [&](const std::string& caption) {
-        return caption.empty() ? nullptr : MakeButton(0, 0, 10, caption, labels);
+        return caption.empty() ? nullptr : MakeButton(0, 0, 10, caption);
     };
     w.Copy = button(r.CopyButton);
     w.Ok = button(r.OkButton);
@@ -428,19 +424,30 @@ bool ChooseColor(const char* title, uint32_t& color, const TFormContext& context
 }
 
 // A filter as FLTK's chooser reads it: one "description TAB pattern" a line, several patterns
-// as "{a,b}".
+// as "{a,b}". The chooser shows the pattern in brackets after the description and reads it back
+// from the brackets, so brackets in a description ("Text (*.txt)") become full-width ones.
 std::string ToolkitFilter(const std::string& filter) {
     std::string out;
     for (const TFileFilter& f : ScriptForms::ParseFilter(filter)) {
         if (!out.empty()) out += '\n';
-        out += Utf8(f.Description) + '\t';
+        for (char c : Utf8(f.Description)) {
+            if (c == '(')
+                out += "（";
+            else if (c == ')')
+                out += "）";
+            else if (c != '\t' && c != '\n')
+                out += c;
+        }
+        out += '\t';
         if (f.Patterns.size() == 1) {
             out += Utf8(f.Patterns[0]);
             continue;
         }
         out += '{';
-        for (size_t i = 0; i < f.Patterns.size(); ++i)
-            out += (i ? "," : "") + Utf8(f.Patterns[i]);
+        for (size_t i = 0; i < f.Patterns.size(); ++i) {
+            if (i > 0) out += ',';
+            out += Utf8(f.Patterns[i]);
+        }
         out += '}';
     }
     return out;
@@ -541,7 +548,6 @@ TFontFormResult ShowFontSettings(const TFontFormRequest& r, IFontFormModel& mode
     w.copy_label(Utf8(r.Caption).c_str());
     bool done = false;
     TFontFormResult result = ffClosed;
-    std::vector<std::string> labels;
     TChoiceItems faces(model.FaceNames());
     TChoiceItems qualities({"速度優先"_sj, "標準"_sj, "画質優先"_sj});
     w.begin();
@@ -553,8 +559,7 @@ TFontFormResult ShowFontSettings(const TFontFormRequest& r, IFontFormModel& mode
     new TTextLabel(20, 58, 76, 22, "スタイル"_sj, FL_HELVETICA, 12);
     const auto check = [&](int x, int y, int width, const std::string& caption) {
         auto* c = new Fl_Check_Button(x, y, width, 22);
-        labels.push_back(WidgetLabel(caption));
-        c->label(labels.back().c_str());
+        c->copy_label(WidgetLabel(caption).c_str());
         c->labelfont(FL_HELVETICA);
         c->labelsize(12);
         return c;
@@ -564,7 +569,7 @@ TFontFormResult ShowFontSettings(const TFontFormRequest& r, IFontFormModel& mode
     Fl_Check_Button* shadow = check(282, 58, 100, "影をつける"_sj);
     Fl_Check_Button* thick = check(100, 84, 120, "縁を太くする"_sj);
     auto* swatch = new Fl_Box(FL_DOWN_BOX, 232, 84, 49, 25, nullptr);
-    Fl_Button* colorButton = MakeButton(290, 84, 90, "色変更"_sj, labels);
+    Fl_Button* colorButton = MakeButton(290, 84, 90, "色変更"_sj);
     new TTextLabel(100, 114, 316, 20, "（ビットマップフォントを使用する場合は反映されません）"_sj, FL_HELVETICA, 12);
     new TTextLabel(20, 144, 76, 22, "クオリティ"_sj, FL_HELVETICA, 12);
     auto* qualityBox = new Fl_Choice(100, 144, 110, 22);
@@ -572,8 +577,8 @@ TFontFormResult ShowFontSettings(const TFontFormRequest& r, IFontFormModel& mode
     new TTextLabel(220, 144, 196, 22, "（表示クオリティを設定します）"_sj, FL_HELVETICA, 12);
     new TGroupFrame(8, 206, 420, 76, "プレビュー"_sj, FL_HELVETICA, 12);
     auto* preview = new TPreview(20, 224);
-    Fl_Button* confirm = MakeButton(236, 292, 92, r.ConfirmButton, labels);
-    Fl_Button* cancel = MakeButton(336, 292, 92, r.CancelButton, labels);
+    Fl_Button* confirm = MakeButton(236, 292, 92, r.ConfirmButton);
+    Fl_Button* cancel = MakeButton(336, 292, 92, r.CancelButton);
     w.end();
 
     // The controls follow the model; setting them from here runs no callbacks.
