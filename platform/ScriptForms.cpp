@@ -142,6 +142,34 @@ std::string FileRefusal(bool save, const std::string& fileName) {
     return "フォルダが見つかりません。"_sj;
 }
 
+std::string ToolkitText(std::string_view sjis) {
+    const std::string utf8 = Encoding::SjisToUtf8(sjis);
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        if (utf8[i] != '\r') {
+            out += utf8[i];
+        } else if (i + 1 >= utf8.size() || utf8[i + 1] != '\n') {
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+std::string EngineLines(std::string_view utf8) {
+    const std::string sjis = Encoding::Utf8ToSjis(utf8);
+    std::string out;
+    size_t start = 0;
+    while (start < sjis.size()) {
+        size_t end = sjis.find('\n', start);
+        if (end == std::string::npos) end = sjis.size();
+        out.append(sjis, start, end - start);
+        out += "\r\n";
+        start = end + 1;
+    }
+    return out;
+}
+
 bool TypedTextFits(std::string_view utf8) {
     std::string sjis;
     return Encoding::Utf8ToSjisStrict(utf8, sjis);

@@ -185,6 +185,10 @@ std::string WithDefaultExtension(const std::string& name, std::string_view exten
 // Why a file chosen in a file dialog cannot be taken, or an empty text: an open dialog needs an
 // existing file, a save dialog an existing folder. The name is an engine path.
 std::string FileRefusal(bool save, const std::string& fileName);
+// Text as a toolkit holds it: UTF-8 with LF line ends (a lone CR is a line end too).
+std::string ToolkitText(std::string_view sjis);
+// And back, as the engine's lines: Shift-JIS, every line ended by CR LF (a last line too).
+std::string EngineLines(std::string_view utf8);
 // Whether text typed into a form may go in: false for text that Shift-JIS cannot hold, which the
 // form refuses with TTextInputDlg::ForbiddenMessage.
 bool TypedTextFits(std::string_view utf8);

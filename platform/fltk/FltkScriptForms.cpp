@@ -33,6 +33,8 @@
 
 namespace {
 
+using ScriptForms::ToolkitText;
+
 constexpr double kTick = 0.016;
 constexpr int kButtonHeight = 25;
 
@@ -69,41 +71,12 @@ void PrepareToolkit() {
     done = true;
 }
 
-// Toolkit text: UTF-8 with LF line ends.
-std::string Utf8(const std::string& sjis) {
-    std::string utf8 = Encoding::SjisToUtf8(sjis), out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] == '\r') {
-            if (i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-            out += '\n';
-        } else {
-            out += utf8[i];
-        }
-    }
-    return out;
-}
-
 // A widget label: "@" doubled, since FLTK would read it as the start of a symbol.
 std::string WidgetLabel(const std::string& sjis) {
     std::string out;
-    for (char c : Utf8(sjis)) {
+    for (char c : ToolkitText(sjis)) {
         if (c == '@') out += '@';
         out += c;
-    }
-    return out;
-}
-
-// The engine's lines: every line ended by CR LF.
-std::string EngineLines(const std::string& utf8) {
-    std::string sjis = Encoding::Utf8ToSjis(utf8), out;
-    size_t start = 0;
-    while (start < sjis.size()) {
-        size_t end = sjis.find('\n', start);
-        if (end == std::string::npos) end = sjis.size();
-        out.append(sjis, start, end - start);
-        out += "\r\n";
-        start = end + 1;
     }
     return out;
 }
@@ -157,9 +130,9 @@ void RunModal(Fl_Double_Window& window, const TFormContext& context, const bool&
 class TTextLabel final : public Fl_Box {
 public:
     TTextLabel(int x, int y, int w, int h, const std::string& sjis, Fl_Font font, int size)
-        : Fl_Box(x, y, w, h), Text(Utf8(sjis)), Font(font), Size(size) {}
+        : Fl_Box(x, y, w, h), Text(ToolkitText(sjis)), Font(font), Size(size) {}
     void SetText(const std::string& sjis) {
-        Text = Utf8(sjis);
+        Text = ToolkitText(sjis);
         redraw();
     }
     void draw() override {
@@ -180,7 +153,7 @@ private:
 class TGroupFrame final : public Fl_Box {
 public:
     TGroupFrame(int x, int y, int w, int h, const std::string& sjis, Fl_Font font, int size)
-        : Fl_Box(x, y, w, h), Caption(Utf8(sjis)), Font(font), Size(size) {}
+        : Fl_Box(x, y, w, h), Caption(ToolkitText(sjis)), Font(font), Size(size) {}
     void draw() override {
         const int line = Size / 2;
         fl_draw_box(FL_ENGRAVED_FRAME, x(), y() + line, w(), h() - line, FL_BACKGROUND_COLOR);
@@ -246,7 +219,7 @@ void CloseBox(Fl_Widget*, void* action) {
 // The platform's message box: the text and one OK button.
 void ShowMessage(const std::string& sjis, const TFormContext& context) {
     Fl_Double_Window w(380, 108);
-    w.copy_label(Utf8(Application::Title()).c_str());
+    w.copy_label(ToolkitText(Application::Title()).c_str());
     bool done = false;
     std::function<void()> close = [&] { done = true; };
     w.begin();
@@ -265,7 +238,7 @@ void ShowMessage(const std::string& sjis, const TFormContext& context) {
 
 bool ShowTextInputDlg(const TTextInputDlgRequest& r, std::string& text, const TFormContext& context) {
     Fl_Double_Window w(553, 243);
-    w.copy_label(Utf8(r.Title).c_str());
+    w.copy_label(ToolkitText(r.Title).c_str());
     bool done = false, accepted = false;
     w.begin();
     new TGroupFrame(8, 8, 537, 190, r.Title, FL_HELVETICA_BOLD, 16);
@@ -273,7 +246,7 @@ bool ShowTextInputDlg(const TTextInputDlgRequest& r, std::string& text, const TF
     auto* edit = new TEdit(24, 60, 505, 21);
     edit->textfont(FL_COURIER);
     edit->textsize(16);
-    edit->value(Utf8(r.Text).c_str());
+    edit->value(ToolkitText(r.Text).c_str());
     new TTextLabel(24, 88, 505, 20, TTextInputDlg::HintText(r.MaxLength), FL_COURIER, 16);
     new TTextLabel(24, 132, 505, 20, "[注意] 外字、制御文字、以下の文字は使用できません。"_sj, FL_COURIER, 16);
     new TTextLabel(24, 158, 505, 20, "\" , { } \\", FL_COURIER, 16);
@@ -306,14 +279,14 @@ bool ShowTextInputDlg(const TTextInputDlgRequest& r, std::string& text, const TF
 
 bool ShowLineInput(const TLineInputRequest& r, std::string& text, const TFormContext& context) {
     Fl_Double_Window w(506, 103);
-    w.copy_label(Utf8(r.Caption).c_str());
+    w.copy_label(ToolkitText(r.Caption).c_str());
     bool done = false, confirmed = false;
     w.begin();
     new TGroupFrame(8, 4, 490, 58, r.GroupCaption, FL_HELVETICA, 12);
     auto* edit = new TEdit(20, 26, 466, 24);
     edit->textfont(FL_HELVETICA);
     edit->textsize(14);
-    edit->value(Utf8(r.Text).c_str());
+    edit->value(ToolkitText(r.Text).c_str());
     Fl_Button* first = r.OneButton ? nullptr : MakeButton(306, 70, 92, r.FirstButton);
     Fl_Button* second = MakeButton(406, 70, 92, r.SecondButton);
     w.end();
@@ -358,11 +331,11 @@ public:
 
 TMemoResult ShowMemo(const TMemoRequest& r, std::string& text, const TFormContext& context) {
     TMemoWindow w(r.ClientWidth, r.ClientHeight);
-    w.copy_label(Utf8(r.Caption).c_str());
+    w.copy_label(ToolkitText(r.Caption).c_str());
     bool done = false;
     TMemoResult result = mrClosed;
     Fl_Text_Buffer buffer;
-    buffer.text(Utf8(r.Text).c_str());
+    buffer.text(ToolkitText(r.Text).c_str());
     w.begin();
     w.Group = new TGroupFrame(0, 0, 10, 10, r.GroupCaption, FL_HELVETICA, 12);
     if (r.AllowEdit) {
@@ -406,7 +379,7 @@ TMemoResult ShowMemo(const TMemoRequest& r, std::string& text, const TFormContex
     w.callback(CloseBox, &close);
     RunModal(w, context, done);
     const std::unique_ptr<char, decltype(&std::free)> all(buffer.text(), &std::free);
-    text = EngineLines(all.get());
+    text = ScriptForms::EngineLines(all.get());
     w.Memo->buffer(nullptr);
     return result;
 }
@@ -430,7 +403,7 @@ std::string ToolkitFilter(const std::string& filter) {
     std::string out;
     for (const TFileFilter& f : ScriptForms::ParseFilter(filter)) {
         if (!out.empty()) out += '\n';
-        for (char c : Utf8(f.Description)) {
+        for (char c : ToolkitText(f.Description)) {
             if (c == '(')
                 out += "（";
             else if (c == ')')
@@ -440,13 +413,13 @@ std::string ToolkitFilter(const std::string& filter) {
         }
         out += '\t';
         if (f.Patterns.size() == 1) {
-            out += Utf8(f.Patterns[0]);
+            out += ToolkitText(f.Patterns[0]);
             continue;
         }
         out += '{';
         for (size_t i = 0; i < f.Patterns.size(); ++i) {
             if (i > 0) out += ',';
-            out += Utf8(f.Patterns[i]);
+            out += ToolkitText(f.Patterns[i]);
         }
         out += '}';
     }
@@ -467,7 +440,7 @@ bool ShowFileDialog(const TFileDialogRequest& r, std::string& fileName, const TF
     Fl_Native_File_Chooser chooser(r.Save ? Fl_Native_File_Chooser::BROWSE_SAVE_FILE
                                           : Fl_Native_File_Chooser::BROWSE_FILE);
     if (r.Save) chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM);
-    const std::string title = r.Title.empty() ? (r.Save ? "名前を付けて保存" : "開く") : Utf8(r.Title);
+    const std::string title = r.Title.empty() ? (r.Save ? "名前を付けて保存" : "開く") : ToolkitText(r.Title);
     chooser.title(title.c_str());
     const std::string filter = ToolkitFilter(r.Filter);
     if (!filter.empty()) chooser.filter(filter.c_str());
@@ -477,7 +450,7 @@ bool ShowFileDialog(const TFileDialogRequest& r, std::string& fileName, const TF
     std::string folder = FileSystem::HostPath(r.InitialFolder.empty() ? r.FileName.substr(0, cut) : r.InitialFolder);
     if (folder.empty()) folder = FileSystem::Root();
     chooser.directory(folder.c_str());
-    const std::string preset = Utf8(r.FileName.substr(cut));
+    const std::string preset = ToolkitText(r.FileName.substr(cut));
     if (!preset.empty()) chooser.preset_file(preset.c_str());
     bool chosen = false;
     for (;;) {
@@ -545,7 +518,7 @@ struct TChoiceItems {
 
 TFontFormResult ShowFontSettings(const TFontFormRequest& r, IFontFormModel& model, const TFormContext& context) {
     Fl_Double_Window w(436, 326);
-    w.copy_label(Utf8(r.Caption).c_str());
+    w.copy_label(ToolkitText(r.Caption).c_str());
     bool done = false;
     TFontFormResult result = ffClosed;
     TChoiceItems faces(model.FaceNames());

@@ -4,34 +4,6 @@
 
 namespace {
 
-// The memo's lines as a toolkit holds them: LF only.
-std::string ToolkitLines(const std::string& sjis) {
-    std::string utf8 = Encoding::SjisToUtf8(sjis), out;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] == '\r') {
-            if (i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-            out += '\n';
-        } else {
-            out += utf8[i];
-        }
-    }
-    return out;
-}
-
-// And back: every line ended by CR LF, as string lists write them.
-std::string EngineLines(const std::string& utf8) {
-    std::string sjis = Encoding::Utf8ToSjis(utf8), out;
-    size_t start = 0;
-    while (start < sjis.size()) {
-        size_t end = sjis.find('\n', start);
-        if (end == std::string::npos) end = sjis.size();
-        out.append(sjis, start, end - start);
-        out += "\r\n";
-        start = end + 1;
-    }
-    return out;
-}
-
 // A form goes into the log when it has ended, so that a form opened while another is open (from
 // the while-open hook) cannot move the entry being filled.
 struct TRecord {
@@ -69,7 +41,7 @@ bool THeadlessScriptForms::TextInputDlg(const TTextInputDlgRequest& request, std
     shown.Kind = "text";
     shown.Caption = request.Title;
     shown.Texts = {request.Prompt, TTextInputDlg::HintText(request.MaxLength), request.Text};
-    std::string box = Encoding::SjisToUtf8(request.Text);
+    std::string box = ScriptForms::ToolkitText(request.Text);
     for (;;) {
         const TAnswer a = Next(false);  // no close box: only the two buttons end the form
         Type(a, box, shown);
@@ -100,7 +72,7 @@ bool THeadlessScriptForms::LineInput(const TLineInputRequest& request, std::stri
     shown.Texts = {request.GroupCaption, request.Text};
     if (!request.OneButton) shown.Texts.push_back(request.FirstButton);
     shown.Texts.push_back(request.SecondButton);
-    std::string box = Encoding::SjisToUtf8(request.Text);
+    std::string box = ScriptForms::ToolkitText(request.Text);
     for (;;) {
         const TAnswer a = Next(true);
         Type(a, box, shown);
@@ -121,13 +93,13 @@ TMemoResult THeadlessScriptForms::Memo(const TMemoRequest& request, std::string&
     shown.Texts = {request.GroupCaption, request.CopyButton, request.OkButton, request.CancelButton, request.Text};
     shown.Width = request.ClientWidth;
     shown.Height = request.ClientHeight;
-    std::string box = ToolkitLines(request.Text);
+    std::string box = ScriptForms::ToolkitText(request.Text);
     for (;;) {
         TAnswer a = Next(true);
         if (request.AllowEdit) Type(a, box, shown);
         // A button without a caption is not on the form.
         const bool shownOk = !request.OkButton.empty(), shownCancel = !request.CancelButton.empty();
-        if (a.Press == TPress::Copy && !request.CopyButton.empty()) Clipboard = EngineLines(box);
+        if (a.Press == TPress::Copy && !request.CopyButton.empty()) Clipboard = ScriptForms::EngineLines(box);
         TMemoResult result;
         if (a.Press == TPress::Ok && shownOk)
             result = mrOk;
@@ -137,7 +109,7 @@ TMemoResult THeadlessScriptForms::Memo(const TMemoRequest& request, std::string&
             result = mrClosed;
         else
             continue;
-        text = EngineLines(box);
+        text = ScriptForms::EngineLines(box);
         shown.Result = result == mrOk ? "ok" : result == mrCancel ? "cancel" : "close";
         return result;
     }
