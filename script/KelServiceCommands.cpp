@@ -126,7 +126,7 @@ bool DoPathCommand(TKelScript& script, int32_t code, TStringList& args, TKelObje
         case Cmd("d"):
             // Removed as written: a folder listed with its final backslash goes only when the
             // script writes that backslash too.
-            path->TKelStringList::Remove(a.Text(1));
+            path->Remove(a.Text(1));
             return true;
         default:
             return LockWord(a, code, path->Lock);

@@ -85,6 +85,15 @@ TEST_F(ServiceWordsTest, PathReplaceAndLogWords) {
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
+TEST_F(ServiceWordsTest, AWordOutsideTheTablesIsNotTheirs) {
+    for (const char* scope : {"\\scp,dlg", "\\scp,path", "\\scp,rep", "\\scp,llog", "\\scp,flog"}) {
+        H.Execute({scope});
+        H.ClearErrors();
+        H.Execute({"\\nope"});
+        EXPECT_NE(H.FirstError().find("未定義の命令"), std::string::npos) << scope;
+    }
+}
+
 TEST_F(ServiceWordsTest, FileLogPatternsAreKeptLowerCasedAndCut) {
     H.Execute({"\\scp,flog", "\\a,\"BGM\\\"", "\\a,\"bgm\\\"", "\\a,\"AbcdefghijklmnopQ\""});
     EXPECT_EQ(H.Script.FileLogPatterns[0], "bgm\\");

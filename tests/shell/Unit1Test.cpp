@@ -20,6 +20,7 @@
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "platform/headless/HeadlessMainWindow.h"
+#include "platform/headless/HeadlessScriptForms.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "script/uScriptReplaceDLL.h"
@@ -330,6 +331,36 @@ TEST_F(MainWindowTest, CloseLabelRunsTheSystemScriptAndTheEngineClosesWithoutAsk
     Frames(1);
     EXPECT_TRUE(Form->Closed);
     EXPECT_TRUE(Answers.Shown.empty());
+}
+
+TEST_F(MainWindowTest, AScriptFormKeepsTheWindowAnsweringWithoutNestingFrames) {
+    Files["startup.s"] =
+        "@@reset\r\n@@top\r\n\\gvar,int,frames\r\n\\scp,dlgs\r\n\\t,\"初め\",\"\",\"\",\"OK\",\"\"\r\n@@loop\r\n"
+        "\\cal,frames=frames+1\r\n\\wait,10\r\n\\jmp,@@loop\r\n";
+    THeadlessScriptForms forms;
+    Devices.Forms = &forms;
+    // The window's loop runs while the form is open; an idle call from there runs no frame.
+    int turns = 0, nested = 0;
+    forms.WhileOpen = [&] {
+        const int64_t last = Form->Engine->LastFrameTime;
+        FakeClock.Now += 100;
+        Form->AppIdle();
+        nested += Form->Engine->LastFrameTime != last;
+        ++turns;
+    };
+    THeadlessScriptForms::TAnswer typed;
+    typed.Text = "太郎";
+    forms.Answer(typed);
+    WriteGame();
+    Open();
+    Frames(3);
+    ASSERT_EQ(forms.Shown.size(), 1u);
+    EXPECT_EQ(forms.Shown[0].Caption, "テスト"_sj);  // the game's title
+    EXPECT_GT(turns, 0);
+    EXPECT_EQ(nested, 0);
+    EXPECT_EQ(Encoding::SjisToUtf8(Form->Engine->GameScript->Evaluate("ResultStr[0]").Text), "太郎");
+    EXPECT_GT(GameInt("frames"), 0);
+    EXPECT_EQ(ErrorLines(), "");
 }
 
 TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
