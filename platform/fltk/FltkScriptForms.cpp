@@ -444,8 +444,8 @@ bool ShowFileDialog(const TFileDialogRequest& r, std::string& fileName, const TF
     chooser.title(title.c_str());
     const std::string filter = ToolkitFilter(r.Filter);
     if (!filter.empty()) chooser.filter(filter.c_str());
-    // The name without its folder goes into the name box; the folder comes from A3, else from
-    // the name, else the game's folder.
+    // The name without its folder goes into the name box; the folder is the initial one, else
+    // the name's own, else the game's folder.
     const size_t cut = ScriptForms::FolderLength(r.FileName);
     std::string folder = FileSystem::HostPath(r.InitialFolder.empty() ? r.FileName.substr(0, cut) : r.InitialFolder);
     if (folder.empty()) folder = FileSystem::Root();
@@ -470,8 +470,8 @@ bool ShowFileDialog(const TFileDialogRequest& r, std::string& fileName, const TF
         ShowMessage(refusal, context);
     }
     if (before) {
-        if (chdir(before) != 0) { /* the folder went away meanwhile: nothing to return to */
-        }
+        // A folder that went away meanwhile cannot be returned to; the chosen name stays good.
+        [[maybe_unused]] const int back = chdir(before);
         std::free(before);
     }
     return chosen;

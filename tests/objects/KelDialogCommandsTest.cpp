@@ -290,31 +290,28 @@ protected:
             }
             lists.Font[static_cast<size_t>(slot)] = {kTestFace, 0, 0, 0};
         }
-        FontFixtures::TTestFont font;
-        font.CellWidth = font.CellHeight = 32;
-        FontFixtures::Install(font, 3, kTestFace);
     }
     static constexpr const char* kTestFace = "kel test font";
     TKeepSettings Keep;
 };
 
 TEST_F(FontDialogTest, SetupChoosesTheSlotAndKeepsWhatIsNotGiven) {
-    SystemConfigLib::Config.Font[3] = {"b", 5, 0, 0x112233};  // the last equal name of the list wins
-    SystemConfigLib::Config.FontLists[3].Add("b");
+    SystemConfigLib::Config.Font[4] = {"b", 5, 0, 0x112233};  // the last equal name of the list wins
+    SystemConfigLib::Config.FontLists[4].Add("b");
     TKelFontDialog d;
     EXPECT_EQ(d.Slot, 0);
-    d.Setup(3, "", 0, -4);
-    EXPECT_EQ(d.Slot, 3);
+    d.Setup(4, "", 0, -4);
+    EXPECT_EQ(d.Slot, 4);
     EXPECT_EQ(d.PreviewText, "０１あい亜永翳麒―「」"_sj);
     EXPECT_EQ(d.CharWidth, 32);
     EXPECT_EQ(d.CharHeight, 32);
-    EXPECT_EQ(d.FaceNames(), (std::vector<std::string>{kTestFace, "face 3", "B", "b"}));
+    EXPECT_EQ(d.FaceNames(), (std::vector<std::string>{kTestFace, "face 4", "B", "b"}));
     EXPECT_EQ(d.State().FaceIndex, 3);
     EXPECT_EQ(d.State().Style, 5);
     EXPECT_EQ(d.State().SwatchColor, 0x332211u);
     EXPECT_EQ(d.StyleColorForDialog(), 0x332211u);
     d.Setup(8, "あ"_sj, 20, 24);
-    EXPECT_EQ(d.Slot, 3);
+    EXPECT_EQ(d.Slot, 4);
     EXPECT_EQ(d.CharWidth, 20);
 }
 
@@ -353,22 +350,25 @@ TEST_F(FontDialogTest, ChangesGoLiveAndCancelPutsBackTheSetUpValues) {
 }
 
 TEST_F(FontDialogTest, PreviewShadesTheCellsFromBlackToWhite) {
+    // Slot 3 draws with the test font, whose 8 x 8 cells are drawn as they are at that size; the
+    // slot keeps its name, so applying the fonts keeps the font.
+    FontFixtures::Install({}, 3, kTestFace);
     TKelFontDialog d;
-    d.Setup(3, "", 0, 0);
+    d.Setup(3, "", 8, 8);
     const std::vector<uint32_t> p = d.Preview();
     ASSERT_EQ(p.size(), 396u * 51u);
     const auto at = [&](int x, int y) { return p[static_cast<size_t>(y) * 396 + static_cast<size_t>(x)]; };
     // The glyphs' frames start at the cells' corners, in grey levels 0, 127 and 255 as the
     // engine's alpha blend lays them over the background (within its one level of rounding).
-    const int y = (51 - 32) / 2;
+    const int y = (51 - 8) / 2;
     const auto grey = [](uint32_t pixel, int level) {
         for (int shift : {0, 8, 16})
             if (std::abs(static_cast<int>((pixel >> shift) & 0xFF) - level) > 1) return false;
         return true;
     };
     EXPECT_PRED2(grey, at(10, y), 0);
-    EXPECT_PRED2(grey, at(10 + 5 * 32, y), 127);
-    EXPECT_PRED2(grey, at(10 + 10 * 32, y), 255);
+    EXPECT_PRED2(grey, at(10 + 5 * 8, y), 127);
+    EXPECT_PRED2(grey, at(10 + 10 * 8, y), 255);
     EXPECT_EQ(at(5, 25), 0xFF888888u);  // the background
     for (int x : {0, 200, 395}) {
         EXPECT_EQ(at(x, 0), 0xFF000000u);
