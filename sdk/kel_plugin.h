@@ -7,8 +7,8 @@
  *
  * that is, the library's path (relative to the game's folder; a ".dll" name is also looked for
  * under the same name ending in ".so") and the type keyword scripts declare objects with, compared
- * without regard to ASCII case. A keyword equal to a built-in one ("img", "list", ...) or to an
- * earlier library's takes its place.
+ * without regard to ASCII case. A type name equal to a built-in keyword ("img", "list", ...) or
+ * to an earlier library's type name takes its place.
  *
  * The engine loads the libraries when it starts. A configured path without a file is skipped; a
  * file that cannot be loaded, or that lacks one of the seven exports below, stops the start with a
@@ -29,12 +29,12 @@
  *   ObjectOP(handle, name, block)
  *                               a command on the object, see below
  *
- * A command: a script line "\add,5,{text}" on an object of the type calls ObjectOP with the
+ * A command: a script line \add,5,"text" on an object of the type calls ObjectOP with the
  * command word as the script wrote it ("\add", backslash and case as written) in a 256-byte
  * buffer, zero after the word, and a KelPluginBlock. The block is zero-filled before every call;
  * then argument i (i = 0..7, the i+1-th after the word) that is not empty is evaluated and gives
- * Ints[i] (its integer value; 0 for a text that is not a number) and Strings[i] (its text; the
- * decimal digits for a number). A word or a text of 256 bytes or more arrives cut to at most 255
+ * Ints[i] (its integer value; 0 for a text that is not a number) and Strings[i] (its text; for
+ * a number, its decimal digits). A word or a text of 256 bytes or more arrives cut to at most 255
  * bytes, never inside a two-byte character. Texts are Shift-JIS.
  *
  * ObjectOP answers:

@@ -9,7 +9,7 @@
 //     \gvar,counter,apples     a new counter, at 0
 //     \scp,apples
 //     \add,5                   adds 5 (1 without an argument); ResultInt[0] := the new value
-//     \label,{red apples}      names it
+//     \label,"red apples"      names it
 //     \get                     ResultInt[0] := 5, ResultStr[0] := "red apples=5"
 //     \set,0                   sets the value, no results
 //
