@@ -19,8 +19,10 @@
 #include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
+#include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
@@ -151,6 +153,8 @@ TKelSystem::~TKelSystem() {
     Sound.reset();
     Input.reset();
     LogData.reset();
+    // After the interpreters: their plug-in objects still call into the libraries when freed.
+    DllObjects.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -168,6 +172,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
+    links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -186,6 +191,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    // A plug-in library that cannot be bound raises here and ends the set-up.
+    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config, FileSystem::Root());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
@@ -205,6 +212,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelMessageCommands::Register(TObjectKindRegistry::Global());
     // The words of buttons and scroll bars.
     KelButtonCommands::Register(TObjectKindRegistry::Global());
+    // Objects of the plug-in libraries' types, and their words.
+    ScriptObjectDLL::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();

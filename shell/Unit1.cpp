@@ -17,6 +17,7 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/OggWuvorbisLib.h"
+#include "objects/ScriptObjectDLL.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -274,7 +275,10 @@ void TForm1::RunStartUp() {
 
     DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
-    if (!StartEngine()) return FailKey("EngineSetupERROR");
+    if (!StartEngine()) {
+        if (!Ended()) FailKey("EngineSetupERROR");
+        return;
+    }
 
     if (CreateTray) Tray = CreateTray();
     Window.Show();
@@ -305,6 +309,11 @@ bool TForm1::StartEngine() {
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
+    } catch (const EScriptObjectDLL& e) {
+        // The game maker needs to know which plug-in library failed and why: its own message is
+        // shown in place of the general one.
+        StartFailure = e.what();
+        Fail(StartFailure, SystemConfigLib::MessageTable.Values("OK"));
     } catch (const std::exception& e) {
         StartFailure = e.what();
     } catch (...) {
