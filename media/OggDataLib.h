@@ -243,8 +243,9 @@ namespace OggDataLib {
 void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSlot, TOggData::kLoopSlots>& loops);
 
 // The whole sound of an Ogg Vorbis stream (read from its start) as PCM of the engine's format,
-// padded with silence to at least 32768 bytes and to a multiple of 1024; null when the stream is
-// null or cannot be decoded.
+// as long as the file says, padded with silence to at least 32768 bytes and to a multiple of
+// 1024. A loop tag ending within the sound jumps back once. Null for a null stream or a length
+// beyond the largest sound buffer; a stream the decoder refuses throws EOggError.
 std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream);
 
 }  // namespace OggDataLib
