@@ -766,13 +766,13 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
     }
 }
 
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream) {
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name) {
     if (!stream) return nullptr;
     auto copy = std::make_unique<TMemoryStream>();
     copy->CopyFrom(*stream, 0);
     copy->SetPosition(0);
     TOggData ogg(44100);
-    ogg.Open(std::move(copy));
+    ogg.Open(std::move(copy), name);
     ogg.SetVolumeNow(1.0f);
     ogg.Play(false);
     // The length the file gives, at 44100 Hz. The sound is then decoded in one read of that size,
