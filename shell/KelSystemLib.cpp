@@ -10,6 +10,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "media/uSoundLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
@@ -310,6 +311,8 @@ uint8_t TKelSystem::RunFrame() {
     const int32_t delta = ClampDelta(elapsed);
     LastFrameTime = now;
     const int64_t frameStart = now;
+    // A stream that failed to decode on the mixer's thread is reported here, in the frame after.
+    if (TSound* library = Sound ? Sound->Library() : nullptr) library->LogDecodeErrors();
 
     if (ErrorLogLib::ErrorFlag) ErrorState = kErrorStateOn;
     if ((Mode == kmConfigDialog || ErrorState) && Host && !Host->IsActiveWindow()) return 0;
