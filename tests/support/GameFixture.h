@@ -9,6 +9,24 @@ namespace GameFixture {
 
 // Writes dir/GameData/data0.pack holding the files (texts in UTF-8, stored in Shift-JIS as a game
 // stores them) and, unless library is empty, copies that file to dir/DLL/SystemInfo.so.
-void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library);
+// Files in binaries are stored as they are.
+void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library,
+           const std::map<std::string, std::string>& binaries = {});
 
 }  // namespace GameFixture
+
+// A game folder as the program has it open when its start-up dialog shows: the folder is the root
+// of engine paths, the packs are open, and the game's settings, the defaults and the user's file
+// are read into a fresh configuration. Closing the packs and restoring the root on destruction.
+class TOpenGame {
+public:
+    TOpenGame(const std::map<std::string, std::string>& files, const std::map<std::string, std::string>& binaries = {});
+    ~TOpenGame();
+    TOpenGame(const TOpenGame&) = delete;
+    TOpenGame& operator=(const TOpenGame&) = delete;
+
+    std::string Dir;  // host path
+
+private:
+    std::string OldRoot;
+};
