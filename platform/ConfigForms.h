@@ -21,9 +21,9 @@ class IDialogOwner;
 
 enum class TFormControlKind : uint8_t {
     Label,
-    ComboBox,   // a drop-down list: Value is the item index, -1 while no item is shown
-    TrackBar,   // a horizontal bar with a tick per step: Value in Min..Max
-    CheckBox,   // Value 0 or 1
+    ComboBox,  // a drop-down list: Value is the item index, -1 while no item is shown
+    TrackBar,  // a horizontal bar with a tick per step: Value in Min..Max
+    CheckBox,  // Value 0 or 1
     Button,
     Image,      // Pixels, Width x Height, drawn opaque
     Memo,       // read-only text of several lines (Text), scrolled by the user

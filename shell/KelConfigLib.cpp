@@ -61,8 +61,9 @@ int64_t TypingTime(int32_t speed, int32_t charWait) {
 }  // namespace
 
 int32_t NextPreviewTime(int32_t time, int32_t speed, int32_t charWait, int32_t pageWait) {
-    // Settings come from files: a cycle that a negative page wait would make empty is 1 ms long.
-    const int64_t cycle = std::max<int64_t>(TypingTime(speed, charWait) + pageWait, 1);
+    // Settings come from files: a cycle that a negative page wait would make empty is 1 ms long,
+    // and one longer than the time can count ends where the count does.
+    const int64_t cycle = std::clamp<int64_t>(TypingTime(speed, charWait) + pageWait, 1, INT32_MAX);
     return static_cast<int32_t>((int64_t{time} + kTimerMs) % cycle);
 }
 
@@ -112,7 +113,8 @@ constexpr int32_t kClientWidth = 439, kClientHeight = 464;
 constexpr int32_t kPictureWidth = 60, kPictureHeight = 40;
 constexpr int32_t kTemplateTop = 0;
 
-const char* const kPageCaptions[TKelConfig::kPageCount] = {"システム", "音量", "ボイス", "メッセージ", "フォント", "情報"};
+const char* const kPageCaptions[TKelConfig::kPageCount] = {"システム",   "音量",     "ボイス",
+                                                           "メッセージ", "フォント", "情報"};
 
 std::vector<std::string> Items(std::initializer_list<const char*> utf8) {
     std::vector<std::string> items;
@@ -294,7 +296,8 @@ void TKelConfig::LayOut() {
         const int32_t top = i == 1 ? 22 : 24 + 124 * (i / 2);
         const int32_t left = i == 1 ? 8 : 16;
         add(K::Label, "LabelVolume" + std::to_string(i + 1), pgVolume, parent, left, top + 5, 80, 20, volumeLabels[i]);
-        C.VolumeBars[static_cast<size_t>(i)] = bar("TrackBar" + std::to_string(i + 1), pgVolume, parent, left + 92, top);
+        C.VolumeBars[static_cast<size_t>(i)] =
+            bar("TrackBar" + std::to_string(i + 1), pgVolume, parent, left + 92, top);
         C.VolumeLabels[static_cast<size_t>(i)] =
             add(K::Label, "Label" + std::to_string(44 + i), pgVolume, parent, left + 320, top + 5, 70, 20);
     }
@@ -514,7 +517,7 @@ void TKelConfig::DrawFontPreview() {
     Form[C.Outline].Value = (f.Style & 4) != 0;
     const TFormControl& swatch = Form[C.StyleColor];
     Form.SetPixels(C.StyleColor, std::vector<uint32_t>(static_cast<size_t>(swatch.Width) * swatch.Height,
-                                                      0xFF000000u | (static_cast<uint32_t>(f.StyleColor) & 0xFFFFFF)));
+                                                       0xFF000000u | (static_cast<uint32_t>(f.StyleColor) & 0xFFFFFF)));
     Form[C.FontAA].Value = ItemOrNone(f.AA, 3);
     Form.SetPixels(C.Sample, FontSample());
 }

@@ -151,7 +151,8 @@ TPadMenu::TPadMenu(IConfigForms& forms, const IDialogOwner* owner, std::string f
     }
     const TPadSettings settings = ReadPadFile(FileName);
     for (int32_t i = 0; i < kMouseActionCount; ++i) {
-        const auto at = std::find(settings.Buttons.begin(), settings.Buttons.end(), kMouseActions[static_cast<size_t>(i)]);
+        const auto at =
+            std::find(settings.Buttons.begin(), settings.Buttons.end(), kMouseActions[static_cast<size_t>(i)]);
         Form[Combo[static_cast<size_t>(i)]].Value =
             at == settings.Buttons.end() ? 0 : static_cast<int32_t>(at - settings.Buttons.begin()) + 1;
     }
@@ -216,7 +217,8 @@ void TPadMenu::Save() {
     // In action order, so that of two actions on one button the later one is written.
     for (int32_t i = 0; i < kMouseActionCount; ++i) {
         const int32_t n = Form[Combo[static_cast<size_t>(i)]].Value;
-        if (n > 0 && n <= kButtonCount) settings.Buttons[static_cast<size_t>(n - 1)] = kMouseActions[static_cast<size_t>(i)];
+        if (n > 0 && n <= kButtonCount)
+            settings.Buttons[static_cast<size_t>(n - 1)] = kMouseActions[static_cast<size_t>(i)];
     }
     const TFormControl& speed = Form[SpeedBar];
     const TFormControl& dead = Form[DeadZoneBar];

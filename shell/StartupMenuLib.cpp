@@ -100,9 +100,11 @@ void TStartupMenu::LayOut() {
     };
     const std::vector<std::string> offOn = Items({"使用しない", "使用する"});
 
-    C.ScreenMode = row(pgGraphic, 0, "Label1", "画面モード", "ComboBox1", Items({"ウインドウモード", "フルスクリーン"}));
+    C.ScreenMode =
+        row(pgGraphic, 0, "Label1", "画面モード", "ComboBox1", Items({"ウインドウモード", "フルスクリーン"}));
     C.ColorMode = row(pgGraphic, 1, "Label2", "色数", "ComboBox4", Items({"ハイカラー", "フルカラー"}));
-    C.FpsLimit = row(pgGraphic, 2, "Label3", "フレームレート", "ComboBox5", Items({"20 FPS", "40 FPS", "60 FPS", "80 FPS"}));
+    C.FpsLimit =
+        row(pgGraphic, 2, "Label3", "フレームレート", "ComboBox5", Items({"20 FPS", "40 FPS", "60 FPS", "80 FPS"}));
     C.Interlace = row(pgGraphic, 3, "Label4", "インターレース", "ComboBox2", offOn);
     C.GraphicReset = reset("GraphicResetButton", pgGraphic);
 

@@ -74,8 +74,8 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& c,
 
     l.push_back("■DirectX"_sj);
     l.push_back("Version:" + q("DirectX,Version") + " 以上"_sj);
-    for (const char* dll : {"ddraw  :ddraw.dll", "dsound :dsound.dll", "dinput :dinput.dll", "d3d8   :d3d8.dll",
-                            "d3d9   :d3d9.dll"}) {
+    for (const char* dll :
+         {"ddraw  :ddraw.dll", "dsound :dsound.dll", "dinput :dinput.dll", "d3d8   :d3d8.dll", "d3d9   :d3d9.dll"}) {
         const std::string_view d(dll);
         l.push_back(std::string(d.substr(0, 8)) + q("File,FileVersion," + std::string(d.substr(8))));
     }
@@ -87,8 +87,8 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& c,
     l.push_back("Clock  :" + q("CPU,clock") + "MHz");
     l.push_back("L1Cache:" + q("CPU,L1Cache") + "KB");
     l.push_back("L2Cache:" + q("CPU,L2Cache") + "KB");
-    for (const char* flag : {"MMX    :MMX", "SSE    :SSE", "SSE2   :SSE2", "3DNow  :3DNow", "HTT    :HTT",
-                             "x8664  :X8664"}) {
+    for (const char* flag :
+         {"MMX    :MMX", "SSE    :SSE", "SSE2   :SSE2", "3DNow  :3DNow", "HTT    :HTT", "x8664  :X8664"}) {
         const std::string_view f(flag);
         l.push_back(std::string(f.substr(0, 8)) + q("CPU," + std::string(f.substr(8))));
     }

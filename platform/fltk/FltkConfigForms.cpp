@@ -203,7 +203,7 @@ public:
         uchar r = static_cast<uchar>(color >> 16), g = static_cast<uchar>(color >> 8), b = static_cast<uchar>(color);
         // The chooser runs its own loop: the game window is kept painted from a timer meanwhile.
         Fl::add_timeout(kLoopSeconds, KeepHostPainted);
-        const int chosen = fl_color_chooser(Encoding::SjisToUtf8("色の設定"_sj).c_str(), r, g, b, 1);
+        const int chosen = fl_color_chooser("色の設定", r, g, b, 1);
         Fl::remove_timeout(KeepHostPainted);
         if (!chosen) return false;
         color = uint32_t{r} << 16 | uint32_t{g} << 8 | b;
@@ -334,19 +334,6 @@ private:
         return Window.get();
     }
 
-    // Where a control lies in window pixels.
-    void Place(int32_t index, int& x, int& y) const {
-        const TFormControl& c = Form[index];
-        if (c.Parent >= 0) {
-            Place(c.Parent, x, y);
-        } else if (c.Page >= 0) {
-            x = Form.PagesLeft, y = Form.PagesTop + kTabHeight;
-        } else {
-            x = 0, y = 0;
-        }
-        x += c.Left, y += c.Top;
-    }
-
     // A control in a clip area shows only while it lies wholly inside it.
     bool Inside(int32_t index) const {
         const TFormControl& c = Form[index];
@@ -385,7 +372,7 @@ private:
             const TFormControl& c = Form.Controls[i];
             Fl_Widget* w = Widgets[i];
             int x = 0, y = 0;
-            Place(static_cast<int32_t>(i), x, y);
+            TFltkConfigForms::Place(Form, static_cast<int32_t>(i), x, y);
             if (w->x() != x || w->y() != y || w->w() != c.Width || w->h() != c.Height) {
                 w->resize(x, y, c.Width, c.Height);
                 if (w->parent()) w->parent()->redraw();
@@ -428,7 +415,8 @@ private:
                 items.assign(texts.size() + 1, Fl_Menu_Item{});
                 for (size_t k = 0; k < texts.size(); ++k) {
                     items[k].text = texts[k].c_str();
-                    items[k].labelfont_ = static_cast<Fl_Font>(k < c.ItemFaces.size() ? Forms.FaceOf(c.ItemFaces[k]) : FL_HELVETICA);
+                    items[k].labelfont_ =
+                        static_cast<Fl_Font>(k < c.ItemFaces.size() ? Forms.FaceOf(c.ItemFaces[k]) : FL_HELVETICA);
                     items[k].labelsize_ = kFontSize;
                     items[k].labelcolor_ = FL_FOREGROUND_COLOR;
                 }
@@ -532,6 +520,18 @@ private:
 };
 
 }  // namespace
+
+void TFltkConfigForms::Place(const TConfigForm& form, int32_t index, int& x, int& y) {
+    const TFormControl& c = form[index];
+    if (c.Parent >= 0) {
+        Place(form, c.Parent, x, y);
+    } else if (c.Page >= 0) {
+        x = form.PagesLeft, y = form.PagesTop + kTabHeight;
+    } else {
+        x = 0, y = 0;
+    }
+    x += c.Left, y += c.Top;
+}
 
 int TFltkConfigForms::FaceOf(const std::string& family) {
     if (family.empty()) return FL_HELVETICA;

@@ -14,6 +14,9 @@ public:
     // False without touching FLTK when no X display can be opened.
     bool ShowModal(TConfigForm& form, IFormEvents& events) override;
 
+    // Where a control of the form lies, in client pixels of the form's window.
+    static void Place(const TConfigForm& form, int32_t index, int& x, int& y);
+
     // The toolkit's face number of an installed family that list items are written in, given out
     // once per family (the toolkit keeps the name it is given, so the names stay here).
     int FaceOf(const std::string& family);

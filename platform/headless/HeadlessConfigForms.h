@@ -23,9 +23,9 @@ public:
     // A form as it was shown and what happened on it.
     struct TShown {
         std::string Caption;
-        std::vector<std::string> Pages;  // the captions of the visible pages when it opened
-        std::vector<int32_t> PagesShown;  // the active page when it opened, then each page chosen
-        std::vector<std::string> Copied;  // texts put on the clipboard
+        std::vector<std::string> Pages;    // the captions of the visible pages when it opened
+        std::vector<int32_t> PagesShown;   // the active page when it opened, then each page chosen
+        std::vector<std::string> Copied;   // texts put on the clipboard
         std::vector<std::string> Refused;  // actions that could not be taken, described
         std::string ClosedBy;              // the control whose click closed it
     };

@@ -37,9 +37,9 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     {
         TStartupMenu menu(Forms, nullptr);
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, 1);  // 128 KiB is "普通"
-        Forms.Set("ComboBox1", 1);                            // full screen
-        Forms.Set("ComboBox5", 1);                            // 40 FPS
-        Forms.Set("ComboBox2", 1);                            // interlace: stored at once
+        Forms.Set("ComboBox1", 1);                           // full screen
+        Forms.Set("ComboBox5", 1);                           // 40 FPS
+        Forms.Set("ComboBox2", 1);                           // interlace: stored at once
         EXPECT_EQ(c.Interlace, 0);
         Forms.Click("Button3");  // "終了"
         EXPECT_FALSE(menu.ShowModal());
@@ -75,9 +75,9 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
         int32_t Fps, Stream;
         int32_t FpsItem, StreamItem, Interval;
     } cases[] = {
-        {0, 0, -1, -1, 100},           // 1000 div max(0, 10)
-        {100, 1048576, -1, -1, 10},    // 1000 div 100
-        {30, 65536, 0, 0, 50},         // 30 falls into "20 FPS": the preview follows the item
+        {0, 0, -1, -1, 100},         // 1000 div max(0, 10)
+        {100, 1048576, -1, -1, 10},  // 1000 div 100
+        {30, 65536, 0, 0, 50},       // 30 falls into "20 FPS": the preview follows the item
         {80, 196608, 3, 2, 12},
     };
     for (const auto& k : cases) {
@@ -94,13 +94,13 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
 }
 
 TEST_F(StartupMenuTest, TheGamesSettingsChooseThePagesAndOptions) {
-    TOpenGame game({{"System\\etc\\Game.dat",
-                     "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
+    TOpenGame game(
+        {{"System\\etc\\Game.dat", "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
     SystemConfigLib::Config.SurfaceMemory = 1;
     TStartupMenu menu(Forms, nullptr);
     Forms.ShowPage(4);  // the information page is not there
     Forms.ShowPage(3);
-    Forms.Set("ComboBox9", 0);  // nor is the surface-memory box
+    Forms.Set("ComboBox9", 0);          // nor is the surface-memory box
     Forms.Click("GraphicResetButton");  // without "System\etc\Config.txt" no reset button shows
     Forms.Click("Button1");
     menu.ShowModal();
@@ -143,16 +143,16 @@ TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
 }
 
 TEST_F(StartupMenuTest, ThePreviewPlaysTheGamesAnimation) {
-    TOpenGame game({{"System\\etc\\Game.dat", ""}},
-                   {{"System\\Startup\\Startup.b",
-                     AnimationBmpWriter::Write(
-                         AnimationFixtures::StateFile(300, 300, {AnimationFixtures::SolidPng(300, 300, 0xFF3366CC)}))}});
+    TOpenGame game(
+        {{"System\\etc\\Game.dat", ""}},
+        {{"System\\Startup\\Startup.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
+                                            300, 300, {AnimationFixtures::SolidPng(300, 300, 0xFF3366CC)}))}});
     TStartupMenu menu(Forms, nullptr);
     ASSERT_TRUE(menu.Animation);
     menu.StepPreview();
     const TFormControl& preview = menu.Form[menu.C.Preview];
     ASSERT_EQ(preview.Pixels.size(), 240u * 240u);
-    EXPECT_EQ(preview.Pixels[0], 0xFF000000u);               // the frame
+    EXPECT_EQ(preview.Pixels[0], 0xFF000000u);                         // the frame
     EXPECT_EQ(preview.Pixels[120 * 240 + 120] & 0xFFFFFF, 0x3366CCu);  // the animation
 }
 
@@ -168,7 +168,8 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
     TOpenGame game({{"System\\etc\\Game.dat", ""}});
     FileSystem::ForceDirectories("GameData\\System");
     // Two buttons hold left click: the lower one counts. Other lines stay as they are.
-    FileSystem::WriteFileReplace(PadMenuLib::kPadFile, "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
+    FileSystem::WriteFileReplace(PadMenuLib::kPadFile,
+                                 "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
     {
         TPadMenu pad(Forms, nullptr);
         EXPECT_EQ(pad.Form[pad.Combo[0]].Value, 2);

@@ -37,13 +37,15 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 
 }  // namespace GameFixture
 
-TOpenGame::TOpenGame(const std::map<std::string, std::string>& files, const std::map<std::string, std::string>& binaries)
+TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
+                     const std::map<std::string, std::string>& binaries)
     : Dir(TestData::ScratchDir()), OldRoot(FileSystem::Root()) {
     GameFixture::Write(Dir, files, "", binaries);
     Unit1::UseGameFolder(Dir);
     ErrorLogLib::ClearErrorLog();
     SystemConfigLib::InitDefaults();
     PackLib::OpenPacks("GameData\\");
+    SystemConfigLib::LoadPackMessageTable();
     KelSystemLib::LoadGameData();
     SystemConfigLib::LoadUserSettings();
 }
