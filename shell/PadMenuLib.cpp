@@ -174,7 +174,9 @@ bool TPadMenu::ShowModal() {
 void TPadMenu::UpdateLabels() {
     const TFormControl& speed = Form[SpeedBar];
     const TFormControl& dead = Form[DeadZoneBar];
-    Form[SpeedLabel].Caption = "(" + std::to_string(RoundRatio(int64_t{speed.Value} * 1000, speed.Max)) + "pix/sec)";
+    std::string text = "(";
+    text += std::to_string(RoundRatio(int64_t{speed.Value} * 1000, speed.Max));
+    Form[SpeedLabel].Caption = text + "pix/sec)";
     Form[DeadZoneLabel].Caption = std::to_string(RoundRatio(int64_t{dead.Value} * 100, dead.Max)) + " ％"_sj;
 }
 

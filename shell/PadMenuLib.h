@@ -3,11 +3,10 @@
 // engine reads that file; it is there for whatever drives the pad.
 //
 // The file is key=value lines as the configuration files are (any ASCII case, the first line of
-// a key counts, numbers decimal or "$" hexadecimal):
-//   Button1 .. Button16  the mouse action of that pad button: -1 left click, -2 right click,
-//                        -3 wheel click, -6 wheel up, -7 wheel down, 0 none
-//   Speed                cursor speed in pixels per second (default 400)
-//   DeadZone             dead zone in percent (default 10)
+// a key counts, numbers decimal or "$" hexadecimal). "Button1" .. "Button16" hold what each pad
+// button does as a mouse action code (kMouseActions below: left, right and wheel click, wheel up,
+// wheel down; 0 for nothing); "Speed" is how fast the pad moves the cursor, in pixels a second
+// (400 unless set), and "DeadZone" the stick's dead zone in percent (10 unless set).
 // Writing it keeps every other line of the file as it was.
 #pragma once
 

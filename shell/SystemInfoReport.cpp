@@ -114,7 +114,7 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& c,
         const size_t comma = drives.find(',', start);
         const std::string d = drives.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         l.push_back(d + ":\\    :" + q("DRIVE,Name," + d) + " [" + q("DRIVE,Type," + d) + "]");
-        l.push_back(" " + std::string("      :") + Number(Mebibytes(q("DRIVE,Avail," + d))) + "/" +
+        l.push_back(std::string(1, ' ') + "      :" + Number(Mebibytes(q("DRIVE,Avail," + d))) + "/" +
                     Number(Mebibytes(q("DRIVE,Total," + d))) + "MB " + query("DRIVE,FileSystem," + d, ""));
         if (comma == std::string::npos) break;
         start = comma + 1;

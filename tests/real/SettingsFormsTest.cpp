@@ -6,6 +6,7 @@
 #include <FL/Fl_Tabs.H>
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
+#include <X11/Xutil.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>

@@ -2,6 +2,7 @@
 // library the start binds.
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -20,7 +21,10 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 // are read into a fresh configuration. Closing the packs and restoring the root on destruction.
 class TOpenGame {
 public:
-    TOpenGame(const std::map<std::string, std::string>& files, const std::map<std::string, std::string>& binaries = {});
+    using TFiles = std::map<std::string, std::string>;
+    explicit TOpenGame(const TFiles& files, const TFiles& binaries = {});
+    // The same for a list written in place: TOpenGame game({{"System\\etc\\Game.dat", "..."}}).
+    explicit TOpenGame(std::initializer_list<TFiles::value_type> files) : TOpenGame(TFiles(files)) {}
     ~TOpenGame();
     TOpenGame(const TOpenGame&) = delete;
     TOpenGame& operator=(const TOpenGame&) = delete;
