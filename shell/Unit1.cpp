@@ -29,6 +29,7 @@
 #include "shell/KelConfigLib.h"
 #include "shell/KelMovieLink.h"
 #include "shell/KelSoundLink.h"
+#include "shell/StartupMenuLib.h"
 
 namespace {
 
@@ -128,6 +129,11 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     DDSD71->SetDebugOption(dsoHaltOnError);
     DDSD71->SetChannelCount(16);
     Window.SetEvents(this);
+    if (Devices.Forms)
+        ShowStartupMenu = [this] {
+            TStartupMenu menu(*Devices.Forms, &Window);
+            return menu.ShowModal();
+        };
 }
 
 TForm1::~TForm1() {
@@ -302,7 +308,7 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>();
-        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get());
+        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(
             TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
         Movie = movie.get();

@@ -28,7 +28,7 @@ class KelSoundLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::vector<PackWriter::TEntry> entries = {
-            {"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=240\r\n"},
+            {"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n"},
             {"startup.s", kStartup},
             {"voice.ogg", SoundFixtures::ToneOgg(44100, 2, 0.5, 1000, 0.5)},
             {"damaged.ogg", SoundFixtures::CorruptMiddlePage(SoundFixtures::NoiseOgg())},

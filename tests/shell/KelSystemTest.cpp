@@ -76,7 +76,9 @@ TEST(KelSystemLimiterTest, Caption) {
 
 // ---- games packed in code ----
 
-const char* kGameDat = "GameTitle=テスト\r\nFormCaption=テスト %%%fps\r\nScreenWidth=640\r\nScreenHeight=480\r\n";
+const char* kGameDat =
+    "GameTitle=テスト\r\nFormCaption=テスト %%%fps\r\nScreenWidth=640\r\nScreenHeight=480\r\n"
+    "ConfigStartupSkip=TRUE\r\n";
 const char* kMessages =
     "OK=ＯＫ\r\nEXIT_Text=終了しますか？\r\nEXIT_Yes=はい\r\nEXIT_no=いいえ\r\n"
     "RESET_Text=戻りますか？\r\nRESET_Yes=はい\r\nRESET_no=いいえ\r\n";
