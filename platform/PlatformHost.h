@@ -9,6 +9,7 @@ class IDisplayDevice;  // platform/Display.h
 class IAudioDevice;    // platform/Audio.h
 class IFontProvider;   // platform/SystemFonts.h
 class IMovieBackend;   // platform/Movie.h
+class IConfigForms;    // platform/ConfigForms.h
 class IScriptForms;    // platform/ScriptForms.h
 
 struct TPlatformHost {
@@ -21,6 +22,10 @@ struct TPlatformHost {
 
     IMovieBackend* Movies = nullptr;
 
+    // The settings forms: the start-up settings, game-pad and configuration dialogs. Without them
+    // the start-up dialog is not shown and the configuration dialog leaves the settings alone.
+    IConfigForms* Forms = nullptr;
+
     // The forms that script words open: FLTK in the program, the answerer in the runner and tests.
-    IScriptForms* Forms = nullptr;
+    IScriptForms* ScriptForms = nullptr;
 };

@@ -30,24 +30,28 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkText.h"
 
 namespace {
 
-using ScriptForms::ToolkitText;
+// Texts as FLTK takes them; a widget label has its "@" doubled, which FLTK would read as the start
+// of a symbol.
+std::string ToolkitText(const std::string& sjis) {
+    return FltkText::ToolkitText(sjis, false);
+}
+std::string WidgetLabel(const std::string& sjis) {
+    return FltkText::ToolkitText(sjis, true);
+}
 
 constexpr double kTick = 0.016;
 constexpr int kButtonHeight = 25;
 
-// FL_HELVETICA stands for the forms' proportional face (bold: FL_HELVETICA_BOLD), FL_COURIER for
-// the fixed face of edit boxes and the memo. The first character of an FLTK face name is its
-// style: a space for plain, B for bold. The standard dialogs get Japanese texts, and the file
-// chooser is FLTK's own.
+// The forms' faces are the Japanese ones (FL_COURIER: the fixed face of edit boxes and the memo).
+// The standard dialogs get Japanese texts, and the file chooser is FLTK's own.
 void PrepareToolkit() {
     static bool done = false;
     if (done) return;
-    Fl::set_font(FL_HELVETICA, " IPAPGothic");
-    Fl::set_font(FL_HELVETICA_BOLD, "BIPAPGothic");
-    Fl::set_font(FL_COURIER, " IPAGothic");
+    FltkText::UseJapaneseFaces();
     Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     fl_ok = "OK";
     fl_cancel = "キャンセル";
@@ -69,16 +73,6 @@ void PrepareToolkit() {
     Fl_File_Chooser::existing_file_label = "既にあるファイルを選んでください";
     Fl_Native_File_Chooser::file_exists_message = "同じ名前のファイルがあります。置き換えますか？";
     done = true;
-}
-
-// A widget label: "@" doubled, since FLTK would read it as the start of a symbol.
-std::string WidgetLabel(const std::string& sjis) {
-    std::string out;
-    for (char c : ToolkitText(sjis)) {
-        if (c == '@') out += '@';
-        out += c;
-    }
-    return out;
 }
 
 // Runs the while-open hook about every 16 ms while it lives, also through FLTK's own modal loops

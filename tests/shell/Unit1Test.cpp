@@ -338,7 +338,7 @@ TEST_F(MainWindowTest, AScriptFormKeepsTheWindowAnsweringWithoutNestingFrames) {
         "@@reset\r\n@@top\r\n\\gvar,int,frames\r\n\\scp,dlgs\r\n\\t,\"初め\",\"\",\"\",\"OK\",\"\"\r\n@@loop\r\n"
         "\\cal,frames=frames+1\r\n\\wait,10\r\n\\jmp,@@loop\r\n";
     THeadlessScriptForms forms;
-    Devices.Forms = &forms;
+    Devices.ScriptForms = &forms;
     // The window's loop runs while the form is open; an idle call from there runs no frame.
     int turns = 0, nested = 0;
     forms.WhileOpen = [&] {

@@ -28,6 +28,7 @@
 #include "platform/NativeLibrary.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
+#include "platform/headless/HeadlessConfigForms.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "platform/headless/HeadlessMainWindow.h"
@@ -323,6 +324,8 @@ public:
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
         for (const auto& f : Forms.Shown)
+            out << "form: " << Printable(f.Caption) << " -> " << f.ClosedBy << "\n";
+        for (const auto& f : ScriptForms.Shown)
             out << "form: " << f.Kind << " " << Printable(f.Caption) << " -> " << f.Result << "\n";
         if (Form)
             for (const auto& e : Form->DamagedEntries)
@@ -358,10 +361,17 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
+    // The settings forms: the start-up dialog takes "起動" and the others their default button unless
+    // a test queues the player's actions.
+    THeadlessConfigForms Forms;
     // The script's forms end as cancelled: a run has no player to answer them.
-    THeadlessScriptForms Forms;
-    TPlatformHost Devices{
-        .Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies, .Forms = &Forms};
+    THeadlessScriptForms ScriptForms;
+    TPlatformHost Devices{.Display = &Screen.Device,
+                          .Audio = &Audio,
+                          .Fonts = &Fonts,
+                          .Movies = &Movies,
+                          .Forms = &Forms,
+                          .ScriptForms = &ScriptForms};
     THeadlessHost Host{Source};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;
