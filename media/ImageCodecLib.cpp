@@ -457,6 +457,37 @@ std::string EncodeBmp32(const TBitmap32& bitmap) {
     return s;
 }
 
+std::string EncodeBmp15(const TBitmap32& bitmap) {
+    const uint32_t stride = (static_cast<uint32_t>(bitmap.Width) * 2 + 3) & ~3u;
+    const uint32_t imageSize = stride * static_cast<uint32_t>(bitmap.Height);
+    std::string s;
+    s.reserve(54 + imageSize);
+    s += "BM";
+    Append32(s, 54 + imageSize);
+    Append32(s, 0);
+    Append32(s, 54);
+    Append32(s, 40);
+    Append32(s, static_cast<uint32_t>(bitmap.Width));
+    Append32(s, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
+    Append16(s, 1);
+    Append16(s, 16);
+    Append32(s, BI_RGB);
+    Append32(s, imageSize);
+    Append32(s, 0);
+    Append32(s, 0);
+    Append32(s, 0);
+    Append32(s, 0);
+    for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
+        const uint32_t* row = bitmap.ScanLine(y);
+        for (int32_t x = 0; x < bitmap.Width; ++x) {
+            const uint32_t c = row[x];
+            Append16(s, static_cast<uint16_t>(((c >> 9) & 0x7C00) | ((c >> 6) & 0x03E0) | ((c >> 3) & 0x001F)));
+        }
+        s.append(stride - static_cast<uint32_t>(bitmap.Width) * 2, '\0');
+    }
+    return s;
+}
+
 std::unique_ptr<TBitmap32> DecodeJpeg(const uint8_t* data, size_t size, TJpegOutput output) {
     const bool grey = output == TJpegOutput::Grey236;
     TJpegDecoder d;
