@@ -17,6 +17,7 @@
 #include "objects/KelImageCommands.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelMessageCommands.h"
+#include "objects/KelSaveRecords.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
@@ -24,6 +25,7 @@
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelSaveLink.h"
 
 using namespace KelSystemLib;
 
@@ -168,6 +170,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
+    links.SaveData = SaveFolder.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -205,6 +208,10 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelMessageCommands::Register(TObjectKindRegistry::Global());
     // The words of buttons and scroll bars.
     KelButtonCommands::Register(TObjectKindRegistry::Global());
+    // The records of save games that the screen objects, the sound and the movie keep.
+    KelSaveRecords::Register(TObjectKindRegistry::Global());
+    if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
+    if (!GameState) GameState = std::make_unique<TKelGameState>();
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
