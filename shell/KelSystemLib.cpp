@@ -23,6 +23,7 @@
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
+#include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
 #include "shell/KelSaveLink.h"
@@ -208,7 +209,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelMessageCommands::Register(TObjectKindRegistry::Global());
     // The words of buttons and scroll bars.
     KelButtonCommands::Register(TObjectKindRegistry::Global());
-    // The records of save games that the screen objects, the sound and the movie keep.
+    // The words of the system, save-file and system-data objects, and the records of save games
+    // that the screen objects, the sound and the movie keep.
+    KelSystemCommands::Register(TObjectKindRegistry::Global());
     KelSaveRecords::Register(TObjectKindRegistry::Global());
     if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
     if (!GameState) GameState = std::make_unique<TKelGameState>();
