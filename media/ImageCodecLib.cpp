@@ -430,35 +430,10 @@ std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size) {
     return out;
 }
 
-std::string EncodeBmp32(const TBitmap32& bitmap) {
-    const uint32_t imageSize = static_cast<uint32_t>(bitmap.Width) * static_cast<uint32_t>(bitmap.Height) * 4;
-    std::string s;
-    s.reserve(54 + imageSize);
-    s += "BM";
-    Append32(s, 54 + imageSize);
-    Append32(s, 0);
-    Append32(s, 54);
-    Append32(s, 40);
-    Append32(s, static_cast<uint32_t>(bitmap.Width));
-    Append32(s, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
-    Append16(s, 1);
-    Append16(s, 32);
-    Append32(s, BI_RGB);
-    Append32(s, imageSize);
-    Append32(s, 0);
-    Append32(s, 0);
-    Append32(s, 0);
-    Append32(s, 0);
-    for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
-        const uint32_t* row = bitmap.ScanLine(y);
-        for (int32_t x = 0; x < bitmap.Width; ++x)
-            Append32(s, row[x]);
-    }
-    return s;
-}
+namespace {
 
-std::string EncodeBmp15(const TBitmap32& bitmap) {
-    const uint32_t stride = (static_cast<uint32_t>(bitmap.Width) * 2 + 3) & ~3u;
+// The file and info headers of an uncompressed bottom-up BMP whose rows take stride bytes each.
+std::string BmpHeaders(const TBitmap32& bitmap, uint16_t bits, uint32_t stride) {
     const uint32_t imageSize = stride * static_cast<uint32_t>(bitmap.Height);
     std::string s;
     s.reserve(54 + imageSize);
@@ -470,13 +445,31 @@ std::string EncodeBmp15(const TBitmap32& bitmap) {
     Append32(s, static_cast<uint32_t>(bitmap.Width));
     Append32(s, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
     Append16(s, 1);
-    Append16(s, 16);
+    Append16(s, bits);
     Append32(s, BI_RGB);
     Append32(s, imageSize);
     Append32(s, 0);
     Append32(s, 0);
     Append32(s, 0);
     Append32(s, 0);
+    return s;
+}
+
+}  // namespace
+
+std::string EncodeBmp32(const TBitmap32& bitmap) {
+    std::string s = BmpHeaders(bitmap, 32, static_cast<uint32_t>(bitmap.Width) * 4);
+    for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
+        const uint32_t* row = bitmap.ScanLine(y);
+        for (int32_t x = 0; x < bitmap.Width; ++x)
+            Append32(s, row[x]);
+    }
+    return s;
+}
+
+std::string EncodeBmp15(const TBitmap32& bitmap) {
+    const uint32_t stride = (static_cast<uint32_t>(bitmap.Width) * 2 + 3) & ~3u;
+    std::string s = BmpHeaders(bitmap, 16, stride);
     for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
         const uint32_t* row = bitmap.ScanLine(y);
         for (int32_t x = 0; x < bitmap.Width; ++x) {

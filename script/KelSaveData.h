@@ -7,11 +7,11 @@
 //         over its whole length with the key when header byte 16 is 1
 //
 // Header, little-endian, every byte not named here 0:
-//   0     16   magic "KELSAVE110", NUL-padded
-//   16    1    body scrambled (1) or not (0)
-//   17    1    body compressed (1) or not (0)
-//   18    8    local date and time of saving: a double counting days from 30 December 1899, the
-//              fraction being the time of day
+//   0     16   "KELSAVE110", padded with zero bytes
+//   16    1    1 when the body is scrambled
+//   17    1    1 when the body is compressed
+//   18    8    when the game was saved, in local time: a double of days since 30 December 1899,
+//              the time of day as its fraction
 //   26    128  description 1, short string of 127 (then 2, 3 and 4 at 154, 282 and 410)
 //   538   128  excerpt: the first 30 characters of the newest back-log text, short string of 127
 //   666   32   check block: the 32-byte check string scrambled with the key
