@@ -189,8 +189,8 @@ TEST_F(SystemWordsTest, DatWordsOnSaveFiles) {
     EXPECT_FALSE(std::filesystem::exists(Folder.Host("slot.svd")));
 }
 
-// Names that point outside the save folder are refused by every word; nothing outside it is read,
-// written or deleted.
+// Names that point outside the save folder are refused by every word and by the system data;
+// nothing outside the folder is read, written or deleted.
 TEST_F(SystemWordsTest, HostileSaveNamesStayOutside) {
     std::filesystem::create_directories(Folder.Root + "/deep/inner");
     std::ofstream(Folder.Root + "/x", std::ios::binary) << "keep";
@@ -218,6 +218,9 @@ TEST_F(SystemWordsTest, HostileSaveNamesStayOutside) {
         H.Execute({"\\gd," + arg});
         EXPECT_EQ(H.ResultInt(0), 0) << Encoding::PrintableUtf8(name);
         EXPECT_TRUE(Dialogs.Shown.empty()) << Encoding::PrintableUtf8(name);
+        EXPECT_FALSE(H.Script.SaveSystemData(name)) << Encoding::PrintableUtf8(name);
+        EXPECT_FALSE(H.Script.LoadSystemData(name)) << Encoding::PrintableUtf8(name);
+        H.Execute({"\\scp,sdat", "\\s," + arg, "\\l," + arg, "\\scp,dat"});
     }
     EXPECT_EQ(listing(), before);
     std::ifstream in(Folder.Root + "/x");
