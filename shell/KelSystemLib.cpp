@@ -10,6 +10,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "media/uSoundLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
@@ -20,8 +21,10 @@
 #include "objects/KelSaveRecords.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
+#include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
@@ -154,6 +157,8 @@ TKelSystem::~TKelSystem() {
     Sound.reset();
     Input.reset();
     LogData.reset();
+    // After the interpreters: their plug-in objects still call into the libraries when freed.
+    DllObjects.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -172,6 +177,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
     links.SaveData = SaveFolder.get();
+    links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -190,6 +196,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    // A plug-in library that cannot be bound raises here and ends the set-up.
+    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config, FileSystem::Root());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
@@ -215,6 +223,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelSaveRecords::Register(TObjectKindRegistry::Global());
     if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
     if (!GameState) GameState = std::make_unique<TKelGameState>();
+    // Objects of the plug-in libraries' types, and their words.
+    ScriptObjectDLL::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
@@ -311,6 +321,8 @@ uint8_t TKelSystem::RunFrame() {
     const int32_t delta = ClampDelta(elapsed);
     LastFrameTime = now;
     const int64_t frameStart = now;
+    // A stream that failed to decode on the mixer's thread is reported here, in the frame after.
+    if (TSound* library = Sound ? Sound->Library() : nullptr) library->LogDecodeErrors();
 
     if (ErrorLogLib::ErrorFlag) ErrorState = kErrorStateOn;
     if ((Mode == kmConfigDialog || ErrorState) && Host && !Host->IsActiveWindow()) return 0;

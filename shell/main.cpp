@@ -17,6 +17,7 @@
 #include "platform/Movie.h"
 #include "platform/PresentTap.h"
 #include "platform/SystemFonts.h"
+#include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMainWindow.h"
@@ -113,7 +114,9 @@ int Play() {
     TFreeTypeFonts fonts;
     TSdlAudioDevice audio;
     TFfmpegMovies movies;
-    TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies};
+    TFltkConfigForms settingsForms;
+    TPlatformHost devices{
+        .Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies, .Forms = &settingsForms};
     {
         TForm1 form(window, devices);
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and

@@ -28,6 +28,7 @@
 #include "platform/NativeLibrary.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
+#include "platform/headless/HeadlessConfigForms.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "platform/headless/HeadlessMainWindow.h"
@@ -330,6 +331,8 @@ public:
         out << "caption: " << Printable(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
+        for (const auto& f : Forms.Shown)
+            out << "form: " << Printable(f.Caption) << " -> " << f.ClosedBy << "\n";
         if (Form)
             for (const auto& e : Form->DamagedEntries)
                 out << "damaged pack entry: " << Printable(e) << "\n";
@@ -364,7 +367,11 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
-    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
+    // The settings forms: the start-up dialog takes "起動" and the others their default button unless
+    // a test queues the player's actions.
+    THeadlessConfigForms Forms;
+    TPlatformHost Devices{
+        .Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies, .Forms = &Forms};
     THeadlessHost Host{Source};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;
