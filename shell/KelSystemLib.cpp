@@ -19,6 +19,7 @@
 #include "objects/KelImageCommands.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelMessageCommands.h"
+#include "objects/KelSaveRecords.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
 #include "objects/ScriptObjectDLL.h"
@@ -28,8 +29,10 @@
 #include "script/KelListCommands.h"
 #include "script/KelScriptLib.h"
 #include "script/KelServiceCommands.h"
+#include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelSaveLink.h"
 
 using namespace KelSystemLib;
 
@@ -178,6 +181,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
+    links.SaveData = SaveFolder.get();
     links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
@@ -223,6 +227,12 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelListCommands::Register(TObjectKindRegistry::Global());
     KelServiceCommands::Register(TObjectKindRegistry::Global());
     KelDialogCommands::Register(TObjectKindRegistry::Global());
+    // The words of the system, save-file and system-data objects, and the records of save games
+    // that the screen objects, the sound and the movie keep.
+    KelSystemCommands::Register(TObjectKindRegistry::Global());
+    KelSaveRecords::Register(TObjectKindRegistry::Global());
+    if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
+    if (!GameState) GameState = std::make_unique<TKelGameState>();
     // Objects of the plug-in libraries' types, and their words.
     ScriptObjectDLL::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
