@@ -15,6 +15,10 @@ std::string Written(const std::vector<THeadlessEvent>& events) {
     std::string out;
     for (const auto& e : events) {
         out.append(std::to_string(e.Frame)).append(1, ' ').append(e.Action).append(1, ' ');
+        if (e.Action == "save" || e.Action == "load") {
+            out.append(Encoding::SjisToUtf8(e.Name)).append(1, '\n');
+            continue;
+        }
         out.append(std::to_string(e.A));
         if (e.Action == "move") out.append(1, ' ').append(std::to_string(e.B));
         out.append(1, '\n');
@@ -23,7 +27,8 @@ std::string Written(const std::vector<THeadlessEvent>& events) {
 }
 
 bool Same(const THeadlessEvent& a, const THeadlessEvent& b) {
-    return a.Frame == b.Frame && a.Action == b.Action && a.A == b.A && (a.Action != "move" || a.B == b.B);
+    return a.Frame == b.Frame && a.Action == b.Action && a.A == b.A && (a.Action != "move" || a.B == b.B) &&
+           a.Name == b.Name;
 }
 
 }  // namespace

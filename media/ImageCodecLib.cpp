@@ -430,8 +430,11 @@ std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size) {
     return out;
 }
 
-std::string EncodeBmp32(const TBitmap32& bitmap) {
-    const uint32_t imageSize = static_cast<uint32_t>(bitmap.Width) * static_cast<uint32_t>(bitmap.Height) * 4;
+namespace {
+
+// The file and info headers of an uncompressed bottom-up BMP whose rows take stride bytes each.
+std::string BmpHeaders(const TBitmap32& bitmap, uint16_t bits, uint32_t stride) {
+    const uint32_t imageSize = stride * static_cast<uint32_t>(bitmap.Height);
     std::string s;
     s.reserve(54 + imageSize);
     s += "BM";
@@ -442,17 +445,38 @@ std::string EncodeBmp32(const TBitmap32& bitmap) {
     Append32(s, static_cast<uint32_t>(bitmap.Width));
     Append32(s, static_cast<uint32_t>(bitmap.Height));  // positive: bottom-up
     Append16(s, 1);
-    Append16(s, 32);
+    Append16(s, bits);
     Append32(s, BI_RGB);
     Append32(s, imageSize);
     Append32(s, 0);
     Append32(s, 0);
     Append32(s, 0);
     Append32(s, 0);
+    return s;
+}
+
+}  // namespace
+
+std::string EncodeBmp32(const TBitmap32& bitmap) {
+    std::string s = BmpHeaders(bitmap, 32, static_cast<uint32_t>(bitmap.Width) * 4);
     for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
         const uint32_t* row = bitmap.ScanLine(y);
         for (int32_t x = 0; x < bitmap.Width; ++x)
             Append32(s, row[x]);
+    }
+    return s;
+}
+
+std::string EncodeBmp15(const TBitmap32& bitmap) {
+    const uint32_t stride = (static_cast<uint32_t>(bitmap.Width) * 2 + 3) & ~3u;
+    std::string s = BmpHeaders(bitmap, 16, stride);
+    for (int32_t y = bitmap.Height - 1; y >= 0; --y) {
+        const uint32_t* row = bitmap.ScanLine(y);
+        for (int32_t x = 0; x < bitmap.Width; ++x) {
+            const uint32_t c = row[x];
+            Append16(s, static_cast<uint16_t>(((c >> 9) & 0x7C00) | ((c >> 6) & 0x03E0) | ((c >> 3) & 0x001F)));
+        }
+        s.append(stride - static_cast<uint32_t>(bitmap.Width) * 2, '\0');
     }
     return s;
 }

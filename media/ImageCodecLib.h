@@ -38,6 +38,9 @@ bool SizeAllowed(int64_t width, int64_t height);
 std::unique_ptr<TBitmap32> DecodeBmp(const uint8_t* data, size_t size);
 // A 32-bit uncompressed bottom-up BMP with a 40-byte header; DecodeBmp reads it back unchanged.
 std::string EncodeBmp32(const TBitmap32& bitmap);
+// A 16-bit uncompressed bottom-up BMP with a 40-byte header and 5-5-5 pixels (the top bit 0), each
+// channel keeping its 5 high bits; rows padded to 4 bytes. Thumbnails of save games are stored so.
+std::string EncodeBmp15(const TBitmap32& bitmap);
 
 enum class TJpegOutput {
     Colour,   // 24-bit colour, SourceBits 24

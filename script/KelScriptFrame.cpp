@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelSaveData.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 
@@ -31,7 +32,6 @@ constexpr TCategorySet kMessageWindows = Categories({2});
 constexpr TCategorySet kSystemButtons = Categories({8});
 constexpr int32_t kSelectSaveRecheck = 40;  // calls between two tests of the select-save file
 constexpr int32_t kPressedLookMs = 10;      // how long a pressed system button is shown
-constexpr const char* kSaveFolder = "SaveData\\";
 constexpr const char* kSelectSaveFile = "SelectSaveData.svd";
 
 int32_t Sub0(int32_t value, int32_t elapsed) {
@@ -707,11 +707,13 @@ bool TKelScript::CheckSaveDirectory(const std::string& folder) {
 }
 
 bool TKelScript::SaveFileExists(const std::string& name) {
-    return FileSystem::FileExists(kSaveFolder + name);
+    const std::string path = KelSaveData::SaveFilePath(name);
+    return !path.empty() && FileSystem::FileExists(path);
 }
 
 bool TKelScript::DeleteSaveFile(const std::string& name) {
-    return FileSystem::DeleteFile(kSaveFolder + name);
+    const std::string path = KelSaveData::SaveFilePath(name);
+    return !path.empty() && FileSystem::DeleteFile(path);
 }
 
 bool TKelScript::SelectSaveExists(bool force) {

@@ -9,6 +9,7 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelGeneralCommands.h"
+#include "script/KelSaveData.h"
 #include "script/KelValueLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uKelObjectKinds.h"
@@ -121,7 +122,7 @@ bool TScriptStateBlock::Read(TStream& s) {
 TKelScript::TKelScript() = default;
 
 TKelScript::~TKelScript() {
-    if (!Parent && Initialised && Links.SaveData) Links.SaveData->SaveSystemData(*this);
+    if (Links.SaveData) SaveSystemData(KelSaveData::kSystemDataFile);
     // The variable tables go first: freeing an owning object array frees its objects through the
     // manager, which must still exist then.
     SkipIndicator.reset();
@@ -214,8 +215,8 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     }
     if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
     if (!Words.General) Words.General = &KelGeneralCommands::Handler();
-    if (!Parent && Links.SaveData && !Links.SaveData->LoadSystemData(*this, "SystemData.dat"))
-        Links.SaveData->LoadSystemData(*this, "SystemData.dat.bak");
+    if (!Parent && Links.SaveData && !LoadSystemData(KelSaveData::kSystemDataFile))
+        LoadSystemData(KelSaveData::kSystemDataBackup);
     DeclareBuiltins();
     Reset();
     if (Parent) Variables->UseSystemTableOf(Parent->Variables.get());

@@ -253,10 +253,40 @@ public:
     bool CanSceneReturn() const;
     bool SceneReturn();
 
-    // Save files live under "SaveData\".
+    // Save files live under "SaveData\"; names are relative to it, and a name that would leave it
+    // (KelSaveData::SaveFilePath) names no file: it does not exist and cannot be deleted.
     static bool CheckSaveDirectory(const std::string& folder);
     static bool SaveFileExists(const std::string& name);
     static bool DeleteSaveFile(const std::string& name);
+
+    // ---- save games and the system data (KelSaveGame) ----
+    // The whole game into a save file: the system data first (into "SystemData.dat" and its
+    // ".bak"), then the body records in their fixed order, with the descriptions of the state
+    // block, the newest back-log text and a thumbnail of the screen in the header. The file is
+    // replaced only once the new one is complete. False for a name SaveFilePath refuses and when
+    // the file could not be written.
+    bool SaveGame(const std::string& name, bool compressed);
+    // Writes "SystemData.dat", then reads the save file. A file that is missing gives false at
+    // once; one that is damaged, cut short or written under another key shows "ReadSaveFileError"
+    // and leaves the game as it was. Once the file checks out the interpreter is reset and the
+    // records are read back; a record that lies (a count beyond its bytes, a script that is gone)
+    // ends the game as a reset request does (IScriptSaveData::ResetAfterFailedLoad) and shows
+    // "ReadSaveFileError". True when the game was restored.
+    bool LoadGame(const std::string& name);
+    // The two halves of SaveGame and LoadGame that work on the save file's bytes: what SaveGame
+    // writes into the file, and LoadGame once the file has been read (the container's checks, the
+    // reset and the records, with the same failures).
+    bool SaveGameToStream(TStream& file, bool compressed);
+    bool LoadGameFromStream(TStream& file);
+    // The system variables, the file-use log and the read-text log. Only an interpreter without a
+    // parent has them: with one both give false; before set-up saving does nothing and gives true.
+    bool SaveSystemData(const std::string& name);
+    // False, with nothing changed, for a file that is missing, damaged or written under another
+    // key; the system variables are also kept when their record lies.
+    bool LoadSystemData(const std::string& name);
+    // The text without its square-bracketed parts (inline message commands): "[" and "]" move a
+    // depth that may go below 0, and a character is kept only at depth 0.
+    static std::string StripBracketed(std::string_view text);
     // Whether "SelectSaveData.svd" exists, tested again at every 40th call or with force.
     bool SelectSaveExists(bool force);
 
@@ -324,6 +354,8 @@ public:
     TObjectKindRegistry* Kinds = &TObjectKindRegistry::Global();
     // Optional host hooks; unset ones change nothing.
     std::function<void(TKelScript&)> ResetHook;
+    // Called by the "ext" words "s" (0) and "i" (1).
+    std::function<void(TKelScript&)> ExtensionHooks[2];
 
     TObjectVariableCallbacks ObjectCallbacks();
 
@@ -331,6 +363,11 @@ private:
     void DeclareBuiltins();
     void ReportUndefinedCommand(std::string_view statement, std::string_view objectName, std::string_view keyword);
     bool RunWaitTest(TScriptRoutine& routine);
+    void WriteGameBody(TStream& body);
+    // Reads the records into the reset interpreter; false at the first that fails. May raise
+    // EStreamError.
+    bool ReadGameBody(TStream& body);
+    void LoadFailed();
     void MoveFocus(int32_t vStep, int32_t hStep);
 
     // Statements repeat in loops and subroutines, so each distinct text is split once. The

@@ -183,6 +183,7 @@ using TObjectFactory = std::function<std::unique_ptr<TKelObjectDataCustom>(TKelS
 // Gives an interpreter the compositor and the camera it owns (TKelScript::Graphic and Camera).
 using TScriptScreenMaker = std::function<void(TKelScript&)>;
 class IScriptCursorImage;
+class IScriptSaveRecords;
 // The images an interpreter owns beside its script objects.
 enum class TScriptImageRole : uint8_t {
     Cursor = 0,        // the wait cursor, kind "csr"
@@ -220,6 +221,10 @@ public:
     // without a linked plug-in set, an interpreter knows no plug-in type.
     void RegisterPluginMaker(TPluginObjectMaker maker) { PluginMakerFunction = std::move(maker); }
     const TPluginObjectMaker* PluginMaker() const { return PluginMakerFunction ? &PluginMakerFunction : nullptr; }
+    // The records of save games that belong to services above the script engine; without them a
+    // save holds the interpreter's own records only.
+    void RegisterSaveRecords(IScriptSaveRecords* records) { SaveRecordService = records; }
+    IScriptSaveRecords* SaveRecords() const { return SaveRecordService; }
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
@@ -230,6 +235,7 @@ private:
     TScriptScreenMaker ScreenMakerFunction;
     TScriptCursorMaker CursorMakerFunction;
     TPluginObjectMaker PluginMakerFunction;
+    IScriptSaveRecords* SaveRecordService = nullptr;
 };
 
 // ---- services of the host and of later subsystems ----
@@ -302,13 +308,36 @@ public:
     virtual IKelSoundChannels* Channels(bool /*effect*/) { return nullptr; }
 };
 
-// Save folder and the persistent system data.
+// The host's side of the save folder. An interpreter linked to one keeps its files there: the game
+// interpreter reads the system data at set-up and writes it when it goes; without one it touches no
+// file but those its words name.
 class IScriptSaveData {
 public:
     virtual ~IScriptSaveData() = default;
+    // Makes sure "SaveData\" exists; false when it cannot be made.
     virtual bool CheckSaveDirectory() = 0;
-    virtual bool LoadSystemData(TKelScript& script, const std::string& name) = 0;
-    virtual void SaveSystemData(TKelScript& script) = 0;
+    // A game failed to load after the interpreter had begun to restore it: the host ends the game
+    // as its reset request does, so that nothing half-restored stays.
+    virtual void ResetAfterFailedLoad(TKelScript& script) = 0;
+};
+
+// The records of a saved game whose owners are built above the script engine, named by their
+// places in the body. The interpreter writes the body in its fixed order and hands these places to
+// the service that the screen-object subsystem registers.
+enum class TSaveRecord : uint8_t { BackLog, Sound, Compositor, Camera, Movie };
+
+class IScriptSaveRecords {
+public:
+    virtual ~IScriptSaveRecords() = default;
+    // A record of an owner the interpreter lacks is left out: nothing is written, nothing read.
+    virtual bool Save(TKelScript& script, TSaveRecord record, TStream& stream) = 0;
+    // False when the record is damaged or cut short.
+    virtual bool Load(TKelScript& script, TSaveRecord record, TStream& stream) = 0;
+    // The text of the newest back-log entry without its inline commands; empty without one.
+    virtual std::string NewestLogText(TKelScript& script) = 0;
+    // The finished screen shrunk to width x height as a BMP file of 15-bit pixels; empty without a
+    // screen or for a size no picture may have.
+    virtual std::string Thumbnail(TKelScript& script, int32_t width, int32_t height) = 0;
 };
 
 // Dialogs of the set-up: the one-button dialog with a message-table text.

@@ -17,6 +17,7 @@
 #include "objects/KelImageCommands.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelMessageCommands.h"
+#include "objects/KelSaveRecords.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
 #include "objects/ScriptObjectDLL.h"
@@ -24,8 +25,10 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
+#include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelSaveLink.h"
 
 using namespace KelSystemLib;
 
@@ -173,6 +176,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
     links.Plugins = DllObjects.get();
+    links.SaveData = SaveFolder.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -214,6 +218,12 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelButtonCommands::Register(TObjectKindRegistry::Global());
     // Objects of the plug-in libraries' types, and their words.
     ScriptObjectDLL::Register(TObjectKindRegistry::Global());
+    // The words of the system, save-file and system-data objects, and the records of save games
+    // that the screen objects, the sound and the movie keep.
+    KelSystemCommands::Register(TObjectKindRegistry::Global());
+    KelSaveRecords::Register(TObjectKindRegistry::Global());
+    if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
+    if (!GameState) GameState = std::make_unique<TKelGameState>();
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();

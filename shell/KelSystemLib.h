@@ -20,6 +20,7 @@ class TKelLogData;
 class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
+class IScriptSaveData;
 
 namespace KelSystemLib {
 
@@ -135,7 +136,10 @@ public:
     // Services that later units provide; missing ones are skipped.
     std::unique_ptr<IKelPresenter> Presenter;
     std::unique_ptr<IKelQuickSaves> QuickSaves;
+    // Save games and permission tests (TKelGameState unless given), and the interpreters' save
+    // folder (TKelSaveLink unless given).
     std::unique_ptr<IKelGameState> GameState;
+    std::unique_ptr<IScriptSaveData> SaveFolder;
 
 private:
     uint8_t RunFrame();

@@ -536,6 +536,23 @@ TEST_F(ImageTest, BmpWriterRoundTripsWithAlpha) {
     EXPECT_FALSE(image.SaveToJpegStream(&full, 90));
 }
 
+// Thumbnails of save games: 15 bits a pixel, five of each channel, rows padded to four bytes.
+TEST_F(ImageTest, FifteenBitBmpKeepsFiveBitsOfEachChannel) {
+    TBitmap32 bitmap(3, 2);
+    bitmap.Pixels = {0xFF000000, 0x80FF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF, 0x00848887};
+    const std::string bmp = ImageCodecLib::EncodeBmp15(bitmap);
+    EXPECT_EQ(bmp.size(), 54u + 2 * 8);
+    auto back = ImageCodecLib::DecodeBmp(reinterpret_cast<const uint8_t*>(bmp.data()), bmp.size());
+    ASSERT_EQ(back->Width, 3);
+    ASSERT_EQ(back->Height, 2);
+    back->ConvertTo32(255);
+    for (size_t i = 0; i < 6; ++i)
+        for (int shift : {0, 8, 16}) {
+            const int want = static_cast<int>((bitmap.Pixels[i] >> shift) & 0xF8) * 255 / 0xF8;
+            EXPECT_NEAR(static_cast<int>((back->Pixels[i] >> shift) & 0xFF), want, 4) << i << " " << shift;
+        }
+}
+
 TEST_F(ImageTest, JpegWriterGivesBaselineColour) {
     TARGB8888 image;
     image.SetSize(16, 8);

@@ -96,8 +96,9 @@ public:
 // One line of an input script: "FRAME ACTION [ARGS]".
 struct THeadlessEvent {
     int64_t Frame = 0;
-    std::string Action;  // down, up, move, wheel, active, dialog
+    std::string Action;  // down, up, move, wheel, active, dialog, save, load
     int32_t A = 0, B = 0;
+    std::string Name;  // save and load: the save file's name (Shift-JIS)
 };
 
 namespace HeadlessRunner {
@@ -117,7 +118,11 @@ inline const char* InputFormatHelp() {
            "  FRAME wheel DELTA  the wheel turns (+120 a notch away from the user)\n"
            "  FRAME active 0|1   the window loses or gets the focus\n"
            "  FRAME dialog N     queues the answer of a dialog: its button N (0 the first); a\n"
-           "                     dialog with no answer queued takes its first button\n";
+           "                     dialog with no answer queued takes its first button\n"
+           "  FRAME save NAME    saves the game into the file NAME of the game's SaveData\\\n"
+           "                     folder, between two frames, as the save screen does\n"
+           "  FRAME load NAME    loads the game from that file, between two frames, as the\n"
+           "                     load screen does; the frames and the sound go on from there\n";
 }
 
 // A decimal or "0x" hexadecimal number with an optional "-", nothing else around it; false for
@@ -166,9 +171,13 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         if ((a == "tap" || a == "click") && frame == INT64_MAX - 1) return fail("frame number out of range");
         const size_t want = (a == "move" || a == "click") ? 4 : 3;
         if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" && a != "active" &&
-            a != "dialog")
+            a != "dialog" && a != "save" && a != "load")
             return fail("unknown action");
         if (w.size() != want) return fail("wrong number of arguments");
+        if (a == "save" || a == "load") {
+            events.push_back({frame, a, 0, 0, Encoding::Utf8ToSjis(w[2])});
+            continue;
+        }
         int64_t x = 0, y = 0;
         if (!ParseNumber(w[2], x) || (want == 4 && !ParseNumber(w[3], y))) return fail("not a number");
         if ((a == "down" || a == "up" || a == "tap") && (x < 0 || x > 255)) return fail("no virtual key");
@@ -177,12 +186,12 @@ inline bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent
         if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return fail("number out of range");
         const auto ax = static_cast<int32_t>(x), ay = static_cast<int32_t>(y);
         if (a == "tap" || a == "click") {
-            if (a == "click") events.push_back({frame, "move", ax, ay});
+            if (a == "click") events.push_back({frame, "move", ax, ay, {}});
             const int32_t vk = a == "click" ? 1 : ax;
-            events.push_back({frame, "down", vk, 0});
-            events.push_back({frame + 1, "up", vk, 0});
+            events.push_back({frame, "down", vk, 0, {}});
+            events.push_back({frame + 1, "up", vk, 0, {}});
         } else {
-            events.push_back({frame, a, ax, ay});
+            events.push_back({frame, a, ax, ay, {}});
         }
     }
     return true;
@@ -397,6 +406,10 @@ private:
                 Source.Active = e.A != 0;
             else if (e.Action == "dialog")
                 Answers.Click(e.A);
+            else if (e.Action == "save" && Engine->GameState)
+                Engine->GameState->SaveGame(*Engine->GameScript, e.Name, true);
+            else if (e.Action == "load" && Engine->GameState)
+                Engine->GameState->LoadGame(*Engine->GameScript, e.Name);
         }
         AppliedUpTo = FramesRun + 1;
     }
