@@ -29,6 +29,7 @@
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
 #include "shell/KelSaveLink.h"
+#include "shell/KelVirtualFiles.h"
 
 using namespace KelSystemLib;
 
@@ -273,12 +274,12 @@ void TKelSystem::SetMode(uint8_t mode, int32_t parameter) {
     FramesInMode = 0;
 }
 
-bool TKelSystem::VirtualFileExists(const std::string&) {
-    return false;
+bool TKelSystem::VirtualFileExists(const std::string& name) {
+    return KelVirtualFiles::Exists(name);
 }
 
-std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string&) {
-    return nullptr;
+std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string& name) {
+    return KelVirtualFiles::Open(name, GameScript.get(), SystemScript.get());
 }
 
 // ---- the frame ----

@@ -9,11 +9,14 @@
 
 namespace GameFixture {
 
-void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library) {
+void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library,
+           const std::map<std::string, std::string>& binaries) {
     namespace fs = std::filesystem;
     std::vector<PackWriter::TEntry> entries;
     for (const auto& [name, text] : files)
         entries.push_back({name, Encoding::Utf8ToSjis(text)});
+    for (const auto& [name, bytes] : binaries)
+        entries.push_back({name, bytes});
     fs::create_directories(dir + "/GameData");
     std::ofstream(dir + "/GameData/data0.pack", std::ios::binary)
         << PackWriter::Pack(entries, PackWriter::TVersion::V20);
