@@ -28,6 +28,7 @@
 #include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelMenuLib.h"
 #include "shell/KelSaveLink.h"
 #include "shell/KelVirtualFiles.h"
 
@@ -240,6 +241,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
         ConfigForm->ApplyCacheSizes();
         ConfigForm->ApplyCrcCheck();
     }
+    if (!Menu) Menu = std::make_unique<TKelMenu>(*GameScript);
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 
@@ -695,6 +697,10 @@ void TKelSystem::RunMenu(int32_t elapsed) {
             break;
         case 17:
             if (GameState && GameState->CanSceneReturn(*GameScript)) SceneReturn();
+            SetMode(kmGameScript);
+            break;
+        case 18:  // the scene-skip actions have no action of their own here
+        case 19:
             SetMode(kmGameScript);
             break;
         default:
