@@ -327,9 +327,9 @@ void TKelMenu::ButtonAction(TButtonLib& button) {
         int32_t value = 0;
         auto* calculation = dynamic_cast<TKelCalculation*>(Owner.Calculation.get());
         if (calculation && FindValue(parts[1], value)) {
-            const int32_t flipped = value == 0 ? 1 : 0;
-            calculation->SetVariableInteger(parts[1], std::max(Owner.Depth(), 0), flipped);
-            button.SetChecked(flipped != 0);
+            calculation->SetVariableInteger(parts[1], std::max(Owner.Depth(), 0), value == 0 ? 1 : 0);
+            // The check shows what the variable holds now, also when it could not be written.
+            if (FindValue(parts[1], value)) button.SetChecked(value != 0);
         }
     }
     MuteLeft = ClickMuteTime;
