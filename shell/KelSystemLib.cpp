@@ -32,7 +32,9 @@
 #include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelMenuLib.h"
 #include "shell/KelSaveLink.h"
+#include "shell/KelVirtualFiles.h"
 
 using namespace KelSystemLib;
 
@@ -250,6 +252,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
         ConfigForm->ApplyCacheSizes();
         ConfigForm->ApplyCrcCheck();
     }
+    if (!Menu) Menu = std::make_unique<TKelMenu>(*GameScript);
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 
@@ -284,12 +287,12 @@ void TKelSystem::SetMode(uint8_t mode, int32_t parameter) {
     FramesInMode = 0;
 }
 
-bool TKelSystem::VirtualFileExists(const std::string&) {
-    return false;
+bool TKelSystem::VirtualFileExists(const std::string& name) {
+    return KelVirtualFiles::Exists(name);
 }
 
-std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string&) {
-    return nullptr;
+std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string& name) {
+    return KelVirtualFiles::Open(name, GameScript.get(), SystemScript.get());
 }
 
 // ---- the frame ----
@@ -707,6 +710,10 @@ void TKelSystem::RunMenu(int32_t elapsed) {
             break;
         case 17:
             if (GameState && GameState->CanSceneReturn(*GameScript)) SceneReturn();
+            SetMode(kmGameScript);
+            break;
+        case 18:  // the scene-skip actions have no action of their own here
+        case 19:
             SetMode(kmGameScript);
             break;
         default:

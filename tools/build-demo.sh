@@ -52,8 +52,10 @@ for description in "$here"/demo/art/*.anim; do
     "$tools/kelanim" "$staging/image/$name.anim" "$staging/image/$name.b"
     rm "$staging/image/$name.anim"
 done
+# The system menu reads its files below System\Menu\.
+mv "$staging/image/menu_button.b" "$staging/System/Menu/menu_button.b"
 # The pictures and the movie now live inside the animations.
-rm "$staging"/image/{hana,sora,btn_start,msg_frame,blank,bar_track}.png "$staging/image/sparkle.m"
+rm "$staging"/image/{hana,sora,btn_start,msg_frame,blank,bar_track,menu_button}.png "$staging/image/sparkle.m"
 "$tools/kelsound" demo "$staging"
 # The message font: the ASCII characters, the punctuation, kana and the first level of kanji of
 # Shift-JIS, drawn from the installed gothic face in 32-pixel cells, the size the message window

@@ -277,6 +277,7 @@ TEST_F(KelSystemGameTest, RequestsAreActedOnInTheFrameThatMakesThem) {
 
 TEST_F(KelSystemGameTest, ScreensOpenInTheNextFrameAndConfirmationsAsk) {
     Start({{"startup.s", "@@reset\r\n@@top\r\n\\req,3\r\n\\halt\r\n"}});
+    Engine().Menu.reset();
     EXPECT_EQ(NextFrame(), kmMenu);
     EXPECT_EQ(Engine().FramesInMode, 1);
     // Without a menu unit the menu is left at once, as cancelled.

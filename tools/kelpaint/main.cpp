@@ -4,6 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -26,8 +27,9 @@ const char kHelp[] =
     "      button over its lit state), image/msg_frame.png (a message window's frame) with\n"
     "      image/blank.png (a 4 x 4 stand-in for its text),\n"
     "      image/bar_thumb.png and image/bar_track.png (a horizontal scroll bar),\n"
-    "      image/rule_wipe.png (a grey rule picture for wipes) and sparkle/frameNN.png (the\n"
-    "      frames of a twinkling star, for kelmovie).\n"
+    "      image/rule_wipe.png (a grey rule picture for wipes), sparkle/frameNN.png (the\n"
+    "      frames of a twinkling star, for kelmovie), image/menu_button.png (a system-menu button\n"
+    "      in its four states) and System/Menu/menu_*.png (the menu's panel and button faces).\n"
     "  kelpaint --help\n"
     "\n"
     "Exit codes: 0 success, 1 a picture could not be written, 2 wrong usage.\n";
@@ -111,8 +113,10 @@ struct TGlyph {
 };
 const TGlyph kGlyphs[] = {
     {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
+    {'C', {".####", "#....", "#....", "#....", "#....", "#....", ".####"}},
     {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
     {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
+    {'G', {".####", "#....", "#....", "#.###", "#...#", "#...#", ".###."}},
     {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
     {'I', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "#####"}},
     {'K', {"#...#", "#..#.", "#.#..", "##...", "#.#..", "#..#.", "#...#"}},
@@ -120,9 +124,12 @@ const TGlyph kGlyphs[] = {
     {'M', {"#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"}},
     {'N', {"#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#", "#...#"}},
     {'O', {".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'Q', {".###.", "#...#", "#...#", "#...#", "#.#.#", "#..#.", ".##.#"}},
     {'R', {"####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"}},
     {'S', {".####", "#....", "#....", ".###.", "....#", "....#", "####."}},
     {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
+    {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
+    {'V', {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
     {'X', {"#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"}},
     {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
 };
@@ -243,6 +250,23 @@ TPicture Button(const std::string& label) {
     return p;
 }
 
+// A button of the system menu, 240 x 56, in four states one below the other: plain, lit under
+// the pointer, dimmed while locked, and checked (a mark at its left).
+TPicture MenuButton(const std::string& label) {
+    TPicture p(240, 224);
+    const uint32_t frame[] = {0xC0E8D8FF, 0xFFFFE9A8, 0x80A0A0B0, 0xFFFFE9A8};
+    const uint32_t face[] = {0xE0241A48, 0xFF6A3C78, 0xC0303038, 0xE0241A48};
+    const uint32_t text[] = {0xFFE8D8FF, 0xFFFFFFFF, 0xFF808088, 0xFFFFE9A8};
+    for (int s = 0; s < 4; ++s) {
+        const int y = s * 56;
+        p.RoundRect(2, y + 2, 236, 52, 14, frame[s]);
+        p.RoundRect(6, y + 6, 228, 44, 11, face[s]);
+        p.TextCentred(120, y + 18, label, 3, text[s]);
+        if (s == 3) p.RoundRect(16, y + 20, 16, 16, 8, 0xFFFFE9A8);
+    }
+    return p;
+}
+
 TPicture MessageFrame() {
     TPicture p(760, 170);
     p.RoundRect(0, 0, 760, 170, 18, 0xD0F0F4FF);
@@ -323,6 +347,19 @@ int main(int argc, char** argv) {
     track.RoundRect(0, 10, 320, 12, 6, 0xA0E8D8FF);
     ok = ok && Write(image / "bar_thumb.png", thumb) && Write(image / "bar_track.png", track) &&
          Write(image / "blank.png", TPicture(4, 4));
+    // The system menu: a panel, and the faces of its buttons, which replace the picture of the
+    // button animation (image/menu_button.png, for kelanim).
+    const fs::path menu = out / "System" / "Menu";
+    TPicture panel(320, 500);
+    panel.RoundRect(0, 0, 320, 500, 18, 0xD0F0F4FF);
+    panel.RoundRect(4, 4, 312, 492, 15, 0xE0182040);
+    ok = ok && Write(menu / "menu_panel.png", panel) && Write(image / "menu_button.png", MenuButton(""));
+    for (const char* label : {"RETURN", "SAVE", "LOAD", "QUICK LOAD", "LOG", "MARK", "TITLE", "EXIT"}) {
+        std::string file = "menu_" + std::string(label) + ".png";
+        std::replace(file.begin(), file.end(), ' ', '_');
+        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+        ok = ok && Write(menu / file, MenuButton(label));
+    }
     constexpr int kSparkleFrames = 12;
     for (int k = 0; ok && k < kSparkleFrames; ++k) {
         char name[32];
