@@ -26,6 +26,7 @@
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelLogLib.h"
 
 using namespace KelSystemLib;
 
@@ -229,6 +230,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
         ConfigForm->ApplyCacheSizes();
         ConfigForm->ApplyCrcCheck();
     }
+    if (!Log) Log = std::make_unique<TKelLog>(*GameScript);
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 

@@ -16,6 +16,7 @@
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/KelLogLib.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
@@ -290,6 +291,31 @@ TEST_F(KelSystemGameTest, ScreensOpenInTheNextFrameAndConfirmationsAsk) {
     EXPECT_EQ(Game.Answers.Shown[0].Buttons.size(), 2u);
     // Kept open: exit stops at idle.
     EXPECT_EQ(NextFrame(), kmIdle);
+}
+
+TEST_F(KelSystemGameTest, BackLogRequestOpensTheScreenUntilItIsLeft) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\req,4\r\n\\halt\r\n"},
+           {"System\\Log\\Layout.dat", "EmptyText=まだありません\r\n"}});
+    auto* screen = dynamic_cast<TKelLog*>(Engine().Log.get());
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(NextFrame(), kmLogScreen);
+    EXPECT_FALSE(screen->Opened);  // it opens in the next frame
+    EXPECT_EQ(NextFrame(), kmLogScreen);
+    EXPECT_TRUE(screen->Opened);
+    ASSERT_NE(screen->Entries, nullptr);
+    EXPECT_EQ(screen->Entries->RowCount(), 1);  // the empty back-log's text
+
+    Game.Source.Press(27);
+    EXPECT_EQ(NextFrame(), kmLogScreen);
+    Game.Source.Release(27);
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    EXPECT_FALSE(screen->Opened);
+    EXPECT_EQ(Engine().GameScript->HoldFrames, 2);
+    EXPECT_TRUE(Errors().empty());
+
+    // A reset forgets the layout; the next opening reads it again.
+    Engine().Reset("", "");
+    EXPECT_TRUE(screen->LayoutName.empty());
 }
 
 TEST_F(KelSystemGameTest, ResetRequestSplitsLabelAndFile) {
