@@ -255,7 +255,9 @@ TEST_F(KelLogScreenTest, WheelAndKeysScrollAndClose) {
         // A close asked for is reported by the next update.
         const bool closed = result == -1 || Frame() == -1;
         EXPECT_EQ(closed, c.Closes);
-        if (!c.Closes) EXPECT_EQ(RowIndexes().front(), 9 - c.Value);  // laid out again from the new top
+        if (!c.Closes) {
+            EXPECT_EQ(RowIndexes().front(), 9 - c.Value);  // laid out again from the new top
+        }
     }
 }
 
