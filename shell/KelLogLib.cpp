@@ -100,9 +100,12 @@ bool NamesAVoice(const std::string& file) {
     return !base.empty();
 }
 
-void DrawPicture(TARGB8888CellDraw& cells, TARGB8888* image, int64_t x, int64_t y, int32_t layer) {
-    cells.AddDraw(image, 0, static_cast<float>(x), static_cast<float>(y), 0, 0, static_cast<float>(image->Width()),
-                  static_cast<float>(image->Height()), static_cast<float>(layer), 0, 255, 0, 0xFFFFFF, bmBlend);
+// The picture untinted and opaque, its top-left corner at (x, y); at most w x h of it.
+void DrawPicture(TARGB8888CellDraw& cells, TARGB8888* image, int64_t x, int64_t y, int32_t layer, int32_t w = INT32_MAX,
+                 int32_t h = INT32_MAX) {
+    cells.AddDraw(image, 0, static_cast<float>(x), static_cast<float>(y), 0, 0,
+                  static_cast<float>(std::min(image->Width(), w)), static_cast<float>(std::min(image->Height(), h)),
+                  static_cast<float>(layer), 0, 255, 0, 0xFFFFFF, bmBlend);
 }
 
 }  // namespace
@@ -493,7 +496,8 @@ void TKelLog::Draw() {
     TKelGraphic* graphic = KelGraphicLib::GraphicOf(Owner);
     TARGB8888CellDraw* cells = graphic ? graphic->CellDraw() : nullptr;
     if (!cells) return;
-    if (Snapshot && Snapshot->Width() > 0) DrawPicture(*cells, Snapshot.get(), 0, 0, -1000);
+    // The frame the snapshot copies has spare columns on the right; only the screen is drawn.
+    if (Snapshot && Snapshot->Width() > 0) DrawPicture(*cells, Snapshot.get(), 0, 0, -1000, ScreenWidth, ScreenHeight);
     if (Background) Background->Draw(cells, kAllBits, 0, 0);
     if (ScrollBar) ScrollBar->Draw(cells, kAllBits, 0, 0);
     if (Entries) {

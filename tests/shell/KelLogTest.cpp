@@ -360,7 +360,7 @@ TEST_F(KelLogScreenTest, DrawsMarksBordersPicturesAndIcons) {
     Data.Add(Sj("二"), "B", "", 0, 0, 255, 0);              // entry 0: the row under it
     SystemConfigLib::Config.Interlace = 0;
     Open(
-        "msg.SelectColor=0\r\nBorderLineColor=$FF00FF00\r\nVoiceIconImage=icon.png\r\n"
+        "msg.SelectColor=$FFFF00FF\r\nBGColor=$80FF0000\r\nBorderLineColor=$FF00FF00\r\nVoiceIconImage=icon.png\r\n"
         "VoiceIconImagePosition=560,0\r\nCharctorImagePosition=580,0\r\n"
         "no[0]=$FF0000FF,$FFFFFFFF,0,,A\r\nno[1]=0,$FFFFFFFF,0,face.png,B\r\n");
     Frame();
@@ -371,10 +371,24 @@ TEST_F(KelLogScreenTest, DrawsMarksBordersPicturesAndIcons) {
     EXPECT_EQ(at(300, 5), 0xFF0000FFu);   // row 0's mark, rows 0..14
     EXPECT_EQ(at(300, 15), 0xFF00FF00u);  // the line under row 0
     EXPECT_EQ(at(300, 31), 0xFF00FF00u);  // and under row 1, which has no mark
-    EXPECT_EQ(at(300, 20), 0xFF000000u);  // the frozen (black) game screen
+    // The frozen (black) game screen under half of "BGColor".
+    const uint32_t shade = at(300, 20);
+    EXPECT_EQ(shade & 0xFFFFu, 0u);
+    EXPECT_NEAR(static_cast<int>((shade >> 16) & 0xFF), 0x60, 0x20);
     EXPECT_EQ(at(561, 1), 0xFFFFFF00u);   // the voice icon of row 0, over its mark
-    EXPECT_EQ(at(561, 17), 0xFF000000u);  // row 1 has no voice
+    EXPECT_EQ(at(561, 17), shade);        // row 1 has no voice
     EXPECT_EQ(at(581, 23), 0xFFFF0000u);  // row 1's picture, centred on the row (16..32)
+
+    // The pointer lights the row it is over, and only while it is over the text area.
+    Harness.InputSource.PointerAt = {300, 20};
+    Frame();
+    Screen->Draw();
+    EXPECT_EQ(at(300, 20), 0xFFFF00FFu);
+    EXPECT_EQ(at(300, 5), 0xFF0000FFu);
+    Harness.InputSource.PointerAt = {650, 20};
+    Frame();
+    Screen->Draw();
+    EXPECT_EQ(at(300, 20), shade);
 }
 
 TEST_F(KelLogScreenTest, WithoutALayoutTheScreenIsEmptyAndClosesOnTheUsualKeys) {
