@@ -135,6 +135,10 @@ TLayout ReadLayout(const TStringList& lines) {
         a = Number(v[0], a);
         b = Number(v[1], b);
     };
+    auto rect = [&](const char* key, int32_t& x1, int32_t& y1, int32_t& x2, int32_t& y2) {
+        const auto v = list(key);
+        x1 = Number(v[0], x1), y1 = Number(v[1], y1), x2 = Number(v[2], x2), y2 = Number(v[3], y2);
+    };
     auto lock = [&](const char* key) { return ClassLib::SameTextAscii(TrimBlanks(text(key)), "true"); };
 
     l.DivideNameText = text("DivideNameText");
@@ -154,16 +158,8 @@ TLayout ReadLayout(const TStringList& lines) {
     l.LockFontNo = lock("LockFontNo");
     l.LockPitch = lock("LockPitch");
     pair("msg.position", l.MsgX, l.MsgY);
-    {
-        const auto v = list("msg.HitSize");
-        l.HitX1 = Number(v[0], l.HitX1), l.HitY1 = Number(v[1], l.HitY1);
-        l.HitX2 = Number(v[2], l.HitX2), l.HitY2 = Number(v[3], l.HitY2);
-    }
-    {
-        const auto v = list("msg.TextSize");
-        l.TextLeft = Number(v[0], l.TextLeft), l.TextTop = Number(v[1], l.TextTop);
-        l.TextRight = Number(v[2], l.TextRight), l.TextBottom = Number(v[3], l.TextBottom);
-    }
+    rect("msg.HitSize", l.HitX1, l.HitY1, l.HitX2, l.HitY2);
+    rect("msg.TextSize", l.TextLeft, l.TextTop, l.TextRight, l.TextBottom);
     l.SelectColor = Colour(text("msg.SelectColor"), l.SelectColor);
     l.Space = Number(text("msg.Space"), 0);
     pair("Font.Pitch", l.PitchX, l.PitchY);
