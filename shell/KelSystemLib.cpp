@@ -35,6 +35,7 @@
 #include "shell/KelMenuLib.h"
 #include "shell/KelSaveLink.h"
 #include "shell/KelVirtualFiles.h"
+#include "shell/KelLogLib.h"
 
 using namespace KelSystemLib;
 
@@ -253,6 +254,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
         ConfigForm->ApplyCrcCheck();
     }
     if (!Menu) Menu = std::make_unique<TKelMenu>(*GameScript);
+    if (!Log) Log = std::make_unique<TKelLog>(*GameScript);
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 

@@ -12,11 +12,14 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <set>
 
 #include "media/ARGB8888Font.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/KelLogLib.h"
+#include "tests/support/BackLogWalk.h"
 #include "tests/support/TestData.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
@@ -296,6 +299,31 @@ TEST_F(KelSystemGameTest, ScreensOpenInTheNextFrameAndConfirmationsAsk) {
     EXPECT_EQ(NextFrame(), kmIdle);
 }
 
+TEST_F(KelSystemGameTest, BackLogRequestOpensTheScreenUntilItIsLeft) {
+    Start({{"startup.s", "@@reset\r\n@@top\r\n\\req,4\r\n\\halt\r\n"},
+           {"System\\Log\\Layout.dat", "EmptyText=まだありません\r\n"}});
+    auto* screen = dynamic_cast<TKelLog*>(Engine().Log.get());
+    ASSERT_NE(screen, nullptr);
+    EXPECT_EQ(NextFrame(), kmLogScreen);
+    EXPECT_FALSE(screen->Opened);  // it opens in the next frame
+    EXPECT_EQ(NextFrame(), kmLogScreen);
+    EXPECT_TRUE(screen->Opened);
+    ASSERT_NE(screen->Entries, nullptr);
+    EXPECT_EQ(screen->Entries->RowCount(), 1);  // the empty back-log's text
+
+    Game.Source.Press(27);
+    EXPECT_EQ(NextFrame(), kmLogScreen);
+    Game.Source.Release(27);
+    EXPECT_EQ(NextFrame(), kmGameScript);
+    EXPECT_FALSE(screen->Opened);
+    EXPECT_EQ(Engine().GameScript->HoldFrames, 2);
+    EXPECT_TRUE(Errors().empty());
+
+    // A reset forgets the layout; the next opening reads it again.
+    Engine().Reset("", "");
+    EXPECT_TRUE(screen->LayoutName.empty());
+}
+
 TEST_F(KelSystemGameTest, ResetRequestSplitsLabelAndFile) {
     const char* startup = "@@reset\r\n\\mark,reset\r\n@@top\r\n\\mark,top\r\n\\req,8,{@@b,other.s}\r\n\\halt\r\n";
     Start({{"startup.s", startup}, {"other.s", "@@b\r\n\\mark,b\r\n\\req,8,{@@b}\r\n\\halt\r\n"}});
@@ -569,15 +597,25 @@ int RunCommand(const std::string& command, std::string& output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The demo, built once for the tests of this program that play it; empty when the build failed.
+const std::string& DemoFolder() {
+    static const std::string folder = [] {
+        const std::string out = TestData::ScratchDir();
+        std::string log;
+        if (RunCommand("bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + out + "' '" +
+                           BuildFolder() + "/tools/kelpack'",
+                       log) == 0)
+            return out;
+        ADD_FAILURE() << log;
+        return std::string();
+    }();
+    return folder;
+}
+
 TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
     const std::string build = BuildFolder();
-    const std::string out = TestData::ScratchDir();
-    std::string log;
-    ASSERT_EQ(RunCommand("bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + out + "' '" + build +
-                             "/tools/kelpack'",
-                         log),
-              0)
-        << log;
+    const std::string out = DemoFolder();
+    ASSERT_FALSE(out.empty());
 
     const std::string oldRoot = FileSystem::Root();
     {
@@ -619,6 +657,61 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
     // Every frame is presented; every tenth is written.
     EXPECT_NE(report.find("frames written: 5"), std::string::npos) << report;
     EXPECT_TRUE(fs::exists(frames + "/frame000041.png"));
+}
+
+// The back-log in the runner program: kel-headless plays the demo through its two voiced lines,
+// the wheel opens the back-log, scrolls it down and up, a click on the second line replays its
+// voice, and Esc leaves while it plays. The frames show the screen and its bar moving; the sound
+// has the replay, cut short by the fade: the line's own voice, the same file at the same volume,
+// is loud for longer.
+TEST(KelSystemDemoTest, BackLogInTheRunner) {
+    if (!BackLogWalk::DemoBindsTheBackLog()) GTEST_SKIP() << "the demo binds no key to the back-log";
+    const std::string demo = DemoFolder();
+    ASSERT_FALSE(demo.empty());
+    const BackLogWalk::TPlan plan = BackLogWalk::Plan(demo);
+    ASSERT_GT(plan.Logged, 0);
+    const std::string dir = TestData::ScratchDir();
+    std::ofstream(dir + "/input.txt") << plan.Input;
+    std::string report;
+    ASSERT_EQ(RunCommand("'" + BuildFolder() + "/tools/kel-headless' --frames " + std::to_string(plan.End) +
+                             " --input '" + dir + "/input.txt' --png '" + dir + "/frames' --png-every 4 --wav '" + dir +
+                             "/run.wav' '" + demo + "'",
+                         report),
+              0)
+        << report;
+    EXPECT_NE(report.find("mode: 5,"), std::string::npos) << report;
+    EXPECT_NE(report.find("error log: empty"), std::string::npos) << report;
+
+    // Presents are counted like frames, give or take the few frames that present nothing.
+    std::map<int64_t, int32_t> thumbs;  // present -> thumb end
+    for (const auto& f : fs::directory_iterator(dir + "/frames"))
+        thumbs[std::stoll(f.path().stem().string().substr(5))] = BackLogWalk::ThumbEnd(f.path().string());
+    auto shown = [&](int64_t from, int64_t to) {
+        std::set<int32_t> ends;
+        for (auto it = thumbs.lower_bound(from + 3); it != thumbs.end() && it->first < to - 3; ++it)
+            ends.insert(it->second);
+        return ends;
+    };
+    EXPECT_EQ(shown(plan.Logged, plan.Open), std::set<int32_t>{-1});   // the game
+    EXPECT_EQ(shown(plan.Open + 8, plan.Down), std::set<int32_t>{0});  // the newest lines, bar at the top
+    EXPECT_EQ(shown(plan.Down, plan.Up), std::set<int32_t>{1});        // one line on
+    EXPECT_EQ(shown(plan.Up, plan.Leave), std::set<int32_t>{0});       // and back
+    EXPECT_EQ(shown(plan.Leave, plan.End), std::set<int32_t>{-1});     // the game again
+
+    // The report's time over its frames is the frame period of the run.
+    const size_t at = report.find("time: ");
+    ASSERT_NE(at, std::string::npos);
+    const double period = std::stod(report.substr(at + 6)) / static_cast<double>(plan.End);
+    const auto loud = BackLogWalk::LoudStretches(dir + "/run.wav", 4500);
+    const double click = period * static_cast<double>(plan.Click), logged = period * static_cast<double>(plan.Logged);
+    int32_t own = 0, replay = 0;
+    for (auto [start, end] : loud) {
+        if (end < click && start > logged - 5000) own = std::max(own, end - start);  // the lines' own voices
+        if (start > click && start < click + 1500) replay = std::max(replay, end - start);
+    }
+    EXPECT_GT(own, 400);
+    EXPECT_GT(replay, 100);
+    EXPECT_LT(replay, own * 4 / 5) << "the replay was not faded";
 }
 
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {

@@ -29,7 +29,10 @@ const char kHelp[] =
     "      image/bar_thumb.png and image/bar_track.png (a horizontal scroll bar),\n"
     "      image/rule_wipe.png (a grey rule picture for wipes), sparkle/frameNN.png (the\n"
     "      frames of a twinkling star, for kelmovie), image/menu_button.png (a system-menu button\n"
-    "      in its four states) and System/Menu/menu_*.png (the menu's panel and button faces).\n"
+    "      in its four states), System/Menu/menu_*.png (the menu's panel and button faces) and,\n"
+    "      for the back-log screen, System/Log/voice.png (the voice icon), System/Log/hana.png\n"
+    "      and sora.png (the characters' faces) and System/Log/thumb.png and track.png (a\n"
+    "      vertical bar).\n"
     "  kelpaint --help\n"
     "\n"
     "Exit codes: 0 success, 1 a picture could not be written, 2 wrong usage.\n";
@@ -267,6 +270,17 @@ TPicture MenuButton(const std::string& label) {
     return p;
 }
 
+// A character's face for the back-log: hair around a round face, 48 x 48.
+TPicture Face(uint32_t hair, uint32_t accent) {
+    TPicture p(48, 48);
+    p.Ellipse(24, 24, 23, 23, accent);
+    p.Ellipse(24, 22, 19, 19, hair);
+    p.Ellipse(24, 28, 15, 15, 0xFFFFE0CC);
+    p.Ellipse(18, 28, 2, 3, 0xFF302020);
+    p.Ellipse(30, 28, 2, 3, 0xFF302020);
+    return p;
+}
+
 TPicture MessageFrame() {
     TPicture p(760, 170);
     p.RoundRect(0, 0, 760, 170, 18, 0xD0F0F4FF);
@@ -360,6 +374,17 @@ int main(int argc, char** argv) {
         std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
         ok = ok && Write(menu / file, MenuButton(label));
     }
+    // The back-log screen: a voice icon, a face for each character, a vertical bar.
+    const fs::path log = out / "System" / "Log";
+    TPicture voice(24, 24), thumb2(16, 40), track2(16, 440);
+    voice.Ellipse(12, 12, 11, 11, 0xE0FFF6C0);
+    voice.Rect(6, 9, 5, 6, 0xFF6A3C78);
+    voice.Triangle(10, 12, 17, 5, 17, 19, 0xFF6A3C78);
+    thumb2.RoundRect(0, 0, 16, 40, 6, 0xFFFFE9A8);
+    track2.RoundRect(5, 0, 6, 440, 3, 0xA0E8D8FF);
+    ok = ok && Write(log / "voice.png", voice) && Write(log / "hana.png", Face(0xFF5A3020, 0xFFE86A8A)) &&
+         Write(log / "sora.png", Face(0xFF20283A, 0xFF4A78C8)) && Write(log / "thumb.png", thumb2) &&
+         Write(log / "track.png", track2);
     constexpr int kSparkleFrames = 12;
     for (int k = 0; ok && k < kSparkleFrames; ++k) {
         char name[32];
