@@ -9,6 +9,8 @@ class IDisplayDevice;  // platform/Display.h
 class IAudioDevice;    // platform/Audio.h
 class IFontProvider;   // platform/SystemFonts.h
 class IMovieBackend;   // platform/Movie.h
+class IClipboard;      // platform/Clipboard.h
+class IDesktop;        // platform/Desktop.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -19,4 +21,9 @@ struct TPlatformHost {
     IFontProvider* Fonts = nullptr;
 
     IMovieBackend* Movies = nullptr;
+
+    // The desktop's clipboard, and its way of opening files and starting programs: the real ones
+    // in the program, in-memory ones that record what was asked in the runner and tests.
+    IClipboard* Clipboard = nullptr;
+    IDesktop* Desktop = nullptr;
 };

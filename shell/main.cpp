@@ -11,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -18,7 +19,9 @@
 #include "platform/PresentTap.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkPictureClipboard.h"
 #include "platform/sdl/SdlAudio.h"
+#include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/Unit1.h"
 #include "tools/kel-headless/HeadlessRunner.h"
@@ -113,7 +116,20 @@ int Play() {
     TFreeTypeFonts fonts;
     TSdlAudioDevice audio;
     TFfmpegMovies movies;
-    TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies};
+    // Text goes to the clipboard through SDL, pictures through FLTK, which hands them over between
+    // frames.
+    TFltkPictureClipboard pictures;
+    TSdlClipboard clipboard(window.Handle(), [&](const uint32_t* pixels, int32_t width, int32_t height) {
+        return pictures.Put(pixels, width, height);
+    });
+    window.SetPumpHook([&] { pictures.Serve(); });
+    TPosixDesktop desktop;
+    TPlatformHost devices{.Display = &window.Display(),
+                          .Audio = &audio,
+                          .Fonts = &fonts,
+                          .Movies = &movies,
+                          .Clipboard = &clipboard,
+                          .Desktop = &desktop};
     {
         TForm1 form(window, devices);
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
@@ -125,6 +141,7 @@ int Play() {
         window.Show();
         Unit1::RunMessageLoop(form, window);
         Dialogs::SetWhileModalHook(nullptr);
+        window.SetPumpHook(nullptr);
         if (form.Terminated) {
             result = 1;
             if (!form.StartFailure.empty())

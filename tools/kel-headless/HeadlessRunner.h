@@ -28,6 +28,8 @@
 #include "platform/NativeLibrary.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
+#include "platform/headless/HeadlessClipboard.h"
+#include "platform/headless/HeadlessDesktop.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "platform/headless/HeadlessMainWindow.h"
@@ -60,10 +62,14 @@ public:
         Terminated = true;
         if (Form) Form->Terminate();
     }
-    IInputSource& InputSource() override { return Source; }
+    IInputSource& InputSource() override { return WindowInput ? *WindowInput : Source; }
     const IDialogOwner* DialogOwner() override { return Form ? Form->DialogOwner() : nullptr; }
+    IClipboard* Clipboard() override { return Form ? Form->Clipboard() : nullptr; }
+    IDesktop* Desktop() override { return Form ? Form->Desktop() : nullptr; }
 
     THeadlessInputSource& Source;
+    // The window's own input in place of the script's, when it is set.
+    IInputSource* WindowInput = nullptr;
     TForm1* Form = nullptr;
     std::string Caption;  // Shift-JIS
     int CaptionUpdates = 0;
@@ -229,6 +235,9 @@ public:
         THeadlessGame& Game;
         ~TClosing() { Game.Close(); }
     };
+    // The game reads the window's own keyboard and mouse instead of the input script: for checks
+    // of the whole way from the window system's events to the script. Called before Open.
+    void UseWindowInput() { Host.WindowInput = &Window->Input(); }
 
     // The program's start-up on the folder, on the fake clock, with the user's settings file read
     // but never written. False, with the dialog that ended it and what is known of the reason, when
@@ -355,7 +364,15 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
-    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
+    // The clipboard and the desktop keep what the game put on them and what it asked to open.
+    THeadlessClipboard Clipboard;
+    THeadlessDesktop Desktop;
+    TPlatformHost Devices{.Display = &Screen.Device,
+                          .Audio = &Audio,
+                          .Fonts = &Fonts,
+                          .Movies = &Movies,
+                          .Clipboard = &Clipboard,
+                          .Desktop = &Desktop};
     THeadlessHost Host{Source};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;
