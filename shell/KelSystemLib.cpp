@@ -11,14 +11,18 @@
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
 #include "objects/KelButtonCommands.h"
+#include "objects/KelClipboardCommands.h"
+#include "objects/KelConfigCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelImageCommands.h"
+#include "objects/KelInputCommands.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
+#include "objects/KelUtilityCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -168,6 +172,8 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
+    links.Clipboard = Host ? Host->Clipboard() : nullptr;
+    links.Desktop = Host ? Host->Desktop() : nullptr;
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -205,6 +211,11 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelMessageCommands::Register(TObjectKindRegistry::Global());
     // The words of buttons and scroll bars.
     KelButtonCommands::Register(TObjectKindRegistry::Global());
+    // The settings, the small services, the input device, the key bindings and the clipboard.
+    KelConfigCommands::Register(TObjectKindRegistry::Global());
+    KelUtilityCommands::Register(TObjectKindRegistry::Global());
+    KelInputCommands::Register(TObjectKindRegistry::Global());
+    KelClipboardCommands::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
