@@ -13,17 +13,11 @@
 
 namespace {
 
-TKelScript& Target(TKelScript& s) {
-    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
-}
-
 // "cb": a picture found through the target's search folders, loaded by its extension. A file
 // that is not there does nothing; one that cannot be read as its kind of picture is reported.
 void CopyPicture(TKelCommandArgs& a, IClipboard* clipboard) {
     const std::string name = a.Text(1);
-    TKelScript& target = Target(a.Script());
-    std::string found;
-    if (target.Path) target.Path->Resolve(name, true, found);
+    const std::string found = a.ResolveTargetFile(name);
     const std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
     if (!stream || !clipboard) return;
     TARGB8888 image;

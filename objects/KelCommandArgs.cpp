@@ -40,11 +40,21 @@ std::string TKelCommandArgs::File(int32_t i) const {
     return ResolveFile(Text(i));
 }
 
-std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
+namespace {
+std::string Resolve(TKelScript& script, const std::string& name) {
     std::string found;
-    if (name.empty() || !Owner.Path) return found;
-    Owner.Path->Resolve(name, true, found);
+    if (name.empty() || !script.Path) return found;
+    script.Path->Resolve(name, true, found);
     return found;
+}
+}  // namespace
+
+std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
+    return Resolve(Owner, name);
+}
+
+std::string TKelCommandArgs::ResolveTargetFile(const std::string& name) const {
+    return Resolve(Owner.TargetScript(), name);
 }
 
 TKelObjectDataCustom* TKelCommandArgs::Object(int32_t i) const {

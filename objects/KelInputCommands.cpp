@@ -14,10 +14,6 @@ namespace {
 
 constexpr int32_t kResultElements = 16;
 
-TKelScript& Target(TKelScript& s) {
-    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
-}
-
 // "kl": the key codes that satisfy the mode now, one result element each. A 17th key and every
 // further one is reported as a write beyond the results, but only logged: it is a key the player
 // holds, not a fault of the script, so the script goes on.
@@ -102,7 +98,7 @@ namespace KelInputCommands {
 bool DoInputCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom&) {
     TKelCommandArgs a(script, args);
     TInput* input = script.Links.Input;
-    TScriptStateBlock& target = Target(script).State;
+    TScriptStateBlock& target = script.TargetScript().State;
     switch (code) {
         case Cmd("k"): {
             const TKeyCode key = a.Int(1);
@@ -148,7 +144,7 @@ bool DoInputCommand(TKelScript& script, int32_t code, TStringList& args, TKelObj
             target.CursorHideTime = static_cast<uint32_t>(a.Int(1));
             return true;
         case Cmd("bs"):
-            MoveFocus(Target(script), a.Text(1));
+            MoveFocus(script.TargetScript(), a.Text(1));
             return true;
         case Cmd("bsv"): {
             const auto [x, y] = a.Ints<2>();
@@ -174,7 +170,7 @@ bool DoInputCommand(TKelScript& script, int32_t code, TStringList& args, TKelObj
 
 bool DoSystemKeyCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom&) {
     TKelCommandArgs a(script, args);
-    TKelSystemKey* keys = Target(script).SystemKeys.get();
+    TKelSystemKey* keys = script.TargetScript().SystemKeys.get();
     switch (code) {
         case Cmd("i"):
             if (keys) keys->Clear();

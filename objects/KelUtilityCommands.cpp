@@ -106,17 +106,11 @@ std::string CurrentFolder() {
     return Encoding::Utf8ToSjis(buf) + "\\";
 }
 
-TKelScript& Target(TKelScript& s) {
-    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
-}
-
 // "ptof": a data file, found through the target's search folders, written out to the disk.
 void PackToFile(TKelCommandArgs& a) {
     const std::string name = a.Text(1);
     const std::string diskFile = a.Text(2);
-    TKelScript& target = Target(a.Script());
-    std::string found;
-    if (target.Path) target.Path->Resolve(name, true, found);
+    const std::string found = a.ResolveTargetFile(name);
     std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
     if (!stream) {
         ErrorLogLib::ErrorLog("\\fout:指定されたファイルが見つかりません"_sj);

@@ -15,6 +15,10 @@ bool TFltkPictureClipboard::Put(const uint32_t* pixels, int32_t width, int32_t h
         rgb[3 * i + 1] = static_cast<unsigned char>(pixels[i] >> 8);
         rgb[3 * i + 2] = static_cast<unsigned char>(pixels[i]);
     }
+    // The toolkit takes the clipboard with the time of the last event it handled, which may be
+    // long past (a form closed since): the server refuses a take older than the present owner's.
+    // The current time always counts.
+    fl_event_time = CurrentTime;
     Fl::copy_image(rgb.data(), width, height, 1);
     XSync(fl_display, False);
     Serving = true;

@@ -22,8 +22,10 @@
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "script/KelGeneralCommands.h"
+#include "tests/real/RealWindow.h"
 #include "tests/real/XServer.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/CountingScreens.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
@@ -88,17 +90,12 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-bool NoDisplay(std::string& why) {
-    TSdlMainWindow probe("probe", 16, 16);
-    why = probe.Error();
-    return probe.Failed() || !XServer::Available(probe.Handle());
-}
-
 class KeyPathRealTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
-        if (NoDisplay(why)) GTEST_SKIP() << "no X display could be opened (" << why << "); run under xvfb-run";
+        if (RealWindow::NoDisplay(why))
+            GTEST_SKIP() << "no X display could be opened (" << why << "); run under xvfb-run";
         if (std::system("command -v xdotool >/dev/null && command -v xclip >/dev/null") != 0)
             GTEST_SKIP() << "xdotool and xclip are needed (tools/setup.sh installs them)";
     }
@@ -107,26 +104,6 @@ protected:
 };
 
 const char* kGameDat = "GameTitle=kelkeys\r\nScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n";
-
-class TCountingScreen final : public IKelScreen {
-public:
-    void Reset() override {}
-    void Open(int32_t) override { ++Opened; }
-    int32_t Update(int32_t) override { return 1; }
-    void Draw() override {}
-    void Close() override {}
-    int Opened = 0;
-};
-
-class TCountingQuickSaves final : public IKelQuickSaves {
-public:
-    std::string NextQuickSaveFile() override {
-        ++Saves;
-        return "";
-    }
-    std::string ChooseQuickLoadFile() override { return ""; }
-    int Saves = 0;
-};
 
 // The game runs in the window on its own keyboard and mouse; the X server makes the events.
 TEST_F(KeyPathRealTest, TheWindowsEventsReachTheScriptAndTheEngineCore) {

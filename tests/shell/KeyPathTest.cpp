@@ -13,36 +13,13 @@
 
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
+#include "tests/support/CountingScreens.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 #include "tools/kel-headless/HeadlessRunner.h"
 
 namespace {
-
-// A screen that opens and is left at once, counting its openings.
-class TCountingScreen final : public IKelScreen {
-public:
-    void Reset() override {}
-    void Open(int32_t) override { ++Opened; }
-    int32_t Update(int32_t) override { return 1; }
-    void Draw() override {}
-    void Close() override {}
-    int Opened = 0;
-};
-
-class TCountingQuickSaves final : public IKelQuickSaves {
-public:
-    std::string NextQuickSaveFile() override {
-        ++Saves;
-        return "";
-    }
-    std::string ChooseQuickLoadFile() override {
-        ++Loads;
-        return "";
-    }
-    int Saves = 0, Loads = 0;
-};
 
 const char* kMessages = "OK=OK\r\n";
 
