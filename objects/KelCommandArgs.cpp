@@ -36,10 +36,6 @@ std::string TKelCommandArgs::Label(int32_t i) const {
     return Owner.GetLabelArgument(Raw(i));
 }
 
-std::string TKelCommandArgs::File(int32_t i) const {
-    return ResolveFile(Text(i));
-}
-
 namespace {
 std::string Resolve(TKelScript& script, const std::string& name) {
     std::string found;
@@ -49,8 +45,8 @@ std::string Resolve(TKelScript& script, const std::string& name) {
 }
 }  // namespace
 
-std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
-    return Resolve(Owner, name);
+std::string TKelCommandArgs::File(int32_t i) const {
+    return Resolve(Owner, Text(i));
 }
 
 std::string TKelCommandArgs::ResolveTargetFile(const std::string& name) const {

@@ -11,6 +11,7 @@ class IFontProvider;   // platform/SystemFonts.h
 class IMovieBackend;   // platform/Movie.h
 class IClipboard;      // platform/Clipboard.h
 class IDesktop;        // platform/Desktop.h
+class IConfigForms;    // platform/ConfigForms.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -26,4 +27,7 @@ struct TPlatformHost {
     // in the program, in-memory ones that record what was asked in the runner and tests.
     IClipboard* Clipboard = nullptr;
     IDesktop* Desktop = nullptr;
+    // The settings forms: the start-up settings, game-pad and configuration dialogs. Without them
+    // the start-up dialog is not shown and the configuration dialog leaves the settings alone.
+    IConfigForms* Forms = nullptr;
 };

@@ -10,6 +10,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "media/uSoundLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelClipboardCommands.h"
 #include "objects/KelConfigCommands.h"
@@ -23,8 +24,10 @@
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
 #include "objects/KelUtilityCommands.h"
+#include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
@@ -155,6 +158,8 @@ TKelSystem::~TKelSystem() {
     Sound.reset();
     Input.reset();
     LogData.reset();
+    // After the interpreters: their plug-in objects still call into the libraries when freed.
+    DllObjects.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -174,6 +179,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.BackLog = LogData.get();
     links.Clipboard = Host ? Host->Clipboard() : nullptr;
     links.Desktop = Host ? Host->Desktop() : nullptr;
+    links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -192,6 +198,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    // A plug-in library that cannot be bound raises here and ends the set-up.
+    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config, FileSystem::Root());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
@@ -216,6 +224,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelUtilityCommands::Register(TObjectKindRegistry::Global());
     KelInputCommands::Register(TObjectKindRegistry::Global());
     KelClipboardCommands::Register(TObjectKindRegistry::Global());
+    // Objects of the plug-in libraries' types, and their words.
+    ScriptObjectDLL::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
@@ -312,6 +322,8 @@ uint8_t TKelSystem::RunFrame() {
     const int32_t delta = ClampDelta(elapsed);
     LastFrameTime = now;
     const int64_t frameStart = now;
+    // A stream that failed to decode on the mixer's thread is reported here, in the frame after.
+    if (TSound* library = Sound ? Sound->Library() : nullptr) library->LogDecodeErrors();
 
     if (ErrorLogLib::ErrorFlag) ErrorState = kErrorStateOn;
     if ((Mode == kmConfigDialog || ErrorState) && Host && !Host->IsActiveWindow()) return 0;

@@ -18,6 +18,7 @@
 #include "platform/Movie.h"
 #include "platform/PresentTap.h"
 #include "platform/SystemFonts.h"
+#include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/fltk/FltkPictureClipboard.h"
 #include "platform/sdl/SdlAudio.h"
@@ -124,12 +125,14 @@ int Play() {
     });
     window.SetPumpHook([&] { pictures.Serve(); });
     TPosixDesktop desktop;
+    TFltkConfigForms settingsForms;
     TPlatformHost devices{.Display = &window.Display(),
                           .Audio = &audio,
                           .Fonts = &fonts,
                           .Movies = &movies,
                           .Clipboard = &clipboard,
-                          .Desktop = &desktop};
+                          .Desktop = &desktop,
+                          .Forms = &settingsForms};
     {
         TForm1 form(window, devices);
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and

@@ -29,6 +29,7 @@
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessClipboard.h"
+#include "platform/headless/HeadlessConfigForms.h"
 #include "platform/headless/HeadlessDesktop.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
@@ -330,6 +331,8 @@ public:
         out << "caption: " << Printable(Host.Caption) << "\n";
         for (const auto& d : Answers.Shown)
             out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
+        for (const auto& f : Forms.Shown)
+            out << "form: " << Printable(f.Caption) << " -> " << f.ClosedBy << "\n";
         if (Form)
             for (const auto& e : Form->DamagedEntries)
                 out << "damaged pack entry: " << Printable(e) << "\n";
@@ -367,12 +370,16 @@ public:
     // The clipboard and the desktop keep what the game put on them and what it asked to open.
     THeadlessClipboard Clipboard;
     THeadlessDesktop Desktop;
+    // The settings forms: the start-up dialog takes "起動" and the others their default button unless
+    // a test queues the player's actions.
+    THeadlessConfigForms Forms;
     TPlatformHost Devices{.Display = &Screen.Device,
                           .Audio = &Audio,
                           .Fonts = &Fonts,
                           .Movies = &Movies,
                           .Clipboard = &Clipboard,
-                          .Desktop = &Desktop};
+                          .Desktop = &Desktop,
+                          .Forms = &Forms};
     THeadlessHost Host{Source};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;
