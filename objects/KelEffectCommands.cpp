@@ -19,7 +19,7 @@ enum TTransitionForm : int32_t {
 
 // The interpreter whose service the words reach.
 TKelScript& Target(TKelScript& s) {
-    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
+    return s.TargetScript();
 }
 
 // A layer argument: the whole screen when it is left out.

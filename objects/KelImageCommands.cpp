@@ -76,7 +76,7 @@ TImageLib* ImageOf(TKelObjectDataCustom& object) {
 
 // The cursor images the cursor kinds reach.
 TKelScript& CursorOwner(TKelScript& s) {
-    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
+    return s.TargetScript();
 }
 
 TImageLib* CursorOf(IScriptCursorImage* cursor) {

@@ -178,12 +178,17 @@ bool TKelLogData::LoadFromStream(TStream& stream) {
 
 namespace KelLogdataLib {
 
-int32_t VoiceChannelOfName(std::string_view name) {
+int32_t FindVoiceName(std::string_view name) {
     const auto& lists = SystemConfigLib::Config.ActorLists;
     for (int32_t channel = 0; channel < static_cast<int32_t>(lists.size()); ++channel)
         for (const std::string& item : lists[static_cast<size_t>(channel)].Items)
             if (item == "*" || ClassLib::SameTextAscii(item, name)) return channel;
-    return static_cast<int32_t>(lists.size()) - 1;
+    return -1;
+}
+
+int32_t VoiceChannelOfName(std::string_view name) {
+    const int32_t channel = FindVoiceName(name);
+    return channel >= 0 ? channel : kVoiceChannelCount - 1;
 }
 
 }  // namespace KelLogdataLib

@@ -57,9 +57,14 @@ class TInputState {
 public:
     bool KeyDown(uint8_t vk) const { return Keys[vk]; }
     void SetKey(uint8_t vk, bool down) { Keys[vk] = down; }
-    void ReleaseAll() { Keys.fill(false); }
+    // Every key up, and whatever was queued forgotten.
+    void ReleaseAll() {
+        Keys.fill(false);
+        Queue.clear();
+    }
 
-    // Key 0 is no key: injecting it does nothing, as with the window system.
+    // Key 0 is no key: injecting it does nothing, as with the window system. A backend queues the
+    // window's own key changes the same way, so that they too change a key at most once a frame.
     void InjectKey(uint8_t vk, bool down);
     void InjectWheel(int32_t delta);
     void ApplyInjected();

@@ -9,6 +9,8 @@ class IDisplayDevice;  // platform/Display.h
 class IAudioDevice;    // platform/Audio.h
 class IFontProvider;   // platform/SystemFonts.h
 class IMovieBackend;   // platform/Movie.h
+class IClipboard;      // platform/Clipboard.h
+class IDesktop;        // platform/Desktop.h
 class IConfigForms;    // platform/ConfigForms.h
 class IScriptForms;    // platform/ScriptForms.h
 
@@ -22,6 +24,10 @@ struct TPlatformHost {
 
     IMovieBackend* Movies = nullptr;
 
+    // The desktop's clipboard, and its way of opening files and starting programs: the real ones
+    // in the program, in-memory ones that record what was asked in the runner and tests.
+    IClipboard* Clipboard = nullptr;
+    IDesktop* Desktop = nullptr;
     // The settings forms: the start-up settings, game-pad and configuration dialogs. Without them
     // the start-up dialog is not shown and the configuration dialog leaves the settings alone.
     IConfigForms* Forms = nullptr;

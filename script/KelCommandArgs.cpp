@@ -36,15 +36,25 @@ std::string TKelCommandArgs::Label(int32_t i) const {
     return Owner.GetLabelArgument(Raw(i));
 }
 
+namespace {
+std::string Resolve(TKelScript& script, const std::string& name) {
+    std::string found;
+    if (name.empty() || !script.Path) return found;
+    script.Path->Resolve(name, true, found);
+    return found;
+}
+}  // namespace
+
 std::string TKelCommandArgs::File(int32_t i) const {
-    return ResolveFile(Text(i));
+    return Resolve(Owner, Text(i));
 }
 
 std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
-    std::string found;
-    if (name.empty() || !Owner.Path) return found;
-    Owner.Path->Resolve(name, true, found);
-    return found;
+    return Resolve(Owner, name);
+}
+
+std::string TKelCommandArgs::ResolveTargetFile(const std::string& name) const {
+    return Resolve(Owner.TargetScript(), name);
 }
 
 TKelObjectDataCustom* TKelCommandArgs::Object(int32_t i) const {

@@ -75,6 +75,9 @@ public:
     std::string File(int32_t i) const;
     // A file name resolved as File resolves it, for words that keep the name as given as well.
     std::string ResolveFile(const std::string& name) const;
+    // A file name resolved as File resolves it, through the target script's search folders
+    // (TKelScript::TargetScript).
+    std::string ResolveTargetFile(const std::string& name) const;
     TKelObjectDataCustom* Object(int32_t i) const;
     int32_t Channel(int32_t i, bool effect) const;
 

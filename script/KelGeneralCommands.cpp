@@ -24,7 +24,7 @@ size_t CharLen(std::string_view s, size_t i) {
 // The words "var", "gvar", "svar", "del", "init", "vexs", "fobj", "fexs" and "lexs" act on the
 // owner script while the target flag is set.
 TKelScript& Target(TKelScript& s) {
-    return s.State.TargetParent != 0 ? s.OwnerScript() : s;
+    return s.TargetScript();
 }
 
 // An empty argument is the error value; it is not handed to the evaluator.

@@ -391,7 +391,7 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
             ErrorLogLib::ErrorLog("オブジェクトが指定されていません。\\scpで指定してください。"_sj);
         } else {
             for (int i = 0; i < kScopeSlots && !scope[i].empty(); ++i) {
-                TKelScript& owner = State.TargetParent != 0 ? OwnerScript() : *this;
+                TKelScript& owner = TargetScript();
                 TKelObjectDataCustom* object = owner.Objects ? owner.Objects->Find(scope[i]) : nullptr;
                 if (!object) {
                     ErrorLogLib::ErrorLog("未定義のオブジェクト："_sj + scope[i]);

@@ -177,6 +177,9 @@ public:
                                const TKelObjectDataCustom* object);
     bool Draw(int32_t interlace, bool cursors, int32_t maxLayer);
     TKelScript& OwnerScript() { return Parent ? *Parent : *this; }
+    // The script that words marked as acting on the target work on: the owner script while the
+    // target flag is set, else this one.
+    TKelScript& TargetScript() { return State.TargetParent != 0 ? OwnerScript() : *this; }
 
     // The current subroutine depth: routine count - 1.
     int32_t Depth() const { return Thread ? Thread->Count() - 1 : -1; }

@@ -31,6 +31,8 @@ class TSound;
 class TInput;
 class IDialogOwner;  // platform/Dialogs.h
 class IScriptForms;  // platform/ScriptForms.h
+class IClipboard;
+class IDesktop;
 
 // ---- script reader ----
 
@@ -375,6 +377,10 @@ struct TScriptLinks {
     TSound* SoundLibrary = nullptr;  // the library behind Sound, for the sound words and screen objects
     TLabelLog* ReadTextLog = nullptr;
     TLabelLog* FileUseLog = nullptr;
+    // The desktop's clipboard and its way of opening files and starting programs, for the words
+    // that reach them; without them those words do nothing.
+    IClipboard* Clipboard = nullptr;
+    IDesktop* Desktop = nullptr;
 };
 
 // ---- what the frame step reads of screen objects ----

@@ -232,7 +232,8 @@ void TKelConfig::ApplyMessageAlpha() {
 }
 
 void TKelConfig::ApplyCacheSizes() {
-    const int32_t images = SystemConfigLib::Config.CacheSize;
+    // A capacity is a byte count: a negative setting (from a file) is taken as none.
+    const int32_t images = std::max(SystemConfigLib::Config.CacheSize, 0);
     const int32_t sounds = SoundCacheCapacity(images);
     auto& imageCache = uARGB8888Manager::ARGB8888Manager;
     auto& soundCache = uWaveDataManager::WaveDataManager;

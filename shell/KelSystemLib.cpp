@@ -12,16 +12,20 @@
 #include "foundation/uMisc_Math.h"
 #include "media/uSoundLib.h"
 #include "objects/KelButtonCommands.h"
+#include "objects/KelClipboardCommands.h"
+#include "objects/KelConfigCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelDialogCommands.h"
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelImageCommands.h"
+#include "objects/KelInputCommands.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelMessageCommands.h"
 #include "objects/KelSaveRecords.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
+#include "objects/KelUtilityCommands.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -185,6 +189,8 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
     links.SaveData = SaveFolder.get();
+    links.Clipboard = Host ? Host->Clipboard() : nullptr;
+    links.Desktop = Host ? Host->Desktop() : nullptr;
     links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
@@ -236,6 +242,11 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelSaveRecords::Register(TObjectKindRegistry::Global());
     if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
     if (!GameState) GameState = std::make_unique<TKelGameState>();
+    // The settings, the small services, the input device, the key bindings and the clipboard.
+    KelConfigCommands::Register(TObjectKindRegistry::Global());
+    KelUtilityCommands::Register(TObjectKindRegistry::Global());
+    KelInputCommands::Register(TObjectKindRegistry::Global());
+    KelClipboardCommands::Register(TObjectKindRegistry::Global());
     // Objects of the plug-in libraries' types, and their words.
     ScriptObjectDLL::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);

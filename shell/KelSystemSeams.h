@@ -11,6 +11,8 @@
 
 #include "platform/ClassLib.h"
 
+class IClipboard;
+class IDesktop;
 class IDialogOwner;
 class IInputSource;
 class IScriptSound;
@@ -44,6 +46,9 @@ public:
     // The window the input device reads and forms are shown over.
     virtual IInputSource& InputSource() = 0;
     virtual const IDialogOwner* DialogOwner() = 0;
+    // The desktop services the scripts' words reach; none: those words do nothing.
+    virtual IClipboard* Clipboard() { return nullptr; }
+    virtual IDesktop* Desktop() { return nullptr; }
 };
 
 // The display starter with the back buffer of the display device.

@@ -120,6 +120,8 @@ public:
     void Terminate() override;
     IInputSource& InputSource() override;
     const IDialogOwner* DialogOwner() override;
+    IClipboard* Clipboard() override { return Devices.Clipboard; }
+    IDesktop* Desktop() override { return Devices.Desktop; }
 
     // ---- fields ----
     std::unique_ptr<ITaskTray> Tray;

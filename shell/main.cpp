@@ -11,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -20,7 +21,9 @@
 #include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/fltk/FltkScriptForms.h"
+#include "platform/fltk/FltkPictureClipboard.h"
 #include "platform/sdl/SdlAudio.h"
+#include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/Unit1.h"
 #include "tools/kel-headless/HeadlessRunner.h"
@@ -116,11 +119,21 @@ int Play() {
     TFreeTypeFonts fonts;
     TSdlAudioDevice audio;
     TFfmpegMovies movies;
+    // Text goes to the clipboard through SDL, pictures through FLTK, which hands them over between
+    // frames.
+    TFltkPictureClipboard pictures;
+    TSdlClipboard clipboard(window.Handle(), [&](const uint32_t* pixels, int32_t width, int32_t height) {
+        return pictures.Put(pixels, width, height);
+    });
+    window.SetPumpHook([&] { pictures.Serve(); });
+    TPosixDesktop desktop;
     TFltkConfigForms settingsForms;
     TPlatformHost devices{.Display = &window.Display(),
                           .Audio = &audio,
                           .Fonts = &fonts,
                           .Movies = &movies,
+                          .Clipboard = &clipboard,
+                          .Desktop = &desktop,
                           .Forms = &settingsForms,
                           .ScriptForms = &scriptForms};
     {
@@ -137,6 +150,7 @@ int Play() {
         Unit1::RunMessageLoop(form, window);
         scriptForms.WhileOpen = nullptr;
         Dialogs::SetWhileModalHook(nullptr);
+        window.SetPumpHook(nullptr);
         if (form.Terminated) {
             result = 1;
             if (!form.StartFailure.empty())

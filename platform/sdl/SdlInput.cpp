@@ -280,10 +280,15 @@ bool TSdlInputSource::OurWindow(uint32_t windowId) const {
 }
 
 void TSdlInputSource::SetKey(uint8_t vk, bool down) {
-    State.SetKey(vk, down);
+    if (Latest[vk] == down) return;  // a key's repeats change nothing
+    Latest[vk] = down;
+    State.InjectKey(vk, down);
     // The window system keeps one more key for each modifier pair: down while either side is.
     auto pair = [this](uint8_t both, uint8_t left, uint8_t right) {
-        State.SetKey(both, State.KeyDown(left) || State.KeyDown(right));
+        const bool either = Latest[left] || Latest[right];
+        if (Latest[both] == either) return;
+        Latest[both] = either;
+        State.InjectKey(both, either);
     };
     using namespace VirtualKey;
     if (vk == LShift || vk == RShift) pair(Shift, LShift, RShift);
@@ -328,6 +333,7 @@ bool TSdlInputSource::HandleEvent(const SDL_Event& event) {
                     // Keys released while another window has the focus are never reported here.
                     Active = false;
                     State.ReleaseAll();
+                    Latest.fill(false);
                     break;
                 case SDL_WINDOWEVENT_SIZE_CHANGED:
                     WindowSize = {event.window.data1, event.window.data2};

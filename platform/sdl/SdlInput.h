@@ -1,9 +1,13 @@
 // The input source of the SDL window. The window's event loop hands every event to HandleEvent;
-// key events become the window system's virtual-key numbers, which are what key codes name.
+// key events become the window system's virtual-key numbers, which are what key codes name. Key
+// and button changes are taken over at the next poll, each key at most once a poll: a press and
+// its release that arrive between two frames (a tap on a touch pad, a click of a program) are seen
+// down in one frame and up in the next, instead of not at all.
 #pragma once
 
 #include <SDL.h>
 
+#include <array>
 #include <cstdint>
 
 #include "platform/InputSource.h"
@@ -55,4 +59,6 @@ private:
     bool Active = true;
     bool Shown = true;
     TInputState State;
+    // Each key as the last event left it, ahead of what the last poll took over.
+    std::array<bool, 256> Latest{};
 };

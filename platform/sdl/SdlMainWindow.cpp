@@ -111,11 +111,13 @@ void TSdlMainWindow::PumpEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event))
         HandleEvent(event);
+    if (PumpHook) PumpHook();
 }
 
 void TSdlMainWindow::WaitForEvents(uint32_t ms) {
     SDL_Event event;
     if (SDL_WaitEventTimeout(&event, static_cast<int>(ms))) HandleEvent(event);
+    if (PumpHook) PumpHook();
 }
 
 void TSdlMainWindow::HandleEvent(const SDL_Event& event) {

@@ -5,6 +5,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,9 @@ public:
 
     // Takes one event as PumpEvents does (for a loop that waits for events itself).
     void HandleEvent(const SDL_Event& event);
+    // Runs after every pump and wait: another toolkit in the program that must answer the desktop
+    // between frames (a picture it holds on the clipboard) does it there.
+    void SetPumpHook(std::function<void()> hook) { PumpHook = std::move(hook); }
     // What the window shows now, as the display last drew it: 0xFFRRGGBB row by row. False while
     // the display draws nothing.
     bool ReadPixels(std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
@@ -61,4 +65,5 @@ private:
     IInputSource* Scripted;
     IMainWindowEvents* Events = nullptr;
     bool IsMinimized = false;
+    std::function<void()> PumpHook;
 };

@@ -114,22 +114,27 @@ TEST(SdlInputTest, KeysMapToVirtualKeys) {
 
 TEST(SdlInputTest, EventsFillTheKeyState) {
     TSdlInputSource source(nullptr, {640, 480});
-    source.HandleEvent(KeyEvent(true, SDLK_a, SDL_SCANCODE_A));
+    // One event, then the poll of the next frame.
+    auto take = [&](const SDL_Event& e) {
+        source.HandleEvent(e);
+        source.Poll();
+    };
+    take(KeyEvent(true, SDLK_a, SDL_SCANCODE_A));
     EXPECT_TRUE(source.KeyDown('A'));
-    source.HandleEvent(KeyEvent(false, SDLK_a, SDL_SCANCODE_A));
+    take(KeyEvent(false, SDLK_a, SDL_SCANCODE_A));
     EXPECT_FALSE(source.KeyDown('A'));
 
     // Each side key, and the pair key while either side is down.
-    source.HandleEvent(KeyEvent(true, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
-    source.HandleEvent(KeyEvent(true, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT));
-    source.HandleEvent(KeyEvent(false, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
+    take(KeyEvent(true, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
+    take(KeyEvent(true, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT));
+    take(KeyEvent(false, SDLK_LSHIFT, SDL_SCANCODE_LSHIFT));
     EXPECT_FALSE(source.KeyDown(160));
     EXPECT_TRUE(source.KeyDown(161));
     EXPECT_TRUE(source.KeyDown(16));
-    source.HandleEvent(KeyEvent(false, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT));
+    take(KeyEvent(false, SDLK_RSHIFT, SDL_SCANCODE_RSHIFT));
     EXPECT_FALSE(source.KeyDown(16));
-    source.HandleEvent(KeyEvent(true, SDLK_RCTRL, SDL_SCANCODE_RCTRL));
-    source.HandleEvent(KeyEvent(true, SDLK_LALT, SDL_SCANCODE_LALT));
+    take(KeyEvent(true, SDLK_RCTRL, SDL_SCANCODE_RCTRL));
+    take(KeyEvent(true, SDLK_LALT, SDL_SCANCODE_LALT));
     EXPECT_TRUE(source.KeyDown(17));
     EXPECT_TRUE(source.KeyDown(18));
 
@@ -138,20 +143,41 @@ TEST(SdlInputTest, EventsFillTheKeyState) {
     } buttons[] = {
         {SDL_BUTTON_LEFT, 1}, {SDL_BUTTON_RIGHT, 2}, {SDL_BUTTON_MIDDLE, 4}, {SDL_BUTTON_X1, 5}, {SDL_BUTTON_X2, 6}};
     for (const auto& b : buttons) {
-        source.HandleEvent(ButtonEvent(true, b.button, 10, 20));
+        take(ButtonEvent(true, b.button, 10, 20));
         EXPECT_TRUE(source.KeyDown(b.vk));
-        source.HandleEvent(ButtonEvent(false, b.button, 10, 20));
+        take(ButtonEvent(false, b.button, 10, 20));
         EXPECT_FALSE(source.KeyDown(b.vk));
     }
 
-    // Losing the focus lets go of everything: the releases happen elsewhere.
+    // A click whose press and release arrive between two frames is down in the one and up in the
+    // next; what came after the release follows it. A key's repeats change nothing.
+    source.HandleEvent(KeyEvent(true, SDLK_c, SDL_SCANCODE_C));
+    source.HandleEvent(ButtonEvent(true, SDL_BUTTON_LEFT, 10, 20));
+    source.HandleEvent(ButtonEvent(false, SDL_BUTTON_LEFT, 10, 20));
+    source.HandleEvent(KeyEvent(true, SDLK_b, SDL_SCANCODE_B));
+    source.HandleEvent(KeyEvent(true, SDLK_c, SDL_SCANCODE_C));
+    EXPECT_FALSE(source.KeyDown(1));
+    source.Poll();
+    EXPECT_TRUE(source.KeyDown(1));
+    EXPECT_TRUE(source.KeyDown('C'));
+    EXPECT_FALSE(source.KeyDown('B'));
+    source.Poll();
+    EXPECT_FALSE(source.KeyDown(1));
+    EXPECT_TRUE(source.KeyDown('B'));
+    source.Poll();
+    EXPECT_TRUE(source.KeyDown('C'));
+
+    // Losing the focus lets go of everything, also of what is still to come: the releases happen
+    // elsewhere.
     source.HandleEvent(KeyEvent(true, SDLK_a, SDL_SCANCODE_A));
-    source.HandleEvent(WindowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
+    take(WindowEvent(SDL_WINDOWEVENT_FOCUS_LOST));
     EXPECT_FALSE(source.WindowActive());
     EXPECT_FALSE(source.KeyDown('A'));
     EXPECT_FALSE(source.KeyDown(17));
-    source.HandleEvent(WindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED));
+    take(WindowEvent(SDL_WINDOWEVENT_FOCUS_GAINED));
     EXPECT_TRUE(source.WindowActive());
+    take(KeyEvent(true, SDLK_a, SDL_SCANCODE_A));
+    EXPECT_TRUE(source.KeyDown('A'));
 }
 
 TEST(SdlInputTest, PointerAndWheelAreInGameTerms) {

@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/PresentTap.h"
 #include "platform/sdl/SdlMainWindow.h"
+#include "tests/real/RealWindow.h"
 #include "tests/real/XServer.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
@@ -44,17 +45,12 @@ std::string ErrorGame() {
                       {"startup.s", "@@reset\r\n@@top\r\n\\wait,100\r\n\\nosuchword\r\n"}});
 }
 
-bool NoDisplay(std::string& why) {
-    TSdlMainWindow probe("probe", 16, 16);
-    why = probe.Error();
-    return probe.Failed() || !XServer::Available(probe.Handle());
-}
-
 class SdlMainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::string why;
-        if (NoDisplay(why)) GTEST_SKIP() << "no X display could be opened (" << why << "); run under xvfb-run";
+        if (RealWindow::NoDisplay(why))
+            GTEST_SKIP() << "no X display could be opened (" << why << "); run under xvfb-run";
     }
     void TearDown() override { FileSystem::SetRoot(OldRoot); }
     std::string OldRoot = FileSystem::Root();

@@ -25,6 +25,12 @@ bool Available(SDL_Window* window) {
     return Handles(window, display, xwindow);
 }
 
+unsigned long WindowId(SDL_Window* window) {
+    ::Display* display;
+    ::Window xwindow;
+    return Handles(window, display, xwindow) ? xwindow : 0;
+}
+
 bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
     ::Display* display;
     ::Window xwindow;

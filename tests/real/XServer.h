@@ -11,6 +11,8 @@
 namespace XServer {
 // Whether the window lives on an X server.
 bool Available(SDL_Window* window);
+// The window's X window number, for programs that send it events; 0 off an X server.
+unsigned long WindowId(SDL_Window* window);
 // The window's pixels as 0x00RRGGBB, row by row, with its size; false when they cannot be read.
 bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
 // Whether a window manager that follows the desktop conventions runs on the X server of DISPLAY.

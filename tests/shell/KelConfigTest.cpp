@@ -75,12 +75,16 @@ TEST_F(KelConfigTest, CacheCapacities) {
     AnimationBmpLib::FreeManagers();
     config.ApplyCacheSizes();  // no caches: nothing to do
     AnimationBmpLib::CreateManagers();
-    // The sound cache takes a sixth of the picture cache's size, up to 8 MiB.
-    for (auto [size, sounds] : {std::pair{20971520, 3495253}, std::pair{62914560, 8388608}, std::pair{0, 0}}) {
-        SystemConfigLib::Config.CacheSize = size;
+    // The sound cache takes a sixth of the picture cache's size, up to 8 MiB; a negative size (from
+    // a file) sizes both as none.
+    const struct {
+        int32_t Size, Pictures, Sounds;
+    } cases[] = {{20971520, 20971520, 3495253}, {62914560, 62914560, 8388608}, {0, 0, 0}, {-600, 0, 0}};
+    for (const auto& c : cases) {
+        SystemConfigLib::Config.CacheSize = c.Size;
         config.ApplyCacheSizes();
-        EXPECT_EQ(uARGB8888Manager::ARGB8888Manager->GetCapacity(), size);
-        EXPECT_EQ(uWaveDataManager::WaveDataManager->GetCapacity(), sounds);
+        EXPECT_EQ(uARGB8888Manager::ARGB8888Manager->GetCapacity(), c.Pictures) << c.Size;
+        EXPECT_EQ(uWaveDataManager::WaveDataManager->GetCapacity(), c.Sounds) << c.Size;
     }
     AnimationBmpLib::CreateManagers();  // empty again, as the program starts with them
 }

@@ -28,7 +28,9 @@
 #include "platform/NativeLibrary.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
+#include "platform/headless/HeadlessClipboard.h"
 #include "platform/headless/HeadlessConfigForms.h"
+#include "platform/headless/HeadlessDesktop.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "platform/headless/HeadlessMainWindow.h"
@@ -62,10 +64,14 @@ public:
         Terminated = true;
         if (Form) Form->Terminate();
     }
-    IInputSource& InputSource() override { return Source; }
+    IInputSource& InputSource() override { return WindowInput ? *WindowInput : Source; }
     const IDialogOwner* DialogOwner() override { return Form ? Form->DialogOwner() : nullptr; }
+    IClipboard* Clipboard() override { return Form ? Form->Clipboard() : nullptr; }
+    IDesktop* Desktop() override { return Form ? Form->Desktop() : nullptr; }
 
     THeadlessInputSource& Source;
+    // The window's own input in place of the script's, when it is set.
+    IInputSource* WindowInput = nullptr;
     TForm1* Form = nullptr;
     std::string Caption;  // Shift-JIS
     int CaptionUpdates = 0;
@@ -240,6 +246,9 @@ public:
         THeadlessGame& Game;
         ~TClosing() { Game.Close(); }
     };
+    // The game reads the window's own keyboard and mouse instead of the input script: for checks
+    // of the whole way from the window system's events to the script. Called before Open.
+    void UseWindowInput() { Host.WindowInput = &Window->Input(); }
 
     // The program's start-up on the folder, on the fake clock, with the user's settings file read
     // but never written. False, with the dialog that ended it and what is known of the reason, when
@@ -370,6 +379,9 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
+    // The clipboard and the desktop keep what the game put on them and what it asked to open.
+    THeadlessClipboard Clipboard;
+    THeadlessDesktop Desktop;
     // The settings forms: the start-up dialog takes "起動" and the others their default button unless
     // a test queues the player's actions.
     THeadlessConfigForms Forms;
@@ -379,6 +391,8 @@ public:
                           .Audio = &Audio,
                           .Fonts = &Fonts,
                           .Movies = &Movies,
+                          .Clipboard = &Clipboard,
+                          .Desktop = &Desktop,
                           .Forms = &Forms,
                           .ScriptForms = &ScriptForms};
     THeadlessHost Host{Source};
