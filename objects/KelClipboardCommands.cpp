@@ -5,9 +5,9 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "media/ARGB8888Lib.h"
-#include "objects/KelCommandArgs.h"
 #include "platform/Clipboard.h"
 #include "platform/Encoding.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 

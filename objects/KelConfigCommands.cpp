@@ -6,9 +6,9 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
-#include "objects/KelCommandArgs.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/Encoding.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 
 namespace {

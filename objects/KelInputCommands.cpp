@@ -3,10 +3,10 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uInputDevice.h"
 #include "objects/ButtonLib.h"
-#include "objects/KelCommandArgs.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/ScrollBarLib.h"
 #include "script/KelCalculationLib.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 

@@ -12,11 +12,11 @@
 #include "foundation/uMisc.h"
 #include "foundation/uMisc_Math.h"
 #include "foundation/uMisc_Win.h"
-#include "objects/KelCommandArgs.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 
 namespace {
