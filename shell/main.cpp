@@ -21,7 +21,7 @@
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/Unit1.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 namespace {
 

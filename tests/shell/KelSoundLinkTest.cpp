@@ -5,10 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace {

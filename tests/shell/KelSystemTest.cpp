@@ -13,11 +13,13 @@
 #include <map>
 #include <new>
 
+#include "foundation/ErrorLogLib.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;
