@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
@@ -464,18 +465,24 @@ void ApplyFonts(TSystemData& d) {
         IConfigFont* font = fontSlots ? fontSlots(slot) : nullptr;
         if (!font) continue;
         if (name != font->FaceName()) {
-            auto horizontal = PackLib::LoadFile("system\\font\\" + name + ".of");
-            auto vertical = PackLib::LoadFile("system\\font\\@" + name + ".of");
+            const std::string horizontalFile = "system\\font\\" + name + ".of";
+            const std::string verticalFile = "system\\font\\@" + name + ".of";
+            auto horizontal = PackLib::LoadFile(horizontalFile);
+            auto vertical = PackLib::LoadFile(verticalFile);
             if (horizontal || vertical) {
-                bool loaded = false;
+                std::string reason;
                 try {
-                    loaded = font->LoadBitmapFont(name, horizontal.get(), vertical.get());
-                } catch (const std::exception&) {
-                    loaded = false;
+                    if (font->LoadBitmapFont(name, horizontal.get(), vertical.get())) continue;
+                    reason = font->Error();
+                } catch (const std::exception& e) {
+                    reason = e.what();
                 }
                 // A glyph file that cannot be loaded leaves the face to the system font, so the
-                // slot still draws text.
-                if (loaded) continue;
+                // slot still draws text; the log says which file and why. Not a script error: the
+                // game goes on.
+                std::string files = horizontal ? horizontalFile : verticalFile;
+                if (horizontal && vertical) files += ", " + verticalFile;
+                ErrorLogLib::WriteErrorLog("[FONT]:" + files + ": " + reason + "; drawn with the system font instead");
             }
             font->SetSystemFont(name, Supersampling(setting.AA), FontEffects(setting.Style, setting.StyleColor));
         } else if (!font->IsBitmapFont()) {

@@ -121,8 +121,11 @@ public:
     virtual ~IConfigFont() = default;
     virtual const std::string& FaceName() const = 0;
     virtual bool IsBitmapFont() const = 0;
-    // Either stream may be nil. False when the font could not be made from them.
+    // Either stream may be nil. False when the font could not be made from them; Error then says
+    // why.
     virtual bool LoadBitmapFont(const std::string& name, TStream* horizontal, TStream* vertical) = 0;
+    // Why the last LoadBitmapFont failed, as the loader words it; empty after a success.
+    virtual std::string Error() const = 0;
     // A face rendered on demand with the supersampling factor (1, 2 or 4) and the effect layers.
     virtual void SetSystemFont(const std::string& name, int32_t supersampling, const TFontEffectTable& effects) = 0;
 };

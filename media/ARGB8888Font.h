@@ -188,6 +188,8 @@ public:
     // False when both streams are nil; otherwise the font becomes a bitmap font of that name and
     // the result is whether its glyph sets could be read.
     bool LoadBitmapFont(const std::string& name, TStream* horizontal, TStream* vertical) override;
+    // The bitmap font's reason for its last failed load; empty otherwise.
+    std::string Error() const override { return BitmapFont ? BitmapFont->Error : std::string(); }
     // The font becomes a system font with the default layers (layer 0 the glyph in the text
     // colour). Always true.
     bool SetSystemFont(const std::string& name, int32_t supersampling);

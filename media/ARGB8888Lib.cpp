@@ -278,8 +278,8 @@ bool TARGB8888::SaveToJpegStream(TStream* stream, int32_t quality) const {
     }
 }
 
-// Pixel formats of the surfaces. The 16-bit conversions move groups of 4 pixels and the 32-bit
-// one pairs, so the last (width mod 4) or (width mod 2) columns of a rectangle are not moved.
+// Pixel formats of the surfaces. Every column of the rectangle is moved, in every format: a screen
+// whose width is not a multiple of 4 (or 2) keeps its right edge.
 bool TARGB8888::TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y, int32_t left, int32_t top,
                                   int32_t right, int32_t bottom) const {
     if (!Active || !desc.Surface) return true;
@@ -287,23 +287,19 @@ bool TARGB8888::TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y
         return true;
     enum class TFormat { R5G6B5, X1R5G5B5, R8G8B8, A8R8G8B8 } format;
     int32_t bytesPerPixel = 0;
-    const int32_t w = right - left;
-    int32_t columns = 0;
+    const int32_t columns = right - left;
     switch (desc.RGBBitCount) {
         case 16:
             format = desc.GBitMask == 0x7E0 ? TFormat::R5G6B5 : TFormat::X1R5G5B5;
             bytesPerPixel = 2;
-            columns = w / 4 * 4;
             break;
         case 24:
             format = TFormat::R8G8B8;
             bytesPerPixel = 3;
-            columns = w;
             break;
         case 32:
             format = TFormat::A8R8G8B8;
             bytesPerPixel = 4;
-            columns = w / 2 * 2;
             break;
         default:
             return true;

@@ -45,8 +45,10 @@ std::string At(int64_t offset) {
     return " (offset " + std::to_string(offset) + ")";
 }
 
+// Corner-to-size subtraction on the 16-bit fields: it wraps, so corners more than 32767 apart
+// give what the old files meant by them (x1 = -30000, x2 = 30000 give -5536, held at 0 later).
 int16_t Difference(int16_t a, int16_t b) {
-    return static_cast<int16_t>(std::clamp<int32_t>(int32_t{a} - b, INT16_MIN, INT16_MAX));
+    return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint16_t>(a) - static_cast<uint16_t>(b)));
 }
 
 }  // namespace

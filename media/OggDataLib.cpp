@@ -9,6 +9,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/uMisc.h"
 #include "foundation/uMisc_Math.h"
+#include "platform/AudioMixer.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 
@@ -765,32 +766,26 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
     }
 }
 
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream) {
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name) {
     if (!stream) return nullptr;
     auto copy = std::make_unique<TMemoryStream>();
     copy->CopyFrom(*stream, 0);
     copy->SetPosition(0);
     TOggData ogg(44100);
-    ogg.Open(std::move(copy));
+    ogg.Open(std::move(copy), name);
     ogg.SetVolumeNow(1.0f);
     ogg.Play(false);
-    // The file's own length bounds the work (loop tags could otherwise repeat for ever), but the
-    // result is only as long as what actually decodes: a damaged last page can claim any length.
-    const int64_t nominal = ogg.TotalBytes * (ogg.Rate == 22050 ? 2 : 1);
-    std::vector<uint8_t> pcm;
-    std::vector<uint8_t> chunk(65536);
-    while (static_cast<int64_t>(pcm.size()) < nominal && ogg.Playing) {
-        const int64_t want =
-            std::min<int64_t>(static_cast<int64_t>(chunk.size()), nominal - static_cast<int64_t>(pcm.size()));
-        const int32_t r = ogg.Read(chunk.data(), static_cast<int32_t>((want + 3) & ~int64_t{3}), 0);
-        if (r <= 0) break;
-        pcm.insert(pcm.end(), chunk.begin(), chunk.begin() + std::min<int64_t>(r, want));
-    }
-    int64_t size = std::max<int64_t>(static_cast<int64_t>(pcm.size()), 32768);
-    size = (size + 1023) / 1024 * 1024;
+    // The length the file gives, at 44100 Hz. The sound is then decoded in one read of that size,
+    // so a loop tag ending inside it jumps once and the read goes on from the loop's start; what
+    // the file does not fill stays silent.
+    int64_t size = ogg.TotalBytes * (ogg.Rate == 22050 ? 2 : 1);
+    size = (std::max<int64_t>(size, 32768) + 1023) / 1024 * 1024;
+    // No sound buffer holds more than this: a longer length is a damaged file, refused before
+    // anything that large is allocated.
+    if (size > int64_t{AudioMixer::kMaxBytes}) return nullptr;
     auto result = std::make_unique<TMemoryStream>();
-    pcm.resize(static_cast<size_t>(size), 0);
-    result->Data = std::move(pcm);
+    result->SetSize(size);
+    ogg.Read(result->Memory(), static_cast<int32_t>(size), 0);
     result->SetPosition(0);
     return result;
 }

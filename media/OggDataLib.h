@@ -162,8 +162,9 @@ public:
     void SetAGCLevel(float level);  // 0 switches the gain control off
 
     // Writes a decoding error the mixer's thread met into the error log (once per opened file).
-    // Open, Close, Play, Seek, SkipSilence and GetPlayState do it first; the log is the main
-    // thread's, so the mixer's thread only leaves the message.
+    // The engine's frame does it for every stream (TSound::LogDecodeErrors), and Open, Close,
+    // Play, Seek, SkipSilence and GetPlayState do it first; the log is the main thread's, so the
+    // mixer's thread only leaves the message.
     void LogDecodeError();
 
     // ---- what the open file is (read by the main thread)
@@ -243,8 +244,10 @@ namespace OggDataLib {
 void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSlot, TOggData::kLoopSlots>& loops);
 
 // The whole sound of an Ogg Vorbis stream (read from its start) as PCM of the engine's format,
-// padded with silence to at least 32768 bytes and to a multiple of 1024; null when the stream is
-// null or cannot be decoded.
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream);
+// as long as the file says, padded with silence to at least 32768 bytes and to a multiple of
+// 1024. A loop tag ending within the sound jumps back once. Null for a null stream or a length
+// beyond the largest sound buffer; a stream the decoder refuses throws EOggError. A decoding error
+// is logged at once, under the name given.
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name = {});
 
 }  // namespace OggDataLib

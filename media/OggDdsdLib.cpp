@@ -5,11 +5,11 @@
 
 namespace OggDdsdLib {
 
-std::unique_ptr<TDDSDWaveData> CreateWaveDataFromOgg(TDDSD7& component, TStream* stream) {
+std::unique_ptr<TDDSDWaveData> CreateWaveDataFromOgg(TDDSD7& component, TStream* stream, const std::string& name) {
     if (!stream) return nullptr;
     std::unique_ptr<TMemoryStream> pcm;
     try {
-        pcm = OggDataLib::DecodeToPCMStream(stream);
+        pcm = OggDataLib::DecodeToPCMStream(stream, name);
     } catch (const EOggError&) {
         return nullptr;  // the decoder refused the file
     }

@@ -333,9 +333,12 @@ TBitmap32* TMotionMovie::GetImage() {
     }
     record.Data.resize(static_cast<size_t>(record.DataSize));
     if (Stream->Read(record.Data.data(), record.DataSize) != record.DataSize) return Bitmap.get();
+    // The picture counts as decoded before its type is looked at: a type that decodes nothing,
+    // or data that does not decode, keeps the previous picture under this picture's id, so it is
+    // not read again and the image's serial follows the id.
+    DecodedId = record.PictureId;
     if (Decode(record)) {
         std::swap(*Bitmap, *Work);
-        DecodedId = record.PictureId;
         Alpha = MoviePictureHasAlpha(record.PictureType);
     } else {
         Error = "movie: picture" + At(AreaStart + offset) + ": " + Error;

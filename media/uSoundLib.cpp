@@ -212,6 +212,11 @@ bool TSSound::Open(int32_t n, const std::string& resolved) {
     }
 }
 
+void TSSound::LogDecodeErrors() {
+    for (const auto& stream : Streams)
+        stream->LogDecodeError();
+}
+
 bool TSSound::LoadStream(int32_t n, const std::string& name, uint32_t group, bool force, uint32_t actor) {
     if (!Valid(n)) return false;
     TSSoundStreamRecord& r = Records[static_cast<size_t>(n)];
@@ -477,7 +482,7 @@ bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool
     r.Tag = tag;
     if (SystemConfigLib::Config.ForceDirectSoundMode == 0) {
         std::unique_ptr<TMemoryStream> file = PackLib::LoadFile(resolved);
-        if (!Bind(n, OggDdsdLib::CreateWaveDataFromOgg(*DDSD, file.get()))) return false;
+        if (!Bind(n, OggDdsdLib::CreateWaveDataFromOgg(*DDSD, file.get(), resolved))) return false;
         r.Name = resolved;
     }
     Played[static_cast<size_t>(n)] = false;

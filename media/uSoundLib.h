@@ -160,6 +160,10 @@ public:
     // False, with nothing changed, when the stream holds fewer bytes than the records.
     bool LoadFromStream(TStream* s);
 
+    // Writes the decoding errors the mixer's thread met since the last call into the error log,
+    // each once. On the main thread, once a frame.
+    void LogDecodeErrors();
+
     // The fill handler of the streaming wave, on its notification thread.
     void NotifyFill(TDDSDGenWave& wave, TDDSDChannel* context, uint32_t offset, uint32_t size);
     TOggPlayer& Player() { return *Mixer; }
@@ -254,6 +258,8 @@ public:
     void SetActive(bool on);
     // Frees every stream, then every effect channel.
     void StopAll();
+    // The streams' decoding errors into the error log (TSSound::LogDecodeErrors); once a frame.
+    void LogDecodeErrors() { SSound->LogDecodeErrors(); }
     // Sets the group's volume in both halves; UpdateGroupVolumes makes it heard.
     void SetGroupVolume(uint32_t group, int32_t volume);
     uint32_t GetGroupVolume(uint32_t group) const { return SSound->GetGroupVolume(group); }

@@ -46,16 +46,12 @@ TImageScrollBar* ScrollBarOf(TKelObjectDataCustom& object) {
     return link ? &link->Object() : nullptr;
 }
 
-// "l" on a bar: both pictures through the search folders. A name that no folder holds fails as
-// a picture that does not load does; the message names what was found, else what was asked for.
+// "l" on a bar: both pictures through the search folders. A name that no folder holds becomes
+// the empty name, which leaves that picture empty without a message.
 void LoadBar(TKelCommandArgs& a, TImageScrollBar& bar) {
-    const std::string thumbGiven = a.Text(1), trackGiven = a.Text(2);
+    const std::string thumb = a.File(1), track = a.File(2);
     const bool vertical = a.Int(3) != 0;
-    const std::string thumb = a.ResolveFile(thumbGiven), track = a.ResolveFile(trackGiven);
-    const bool missing = (!thumbGiven.empty() && thumb.empty()) || (!trackGiven.empty() && track.empty());
-    if (!bar.Load(thumb, track, vertical) || missing)
-        ErrorLogLib::ErrorLog("\\l：画像にロードに失敗："_sj + (thumb.empty() ? thumbGiven : thumb) + ":" +
-                              (track.empty() ? trackGiven : track));
+    if (!bar.Load(thumb, track, vertical)) ErrorLogLib::ErrorLog("\\l：画像にロードに失敗："_sj + thumb + ":" + track);
 }
 
 }  // namespace

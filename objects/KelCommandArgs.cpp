@@ -37,10 +37,7 @@ std::string TKelCommandArgs::Label(int32_t i) const {
 }
 
 std::string TKelCommandArgs::File(int32_t i) const {
-    return ResolveFile(Text(i));
-}
-
-std::string TKelCommandArgs::ResolveFile(const std::string& name) const {
+    const std::string name = Text(i);
     std::string found;
     if (name.empty() || !Owner.Path) return found;
     Owner.Path->Resolve(name, true, found);

@@ -73,8 +73,6 @@ public:
     std::string Text(int32_t i) const { return Value(i).Text; }
     std::string Label(int32_t i) const;
     std::string File(int32_t i) const;
-    // A file name resolved as File resolves it, for words that keep the name as given as well.
-    std::string ResolveFile(const std::string& name) const;
     TKelObjectDataCustom* Object(int32_t i) const;
     int32_t Channel(int32_t i, bool effect) const;
 

@@ -39,12 +39,6 @@ int32_t EasingKind(int32_t kind) {
     return std::clamp(kind, 0, 255);
 }
 
-// A load's message names the files it looked for: the names the search folders found, or the
-// names as the script gave them where no folder holds them.
-const std::string& Named(const std::string& resolved, const std::string& given) {
-    return resolved.empty() ? given : resolved;
-}
-
 // "mem": the animation's text into a string list, and into the results.
 void AnimationText(TKelCommandArgs& a, TImageLib& image) {
     const std::string& text = image.Animation->Data->Text;
@@ -213,17 +207,13 @@ bool DoImageCommand(TKelScript& script, int32_t code, TStringList& args, TImageL
             a.SetInt(0, AnimationBmpLib::RoundHalfEven(static_cast<double>(image.Animation->Speed) * 100.0));
             return true;
         case Cmd("l"): {
-            TImageLib::TFiles given, files;
-            for (size_t i = 0; i < given.size(); ++i) {
-                given[i] = a.Text(static_cast<int32_t>(i) + 1);
-                files[i] = a.ResolveFile(given[i]);
-            }
-            // A first file that no search folder holds leaves the image empty, as a file that
-            // does not load does, and is reported like it.
-            const bool missing = !given[0].empty() && files[0].empty();
-            if (!image.LoadImages(files, false, false) || missing)
-                ErrorLogLib::ErrorLog("\\l：画像にロードに失敗："_sj + Named(files[0], given[0]) + ":" +
-                                      Named(files[1], given[1]));
+            // A name that no search folder holds becomes the empty name: a first file missing
+            // empties the image and counts as done, so an optional picture never stops a game.
+            TImageLib::TFiles files;
+            for (size_t i = 0; i < files.size(); ++i)
+                files[i] = a.File(static_cast<int32_t>(i) + 1);
+            if (!image.LoadImages(files, false, false))
+                ErrorLogLib::ErrorLog("\\l：画像にロードに失敗："_sj + files[0] + ":" + files[1]);
             // Loading takes its time: the next frame step must not count it, failed or not.
             script.HoldFrameSteps();
             return true;

@@ -19,12 +19,6 @@ const char* StateName(int32_t state) {
     return state >= 0 && state <= 3 ? names[state] : "";
 }
 
-// A load's message names the file it looked for: the name the search folders found, or the name
-// as the script gave it when none of them holds it.
-void LoadFailed(const std::string& message, const std::string& resolved, const TKelCommandArgs& a) {
-    ErrorLogLib::ErrorLog(message + (resolved.empty() ? a.Text(1) : resolved));
-}
-
 }  // namespace
 
 namespace KelSoundCommands {
@@ -40,7 +34,7 @@ bool DoSoundCommand(TKelScript& script, int32_t code, TStringList& args, TKelObj
         case Cmd("l"): {
             const std::string name = a.File(1);
             if (!streams || !streams->LoadStream(ch, name, sgMusic, false, 0))
-                LoadFailed("\\l：サウンドデータのロードに失敗："_sj, name, a);
+                ErrorLogLib::ErrorLog("\\l：サウンドデータのロードに失敗："_sj + name);
             script.HoldFrameSteps();
             return true;
         }
@@ -190,7 +184,7 @@ bool DoDirectSoundCommand(TKelScript& script, int32_t code, TStringList& args, T
         case Cmd("l"): {
             const std::string name = a.File(1);
             if (!effects || !effects->LoadSound(ch, name, sgEffect, false, 0))
-                LoadFailed("\\l:サウンドデータのロードに失敗："_sj, name, a);
+                ErrorLogLib::ErrorLog("\\l:サウンドデータのロードに失敗："_sj + name);
             script.HoldFrameSteps();
             return true;
         }

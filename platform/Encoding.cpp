@@ -62,6 +62,35 @@ std::string Convert(TConverter& conv, std::string_view in, std::string_view repl
     return out;
 }
 
+// The length of the well-formed UTF-8 sequence at i: 1 for ASCII, 2 to 4 for the rest, 0 when
+// the bytes there are no UTF-8. The bounds of the second byte rule out overlong forms,
+// surrogates and code points past U+10FFFF.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+    const auto b = static_cast<uint8_t>(text[i]);
+    if (b < 0x80) return 1;
+    size_t len = 0;
+    uint8_t low = 0x80, high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0) low = 0xA0;
+        if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0) low = 0x90;
+        if (b == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + len > text.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const auto c = static_cast<uint8_t>(text[i + k]);
+        if (k == 1 ? c < low || c > high : c < 0x80 || c > 0xBF) return 0;
+    }
+    return len;
+}
+
 }  // namespace
 
 std::string SjisToUtf8(std::string_view sjis) {
@@ -99,32 +128,8 @@ std::string PrintableUtf8(std::string_view utf8) {
             ++i;
             continue;
         }
-        if (b < 0x80) {
-            out.push_back(static_cast<char>(b));
-            ++i;
-            continue;
-        }
-        // The length of a well-formed sequence and the bounds of its second byte, which rule out
-        // overlong forms, surrogates and code points past U+10FFFF.
-        size_t len = 0;
-        uint8_t low = 0x80, high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            len = 2;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            len = 3;
-            if (b == 0xE0) low = 0xA0;
-            if (b == 0xED) high = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            len = 4;
-            if (b == 0xF0) low = 0x90;
-            if (b == 0xF4) high = 0x8F;
-        }
-        bool valid = len > 0 && i + len <= utf8.size();
-        for (size_t k = 1; valid && k < len; ++k) {
-            const auto c = static_cast<uint8_t>(utf8[i + k]);
-            valid = k == 1 ? c >= low && c <= high : c >= 0x80 && c <= 0xBF;
-        }
-        if (!valid) {
+        const size_t len = Utf8SequenceLength(utf8, i);
+        if (len == 0) {
             escape("\\x", b);
             ++i;
         } else if (b == 0xC2 && static_cast<uint8_t>(utf8[i + 1]) <= 0x9F) {
@@ -136,6 +141,17 @@ std::string PrintableUtf8(std::string_view utf8) {
         }
     }
     return out;
+}
+
+bool IsNonAsciiUtf8(std::string_view text) {
+    bool nonAscii = false;
+    for (size_t i = 0; i < text.size();) {
+        const size_t len = Utf8SequenceLength(text, i);
+        if (len == 0) return false;
+        nonAscii |= len > 1;
+        i += len;
+    }
+    return nonAscii;
 }
 
 const std::string& LiteralToSjis(const char* utf8, size_t size) {

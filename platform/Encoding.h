@@ -21,6 +21,11 @@ bool Utf8ToSjisStrict(std::string_view utf8, std::string& out);
 // cannot move the cursor or change the terminal's state. Everything else stays as it is.
 std::string PrintableUtf8(std::string_view utf8);
 
+// True when the text is well-formed UTF-8 and holds at least one character beyond ASCII: text
+// that was written in UTF-8 and not yet converted. Shift-JIS text with Japanese in it is next to
+// never well-formed UTF-8: most of its lead bytes cannot begin a UTF-8 character.
+bool IsNonAsciiUtf8(std::string_view text);
+
 // Japanese literals are written in UTF-8 in the source and turned into Shift-JIS once, on first
 // use of each literal; later uses return the same string:
 //     const std::string& heading = "■スクリプトエラー"_sj;

@@ -208,11 +208,15 @@ const std::string& Root() {
     return RootRef();
 }
 
-std::string ProgramFolder() {
+std::string ProgramFile() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return RootRef();
-    std::string exe(buf, static_cast<size_t>(n));
+    return n <= 0 ? std::string() : std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ProgramFolder() {
+    std::string exe = ProgramFile();
+    if (exe.empty()) return RootRef();
     size_t slash = exe.rfind('/');
     return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
 }

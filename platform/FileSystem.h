@@ -23,6 +23,8 @@ const std::string& Root();
 
 // The folder of the running program (host path, no trailing separator).
 std::string ProgramFolder();
+// The running program's file (host path); empty when the system does not tell.
+std::string ProgramFile();
 
 // Host path of an existing file or folder, or "" when some segment does not exist. A path that
 // holds a zero byte names nothing, for reading or writing.

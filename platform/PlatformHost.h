@@ -9,6 +9,7 @@ class IDisplayDevice;  // platform/Display.h
 class IAudioDevice;    // platform/Audio.h
 class IFontProvider;   // platform/SystemFonts.h
 class IMovieBackend;   // platform/Movie.h
+class IConfigForms;    // platform/ConfigForms.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -19,4 +20,8 @@ struct TPlatformHost {
     IFontProvider* Fonts = nullptr;
 
     IMovieBackend* Movies = nullptr;
+
+    // The settings forms: the start-up settings, game-pad and configuration dialogs. Without them
+    // the start-up dialog is not shown and the configuration dialog leaves the settings alone.
+    IConfigForms* Forms = nullptr;
 };

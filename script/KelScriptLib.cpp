@@ -631,6 +631,10 @@ void TKelScript::SetSelfFileVariable(const std::string& name, uint32_t hash, TRe
 std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::string& typeName,
                                                                      const std::string& objectName) {
     std::string low = ClassLib::LowerAscii(typeName);
+    // Plug-in type names are compared last, and the last match decides: they replace keywords.
+    if (Links.Plugins && Kinds)
+        if (const TPluginObjectMaker* make = Kinds->PluginMaker())
+            if (std::unique_ptr<TKelObjectDataCustom> object = (*make)(*Links.Plugins, low, objectName)) return object;
     if (Kinds)
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
     for (const auto& k : kKinds) {

@@ -191,11 +191,16 @@ enum class TScriptImageRole : uint8_t {
 };
 // Makes one of those images; the skip indicator comes loaded.
 using TScriptCursorMaker = std::function<std::unique_ptr<IScriptCursorImage>(TKelScript&, TScriptImageRole)>;
+// Makes the script object of a plug-in type from the interpreter's plug-in set (TScriptLinks::
+// Plugins): (set, lower-cased type name, object name); nullptr when no library of the set brings
+// that type.
+using TPluginObjectMaker = std::function<std::unique_ptr<TKelObjectDataCustom>(
+    TKelDLLCustomObject&, const std::string& lowerTypeName, const std::string& objectName)>;
 
 // Where the handlers of the object kinds and the makers of their objects register. The kinds that
 // carry no engine object are made by the interpreter itself; a registered factory replaces that.
-// Plug-in types register under their lower-cased type name with kind 34; registered later, a name
-// replaces an earlier one, keywords included.
+// Plug-in types (kind 34) come from the interpreter's linked plug-in set through the plug-in maker
+// and go before every keyword and registered factory, so that a plug-in's type name replaces them.
 class TObjectKindRegistry {
 public:
     void RegisterHandler(TObjectKind kind, TObjectCommandHandler handler);
@@ -211,6 +216,10 @@ public:
     // only the cursors its host links, and no skip indicator.
     void RegisterCursorMaker(TScriptCursorMaker maker) { CursorMakerFunction = std::move(maker); }
     const TScriptCursorMaker* CursorMaker() const { return CursorMakerFunction ? &CursorMakerFunction : nullptr; }
+    // The subsystem of plug-in objects registers the maker of their script objects; without one, or
+    // without a linked plug-in set, an interpreter knows no plug-in type.
+    void RegisterPluginMaker(TPluginObjectMaker maker) { PluginMakerFunction = std::move(maker); }
+    const TPluginObjectMaker* PluginMaker() const { return PluginMakerFunction ? &PluginMakerFunction : nullptr; }
 
     // The registry every interpreter uses unless it is given another.
     static TObjectKindRegistry& Global();
@@ -220,6 +229,7 @@ private:
     std::map<std::string, TObjectFactory> Factories;
     TScriptScreenMaker ScreenMakerFunction;
     TScriptCursorMaker CursorMakerFunction;
+    TPluginObjectMaker PluginMakerFunction;
 };
 
 // ---- services of the host and of later subsystems ----

@@ -262,6 +262,8 @@ std::string THeadlessGame::Report(const std::vector<std::string>& extraVariables
     out << "caption: " << Printable(Host.Caption) << "\n";
     for (const auto& d : Answers.Shown)
         out << "dialog: " << Printable(d.Text) << " -> button " << d.Pressed << "\n";
+    for (const auto& f : Forms.Shown)
+        out << "form: " << Printable(f.Caption) << " -> " << f.ClosedBy << "\n";
     if (Form)
         for (const auto& e : Form->DamagedEntries)
             out << "damaged pack entry: " << Printable(e) << "\n";

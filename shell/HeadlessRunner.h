@@ -15,6 +15,7 @@
 #include "platform/Movie.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
+#include "platform/headless/HeadlessConfigForms.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessInput.h"
 #include "platform/headless/HeadlessMainWindow.h"
@@ -149,7 +150,11 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
-    TPlatformHost Devices{.Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies};
+    // The settings forms: the start-up dialog takes "起動" and the others their default button unless
+    // a test queues the player's actions.
+    THeadlessConfigForms Forms;
+    TPlatformHost Devices{
+        .Display = &Screen.Device, .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies, .Forms = &Forms};
     THeadlessHost Host{Source, &FramesRun};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;

@@ -10,6 +10,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "media/uSoundLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelCursorImage.h"
 #include "objects/KelEffectCommands.h"
@@ -19,8 +20,10 @@
 #include "objects/KelMessageCommands.h"
 #include "objects/KelScreenObjects.h"
 #include "objects/KelSoundCommands.h"
+#include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
@@ -151,6 +154,8 @@ TKelSystem::~TKelSystem() {
     Sound.reset();
     Input.reset();
     LogData.reset();
+    // After the interpreters: their plug-in objects still call into the libraries when freed.
+    DllObjects.reset();
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
@@ -168,6 +173,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.FileUseLog = LabelLogs[1].get();
     links.Movie = Movie ? Movie->Object() : nullptr;
     links.BackLog = LogData.get();
+    links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
         links.SoundLibrary = Sound->Library();
@@ -186,6 +192,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadSpeakerLists();
     SystemConfigLib::LoadFontCandidateLists();
 
+    // A plug-in library that cannot be bound raises here and ends the set-up.
+    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config, FileSystem::Root());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
@@ -205,6 +213,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelMessageCommands::Register(TObjectKindRegistry::Global());
     // The words of buttons and scroll bars.
     KelButtonCommands::Register(TObjectKindRegistry::Global());
+    // Objects of the plug-in libraries' types, and their words.
+    ScriptObjectDLL::Register(TObjectKindRegistry::Global());
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();
@@ -309,6 +319,8 @@ uint8_t TKelSystem::RunFrame() {
     const int32_t delta = ClampDelta(elapsed);
     LastFrameTime = now;
     const int64_t frameStart = now;
+    // A stream that failed to decode on the mixer's thread is reported here, in the frame after.
+    if (TSound* library = Sound ? Sound->Library() : nullptr) library->LogDecodeErrors();
 
     if (ErrorLogLib::ErrorFlag) ErrorState = kErrorStateOn;
     if ((Mode == kmConfigDialog || ErrorState) && Host && !Host->IsActiveWindow()) return 0;

@@ -16,6 +16,7 @@
 #include "shell/KelSystemSeams.h"
 
 class TInput;
+class TKelDLLCustomObject;
 class TKelLogData;
 class TKelScript;
 class TLabelLog;
@@ -73,7 +74,8 @@ public:
     TKelSystem& operator=(const TKelSystem&) = delete;
 
     // Builds everything; false when setting up an interpreter failed. Parts given before the
-    // call (screens, sound, movie, dialogs) are kept; those not given are left out.
+    // call (screens, sound, movie, dialogs) are kept; those not given are left out. A plug-in
+    // library that cannot be bound raises EScriptObjectDLL.
     bool Setup(IKelHost& host, IKelDisplay* display);
     // Applies the configuration and starts the game script at "@@top" of "StartUp.s".
     void Start();
@@ -125,7 +127,8 @@ public:
     std::unique_ptr<IKelScreen> FileSelect;
     std::unique_ptr<TLabelLog> LabelLogs[2];  // read text, file use
     std::unique_ptr<IKelMovie> Movie;
-    std::unique_ptr<TKelLogData> LogData;  // the back-log store both interpreters share
+    std::unique_ptr<TKelLogData> LogData;             // the back-log store both interpreters share
+    std::unique_ptr<TKelDLLCustomObject> DllObjects;  // the plug-in libraries both interpreters use
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;
     int32_t FramesInMode = 0;

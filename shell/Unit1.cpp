@@ -18,6 +18,7 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/OggWuvorbisLib.h"
+#include "objects/ScriptObjectDLL.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -30,6 +31,7 @@
 #include "shell/KelConfigLib.h"
 #include "shell/KelMovieLink.h"
 #include "shell/KelSoundLink.h"
+#include "shell/StartupMenuLib.h"
 
 namespace {
 
@@ -136,6 +138,11 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     DDSD71->SetDebugOption(dsoHaltOnError);
     DDSD71->SetChannelCount(16);
     Window.SetEvents(this);
+    if (Devices.Forms)
+        ShowStartupMenu = [this] {
+            TStartupMenu menu(*Devices.Forms, &Window);
+            return menu.ShowModal();
+        };
 }
 
 TForm1::~TForm1() {
@@ -318,7 +325,10 @@ void TForm1::RunStartUp() {
 
     DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
-    if (!StartEngine()) return FailKey("EngineSetupERROR");
+    if (!StartEngine()) {
+        if (!Ended()) FailKey("EngineSetupERROR");
+        return;
+    }
 
     if (CreateTray) Tray = CreateTray();
     Window.Show();
@@ -342,13 +352,18 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>();
-        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get());
+        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(
             TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
+    } catch (const EScriptObjectDLL& e) {
+        // The game maker needs to know which plug-in library failed and why: its own message is
+        // shown in place of the general one.
+        StartFailure = e.what();
+        Fail(StartFailure, SystemConfigLib::MessageTable.Values("OK"));
     } catch (const std::exception& e) {
         StartFailure = e.what();
     } catch (const EProgramEnd&) {

@@ -139,7 +139,8 @@ public:
     std::unique_ptr<TDDSD7> DDSD71;
 
     // ---- parts that come with their own units; each does nothing while it is empty ----
-    // The start-up settings dialog: false when the player left it without starting the game.
+    // The start-up settings dialog: false when the player left it without starting the game. The
+    // host's settings forms show it; without them it is not shown.
     std::function<bool()> ShowStartupMenu;
     // Makes the tray icon at the end of the start-up.
     std::function<std::unique_ptr<ITaskTray>()> CreateTray;

@@ -19,6 +19,7 @@
 #include "platform/PresentTap.h"
 #include "platform/ProcessSignals.h"
 #include "platform/SystemFonts.h"
+#include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlMainWindow.h"
@@ -120,7 +121,9 @@ int Play() {
     TFreeTypeFonts fonts;
     TSdlAudioDevice audio;
     TFfmpegMovies movies;
-    TPlatformHost devices{.Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies};
+    TFltkConfigForms settingsForms;
+    TPlatformHost devices{
+        .Display = &window.Display(), .Audio = &audio, .Fonts = &fonts, .Movies = &movies, .Forms = &settingsForms};
     {
         TForm1 form(window, devices);
         form.ReportLine = [](const std::string& line) {

@@ -2,9 +2,9 @@
 # Builds the demo game's packs: every demo/*.utf8 file is converted to Shift-JIS (code page 932)
 # and stored under its name without ".utf8", other files as they are, in a staging folder, which
 # kelpack turns into GameData/data0.pack (with its name table) in the folder given. The media are
-# made here by the project's tools: the pictures by kelpaint, the message font by kelfont, the
-# animations by kelanim from the descriptions in demo/art/, the twinkling star by kelmovie, the
-# sounds by kelsound (bgm\, voice\ and se\).
+# made here by the project's tools: the pictures by kelpaint, the message and ruby fonts by
+# kelfont, the animations by kelanim from the descriptions in demo/art/, the twinkling star by
+# kelmovie, the sounds by kelsound (bgm\, voice\ and se\).
 #
 #   tools/build-demo.sh OUTPUT_FOLDER [KELPACK [SYSTEMINFO]]
 #
@@ -56,10 +56,14 @@ done
 rm "$staging"/image/{hana,sora,btn_start,msg_frame,blank,bar_track}.png "$staging/image/sparkle.m"
 "$tools/kelsound" demo "$staging"
 # The message font: the ASCII characters, the punctuation, kana and the first level of kanji of
-# Shift-JIS, drawn from the installed gothic face in 24-pixel cells.
-mkdir -p "$staging/system/font"
-"$tools/kelfont" --name KelDemo --range 20-7E --range 8140-81FC --range 829F-82F1 --range 8340-8396 \
-    --range 889F-9872 "ＭＳ ゴシック" "$staging/system/font" >/dev/null
+# Shift-JIS, drawn from the installed gothic face in 32-pixel cells, the size the message window
+# types in, so that its glyphs are drawn as they are, not scaled. The ruby font: the kana alone,
+# in 12-pixel cells, the size the script asks for its ruby.
+mkdir -p "$staging/System/font"
+"$tools/kelfont" --name KelDemo --cell 32x32 --range 20-7E --range 8140-81FC --range 829F-82F1 \
+    --range 8340-8396 --range 889F-9872 "ＭＳ ゴシック" "$staging/System/font" >/dev/null
+"$tools/kelfont" --name KelRuby --cell 12x12 --range 829F-82F1 --range 8340-8396 \
+    "ＭＳ ゴシック" "$staging/System/font" >/dev/null
 
 rm -f "$out/GameData/data0.pack" "$out/GameData/data0.hash"
 "$kelpack" create --hash "$out/GameData/data0.pack" "$staging" >/dev/null

@@ -14,7 +14,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   fonts-ipafont-gothic fonts-ipafont-mincho
-  xvfb xauth libx11-dev evilwm
+  xvfb xauth libx11-dev evilwm xdotool
   libpixman-1-dev liblua5.4-dev
 )
 

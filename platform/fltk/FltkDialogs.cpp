@@ -14,35 +14,11 @@
 #include <vector>
 
 #include "platform/Encoding.h"
+#include "platform/fltk/FltkText.h"
+
+using FltkText::ToolkitText;
 
 namespace {
-
-// FL_HELVETICA stands for the forms' proportional face, FL_COURIER for the label's fixed one.
-// The first character of an FLTK face name is its style: a space for plain.
-void UseJapaneseFaces() {
-    static bool done = false;
-    if (done) return;
-    Fl::set_font(FL_HELVETICA, " IPAPGothic");
-    Fl::set_font(FL_COURIER, " IPAGothic");
-    done = true;
-}
-
-// Toolkit text: UTF-8, single LF line ends, and "@" doubled where FLTK would read a symbol.
-std::string ToolkitText(const std::string& sjis, bool escapeSymbols) {
-    std::string utf8 = Encoding::SjisToUtf8(sjis);
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        char c = utf8[i];
-        if (c == '\r') {
-            if (i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;
-            c = '\n';
-        }
-        if (c == '@' && escapeSymbols) out += '@';
-        out += c;
-    }
-    return out;
-}
 
 // The form's key as TDialogKeys sees it, or 0 for a key it does not know.
 char KeyOfEvent(bool& shift) {
@@ -188,7 +164,7 @@ bool TFltkDialogs::DisplayAvailable() {
 
 int TFltkDialogs::ShowModal(const TDialogRequest& request) {
     if (request.Buttons.empty() || !DisplayAvailable()) return -1;
-    UseJapaneseFaces();
+    FltkText::UseJapaneseFaces();
 
     const TLabelLayout label = LayOutLabel(request, request.ClientHeight);
     std::string text;

@@ -85,7 +85,9 @@ bool HasFlag(const std::string& flags, const char* flag) {
     return false;
 }
 
-// The mounted file systems, as the drives the engine lists: mount point, device, type.
+// The mounted file systems that stand for the drives: each mount point once, backed by a device
+// (or the root), and mounted for writing, so that read-only images and the system's own pseudo
+// file systems are left out.
 struct TMount {
     std::string Point, Device, Type;
 };
@@ -95,7 +97,12 @@ std::vector<TMount> Mounts() {
     std::string device, point, type;
     std::string rest;
     while (in >> device >> point >> type && std::getline(in, rest)) {
-        if (device.rfind("/dev/", 0) != 0 && point != "/") continue;  // real devices and the root only
+        if (device.rfind("/dev/", 0) != 0 && point != "/") continue;
+        bool seen = false;
+        for (const TMount& m : mounts)
+            seen = seen || m.Point == point;
+        struct statvfs st = {};
+        if (seen || statvfs(point.c_str(), &st) != 0 || (st.f_flag & ST_RDONLY) != 0) continue;
         mounts.push_back({point, device, type});
     }
     if (mounts.empty()) mounts.push_back({"/", "rootfs", ""});

@@ -7,9 +7,11 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
@@ -521,10 +523,12 @@ public:
         HadHorizontal = h != nullptr;
         HadVertical = v != nullptr;
         if (!AcceptBitmap) return false;
+        if (ThrowOnBitmap) throw std::runtime_error("out of glyph memory");
         Name = name;
         Bitmap = true;
         return true;
     }
+    std::string Error() const override { return AcceptBitmap ? "" : "horizontal glyph set: too short"; }
     void SetSystemFont(const std::string& name, int32_t ss, const TFontEffectTable& fx) override {
         ++SystemSets;
         Name = name;
@@ -533,7 +537,7 @@ public:
         Effects = fx;
     }
     std::string Name;
-    bool Bitmap = false, AcceptBitmap = true, HadHorizontal = false, HadVertical = false;
+    bool Bitmap = false, AcceptBitmap = true, ThrowOnBitmap = false, HadHorizontal = false, HadVertical = false;
     int BitmapLoads = 0, SystemSets = 0;
     int32_t Factor = 0;
     TFontEffectTable Effects;
@@ -542,13 +546,18 @@ public:
 TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     std::array<TFakeFont, kFontSlotCount> fonts;
     RegisterFonts([&](int32_t slot) { return &fonts[static_cast<size_t>(slot)]; });
-    ServeFiles({{"system\\font\\Pixel.of", std::string(16, 'x')}});
+    ServeFiles({{"system\\font\\Pixel.of", std::string(16, 'x')},
+                {"system\\font\\Both.of", "h"},
+                {"system\\font\\@Both.of", "v"}});
+    ErrorLogLib::SetLogFolder(TestData::ScratchDir());
+    ErrorLogLib::ClearErrorLog();
+    ErrorLogLib::ErrorFlag = false;
     const std::string& gothic = "ＭＳ ゴシック"_sj;
 
     TSystemData& d = Config;
     // 0: no candidates. 1: named, among them in another case. 2: not among them, first named in
     // the file. 3: not among them, first found by enumeration. 4: a bitmap font. 5: a bitmap font
-    // whose file does not load.
+    // whose file does not load. 6: a bitmap font of two files whose loading throws.
     d.Font[0].Name = "Anything";
     AddFontCandidate(d, 1, "IPAGothic", "0");
     AddFontCandidate(d, 1, "IPAMincho", "0");
@@ -564,6 +573,9 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     AddFontCandidate(d, 5, "Pixel", "1");
     d.Font[5].Name = "Pixel";
     fonts[5].AcceptBitmap = false;
+    AddFontCandidate(d, 6, "Both", "1");
+    d.Font[6].Name = "Both";
+    fonts[6].ThrowOnBitmap = true;
     d.Font[0].AA = 0;
     d.Font[1].AA = 2;
     d.Font[2].AA = 7;
@@ -584,6 +596,15 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     EXPECT_FALSE(fonts[5].Bitmap);  // falls back to drawing the face as a system font
     EXPECT_EQ(fonts[5].Name, "Pixel");
     EXPECT_EQ(fonts[5].SystemSets, 1);
+    EXPECT_FALSE(fonts[6].Bitmap);
+    EXPECT_EQ(fonts[6].SystemSets, 1);
+    // Each fallback leaves one line naming the files and the reason; the script is not stopped.
+    EXPECT_EQ(ErrorLogLib::ErrorList.Items,
+              (std::vector<std::string>{
+                  "[FONT]:system\\font\\Pixel.of: horizontal glyph set: too short; drawn with the system font instead",
+                  "[FONT]:system\\font\\Both.of, system\\font\\@Both.of: out of glyph memory; drawn with the system "
+                  "font instead"}));
+    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
 
     // Same names again: system fonts are set up again (style changes take effect), bitmap fonts stay.
     d.Font[0].Style = 1;

@@ -380,6 +380,21 @@ TEST_F(CellDrawTest, InterlacedFramesTouchOneParityOfRows) {
         EXPECT_EQ(Presented[y * 8 + 3], y % 2 ? 0xFF000000u : 0xFFFFFFFFu) << y;
 }
 
+TEST_F(CellDrawTest, ScreensOfAnyWidthReachTheirLastColumn) {
+    // The 16-bit formats once moved groups of 4 pixels and the 32-bit one pairs, leaving the right
+    // edge of other widths black.
+    for (int32_t depth : {16, 15, 24, 32}) {
+        for (int32_t width : {5, 6, 7}) {
+            Device.DesktopDepth = depth;
+            Open(width, 2);
+            Cd.Render(0xFFFFFFFF, false, 65535);  // a white screen, the odd last column as well
+            Cd.PresentToSurface(&DDDD, true, false);
+            ASSERT_EQ(Presented.size(), static_cast<size_t>(width * 2)) << depth << " bits, " << width;
+            EXPECT_EQ(Presented, std::vector<uint32_t>(Presented.size(), 0xFFFFFFFF)) << depth << " bits, " << width;
+        }
+    }
+}
+
 TEST_F(CellDrawTest, SavesTheFrameAsAnOpaqueBitmap) {
     Open(5, 3);
     Cd.AddFillRect(0x80FF0000, 1, 0, 0, 6, 3, 1, 0);  // a copy keeps the alpha of 0x80

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Font.h"
@@ -17,6 +18,7 @@
 #include "platform/SystemFonts.h"
 #include "tests/support/FontFixtures.h"
 #include "tests/support/ImageFixtures.h"
+#include "tests/support/TestData.h"
 #include "tools/kelfont/OfWriter.h"
 
 namespace {
@@ -126,6 +128,32 @@ TEST_F(FontTest, OfFilesLoadAndBadOnesFailWithTheirReason) {
         // Nothing of a bad pair stays loaded.
         EXPECT_EQ(font.Horizontal.PageCount + font.Vertical.PageCount, 0) << c.Name;
     }
+}
+
+TEST_F(FontTest, ADamagedFontFileFallsBackToTheSystemFaceWithOneLogLine) {
+    // Slot 0 names a font whose only file ends inside its header.
+    const std::string file = FontFixtures::OfFile({.Codes = {0x41}});
+    PackLib::FileExistsHook = [](const std::string& n) { return n == "system\\font\\Cut.of"; };
+    PackLib::LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        if (n != "system\\font\\Cut.of") return nullptr;
+        return std::make_unique<TMemoryStream>(file.substr(0, 100));
+    };
+    ErrorLogLib::SetLogFolder(TestData::ScratchDir());
+    ErrorLogLib::ClearErrorLog();
+    ErrorLogLib::ErrorFlag = false;
+    TSystemData config;
+    config.Font[0].Name = "Cut";
+    SystemConfigLib::AddFontCandidate(config, 0, "Cut", "1");
+    SystemConfigLib::ApplyFonts(config);
+
+    EXPECT_FALSE(ARGB8888Font::Fonts[0].IsBitmapFont());
+    EXPECT_EQ(ARGB8888Font::Fonts[0].FaceName(), "Cut");
+    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
+    EXPECT_EQ(ErrorLogLib::ErrorList[0],
+              "[FONT]:system\\font\\Cut.of: horizontal glyph set: the file has 100 bytes, fewer than the 66634 of its "
+              "header; drawn with the system font instead");
+    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    ErrorLogLib::ClearErrorLog();
 }
 
 TEST_F(FontTest, ExactGlyphIsTheCellTintedByTheTextColour) {

@@ -634,10 +634,10 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
         if (bits == 24) return c & 0xFFFFFF;
         return c | 0xFF000000;
     };
+    // A 7-pixel-wide rectangle moves all 7 columns in every format, the odd ones at the end too.
     struct TFormat {
         uint32_t Bits, Green;
-        int32_t Columns;  // of a 7-pixel-wide rectangle
-    } formats[] = {{16, 0x7E0, 4}, {16, 0x3E0, 4}, {24, 0, 7}, {32, 0, 6}};
+    } formats[] = {{16, 0x7E0}, {16, 0x3E0}, {24, 0}, {32, 0}};
     struct TLace {
         bool On;
         int32_t Field;
@@ -652,7 +652,7 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
             for (int32_t y = 0; y < 20; ++y) {
                 const bool rowWritten = std::find(lace.Rows.begin(), lace.Rows.end(), y) != lace.Rows.end();
                 for (int32_t x = 0; x < 20; ++x) {
-                    const bool written = rowWritten && x >= 3 && x < 3 + f.Columns;
+                    const bool written = rowWritten && x >= 3 && x < 3 + 7;
                     const int64_t want = written ? expect(f.Bits, f.Green, image.ScanLine(1 + y - 10)[2 + x - 3]) : -1;
                     ASSERT_EQ(s.At(x, y), want)
                         << f.Bits << " bits, interlace " << lace.On << lace.Field << " at " << x << "," << y;
@@ -677,20 +677,27 @@ TEST_F(ImageTest, TransferClipsAndSkipsWhatItCannotMove) {
     for (int x = 0; x < 8; ++x)
         image.ScanLine(0)[x] = 0xFF000000u | uint32_t(x);
     TSurface s(6, 3, 32, 0);
-    // Placed at x = -3: the surface starts with source column 3; 5 columns fit, moved as 2 pairs.
+    // Placed at x = -3: the surface starts with source column 3; 5 columns fit, all of them moved,
+    // and the row ends there.
     image.TransferToSurface(s.Desc, -3, 0, 0, 0, 8, 1);
     EXPECT_EQ(s.At(0, 0), 0xFF000003);
-    EXPECT_EQ(s.At(3, 0), 0xFF000006);
-    EXPECT_EQ(s.At(4, 0), -1);
+    EXPECT_EQ(s.At(4, 0), 0xFF000007);
+    EXPECT_EQ(s.At(5, 0), -1);
 
-    TSurface narrow(6, 3, 16, 0x7E0);  // 3 columns: less than one group of 4
-    image.TransferToSurface(narrow.Desc, 0, 0, 0, 0, 3, 4);
+    // Screens narrower than a group of 4 or an odd one wide get their last columns as well.
+    TSurface narrow(6, 3, 16, 0x7E0);
+    image.TransferToSurface(narrow.Desc, 0, 0, 0, 0, 3, 1);
+    EXPECT_EQ(narrow.At(2, 0), 0);
+    EXPECT_EQ(narrow.At(3, 0), -1);
+    TSurface single(1, 1, 32, 0);
+    image.TransferToSurface(single.Desc, 0, 0, 7, 0, 8, 1);
+    EXPECT_EQ(single.At(0, 0), 0xFF000007);
+
     TSurface odd(6, 3, 8, 0);  // a bit count without a conversion
     EXPECT_TRUE(image.TransferToSurface(odd.Desc, 0, 0, 0, 0, 8, 4));
     TARGB8888 empty;
     EXPECT_TRUE(empty.TransferToSurface(s.Desc, 0, 0, 0, 0, 8, 4));
-    for (const auto* t : {&narrow, &odd})
-        EXPECT_TRUE(std::all_of(t->Memory.begin(), t->Memory.end(), [](uint8_t b) { return b == 0xCD; }));
+    EXPECT_TRUE(std::all_of(odd.Memory.begin(), odd.Memory.end(), [](uint8_t b) { return b == 0xCD; }));
 
     // Interlace with a single row of the other parity leaves nothing.
     ARGB8888Lib::InterlaceMode = true;

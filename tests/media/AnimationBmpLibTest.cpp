@@ -246,13 +246,27 @@ TEST(AnimationBmpLibTest, CornersBecomeSizesByKindAndPredecessor) {
         EXPECT_EQ(k.SrcTension, 100);
         EXPECT_EQ(k.DstTension, 100);
     }
-    // Corners the wrong way round give no negative sizes.
-    TABMPLayer10 layer(nullptr);
-    layer.Keys[0].Kind = 1;
-    layer.Keys[0].DstX = 50;
-    layer.Keys[0].DstW = 10;
-    AnimationBmpLib::CornersToSizes(layer);
-    EXPECT_EQ(layer.Keys[0].DstW, 0);
+    // The subtraction is 16-bit and wraps before sizes are held at 0 or more: corners the wrong
+    // way round give 0, and so do corners further apart than a 16-bit size reaches.
+    struct TCorners {
+        int16_t X1, X2, Width;
+    };
+    const TCorners corners[] = {
+        {50, 10, 0},            // the wrong way round
+        {-30000, 30000, 0},     // 60000 wraps to -5536
+        {30000, -30000, 5536},  // -60000 wraps to 5536
+        {-32768, 32767, 0},     // 65535 wraps to -1
+        {-100, 32000, 32100},
+    };
+    for (const TCorners& c : corners) {
+        TABMPLayer10 layer(nullptr);
+        layer.Keys[0].Kind = 1;
+        layer.Keys[0].DstX = layer.Keys[0].SrcY = c.X1;
+        layer.Keys[0].DstW = layer.Keys[0].SrcH = c.X2;
+        AnimationBmpLib::CornersToSizes(layer);
+        EXPECT_EQ(layer.Keys[0].DstW, c.Width) << c.X1 << " " << c.X2;
+        EXPECT_EQ(layer.Keys[0].SrcH, c.Width) << c.X1 << " " << c.X2;
+    }
 }
 
 TEST(AnimationBmpLibTest, NestedAnimationsLoadDownToTheirDepthLimit) {

@@ -323,7 +323,8 @@ TEST(MovieDecoderTest, DamagedFilesFailCleanly) {
         EXPECT_EQ(o.Movie->GetImage(), nullptr) << c.What;
     }
 
-    // Damage to a frame: frame 0 shows, then asking for frame 2 leaves frame 0's picture.
+    // Damage to a frame: frame 0 shows, then asking for frame 2 leaves frame 0's picture. A
+    // record read whole counts as decoded even when its picture does not decode.
     std::string jpegFile;
     {
         std::vector<TFrame> frames(3);
@@ -335,32 +336,33 @@ TEST(MovieDecoderTest, DamagedFilesFailCleanly) {
     struct TFrameCase {
         const char* What;
         bool Jpeg;
+        int32_t DecodedId;  // 2 once frame 2's record was read whole, whether it decodes or not
         std::function<void(std::string&)> Damage;
     };
     const TFrameCase frameCases[] = {
-        {"a record that is its own next", false, [&](std::string& f) { Poke32(f, record(1), 0); }},
-        {"next outside the area", false, [&](std::string& f) { Poke32(f, record(1), 1 << 20); }},
-        {"next before the area", false, [&](std::string& f) { Poke32(f, record(0), -1000); }},
-        {"links in a circle", false,
+        {"a record that is its own next", false, 0, [&](std::string& f) { Poke32(f, record(1), 0); }},
+        {"next outside the area", false, 0, [&](std::string& f) { Poke32(f, record(1), 1 << 20); }},
+        {"next before the area", false, 0, [&](std::string& f) { Poke32(f, record(0), -1000); }},
+        {"links in a circle", false, 0,
          [&](std::string& f) {
              Poke32(f, record(2) + 16, layout.RecordOffsets[1] - layout.RecordOffsets[2]);
              Poke32(f, record(1) + 16, layout.RecordOffsets[2] - layout.RecordOffsets[1]);
          }},
-        {"link outside the area", false, [&](std::string& f) { Poke32(f, record(2) + 16, -(1 << 30)); }},
-        {"data past the area", false, [&](std::string& f) { Poke32(f, record(2) + 20, 1 << 20); }},
-        {"data size negative", false, [&](std::string& f) { Poke32(f, record(2) + 20, -5); }},
-        {"unknown type", false, [&](std::string& f) { Poke32(f, record(2) + 24, 7); }},
-        {"raw size beyond the data", false, [&](std::string& f) { Poke32(f, record(2) + 28, 1000); }},
-        {"raw width 0", false, [&](std::string& f) { Poke32(f, record(2) + 28, 0); }},
-        {"raw type without a size", false, [&](std::string& f) { Poke32(f, record(2) + 20, 4); }},
-        {"JPEG data garbled", true,
+        {"link outside the area", false, 0, [&](std::string& f) { Poke32(f, record(2) + 16, -(1 << 30)); }},
+        {"data past the area", false, 0, [&](std::string& f) { Poke32(f, record(2) + 20, 1 << 20); }},
+        {"data size negative", false, 0, [&](std::string& f) { Poke32(f, record(2) + 20, -5); }},
+        {"unknown type", false, 2, [&](std::string& f) { Poke32(f, record(2) + 24, 7); }},
+        {"raw size beyond the data", false, 2, [&](std::string& f) { Poke32(f, record(2) + 28, 1000); }},
+        {"raw width 0", false, 2, [&](std::string& f) { Poke32(f, record(2) + 28, 0); }},
+        {"raw type without a size", false, 2, [&](std::string& f) { Poke32(f, record(2) + 20, 4); }},
+        {"JPEG data garbled", true, 2,
          [&](std::string& f) {
              const size_t at = f.rfind(std::string("\xFF\xD8"));  // frame 2's picture
              for (size_t i = at; i < at + 40; ++i)
                  f[i] = static_cast<char>(0x5A ^ i);
          }},
-        {"JPEG of the wrong kind", true, [&](std::string& f) { Poke32(f, f.rfind("\xFF\xD8") - 4, 1); }},
-        {"alpha JPEG sizes beyond the data", true,
+        {"JPEG of the wrong kind", true, 2, [&](std::string& f) { Poke32(f, f.rfind("\xFF\xD8") - 4, 1); }},
+        {"alpha JPEG sizes beyond the data", true, 2,
          [&](std::string& f) {
              const size_t at = f.rfind("\xFF\xD8") - 4;
              Poke32(f, at, 2);  // type 2, whose first size reads from the JPEG's marker bytes
@@ -379,7 +381,7 @@ TEST(MovieDecoderTest, DamagedFilesFailCleanly) {
         const TBitmap32* after = o.Movie->GetImage();
         EXPECT_EQ(after, first) << c.What;  // the same bitmap, showing the same picture
         EXPECT_EQ(after->Pixels, before) << c.What;
-        EXPECT_EQ(o.Movie->DecodedPictureId(), 0) << c.What;
+        EXPECT_EQ(o.Movie->DecodedPictureId(), c.DecodedId) << c.What;
         EXPECT_FALSE(o.Movie->LastError().empty()) << c.What;
     }
 }
@@ -469,6 +471,23 @@ TEST(MovieImageTest, SetTimeHookPicksThePictureAndTheSerial) {
     ASSERT_TRUE(movie.LoadFromStream(&again, static_cast<int64_t>(file.size())));
     image->OnSetTime(0);
     EXPECT_NE(image->Serial, serial0);
+
+    // A picture of a type that decodes nothing keeps the picture before it but takes its own
+    // serial; frames linking to it do not read it again.
+    std::vector<TFrame> unknown(3);
+    unknown[0] = {static_cast<int32_t>(Type::Raw32), uMovieWriter::EncodePicture(Flat(2, 1, 0x80112233), Type::Raw32)};
+    unknown[1] = {7, "not a picture"};
+    unknown[2].LinkTo = 1;
+    TMemoryStream odd(uMovieWriter::WriteMovie(unknown, Timed(300)));
+    ASSERT_TRUE(movie.LoadFromStream(&odd, odd.Size()));
+    image->OnSetTime(0);
+    const uint32_t oddSerial0 = image->Serial;
+    image->OnSetTime(100);
+    EXPECT_EQ(image->Serial, (oddSerial0 + 1) & 0xFFFFFF);
+    EXPECT_EQ(image->ScanLine(0)[1], 0x80112233u);
+    EXPECT_TRUE(image->IsTransparent());
+    image->OnSetTime(200);
+    EXPECT_EQ(image->Serial, (oddSerial0 + 1) & 0xFFFFFF);
 
     // A movie that cannot be opened leaves the image empty.
     TMemoryStream bad(std::string("short"));

@@ -418,6 +418,29 @@ TEST_F(SoundLibTest, LoadsKeepRestartOrRefuse) {
     EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
 }
 
+TEST_F(SoundLibTest, DecodingErrorsAreLoggedOnceUnderTheFilesName) {
+    Files["damaged.ogg"] = SoundFixtures::CorruptMiddlePage(SoundFixtures::NoiseOgg());
+    // An effect decodes whole on the main thread: its error is logged at once, under its name.
+    ASSERT_TRUE(Sound->DSound->LoadSound(1, "damaged.ogg", sgEffect, true, 0));
+    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
+    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << ErrorLogLib::ErrorList[0];
+    ErrorLogLib::ClearErrorLog();
+
+    // A stream meets the damage on the mixer's side; the main thread's call writes it, once.
+    TSSound& s = *Sound->SSound;
+    ASSERT_TRUE(s.LoadStream(0, "damaged.ogg", sgMusic, false, 0));
+    s.Play(0, false);
+    Render(1200);
+    EXPECT_EQ(s.GetState(0), psSTOP);
+    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    Sound->LogDecodeErrors();
+    Sound->LogDecodeErrors();
+    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
+    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << ErrorLogLib::ErrorList[0];
+    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    ErrorLogLib::ClearErrorLog();
+}
+
 TEST_F(SoundLibTest, EffectsAreHeardAtTheVolumeOfTheirLastStart) {
     TDSound& d = *Sound->DSound;
     // Half a second of a constant 8000 in both channels.

@@ -240,11 +240,12 @@ TEST_F(ImageWordsTest, LoadingHoldsTheFrameAndReportsWhatFailed) {
     };
     const Case cases[] = {
         {"\\l,\"anim.b\"", "", "anim.b"},
-        {"\\l,\"leaf.png\"", "\\l：画像にロードに失敗：leaf.png:", ""},  // not in any search folder
-        {"", "", ""},                                                    // the search folder "image\\" from here on
-        {"\\l,\"leaf.png\",\"lost.png\"", "", "image\\leaf.png"},        // a missing picture 2 keeps the load
-        {"\\l,\"lost.b\",\"red.png\"", "\\l：画像にロードに失敗：lost.b:red.png", ""},
-        {"\\l,\"bad.png\"", "\\l：画像にロードに失敗：bad.png:", ""},
+        {"\\l,\"leaf.png\"", "", ""},  // not in any search folder: the empty name, no message
+        {"", "", ""},                  // the search folder "image\\" from here on
+        {"\\l,\"leaf.png\",\"lost.png\"", "", "image\\leaf.png"},  // a missing picture 2 keeps the load
+        {"\\l,\"lost.b\",\"red.png\"", "", ""},                    // a missing first file empties the image
+        {"\\l,\"bad.png\",\"lost.png\"", "\\l：画像にロードに失敗：bad.png:", ""},
+        {"\\l,\"bad.png\",\"leaf.png\"", "\\l：画像にロードに失敗：bad.png:image\\leaf.png", ""},
         {"\\l,\"hum.b\"", "", "hum.b"},  // its sound does not decode: the pictures still load
         {"\\l", "", ""},                 // no file: the image is emptied
     };

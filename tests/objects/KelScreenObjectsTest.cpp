@@ -150,9 +150,10 @@ TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
     const std::string dir = TestData::ScratchDir();
     std::filesystem::create_directories(dir + "/GameData");
     std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(
-        std::vector<PackWriter::TEntry>{{"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=120\r\n"},
-                                        {"startup.s", script},
-                                        {"pic.png", AnimationFixtures::SolidPng(40, 20, 0xFF00FF00)}},
+        std::vector<PackWriter::TEntry>{
+            {"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=120\r\nConfigStartupSkip=TRUE\r\n"},
+            {"startup.s", script},
+            {"pic.png", AnimationFixtures::SolidPng(40, 20, 0xFF00FF00)}},
         PackWriter::TVersion::V20);
 
     const std::string oldRoot = FileSystem::Root();

@@ -222,9 +222,10 @@ TEST_F(SoundWordsTest, AFailedLoadWritesItsMessageHoldsTheFrameAndTheScriptGoesO
         const char* Message;
     };
     const Case cases[] = {
-        {"snd[0]", "missing.ogg", "\\l：サウンドデータのロードに失敗：missing.ogg"},
+        // A name that no search folder holds resolves to the empty name, and the message says so.
+        {"snd[0]", "missing.ogg", "\\l：サウンドデータのロードに失敗："},
         {"snd[0]", "broken.ogg", "\\l：サウンドデータのロードに失敗：sound\\broken.ogg"},
-        {"dsnd[0]", "missing.ogg", "\\l:サウンドデータのロードに失敗：missing.ogg"},
+        {"dsnd[0]", "missing.ogg", "\\l:サウンドデータのロードに失敗："},
         {"dsnd[0]", "broken.ogg", "\\l:サウンドデータのロードに失敗：sound\\broken.ogg"},
     };
     H.Script.Words.General = &KelGeneralCommands::Handler();

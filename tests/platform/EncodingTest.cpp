@@ -145,4 +145,21 @@ TEST(EncodingTest, PrintableTextEscapesControlsAndBrokenBytes) {
         EXPECT_EQ(Encoding::PrintableUtf8(in), out) << testing::PrintToString(in);
 }
 
+TEST(EncodingTest, UnconvertedUtf8TextIsToldFromShiftJisAndAscii) {
+    const std::pair<std::string, bool> cases[] = {
+        {"plain ASCII\r\n", false},
+        {"", false},
+        {"\\t,{こんにちは}", true},
+        {"caf\xC3\xA9", true},
+        {"\xF0\x9F\x8E\xB5", true},  // four bytes
+        {Encoding::Utf8ToSjis("\\t,{こんにちは}"), false},
+        {Encoding::Utf8ToSjis("ｱｲｳ"), false},  // half-width kana, one byte each
+        {"\xE3\x81\x82\xE3\x81", false},       // cut off in its last character
+        {"\xED\xA0\x80", false},               // a surrogate
+        {"\xC0\xAF", false},                   // an overlong form
+    };
+    for (const auto& [text, utf8] : cases)
+        EXPECT_EQ(Encoding::IsNonAsciiUtf8(text), utf8) << testing::PrintToString(text);
+}
+
 }  // namespace

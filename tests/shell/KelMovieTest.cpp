@@ -28,7 +28,8 @@ protected:
         std::filesystem::create_directories(Dir + "/GameData");
         std::filesystem::create_directories(Dir + "/movie");
         const std::vector<PackWriter::TEntry> entries = {
-            {"System\\etc\\Game.dat", "GameTitle=m\r\nScreenWidth=160\r\nScreenHeight=120\r\n"},
+            {"System\\etc\\Game.dat",
+             "GameTitle=m\r\nScreenWidth=160\r\nScreenHeight=120\r\nConfigStartupSkip=TRUE\r\n"},
             {"System\\etc\\Message.txt", "OK=OK\r\n"},
             {"startup.s", "@@reset\r\n@@top\r\n\\wait,100000000\r\n"},
         };

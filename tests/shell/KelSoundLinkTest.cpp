@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "foundation/ErrorLogLib.h"
+#include "media/uSoundLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "shell/HeadlessRunner.h"
@@ -28,9 +29,10 @@ class KelSoundLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::vector<PackWriter::TEntry> entries = {
-            {"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=240\r\n"},
+            {"System\\etc\\Game.dat", "ScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n"},
             {"startup.s", kStartup},
             {"voice.ogg", SoundFixtures::ToneOgg(44100, 2, 0.5, 1000, 0.5)},
+            {"damaged.ogg", SoundFixtures::CorruptMiddlePage(SoundFixtures::NoiseOgg())},
         };
         Dir = TestData::ScratchDir();
         std::filesystem::create_directories(Dir + "/GameData/System");
@@ -92,6 +94,19 @@ TEST_F(KelSoundLinkTest, ScriptsSeeTheChannelsAndWaitForRealStreams) {
     // The engine core's reset frees every stream.
     Game.Engine->Reset("", "");
     EXPECT_EQ(sound->SSound->GetName(0), "");
+}
+
+TEST_F(KelSoundLinkTest, AStreamsDecodingErrorIsLoggedByTheNextFrame) {
+    // The script only waits: no sound word gives the stream a chance to report.
+    TSound* sound = Game.Engine->Sound->Library();
+    ASSERT_NE(sound, nullptr);
+    ErrorLogLib::ClearErrorLog();
+    ASSERT_TRUE(sound->SSound->LoadStream(0, "damaged.ogg", sgMusic, false, 0));
+    sound->SSound->Play(0, false);
+    Game.Run(60);
+    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
+    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << ErrorLogLib::ErrorList[0];
+    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // the game goes on
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <new>
 
 #include "foundation/ErrorLogLib.h"
+#include "media/ARGB8888Font.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -77,7 +78,9 @@ TEST(KelSystemLimiterTest, Caption) {
 
 // ---- games packed in code ----
 
-const char* kGameDat = "GameTitle=テスト\r\nFormCaption=テスト %%%fps\r\nScreenWidth=640\r\nScreenHeight=480\r\n";
+const char* kGameDat =
+    "GameTitle=テスト\r\nFormCaption=テスト %%%fps\r\nScreenWidth=640\r\nScreenHeight=480\r\n"
+    "ConfigStartupSkip=TRUE\r\n";
 const char* kMessages =
     "OK=ＯＫ\r\nEXIT_Text=終了しますか？\r\nEXIT_Yes=はい\r\nEXIT_no=いいえ\r\n"
     "RESET_Text=戻りますか？\r\nRESET_Yes=はい\r\nRESET_no=いいえ\r\n";
@@ -588,6 +591,19 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
         EXPECT_EQ(game.Engine->ErrorState, 0);
         EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
         EXPECT_EQ(Encoding::SjisToUtf8(SystemConfigLib::Config.GameTitle), "Kel デモ");
+        // A first start has no settings of the player's: the font lists lead the message and
+        // ruby slots to the demo's bitmap fonts, made in the sizes the window draws.
+        const struct {
+            int32_t Slot;
+            const char* Face;
+            int32_t Cell;
+        } fonts[] = {{0, "KelDemo", 32}, {1, "KelRuby", 12}};
+        for (const auto& f : fonts) {
+            const TARGB8888Font& font = ARGB8888Font::Fonts[static_cast<size_t>(f.Slot)];
+            ASSERT_TRUE(font.IsBitmapFont()) << f.Face;
+            EXPECT_EQ(font.FaceName(), f.Face);
+            EXPECT_EQ(font.BitmapFont->Horizontal.CellHeight, f.Cell) << f.Face;
+        }
     }
     FileSystem::SetRoot(oldRoot);
 

@@ -33,7 +33,7 @@ TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
         "\\scp,dsnd[1]\r\n\\v,77\r\n"
         "\\wait,100000000\r\n";
     const std::vector<PackWriter::TEntry> entries = {
-        {"System\\etc\\Game.dat", "GameTitle=w\r\nScreenWidth=64\r\nScreenHeight=48\r\n"},
+        {"System\\etc\\Game.dat", "GameTitle=w\r\nScreenWidth=64\r\nScreenHeight=48\r\nConfigStartupSkip=TRUE\r\n"},
         {"System\\etc\\Message.txt", "OK=OK\r\n"},
         {"startup.s", script},
     };

@@ -4,16 +4,29 @@
 #include <fstream>
 #include <vector>
 
+#include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
+#include "foundation/dddd7.h"
+#include "foundation/ddsd7.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "script/uScriptReplaceDLL.h"
+#include "shell/KelSystemLib.h"
+#include "shell/Unit1.h"
+#include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace GameFixture {
 
-void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library) {
+void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library,
+           const std::map<std::string, std::string>& binaries) {
     namespace fs = std::filesystem;
     std::vector<PackWriter::TEntry> entries;
     for (const auto& [name, text] : files)
         entries.push_back({name, Encoding::Utf8ToSjis(text)});
+    for (const auto& [name, bytes] : binaries)
+        entries.push_back({name, bytes});
     fs::create_directories(dir + "/GameData");
     std::ofstream(dir + "/GameData/data0.pack", std::ios::binary)
         << PackWriter::Pack(entries, PackWriter::TVersion::V20);
@@ -23,3 +36,27 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 }
 
 }  // namespace GameFixture
+
+TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
+                     const std::map<std::string, std::string>& binaries)
+    : Dir(TestData::ScratchDir()), OldRoot(FileSystem::Root()) {
+    GameFixture::Write(Dir, files, "", binaries);
+    Unit1::UseGameFolder(Dir);
+    ErrorLogLib::ClearErrorLog();
+    SystemConfigLib::InitDefaults();
+    PackLib::OpenPacks("GameData\\");
+    SystemConfigLib::LoadPackMessageTable();
+    KelSystemLib::LoadGameData();
+    SystemConfigLib::LoadUserSettings();
+}
+
+TOpenGame::~TOpenGame() {
+    PackLib::ClosePacks();
+    SystemConfigLib::InitDefaults();
+    ErrorLogLib::ClearErrorLog();
+    FileSystem::SetRoot(OldRoot);
+    ErrorLogLib::SetLogFolder("");
+    dddd7::SetDebugLogFolder("");
+    ddsd7::SetDebugFolder("");
+    uScriptReplaceDLL::SetLibraryFolder("");
+}

@@ -2,6 +2,7 @@
 // library the start binds.
 #pragma once
 
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -9,6 +10,27 @@ namespace GameFixture {
 
 // Writes dir/GameData/data0.pack holding the files (texts in UTF-8, stored in Shift-JIS as a game
 // stores them) and, unless library is empty, copies that file to dir/DLL/SystemInfo.so.
-void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library);
+// Files in binaries are stored as they are.
+void Write(const std::string& dir, const std::map<std::string, std::string>& files, const std::string& library,
+           const std::map<std::string, std::string>& binaries = {});
 
 }  // namespace GameFixture
+
+// A game folder as the program has it open when its start-up dialog shows: the folder is the root
+// of engine paths, the packs are open, and the game's settings, the defaults and the user's file
+// are read into a fresh configuration. Closing the packs and restoring the root on destruction.
+class TOpenGame {
+public:
+    using TFiles = std::map<std::string, std::string>;
+    explicit TOpenGame(const TFiles& files, const TFiles& binaries = {});
+    // The same for a list written in place: TOpenGame game({{"System\\etc\\Game.dat", "..."}}).
+    explicit TOpenGame(std::initializer_list<TFiles::value_type> files) : TOpenGame(TFiles(files)) {}
+    ~TOpenGame();
+    TOpenGame(const TOpenGame&) = delete;
+    TOpenGame& operator=(const TOpenGame&) = delete;
+
+    std::string Dir;  // host path
+
+private:
+    std::string OldRoot;
+};

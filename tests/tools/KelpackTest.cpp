@@ -189,4 +189,28 @@ TEST_F(KelpackTest, EntriesThatDoNotShrinkAreStoredAsTheyAreAndNamesPrintEscaped
         EXPECT_EQ(ReadAll(fs::path(out) / name), bytes) << name;
 }
 
+TEST_F(KelpackTest, ScriptsAndTextsLeftInUtf8AreWarnedAboutAndStillPacked) {
+    const fs::path folder = fs::path(Dir) / "texts";
+    const std::string japanese = "\\t,{今日はいい天気だね。}\r\n";
+    const struct {
+        const char* Name;
+        std::string Bytes;
+        bool Warned;
+    } files[] = {
+        {"start.s", japanese, true},
+        {"Note.TXT", "メモ\r\n", true},
+        {"sjis.s", Encoding::Utf8ToSjis(japanese), false},
+        {"plain.txt", "x=1\r\n", false},
+        {"data.dat", japanese, false},  // neither a script nor a text: not looked at
+    };
+    for (const auto& f : files)
+        Put(folder / f.Name, f.Bytes);
+    const TRun r = Kelpack("create '" + Dir + "/texts.pack' '" + folder.string() + "'");
+    ASSERT_EQ(r.Code, 0) << r.Output;
+    EXPECT_TRUE(fs::exists(Dir + "/texts.pack"));
+    for (const auto& f : files)
+        EXPECT_EQ(r.Output.find(std::string(f.Name) + " is UTF-8") != std::string::npos, f.Warned)
+            << f.Name << " in " << r.Output;
+}
+
 }  // namespace

@@ -30,7 +30,9 @@ const char kHelp[] =
     "      A name with no Shift-JIS (CP932) form, a name the engine would ask for in\n"
     "      another form, and two files that would get one name (names that differ only\n"
     "      in letter case, for one) are refused. An entry that compression does not\n"
-    "      make smaller is stored uncompressed.\n"
+    "      make smaller is stored uncompressed. A script (\".s\") or text file (\".txt\")\n"
+    "      in UTF-8 with characters beyond ASCII gets a warning: the engine reads them\n"
+    "      as Shift-JIS, so convert them first (iconv -f UTF-8 -t CP932).\n"
     "      --version 1|2      pack version: 2 (default) has a signature and an embedded name\n"
     "                         table; 1 is the older plain form\n"
     "      --hash             also writes the name table file beside the pack (<pack> with\n"
@@ -83,6 +85,13 @@ bool Matches(const std::vector<std::string>& patterns, const std::string& name) 
     for (const auto& p : patterns)
         if (fnmatch(ClassLib::LowerAscii(EnginePath(p)).c_str(), name.c_str(), FNM_NOESCAPE) == 0) return true;
     return false;
+}
+
+// Scripts (".s") and text files (".txt") are read by the engine as Shift-JIS. One that is UTF-8
+// with characters beyond ASCII was not converted, and would show as garbage in the game.
+bool UnconvertedText(const std::string& entryName, const std::string& bytes) {
+    const std::string ext = fs::path(entryName).extension().string();
+    return (ext == ".s" || ext == ".txt") && Encoding::IsNonAsciiUtf8(bytes);
 }
 
 fs::path WithExtension(const std::string& path, const char* ext) {
@@ -153,6 +162,11 @@ int Create(const std::vector<std::string>& args) {
         if (!HostFiles::Read(f, e.Bytes)) return Fail("cannot read " + Shown(f));
         if (e.Bytes.size() > 0xFFFFFFFFu) return Fail("too large for a pack entry: " + Shown(f));
         if (e.Name.size() > 0xFFFF) return Fail("name too long: " + Shown(f));
+        if (UnconvertedText(e.Name, e.Bytes))
+            std::fprintf(stderr,
+                         "kelpack: warning: %s is UTF-8, but the engine reads it as Shift-JIS: convert it first "
+                         "(iconv -f UTF-8 -t CP932)\n",
+                         Shown(f).c_str());
         e.Compress = compress && !Matches(store, e.Name);
         e.Scramble = scramble && !Matches(plain, e.Name);
         e.CompressOnlyWhenSmaller = true;

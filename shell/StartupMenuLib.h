@@ -1,0 +1,61 @@
+// The start-up settings dialog, shown before the display and the sound device start: the choices
+// that can only change then (screen mode, colour depth, frame-rate limit, interlace, the sound
+// buffer's length, the game pad, movies, pack checksums, surface memory), a preview of the game
+// ("System\Startup\Startup.b" played at the frame rate being chosen), the game-pad dialog and the
+// system information report. "起動" stores the choices in SystemConfigLib::Config and starts the
+// game; "終了" (or the close box) leaves without starting.
+//
+// A setting whose value has no item in its list shows no item, and "起動" leaves such a setting
+// as it is unless the player chose an item for it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/ConfigForms.h"
+
+class TAnimationBMP;
+class TARGB8888CellDraw;
+struct TSystemData;
+
+class TStartupMenu final : public IFormEvents {
+public:
+    // FormCreate: laid out and filled from the configuration; the game's settings decide which
+    // pages and options show. Message forms and the game-pad dialog are shown over owner.
+    TStartupMenu(IConfigForms& forms, const IDialogOwner* owner);
+    ~TStartupMenu() override;
+
+    // Shows the dialog modally; true when the player chose "起動".
+    bool ShowModal();
+
+    void Changed(IFormView& view, int32_t control) override;
+    void Clicked(IFormView& view, int32_t control) override;
+    void PageChanged(IFormView& view) override;
+    void Timer(IFormView& view) override;
+
+    // The preview's timer period: the frame rate chosen, or the configured one while no rate is.
+    int32_t PreviewInterval() const;
+    // One step of the preview: the animation advanced by the time since the last step (at most
+    // 100 ms) and drawn into the preview picture.
+    void StepPreview();
+
+    static constexpr int32_t kPreviewSide = 240;
+    static constexpr int32_t kCellDrawSide = 320;
+    TConfigForm Form;
+    struct TControls {
+        int32_t ScreenMode, ColorMode, FpsLimit, Interlace, StreamLength, GamePad, Movie, Crc, SurfaceMemory;
+        int32_t MovieLabel, CrcLabel, SurfaceMemoryLabel;
+        int32_t GraphicReset, SoundReset, OptionReset, PadButton, Copy, Memo, Preview, Start, Quit;
+    } C{};
+    bool StartFlag = false;
+    int64_t LastStep = 0;
+    std::unique_ptr<TAnimationBMP> Animation;  // null when the game has no preview
+    std::unique_ptr<TARGB8888CellDraw> CellDraw;
+
+private:
+    void LayOut();
+    void FillCombos(const TSystemData& from, bool graphic, bool sound, bool option);
+
+    IConfigForms& Forms;
+};
