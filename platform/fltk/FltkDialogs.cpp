@@ -116,9 +116,18 @@ TLabelLayout LayOutLabel(const TDialogRequest& request, int formHeight) {
 }
 
 // Gives the form the keyboard once it is on screen. Without a window manager nothing else would;
-// a manager is asked through the desktop convention, and may still keep it where it was.
+// a manager is asked through the desktop convention, and may still keep it where it was. The
+// server refuses the focus to a window not yet on screen, which may take a moment (at most a
+// second is waited for: a form that never shows is left without it).
 void TakeKeyboard(Fl_Window& window) {
-    window.wait_for_expose();
+    auto viewable = [&] {
+        XWindowAttributes attributes{};
+        return window.shown() && XGetWindowAttributes(fl_display, fl_xid(&window), &attributes) != 0 &&
+               attributes.map_state == IsViewable;
+    };
+    for (int turn = 0; turn < 100 && !viewable(); ++turn)
+        Fl::wait(0.01);
+    if (!viewable()) return;
     XSetInputFocus(fl_display, fl_xid(&window), RevertToParent, CurrentTime);
     XEvent event{};
     event.xclient.type = ClientMessage;

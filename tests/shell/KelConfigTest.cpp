@@ -22,13 +22,13 @@
 #include "platform/headless/HeadlessDisplay.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
+#include "shell/HeadlessRunner.h"
 #include "shell/KelConfigLib.h"
 #include "shell/KelSoundLink.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
-#include "shell/HeadlessRunner.h"
 
 namespace {
 
