@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/DirectXPackLib.h"
+#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
 #include "foundation/ddsd7.h"
