@@ -6,14 +6,21 @@ TSAN_BUILD ?= build-tsan
 FUZZ_BUILD ?= build-fuzz
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: run test setup build build-asan build-tsan build-fuzz format check-format
+.PHONY: run test setup configure build programs build-asan build-tsan build-fuzz format check-format
 
 setup:
 	@bash tools/setup.sh
 
-build: setup
+configure: setup
 	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release >/dev/null
+
+# Everything: the program, the tools, the demo game, the tests, the fuzz replays, the benchmarks.
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# Only what playing needs: the program, the tools for game makers and the demo game.
+programs: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target programs
 
 # Everything but the real backends again, built with clang under AddressSanitizer and
 # UndefinedBehaviorSanitizer: the unit-test programs, the tools they drive and the fuzz replays.
@@ -58,8 +65,8 @@ test: check-format build build-asan build-tsan
 
 # The demo game, which the build packs from demo/ into $(BUILD)/demo/, played in its window. Where
 # no display can be opened (kel's exit code 3), it is played headless for a fixed number of frames
-# instead.
-run: build
+# instead. Builds no test program.
+run: programs
 	@$(BUILD)/kel $(BUILD)/demo; rc=$$?; \
 	if [ $$rc -eq 3 ]; then \
 	    echo "make run: no display can be opened here; the demo plays headless for 1000 frames instead"; \

@@ -17,7 +17,7 @@
 #include "bench/BenchReport.h"
 #include "objects/KelGraphicLib.h"
 #include "shell/KelMenuLib.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 namespace {
 

@@ -21,7 +21,7 @@
 
 #include "bench/BenchReport.h"
 #include "foundation/SystemConfigLib.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 namespace fs = std::filesystem;
 

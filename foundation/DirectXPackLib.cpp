@@ -4,13 +4,14 @@
 #include "foundation/dddd7.h"
 #include "foundation/uDialogMisc.h"
 
-namespace {
+namespace DirectXPackLib {
 
-// A screen side of 0 would give an empty back buffer, so the smallest side is 1.
-constexpr int32_t kSmallestSide = 1;
-constexpr int32_t kLargestSide = 4096;
+Viewport::TSize ScreenSize(int32_t screenWidth, int32_t screenHeight) {
+    auto side = [](int32_t value, int32_t replacement) { return value >= 1 && value <= 4096 ? value : replacement; };
+    return {side(screenWidth, 800), side(screenHeight, 600)};
+}
 
-}  // namespace
+}  // namespace DirectXPackLib
 
 TDirectXPack::TDirectXPack(const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd)
     : DDDD(dddd), DDSD(ddsd), Owner(owner) {}
@@ -33,8 +34,9 @@ bool TDirectXPack::ToggleFullScreen() {
 
 void TDirectXPack::StartDisplay() {
     TSystemData& config = SystemConfigLib::Config;
-    if (config.ScreenWidth < kSmallestSide || config.ScreenWidth > kLargestSide) config.ScreenWidth = 800;
-    if (config.ScreenHeight < kSmallestSide || config.ScreenHeight > kLargestSide) config.ScreenHeight = 600;
+    const Viewport::TSize size = DirectXPackLib::ScreenSize(config.ScreenWidth, config.ScreenHeight);
+    config.ScreenWidth = size.W;
+    config.ScreenHeight = size.H;
     if (config.FullScreen != 0) config.FullScreen = 1;
     if (!DDDD) return;
     const int32_t w = config.ScreenWidth, h = config.ScreenHeight;

@@ -3,16 +3,28 @@
 // a window with the "FullScreenError" message when the display offers neither depth. The hooks
 // around a change let the engine core save a playing movie and restore it afterwards.
 //
-// Settings used: ScreenWidth and ScreenHeight (1..4096, else 800 x 600, written back), FullScreen
-// (0 window, 1 full screen) and ColorMode (1: 32/24 bits, else 16/15 bits).
+// Settings used: ScreenWidth and ScreenHeight (each side on its own: 1..4096, else 800 for the
+// width and 600 for the height, written back), FullScreen (0 window, 1 full screen) and ColorMode
+// (1: 32/24 bits, else 16/15 bits).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
+#include "platform/Viewport.h"
+
 class IDialogOwner;
 class TDDDD7;
 class TDDSD7;
+
+namespace DirectXPackLib {
+
+// The game's screen size as the display, the window and the input all take it: a side outside
+// 1..4096 becomes 800 (width) or 600 (height), each side on its own. A side of 0 would give an
+// empty back buffer, so the smallest side is 1.
+Viewport::TSize ScreenSize(int32_t screenWidth, int32_t screenHeight);
+
+}  // namespace DirectXPackLib
 
 class TDirectXPack {
 public:

@@ -1,9 +1,5 @@
 #include "foundation/ErrorLogLib.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -28,16 +24,6 @@ std::string LogPath() {
     return (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/ERRORLOG.txt";
 }
 
-void WriteAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        done += static_cast<size_t>(n);
-    }
-}
-
 }  // namespace
 
 void ErrorLog(std::string_view message) {
@@ -47,22 +33,14 @@ void ErrorLog(std::string_view message) {
 
 void WriteErrorLog(std::string_view line) {
     ErrorList.Add(std::string(line));
-    const std::string path = LogPath();
-    int fd;
     // The log is never written through a symbolic link: a link in its place could point anywhere
-    // outside the game folder. The first line replaces such a link by a file of its own.
-    if (ErrorList.Count() == 1) {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0 && errno == ELOOP && ::unlink(path.c_str()) == 0)
-            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-        fileStarted = fd >= 0;
-    } else {
-        // A missing file is not created again: the append is simply lost.
-        fd = fileStarted ? ::open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC) : -1;
-    }
-    if (fd < 0) return;
-    WriteAll(fd, std::string(line) + "\r\n");
-    ::close(fd);
+    // outside the game folder. The first line replaces such a link by a file of its own; a file
+    // that went missing later is not made again, its lines are lost.
+    const std::string bytes = std::string(line) + "\r\n";
+    if (ErrorList.Count() == 1)
+        fileStarted = FileSystem::AppendToFile(LogPath(), bytes, FileSystem::TAppend::Restart);
+    else if (fileStarted)
+        FileSystem::AppendToFile(LogPath(), bytes, FileSystem::TAppend::Existing);
 }
 
 void ClearErrorLog() {

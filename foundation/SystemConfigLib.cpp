@@ -507,6 +507,9 @@ bool LoadUserDefaults() {
 }
 
 void LoadUserSettings() {
+    // A program killed while it saved the settings left its temporary files behind.
+    FileSystem::RemoveStaleTemporaries(kUserConfigFile);
+    FileSystem::RemoveStaleTemporaries(std::string(kUserConfigFile) + ".bak");
     LoadUserConfigFile(Config, kUserConfigFile);
 }
 bool SaveUserSettings() {

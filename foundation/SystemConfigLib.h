@@ -203,7 +203,8 @@ int32_t Supersampling(int32_t aa);
 bool LoadSystemSettings();
 // "System\etc\Config.txt" through the pack set into DefaultConfig; false when it is missing.
 bool LoadUserDefaults();
-// "GameData\System\config.txt" on the disk into Config, and back.
+// "GameData\System\config.txt" on the disk into Config, and back. Loading first removes the
+// temporary files that a program killed while it saved them left beside the file and its ".bak".
 void LoadUserSettings();
 bool SaveUserSettings();
 // Speaker and font lists through the pack set into Config; false when the file is missing.

@@ -41,11 +41,8 @@ void DebugLog(std::string_view text) {
     ++lineCounter;
     const std::string& folder = FolderRef();
     const std::string path = (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/dddd.debug";
-    std::FILE* f = std::fopen(path.c_str(), lineCounter == 1 ? "wb" : "ab");
-    if (!f) return;
     const std::string line = Format("debug#%.5d ... ", static_cast<int>(lineCounter)) + std::string(text) + "\r\n";
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
+    FileSystem::AppendToFile(path, line, lineCounter == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::Always);
 }
 
 void DetailLog(std::string_view text) {

@@ -53,10 +53,7 @@ void Post(std::string text) {
 void WriteDebugLine(const std::string& line) {
     const std::string& folder = DebugFolder();
     const std::string path = (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/ddsd.debug";
-    std::FILE* f = std::fopen(path.c_str(), debugLines == 1 ? "wb" : "ab");
-    if (!f) return;
-    std::fwrite(line.data(), 1, line.size(), f);
-    std::fclose(f);
+    FileSystem::AppendToFile(path, line, debugLines == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::Always);
 }
 
 // The checker inside a destructor: the line is written and the program may end, but nothing is

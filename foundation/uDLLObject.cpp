@@ -56,7 +56,14 @@ bool TDLLObject::LoadDLL(const std::string& path) {
         LoadError.clear();
         return Bind();
     }
-    if (LoadError.empty()) LoadError = Encoding::SjisToUtf8(path) + ": no such library";
+    if (LoadError.empty()) {
+        // None of the names is there: the message names the file this system would load, the
+        // ".so" of a ".dll" name, where the binding looked for it.
+        const std::string& wanted = candidates.back();
+        const std::string host =
+            !wanted.empty() && wanted[0] == '/' ? Encoding::SjisToUtf8(wanted) : FileSystem::HostPathForWrite(wanted);
+        LoadError = (host.empty() ? Encoding::SjisToUtf8(wanted) : host) + ": no such library";
+    }
     return false;
 }
 

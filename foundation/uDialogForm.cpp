@@ -66,6 +66,8 @@ void TDialogForm::ShowModal() {
     for (const TButton& b : Buttons)
         request.Buttons.push_back({b.Left, b.Top, b.Width, 25, b.Caption, b.HotKey});
     request.HotKeyOrder = HotKeyOrder();
+    // Escape cancels: it answers as the last button does ("OK", "No" with 0, "Cancel" with -1).
+    request.CancelButton = static_cast<int>(Buttons.size()) - 1;
     request.Owner = Owner;
     int pressed = Dialogs::ShowModal(request);
     if (pressed >= 0 && pressed < static_cast<int>(Buttons.size())) ButtonClick(pressed);

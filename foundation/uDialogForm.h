@@ -2,8 +2,9 @@
 // setters, hot keys, and showing the form through the platform's dialog backend.
 //
 // Layout (client pixels): a 420 x 100 client area; the text label at (8, 8), 409 x 49, 13 pixels
-// high, no word wrap, centred vertically; a horizontal line at y = 64; buttons 25 pixels high at
-// y = 72 in a 12-pixel font.
+// high, centred vertically; a horizontal line at y = 64; buttons 25 pixels high at y = 72 in a
+// 12-pixel font. A text that does not fit the label is wrapped and the form grows downwards to show
+// it whole (the platform's form rules). Escape answers as the last button does.
 #pragma once
 
 #include <cstdint>

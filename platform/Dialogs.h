@@ -5,8 +5,9 @@
 //
 // How a form reacts to keys is decided here, once, by TDialogKeys, so every backend behaves the
 // same: a typed character is compared with the buttons' hot keys, Enter and Space press the
-// focused button, Tab moves the focus, and nothing else (Escape included) ends the form. Forms have
-// no close box: only a button ends them.
+// focused button, Tab moves the focus, Escape presses the form's cancel button (when it names one)
+// and nothing else ends the form. Forms have no close box: only a button ends them. A label whose
+// text does not fit is wrapped and the form grows to show it whole (FitLabel).
 #pragma once
 
 #include <functional>
@@ -32,15 +33,37 @@ struct TDialogRequest {
     int ClientWidth = 0, ClientHeight = 0;
     int FormFontHeight = 12;  // the buttons' font, in pixels
     std::string Caption;      // the title bar
-    // The label: lines separated by CR LF, no word wrap, left-aligned and centred vertically.
+    // The label: lines separated by CR LF, left-aligned and centred vertically. A line wider than
+    // the label is wrapped (FitLabel).
     std::string Text;
     int TextLeft = 0, TextTop = 0, TextWidth = 0, TextHeight = 0;
     int TextFontHeight = 13;
     int LineY = -1;                      // a horizontal line across the form at this y; negative: none
     std::vector<TDialogButton> Buttons;  // in tab order; the first has the focus when the form opens
     std::vector<int> HotKeyOrder;        // button indices, in the order a typed key is compared
+    int CancelButton = -1;               // the button Escape presses; negative: none
     const IDialogOwner* Owner = nullptr;
 };
+
+// How a form's label is laid out once its text is measured in the backend's face.
+struct TLabelLayout {
+    std::vector<std::string> Lines;  // UTF-8, each as wide as the label at most (a lone wide character aside)
+    int Grow = 0;                    // pixels added below the label: the form, its line and buttons move down
+};
+
+namespace Dialogs {
+
+// Measures a UTF-8 text in pixels, as the backend draws it.
+using TMeasure = std::function<int(const std::string& utf8)>;
+
+// Lays the label's text (UTF-8, lines separated by LF) out in its width: a line that does not fit
+// breaks after its last space that fits, else after its last character that fits, and the rest
+// goes on in the next line. When the lines take more height than the label has, the form grows by
+// the difference, but never past maxGrow pixels (the rest is then cut off below).
+TLabelLayout FitLabel(const std::string& utf8Text, int labelWidth, int labelHeight, int lineHeight,
+                      const TMeasure& measure, int maxGrow);
+
+}  // namespace Dialogs
 
 // Keys as the forms see them: a typed character, or one of these.
 namespace DialogKey {
@@ -82,6 +105,12 @@ void SetCurrent(IDialogs* dialogs);  // nullptr: back to none
 
 // Shows a form through the current backend, then runs the after-modal hook.
 int ShowModal(const TDialogRequest& request);
+
+// Ends the form that is open, if any, as Escape would: the program must end while a form waits
+// for its user (an end signal). A backend whose forms wait for events looks at it between them
+// with TakeCancel, which also forgets the request.
+void CancelOpenForm();
+bool TakeCancel();
 
 // Two hooks for the layer that owns the game window, which keeps running while a form is open:
 // - while-modal: a backend calls it again and again (about every 16 ms) for as long as a form is

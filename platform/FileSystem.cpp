@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -14,6 +16,10 @@
 
 namespace FileSystem {
 namespace {
+
+// ReplaceFile writes a file's new contents under the file's name with this and the number of the
+// writing process appended.
+constexpr const char* kTemporaryMark = ".tmp";
 
 std::string& RootRef() {
     static std::string root = [] {
@@ -36,6 +42,30 @@ bool IsFile(const std::string& host) {
 bool Exists(const std::string& host) {
     struct stat st;
     return stat(host.c_str(), &st) == 0;
+}
+
+bool IsLink(const std::string& host) {
+    struct stat st;
+    return lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string RealPath(const std::string& host) {
+    char* real = realpath(host.c_str(), nullptr);
+    if (!real) return {};
+    std::string out = real;
+    free(real);
+    return out;
+}
+
+// Whether a symbolic link found below a folder leads outside it (a link that leads nowhere does
+// not: it names nothing to read, and a write replaces it).
+bool LeadsOutside(const std::string& link, const std::string& folder) {
+    const std::string target = RealPath(link);
+    if (target.empty()) return false;
+    const std::string root = RealPath(folder);
+    if (root.empty()) return true;
+    return !(target == root || (target.size() > root.size() && target.compare(0, root.size(), root) == 0 &&
+                                (root == "/" || target[root.size()] == '/')));
 }
 
 // Splits an engine path into its segments (Shift-JIS), dropping empty ones and ".".
@@ -91,6 +121,10 @@ std::string FindEntry(const std::string& folder, const std::string& name) {
     return found;
 }
 
+// Below the base folder nothing is read or written through a symbolic link that leads outside it:
+// such a link in the middle of a path makes the path name nothing. As the last segment it names
+// nothing to read either; to a writer it names the link itself, which the writers replace and
+// never open (ReplaceFile renames over it, the write modes of TFileStream refuse it).
 std::string Resolve(const std::string& base, std::string_view enginePath, bool forWrite) {
     // The host reads a path up to its first zero byte: one inside would name another file than
     // the one the rest of the path names.
@@ -108,6 +142,10 @@ std::string Resolve(const std::string& base, std::string_view enginePath, bool f
         }
         if (!missing) {
             std::string hit = FindEntry(cur.empty() ? std::string("/") : cur, name);
+            if (!hit.empty() && !absolute && IsLink(hit) && LeadsOutside(hit, base)) {
+                if (!forWrite || i + 1 < segs.size()) return {};
+                return hit;
+            }
             if (!hit.empty()) {
                 cur = absolute && cur.empty() ? hit.substr(1) : hit;
                 if (absolute && cur.rfind("//", 0) == 0) cur = cur.substr(1);
@@ -273,7 +311,7 @@ bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)
     const std::string folder = slash == std::string::npos ? std::string(".")
                                : slash == 0               ? "/"
                                                           : target.substr(0, slash);
-    const std::string temp = target + ".tmp" + std::to_string(getpid());
+    const std::string temp = target + kTemporaryMark + std::to_string(getpid());
     // A leftover of a run that died, or anything else in the temporary name's place, goes first;
     // the file is then made anew, so that nothing already there is ever written into.
     unlink(temp.c_str());
@@ -303,6 +341,52 @@ bool WriteFileReplace(std::string_view enginePath, std::string_view bytes) {
     return ReplaceFile(enginePath, [&](TStream& s) {
         return s.Write(bytes.data(), static_cast<int64_t>(bytes.size())) == static_cast<int64_t>(bytes.size());
     });
+}
+
+void RemoveStaleTemporaries(std::string_view enginePath) {
+    const std::string target = HostPath(enginePath).empty() ? HostPathForWrite(enginePath) : HostPath(enginePath);
+    const size_t slash = target.rfind('/');
+    if (target.empty() || slash == std::string::npos) return;
+    const std::string folder = slash == 0 ? "/" : target.substr(0, slash);
+    const std::string prefix = target.substr(slash + 1) + kTemporaryMark;
+    DIR* d = opendir(folder.c_str());
+    if (!d) return;
+    std::vector<std::string> stale;
+    while (dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(digits));
+        // A process that is still there may be writing the file right now.
+        if (pid == getpid() || (pid > 0 && (kill(pid, 0) == 0 || errno == EPERM))) continue;
+        stale.push_back(folder + "/" + name);
+    }
+    closedir(d);
+    for (const std::string& path : stale)
+        unlink(path.c_str());
+}
+
+bool AppendToFile(const std::string& hostPath, std::string_view bytes, TAppend how) {
+    int fd;
+    if (how == TAppend::Restart) {
+        fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == ELOOP && ::unlink(hostPath.c_str()) == 0)
+            fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    } else {
+        fd = ::open(hostPath.c_str(),
+                    O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | (how == TAppend::Always ? O_CREAT : 0), 0644);
+    }
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    return done == bytes.size();
 }
 
 std::vector<std::string> ListFiles(std::string_view folder, std::string_view mask) {

@@ -2,6 +2,10 @@
 // at the root folder (the program's folder once the main window has set it; tests set their own).
 // Each segment is found on the host without regard to ASCII case, and names go to the host in
 // UTF-8. "/" is accepted as a separator as well.
+//
+// Below the root nothing is read or written through a symbolic link that leads outside it: a
+// path through such a link (a linked folder on the way, or a linked file to read) names nothing.
+// A file that is written replaces a link in its own place instead of writing through it.
 #pragma once
 
 #include <functional>
@@ -50,6 +54,17 @@ bool ReadFile(std::string_view enginePath, std::string& bytes);
 // of the folder after the rename also gives false: the new file is in place but may not last.
 bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)>& writer);
 bool WriteFileReplace(std::string_view enginePath, std::string_view bytes);
+
+// Removes what ReplaceFile leaves beside a file when the program is killed while it writes:
+// temporary files named after the file with ".tmp" and the number of a process that is gone.
+void RemoveStaleTemporaries(std::string_view enginePath);
+
+// Adds bytes to the end of a file by host path (a log beside the program), never through a symbolic
+// link: Restart creates or empties the file first (a link in its place is replaced by a new file),
+// Existing adds only to a file that is there, Always creates a missing one. False when the file
+// cannot be opened or not every byte reached it.
+enum class TAppend { Restart, Existing, Always };
+bool AppendToFile(const std::string& hostPath, std::string_view bytes, TAppend how);
 
 // Waits until the bytes of an open file or folder are on the disk (fsync): what ReplaceFile and
 // TFileStream::Sync call. Tests put a failing call in its place; the result is the previous one.

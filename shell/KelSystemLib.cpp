@@ -311,27 +311,35 @@ std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string& na
 // ---- the frame ----
 
 uint8_t TKelSystem::Frame() {
+    uint8_t result = 0;
+    if (RunGuarded([&] { result = RunFrame(); })) return result;
+    // The first failure stops the script as an error does; one while the error screen is up ends
+    // the game.
+    if (ErrorState == 0) return Mode;
+    SetMode(kmExit);
+    return kmExit;
+}
+
+bool TKelSystem::RunGuarded(const std::function<void()>& step) {
     try {
-        return RunFrame();
+        step();
+        return true;
     } catch (const std::bad_alloc&) {
-        return FrameFailed(nullptr);
+        LogFailure(nullptr);
     } catch (const std::exception& e) {
-        return FrameFailed(e.what());
+        LogFailure(e.what());
     }
+    return false;
 }
 
 // Logging allocates as well, and may fail again while memory is short: the flag is raised all
 // the same, so that the script stays stopped.
-uint8_t TKelSystem::FrameFailed(const char* what) {
-    const bool again = ErrorState != 0;
+void TKelSystem::LogFailure(const char* what) {
     try {
         ErrorLogLib::ErrorLog(what ? "内部エラー："_sj + what : "メモリが足りません。"_sj);
     } catch (...) {
         ErrorLogLib::ErrorFlag = true;
     }
-    if (!again) return Mode;
-    SetMode(kmExit);
-    return kmExit;
 }
 
 uint8_t TKelSystem::RunFrame() {

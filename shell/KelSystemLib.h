@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -85,6 +86,10 @@ public:
     // so that the script stops and the error screen shows from the next frame on; a failure while
     // that screen is up ends the game in order (the exit mode).
     uint8_t Frame();
+    // Runs a step outside a frame (the start, a reset the main window asks for) under the same
+    // guard, logging a failure the same way; false when the step failed. What a half-done start or
+    // reset leaves is no game to go on with: the caller ends the program.
+    bool RunGuarded(const std::function<void()>& step);
     void Repaint() { Redraw(true); }
     void Redraw(bool full);
     // The whole-game reset; empty label or file start at "@@reset" of "startup.s".
@@ -145,7 +150,7 @@ public:
 
 private:
     uint8_t RunFrame();
-    uint8_t FrameFailed(const char* what);
+    static void LogFailure(const char* what);
     void ConfirmExit();
     void DoExit();
     void ConfirmReset();

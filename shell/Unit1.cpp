@@ -11,6 +11,7 @@
 #include "foundation/ddsd7.h"
 #include "foundation/uDialogMisc.h"
 #include "foundation/uDllSystemInfo.h"
+#include "foundation/uMisc.h"
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888Lib.h"
 #include "media/AnimationBmpLib.h"
@@ -22,6 +23,7 @@
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/ProcessSignals.h"
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
@@ -32,6 +34,11 @@
 #include "shell/StartupMenuLib.h"
 
 namespace {
+
+// Thrown where the program must end at once (a damaged pack entry): it unwinds whatever was under
+// way up to the idle handler, the start-up or the close, which let the program end in order. It
+// is no std::exception, so that no guard on the way takes it for a failure of its own.
+struct EProgramEnd {};
 
 constexpr const char* kIconFile = "system\\etc\\icon.ico";
 constexpr const char* kBackupSave = "BackUpSaveData.svd";
@@ -71,14 +78,16 @@ std::string FixedOkText() {
 std::string CloseLabelFailedText() {
     return "指定されたラベルジャンプに失敗しました："_sj;
 }
-
-Viewport::TSize StartSize(int32_t screenWidth, int32_t screenHeight) {
-    const bool inRange = screenWidth >= 1 && screenWidth <= 4096 && screenHeight >= 1 && screenHeight <= 4096;
-    return inRange ? Viewport::TSize{screenWidth, screenHeight} : Viewport::TSize{800, 600};
+std::string DamagedEntryText() {
+    return "パックのデータが壊れています："_sj;
 }
 
 void RunMessageLoop(TForm1& form, IMainWindow& window) {
     while (!form.Ended()) {
+        if (ProcessSignals::EndRequested() != 0) {
+            form.EndInOrder();
+            break;
+        }
         window.PumpEvents();
         const int64_t last = form.Engine ? form.Engine->LastFrameTime : -1;
         form.AppIdle();
@@ -138,6 +147,8 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
 
 TForm1::~TForm1() {
     Window.SetEvents(nullptr);
+    // Nothing read from here on may end the program a second time.
+    PackLib::OnPackError = nullptr;
     if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings();
     if (Engine) TKelScript::DeleteSaveFile(kBackupSave);
     // The engine core clears its events on the display starter as it goes, so the starter and its
@@ -147,7 +158,6 @@ TForm1::~TForm1() {
     DisplaySeam.reset();
     DirectXPack.reset();
     Tray.reset();
-    PackLib::OnPackError = nullptr;
     OggWuvorbisLib::FreeVorbisFileDLL();
     uBregExpLib::BRegExpFinalize();
     uScriptReplaceDLL::ScriptReplaceFinalize();
@@ -170,35 +180,65 @@ void TForm1::AppIdle() {
         Busy = false;
         return;
     }
-    if (State == 0) RunStartUp();
-    if (State == 1 && !Terminated) {
-        const uint8_t mode = Engine->Frame();
-        // A playing movie shows over the frame; once it is gone the whole frame is drawn again.
-        if (Movie && DDDD71 && Movie->PresentOver(*DDDD71) == TMoviePresent::Hidden) Engine->Repaint();
-        FlushCanvas();
-        TDDSD7::DeliverThreadFailures();
-        if (mode == KelSystemLib::kmExit) {
-            Closing = true;
-            Busy = false;
-            Close();
-            return;
+    uint8_t mode = KelSystemLib::kmIdle;
+    try {
+        if (State == 0) RunStartUp();
+        if (State == 1 && !Terminated) {
+            mode = Engine->Frame();
+            // A playing movie shows over the frame; once it is gone the whole frame is drawn again.
+            if (Movie && DDDD71 && Movie->PresentOver(*DDDD71) == TMoviePresent::Hidden) Engine->Repaint();
+            FlushCanvas();
+            TDDSD7::DeliverThreadFailures();
+            if (StoppedOnError())
+                ReportErrorLog();
+            else
+                ErrorLogReported = false;
         }
+    } catch (const EProgramEnd&) {
     }
     Busy = false;
+    if (mode == KelSystemLib::kmExit && !Terminated) {
+        Closing = true;
+        Close();
+    }
 }
 
 void TForm1::UpdateTrayMode() {
     if (Tray) Tray->SetMode(SystemConfigLib::Config.TaskTrayMode);
 }
 
-void TForm1::Fail(const std::string& text, const std::string& button) {
-    uDialogMisc::ShowDialog1("", text, button, &Window);
+void TForm1::Fail(const std::string& text, const std::string& button, const std::string& reason, bool shown,
+                  const char* textKey) {
+    // Without a text the dialog shows nothing at all; the reason is then only reported.
+    uDialogMisc::ShowDialog1("", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button,
+                             &Window);
+    if (ReportLine) {
+        std::string line =
+            text.empty() && textKey ? std::string(textKey) : KelSystemLib::ReplaceMarker(text, "%%%n", " ");
+        if (!reason.empty()) line += " (" + reason + ")";
+        if (!line.empty()) ReportLine(line);
+    }
     Terminate();
 }
 
-void TForm1::FailKey(const char* textKey) {
+void TForm1::FailKey(const char* textKey, bool showReason) {
     const TStringList& m = SystemConfigLib::MessageTable;
-    Fail(m.Values(textKey), m.Values("OK"));
+    Fail(m.Values(textKey), m.Values("OK"), StartFailure, showReason, textKey);
+}
+
+bool TForm1::EngineStep(const std::function<void()>& step) {
+    if (Engine->RunGuarded(step)) return true;
+    ReportErrorLog();
+    Terminate();
+    return false;
+}
+
+void TForm1::ReportErrorLog() {
+    if (ErrorLogReported) return;
+    ErrorLogReported = true;
+    if (!ReportLine) return;
+    for (const std::string& line : ErrorLogLib::ErrorList.Items)
+        ReportLine(line);
 }
 
 bool TForm1::LoadGameData() {
@@ -218,19 +258,22 @@ bool TForm1::LoadGameData() {
 void TForm1::StartUp() {
     if (State != 0 || Ended() || Busy) return;
     Busy = true;
-    RunStartUp();
+    try {
+        RunStartUp();
+    } catch (const EProgramEnd&) {
+    }
     Busy = false;
 }
 
 void TForm1::RunStartUp() {
     TSystemData& config = SystemConfigLib::Config;
     if (!ARGB8888Lib::IsMMXAvailable()) return Fail(NoMMXText(), FixedOkText());
-    if (!PackLib::OpenPacks("GameData\\", &StartFailure)) return Fail(NoPacksText(), FixedOkText());
+    if (!PackLib::OpenPacks("GameData\\", &StartFailure)) return Fail(NoPacksText(), FixedOkText(), StartFailure);
     SystemConfigLib::LoadPackMessageTable();
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
     if (!uDllSystemInfo::DllSystemInfoInitialize(SystemInfoLibrary)) {
-        StartFailure = uDllSystemInfo::DllSystemInfo->LoadError;
-        return FailKey("SystemInfoDLLERROR");
+        StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->LoadError);
+        return FailKey("SystemInfoDLLERROR", true);
     }
 
     SystemConfigLib::LoadUserSettings();
@@ -245,7 +288,8 @@ void TForm1::RunStartUp() {
     PackLib::SetPackVerify(config.CRCCheck == 1);
     PackLib::OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
 
-    const Viewport::TSize size = StartSize(config.ScreenWidth, config.ScreenHeight);
+    // The window, and with it the input's game size, takes the size the display will start at.
+    const Viewport::TSize size = DirectXPackLib::ScreenSize(config.ScreenWidth, config.ScreenHeight);
     if (DDDD71) {
         DDDD71->InitialScreenWidth = size.W;
         DDDD71->InitialScreenHeight = size.H;
@@ -256,7 +300,7 @@ void TForm1::RunStartUp() {
     FormPaint();
     Clock::Current().SleepMs(100);
 
-    if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR");
+    if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
     if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
     uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
 
@@ -289,7 +333,7 @@ void TForm1::RunStartUp() {
     if (CreateTray) Tray = CreateTray();
     Window.Show();
     State = 1;
-    Engine->Start();
+    EngineStep([this] { Engine->Start(); });
 }
 
 // A library that cannot be loaded at all raises; one that lacks a call is refused. Both end the
@@ -323,6 +367,8 @@ bool TForm1::StartEngine() {
         Fail(StartFailure, SystemConfigLib::MessageTable.Values("OK"));
     } catch (const std::exception& e) {
         StartFailure = e.what();
+    } catch (const EProgramEnd&) {
+        throw;
     } catch (...) {
         StartFailure = "an unknown failure";
     }
@@ -333,9 +379,28 @@ bool TForm1::StartEngine() {
 
 bool TForm1::Close() {
     if (Closed) return true;
-    if (!FormClose()) return false;
+    try {
+        if (!FormClose()) return false;
+    } catch (const EProgramEnd&) {
+        Busy = false;
+        return false;
+    }
     Closed = true;
     return true;
+}
+
+void TForm1::EndInOrder() {
+    Closing = true;
+    Close();
+}
+
+bool TForm1::EndedOnError() const {
+    return Terminated || StoppedOnError();
+}
+
+// An error stops the script as it is logged; the next frame shows the error screen.
+bool TForm1::StoppedOnError() const {
+    return Engine && (Engine->ErrorState != 0 || ErrorLogLib::ErrorFlag);
 }
 
 bool TForm1::FormClose() {
@@ -350,7 +415,7 @@ bool TForm1::FormClose() {
         Busy = false;
         if (result == -1) return false;
         if (result == 0) {
-            if (Engine) Engine->Reset("", "");
+            if (Engine) EngineStep([this] { Engine->Reset("", ""); });
             return false;
         }
         return true;
@@ -390,8 +455,12 @@ void TForm1::Show1Click() {
 void TForm1::CrcCheckError(const std::string& entryName) {
     if (std::find(DamagedEntries.begin(), DamagedEntries.end(), entryName) == DamagedEntries.end())
         DamagedEntries.push_back(entryName);
-    if (Terminated) return;  // the program is ending already
-    FailKey("CRCCHECKERROR");
+    if (!Terminated) {
+        ErrorLogLib::ErrorLog(DamagedEntryText() + entryName);
+        const TStringList& m = SystemConfigLib::MessageTable;
+        Fail(m.Values("CRCCHECKERROR"), m.Values("OK"), entryName, false, "CRCCHECKERROR");
+    }
+    throw EProgramEnd{};
 }
 
 // ---- the engine core's view of the window ----
@@ -409,14 +478,20 @@ void TForm1::CanvasText(const TCanvasText& text) {
     // The height is the character cell's, as the window system's fonts count it: a two-byte
     // character is as wide as it is high, a one-byte one half as wide.
     const int32_t h = std::max(text.FontHeight, 1);
+    // Only what reaches the window's right edge is drawn. Every character advances a pixel at
+    // least, so a line is cut to as many characters as there are pixels up to the edge: a script
+    // line of a million characters then costs what one as wide as the window does.
+    const int32_t room = DDDD71->Mode.Width - text.X;
+    if (room <= 0) return;
+    const std::string shown = uMisc::SJISCopy(text.Text, 1, room + 1);
     if (CanvasFont.FaceName() != text.FontName) CanvasFont.SetSystemFont(text.FontName, 1);
     const uint32_t color = ColorRefToARGB(text.Color);
     int32_t w = 0, extentY = 0;
-    CanvasFont.DrawText(nullptr, 0, 0, text.Text, h, h, color, false, w, extentY);  // measures only
+    CanvasFont.DrawText(nullptr, 0, 0, shown, h, h, color, false, w, extentY);  // measures only
     if (w <= 0) return;
-    TBitmap32 picture(w, h);
+    TBitmap32 picture(std::min(w, room), h);
     std::fill(picture.Pixels.begin(), picture.Pixels.end(), ColorRefToARGB(text.BrushColor));
-    CanvasFont.DrawText(&picture, 0, 0, text.Text, h, h, color, false, w, extentY);
+    CanvasFont.DrawText(&picture, 0, 0, shown, h, h, color, false, w, extentY);
     DDDD71->Device->WindowDC().BitBlt(text.X, text.Y, picture.Width, picture.Height, picture.Pixels.data(),
                                       picture.Width);
     CanvasDirty = true;

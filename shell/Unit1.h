@@ -50,15 +50,13 @@ std::string NoGameDataText();
 std::string FixedOkText();
 // The message of a close label that could not be run; the label follows it.
 std::string CloseLabelFailedText();
-
-// The size the display and the window start at: the game's screen size, or 800 x 600 when a side
-// lies outside 1..4096 (the display starter replaces such a size the same way).
-Viewport::TSize StartSize(int32_t screenWidth, int32_t screenHeight);
+// The error log's line for a pack entry that failed its checksum; the entry's name follows it.
+std::string DamagedEntryText();
 
 // The application's message loop: the window's events, then the idle handler, until the program
-// is over. After an idle call in which no frame ran, the loop waits for the next event up to a
-// millisecond before it calls the handler again: a frame then starts at most about a millisecond
-// after it is due, and the program does not keep a processor busy while it waits for it.
+// is over; an end signal ends it in order at the next turn. After an idle call in which no frame ran, the loop waits
+// for the next event up to a millisecond before it calls the handler again: a frame then starts at most about a
+// millisecond after it is due, and the program does not keep a processor busy while it waits for it.
 void RunMessageLoop(TForm1& form, IMainWindow& window);
 
 // The window system's own keys that the window swallows (F10, Alt, the Windows keys, Apps): the
@@ -88,8 +86,13 @@ public:
     void StartUp();
     // Closes the window unless its close handler keeps it open; true when it closed.
     bool Close();
+    // Ends the program in order without asking, the way the exit dialog's first button ends it (a
+    // signal from the desktop asks for this): the window closes and the settings are saved.
+    void EndInOrder();
     // Whether the program is over: the window closed, or a fatal dialog ended it.
     bool Ended() const { return Closed || Terminated; }
+    // Whether the game ended on an error: a failure ended it, or it was on its script-error screen.
+    bool EndedOnError() const;
 
     // Window events.
     void CloseRequested() override { Close(); }
@@ -106,7 +109,8 @@ public:
     void TrayMinimize(bool minimized);
     // The tray menu's "show": the application comes back.
     void Show1Click();
-    // A pack entry failed its checksum: the dialog, then the end.
+    // A pack entry failed its checksum: the dialog, a line in the error log that names the entry,
+    // then the end at once: whatever was reading the entry does not go on without it.
     void CrcCheckError(const std::string& entryName);
     // The pack entries that failed their checksum, each once, for reports.
     std::vector<std::string> DamagedEntries;
@@ -155,6 +159,11 @@ public:
     // The system-information library the start binds: the game's own, unless a runner that checks
     // games without one names another.
     std::string SystemInfoLibrary = "DLL\\SystemInfo.dll";
+    // Receives each line (Shift-JIS) that says why the game ended or stopped: the text of a fatal
+    // dialog with what is known of its reason, and the error log's lines when a script error stops
+    // the game or a failure ends it. The program prints them on standard error, for whoever runs
+    // it without seeing the dialog or the error screen. Empty: the lines go nowhere else.
+    std::function<void(const std::string& line)> ReportLine;
 
     bool Closed = false;
     bool Terminated = false;
@@ -171,10 +180,21 @@ private:
     bool LoadGameData();
     // The close handler: whether the close goes through.
     bool FormClose();
-    // A fatal dialog with a text and a button caption as they stand, then the end.
-    void Fail(const std::string& text, const std::string& button);
-    // The same with the texts of two message-table keys.
-    void FailKey(const char* textKey);
+    // A fatal dialog with a text and a button caption as they stand, then the end. The reason, when
+    // there is one, is reported with the text; shown tells the dialog to show it too, as a second
+    // line (a library that cannot be loaded: the file the binding looked for).
+    // Without a text, the report names the message's key instead, when it is given.
+    void Fail(const std::string& text, const std::string& button, const std::string& reason = {}, bool shown = false,
+              const char* textKey = nullptr);
+    // The same with the texts of two message-table keys and the start's failure as the reason.
+    void FailKey(const char* textKey, bool showReason = false);
+    // Runs a step of the engine core outside a frame (the start, the exit dialog's reset) under the
+    // frame's guard; a step that fails ends the program in order. False when it failed.
+    bool EngineStep(const std::function<void()>& step);
+    // Reports the error log's lines, once for each stop of the game.
+    void ReportErrorLog();
+    // Whether a script error stopped the game: it was logged, or the error screen shows.
+    bool StoppedOnError() const;
     bool LoadVorbis();
     bool StartEngine();
     void FlushCanvas();
@@ -185,4 +205,5 @@ private:
     TKelDirectShowPlayer* Movie = nullptr;  // the engine core's movie object, drawn over each frame
     TARGB8888Font CanvasFont;
     bool CanvasDirty = false;
+    bool ErrorLogReported = false;  // the error log's lines went out for the present stop
 };

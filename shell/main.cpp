@@ -12,11 +12,13 @@
 #include <string>
 
 #include "platform/Desktop.h"
+#include "foundation/ErrorLogLib.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/Movie.h"
 #include "platform/PresentTap.h"
+#include "platform/ProcessSignals.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
@@ -25,8 +27,8 @@
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
+#include "shell/HeadlessRunner.h"
 #include "shell/Unit1.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 
 namespace {
 
@@ -53,10 +55,14 @@ void Usage(std::FILE* to) {
                  "      names its frames, so that the two can be compared pixel for pixel.\n"
                  "  kel --help\n"
                  "\n"
-                 "Exit codes: 0 the window was closed (a counted run: ran with an empty error log),\n"
-                 "1 the game could not start or was ended by a failure (a counted run: or logged a\n"
-                 "script error), 2 wrong usage, 3 no display could be opened (kel-headless runs a\n"
-                 "game without one).\n");
+                 "SIGTERM, SIGINT and SIGHUP end the game as closing it with \"exit\" does, without\n"
+                 "asking: the settings are saved. Why a game could not start, or why it stopped on\n"
+                 "a script error, is printed on standard error as well.\n"
+                 "\n"
+                 "Exit codes: 0 the game ended normally (a counted run: ran with an empty error\n"
+                 "log), 1 the game could not start, was ended by a failure or ended on its\n"
+                 "script-error screen (a counted run: or logged a script error), 2 wrong usage, 3\n"
+                 "no display could be opened (kel-headless runs a game without one).\n");
 }
 
 struct TOptions {
@@ -104,9 +110,10 @@ bool ParseOptions(int argc, char** argv, TOptions& o, int& exitCode) {
     return true;
 }
 
-// The game played until its window closes.
+// The game played until its window closes, or an end signal ends it.
 int Play() {
     int result = 0;
+    ProcessSignals::InstallEndHandlers();
     TSdlMainWindow window("MainWindow", 320, 240);
     if (window.Failed()) {
         std::fprintf(stderr, "kel: no display could be opened (%s); kel-headless runs a game without one\n",
@@ -138,9 +145,14 @@ int Play() {
                           .ScriptForms = &scriptForms};
     {
         TForm1 form(window, devices);
+        form.ReportLine = [](const std::string& line) {
+            std::fprintf(stderr, "kel: %s\n", Encoding::PrintableUtf8(Encoding::SjisToUtf8(line)).c_str());
+        };
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
-        // the idle handler's guard keeps frames from starting inside it.
+        // the idle handler's guard keeps frames from starting inside it. An end signal cancels the
+        // form, and the message loop then ends the game.
         const auto keepWindowAnswering = [&] {
+            if (ProcessSignals::EndRequested() != 0) Dialogs::CancelOpenForm();
             window.PumpEvents();
             form.AppIdle();
         };
@@ -151,12 +163,7 @@ int Play() {
         scriptForms.WhileOpen = nullptr;
         Dialogs::SetWhileModalHook(nullptr);
         window.SetPumpHook(nullptr);
-        if (form.Terminated) {
-            result = 1;
-            if (!form.StartFailure.empty())
-                std::fprintf(stderr, "kel: the game could not start: %s\n",
-                             Encoding::SjisToUtf8(form.StartFailure).c_str());
-        }
+        if (form.EndedOnError()) result = 1;
     }
     Dialogs::SetCurrent(nullptr);
     return result;
@@ -208,6 +215,9 @@ int RunCounted(const TOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The end signals are the program's own to handle (Play), not turned into a close request
+    // that asks the player first.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     TOptions options;
     int exitCode = 0;
     if (!ParseOptions(argc, argv, options, exitCode)) return exitCode;

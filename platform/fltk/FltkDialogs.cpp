@@ -7,6 +7,7 @@
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -39,7 +40,8 @@ char KeyOfEvent(bool& shift) {
     return sjis.size() == 1 ? sjis[0] : 0;
 }
 
-// The label: no word wrap, left-aligned, centred vertically, clipped to its box, no symbols.
+// The label: its lines as FitLabel broke them, left-aligned, centred vertically, clipped to its
+// box, no symbols.
 class TLabel final : public Fl_Box {
 public:
     TLabel(int x, int y, int w, int h, std::string text, int size)
@@ -69,8 +71,8 @@ public:
 
 class TForm final : public Fl_Double_Window {
 public:
-    explicit TForm(const TDialogRequest& request)
-        : Fl_Double_Window(request.ClientWidth, request.ClientHeight), Keys(request) {}
+    TForm(const TDialogRequest& request, int grow)
+        : Fl_Double_Window(request.ClientWidth, request.ClientHeight + grow), Keys(request) {}
 
     int handle(int event) override {
         if (event != FL_KEYBOARD && event != FL_SHORTCUT) return Fl_Double_Window::handle(event);
@@ -87,7 +89,7 @@ public:
         } else if (Keys.Focused() != before) {
             Buttons[static_cast<size_t>(Keys.Focused())]->take_focus();
         }
-        return 1;  // every key is the form's: Escape in particular does not close it
+        return 1;  // every key is the form's: FLTK's own meaning of Escape (closing) never applies
     }
 
     TDialogKeys Keys;
@@ -99,6 +101,45 @@ struct TClick {
     TForm* Form;
     int Index;
 };
+
+// The label's lines in the label's face, and how much the form grows to show them.
+TLabelLayout LayOutLabel(const TDialogRequest& request, int formHeight) {
+    fl_font(FL_COURIER, request.TextFontHeight);
+    const Dialogs::TMeasure measure = [](const std::string& utf8) {
+        return static_cast<int>(fl_width(utf8.data(), static_cast<int>(utf8.size())) + 0.5);
+    };
+    // The form grows at most to the screen's height, less room for its title bar.
+    int sx, sy, sw, sh;
+    Fl::screen_work_area(sx, sy, sw, sh);
+    return Dialogs::FitLabel(ToolkitText(request.Text, false), request.TextWidth, request.TextHeight, fl_height(),
+                             measure, sh - formHeight - 48);
+}
+
+// Gives the form the keyboard once it is on screen. Without a window manager nothing else would;
+// a manager is asked through the desktop convention, and may still keep it where it was. The
+// server refuses the focus to a window not yet on screen, which may take a moment (at most a
+// second is waited for: a form that never shows is left without it).
+void TakeKeyboard(Fl_Window& window) {
+    auto viewable = [&] {
+        XWindowAttributes attributes{};
+        return window.shown() && XGetWindowAttributes(fl_display, fl_xid(&window), &attributes) != 0 &&
+               attributes.map_state == IsViewable;
+    };
+    for (int turn = 0; turn < 100 && !viewable(); ++turn)
+        Fl::wait(0.01);
+    if (!viewable()) return;
+    XSetInputFocus(fl_display, fl_xid(&window), RevertToParent, CurrentTime);
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = fl_xid(&window);
+    event.xclient.message_type = XInternAtom(fl_display, "_NET_ACTIVE_WINDOW", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = 1;  // asked by an application
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(fl_display, DefaultRootWindow(fl_display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    XFlush(fl_display);
+}
 
 void ButtonCallback(Fl_Widget*, void* data) {
     auto* click = static_cast<TClick*>(data);
@@ -134,15 +175,20 @@ int TFltkDialogs::ShowModal(const TDialogRequest& request) {
     if (request.Buttons.empty() || !DisplayAvailable()) return -1;
     FltkText::UseJapaneseFaces();
 
-    TForm form(request);
+    const TLabelLayout label = LayOutLabel(request, request.ClientHeight);
+    std::string text;
+    for (size_t i = 0; i < label.Lines.size(); ++i)
+        text.append(i == 0 ? "" : "\n").append(label.Lines[i]);
+    const int grow = label.Grow;
+    TForm form(request, grow);
     form.begin();
-    new TLabel(request.TextLeft, request.TextTop, request.TextWidth, request.TextHeight,
-               ToolkitText(request.Text, false), request.TextFontHeight);
-    if (request.LineY >= 0) new Fl_Box(FL_THIN_DOWN_BOX, 8, request.LineY, request.ClientWidth - 16, 2, nullptr);
+    new TLabel(request.TextLeft, request.TextTop, request.TextWidth, request.TextHeight + grow, text,
+               request.TextFontHeight);
+    if (request.LineY >= 0) new Fl_Box(FL_THIN_DOWN_BOX, 8, request.LineY + grow, request.ClientWidth - 16, 2, nullptr);
     std::vector<TClick> clicks(request.Buttons.size());
     for (size_t i = 0; i < request.Buttons.size(); ++i) {
         const TDialogButton& b = request.Buttons[i];
-        auto* button = new TButton(b.Left, b.Top, b.Width, b.Height);
+        auto* button = new TButton(b.Left, b.Top + grow, b.Width, b.Height);
         button->copy_label(ToolkitText(b.Caption, true).c_str());
         button->labelfont(FL_HELVETICA);
         button->labelsize(request.FormFontHeight);
@@ -152,20 +198,28 @@ int TFltkDialogs::ShowModal(const TDialogRequest& request) {
     }
     form.end();
     form.copy_label(ToolkitText(request.Caption, false).c_str());
-    form.callback([](Fl_Widget*, void*) {});  // neither the close box nor Escape ends the form
-    form.size_range(request.ClientWidth, request.ClientHeight, request.ClientWidth, request.ClientHeight);
+    // The close box does not end the form; Escape is a key of the form's own (TDialogKeys).
+    form.callback([](Fl_Widget*, void*) {});
+    const int height = request.ClientHeight + grow;
+    form.size_range(request.ClientWidth, height, request.ClientWidth, height);
     form.set_modal();
 
     int ox, oy, ow, oh;
     if (!request.Owner || !request.Owner->ScreenBounds(ox, oy, ow, oh)) Fl::screen_xywh(ox, oy, ow, oh);
-    form.position(ox + (ow - request.ClientWidth) / 2, oy + (oh - request.ClientHeight) / 2);
+    form.position(ox + (ow - request.ClientWidth) / 2, std::max(0, oy + (oh - height) / 2));
 
     form.show();
     RemoveCloseBox(form);
+    TakeKeyboard(form);
     form.Buttons[0]->take_focus();
     while (form.Pressed < 0 && form.shown()) {
         Fl::wait(0.016);
         Dialogs::RunWhileModalHook();
+        if (Dialogs::TakeCancel()) {
+            // A form without a cancel button ends with none pressed.
+            if (request.CancelButton < 0 || request.CancelButton >= static_cast<int>(form.Buttons.size())) break;
+            form.Pressed = request.CancelButton;
+        }
     }
     form.hide();
     Fl::flush();

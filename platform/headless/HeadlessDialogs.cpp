@@ -11,11 +11,20 @@ int THeadlessDialogs::ShowModal(const TDialogRequest& request) {
     const int count = static_cast<int>(request.Buttons.size());
     TDialogKeys keys(request);
     int pressed = -1;
+    bool cancelled = false;
+    // One turn of the form's loop: the hook, and the form ends when it asked to cancel.
+    auto turn = [&] {
+        Dialogs::RunWhileModalHook();
+        if (!Dialogs::TakeCancel()) return false;
+        pressed = keys.Press(DialogKey::Escape);
+        cancelled = true;
+        return true;
+    };
     if (count > 0) {
-        while (pressed < 0 && !Answers.empty()) {
+        while (pressed < 0 && !cancelled && !Answers.empty()) {
             TAnswer answer = std::move(Answers.front());
             Answers.pop_front();
-            Dialogs::RunWhileModalHook();
+            if (turn()) break;
             if (answer.Click >= 0 && answer.Click < count) {
                 pressed = answer.Click;
                 break;
@@ -25,10 +34,7 @@ int THeadlessDialogs::ShowModal(const TDialogRequest& request) {
                 if (pressed >= 0) break;
             }
         }
-        if (pressed < 0) {
-            Dialogs::RunWhileModalHook();
-            pressed = keys.Press(DialogKey::Enter);
-        }
+        if (pressed < 0 && !cancelled && !turn()) pressed = keys.Press(DialogKey::Enter);
     }
     shown.Pressed = pressed;
     Shown.push_back(std::move(shown));

@@ -28,9 +28,9 @@ public:
     void Click(int button) { Answers.push_back({std::string(), button}); }
 
     // Answers are used in order; a form stays open across answers until one of them presses a
-    // button (keys that press none, Escape for instance, leave it open for the next answer). With
-    // no answer left, Enter presses the focused button. Each answer used runs the while-modal hook
-    // once, as a real form's loop would.
+    // button (keys that press none, Tab for instance, leave it open for the next answer). With no
+    // answer left, Enter presses the focused button. Each answer used runs the while-modal hook
+    // once, as a real form's loop would; a cancel asked for there ends the form as Escape does.
     int ShowModal(const TDialogRequest& request) override;
 
     std::deque<TAnswer> Answers;

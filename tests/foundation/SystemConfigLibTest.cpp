@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -423,6 +424,43 @@ TEST_F(ConfigTest, UserFileKeepsBackupAndNeverLosesTheOldFile) {
     std::string after;
     ASSERT_TRUE(FileSystem::ReadFile(kUserConfigFile, after));
     EXPECT_EQ(after, now);
+}
+
+TEST_F(ConfigTest, UserFileNeverGoesThroughALinkOutsideAndLeftoversOfAKilledSaveGo) {
+    namespace fs = std::filesystem;
+    const std::string root = TestData::ScratchDir(), outside = TestData::ScratchDir();
+    FileSystem::SetRoot(root);
+    std::ofstream(outside + "/config.txt", std::ios::binary) << "FPSLimit=5\r\n";
+    fs::create_directories(root + "/GameData");
+    // The settings' folder leads outside: nothing is read or written there.
+    fs::create_symlink(outside, root + "/GameData/System");
+    LoadUserSettings();
+    EXPECT_NE(Config.FPSLimit, 5);
+    EXPECT_FALSE(SaveUserSettings());
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
+    // The file itself leads outside: it is not read, not copied to ".bak", and the save replaces
+    // the link with a file of its own.
+    fs::remove(root + "/GameData/System");
+    fs::create_directories(root + "/GameData/System");
+    fs::create_symlink(outside + "/config.txt", root + "/GameData/System/config.txt");
+    LoadUserSettings();
+    EXPECT_NE(Config.FPSLimit, 5);
+    ASSERT_TRUE(SaveUserSettings());
+    EXPECT_FALSE(fs::is_symlink(root + "/GameData/System/config.txt"));
+    EXPECT_FALSE(fs::exists(root + "/GameData/System/config.txt.bak"));
+    std::string bytes;
+    ASSERT_TRUE(FileSystem::ReadFile(outside + "/config.txt", bytes));
+    EXPECT_EQ(bytes, "FPSLimit=5\r\n");
+
+    // A save killed midway left its temporary files; the next load removes them.
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    for (const char* name : {"/config.txt.tmp", "/config.txt.bak.tmp"})
+        std::ofstream(root + "/GameData/System" + name + std::to_string(child)) << "half";
+    LoadUserSettings();
+    EXPECT_EQ(FileSystem::ListFiles("GameData\\System"), std::vector<std::string>{"config.txt"});
 }
 
 // ---- speaker and font lists ----

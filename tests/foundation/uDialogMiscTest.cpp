@@ -114,9 +114,9 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
         {2, " ", -1, 1},
         {2, "\t\r", -1, 0},
         {2, "\t\t ", -1, 1},
-        {2, "x\x1bq", -1, 1},  // keys that press nothing,
-                               // Escape among them, leave the
-                               // form open
+        {2, "xq", -1, 1},     // keys that press nothing
+                              // leave the form open
+        {2, "x\x1b", -1, 0},  // Escape answers as the last button: "No"
         {2, "", 1, 0},
         {3, "c", -1, -1},
         {3, "C", -1, -1},
@@ -124,7 +124,7 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
         {3, "\t\t\r", -1, -1},
         {3, "", 2, -1},
         {3, "", 1, 0},
-        {3, "\x1b", -1, 1},
+        {3, "\x1b", -1, -1},  // and here "Cancel"
     };
     for (const auto& c : cases) {
         if (c.Click >= 0)

@@ -13,18 +13,20 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/ddsd7.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Lib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelScreenObjects.h"
+#include "platform/FileSystem.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
 #include "script/uKelObjectKinds.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace {

@@ -18,10 +18,10 @@
 #include "platform/Encoding.h"
 #include "script/KelGeneralCommands.h"
 #include "script/uKelObjectKinds.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 
 namespace fs = std::filesystem;
 

@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
@@ -107,12 +112,82 @@ TEST_F(FileSystemTest, WritesNeverGoThroughASymbolicLink) {
     fs::create_symlink(outside, Dir + "/other.dat.tmp" + std::to_string(getpid()));
     ASSERT_TRUE(FileSystem::WriteFileReplace("other.dat", "x"));
     EXPECT_EQ(FileSystem::ListFiles("", "other*").size(), 1u);
-    // The streams that write refuse a link; reading through one is allowed.
+    // The streams that write refuse a link; one that leads outside the root is not read either.
     fs::create_symlink(outside, Dir + "/link.dat");
-    for (TFileMode mode : {TFileMode::OpenReadWrite, TFileMode::Create, TFileMode::CreateNew})
+    for (TFileMode mode : {TFileMode::OpenReadWrite, TFileMode::Create, TFileMode::CreateNew, TFileMode::OpenRead})
         EXPECT_THROW(TFileStream("link.dat", mode), EStreamError) << static_cast<int>(mode);
-    EXPECT_NO_THROW(TFileStream("link.dat", TFileMode::OpenRead));
     EXPECT_EQ(outsideText(), "keep me");
+}
+
+TEST_F(FileSystemTest, NothingBelowTheRootIsReachedThroughALinkThatLeadsOutside) {
+    namespace fs = std::filesystem;
+    const std::string outside = TestData::ScratchDir();
+    std::ofstream(outside + "/a.txt", std::ios::binary) << "outside";
+    fs::create_symlink(outside, Dir + "/linked");               // a folder outside
+    fs::create_symlink(outside + "/a.txt", Dir + "/file.txt");  // a file outside
+    Put("inner/real.txt", "inside");
+    fs::create_symlink(Dir + "/inner", Dir + "/near");  // a folder inside: followed as ever
+    std::string bytes;
+    EXPECT_FALSE(FileSystem::FileExists("linked\\a.txt"));
+    EXPECT_FALSE(FileSystem::ReadFile("LINKED\\a.txt", bytes));
+    EXPECT_FALSE(FileSystem::DirectoryExists("linked"));
+    EXPECT_TRUE(FileSystem::ListFiles("linked").empty());
+    EXPECT_FALSE(FileSystem::FileExists("file.txt"));
+    EXPECT_FALSE(FileSystem::WriteFileReplace("linked\\new.txt", "x"));
+    EXPECT_FALSE(FileSystem::ForceDirectories("linked\\sub"));
+    EXPECT_FALSE(FileSystem::DeleteFile("linked\\a.txt"));
+    EXPECT_FALSE(FileSystem::RenameFile("inner\\real.txt", "linked\\real.txt"));
+    EXPECT_THROW(TFileStream("linked\\b.txt", TFileMode::Create), EStreamError);
+    EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
+    ASSERT_TRUE(FileSystem::ReadFile("near\\real.txt", bytes));
+    EXPECT_EQ(bytes, "inside");
+    EXPECT_TRUE(FileSystem::WriteFileReplace("near\\new.txt", "x"));
+    EXPECT_TRUE(fs::exists(Dir + "/inner/new.txt"));
+    // The file's own link is replaced by what is written; the file outside stays as it was.
+    ASSERT_TRUE(FileSystem::WriteFileReplace("file.txt", "mine"));
+    EXPECT_FALSE(fs::is_symlink(Dir + "/file.txt"));
+    ASSERT_TRUE(FileSystem::ReadFile(outside + "/a.txt", bytes));
+    EXPECT_EQ(bytes, "outside");
+}
+
+TEST_F(FileSystemTest, AppendingNeverWritesThroughALink) {
+    namespace fs = std::filesystem;
+    const std::string outside = TestData::ScratchDir() + "/outside.log";
+    std::ofstream(outside, std::ios::binary) << "keep";
+    const std::string log = Dir + "/x.log";
+    fs::create_symlink(outside, log);
+    EXPECT_FALSE(FileSystem::AppendToFile(log, "a", FileSystem::TAppend::Always));
+    EXPECT_FALSE(FileSystem::AppendToFile(log, "a", FileSystem::TAppend::Existing));
+    // Starting over replaces the link by a file of its own.
+    ASSERT_TRUE(FileSystem::AppendToFile(log, "1\n", FileSystem::TAppend::Restart));
+    EXPECT_FALSE(fs::is_symlink(log));
+    ASSERT_TRUE(FileSystem::AppendToFile(log, "2\n", FileSystem::TAppend::Existing));
+    fs::remove(log);
+    EXPECT_FALSE(FileSystem::AppendToFile(log, "3\n", FileSystem::TAppend::Existing));  // not made again
+    ASSERT_TRUE(FileSystem::AppendToFile(log, "4\n", FileSystem::TAppend::Always));
+    std::string bytes;
+    ASSERT_TRUE(FileSystem::ReadFile(log, bytes));
+    EXPECT_EQ(bytes, "4\n");
+    ASSERT_TRUE(FileSystem::ReadFile(outside, bytes));
+    EXPECT_EQ(bytes, "keep");
+}
+
+TEST_F(FileSystemTest, StaleTemporariesOfAFileAreRemoved) {
+    // The number of a process that has ended.
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    waitpid(child, nullptr, 0);
+    const std::string dead = std::to_string(child), mine = std::to_string(getpid());
+    for (const std::string& name : {"cfg.txt.tmp" + dead, "cfg.txt.tmp" + mine, std::string("cfg.txt.tmp1"),
+                                    std::string("cfg.txt.tmpx"), "other.txt.tmp" + dead, std::string("cfg.txt")})
+        Put("sys/" + name, "x");
+    FileSystem::RemoveStaleTemporaries("SYS\\CFG.TXT");
+    std::vector<std::string> left = FileSystem::ListFiles("sys");
+    std::sort(left.begin(), left.end());
+    // Only the leftover of the ended process goes: a running one may be writing its file now.
+    EXPECT_EQ(left, (std::vector<std::string>{"cfg.txt", "cfg.txt.tmp1", "cfg.txt.tmp" + mine, "cfg.txt.tmpx",
+                                              "other.txt.tmp" + dead}));
 }
 
 int failingSyncCalls = 0;  // the number of the sync call that fails, counting down

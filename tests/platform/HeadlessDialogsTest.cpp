@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/headless/HeadlessDialogs.h"
 
 namespace {
@@ -20,10 +23,12 @@ TEST(DialogKeysTest, TabMovesTheFocusThatEnterAndSpacePress) {
     EXPECT_EQ(keys.Press(DialogKey::Space), 2);
     EXPECT_EQ(keys.Press(DialogKey::Tab), -1);  // forwards wraps to the first
     EXPECT_EQ(keys.Press(DialogKey::Enter), 0);
-    EXPECT_EQ(keys.Press(DialogKey::Escape), -1);
-    EXPECT_EQ(keys.Press('n'), 1);  // a hot key wins whatever has the focus
-    keys.SetFocused(7);             // out of range: ignored
+    EXPECT_EQ(keys.Press(DialogKey::Escape), -1);  // the form names no cancel button
+    EXPECT_EQ(keys.Press('n'), 1);                 // a hot key wins whatever has the focus
+    keys.SetFocused(7);                            // out of range: ignored
     EXPECT_EQ(keys.Focused(), 0);
+    r.CancelButton = 2;
+    EXPECT_EQ(keys.Press(DialogKey::Escape), 2);
 }
 
 TEST(HeadlessDialogsTest, AnswersCarryOverUntilAButtonIsPressedAndEnterIsTheDefault) {
@@ -38,6 +43,50 @@ TEST(HeadlessDialogsTest, AnswersCarryOverUntilAButtonIsPressedAndEnterIsTheDefa
     ASSERT_EQ(dialogs.Shown.size(), 3u);
     EXPECT_EQ(dialogs.Shown[1].Pressed, 2);
     EXPECT_EQ(dialogs.Shown[0].HotKeys, (std::vector<std::string>{"Y", "N", ""}));
+}
+
+TEST(HeadlessDialogsTest, ACancelAskedForWhileTheFormWaitsEndsItAsEscapeDoes) {
+    THeadlessDialogs dialogs;
+    TDialogRequest r = ThreeButtons();
+    r.CancelButton = 2;
+    Dialogs::SetWhileModalHook([] { Dialogs::CancelOpenForm(); });
+    dialogs.TypeKeys("\t");
+    EXPECT_EQ(dialogs.ShowModal(r), 2);
+    EXPECT_EQ(dialogs.Answers.size(), 0u);
+    r.CancelButton = -1;  // nothing to press: the form ends with none
+    EXPECT_EQ(dialogs.ShowModal(r), -1);
+    Dialogs::SetWhileModalHook(nullptr);
+    EXPECT_FALSE(Dialogs::TakeCancel());
+}
+
+// A label 60 pixels wide and 24 high (two lines of 12), growing by 36 at most; one-byte
+// characters 6 pixels wide, any other 12.
+TEST(DialogLayoutTest, ALabelWrapsWhatDoesNotFitAndTheFormGrowsToShowIt) {
+    const Dialogs::TMeasure measure = [](const std::string& ch) { return ch.size() == 1 ? 6 : 12; };
+    std::string many;
+    for (int i = 0; i < 1000; ++i)
+        many += "line\n";
+    const struct {
+        std::string Text;
+        std::vector<std::string> Lines;
+        int Grow;
+    } cases[] = {
+        {"short", {"short"}, 0},
+        {"", {""}, 0},
+        {"a\nb", {"a", "b"}, 0},
+        {"one two three four", {"one two", "three four"}, 0},  // broken after a space that fits
+        {"abcdefghijklmno", {"abcdefghij", "klmno"}, 0},       // no space: after the last character that fits
+        {"あいうえおかきくけこさし", {"あいうえお", "かきくけこ", "さし"}, 12},  // never inside a character
+        {"ab\n\ncd", {"ab", "", "cd"}, 12},
+        {many, {"line", "line", "line", "line", "line"}, 36},  // stops where the form can grow no more
+    };
+    for (const auto& c : cases) {
+        const TLabelLayout layout = Dialogs::FitLabel(c.Text, 60, 24, 12, measure, 36);
+        EXPECT_EQ(layout.Lines, c.Lines) << c.Text.substr(0, 40);
+        EXPECT_EQ(layout.Grow, c.Grow) << c.Text.substr(0, 40);
+    }
+    // A character wider than the label takes a line of its own instead of stopping the layout.
+    EXPECT_EQ(Dialogs::FitLabel("あい", 8, 24, 12, measure, 36).Lines, (std::vector<std::string>{"あ", "い"}));
 }
 
 }  // namespace

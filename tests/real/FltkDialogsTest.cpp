@@ -1,9 +1,12 @@
 // The message forms as real FLTK windows: each form is opened and ended by simulated keys and
 // clicks, sent through FLTK's own event dispatch from the while-modal hook.
+#include <gtest/gtest.h>
+
+// After the test framework: the X headers define names (None among them) that it uses.
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Window.H>
-#include <gtest/gtest.h>
+#include <FL/x.H>
 
 #include <cstring>
 #include <deque>
@@ -83,10 +86,15 @@ protected:
     int IdleTurns = 0;
 };
 
-TEST_F(FltkDialogsTest, OneButtonFormShowsItsTextsAndOnlyItsButtonEndsIt) {
+TEST_F(FltkDialogsTest, OneButtonFormShowsItsTextsTakesTheKeyboardAndEndsByItsButtonOrEscape) {
     Fl_Window* seen = nullptr;
     Then([&](Fl_Window* w) {
         seen = w;
+        // The form has the keyboard as it opens, without a click into it.
+        ::Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(fl_display, &focus, &revert);
+        EXPECT_EQ(focus, fl_xid(w));
         EXPECT_STREQ(w->label(), "テスト");  // empty caption: the application's title, in UTF-8
         EXPECT_EQ(w->w(), 420);
         EXPECT_EQ(w->h(), 100);
@@ -97,9 +105,8 @@ TEST_F(FltkDialogsTest, OneButtonFormShowsItsTextsAndOnlyItsButtonEndsIt) {
         EXPECT_EQ(buttons[0]->y(), 72);
         EXPECT_EQ(buttons[0]->w(), 97);
         EXPECT_EQ(buttons[0]->h(), 25);
-        w->do_callback();           // the window manager's close
-        Key(w, FL_Escape, "\x1b");  // Escape
-        Key(w, 'q', "q");           // a key that is no hot key
+        w->do_callback();  // the window manager's close
+        Key(w, 'q', "q");  // a key that is no hot key
     });
     Then([&](Fl_Window* w) {
         EXPECT_TRUE(w->shown());
@@ -108,6 +115,35 @@ TEST_F(FltkDialogsTest, OneButtonFormShowsItsTextsAndOnlyItsButtonEndsIt) {
     uDialogMisc::ShowDialog1("", "一行目%%%n二行目"_sj, "", nullptr);
     EXPECT_TRUE(Steps.empty());
     EXPECT_NE(seen, nullptr);
+    Then([&](Fl_Window* w) { Key(w, FL_Escape, "\x1b"); });
+    uDialogMisc::ShowDialog1("", "Escape"_sj, "", nullptr);
+    EXPECT_TRUE(Steps.empty());
+}
+
+TEST_F(FltkDialogsTest, ATextThatDoesNotFitWrapsAndTheFormGrowsToShowItWhole) {
+    std::string text;
+    for (int i = 0; i < 12; ++i)
+        text += "ライブラリ「/home/player/games/mygame/DLL/SystemInfo.so」を読み込めませんでした。";
+    Then([&](Fl_Window* w) {
+        auto buttons = ButtonsOf(w);
+        ASSERT_EQ(buttons.size(), 1u);
+        const int grow = w->h() - 100;
+        EXPECT_GT(grow, 49);  // many lines more than the label's three
+        EXPECT_EQ(w->w(), 420);
+        EXPECT_EQ(buttons[0]->y(), 72 + grow);   // the button moves down with the line
+        EXPECT_EQ(w->child(0)->h(), 49 + grow);  // the label
+        Key(w, FL_Enter, "\r");
+    });
+    uDialogMisc::ShowDialog1("", Encoding::Utf8ToSjis(text), "", nullptr);
+    EXPECT_TRUE(Steps.empty());
+}
+
+TEST_F(FltkDialogsTest, ACancelAskedForWhileAFormWaitsEndsItAsEscapeDoes) {
+    Then([](Fl_Window*) { Dialogs::CancelOpenForm(); });
+    EXPECT_EQ(uDialogMisc::ShowDialog3("", "どうしますか？"_sj, "", "", "", nullptr), -1);
+    Then([](Fl_Window*) { Dialogs::CancelOpenForm(); });
+    EXPECT_EQ(uDialogMisc::ShowDialog2("", "どうしますか？"_sj, "", "", nullptr), 0);
+    EXPECT_TRUE(Steps.empty());
 }
 
 TEST_F(FltkDialogsTest, TwoButtonFormAnswersHotKeysFocusAndClicks) {
@@ -125,6 +161,7 @@ TEST_F(FltkDialogsTest, TwoButtonFormAnswersHotKeysFocusAndClicks) {
          0},
         {[](Fl_Window* w) { Click(w, 1); }, 0},
         {[](Fl_Window* w) { Click(w, 0); }, 1},
+        {[](Fl_Window* w) { Key(w, FL_Escape, "\x1b"); }, 0},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Then([&](Fl_Window* w) {
@@ -159,6 +196,7 @@ TEST_F(FltkDialogsTest, ThreeButtonFormAnswersEachButton) {
          -1},
         {[](Fl_Window* w) { Key(w, 'n', "n"); }, 0},
         {[](Fl_Window* w) { Key(w, FL_KP_Enter, "\r"); }, 1},
+        {[](Fl_Window* w) { Key(w, FL_Escape, "\x1b"); }, -1},
     };
     for (size_t i = 0; i < std::size(cases); ++i) {
         Then([&](Fl_Window* w) {

@@ -30,7 +30,7 @@
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 extern char** environ;
 

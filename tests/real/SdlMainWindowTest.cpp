@@ -1,13 +1,20 @@
 // The main window on a real SDL window: the start sizes, titles and places it and a close asks
-// through the exit dialog; a counted run shows in the window, as the X server holds it, exactly
-// the frames the headless run presents; and the programs kel and kel-headless, given the same
-// game and input script, write the same report and the same frames.
+// through the exit dialog; the pointer lands on the game pixel under it; a counted run shows in
+// the window, as the X server holds it, exactly the frames the headless run presents; the programs
+// kel and kel-headless, given the same game and input script, write the same report and the same
+// frames; and an end signal ends kel in order.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "media/ARGB8888Lib.h"
@@ -17,11 +24,11 @@
 #include "platform/PresentTap.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "tests/real/RealWindow.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/real/XServer.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 
 namespace fs = std::filesystem;
 
@@ -95,6 +102,33 @@ TEST_F(SdlMainWindowTest, TheStartShapesTheWindowAndACloseAsks) {
     game.Answers.Click(0);
     requestClose();
     EXPECT_TRUE(game.Form->Closed);
+}
+
+// A game size with one side out of range: that side alone is replaced, and the window, the display
+// and the pointer all take the same size.
+TEST_F(SdlMainWindowTest, ThePointerLandsOnTheGamePixelUnderItWhenOneSideIsOutOfRange) {
+    const std::string dir =
+        WriteGame({{"System\\etc\\Game.dat", "ScreenWidth=640\r\nScreenHeight=0\r\nConfigStartupSkip=TRUE\r\n"},
+                   {"startup.s", "@@reset\r\n@@top\r\n\\wait,10\r\n\\jmp,@@top\r\n"}});
+    THeadlessGame game;
+    TSdlMainWindow window("MainWindow", 320, 240);  // its own input: the pointer as the window sees it
+    ASSERT_FALSE(window.Failed()) << window.Error();
+    game.UseWindow(window, window.Display());
+    THeadlessGame::TClosing closing{game};
+    std::string error;
+    ASSERT_TRUE(game.Open(dir, error)) << error;
+    game.Run(2);
+    EXPECT_EQ(window.ClientSize(), (Viewport::TSize{640, 600}));
+    EXPECT_EQ(window.Display().FrameRect(), (Viewport::TRect{0, 0, 640, 600}));
+    for (const Viewport::TPoint p : {Viewport::TPoint{0, 0}, Viewport::TPoint{639, 300}, Viewport::TPoint{320, 599}}) {
+        SDL_Event e{};
+        e.type = SDL_MOUSEMOTION;
+        e.motion.windowID = SDL_GetWindowID(window.Handle());
+        e.motion.x = p.X;
+        e.motion.y = p.Y;
+        window.HandleEvent(e);
+        EXPECT_EQ(window.Input().Pointer(), p) << p.X << ", " << p.Y;
+    }
 }
 
 TEST_F(SdlMainWindowTest, TheWindowShowsTheFramesTheHeadlessRunPresents) {
@@ -194,6 +228,52 @@ TEST_F(SdlMainWindowTest, ACountedRunNamesItsFilesFromWhereItStarted) {
     std::system(command.c_str());
     EXPECT_TRUE(fs::exists(here + "/shots/frame000001.png"));
     EXPECT_FALSE(fs::exists(game + "/shots"));
+}
+
+// SIGTERM, SIGINT and SIGHUP each end kel as the exit dialog's "exit" does: at once, unasked,
+// with the settings saved. The game stops on a script error, which shows when it runs (its error
+// log appears) and makes the exit code 1; its error line goes to standard error.
+TEST_F(SdlMainWindowTest, AnEndSignalEndsKelInOrderWithinASecond) {
+    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(number));
+        const std::string dir = ErrorGame(), errors = TestData::ScratchDir() + "/stderr.txt";
+        const std::string settings = dir + "/GameData/System/config.txt";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (!std::freopen(errors.c_str(), "w", stderr)) _exit(126);
+            setenv("SDL_AUDIODRIVER", "dummy", 1);
+            const std::string kel = ToolRun::ToolPath("../kel");
+            execl(kel.c_str(), "kel", dir.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        ASSERT_GT(pid, 0);
+        int status = 0;
+        auto ended = [&] { return waitpid(pid, &status, WNOHANG) == pid; };
+        bool running = false;
+        for (int turn = 0; turn < 1000 && !running && !ended(); ++turn) {
+            running = fs::exists(dir + "/ERRORLOG.txt");
+            if (!running) usleep(10000);
+        }
+        ASSERT_TRUE(running) << "the game did not come to run";
+        fs::remove(settings);  // written at the start; the end writes it again
+        const auto sent = std::chrono::steady_clock::now();
+        kill(pid, number);
+        bool gone = false;
+        while (!(gone = ended()) && std::chrono::steady_clock::now() - sent < std::chrono::seconds(5))
+            usleep(5000);
+        if (!gone) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+        }
+        ASSERT_TRUE(gone);
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(1));
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_TRUE(fs::exists(settings));
+        std::ifstream in(errors);
+        const std::string printed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_NE(printed.find("kel: [ERROR]:"), std::string::npos) << printed;
+    }
 }
 
 }  // namespace

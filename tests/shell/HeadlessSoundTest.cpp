@@ -7,10 +7,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "foundation/ddsd7.h"
+#include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 
 namespace fs = std::filesystem;
 

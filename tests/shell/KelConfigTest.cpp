@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/DirectXPackLib.h"
+#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
 #include "foundation/ddsd7.h"
@@ -22,13 +23,13 @@
 #include "platform/headless/HeadlessDisplay.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
+#include "shell/HeadlessRunner.h"
 #include "shell/KelConfigLib.h"
 #include "shell/KelSoundLink.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 
 namespace {
 

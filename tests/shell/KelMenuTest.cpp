@@ -14,7 +14,7 @@
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 using namespace KelSystemLib;
 using namespace KelMenuLib;

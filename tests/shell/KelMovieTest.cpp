@@ -6,10 +6,15 @@
 #include <fstream>
 
 #include "foundation/DirectXPackLib.h"
+#include "foundation/ErrorLogLib.h"
+#include "media/DirectShowLib.h"
+#include "media/KelDirectShow.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "script/KelScriptLib.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/MovieFixtures.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace {

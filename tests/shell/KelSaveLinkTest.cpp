@@ -15,7 +15,7 @@
 #include "platform/LittleEndian.h"
 #include "script/KelSaveData.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;

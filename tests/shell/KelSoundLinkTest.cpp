@@ -8,9 +8,10 @@
 #include "foundation/ErrorLogLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace {

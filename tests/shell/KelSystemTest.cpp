@@ -14,14 +14,16 @@
 #include <new>
 #include <set>
 
+#include "foundation/ErrorLogLib.h"
 #include "media/ARGB8888Font.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelGeneralCommands.h"
 #include "shell/KelLogLib.h"
 #include "tests/support/BackLogWalk.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;

@@ -6,13 +6,15 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/ErrorLogLib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessRunner.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace {

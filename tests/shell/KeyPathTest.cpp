@@ -17,7 +17,7 @@
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 namespace {
 

@@ -3,10 +3,13 @@
 // close label, the idle guard, minimising, and what destruction leaves behind.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <new>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
@@ -17,6 +20,7 @@
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "platform/headless/HeadlessMainWindow.h"
@@ -113,6 +117,13 @@ public:
         std::vector<std::string> out;
         for (const auto& d : Answers.Shown)
             out.push_back(Encoding::SjisToUtf8(d.Text));
+        return out;
+    }
+    // The first line of each dialog's text: a library's dialog names the file in its second.
+    std::vector<std::string> DialogFirstLines() {
+        std::vector<std::string> out = DialogTexts();
+        for (std::string& text : out)
+            text = text.substr(0, text.find("\r\n"));
         return out;
     }
     std::string ErrorLines() {
@@ -219,7 +230,7 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
         Audio.OpenFailure.clear();
         c.Prepare(*this);
         Open();
-        EXPECT_EQ(DialogTexts(), c.Dialogs);
+        EXPECT_EQ(DialogFirstLines(), c.Dialogs);
         EXPECT_EQ(Form->Ended(), c.Ends);
         EXPECT_EQ(Form->State, c.Ends ? 0 : 1);
         if (!c.Ends) {
@@ -412,15 +423,173 @@ TEST_F(MainWindowTest, ADamagedEntryEndsTheGameAndDestructionCleansUp) {
     std::ofstream(Dir + "/SaveData/BackUpSaveData.svd") << "backup";
 
     Open();
-    // The start reads the script, finds it damaged, says so once and ends the game.
+    // The start reads the script, finds it damaged, says so once and ends the game at once: the
+    // log names the entry, and nothing that would have read it goes on to miss it.
     EXPECT_EQ(DialogTexts(), std::vector<std::string>{"壊れています"});
     EXPECT_TRUE(Form->Ended());
+    EXPECT_EQ(ErrorLines(), "[ERROR]:パックのデータが壊れています：startup.s\n");
     fs::remove(Dir + "/GameData/System/config.txt");
     Form.reset();
     EXPECT_FALSE(fs::exists(Dir + "/SaveData/BackUpSaveData.svd"));
     EXPECT_TRUE(fs::exists(Dir + "/GameData/System/config.txt"));
     EXPECT_FALSE(PackLib::PackExists(0));
     EXPECT_FALSE(PackLib::OnPackError);
+}
+
+TEST_F(MainWindowTest, TheWindowTheInputAndTheDisplayTakeOneGameSize) {
+    const struct {
+        const char* Width;
+        const char* Height;
+        Viewport::TSize Size;
+    } cases[] = {{"640", "0", {640, 600}}, {"99999", "480", {800, 480}}, {"-1", "5000", {800, 600}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.Width) + " x " + c.Height);
+        TearDown();
+        SetUp();
+        Files["System\\etc\\Game.dat"] =
+            std::string("ScreenWidth=") + c.Width + "\r\nScreenHeight=" + c.Height + "\r\nConfigStartupSkip=TRUE\r\n";
+        WriteGame();
+        Open();
+        ASSERT_EQ(Form->State, 1);
+        EXPECT_EQ((Viewport::TSize{Display.Setup.Width, Display.Setup.Height}), c.Size);
+        EXPECT_EQ(Window.Client, c.Size);
+        EXPECT_EQ(Window.Source.GameSize(), c.Size);
+    }
+}
+
+// A screen whose reset fails for want of memory; every whole-game reset resets the screens.
+class TScreenOutOfMemory final : public IKelScreen {
+public:
+    void Reset() override { throw std::bad_alloc(); }
+    void Open(int32_t) override {}
+    int32_t Update(int32_t) override { return 1; }
+    void Draw() override {}
+    void Close() override {}
+};
+
+TEST_F(MainWindowTest, AFailedAllocationInTheStartOrTheExitDialogsResetEndsTheGameInOrder) {
+    for (const bool atStart : {true, false}) {
+        SCOPED_TRACE(atStart ? "the start" : "the exit dialog's reset");
+        TearDown();
+        SetUp();
+        WriteGame();
+        std::vector<std::string> reported;
+        Unit1::UseGameFolder(Dir);
+        Form = std::make_unique<TForm1>(Window, Devices);
+        Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
+        auto failing = [this] { Form->Engine->Menu = std::make_unique<TScreenOutOfMemory>(); };
+        // The tray is made just before the start: the engine core is there, its game not begun.
+        if (atStart)
+            Form->CreateTray = [&]() -> std::unique_ptr<ITaskTray> {
+                failing();
+                return nullptr;
+            };
+        Window.Show();
+        Form->AppIdle();
+        if (!atStart) {
+            Frames(1);
+            failing();
+            Answers.Click(1);  // "to the title"
+            Window.RequestClose();
+        }
+        EXPECT_TRUE(Form->Terminated);
+        EXPECT_TRUE(Form->EndedOnError());
+        EXPECT_EQ(ErrorLines(), "[ERROR]:メモリが足りません。\n");
+        EXPECT_EQ(reported, std::vector<std::string>{"[ERROR]:メモリが足りません。"});
+        // The end is the orderly one: the settings are written as the form goes.
+        fs::remove(Dir + "/GameData/System/config.txt");
+        Form.reset();
+        EXPECT_TRUE(fs::exists(Dir + "/GameData/System/config.txt"));
+    }
+}
+
+TEST_F(MainWindowTest, WhyTheGameEndedOrStoppedIsReported) {
+    std::vector<std::string> reported;
+    auto open = [&] {
+        reported.clear();
+        Unit1::UseGameFolder(Dir);
+        Form = std::make_unique<TForm1>(Window, Devices);
+        Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
+        Window.Show();
+        Form->AppIdle();
+    };
+    // A library that cannot be loaded: its dialog names the file the binding looked for, a ".so"
+    // where the game names a ".dll".
+    WriteGame(false);
+    open();
+    const std::string tried = Dir + "/DLL/SystemInfo.so: no such library";
+    EXPECT_EQ(DialogTexts(), std::vector<std::string>{"情報なし\r\n" + tried});
+    EXPECT_EQ(reported, std::vector<std::string>{"情報なし (" + tried + ")"});
+    EXPECT_TRUE(Form->EndedOnError());
+
+    // Without a message table the dialog shows nothing; the report names the message's key.
+    TearDown();
+    SetUp();
+    Answers.Shown.clear();
+    Files.erase("System\\etc\\Message.txt");
+    WriteGame(false);
+    open();
+    EXPECT_TRUE(Answers.Shown.empty());
+    EXPECT_EQ(reported,
+              std::vector<std::string>{"SystemInfoDLLERROR (" + Dir + "/DLL/SystemInfo.so: no such library)"});
+
+    // A script error that stops the game: the error log's lines, once, however long the error
+    // screen stays; a reset and a new stop report again.
+    TearDown();
+    SetUp();
+    Files["startup.s"] = "@@reset\r\n@@top\r\n\\nosuchword\r\n\\wait,10\r\n";
+    WriteGame();
+    open();
+    Frames(5);
+    ASSERT_EQ(Form->Engine->ErrorState, KelSystemLib::kErrorStateOn);
+    EXPECT_EQ(reported.size(), static_cast<size_t>(ErrorLogLib::ErrorList.Count()));
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported[0], Encoding::SjisToUtf8(ErrorLogLib::ErrorList[0]));
+    EXPECT_TRUE(Form->EndedOnError());
+    Form->Engine->Reset("", "");
+    Frames(3);
+    EXPECT_EQ(reported.size(), 2 * static_cast<size_t>(ErrorLogLib::ErrorList.Count()));
+}
+
+TEST_F(MainWindowTest, AnEndSignalsEndClosesWithoutAskingAndSavesTheSettings) {
+    WriteGame();
+    Open();
+    Frames(1);
+    fs::remove(Dir + "/GameData/System/config.txt");
+    Form->EndInOrder();
+    EXPECT_TRUE(Form->Closed);
+    EXPECT_TRUE(Answers.Shown.empty());
+    EXPECT_FALSE(Form->EndedOnError());
+    Form.reset();
+    EXPECT_TRUE(fs::exists(Dir + "/GameData/System/config.txt"));
+}
+
+TEST_F(MainWindowTest, AMillionCharacterErrorLineDrawsAsFastAsAShortOne) {
+    // The error names the variable, a million characters long.
+    Files["startup.s"] = "@@reset\r\n@@top\r\n\\gvar,int,a\r\n\\cal,a=" + std::string(1000000, 'x') + "\r\n";
+    WriteGame();
+    TFreeTypeFonts fonts;  // the error screen's lines are drawn in an installed face
+    Devices.Fonts = &fonts;
+    Open();
+    Frames(2);
+    ASSERT_EQ(Form->Engine->ErrorState, KelSystemLib::kErrorStateOn);
+    const auto& lines = ErrorLogLib::ErrorList.Items;
+    const auto longest =
+        std::max_element(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); });
+    ASSERT_GT(longest->size(), 1000000u);  // the error screen has the whole line to draw
+    // Drawn whole, one such line took seconds a frame.
+    const auto start = std::chrono::steady_clock::now();
+    Frames(10);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // What is drawn still reaches the window's right edge.
+    const int top = 150 + 12 * static_cast<int>(longest - lines.begin());
+    const std::vector<uint32_t> pixels = Display.Pixels();
+    int ink = 0;
+    for (int y = top; y < top + 12; ++y)
+        for (int x = 600; x < 640; ++x)
+            ink += (pixels[static_cast<size_t>(y) * 640 + x] & 0xFFFFFF) != 0;
+    EXPECT_GT(ink, 0);
+    Form.reset();  // before the faces go
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "objects/KelLogdataLib.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 namespace BackLogWalk {
 

@@ -19,9 +19,12 @@ std::string ToolPath(const std::string& name) {
 }
 
 TRun Run(const std::string& name, const std::string& args) {
+    return Shell("'" + ToolPath(name) + "' " + args);
+}
+
+TRun Shell(const std::string& command) {
     TRun r;
-    std::string cmd = "'";
-    cmd.append(ToolPath(name)).append("' ").append(args).append(" 2>&1");
+    const std::string cmd = "{ " + command + "; } 2>&1";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf;

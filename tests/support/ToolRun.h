@@ -15,5 +15,7 @@ struct TRun {
 std::string ToolPath(const std::string& name);
 // Runs the tool with arguments that the shell splits (quote them as the shell wants).
 TRun Run(const std::string& name, const std::string& args);
+// Runs a shell command line.
+TRun Shell(const std::string& command);
 
 }  // namespace ToolRun

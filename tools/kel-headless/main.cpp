@@ -6,7 +6,8 @@
 #include <iostream>
 #include <iterator>
 
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "foundation/ErrorLogLib.h"
+#include "shell/HeadlessRunner.h"
 
 namespace {
 

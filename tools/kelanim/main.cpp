@@ -13,7 +13,7 @@
 #include "media/AnimationBmpWriter.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
-#include "tools/HostFiles.h"
+#include "platform/HostFiles.h"
 
 namespace fs = std::filesystem;
 

@@ -7,8 +7,8 @@
 
 #include "media/ARGB8888Font.h"
 #include "platform/Encoding.h"
+#include "platform/HostFiles.h"
 #include "platform/SystemFonts.h"
-#include "tools/HostFiles.h"
 #include "tools/kelfont/OfWriter.h"
 
 namespace fs = std::filesystem;

@@ -11,7 +11,7 @@
 #include "media/ImageCodecLib.h"
 #include "media/uMovieWriter.h"
 #include "platform/ClassLib.h"
-#include "tools/HostFiles.h"
+#include "platform/HostFiles.h"
 
 namespace fs = std::filesystem;
 

@@ -11,7 +11,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/uFilePack.h"
 #include "platform/Encoding.h"
-#include "tools/HostFiles.h"
+#include "platform/HostFiles.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;

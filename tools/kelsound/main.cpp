@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/HostFiles.h"
+#include "platform/HostFiles.h"
 #include "tools/kelsound/SoundWriter.h"
 
 namespace fs = std::filesystem;

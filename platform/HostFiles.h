@@ -1,5 +1,5 @@
-// Whole files on the host, by host path, for the tools: the bytes as they are, no engine path
-// mapping and no packs.
+// Whole files on the host, by host path, for the tools and the runner: the bytes as they are, no
+// engine path mapping and no packs.
 #pragma once
 
 #include <filesystem>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/kel-headless/HeadlessRunner.h"
+#include "shell/HeadlessRunner.h"
 
 namespace {
 

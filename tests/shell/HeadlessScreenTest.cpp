@@ -11,8 +11,8 @@
 #include "media/ImageCodecLib.h"
 #include "platform/FileSystem.h"
 #include "shell/DirectXPackDisplay.h"
+#include "shell/HeadlessScreen.h"
 #include "tests/support/TestData.h"
-#include "tools/kel-headless/HeadlessScreen.h"
 
 namespace {
 
