@@ -21,6 +21,7 @@
 
 #include "bench/BenchReport.h"
 #include "foundation/SystemConfigLib.h"
+#include "platform/HostFiles.h"
 #include "shell/HeadlessRunner.h"
 
 namespace fs = std::filesystem;

@@ -42,7 +42,8 @@ void DebugLog(std::string_view text) {
     const std::string& folder = FolderRef();
     const std::string path = (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/dddd.debug";
     const std::string line = Format("debug#%.5d ... ", static_cast<int>(lineCounter)) + std::string(text) + "\r\n";
-    FileSystem::AppendToFile(path, line, lineCounter == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::Always);
+    FileSystem::AppendToFile(path, line,
+                             lineCounter == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::CreateMissing);
 }
 
 void DetailLog(std::string_view text) {

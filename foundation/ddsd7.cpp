@@ -53,7 +53,8 @@ void Post(std::string text) {
 void WriteDebugLine(const std::string& line) {
     const std::string& folder = DebugFolder();
     const std::string path = (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/ddsd.debug";
-    FileSystem::AppendToFile(path, line, debugLines == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::Always);
+    FileSystem::AppendToFile(path, line,
+                             debugLines == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::CreateMissing);
 }
 
 // The checker inside a destructor: the line is written and the program may end, but nothing is

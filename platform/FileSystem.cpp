@@ -375,7 +375,7 @@ bool AppendToFile(const std::string& hostPath, std::string_view bytes, TAppend h
             fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     } else {
         fd = ::open(hostPath.c_str(),
-                    O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | (how == TAppend::Always ? O_CREAT : 0), 0644);
+                    O_WRONLY | O_APPEND | O_NOFOLLOW | O_CLOEXEC | (how == TAppend::CreateMissing ? O_CREAT : 0), 0644);
     }
     if (fd < 0) return false;
     size_t done = 0;

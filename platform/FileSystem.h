@@ -61,9 +61,9 @@ void RemoveStaleTemporaries(std::string_view enginePath);
 
 // Adds bytes to the end of a file by host path (a log beside the program), never through a symbolic
 // link: Restart creates or empties the file first (a link in its place is replaced by a new file),
-// Existing adds only to a file that is there, Always creates a missing one. False when the file
+// Existing adds only to a file that is there, CreateMissing creates a missing one. False when the file
 // cannot be opened or not every byte reached it.
-enum class TAppend { Restart, Existing, Always };
+enum class TAppend { Restart, Existing, CreateMissing };
 bool AppendToFile(const std::string& hostPath, std::string_view bytes, TAppend how);
 
 // Waits until the bytes of an open file or folder are on the disk (fsync): what ReplaceFile and

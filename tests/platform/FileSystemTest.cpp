@@ -156,7 +156,7 @@ TEST_F(FileSystemTest, AppendingNeverWritesThroughALink) {
     std::ofstream(outside, std::ios::binary) << "keep";
     const std::string log = Dir + "/x.log";
     fs::create_symlink(outside, log);
-    EXPECT_FALSE(FileSystem::AppendToFile(log, "a", FileSystem::TAppend::Always));
+    EXPECT_FALSE(FileSystem::AppendToFile(log, "a", FileSystem::TAppend::CreateMissing));
     EXPECT_FALSE(FileSystem::AppendToFile(log, "a", FileSystem::TAppend::Existing));
     // Starting over replaces the link by a file of its own.
     ASSERT_TRUE(FileSystem::AppendToFile(log, "1\n", FileSystem::TAppend::Restart));
@@ -164,7 +164,7 @@ TEST_F(FileSystemTest, AppendingNeverWritesThroughALink) {
     ASSERT_TRUE(FileSystem::AppendToFile(log, "2\n", FileSystem::TAppend::Existing));
     fs::remove(log);
     EXPECT_FALSE(FileSystem::AppendToFile(log, "3\n", FileSystem::TAppend::Existing));  // not made again
-    ASSERT_TRUE(FileSystem::AppendToFile(log, "4\n", FileSystem::TAppend::Always));
+    ASSERT_TRUE(FileSystem::AppendToFile(log, "4\n", FileSystem::TAppend::CreateMissing));
     std::string bytes;
     ASSERT_TRUE(FileSystem::ReadFile(log, bytes));
     EXPECT_EQ(bytes, "4\n");

@@ -16,12 +16,15 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/ErrorLogLib.h"
 #include "objects/KelClipboardCommands.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "platform/fltk/FltkPictureClipboard.h"
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/real/RealWindow.h"
 #include "tests/real/XServer.h"
 #include "tests/support/AnimationFixtures.h"
@@ -30,7 +33,6 @@
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
-#include "shell/HeadlessRunner.h"
 
 extern char** environ;
 

@@ -8,13 +8,15 @@
 #include <functional>
 #include <map>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "objects/KelGraphicLib.h"
+#include "platform/FileSystem.h"
+#include "shell/HeadlessRunner.h"
 #include "shell/KelMenuLib.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
-#include "shell/HeadlessRunner.h"
 
 using namespace KelSystemLib;
 using namespace KelMenuLib;

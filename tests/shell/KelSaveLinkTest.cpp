@@ -8,14 +8,17 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 #include "script/KelSaveData.h"
-#include "tests/support/TestData.h"
 #include "shell/HeadlessRunner.h"
+#include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
 namespace fs = std::filesystem;

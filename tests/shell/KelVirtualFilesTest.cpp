@@ -7,14 +7,16 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "objects/KelGraphicLib.h"
+#include "platform/FileSystem.h"
 #include "script/KelSaveData.h"
+#include "shell/HeadlessRunner.h"
 #include "shell/KelVirtualFiles.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
-#include "shell/HeadlessRunner.h"
 
 namespace fs = std::filesystem;
 

@@ -11,13 +11,15 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
+#include "shell/HeadlessRunner.h"
 #include "tests/support/CountingScreens.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
-#include "shell/HeadlessRunner.h"
 
 namespace {
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/FileSystem.h"
