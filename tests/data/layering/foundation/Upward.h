@@ -1,0 +1,2 @@
+// Reaches up a layer: the layering check must refuse it.
+#include "shell/KelSystemLib.h"
