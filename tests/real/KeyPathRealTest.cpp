@@ -105,6 +105,20 @@ protected:
     std::string OldRoot = FileSystem::Root();
 };
 
+// Opens the game in the window, on the window's own keyboard and mouse, with a menu and a back-log
+// that only count how often they were opened.
+void OpenInWindow(THeadlessGame& game, TSdlMainWindow& window, const std::string& dir, TCountingScreen*& menu,
+                  TCountingScreen*& log) {
+    game.UseWindow(window, window.Display());
+    game.UseWindowInput();
+    std::string error;
+    ASSERT_TRUE(game.Open(dir, error)) << error;
+    menu = new TCountingScreen;
+    log = new TCountingScreen;
+    game.Engine->Menu.reset(menu);
+    game.Engine->Log.reset(log);
+}
+
 const char* kGameDat = "GameTitle=kelkeys\r\nScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n";
 
 // The game runs in the window on its own keyboard and mouse; the X server makes the events.
@@ -121,16 +135,10 @@ TEST_F(KeyPathRealTest, TheWindowsEventsReachTheScriptAndTheEngineCore) {
     THeadlessGame game;
     TSdlMainWindow window("MainWindow", 320, 240);
     ASSERT_FALSE(window.Failed()) << window.Error();
-    game.UseWindow(window, window.Display());
-    game.UseWindowInput();
     THeadlessGame::TClosing closing{game};
-    std::string error;
-    ASSERT_TRUE(game.Open(dir, error)) << error;
-    auto* menu = new TCountingScreen;
-    auto* log = new TCountingScreen;
+    TCountingScreen *menu = nullptr, *log = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenInWindow(game, window, dir, menu, log));
     auto* saves = new TCountingQuickSaves;
-    game.Engine->Menu.reset(menu);
-    game.Engine->Log.reset(log);
     game.Engine->QuickSaves.reset(saves);
     game.Engine->GameScript->State.Locks = 0;  // as the game's "sys" "lk" would leave them
     auto clicks = [&] {
@@ -169,15 +177,9 @@ TEST_F(KeyPathRealTest, TheDemoTakesTheWindowsClicks) {
     THeadlessGame game;
     TSdlMainWindow window("MainWindow", 320, 240);
     ASSERT_FALSE(window.Failed()) << window.Error();
-    game.UseWindow(window, window.Display());
-    game.UseWindowInput();
     THeadlessGame::TClosing closing{game};
-    std::string error;
-    ASSERT_TRUE(game.Open(demo, error)) << error;
-    auto* menu = new TCountingScreen;
-    auto* log = new TCountingScreen;
-    game.Engine->Menu.reset(menu);
-    game.Engine->Log.reset(log);
+    TCountingScreen *menu = nullptr, *log = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenInWindow(game, window, demo, menu, log));
     TKelScript& g = *game.Engine->GameScript;
     const std::string id = std::to_string(XServer::WindowId(window.Handle()));
     ASSERT_TRUE(Xdo("windowfocus --sync " + id));
