@@ -1,5 +1,5 @@
 // Keys and clicks made by the X server (through xdotool) on the real SDL window: they reach the
-// script and the engine core of a game run in the window, and the program kel itself; and the
+// script and the engine core of a game run in the window, the demo, and the program kel itself; and the
 // clipboard words exchange Japanese text and pictures with another program over the X clipboard.
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -105,6 +105,20 @@ protected:
     std::string OldRoot = FileSystem::Root();
 };
 
+// Opens the game in the window, on the window's own keyboard and mouse, with a menu and a back-log
+// that only count how often they were opened.
+void OpenInWindow(THeadlessGame& game, TSdlMainWindow& window, const std::string& dir, TCountingScreen*& menu,
+                  TCountingScreen*& log) {
+    game.UseWindow(window, window.Display());
+    game.UseWindowInput();
+    std::string error;
+    ASSERT_TRUE(game.Open(dir, error)) << error;
+    menu = new TCountingScreen;
+    log = new TCountingScreen;
+    game.Engine->Menu.reset(menu);
+    game.Engine->Log.reset(log);
+}
+
 const char* kGameDat = "GameTitle=kelkeys\r\nScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n";
 
 // The game runs in the window on its own keyboard and mouse; the X server makes the events.
@@ -121,16 +135,10 @@ TEST_F(KeyPathRealTest, TheWindowsEventsReachTheScriptAndTheEngineCore) {
     THeadlessGame game;
     TSdlMainWindow window("MainWindow", 320, 240);
     ASSERT_FALSE(window.Failed()) << window.Error();
-    game.UseWindow(window, window.Display());
-    game.UseWindowInput();
     THeadlessGame::TClosing closing{game};
-    std::string error;
-    ASSERT_TRUE(game.Open(dir, error)) << error;
-    auto* menu = new TCountingScreen;
-    auto* log = new TCountingScreen;
+    TCountingScreen *menu = nullptr, *log = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenInWindow(game, window, dir, menu, log));
     auto* saves = new TCountingQuickSaves;
-    game.Engine->Menu.reset(menu);
-    game.Engine->Log.reset(log);
     game.Engine->QuickSaves.reset(saves);
     game.Engine->GameScript->State.Locks = 0;  // as the game's "sys" "lk" would leave them
     auto clicks = [&] {
@@ -156,6 +164,51 @@ TEST_F(KeyPathRealTest, TheWindowsEventsReachTheScriptAndTheEngineCore) {
     EXPECT_TRUE(Until([&] { return saves->Saves == 1; }, frame));
     ASSERT_TRUE(Xdo("key Return"));
     EXPECT_TRUE(Until([&] { return clicks() == 2; }, frame));
+    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+}
+
+// The demo in the window binds its keys itself. Made by the X server, a click ends the wait of its
+// first line, the right click asks for the menu and the wheel for the back-log.
+TEST_F(KeyPathRealTest, TheDemoTakesTheWindowsClicks) {
+    const std::string demo = TestData::ScratchDir();
+    const std::string build = "bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + demo + "' '" +
+                              ToolRun::ToolPath("kelpack") + "' >/dev/null 2>&1";
+    ASSERT_EQ(std::system(build.c_str()), 0);
+    THeadlessGame game;
+    TSdlMainWindow window("MainWindow", 320, 240);
+    ASSERT_FALSE(window.Failed()) << window.Error();
+    THeadlessGame::TClosing closing{game};
+    TCountingScreen *menu = nullptr, *log = nullptr;
+    ASSERT_NO_FATAL_FAILURE(OpenInWindow(game, window, demo, menu, log));
+    TKelScript& g = *game.Engine->GameScript;
+    const std::string id = std::to_string(XServer::WindowId(window.Handle()));
+    ASSERT_TRUE(Xdo("windowfocus --sync " + id));
+    ASSERT_TRUE(Until([&] { return window.Input().WindowActive(); }, [&] { window.PumpEvents(); }));
+    game.Run(1);
+    EXPECT_EQ(g.SystemKeys->Count(), 7);
+    g.State.Locks = 0;  // as the game's "sys" "lk" would leave them
+
+    // The title runs out by itself; the first line of the scene then waits for a click.
+    auto waiting = [&] { return g.CurrentRoutine()->WaitState == wsClick; };
+    while (game.FramesRun < 2000 && !waiting())
+        game.Run(1);
+    ASSERT_TRUE(waiting());
+    auto frame = [&] { game.Run(1); };
+    ASSERT_TRUE(Xdo("mousemove --window " + id + " 100 100 click 1"));
+    EXPECT_TRUE(Until([&] { return !waiting(); }, frame));
+    // Ended by the click long before its three seconds ran out: the script is in the 800 ms wait
+    // that follows, which it entered in the frame of the release.
+    EXPECT_EQ(g.CurrentRoutine()->WaitState, wsTimer);
+    EXPECT_EQ(g.CurrentRoutine()->WaitTime, 800);
+    ASSERT_TRUE(Xdo("click 3"));
+    EXPECT_TRUE(Until([&] { return game.Engine->Mode == KelSystemLib::kmMenu; }, frame));
+    // The wheel is the game's once the menu has been left; the menu's own frames take what comes.
+    EXPECT_TRUE(Until([&] { return game.Engine->Mode == KelSystemLib::kmGameScript; }, frame));
+    ASSERT_TRUE(Xdo("click 4"));  // the wheel turned away from the user
+    EXPECT_TRUE(Until([&] { return game.Engine->Mode == KelSystemLib::kmLogScreen; }, frame));
+    game.Run(2);
+    EXPECT_EQ(menu->Opened, 1);
+    EXPECT_EQ(log->Opened, 1);
     EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
 }
 

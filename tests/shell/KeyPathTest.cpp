@@ -1,8 +1,8 @@
 // The way of a key from the input script of a headless run to the script and the engine core,
 // frame by frame: the game binds its keys, the device reads them, the frame step turns them into
 // clicks and requests, and the engine core opens the menu, the back-log or makes the quick save.
-// Then the demo: it binds its keys, a click on its start button ends the title in the frame of the
-// release, and the runner program shows the same from its input script.
+// Then the demo: it binds its keys, and clicks, the right click and the wheel reach it in their
+// frames, in the program and in the runner program, from input scripts.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -99,26 +99,19 @@ TEST_F(KeyPathTest, EachKeyReachesTheScriptOrTheEngineCoreInItsFrame) {
 }
 
 // The demo binds its keys at its start. A click on its start button ends the title in the frame
-// of the release; Enter ends its click wait in the frame of the press; the right click and the
-// wheel reach the engine core once the locks are clear.
+// of the release (its loop leaves "t" at 61; running out of time leaves 60), a click ends the wait
+// of its first line in the frame of the release, and the right click and the wheel reach the
+// engine core once the locks are clear; all from input scripts, in the program as in the runner.
 TEST_F(KeyPathTest, TheDemoTakesItsKeys) {
     const std::string demo = TestData::ScratchDir();
     const std::string build = "bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + demo + "' '" +
                               ToolRun::ToolPath("kelpack") + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(build.c_str()), 0);
 
-    // The runner program: the button is pressed before frame 41 and let go before frame 42.
-    const std::string input = demo + "/input.txt";
-    std::ofstream(input) << "40 click 400 405\n";
-    for (const auto& [frames, t] : {std::pair{"41", "  t = 0\n"}, std::pair{"42", "  t = 61\n"}}) {
-        const ToolRun::TRun run =
-            ToolRun::Run("kel-headless", std::string("--frames ") + frames + " --input '" + input + "' '" + demo + "'");
-        EXPECT_EQ(run.Code, 0) << run.Output;
-        EXPECT_NE(run.Output.find(t), std::string::npos) << frames << " frames:\n" << run.Output;
-    }
-
+    // The start button is pressed before frame 41 and let go before frame 42.
+    const std::string start = "40 click 400 405\n";
     std::string error;
-    ASSERT_TRUE(HeadlessRunner::ParseInputScript("40 click 400 405\n", Game.Events, error));
+    ASSERT_TRUE(HeadlessRunner::ParseInputScript(start, Game.Events, error));
     ASSERT_TRUE(Game.Open(demo, error)) << error;
     Menu = new TCountingScreen;
     Log = new TCountingScreen;
@@ -127,31 +120,54 @@ TEST_F(KeyPathTest, TheDemoTakesItsKeys) {
     TKelScript& g = *Game.Engine->GameScript;
     Game.Run(1);
     EXPECT_EQ(g.SystemKeys->Count(), 7);
-    g.State.Locks = 0;
-    // The first line of the scene waits for a click.
-    while (Game.FramesRun < 2000 && g.CurrentRoutine()->WaitState != wsClick)
+    g.State.Locks = 0;  // as the game's "sys" "lk" would leave them
+    // The first line of the scene waits for a click, up to three seconds.
+    auto waiting = [&] { return g.CurrentRoutine()->WaitState == wsClick; };
+    while (Game.FramesRun < 2000 && !waiting())
         Game.Run(1);
-    ASSERT_EQ(g.CurrentRoutine()->WaitState, wsClick);
+    ASSERT_TRUE(waiting());
+    const int64_t f = Game.FramesRun;  // the first frame step that waits
+    EXPECT_EQ(Variable("t"), 61);
+
+    // A click (taken on its release), then the right click, then the wheel.
+    auto at = [&](int64_t frame) { return std::to_string(f + frame); };
+    const std::string keys =
+        at(2) + " click 100 100\n" + at(12) + " down 2\n" + at(13) + " up 2\n" + at(20) + " wheel 120\n";
+    ASSERT_TRUE(HeadlessRunner::ParseInputScript(keys, Game.Events, error)) << error;
+    Game.Run(3);
+    EXPECT_TRUE(waiting());  // pressed
     Game.Run(1);
-    ASSERT_EQ(g.CurrentRoutine()->WaitState, wsClick);
-    Game.Source.Press(13);
-    Game.Run(1);
-    EXPECT_NE(g.CurrentRoutine()->WaitState, wsClick);
-    Game.Source.Release(13);
-    Game.Source.Press(2);
-    Game.Run(1);
-    EXPECT_EQ(Game.Engine->Mode, KelSystemLib::kmGameScript);
-    Game.Source.Release(2);
+    // Released: the wait ends, and in the same frame the script runs on into the 800 ms wait of
+    // the next scene, which sets the click result back to 0.
+    EXPECT_EQ(g.CurrentRoutine()->WaitState, wsTimer);
+    EXPECT_EQ(g.CurrentRoutine()->WaitTime, 800);
+    EXPECT_EQ(g.Evaluate("ResultClkInt").Value, 0);
+    while (Game.FramesRun < f + 13)
+        Game.Run(1);
+    EXPECT_EQ(Game.Engine->Mode, KelSystemLib::kmGameScript);  // the right button is down
     Game.Run(1);
     EXPECT_EQ(Game.Engine->Mode, KelSystemLib::kmMenu);
-    Game.Run(1);
-    Game.Source.Wheel(120);
-    Game.Run(1);
+    Game.Run(f + 21 - Game.FramesRun);
     EXPECT_EQ(Game.Engine->Mode, KelSystemLib::kmLogScreen);
     Game.Run(2);
     EXPECT_EQ(Menu->Opened, 1);
     EXPECT_EQ(Log->Opened, 1);
     EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+
+    // The runner program from the same input script: the menu opens in the frame after the right
+    // button comes up, and not before.
+    const std::string input = demo + "/input.txt";
+    std::ofstream(input) << start << keys;
+    for (const auto& [frames, mode] :
+         {std::pair{f + 13, KelSystemLib::kmGameScript}, std::pair{f + 14, KelSystemLib::kmMenu}}) {
+        const ToolRun::TRun run = ToolRun::Run(
+            "kel-headless", "--frames " + std::to_string(frames) + " --input '" + input + "' '" + demo + "'");
+        EXPECT_EQ(run.Code, 0) << run.Output;
+        EXPECT_NE(run.Output.find("  t = 61\n"), std::string::npos) << run.Output;
+        EXPECT_NE(run.Output.find("mode: " + std::to_string(int(mode)) + ","), std::string::npos)
+            << frames << " frames:\n"
+            << run.Output;
+    }
 }
 
 }  // namespace
