@@ -241,11 +241,13 @@ void TKelMenu::Open(int32_t) {
     Snapshot = std::make_unique<TARGB8888>();
     Owner.Draw(0, false, kTopLayer);
     if (graphic) Snapshot->Assign(graphic->GetScreenSurface());
-    Snapshot->FillAlpha(0, 0, 9999, 9999, 255);
     // Rows 0..1024 at least, and every row of a taller screen.
     if (BlendColor != 0)
         Snapshot->FillRectEx(BlendColor, bmBlend, 0, 0, static_cast<float>(Snapshot->Width()),
                              static_cast<float>(Snapshot->Height()), 0, std::max(1024, Snapshot->Height()));
+    // Opaque after the blend too, which mixes the alpha as well: a still picture with less alpha
+    // would let the cleared frame under it through and come out darker than the blend colour says.
+    Snapshot->FillAlpha(0, 0, 9999, 9999, 255);
     Snapshot->Changed();
 
     for (auto& button : Buttons) {
