@@ -16,8 +16,8 @@
 
 #include "bench/BenchReport.h"
 #include "objects/KelGraphicLib.h"
-#include "shell/KelMenuLib.h"
 #include "shell/HeadlessRunner.h"
+#include "shell/KelMenuLib.h"
 
 namespace {
 

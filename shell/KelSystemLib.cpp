@@ -36,10 +36,10 @@
 #include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
 #include "shell/KelGraphicPresenter.h"
+#include "shell/KelLogLib.h"
 #include "shell/KelMenuLib.h"
 #include "shell/KelSaveLink.h"
 #include "shell/KelVirtualFiles.h"
-#include "shell/KelLogLib.h"
 
 using namespace KelSystemLib;
 

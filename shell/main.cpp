@@ -11,8 +11,8 @@
 #include <iostream>
 #include <string>
 
-#include "platform/Desktop.h"
 #include "foundation/ErrorLogLib.h"
+#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -22,8 +22,8 @@
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
-#include "platform/fltk/FltkScriptForms.h"
 #include "platform/fltk/FltkPictureClipboard.h"
+#include "platform/fltk/FltkScriptForms.h"
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"

@@ -20,9 +20,9 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "script/KelGeneralCommands.h"
+#include "shell/HeadlessRunner.h"
 #include "shell/KelLogLib.h"
 #include "tests/support/BackLogWalk.h"
-#include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
