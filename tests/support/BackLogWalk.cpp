@@ -1,5 +1,6 @@
 #include "tests/support/BackLogWalk.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "media/ARGB8888Lib.h"
@@ -19,6 +20,7 @@ bool DemoBindsTheBackLog() {
 
 TPlan Plan(const std::string& demoFolder) {
     TPlan plan;
+    int64_t periodMs = 1;
     const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
@@ -26,7 +28,10 @@ TPlan Plan(const std::string& demoFolder) {
         if (game.Open(demoFolder, error))
             while (game.Engine->LogData->Count < 2 && game.FramesRun < 3000 && !game.Exited)
                 game.Run(1);
-        if (game.Engine && game.Engine->LogData->Count >= 2) plan.Logged = game.FramesRun;
+        if (game.Engine && game.Engine->LogData->Count >= 2) {
+            plan.Logged = game.FramesRun;
+            periodMs = std::max<int64_t>(game.FakeClock.Now / game.FramesRun, 1);
+        }
     }
     FileSystem::SetRoot(oldRoot);
     if (plan.Logged == 0) return plan;
@@ -37,7 +42,10 @@ TPlan Plan(const std::string& demoFolder) {
     plan.Up = plan.Down + 24;
     plan.Click = plan.Up + 4;
     plan.Leave = plan.Click + 8;
-    plan.End = plan.Leave + 30;
+    // The streams are mixed ahead into a ring of "StreamLength" bytes (131072 in the demo, 743 ms),
+    // so what the sound library does reaches the output up to that much later: the replay and the
+    // 500 ms fade on leaving are heard well after their frames. Two seconds more hear both out.
+    plan.End = plan.Leave + (2000 + periodMs - 1) / periodMs;
     plan.Input = std::to_string(plan.Open) + " wheel 120\n" + std::to_string(plan.Down) + " wheel -120\n" +
                  std::to_string(plan.Up) + " wheel 120\n" + std::to_string(plan.Click) + " click 400 170\n" +
                  std::to_string(plan.Leave) + " tap 27\n";

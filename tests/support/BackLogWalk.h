@@ -25,7 +25,7 @@ TPlan Plan(const std::string& demoFolder);
 
 // Stretches [start, end) in milliseconds in which the sound of a RIFF wave file of the engine's
 // format is loud (the root mean square of each 25 ms above the level); empty when the file cannot
-// be read.
+// be read. A stretch still loud where the file ends is left out: its end is not known.
 std::vector<std::pair<int32_t, int32_t>> LoudStretches(const std::string& wavePath, double level);
 
 // The demo layout's bar: whether the frame (0x00RRGGBB pixels of 800 x 600, as a PNG file) shows the
