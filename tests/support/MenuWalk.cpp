@@ -5,9 +5,8 @@
 
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
-#include "objects/KelLogdataLib.h"
 #include "platform/FileSystem.h"
-#include "shell/HeadlessRunner.h"
+#include "tests/support/BackLogWalk.h"
 
 namespace MenuWalk {
 
@@ -19,16 +18,7 @@ uint32_t At(const TBitmap32& p, int32_t x, int32_t y) {
 
 TPlan Plan(const std::string& demoFolder) {
     TPlan plan;
-    const std::string oldRoot = FileSystem::Root();
-    {
-        THeadlessGame game;
-        std::string error;
-        if (game.Open(demoFolder, error))
-            while (game.Engine->LogData->Count < 1 && game.FramesRun < 3000 && !game.Exited)
-                game.Run(1);
-        if (game.Engine && game.Engine->LogData->Count >= 1) plan.Shown = game.FramesRun;
-    }
-    FileSystem::SetRoot(oldRoot);
+    plan.Shown = BackLogWalk::FramesUntilLogged(demoFolder, 1);
     if (plan.Shown == 0) return plan;
     // The menu ignores input for its first 200 ms and for 150 ms after a click, a dozen frames at
     // most. The buttons are 240 x 56 from x 280; QUICK LOAD's top is at y 250, MARK's at 370.
