@@ -26,6 +26,7 @@
 #include "shell/HeadlessRunner.h"
 #include "shell/KelLogLib.h"
 #include "tests/support/BackLogWalk.h"
+#include "tests/support/MenuWalk.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -727,27 +728,12 @@ TEST(KelSystemDemoTest, BackLogInTheRunner) {
 TEST(KelSystemDemoTest, MenuInTheRunner) {
     const std::string demo = DemoFolder();
     ASSERT_FALSE(demo.empty());
-    int64_t shown = 0;  // the frame in which the first line reached the back-log
-    const std::string oldRoot = FileSystem::Root();
-    {
-        THeadlessGame game;
-        std::string error;
-        ASSERT_TRUE(game.Open(demo, error)) << error;
-        while (game.Engine->LogData->Count < 1 && game.FramesRun < 3000 && !game.Exited)
-            game.Run(1);
-        shown = game.Engine->LogData->Count >= 1 ? game.FramesRun : 0;
-    }
-    FileSystem::SetRoot(oldRoot);
-    ASSERT_GT(shown, 0);
-
-    // The menu ignores input for its first 200 ms and for 150 ms after a click, a dozen frames at
-    // most. The buttons are 240 x 56 from x 280; QUICK LOAD's top is at y 250, MARK's at 370.
-    const int64_t open = shown + 20, quick = open + 40, mark = quick + 20, cancel = mark + 20, end = cancel + 36;
+    const MenuWalk::TPlan plan = MenuWalk::Plan(demo);
+    ASSERT_GT(plan.Shown, 0);
+    const int64_t shown = plan.Shown, open = plan.Open, quick = plan.Quick, mark = plan.Mark, cancel = plan.Cancel,
+                  end = plan.End;
     const std::string dir = TestData::ScratchDir();
-    std::ofstream(dir + "/input.txt") << open << " tap 2\n"
-                                      << quick << " click 400 278\n"
-                                      << mark << " click 400 398\n"
-                                      << cancel << " tap 2\n";
+    std::ofstream(dir + "/input.txt") << plan.Input;
     std::string report;
     ASSERT_EQ(RunCommand("'" + BuildFolder() + "/tools/kel-headless' --frames " + std::to_string(end) + " --input '" +
                              dir + "/input.txt' --png '" + dir + "/frames' --png-every 4 --var marked '" + demo + "'",
@@ -758,55 +744,38 @@ TEST(KelSystemDemoTest, MenuInTheRunner) {
     EXPECT_NE(report.find("marked = 1\n"), std::string::npos) << report;
 
     // Presents are counted like frames, give or take the few frames that present nothing.
-    std::map<int64_t, std::string> frames;  // present -> PNG file
-    for (const auto& f : fs::directory_iterator(dir + "/frames"))
-        frames[std::stoll(f.path().stem().string().substr(5))] = f.path().string();
+    const std::map<int64_t, std::string> frames = MenuWalk::Frames(dir + "/frames");
     auto each = [&](int64_t from, int64_t to, const std::function<void(const TBitmap32&, const std::string&)>& check) {
         int32_t seen = 0;
         for (auto it = frames.lower_bound(from + 3); it != frames.end() && it->first < to - 3; ++it, ++seen) {
             std::string bytes;
             ASSERT_TRUE(FileSystem::ReadFile(it->second, bytes));
-            const auto picture = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-            ASSERT_TRUE(picture && picture->Width == 800 && picture->Height == 600) << it->second;
+            const auto picture = MenuWalk::Picture(it->second);
+            ASSERT_TRUE(picture) << it->second;
             check(*picture, bytes);
         }
         EXPECT_GT(seen, 0) << from << ".." << to;
     };
-    auto at = [](const TBitmap32& p, int32_t x, int32_t y) { return p.ScanLine(y)[x] & 0xFFFFFFu; };
-    // The still park left of the panel, plain and dimmed by the layout's blend colour $A0000010.
+    using MenuWalk::Dimmed, MenuWalk::MarkChecked, MenuWalk::Near, MenuWalk::Park;
+    // The still park left of the panel, plain and dimmed by the layout's blend colour.
     const uint32_t game = [&] {
-        std::string bytes;
-        FileSystem::ReadFile(std::prev(frames.lower_bound(open - 3))->second, bytes);
-        const auto p = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-        return p ? at(*p, 100, 100) : 0u;
+        const auto p = MenuWalk::Picture(std::prev(frames.lower_bound(open - 3))->second);
+        return p ? Park(*p) : 0u;
     }();
-    auto dim = [](uint32_t c) {
-        TARGB8888 still;
-        still.SetSize(2, 2);
-        still.ScanLine(0)[0] = 0xFF000000u | c;
-        still.FillRectEx(0xA0000010, bmBlend, 0, 0, 2, 2, 0, 1024);
-        return still.ScanLine(0)[0] & 0xFFFFFFu;
-    };
-    auto near = [](uint32_t a, uint32_t b) {
-        for (int shift : {16, 8, 0})
-            if (std::abs(int(a >> shift & 0xFF) - int(b >> shift & 0xFF)) > 2) return false;
-        return true;
-    };
-    auto checkedMark = [&](const TBitmap32& p) { return at(p, 304, 398) == 0xFFE9A8u; };  // the checked face's dot
 
-    each(shown, open, [&](const TBitmap32& p, const std::string&) { EXPECT_EQ(at(p, 100, 100), game); });
+    each(shown, open, [&](const TBitmap32& p, const std::string&) { EXPECT_EQ(Park(p), game); });
     std::string menu;  // the menu's frame before the clicks
     each(open + 20, quick, [&](const TBitmap32& p, const std::string& bytes) {
-        EXPECT_TRUE(near(at(p, 100, 100), dim(game))) << std::hex << at(p, 100, 100) << " " << dim(game) << " " << game;
-        EXPECT_GT(at(p, 242, 300) & 0xFF, 0xC0u);  // the panel's light edge
-        EXPECT_FALSE(checkedMark(p));
+        EXPECT_TRUE(Near(Park(p), Dimmed(game))) << std::hex << Park(p) << " " << Dimmed(game) << " " << game;
+        EXPECT_TRUE(MenuWalk::PanelShown(p));
+        EXPECT_FALSE(MarkChecked(p));
         if (menu.empty()) menu = bytes;
         EXPECT_EQ(bytes, menu);
     });
     each(quick, mark, [&](const TBitmap32&, const std::string& bytes) { EXPECT_EQ(bytes, menu); });
     each(mark, cancel, [&](const TBitmap32& p, const std::string&) {
-        EXPECT_TRUE(checkedMark(p));
-        EXPECT_TRUE(near(at(p, 100, 100), dim(game)));
+        EXPECT_TRUE(MarkChecked(p));
+        EXPECT_TRUE(Near(Park(p), Dimmed(game)));
     });
     // The cancel counts when the button comes up, a frame after the tap; the menu goes 300 ms on.
     const size_t time = report.find("time: ");
@@ -814,10 +783,10 @@ TEST(KelSystemDemoTest, MenuInTheRunner) {
     const auto period = static_cast<int64_t>(std::stod(report.substr(time + 6))) / end;
     ASSERT_GT(period, 0);
     const int64_t gone = cancel + 1 + (300 + period - 1) / period;
-    each(cancel, gone, [&](const TBitmap32& p, const std::string&) { EXPECT_TRUE(near(at(p, 100, 100), dim(game))); });
+    each(cancel, gone, [&](const TBitmap32& p, const std::string&) { EXPECT_TRUE(Near(Park(p), Dimmed(game))); });
     each(gone, end, [&](const TBitmap32& p, const std::string&) {
-        EXPECT_FALSE(checkedMark(p));
-        EXPECT_EQ(at(p, 100, 100), game);
+        EXPECT_FALSE(MarkChecked(p));
+        EXPECT_EQ(Park(p), game);
     });
 }
 

@@ -18,22 +18,28 @@ bool DemoBindsTheBackLog() {
            script.find("\"log\"") != std::string::npos;
 }
 
-TPlan Plan(const std::string& demoFolder) {
-    TPlan plan;
-    int64_t periodMs = 1;
+int64_t FramesUntilLogged(const std::string& demoFolder, int32_t lines, int64_t* periodMs) {
+    int64_t frames = 0;
     const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
         if (game.Open(demoFolder, error))
-            while (game.Engine->LogData->Count < 2 && game.FramesRun < 3000 && !game.Exited)
+            while (game.Engine->LogData->Count < lines && game.FramesRun < 3000 && !game.Exited)
                 game.Run(1);
-        if (game.Engine && game.Engine->LogData->Count >= 2) {
-            plan.Logged = game.FramesRun;
-            periodMs = std::max<int64_t>(game.FakeClock.Now / game.FramesRun, 1);
+        if (game.Engine && game.Engine->LogData->Count >= lines) {
+            frames = game.FramesRun;
+            if (periodMs) *periodMs = std::max<int64_t>(game.FakeClock.Now / game.FramesRun, 1);
         }
     }
     FileSystem::SetRoot(oldRoot);
+    return frames;
+}
+
+TPlan Plan(const std::string& demoFolder) {
+    TPlan plan;
+    int64_t periodMs = 1;
+    plan.Logged = FramesUntilLogged(demoFolder, 2, &periodMs);
     if (plan.Logged == 0) return plan;
     // A second after the line, so that its own voice has ended; the screen ignores input for its
     // first 200 ms. The second line is the lower row, 64 pixels under the first at y 70.
