@@ -19,7 +19,8 @@ struct TPlan {
 };
 
 // Plays the demo built in the folder headless until its back-log holds the number of lines, and
-// gives the frame in which it did; 0 when it never did within 3000 frames.
+// gives the frame in which it did (and, when asked, the milliseconds a frame took); 0 when it
+// never did within 3000 frames.
 int64_t FramesUntilLogged(const std::string& demoFolder, int32_t lines, int64_t* periodMs = nullptr);
 // Whether the demo's script binds a key to the back-log (the wheel turned up).
 bool DemoBindsTheBackLog();
