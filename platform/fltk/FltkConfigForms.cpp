@@ -27,6 +27,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkPixels.h"
 #include "platform/fltk/FltkText.h"
 
 using FltkText::ToolkitText;
@@ -48,12 +49,7 @@ public:
     void SetPixels(const std::vector<uint32_t>& pixels, int width) {
         Width = width > 0 ? width : 1;
         Height = static_cast<int>(pixels.size()) / Width;
-        Rgb.resize(pixels.size() * 3);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            Rgb[i * 3] = static_cast<uchar>(pixels[i] >> 16);
-            Rgb[i * 3 + 1] = static_cast<uchar>(pixels[i] >> 8);
-            Rgb[i * 3 + 2] = static_cast<uchar>(pixels[i]);
-        }
+        Rgb = FltkPixels::ToRgb(pixels.data(), pixels.size());
         redraw();
     }
     void draw() override {

@@ -6,15 +6,12 @@
 #include <vector>
 
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkPixels.h"
 
 bool TFltkPictureClipboard::Put(const uint32_t* pixels, int32_t width, int32_t height) {
     if (!pixels || width <= 0 || height <= 0 || !TFltkDialogs::DisplayAvailable()) return false;
-    std::vector<unsigned char> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
-    for (size_t i = 0, n = static_cast<size_t>(width) * static_cast<size_t>(height); i < n; ++i) {
-        rgb[3 * i] = static_cast<unsigned char>(pixels[i] >> 16);
-        rgb[3 * i + 1] = static_cast<unsigned char>(pixels[i] >> 8);
-        rgb[3 * i + 2] = static_cast<unsigned char>(pixels[i]);
-    }
+    const std::vector<unsigned char> rgb =
+        FltkPixels::ToRgb(pixels, static_cast<size_t>(width) * static_cast<size_t>(height));
     // The toolkit takes the clipboard with the time of the last event it handled, which may be
     // long past (a form closed since): the server refuses a take older than the present owner's.
     // The current time always counts.

@@ -30,6 +30,7 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkPixels.h"
 #include "platform/fltk/FltkText.h"
 
 namespace {
@@ -477,12 +478,7 @@ class TPreview final : public Fl_Box {
 public:
     TPreview(int x, int y) : Fl_Box(x, y, IFontFormModel::kPreviewWidth, IFontFormModel::kPreviewHeight) {}
     void Show(const std::vector<uint32_t>& pixels) {
-        Rgb.resize(pixels.size() * 3);
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            Rgb[i * 3] = static_cast<uchar>(pixels[i] >> 16);
-            Rgb[i * 3 + 1] = static_cast<uchar>(pixels[i] >> 8);
-            Rgb[i * 3 + 2] = static_cast<uchar>(pixels[i]);
-        }
+        Rgb = FltkPixels::ToRgb(pixels.data(), pixels.size());
         redraw();
     }
     void draw() override {
