@@ -57,11 +57,11 @@ check-format:
 test: check-format build build-asan build-tsan
 	@echo "== unit tests and fuzz corpora under the sanitizers"
 	@cd $(ASAN_BUILD) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-	    ctest -j $(JOBS) --output-on-failure
+	    ctest -j $(JOBS) --timeout 600 --output-on-failure
 	@echo "== the sound threads under ThreadSanitizer"
-	@cd $(TSAN_BUILD) && ctest -L tsan --output-on-failure
+	@cd $(TSAN_BUILD) && ctest -L tsan --timeout 600 --output-on-failure
 	@echo "== all tests"
-	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --output-on-failure
+	@cd $(BUILD) && xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j $(JOBS) --timeout 600 --output-on-failure
 
 # The demo game, which the build packs from demo/ into $(BUILD)/demo/, played in its window. Where
 # no display can be opened (kel's exit code 3), it is played headless for a fixed number of frames

@@ -42,7 +42,7 @@ bool HaveXdotool() {
 }
 
 void Xdotool(const std::string& arguments) {
-    const std::string command = "xdotool " + arguments + " >/dev/null 2>&1";
+    const std::string command = "timeout 10 xdotool " + arguments + " >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
 }
 

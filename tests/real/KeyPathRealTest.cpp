@@ -83,8 +83,9 @@ bool RunWhile(const std::vector<std::string>& args, const std::function<void()>&
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Bounded: "windowfocus --sync" waits for the focus for ever where no window manager gives it.
 bool Xdo(const std::string& args) {
-    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
+    return std::system(("timeout 10 xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::string ReadFile(const std::string& path) {

@@ -59,7 +59,7 @@ bool HaveXdotool() {
 // xdotool in the background, so that the form's loop runs (and opens the menus it clicks) while
 // the commands go on.
 void Xdo(const std::string& args) {
-    std::system(("xdotool " + args + " >/dev/null 2>&1 &").c_str());
+    std::system(("timeout 10 xdotool " + args + " >/dev/null 2>&1 &").c_str());
 }
 
 // The window's pixels as the X server holds them, written as a PNG.
@@ -452,7 +452,7 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     auto click = [&](Window w, const std::string& control, const char* then) {
         int x = 0, y = 0;
         centre(control, x, y);
-        const std::string command = "xdotool mousemove --window " + std::to_string(w) + " " + std::to_string(x) + " " +
+        const std::string command = "timeout 10 xdotool mousemove --window " + std::to_string(w) + " " + std::to_string(x) + " " +
                                     std::to_string(y) + " click 1 " + then;
         EXPECT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
     };
