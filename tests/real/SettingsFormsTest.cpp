@@ -452,8 +452,8 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     auto click = [&](Window w, const std::string& control, const char* then) {
         int x = 0, y = 0;
         centre(control, x, y);
-        const std::string command = "timeout 10 xdotool mousemove --window " + std::to_string(w) + " " + std::to_string(x) + " " +
-                                    std::to_string(y) + " click 1 " + then;
+        const std::string command = "timeout 10 xdotool mousemove --window " + std::to_string(w) + " " +
+                                    std::to_string(x) + " " + std::to_string(y) + " click 1 " + then;
         EXPECT_EQ(std::system((command + " >/dev/null 2>&1").c_str()), 0) << command;
     };
 
