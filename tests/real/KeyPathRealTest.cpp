@@ -52,8 +52,14 @@ pid_t Start(const std::vector<std::string>& args, const std::string& output = ""
     posix_spawn_file_actions_init(&actions);
     if (!output.empty())
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // In a process group of its own, so that whatever it starts in turn can be ended with it.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
+    if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
@@ -70,13 +76,16 @@ bool Until(const std::function<bool()>& done, const std::function<void()>& step,
 }
 
 // Runs a program to its end while step runs (the program may wait for this one to answer).
-bool RunWhile(const std::vector<std::string>& args, const std::function<void()>& step, const std::string& output = "") {
+// A program left running when the time is out is ended with everything it started: a child that
+// outlived it would hold the test's output open, and the test would never be seen to end.
+bool RunWhile(const std::vector<std::string>& args, const std::function<void()>& step, const std::string& output = "",
+              int ms = 5000) {
     const pid_t pid = Start(args, output);
     if (pid < 0) return false;
     int status = 0;
-    const bool ended = Until([&] { return waitpid(pid, &status, WNOHANG) == pid; }, step);
+    const bool ended = Until([&] { return waitpid(pid, &status, WNOHANG) == pid; }, step, ms);
     if (!ended) {
-        kill(pid, SIGKILL);
+        kill(-pid, SIGKILL);
         waitpid(pid, &status, 0);
         return false;
     }
@@ -231,7 +240,7 @@ TEST_F(KeyPathRealTest, TheProgramTakesClicksFromTheXServer) {
     ASSERT_GT(kel, 0);
     const std::string ids = dir + "/window.txt";
     const bool found = RunWhile(
-        {"timeout", "20", "xdotool", "search", "--sync", "--name", "^kelkeys$"}, [] {}, ids);
+        {"timeout", "20", "xdotool", "search", "--sync", "--name", "^kelkeys$"}, [] {}, ids, 25000);
     const std::string id = ReadFile(ids).substr(0, ReadFile(ids).find('\n'));
     auto done = [&](const char* marker) { return fs::exists(dir + "/" + marker); };
     auto wait = [] {};
@@ -252,7 +261,7 @@ TEST_F(KeyPathRealTest, TheProgramTakesClicksFromTheXServer) {
     } else {
         ADD_FAILURE() << "the window of kel did not show";
     }
-    kill(kel, SIGKILL);
+    kill(-kel, SIGKILL);
     int status = 0;
     waitpid(kel, &status, 0);
     EXPECT_EQ(ReadFile(dir + "/clicked.txt"), std::string(kGameDat));
