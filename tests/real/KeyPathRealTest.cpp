@@ -129,7 +129,9 @@ void OpenInWindow(THeadlessGame& game, TSdlMainWindow& window, const std::string
     game.Engine->Log.reset(log);
 }
 
-const char* kGameDat = "GameTitle=kelkeys\r\nScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n";
+// The caption is the title until the first second has run, then "FormCaption": both name the window.
+const char* kGameDat =
+    "GameTitle=kelkeys\r\nFormCaption=kelkeys\r\nScreenWidth=320\r\nScreenHeight=240\r\nConfigStartupSkip=TRUE\r\n";
 
 // The game runs in the window on its own keyboard and mouse; the X server makes the events.
 TEST_F(KeyPathRealTest, TheWindowsEventsReachTheScriptAndTheEngineCore) {
