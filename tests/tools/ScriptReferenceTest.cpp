@@ -32,11 +32,11 @@ namespace fs = std::filesystem;
 namespace {
 
 struct THandlerUnit {
-    const char* Path;                       // from the source root
-    std::vector<std::string> Sections;      // the reference's sections that document its words
-    std::vector<std::string> Indirect;      // comparisons through a table, written as in the source
-    std::vector<std::string> TableWords;    // the words of those tables
-    const char* Compare = "Cmd";            // the function that packs the words it compares
+    const char* Path;                     // from the source root
+    std::vector<std::string> Sections;    // the reference's sections that document its words
+    std::vector<std::string> Indirect;    // comparisons through a table, written as in the source
+    std::vector<std::string> TableWords;  // the words of those tables
+    const char* Compare = "Cmd";          // the function that packs the words it compares
 };
 
 std::vector<std::string> Words(std::span<const char* const> words) {
@@ -173,7 +173,8 @@ std::map<std::string, std::set<std::string>> ReferenceSections(const fs::path& d
             for (std::sregex_iterator it(cell.begin(), cell.end(), span), end; it != end; ++it) {
                 const std::string w = (*it)[1].str();
                 if (w.size() > 1 && w[0] == '\\') sections[section].insert(Lower(w.substr(1)));
-                if (w.size() > 1 && w[0] == '[') sections[section].insert(Lower(w.substr(1, w.find_first_of(",]") - 1)));
+                if (w.size() > 1 && w[0] == '[')
+                    sections[section].insert(Lower(w.substr(1, w.find_first_of(",]") - 1)));
             }
         }
     }
@@ -219,8 +220,8 @@ TEST(ScriptReferenceTest, EveryWordOfTheHandlersStandsInTheReferenceAndNoOther) 
         auto it = known.find(section);
         if (it == known.end()) continue;
         for (const std::string& w : words)
-            EXPECT_TRUE(it->second.count(w)) << "the reference lists \\" << w << " under \"" << section
-                                             << "\", which none of its handlers knows";
+            EXPECT_TRUE(it->second.count(w))
+                << "the reference lists \\" << w << " under \"" << section << "\", which none of its handlers knows";
     }
 
     // A unit that compares word codes and is not in the table above would go unchecked.
