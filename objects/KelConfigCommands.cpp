@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
@@ -240,22 +241,23 @@ int32_t Channel(const std::string& word, const std::string& name) {
     return channel;
 }
 
+using TVoiceField = std::array<int32_t, kVoiceChannelCount> TSystemData::*;
+struct TVoiceWord {
+    const char* Word;
+    TVoiceField Field;
+    const TSystemData* From;  // null: a store into the live record
+};
+const TVoiceWord kVoiceWords[] = {
+    {"cvv", &TSystemData::ActorVolume, nullptr},
+    {"cvm", &TSystemData::ActorMute, nullptr},
+    {"?cvv", &TSystemData::ActorVolume, &SystemConfigLib::Config},
+    {"?cvm", &TSystemData::ActorMute, &SystemConfigLib::Config},
+    {"dcvv", &TSystemData::ActorVolume, &SystemConfigLib::DefaultConfig},
+    {"dcvm", &TSystemData::ActorMute, &SystemConfigLib::DefaultConfig},
+};
+
 bool VoiceWord(TKelCommandArgs& a, int32_t code) {
-    using TVoiceField = std::array<int32_t, kVoiceChannelCount> TSystemData::*;
-    struct TVoiceWord {
-        const char* Word;
-        TVoiceField Field;
-        const TSystemData* From;  // null: a store into the live record
-    };
-    const TVoiceWord words[] = {
-        {"cvv", &TSystemData::ActorVolume, nullptr},
-        {"cvm", &TSystemData::ActorMute, nullptr},
-        {"?cvv", &TSystemData::ActorVolume, &SystemConfigLib::Config},
-        {"?cvm", &TSystemData::ActorMute, &SystemConfigLib::Config},
-        {"dcvv", &TSystemData::ActorVolume, &SystemConfigLib::DefaultConfig},
-        {"dcvm", &TSystemData::ActorMute, &SystemConfigLib::DefaultConfig},
-    };
-    for (const TVoiceWord& w : words) {
+    for (const TVoiceWord& w : kVoiceWords) {
         if (code != Cmd(w.Word)) continue;
         const std::string name = a.Text(1);
         if (!w.From) {
@@ -283,6 +285,16 @@ bool DoConfigCommand(TKelScript& script, int32_t code, TStringList& args, TKelOb
 
 void Register(TObjectKindRegistry& registry) {
     registry.RegisterHandler(TObjectKind::Config, DoConfigCommand);
+}
+
+std::vector<std::string> TableWords() {
+    std::vector<std::string> words;
+    for (const TSetting& s : kSettings)
+        for (const char* prefix : {"", "?", "d"})
+            words.push_back(prefix + std::string(s.Word));
+    for (const TVoiceWord& w : kVoiceWords)
+        words.emplace_back(w.Word);
+    return words;
 }
 
 }  // namespace KelConfigCommands

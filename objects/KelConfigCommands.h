@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/ClassLib.h"
 #include "script/KelScriptSeams.h"
@@ -26,5 +28,9 @@ namespace KelConfigCommands {
 bool DoConfigCommand(TKelScript& script, int32_t code, TStringList& args, TKelObjectDataCustom& object);
 
 void Register(TObjectKindRegistry& registry);
+
+// The words built from the settings table and the speaker table, as scripts write them; the font
+// words are compared one by one in the handler and are not among them.
+std::vector<std::string> TableWords();
 
 }  // namespace KelConfigCommands
