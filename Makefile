@@ -14,7 +14,8 @@ setup:
 configure: setup
 	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release >/dev/null
 
-# Everything: the program, the tools, the demo game, the tests, the fuzz replays, the benchmarks.
+# Everything: the program, the tools, the demo game, the tests and the benchmarks (the fuzz
+# replays are built under the sanitizers).
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
