@@ -534,8 +534,7 @@ void TKelFileselect::SaveSelected() {
         return;
     }
     if (FileSystem::FileExists(SelectedFile)) {
-        const std::string text = Message("OVERSAVE_Text"), yes = Message("OVERSAVE_Yes"),
-                          no = Message("OVERSAVE_No");
+        const std::string text = Message("OVERSAVE_Text"), yes = Message("OVERSAVE_Yes"), no = Message("OVERSAVE_No");
         if (uDialogMisc::ShowDialog2("", text, yes, no, DialogOwnerOf(Owner)) == 0) {
             CancelSelection();
             return;

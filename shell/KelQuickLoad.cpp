@@ -131,8 +131,7 @@ void TQuickLoadForm::FillList() {
     }
     SortByDate();
     for (int32_t k = 0; k < SlotCount; ++k)
-        Texts[static_cast<size_t>(k)] =
-            ReplaceMarker(Texts[static_cast<size_t>(k)], "%%%no", std::to_string(k + 1));
+        Texts[static_cast<size_t>(k)] = ReplaceMarker(Texts[static_cast<size_t>(k)], "%%%no", std::to_string(k + 1));
     Form.SetItems(FileListBox, Texts);
     Form[FileListBox].Value = -1;
 }

@@ -268,8 +268,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     }
     if (!Menu) Menu = std::make_unique<TKelMenu>(*GameScript);
     if (!Log) Log = std::make_unique<TKelLog>(*GameScript);
-    if (!FileSelect)
-        FileSelect = std::make_unique<TKelFileselect>(*GameScript, [this] { return QuickSaves.get(); });
+    if (!FileSelect) FileSelect = std::make_unique<TKelFileselect>(*GameScript, [this] { return QuickSaves.get(); });
     // Without forms to show the quick-load window on, nothing is chosen from it.
     if (!QuickSaves) QuickSaves = std::make_unique<TKelQuickSaves>(nullptr, host.DialogOwner());
     if (DirectXPack)
