@@ -149,7 +149,8 @@ public:
             DoubleClicked = false;
             if (!find_item(Fl::event_y())) {
                 // Below the lines (or on the scroll bar, which the browser handles itself).
-                if (Fl::event_x() < x() + w() - scrollbar_size() - Fl::box_dw(box()) && value() != 0) {
+                const int bar = scrollbar_size() > 0 ? scrollbar_size() : Fl::scrollbar_size();
+                if (Fl::event_x() < x() + w() - bar - Fl::box_dw(box()) && value() != 0) {
                     deselect();
                     do_callback();
                     return 1;
