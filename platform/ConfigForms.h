@@ -30,6 +30,10 @@ enum class TFormControlKind : uint8_t {
     GroupBox,   // a frame with a caption; other controls may lie in it
     ScrollBar,  // a vertical bar: Value in Min..Max
     ClipArea,   // an unframed area that shows only the parts of its controls that lie inside it
+    // A list of lines (Items), one of them selected at most: Value is its index, -1 for none. A
+    // press on a line selects it and a press below the lines drops the selection (both reported
+    // as a change); a double click on a line is reported as a click of the list.
+    ListBox,
 };
 
 struct TFormControl {

@@ -85,6 +85,9 @@ const char* InputFormatHelp() {
            "  FRAME active 0|1   the window loses or gets the focus\n"
            "  FRAME dialog N     queues the answer of a dialog: its button N (0 the first); a\n"
            "                     dialog with no answer queued takes its first button\n"
+           "  FRAME pick LINE    queues the answer of the quick-load window: its line LINE (0\n"
+           "                     the first, the newest save), then OK; a window with no answer\n"
+           "                     queued is cancelled\n"
            "  FRAME save NAME    saves the game into the file NAME of the game's SaveData\\\n"
            "                     folder, between two frames, as the save screen does\n"
            "  FRAME load NAME    loads the game from that file, between two frames, as the\n"
@@ -134,7 +137,7 @@ bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent>& even
         if ((a == "tap" || a == "click") && frame == INT64_MAX - 1) return fail("frame number out of range");
         const size_t want = (a == "move" || a == "click") ? 4 : 3;
         if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" && a != "active" &&
-            a != "dialog" && a != "save" && a != "load")
+            a != "dialog" && a != "pick" && a != "save" && a != "load")
             return fail("unknown action");
         if (w.size() != want) return fail("wrong number of arguments");
         if (a == "save" || a == "load") {
@@ -146,6 +149,7 @@ bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent>& even
         if ((a == "down" || a == "up" || a == "tap") && (x < 0 || x > 255)) return fail("no virtual key");
         if (a == "active" && x != 0 && x != 1) return fail("active takes 0 or 1");
         if (a == "dialog" && x < 0) return fail("no button number");
+        if (a == "pick" && x < 0) return fail("no line number");
         if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return fail("number out of range");
         const auto ax = static_cast<int32_t>(x), ay = static_cast<int32_t>(y);
         if (a == "tap" || a == "click") {
@@ -330,7 +334,10 @@ void THeadlessGame::ApplyEvents() {
             Source.Active = e.A != 0;
         else if (e.Action == "dialog")
             Answers.Click(e.A);
-        else if (e.Action == "save" && Engine->GameState)
+        else if (e.Action == "pick") {
+            Forms.Set("FileListBox", e.A);
+            Forms.Click("OkButton");
+        } else if (e.Action == "save" && Engine->GameState)
             Engine->GameState->SaveGame(*Engine->GameScript, e.Name, true);
         else if (e.Action == "load" && Engine->GameState)
             Engine->GameState->LoadGame(*Engine->GameScript, e.Name);

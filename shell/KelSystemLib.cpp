@@ -35,9 +35,11 @@
 #include "script/KelServiceCommands.h"
 #include "script/KelSystemCommands.h"
 #include "script/uLabelLog.h"
+#include "shell/KelFileSelect.h"
 #include "shell/KelGraphicPresenter.h"
 #include "shell/KelLogLib.h"
 #include "shell/KelMenuLib.h"
+#include "shell/KelQuickLoad.h"
 #include "shell/KelSaveLink.h"
 #include "shell/KelVirtualFiles.h"
 
@@ -266,6 +268,9 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     }
     if (!Menu) Menu = std::make_unique<TKelMenu>(*GameScript);
     if (!Log) Log = std::make_unique<TKelLog>(*GameScript);
+    if (!FileSelect) FileSelect = std::make_unique<TKelFileselect>(*GameScript, [this] { return QuickSaves.get(); });
+    // Without forms to show the quick-load window on, nothing is chosen from it.
+    if (!QuickSaves) QuickSaves = std::make_unique<TKelQuickSaves>(nullptr, host.DialogOwner());
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 
@@ -772,8 +777,7 @@ void TKelSystem::RunFileScreen(int32_t elapsed, bool load) {
         const std::string name = FileSelect->FileName();
         if (GameState) {
             if (!load) {
-                if (GameState->SaveGame(*GameScript, name, true))
-                    GameScript->PendingCursorLabel = FileSelect->EventLabel();
+                if (SaveInto(name)) GameScript->PendingCursorLabel = FileSelect->EventLabel();
             } else if (GameState->SaveFileExists(*GameScript, name)) {
                 GameState->LoadGame(*GameScript, name);
                 GameScript->PendingCursorLabel = FileSelect->EventLabel();
@@ -788,10 +792,23 @@ void TKelSystem::RunFileScreen(int32_t elapsed, bool load) {
 
 void TKelSystem::QuickSave() {
     const std::string file = QuickSaves ? QuickSaves->NextQuickSaveFile() : std::string();
-    if (GameState && !file.empty()) GameState->SaveGame(*GameScript, file, true);
+    if (!file.empty()) SaveInto(file);
     GameScript->PendingCursorLabel = "*OnQuickSave";
     SetMode(kmGameScript);
     HoldGameFrames();
+}
+
+// The save replaces the file only once the new one is complete: a failed save leaves the old
+// file whole, and the player is told.
+bool TKelSystem::SaveInto(const std::string& name) {
+    if (!GameState) return false;
+    if (GameState->SaveGame(*GameScript, name, true)) return true;
+    if (!name.empty()) {
+        const TStringList& m = SystemConfigLib::MessageTable;
+        uDialogMisc::ShowDialog1("%%%app", m.Values("WriteSaveFileError"), m.Values("OK"),
+                                 Host ? Host->DialogOwner() : nullptr);
+    }
+    return false;
 }
 
 void TKelSystem::QuickLoad() {

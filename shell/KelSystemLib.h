@@ -158,6 +158,7 @@ private:
     void RunMenu(int32_t elapsed);
     void RunLogScreen(int32_t elapsed);
     void RunFileScreen(int32_t elapsed, bool load);
+    bool SaveInto(const std::string& name);
     void RunConfigDialog();
     void DrawErrorScreen();
     void BeforeDisplayReset();

@@ -30,6 +30,7 @@
 #include "shell/DirectXPackDisplay.h"
 #include "shell/KelConfigLib.h"
 #include "shell/KelMovieLink.h"
+#include "shell/KelQuickLoad.h"
 #include "shell/KelSoundLink.h"
 #include "shell/StartupMenuLib.h"
 
@@ -353,6 +354,7 @@ bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>();
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
+        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(
             TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
         Movie = movie.get();

@@ -8,6 +8,7 @@
 #include <FL/Fl_Color_Chooser.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Group.H>
+#include <FL/Fl_Hold_Browser.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Scrollbar.H>
 #include <FL/Fl_Slider.H>
@@ -136,6 +137,35 @@ public:
 
 private:
     int Bar() const { return h() * 2 / 3; }
+};
+
+// A list of lines with one selected at most: a press below the lines drops the selection, and a
+// double click on a line is told apart from a plain press (DoubleClicked).
+class TListBox final : public Fl_Hold_Browser {
+public:
+    TListBox(int x, int y, int w, int h) : Fl_Hold_Browser(x, y, w, h) { when(FL_WHEN_CHANGED | FL_WHEN_NOT_CHANGED); }
+    int handle(int event) override {
+        if (event == FL_PUSH && Fl::event_button() == FL_LEFT_MOUSE && Fl::event_inside(this)) {
+            DoubleClicked = false;
+            if (!find_item(Fl::event_y())) {
+                // Below the lines (or on the scroll bar, which the browser handles itself).
+                const int bar = scrollbar_size() > 0 ? scrollbar_size() : Fl::scrollbar_size();
+                if (Fl::event_x() < x() + w() - bar - Fl::box_dw(box()) && value() != 0) {
+                    deselect();
+                    do_callback();
+                    return 1;
+                }
+            } else if (Fl::event_clicks() > 0) {
+                DoubleClicked = true;
+                const int r = Fl_Hold_Browser::handle(event);
+                do_callback();
+                DoubleClicked = false;
+                return r;
+            }
+        }
+        return Fl_Hold_Browser::handle(event);
+    }
+    bool DoubleClicked = false;
 };
 
 class TFormWindow;
@@ -316,6 +346,13 @@ private:
             case TFormControlKind::ClipArea:
                 w = new TClipArea(0, 0, 1, 1);
                 break;
+            case TFormControlKind::ListBox: {
+                auto* list = new TListBox(0, 0, 1, 1);
+                list->textfont(FL_COURIER);
+                list->textsize(13);
+                w = list;
+                break;
+            }
         }
         w->labelfont(FL_HELVETICA);
         w->labelsize(kFontSize);
@@ -387,7 +424,8 @@ private:
                 Captions[i] = c.Caption;
                 if (c.Kind == TFormControlKind::GroupBox)
                     static_cast<TGroupBox*>(w)->Caption = ToolkitText(c.Caption, false);
-                else if (c.Kind != TFormControlKind::ClipArea && c.Kind != TFormControlKind::ComboBox)
+                else if (c.Kind != TFormControlKind::ClipArea && c.Kind != TFormControlKind::ComboBox &&
+                         c.Kind != TFormControlKind::ListBox)
                     w->copy_label(ToolkitText(c.Caption, true).c_str());
                 w->redraw();
             }
@@ -423,6 +461,15 @@ private:
             case TFormControlKind::Image:
                 static_cast<TPicture*>(w)->SetPixels(c.Pixels, c.Width);
                 break;
+            case TFormControlKind::ListBox: {
+                auto* list = static_cast<TListBox*>(w);
+                list->clear();
+                // "@" starts a format in a browser line; the format character is turned off.
+                list->format_char(0);
+                for (const std::string& item : c.Items)
+                    list->add(ToolkitText(item, false).c_str());
+                break;
+            }
             case TFormControlKind::Memo:
                 static_cast<Fl_Text_Display*>(w)->buffer()->text(ToolkitText(c.Text, false).c_str());
                 break;
@@ -456,6 +503,12 @@ private:
                 if (check->value() != (c.Value != 0)) check->value(c.Value != 0);
                 break;
             }
+            case TFormControlKind::ListBox: {
+                auto* list = static_cast<TListBox*>(w);
+                const int want = c.Value >= 0 && c.Value < static_cast<int32_t>(c.Items.size()) ? c.Value + 1 : 0;
+                if (list->value() != want) want ? list->select(want) : list->deselect();
+                break;
+            }
             default:
                 break;
         }
@@ -467,6 +520,14 @@ private:
         TFormControl& c = Form[index];
         if (c.Kind == TFormControlKind::Button) {
             Events.Clicked(*this, index);
+        } else if (c.Kind == TFormControlKind::ListBox && widget) {
+            auto* list = static_cast<TListBox*>(widget);
+            const int32_t value = list->value() - 1;
+            if (value != c.Value) {
+                c.Value = value;
+                Events.Changed(*this, index);
+            }
+            if (list->DoubleClicked && c.Value >= 0 && !Form.Closed) Events.Clicked(*this, index);
         } else if (widget) {
             int32_t value = c.Value;
             switch (c.Kind) {

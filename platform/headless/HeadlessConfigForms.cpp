@@ -32,6 +32,8 @@ bool ValueFits(const TFormControl& c, int32_t value) {
             return value >= c.Min && value <= c.Max;
         case TFormControlKind::CheckBox:
             return value == 0 || value == 1;
+        case TFormControlKind::ListBox:
+            return value >= -1 && value < static_cast<int32_t>(c.Items.size());
         default:
             return false;
     }
@@ -49,7 +51,10 @@ bool THeadlessConfigForms::ShowModal(TConfigForm& form, IFormEvents& events) {
     THeadlessView view(*this, index);
     auto refuse = [&](const std::string& what) { Shown[index].Refused.push_back(what); };
     auto click = [&](int32_t control) {
-        if (!form.Reachable(control) || form[control].Kind != TFormControlKind::Button) return false;
+        if (!form.Reachable(control)) return false;
+        const TFormControlKind kind = form[control].Kind;
+        if (kind != TFormControlKind::Button && (kind != TFormControlKind::ListBox || form[control].Value < 0))
+            return false;
         events.Clicked(view, control);
         if (form.Closed && Shown[index].ClosedBy.empty()) Shown[index].ClosedBy = form[control].Name;
         return true;

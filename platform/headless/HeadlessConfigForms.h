@@ -30,6 +30,8 @@ public:
         std::string ClosedBy;              // the control whose click closed it
     };
 
+    // Set on a list box selects a line (-1: a press below the lines); Click on it is a double
+    // click on the selected line.
     void Set(std::string control, int32_t value) { Actions.push_back({TAction::Set, std::move(control), value}); }
     void Click(std::string control) { Actions.push_back({TAction::Click, std::move(control), 0}); }
     void ShowPage(int32_t page) { Actions.push_back({TAction::Page, std::string(), page}); }

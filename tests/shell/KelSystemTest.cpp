@@ -790,6 +790,76 @@ TEST(KelSystemDemoTest, MenuInTheRunner) {
     });
 }
 
+// Saving and loading on the demo, in the runner that kel-headless runs, fed from an input script
+// as the program is: once the first line is on the screen, the menu's SAVE opens the save screen,
+// where slot 3 is selected and clicked again; the game plays on, and the menu's LOAD loads slot 3
+// back from the load screen: the frames after the load are those after the save. Then F5 makes a
+// quick save, and F9 opens the quick-load window, whose newest line is picked: the frames after
+// that load are those after the quick save. (The frames are compared in memory: writing each as a
+// picture would cost the run most of its time.)
+TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
+    const std::string source = DemoFolder();
+    ASSERT_FALSE(source.empty());
+    // A copy of its own: the run writes save files into the game's folder.
+    const std::string demo = TestData::ScratchDir();
+    fs::copy(source, demo, fs::copy_options::recursive);
+    fs::remove_all(demo + "/SaveData");
+    const std::string oldRoot = FileSystem::Root();
+    {
+        THeadlessGame game;
+        std::string error;
+        ASSERT_TRUE(game.Open(demo, error)) << error;
+        std::map<int64_t, size_t> frames;  // present -> hash of its pixels
+        game.Screen.Device.OnFrame = [&](const THeadlessFrame& f) {
+            frames[f.Index] = std::hash<std::string_view>()(
+                std::string_view(reinterpret_cast<const char*>(f.Pixels.data()), f.Pixels.size() * sizeof(uint32_t)));
+        };
+        while (game.Engine->LogData->Count < 1 && game.FramesRun < 3000)
+            game.Run(1);
+        const int64_t shown = game.FramesRun;
+        ASSERT_LT(shown, 3000);
+        // The menu and the screens ignore input for their first 200 ms, eight frames; a choice is
+        // reported 150 ms after its click. SAVE and LOAD are the menu's second and third buttons;
+        // slot 3 is the first of the screens' second row.
+        const int64_t save = shown + 70, load = save + 90, quick = load + 30, quickLoad = quick + 30,
+                      end = quickLoad + 40;
+        std::string input;
+        for (const auto& [at, y] : {std::pair{save, 158}, std::pair{load, 218}})
+            input += std::to_string(at - 60) + " tap 2\n" + std::to_string(at - 40) + " click 400 " +
+                     std::to_string(y) + "\n" + std::to_string(at - 10) + " click 100 220\n" + std::to_string(at) +
+                     " click 100 220\n";
+        input += std::to_string(quick) + " tap 116\n" + std::to_string(quickLoad) + " pick 0\n" +
+                 std::to_string(quickLoad) + " tap 120\n";
+        ASSERT_TRUE(HeadlessRunner::ParseInputScript(input, game.Events, error)) << error;
+        game.Run(end - shown);
+        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+        EXPECT_TRUE(game.Answers.Shown.empty()) << game.Report();  // a new slot: no question
+        ASSERT_FALSE(game.Forms.Shown.empty());
+        EXPECT_EQ(game.Forms.Shown.back().ClosedBy, "OkButton");
+        EXPECT_TRUE(fs::exists(demo + "/SaveData/SaveData2.svd"));
+        EXPECT_TRUE(fs::exists(demo + "/SaveData/QuickSaveData0.svd"));
+
+        // The frames from a little after the load on are those from as long after the save.
+        // Frames that present nothing (the opening frames of the screens, the frame of a quick
+        // load) make the presents in between a few fewer than the frames.
+        auto same = [&](int64_t after, int64_t again, int64_t from, int64_t to) {
+            for (int64_t fewer = 0; fewer <= 6; ++fewer) {
+                bool all = true;
+                for (int64_t k = from; k < to && all; ++k)
+                    all = frames.count(after + k) && frames.count(again - fewer + k) &&
+                          frames[after + k] == frames[again - fewer + k];
+                if (all) return true;
+            }
+            return false;
+        };
+        EXPECT_TRUE(same(save, load, 8, 28));
+        EXPECT_TRUE(same(quick, quickLoad, 2, 22));
+        // Frames before the load are not those before the save (the load screen shows the save).
+        EXPECT_FALSE(same(save - 30, load - 30, 8, 28));
+    }
+    FileSystem::SetRoot(oldRoot);
+}
+
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
     const std::string dir = TestData::ScratchDir();
     fs::create_directories(dir + "/GameData");

@@ -32,7 +32,10 @@ const char kHelp[] =
     "      in its four states), System/Menu/menu_*.png (the menu's panel and button faces) and,\n"
     "      for the back-log screen, System/Log/voice.png (the voice icon), System/Log/hana.png\n"
     "      and sora.png (the characters' faces) and System/Log/thumb.png and track.png (a\n"
-    "      vertical bar).\n"
+    "      vertical bar), and for the save and load screens image/fs_slot.png and\n"
+    "      image/fs_button.png (a slot and a small button in their four states) and\n"
+    "      System/FileSelect/fs_*.png (the small buttons' faces, the empty slot's picture and\n"
+    "      the newest save's mark).\n"
     "  kelpaint --help\n"
     "\n"
     "Exit codes: 0 success, 1 a picture could not be written, 2 wrong usage.\n";
@@ -115,6 +118,10 @@ struct TGlyph {
     const char* Rows[7];
 };
 const TGlyph kGlyphs[] = {
+    {'1', {"..#..", ".##..", "..#..", "..#..", "..#..", "..#..", ".###."}},
+    {'2', {".###.", "#...#", "....#", "...#.", "..#..", ".#...", "#####"}},
+    {'3', {"####.", "....#", "....#", ".###.", "....#", "....#", "####."}},
+    {'4', {"...#.", "..##.", ".#.#.", "#..#.", "#####", "...#.", "...#."}},
     {'A', {".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
     {'C', {".####", "#....", "#....", "#....", "#....", "#....", ".####"}},
     {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
@@ -133,6 +140,7 @@ const TGlyph kGlyphs[] = {
     {'T', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."}},
     {'U', {"#...#", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."}},
     {'V', {"#...#", "#...#", "#...#", "#...#", "#...#", ".#.#.", "..#.."}},
+    {'W', {"#...#", "#...#", "#...#", "#.#.#", "#.#.#", "##.##", "#...#"}},
     {'X', {"#...#", "#...#", ".#.#.", "..#..", ".#.#.", "#...#", "#...#"}},
     {'Y', {"#...#", "#...#", ".#.#.", "..#..", "..#..", "..#..", "..#.."}},
 };
@@ -270,6 +278,36 @@ TPicture MenuButton(const std::string& label) {
     return p;
 }
 
+// A slot of the save and load screens, 370 x 130, in the four states of a button: a frame with
+// room for the thumbnail at the left (the text is typed at the right).
+TPicture SlotButton() {
+    TPicture p(370, 520);
+    const uint32_t frame[] = {0xC0E8D8FF, 0xFFFFE9A8, 0x80A0A0B0, 0xFFFFE9A8};
+    const uint32_t face[] = {0xE0241A48, 0xFF4A2C68, 0xC0303038, 0xFF6A3C78};
+    for (int s = 0; s < 4; ++s) {
+        const int y = s * 130;
+        p.RoundRect(2, y + 2, 366, 126, 14, frame[s]);
+        p.RoundRect(6, y + 6, 358, 118, 11, face[s]);
+        p.Rect(8, y + 4, 164, 122, 0xFF101018);
+    }
+    return p;
+}
+
+// A small button of the save and load screens, 170 x 48, in four states.
+TPicture SmallButton(const std::string& label) {
+    TPicture p(170, 192);
+    const uint32_t frame[] = {0xC0E8D8FF, 0xFFFFE9A8, 0x80A0A0B0, 0xFFFFE9A8};
+    const uint32_t face[] = {0xE0241A48, 0xFF6A3C78, 0xC0303038, 0xFF6A3C78};
+    const uint32_t text[] = {0xFFE8D8FF, 0xFFFFFFFF, 0xFF808088, 0xFFFFE9A8};
+    for (int s = 0; s < 4; ++s) {
+        const int y = s * 48;
+        p.RoundRect(2, y + 2, 166, 44, 12, frame[s]);
+        p.RoundRect(5, y + 5, 160, 38, 10, face[s]);
+        p.TextCentred(85, y + 17, label, 2, text[s]);
+    }
+    return p;
+}
+
 // A character's face for the back-log: hair around a round face, 48 x 48.
 TPicture Face(uint32_t hair, uint32_t accent) {
     TPicture p(48, 48);
@@ -385,6 +423,21 @@ int main(int argc, char** argv) {
     ok = ok && Write(log / "voice.png", voice) && Write(log / "hana.png", Face(0xFF5A3020, 0xFFE86A8A)) &&
          Write(log / "sora.png", Face(0xFF20283A, 0xFF4A78C8)) && Write(log / "thumb.png", thumb2) &&
          Write(log / "track.png", track2);
+    // The save and load screens: the slots and the small buttons (faces of the button animations
+    // fs_slot.b and fs_button.b), the picture of an empty slot and the mark of the newest save.
+    const fs::path files = out / "System" / "FileSelect";
+    TPicture noData(160, 120, 0xFF202030), mark(56, 24);
+    noData.TextCentred(80, 53, "NO DATA", 2, 0xFF808090);
+    mark.RoundRect(0, 0, 56, 24, 8, 0xFFFFE9A8);
+    mark.TextCentred(28, 5, "NEW", 2, 0xFF6A3C78);
+    ok = ok && Write(image / "fs_slot.png", SlotButton()) && Write(image / "fs_button.png", SmallButton("")) &&
+         Write(files / "fs_nodata.png", noData) && Write(files / "fs_new.png", mark);
+    for (const char* label : {"1", "2", "3", "4", "RETURN", "DELETE", "QUICK SAVE", "QUICK LOAD"}) {
+        std::string file = "fs_" + std::string(label) + ".png";
+        std::replace(file.begin(), file.end(), ' ', '_');
+        std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
+        ok = ok && Write(files / file, SmallButton(label));
+    }
     constexpr int kSparkleFrames = 12;
     for (int k = 0; ok && k < kSparkleFrames; ++k) {
         char name[32];
