@@ -18,6 +18,7 @@
 #include "script/KelScriptLib.h"
 #include "shell/KelQuickLoad.h"
 #include "shell/KelSystemLib.h"
+#include "shell/ScreenLayout.h"
 
 using KelSystemLib::ReplaceMarker;
 
@@ -31,36 +32,10 @@ KelFileSelect::TRenameCall RenameCall = [](std::string_view from, std::string_vi
     return FileSystem::RenameFile(from, to);
 };
 
-// The layout's key=value lines; lists lower-cased.
-class TLayout {
-public:
-    explicit TLayout(const TStringList& lines) : Lines(lines) {}
-    std::string Text(const std::string& key) const { return Lines.Values(key); }
-    std::string Value(const std::string& key) const { return ClassLib::LowerAscii(Lines.Values(key)); }
-    std::vector<std::string> List(const std::string& key) const {
-        return uMisc::SplitString(",", Value(key), true, true, 8)->Items;
-    }
-    static int32_t Number(const std::string& text) {
-        int64_t v = 0;
-        if (text.find('$') != std::string::npos || !uMisc::TryStrToInt(text, 32, uMisc::THexPrefix::Dollar, v))
-            return 0;
-        return static_cast<int32_t>(v);
-    }
-    int32_t Number(const std::string& key, int index) const { return Number(List(key)[static_cast<size_t>(index)]); }
-    int32_t Int(const std::string& key) const { return Number(Value(key)); }
-    uint32_t Color(const std::string& key) const {
-        int64_t v = 0;
-        return uMisc::TryStrToInt(Value(key), 32, uMisc::THexPrefix::Dollar, v) ? static_cast<uint32_t>(v) : 0;
-    }
-    // A layout describes at most one item a line: a larger count would add items that show nothing.
-    int32_t Count(const std::string& key) const { return std::clamp(Int(key), 0, Lines.Count()); }
-
-private:
-    const TStringList& Lines;
-};
+using TLayout = TScreenLayout;
 
 std::string Key(const char* family, size_t i, const char* field) {
-    return std::string(family) + "[" + std::to_string(i) + "]." + field;
+    return TScreenLayout::Key(family, i, field);
 }
 
 void SetSound(TImageLib& item, TSound* sound) {

@@ -13,6 +13,7 @@
 #include "platform/Encoding.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelScriptLib.h"
+#include "shell/ScreenLayout.h"
 
 using namespace KelMenuLib;
 
@@ -86,37 +87,10 @@ bool AnyQuickSave() {
     return false;
 }
 
-// The layout's key=value lines, values lower-cased.
-class TLayout {
-public:
-    explicit TLayout(const TStringList& lines) : Lines(lines) {}
-    std::string Value(const std::string& key) const { return ClassLib::LowerAscii(Lines.Values(key)); }
-    // At least 8 items.
-    std::vector<std::string> List(const std::string& key) const {
-        return uMisc::SplitString(",", Value(key), true, true, 8)->Items;
-    }
-    static int32_t Number(const std::string& text) {
-        int64_t v = 0;
-        if (text.find('$') != std::string::npos || !uMisc::TryStrToInt(text, 32, uMisc::THexPrefix::Dollar, v))
-            return 0;
-        return static_cast<int32_t>(v);
-    }
-    int32_t Number(const std::string& key, int index) const { return Number(List(key)[static_cast<size_t>(index)]); }
-    int32_t Int(const std::string& key) const { return Number(Value(key)); }
-    uint32_t Color(const std::string& key) const {
-        int64_t v = 0;
-        return uMisc::TryStrToInt(Value(key), 32, uMisc::THexPrefix::Dollar, v) ? static_cast<uint32_t>(v) : 0;
-    }
-    // A count of items: a layout describes at most one item a line, so a larger count adds only
-    // items that would show nothing; they are not made.
-    int32_t Count(const std::string& key) const { return std::clamp(Int(key), 0, Lines.Count()); }
-
-private:
-    const TStringList& Lines;
-};
+using TLayout = TScreenLayout;
 
 std::string Key(const char* family, size_t i, const char* field) {
-    return std::string(family) + "[" + std::to_string(i) + "]." + field;
+    return TScreenLayout::Key(family, i, field);
 }
 
 // Loads, places and shows one item of the layout.

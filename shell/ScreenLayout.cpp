@@ -1,0 +1,32 @@
+#include "shell/ScreenLayout.h"
+
+#include <algorithm>
+
+#include "foundation/uMisc.h"
+
+std::string TScreenLayout::Value(const std::string& key) const {
+    return ClassLib::LowerAscii(Lines.Values(key));
+}
+
+std::vector<std::string> TScreenLayout::List(const std::string& key) const {
+    return uMisc::SplitString(",", Value(key), true, true, 8)->Items;
+}
+
+int32_t TScreenLayout::Number(const std::string& text) {
+    int64_t v = 0;
+    if (text.find('$') != std::string::npos || !uMisc::TryStrToInt(text, 32, uMisc::THexPrefix::Dollar, v)) return 0;
+    return static_cast<int32_t>(v);
+}
+
+uint32_t TScreenLayout::Color(const std::string& key) const {
+    int64_t v = 0;
+    return uMisc::TryStrToInt(Value(key), 32, uMisc::THexPrefix::Dollar, v) ? static_cast<uint32_t>(v) : 0;
+}
+
+int32_t TScreenLayout::Count(const std::string& key) const {
+    return std::clamp(Int(key), 0, Lines.Count());
+}
+
+std::string TScreenLayout::Key(const char* family, size_t i, const char* field) {
+    return std::string(family) + "[" + std::to_string(i) + "]." + field;
+}
