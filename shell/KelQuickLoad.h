@@ -1,7 +1,7 @@
 // Quick saves: a ring of numbered save files, "SaveData\QuickSaveData0.svd" up to the
-// "QuickSaveCount" setting less one. NextQuickSaveFile picks the file the next quick save
-// overwrites (the first slot without a file, else the slot with the oldest save date, the lowest
-// slot among equal dates; a file that does not read is never picked). TQuickLoadForm is the small
+// "QuickSaveCount" setting less one. NextQuickSaveFile picks where the next quick save goes: a
+// free slot when there is one (the lowest), otherwise the one saved longest ago (the lowest of
+// those saved at the same moment); a file that does not read is never picked. TQuickLoadForm is the small
 // modal window that lists the slots newest first and lets the player pick one to load.
 //
 // Both only choose a name without folder; saving and loading are the caller's.
