@@ -1,6 +1,6 @@
 // One outside library bound by path. The engine names its libraries the Windows way
-// ("DLL\SystemInfo.dll"); here such a name is tried as written and then with ".so" in place of
-// ".dll", and the file is loaded with every symbol resolved at once and kept private to it.
+// ("DLL\SystemInfo.dll"); the native-library layer finds and loads the file this system can use
+// (the ".so" of such a name first) with every symbol resolved at once and kept private to it.
 // A subclass looks its exports up in Bind.
 #pragma once
 

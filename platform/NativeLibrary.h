@@ -5,8 +5,13 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace NativeLibrary {
+
+// The names an engine path stands for, in the order they are tried: for a ".dll" name the same
+// name ending in ".so" first, then the name as written.
+std::vector<std::string> Candidates(std::string_view enginePath);
 
 // Host path of the library file an engine path names, each segment found without regard to ASCII
 // case: below hostBase for a relative path, from the file-system root for one that starts with a
@@ -19,6 +24,11 @@ std::string Expand(std::string_view enginePath, const std::string& hostBase);
 // dlopen with every symbol bound at once and kept local; null when it fails, with the dynamic
 // loader's own reason (dlerror) in *error when it is given.
 void* Open(const std::string& hostPath, std::string* error = nullptr);
+// Opens the first candidate that is a file and loads, by its absolute path; a candidate that does
+// not load (a Windows file under the ".dll" name) gives way to the next. On success *loaded is the
+// absolute host path. On failure, null, and *error names the file with the loader's reason, or
+// the file this system would load with "no such library" when no candidate is a file.
+void* Load(std::string_view enginePath, const std::string& hostBase, std::string* loaded, std::string* error);
 void* Symbol(void* handle, const char* name);  // null when the library does not export it
 void Close(void* handle);                      // null is allowed
 

@@ -94,6 +94,21 @@ TEST_F(DLLObjectTest, TheSystemInformationLibraryAnswersByKey) {
     EXPECT_NE(drives.find('/'), std::string::npos);
     EXPECT_FALSE(info.GetInfo("DRIVE,Total,/").empty());
 }
+
+// The ".so" of a ".dll" name is tried first; one that does not load gives way to the name as
+// written, and the reason of the first failure is kept when neither loads.
+TEST_F(DLLObjectTest, AnUnloadableSoGivesWayToTheNameAsWritten) {
+    std::ofstream(Folder + "/dll/systeminfo.so") << "not a library";
+    TDllSystemInfo broken;
+    EXPECT_FALSE(broken.LoadDLL("DLL\\SystemInfo.dll"));
+    EXPECT_NE(broken.LoadError.find("systeminfo.so: "), std::string::npos) << broken.LoadError;
+
+    std::filesystem::copy_file(KEL_SYSTEMINFO_LIBRARY, Folder + "/dll/SystemInfo.dll");
+    TDllSystemInfo info;
+    ASSERT_TRUE(info.LoadDLL("DLL\\SystemInfo.dll")) << info.LoadError;
+    EXPECT_NE(info.ModuleFileName.find("SystemInfo.dll"), std::string::npos);
+    EXPECT_NE(info.Get, nullptr);
+}
 #endif
 
 TEST(MiscWinTest, MixingKeepsValuesApartAndIdentifiersAreHex) {
