@@ -46,7 +46,7 @@ THashFilePack::THashFilePack(const std::string& baseName, bool keepOpen)
         PackValue = std::make_unique<TFilePack>(PackName, keepOpen);
         if (PackValue->Invalid() || !PackValue->Opened()) {
             BadFlag = true;
-            FailureText = PackName + ": " + PackValue->Failure();
+            FailureText = PackName + ": " + PackValue->Error();
         }
     }
 }
@@ -108,7 +108,7 @@ bool OpenPacks(const std::string& dataRoot, std::string* failure) {
         auto pack = std::make_unique<THashFilePack>(name, true);
         // A damaged pack stops the set at once: running on without it would show older data.
         if (pack->Bad()) {
-            if (failure) *failure = pack->Failure();
+            if (failure) *failure = pack->Error();
             return false;
         }
         pack->Pack()->ErrorProc = PackChecksumError;

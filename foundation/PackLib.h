@@ -30,7 +30,7 @@ public:
     std::unique_ptr<TMemoryStream> Read(std::string_view name);
 
     bool Bad() const { return BadFlag; }
-    const std::string& Failure() const { return FailureText; }  // why it is bad: file and reason
+    const std::string& Error() const { return FailureText; }  // why it is bad: file and reason
     TFilePack* Pack() const { return PackValue.get(); }
     THashTable* NameTable() const { return NameTableValue.get(); }
     const std::string& NameTableFileName() const { return HashName; }

@@ -152,7 +152,7 @@ bool TDDSD7::InitializeSound() {
         return false;
     }
     IsInitialized = true;
-    const std::string silence = AudioDevice->SilenceReason();
+    const std::string silence = AudioDevice->Error();
     if (!silence.empty())
         ErrorLogLib::WriteErrorLog("サウンドデバイスを開けないため、音は出ません: "_sj + Encoding::Utf8ToSjis(silence));
     SetPrimaryFormat(AudioMixer::kRate, AudioMixer::kBits, true);

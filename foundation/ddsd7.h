@@ -123,7 +123,7 @@ public:
     // could be opened is no failure: its reason goes to the error log once.
     bool InitializeSound();
     bool Initialized() const { return IsInitialized; }
-    const std::string& OpenError() const { return OpenFailure; }
+    const std::string& Error() const { return OpenFailure; }
     IAudioDevice* Device() const { return AudioDevice; }
 
     // Channel n, 0 <= n < channel count; otherwise a logged failure and null.

@@ -10,12 +10,12 @@ TDLLObject::~TDLLObject() {
 
 bool TDLLObject::LoadDLL(const std::string& path) {
     if (Module) {
-        LoadError = "a library is loaded already";
+        ErrorText = "a library is loaded already";
         return false;
     }
     std::string full;
-    LoadError.clear();
-    Module = NativeLibrary::Load(path, FileSystem::Root(), &full, &LoadError);
+    ErrorText.clear();
+    Module = NativeLibrary::Load(path, FileSystem::Root(), &full, &ErrorText);
     if (!Module) return false;
     ModuleFileName = Encoding::Utf8ToSjis(full).substr(0, 255);
     return Bind();

@@ -16,7 +16,7 @@ public:
 
     // Loads the library at an engine path (relative paths start at the file-system root, the
     // program's folder) when nothing is loaded yet, then returns what Bind says. False when a
-    // library was loaded before, no candidate file exists or loading fails; LoadError then says
+    // library was loaded before, no candidate file exists or loading fails; Error() then says
     // why.
     bool LoadDLL(const std::string& path);
 
@@ -36,5 +36,7 @@ public:
     void* Module = nullptr;      // null while nothing is loaded
     std::string ModuleFileName;  // Shift-JIS host path of the loaded file, at most 255 bytes
     int32_t Reserved = 0;
-    std::string LoadError;  // why the last LoadDLL failed; empty after a success
+    // Why the last LoadDLL failed; empty after a success.
+    const std::string& Error() const { return ErrorText; }
+    std::string ErrorText;
 };

@@ -55,7 +55,7 @@ public:
 
     // Reads the trailer and the index. False, with the invalid flag set, for an unknown trailer or
     // a wrong signature; false as well for a file that cannot be opened or read and for an index
-    // that does not fit between its offset and the name table or trailer. Failure() says why.
+    // that does not fit between its offset and the name table or trailer. Error() says why.
     // An embedded name table that does not load is left empty (look-ups search the index), and a
     // record whose bytes lie outside the file fails only when that entry is read.
     bool Open(const std::string& fileName);
@@ -82,7 +82,7 @@ public:
     THashTable* EmbeddedNameTable() const { return NameTable.get(); }
     const std::string& FileName() const { return FileNameValue; }
     // Why the last Open failed (with the offset concerned), or empty.
-    const std::string& Failure() const { return FailureText; }
+    const std::string& Error() const { return FailureText; }
 
     TErrorProc ErrorProc;  // called with the entry name on a checksum mismatch
     bool Verify = false;

@@ -593,26 +593,26 @@ bool TABMPSound10::LoadFromStream(TStream& stream) {
 
 bool TAnimationBMP::LoadFromStream(TStream* stream, const std::string& fileName) {
     if (!stream) return false;
-    LoadError.clear();
+    ErrorText.clear();
     const std::string ext = ARGB8888Lib::ExtensionOf(fileName);
     bool loaded = false;
     if (ext == ".b") {
         const int64_t start = stream->Position();
         loaded = LoadABMP11(*stream, fileName) || (stream->SetPosition(start), LoadABMP10(*stream, fileName)) ||
                  (stream->SetPosition(start), LoadABMP7(*stream, fileName));
-        if (!loaded && LoadError.empty()) LoadError = "not an animation: no tag abmp11, abmp10 or ABMP7";
+        if (!loaded && ErrorText.empty()) ErrorText = "not an animation: no tag abmp11, abmp10 or ABMP7";
     } else if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".m" || ext == ".argb") {
         loaded = LoadPicture(*stream, fileName);
-        if (!loaded && LoadError.empty()) LoadError = "the picture cannot be read";
+        if (!loaded && ErrorText.empty()) ErrorText = "the picture cannot be read";
     } else {
-        LoadError = "not an animation or picture: \"" + ext + "\"";
+        ErrorText = "not an animation or picture: \"" + ext + "\"";
         return false;
     }
     if (!loaded) {
         // Nothing half-loaded stays behind.
-        const std::string reason = fileName + ": " + LoadError;
+        const std::string reason = fileName + ": " + ErrorText;
         Clear();
-        LoadError = reason;
+        ErrorText = reason;
     }
     return loaded;
 }
@@ -620,7 +620,7 @@ bool TAnimationBMP::LoadFromStream(TStream* stream, const std::string& fileName)
 bool TAnimationBMP::LoadFromFile(const std::string& fileName) {
     const std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(fileName);
     if (!stream) {
-        LoadError = fileName + ": cannot be read";
+        ErrorText = fileName + ": cannot be read";
         return false;
     }
     return LoadFromStream(stream.get(), fileName);
@@ -697,5 +697,5 @@ bool TAnimationBMP::LoadImageData(int32_t i, TStream* stream, const std::string&
 }
 
 void TAnimationBMP::LoadFailed(const std::string& reason) {
-    if (LoadError.empty()) LoadError = reason;
+    if (ErrorText.empty()) ErrorText = reason;
 }

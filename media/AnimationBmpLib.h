@@ -29,7 +29,7 @@
 // imported into the same tree (AnimationBmpImport.cpp describes it).
 //
 // Loading checks every size and count against the bytes that remain. A damaged file fails as a
-// whole and leaves the animation empty, with the reason in LastError; an embedded picture that
+// whole and leaves the animation empty, with the reason in Error(); an embedded picture that
 // cannot be decoded, or a nested animation that does not load, only leaves its own record empty.
 // Nested animations load down to a depth of 8 below the file loaded first; deeper ones load
 // nothing.
@@ -440,7 +440,7 @@ public:
     // ".png", ".argb", ".m") from the stream's position; the extension of fileName decides, and a
     // ".b" file takes its name from fileName without the extension (the cache keys of its media
     // start with it). False for a nil stream, another extension, or a file that does not load
-    // (LastError says why; the animation is then empty).
+    // (Error() says why; the animation is then empty).
     bool LoadFromStream(TStream* stream, const std::string& fileName);
     // The same for a file read through the pack set.
     bool LoadFromFile(const std::string& fileName);
@@ -450,7 +450,7 @@ public:
     // Replaces embedded image i with the picture in the stream (TABMPImageData10::LoadImage);
     // false for a nil stream or an i outside the records.
     bool LoadImageData(int32_t i, TStream* stream, const std::string& name);
-    const std::string& LastError() const { return LoadError; }
+    const std::string& Error() const { return ErrorText; }
 
     // ---- motions ----
     // Starts motion i (ignored for an index outside the motions): every layer at the time of its
@@ -542,6 +542,6 @@ private:
     static constexpr int64_t kNestedLayerBudget = 8192;
     int64_t* NestedBudget = nullptr;  // the outermost animation's BudgetLeft
     int64_t BudgetLeft = 0;
-    std::string LoadError;
+    std::string ErrorText;
     bool HitLayers = false;
 };

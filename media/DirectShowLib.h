@@ -93,7 +93,7 @@ public:
     // end); true when it has. For tests and the headless runner.
     bool WaitDecoded(uint32_t timeoutMs);
     // Why the open file does not decode, or failed while decoding; empty when it does.
-    const std::string& Failure() const { return Reason; }
+    const std::string& Error() const { return Reason; }
 
     // ---- state ----
     bool Opened = false;   // a file has been opened (decodable or not)

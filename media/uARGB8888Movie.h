@@ -21,7 +21,7 @@ public:
 
     // Copies size bytes from the stream's position (no more than it holds) and opens them as a
     // movie, showing its first picture. False for a nullptr stream and for a movie that cannot
-    // be opened (Movie->LastError() says why); the image is then empty.
+    // be opened (Movie->Error() says why); the image is then empty.
     bool LoadFromStream(TStream* stream, int64_t size);
     // The image, showing the current frame's picture.
     TARGB8888* GetImage();

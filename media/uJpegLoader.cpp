@@ -89,13 +89,13 @@ bool TJpegLoader::LoadFromStream(TStream* stream) {
 }
 
 bool TJpegLoader::LoadFromMemory(const uint8_t* data, size_t size) {
-    LastError.clear();
+    ErrorText.clear();
     if (!data || size == 0) {
-        LastError = "JPEG: no data";
+        ErrorText = "JPEG: no data";
         return false;
     }
     if (!Decoder->Created) {
-        LastError = "JPEG: the decoder could not be created";
+        ErrorText = "JPEG: the decoder could not be created";
         return false;
     }
     return Decode(data, size);
@@ -106,7 +106,7 @@ bool TJpegLoader::Decode(const uint8_t* data, size_t size) {
     j_decompress_ptr info = &d.Info;
     if (setjmp(d.Error.Jump)) {
         jpeg_abort_decompress(info);
-        LastError = std::string("JPEG: ") + d.Error.Message;
+        ErrorText = std::string("JPEG: ") + d.Error.Message;
         return false;
     }
     jpeg_mem_src(info, data, static_cast<unsigned long>(size));
@@ -132,7 +132,7 @@ bool TJpegLoader::Decode(const uint8_t* data, size_t size) {
     const bool refused = !ImageCodecLib::SizeAllowed(width, height) || (OnSize && !OnSize(width, height, format));
     if (refused) {
         jpeg_abort_decompress(info);
-        LastError = "JPEG: picture of " + std::to_string(width) + " x " + std::to_string(height) + " refused";
+        ErrorText = "JPEG: picture of " + std::to_string(width) + " x " + std::to_string(height) + " refused";
         return false;
     }
     jpeg_start_decompress(info);
@@ -140,7 +140,7 @@ bool TJpegLoader::Decode(const uint8_t* data, size_t size) {
     const int32_t components = grey ? 1 : direct ? 4 : 3;
     if (static_cast<int32_t>(info->output_width) != width || info->output_components != components) {
         jpeg_abort_decompress(info);
-        LastError = "JPEG: unexpected output layout";
+        ErrorText = "JPEG: unexpected output layout";
         return false;
     }
     // The row buffer starts one byte into its block: the library streams rows that are aligned
@@ -151,7 +151,7 @@ bool TJpegLoader::Decode(const uint8_t* data, size_t size) {
         JSAMPROW row = direct ? OnColourRowTarget(y) : d.Row.data() + 1;
         if (jpeg_read_scanlines(info, &row, 1) != 1) {
             jpeg_abort_decompress(info);
-            LastError = "JPEG: rows missing";
+            ErrorText = "JPEG: rows missing";
             return false;
         }
         if (!direct && onRow) onRow(row, y);

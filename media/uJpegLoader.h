@@ -26,7 +26,7 @@ public:
     TJpegLoader& operator=(const TJpegLoader&) = delete;
 
     // Decodes the JPEG from the stream's position to its end. False for a nullptr or empty
-    // stream and for a picture that cannot be decoded (LastError says why).
+    // stream and for a picture that cannot be decoded (Error() says why).
     bool LoadFromStream(TStream* stream);
     // The same over bytes in memory.
     bool LoadFromMemory(const uint8_t* data, size_t size);
@@ -49,7 +49,8 @@ public:
     TDitherMode DitherMode = TDitherMode::Ordered;
 
     // Why the last picture failed: the library's own message, or ours.
-    std::string LastError;
+    const std::string& Error() const { return ErrorText; }
+    std::string ErrorText;
 
 private:
     struct TDecoder;  // the library's objects, kept out of this header

@@ -177,7 +177,7 @@ TMotionMovie::~TMotionMovie() = default;
 
 bool TMotionMovie::Fail(const std::string& why) {
     Close();
-    Error = why;
+    ErrorText = why;
     return false;
 }
 
@@ -194,7 +194,7 @@ void TMotionMovie::Close() {
     CurrentOffset = 0;
     Alpha = false;
     *Bitmap = TBitmap32();
-    Error.clear();
+    ErrorText.clear();
 }
 
 bool TMotionMovie::LoadFromStream(std::unique_ptr<TStream> stream) {
@@ -228,12 +228,12 @@ bool TMotionMovie::LoadFromStream(std::unique_ptr<TStream> stream) {
 
 bool TMotionMovie::ReadHead(int64_t offset, TMotionMovieFrame& record) {
     if (offset < 0 || offset > int64_t{MovieBlock.AreaSize} - TMotionMovieFrame::kHeadSize) {
-        Error = "movie: record offset " + std::to_string(offset) + " outside the frame area";
+        ErrorText = "movie: record offset " + std::to_string(offset) + " outside the frame area";
         return false;
     }
     Stream->SetPosition(AreaStart + offset);
     if (!record.LoadHeadFromStream(*Stream)) {
-        Error = "movie: record" + At(AreaStart + offset) + " cut short";
+        ErrorText = "movie: record" + At(AreaStart + offset) + " cut short";
         return false;
     }
     return true;
@@ -284,14 +284,14 @@ void TMotionMovie::SetFrame(int32_t frame) {
         if (!ReadHead(offset, record)) return;
         const int32_t step = at < target ? record.Next : record.Back;
         if (step == 0) {
-            Error = "movie: record" + At(AreaStart + offset) + " links to itself";
+            ErrorText = "movie: record" + At(AreaStart + offset) + " links to itself";
             return;
         }
         offset += step;
         at += at < target ? 1 : -1;
     }
     if (offset < 0 || offset > int64_t{MovieBlock.AreaSize} - TMotionMovieFrame::kHeadSize) {
-        Error = "movie: frame " + std::to_string(target) + " lies outside the frame area";
+        ErrorText = "movie: frame " + std::to_string(target) + " lies outside the frame area";
         return;
     }
     Current = target;
@@ -318,7 +318,7 @@ TBitmap32* TMotionMovie::GetImage() {
     if (!ReadHead(offset, record)) return Bitmap.get();
     for (int32_t hops = 0; record.Link != 0; ++hops) {
         if (hops >= count) {
-            Error = "movie: picture links of frame " + std::to_string(Current) + " run in a circle";
+            ErrorText = "movie: picture links of frame " + std::to_string(Current) + " run in a circle";
             return Bitmap.get();
         }
         offset += record.Link;
@@ -327,8 +327,8 @@ TBitmap32* TMotionMovie::GetImage() {
     if (record.PictureId == DecodedId) return Bitmap.get();
     const int64_t room = int64_t{MovieBlock.AreaSize} - offset - TMotionMovieFrame::kHeadSize;
     if (record.DataSize < 0 || record.DataSize > room) {
-        Error = "movie: picture data of " + std::to_string(record.DataSize) + " bytes" + At(AreaStart + offset) +
-                " runs past the frame area";
+        ErrorText = "movie: picture data of " + std::to_string(record.DataSize) + " bytes" + At(AreaStart + offset) +
+                    " runs past the frame area";
         return Bitmap.get();
     }
     record.Data.resize(static_cast<size_t>(record.DataSize));
@@ -341,7 +341,7 @@ TBitmap32* TMotionMovie::GetImage() {
         std::swap(*Bitmap, *Work);
         Alpha = MoviePictureHasAlpha(record.PictureType);
     } else {
-        Error = "movie: picture" + At(AreaStart + offset) + ": " + Error;
+        ErrorText = "movie: picture" + At(AreaStart + offset) + ": " + ErrorText;
     }
     return Bitmap.get();
 }
@@ -355,7 +355,7 @@ void TMotionMovie::Prepare(int32_t width, int32_t height) {
 bool TMotionMovie::Decode(TMotionMovieFrame& record) {
     const uint8_t* data = record.Data.data();
     const auto size = static_cast<size_t>(record.DataSize);
-    Error.clear();
+    ErrorText.clear();
     switch (static_cast<TMoviePictureType>(record.PictureType)) {
         case TMoviePictureType::Jpeg:
             return DecodeJpeg(data, size, TJpegRowFormat::Bgr24, false);
@@ -377,10 +377,10 @@ bool TMotionMovie::Decode(TMotionMovieFrame& record) {
         case TMoviePictureType::Raw4444:
             return DecodeRaw(record);
         default:
-            Error = "unknown picture type " + std::to_string(record.PictureType);
+            ErrorText = "unknown picture type " + std::to_string(record.PictureType);
             return false;
     }
-    Error = "the two JPEG sizes do not fit the data";
+    ErrorText = "the two JPEG sizes do not fit the data";
     return false;
 }
 
@@ -409,7 +409,7 @@ bool TMotionMovie::DecodeJpeg(const uint8_t* data, size_t size, TJpegRowFormat f
     };
     const bool ok = Jpeg.LoadFromMemory(data, size);
     Jpeg.OnSize = nullptr;  // it refers to this call's state
-    if (!ok) Error = refused ? "JPEG of the wrong kind or size for its picture type" : Jpeg.LastError;
+    if (!ok) ErrorText = refused ? "JPEG of the wrong kind or size for its picture type" : Jpeg.Error();
     return ok;
 }
 
@@ -417,7 +417,7 @@ bool TMotionMovie::DecodeRaw(const TMotionMovieFrame& record) {
     const auto type = static_cast<TMoviePictureType>(record.PictureType);
     const size_t size = record.Data.size();
     if (size < 8) {
-        Error = "raw picture without its size";
+        ErrorText = "raw picture without its size";
         return false;
     }
     const uint8_t* data = record.Data.data();
@@ -425,7 +425,8 @@ bool TMotionMovie::DecodeRaw(const TMotionMovieFrame& record) {
     const uint64_t bytesPerPixel = type == TMoviePictureType::Raw24 ? 3 : type == TMoviePictureType::Raw32 ? 4 : 2;
     if (width == 0 || height == 0 || !ImageCodecLib::SizeAllowed(width, height) ||
         uint64_t{width} * height * bytesPerPixel > size - 8) {
-        Error = "raw picture of " + std::to_string(width) + " x " + std::to_string(height) + " does not fit its data";
+        ErrorText =
+            "raw picture of " + std::to_string(width) + " x " + std::to_string(height) + " does not fit its data";
         return false;
     }
     Prepare(static_cast<int32_t>(width), static_cast<int32_t>(height));

@@ -139,7 +139,7 @@ public:
     int32_t DecodedPictureId() const { return DecodedId; }
     bool HasAlpha() const { return Alpha; }
     // Why the last load, step or picture failed (kept until the next failure or load).
-    const std::string& LastError() const { return Error; }
+    const std::string& Error() const { return ErrorText; }
 
     TMotionMovieFileHeadder Header;
     TMotionMovieSound Sound;
@@ -173,5 +173,5 @@ private:
     // so a failure half-way leaves the shown one untouched. The shown bitmap keeps its address.
     std::unique_ptr<TBitmap32> Bitmap;
     std::unique_ptr<TBitmap32> Work;
-    std::string Error;
+    std::string ErrorText;
 };

@@ -479,7 +479,7 @@ bool TKelGraphic::ReadCapture(TStream& stream, TARGB8888& into, const char* name
     uint32_t size = 0;
     if (!uMisc::ReadStreamString(&stream, captureName) || !LittleEndian::Read32(stream, size) ||
         size > static_cast<uint64_t>(stream.Remaining())) {
-        LoadError = std::string(name) + " at offset " + std::to_string(at) + ": the stream ends early";
+        ErrorText = std::string(name) + " at offset " + std::to_string(at) + ": the stream ends early";
         return false;
     }
     TMemoryStream jpeg;
@@ -493,7 +493,7 @@ bool TKelGraphic::ReadCapture(TStream& stream, TARGB8888& into, const char* name
     } catch (const EImageLoadError&) {
     }
     if (!read) {
-        LoadError = std::string(name) + " at offset " + std::to_string(at) + ": not a JPEG picture";
+        ErrorText = std::string(name) + " at offset " + std::to_string(at) + ": not a JPEG picture";
         return false;
     }
     picture.Draw(&into, 0, 0, 0, 0, picture.Width(), picture.Height());
@@ -501,18 +501,18 @@ bool TKelGraphic::ReadCapture(TStream& stream, TARGB8888& into, const char* name
 }
 
 bool TKelGraphic::LoadFromStream(TStream& stream) {
-    LoadError.clear();
+    ErrorText.clear();
     Clear();
     TKelGraphicRecord record;
     const int64_t at = stream.Position();
     if (!record.Read(stream)) {
-        LoadError = "the record at offset " + std::to_string(at) + " ends early";
+        ErrorText = "the record at offset " + std::to_string(at) + " ends early";
         return false;
     }
     Record = record;
     if (const int64_t imageAt = stream.Position(); !TransitionImage->LoadFromStream(&stream)) {
         Clear();
-        LoadError = "the transition image at offset " + std::to_string(imageAt) + " is damaged or ends early";
+        ErrorText = "the transition image at offset " + std::to_string(imageAt) + " is damaged or ends early";
         return false;
     }
     TARGB8888* frame = Cells->FrameBuffer.get();
@@ -520,9 +520,9 @@ bool TKelGraphic::LoadFromStream(TStream& stream) {
     frame->FillRect(0, 0, frame->Width(), frame->Height(), kOpaqueBlack);
     if ((record.Flags[kCaptureFlag] && !ReadCapture(stream, *HeldPicture, "Capture.jpg")) ||
         (record.Flags[kBufferFlag] && !ReadCapture(stream, *frame, "Buffer.jpg"))) {
-        const std::string reason = LoadError;
+        const std::string reason = ErrorText;
         Clear();
-        LoadError = reason;
+        ErrorText = reason;
         return false;
     }
     if (record.Kind == tkRuleIn || record.Kind == tkRuleOut) LoadRuleImage(record.TransitionFile);

@@ -147,7 +147,7 @@ public:
     bool SaveScreenshot(TStream& stream);
     // False, with nothing written, when a capture cannot be encoded.
     bool SaveToStream(TStream& stream);
-    // False when the stream is damaged or too short; the reason stays in LoadError and the
+    // False when the stream is damaged or too short; the reason stays in Error() and the
     // compositor is left cleared.
     bool LoadFromStream(TStream& stream);
     void Nop() {}
@@ -172,7 +172,8 @@ public:
     std::unique_ptr<TARGB8888CellDraw> Cells;
     // The screen object that plays an animation transition; shown only while one runs.
     ImageLib::TPtr<TImageLib> TransitionImage;
-    std::string LoadError;
+    const std::string& Error() const { return ErrorText; }
+    std::string ErrorText;
 
 private:
     void SetKind(uint8_t kind);

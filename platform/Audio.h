@@ -54,7 +54,7 @@ public:
     virtual bool Open(std::string& error) = 0;
     // Why this run is silent although Open succeeded (a stand-in output took the place of a
     // device that could not be opened); empty when the output is heard.
-    virtual std::string SilenceReason() const = 0;
+    virtual std::string Error() const = 0;
     // Closes the output. The number of buffers still held, which is 0 when the engine released
     // all of them.
     virtual uint32_t Close() = 0;

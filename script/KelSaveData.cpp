@@ -141,7 +141,7 @@ bool TKelSaveData::SaveToFile(const std::string& enginePath, bool scrambled, boo
 bool TKelSaveData::LoadFromFile(const std::string& enginePath, bool withThumbnail, bool withBody) {
     std::string bytes;
     if (enginePath.empty() || !FileSystem::FileExists(enginePath) || !FileSystem::ReadFile(enginePath, bytes)) {
-        LoadError = "cannot read " + enginePath;
+        ErrorText = "cannot read " + enginePath;
         return false;
     }
     TMemoryStream stream(bytes);
@@ -150,7 +150,7 @@ bool TKelSaveData::LoadFromFile(const std::string& enginePath, bool withThumbnai
 
 bool TKelSaveData::LoadFromStream(TStream& stream, bool withBody, bool withThumbnail) {
     auto fail = [this](const char* why) {
-        LoadError = why;
+        ErrorText = why;
         return false;
     };
     std::unique_ptr<TMemoryStream> content;
@@ -193,7 +193,7 @@ bool TKelSaveData::LoadFromStream(TStream& stream, bool withBody, bool withThumb
     Header = std::move(header);
     Thumbnail = std::move(thumbnail);
     Body = std::move(body);
-    LoadError.clear();
+    ErrorText.clear();
     return true;
 }
 

@@ -77,7 +77,7 @@ public:
     bool SaveToFile(const std::string& enginePath, bool scrambled, bool compressed);
     // False when the file does not exist or LoadFromStream refuses it.
     bool LoadFromFile(const std::string& enginePath, bool withThumbnail, bool withBody);
-    // Reads the container; false, with the reason in LoadError, for a damaged or short stream,
+    // Reads the container; false, with the reason in Error(), for a damaged or short stream,
     // another magic, a check block of another key, and a body that cannot be unpacked. The flags
     // of the header decide how the body is unpacked. Without withBody the body is not kept, without
     // withThumbnail the thumbnail is skipped.
@@ -91,7 +91,8 @@ public:
     std::string Thumbnail;
     std::unique_ptr<TMemoryStream> Body;
     uint32_t Key;
-    std::string LoadError;
+    const std::string& Error() const { return ErrorText; }
+    std::string ErrorText;
 };
 
 namespace KelSaveData {

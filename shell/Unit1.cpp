@@ -273,7 +273,7 @@ void TForm1::RunStartUp() {
     SystemConfigLib::LoadPackMessageTable();
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
     if (!uDllSystemInfo::DllSystemInfoInitialize(SystemInfoLibrary)) {
-        StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->LoadError);
+        StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->Error());
         return FailKey("SystemInfoDLLERROR", true);
     }
 
@@ -320,7 +320,7 @@ void TForm1::RunStartUp() {
     // Channels bound to one static wave play its buffer together instead of copies of it.
     ddsd7::DuplicateStaticBuffers = false;
     if (!DDSD71->Initialize()) {
-        StartFailure = DDSD71->OpenError();
+        StartFailure = DDSD71->Error();
         return FailKey("DirectSoundERROR");
     }
 

@@ -24,7 +24,7 @@ public:
 
     // Succeeds unless OpenFailure holds a reason (a machine without any output).
     bool Open(std::string& error) override;
-    std::string SilenceReason() const override { return {}; }
+    std::string Error() const override { return {}; }
     uint32_t Close() override;
 
     uint32_t SetNotifyPositions(Audio::TBufferId id, const uint32_t* positions, uint32_t count) override;

@@ -23,7 +23,7 @@ public:
     TSdlAudioDevice& operator=(const TSdlAudioDevice&) = delete;
 
     bool Open(std::string& error) override;
-    std::string SilenceReason() const override { return Silence; }
+    std::string Error() const override { return Silence; }
     uint32_t Close() override;
 
     // The SDL driver the output runs on ("pulseaudio", "alsa", "dummy", ...); empty while closed.

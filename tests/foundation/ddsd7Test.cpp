@@ -74,7 +74,7 @@ public:
         IsOpen = true;
         return true;
     }
-    std::string SilenceReason() const override { return "no sound server"; }
+    std::string Error() const override { return "no sound server"; }
     uint32_t Close() override {
         std::lock_guard lock(Guard);
         IsOpen = false;
@@ -303,7 +303,7 @@ TEST_F(DDSD7Test, StartsOnlyWithAnOpenDeviceAndSaysOnceWhenSoundIsOff) {
     Device.OpenFailure = "no output";
     TDDSD7 refused(&Device);
     EXPECT_FALSE(refused.Initialize());
-    EXPECT_EQ(refused.OpenError(), "no output");
+    EXPECT_EQ(refused.Error(), "no output");
     Device.OpenFailure.clear();
 
     TDDSD7 headless(&Device);

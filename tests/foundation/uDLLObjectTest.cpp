@@ -39,12 +39,12 @@ protected:
 TEST_F(DLLObjectTest, LoadingFailsWithAReasonAndKeepsTheFirstLibrary) {
     TDllSystemInfo info;
     EXPECT_FALSE(info.LoadDLL("DLL\\SystemInfo.dll"));
-    EXPECT_NE(info.LoadError.find("no such library"), std::string::npos);
+    EXPECT_NE(info.Error().find("no such library"), std::string::npos);
 
     std::ofstream(Folder + "/dll/systeminfo.dll") << "MZ not for this system";
     EXPECT_FALSE(info.LoadDLL("DLL\\SystemInfo.dll"));
     EXPECT_EQ(info.Module, nullptr);
-    EXPECT_FALSE(info.LoadError.empty());
+    EXPECT_FALSE(info.Error().empty());
 
     // A real library without the export still binds, and answers nothing.
     std::string libc = CLibraryPath();
@@ -101,11 +101,11 @@ TEST_F(DLLObjectTest, AnUnloadableSoGivesWayToTheNameAsWritten) {
     std::ofstream(Folder + "/dll/systeminfo.so") << "not a library";
     TDllSystemInfo broken;
     EXPECT_FALSE(broken.LoadDLL("DLL\\SystemInfo.dll"));
-    EXPECT_NE(broken.LoadError.find("systeminfo.so: "), std::string::npos) << broken.LoadError;
+    EXPECT_NE(broken.Error().find("systeminfo.so: "), std::string::npos) << broken.Error();
 
     std::filesystem::copy_file(KEL_SYSTEMINFO_LIBRARY, Folder + "/dll/SystemInfo.dll");
     TDllSystemInfo info;
-    ASSERT_TRUE(info.LoadDLL("DLL\\SystemInfo.dll")) << info.LoadError;
+    ASSERT_TRUE(info.LoadDLL("DLL\\SystemInfo.dll")) << info.Error();
     EXPECT_NE(info.ModuleFileName.find("SystemInfo.dll"), std::string::npos);
     EXPECT_NE(info.Get, nullptr);
 }

@@ -207,7 +207,7 @@ TEST_F(FilePackTest, DamageDecidesBetweenRefusingThePackAndFailingOneEntry) {
         const bool opens = c.outcome == TOutcome::FirstEntryFails || c.outcome == TOutcome::Usable;
         EXPECT_EQ(pack.Opened(), opens);
         EXPECT_EQ(pack.Invalid(), c.outcome == TOutcome::Invalid);
-        EXPECT_EQ(pack.Failure().empty(), opens);
+        EXPECT_EQ(pack.Error().empty(), opens);
         if (!opens) {
             EXPECT_EQ(pack.Count(), 0u);
             EXPECT_EQ(pack.ReadByIndex(0), nullptr);
@@ -229,7 +229,7 @@ TEST_F(FilePackTest, DamageDecidesBetweenRefusingThePackAndFailingOneEntry) {
     }
     TFilePack missing(Dir + "/no-such.pack", true);
     EXPECT_FALSE(missing.Opened());
-    EXPECT_NE(missing.Failure().find("no-such.pack"), std::string::npos) << missing.Failure();
+    EXPECT_NE(missing.Error().find("no-such.pack"), std::string::npos) << missing.Error();
 }
 
 TEST_F(FilePackTest, ACorruptCompressedEntryGivesNil) {

@@ -174,7 +174,7 @@ TEST(AnimationBmpImportTest, DamagedOldFilesFail) {
         TAnimationBMP a;
         TMemoryStream stream(bytes);
         EXPECT_FALSE(a.LoadFromStream(&stream, "old.b"));
-        EXPECT_FALSE(a.LastError().empty());
+        EXPECT_FALSE(a.Error().empty());
         EXPECT_EQ(a.Version, 11);
         EXPECT_EQ(a.MotionCount(), 1);
     }

@@ -40,13 +40,13 @@ bool Fails(const std::string& bytes, std::string* reason = nullptr) {
     TAnimationBMP animation;
     TMemoryStream stream(bytes);
     const bool loaded = animation.LoadFromStream(&stream, "broken.b");
-    if (reason) *reason = animation.LastError();
+    if (reason) *reason = animation.Error();
     // Whatever was read before the damage is gone again.
     EXPECT_EQ(animation.Name, "none");
     EXPECT_EQ(animation.MotionCount(), 1);
     EXPECT_EQ(animation.Images->Count(), 1);
     EXPECT_EQ(animation.Images->Items[0]->GetImage(), nullptr);
-    return !loaded && !animation.LastError().empty();
+    return !loaded && !animation.Error().empty();
 }
 
 TEST(AnimationBmpLibTest, AWrittenFileReadsBackWhole) {

@@ -241,7 +241,7 @@ TEST_F(MoviePlayerTest, AFileThatDoesNotDecodeEndsAtOnceAndIsLoggedOnce) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(p->GetState(), mpsStopped);
     EXPECT_EQ(p->GetLength(), 0);
-    EXPECT_EQ(p->Failure(), "no such codec");
+    EXPECT_EQ(p->Error(), "no such codec");
     ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
     EXPECT_NE(ErrorLogLib::ErrorList[0].find("no such codec"), std::string::npos);
     EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // a script waiting for the end goes on
@@ -322,7 +322,7 @@ TEST_F(MoviePlayerTest, PlaysAMovieFileMadeByTheEncoders) {
     Render(20);
     EXPECT_EQ(p->GetState(), mpsStopped);
     EXPECT_EQ(p->GetPosition(), p->GetLength());
-    EXPECT_TRUE(p->Failure().empty());
+    EXPECT_TRUE(p->Error().empty());
     EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
 }
 

@@ -134,7 +134,7 @@ TEST(MovieDecoderTest, EveryPictureTypeDecodes) {
         const TBitmap32 picture = Picture(width, 5);
         for (const TCase& c : cases) {
             TOpened o = Open(MovieOf({picture}, c.PictureType));
-            ASSERT_TRUE(o.Loaded) << o.Movie->LastError();
+            ASSERT_TRUE(o.Loaded) << o.Movie->Error();
             const TBitmap32* shown = o.Movie->GetImage();
             ASSERT_NE(shown, nullptr);
             ASSERT_EQ(shown->Width, width);
@@ -276,7 +276,7 @@ TEST(MovieDecoderTest, SeeksStartAtTheNearestKeyFrame) {
             for (int32_t i = c.BrokenFrom; i < c.BrokenTo; ++i)
                 Poke32(*o.Bytes, layout.AreaStart + layout.RecordOffsets[size_t(i)], 0);
         o.Movie->SetFrame(c.Target);
-        EXPECT_EQ(Shown(*o.Movie), c.Target) << c.Target << ": " << o.Movie->LastError();
+        EXPECT_EQ(Shown(*o.Movie), c.Target) << c.Target << ": " << o.Movie->Error();
     }
 
     // Index entries with no spacing between the first two: the search runs from the first entry.
@@ -317,7 +317,7 @@ TEST(MovieDecoderTest, DamagedFilesFailCleanly) {
         c.Damage(f);
         TOpened o = Open(f);
         EXPECT_FALSE(o.Loaded) << c.What;
-        EXPECT_FALSE(o.Movie->LastError().empty()) << c.What;
+        EXPECT_FALSE(o.Movie->Error().empty()) << c.What;
         EXPECT_EQ(o.Movie->GetFrameCount(), 0) << c.What;
         o.Movie->SetTime(500);
         EXPECT_EQ(o.Movie->GetImage(), nullptr) << c.What;
@@ -372,7 +372,7 @@ TEST(MovieDecoderTest, DamagedFilesFailCleanly) {
         std::string f = c.Jpeg ? jpegFile : file;
         c.Damage(f);
         TOpened o = Open(f);
-        ASSERT_TRUE(o.Loaded) << c.What << ": " << o.Movie->LastError();
+        ASSERT_TRUE(o.Loaded) << c.What << ": " << o.Movie->Error();
         const TBitmap32* first = o.Movie->GetImage();
         ASSERT_NE(first, nullptr) << c.What;
         const std::vector<uint32_t> before = first->Pixels;
@@ -382,7 +382,7 @@ TEST(MovieDecoderTest, DamagedFilesFailCleanly) {
         EXPECT_EQ(after, first) << c.What;  // the same bitmap, showing the same picture
         EXPECT_EQ(after->Pixels, before) << c.What;
         EXPECT_EQ(o.Movie->DecodedPictureId(), c.DecodedId) << c.What;
-        EXPECT_FALSE(o.Movie->LastError().empty()) << c.What;
+        EXPECT_FALSE(o.Movie->Error().empty()) << c.What;
     }
 }
 
@@ -406,7 +406,7 @@ TEST(MovieDecoderTest, JpegLoaderRefusesWhatItCannotDecode) {
     EXPECT_FALSE(loader.LoadFromStream(&empty));
     TMemoryStream garbage(std::string(64, 'x'));
     EXPECT_FALSE(loader.LoadFromStream(&garbage));
-    EXPECT_NE(loader.LastError.find("JPEG"), std::string::npos);
+    EXPECT_NE(loader.Error().find("JPEG"), std::string::npos);
     // A four-component picture cannot become blue, green, red rows.
     TMemoryStream cmyk(ImageFixtures::WriteCmykJpeg(8, 8));
     EXPECT_FALSE(loader.LoadFromStream(&cmyk));

@@ -425,7 +425,7 @@ TEST_F(KelGraphicTest, ASaveInTheMiddleOfAWipeChangesNothingOnScreen) {
     TKelGraphic loaded;
     Start(loaded);
     saved.SetPosition(0);
-    ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.LoadError;
+    ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.Error();
     EXPECT_EQ(saved.Remaining(), 0);
     EXPECT_EQ(loaded.Kind(), tkRuleIn);
     EXPECT_EQ(loaded.Record.Elapsed, 25);
@@ -451,7 +451,7 @@ TEST_F(KelGraphicTest, AnAnimationTransitionGoesOnAfterLoading) {
     TKelGraphic loaded;
     Start(loaded);
     saved.SetPosition(0);
-    ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.LoadError;
+    ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.Error();
     EXPECT_EQ(loaded.Kind(), tkAnimIn);
     for (uint32_t p : Frame(0, 0, &loaded))
         EXPECT_TRUE(Near(p, 0xFF7F7F7F)) << std::hex << p;
@@ -494,7 +494,7 @@ TEST_F(KelGraphicTest, LoadingRefusesDamagedStreams) {
         loaded.FadeOut(100, 4);
         TMemoryStream s(c.Bytes);
         EXPECT_FALSE(loaded.LoadFromStream(s)) << c.Name;
-        EXPECT_NE(loaded.LoadError.find(c.Reason), std::string::npos) << c.Name << ": " << loaded.LoadError;
+        EXPECT_NE(loaded.Error().find(c.Reason), std::string::npos) << c.Name << ": " << loaded.Error();
         EXPECT_EQ(loaded.Kind(), tkNone) << c.Name;
     }
     TMemoryStream s(bytes);

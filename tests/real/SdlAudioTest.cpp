@@ -36,7 +36,7 @@ TEST(SdlAudioTest, WithoutADeviceTheStandInOutputPlaysInRealTime) {
         ASSERT_TRUE(sound.Initialize());
         unsetenv("SDL_AUDIODRIVER");
         EXPECT_EQ(device.DriverName(), "dummy");
-        EXPECT_NE(device.SilenceReason().find("no-such-driver"), std::string::npos) << device.SilenceReason();
+        EXPECT_NE(device.Error().find("no-such-driver"), std::string::npos) << device.Error();
         ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
         EXPECT_NE(ErrorLogLib::ErrorList[0].find("no-such-driver"), std::string::npos);
 

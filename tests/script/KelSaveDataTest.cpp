@@ -82,7 +82,7 @@ TEST(KelSaveDataTest, HeaderLayoutAndFlagsRoundTrip) {
         // The flags of the file decide how the body is unpacked.
         TKelSaveData back(kKey);
         TMemoryStream in(file);
-        ASSERT_TRUE(back.LoadFromStream(in, true, true)) << back.LoadError;
+        ASSERT_TRUE(back.LoadFromStream(in, true, true)) << back.Error();
         EXPECT_EQ(back.Body->AsString(), Body());
         EXPECT_EQ(back.Thumbnail, "BMthumb");
         EXPECT_EQ(back.Header.Descriptions[1], "two");
@@ -145,7 +145,7 @@ TEST(KelSaveDataTest, DamagedForeignAndShortFilesAreRefused) {
         TKelSaveData back(c.Key);
         TMemoryStream in(c.File);
         EXPECT_FALSE(back.LoadFromStream(in, true, true)) << c.What;
-        EXPECT_FALSE(back.LoadError.empty()) << c.What;
+        EXPECT_FALSE(back.Error().empty()) << c.What;
         EXPECT_EQ(back.Body, nullptr) << c.What;
     }
 }

@@ -306,7 +306,7 @@ TEST_F(SaveGameTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         waitpid(child, &status, 0);
 
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
-        ASSERT_TRUE(save.LoadFromFile("SaveData\\a.svd", false, true)) << kill << ": " << save.LoadError;
+        ASSERT_TRUE(save.LoadFromFile("SaveData\\a.svd", false, true)) << kill << ": " << save.Error();
         EXPECT_TRUE(save.Body->AsString() == bodies[0] || save.Body->AsString() == bodies[1]) << kill;
         for (const char* name : {"SystemData.dat", "SystemData.dat.bak"}) {
             const std::string bytes = ReadHost(Folder.Host(name));

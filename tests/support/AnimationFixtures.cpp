@@ -70,7 +70,7 @@ AnimationBmpWriter::TFile StateFile(int32_t w, int32_t h, const std::vector<std:
 std::unique_ptr<TAnimationBMP> Load(const std::string& bytes, const std::string& fileName, IAnimationSound* sound) {
     auto animation = std::make_unique<TAnimationBMP>(sound);
     TMemoryStream stream(bytes);
-    EXPECT_TRUE(animation->LoadFromStream(&stream, fileName)) << animation->LastError();
+    EXPECT_TRUE(animation->LoadFromStream(&stream, fileName)) << animation->Error();
     return animation;
 }
 

@@ -38,7 +38,7 @@ std::unique_ptr<TMotionMovie> Load(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     auto movie = std::make_unique<TMotionMovie>();
-    EXPECT_TRUE(movie->LoadFromStream(std::make_unique<TMemoryStream>(bytes))) << movie->LastError();
+    EXPECT_TRUE(movie->LoadFromStream(std::make_unique<TMemoryStream>(bytes))) << movie->Error();
     return movie;
 }
 
