@@ -824,7 +824,7 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
         const int64_t save = shown + 70, load = save + 90, quick = load + 30, quickLoad = quick + 30,
                       end = quickLoad + 40;
         std::string input;
-        for (const auto& [at, y] : {std::pair{save, 158}, std::pair{load, 218}})
+        for (const auto& [at, y] : {std::pair{save, 118}, std::pair{load, 178}})
             input += std::to_string(at - 60) + " tap 2\n" + std::to_string(at - 40) + " click 400 " +
                      std::to_string(y) + "\n" + std::to_string(at - 10) + " click 100 220\n" + std::to_string(at) +
                      " click 100 220\n";
