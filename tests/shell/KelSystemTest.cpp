@@ -889,11 +889,23 @@ TEST(KelSystemDemoTest, InputScriptFormat) {
     EXPECT_EQ(events[2].Action, "move");
     EXPECT_EQ(events[2].B, 20);
     EXPECT_EQ(events[5].Action, "dialog");
+    // An action for the settings forms names its control.
+    events.clear();
+    ASSERT_TRUE(HeadlessRunner::ParseInputScript("2 page 1\n3 set TrackBar1 -5\n4 press Button4\n", events, error));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].A, 1);
+    EXPECT_EQ(events[1].Name, "TrackBar1");
+    EXPECT_EQ(events[1].A, -5);
+    EXPECT_EQ(events[2].Action, "press");
+    EXPECT_EQ(events[2].Name, "Button4");
     for (const char* bad : {"x tap 1", "1 jump 2", "1 tap", "1 tap 300", "1 move 1", "1 wheel z",
                             // numbers out of their range, or not quite numbers
                             "9223372036854775807 up 1", "9223372036854775806 tap 1", "9223372036854775808 up 1",
                             "1 move 2147483648 0", "1 click 0 -2147483649", "1 wheel 0x80000000", "1 active 2",
-                            "1 dialog -1", "+1 up 1", "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5"}) {
+                            "1 dialog -1", "+1 up 1", "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5",
+                            // the settings forms' actions
+                            "1 page -1", "1 page", "1 set TrackBar1", "1 set TrackBar1 x", "1 set TrackBar1 0x80000000",
+                            "1 press", "1 press Button4 1"}) {
         events.clear();
         EXPECT_FALSE(HeadlessRunner::ParseInputScript(bad, events, error)) << bad;
         EXPECT_EQ(error.rfind("line 1: ", 0), 0u) << error;
