@@ -25,7 +25,9 @@
 #include "script/KelGeneralCommands.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/KelLogLib.h"
+#include "tests/support/AnimationFixtures.h"
 #include "tests/support/BackLogWalk.h"
+#include "tests/support/DemoWalk.h"
 #include "tests/support/MenuWalk.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
@@ -858,6 +860,61 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
         EXPECT_FALSE(same(save - 30, load - 30, 8, 28));
     }
     FileSystem::SetRoot(oldRoot);
+}
+
+// A player's walk through the whole demo in the runner, fed from the input script the walk makes
+// (its steps are in DemoWalk): title, lines, the choice of the sky, the menu, saving into slot 3,
+// the back-log, loading slot 3, a quick save and a quick load, the configuration dialog answered
+// with the music's volume at half, the second line, the ending and the title again. The frame of
+// every screen is written as a picture.
+TEST(KelSystemDemoTest, AWalkThroughTheWholeGameInTheRunner) {
+    const std::string source = DemoFolder();
+    ASSERT_FALSE(source.empty());
+    const std::string demo = TestData::ScratchDir();
+    fs::copy(source, demo, fs::copy_options::recursive);
+    fs::remove_all(demo + "/SaveData");
+    const DemoWalk::TResult walk = DemoWalk::PlayHeadless(demo);
+    const auto& steps = DemoWalk::Steps();
+    ASSERT_EQ(walk.Screens.size(), steps.size() - 1) << "stuck before " << steps[walk.Screens.size() + 1].Screen << "\n"
+                                                     << walk.Input << walk.Report;
+    EXPECT_NE(walk.Report.find("error log: empty"), std::string::npos) << walk.Report;
+    EXPECT_NE(walk.Report.find("route = 1\n"), std::string::npos) << walk.Report;  // the sky
+    EXPECT_NE(walk.Report.find("plays = 2\n"), std::string::npos) << walk.Report;  // the title again
+    // No question: slot 3 was empty. The quick-load window took its newest line, the configuration
+    // its answers.
+    EXPECT_EQ(walk.Report.find("dialog: "), std::string::npos) << walk.Report;
+    EXPECT_NE(walk.Report.find("form: クイックロード -> OkButton"), std::string::npos) << walk.Report;
+    EXPECT_NE(walk.Report.find("form: コンフィグ設定 -> Button4"), std::string::npos) << walk.Report;
+    EXPECT_EQ(SystemConfigLib::Config.BGMVolume, 127);  // 5 of the bar's 10 steps
+    EXPECT_TRUE(fs::exists(demo + "/SaveData/SaveData2.svd"));
+    EXPECT_TRUE(fs::exists(demo + "/SaveData/QuickSaveData0.svd"));
+
+    std::map<std::string, const DemoWalk::TScreen*> screens;
+    const std::string frames = TestData::ScratchDir();
+    for (const auto& s : walk.Screens) {
+        screens[s.Name] = &s;
+        std::vector<uint32_t> argb(s.Pixels);
+        for (uint32_t& p : argb)
+            p |= 0xFF000000u;
+        std::ofstream(frames + "/" + s.Name + ".png", std::ios::binary) << AnimationFixtures::Png(800, 600, argb);
+        EXPECT_TRUE(MenuWalk::Picture(frames + "/" + s.Name + ".png")) << s.Name;
+    }
+    auto differ = [&](const char* a, const char* b) {
+        return DemoWalk::Differences(screens.at(a)->Pixels, screens.at(b)->Pixels, screens.at(a)->Masks);
+    };
+    // The game comes back as it was after each screen and each load; the title is the title again.
+    for (const char* same : {"saved", "sky-again", "loaded", "quick-saved", "quick-loaded", "configured"})
+        EXPECT_EQ(differ(same, "sky"), 0) << same;
+    EXPECT_EQ(differ("title-again", "title"), 0);
+    // Each screen shows something of its own.
+    for (const auto& [a, b] :
+         {std::pair{"choice", "question"}, std::pair{"menu", "sky"}, std::pair{"save", "save-screen"},
+          std::pair{"back-log", "sky"}, std::pair{"load-screen", "save-screen"}, std::pair{"sky-2", "sky"},
+          std::pair{"ending", "sky-2"}})
+        EXPECT_GT(differ(a, b), 1000) << a << " " << b;
+    // Slot 3 shows the game's thumbnail on the load screen, the empty slot's picture before the save.
+    EXPECT_EQ(screens.at("save-screen")->Pixels[200 * 800 + 100], 0x202030u);
+    EXPECT_NE(screens.at("load-screen")->Pixels[200 * 800 + 100], 0x202030u);
 }
 
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
