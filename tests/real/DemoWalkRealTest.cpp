@@ -84,13 +84,19 @@ std::vector<unsigned long> ShownWindows(const std::string& scratch) {
     return ids;
 }
 
-// A window that was not among those shown before, waited for up to 10 s; 0 when none came. (The
-// names of kel's windows are Japanese, which xdotool's name patterns do not match.)
-unsigned long NewWindow(const std::vector<unsigned long>& before, const std::string& scratch) {
+// A window that was not among those shown before, of the size when one is given, waited for up to
+// 10 s; 0 when none came. (The names of kel's windows are Japanese, which xdotool's name patterns
+// do not match.)
+unsigned long NewWindow(const std::vector<unsigned long>& before, const std::string& scratch, int32_t width = 0,
+                        int32_t height = 0) {
     const auto end = SteadyClock::now() + std::chrono::seconds(10);
     while (SteadyClock::now() < end) {
-        for (unsigned long id : ShownWindows(scratch))
-            if (std::find(before.begin(), before.end(), id) == before.end()) return id;
+        for (unsigned long id : ShownWindows(scratch)) {
+            if (std::find(before.begin(), before.end(), id) != before.end()) continue;
+            std::vector<uint32_t> pixels;
+            int32_t w = 0, h = 0;
+            if (width == 0 || (XWindows::Read(id, pixels, w, h) && w == width && h == height)) return id;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return 0;
@@ -137,7 +143,7 @@ TEST(DemoWalkRealTest, TheWalkInTheProgramShowsTheRunnersScreens) {
     const std::vector<unsigned long> before = ShownWindows(scratch);
     const pid_t kel = Start({ToolRun::ToolPath("../kel"), demo});
     ASSERT_GT(kel, 0);
-    const unsigned long id = NewWindow(before, scratch);
+    const unsigned long id = NewWindow(before, scratch, 800, 600);
     const std::string window = std::to_string(id);
     if (id == 0 || !Xdo("windowfocus --sync " + window)) {
         End(kel);
@@ -147,7 +153,7 @@ TEST(DemoWalkRealTest, TheWalkInTheProgramShowsTheRunnersScreens) {
     auto click = [&](int button, const std::string& where) {
         return Xdo(where + "mousedown " + std::to_string(button) + " sleep 0.05 mouseup " + std::to_string(button));
     };
-    // A form of kel: found by its name, kept, answered by a click, and gone again; the game's window
+    // A form of kel: found as the new window, kept, answered by a click, and gone again; the game's window
     // then gets the focus back, and its input device pauses for a moment after that.
     auto answerForm = [&](const std::vector<unsigned long>& shown, const std::string& keep, const std::string& answer) {
         const unsigned long form = NewWindow(shown, scratch);
@@ -203,7 +209,8 @@ TEST(DemoWalkRealTest, TheWalkInTheProgramShowsTheRunnersScreens) {
             if (action == "move") {
                 Xdo(at);
             } else if (action == "click") {
-                const std::vector<unsigned long> shown = configure ? ShownWindows(scratch) : std::vector<unsigned long>{};
+                const std::vector<unsigned long> shown =
+                    configure ? ShownWindows(scratch) : std::vector<unsigned long>{};
                 click(1, at + " ");
                 if (configure)
                     // The configuration dialog: its "設定" button takes the settings as they stand (the
