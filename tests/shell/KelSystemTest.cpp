@@ -917,6 +917,39 @@ TEST(KelSystemDemoTest, AWalkThroughTheWholeGameInTheRunner) {
     EXPECT_NE(screens.at("load-screen")->Pixels[200 * 800 + 100], 0x202030u);
 }
 
+// The choice's other answer: a click on FLOWERS leads to the flower bed, where the lines are not
+// the sky's.
+TEST(KelSystemDemoTest, TheOtherAnswerLeadsToTheFlowers) {
+    const std::string demo = DemoFolder();
+    ASSERT_FALSE(demo.empty());
+    const std::string oldRoot = FileSystem::Root();
+    {
+        THeadlessGame game;
+        std::string error;
+        ASSERT_TRUE(game.Open(demo, error)) << error;
+        auto until = [&](int32_t lines) {
+            while (game.Engine->LogData->Count < lines && game.FramesRun < 3000)
+                game.Run(1);
+            return game.Engine->LogData->Count >= lines;
+        };
+        ASSERT_TRUE(until(3));  // the question
+        game.Run(20);
+        ASSERT_TRUE(
+            HeadlessRunner::ParseInputScript(std::to_string(game.FramesRun) + " click 400 258\n", game.Events, error));
+        ASSERT_TRUE(until(4));
+        TCalcValue route;
+        game.Engine->GameScript->Variables->ReadElement(TVariableScope::Game, "route", {}, 0, route, true);
+        EXPECT_EQ(route.Value, 2);
+        std::string lines;
+        for (int32_t i = 0; i < game.Engine->LogData->Count; ++i)
+            lines += Encoding::SjisToUtf8(game.Engine->LogData->GetPlainText(i)) + "\n";
+        EXPECT_NE(lines.find("きれいな花がいっぱい"), std::string::npos) << lines;
+        EXPECT_EQ(lines.find("雲"), std::string::npos) << lines;
+        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+    }
+    FileSystem::SetRoot(oldRoot);
+}
+
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
     const std::string dir = TestData::ScratchDir();
     fs::create_directories(dir + "/GameData");
