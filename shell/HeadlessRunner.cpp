@@ -88,6 +88,12 @@ const char* InputFormatHelp() {
            "  FRAME pick LINE    queues the answer of the quick-load window: its line LINE (0\n"
            "                     the first, the newest save), then OK; a window with no answer\n"
            "                     queued is cancelled\n"
+           "  FRAME page N       queues an action of the player on the next settings form (the\n"
+           "                     configuration, the quick-load window): show its page N (0 the\n"
+           "                     first)\n"
+           "  FRAME set NAME V   queues: set its control NAME (a bar, list, box) to the value V\n"
+           "  FRAME press NAME   queues: press its button NAME; once the queued actions are\n"
+           "                     taken, a form that is still open takes its default button\n"
            "  FRAME save NAME    saves the game into the file NAME of the game's SaveData\\\n"
            "                     folder, between two frames, as the save screen does\n"
            "  FRAME load NAME    loads the game from that file, between two frames, as the\n"
@@ -135,13 +141,20 @@ bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent>& even
         const std::string& a = w[1];
         // A tap ends in the frame after its own, which must be a frame number as well.
         if ((a == "tap" || a == "click") && frame == INT64_MAX - 1) return fail("frame number out of range");
-        const size_t want = (a == "move" || a == "click") ? 4 : 3;
+        const size_t want = (a == "move" || a == "click" || a == "set") ? 4 : 3;
         if (a != "down" && a != "up" && a != "tap" && a != "move" && a != "click" && a != "wheel" && a != "active" &&
-            a != "dialog" && a != "pick" && a != "save" && a != "load")
+            a != "dialog" && a != "pick" && a != "page" && a != "set" && a != "press" && a != "save" && a != "load")
             return fail("unknown action");
         if (w.size() != want) return fail("wrong number of arguments");
-        if (a == "save" || a == "load") {
+        if (a == "save" || a == "load" || a == "press") {
             events.push_back({frame, a, 0, 0, Encoding::Utf8ToSjis(w[2])});
+            continue;
+        }
+        if (a == "set") {
+            int64_t value = 0;
+            if (!ParseNumber(w[3], value)) return fail("not a number");
+            if (value < INT32_MIN || value > INT32_MAX) return fail("number out of range");
+            events.push_back({frame, a, static_cast<int32_t>(value), 0, w[2]});
             continue;
         }
         int64_t x = 0, y = 0;
@@ -150,6 +163,7 @@ bool ParseInputScript(const std::string& text, std::vector<THeadlessEvent>& even
         if (a == "active" && x != 0 && x != 1) return fail("active takes 0 or 1");
         if (a == "dialog" && x < 0) return fail("no button number");
         if (a == "pick" && x < 0) return fail("no line number");
+        if (a == "page" && x < 0) return fail("no page number");
         if (x < INT32_MIN || x > INT32_MAX || y < INT32_MIN || y > INT32_MAX) return fail("number out of range");
         const auto ax = static_cast<int32_t>(x), ay = static_cast<int32_t>(y);
         if (a == "tap" || a == "click") {
@@ -337,7 +351,13 @@ void THeadlessGame::ApplyEvents() {
         else if (e.Action == "pick") {
             Forms.Set("FileListBox", e.A);
             Forms.Click("OkButton");
-        } else if (e.Action == "save" && Engine->GameState)
+        } else if (e.Action == "page")
+            Forms.ShowPage(e.A);
+        else if (e.Action == "set")
+            Forms.Set(e.Name, e.A);
+        else if (e.Action == "press")
+            Forms.Click(e.Name);
+        else if (e.Action == "save" && Engine->GameState)
             Engine->GameState->SaveGame(*Engine->GameScript, e.Name, true);
         else if (e.Action == "load" && Engine->GameState)
             Engine->GameState->LoadGame(*Engine->GameScript, e.Name);

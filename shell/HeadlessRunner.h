@@ -85,9 +85,9 @@ public:
 // One line of an input script: "FRAME ACTION [ARGS]".
 struct THeadlessEvent {
     int64_t Frame = 0;
-    std::string Action;  // down, up, move, wheel, active, dialog, pick, save, load
+    std::string Action;  // down, up, move, wheel, active, dialog, pick, page, set, press, save, load
     int32_t A = 0, B = 0;
-    std::string Name;  // save and load: the save file's name (Shift-JIS)
+    std::string Name;  // save and load: the save file's name (Shift-JIS); set and press: the control's
 };
 
 namespace HeadlessRunner {

@@ -57,7 +57,7 @@ mv "$staging/image/menu_button.b" "$staging/System/Menu/menu_button.b"
 # The save and load screens read theirs below System\FileSelect\.
 mv "$staging/image/fs_slot.b" "$staging/image/fs_button.b" "$staging/System/FileSelect/"
 # The pictures and the movie now live inside the animations.
-rm "$staging"/image/{hana,sora,btn_start,msg_frame,blank,bar_track,menu_button,fs_slot,fs_button}.png "$staging/image/sparkle.m"
+rm "$staging"/image/{hana,sora,btn_start,btn_sky,btn_flowers,msg_frame,blank,bar_track,menu_button,fs_slot,fs_button}.png "$staging/image/sparkle.m"
 "$tools/kelsound" demo "$staging"
 # The message font: the ASCII characters, the punctuation, kana and the first level of kanji of
 # Shift-JIS, drawn from the installed gothic face in 32-pixel cells, the size the message window

@@ -33,7 +33,7 @@ TEST(KelFileSelectRealTest, TheScreensInTheWindowAndScreenshotsAreKept) {
     // The walk of the runner's test: the screens ignore input for 200 ms, eight frames.
     const int64_t save = plan.Shown + 70, load = save + 90, end = load + 20;
     std::string input;
-    for (const auto& [at, y] : {std::pair{save, 158}, std::pair{load, 218}})
+    for (const auto& [at, y] : {std::pair{save, 118}, std::pair{load, 178}})
         input += std::to_string(at - 60) + " tap 2\n" + std::to_string(at - 40) + " click 400 " + std::to_string(y) +
                  "\n" + std::to_string(at - 10) + " click 100 220\n" + std::to_string(at) + " click 100 220\n";
     const std::string dir = TestData::ScratchDir();

@@ -25,7 +25,9 @@
 #include "script/KelGeneralCommands.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/KelLogLib.h"
+#include "tests/support/AnimationFixtures.h"
 #include "tests/support/BackLogWalk.h"
+#include "tests/support/DemoWalk.h"
 #include "tests/support/MenuWalk.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
@@ -824,7 +826,7 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
         const int64_t save = shown + 70, load = save + 90, quick = load + 30, quickLoad = quick + 30,
                       end = quickLoad + 40;
         std::string input;
-        for (const auto& [at, y] : {std::pair{save, 158}, std::pair{load, 218}})
+        for (const auto& [at, y] : {std::pair{save, 118}, std::pair{load, 178}})
             input += std::to_string(at - 60) + " tap 2\n" + std::to_string(at - 40) + " click 400 " +
                      std::to_string(y) + "\n" + std::to_string(at - 10) + " click 100 220\n" + std::to_string(at) +
                      " click 100 220\n";
@@ -860,6 +862,94 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
     FileSystem::SetRoot(oldRoot);
 }
 
+// A player's walk through the whole demo in the runner, fed from the input script the walk makes
+// (its steps are in DemoWalk): title, lines, the choice of the sky, the menu, saving into slot 3,
+// the back-log, loading slot 3, a quick save and a quick load, the configuration dialog answered
+// with the music's volume at half, the second line, the ending and the title again. The frame of
+// every screen is written as a picture.
+TEST(KelSystemDemoTest, AWalkThroughTheWholeGameInTheRunner) {
+    const std::string source = DemoFolder();
+    ASSERT_FALSE(source.empty());
+    const std::string demo = TestData::ScratchDir();
+    fs::copy(source, demo, fs::copy_options::recursive);
+    fs::remove_all(demo + "/SaveData");
+    const DemoWalk::TResult walk = DemoWalk::PlayHeadless(demo);
+    const auto& steps = DemoWalk::Steps();
+    ASSERT_EQ(walk.Screens.size(), steps.size() - 1) << "stuck before " << steps[walk.Screens.size() + 1].Screen << "\n"
+                                                     << walk.Input << walk.Report;
+    EXPECT_NE(walk.Report.find("error log: empty"), std::string::npos) << walk.Report;
+    EXPECT_NE(walk.Report.find("route = 1\n"), std::string::npos) << walk.Report;  // the sky
+    EXPECT_NE(walk.Report.find("plays = 2\n"), std::string::npos) << walk.Report;  // the title again
+    // No question: slot 3 was empty. The quick-load window took its newest line, the configuration
+    // its answers.
+    EXPECT_EQ(walk.Report.find("dialog: "), std::string::npos) << walk.Report;
+    EXPECT_NE(walk.Report.find("form: クイックロード -> OkButton"), std::string::npos) << walk.Report;
+    EXPECT_NE(walk.Report.find("form: コンフィグ設定 -> Button4"), std::string::npos) << walk.Report;
+    EXPECT_EQ(SystemConfigLib::Config.BGMVolume, 127);  // 5 of the bar's 10 steps
+    EXPECT_TRUE(fs::exists(demo + "/SaveData/SaveData2.svd"));
+    EXPECT_TRUE(fs::exists(demo + "/SaveData/QuickSaveData0.svd"));
+
+    std::map<std::string, const DemoWalk::TScreen*> screens;
+    const std::string frames = TestData::ScratchDir();
+    for (const auto& s : walk.Screens) {
+        screens[s.Name] = &s;
+        std::vector<uint32_t> argb(s.Pixels);
+        for (uint32_t& p : argb)
+            p |= 0xFF000000u;
+        std::ofstream(frames + "/" + s.Name + ".png", std::ios::binary) << AnimationFixtures::Png(800, 600, argb);
+        EXPECT_TRUE(MenuWalk::Picture(frames + "/" + s.Name + ".png")) << s.Name;
+    }
+    auto differ = [&](const char* a, const char* b) {
+        return DemoWalk::Differences(screens.at(a)->Pixels, screens.at(b)->Pixels, screens.at(a)->Masks);
+    };
+    // The game comes back as it was after each screen and each load; the title is the title again.
+    for (const char* same : {"saved", "sky-again", "loaded", "quick-saved", "quick-loaded", "configured"})
+        EXPECT_EQ(differ(same, "sky"), 0) << same;
+    EXPECT_EQ(differ("title-again", "title"), 0);
+    // Each screen shows something of its own.
+    for (const auto& [a, b] :
+         {std::pair{"choice", "question"}, std::pair{"menu", "sky"}, std::pair{"save", "save-screen"},
+          std::pair{"back-log", "sky"}, std::pair{"load-screen", "save-screen"}, std::pair{"sky-2", "sky"},
+          std::pair{"ending", "sky-2"}})
+        EXPECT_GT(differ(a, b), 1000) << a << " " << b;
+    // Slot 3 shows the game's thumbnail on the load screen, the empty slot's picture before the save.
+    EXPECT_EQ(screens.at("save-screen")->Pixels[200 * 800 + 100], 0x202030u);
+    EXPECT_NE(screens.at("load-screen")->Pixels[200 * 800 + 100], 0x202030u);
+}
+
+// The choice's other answer: a click on FLOWERS leads to the flower bed, where the lines are not
+// the sky's.
+TEST(KelSystemDemoTest, TheOtherAnswerLeadsToTheFlowers) {
+    const std::string demo = DemoFolder();
+    ASSERT_FALSE(demo.empty());
+    const std::string oldRoot = FileSystem::Root();
+    {
+        THeadlessGame game;
+        std::string error;
+        ASSERT_TRUE(game.Open(demo, error)) << error;
+        auto until = [&](int32_t lines) {
+            while (game.Engine->LogData->Count < lines && game.FramesRun < 3000)
+                game.Run(1);
+            return game.Engine->LogData->Count >= lines;
+        };
+        ASSERT_TRUE(until(3));  // the question
+        game.Run(20);
+        ASSERT_TRUE(
+            HeadlessRunner::ParseInputScript(std::to_string(game.FramesRun) + " click 400 258\n", game.Events, error));
+        ASSERT_TRUE(until(4));
+        TCalcValue route;
+        game.Engine->GameScript->Variables->ReadElement(TVariableScope::Game, "route", {}, 0, route, true);
+        EXPECT_EQ(route.Value, 2);
+        std::string lines;
+        for (int32_t i = 0; i < game.Engine->LogData->Count; ++i)
+            lines += Encoding::SjisToUtf8(game.Engine->LogData->GetPlainText(i)) + "\n";
+        EXPECT_NE(lines.find("きれいな花がいっぱい"), std::string::npos) << lines;
+        EXPECT_EQ(lines.find("雲"), std::string::npos) << lines;
+        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+    }
+    FileSystem::SetRoot(oldRoot);
+}
+
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
     const std::string dir = TestData::ScratchDir();
     fs::create_directories(dir + "/GameData");
@@ -889,11 +979,23 @@ TEST(KelSystemDemoTest, InputScriptFormat) {
     EXPECT_EQ(events[2].Action, "move");
     EXPECT_EQ(events[2].B, 20);
     EXPECT_EQ(events[5].Action, "dialog");
+    // An action for the settings forms names its control.
+    events.clear();
+    ASSERT_TRUE(HeadlessRunner::ParseInputScript("2 page 1\n3 set TrackBar1 -5\n4 press Button4\n", events, error));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].A, 1);
+    EXPECT_EQ(events[1].Name, "TrackBar1");
+    EXPECT_EQ(events[1].A, -5);
+    EXPECT_EQ(events[2].Action, "press");
+    EXPECT_EQ(events[2].Name, "Button4");
     for (const char* bad : {"x tap 1", "1 jump 2", "1 tap", "1 tap 300", "1 move 1", "1 wheel z",
                             // numbers out of their range, or not quite numbers
                             "9223372036854775807 up 1", "9223372036854775806 tap 1", "9223372036854775808 up 1",
                             "1 move 2147483648 0", "1 click 0 -2147483649", "1 wheel 0x80000000", "1 active 2",
-                            "1 dialog -1", "+1 up 1", "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5"}) {
+                            "1 dialog -1", "+1 up 1", "1 up 0x", "1 up --1", "1 up 1e3", "1 up  0x-5",
+                            // the settings forms' actions
+                            "1 page -1", "1 page", "1 set TrackBar1", "1 set TrackBar1 x", "1 set TrackBar1 0x80000000",
+                            "1 press", "1 press Button4 1"}) {
         events.clear();
         EXPECT_FALSE(HeadlessRunner::ParseInputScript(bad, events, error)) << bad;
         EXPECT_EQ(error.rfind("line 1: ", 0), 0u) << error;

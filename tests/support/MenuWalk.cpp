@@ -21,14 +21,14 @@ TPlan Plan(const std::string& demoFolder) {
     plan.Shown = BackLogWalk::FramesUntilLogged(demoFolder, 1);
     if (plan.Shown == 0) return plan;
     // The menu ignores input for its first 200 ms and for 150 ms after a click, a dozen frames at
-    // most. The buttons are 240 x 56 from x 280; QUICK LOAD's top is at y 250, MARK's at 370.
+    // most. The buttons are 240 x 56 from x 280; QUICK LOAD's top is at y 210, MARK's at 330.
     plan.Open = plan.Shown + 20;
     plan.Quick = plan.Open + 40;
     plan.Mark = plan.Quick + 20;
     plan.Cancel = plan.Mark + 20;
     plan.End = plan.Cancel + 36;
-    plan.Input = std::to_string(plan.Open) + " tap 2\n" + std::to_string(plan.Quick) + " click 400 278\n" +
-                 std::to_string(plan.Mark) + " click 400 398\n" + std::to_string(plan.Cancel) + " tap 2\n";
+    plan.Input = std::to_string(plan.Open) + " tap 2\n" + std::to_string(plan.Quick) + " click 400 238\n" +
+                 std::to_string(plan.Mark) + " click 400 358\n" + std::to_string(plan.Cancel) + " tap 2\n";
     return plan;
 }
 
@@ -70,7 +70,7 @@ bool PanelShown(const TBitmap32& frame) {
 }
 
 bool MarkChecked(const TBitmap32& frame) {
-    return At(frame, 304, 398) == 0xFFE9A8u;
+    return At(frame, 304, 358) == 0xFFE9A8u;
 }
 
 }  // namespace MenuWalk

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -21,10 +22,11 @@ const char kHelp[] =
     "\n"
     "Usage:\n"
     "  kelpaint demo <folder>\n"
-    "      Writes below <folder>: image/title.png, image/park.png and image/ending.png\n"
-    "      (backgrounds of 800 x 600), image/hana.png and image/sora.png (two characters, two\n"
-    "      frames side by side: eyes open and closed), image/btn_start.png (a\n"
-    "      button over its lit state), image/msg_frame.png (a message window's frame) with\n"
+    "      Writes below <folder>: image/title.png, image/park.png, image/sky.png,\n"
+    "      image/flowers.png and image/ending.png (backgrounds of 800 x 600), image/hana.png\n"
+    "      and image/sora.png (two characters, two frames side by side: eyes open and\n"
+    "      closed), image/btn_start.png, btn_sky.png and btn_flowers.png (buttons over their\n"
+    "      lit state), image/msg_frame.png (a message window's frame) with\n"
     "      image/blank.png (a 4 x 4 stand-in for its text),\n"
     "      image/bar_thumb.png and image/bar_track.png (a horizontal scroll bar),\n"
     "      image/rule_wipe.png (a grey rule picture for wipes), sparkle/frameNN.png (the\n"
@@ -126,6 +128,7 @@ const TGlyph kGlyphs[] = {
     {'C', {".####", "#....", "#....", "#....", "#....", "#....", ".####"}},
     {'D', {"####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."}},
     {'E', {"#####", "#....", "#....", "####.", "#....", "#....", "#####"}},
+    {'F', {"#####", "#....", "#....", "####.", "#....", "#....", "#...."}},
     {'G', {".####", "#....", "#....", "#.###", "#...#", "#...#", ".###."}},
     {'H', {"#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"}},
     {'I', {"#####", "..#..", "..#..", "..#..", "..#..", "..#..", "#####"}},
@@ -217,6 +220,39 @@ TPicture Ending() {
     }
     p.TextCentred(400, 230, "THE END", 12, 0xFFF0E6C8);
     p.TextCentred(400, 360, "KEL DEMO", 4, 0xFF9AA8D8);
+    return p;
+}
+
+// The sky the two look up at: clouds drifting over a hill.
+TPicture Sky() {
+    TPicture p(800, 600);
+    p.Gradient(0, 600, 0xFF2E78D8, 0xFFB8DCF8);
+    for (auto [x, y, w] : {std::tuple{160, 120, 90}, {470, 90, 120}, {650, 230, 80}, {300, 300, 110}}) {
+        p.Ellipse(x, y, w, w / 3, 0xF0FFFFFF);
+        p.Ellipse(x - w / 3, y - w / 6, w / 2, w / 4, 0xF0FFFFFF);
+        p.Ellipse(x + w / 3, y - w / 5, w / 2, w / 4, 0xF0FFFFFF);
+    }
+    p.Ellipse(400, 640, 560, 150, 0xFF6FBF5A);
+    return p;
+}
+
+// The flower bed: rows of flowers in the grass under a pale sky.
+TPicture Flowers() {
+    TPicture p(800, 600);
+    p.Gradient(0, 300, 0xFF9ACCF2, 0xFFE8F4FC);
+    p.Rect(0, 300, 800, 300, 0xFF58A046);
+    const uint32_t petals[] = {0xFFF0607A, 0xFFFFD040, 0xFFFFFFFF, 0xFFB070E0};
+    uint32_t seed = 5;
+    for (int row = 0; row < 6; ++row)
+        for (int k = 0; k < 14; ++k) {
+            const int x = k * 60 + (row % 2) * 30 + static_cast<int>(NextRandom(seed) % 12), y = 330 + row * 45;
+            const double r = 7 + row * 2;
+            p.Rect(x - 1, y, 3, static_cast<int>(r) * 2, 0xFF3E7A30);
+            for (int q = 0; q < 4; ++q)
+                p.Ellipse(x + (q % 2 ? r : -r) * 0.7, y + (q / 2 ? r : -r) * 0.7, r * 0.7, r * 0.7,
+                          petals[(row + k) % 4]);
+            p.Ellipse(x, y, r * 0.45, r * 0.45, 0xFFFFE070);
+        }
     return p;
 }
 
@@ -390,7 +426,9 @@ int main(int argc, char** argv) {
               Write(image / "ending.png", Ending()) &&
               Write(image / "hana.png", Character(0xFF5A3020, 0xFFE86A8A, true)) &&
               Write(image / "sora.png", Character(0xFF20283A, 0xFF4A78C8, false)) &&
-              Write(image / "btn_start.png", Button("START")) && Write(image / "msg_frame.png", MessageFrame()) &&
+              Write(image / "btn_start.png", Button("START")) && Write(image / "sky.png", Sky()) &&
+              Write(image / "flowers.png", Flowers()) && Write(image / "btn_sky.png", Button("THE SKY")) &&
+              Write(image / "btn_flowers.png", Button("FLOWERS")) && Write(image / "msg_frame.png", MessageFrame()) &&
               Write(image / "rule_wipe.png", RuleWipe());
     // A horizontal bar: the thumb travels along the track.
     TPicture thumb(24, 32), track(320, 32);
@@ -402,11 +440,11 @@ int main(int argc, char** argv) {
     // The system menu: a panel, and the faces of its buttons, which replace the picture of the
     // button animation (image/menu_button.png, for kelanim).
     const fs::path menu = out / "System" / "Menu";
-    TPicture panel(320, 500);
-    panel.RoundRect(0, 0, 320, 500, 18, 0xD0F0F4FF);
-    panel.RoundRect(4, 4, 312, 492, 15, 0xE0182040);
+    TPicture panel(320, 580);
+    panel.RoundRect(0, 0, 320, 580, 18, 0xD0F0F4FF);
+    panel.RoundRect(4, 4, 312, 572, 15, 0xE0182040);
     ok = ok && Write(menu / "menu_panel.png", panel) && Write(image / "menu_button.png", MenuButton(""));
-    for (const char* label : {"RETURN", "SAVE", "LOAD", "QUICK LOAD", "LOG", "MARK", "TITLE", "EXIT"}) {
+    for (const char* label : {"RETURN", "SAVE", "LOAD", "QUICK LOAD", "LOG", "MARK", "CONFIG", "TITLE", "EXIT"}) {
         std::string file = "menu_" + std::string(label) + ".png";
         std::replace(file.begin(), file.end(), ' ', '_');
         std::transform(file.begin(), file.end(), file.begin(), [](unsigned char c) { return std::tolower(c); });
