@@ -212,18 +212,20 @@ TEST(DemoWalkRealTest, TheWalkInTheProgramShowsTheRunnersScreens) {
                 const std::vector<unsigned long> shown =
                     configure ? ShownWindows(scratch) : std::vector<unsigned long>{};
                 click(1, at + " ");
-                if (configure)
-                    // The configuration dialog: its "設定" button takes the settings as they stand (the
-                    // headless walk halves the music's volume, which no frame shows).
+                // The configuration dialog: its "設定" button takes the settings as they stand (the
+                // headless walk halves the music's volume, which no frame shows).
+                if (configure) {
                     EXPECT_TRUE(answerForm(shown, "walk-config", "294 444 click 1"));
+                }
             } else if (action == "tap" && a == 2) {
                 click(3, "");
             } else if (action == "tap") {
                 const std::vector<unsigned long> shown = pick ? ShownWindows(scratch) : std::vector<unsigned long>{};
                 Xdo("windowfocus --sync " + window + " keydown " + KeyName(a) + " sleep 0.05 keyup " + KeyName(a));
-                if (pick)
-                    // The quick-load window: a double click on its newest line loads it.
+                // The quick-load window: a double click on its newest line loads it.
+                if (pick) {
                     EXPECT_TRUE(answerForm(shown, "walk-quick-load", "100 8 click --repeat 2 --delay 80 1"));
+                }
             } else if (action == "wheel") {
                 Xdo("click 4");
             } else if (action == "pick") {
