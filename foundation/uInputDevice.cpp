@@ -99,14 +99,15 @@ void TInput::Update() {
 
         if (active) {
             // 20..26 are the input-method keys; nothing from 184 on is read.
-            for (int32_t vk = 0; vk <= 183; ++vk) {
-                if (vk >= 20 && vk <= 26) continue;
-                Current[static_cast<size_t>(vk)] = Owner->KeyDown(static_cast<uint8_t>(vk)) ? 1 : 0;
-            }
+            Owner->KeysDown(0, 20, Current.data());
+            Owner->KeysDown(27, 184, Current.data());
         }
 
-        for (int32_t slot = 0; slot < kSlotCount; ++slot) {
-            if (!(DownBefore(slot) && DownNow(slot))) KeyTimes[static_cast<size_t>(slot)] = now;
+        // A slot held since the last update keeps the time it went down; every other one starts
+        // now. Written without a branch, so that the compiler does the slots several at a time.
+        for (size_t slot = 0; slot < KeyTimes.size(); ++slot) {
+            const bool held = Previous[slot] != 0 && Current[slot] != 0;
+            KeyTimes[slot] = held ? KeyTimes[slot] : now;
         }
 
         Modifiers = 0;

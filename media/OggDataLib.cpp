@@ -153,6 +153,7 @@ bool TOggData::Open(std::unique_ptr<TStream> stream, std::string name) {
     {
         std::lock_guard<std::mutex> c(ControlLock);
         PendingError.clear();
+        HasPendingError.store(false, std::memory_order_relaxed);
         ErrorLogged = false;
     }
     Loaded = true;
@@ -444,12 +445,16 @@ void TOggData::FailLocked(int32_t error) {
     if (ErrorLogged || !PendingError.empty()) return;
     PendingError = "[SOUND]:" + (SourceName.empty() ? std::string("Ogg stream") : SourceName) + ": " + reason +
                    "; the stream was stopped";
+    HasPendingError.store(true, std::memory_order_release);
 }
 
 void TOggData::LogDecodeError() {
+    // Once a frame for every stream: without an error waiting, the lock is not taken.
+    if (!HasPendingError.load(std::memory_order_acquire)) return;
     std::string message;
     {
         std::lock_guard<std::mutex> lock(ControlLock);
+        HasPendingError.store(false, std::memory_order_relaxed);
         if (PendingError.empty()) return;
         message.swap(PendingError);
         ErrorLogged = true;
@@ -546,13 +551,17 @@ void TOggData::SkipSilence(int32_t threshold) {
 
 void TOggData::ZeroMeter() {
     std::lock_guard<std::mutex> lock(MeterLock);
+    // Closing and stopping zero it again and again; a meter that was not written since is zero.
+    if (MeterZero) return;
     std::fill(MeterBuffer.begin(), MeterBuffer.end(), uint8_t{0});
+    MeterZero = true;
 }
 
 void TOggData::PublishMeter(uint32_t halfOffset) {
     const size_t half = static_cast<size_t>(HalfSize());
     std::lock_guard<std::mutex> lock(MeterLock);
     std::memcpy(MeterBuffer.data() + halfOffset, Buffer.data() + halfOffset, half);
+    MeterZero = false;
     MeterStamp = Stamp.load();
     MeterHalf = halfOffset;
 }

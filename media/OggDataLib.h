@@ -209,8 +209,9 @@ private:
     // Output of a converting format that did not fit the last request, handed out first next time.
     std::array<uint8_t, 16> Carry{};
     int32_t CarryBytes = 0;
-    std::string PendingError;  // guarded by ControlLock
-    bool ErrorLogged = false;  // guarded by ControlLock
+    std::string PendingError;                  // guarded by ControlLock
+    std::atomic<bool> HasPendingError{false};  // set with PendingError, read without the lock
+    bool ErrorLogged = false;                  // guarded by ControlLock
 
     std::vector<uint8_t> Buffer;  // written by the filling thread only
     uint32_t HalfOffset = 0;
@@ -233,6 +234,7 @@ private:
 
     std::mutex MeterLock;  // guards MeterBuffer, MeterStamp, MeterHalf
     std::vector<uint8_t> MeterBuffer;
+    bool MeterZero = true;  // MeterBuffer holds only zeros; guarded by MeterLock
     uint32_t MeterStamp = 0;
     uint32_t MeterHalf = 0;
 };

@@ -140,6 +140,8 @@ void TBackBuffer::Reset(int32_t width, int32_t height, const TDisplayPixelFormat
             std::memcpy(Row(y), Row(0), RowBytes);
     }
     ChangedRows.assign(H, 1);
+    ChangedTop = 0;
+    ChangedBottom = H;
 }
 
 void TBackBuffer::Release() {
@@ -148,6 +150,7 @@ void TBackBuffer::Release() {
     Bytes.clear();
     Bytes.shrink_to_fit();
     ChangedRows.clear();
+    ChangedTop = ChangedBottom = 0;
 }
 
 TDisplayLock TBackBuffer::Describe() {
@@ -170,22 +173,33 @@ bool TBackBuffer::Unlock() {
 void TBackBuffer::MarkChanged(int32_t top, int32_t bottom) {
     top = std::max(top, 0);
     bottom = std::min(bottom, H);
+    if (top >= bottom) return;
     for (int32_t y = top; y < bottom; ++y)
         ChangedRows[y] = 1;
+    if (ChangedTop >= ChangedBottom) {
+        ChangedTop = top;
+        ChangedBottom = bottom;
+    } else {
+        ChangedTop = std::min(ChangedTop, top);
+        ChangedBottom = std::max(ChangedBottom, bottom);
+    }
 }
 
 const std::vector<Display::TRowSpan>& TBackBuffer::TakeChanged() {
     Spans.clear();
-    for (int32_t y = 0; y < H;) {
+    // Only the rows between the first and the last marked are looked at: a still frame looks at none.
+    const int32_t end = std::min(ChangedBottom, H);
+    for (int32_t y = std::max(ChangedTop, 0); y < end;) {
         if (!ChangedRows[y]) {
             ++y;
             continue;
         }
         const int32_t top = y;
-        while (y < H && ChangedRows[y])
+        while (y < end && ChangedRows[y])
             ChangedRows[y++] = 0;
         Spans.push_back({top, y});
     }
+    ChangedTop = ChangedBottom = 0;
     return Spans;
 }
 

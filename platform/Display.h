@@ -210,6 +210,8 @@ private:
     TDisplayPixelFormat Layout;
     std::vector<uint8_t> Bytes;
     std::vector<uint8_t> ChangedRows;  // one flag a row
+    int32_t ChangedTop = 0;            // the marked rows lie in ChangedTop..ChangedBottom - 1
+    int32_t ChangedBottom = 0;
     std::vector<Display::TRowSpan> Spans;
     bool Locked = false;
 };

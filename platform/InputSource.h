@@ -33,6 +33,9 @@ public:
 
     virtual bool WindowActive() const = 0;
     virtual bool KeyDown(uint8_t vk) const = 0;
+    // The states of keys first..last - 1 as KeyDown answers them, 1 down and 0 up, into
+    // out[first..last - 1]: the whole keyboard is read every frame, in one call.
+    virtual void KeysDown(uint8_t first, uint8_t last, uint8_t* out) const = 0;
 
     // The pointer in game coordinates, mapped through Viewport; it may lie outside the game area.
     virtual Viewport::TPoint Pointer() const = 0;
@@ -56,6 +59,10 @@ public:
 class TInputState {
 public:
     bool KeyDown(uint8_t vk) const { return Keys[vk]; }
+    void KeysDown(uint8_t first, uint8_t last, uint8_t* out) const {
+        for (int vk = first; vk < last; ++vk)
+            out[vk] = Keys[static_cast<size_t>(vk)] ? 1 : 0;
+    }
     void SetKey(uint8_t vk, bool down) { Keys[vk] = down; }
     // Every key up, and whatever was queued forgotten.
     void ReleaseAll() {

@@ -47,6 +47,7 @@ TSdlDisplay::TSdlDisplay(SDL_Window* window) : Window(window), Canvas(*this) {}
 
 TSdlDisplay::~TSdlDisplay() {
     Close();
+    ReleaseSpare();
     if (Window && (SDL_GetWindowFlags(Window) & SDL_WINDOW_FULLSCREEN) != 0) SDL_SetWindowFullscreen(Window, 0);
 }
 
@@ -148,15 +149,34 @@ bool TSdlDisplay::Open(const TDisplaySetup& setup, TDisplayError& error) {
 bool TSdlDisplay::CreateDrawing(TDisplayError& error) {
     uint32_t flags = Setup.VSync ? SDL_RENDERER_PRESENTVSYNC : 0;
     if (Setup.SystemMemory) flags |= SDL_RENDERER_SOFTWARE;
-    Renderer = SDL_CreateRenderer(Window, Setup.Driver, flags);
-    if (!Renderer && !Setup.SystemMemory)  // no graphics device: draw in memory instead
-        Renderer = SDL_CreateRenderer(Window, -1, flags | SDL_RENDERER_SOFTWARE);
+    if (Spare.Renderer && Spare.Driver == Setup.Driver && Spare.Flags == flags) {
+        Renderer = Spare.Renderer;
+        Texture = Spare.Texture;
+        Spare = {};
+        // The last opening's texture serves when it has the size and format asked for; the present
+        // that follows an opening uploads every row of it.
+        uint32_t format = 0;
+        int w = 0, h = 0;
+        if (Texture && (SDL_QueryTexture(Texture, &format, nullptr, &w, &h) != 0 ||
+                        format != TextureFormat(Setup.BitDepth) || w != Setup.Width || h != Setup.Height)) {
+            SDL_DestroyTexture(Texture);
+            Texture = nullptr;
+        }
+    } else {
+        // The window holds one renderer at a time.
+        ReleaseSpare();
+        Renderer = SDL_CreateRenderer(Window, Setup.Driver, flags);
+        if (!Renderer && !Setup.SystemMemory)  // no graphics device: draw in memory instead
+            Renderer = SDL_CreateRenderer(Window, -1, flags | SDL_RENDERER_SOFTWARE);
+    }
     if (!Renderer) {
         error = {TDisplayStep::Device, 1, SDL_GetError()};
         return false;
     }
-    Texture = SDL_CreateTexture(Renderer, TextureFormat(Setup.BitDepth), SDL_TEXTUREACCESS_STREAMING, Setup.Width,
-                                Setup.Height);
+    Asked = {nullptr, nullptr, Setup.Driver, flags};
+    if (!Texture)
+        Texture = SDL_CreateTexture(Renderer, TextureFormat(Setup.BitDepth), SDL_TEXTUREACCESS_STREAMING, Setup.Width,
+                                    Setup.Height);
     if (!Texture) {
         error = {TDisplayStep::BackBuffer, 1, SDL_GetError()};
         ReleaseDrawing();
@@ -172,7 +192,32 @@ void TSdlDisplay::ReleaseDrawing() {
     Renderer = nullptr;
 }
 
+void TSdlDisplay::ReleaseSpare() {
+    if (Spare.Texture) SDL_DestroyTexture(Spare.Texture);
+    if (Spare.Renderer) SDL_DestroyRenderer(Spare.Renderer);
+    Spare = {};
+}
+
+void TSdlDisplay::FillBlackWhileClosed() {
+    if (!Window || Renderer) return;
+    if (!Spare.Renderer) {
+        Spare = {};
+        Spare.Renderer = SDL_CreateRenderer(Window, -1, 0);
+        if (!Spare.Renderer) return;
+    }
+    SDL_SetRenderDrawColor(Spare.Renderer, 0, 0, 0, 255);
+    SDL_RenderClear(Spare.Renderer);
+    SDL_RenderPresent(Spare.Renderer);
+}
+
 void TSdlDisplay::Close() {
+    // The renderer stays for the next opening, unless the device went with it.
+    if (Renderer && !DeviceReset) {
+        ReleaseSpare();
+        Spare = {Renderer, Texture, Asked.Driver, Asked.Flags};
+        Renderer = nullptr;
+        Texture = nullptr;
+    }
     ReleaseDrawing();
     Buffer.Release();
     Lost = DeviceReset = false;

@@ -71,16 +71,32 @@ public:
 
     // Where the frame lies in the window's drawing area now.
     Viewport::TRect FrameRect();
+    // Clears the window to black while the display is closed (an open display draws the window
+    // itself). The renderer made for it is kept for the display's next opening.
+    void FillBlackWhileClosed();
 
 private:
+    // A renderer kept while the display is closed, with the texture of its last opening (or none),
+    // and what it was asked for with: opening again with the same request takes it instead of
+    // making another, which costs more than many frames.
+    struct TSpare {
+        SDL_Renderer* Renderer = nullptr;
+        SDL_Texture* Texture = nullptr;
+        int32_t Driver = -1;
+        uint32_t Flags = 0;
+    };
+
     bool CreateDrawing(TDisplayError& error);
     void ReleaseDrawing();
+    void ReleaseSpare();
     // Draws the texture into the window and shows it.
     void Show();
 
     SDL_Window* Window;
     SDL_Renderer* Renderer = nullptr;
     SDL_Texture* Texture = nullptr;
+    TSpare Spare;
+    TSpare Asked;  // what the open display's renderer was asked for
     TDisplaySetup Setup;
     TBackBuffer Buffer;
     TDisplayWindowDC Canvas;

@@ -38,6 +38,7 @@ public:
     void Poll() override { State.ApplyInjected(); }
     bool WindowActive() const override { return Active; }
     bool KeyDown(uint8_t vk) const override { return State.KeyDown(vk); }
+    void KeysDown(uint8_t first, uint8_t last, uint8_t* out) const override { State.KeysDown(first, last, out); }
     Viewport::TPoint Pointer() const override;
     Viewport::TSize GameSize() const override { return Game; }
     void SetPointer(Viewport::TPoint game) override;

@@ -95,16 +95,10 @@ void TSdlMainWindow::Restore() {
     SDL_RaiseWindow(Window.get());
 }
 
-// The display draws the window once it is open; before that a renderer is made for the one fill
-// and let go at once, so that the display can make its own.
+// The display draws the window once it is open; before that it clears the window with a renderer
+// it keeps for its opening.
 void TSdlMainWindow::FillBlack() {
-    if (!Window || Screen->IsOpen()) return;
-    SDL_Renderer* r = SDL_CreateRenderer(Window.get(), -1, 0);
-    if (!r) return;
-    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
-    SDL_RenderClear(r);
-    SDL_RenderPresent(r);
-    SDL_DestroyRenderer(r);
+    if (Window) Screen->FillBlackWhileClosed();
 }
 
 void TSdlMainWindow::PumpEvents() {

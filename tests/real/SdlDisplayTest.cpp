@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 
@@ -121,18 +122,36 @@ protected:
         return out;
     }
 
-    void DrawPattern() {
+    // The pattern scaled onto a back buffer of w x h.
+    static uint32_t ScaledPattern(int32_t x, int32_t y, int32_t w, int32_t h) {
+        return Pattern(x * kW / w, y * kH / h);
+    }
+
+    void DrawPattern(int32_t w = kW, int32_t h = kH) {
         TDisplayLock lock;
         ASSERT_TRUE(DDDD->BackBuffer->Lock(lock));
-        std::vector<uint32_t> row(kW);
-        for (int32_t y = 0; y < kH; ++y) {
-            for (int32_t x = 0; x < kW; ++x)
-                row[x] = Pattern(x, y);
-            Display::StoreRect(lock, 0, y, kW, 1, row.data(), kW);
+        std::vector<uint32_t> row(w);
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x = 0; x < w; ++x)
+                row[x] = ScaledPattern(x, y, w, h);
+            Display::StoreRect(lock, 0, y, w, 1, row.data(), w);
         }
-        DDDD->BackBuffer->Changed(0, kH);
+        DDDD->BackBuffer->Changed(0, h);
         DDDD->BackBuffer->Unlock();
         DDDD->Flip();
+    }
+
+    // The pixels of the window that do not show the pattern drawn at w x h; -1 when the window
+    // has another size.
+    int WrongPixels(int32_t w, int32_t h) {
+        int32_t sw = 0, sh = 0;
+        const std::vector<uint32_t> shot = Screenshot(sw, sh);
+        if (sw != w || sh != h) return -1;
+        int wrong = 0;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x)
+                wrong += shot[static_cast<size_t>(y) * w + x] != (ScaledPattern(x, y, w, h) & 0xFFFFFF);
+        return wrong;
     }
 
     // The game pixel reported for a pointer moved to a window pixel.
@@ -175,6 +194,35 @@ TEST_F(SdlDisplayTest, AWindowShowsTheFrameOneToOne) {
     EXPECT_EQ(PointerAt(123, 45), (Viewport::TPoint{123, 45}));
     EXPECT_EQ(PointerAt(639, 479), (Viewport::TPoint{639, 479}));
     EXPECT_TRUE(Halts.empty());
+}
+
+// The renderer that cleared the window before the display opened, and the one of an opening, serve
+// the next opening; a texture of another size is not shown in the new frame's place.
+TEST_F(SdlDisplayTest, TheWindowsFillAndAnEarlierOpeningLeaveTheNextOpeningItsOwnFrame) {
+    Make();
+    if (IsSkipped()) return;
+    SDL_ShowWindow(Window.get());
+    ASSERT_TRUE(PumpUntil([&] { return (SDL_GetWindowFlags(Window.get()) & SDL_WINDOW_SHOWN) != 0; }));
+    Screen->FillBlackWhileClosed();
+    SDL_Renderer* fill = SDL_GetRenderer(Window.get());
+    ASSERT_NE(fill, nullptr);
+    ASSERT_TRUE(DDDD->Start()) << (Halts.empty() ? "" : Halts[0]);
+    EXPECT_EQ(SDL_GetRenderer(Window.get()), fill);
+    DrawPattern();
+    EXPECT_EQ(WrongPixels(kW, kH), 0);
+
+    for (const auto& [w, h] : {std::pair{kW / 2, kH / 2}, std::pair{kW, kH}}) {
+        DDDD->InitializeWindowed(w, h);
+        ASSERT_TRUE(Halts.empty()) << Halts[0];
+        ASSERT_TRUE(WindowSizeIs(w, h));
+        DrawPattern(w, h);
+        EXPECT_EQ(WrongPixels(w, h), 0) << "at " << w << " x " << h;
+    }
+    Screen->Close();
+    Screen->FillBlackWhileClosed();
+    int32_t sw = 0, sh = 0;
+    const std::vector<uint32_t> shot = Screenshot(sw, sh);
+    EXPECT_EQ(std::count(shot.begin(), shot.end(), 0u), static_cast<std::ptrdiff_t>(shot.size()));
 }
 
 TEST_F(SdlDisplayTest, FullScreenScalesTheFrameAndTheWindowComesBack) {
