@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "foundation/DirectXPackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/dddd7.h"
@@ -102,14 +104,13 @@ TEST_F(DisplayStartTest, ScreenSizesOutsideOneTo4096AreReplaced) {
 
 TEST_F(DisplayStartTest, ToggleRunsTheHooksAroundEachChange) {
     std::vector<std::string> calls;
-    Pack.OnBeforeChange = [&] {
-        calls.push_back(std::string("before ") + (Pack.Started ? "started" : "stopped") + " full " +
-                        std::to_string(DDDD.Mode.FullScreen));
+    auto note = [&](const char* when) {
+        std::ostringstream line;
+        line << when << (Pack.Started ? " started" : " stopped") << " full " << int{DDDD.Mode.FullScreen};
+        calls.push_back(line.str());
     };
-    Pack.OnAfterChange = [&] {
-        calls.push_back(std::string("after ") + (Pack.Started ? "started" : "stopped") + " full " +
-                        std::to_string(DDDD.Mode.FullScreen));
-    };
+    Pack.OnBeforeChange = [&] { note("before"); };
+    Pack.OnAfterChange = [&] { note("after"); };
     Config.FullScreen = 0;
     Config.ColorMode = 1;
     EXPECT_FALSE(Pack.Started);
