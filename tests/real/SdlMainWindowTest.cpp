@@ -94,12 +94,12 @@ TEST_F(SdlMainWindowTest, TheStartShapesTheWindowAndACloseAsks) {
         SDL_PushEvent(&e);
         window.PumpEvents();
     };
-    game.Answers.Click(2);
+    game.Answers.Click(0);  // the buttons in tab order: cancel, back to title, exit
     requestClose();
     ASSERT_EQ(game.Answers.Shown.size(), 1u);
     EXPECT_EQ(Encoding::SjisToUtf8(game.Answers.Shown[0].Text), "終了しますか？");
     EXPECT_FALSE(game.Form->Closed);
-    game.Answers.Click(0);
+    game.Answers.Click(2);
     requestClose();
     EXPECT_TRUE(game.Form->Closed);
 }
@@ -242,6 +242,8 @@ TEST_F(SdlMainWindowTest, AnEndSignalEndsKelInOrderWithinASecond) {
         if (pid == 0) {
             if (!std::freopen(errors.c_str(), "w", stderr)) _exit(126);
             setenv("SDL_AUDIODRIVER", "dummy", 1);
+            // Its single-instance lock is the test's own: a kel played elsewhere does not hold it.
+            setenv("XDG_RUNTIME_DIR", fs::path(errors).parent_path().c_str(), 1);
             const std::string kel = ToolRun::ToolPath("../kel");
             execl(kel.c_str(), "kel", dir.c_str(), static_cast<char*>(nullptr));
             _exit(127);

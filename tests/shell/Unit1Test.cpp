@@ -293,10 +293,11 @@ TEST_F(MainWindowTest, ClosingAsksWithTheExitDialog) {
         bool Closes;
         int64_t Resets;
     };
+    // The buttons in tab order: cancel, back to title, exit.
     const TCase cases[] = {
-        {"exit", 0, true, 0},
+        {"exit", 2, true, 0},
         {"to the title", 1, false, 1},
-        {"cancel", 2, false, 0},
+        {"cancel", 0, false, 0},
         {"no text", -1, true, 0},
     };
     for (const auto& c : cases) {
@@ -386,7 +387,7 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
         Form->AppIdle();
         nested += Form->Engine->LastFrameTime != last;
     });
-    Answers.Click(2);
+    Answers.Click(0);  // cancel
     Window.RequestClose();
     Dialogs::SetWhileModalHook(nullptr);
     EXPECT_EQ(Answers.Shown.size(), 1u);
