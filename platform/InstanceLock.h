@@ -12,9 +12,9 @@ namespace InstanceLock {
 std::string PathFor(const std::string& name);
 
 enum class TTake {
-    Taken,        // this process holds the lock now
+    Taken,          // this process holds the lock now
     HeldElsewhere,  // another process holds it
-    Unavailable,  // no lock file could be opened; the caller runs without one
+    Unavailable,    // no lock file could be opened; the caller runs without one
 };
 
 // Takes the lock without waiting. The descriptor stays open (and the lock held) until Release or

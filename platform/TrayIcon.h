@@ -31,9 +31,9 @@ public:
     // called from here.
     virtual void Dispatch() = 0;
 
-    std::function<void()> OnActivate;           // the icon was clicked
-    std::function<void(size_t item)> OnMenu;    // an item of its menu was chosen
-    std::function<void()> OnAreaCreated;        // the notification area came (back)
+    std::function<void()> OnActivate;         // the icon was clicked
+    std::function<void(size_t item)> OnMenu;  // an item of its menu was chosen
+    std::function<void()> OnAreaCreated;      // the notification area came (back)
 };
 
 class TNullTrayIcon final : public ITrayIcon {

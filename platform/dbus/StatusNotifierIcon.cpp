@@ -157,8 +157,9 @@ struct TStatusNotifierIcon::TState {
 
     int AppendItem(sd_bus_message* m, int32_t id, int32_t depth) const {
         int r;
-        if ((r = sd_bus_message_open_container(m, 'r', "ia{sv}av")) < 0 || (r = sd_bus_message_append(m, "i", id)) < 0 ||
-            (r = AppendItemProperties(m, id)) < 0 || (r = sd_bus_message_open_container(m, 'a', "v")) < 0)
+        if ((r = sd_bus_message_open_container(m, 'r', "ia{sv}av")) < 0 ||
+            (r = sd_bus_message_append(m, "i", id)) < 0 || (r = AppendItemProperties(m, id)) < 0 ||
+            (r = sd_bus_message_open_container(m, 'a', "v")) < 0)
             return r;
         if (id == 0 && depth != 0) {
             for (size_t i = 0; i < Menu.size(); ++i) {
@@ -303,8 +304,9 @@ TStatusNotifierIcon::TStatusNotifierIcon(const std::string& id) : State(std::mak
     // name is taken only while the icon is up.
     bool ok = sd_bus_add_object_vtable(s.Bus, &s.ItemSlot, kItemPath, kItemInterface, kItemVTable, &s) >= 0 &&
               sd_bus_add_object_vtable(s.Bus, &s.MenuSlot, kMenuPath, kMenuInterface, kMenuVTable, &s) >= 0;
-    const std::string rule = std::string("type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
-                                         "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='") +
+    const std::string rule = std::string(
+                                 "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+                                 "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='") +
                              kWatcherName + "'";
     ok = ok && sd_bus_add_match_async(s.Bus, &s.WatcherMatch, rule.c_str(), TState::OnWatcherOwner, nullptr, &s) >= 0;
     if (!ok) {

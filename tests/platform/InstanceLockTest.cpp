@@ -48,7 +48,8 @@ TEST_F(InstanceLockTest, ASecondTakerIsRefusedUntilTheFirstGivesItBack) {
 TEST_F(InstanceLockTest, WithoutARuntimeFolderTheUserIdNamesTheFile) {
     unsetenv("XDG_RUNTIME_DIR");
     const std::string path = InstanceLock::PathFor("application_game");
-    EXPECT_EQ(std::filesystem::path(path).filename().string(), "application_game-" + std::to_string(getuid()) + ".lock");
+    EXPECT_EQ(std::filesystem::path(path).filename().string(),
+              "application_game-" + std::to_string(getuid()) + ".lock");
     // A link in the lock file's place is never followed: no lock is made through it.
     setenv("XDG_RUNTIME_DIR", Dir.c_str(), 1);
     std::filesystem::create_symlink(Dir + "/elsewhere", Dir + "/linked.lock");

@@ -268,13 +268,13 @@ protected:
             sd_bus_message* reply = nullptr;
             sd_bus_error error = SD_BUS_ERROR_NULL;
             const std::string t = types;
-            int r = t == "isvu" ? sd_bus_call_method(bus, service.c_str(), path, interface, member, &error, &reply,
-                                                     types, a, b, "s", "", 0u)
-                    : t == "iias"
-                        // The whole tree below the item, with every property.
-                        ? sd_bus_call_method(bus, service.c_str(), path, interface, member, &error, &reply, types, a,
-                                             -1, 0)
-                        : sd_bus_call_method(bus, service.c_str(), path, interface, member, &error, &reply, types, a, 0);
+            int r =
+                t == "isvu" ? sd_bus_call_method(bus, service.c_str(), path, interface, member, &error, &reply, types,
+                                                 a, b, "s", "", 0u)
+                : t == "iias"
+                    // The whole tree below the item, with every property.
+                    ? sd_bus_call_method(bus, service.c_str(), path, interface, member, &error, &reply, types, a, -1, 0)
+                    : sd_bus_call_method(bus, service.c_str(), path, interface, member, &error, &reply, types, a, 0);
             if (r >= 0 && std::string(member) == "GetLayout") {
                 // The label of the one entry below the root.
                 const char* label = nullptr;

@@ -407,6 +407,48 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
     EXPECT_EQ(GameInt("frames"), frames + 1);
 }
 
+// The tray as the window hands things to it: the setting on every idle call, its menu with "表示",
+// the minimise callback and the game's icon.
+struct TRecordingTray final : public ITaskTray {
+    void SetMode(int32_t mode) override { Modes.push_back(mode); }
+    void Idle() override { ++Idles; }
+    std::vector<int32_t> Modes;
+    int Idles = 0;
+};
+
+TEST_F(MainWindowTest, TheTrayGetsTheSettingTheMenuAndTheMinimiseCallback) {
+    WriteGame();
+    Unit1::UseGameFolder(Dir);
+    Form = std::make_unique<TForm1>(Window, Devices);
+    TRecordingTray* tray = nullptr;
+    Form->CreateTray = [&] {
+        auto made = std::make_unique<TRecordingTray>();
+        tray = made.get();
+        return made;
+    };
+    Window.Show();
+    Form->AppIdle();
+    ASSERT_NE(tray, nullptr);
+    SystemConfigLib::Config.TaskTrayMode = 3;
+    Frames(1);
+    EXPECT_EQ(tray->Modes.back(), 3);
+    EXPECT_GT(tray->Idles, 0);
+    ASSERT_NE(tray->PopupMenu, nullptr);
+    ASSERT_EQ(tray->PopupMenu->Items.size(), 1u);
+    EXPECT_EQ(Encoding::SjisToUtf8(tray->PopupMenu->Items[0].Caption), "表示");
+
+    // With a tray, its poll tells of minimising; the window's own event does not as well.
+    Window.SetMinimized(true);
+    EXPECT_TRUE(Form->Engine->Active);
+    tray->OnMinimize(true);
+    EXPECT_FALSE(Form->Engine->Active);
+    // "表示" brings the window back; the poll then tells of it.
+    tray->PopupMenu->Items[0].OnClick();
+    EXPECT_FALSE(Window.IsMinimized);
+    tray->OnMinimize(false);
+    EXPECT_TRUE(Form->Engine->Active);
+}
+
 TEST_F(MainWindowTest, ADamagedEntryEndsTheGameAndDestructionCleansUp) {
     // The game script is stored plain, then one of its bytes changes after its checksum was taken.
     std::vector<PackWriter::TEntry> entries;

@@ -19,10 +19,8 @@ TEST(SingleInstanceGuard, ProgramFilesOfOneNameShareTheGuard) {
         const char* Name;
     };
     const TCase cases[] = {
-        {"/usr/games/kel", "application_kel"},
-        {"/home/someone/Game/KEL", "application_kel"},
-        {"Kel.Bin", "application_kel.bin"},
-        {"/opt/ゲーム/Kel", "application_kel"},
+        {"/usr/games/kel", "application_kel"},     {"/home/someone/Game/KEL", "application_kel"},
+        {"Kel.Bin", "application_kel.bin"},        {"/opt/ゲーム/Kel", "application_kel"},
         {"/opt/x/ゲームA", "application_ゲームa"},
     };
     for (const TCase& c : cases)
