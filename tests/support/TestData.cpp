@@ -41,16 +41,11 @@ public:
     ::testing::AddGlobalTestEnvironment(new TErrorLogFolder);
 
 // The single-instance lock of the programs the tests start lies in a runtime folder of the test
-// program's own, and their tray icon finds no session bus: a game played on the desktop, or by
-// another test program, never holds a started kel back, and nothing a test starts reaches the
-// desktop's notification area.
+// program's own: a game played on the desktop, or by another test program, never holds a started
+// kel back.
 class TRuntimeFolder final : public ::testing::Environment {
 public:
-    void SetUp() override {
-        const std::string dir = ScratchDir();
-        setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-        setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + dir + "/no-bus").c_str(), 1);
-    }
+    void SetUp() override { setenv("XDG_RUNTIME_DIR", ScratchDir().c_str(), 1); }
 };
 [[maybe_unused]] ::testing::Environment* const runtimeFolder = ::testing::AddGlobalTestEnvironment(new TRuntimeFolder);
 }  // namespace
