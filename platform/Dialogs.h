@@ -6,8 +6,9 @@
 // How a form reacts to keys is decided here, once, by TDialogKeys, so every backend behaves the
 // same: a typed character is compared with the buttons' hot keys, Enter and Space press the
 // focused button, Tab moves the focus, Escape presses the form's cancel button (when it names one)
-// and nothing else ends the form. Forms have no close box: only a button ends them. A label whose
-// text does not fit is wrapped and the form grows to show it whole (FitLabel).
+// and nothing else ends the form. Forms have no close box unless they ask for one (CloseBox, which
+// presses the cancel button): only a button ends them. A label whose text does not fit is wrapped
+// and the form grows to show it whole (FitLabel).
 #pragma once
 
 #include <functional>
@@ -42,6 +43,9 @@ struct TDialogRequest {
     std::vector<TDialogButton> Buttons;  // in tab order; the first has the focus when the form opens
     std::vector<int> HotKeyOrder;        // button indices, in the order a typed key is compared
     int CancelButton = -1;               // the button Escape presses; negative: none
+    // The form has a close box in its title bar, which presses the cancel button. Without one only
+    // a button ends the form.
+    bool CloseBox = false;
     const IDialogOwner* Owner = nullptr;
 };
 

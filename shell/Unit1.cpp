@@ -33,6 +33,7 @@
 #include "shell/KelQuickLoad.h"
 #include "shell/KelSoundLink.h"
 #include "shell/StartupMenuLib.h"
+#include "shell/uExitDialog.h"
 
 namespace {
 
@@ -108,7 +109,10 @@ using namespace Unit1;
 
 TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(window), Devices(devices) {
     State = 0;
-    // The screenshot lock comes with the tray icon's unit; it is made disabled and stays so.
+    ScreenshotLock = std::make_unique<TPrintScreenLock>(250, Devices.Clipboard);
+    ScreenshotLock->SetText("***");
+    ScreenshotLock->SetEnabled(false);
+    PopupMenu1.Items = {{"表示"_sj, [this] { Show1Click(); }}};
     // A fake clock seeds the same way every run, so that runs on it repeat exactly.
     uMisc_Math::RandSeed = Clock::Current().NowMs();
     // The game's folder is the root of every relative path by now (the program sets it first).
@@ -168,6 +172,7 @@ TForm1::~TForm1() {
     DDDD71.reset();
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
+    ScreenshotLock.reset();
 }
 
 // ---- the idle handler and the start-up ----
@@ -176,6 +181,7 @@ void TForm1::AppIdle() {
     if (Ended() || !Window.Showing() || Busy) return;
     Busy = true;
     UpdateTrayMode();
+    if (Tray) Tray->Idle();
     if (Closing) {
         Close();
         Busy = false;
@@ -251,7 +257,10 @@ bool TForm1::LoadGameData() {
         std::string error;
         auto picture = IconFile::Decode(icon->Memory(), static_cast<size_t>(icon->Size()), error);
         // A damaged icon leaves the window without one; nothing else depends on it.
-        if (picture) Window.SetIcon(picture->Pixels.data(), picture->Width, picture->Height);
+        if (picture) {
+            Window.SetIcon(picture->Pixels.data(), picture->Width, picture->Height);
+            AppIcon = {picture->Width, picture->Height, picture->Pixels};
+        }
     }
     return true;
 }
@@ -332,6 +341,11 @@ void TForm1::RunStartUp() {
     }
 
     if (CreateTray) Tray = CreateTray();
+    if (Tray) {
+        Tray->PopupMenu = &PopupMenu1;
+        Tray->OnMinimize = [this](bool minimized) { TrayMinimize(minimized); };
+        Tray->Icon = AppIcon;
+    }
     Window.Show();
     State = 1;
     EngineStep([this] { Engine->Start(); });
@@ -412,8 +426,8 @@ bool TForm1::FormClose() {
     if (label.empty()) {
         Busy = true;
         const int32_t result =
-            uDialogMisc::ShowDialog3("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
-                                     m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
+            uExitDialog::ShowExitDialog("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
+                                        m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
         Busy = false;
         if (result == -1) return false;
         if (result == 0) {

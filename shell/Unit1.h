@@ -21,19 +21,14 @@
 #include "platform/MainWindow.h"
 #include "platform/PlatformHost.h"
 #include "shell/KelSystemLib.h"
+#include "shell/uPrintScreenLock.h"
+#include "shell/uTaskBarIcon.h"
 
 class TDDDD7;
 class TDDSD7;
 class TDirectXPack;
 class TDirectXPackDisplay;
 class TKelDirectShowPlayer;
-
-// The tray icon: it follows the "TaskTrayMode" setting.
-class ITaskTray {
-public:
-    virtual ~ITaskTray() = default;
-    virtual void SetMode(int32_t mode) = 0;
-};
 
 class TForm1;
 
@@ -99,7 +94,10 @@ public:
     void Paint() override { FormPaint(); }
     void KeyDown(uint16_t& key) override { FormKeyDown(key); }
     void KeyUp(uint16_t& key) override { FormKeyUp(key); }
-    void Minimized(bool minimized) override { TrayMinimize(minimized); }
+    // With a tray icon its poll tells of minimising instead.
+    void Minimized(bool minimized) override {
+        if (!Tray) TrayMinimize(minimized);
+    }
 
     void FormPaint();
     void FormKeyDown(uint16_t& key);
@@ -128,6 +126,8 @@ public:
     IDesktop* Desktop() override { return Devices.Desktop; }
 
     // ---- fields ----
+    // The tray's pop-up menu: "表示" (Show1) brings the application back.
+    TPopupMenu PopupMenu1;
     std::unique_ptr<ITaskTray> Tray;
     int32_t State = 0;  // 0 until the start-up has run, then 1
     bool Busy = false;
@@ -139,12 +139,16 @@ public:
     // display device.
     std::unique_ptr<TDDDD7> DDDD71;
     std::unique_ptr<TDDSD7> DDSD71;
+    // Made disabled with the window and never enabled; it does nothing where the clipboard cannot
+    // be watched (Linux).
+    std::unique_ptr<TPrintScreenLock> ScreenshotLock;
 
     // ---- parts that come with their own units; each does nothing while it is empty ----
     // The start-up settings dialog: false when the player left it without starting the game. The
     // host's settings forms show it; without them it is not shown.
     std::function<bool()> ShowStartupMenu;
-    // Makes the tray icon at the end of the start-up.
+    // Makes the tray icon with its poll timer at the end of the start-up; the form then gives it the
+    // pop-up menu, the minimise callback and the game's icon.
     std::function<std::unique_ptr<ITaskTray>()> CreateTray;
     // Lets the engine core see the window through another host (the headless runner records what
     // the engine shows on it); null: the form itself.
@@ -172,6 +176,8 @@ public:
     // What is known of why the start failed beyond its dialog: the pack, library or device and
     // its own reason (Shift-JIS); empty when nothing more is known.
     std::string StartFailure;
+    // The game's icon as it was loaded, for the tray; empty without one.
+    TTrayPicture AppIcon;
 
 private:
     void RunStartUp();

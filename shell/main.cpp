@@ -20,6 +20,7 @@
 #include "platform/PresentTap.h"
 #include "platform/ProcessSignals.h"
 #include "platform/SystemFonts.h"
+#include "platform/dbus/StatusNotifierIcon.h"
 #include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/fltk/FltkPictureClipboard.h"
@@ -27,8 +28,11 @@
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
+#include "platform/sdl/SdlTaskbar.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/Unit1.h"
+#include "shell/uMuteXApplication.h"
+#include "shell/uTaskBarIcon.h"
 
 namespace {
 
@@ -54,6 +58,9 @@ void Usage(std::FILE* to) {
                  "      from it and written as FOLDER/frameNNNNNN.png, named as kel-headless --png\n"
                  "      names its frames, so that the two can be compared pixel for pixel.\n"
                  "  kel --help\n"
+                 "\n"
+                 "One game runs at a time: a second kel started while one plays ends at once with\n"
+                 "exit code 0 (counted runs are not held back).\n"
                  "\n"
                  "SIGTERM, SIGINT and SIGHUP end the game as closing it with \"exit\" does, without\n"
                  "asking: the settings are saved. Why a game could not start, or why it stopped on\n"
@@ -135,6 +142,7 @@ int Play() {
     window.SetPumpHook([&] { pictures.Serve(); });
     TPosixDesktop desktop;
     TFltkConfigForms settingsForms;
+    TSdlTaskbarWindow taskbar(window.Handle());
     TPlatformHost devices{.Display = &window.Display(),
                           .Audio = &audio,
                           .Fonts = &fonts,
@@ -147,6 +155,11 @@ int Play() {
         TForm1 form(window, devices);
         form.ReportLine = [](const std::string& line) {
             std::fprintf(stderr, "kel: %s\n", Encoding::PrintableUtf8(Encoding::SjisToUtf8(line)).c_str());
+        };
+        // The icon on the session bus; where there is none, or no notification area, it is never
+        // confirmed and the window keeps its taskbar button.
+        form.CreateTray = [&]() -> std::unique_ptr<ITaskTray> {
+            return std::make_unique<TTaskTray>(taskbar, std::make_unique<TStatusNotifierIcon>("kel"), true);
         };
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
         // the idle handler's guard keeps frames from starting inside it. An end signal cancels the
@@ -243,8 +256,11 @@ int main(int argc, char** argv) {
     if (options.Frames >= 0) {
         result = RunCounted(options);
     } else {
+        // Another copy playing: this one ends silently, before it opens a window.
+        if (!uMuteXApplication::MutexApplicationInit()) return 0;
         result = Play();
     }
     SDL_Quit();
+    uMuteXApplication::MutexApplicationDone();
     return result;
 }

@@ -16,6 +16,7 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho
   xvfb xauth libx11-dev evilwm xdotool xclip
   libpixman-1-dev liblua5.4-dev
+  libsystemd-dev dbus-daemon
 )
 
 missing=()

@@ -198,8 +198,16 @@ int TFltkDialogs::ShowModal(const TDialogRequest& request) {
     }
     form.end();
     form.copy_label(ToolkitText(request.Caption, false).c_str());
-    // The close box does not end the form; Escape is a key of the form's own (TDialogKeys).
-    form.callback([](Fl_Widget*, void*) {});
+    // The close box ends the form only where it stands for the cancel button; Escape is a key of the
+    // form's own (TDialogKeys).
+    if (request.CloseBox && request.CancelButton >= 0 && request.CancelButton < static_cast<int>(form.Buttons.size()))
+        form.callback(
+            [](Fl_Widget* window, void* cancel) {
+                static_cast<TForm*>(window)->Pressed = static_cast<int>(reinterpret_cast<intptr_t>(cancel));
+            },
+            reinterpret_cast<void*>(static_cast<intptr_t>(request.CancelButton)));
+    else
+        form.callback([](Fl_Widget*, void*) {});
     const int height = request.ClientHeight + grow;
     form.size_range(request.ClientWidth, height, request.ClientWidth, height);
     form.set_modal();
@@ -209,7 +217,7 @@ int TFltkDialogs::ShowModal(const TDialogRequest& request) {
     form.position(ox + (ow - request.ClientWidth) / 2, std::max(0, oy + (oh - height) / 2));
 
     form.show();
-    RemoveCloseBox(form);
+    if (!request.CloseBox) RemoveCloseBox(form);
     TakeKeyboard(form);
     form.Buttons[0]->take_focus();
     while (form.Pressed < 0 && form.shown()) {

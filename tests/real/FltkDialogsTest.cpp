@@ -2,6 +2,9 @@
 // clicks, sent through FLTK's own event dispatch from the while-modal hook.
 #include <gtest/gtest.h>
 
+// Before the X headers, which define Button1 to Button5.
+#include "shell/uExitDialog.h"
+
 // After the test framework: the X headers define names (None among them) that it uses.
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
@@ -208,6 +211,35 @@ TEST_F(FltkDialogsTest, ThreeButtonFormAnswersEachButton) {
             cases[i].Act(w);
         });
         int result = uDialogMisc::ShowDialog3("", "どうしますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, "", nullptr);
+        EXPECT_EQ(result, cases[i].Result) << "case " << i;
+    }
+}
+
+// The exit dialog: its own size and button places, the cancel button focused, and the close box
+// and Escape both cancel.
+TEST_F(FltkDialogsTest, ExitDialogCancelsOnItsCloseBoxAndEscape) {
+    const struct {
+        std::function<void(Fl_Window*)> Act;
+        int Result;
+    } cases[] = {
+        {[](Fl_Window* w) { w->do_callback(); }, -1},  // the window manager's close
+        {[](Fl_Window* w) { Key(w, FL_Escape, "\x1b"); }, -1}, {[](Fl_Window* w) { Key(w, FL_Enter, "\r"); }, -1},
+        {[](Fl_Window* w) { Key(w, 'x', "x"); }, 1},           {[](Fl_Window* w) { Click(w, 1); }, 0},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        Then([&](Fl_Window* w) {
+            EXPECT_EQ(w->w(), 425);
+            EXPECT_EQ(w->h(), 98);
+            auto buttons = ButtonsOf(w);
+            ASSERT_EQ(buttons.size(), 3u);
+            EXPECT_STREQ(buttons[0]->label(), "キャンセル(C)");
+            EXPECT_EQ(buttons[0]->x(), 304);
+            EXPECT_EQ(buttons[1]->x(), 8);
+            EXPECT_EQ(buttons[2]->x(), 184);
+            cases[i].Act(w);
+        });
+        const int result = uExitDialog::ShowExitDialog("", "終了しますか？%%%n次の行"_sj, "終了(X)"_sj,
+                                                       "タイトルへ(T)"_sj, "キャンセル(C)"_sj, nullptr);
         EXPECT_EQ(result, cases[i].Result) << "case " << i;
     }
 }

@@ -94,12 +94,12 @@ TEST_F(SdlMainWindowTest, TheStartShapesTheWindowAndACloseAsks) {
         SDL_PushEvent(&e);
         window.PumpEvents();
     };
-    game.Answers.Click(2);
+    game.Answers.Click(0);  // the buttons in tab order: cancel, back to title, exit
     requestClose();
     ASSERT_EQ(game.Answers.Shown.size(), 1u);
     EXPECT_EQ(Encoding::SjisToUtf8(game.Answers.Shown[0].Text), "終了しますか？");
     EXPECT_FALSE(game.Form->Closed);
-    game.Answers.Click(0);
+    game.Answers.Click(2);
     requestClose();
     EXPECT_TRUE(game.Form->Closed);
 }

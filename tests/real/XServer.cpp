@@ -50,6 +50,17 @@ bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int
     return true;
 }
 
+bool MarkMinimized(SDL_Window* window) {
+    ::Display* display;
+    ::Window xwindow;
+    if (!Handles(window, display, xwindow)) return false;
+    Atom hidden = XInternAtom(display, "_NET_WM_STATE_HIDDEN", False);
+    XChangeProperty(display, xwindow, XInternAtom(display, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&hidden), 1);
+    XFlush(display);
+    return true;
+}
+
 bool WindowManagerRunning() {
     ::Display* display = XOpenDisplay(nullptr);
     if (!display) return false;

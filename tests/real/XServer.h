@@ -17,4 +17,7 @@ unsigned long WindowId(SDL_Window* window);
 bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height);
 // Whether a window manager that follows the desktop conventions runs on the X server of DISPLAY.
 bool WindowManagerRunning();
+// Marks the window minimised in its state property, as a window manager that minimised it would
+// (the small one the tests start cannot minimise a window itself); false off an X server.
+bool MarkMinimized(SDL_Window* window);
 }  // namespace XServer

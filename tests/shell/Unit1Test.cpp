@@ -293,10 +293,11 @@ TEST_F(MainWindowTest, ClosingAsksWithTheExitDialog) {
         bool Closes;
         int64_t Resets;
     };
+    // The buttons in tab order: cancel, back to title, exit.
     const TCase cases[] = {
-        {"exit", 0, true, 0},
+        {"exit", 2, true, 0},
         {"to the title", 1, false, 1},
-        {"cancel", 2, false, 0},
+        {"cancel", 0, false, 0},
         {"no text", -1, true, 0},
     };
     for (const auto& c : cases) {
@@ -386,7 +387,7 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
         Form->AppIdle();
         nested += Form->Engine->LastFrameTime != last;
     });
-    Answers.Click(2);
+    Answers.Click(0);  // cancel
     Window.RequestClose();
     Dialogs::SetWhileModalHook(nullptr);
     EXPECT_EQ(Answers.Shown.size(), 1u);
@@ -404,6 +405,48 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
     EXPECT_TRUE(Form->Engine->Active);
     Frames(1);
     EXPECT_EQ(GameInt("frames"), frames + 1);
+}
+
+// The tray as the window hands things to it: the setting on every idle call, its menu with "表示",
+// the minimise callback and the game's icon.
+struct TRecordingTray final : public ITaskTray {
+    void SetMode(int32_t mode) override { Modes.push_back(mode); }
+    void Idle() override { ++Idles; }
+    std::vector<int32_t> Modes;
+    int Idles = 0;
+};
+
+TEST_F(MainWindowTest, TheTrayGetsTheSettingTheMenuAndTheMinimiseCallback) {
+    WriteGame();
+    Unit1::UseGameFolder(Dir);
+    Form = std::make_unique<TForm1>(Window, Devices);
+    TRecordingTray* tray = nullptr;
+    Form->CreateTray = [&] {
+        auto made = std::make_unique<TRecordingTray>();
+        tray = made.get();
+        return made;
+    };
+    Window.Show();
+    Form->AppIdle();
+    ASSERT_NE(tray, nullptr);
+    SystemConfigLib::Config.TaskTrayMode = 3;
+    Frames(1);
+    EXPECT_EQ(tray->Modes.back(), 3);
+    EXPECT_GT(tray->Idles, 0);
+    ASSERT_NE(tray->PopupMenu, nullptr);
+    ASSERT_EQ(tray->PopupMenu->Items.size(), 1u);
+    EXPECT_EQ(Encoding::SjisToUtf8(tray->PopupMenu->Items[0].Caption), "表示");
+
+    // With a tray, its poll tells of minimising; the window's own event does not as well.
+    Window.SetMinimized(true);
+    EXPECT_TRUE(Form->Engine->Active);
+    tray->OnMinimize(true);
+    EXPECT_FALSE(Form->Engine->Active);
+    // "表示" brings the window back; the poll then tells of it.
+    tray->PopupMenu->Items[0].OnClick();
+    EXPECT_FALSE(Window.IsMinimized);
+    tray->OnMinimize(false);
+    EXPECT_TRUE(Form->Engine->Active);
 }
 
 TEST_F(MainWindowTest, ADamagedEntryEndsTheGameAndDestructionCleansUp) {

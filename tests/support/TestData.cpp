@@ -39,5 +39,14 @@ public:
 };
 [[maybe_unused]] ::testing::Environment* const errorLogFolder =
     ::testing::AddGlobalTestEnvironment(new TErrorLogFolder);
+
+// The single-instance lock of the programs the tests start lies in a runtime folder of the test
+// program's own: a game played on the desktop, or by another test program, never holds a started
+// kel back.
+class TRuntimeFolder final : public ::testing::Environment {
+public:
+    void SetUp() override { setenv("XDG_RUNTIME_DIR", ScratchDir().c_str(), 1); }
+};
+[[maybe_unused]] ::testing::Environment* const runtimeFolder = ::testing::AddGlobalTestEnvironment(new TRuntimeFolder);
 }  // namespace
 }  // namespace TestData
