@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/BenchReport.h"
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "platform/sdl/SdlDisplay.h"
 
 namespace {

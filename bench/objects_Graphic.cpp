@@ -14,8 +14,8 @@
 #include <string>
 
 #include "bench/BenchReport.h"
+#include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
-#include "foundation/dddd7.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/headless/HeadlessDisplay.h"
 

@@ -42,7 +42,7 @@
 #include "platform/sdl/SdlAudio.h"
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 #include "tools/kelpack/PackWriter.h"
 
 extern char** environ;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 #include "media/uSoundLib.h"
 #include "platform/Clock.h"
 #include "platform/headless/ManualAudio.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <limits>
 
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "platform/Display.h"
 #include "platform/headless/HeadlessDisplay.h"

@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
-#include "foundation/dddd7.h"
 #include "media/AnimationBmpWriter.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelGraphicLib.h"

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cmath>
 
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "platform/Display.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // The image's way onto the screen: into the display component's back buffer, and onto a canvas.
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "media/ARGB8888Lib.h"
 #include "platform/Display.h"
 

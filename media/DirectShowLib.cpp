@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "platform/Audio.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"

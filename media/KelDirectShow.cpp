@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "platform/FileSystem.h"

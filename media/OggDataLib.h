@@ -47,7 +47,7 @@
 #include <vector>
 
 #include "media/FFTLib.h"
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 #include "media/uAGC.h"
 #include "platform/ClassLib.h"
 

@@ -7,7 +7,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
 #include "media/OggDataLib.h"
-#include "media/OggDdsdLib.h"
+#include "media/StaticWaves.h"
 #include "platform/AudioMixer.h"
 #include "platform/Clock.h"
 #include "platform/LittleEndian.h"

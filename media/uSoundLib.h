@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "media/OggDataLib.h"  // TOggData and the play states TPLAYSTATE the getters give
 #include "media/OggPlayerLib.h"
 #include "platform/ClassLib.h"

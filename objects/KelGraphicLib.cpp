@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
 #include "foundation/uMisc.h"
 #include "media/AnimationBmpLib.h"
 #include "media/uSoundLib.h"

@@ -8,10 +8,10 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/UniqueId.h"
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc.h"
 #include "foundation/uMisc_Math.h"
-#include "foundation/uMisc_Win.h"
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Encoding.h"

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/ddsd7.h"
 #include "media/AnimationBmpLib.h"
 #include "media/KelDirectShow.h"
 #include "platform/Dialogs.h"

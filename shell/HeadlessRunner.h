@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "media/KelDirectShow.h"
 #include "platform/Clock.h"
 #include "platform/Movie.h"
@@ -26,7 +26,7 @@
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessScreen.h"
 #include "shell/KelSystemLib.h"
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 
 // The main window as the engine core sees it in a run: the form itself, recording what the engine
 // shows on it. Minimising is only counted: nobody would restore the window again.

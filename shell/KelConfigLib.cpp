@@ -4,7 +4,7 @@
 #include <cmath>
 #include <utility>
 
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayStarter.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"

@@ -30,7 +30,7 @@
 #include "platform/sdl/SdlMainWindow.h"
 #include "platform/sdl/SdlTaskbar.h"
 #include "shell/HeadlessRunner.h"
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 #include "shell/uMuteXApplication.h"
 #include "shell/uTaskBarIcon.h"
 

@@ -7,8 +7,8 @@
 #include <fstream>
 #include <set>
 
+#include "foundation/UniqueId.h"
 #include "foundation/uDllSystemInfo.h"
-#include "foundation/uMisc_Win.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TestData.h"
 

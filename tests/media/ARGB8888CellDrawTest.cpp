@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ImageCodecLib.h"
 #include "platform/ClassLib.h"

@@ -2,7 +2,7 @@
 // next flip) and onto a canvas.
 #include <gtest/gtest.h>
 
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "media/ARGB8888Lib.h"
 #include "platform/Display.h"
 #include "platform/headless/HeadlessDisplay.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "media/DirectShowLib.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
-#include "foundation/ddsd7.h"
 #include "media/KelDirectShow.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"

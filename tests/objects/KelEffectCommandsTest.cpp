@@ -6,8 +6,8 @@
 
 #include <optional>
 
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/ddsd7.h"
 #include "media/AnimationBmpWriter.h"
 #include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"

@@ -10,8 +10,8 @@
 #include <functional>
 #include <map>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
-#include "foundation/dddd7.h"
 #include "media/AnimationBmpLib.h"
 #include "objects/KelGraphicLib.h"
 #include "platform/LittleEndian.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Lib.h"
 #include "media/uSoundLib.h"

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/ddsd7.h"
 #include "media/KelDirectShow.h"
 #include "media/uSoundLib.h"
 #include "objects/KelSoundCommands.h"

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "platform/sdl/SdlAudio.h"
 #include "tests/support/TestData.h"
 

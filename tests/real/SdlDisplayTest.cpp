@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 #include "platform/Encoding.h"
 #include "platform/sdl/SdlDisplay.h"
 #include "platform/sdl/SdlInput.h"

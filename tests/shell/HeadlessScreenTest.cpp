@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayComponent.h"
+#include "foundation/DisplayStarter.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "platform/FileSystem.h"
-#include "shell/DirectXPackDisplay.h"
+#include "shell/DisplayStarterLink.h"
 #include "shell/HeadlessScreen.h"
 #include "tests/support/TestData.h"
 

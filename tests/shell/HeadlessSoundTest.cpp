@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 #include "shell/HeadlessRunner.h"

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayComponent.h"
+#include "foundation/DisplayStarter.h"
 #include "foundation/ErrorLogLib.h"
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
-#include "foundation/ddsd7.h"
 #include "media/AnimationBmpLib.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uSoundLib.h"

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayStarter.h"
 #include "foundation/ErrorLogLib.h"
 #include "media/DirectShowLib.h"
 #include "media/KelDirectShow.h"

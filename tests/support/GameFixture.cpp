@@ -4,16 +4,16 @@
 #include <fstream>
 #include <vector>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
-#include "foundation/ddsd7.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 #include "script/uScriptReplaceDLL.h"
 #include "shell/KelSystemLib.h"
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <tuple>
 
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 
 namespace SoundFixtures {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "media/uSoundLib.h"
 #include "platform/ClassLib.h"
 #include "platform/headless/ManualAudio.h"

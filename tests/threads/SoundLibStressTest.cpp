@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "foundation/PackLib.h"
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 #include "media/uSoundLib.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "platform/sdl/SdlAudio.h"
 
 namespace {

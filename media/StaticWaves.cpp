@@ -1,4 +1,4 @@
-#include "media/OggDdsdLib.h"
+#include "media/StaticWaves.h"
 
 #include "media/OggDataLib.h"
 #include "platform/AudioMixer.h"

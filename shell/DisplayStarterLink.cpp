@@ -1,7 +1,7 @@
-#include "shell/DirectXPackDisplay.h"
+#include "shell/DisplayStarterLink.h"
 
-#include "foundation/DirectXPackLib.h"
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
+#include "foundation/DisplayStarter.h"
 
 bool TDirectXPackDisplay::Ready() {
     return Pack.Started;

@@ -1,4 +1,4 @@
-#include "foundation/dddd7.h"
+#include "foundation/DisplayComponent.h"
 
 #include <bit>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayStarter.h"
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
 #include "foundation/uDialogMisc.h"
 
 namespace DirectXPackLib {

@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 #include "platform/Encoding.h"
 
 namespace {

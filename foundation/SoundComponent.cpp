@@ -1,4 +1,4 @@
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 
 #include <algorithm>
 #include <cstdio>

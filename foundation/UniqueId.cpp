@@ -1,4 +1,4 @@
-#include "foundation/uMisc_Win.h"
+#include "foundation/UniqueId.h"
 
 #include <sys/random.h>
 

@@ -2,9 +2,9 @@
 
 #include <sstream>
 
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayComponent.h"
+#include "foundation/DisplayStarter.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"

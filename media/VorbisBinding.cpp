@@ -1,4 +1,4 @@
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 
 #include <climits>
 #include <cstring>

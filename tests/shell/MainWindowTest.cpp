@@ -11,10 +11,10 @@
 #include <map>
 #include <new>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
 #include "media/AnimationBmpLib.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -28,7 +28,7 @@
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
 #include "script/uScriptReplaceDLL.h"
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "platform/ClassLib.h"
 
 namespace OggDdsdLib {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/ddsd7.h"
+#include "foundation/SoundComponent.h"
 #include "platform/Encoding.h"
 #include "platform/headless/ManualAudio.h"
 #include "tests/support/TestData.h"

@@ -3,8 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "foundation/DisplayComponent.h"
 #include "foundation/ErrorLogLib.h"
-#include "foundation/dddd7.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"

@@ -1,14 +1,14 @@
-#include "shell/Unit1.h"
+#include "shell/MainWindow.h"
 
 #include <algorithm>
 #include <exception>
 
-#include "foundation/DirectXPackLib.h"
+#include "foundation/DisplayComponent.h"
+#include "foundation/DisplayStarter.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/dddd7.h"
-#include "foundation/ddsd7.h"
 #include "foundation/uDialogMisc.h"
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc.h"
@@ -17,7 +17,7 @@
 #include "media/AnimationBmpLib.h"
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
-#include "media/OggWuvorbisLib.h"
+#include "media/VorbisBinding.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -27,7 +27,7 @@
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uScriptReplaceDLL.h"
-#include "shell/DirectXPackDisplay.h"
+#include "shell/DisplayStarterLink.h"
 #include "shell/KelConfigLib.h"
 #include "shell/KelMovieLink.h"
 #include "shell/KelQuickLoad.h"
