@@ -4,10 +4,8 @@
 // frame the headless walk kept of that screen, pixel for pixel outside the places that move with
 // the clock; every screen is kept as screenshots/walk-NN-NAME.png beside the test program, the two
 // forms as screenshots/walk-quick-load.png and screenshots/walk-config.png.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -22,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/real/Processes.h"
 #include "tests/real/RealWindow.h"
 #include "tests/real/XWindows.h"
 #include "tests/support/AnimationFixtures.h"
@@ -29,46 +28,14 @@
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
 
+using Processes::End;
+using Processes::Start;
+using Processes::Xdo;
 using SteadyClock = std::chrono::steady_clock;
-
-// Starts a program in a process group of its own, so that it ends with whatever it started.
-pid_t Start(const std::vector<std::string>& args, const std::string& output = "") {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!output.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Ends a started program with its process group.
-void End(pid_t pid) {
-    if (pid <= 0) return;
-    kill(-pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-}
-
-bool Xdo(const std::string& args) {
-    return std::system(("timeout 10 xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
 
 // The windows that show, by their numbers.
 std::vector<unsigned long> ShownWindows(const std::string& scratch) {

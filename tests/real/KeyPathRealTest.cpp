@@ -1,10 +1,8 @@
 // Keys and clicks made by the X server (through xdotool) on the real SDL window: they reach the
 // script and the engine core of a game run in the window, the demo, and the program kel itself; and the
 // clipboard words exchange Japanese text and pictures with another program over the X clipboard.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -25,6 +23,7 @@
 #include "platform/sdl/SdlMainWindow.h"
 #include "script/KelGeneralCommands.h"
 #include "shell/HeadlessRunner.h"
+#include "tests/real/Processes.h"
 #include "tests/real/RealWindow.h"
 #include "tests/real/XServer.h"
 #include "tests/support/AnimationFixtures.h"
@@ -34,68 +33,14 @@
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 
 namespace {
 
-using SteadyClock = std::chrono::steady_clock;
-
-// Starts a program with an argument vector; its standard output goes to the file when one is named.
-pid_t Start(const std::vector<std::string>& args, const std::string& output = "") {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (!output.empty())
-        posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    // In a process group of its own, so that whatever it starts in turn can be ended with it.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-// Calls step until done holds or the time runs out; whether it held.
-bool Until(const std::function<bool()>& done, const std::function<void()>& step, int ms = 5000) {
-    const auto end = SteadyClock::now() + std::chrono::milliseconds(ms);
-    while (!done()) {
-        if (SteadyClock::now() > end) return false;
-        step();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
-// Runs a program to its end while step runs (the program may wait for this one to answer).
-// A program left running when the time is out is ended with everything it started: a child that
-// outlived it would hold the test's output open, and the test would never be seen to end.
-bool RunWhile(const std::vector<std::string>& args, const std::function<void()>& step, const std::string& output = "",
-              int ms = 5000) {
-    const pid_t pid = Start(args, output);
-    if (pid < 0) return false;
-    int status = 0;
-    const bool ended = Until([&] { return waitpid(pid, &status, WNOHANG) == pid; }, step, ms);
-    if (!ended) {
-        kill(-pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        return false;
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Bounded: "windowfocus --sync" waits for the focus for ever where no window manager gives it.
-bool Xdo(const std::string& args) {
-    return std::system(("timeout 10 xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
+using Processes::RunWhile;
+using Processes::Start;
+using Processes::Until;
+using Processes::Xdo;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -263,9 +208,7 @@ TEST_F(KeyPathRealTest, TheProgramTakesClicksFromTheXServer) {
     } else {
         ADD_FAILURE() << "the window of kel did not show";
     }
-    kill(-kel, SIGKILL);
-    int status = 0;
-    waitpid(kel, &status, 0);
+    Processes::End(kel);
     EXPECT_EQ(ReadFile(dir + "/clicked.txt"), std::string(kGameDat));
 }
 
