@@ -2,8 +2,6 @@
 // script and the engine core of a game run in the window, the demo, and the program kel itself; and the
 // clipboard words exchange Japanese text and pictures with another program over the X clipboard.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <cstdio>
