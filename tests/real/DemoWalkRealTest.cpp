@@ -22,7 +22,7 @@
 
 #include "tests/real/Processes.h"
 #include "tests/real/RealWindow.h"
-#include "tests/real/XWindows.h"
+#include "tests/real/XServer.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/DemoWalk.h"
 #include "tests/support/TestData.h"
@@ -62,7 +62,7 @@ unsigned long NewWindow(const std::vector<unsigned long>& before, const std::str
             if (std::find(before.begin(), before.end(), id) != before.end()) continue;
             std::vector<uint32_t> pixels;
             int32_t w = 0, h = 0;
-            if (width == 0 || (XWindows::Read(id, pixels, w, h) && w == width && h == height)) return id;
+            if (width == 0 || (XServer::Read(id, pixels, w, h) && w == width && h == height)) return id;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
@@ -128,12 +128,12 @@ TEST(DemoWalkRealTest, TheWalkInTheProgramShowsTheRunnersScreens) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         std::vector<uint32_t> pixels;
         int32_t w = 0, h = 0;
-        if (XWindows::Read(form, pixels, w, h)) Keep(keep, pixels, w, h);
+        if (XServer::Read(form, pixels, w, h)) Keep(keep, pixels, w, h);
         Xdo("mousemove --window " + std::to_string(form) + " " + answer);
         bool gone = false;
         for (int i = 0; i < 50 && !gone; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-            gone = !XWindows::Read(form, pixels, w, h);
+            gone = !XServer::Read(form, pixels, w, h);
         }
         Xdo("windowfocus --sync " + window);
         std::this_thread::sleep_for(std::chrono::milliseconds(400));
@@ -151,7 +151,7 @@ TEST(DemoWalkRealTest, TheWalkInTheProgramShowsTheRunnersScreens) {
             const auto end = SteadyClock::now() + std::chrono::seconds(10);
             while (wrong != 0 && SteadyClock::now() < end) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                if (XWindows::Read(id, pixels, w, h) && w == 800 && h == 600)
+                if (XServer::Read(id, pixels, w, h) && w == 800 && h == 600)
                     wrong = DemoWalk::Differences(pixels, expected.Pixels, expected.Masks);
             }
             char name[64];

@@ -17,6 +17,36 @@ bool Handles(SDL_Window* window, ::Display*& display, ::Window& xwindow) {
     return true;
 }
 
+// The pixels of a window as the server holds them.
+bool ReadWindow(::Display* display, ::Window xwindow, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(display, xwindow, &a)) return false;
+    XImage* image = XGetImage(display, xwindow, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+    if (!image) return false;
+    width = a.width;
+    height = a.height;
+    pixels.resize(static_cast<size_t>(width) * height);
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            pixels[static_cast<size_t>(y) * width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
+    XDestroyImage(image);
+    return true;
+}
+
+// A window of another program that is gone answers with an error, which is no reason to end the
+// test program.
+int IgnoreError(::Display*, XErrorEvent*) {
+    return 0;
+}
+
+::Display* Server() {
+    static ::Display* display = [] {
+        XSetErrorHandler(IgnoreError);
+        return XOpenDisplay(nullptr);
+    }();
+    return display;
+}
+
 }  // namespace
 
 bool Available(SDL_Window* window) {
@@ -36,18 +66,12 @@ bool Read(SDL_Window* window, std::vector<uint32_t>& pixels, int32_t& width, int
     ::Window xwindow;
     if (!Handles(window, display, xwindow)) return false;
     XSync(display, False);  // everything drawn so far has reached the server
-    XWindowAttributes a;
-    if (!XGetWindowAttributes(display, xwindow, &a)) return false;
-    XImage* image = XGetImage(display, xwindow, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-    if (!image) return false;
-    width = a.width;
-    height = a.height;
-    pixels.resize(static_cast<size_t>(width) * height);
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            pixels[static_cast<size_t>(y) * width + x] = XGetPixel(image, x, y) & 0xFFFFFF;
-    XDestroyImage(image);
-    return true;
+    return ReadWindow(display, xwindow, pixels, width, height);
+}
+
+bool Read(unsigned long id, std::vector<uint32_t>& pixels, int32_t& width, int32_t& height) {
+    ::Display* display = Server();
+    return display && ReadWindow(display, id, pixels, width, height);
 }
 
 bool MarkMinimized(SDL_Window* window) {
