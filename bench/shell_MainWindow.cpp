@@ -1,10 +1,10 @@
 // The program's main window on the demo game: the start-up of the program as a whole process, to
 // the window's first picture (the black fill shown before the start's own pause) and to the end of
 // its first game frame, against a process that only opens an SDL window of the same size with a
-// renderer and presents once, both started from here in turn; and the processor time a frame costs in the program's own message loop at 60 frames a
-// second, against an empty SDL window loop that clears and presents at the same rate: on a still
-// game of the demo's size (a picture on which nothing changes), and on the demo's title (a
-// twinkling star, a button, music decoded and mixed).
+// renderer and presents once, both started from here in turn; and the processor time a frame costs in the program's own
+// message loop at 60 frames a second, against an empty SDL window loop that clears and presents at the same rate: on a
+// still game of the demo's size (a picture on which nothing changes), and on the demo's title (a twinkling star, a
+// button, music decoded and mixed).
 //
 //   bench_shell_MainWindow [GAME_FOLDER] [benchmark options]
 //
@@ -415,7 +415,8 @@ int main(int argc, char** argv) {
             pictureOurs, startBase, programPictures.size(), pictureOurs / startBase);
     if (startBase > 0 && startOurs > 0)
         std::printf(
-            "start-up of the program's process to its first game frame: %.1f ms (of it 100 ms the start's own pause), a "
+            "start-up of the program's process to its first game frame: %.1f ms (of it 100 ms the start's own pause), "
+            "a "
             "process that shows an empty window %.1f ms (medians of %zu); ratio %.2f\n",
             startOurs, startBase, programStarts.size(), startOurs / startBase);
     for (const auto& [name, what] :
