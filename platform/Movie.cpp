@@ -1,17 +1,8 @@
 #include "platform/Movie.h"
 
 #include <algorithm>
-#include <mutex>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/VideoLibraries.h"
 
 namespace Movie {
 
@@ -27,22 +18,23 @@ namespace {
 constexpr AVRational kMicroseconds{1, 1000000};
 constexpr int kOutRate = 44100;
 
-std::string ErrorText(int code) {
+std::string ErrorText(const TVideoLibraries& L, int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
+    L.av_strerror(code, text, sizeof text);
     return text;
 }
 
 class TFfmpegSource final : public IMovieSource {
 public:
+    explicit TFfmpegSource(const TVideoLibraries& libraries) : L(libraries) {}
     ~TFfmpegSource() override {
-        sws_freeContext(Scaler);
-        swr_free(&Resampler);
-        av_frame_free(&Frame);
-        av_packet_free(&Packet);
-        avcodec_free_context(&VideoCodec);
-        avcodec_free_context(&AudioCodec);
-        avformat_close_input(&Format);
+        L.sws_freeContext(Scaler);
+        L.swr_free(&Resampler);
+        L.av_frame_free(&Frame);
+        L.av_packet_free(&Packet);
+        L.avcodec_free_context(&VideoCodec);
+        L.avcodec_free_context(&AudioCodec);
+        L.avformat_close_input(&Format);
     }
 
     bool Open(const std::string& hostPath, std::string& error);
@@ -64,6 +56,7 @@ private:
     bool TakeSound(TMovieSound& sound);
     void Flush();
 
+    const TVideoLibraries& L;
     TMovieInfo Information;
     AVFormatContext* Format = nullptr;
     AVCodecContext* VideoCodec = nullptr;
@@ -88,24 +81,24 @@ private:
 
 bool TFfmpegSource::OpenDecoder(int index, AVCodecContext*& codec, std::string& error) {
     const AVCodecParameters* parameters = Format->streams[index]->codecpar;
-    const AVCodec* decoder = avcodec_find_decoder(parameters->codec_id);
+    const AVCodec* decoder = L.avcodec_find_decoder(parameters->codec_id);
     if (!decoder) {
-        error = std::string("no decoder for ") + avcodec_get_name(parameters->codec_id);
+        error = std::string("no decoder for ") + L.avcodec_get_name(parameters->codec_id);
         return false;
     }
-    codec = avcodec_alloc_context3(decoder);
+    codec = L.avcodec_alloc_context3(decoder);
     if (!codec) {
         error = "out of memory";
         return false;
     }
-    int r = avcodec_parameters_to_context(codec, parameters);
+    int r = L.avcodec_parameters_to_context(codec, parameters);
     if (r >= 0) {
         codec->pkt_timebase = Format->streams[index]->time_base;
-        r = avcodec_open2(codec, decoder, nullptr);
+        r = L.avcodec_open2(codec, decoder, nullptr);
     }
     if (r < 0) {
-        error = std::string(decoder->name) + ": " + ErrorText(r);
-        avcodec_free_context(&codec);
+        error = std::string(decoder->name) + ": " + ErrorText(L, r);
+        L.avcodec_free_context(&codec);
         return false;
     }
     return true;
@@ -113,23 +106,23 @@ bool TFfmpegSource::OpenDecoder(int index, AVCodecContext*& codec, std::string& 
 
 bool TFfmpegSource::Open(const std::string& hostPath, std::string& error) {
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    av_dict_set(&options, "format_whitelist", Movie::kAllowedContainers, 0);
+    L.av_dict_set(&options, "protocol_whitelist", "file", 0);
+    L.av_dict_set(&options, "format_whitelist", Movie::kAllowedContainers, 0);
     // The "file:" prefix keeps a name with a colon from being taken for another protocol.
     const std::string url = "file:" + hostPath;
-    int r = avformat_open_input(&Format, url.c_str(), nullptr, &options);
-    av_dict_free(&options);
+    int r = L.avformat_open_input(&Format, url.c_str(), nullptr, &options);
+    L.av_dict_free(&options);
     if (r < 0) {
-        error = hostPath + ": " + ErrorText(r);
+        error = hostPath + ": " + ErrorText(L, r);
         return false;
     }
-    r = avformat_find_stream_info(Format, nullptr);
+    r = L.avformat_find_stream_info(Format, nullptr);
     if (r < 0) {
-        error = hostPath + ": " + ErrorText(r);
+        error = hostPath + ": " + ErrorText(L, r);
         return false;
     }
-    VideoIndex = av_find_best_stream(Format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    AudioIndex = av_find_best_stream(Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    VideoIndex = L.av_find_best_stream(Format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AudioIndex = L.av_find_best_stream(Format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     std::string why;
     if (VideoIndex >= 0 && !OpenDecoder(VideoIndex, VideoCodec, why)) VideoIndex = -1;
     if (AudioIndex >= 0 && !OpenDecoder(AudioIndex, AudioCodec, why)) AudioIndex = -1;
@@ -137,8 +130,8 @@ bool TFfmpegSource::Open(const std::string& hostPath, std::string& error) {
         error = hostPath + ": " + (why.empty() ? std::string("no video or sound") : why);
         return false;
     }
-    Packet = av_packet_alloc();
-    Frame = av_frame_alloc();
+    Packet = L.av_packet_alloc();
+    Frame = L.av_frame_alloc();
     if (!Packet || !Frame) {
         error = hostPath + ": out of memory";
         return false;
@@ -154,8 +147,8 @@ bool TFfmpegSource::Open(const std::string& hostPath, std::string& error) {
     if (VideoCodec) {
         Information.Width = VideoCodec->width;
         Information.Height = VideoCodec->height;
-        const AVRational rate = av_guess_frame_rate(Format, Format->streams[VideoIndex], nullptr);
-        if (rate.num > 0 && rate.den > 0) PictureStepUs = av_rescale(1000000, rate.den, rate.num);
+        const AVRational rate = L.av_guess_frame_rate(Format, Format->streams[VideoIndex], nullptr);
+        if (rate.num > 0 && rate.den > 0) PictureStepUs = L.av_rescale(1000000, rate.den, rate.num);
     }
     SetPictureSize(Information.Width, Information.Height);
     return true;
@@ -164,20 +157,20 @@ bool TFfmpegSource::Open(const std::string& hostPath, std::string& error) {
 int64_t TFfmpegSource::FrameTime(int index, int64_t fallback) const {
     const int64_t pts = Frame->best_effort_timestamp;
     if (pts == AV_NOPTS_VALUE) return fallback;
-    return av_rescale_q(pts, Format->streams[index]->time_base, kMicroseconds) - StartUs;
+    return L.av_rescale_q(pts, Format->streams[index]->time_base, kMicroseconds) - StartUs;
 }
 
 bool TFfmpegSource::TakePicture(TMoviePicture& picture) {
     if (Frame->width <= 0 || Frame->height <= 0 || Frame->format < 0) return false;
-    Scaler = sws_getCachedContext(Scaler, Frame->width, Frame->height, static_cast<AVPixelFormat>(Frame->format),
-                                  OutWidth, OutHeight, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    Scaler = L.sws_getCachedContext(Scaler, Frame->width, Frame->height, static_cast<AVPixelFormat>(Frame->format),
+                                    OutWidth, OutHeight, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!Scaler) return false;
     picture.Width = OutWidth;
     picture.Height = OutHeight;
     picture.Pixels.resize(static_cast<size_t>(OutWidth) * static_cast<size_t>(OutHeight));
     uint8_t* planes[4] = {reinterpret_cast<uint8_t*>(picture.Pixels.data()), nullptr, nullptr, nullptr};
     const int strides[4] = {OutWidth * 4, 0, 0, 0};
-    sws_scale(Scaler, Frame->data, Frame->linesize, 0, Frame->height, planes, strides);
+    L.sws_scale(Scaler, Frame->data, Frame->linesize, 0, Frame->height, planes, strides);
     picture.TimeUs = FrameTime(VideoIndex, NextPictureUs);
     picture.DurationUs = PictureStepUs;
     NextPictureUs = picture.TimeUs + PictureStepUs;
@@ -188,19 +181,19 @@ bool TFfmpegSource::TakeSound(TMovieSound& sound) {
     if (Frame->nb_samples <= 0 || Frame->sample_rate <= 0) return false;
     if (!Resampler) {
         AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-        if (swr_alloc_set_opts2(&Resampler, &stereo, AV_SAMPLE_FMT_S16, kOutRate, &Frame->ch_layout,
-                                static_cast<AVSampleFormat>(Frame->format), Frame->sample_rate, 0, nullptr) < 0 ||
-            swr_init(Resampler) < 0) {
-            swr_free(&Resampler);
+        if (L.swr_alloc_set_opts2(&Resampler, &stereo, AV_SAMPLE_FMT_S16, kOutRate, &Frame->ch_layout,
+                                  static_cast<AVSampleFormat>(Frame->format), Frame->sample_rate, 0, nullptr) < 0 ||
+            L.swr_init(Resampler) < 0) {
+            L.swr_free(&Resampler);
             return false;
         }
     }
-    const int room = swr_get_out_samples(Resampler, Frame->nb_samples);
+    const int room = L.swr_get_out_samples(Resampler, Frame->nb_samples);
     if (room <= 0) return false;
     sound.Samples.resize(static_cast<size_t>(room) * 2);
     uint8_t* out[1] = {reinterpret_cast<uint8_t*>(sound.Samples.data())};
     const int made =
-        swr_convert(Resampler, out, room, const_cast<const uint8_t**>(Frame->extended_data), Frame->nb_samples);
+        L.swr_convert(Resampler, out, room, const_cast<const uint8_t**>(Frame->extended_data), Frame->nb_samples);
     if (made <= 0) return false;
     sound.Samples.resize(static_cast<size_t>(made) * 2);
     sound.TimeUs = FrameTime(AudioIndex, NextSoundUs);
@@ -212,20 +205,20 @@ TMovieStep TFfmpegSource::Next(TMoviePicture& picture, TMovieSound& sound) {
     while (true) {
         // What the decoders hold goes out before more of the file is read.
         if (VideoCodec && !VideoDone) {
-            const int r = avcodec_receive_frame(VideoCodec, Frame);
+            const int r = L.avcodec_receive_frame(VideoCodec, Frame);
             if (r == 0) {
                 const bool taken = TakePicture(picture);
-                av_frame_unref(Frame);
+                L.av_frame_unref(Frame);
                 if (taken) return TMovieStep::Picture;
                 continue;
             }
             if (r == AVERROR_EOF) VideoDone = true;
         }
         if (AudioCodec && !AudioDone) {
-            const int r = avcodec_receive_frame(AudioCodec, Frame);
+            const int r = L.avcodec_receive_frame(AudioCodec, Frame);
             if (r == 0) {
                 const bool taken = TakeSound(sound);
-                av_frame_unref(Frame);
+                L.av_frame_unref(Frame);
                 if (taken) return TMovieStep::Sound;
                 continue;
             }
@@ -233,37 +226,37 @@ TMovieStep TFfmpegSource::Next(TMoviePicture& picture, TMovieSound& sound) {
         }
         // Once the decoders are being drained, one that gives no frame has nothing more to give.
         if (InputDone) return TMovieStep::End;
-        const int r = av_read_frame(Format, Packet);
+        const int r = L.av_read_frame(Format, Packet);
         if (r < 0) {
-            if (r != AVERROR_EOF) Failure = ErrorText(r);
+            if (r != AVERROR_EOF) Failure = ErrorText(L, r);
             InputDone = true;
-            if (VideoCodec) avcodec_send_packet(VideoCodec, nullptr);
-            if (AudioCodec) avcodec_send_packet(AudioCodec, nullptr);
+            if (VideoCodec) L.avcodec_send_packet(VideoCodec, nullptr);
+            if (AudioCodec) L.avcodec_send_packet(AudioCodec, nullptr);
             continue;
         }
         // A damaged packet is skipped; the decoder goes on with the next one.
         if (Packet->stream_index == VideoIndex)
-            avcodec_send_packet(VideoCodec, Packet);
+            L.avcodec_send_packet(VideoCodec, Packet);
         else if (Packet->stream_index == AudioIndex)
-            avcodec_send_packet(AudioCodec, Packet);
-        av_packet_unref(Packet);
+            L.avcodec_send_packet(AudioCodec, Packet);
+        L.av_packet_unref(Packet);
     }
 }
 
 void TFfmpegSource::Flush() {
-    if (VideoCodec) avcodec_flush_buffers(VideoCodec);
-    if (AudioCodec) avcodec_flush_buffers(AudioCodec);
+    if (VideoCodec) L.avcodec_flush_buffers(VideoCodec);
+    if (AudioCodec) L.avcodec_flush_buffers(AudioCodec);
     // Sound the resampler still holds belongs to the old position.
-    swr_free(&Resampler);
+    L.swr_free(&Resampler);
     InputDone = VideoDone = AudioDone = false;
 }
 
 bool TFfmpegSource::Seek(int64_t timeUs) {
     const int64_t target = std::max<int64_t>(timeUs, 0) + StartUs;
-    int r = av_seek_frame(Format, -1, target, AVSEEK_FLAG_BACKWARD);
-    if (r < 0) r = avformat_seek_file(Format, -1, INT64_MIN, target, target, 0);
+    int r = L.av_seek_frame(Format, -1, target, AVSEEK_FLAG_BACKWARD);
+    if (r < 0) r = L.avformat_seek_file(Format, -1, INT64_MIN, target, target, 0);
     if (r < 0) {
-        Failure = ErrorText(r);
+        Failure = ErrorText(L, r);
         return false;
     }
     Flush();
@@ -273,15 +266,13 @@ bool TFfmpegSource::Seek(int64_t timeUs) {
 
 }  // namespace
 
-TFfmpegMovies::TFfmpegMovies() {
-    // Failures reach the engine as results with the library's reason; its own printing would only
-    // repeat them on the console.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
-}
-
 std::unique_ptr<IMovieSource> TFfmpegMovies::Open(const std::string& hostPath, std::string& error) {
-    auto source = std::make_unique<TFfmpegSource>();
+    const TVideoLibraries& libraries = Libraries ? *Libraries : VideoLibraries::Shared();
+    if (!libraries.Loaded()) {
+        error = hostPath + ": " + libraries.Error();
+        return nullptr;
+    }
+    auto source = std::make_unique<TFfmpegSource>(libraries);
     if (!source->Open(hostPath, error)) return nullptr;
     return source;
 }

@@ -13,6 +13,8 @@
 #include <vector>
 
 // What a movie file holds, as read when it is opened.
+class TVideoLibraries;
+
 struct TMovieInfo {
     bool HasVideo = false;
     bool HasAudio = false;
@@ -71,10 +73,18 @@ public:
 // are read: the file is opened by the file protocol alone, and only the demuxers of ordinary
 // movie containers are allowed, so a file that is really a playlist or a list of other files is
 // refused rather than followed to other files or the network.
+//
+// The libraries are loaded by the first Open (platform/VideoLibraries.h), not at the program's
+// start; when they cannot be, every Open fails with the reason.
 class TFfmpegMovies final : public IMovieBackend {
 public:
-    TFfmpegMovies();
+    // Through the process's own table of the libraries, or the one given (which must outlive the
+    // backend).
+    explicit TFfmpegMovies(const TVideoLibraries* libraries = nullptr) : Libraries(libraries) {}
     std::unique_ptr<IMovieSource> Open(const std::string& hostPath, std::string& error) override;
+
+private:
+    const TVideoLibraries* Libraries;
 };
 
 namespace Movie {
