@@ -7,12 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/CheckedStream.h"
-#include "foundation/Checksum.h"
-#include "foundation/Compression.h"
-#include "foundation/Scramblers.h"
-#include "foundation/ShiftJis.h"
-#include "foundation/StreamStrings.h"
 #include "platform/ClassLib.h"
 
 // A growable string builder: the capacity grows in steps of 128 bytes and is always greater than

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/ShiftJis.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
