@@ -16,7 +16,8 @@
 #include <vector>
 
 #include "bench/BenchReport.h"
-#include "foundation/uMisc.h"
+#include "foundation/Checksum.h"
+#include "foundation/Scramblers.h"
 
 namespace {
 

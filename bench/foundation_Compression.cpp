@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench/BenchReport.h"
-#include "foundation/uMisc.h"
+#include "foundation/Compression.h"
 #include "platform/Encoding.h"
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "foundation/ShiftJis.h"
 #include "foundation/uMisc.h"
 #include "platform/FileSystem.h"
 

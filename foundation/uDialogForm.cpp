@@ -1,6 +1,6 @@
 #include "foundation/uDialogForm.h"
 
-#include "foundation/uMisc.h"
+#include "foundation/ShiftJis.h"
 #include "platform/Application.h"
 
 namespace {

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "foundation/Checksum.h"
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
 #include "foundation/uHashTable.h"
-#include "foundation/uMisc.h"
 #include "platform/LittleEndian.h"
 
 namespace {

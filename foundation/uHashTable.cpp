@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"

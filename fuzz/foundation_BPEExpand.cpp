@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "foundation/uMisc.h"
+#include "foundation/Compression.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string out;

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "foundation/uMisc.h"
+#include "foundation/CheckedStream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream s(std::string_view(reinterpret_cast<const char*>(data), size));

@@ -14,7 +14,7 @@
 #include <string_view>
 
 #include "foundation/PackLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/ShiftJis.h"
 #include "platform/FileSystem.h"
 
 namespace {

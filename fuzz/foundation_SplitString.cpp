@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/ShiftJis.h"
 #include "foundation/uMisc.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "foundation/PackLib.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/uDialogMisc.h"
-#include "foundation/uMisc.h"
 #include "media/ImageCodecLib.h"
 #include "media/uARGBSaveFile.h"
 #include "platform/ClassLib.h"

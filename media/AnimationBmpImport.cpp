@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "foundation/uMisc.h"
+#include "foundation/Compression.h"
 #include "media/AnimationBmpLib.h"
 #include "platform/LittleEndian.h"
 

@@ -6,8 +6,9 @@
 #include <cstring>
 #include <limits>
 
+#include "foundation/Compression.h"
 #include "foundation/PackLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/StreamStrings.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uARGB8888Movie.h"
 #include "media/uWaveDataManager.h"

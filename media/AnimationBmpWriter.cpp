@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "foundation/uMisc.h"
+#include "foundation/Compression.h"
 #include "platform/LittleEndian.h"
 
 namespace AnimationBmpWriter {

@@ -6,8 +6,8 @@
 
 #include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"

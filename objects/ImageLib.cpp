@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/PackLib.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888CellDrawLib.h"

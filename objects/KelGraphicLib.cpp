@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "foundation/DisplayComponent.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/uMisc.h"
 #include "media/AnimationBmpLib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"

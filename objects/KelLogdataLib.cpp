@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "foundation/ShiftJis.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"

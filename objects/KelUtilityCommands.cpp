@@ -6,8 +6,11 @@
 #include <cmath>
 #include <optional>
 
+#include "foundation/Checksum.h"
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/Scramblers.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/UniqueId.h"
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc.h"

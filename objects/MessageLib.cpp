@@ -6,6 +6,8 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/ShiftJis.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uMisc.h"
 #include "media/ARGB8888CellDrawLib.h"

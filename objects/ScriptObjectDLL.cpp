@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <type_traits>
 
+#include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "platform/NativeLibrary.h"
 #include "script/KelCommandArgs.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/ShiftJis.h"
 #include "platform/Encoding.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelValueLib.h"

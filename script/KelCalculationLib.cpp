@@ -1,5 +1,6 @@
 #include "script/KelCalculationLib.h"
 
+#include "foundation/ShiftJis.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 

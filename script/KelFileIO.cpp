@@ -1,7 +1,7 @@
 #include "script/KelFileIO.h"
 
 #include "foundation/PackLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/StreamStrings.h"
 
 TFileIOLib::TFileIOLib() : LineList(std::make_unique<TStringList>()) {}
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"

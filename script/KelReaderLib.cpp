@@ -5,6 +5,8 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/ShiftJis.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"

@@ -4,7 +4,10 @@
 #include <cmath>
 #include <ctime>
 
-#include "foundation/uMisc.h"
+#include "foundation/CheckedStream.h"
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
+#include "foundation/ShiftJis.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 

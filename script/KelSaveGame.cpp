@@ -21,8 +21,11 @@
 #include <algorithm>
 #include <exception>
 
+#include "foundation/CheckedStream.h"
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/uMisc.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 #include "script/KelSaveData.h"

@@ -6,6 +6,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelGeneralCommands.h"

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
-#include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelControlLib.h"

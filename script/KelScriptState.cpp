@@ -1,7 +1,7 @@
 #include "script/KelScriptState.h"
 
 #include "foundation/ErrorLogLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/StreamStrings.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 

@@ -1,6 +1,6 @@
 #include "script/KelTextDialog.h"
 
-#include "foundation/uMisc.h"
+#include "foundation/StreamStrings.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "platform/ScriptForms.h"

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/ShiftJis.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"

@@ -1,7 +1,7 @@
 #include "script/uKelObjectKinds.h"
 
+#include "foundation/StreamStrings.h"
 #include "foundation/uInputDevice.h"
-#include "foundation/uMisc.h"
 #include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
 

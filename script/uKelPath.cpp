@@ -1,7 +1,8 @@
 #include "script/uKelPath.h"
 
 #include "foundation/PackLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/ShiftJis.h"
+#include "foundation/StreamStrings.h"
 #include "platform/LittleEndian.h"
 
 namespace uKelPath {

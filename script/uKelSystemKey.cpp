@@ -1,6 +1,6 @@
 #include "script/uKelSystemKey.h"
 
-#include "foundation/uMisc.h"
+#include "foundation/StreamStrings.h"
 #include "platform/LittleEndian.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
-#include "foundation/uMisc.h"
 #include "media/AnimationBmpLib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelGraphicLib.h"

@@ -6,6 +6,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"

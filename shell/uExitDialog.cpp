@@ -1,6 +1,6 @@
 #include "shell/uExitDialog.h"
 
-#include "foundation/uMisc.h"
+#include "foundation/ShiftJis.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 

@@ -1,6 +1,6 @@
 #include "shell/uTaskBarIcon.h"
 
-#include "foundation/uMisc.h"
+#include "foundation/ShiftJis.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
 

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <random>
 
+#include "foundation/Checksum.h"
 #include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
-#include "foundation/uMisc.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"

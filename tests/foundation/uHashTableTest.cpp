@@ -3,8 +3,9 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
 #include "foundation/uHashTable.h"
-#include "foundation/uMisc.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 

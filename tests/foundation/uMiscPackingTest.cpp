@@ -6,7 +6,10 @@
 #include <random>
 #include <vector>
 
-#include "foundation/uMisc.h"
+#include "foundation/CheckedStream.h"
+#include "foundation/Checksum.h"
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/uMisc.h"
+#include "foundation/Compression.h"
 #include "media/AnimationBmpLib.h"
 #include "media/AnimationBmpWriter.h"
 #include "media/uARGB8888Manager.h"

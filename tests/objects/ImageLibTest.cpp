@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "foundation/PackLib.h"
-#include "foundation/uMisc.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"

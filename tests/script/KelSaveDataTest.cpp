@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "foundation/uMisc.h"
+#include "foundation/CheckedStream.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelSaveData.h"

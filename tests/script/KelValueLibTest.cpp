@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "script/KelValueLib.h"

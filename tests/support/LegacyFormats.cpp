@@ -3,8 +3,10 @@
 #include <cstring>
 #include <memory>
 
+#include "foundation/Compression.h"
+#include "foundation/Scramblers.h"
+#include "foundation/StreamStrings.h"
 #include "foundation/uHashTable.h"
-#include "foundation/uMisc.h"
 #include "platform/LittleEndian.h"
 
 namespace LegacyFormats {

@@ -11,10 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/Checksum.h"
+#include "foundation/Compression.h"
 #include "foundation/PackLib.h"
+#include "foundation/Scramblers.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
-#include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/PackLib.h"
+#include "foundation/ShiftJis.h"
 #include "foundation/uFilePack.h"
 #include "platform/Encoding.h"
 #include "platform/HostFiles.h"
