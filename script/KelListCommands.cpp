@@ -36,7 +36,11 @@ bool InList(const TStringList& list, int32_t index) {
 
 // "\<word>:範囲外の行にアクセスしました：" and A1 as written.
 void OutOfRange(const TKelCommandArgs& a, const char* word) {
-    ErrorLogLib::ErrorLog("\\" + std::string(word) + ":範囲外の行にアクセスしました："_sj + a.Raw(1));
+    std::string message = "\\";
+    message += word;
+    message += ":範囲外の行にアクセスしました："_sj;
+    message += a.Raw(1);
+    ErrorLogLib::ErrorLog(message);
 }
 
 void ReadFailed(const std::string& name) {
