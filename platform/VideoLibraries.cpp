@@ -27,7 +27,9 @@
 namespace {
 
 // A library's major version as its version function gives it.
-unsigned Major(unsigned version) { return version >> 16; }
+unsigned Major(unsigned version) {
+    return version >> 16;
+}
 
 }  // namespace
 
@@ -62,11 +64,11 @@ bool TVideoLibraries::Fill(const TVideoLibraryNames& names, std::string& error) 
             return false;
         }
     }
-#define KEL_VIDEO_RESOLVE(library, function)                                                    \
+#define KEL_VIDEO_RESOLVE(library, function)                                                            \
     function = reinterpret_cast<decltype(function)>(NativeLibrary::Symbol(handles.library, #function)); \
-    if (!function) {                                                                            \
-        error = "the video library " + names.library + " has no " #function;                    \
-        return false;                                                                           \
+    if (!function) {                                                                                    \
+        error = "the video library " + names.library + " has no " #function;                            \
+        return false;                                                                                   \
     }
     KEL_VIDEO_FUNCTIONS(KEL_VIDEO_RESOLVE)
 #undef KEL_VIDEO_RESOLVE

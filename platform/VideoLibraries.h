@@ -18,48 +18,48 @@ extern "C" {
 }
 
 // The functions, each with the library it comes from.
-#define KEL_VIDEO_FUNCTIONS(X)                                                                              \
-    X(Util, avutil_version)                                                                                 \
-    X(Util, av_strerror)                                                                                    \
-    X(Util, av_log_set_level)                                                                               \
-    X(Util, av_dict_set)                                                                                    \
-    X(Util, av_dict_free)                                                                                   \
-    X(Util, av_frame_alloc)                                                                                 \
-    X(Util, av_frame_free)                                                                                  \
-    X(Util, av_frame_unref)                                                                                 \
-    X(Util, av_rescale)                                                                                     \
-    X(Util, av_rescale_q)                                                                                   \
-    X(Codec, avcodec_version)                                                                               \
-    X(Codec, av_packet_alloc)                                                                               \
-    X(Codec, av_packet_free)                                                                                \
-    X(Codec, av_packet_unref)                                                                               \
-    X(Codec, avcodec_find_decoder)                                                                          \
-    X(Codec, avcodec_get_name)                                                                              \
-    X(Codec, avcodec_alloc_context3)                                                                        \
-    X(Codec, avcodec_free_context)                                                                          \
-    X(Codec, avcodec_parameters_to_context)                                                                 \
-    X(Codec, avcodec_open2)                                                                                 \
-    X(Codec, avcodec_send_packet)                                                                           \
-    X(Codec, avcodec_receive_frame)                                                                         \
-    X(Codec, avcodec_flush_buffers)                                                                         \
-    X(Format, avformat_version)                                                                             \
-    X(Format, avformat_open_input)                                                                          \
-    X(Format, avformat_close_input)                                                                         \
-    X(Format, avformat_find_stream_info)                                                                    \
-    X(Format, av_find_best_stream)                                                                          \
-    X(Format, av_guess_frame_rate)                                                                          \
-    X(Format, av_read_frame)                                                                                \
-    X(Format, av_seek_frame)                                                                                \
-    X(Format, avformat_seek_file)                                                                           \
-    X(Scale, swscale_version)                                                                               \
-    X(Scale, sws_getCachedContext)                                                                          \
-    X(Scale, sws_scale)                                                                                     \
-    X(Scale, sws_freeContext)                                                                               \
-    X(Resample, swresample_version)                                                                         \
-    X(Resample, swr_alloc_set_opts2)                                                                        \
-    X(Resample, swr_init)                                                                                   \
-    X(Resample, swr_free)                                                                                   \
-    X(Resample, swr_get_out_samples)                                                                        \
+#define KEL_VIDEO_FUNCTIONS(X)              \
+    X(Util, avutil_version)                 \
+    X(Util, av_strerror)                    \
+    X(Util, av_log_set_level)               \
+    X(Util, av_dict_set)                    \
+    X(Util, av_dict_free)                   \
+    X(Util, av_frame_alloc)                 \
+    X(Util, av_frame_free)                  \
+    X(Util, av_frame_unref)                 \
+    X(Util, av_rescale)                     \
+    X(Util, av_rescale_q)                   \
+    X(Codec, avcodec_version)               \
+    X(Codec, av_packet_alloc)               \
+    X(Codec, av_packet_free)                \
+    X(Codec, av_packet_unref)               \
+    X(Codec, avcodec_find_decoder)          \
+    X(Codec, avcodec_get_name)              \
+    X(Codec, avcodec_alloc_context3)        \
+    X(Codec, avcodec_free_context)          \
+    X(Codec, avcodec_parameters_to_context) \
+    X(Codec, avcodec_open2)                 \
+    X(Codec, avcodec_send_packet)           \
+    X(Codec, avcodec_receive_frame)         \
+    X(Codec, avcodec_flush_buffers)         \
+    X(Format, avformat_version)             \
+    X(Format, avformat_open_input)          \
+    X(Format, avformat_close_input)         \
+    X(Format, avformat_find_stream_info)    \
+    X(Format, av_find_best_stream)          \
+    X(Format, av_guess_frame_rate)          \
+    X(Format, av_read_frame)                \
+    X(Format, av_seek_frame)                \
+    X(Format, avformat_seek_file)           \
+    X(Scale, swscale_version)               \
+    X(Scale, sws_getCachedContext)          \
+    X(Scale, sws_scale)                     \
+    X(Scale, sws_freeContext)               \
+    X(Resample, swresample_version)         \
+    X(Resample, swr_alloc_set_opts2)        \
+    X(Resample, swr_init)                   \
+    X(Resample, swr_free)                   \
+    X(Resample, swr_get_out_samples)        \
     X(Resample, swr_convert)
 
 // The file names the libraries are opened by, as the dynamic loader takes them.
