@@ -30,19 +30,13 @@
 
 #include "bench/BenchReport.h"
 #include "platform/Clock.h"
-#include "platform/Desktop.h"
-#include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/Movie.h"
 #include "platform/SystemFonts.h"
-#include "platform/fltk/FltkConfigForms.h"
-#include "platform/fltk/FltkDialogs.h"
-#include "platform/fltk/FltkPictureClipboard.h"
-#include "platform/fltk/FltkScriptForms.h"
 #include "platform/sdl/SdlAudio.h"
-#include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/MainWindow.h"
+#include "shell/PlayingDevices.h"
 #include "tools/kelpack/PackWriter.h"
 
 extern char** environ;
@@ -189,28 +183,8 @@ int RunProgramProcess(const std::string& folder, int fd) {
     Unit1::UseGameFolder(folder);
     TSdlMainWindow window("MainWindow", 320, 240);
     if (window.Failed()) return 1;
-    TFltkDialogs forms;
-    Dialogs::SetCurrent(&forms);
-    TFltkScriptForms scriptForms;
-    TFreeTypeFonts fonts;
-    TSdlAudioDevice audio;
-    TFfmpegMovies movies;
-    TFltkPictureClipboard pictures;
-    TSdlClipboard clipboard(window.Handle(), [&](const uint32_t* pixels, int32_t width, int32_t height) {
-        return pictures.Put(pixels, width, height);
-    });
-    window.SetPumpHook([&] { pictures.Serve(); });
-    TPosixDesktop desktop;
-    TFltkConfigForms settingsForms;
-    TPlatformHost devices{.Display = &window.Display(),
-                          .Audio = &audio,
-                          .Fonts = &fonts,
-                          .Movies = &movies,
-                          .Clipboard = &clipboard,
-                          .Desktop = &desktop,
-                          .Forms = &settingsForms,
-                          .ScriptForms = &scriptForms};
-    TForm1 form(window, devices);
+    TPlayingDevices devices(window);
+    TForm1 form(window, devices.Host);
     window.Show();
     // The message loop's first turns: the idle call that starts the game runs its first frame.
     while (form.State == 0 && !form.Ended()) {

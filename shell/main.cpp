@@ -12,25 +12,16 @@
 #include <string>
 
 #include "foundation/ErrorLogLib.h"
-#include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
-#include "platform/Movie.h"
 #include "platform/PresentTap.h"
 #include "platform/ProcessSignals.h"
-#include "platform/SystemFonts.h"
 #include "platform/dbus/StatusNotifierIcon.h"
-#include "platform/fltk/FltkConfigForms.h"
-#include "platform/fltk/FltkDialogs.h"
-#include "platform/fltk/FltkPictureClipboard.h"
-#include "platform/fltk/FltkScriptForms.h"
-#include "platform/sdl/SdlAudio.h"
-#include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
-#include "platform/sdl/SdlTaskbar.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/MainWindow.h"
+#include "shell/PlayingDevices.h"
 #include "shell/uMuteXApplication.h"
 #include "shell/uTaskBarIcon.h"
 
@@ -127,39 +118,16 @@ int Play() {
                      window.Error().c_str());
         return kNoDisplay;
     }
-    TFltkDialogs forms;
-    Dialogs::SetCurrent(&forms);
-    TFltkScriptForms scriptForms;
-    TFreeTypeFonts fonts;
-    TSdlAudioDevice audio;
-    TFfmpegMovies movies;
-    // Text goes to the clipboard through SDL, pictures through FLTK, which hands them over between
-    // frames.
-    TFltkPictureClipboard pictures;
-    TSdlClipboard clipboard(window.Handle(), [&](const uint32_t* pixels, int32_t width, int32_t height) {
-        return pictures.Put(pixels, width, height);
-    });
-    window.SetPumpHook([&] { pictures.Serve(); });
-    TPosixDesktop desktop;
-    TFltkConfigForms settingsForms;
-    TSdlTaskbarWindow taskbar(window.Handle());
-    TPlatformHost devices{.Display = &window.Display(),
-                          .Audio = &audio,
-                          .Fonts = &fonts,
-                          .Movies = &movies,
-                          .Clipboard = &clipboard,
-                          .Desktop = &desktop,
-                          .Forms = &settingsForms,
-                          .ScriptForms = &scriptForms};
+    TPlayingDevices devices(window);
     {
-        TForm1 form(window, devices);
+        TForm1 form(window, devices.Host);
         form.ReportLine = [](const std::string& line) {
             std::fprintf(stderr, "kel: %s\n", Encoding::PrintableUtf8(Encoding::SjisToUtf8(line)).c_str());
         };
         // The icon on the session bus; where there is none, or no notification area, it is never
         // confirmed and the window keeps its taskbar button.
         form.CreateTray = [&]() -> std::unique_ptr<ITaskTray> {
-            return std::make_unique<TTaskTray>(taskbar, std::make_unique<TStatusNotifierIcon>("kel"), true);
+            return std::make_unique<TTaskTray>(devices.Taskbar, std::make_unique<TStatusNotifierIcon>("kel"), true);
         };
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
         // the idle handler's guard keeps frames from starting inside it. An end signal cancels the
@@ -170,10 +138,10 @@ int Play() {
             form.AppIdle();
         };
         Dialogs::SetWhileModalHook(keepWindowAnswering);
-        scriptForms.WhileOpen = keepWindowAnswering;
+        devices.ScriptForms.WhileOpen = keepWindowAnswering;
         window.Show();
         Unit1::RunMessageLoop(form, window);
-        scriptForms.WhileOpen = nullptr;
+        devices.ScriptForms.WhileOpen = nullptr;
         Dialogs::SetWhileModalHook(nullptr);
         window.SetPumpHook(nullptr);
         if (form.EndedOnError()) result = 1;

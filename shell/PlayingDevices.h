@@ -1,0 +1,67 @@
+// The devices kel plays a game with in its window, made as the program makes them: the dialogs
+// and forms on FLTK, the fonts, the sound device, the movie backend, the clipboards (text through
+// SDL, pictures through FLTK, handed over between frames), the desktop and the task-bar button;
+// and the platform host that hands them to the main window. The program and the main-window
+// benchmark share it, so that the benchmark starts what the program starts.
+//
+// Made after the window and ended before it; while it lives, the FLTK dialogs are the current
+// dialogs and the window's pump serves the picture clipboard.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/Desktop.h"
+#include "platform/Dialogs.h"
+#include "platform/Movie.h"
+#include "platform/PlatformHost.h"
+#include "platform/SystemFonts.h"
+#include "platform/fltk/FltkConfigForms.h"
+#include "platform/fltk/FltkDialogs.h"
+#include "platform/fltk/FltkPictureClipboard.h"
+#include "platform/fltk/FltkScriptForms.h"
+#include "platform/sdl/SdlAudio.h"
+#include "platform/sdl/SdlClipboard.h"
+#include "platform/sdl/SdlMainWindow.h"
+#include "platform/sdl/SdlTaskbar.h"
+
+class TPlayingDevices {
+public:
+    explicit TPlayingDevices(TSdlMainWindow& window)
+        : Window(window),
+          Clipboard(window.Handle(), [this](const uint32_t* pixels, int32_t width,
+                                            int32_t height) { return Pictures.Put(pixels, width, height); }),
+          Taskbar(window.Handle()),
+          Host{.Display = &window.Display(),
+               .Audio = &Audio,
+               .Fonts = &Fonts,
+               .Movies = &Movies,
+               .Clipboard = &Clipboard,
+               .Desktop = &Desktop,
+               .Forms = &SettingsForms,
+               .ScriptForms = &ScriptForms} {
+        Dialogs::SetCurrent(&Forms);
+        Window.SetPumpHook([this] { Pictures.Serve(); });
+    }
+    ~TPlayingDevices() {
+        Window.SetPumpHook(nullptr);
+        Dialogs::SetCurrent(nullptr);
+    }
+    TPlayingDevices(const TPlayingDevices&) = delete;
+    TPlayingDevices& operator=(const TPlayingDevices&) = delete;
+
+private:
+    TSdlMainWindow& Window;
+
+public:
+    TFltkDialogs Forms;
+    TFltkScriptForms ScriptForms;
+    TFreeTypeFonts Fonts;
+    TSdlAudioDevice Audio;
+    TFfmpegMovies Movies;
+    TFltkPictureClipboard Pictures;
+    TSdlClipboard Clipboard;
+    TPosixDesktop Desktop;
+    TFltkConfigForms SettingsForms;
+    TSdlTaskbarWindow Taskbar;
+    TPlatformHost Host;
+};
