@@ -6,11 +6,6 @@ namespace uMisc {
 
 namespace {
 
-// Byte length of the character at byte i: 2 for a lead byte with a byte after it, else 1.
-size_t CharLen(std::string_view text, size_t i) {
-    return IsSJISLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
-}
-
 // Characters that may not end a line (opening brackets), 24 bytes:
 // ([{<（「〔［｛〈《『【＜
 constexpr std::string_view kLineEndForbidden =
@@ -86,7 +81,7 @@ int PairIndex(std::string_view list, char b1, char b2) {
 bool InCharSet(std::string_view set, std::string_view ch) {
     if (ch.empty()) return false;
     for (size_t i = 0; i < set.size();) {
-        size_t n = CharLen(set, i);
+        size_t n = SJISCharBytes(set, i);
         if (set.substr(i, n) == ch) return true;
         i += n;
     }
@@ -97,7 +92,7 @@ bool InCharSet(std::string_view set, std::string_view ch) {
 
 int32_t SJISLength(std::string_view text) {
     int32_t count = 0;
-    for (size_t i = 0; i < text.size(); i += CharLen(text, i))
+    for (size_t i = 0; i < text.size(); i += SJISCharBytes(text, i))
         ++count;
     return count;
 }
@@ -107,17 +102,17 @@ std::string SJISCopy(std::string_view text, int32_t start, int32_t count) {
     if (start < 1) start = 1;
     size_t i = 0;
     for (int32_t ch = 1; ch < start && i < text.size(); ++ch)
-        i += CharLen(text, i);
+        i += SJISCharBytes(text, i);
     size_t from = i;
     for (int32_t n = 0; n < count && i < text.size(); ++n)
-        i += CharLen(text, i);
+        i += SJISCharBytes(text, i);
     return std::string(text.substr(from, i - from));
 }
 
 int32_t SJISPos(std::string_view sub, std::string_view text) {
     if (sub.empty() || text.empty()) return 0;
     int32_t ch = 1;
-    for (size_t i = 0; i < text.size(); i += CharLen(text, i), ++ch)
+    for (size_t i = 0; i < text.size(); i += SJISCharBytes(text, i), ++ch)
         if (text.compare(i, sub.size(), sub) == 0) return ch;
     return 0;
 }
@@ -134,7 +129,7 @@ std::string ToFullWidth(std::string_view text) {
     std::string r;
     r.reserve(text.size() * 2);
     for (size_t i = 0; i < text.size();) {
-        size_t n = CharLen(text, i);
+        size_t n = SJISCharBytes(text, i);
         if (n == 2) {
             r.append(text.substr(i, 2));
             i += 2;
@@ -161,7 +156,7 @@ std::string ToHalfWidth(std::string_view text) {
     std::string r;
     r.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        size_t n = CharLen(text, i);
+        size_t n = SJISCharBytes(text, i);
         if (n == 1) {
             r += text[i++];
             continue;

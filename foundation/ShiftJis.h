@@ -2,6 +2,7 @@
 // not end or start a line, and the full- and half-width forms.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,10 @@ namespace uMisc {
 // itself, and so is a lead byte in the last position of a text.
 constexpr bool IsSJISLeadByte(uint8_t b) {
     return (b >= 0x81 && b <= 0x9F) || b >= 0xE0;
+}
+// Byte length of the character at byte i: 2 for a lead byte with a byte after it, else 1.
+inline size_t SJISCharBytes(std::string_view text, size_t i) {
+    return IsSJISLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
 }
 int32_t SJISLength(std::string_view text);  // in characters
 // Characters start .. start + count - 1, numbered from 1; a start below 1 counts as 1.

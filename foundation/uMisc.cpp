@@ -100,13 +100,6 @@ uint32_t AddARGB(uint32_t a, uint32_t b) {
 
 // ---- other routines ----
 
-namespace {
-// Byte length of the character at byte i: 2 for a Shift-JIS lead byte with a byte after it, else 1.
-size_t CharLen(std::string_view text, size_t i) {
-    return IsSJISLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
-}
-}  // namespace
-
 std::unique_ptr<TStringList> SplitString(std::string_view delimiter, std::string_view text, bool stripBlanks,
                                          bool stopAtComment, int32_t minimumCount) {
     auto list = std::make_unique<TStringList>();
@@ -125,7 +118,7 @@ std::unique_ptr<TStringList> SplitString(std::string_view delimiter, std::string
 
     size_t i = 0;
     while (i < text.size()) {
-        size_t n = CharLen(text, i);
+        size_t n = SJISCharBytes(text, i);
         char c1 = text[i];
         char c2 = n == 2 ? text[i + 1] : '\0';
         i += n;
