@@ -33,23 +33,9 @@ KelFileSelect::TRenameCall RenameCall = [](std::string_view from, std::string_vi
 
 using TLayout = TScreenLayout;
 
-std::string Key(const char* family, size_t i, const char* field) {
-    return TScreenLayout::Key(family, i, field);
-}
-
 void SetSound(TImageLib& item, TSound* sound) {
     if (sound && sound->DSound) item.SetEffectChannel(sound->DSound->Count() - 1);
     item.SetSoundVolume(255);
-}
-
-// Loads and places one item of the layout.
-void Place(TImageLib& item, const TLayout& layout, const char* family, size_t i) {
-    const std::vector<std::string> files = layout.List(Key(family, i, "Filename"));
-    auto file = [&](size_t k) { return files[k].empty() ? std::string() : KelFileSelect::kFolder + files[k]; };
-    item.LoadImages(file(0), file(1), "", "", "", false, false);
-    const std::string position = Key(family, i, "Position"), hit = Key(family, i, "HitSize");
-    item.MoveTo(layout.Number(position, 0), layout.Number(position, 1), layout.Number(position, 2), 0);
-    item.SetHitRect(layout.Number(hit, 0), layout.Number(hit, 1), layout.Number(hit, 2), layout.Number(hit, 3));
 }
 
 // K when the action is the prefix followed by K (0 to 15, decimal, no leading zero); else -1.
@@ -154,9 +140,9 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(sound);
-        button->SetUserString(0, layout.Value(Key("btn", i, "Action")));
-        Place(*button, layout, "btn", i);
-        const std::string text = Key("btn", i, "TextSize");
+        button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
+        layout.Place(*button, KelFileSelect::kFolder, "btn", i);
+        const std::string text = TLayout::Key("btn", i, "TextSize");
         button->SetTextRect(layout.Number(text, 0), layout.Number(text, 1), layout.Number(text, 2),
                             layout.Number(text, 3));
         button->Show();
@@ -165,8 +151,8 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     }
     for (size_t i = 0; i < static_cast<size_t>(images); ++i) {
         auto image = ImageLib::Make<TImageLib>(sound);
-        image->SetUserString(0, layout.Value(Key("img", i, "Action")));
-        Place(*image, layout, "img", i);
+        image->SetUserString(0, layout.Value(TLayout::Key("img", i, "Action")));
+        layout.Place(*image, KelFileSelect::kFolder, "img", i);
         SetSound(*image, library);
         image->Show();
         Images.push_back(std::move(image));

@@ -89,18 +89,9 @@ bool AnyQuickSave() {
 
 using TLayout = TScreenLayout;
 
-std::string Key(const char* family, size_t i, const char* field) {
-    return TScreenLayout::Key(family, i, field);
-}
-
 // Loads, places and shows one item of the layout.
 void Place(TImageLib& item, const TLayout& layout, const char* family, size_t i, TSound* sound) {
-    const std::vector<std::string> files = layout.List(Key(family, i, "Filename"));
-    auto file = [&](size_t k) { return files[k].empty() ? std::string() : kMenuFolder + files[k]; };
-    item.LoadImages(file(0), file(1), "", "", "", false, false);
-    const std::string position = Key(family, i, "Position"), hit = Key(family, i, "HitSize");
-    item.MoveTo(layout.Number(position, 0), layout.Number(position, 1), layout.Number(position, 2), 0);
-    item.SetHitRect(layout.Number(hit, 0), layout.Number(hit, 1), layout.Number(hit, 2), layout.Number(hit, 3));
+    layout.Place(item, kMenuFolder, family, i);
     if (sound && sound->DSound) item.SetEffectChannel(sound->DSound->Count() - 1);
     item.SetSoundVolume(255);
     item.Show();
@@ -153,7 +144,7 @@ void TKelMenu::LoadLayout() {
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(sound);
-        button->SetUserString(0, layout.Value(Key("btn", i, "Action")));
+        button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         Place(*button, layout, "btn", i, library);
         button->OnClick = [this](TButtonLib& b) { ButtonAction(b); };
         Buttons.push_back(std::move(button));

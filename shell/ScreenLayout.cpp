@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "foundation/uMisc.h"
+#include "objects/ImageLib.h"
 
 std::string TScreenLayout::Value(const std::string& key) const {
     return ClassLib::LowerAscii(Lines.Values(key));
@@ -29,4 +30,13 @@ int32_t TScreenLayout::Count(const std::string& key) const {
 
 std::string TScreenLayout::Key(const char* family, size_t i, const char* field) {
     return std::string(family) + "[" + std::to_string(i) + "]." + field;
+}
+
+void TScreenLayout::Place(TImageLib& item, const std::string& folder, const char* family, size_t i) const {
+    const std::vector<std::string> files = List(Key(family, i, "Filename"));
+    auto file = [&](size_t k) { return files[k].empty() ? std::string() : folder + files[k]; };
+    item.LoadImages(file(0), file(1), "", "", "", false, false);
+    const std::string position = Key(family, i, "Position"), hit = Key(family, i, "HitSize");
+    item.MoveTo(Number(position, 0), Number(position, 1), Number(position, 2), 0);
+    item.SetHitRect(Number(hit, 0), Number(hit, 1), Number(hit, 2), Number(hit, 3));
 }

@@ -10,6 +10,8 @@
 
 #include "platform/ClassLib.h"
 
+class TImageLib;
+
 class TScreenLayout {
 public:
     explicit TScreenLayout(const TStringList& lines) : Lines(lines) {}
@@ -30,6 +32,10 @@ public:
 
     // "Family[i].Field".
     static std::string Key(const char* family, size_t i, const char* field);
+
+    // Loads item i of a family ("btn", "img") from its "Filename" pictures in the screen's folder
+    // and places it at its "Position" with its "HitSize".
+    void Place(TImageLib& item, const std::string& folder, const char* family, size_t i) const;
 
 private:
     const TStringList& Lines;
