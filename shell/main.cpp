@@ -143,10 +143,8 @@ int Play() {
         Unit1::RunMessageLoop(form, window);
         devices.ScriptForms.WhileOpen = nullptr;
         Dialogs::SetWhileModalHook(nullptr);
-        window.SetPumpHook(nullptr);
         if (form.EndedOnError()) result = 1;
     }
-    Dialogs::SetCurrent(nullptr);
     return result;
 }
 
