@@ -15,6 +15,7 @@
 #include "bench/BenchReport.h"
 #include "media/OggDataLib.h"
 #include "media/uWaveDataManager.h"
+#include "platform/FileRoot.h"
 #include "tools/kelsound/SoundWriter.h"
 
 namespace {
@@ -35,7 +36,7 @@ const std::string& Music() {
 }
 
 void ReadBlocks(benchmark::State& state, bool equalizer) {
-    OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+    OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
     TOggData ogg(2 * kHalf);
     ogg.Open(std::make_unique<TMemoryStream>(Music()));
     if (equalizer) ogg.SetBandGainNow(20, 0.5f);

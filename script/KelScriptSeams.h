@@ -33,6 +33,7 @@ class IDialogOwner;  // platform/Dialogs.h
 class IScriptForms;  // platform/ScriptForms.h
 class IClipboard;
 class IDesktop;
+class TFileRoot;  // platform/FileRoot.h
 
 // ---- script reader ----
 
@@ -381,6 +382,9 @@ struct TScriptLinks {
     // that reach them; without them those words do nothing.
     IClipboard* Clipboard = nullptr;
     IDesktop* Desktop = nullptr;
+    // The game's folder, which the save files, the system data and the files that words name are
+    // found below; without it no such file exists and none is written.
+    const TFileRoot* Files = nullptr;
 };
 
 // ---- what the frame step reads of screen objects ----

@@ -22,6 +22,7 @@ class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
 class IScriptForms;
+class TFileRoot;  // platform/FileRoot.h
 class IScriptSaveData;
 
 namespace KelSystemLib {
@@ -132,6 +133,9 @@ public:
     std::unique_ptr<TKelLogData> LogData;             // the back-log store both interpreters share
     std::unique_ptr<TKelDLLCustomObject> DllObjects;  // the plug-in libraries both interpreters use
     IScriptForms* ScriptForms = nullptr;              // the host's forms for the script words, linked
+    // The game's folder, linked: the save files, the virtual files read from the disk and the
+    // plug-in libraries are found below it. Without it there are none.
+    const TFileRoot* Files = nullptr;
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;
     int32_t FramesInMode = 0;

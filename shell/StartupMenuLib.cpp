@@ -45,7 +45,8 @@ int32_t StreamItem(int32_t bytes) {
 
 }  // namespace
 
-TStartupMenu::TStartupMenu(IConfigForms& forms, const IDialogOwner* owner) : Forms(forms) {
+TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner)
+    : Forms(forms), Root(root) {
     const TSystemData& c = SystemConfigLib::Config;
     Form.Owner = owner;
     LayOut();
@@ -223,7 +224,7 @@ void TStartupMenu::Clicked(IFormView& view, int32_t control) {
     } else if (control == C.Quit) {
         Form.Closed = true;
     } else if (control == C.PadButton) {
-        TPadMenu pad(Forms, view.Owner());
+        TPadMenu pad(Forms, Root, view.Owner());
         pad.ShowModal();
     } else if (control == C.Copy) {
         view.CopyText(Form[C.Memo].Text);

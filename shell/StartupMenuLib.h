@@ -17,13 +17,15 @@
 
 class TAnimationBMP;
 class TARGB8888CellDraw;
+class TFileRoot;  // platform/FileRoot.h
 struct TSystemData;
 
 class TStartupMenu final : public IFormEvents {
 public:
     // FormCreate: laid out and filled from the configuration; the game's settings decide which
     // pages and options show. Message forms and the game-pad dialog are shown over owner.
-    TStartupMenu(IConfigForms& forms, const IDialogOwner* owner);
+    // The game-pad dialog's file is found below the root, the game's folder.
+    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -58,4 +60,5 @@ private:
     void FillCombos(const TSystemData& from, bool graphic, bool sound, bool option);
 
     IConfigForms& Forms;
+    const TFileRoot& Root;
 };

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "foundation/PackLib.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -40,17 +40,15 @@ TEST(PackLibNormalizeTest, Cases) {
 class PackSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dir = TestData::ScratchDir();
-        OldRoot = FileSystem::Root();
-        FileSystem::SetRoot(Dir);
         std::filesystem::create_directories(Dir + "/GameData");
+        PackLib::UseFiles(&Files);
     }
     void TearDown() override {
         PackLib::ClosePacks();
+        PackLib::UseFiles(nullptr);
         PackLib::FileExistsHook = nullptr;
         PackLib::LoadFileHook = nullptr;
         PackLib::OnPackError = nullptr;
-        FileSystem::SetRoot(OldRoot);
     }
     void Put(const std::string& rel, const std::string& bytes) {
         std::filesystem::create_directories(std::filesystem::path(Dir + "/" + rel).parent_path());
@@ -64,7 +62,8 @@ protected:
         auto s = PackLib::LoadFile(name);
         return s ? s->AsString() : std::string("<nil>");
     }
-    std::string Dir, OldRoot;
+    std::string Dir = TestData::ScratchDir();
+    TFileRoot Files{Dir};
 };
 
 TEST_F(PackSetTest, TheHighestNumberedPackWins) {

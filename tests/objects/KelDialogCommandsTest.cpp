@@ -15,7 +15,7 @@
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessScriptForms.h"
 #include "script/KelGeneralCommands.h"
@@ -52,6 +52,7 @@ protected:
               KelDialogCommands::Register(kinds);
               KelListCommands::Register(kinds);
               links.Forms = &Forms;
+              links.Files = &Files;
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
         Dialogs::SetCurrent(&Messages);
@@ -70,6 +71,7 @@ protected:
     }
 
     TKeepSettings Keep;
+    TFileRoot Files;
     THeadlessScriptForms Forms;
     THeadlessDialogs Messages;
     TScriptHarness H;
@@ -78,8 +80,8 @@ protected:
 TEST_F(DialogsWordsTest, FileDialogs) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kel-dialogs-words";
     std::filesystem::create_directories(folder);
-    FileSystem::SetRoot(folder.string());
-    ASSERT_TRUE(FileSystem::WriteFileReplace("save01.dat", "x"));
+    Files.SetFolder(folder.string());
+    ASSERT_TRUE(Files.WriteFileReplace("save01.dat", "x"));
 
     Forms.Answer(Press(TPress::Cancel));
     Run("\\o,\"start.dat\",\"\",\"saves\",\"dat\",\"セーブ (*.dat)|*.dat|すべて|*.*\"");
@@ -105,7 +107,6 @@ TEST_F(DialogsWordsTest, FileDialogs) {
     Run("\\s,\"\",\"\",\"\",\".txt\",\"\"");
     EXPECT_EQ(Forms.Shown.back().Kind, "save");
     EXPECT_EQ(H.ResultStr(0), "new.txt");
-    FileSystem::SetRoot(std::filesystem::current_path().string());
     std::filesystem::remove_all(folder);
 }
 

@@ -19,7 +19,7 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
@@ -72,7 +72,6 @@ public:
         Form.reset();
         Dialogs::SetCurrent(nullptr);
         Clock::SetCurrent(nullptr);
-        FileSystem::SetRoot(OldRoot);
         ErrorLogLib::SetLogFolder("");
         dddd7::SetDebugLogFolder("");
         uScriptReplaceDLL::SetLibraryFolder("");
@@ -86,7 +85,7 @@ public:
     void WriteGame(bool library = true) { GameFixture::Write(Dir, Files, library ? KEL_SYSTEMINFO_LIBRARY : ""); }
     // Creates the form on the game folder, shows the window and makes the first idle call.
     void Open() {
-        Unit1::UseGameFolder(Dir);
+        Unit1::UseGameFolder(GameFolder, Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Window.Show();
         Form->AppIdle();
@@ -134,11 +133,10 @@ public:
     }
     std::string SettingsFile() {
         std::string bytes;
-        FileSystem::ReadFile("GameData\\System\\config.txt", bytes);
+        GameFolder.ReadFile("GameData\\System\\config.txt", bytes);
         return bytes;
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir;
     std::map<std::string, std::string> Files;
     TFakeClock FakeClock;
@@ -146,7 +144,8 @@ public:
     THeadlessDisplay Display;
     TManualAudioDevice Audio;
     THeadlessMainWindow Window;
-    TPlatformHost Devices{.Display = &Display, .Audio = &Audio};
+    TFileRoot GameFolder;
+    TPlatformHost Devices{.Display = &Display, .Audio = &Audio, .Files = &GameFolder};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -271,7 +270,7 @@ TEST_F(MainWindowTest, StartupMenuLeftWithoutStartingSavesTheSettingsAndEnds) {
     Files["System\\etc\\Game.dat"] = "GameTitle=t\r\nScreenWidth=64\r\nScreenHeight=48\r\nConfigStartupSkip=FALSE\r\n";
     WriteGame();
     int shown = 0;
-    Unit1::UseGameFolder(Dir);
+    Unit1::UseGameFolder(GameFolder, Dir);
     Form = std::make_unique<TForm1>(Window, Devices);
     Form->ShowStartupMenu = [&] {
         ++shown;
@@ -418,7 +417,7 @@ struct TRecordingTray final : public ITaskTray {
 
 TEST_F(MainWindowTest, TheTrayGetsTheSettingTheMenuAndTheMinimiseCallback) {
     WriteGame();
-    Unit1::UseGameFolder(Dir);
+    Unit1::UseGameFolder(GameFolder, Dir);
     Form = std::make_unique<TForm1>(Window, Devices);
     TRecordingTray* tray = nullptr;
     Form->CreateTray = [&] {
@@ -517,7 +516,7 @@ TEST_F(MainWindowTest, AFailedAllocationInTheStartOrTheExitDialogsResetEndsTheGa
         SetUp();
         WriteGame();
         std::vector<std::string> reported;
-        Unit1::UseGameFolder(Dir);
+        Unit1::UseGameFolder(GameFolder, Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
         auto failing = [this] { Form->Engine->Menu = std::make_unique<TScreenOutOfMemory>(); };
@@ -550,7 +549,7 @@ TEST_F(MainWindowTest, WhyTheGameEndedOrStoppedIsReported) {
     std::vector<std::string> reported;
     auto open = [&] {
         reported.clear();
-        Unit1::UseGameFolder(Dir);
+        Unit1::UseGameFolder(GameFolder, Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
         Window.Show();
