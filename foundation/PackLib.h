@@ -70,9 +70,10 @@ extern std::string DataPath;
 void UseFiles(const TFileRoot* files);
 
 // Opens "data0.pack" .. "data15.pack" under the data root (which ends in "\"), an engine path
-// below the game's folder. True when at least one pack was opened. A pack (or name table) that exists but cannot be opened stops the set at once
-// with false; the packs opened before it stay open. On false, failure (when given) names the file
-// and the reason. Verification starts switched off.
+// below the game's folder. True when at least one pack was opened. A pack (or name table) that
+// exists but cannot be opened stops the set at once with false; the packs opened before it stay
+// open. On false, failure (when given) names the file and the reason. Verification starts
+// switched off.
 bool OpenPacks(const std::string& dataRoot, std::string* failure = nullptr);
 void ClosePacks();
 bool PackExists(int n);

@@ -7,9 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/FileRoot.h"
-
 #include "foundation/uFilePack.h"
+#include "platform/FileRoot.h"
 
 namespace {
 // One temporary file for every input of the run, removed when the program ends.

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "platform/FileRoot.h"
-
 #include "script/uBregExpLib.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

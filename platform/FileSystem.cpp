@@ -288,8 +288,7 @@ int Sync(int fd) {
     return SyncCallRef()(fd);
 }
 
-bool ReplaceFileIn(const std::string& base, std::string_view enginePath,
-                   const std::function<bool(TStream&)>& writer) {
+bool ReplaceFileIn(const std::string& base, std::string_view enginePath, const std::function<bool(TStream&)>& writer) {
     std::string target = HostPathForWriteIn(base, enginePath);
     if (target.empty()) return false;
     const size_t slash = target.rfind('/');

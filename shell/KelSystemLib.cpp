@@ -31,6 +31,7 @@
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
+#include "platform/FileSystem.h"
 #include "script/KelListCommands.h"
 #include "script/KelScriptLib.h"
 #include "script/KelServiceCommands.h"
@@ -215,7 +216,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadFontCandidateLists();
 
     // A plug-in library that cannot be bound raises here and ends the set-up.
-    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config, Files ? Files->Folder() : std::string());
+    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config,
+                                                       Files ? Files->Folder() : FileSystem::CurrentFolder());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource());
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host);

@@ -134,7 +134,8 @@ public:
     std::unique_ptr<TKelDLLCustomObject> DllObjects;  // the plug-in libraries both interpreters use
     IScriptForms* ScriptForms = nullptr;              // the host's forms for the script words, linked
     // The game's folder, linked: the save files, the virtual files read from the disk and the
-    // plug-in libraries are found below it. Without it there are none.
+    // plug-in libraries are found below it. Without it there are no save or disk files, and the
+    // plug-ins are looked for below the current folder.
     const TFileRoot* Files = nullptr;
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;

@@ -131,7 +131,7 @@ protected:
 
     // A save file with the date, the first description and a body that tells it apart.
     void WriteSave(const std::string& name, double date, const std::string& body = "x",
-                          const std::string& description = "") {
+                   const std::string& description = "") {
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
         save.SetHeader({description, "", "", ""}, "");
         save.Header.Date = date;

@@ -59,9 +59,7 @@ protected:
         Game.Run(20);
         ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
     }
-    void TearDown() override {
-        Game.Close();
-    }
+    void TearDown() override { Game.Close(); }
 
     TKelSystem& Engine() { return *Game.Engine; }
     TKelScript& GameScript() { return *Engine().GameScript; }

@@ -49,9 +49,7 @@ protected:
         Game.Run(3);
         ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
     }
-    void TearDown() override {
-        Game.Close();
-    }
+    void TearDown() override { Game.Close(); }
 
     TKelScript& GameScript() { return *Game.Engine->GameScript; }
     TARGB8888& Frame() { return *KelGraphicLib::GraphicOf(GameScript())->GetScreenSurface(); }

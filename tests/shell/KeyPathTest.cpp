@@ -26,7 +26,6 @@ const char* kMessages = "OK=OK\r\n";
 
 class KeyPathTest : public ::testing::Test {
 protected:
-
     // Opens a game of one script, with the menu, the back-log and the quick saves counted and
     // every lock clear, as a game's "sys" "lk" would leave them.
     void Open(const std::string& startup, const std::string& input) {

@@ -169,7 +169,7 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
     game.Files.ForceDirectories("GameData\\System");
     // Two buttons hold left click: the lower one counts. Other lines stay as they are.
     game.Files.WriteFileReplace(PadMenuLib::kPadFile,
-                                 "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
+                                "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
     {
         TPadMenu pad(Forms, game.Files, nullptr);
         EXPECT_EQ(pad.Form[pad.Combo[0]].Value, 2);
