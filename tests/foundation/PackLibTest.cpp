@@ -106,6 +106,20 @@ TEST_F(PackSetTest, ScriptsAreNeverReadFromTheDisk) {
     EXPECT_EQ(Load("GameData\\readme.txt"), "<nil>");  // once the hook is set, its answer is final
 }
 
+// Without a game's folder the set reads nothing from the disk.
+TEST_F(PackSetTest, WithoutAFolderNothingComesFromTheDisk) {
+    Put("GameData/readme.txt", "text");
+    PutPack(0, {{"gamedata\\a.txt", "a"}});
+    PackLib::UseFiles(nullptr);
+    std::string failure;
+    EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));
+    EXPECT_EQ(failure, "no pack GameData\\data0.pack .. data15.pack");
+    EXPECT_EQ(PackLib::ResolveFileName("GameData\\readme.txt"), "");
+    EXPECT_EQ(Load("GameData\\readme.txt"), "<nil>");
+    PackLib::UseFiles(&Files);
+    EXPECT_EQ(Load("GameData\\readme.txt"), "text");
+}
+
 TEST_F(PackSetTest, HooksServeWhatNoPackHolds) {
     PutPack(1, {{"gamedata\\packed.txt", "packed"}});
     ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));

@@ -88,6 +88,25 @@ TEST_F(FileSystemTest, WritesCreateNewNamesAsWritten) {
     EXPECT_EQ(Files.FileSize("savedata\\sub\\new.dat"), -1);
 }
 
+// Each root is a folder of its own: two side by side never see each other's files, and one that
+// moves reads its new folder.
+TEST_F(FileSystemTest, RootsAreIndependentFolders) {
+    Put("a.txt", "first");
+    const std::string other = TestData::ScratchDir();
+    std::ofstream(other + "/b.txt") << "second";
+    TFileRoot second(other);
+    std::string bytes;
+    EXPECT_TRUE(Files.FileExists("A.TXT"));
+    EXPECT_FALSE(second.FileExists("a.txt"));
+    ASSERT_TRUE(second.ReadFile("B.txt", bytes));
+    EXPECT_EQ(bytes, "second");
+    EXPECT_FALSE(Files.FileExists("b.txt"));
+    second.SetFolder(Dir);
+    EXPECT_EQ(second.Folder(), Dir);
+    EXPECT_TRUE(second.FileExists("a.txt"));
+    EXPECT_FALSE(second.FileExists("b.txt"));
+}
+
 TEST_F(FileSystemTest, WritesNeverGoThroughASymbolicLink) {
     const std::string outside = TestData::ScratchDir() + "/outside.txt";
     std::ofstream(outside, std::ios::binary) << "keep me";
