@@ -342,8 +342,8 @@ bool TKelScript::RunWaitTest(TScriptRoutine& r) {
 TWaitState TKelScript::MessageWaitState() const {
     bool typing = false;
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
+        if (Objects->KindAt(i) != TObjectKind::Message) continue;
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != TObjectKind::Message) continue;
         auto* progress = dynamic_cast<IKelMessageProgress*>(o->ScreenObject());
         if (!progress) continue;
         if (progress->PageFull()) return wsMessagePage;
@@ -516,8 +516,8 @@ void TKelScript::MoveFocus(int32_t vStep, int32_t hStep) {
 
 void TKelScript::UpdateSystemButtons() {
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
+        if (Objects->KindAt(i) != TObjectKind::SysButton) continue;
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != TObjectKind::SysButton) continue;
         IKelUserData* data = UserData(o);
         auto* button = dynamic_cast<IKelButtonState*>(o->ScreenObject());
         const std::string name = ActionName(data);
