@@ -21,6 +21,7 @@
 #include "platform/Movie.h"
 
 class TDDSD7;
+class TErrorLog;
 
 // What a movie plays through.
 struct TMovieDevices {
@@ -30,6 +31,8 @@ struct TMovieDevices {
     // kept up. Meant for the manual sound device, on which time passes only as fast as a test or
     // the headless runner renders it, so that a run always hears the same samples.
     bool WaitForDecoder = false;
+    // The game's error log, which hears why a movie cannot play; none: it is not written.
+    TErrorLog* Log = nullptr;
 };
 
 namespace DirectShowLib {

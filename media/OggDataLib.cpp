@@ -459,7 +459,7 @@ void TOggData::LogDecodeError() {
         message.swap(PendingError);
         ErrorLogged = true;
     }
-    ErrorLogLib::WriteErrorLog(message);
+    if (Log) Log->WriteErrorLog(message);
 }
 
 void TOggData::ApplyVolume(int16_t* s, int32_t frames) {

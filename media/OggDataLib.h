@@ -51,6 +51,8 @@
 #include "media/uAGC.h"
 #include "platform/ClassLib.h"
 
+class TErrorLog;
+
 // Raised by TOggData::Open when the decoder refuses the file.
 class EOggError : public std::runtime_error {
 public:
@@ -166,6 +168,8 @@ public:
     // Play, Seek, SkipSilence and GetPlayState do it first; the log is the main thread's, so the
     // mixer's thread only leaves the message.
     void LogDecodeError();
+    // The game's error log (the sound component's); none: the message is dropped.
+    TErrorLog* Log = nullptr;
 
     // ---- what the open file is (read by the main thread)
     std::atomic<bool> Loaded{false};

@@ -16,6 +16,8 @@
 
 #include "platform/ConfigForms.h"
 
+class TErrorLog;
+
 namespace PadMenuLib {
 
 inline constexpr const char* kPadFile = "GameData\\System\\config_pad.txt";
@@ -34,18 +36,20 @@ struct TPadSettings {
 
 // The settings of the file. A missing file gives the defaults. A value that is no number, or a
 // button value that is no action, gives that key's default, and a file that cannot be read gives
-// all of them; either is noted in the error log with the file's name.
-TPadSettings ReadPadFile(const std::string& fileName = kPadFile);
-// The settings merged into the file's present lines; false (noted in the error log) when the file
-// could not be written, which leaves the old one as it was.
-bool WritePadFile(const TPadSettings& settings, const std::string& fileName = kPadFile);
+// all of them; either is noted in the error log, when one is given, with the file's name.
+TPadSettings ReadPadFile(const std::string& fileName = kPadFile, TErrorLog* log = nullptr);
+// The settings merged into the file's present lines; false (noted in the error log, when one is
+// given) when the file could not be written, which leaves the old one as it was.
+bool WritePadFile(const TPadSettings& settings, const std::string& fileName = kPadFile, TErrorLog* log = nullptr);
 
 }  // namespace PadMenuLib
 
 class TPadMenu final : public IFormEvents {
 public:
-    // The form is laid out and filled from the file here. Message forms are shown over owner.
-    TPadMenu(IConfigForms& forms, const IDialogOwner* owner, std::string fileName = PadMenuLib::kPadFile);
+    // The form is laid out and filled from the file here. Message forms are shown over owner; the
+    // file's troubles go to the log, when one is given.
+    TPadMenu(IConfigForms& forms, const IDialogOwner* owner, std::string fileName = PadMenuLib::kPadFile,
+             TErrorLog* log = nullptr);
 
     // Shows the dialog modally; true when "設定完了" wrote the file.
     bool ShowModal();
@@ -70,4 +74,5 @@ private:
 
     IConfigForms& Forms;
     std::string FileName;
+    TErrorLog* Log = nullptr;
 };

@@ -17,6 +17,7 @@
 
 class TAnimationBMP;
 class TARGB8888CellDraw;
+class TErrorLog;
 struct TSystemData;
 
 class TStartupMenu final : public IFormEvents {
@@ -52,6 +53,8 @@ public:
     int64_t LastStep = 0;
     std::unique_ptr<TAnimationBMP> Animation;  // null when the game has no preview
     std::unique_ptr<TARGB8888CellDraw> CellDraw;
+    // The game's error log, handed to the game-pad dialog; none: its warnings are not written.
+    TErrorLog* Log = nullptr;
 
 private:
     void LayOut();

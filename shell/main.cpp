@@ -188,7 +188,7 @@ int RunCounted(const TOptions& o) {
             return 1;
         }
     }
-    return ErrorLogLib::ErrorList.Count() == 0 ? 0 : 1;
+    return game.Form->Context.Log.ErrorList.Count() == 0 ? 0 : 1;
 }
 
 }  // namespace
