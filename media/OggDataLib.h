@@ -253,7 +253,8 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
 // as long as the file says, padded with silence to at least 32768 bytes and to a multiple of
 // 1024. A loop tag ending within the sound jumps back once. Null for a null stream or a length
 // beyond the largest sound buffer; a stream the decoder refuses throws EOggError. A decoding error
-// is logged at once, under the name given.
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name = {});
+// is logged at once into the log given (none: not written), under the name given.
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name = {},
+                                                 TErrorLog* log = nullptr);
 
 }  // namespace OggDataLib

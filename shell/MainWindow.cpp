@@ -19,6 +19,7 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
+#include "media/uWaveDataManager.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -118,6 +119,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     // The game's folder is the root of every relative path by now (the program sets it first); the
     // error log is written there.
     Context.Log.SetLogFolder(FileSystem::Root());
+    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = &Context.Log;
     SystemConfigLib::LoadDiskMessageTable();
     ARGB8888Font::Install(Devices.Fonts);
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
@@ -182,6 +184,7 @@ TForm1::~TForm1() {
     DDSD71.reset();
     DDDD71.reset();
     ddsd7::SetHaltHandler(nullptr);
+    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = nullptr;
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
     ScreenshotLock.reset();

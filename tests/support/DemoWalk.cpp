@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-#include "foundation/ErrorLogLib.h"
 #include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"

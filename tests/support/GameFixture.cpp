@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "foundation/DisplayComponent.h"
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
@@ -42,7 +41,6 @@ TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
     : Dir(TestData::ScratchDir()), OldRoot(FileSystem::Root()) {
     GameFixture::Write(Dir, files, "", binaries);
     Unit1::UseGameFolder(Dir);
-    ErrorLogLib::ClearErrorLog();
     SystemConfigLib::InitDefaults();
     PackLib::OpenPacks("GameData\\");
     SystemConfigLib::LoadPackMessageTable();
@@ -53,9 +51,7 @@ TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
 TOpenGame::~TOpenGame() {
     PackLib::ClosePacks();
     SystemConfigLib::InitDefaults();
-    ErrorLogLib::ClearErrorLog();
     FileSystem::SetRoot(OldRoot);
-    ErrorLogLib::SetLogFolder("");
     dddd7::SetDebugLogFolder("");
     ddsd7::SetDebugFolder("");
     uScriptReplaceDLL::SetLibraryFolder("");
