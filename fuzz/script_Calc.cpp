@@ -14,7 +14,8 @@
 namespace {
 
 struct TRig {
-    explicit TRig(bool cache) : Variables(TObjectVariableCallbacks{.Log = &Context.Log}), Calc(Variables, &Context.Log) {
+    explicit TRig(bool cache)
+        : Variables(TObjectVariableCallbacks{.Log = &Context.Log}), Calc(Variables, &Context.Log) {
         Calc.UseCache = cache;
         const int32_t one[4] = {1, 1, 1, 1}, five[4] = {5, 1, 1, 1}, grid[4] = {4, 3, 1, 1};
         Variables.Declare(TVariableScope::Game, "x", "", one, 0, TCalcValueType::Integer, 0xFF, false);

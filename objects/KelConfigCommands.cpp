@@ -120,7 +120,7 @@ bool SettingWord(TKelCommandArgs& a, int32_t code) {
 bool ValidSlot(const TKelCommandArgs& a, const char* word, int32_t slot) {
     if (slot >= 0 && slot < kFontSlotCount) return true;
     a.Script().Log().ErrorLog(std::string("\\") + word + ":指定された番号のフォントは存在しません。:"_sj +
-                          std::to_string(slot));
+                              std::to_string(slot));
     return false;
 }
 

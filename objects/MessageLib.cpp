@@ -186,7 +186,7 @@ void TMessageText::SetTextRect(int32_t left, int32_t top, int32_t right, int32_t
     const int64_t w = int64_t{right} - left, h = int64_t{bottom} - top;
     if (WarningLog && ((w > kMaxTextSide && h > 0) || (h > kMaxTextSide && w > 0)))
         WarningLog->WriteErrorLog("[WARNING]:メッセージの表示領域が大きすぎるため"_sj + std::to_string(kMaxTextSide) +
-                                   "ドットに制限しました："_sj + std::to_string(w) + "x" + std::to_string(h));
+                                  "ドットに制限しました："_sj + std::to_string(w) + "x" + std::to_string(h));
     TextBitmap.SetSize(std::max(AreaWidth(), 4), std::max(AreaHeight(), 4));
     FillEmpty();
 }
@@ -883,9 +883,10 @@ void TMessageText::FillEmpty() {
 
 void TMessageText::WriteTexts(TStream& stream) const {
     const auto warn = [this](const std::string& which, size_t size) {
-        if (WarningLog) WarningLog->WriteErrorLog("[WARNING]:メッセージの"_sj + which + "が"_sj + std::to_string(size) +
-                                   "バイトあり、セーブには先頭の"_sj + std::to_string(kMaxSavedText) +
-                                   "バイトしか残りません"_sj);
+        if (WarningLog)
+            WarningLog->WriteErrorLog("[WARNING]:メッセージの"_sj + which + "が"_sj + std::to_string(size) +
+                                      "バイトあり、セーブには先頭の"_sj + std::to_string(kMaxSavedText) +
+                                      "バイトしか残りません"_sj);
     };
     if (MainText.size() > kMaxSavedText) warn("本文"_sj, MainText.size());
     if (LogCopy.size() > kMaxSavedText) warn("ログ"_sj, LogCopy.size());

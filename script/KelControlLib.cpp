@@ -196,9 +196,8 @@ void Jump(TKelScript& s, const TStringList& args, bool go) {
         else
             s.CurrentRoutine()->TruncateBlocks(0);
     } else {
-        s.Log().ErrorLog(
-            (go ? "\\go：ジャンプ先が見つかりません："_sj : "\\jmp：ジャンプ先が見つかりません："_sj) + args[1] + ":" +
-            args[2]);
+        s.Log().ErrorLog((go ? "\\go：ジャンプ先が見つかりません："_sj : "\\jmp：ジャンプ先が見つかりません："_sj) +
+                         args[1] + ":" + args[2]);
     }
     s.UpdateSelfFileVariables();
 }

@@ -165,6 +165,7 @@ TObjectVariableCallbacks TKelScript::ObjectCallbacks() {
 }
 
 bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
+    if (!links.Context) return false;  // every interpreter reports into a game's error log
     if (links.SaveData && !links.SaveData->CheckSaveDirectory()) {
         if (links.Dialogs) links.Dialogs->ShowMessage("SaveDirectoryERROR", "OK");
         return false;
@@ -457,7 +458,7 @@ std::string TKelScript::KindKeyword(const TKelObjectDataCustom& object) {
 void TKelScript::ReportUndefinedCommand(std::string_view statement, std::string_view objectName,
                                         std::string_view keyword) {
     Log().ErrorLog("未定義の命令："_sj + std::string(objectName) + "(" + std::string(keyword) + ")." +
-                          std::string(statement));
+                   std::string(statement));
 }
 
 void TKelScript::UndefinedCommandError(std::string_view statement, std::string_view objectName,

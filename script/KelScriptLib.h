@@ -165,7 +165,7 @@ public:
     TKelScript(const TKelScript&) = delete;
     TKelScript& operator=(const TKelScript&) = delete;
 
-    // The links must hold the game context.
+    // False without the game context in the links.
     bool Setup(const TScriptLinks& links, TKelScript* parent = nullptr);
     void Reset();
     // The game's error log, the context's.

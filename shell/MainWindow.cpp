@@ -384,11 +384,10 @@ bool TForm1::StartEngine() {
         Engine = std::make_unique<TKelSystem>(Context);
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(Devices.Forms, &Window);
-        auto movie = std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = Devices.Movies,
-                          .Sound = DDSD71.get(),
-                          .WaitForDecoder = MovieWaitsForDecoder,
-                          .Log = &Context.Log});
+        auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
+                                                                          .Sound = DDSD71.get(),
+                                                                          .WaitForDecoder = MovieWaitsForDecoder,
+                                                                          .Log = &Context.Log});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);

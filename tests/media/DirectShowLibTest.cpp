@@ -55,8 +55,10 @@ protected:
     }
 
     std::unique_ptr<TDirectShowPlayer> Make(IMovieBackend* backend = nullptr, bool withSound = true) {
-        TMovieDevices devices{
-            .Backend = backend ? backend : &Fake, .Sound = withSound ? Sound.get() : nullptr, .WaitForDecoder = true, .Log = &Log};
+        TMovieDevices devices{.Backend = backend ? backend : &Fake,
+                              .Sound = withSound ? Sound.get() : nullptr,
+                              .WaitForDecoder = true,
+                              .Log = &Log};
         return std::make_unique<TDirectShowPlayer>(devices);
     }
     // Opens the file and lets the decoder read ahead.

@@ -18,9 +18,7 @@ using SoundFixtures::ToneOgg;
 
 class OggDataTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override {
-        Clock::SetCurrent(&FakeClock);
-    }
+    void SetUp() override { Clock::SetCurrent(&FakeClock); }
     void TearDown() override { Clock::SetCurrent(nullptr); }
 
     static void Open(TOggData& ogg, const std::string& bytes) {

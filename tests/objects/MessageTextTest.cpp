@@ -26,9 +26,7 @@ std::string Sj(const char* utf8) {
 
 class MessageTextTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override {
-        FontFixtures::InstallMessageFonts();
-    }
+    void SetUp() override { FontFixtures::InstallMessageFonts(); }
 
     // A fresh page of w x h pixels in the size of the test font, with an optional margin. The clear
     // comes last, as a script's clear before its first message: the clear of a new text area still

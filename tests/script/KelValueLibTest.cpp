@@ -100,9 +100,7 @@ protected:
         Vars = std::make_unique<TKelVariables>(Objects.Callbacks(), Evaluator);
         Evaluator.Vars = Vars.get();
     }
-    void TearDown() override {
-        Vars.reset();
-    }
+    void TearDown() override { Vars.reset(); }
     // The messages logged since the last call, without the "[ERROR]:" prefix.
     std::vector<std::string> TakeMessages() {
         std::vector<std::string> out;

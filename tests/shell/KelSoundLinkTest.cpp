@@ -104,7 +104,8 @@ TEST_F(KelSoundLinkTest, AStreamsDecodingErrorIsLoggedByTheNextFrame) {
     sound->SSound->Play(0, false);
     Game.Run(60);
     ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 1);
-    EXPECT_EQ(Game.Form->Context.Log.ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << Game.Form->Context.Log.ErrorList[0];
+    EXPECT_EQ(Game.Form->Context.Log.ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u)
+        << Game.Form->Context.Log.ErrorList[0];
     EXPECT_FALSE(Game.Form->Context.Log.ErrorFlag);  // the game goes on
 }
 

@@ -44,7 +44,8 @@ TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
         ASSERT_TRUE(game.Open(dir, error)) << error;
         game.Run(2);
         TKelSystem& engine = *game.Engine;
-        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << Encoding::SjisToUtf8(game.Form->Context.Log.ErrorList[0]);
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0)
+            << Encoding::SjisToUtf8(game.Form->Context.Log.ErrorList[0]);
         ASSERT_NE(engine.LogData, nullptr);
         EXPECT_EQ(engine.LogData->Count, 1);
         EXPECT_EQ(engine.GameScript->Links.BackLog, engine.LogData.get());

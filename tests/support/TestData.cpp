@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <vector>
 
-
 namespace TestData {
 namespace {
 struct TScratch {
