@@ -84,6 +84,7 @@ protected:
         FileSystem::SetSyncCall(OldSync);
         Game.Close();
         FileSystem::SetRoot(OldRoot);
+        SystemConfigLib::InitDefaults();  // the game's screen size is no later test's
     }
 
     TKelSystem& Engine() { return *Game.Engine; }
