@@ -197,8 +197,9 @@ TEST_F(DDSD7Test, TheCheckerWritesRaisesOrEndsAsTheOptionSays) {
         EXPECT_EQ(raised, c.Raises) << int(c.Options);
         EXPECT_EQ(Halts, c.Halts) << int(c.Options);
         // Ending the program is told the reason, which the main window puts in the error log.
-        if (c.Halts)
+        if (c.Halts) {
             EXPECT_EQ(Encoding::SjisToUtf8(LastHalt), "DirectSoundBufferのロックに失敗しました(Error Code(80070057))");
+        }
     }
 }
 
