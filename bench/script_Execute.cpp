@@ -18,7 +18,7 @@
 #include <string>
 
 #include "bench/BenchReport.h"
-#include "foundation/ErrorLogLib.h"
+#include "foundation/GameContext.h"
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -88,11 +88,13 @@ struct TScriptFiles {
 // An interpreter as the engine core sets one up: its words, its two label logs.
 struct TEngineScript {
     TScriptFiles Files;
+    TGameContext Context;
     TLabelLog ReadTextLog, FileUseLog;
     TKelScript Script;
 
     TEngineScript(std::string text, const char* label) : Files(std::move(text)) {
         TScriptLinks links;
+        links.Context = &Context;
         links.ReadTextLog = &ReadTextLog;
         links.FileUseLog = &FileUseLog;
         Script.Setup(links);
@@ -102,9 +104,9 @@ struct TEngineScript {
     }
 };
 
-bool Failed(benchmark::State& state) {
-    if (!ErrorLogLib::ErrorFlag && ErrorLogLib::ErrorList.Items.empty()) return false;
-    state.SkipWithError(("the script reported an error: " + ErrorLogLib::ErrorList.Items.front()).c_str());
+bool Failed(benchmark::State& state, const TErrorLog& log) {
+    if (!log.ErrorFlag && log.ErrorList.Items.empty()) return false;
+    state.SkipWithError(("the script reported an error: " + log.ErrorList.Items.front()).c_str());
     return true;
 }
 
@@ -115,7 +117,7 @@ void Execute(benchmark::State& state) {
         b.Script.Execute(16, true);
         ++steps;
     }
-    if (Failed(state)) return;
+    if (Failed(state, b.Context.Log)) return;
     state.SetItemsProcessed(steps * kBudget);
     state.counters["stmt/s"] = benchmark::Counter(static_cast<double>(steps * kBudget), benchmark::Counter::kIsRate);
 }
@@ -144,7 +146,7 @@ void LabelPass(benchmark::State& state) {
         b.Script.Execute(16, true);
         ++steps;
     }
-    if (Failed(state)) return;
+    if (Failed(state, b.Context.Log)) return;
     state.counters["stmt/s"] = benchmark::Counter(static_cast<double>(steps * kBudget), benchmark::Counter::kIsRate);
 }
 BENCHMARK(LabelPass)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);

@@ -56,6 +56,7 @@ struct TScene {
         KelGraphicLib::Register(Kinds);
         Script.Kinds = &Kinds;
         TScriptLinks links;
+        links.Context = &Context;
         links.Input = &Input;
         links.BackLog = &Data;
         Script.Setup(links);
@@ -93,6 +94,7 @@ struct TScene {
     THeadlessInputSource Source;
     TInput Input{Source};
     TKelLogData Data;
+    TGameContext Context;
     TKelScript Script;
     std::unique_ptr<TKelLog> Screen;
 };

@@ -139,7 +139,7 @@ bool TDDDD7::Check(bool ok, std::string_view message, const TDisplayError& error
 
 void TDDDD7::Halt(const std::string& reason) {
     // The program ends without a dialog; the reason stays in the error log and on the terminal.
-    ErrorLogLib::ErrorLog(reason);
+    if (Log) Log->ErrorLog(reason);
     std::fprintf(stderr, "kel: %s\n", Encoding::SjisToUtf8(reason).c_str());
     if (OnHalt) {
         OnHalt(reason);

@@ -18,6 +18,7 @@
 #include "platform/Display.h"
 
 class IDialogOwner;
+class TErrorLog;
 class TDDDD7;
 
 // The option set of the checks: bits of TDDDDDebugOption.
@@ -149,6 +150,8 @@ public:
     uint32_t D3DOptions = 0;
     // The form that the start's message is shown over.
     const IDialogOwner* Owner = nullptr;
+    // The game's error log, where the reason of a halt goes; none: it goes only to the terminal.
+    TErrorLog* Log = nullptr;
 
     // needChange is true when the start initialised no mode of its own.
     std::function<void(TDDDD7& sender, bool& needChange)> OnInit;

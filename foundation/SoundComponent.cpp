@@ -24,16 +24,14 @@ std::string& DebugFolder() {
     return folder;
 }
 
-void DefaultHalt() {
+void DefaultHalt(const std::string&) {
     std::exit(1);
 }
 THaltHandler halt = DefaultHalt;
 
-// Ends the program on a failure; its text goes to the error log first, the one trace the player
-// and the game maker get of why the game vanished.
+// Ends the program on a failure through the handler, which is given its text.
 void HaltWith(const std::string& text) {
-    ErrorLogLib::WriteErrorLog(text);
-    halt();
+    halt(text);
 }
 
 // Set on a notification thread: failures there are posted to the main thread.
@@ -102,7 +100,7 @@ void ResetDebugLineCount() {
 }
 
 void SetHaltHandler(THaltHandler handler) {
-    halt = handler ? handler : DefaultHalt;
+    halt = handler ? std::move(handler) : THaltHandler(DefaultHalt);
 }
 
 }  // namespace ddsd7
@@ -153,8 +151,8 @@ bool TDDSD7::InitializeSound() {
     }
     IsInitialized = true;
     const std::string silence = AudioDevice->Error();
-    if (!silence.empty())
-        ErrorLogLib::WriteErrorLog("サウンドデバイスを開けないため、音は出ません: "_sj + Encoding::Utf8ToSjis(silence));
+    if (!silence.empty() && Log)
+        Log->WriteErrorLog("サウンドデバイスを開けないため、音は出ません: "_sj + Encoding::Utf8ToSjis(silence));
     SetPrimaryFormat(AudioMixer::kRate, AudioMixer::kBits, true);
     return true;
 }

@@ -32,6 +32,7 @@
 #include "platform/Audio.h"
 
 class TDDSD7;
+class TErrorLog;
 class TDDSDChannel;
 class TDDSDGenWave;
 
@@ -81,10 +82,11 @@ void SetDebugFolder(std::string_view hostFolder);
 int32_t DebugLineCount();
 void ResetDebugLineCount();
 
-// What ending the program means on a failure with dsoHaltOnError, once the failure's text is in
-// the error log: by default the process exits with code 1 after the program's clean-up, so that
-// a caller sees the failure. Tests replace it; nullptr restores the default.
-using THaltHandler = void (*)();
+// What ending the program means on a failure with dsoHaltOnError, given the failure's text: by
+// default the process exits with code 1 after the program's clean-up, so that a caller sees the
+// failure. The main window's handler puts the text into the game's error log first; tests replace
+// it; nullptr restores the default.
+using THaltHandler = std::function<void(const std::string& text)>;
 void SetHaltHandler(THaltHandler handler);
 
 }  // namespace ddsd7
@@ -113,6 +115,8 @@ public:
     void SetChannelCount(uint32_t count) { Count = count < 1 ? 1 : count; }
     // Buffers made while it is true keep sounding when the program loses the focus.
     bool StickyFocus = true;
+    // The game's error log, which hears of an output that is silent; none: nothing is written.
+    TErrorLog* Log = nullptr;
     TDDSDDebugOption DebugOption() const { return Options; }
     // Stores the option and sets the unit-wide flags the checker reads.
     void SetDebugOption(TDDSDDebugOption option);

@@ -448,7 +448,7 @@ TFontEffectTable FontEffects(int32_t style, int32_t styleColor) {
     return t;
 }
 
-void ApplyFonts(TSystemData& d) {
+void ApplyFonts(TSystemData& d, TErrorLog* log) {
     const std::string& fallback = "ＭＳ ゴシック"_sj;
     for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
         const size_t k = static_cast<size_t>(slot);
@@ -482,7 +482,7 @@ void ApplyFonts(TSystemData& d) {
                 // game goes on.
                 std::string files = horizontal ? horizontalFile : verticalFile;
                 if (horizontal && vertical) files += ", " + verticalFile;
-                ErrorLogLib::WriteErrorLog("[FONT]:" + files + ": " + reason + "; drawn with the system font instead");
+                if (log) log->WriteErrorLog("[FONT]:" + files + ": " + reason + "; drawn with the system font instead");
             }
             font->SetSystemFont(name, Supersampling(setting.AA), FontEffects(setting.Style, setting.StyleColor));
         } else if (!font->IsBitmapFont()) {

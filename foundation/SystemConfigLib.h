@@ -22,6 +22,8 @@
 
 #include "platform/ClassLib.h"
 
+class TErrorLog;
+
 constexpr int32_t kFontSlotCount = 8;
 constexpr int32_t kVoiceChannelCount = 32;
 constexpr int32_t kDLLObjectCount = 16;
@@ -191,8 +193,9 @@ void RegisterFonts(TFontSlots fonts);
 
 // Chooses each slot's face from its candidates (stored back into Font[slot].Name) and sets the
 // global fonts: a bitmap font from "system\font\<name>.of" and "system\font\@<name>.of", else a
-// system font with the slot's smoothing and style.
-void ApplyFonts(TSystemData& data);
+// system font with the slot's smoothing and style. A glyph file that cannot be loaded is named in
+// the log, when one is given.
+void ApplyFonts(TSystemData& data, TErrorLog* log);
 // The effect layers of a system font for a style and style colour.
 TFontEffectTable FontEffects(int32_t style, int32_t styleColor);
 // The supersampling factor of a smoothing setting: 0 -> 1, 1 -> 2, 2 -> 4, others 2.

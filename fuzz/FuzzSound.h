@@ -18,7 +18,7 @@
 
 namespace FuzzSound {
 
-inline void IgnoreHalt() {}
+inline void IgnoreHalt(const std::string&) {}
 
 // Sixteen channels over a 16384-byte stream buffer. The files served: "a.ogg" (stereo 44.1 kHz),
 // "b.ogg" (mono 22.05 kHz with a loop comment) and "bad.ogg" (an Ogg signature and noise); a
@@ -36,10 +36,12 @@ struct TSoundWorld {
         Files["bad.ogg"] = "OggS" + std::string(60, '\x01');
         FuzzSupport::ServeFiles(Files);
         Component.SetChannelCount(16);
+        Component.Log = &Context.Log;
         Component.Initialize();
         Sound = std::make_unique<TSound>(Component, 16384);
     }
 
+    FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     TManualAudioDevice Device;
     TDDSD7 Component{&Device};

@@ -12,22 +12,22 @@
 #include <string_view>
 #include <system_error>
 
-#include "foundation/ErrorLogLib.h"
+#include "foundation/GameContext.h"
 #include "foundation/PackLib.h"
 #include "platform/ClassLib.h"
 
 namespace FuzzSupport {
 
-// Points the error log at a folder that does not exist: it keeps its lines in memory and touches
-// no file, which would otherwise cost more than the work under test. Safe to call for every input.
-inline void KeepErrorLogInMemory() {
-    static const bool done = [] {
+// A game context whose error log keeps its lines in memory: it points at a folder that does not
+// exist and touches no file, which would otherwise cost more than the work under test.
+struct TFuzzContext {
+    TFuzzContext() {
         std::error_code ec;
-        ErrorLogLib::SetLogFolder((std::filesystem::temp_directory_path(ec) / "kel-fuzz-no-such-folder/x").string());
-        return true;
-    }();
-    (void)done;
-}
+        Log.SetLogFolder((std::filesystem::temp_directory_path(ec) / "kel-fuzz-no-such-folder/x").string());
+    }
+    TGameContext Context;
+    TErrorLog& Log = Context.Log;
+};
 
 // Reads an input front to back; past its end every byte reads 0.
 class TByteReader {

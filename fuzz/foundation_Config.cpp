@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TMemoryStream s(bytes);
         SystemConfigLib::LoadFontLists(d, &s);
     }
-    SystemConfigLib::ApplyFonts(d);
+    SystemConfigLib::ApplyFonts(d, nullptr);
 
     TSystemData first;
     TMemoryStream file(bytes);

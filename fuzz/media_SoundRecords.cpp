@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "fuzz/FuzzSound.h"
 
@@ -27,7 +26,7 @@ struct TWorld : FuzzSound::TSoundWorld {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TSound& sound = *world.Sound;
-    ErrorLogLib::ClearErrorLog();
+    world.Context.Log.ClearErrorLog();
     SystemConfigLib::Config.ForceDirectSoundMode = size % 7 == 3 ? 1 : 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 

@@ -15,7 +15,6 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
@@ -78,6 +77,7 @@ struct TWorld {
         Script.Kinds = &Kinds;
         Script.Words.General = &KelGeneralCommands::Handler();
         TScriptLinks links;
+        links.Context = &Context.Context;
         links.Sound = &Sound;
         links.Input = &Input;
         Script.Setup(links);
@@ -89,6 +89,7 @@ struct TWorld {
             ButtonWords.insert(ButtonWords.end(), words.begin(), words.end());
     }
 
+    FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     FuzzObjects::TSoundCounts Sound;
     THeadlessInputSource InputSource;
@@ -109,7 +110,7 @@ void Check(bool ok) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TKelScript& script = world.Script;
-    ErrorLogLib::ClearErrorLog();
+    world.Context.Log.ClearErrorLog();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const auto barWords = KelButtonCommands::ScrollBarWords();
     FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int statements) {
@@ -130,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         world.FakeClock.Now += 16;
         world.Input.Update();
         script.Execute(16, false);
-        ErrorLogLib::ErrorFlag = false;
+        world.Context.Log.ErrorFlag = false;
     });
     world.InputSource.Release(VirtualKey::LButton);
 

@@ -37,7 +37,6 @@ constexpr uint8_t kBody = 1, kCompressed = 2, kWithSound = 4;
 
 struct TWorld {
     TWorld() {
-        FuzzSupport::KeepErrorLogInMemory();
         SystemConfigLib::Config.ScreenWidth = 32;
         SystemConfigLib::Config.ScreenHeight = 24;
         SystemConfigLib::Config.ThumWidth = 8;
@@ -56,6 +55,7 @@ struct TWorld {
             script->Kinds = &Kinds;
             script->Words.General = &KelGeneralCommands::Handler();
             TScriptLinks links;
+            links.Context = &Sounds.Context.Context;
             links.BackLog = &Log;
             links.Movie = &Movie;
             links.SoundLibrary = script == &WithSound ? Sounds.Sound.get() : nullptr;
@@ -66,7 +66,7 @@ struct TWorld {
     FuzzSound::TSoundWorld Sounds;
     TObjectKindRegistry Kinds;
     TKelLogData Log;
-    TKelDirectShowPlayer Movie{TMovieDevices{}};
+    TKelDirectShowPlayer Movie{TMovieDevices{.Log = &Sounds.Context.Log}};
     // An interpreter for each form; a load resets it, and so does every input.
     TKelScript Silent, WithSound;
 };
@@ -77,7 +77,7 @@ void Run(TKelScript& script) {
     for (int frame = 0; frame < 3; ++frame) {
         script.Execute(16, true);
         script.Draw(0, true, 0xFFFF);
-        ErrorLogLib::ErrorFlag = false;
+        script.Log().ErrorFlag = false;
     }
 }
 
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!script.LoadGameFromStream(again)) std::abort();
         Run(script);
     }
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+    world.Sounds.Context.Log.ClearErrorLog();
+    world.Sounds.Context.Log.ErrorFlag = false;
     return 0;
 }

@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "fuzz/FuzzObjects.h"
@@ -96,6 +95,7 @@ struct TWorld {
         Script.Kinds = &Kinds;
         Script.Words.General = &KelGeneralCommands::Handler();
         TScriptLinks links;
+        links.Context = &Context.Context;
         links.Sound = &Sound;
         Script.Setup(links);
         for (const char* line : {"\\var,img,image", "\\var,simg,system", "\\var,list,lines", "\\var,msg,window"})
@@ -108,6 +108,7 @@ struct TWorld {
         WindowWords.insert(WindowWords.end(), image.begin(), image.end());
     }
 
+    FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     FuzzObjects::TSoundCounts Sound;
     std::map<std::string, std::string> Files;
@@ -141,8 +142,8 @@ void CheckSaved(TObject& object) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TKelScript& script = world.Script;
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+    world.Context.Log.ClearErrorLog();
+    world.Context.Log.ErrorFlag = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int) {
         const auto pick = static_cast<uint8_t>(line[0]), word = static_cast<uint8_t>(line[1]);
@@ -153,11 +154,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto& words = target == world.Targets.size() - 1 ? world.WindowWords : world.ImageWords;
         script.ExecuteLine(std::string("\\") + words[word % words.size()] + "," +
                            FuzzSupport::ExpandTokens(line.substr(2), kTokens));
-        ErrorLogLib::ErrorFlag = false;
+        world.Context.Log.ErrorFlag = false;
         world.FakeClock.Now += 16;
         script.Execute(16, false);
         script.Draw(0, true, 0xFFFF);
-        ErrorLogLib::ErrorFlag = false;
+        world.Context.Log.ErrorFlag = false;
     });
     for (const std::string& name : {world.Targets[0], world.Targets[1]})
         if (TImageLib* image = ImageOf(script, name)) CheckSaved(*image);

@@ -13,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "fuzz/FuzzSound.h"
 #include "fuzz/FuzzSupport.h"
 #include "objects/KelSoundCommands.h"
@@ -44,6 +43,7 @@ struct TWorld : FuzzSound::TSoundWorld {
         KelSoundCommands::Register(Kinds);
         Script.Kinds = &Kinds;
         TScriptLinks links;
+        links.Context = &Context.Context;
         links.Sound = Seam.get();
         links.SoundLibrary = Sound.get();
         Script.Setup(links);
@@ -63,8 +63,8 @@ struct TWorld : FuzzSound::TSoundWorld {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+    world.Context.Log.ClearErrorLog();
+    world.Context.Log.ErrorFlag = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     FuzzSupport::ForEachStatement(bytes, 64, [&](std::string_view line, int) {
         const auto pick = static_cast<uint8_t>(line[0]), word = static_cast<uint8_t>(line[1]);
@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!routine) std::abort();
         routine->ScopeNames[0] = names[(pick >> 1) % names.size()];
         world.Script.ExecuteLine(statement);
-        ErrorLogLib::ErrorFlag = false;
+        world.Context.Log.ErrorFlag = false;
         world.Device.Render(441);
         world.FakeClock.Now += 10;
     });

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "fuzz/FuzzSupport.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelValueLib.h"
@@ -15,7 +14,8 @@
 namespace {
 
 struct TRig {
-    explicit TRig(bool cache) : Variables(TObjectVariableCallbacks{}), Calc(Variables) {
+    explicit TRig(bool cache)
+        : Variables(TObjectVariableCallbacks{.Log = &Context.Log}), Calc(Variables, &Context.Log) {
         Calc.UseCache = cache;
         const int32_t one[4] = {1, 1, 1, 1}, five[4] = {5, 1, 1, 1}, grid[4] = {4, 3, 1, 1};
         Variables.Declare(TVariableScope::Game, "x", "", one, 0, TCalcValueType::Integer, 0xFF, false);
@@ -45,30 +45,30 @@ struct TRig {
         }
         return out;
     }
+    FuzzSupport::TFuzzContext Context;
     TKelVariables Variables;
     TKelCalculation Calc;
 };
 
-std::vector<std::string> TakeErrors() {
-    std::vector<std::string> e = ErrorLogLib::ErrorList.Items;
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+std::vector<std::string> TakeErrors(TRig& rig) {
+    TErrorLog& log = rig.Context.Log;
+    std::vector<std::string> e = log.ErrorList.Items;
+    log.ClearErrorLog();
+    log.ErrorFlag = false;
     return e;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzSupport::KeepErrorLogInMemory();
     if (size > 4096) return 0;
     std::string text(reinterpret_cast<const char*>(data), size);
-    TakeErrors();
     TRig fresh(false), cached(true);
     for (int round = 0; round < 3; ++round) {
         TCalcValue a = fresh.Calc.Calculate(text, 0);
-        std::vector<std::string> ea = TakeErrors();
+        std::vector<std::string> ea = TakeErrors(fresh);
         TCalcValue b = cached.Calc.Calculate(text, 0);
-        std::vector<std::string> eb = TakeErrors();
+        std::vector<std::string> eb = TakeErrors(cached);
         if (!(a == b) || ea != eb || fresh.Snapshot() != cached.Snapshot()) std::abort();
     }
     return 0;

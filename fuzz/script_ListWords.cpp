@@ -14,7 +14,6 @@
 #include <string_view>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
 #include "fuzz/FuzzSupport.h"
@@ -39,7 +38,6 @@ struct TWorld {
     TWorld() {
         Clock::SetCurrent(&FakeClock);
         uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
-        FuzzSupport::KeepErrorLogInMemory();
         FuzzSupport::ServeFiles(Files);
         Files["a.s"] = "@@top\r\n\\line,ab\r\n\r\nline (x)\r\nk=v,a/b\r\n";
         KelListCommands::Register(Kinds);
@@ -47,6 +45,7 @@ struct TWorld {
         Script.Kinds = &Kinds;
         Script.Words.General = &KelGeneralCommands::Handler();
         TScriptLinks links;
+        links.Context = &Context.Context;
         links.Input = &Input;
         Script.Setup(links);
         Script.ExecuteLine("\\var,list,L");
@@ -55,6 +54,7 @@ struct TWorld {
             Targets.push_back(Script.Evaluate(variable).Text);
     }
 
+    FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     THeadlessInputSource InputSource;
     TInput Input{InputSource};
@@ -87,7 +87,7 @@ void CheckList(TKelObjectDataCustom* object, size_t argumentBytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TKelScript& script = world.Script;
-    ErrorLogLib::ClearErrorLog();
+    world.Context.Log.ClearErrorLog();
     SystemConfigLib::Config.Skipping = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::span<const char* const> tables[] = {KelListCommands::ListWords(), KelListCommands::ListWords(),
@@ -105,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const std::string arguments = FuzzSupport::ExpandTokens(line.substr(2), kTokens);
         argumentBytes += arguments.size();
         script.ExecuteLine(std::string("\\") + word + "," + arguments);
-        ErrorLogLib::ErrorFlag = false;
+        world.Context.Log.ErrorFlag = false;
         for (int32_t i = 0; i < 16; ++i) {
             TVariableIndexes idx;
             idx.I[0] = i;

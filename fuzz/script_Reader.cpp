@@ -6,7 +6,6 @@
 #include <map>
 #include <string>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "fuzz/FuzzSupport.h"
 #include "script/KelReaderLib.h"
@@ -16,7 +15,6 @@ std::map<std::string, std::string> Files;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzSupport::KeepErrorLogInMemory();
     std::string input(reinterpret_cast<const char*>(data), size);
     Files.clear();
     const char* names[] = {"a.s", "b.s", "c.s"};
@@ -31,9 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto it = Files.find(ClassLib::LowerAscii(name));
         return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     };
-    ErrorLogLib::ClearErrorLog();
-
+    FuzzSupport::TFuzzContext context;
     TKelReader reader;
+    reader.Log = &context.Log;
     reader.AddReplace("x", "yy", 0);
     reader.SetTextLinePrefix("\\t,");
     reader.LoadScript("a.s", true);
@@ -51,6 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.SaveToStream(&saved);
     saved.SetPosition(0);
     TKelReader back;
+    back.Log = &context.Log;
     back.LoadFromStream(&saved);
     // The saved bytes read back from any cut.
     TMemoryStream cut(
@@ -58,7 +57,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     back.LoadFromStream(&cut);
 
     PackLib::LoadFileHook = nullptr;
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     return 0;
 }

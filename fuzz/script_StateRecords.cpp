@@ -11,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/uInputDevice.h"
 #include "fuzz/FuzzSupport.h"
@@ -52,7 +51,6 @@ const std::map<std::string, std::string>& Files() {
 void Setup() {
     static TFakeClock clock;
     Clock::SetCurrent(&clock);
-    FuzzSupport::KeepErrorLogInMemory();
     PackLib::FileExistsHook = [](const std::string& name) {
         return Files().count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
     };
@@ -143,8 +141,10 @@ void StringList(TMemoryStream& in) {
 void ObjectTable(TMemoryStream& in) {
     THeadlessInputSource source;
     TInput input(source);
+    FuzzSupport::TFuzzContext context;
     TKelScript script;
     TScriptLinks links;
+    links.Context = &context.Context;
     links.Input = &input;
     if (!script.Setup(links)) std::abort();
     IScriptVariables& vars = *script.Variables;
@@ -194,7 +194,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             ObjectTable(in);
             break;
     }
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     return 0;
 }

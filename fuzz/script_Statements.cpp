@@ -9,7 +9,6 @@
 #include <map>
 #include <string>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
@@ -32,7 +31,6 @@ TFakeClock& FakeClock() {
 void Setup() {
     Clock::SetCurrent(&FakeClock());
     uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
-    FuzzSupport::KeepErrorLogInMemory();
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
     PackLib::FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };
     PackLib::LoadFileHook = [key](const std::string& name) -> std::unique_ptr<TMemoryStream> {
@@ -67,8 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
         THeadlessInputSource source;
         TInput keys(source);
+        FuzzSupport::TFuzzContext context;
         TKelScript script;
         TScriptLinks links;
+        links.Context = &context.Context;
         links.Input = &keys;
         if (!script.Setup(links)) std::abort();
         // Fewer statements a frame than the engine runs keep one input quick; loops still turn.
@@ -82,12 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 keys.Update();
                 script.Execute(16, true);
                 CheckTexts(script);
-                ErrorLogLib::ClearErrorLog();
-                ErrorLogLib::ErrorFlag = false;
+                context.Log.ClearErrorLog();
+                context.Log.ErrorFlag = false;
             }
         }
     }
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     return 0;
 }

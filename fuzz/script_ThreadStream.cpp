@@ -5,25 +5,24 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "foundation/ErrorLogLib.h"
 #include "fuzz/FuzzSupport.h"
 #include "script/KelScriptState.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzSupport::KeepErrorLogInMemory();
+    FuzzSupport::TFuzzContext context;
     TMemoryStream input(std::string_view(reinterpret_cast<const char*>(data), size));
     TScriptThread thread;
+    thread.Log = &context.Log;
     if (thread.LoadFromStream(&input)) {
         TMemoryStream saved;
         if (!thread.SaveToStream(&saved)) std::abort();
         saved.SetPosition(0);
         TScriptThread back;
+        back.Log = &context.Log;
         if (!back.LoadFromStream(&saved) || saved.Remaining() != 0) std::abort();
         TMemoryStream again;
         back.SaveToStream(&again);
         if (again.AsString() != saved.AsString()) std::abort();
     }
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     return 0;
 }

@@ -10,7 +10,6 @@
 #include <map>
 #include <string>
 
-#include "foundation/ErrorLogLib.h"
 #include "fuzz/FuzzSupport.h"
 #include "script/KelValueLib.h"
 
@@ -18,8 +17,10 @@ namespace {
 
 struct TRegistry {
     std::map<std::string, std::string> Live;
+    FuzzSupport::TFuzzContext Context;
     TObjectVariableCallbacks Callbacks() {
         TObjectVariableCallbacks c;
+        c.Log = &Context.Log;
         c.Create = [this](const std::string&, const std::string&, const std::string& name) {
             return Live.emplace(name, std::string()).second;
         };
@@ -212,7 +213,7 @@ void RunProgram(TBytes& in) {
                     break;
                 }
             }
-            ErrorLogLib::ClearErrorLog();
+            reg.Context.Log.ClearErrorLog();
         }
     }
 }
@@ -241,7 +242,6 @@ void RunLoader(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzSupport::KeepErrorLogInMemory();
     if (size == 0) return 0;
     if (data[0] & 1) {
         TBytes in(data + 1, size - 1);
@@ -249,7 +249,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } else {
         RunLoader(data + 1, size - 1);
     }
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     return 0;
 }

@@ -709,8 +709,9 @@ void TDirectShowPlayer::Report(const std::string& reason) {
     if (Reported) return;
     Reported = true;
     Reason = reason;
-    ErrorLogLib::WriteErrorLog("ムービーを再生できません："_sj + Encoding::Utf8ToSjis(FileName) + " (" +
-                               Encoding::Utf8ToSjis(reason) + ")");
+    if (Devices.Log)
+        Devices.Log->WriteErrorLog("ムービーを再生できません："_sj + Encoding::Utf8ToSjis(FileName) + " (" +
+                                   Encoding::Utf8ToSjis(reason) + ")");
 }
 
 void TDirectShowPlayer::NoteReadFailure() {

@@ -22,6 +22,7 @@
 
 class TDDSD7;
 class TFileRoot;  // platform/FileRoot.h
+class TErrorLog;
 
 // What a movie plays through.
 struct TMovieDevices {
@@ -34,6 +35,8 @@ struct TMovieDevices {
     // The game's folder, where the movie folder beside the program is looked for; null: only the
     // folder beside the packs is.
     const TFileRoot* Files = nullptr;
+    // The game's error log, which hears why a movie cannot play; none: it is not written.
+    TErrorLog* Log = nullptr;
 };
 
 namespace DirectShowLib {

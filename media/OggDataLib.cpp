@@ -460,7 +460,7 @@ void TOggData::LogDecodeError() {
         message.swap(PendingError);
         ErrorLogged = true;
     }
-    ErrorLogLib::WriteErrorLog(message);
+    if (Log) Log->WriteErrorLog(message);
 }
 
 void TOggData::ApplyVolume(int16_t* s, int32_t frames) {
@@ -776,12 +776,13 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
     }
 }
 
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name) {
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name, TErrorLog* log) {
     if (!stream) return nullptr;
     auto copy = std::make_unique<TMemoryStream>();
     copy->CopyFrom(*stream, 0);
     copy->SetPosition(0);
     TOggData ogg(44100);
+    ogg.Log = log;
     ogg.Open(std::move(copy), name);
     ogg.SetVolumeNow(1.0f);
     ogg.Play(false);

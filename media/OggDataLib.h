@@ -51,6 +51,8 @@
 #include "media/uAGC.h"
 #include "platform/ClassLib.h"
 
+class TErrorLog;
+
 // Raised by TOggData::Open when the decoder refuses the file.
 class EOggError : public std::runtime_error {
 public:
@@ -169,6 +171,8 @@ public:
     // A flag that is raised, after the stream's own, whenever the mixer's thread leaves a message:
     // the owner of many streams then looks at them only when one of them has something to log.
     void SignalErrorsTo(std::atomic<bool>* signal) { ErrorSignal = signal; }
+    // The game's error log (the sound component's); none: the message is dropped.
+    TErrorLog* Log = nullptr;
 
     // ---- what the open file is (read by the main thread)
     std::atomic<bool> Loaded{false};
@@ -253,7 +257,8 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
 // as long as the file says, padded with silence to at least 32768 bytes and to a multiple of
 // 1024. A loop tag ending within the sound jumps back once. Null for a null stream or a length
 // beyond the largest sound buffer; a stream the decoder refuses throws EOggError. A decoding error
-// is logged at once, under the name given.
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name = {});
+// is logged at once into the log given (none: not written), under the name given.
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name = {},
+                                                 TErrorLog* log = nullptr);
 
 }  // namespace OggDataLib

@@ -9,7 +9,7 @@ std::unique_ptr<TDDSDWaveData> CreateWaveDataFromOgg(TDDSD7& component, TStream*
     if (!stream) return nullptr;
     std::unique_ptr<TMemoryStream> pcm;
     try {
-        pcm = OggDataLib::DecodeToPCMStream(stream, name);
+        pcm = OggDataLib::DecodeToPCMStream(stream, name, component.Log);
     } catch (const EOggError&) {
         return nullptr;  // the decoder refused the file
     }

@@ -146,6 +146,7 @@ TSSound::TSSound(TDDSD7& component, int32_t streamLength)
     });
     for (int32_t i = 0; i < kCount; ++i) {
         Streams[static_cast<size_t>(i)] = std::make_unique<TOggData>(Length);
+        Streams[static_cast<size_t>(i)]->Log = DDSD->Log;
         Mixer->SetStream(i, Streams[static_cast<size_t>(i)].get());
         Stream(i).SignalErrorsTo(&DecodeErrorWaiting);
         Stream(i).SetGainB(1.0f);

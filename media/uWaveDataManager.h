@@ -18,12 +18,17 @@
 #include "media/uCache.h"
 #include "platform/ClassLib.h"
 
+class TErrorLog;
+
 class TWaveDataManager : public TCache<TMemoryStream> {
 public:
     using TCache::TCache;
     TCacheHandle<TMemoryStream> GetWave(TStream& stream, int32_t size, const std::string& name) {
         return Acquire(stream, size, name);
     }
+    // The game's error log, which hears of a damaged sound; none: it is not written. The main
+    // window links it.
+    TErrorLog* Log = nullptr;
 
 protected:
     std::unique_ptr<TMemoryStream> LoadData(TStream& stream, int32_t size, const std::string& name) override;

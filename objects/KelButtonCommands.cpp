@@ -51,7 +51,8 @@ TImageScrollBar* ScrollBarOf(TKelObjectDataCustom& object) {
 void LoadBar(TKelCommandArgs& a, TImageScrollBar& bar) {
     const std::string thumb = a.File(1), track = a.File(2);
     const bool vertical = a.Int(3) != 0;
-    if (!bar.Load(thumb, track, vertical)) ErrorLogLib::ErrorLog("\\l：画像にロードに失敗："_sj + thumb + ":" + track);
+    if (!bar.Load(thumb, track, vertical))
+        a.Script().Log().ErrorLog("\\l：画像にロードに失敗："_sj + thumb + ":" + track);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ void CopyPicture(TKelCommandArgs& a, IClipboard* clipboard) {
     try {
         image.LoadFromStream(stream.get(), name);
     } catch (const EImageLoadError& e) {
-        ErrorLogLib::ErrorLog("\\cb:" + std::string(e.what()) + ":" + name);
+        a.Script().Log().ErrorLog("\\cb:" + std::string(e.what()) + ":" + name);
         return;
     }
     const int32_t w = image.Width(), h = image.Height();

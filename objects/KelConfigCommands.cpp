@@ -117,10 +117,10 @@ bool SettingWord(TKelCommandArgs& a, int32_t code) {
 
 // ---- font slots ----
 
-bool ValidSlot(const char* word, int32_t slot) {
+bool ValidSlot(const TKelCommandArgs& a, const char* word, int32_t slot) {
     if (slot >= 0 && slot < kFontSlotCount) return true;
-    ErrorLogLib::ErrorLog(std::string("\\") + word + ":指定された番号のフォントは存在しません。:"_sj +
-                          std::to_string(slot));
+    a.Script().Log().ErrorLog(std::string("\\") + word + ":指定された番号のフォントは存在しません。:"_sj +
+                              std::to_string(slot));
     return false;
 }
 
@@ -165,7 +165,7 @@ void ReadSlotNames(TKelCommandArgs& a, const TSystemData& from) {
 void OneSlot(TKelCommandArgs& a, const char* word, int32_t TFontSetting::*field, int32_t mask) {
     const int32_t slot = a.Int(1);
     const int32_t v = a.Int(2);
-    if (!ValidSlot(word, slot)) return;
+    if (!ValidSlot(a, word, slot)) return;
     Slot(slot).*field = v & mask;
     ApplyLater(a.Script());
 }
@@ -189,7 +189,7 @@ bool FontWord(TKelCommandArgs& a, int32_t code) {
         case Cmd("fn2"): {
             const int32_t slot = a.Int(1);
             const std::string name = a.Text(2);
-            if (!ValidSlot("fn2", slot)) return true;
+            if (!ValidSlot(a, "fn2", slot)) return true;
             Slot(slot).Name = name;
             ApplyLater(a.Script());
             return true;
@@ -235,9 +235,9 @@ bool FontWord(TKelCommandArgs& a, int32_t code) {
 // ---- voice channels ----
 
 // The channel of the speaker named by A1; -1, after the word's message, when no list holds it.
-int32_t Channel(const std::string& word, const std::string& name) {
+int32_t Channel(const TKelCommandArgs& a, const std::string& word, const std::string& name) {
     const int32_t channel = KelLogdataLib::FindVoiceName(name);
-    if (channel < 0) ErrorLogLib::ErrorLog("\\" + word + "：指定された名前が登録されていません："_sj + name);
+    if (channel < 0) a.Script().Log().ErrorLog("\\" + word + "：指定された名前が登録されていません："_sj + name);
     return channel;
 }
 
@@ -262,12 +262,12 @@ bool VoiceWord(TKelCommandArgs& a, int32_t code) {
         const std::string name = a.Text(1);
         if (!w.From) {
             const int32_t v = a.Int(2);
-            const int32_t channel = Channel(w.Word, name);
+            const int32_t channel = Channel(a, w.Word, name);
             if (channel >= 0) (SystemConfigLib::Config.*w.Field)[static_cast<size_t>(channel)] = v;
             return true;
         }
         a.ClearResults();
-        const int32_t channel = Channel(w.Word, name);
+        const int32_t channel = Channel(a, w.Word, name);
         if (channel >= 0) a.SetInt(0, (w.From->*w.Field)[static_cast<size_t>(channel)]);
         return true;
     }

@@ -22,7 +22,7 @@ constexpr int32_t kFirstCell = 10;
 
 }  // namespace
 
-TKelFontDialog::TKelFontDialog() : PreviewText("０１あい亜永翳麒―「」"_sj) {
+TKelFontDialog::TKelFontDialog(TErrorLog* log) : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log) {
     Updating = true;
     ApplyFonts();
     Refresh();
@@ -30,7 +30,7 @@ TKelFontDialog::TKelFontDialog() : PreviewText("０１あい亜永翳麒―「�
 }
 
 void TKelFontDialog::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config);
+    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Log);
 }
 
 void TKelFontDialog::Setup(int32_t slot, const std::string& previewText, int32_t charWidth, int32_t charHeight) {

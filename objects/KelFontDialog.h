@@ -16,10 +16,13 @@
 
 #include "platform/ScriptForms.h"
 
+class TErrorLog;
+
 class TKelFontDialog final : public IFontFormModel {
 public:
-    // The form as created: slot 0, the start preview, its face list filled, the fonts applied.
-    TKelFontDialog();
+    // The form as created: slot 0, the start preview, its face list filled, the fonts applied. A
+    // glyph file that cannot be loaded is named in the log, when one is given.
+    explicit TKelFontDialog(TErrorLog* log = nullptr);
 
     // Chooses the slot to edit and the preview, keeping what is not given: a slot outside 0..7,
     // an empty text and sizes that are not positive leave the values as they are. Remembers the
@@ -35,7 +38,7 @@ public:
     std::vector<uint32_t> Preview() override;
 
     // The engine's 8 global fonts follow the configuration.
-    static void ApplyFonts();
+    void ApplyFonts();
 
     std::string PreviewText;
     int32_t CharWidth = 32;
@@ -46,6 +49,7 @@ public:
     int32_t SavedStyle = 0;
     int32_t SavedStyleColor = 0;
     int32_t SavedAA = 0;
+    TErrorLog* Log = nullptr;
 
 private:
     // The controls filled from the slot's settings; the face stays selected as it was when the

@@ -46,7 +46,7 @@ void AnimationText(TKelCommandArgs& a, TImageLib& image) {
     if (auto* list = dynamic_cast<TKelObjectDataStringList*>(object))
         list->Lines().SetText(text);
     else
-        ErrorLogLib::ErrorLog("\\mem:list型を引数に指定してください"_sj);
+        a.Script().Log().ErrorLog("\\mem:list型を引数に指定してください"_sj);
     a.ClearResults();
     a.SetStr(0, text);
 }
@@ -213,7 +213,7 @@ bool DoImageCommand(TKelScript& script, int32_t code, TStringList& args, TImageL
             for (size_t i = 0; i < files.size(); ++i)
                 files[i] = a.File(static_cast<int32_t>(i) + 1);
             if (!image.LoadImages(files, false, false))
-                ErrorLogLib::ErrorLog("\\l：画像にロードに失敗："_sj + files[0] + ":" + files[1]);
+                script.Log().ErrorLog("\\l：画像にロードに失敗："_sj + files[0] + ":" + files[1]);
             // Loading takes its time: the next frame step must not count it, failed or not.
             script.HoldFrameSteps();
             return true;

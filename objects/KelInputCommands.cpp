@@ -29,9 +29,9 @@ void MatchingKeys(TKelCommandArgs& a, TInput* input) {
             a.SetInt(k, static_cast<int32_t>(code));
             continue;
         }
-        const bool stopped = ErrorLogLib::ErrorFlag;
+        const bool stopped = a.Script().Log().ErrorFlag;
         a.SetInt(k, static_cast<int32_t>(code));
-        ErrorLogLib::ErrorFlag = stopped;
+        a.Script().Log().ErrorFlag = stopped;
     }
 }
 

@@ -48,7 +48,7 @@ void AppendValue(TKelCommandArgs& a, TMessageLib& window) {
             window.AddText(value.Text);
             return;
         case TCalcValueType::Token:
-            ErrorLogLib::ErrorLog("\\o：不正な値が入力されました："_sj + a.Raw(1));
+            a.Script().Log().ErrorLog("\\o：不正な値が入力されました："_sj + a.Raw(1));
             window.AddText("");
             return;
         default:
@@ -64,7 +64,7 @@ void Voice(TKelScript& script, TKelCommandArgs& a, TMessageLib& window) {
     const std::string file = a.File(1);
     const int32_t play = a.Empty(2) ? 1 : a.Int(2);
     if (!window.PlayVoice(file, play == 1) && !file.empty())
-        ErrorLogLib::ErrorLog("\\wf：ボイスの再生に失敗："_sj + file);
+        script.Log().ErrorLog("\\wf：ボイスの再生に失敗："_sj + file);
     // Loading the voice takes its time: the next frame step must not count it.
     script.HoldFrameSteps();
 }

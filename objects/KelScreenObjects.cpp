@@ -48,8 +48,9 @@ std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const st
 template <typename TObject>
 TObjectFactory ButtonMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
-        return std::make_unique<TObject>(
-            name, std::make_unique<TButtonLink>(ImageLib::Make<TButtonLib>(AnimationSoundOf(script))));
+        auto button = ImageLib::Make<TButtonLib>(AnimationSoundOf(script));
+        button->WarningLog = &script.Log();
+        return std::make_unique<TObject>(name, std::make_unique<TButtonLink>(std::move(button)));
     };
 }
 
@@ -57,6 +58,7 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
     auto window = ImageLib::Make<TMessageLib>(
         AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
     window->UseConfigSpeed = 1;
+    window->WarningLog = &script.Log();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
 }
 

@@ -34,7 +34,7 @@ bool DoSoundCommand(TKelScript& script, int32_t code, TStringList& args, TKelObj
         case Cmd("l"): {
             const std::string name = a.File(1);
             if (!streams || !streams->LoadStream(ch, name, sgMusic, false, 0))
-                ErrorLogLib::ErrorLog("\\l：サウンドデータのロードに失敗："_sj + name);
+                script.Log().ErrorLog("\\l：サウンドデータのロードに失敗："_sj + name);
             script.HoldFrameSteps();
             return true;
         }
@@ -184,7 +184,7 @@ bool DoDirectSoundCommand(TKelScript& script, int32_t code, TStringList& args, T
         case Cmd("l"): {
             const std::string name = a.File(1);
             if (!effects || !effects->LoadSound(ch, name, sgEffect, false, 0))
-                ErrorLogLib::ErrorLog("\\l:サウンドデータのロードに失敗："_sj + name);
+                script.Log().ErrorLog("\\l:サウンドデータのロードに失敗："_sj + name);
             script.HoldFrameSteps();
             return true;
         }
@@ -234,7 +234,7 @@ bool DoDirectShowCommand(TKelScript& script, int32_t code, TStringList& args, TK
             const std::string name = a.Text(1);
             const bool opened = movie && movie->Open(name);
             if (!opened && SystemConfigLib::Config.MovieDecoder != 0)
-                ErrorLogLib::ErrorLog("\\l:ムービーファイルのロードに失敗："_sj + name);
+                script.Log().ErrorLog("\\l:ムービーファイルのロードに失敗："_sj + name);
             script.DelayFrames();
             return true;
         }

@@ -116,7 +116,7 @@ void PackToFile(TKelCommandArgs& a) {
     const std::string found = a.ResolveTargetFile(name);
     std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
     if (!stream) {
-        ErrorLogLib::ErrorLog("\\fout:指定されたファイルが見つかりません"_sj);
+        a.Script().Log().ErrorLog("\\fout:指定されたファイルが見つかりません"_sj);
         return;
     }
     // A failed write is not reported.

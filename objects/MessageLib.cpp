@@ -184,9 +184,9 @@ void TMessageText::SetTextRect(int32_t left, int32_t top, int32_t right, int32_t
     ClearText();
     AreaLeft = left, AreaTop = top, AreaRight = right, AreaBottom = bottom;
     const int64_t w = int64_t{right} - left, h = int64_t{bottom} - top;
-    if ((w > kMaxTextSide && h > 0) || (h > kMaxTextSide && w > 0))
-        ErrorLogLib::WriteErrorLog("[WARNING]:メッセージの表示領域が大きすぎるため"_sj + std::to_string(kMaxTextSide) +
-                                   "ドットに制限しました："_sj + std::to_string(w) + "x" + std::to_string(h));
+    if (WarningLog && ((w > kMaxTextSide && h > 0) || (h > kMaxTextSide && w > 0)))
+        WarningLog->WriteErrorLog("[WARNING]:メッセージの表示領域が大きすぎるため"_sj + std::to_string(kMaxTextSide) +
+                                  "ドットに制限しました："_sj + std::to_string(w) + "x" + std::to_string(h));
     TextBitmap.SetSize(std::max(AreaWidth(), 4), std::max(AreaHeight(), 4));
     FillEmpty();
 }
@@ -882,10 +882,11 @@ void TMessageText::FillEmpty() {
 // ---- Saved texts
 
 void TMessageText::WriteTexts(TStream& stream) const {
-    const auto warn = [](const std::string& which, size_t size) {
-        ErrorLogLib::WriteErrorLog("[WARNING]:メッセージの"_sj + which + "が"_sj + std::to_string(size) +
-                                   "バイトあり、セーブには先頭の"_sj + std::to_string(kMaxSavedText) +
-                                   "バイトしか残りません"_sj);
+    const auto warn = [this](const std::string& which, size_t size) {
+        if (WarningLog)
+            WarningLog->WriteErrorLog("[WARNING]:メッセージの"_sj + which + "が"_sj + std::to_string(size) +
+                                      "バイトあり、セーブには先頭の"_sj + std::to_string(kMaxSavedText) +
+                                      "バイトしか残りません"_sj);
     };
     if (MainText.size() > kMaxSavedText) warn("本文"_sj, MainText.size());
     if (LogCopy.size() > kMaxSavedText) warn("ログ"_sj, LogCopy.size());

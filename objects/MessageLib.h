@@ -24,6 +24,7 @@
 #include "media/ARGB8888Lib.h"
 #include "objects/ImageLib.h"
 
+class TErrorLog;
 class TKelLogData;
 class TRecordReader;
 class TRecordWriter;
@@ -245,6 +246,9 @@ public:
 
     TARGB8888 TextBitmap;
     IMessageLayoutObserver* Observer = nullptr;  // not owned
+    // The game's error log, which hears of a text area or a saved text cut down; none: it is not
+    // written. The maker of the window links it.
+    TErrorLog* WarningLog = nullptr;
 
 protected:
     // Every character drawn, and every page found full, feeds the auto mode's wait.

@@ -370,10 +370,11 @@ struct TKelCalculation::TCompileContext {
 
 // ---- evaluator ----
 
-TKelCalculation::TKelCalculation(IScriptVariables& variables)
-    : Variables(variables), Tables(dynamic_cast<TKelVariables*>(&variables)) {}
+TKelCalculation::TKelCalculation(IScriptVariables& variables, TErrorLog* log)
+    : Variables(variables), Tables(dynamic_cast<TKelVariables*>(&variables)), Log(log) {}
 
-TKelCalculation::TKelCalculation(TKelVariables& tables) : TKelCalculation(static_cast<IScriptVariables&>(tables)) {
+TKelCalculation::TKelCalculation(TKelVariables& tables, TErrorLog* log)
+    : TKelCalculation(static_cast<IScriptVariables&>(tables), log) {
     LinkedTables = &tables;
     tables.SetEvaluator(&Link);
 }
@@ -408,7 +409,7 @@ void TKelCalculation::SetErrorReport(bool on) {
 }
 
 void TKelCalculation::Report(const std::string& message) {
-    if (ErrorReport) ErrorLogLib::ErrorLog(message);
+    if (ErrorReport && Log) Log->ErrorLog(message);
 }
 
 void TKelCalculation::Push(TSlot slot) {

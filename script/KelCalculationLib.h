@@ -60,10 +60,11 @@ public:
     static constexpr int32_t kStackSize = 128;
 
     // Works on any variable tables through their interface.
-    explicit TKelCalculation(IScriptVariables& variables);
+    // Messages go to the log; without one they are not written.
+    explicit TKelCalculation(IScriptVariables& variables, TErrorLog* log = nullptr);
     // Works on the engine's tables and serves them as their evaluator (dimension and index
     // expressions, index lists) for as long as it lives.
-    explicit TKelCalculation(TKelVariables& tables);
+    explicit TKelCalculation(TKelVariables& tables, TErrorLog* log = nullptr);
     ~TKelCalculation() override;
 
     void Calculate(std::string_view text, int32_t level, TCalcValue& result) override {
@@ -140,6 +141,7 @@ private:
     TVariableLink Link{*this};
     TKelVariables* LinkedTables = nullptr;
     bool ErrorReport = true;
+    TErrorLog* Log = nullptr;
     int32_t Nesting = 0;
     int32_t Evaluations = 0;     // started since the outermost evaluation began
     bool LimitReported = false;  // a refusal of this expression was reported

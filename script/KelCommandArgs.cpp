@@ -68,7 +68,7 @@ int32_t TKelCommandArgs::Channel(int32_t i, bool effect) const {
     const int32_t count = sound ? (effect ? sound->EffectChannelCount() : sound->StreamChannelCount()) : 0;
     if (channel >= 0 && channel < count) return channel;
     const std::string word = Args.Count() > 0 ? ClassLib::LowerAscii(Args[0]) : std::string();
-    ErrorLogLib::ErrorLog(word + ":範囲外のチャンネルを指定しました"_sj);
+    Owner.Log().ErrorLog(word + ":範囲外のチャンネルを指定しました"_sj);
     return -1;
 }
 

@@ -37,7 +37,7 @@ void If(TKelScript& s, TScriptRoutine& r, bool skipping, const TStringList& args
     TCalcValue v = s.Evaluate(args[1]);
     if (v.Type != TCalcValueType::Integer) {
         // The block stays open with no kind; its closer reports the missing pair.
-        ErrorLogLib::ErrorLog("if：評価式が間違っています："_sj + args[1]);
+        s.Log().ErrorLog("if：評価式が間違っています："_sj + args[1]);
         return;
     }
     b->Values[0] = std::to_string(v.Value);
@@ -45,7 +45,7 @@ void If(TKelScript& s, TScriptRoutine& r, bool skipping, const TStringList& args
     RecordPosition(s, *b);
 }
 
-void Else(TScriptBlock* top) {
+void Else(TErrorLog& log, TScriptBlock* top) {
     switch (top ? top->Kind : K::None) {
         case K::IfSkipped:
         case K::CaseSkipped:
@@ -60,11 +60,11 @@ void Else(TScriptBlock* top) {
             top->Kind = top->Values[1] == "0" ? K::CaseMatched : K::CaseSearching;
             break;
         default:
-            ErrorLogLib::ErrorLog("\\else：対となる\\if,\\caseがみつかりません"_sj);
+            log.ErrorLog("\\else：対となる\\if,\\caseがみつかりません"_sj);
     }
 }
 
-void Then(TScriptBlock* top) {
+void Then(TErrorLog& log, TScriptBlock* top) {
     switch (top ? top->Kind : K::None) {
         case K::IfSkipped:
             break;
@@ -73,7 +73,7 @@ void Then(TScriptBlock* top) {
             top->Kind = top->Values[0] == "1" ? K::IfActive : K::IfInactive;
             break;
         default:
-            ErrorLogLib::ErrorLog("\\else：\\if～\\fiの中でしか使用できません"_sj);
+            log.ErrorLog("\\else：\\if～\\fiの中でしか使用できません"_sj);
     }
 }
 
@@ -104,7 +104,7 @@ void Close(TKelScript& s, TScriptRoutine& r) {
             break;
         }
         default:
-            ErrorLogLib::ErrorLog("\\end : 対となる制御命令(\\if,\\for,\\swit)が見つかりません"_sj);
+            s.Log().ErrorLog("\\end : 対となる制御命令(\\if,\\for,\\swit)が見つかりません"_sj);
     }
 }
 
@@ -162,7 +162,7 @@ void Ans(TKelScript& s, TScriptRoutine& r, const TStringList& args) {
         case K::CaseSearching:
             break;
         default:
-            ErrorLogLib::ErrorLog("\\ans：対応する\\caseが見つかりません"_sj);
+            s.Log().ErrorLog("\\ans：対応する\\caseが見つかりません"_sj);
             return;
     }
     top->Kind = K::CaseSearching;
@@ -196,9 +196,8 @@ void Jump(TKelScript& s, const TStringList& args, bool go) {
         else
             s.CurrentRoutine()->TruncateBlocks(0);
     } else {
-        ErrorLogLib::ErrorLog(
-            (go ? "\\go：ジャンプ先が見つかりません："_sj : "\\jmp：ジャンプ先が見つかりません："_sj) + args[1] + ":" +
-            args[2]);
+        s.Log().ErrorLog((go ? "\\go：ジャンプ先が見つかりません："_sj : "\\jmp：ジャンプ先が見つかりません："_sj) +
+                         args[1] + ":" + args[2]);
     }
     s.UpdateSelfFileVariables();
 }
@@ -320,7 +319,7 @@ void Sub(TKelScript& s, TStringList& args) {
         root->LineInLabel = caller.LineInLabel;
         root->Column = caller.Column;
     } else {
-        ErrorLogLib::ErrorLog("\\sub：不明なファイル名かラベル："_sj + args[1] + ":" + args[2]);
+        s.Log().ErrorLog("\\sub：不明なファイル名かラベル："_sj + args[1] + ":" + args[2]);
     }
     s.UpdateSelfFileVariables();
 }
@@ -340,17 +339,17 @@ void Ret(TKelScript& s, const TStringList& args) {
         s.Reader->JumpLabel(root.LabelName, root.LineInLabel, root.Column);
         s.Thread->TruncateRoutines(r - 1);
     } else {
-        ErrorLogLib::ErrorLog("\\ret : 対となる\\subが見つかりません : "_sj + label);
+        s.Log().ErrorLog("\\ret : 対となる\\subが見つかりません : "_sj + label);
     }
     s.UpdateSelfFileVariables();
 }
 
-void LeaveLoop(TScriptRoutine& r, TBlockKind kind, const char* message) {
+void LeaveLoop(TErrorLog& log, TScriptRoutine& r, TBlockKind kind, const char* message) {
     int32_t i = r.FindBlockOfKind(K::ForRunning);
     if (i >= 0)
         r.Block(i)->Kind = kind;
     else
-        ErrorLogLib::ErrorLog(Encoding::Utf8ToSjis(message));
+        log.ErrorLog(Encoding::Utf8ToSjis(message));
 }
 
 class TControlWords final : public IScriptWordHandler {
@@ -379,10 +378,10 @@ bool DoControlCommand(TKelScript& s, int32_t code, TStringList& args) {
             If(s, *r, skipping, args);
             return true;
         case Cmd("else"):
-            Else(r->TopBlock());
+            Else(s.Log(), r->TopBlock());
             return true;
         case Cmd("then"):
-            Then(r->TopBlock());
+            Then(s.Log(), r->TopBlock());
             return true;
         case Cmd("fi"):
         case Cmd("end"):
@@ -422,10 +421,10 @@ bool DoJumpCommand(TKelScript& s, int32_t code, TStringList& args) {
             Ret(s, args);
             break;
         case Cmd("brk"):
-            LeaveLoop(*s.CurrentRoutine(), K::ForFinished, "\\brkは\\for～\\nextの中でしか使用できません");
+            LeaveLoop(s.Log(), *s.CurrentRoutine(), K::ForFinished, "\\brkは\\for～\\nextの中でしか使用できません");
             break;
         case Cmd("cnt"):
-            LeaveLoop(*s.CurrentRoutine(), K::ForContinued, "\\cntは\\for～\\nextの中でしか使用できません");
+            LeaveLoop(s.Log(), *s.CurrentRoutine(), K::ForContinued, "\\cntは\\for～\\nextの中でしか使用できません");
             break;
         default:
             return false;

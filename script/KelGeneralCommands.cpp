@@ -60,7 +60,7 @@ bool SetVariable(TKelScript& s, std::string_view name, const TCalcValue& value) 
     std::string bare = Locate(s, name, idx);
     TVariableScope scope = s.Variables->FindVariable(bare, s.Depth());
     if (scope == TVariableScope::None) {
-        ErrorLogLib::ErrorLog("未定義の変数："_sj + bare);
+        s.Log().ErrorLog("未定義の変数："_sj + bare);
         return false;
     }
     return s.Variables->WriteElement(scope, bare, idx, s.Depth(), value, false);
@@ -72,7 +72,7 @@ TCalcValue GetVariable(TKelScript& s, std::string_view name) {
     std::string bare = Locate(s, name, idx);
     TVariableScope scope = s.Variables->FindVariable(bare, s.Depth());
     if (scope == TVariableScope::None) {
-        ErrorLogLib::ErrorLog("未定義の変数："_sj + std::string(name));
+        s.Log().ErrorLog("未定義の変数："_sj + std::string(name));
         return TCalcValue::ErrorValue();
     }
     TCalcValue v{TCalcValueType::Integer, 0, ""};  // what an index outside the array gives
@@ -126,7 +126,7 @@ void DeclareWord(TKelScript& s, TStringList& args, TVariableScope scope) {
         if (t.Variables->FindVariable(parts[0], level) != TVariableScope::None) continue;
         // At most four dimensions; the last one written is d0.
         if (parts.Count() - 1 > 4) {
-            ErrorLogLib::ErrorLog(KelValueLib::TooManyIndexesMessage() + parts[0]);
+            s.Log().ErrorLog(KelValueLib::TooManyIndexesMessage() + parts[0]);
             continue;
         }
         int32_t dims[4] = {1, 1, 1, 1};
@@ -156,7 +156,7 @@ void InitWord(TKelScript& s, TStringList& args) {
         if (name.empty()) continue;
         TVariableScope scope = t.Variables->FindVariable(name, t.Depth());
         if (scope == TVariableScope::None)
-            ErrorLogLib::ErrorLog("変数が宣言されていません:"_sj + name);
+            s.Log().ErrorLog("変数が宣言されていません:"_sj + name);
         else
             t.Variables->InitVariable(scope, name, t.Depth(), false);
     }
@@ -165,7 +165,7 @@ void InitWord(TKelScript& s, TStringList& args) {
 void CalculateWord(TKelScript& s, TStringList& args) {
     for (int32_t i = 1; i < args.Count(); ++i) {
         if (args[i].empty()) continue;
-        if (s.Evaluate(args[i]).IsError()) ErrorLogLib::ErrorLog("計算に失敗しました："_sj + args[i]);
+        if (s.Evaluate(args[i]).IsError()) s.Log().ErrorLog("計算に失敗しました："_sj + args[i]);
     }
 }
 
@@ -175,12 +175,12 @@ void SwapWord(TKelScript& s, TStringList& args) {
     TCalcValue b = GetVariable(s, args[2]);
     if (b.IsError()) return;
     if (a.Type != b.Type) {
-        ErrorLogLib::ErrorLog("型が異なります:"_sj + args[1]);
+        s.Log().ErrorLog("型が異なります:"_sj + args[1]);
         return;
     }
     if (a.Type == TCalcValueType::Object) {
         if (!s.SwapObjects(a.Text, b.Text))
-            ErrorLogLib::ErrorLog("オブジェクトのスワップに失敗しました:"_sj + args[1] + "/" + args[2]);
+            s.Log().ErrorLog("オブジェクトのスワップに失敗しました:"_sj + args[1] + "/" + args[2]);
         return;
     }
     SetVariable(s, args[1], b);
@@ -195,7 +195,7 @@ void ScopeWord(TKelScript& s, TStringList& args) {
         if (v.Type == TCalcValueType::String || v.Type == TCalcValueType::Object)
             names[k - 1] = v.Text;
         else
-            ErrorLogLib::ErrorLog("オブジェクト型以外の変数はスコープ出来ません："_sj + args[k]);
+            s.Log().ErrorLog("オブジェクト型以外の変数はスコープ出来ません："_sj + args[k]);
     }
     if (TScriptRoutine* r = s.CurrentRoutine())
         for (int32_t i = 0; i < kScopeSlots; ++i)

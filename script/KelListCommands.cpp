@@ -40,11 +40,11 @@ void OutOfRange(const TKelCommandArgs& a, const char* word) {
     message += word;
     message += ":範囲外の行にアクセスしました："_sj;
     message += a.Raw(1);
-    ErrorLogLib::ErrorLog(message);
+    a.Script().Log().ErrorLog(message);
 }
 
-void ReadFailed(const std::string& name) {
-    ErrorLogLib::ErrorLog("\\l:ファイルの読み込みに失敗："_sj + name);
+void ReadFailed(const TKelCommandArgs& a, const std::string& name) {
+    a.Script().Log().ErrorLog("\\l:ファイルの読み込みに失敗："_sj + name);
 }
 
 // Case-blind order: the lines compared with their ASCII letters lower-cased (never a trail byte),
@@ -68,7 +68,7 @@ void JoinLines(const TKelCommandArgs& a, const TStringList& list) {
         if (!joined.empty()) joined += separator;
         joined += line;
         if (joined.size() > KelListCommands::kMaxJoinedText) {
-            ErrorLogLib::ErrorLog("\\txt:連結した文字列が65535バイトを超えます"_sj);
+            a.Script().Log().ErrorLog("\\txt:連結した文字列が65535バイトを超えます"_sj);
             return;
         }
     }
@@ -78,12 +78,12 @@ void JoinLines(const TKelCommandArgs& a, const TStringList& list) {
 void Assign(const TKelCommandArgs& a, TStringList& list) {
     TKelObjectDataCustom* other = a.Object(1);
     if (!other) {
-        ErrorLogLib::ErrorLog("\\asn:オブジェクトが存在しません："_sj + a.Raw(1));
+        a.Script().Log().ErrorLog("\\asn:オブジェクトが存在しません："_sj + a.Raw(1));
         return;
     }
     auto* source = dynamic_cast<TKelObjectDataStringList*>(other);
     if (!source) {
-        ErrorLogLib::ErrorLog("\\asn:異なるオブジェクトはAssignできません："_sj + a.Raw(1));
+        a.Script().Log().ErrorLog("\\asn:異なるオブジェクトはAssignできません："_sj + a.Raw(1));
         return;
     }
     if (&source->Lines() != &list) list.Items = source->Lines().Items;
@@ -94,7 +94,7 @@ void Load(const TKelCommandArgs& a, TStringList& list) {
     const std::string found = a.ResolveFile(name);
     std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
     if (!stream) {
-        ReadFailed(name);
+        ReadFailed(a, name);
         return;
     }
     list.Clear();
@@ -252,7 +252,7 @@ bool FileWord(TKelScript& script, int32_t code, TStringList& args, TFileIOLib& f
         case Cmd("l"): {
             const std::string name = a.Text(1);
             const std::string found = a.ResolveFile(name);
-            if (!file.LoadFile(found)) ReadFailed(name);
+            if (!file.LoadFile(found)) ReadFailed(a, name);
             return true;
         }
         case Cmd("?l"):

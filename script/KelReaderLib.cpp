@@ -60,8 +60,8 @@ std::string CutShort(std::string_view s) {
     return std::string(s.substr(0, static_cast<size_t>(TReaderPosition::kShortCapacity)));
 }
 
-void LoadError(std::string_view message) {
-    ErrorLogLib::ErrorLog("ScriptLoad:" + std::string(message));
+void LoadError(TErrorLog* log, std::string_view message) {
+    if (log) log->ErrorLog("ScriptLoad:" + std::string(message));
 }
 
 // Every occurrence of from, ASCII letters compared without case, found at character starts only.
@@ -163,9 +163,9 @@ bool TKelReader::LoadScript(const std::string& name, bool force) {
         if (ok)
             Position.FileName = CutShort(name);
         else
-            LoadError("ファイル読み込みに失敗しました。"_sj);
+            LoadError(Log, "ファイル読み込みに失敗しました。"_sj);
     } else {
-        LoadError("インクルードファイルの無限循環エラーです。"_sj);
+        LoadError(Log, "インクルードファイルの無限循環エラーです。"_sj);
     }
     return ok;
 }
@@ -176,7 +176,7 @@ bool TKelReader::LoadFile(const std::string& name, TStringList& includes, TStrin
     includes.Add(name);
     std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
     if (!stream) {
-        LoadError("指定されたファイルが見つかりません:"_sj + name);
+        LoadError(Log, "指定されたファイルが見つかりません:"_sj + name);
         return false;
     }
     TStringList fileLines;
@@ -191,7 +191,7 @@ bool TKelReader::LoadFile(const std::string& name, TStringList& includes, TStrin
         if (include || includeOnce) {
             std::string target(trimmed.substr(includeOnce ? 4 : 3));
             if (ClassLib::SameTextAscii(target, name))
-                LoadError("自分のファイルをインクルードしようとしました:"_sj + target);
+                LoadError(Log, "自分のファイルをインクルードしようとしました:"_sj + target);
             else if (include || includes.IndexOf(target) < 0)
                 LoadFile(target, includes, lines, labels);
             continue;
@@ -387,7 +387,7 @@ std::string TKelReader::ApplyReplace(std::string line) const {
         }
         // Rules that each lengthen the line could together make it grow without end.
         if (line.size() > kMaxTextSize) {
-            ErrorLogLib::ErrorLog(KelCalculationLib::TextTooLongMessage());
+            if (Log) Log->ErrorLog(KelCalculationLib::TextTooLongMessage());
             return std::string();
         }
     }

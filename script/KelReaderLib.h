@@ -108,6 +108,8 @@ public:
     std::function<void(const std::string&, int32_t)> OnLineRead;
     IScriptLineReplacer* LineReplacer = nullptr;
     IScriptRegExp* RegExp = nullptr;
+    // Where loading failures and over-long replaced lines are reported; none: they are not.
+    TErrorLog* Log = nullptr;
 
     static std::string StripLineComment(std::string_view line);
     static std::string StripBlockComment(std::string_view line, bool& inComment);

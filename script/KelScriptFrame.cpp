@@ -274,7 +274,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
                 RunWaitTest(*r);
             }
             r = CurrentRoutine();
-            if (!r || r->WaitState > wsStop || ErrorLogLib::ErrorFlag) break;
+            if (!r || r->WaitState > wsStop || Log().ErrorFlag) break;
         }
     }
     if (SystemConfigLib::Config.Skipping) KelScriptLib::AutoModeWaitCounter = 0;

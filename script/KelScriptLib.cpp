@@ -160,10 +160,12 @@ TObjectVariableCallbacks TKelScript::ObjectCallbacks() {
     c.Load = [this](TStream& s, const std::string& cls, const std::string&, const std::string& element) {
         return OnObjectLoad(s, cls, element);
     };
+    c.Log = &Log();
     return c;
 }
 
 bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
+    if (!links.Context) return false;  // every interpreter reports into a game's error log
     if (links.SaveData && !links.SaveData->CheckSaveDirectory()) {
         if (links.Dialogs) links.Dialogs->ShowMessage("SaveDirectoryERROR", "OK");
         return false;
@@ -171,7 +173,9 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     Links = links;
     Parent = parent;
     Thread = std::make_unique<TScriptThread>();
+    Thread->Log = &Log();
     Reader = std::make_unique<TKelReader>();
+    Reader->Log = &Log();
     Reader->OnLineRead = [this](const std::string& key, int32_t offset) { OnReaderLine(key, offset); };
     Path = std::make_unique<TKelPath>();
     Path->OnFileExists = [this](const std::string& name) { return OnPathFileExists(name); };
@@ -211,10 +215,10 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     if (!Variables) {
         // The engine's tables, with the evaluator serving their dimension and index expressions.
         auto tables = std::make_unique<TKelVariables>(ObjectCallbacks());
-        if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*tables);
+        if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*tables, &Log());
         Variables = std::move(tables);
     }
-    if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables);
+    if (!Calculation) Calculation = std::make_unique<TKelCalculation>(*Variables, &Log());
     if (!Words.General) Words.General = &KelGeneralCommands::Handler();
     if (!Parent && Links.SaveData && !LoadSystemData(KelSaveData::kSystemDataFile))
         LoadSystemData(KelSaveData::kSystemDataBackup);
@@ -389,13 +393,13 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
             for (int i = 0; i < kScopeSlots; ++i)
                 scope[i] = r->ScopeNames[i];
         if (scope[0].empty()) {
-            ErrorLogLib::ErrorLog("オブジェクトが指定されていません。\\scpで指定してください。"_sj);
+            Log().ErrorLog("オブジェクトが指定されていません。\\scpで指定してください。"_sj);
         } else {
             for (int i = 0; i < kScopeSlots && !scope[i].empty(); ++i) {
                 TKelScript& owner = TargetScript();
                 TKelObjectDataCustom* object = owner.Objects ? owner.Objects->Find(scope[i]) : nullptr;
                 if (!object) {
-                    ErrorLogLib::ErrorLog("未定義のオブジェクト："_sj + scope[i]);
+                    Log().ErrorLog("未定義のオブジェクト："_sj + scope[i]);
                     continue;
                 }
                 std::string keyword = KindKeyword(*object);
@@ -405,7 +409,7 @@ void TKelScript::ExecuteStatement(std::string_view statement, int32_t place) {
             }
         }
     }
-    if (ErrorLogLib::ErrorFlag) ErrorLogLib::WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
+    if (Log().ErrorFlag) Log().WriteErrorLog("[位置]:"_sj + Reader->GetPositionText());
 }
 
 namespace {
@@ -431,7 +435,7 @@ bool TKelScript::EngineWordsOnly() const {
 bool TKelScript::DoLabelLine(std::string_view word) {
     if (!KelScriptLib::IsLabelWord(word)) return false;
     if (TScriptRoutine* r = CurrentRoutine(); r && r->Count() > 1)
-        ErrorLogLib::ErrorLog("\\if～\\fi/\\for～\\next間にラベルを設置しないでください"_sj);
+        Log().ErrorLog("\\if～\\fi/\\for～\\next間にラベルを設置しないでください"_sj);
     UpdateSelfFileVariables();
     return true;
 }
@@ -453,8 +457,8 @@ std::string TKelScript::KindKeyword(const TKelObjectDataCustom& object) {
 
 void TKelScript::ReportUndefinedCommand(std::string_view statement, std::string_view objectName,
                                         std::string_view keyword) {
-    ErrorLogLib::ErrorLog("未定義の命令："_sj + std::string(objectName) + "(" + std::string(keyword) + ")." +
-                          std::string(statement));
+    Log().ErrorLog("未定義の命令："_sj + std::string(objectName) + "(" + std::string(keyword) + ")." +
+                   std::string(statement));
 }
 
 void TKelScript::UndefinedCommandError(std::string_view statement, std::string_view objectName,
@@ -555,7 +559,7 @@ void TKelScript::SetResultStr(const std::string& name, int32_t index, const std:
 void TKelScript::SetResultStr(const std::string& name, int32_t index, std::string&& text) {
     // Every word that returns a text returns it here, so one test covers them all.
     if (text.size() > kMaxTextSize) {
-        ErrorLogLib::ErrorLog(KelCalculationLib::TextTooLongMessage() + ":" + name);
+        Log().ErrorLog(KelCalculationLib::TextTooLongMessage() + ":" + name);
         WriteResult(name, index, TCalcValue::Str(std::string()));
         return;
     }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "foundation/GameContext.h"
 #include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/ClassLib.h"
@@ -164,8 +165,11 @@ public:
     TKelScript(const TKelScript&) = delete;
     TKelScript& operator=(const TKelScript&) = delete;
 
+    // False without the game context in the links.
     bool Setup(const TScriptLinks& links, TKelScript* parent = nullptr);
     void Reset();
+    // The game's error log, the context's.
+    TErrorLog& Log() const { return Links.Context->Log; }
 
     void ExecuteLine(const std::string& statement);
     void ExecuteCommandString(std::string_view text);

@@ -29,6 +29,8 @@ class TKelDLLCustomObject;
 class TLabelLog;
 class TSound;
 class TInput;
+class TErrorLog;     // foundation/ErrorLogLib.h
+class TGameContext;  // foundation/GameContext.h
 class IDialogOwner;  // platform/Dialogs.h
 class IScriptForms;  // platform/ScriptForms.h
 class IClipboard;
@@ -88,6 +90,8 @@ struct TObjectVariableCallbacks {
     std::function<bool(TStream& stream, const std::string& className, const std::string& variableName,
                        const std::string& elementName)>
         Load;
+    // Where the tables write their messages; none: they are not written.
+    TErrorLog* Log = nullptr;
 };
 
 // The three variable tables (system, game, local) with their scope search. Names are bare (no
@@ -354,6 +358,8 @@ public:
 
 // Linked services handed to Setup. Any of them may be missing.
 struct TScriptLinks {
+    // The game's shared services, the error log among them; an interpreter needs it.
+    TGameContext* Context = nullptr;
     IScriptCompositor* Compositor = nullptr;
     IScriptCamera* Camera = nullptr;
     IScriptCursorImage* Cursor = nullptr;        // kind "csr"

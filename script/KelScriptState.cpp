@@ -100,7 +100,7 @@ template class TScriptDataListInterface<TScriptRoutine>;
 
 TScriptBlock* TScriptRoutine::Add() {
     TScriptBlock* b = TScriptDataListInterface<TScriptBlock>::Add();
-    if (PushReportsOverflow()) ErrorLogLib::ErrorLog("ブロックスタックが限界値を超えました。"_sj);
+    if (PushReportsOverflow() && Log) Log->ErrorLog("ブロックスタックが限界値を超えました。"_sj);
     return b;
 }
 
@@ -169,7 +169,8 @@ bool TScriptRoutine::LoadFromStream(TStream* stream) {
 
 TScriptRoutine* TScriptThread::Add() {
     TScriptRoutine* r = TScriptDataListInterface<TScriptRoutine>::Add();
-    if (PushReportsOverflow()) ErrorLogLib::ErrorLog("サブルーチンスタックが限界値を超えました。"_sj);
+    r->Log = Log;
+    if (PushReportsOverflow() && Log) Log->ErrorLog("サブルーチンスタックが限界値を超えました。"_sj);
     return r;
 }
 

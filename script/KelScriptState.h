@@ -18,6 +18,8 @@
 
 #include "platform/ClassLib.h"
 
+class TErrorLog;
+
 enum class TBlockKind : uint8_t {
     None = 0,       // an "if" whose value could not be evaluated
     IfSkipped = 1,  // "if" met inside a skipped region
@@ -192,6 +194,8 @@ public:
     int32_t SoundChannel = 0;
     std::string EventLabel;
     std::string EventArgument;
+    // Where a block stack past its limit is reported (the thread's log); none: it is not.
+    TErrorLog* Log = nullptr;
 };
 
 extern template class TScriptDataListInterface<TScriptRoutine>;
@@ -206,4 +210,6 @@ public:
     // From the innermost routine down, the first whose root block lies in the label (compared
     // without regard to case); -1 when none.
     int32_t FindRoutineByLabel(const std::string& label) const;
+    // Where a routine stack past its limit is reported; each routine added reports to it too.
+    TErrorLog* Log = nullptr;
 };

@@ -288,8 +288,8 @@ void TValueArrayObject::SetLength(int32_t count) {
     if (count < old) {
         for (int32_t k = count; k < old; ++k) {
             std::string& item = Items[static_cast<size_t>(k)];
-            if (Reference == 0 && Callbacks.Free && !Callbacks.Free(ClassName, Name, item))
-                ErrorLogLib::ErrorLog(MsgFreeFailed() + item);
+            if (Reference == 0 && Callbacks.Free && !Callbacks.Free(ClassName, Name, item) && Callbacks.Log)
+                Callbacks.Log->ErrorLog(MsgFreeFailed() + item);
             item.clear();
         }
         Items.resize(static_cast<size_t>(count));
@@ -299,8 +299,8 @@ void TValueArrayObject::SetLength(int32_t count) {
             for (int32_t k = old; k < count; ++k) {
                 std::string& item = Items[static_cast<size_t>(k)];
                 item = ElementName(k);
-                if (Callbacks.Create && !Callbacks.Create(ClassName, Name, item))
-                    ErrorLogLib::ErrorLog(MsgCreateFailed() + item);
+                if (Callbacks.Create && !Callbacks.Create(ClassName, Name, item) && Callbacks.Log)
+                    Callbacks.Log->ErrorLog(MsgCreateFailed() + item);
             }
         }
     }
@@ -388,7 +388,7 @@ uint64_t TValue::Key(int32_t level, uint32_t hash) {
 }
 
 void TValue::Report(std::string_view message, std::string_view name) const {
-    if (ErrorReport) ErrorLogLib::ErrorLog(std::string(message) + std::string(name));
+    if (ErrorReport && Callbacks.Log) Callbacks.Log->ErrorLog(std::string(message) + std::string(name));
 }
 
 TValueData* TValue::Items(int32_t index) const {
@@ -844,6 +844,7 @@ bool TValue::LoadFromStream(TStream& stream) {
 
 TKelVariables::TKelVariables(const TObjectVariableCallbacks& callbacks, IVariableEvaluator* evaluator)
     : Evaluator(evaluator),
+      Log(callbacks.Log),
       OwnSystem(std::make_unique<TValue>(callbacks)),
       OwnGame(std::make_unique<TValue>(callbacks)),
       OwnLocal(std::make_unique<TValue>(callbacks)) {}
@@ -946,7 +947,7 @@ bool TKelVariables::EvaluateIndexes(std::string_view name, int32_t level, std::s
     bareName = (*items)[0];
     const int32_t n = items->Count() - 1;
     if (n > 4) {
-        if (ErrorReport) ErrorLogLib::ErrorLog(MsgTooManyDims() + bareName);
+        if (ErrorReport && Log) Log->ErrorLog(MsgTooManyDims() + bareName);
         return false;
     }
     for (int32_t k = 0; k < n; ++k)
@@ -963,7 +964,7 @@ bool TKelVariables::DeclareVariable(std::string_view declaration, const std::str
     if (Locate(name, level).Scope != TVariableScope::None) return false;
     const int32_t n = items->Count() - 1;
     if (n > 4) {
-        if (ErrorReport) ErrorLogLib::ErrorLog(MsgTooManyDims() + name);
+        if (ErrorReport && Log) Log->ErrorLog(MsgTooManyDims() + name);
         return false;
     }
     int32_t dims[4] = {1, 1, 1, 1};
@@ -986,7 +987,7 @@ bool TKelVariables::DeleteVariable(std::string_view name, int32_t level) {
 bool TKelVariables::InitVariable(std::string_view name, int32_t level) {
     TVariableLocation at = Locate(name, level);
     if (at.Scope == TVariableScope::None) {
-        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
+        if (ErrorReport && Log) Log->ErrorLog(MsgUndeclared() + std::string(name));
         return false;
     }
     return Table(at.Scope)->InitVariable(BareName(name), TableLevel(at.Scope, level), false);
@@ -998,7 +999,7 @@ bool TKelVariables::SetVariable(std::string_view name, int32_t level, const TCal
     if (!EvaluateIndexes(name, level, bare, idx)) return false;
     TVariableLocation at = Locate(bare, level);
     if (at.Scope == TVariableScope::None) {
-        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndefined() + bare);
+        if (ErrorReport && Log) Log->ErrorLog(MsgUndefined() + bare);
         return false;
     }
     return Table(at.Scope)->WriteByIndex(at.Index, idx[0], idx[1], idx[2], idx[3], TableLevel(at.Scope, level), value,
@@ -1104,7 +1105,7 @@ bool TKelVariables::WriteElement(TVariableScope scope, std::string_view name, co
                                  int32_t level, const TCalcValue& value, bool force) {
     TValue* table = Table(scope);
     if (!table) {
-        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
+        if (ErrorReport && Log) Log->ErrorLog(MsgUndeclared() + std::string(name));
         return false;
     }
     const int32_t at = TableLevel(scope, level);
@@ -1122,7 +1123,7 @@ bool TKelVariables::Declare(TVariableScope scope, const std::string& name, const
 bool TKelVariables::InitVariable(TVariableScope scope, std::string_view name, int32_t level, bool force) {
     TValue* table = Table(scope);
     if (!table) {
-        if (ErrorReport) ErrorLogLib::ErrorLog(MsgUndeclared() + std::string(name));
+        if (ErrorReport && Log) Log->ErrorLog(MsgUndeclared() + std::string(name));
         return false;
     }
     return table->InitVariable(name, TableLevel(scope, level), force);

@@ -441,6 +441,7 @@ private:
     }
 
     IVariableEvaluator* Evaluator = nullptr;
+    TErrorLog* Log = nullptr;  // the callbacks' log
     std::unique_ptr<TValue> OwnSystem, OwnGame, OwnLocal;
     TValue* SystemOverride = nullptr;
     TValue* GameOverride = nullptr;

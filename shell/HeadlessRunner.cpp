@@ -207,8 +207,6 @@ THeadlessGame::~THeadlessGame() {
 bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {
     Close();
     Unit1::UseGameFolder(Files, hostFolder);
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     SystemConfigLib::InitDefaults();
     AnimationBmpLib::CreateManagers();  // empty caches, as a new program has them
     Form = std::make_unique<TForm1>(*Window, Devices);
@@ -295,14 +293,14 @@ std::string THeadlessGame::Report(const std::vector<std::string>& extraVariables
     if (Form)
         for (const auto& e : Form->DamagedEntries)
             out << "damaged pack entry: " << Printable(e) << "\n";
-    const auto& errors = ErrorLogLib::ErrorList;
+    const auto& errors = Form->Context.Log.ErrorList;
     out << "error log: " << (errors.Count() == 0 ? "empty" : std::to_string(errors.Count()) + " lines") << "\n";
     for (int i = 0; i < errors.Count(); ++i)
         out << "  " << Printable(errors[i]) << "\n";
     TKelScript& game = *Engine->GameScript;
     IScriptVariables& vars = *game.Variables;
     vars.SetErrorReport(false);
-    const bool flag = ErrorLogLib::ErrorFlag;
+    const bool flag = Form->Context.Log.ErrorFlag;
     for (auto [scope, title] :
          {std::pair{TVariableScope::System, "system variables:"}, std::pair{TVariableScope::Game, "game variables:"}}) {
         std::vector<std::string> names = vars.VariableNames(scope);
@@ -313,7 +311,7 @@ std::string THeadlessGame::Report(const std::vector<std::string>& extraVariables
             out << "  " << Printable(n) << " = " << Elements(vars, scope, n) << "\n";
     }
     vars.SetErrorReport(true);
-    ErrorLogLib::ErrorFlag = flag;
+    Form->Context.Log.ErrorFlag = flag;
     return out.str();
 }
 

@@ -224,7 +224,7 @@ void TKelConfig::ApplyVolumes() {
 }
 
 void TKelConfig::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config);
+    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, GameScript ? &GameScript->Log() : nullptr);
 }
 
 void TKelConfig::ApplyMessageAlpha() {
@@ -416,7 +416,7 @@ bool TKelConfig::IsOpen(const TSpeaker& speaker) {
     IScriptVariables& vars = *GameScript->Variables;
     // A missing variable is no fault here: reports stay off while the condition is looked up.
     vars.SetErrorReport(false);
-    const bool flag = ErrorLogLib::ErrorFlag;
+    const bool flag = GameScript->Log().ErrorFlag;
     const int32_t level = std::max(GameScript->Depth(), 0);
     bool open = false;
     const TVariableScope scope = vars.FindVariable(speaker.Condition, level);
@@ -424,7 +424,7 @@ bool TKelConfig::IsOpen(const TSpeaker& speaker) {
     if (scope != TVariableScope::None && vars.ReadElement(scope, speaker.Condition, TVariableIndexes{}, level, v, true))
         open = v.Type == TCalcValueType::Integer && v.Value == 1;
     vars.SetErrorReport(true);
-    ErrorLogLib::ErrorFlag = flag;
+    GameScript->Log().ErrorFlag = flag;
     return open;
 }
 
@@ -586,7 +586,7 @@ void TKelConfig::Changed(IFormView&, int32_t control) {
         if (control != C.FontName && control != C.FontAA)
             f.Style = Form[C.Bold].Value + 2 * Form[C.Shadow].Value + 4 * Form[C.Outline].Value;
         Loading = true;
-        SystemConfigLib::ApplyFonts(c);
+        SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (ctl.Kind == K::CheckBox) {
@@ -605,7 +605,7 @@ void TKelConfig::Clicked(IFormView& view, int32_t control) {
         if (!view.ChooseColor(color)) return;
         c.Font[0].StyleColor = static_cast<int32_t>(color & 0xFFFFFF);
         Loading = true;
-        SystemConfigLib::ApplyFonts(c);
+        SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (control == C.Refresh) {
@@ -685,7 +685,7 @@ void TKelConfig::ResetPage(IFormView& view, int32_t page) {
             c.Font[0].Style = d.Font[0].Style;
             c.Font[0].StyleColor = d.Font[0].StyleColor;
             Loading = true;
-            SystemConfigLib::ApplyFonts(c);
+            SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
             DrawFontPreview();
             Loading = false;
             break;

@@ -117,7 +117,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     if (auto stream = PackLib::LoadFile(name))
         lines.LoadFromStream(*stream);
     else
-        ErrorLogLib::WriteErrorLog("[WARNING]:セーブ・ロード画面の配置ファイルを読めません："_sj + name);
+        Owner.Log().WriteErrorLog("[WARNING]:セーブ・ロード画面の配置ファイルを読めません："_sj + name);
     LayoutName = name;
 
     const TLayout layout(lines);
@@ -145,6 +145,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(sound);
+        button->WarningLog = &Owner.Log();
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         layout.Place(*button, KelFileSelect::kFolder, "btn", i);
         const std::string text = TLayout::Key("btn", i, "TextSize");

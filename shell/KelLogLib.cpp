@@ -258,7 +258,7 @@ bool TKelLog::LoadLayout() {
     Clear();
     std::unique_ptr<TMemoryStream> file = PackLib::LoadFile(name);
     if (!file) {
-        ErrorLogLib::WriteErrorLog("[WARNING]:バックログ画面のレイアウトを読み込めません："_sj + name);
+        Owner.Log().WriteErrorLog("[WARNING]:バックログ画面のレイアウトを読み込めません："_sj + name);
         return false;
     }
     TStringList lines;
@@ -337,6 +337,7 @@ void TKelLog::MakeTextArea() {
     const KelLogLib::TLayout& l = Layout;
     Entries = ImageLib::Make<TMessageSelect>();
     TMessageSelect& e = *Entries;
+    e.WarningLog = &Owner.Log();
     e.MoveTo(l.MsgX, l.MsgY, KelLogLib::kTextLayer, 0);
     e.SetTextRect(l.TextLeft, l.TextTop, l.TextRight, l.TextBottom);
     e.SetHitRect(l.HitX1, l.HitY1, l.HitX2, l.HitY2);

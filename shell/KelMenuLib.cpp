@@ -132,7 +132,7 @@ void TKelMenu::LoadLayout() {
     if (auto stream = PackLib::LoadFile(name))
         lines.LoadFromStream(*stream);
     else
-        ErrorLogLib::WriteErrorLog("[WARNING]:メニューの配置ファイルを読めません："_sj + name);
+        Owner.Log().WriteErrorLog("[WARNING]:メニューの配置ファイルを読めません："_sj + name);
     LayoutName = name;
 
     const TLayout layout(lines);
@@ -145,6 +145,7 @@ void TKelMenu::LoadLayout() {
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(sound);
+        button->WarningLog = &Owner.Log();
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         Place(*button, layout, "btn", i, library);
         button->OnClick = [this](TButtonLib& b) { ButtonAction(b); };

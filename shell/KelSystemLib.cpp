@@ -4,7 +4,7 @@
 #include <exception>
 #include <new>
 
-#include "foundation/ErrorLogLib.h"
+#include "foundation/GameContext.h"
 #include "foundation/PackLib.h"
 #include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
@@ -152,7 +152,7 @@ bool LoadGameData() {
 
 // ---- life cycle ----
 
-TKelSystem::TKelSystem() = default;
+TKelSystem::TKelSystem(TGameContext& context) : Context(context) {}
 
 TKelSystem::~TKelSystem() {
     if (Sound) Sound->SetActive(false);
@@ -183,6 +183,7 @@ TKelSystem::~TKelSystem() {
 
 bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     TScriptLinks links;
+    links.Context = &Context;
     links.OwnerWindow = Host;
     links.DialogOwner = Host ? Host->DialogOwner() : nullptr;
     links.Forms = ScriptForms;
@@ -345,9 +346,9 @@ bool TKelSystem::RunGuarded(const std::function<void()>& step) {
 // the same, so that the script stays stopped.
 void TKelSystem::LogFailure(const char* what) {
     try {
-        ErrorLogLib::ErrorLog(what ? "内部エラー："_sj + what : "メモリが足りません。"_sj);
+        Context.Log.ErrorLog(what ? "内部エラー："_sj + what : "メモリが足りません。"_sj);
     } catch (...) {
-        ErrorLogLib::ErrorFlag = true;
+        Context.Log.ErrorFlag = true;
     }
 }
 
@@ -367,7 +368,7 @@ uint8_t TKelSystem::RunFrame() {
     // A stream that failed to decode on the mixer's thread is reported here, in the frame after.
     if (TSound* library = Sound ? Sound->Library() : nullptr) library->LogDecodeErrors();
 
-    if (ErrorLogLib::ErrorFlag) ErrorState = kErrorStateOn;
+    if (Context.Log.ErrorFlag) ErrorState = kErrorStateOn;
     if ((Mode == kmConfigDialog || ErrorState) && Host && !Host->IsActiveWindow()) return 0;
     if (!Active) return 0;
 
@@ -430,7 +431,7 @@ void TKelSystem::DrawErrorScreen() {
     LastFrameTime = NowMs();
     if (TKelScript* s = CurrentScript()) s->Draw(SystemConfigLib::Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
     Redraw(false);
-    ErrorLogLib::ErrorFlag = false;
+    Context.Log.ErrorFlag = false;
     if (!Host) return;
     TCanvasText t;
     t.FontName = "ＭＳ ゴシック"_sj;
@@ -441,7 +442,7 @@ void TKelSystem::DrawErrorScreen() {
     t.Y = 100;
     t.Text = "■スクリプトエラー"_sj;
     Host->CanvasText(t);
-    const TStringList& errors = ErrorLogLib::ErrorList;
+    const TStringList& errors = Context.Log.ErrorList;
     for (int i = 0; i < errors.Count() && i < 31; ++i) {
         t.Y = 150 + 12 * i;
         t.Text = errors[i];
@@ -606,7 +607,7 @@ void TKelSystem::Minimize() {
 
 void TKelSystem::Reset(const std::string& label, const std::string& file) {
     SetActive(true);
-    ErrorLogLib::ClearErrorLog();
+    Context.Log.ClearErrorLog();
     SystemScript->Reset();
     GameScript->Reset();
     if (LogData) LogData->Clear();

@@ -15,6 +15,7 @@
 #include "script/KelScriptState.h"
 #include "shell/KelSystemSeams.h"
 
+class TGameContext;
 class TInput;
 class TKelDLLCustomObject;
 class TKelLogData;
@@ -71,7 +72,8 @@ bool LoadGameData();
 
 class TKelSystem {
 public:
-    TKelSystem();
+    // The context is the main window's; both interpreters get it through their links.
+    explicit TKelSystem(TGameContext& context);
     ~TKelSystem();
     TKelSystem(const TKelSystem&) = delete;
     TKelSystem& operator=(const TKelSystem&) = delete;
@@ -116,6 +118,7 @@ public:
     std::unique_ptr<TMemoryStream> VirtualFileOpen(const std::string& name);
 
     // ---- fields ----
+    TGameContext& Context;
     bool Active = false;
     std::unique_ptr<TMemoryStream> MovieState;
     IKelDisplay* DirectXPack = nullptr;
@@ -155,7 +158,7 @@ public:
 
 private:
     uint8_t RunFrame();
-    static void LogFailure(const char* what);
+    void LogFailure(const char* what);
     void ConfirmExit();
     void DoExit();
     void ConfirmReset();

@@ -1,6 +1,7 @@
 #include "shell/MainWindow.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 #include "foundation/DisplayComponent.h"
@@ -18,6 +19,7 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
+#include "media/uWaveDataManager.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -59,7 +61,6 @@ namespace Unit1 {
 
 void UseGameFolder(TFileRoot& files, const std::string& hostFolder) {
     files.SetFolder(hostFolder);
-    ErrorLogLib::SetLogFolder(hostFolder);
     dddd7::SetDebugLogFolder(hostFolder);
     ddsd7::SetDebugFolder(hostFolder);
     uScriptReplaceDLL::SetLibraryFolder(hostFolder);
@@ -115,7 +116,10 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     PopupMenu1.Items = {{"表示"_sj, [this] { Show1Click(); }}};
     // A fake clock seeds the same way every run, so that runs on it repeat exactly.
     uMisc_Math::RandSeed = Clock::Current().NowMs();
-    // The game's folder is the root of every relative path by now (the program sets it first).
+    // The game's folder is the root of every relative path by now (the program sets it first); the
+    // error log is written there.
+    if (Devices.Files) Context.Log.SetLogFolder(Devices.Files->Folder());
+    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = &Context.Log;
     if (Devices.Files) SystemConfigLib::LoadDiskMessageTable(*Devices.Files);
     PackLib::UseFiles(Devices.Files);
     ARGB8888Font::Install(Devices.Fonts);
@@ -132,6 +136,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         DDDD71->Use3D = false;
         DDDD71->VsyncAtWindowed = false;
         DDDD71->Owner = &Window;
+        DDDD71->Log = &Context.Log;
         // A failing display call ends the program: during the start-up through the display's own
         // failure dialog, later through the orderly end of the program.
         DDDD71->OnHalt = [this](const std::string& reason) {
@@ -141,12 +146,20 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         DDDD71->Loaded();
     }
     DDSD71 = std::make_unique<TDDSD7>(Devices.Audio);
+    DDSD71->Log = &Context.Log;
+    // A sound failure that ends the program leaves its text in the error log first, the one trace
+    // the player and the game maker get of why the game vanished.
+    ddsd7::SetHaltHandler([this](const std::string& text) {
+        Context.Log.WriteErrorLog(text);
+        std::exit(1);
+    });
     DDSD71->SetDebugOption(dsoHaltOnError);
     DDSD71->SetChannelCount(16);
     Window.SetEvents(this);
     if (Devices.Forms && Devices.Files)
         ShowStartupMenu = [this] {
             TStartupMenu menu(*Devices.Forms, *Devices.Files, &Window);
+            menu.Log = &Context.Log;
             return menu.ShowModal();
         };
 }
@@ -173,6 +186,8 @@ TForm1::~TForm1() {
     PackLib::UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
+    ddsd7::SetHaltHandler(nullptr);
+    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = nullptr;
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
     ScreenshotLock.reset();
@@ -247,7 +262,7 @@ void TForm1::ReportErrorLog() {
     if (ErrorLogReported) return;
     ErrorLogReported = true;
     if (!ReportLine) return;
-    for (const std::string& line : ErrorLogLib::ErrorList.Items)
+    for (const std::string& line : Context.Log.ErrorList.Items)
         ReportLine(line);
 }
 
@@ -371,13 +386,14 @@ bool TForm1::LoadVorbis() {
 // nothing thrown by a plug-in ever reaches the idle loop.
 bool TForm1::StartEngine() {
     try {
-        Engine = std::make_unique<TKelSystem>();
+        Engine = std::make_unique<TKelSystem>(Context);
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),
                                                                           .WaitForDecoder = MovieWaitsForDecoder,
-                                                                          .Files = Devices.Files});
+                                                                          .Files = Devices.Files,
+                                                                          .Log = &Context.Log});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
@@ -424,7 +440,7 @@ bool TForm1::EndedOnError() const {
 
 // An error stops the script as it is logged; the next frame shows the error screen.
 bool TForm1::StoppedOnError() const {
-    return Engine && (Engine->ErrorState != 0 || ErrorLogLib::ErrorFlag);
+    return Engine && (Engine->ErrorState != 0 || Context.Log.ErrorFlag);
 }
 
 bool TForm1::FormClose() {
@@ -480,7 +496,7 @@ void TForm1::CrcCheckError(const std::string& entryName) {
     if (std::find(DamagedEntries.begin(), DamagedEntries.end(), entryName) == DamagedEntries.end())
         DamagedEntries.push_back(entryName);
     if (!Terminated) {
-        ErrorLogLib::ErrorLog(DamagedEntryText() + entryName);
+        Context.Log.ErrorLog(DamagedEntryText() + entryName);
         const TStringList& m = SystemConfigLib::MessageTable;
         Fail(m.Values("CRCCHECKERROR"), m.Values("OK"), entryName, false, "CRCCHECKERROR");
     }

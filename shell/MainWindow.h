@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/GameContext.h"
 #include "media/ARGB8888Font.h"
 #include "platform/MainWindow.h"
 #include "platform/PlatformHost.h"
@@ -128,6 +129,9 @@ public:
     IDesktop* Desktop() override { return Devices.Desktop; }
 
     // ---- fields ----
+    // The game's shared services (its error log among them), handed to the engine core. Made
+    // first, so that it outlives everything that links it.
+    TGameContext Context;
     // The tray's pop-up menu: "表示" (Show1) brings the application back.
     TPopupMenu PopupMenu1;
     std::unique_ptr<ITaskTray> Tray;

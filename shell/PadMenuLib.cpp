@@ -31,18 +31,18 @@ bool IsAction(int32_t code) {
     return code == 0 || std::find(kMouseActions.begin(), kMouseActions.end(), code) != kMouseActions.end();
 }
 
-void Warn(const std::string& fileName, const std::string& what) {
-    ErrorLogLib::WriteErrorLog("[WARNING]:"_sj + fileName + " " + what);
+void Warn(TErrorLog* log, const std::string& fileName, const std::string& what) {
+    if (log) log->WriteErrorLog("[WARNING]:"_sj + fileName + " " + what);
 }
 
 }  // namespace
 
-TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName) {
+TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName, TErrorLog* log) {
     TPadSettings settings;
     if (!root.FileExists(fileName)) return settings;
     TStringList lines;
     if (!lines.LoadFromFile(root, fileName)) {
-        Warn(fileName, "を読めないため、ゲームパッドの設定は初期値になります"_sj);
+        Warn(log, fileName, "を読めないため、ゲームパッドの設定は初期値になります"_sj);
         return settings;
     }
     std::string damaged;
@@ -60,11 +60,11 @@ TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName) {
         read(ButtonKey(b), settings.Buttons[static_cast<size_t>(b - 1)], IsAction);
     read("Speed", settings.Speed, [](int32_t) { return true; });
     read("DeadZone", settings.DeadZone, [](int32_t) { return true; });
-    if (!damaged.empty()) Warn(fileName, "の値が正しくないため、初期値を使います: "_sj + damaged);
+    if (!damaged.empty()) Warn(log, fileName, "の値が正しくないため、初期値を使います: "_sj + damaged);
     return settings;
 }
 
-bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std::string& fileName) {
+bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std::string& fileName, TErrorLog* log) {
     TStringList lines;
     if (root.FileExists(fileName)) lines.LoadFromFile(root, fileName);
     for (int32_t b = 1; b <= kButtonCount; ++b)
@@ -74,7 +74,7 @@ bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std
     const size_t cut = fileName.rfind('\\');
     if (cut != std::string::npos) root.ForceDirectories(fileName.substr(0, cut));
     if (lines.SaveToFile(root, fileName)) return true;
-    Warn(fileName, "を書き込めませんでした"_sj);
+    Warn(log, fileName, "を書き込めませんでした"_sj);
     return false;
 }
 
@@ -98,8 +98,9 @@ constexpr int32_t kClientWidth = 400, kClientHeight = 448;
 
 }  // namespace
 
-TPadMenu::TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, std::string fileName)
-    : Forms(forms), Root(root), FileName(std::move(fileName)) {
+TPadMenu::TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, std::string fileName,
+                   TErrorLog* log)
+    : Forms(forms), Root(root), FileName(std::move(fileName)), Log(log) {
     using K = TFormControlKind;
     Form.Caption = "ゲームパッド設定"_sj;
     Form.ClientWidth = kClientWidth;
@@ -149,7 +150,7 @@ TPadMenu::TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwne
         Form.SetItems(c, items);
         Form[c].Value = 0;
     }
-    const TPadSettings settings = ReadPadFile(Root, FileName);
+    const TPadSettings settings = ReadPadFile(Root, FileName, Log);
     for (int32_t i = 0; i < kMouseActionCount; ++i) {
         const auto at =
             std::find(settings.Buttons.begin(), settings.Buttons.end(), kMouseActions[static_cast<size_t>(i)]);
@@ -226,5 +227,5 @@ void TPadMenu::Save() {
     const TFormControl& dead = Form[DeadZoneBar];
     settings.Speed = RoundRatio(int64_t{speed.Value} * 1000, speed.Max);
     settings.DeadZone = RoundRatio(int64_t{dead.Value} * 100, dead.Max);
-    Written = WritePadFile(Root, settings, FileName);
+    Written = WritePadFile(Root, settings, FileName, Log);
 }

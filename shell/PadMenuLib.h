@@ -17,6 +17,7 @@
 #include "platform/ConfigForms.h"
 
 class TFileRoot;  // platform/FileRoot.h
+class TErrorLog;
 
 namespace PadMenuLib {
 
@@ -36,20 +37,22 @@ struct TPadSettings {
 
 // The settings of the file. A missing file gives the defaults. A value that is no number, or a
 // button value that is no action, gives that key's default, and a file that cannot be read gives
-// all of them; either is noted in the error log with the file's name.
-TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName = kPadFile);
-// The settings merged into the file's present lines; false (noted in the error log) when the file
-// could not be written, which leaves the old one as it was.
-bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std::string& fileName = kPadFile);
+// all of them; either is noted in the error log, when one is given, with the file's name.
+TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName = kPadFile, TErrorLog* log = nullptr);
+// The settings merged into the file's present lines; false (noted in the error log, when one is
+// given) when the file could not be written, which leaves the old one as it was.
+bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std::string& fileName = kPadFile,
+                  TErrorLog* log = nullptr);
 
 }  // namespace PadMenuLib
 
 class TPadMenu final : public IFormEvents {
 public:
-    // The form is laid out and filled from the file here. Message forms are shown over owner.
-    // The file is an engine path below the root, the game's folder.
+    // The form is laid out and filled from the file here. Message forms are shown over owner; the
+    // file's troubles go to the log, when one is given. The file is an engine path below the root,
+    // the game's folder.
     TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner,
-             std::string fileName = PadMenuLib::kPadFile);
+             std::string fileName = PadMenuLib::kPadFile, TErrorLog* log = nullptr);
 
     // Shows the dialog modally; true when "設定完了" wrote the file.
     bool ShowModal();
@@ -75,4 +78,5 @@ private:
     IConfigForms& Forms;
     const TFileRoot& Root;
     std::string FileName;
+    TErrorLog* Log = nullptr;
 };

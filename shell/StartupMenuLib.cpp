@@ -224,7 +224,7 @@ void TStartupMenu::Clicked(IFormView& view, int32_t control) {
     } else if (control == C.Quit) {
         Form.Closed = true;
     } else if (control == C.PadButton) {
-        TPadMenu pad(Forms, Root, view.Owner());
+        TPadMenu pad(Forms, Root, view.Owner(), PadMenuLib::kPadFile, Log);
         pad.ShowModal();
     } else if (control == C.Copy) {
         view.CopyText(Form[C.Memo].Text);

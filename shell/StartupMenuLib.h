@@ -18,6 +18,7 @@
 class TAnimationBMP;
 class TARGB8888CellDraw;
 class TFileRoot;  // platform/FileRoot.h
+class TErrorLog;
 struct TSystemData;
 
 class TStartupMenu final : public IFormEvents {
@@ -54,6 +55,8 @@ public:
     int64_t LastStep = 0;
     std::unique_ptr<TAnimationBMP> Animation;  // null when the game has no preview
     std::unique_ptr<TARGB8888CellDraw> CellDraw;
+    // The game's error log, handed to the game-pad dialog; none: its warnings are not written.
+    TErrorLog* Log = nullptr;
 
 private:
     void LayOut();

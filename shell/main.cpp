@@ -189,7 +189,7 @@ int RunCounted(const TOptions& o, const std::string& folder) {
             return 1;
         }
     }
-    return ErrorLogLib::ErrorList.Count() == 0 ? 0 : 1;
+    return game.Form->Context.Log.ErrorList.Count() == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -4,21 +4,18 @@
 #include <iterator>
 
 #include "foundation/DisplayComponent.h"
-#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 
 namespace {
 
-class DisplayComponentTest : public ::testing::Test {
+class DisplayComponentTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         Scratch = TestData::ScratchDir();
-        ErrorLogLib::SetLogFolder(Scratch);
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
         dddd7::SetDebugLogFolder(Scratch);
         Dialogs::SetCurrent(&Answers);
     }
@@ -26,15 +23,13 @@ protected:
         Dialogs::SetCurrent(nullptr);
         dddd7::SetDebugLogFolder("");
         dddd7::Options = ddoHaltOnError;
-        ErrorLogLib::SetLogFolder("");
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
     }
     // A component as the main window sets it up: halting recorded instead of ending the test.
     std::unique_ptr<TDDDD7> Make() {
         auto d = std::make_unique<TDDDD7>(&Device);
         d->AutoDisplayModeInitialize = false;
         d->VsyncAtWindowed = false;
+        d->Log = &Log;
         d->OnHalt = [this](const std::string& reason) { Halts.push_back(Encoding::SjisToUtf8(reason)); };
         d->Loaded();
         return d;
@@ -197,8 +192,8 @@ TEST_F(DisplayComponentTest, AFailedCallIsLoggedAndEndsTheProgramWithItsReason) 
         EXPECT_FALSE(Device.IsOpen());
     }
     // The reason also reaches the error log before the program ends.
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 3);
-    EXPECT_EQ(Encoding::SjisToUtf8(ErrorLogLib::ErrorList[2]).rfind("[ERROR]:バックバッファ", 0), 0u);
+    ASSERT_EQ(Log.ErrorList.Count(), 3);
+    EXPECT_EQ(Encoding::SjisToUtf8(Log.ErrorList[2]).rfind("[ERROR]:バックバッファ", 0), 0u);
 
     Halts.clear();
     dd->SetDebugOption(0);  // without the halt option a failure is only logged (nowhere, here)

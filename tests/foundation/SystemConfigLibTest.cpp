@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 
 using namespace SystemConfigLib;
@@ -544,9 +544,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     ServeFiles({{"system\\font\\Pixel.of", std::string(16, 'x')},
                 {"system\\font\\Both.of", "h"},
                 {"system\\font\\@Both.of", "v"}});
-    ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+    TContextFixture context;
     const std::string& gothic = "ＭＳ ゴシック"_sj;
 
     TSystemData& d = Config;
@@ -575,7 +573,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     d.Font[1].AA = 2;
     d.Font[2].AA = 7;
 
-    ApplyFonts(d);
+    ApplyFonts(d, &context.Log);
     EXPECT_EQ(d.Font[0].Name, gothic);
     EXPECT_EQ(d.Font[1].Name, "ipamincho");
     EXPECT_EQ(d.Font[2].Name, "First");
@@ -594,16 +592,16 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     EXPECT_FALSE(fonts[6].Bitmap);
     EXPECT_EQ(fonts[6].SystemSets, 1);
     // Each fallback leaves one line naming the files and the reason; the script is not stopped.
-    EXPECT_EQ(ErrorLogLib::ErrorList.Items,
+    EXPECT_EQ(context.Log.ErrorList.Items,
               (std::vector<std::string>{
                   "[FONT]:system\\font\\Pixel.of: horizontal glyph set: too short; drawn with the system font instead",
                   "[FONT]:system\\font\\Both.of, system\\font\\@Both.of: out of glyph memory; drawn with the system "
                   "font instead"}));
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    EXPECT_FALSE(context.Log.ErrorFlag);
 
     // Same names again: system fonts are set up again (style changes take effect), bitmap fonts stay.
     d.Font[0].Style = 1;
-    ApplyFonts(d);
+    ApplyFonts(d, &context.Log);
     EXPECT_EQ(fonts[0].SystemSets, 2);
     EXPECT_EQ(fonts[0].Effects.Weight[15], 3);
     EXPECT_EQ(fonts[4].BitmapLoads, 1);
@@ -612,7 +610,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
 
 TEST_F(ConfigTest, ApplyFontsWithoutFontsOnlyChoosesNames) {
     Config.Font[6].Name = "Whatever";
-    ApplyFonts(Config);
+    ApplyFonts(Config, nullptr);
     EXPECT_EQ(Config.Font[6].Name, "ＭＳ ゴシック"_sj);
 }
 

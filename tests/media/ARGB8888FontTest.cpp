@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Font.h"
@@ -16,6 +15,7 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "platform/SystemFonts.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/FontFixtures.h"
 #include "tests/support/ImageFixtures.h"
 #include "tests/support/TestData.h"
@@ -138,22 +138,19 @@ TEST_F(FontTest, ADamagedFontFileFallsBackToTheSystemFaceWithOneLogLine) {
         if (n != "system\\font\\Cut.of") return nullptr;
         return std::make_unique<TMemoryStream>(file.substr(0, 100));
     };
-    ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+    TContextFixture context;
     TSystemData config;
     config.Font[0].Name = "Cut";
     SystemConfigLib::AddFontCandidate(config, 0, "Cut", "1");
-    SystemConfigLib::ApplyFonts(config);
+    SystemConfigLib::ApplyFonts(config, &context.Log);
 
     EXPECT_FALSE(ARGB8888Font::Fonts[0].IsBitmapFont());
     EXPECT_EQ(ARGB8888Font::Fonts[0].FaceName(), "Cut");
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList[0],
+    ASSERT_EQ(context.Log.ErrorList.Count(), 1);
+    EXPECT_EQ(context.Log.ErrorList[0],
               "[FONT]:system\\font\\Cut.of: horizontal glyph set: the file has 100 bytes, fewer than the 66634 of its "
               "header; drawn with the system font instead");
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
-    ErrorLogLib::ClearErrorLog();
+    EXPECT_FALSE(context.Log.ErrorFlag);
 }
 
 TEST_F(FontTest, ExactGlyphIsTheCellTintedByTheTextColour) {
@@ -571,7 +568,7 @@ TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
     d.Font[2].Name = "fake proportional";
     d.Font[2].Style = 4;
     d.Font[2].AA = 2;
-    SystemConfigLib::ApplyFonts(d);
+    SystemConfigLib::ApplyFonts(d, nullptr);
 
     EXPECT_TRUE(ARGB8888Font::Fonts[1].IsBitmapFont());
     EXPECT_EQ(ARGB8888Font::Fonts[1].BitmapFont->Vertical.PageCount, 0);

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SoundComponent.h"
 #include "media/DirectShowLib.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/headless/FakeMovies.h"
 #include "platform/headless/ManualAudio.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/MovieFixtures.h"
 #include "tests/support/TestData.h"
 
@@ -43,26 +43,22 @@ struct TCanvas {
     TDisplayLock Lock;
 };
 
-class MoviePlayerTest : public ::testing::Test {
+class MoviePlayerTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         Scratch = TestData::ScratchDir();
-        ErrorLogLib::SetLogFolder(Scratch);
-        ErrorLogLib::ClearErrorLog();
         File = Scratch + "/clip.mkv";
         std::ofstream(File) << "x";
         Sound = std::make_unique<TDDSD7>(&Audio);
         Sound->SetChannelCount(16);
         ASSERT_TRUE(Sound->Initialize());
     }
-    void TearDown() override {
-        ErrorLogLib::SetLogFolder("");
-        ErrorLogLib::ClearErrorLog();
-    }
 
     std::unique_ptr<TDirectShowPlayer> Make(IMovieBackend* backend = nullptr, bool withSound = true) {
-        TMovieDevices devices{
-            .Backend = backend ? backend : &Fake, .Sound = withSound ? Sound.get() : nullptr, .WaitForDecoder = true};
+        TMovieDevices devices{.Backend = backend ? backend : &Fake,
+                              .Sound = withSound ? Sound.get() : nullptr,
+                              .WaitForDecoder = true,
+                              .Log = &Log};
         return std::make_unique<TDirectShowPlayer>(devices);
     }
     // Opens the file and lets the decoder read ahead.
@@ -242,14 +238,14 @@ TEST_F(MoviePlayerTest, AFileThatDoesNotDecodeEndsAtOnceAndIsLoggedOnce) {
         EXPECT_EQ(p->GetState(), mpsStopped);
     EXPECT_EQ(p->GetLength(), 0);
     EXPECT_EQ(p->Error(), "no such codec");
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_NE(ErrorLogLib::ErrorList[0].find("no such codec"), std::string::npos);
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // a script waiting for the end goes on
+    ASSERT_EQ(Log.ErrorList.Count(), 1);
+    EXPECT_NE(Log.ErrorList[0].find("no such codec"), std::string::npos);
+    EXPECT_FALSE(Log.ErrorFlag);  // a script waiting for the end goes on
 
     // A file that is not there is no failure to report: Open says so.
     EXPECT_FALSE(p->Open(Scratch + "/none.mkv"));
     EXPECT_FALSE(p->Opened);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 1);
+    EXPECT_EQ(Log.ErrorList.Count(), 1);
 }
 
 TEST_F(MoviePlayerTest, DrawsIntoItsRectangleCutToTheBuffer) {
@@ -323,7 +319,7 @@ TEST_F(MoviePlayerTest, PlaysAMovieFileMadeByTheEncoders) {
     EXPECT_EQ(p->GetState(), mpsStopped);
     EXPECT_EQ(p->GetPosition(), p->GetLength());
     EXPECT_TRUE(p->Error().empty());
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
 }
 
 TEST_F(MoviePlayerTest, AFileOfNoKnownKindEndsAtOnce) {
@@ -333,8 +329,8 @@ TEST_F(MoviePlayerTest, AFileOfNoKnownKindEndsAtOnce) {
     EXPECT_TRUE(p->Open(File));
     p->Play();
     EXPECT_EQ(p->GetState(), mpsStopped);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_NE(Encoding::SjisToUtf8(ErrorLogLib::ErrorList[0]).find("clip.mkv"), std::string::npos);
+    EXPECT_EQ(Log.ErrorList.Count(), 1);
+    EXPECT_NE(Encoding::SjisToUtf8(Log.ErrorList[0]).find("clip.mkv"), std::string::npos);
 }
 
 }  // namespace

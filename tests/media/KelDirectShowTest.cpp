@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "foundation/DisplayComponent.h"
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
@@ -19,6 +18,7 @@
 #include "platform/headless/FakeMovies.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "platform/headless/ManualAudio.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -104,12 +104,10 @@ TEST(MovieNameTest, NamesThatCouldLeaveTheMovieFolderAreRefused) {
         EXPECT_EQ(KelDirectShow::SafeName(Encoding::Utf8ToSjis(c.Name)), c.Safe) << c.Name;
 }
 
-class MovieObjectTest : public ::testing::Test {
+class MovieObjectTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(Scratch + "/game");
-        ErrorLogLib::SetLogFolder(Scratch);
-        ErrorLogLib::ClearErrorLog();
         SavedDecoder = SystemConfigLib::Config.MovieDecoder;
         SystemConfigLib::Config.MovieDecoder = 1;
         PackLib::DataPath.clear();
@@ -117,14 +115,13 @@ protected:
         Sound->SetChannelCount(16);
         ASSERT_TRUE(Sound->Initialize());
         Movie = std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true, .Files = &Files});
+            TMovieDevices{.Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true, .Files = &Files, .Log = &Log});
     }
     void TearDown() override {
         Movie.reset();
         SystemConfigLib::Config.MovieDecoder = SavedDecoder;
         PackLib::DataPath.clear();
-        ErrorLogLib::SetLogFolder("");
-        ErrorLogLib::ClearErrorLog();
+
     }
 
     std::string Scratch = TestData::ScratchDir();

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "foundation/ErrorLogLib.h"
 #include "media/OggDataLib.h"
 #include "platform/Clock.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 
@@ -16,13 +16,9 @@ namespace {
 
 using SoundFixtures::ToneOgg;
 
-class OggDataTest : public ::testing::Test {
+class OggDataTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override {
-        Clock::SetCurrent(&FakeClock);
-        ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-        ErrorLogLib::ClearErrorLog();
-    }
+    void SetUp() override { Clock::SetCurrent(&FakeClock); }
     void TearDown() override { Clock::SetCurrent(nullptr); }
 
     static void Open(TOggData& ogg, const std::string& bytes) {
@@ -141,9 +137,10 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
     const TCase cases[] = {{44100, 2, true}, {44100, 1, true}, {22050, 2, true}, {22050, 1, true}, {48000, 2, false}};
     for (const TCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Rate << " Hz, " << c.Channels << " channels");
-        ErrorLogLib::ClearErrorLog();
+        Log.ClearErrorLog();
         const std::string& bytes = ToneOgg(c.Rate, c.Channels, 0.2);
         TOggData ogg(8192);
+        ogg.Log = &Log;
         Open(ogg, bytes);
         ogg.Play(false);
         // A block size that is not a multiple of the converted frames exercises the carry.
@@ -152,7 +149,7 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
         if (c.Plays) {
             EXPECT_EQ(got, Expected(bytes, c.Rate, c.Channels, 254));
             EXPECT_EQ(ogg.GetPlayState(), psPLAY);  // it was playing when the last block began
-            EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+            EXPECT_EQ(Log.ErrorList.Count(), 0);
         } else {
             EXPECT_TRUE(got.empty());
             std::vector<uint8_t> buf(4096, 0xFF);
@@ -161,9 +158,9 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
             EXPECT_EQ(buf, std::vector<uint8_t>(4096, 0));
             EXPECT_EQ(ogg.GetState(), psSTOP);
             EXPECT_EQ(ogg.GetPlayState(), psPLAY);
-            ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-            EXPECT_NE(ErrorLogLib::ErrorList[0].find("48000 Hz"), std::string::npos);
-            EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+            ASSERT_EQ(Log.ErrorList.Count(), 1);
+            EXPECT_NE(Log.ErrorList[0].find("48000 Hz"), std::string::npos);
+            EXPECT_FALSE(Log.ErrorFlag);
         }
     }
 }

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "foundation/ErrorLogLib.h"
 #include "media/OggDataLib.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 
@@ -15,7 +15,7 @@ namespace {
 
 TEST(OggDataThreads, DecodingErrorsOnTheMixerThreadNeverHang) {
     SoundFixtures::TVorbisBinding binding;
-    ErrorLogLib::SetLogFolder(TestData::ScratchDir());
+    TContextFixture context;
     struct TCase {
         const char* Name;
         std::string Bytes;
@@ -29,8 +29,9 @@ TEST(OggDataThreads, DecodingErrorsOnTheMixerThreadNeverHang) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        ErrorLogLib::ClearErrorLog();
+        context.Log.ClearErrorLog();
         TOggData ogg(c.BufferSize);
+        ogg.Log = &context.Log;
         ASSERT_TRUE(ogg.Open(SoundFixtures::Stream(c.Bytes), c.Name));
         ogg.Play(true);
         std::atomic<bool> done{false};
@@ -64,13 +65,13 @@ TEST(OggDataThreads, DecodingErrorsOnTheMixerThreadNeverHang) {
         (void)ogg.GetPlayState();  // the main thread logs what the mixer met
         if (c.Fails) {
             EXPECT_GT(errors.load(), 0);
-            ASSERT_GE(ErrorLogLib::ErrorList.Count(), 1);
+            ASSERT_GE(context.Log.ErrorList.Count(), 1);
             // Once per opened file at most.
-            EXPECT_LE(ErrorLogLib::ErrorList.Count(), turns / 256 + 1);
-            EXPECT_NE(ErrorLogLib::ErrorList[0].find(c.Name), std::string::npos);
+            EXPECT_LE(context.Log.ErrorList.Count(), turns / 256 + 1);
+            EXPECT_NE(context.Log.ErrorList[0].find(c.Name), std::string::npos);
         } else {
             EXPECT_EQ(errors.load(), 0);
-            EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+            EXPECT_EQ(context.Log.ErrorList.Count(), 0);
         }
     }
 }

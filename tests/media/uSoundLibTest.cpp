@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <map>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
@@ -16,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/LittleEndian.h"
 #include "platform/headless/ManualAudio.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 
@@ -155,7 +155,7 @@ TEST(SoundMixerTest, SumsAreClampedAndTheDelayIsTheHalfHeard) {
 
 // ---- the library on the manual device
 
-class SoundLibTest : public ::testing::Test {
+class SoundLibTest : public ::testing::Test, public TContextFixture {
 protected:
     static constexpr int32_t kStreamLength = 16384;  // the shortest ring: 4096 frames, 93 ms
 
@@ -165,8 +165,6 @@ protected:
         ddsd7::SetHaltHandler(&CountHalt);
         ddsd7::DuplicateStaticBuffers = false;
         Halts = 0;
-        ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-        ErrorLogLib::ClearErrorLog();
         SystemConfigLib::Config.ForceDirectSoundMode = 0;
         PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
         PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
@@ -179,6 +177,7 @@ protected:
         Files["broken.ogg"] = "OggS this is no Vorbis stream";
         Component = std::make_unique<TDDSD7>(&Device);
         Component->SetChannelCount(16);
+        Component->Log = &Log;
         ASSERT_TRUE(Component->Initialize());
         Sound = std::make_unique<TSound>(*Component, kStreamLength);
     }
@@ -214,7 +213,7 @@ protected:
         return to > from ? sum / static_cast<double>(to - from) / fullTone : 0;
     }
 
-    static void CountHalt() { ++Halts; }
+    static void CountHalt(const std::string&) { ++Halts; }
     static inline int Halts = 0;
     SoundFixtures::TVorbisBinding Binding;
     TFakeClock FakeClock;
@@ -415,16 +414,16 @@ TEST_F(SoundLibTest, LoadsKeepRestartOrRefuse) {
         EXPECT_EQ(d.GetVolume(n), 255);
     }
     EXPECT_EQ(d.GetName(1), "tone.ogg");
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
 }
 
 TEST_F(SoundLibTest, DecodingErrorsAreLoggedOnceUnderTheFilesName) {
     Files["damaged.ogg"] = SoundFixtures::CorruptMiddlePage(SoundFixtures::NoiseOgg());
     // An effect decodes whole on the main thread: its error is logged at once, under its name.
     ASSERT_TRUE(Sound->DSound->LoadSound(1, "damaged.ogg", sgEffect, true, 0));
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << ErrorLogLib::ErrorList[0];
-    ErrorLogLib::ClearErrorLog();
+    ASSERT_EQ(Log.ErrorList.Count(), 1);
+    EXPECT_EQ(Log.ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << Log.ErrorList[0];
+    Log.ClearErrorLog();
 
     // A stream meets the damage on the mixer's side; the main thread's call writes it, once.
     TSSound& s = *Sound->SSound;
@@ -432,13 +431,13 @@ TEST_F(SoundLibTest, DecodingErrorsAreLoggedOnceUnderTheFilesName) {
     s.Play(0, false);
     Render(1200);
     EXPECT_EQ(s.GetState(0), psSTOP);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
     Sound->LogDecodeErrors();
     Sound->LogDecodeErrors();
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << ErrorLogLib::ErrorList[0];
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
-    ErrorLogLib::ClearErrorLog();
+    ASSERT_EQ(Log.ErrorList.Count(), 1);
+    EXPECT_EQ(Log.ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << Log.ErrorList[0];
+    EXPECT_FALSE(Log.ErrorFlag);
+    Log.ClearErrorLog();
 }
 
 TEST_F(SoundLibTest, EffectsAreHeardAtTheVolumeOfTheirLastStart) {
@@ -630,7 +629,7 @@ TEST_F(SoundLibTest, ARestoreFadesMusicInAndReplaysOnlyLongEffects) {
     EXPECT_LT(Level(out, 100, 200), 0.1);
     EXPECT_NEAR(Level(out, 1100, 1200), 0.5 * 200 / 255, 0.1);
     EXPECT_NEAR(Level(out, 2300, 2600), 200.0 / 255, 0.06);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
 }
 
 }  // namespace

@@ -215,7 +215,7 @@ TEST_F(ButtonWordsTest, EveryWordWithoutAnEngineObjectAndUnknownWords) {
     TKelScript bare;
     bare.Kinds = &handlersOnly;
     bare.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(bare.Setup(TScriptLinks{}));
+    ASSERT_TRUE(bare.Setup(TScriptLinks{.Context = &H.Context.Context}));
     bare.ExecuteLine("\\var,btn,b");
     bare.ExecuteLine("\\var,bar,s");
     struct TTable {

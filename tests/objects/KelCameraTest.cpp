@@ -8,6 +8,7 @@
 #include "platform/LittleEndian.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
+#include "tests/support/ContextFixture.h"
 
 namespace {
 
@@ -169,9 +170,10 @@ TEST(KelCameraTest, TheInterpreterMovesItsObjectsButNotItsOverlays) {
         placed[name] = object.get();
         return std::make_unique<TKelObjectDataImage>(name, std::move(object));
     });
+    TContextFixture context;
     TKelScript script;
     script.Kinds = &kinds;
-    ASSERT_TRUE(script.Setup(TScriptLinks{}));
+    ASSERT_TRUE(script.Setup(TScriptLinks{.Context = &context.Context}));
     TCamera* camera = KelGraphicLib::CameraOf(script);
     ASSERT_NE(camera, nullptr);
     ASSERT_NE(KelGraphicLib::GraphicOf(script), nullptr);

@@ -41,7 +41,7 @@ protected:
         auto script = std::make_unique<TKelScript>();
         script->Kinds = &H.Kinds;
         script->Words.General = &KelGeneralCommands::Handler();
-        EXPECT_TRUE(script->Setup(TScriptLinks{}));
+        EXPECT_TRUE(script->Setup(TScriptLinks{.Context = &H.Context.Context}));
         return script;
     }
 
@@ -72,7 +72,7 @@ TEST(SkipIndicatorTest, TheDebugOneWhenThePacksHoldItAndResetsKeepIt) {
         if (!c.Broken.empty()) h.AddRawFile(c.Broken, "not an animation");
         TKelScript script;
         script.Kinds = &kinds;
-        ASSERT_TRUE(script.Setup(TScriptLinks{}));
+        ASSERT_TRUE(script.Setup(TScriptLinks{.Context = &h.Context.Context}));
         ASSERT_NE(script.SkipIndicator, nullptr);
         EXPECT_EQ(ImageOf(script.SkipIndicator.get()).Record.Files[0], c.Loaded) << c.Loaded << " " << c.Broken;
     }
@@ -81,7 +81,7 @@ TEST(SkipIndicatorTest, TheDebugOneWhenThePacksHoldItAndResetsKeepIt) {
     h.AddRawFile(scene, StateAnimation(8, 4));
     TKelScript script;
     script.Kinds = &h.Kinds;
-    ASSERT_TRUE(script.Setup(TScriptLinks{}));
+    ASSERT_TRUE(script.Setup(TScriptLinks{.Context = &h.Context.Context}));
     script.Reset();
     EXPECT_EQ(ImageOf(script.SkipIndicator.get()).Record.Files[0], scene);
     EXPECT_NE(script.SkipIndicator.get(), script.Links.Cursor);

@@ -276,7 +276,7 @@ TEST_F(EffectWordsTest, TheTargetFlagHandsASystemScriptTheGameScriptsServices) {
     TKelScript system;
     system.Kinds = &H.Kinds;
     system.Words.General = &KelGeneralCommands::Handler();
-    TScriptLinks links;
+    TScriptLinks links{.Context = &H.Context.Context};
     links.Sound = &Sound;
     links.BackLog = &systemLog;
     ASSERT_TRUE(system.Setup(links, &H.Script));

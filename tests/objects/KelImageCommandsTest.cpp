@@ -348,7 +348,7 @@ TEST_F(ImageWordsTest, EveryWordOfTheTableIsHandled) {
     KelImageCommands::Register(noCursors);
     bare.Kinds = &noCursors;
     bare.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(bare.Setup(TScriptLinks{}));
+    ASSERT_TRUE(bare.Setup(TScriptLinks{.Context = &H.Context.Context}));
     ASSERT_EQ(bare.Links.Cursor, nullptr);
     bare.ExecuteLine("\\scp,csr");
     H.Execute({"\\scp,pic"});
@@ -372,7 +372,7 @@ TEST_F(ImageWordsTest, CursorWordsReachTheCursorImagesOfTheTargetScript) {
     TKelScript system;
     system.Kinds = &H.Kinds;
     system.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(system.Setup(TScriptLinks{}, &H.Script));
+    ASSERT_TRUE(system.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script));
     auto cursor = [](TKelScript& s, bool systemCursor) -> TImageLib& {
         return dynamic_cast<TKelCursorImage*>(systemCursor ? s.Links.SystemCursor : s.Links.Cursor)->Image();
     };

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "objects/ButtonLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelImageCommands.h"
@@ -114,7 +113,7 @@ TEST_F(InputWordsTest, ASeventeenthKeyIsReportedWithoutStoppingTheScript) {
     const std::vector<std::string> errors = H.Errors();
     ASSERT_EQ(errors.size(), 2u);  // 'Q' and 'R'
     EXPECT_NE(errors[0].find("範囲外の配列に書き込もうとしました:ResultInt"), std::string::npos) << errors[0];
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    EXPECT_FALSE(H.Context.Log.ErrorFlag);
 }
 
 TEST_F(InputWordsTest, ARecentClickIsReportedWithinFourSteps) {

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SoundComponent.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Lib.h"
@@ -171,7 +170,7 @@ TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
         }
         EXPECT_EQ(game.Screen.WriteError, "");
         ASSERT_EQ(game.Screen.FramesWritten, 60);
-        EXPECT_TRUE(ErrorLogLib::ErrorList.Items.empty());
+        EXPECT_TRUE(game.Form->Context.Log.ErrorList.Items.empty());
 
         int32_t seen = 0;
         for (int i = 0; i < 60; ++i) {

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888CellDrawLib.h"
@@ -27,6 +26,7 @@
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/FontFixtures.h"
 #include "tests/support/MessageFixtures.h"
 #include "tests/support/ScriptHarness.h"
@@ -88,9 +88,6 @@ class MessageLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FontFixtures::InstallMessageFonts();
-        ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
         PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
         PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(ClassLib::LowerAscii(n));
@@ -117,7 +114,6 @@ protected:
         KelScriptLib::AutoModeWaitCounter = 0;
         PackLib::FileExistsHook = nullptr;
         PackLib::LoadFileHook = nullptr;
-        ErrorLogLib::SetLogFolder("");
     }
 
     // A shown window with a page of w x h pixels in the size of the test font, and its voices
@@ -126,6 +122,7 @@ protected:
         auto voice = std::make_unique<TRecordingVoice>();
         Voice = voice.get();
         auto window = ImageLib::Make<TMessageLib>(nullptr, std::move(voice), &Log);
+        window->WarningLog = &Context.Log;
         window->SetTextRect(0, 0, w, h);
         window->SetSize(16, 16);
         window->SetRubySize(8, 8);
@@ -157,6 +154,7 @@ protected:
 
     std::map<std::string, std::string> Files;
     TSystemData SavedConfig;
+    TContextFixture Context;
     TKelLogData Log;
     TRecordingVoice* Voice = nullptr;
     TARGB8888CellDraw Cells;
@@ -766,13 +764,13 @@ TEST_F(MessageLibTest, OddRecordsLoadIntoSafeWindows) {
             bytes[at] = static_cast<char>(c.Value);
         else
             put(bytes, at + c.Offset, c.Value);
-        ErrorLogLib::ClearErrorLog();
+        Context.Log.ClearErrorLog();
         auto window = Window();
         TMemoryStream in(bytes);
         ASSERT_TRUE(window->LoadFromStream(&in)) << c.What;
         EXPECT_EQ(window->TextBitmap.Width(), c.Width) << c.What;
         EXPECT_EQ(window->TextBitmap.Height(), c.Height) << c.What;
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count() > 0, c.Warned) << c.What;
+        EXPECT_EQ(Context.Log.ErrorList.Count() > 0, c.Warned) << c.What;
         EXPECT_LE(static_cast<size_t>(window->MainPos), window->MainText.size()) << c.What;
         EXPECT_GE(window->TextAlpha, 0) << c.What;
         EXPECT_LE(window->TextAlpha, MessageLib::kOpaqueText) << c.What;
@@ -794,10 +792,10 @@ TEST_F(MessageLibTest, AnOverlongTextIsReportedWhenSavedAndItsKeptPartLoads) {
         text += kTen;
     window->AddText(text);
     window->Update(255, 16);
-    ErrorLogLib::ClearErrorLog();
+    Context.Log.ClearErrorLog();
     const std::string saved = Saved(*window);
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 2) << "the main text and the log copy";
-    EXPECT_NE(Encoding::SjisToUtf8(ErrorLogLib::ErrorList[0]).find("65535"), std::string::npos);
+    ASSERT_EQ(Context.Log.ErrorList.Count(), 2) << "the main text and the log copy";
+    EXPECT_NE(Encoding::SjisToUtf8(Context.Log.ErrorList[0]).find("65535"), std::string::npos);
 
     auto loaded = Window();
     TMemoryStream in(saved);

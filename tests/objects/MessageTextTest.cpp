@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "objects/MessageLayoutDump.h"
 #include "objects/MessageLib.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/FontFixtures.h"
 #include "tests/support/TestData.h"
 
@@ -24,15 +24,9 @@ std::string Sj(const char* utf8) {
     return Encoding::Utf8ToSjis(utf8);
 }
 
-class MessageTextTest : public ::testing::Test {
+class MessageTextTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override {
-        FontFixtures::InstallMessageFonts();
-        ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
-    }
-    void TearDown() override { ErrorLogLib::SetLogFolder(""); }
+    void SetUp() override { FontFixtures::InstallMessageFonts(); }
 
     // A fresh page of w x h pixels in the size of the test font, with an optional margin. The clear
     // comes last, as a script's clear before its first message: the clear of a new text area still
@@ -443,6 +437,7 @@ TEST_F(MessageTextTest, ReplayStopsWithinItsCap) {
 
 TEST_F(MessageTextTest, SavedTextsRoundTripAndOverlongOnesAreReported) {
     TMessageText t;
+    t.WarningLog = &Log;
     t.AppendText("abc");
     t.LogCopy = "de";
     TMemoryStream s;
@@ -452,7 +447,7 @@ TEST_F(MessageTextTest, SavedTextsRoundTripAndOverlongOnesAreReported) {
     ASSERT_TRUE(TMessageText::ReadTexts(s, main, log));
     EXPECT_EQ(main, "abc");
     EXPECT_EQ(log, "de");
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
     TMemoryStream shortStream(
         std::string("\x05\x00"
                     "ab",
@@ -462,15 +457,16 @@ TEST_F(MessageTextTest, SavedTextsRoundTripAndOverlongOnesAreReported) {
     t.AppendText(std::string(70000, 'x'));
     TMemoryStream big;
     t.WriteTexts(big);
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 2);  // the main text and the log copy
-    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[WARNING]:", 0), 0u);
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // a warning does not stop the script
+    ASSERT_EQ(Log.ErrorList.Count(), 2);  // the main text and the log copy
+    EXPECT_EQ(Log.ErrorList[0].rfind("[WARNING]:", 0), 0u);
+    EXPECT_FALSE(Log.ErrorFlag);  // a warning does not stop the script
 }
 
 // ---- Mended faults
 
 TEST_F(MessageTextTest, TextAreaBoundsAndUnchangedRectangles) {
     TMessageText t;
+    t.WarningLog = &Log;
     Page(t, 100, 64);
     t.AppendText(Sj("あ"));
     t.Flush();
@@ -488,8 +484,8 @@ TEST_F(MessageTextTest, TextAreaBoundsAndUnchangedRectangles) {
     EXPECT_EQ(t.AreaWidth(), 4096);
     EXPECT_EQ(t.TextBitmap.Width(), 4096);
     EXPECT_EQ(t.TextBitmap.Height(), 20);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    EXPECT_EQ(Log.ErrorList.Count(), 1);
+    EXPECT_FALSE(Log.ErrorFlag);
 }
 
 TEST_F(MessageTextTest, TypesettingAlwaysFinishes) {

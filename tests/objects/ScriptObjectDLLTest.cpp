@@ -12,7 +12,6 @@
 #include <memory>
 #include <string>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Encoding.h"
@@ -304,7 +303,7 @@ TEST(PluginStartTest, TheStartLoadsTheSettingsLibrariesOrEndsWithTheirMessage) {
         TCalcValue result;
         ASSERT_TRUE(script.Variables->ReadElement(TVariableScope::Game, "ResultInt", {}, 0, result, true));
         EXPECT_EQ(result.Value, 42);
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0);
     }
 }
 

@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "objects/KelClipboardCommands.h"
 #include "platform/Encoding.h"
 #include "platform/fltk/FltkPictureClipboard.h"
@@ -116,7 +115,7 @@ TEST_F(KeyPathRealTest, TheWindowsEventsReachTheScriptAndTheEngineCore) {
     EXPECT_TRUE(Until([&] { return saves->Saves == 1; }, frame));
     ASSERT_TRUE(Xdo("key Return"));
     EXPECT_TRUE(Until([&] { return clicks() == 2; }, frame));
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+    EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
 }
 
 // The demo in the window binds its keys itself. Made by the X server, a click ends the wait of its
@@ -161,7 +160,7 @@ TEST_F(KeyPathRealTest, TheDemoTakesTheWindowsClicks) {
     game.Run(2);
     EXPECT_EQ(menu->Opened, 1);
     EXPECT_EQ(log->Opened, 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+    EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
 }
 
 // The program itself: its script writes a file for each thing it was given.

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <thread>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SoundComponent.h"
 #include "platform/sdl/SdlAudio.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -28,17 +28,17 @@ bool Within(std::chrono::milliseconds limit, F done) {
 TEST(SdlAudioTest, WithoutADeviceTheStandInOutputPlaysInRealTime) {
     // A driver that does not exist stands for a machine without sound.
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-    ErrorLogLib::ClearErrorLog();
+    TContextFixture context;
     TSdlAudioDevice device;
     {
         TDDSD7 sound(&device);
+        sound.Log = &context.Log;
         ASSERT_TRUE(sound.Initialize());
         unsetenv("SDL_AUDIODRIVER");
         EXPECT_EQ(device.DriverName(), "dummy");
         EXPECT_NE(device.Error().find("no-such-driver"), std::string::npos) << device.Error();
-        ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-        EXPECT_NE(ErrorLogLib::ErrorList[0].find("no-such-driver"), std::string::npos);
+        ASSERT_EQ(context.Log.ErrorList.Count(), 1);
+        EXPECT_NE(context.Log.ErrorList[0].find("no-such-driver"), std::string::npos);
 
         // 50 ms played once ends by itself.
         auto effect = TDDSDWaveData::Create(sound, 8820, true, 16, 44100);
@@ -64,8 +64,6 @@ TEST(SdlAudioTest, WithoutADeviceTheStandInOutputPlaysInRealTime) {
         channel->SetWaveData(nullptr);
     }
     TDDSD7::DeliverThreadFailures();
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::SetLogFolder("");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelControlLib.h"
@@ -51,7 +50,7 @@ struct TRig {
     // Runs the script from "@@main" for a few frames, stopping at the first error.
     void Run(const std::string& script, int frames = 3) {
         ASSERT_TRUE(H.Start(script, "@@main"));
-        for (int f = 0; f < frames && !ErrorLogLib::ErrorFlag; ++f)
+        for (int f = 0; f < frames && !H.Context.Log.ErrorFlag; ++f)
             H.Step();
     }
     TScriptHarness H;

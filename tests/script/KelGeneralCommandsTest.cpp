@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <optional>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
 #include "script/KelGeneralCommands.h"
 #include "script/uBregExpLib.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/ScriptHarness.h"
 
 namespace {
@@ -201,7 +201,7 @@ TEST_F(GeneralCommandsTest, DeleteInitAndCalculate) {
     for (const auto& f : failures) {
         H.ClearErrors();
         Run({f.Statement});
-        EXPECT_TRUE(ErrorLogLib::ErrorFlag) << f.Statement;
+        EXPECT_TRUE(H.Context.Log.ErrorFlag) << f.Statement;
         bool found = false;
         for (const auto& line : H.Errors())
             found = found || line.find(f.Error) != std::string::npos;
@@ -276,7 +276,7 @@ TEST_F(GeneralCommandsTest, TargetParentAndValueExchangeWithTheSystemScript) {
     TKelScript child;
     child.Kinds = &H.Kinds;
     child.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(child.Setup(TScriptLinks{}, &H.Script));
+    ASSERT_TRUE(child.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script));
     auto run = [&](const char* s) { child.ExecuteLine(Encoding::Utf8ToSjis(s)); };
 
     run(R"(\svar,int,shared)");  // one system table for both scripts
@@ -463,8 +463,9 @@ TEST_F(GeneralCommandsTest, RepeatedStatementsSeeTheSameArgumentsEveryTime) {
 }
 
 TEST(GeneralCommandsSetup, AnInterpreterWithoutAGeneralHandlerGetsThisOne) {
+    TContextFixture context;
     TKelScript script;
-    ASSERT_TRUE(script.Setup(TScriptLinks{}));
+    ASSERT_TRUE(script.Setup(TScriptLinks{.Context = &context.Context}));
     EXPECT_EQ(script.Words.General, &KelGeneralCommands::Handler());
 }
 
@@ -499,7 +500,7 @@ TEST_F(GeneralCommandsTest, TextsPastTheSizeLimitAreRefused) {
         const size_t made = std::max(H.Var("t").Text.size(), H.Var("ResultStr").Text.size());
         if (c.Refused) {
             EXPECT_NE(FirstError().find("文字列が長すぎます"), std::string::npos) << FirstError();
-            EXPECT_TRUE(ErrorLogLib::ErrorFlag);
+            EXPECT_TRUE(H.Context.Log.ErrorFlag);
             EXPECT_EQ(made, 0u);  // nothing past the limit is kept
         } else {
             EXPECT_EQ(H.Errors().size(), 0u) << FirstError();

@@ -3,7 +3,6 @@
 #include <map>
 #include <random>
 
-#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelReaderLib.h"
 #include "tests/support/ScriptHarness.h"
@@ -16,11 +15,12 @@ std::string Sj(const std::string& utf8) {
 
 class KelReaderTest : public ::testing::Test {
 protected:
+    KelReaderTest() { Reader.Log = &H.Context.Log; }
     std::vector<std::string> Lines() const {
         return Reader.Lines() ? Reader.Lines()->Items : std::vector<std::string>{};
     }
 
-    TScriptHarness H;  // serves the files and clears the error log
+    TScriptHarness H;  // serves the files and holds the error log
     TKelReader Reader;
 };
 
@@ -63,9 +63,10 @@ TEST_F(KelReaderTest, IncludeFaultsAreReportedInTheirOwnWords) {
         for (const auto& [name, text] : cases[i].files)
             h.AddFile(name, text);
         TKelReader r;
+        r.Log = &h.Context.Log;
         EXPECT_EQ(r.LoadScript("main.s", true), cases[i].ok);
         EXPECT_EQ(h.Errors(), cases[i].errors);
-        EXPECT_TRUE(ErrorLogLib::ErrorFlag);
+        EXPECT_TRUE(h.Context.Log.ErrorFlag);
     }
 }
 

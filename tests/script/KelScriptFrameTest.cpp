@@ -5,7 +5,6 @@
 #include <map>
 #include <set>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/FileRoot.h"
 #include "script/KelScriptLib.h"

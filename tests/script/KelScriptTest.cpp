@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelGeneralCommands.h"

@@ -221,7 +221,7 @@ TEST_F(ServiceWordsTest, TheTargetFlagHandsASystemScriptTheGameScriptsServices) 
     TKelScript system;
     system.Kinds = &H.Kinds;
     system.Words.General = &KelGeneralCommands::Handler();
-    TScriptLinks links;
+    TScriptLinks links{.Context = &H.Context.Context};
     links.Forms = &Forms;
     links.ReadTextLog = &ReadText;
     ASSERT_TRUE(system.Setup(links, &H.Script));

@@ -135,7 +135,7 @@ TEST_F(SystemWordsTest, TheTargetFlagActsOnTheParent) {
     TKelScript system;
     system.Kinds = &H.Kinds;
     system.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(system.Setup(TScriptLinks{}, &H.Script));
+    ASSERT_TRUE(system.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script));
     system.ExecuteLine("\\scp,sys");
     system.State.TargetParent = 1;
     system.ExecuteLine("\\lk,5");

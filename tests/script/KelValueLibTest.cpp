@@ -7,11 +7,11 @@
 #include <set>
 #include <tuple>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
 #include "script/KelValueLib.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -23,9 +23,11 @@ struct TFakeObjects {
     std::vector<std::string> Calls;
     std::set<std::string> FailCreate, FailFree;
     uint8_t NextState = 1;
+    TErrorLog* Log = nullptr;
 
     TObjectVariableCallbacks Callbacks() {
         TObjectVariableCallbacks c;
+        c.Log = Log;
         c.Create = [this](const std::string& cls, const std::string& var, const std::string& name) {
             Calls.push_back("create " + cls + " " + var + " " + name);
             if (FailCreate.count(name) || Live.count(name)) return false;
@@ -91,29 +93,21 @@ public:
     TKelVariables* Vars = nullptr;
 };
 
-class KelValueLibTest : public ::testing::Test {
+class KelValueLibTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
-        OldFolder = ErrorLogLib::LogFolder();
-        ErrorLogLib::SetLogFolder(TestData::ScratchDir());
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
+        Objects.Log = &Log;
         Vars = std::make_unique<TKelVariables>(Objects.Callbacks(), Evaluator);
         Evaluator.Vars = Vars.get();
     }
-    void TearDown() override {
-        Vars.reset();
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::SetLogFolder(OldFolder);
-        ErrorLogLib::ErrorFlag = false;
-    }
+    void TearDown() override { Vars.reset(); }
     // The messages logged since the last call, without the "[ERROR]:" prefix.
     std::vector<std::string> TakeMessages() {
         std::vector<std::string> out;
-        for (const std::string& line : ErrorLogLib::ErrorList.Items)
+        for (const std::string& line : Log.ErrorList.Items)
             out.push_back(line.substr(8));
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
+        Log.ClearErrorLog();
+        Log.ErrorFlag = false;
         return out;
     }
     bool Var(const std::string& decl, TCalcValueType type, int32_t level, TVariableScope scope = TVariableScope::Local,
@@ -129,7 +123,6 @@ protected:
     TFakeObjects Objects;
     TFakeEvaluator Evaluator;
     std::unique_ptr<TKelVariables> Vars;
-    std::string OldFolder;
 };
 
 const auto kInt = TCalcValueType::Integer;

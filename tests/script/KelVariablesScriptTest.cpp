@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "script/KelValueLib.h"
@@ -94,7 +93,7 @@ struct TRig {
     }
     void Run(const std::string& script, int frames = 3) {
         ASSERT_TRUE(H.Start(script, "@@main"));
-        for (int f = 0; f < frames && !ErrorLogLib::ErrorFlag; ++f)
+        for (int f = 0; f < frames && !H.Context.Log.ErrorFlag; ++f)
             H.Step();
     }
     TKelVariables& Tables() { return dynamic_cast<TKelVariables&>(*H.Script.Variables); }
@@ -136,7 +135,7 @@ TEST(KelVariablesScopes, TheSystemScriptSharesTheSystemTableOnly) {
 
     TKelScript child;
     child.Kinds = &rig.H.Kinds;
-    ASSERT_TRUE(child.Setup(TScriptLinks{}, &rig.H.Script));
+    ASSERT_TRUE(child.Setup(TScriptLinks{.Context = &rig.H.Context.Context}, &rig.H.Script));
     EXPECT_EQ(child.Variables->FindVariable("sv", 0), S::System);
     EXPECT_EQ(child.Variables->FindVariable("g", 0), S::None);
     EXPECT_EQ(child.Evaluate("sv").Value, 3);

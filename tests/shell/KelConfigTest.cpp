@@ -9,7 +9,6 @@
 
 #include "foundation/DisplayComponent.h"
 #include "foundation/DisplayStarter.h"
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
@@ -305,7 +304,7 @@ TEST_F(KelConfigDialogTest, SpeakerPanels) {
     config.LoadControls();  // no variable "met9": the alternatives
     EXPECT_EQ(Encoding::SjisToUtf8(config.Form[s.Panel].Caption), "誰か");
     EXPECT_EQ(config.Form[s.Image].Pixels[31 * 62 + 31], 0xFFFFFFFFu);  // white: no such picture
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(script.Context.Log.ErrorList.Count(), 0);
     script.Declare(TVariableScope::Game, "met9", TCalcValueType::Integer, {1}, "1");
     config.LoadControls();
     EXPECT_EQ(Encoding::SjisToUtf8(config.Form[s.Panel].Caption), "九番");

@@ -8,7 +8,6 @@
 #include <limits>
 #include <map>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/FileSystem.h"
 #include "script/KelSaveData.h"
@@ -74,7 +73,7 @@ protected:
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         Game.Run(20);
-        ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+        ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0) << Game.Report();
         for (const char* key : {"OVERSAVE_Text", "OVERSAVE_Yes", "OVERSAVE_No", "DELETE_Text", "DELETE_Yes",
                                 "DELETE_No", "NOSELECT_Text", "NOFILEOPEN_Text", "NOFILEDELETE_Text",
                                 "DeleteSaveFileError", "SwapSaveFileError", "WriteSaveFileError", "OK"})
@@ -84,6 +83,7 @@ protected:
         KelFileSelect::SetRenameCall(OldRename);
         FileSystem::SetSyncCall(OldSync);
         Game.Close();
+        SystemConfigLib::InitDefaults();  // the game's screen size is no later test's
     }
 
     TKelSystem& Engine() { return *Game.Engine; }
@@ -420,8 +420,8 @@ TEST_F(KelFileSelectTest, ABadLayoutGivesAnEmptyScreenTheKeysLeave) {
     Open(0);  // no save layout
     EXPECT_TRUE(Screen().Opened);
     EXPECT_TRUE(Screen().Buttons.empty());
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_NE(ErrorLogLib::ErrorList[0].find("SaveLayout.dat"), std::string::npos);
+    ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 1);
+    EXPECT_NE(Game.Form->Context.Log.ErrorList[0].find("SaveLayout.dat"), std::string::npos);
     EXPECT_EQ(Tap(27), -1);
     Screen().Close();
     // A count of slots above the lists' 32 is cut to them.

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "objects/KelGraphicLib.h"
@@ -401,7 +400,7 @@ TEST_F(KelLogScreenTest, WithoutALayoutTheScreenIsEmptyAndClosesOnTheUsualKeys) 
     EXPECT_EQ(Screen->Entries, nullptr);
     ASSERT_FALSE(Harness.Errors().empty());
     EXPECT_NE(Harness.Errors().back().find("System\\Log\\Layout.dat"), std::string::npos);
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // a warning: the script goes on
+    EXPECT_FALSE(Harness.Context.Log.ErrorFlag);  // a warning: the script goes on
     Frame();
     Screen->Draw();
     EXPECT_EQ(Tap(kEsc), -1);

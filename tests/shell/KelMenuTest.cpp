@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "objects/KelGraphicLib.h"
 #include "shell/HeadlessRunner.h"
@@ -57,7 +56,7 @@ protected:
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         // Past the input device's start-up pause.
         Game.Run(20);
-        ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+        ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0) << Game.Report();
     }
     void TearDown() override { Game.Close(); }
 
@@ -272,9 +271,9 @@ TEST_F(KelMenuTest, WithoutALayoutTheMenuIsEmptyAndStillCloses) {
     Start({{"System\\Menu\\Huge.dat", "ButtonCount=2000000000\r\nImageCount=-5\r\n"}});
     Menu().Open(0);
     EXPECT_TRUE(Menu().Buttons.empty());
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_NE(ErrorLogLib::ErrorList[0].find("System\\Menu\\Layout.dat"), std::string::npos);
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // the script goes on
+    ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 1);
+    EXPECT_NE(Game.Form->Context.Log.ErrorList[0].find("System\\Menu\\Layout.dat"), std::string::npos);
+    EXPECT_FALSE(Game.Form->Context.Log.ErrorFlag);  // the script goes on
     EXPECT_EQ(Tap(27), mcCancel);
     // A count far beyond what the file describes makes no more items than it has lines.
     GameScript().State.MenuScreenFile = "Huge.dat";
@@ -404,7 +403,7 @@ TEST_F(KelMenuEngineTest, EveryActionReachesTheEngineCore) {
         EXPECT_EQ(ChooseAction(), c.Mode);
         if (c.Check) c.Check();
     }
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+    EXPECT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0) << Game.Report();
 }
 
 TEST_F(KelMenuEngineTest, AKeyBoundToTheMenuOpensIt) {

@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "foundation/DisplayStarter.h"
-#include "foundation/ErrorLogLib.h"
 #include "media/DirectShowLib.h"
 #include "media/KelDirectShow.h"
 #include "platform/Encoding.h"
@@ -82,7 +81,7 @@ TEST_F(KelMovieTest, PlaysOverTheFrameAndSurvivesADisplayChange) {
     EXPECT_EQ(movie->GetState(), mpsStopped);
     EXPECT_EQ(movie->GetPosition(), movie->GetLength());
     EXPECT_TRUE(Near(At(72, 54), MovieFixtures::PictureColor(9)));  // the last picture stays
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0);
 }
 
 }  // namespace

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
@@ -125,7 +124,7 @@ TEST_F(SaveLinkTest, RefusedLoadsLeaveTheGameAndALyingBodyEndsIt) {
     EXPECT_EQ(engine.Mode, KelSystemLib::kmGameScript);
     game.Run(1);
     EXPECT_EQ(Var(game, "n"), 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0);
 
     ASSERT_TRUE(engine.GameState->LoadGame(script, "a.svd"));
     EXPECT_EQ(Var(game, "n"), 41);
@@ -207,7 +206,7 @@ TEST(KelSaveRoundTripTest, TheDemoGoesOnFromASave) {
         sound = Channels(game);
         game.Run(kFrames - 1);
         ASSERT_TRUE(game.FinishSound(error)) << error;
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
         EXPECT_TRUE(game.Answers.Shown.empty()) << game.Report();
     };
     std::vector<TChannel> first, second;

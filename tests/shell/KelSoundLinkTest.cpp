@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foundation/ErrorLogLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Encoding.h"
 #include "shell/HeadlessRunner.h"
@@ -86,7 +85,7 @@ TEST_F(KelSoundLinkTest, ScriptsSeeTheChannelsAndWaitForRealStreams) {
     Game.Run(10);
     EXPECT_EQ(Variable("done"), 1);
     EXPECT_EQ(sound->SSound->GetState(0), psSTOP);
-    EXPECT_TRUE(ErrorLogLib::ErrorList.Items.empty());
+    EXPECT_TRUE(Game.Form->Context.Log.ErrorList.Items.empty());
 
     // The engine core's reset frees every stream.
     Game.Engine->Reset("", "");
@@ -97,13 +96,14 @@ TEST_F(KelSoundLinkTest, AStreamsDecodingErrorIsLoggedByTheNextFrame) {
     // The script only waits: no sound word gives the stream a chance to report.
     TSound* sound = Game.Engine->Sound->Library();
     ASSERT_NE(sound, nullptr);
-    ErrorLogLib::ClearErrorLog();
+    Game.Form->Context.Log.ClearErrorLog();
     ASSERT_TRUE(sound->SSound->LoadStream(0, "damaged.ogg", sgMusic, false, 0));
     sound->SSound->Play(0, false);
     Game.Run(60);
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u) << ErrorLogLib::ErrorList[0];
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // the game goes on
+    ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 1);
+    EXPECT_EQ(Game.Form->Context.Log.ErrorList[0].rfind("[SOUND]:damaged.ogg: ", 0), 0u)
+        << Game.Form->Context.Log.ErrorList[0];
+    EXPECT_FALSE(Game.Form->Context.Log.ErrorFlag);  // the game goes on
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <new>
 #include <set>
 
-#include "foundation/ErrorLogLib.h"
 #include "media/ARGB8888Font.h"
 #include "media/ImageCodecLib.h"
 #include "objects/KelGraphicLib.h"
@@ -149,7 +148,7 @@ protected:
     TKelSystem& Engine() { return *Game.Engine; }
     std::vector<std::string> Errors() {
         std::vector<std::string> out;
-        for (const auto& l : ErrorLogLib::ErrorList.Items)
+        for (const auto& l : Game.Form->Context.Log.ErrorList.Items)
             out.push_back(Encoding::SjisToUtf8(l));
         return out;
     }
@@ -351,9 +350,9 @@ TEST_F(KelSystemGameTest, ScriptErrorEntersTheErrorStateUntilReset) {
 
     EXPECT_EQ(NextFrame(), kmGameScript);
     EXPECT_EQ(Engine().ErrorState, kErrorStateOn);
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);
+    EXPECT_FALSE(Game.Form->Context.Log.ErrorFlag);
     const auto& texts = Game.Host.Texts;
-    ASSERT_EQ(texts.size(), 1 + ErrorLogLib::ErrorList.Items.size());
+    ASSERT_EQ(texts.size(), 1 + Game.Form->Context.Log.ErrorList.Items.size());
     EXPECT_EQ(Encoding::SjisToUtf8(texts[0].Text), "■スクリプトエラー");
     EXPECT_EQ(Encoding::SjisToUtf8(texts[0].FontName), "ＭＳ ゴシック");
     EXPECT_EQ(texts[0].FontHeight, 12);
@@ -362,7 +361,7 @@ TEST_F(KelSystemGameTest, ScriptErrorEntersTheErrorStateUntilReset) {
     EXPECT_EQ(texts[0].X, 20);
     EXPECT_EQ(texts[0].Y, 100);
     for (size_t i = 1; i < texts.size(); ++i) {
-        EXPECT_EQ(texts[i].Text, ErrorLogLib::ErrorList.Items[i - 1]);
+        EXPECT_EQ(texts[i].Text, Game.Form->Context.Log.ErrorList.Items[i - 1]);
         EXPECT_EQ(texts[i].Y, 150 + 12 * static_cast<int32_t>(i - 1));
     }
 
@@ -456,7 +455,7 @@ TEST_F(KelSystemGameTest, ManyErrorsShowThirtyOneLines) {
     std::string top = "@@reset\r\n@@top\r\n";
     Start({{"startup.s", top + "\\nosuchword\r\n"}});
     for (int i = 0; i < 40; ++i)
-        ErrorLogLib::WriteErrorLog("line " + std::to_string(i));
+        Game.Form->Context.Log.WriteErrorLog("line " + std::to_string(i));
     NextFrame();
     NextFrame();
     EXPECT_EQ(Game.Host.Texts.size(), 32u);
@@ -631,7 +630,7 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
         EXPECT_EQ(game.FramesRun, 300);
         EXPECT_EQ(game.Engine->Mode, kmGameScript);
         EXPECT_EQ(game.Engine->ErrorState, 0);
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
         EXPECT_EQ(Encoding::SjisToUtf8(SystemConfigLib::Config.GameTitle), "Kel デモ");
         // A first start has no settings of the player's: the font lists lead the message and
         // ruby slots to the demo's bitmap fonts, made in the sizes the window draws.
@@ -829,7 +828,7 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
                  std::to_string(quickLoad) + " tap 120\n";
         ASSERT_TRUE(HeadlessRunner::ParseInputScript(input, game.Events, error)) << error;
         game.Run(end - shown);
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
         EXPECT_TRUE(game.Answers.Shown.empty()) << game.Report();  // a new slot: no question
         ASSERT_FALSE(game.Forms.Shown.empty());
         EXPECT_EQ(game.Forms.Shown.back().ClosedBy, "OkButton");
@@ -938,7 +937,7 @@ TEST(KelSystemDemoTest, TheOtherAnswerLeadsToTheFlowers) {
             lines += Encoding::SjisToUtf8(game.Engine->LogData->GetPlainText(i)) + "\n";
         EXPECT_NE(lines.find("きれいな花がいっぱい"), std::string::npos) << lines;
         EXPECT_EQ(lines.find("雲"), std::string::npos) << lines;
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
     }
 }
 

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foundation/ErrorLogLib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelGraphicLib.h"
@@ -43,7 +42,8 @@ TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
         ASSERT_TRUE(game.Open(dir, error)) << error;
         game.Run(2);
         TKelSystem& engine = *game.Engine;
-        EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Encoding::SjisToUtf8(ErrorLogLib::ErrorList[0]);
+        EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0)
+            << Encoding::SjisToUtf8(game.Form->Context.Log.ErrorList[0]);
         ASSERT_NE(engine.LogData, nullptr);
         EXPECT_EQ(engine.LogData->Count, 1);
         EXPECT_EQ(engine.GameScript->Links.BackLog, engine.LogData.get());

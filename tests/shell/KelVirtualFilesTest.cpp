@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "objects/KelGraphicLib.h"
 #include "script/KelSaveData.h"
@@ -47,7 +46,7 @@ protected:
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         Game.Run(3);
-        ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+        ASSERT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0) << Game.Report();
     }
     void TearDown() override { Game.Close(); }
 

@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"
@@ -91,7 +90,7 @@ TEST_F(KeyPathTest, EachKeyReachesTheScriptOrTheEngineCoreInItsFrame) {
     EXPECT_EQ(first, expected);
     EXPECT_EQ(Menu->Opened, 1);
     EXPECT_EQ(Log->Opened, 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+    EXPECT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0) << Game.Report();
 }
 
 // The demo binds its keys at its start. A click on its start button ends the title in the frame
@@ -148,7 +147,7 @@ TEST_F(KeyPathTest, TheDemoTakesItsKeys) {
     Game.Run(2);
     EXPECT_EQ(Menu->Opened, 1);
     EXPECT_EQ(Log->Opened, 1);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
+    EXPECT_EQ(Game.Form->Context.Log.ErrorList.Count(), 0) << Game.Report();
 
     // The runner program from the same input script: the menu opens in the frame after the right
     // button comes up, and not before.

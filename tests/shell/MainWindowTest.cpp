@@ -12,7 +12,6 @@
 #include <new>
 
 #include "foundation/DisplayComponent.h"
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
@@ -60,8 +59,6 @@ public:
         Clock::SetCurrent(&FakeClock);
         Dialogs::SetCurrent(&Answers);
         SystemConfigLib::InitDefaults();
-        ErrorLogLib::ClearErrorLog();
-        ErrorLogLib::ErrorFlag = false;
         Dir = TestData::ScratchDir();
         Files = {{"System\\etc\\Game.dat", kGameDat},
                  {"System\\etc\\Message.txt", kMessages},
@@ -72,7 +69,7 @@ public:
         Form.reset();
         Dialogs::SetCurrent(nullptr);
         Clock::SetCurrent(nullptr);
-        ErrorLogLib::SetLogFolder("");
+
         dddd7::SetDebugLogFolder("");
         uScriptReplaceDLL::SetLibraryFolder("");
         Application::SetTitle("Untitle");
@@ -105,11 +102,11 @@ public:
         IScriptVariables& vars = *Form->Engine->GameScript->Variables;
         TCalcValue v;
         TVariableIndexes idx;
-        const bool flag = ErrorLogLib::ErrorFlag;
+        const bool flag = Form->Context.Log.ErrorFlag;
         vars.SetErrorReport(false);
         const bool found = vars.ReadElement(TVariableScope::Game, name, idx, 0, v, true);
         vars.SetErrorReport(true);
-        ErrorLogLib::ErrorFlag = flag;
+        Form->Context.Log.ErrorFlag = flag;
         return found ? v.Value : -1;
     }
     std::vector<std::string> DialogTexts() {
@@ -127,7 +124,7 @@ public:
     }
     std::string ErrorLines() {
         std::string out;
-        for (const auto& line : ErrorLogLib::ErrorList.Items)
+        for (const auto& line : Form->Context.Log.ErrorList.Items)
             out += Encoding::SjisToUtf8(line) + "\n";
         return out;
     }
@@ -234,7 +231,7 @@ TEST_F(MainWindowTest, EachMissingPieceEndsTheStartWithItsDialog) {
         EXPECT_EQ(Form->State, c.Ends ? 0 : 1);
         if (!c.Ends) {
             EXPECT_EQ(Form->Engine->Mode, KelSystemLib::kmGameScript);
-            EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << ErrorLines();
+            EXPECT_EQ(Form->Context.Log.ErrorList.Count(), 0) << ErrorLines();
         }
     }
 }
@@ -584,13 +581,13 @@ TEST_F(MainWindowTest, WhyTheGameEndedOrStoppedIsReported) {
     open();
     Frames(5);
     ASSERT_EQ(Form->Engine->ErrorState, KelSystemLib::kErrorStateOn);
-    EXPECT_EQ(reported.size(), static_cast<size_t>(ErrorLogLib::ErrorList.Count()));
+    EXPECT_EQ(reported.size(), static_cast<size_t>(Form->Context.Log.ErrorList.Count()));
     ASSERT_FALSE(reported.empty());
-    EXPECT_EQ(reported[0], Encoding::SjisToUtf8(ErrorLogLib::ErrorList[0]));
+    EXPECT_EQ(reported[0], Encoding::SjisToUtf8(Form->Context.Log.ErrorList[0]));
     EXPECT_TRUE(Form->EndedOnError());
     Form->Engine->Reset("", "");
     Frames(3);
-    EXPECT_EQ(reported.size(), 2 * static_cast<size_t>(ErrorLogLib::ErrorList.Count()));
+    EXPECT_EQ(reported.size(), 2 * static_cast<size_t>(Form->Context.Log.ErrorList.Count()));
 }
 
 TEST_F(MainWindowTest, AnEndSignalsEndClosesWithoutAskingAndSavesTheSettings) {
@@ -615,7 +612,7 @@ TEST_F(MainWindowTest, AMillionCharacterErrorLineDrawsAsFastAsAShortOne) {
     Open();
     Frames(2);
     ASSERT_EQ(Form->Engine->ErrorState, KelSystemLib::kErrorStateOn);
-    const auto& lines = ErrorLogLib::ErrorList.Items;
+    const auto& lines = Form->Context.Log.ErrorList.Items;
     const auto longest =
         std::max_element(lines.begin(), lines.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); });
     ASSERT_GT(longest->size(), 1000000u);  // the error screen has the whole line to draw

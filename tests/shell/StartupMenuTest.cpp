@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Lib.h"
 #include "platform/Dialogs.h"
@@ -16,13 +15,14 @@
 #include "shell/PadMenuLib.h"
 #include "shell/StartupMenuLib.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/GameFixture.h"
 
 namespace {
 
 const char* kMessages = "CONFIGRESET_Text=戻しますか？\r\nCONFIGRESET_Yes=はい\r\nCONFIGRESET_No=いいえ\r\n";
 
-class StartupMenuTest : public ::testing::Test {
+class StartupMenuTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override { Dialogs::SetCurrent(&Answers); }
     void TearDown() override { Dialogs::SetCurrent(nullptr); }
@@ -193,35 +193,35 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
     EXPECT_EQ(again.Form[again.Combo[3]].Value, 5);
     EXPECT_EQ(again.Form[again.SpeedBar].Value, 7);
     EXPECT_EQ(again.Form[again.DeadZoneBar].Value, 3);
-    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files);
+    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files, PadMenuLib::kPadFile, &Log);
     EXPECT_EQ(s.Buttons[4], -6);
     EXPECT_EQ(s.Buttons[6], 0);  // every button not chosen is written as none
     EXPECT_EQ(s.DeadZone, 30);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
 }
 
 TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
     TOpenGame game({{"System\\etc\\Game.dat", ""}});
     game.Files.ForceDirectories("GameData\\System");
     game.Files.WriteFileReplace(PadMenuLib::kPadFile, "Button1=-1\r\nButton2=left\r\nButton3=-4\r\nSpeed=\x01\r\n");
-    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files);
+    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files, PadMenuLib::kPadFile, &Log);
     EXPECT_EQ(s.Buttons[0], -1);
     EXPECT_EQ(s.Buttons[1], 0);
     EXPECT_EQ(s.Buttons[2], 0);
     EXPECT_EQ(s.Speed, 400);
-    ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 1);
-    const std::string line = Encoding::SjisToUtf8(ErrorLogLib::ErrorList[0]);
+    ASSERT_EQ(Log.ErrorList.Count(), 1);
+    const std::string line = Encoding::SjisToUtf8(Log.ErrorList[0]);
     EXPECT_NE(line.find("config_pad.txt"), std::string::npos) << line;
     EXPECT_NE(line.find("Button2, Button3, Speed"), std::string::npos) << line;
-    EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // no script error: the game runs on
+    EXPECT_FALSE(Log.ErrorFlag);  // no script error: the game runs on
 
     // No file at all: the defaults, quietly.
     game.Files.DeleteFile(PadMenuLib::kPadFile);
-    ErrorLogLib::ClearErrorLog();
-    const PadMenuLib::TPadSettings none = PadMenuLib::ReadPadFile(game.Files);
+    Log.ClearErrorLog();
+    const PadMenuLib::TPadSettings none = PadMenuLib::ReadPadFile(game.Files, PadMenuLib::kPadFile, &Log);
     EXPECT_EQ(none.Speed, 400);
     EXPECT_EQ(none.DeadZone, 10);
-    EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
+    EXPECT_EQ(Log.ErrorList.Count(), 0);
 }
 
 // The mouse reset asks; "いいえ" changes nothing, the bars included. Cancelling writes nothing.

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "foundation/ErrorLogLib.h"
+
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"
 

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "foundation/DisplayComponent.h"
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
@@ -41,7 +40,6 @@ TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
     : Dir(TestData::ScratchDir()) {
     GameFixture::Write(Dir, files, "", binaries);
     Unit1::UseGameFolder(Files, Dir);
-    ErrorLogLib::ClearErrorLog();
     SystemConfigLib::InitDefaults();
     PackLib::UseFiles(&Files);
     PackLib::OpenPacks("GameData\\");
@@ -54,8 +52,7 @@ TOpenGame::~TOpenGame() {
     PackLib::ClosePacks();
     PackLib::UseFiles(nullptr);
     SystemConfigLib::InitDefaults();
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::SetLogFolder("");
+
     dddd7::SetDebugLogFolder("");
     ddsd7::SetDebugFolder("");
     uScriptReplaceDLL::SetLibraryFolder("");

@@ -1,6 +1,5 @@
 #include "tests/support/ScriptHarness.h"
 
-#include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
@@ -20,8 +19,6 @@ std::string Key(const std::string& name) {
 TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
 
 TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
     Clock::SetCurrent(&Clock);
     SystemConfigLib::Config.Skipping = false;
     PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
@@ -33,6 +30,7 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
     Script.Kinds = &Kinds;
     Script.Words.General = &General;
     TScriptLinks links;
+    links.Context = &Context.Context;
     links.Input = &Input;
     if (beforeSetup) beforeSetup(Kinds, links);
     Script.Setup(links);
@@ -96,15 +94,12 @@ std::string TScriptHarness::FirstError() const {
 }
 
 std::vector<std::string> TScriptHarness::Errors() const {
-    std::vector<std::string> out;
-    for (const auto& line : ErrorLogLib::ErrorList.Items)
-        out.push_back(Encoding::SjisToUtf8(line));
-    return out;
+    return Context.ErrorLines();
 }
 
 void TScriptHarness::ClearErrors() {
-    ErrorLogLib::ClearErrorLog();
-    ErrorLogLib::ErrorFlag = false;
+    Context.Log.ClearErrorLog();
+    Context.Log.ErrorFlag = false;
 }
 
 TCalcValue TScriptHarness::Eval(const std::string& utf8Expression) {

@@ -15,6 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelScriptLib.h"
+#include "tests/support/ContextFixture.h"
 
 // A word handler for tests: records every word it is offered and claims those in Claims (or all
 // for which OnWord returns true).
@@ -84,6 +85,8 @@ public:
     // Sets the scoped object names of the current routine, as the scope word does.
     void Scope(const std::vector<std::string>& names);
 
+    // The interpreter's game context, fresh for each harness.
+    TContextFixture Context;
     TFakeClock Clock;
     TObjectKindRegistry Kinds;
     TRecordingWordHandler General;

@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "foundation/ErrorLogLib.h"
-
 namespace TestData {
 namespace {
 struct TScratch {
@@ -31,15 +29,6 @@ std::string ScratchDir() {
 }
 
 namespace {
-// Script errors of every test program go to a scratch folder, never into the build folder beside
-// the program.
-class TErrorLogFolder final : public ::testing::Environment {
-public:
-    void SetUp() override { ErrorLogLib::SetLogFolder(ScratchDir()); }
-};
-[[maybe_unused]] ::testing::Environment* const errorLogFolder =
-    ::testing::AddGlobalTestEnvironment(new TErrorLogFolder);
-
 // The single-instance lock of the programs the tests start lies in a runtime folder of the test
 // program's own: a game played on the desktop, or by another test program, never holds a started
 // kel back.

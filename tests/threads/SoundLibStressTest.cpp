@@ -22,7 +22,7 @@
 namespace {
 
 std::atomic<int> halts = 0;
-void CountHalt() {
+void CountHalt(const std::string&) {
     ++halts;
 }
 

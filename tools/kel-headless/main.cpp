@@ -134,5 +134,5 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    return ErrorLogLib::ErrorList.Count() == 0 && !game.Host.Terminated ? 0 : 1;
+    return game.Form->Context.Log.ErrorList.Count() == 0 && !game.Host.Terminated ? 0 : 1;
 }

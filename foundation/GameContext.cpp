@@ -1,0 +1,4 @@
+#include "foundation/GameContext.h"
+
+TGameContext::TGameContext() = default;
+TGameContext::~TGameContext() = default;
