@@ -137,7 +137,7 @@ struct TFreeTypeFonts::TImpl {
     // The installed face of a family, only when fontconfig finds that very family (it answers
     // every question with some face, usually one without Japanese glyphs).
     TFace* Family(const std::string& family, bool anyJapanese) {
-        if (!FontConfig) return nullptr;
+        if (!ConfigReady()) return nullptr;
         FcPattern* pattern = FcPatternCreate();
         if (!pattern) return nullptr;
         if (anyJapanese)
@@ -214,6 +214,18 @@ struct TFreeTypeFonts::TImpl {
     }
 
     FT_Library Library = nullptr;
+    // Reads fontconfig's configuration on the first question for a face, not at start-up, where it
+    // would hold back the window's first picture by its parse of the configuration files.
+    bool ConfigReady() {
+        if (!ConfigTried) {
+            ConfigTried = true;
+            FontConfig = FcInit() == FcTrue;
+            if (!FontConfig && Error.empty()) Error = "fontconfig cannot read its configuration";
+        }
+        return FontConfig;
+    }
+
+    bool ConfigTried = false;
     bool FontConfig = false;
     std::map<std::string, TFace> Faces;              // by file and index; a null face could not be opened
     std::unordered_map<std::string, TFace*> ByName;  // by the Shift-JIS name asked for
@@ -227,8 +239,6 @@ TFreeTypeFonts::TFreeTypeFonts() : Impl(std::make_unique<TImpl>()) {
         Impl->Library = nullptr;
         Impl->Error = FreeTypeError("FreeType cannot start", e);
     }
-    Impl->FontConfig = FcInit() == FcTrue;
-    if (!Impl->FontConfig && Impl->Error.empty()) Impl->Error = "fontconfig cannot read its configuration";
 }
 
 TFreeTypeFonts::~TFreeTypeFonts() = default;
@@ -239,7 +249,7 @@ const std::string& TFreeTypeFonts::Error() const {
 
 std::vector<TInstalledFace> TFreeTypeFonts::JapaneseFaces() {
     std::vector<TInstalledFace> faces;
-    if (!Impl->FontConfig) return faces;
+    if (!Impl->ConfigReady()) return faces;
     FcPattern* pattern = FcPatternCreate();
     FcLangSet* langs = FcLangSetCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FAMILYLANG, FC_SPACING, nullptr);

@@ -32,13 +32,18 @@ bool IsImageType(std::string_view name) {
 }  // namespace
 
 TSdlClipboard::TSdlClipboard(SDL_Window* window, TPictureWriter pictureWriter)
-    : Window(window), PictureWriter(std::move(pictureWriter)) {
+    : Window(window), PictureWriter(std::move(pictureWriter)) {}
+
+bool TSdlClipboard::Connect() {
+    if (Tried) return Connection != nullptr;
+    Tried = true;
     const char* driver = SDL_GetCurrentVideoDriver();
-    if (!driver || std::strcmp(driver, "x11") != 0) return;
+    if (!driver || std::strcmp(driver, "x11") != 0) return false;
     Display* d = XOpenDisplay(nullptr);
-    if (!d) return;
+    if (!d) return false;
     Connection = d;
     Requestor = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    return true;
 }
 
 TSdlClipboard::~TSdlClipboard() {
@@ -54,7 +59,7 @@ unsigned long TSdlClipboard::CurrentOwner() {
 
 void TSdlClipboard::SetText(const std::string& sjis) {
     SDL_SetClipboardText(Encoding::SjisToUtf8(sjis).c_str());
-    if (!Connection) return;
+    if (!Connect()) return;
     // SDL's request to take the clipboard reaches the server before the owner is read back.
     if (Display* sdl = SdlDisplay(Window)) XSync(sdl, False);
     TextOwner = CurrentOwner();
@@ -62,7 +67,7 @@ void TSdlClipboard::SetText(const std::string& sjis) {
 }
 
 TSdlClipboard::TOwner TSdlClipboard::Owner() {
-    if (!Connection) return TOwner::Other;
+    if (!Connect()) return TOwner::Other;
     const unsigned long owner = CurrentOwner();
     if (owner == None) return TOwner::Nobody;
     if (owner == TextOwner) return TOwner::OurText;
@@ -146,7 +151,7 @@ bool TSdlClipboard::OwnerOffersImage() {
 bool TSdlClipboard::SetPicture(const uint32_t* pixels, int32_t width, int32_t height) {
     if (!PictureWriter || !pixels || width <= 0 || height <= 0) return false;
     if (!PictureWriter(pixels, width, height)) return false;
-    if (Connection) {
+    if (Connect()) {
         PictureOwner = CurrentOwner();
         if (PictureOwner == TextOwner) TextOwner = 0;
     }

@@ -48,8 +48,13 @@ private:
 
     SDL_Window* Window;
     TPictureWriter PictureWriter;
+    // Opens the connection below on first use (it costs the start-up a round trip to the server);
+    // false without an X server.
+    bool Connect();
+
     // A connection of our own for asking the server, with a window that receives the answers; null
-    // without an X server.
+    // without an X server or before the clipboard is first used.
+    bool Tried = false;
     void* Connection = nullptr;  // Display*
     unsigned long Requestor = 0;
     unsigned long TextOwner = 0, PictureOwner = 0;
