@@ -114,14 +114,13 @@ protected:
         Sound = std::make_unique<TDDSD7>(&Audio);
         Sound->SetChannelCount(16);
         ASSERT_TRUE(Sound->Initialize());
-        Movie = std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true, .Files = &Files, .Log = &Log});
+        Movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{
+            .Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true, .Files = &Files, .Log = &Log});
     }
     void TearDown() override {
         Movie.reset();
         SystemConfigLib::Config.MovieDecoder = SavedDecoder;
         PackLib::DataPath.clear();
-
     }
 
     std::string Scratch = TestData::ScratchDir();

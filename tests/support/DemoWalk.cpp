@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"
 
