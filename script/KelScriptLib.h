@@ -362,7 +362,9 @@ public:
     // The expression evaluator; Setup makes the evaluator when none was given before it.
     std::unique_ptr<IScriptEvaluator> Calculation;
     TScriptWordHandlers Words;
-    TObjectKindRegistry* Kinds = &TObjectKindRegistry::Global();
+    // The kinds of objects the interpreter can make and the words they know: the engine core's
+    // registry; without one, only the interpreter's own objects.
+    TObjectKindRegistry* Kinds = nullptr;
     // Optional host hooks; unset ones change nothing.
     std::function<void(TKelScript&)> ResetHook;
     // Called by the "ext" words "s" (0) and "i" (1).

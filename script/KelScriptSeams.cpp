@@ -25,7 +25,3 @@ const TObjectFactory* TObjectKindRegistry::Factory(const std::string& lowerTypeN
     return it == Factories.end() ? nullptr : &it->second;
 }
 
-TObjectKindRegistry& TObjectKindRegistry::Global() {
-    static TObjectKindRegistry registry;
-    return registry;
-}

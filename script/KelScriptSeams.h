@@ -235,9 +235,6 @@ public:
     void RegisterPluginMaker(TPluginObjectMaker maker) { PluginMakerFunction = std::move(maker); }
     const TPluginObjectMaker* PluginMaker() const { return PluginMakerFunction ? &PluginMakerFunction : nullptr; }
 
-    // The registry every interpreter uses unless it is given another.
-    static TObjectKindRegistry& Global();
-
 private:
     std::map<TObjectKind, TObjectCommandHandler> Handlers;
     std::map<std::string, TObjectFactory> Factories;

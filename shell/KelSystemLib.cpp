@@ -182,6 +182,7 @@ TKelSystem::~TKelSystem() {
 }
 
 bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
+    script.Kinds = &Kinds;
     TScriptLinks links;
     links.Context = &Context;
     links.OwnerWindow = Host;
@@ -227,35 +228,35 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
 
     // Each interpreter makes its compositor and camera at its set-up; frames reach the display
     // through them. Image objects that the scripts declare are real screen objects.
-    KelGraphicLib::Register(TObjectKindRegistry::Global());
-    KelScreenObjects::Register(TObjectKindRegistry::Global());
+    KelGraphicLib::Register(Kinds);
+    KelScreenObjects::Register(Kinds);
     // The words of the effect, back-log, camera, sound and movie objects.
-    KelEffectCommands::Register(TObjectKindRegistry::Global());
-    KelSoundCommands::Register(TObjectKindRegistry::Global());
+    KelEffectCommands::Register(Kinds);
+    KelSoundCommands::Register(Kinds);
     // Every interpreter owns its two cursor images; the words of images and cursors reach them.
-    KelCursorImage::Register(TObjectKindRegistry::Global());
-    KelImageCommands::Register(TObjectKindRegistry::Global());
-    KelMessageCommands::Register(TObjectKindRegistry::Global());
+    KelCursorImage::Register(Kinds);
+    KelImageCommands::Register(Kinds);
+    KelMessageCommands::Register(Kinds);
     // The words of buttons and scroll bars.
-    KelButtonCommands::Register(TObjectKindRegistry::Global());
+    KelButtonCommands::Register(Kinds);
     // String lists and text files; the text dialog, search folders, replace rules and label logs;
     // the forms of the dialog words.
-    KelListCommands::Register(TObjectKindRegistry::Global());
-    KelServiceCommands::Register(TObjectKindRegistry::Global());
-    KelDialogCommands::Register(TObjectKindRegistry::Global());
+    KelListCommands::Register(Kinds);
+    KelServiceCommands::Register(Kinds);
+    KelDialogCommands::Register(Kinds);
     // The words of the system, save-file and system-data objects, and the records of save games
     // that the screen objects, the sound and the movie keep.
-    KelSystemCommands::Register(TObjectKindRegistry::Global());
-    KelSaveRecords::Register(TObjectKindRegistry::Global());
+    KelSystemCommands::Register(Kinds);
+    KelSaveRecords::Register(Kinds);
     if (!SaveFolder) SaveFolder = std::make_unique<TKelSaveLink>(*this);
     if (!GameState) GameState = std::make_unique<TKelGameState>();
     // The settings, the small services, the input device, the key bindings and the clipboard.
-    KelConfigCommands::Register(TObjectKindRegistry::Global());
-    KelUtilityCommands::Register(TObjectKindRegistry::Global());
-    KelInputCommands::Register(TObjectKindRegistry::Global());
-    KelClipboardCommands::Register(TObjectKindRegistry::Global());
+    KelConfigCommands::Register(Kinds);
+    KelUtilityCommands::Register(Kinds);
+    KelInputCommands::Register(Kinds);
+    KelClipboardCommands::Register(Kinds);
     // Objects of the plug-in libraries' types, and their words.
-    ScriptObjectDLL::Register(TObjectKindRegistry::Global());
+    ScriptObjectDLL::Register(Kinds);
     if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
 
     GameScript = std::make_unique<TKelScript>();

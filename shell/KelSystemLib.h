@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/ClassLib.h"
+#include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
 #include "shell/KelSystemSeams.h"
 
@@ -119,6 +120,8 @@ public:
 
     // ---- fields ----
     TGameContext& Context;
+    // The kinds of objects both interpreters know, filled at the set-up; it outlives them.
+    TObjectKindRegistry Kinds;
     bool Active = false;
     std::unique_ptr<TMemoryStream> MovieState;
     IKelDisplay* DirectXPack = nullptr;
