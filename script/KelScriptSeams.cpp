@@ -24,4 +24,3 @@ const TObjectFactory* TObjectKindRegistry::Factory(const std::string& lowerTypeN
     auto it = Factories.find(lowerTypeName);
     return it == Factories.end() ? nullptr : &it->second;
 }
-
