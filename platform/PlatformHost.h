@@ -13,6 +13,8 @@ class IClipboard;      // platform/Clipboard.h
 class IDesktop;        // platform/Desktop.h
 class IConfigForms;    // platform/ConfigForms.h
 class IScriptForms;    // platform/ScriptForms.h
+class IClock;          // platform/Clock.h
+class IDialogs;        // platform/Dialogs.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -34,4 +36,12 @@ struct TPlatformHost {
 
     // The forms that script words open: FLTK in the program, the answerer in the runner and tests.
     IScriptForms* ScriptForms = nullptr;
+
+    // The clock the engine reads: the system clock in the program, a fake one in the runner and
+    // tests. A main window needs one.
+    IClock* Clock = nullptr;
+
+    // The message forms: FLTK in the program, the answerer in the runner and tests. Without them
+    // no form is shown and each ends with no button pressed.
+    IDialogs* Dialogs = nullptr;
 };

@@ -33,6 +33,8 @@ class IDialogOwner;  // platform/Dialogs.h
 class IScriptForms;  // platform/ScriptForms.h
 class IClipboard;
 class IDesktop;
+class IClock;    // platform/Clock.h
+class IDialogs;  // platform/Dialogs.h
 
 // ---- script reader ----
 
@@ -381,6 +383,14 @@ struct TScriptLinks {
     // that reach them; without them those words do nothing.
     IClipboard* Clipboard = nullptr;
     IDesktop* Desktop = nullptr;
+    // The engine's clock, for the words that read the time and the pressed look of a system
+    // button; without it the time reads 0 and nothing waits.
+    IClock* Clock = nullptr;
+    // The message forms' backend, and the application's title (Shift-JIS) that forms show and the
+    // title word reads and sets; without them no message form is shown and the title is the one
+    // before a game gives one.
+    IDialogs* MessageForms = nullptr;
+    std::string* Title = nullptr;
 };
 
 // ---- what the frame step reads of screen objects ----

@@ -176,7 +176,9 @@ public:
                           .Clipboard = &Clipboard,
                           .Desktop = &Desktop,
                           .Forms = &Forms,
-                          .ScriptForms = &ScriptForms};
+                          .ScriptForms = &ScriptForms,
+                          .Clock = &FakeClock,
+                          .Dialogs = &Answers};
     THeadlessHost Host{Source, &FramesRun};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;

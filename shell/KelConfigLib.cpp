@@ -164,8 +164,9 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
 
 }  // namespace
 
-TKelConfig::TKelConfig(TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner)
-    : DirectXPack(directXPack), Forms(forms) {
+TKelConfig::TKelConfig(TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner,
+                       const TDialogHost& dialogs)
+    : DirectXPack(directXPack), Forms(forms), Dialogs(dialogs) {
     Form.Owner = owner;
     Loading = true;
     LayOut();
@@ -524,7 +525,7 @@ void TKelConfig::DrawFontPreview() {
 }
 
 void TKelConfig::BuildSystemInfo() {
-    Form.SetText(C.Memo, SystemInfoReport::Build(GameScript ? GameScript->VersionText : std::string()));
+    Form.SetText(C.Memo, SystemInfoReport::Build(Dialogs.TitleText(), GameScript ? GameScript->VersionText : std::string()));
 }
 
 // ---- what the user does ----
@@ -640,7 +641,7 @@ void TKelConfig::MoveBar(IFormView& view, int32_t bar, int32_t position) {
 
 void TKelConfig::ResetPage(IFormView& view, int32_t page) {
     const TStringList& m = SystemConfigLib::MessageTable;
-    if (uDialogMisc::ShowDialog2("%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
+    if (uDialogMisc::ShowDialog2(Dialogs, "%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
                                  m.Values("CONFIGRESET_No"), view.Owner()) != 1)
         return;
     TSystemData& c = SystemConfigLib::Config;

@@ -481,8 +481,12 @@ const IDialogOwner* DialogOwnerOf(TKelScript& script) {
     return script.Links.DialogOwner;
 }
 
+TDialogHost DialogHostOf(TKelScript& script) {
+    return {script.Links.MessageForms, script.Links.Title};
+}
+
 void ShowOne(TKelScript& script, const char* caption, const char* text) {
-    uDialogMisc::ShowDialog1(caption, Message(text), Message("OK"), DialogOwnerOf(script));
+    uDialogMisc::ShowDialog1(DialogHostOf(script), caption, Message(text), Message("OK"), DialogOwnerOf(script));
 }
 
 }  // namespace
@@ -495,7 +499,7 @@ void TKelFileselect::SaveSelected() {
     }
     if (FileSystem::FileExists(SelectedFile)) {
         const std::string text = Message("OVERSAVE_Text"), yes = Message("OVERSAVE_Yes"), no = Message("OVERSAVE_No");
-        if (uDialogMisc::ShowDialog2("", text, yes, no, DialogOwnerOf(Owner)) == 0) {
+        if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 0) {
             CancelSelection();
             return;
         }
@@ -527,7 +531,7 @@ void TKelFileselect::DeleteSelected() {
         ShowOne(Owner, "", "NOSELECT_Text");
     } else if (FileSystem::FileExists(SelectedFile)) {
         const std::string text = Message("DELETE_Text"), yes = Message("DELETE_Yes"), no = Message("DELETE_No");
-        if (uDialogMisc::ShowDialog2("", text, yes, no, DialogOwnerOf(Owner)) == 1) {
+        if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 1) {
             if (!FileSystem::DeleteFile(SelectedFile)) ShowOne(Owner, "%%%app", "DeleteSaveFileError");
             if (SameText(NewestFile, SelectedFile)) NewestFile.clear();
         }

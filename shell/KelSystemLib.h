@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/ClassLib.h"
+#include "platform/Dialogs.h"
 #include "script/KelScriptState.h"
 #include "shell/KelSystemSeams.h"
 
@@ -22,6 +23,7 @@ class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
 class IScriptForms;
+class IClock;
 class IScriptSaveData;
 
 namespace KelSystemLib {
@@ -132,6 +134,11 @@ public:
     std::unique_ptr<TKelLogData> LogData;             // the back-log store both interpreters share
     std::unique_ptr<TKelDLLCustomObject> DllObjects;  // the plug-in libraries both interpreters use
     IScriptForms* ScriptForms = nullptr;              // the host's forms for the script words, linked
+    // The host's clock (needed by Setup), its message forms and the application's title, linked.
+    IClock* Clock = nullptr;
+    IDialogs* MessageForms = nullptr;
+    std::string* Title = nullptr;
+    TDialogHost DialogHost() const { return {MessageForms, Title}; }
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;
     int32_t FramesInMode = 0;

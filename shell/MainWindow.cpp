@@ -19,7 +19,6 @@
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
 #include "objects/ScriptObjectDLL.h"
-#include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -114,7 +113,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     ScreenshotLock->SetEnabled(false);
     PopupMenu1.Items = {{"表示"_sj, [this] { Show1Click(); }}};
     // A fake clock seeds the same way every run, so that runs on it repeat exactly.
-    uMisc_Math::RandSeed = Clock::Current().NowMs();
+    uMisc_Math::RandSeed = Devices.Clock->NowMs();
     // The game's folder is the root of every relative path by now (the program sets it first).
     SystemConfigLib::LoadDiskMessageTable();
     ARGB8888Font::Install(Devices.Fonts);
@@ -131,6 +130,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         DDDD71->Use3D = false;
         DDDD71->VsyncAtWindowed = false;
         DDDD71->Owner = &Window;
+        DDDD71->Dialogs = DialogHost();
         // A failing display call ends the program: during the start-up through the display's own
         // failure dialog, later through the orderly end of the program.
         DDDD71->OnHalt = [this](const std::string& reason) {
@@ -145,7 +145,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     Window.SetEvents(this);
     if (Devices.Forms)
         ShowStartupMenu = [this] {
-            TStartupMenu menu(*Devices.Forms, &Window);
+            TStartupMenu menu(*Devices.Forms, &Window, DialogHost(), *Devices.Clock);
             return menu.ShowModal();
         };
 }
@@ -217,7 +217,7 @@ void TForm1::UpdateTrayMode() {
 void TForm1::Fail(const std::string& text, const std::string& button, const std::string& reason, bool shown,
                   const char* textKey) {
     // Without a text the dialog shows nothing at all; the reason is then only reported.
-    uDialogMisc::ShowDialog1("", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button,
+    uDialogMisc::ShowDialog1(DialogHost(), "", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button,
                              &Window);
     if (ReportLine) {
         std::string line =
@@ -251,7 +251,7 @@ void TForm1::ReportErrorLog() {
 bool TForm1::LoadGameData() {
     if (!KelSystemLib::LoadGameData()) return false;
     const std::string& title = SystemConfigLib::Config.GameTitle;
-    Application::SetTitle(title);
+    Title = title;
     Window.SetCaption(title);
     if (auto icon = PackLib::LoadFile(kIconFile)) {
         std::string error;
@@ -308,7 +308,7 @@ void TForm1::RunStartUp() {
     const Viewport::TSize screen = Window.ScreenSize();
     Window.SetPosition((screen.W - size.W) / 2, (screen.H - size.H) / 2);
     FormPaint();
-    Clock::Current().SleepMs(100);
+    Devices.Clock->SleepMs(100);
 
     if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
     if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
@@ -333,7 +333,7 @@ void TForm1::RunStartUp() {
         return FailKey("DirectSoundERROR");
     }
 
-    DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
+    DirectXPack = std::make_unique<TDirectXPack>(DialogHost(), &Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
     if (!StartEngine()) {
         if (!Ended()) FailKey("EngineSetupERROR");
@@ -367,14 +367,20 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>();
-        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
+        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = Devices.Movies, .Sound = DDSD71.get(), .WaitForDecoder = MovieWaitsForDecoder});
+            TMovieDevices{.Backend = Devices.Movies,
+                          .Sound = DDSD71.get(),
+                          .Clock = Devices.Clock,
+                          .WaitForDecoder = MovieWaitsForDecoder});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
-        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
+        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock);
         Engine->ScriptForms = Devices.ScriptForms;
+        Engine->Clock = Devices.Clock;
+        Engine->MessageForms = Devices.Dialogs;
+        Engine->Title = &Title;
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const EScriptObjectDLL& e) {
         // The game maker needs to know which plug-in library failed and why: its own message is
@@ -427,7 +433,7 @@ bool TForm1::FormClose() {
         Busy = true;
         const int32_t result =
             uExitDialog::ShowExitDialog("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
-                                        m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
+                                        m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), DialogHost(), &Window);
         Busy = false;
         if (result == -1) return false;
         if (result == 0) {
@@ -439,7 +445,7 @@ bool TForm1::FormClose() {
     // Without an engine there is no game to ask; a playing movie lets the close through.
     if (!Engine || (Engine->Movie && Engine->Movie->GetState() == 2)) return true;
     if (Engine->CallSystemScript(label)) return false;
-    uDialogMisc::ShowDialog1("", CloseLabelFailedText() + label, "OK", &Window);
+    uDialogMisc::ShowDialog1(DialogHost(), "", CloseLabelFailedText() + label, "OK", &Window);
     return true;
 }
 

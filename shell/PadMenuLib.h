@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/ConfigForms.h"
+#include "platform/Dialogs.h"
 
 namespace PadMenuLib {
 
@@ -44,8 +45,10 @@ bool WritePadFile(const TPadSettings& settings, const std::string& fileName = kP
 
 class TPadMenu final : public IFormEvents {
 public:
-    // The form is laid out and filled from the file here. Message forms are shown over owner.
-    TPadMenu(IConfigForms& forms, const IDialogOwner* owner, std::string fileName = PadMenuLib::kPadFile);
+    // The form is laid out and filled from the file here. Message forms are shown through dialogs
+    // over owner.
+    TPadMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialogHost& dialogs,
+             std::string fileName = PadMenuLib::kPadFile);
 
     // Shows the dialog modally; true when "設定完了" wrote the file.
     bool ShowModal();
@@ -69,5 +72,6 @@ private:
     void Save();
 
     IConfigForms& Forms;
+    TDialogHost Dialogs;
     std::string FileName;
 };

@@ -14,7 +14,9 @@
 #include <string>
 
 #include "platform/ConfigForms.h"
+#include "platform/Dialogs.h"
 
+class IClock;
 class TAnimationBMP;
 class TARGB8888CellDraw;
 struct TSystemData;
@@ -22,8 +24,9 @@ struct TSystemData;
 class TStartupMenu final : public IFormEvents {
 public:
     // FormCreate: laid out and filled from the configuration; the game's settings decide which
-    // pages and options show. Message forms and the game-pad dialog are shown over owner.
-    TStartupMenu(IConfigForms& forms, const IDialogOwner* owner);
+    // pages and options show. Message forms (through dialogs) and the game-pad dialog are shown
+    // over owner; the preview runs on the clock.
+    TStartupMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialogHost& dialogs, IClock& clock);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -58,4 +61,6 @@ private:
     void FillCombos(const TSystemData& from, bool graphic, bool sound, bool option);
 
     IConfigForms& Forms;
+    TDialogHost Dialogs;
+    IClock& Clock;
 };

@@ -20,10 +20,8 @@ protected:
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
         dddd7::SetDebugLogFolder(Scratch);
-        Dialogs::SetCurrent(&Answers);
     }
     void TearDown() override {
-        Dialogs::SetCurrent(nullptr);
         dddd7::SetDebugLogFolder("");
         dddd7::Options = ddoHaltOnError;
         ErrorLogLib::SetLogFolder("");
@@ -35,6 +33,7 @@ protected:
         auto d = std::make_unique<TDDDD7>(&Device);
         d->AutoDisplayModeInitialize = false;
         d->VsyncAtWindowed = false;
+        d->Dialogs.Dialogs = &Answers;
         d->OnHalt = [this](const std::string& reason) { Halts.push_back(Encoding::SjisToUtf8(reason)); };
         d->Loaded();
         return d;

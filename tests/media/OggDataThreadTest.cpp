@@ -8,6 +8,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "media/OggDataLib.h"
+#include "platform/Clock.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 
@@ -30,7 +31,8 @@ TEST(OggDataThreads, DecodingErrorsOnTheMixerThreadNeverHang) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         ErrorLogLib::ClearErrorLog();
-        TOggData ogg(c.BufferSize);
+        TSystemClock clock;
+        TOggData ogg(c.BufferSize, clock);
         ASSERT_TRUE(ogg.Open(SoundFixtures::Stream(c.Bytes), c.Name));
         ogg.Play(true);
         std::atomic<bool> done{false};

@@ -16,7 +16,6 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
-#include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
@@ -57,8 +56,6 @@ const char* kSysStartup = "@@close\r\n\\quit\r\n@@idle\r\n\\wait,10\r\n\\jmp,@@i
 class MainWindowTest : public ::testing::Test {
 public:
     void SetUp() override {
-        Clock::SetCurrent(&FakeClock);
-        Dialogs::SetCurrent(&Answers);
         SystemConfigLib::InitDefaults();
         ErrorLogLib::ClearErrorLog();
         ErrorLogLib::ErrorFlag = false;
@@ -70,13 +67,10 @@ public:
     }
     void TearDown() override {
         Form.reset();
-        Dialogs::SetCurrent(nullptr);
-        Clock::SetCurrent(nullptr);
         FileSystem::SetRoot(OldRoot);
         ErrorLogLib::SetLogFolder("");
         dddd7::SetDebugLogFolder("");
         uScriptReplaceDLL::SetLibraryFolder("");
-        Application::SetTitle("Untitle");
         AnimationBmpLib::MessageAlpha = 255;
         SystemConfigLib::InitDefaults();
     }
@@ -146,7 +140,7 @@ public:
     THeadlessDisplay Display;
     TManualAudioDevice Audio;
     THeadlessMainWindow Window;
-    TPlatformHost Devices{.Display = &Display, .Audio = &Audio};
+    TPlatformHost Devices{.Display = &Display, .Audio = &Audio, .Clock = &FakeClock, .Dialogs = &Answers};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -250,7 +244,7 @@ TEST_F(MainWindowTest, StartSizesTheWindowTakesTheTitleAndWritesTheSettings) {
     EXPECT_EQ(Window.Client, (Viewport::TSize{640, 480}));
     EXPECT_EQ(Window.Position, (Viewport::TPoint{(1920 - 640) / 2, (1080 - 480) / 2}));
     EXPECT_EQ(Encoding::SjisToUtf8(Window.Caption), "テスト");
-    EXPECT_EQ(Encoding::SjisToUtf8(Application::Title()), "テスト");
+    EXPECT_EQ(Encoding::SjisToUtf8(Form->Title), "テスト");
     // The display opened windowed at the game's size, the stored full screen being ignored and
     // written back as a window.
     EXPECT_EQ(Display.Setup.Width, 640);

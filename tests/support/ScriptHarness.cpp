@@ -22,7 +22,6 @@ TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
 TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
-    Clock::SetCurrent(&Clock);
     SystemConfigLib::Config.Skipping = false;
     PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
     PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
@@ -34,6 +33,7 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
     Script.Words.General = &General;
     TScriptLinks links;
     links.Input = &Input;
+    links.Clock = &Clock;
     if (beforeSetup) beforeSetup(Kinds, links);
     Script.Setup(links);
 }
@@ -41,7 +41,6 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
 TScriptHarness::~TScriptHarness() {
     PackLib::FileExistsHook = nullptr;
     PackLib::LoadFileHook = nullptr;
-    Clock::SetCurrent(nullptr);
     SystemConfigLib::Config.Skipping = false;
 }
 
