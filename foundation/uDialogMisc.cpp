@@ -6,8 +6,8 @@
 
 namespace uDialogMisc {
 
-void ShowDialog1(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view buttonCaption,
-                 const IDialogOwner* owner) {
+void ShowDialog1(const TDialogHost& host, std::string_view caption, std::string_view text,
+                 std::string_view buttonCaption, const IDialogOwner* owner) {
     if (text.empty()) return;
     TDialog1Button form(host, owner);
     form.ApplyCaption(caption);
@@ -16,8 +16,8 @@ void ShowDialog1(const TDialogHost& host, std::string_view caption, std::string_
     form.ShowModal();
 }
 
-int32_t ShowDialog2(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
-                    const IDialogOwner* owner) {
+int32_t ShowDialog2(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1,
+                    std::string_view button2, const IDialogOwner* owner) {
     if (text.empty()) return 1;
     TDialog2Button form(host, owner);
     form.ApplyCaption(caption);
@@ -28,8 +28,8 @@ int32_t ShowDialog2(const TDialogHost& host, std::string_view caption, std::stri
     return form.Result;
 }
 
-int32_t ShowDialog3(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
-                    std::string_view button3, const IDialogOwner* owner) {
+int32_t ShowDialog3(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1,
+                    std::string_view button2, std::string_view button3, const IDialogOwner* owner) {
     if (text.empty()) return 1;
     TDialog3Button form(host, owner);
     form.ApplyCaption(caption);

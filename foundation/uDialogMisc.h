@@ -12,14 +12,14 @@ struct TDialogHost;
 
 namespace uDialogMisc {
 
-void ShowDialog1(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view buttonCaption,
-                 const IDialogOwner* owner);
+void ShowDialog1(const TDialogHost& host, std::string_view caption, std::string_view text,
+                 std::string_view buttonCaption, const IDialogOwner* owner);
 // 1 for the first button, 0 for the second; 1 without showing anything when the text is empty.
-int32_t ShowDialog2(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
-                    const IDialogOwner* owner);
+int32_t ShowDialog2(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1,
+                    std::string_view button2, const IDialogOwner* owner);
 // 1, 0 or -1 for the first, second or third button (the third stands at the left); 1 without
 // showing anything when the text is empty.
-int32_t ShowDialog3(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
-                    std::string_view button3, const IDialogOwner* owner);
+int32_t ShowDialog3(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1,
+                    std::string_view button2, std::string_view button3, const IDialogOwner* owner);
 
 }  // namespace uDialogMisc

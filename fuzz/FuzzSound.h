@@ -24,7 +24,6 @@ inline void IgnoreHalt() {}
 // target may add more to Files.
 struct TSoundWorld {
     TSoundWorld() {
-        Clock::SetCurrent(&FakeClock);
         FakeClock.Now = 50000;
         ddsd7::SetHaltHandler(&IgnoreHalt);
         ddsd7::DuplicateStaticBuffers = false;
@@ -36,7 +35,7 @@ struct TSoundWorld {
         FuzzSupport::ServeFiles(Files);
         Component.SetChannelCount(16);
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, 16384);
+        Sound = std::make_unique<TSound>(Component, 16384, FakeClock);
     }
 
     TFakeClock FakeClock;

@@ -80,7 +80,6 @@ std::string Animation() {
 
 struct TWorld {
     TWorld() {
-        Clock::SetCurrent(&FakeClock);
         SystemConfigLib::Config.ScreenWidth = 64;
         SystemConfigLib::Config.ScreenHeight = 32;
         Files["anim.b"] = Animation();
@@ -97,6 +96,7 @@ struct TWorld {
         Script.Words.General = &KelGeneralCommands::Handler();
         TScriptLinks links;
         links.Sound = &Sound;
+        links.Clock = &FakeClock;
         Script.Setup(links);
         for (const char* line : {"\\var,img,image", "\\var,simg,system", "\\var,list,lines", "\\var,msg,window"})
             Script.ExecuteLine(line);

@@ -36,7 +36,6 @@ const char* const kTokens[16] = {
 
 struct TWorld {
     TWorld() {
-        Clock::SetCurrent(&FakeClock);
         uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll");
         FuzzSupport::KeepErrorLogInMemory();
         FuzzSupport::ServeFiles(Files);
@@ -47,6 +46,7 @@ struct TWorld {
         Script.Words.General = &KelGeneralCommands::Handler();
         TScriptLinks links;
         links.Input = &Input;
+        links.Clock = &FakeClock;
         Script.Setup(links);
         Script.ExecuteLine("\\var,list,L");
         Script.ExecuteLine("\\var,list,M");
@@ -56,7 +56,7 @@ struct TWorld {
 
     TFakeClock FakeClock;
     THeadlessInputSource InputSource;
-    TInput Input{InputSource};
+    TInput Input{InputSource, FakeClock};
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     TKelScript Script;

@@ -49,9 +49,12 @@ const std::map<std::string, std::string>& Files() {
     return files;
 }
 
-void Setup() {
+TFakeClock& FakeClock() {
     static TFakeClock clock;
-    Clock::SetCurrent(&clock);
+    return clock;
+}
+
+void Setup() {
     FuzzSupport::KeepErrorLogInMemory();
     PackLib::FileExistsHook = [](const std::string& name) {
         return Files().count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
@@ -78,7 +81,7 @@ void SearchFolders(TMemoryStream& in) {
 
 void KeyBindings(TMemoryStream& in) {
     THeadlessInputSource source;
-    TInput input(source);
+    TInput input(source, FakeClock());
     TKelSystemKey keys(&input);
     keys.Add(65, "click", "", "", "");
     if (!keys.LoadFromStream(&in)) {
@@ -142,10 +145,11 @@ void StringList(TMemoryStream& in) {
 
 void ObjectTable(TMemoryStream& in) {
     THeadlessInputSource source;
-    TInput input(source);
+    TInput input(source, FakeClock());
     TKelScript script;
     TScriptLinks links;
     links.Input = &input;
+    links.Clock = &FakeClock();
     if (!script.Setup(links)) std::abort();
     IScriptVariables& vars = *script.Variables;
     if (!vars.LoadFromStream(TVariableScope::Game, in)) return;

@@ -29,7 +29,6 @@ TFakeClock& FakeClock() {
 }
 
 void Setup() {
-    Clock::SetCurrent(&FakeClock());
     uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll");
     FuzzSupport::KeepErrorLogInMemory();
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
@@ -65,10 +64,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeClock().Now = 0;
     {
         THeadlessInputSource source;
-        TInput keys(source);
+        TInput keys(source, FakeClock());
         TKelScript script;
         TScriptLinks links;
         links.Input = &keys;
+        links.Clock = &FakeClock();
         if (!script.Setup(links)) std::abort();
         // Fewer statements a frame than the engine runs keep one input quick; loops still turn.
         script.State.LinesPerFrame = 300;

@@ -250,10 +250,10 @@ bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name, const T
     return true;
 }
 
-bool TARGB8888::LoadFromFile(const std::string& name) {
+bool TARGB8888::LoadFromFile(const std::string& name, const TDialogHost& notices) {
     std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
     if (!stream) return false;
-    return LoadFromStream(stream.get(), name);
+    return LoadFromStream(stream.get(), name, notices);
 }
 
 bool TARGB8888::SaveToStream(TStream* stream) const {

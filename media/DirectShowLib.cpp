@@ -205,8 +205,7 @@ private:
 
 TDirectShowPlayer::TPlayback::TPlayback(std::unique_ptr<IMovieSource> source, const TMovieDevices& devices,
                                         int32_t level)
-    : Source(std::move(source)), Info(Source->Info()), WaitForDecoder(devices.WaitForDecoder),
-      Clock(devices.Clock) {
+    : Source(std::move(source)), Info(Source->Info()), WaitForDecoder(devices.WaitForDecoder), Clock(devices.Clock) {
     if (devices.Sound && devices.Sound->Initialized() && devices.Sound->Device()) {
         Device = devices.Sound->Device();
         Audio::TBufferDesc desc;

@@ -134,7 +134,8 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     const size_t dot = noData.find_last_of('.');
     const std::string ext = dot == std::string::npos ? std::string() : ClassLib::LowerAscii(noData.substr(dot));
     if (ext == ".bmp" || ext == ".jpg" || ext == ".png")
-        if (auto stream = PackLib::LoadFile(noData)) NoDataImage->LoadFromStream(stream.get(), ext);
+        if (auto stream = PackLib::LoadFile(noData))
+            NoDataImage->LoadFromStream(stream.get(), ext, {Owner.Links.MessageForms, Owner.Links.Title});
 
     IAnimationSound* sound = KelScreenObjects::AnimationSoundOf(Owner);
     TSound* library = Owner.Links.SoundLibrary;

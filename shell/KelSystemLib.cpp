@@ -72,7 +72,6 @@ std::string GoCommand(std::string_view label, std::string_view file) {
     return "\\go,\"" + std::string(label) + "\",\"" + std::string(file) + "\"";
 }
 
-
 }  // namespace
 
 // ---- limiter arithmetic and caption ----

@@ -18,6 +18,7 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
+#include "media/uARGB8888Manager.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -117,6 +118,8 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     // The game's folder is the root of every relative path by now (the program sets it first).
     SystemConfigLib::LoadDiskMessageTable();
     ARGB8888Font::Install(Devices.Fonts);
+    // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
+    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = DialogHost();
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
     // The message opacity the configuration hands to the game reaches the animation player.
     KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
@@ -172,6 +175,7 @@ TForm1::~TForm1() {
     DDDD71.reset();
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
+    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = {};
     ScreenshotLock.reset();
 }
 
@@ -217,8 +221,8 @@ void TForm1::UpdateTrayMode() {
 void TForm1::Fail(const std::string& text, const std::string& button, const std::string& reason, bool shown,
                   const char* textKey) {
     // Without a text the dialog shows nothing at all; the reason is then only reported.
-    uDialogMisc::ShowDialog1(DialogHost(), "", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button,
-                             &Window);
+    uDialogMisc::ShowDialog1(
+        DialogHost(), "", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button, &Window);
     if (ReportLine) {
         std::string line =
             text.empty() && textKey ? std::string(textKey) : KelSystemLib::ReplaceMarker(text, "%%%n", " ");
@@ -369,11 +373,10 @@ bool TForm1::StartEngine() {
         Engine = std::make_unique<TKelSystem>();
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(Devices.Forms, &Window);
-        auto movie = std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = Devices.Movies,
-                          .Sound = DDSD71.get(),
-                          .Clock = Devices.Clock,
-                          .WaitForDecoder = MovieWaitsForDecoder});
+        auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
+                                                                          .Sound = DDSD71.get(),
+                                                                          .Clock = Devices.Clock,
+                                                                          .WaitForDecoder = MovieWaitsForDecoder});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock);

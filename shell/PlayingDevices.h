@@ -44,9 +44,7 @@ public:
                .Dialogs = &Forms} {
         Window.SetPumpHook([this] { Pictures.Serve(); });
     }
-    ~TPlayingDevices() {
-        Window.SetPumpHook(nullptr);
-    }
+    ~TPlayingDevices() { Window.SetPumpHook(nullptr); }
     TPlayingDevices(const TPlayingDevices&) = delete;
     TPlayingDevices& operator=(const TPlayingDevices&) = delete;
 

@@ -16,12 +16,8 @@ constexpr int32_t kLeft = 1 | kReleased;  // left button released within the cli
 
 class InputDeviceTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Input = std::make_unique<TInput>(Source, Time);
-    }
-    void TearDown() override {
-        Input.reset();
-    }
+    void SetUp() override { Input = std::make_unique<TInput>(Source, Time); }
+    void TearDown() override { Input.reset(); }
     // One frame after ms milliseconds.
     void Frame(uint32_t ms = 16) {
         Time.Now += ms;

@@ -127,9 +127,9 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
             Answerer.Click(c.Click);
         else
             Answerer.TypeKeys(c.Keys);
-        int result = c.Buttons == 2
-                         ? uDialogMisc::ShowDialog2(Host, "", "?", "はい(Y)"_sj, "いいえ(N)"_sj, nullptr)
-                         : uDialogMisc::ShowDialog3(Host, "", "?", "はい(Y)"_sj, "いいえ(N)"_sj, "キャンセル(C)"_sj, nullptr);
+        int result = c.Buttons == 2 ? uDialogMisc::ShowDialog2(Host, "", "?", "はい(Y)"_sj, "いいえ(N)"_sj, nullptr)
+                                    : uDialogMisc::ShowDialog3(Host, "", "?", "はい(Y)"_sj, "いいえ(N)"_sj,
+                                                               "キャンセル(C)"_sj, nullptr);
         EXPECT_EQ(result, c.Result) << c.Buttons << " buttons, keys \"" << c.Keys << "\", click " << c.Click;
         EXPECT_TRUE(Answerer.Answers.empty());
     }

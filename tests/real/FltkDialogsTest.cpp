@@ -74,9 +74,7 @@ protected:
             }
         });
     }
-    void TearDown() override {
-        Dialogs::SetWhileModalHook(nullptr);
-    }
+    void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
     // Runs one form, ended by the given steps.
     void Then(std::function<void(Fl_Window*)> step) { Steps.push_back(std::move(step)); }
 
@@ -173,8 +171,8 @@ TEST_F(FltkDialogsTest, TwoButtonFormAnswersHotKeysFocusAndClicks) {
             EXPECT_STREQ(buttons[1]->label(), "いいえ(N)");
             cases[i].Act(w);
         });
-        int result =
-            uDialogMisc::ShowDialog2(Host, "確認 - %%%app"_sj, "終了しますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, nullptr);
+        int result = uDialogMisc::ShowDialog2(Host, "確認 - %%%app"_sj, "終了しますか？"_sj, "はい(Y)"_sj,
+                                              "いいえ(N)"_sj, nullptr);
         EXPECT_EQ(result, cases[i].Result) << "case " << i;
     }
 }

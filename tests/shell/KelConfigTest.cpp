@@ -160,9 +160,7 @@ protected:
         // What the live configuration holds as each of the player's actions is taken.
         Dialogs::SetWhileModalHook([this] { Seen.push_back(SystemConfigLib::Config.BGMVolume); });
     }
-    void TearDown() override {
-        Dialogs::SetWhileModalHook(nullptr);
-    }
+    void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
     THeadlessConfigForms Forms;
     THeadlessDialogs Answers;
     TDialogHost Host{&Answers};

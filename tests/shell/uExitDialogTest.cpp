@@ -12,7 +12,8 @@ namespace {
 class ExitDialogTest : public ::testing::Test {
 protected:
     int32_t Ask(const std::string& text = "終了しますか？"_sj) {
-        return uExitDialog::ShowExitDialog("", text, "終了(X)"_sj, "タイトルへ(t)"_sj, "キャンセル(C)"_sj, Host, nullptr);
+        return uExitDialog::ShowExitDialog("", text, "終了(X)"_sj, "タイトルへ(t)"_sj, "キャンセル(C)"_sj, Host,
+                                           nullptr);
     }
     THeadlessDialogs Answers;
     std::string Title = "ゲーム"_sj;
