@@ -369,6 +369,20 @@ TEST_F(MainWindowTest, AScriptFormKeepsTheWindowAnsweringWithoutNestingFrames) {
     EXPECT_EQ(ErrorLines(), "");
 }
 
+// The title a script gives is the window's one title: the message forms of later words show it.
+TEST_F(MainWindowTest, TheTitleAScriptGivesIsTheOneTheFormsShow) {
+    Files["startup.s"] =
+        "@@reset\r\n@@top\r\n\\scp,sys\r\n\\tc,\"新しい題\"\r\n\\scp,dlgs\r\n\\d1,\"本文\",\"\",\"OK\"\r\n"
+        "@@loop\r\n\\wait,10\r\n\\jmp,@@loop\r\n";
+    WriteGame();
+    Open();
+    Frames(3);
+    EXPECT_EQ(Encoding::SjisToUtf8(Form->Title), "新しい題");
+    ASSERT_EQ(Answers.Shown.size(), 1u);
+    EXPECT_EQ(Encoding::SjisToUtf8(Answers.Shown[0].Caption), "新しい題");
+    EXPECT_EQ(ErrorLines(), "");
+}
+
 TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
     WriteGame();
     Open();
