@@ -16,6 +16,7 @@
 #include "media/OggDataLib.h"
 #include "media/uWaveDataManager.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 #include "tools/kelsound/SoundWriter.h"
 
 namespace {
@@ -36,7 +37,7 @@ const std::string& Music() {
 }
 
 void ReadBlocks(benchmark::State& state, bool equalizer) {
-    OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+    OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
     TSystemClock clock;
     TOggData ogg(2 * kHalf, clock);
     ogg.Open(std::make_unique<TMemoryStream>(Music()));

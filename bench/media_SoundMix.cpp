@@ -19,6 +19,7 @@
 #include "foundation/PackLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
 
@@ -50,7 +51,7 @@ std::string Name(int32_t i) {
 // rendered, so the wave's own thread stays asleep and the refill runs on the caller's thread.
 struct TPlayingLibrary {
     explicit TPlayingLibrary(int32_t streamLength) {
-        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+        OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
         PackLib::FileExistsHook = [](const std::string& n) { return n.rfind("music", 0) == 0; };
         PackLib::LoadFileHook = [](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             for (int32_t i = 0; i < kStreams; ++i)

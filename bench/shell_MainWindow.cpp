@@ -31,6 +31,7 @@
 #include "bench/BenchReport.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "platform/Movie.h"
 #include "platform/SystemFonts.h"
 #include "platform/sdl/SdlAudio.h"
@@ -105,15 +106,22 @@ SDL_Renderer* EmptyWindow(benchmark::State& state, TSdlWindowPtr& window) {
     return r;
 }
 
-// The program's devices and window on the game, as main makes them, and its form.
+// The program's devices and window on the game's folder, as main makes them, and its form.
 struct TProgram {
+    explicit TProgram(TFileRoot& files) : Files(files) {}
+
+    TFileRoot& Files;
     TSdlMainWindow Window{"MainWindow", 320, 240};
     TFreeTypeFonts Fonts;
     TSdlAudioDevice Audio;
     TFfmpegMovies Movies;
     TSystemClock Clock;
-    TPlatformHost Devices{
-        .Display = &Window.Display(), .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies, .Clock = &Clock};
+    TPlatformHost Devices{.Display = &Window.Display(),
+                          .Audio = &Audio,
+                          .Fonts = &Fonts,
+                          .Movies = &Movies,
+                          .Files = &Files,
+                          .Clock = &Clock};
     std::unique_ptr<TForm1> Form;
 
     // Shows the window and makes idle calls until the start has run; false (the reason given to
@@ -181,10 +189,11 @@ int RunProgramProcess(const std::string& folder, int fd) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     TFirstPictureClock clock(fd);
     if (chdir(folder.c_str()) != 0) return 1;
-    Unit1::UseGameFolder(folder);
+    TFileRoot files;
+    Unit1::UseGameFolder(files, folder);
     TSdlMainWindow window("MainWindow", 320, 240);
     if (window.Failed()) return 1;
-    TPlayingDevices devices(window);
+    TPlayingDevices devices(window, files);
     devices.Host.Clock = &clock;
     TForm1 form(window, devices.Host);
     window.Show();
@@ -288,8 +297,9 @@ void LoopEmptyWindow(benchmark::State& state) {
 }
 
 void LoopGame(benchmark::State& state, const std::string& folder) {
-    Unit1::UseGameFolder(folder);
-    TProgram program;
+    TFileRoot files;
+    Unit1::UseGameFolder(files, folder);
+    TProgram program(files);
     if (!program.Start(state)) return;
     // A second of frames first, so that nothing is still settling.
     double work = 0;
@@ -305,7 +315,7 @@ void LoopGame(benchmark::State& state, const std::string& folder) {
     }
     state.counters["frame_work_ms"] = frames ? work / static_cast<double>(frames) : 0;
     program.Form.reset();
-    Unit1::UseGameFolder(game);
+    Unit1::UseGameFolder(files, game);
 }
 
 class TCollector final : public TTimeCollector {
@@ -354,7 +364,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot copy the game to %s\n", processGame.c_str());
         return 1;
     }
-    Unit1::UseGameFolder(game);
+    TFileRoot files;
+    Unit1::UseGameFolder(files, game);
 
     benchmark::RegisterBenchmark("start/ours vs baseline/demo's process to its first frame", StartProcesses)
         ->UseManualTime()

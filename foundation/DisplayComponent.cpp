@@ -85,7 +85,8 @@ bool TDDDDGenSurface::Lock(TDisplayLock& description) {
 
 void TDDDDGenSurface::Unlock() {
     if (!Locked) return;
-    Owner->Check(Owner->Device->Unlock(), "サーフェスのアンロックに失敗しました"_sj);
+    // The message is only looked up when the unlock failed: a frame unlocks twice.
+    if (!Owner->Device->Unlock()) Owner->Check(false, "サーフェスのアンロックに失敗しました"_sj);
     Locked = false;
 }
 

@@ -4,7 +4,7 @@
 
 #include "foundation/ShiftJis.h"
 #include "foundation/uMisc.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 // ---- THashFilePack ----
 
@@ -33,18 +33,18 @@ std::string ExtractExt(std::string_view name) {
 }
 }  // namespace
 
-THashFilePack::THashFilePack(const std::string& baseName, bool keepOpen)
+THashFilePack::THashFilePack(const TFileRoot& root, const std::string& baseName, bool keepOpen)
     : HashName(ChangeExt(baseName, ".hash")), PackName(ChangeExt(baseName, ".pack")) {
-    if (FileSystem::FileExists(HashName)) {
+    if (root.FileExists(HashName)) {
         NameTableValue = std::make_unique<THashTable>(kNameTableBuckets);
         NameTableValue->ValueSize = 2;
-        if (!NameTableValue->LoadFromFile(HashName)) {
+        if (!NameTableValue->LoadFromFile(root, HashName)) {
             BadFlag = true;
             FailureText = HashName + ": the name table cannot be read";
         }
     }
-    if (FileSystem::FileExists(PackName)) {
-        PackValue = std::make_unique<TFilePack>(PackName, keepOpen);
+    if (root.FileExists(PackName)) {
+        PackValue = std::make_unique<TFilePack>(root, PackName, keepOpen);
         if (PackValue->Invalid() || !PackValue->Opened()) {
             BadFlag = true;
             FailureText = PackName + ": " + PackValue->Error();
@@ -90,8 +90,14 @@ std::string DataPath;
 
 namespace {
 std::array<std::unique_ptr<THashFilePack>, kPackSlots> slots;
+// The game's folder the set reads the disk below; null: none.
+const TFileRoot* files = nullptr;
 
 }  // namespace
+
+void UseFiles(const TFileRoot* root) {
+    files = root;
+}
 
 bool OpenPacks(const std::string& dataRoot, std::string* failure) {
     int opened = 0;
@@ -99,14 +105,14 @@ bool OpenPacks(const std::string& dataRoot, std::string* failure) {
     for (int n = 0; n < kPackSlots; ++n) {
         slots[static_cast<size_t>(n)].reset();
         const std::string name = dataRoot + "data" + std::to_string(n) + ".pack";
-        if (!FileSystem::FileExists(name)) continue;
+        if (!files || !files->FileExists(name)) continue;
         if (DataPath.empty()) {
             std::error_code ec;
-            const std::string host = FileSystem::HostPath(dataRoot);
+            const std::string host = files->HostPath(dataRoot);
             DataPath = std::filesystem::absolute(host.empty() ? std::string(".") : host, ec).string();
             if (DataPath.empty() || DataPath.back() != '/') DataPath += '/';
         }
-        auto pack = std::make_unique<THashFilePack>(name, true);
+        auto pack = std::make_unique<THashFilePack>(*files, name, true);
         // A damaged pack stops the set at once: running on without it would show older data.
         if (pack->Bad()) {
             if (failure) *failure = pack->Error();
@@ -187,7 +193,7 @@ std::string NormalizePath(std::string_view name) {
 std::string ResolveFileName(std::string_view name) {
     if (name.empty()) return std::string();
     const std::string n = NormalizePath(name);
-    if (FileSystem::FileExists(n)) return n;
+    if (files && files->FileExists(n)) return n;
     for (int k = kPackSlots - 1; k >= 0; --k)
         if (slots[static_cast<size_t>(k)] && slots[static_cast<size_t>(k)]->Exists(n)) return n;
     if (FileExistsHook && FileExistsHook(n)) return n;
@@ -203,9 +209,9 @@ std::unique_ptr<TMemoryStream> LoadFile(std::string_view name) {
     }
     if (LoadFileHook) return LoadFileHook(n);
     // Scenario scripts are never read from the disk here.
-    if (ExtractExt(name) != ".s" && FileSystem::FileExists(n)) {
+    if (ExtractExt(name) != ".s" && files && files->FileExists(n)) {
         auto s = std::make_unique<TMemoryStream>();
-        if (s->LoadFromFile(n)) return s;
+        if (s->LoadFromFile(*files, n)) return s;
     }
     return nullptr;
 }

@@ -19,9 +19,10 @@ class THashFilePack {
 public:
     static constexpr int kNameTableBuckets = 512;
 
-    // Forms the two names by replacing the extension of baseName with ".hash" and ".pack", loads
-    // the name table and opens the pack when their files exist. Bad when either fails.
-    THashFilePack(const std::string& baseName, bool keepOpen);
+    // Forms the two names by replacing the extension of baseName (an engine path below the root)
+    // with ".hash" and ".pack", loads the name table and opens the pack when their files exist. Bad
+    // when either fails.
+    THashFilePack(const TFileRoot& root, const std::string& baseName, bool keepOpen);
 
     // False without a pack. With a name table: the table maps the name to an entry of that name.
     bool Exists(std::string_view name);
@@ -63,10 +64,16 @@ extern TPackErrorEvent OnPackError;
 // and after ClosePacks.
 extern std::string DataPath;
 
-// Opens "data0.pack" .. "data15.pack" under the root (which ends in "\"). True when at least one
-// pack was opened. A pack (or name table) that exists but cannot be opened stops the set at once
-// with false; the packs opened before it stay open. On false, failure (when given) names the file
-// and the reason. Verification starts switched off.
+// The game's folder the set reads the disk below, its packs and loose files alike; without one
+// nothing is read from the disk. The folder's owner hands it over before the first read and takes
+// it back (null) before the folder goes.
+void UseFiles(const TFileRoot* files);
+
+// Opens "data0.pack" .. "data15.pack" under the data root (which ends in "\"), an engine path
+// below the game's folder. True when at least one pack was opened. A pack (or name table) that
+// exists but cannot be opened stops the set at once with false; the packs opened before it stay
+// open. On false, failure (when given) names the file and the reason. Verification starts
+// switched off.
 bool OpenPacks(const std::string& dataRoot, std::string* failure = nullptr);
 void ClosePacks();
 bool PackExists(int n);

@@ -8,7 +8,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/uMisc.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 namespace SystemConfigLib {
 
@@ -299,29 +299,29 @@ void SaveUserConfig(const TSystemData& d, TStream* stream) {
     }
 }
 
-void LoadUserConfigFile(TSystemData& d, const std::string& fileName) {
-    if (!FileSystem::FileExists(fileName)) return;
+void LoadUserConfigFile(const TFileRoot& root, TSystemData& d, const std::string& fileName) {
+    if (!root.FileExists(fileName)) return;
     std::string bytes;
-    if (!FileSystem::ReadFile(fileName, bytes)) return;
+    if (!root.ReadFile(fileName, bytes)) return;
     TMemoryStream stream(bytes);
     LoadUserConfig(d, &stream);
 }
 
-bool SaveUserConfigFile(const TSystemData& d, const std::string& fileName) {
+bool SaveUserConfigFile(const TFileRoot& root, const TSystemData& d, const std::string& fileName) {
     std::string old;
-    if (FileSystem::FileExists(fileName)) {
+    if (root.FileExists(fileName)) {
         // A file that is there but cannot be read is left alone: rewriting it from nothing would
         // lose the lines it holds.
-        if (!FileSystem::ReadFile(fileName, old)) return false;
-        FileSystem::WriteFileReplace(fileName + ".bak", old);
+        if (!root.ReadFile(fileName, old)) return false;
+        root.WriteFileReplace(fileName + ".bak", old);
     } else {
         // The folder of the user's file may not exist yet on a first start.
         size_t cut = fileName.find_last_of("\\/");
-        if (cut != std::string::npos) FileSystem::ForceDirectories(fileName.substr(0, cut));
+        if (cut != std::string::npos) root.ForceDirectories(fileName.substr(0, cut));
     }
     TMemoryStream stream(old);
     SaveUserConfig(d, &stream);
-    return FileSystem::WriteFileReplace(fileName, stream.AsString());
+    return root.WriteFileReplace(fileName, stream.AsString());
 }
 
 void LoadStrings(TStringList& list, TStream* stream) {
@@ -506,14 +506,14 @@ bool LoadUserDefaults() {
     return true;
 }
 
-void LoadUserSettings() {
+void LoadUserSettings(const TFileRoot& root) {
     // A program killed while it saved the settings left its temporary files behind.
-    FileSystem::RemoveStaleTemporaries(kUserConfigFile);
-    FileSystem::RemoveStaleTemporaries(std::string(kUserConfigFile) + ".bak");
-    LoadUserConfigFile(Config, kUserConfigFile);
+    root.RemoveStaleTemporaries(kUserConfigFile);
+    root.RemoveStaleTemporaries(std::string(kUserConfigFile) + ".bak");
+    LoadUserConfigFile(root, Config, kUserConfigFile);
 }
-bool SaveUserSettings() {
-    return SaveUserConfigFile(Config, kUserConfigFile);
+bool SaveUserSettings(const TFileRoot& root) {
+    return SaveUserConfigFile(root, Config, kUserConfigFile);
 }
 
 bool LoadSpeakerLists() {
@@ -530,10 +530,10 @@ bool LoadFontCandidateLists() {
     return true;
 }
 
-bool LoadDiskMessageTable() {
-    if (!FileSystem::FileExists(kDiskMessageFile)) return false;
+bool LoadDiskMessageTable(const TFileRoot& root) {
+    if (!root.FileExists(kDiskMessageFile)) return false;
     std::string bytes;
-    if (!FileSystem::ReadFile(kDiskMessageFile, bytes)) return false;
+    if (!root.ReadFile(kDiskMessageFile, bytes)) return false;
     TMemoryStream s(bytes);
     LoadStrings(MessageTable, &s);
     return true;

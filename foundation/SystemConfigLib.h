@@ -168,8 +168,8 @@ void SaveUserConfig(const TSystemData& data, TStream* stream);
 // The user's file on the disk (an engine path). Loading does nothing when the file is missing or
 // cannot be read. Saving keeps the old file as name + ".bak", then replaces the file safely with
 // the merged settings; false when the settings could not be written (the old file then stays).
-void LoadUserConfigFile(TSystemData& data, const std::string& fileName);
-bool SaveUserConfigFile(const TSystemData& data, const std::string& fileName);
+void LoadUserConfigFile(const TFileRoot& root, TSystemData& data, const std::string& fileName);
+bool SaveUserConfigFile(const TFileRoot& root, const TSystemData& data, const std::string& fileName);
 
 void LoadStrings(TStringList& list, TStream* stream);
 void LoadActorLists(TSystemData& data, TStream* stream);
@@ -205,15 +205,15 @@ bool LoadSystemSettings();
 bool LoadUserDefaults();
 // "GameData\System\config.txt" on the disk into Config, and back. Loading first removes the
 // temporary files that a program killed while it saved them left beside the file and its ".bak".
-void LoadUserSettings();
-bool SaveUserSettings();
+void LoadUserSettings(const TFileRoot& root);
+bool SaveUserSettings(const TFileRoot& root);
 // Speaker and font lists through the pack set into Config; false when the file is missing.
 bool LoadSpeakerLists();
 bool LoadFontCandidateLists();
 // The message table, read either from the disk ("GameData\System\Message.Dat") or through the
 // packs ("System\etc\Message.dat", failing that "System\etc\Message.txt"). When the file is not
 // there, the table already loaded stays.
-bool LoadDiskMessageTable();
+bool LoadDiskMessageTable(const TFileRoot& root);
 bool LoadPackMessageTable();
 
 }  // namespace SystemConfigLib

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+class TFileRoot;  // platform/FileRoot.h
+
 class TDLLObject {
 public:
     TDLLObject() = default;
@@ -14,11 +16,10 @@ public:
     TDLLObject(const TDLLObject&) = delete;
     TDLLObject& operator=(const TDLLObject&) = delete;
 
-    // Loads the library at an engine path (relative paths start at the file-system root, the
-    // program's folder) when nothing is loaded yet, then returns what Bind says. False when a
-    // library was loaded before, no candidate file exists or loading fails; Error() then says
-    // why.
-    bool LoadDLL(const std::string& path);
+    // Loads the library at an engine path (relative paths start at the root, the game's folder)
+    // when nothing is loaded yet, then returns what Bind says. False when a library was loaded
+    // before, no candidate file exists or loading fails; Error() then says why.
+    bool LoadDLL(const TFileRoot& root, const std::string& path);
 
     // The address of an export into a slot; true when the export exists. False without a library.
     bool GetProc(void*& slot, const char* name);

@@ -19,9 +19,9 @@ namespace uDllSystemInfo {
 
 std::unique_ptr<TDllSystemInfo> DllSystemInfo;
 
-bool DllSystemInfoInitialize(const std::string& path) {
+bool DllSystemInfoInitialize(const TFileRoot& root, const std::string& path) {
     DllSystemInfo = std::make_unique<TDllSystemInfo>();
-    return DllSystemInfo->LoadDLL(path);
+    return DllSystemInfo->LoadDLL(root, path);
 }
 
 void DllSystemInfoFinalize() {

@@ -31,7 +31,7 @@ extern std::unique_ptr<TDllSystemInfo> DllSystemInfo;  // null until initialised
 
 // Frees any previous instance, creates a new one and loads the library; false when it cannot be
 // loaded (the instance stays, answering nothing).
-bool DllSystemInfoInitialize(const std::string& path);
+bool DllSystemInfoInitialize(const TFileRoot& root, const std::string& path);
 void DllSystemInfoFinalize();
 
 }  // namespace uDllSystemInfo

@@ -23,7 +23,8 @@ std::string FieldText(const uint8_t* p, size_t size) {
 constexpr int64_t kMinIndexEntry = 2 + TFilePackRecord::kSize;
 }  // namespace
 
-TFilePack::TFilePack(const std::string& fileName, bool keepOpen) : KeepOpen(keepOpen) {
+TFilePack::TFilePack(const TFileRoot& root, const std::string& fileName, bool keepOpen)
+    : KeepOpen(keepOpen), Root(root) {
     Open(fileName);
 }
 
@@ -32,7 +33,7 @@ TFilePack::~TFilePack() = default;
 bool TFilePack::OpenFile() {
     if (File) return true;
     try {
-        File = std::make_unique<TFileStream>(FileNameValue, TFileMode::OpenRead);
+        File = std::make_unique<TFileStream>(Root, FileNameValue, TFileMode::OpenRead);
     } catch (const EStreamError& e) {
         FailureText = e.what();
         return false;

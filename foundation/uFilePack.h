@@ -48,7 +48,8 @@ public:
     // Entries of this size and more are never verified.
     static constexpr uint32_t kVerifyLimit = 0x1000000;
 
-    TFilePack(const std::string& fileName, bool keepOpen);
+    // The file name is an engine path below the root.
+    TFilePack(const TFileRoot& root, const std::string& fileName, bool keepOpen);
     ~TFilePack();
     TFilePack(const TFilePack&) = delete;
     TFilePack& operator=(const TFilePack&) = delete;
@@ -103,6 +104,7 @@ private:
     uint32_t IndexOffset = 0;
     uint32_t ThirdValue = 0;
     bool KeepOpen = false;
+    const TFileRoot& Root;
     std::string FileNameValue;
     int64_t BaseOffset = 0;
     int64_t EndOffset = 0;

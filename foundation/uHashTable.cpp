@@ -6,7 +6,7 @@
 #include "foundation/Scramblers.h"
 #include "foundation/StreamStrings.h"
 #include "foundation/uMisc.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -196,9 +196,9 @@ bool THashTable::LoadBody(TStream& stream) {
     return true;
 }
 
-bool THashTable::LoadFromFile(const std::string& fileName) {
-    if (!FileSystem::FileExists(fileName)) return false;
+bool THashTable::LoadFromFile(const TFileRoot& root, const std::string& fileName) {
+    if (!root.FileExists(fileName)) return false;
     TMemoryStream s;
-    if (!s.LoadFromFile(fileName)) return false;
+    if (!s.LoadFromFile(root, fileName)) return false;
     return LoadFromStream(&s);
 }

@@ -55,7 +55,7 @@ public:
     // body cannot hold, items that run past the body, a data block shorter than its size, and a
     // value (of ValueSize bytes, when set) outside the data block.
     bool LoadFromStream(TStream* stream);
-    bool LoadFromFile(const std::string& fileName);
+    bool LoadFromFile(const TFileRoot& root, const std::string& fileName);
 
     int32_t BucketCount() const { return static_cast<int32_t>(Buckets.size()); }
     int32_t ItemCount() const { return ItemCountValue; }

@@ -12,6 +12,7 @@
 #include "media/VorbisBinding.h"
 #include "media/uSoundLib.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
 
@@ -27,7 +28,7 @@ struct TSoundWorld {
         FakeClock.Now = 50000;
         ddsd7::SetHaltHandler(&IgnoreHalt);
         ddsd7::DuplicateStaticBuffers = false;
-        OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+        OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
         Files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 13000, 440, 0.5), 44100, 2, {});
         Files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 4000, 300, 0.5), 22050, 1,
                                                 {SoundWriter::LoopComment({"*looptime,0,0.05,0.1,-1"})});

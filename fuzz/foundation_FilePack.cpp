@@ -8,6 +8,7 @@
 #include <string>
 
 #include "foundation/uFilePack.h"
+#include "platform/FileRoot.h"
 
 namespace {
 // One temporary file for every input of the run, removed when the program ends.
@@ -25,6 +26,7 @@ struct TScratchFile {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const TScratchFile file;
+    static const TFileRoot files;
     const std::string& path = file.Path;
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
@@ -32,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(f);
 
     for (bool keepOpen : {true, false}) {
-        TFilePack pack(path, keepOpen);
+        TFilePack pack(files, path, keepOpen);
         pack.Verify = true;
         int errors = 0;
         pack.ErrorProc = [&](const std::string&) { ++errors; };

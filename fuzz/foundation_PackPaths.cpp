@@ -15,7 +15,7 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/ShiftJis.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 namespace {
 
@@ -67,7 +67,8 @@ bool Inside(const std::string& host, const std::string& root) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string root = MakeFolder();
-    FileSystem::SetRoot(root);
+    static const TFileRoot files(root);
+    PackLib::UseFiles(&files);
     const std::string path(reinterpret_cast<const char*>(data), size);
 
     const std::string normal = PackLib::NormalizePath(path);
@@ -77,10 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string resolved = PackLib::ResolveFileName(path);
     if (!resolved.empty() && resolved != normal) std::abort();
 
-    const std::string found = FileSystem::HostPath(path);
+    const std::string found = files.HostPath(path);
     struct stat st;
     if (!found.empty() && lstat(found.c_str(), &st) != 0) std::abort();
-    const std::string forWrite = FileSystem::HostPathForWrite(path);
+    const std::string forWrite = files.HostPathForWrite(path);
     // The host sees a path only up to a zero byte: a path holding one would name another file.
     if (found.find('\0') != std::string::npos || forWrite.find('\0') != std::string::npos) std::abort();
     // An empty result names nothing, which stays inside as well.
@@ -88,13 +89,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         (!Inside(found.empty() ? root : found, root) || !Inside(forWrite.empty() ? root : forWrite, root)))
         std::abort();
 
-    FileSystem::FileExists(path);
-    FileSystem::FileSize(path);
+    files.FileExists(path);
+    files.FileSize(path);
     // The path once more as a mask over the folders the path's first segment names.
     const size_t slash = path.find_last_of("\\/");
     if (slash != std::string::npos) {
-        FileSystem::ListFiles(path.substr(0, slash), path.substr(slash + 1));
-        FileSystem::ListDirectories(path.substr(0, slash), path.substr(slash + 1));
+        files.ListFiles(path.substr(0, slash), path.substr(slash + 1));
+        files.ListDirectories(path.substr(0, slash), path.substr(slash + 1));
     }
     return 0;
 }

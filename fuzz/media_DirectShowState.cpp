@@ -18,7 +18,7 @@
 #include "media/KelDirectShow.h"
 #include "platform/ClassLib.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/FakeMovies.h"
 
 namespace {
@@ -34,7 +34,7 @@ struct TWorld {
         std::ofstream(Root + "/secret.mpg") << "x";
         std::error_code ignored;
         Folder = std::filesystem::weakly_canonical(Root + "/movie", ignored).string();
-        FileSystem::SetRoot(Root);
+        Files.SetFolder(Root);
         PackLib::DataPath.clear();
         SystemConfigLib::Config.MovieDecoder = 1;
     }
@@ -44,6 +44,7 @@ struct TWorld {
     }
     std::string Root;
     std::string Folder;  // the movie folder, as the file system names it
+    TFileRoot Files;
     TFakeClock Time;
     TFakeMovieBackend Movies;
 };
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TMemoryStream stream(std::string_view(reinterpret_cast<const char*>(data), size));
     world.Movies.Opened.clear();
-    TKelDirectShowPlayer movie(TMovieDevices{.Backend = &world.Movies, .Clock = &world.Time});
+    TKelDirectShowPlayer movie(TMovieDevices{.Backend = &world.Movies, .Clock = &world.Time, .Files = &world.Files});
     if (!movie.LoadFromStream(stream)) {
         if (size >= static_cast<size_t>(TDirectShowState::kSize)) std::abort();
         return 0;

@@ -10,9 +10,10 @@
 #include "media/OggDataLib.h"
 #include "platform/ClassLib.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool bound = OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+    static const bool bound = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
     if (!bound || size < 4) return 0;
     // Four control bytes at the end: block size, seek target, loop flag, silence threshold.
     const uint8_t* ctl = data + size - 4;

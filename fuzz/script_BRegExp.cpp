@@ -5,10 +5,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/FileRoot.h"
 #include "script/uBregExpLib.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool bound = uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll");
+    static const bool bound = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
     if (!bound || size < 2) return 0;
     const uint8_t op = data[0] & 3;
     const auto limit = static_cast<int8_t>(data[1]);

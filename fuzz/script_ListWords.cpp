@@ -19,6 +19,7 @@
 #include "foundation/uInputDevice.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelGeneralCommands.h"
 #include "script/KelListCommands.h"
@@ -36,7 +37,7 @@ const char* const kTokens[16] = {
 
 struct TWorld {
     TWorld() {
-        uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll");
+        uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
         FuzzSupport::KeepErrorLogInMemory();
         FuzzSupport::ServeFiles(Files);
         Files["a.s"] = "@@top\r\n\\line,ab\r\n\r\nline (x)\r\nk=v,a/b\r\n";

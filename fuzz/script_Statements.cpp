@@ -15,6 +15,7 @@
 #include "foundation/uInputDevice.h"
 #include "fuzz/FuzzSupport.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/HeadlessInput.h"
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
@@ -29,7 +30,7 @@ TFakeClock& FakeClock() {
 }
 
 void Setup() {
-    uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll");
+    uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
     FuzzSupport::KeepErrorLogInMemory();
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
     PackLib::FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };

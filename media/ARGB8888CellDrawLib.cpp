@@ -48,7 +48,10 @@ uint32_t CoverColor(uint32_t add, uint32_t mul) {
     return ARGB8888Lib::AddColor(add, mul) & 0xFFFFFF;
 }
 
-enum class TCover { Nothing, Opaque, Translucent };
+enum class TCover : uint8_t { Nothing, Opaque, Translucent };
+// The mark of a command that the last frame did not deal out to any band: it lay off the screen or
+// above the layer limit.
+constexpr uint8_t kNotDealt = 0xFF;
 
 // What a command does to the pixels below it.
 TCover Classify(const TCellDrawCommand& c) {
@@ -152,12 +155,16 @@ void TARGB8888CellDraw::Reset() {
     Count = 0;
     for (TBandList& list : PreviousLists)
         list.Count = list.Dirty = 0;
+    DrawnBands = 0;
+    AtRest = false;
 }
 
 void TARGB8888CellDraw::Clear() {
     Count = 0;
     for (TBandList& list : PreviousLists)
         list.Count = list.Dirty = 0;
+    DrawnBands = 0;
+    AtRest = false;
     for (TBandList& list : CurrentLists)
         list.Count = list.Dirty = 0;
     std::fill(BlendCounters.begin(), BlendCounters.end(), 0);
@@ -182,7 +189,7 @@ void TARGB8888CellDraw::Record(const TCellDrawCommand& command, float layer) {
     if (command.Type != TCellDrawType::Rotate && std::fabs(double(command.X2) - command.X1) < 0.001 &&
         std::fabs(double(command.Y2) - command.Y1) < 0.001)
         return;
-    TCellDrawCommand& c = Commands[Count];
+    TCellDrawCommand& c = Commands()[Count];
     c = command;
     c.Serial = command.Image ? command.Image->Serial : 0;
     c.Layer = RoundHalfAway(layer);
@@ -289,6 +296,7 @@ void TARGB8888CellDraw::Distribute(const TCellDrawCommand& c, bool& blend) {
         last = bandOf(c.Y2);
     }
     const TCover cover = Classify(c);
+    LastCovers[static_cast<size_t>(c.Index)] = static_cast<uint8_t>(cover);
     for (int32_t b = first; b <= last; ++b) {
         if (c.Type == TCellDrawType::FrameBlend) {
             blend = true;
@@ -338,17 +346,48 @@ void TARGB8888CellDraw::DrawEntry(const TCellDrawCommand& c, TARGB8888* target, 
     }
 }
 
+bool TARGB8888CellDraw::Still(uint32_t background, int32_t maxLayer) const {
+    if (!AtRest || Count != LastCount || background != LastBackground || maxLayer != LastMaxLayer) return false;
+    for (const uint8_t invalid : Invalidated)
+        if (invalid) return false;
+    // Equal commands in equal layers sort alike and deal out alike, as long as each image still
+    // covers as it did; an image with a set-time event is told its time while dealing out.
+    const TCellDrawCommand* now = CommandSets[CurrentSet].data();
+    const TCellDrawCommand* last = LastCommands();
+    for (int32_t i = 0; i < Count; ++i) {
+        const TCellDrawCommand& c = now[i];
+        if (!SameEntry(c, last[i]) || c.Layer != last[i].Layer) return false;
+        if (c.Image &&
+            (c.Image->OnSetTime || (LastCovers[i] != kNotDealt && static_cast<uint8_t>(Classify(c)) != LastCovers[i])))
+            return false;
+    }
+    return true;
+}
+
 void TARGB8888CellDraw::Render(uint32_t background, bool interlace, int32_t maxLayer) {
     if (Bands == 0) {
         Count = 0;
         return;
     }
+    if (Still(background, maxLayer)) {
+        // The lists stay as they are; only the marks of the bands the last frame drew go.
+        if (DrawnBands > 0)
+            for (TBandList& list : PreviousLists)
+                list.Dirty = 0;
+        DrawnBands = 0;
+        Count = 0;
+        return;
+    }
     const bool savedInterlace = ARGB8888Lib::InterlaceMode;
     ARGB8888Lib::InterlaceMode = interlace;
+    LastCount = Count;
+    LastBackground = background;
+    LastMaxLayer = maxLayer;
+    TCellDrawCommand* commands = Commands();
 
     // The background sorts first by its layer. It has a slot of its own, so that a full frame
     // cannot crowd it out and leave bands without a ground.
-    TCellDrawCommand& ground = Commands[Count];
+    TCellDrawCommand& ground = commands[Count];
     ground = TCellDrawCommand{};
     ground.Type = TCellDrawType::Fill;
     ground.Mode = 2;
@@ -365,14 +404,15 @@ void TARGB8888CellDraw::Render(uint32_t background, bool interlace, int32_t maxL
 
     // Ascending layer, then recording order: equal layers never swap.
     for (int32_t i = 0; i < Count; ++i) {
-        const TCellDrawCommand& c = Commands[i];
+        const TCellDrawCommand& c = commands[i];
         Order[i] = (uint64_t(uint32_t(c.Layer) ^ 0x80000000u) << 32) | uint32_t(c.Index);
     }
     std::sort(Order.begin(), Order.begin() + Count);
 
     bool blend = false;
     for (int32_t i = 0; i < Count; ++i) {
-        const TCellDrawCommand& c = Commands[Order[i] & 0xFFFFFFFFu];
+        const TCellDrawCommand& c = commands[Order[i] & 0xFFFFFFFFu];
+        LastCovers[static_cast<size_t>(c.Index)] = kNotDealt;
         if (c.Layer >= maxLayer) continue;
         if (c.Image && c.Image->OnSetTime) c.Image->OnSetTime(static_cast<int32_t>(c.Time));
         Distribute(c, blend);
@@ -406,7 +446,14 @@ void TARGB8888CellDraw::Render(uint32_t background, bool interlace, int32_t maxL
         }
     }
 
+    DrawnBands = 0;
+    AtRest = true;
+    for (int32_t b = 0; b < Bands; ++b) {
+        DrawnBands += CurrentLists[b].Dirty == 1;
+        AtRest = AtRest && RedrawCountdowns[b] <= 0 && BlendCounters[b] <= 0;
+    }
     std::swap(PreviousLists, CurrentLists);
+    CurrentSet ^= 1;
     Count = 0;
     ARGB8888Lib::InterlaceMode = savedInterlace;
 }
@@ -415,10 +462,7 @@ void TARGB8888CellDraw::Render(uint32_t background, bool interlace, int32_t maxL
 
 void TARGB8888CellDraw::PresentToDC(IDeviceContext* dc, bool whole) {
     if (!dc || ScreenWidth == 0 || ScreenHeight == 0) return;
-    int32_t dirty = 0;
-    for (const TBandList& list : PreviousLists)
-        dirty += list.Dirty == 1;
-    if (whole) dirty = 255;
+    const int32_t dirty = whole ? 255 : DrawnBands;
     if (dirty == 0) return;
     const int32_t stride = FrameBuffer->Width();
     if (dirty >= Bands * 2 / 3) {
@@ -444,7 +488,7 @@ void TARGB8888CellDraw::PresentToSurface(TDDDD7* display, bool whole, bool inter
     if (whole) {
         FrameBuffer->TransferToSurface(surface, 0, 0, 0, 0, ScreenWidth, ScreenHeight);
         display->BackBuffer->Changed(0, ScreenHeight);
-    } else {
+    } else if (DrawnBands > 0) {
         for (int32_t b = 0; b < Bands; ++b) {
             if (PreviousLists[b].Dirty != 1) continue;
             const int32_t top = b * kBandHeight;

@@ -5,6 +5,9 @@
 // that band. The composed frame is then copied, changed bands only, to a window canvas
 // (PresentToDC) or into the display's back buffer (PresentToSurface).
 //
+// A still frame, one that records the very commands of the last frame while no band is due to be
+// drawn again, is recognised from the commands alone: its bands' lists are not dealt out again.
+//
 // Layers: a command's layer is rounded to an integer (halves away from zero); commands are drawn
 // in ascending layer and, within a layer, in the order they were recorded. The background of the
 // frame is a fill at layer -65536 that Render records itself.
@@ -127,6 +130,11 @@ public:
 private:
     void Record(const TCellDrawCommand& command, float layer);
     void Distribute(const TCellDrawCommand& c, bool& blend);
+    // Whether this frame's commands deal out to the bands exactly as the last frame's did while
+    // no band is due again, so that Render has nothing to draw.
+    bool Still(uint32_t background, int32_t maxLayer) const;
+    TCellDrawCommand* Commands() { return CommandSets[CurrentSet].data(); }
+    const TCellDrawCommand* LastCommands() const { return CommandSets[CurrentSet ^ 1].data(); }
     void DrawEntry(const TCellDrawCommand& c, TARGB8888* target, int32_t offset, int32_t clipTop, int32_t clipBottom);
 
     int32_t ScreenWidth = 0;
@@ -138,7 +146,20 @@ private:
     std::vector<int32_t> BlendCounters;
     std::vector<int32_t> RedrawCountdowns;
     int32_t Count = 0;
-    // One slot more than a frame may record: the background always finds its place.
-    std::array<TCellDrawCommand, kMaxCommands + 1> Commands;
+    // The bands the last Render drew, as their lists' Dirty flags count them.
+    int32_t DrawnBands = 0;
+    // This frame's commands and the last frame's, in turn. One slot more than a frame may record:
+    // the background always finds its place.
+    std::array<std::array<TCellDrawCommand, kMaxCommands + 1>, 2> CommandSets;
+    int32_t CurrentSet = 0;
     std::array<uint64_t, kMaxCommands + 1> Order;  // layer and index of each command, sorted
+    // What each of the last dealt-out frame's commands covers, by recording index.
+    std::array<uint8_t, kMaxCommands + 1> LastCovers;
+    // The last dealt-out frame: its number of recorded commands (the background not counted), its
+    // background and its layer limit; and whether it left every band at rest (no band due to be
+    // drawn again, no frame blend running), which a still frame needs.
+    int32_t LastCount = 0;
+    uint32_t LastBackground = 0;
+    int32_t LastMaxLayer = 0;
+    bool AtRest = false;
 };

@@ -22,6 +22,7 @@
 
 class IClock;
 class TDDSD7;
+class TFileRoot;  // platform/FileRoot.h
 
 // What a movie plays through.
 struct TMovieDevices {
@@ -33,6 +34,9 @@ struct TMovieDevices {
     // kept up. Meant for the manual sound device, on which time passes only as fast as a test or
     // the headless runner renders it, so that a run always hears the same samples.
     bool WaitForDecoder = false;
+    // The game's folder, where the movie folder beside the program is looked for; null: only the
+    // folder beside the packs is.
+    const TFileRoot* Files = nullptr;
 };
 
 namespace DirectShowLib {

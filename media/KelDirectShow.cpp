@@ -9,6 +9,7 @@
 #include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/ClassLib.h"
+#include "platform/FileRoot.h"
 #include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 
@@ -103,10 +104,11 @@ bool TKelDirectShowPlayer::Open(const std::string& fileName) {
     // file is taken.
     const std::string relative = "movie\\" + fileName;
     std::string path;
-    if (const std::string here = FileSystem::HostPath(relative); IsFile(here)) path = here;
+    const std::string here = Devices.Files ? Devices.Files->HostPath(relative) : std::string();
+    if (IsFile(here)) path = here;
     std::string base = PackLib::DataPath;
     if (base.size() > 1 && base.back() == '/') base.pop_back();
-    const std::string data = base.empty() ? FileSystem::HostPath(relative) : FileSystem::HostPathIn(base, relative);
+    const std::string data = base.empty() ? here : FileSystem::HostPathIn(base, relative);
     if (IsFile(data)) path = data;
     if (path.empty()) return false;
     Movie = std::make_unique<TDirectShowPlayer>(Devices);

@@ -447,6 +447,7 @@ void TOggData::FailLocked(int32_t error) {
     PendingError = "[SOUND]:" + (SourceName.empty() ? std::string("Ogg stream") : SourceName) + ": " + reason +
                    "; the stream was stopped";
     HasPendingError.store(true, std::memory_order_release);
+    if (ErrorSignal) ErrorSignal->store(true, std::memory_order_release);
 }
 
 void TOggData::LogDecodeError() {

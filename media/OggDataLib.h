@@ -168,6 +168,9 @@ public:
     // Play, Seek, SkipSilence and GetPlayState do it first; the log is the main thread's, so the
     // mixer's thread only leaves the message.
     void LogDecodeError();
+    // A flag that is raised, after the stream's own, whenever the mixer's thread leaves a message:
+    // the owner of many streams then looks at them only when one of them has something to log.
+    void SignalErrorsTo(std::atomic<bool>* signal) { ErrorSignal = signal; }
 
     // ---- what the open file is (read by the main thread)
     std::atomic<bool> Loaded{false};
@@ -214,6 +217,7 @@ private:
     std::string PendingError;                  // guarded by ControlLock
     std::atomic<bool> HasPendingError{false};  // set with PendingError, read without the lock
     bool ErrorLogged = false;                  // guarded by ControlLock
+    std::atomic<bool>* ErrorSignal = nullptr;  // not owned; none when no one asked
 
     std::vector<uint8_t> Buffer;  // written by the filling thread only
     uint32_t HalfOffset = 0;

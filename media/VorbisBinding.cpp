@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 namespace OggWuvorbisLib {
 
@@ -165,11 +165,11 @@ void BindExport(const OggWuvorbisLib::TResolver& resolver, const char* name, T& 
 
 }  // namespace
 
-bool TVorbisFileDLL::LoadDLL(const std::string& path) {
+bool TVorbisFileDLL::LoadDLL(const TFileRoot& root, const std::string& path) {
     Bound = false;
     std::string full;
     try {
-        full = Encoding::Utf8ToSjis(FileSystem::HostPathForWrite(path));
+        full = Encoding::Utf8ToSjis(root.HostPathForWrite(path));
     } catch (...) {
         full = path;
     }
@@ -227,10 +227,10 @@ namespace OggWuvorbisLib {
 
 std::shared_ptr<TVorbisFileDLL> VorbisFileDLL;
 
-bool LoadVorbisFileDLL(const std::string& path, TResolver resolver) {
+bool LoadVorbisFileDLL(const TFileRoot& root, const std::string& path, TResolver resolver) {
     FreeVorbisFileDLL();
     auto dll = std::make_shared<TVorbisFileDLL>(true, std::move(resolver));
-    if (!dll->LoadDLL(path)) return false;
+    if (!dll->LoadDLL(root, path)) return false;
     VorbisFileDLL = std::move(dll);
     return true;
 }

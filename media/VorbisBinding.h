@@ -61,10 +61,10 @@ public:
     TVorbisFileDLL(const TVorbisFileDLL&) = delete;
     TVorbisFileDLL& operator=(const TVorbisFileDLL&) = delete;
 
-    // Loads the module (an engine path, expanded below the program's folder) and looks up every
-    // export. Raises EVorbisLoadError when the module cannot be loaded; false when an export is
-    // missing (the binding then stays unusable).
-    bool LoadDLL(const std::string& path);
+    // Loads the module (an engine path, expanded below the root, the game's folder) and looks up
+    // every export. Raises EVorbisLoadError when the module cannot be loaded; false when an export
+    // is missing (the binding then stays unusable).
+    bool LoadDLL(const TFileRoot& root, const std::string& path);
     bool Loaded() const { return Bound; }
 
     // Thin wrappers over the exports the streams use.
@@ -140,7 +140,7 @@ extern std::shared_ptr<TVorbisFileDLL> VorbisFileDLL;
 // Frees any previous binding and binds the library at path with processor detection on. Raises
 // EVorbisLoadError when the module cannot be loaded; false when an export is missing (no binding
 // is kept then).
-bool LoadVorbisFileDLL(const std::string& path, TResolver resolver = LinkedResolver());
+bool LoadVorbisFileDLL(const TFileRoot& root, const std::string& path, TResolver resolver = LinkedResolver());
 void FreeVorbisFileDLL();
 
 }  // namespace OggWuvorbisLib

@@ -147,6 +147,7 @@ TSSound::TSSound(TDDSD7& component, int32_t streamLength, IClock& clock)
     for (int32_t i = 0; i < kCount; ++i) {
         Streams[static_cast<size_t>(i)] = std::make_unique<TOggData>(Length, clock);
         Mixer->SetStream(i, Streams[static_cast<size_t>(i)].get());
+        Stream(i).SignalErrorsTo(&DecodeErrorWaiting);
         Stream(i).SetGainB(1.0f);
         Stream(i).SetVolumeNow(1.0f);
     }
@@ -213,6 +214,10 @@ bool TSSound::Open(int32_t n, const std::string& resolved) {
 }
 
 void TSSound::LogDecodeErrors() {
+    // Once a frame: the sixteen streams are only visited when one of them left a message.
+    if (!DecodeErrorWaiting.load(std::memory_order_relaxed) ||
+        !DecodeErrorWaiting.exchange(false, std::memory_order_acq_rel))
+        return;
     for (const auto& stream : Streams)
         stream->LogDecodeError();
 }

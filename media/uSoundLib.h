@@ -179,6 +179,8 @@ private:
     int32_t StreamChannel;
     TDDSD7* DDSD;
     std::unique_ptr<TDDSDWaveData> Wave;
+    // Raised by a stream whose decoding failed on the mixer's thread; outlives the streams.
+    std::atomic<bool> DecodeErrorWaiting{false};
     std::array<std::unique_ptr<TOggData>, kCount> Streams;
     std::unique_ptr<TOggPlayer> Mixer;
     std::array<TSSoundStreamRecord, kCount> Records;

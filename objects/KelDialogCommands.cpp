@@ -37,6 +37,7 @@ std::string OrDefault(const std::string& caption, const std::string& designed) {
 void FileWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner* owner, bool save) {
     TFileDialogRequest r;
     r.Owner = owner;
+    r.Files = a.Script().Links.Files;
     r.Save = save;
     r.FileName = a.Text(1);
     r.Title = a.Text(2);

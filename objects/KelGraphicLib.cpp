@@ -1,6 +1,7 @@
 #include "objects/KelGraphicLib.h"
 
 #include <algorithm>
+#include <typeinfo>
 #include <vector>
 
 #include "foundation/DisplayComponent.h"
@@ -539,7 +540,11 @@ bool TKelGraphic::LoadFromStream(TStream& stream) {
 namespace KelGraphicLib {
 
 TKelGraphic* GraphicOf(TKelScript& script) {
-    return dynamic_cast<TKelGraphic*>(script.Links.Compositor);
+    // The class is final, so its type alone tells it, which is cheaper than a cast: every frame
+    // asks twice.
+    IScriptCompositor* compositor = script.Links.Compositor;
+    if (!compositor || typeid(*compositor) != typeid(TKelGraphic)) return nullptr;
+    return static_cast<TKelGraphic*>(compositor);
 }
 
 TCamera* CameraOf(TKelScript& script) {

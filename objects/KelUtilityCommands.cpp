@@ -18,7 +18,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelCommandArgs.h"
 #include "script/KelScriptLib.h"
 
@@ -119,7 +119,8 @@ void PackToFile(TKelCommandArgs& a) {
         ErrorLogLib::ErrorLog("\\fout:指定されたファイルが見つかりません"_sj);
         return;
     }
-    stream->SaveToFile(diskFile);  // a failed write is not reported
+    // A failed write is not reported.
+    if (const TFileRoot* files = a.Script().Links.Files) stream->SaveToFile(*files, diskFile);
 }
 
 bool MiscWord(TKelCommandArgs& a, int32_t code) {
@@ -167,7 +168,7 @@ bool MiscWord(TKelCommandArgs& a, int32_t code) {
             text(Encoding::Utf8ToSjis(Desktop::SpecialFolder(a.Int(1))) + "\\");
             return true;
         case Cmd("gfe"):
-            number(FileSystem::FileExists(a.Text(1)) ? 1 : 0);
+            number(a.Script().Links.Files && a.Script().Links.Files->FileExists(a.Text(1)) ? 1 : 0);
             return true;
         case Cmd("exct"): {
             const std::string file = a.Text(1);

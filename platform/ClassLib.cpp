@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/FileRoot.h"
 #include "platform/FileSystem.h"
 
 // ---- TStream ----
@@ -78,17 +79,16 @@ void TMemoryStream::SetSize(int64_t size) {
     if (Pos > size) Pos = std::max<int64_t>(0, size);
 }
 
-bool TMemoryStream::LoadFromFile(const std::string& path) {
+bool TMemoryStream::LoadFromFile(const TFileRoot& root, const std::string& path) {
     Clear();
     std::string bytes;
-    if (!FileSystem::ReadFile(path, bytes)) return false;
+    if (!root.ReadFile(path, bytes)) return false;
     Data.assign(bytes.begin(), bytes.end());
     return true;
 }
 
-bool TMemoryStream::SaveToFile(const std::string& path) const {
-    return FileSystem::WriteFileReplace(path,
-                                        std::string_view(reinterpret_cast<const char*>(Data.data()), Data.size()));
+bool TMemoryStream::SaveToFile(const TFileRoot& root, const std::string& path) const {
+    return root.WriteFileReplace(path, std::string_view(reinterpret_cast<const char*>(Data.data()), Data.size()));
 }
 
 void TMemoryStream::LoadFromStream(TStream& source) {
@@ -101,11 +101,22 @@ void TMemoryStream::LoadFromStream(TStream& source) {
 
 // ---- TFileStream ----
 
-TFileStream::TFileStream(const std::string& path, TFileMode mode, TPathKind kind) {
-    const bool creates = mode == TFileMode::Create || mode == TFileMode::CreateNew;
-    std::string host = kind == TPathKind::Host ? path
-                       : creates               ? FileSystem::HostPathForWrite(path)
-                                               : FileSystem::HostPath(path);
+namespace {
+bool Creates(TFileMode mode) {
+    return mode == TFileMode::Create || mode == TFileMode::CreateNew;
+}
+}  // namespace
+
+TFileStream::TFileStream(const TFileRoot& root, const std::string& enginePath, TFileMode mode) {
+    Open(Creates(mode) ? root.HostPathForWrite(enginePath) : root.HostPath(enginePath), enginePath, mode);
+}
+
+TFileStream::TFileStream(const std::string& hostPath, TFileMode mode) {
+    Open(hostPath, hostPath, mode);
+}
+
+// The path is the one the caller named, for the error.
+void TFileStream::Open(const std::string& host, const std::string& path, TFileMode mode) {
     int flags = O_CLOEXEC;
     switch (mode) {
         case TFileMode::OpenRead:
@@ -368,15 +379,15 @@ void TStringList::SetCommaText(std::string_view text) {
     }
 }
 
-bool TStringList::LoadFromFile(const std::string& path) {
+bool TStringList::LoadFromFile(const TFileRoot& root, const std::string& path) {
     std::string bytes;
-    if (!FileSystem::ReadFile(path, bytes)) return false;
+    if (!root.ReadFile(path, bytes)) return false;
     SetText(bytes);
     return true;
 }
 
-bool TStringList::SaveToFile(const std::string& path) const {
-    return FileSystem::WriteFileReplace(path, Text());
+bool TStringList::SaveToFile(const TFileRoot& root, const std::string& path) const {
+    return root.WriteFileReplace(path, Text());
 }
 
 void TStringList::LoadFromStream(TStream& s) {

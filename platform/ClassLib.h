@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+class TFileRoot;  // platform/FileRoot.h
+
 // Raised by ReadBuffer and WriteBuffer when fewer bytes than asked for could be moved, and by
 // TFileStream when its file cannot be opened. Callers that read untrusted data catch it.
 class EStreamError : public std::runtime_error {
@@ -60,10 +62,10 @@ public:
     uint8_t* Memory() { return Data.data(); }
     const uint8_t* Memory() const { return Data.data(); }
     std::string AsString() const { return std::string(Data.begin(), Data.end()); }
-    // Engine paths (backslashes, any case), through FileSystem. False when the file cannot be read
-    // or written; the stream is left empty after a failed load.
-    bool LoadFromFile(const std::string& path);
-    bool SaveToFile(const std::string& path) const;
+    // Engine paths (backslashes, any case) below the root. False when the file cannot be read or
+    // written; the stream is left empty after a failed load.
+    bool LoadFromFile(const TFileRoot& root, const std::string& path);
+    bool SaveToFile(const TFileRoot& root, const std::string& path) const;
     void LoadFromStream(TStream& source);
 
     std::vector<uint8_t> Data;
@@ -76,13 +78,13 @@ private:
 // exist yet. The modes that write never open through a symbolic link: a link in the file's place
 // fails the open, so that a link planted in a game folder cannot redirect a write outside it.
 enum class TFileMode { OpenRead, OpenReadWrite, Create, CreateNew };
-enum class TPathKind { Engine, Host };
 
-// A stream over a file named by an engine path. The constructor raises EStreamError when the file
-// cannot be opened.
+// A stream over a file named by a host path, or by an engine path below a root. The constructor
+// raises EStreamError when the file cannot be opened.
 class TFileStream : public TStream {
 public:
-    TFileStream(const std::string& path, TFileMode mode, TPathKind kind = TPathKind::Engine);
+    TFileStream(const std::string& hostPath, TFileMode mode);
+    TFileStream(const TFileRoot& root, const std::string& enginePath, TFileMode mode);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -98,6 +100,7 @@ public:
     bool Close();
 
 private:
+    void Open(const std::string& host, const std::string& path, TFileMode mode);
     enum class TLastOp { None, Read, Write };
     void SwitchTo(TLastOp op);
     std::FILE* File = nullptr;
@@ -138,8 +141,8 @@ public:
     std::string CommaText() const;
     void SetCommaText(std::string_view text);
 
-    bool LoadFromFile(const std::string& path);  // engine path; false when it cannot be read
-    bool SaveToFile(const std::string& path) const;
+    bool LoadFromFile(const TFileRoot& root, const std::string& path);  // engine path; false when it cannot be read
+    bool SaveToFile(const TFileRoot& root, const std::string& path) const;
     void LoadFromStream(TStream& s);
     void SaveToStream(TStream& s) const;
 

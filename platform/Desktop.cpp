@@ -14,7 +14,7 @@
 
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 extern char** environ;
 
@@ -138,7 +138,7 @@ std::vector<std::string> SplitArguments(std::string_view p) {
     return out;
 }
 
-bool PlanOpen(const std::string& name, const std::string& parameters, TProgramStart& start) {
+bool PlanOpen(const TFileRoot& root, const std::string& name, const std::string& parameters, TProgramStart& start) {
     start = TProgramStart();
     if (name.empty() || name.find('\0') != std::string::npos) return false;
     const std::string utf8 = Encoding::SjisToUtf8(name);
@@ -158,7 +158,7 @@ bool PlanOpen(const std::string& name, const std::string& parameters, TProgramSt
         start.SearchPath = search;
         return true;
     };
-    const std::string host = FileSystem::HostPath(name);
+    const std::string host = root.HostPath(name);
     struct stat st;
     if (!host.empty() && stat(host.c_str(), &st) == 0) {
         if (S_ISREG(st.st_mode) && access(host.c_str(), X_OK) == 0) return program(host, false);
@@ -204,7 +204,7 @@ void TPosixDesktop::CollectEnded() {
 
 bool TPosixDesktop::Open(const std::string& name, const std::string& parameters) {
     TProgramStart start;
-    if (!Desktop::PlanOpen(name, parameters, start)) {
+    if (!Desktop::PlanOpen(Root, name, parameters, start)) {
         LastError = "nothing to start for " + Encoding::SjisToUtf8(name);
         return false;
     }

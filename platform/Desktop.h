@@ -21,6 +21,8 @@
 #include <string_view>
 #include <vector>
 
+class TFileRoot;  // platform/FileRoot.h
+
 // A program to start: its file (a host path, or a bare name looked for on the PATH) and its whole
 // argument vector, argv[0] included. Host texts are UTF-8.
 struct TProgramStart {
@@ -44,8 +46,9 @@ namespace Desktop {
 // plain quote); other backslashes are plain characters; "" inside quotes is one plain quote.
 std::vector<std::string> SplitArguments(std::string_view parameters);
 
-// What opening the name would start; false when it starts nothing.
-bool PlanOpen(const std::string& name, const std::string& parameters, TProgramStart& start);
+// What opening the name (an engine path below the root, or a bare name) would start; false when
+// it starts nothing.
+bool PlanOpen(const TFileRoot& root, const std::string& name, const std::string& parameters, TProgramStart& start);
 
 // The host folder (UTF-8, no trailing separator) of a special-folder number of the other window
 // system, from the user's XDG folders: 0 and 16 the desktop, 5 the documents, 39 the pictures,
@@ -59,7 +62,8 @@ std::string SpecialFolder(int32_t folder);
 // next start and when the desktop goes; those still running are left to run.
 class TPosixDesktop final : public IDesktop {
 public:
-    TPosixDesktop() = default;
+    // Names are engine paths below the root.
+    explicit TPosixDesktop(const TFileRoot& root) : Root(root) {}
     ~TPosixDesktop() override;
     TPosixDesktop(const TPosixDesktop&) = delete;
     TPosixDesktop& operator=(const TPosixDesktop&) = delete;
@@ -72,6 +76,7 @@ public:
 
 private:
     void CollectEnded();
+    const TFileRoot& Root;
     std::vector<pid_t> Children;
     std::string LastError;
 };

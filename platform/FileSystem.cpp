@@ -21,14 +21,6 @@ namespace {
 // writing process appended.
 constexpr const char* kTemporaryMark = ".tmp";
 
-std::string& RootRef() {
-    static std::string root = [] {
-        char buf[4096];
-        return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
-    }();
-    return root;
-}
-
 bool IsDir(const std::string& host) {
     struct stat st;
     return stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -182,9 +174,9 @@ bool MatchMask(const std::string& name, std::string_view mask) {
     return m == mask.size();
 }
 
-std::vector<std::string> List(std::string_view folder, std::string_view mask, bool dirs) {
+std::vector<std::string> List(const std::string& base, std::string_view folder, std::string_view mask, bool dirs) {
     std::vector<std::string> out;
-    std::string host = HostPath(folder);
+    std::string host = HostPathIn(base, folder);
     if (host.empty()) return out;
     DIR* d = opendir(host.c_str());
     if (!d) return out;
@@ -201,11 +193,9 @@ std::vector<std::string> List(std::string_view folder, std::string_view mask, bo
 
 }  // namespace
 
-void SetRoot(const std::string& hostFolder) {
-    RootRef() = hostFolder;
-}
-const std::string& Root() {
-    return RootRef();
+std::string CurrentFolder() {
+    char buf[4096];
+    return getcwd(buf, sizeof buf) ? std::string(buf) : std::string(".");
 }
 
 std::string ProgramFile() {
@@ -216,17 +206,11 @@ std::string ProgramFile() {
 
 std::string ProgramFolder() {
     std::string exe = ProgramFile();
-    if (exe.empty()) return RootRef();
+    if (exe.empty()) return CurrentFolder();
     size_t slash = exe.rfind('/');
     return slash == std::string::npos || slash == 0 ? std::string("/") : exe.substr(0, slash);
 }
 
-std::string HostPath(std::string_view enginePath) {
-    return Resolve(RootRef(), enginePath, false);
-}
-std::string HostPathForWrite(std::string_view enginePath) {
-    return Resolve(RootRef(), enginePath, true);
-}
 std::string HostPathIn(const std::string& hostBase, std::string_view enginePath) {
     return Resolve(hostBase, enginePath, false);
 }
@@ -234,54 +218,54 @@ std::string HostPathForWriteIn(const std::string& hostBase, std::string_view eng
     return Resolve(hostBase, enginePath, true);
 }
 
-bool FileExists(std::string_view p) {
-    std::string h = HostPath(p);
+bool FileExistsIn(const std::string& base, std::string_view p) {
+    std::string h = HostPathIn(base, p);
     return !h.empty() && IsFile(h);
 }
 
-bool DirectoryExists(std::string_view p) {
-    std::string h = HostPath(p);
+bool DirectoryExistsIn(const std::string& base, std::string_view p) {
+    std::string h = HostPathIn(base, p);
     return !h.empty() && IsDir(h);
 }
 
-bool CreateDir(std::string_view p) {
-    if (DirectoryExists(p)) return true;
-    std::string h = HostPathForWrite(p);
+bool CreateDirIn(const std::string& base, std::string_view p) {
+    if (DirectoryExistsIn(base, p)) return true;
+    std::string h = HostPathForWriteIn(base, p);
     return mkdir(h.c_str(), 0777) == 0 || IsDir(h);
 }
 
-bool ForceDirectories(std::string_view p) {
+bool ForceDirectoriesIn(const std::string& base, std::string_view p) {
     bool absolute = false;
     std::vector<std::string> segs = Segments(p, absolute);
     std::string prefix = absolute ? "\\" : "";
     for (const auto& s : segs) {
         prefix += s;
-        if (!CreateDir(prefix)) return false;
+        if (!CreateDirIn(base, prefix)) return false;
         prefix += "\\";
     }
     return true;
 }
 
-bool DeleteFile(std::string_view p) {
-    std::string h = HostPath(p);
+bool DeleteFileIn(const std::string& base, std::string_view p) {
+    std::string h = HostPathIn(base, p);
     return !h.empty() && IsFile(h) && unlink(h.c_str()) == 0;
 }
 
-bool RenameFile(std::string_view from, std::string_view to) {
-    std::string a = HostPath(from);
-    std::string b = HostPathForWrite(to);
+bool RenameFileIn(const std::string& base, std::string_view from, std::string_view to) {
+    std::string a = HostPathIn(base, from);
+    std::string b = HostPathForWriteIn(base, to);
     return !a.empty() && std::rename(a.c_str(), b.c_str()) == 0;
 }
 
-int64_t FileSize(std::string_view p) {
-    std::string h = HostPath(p);
+int64_t FileSizeIn(const std::string& base, std::string_view p) {
+    std::string h = HostPathIn(base, p);
     struct stat st;
     if (h.empty() || stat(h.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
     return static_cast<int64_t>(st.st_size);
 }
 
-bool ReadFile(std::string_view p, std::string& bytes) {
-    std::string h = HostPath(p);
+bool ReadFileIn(const std::string& base, std::string_view p, std::string& bytes) {
+    std::string h = HostPathIn(base, p);
     if (h.empty() || !IsFile(h)) return false;
     std::ifstream in(h, std::ios::binary);
     if (!in) return false;
@@ -304,8 +288,8 @@ int Sync(int fd) {
     return SyncCallRef()(fd);
 }
 
-bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)>& writer) {
-    std::string target = HostPathForWrite(enginePath);
+bool ReplaceFileIn(const std::string& base, std::string_view enginePath, const std::function<bool(TStream&)>& writer) {
+    std::string target = HostPathForWriteIn(base, enginePath);
     if (target.empty()) return false;
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".")
@@ -317,7 +301,7 @@ bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)
     unlink(temp.c_str());
     bool ok = false;
     try {
-        TFileStream s(temp, TFileMode::CreateNew, TPathKind::Host);
+        TFileStream s(temp, TFileMode::CreateNew);
         ok = writer(s) && s.Sync();
         ok = s.Close() && ok;
     } catch (...) {
@@ -337,14 +321,15 @@ bool ReplaceFile(std::string_view enginePath, const std::function<bool(TStream&)
     return ok;
 }
 
-bool WriteFileReplace(std::string_view enginePath, std::string_view bytes) {
-    return ReplaceFile(enginePath, [&](TStream& s) {
+bool WriteFileReplaceIn(const std::string& base, std::string_view enginePath, std::string_view bytes) {
+    return ReplaceFileIn(base, enginePath, [&](TStream& s) {
         return s.Write(bytes.data(), static_cast<int64_t>(bytes.size())) == static_cast<int64_t>(bytes.size());
     });
 }
 
-void RemoveStaleTemporaries(std::string_view enginePath) {
-    const std::string target = HostPath(enginePath).empty() ? HostPathForWrite(enginePath) : HostPath(enginePath);
+void RemoveStaleTemporariesIn(const std::string& base, std::string_view enginePath) {
+    const std::string found = HostPathIn(base, enginePath);
+    const std::string target = found.empty() ? HostPathForWriteIn(base, enginePath) : found;
     const size_t slash = target.rfind('/');
     if (target.empty() || slash == std::string::npos) return;
     const std::string folder = slash == 0 ? "/" : target.substr(0, slash);
@@ -389,11 +374,11 @@ bool AppendToFile(const std::string& hostPath, std::string_view bytes, TAppend h
     return done == bytes.size();
 }
 
-std::vector<std::string> ListFiles(std::string_view folder, std::string_view mask) {
-    return List(folder, mask, false);
+std::vector<std::string> ListFilesIn(const std::string& base, std::string_view folder, std::string_view mask) {
+    return List(base, folder, mask, false);
 }
-std::vector<std::string> ListDirectories(std::string_view folder, std::string_view mask) {
-    return List(folder, mask, true);
+std::vector<std::string> ListDirectoriesIn(const std::string& base, std::string_view folder, std::string_view mask) {
+    return List(base, folder, mask, true);
 }
 
 }  // namespace FileSystem

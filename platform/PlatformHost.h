@@ -13,6 +13,7 @@ class IClipboard;      // platform/Clipboard.h
 class IDesktop;        // platform/Desktop.h
 class IConfigForms;    // platform/ConfigForms.h
 class IScriptForms;    // platform/ScriptForms.h
+class TFileRoot;       // platform/FileRoot.h
 class IClock;          // platform/Clock.h
 class IDialogs;        // platform/Dialogs.h
 
@@ -37,6 +38,9 @@ struct TPlatformHost {
     // The forms that script words open: FLTK in the program, the answerer in the runner and tests.
     IScriptForms* ScriptForms = nullptr;
 
+    // The game's folder, which relative engine paths start from. The main window moves it to the
+    // game's folder before the start-up.
+    TFileRoot* Files = nullptr;
     // The clock the engine reads: the system clock in the program, a fake one in the runner and
     // tests. A main window needs one.
     IClock* Clock = nullptr;

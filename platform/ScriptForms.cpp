@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 namespace {
 
@@ -135,10 +135,10 @@ std::string WithDefaultExtension(const std::string& name, std::string_view exten
     return name + "." + std::string(extension);
 }
 
-std::string FileRefusal(bool save, const std::string& fileName) {
-    if (!save) return FileSystem::FileExists(fileName) ? std::string() : "ファイルが見つかりません。"_sj;
+std::string FileRefusal(const TFileRoot& root, bool save, const std::string& fileName) {
+    if (!save) return root.FileExists(fileName) ? std::string() : "ファイルが見つかりません。"_sj;
     const size_t segment = FolderLength(fileName);
-    if (segment == 0 || FileSystem::DirectoryExists(fileName.substr(0, segment))) return {};
+    if (segment == 0 || root.DirectoryExists(fileName.substr(0, segment))) return {};
     return "フォルダが見つかりません。"_sj;
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 class IDialogOwner;  // platform/Dialogs.h
+class TFileRoot;     // platform/FileRoot.h
 
 // ---- the checked text-input dialog ----
 
@@ -159,6 +160,9 @@ struct TFileDialogRequest {
     std::string InitialFolder;
     std::string DefaultExtension;
     std::string Filter;  // "description|patterns|description|patterns...", patterns split by ";"
+    // The folder the names are engine paths below: the game's folder. Without it no file can be
+    // chosen, and the dialog ends as cancelled.
+    const TFileRoot* Files = nullptr;
 };
 
 // One entry of a file dialog's filter.
@@ -183,8 +187,8 @@ size_t FolderLength(std::string_view path);
 // own; a leading dot of the extension is not doubled.
 std::string WithDefaultExtension(const std::string& name, std::string_view extension);
 // Why a file chosen in a file dialog cannot be taken, or an empty text: an open dialog needs an
-// existing file, a save dialog an existing folder. The name is an engine path.
-std::string FileRefusal(bool save, const std::string& fileName);
+// existing file, a save dialog an existing folder. The name is an engine path below the root.
+std::string FileRefusal(const TFileRoot& root, bool save, const std::string& fileName);
 // Text as a toolkit holds it: UTF-8 with LF line ends (a lone CR is a line end too).
 std::string ToolkitText(std::string_view sjis);
 // And back, as the engine's lines: Shift-JIS, every line ended by CR LF (a last line too).

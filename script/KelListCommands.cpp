@@ -236,7 +236,7 @@ bool ListWord(TKelScript& script, int32_t code, TStringList& args, TStringList& 
         case Cmd("stf"):
             // Written where the script says, through the engine's paths; a failed write is not
             // reported.
-            list.SaveToFile(a.Text(1));
+            if (script.Links.Files) list.SaveToFile(*script.Links.Files, a.Text(1));
             return true;
         case Cmd("txt"):
             JoinLines(a, list);

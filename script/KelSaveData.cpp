@@ -8,7 +8,7 @@
 #include "foundation/Compression.h"
 #include "foundation/Scramblers.h"
 #include "foundation/ShiftJis.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -133,17 +133,18 @@ bool TKelSaveData::SaveToStream(TStream& stream, bool scrambled, bool compressed
     return uMisc::WriteCheckedStream(&content, &stream);
 }
 
-bool TKelSaveData::SaveToFile(const std::string& enginePath, bool scrambled, bool compressed) {
+bool TKelSaveData::SaveToFile(const TFileRoot& root, const std::string& enginePath, bool scrambled, bool compressed) {
     if (enginePath.empty()) return false;
     TMemoryStream bytes;
     if (!SaveToStream(bytes, scrambled, compressed)) return false;
-    return FileSystem::WriteFileReplace(
+    return root.WriteFileReplace(
         enginePath, std::string_view(reinterpret_cast<const char*>(bytes.Memory()), static_cast<size_t>(bytes.Size())));
 }
 
-bool TKelSaveData::LoadFromFile(const std::string& enginePath, bool withThumbnail, bool withBody) {
+bool TKelSaveData::LoadFromFile(const TFileRoot& root, const std::string& enginePath, bool withThumbnail,
+                                bool withBody) {
     std::string bytes;
-    if (enginePath.empty() || !FileSystem::FileExists(enginePath) || !FileSystem::ReadFile(enginePath, bytes)) {
+    if (enginePath.empty() || !root.FileExists(enginePath) || !root.ReadFile(enginePath, bytes)) {
         ErrorText = "cannot read " + enginePath;
         return false;
     }

@@ -29,7 +29,7 @@
 //     save.SetHeader(descriptions, newestLogText);
 //     save.SetBody(body);
 //     save.SetThumbnail(bmp);
-//     save.SaveToFile(KelSaveData::SaveFilePath("SaveData1.svd"), true, true);
+//     save.SaveToFile(root, KelSaveData::SaveFilePath("SaveData1.svd"), true, true);
 #pragma once
 
 #include <array>
@@ -74,9 +74,9 @@ public:
     bool SaveToStream(TStream& stream, bool scrambled, bool compressed);
     // SaveToStream into memory, then the file replaced safely: the old file stays whole until the
     // new one is complete on the disk. False for an empty path and on any failure.
-    bool SaveToFile(const std::string& enginePath, bool scrambled, bool compressed);
+    bool SaveToFile(const TFileRoot& root, const std::string& enginePath, bool scrambled, bool compressed);
     // False when the file does not exist or LoadFromStream refuses it.
-    bool LoadFromFile(const std::string& enginePath, bool withThumbnail, bool withBody);
+    bool LoadFromFile(const TFileRoot& root, const std::string& enginePath, bool withThumbnail, bool withBody);
     // Reads the container; false, with the reason in Error(), for a damaged or short stream,
     // another magic, a check block of another key, and a body that cannot be unpacked. The flags
     // of the header decide how the body is unpacked. Without withBody the body is not kept, without

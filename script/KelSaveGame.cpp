@@ -26,7 +26,7 @@
 #include "foundation/Scramblers.h"
 #include "foundation/ShiftJis.h"
 #include "foundation/SystemConfigLib.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/LittleEndian.h"
 #include "script/KelSaveData.h"
 #include "script/KelScriptLib.h"
@@ -155,11 +155,11 @@ bool TKelScript::SaveGameToStream(TStream& file, bool compressed) {
 
 bool TKelScript::SaveGame(const std::string& name, bool compressed) {
     const std::string path = KelSaveData::SaveFilePath(name);
-    if (path.empty()) return false;
+    if (path.empty() || !Links.Files) return false;
     SaveSystemData(KelSaveData::kSystemDataFile);
     SaveSystemData(KelSaveData::kSystemDataBackup);
     TMemoryStream file;
-    return SaveGameToStream(file, compressed) && FileSystem::WriteFileReplace(path, Bytes(file));
+    return SaveGameToStream(file, compressed) && Links.Files->WriteFileReplace(path, Bytes(file));
 }
 
 void TKelScript::LoadFailed() {
@@ -195,10 +195,10 @@ bool TKelScript::LoadGameFromStream(TStream& file) {
 
 bool TKelScript::LoadGame(const std::string& name) {
     const std::string path = KelSaveData::SaveFilePath(name);
-    if (path.empty() || !FileSystem::FileExists(path)) return false;
+    if (path.empty() || !Links.Files || !Links.Files->FileExists(path)) return false;
     SaveSystemData(KelSaveData::kSystemDataFile);
     std::string bytes;
-    if (!FileSystem::ReadFile(path, bytes)) bytes.clear();  // unreadable: refused as damaged
+    if (!Links.Files->ReadFile(path, bytes)) bytes.clear();  // unreadable: refused as damaged
     TMemoryStream file(bytes);
     return LoadGameFromStream(file);
 }
@@ -209,7 +209,7 @@ bool TKelScript::SaveSystemData(const std::string& name) {
     if (Parent) return false;
     if (!Initialised) return true;
     const std::string path = KelSaveData::SaveFilePath(name);
-    if (path.empty()) return false;
+    if (path.empty() || !Links.Files) return false;
 
     TMemoryStream variables;
     Variables->SaveToStream(TVariableScope::System, variables);
@@ -231,14 +231,15 @@ bool TKelScript::SaveSystemData(const std::string& name) {
 
     TMemoryStream file;
     uMisc::WriteCheckedStream(&content, &file);
-    return FileSystem::WriteFileReplace(path, Bytes(file));
+    return Links.Files->WriteFileReplace(path, Bytes(file));
 }
 
 bool TKelScript::LoadSystemData(const std::string& name) {
     if (Parent) return false;
     const std::string path = KelSaveData::SaveFilePath(name);
     std::string bytes;
-    if (path.empty() || !FileSystem::FileExists(path) || !FileSystem::ReadFile(path, bytes)) return false;
+    if (path.empty() || !Links.Files || !Links.Files->FileExists(path) || !Links.Files->ReadFile(path, bytes))
+        return false;
 
     // Everything is checked before anything changes.
     std::string variables, fileUse, readText;

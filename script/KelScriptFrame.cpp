@@ -9,7 +9,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
 #include "platform/Clock.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelCalculationLib.h"
 #include "script/KelSaveData.h"
 #include "script/KelScriptLib.h"
@@ -342,8 +342,8 @@ bool TKelScript::RunWaitTest(TScriptRoutine& r) {
 TWaitState TKelScript::MessageWaitState() const {
     bool typing = false;
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
+        if (Objects->KindAt(i) != TObjectKind::Message) continue;
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != TObjectKind::Message) continue;
         auto* progress = dynamic_cast<IKelMessageProgress*>(o->ScreenObject());
         if (!progress) continue;
         if (progress->PageFull()) return wsMessagePage;
@@ -516,8 +516,8 @@ void TKelScript::MoveFocus(int32_t vStep, int32_t hStep) {
 
 void TKelScript::UpdateSystemButtons() {
     for (int32_t i = 0; Objects && i < Objects->Count(); ++i) {
+        if (Objects->KindAt(i) != TObjectKind::SysButton) continue;
         TKelObjectDataCustom* o = Objects->Item(i);
-        if (o->Kind() != TObjectKind::SysButton) continue;
         IKelUserData* data = UserData(o);
         auto* button = dynamic_cast<IKelButtonState*>(o->ScreenObject());
         const std::string name = ActionName(data);
@@ -706,23 +706,23 @@ bool TKelScript::SceneReturn() {
 
 // ---- save files ----
 
-bool TKelScript::CheckSaveDirectory(const std::string& folder) {
-    return FileSystem::DirectoryExists(folder) || FileSystem::ForceDirectories(folder);
+bool TKelScript::CheckSaveDirectory(const TFileRoot& root, const std::string& folder) {
+    return root.DirectoryExists(folder) || root.ForceDirectories(folder);
 }
 
-bool TKelScript::SaveFileExists(const std::string& name) {
+bool TKelScript::SaveFileExists(const TFileRoot& root, const std::string& name) {
     const std::string path = KelSaveData::SaveFilePath(name);
-    return !path.empty() && FileSystem::FileExists(path);
+    return !path.empty() && root.FileExists(path);
 }
 
-bool TKelScript::DeleteSaveFile(const std::string& name) {
+bool TKelScript::DeleteSaveFile(const TFileRoot& root, const std::string& name) {
     const std::string path = KelSaveData::SaveFilePath(name);
-    return !path.empty() && FileSystem::DeleteFile(path);
+    return !path.empty() && root.DeleteFile(path);
 }
 
 bool TKelScript::SelectSaveExists(bool force) {
     if (++SelectSaveCheckCount < kSelectSaveRecheck && !force) return SelectSaveKnown != 0;
-    SelectSaveKnown = SaveFileExists(kSelectSaveFile) ? 1 : 0;
+    SelectSaveKnown = Links.Files && SaveFileExists(*Links.Files, kSelectSaveFile) ? 1 : 0;
     SelectSaveCheckCount = 0;
     return SelectSaveKnown != 0;
 }

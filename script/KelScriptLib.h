@@ -262,9 +262,9 @@ public:
 
     // Save files live under "SaveData\"; names are relative to it, and a name that would leave it
     // (KelSaveData::SaveFilePath) names no file: it does not exist and cannot be deleted.
-    static bool CheckSaveDirectory(const std::string& folder);
-    static bool SaveFileExists(const std::string& name);
-    static bool DeleteSaveFile(const std::string& name);
+    static bool CheckSaveDirectory(const TFileRoot& root, const std::string& folder);
+    static bool SaveFileExists(const TFileRoot& root, const std::string& name);
+    static bool DeleteSaveFile(const TFileRoot& root, const std::string& name);
 
     // ---- save games and the system data (KelSaveGame) ----
     // The whole game into a save file: the system data first (into "SystemData.dat" and its

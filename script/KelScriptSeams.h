@@ -33,8 +33,9 @@ class IDialogOwner;  // platform/Dialogs.h
 class IScriptForms;  // platform/ScriptForms.h
 class IClipboard;
 class IDesktop;
-class IClock;    // platform/Clock.h
-class IDialogs;  // platform/Dialogs.h
+class TFileRoot;  // platform/FileRoot.h
+class IClock;     // platform/Clock.h
+class IDialogs;   // platform/Dialogs.h
 
 // ---- script reader ----
 
@@ -383,6 +384,9 @@ struct TScriptLinks {
     // that reach them; without them those words do nothing.
     IClipboard* Clipboard = nullptr;
     IDesktop* Desktop = nullptr;
+    // The game's folder, which the save files, the system data and the files that words name are
+    // found below; without it no such file exists and none is written.
+    const TFileRoot* Files = nullptr;
     // The engine's clock, for the words that read the time and the pressed look of a system
     // button; without it the time reads 0 and nothing waits.
     IClock* Clock = nullptr;

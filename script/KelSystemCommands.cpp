@@ -97,20 +97,22 @@ int32_t NumberOrOutcome(const std::string& name, bool done) {
     return done ? 1 : 0;
 }
 
-TKelSaveData ReadHeader(const std::string& name, bool& ok) {
+TKelSaveData ReadHeader(const TFileRoot* root, const std::string& name, bool& ok) {
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
-    ok = TKelScript::SaveFileExists(name) && save.LoadFromFile(KelSaveData::SaveFilePath(name), false, false);
+    ok = root && TKelScript::SaveFileExists(*root, name) &&
+         save.LoadFromFile(*root, KelSaveData::SaveFilePath(name), false, false);
     return save;
 }
 
 // Replaces the four descriptions of a save file, keeping everything else of it.
-bool ChangeDescriptions(const std::string& name, const std::array<std::string, 4>& descriptions) {
+bool ChangeDescriptions(const TFileRoot* root, const std::string& name,
+                        const std::array<std::string, 4>& descriptions) {
     const std::string path = KelSaveData::SaveFilePath(name);
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
-    if (path.empty() || !save.LoadFromFile(path, true, true)) return false;
+    if (path.empty() || !root || !save.LoadFromFile(*root, path, true, true)) return false;
     for (size_t k = 0; k < 4; ++k)
         save.Header.Descriptions[k] = Cut(descriptions[k], kFileCapacity);
-    return save.SaveToFile(path, save.Header.Scrambled != 0, save.Header.Compressed != 0);
+    return save.SaveToFile(*root, path, save.Header.Scrambled != 0, save.Header.Compressed != 0);
 }
 
 }  // namespace
@@ -267,13 +269,13 @@ bool DoDatCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
         case Cmd("g"): {
             const std::string name = a.Text(1);
             bool ok = false;
-            ReadHeader(name, ok);
+            ReadHeader(s.Links.Files, name, ok);
             ResultInt(s, ok ? 1 : 0);
             return true;
         }
         case Cmd("d"): {
             const std::string name = a.Text(1);
-            const bool deleted = TKelScript::DeleteSaveFile(name);
+            const bool deleted = s.Links.Files && TKelScript::DeleteSaveFile(*s.Links.Files, name);
             ResultInt(s, NumberOrOutcome(name, deleted));
             return true;
         }
@@ -282,7 +284,7 @@ bool DoDatCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             std::array<std::string, 4> descriptions;
             for (int32_t k = 0; k < 4; ++k)
                 descriptions[static_cast<size_t>(k)] = a.Text(k + 2);
-            const bool written = ChangeDescriptions(name, descriptions);
+            const bool written = ChangeDescriptions(s.Links.Files, name, descriptions);
             ResultInt(s, NumberOrOutcome(name, written));
             return true;
         }
@@ -290,7 +292,7 @@ bool DoDatCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             const std::string name = a.Text(1);
             s.ClearResults();
             bool ok = false;
-            const TKelSaveData save = ReadHeader(name, ok);
+            const TKelSaveData save = ReadHeader(s.Links.Files, name, ok);
             if (!ok) return true;
             std::array<int32_t, 6> date{};
             KelSaveData::DecodeDate(save.Header.Date, date);

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 
 namespace {
 
@@ -17,8 +17,8 @@ T Bind(RegexLibrary::TModule* module, const char* name) {
 
 }  // namespace
 
-TBregExpDLL::TBregExpDLL(const std::string& path) {
-    std::string expanded = Encoding::Utf8ToSjis(FileSystem::HostPathForWrite(path));
+TBregExpDLL::TBregExpDLL(const TFileRoot& root, const std::string& path) {
+    std::string expanded = Encoding::Utf8ToSjis(root.HostPathForWrite(path));
     Module = RegexLibrary::LoadModule(expanded);
     if (!Module) throw std::runtime_error("Not Found BregExp.DLL \r\n(" + expanded + ")");
     ModuleFileName = expanded.substr(0, 255);
@@ -126,12 +126,12 @@ namespace uBregExpLib {
 std::unique_ptr<TBregExpDLL> BregExpDLL;
 std::unique_ptr<TBRegExp> BregExp;
 
-bool BRegExpInitialize(const std::string& path) {
+bool BRegExpInitialize(const TFileRoot& root, const std::string& path) {
     // A held record goes back to the library that made it before that binding goes.
     if (BregExp) BregExp->Release();
     BregExpDLL.reset();
     try {
-        BregExpDLL = std::make_unique<TBregExpDLL>(path);
+        BregExpDLL = std::make_unique<TBregExpDLL>(root, path);
     } catch (...) {
         return false;
     }

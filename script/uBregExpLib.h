@@ -24,7 +24,8 @@ public:
 // or one of its calls is missing.
 class TBregExpDLL {
 public:
-    explicit TBregExpDLL(const std::string& path);
+    // The path is an engine path below the root.
+    TBregExpDLL(const TFileRoot& root, const std::string& path);
     ~TBregExpDLL();
     TBregExpDLL(const TBregExpDLL&) = delete;
     TBregExpDLL& operator=(const TBregExpDLL&) = delete;
@@ -84,9 +85,9 @@ namespace uBregExpLib {
 extern std::unique_ptr<TBregExpDLL> BregExpDLL;  // null until loaded
 extern std::unique_ptr<TBRegExp> BregExp;        // created once, by the first successful load
 
-// Frees any previous binding and binds the library at path; false when that fails, and then no
-// matcher is created.
-bool BRegExpInitialize(const std::string& path);
+// Frees any previous binding and binds the library at path (below the root); false when that
+// fails, and then no matcher is created.
+bool BRegExpInitialize(const TFileRoot& root, const std::string& path);
 void BRegExpFinalize();
 
 // The whole match and each group in group order (a group that took no part is empty); empty when

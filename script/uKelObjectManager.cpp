@@ -25,7 +25,13 @@ TKelObjectManager::~TKelObjectManager() {
 
 bool TKelObjectManager::Add(std::unique_ptr<TKelObjectDataCustom>& object) {
     if (!object || IndexOf(object->Name()) >= 0) return false;
-    Objects.push_back(std::move(object));
+    Listed.push_back({object->Kind(), object->Category()});
+    try {
+        Objects.push_back(std::move(object));
+    } catch (...) {
+        Listed.pop_back();
+        throw;
+    }
     return true;
 }
 
@@ -36,6 +42,7 @@ bool TKelObjectManager::Remove(std::string_view name) {
     // Taken out of the list before it is freed, so that its destructor never sees itself listed.
     std::unique_ptr<TKelObjectDataCustom> gone = std::move(Objects[static_cast<size_t>(i)]);
     Objects.erase(Objects.begin() + i);
+    Listed.erase(Listed.begin() + i);
     return true;
 }
 
@@ -66,6 +73,7 @@ void TKelObjectManager::Clear() {
     CacheObjects.fill(nullptr);
     std::vector<std::unique_ptr<TKelObjectDataCustom>> gone;
     gone.swap(Objects);
+    Listed.clear();
     while (!gone.empty())
         gone.pop_back();
     WeightAlong = 1;
@@ -79,20 +87,20 @@ TKelObjectDataCustom* TKelObjectManager::Item(int32_t i) const {
 // The broadcasts walk by index and look at the list's size at every step: an object's event may
 // reach the script and change the list.
 namespace {
-bool InSet(TCategorySet categories, const TKelObjectDataCustom& o) {
-    return o.Category() < 16 && (categories & (1u << o.Category())) != 0;
+bool InSet(TCategorySet categories, TObjectCategory category) {
+    return category < 16 && (categories & (1u << category)) != 0;
 }
 }  // namespace
 
 void TKelObjectManager::Draw(TARGB8888CellDraw* target, uint32_t mask, TCategorySet categories, bool overlay) {
     for (size_t i = 0; i < Objects.size(); ++i)
-        if (InSet(categories, *Objects[i])) Objects[i]->Draw(target, mask, overlay);
+        if (InSet(categories, Listed[i].Category)) Objects[i]->Draw(target, mask, overlay);
 }
 
 void TKelObjectManager::Update(uint32_t mask, int32_t elapsed, TCategorySet categories) {
     for (size_t i = 0; i < Objects.size(); ++i) {
+        if (!InSet(categories, Listed[i].Category)) continue;
         TKelObjectDataCustom* o = Objects[i].get();
-        if (!InSet(categories, *o)) continue;
         o->CameraX = CameraX;
         o->CameraY = CameraY;
         o->Update(mask, elapsed);
@@ -101,18 +109,18 @@ void TKelObjectManager::Update(uint32_t mask, int32_t elapsed, TCategorySet cate
 
 void TKelObjectManager::MouseMove(uint32_t mask, int32_t x, int32_t y, TCategorySet categories) {
     for (size_t i = 0; i < Objects.size(); ++i)
-        if (InSet(categories, *Objects[i])) Objects[i]->MouseMove(mask, x, y);
+        if (InSet(categories, Listed[i].Category)) Objects[i]->MouseMove(mask, x, y);
 }
 
 void TKelObjectManager::MouseDown(uint32_t mask, int32_t x, int32_t y, TCategorySet categories) {
     for (size_t i = 0; i < Objects.size(); ++i)
-        if (InSet(categories, *Objects[i])) Objects[i]->MouseDown(mask, x, y);
+        if (InSet(categories, Listed[i].Category)) Objects[i]->MouseDown(mask, x, y);
 }
 
 TKelObjectDataCustom* TKelObjectManager::HitTest(uint32_t mask, int32_t x, int32_t y, TCategorySet categories) {
     TKelObjectDataCustom* last = nullptr;
     for (size_t i = 0; i < Objects.size(); ++i)
-        if (InSet(categories, *Objects[i]) && Objects[i]->HitTest(mask, x, y)) last = Objects[i].get();
+        if (InSet(categories, Listed[i].Category) && Objects[i]->HitTest(mask, x, y)) last = Objects[i].get();
     // A click event may have freed the object that answered.
     for (const auto& o : Objects)
         if (o.get() == last) return last;
@@ -138,7 +146,7 @@ TKelPoint TKelObjectManager::MoveCursor(int32_t pointerX, int32_t pointerY, uint
     constexpr TCategorySet kNavigable = Categories({1, 2, 3, 7, 8});
     std::vector<TKelPoint> spots;
     for (const auto& o : Objects) {
-        if (!InSet(kNavigable, *o)) continue;
+        if (!InSet(kNavigable, o->Category())) continue;
         IKelScreenObject* screen = o->ScreenObject();
         if (!screen) continue;
         TKelScreenObjectInfo info = screen->Info();

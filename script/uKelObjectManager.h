@@ -100,6 +100,10 @@ public:
     void Clear();
     int32_t Count() const { return static_cast<int32_t>(Objects.size()); }
     TKelObjectDataCustom* Item(int32_t i) const;
+    // The kind of object i, read without reaching the object; None out of range.
+    TObjectKind KindAt(int32_t i) const {
+        return i >= 0 && i < Count() ? Listed[static_cast<size_t>(i)].Kind : TObjectKind::None;
+    }
 
     // Broadcasts over the objects of the given categories, in creation order.
     void Draw(TARGB8888CellDraw* target, uint32_t mask, TCategorySet categories, bool overlay);
@@ -133,4 +137,12 @@ private:
     mutable TStringCache Cache{kCacheSlots};
     mutable std::array<TKelObjectDataCustom*, kCacheSlots> CacheObjects{};
     std::vector<std::unique_ptr<TKelObjectDataCustom>> Objects;
+    // The kind and category of each object, in the objects' order: a broadcast or a search by kind
+    // passes over the objects it does not concern without touching them, which on a still frame
+    // is most of them.
+    struct TListed {
+        TObjectKind Kind;
+        TObjectCategory Category;
+    };
+    std::vector<TListed> Listed;
 };

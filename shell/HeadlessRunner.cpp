@@ -201,7 +201,7 @@ THeadlessGame::~THeadlessGame() {
 
 bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {
     Close();
-    Unit1::UseGameFolder(hostFolder);
+    Unit1::UseGameFolder(Files, hostFolder);
     ErrorLogLib::ClearErrorLog();
     ErrorLogLib::ErrorFlag = false;
     SystemConfigLib::InitDefaults();

@@ -12,6 +12,7 @@
 #include "foundation/SoundComponent.h"
 #include "media/KelDirectShow.h"
 #include "platform/Clock.h"
+#include "platform/FileRoot.h"
 #include "platform/Movie.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
@@ -153,6 +154,8 @@ public:
     std::string Report(const std::vector<std::string>& extraVariables = {});
 
     TFakeClock FakeClock;
+    // The game's folder: Open moves it to the folder it runs.
+    TFileRoot Files;
     // The installed faces are the real ones: FreeType needs no window.
     TFreeTypeFonts Fonts;
     TManualAudioDevice Audio;
@@ -166,7 +169,7 @@ public:
     THeadlessConfigForms Forms;
     // The clipboard and the desktop keep what the game put on them and what it asked to open.
     THeadlessClipboard Clipboard;
-    THeadlessDesktop Desktop;
+    THeadlessDesktop Desktop{Files};
     // The script's forms end as cancelled: a run has no player to answer them.
     THeadlessScriptForms ScriptForms;
     TPlatformHost Devices{.Display = &Screen.Device,
@@ -177,6 +180,7 @@ public:
                           .Desktop = &Desktop,
                           .Forms = &Forms,
                           .ScriptForms = &ScriptForms,
+                          .Files = &Files,
                           .Clock = &FakeClock,
                           .Dialogs = &Answers};
     THeadlessHost Host{Source, &FramesRun};

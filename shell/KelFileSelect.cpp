@@ -12,7 +12,7 @@
 #include "objects/KelGraphicLib.h"
 #include "objects/KelScreenObjects.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelSaveData.h"
 #include "script/KelScriptLib.h"
 #include "shell/KelQuickLoad.h"
@@ -27,9 +27,14 @@ constexpr uint32_t kAllBits = 0xFFFFFFFF;
 constexpr int32_t kTopLayer = 0xFFFF;
 constexpr int32_t kSnapshotLayer = -1000;
 
-KelFileSelect::TRenameCall RenameCall = [](std::string_view from, std::string_view to) {
-    return FileSystem::RenameFile(from, to);
+KelFileSelect::TRenameCall RenameCall = [](const TFileRoot& root, std::string_view from, std::string_view to) {
+    return root.RenameFile(from, to);
 };
+
+// Whether a save file is there below the interpreter's game folder.
+bool SaveExists(const TKelScript& script, const std::string& file) {
+    return script.Links.Files && script.Links.Files->FileExists(file);
+}
 
 using TLayout = TScreenLayout;
 
@@ -205,7 +210,7 @@ void TKelFileselect::ShowPage(const std::string& motion) {
     }
     NewMark->Hide();
     const bool selected = !SelectedFile.empty();
-    const bool selectedExists = selected && FileSystem::FileExists(SelectedFile);
+    const bool selectedExists = selected && SaveExists(Owner, SelectedFile);
     for (auto& b : Buttons) {
         TButtonLib& button = *b;
         const std::string action = button.UserString(0);
@@ -276,7 +281,8 @@ void TKelFileselect::SlotText(int32_t n, const std::string& file, TButtonLib& bu
     button.SetChecked(!file.empty() && file == SelectedFile);
     const bool isSelect = button.UserString(0) == "select";
     TKelSaveHeader header;
-    const bool reads = !file.empty() && KelQuickLoad::ReadSaveHeader(WithoutFolder(file), header);
+    const bool reads = !file.empty() && Owner.Links.Files &&
+                       KelQuickLoad::ReadSaveHeader(*Owner.Links.Files, WithoutFolder(file), header);
     std::string text;
     const std::string number = n >= 0 ? std::to_string(n + 1) : std::string();
     if (reads) {
@@ -297,7 +303,7 @@ void TKelFileselect::SlotThumbnail(const std::string& file, TImageLib& image) {
         TABMPImageData10& picture = *animation->Images->Items[0];
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
         const std::string path = file.empty() ? std::string() : KelSaveData::SaveFilePath(WithoutFolder(file));
-        if (!path.empty() && save.LoadFromFile(path, true, false)) {
+        if (!path.empty() && Owner.Links.Files && save.LoadFromFile(*Owner.Links.Files, path, true, false)) {
             TARGB8888 thumbnail;
             if (!save.Thumbnail.empty()) {
                 TMemoryStream bytes(save.Thumbnail);
@@ -325,9 +331,9 @@ std::string TKelFileselect::NewestSlot() {
     double bestDate = 0;
     for (int32_t n = 0; n < KelFileSelect::kPageCount * PageDataCount; ++n) {
         const std::string file = KelFileSelect::SlotFile(n);
-        if (!FileSystem::FileExists(file)) continue;
+        if (!SaveExists(Owner, file)) continue;
         TKelSaveHeader header;
-        if (!KelQuickLoad::ReadSaveHeader(WithoutFolder(file), header)) continue;
+        if (!KelQuickLoad::ReadSaveHeader(*Owner.Links.Files, WithoutFolder(file), header)) continue;
         if (header.Date >= bestDate) {
             best = file;
             bestDate = header.Date;
@@ -498,7 +504,7 @@ void TKelFileselect::SaveSelected() {
         CancelSelection();
         return;
     }
-    if (FileSystem::FileExists(SelectedFile)) {
+    if (SaveExists(Owner, SelectedFile)) {
         const std::string text = Message("OVERSAVE_Text"), yes = Message("OVERSAVE_Yes"), no = Message("OVERSAVE_No");
         if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 0) {
             CancelSelection();
@@ -516,7 +522,7 @@ void TKelFileselect::LoadSelected() {
     if (SelectedFile.empty()) {
         ShowOne(Owner, "", "NOSELECT_Text");
         CancelSelection();
-    } else if (FileSystem::FileExists(SelectedFile)) {
+    } else if (SaveExists(Owner, SelectedFile)) {
         ChosenName = WithoutFolder(SelectedFile);
         Label = "*OnLoad";
         Result = 1;
@@ -530,10 +536,10 @@ void TKelFileselect::LoadSelected() {
 void TKelFileselect::DeleteSelected() {
     if (SelectedFile.empty()) {
         ShowOne(Owner, "", "NOSELECT_Text");
-    } else if (FileSystem::FileExists(SelectedFile)) {
+    } else if (SaveExists(Owner, SelectedFile)) {
         const std::string text = Message("DELETE_Text"), yes = Message("DELETE_Yes"), no = Message("DELETE_No");
         if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 1) {
-            if (!FileSystem::DeleteFile(SelectedFile)) ShowOne(Owner, "%%%app", "DeleteSaveFileError");
+            if (!Owner.Links.Files->DeleteFile(SelectedFile)) ShowOne(Owner, "%%%app", "DeleteSaveFileError");
             if (SameText(NewestFile, SelectedFile)) NewestFile.clear();
         }
     } else {
@@ -549,29 +555,31 @@ void TKelFileselect::SwapSlots() {
 
 bool TKelFileselect::SwapFiles(const std::string& a, const std::string& b) {
     if (a == b) return true;
-    const bool hasA = FileSystem::FileExists(a), hasB = FileSystem::FileExists(b);
+    if (!Owner.Links.Files) return false;
+    const TFileRoot& root = *Owner.Links.Files;
+    const bool hasA = root.FileExists(a), hasB = root.FileExists(b);
     // A file that is there but cannot be read is left where it is.
     std::string bytes;
-    if ((hasA && !FileSystem::ReadFile(a, bytes)) || (hasB && !FileSystem::ReadFile(b, bytes))) return false;
+    if ((hasA && !root.ReadFile(a, bytes)) || (hasB && !root.ReadFile(b, bytes))) return false;
     if (!hasA && !hasB) return true;
     // A name of the save folder that no file has, for A while B takes its place.
     std::string temporary;
-    for (int i = 0; temporary.empty() || FileSystem::FileExists(temporary); ++i) {
+    for (int i = 0; temporary.empty() || root.FileExists(temporary); ++i) {
         if (i >= 100) return false;
         temporary = a + ".swap" + std::to_string(i);
     }
-    if (hasA && !RenameCall(a, temporary)) {
+    if (hasA && !RenameCall(root, a, temporary)) {
         ShowOne(Owner, "%%%app", "DeleteSaveFileError");
         return false;
     }
-    if (hasB && !RenameCall(b, a)) {
-        if (hasA) RenameCall(temporary, a);
+    if (hasB && !RenameCall(root, b, a)) {
+        if (hasA) RenameCall(root, temporary, a);
         ShowOne(Owner, "%%%app", "DeleteSaveFileError");
         return false;
     }
-    if (hasA && !RenameCall(temporary, b)) {
-        if (hasB) RenameCall(a, b);
-        RenameCall(temporary, a);
+    if (hasA && !RenameCall(root, temporary, b)) {
+        if (hasB) RenameCall(root, a, b);
+        RenameCall(root, temporary, a);
         ShowOne(Owner, "%%%app", "WriteSaveFileError");
         return false;
     }

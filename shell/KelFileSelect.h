@@ -50,6 +50,7 @@
 #include "shell/KelSystemSeams.h"
 
 class TKelScript;
+class TFileRoot;  // platform/FileRoot.h
 
 namespace KelFileSelect {
 
@@ -62,9 +63,9 @@ constexpr int32_t kMaxSlots = 32;
 // The engine path of slot n: "SaveData\SaveDataN.svd".
 std::string SlotFile(int32_t n);
 
-// Renames a file by engine paths, as FileSystem::RenameFile does; tests put a failing call in its
-// place. The result is the previous call.
-using TRenameCall = bool (*)(std::string_view from, std::string_view to);
+// Renames a file by engine paths below the root, as TFileRoot::RenameFile does; tests put a
+// failing call in its place. The result is the previous call.
+using TRenameCall = bool (*)(const TFileRoot& root, std::string_view from, std::string_view to);
 TRenameCall SetRenameCall(TRenameCall call);
 
 }  // namespace KelFileSelect

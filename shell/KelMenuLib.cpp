@@ -81,9 +81,10 @@ std::string ActionName(const std::vector<std::string>& parts) {
 }
 
 // Quick saves are the numbered files "QuickSaveData0.svd" .. up to the configured count.
-bool AnyQuickSave() {
+bool AnyQuickSave(const TFileRoot* root) {
+    if (!root) return false;
     for (int32_t i = 0; i < SystemConfigLib::Config.QuickSaveCount; ++i)
-        if (TKelScript::SaveFileExists("QuickSaveData" + std::to_string(i) + ".svd")) return true;
+        if (TKelScript::SaveFileExists(*root, "QuickSaveData" + std::to_string(i) + ".svd")) return true;
     return false;
 }
 
@@ -191,9 +192,9 @@ bool TKelMenu::IsLocked(const std::string& action) const {
         case TLock::SceneSkip:
             return !Owner.IsSceneSkipEnabled();
         case TLock::QuickLoad:
-            return bits || !AnyQuickSave();
+            return bits || !AnyQuickSave(Owner.Links.Files);
         case TLock::SelectLoad:
-            return bits || !TKelScript::SaveFileExists("SelectSaveData.svd");
+            return bits || !Owner.Links.Files || !TKelScript::SaveFileExists(*Owner.Links.Files, "SelectSaveData.svd");
     }
     return false;
 }

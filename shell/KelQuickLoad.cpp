@@ -5,7 +5,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelSaveData.h"
 #include "shell/KelSystemLib.h"
 
@@ -17,10 +17,10 @@ std::string QuickSaveName(int32_t slot) {
     return "QuickSaveData" + std::to_string(slot) + ".svd";
 }
 
-bool ReadSaveHeader(const std::string& name, TKelSaveHeader& header) {
+bool ReadSaveHeader(const TFileRoot& root, const std::string& name, TKelSaveHeader& header) {
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
     const std::string path = KelSaveData::SaveFilePath(name);
-    if (!path.empty() && save.LoadFromFile(path, false, false)) {
+    if (!path.empty() && save.LoadFromFile(root, path, false, false)) {
         header = save.Header;
         return true;
     }
@@ -29,14 +29,14 @@ bool ReadSaveHeader(const std::string& name, TKelSaveHeader& header) {
     return false;
 }
 
-std::string NextQuickSaveFile() {
+std::string NextQuickSaveFile(const TFileRoot& root) {
     std::string result;
     double best = 0;
     for (int32_t i = 0; i < SystemConfigLib::Config.QuickSaveCount; ++i) {
         const std::string name = QuickSaveName(i);
-        if (!FileSystem::FileExists(KelSaveData::SaveFilePath(name))) return name;
+        if (!root.FileExists(KelSaveData::SaveFilePath(name))) return name;
         TKelSaveHeader header;
-        if (!ReadSaveHeader(name, header)) continue;
+        if (!ReadSaveHeader(root, name, header)) continue;
         if (result.empty() || header.Date < best) {
             result = name;
             best = header.Date;
@@ -71,7 +71,8 @@ std::string FormatSaveSlotText(std::string_view text, const TKelSaveHeader* head
 
 // ---- the window ----
 
-TQuickLoadForm::TQuickLoadForm(IConfigForms* forms, const IDialogOwner* owner) : Forms(forms) {
+TQuickLoadForm::TQuickLoadForm(const TFileRoot& root, IConfigForms* forms, const IDialogOwner* owner)
+    : Root(root), Forms(forms) {
     Form.Caption = "クイックロード"_sj;
     Form.ClientWidth = 400;
     Form.ClientHeight = 239;
@@ -120,9 +121,9 @@ void TQuickLoadForm::FillList() {
         Texts[k] = FileEmptyText;
         Dates[k] = 0;
         const std::string name = KelQuickLoad::QuickSaveName(i);
-        if (!FileSystem::FileExists(KelSaveData::SaveFilePath(name))) continue;
+        if (!Root.FileExists(KelSaveData::SaveFilePath(name))) continue;
         TKelSaveHeader header;
-        if (KelQuickLoad::ReadSaveHeader(name, header)) {
+        if (KelQuickLoad::ReadSaveHeader(Root, name, header)) {
             FileNames[k] = name;
             Texts[k] = FileExistsText;
             Dates[k] = header.Date;
@@ -189,7 +190,7 @@ void TQuickLoadForm::Clicked(IFormView&, int32_t control) {
 // ---- the engine core's side ----
 
 std::string TKelQuickSaves::ChooseQuickLoadFile() {
-    TQuickLoadForm form(Forms, Owner);
+    TQuickLoadForm form(Root, Forms, Owner);
     form.ShowModal();
     return form.ChosenFile;
 }

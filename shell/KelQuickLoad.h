@@ -29,6 +29,7 @@
 
 struct TKelSaveHeader;
 class IDialogOwner;
+class TFileRoot;  // platform/FileRoot.h
 
 namespace KelQuickLoad {
 
@@ -36,23 +37,24 @@ constexpr const char* kLayout = "System\\QuickSaveLoad\\Layout.dat";
 
 // "QuickSaveData" + slot + ".svd".
 std::string QuickSaveName(int32_t slot);
-// The name for the next quick save, or empty when no slot can take it.
-std::string NextQuickSaveFile();
+// The name for the next quick save below the root, or empty when no slot can take it.
+std::string NextQuickSaveFile(const TFileRoot& root);
 // The template with the placeholders of the save date, the descriptions and the excerpt replaced
 // from the header; unchanged without one. A date that is no date of the years 1 to 9999 (or not a
 // number at all) gives empty date parts.
 std::string FormatSaveSlotText(std::string_view text, const TKelSaveHeader* header);
 // Reads only the header of a save file ("SaveData\" + name) with the game's key; false when the
 // file is missing, damaged or written under another key, and the header is then all zero.
-bool ReadSaveHeader(const std::string& name, TKelSaveHeader& header);
+bool ReadSaveHeader(const TFileRoot& root, const std::string& name, TKelSaveHeader& header);
 
 }  // namespace KelQuickLoad
 
-// The quick-load window. Made with the settings forms it is shown on (none: nothing is shown and
-// nothing is chosen) and its owner window; ShowModal runs it once.
+// The quick-load window. Made with the game's folder the saves are below, the settings forms it is
+// shown on (none: nothing is shown and nothing is chosen) and its owner window; ShowModal runs it
+// once.
 class TQuickLoadForm final : public IFormEvents {
 public:
-    TQuickLoadForm(IConfigForms* forms, const IDialogOwner* owner);
+    TQuickLoadForm(const TFileRoot& root, IConfigForms* forms, const IDialogOwner* owner);
 
     // Builds the list and shows the window; ChosenFile holds the choice afterwards.
     void ShowModal();
@@ -89,17 +91,20 @@ public:
     int32_t FileListBox = -1, OkButton = -1, CancelButton = -1;
 
 private:
+    const TFileRoot& Root;
     IConfigForms* Forms;
 };
 
 // The engine core's quick saves on these two pieces.
 class TKelQuickSaves final : public IKelQuickSaves {
 public:
-    TKelQuickSaves(IConfigForms* forms, const IDialogOwner* owner) : Forms(forms), Owner(owner) {}
-    std::string NextQuickSaveFile() override { return KelQuickLoad::NextQuickSaveFile(); }
+    TKelQuickSaves(const TFileRoot& root, IConfigForms* forms, const IDialogOwner* owner)
+        : Root(root), Forms(forms), Owner(owner) {}
+    std::string NextQuickSaveFile() override { return KelQuickLoad::NextQuickSaveFile(Root); }
     std::string ChooseQuickLoadFile() override;
 
 private:
+    const TFileRoot& Root;
     IConfigForms* Forms;
     const IDialogOwner* Owner;
 };

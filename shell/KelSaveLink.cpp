@@ -5,7 +5,7 @@
 #include "shell/KelSystemLib.h"
 
 bool TKelSaveLink::CheckSaveDirectory() {
-    return TKelScript::CheckSaveDirectory(KelSaveData::kSaveFolder);
+    return Engine.Files && TKelScript::CheckSaveDirectory(*Engine.Files, KelSaveData::kSaveFolder);
 }
 
 void TKelSaveLink::ResetAfterFailedLoad(TKelScript&) {
@@ -20,12 +20,12 @@ bool TKelGameState::LoadGame(TKelScript& script, const std::string& name) {
     return script.LoadGame(name);
 }
 
-bool TKelGameState::SaveFileExists(TKelScript&, const std::string& name) {
-    return TKelScript::SaveFileExists(name);
+bool TKelGameState::SaveFileExists(TKelScript& script, const std::string& name) {
+    return script.Links.Files && TKelScript::SaveFileExists(*script.Links.Files, name);
 }
 
-bool TKelGameState::DeleteSaveFile(TKelScript&, const std::string& name) {
-    return TKelScript::DeleteSaveFile(name);
+bool TKelGameState::DeleteSaveFile(TKelScript& script, const std::string& name) {
+    return script.Links.Files && TKelScript::DeleteSaveFile(*script.Links.Files, name);
 }
 
 bool TKelGameState::CanSceneReturn(TKelScript& script) {

@@ -30,6 +30,7 @@
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "platform/FileSystem.h"
 #include "script/KelListCommands.h"
 #include "script/KelScriptLib.h"
@@ -191,6 +192,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.SaveData = SaveFolder.get();
     links.Clipboard = Host ? Host->Clipboard() : nullptr;
     links.Desktop = Host ? Host->Desktop() : nullptr;
+    links.Files = Files;
     links.Clock = Clock;
     links.MessageForms = MessageForms;
     links.Title = Title;
@@ -214,7 +216,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     SystemConfigLib::LoadFontCandidateLists();
 
     // A plug-in library that cannot be bound raises here and ends the set-up.
-    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config, FileSystem::Root());
+    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config,
+                                                       Files ? Files->Folder() : FileSystem::CurrentFolder());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource(), *Clock);
     ScriptDialogs = std::make_unique<TScriptDialogLink>(host, DialogHost());
@@ -271,7 +274,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     if (!Log) Log = std::make_unique<TKelLog>(*GameScript);
     if (!FileSelect) FileSelect = std::make_unique<TKelFileselect>(*GameScript, [this] { return QuickSaves.get(); });
     // Without forms to show the quick-load window on, nothing is chosen from it.
-    if (!QuickSaves) QuickSaves = std::make_unique<TKelQuickSaves>(nullptr, host.DialogOwner());
+    if (!QuickSaves && Files) QuickSaves = std::make_unique<TKelQuickSaves>(*Files, nullptr, host.DialogOwner());
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 
@@ -307,11 +310,11 @@ void TKelSystem::SetMode(uint8_t mode, int32_t parameter) {
 }
 
 bool TKelSystem::VirtualFileExists(const std::string& name) {
-    return KelVirtualFiles::Exists(name);
+    return KelVirtualFiles::Exists(Files, name);
 }
 
 std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string& name) {
-    return KelVirtualFiles::Open(name, GameScript.get(), SystemScript.get());
+    return KelVirtualFiles::Open(Files, name, GameScript.get(), SystemScript.get());
 }
 
 // ---- the frame ----

@@ -23,6 +23,7 @@ class TKelScript;
 class TLabelLog;
 class IScriptDialogs;
 class IScriptForms;
+class TFileRoot;  // platform/FileRoot.h
 class IClock;
 class IScriptSaveData;
 
@@ -134,6 +135,10 @@ public:
     std::unique_ptr<TKelLogData> LogData;             // the back-log store both interpreters share
     std::unique_ptr<TKelDLLCustomObject> DllObjects;  // the plug-in libraries both interpreters use
     IScriptForms* ScriptForms = nullptr;              // the host's forms for the script words, linked
+    // The game's folder, linked: the save files, the virtual files read from the disk and the
+    // plug-in libraries are found below it. Without it there are no save or disk files, and the
+    // plug-ins are looked for below the current folder.
+    const TFileRoot* Files = nullptr;
     // The host's clock (needed by Setup), its message forms and the application's title, linked.
     IClock* Clock = nullptr;
     IDialogs* MessageForms = nullptr;

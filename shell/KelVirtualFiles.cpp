@@ -6,7 +6,7 @@
 #include "foundation/uMisc.h"
 #include "media/ARGB8888Lib.h"
 #include "objects/KelGraphicLib.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelSaveData.h"
 #include "script/KelScriptLib.h"
 
@@ -92,23 +92,24 @@ int32_t LayerOf(const std::string& name) {
 
 namespace KelVirtualFiles {
 
-bool Exists(const std::string& name) {
+bool Exists(const TFileRoot* root, const std::string& name) {
     const std::string low = ClassLib::LowerAscii(name);
     if (ARGB8888Lib::ExtensionOf(low) == ".bmp") {
         if (SnapshotOf(low).Shot != TShot::None) return true;
         if (Contains(low, kSaveImage)) {
             const std::string path = SaveImagePath(name);
-            return !path.empty() && FileSystem::FileExists(path);
+            return !path.empty() && root && root->FileExists(path);
         }
     }
     if (Contains(low, kFileImport)) {
         const std::string path = ImportPath(name);
-        return !path.empty() && FileSystem::FileExists(path);
+        return !path.empty() && root && root->FileExists(path);
     }
     return false;
 }
 
-std::unique_ptr<TMemoryStream> Open(const std::string& name, TKelScript* gameScript, TKelScript* systemScript) {
+std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, const std::string& name, TKelScript* gameScript,
+                                    TKelScript* systemScript) {
     const std::string low = ClassLib::LowerAscii(name);
     const TSnapshotName shot = SnapshotOf(low);
     TKelScript* script = shot.System ? systemScript : gameScript;
@@ -125,13 +126,14 @@ std::unique_ptr<TMemoryStream> Open(const std::string& name, TKelScript* gameScr
     if (ARGB8888Lib::ExtensionOf(low) == ".bmp" && Contains(low, kSaveImage)) {
         const std::string path = SaveImagePath(name);
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
-        if (path.empty() || !save.LoadFromFile(path, true, false) || save.Thumbnail.empty()) return nullptr;
+        if (path.empty() || !root || !save.LoadFromFile(*root, path, true, false) || save.Thumbnail.empty())
+            return nullptr;
         return StreamOf(save.Thumbnail);
     }
     if (Contains(low, kFileImport)) {
         const std::string path = ImportPath(name);
         std::string bytes;
-        if (path.empty() || !FileSystem::ReadFile(path, bytes)) return nullptr;
+        if (path.empty() || !root || !root->ReadFile(path, bytes)) return nullptr;
         return StreamOf(bytes);
     }
     return nullptr;

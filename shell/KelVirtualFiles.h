@@ -34,13 +34,15 @@ class TKelScript;
 namespace KelVirtualFiles {
 
 // Whether the name stands for a virtual file now. A snapshot name always does; a thumbnail name
-// when its save file exists, an import name when its disk file exists.
-bool Exists(const std::string& name);
+// when its save file exists, an import name when its disk file exists, both below the root (the
+// game's folder; without one neither does).
+bool Exists(const TFileRoot* root, const std::string& name);
 
 // A new stream at its start with the file's bytes, or nullptr: for a name that matches no rule,
 // for a snapshot of an interpreter that is missing or has no compositor, for a save file that is
 // missing, damaged, written under another key or holds no thumbnail, and for a disk file that
 // cannot be read (also when it went away after Exists).
-std::unique_ptr<TMemoryStream> Open(const std::string& name, TKelScript* gameScript, TKelScript* systemScript);
+std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, const std::string& name, TKelScript* gameScript,
+                                    TKelScript* systemScript);
 
 }  // namespace KelVirtualFiles

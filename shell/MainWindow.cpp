@@ -22,7 +22,7 @@
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/ProcessSignals.h"
 #include "script/KelScriptLib.h"
 #include "script/uBregExpLib.h"
@@ -57,8 +57,8 @@ uint32_t ColorRefToARGB(uint32_t c) {
 
 namespace Unit1 {
 
-void UseGameFolder(const std::string& hostFolder) {
-    FileSystem::SetRoot(hostFolder);
+void UseGameFolder(TFileRoot& files, const std::string& hostFolder) {
+    files.SetFolder(hostFolder);
     ErrorLogLib::SetLogFolder(hostFolder);
     dddd7::SetDebugLogFolder(hostFolder);
     ddsd7::SetDebugFolder(hostFolder);
@@ -116,7 +116,8 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     // A fake clock seeds the same way every run, so that runs on it repeat exactly.
     uMisc_Math::RandSeed = Devices.Clock->NowMs();
     // The game's folder is the root of every relative path by now (the program sets it first).
-    SystemConfigLib::LoadDiskMessageTable();
+    if (Devices.Files) SystemConfigLib::LoadDiskMessageTable(*Devices.Files);
+    PackLib::UseFiles(Devices.Files);
     ARGB8888Font::Install(Devices.Fonts);
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
     if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = DialogHost();
@@ -146,9 +147,9 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     DDSD71->SetDebugOption(dsoHaltOnError);
     DDSD71->SetChannelCount(16);
     Window.SetEvents(this);
-    if (Devices.Forms)
+    if (Devices.Forms && Devices.Files)
         ShowStartupMenu = [this] {
-            TStartupMenu menu(*Devices.Forms, &Window, DialogHost(), *Devices.Clock);
+            TStartupMenu menu(*Devices.Forms, *Devices.Files, &Window, DialogHost(), *Devices.Clock);
             return menu.ShowModal();
         };
 }
@@ -157,8 +158,9 @@ TForm1::~TForm1() {
     Window.SetEvents(nullptr);
     // Nothing read from here on may end the program a second time.
     PackLib::OnPackError = nullptr;
-    if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings();
-    if (Engine) TKelScript::DeleteSaveFile(kBackupSave);
+    // The engine core is there only after the packs were opened in the game's folder.
+    if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings(*Devices.Files);
+    if (Engine) TKelScript::DeleteSaveFile(*Devices.Files, kBackupSave);
     // The engine core clears its events on the display starter as it goes, so the starter and its
     // seam go after it.
     Movie = nullptr;
@@ -171,6 +173,7 @@ TForm1::~TForm1() {
     uScriptReplaceDLL::ScriptReplaceFinalize();
     uDllSystemInfo::DllSystemInfoFinalize();
     PackLib::ClosePacks();
+    PackLib::UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
     KelScriptLib::MessageAlphaSink = nullptr;
@@ -282,22 +285,24 @@ void TForm1::StartUp() {
 void TForm1::RunStartUp() {
     TSystemData& config = SystemConfigLib::Config;
     if (!ARGB8888Lib::IsMMXAvailable()) return Fail(NoMMXText(), FixedOkText());
-    if (!PackLib::OpenPacks("GameData\\", &StartFailure)) return Fail(NoPacksText(), FixedOkText(), StartFailure);
+    if (!Devices.Files || !PackLib::OpenPacks("GameData\\", &StartFailure))
+        return Fail(NoPacksText(), FixedOkText(), StartFailure);
+    const TFileRoot& files = *Devices.Files;
     SystemConfigLib::LoadPackMessageTable();
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
-    if (!uDllSystemInfo::DllSystemInfoInitialize(SystemInfoLibrary)) {
+    if (!uDllSystemInfo::DllSystemInfoInitialize(files, SystemInfoLibrary)) {
         StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->Error());
         return FailKey("SystemInfoDLLERROR", true);
     }
 
-    SystemConfigLib::LoadUserSettings();
+    SystemConfigLib::LoadUserSettings(files);
     if (config.ConfigForceWindowMode) config.FullScreen = 0;
     if (!config.ConfigStartupSkip && ShowStartupMenu && !ShowStartupMenu()) {
-        if (WriteSettings) SystemConfigLib::SaveUserSettings();
+        if (WriteSettings) SystemConfigLib::SaveUserSettings(files);
         Terminate();
         return;
     }
-    if (WriteSettings) SystemConfigLib::SaveUserSettings();
+    if (WriteSettings) SystemConfigLib::SaveUserSettings(files);
 
     PackLib::SetPackVerify(config.CRCCheck == 1);
     PackLib::OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
@@ -315,7 +320,7 @@ void TForm1::RunStartUp() {
     Devices.Clock->SleepMs(100);
 
     if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
-    if (!uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
+    if (!uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
     uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
 
     if (DDDD71 && config.SurfaceMemory == 0) {
@@ -359,7 +364,7 @@ void TForm1::RunStartUp() {
 // start the same way.
 bool TForm1::LoadVorbis() {
     try {
-        return OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+        return OggWuvorbisLib::LoadVorbisFileDLL(*Devices.Files, "DLL\\wuvorbis.dll");
     } catch (const EVorbisLoadError& e) {
         StartFailure = e.what();
         return false;
@@ -372,15 +377,17 @@ bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>();
         Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
-        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(Devices.Forms, &Window);
+        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),
                                                                           .Clock = Devices.Clock,
-                                                                          .WaitForDecoder = MovieWaitsForDecoder});
+                                                                          .WaitForDecoder = MovieWaitsForDecoder,
+                                                                          .Files = Devices.Files});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock);
         Engine->ScriptForms = Devices.ScriptForms;
+        Engine->Files = Devices.Files;
         Engine->Clock = Devices.Clock;
         Engine->MessageForms = Devices.Dialogs;
         Engine->Title = &Title;

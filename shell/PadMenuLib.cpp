@@ -7,7 +7,7 @@
 #include "foundation/uMisc.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "shell/KelConfigLib.h"
 
 using KelConfigLib::RoundRatio;
@@ -37,11 +37,11 @@ void Warn(const std::string& fileName, const std::string& what) {
 
 }  // namespace
 
-TPadSettings ReadPadFile(const std::string& fileName) {
+TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName) {
     TPadSettings settings;
-    if (!FileSystem::FileExists(fileName)) return settings;
+    if (!root.FileExists(fileName)) return settings;
     TStringList lines;
-    if (!lines.LoadFromFile(fileName)) {
+    if (!lines.LoadFromFile(root, fileName)) {
         Warn(fileName, "を読めないため、ゲームパッドの設定は初期値になります"_sj);
         return settings;
     }
@@ -64,16 +64,16 @@ TPadSettings ReadPadFile(const std::string& fileName) {
     return settings;
 }
 
-bool WritePadFile(const TPadSettings& settings, const std::string& fileName) {
+bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std::string& fileName) {
     TStringList lines;
-    if (FileSystem::FileExists(fileName)) lines.LoadFromFile(fileName);
+    if (root.FileExists(fileName)) lines.LoadFromFile(root, fileName);
     for (int32_t b = 1; b <= kButtonCount; ++b)
         lines.SetValue(ButtonKey(b), std::to_string(settings.Buttons[static_cast<size_t>(b - 1)]));
     lines.SetValue("Speed", std::to_string(settings.Speed));
     lines.SetValue("DeadZone", std::to_string(settings.DeadZone));
     const size_t cut = fileName.rfind('\\');
-    if (cut != std::string::npos) FileSystem::ForceDirectories(fileName.substr(0, cut));
-    if (lines.SaveToFile(fileName)) return true;
+    if (cut != std::string::npos) root.ForceDirectories(fileName.substr(0, cut));
+    if (lines.SaveToFile(root, fileName)) return true;
     Warn(fileName, "を書き込めませんでした"_sj);
     return false;
 }
@@ -98,8 +98,9 @@ constexpr int32_t kClientWidth = 400, kClientHeight = 448;
 
 }  // namespace
 
-TPadMenu::TPadMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialogHost& dialogs, std::string fileName)
-    : Forms(forms), Dialogs(dialogs), FileName(std::move(fileName)) {
+TPadMenu::TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
+                   std::string fileName)
+    : Forms(forms), Root(root), Dialogs(dialogs), FileName(std::move(fileName)) {
     using K = TFormControlKind;
     Form.Caption = "ゲームパッド設定"_sj;
     Form.ClientWidth = kClientWidth;
@@ -149,7 +150,7 @@ TPadMenu::TPadMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialog
         Form.SetItems(c, items);
         Form[c].Value = 0;
     }
-    const TPadSettings settings = ReadPadFile(FileName);
+    const TPadSettings settings = ReadPadFile(Root, FileName);
     for (int32_t i = 0; i < kMouseActionCount; ++i) {
         const auto at =
             std::find(settings.Buttons.begin(), settings.Buttons.end(), kMouseActions[static_cast<size_t>(i)]);
@@ -226,5 +227,5 @@ void TPadMenu::Save() {
     const TFormControl& dead = Form[DeadZoneBar];
     settings.Speed = RoundRatio(int64_t{speed.Value} * 1000, speed.Max);
     settings.DeadZone = RoundRatio(int64_t{dead.Value} * 100, dead.Max);
-    Written = WritePadFile(settings, FileName);
+    Written = WritePadFile(Root, settings, FileName);
 }

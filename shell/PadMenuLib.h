@@ -17,6 +17,8 @@
 #include "platform/ConfigForms.h"
 #include "platform/Dialogs.h"
 
+class TFileRoot;  // platform/FileRoot.h
+
 namespace PadMenuLib {
 
 inline constexpr const char* kPadFile = "GameData\\System\\config_pad.txt";
@@ -36,18 +38,18 @@ struct TPadSettings {
 // The settings of the file. A missing file gives the defaults. A value that is no number, or a
 // button value that is no action, gives that key's default, and a file that cannot be read gives
 // all of them; either is noted in the error log with the file's name.
-TPadSettings ReadPadFile(const std::string& fileName = kPadFile);
+TPadSettings ReadPadFile(const TFileRoot& root, const std::string& fileName = kPadFile);
 // The settings merged into the file's present lines; false (noted in the error log) when the file
 // could not be written, which leaves the old one as it was.
-bool WritePadFile(const TPadSettings& settings, const std::string& fileName = kPadFile);
+bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std::string& fileName = kPadFile);
 
 }  // namespace PadMenuLib
 
 class TPadMenu final : public IFormEvents {
 public:
     // The form is laid out and filled from the file here. Message forms are shown through dialogs
-    // over owner.
-    TPadMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialogHost& dialogs,
+    // over owner. The file is an engine path below the root, the game's folder.
+    TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
              std::string fileName = PadMenuLib::kPadFile);
 
     // Shows the dialog modally; true when "設定完了" wrote the file.
@@ -72,6 +74,7 @@ private:
     void Save();
 
     IConfigForms& Forms;
+    const TFileRoot& Root;
     TDialogHost Dialogs;
     std::string FileName;
 };

@@ -1,7 +1,7 @@
 // The devices kel plays a game with in its window, made as the program makes them: the dialogs
 // and forms on FLTK, the fonts, the sound device, the movie backend, the clipboards (text through
 // SDL, pictures through FLTK, handed over between frames), the desktop and the task-bar button;
-// and the platform host that hands them to the main window. The program and the main-window
+// and the platform host that hands them, with the game's folder, to the main window. The program and the main-window
 // benchmark share it, so that the benchmark starts what the program starts.
 //
 // Made after the window and ended before it; while it lives, the window's pump serves the picture
@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
+#include "platform/FileRoot.h"
 #include "platform/Movie.h"
 #include "platform/PlatformHost.h"
 #include "platform/SystemFonts.h"
@@ -27,10 +28,11 @@
 
 class TPlayingDevices {
 public:
-    explicit TPlayingDevices(TSdlMainWindow& window)
+    TPlayingDevices(TSdlMainWindow& window, TFileRoot& files)
         : Window(window),
           Clipboard(window.Handle(), [this](const uint32_t* pixels, int32_t width,
                                             int32_t height) { return Pictures.Put(pixels, width, height); }),
+          Desktop(files),
           Taskbar(window.Handle()),
           Host{.Display = &window.Display(),
                .Audio = &Audio,
@@ -40,6 +42,7 @@ public:
                .Desktop = &Desktop,
                .Forms = &SettingsForms,
                .ScriptForms = &ScriptForms,
+               .Files = &files,
                .Clock = &Clock,
                .Dialogs = &Forms} {
         Window.SetPumpHook([this] { Pictures.Serve(); });

@@ -45,8 +45,9 @@ int32_t StreamItem(int32_t bytes) {
 
 }  // namespace
 
-TStartupMenu::TStartupMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialogHost& dialogs, IClock& clock)
-    : Forms(forms), Dialogs(dialogs), Clock(clock) {
+TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner,
+                           const TDialogHost& dialogs, IClock& clock)
+    : Forms(forms), Root(root), Dialogs(dialogs), Clock(clock) {
     const TSystemData& c = SystemConfigLib::Config;
     Form.Owner = owner;
     LayOut();
@@ -224,7 +225,7 @@ void TStartupMenu::Clicked(IFormView& view, int32_t control) {
     } else if (control == C.Quit) {
         Form.Closed = true;
     } else if (control == C.PadButton) {
-        TPadMenu pad(Forms, view.Owner(), Dialogs);
+        TPadMenu pad(Forms, Root, view.Owner(), Dialogs);
         pad.ShowModal();
     } else if (control == C.Copy) {
         view.CopyText(Form[C.Memo].Text);

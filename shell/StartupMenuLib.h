@@ -19,14 +19,17 @@
 class IClock;
 class TAnimationBMP;
 class TARGB8888CellDraw;
+class TFileRoot;  // platform/FileRoot.h
 struct TSystemData;
 
 class TStartupMenu final : public IFormEvents {
 public:
     // FormCreate: laid out and filled from the configuration; the game's settings decide which
     // pages and options show. Message forms (through dialogs) and the game-pad dialog are shown
-    // over owner; the preview runs on the clock.
-    TStartupMenu(IConfigForms& forms, const IDialogOwner* owner, const TDialogHost& dialogs, IClock& clock);
+    // over owner; the preview runs on the clock. The game-pad dialog's file is found below the
+    // root, the game's folder.
+    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
+                 IClock& clock);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -61,6 +64,7 @@ private:
     void FillCombos(const TSystemData& from, bool graphic, bool sound, bool option);
 
     IConfigForms& Forms;
+    const TFileRoot& Root;
     TDialogHost Dialogs;
     IClock& Clock;
 };

@@ -14,6 +14,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "platform/FileSystem.h"
 #include "platform/PresentTap.h"
 #include "platform/ProcessSignals.h"
@@ -109,7 +110,7 @@ bool ParseOptions(int argc, char** argv, TOptions& o, int& exitCode) {
 }
 
 // The game played until its window closes, or an end signal ends it.
-int Play() {
+int Play(TFileRoot& files) {
     int result = 0;
     ProcessSignals::InstallEndHandlers();
     TSdlMainWindow window("MainWindow", 320, 240);
@@ -118,7 +119,7 @@ int Play() {
                      window.Error().c_str());
         return kNoDisplay;
     }
-    TPlayingDevices devices(window);
+    TPlayingDevices devices(window, files);
     {
         TForm1 form(window, devices.Host);
         form.ReportLine = [](const std::string& line) {
@@ -152,7 +153,7 @@ int Play() {
 }
 
 // A counted run in the window, as kel-headless makes it.
-int RunCounted(const TOptions& o) {
+int RunCounted(const TOptions& o, const std::string& folder) {
     THeadlessGame game;
     std::string error;
     if (!o.InputFile.empty() && !HeadlessRunner::LoadInputScript(o.InputFile, game.Events, error)) {
@@ -178,7 +179,7 @@ int RunCounted(const TOptions& o) {
     if (!o.PngFolder.empty()) game.Screen.CaptureTo(o.PngFolder, o.PngEvery);
     game.UseWindow(window, display);
     THeadlessGame::TClosing closing{game};
-    if (!game.Open(FileSystem::Root(), error)) {
+    if (!game.Open(folder, error)) {
         std::fprintf(stderr, "kel: %s\n", error.c_str());
         return 1;
     }
@@ -219,15 +220,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kel: cannot enter %s: %s\n", folder.c_str(), std::strerror(errno));
         return 1;
     }
-    Unit1::UseGameFolder(folder);
+    TFileRoot files;
+    Unit1::UseGameFolder(files, folder);
 
     int result = 0;
     if (options.Frames >= 0) {
-        result = RunCounted(options);
+        result = RunCounted(options, folder);
     } else {
         // Another copy playing: this one ends silently, before it opens a window.
         if (!uMuteXApplication::MutexApplicationInit()) return 0;
-        result = Play();
+        result = Play(files);
     }
     SDL_Quit();
     uMuteXApplication::MutexApplicationDone();

@@ -28,7 +28,7 @@
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/fltk/FltkPixels.h"
 #include "platform/fltk/FltkText.h"
@@ -443,8 +443,8 @@ bool ShowFileDialog(const TFileDialogRequest& r, std::string& fileName, const TF
     // The name without its folder goes into the name box; the folder is the initial one, else
     // the name's own, else the game's folder.
     const size_t cut = ScriptForms::FolderLength(r.FileName);
-    std::string folder = FileSystem::HostPath(r.InitialFolder.empty() ? r.FileName.substr(0, cut) : r.InitialFolder);
-    if (folder.empty()) folder = FileSystem::Root();
+    std::string folder = r.Files->HostPath(r.InitialFolder.empty() ? r.FileName.substr(0, cut) : r.InitialFolder);
+    if (folder.empty()) folder = r.Files->Folder();
     chooser.directory(folder.c_str());
     const std::string preset = ToolkitText(r.FileName.substr(cut));
     if (!preset.empty()) chooser.preset_file(preset.c_str());
@@ -457,7 +457,7 @@ bool ShowFileDialog(const TFileDialogRequest& r, std::string& fileName, const TF
         }
         if (answer != 0 || !chooser.filename() || !*chooser.filename()) break;
         const std::string name = ScriptForms::WithDefaultExtension(EnginePath(chooser.filename()), r.DefaultExtension);
-        const std::string refusal = ScriptForms::FileRefusal(r.Save, name);
+        const std::string refusal = ScriptForms::FileRefusal(*r.Files, r.Save, name);
         if (refusal.empty()) {
             fileName = name;
             chosen = true;
@@ -621,7 +621,7 @@ TFontFormResult TFltkScriptForms::FontSettings(const TFontFormRequest& request, 
 }
 
 bool TFltkScriptForms::FileDialog(const TFileDialogRequest& request, std::string& fileName) {
-    if (!TFltkDialogs::DisplayAvailable()) return false;
+    if (!request.Files || !TFltkDialogs::DisplayAvailable()) return false;
     PrepareToolkit();
     return ShowFileDialog(request, fileName, {request.Owner, WhileOpen, Title});
 }

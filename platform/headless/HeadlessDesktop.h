@@ -9,11 +9,16 @@
 
 class THeadlessDesktop final : public IDesktop {
 public:
+    // Names are engine paths below the root.
+    explicit THeadlessDesktop(const TFileRoot& root) : Root(root) {}
     bool Open(const std::string& name, const std::string& parameters) override {
         TProgramStart start;
-        if (!Desktop::PlanOpen(name, parameters, start)) return false;
+        if (!Desktop::PlanOpen(Root, name, parameters, start)) return false;
         Started.push_back(std::move(start));
         return true;
     }
     std::vector<TProgramStart> Started;
+
+private:
+    const TFileRoot& Root;
 };

@@ -168,7 +168,11 @@ bool THeadlessScriptForms::FileDialog(const TFileDialogRequest& request, std::st
             return false;
         }
         const std::string chosen = ScriptForms::WithDefaultExtension(*a.FileName, request.DefaultExtension);
-        const std::string refusal = ScriptForms::FileRefusal(request.Save, chosen);
+        if (!request.Files) {
+            shown.Result = "cancel";
+            return false;
+        }
+        const std::string refusal = ScriptForms::FileRefusal(*request.Files, request.Save, chosen);
         if (!refusal.empty()) {
             shown.Messages.push_back(refusal);
             continue;

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "foundation/PackLib.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -40,17 +40,15 @@ TEST(PackLibNormalizeTest, Cases) {
 class PackSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dir = TestData::ScratchDir();
-        OldRoot = FileSystem::Root();
-        FileSystem::SetRoot(Dir);
         std::filesystem::create_directories(Dir + "/GameData");
+        PackLib::UseFiles(&Files);
     }
     void TearDown() override {
         PackLib::ClosePacks();
+        PackLib::UseFiles(nullptr);
         PackLib::FileExistsHook = nullptr;
         PackLib::LoadFileHook = nullptr;
         PackLib::OnPackError = nullptr;
-        FileSystem::SetRoot(OldRoot);
     }
     void Put(const std::string& rel, const std::string& bytes) {
         std::filesystem::create_directories(std::filesystem::path(Dir + "/" + rel).parent_path());
@@ -64,7 +62,8 @@ protected:
         auto s = PackLib::LoadFile(name);
         return s ? s->AsString() : std::string("<nil>");
     }
-    std::string Dir, OldRoot;
+    std::string Dir = TestData::ScratchDir();
+    TFileRoot Files{Dir};
 };
 
 TEST_F(PackSetTest, TheHighestNumberedPackWins) {
@@ -105,6 +104,20 @@ TEST_F(PackSetTest, ScriptsAreNeverReadFromTheDisk) {
     };
     EXPECT_EQ(Load("GameData\\Scenario\\start.S"), "served");
     EXPECT_EQ(Load("GameData\\readme.txt"), "<nil>");  // once the hook is set, its answer is final
+}
+
+// Without a game's folder the set reads nothing from the disk.
+TEST_F(PackSetTest, WithoutAFolderNothingComesFromTheDisk) {
+    Put("GameData/readme.txt", "text");
+    PutPack(0, {{"gamedata\\a.txt", "a"}});
+    PackLib::UseFiles(nullptr);
+    std::string failure;
+    EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));
+    EXPECT_EQ(failure, "no pack GameData\\data0.pack .. data15.pack");
+    EXPECT_EQ(PackLib::ResolveFileName("GameData\\readme.txt"), "");
+    EXPECT_EQ(Load("GameData\\readme.txt"), "<nil>");
+    PackLib::UseFiles(&Files);
+    EXPECT_EQ(Load("GameData\\readme.txt"), "text");
 }
 
 TEST_F(PackSetTest, HooksServeWhatNoPackHolds) {

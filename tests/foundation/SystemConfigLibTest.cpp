@@ -15,7 +15,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "tests/support/TestData.h"
 
 using namespace SystemConfigLib;
@@ -24,16 +24,12 @@ namespace {
 
 class ConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedRoot = FileSystem::Root();
-        InitDefaults();
-    }
+    void SetUp() override { InitDefaults(); }
     void TearDown() override {
         PackLib::LoadFileHook = nullptr;
         PackLib::FileExistsHook = nullptr;
         RegisterFonts(nullptr);
         RegisterFontFaces(nullptr);
-        FileSystem::SetRoot(savedRoot);
         FreeLists();
         InitDefaults();
     }
@@ -47,7 +43,6 @@ protected:
             return std::make_unique<TMemoryStream>(it->second);
         };
     }
-    std::string savedRoot;
 };
 
 TSystemData ReadUser(const std::string& text) {
@@ -386,70 +381,70 @@ TEST_F(ConfigTest, NilStreamsAndReadingFromThePosition) {
 TEST_F(ConfigTest, UserFileKeepsBackupAndNeverLosesTheOldFile) {
     const std::string root = TestData::ScratchDir();
     ASSERT_FALSE(root.empty());
-    FileSystem::SetRoot(root);
+    const TFileRoot files(root);
 
     // No file: the start values stay; saving makes the folder and the file.
-    LoadUserSettings();
+    LoadUserSettings(files);
     EXPECT_EQ(Config.MessageSpeed, 10);
     Config.FPSLimit = 80;
-    ASSERT_TRUE(SaveUserSettings());
-    EXPECT_FALSE(FileSystem::FileExists("GameData\\System\\config.txt.bak"));
+    ASSERT_TRUE(SaveUserSettings(files));
+    EXPECT_FALSE(files.FileExists("GameData\\System\\config.txt.bak"));
     std::string first;
-    ASSERT_TRUE(FileSystem::ReadFile(kUserConfigFile, first));
+    ASSERT_TRUE(files.ReadFile(kUserConfigFile, first));
     EXPECT_NE(first.find("FPSLimit=80\r\n"), std::string::npos);
 
     // An existing file: its bytes go to ".bak", a line of its own survives.
-    ASSERT_TRUE(FileSystem::WriteFileReplace(kUserConfigFile, "Mine=1\nFPSLimit=80\nMessageSpeed=55\n"));
+    ASSERT_TRUE(files.WriteFileReplace(kUserConfigFile, "Mine=1\nFPSLimit=80\nMessageSpeed=55\n"));
     InitDefaults();
-    LoadUserSettings();
+    LoadUserSettings(files);
     EXPECT_EQ(Config.FPSLimit, 80);
     EXPECT_EQ(Config.MessageSpeed, 55);
     EXPECT_EQ(Config.AutoPlayClickTime, 3000);
     Config.FPSLimit = 20;
-    ASSERT_TRUE(SaveUserSettings());
+    ASSERT_TRUE(SaveUserSettings(files));
     std::string bak, now;
-    ASSERT_TRUE(FileSystem::ReadFile("GameData\\System\\config.txt.bak", bak));
+    ASSERT_TRUE(files.ReadFile("GameData\\System\\config.txt.bak", bak));
     EXPECT_EQ(bak, "Mine=1\nFPSLimit=80\nMessageSpeed=55\n");
-    ASSERT_TRUE(FileSystem::ReadFile(kUserConfigFile, now));
+    ASSERT_TRUE(files.ReadFile(kUserConfigFile, now));
     EXPECT_EQ(now.substr(0, 21), "Mine=1\r\nFPSLimit=20\r\n");
 
     // A write that fails (here: the temporary file beside it cannot be created) is reported and
     // leaves the file as it was.
-    const std::string host = FileSystem::HostPath(kUserConfigFile);
+    const std::string host = files.HostPath(kUserConfigFile);
     const std::string blocker = host + ".tmp" + std::to_string(getpid());
     std::filesystem::create_directory(blocker);
     Config.FPSLimit = 60;
-    EXPECT_FALSE(SaveUserSettings());
+    EXPECT_FALSE(SaveUserSettings(files));
     std::filesystem::remove(blocker);
     std::string after;
-    ASSERT_TRUE(FileSystem::ReadFile(kUserConfigFile, after));
+    ASSERT_TRUE(files.ReadFile(kUserConfigFile, after));
     EXPECT_EQ(after, now);
 }
 
 TEST_F(ConfigTest, UserFileNeverGoesThroughALinkOutsideAndLeftoversOfAKilledSaveGo) {
     namespace fs = std::filesystem;
     const std::string root = TestData::ScratchDir(), outside = TestData::ScratchDir();
-    FileSystem::SetRoot(root);
+    const TFileRoot files(root);
     std::ofstream(outside + "/config.txt", std::ios::binary) << "FPSLimit=5\r\n";
     fs::create_directories(root + "/GameData");
     // The settings' folder leads outside: nothing is read or written there.
     fs::create_symlink(outside, root + "/GameData/System");
-    LoadUserSettings();
+    LoadUserSettings(files);
     EXPECT_NE(Config.FPSLimit, 5);
-    EXPECT_FALSE(SaveUserSettings());
+    EXPECT_FALSE(SaveUserSettings(files));
     EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
     // The file itself leads outside: it is not read, not copied to ".bak", and the save replaces
     // the link with a file of its own.
     fs::remove(root + "/GameData/System");
     fs::create_directories(root + "/GameData/System");
     fs::create_symlink(outside + "/config.txt", root + "/GameData/System/config.txt");
-    LoadUserSettings();
+    LoadUserSettings(files);
     EXPECT_NE(Config.FPSLimit, 5);
-    ASSERT_TRUE(SaveUserSettings());
+    ASSERT_TRUE(SaveUserSettings(files));
     EXPECT_FALSE(fs::is_symlink(root + "/GameData/System/config.txt"));
     EXPECT_FALSE(fs::exists(root + "/GameData/System/config.txt.bak"));
     std::string bytes;
-    ASSERT_TRUE(FileSystem::ReadFile(outside + "/config.txt", bytes));
+    ASSERT_TRUE(files.ReadFile(outside + "/config.txt", bytes));
     EXPECT_EQ(bytes, "FPSLimit=5\r\n");
 
     // A save killed midway left its temporary files; the next load removes them.
@@ -459,8 +454,8 @@ TEST_F(ConfigTest, UserFileNeverGoesThroughALinkOutsideAndLeftoversOfAKilledSave
     waitpid(child, nullptr, 0);
     for (const char* name : {"/config.txt.tmp", "/config.txt.bak.tmp"})
         std::ofstream(root + "/GameData/System" + name + std::to_string(child)) << "half";
-    LoadUserSettings();
-    EXPECT_EQ(FileSystem::ListFiles("GameData\\System"), std::vector<std::string>{"config.txt"});
+    LoadUserSettings(files);
+    EXPECT_EQ(files.ListFiles("GameData\\System"), std::vector<std::string>{"config.txt"});
 }
 
 // ---- speaker and font lists ----
@@ -693,16 +688,16 @@ TEST_F(ConfigTest, EngineFilesThroughThePacks) {
 
 TEST_F(ConfigTest, MessageTableFromDiskThenPacks) {
     const std::string root = TestData::ScratchDir();
-    FileSystem::SetRoot(root);
+    const TFileRoot files(root);
     ServeFiles({});
-    EXPECT_FALSE(LoadDiskMessageTable());
+    EXPECT_FALSE(LoadDiskMessageTable(files));
     EXPECT_FALSE(LoadPackMessageTable());
     EXPECT_EQ(MessageTable.Count(), 0);
 
     const std::string text = "ゲームを終了しますか？"_sj;
-    ASSERT_TRUE(FileSystem::ForceDirectories("GameData\\System"));
-    ASSERT_TRUE(FileSystem::WriteFileReplace("gamedata\\system\\message.dat", "OK=Disk\r\nEXIT_Text=" + text));
-    EXPECT_TRUE(LoadDiskMessageTable());
+    ASSERT_TRUE(files.ForceDirectories("GameData\\System"));
+    ASSERT_TRUE(files.WriteFileReplace("gamedata\\system\\message.dat", "OK=Disk\r\nEXIT_Text=" + text));
+    EXPECT_TRUE(LoadDiskMessageTable(files));
     EXPECT_EQ(MessageTable.Values("ok"), "Disk");
     EXPECT_EQ(MessageTable.Values("EXIT_Text"), text);
     EXPECT_EQ(MessageTable.Values("RESET_Text"), "");

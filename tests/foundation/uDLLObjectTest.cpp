@@ -9,7 +9,7 @@
 
 #include "foundation/UniqueId.h"
 #include "foundation/uDllSystemInfo.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -23,36 +23,29 @@ std::string CLibraryPath() {
 
 class DLLObjectTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        OldRoot = FileSystem::Root();
-        Folder = TestData::ScratchDir();
-        FileSystem::SetRoot(Folder);
-        std::filesystem::create_directory(Folder + "/dll");
-    }
-    void TearDown() override {
-        uDllSystemInfo::DllSystemInfoFinalize();
-        FileSystem::SetRoot(OldRoot);
-    }
-    std::string OldRoot, Folder;
+    void SetUp() override { std::filesystem::create_directory(Folder + "/dll"); }
+    void TearDown() override { uDllSystemInfo::DllSystemInfoFinalize(); }
+    std::string Folder = TestData::ScratchDir();
+    TFileRoot Files{Folder};
 };
 
 TEST_F(DLLObjectTest, LoadingFailsWithAReasonAndKeepsTheFirstLibrary) {
     TDllSystemInfo info;
-    EXPECT_FALSE(info.LoadDLL("DLL\\SystemInfo.dll"));
+    EXPECT_FALSE(info.LoadDLL(Files, "DLL\\SystemInfo.dll"));
     EXPECT_NE(info.Error().find("no such library"), std::string::npos);
 
     std::ofstream(Folder + "/dll/systeminfo.dll") << "MZ not for this system";
-    EXPECT_FALSE(info.LoadDLL("DLL\\SystemInfo.dll"));
+    EXPECT_FALSE(info.LoadDLL(Files, "DLL\\SystemInfo.dll"));
     EXPECT_EQ(info.Module, nullptr);
     EXPECT_FALSE(info.Error().empty());
 
     // A real library without the export still binds, and answers nothing.
     std::string libc = CLibraryPath();
-    ASSERT_TRUE(info.LoadDLL(libc));
+    ASSERT_TRUE(info.LoadDLL(Files, libc));
     EXPECT_EQ(info.Get, nullptr);
     EXPECT_EQ(info.GetInfo("OS,Name"), "");
     void* first = info.Module;
-    EXPECT_FALSE(info.LoadDLL(libc));
+    EXPECT_FALSE(info.LoadDLL(Files, libc));
     EXPECT_EQ(info.Module, first);
     EXPECT_FALSE(info.ModuleFileName.empty());
 }
@@ -78,7 +71,7 @@ TEST_F(DLLObjectTest, AnswersFollowTheResultAndTheBuffer) {
 // The program's own library, found under its Windows name in a game's "DLL" folder.
 TEST_F(DLLObjectTest, TheSystemInformationLibraryAnswersByKey) {
     std::filesystem::copy_file(KEL_SYSTEMINFO_LIBRARY, Folder + "/dll/SystemInfo.so");
-    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize("DLL\\SystemInfo.dll"));
+    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(Files, "DLL\\SystemInfo.dll"));
     const TDllSystemInfo& info = *uDllSystemInfo::DllSystemInfo;
     EXPECT_NE(info.Get, nullptr);
     EXPECT_FALSE(info.GetInfo("OS,Name").empty());
@@ -100,12 +93,12 @@ TEST_F(DLLObjectTest, TheSystemInformationLibraryAnswersByKey) {
 TEST_F(DLLObjectTest, AnUnloadableSoGivesWayToTheNameAsWritten) {
     std::ofstream(Folder + "/dll/systeminfo.so") << "not a library";
     TDllSystemInfo broken;
-    EXPECT_FALSE(broken.LoadDLL("DLL\\SystemInfo.dll"));
+    EXPECT_FALSE(broken.LoadDLL(Files, "DLL\\SystemInfo.dll"));
     EXPECT_NE(broken.Error().find("systeminfo.so: "), std::string::npos) << broken.Error();
 
     std::filesystem::copy_file(KEL_SYSTEMINFO_LIBRARY, Folder + "/dll/SystemInfo.dll");
     TDllSystemInfo info;
-    ASSERT_TRUE(info.LoadDLL("DLL\\SystemInfo.dll")) << info.Error();
+    ASSERT_TRUE(info.LoadDLL(Files, "DLL\\SystemInfo.dll")) << info.Error();
     EXPECT_NE(info.ModuleFileName.find("SystemInfo.dll"), std::string::npos);
     EXPECT_NE(info.Get, nullptr);
 }

@@ -7,6 +7,7 @@
 #include "foundation/Checksum.h"
 #include "foundation/uFilePack.h"
 #include "foundation/uHashTable.h"
+#include "platform/FileRoot.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
@@ -42,6 +43,7 @@ protected:
         return path;
     }
     std::string Dir = TestData::ScratchDir();
+    TFileRoot Files{Dir};
 };
 
 std::string Read(TFilePack& p, int64_t n) {
@@ -54,7 +56,7 @@ TEST_F(FilePackTest, ReadsBothVersions) {
     for (TVersion v : {TVersion::V10, TVersion::V20}) {
         SCOPED_TRACE(v == TVersion::V10 ? "1.0" : "2.0");
         for (bool keepOpen : {true, false}) {
-            TFilePack pack(Write(PackWriter::Pack(entries, v)), keepOpen);
+            TFilePack pack(Files, Write(PackWriter::Pack(entries, v)), keepOpen);
             ASSERT_TRUE(pack.Opened());
             EXPECT_FALSE(pack.Invalid());
             EXPECT_EQ(pack.IsVersion20(), v == TVersion::V20);
@@ -90,7 +92,7 @@ TEST_F(FilePackTest, ChecksumsAreTestedOnlyWhileVerifying) {
     const auto entries = Entries();
     std::string bytes = PackWriter::Pack(entries, TVersion::V20);
     bytes[StoredAt(entries, 3) + 5] ^= 0x40;  // the plain entry
-    TFilePack pack(Write(bytes), true);
+    TFilePack pack(Files, Write(bytes), true);
     ASSERT_TRUE(pack.Opened());
     std::vector<std::string> errors;
     pack.ErrorProc = [&](const std::string& name) { errors.push_back(name); };
@@ -113,7 +115,7 @@ TEST_F(FilePackTest, LargeEntriesAreNeverVerified) {
     auto stored = PackWriter::StoreAll(entries);
     stored[0].Record.Checksum ^= 1;
     stored[1].Record.Checksum ^= 1;
-    TFilePack pack(Write(PackWriter::Pack(stored, TVersion::V10)), true);
+    TFilePack pack(Files, Write(PackWriter::Pack(stored, TVersion::V10)), true);
     pack.Verify = true;
     EXPECT_EQ(pack.ReadByIndex(0)->Size(), TFilePack::kVerifyLimit);
     EXPECT_EQ(pack.ReadByIndex(1), nullptr);
@@ -141,7 +143,7 @@ TEST_F(FilePackTest, AWrongEmbeddedTableIsCaughtByTheEntryName) {
     const size_t at = good.size() - TFilePack::kTrailer20Size - goodTable.size();
     ASSERT_EQ(good.substr(at, goodTable.size()), goodTable);
     good.replace(at, badTable.size(), badTable);
-    TFilePack pack(Write(good), true);
+    TFilePack pack(Files, Write(good), true);
     ASSERT_TRUE(pack.Opened());
     for (const auto& e : entries) {
         auto s = pack.ReadByName(PackWriter::StoredName(e.Name));
@@ -203,7 +205,7 @@ TEST_F(FilePackTest, DamageDecidesBetweenRefusingThePackAndFailingOneEntry) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        TFilePack pack(Write(c.bytes), true);
+        TFilePack pack(Files, Write(c.bytes), true);
         const bool opens = c.outcome == TOutcome::FirstEntryFails || c.outcome == TOutcome::Usable;
         EXPECT_EQ(pack.Opened(), opens);
         EXPECT_EQ(pack.Invalid(), c.outcome == TOutcome::Invalid);
@@ -227,7 +229,7 @@ TEST_F(FilePackTest, DamageDecidesBetweenRefusingThePackAndFailingOneEntry) {
             EXPECT_EQ(s->AsString(), entries[i].Bytes);
         }
     }
-    TFilePack missing(Dir + "/no-such.pack", true);
+    TFilePack missing(Files, Dir + "/no-such.pack", true);
     EXPECT_FALSE(missing.Opened());
     EXPECT_NE(missing.Error().find("no-such.pack"), std::string::npos) << missing.Error();
 }
@@ -238,7 +240,7 @@ TEST_F(FilePackTest, ACorruptCompressedEntryGivesNil) {
     stored[0].Bytes[8] = '\x7F';  // declared size far beyond what the blocks hold
     stored[0].Bytes[9] = '\x7F';
     stored[0].Record.Checksum = uMisc::Checksum64(stored[0].Bytes.data(), stored[0].Bytes.size());
-    TFilePack pack(Write(PackWriter::Pack(stored, TVersion::V10)), false);
+    TFilePack pack(Files, Write(PackWriter::Pack(stored, TVersion::V10)), false);
     pack.Verify = true;
     EXPECT_EQ(pack.ReadByIndex(0), nullptr);
     EXPECT_EQ(Read(pack, 1), "bbb");

@@ -6,6 +6,7 @@
 #include "foundation/Compression.h"
 #include "foundation/Scramblers.h"
 #include "foundation/uHashTable.h"
+#include "platform/FileRoot.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/LegacyFormats.h"
 
@@ -217,13 +218,12 @@ TEST(HashTableTest, LoadsFromAFile) {
     AddInt(t, "x.png", 9);
     TMemoryStream s;
     ASSERT_TRUE(t.SaveToStream(&s));
-    const std::string dir = ::testing::TempDir();
-    const std::string path = dir + "/kel_hashtable_test.hash";
-    ASSERT_TRUE(s.SaveToFile(path));
+    const TFileRoot root(::testing::TempDir());
+    ASSERT_TRUE(s.SaveToFile(root, "kel_hashtable_test.hash"));
     THashTable back(512);
-    EXPECT_TRUE(back.LoadFromFile(path));
+    EXPECT_TRUE(back.LoadFromFile(root, "kel_hashtable_test.hash"));
     EXPECT_EQ(GetInt(back, "X.PNG"), 9);
-    EXPECT_FALSE(back.LoadFromFile(dir + "/kel_no_such_file.hash"));
+    EXPECT_FALSE(back.LoadFromFile(root, "kel_no_such_file.hash"));
 }
 
 }  // namespace

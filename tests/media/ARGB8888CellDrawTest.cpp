@@ -326,6 +326,35 @@ TEST_F(CellDrawTest, InvalidatedBandsAndChangedPicturesAreRedrawn) {
     EXPECT_EQ(frame(40), 0b111u);
     Cd.InvalidateRect(0, -500, 0, 5000);  // rows beyond the screen reach its first and last band
     EXPECT_EQ(frame(40), 0b111u);
+
+    // A frame that records the last one's commands is redrawn all the same where a picture no
+    // longer covers as it did, or where the background or the layer limit changed.
+    TARGB8888 dot, solid;
+    Filled(dot, 20, 20, 0xFF405060);
+    Opaque(solid, 100, 60);
+    auto still = [&](uint32_t background, int32_t maxLayer) {
+        Cd.AddDraw(&dot, 0, 10, 70, 0, 0, 20, 20, 1, 0, 255, 0, 0xFFFFFF, 2);
+        Cd.AddDraw(&solid, 0, 0, 60, 0, 0, 100, 60, 2, 0, 255, 0, 0xFFFFFF, 2);  // hides the dot
+        Cd.Render(background, false, maxLayer);
+        return DrawnBands(Cd);
+    };
+    const struct {
+        std::function<void()> change;
+        uint32_t background;
+        int32_t maxLayer;
+        uint32_t drawn;
+    } changes[] = {
+        {[&] { solid.Transparent = true; }, 0xFF000000, 65535, 0b010u},  // no new serial: the dot shows
+        {[] {}, 0xFF000080, 65535, 0b111u},
+        {[] {}, 0xFF000000, 2, 0b110u},
+    };
+    for (const auto& c : changes) {
+        for (int i = 0; i < 4; ++i)
+            still(0xFF000000, 65535);
+        EXPECT_EQ(still(0xFF000000, 65535), 0u);
+        c.change();
+        EXPECT_EQ(still(c.background, c.maxLayer), c.drawn);
+    }
 }
 
 TEST_F(CellDrawTest, PresentingToACanvasCopiesBandsOrTheWholeFrame) {

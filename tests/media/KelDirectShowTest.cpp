@@ -14,7 +14,7 @@
 #include "media/KelDirectShow.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/LittleEndian.h"
 #include "platform/headless/FakeMovies.h"
 #include "platform/headless/HeadlessDisplay.h"
@@ -107,8 +107,6 @@ TEST(MovieNameTest, NamesThatCouldLeaveTheMovieFolderAreRefused) {
 class MovieObjectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Scratch = TestData::ScratchDir();
-        FileSystem::SetRoot(Scratch + "/game");
         std::filesystem::create_directories(Scratch + "/game");
         ErrorLogLib::SetLogFolder(Scratch);
         ErrorLogLib::ClearErrorLog();
@@ -119,18 +117,18 @@ protected:
         Sound->SetChannelCount(16);
         ASSERT_TRUE(Sound->Initialize());
         Movie = std::make_unique<TKelDirectShowPlayer>(
-            TMovieDevices{.Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true});
+            TMovieDevices{.Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true, .Files = &Files});
     }
     void TearDown() override {
         Movie.reset();
         SystemConfigLib::Config.MovieDecoder = SavedDecoder;
         PackLib::DataPath.clear();
-        FileSystem::SetRoot("");
         ErrorLogLib::SetLogFolder("");
         ErrorLogLib::ClearErrorLog();
     }
 
-    std::string Scratch;
+    std::string Scratch = TestData::ScratchDir();
+    TFileRoot Files{Scratch + "/game"};
     int32_t SavedDecoder = 0;
     TManualAudioDevice Audio;
     std::unique_ptr<TDDSD7> Sound;

@@ -6,6 +6,7 @@
 
 #include "media/VorbisBinding.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ TResolver Without(std::string missing) {
 
 TEST(VorbisBinding, LinkedDecoderBindsEveryExport) {
     TVorbisFileDLL dll(false);
-    ASSERT_TRUE(dll.LoadDLL("DLL\\wuvorbis.dll"));
+    ASSERT_TRUE(dll.LoadDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
     EXPECT_TRUE(dll.Loaded());
     EXPECT_NE(dll.FileName.find("wuvorbis.dll"), std::string::npos);
     EXPECT_TRUE(dll.wu_ov_crosslap && dll.wu_ov_read && dll.wu_SetCPUType);
@@ -43,9 +44,9 @@ TEST(VorbisBinding, LinkedDecoderBindsEveryExport) {
 TEST(VorbisBinding, ProcessorDetectionIsHandedOn) {
     TRecording::SetTo = -99;
     TVorbisFileDLL quiet(false, Without(""));
-    ASSERT_TRUE(quiet.LoadDLL("DLL\\wuvorbis.dll"));
+    ASSERT_TRUE(quiet.LoadDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
     EXPECT_EQ(TRecording::SetTo, -99);
-    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll", Without("")));
+    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", Without("")));
     EXPECT_EQ(TRecording::SetTo, 7);
     EXPECT_TRUE(OggWuvorbisLib::VorbisFileDLL->DetectCPU);
     OggWuvorbisLib::FreeVorbisFileDLL();
@@ -55,9 +56,9 @@ TEST(VorbisBinding, ProcessorDetectionIsHandedOn) {
 TEST(VorbisBinding, AMissingExportFailsTheLoad) {
     for (const char* name : {"wu_SetCPUType", "wu_ov_time_seek", "wu_ov_crosslap"}) {
         TVorbisFileDLL dll(true, Without(name));
-        EXPECT_FALSE(dll.LoadDLL("DLL\\wuvorbis.dll")) << name;
+        EXPECT_FALSE(dll.LoadDLL(TFileRoot(), "DLL\\wuvorbis.dll")) << name;
         EXPECT_FALSE(dll.Loaded());
-        EXPECT_FALSE(OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll", Without(name)));
+        EXPECT_FALSE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", Without(name)));
         EXPECT_EQ(OggWuvorbisLib::VorbisFileDLL, nullptr);  // nothing half-bound is kept
     }
 }
@@ -67,14 +68,14 @@ TEST(VorbisBinding, AMissingLibraryRaisesWithItsFullName) {
     r.Load = [](const std::string&, std::string&) { return false; };
     TVorbisFileDLL dll(true, r);
     try {
-        dll.LoadDLL("DLL\\wuvorbis.dll");
+        dll.LoadDLL(TFileRoot(), "DLL\\wuvorbis.dll");
         FAIL() << "no exception";
     } catch (const EVorbisLoadError& e) {
         const std::string text = Encoding::SjisToUtf8(e.what());
         EXPECT_EQ(text.rfind("wuvorbis.dllが存在しません。\r\n(", 0), 0u) << text;
         EXPECT_NE(text.find("/DLL/wuvorbis.dll)"), std::string::npos) << text;
     }
-    EXPECT_THROW(OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll", r), EVorbisLoadError);
+    EXPECT_THROW(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", r), EVorbisLoadError);
 }
 
 TEST(VorbisBinding, CallbacksWorkOnTheEngineStream) {

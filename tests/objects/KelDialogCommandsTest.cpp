@@ -14,7 +14,7 @@
 #include "objects/KelFontDialog.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessScriptForms.h"
 #include "script/KelGeneralCommands.h"
@@ -47,6 +47,7 @@ protected:
               KelDialogCommands::Register(kinds);
               KelListCommands::Register(kinds);
               links.Forms = &Forms;
+              links.Files = &Files;
               links.MessageForms = &Messages;
               links.Title = &Title;
           }) {
@@ -65,6 +66,7 @@ protected:
     }
 
     TKeepSettings Keep;
+    TFileRoot Files;
     THeadlessScriptForms Forms;
     THeadlessDialogs Messages;
     std::string Title = "タイトル"_sj;
@@ -74,8 +76,8 @@ protected:
 TEST_F(DialogsWordsTest, FileDialogs) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kel-dialogs-words";
     std::filesystem::create_directories(folder);
-    FileSystem::SetRoot(folder.string());
-    ASSERT_TRUE(FileSystem::WriteFileReplace("save01.dat", "x"));
+    Files.SetFolder(folder.string());
+    ASSERT_TRUE(Files.WriteFileReplace("save01.dat", "x"));
 
     Forms.Answer(Press(TPress::Cancel));
     Run("\\o,\"start.dat\",\"\",\"saves\",\"dat\",\"セーブ (*.dat)|*.dat|すべて|*.*\"");
@@ -101,7 +103,6 @@ TEST_F(DialogsWordsTest, FileDialogs) {
     Run("\\s,\"\",\"\",\"\",\".txt\",\"\"");
     EXPECT_EQ(Forms.Shown.back().Kind, "save");
     EXPECT_EQ(H.ResultStr(0), "new.txt");
-    FileSystem::SetRoot(std::filesystem::current_path().string());
     std::filesystem::remove_all(folder);
 }
 

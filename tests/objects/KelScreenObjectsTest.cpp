@@ -19,7 +19,6 @@
 #include "media/ARGB8888Lib.h"
 #include "media/uSoundLib.h"
 #include "objects/KelScreenObjects.h"
-#include "platform/FileSystem.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
 #include "script/uKelObjectKinds.h"
@@ -156,7 +155,6 @@ TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
             {"pic.png", AnimationFixtures::SolidPng(40, 20, 0xFF00FF00)}},
         PackWriter::TVersion::V20);
 
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
@@ -200,7 +198,6 @@ TEST(ImageGameTest, WrittenFramesShowTheImageWhereItsTweensAre) {
         EXPECT_GE(seen, 30);
         EXPECT_EQ(tweens.back(), (std::array<int32_t, 3>{100, 40, 0}));
     }
-    FileSystem::SetRoot(oldRoot);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include "objects/KelSoundCommands.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/FakeMovies.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
@@ -253,7 +253,6 @@ struct TMovieRig {
     TMovieRig() {
         std::filesystem::create_directories(Scratch + "/movie");
         std::ofstream(Scratch + "/movie/op.mpg") << "x";
-        FileSystem::SetRoot(Scratch);
         SystemConfigLib::Config.MovieDecoder = 1;
         Sound.SetChannelCount(16);
         Sound.Initialize();
@@ -261,17 +260,16 @@ struct TMovieRig {
     ~TMovieRig() {
         Movie.reset();
         SystemConfigLib::Config.MovieDecoder = SavedDecoder;
-        FileSystem::SetRoot(OldRoot);
     }
 
-    std::string OldRoot = FileSystem::Root();
     int32_t SavedDecoder = SystemConfigLib::Config.MovieDecoder;
     std::string Scratch = TestData::ScratchDir();
+    TFileRoot Files{Scratch};
     TManualAudioDevice Audio;
     TDDSD7 Sound{&Audio};
     TFakeMovieBackend Fake;
     std::unique_ptr<TKelDirectShowPlayer> Movie = std::make_unique<TKelDirectShowPlayer>(
-        TMovieDevices{.Backend = &Fake, .Sound = &Sound, .WaitForDecoder = true});
+        TMovieDevices{.Backend = &Fake, .Sound = &Sound, .WaitForDecoder = true, .Files = &Files});
 };
 
 class MovieWordsTest : public TMovieRig, public WordsTest {

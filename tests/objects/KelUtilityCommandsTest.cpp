@@ -19,6 +19,7 @@
 #include "objects/KelUtilityCommands.h"
 #include "platform/Desktop.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/HeadlessDesktop.h"
 #include "script/KelGeneralCommands.h"
 #include "tests/support/QueryRows.h"
@@ -33,11 +34,13 @@ protected:
         : H([this](TObjectKindRegistry& kinds, TScriptLinks& links) {
               KelUtilityCommands::Register(kinds);
               links.Desktop = &Desktop;
+              links.Files = &Files;
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
     }
 
-    THeadlessDesktop Desktop;
+    TFileRoot Files;
+    THeadlessDesktop Desktop{Files};
     TScriptHarness H;
 };
 
@@ -179,7 +182,7 @@ TEST_F(UtilityWordsTest, SpecialFoldersComeFromTheUsersXdgFolders) {
 }
 
 TEST_F(UtilityWordsTest, SystemInformationGivesSizesInMebibytes) {
-    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(KEL_SYSTEMINFO_LIBRARY));
+    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(Files, KEL_SYSTEMINFO_LIBRARY));
     const std::string bytes = uDllSystemInfo::DllSystemInfo->GetInfo("Mem,Total");
     const std::string os = uDllSystemInfo::DllSystemInfo->GetInfo("OS,Name");
     ASSERT_FALSE(bytes.empty());
@@ -228,7 +231,8 @@ TEST(UtilityWordsStartTest, ExctStartsExactlyThatProgramWithThoseArguments) {
     std::filesystem::copy_file(KEL_WRITE_ARGS, program);
     const std::string out = dir + "/args";
     setenv("KEL_ARGS_FILE", out.c_str(), 1);
-    TPosixDesktop desktop;
+    const TFileRoot files;
+    TPosixDesktop desktop(files);
     TScriptHarness h([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         KelUtilityCommands::Register(kinds);
         links.Desktop = &desktop;

@@ -5,6 +5,7 @@
 
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "tests/support/TestData.h"
 
 namespace {
@@ -73,9 +74,10 @@ TEST(TMemoryStreamTest, ReadBufferAndWriteBufferAreAllOrError) {
 }
 
 TEST(TFileStreamTest, MixesReadsWritesAndSeeks) {
-    const std::string path = TestData::ScratchDir() + "/stream.bin";
+    const TFileRoot root(TestData::ScratchDir());
+    const std::string path = root.Folder() + "/stream.bin";
     {
-        TFileStream f(path, TFileMode::Create, TPathKind::Host);
+        TFileStream f(path, TFileMode::Create);
         f.WriteBuffer("abcdef", 6);
         EXPECT_EQ(f.Size(), 6);
         // A seek before the start clamps to 0 whatever the origin.
@@ -85,7 +87,7 @@ TEST(TFileStreamTest, MixesReadsWritesAndSeeks) {
         EXPECT_EQ(f.Seek(-1, TSeekOrigin::Beginning), 0);
     }
     {
-        TFileStream f(path, TFileMode::OpenReadWrite, TPathKind::Host);
+        TFileStream f(path, TFileMode::OpenReadWrite);
         char buf[4] = {};
         EXPECT_EQ(f.Read(buf, 2), 2);
         EXPECT_EQ(f.Write("XY", 2), 2);  // straight after a read, at the read position
@@ -98,10 +100,11 @@ TEST(TFileStreamTest, MixesReadsWritesAndSeeks) {
         EXPECT_TRUE(f.Flush());
     }
     TMemoryStream m;
-    ASSERT_TRUE(m.LoadFromFile(path));
+    ASSERT_TRUE(m.LoadFromFile(root, "STREAM.bin"));
     EXPECT_EQ(m.AsString(), "abX");
-    EXPECT_THROW(TFileStream(path + ".missing", TFileMode::OpenRead, TPathKind::Host), EStreamError);
-    EXPECT_FALSE(m.LoadFromFile(path + ".missing"));
+    EXPECT_THROW(TFileStream(path + ".missing", TFileMode::OpenRead), EStreamError);
+    EXPECT_THROW(TFileStream(root, "stream.bin.missing", TFileMode::OpenRead), EStreamError);
+    EXPECT_FALSE(m.LoadFromFile(root, "stream.bin.missing"));
     EXPECT_EQ(m.Size(), 0);  // a failed load leaves the stream empty
 }
 
@@ -255,12 +258,12 @@ TEST(TStringListTest, InsertDeleteAndFiles) {
     l.Delete(-1);
     EXPECT_EQ(l.Items, (Items{"a", "b", "c"}));
 
-    const std::string path = TestData::ScratchDir() + "/list.txt";
-    ASSERT_TRUE(l.SaveToFile(path));
+    const TFileRoot root(TestData::ScratchDir());
+    ASSERT_TRUE(l.SaveToFile(root, "list.txt"));
     TStringList back;
-    ASSERT_TRUE(back.LoadFromFile(path));
+    ASSERT_TRUE(back.LoadFromFile(root, "LIST.txt"));
     EXPECT_EQ(back.Items, l.Items);
-    EXPECT_FALSE(back.LoadFromFile(path + ".missing"));
+    EXPECT_FALSE(back.LoadFromFile(root, "list.txt.missing"));
 }
 
 }  // namespace

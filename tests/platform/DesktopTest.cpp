@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Desktop.h"
+#include "platform/FileRoot.h"
 
 namespace {
 
@@ -32,14 +33,15 @@ TEST(DesktopTest, ParametersSplitAsCommandLinesDo) {
 }
 
 TEST(DesktopTest, ABareNameIsLookedForOnThePath) {
+    const TFileRoot root;
     TProgramStart start;
-    ASSERT_TRUE(Desktop::PlanOpen("kel-no-such-file-here", "-x 1", start));
+    ASSERT_TRUE(Desktop::PlanOpen(root, "kel-no-such-file-here", "-x 1", start));
     EXPECT_TRUE(start.SearchPath);
     EXPECT_EQ(start.Arguments, (std::vector<std::string>{"kel-no-such-file-here", "-x", "1"}));
-    EXPECT_FALSE(Desktop::PlanOpen("Setup.EXE", "", start));  // a program of the other system
-    EXPECT_FALSE(Desktop::PlanOpen("no\\such\\folder\\file", "", start));
+    EXPECT_FALSE(Desktop::PlanOpen(root, "Setup.EXE", "", start));  // a program of the other system
+    EXPECT_FALSE(Desktop::PlanOpen(root, "no\\such\\folder\\file", "", start));
     // What cannot start is told, and nothing is left running.
-    TPosixDesktop desktop;
+    TPosixDesktop desktop(root);
     EXPECT_FALSE(desktop.Open("kel-no-such-file-here", ""));
     EXPECT_NE(desktop.Error().find("kel-no-such-file-here"), std::string::npos) << desktop.Error();
 }

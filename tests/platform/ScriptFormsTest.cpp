@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/ScriptForms.h"
 #include "platform/headless/HeadlessScriptForms.h"
 
@@ -85,14 +85,13 @@ TEST(ScriptForms, FileDialogFiltersExtensionsAndRefusals) {
 
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kel-script-forms";
     std::filesystem::create_directories(folder / "sub");
-    FileSystem::SetRoot(folder.string());
-    ASSERT_TRUE(FileSystem::WriteFileReplace("sub\\there.txt", "x"));
-    EXPECT_EQ(ScriptForms::FileRefusal(false, "SUB\\there.txt"), "");
-    EXPECT_EQ(ScriptForms::FileRefusal(false, "sub\\none.txt"), "ファイルが見つかりません。"_sj);
-    EXPECT_EQ(ScriptForms::FileRefusal(true, "sub\\new.txt"), "");
-    EXPECT_EQ(ScriptForms::FileRefusal(true, "new.txt"), "");
-    EXPECT_EQ(ScriptForms::FileRefusal(true, "nope\\new.txt"), "フォルダが見つかりません。"_sj);
-    FileSystem::SetRoot(std::filesystem::current_path().string());
+    const TFileRoot root(folder.string());
+    ASSERT_TRUE(root.WriteFileReplace("sub\\there.txt", "x"));
+    EXPECT_EQ(ScriptForms::FileRefusal(root, false, "SUB\\there.txt"), "");
+    EXPECT_EQ(ScriptForms::FileRefusal(root, false, "sub\\none.txt"), "ファイルが見つかりません。"_sj);
+    EXPECT_EQ(ScriptForms::FileRefusal(root, true, "sub\\new.txt"), "");
+    EXPECT_EQ(ScriptForms::FileRefusal(root, true, "new.txt"), "");
+    EXPECT_EQ(ScriptForms::FileRefusal(root, true, "nope\\new.txt"), "フォルダが見つかりません。"_sj);
     std::filesystem::remove_all(folder);
 }
 
@@ -146,7 +145,8 @@ TEST(HeadlessScriptForms, AnswersPlayTheFormsAndTheLogRecordsThem) {
     EXPECT_EQ(forms.Clipboard, "a\r\n");
 
     // The file dialog: the default extension, an open dialog's missing file refused.
-    TFileDialogRequest open{nullptr, false, "x", "", "", "txt", "Text|*.txt"};
+    const TFileRoot root;
+    TFileDialogRequest open{nullptr, false, "x", "", "", "txt", "Text|*.txt", &root};
     TAnswer missing;
     missing.FileName = "\\no\\such\\file";
     forms.Answer(missing);

@@ -16,7 +16,7 @@
 #include "media/ARGB8888Font.h"
 #include "objects/KelFontDialog.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/fltk/FltkScriptForms.h"
@@ -258,7 +258,8 @@ TEST_F(FltkScriptFormsTest, FileDialogChoosesAFileAndPutsBackTheCurrentFolder) {
         Xdotool("type --delay 5 other.txt");
         Xdotool("key Return");
     });
-    TFileDialogRequest r{nullptr, false, "", "", "", "txt", "テキスト (*.txt)|*.txt|すべて|*.*"_sj};
+    const TFileRoot root;
+    TFileDialogRequest r{nullptr, false, "", "", "", "txt", "テキスト (*.txt)|*.txt|すべて|*.*"_sj, &root};
     r.InitialFolder = Encoding::Utf8ToSjis(folder.string());
     std::string chosen;
     EXPECT_TRUE(Forms.FileDialog(r, chosen));

@@ -10,7 +10,7 @@
 
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "tests/real/XServer.h"
 #include "tests/support/BackLogWalk.h"
@@ -32,9 +32,7 @@ TEST(KelLogRealTest, TheBackLogInTheWindowIsTheRunnersAndAScreenshotIsKept) {
     const std::string build = "bash '" + std::string(KEL_SOURCE_DIR) + "/tools/build-demo.sh' '" + demo + "' '" +
                               ToolRun::ToolPath("kelpack") + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(build.c_str()), 0);
-    const std::string oldRoot = FileSystem::Root();
     const BackLogWalk::TPlan plan = BackLogWalk::Plan(demo);
-    FileSystem::SetRoot(oldRoot);
     ASSERT_GT(plan.Logged, 0);
 
     const std::string dir = TestData::ScratchDir(), window = dir + "/window", headless = dir + "/headless";
@@ -50,8 +48,8 @@ TEST(KelLogRealTest, TheBackLogInTheWindowIsTheRunnersAndAScreenshotIsKept) {
     for (const auto& f : fs::directory_iterator(headless)) {
         const std::string name = f.path().filename().string();
         std::string x, y;
-        ASSERT_TRUE(FileSystem::ReadFile(window + "/" + name, x)) << name;
-        ASSERT_TRUE(FileSystem::ReadFile(headless + "/" + name, y)) << name;
+        ASSERT_TRUE(HostFiles::Read(window + "/" + name, x)) << name;
+        ASSERT_TRUE(HostFiles::Read(headless + "/" + name, y)) << name;
         const auto px = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(x.data()), x.size());
         const auto py = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(y.data()), y.size());
         ASSERT_TRUE(px && py) << name;

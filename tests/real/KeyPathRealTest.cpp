@@ -15,7 +15,6 @@
 #include "foundation/ErrorLogLib.h"
 #include "objects/KelClipboardCommands.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "platform/fltk/FltkPictureClipboard.h"
 #include "platform/sdl/SdlClipboard.h"
 #include "platform/sdl/SdlMainWindow.h"
@@ -54,8 +53,6 @@ protected:
         if (std::system("command -v xdotool >/dev/null && command -v xclip >/dev/null") != 0)
             GTEST_SKIP() << "xdotool and xclip are needed (tools/setup.sh installs them)";
     }
-    void TearDown() override { FileSystem::SetRoot(OldRoot); }
-    std::string OldRoot = FileSystem::Root();
 };
 
 // Opens the game in the window, on the window's own keyboard and mouse, with a menu and a back-log

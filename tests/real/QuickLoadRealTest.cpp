@@ -11,7 +11,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "script/KelSaveData.h"
@@ -31,12 +31,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteQuickSave(int32_t slot, double date, const std::string& excerpt) {
+void WriteQuickSave(const TFileRoot& files, int32_t slot, double date, const std::string& excerpt) {
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
     save.SetHeader({"", "", "", ""}, excerpt);
     save.Header.Date = date;
     save.SetBody(TMemoryStream("x"));
-    ASSERT_TRUE(save.SaveToFile(KelSaveData::SaveFilePath(KelQuickLoad::QuickSaveName(slot)), true, false));
+    ASSERT_TRUE(save.SaveToFile(files, KelSaveData::SaveFilePath(KelQuickLoad::QuickSaveName(slot)), true, false));
 }
 
 // The window's pixels as the X server holds them.
@@ -60,12 +60,12 @@ TEST(QuickLoadRealTest, ADoubleClickOnTheNewestLineChoosesIt) {
                     {"System\\QuickSaveLoad\\Layout.dat",
                      "FormCaption=クイックロード\r\nOkButton=ロードする\r\nCancelButton=キャンセル\r\n"
                      "FileExistsText=%%%no:  %%%4y/%%%mm/%%%dd %%%hh:%%%nn  %%%text\r\nFileEmptyText=%%%no:  ―\r\n"}});
-    FileSystem::CreateDir("SaveData");
-    WriteQuickSave(0, KelSaveData::EncodeDate(2026, 12, 10, 8, 0, 0), "昨日のセーブ"_sj);
-    WriteQuickSave(2, KelSaveData::EncodeDate(2026, 12, 11, 9, 30, 0), "今日のセーブ"_sj);
+    game.Files.CreateDir("SaveData");
+    WriteQuickSave(game.Files, 0, KelSaveData::EncodeDate(2026, 12, 10, 8, 0, 0), "昨日のセーブ"_sj);
+    WriteQuickSave(game.Files, 2, KelSaveData::EncodeDate(2026, 12, 11, 9, 30, 0), "今日のセーブ"_sj);
 
     TFltkConfigForms forms;
-    TQuickLoadForm form(&forms, nullptr);
+    TQuickLoadForm form(game.Files, &forms, nullptr);
     std::string shot;
     int turns = 0;
     const auto start = std::chrono::steady_clock::now();

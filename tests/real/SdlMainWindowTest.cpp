@@ -20,7 +20,7 @@
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "platform/PresentTap.h"
 #include "platform/sdl/SdlMainWindow.h"
 #include "shell/HeadlessRunner.h"
@@ -59,8 +59,6 @@ protected:
         if (RealWindow::NoDisplay(why))
             GTEST_SKIP() << "no X display could be opened (" << why << "); run under xvfb-run";
     }
-    void TearDown() override { FileSystem::SetRoot(OldRoot); }
-    std::string OldRoot = FileSystem::Root();
 };
 
 TEST_F(SdlMainWindowTest, TheStartShapesTheWindowAndACloseAsks) {
@@ -208,8 +206,8 @@ TEST_F(SdlMainWindowTest, KelAndKelHeadlessWriteTheSameFrames) {
         EXPECT_GE(names.size(), 7u);
         for (const std::string& name : names) {
             std::string x, y;
-            ASSERT_TRUE(FileSystem::ReadFile(a + "/" + name, x)) << name;
-            ASSERT_TRUE(FileSystem::ReadFile(b + "/" + name, y)) << name;
+            ASSERT_TRUE(HostFiles::Read(a + "/" + name, x)) << name;
+            ASSERT_TRUE(HostFiles::Read(b + "/" + name, y)) << name;
             auto px = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(x.data()), x.size());
             auto py = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(y.data()), y.size());
             EXPECT_EQ(px->Pixels, py->Pixels) << name;

@@ -24,7 +24,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkConfigForms.h"
 #include "platform/fltk/FltkDialogs.h"
@@ -249,9 +249,9 @@ TEST_F(SettingsFormsTest, ConfigurationDialog) {
     config.ShowModal();
     EXPECT_TRUE(Steps.empty());
     EXPECT_EQ(c.FPSLimit, 80);
-    ASSERT_TRUE(SystemConfigLib::SaveUserSettings());  // as the program does when it ends
+    ASSERT_TRUE(SystemConfigLib::SaveUserSettings(game.Files));  // as the program does when it ends
     std::string saved;
-    FileSystem::ReadFile(SystemConfigLib::kUserConfigFile, saved);
+    game.Files.ReadFile(SystemConfigLib::kUserConfigFile, saved);
     EXPECT_NE(saved.find("FPSLimit=80\r\n"), std::string::npos) << saved;
     // The report on the information page names the game.
     EXPECT_NE(Encoding::SjisToUtf8(form[config.C.Memo].Text).find("Type   :Relese"), std::string::npos);
@@ -267,7 +267,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
                                             240, 240, {AnimationFixtures::SolidPng(240, 240, 0xFF6080C0)}))}});
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60;
-    TStartupMenu menu(Forms, nullptr, Host, Clock);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Clock);
     const TConfigForm& form = menu.Form;
     std::unique_ptr<TConfigForm> padForm;
     Pause(10);
@@ -298,7 +298,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
         Shot(Fl::modal(), "pad");
         return true;
     });
-    TPadMenu layout(Forms, nullptr, Host);  // the pad dialog's layout, for the places to click
+    TPadMenu layout(Forms, game.Files, nullptr, Host);  // the pad dialog's layout, for the places to click
     Then([&] {
         NextItem(layout.Form, "ComboBox4");  // wheel up: none -> button 1
         return true;
@@ -317,7 +317,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
     EXPECT_TRUE(Steps.empty());
     EXPECT_EQ(c.FullScreen, 1);
     // Button 1 was left click's: wheel up took it.
-    const PadMenuLib::TPadSettings pad = PadMenuLib::ReadPadFile();
+    const PadMenuLib::TPadSettings pad = PadMenuLib::ReadPadFile(game.Files);
     EXPECT_EQ(pad.Buttons[0], -6);
 }
 
@@ -427,7 +427,8 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     // The player's last settings: a window at 60 FPS.
     fs::create_directories(game.Dir + "/GameData/System");
     std::ofstream(game.Dir + "/GameData/System/config.txt", std::ios::binary) << "FullScreen=0\r\nFPSLimit=60\r\n";
-    const TStartupMenu layout(Forms, nullptr, Host, Clock);  // the dialog kel shows, for the places to click
+    const TStartupMenu layout(Forms, game.Files, nullptr, Host,
+                              Clock);  // the dialog kel shows, for the places to click
     TFullScreenRequests requests;
     const std::string kel = ToolRun::ToolPath("../kel");
     // Started with its output going to a file, which the test shows when it fails.

@@ -6,6 +6,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "script/KelGeneralCommands.h"
 #include "script/uBregExpLib.h"
 #include "tests/support/ScriptHarness.h"
@@ -111,7 +112,7 @@ TEST_F(GeneralCommandsTest, DivideCountsAllItemsAndReturnsSixteen) {
 }
 
 TEST_F(GeneralCommandsTest, RegularExpressionWords) {
-    ASSERT_TRUE(uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll"));
+    ASSERT_TRUE(uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
     struct Case {
         const char* Statement;
         int32_t Int;

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelGeneralCommands.h"
 #include "script/KelListCommands.h"
 #include "script/uKelObjectKinds.h"
@@ -123,16 +123,17 @@ TEST_F(ListWordsTest, LoadsThroughTheSearchFoldersAndWritesToADiskFile) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "kel-list-words";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder / "Sub");
-    FileSystem::SetRoot(folder.string());
+    const TFileRoot files(folder.string());
+    H.Script.Links.Files = &files;
     H.Execute({"\\stf,\"sub\\OUT.txt\""});
     std::string written;
-    EXPECT_TRUE(FileSystem::ReadFile("Sub\\out.txt", written));
+    EXPECT_TRUE(files.ReadFile("Sub\\out.txt", written));
     EXPECT_EQ(written, "one\r\ntwo\r\nthree\r\nfour\r\n");
     // A folder that is not there: nothing is written and nothing reported.
     H.Execute({"\\stf,\"none\\x.txt\""});
-    EXPECT_FALSE(FileSystem::FileExists("none\\x.txt"));
+    EXPECT_FALSE(files.FileExists("none\\x.txt"));
     EXPECT_EQ(H.FirstError(), "");
-    FileSystem::SetRoot(std::filesystem::current_path().string());
+    H.Script.Links.Files = nullptr;
     std::filesystem::remove_all(folder);
 }
 

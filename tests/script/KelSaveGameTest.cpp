@@ -17,6 +17,7 @@
 
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
+#include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 #include "script/KelGeneralCommands.h"
 #include "script/KelSaveData.h"
@@ -68,6 +69,7 @@ protected:
             KelSystemCommands::Register(kinds);
             links.SaveData = &Host;
             links.Dialogs = &Dialogs;
+            links.Files = &Folder.Files;
             links.ReadTextLog = &ReadLog;
             links.FileUseLog = &FileLog;
         });
@@ -83,16 +85,16 @@ protected:
     // The save file's body taken out, changed and put back as a file that passes every check.
     void Rewrite(const std::string& name, const std::function<void(std::string&)>& change) {
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
-        ASSERT_TRUE(save.LoadFromFile("SaveData\\" + name, true, true));
+        ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\" + name, true, true));
         std::string body = save.Body->AsString();
         change(body);
         save.SetBody(TMemoryStream(body));
-        ASSERT_TRUE(save.SaveToFile("SaveData\\" + name, true, true));
+        ASSERT_TRUE(save.SaveToFile(Folder.Files, "SaveData\\" + name, true, true));
     }
 
     uint32_t OldKey = SystemConfigLib::Config.CodeKey;
     TSaveFolder Folder;
-    TRecordingSaveData Host;
+    TRecordingSaveData Host{Folder.Files};
     TRecordingDialogs Dialogs;
     TLabelLog ReadLog, FileLog;
     std::unique_ptr<TScriptHarness> H;
@@ -129,7 +131,7 @@ TEST_F(SaveGameTest, ALoadedGameGoesOnWhereItWasSaved) {
 
     // The header carries the descriptions; without screen objects there is no thumbnail.
     TKelSaveData header(SystemConfigLib::Config.CodeKey);
-    ASSERT_TRUE(header.LoadFromFile("SaveData\\a.svd", true, false));
+    ASSERT_TRUE(header.LoadFromFile(Folder.Files, "SaveData\\a.svd", true, false));
     EXPECT_EQ(header.Header.Descriptions[0], "chapter one");
     EXPECT_EQ(header.Thumbnail, "");
 }
@@ -279,7 +281,7 @@ TEST_F(SaveGameTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         ASSERT_TRUE(H->Script.SaveGame("a.svd", false));
         saving += std::chrono::steady_clock::now() - started;
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
-        ASSERT_TRUE(save.LoadFromFile("SaveData\\a.svd", false, true));
+        ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\a.svd", false, true));
         bodies[k] = save.Body->AsString();
         systemData[k] = ReadHost(Folder.Host("SystemData.dat"));
         ASSERT_TRUE(H->Script.LoadSystemData("SystemData.dat.bak"));
@@ -306,7 +308,7 @@ TEST_F(SaveGameTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         waitpid(child, &status, 0);
 
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
-        ASSERT_TRUE(save.LoadFromFile("SaveData\\a.svd", false, true)) << kill << ": " << save.Error();
+        ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\a.svd", false, true)) << kill << ": " << save.Error();
         EXPECT_TRUE(save.Body->AsString() == bodies[0] || save.Body->AsString() == bodies[1]) << kill;
         for (const char* name : {"SystemData.dat", "SystemData.dat.bak"}) {
             const std::string bytes = ReadHost(Folder.Host(name));

@@ -7,7 +7,7 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/SystemConfigLib.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 #include "script/uLabelLog.h"
@@ -703,20 +703,19 @@ TEST_F(KelScriptFrameTest, AFailedJumpKeepsTheCurrentScript) {
 }
 
 TEST_F(KelScriptFrameTest, SelectSaveFileIsTestedAgainEveryFortiethCall) {
-    std::string root = TestData::ScratchDir();
-    std::string oldRoot = FileSystem::Root();
-    FileSystem::SetRoot(root);
-    ASSERT_TRUE(TKelScript::CheckSaveDirectory("SaveData\\"));
+    const TFileRoot files(TestData::ScratchDir());
+    H.Script.Links.Files = &files;
+    ASSERT_TRUE(TKelScript::CheckSaveDirectory(files, "SaveData\\"));
     EXPECT_FALSE(H.Script.SelectSaveExists(true));
-    ASSERT_TRUE(FileSystem::WriteFileReplace("SaveData\\SelectSaveData.svd", "x"));
+    ASSERT_TRUE(files.WriteFileReplace("SaveData\\SelectSaveData.svd", "x"));
     int calls = 1;
     while (!H.Script.SelectSaveExists(false))
         ++calls;
     EXPECT_EQ(calls, 40);
-    ASSERT_TRUE(TKelScript::DeleteSaveFile("SelectSaveData.svd"));
+    ASSERT_TRUE(TKelScript::DeleteSaveFile(files, "SelectSaveData.svd"));
     EXPECT_TRUE(H.Script.SelectSaveExists(false));  // cached
     EXPECT_FALSE(H.Script.SelectSaveExists(true));
-    FileSystem::SetRoot(oldRoot);
+    H.Script.Links.Files = nullptr;
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ protected:
               KelSystemCommands::Register(kinds);
               links.SaveData = &Host;
               links.Dialogs = &Dialogs;
+              links.Files = &Folder.Files;
               links.Title = &Title;
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
@@ -35,7 +36,7 @@ protected:
     }
 
     TSaveFolder Folder;
-    TRecordingSaveData Host;
+    TRecordingSaveData Host{Folder.Files};
     TRecordingDialogs Dialogs;
     std::string Title{Application::kUntitled};
     TScriptHarness H;
@@ -174,7 +175,7 @@ TEST_F(SystemWordsTest, DatWordsOnSaveFiles) {
 
     // The date and the changed descriptions, the body kept.
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
-    ASSERT_TRUE(save.LoadFromFile("SaveData\\slot.svd", false, true));
+    ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\slot.svd", false, true));
     std::array<int32_t, 6> date{};
     ASSERT_TRUE(KelSaveData::DecodeDate(save.Header.Date, date));
     QueryRows::Run(

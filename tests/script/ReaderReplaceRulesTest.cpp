@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "script/KelReaderLib.h"
 #include "script/uBregExpLib.h"
 #include "tests/support/ScriptHarness.h"
@@ -11,7 +12,7 @@ namespace {
 
 class ReaderReplaceRulesTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")); }
+    void SetUp() override { ASSERT_TRUE(uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll")); }
     void TearDown() override { uBregExpLib::BRegExpFinalize(); }
     TScriptHarness H;
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "platform/RegexLibrary.h"
 #include "script/uBregExpLib.h"
 
@@ -28,7 +29,7 @@ std::vector<std::string> SjisList(std::initializer_list<const char*> items) {
 
 class BRegExpTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(uBregExpLib::BRegExpInitialize("DLL\\BREGEXP.dll")); }
+    void SetUp() override { ASSERT_TRUE(uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll")); }
     void TearDown() override {
         uBregExpLib::BRegExpFinalize();
         RegexLibrary::LoadFaults() = {};
@@ -268,7 +269,7 @@ TEST(BRegExpBinding, LoadFailuresLeaveNothingBound) {
     using namespace uBregExpLib;
     BRegExpFinalize();
     RegexLibrary::LoadFaults().FailLoad = true;
-    EXPECT_FALSE(BRegExpInitialize("DLL\\BREGEXP.dll"));
+    EXPECT_FALSE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
     EXPECT_EQ(BregExpDLL, nullptr);
     EXPECT_EQ(BregExp, nullptr);  // no matcher without a library
     EXPECT_EQ(BRegExpReplace("s/a/b/", "a"), "a");
@@ -278,23 +279,23 @@ TEST(BRegExpBinding, LoadFailuresLeaveNothingBound) {
     for (const char* name : {"BMatch", "BSplit", "BRegfree", "BRegexpVersion"}) {
         SCOPED_TRACE(name);
         RegexLibrary::LoadFaults().MissingExport = name;
-        EXPECT_FALSE(BRegExpInitialize("DLL\\BREGEXP.dll"));
+        EXPECT_FALSE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
         EXPECT_EQ(BregExpDLL, nullptr);
     }
     RegexLibrary::LoadFaults() = {};
 
     // Binding again while the matcher holds a record: the record goes back first, and a failed
     // rebind leaves a matcher that reports no success.
-    ASSERT_TRUE(BRegExpInitialize("DLL\\BREGEXP.dll"));
+    ASSERT_TRUE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
     EXPECT_EQ(BRegExpReplace("s/a/b/", "a"), "b");
     EXPECT_EQ(RegexLibrary::LiveRecords(), 1);
     RegexLibrary::LoadFaults().FailLoad = true;
-    EXPECT_FALSE(BRegExpInitialize("DLL\\BREGEXP.dll"));
+    EXPECT_FALSE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
     EXPECT_EQ(RegexLibrary::LiveRecords(), 0);
     ASSERT_NE(BregExp, nullptr);
     EXPECT_EQ(BRegExpReplace("s/a/b/", "a"), "a");
     RegexLibrary::LoadFaults() = {};
-    ASSERT_TRUE(BRegExpInitialize("DLL\\BREGEXP.dll"));
+    ASSERT_TRUE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
     EXPECT_FALSE(BregExpDLL->ModuleFileName.empty());
     EXPECT_EQ(BRegExpTranslate("tr/a/b/", "a"), "b");
     BRegExpFinalize();

@@ -278,6 +278,12 @@ TEST_F(KelObjectManagerTest, FrameStepsAndDrawsReachTheirCategoriesWithTheCamera
     H.Script.Objects->RestoreState();
     EXPECT_EQ(World.Log, (std::vector<std::string>{"s:draw:1,-5,7", "m:draw:1,-5,7", "b:update:1,5", "a:restore:",
                                                    "top:restore:", "s:restore:", "m:restore:", "b:restore:"}));
+
+    // A removal takes the object's category with it: the ones after it keep theirs.
+    EXPECT_TRUE(H.Script.OnObjectDelete("l"));
+    World.Clear();
+    H.Script.Objects->Update(1, 5, Categories({2, 3}));
+    EXPECT_EQ(World.Log, (std::vector<std::string>{"m:update:1,5", "b:update:1,5"}));
 }
 
 TEST_F(KelObjectManagerTest, HitTestClicksEveryButtonAndReportsTheLastThatTookIt) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "script/uLabelLog.h"
 #include "tests/support/TestData.h"
 
@@ -64,9 +65,10 @@ TEST(LabelLogTest, CountersRoundTripThroughTheFileForm) {
     EXPECT_EQ(s.Memory()[16], 0);  // 256 buckets
     EXPECT_EQ(s.Memory()[17], 1);
 
-    const std::string file = TestData::ScratchDir() + "/labellog.dat";
-    ASSERT_TRUE(s.SaveToFile(file));
-    TFileStream in(file, TFileMode::OpenRead, TPathKind::Host);
+    const TFileRoot root(TestData::ScratchDir());
+    const std::string file = root.Folder() + "/labellog.dat";
+    ASSERT_TRUE(s.SaveToFile(root, "labellog.dat"));
+    TFileStream in(file, TFileMode::OpenRead);
     TLabelLog back;
     back.SetCount("stale", 1, true);
     ASSERT_TRUE(back.LoadFromStream(&in));

@@ -9,7 +9,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "shell/DisplayStarterLink.h"
 #include "shell/HeadlessScreen.h"
 #include "tests/support/TestData.h"
@@ -94,7 +94,7 @@ TEST_F(HeadlessScreenTest, PresentedFramesAreWrittenAsPictures) {
         char name[32];
         std::snprintf(name, sizeof name, "/frame%06d.png", index);
         std::string bytes;
-        ASSERT_TRUE(FileSystem::ReadFile(folder + name, bytes)) << name;
+        ASSERT_TRUE(HostFiles::Read(folder + name, bytes)) << name;
         const auto picture = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         ASSERT_EQ(picture->Width, 40);
         ASSERT_EQ(picture->Height, 30);

@@ -8,7 +8,6 @@
 #include <iterator>
 
 #include "foundation/SoundComponent.h"
-#include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 #include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
@@ -29,7 +28,6 @@ std::string DemoGame() {
 TEST(HeadlessSoundTest, ARunMixesByItsFakeClockIntoTheCapture) {
     const std::string game = DemoGame();
     ASSERT_FALSE(game.empty());
-    const std::string oldRoot = FileSystem::Root();
     const std::string wav = TestData::ScratchDir() + "/run.wav";
     uint32_t ms = 0;
     {
@@ -50,7 +48,6 @@ TEST(HeadlessSoundTest, ARunMixesByItsFakeClockIntoTheCapture) {
         EXPECT_EQ(run.Audio.FramesRendered(), uint64_t{ms} * 44100 / 1000);
         run.Sound->GetChannel(0)->SetWaveData(nullptr);
     }
-    FileSystem::SetRoot(oldRoot);
 
     std::ifstream in(wav, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

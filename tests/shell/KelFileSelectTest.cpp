@@ -84,7 +84,6 @@ protected:
         KelFileSelect::SetRenameCall(OldRename);
         FileSystem::SetSyncCall(OldSync);
         Game.Close();
-        FileSystem::SetRoot(OldRoot);
     }
 
     TKelSystem& Engine() { return *Game.Engine; }
@@ -131,18 +130,18 @@ protected:
     }
 
     // A save file with the date, the first description and a body that tells it apart.
-    static void WriteSave(const std::string& name, double date, const std::string& body = "x",
-                          const std::string& description = "") {
+    void WriteSave(const std::string& name, double date, const std::string& body = "x",
+                   const std::string& description = "") {
         TKelSaveData save(SystemConfigLib::Config.CodeKey);
         save.SetHeader({description, "", "", ""}, "");
         save.Header.Date = date;
         TMemoryStream bytes(body);
         save.SetBody(bytes);
-        ASSERT_TRUE(save.SaveToFile(KelSaveData::SaveFilePath(name), true, false));
+        ASSERT_TRUE(save.SaveToFile(Game.Files, KelSaveData::SaveFilePath(name), true, false));
     }
-    static std::string Read(const std::string& name) {
+    std::string Read(const std::string& name) {
         std::string bytes;
-        FileSystem::ReadFile(KelSaveData::SaveFilePath(name), bytes);
+        Game.Files.ReadFile(KelSaveData::SaveFilePath(name), bytes);
         return bytes;
     }
 
@@ -154,7 +153,6 @@ protected:
         FileSystem::SetSyncCall(OldSync);
     }
 
-    std::string OldRoot = FileSystem::Root();
     KelFileSelect::TRenameCall OldRename = nullptr;
     FileSystem::TSyncCall OldSync = nullptr;
     std::string Dir = TestData::ScratchDir();
@@ -263,12 +261,12 @@ TEST_F(KelFileSelectTest, TheLoadScreenRefusesMissingFilesAndDeletesWithAQuestio
     EXPECT_FALSE(Button("delete").IsLocked());
     Game.Answers.Click(1);  // keep it
     Click("delete");
-    EXPECT_TRUE(TKelScript::SaveFileExists("SaveData2.svd"));
+    EXPECT_TRUE(TKelScript::SaveFileExists(Game.Files, "SaveData2.svd"));
     Click("data2");
     Game.Answers.Click(0);
     Click("delete");
     EXPECT_EQ(Dialogs(), (std::vector<std::string>{"DELETE_Text", "DELETE_Text"}));
-    EXPECT_FALSE(TKelScript::SaveFileExists("SaveData2.svd"));
+    EXPECT_FALSE(TKelScript::SaveFileExists(Game.Files, "SaveData2.svd"));
     EXPECT_TRUE(Screen().SelectedFile.empty());
     Click("data3");
     Click("data3");
@@ -297,16 +295,16 @@ TEST_F(KelFileSelectTest, ASecondSlotExchangesTheFilesAlsoAcrossPages) {
     // With one of the two missing the other moves; nothing else is left in the folder.
     Click("data1");
     Click("data2");
-    EXPECT_FALSE(TKelScript::SaveFileExists("SaveData13.svd"));
+    EXPECT_FALSE(TKelScript::SaveFileExists(Game.Files, "SaveData13.svd"));
     EXPECT_EQ(Read("SaveData14.svd"), zero);
-    EXPECT_EQ(FileSystem::ListFiles("SaveData", "SaveData*").size(), 2u);
+    EXPECT_EQ(Game.Files.ListFiles("SaveData", "SaveData*").size(), 2u);
     EXPECT_TRUE(Dialogs().empty());
 }
 
 // Renames that fail at a given call (1 = the first), counting every call.
 int RenameCalls = 0, FailAt = 0;
-bool FailingRename(std::string_view from, std::string_view to) {
-    return ++RenameCalls != FailAt && FileSystem::RenameFile(from, to);
+bool FailingRename(const TFileRoot& root, std::string_view from, std::string_view to) {
+    return ++RenameCalls != FailAt && root.RenameFile(from, to);
 }
 
 TEST_F(KelFileSelectTest, AFailedExchangeLeavesBothFilesWhole) {
@@ -329,7 +327,7 @@ TEST_F(KelFileSelectTest, AFailedExchangeLeavesBothFilesWhole) {
     Open(0);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.FailAt << (c.OnlyFirst ? " one file" : " two files"));
-        if (c.OnlyFirst) FileSystem::DeleteFile(KelSaveData::SaveFilePath("SaveData1.svd"));
+        if (c.OnlyFirst) Game.Files.DeleteFile(KelSaveData::SaveFilePath("SaveData1.svd"));
         RenameCalls = 0;
         FailAt = c.FailAt;
         Click("data0");
@@ -337,7 +335,7 @@ TEST_F(KelFileSelectTest, AFailedExchangeLeavesBothFilesWhole) {
         EXPECT_EQ(Dialogs(), c.Dialogs);
         EXPECT_EQ(Read("SaveData0.svd"), zero);
         EXPECT_EQ(Read("SaveData1.svd"), c.OnlyFirst ? std::string() : one);
-        EXPECT_EQ(FileSystem::ListFiles("SaveData", "SaveData*").size(), c.OnlyFirst ? 1u : 2u);
+        EXPECT_EQ(Game.Files.ListFiles("SaveData", "SaveData*").size(), c.OnlyFirst ? 1u : 2u);
         EXPECT_TRUE(Screen().SelectedFile.empty());
     }
 }
@@ -372,7 +370,7 @@ TEST_F(KelFileSelectTest, AFailedSaveKeepsTheOldFileAndTellsThePlayer) {
     // A quick save that fails the same way: the ring's file is not there afterwards.
     Engine().QuickSave();
     EXPECT_EQ(Dialogs(), std::vector<std::string>{"WriteSaveFileError"});
-    EXPECT_FALSE(TKelScript::SaveFileExists("QuickSaveData0.svd"));
+    EXPECT_FALSE(TKelScript::SaveFileExists(Game.Files, "QuickSaveData0.svd"));
 }
 
 TEST_F(KelFileSelectTest, RightClicksAndEnterCancelAfterDroppingTheSelection) {
@@ -460,23 +458,23 @@ TEST_F(KelFileSelectTest, QuickButtonsChooseTheRingsFiles) {
 
 TEST_F(KelFileSelectTest, TheRingFillsMissingSlotsThenOverwritesTheOldest) {
     Start({});
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "QuickSaveData0.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData0.svd");
     for (int i = 0; i < 3; ++i)
         WriteSave(KelQuickLoad::QuickSaveName(i), Day() + i);
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "QuickSaveData3.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData3.svd");
     for (int i = 3; i < 8; ++i)
         WriteSave(KelQuickLoad::QuickSaveName(i), Day() + i);
     // All eight: the oldest, then, once it is newer, the next oldest; equal dates, the lowest slot.
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "QuickSaveData0.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData0.svd");
     WriteSave("QuickSaveData0.svd", Day() + 10);
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "QuickSaveData1.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData1.svd");
     WriteSave("QuickSaveData4.svd", Day() + 1);
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "QuickSaveData1.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData1.svd");
     // A file that does not read is passed over, also when it is the oldest.
-    FileSystem::WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData1.svd"), "damaged");
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "QuickSaveData4.svd");
+    Game.Files.WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData1.svd"), "damaged");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData4.svd");
     SystemConfigLib::Config.QuickSaveCount = 0;
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(), "");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "");
 }
 
 TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
@@ -486,8 +484,8 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     SystemConfigLib::Config.QuickSaveCount = 4;
     WriteSave("QuickSaveData0.svd", Day(), "x", "a");
     WriteSave("QuickSaveData2.svd", Day() + 1, "x", "b");
-    FileSystem::WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData3.svd"), "damaged");
-    TQuickLoadForm form(&Game.Forms, nullptr);
+    Game.Files.WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData3.svd"), "damaged");
+    TQuickLoadForm form(Game.Files, &Game.Forms, nullptr);
     // The empty line cannot be chosen: OK stays disabled and a double click does nothing.
     Game.Forms.Set("FileListBox", 3);
     Game.Forms.Click("FileListBox");
@@ -504,7 +502,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     EXPECT_EQ(Game.Forms.Shown.back().Caption, "QL");
     EXPECT_EQ(Game.Forms.Shown.back().Refused, std::vector<std::string>{"click OkButton"});
     // A press below the lines drops the selection; closed by its close box, nothing is chosen.
-    TQuickLoadForm again(&Game.Forms, nullptr);
+    TQuickLoadForm again(Game.Files, &Game.Forms, nullptr);
     Game.Forms.Set("FileListBox", 1);
     Game.Forms.Set("FileListBox", -1);
     Game.Forms.Click("OkButton");
@@ -512,7 +510,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     EXPECT_EQ(again.ChosenFile, "");
     EXPECT_EQ(Game.Forms.Shown.back().ClosedBy, "CancelButton");
     // Without forms to show it on, nothing is chosen.
-    TQuickLoadForm none(nullptr, nullptr);
+    TQuickLoadForm none(Game.Files, nullptr, nullptr);
     none.ShowModal();
     EXPECT_EQ(none.ChosenFile, "");
 }

@@ -11,7 +11,6 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "objects/KelGraphicLib.h"
-#include "platform/FileSystem.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/KelMenuLib.h"
 #include "tests/support/AnimationFixtures.h"
@@ -60,10 +59,7 @@ protected:
         Game.Run(20);
         ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
     }
-    void TearDown() override {
-        Game.Close();
-        FileSystem::SetRoot(OldRoot);
-    }
+    void TearDown() override { Game.Close(); }
 
     TKelSystem& Engine() { return *Game.Engine; }
     TKelScript& GameScript() { return *Engine().GameScript; }
@@ -87,7 +83,6 @@ protected:
         return Tap(1);
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir = TestData::ScratchDir();
     THeadlessGame Game;
 };
@@ -377,7 +372,7 @@ TEST_F(KelMenuEngineTest, EveryActionReachesTheEngineCore) {
          kmGameScript,
          {},
          [&] {
-             EXPECT_TRUE(TKelScript::SaveFileExists("QuickSaveData0.svd"));
+             EXPECT_TRUE(TKelScript::SaveFileExists(Game.Files, "QuickSaveData0.svd"));
              EXPECT_EQ(g.PendingCursorLabel, "*OnQuickSave");
          }},
         {"quickload", kmGameScript, saveWithN("QuickSaveData0.svd"),

@@ -10,7 +10,6 @@
 #include "media/DirectShowLib.h"
 #include "media/KelDirectShow.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"
 #include "tests/support/MovieFixtures.h"
@@ -40,7 +39,6 @@ protected:
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         Game.Screen.Device.OnFrame = [this](const THeadlessFrame& f) { Last = f; };
     }
-    void TearDown() override { FileSystem::SetRoot(OldRoot); }
 
     // The colour of the last presented frame at a point.
     uint32_t At(int32_t x, int32_t y) const { return Last.Pixels[size_t(y) * size_t(Last.Width) + size_t(x)]; }
@@ -50,7 +48,6 @@ protected:
         return true;
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir;
     THeadlessGame Game;
     THeadlessFrame Last;

@@ -14,7 +14,6 @@
 #include "media/ImageCodecLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "platform/LittleEndian.h"
 #include "script/KelSaveData.h"
 #include "shell/HeadlessRunner.h"
@@ -46,7 +45,6 @@ protected:
         std::ofstream(Dir + "/GameData/data0.pack", std::ios::binary)
             << PackWriter::Pack(entries, PackWriter::TVersion::V20);
     }
-    ~SaveLinkTest() override { FileSystem::SetRoot(OldRoot); }
 
     int32_t Var(THeadlessGame& game, const std::string& name) {
         TVariableIndexes idx;
@@ -55,7 +53,6 @@ protected:
         return vars.ReadElement(vars.FindVariable(name, 0), name, idx, 0, v, true) ? v.Value : -1;
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir = TestData::ScratchDir();
 };
 
@@ -83,7 +80,7 @@ TEST_F(SaveLinkTest, RefusedLoadsLeaveTheGameAndALyingBodyEndsIt) {
 
     // The thumbnail: the 64 x 48 screen shrunk to 16 x 12, with 15-bit pixels.
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
-    ASSERT_TRUE(save.LoadFromFile("SaveData\\a.svd", true, true));
+    ASSERT_TRUE(save.LoadFromFile(game.Files, "SaveData\\a.svd", true, true));
     ASSERT_FALSE(save.Thumbnail.empty());
     EXPECT_EQ(LittleEndian::Get16(reinterpret_cast<const uint8_t*>(save.Thumbnail.data()) + 28), 16);
     auto thumbnail =
@@ -120,7 +117,7 @@ TEST_F(SaveLinkTest, RefusedLoadsLeaveTheGameAndALyingBodyEndsIt) {
     // is reset as a reset request resets it and starts again at "@@reset".
     save.Body->SetPosition(0);
     save.Body->Write("\xFF\xFF\xFF\x7F", 4);
-    ASSERT_TRUE(save.SaveToFile("SaveData\\b.svd", true, true));
+    ASSERT_TRUE(save.SaveToFile(game.Files, "SaveData\\b.svd", true, true));
     game.Answers.Shown.clear();
     EXPECT_FALSE(engine.GameState->LoadGame(script, "b.svd"));
     ASSERT_EQ(game.Answers.Shown.size(), 1u);
@@ -198,7 +195,6 @@ TEST(KelSaveRoundTripTest, TheDemoGoesOnFromASave) {
     for (const char* part : {"GameData", "DLL"})
         fs::copy(demo / part, fs::path(dir) / part, fs::copy_options::recursive);
     constexpr int64_t kSaveFrame = 340, kFrames = 120, kEvery = 10;
-    const std::string oldRoot = FileSystem::Root();
 
     auto play = [&](const std::string& input, const std::string& name, int64_t before, std::vector<TChannel>& sound) {
         THeadlessGame game;
@@ -217,7 +213,6 @@ TEST(KelSaveRoundTripTest, TheDemoGoesOnFromASave) {
     std::vector<TChannel> first, second;
     play(std::to_string(kSaveFrame) + " save rt.svd\n", "first", kSaveFrame, first);
     play("0 load rt.svd\n", "second", 0, second);
-    FileSystem::SetRoot(oldRoot);
 
     EXPECT_EQ(second, first);
     ASSERT_FALSE(first.empty());

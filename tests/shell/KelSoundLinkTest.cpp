@@ -8,7 +8,6 @@
 #include "foundation/ErrorLogLib.h"
 #include "media/uSoundLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "shell/HeadlessRunner.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
@@ -44,7 +43,6 @@ protected:
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
         SystemConfigLib::Config.FPSLimit = 40;
     }
-    void TearDown() override { FileSystem::SetRoot(OldRoot); }
 
     int64_t Variable(const char* name) {
         TCalcValue v;
@@ -61,7 +59,6 @@ protected:
         return "(none)";
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir;
     THeadlessGame Game;
 };

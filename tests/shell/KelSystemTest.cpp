@@ -21,7 +21,7 @@
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "script/KelGeneralCommands.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/KelLogLib.h"
@@ -142,7 +142,6 @@ protected:
         Game.Engine->GameScript->Words.General = &Words;
         Game.Engine->SystemScript->Words.General = &SystemWords;
     }
-    void TearDown() override { FileSystem::SetRoot(OldRoot); }
     void Restart() {
         Game.Close();
         Game.FakeClock.Now = 0;
@@ -170,7 +169,6 @@ protected:
         return result;
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir;
     bool StorePlain = false;                            // entries neither compressed nor scrambled
     std::function<void(std::string& pack)> DamagePack;  // changes the pack's bytes before it is opened
@@ -625,7 +623,6 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
     const std::string out = DemoFolder();
     ASSERT_FALSE(out.empty());
 
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
@@ -650,7 +647,6 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
             EXPECT_EQ(font.BitmapFont->Horizontal.CellHeight, f.Cell) << f.Face;
         }
     }
-    FileSystem::SetRoot(oldRoot);
 
     // The runner program prints the same.
     std::string report;
@@ -751,7 +747,7 @@ TEST(KelSystemDemoTest, MenuInTheRunner) {
         int32_t seen = 0;
         for (auto it = frames.lower_bound(from + 3); it != frames.end() && it->first < to - 3; ++it, ++seen) {
             std::string bytes;
-            ASSERT_TRUE(FileSystem::ReadFile(it->second, bytes));
+            ASSERT_TRUE(HostFiles::Read(it->second, bytes));
             const auto picture = MenuWalk::Picture(it->second);
             ASSERT_TRUE(picture) << it->second;
             check(*picture, bytes);
@@ -806,7 +802,6 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
     const std::string demo = TestData::ScratchDir();
     fs::copy(source, demo, fs::copy_options::recursive);
     fs::remove_all(demo + "/SaveData");
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
@@ -859,7 +854,6 @@ TEST(KelSystemDemoTest, SaveAndLoadInTheRunner) {
         // Frames before the load are not those before the save (the load screen shows the save).
         EXPECT_FALSE(same(save - 30, load - 30, 8, 28));
     }
-    FileSystem::SetRoot(oldRoot);
 }
 
 // A player's walk through the whole demo in the runner, fed from the input script the walk makes
@@ -922,7 +916,6 @@ TEST(KelSystemDemoTest, AWalkThroughTheWholeGameInTheRunner) {
 TEST(KelSystemDemoTest, TheOtherAnswerLeadsToTheFlowers) {
     const std::string demo = DemoFolder();
     ASSERT_FALSE(demo.empty());
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
@@ -947,7 +940,6 @@ TEST(KelSystemDemoTest, TheOtherAnswerLeadsToTheFlowers) {
         EXPECT_EQ(lines.find("雲"), std::string::npos) << lines;
         EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0) << game.Report();
     }
-    FileSystem::SetRoot(oldRoot);
 }
 
 TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
@@ -956,7 +948,6 @@ TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
     std::ofstream(dir + "/GameData/data0.pack", std::ios::binary) << PackWriter::Pack(
         std::vector<PackWriter::TEntry>{{"System\\etc\\Game.dat", "ScreenWidth=640\r\n"}}, PackWriter::TVersion::V20);
     std::ofstream(dir + "/GameData/data1.pack", std::ios::binary) << std::string(2000, 'x');
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
@@ -965,7 +956,6 @@ TEST(KelSystemDemoTest, ADamagedPatchPackStopsTheStart) {
         EXPECT_NE(error.find("data1.pack"), std::string::npos) << error;
         EXPECT_EQ(game.Engine, nullptr);
     }
-    FileSystem::SetRoot(oldRoot);
 }
 
 TEST(KelSystemDemoTest, InputScriptFormat) {

@@ -12,7 +12,6 @@
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "shell/HeadlessRunner.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
@@ -20,7 +19,6 @@
 namespace {
 
 TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
-    const std::string old = FileSystem::Root();
     const std::string dir = TestData::ScratchDir();
     std::filesystem::create_directories(dir + "/GameData");
     const char* script =
@@ -59,7 +57,6 @@ TEST(KelSystemWordsTest, TheInterpretersOfAHeadlessRunKnowTheObjectWords) {
         engine.Reset("", "");
         EXPECT_EQ(engine.LogData->Count, 0);
     }
-    FileSystem::SetRoot(old);
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "objects/KelGraphicLib.h"
-#include "platform/FileSystem.h"
 #include "script/KelSaveData.h"
 #include "shell/HeadlessRunner.h"
 #include "shell/KelVirtualFiles.h"
@@ -50,10 +49,7 @@ protected:
         Game.Run(3);
         ASSERT_EQ(ErrorLogLib::ErrorList.Count(), 0) << Game.Report();
     }
-    void TearDown() override {
-        Game.Close();
-        FileSystem::SetRoot(OldRoot);
-    }
+    void TearDown() override { Game.Close(); }
 
     TKelScript& GameScript() { return *Game.Engine->GameScript; }
     TARGB8888& Frame() { return *KelGraphicLib::GraphicOf(GameScript())->GetScreenSurface(); }
@@ -72,7 +68,6 @@ protected:
         return stream ? stream->AsString() : "(none)";
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir = TestData::ScratchDir();
     THeadlessGame Game;
 };
@@ -121,7 +116,7 @@ TEST_F(KelVirtualFilesTest, SnapshotsShowTheInterpretersScreens) {
 TEST_F(KelVirtualFilesTest, SaveThumbnailsComeBackAsPictures) {
     ASSERT_TRUE(Game.Engine->GameState->SaveGame(GameScript(), "SaveData003.svd", true));
     TKelSaveData save(SystemConfigLib::Config.CodeKey);
-    ASSERT_TRUE(save.LoadFromFile("SaveData\\SaveData003.svd", true, false));
+    ASSERT_TRUE(save.LoadFromFile(Game.Files, "SaveData\\SaveData003.svd", true, false));
     ASSERT_FALSE(save.Thumbnail.empty());
 
     // The save file's own name stays in the middle; the marker may stand anywhere.
@@ -181,9 +176,9 @@ TEST_F(KelVirtualFilesTest, ImportsReadDiskFilesByPath) {
 
     // Gone between the existence test and the open: no stream.
     const std::string name = "$$$fileimport,notes.txt";
-    EXPECT_TRUE(KelVirtualFiles::Exists(name));
+    EXPECT_TRUE(KelVirtualFiles::Exists(&Game.Files, name));
     fs::remove(Dir + "/notes.txt");
-    EXPECT_EQ(KelVirtualFiles::Open(name, &GameScript(), nullptr), nullptr);
+    EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, name, &GameScript(), nullptr), nullptr);
 }
 
 TEST_F(KelVirtualFilesTest, SnapshotNamesThatDoNotExist) {
@@ -193,7 +188,7 @@ TEST_F(KelVirtualFilesTest, SnapshotNamesThatDoNotExist) {
         EXPECT_EQ(PackLib::LoadFile(name), nullptr) << name;
     }
     // An interpreter that is not there shows nothing.
-    EXPECT_EQ(KelVirtualFiles::Open("$$$systemthreadimage,0.bmp", &GameScript(), nullptr), nullptr);
+    EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, "$$$systemthreadimage,0.bmp", &GameScript(), nullptr), nullptr);
 }
 
 }  // namespace

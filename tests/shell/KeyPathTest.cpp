@@ -13,7 +13,6 @@
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"
 #include "tests/support/CountingScreens.h"
@@ -27,8 +26,6 @@ const char* kMessages = "OK=OK\r\n";
 
 class KeyPathTest : public ::testing::Test {
 protected:
-    void TearDown() override { FileSystem::SetRoot(OldRoot); }
-
     // Opens a game of one script, with the menu, the back-log and the quick saves counted and
     // every lock clear, as a game's "sys" "lk" would leave them.
     void Open(const std::string& startup, const std::string& input) {
@@ -55,7 +52,6 @@ protected:
         return v.Value;
     }
 
-    std::string OldRoot = FileSystem::Root();
     THeadlessGame Game;
     TCountingScreen* Menu = nullptr;
     TCountingScreen* Log = nullptr;

@@ -18,7 +18,7 @@
 #include "media/AnimationBmpLib.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/SystemFonts.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
@@ -67,7 +67,6 @@ public:
     }
     void TearDown() override {
         Form.reset();
-        FileSystem::SetRoot(OldRoot);
         ErrorLogLib::SetLogFolder("");
         dddd7::SetDebugLogFolder("");
         uScriptReplaceDLL::SetLibraryFolder("");
@@ -80,7 +79,7 @@ public:
     void WriteGame(bool library = true) { GameFixture::Write(Dir, Files, library ? KEL_SYSTEMINFO_LIBRARY : ""); }
     // Creates the form on the game folder, shows the window and makes the first idle call.
     void Open() {
-        Unit1::UseGameFolder(Dir);
+        Unit1::UseGameFolder(GameFolder, Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Window.Show();
         Form->AppIdle();
@@ -128,11 +127,10 @@ public:
     }
     std::string SettingsFile() {
         std::string bytes;
-        FileSystem::ReadFile("GameData\\System\\config.txt", bytes);
+        GameFolder.ReadFile("GameData\\System\\config.txt", bytes);
         return bytes;
     }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Dir;
     std::map<std::string, std::string> Files;
     TFakeClock FakeClock;
@@ -140,7 +138,9 @@ public:
     THeadlessDisplay Display;
     TManualAudioDevice Audio;
     THeadlessMainWindow Window;
-    TPlatformHost Devices{.Display = &Display, .Audio = &Audio, .Clock = &FakeClock, .Dialogs = &Answers};
+    TFileRoot GameFolder;
+    TPlatformHost Devices{
+        .Display = &Display, .Audio = &Audio, .Files = &GameFolder, .Clock = &FakeClock, .Dialogs = &Answers};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -265,7 +265,7 @@ TEST_F(MainWindowTest, StartupMenuLeftWithoutStartingSavesTheSettingsAndEnds) {
     Files["System\\etc\\Game.dat"] = "GameTitle=t\r\nScreenWidth=64\r\nScreenHeight=48\r\nConfigStartupSkip=FALSE\r\n";
     WriteGame();
     int shown = 0;
-    Unit1::UseGameFolder(Dir);
+    Unit1::UseGameFolder(GameFolder, Dir);
     Form = std::make_unique<TForm1>(Window, Devices);
     Form->ShowStartupMenu = [&] {
         ++shown;
@@ -426,7 +426,7 @@ struct TRecordingTray final : public ITaskTray {
 
 TEST_F(MainWindowTest, TheTrayGetsTheSettingTheMenuAndTheMinimiseCallback) {
     WriteGame();
-    Unit1::UseGameFolder(Dir);
+    Unit1::UseGameFolder(GameFolder, Dir);
     Form = std::make_unique<TForm1>(Window, Devices);
     TRecordingTray* tray = nullptr;
     Form->CreateTray = [&] {
@@ -525,7 +525,7 @@ TEST_F(MainWindowTest, AFailedAllocationInTheStartOrTheExitDialogsResetEndsTheGa
         SetUp();
         WriteGame();
         std::vector<std::string> reported;
-        Unit1::UseGameFolder(Dir);
+        Unit1::UseGameFolder(GameFolder, Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
         auto failing = [this] { Form->Engine->Menu = std::make_unique<TScreenOutOfMemory>(); };
@@ -558,7 +558,7 @@ TEST_F(MainWindowTest, WhyTheGameEndedOrStoppedIsReported) {
     std::vector<std::string> reported;
     auto open = [&] {
         reported.clear();
-        Unit1::UseGameFolder(Dir);
+        Unit1::UseGameFolder(GameFolder, Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
         Window.Show();

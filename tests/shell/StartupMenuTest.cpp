@@ -11,7 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/HeadlessConfigForms.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "shell/PadMenuLib.h"
@@ -36,7 +36,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60, c.StreamLength = 131072, c.Interlace = 0, c.SurfaceMemory = 0;
     {
-        TStartupMenu menu(Forms, nullptr, Host, Time);
+        TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, 1);  // 128 KiB is "普通"
         Forms.Set("ComboBox1", 1);                           // full screen
         Forms.Set("ComboBox5", 1);                           // 40 FPS
@@ -50,7 +50,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     EXPECT_EQ(c.FPSLimit, 60);
     EXPECT_EQ(c.Interlace, 1);
 
-    TStartupMenu menu(Forms, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     Forms.Set("ComboBox1", 1);
     Forms.Set("ComboBox5", 1);
     Forms.ShowPage(1);
@@ -83,7 +83,7 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
     };
     for (const auto& k : cases) {
         c.FPSLimit = k.Fps, c.StreamLength = k.Stream;
-        TStartupMenu menu(Forms, nullptr, Host, Time);
+        TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.FpsLimit].Value, k.FpsItem) << k.Fps;
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, k.StreamItem) << k.Stream;
         EXPECT_EQ(menu.PreviewInterval(), k.Interval) << k.Fps;
@@ -98,7 +98,7 @@ TEST_F(StartupMenuTest, TheGamesSettingsChooseThePagesAndOptions) {
     TOpenGame game(
         {{"System\\etc\\Game.dat", "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
     SystemConfigLib::Config.SurfaceMemory = 1;
-    TStartupMenu menu(Forms, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     Forms.ShowPage(4);  // the information page is not there
     Forms.ShowPage(3);
     Forms.Set("ComboBox9", 0);          // nor is the surface-memory box
@@ -120,7 +120,7 @@ TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
                     {"System\\etc\\Config.txt", "FullScreen=1\r\nFPSLimit=80\r\n"},
                     {"System\\etc\\Message.txt", kMessages}});
     SystemConfigLib::Config.FullScreen = 0, SystemConfigLib::Config.FPSLimit = 20;
-    TStartupMenu menu(Forms, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     Answers.Click(1);  // "いいえ": nothing changes
     Forms.Click("GraphicResetButton");
     Forms.Click("GraphicResetButton");  // "はい" (no answer left: the first button)
@@ -148,7 +148,7 @@ TEST_F(StartupMenuTest, ThePreviewPlaysTheGamesAnimation) {
         {{"System\\etc\\Game.dat", ""}},
         {{"System\\Startup\\Startup.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
                                             300, 300, {AnimationFixtures::SolidPng(300, 300, 0xFF3366CC)}))}});
-    TStartupMenu menu(Forms, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     ASSERT_TRUE(menu.Animation);
     menu.StepPreview();
     const TFormControl& preview = menu.Form[menu.C.Preview];
@@ -159,20 +159,20 @@ TEST_F(StartupMenuTest, ThePreviewPlaysTheGamesAnimation) {
 
 // ---- the game-pad dialog ----
 
-std::string PadFile() {
+std::string PadFile(const TFileRoot& files) {
     std::string bytes;
-    FileSystem::ReadFile(PadMenuLib::kPadFile, bytes);
+    files.ReadFile(PadMenuLib::kPadFile, bytes);
     return bytes;
 }
 
 TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
     TOpenGame game({{"System\\etc\\Game.dat", ""}});
-    FileSystem::ForceDirectories("GameData\\System");
+    game.Files.ForceDirectories("GameData\\System");
     // Two buttons hold left click: the lower one counts. Other lines stay as they are.
-    FileSystem::WriteFileReplace(PadMenuLib::kPadFile,
-                                 "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
+    game.Files.WriteFileReplace(PadMenuLib::kPadFile,
+                                "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
     {
-        TPadMenu pad(Forms, nullptr, Host);
+        TPadMenu pad(Forms, game.Files, nullptr, Host);
         EXPECT_EQ(pad.Form[pad.Combo[0]].Value, 2);
         EXPECT_EQ(pad.Form[pad.Combo[3]].Value, 3);
         EXPECT_EQ(pad.Form[pad.SpeedBar].Value, 7);
@@ -187,14 +187,14 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
         EXPECT_EQ(pad.Form[pad.Combo[2]].Value, 0);
         EXPECT_EQ(pad.Form[pad.Combo[0]].Value, 0);
     }
-    const std::string file = PadFile();
+    const std::string file = PadFile(game.Files);
     EXPECT_EQ(file.rfind("; pad\r\n", 0), 0u);
-    TPadMenu again(Forms, nullptr, Host);
+    TPadMenu again(Forms, game.Files, nullptr, Host);
     EXPECT_EQ(again.Form[again.Combo[0]].Value, 0);
     EXPECT_EQ(again.Form[again.Combo[3]].Value, 5);
     EXPECT_EQ(again.Form[again.SpeedBar].Value, 7);
     EXPECT_EQ(again.Form[again.DeadZoneBar].Value, 3);
-    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile();
+    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files);
     EXPECT_EQ(s.Buttons[4], -6);
     EXPECT_EQ(s.Buttons[6], 0);  // every button not chosen is written as none
     EXPECT_EQ(s.DeadZone, 30);
@@ -203,9 +203,9 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
 
 TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
     TOpenGame game({{"System\\etc\\Game.dat", ""}});
-    FileSystem::ForceDirectories("GameData\\System");
-    FileSystem::WriteFileReplace(PadMenuLib::kPadFile, "Button1=-1\r\nButton2=left\r\nButton3=-4\r\nSpeed=\x01\r\n");
-    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile();
+    game.Files.ForceDirectories("GameData\\System");
+    game.Files.WriteFileReplace(PadMenuLib::kPadFile, "Button1=-1\r\nButton2=left\r\nButton3=-4\r\nSpeed=\x01\r\n");
+    const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files);
     EXPECT_EQ(s.Buttons[0], -1);
     EXPECT_EQ(s.Buttons[1], 0);
     EXPECT_EQ(s.Buttons[2], 0);
@@ -217,9 +217,9 @@ TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
     EXPECT_FALSE(ErrorLogLib::ErrorFlag);  // no script error: the game runs on
 
     // No file at all: the defaults, quietly.
-    FileSystem::DeleteFile(PadMenuLib::kPadFile);
+    game.Files.DeleteFile(PadMenuLib::kPadFile);
     ErrorLogLib::ClearErrorLog();
-    const PadMenuLib::TPadSettings none = PadMenuLib::ReadPadFile();
+    const PadMenuLib::TPadSettings none = PadMenuLib::ReadPadFile(game.Files);
     EXPECT_EQ(none.Speed, 400);
     EXPECT_EQ(none.DeadZone, 10);
     EXPECT_EQ(ErrorLogLib::ErrorList.Count(), 0);
@@ -228,7 +228,7 @@ TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
 // The mouse reset asks; "いいえ" changes nothing, the bars included. Cancelling writes nothing.
 TEST_F(StartupMenuTest, PadResetsAskAndCancelWritesNothing) {
     TOpenGame game({{"System\\etc\\Game.dat", ""}});
-    TPadMenu pad(Forms, nullptr, Host);
+    TPadMenu pad(Forms, game.Files, nullptr, Host);
     Forms.Set("ComboBox1", 6);
     Forms.Set("TrackBar1", 9);
     Answers.Click(1);
@@ -246,7 +246,7 @@ TEST_F(StartupMenuTest, PadResetsAskAndCancelWritesNothing) {
     EXPECT_EQ(pad.Form[pad.DeadZoneBar].Value, 1);
     EXPECT_EQ(pad.Form[pad.Combo[0]].Value, 1);
     EXPECT_EQ(pad.Form[pad.Combo[2]].Value, 3);
-    EXPECT_FALSE(FileSystem::FileExists(PadMenuLib::kPadFile));
+    EXPECT_FALSE(game.Files.FileExists(PadMenuLib::kPadFile));
 }
 
 }  // namespace

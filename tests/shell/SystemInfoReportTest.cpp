@@ -11,6 +11,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uDllSystemInfo.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "shell/SystemInfoReport.h"
 
 namespace {
@@ -151,7 +152,7 @@ TEST(SystemInfoReportTest, WithoutTheLibraryEveryAnswerIsNA) {
 // The library answers from this machine; the drives are the writable mounted file systems, each
 // with a device, a size and a file system.
 TEST(SystemInfoReportTest, TheLibraryAnswersFromThisMachine) {
-    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(KEL_SYSTEMINFO_LIBRARY));
+    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(TFileRoot(), KEL_SYSTEMINFO_LIBRARY));
     const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build("Untitle", std::string("v1")));
     uDllSystemInfo::DllSystemInfoFinalize();
     EXPECT_NE(text.find("\r\n       :v1\r\n"), std::string::npos);

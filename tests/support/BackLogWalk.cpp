@@ -6,7 +6,7 @@
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
 #include "objects/KelLogdataLib.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "platform/LittleEndian.h"
 #include "shell/HeadlessRunner.h"
 
@@ -14,13 +14,12 @@ namespace BackLogWalk {
 
 bool DemoBindsTheBackLog() {
     std::string script;
-    return FileSystem::ReadFile(std::string(KEL_SOURCE_DIR) + "/demo/startup.s.utf8", script) &&
+    return HostFiles::Read(std::string(KEL_SOURCE_DIR) + "/demo/startup.s.utf8", script) &&
            script.find("\"log\"") != std::string::npos;
 }
 
 int64_t FramesUntilLogged(const std::string& demoFolder, int32_t lines, int64_t* periodMs) {
     int64_t frames = 0;
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
@@ -32,7 +31,6 @@ int64_t FramesUntilLogged(const std::string& demoFolder, int32_t lines, int64_t*
             if (periodMs) *periodMs = std::max<int64_t>(game.FakeClock.Now / game.FramesRun, 1);
         }
     }
-    FileSystem::SetRoot(oldRoot);
     return frames;
 }
 
@@ -61,7 +59,7 @@ TPlan Plan(const std::string& demoFolder) {
 std::vector<std::pair<int32_t, int32_t>> LoudStretches(const std::string& wavePath, double level) {
     std::vector<std::pair<int32_t, int32_t>> out;
     std::string bytes;
-    if (!FileSystem::ReadFile(wavePath, bytes)) return out;
+    if (!HostFiles::Read(wavePath, bytes)) return out;
     const size_t data = bytes.find("data");
     if (data == std::string::npos || data + 8 > bytes.size()) return out;
     const auto* s = reinterpret_cast<const uint8_t*>(bytes.data()) + data + 8;
@@ -84,7 +82,7 @@ std::vector<std::pair<int32_t, int32_t>> LoudStretches(const std::string& wavePa
 
 int32_t ThumbEnd(const std::string& pngPath) {
     std::string bytes;
-    if (!FileSystem::ReadFile(pngPath, bytes)) return -1;
+    if (!HostFiles::Read(pngPath, bytes)) return -1;
     const auto picture = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (!picture || picture->Width != 800 || picture->Height != 600) return -1;
     auto thumbAt = [&](int32_t y) { return (picture->ScanLine(y)[738] & 0xFFFFFF) == 0xFFE9A8; };

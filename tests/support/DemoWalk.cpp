@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "foundation/ErrorLogLib.h"
-#include "platform/FileSystem.h"
 #include "script/KelScriptLib.h"
 #include "shell/HeadlessRunner.h"
 
@@ -72,13 +71,11 @@ int64_t Differences(const std::vector<uint32_t>& a, const std::vector<uint32_t>&
 
 TResult PlayHeadless(const std::string& demoFolder) {
     TResult result;
-    const std::string oldRoot = FileSystem::Root();
     {
         THeadlessGame game;
         std::string error;
         if (!game.Open(demoFolder, error)) {
             result.Report = error;
-            FileSystem::SetRoot(oldRoot);
             return result;
         }
         std::vector<uint32_t> shown;
@@ -124,7 +121,6 @@ TResult PlayHeadless(const std::string& demoFolder) {
         result.Frames = game.FramesRun;
         if (result.Report.empty()) result.Report = game.Report({"route", "plays"});
     }
-    FileSystem::SetRoot(oldRoot);
     return result;
 }
 

@@ -10,7 +10,6 @@
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
 #include "script/uScriptReplaceDLL.h"
 #include "shell/KelSystemLib.h"
 #include "shell/MainWindow.h"
@@ -39,22 +38,23 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 
 TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
                      const std::map<std::string, std::string>& binaries)
-    : Dir(TestData::ScratchDir()), OldRoot(FileSystem::Root()) {
+    : Dir(TestData::ScratchDir()) {
     GameFixture::Write(Dir, files, "", binaries);
-    Unit1::UseGameFolder(Dir);
+    Unit1::UseGameFolder(Files, Dir);
     ErrorLogLib::ClearErrorLog();
     SystemConfigLib::InitDefaults();
+    PackLib::UseFiles(&Files);
     PackLib::OpenPacks("GameData\\");
     SystemConfigLib::LoadPackMessageTable();
     KelSystemLib::LoadGameData();
-    SystemConfigLib::LoadUserSettings();
+    SystemConfigLib::LoadUserSettings(Files);
 }
 
 TOpenGame::~TOpenGame() {
     PackLib::ClosePacks();
+    PackLib::UseFiles(nullptr);
     SystemConfigLib::InitDefaults();
     ErrorLogLib::ClearErrorLog();
-    FileSystem::SetRoot(OldRoot);
     ErrorLogLib::SetLogFolder("");
     dddd7::SetDebugLogFolder("");
     ddsd7::SetDebugFolder("");

@@ -6,6 +6,8 @@
 #include <map>
 #include <string>
 
+#include "platform/FileRoot.h"
+
 namespace GameFixture {
 
 // Writes dir/GameData/data0.pack holding the files (texts in UTF-8, stored in Shift-JIS as a game
@@ -16,9 +18,9 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 
 }  // namespace GameFixture
 
-// A game folder as the program has it open when its start-up dialog shows: the folder is the root
-// of engine paths, the packs are open, and the game's settings, the defaults and the user's file
-// are read into a fresh configuration. Closing the packs and restoring the root on destruction.
+// A game folder as the program has it open when its start-up dialog shows: Files is the root of
+// engine paths, the packs are open, and the game's settings, the defaults and the user's file are
+// read into a fresh configuration. The packs close on destruction.
 class TOpenGame {
 public:
     using TFiles = std::map<std::string, std::string>;
@@ -30,7 +32,5 @@ public:
     TOpenGame& operator=(const TOpenGame&) = delete;
 
     std::string Dir;  // host path
-
-private:
-    std::string OldRoot;
+    TFileRoot Files;
 };

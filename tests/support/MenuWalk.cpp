@@ -5,7 +5,7 @@
 
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "tests/support/BackLogWalk.h"
 
 namespace MenuWalk {
@@ -41,7 +41,7 @@ std::map<int64_t, std::string> Frames(const std::string& folder) {
 
 std::unique_ptr<TBitmap32> Picture(const std::string& pngPath) {
     std::string bytes;
-    if (!FileSystem::ReadFile(pngPath, bytes)) return nullptr;
+    if (!HostFiles::Read(pngPath, bytes)) return nullptr;
     auto picture = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     if (picture && (picture->Width != 800 || picture->Height != 600)) picture.reset();
     return picture;

@@ -5,36 +5,33 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "script/KelScriptLib.h"
 #include "tests/support/TestData.h"
 
-// The file system's root moves to a new scratch folder holding "SaveData", and back when the
-// folder object goes.
+// A game's folder of a new scratch folder holding "SaveData".
 struct TSaveFolder {
-    TSaveFolder() {
-        FileSystem::SetRoot(Root);
-        FileSystem::ForceDirectories("SaveData");
-    }
-    ~TSaveFolder() { FileSystem::SetRoot(OldRoot); }
+    TSaveFolder() { Files.ForceDirectories("SaveData"); }
     TSaveFolder(const TSaveFolder&) = delete;
     TSaveFolder& operator=(const TSaveFolder&) = delete;
     // The host path of a file of the save folder.
     std::string Host(const std::string& name) const { return Root + "/SaveData/" + name; }
 
-    std::string OldRoot = FileSystem::Root();
     std::string Root = TestData::ScratchDir();
+    TFileRoot Files{Root};
 };
 
 // The engine core's side: a failed load resets the interpreter, as the whole game's reset would.
 class TRecordingSaveData final : public IScriptSaveData {
 public:
-    bool CheckSaveDirectory() override { return TKelScript::CheckSaveDirectory("SaveData\\"); }
+    explicit TRecordingSaveData(const TFileRoot& files) : Files(files) {}
+    bool CheckSaveDirectory() override { return TKelScript::CheckSaveDirectory(Files, "SaveData\\"); }
     void ResetAfterFailedLoad(TKelScript& script) override {
         ++Resets;
         script.Reset();
     }
     int Resets = 0;
+    const TFileRoot& Files;
 };
 
 // The one-button dialogs the interpreter shows, by message key.

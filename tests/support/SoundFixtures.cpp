@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "media/VorbisBinding.h"
+#include "platform/FileRoot.h"
 
 namespace SoundFixtures {
 
@@ -114,7 +115,7 @@ std::string WithLastGranule(std::string ogg, int64_t granule) {
 }
 
 TVorbisBinding::TVorbisBinding() {
-    OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll");
+    OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
 }
 
 TVorbisBinding::~TVorbisBinding() {

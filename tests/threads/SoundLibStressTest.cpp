@@ -15,6 +15,7 @@
 #include "foundation/PackLib.h"
 #include "media/VorbisBinding.h"
 #include "media/uSoundLib.h"
+#include "platform/FileRoot.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
 
@@ -28,7 +29,7 @@ void CountHalt() {
 TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     ddsd7::SetHaltHandler(&CountHalt);
     ddsd7::DuplicateStaticBuffers = false;
-    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL("DLL\\wuvorbis.dll"));
+    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
     std::map<std::string, std::string> files;
     files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 20000, 440, 0.3), 44100, 2, {});
     files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 9000, 300, 0.3), 22050, 1,

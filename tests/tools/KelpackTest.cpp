@@ -9,7 +9,7 @@
 
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
-#include "platform/FileSystem.h"
+#include "platform/FileRoot.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 
@@ -97,8 +97,8 @@ TEST_F(KelpackTest, CreateListExtractAndReadBack) {
         EXPECT_FALSE(fs::exists(fs::path(out) / "one/gamedata/bgm"));
 
         // The engine reads the same pack.
-        const std::string oldRoot = FileSystem::Root();
-        FileSystem::SetRoot(out);
+        const TFileRoot files(out);
+        PackLib::UseFiles(&files);
         ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
         EXPECT_NE(PackLib::Pack(n), nullptr);
         EXPECT_EQ(PackLib::Pack(n)->NameTable() != nullptr, c.hash);
@@ -109,7 +109,7 @@ TEST_F(KelpackTest, CreateListExtractAndReadBack) {
             EXPECT_EQ(s->AsString(), bytes) << name;
         }
         PackLib::ClosePacks();
-        FileSystem::SetRoot(oldRoot);
+        PackLib::UseFiles(nullptr);
         ++n;
     }
 }

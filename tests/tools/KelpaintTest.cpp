@@ -6,7 +6,7 @@
 
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
-#include "platform/FileSystem.h"
+#include "platform/HostFiles.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 
@@ -34,7 +34,7 @@ TEST(Kelpaint, DrawsTheDemosPicturesInTheirSizes) {
     };
     for (const TCase& c : cases) {
         std::string bytes;
-        ASSERT_TRUE(FileSystem::ReadFile(dir + "/" + c.File, bytes)) << c.File;
+        ASSERT_TRUE(HostFiles::Read(dir + "/" + c.File, bytes)) << c.File;
         const auto picture = ImageCodecLib::DecodePng(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         ASSERT_TRUE(picture) << c.File;
         EXPECT_EQ(picture->Width, c.Width) << c.File;

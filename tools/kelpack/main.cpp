@@ -12,6 +12,7 @@
 #include "foundation/ShiftJis.h"
 #include "foundation/uFilePack.h"
 #include "platform/Encoding.h"
+#include "platform/FileRoot.h"
 #include "platform/HostFiles.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -186,8 +187,9 @@ int Create(const std::vector<std::string>& args) {
     return 0;
 }
 
-std::unique_ptr<TFilePack> OpenPack(const std::string& packPath, std::string& error) {
-    auto pack = std::make_unique<TFilePack>(EnginePath(fs::absolute(packPath).string()), true);
+// The pack is named by its absolute path, which no root changes; the root must outlive the pack.
+std::unique_ptr<TFilePack> OpenPack(const TFileRoot& root, const std::string& packPath, std::string& error) {
+    auto pack = std::make_unique<TFilePack>(root, EnginePath(fs::absolute(packPath).string()), true);
     if (pack->Opened()) return pack;
     std::error_code ec;
     if (!fs::is_regular_file(packPath, ec))
@@ -202,7 +204,8 @@ std::unique_ptr<TFilePack> OpenPack(const std::string& packPath, std::string& er
 int List(const std::vector<std::string>& args) {
     if (args.size() != 1) return Usage("list takes a pack name");
     std::string error;
-    auto pack = OpenPack(args[0], error);
+    const TFileRoot root;
+    auto pack = OpenPack(root, args[0], error);
     if (!pack) return Fail(error);
     pack->Verify = true;
     bool checksumFailed = false;
@@ -212,7 +215,7 @@ int List(const std::vector<std::string>& args) {
     std::unique_ptr<THashFilePack> withTable;
     std::error_code ec;
     if (fs::is_regular_file(hashPath, ec)) {
-        withTable = std::make_unique<THashFilePack>(EnginePath(fs::absolute(args[0]).string()), false);
+        withTable = std::make_unique<THashFilePack>(root, EnginePath(fs::absolute(args[0]).string()), false);
         if (withTable->Bad()) return Fail(Shown(hashPath) + " is damaged");
     }
     std::printf("pack %s: version %s, %u entries\n", Shown(args[0]).c_str(), pack->IsVersion20() ? "2.0" : "1.0",
@@ -263,7 +266,8 @@ bool SafeName(const std::string& utf8) {
 int Extract(const std::vector<std::string>& args) {
     if (args.size() != 2 && args.size() != 3) return Usage("extract takes a pack name, a folder and perhaps a name");
     std::string error;
-    auto pack = OpenPack(args[0], error);
+    const TFileRoot root;
+    auto pack = OpenPack(root, args[0], error);
     if (!pack) return Fail(error);
     pack->Verify = true;
     std::vector<uint32_t> which;
