@@ -15,6 +15,7 @@
 #include "bench/BenchReport.h"
 #include "media/OggDataLib.h"
 #include "media/uWaveDataManager.h"
+#include "platform/Clock.h"
 #include "platform/FileRoot.h"
 #include "tools/kelsound/SoundWriter.h"
 
@@ -37,7 +38,8 @@ const std::string& Music() {
 
 void ReadBlocks(benchmark::State& state, bool equalizer) {
     OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
-    TOggData ogg(2 * kHalf);
+    TSystemClock clock;
+    TOggData ogg(2 * kHalf, clock);
     ogg.Open(std::make_unique<TMemoryStream>(Music()));
     if (equalizer) ogg.SetBandGainNow(20, 0.5f);
     ogg.Play(true);

@@ -18,6 +18,7 @@
 #include "bench/BenchReport.h"
 #include "foundation/PackLib.h"
 #include "media/uSoundLib.h"
+#include "platform/Clock.h"
 #include "platform/FileRoot.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
@@ -59,7 +60,7 @@ struct TPlayingLibrary {
         };
         Component.SetChannelCount(16);
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, streamLength);
+        Sound = std::make_unique<TSound>(Component, streamLength, Clock);
         for (int32_t i = 0; i < kStreams; ++i) {
             Sound->SSound->LoadStream(i, Name(i), sgMusic, true, 0);
             Sound->SSound->Play(i, true);
@@ -75,6 +76,7 @@ struct TPlayingLibrary {
     }
     void Refill() { Sound->SSound->NotifyFill(*Target, Component.GetChannel(0), 0, Half); }
 
+    TSystemClock Clock;
     TManualAudioDevice Device;
     TDDSD7 Component{&Device};
     std::unique_ptr<TSound> Sound;

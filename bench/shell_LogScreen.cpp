@@ -42,7 +42,6 @@ const char* kLayout =
 // A game interpreter with its compositor, a full back-log and the layout in a pack made in memory.
 struct TScene {
     TScene() {
-        Clock::SetCurrent(&FakeClock);
         ARGB8888Font::Install(&Fonts);
         ARGB8888Font::Fonts[0].SetSystemFont(Encoding::Utf8ToSjis("ＭＳ ゴシック"), 1);
         Files["system\\log\\layout.dat"] = Encoding::Utf8ToSjis(kLayout);
@@ -59,6 +58,7 @@ struct TScene {
         links.Context = &Context;
         links.Input = &Input;
         links.BackLog = &Data;
+        links.Clock = &FakeClock;
         Script.Setup(links);
         const std::string sentence = Encoding::Utf8ToSjis(
             "今日は[c,$FFFFD080]よく晴れて[c,$FFFFFFFF]いる。[rb,空,そら]が高くて、風も気持ちいい。");
@@ -77,7 +77,6 @@ struct TScene {
         PackLib::FileExistsHook = nullptr;
         PackLib::LoadFileHook = nullptr;
         ARGB8888Font::Install(nullptr);
-        Clock::SetCurrent(nullptr);
     }
     void Frame(int32_t wheel) {
         if (wheel) Source.Wheel(wheel);
@@ -92,7 +91,7 @@ struct TScene {
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     THeadlessInputSource Source;
-    TInput Input{Source};
+    TInput Input{Source, FakeClock};
     TKelLogData Data;
     TGameContext Context;
     TKelScript Script;

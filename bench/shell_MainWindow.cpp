@@ -115,8 +115,13 @@ struct TProgram {
     TFreeTypeFonts Fonts;
     TSdlAudioDevice Audio;
     TFfmpegMovies Movies;
-    TPlatformHost Devices{
-        .Display = &Window.Display(), .Audio = &Audio, .Fonts = &Fonts, .Movies = &Movies, .Files = &Files};
+    TSystemClock Clock;
+    TPlatformHost Devices{.Display = &Window.Display(),
+                          .Audio = &Audio,
+                          .Fonts = &Fonts,
+                          .Movies = &Movies,
+                          .Files = &Files,
+                          .Clock = &Clock};
     std::unique_ptr<TForm1> Form;
 
     // Shows the window and makes idle calls until the start has run; false (the reason given to
@@ -183,13 +188,13 @@ private:
 int RunProgramProcess(const std::string& folder, int fd) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     TFirstPictureClock clock(fd);
-    Clock::SetCurrent(&clock);
     if (chdir(folder.c_str()) != 0) return 1;
     TFileRoot files;
     Unit1::UseGameFolder(files, folder);
     TSdlMainWindow window("MainWindow", 320, 240);
     if (window.Failed()) return 1;
     TPlayingDevices devices(window, files);
+    devices.Host.Clock = &clock;
     TForm1 form(window, devices.Host);
     window.Show();
     // The message loop's first turns: the idle call that starts the game runs its first frame.

@@ -158,7 +158,7 @@ bool TDDDD7::Start() {
             const std::string text =
                 Format("画面モードが不適切です。色数を %d ビットに設定して、起動しなおしてください。"_sj,
                        static_cast<int>(InitialBitDepth));
-            uDialogMisc::ShowDialog1("", text, "OK", Owner);
+            uDialogMisc::ShowDialog1(Dialogs, "", text, "OK", Owner);
             Halt(text);
             return false;
         }

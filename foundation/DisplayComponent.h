@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Dialogs.h"
 #include "platform/Display.h"
 
 class IDialogOwner;
@@ -148,10 +149,11 @@ public:
     TDDDDSurfaceMemoryType SurfaceLocation = TDDDDSurfaceMemoryType::smtDefault;
     TDDDDBackBufferMemoryType BackBufferLocationAtWindowed = TDDDDBackBufferMemoryType::bmtDefault;
     uint32_t D3DOptions = 0;
-    // The form that the start's message is shown over.
+    // The form that the start's message is shown over, and what shows it.
     const IDialogOwner* Owner = nullptr;
     // The game's error log, where the reason of a halt goes; none: it goes only to the terminal.
     TErrorLog* Log = nullptr;
+    TDialogHost Dialogs;
 
     // needChange is true when the start initialised no mode of its own.
     std::function<void(TDDDD7& sender, bool& needChange)> OnInit;

@@ -13,8 +13,8 @@ Viewport::TSize ScreenSize(int32_t screenWidth, int32_t screenHeight) {
 
 }  // namespace DirectXPackLib
 
-TDirectXPack::TDirectXPack(const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd)
-    : DDDD(dddd), DDSD(ddsd), Owner(owner) {}
+TDirectXPack::TDirectXPack(const TDialogHost& dialogs, const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd)
+    : DDDD(dddd), DDSD(ddsd), Dialogs(dialogs), Owner(owner) {}
 
 bool TDirectXPack::ChangeDisplayMode() {
     Started = false;
@@ -53,7 +53,7 @@ void TDirectXPack::StartDisplay() {
                 break;
             }
         if (!done) {
-            uDialogMisc::ShowDialog1("", SystemConfigLib::MessageTable.Values("FullScreenError"),
+            uDialogMisc::ShowDialog1(Dialogs, "", SystemConfigLib::MessageTable.Values("FullScreenError"),
                                      SystemConfigLib::MessageTable.Values("OK"), Owner);
             config.FullScreen = 0;
             StartDisplay();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/Dialogs.h"
 #include "platform/Viewport.h"
 
 class IDialogOwner;
@@ -28,8 +29,9 @@ Viewport::TSize ScreenSize(int32_t screenWidth, int32_t screenHeight);
 
 class TDirectXPack {
 public:
-    // The components and the form belong to the main window.
-    TDirectXPack(const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd);
+    // The components and the form belong to the main window; the message of a failed start is
+    // shown through dialogs over the form.
+    TDirectXPack(const TDialogHost& dialogs, const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd);
 
     // Calls the before hook, starts the display in the configured mode, remembers FullScreen and
     // ColorMode and calls the after hook. True.
@@ -43,6 +45,7 @@ public:
     std::function<void()> OnAfterChange;
     TDDDD7* DDDD;
     TDDSD7* DDSD;
+    TDialogHost Dialogs;
     const IDialogOwner* Owner;
     // False until the first change has completed, and while a change runs.
     bool Started = false;

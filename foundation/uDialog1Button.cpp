@@ -2,7 +2,7 @@
 
 #include "platform/Encoding.h"
 
-TDialog1Button::TDialog1Button(const IDialogOwner* owner) : TDialogForm(owner) {
+TDialog1Button::TDialog1Button(const TDialogHost& host, const IDialogOwner* owner) : TDialogForm(host, owner) {
     Buttons = {{312, 72, 97, "ＯＫ"_sj, ""}};
 }
 

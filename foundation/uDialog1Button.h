@@ -5,7 +5,7 @@
 
 class TDialog1Button final : public TDialogForm {
 public:
-    explicit TDialog1Button(const IDialogOwner* owner);
+    TDialog1Button(const TDialogHost& host, const IDialogOwner* owner);
     // The button's caption, or "OK" when the text is empty.
     void SetButtonCaption(std::string_view text);
     void Button1Click() {}  // only closes the form

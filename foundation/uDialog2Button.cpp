@@ -1,6 +1,6 @@
 #include "foundation/uDialog2Button.h"
 
-TDialog2Button::TDialog2Button(const IDialogOwner* owner) : TDialogForm(owner) {
+TDialog2Button::TDialog2Button(const TDialogHost& host, const IDialogOwner* owner) : TDialogForm(host, owner) {
     Buttons = {{176, 72, 113, "Yes", ""}, {296, 72, 113, "No", ""}};
     FormCreate();
 }

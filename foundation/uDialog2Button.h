@@ -7,7 +7,7 @@
 
 class TDialog2Button final : public TDialogForm {
 public:
-    explicit TDialog2Button(const IDialogOwner* owner);
+    TDialog2Button(const TDialogHost& host, const IDialogOwner* owner);
     // A button's caption, or its default ("Yes", "No") when the text is empty.
     void SetButton1Caption(std::string_view text);
     void SetButton2Caption(std::string_view text);

@@ -1,6 +1,6 @@
 #include "foundation/uDialog3Button.h"
 
-TDialog3Button::TDialog3Button(const IDialogOwner* owner) : TDialogForm(owner) {
+TDialog3Button::TDialog3Button(const TDialogHost& host, const IDialogOwner* owner) : TDialogForm(host, owner) {
     Buttons = {{176, 72, 113, "Yes", ""}, {296, 72, 113, "No", ""}, {8, 71, 113, "Cancel", ""}};
     FormCreate();
 }

@@ -8,7 +8,7 @@
 
 class TDialog3Button final : public TDialogForm {
 public:
-    explicit TDialog3Button(const IDialogOwner* owner);
+    TDialog3Button(const TDialogHost& host, const IDialogOwner* owner);
     // A button's caption, or its default ("Yes", "No", "Cancel") when the text is empty.
     void SetButton1Caption(std::string_view text);
     void SetButton2Caption(std::string_view text);

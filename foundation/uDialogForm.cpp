@@ -1,7 +1,6 @@
 #include "foundation/uDialogForm.h"
 
 #include "foundation/ShiftJis.h"
-#include "platform/Application.h"
 
 namespace {
 
@@ -21,7 +20,7 @@ std::string ReplaceAll(std::string_view text, std::string_view pattern, std::str
 }  // namespace
 
 std::string TDialogForm::SetCaption(std::string_view text) const {
-    return ReplaceAll(text, "%%%app", Application::Title());
+    return ReplaceAll(text, "%%%app", Host.TitleText());
 }
 
 void TDialogForm::ApplyCaption(std::string_view caption) {
@@ -69,6 +68,6 @@ void TDialogForm::ShowModal() {
     // Escape cancels: it answers as the last button does ("OK", "No" with 0, "Cancel" with -1).
     request.CancelButton = static_cast<int>(Buttons.size()) - 1;
     request.Owner = Owner;
-    int pressed = Dialogs::ShowModal(request);
+    int pressed = Dialogs::ShowModal(Host.Dialogs, request);
     if (pressed >= 0 && pressed < static_cast<int>(Buttons.size())) ButtonClick(pressed);
 }

@@ -16,7 +16,8 @@
 
 class TDialogForm {
 public:
-    explicit TDialogForm(const IDialogOwner* owner) : Owner(owner) {}
+    // Shown through the host's backend over owner.
+    TDialogForm(const TDialogHost& host, const IDialogOwner* owner) : Host(host), Owner(owner) {}
     virtual ~TDialogForm() = default;
     TDialogForm(const TDialogForm&) = delete;
     TDialogForm& operator=(const TDialogForm&) = delete;
@@ -39,6 +40,7 @@ public:
 
     std::string Caption;  // the form's caption (Shift-JIS)
     std::string Text;     // the label's caption (Shift-JIS, lines separated by CR LF)
+    TDialogHost Host;
     const IDialogOwner* Owner;
 
 protected:

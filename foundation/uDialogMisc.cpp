@@ -6,20 +6,20 @@
 
 namespace uDialogMisc {
 
-void ShowDialog1(std::string_view caption, std::string_view text, std::string_view buttonCaption,
-                 const IDialogOwner* owner) {
+void ShowDialog1(const TDialogHost& host, std::string_view caption, std::string_view text,
+                 std::string_view buttonCaption, const IDialogOwner* owner) {
     if (text.empty()) return;
-    TDialog1Button form(owner);
+    TDialog1Button form(host, owner);
     form.ApplyCaption(caption);
     form.SetText(text);
     form.SetButtonCaption(buttonCaption);
     form.ShowModal();
 }
 
-int32_t ShowDialog2(std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
-                    const IDialogOwner* owner) {
+int32_t ShowDialog2(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1,
+                    std::string_view button2, const IDialogOwner* owner) {
     if (text.empty()) return 1;
-    TDialog2Button form(owner);
+    TDialog2Button form(host, owner);
     form.ApplyCaption(caption);
     form.SetText(text);
     form.SetButton1Caption(button1);
@@ -28,10 +28,10 @@ int32_t ShowDialog2(std::string_view caption, std::string_view text, std::string
     return form.Result;
 }
 
-int32_t ShowDialog3(std::string_view caption, std::string_view text, std::string_view button1, std::string_view button2,
-                    std::string_view button3, const IDialogOwner* owner) {
+int32_t ShowDialog3(const TDialogHost& host, std::string_view caption, std::string_view text, std::string_view button1,
+                    std::string_view button2, std::string_view button3, const IDialogOwner* owner) {
     if (text.empty()) return 1;
-    TDialog3Button form(owner);
+    TDialog3Button form(host, owner);
     form.ApplyCaption(caption);
     form.SetText(text);
     form.SetButton1Caption(button1);

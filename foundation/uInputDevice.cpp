@@ -28,7 +28,7 @@ constexpr int32_t kButtons[] = {VirtualKey::LButton, VirtualKey::RButton, Virtua
 
 }  // namespace
 
-TInput::TInput(IInputSource& owner) : Owner(&owner) {
+TInput::TInput(IInputSource& owner, IClock& clock) : Owner(&owner), Clock(clock) {
     SavedWheelHandler = Owner->SetWheelHandler([this](int32_t delta) { MouseWheel(delta); });
     WasActive = Owner->WindowActive();
     Reset();
@@ -38,8 +38,8 @@ TInput::~TInput() {
     Owner->SetWheelHandler(std::move(SavedWheelHandler));
 }
 
-uint32_t TInput::Now() {
-    return Clock::Current().NowMs() & kTimeMask;
+uint32_t TInput::Now() const {
+    return Clock.NowMs() & kTimeMask;
 }
 
 int32_t TInput::SlotOf(TKeyCode code) {

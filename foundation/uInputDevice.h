@@ -18,6 +18,8 @@
 #include "platform/ClassLib.h"
 #include "platform/InputSource.h"
 
+class IClock;
+
 using TKeyCode = int32_t;
 
 namespace uInputDevice {
@@ -31,8 +33,8 @@ constexpr TKeyCode kPressed = 0 << 16, kReleased = 1 << 16, kPressedOrRepeating 
 class TInput {
 public:
     // Bound to the window's input source (not owned); takes over its wheel handler and gives the
-    // previous one back on destruction.
-    explicit TInput(IInputSource& owner);
+    // previous one back on destruction. Key times are read on the clock (not owned).
+    TInput(IInputSource& owner, IClock& clock);
     ~TInput();
     TInput(const TInput&) = delete;
     TInput& operator=(const TInput&) = delete;
@@ -74,7 +76,7 @@ public:
     int32_t PressCount = 0;          // button presses since the last reset
 
 private:
-    static uint32_t Now();
+    uint32_t Now() const;
     // The slot a code names, or -1 when it lies past the slots.
     static int32_t SlotOf(TKeyCode code);
     bool DownNow(int32_t slot) const { return Current[static_cast<size_t>(slot)] != 0; }
@@ -82,6 +84,7 @@ private:
     bool Matches(TKeyCode code, uint32_t mode, bool plainRelease) const;
 
     IInputSource* Owner;
+    IClock& Clock;
     IInputSource::TWheelHandler SavedWheelHandler;
     int32_t PendingWheelDelta = 0;
     std::array<uint8_t, uInputDevice::kSlotCount> Current{};

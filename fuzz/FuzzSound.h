@@ -25,7 +25,6 @@ inline void IgnoreHalt(const std::string&) {}
 // target may add more to Files.
 struct TSoundWorld {
     TSoundWorld() {
-        Clock::SetCurrent(&FakeClock);
         FakeClock.Now = 50000;
         ddsd7::SetHaltHandler(&IgnoreHalt);
         ddsd7::DuplicateStaticBuffers = false;
@@ -38,7 +37,7 @@ struct TSoundWorld {
         Component.SetChannelCount(16);
         Component.Log = &Context.Log;
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, 16384);
+        Sound = std::make_unique<TSound>(Component, 16384, FakeClock);
     }
 
     FuzzSupport::TFuzzContext Context;

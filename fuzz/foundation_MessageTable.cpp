@@ -14,8 +14,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static THeadlessDialogs dialogs;
-    static const bool ready = (Dialogs::SetCurrent(&dialogs), true);
-    (void)ready;
+    const TDialogHost host{&dialogs};
     const std::string bytes(reinterpret_cast<const char*>(data), size);
 
     TStringList& table = SystemConfigLib::MessageTable;
@@ -38,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dialogs.Answers.clear();
     dialogs.Shown.clear();
     dialogs.TypeKeys(bytes.substr(bytes.size() > 4 ? bytes.size() - 4 : 0));
-    uDialogMisc::ShowDialog1(value(0), value(1), table.Values("OK"), nullptr);
-    const int32_t two = uDialogMisc::ShowDialog2(value(2), value(3), value(4), value(5), nullptr);
-    const int32_t three = uDialogMisc::ShowDialog3(value(6), value(7), value(8), value(9), value(10), nullptr);
+    uDialogMisc::ShowDialog1(host, value(0), value(1), table.Values("OK"), nullptr);
+    const int32_t two = uDialogMisc::ShowDialog2(host, value(2), value(3), value(4), value(5), nullptr);
+    const int32_t three = uDialogMisc::ShowDialog3(host, value(6), value(7), value(8), value(9), value(10), nullptr);
     if (two != 0 && two != 1) std::abort();
     if (three < -1 || three > 1) std::abort();
     for (const auto& shown : dialogs.Shown)

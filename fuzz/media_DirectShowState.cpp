@@ -37,7 +37,6 @@ struct TWorld {
         Files.SetFolder(Root);
         PackLib::DataPath.clear();
         SystemConfigLib::Config.MovieDecoder = 1;
-        Clock::SetCurrent(&Time);
     }
     ~TWorld() {
         std::error_code ignored;
@@ -61,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TMemoryStream stream(std::string_view(reinterpret_cast<const char*>(data), size));
     world.Movies.Opened.clear();
-    TKelDirectShowPlayer movie(TMovieDevices{.Backend = &world.Movies, .Files = &world.Files});
+    TKelDirectShowPlayer movie(TMovieDevices{.Backend = &world.Movies, .Clock = &world.Time, .Files = &world.Files});
     if (!movie.LoadFromStream(stream)) {
         if (size >= static_cast<size_t>(TDirectShowState::kSize)) std::abort();
         return 0;

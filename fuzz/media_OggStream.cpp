@@ -9,6 +9,7 @@
 
 #include "media/OggDataLib.h"
 #include "platform/ClassLib.h"
+#include "platform/Clock.h"
 #include "platform/FileRoot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Four control bytes at the end: block size, seek target, loop flag, silence threshold.
     const uint8_t* ctl = data + size - 4;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size - 4);
-    TOggData ogg(4096);
+    TFakeClock clock;
+    TOggData ogg(4096, clock);
     try {
         if (!ogg.Open(std::make_unique<TMemoryStream>(bytes), "fuzz.ogg")) return 0;
     } catch (const EOggError&) {

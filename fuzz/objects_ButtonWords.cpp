@@ -64,7 +64,6 @@ std::string Animation(int32_t w, int32_t h) {
 
 struct TWorld {
     TWorld() {
-        Clock::SetCurrent(&FakeClock);
         SystemConfigLib::Config.ScreenWidth = 128;
         SystemConfigLib::Config.ScreenHeight = 64;
         Files["btn.b"] = Animation(24, 12);
@@ -80,6 +79,7 @@ struct TWorld {
         links.Context = &Context.Context;
         links.Sound = &Sound;
         links.Input = &Input;
+        links.Clock = &FakeClock;
         Script.Setup(links);
         for (const char* line : {"\\var,btn,b", "\\var,sbtn,s", "\\var,bar,v"})
             Script.ExecuteLine(line);
@@ -93,7 +93,7 @@ struct TWorld {
     TFakeClock FakeClock;
     FuzzObjects::TSoundCounts Sound;
     THeadlessInputSource InputSource;
-    TInput Input{InputSource};
+    TInput Input{InputSource, FakeClock};
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     TKelScript Script;

@@ -79,7 +79,6 @@ std::string Animation() {
 
 struct TWorld {
     TWorld() {
-        Clock::SetCurrent(&FakeClock);
         SystemConfigLib::Config.ScreenWidth = 64;
         SystemConfigLib::Config.ScreenHeight = 32;
         Files["anim.b"] = Animation();
@@ -97,6 +96,7 @@ struct TWorld {
         TScriptLinks links;
         links.Context = &Context.Context;
         links.Sound = &Sound;
+        links.Clock = &FakeClock;
         Script.Setup(links);
         for (const char* line : {"\\var,img,image", "\\var,simg,system", "\\var,list,lines", "\\var,msg,window"})
             Script.ExecuteLine(line);

@@ -36,7 +36,6 @@ const char* const kTokens[16] = {
 
 struct TWorld {
     TWorld() {
-        Clock::SetCurrent(&FakeClock);
         uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
         FuzzSupport::ServeFiles(Files);
         Files["a.s"] = "@@top\r\n\\line,ab\r\n\r\nline (x)\r\nk=v,a/b\r\n";
@@ -47,6 +46,7 @@ struct TWorld {
         TScriptLinks links;
         links.Context = &Context.Context;
         links.Input = &Input;
+        links.Clock = &FakeClock;
         Script.Setup(links);
         Script.ExecuteLine("\\var,list,L");
         Script.ExecuteLine("\\var,list,M");
@@ -57,7 +57,7 @@ struct TWorld {
     FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     THeadlessInputSource InputSource;
-    TInput Input{InputSource};
+    TInput Input{InputSource, FakeClock};
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
     TKelScript Script;

@@ -48,9 +48,12 @@ const std::map<std::string, std::string>& Files() {
     return files;
 }
 
-void Setup() {
+TFakeClock& FakeClock() {
     static TFakeClock clock;
-    Clock::SetCurrent(&clock);
+    return clock;
+}
+
+void Setup() {
     PackLib::FileExistsHook = [](const std::string& name) {
         return Files().count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
     };
@@ -76,7 +79,7 @@ void SearchFolders(TMemoryStream& in) {
 
 void KeyBindings(TMemoryStream& in) {
     THeadlessInputSource source;
-    TInput input(source);
+    TInput input(source, FakeClock());
     TKelSystemKey keys(&input);
     keys.Add(65, "click", "", "", "");
     if (!keys.LoadFromStream(&in)) {
@@ -140,12 +143,13 @@ void StringList(TMemoryStream& in) {
 
 void ObjectTable(TMemoryStream& in) {
     THeadlessInputSource source;
-    TInput input(source);
+    TInput input(source, FakeClock());
     FuzzSupport::TFuzzContext context;
     TKelScript script;
     TScriptLinks links;
     links.Context = &context.Context;
     links.Input = &input;
+    links.Clock = &FakeClock();
     if (!script.Setup(links)) std::abort();
     IScriptVariables& vars = *script.Variables;
     if (!vars.LoadFromStream(TVariableScope::Game, in)) return;

@@ -29,7 +29,6 @@ TFakeClock& FakeClock() {
 }
 
 void Setup() {
-    Clock::SetCurrent(&FakeClock());
     uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
     PackLib::FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };
@@ -64,12 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FakeClock().Now = 0;
     {
         THeadlessInputSource source;
-        TInput keys(source);
+        TInput keys(source, FakeClock());
         FuzzSupport::TFuzzContext context;
         TKelScript script;
         TScriptLinks links;
         links.Context = &context.Context;
         links.Input = &keys;
+        links.Clock = &FakeClock();
         if (!script.Setup(links)) std::abort();
         // Fewer statements a frame than the engine runs keep one input quick; loops still turn.
         script.State.LinesPerFrame = 300;

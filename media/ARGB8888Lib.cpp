@@ -103,7 +103,7 @@ std::unique_ptr<TBitmap32> ReadBmp(TStream& stream) {
     return bitmap;
 }
 
-std::unique_ptr<TBitmap32> ReadJpeg(TStream& stream) {
+std::unique_ptr<TBitmap32> ReadJpeg(TStream& stream, const TDialogHost& notices) {
     stream.SetPosition(0);
     std::vector<uint8_t> bytes = ReadRest(stream);
     std::unique_ptr<TBitmap32> bitmap;
@@ -111,7 +111,7 @@ std::unique_ptr<TBitmap32> ReadJpeg(TStream& stream) {
         bitmap = ImageCodecLib::DecodeJpeg(bytes.data(), bytes.size(), ImageCodecLib::TJpegOutput::Colour);
     } catch (const ImageCodecLib::EJpegHeaderError&) {
         // Not an error of the load: the user is told in a message box, and the image stays empty.
-        uDialogMisc::ShowDialog1("", "規格外のJPEGを読み込みました。読み込みを中断します。"_sj, "OK", nullptr);
+        uDialogMisc::ShowDialog1(notices, "", "規格外のJPEGを読み込みました。読み込みを中断します。"_sj, "OK", nullptr);
         return nullptr;
     }
     bitmap->ConvertTo32(255);
@@ -221,7 +221,7 @@ void TARGB8888::ShiftFill(int32_t dx, int32_t dy, uint32_t color) {
     copy.Draw(this, dx, dy, 0, 0, Width(), Height());
 }
 
-bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {
+bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name, const TDialogHost& notices) {
     if (!stream) return false;
     Clear();
     const std::string ext = ARGB8888Lib::ExtensionOf(name);
@@ -230,7 +230,7 @@ bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {
         if (ext == ".bmp") {
             bitmap = ReadBmp(*stream);
         } else if (ext == ".jpg") {
-            bitmap = ReadJpeg(*stream);
+            bitmap = ReadJpeg(*stream, notices);
         } else if (ext == ".png") {
             bitmap = ReadPng(*stream);
         } else if (ext == ".argb") {
@@ -250,10 +250,10 @@ bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name) {
     return true;
 }
 
-bool TARGB8888::LoadFromFile(const std::string& name) {
+bool TARGB8888::LoadFromFile(const std::string& name, const TDialogHost& notices) {
     std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
     if (!stream) return false;
-    return LoadFromStream(stream.get(), name);
+    return LoadFromStream(stream.get(), name, notices);
 }
 
 bool TARGB8888::SaveToStream(TStream* stream) const {

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Dialogs.h"
+
 class IDeviceContext;
 class TDDDD7;
 class TStream;
@@ -106,15 +108,16 @@ public:
     // Loads the picture whose kind the extension of name gives (".bmp", ".jpg", ".png", ".argb",
     // any case; name may be a whole file name or just the extension). Any other extension loads
     // nothing and leaves the image empty. False only for a nullptr stream. A picture that cannot
-    // be read leaves the image empty and raises EImageLoadError.
-    bool LoadFromStream(TStream* stream, const std::string& name);
+    // be read leaves the image empty and raises EImageLoadError; a JPEG whose header the decoder
+    // refuses leaves it empty as well, and the player is told through the host's message forms.
+    bool LoadFromStream(TStream* stream, const std::string& name, const TDialogHost& notices = {});
     bool LoadFromBmpStream(TStream* stream) { return LoadFromStream(stream, ".bmp"); }
     bool LoadFromJpegStream(TStream* stream) { return LoadFromStream(stream, ".jpg"); }
     bool LoadFromPngStream(TStream* stream) { return LoadFromStream(stream, ".png"); }
     bool LoadFromArgbStream(TStream* stream) { return LoadFromStream(stream, ".argb"); }
     // Reads the file through the pack set and loads it under its own name; false when the file
     // cannot be had.
-    bool LoadFromFile(const std::string& name);
+    bool LoadFromFile(const std::string& name, const TDialogHost& notices = {});
 
     // The active bitmap as a 32-bit BMP file; false without a stream or bitmap, or when the
     // write fails.

@@ -126,6 +126,7 @@ private:
     void RecycleLocked(TMoviePicture&& picture);
     void ClearQueuesLocked();
     int64_t ClockLocked();
+    uint32_t NowMs() const { return Clock ? Clock->NowMs() : 0; }
     int64_t EndPositionLocked() const;
     bool AtEndLocked();
     void RetireLocked();
@@ -140,6 +141,7 @@ private:
     IAudioDevice* Device = nullptr;
     Audio::TBufferId Buffer = 0;  // the sound stream; 0: the movie runs on the engine's clock
     const bool WaitForDecoder;
+    IClock* const Clock;
 
     // Guards every field below, shared by the main thread, the decoder thread and the sound
     // stream's thread. Taken before the device's own lock; never held while joining a thread.
@@ -203,7 +205,7 @@ private:
 
 TDirectShowPlayer::TPlayback::TPlayback(std::unique_ptr<IMovieSource> source, const TMovieDevices& devices,
                                         int32_t level)
-    : Source(std::move(source)), Info(Source->Info()), WaitForDecoder(devices.WaitForDecoder) {
+    : Source(std::move(source)), Info(Source->Info()), WaitForDecoder(devices.WaitForDecoder), Clock(devices.Clock) {
     if (devices.Sound && devices.Sound->Initialized() && devices.Sound->Device()) {
         Device = devices.Sound->Device();
         Audio::TBufferDesc desc;
@@ -387,7 +389,7 @@ int64_t TDirectShowPlayer::TPlayback::ClockLocked() {
         return PendingUs + UsOf(Played + since);
     }
     if (!Running) return WallBaseUs;
-    const uint32_t elapsed = Clock::Current().NowMs() - WallStartMs;
+    const uint32_t elapsed = NowMs() - WallStartMs;
     return WallBaseUs + int64_t{elapsed} * 1000;
 }
 
@@ -549,7 +551,7 @@ void TDirectShowPlayer::TPlayback::Run() {
     if (Running) return;
     Running = true;
     if (!Audible()) {
-        WallStartMs = Clock::Current().NowMs();
+        WallStartMs = NowMs();
     } else if (!Primed) {
         StartSoundLocked(lock);
     } else if (!AtEndLocked()) {
@@ -580,7 +582,7 @@ void TDirectShowPlayer::TPlayback::SeekTo(int64_t us) {
         Primed = false;
     } else {
         WallBaseUs = us;
-        WallStartMs = Clock::Current().NowMs();
+        WallStartMs = NowMs();
     }
     DecoderWake.notify_all();
     if (Running && Audible()) StartSoundLocked(lock);

@@ -20,6 +20,7 @@
 #include "platform/Display.h"
 #include "platform/Movie.h"
 
+class IClock;
 class TDDSD7;
 class TFileRoot;  // platform/FileRoot.h
 class TErrorLog;
@@ -28,6 +29,8 @@ class TErrorLog;
 struct TMovieDevices {
     IMovieBackend* Backend = nullptr;  // null: no file decodes
     TDDSD7* Sound = nullptr;           // null or not initialised: silent, on the engine's clock
+    // The engine's clock, which a silent movie plays on; null: a silent movie stands still.
+    IClock* Clock = nullptr;
     // The sound stream waits for the decoder instead of playing silence when the decoder has not
     // kept up. Meant for the manual sound device, on which time passes only as fast as a test or
     // the headless runner renders it, so that a run always hears the same samples.

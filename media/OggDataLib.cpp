@@ -37,9 +37,9 @@ struct TOggData::TLock {
 
 namespace {
 
-std::string SemaphoreName() {
+std::string SemaphoreName(IClock& clock) {
     char name[40];
-    std::snprintf(name, sizeof name, "KelOggData%08X", static_cast<unsigned>(Clock::Current().NowMs()));
+    std::snprintf(name, sizeof name, "KelOggData%08X", static_cast<unsigned>(clock.NowMs()));
     return name;
 }
 
@@ -78,10 +78,11 @@ std::string DecoderErrorText(int32_t code) {
 
 }  // namespace
 
-TOggData::TOggData(int32_t bufferSize)
+TOggData::TOggData(int32_t bufferSize, IClock& clock)
     : AGC(bufferSize),
-      Semaphore(SemaphoreName(), 1),
+      Semaphore(SemaphoreName(clock), 1),
       Buffer(static_cast<size_t>(std::max(bufferSize, 0))),
+      Clock(clock),
       MeterBuffer(static_cast<size_t>(std::max(bufferSize, 0))) {
     Close();
 }
@@ -300,7 +301,7 @@ int32_t TOggData::Read(void* dest, int32_t size, int32_t delay) {
         std::memset(dest, 0, static_cast<size_t>(size));
         return 0;
     }
-    Stamp = Clock::Current().NowMs() - static_cast<uint32_t>(delay);
+    Stamp = Clock.NowMs() - static_cast<uint32_t>(delay);
     TLock lock(Semaphore);
     if (reinterpret_cast<uintptr_t>(dest) % alignof(int16_t) == 0) return ReadLocked(static_cast<uint8_t*>(dest), size);
     // The block is worked on as 16-bit samples, which need their alignment.
@@ -510,7 +511,7 @@ int32_t TOggData::FillNextHalf(int32_t delay) {
 
 float TOggData::GetPlayingTime() {
     const double b = 2.0 * HalfSize() / kBytesPerSecond;
-    const double e = static_cast<double>(Clock::Current().NowMs() - Stamp.load()) / 1000.0;
+    const double e = static_cast<double>(Clock.NowMs() - Stamp.load()) / 1000.0;
     const double t = GetPosition() - b + std::min(e, b);
     return static_cast<float>(std::min(t, static_cast<double>(TimeTotal)));
 }
@@ -571,7 +572,7 @@ float TOggData::GetLevel(int32_t which) {
     std::lock_guard<std::mutex> lock(MeterLock);
     const int64_t size = 2 * int64_t{HalfSize()};
     if (size < 4) return 0.0f;
-    const uint32_t elapsed = Clock::Current().NowMs() - MeterStamp;
+    const uint32_t elapsed = Clock.NowMs() - MeterStamp;
     int64_t p = static_cast<int64_t>(std::nearbyint(elapsed / 1000.0 * kBytesPerSecond)) & ~int64_t{3};
     if (p > size) return 0.0f;  // nothing fed for longer than the buffer lasts
     if (MeterHalf == 0) p += size / 2;
@@ -781,7 +782,8 @@ std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::str
     auto copy = std::make_unique<TMemoryStream>();
     copy->CopyFrom(*stream, 0);
     copy->SetPosition(0);
-    TOggData ogg(44100);
+    TFakeClock clock;  // the whole file is read at once: no time passes for it
+    TOggData ogg(44100, clock);
     ogg.Log = log;
     ogg.Open(std::move(copy), name);
     ogg.SetVolumeNow(1.0f);

@@ -50,6 +50,7 @@
 #include "media/VorbisBinding.h"
 #include "media/uAGC.h"
 #include "platform/ClassLib.h"
+#include "platform/Clock.h"
 
 class TErrorLog;
 
@@ -94,7 +95,8 @@ public:
     static constexpr int32_t kLoopSlots = 16;
     static constexpr int32_t kBands = 256;
 
-    explicit TOggData(int32_t bufferSize);
+    // Times (the meter's, the position heard) are read on the clock.
+    TOggData(int32_t bufferSize, IClock& clock);
     ~TOggData();
     TOggData(const TOggData&) = delete;
     TOggData& operator=(const TOggData&) = delete;
@@ -224,6 +226,7 @@ private:
     std::vector<uint8_t> Buffer;  // written by the filling thread only
     uint32_t HalfOffset = 0;
     uint32_t PrevHalfOffset = 0;
+    IClock& Clock;
     std::atomic<uint32_t> Stamp{0};  // ms: when the audio now heard began
     std::atomic<uint8_t> LastState{psNONE};
 

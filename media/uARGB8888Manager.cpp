@@ -6,7 +6,8 @@ std::unique_ptr<TARGB8888> TARGB8888Manager::LoadData(TStream& stream, int32_t s
     try {
         // The cache hands in the lower-cased key, so the comparison can be exact.
         const std::string ext = ARGB8888Lib::ExtensionOf(name);
-        if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".argb") picture->LoadFromStream(&stream, ext);
+        if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".argb")
+            picture->LoadFromStream(&stream, ext, Notices);
         if (size != 0) stream.SetPosition(start + size);
     } catch (const std::exception&) {
         if (size != 0) stream.SetPosition(start + size);

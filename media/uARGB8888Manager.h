@@ -14,6 +14,8 @@ public:
     TCacheHandle<TARGB8888> GetImage(TStream& stream, int32_t size, const std::string& name) {
         return Acquire(stream, size, name);
     }
+    // Where a JPEG the decoder refuses is told of: the main window's message forms while it lives.
+    TDialogHost Notices;
 
 protected:
     std::unique_ptr<TARGB8888> LoadData(TStream& stream, int32_t size, const std::string& name) override;

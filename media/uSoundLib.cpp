@@ -125,7 +125,7 @@ void TDSoundChannelRecord::Read(const std::vector<uint8_t>& bytes) {
 
 // ---- streams
 
-TSSound::TSSound(TDDSD7& component, int32_t streamLength)
+TSSound::TSSound(TDDSD7& component, int32_t streamLength, IClock& clock)
     : StreamChannel(static_cast<int32_t>(component.ChannelCount()) - 1),
       DDSD(&component),
       Length(static_cast<int32_t>(ddsd7::StreamBytes(streamLength))) {
@@ -145,7 +145,7 @@ TSSound::TSSound(TDDSD7& component, int32_t streamLength)
         NotifyFill(wave, context, offset, size);
     });
     for (int32_t i = 0; i < kCount; ++i) {
-        Streams[static_cast<size_t>(i)] = std::make_unique<TOggData>(Length);
+        Streams[static_cast<size_t>(i)] = std::make_unique<TOggData>(Length, clock);
         Streams[static_cast<size_t>(i)]->Log = DDSD->Log;
         Mixer->SetStream(i, Streams[static_cast<size_t>(i)].get());
         Stream(i).SignalErrorsTo(&DecodeErrorWaiting);
@@ -445,8 +445,8 @@ bool TSSound::LoadFromStream(TStream* s) {
 
 // ---- effect channels
 
-TDSound::TDSound(TDDSD7& component)
-    : DDSD(&component), ChannelCount(static_cast<int32_t>(component.ChannelCount()) - 1) {
+TDSound::TDSound(TDDSD7& component, IClock& clock)
+    : DDSD(&component), Clock(clock), ChannelCount(static_cast<int32_t>(component.ChannelCount()) - 1) {
     const auto count = static_cast<size_t>(ChannelCount);
     GroupFactor.assign(count, 255);
     LastPlay.assign(count, 0);
@@ -534,7 +534,7 @@ void TDSound::FreeChannel(int32_t n) {
 
 void TDSound::Play(int32_t n, bool loop, int32_t startMs) {
     if (!Valid(n) || !Waves[static_cast<size_t>(n)]) return;
-    const uint32_t now = Clock::Current().NowMs();
+    const uint32_t now = Clock.NowMs();
     if (Played[static_cast<size_t>(n)] && now - LastPlay[static_cast<size_t>(n)] < kReplayGuardMs) return;
     const TDSoundChannelRecord& r = Records[static_cast<size_t>(n)];
     GroupFactor[static_cast<size_t>(n)] = GetGroupVolume(r.Group);
@@ -685,9 +685,9 @@ private:
 
 }  // namespace
 
-TSound::TSound(TDDSD7& component, int32_t streamLength)
-    : DSound(std::make_unique<TDSound>(component)),
-      SSound(std::make_unique<TSSound>(component, streamLength)),
+TSound::TSound(TDDSD7& component, int32_t streamLength, IClock& clock)
+    : DSound(std::make_unique<TDSound>(component, clock)),
+      SSound(std::make_unique<TSSound>(component, streamLength, clock)),
       AnimationLink(std::make_unique<TAnimationSoundLink>(*this)) {}
 
 TSound::~TSound() {

@@ -100,8 +100,8 @@ public:
 
     // streamLength: the "StreamLength" setting; the streaming wave, the mixer and every stream
     // get ddsd7::StreamBytes of it. The component need not be initialised: without a device
-    // nothing is heard and everything else works.
-    TSSound(TDDSD7& component, int32_t streamLength);
+    // nothing is heard and everything else works. The streams keep their time on the clock.
+    TSSound(TDDSD7& component, int32_t streamLength, IClock& clock);
     ~TSSound();
     TSSound(const TSSound&) = delete;
     TSSound& operator=(const TSSound&) = delete;
@@ -192,8 +192,9 @@ private:
 
 class TDSound {
 public:
-    // One channel per channel of the component but its last, which carries the streams.
-    explicit TDSound(TDDSD7& component);
+    // One channel per channel of the component but its last, which carries the streams. A restart
+    // too soon after the last start is told on the clock.
+    TDSound(TDDSD7& component, IClock& clock);
     ~TDSound();
     TDSound(const TDSound&) = delete;
     TDSound& operator=(const TDSound&) = delete;
@@ -241,6 +242,7 @@ private:
     std::vector<uint32_t> LastPlay;  // clock of the last start
     std::vector<bool> Played;        // a start since the sound was loaded
     TDDSD7* DDSD;
+    IClock& Clock;
     std::vector<TDSoundChannelRecord> Records;
     std::vector<std::unique_ptr<TDDSDWaveData>> Waves;
     int32_t ChannelCount;
@@ -251,7 +253,7 @@ class IAnimationSound;
 
 class TSound {
 public:
-    TSound(TDDSD7& component, int32_t streamLength);
+    TSound(TDDSD7& component, int32_t streamLength, IClock& clock);
     ~TSound();
     TSound(const TSound&) = delete;
     TSound& operator=(const TSound&) = delete;

@@ -22,7 +22,7 @@ void CopyPicture(TKelCommandArgs& a, IClipboard* clipboard) {
     if (!stream || !clipboard) return;
     TARGB8888 image;
     try {
-        image.LoadFromStream(stream.get(), name);
+        image.LoadFromStream(stream.get(), name, {a.Script().Links.MessageForms, a.Script().Links.Title});
     } catch (const EImageLoadError& e) {
         a.Script().Log().ErrorLog("\\cb:" + std::string(e.what()) + ":" + name);
         return;

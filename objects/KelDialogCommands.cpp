@@ -7,6 +7,7 @@
 #include "foundation/uInputDevice.h"
 #include "objects/KelFontDialog.h"
 #include "platform/Application.h"
+#include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/ScriptForms.h"
 #include "script/KelCommandArgs.h"
@@ -22,8 +23,10 @@ static_assert(std::size(kDialogsWords) == 10);
 constexpr int32_t kMemoWidth = 495;
 constexpr int32_t kMemoHeight = 449;
 
-std::string CaptionOrTitle(const std::string& caption) {
-    return caption.empty() ? Application::Title() : caption;
+std::string CaptionOrTitle(const TKelCommandArgs& a, const std::string& caption) {
+    const std::string* title = a.Script().Links.Title;
+    if (!caption.empty()) return caption;
+    return title ? *title : std::string(Application::kUntitled);
 }
 
 std::string OrDefault(const std::string& caption, const std::string& designed) {
@@ -70,7 +73,7 @@ void FontWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner*
     if (forms) {
         TKelFontDialog model(&a.Script().Log());
         model.Setup(slot, preview, charWidth, charHeight);
-        const TFontFormRequest r{owner, CaptionOrTitle(caption), OrDefault(confirm, "設定"_sj),
+        const TFontFormRequest r{owner, CaptionOrTitle(a, caption), OrDefault(confirm, "設定"_sj),
                                  OrDefault(cancel, "キャンセル"_sj)};
         result = forms->FontSettings(r, model);
     }
@@ -83,7 +86,7 @@ void LineWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner*
     TLineInputRequest r;
     r.Owner = owner;
     r.Text = a.Text(1);
-    r.Caption = CaptionOrTitle(a.Text(2));
+    r.Caption = CaptionOrTitle(a, a.Text(2));
     r.GroupCaption = OrDefault(a.Text(3), "テキストを入力してください"_sj);
     const std::string first = a.Text(4), second = a.Text(5);
     r.OneButton = second.empty();
@@ -101,7 +104,7 @@ void MemoWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner*
     auto* list = dynamic_cast<TKelObjectDataStringList*>(a.Object(1));
     TMemoRequest r;
     r.Owner = owner;
-    r.Caption = CaptionOrTitle(a.Text(2));
+    r.Caption = CaptionOrTitle(a, a.Text(2));
     r.GroupCaption = a.Text(3);
     r.CopyButton = a.Text(4);
     r.OkButton = a.Text(5);
@@ -119,31 +122,32 @@ void MemoWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner*
 }
 
 void MessageWord(const TKelCommandArgs& a, int32_t code, const IDialogOwner* owner) {
+    const TDialogHost host{a.Script().Links.MessageForms, a.Script().Links.Title};
     const std::string text = a.Text(1), caption = a.Text(2);
     int32_t result = 1;
     switch (code) {
         case Cmd("d1"): {
             const std::string button = a.Text(3);
-            uDialogMisc::ShowDialog1(caption, text, button, owner);
+            uDialogMisc::ShowDialog1(host, caption, text, button, owner);
             return;  // no result
         }
         case Cmd("d2"): {
             const std::string first = a.Text(3), second = a.Text(4);
-            result = uDialogMisc::ShowDialog2(caption, text, first, second, owner);
+            result = uDialogMisc::ShowDialog2(host, caption, text, first, second, owner);
             break;
         }
         case Cmd("d3"): {
             // A3 stands at the left of the form: the form's third button.
             const std::string left = a.Text(3), first = a.Text(4), second = a.Text(5);
-            result = uDialogMisc::ShowDialog3(caption, text, first, second, left, owner);
+            result = uDialogMisc::ShowDialog3(host, caption, text, first, second, left, owner);
             break;
         }
         default: {
             const std::string first = a.Text(3), second = a.Text(4);
             if (second.empty())
-                uDialogMisc::ShowDialog1(caption, text, first, owner);
+                uDialogMisc::ShowDialog1(host, caption, text, first, owner);
             else
-                result = uDialogMisc::ShowDialog2(caption, text, first, second, owner);
+                result = uDialogMisc::ShowDialog2(host, caption, text, first, second, owner);
             break;
         }
     }

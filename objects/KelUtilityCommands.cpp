@@ -145,7 +145,7 @@ bool MiscWord(TKelCommandArgs& a, int32_t code) {
             text(uMisc_Win::CreateUniqueID());
             return true;
         case Cmd("tgt"):
-            number(static_cast<int32_t>(Clock::Current().NowMs()));
+            number(static_cast<int32_t>(a.Script().Links.Clock ? a.Script().Links.Clock->NowMs() : 0));
             return true;
         case Cmd("gcd"):
             text(CurrentFolder());

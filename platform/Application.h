@@ -1,13 +1,12 @@
 // The application object's few facts that lower units read: its title, which dialogs show in
-// their captions. The shell sets it at start-up; until then it is "Untitle".
+// their captions. The main window owns the title and hands it down; until the game's settings
+// give one it is "Untitle".
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace Application {
 
-const std::string& Title();  // Shift-JIS
-void SetTitle(std::string_view title);
+constexpr std::string_view kUntitled = "Untitle";  // Shift-JIS
 
 }  // namespace Application

@@ -12,17 +12,3 @@ uint32_t TSystemClock::NowMs() {
 void TSystemClock::SleepMs(uint32_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
-
-namespace Clock {
-namespace {
-TSystemClock systemClock;
-IClock* current = &systemClock;
-}  // namespace
-
-IClock& Current() {
-    return *current;
-}
-void SetCurrent(IClock* clock) {
-    current = clock ? clock : &systemClock;
-}
-}  // namespace Clock

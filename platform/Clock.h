@@ -24,9 +24,3 @@ public:
     void SleepMs(uint32_t ms) override { Now += ms; }  // sleeping is how time passes
     uint32_t Now = 0;
 };
-
-namespace Clock {
-// The clock the engine reads; the system clock unless a test or the headless runner sets another.
-IClock& Current();
-void SetCurrent(IClock* clock);  // nullptr: back to the system clock
-}  // namespace Clock

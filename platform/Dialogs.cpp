@@ -10,13 +10,6 @@ char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
-class TNoDialogs final : public IDialogs {
-public:
-    int ShowModal(const TDialogRequest&) override { return -1; }
-};
-
-TNoDialogs noDialogs;
-IDialogs* current = &noDialogs;
 bool cancelRequested = false;
 
 std::function<void()>& WhileModalRef() {
@@ -62,16 +55,9 @@ void TDialogKeys::SetFocused(int index) {
 
 namespace Dialogs {
 
-IDialogs& Current() {
-    return *current;
-}
-void SetCurrent(IDialogs* dialogs) {
-    current = dialogs ? dialogs : &noDialogs;
-}
-
-int ShowModal(const TDialogRequest& request) {
+int ShowModal(IDialogs* dialogs, const TDialogRequest& request) {
     cancelRequested = false;
-    int pressed = current->ShowModal(request);
+    int pressed = dialogs ? dialogs->ShowModal(request) : -1;
     if (AfterModalRef()) AfterModalRef()();
     return pressed;
 }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Application.h"
+
 // Whatever a form is shown over. Forms are centred over their owner, or on the screen without one.
 class IDialogOwner {
 public:
@@ -101,14 +103,19 @@ public:
     virtual int ShowModal(const TDialogRequest& request) = 0;
 };
 
+// What message forms need besides the window they are shown over: the backend that shows them,
+// and the application's title, which their captions show.
+struct TDialogHost {
+    IDialogs* Dialogs = nullptr;         // none: nothing is shown and every form answers -1
+    const std::string* Title = nullptr;  // Shift-JIS; none: the title before a game gives one
+    std::string TitleText() const { return Title ? *Title : std::string(Application::kUntitled); }
+};
+
 namespace Dialogs {
 
-// The backend forms go to. Without one set, nothing is shown and every form answers -1.
-IDialogs& Current();
-void SetCurrent(IDialogs* dialogs);  // nullptr: back to none
-
-// Shows a form through the current backend, then runs the after-modal hook.
-int ShowModal(const TDialogRequest& request);
+// Shows a form through the backend (none: nothing is shown and the form answers -1), then runs
+// the after-modal hook.
+int ShowModal(IDialogs* dialogs, const TDialogRequest& request);
 
 // Ends the form that is open, if any, as Escape would: the program must end while a form waits
 // for its user (an end signal). A backend whose forms wait for events looks at it between them

@@ -14,6 +14,8 @@ class IDesktop;        // platform/Desktop.h
 class IConfigForms;    // platform/ConfigForms.h
 class IScriptForms;    // platform/ScriptForms.h
 class TFileRoot;       // platform/FileRoot.h
+class IClock;          // platform/Clock.h
+class IDialogs;        // platform/Dialogs.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -39,4 +41,11 @@ struct TPlatformHost {
     // The game's folder, which relative engine paths start from. The main window moves it to the
     // game's folder before the start-up.
     TFileRoot* Files = nullptr;
+    // The clock the engine reads: the system clock in the program, a fake one in the runner and
+    // tests. A main window needs one.
+    IClock* Clock = nullptr;
+
+    // The message forms: FLTK in the program, the answerer in the runner and tests. Without them
+    // no form is shown and each ends with no button pressed.
+    IDialogs* Dialogs = nullptr;
 };

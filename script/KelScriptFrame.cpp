@@ -563,7 +563,7 @@ bool TKelScript::SystemButtonAction(int32_t x, int32_t y) {
     const std::string label = data ? data->UserString(1) : std::string();
     // The pressed look is shown before the host acts.
     Objects->Update(State.UpdateMask, kPressedLookMs, kSystemButtons);
-    Clock::Current().SleepMs(kPressedLookMs);
+    if (Links.Clock) Links.Clock->SleepMs(kPressedLookMs);
 
     for (const auto& b : kButtonRequests)
         if (name == b.Name) {

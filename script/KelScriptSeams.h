@@ -36,6 +36,8 @@ class IScriptForms;  // platform/ScriptForms.h
 class IClipboard;
 class IDesktop;
 class TFileRoot;  // platform/FileRoot.h
+class IClock;     // platform/Clock.h
+class IDialogs;   // platform/Dialogs.h
 
 // ---- script reader ----
 
@@ -388,6 +390,14 @@ struct TScriptLinks {
     // The game's folder, which the save files, the system data and the files that words name are
     // found below; without it no such file exists and none is written.
     const TFileRoot* Files = nullptr;
+    // The engine's clock, for the words that read the time and the pressed look of a system
+    // button; without it the time reads 0 and nothing waits.
+    IClock* Clock = nullptr;
+    // The message forms' backend, and the application's title (Shift-JIS) that forms show and the
+    // title word reads and sets; without them no message form is shown and the title is the one
+    // before a game gives one.
+    IDialogs* MessageForms = nullptr;
+    std::string* Title = nullptr;
 };
 
 // ---- what the frame step reads of screen objects ----

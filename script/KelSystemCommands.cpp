@@ -241,10 +241,10 @@ bool DoSysCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             ResultStr(s, SystemConfigLib::Config.FormCaption);
             return true;
         case Cmd("tc"):
-            Application::SetTitle(a.Text(1));
+            if (s.Links.Title) *s.Links.Title = a.Text(1);
             return true;
         case Cmd("?tc"):
-            ResultStr(s, Application::Title());
+            ResultStr(s, s.Links.Title ? *s.Links.Title : std::string(Application::kUntitled));
             return true;
         default:
             return false;

@@ -193,15 +193,10 @@ bool LoadInputScript(const std::string& path, std::vector<THeadlessEvent>& event
 
 // ---- the game ----
 
-THeadlessGame::THeadlessGame() {
-    Clock::SetCurrent(&FakeClock);
-    Dialogs::SetCurrent(&Answers);
-}
+THeadlessGame::THeadlessGame() = default;
 
 THeadlessGame::~THeadlessGame() {
     Close();
-    Dialogs::SetCurrent(nullptr);
-    Clock::SetCurrent(nullptr);
 }
 
 bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {

@@ -180,7 +180,9 @@ public:
                           .Desktop = &Desktop,
                           .Forms = &Forms,
                           .ScriptForms = &ScriptForms,
-                          .Files = &Files};
+                          .Files = &Files,
+                          .Clock = &FakeClock,
+                          .Dialogs = &Answers};
     THeadlessHost Host{Source, &FramesRun};
     TCountedRunEvents RunEvents;
     THeadlessDialogs Answers;

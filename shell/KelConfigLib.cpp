@@ -142,7 +142,7 @@ std::vector<uint32_t> Framed(const TARGB8888* picture, int32_t w, int32_t h) {
 }
 
 // A white picture, then the file over it when the pack layer has it and its kind is known.
-std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
+std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file, const TDialogHost& notices) {
     auto picture = std::make_unique<TARGB8888>();
     picture->SetSize(kPictureWidth, kPictureHeight);
     picture->FillRect(0, 0, kPictureWidth, kPictureHeight, 0xFFFFFFFF);
@@ -154,7 +154,7 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
     if (!stream) return picture;
     TARGB8888 loaded;
     try {
-        loaded.LoadFromStream(stream.get(), ext);
+        loaded.LoadFromStream(stream.get(), ext, notices);
     } catch (const std::exception&) {
         return picture;  // a damaged picture leaves the white one
     }
@@ -164,8 +164,9 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
 
 }  // namespace
 
-TKelConfig::TKelConfig(TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner)
-    : DirectXPack(directXPack), Forms(forms) {
+TKelConfig::TKelConfig(TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner,
+                       const TDialogHost& dialogs)
+    : DirectXPack(directXPack), Forms(forms), Dialogs(dialogs) {
     Form.Owner = owner;
     Loading = true;
     LayOut();
@@ -369,8 +370,8 @@ void TKelConfig::BuildVoicePanels() {
         s.Color = static_cast<uint32_t>(color) & 0xFFFFFF;
         s.Name = (*items)[1], s.AltName = (*items)[2], s.Condition = (*items)[5];
         if (s.Name.empty()) continue;
-        s.Picture = SpeakerPicture((*items)[3]);
-        s.AltPicture = SpeakerPicture((*items)[4]);
+        s.Picture = SpeakerPicture((*items)[3], Dialogs);
+        s.AltPicture = SpeakerPicture((*items)[4], Dialogs);
         count = i + 1;
     }
     VoicePageEnabled = ClassLib::LowerAscii(list.Values("show")) == "enable";
@@ -524,7 +525,8 @@ void TKelConfig::DrawFontPreview() {
 }
 
 void TKelConfig::BuildSystemInfo() {
-    Form.SetText(C.Memo, SystemInfoReport::Build(GameScript ? GameScript->VersionText : std::string()));
+    Form.SetText(C.Memo,
+                 SystemInfoReport::Build(Dialogs.TitleText(), GameScript ? GameScript->VersionText : std::string()));
 }
 
 // ---- what the user does ----
@@ -640,7 +642,7 @@ void TKelConfig::MoveBar(IFormView& view, int32_t bar, int32_t position) {
 
 void TKelConfig::ResetPage(IFormView& view, int32_t page) {
     const TStringList& m = SystemConfigLib::MessageTable;
-    if (uDialogMisc::ShowDialog2("%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
+    if (uDialogMisc::ShowDialog2(Dialogs, "%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
                                  m.Values("CONFIGRESET_No"), view.Owner()) != 1)
         return;
     TSystemData& c = SystemConfigLib::Config;

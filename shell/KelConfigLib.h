@@ -20,6 +20,7 @@
 
 #include "foundation/SystemConfigLib.h"
 #include "platform/ConfigForms.h"
+#include "platform/Dialogs.h"
 #include "shell/KelSystemSeams.h"
 
 class TARGB8888;
@@ -62,7 +63,9 @@ public:
     // The display starter belongs to the main window; null leaves the display mode alone. Without
     // forms the dialog is never shown. The pages are laid out here, once, from the game's font
     // and speaker data, read through the pack layer; owner is the window the dialog centres over.
-    explicit TKelConfig(TDirectXPack* directXPack, IConfigForms* forms = nullptr, const IDialogOwner* owner = nullptr);
+    // Its message forms and its report's title come from dialogs.
+    explicit TKelConfig(TDirectXPack* directXPack, IConfigForms* forms = nullptr, const IDialogOwner* owner = nullptr,
+                        const TDialogHost& dialogs = {});
     ~TKelConfig() override;
 
     void Init(TKelScript* gameScript, IKelSound* sound) override;
@@ -153,4 +156,5 @@ private:
     bool IsOpen(const TSpeaker& speaker);
 
     IConfigForms* Forms;
+    TDialogHost Dialogs;
 };

@@ -139,7 +139,8 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     const size_t dot = noData.find_last_of('.');
     const std::string ext = dot == std::string::npos ? std::string() : ClassLib::LowerAscii(noData.substr(dot));
     if (ext == ".bmp" || ext == ".jpg" || ext == ".png")
-        if (auto stream = PackLib::LoadFile(noData)) NoDataImage->LoadFromStream(stream.get(), ext);
+        if (auto stream = PackLib::LoadFile(noData))
+            NoDataImage->LoadFromStream(stream.get(), ext, {Owner.Links.MessageForms, Owner.Links.Title});
 
     IAnimationSound* sound = KelScreenObjects::AnimationSoundOf(Owner);
     TSound* library = Owner.Links.SoundLibrary;
@@ -488,8 +489,12 @@ const IDialogOwner* DialogOwnerOf(TKelScript& script) {
     return script.Links.DialogOwner;
 }
 
+TDialogHost DialogHostOf(TKelScript& script) {
+    return {script.Links.MessageForms, script.Links.Title};
+}
+
 void ShowOne(TKelScript& script, const char* caption, const char* text) {
-    uDialogMisc::ShowDialog1(caption, Message(text), Message("OK"), DialogOwnerOf(script));
+    uDialogMisc::ShowDialog1(DialogHostOf(script), caption, Message(text), Message("OK"), DialogOwnerOf(script));
 }
 
 }  // namespace
@@ -502,7 +507,7 @@ void TKelFileselect::SaveSelected() {
     }
     if (SaveExists(Owner, SelectedFile)) {
         const std::string text = Message("OVERSAVE_Text"), yes = Message("OVERSAVE_Yes"), no = Message("OVERSAVE_No");
-        if (uDialogMisc::ShowDialog2("", text, yes, no, DialogOwnerOf(Owner)) == 0) {
+        if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 0) {
             CancelSelection();
             return;
         }
@@ -534,7 +539,7 @@ void TKelFileselect::DeleteSelected() {
         ShowOne(Owner, "", "NOSELECT_Text");
     } else if (SaveExists(Owner, SelectedFile)) {
         const std::string text = Message("DELETE_Text"), yes = Message("DELETE_Yes"), no = Message("DELETE_No");
-        if (uDialogMisc::ShowDialog2("", text, yes, no, DialogOwnerOf(Owner)) == 1) {
+        if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 1) {
             if (!Owner.Links.Files->DeleteFile(SelectedFile)) ShowOne(Owner, "%%%app", "DeleteSaveFileError");
             if (SameText(NewestFile, SelectedFile)) NewestFile.clear();
         }

@@ -79,12 +79,12 @@ std::string ExtensionOf(const std::string& name) {
 }
 
 // A picture from the packs; none when the file is missing, of another kind, or unreadable.
-std::unique_ptr<TARGB8888> LoadPicture(const std::string& name) {
+std::unique_ptr<TARGB8888> LoadPicture(const std::string& name, const TDialogHost& notices) {
     const std::string ext = ExtensionOf(name);
     if (ext != ".bmp" && ext != ".jpg" && ext != ".png") return nullptr;
     auto image = std::make_unique<TARGB8888>();
     try {
-        if (!image->LoadFromFile(name) || image->Width() == 0) return nullptr;
+        if (!image->LoadFromFile(name, notices) || image->Width() == 0) return nullptr;
     } catch (const EImageLoadError&) {
         return nullptr;
     }
@@ -266,9 +266,10 @@ bool TKelLog::LoadLayout() {
     LayoutName = name;
     LayoutLoaded = true;
     Layout = KelLogLib::ReadLayout(lines);
+    const TDialogHost notices{Owner.Links.MessageForms, Owner.Links.Title};
     for (int32_t i = 0; i < KelLogLib::kCharacterCount; ++i) {
         const std::string& picture = Layout.Characters[static_cast<size_t>(i)].Picture;
-        if (!picture.empty()) CharacterImages[static_cast<size_t>(i)] = LoadPicture("system\\log\\" + picture);
+        if (!picture.empty()) CharacterImages[static_cast<size_t>(i)] = LoadPicture("system\\log\\" + picture, notices);
     }
 
     TSound* sound = Owner.Links.SoundLibrary;
@@ -283,7 +284,7 @@ bool TKelLog::LoadLayout() {
         Background->SetSoundVolume(255);
         Background->Show();
     }
-    if (!Layout.VoiceIconImage.empty()) VoiceIcon = LoadPicture(kFolder + Layout.VoiceIconImage);
+    if (!Layout.VoiceIconImage.empty()) VoiceIcon = LoadPicture(kFolder + Layout.VoiceIconImage, notices);
 
     ScrollBar = std::make_unique<TImageScrollBar>(animationSound);
     ScrollBar->Load(kFolder + Layout.ScrollThumb, kFolder + Layout.ScrollTrack, Layout.ScrollType != 0);

@@ -52,28 +52,25 @@ namespace {
 // The set-up's one-button dialogs, texts from the message table, over the main window.
 class TScriptDialogLink final : public IScriptDialogs {
 public:
-    explicit TScriptDialogLink(IKelHost& host) : Host(host) {}
+    TScriptDialogLink(IKelHost& host, const TDialogHost& dialogs) : Host(host), Dialogs(dialogs) {}
     void ShowMessage(const std::string& messageKey, const std::string& buttonKey) override {
-        uDialogMisc::ShowDialog1("", SystemConfigLib::MessageTable.Values(messageKey),
+        uDialogMisc::ShowDialog1(Dialogs, "", SystemConfigLib::MessageTable.Values(messageKey),
                                  SystemConfigLib::MessageTable.Values(buttonKey), Host.DialogOwner());
     }
 
 private:
     IKelHost& Host;
+    TDialogHost Dialogs;
 };
 
-int32_t Confirm(IKelHost* host, const char* text, const char* yes, const char* no) {
+int32_t Confirm(const TDialogHost& dialogs, IKelHost* host, const char* text, const char* yes, const char* no) {
     const TStringList& m = SystemConfigLib::MessageTable;
-    return uDialogMisc::ShowDialog2("", m.Values(text), m.Values(yes), m.Values(no),
+    return uDialogMisc::ShowDialog2(dialogs, "", m.Values(text), m.Values(yes), m.Values(no),
                                     host ? host->DialogOwner() : nullptr);
 }
 
 std::string GoCommand(std::string_view label, std::string_view file) {
     return "\\go,\"" + std::string(label) + "\",\"" + std::string(file) + "\"";
-}
-
-int64_t NowMs() {
-    return Clock::Current().NowMs();
 }
 
 }  // namespace
@@ -198,6 +195,9 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Clipboard = Host ? Host->Clipboard() : nullptr;
     links.Desktop = Host ? Host->Desktop() : nullptr;
     links.Files = Files;
+    links.Clock = Clock;
+    links.MessageForms = MessageForms;
+    links.Title = Title;
     links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();
@@ -221,8 +221,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config,
                                                        Files ? Files->Folder() : FileSystem::CurrentFolder());
     LogData = std::make_unique<TKelLogData>();
-    Input = std::make_unique<TInput>(host.InputSource());
-    ScriptDialogs = std::make_unique<TScriptDialogLink>(host);
+    Input = std::make_unique<TInput>(host.InputSource(), *Clock);
+    ScriptDialogs = std::make_unique<TScriptDialogLink>(host, DialogHost());
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
 
@@ -355,12 +355,12 @@ void TKelSystem::LogFailure(const char* what) {
 
 uint8_t TKelSystem::RunFrame() {
     uint8_t result = 0;
-    const int64_t now = NowMs();
+    const int64_t now = Clock->NowMs();
     const int32_t period = FramePeriod(SystemConfigLib::Config.FPSLimit, SystemConfigLib::Config.Skipping);
     const int64_t elapsed = ElapsedSince(LastFrameTime, now);
     const int64_t remaining = Remaining(period, elapsed);
     if (remaining >= 0) {
-        if (uint32_t ms = SleepFor(remaining)) Clock::Current().SleepMs(ms);
+        if (uint32_t ms = SleepFor(remaining)) Clock->SleepMs(ms);
         return 0;
     }
     const int32_t delta = ClampDelta(elapsed);
@@ -380,7 +380,7 @@ uint8_t TKelSystem::RunFrame() {
     result = Mode;
     ++FramesInMode;
 
-    const int32_t busy = static_cast<int32_t>(ElapsedSince(frameStart, NowMs()));
+    const int32_t busy = static_cast<int32_t>(ElapsedSince(frameStart, Clock->NowMs()));
     BusyAverage = (BusyAverage + busy) / 2;
     CaptionElapsed += delta;
     if (CaptionElapsed > 1000) {
@@ -429,7 +429,7 @@ void TKelSystem::RunMode(int32_t elapsed) {
 
 void TKelSystem::DrawErrorScreen() {
     if (Input) Input->Update();
-    LastFrameTime = NowMs();
+    LastFrameTime = Clock->NowMs();
     if (TKelScript* s = CurrentScript()) s->Draw(SystemConfigLib::Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
     Redraw(false);
     Context.Log.ErrorFlag = false;
@@ -461,7 +461,7 @@ void TKelSystem::Redraw(bool full) {
         if (Host && !Host->IsActiveWindow()) return;
         if (!DirectXPack->Reinitialize()) {
             const TStringList& m = SystemConfigLib::MessageTable;
-            uDialogMisc::ShowDialog1("", m.Values("BackBufferResetERROR"), m.Values("OK"),
+            uDialogMisc::ShowDialog1(DialogHost(), "", m.Values("BackBufferResetERROR"), m.Values("OK"),
                                      Host ? Host->DialogOwner() : nullptr);
             if (Host) Host->Terminate();
             return;
@@ -630,13 +630,13 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
 void TKelSystem::ConfirmExit() {
     CursorAutoHideOff();
     Redraw(true);
-    SetMode(Confirm(Host, "EXIT_Text", "EXIT_Yes", "EXIT_no") == 1 ? kmExit : kmGameScript);
+    SetMode(Confirm(DialogHost(), Host, "EXIT_Text", "EXIT_Yes", "EXIT_no") == 1 ? kmExit : kmGameScript);
 }
 
 void TKelSystem::ConfirmReset() {
     CursorAutoHideOff();
     Redraw(true);
-    if (Confirm(Host, "RESET_Text", "RESET_Yes", "RESET_no") == 1) Reset("", "");
+    if (Confirm(DialogHost(), Host, "RESET_Text", "RESET_Yes", "RESET_no") == 1) Reset("", "");
     SetMode(kmGameScript);
 }
 
@@ -666,7 +666,7 @@ bool TKelSystem::OpenScreen(IKelScreen* screen, int32_t kind) {
     if (FramesInMode != 1) return false;
     StopGameRunMode();
     if (screen) screen->Open(kind);
-    LastFrameTime = NowMs();
+    LastFrameTime = Clock->NowMs();
     return true;
 }
 
@@ -811,7 +811,7 @@ bool TKelSystem::SaveInto(const std::string& name) {
     if (GameState->SaveGame(*GameScript, name, true)) return true;
     if (!name.empty()) {
         const TStringList& m = SystemConfigLib::MessageTable;
-        uDialogMisc::ShowDialog1("%%%app", m.Values("WriteSaveFileError"), m.Values("OK"),
+        uDialogMisc::ShowDialog1(DialogHost(), "%%%app", m.Values("WriteSaveFileError"), m.Values("OK"),
                                  Host ? Host->DialogOwner() : nullptr);
     }
     return false;
@@ -830,7 +830,7 @@ void TKelSystem::QuickLoad() {
 void TKelSystem::SelectLoad() {
     const std::string file = "SelectSaveData.svd";
     if (!GameState || !GameState->SaveFileExists(*GameScript, file)) return;
-    if (Confirm(Host, "SelectLoad_Text", "SelectLoad_Yes", "SelectLoad_no") != 1) return;
+    if (Confirm(DialogHost(), Host, "SelectLoad_Text", "SelectLoad_Yes", "SelectLoad_no") != 1) return;
     GameState->LoadGame(*GameScript, file);
     SetMode(kmGameScript);
     HoldGameFrames();

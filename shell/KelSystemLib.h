@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/ClassLib.h"
+#include "platform/Dialogs.h"
 #include "script/KelScriptSeams.h"
 #include "script/KelScriptState.h"
 #include "shell/KelSystemSeams.h"
@@ -25,6 +26,7 @@ class TLabelLog;
 class IScriptDialogs;
 class IScriptForms;
 class TFileRoot;  // platform/FileRoot.h
+class IClock;
 class IScriptSaveData;
 
 namespace KelSystemLib {
@@ -143,6 +145,11 @@ public:
     // plug-in libraries are found below it. Without it there are no save or disk files, and the
     // plug-ins are looked for below the current folder.
     const TFileRoot* Files = nullptr;
+    // The host's clock (needed by Setup), its message forms and the application's title, linked.
+    IClock* Clock = nullptr;
+    IDialogs* MessageForms = nullptr;
+    std::string* Title = nullptr;
+    TDialogHost DialogHost() const { return {MessageForms, Title}; }
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;
     int32_t FramesInMode = 0;

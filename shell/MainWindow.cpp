@@ -19,9 +19,9 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
+#include "media/uARGB8888Manager.h"
 #include "media/uWaveDataManager.h"
 #include "objects/ScriptObjectDLL.h"
-#include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
@@ -115,7 +115,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     ScreenshotLock->SetEnabled(false);
     PopupMenu1.Items = {{"表示"_sj, [this] { Show1Click(); }}};
     // A fake clock seeds the same way every run, so that runs on it repeat exactly.
-    uMisc_Math::RandSeed = Clock::Current().NowMs();
+    uMisc_Math::RandSeed = Devices.Clock->NowMs();
     // The game's folder is the root of every relative path by now (the program sets it first); the
     // error log is written there.
     if (Devices.Files) Context.Log.SetLogFolder(Devices.Files->Folder());
@@ -123,6 +123,8 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     if (Devices.Files) SystemConfigLib::LoadDiskMessageTable(*Devices.Files);
     PackLib::UseFiles(Devices.Files);
     ARGB8888Font::Install(Devices.Fonts);
+    // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
+    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = DialogHost();
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
     // The message opacity the configuration hands to the game reaches the animation player.
     KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
@@ -137,6 +139,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         DDDD71->VsyncAtWindowed = false;
         DDDD71->Owner = &Window;
         DDDD71->Log = &Context.Log;
+        DDDD71->Dialogs = DialogHost();
         // A failing display call ends the program: during the start-up through the display's own
         // failure dialog, later through the orderly end of the program.
         DDDD71->OnHalt = [this](const std::string& reason) {
@@ -158,7 +161,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     Window.SetEvents(this);
     if (Devices.Forms && Devices.Files)
         ShowStartupMenu = [this] {
-            TStartupMenu menu(*Devices.Forms, *Devices.Files, &Window);
+            TStartupMenu menu(*Devices.Forms, *Devices.Files, &Window, DialogHost(), *Devices.Clock);
             menu.Log = &Context.Log;
             return menu.ShowModal();
         };
@@ -190,6 +193,7 @@ TForm1::~TForm1() {
     if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = nullptr;
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
+    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = {};
     ScreenshotLock.reset();
 }
 
@@ -235,8 +239,8 @@ void TForm1::UpdateTrayMode() {
 void TForm1::Fail(const std::string& text, const std::string& button, const std::string& reason, bool shown,
                   const char* textKey) {
     // Without a text the dialog shows nothing at all; the reason is then only reported.
-    uDialogMisc::ShowDialog1("", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button,
-                             &Window);
+    uDialogMisc::ShowDialog1(
+        DialogHost(), "", shown && !text.empty() && !reason.empty() ? text + "%%%n" + reason : text, button, &Window);
     if (ReportLine) {
         std::string line =
             text.empty() && textKey ? std::string(textKey) : KelSystemLib::ReplaceMarker(text, "%%%n", " ");
@@ -269,7 +273,7 @@ void TForm1::ReportErrorLog() {
 bool TForm1::LoadGameData() {
     if (!KelSystemLib::LoadGameData()) return false;
     const std::string& title = SystemConfigLib::Config.GameTitle;
-    Application::SetTitle(title);
+    Title = title;
     Window.SetCaption(title);
     if (auto icon = PackLib::LoadFile(kIconFile)) {
         std::string error;
@@ -328,7 +332,7 @@ void TForm1::RunStartUp() {
     const Viewport::TSize screen = Window.ScreenSize();
     Window.SetPosition((screen.W - size.W) / 2, (screen.H - size.H) / 2);
     FormPaint();
-    Clock::Current().SleepMs(100);
+    Devices.Clock->SleepMs(100);
 
     if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
     if (!uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
@@ -353,7 +357,7 @@ void TForm1::RunStartUp() {
         return FailKey("DirectSoundERROR");
     }
 
-    DirectXPack = std::make_unique<TDirectXPack>(&Window, DDDD71.get(), DDSD71.get());
+    DirectXPack = std::make_unique<TDirectXPack>(DialogHost(), &Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
     if (!StartEngine()) {
         if (!Ended()) FailKey("EngineSetupERROR");
@@ -387,18 +391,22 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>(Context);
-        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window);
+        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),
+                                                                          .Clock = Devices.Clock,
                                                                           .WaitForDecoder = MovieWaitsForDecoder,
                                                                           .Files = Devices.Files,
                                                                           .Log = &Context.Log});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
-        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength);
+        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock);
         Engine->ScriptForms = Devices.ScriptForms;
         Engine->Files = Devices.Files;
+        Engine->Clock = Devices.Clock;
+        Engine->MessageForms = Devices.Dialogs;
+        Engine->Title = &Title;
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const EScriptObjectDLL& e) {
         // The game maker needs to know which plug-in library failed and why: its own message is
@@ -451,7 +459,7 @@ bool TForm1::FormClose() {
         Busy = true;
         const int32_t result =
             uExitDialog::ShowExitDialog("", m.Values("APPCLOSE_Text"), m.Values("APPCLOSE_Exit"),
-                                        m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), &Window);
+                                        m.Values("APPCLOSE_Reset"), m.Values("APPCLOSE_Cancel"), DialogHost(), &Window);
         Busy = false;
         if (result == -1) return false;
         if (result == 0) {
@@ -463,7 +471,7 @@ bool TForm1::FormClose() {
     // Without an engine there is no game to ask; a playing movie lets the close through.
     if (!Engine || (Engine->Movie && Engine->Movie->GetState() == 2)) return true;
     if (Engine->CallSystemScript(label)) return false;
-    uDialogMisc::ShowDialog1("", CloseLabelFailedText() + label, "OK", &Window);
+    uDialogMisc::ShowDialog1(DialogHost(), "", CloseLabelFailedText() + label, "OK", &Window);
     return true;
 }
 

@@ -19,6 +19,8 @@
 
 #include "foundation/GameContext.h"
 #include "media/ARGB8888Font.h"
+#include "platform/Application.h"
+#include "platform/Dialogs.h"
 #include "platform/MainWindow.h"
 #include "platform/PlatformHost.h"
 #include "shell/KelSystemLib.h"
@@ -126,6 +128,8 @@ public:
     IInputSource& InputSource() override;
     const IDialogOwner* DialogOwner() override;
     IClipboard* Clipboard() override { return Devices.Clipboard; }
+    // The host's message forms, under the application's title.
+    TDialogHost DialogHost() const { return {Devices.Dialogs, &Title}; }
     IDesktop* Desktop() override { return Devices.Desktop; }
 
     // ---- fields ----
@@ -182,6 +186,9 @@ public:
     // What is known of why the start failed beyond its dialog: the pack, library or device and
     // its own reason (Shift-JIS); empty when nothing more is known.
     std::string StartFailure;
+    // The application's title (Shift-JIS): the game's title once its settings are read, or what a
+    // script sets. Forms, the tray's tip and the system report show it.
+    std::string Title{Application::kUntitled};
     // The game's icon as it was loaded, for the tray; empty without one.
     TTrayPicture AppIcon;
 

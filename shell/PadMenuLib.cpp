@@ -98,9 +98,9 @@ constexpr int32_t kClientWidth = 400, kClientHeight = 448;
 
 }  // namespace
 
-TPadMenu::TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, std::string fileName,
-                   TErrorLog* log)
-    : Forms(forms), Root(root), FileName(std::move(fileName)), Log(log) {
+TPadMenu::TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
+                   std::string fileName, TErrorLog* log)
+    : Forms(forms), Root(root), Dialogs(dialogs), FileName(std::move(fileName)), Log(log) {
     using K = TFormControlKind;
     Form.Caption = "ゲームパッド設定"_sj;
     Form.ClientWidth = kClientWidth;
@@ -192,7 +192,7 @@ void TPadMenu::Changed(IFormView&, int32_t control) {
 
 void TPadMenu::Clicked(IFormView& view, int32_t control) {
     auto ask = [&](const char* question) {
-        return uDialogMisc::ShowDialog2("", Encoding::Utf8ToSjis(question), "はい(Y)"_sj, "いいえ(N)"_sj,
+        return uDialogMisc::ShowDialog2(Dialogs, "", Encoding::Utf8ToSjis(question), "はい(Y)"_sj, "いいえ(N)"_sj,
                                         view.Owner()) == 1;
     };
     if (control == OkButton) {

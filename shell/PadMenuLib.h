@@ -15,6 +15,7 @@
 #include <string>
 
 #include "platform/ConfigForms.h"
+#include "platform/Dialogs.h"
 
 class TFileRoot;  // platform/FileRoot.h
 class TErrorLog;
@@ -48,10 +49,10 @@ bool WritePadFile(const TFileRoot& root, const TPadSettings& settings, const std
 
 class TPadMenu final : public IFormEvents {
 public:
-    // The form is laid out and filled from the file here. Message forms are shown over owner; the
-    // file's troubles go to the log, when one is given. The file is an engine path below the root,
-    // the game's folder.
-    TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner,
+    // The form is laid out and filled from the file here. Message forms are shown through dialogs
+    // over owner; the file's troubles go to the log, when one is given. The file is an engine path
+    // below the root, the game's folder.
+    TPadMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
              std::string fileName = PadMenuLib::kPadFile, TErrorLog* log = nullptr);
 
     // Shows the dialog modally; true when "設定完了" wrote the file.
@@ -77,6 +78,7 @@ private:
 
     IConfigForms& Forms;
     const TFileRoot& Root;
+    TDialogHost Dialogs;
     std::string FileName;
     TErrorLog* Log = nullptr;
 };

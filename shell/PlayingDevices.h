@@ -4,12 +4,13 @@
 // and the platform host that hands them, with the game's folder, to the main window. The program and the main-window
 // benchmark share it, so that the benchmark starts what the program starts.
 //
-// Made after the window and ended before it; while it lives, the FLTK dialogs are the current
-// dialogs and the window's pump serves the picture clipboard.
+// Made after the window and ended before it; while it lives, the window's pump serves the picture
+// clipboard.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/Clock.h"
 #include "platform/Desktop.h"
 #include "platform/Dialogs.h"
 #include "platform/FileRoot.h"
@@ -41,14 +42,12 @@ public:
                .Desktop = &Desktop,
                .Forms = &SettingsForms,
                .ScriptForms = &ScriptForms,
-               .Files = &files} {
-        Dialogs::SetCurrent(&Forms);
+               .Files = &files,
+               .Clock = &Clock,
+               .Dialogs = &Forms} {
         Window.SetPumpHook([this] { Pictures.Serve(); });
     }
-    ~TPlayingDevices() {
-        Window.SetPumpHook(nullptr);
-        Dialogs::SetCurrent(nullptr);
-    }
+    ~TPlayingDevices() { Window.SetPumpHook(nullptr); }
     TPlayingDevices(const TPlayingDevices&) = delete;
     TPlayingDevices& operator=(const TPlayingDevices&) = delete;
 
@@ -56,6 +55,7 @@ private:
     TSdlMainWindow& Window;
 
 public:
+    TSystemClock Clock;
     TFltkDialogs Forms;
     TFltkScriptForms ScriptForms;
     TFreeTypeFonts Fonts;

@@ -45,8 +45,9 @@ int32_t StreamItem(int32_t bytes) {
 
 }  // namespace
 
-TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner)
-    : Forms(forms), Root(root) {
+TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner,
+                           const TDialogHost& dialogs, IClock& clock)
+    : Forms(forms), Root(root), Dialogs(dialogs), Clock(clock) {
     const TSystemData& c = SystemConfigLib::Config;
     Form.Owner = owner;
     LayOut();
@@ -71,7 +72,7 @@ TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDi
         if (!Animation->LoadFromFile(kPreviewFile)) Animation.reset();
     }
     StartFlag = false;
-    LastStep = Clock::Current().NowMs();
+    LastStep = Clock.NowMs();
 }
 
 TStartupMenu::~TStartupMenu() = default;
@@ -166,7 +167,7 @@ int32_t TStartupMenu::PreviewInterval() const {
 
 void TStartupMenu::StepPreview() {
     if (!Animation) return;
-    const int64_t now = Clock::Current().NowMs();
+    const int64_t now = Clock.NowMs();
     const int32_t step = static_cast<int32_t>(std::clamp<int64_t>(now - LastStep, 0, kMaxStep));
     LastStep = now;
     Animation->Advance(step);
@@ -188,7 +189,7 @@ void TStartupMenu::Timer(IFormView&) {
     StepPreview();
     Form.TimerInterval = PreviewInterval();
     if (Form.ActivePage == pgInfo && Form[C.Memo].Text.empty())
-        Form.SetText(C.Memo, SystemInfoReport::Build(std::nullopt));
+        Form.SetText(C.Memo, SystemInfoReport::Build(Dialogs.TitleText(), std::nullopt));
 }
 
 void TStartupMenu::PageChanged(IFormView& view) {
@@ -224,13 +225,13 @@ void TStartupMenu::Clicked(IFormView& view, int32_t control) {
     } else if (control == C.Quit) {
         Form.Closed = true;
     } else if (control == C.PadButton) {
-        TPadMenu pad(Forms, Root, view.Owner(), PadMenuLib::kPadFile, Log);
+        TPadMenu pad(Forms, Root, view.Owner(), Dialogs, PadMenuLib::kPadFile, Log);
         pad.ShowModal();
     } else if (control == C.Copy) {
         view.CopyText(Form[C.Memo].Text);
     } else if (control == C.GraphicReset || control == C.SoundReset || control == C.OptionReset) {
         const TStringList& m = SystemConfigLib::MessageTable;
-        if (uDialogMisc::ShowDialog2("%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
+        if (uDialogMisc::ShowDialog2(Dialogs, "%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
                                      m.Values("CONFIGRESET_No"), view.Owner()) != 1)
             return;
         FillCombos(SystemConfigLib::DefaultConfig, control == C.GraphicReset, control == C.SoundReset,

@@ -14,7 +14,9 @@
 #include <string>
 
 #include "platform/ConfigForms.h"
+#include "platform/Dialogs.h"
 
+class IClock;
 class TAnimationBMP;
 class TARGB8888CellDraw;
 class TFileRoot;  // platform/FileRoot.h
@@ -24,9 +26,11 @@ struct TSystemData;
 class TStartupMenu final : public IFormEvents {
 public:
     // FormCreate: laid out and filled from the configuration; the game's settings decide which
-    // pages and options show. Message forms and the game-pad dialog are shown over owner.
-    // The game-pad dialog's file is found below the root, the game's folder.
-    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner);
+    // pages and options show. Message forms (through dialogs) and the game-pad dialog are shown
+    // over owner; the preview runs on the clock. The game-pad dialog's file is found below the
+    // root, the game's folder.
+    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
+                 IClock& clock);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -64,4 +68,6 @@ private:
 
     IConfigForms& Forms;
     const TFileRoot& Root;
+    TDialogHost Dialogs;
+    IClock& Clock;
 };

@@ -5,7 +5,6 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc.h"
-#include "platform/Application.h"
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 
@@ -34,14 +33,14 @@ std::string QueryInfo(const std::string& key, const std::string& def) {
     return answer.empty() ? def : answer;
 }
 
-TProgramFacts CurrentFacts() {
+TProgramFacts CurrentFacts(const std::string& title) {
     TProgramFacts facts;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     char date[32] = "";
     if (localtime_r(&now, &local)) std::strftime(date, sizeof date, "%Y/%m/%d", &local);
     facts.Date = date;
-    facts.Title = Application::Title();
+    facts.Title = title;
     facts.ProgramPath = Encoding::Utf8ToSjis(FileSystem::ProgramFile());
     return facts;
 }
@@ -122,8 +121,8 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& c,
     return l;
 }
 
-std::string Build(std::optional<std::string> versionText) {
-    TProgramFacts facts = CurrentFacts();
+std::string Build(const std::string& title, std::optional<std::string> versionText) {
+    TProgramFacts facts = CurrentFacts(title);
     facts.VersionText = std::move(versionText);
     std::string text;
     for (const std::string& line : Lines(facts, SystemConfigLib::Config, QueryInfo))

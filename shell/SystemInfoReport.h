@@ -28,8 +28,8 @@ struct TProgramFacts {
     std::optional<std::string> VersionText;
 };
 
-// Facts of the running program; the version text is left out.
-TProgramFacts CurrentFacts();
+// Facts of the running program under the application's title; the version text is left out.
+TProgramFacts CurrentFacts(const std::string& title);
 
 // A key's answer, or the default when there is none (QueryInfo, or answers a test fixes).
 using TQuery = std::function<std::string(const std::string& key, const std::string& def)>;
@@ -39,6 +39,6 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& co
 
 // The report of the running program, the live configuration and the library: lines ended by
 // CR LF, as the information pages show it.
-std::string Build(std::optional<std::string> versionText);
+std::string Build(const std::string& title, std::optional<std::string> versionText);
 
 }  // namespace SystemInfoReport

@@ -128,7 +128,8 @@ int Play(TFileRoot& files) {
         // The icon on the session bus; where there is none, or no notification area, it is never
         // confirmed and the window keeps its taskbar button.
         form.CreateTray = [&]() -> std::unique_ptr<ITaskTray> {
-            return std::make_unique<TTaskTray>(devices.Taskbar, std::make_unique<TStatusNotifierIcon>("kel"), true);
+            return std::make_unique<TTaskTray>(devices.Taskbar, std::make_unique<TStatusNotifierIcon>("kel"), true,
+                                               devices.Clock, form.Title);
         };
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
         // the idle handler's guard keeps frames from starting inside it. An end signal cancels the
@@ -140,9 +141,11 @@ int Play(TFileRoot& files) {
         };
         Dialogs::SetWhileModalHook(keepWindowAnswering);
         devices.ScriptForms.WhileOpen = keepWindowAnswering;
+        devices.ScriptForms.Title = &form.Title;
         window.Show();
         Unit1::RunMessageLoop(form, window);
         devices.ScriptForms.WhileOpen = nullptr;
+        devices.ScriptForms.Title = nullptr;
         Dialogs::SetWhileModalHook(nullptr);
         if (form.EndedOnError()) result = 1;
     }

@@ -1,7 +1,6 @@
 #include "shell/uExitDialog.h"
 
 #include "foundation/ShiftJis.h"
-#include "platform/Application.h"
 #include "platform/Dialogs.h"
 
 namespace {
@@ -26,13 +25,13 @@ bool MatchesAt(std::string_view text, size_t at, std::string_view pattern) {
 
 }  // namespace
 
-std::string TExitDialog::ExpandPlaceholders(std::string_view text) {
+std::string TExitDialog::ExpandPlaceholders(std::string_view text, std::string_view title) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
         // "%" is no trail byte of a two-byte character, so the markers are only ever found whole;
         // the bytes between them are copied a character at a time.
         if (MatchesAt(text, i, "%%%app")) {
-            out += Application::Title();
+            out += title;
             i += 6;
         } else if (MatchesAt(text, i, "%%%n")) {
             out += "\n\r";
@@ -91,7 +90,7 @@ void TExitDialog::ShowModal() {
     request.CancelButton = kCancel;
     request.CloseBox = true;
     request.Owner = Owner;
-    switch (Dialogs::ShowModal(request)) {
+    switch (Dialogs::ShowModal(Host.Dialogs, request)) {
         case kTitle:
             Button1Click();
             break;
@@ -107,9 +106,10 @@ void TExitDialog::ShowModal() {
 namespace uExitDialog {
 
 int32_t ShowExitDialog(std::string_view caption, std::string_view text, std::string_view exitCaption,
-                       std::string_view titleCaption, std::string_view cancelCaption, const IDialogOwner* owner) {
+                       std::string_view titleCaption, std::string_view cancelCaption, const TDialogHost& host,
+                       const IDialogOwner* owner) {
     if (text.empty()) return 1;
-    TExitDialog form(owner);
+    TExitDialog form(host, owner);
     form.SetCaption(caption.empty() ? std::string_view("%%%app") : caption);
     form.SetText(text);
     form.SetExitCaption(exitCaption.empty() ? std::string_view("Yes") : exitCaption);

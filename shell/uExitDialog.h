@@ -8,14 +8,16 @@
 #include <string>
 #include <string_view>
 
-class IDialogOwner;
+#include "platform/Dialogs.h"
 
 class TExitDialog {
 public:
-    explicit TExitDialog(const IDialogOwner* owner) : Owner(owner) {}
+    // Shown through the host's backend over owner, under the host's title.
+    TExitDialog(const TDialogHost& host, const IDialogOwner* owner) : Host(host), Owner(owner) {}
 
-    // Every "%%%app" becomes the application's title and every "%%%n" LF CR, in any case.
-    static std::string ExpandPlaceholders(std::string_view text);
+    // Every "%%%app" becomes the title and every "%%%n" LF CR, in any case.
+    static std::string ExpandPlaceholders(std::string_view text, std::string_view title);
+    std::string ExpandPlaceholders(std::string_view text) const { return ExpandPlaceholders(text, Host.TitleText()); }
     // The character after the first "(" of a caption, whatever it is (a two-byte character gives
     // its first byte: a key is one byte); empty when the caption has no "(".
     static std::string AcceleratorOf(std::string_view caption);
@@ -41,6 +43,7 @@ public:
     std::string Caption, Label1, Button1, Button2, Button3;
     int32_t Result = -1;
     std::string CancelKey, ExitKey, TitleKey;
+    TDialogHost Host;
     const IDialogOwner* Owner;
 };
 
@@ -50,6 +53,7 @@ namespace uExitDialog {
 // closed). An empty text answers 1 at once and shows nothing. An empty caption shows the
 // application's title; empty button captions show "Yes", "No" and "Cancel".
 int32_t ShowExitDialog(std::string_view caption, std::string_view text, std::string_view exitCaption,
-                       std::string_view titleCaption, std::string_view cancelCaption, const IDialogOwner* owner);
+                       std::string_view titleCaption, std::string_view cancelCaption, const TDialogHost& host,
+                       const IDialogOwner* owner);
 
 }  // namespace uExitDialog

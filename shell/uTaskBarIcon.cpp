@@ -1,16 +1,16 @@
 #include "shell/uTaskBarIcon.h"
 
 #include "foundation/ShiftJis.h"
-#include "platform/Application.h"
 #include "platform/Clock.h"
 
-TTaskTray::TTaskTray(ITaskbarWindow& owner, std::unique_ptr<ITrayIcon> icon, bool withTimer)
-    : Owner(owner), TrayIcon(icon ? std::move(icon) : std::make_unique<TNullTrayIcon>()) {
+TTaskTray::TTaskTray(ITaskbarWindow& owner, std::unique_ptr<ITrayIcon> icon, bool withTimer, IClock& clock,
+                     const std::string& title)
+    : Owner(owner), Clock(clock), Title(title), TrayIcon(icon ? std::move(icon) : std::make_unique<TNullTrayIcon>()) {
     TrayIcon->OnActivate = [this] { IconClicked(); };
     TrayIcon->OnMenu = [this](size_t item) { MenuChosen(item); };
     TrayIcon->OnAreaCreated = [this] { AreaCreated(); };
     TimerEnabled = withTimer;
-    NextPoll = Clock::Current().NowMs() + kPollInterval;
+    NextPoll = Clock.NowMs() + kPollInterval;
 }
 
 TTaskTray::~TTaskTray() {
@@ -70,7 +70,7 @@ void TTaskTray::Idle() {
     TrayIcon->Dispatch();
     FollowIcon();
     if (!TimerEnabled || Polling) return;
-    const int64_t now = Clock::Current().NowMs();
+    const int64_t now = Clock.NowMs();
     if (now < NextPoll) return;
     NextPoll = now + kPollInterval;
     Poll();
@@ -82,7 +82,7 @@ void TTaskTray::AddIcon() {
     if (PopupMenu)
         for (const TPopupMenu::TItem& item : PopupMenu->Items)
             menu.push_back(item.Caption);
-    TrayIcon->Add(TipOf(Application::Title()), Icon, menu);
+    TrayIcon->Add(TipOf(Title), Icon, menu);
     IconShown = true;
     FollowIcon();
 }

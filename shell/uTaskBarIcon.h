@@ -22,6 +22,8 @@
 
 #include "platform/TrayIcon.h"
 
+class IClock;
+
 // A pop-up menu: its items' captions (Shift-JIS) and what each does when chosen.
 struct TPopupMenu {
     struct TItem {
@@ -54,8 +56,10 @@ public:
     // The tip holds the application's title up to this many bytes, cut on a character boundary.
     static constexpr size_t kTipLength = 63;
 
-    // The icon stands in for the owner's taskbar button. Without the timer nothing is polled.
-    TTaskTray(ITaskbarWindow& owner, std::unique_ptr<ITrayIcon> icon, bool withTimer);
+    // The icon stands in for the owner's taskbar button. Without the timer nothing is polled; with
+    // it the polls are timed on the clock. The tip shows the title as it is when the icon goes up.
+    TTaskTray(ITaskbarWindow& owner, std::unique_ptr<ITrayIcon> icon, bool withTimer, IClock& clock,
+              const std::string& title);
     // Destroy: the timer stops and the icon is removed.
     ~TTaskTray() override;
     TTaskTray(const TTaskTray&) = delete;
@@ -98,6 +102,8 @@ private:
     void FollowIcon();
 
     ITaskbarWindow& Owner;
+    IClock& Clock;
+    const std::string& Title;
     std::unique_ptr<ITrayIcon> TrayIcon;
     int64_t NextPoll = 0;
 };

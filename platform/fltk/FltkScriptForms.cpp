@@ -102,6 +102,7 @@ private:
 struct TFormContext {
     const IDialogOwner* Owner;
     const std::function<void()>& Hook;
+    const std::string* Title;  // the application's, for the message box
 };
 
 // Shows the window modally, centred over the owner, with the focus on the given widget, and runs
@@ -214,7 +215,7 @@ void CloseBox(Fl_Widget*, void* action) {
 // The platform's message box: the text and one OK button.
 void ShowMessage(const std::string& sjis, const TFormContext& context) {
     Fl_Double_Window w(380, 108);
-    w.copy_label(ToolkitText(Application::Title()).c_str());
+    w.copy_label(ToolkitText(context.Title ? *context.Title : std::string(Application::kUntitled)).c_str());
     bool done = false;
     std::function<void()> close = [&] { done = true; };
     w.begin();
@@ -598,38 +599,38 @@ TFontFormResult ShowFontSettings(const TFontFormRequest& r, IFontFormModel& mode
 bool TFltkScriptForms::TextInputDlg(const TTextInputDlgRequest& request, std::string& text) {
     if (!TFltkDialogs::DisplayAvailable()) return false;
     PrepareToolkit();
-    return ShowTextInputDlg(request, text, {request.Owner, WhileOpen});
+    return ShowTextInputDlg(request, text, {request.Owner, WhileOpen, Title});
 }
 
 bool TFltkScriptForms::LineInput(const TLineInputRequest& request, std::string& text) {
     if (!TFltkDialogs::DisplayAvailable()) return false;
     PrepareToolkit();
-    return ShowLineInput(request, text, {request.Owner, WhileOpen});
+    return ShowLineInput(request, text, {request.Owner, WhileOpen, Title});
 }
 
 TMemoResult TFltkScriptForms::Memo(const TMemoRequest& request, std::string& text) {
     if (!TFltkDialogs::DisplayAvailable()) return mrClosed;
     PrepareToolkit();
-    return ShowMemo(request, text, {request.Owner, WhileOpen});
+    return ShowMemo(request, text, {request.Owner, WhileOpen, Title});
 }
 
 TFontFormResult TFltkScriptForms::FontSettings(const TFontFormRequest& request, IFontFormModel& model) {
     if (!TFltkDialogs::DisplayAvailable()) return ffClosed;
     PrepareToolkit();
-    return ShowFontSettings(request, model, {request.Owner, WhileOpen});
+    return ShowFontSettings(request, model, {request.Owner, WhileOpen, Title});
 }
 
 bool TFltkScriptForms::FileDialog(const TFileDialogRequest& request, std::string& fileName) {
     if (!request.Files || !TFltkDialogs::DisplayAvailable()) return false;
     PrepareToolkit();
-    return ShowFileDialog(request, fileName, {request.Owner, WhileOpen});
+    return ShowFileDialog(request, fileName, {request.Owner, WhileOpen, Title});
 }
 
 bool TFltkScriptForms::ColorDialog(const TColorDialogRequest& request, uint32_t& color) {
     if (!TFltkDialogs::DisplayAvailable()) return false;
     PrepareToolkit();
     uint32_t chosen = request.Color;
-    if (!ChooseColor("色の設定", chosen, {request.Owner, WhileOpen})) return false;
+    if (!ChooseColor("色の設定", chosen, {request.Owner, WhileOpen, Title})) return false;
     color = chosen;
     return true;
 }

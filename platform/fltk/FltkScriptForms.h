@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/ScriptForms.h"
 
@@ -24,4 +25,7 @@ public:
     // is open, so that the game window can pump its own events and repaint. Not called again
     // while it runs.
     std::function<void()> WhileOpen;
+    // The application's title (Shift-JIS), which a form's message box shows; none: the title
+    // before a game gives one.
+    const std::string* Title = nullptr;
 };

@@ -17,10 +17,8 @@ protected:
     void SetUp() override {
         Scratch = TestData::ScratchDir();
         dddd7::SetDebugLogFolder(Scratch);
-        Dialogs::SetCurrent(&Answers);
     }
     void TearDown() override {
-        Dialogs::SetCurrent(nullptr);
         dddd7::SetDebugLogFolder("");
         dddd7::Options = ddoHaltOnError;
     }
@@ -30,6 +28,7 @@ protected:
         d->AutoDisplayModeInitialize = false;
         d->VsyncAtWindowed = false;
         d->Log = &Log;
+        d->Dialogs.Dialogs = &Answers;
         d->OnHalt = [this](const std::string& reason) { Halts.push_back(Encoding::SjisToUtf8(reason)); };
         d->Loaded();
         return d;

@@ -17,7 +17,6 @@ class DisplayStartTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Saved = Config;
-        Dialogs::SetCurrent(&Answers);
         SystemConfigLib::MessageTable.Clear();
         SystemConfigLib::MessageTable.SetValue("FullScreenError", "フルスクリーンにできません"_sj);
         SystemConfigLib::MessageTable.SetValue("OK", "了解"_sj);
@@ -29,7 +28,6 @@ protected:
         Config.ScreenHeight = 600;
     }
     void TearDown() override {
-        Dialogs::SetCurrent(nullptr);
         SystemConfigLib::MessageTable.Clear();
         Config = Saved;
     }
@@ -38,7 +36,7 @@ protected:
     THeadlessDisplay Device;
     THeadlessDialogs Answers;
     TDDDD7 DDDD{&Device};
-    TDirectXPack Pack{nullptr, &DDDD, nullptr};
+    TDirectXPack Pack{{&Answers}, nullptr, &DDDD, nullptr};
 };
 
 TEST_F(DisplayStartTest, FullScreenFallsBackThroughTheDepthsThenToAWindow) {

@@ -16,14 +16,8 @@ constexpr int32_t kLeft = 1 | kReleased;  // left button released within the cli
 
 class InputDeviceTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Clock::SetCurrent(&Time);
-        Input = std::make_unique<TInput>(Source);
-    }
-    void TearDown() override {
-        Input.reset();
-        Clock::SetCurrent(nullptr);
-    }
+    void SetUp() override { Input = std::make_unique<TInput>(Source, Time); }
+    void TearDown() override { Input.reset(); }
     // One frame after ms milliseconds.
     void Frame(uint32_t ms = 16) {
         Time.Now += ms;
@@ -202,7 +196,7 @@ TEST_F(InputDeviceTest, KeepsAndRestoresTheWindowsWheelHandler) {
     Input.reset();
     std::vector<int32_t> seen;
     Source.SetWheelHandler([&](int32_t d) { seen.push_back(d); });
-    Input = std::make_unique<TInput>(Source);
+    Input = std::make_unique<TInput>(Source, Time);
     Unlock();
     Source.Wheel(-120);
     Frame();

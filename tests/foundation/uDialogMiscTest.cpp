@@ -4,7 +4,7 @@
 #include "foundation/uDialog2Button.h"
 #include "foundation/uDialog3Button.h"
 #include "foundation/uDialogMisc.h"
-#include "platform/Application.h"
+#include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 
@@ -12,21 +12,17 @@ namespace {
 
 class DialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Dialogs::SetCurrent(&Answerer);
-        Application::SetTitle("テストゲーム"_sj);
-    }
     void TearDown() override {
-        Dialogs::SetCurrent(nullptr);
         Dialogs::SetWhileModalHook(nullptr);
         Dialogs::SetAfterModalHook(nullptr);
-        Application::SetTitle("Untitle");
     }
     THeadlessDialogs Answerer;
+    std::string Title = "テストゲーム"_sj;
+    TDialogHost Host{&Answerer, &Title};
 };
 
 TEST_F(DialogTest, SettersExpandTitleNewLinesAndDefaults) {
-    TDialog3Button form(nullptr);
+    TDialog3Button form(Host, nullptr);
     EXPECT_EQ(form.SetCaption("%%%app - %%%app"), "テストゲーム - テストゲーム"_sj);
     EXPECT_EQ(form.SetCaption("%%app"), "%%app");
     form.ApplyCaption("");
@@ -42,7 +38,7 @@ TEST_F(DialogTest, SettersExpandTitleNewLinesAndDefaults) {
     EXPECT_EQ(form.Buttons[0].Caption, "Yes");
     EXPECT_EQ(form.Buttons[1].Caption, "No");
     EXPECT_EQ(form.Buttons[2].Caption, "Cancel");
-    TDialog1Button one(nullptr);
+    TDialog1Button one(Host, nullptr);
     EXPECT_EQ(one.Buttons[0].Caption, "ＯＫ"_sj);  // as designed, until the front end sets it
     one.SetButtonCaption("");
     EXPECT_EQ(one.Buttons[0].Caption, "OK");
@@ -70,10 +66,10 @@ TEST_F(DialogTest, HotKeyIsTheByteAfterTheFirstOpeningBracket) {
 TEST_F(DialogTest, EmptyTextShowsNothing) {
     int afterModal = 0;
     Dialogs::SetAfterModalHook([&] { ++afterModal; });
-    uDialogMisc::ShowDialog1("caption", "", "OK", nullptr);
-    EXPECT_EQ(uDialogMisc::ShowDialog2("caption", "", "a", "b", nullptr), 1);
+    uDialogMisc::ShowDialog1(Host, "caption", "", "OK", nullptr);
+    EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "caption", "", "a", "b", nullptr), 1);
     Answerer.Click(2);
-    EXPECT_EQ(uDialogMisc::ShowDialog3("caption", "", "a", "b", "c", nullptr), 1);
+    EXPECT_EQ(uDialogMisc::ShowDialog3(Host, "caption", "", "a", "b", "c", nullptr), 1);
     EXPECT_TRUE(Answerer.Shown.empty());
     EXPECT_EQ(afterModal, 0);
     EXPECT_EQ(Answerer.Answers.size(), 1u);  // no answer was used
@@ -83,8 +79,8 @@ TEST_F(DialogTest, FormsShowTheirTextsAndRunTheHooks) {
     int whileModal = 0, afterModal = 0;
     Dialogs::SetWhileModalHook([&] { ++whileModal; });
     Dialogs::SetAfterModalHook([&] { ++afterModal; });
-    uDialogMisc::ShowDialog1("", "保存しました。%%%n次へ進みます。"_sj, "", nullptr);
-    EXPECT_EQ(uDialogMisc::ShowDialog2("%%%app", "終了しますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, nullptr), 1);
+    uDialogMisc::ShowDialog1(Host, "", "保存しました。%%%n次へ進みます。"_sj, "", nullptr);
+    EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "%%%app", "終了しますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, nullptr), 1);
 
     ASSERT_EQ(Answerer.Shown.size(), 2u);
     const auto& one = Answerer.Shown[0];
@@ -131,9 +127,9 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
             Answerer.Click(c.Click);
         else
             Answerer.TypeKeys(c.Keys);
-        int result = c.Buttons == 2
-                         ? uDialogMisc::ShowDialog2("", "?", "はい(Y)"_sj, "いいえ(N)"_sj, nullptr)
-                         : uDialogMisc::ShowDialog3("", "?", "はい(Y)"_sj, "いいえ(N)"_sj, "キャンセル(C)"_sj, nullptr);
+        int result = c.Buttons == 2 ? uDialogMisc::ShowDialog2(Host, "", "?", "はい(Y)"_sj, "いいえ(N)"_sj, nullptr)
+                                    : uDialogMisc::ShowDialog3(Host, "", "?", "はい(Y)"_sj, "いいえ(N)"_sj,
+                                                               "キャンセル(C)"_sj, nullptr);
         EXPECT_EQ(result, c.Result) << c.Buttons << " buttons, keys \"" << c.Keys << "\", click " << c.Click;
         EXPECT_TRUE(Answerer.Answers.empty());
     }
@@ -142,21 +138,21 @@ TEST_F(DialogTest, KeysAndClicksPickTheButtons) {
 TEST_F(DialogTest, HotKeysAreComparedInTheFormsOrder) {
     // Two-button form: Button2 before Button1. Three-button form: Button2, Button1, Button3.
     Answerer.TypeKeys("a");
-    EXPECT_EQ(uDialogMisc::ShowDialog2("", "?", "(A)", "(A)", nullptr), 0);
+    EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "", "?", "(A)", "(A)", nullptr), 0);
     Answerer.TypeKeys("a");
-    EXPECT_EQ(uDialogMisc::ShowDialog3("", "?", "(A)", "(B)", "(A)", nullptr), 1);
+    EXPECT_EQ(uDialogMisc::ShowDialog3(Host, "", "?", "(A)", "(B)", "(A)", nullptr), 1);
     Answerer.TypeKeys("b");
-    EXPECT_EQ(uDialogMisc::ShowDialog3("", "?", "(A)", "(B)", "(B)", nullptr), 0);
+    EXPECT_EQ(uDialogMisc::ShowDialog3(Host, "", "?", "(A)", "(B)", "(B)", nullptr), 0);
     // A caption without "(" has no hot key; its letters do nothing.
     Answerer.TypeKeys("n");
     Answerer.Click(0);
-    EXPECT_EQ(uDialogMisc::ShowDialog2("", "?", "Yes", "No", nullptr), 1);
+    EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "", "?", "Yes", "No", nullptr), 1);
 }
 
 TEST_F(DialogTest, AFormThatCannotBeShownAnswersAsCreated) {
-    Dialogs::SetCurrent(nullptr);
-    EXPECT_EQ(uDialogMisc::ShowDialog2("", "?", "", "", nullptr), 0);
-    EXPECT_EQ(uDialogMisc::ShowDialog3("", "?", "", "", "", nullptr), 0);
+    Host.Dialogs = nullptr;
+    EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "", "?", "", "", nullptr), 0);
+    EXPECT_EQ(uDialogMisc::ShowDialog3(Host, "", "?", "", "", "", nullptr), 0);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include "foundation/PackLib.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageCodecLib.h"
-#include "platform/Application.h"
 #include "platform/ClassLib.h"
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
@@ -47,7 +46,6 @@ protected:
     void TearDown() override {
         ARGB8888Lib::InterlaceMode = false;
         ARGB8888Lib::InterlaceField = 0;
-        Dialogs::SetCurrent(nullptr);
         PackLib::LoadFileHook = nullptr;
         PackLib::FileExistsHook = nullptr;
     }
@@ -208,18 +206,19 @@ TEST_F(ImageTest, AFailedLoadEmptiesTheImageAndNamesTheFile) {
 
 TEST_F(ImageTest, AJpegWithoutAReadableHeaderIsShownAndLeavesAnEmptyImage) {
     THeadlessDialogs dialogs;
-    Dialogs::SetCurrent(&dialogs);
+    const std::string title = "ゲーム"_sj;
     const std::string jpeg = ImageFixtures::WriteJpeg(4, 4, false, std::vector<uint8_t>(48, 0x40));
     for (const std::string& bytes : {std::string("GIF89a not a jpeg"), jpeg.substr(0, 20), std::string()}) {
         TARGB8888 image;
-        Load(image, bytes, ".jpg");
+        TMemoryStream s(bytes);
+        ASSERT_TRUE(image.LoadFromStream(&s, ".jpg", {&dialogs, &title}));
         EXPECT_EQ(image.Active, nullptr);
     }
     // A one-button message box each time, under the application's title.
     ASSERT_EQ(dialogs.Shown.size(), 3u);
     EXPECT_EQ(dialogs.Shown[0].Text, "規格外のJPEGを読み込みました。読み込みを中断します。"_sj);
     EXPECT_EQ(dialogs.Shown[0].Buttons, std::vector<std::string>{"OK"});
-    EXPECT_EQ(dialogs.Shown[0].Caption, Application::Title());
+    EXPECT_EQ(dialogs.Shown[0].Caption, title);
 }
 
 TEST_F(ImageTest, LoadFromFileReadsThroughThePackSet) {

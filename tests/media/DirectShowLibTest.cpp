@@ -57,6 +57,7 @@ protected:
     std::unique_ptr<TDirectShowPlayer> Make(IMovieBackend* backend = nullptr, bool withSound = true) {
         TMovieDevices devices{.Backend = backend ? backend : &Fake,
                               .Sound = withSound ? Sound.get() : nullptr,
+                              .Clock = &Time,
                               .WaitForDecoder = true,
                               .Log = &Log};
         return std::make_unique<TDirectShowPlayer>(devices);
@@ -80,6 +81,7 @@ protected:
     TManualAudioDevice Audio;
     std::unique_ptr<TDDSD7> Sound;
     TFakeMovieBackend Fake;
+    TFakeClock Time;  // the engine's clock, which a silent movie plays on
 };
 
 TEST(MovieVolumeTest, LevelsInHundredthsOfADecibel) {
@@ -211,8 +213,7 @@ TEST_F(MoviePlayerTest, FiveMinutesInIsFiveMinutesIn) {
 }
 
 TEST_F(MoviePlayerTest, WithoutASoundDeviceTheMovieRunsOnTheEngineClock) {
-    TFakeClock clock;
-    Clock::SetCurrent(&clock);
+    TFakeClock& clock = Time;
     auto p = Opened(nullptr, false);
     p->Play();
     clock.Now += 450;
@@ -225,7 +226,6 @@ TEST_F(MoviePlayerTest, WithoutASoundDeviceTheMovieRunsOnTheEngineClock) {
     clock.Now += 600;
     EXPECT_EQ(p->GetPosition(), 1000);
     EXPECT_EQ(p->GetState(), mpsStopped);
-    Clock::SetCurrent(nullptr);
 }
 
 TEST_F(MoviePlayerTest, AFileThatDoesNotDecodeEndsAtOnceAndIsLoggedOnce) {

@@ -18,9 +18,6 @@ using SoundFixtures::ToneOgg;
 
 class OggDataTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override { Clock::SetCurrent(&FakeClock); }
-    void TearDown() override { Clock::SetCurrent(nullptr); }
-
     static void Open(TOggData& ogg, const std::string& bytes) {
         ASSERT_TRUE(ogg.Open(SoundFixtures::Stream(bytes), "test.ogg"));
     }
@@ -97,7 +94,7 @@ TEST(OggLoopTags, Table) {
 }
 
 TEST_F(OggDataTest, OpenReadsInformationAndLoopTags) {
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     EXPECT_EQ(ogg.GetState(), psNONE);
     Open(ogg, ToneOgg(44100, 2, 0.25, 440, 0.5, {"*looptime,3,0.05,0.2,2"}));
     EXPECT_EQ(ogg.GetState(), psSTOP);
@@ -119,7 +116,7 @@ TEST_F(OggDataTest, OpenReadsInformationAndLoopTags) {
 }
 
 TEST_F(OggDataTest, RefusedFilesRaiseAndAreFreed) {
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     EXPECT_FALSE(ogg.Open(nullptr));
     EXPECT_THROW(ogg.Open(SoundFixtures::Stream("not an ogg file at all")), EOggError);
     EXPECT_EQ(ogg.GetState(), psNONE);
@@ -139,7 +136,7 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
         SCOPED_TRACE(testing::Message() << c.Rate << " Hz, " << c.Channels << " channels");
         Log.ClearErrorLog();
         const std::string& bytes = ToneOgg(c.Rate, c.Channels, 0.2);
-        TOggData ogg(8192);
+        TOggData ogg(8192, FakeClock);
         ogg.Log = &Log;
         Open(ogg, bytes);
         ogg.Play(false);
@@ -168,7 +165,7 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
 TEST_F(OggDataTest, ReadsOfOddSizesAndPlacesAreWholeFrames) {
     const std::string& bytes = ToneOgg(44100, 2, 0.1);
     const std::vector<int16_t> want = Expected(bytes, 44100, 2, 254);
-    TOggData ogg(8194);
+    TOggData ogg(8194, FakeClock);
     EXPECT_EQ(ogg.HalfSize(), 4096);  // the halves are whole frames; the last 2 bytes go unused
     Open(ogg, bytes);
     ogg.Play(false);
@@ -190,7 +187,7 @@ TEST_F(OggDataTest, LoopSlotsJumpBackTheirCount) {
     for (const TCase& c : {TCase{0, 1.0}, TCase{1, 1.3}, TCase{2, 1.6}, TCase{-1, 0}}) {
         SCOPED_TRACE(c.Count);
         const std::string line = "*looptime,0,0.2,0.5," + std::to_string(c.Count);
-        TOggData ogg(8192);
+        TOggData ogg(8192, FakeClock);
         Open(ogg, ToneOgg(44100, 2, 1.0, 440, 0.5, {line}));
         ogg.Play(false);
         const auto got = ReadAll(ogg, 4410 * 4, 40);  // 0.1 s a block, 4 s at most
@@ -207,7 +204,7 @@ TEST_F(OggDataTest, LoopSlotsJumpBackTheirCount) {
 // A looping file restarts at 0 s whatever its slots, and a slot's count starts again once playing
 // has passed its end.
 TEST_F(OggDataTest, WholeFileLoopRestartsAndResetsSlotCounters) {
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     Open(ogg, ToneOgg(44100, 2, 1.0, 440, 0.5, {"*looptime,0,0.2,0.5,1"}));
     ogg.Play(true);
     int jumps = 0;
@@ -224,7 +221,7 @@ TEST_F(OggDataTest, WholeFileLoopRestartsAndResetsSlotCounters) {
 }
 
 TEST_F(OggDataTest, EmptyLoopingFileEndsTheBlock) {
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     Open(ogg, SoundFixtures::SamplesOgg({}, 44100, 2));
     ogg.Play(true);
     std::vector<uint8_t> buf(4096, 1);
@@ -246,7 +243,7 @@ TEST_F(OggDataTest, VolumesAndGainsScaleSamples) {
     const std::string& bytes = ToneOgg(44100, 2, 0.1, 440, 0.9);
     for (const TCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Volume << " " << c.GainA << " " << c.GainB);
-        TOggData ogg(8192);
+        TOggData ogg(8192, FakeClock);
         Open(ogg, bytes);
         ogg.SetVolumeNow(c.Volume);
         ogg.SetGainA(c.GainA);
@@ -257,7 +254,7 @@ TEST_F(OggDataTest, VolumesAndGainsScaleSamples) {
 }
 
 TEST_F(OggDataTest, FadeOutStopsWithoutRewinding) {
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     Open(ogg, ToneOgg(44100, 2, 1.5));
     ogg.Play(false);
     ogg.SetVolume(0.0f, 1.0f);
@@ -279,7 +276,7 @@ TEST_F(OggDataTest, FadeOutStopsWithoutRewinding) {
 }
 
 TEST_F(OggDataTest, SeekClampsToTheFile) {
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     ogg.Seek(1.0f);  // nothing loaded: nothing happens
     Open(ogg, ToneOgg(44100, 2, 0.5));
     for (auto [to, want] : {std::pair{0.25f, 0.25f}, {-3.0f, 0.0f}, {9.0f, 0.5f}, {std::nanf(""), 0.0f}}) {
@@ -307,7 +304,7 @@ TEST_F(OggDataTest, SkipSilenceFindsTheFirstSound) {
         {SoundFixtures::CorruptMiddlePage(SoundFixtures::SamplesOgg(quietThenTone, 44100, 2)), -1},
     };
     for (const TCase& c : cases) {
-        TOggData ogg(8192);
+        TOggData ogg(8192, FakeClock);
         Open(ogg, c.Bytes);
         ogg.SkipSilence(100);  // ends, whatever the file holds
         if (c.Want >= 0) {
@@ -371,7 +368,7 @@ TEST_F(OggDataTest, DecodeToPCMStreamLoopsOnceAsOneReadOfAStreamDoes) {
     EXPECT_TRUE(std::equal(tone.begin() + from, tone.begin() + from + rest, got + jump));
 
     // A stream of the same file read in one block of that size gives the same bytes.
-    TOggData ogg(8192);
+    TOggData ogg(8192, FakeClock);
     Open(ogg, looped);
     ogg.Play(true);
     std::vector<uint8_t> block(89088);
@@ -381,7 +378,7 @@ TEST_F(OggDataTest, DecodeToPCMStreamLoopsOnceAsOneReadOfAStreamDoes) {
 
 TEST_F(OggDataTest, PlayingTimeAndLevelFollowTheClock) {
     // 0.1 s double buffer: 8820 bytes, halves of 0.05 s.
-    TOggData ogg(17640);
+    TOggData ogg(17640, FakeClock);
     Open(ogg, ToneOgg(44100, 2, 1.0, 689.0625, 0.5));  // 256 frames are 4 whole periods
     ogg.Play(false);
     FakeClock.Now = 1000;

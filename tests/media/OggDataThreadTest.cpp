@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "media/OggDataLib.h"
+#include "platform/Clock.h"
 #include "tests/support/ContextFixture.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
@@ -30,7 +31,8 @@ TEST(OggDataThreads, DecodingErrorsOnTheMixerThreadNeverHang) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
         context.Log.ClearErrorLog();
-        TOggData ogg(c.BufferSize);
+        TSystemClock clock;
+        TOggData ogg(c.BufferSize, clock);
         ogg.Log = &context.Log;
         ASSERT_TRUE(ogg.Open(SoundFixtures::Stream(c.Bytes), c.Name));
         ogg.Play(true);

@@ -9,6 +9,7 @@
 #include "media/FFTLib.h"
 #include "media/OggDataLib.h"
 #include "media/uAGC.h"
+#include "platform/Clock.h"
 
 namespace {
 
@@ -83,7 +84,8 @@ double Rms(const std::vector<int16_t>& s, int channel, int from, int to) {
 }
 
 TEST(Equalizer, UnitGainsChangeNothingAndAreNotRun) {
-    TOggData ogg(8192);
+    TSystemClock clock;
+    TOggData ogg(8192, clock);
     EXPECT_FALSE(ogg.IsEqualizerActive());
     ogg.SetBandGainNow(17, 1.005f);  // within 0.01 of 1 in total: still off
     EXPECT_FALSE(ogg.IsEqualizerActive());
@@ -119,7 +121,8 @@ TEST(Equalizer, BandPairsRemoveAFrequencyFromBothChannels) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.ZeroBands[0]);
-        TOggData ogg(8192);
+        TSystemClock clock;
+        TOggData ogg(8192, clock);
         for (int b : c.ZeroBands)
             ogg.SetBandGainNow(b, 0.0f);
         std::vector<int16_t> s = Tone(4000, m, 10000, 10000);
@@ -136,7 +139,8 @@ TEST(Equalizer, BandPairsRemoveAFrequencyFromBothChannels) {
 }
 
 TEST(Equalizer, ControlCurvesSetAllBands) {
-    TOggData ogg(8192);
+    TSystemClock clock;
+    TOggData ogg(8192, clock);
     const float ones[4] = {1, 1, 1, 1}, zeros[4] = {0, 0, 0, 0};
     ogg.SetEqualizer4(ones, 0);
     for (int i = 0; i < 256; ++i)
@@ -225,7 +229,8 @@ TEST(GainControl, SwitchesAndLimits) {
 }
 
 TEST(GainControl, StreamSettings) {
-    TOggData ogg(8192);
+    TSystemClock clock;
+    TOggData ogg(8192, clock);
     EXPECT_FALSE(ogg.AGC.Active());  // off until set
     ogg.SetAGCLevel(0.5f);
     EXPECT_EQ(ogg.AGC.Limit, 15000);

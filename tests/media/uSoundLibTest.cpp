@@ -160,7 +160,6 @@ protected:
     static constexpr int32_t kStreamLength = 16384;  // the shortest ring: 4096 frames, 93 ms
 
     void SetUp() override {
-        Clock::SetCurrent(&FakeClock);
         FakeClock.Now = 100000;
         ddsd7::SetHaltHandler(&CountHalt);
         ddsd7::DuplicateStaticBuffers = false;
@@ -179,14 +178,13 @@ protected:
         Component->SetChannelCount(16);
         Component->Log = &Log;
         ASSERT_TRUE(Component->Initialize());
-        Sound = std::make_unique<TSound>(*Component, kStreamLength);
+        Sound = std::make_unique<TSound>(*Component, kStreamLength, FakeClock);
     }
     void TearDown() override {
         Sound.reset();
         Component.reset();
         PackLib::FileExistsHook = nullptr;
         PackLib::LoadFileHook = nullptr;
-        Clock::SetCurrent(nullptr);
         ddsd7::SetHaltHandler(nullptr);
         SystemConfigLib::Config.ForceDirectSoundMode = 0;
         EXPECT_EQ(Halts, 0);

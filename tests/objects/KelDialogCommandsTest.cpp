@@ -12,7 +12,6 @@
 #include "media/ARGB8888Font.h"
 #include "objects/KelDialogCommands.h"
 #include "objects/KelFontDialog.h"
-#include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
@@ -35,13 +34,9 @@ TAnswer Press(TPress press) {
     return a;
 }
 
-// The configuration and the title are process-wide: each test gets them back as they were.
+// The configuration is process-wide: each test gets it back as it was.
 struct TKeepSettings {
-    TKeepSettings() { Application::SetTitle("タイトル"_sj); }
-    ~TKeepSettings() {
-        SystemConfigLib::Config = Saved;
-        Application::SetTitle("Untitle");
-    }
+    ~TKeepSettings() { SystemConfigLib::Config = Saved; }
     TSystemData Saved = SystemConfigLib::Config;
 };
 
@@ -53,12 +48,12 @@ protected:
               KelListCommands::Register(kinds);
               links.Forms = &Forms;
               links.Files = &Files;
+              links.MessageForms = &Messages;
+              links.Title = &Title;
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
-        Dialogs::SetCurrent(&Messages);
         H.Execute({"\\var,list,L", "\\scp,L", "\\a,\"一行目\"", "\\a,\"二行目\"", "\\scp,dlgs"});
     }
-    ~DialogsWordsTest() override { Dialogs::SetCurrent(nullptr); }
     // Runs one statement with a press left in the input device: the word must clear it.
     void Run(const std::string& statement) {
         H.Input.PressCount = 2;
@@ -74,6 +69,7 @@ protected:
     TFileRoot Files;
     THeadlessScriptForms Forms;
     THeadlessDialogs Messages;
+    std::string Title = "タイトル"_sj;
     TScriptHarness H;
 };
 

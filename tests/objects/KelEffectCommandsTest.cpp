@@ -14,6 +14,7 @@
 #include "objects/KelEffectCommands.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
+#include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelGeneralCommands.h"
@@ -325,7 +326,8 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     TDDSD7 component(&device);
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
-    TKelSoundLink sound(component, 16384);
+    TFakeClock time;
+    TKelSoundLink sound(component, 16384, time);
     TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         RegisterWords(kinds);
         links.Sound = &sound;

@@ -13,6 +13,7 @@
 #include "media/KelDirectShow.h"
 #include "media/uSoundLib.h"
 #include "objects/KelSoundCommands.h"
+#include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
 #include "platform/headless/FakeMovies.h"
@@ -63,13 +64,17 @@ protected:
 };
 
 // The sound library as the engine core links it, on the manual device: 16 streams and 15 effect
-// channels. Made before the interpreter, which sizes its "snd" and "dsnd" arrays by it.
+// channels. Made as the interpreter is set up, which sizes its "snd" and "dsnd" arrays by it, and
+// on the interpreter's clock.
 struct TSoundRig {
     TSoundRig() {
         ddsd7::DuplicateStaticBuffers = false;
         Component.SetChannelCount(16);
         Component.Initialize();
-        Link = std::make_unique<TKelSoundLink>(Component, 16384);
+    }
+    TKelSoundLink* MakeLink(IClock& clock) {
+        Link = std::make_unique<TKelSoundLink>(Component, 16384, clock);
+        return Link.get();
     }
     TSSound& Streams() { return *Link->Library()->SSound; }
     TDSound& Effects() { return *Link->Library()->DSound; }
@@ -84,7 +89,7 @@ class SoundWordsTest : public TSoundRig, public WordsTest {
 protected:
     SoundWordsTest()
         : WordsTest([this](TObjectKindRegistry&, TScriptLinks& links) {
-              links.Sound = Link.get();
+              links.Sound = MakeLink(H.Clock);
               links.SoundLibrary = Link->Library();
           }) {
         H.AddRawFile("sound\\tone.ogg", SoundFixtures::ToneOgg(44100, 2, 2.0, 1000, 0.5));

@@ -6,17 +6,14 @@ namespace {
 
 TEST(ClockTest, FakeClockMovesOnlyWhenToldAndWraps) {
     TFakeClock fake;
-    Clock::SetCurrent(&fake);
-    EXPECT_EQ(&Clock::Current(), &fake);
-    EXPECT_EQ(Clock::Current().NowMs(), 0u);
-    EXPECT_EQ(Clock::Current().NowMs(), 0u);
-    Clock::Current().SleepMs(16);
-    EXPECT_EQ(Clock::Current().NowMs(), 16u);
+    IClock& clock = fake;
+    EXPECT_EQ(clock.NowMs(), 0u);
+    EXPECT_EQ(clock.NowMs(), 0u);
+    clock.SleepMs(16);
+    EXPECT_EQ(clock.NowMs(), 16u);
     fake.Now = 0xFFFFFFF0u;
-    Clock::Current().SleepMs(0x20);
-    EXPECT_EQ(Clock::Current().NowMs(), 0x10u);  // 49.7 days on, the count starts again
-    Clock::SetCurrent(nullptr);
-    EXPECT_NE(dynamic_cast<TSystemClock*>(&Clock::Current()), nullptr);
+    clock.SleepMs(0x20);
+    EXPECT_EQ(clock.NowMs(), 0x10u);  // 49.7 days on, the count starts again
 }
 
 TEST(ClockTest, SystemClockAdvancesBySleeping) {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "foundation/uDialogMisc.h"
-#include "platform/Application.h"
+#include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/fltk/FltkDialogs.h"
 
@@ -59,8 +59,6 @@ protected:
     void SetUp() override {
         if (!TFltkDialogs::DisplayAvailable())
             GTEST_SKIP() << "no X display could be opened (DISPLAY unset or refused); run under xvfb-run";
-        Dialogs::SetCurrent(&Real);
-        Application::SetTitle("テスト"_sj);
         // One step per turn of the form's loop; a form left open when the steps run out is ended
         // by its first button after a while, so a fault fails the test instead of hanging it.
         Dialogs::SetWhileModalHook([this] {
@@ -76,15 +74,13 @@ protected:
             }
         });
     }
-    void TearDown() override {
-        Dialogs::SetWhileModalHook(nullptr);
-        Dialogs::SetCurrent(nullptr);
-        Application::SetTitle("Untitle");
-    }
+    void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
     // Runs one form, ended by the given steps.
     void Then(std::function<void(Fl_Window*)> step) { Steps.push_back(std::move(step)); }
 
     TFltkDialogs Real;
+    std::string Title = "テスト"_sj;
+    TDialogHost Host{&Real, &Title};
     std::deque<std::function<void(Fl_Window*)>> Steps;
     int IdleTurns = 0;
 };
@@ -115,11 +111,11 @@ TEST_F(FltkDialogsTest, OneButtonFormShowsItsTextsTakesTheKeyboardAndEndsByItsBu
         EXPECT_TRUE(w->shown());
         Key(w, FL_Enter, "\r");
     });
-    uDialogMisc::ShowDialog1("", "一行目%%%n二行目"_sj, "", nullptr);
+    uDialogMisc::ShowDialog1(Host, "", "一行目%%%n二行目"_sj, "", nullptr);
     EXPECT_TRUE(Steps.empty());
     EXPECT_NE(seen, nullptr);
     Then([&](Fl_Window* w) { Key(w, FL_Escape, "\x1b"); });
-    uDialogMisc::ShowDialog1("", "Escape"_sj, "", nullptr);
+    uDialogMisc::ShowDialog1(Host, "", "Escape"_sj, "", nullptr);
     EXPECT_TRUE(Steps.empty());
 }
 
@@ -137,15 +133,15 @@ TEST_F(FltkDialogsTest, ATextThatDoesNotFitWrapsAndTheFormGrowsToShowItWhole) {
         EXPECT_EQ(w->child(0)->h(), 49 + grow);  // the label
         Key(w, FL_Enter, "\r");
     });
-    uDialogMisc::ShowDialog1("", Encoding::Utf8ToSjis(text), "", nullptr);
+    uDialogMisc::ShowDialog1(Host, "", Encoding::Utf8ToSjis(text), "", nullptr);
     EXPECT_TRUE(Steps.empty());
 }
 
 TEST_F(FltkDialogsTest, ACancelAskedForWhileAFormWaitsEndsItAsEscapeDoes) {
     Then([](Fl_Window*) { Dialogs::CancelOpenForm(); });
-    EXPECT_EQ(uDialogMisc::ShowDialog3("", "どうしますか？"_sj, "", "", "", nullptr), -1);
+    EXPECT_EQ(uDialogMisc::ShowDialog3(Host, "", "どうしますか？"_sj, "", "", "", nullptr), -1);
     Then([](Fl_Window*) { Dialogs::CancelOpenForm(); });
-    EXPECT_EQ(uDialogMisc::ShowDialog2("", "どうしますか？"_sj, "", "", nullptr), 0);
+    EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "", "どうしますか？"_sj, "", "", nullptr), 0);
     EXPECT_TRUE(Steps.empty());
 }
 
@@ -175,8 +171,8 @@ TEST_F(FltkDialogsTest, TwoButtonFormAnswersHotKeysFocusAndClicks) {
             EXPECT_STREQ(buttons[1]->label(), "いいえ(N)");
             cases[i].Act(w);
         });
-        int result =
-            uDialogMisc::ShowDialog2("確認 - %%%app"_sj, "終了しますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, nullptr);
+        int result = uDialogMisc::ShowDialog2(Host, "確認 - %%%app"_sj, "終了しますか？"_sj, "はい(Y)"_sj,
+                                              "いいえ(N)"_sj, nullptr);
         EXPECT_EQ(result, cases[i].Result) << "case " << i;
     }
 }
@@ -210,7 +206,7 @@ TEST_F(FltkDialogsTest, ThreeButtonFormAnswersEachButton) {
             EXPECT_EQ(buttons[2]->y(), 71);
             cases[i].Act(w);
         });
-        int result = uDialogMisc::ShowDialog3("", "どうしますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, "", nullptr);
+        int result = uDialogMisc::ShowDialog3(Host, "", "どうしますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, "", nullptr);
         EXPECT_EQ(result, cases[i].Result) << "case " << i;
     }
 }
@@ -239,7 +235,7 @@ TEST_F(FltkDialogsTest, ExitDialogCancelsOnItsCloseBoxAndEscape) {
             cases[i].Act(w);
         });
         const int result = uExitDialog::ShowExitDialog("", "終了しますか？%%%n次の行"_sj, "終了(X)"_sj,
-                                                       "タイトルへ(T)"_sj, "キャンセル(C)"_sj, nullptr);
+                                                       "タイトルへ(T)"_sj, "キャンセル(C)"_sj, Host, nullptr);
         EXPECT_EQ(result, cases[i].Result) << "case " << i;
     }
 }

@@ -15,7 +15,6 @@
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Font.h"
 #include "objects/KelFontDialog.h"
-#include "platform/Application.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
 #include "platform/SystemFonts.h"
@@ -103,7 +102,7 @@ protected:
         if (!TFltkDialogs::DisplayAvailable())
             GTEST_SKIP() << "no X display could be opened (DISPLAY unset or refused); run under xvfb-run";
         if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed (tools/setup.sh installs it)";
-        Application::SetTitle("テスト"_sj);
+        Forms.Title = &Title;
         // One step per turn of the form's loop, once the form has been shown for a few turns; a step
         // that returns false is tried again. A form left open when the steps run out is hidden
         // after a while, so a fault fails the test instead of hanging it.
@@ -120,7 +119,6 @@ protected:
             }
         };
     }
-    void TearDown() override { Application::SetTitle("Untitle"); }
     void Then(std::function<bool(Fl_Window*)> step) { Steps.push_back(std::move(step)); }
     // A step on the window whose caption is given (a message box or a chooser opened by the form).
     void On(const std::string& caption, std::function<void(Fl_Window*)> act) {
@@ -132,6 +130,7 @@ protected:
     }
 
     TFltkScriptForms Forms;
+    std::string Title = "テスト"_sj;
     std::deque<std::function<bool(Fl_Window*)>> Steps;
     int Turns = 0;
 };

@@ -203,10 +203,9 @@ TEST(SdlInputTest, PointerAndWheelAreInGameTerms) {
 
 TEST(SdlInputTest, DrivesTheInputDevice) {
     TFakeClock time;
-    Clock::SetCurrent(&time);
     {
         TSdlInputSource source(nullptr, {640, 480});
-        TInput input(source);
+        TInput input(source, time);
         time.Now += 300;
         input.Update();
         source.HandleEvent(KeyEvent(true, SDLK_LCTRL, SDL_SCANCODE_LCTRL));
@@ -218,7 +217,6 @@ TEST(SdlInputTest, DrivesTheInputDevice) {
         EXPECT_TRUE(input.Check(uInputDevice::kCtrl | uInputDevice::kWheelDown));
         EXPECT_EQ(input.WheelDelta, -120);
     }
-    Clock::SetCurrent(nullptr);
 }
 
 }  // namespace

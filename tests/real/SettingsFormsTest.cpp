@@ -21,6 +21,7 @@
 
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Font.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
@@ -86,13 +87,11 @@ protected:
     void SetUp() override {
         if (!TFltkDialogs::DisplayAvailable()) GTEST_SKIP() << "no X display could be opened; run under xvfb-run";
         if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed (tools/setup.sh installs it)";
-        Dialogs::SetCurrent(&Messages);
         ARGB8888Font::Install(&Fonts);
         Dialogs::SetWhileModalHook([this] { Turn(); });
     }
     void TearDown() override {
         Dialogs::SetWhileModalHook(nullptr);
-        Dialogs::SetCurrent(nullptr);
         ARGB8888Font::Install(nullptr);
     }
 
@@ -172,6 +171,8 @@ protected:
     TFreeTypeFonts Fonts;
     TFltkConfigForms Forms;
     TFltkDialogs Messages;
+    TDialogHost Host{&Messages};
+    TSystemClock Clock;
     std::deque<std::function<bool()>> Steps;
     bool Started = false;
     std::chrono::steady_clock::time_point StepStart;
@@ -198,7 +199,7 @@ TEST_F(SettingsFormsTest, ConfigurationDialog) {
     TSystemData& c = SystemConfigLib::Config;
     c.FPSLimit = 60;
     const int32_t style = c.Font[0].Style;
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(nullptr, &Forms, nullptr, Host);
     const TConfigForm& form = config.Form;
 
     // "キャンセル" after changes puts every setting back.
@@ -266,7 +267,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
                                             240, 240, {AnimationFixtures::SolidPng(240, 240, 0xFF6080C0)}))}});
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60;
-    TStartupMenu menu(Forms, game.Files, nullptr);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Clock);
     const TConfigForm& form = menu.Form;
     std::unique_ptr<TConfigForm> padForm;
     Pause(10);
@@ -297,7 +298,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
         Shot(Fl::modal(), "pad");
         return true;
     });
-    TPadMenu layout(Forms, game.Files, nullptr);  // the pad dialog's layout, for the places to click
+    TPadMenu layout(Forms, game.Files, nullptr, Host);  // the pad dialog's layout, for the places to click
     Then([&] {
         NextItem(layout.Form, "ComboBox4");  // wheel up: none -> button 1
         return true;
@@ -426,7 +427,8 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     // The player's last settings: a window at 60 FPS.
     fs::create_directories(game.Dir + "/GameData/System");
     std::ofstream(game.Dir + "/GameData/System/config.txt", std::ios::binary) << "FullScreen=0\r\nFPSLimit=60\r\n";
-    const TStartupMenu layout(Forms, game.Files, nullptr);  // the dialog kel shows, for the places to click
+    const TStartupMenu layout(Forms, game.Files, nullptr, Host,
+                              Clock);  // the dialog kel shows, for the places to click
     TFullScreenRequests requests;
     const std::string kel = ToolRun::ToolPath("../kel");
     // Started with its output going to a file, which the test shows when it fails.

@@ -20,6 +20,8 @@
 #include <set>
 #include <thread>
 
+#include "platform/Application.h"
+#include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/dbus/StatusNotifierIcon.h"
 #include "platform/sdl/SdlMainWindow.h"
@@ -205,7 +207,7 @@ protected:
         Icon = icon.get();
         ASSERT_TRUE(Icon->Connected());
         // Polled by the test as the states change; the timer is the unit tests' concern.
-        Tray = std::make_unique<TTaskTray>(*Taskbar, std::move(icon), false);
+        Tray = std::make_unique<TTaskTray>(*Taskbar, std::move(icon), false, Clock, Title);
         Menu.Items = {{"表示"_sj, [this] { Window->Restore(); }}};
         Tray->PopupMenu = &Menu;
         Tray->Icon = {2, 1, {0xFFFF0000, 0xFF0000FF}};
@@ -318,6 +320,8 @@ protected:
     std::unique_ptr<TRecordingTaskbar> Taskbar;
     TStatusNotifierIcon* Icon = nullptr;
     TPopupMenu Menu;
+    TSystemClock Clock;
+    std::string Title{Application::kUntitled};
     std::unique_ptr<TTaskTray> Tray;
 };
 

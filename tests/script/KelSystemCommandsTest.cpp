@@ -26,20 +26,21 @@ protected:
               links.SaveData = &Host;
               links.Dialogs = &Dialogs;
               links.Files = &Folder.Files;
+              links.Title = &Title;
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
     }
     ~SystemWordsTest() override {
         SystemConfigLib::Config.FormCaption = Caption;
-        Application::SetTitle(Title);
         KelScriptLib::AutoModeWaitCounter = 0;
     }
 
     TSaveFolder Folder;
     TRecordingSaveData Host{Folder.Files};
     TRecordingDialogs Dialogs;
+    std::string Title{Application::kUntitled};
     TScriptHarness H;
-    std::string Caption = SystemConfigLib::Config.FormCaption, Title = Application::Title();
+    std::string Caption = SystemConfigLib::Config.FormCaption;
 };
 
 TEST_F(SystemWordsTest, SysRequests) {
@@ -110,7 +111,7 @@ TEST_F(SystemWordsTest, SysStateAndQueries) {
     };
     QueryRows::Run(H, rows);
     EXPECT_EQ(SystemConfigLib::Config.FormCaption, "Kel %%%fps");
-    EXPECT_EQ(Application::Title(), "デモ"_sj);
+    EXPECT_EQ(Title, "デモ"_sj);
     EXPECT_EQ(H.Script.VersionText, "1.02");
 
     // The layout files of the system screens, cut to 127 bytes.

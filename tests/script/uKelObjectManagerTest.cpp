@@ -330,7 +330,7 @@ TEST_F(KelObjectManagerTest, HitTestClicksEveryButtonAndReportsTheLastThatTookIt
 }
 
 TEST_F(KelObjectManagerTest, PointerEventsAreShiftedAndTheLeftButtonDragsScrollBars) {
-    Input = std::make_unique<TInput>(Source);
+    Input = std::make_unique<TInput>(Source, H.Clock);
     Create("img", "i");
     Create("bar", "bar");
     Create("bar", "topbar");

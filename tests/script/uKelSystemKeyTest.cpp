@@ -54,15 +54,13 @@ TEST(KelSystemKeyTest, TheFirstBindingOfAKeyStays) {
 class KelSystemKeyInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::SetCurrent(&Time);
-        Input = std::make_unique<TInput>(Source);
+        Input = std::make_unique<TInput>(Source, Time);
         Keys = std::make_unique<TKelSystemKey>(Input.get());
         Frame(300);  // past the lock that follows the device's reset
     }
     void TearDown() override {
         Keys.reset();
         Input.reset();
-        Clock::SetCurrent(nullptr);
     }
     void Frame(uint32_t ms = 16) {
         Time.Now += ms;

@@ -36,7 +36,7 @@ protected:
             DDDD.InitialScreenHeight = 30;
         }
         TDDDD7 DDDD;
-        TDirectXPack Starter{nullptr, &DDDD, nullptr};
+        TDirectXPack Starter{{}, nullptr, &DDDD, nullptr};
         TDirectXPackDisplay Seam{Starter};
     };
 

@@ -15,6 +15,7 @@
 #include "media/uARGB8888Manager.h"
 #include "media/uSoundLib.h"
 #include "media/uWaveDataManager.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessConfigForms.h"
@@ -46,7 +47,8 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
     TDDSD7 component(&audio);
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
-    TKelSoundLink sound(component, 131072);
+    TFakeClock time;
+    TKelSoundLink sound(component, 131072, time);
     TSound& library = *sound.Library();
     auto groups = [&] {
         return std::vector<uint32_t>{library.GetGroupVolume(0), library.GetGroupVolume(1), library.GetGroupVolume(2)};
@@ -99,7 +101,7 @@ TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
     dddd.InitialScreenHeight = 48;
     dddd.Loaded();
     ASSERT_TRUE(dddd.Start());
-    TDirectXPack pack(nullptr, &dddd, nullptr);
+    TDirectXPack pack({}, nullptr, &dddd, nullptr);
     int changes = 0;
     pack.OnAfterChange = [&] { ++changes; };
     TKelConfig config(&pack);
@@ -154,23 +156,20 @@ std::map<std::string, std::string> DialogGame(const std::string& voiceData, bool
 class KelConfigDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Dialogs::SetCurrent(&Answers);
         // What the live configuration holds as each of the player's actions is taken.
         Dialogs::SetWhileModalHook([this] { Seen.push_back(SystemConfigLib::Config.BGMVolume); });
     }
-    void TearDown() override {
-        Dialogs::SetWhileModalHook(nullptr);
-        Dialogs::SetCurrent(nullptr);
-    }
+    void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
     THeadlessConfigForms Forms;
     THeadlessDialogs Answers;
+    TDialogHost Host{&Answers};
     std::vector<int32_t> Seen;
 };
 
 TEST_F(KelConfigDialogTest, ControlsShowTheSettings) {
     TOpenGame game(DialogGame(""));
     TSystemData& c = SystemConfigLib::Config;
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(nullptr, &Forms, nullptr, Host);
     const struct {
         int32_t Fps, Cache, FullScreen;
         int32_t FpsItem, CacheItem, ScreenItem;
@@ -202,7 +201,7 @@ TEST_F(KelConfigDialogTest, ChangesAreLiveAndCancelRestoresThem) {
     TSystemData& c = SystemConfigLib::Config;
     c.BGMVolume = 127, c.FullScreen = 0, c.FPSLimit = 60, c.MessageAlpha = 255;
     const TSystemData before = c;
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(nullptr, &Forms, nullptr, Host);
     config.SelectPage(1);
     Forms.Set("TrackBar1", 6);  // from 5: 6 x 255 div 10
     Forms.ShowPage(0);
@@ -241,7 +240,7 @@ TEST_F(KelConfigDialogTest, PagesAndResetButtonsFollowTheGamesFiles) {
     std::map<std::string, std::string> files = DialogGame("", false);
     files.erase("System\\etc\\Config.txt");
     TOpenGame game(files);
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(nullptr, &Forms, nullptr, Host);
     EXPECT_FALSE(config.FontPageEnabled);
     EXPECT_FALSE(config.VoicePageEnabled);
     Forms.ShowPage(4);
@@ -263,7 +262,7 @@ TEST_F(KelConfigDialogTest, ResetButtonsAskAndTakeTheDefaults) {
     TOpenGame game(DialogGame(""));
     TSystemData& c = SystemConfigLib::Config;
     c.BGMVolume = 51, c.FPSLimit = 20;
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(nullptr, &Forms, nullptr, Host);
     Answers.Click(1);  // "いいえ"
     Forms.Click("SysResetButton");
     Forms.ShowPage(1);
@@ -284,14 +283,14 @@ TEST_F(KelConfigDialogTest, SpeakerPanels) {
         for (int i = 0; i < 7; ++i)
             voices += "gui[" + std::to_string(i) + "]=$FF0000,話者" + std::to_string(i) + ",？？？\r\n";
         TOpenGame game(DialogGame(voices));
-        TKelConfig config(nullptr, &Forms);
+        TKelConfig config(nullptr, &Forms, nullptr, Host);
         EXPECT_TRUE(config.VoicePageEnabled);
         EXPECT_TRUE(config.Form[config.C.ScrollBar].Visible);
         EXPECT_EQ(config.Form[config.C.ScrollBar].Max, 3);
     }
     const std::string voices = "show=enable\r\ngui[9]=$00FF00, 九番 , 誰か , face.png , other.bmp , met9  // note\r\n";
     TOpenGame game(DialogGame(voices), {{"system\\voice\\face.png", AnimationFixtures::SolidPng(60, 40, 0xFF102030)}});
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(nullptr, &Forms, nullptr, Host);
     const TKelConfig::TSpeaker& s = config.Speakers[9];
     ASSERT_GE(s.Panel, 0);
     EXPECT_EQ(config.Form[config.C.ScrollBar].Max, 6);

@@ -15,7 +15,6 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
-#include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
@@ -56,8 +55,6 @@ const char* kSysStartup = "@@close\r\n\\quit\r\n@@idle\r\n\\wait,10\r\n\\jmp,@@i
 class MainWindowTest : public ::testing::Test {
 public:
     void SetUp() override {
-        Clock::SetCurrent(&FakeClock);
-        Dialogs::SetCurrent(&Answers);
         SystemConfigLib::InitDefaults();
         Dir = TestData::ScratchDir();
         Files = {{"System\\etc\\Game.dat", kGameDat},
@@ -67,12 +64,9 @@ public:
     }
     void TearDown() override {
         Form.reset();
-        Dialogs::SetCurrent(nullptr);
-        Clock::SetCurrent(nullptr);
 
         dddd7::SetDebugLogFolder("");
         uScriptReplaceDLL::SetLibraryFolder("");
-        Application::SetTitle("Untitle");
         AnimationBmpLib::MessageAlpha = 255;
         SystemConfigLib::InitDefaults();
     }
@@ -142,7 +136,8 @@ public:
     TManualAudioDevice Audio;
     THeadlessMainWindow Window;
     TFileRoot GameFolder;
-    TPlatformHost Devices{.Display = &Display, .Audio = &Audio, .Files = &GameFolder};
+    TPlatformHost Devices{
+        .Display = &Display, .Audio = &Audio, .Files = &GameFolder, .Clock = &FakeClock, .Dialogs = &Answers};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -246,7 +241,7 @@ TEST_F(MainWindowTest, StartSizesTheWindowTakesTheTitleAndWritesTheSettings) {
     EXPECT_EQ(Window.Client, (Viewport::TSize{640, 480}));
     EXPECT_EQ(Window.Position, (Viewport::TPoint{(1920 - 640) / 2, (1080 - 480) / 2}));
     EXPECT_EQ(Encoding::SjisToUtf8(Window.Caption), "テスト");
-    EXPECT_EQ(Encoding::SjisToUtf8(Application::Title()), "テスト");
+    EXPECT_EQ(Encoding::SjisToUtf8(Form->Title), "テスト");
     // The display opened windowed at the game's size, the stored full screen being ignored and
     // written back as a window.
     EXPECT_EQ(Display.Setup.Width, 640);
@@ -368,6 +363,20 @@ TEST_F(MainWindowTest, AScriptFormKeepsTheWindowAnsweringWithoutNestingFrames) {
     EXPECT_EQ(nested, 0);
     EXPECT_EQ(Encoding::SjisToUtf8(Form->Engine->GameScript->Evaluate("ResultStr[0]").Text), "太郎");
     EXPECT_GT(GameInt("frames"), 0);
+    EXPECT_EQ(ErrorLines(), "");
+}
+
+// The title a script gives is the window's one title: the message forms of later words show it.
+TEST_F(MainWindowTest, TheTitleAScriptGivesIsTheOneTheFormsShow) {
+    Files["startup.s"] =
+        "@@reset\r\n@@top\r\n\\scp,sys\r\n\\tc,\"新しい題\"\r\n\\scp,dlgs\r\n\\d1,\"本文\",\"\",\"OK\"\r\n"
+        "@@loop\r\n\\wait,10\r\n\\jmp,@@loop\r\n";
+    WriteGame();
+    Open();
+    Frames(3);
+    EXPECT_EQ(Encoding::SjisToUtf8(Form->Title), "新しい題");
+    ASSERT_EQ(Answers.Shown.size(), 1u);
+    EXPECT_EQ(Encoding::SjisToUtf8(Answers.Shown[0].Caption), "新しい題");
     EXPECT_EQ(ErrorLines(), "");
 }
 

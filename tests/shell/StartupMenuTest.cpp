@@ -7,6 +7,7 @@
 
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Lib.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
@@ -24,10 +25,10 @@ const char* kMessages = "CONFIGRESET_Text=戻しますか？\r\nCONFIGRESET_Yes=
 
 class StartupMenuTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override { Dialogs::SetCurrent(&Answers); }
-    void TearDown() override { Dialogs::SetCurrent(nullptr); }
     THeadlessConfigForms Forms;
     THeadlessDialogs Answers;
+    TDialogHost Host{&Answers};
+    TFakeClock Time;
 };
 
 TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
@@ -35,7 +36,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60, c.StreamLength = 131072, c.Interlace = 0, c.SurfaceMemory = 0;
     {
-        TStartupMenu menu(Forms, game.Files, nullptr);
+        TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, 1);  // 128 KiB is "普通"
         Forms.Set("ComboBox1", 1);                           // full screen
         Forms.Set("ComboBox5", 1);                           // 40 FPS
@@ -49,7 +50,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     EXPECT_EQ(c.FPSLimit, 60);
     EXPECT_EQ(c.Interlace, 1);
 
-    TStartupMenu menu(Forms, game.Files, nullptr);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     Forms.Set("ComboBox1", 1);
     Forms.Set("ComboBox5", 1);
     Forms.ShowPage(1);
@@ -82,7 +83,7 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
     };
     for (const auto& k : cases) {
         c.FPSLimit = k.Fps, c.StreamLength = k.Stream;
-        TStartupMenu menu(Forms, game.Files, nullptr);
+        TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.FpsLimit].Value, k.FpsItem) << k.Fps;
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, k.StreamItem) << k.Stream;
         EXPECT_EQ(menu.PreviewInterval(), k.Interval) << k.Fps;
@@ -97,7 +98,7 @@ TEST_F(StartupMenuTest, TheGamesSettingsChooseThePagesAndOptions) {
     TOpenGame game(
         {{"System\\etc\\Game.dat", "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
     SystemConfigLib::Config.SurfaceMemory = 1;
-    TStartupMenu menu(Forms, game.Files, nullptr);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     Forms.ShowPage(4);  // the information page is not there
     Forms.ShowPage(3);
     Forms.Set("ComboBox9", 0);          // nor is the surface-memory box
@@ -119,7 +120,7 @@ TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
                     {"System\\etc\\Config.txt", "FullScreen=1\r\nFPSLimit=80\r\n"},
                     {"System\\etc\\Message.txt", kMessages}});
     SystemConfigLib::Config.FullScreen = 0, SystemConfigLib::Config.FPSLimit = 20;
-    TStartupMenu menu(Forms, game.Files, nullptr);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     Answers.Click(1);  // "いいえ": nothing changes
     Forms.Click("GraphicResetButton");
     Forms.Click("GraphicResetButton");  // "はい" (no answer left: the first button)
@@ -147,7 +148,7 @@ TEST_F(StartupMenuTest, ThePreviewPlaysTheGamesAnimation) {
         {{"System\\etc\\Game.dat", ""}},
         {{"System\\Startup\\Startup.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
                                             300, 300, {AnimationFixtures::SolidPng(300, 300, 0xFF3366CC)}))}});
-    TStartupMenu menu(Forms, game.Files, nullptr);
+    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
     ASSERT_TRUE(menu.Animation);
     menu.StepPreview();
     const TFormControl& preview = menu.Form[menu.C.Preview];
@@ -171,7 +172,7 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
     game.Files.WriteFileReplace(PadMenuLib::kPadFile,
                                 "; pad\r\nButton7=-1\r\nButton2=-1\r\nButton3=-6\r\nSpeed=700\r\n");
     {
-        TPadMenu pad(Forms, game.Files, nullptr);
+        TPadMenu pad(Forms, game.Files, nullptr, Host);
         EXPECT_EQ(pad.Form[pad.Combo[0]].Value, 2);
         EXPECT_EQ(pad.Form[pad.Combo[3]].Value, 3);
         EXPECT_EQ(pad.Form[pad.SpeedBar].Value, 7);
@@ -188,7 +189,7 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
     }
     const std::string file = PadFile(game.Files);
     EXPECT_EQ(file.rfind("; pad\r\n", 0), 0u);
-    TPadMenu again(Forms, game.Files, nullptr);
+    TPadMenu again(Forms, game.Files, nullptr, Host);
     EXPECT_EQ(again.Form[again.Combo[0]].Value, 0);
     EXPECT_EQ(again.Form[again.Combo[3]].Value, 5);
     EXPECT_EQ(again.Form[again.SpeedBar].Value, 7);
@@ -227,7 +228,7 @@ TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
 // The mouse reset asks; "いいえ" changes nothing, the bars included. Cancelling writes nothing.
 TEST_F(StartupMenuTest, PadResetsAskAndCancelWritesNothing) {
     TOpenGame game({{"System\\etc\\Game.dat", ""}});
-    TPadMenu pad(Forms, game.Files, nullptr);
+    TPadMenu pad(Forms, game.Files, nullptr, Host);
     Forms.Set("ComboBox1", 6);
     Forms.Set("TrackBar1", 9);
     Answers.Click(1);

@@ -2,7 +2,7 @@
 // presses which button, and that an empty text answers "exit" without a form.
 #include <gtest/gtest.h>
 
-#include "platform/Application.h"
+#include "platform/Dialogs.h"
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "shell/uExitDialog.h"
@@ -11,30 +11,25 @@ namespace {
 
 class ExitDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Dialogs::SetCurrent(&Answers);
-        Application::SetTitle("ゲーム"_sj);
-    }
-    void TearDown() override {
-        Dialogs::SetCurrent(nullptr);
-        Application::SetTitle("Untitle");
-    }
     int32_t Ask(const std::string& text = "終了しますか？"_sj) {
-        return uExitDialog::ShowExitDialog("", text, "終了(X)"_sj, "タイトルへ(t)"_sj, "キャンセル(C)"_sj, nullptr);
+        return uExitDialog::ShowExitDialog("", text, "終了(X)"_sj, "タイトルへ(t)"_sj, "キャンセル(C)"_sj, Host,
+                                           nullptr);
     }
     THeadlessDialogs Answers;
+    std::string Title = "ゲーム"_sj;
+    TDialogHost Host{&Answers, &Title};
 };
 
 TEST_F(ExitDialogTest, ShowsItsTextsWithTheCancelButtonFirstAndExpandsPlaceholders) {
     Answers.Click(0);
-    EXPECT_EQ(uExitDialog::ShowExitDialog("", "%%%APP を終了?%%%n次へ%%%n"_sj, "", "", "", nullptr), -1);
+    EXPECT_EQ(uExitDialog::ShowExitDialog("", "%%%APP を終了?%%%n次へ%%%n"_sj, "", "", "", Host, nullptr), -1);
     ASSERT_EQ(Answers.Shown.size(), 1u);
     const THeadlessDialogs::TShown& shown = Answers.Shown[0];
     EXPECT_EQ(Encoding::SjisToUtf8(shown.Caption), "ゲーム");
     // Each "%%%n" is one line break, in any case of its letters.
     EXPECT_EQ(Encoding::SjisToUtf8(shown.Text), "ゲーム を終了?\r\n次へ\r\n");
     EXPECT_EQ(shown.Buttons, (std::vector<std::string>{"Cancel", "No", "Yes"}));
-    EXPECT_EQ(TExitDialog::ExpandPlaceholders("a%%%N%%%App"), "a\n\r" + Application::Title());
+    EXPECT_EQ(TExitDialog::ExpandPlaceholders("a%%%N%%%App", Title), "a\n\r" + Title);
 }
 
 TEST_F(ExitDialogTest, EachWayOfAnsweringGivesItsResult) {
@@ -73,9 +68,9 @@ TEST_F(ExitDialogTest, AcceleratorsAndTheEmptyText) {
     EXPECT_EQ(TExitDialog::AcceleratorOf("終了（X）"_sj), "");
     // Two captions with the same accelerator: cancel is compared first, then exit.
     Answers.TypeKeys("a");
-    EXPECT_EQ(uExitDialog::ShowExitDialog("", "?", "(A)", "(A)", "(B)", nullptr), 1);
+    EXPECT_EQ(uExitDialog::ShowExitDialog("", "?", "(A)", "(A)", "(B)", Host, nullptr), 1);
     Answers.TypeKeys("a");
-    EXPECT_EQ(uExitDialog::ShowExitDialog("", "?", "(B)", "(A)", "(A)", nullptr), -1);
+    EXPECT_EQ(uExitDialog::ShowExitDialog("", "?", "(B)", "(A)", "(A)", Host, nullptr), -1);
     Answers.Shown.clear();
     EXPECT_EQ(Ask(""), 1);
     EXPECT_TRUE(Answers.Shown.empty());

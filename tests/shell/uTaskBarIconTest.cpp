@@ -38,17 +38,13 @@ struct TFakeWindow final : public ITaskbarWindow {
 class TaskTrayTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::SetCurrent(&FakeClock);
         auto icon = std::make_unique<TFakeIcon>();
         Icon = icon.get();
-        Tray = std::make_unique<TTaskTray>(Window, std::move(icon), true);
+        Tray = std::make_unique<TTaskTray>(Window, std::move(icon), true, FakeClock, Title);
         Tray->PopupMenu = &Menu;
         Tray->OnMinimize = [this](bool minimized) { Calls.push_back(minimized); };
     }
-    void TearDown() override {
-        Tray.reset();
-        Clock::SetCurrent(nullptr);
-    }
+    void TearDown() override { Tray.reset(); }
     // One tick of the poll timer.
     void Tick() {
         FakeClock.Now += TTaskTray::kPollInterval;
@@ -56,6 +52,7 @@ protected:
     }
 
     TFakeClock FakeClock;
+    std::string Title{Application::kUntitled};
     TFakeWindow Window;
     TFakeIcon* Icon = nullptr;
     int Shows = 0;
@@ -162,10 +159,9 @@ TEST_F(TaskTrayTest, TheTipIsTheTitleCutTo63BytesOnACharacterBoundary) {
     EXPECT_EQ(TTaskTray::TipOf(std::string(70, 'a')), std::string(63, 'a'));
     // 62 one-byte characters and a two-byte one that would end past 63: the latter is left out.
     EXPECT_EQ(TTaskTray::TipOf(std::string(62, 'a') + "表"_sj), std::string(62, 'a'));
-    Application::SetTitle(std::string(64, 'b'));
+    Title = std::string(64, 'b');
     Tray->SetMode(1);
     EXPECT_EQ(Icon->Tip, std::string(63, 'b'));
-    Application::SetTitle("Untitle");
 }
 
 }  // namespace

@@ -19,7 +19,6 @@ std::string Key(const std::string& name) {
 TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
 
 TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
-    Clock::SetCurrent(&Clock);
     SystemConfigLib::Config.Skipping = false;
     PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
     PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
@@ -32,6 +31,7 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
     TScriptLinks links;
     links.Context = &Context.Context;
     links.Input = &Input;
+    links.Clock = &Clock;
     if (beforeSetup) beforeSetup(Kinds, links);
     Script.Setup(links);
 }
@@ -39,7 +39,6 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
 TScriptHarness::~TScriptHarness() {
     PackLib::FileExistsHook = nullptr;
     PackLib::LoadFileHook = nullptr;
-    Clock::SetCurrent(nullptr);
     SystemConfigLib::Config.Skipping = false;
 }
 

@@ -91,7 +91,7 @@ public:
     TObjectKindRegistry Kinds;
     TRecordingWordHandler General;
     THeadlessInputSource InputSource;
-    TInput Input{InputSource};
+    TInput Input{InputSource, Clock};
     TKelScript Script;
 
 private:

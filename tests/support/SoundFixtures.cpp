@@ -124,7 +124,7 @@ TVorbisBinding::~TVorbisBinding() {
 
 TSoundLibraryRig::TSoundLibraryRig(int32_t channels, int32_t streamLength) {
     Component.SetChannelCount(channels);
-    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, streamLength);
+    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, streamLength, Clock);
 }
 
 }  // namespace SoundFixtures

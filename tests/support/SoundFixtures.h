@@ -10,6 +10,7 @@
 #include "foundation/SoundComponent.h"
 #include "media/uSoundLib.h"
 #include "platform/ClassLib.h"
+#include "platform/Clock.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
 
@@ -48,6 +49,7 @@ struct TVorbisBinding {
 struct TSoundLibraryRig {
     explicit TSoundLibraryRig(int32_t channels = 8, int32_t streamLength = 16384);
     TVorbisBinding Vorbis;
+    TFakeClock Clock;
     TManualAudioDevice Device;
     TDDSD7 Component{&Device};
     std::unique_ptr<TSound> Sound;  // none when the device could not be set up

@@ -8,6 +8,7 @@
 
 #include "media/OggDataLib.h"
 #include "media/uWaveDataManager.h"
+#include "platform/Clock.h"
 #include "tests/support/SoundFixtures.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
@@ -31,7 +32,8 @@ TEST(Kelsound, WritesWhatTheEngineReads) {
     const std::string ogg = (dir / "a.ogg").string(), wav = (dir / "b.wav").string();
     ASSERT_EQ(Kelsound("ogg --rate 22050 --channels 1 --seconds 0.25 --loop '*looptime,2,0.05,0.2,3' '" + ogg + "'"),
               0);
-    TOggData stream(8192);
+    TSystemClock clock;
+    TOggData stream(8192, clock);
     ASSERT_TRUE(stream.Open(SoundFixtures::Stream(ReadAll(ogg))));
     EXPECT_EQ(stream.Rate, 22050);
     EXPECT_EQ(stream.Channels, 1);
@@ -47,7 +49,8 @@ TEST(Kelsound, WritesWhatTheEngineReads) {
 
     ASSERT_EQ(Kelsound("demo '" + (dir / "demo").string() + "'"), 0);
     for (const char* f : {"bgm/demo_theme.ogg", "voice/demo_voice.ogg", "se/demo_chime.ogg"}) {
-        TOggData s(8192);
+        TSystemClock clock;
+        TOggData s(8192, clock);
         EXPECT_TRUE(s.Open(SoundFixtures::Stream(ReadAll(dir / "demo" / f)))) << f;
     }
     EXPECT_GT(fs::file_size(dir / "demo" / "se" / "demo_chime.wav"), 44u);
