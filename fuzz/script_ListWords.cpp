@@ -38,7 +38,7 @@ struct TWorld {
     TWorld() {
         Clock::SetCurrent(&FakeClock);
         uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
-        FuzzSupport::ServeFiles(Files);
+        FuzzSupport::ServeFiles(Context.Packs, Files);
         Files["a.s"] = "@@top\r\n\\line,ab\r\n\r\nline (x)\r\nk=v,a/b\r\n";
         KelListCommands::Register(Kinds);
         KelServiceCommands::Register(Kinds);

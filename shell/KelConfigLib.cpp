@@ -142,7 +142,7 @@ std::vector<uint32_t> Framed(const TARGB8888* picture, int32_t w, int32_t h) {
 }
 
 // A white picture, then the file over it when the pack layer has it and its kind is known.
-std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
+std::unique_ptr<TARGB8888> SpeakerPicture(const TPackSet& packs, const std::string& file) {
     auto picture = std::make_unique<TARGB8888>();
     picture->SetSize(kPictureWidth, kPictureHeight);
     picture->FillRect(0, 0, kPictureWidth, kPictureHeight, 0xFFFFFFFF);
@@ -150,7 +150,7 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
     const std::string name = "system\\voice\\" + file;
     const std::string ext = ClassLib::LowerAscii(name.substr(std::min(name.size(), name.rfind('.'))));
     if (ext != ".bmp" && ext != ".jpg" && ext != ".png") return picture;
-    auto stream = PackLib::LoadFile(name);
+    auto stream = packs.LoadFile(name);
     if (!stream) return picture;
     TARGB8888 loaded;
     try {
@@ -164,19 +164,19 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file) {
 
 }  // namespace
 
-TKelConfig::TKelConfig(TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner)
-    : DirectXPack(directXPack), Forms(forms) {
+TKelConfig::TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner)
+    : Packs(packs), DirectXPack(directXPack), Forms(forms) {
     Form.Owner = owner;
     Loading = true;
     LayOut();
     PageToShow = 0;
     Form.ActivePage = 0;
-    if (auto fontData = PackLib::LoadFile(SystemConfigLib::kFontDataFile)) {
+    if (auto fontData = Packs.LoadFile(SystemConfigLib::kFontDataFile)) {
         TStringList list;
         list.LoadFromStream(*fontData);
         FontPageEnabled = ClassLib::LowerAscii(list.Values("show")) == "enable";
     }
-    const bool defaults = !PackLib::ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
+    const bool defaults = !Packs.ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
     for (int32_t reset : C.Resets)
         Form[reset].Visible = defaults;
     BuildVoicePanels();
@@ -224,7 +224,7 @@ void TKelConfig::ApplyVolumes() {
 }
 
 void TKelConfig::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, GameScript ? &GameScript->Log() : nullptr);
+    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Packs, GameScript ? &GameScript->Log() : nullptr);
 }
 
 void TKelConfig::ApplyMessageAlpha() {
@@ -242,7 +242,7 @@ void TKelConfig::ApplyCacheSizes() {
 }
 
 void TKelConfig::ApplyCrcCheck() {
-    PackLib::SetPackVerify(SystemConfigLib::Config.CRCCheck == 1);
+    Packs.SetPackVerify(SystemConfigLib::Config.CRCCheck == 1);
 }
 
 void TKelConfig::SelectPage(int32_t page) {
@@ -355,7 +355,7 @@ void TKelConfig::LayOut() {
 }
 
 void TKelConfig::BuildVoicePanels() {
-    auto data = PackLib::LoadFile(SystemConfigLib::kVoiceDataFile);
+    auto data = Packs.LoadFile(SystemConfigLib::kVoiceDataFile);
     if (!data) return;
     TStringList list;
     list.LoadFromStream(*data);
@@ -369,8 +369,8 @@ void TKelConfig::BuildVoicePanels() {
         s.Color = static_cast<uint32_t>(color) & 0xFFFFFF;
         s.Name = (*items)[1], s.AltName = (*items)[2], s.Condition = (*items)[5];
         if (s.Name.empty()) continue;
-        s.Picture = SpeakerPicture((*items)[3]);
-        s.AltPicture = SpeakerPicture((*items)[4]);
+        s.Picture = SpeakerPicture(Packs, (*items)[3]);
+        s.AltPicture = SpeakerPicture(Packs, (*items)[4]);
         count = i + 1;
     }
     VoicePageEnabled = ClassLib::LowerAscii(list.Values("show")) == "enable";
@@ -586,7 +586,7 @@ void TKelConfig::Changed(IFormView&, int32_t control) {
         if (control != C.FontName && control != C.FontAA)
             f.Style = Form[C.Bold].Value + 2 * Form[C.Shadow].Value + 4 * Form[C.Outline].Value;
         Loading = true;
-        SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
+        SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (ctl.Kind == K::CheckBox) {
@@ -605,7 +605,7 @@ void TKelConfig::Clicked(IFormView& view, int32_t control) {
         if (!view.ChooseColor(color)) return;
         c.Font[0].StyleColor = static_cast<int32_t>(color & 0xFFFFFF);
         Loading = true;
-        SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
+        SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (control == C.Refresh) {
@@ -685,7 +685,7 @@ void TKelConfig::ResetPage(IFormView& view, int32_t page) {
             c.Font[0].Style = d.Font[0].Style;
             c.Font[0].StyleColor = d.Font[0].StyleColor;
             Loading = true;
-            SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
+            SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
             DrawFontPreview();
             Loading = false;
             break;

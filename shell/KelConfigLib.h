@@ -24,6 +24,7 @@
 
 class TARGB8888;
 class TDirectXPack;
+class TPackSet;  // foundation/PackLib.h
 
 namespace KelConfigLib {
 
@@ -61,8 +62,10 @@ class TKelConfig final : public IKelConfigDialog, public IFormEvents {
 public:
     // The display starter belongs to the main window; null leaves the display mode alone. Without
     // forms the dialog is never shown. The pages are laid out here, once, from the game's font
-    // and speaker data, read through the pack layer; owner is the window the dialog centres over.
-    explicit TKelConfig(TDirectXPack* directXPack, IConfigForms* forms = nullptr, const IDialogOwner* owner = nullptr);
+    // and speaker data, read through the game's pack set; owner is the window the dialog centres
+    // over.
+    explicit TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms = nullptr,
+                        const IDialogOwner* owner = nullptr);
     ~TKelConfig() override;
 
     void Init(TKelScript* gameScript, IKelSound* sound) override;
@@ -136,6 +139,7 @@ public:
         int32_t Ok, Cancel;
     } C{};
 
+    TPackSet& Packs;
     TDirectXPack* DirectXPack;
     TKelScript* GameScript = nullptr;
     IKelSound* Sound = nullptr;

@@ -19,14 +19,16 @@ class TAnimationBMP;
 class TARGB8888CellDraw;
 class TFileRoot;  // platform/FileRoot.h
 class TErrorLog;
+class TPackSet;  // foundation/PackLib.h
 struct TSystemData;
 
 class TStartupMenu final : public IFormEvents {
 public:
     // FormCreate: laid out and filled from the configuration; the game's settings decide which
     // pages and options show. Message forms and the game-pad dialog are shown over owner.
-    // The game-pad dialog's file is found below the root, the game's folder.
-    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner);
+    // The game-pad dialog's file is found below the root, the game's folder; the default settings
+    // and the preview through the game's pack set.
+    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const TPackSet& packs, const IDialogOwner* owner);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -64,4 +66,5 @@ private:
 
     IConfigForms& Forms;
     const TFileRoot& Root;
+    const TPackSet& Packs;
 };

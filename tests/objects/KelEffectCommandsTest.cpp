@@ -325,7 +325,8 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     TDDSD7 component(&device);
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
-    TKelSoundLink sound(component, 16384);
+    TPackSet packs;  // the animation's sounds are its own: nothing is read
+    TKelSoundLink sound(component, packs, 16384);
     TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         RegisterWords(kinds);
         links.Sound = &sound;

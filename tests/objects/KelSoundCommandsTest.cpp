@@ -69,12 +69,13 @@ struct TSoundRig {
         ddsd7::DuplicateStaticBuffers = false;
         Component.SetChannelCount(16);
         Component.Initialize();
-        Link = std::make_unique<TKelSoundLink>(Component, 16384);
+        Link = std::make_unique<TKelSoundLink>(Component, Packs, 16384);
     }
     TSSound& Streams() { return *Link->Library()->SSound; }
     TDSound& Effects() { return *Link->Library()->DSound; }
 
     SoundFixtures::TVorbisBinding Binding;
+    TPackSet Packs;  // reads what the interpreter's harness serves
     TManualAudioDevice Device;
     TDDSD7 Component{&Device};
     std::unique_ptr<TKelSoundLink> Link;
@@ -87,6 +88,7 @@ protected:
               links.Sound = Link.get();
               links.SoundLibrary = Link->Library();
           }) {
+        SoundFixtures::ReadThrough(Packs, H.Context.Packs);
         H.AddRawFile("sound\\tone.ogg", SoundFixtures::ToneOgg(44100, 2, 2.0, 1000, 0.5));
         H.AddRawFile("sound\\broken.ogg", "OggS this is no Vorbis stream");
         H.Script.Path->Add("sound\\");

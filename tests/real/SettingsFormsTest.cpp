@@ -193,12 +193,12 @@ std::map<std::string, std::string> ConfigGame() {
 
 TEST_F(SettingsFormsTest, ConfigurationDialog) {
     TOpenGame game(ConfigGame());
-    SystemConfigLib::LoadFontCandidateLists();
-    SystemConfigLib::LoadSpeakerLists();
+    SystemConfigLib::LoadFontCandidateLists(game.Packs);
+    SystemConfigLib::LoadSpeakerLists(game.Packs);
     TSystemData& c = SystemConfigLib::Config;
     c.FPSLimit = 60;
     const int32_t style = c.Font[0].Style;
-    TKelConfig config(nullptr, &Forms);
+    TKelConfig config(game.Packs, nullptr, &Forms);
     const TConfigForm& form = config.Form;
 
     // "キャンセル" after changes puts every setting back.
@@ -266,7 +266,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
                                             240, 240, {AnimationFixtures::SolidPng(240, 240, 0xFF6080C0)}))}});
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60;
-    TStartupMenu menu(Forms, game.Files, nullptr);
+    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr);
     const TConfigForm& form = menu.Form;
     std::unique_ptr<TConfigForm> padForm;
     Pause(10);
@@ -426,7 +426,7 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     // The player's last settings: a window at 60 FPS.
     fs::create_directories(game.Dir + "/GameData/System");
     std::ofstream(game.Dir + "/GameData/System/config.txt", std::ios::binary) << "FullScreen=0\r\nFPSLimit=60\r\n";
-    const TStartupMenu layout(Forms, game.Files, nullptr);  // the dialog kel shows, for the places to click
+    const TStartupMenu layout(Forms, game.Files, game.Packs, nullptr);  // the dialog kel shows, for the places to click
     TFullScreenRequests requests;
     const std::string kel = ToolRun::ToolPath("../kel");
     // Started with its output going to a file, which the test shows when it fails.
