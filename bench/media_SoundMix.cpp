@@ -52,15 +52,15 @@ std::string Name(int32_t i) {
 struct TPlayingLibrary {
     explicit TPlayingLibrary(int32_t streamLength) {
         OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
-        PackLib::FileExistsHook = [](const std::string& n) { return n.rfind("music", 0) == 0; };
-        PackLib::LoadFileHook = [](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        Packs.FileExistsHook = [](const std::string& n) { return n.rfind("music", 0) == 0; };
+        Packs.LoadFileHook = [](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             for (int32_t i = 0; i < kStreams; ++i)
                 if (n == Name(i)) return std::make_unique<TMemoryStream>(Music()[static_cast<size_t>(i)]);
             return nullptr;
         };
         Component.SetChannelCount(16);
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, streamLength, Clock);
+        Sound = std::make_unique<TSound>(Component, Packs, streamLength, Clock);
         for (int32_t i = 0; i < kStreams; ++i) {
             Sound->SSound->LoadStream(i, Name(i), sgMusic, true, 0);
             Sound->SSound->Play(i, true);
@@ -71,12 +71,11 @@ struct TPlayingLibrary {
     ~TPlayingLibrary() {
         Target.reset();
         Sound.reset();
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
     }
     void Refill() { Sound->SSound->NotifyFill(*Target, Component.GetChannel(0), 0, Half); }
 
     TSystemClock Clock;
+    TPackSet Packs;
     TManualAudioDevice Device;
     TDDSD7 Component{&Device};
     std::unique_ptr<TSound> Sound;

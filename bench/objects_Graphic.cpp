@@ -85,9 +85,10 @@ public:
         Graphic.Present(&DDDD, false, false);
     }
 
+    TPackSet Packs;  // the rule picture the transitions read
     THeadlessDisplay Device;
     TDDDD7 DDDD{&Device};
-    TKelGraphic Graphic;
+    TKelGraphic Graphic{Packs};
     TARGB8888 Background, Characters[7], Sprite, Window;
 };
 
@@ -96,9 +97,9 @@ enum class TKind { Fade, Rule };
 // A transition that never ends in the run: each frame moves it on by 1 ms of a long duration.
 void Ours(benchmark::State& state, TKind kind) {
     static const std::string rule = RulePicture();
-    PackLib::FileExistsHook = [](const std::string& name) { return name == "rule.bmp"; };
-    PackLib::LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>(rule); };
     TScreen screen;
+    screen.Packs.FileExistsHook = [](const std::string& name) { return name == "rule.bmp"; };
+    screen.Packs.LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>(rule); };
     for (int i = 0; i < 4; ++i)
         screen.Frame(16);
     screen.Graphic.Freeze(kWholeScreenLayer);
@@ -113,8 +114,6 @@ void Ours(benchmark::State& state, TKind kind) {
         screen.Graphic.UpdateTransition(1);
         screen.Graphic.OnDraw(0, true, 0xFFFF);
     }
-    PackLib::FileExistsHook = nullptr;
-    PackLib::LoadFileHook = nullptr;
 }
 
 void Pixman(benchmark::State& state, TKind kind) {

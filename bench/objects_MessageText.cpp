@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/BenchReport.h"
+#include "foundation/PackLib.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Font.h"
 #include "media/ARGB8888Lib.h"
@@ -130,7 +131,8 @@ int32_t TypedFrames = 0;
 
 // The page typed by a message window, frame by frame; the time is per page.
 void WindowTyping(benchmark::State& state) {
-    auto window = ImageLib::Make<TMessageLib>();
+    const TPackSet packs;  // the window reads no file
+    auto window = ImageLib::Make<TMessageLib>(packs);
     Prepare(*window);
     window->Show();
     TARGB8888CellDraw cells;

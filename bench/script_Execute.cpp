@@ -70,29 +70,25 @@ const char* const kScript =
 
 // Serves scripts from memory through the pack layer's hooks.
 struct TScriptFiles {
-    explicit TScriptFiles(std::string text) {
+    TScriptFiles(TPackSet& packs, std::string text) {
         static std::string served;
         served = std::move(text);
-        PackLib::FileExistsHook = [](const std::string& name) { return ClassLib::SameTextAscii(name, "bench.s"); };
-        PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+        packs.FileExistsHook = [](const std::string& name) { return ClassLib::SameTextAscii(name, "bench.s"); };
+        packs.LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
             if (!ClassLib::SameTextAscii(name, "bench.s")) return nullptr;
             return std::make_unique<TMemoryStream>(served);
         };
-    }
-    ~TScriptFiles() {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
     }
 };
 
 // An interpreter as the engine core sets one up: its words, its two label logs.
 struct TEngineScript {
-    TScriptFiles Files;
     TGameContext Context;
+    TScriptFiles Files;
     TLabelLog ReadTextLog, FileUseLog;
     TKelScript Script;
 
-    TEngineScript(std::string text, const char* label) : Files(std::move(text)) {
+    TEngineScript(std::string text, const char* label) : Files(Context.Packs, std::move(text)) {
         TScriptLinks links;
         links.Context = &Context;
         links.ReadTextLog = &ReadTextLog;

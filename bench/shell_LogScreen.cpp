@@ -45,10 +45,10 @@ struct TScene {
         ARGB8888Font::Install(&Fonts);
         ARGB8888Font::Fonts[0].SetSystemFont(Encoding::Utf8ToSjis("ＭＳ ゴシック"), 1);
         Files["system\\log\\layout.dat"] = Encoding::Utf8ToSjis(kLayout);
-        PackLib::FileExistsHook = [this](const std::string& name) {
+        Context.Packs.FileExistsHook = [this](const std::string& name) {
             return Files.count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
         };
-        PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+        Context.Packs.LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(ClassLib::LowerAscii(PackLib::NormalizePath(name)));
             return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
         };
@@ -74,8 +74,8 @@ struct TScene {
     }
     ~TScene() {
         Screen.reset();
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
+        Context.Packs.FileExistsHook = nullptr;
+        Context.Packs.LoadFileHook = nullptr;
         ARGB8888Font::Install(nullptr);
     }
     void Frame(int32_t wheel) {

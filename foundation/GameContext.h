@@ -3,12 +3,13 @@
 // link to an interpreter get the service they use from their owner, never from a global.
 //
 // Each service of this folder is a member here, made with the context and gone with it: the error
-// log now, the configuration and the pack set later. Those of the higher folders (the picture and
+// log and the pack set now, the configuration later. Those of the higher folders (the picture and
 // sound caches, the fonts) need an arrangement of their own in their folders, since nothing here
 // may include a higher folder.
 #pragma once
 
 #include "foundation/ErrorLogLib.h"
+#include "foundation/PackLib.h"
 
 class TGameContext {
 public:
@@ -18,4 +19,6 @@ public:
     TGameContext& operator=(const TGameContext&) = delete;
 
     TErrorLog Log;
+    // Every data file of the game is read through it; the main window links the game folder.
+    TPackSet Packs;
 };

@@ -83,74 +83,6 @@ std::unique_ptr<TMemoryStream> THashFilePack::Read(std::string_view name) {
 
 namespace PackLib {
 
-TFileExistsHook FileExistsHook;
-TLoadFileHook LoadFileHook;
-TPackErrorEvent OnPackError;
-std::string DataPath;
-
-namespace {
-std::array<std::unique_ptr<THashFilePack>, kPackSlots> slots;
-// The game's folder the set reads the disk below; null: none.
-const TFileRoot* files = nullptr;
-
-}  // namespace
-
-void UseFiles(const TFileRoot* root) {
-    files = root;
-}
-
-bool OpenPacks(const std::string& dataRoot, std::string* failure) {
-    int opened = 0;
-    if (failure) failure->clear();
-    for (int n = 0; n < kPackSlots; ++n) {
-        slots[static_cast<size_t>(n)].reset();
-        const std::string name = dataRoot + "data" + std::to_string(n) + ".pack";
-        if (!files || !files->FileExists(name)) continue;
-        if (DataPath.empty()) {
-            std::error_code ec;
-            const std::string host = files->HostPath(dataRoot);
-            DataPath = std::filesystem::absolute(host.empty() ? std::string(".") : host, ec).string();
-            if (DataPath.empty() || DataPath.back() != '/') DataPath += '/';
-        }
-        auto pack = std::make_unique<THashFilePack>(*files, name, true);
-        // A damaged pack stops the set at once: running on without it would show older data.
-        if (pack->Bad()) {
-            if (failure) *failure = pack->Error();
-            return false;
-        }
-        pack->Pack()->ErrorProc = PackChecksumError;
-        slots[static_cast<size_t>(n)] = std::move(pack);
-        ++opened;
-    }
-    SetPackVerify(false);
-    if (opened == 0 && failure) *failure = "no pack " + dataRoot + "data0.pack .. data15.pack";
-    return opened > 0;
-}
-
-void ClosePacks() {
-    for (auto& s : slots)
-        s.reset();
-    DataPath.clear();
-}
-
-bool PackExists(int n) {
-    return Pack(n) != nullptr;
-}
-
-THashFilePack* Pack(int n) {
-    if (n < 0 || n >= kPackSlots) return nullptr;
-    return slots[static_cast<size_t>(n)].get();
-}
-
-void SetPackVerify(bool on) {
-    for (auto& s : slots)
-        if (s && s->Pack()) s->Pack()->Verify = on;
-}
-
-void PackChecksumError(const std::string& entryName) {
-    if (OnPackError) OnPackError(entryName);
-}
-
 std::string NormalizePath(std::string_view name) {
     std::string r;
     r.reserve(name.size());
@@ -190,30 +122,89 @@ std::string NormalizePath(std::string_view name) {
     return joined;
 }
 
-std::string ResolveFileName(std::string_view name) {
+}  // namespace PackLib
+
+TPackSet::TPackSet() = default;
+TPackSet::~TPackSet() = default;
+
+void TPackSet::UseFiles(const TFileRoot* files) {
+    Files = files;
+}
+
+bool TPackSet::OpenPacks(const std::string& dataRoot, std::string* failure) {
+    int opened = 0;
+    if (failure) failure->clear();
+    for (int n = 0; n < PackLib::kPackSlots; ++n) {
+        Slots[static_cast<size_t>(n)].reset();
+        const std::string name = dataRoot + "data" + std::to_string(n) + ".pack";
+        if (!Files || !Files->FileExists(name)) continue;
+        if (DataPath.empty()) {
+            std::error_code ec;
+            const std::string host = Files->HostPath(dataRoot);
+            DataPath = std::filesystem::absolute(host.empty() ? std::string(".") : host, ec).string();
+            if (DataPath.empty() || DataPath.back() != '/') DataPath += '/';
+        }
+        auto pack = std::make_unique<THashFilePack>(*Files, name, true);
+        // A damaged pack stops the set at once: running on without it would show older data.
+        if (pack->Bad()) {
+            if (failure) *failure = pack->Error();
+            return false;
+        }
+        pack->Pack()->ErrorProc = [this](const std::string& entryName) { PackChecksumError(entryName); };
+        Slots[static_cast<size_t>(n)] = std::move(pack);
+        ++opened;
+    }
+    SetPackVerify(false);
+    if (opened == 0 && failure) *failure = "no pack " + dataRoot + "data0.pack .. data15.pack";
+    return opened > 0;
+}
+
+void TPackSet::ClosePacks() {
+    for (auto& s : Slots)
+        s.reset();
+    DataPath.clear();
+}
+
+bool TPackSet::PackExists(int n) const {
+    return Pack(n) != nullptr;
+}
+
+THashFilePack* TPackSet::Pack(int n) const {
+    if (n < 0 || n >= PackLib::kPackSlots) return nullptr;
+    return Slots[static_cast<size_t>(n)].get();
+}
+
+void TPackSet::SetPackVerify(bool on) {
+    for (auto& s : Slots)
+        if (s && s->Pack()) s->Pack()->Verify = on;
+}
+
+void TPackSet::PackChecksumError(const std::string& entryName) const {
+    if (OnPackError) OnPackError(entryName);
+}
+
+std::string TPackSet::ResolveFileName(std::string_view name) const {
     if (name.empty()) return std::string();
-    const std::string n = NormalizePath(name);
-    if (files && files->FileExists(n)) return n;
-    for (int k = kPackSlots - 1; k >= 0; --k)
-        if (slots[static_cast<size_t>(k)] && slots[static_cast<size_t>(k)]->Exists(n)) return n;
+    const std::string n = PackLib::NormalizePath(name);
+    if (Files && Files->FileExists(n)) return n;
+    for (int k = PackLib::kPackSlots - 1; k >= 0; --k)
+        if (Slots[static_cast<size_t>(k)] && Slots[static_cast<size_t>(k)]->Exists(n)) return n;
     if (FileExistsHook && FileExistsHook(n)) return n;
     return std::string();
 }
 
-std::unique_ptr<TMemoryStream> LoadFile(std::string_view name) {
+std::unique_ptr<TMemoryStream> TPackSet::LoadFile(std::string_view name) const {
     const std::string n = ResolveFileName(name);
     if (n.empty()) return nullptr;
-    for (int k = kPackSlots - 1; k >= 0; --k) {
-        auto& pack = slots[static_cast<size_t>(k)];
+    for (int k = PackLib::kPackSlots - 1; k >= 0; --k) {
+        auto& pack = Slots[static_cast<size_t>(k)];
         if (pack && pack->Exists(n)) return pack->Read(n);  // final, nil included
     }
     if (LoadFileHook) return LoadFileHook(n);
     // Scenario scripts are never read from the disk here.
-    if (ExtractExt(name) != ".s" && files && files->FileExists(n)) {
+    if (ExtractExt(name) != ".s" && Files && Files->FileExists(n)) {
         auto s = std::make_unique<TMemoryStream>();
-        if (s->LoadFromFile(*files, n)) return s;
+        if (s->LoadFromFile(*Files, n)) return s;
     }
     return nullptr;
 }
-
-}  // namespace PackLib

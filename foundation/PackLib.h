@@ -52,40 +52,55 @@ namespace PackLib {
 
 constexpr int kPackSlots = 16;
 
-using TFileExistsHook = std::function<bool(const std::string& name)>;
-using TLoadFileHook = std::function<std::unique_ptr<TMemoryStream>(const std::string& name)>;
-using TPackErrorEvent = std::function<void(const std::string& entryName)>;
-
-// Set by the engine core (the hooks) and the main window (the error event); empty until then.
-extern TFileExistsHook FileExistsHook;
-extern TLoadFileHook LoadFileHook;
-extern TPackErrorEvent OnPackError;
-// The data root as a full host path ending in "/", once a pack has been found; empty before that
-// and after ClosePacks.
-extern std::string DataPath;
-
-// The game's folder the set reads the disk below, its packs and loose files alike; without one
-// nothing is read from the disk. The folder's owner hands it over before the first read and takes
-// it back (null) before the folder goes.
-void UseFiles(const TFileRoot* files);
-
-// Opens "data0.pack" .. "data15.pack" under the data root (which ends in "\"), an engine path
-// below the game's folder. True when at least one pack was opened. A pack (or name table) that
-// exists but cannot be opened stops the set at once with false; the packs opened before it stay
-// open. On false, failure (when given) names the file and the reason. Verification starts
-// switched off.
-bool OpenPacks(const std::string& dataRoot, std::string* failure = nullptr);
-void ClosePacks();
-bool PackExists(int n);
-THashFilePack* Pack(int n);  // nullptr for an empty slot or an n outside 0..15
-void SetPackVerify(bool on);
-// The error procedure every pack of the set gets: passes the entry name to OnPackError.
-void PackChecksumError(const std::string& entryName);
-
 std::string NormalizePath(std::string_view name);
-// The normalised name when the file exists anywhere, else "".
-std::string ResolveFileName(std::string_view name);
-// A new stream at position 0, owned by the caller; nullptr when the file cannot be had.
-std::unique_ptr<TMemoryStream> LoadFile(std::string_view name);
 
 }  // namespace PackLib
+
+// The game's pack set, held by the game context: the packs, the hooks and the game folder it reads.
+class TPackSet {
+public:
+    using TFileExistsHook = std::function<bool(const std::string& name)>;
+    using TLoadFileHook = std::function<std::unique_ptr<TMemoryStream>(const std::string& name)>;
+    using TPackErrorEvent = std::function<void(const std::string& entryName)>;
+
+    TPackSet();
+    ~TPackSet();
+    TPackSet(const TPackSet&) = delete;
+    TPackSet& operator=(const TPackSet&) = delete;
+
+    // Set by the engine core (the hooks) and the main window (the error event); empty until then.
+    TFileExistsHook FileExistsHook;
+    TLoadFileHook LoadFileHook;
+    TPackErrorEvent OnPackError;
+    // The data root as a full host path ending in "/", once a pack has been found; empty before
+    // that and after ClosePacks.
+    std::string DataPath;
+
+    // The game's folder the set reads the disk below, its packs and loose files alike; without one
+    // nothing is read from the disk. The folder's owner hands it over before the first read and
+    // takes it back (null) before the folder goes.
+    void UseFiles(const TFileRoot* files);
+
+    // Opens "data0.pack" .. "data15.pack" under the data root (which ends in "\"), an engine path
+    // below the game's folder. True when at least one pack was opened. A pack (or name table) that
+    // exists but cannot be opened stops the set at once with false; the packs opened before it stay
+    // open. On false, failure (when given) names the file and the reason. Verification starts
+    // switched off.
+    bool OpenPacks(const std::string& dataRoot, std::string* failure = nullptr);
+    void ClosePacks();
+    bool PackExists(int n) const;
+    THashFilePack* Pack(int n) const;  // nullptr for an empty slot or an n outside 0..15
+    void SetPackVerify(bool on);
+    // The error procedure every pack of the set gets: passes the entry name to OnPackError.
+    void PackChecksumError(const std::string& entryName) const;
+
+    // The normalised name when the file exists anywhere, else "".
+    std::string ResolveFileName(std::string_view name) const;
+    // A new stream at position 0, owned by the caller; nullptr when the file cannot be had.
+    std::unique_ptr<TMemoryStream> LoadFile(std::string_view name) const;
+
+private:
+    std::array<std::unique_ptr<THashFilePack>, PackLib::kPackSlots> Slots;
+    // The game's folder the set reads the disk below; null: none.
+    const TFileRoot* Files = nullptr;
+};

@@ -448,7 +448,7 @@ TFontEffectTable FontEffects(int32_t style, int32_t styleColor) {
     return t;
 }
 
-void ApplyFonts(TSystemData& d, TErrorLog* log) {
+void ApplyFonts(TSystemData& d, const TPackSet& packs, TErrorLog* log) {
     const std::string& fallback = "ＭＳ ゴシック"_sj;
     for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
         const size_t k = static_cast<size_t>(slot);
@@ -467,8 +467,8 @@ void ApplyFonts(TSystemData& d, TErrorLog* log) {
         if (name != font->FaceName()) {
             const std::string horizontalFile = "system\\font\\" + name + ".of";
             const std::string verticalFile = "system\\font\\@" + name + ".of";
-            auto horizontal = PackLib::LoadFile(horizontalFile);
-            auto vertical = PackLib::LoadFile(verticalFile);
+            auto horizontal = packs.LoadFile(horizontalFile);
+            auto vertical = packs.LoadFile(verticalFile);
             if (horizontal || vertical) {
                 std::string reason;
                 try {
@@ -492,15 +492,15 @@ void ApplyFonts(TSystemData& d, TErrorLog* log) {
     }
 }
 
-bool LoadSystemSettings() {
-    auto s = PackLib::LoadFile(kGameDataFile);
+bool LoadSystemSettings(const TPackSet& packs) {
+    auto s = packs.LoadFile(kGameDataFile);
     if (!s) return false;
     LoadSystemConfig(Config, s.get());
     return true;
 }
 
-bool LoadUserDefaults() {
-    auto s = PackLib::LoadFile(kDefaultConfigFile);
+bool LoadUserDefaults(const TPackSet& packs) {
+    auto s = packs.LoadFile(kDefaultConfigFile);
     if (!s) return false;
     LoadUserConfig(DefaultConfig, s.get());
     return true;
@@ -516,15 +516,15 @@ bool SaveUserSettings(const TFileRoot& root) {
     return SaveUserConfigFile(root, Config, kUserConfigFile);
 }
 
-bool LoadSpeakerLists() {
-    auto s = PackLib::LoadFile(kVoiceDataFile);
+bool LoadSpeakerLists(const TPackSet& packs) {
+    auto s = packs.LoadFile(kVoiceDataFile);
     if (!s) return false;
     LoadActorLists(Config, s.get());
     return true;
 }
 
-bool LoadFontCandidateLists() {
-    auto s = PackLib::LoadFile(kFontDataFile);
+bool LoadFontCandidateLists(const TPackSet& packs) {
+    auto s = packs.LoadFile(kFontDataFile);
     if (!s) return false;
     LoadFontLists(Config, s.get());
     return true;
@@ -539,9 +539,9 @@ bool LoadDiskMessageTable(const TFileRoot& root) {
     return true;
 }
 
-bool LoadPackMessageTable() {
-    auto s = PackLib::LoadFile(kPackMessageFile);
-    if (!s) s = PackLib::LoadFile(kPackMessageTextFile);
+bool LoadPackMessageTable(const TPackSet& packs) {
+    auto s = packs.LoadFile(kPackMessageFile);
+    if (!s) s = packs.LoadFile(kPackMessageTextFile);
     if (!s) return false;
     LoadStrings(MessageTable, s.get());
     return true;

@@ -23,6 +23,7 @@
 #include "platform/ClassLib.h"
 
 class TErrorLog;
+class TPackSet;  // foundation/PackLib.h
 
 constexpr int32_t kFontSlotCount = 8;
 constexpr int32_t kVoiceChannelCount = 32;
@@ -195,7 +196,7 @@ void RegisterFonts(TFontSlots fonts);
 // global fonts: a bitmap font from "system\font\<name>.of" and "system\font\@<name>.of", else a
 // system font with the slot's smoothing and style. A glyph file that cannot be loaded is named in
 // the log, when one is given.
-void ApplyFonts(TSystemData& data, TErrorLog* log);
+void ApplyFonts(TSystemData& data, const TPackSet& packs, TErrorLog* log);
 // The effect layers of a system font for a style and style colour.
 TFontEffectTable FontEffects(int32_t style, int32_t styleColor);
 // The supersampling factor of a smoothing setting: 0 -> 1, 1 -> 2, 2 -> 4, others 2.
@@ -203,20 +204,20 @@ int32_t Supersampling(int32_t aa);
 
 // ---- the engine's files ----
 // "System\etc\Game.dat" through the pack set into Config; false when it is missing.
-bool LoadSystemSettings();
+bool LoadSystemSettings(const TPackSet& packs);
 // "System\etc\Config.txt" through the pack set into DefaultConfig; false when it is missing.
-bool LoadUserDefaults();
+bool LoadUserDefaults(const TPackSet& packs);
 // "GameData\System\config.txt" on the disk into Config, and back. Loading first removes the
 // temporary files that a program killed while it saved them left beside the file and its ".bak".
 void LoadUserSettings(const TFileRoot& root);
 bool SaveUserSettings(const TFileRoot& root);
 // Speaker and font lists through the pack set into Config; false when the file is missing.
-bool LoadSpeakerLists();
-bool LoadFontCandidateLists();
+bool LoadSpeakerLists(const TPackSet& packs);
+bool LoadFontCandidateLists(const TPackSet& packs);
 // The message table, read either from the disk ("GameData\System\Message.Dat") or through the
 // packs ("System\etc\Message.dat", failing that "System\etc\Message.txt"). When the file is not
 // there, the table already loaded stays.
 bool LoadDiskMessageTable(const TFileRoot& root);
-bool LoadPackMessageTable();
+bool LoadPackMessageTable(const TPackSet& packs);
 
 }  // namespace SystemConfigLib

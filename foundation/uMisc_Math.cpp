@@ -81,8 +81,8 @@ bool LoadRandomTable(TStream* stream) {
     return true;
 }
 
-bool LoadRandomTable() {
-    auto stream = PackLib::LoadFile(kRandomTableFile);
+bool LoadRandomTable(const TPackSet& packs) {
+    auto stream = packs.LoadFile(kRandomTableFile);
     return LoadRandomTable(stream.get());
 }
 

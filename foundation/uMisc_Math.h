@@ -13,6 +13,8 @@
 
 #include "platform/ClassLib.h"
 
+class TPackSet;  // foundation/PackLib.h
+
 namespace uMisc_Math {
 
 // ---- the runtime generator ----
@@ -38,7 +40,7 @@ void InitRandomTable();
 // nothing and gives false.
 bool LoadRandomTable(TStream* stream);
 // The same for the game's table file, read through the pack set; false when it cannot be had.
-bool LoadRandomTable();
+bool LoadRandomTable(const TPackSet& packs);
 void SetRandomIndex(int32_t index);
 // Steps the index on and reads v there. Zero for n = 0; v mod n for positive n; for negative n,
 // with m = -n, v mod m less m div 2, a range centred on 0. Remainders keep v's sign, and a

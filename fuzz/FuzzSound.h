@@ -33,11 +33,11 @@ struct TSoundWorld {
         Files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 4000, 300, 0.5), 22050, 1,
                                                 {SoundWriter::LoopComment({"*looptime,0,0.05,0.1,-1"})});
         Files["bad.ogg"] = "OggS" + std::string(60, '\x01');
-        FuzzSupport::ServeFiles(Files);
+        FuzzSupport::ServeFiles(Context.Packs, Files);
         Component.SetChannelCount(16);
         Component.Log = &Context.Log;
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, 16384, FakeClock);
+        Sound = std::make_unique<TSound>(Component, Context.Packs, 16384, FakeClock);
     }
 
     FuzzSupport::TFuzzContext Context;

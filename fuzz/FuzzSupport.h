@@ -27,6 +27,7 @@ struct TFuzzContext {
     }
     TGameContext Context;
     TErrorLog& Log = Context.Log;
+    TPackSet& Packs = Context.Packs;
 };
 
 // Reads an input front to back; past its end every byte reads 0.
@@ -58,11 +59,11 @@ private:
     size_t Pos = 0;
 };
 
-// The packs answer with the files of the map, by their exact names, and nothing else. The map
+// The pack set answers with the files of the map, by their exact names, and nothing else. The map
 // must outlive the hooks; files added later are served as well.
-inline void ServeFiles(const std::map<std::string, std::string>& files) {
-    PackLib::FileExistsHook = [&files](const std::string& n) { return files.count(n) > 0; };
-    PackLib::LoadFileHook = [&files](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+inline void ServeFiles(TPackSet& packs, const std::map<std::string, std::string>& files) {
+    packs.FileExistsHook = [&files](const std::string& n) { return files.count(n) > 0; };
+    packs.LoadFileHook = [&files](const std::string& n) -> std::unique_ptr<TMemoryStream> {
         auto it = files.find(n);
         return it == files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     };

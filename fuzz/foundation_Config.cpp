@@ -37,8 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         SystemConfigLib::RegisterFontFaces([] {
             return std::vector<TFontFace>{{"Gothic", 128, 1}, {"@Gothic", 128, 1}, {"Mincho", 128, 2}};
         });
-        // Glyph files come from nowhere: face names from the input never reach the disk.
-        PackLib::LoadFileHook = [](const std::string&) { return std::unique_ptr<TMemoryStream>(); };
         return true;
     }();
     (void)registered;
@@ -56,7 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TMemoryStream s(bytes);
         SystemConfigLib::LoadFontLists(d, &s);
     }
-    SystemConfigLib::ApplyFonts(d, nullptr);
+    // Glyph files come from nowhere: a pack set without a folder, packs or hooks reads nothing, so
+    // face names from the input never reach the disk.
+    const TPackSet noFiles;
+    SystemConfigLib::ApplyFonts(d, noFiles, nullptr);
 
     TSystemData first;
     TMemoryStream file(bytes);

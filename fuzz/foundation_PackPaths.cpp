@@ -68,14 +68,15 @@ bool Inside(const std::string& host, const std::string& root) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string root = MakeFolder();
     static const TFileRoot files(root);
-    PackLib::UseFiles(&files);
+    TPackSet packs;
+    packs.UseFiles(&files);
     const std::string path(reinterpret_cast<const char*>(data), size);
 
     const std::string normal = PackLib::NormalizePath(path);
     if (!normal.empty() && normal[0] == '\\') std::abort();
     if (HasByte(normal, '/')) std::abort();
 
-    const std::string resolved = PackLib::ResolveFileName(path);
+    const std::string resolved = packs.ResolveFileName(path);
     if (!resolved.empty() && resolved != normal) std::abort();
 
     const std::string found = files.HostPath(path);

@@ -69,7 +69,7 @@ struct TWorld {
         Files["btn.b"] = Animation(24, 12);
         Files["thumb.b"] = Animation(4, 8);
         Files["track.b"] = Animation(60, 8);
-        FuzzSupport::ServeFiles(Files);
+        FuzzSupport::ServeFiles(Context.Packs, Files);
         KelScreenObjects::Register(Kinds);
         KelImageCommands::Register(Kinds);
         KelButtonCommands::Register(Kinds);
@@ -141,13 +141,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(barLink != nullptr);
     const TImageScrollBar& scroll = barLink->Object();
     Check(scroll.GetMax() >= 1 && scroll.GetValue() >= 0 && scroll.GetValue() <= scroll.GetMax());
-    TImageScrollBar barCopy;
+    TImageScrollBar barCopy(world.Context.Packs);
     FuzzSupport::CheckSavedInto(barLink->Object(), barCopy);
     for (size_t i = 0; i < 2; ++i) {
         TKelObjectDataCustom* object = script.Objects->Find(world.Targets[i]);
         auto* link = object ? dynamic_cast<TButtonLink*>(object->ScreenObject()) : nullptr;
         Check(link != nullptr);
-        auto copy = ImageLib::Make<TButtonLib>();
+        auto copy = ImageLib::Make<TButtonLib>(world.Context.Packs);
         FuzzSupport::CheckSavedInto(link->Object(), *copy);
     }
     // The next input starts from cleared objects.

@@ -51,8 +51,8 @@ void Check(bool ok) {
     if (!ok) std::abort();
 }
 
-void ScrollBar(TStream& input, TARGB8888CellDraw& cells) {
-    TImageScrollBar bar;
+void ScrollBar(const TPackSet& packs, TStream& input, TARGB8888CellDraw& cells) {
+    TImageScrollBar bar(packs);
     if (!bar.LoadFromStream(&input)) {
         Check(bar.Record == TScrollBarRecord{} && !bar.IsEnabled());
         return;
@@ -69,14 +69,14 @@ void ScrollBar(TStream& input, TARGB8888CellDraw& cells) {
     TMemoryStream saved;
     Check(bar.SaveToStream(&saved));
     saved.SetPosition(0);
-    TImageScrollBar again;
+    TImageScrollBar again(packs);
     Check(again.LoadFromStream(&saved));
     Check(saved.Remaining() == 0);
     Check(again.Record == bar.Record);
 }
 
-void Button(TStream& input, TARGB8888CellDraw& cells) {
-    auto button = ImageLib::Make<TButtonLib>();
+void Button(const TPackSet& packs, TStream& input, TARGB8888CellDraw& cells) {
+    auto button = ImageLib::Make<TButtonLib>(packs);
     if (!button->LoadFromStream(&input)) {
         Check(button->ButtonRecord == TButtonRecord{} && !button->IsEnabled());
         return;
@@ -97,7 +97,7 @@ void Button(TStream& input, TARGB8888CellDraw& cells) {
     TMemoryStream saved;
     Check(button->SaveToStream(&saved));
     saved.SetPosition(0);
-    auto again = ImageLib::Make<TButtonLib>();
+    auto again = ImageLib::Make<TButtonLib>(packs);
     Check(again->LoadFromStream(&saved));
     Check(saved.Remaining() == 0);
     Check(again->ButtonRecord == button->ButtonRecord);
@@ -107,8 +107,9 @@ void Button(TStream& input, TARGB8888CellDraw& cells) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string picture = Picture(), animation = Animation();
-    PackLib::FileExistsHook = [](const std::string& name) { return EndsWith(name, ".b") || EndsWith(name, ".bmp"); };
-    PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    TPackSet packs;
+    packs.FileExistsHook = [](const std::string& name) { return EndsWith(name, ".b") || EndsWith(name, ".bmp"); };
+    packs.LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         if (EndsWith(name, ".b")) return std::make_unique<TMemoryStream>(animation);
         if (EndsWith(name, ".bmp")) return std::make_unique<TMemoryStream>(picture);
         return nullptr;
@@ -121,8 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
     TMemoryStream input(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     if (data[0] & 1)
-        Button(input, *cells);
+        Button(packs, input, *cells);
     else
-        ScrollBar(input, *cells);
+        ScrollBar(packs, input, *cells);
     return 0;
 }

@@ -49,8 +49,9 @@ std::string Animation() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string rule = RulePicture(), animation = Animation();
-    PackLib::FileExistsHook = [](const std::string& name) { return name == "rule.bmp" || name == "wipe.b"; };
-    PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    TPackSet packs;
+    packs.FileExistsHook = [](const std::string& name) { return name == "rule.bmp" || name == "wipe.b"; };
+    packs.LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         if (name == "rule.bmp") return std::make_unique<TMemoryStream>(rule);
         if (name == "wipe.b") return std::make_unique<TMemoryStream>(animation);
         return nullptr;
@@ -68,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TARGB8888 scene;
     scene.SetSize(6, 4);
     scene.FillRect(0, 0, 6, 4, 0xFF4080C0);
-    TKelGraphic graphic;
+    TKelGraphic graphic(packs);
     graphic.SetSize(6, 4);
     graphic.Clear();
     graphic.OnDraw = [&](int32_t interlace, bool, int32_t maxLayer) {
@@ -92,7 +93,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     camera.SaveToStream(saved);
     graphic.SaveScreenshot(saved);
 
-    PackLib::FileExistsHook = nullptr;
-    PackLib::LoadFileHook = nullptr;
     return 0;
 }

@@ -37,8 +37,9 @@ void Check(bool ok) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    PackLib::FileExistsHook = [](const std::string& name) { return IsPictureName(name); };
-    PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    TPackSet packs;
+    packs.FileExistsHook = [](const std::string& name) { return IsPictureName(name); };
+    packs.LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         return IsPictureName(name) ? std::make_unique<TMemoryStream>(Picture()) : nullptr;
     };
     static const std::unique_ptr<TARGB8888CellDraw> cells = [] {
@@ -48,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
 
     TMemoryStream input(std::string(reinterpret_cast<const char*>(data), size));
-    auto image = ImageLib::Make<TImageLib>();
+    auto image = ImageLib::Make<TImageLib>(packs);
     if (!image->LoadFromStream(&input)) {
         Check(image->Record.Files[0].empty() && !image->IsVisible());
         for (const auto& slot : image->MemoryStreams)
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream saved;
     Check(image->SaveToStream(&saved));
     saved.SetPosition(0);
-    auto again = ImageLib::Make<TImageLib>();
+    auto again = ImageLib::Make<TImageLib>(packs);
     Check(again->LoadFromStream(&saved));
     Check(saved.Remaining() == 0);
     return 0;

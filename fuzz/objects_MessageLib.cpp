@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "foundation/PackLib.h"
 #include "fuzz/FuzzFonts.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "objects/MessageLib.h"
@@ -36,7 +37,8 @@ void CheckInvariants(const TMessageLib& w) {
 // The saved part of a cleared screen object, which every input follows.
 const std::string& ObjectPart() {
     static const std::string bytes = [] {
-        auto image = ImageLib::Make<TImageLib>();
+        const TPackSet packs;
+        auto image = ImageLib::Make<TImageLib>(packs);
         TMemoryStream s;
         image->SaveToStream(&s);
         return s.AsString();
@@ -55,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
 
     TMemoryStream input(ObjectPart() + std::string(reinterpret_cast<const char*>(data), size));
-    auto window = ImageLib::Make<TMessageLib>();
+    const TPackSet packs;  // without files: nothing the input names is read
+    auto window = ImageLib::Make<TMessageLib>(packs);
     if (!window->LoadFromStream(&input)) {
         Check(window->MakeRecord() == TMessageRecord{} && !window->IsVisible() && window->MainText.empty());
         return 0;
@@ -73,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream saved;
     Check(window->SaveToStream(&saved));
     saved.SetPosition(0);
-    auto again = ImageLib::Make<TMessageLib>();
+    auto again = ImageLib::Make<TMessageLib>(packs);
     Check(again->LoadFromStream(&saved));
     Check(saved.Remaining() == 0);
     CheckInvariants(*again);

@@ -85,7 +85,7 @@ struct TWorld {
         Files["hum.b"] = Files["anim.b"];
         Files["pic.bmp"] = FuzzObjects::Bmp(24, 12, 0xFF0000FF);
         Files["bad.png"] = "\x89PNG\r\n\x1a\n broken";
-        FuzzSupport::ServeFiles(Files);
+        FuzzSupport::ServeFiles(Context.Packs, Files);
         KelGraphicLib::Register(Kinds);
         KelScreenObjects::Register(Kinds);
         KelCursorImage::Register(Kinds);
@@ -133,7 +133,7 @@ TMessageLib* WindowOf(TKelScript& script, const std::string& name) {
 // Saves and loads again into a new object of the same class, consuming exactly what was written.
 template <typename TObject>
 void CheckSaved(TObject& object) {
-    auto copy = ImageLib::Make<TObject>();
+    auto copy = ImageLib::Make<TObject>(object.Packs());
     FuzzSupport::CheckSavedInto(object, *copy);
 }
 

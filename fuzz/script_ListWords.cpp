@@ -37,7 +37,7 @@ const char* const kTokens[16] = {
 struct TWorld {
     TWorld() {
         uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
-        FuzzSupport::ServeFiles(Files);
+        FuzzSupport::ServeFiles(Context.Packs, Files);
         Files["a.s"] = "@@top\r\n\\line,ab\r\n\r\nline (x)\r\nk=v,a/b\r\n";
         KelListCommands::Register(Kinds);
         KelServiceCommands::Register(Kinds);

@@ -25,13 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (cut == std::string::npos) break;
         start = cut + 2;
     }
-    PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    FuzzSupport::TFuzzContext context;
+    context.Packs.LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         auto it = Files.find(ClassLib::LowerAscii(name));
         return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     };
-    FuzzSupport::TFuzzContext context;
     TKelReader reader;
     reader.Log = &context.Log;
+    reader.Packs = &context.Packs;
     reader.AddReplace("x", "yy", 0);
     reader.SetTextLinePrefix("\\t,");
     reader.LoadScript("a.s", true);
@@ -50,12 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     saved.SetPosition(0);
     TKelReader back;
     back.Log = &context.Log;
+    back.Packs = &context.Packs;
     back.LoadFromStream(&saved);
     // The saved bytes read back from any cut.
     TMemoryStream cut(
         std::string_view(reinterpret_cast<const char*>(saved.Memory()), static_cast<size_t>(saved.Size() / 2)));
     back.LoadFromStream(&cut);
 
-    PackLib::LoadFileHook = nullptr;
     return 0;
 }

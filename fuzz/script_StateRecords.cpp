@@ -53,11 +53,12 @@ TFakeClock& FakeClock() {
     return clock;
 }
 
-void Setup() {
-    PackLib::FileExistsHook = [](const std::string& name) {
+// The pack set serves the files above.
+void ServeFiles(TPackSet& packs) {
+    packs.FileExistsHook = [](const std::string& name) {
         return Files().count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
     };
-    PackLib::LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    packs.LoadFileHook = [](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         auto it = Files().find(ClassLib::LowerAscii(PackLib::NormalizePath(name)));
         return it == Files().end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     };
@@ -110,12 +111,14 @@ void StateBlock(TMemoryStream& in) {
 }
 
 void TextFile(TMemoryStream& in) {
-    TFileIOLib file;
+    TPackSet packs;
+    ServeFiles(packs);
+    TFileIOLib file(packs);
     if (!file.LoadFromStream(&in)) return;
     // A name that resolves is loaded under its resolved name; any other leaves the object empty.
     if (!file.FileName().empty() && Files().count(ClassLib::LowerAscii(file.FileName())) == 0) std::abort();
     if (file.FileName().empty() && file.Lines().Count() != 0) std::abort();
-    TFileIOLib copy;
+    TFileIOLib copy(packs);
     CheckRoundTrip([&](TStream& s) { file.SaveToStream(&s); }, [&](TStream& s) { return copy.LoadFromStream(&s); });
     if (copy.Lines().Items != file.Lines().Items) std::abort();
     file.GetValue("key");
@@ -145,6 +148,7 @@ void ObjectTable(TMemoryStream& in) {
     THeadlessInputSource source;
     TInput input(source, FakeClock());
     FuzzSupport::TFuzzContext context;
+    ServeFiles(context.Packs);
     TKelScript script;
     TScriptLinks links;
     links.Context = &context.Context;
@@ -171,8 +175,6 @@ void ObjectTable(TMemoryStream& in) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool ready = (Setup(), true);
-    (void)ready;
     if (size == 0) return 0;
     TMemoryStream in(std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1));
     switch (data[0] % 7) {

@@ -30,9 +30,13 @@ TFakeClock& FakeClock() {
 
 void Setup() {
     uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+}
+
+// The pack set serves the input's scripts.
+void ServeFiles(TPackSet& packs) {
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
-    PackLib::FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };
-    PackLib::LoadFileHook = [key](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    packs.FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };
+    packs.LoadFileHook = [key](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         auto it = Files.find(key(name));
         return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     };
@@ -65,6 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         THeadlessInputSource source;
         TInput keys(source, FakeClock());
         FuzzSupport::TFuzzContext context;
+        ServeFiles(context.Packs);
         TKelScript script;
         TScriptLinks links;
         links.Context = &context.Context;

@@ -250,8 +250,8 @@ bool TARGB8888::LoadFromStream(TStream* stream, const std::string& name, const T
     return true;
 }
 
-bool TARGB8888::LoadFromFile(const std::string& name, const TDialogHost& notices) {
-    std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
+bool TARGB8888::LoadFromFile(const TPackSet& packs, const std::string& name, const TDialogHost& notices) {
+    std::unique_ptr<TMemoryStream> stream = packs.LoadFile(name);
     if (!stream) return false;
     return LoadFromStream(stream.get(), name, notices);
 }

@@ -18,6 +18,7 @@
 
 class IDeviceContext;
 class TDDDD7;
+class TPackSet;  // foundation/PackLib.h
 class TStream;
 struct TDisplayLock;
 
@@ -117,7 +118,7 @@ public:
     bool LoadFromArgbStream(TStream* stream) { return LoadFromStream(stream, ".argb"); }
     // Reads the file through the pack set and loads it under its own name; false when the file
     // cannot be had.
-    bool LoadFromFile(const std::string& name, const TDialogHost& notices = {});
+    bool LoadFromFile(const TPackSet& packs, const std::string& name, const TDialogHost& notices = {});
 
     // The active bitmap as a 32-bit BMP file; false without a stream or bitmap, or when the
     // write fails.

@@ -618,8 +618,8 @@ bool TAnimationBMP::LoadFromStream(TStream* stream, const std::string& fileName)
     return loaded;
 }
 
-bool TAnimationBMP::LoadFromFile(const std::string& fileName) {
-    const std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(fileName);
+bool TAnimationBMP::LoadFromFile(const TPackSet& packs, const std::string& fileName) {
+    const std::unique_ptr<TMemoryStream> stream = packs.LoadFile(fileName);
     if (!stream) {
         ErrorText = fileName + ": cannot be read";
         return false;

@@ -50,6 +50,7 @@
 class TARGB8888CellDraw;
 class TARGB8888Movie;
 class TABMPLayer10;
+class TPackSet;  // foundation/PackLib.h
 class TAnimationBMP;
 class TRecordReader;
 class TRecordWriter;
@@ -443,7 +444,7 @@ public:
     // (Error() says why; the animation is then empty).
     bool LoadFromStream(TStream* stream, const std::string& fileName);
     // The same for a file read through the pack set.
-    bool LoadFromFile(const std::string& fileName);
+    bool LoadFromFile(const TPackSet& packs, const std::string& fileName);
     bool LoadABMP11(TStream& stream, const std::string& fileName);
     bool LoadABMP10(TStream& stream, const std::string& fileName);
     bool LoadABMP7(TStream& stream, const std::string& fileName);

@@ -24,6 +24,7 @@ class IClock;
 class TDDSD7;
 class TFileRoot;  // platform/FileRoot.h
 class TErrorLog;
+class TPackSet;  // foundation/PackLib.h
 
 // What a movie plays through.
 struct TMovieDevices {
@@ -40,6 +41,9 @@ struct TMovieDevices {
     const TFileRoot* Files = nullptr;
     // The game's error log, which hears why a movie cannot play; none: it is not written.
     TErrorLog* Log = nullptr;
+    // The game's pack set, beside whose packs the other movie folder is; null: only the folder
+    // beside the program is looked in.
+    const TPackSet* Packs = nullptr;
 };
 
 namespace DirectShowLib {

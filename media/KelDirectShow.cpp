@@ -106,7 +106,7 @@ bool TKelDirectShowPlayer::Open(const std::string& fileName) {
     std::string path;
     const std::string here = Devices.Files ? Devices.Files->HostPath(relative) : std::string();
     if (IsFile(here)) path = here;
-    std::string base = PackLib::DataPath;
+    std::string base = Devices.Packs ? Devices.Packs->DataPath : std::string();
     if (base.size() > 1 && base.back() == '/') base.pop_back();
     const std::string data = base.empty() ? here : FileSystem::HostPathIn(base, relative);
     if (IsFile(data)) path = data;

@@ -125,9 +125,10 @@ void TDSoundChannelRecord::Read(const std::vector<uint8_t>& bytes) {
 
 // ---- streams
 
-TSSound::TSSound(TDDSD7& component, int32_t streamLength, IClock& clock)
+TSSound::TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock)
     : StreamChannel(static_cast<int32_t>(component.ChannelCount()) - 1),
       DDSD(&component),
+      Packs(&packs),
       Length(static_cast<int32_t>(ddsd7::StreamBytes(streamLength))) {
     Mixer = std::make_unique<TOggPlayer>(Length, kCount);
     Mixer->GetPlayCursor = [this](uint32_t& play, uint32_t& size) {
@@ -207,7 +208,7 @@ void TSSound::ApplyGroup(int32_t n) {
 
 bool TSSound::Open(int32_t n, const std::string& resolved) {
     try {
-        return Stream(n).Open(PackLib::LoadFile(resolved), resolved);
+        return Stream(n).Open(Packs->LoadFile(resolved), resolved);
     } catch (const EOggError&) {
         FreeStream(n);  // the decoder refused the file: the stream is left empty
         return false;
@@ -226,7 +227,7 @@ void TSSound::LogDecodeErrors() {
 bool TSSound::LoadStream(int32_t n, const std::string& name, uint32_t group, bool force, uint32_t actor) {
     if (!Valid(n)) return false;
     TSSoundStreamRecord& r = Records[static_cast<size_t>(n)];
-    const std::string resolved = PackLib::ResolveFileName(name);
+    const std::string resolved = Packs->ResolveFileName(name);
     if (resolved.empty()) {
         FreeStream(n);
         r.Name = name;
@@ -445,8 +446,8 @@ bool TSSound::LoadFromStream(TStream* s) {
 
 // ---- effect channels
 
-TDSound::TDSound(TDDSD7& component, IClock& clock)
-    : DDSD(&component), Clock(clock), ChannelCount(static_cast<int32_t>(component.ChannelCount()) - 1) {
+TDSound::TDSound(TDDSD7& component, const TPackSet& packs, IClock& clock)
+    : DDSD(&component), Packs(&packs), Clock(clock), ChannelCount(static_cast<int32_t>(component.ChannelCount()) - 1) {
     const auto count = static_cast<size_t>(ChannelCount);
     GroupFactor.assign(count, 255);
     LastPlay.assign(count, 0);
@@ -477,7 +478,7 @@ bool TDSound::Bind(int32_t n, std::unique_ptr<TDDSDWaveData> wave) {
 
 bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool force, uint32_t tag) {
     if (!Valid(n)) return false;
-    const std::string resolved = PackLib::ResolveFileName(name);
+    const std::string resolved = Packs->ResolveFileName(name);
     if (resolved.empty()) return false;
     TDSoundChannelRecord& r = Records[static_cast<size_t>(n)];
     r.Group = group;
@@ -487,7 +488,7 @@ bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool
     r.Group = group;
     r.Tag = tag;
     if (SystemConfigLib::Config.ForceDirectSoundMode == 0) {
-        std::unique_ptr<TMemoryStream> file = PackLib::LoadFile(resolved);
+        std::unique_ptr<TMemoryStream> file = Packs->LoadFile(resolved);
         if (!Bind(n, OggDdsdLib::CreateWaveDataFromOgg(*DDSD, file.get(), resolved))) return false;
         r.Name = resolved;
     }
@@ -685,9 +686,9 @@ private:
 
 }  // namespace
 
-TSound::TSound(TDDSD7& component, int32_t streamLength, IClock& clock)
-    : DSound(std::make_unique<TDSound>(component, clock)),
-      SSound(std::make_unique<TSSound>(component, streamLength, clock)),
+TSound::TSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock)
+    : DSound(std::make_unique<TDSound>(component, packs, clock)),
+      SSound(std::make_unique<TSSound>(component, packs, streamLength, clock)),
       AnimationLink(std::make_unique<TAnimationSoundLink>(*this)) {}
 
 TSound::~TSound() {

@@ -14,7 +14,7 @@
 // return false and leaves the channel free; nothing a decoder raises leaves the library.
 //
 // Making it (the engine core owns one, on the component the main window opened):
-//     TSound sound(component, SystemConfigLib::Config.StreamLength);
+//     TSound sound(component, context.Packs, SystemConfigLib::Config.StreamLength);
 //     sound.SSound->LoadStream(0, "bgm\\title.ogg", sgMusic, false, 0);
 //     sound.SSound->Play(0, true);
 #pragma once
@@ -30,6 +30,8 @@
 #include "media/OggDataLib.h"  // TOggData and the play states TPLAYSTATE the getters give
 #include "media/OggPlayerLib.h"
 #include "platform/ClassLib.h"
+
+class TPackSet;  // foundation/PackLib.h
 
 // The callers' volume groups.
 enum TSoundGroup : uint32_t { sgMusic = 0, sgVoice = 1, sgEffect = 2 };
@@ -100,8 +102,9 @@ public:
 
     // streamLength: the "StreamLength" setting; the streaming wave, the mixer and every stream
     // get ddsd7::StreamBytes of it. The component need not be initialised: without a device
-    // nothing is heard and everything else works. The streams keep their time on the clock.
-    TSSound(TDDSD7& component, int32_t streamLength, IClock& clock);
+    // nothing is heard and everything else works. Files are found and read through the pack set;
+    // the streams keep their time on the clock.
+    TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock);
     ~TSSound();
     TSSound(const TSSound&) = delete;
     TSSound& operator=(const TSSound&) = delete;
@@ -178,6 +181,7 @@ private:
     std::atomic<bool> Active{false};
     int32_t StreamChannel;
     TDDSD7* DDSD;
+    const TPackSet* Packs;
     std::unique_ptr<TDDSDWaveData> Wave;
     // Raised by a stream whose decoding failed on the mixer's thread; outlives the streams.
     std::atomic<bool> DecodeErrorWaiting{false};
@@ -194,7 +198,7 @@ class TDSound {
 public:
     // One channel per channel of the component but its last, which carries the streams. A restart
     // too soon after the last start is told on the clock.
-    TDSound(TDDSD7& component, IClock& clock);
+    TDSound(TDDSD7& component, const TPackSet& packs, IClock& clock);
     ~TDSound();
     TDSound(const TDSound&) = delete;
     TDSound& operator=(const TDSound&) = delete;
@@ -242,6 +246,7 @@ private:
     std::vector<uint32_t> LastPlay;  // clock of the last start
     std::vector<bool> Played;        // a start since the sound was loaded
     TDDSD7* DDSD;
+    const TPackSet* Packs;
     IClock& Clock;
     std::vector<TDSoundChannelRecord> Records;
     std::vector<std::unique_ptr<TDDSDWaveData>> Waves;
@@ -253,7 +258,7 @@ class IAnimationSound;
 
 class TSound {
 public:
-    TSound(TDDSD7& component, int32_t streamLength, IClock& clock);
+    TSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock);
     ~TSound();
     TSound(const TSound&) = delete;
     TSound& operator=(const TSound&) = delete;

@@ -27,7 +27,7 @@ void TButtonRecord::Read(TRecordReader& r) {
     ClickCountdown = r.I32();
 }
 
-TButtonLib::TButtonLib(IAnimationSound* sound) : TMessageLib(sound, nullptr, nullptr) {
+TButtonLib::TButtonLib(const TPackSet& packs, IAnimationSound* sound) : TMessageLib(packs, sound, nullptr, nullptr) {
     // A caption shows whole at once and never waits for the player.
     PageCheck = 0;
     Instant = 1;

@@ -34,13 +34,13 @@ struct TButtonRecord {
     bool operator==(const TButtonRecord&) const = default;
 };
 
-// Made like every screen object: ImageLib::Make<TButtonLib>(sound).
+// Made like every screen object: ImageLib::Make<TButtonLib>(packs, sound).
 class TButtonLib : public TMessageLib {
 public:
     // Updates during which a click still counts as recent.
     static constexpr int32_t kClickUpdates = 4;
 
-    explicit TButtonLib(IAnimationSound* sound = nullptr);
+    explicit TButtonLib(const TPackSet& packs, IAnimationSound* sound = nullptr);
     ~TButtonLib() override;
 
     // The motions of the states above; the pointer's hover as for every object when neither

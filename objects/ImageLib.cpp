@@ -139,8 +139,9 @@ void TImageRecord::Read(TRecordReader& r) {
 
 // ---- life ----
 
-TImageLib::TImageLib(IAnimationSound* sound)
+TImageLib::TImageLib(const TPackSet& packs, IAnimationSound* sound)
     : Animation(std::make_unique<TAnimationBMP>(sound)),
+      PackSet(&packs),
       SoundFacade(sound),
       // The channels next to the last of each kind; the last ones are left to the scripts.
       DefaultSoundChannel(sound ? sound->StreamChannelCount() - 2 : 0),
@@ -496,7 +497,7 @@ std::unique_ptr<TMemoryStream> TImageLib::OpenFile(int32_t slot, const std::stri
             stream = std::make_unique<TMemoryStream>();
             stream->CopyFrom(*MemoryStreams[i], 0);
         } else {
-            stream = PackLib::LoadFile(name);
+            stream = PackSet->LoadFile(name);
         }
     }
     SetMemoryImage(slot, stream.get(), name);
@@ -541,7 +542,7 @@ bool TImageLib::LoadImages(const TFiles& files, bool force, bool useSlots) {
 
     TFiles resolved;
     for (size_t i = 0; i < files.size(); ++i)
-        if (!files[i].empty()) resolved[i] = PackLib::ResolveFileName(files[i]);
+        if (!files[i].empty()) resolved[i] = PackSet->ResolveFileName(files[i]);
     if (resolved[0].empty()) {
         ClearImages(useSlots);
         return false;

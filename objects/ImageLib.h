@@ -29,6 +29,7 @@
 #include "platform/ClassLib.h"
 
 class TARGB8888CellDraw;
+class TPackSet;  // foundation/PackLib.h
 class TRecordReader;
 class TRecordWriter;
 
@@ -121,8 +122,9 @@ public:
     static constexpr int32_t kFileCount = 5;
     using TFiles = std::array<std::string, kFileCount>;
 
-    // The animation plays its sounds through the facade (none: silent). Initialize before use.
-    explicit TImageLib(IAnimationSound* sound = nullptr);
+    // Pictures are read through the pack set; the animation plays its sounds through the facade
+    // (none: silent). Initialize before use.
+    explicit TImageLib(const TPackSet& packs, IAnimationSound* sound = nullptr);
     virtual ~TImageLib();
     TImageLib(const TImageLib&) = delete;
     TImageLib& operator=(const TImageLib&) = delete;
@@ -235,6 +237,7 @@ public:
     static int32_t PercentFromSpeed(float speed);
 
     IAnimationSound* Sound() const { return SoundFacade; }
+    const TPackSet& Packs() const { return *PackSet; }
 
     // Called by Update, with the object, when the animation's motion changed since the last one.
     std::function<void(TImageLib&)> OnMotionChange;
@@ -260,6 +263,7 @@ private:
     void RefreshFromAnimation();
     int32_t AnchorOffset(int32_t anchor, int32_t size) const;
 
+    const TPackSet* PackSet;
     IAnimationSound* SoundFacade = nullptr;
     // Taken from the facade once: the object never asks it again, not even while it is torn down.
     int32_t DefaultSoundChannel = 0;

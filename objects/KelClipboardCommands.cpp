@@ -18,7 +18,7 @@ namespace {
 void CopyPicture(TKelCommandArgs& a, IClipboard* clipboard) {
     const std::string name = a.Text(1);
     const std::string found = a.ResolveTargetFile(name);
-    const std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
+    const std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : a.Script().Packs().LoadFile(found);
     if (!stream || !clipboard) return;
     TARGB8888 image;
     try {

@@ -5,7 +5,7 @@
 #include "script/KelScriptLib.h"
 
 TKelCursorImage::TKelCursorImage(TKelScript& script)
-    : Script(script), Picture(ImageLib::Make<TImageLib>(KelScreenObjects::AnimationSoundOf(script))) {}
+    : Script(script), Picture(ImageLib::Make<TImageLib>(script.Packs(), KelScreenObjects::AnimationSoundOf(script))) {}
 
 void TKelCursorImage::Draw(uint32_t mask) {
     IScriptCompositor* compositor = Script.Links.Compositor;
@@ -23,7 +23,7 @@ void Register(TObjectKindRegistry& registry) {
         if (role == TScriptImageRole::SkipIndicator) {
             // The name decides: a debug indicator that the packs hold but that does not load leaves
             // the indicator empty rather than falling back to the scene-skip one.
-            const bool debug = !PackLib::ResolveFileName(kDebugSkipFile).empty();
+            const bool debug = !script.Packs().ResolveFileName(kDebugSkipFile).empty();
             image->Image().LoadImages(debug ? kDebugSkipFile : kSceneSkipFile, "", "", "", "", false, false);
         }
         return image;

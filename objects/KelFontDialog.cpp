@@ -22,7 +22,8 @@ constexpr int32_t kFirstCell = 10;
 
 }  // namespace
 
-TKelFontDialog::TKelFontDialog(TErrorLog* log) : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log) {
+TKelFontDialog::TKelFontDialog(const TPackSet& packs, TErrorLog* log)
+    : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log), Packs(packs) {
     Updating = true;
     ApplyFonts();
     Refresh();
@@ -30,7 +31,7 @@ TKelFontDialog::TKelFontDialog(TErrorLog* log) : PreviewText("０１あい亜永
 }
 
 void TKelFontDialog::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Log);
+    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Packs, Log);
 }
 
 void TKelFontDialog::Setup(int32_t slot, const std::string& previewText, int32_t charWidth, int32_t charHeight) {

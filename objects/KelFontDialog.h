@@ -17,12 +17,14 @@
 #include "platform/ScriptForms.h"
 
 class TErrorLog;
+class TPackSet;  // foundation/PackLib.h
 
 class TKelFontDialog final : public IFontFormModel {
 public:
-    // The form as created: slot 0, the start preview, its face list filled, the fonts applied. A
-    // glyph file that cannot be loaded is named in the log, when one is given.
-    explicit TKelFontDialog(TErrorLog* log = nullptr);
+    // The form as created: slot 0, the start preview, its face list filled, the fonts applied (their
+    // glyph files read through the pack set). A glyph file that cannot be loaded is named in the
+    // log, when one is given.
+    explicit TKelFontDialog(const TPackSet& packs, TErrorLog* log = nullptr);
 
     // Chooses the slot to edit and the preview, keeping what is not given: a slot outside 0..7,
     // an empty text and sizes that are not positive leave the values as they are. Remembers the
@@ -52,6 +54,7 @@ public:
     TErrorLog* Log = nullptr;
 
 private:
+    const TPackSet& Packs;
     // The controls filled from the slot's settings; the face stays selected as it was when the
     // slot's name is not in the list.
     void Refresh();

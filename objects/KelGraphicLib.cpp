@@ -101,8 +101,8 @@ static_assert(4 + 1 + 128 + 1 + 4 + 4 + 4 + 4 + 1 + 1 + 1 + 4 + 4 + 2048 == TKel
 
 // ---- life cycle ----
 
-TKelGraphic::TKelGraphic(IAnimationSound* sound)
-    : Cells(std::make_unique<TARGB8888CellDraw>()), TransitionImage(ImageLib::Make<TImageLib>(sound)) {
+TKelGraphic::TKelGraphic(const TPackSet& packs, IAnimationSound* sound)
+    : Cells(std::make_unique<TARGB8888CellDraw>()), TransitionImage(ImageLib::Make<TImageLib>(packs, sound)) {
     Cells->SetScreenSize(ScreenWidth, ScreenHeight);
     HeldPicture = NewPicture(ScreenWidth, ScreenHeight);
     WholeFrame = NewPicture(ScreenWidth, ScreenHeight);
@@ -272,7 +272,7 @@ void TKelGraphic::EndTransition() {
 bool TKelGraphic::LoadRuleImage(const std::string& file) {
     TARGB8888 rule;
     try {
-        if (!rule.LoadFromFile(file)) return false;
+        if (!rule.LoadFromFile(TransitionImage->Packs(), file)) return false;
     } catch (const EImageLoadError&) {
         return false;
     }
@@ -555,7 +555,7 @@ void Register(TObjectKindRegistry& registry) {
     registry.RegisterScreenMaker([](TKelScript& script) {
         // The transition animation plays its sounds through the interpreter's sound library.
         TSound* sound = script.Links.SoundLibrary;
-        auto graphic = std::make_unique<TKelGraphic>(sound ? &sound->AnimationSound() : nullptr);
+        auto graphic = std::make_unique<TKelGraphic>(script.Packs(), sound ? &sound->AnimationSound() : nullptr);
         // Sizes the display starter would not take give its default screen.
         const int32_t w = SystemConfigLib::Config.ScreenWidth, h = SystemConfigLib::Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);

@@ -92,7 +92,7 @@ class TKelGraphic final : public IScriptCompositor {
 public:
     // A cell draw of 800 x 600, full redraw set; the record stays zero until Clear. The transition
     // animation plays its sounds through the sound library given (none: silent).
-    explicit TKelGraphic(IAnimationSound* sound = nullptr);
+    explicit TKelGraphic(const TPackSet& packs, IAnimationSound* sound = nullptr);
     ~TKelGraphic() override;
     TKelGraphic(const TKelGraphic&) = delete;
     TKelGraphic& operator=(const TKelGraphic&) = delete;

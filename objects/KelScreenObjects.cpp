@@ -33,13 +33,13 @@ namespace {
 template <typename TObject>
 TObjectFactory ImageMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
-        auto image = ImageLib::Make<TImageLib>(AnimationSoundOf(script));
+        auto image = ImageLib::Make<TImageLib>(script.Packs(), AnimationSoundOf(script));
         return std::make_unique<TObject>(name, std::make_unique<TKelScreenObjectLink<TImageLib>>(std::move(image)));
     };
 }
 
 std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const std::string& name) {
-    auto bar = std::make_unique<TImageScrollBar>(AnimationSoundOf(script));
+    auto bar = std::make_unique<TImageScrollBar>(script.Packs(), AnimationSoundOf(script));
     return std::make_unique<TKelObjectDataScrollBar>(name, script.Links.Input,
                                                      std::make_unique<TKelScrollBarLink>(std::move(bar)));
 }
@@ -48,15 +48,16 @@ std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const st
 template <typename TObject>
 TObjectFactory ButtonMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
-        auto button = ImageLib::Make<TButtonLib>(AnimationSoundOf(script));
+        auto button = ImageLib::Make<TButtonLib>(script.Packs(), AnimationSoundOf(script));
         button->WarningLog = &script.Log();
         return std::make_unique<TObject>(name, std::make_unique<TButtonLink>(std::move(button)));
     };
 }
 
 std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std::string& name) {
-    auto window = ImageLib::Make<TMessageLib>(
-        AnimationSoundOf(script), MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
+    auto window =
+        ImageLib::Make<TMessageLib>(script.Packs(), AnimationSoundOf(script),
+                                    MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
     window->UseConfigSpeed = 1;
     window->WarningLog = &script.Log();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));

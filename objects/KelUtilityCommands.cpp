@@ -114,7 +114,7 @@ void PackToFile(TKelCommandArgs& a) {
     const std::string name = a.Text(1);
     const std::string diskFile = a.Text(2);
     const std::string found = a.ResolveTargetFile(name);
-    std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
+    std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : a.Script().Packs().LoadFile(found);
     if (!stream) {
         a.Script().Log().ErrorLog("\\fout:指定されたファイルが見つかりません"_sj);
         return;
@@ -183,7 +183,7 @@ bool MiscWord(TKelCommandArgs& a, int32_t code) {
             text(KelUtilityCommands::SystemInfo(a.Text(1)));
             return true;
         case Cmd("glpk"):
-            number(PackLib::PackExists(a.Int(1)) ? 1 : 0);
+            number(a.Script().Packs().PackExists(a.Int(1)) ? 1 : 0);
             return true;
         default:
             return false;

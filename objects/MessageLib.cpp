@@ -996,8 +996,9 @@ void TMessageRecord::Read(TRecordReader& r) {
     r.Skip(kReservedSize);
 }
 
-TMessageLib::TMessageLib(IAnimationSound* sound, std::unique_ptr<IMessageVoice> voices, TKelLogData* log)
-    : TImageLib(sound), Log(log), Voices(std::move(voices)) {
+TMessageLib::TMessageLib(const TPackSet& packs, IAnimationSound* sound, std::unique_ptr<IMessageVoice> voices,
+                         TKelLogData* log)
+    : TImageLib(packs, sound), Log(log), Voices(std::move(voices)) {
     // The window's frame shows the text bitmap wherever it has a "*messurface" layer.
     Animation->SetMessageSurface(&TextBitmap);
     Animation->MessageSurfaceOn = true;
@@ -1265,7 +1266,7 @@ bool TMessageLib::PlayVoice(const std::string& file, bool play) {
         VoiceFile.clear();
         return true;
     }
-    const std::string resolved = PackLib::ResolveFileName(file);
+    const std::string resolved = Packs().ResolveFileName(file);
     if (resolved.empty()) {
         VoiceFile = CutName(file);
         return false;

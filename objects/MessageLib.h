@@ -367,13 +367,14 @@ struct TMessageRecord {
 // Reveal: characters come one every GetEffectiveSpeed() ms of Update time; a "w" wait holds the
 // clock; a full page stops until Advance scrolls it one line. The text fades in over the fade
 // time when the window is opened or shown and out when it is closed or hidden or its text
-// cleared. Made like every screen object: ImageLib::Make<TMessageLib>(sound, voices, log).
+// cleared. Made like every screen object: ImageLib::Make<TMessageLib>(packs, sound, voices, log).
 class TMessageLib : public TImageLib, public TMessageText {
 public:
-    // sound: the animation's effect channels (none: silent); voices: where the voices play (none:
-    // no voices); log: where finished messages go (none: nowhere).
-    explicit TMessageLib(IAnimationSound* sound = nullptr, std::unique_ptr<IMessageVoice> voices = nullptr,
-                         TKelLogData* log = nullptr);
+    // packs: where pictures and voices are found; sound: the animation's effect channels (none:
+    // silent); voices: where the voices play (none: no voices); log: where finished messages go
+    // (none: nowhere).
+    explicit TMessageLib(const TPackSet& packs, IAnimationSound* sound = nullptr,
+                         std::unique_ptr<IMessageVoice> voices = nullptr, TKelLogData* log = nullptr);
     ~TMessageLib() override;
 
     // ---- the screen object's operations ----

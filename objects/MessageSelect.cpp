@@ -2,7 +2,7 @@
 
 #include "media/ARGB8888CellDrawLib.h"
 
-TMessageSelect::TMessageSelect() : TMessageLib(nullptr, nullptr, nullptr) {
+TMessageSelect::TMessageSelect(const TPackSet& packs) : TMessageLib(packs, nullptr, nullptr, nullptr) {
     PageCheck = 0;
     Instant = 1;
     OwnSpeed = 0;

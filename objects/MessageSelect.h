@@ -26,7 +26,7 @@ public:
     };
 
     // A window that types at once and never waits for a full page; no sound, voices or log.
-    TMessageSelect();
+    explicit TMessageSelect(const TPackSet& packs);
 
     // Closes the row being typed: the pen goes to a new line and the row ends there. False, with
     // nothing changed, when 128 rows exist or the pen has passed the bottom of the text bitmap;

@@ -81,8 +81,10 @@ void TScrollBarRecord::Read(TRecordReader& r) {
 
 // ---- life ----
 
-TImageScrollBar::TImageScrollBar(IAnimationSound* sound)
-    : Thumb(ImageLib::Make<TImageLib>(sound)), Track(ImageLib::Make<TImageLib>(sound)), SoundFacade(sound) {
+TImageScrollBar::TImageScrollBar(const TPackSet& packs, IAnimationSound* sound)
+    : Thumb(ImageLib::Make<TImageLib>(packs, sound)),
+      Track(ImageLib::Make<TImageLib>(packs, sound)),
+      SoundFacade(sound) {
     Clear();
 }
 

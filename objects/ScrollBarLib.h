@@ -59,7 +59,7 @@ public:
     static constexpr int32_t kDragUpdates = 4;
 
     // Both pictures play their sounds through the facade (none: silent).
-    explicit TImageScrollBar(IAnimationSound* sound = nullptr);
+    explicit TImageScrollBar(const TPackSet& packs, IAnimationSound* sound = nullptr);
     ~TImageScrollBar();
     TImageScrollBar(const TImageScrollBar&) = delete;
     TImageScrollBar& operator=(const TImageScrollBar&) = delete;

@@ -3,7 +3,7 @@
 #include "foundation/PackLib.h"
 #include "foundation/StreamStrings.h"
 
-TFileIOLib::TFileIOLib() : LineList(std::make_unique<TStringList>()) {}
+TFileIOLib::TFileIOLib(const TPackSet& packs) : Packs(packs), LineList(std::make_unique<TStringList>()) {}
 
 void TFileIOLib::Clear() {
     LineList->Clear();
@@ -11,9 +11,9 @@ void TFileIOLib::Clear() {
 }
 
 bool TFileIOLib::LoadFile(std::string_view name) {
-    const std::string resolved = PackLib::ResolveFileName(name);
+    const std::string resolved = Packs.ResolveFileName(name);
     if (resolved.empty()) return false;
-    const std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(resolved);
+    const std::unique_ptr<TMemoryStream> stream = Packs.LoadFile(resolved);
     if (!stream) return false;
     stream->SetPosition(0);
     LineList->LoadFromStream(*stream);

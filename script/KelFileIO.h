@@ -10,9 +10,12 @@
 
 #include "platform/ClassLib.h"
 
+class TPackSet;  // foundation/PackLib.h
+
 class TFileIOLib {
 public:
-    TFileIOLib();
+    // Files are found and read through the pack set.
+    explicit TFileIOLib(const TPackSet& packs);
     TFileIOLib(const TFileIOLib&) = delete;
     TFileIOLib& operator=(const TFileIOLib&) = delete;
 
@@ -38,6 +41,7 @@ public:
     const std::string& FileName() const { return Name; }
 
 private:
+    const TPackSet& Packs;
     std::unique_ptr<TStringList> LineList;
     std::string Name;
 };

@@ -92,7 +92,7 @@ void Assign(const TKelCommandArgs& a, TStringList& list) {
 void Load(const TKelCommandArgs& a, TStringList& list) {
     const std::string name = a.Text(1);
     const std::string found = a.ResolveFile(name);
-    std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : PackLib::LoadFile(found);
+    std::unique_ptr<TMemoryStream> stream = found.empty() ? nullptr : a.Script().Packs().LoadFile(found);
     if (!stream) {
         ReadFailed(a, name);
         return;

@@ -174,7 +174,7 @@ bool TKelReader::LoadFile(const std::string& name, TStringList& includes, TStrin
                           std::vector<TLabelEntry>& labels) {
     if (includes.Count() > kIncludeLoopLimit) return false;
     includes.Add(name);
-    std::unique_ptr<TMemoryStream> stream = PackLib::LoadFile(name);
+    std::unique_ptr<TMemoryStream> stream = Packs ? Packs->LoadFile(name) : nullptr;
     if (!stream) {
         LoadError(Log, "指定されたファイルが見つかりません:"_sj + name);
         return false;

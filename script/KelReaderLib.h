@@ -14,6 +14,8 @@
 #include "platform/ClassLib.h"
 #include "script/KelScriptSeams.h"
 
+class TPackSet;  // foundation/PackLib.h
+
 struct TLabelEntry {
     std::string Text;  // lower-cased trimmed label line, "@@" (and "!") included
     int32_t Hash = 0;
@@ -110,6 +112,8 @@ public:
     IScriptRegExp* RegExp = nullptr;
     // Where loading failures and over-long replaced lines are reported; none: they are not.
     TErrorLog* Log = nullptr;
+    // Where scripts are read from; none: nothing is read.
+    const TPackSet* Packs = nullptr;
 
     static std::string StripLineComment(std::string_view line);
     static std::string StripBlockComment(std::string_view line, bool& inComment);

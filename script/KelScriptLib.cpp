@@ -176,6 +176,7 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
     Thread->Log = &Log();
     Reader = std::make_unique<TKelReader>();
     Reader->Log = &Log();
+    Reader->Packs = &Packs();
     Reader->OnLineRead = [this](const std::string& key, int32_t offset) { OnReaderLine(key, offset); };
     Path = std::make_unique<TKelPath>();
     Path->OnFileExists = [this](const std::string& name) { return OnPathFileExists(name); };
@@ -645,7 +646,7 @@ std::unique_ptr<TKelObjectDataCustom> TKelScript::CreateObjectByKind(const std::
         if (const TObjectFactory* f = Kinds->Factory(low)) return (*f)(*this, objectName);
     for (const auto& k : kKinds) {
         if (low != k.Keyword) continue;
-        std::unique_ptr<TKelObjectDataCustom> object = uKelObjectKinds::CreateObject(k.Kind, objectName);
+        std::unique_ptr<TKelObjectDataCustom> object = uKelObjectKinds::CreateObject(k.Kind, objectName, Packs());
         // The elements of "snd" and "dsnd" show the channel records of the linked sound library.
         if (auto* channel = dynamic_cast<TKelObjectDataSoundChannel*>(object.get()); channel && Links.Sound)
             channel->Library = Links.Sound->Channels(k.Kind == TObjectKind::DirectSound);
@@ -711,7 +712,7 @@ bool TKelScript::SwapObjects(std::string_view name1, std::string_view name2) {
 }
 
 bool TKelScript::OnPathFileExists(const std::string& name) {
-    return !PackLib::ResolveFileName(name).empty();
+    return !Packs().ResolveFileName(name).empty();
 }
 
 // ---- argument routines ----

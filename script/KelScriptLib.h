@@ -170,6 +170,8 @@ public:
     void Reset();
     // The game's error log, the context's.
     TErrorLog& Log() const { return Links.Context->Log; }
+    // The game's pack set, the context's.
+    TPackSet& Packs() const { return Links.Context->Packs; }
 
     void ExecuteLine(const std::string& statement);
     void ExecuteCommandString(std::string_view text);

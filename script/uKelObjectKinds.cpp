@@ -259,7 +259,7 @@ bool TKelObjectDataDLLObject::SwapEngineObject(TKelObjectDataCustom& other) {
 
 namespace uKelObjectKinds {
 
-std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name) {
+std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name, const TPackSet& packs) {
     switch (kind) {
         case TObjectKind::System:
             return std::make_unique<TKelObjectDataSystem>(name);
@@ -300,7 +300,7 @@ std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::
         case TObjectKind::SysButton:
             return std::make_unique<TKelObjectDataSysButton>(name, nullptr);
         case TObjectKind::File:
-            return std::make_unique<TKelObjectDataFile>(name);
+            return std::make_unique<TKelObjectDataFile>(name, packs);
         case TObjectKind::TCP:
             return std::make_unique<TKelObjectDataTCP>(name);
         case TObjectKind::Dialog:

@@ -180,8 +180,8 @@ private:
 // A text file read through the packs (owned).
 class TKelObjectDataFile final : public TKelObjectDataCustom {
 public:
-    explicit TKelObjectDataFile(std::string name)
-        : TKelObjectDataCustom(std::move(name), TObjectKind::File, 0), File(std::make_unique<TFileIOLib>()) {}
+    TKelObjectDataFile(std::string name, const TPackSet& packs)
+        : TKelObjectDataCustom(std::move(name), TObjectKind::File, 0), File(std::make_unique<TFileIOLib>(packs)) {}
     void Reset() override;           // the file is cleared
     std::string GetInfo() override;  // "file(%s)" with the loaded file's name
     // The file's name; loading reads that file again.
@@ -235,7 +235,8 @@ namespace uKelObjectKinds {
 
 // The script object of a kind as the interpreter makes it when no factory is registered for the
 // kind's keyword: text files and string lists with their own engine object, the kinds of other
-// subsystems with none. nullptr for kind 25, 34 and any number outside the table.
-std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name);
+// subsystems with none; text files read through the pack set. nullptr for kind 25, 34 and any
+// number outside the table.
+std::unique_ptr<TKelObjectDataCustom> CreateObject(TObjectKind kind, const std::string& name, const TPackSet& packs);
 
 }  // namespace uKelObjectKinds

@@ -23,8 +23,8 @@ bool EndsWithBackslash(std::string_view text) {
     return last;
 }
 
-bool PackFileExists(const std::string& name) {
-    return !PackLib::ResolveFileName(name).empty();
+bool PackFileExists(const TPackSet& packs, const std::string& name) {
+    return !packs.ResolveFileName(name).empty();
 }
 
 }  // namespace uKelPath

@@ -13,6 +13,8 @@
 
 #include "platform/ClassLib.h"
 
+class TPackSet;  // foundation/PackLib.h
+
 // Strings compared without regard to ASCII case; each is held once.
 class TKelStringList {
 public:
@@ -70,5 +72,5 @@ namespace uKelPath {
 // Whether the last character (Shift-JIS aware: a trail byte may be 0x5C) is a backslash.
 bool EndsWithBackslash(std::string_view text);
 // The exists event the interpreter gives its search folders: the pack set resolves the name.
-bool PackFileExists(const std::string& name);
+bool PackFileExists(const TPackSet& packs, const std::string& name);
 }  // namespace uKelPath

@@ -142,7 +142,7 @@ std::vector<uint32_t> Framed(const TARGB8888* picture, int32_t w, int32_t h) {
 }
 
 // A white picture, then the file over it when the pack layer has it and its kind is known.
-std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file, const TDialogHost& notices) {
+std::unique_ptr<TARGB8888> SpeakerPicture(const TPackSet& packs, const std::string& file, const TDialogHost& notices) {
     auto picture = std::make_unique<TARGB8888>();
     picture->SetSize(kPictureWidth, kPictureHeight);
     picture->FillRect(0, 0, kPictureWidth, kPictureHeight, 0xFFFFFFFF);
@@ -150,7 +150,7 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file, const TDialog
     const std::string name = "system\\voice\\" + file;
     const std::string ext = ClassLib::LowerAscii(name.substr(std::min(name.size(), name.rfind('.'))));
     if (ext != ".bmp" && ext != ".jpg" && ext != ".png") return picture;
-    auto stream = PackLib::LoadFile(name);
+    auto stream = packs.LoadFile(name);
     if (!stream) return picture;
     TARGB8888 loaded;
     try {
@@ -164,20 +164,20 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const std::string& file, const TDialog
 
 }  // namespace
 
-TKelConfig::TKelConfig(TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner,
+TKelConfig::TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner,
                        const TDialogHost& dialogs)
-    : DirectXPack(directXPack), Forms(forms), Dialogs(dialogs) {
+    : Packs(packs), DirectXPack(directXPack), Forms(forms), Dialogs(dialogs) {
     Form.Owner = owner;
     Loading = true;
     LayOut();
     PageToShow = 0;
     Form.ActivePage = 0;
-    if (auto fontData = PackLib::LoadFile(SystemConfigLib::kFontDataFile)) {
+    if (auto fontData = Packs.LoadFile(SystemConfigLib::kFontDataFile)) {
         TStringList list;
         list.LoadFromStream(*fontData);
         FontPageEnabled = ClassLib::LowerAscii(list.Values("show")) == "enable";
     }
-    const bool defaults = !PackLib::ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
+    const bool defaults = !Packs.ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
     for (int32_t reset : C.Resets)
         Form[reset].Visible = defaults;
     BuildVoicePanels();
@@ -225,7 +225,7 @@ void TKelConfig::ApplyVolumes() {
 }
 
 void TKelConfig::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, GameScript ? &GameScript->Log() : nullptr);
+    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Packs, GameScript ? &GameScript->Log() : nullptr);
 }
 
 void TKelConfig::ApplyMessageAlpha() {
@@ -243,7 +243,7 @@ void TKelConfig::ApplyCacheSizes() {
 }
 
 void TKelConfig::ApplyCrcCheck() {
-    PackLib::SetPackVerify(SystemConfigLib::Config.CRCCheck == 1);
+    Packs.SetPackVerify(SystemConfigLib::Config.CRCCheck == 1);
 }
 
 void TKelConfig::SelectPage(int32_t page) {
@@ -356,7 +356,7 @@ void TKelConfig::LayOut() {
 }
 
 void TKelConfig::BuildVoicePanels() {
-    auto data = PackLib::LoadFile(SystemConfigLib::kVoiceDataFile);
+    auto data = Packs.LoadFile(SystemConfigLib::kVoiceDataFile);
     if (!data) return;
     TStringList list;
     list.LoadFromStream(*data);
@@ -370,8 +370,8 @@ void TKelConfig::BuildVoicePanels() {
         s.Color = static_cast<uint32_t>(color) & 0xFFFFFF;
         s.Name = (*items)[1], s.AltName = (*items)[2], s.Condition = (*items)[5];
         if (s.Name.empty()) continue;
-        s.Picture = SpeakerPicture((*items)[3], Dialogs);
-        s.AltPicture = SpeakerPicture((*items)[4], Dialogs);
+        s.Picture = SpeakerPicture(Packs, (*items)[3], Dialogs);
+        s.AltPicture = SpeakerPicture(Packs, (*items)[4], Dialogs);
         count = i + 1;
     }
     VoicePageEnabled = ClassLib::LowerAscii(list.Values("show")) == "enable";
@@ -588,7 +588,7 @@ void TKelConfig::Changed(IFormView&, int32_t control) {
         if (control != C.FontName && control != C.FontAA)
             f.Style = Form[C.Bold].Value + 2 * Form[C.Shadow].Value + 4 * Form[C.Outline].Value;
         Loading = true;
-        SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
+        SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (ctl.Kind == K::CheckBox) {
@@ -607,7 +607,7 @@ void TKelConfig::Clicked(IFormView& view, int32_t control) {
         if (!view.ChooseColor(color)) return;
         c.Font[0].StyleColor = static_cast<int32_t>(color & 0xFFFFFF);
         Loading = true;
-        SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
+        SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (control == C.Refresh) {
@@ -687,7 +687,7 @@ void TKelConfig::ResetPage(IFormView& view, int32_t page) {
             c.Font[0].Style = d.Font[0].Style;
             c.Font[0].StyleColor = d.Font[0].StyleColor;
             Loading = true;
-            SystemConfigLib::ApplyFonts(c, GameScript ? &GameScript->Log() : nullptr);
+            SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
             DrawFontPreview();
             Loading = false;
             break;

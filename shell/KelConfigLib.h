@@ -25,6 +25,7 @@
 
 class TARGB8888;
 class TDirectXPack;
+class TPackSet;  // foundation/PackLib.h
 
 namespace KelConfigLib {
 
@@ -62,10 +63,10 @@ class TKelConfig final : public IKelConfigDialog, public IFormEvents {
 public:
     // The display starter belongs to the main window; null leaves the display mode alone. Without
     // forms the dialog is never shown. The pages are laid out here, once, from the game's font
-    // and speaker data, read through the pack layer; owner is the window the dialog centres over.
-    // Its message forms and its report's title come from dialogs.
-    explicit TKelConfig(TDirectXPack* directXPack, IConfigForms* forms = nullptr, const IDialogOwner* owner = nullptr,
-                        const TDialogHost& dialogs = {});
+    // and speaker data, read through the game's pack set; owner is the window the dialog centres
+    // over. Its message forms and its report's title come from dialogs.
+    explicit TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms = nullptr,
+                        const IDialogOwner* owner = nullptr, const TDialogHost& dialogs = {});
     ~TKelConfig() override;
 
     void Init(TKelScript* gameScript, IKelSound* sound) override;
@@ -139,6 +140,7 @@ public:
         int32_t Ok, Cancel;
     } C{};
 
+    TPackSet& Packs;
     TDirectXPack* DirectXPack;
     TKelScript* GameScript = nullptr;
     IKelSound* Sound = nullptr;

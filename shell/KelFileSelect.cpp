@@ -109,12 +109,12 @@ void TKelFileselect::Close() {
 void TKelFileselect::LoadLayout(int32_t mode) {
     const std::string& scriptName = mode == 0 ? Owner.State.SaveScreenFile : Owner.State.LoadScreenFile;
     std::string name = KelFileSelect::kFolder + scriptName;
-    if (scriptName.empty() || PackLib::ResolveFileName(name).empty())
+    if (scriptName.empty() || Owner.Packs().ResolveFileName(name).empty())
         name = mode == 0 ? KelFileSelect::kSaveLayout : KelFileSelect::kLoadLayout;
     if (name == LayoutName) return;
     Clear();
     TStringList lines;
-    if (auto stream = PackLib::LoadFile(name))
+    if (auto stream = Owner.Packs().LoadFile(name))
         lines.LoadFromStream(*stream);
     else
         Owner.Log().WriteErrorLog("[WARNING]:セーブ・ロード画面の配置ファイルを読めません："_sj + name);
@@ -139,13 +139,13 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     const size_t dot = noData.find_last_of('.');
     const std::string ext = dot == std::string::npos ? std::string() : ClassLib::LowerAscii(noData.substr(dot));
     if (ext == ".bmp" || ext == ".jpg" || ext == ".png")
-        if (auto stream = PackLib::LoadFile(noData))
+        if (auto stream = Owner.Packs().LoadFile(noData))
             NoDataImage->LoadFromStream(stream.get(), ext, {Owner.Links.MessageForms, Owner.Links.Title});
 
     IAnimationSound* sound = KelScreenObjects::AnimationSoundOf(Owner);
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
-        auto button = ImageLib::Make<TButtonLib>(sound);
+        auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->WarningLog = &Owner.Log();
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         layout.Place(*button, KelFileSelect::kFolder, "btn", i);
@@ -157,14 +157,14 @@ void TKelFileselect::LoadLayout(int32_t mode) {
         Buttons.push_back(std::move(button));
     }
     for (size_t i = 0; i < static_cast<size_t>(images); ++i) {
-        auto image = ImageLib::Make<TImageLib>(sound);
+        auto image = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
         image->SetUserString(0, layout.Value(TLayout::Key("img", i, "Action")));
         layout.Place(*image, KelFileSelect::kFolder, "img", i);
         SetSound(*image, library);
         image->Show();
         Images.push_back(std::move(image));
     }
-    NewMark = ImageLib::Make<TImageLib>(sound);
+    NewMark = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
     const std::vector<std::string> mark = layout.List("newimg.filename");
     auto markFile = [&](size_t k) { return mark[k].empty() ? std::string() : KelFileSelect::kFolder + mark[k]; };
     NewMark->LoadImages(markFile(0), markFile(1), "", "", "", false, false);

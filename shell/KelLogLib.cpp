@@ -79,12 +79,12 @@ std::string ExtensionOf(const std::string& name) {
 }
 
 // A picture from the packs; none when the file is missing, of another kind, or unreadable.
-std::unique_ptr<TARGB8888> LoadPicture(const std::string& name, const TDialogHost& notices) {
+std::unique_ptr<TARGB8888> LoadPicture(const TPackSet& packs, const std::string& name, const TDialogHost& notices) {
     const std::string ext = ExtensionOf(name);
     if (ext != ".bmp" && ext != ".jpg" && ext != ".png") return nullptr;
     auto image = std::make_unique<TARGB8888>();
     try {
-        if (!image->LoadFromFile(name, notices) || image->Width() == 0) return nullptr;
+        if (!image->LoadFromFile(packs, name, notices) || image->Width() == 0) return nullptr;
     } catch (const EImageLoadError&) {
         return nullptr;
     }
@@ -253,10 +253,10 @@ void TKelLog::Clear() {
 
 bool TKelLog::LoadLayout() {
     std::string name = kFolder + Owner.State.LogScreenFile;
-    if (PackLib::ResolveFileName(name).empty()) name = kDefaultLayout;
+    if (Owner.Packs().ResolveFileName(name).empty()) name = kDefaultLayout;
     if (name == LayoutName) return LayoutLoaded;
     Clear();
-    std::unique_ptr<TMemoryStream> file = PackLib::LoadFile(name);
+    std::unique_ptr<TMemoryStream> file = Owner.Packs().LoadFile(name);
     if (!file) {
         Owner.Log().WriteErrorLog("[WARNING]:バックログ画面のレイアウトを読み込めません："_sj + name);
         return false;
@@ -269,14 +269,15 @@ bool TKelLog::LoadLayout() {
     const TDialogHost notices{Owner.Links.MessageForms, Owner.Links.Title};
     for (int32_t i = 0; i < KelLogLib::kCharacterCount; ++i) {
         const std::string& picture = Layout.Characters[static_cast<size_t>(i)].Picture;
-        if (!picture.empty()) CharacterImages[static_cast<size_t>(i)] = LoadPicture("system\\log\\" + picture, notices);
+        if (!picture.empty())
+            CharacterImages[static_cast<size_t>(i)] = LoadPicture(Owner.Packs(), "system\\log\\" + picture, notices);
     }
 
     TSound* sound = Owner.Links.SoundLibrary;
     IAnimationSound* animationSound = sound ? &sound->AnimationSound() : nullptr;
     const int32_t effectChannel = LastEffectChannel();
     if (!Layout.BGImage.empty()) {
-        Background = ImageLib::Make<TImageLib>(animationSound);
+        Background = ImageLib::Make<TImageLib>(Owner.Packs(), animationSound);
         Background->LoadImages(kFolder + Layout.BGImage, "", "", "", "", false, false);
         Background->MoveTo(0, 0, 0, 0);
         Background->SetMotionByIndex(0, true);
@@ -284,9 +285,10 @@ bool TKelLog::LoadLayout() {
         Background->SetSoundVolume(255);
         Background->Show();
     }
-    if (!Layout.VoiceIconImage.empty()) VoiceIcon = LoadPicture(kFolder + Layout.VoiceIconImage, notices);
+    if (!Layout.VoiceIconImage.empty())
+        VoiceIcon = LoadPicture(Owner.Packs(), kFolder + Layout.VoiceIconImage, notices);
 
-    ScrollBar = std::make_unique<TImageScrollBar>(animationSound);
+    ScrollBar = std::make_unique<TImageScrollBar>(Owner.Packs(), animationSound);
     ScrollBar->Load(kFolder + Layout.ScrollThumb, kFolder + Layout.ScrollTrack, Layout.ScrollType != 0);
     ScrollBar->SetPos(Layout.ScrollX, Layout.ScrollY, Layout.ScrollZ);
     ScrollBar->SetMax(1);
@@ -336,7 +338,7 @@ void TKelLog::MakeSnapshot() {
 
 void TKelLog::MakeTextArea() {
     const KelLogLib::TLayout& l = Layout;
-    Entries = ImageLib::Make<TMessageSelect>();
+    Entries = ImageLib::Make<TMessageSelect>(Owner.Packs());
     TMessageSelect& e = *Entries;
     e.WarningLog = &Owner.Log();
     e.MoveTo(l.MsgX, l.MsgY, KelLogLib::kTextLayer, 0);
@@ -461,7 +463,7 @@ void TKelLog::FillRows() {
         const int32_t c = CharacterIndex(speaker);
         const uint32_t colour = Layout.Characters[static_cast<size_t>(c)].TextColor;
         const std::string file = log.GetVoice(i);
-        const std::string voice = NamesAVoice(file) ? PackLib::ResolveFileName(file) : std::string();
+        const std::string voice = NamesAVoice(file) ? Owner.Packs().ResolveFileName(file) : std::string();
         if (!AddEntry(KelLogLib::EntryLine(Layout, speaker, log.GetText(i), colour), c, i, voice)) break;
     }
 }

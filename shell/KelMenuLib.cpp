@@ -125,11 +125,11 @@ void TKelMenu::Clear() {
 
 void TKelMenu::LoadLayout() {
     std::string name = kMenuFolder + Owner.State.MenuScreenFile;
-    if (PackLib::ResolveFileName(name).empty()) name = kDefaultLayout;
+    if (Owner.Packs().ResolveFileName(name).empty()) name = kDefaultLayout;
     if (name == LayoutName) return;
     Clear();
     TStringList lines;
-    if (auto stream = PackLib::LoadFile(name))
+    if (auto stream = Owner.Packs().LoadFile(name))
         lines.LoadFromStream(*stream);
     else
         Owner.Log().WriteErrorLog("[WARNING]:メニューの配置ファイルを読めません："_sj + name);
@@ -144,7 +144,7 @@ void TKelMenu::LoadLayout() {
     IAnimationSound* sound = KelScreenObjects::AnimationSoundOf(Owner);
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
-        auto button = ImageLib::Make<TButtonLib>(sound);
+        auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->WarningLog = &Owner.Log();
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         Place(*button, layout, "btn", i, library);
@@ -152,7 +152,7 @@ void TKelMenu::LoadLayout() {
         Buttons.push_back(std::move(button));
     }
     for (size_t i = 0; i < static_cast<size_t>(images); ++i) {
-        auto image = ImageLib::Make<TImageLib>(sound);
+        auto image = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
         Place(*image, layout, "img", i, library);
         Images.push_back(std::move(image));
     }

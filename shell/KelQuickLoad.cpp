@@ -71,8 +71,9 @@ std::string FormatSaveSlotText(std::string_view text, const TKelSaveHeader* head
 
 // ---- the window ----
 
-TQuickLoadForm::TQuickLoadForm(const TFileRoot& root, IConfigForms* forms, const IDialogOwner* owner)
-    : Root(root), Forms(forms) {
+TQuickLoadForm::TQuickLoadForm(const TFileRoot& root, const TPackSet& packs, IConfigForms* forms,
+                               const IDialogOwner* owner)
+    : Root(root), Packs(packs), Forms(forms) {
     Form.Caption = "クイックロード"_sj;
     Form.ClientWidth = 400;
     Form.ClientHeight = 239;
@@ -98,7 +99,7 @@ void TQuickLoadForm::FormCreate() {
 
 void TQuickLoadForm::LoadLayout() {
     SlotCount = 0;
-    if (auto stream = PackLib::LoadFile(KelQuickLoad::kLayout)) {
+    if (auto stream = Packs.LoadFile(KelQuickLoad::kLayout)) {
         TStringList lines;
         lines.LoadFromStream(*stream);
         Form.Caption = lines.Values("FormCaption");
@@ -190,7 +191,7 @@ void TQuickLoadForm::Clicked(IFormView&, int32_t control) {
 // ---- the engine core's side ----
 
 std::string TKelQuickSaves::ChooseQuickLoadFile() {
-    TQuickLoadForm form(Root, Forms, Owner);
+    TQuickLoadForm form(Root, Packs, Forms, Owner);
     form.ShowModal();
     return form.ChosenFile;
 }

@@ -30,6 +30,7 @@
 struct TKelSaveHeader;
 class IDialogOwner;
 class TFileRoot;  // platform/FileRoot.h
+class TPackSet;   // foundation/PackLib.h
 
 namespace KelQuickLoad {
 
@@ -49,12 +50,12 @@ bool ReadSaveHeader(const TFileRoot& root, const std::string& name, TKelSaveHead
 
 }  // namespace KelQuickLoad
 
-// The quick-load window. Made with the game's folder the saves are below, the settings forms it is
-// shown on (none: nothing is shown and nothing is chosen) and its owner window; ShowModal runs it
-// once.
+// The quick-load window. Made with the game's folder the saves are below, the pack set its layout
+// is read through, the settings forms it is shown on (none: nothing is shown and nothing is chosen) and its owner
+// window; ShowModal runs it once.
 class TQuickLoadForm final : public IFormEvents {
 public:
-    TQuickLoadForm(const TFileRoot& root, IConfigForms* forms, const IDialogOwner* owner);
+    TQuickLoadForm(const TFileRoot& root, const TPackSet& packs, IConfigForms* forms, const IDialogOwner* owner);
 
     // Builds the list and shows the window; ChosenFile holds the choice afterwards.
     void ShowModal();
@@ -92,19 +93,21 @@ public:
 
 private:
     const TFileRoot& Root;
+    const TPackSet& Packs;
     IConfigForms* Forms;
 };
 
 // The engine core's quick saves on these two pieces.
 class TKelQuickSaves final : public IKelQuickSaves {
 public:
-    TKelQuickSaves(const TFileRoot& root, IConfigForms* forms, const IDialogOwner* owner)
-        : Root(root), Forms(forms), Owner(owner) {}
+    TKelQuickSaves(const TFileRoot& root, const TPackSet& packs, IConfigForms* forms, const IDialogOwner* owner)
+        : Root(root), Packs(packs), Forms(forms), Owner(owner) {}
     std::string NextQuickSaveFile() override { return KelQuickLoad::NextQuickSaveFile(Root); }
     std::string ChooseQuickLoadFile() override;
 
 private:
     const TFileRoot& Root;
+    const TPackSet& Packs;
     IConfigForms* Forms;
     const IDialogOwner* Owner;
 };

@@ -1,7 +1,7 @@
 #include "shell/KelSoundLink.h"
 
-TKelSoundLink::TKelSoundLink(TDDSD7& component, int32_t streamLength, IClock& clock)
-    : Sound(std::make_unique<TSound>(component, streamLength, clock)),
+TKelSoundLink::TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock)
+    : Sound(std::make_unique<TSound>(component, packs, streamLength, clock)),
       StreamRecords(std::make_unique<TStreamChannels>(*Sound->SSound)),
       EffectRecords(std::make_unique<TEffectChannels>(*Sound->DSound)) {}
 

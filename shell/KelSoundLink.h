@@ -5,7 +5,7 @@
 // IKelSoundChannels); the sound words and the screen objects use the library itself (Library).
 //
 // Whoever builds the engine core makes it on the sound component and hands it over before Setup:
-//     engine->Sound = std::make_unique<TKelSoundLink>(component, SystemConfigLib::Config.StreamLength);
+//     engine->Sound = std::make_unique<TKelSoundLink>(component, context.Packs, SystemConfigLib::Config.StreamLength);
 #pragma once
 
 #include <cstdint>
@@ -17,7 +17,7 @@
 
 class TKelSoundLink final : public IKelSound, public IScriptSound {
 public:
-    TKelSoundLink(TDDSD7& component, int32_t streamLength, IClock& clock);
+    TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock);
 
     // ---- the engine core
     void SetActive(bool active) override { Sound->SetActive(active); }

@@ -139,9 +139,9 @@ std::string BuildCaption(std::string_view format, int32_t fpsLimit, int32_t delt
     return ReplaceMarker(s, "%%%cpu", std::to_string(cpu));
 }
 
-bool LoadGameData() {
-    if (!SystemConfigLib::LoadSystemSettings()) return false;
-    SystemConfigLib::LoadUserDefaults();
+bool LoadGameData(const TPackSet& packs) {
+    if (!SystemConfigLib::LoadSystemSettings(packs)) return false;
+    SystemConfigLib::LoadUserDefaults(packs);
     return true;
 }
 
@@ -173,8 +173,8 @@ TKelSystem::~TKelSystem() {
     MovieState.reset();
     if (DirectXPack) DirectXPack->SetDisplayResetEvents(nullptr, nullptr);
     if (Host) {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
+        Context.Packs.FileExistsHook = nullptr;
+        Context.Packs.LoadFileHook = nullptr;
     }
 }
 
@@ -209,13 +209,13 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
 
 bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     Host = &host;
-    PackLib::FileExistsHook = [this](const std::string& name) { return VirtualFileExists(name); };
-    PackLib::LoadFileHook = [this](const std::string& name) { return VirtualFileOpen(name); };
+    Context.Packs.FileExistsHook = [this](const std::string& name) { return VirtualFileExists(name); };
+    Context.Packs.LoadFileHook = [this](const std::string& name) { return VirtualFileOpen(name); };
     DirectXPack = display;
 
-    uMisc_Math::LoadRandomTable();
-    SystemConfigLib::LoadSpeakerLists();
-    SystemConfigLib::LoadFontCandidateLists();
+    uMisc_Math::LoadRandomTable(Context.Packs);
+    SystemConfigLib::LoadSpeakerLists(Context.Packs);
+    SystemConfigLib::LoadFontCandidateLists(Context.Packs);
 
     // A plug-in library that cannot be bound raises here and ends the set-up.
     DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config,
@@ -276,7 +276,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     if (!Log) Log = std::make_unique<TKelLog>(*GameScript);
     if (!FileSelect) FileSelect = std::make_unique<TKelFileselect>(*GameScript, [this] { return QuickSaves.get(); });
     // Without forms to show the quick-load window on, nothing is chosen from it.
-    if (!QuickSaves && Files) QuickSaves = std::make_unique<TKelQuickSaves>(*Files, nullptr, host.DialogOwner());
+    if (!QuickSaves && Files)
+        QuickSaves = std::make_unique<TKelQuickSaves>(*Files, Context.Packs, nullptr, host.DialogOwner());
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 

@@ -18,6 +18,7 @@
 #include "shell/KelSystemSeams.h"
 
 class TGameContext;
+class TPackSet;  // foundation/PackLib.h
 class TInput;
 class TKelDLLCustomObject;
 class TKelLogData;
@@ -69,7 +70,7 @@ std::string ReplaceMarker(std::string_view text, std::string_view marker, std::s
 // The game's settings through the packs: "System\etc\Game.dat" into the configuration, then
 // "System\etc\Config.txt" into the user-setting defaults when it is there. False without
 // "Game.dat". The main window then takes the title and the icon.
-bool LoadGameData();
+bool LoadGameData(const TPackSet& packs);
 
 }  // namespace KelSystemLib
 

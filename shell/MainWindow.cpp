@@ -121,7 +121,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     if (Devices.Files) Context.Log.SetLogFolder(Devices.Files->Folder());
     if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = &Context.Log;
     if (Devices.Files) SystemConfigLib::LoadDiskMessageTable(*Devices.Files);
-    PackLib::UseFiles(Devices.Files);
+    Context.Packs.UseFiles(Devices.Files);
     ARGB8888Font::Install(Devices.Fonts);
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
     if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = DialogHost();
@@ -161,7 +161,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     Window.SetEvents(this);
     if (Devices.Forms && Devices.Files)
         ShowStartupMenu = [this] {
-            TStartupMenu menu(*Devices.Forms, *Devices.Files, &Window, DialogHost(), *Devices.Clock);
+            TStartupMenu menu(*Devices.Forms, *Devices.Files, Context.Packs, &Window, DialogHost(), *Devices.Clock);
             menu.Log = &Context.Log;
             return menu.ShowModal();
         };
@@ -170,7 +170,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
 TForm1::~TForm1() {
     Window.SetEvents(nullptr);
     // Nothing read from here on may end the program a second time.
-    PackLib::OnPackError = nullptr;
+    Context.Packs.OnPackError = nullptr;
     // The engine core is there only after the packs were opened in the game's folder.
     if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings(*Devices.Files);
     if (Engine) TKelScript::DeleteSaveFile(*Devices.Files, kBackupSave);
@@ -185,8 +185,8 @@ TForm1::~TForm1() {
     uBregExpLib::BRegExpFinalize();
     uScriptReplaceDLL::ScriptReplaceFinalize();
     uDllSystemInfo::DllSystemInfoFinalize();
-    PackLib::ClosePacks();
-    PackLib::UseFiles(nullptr);
+    Context.Packs.ClosePacks();
+    Context.Packs.UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
     ddsd7::SetHaltHandler(nullptr);
@@ -271,11 +271,11 @@ void TForm1::ReportErrorLog() {
 }
 
 bool TForm1::LoadGameData() {
-    if (!KelSystemLib::LoadGameData()) return false;
+    if (!KelSystemLib::LoadGameData(Context.Packs)) return false;
     const std::string& title = SystemConfigLib::Config.GameTitle;
     Title = title;
     Window.SetCaption(title);
-    if (auto icon = PackLib::LoadFile(kIconFile)) {
+    if (auto icon = Context.Packs.LoadFile(kIconFile)) {
         std::string error;
         auto picture = IconFile::Decode(icon->Memory(), static_cast<size_t>(icon->Size()), error);
         // A damaged icon leaves the window without one; nothing else depends on it.
@@ -300,10 +300,10 @@ void TForm1::StartUp() {
 void TForm1::RunStartUp() {
     TSystemData& config = SystemConfigLib::Config;
     if (!ARGB8888Lib::IsMMXAvailable()) return Fail(NoMMXText(), FixedOkText());
-    if (!Devices.Files || !PackLib::OpenPacks("GameData\\", &StartFailure))
+    if (!Devices.Files || !Context.Packs.OpenPacks("GameData\\", &StartFailure))
         return Fail(NoPacksText(), FixedOkText(), StartFailure);
     const TFileRoot& files = *Devices.Files;
-    SystemConfigLib::LoadPackMessageTable();
+    SystemConfigLib::LoadPackMessageTable(Context.Packs);
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
     if (!uDllSystemInfo::DllSystemInfoInitialize(files, SystemInfoLibrary)) {
         StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->Error());
@@ -319,8 +319,8 @@ void TForm1::RunStartUp() {
     }
     if (WriteSettings) SystemConfigLib::SaveUserSettings(files);
 
-    PackLib::SetPackVerify(config.CRCCheck == 1);
-    PackLib::OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
+    Context.Packs.SetPackVerify(config.CRCCheck == 1);
+    Context.Packs.OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
 
     // The window, and with it the input's game size, takes the size the display will start at.
     const Viewport::TSize size = DirectXPackLib::ScreenSize(config.ScreenWidth, config.ScreenHeight);
@@ -391,17 +391,20 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>(Context);
-        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
-        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Devices.Forms, &Window);
+        Engine->ConfigForm =
+            std::make_unique<TKelConfig>(Context.Packs, DirectXPack.get(), Devices.Forms, &Window, DialogHost());
+        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Context.Packs, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),
                                                                           .Clock = Devices.Clock,
                                                                           .WaitForDecoder = MovieWaitsForDecoder,
                                                                           .Files = Devices.Files,
-                                                                          .Log = &Context.Log});
+                                                                          .Log = &Context.Log,
+                                                                          .Packs = &Context.Packs});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
-        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock);
+        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, Context.Packs, SystemConfigLib::Config.StreamLength,
+                                                        *Devices.Clock);
         Engine->ScriptForms = Devices.ScriptForms;
         Engine->Files = Devices.Files;
         Engine->Clock = Devices.Clock;

@@ -45,13 +45,13 @@ int32_t StreamItem(int32_t bytes) {
 
 }  // namespace
 
-TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner,
+TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const TPackSet& packs, const IDialogOwner* owner,
                            const TDialogHost& dialogs, IClock& clock)
-    : Forms(forms), Root(root), Dialogs(dialogs), Clock(clock) {
+    : Forms(forms), Root(root), Packs(packs), Dialogs(dialogs), Clock(clock) {
     const TSystemData& c = SystemConfigLib::Config;
     Form.Owner = owner;
     LayOut();
-    const bool defaults = !PackLib::ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
+    const bool defaults = !Packs.ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
     for (int32_t reset : {C.GraphicReset, C.SoundReset, C.OptionReset})
         Form[reset].Visible = defaults;
     FillCombos(c, true, true, true);
@@ -66,10 +66,10 @@ TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDi
     Form[C.Movie].Visible = Form[C.MovieLabel].Visible = c.ConfigMovie;
     Form[C.Crc].Visible = Form[C.CrcLabel].Visible = c.ConfigCRC;
     Form[C.SurfaceMemory].Visible = Form[C.SurfaceMemoryLabel].Visible = c.ConfigSurfaceMemory;
-    if (!PackLib::ResolveFileName(kPreviewFile).empty()) {
+    if (!Packs.ResolveFileName(kPreviewFile).empty()) {
         Animation = std::make_unique<TAnimationBMP>();
         // A preview that does not load shows nothing; the dialog works without it.
-        if (!Animation->LoadFromFile(kPreviewFile)) Animation.reset();
+        if (!Animation->LoadFromFile(Packs, kPreviewFile)) Animation.reset();
     }
     StartFlag = false;
     LastStep = Clock.NowMs();

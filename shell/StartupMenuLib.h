@@ -21,6 +21,7 @@ class TAnimationBMP;
 class TARGB8888CellDraw;
 class TFileRoot;  // platform/FileRoot.h
 class TErrorLog;
+class TPackSet;  // foundation/PackLib.h
 struct TSystemData;
 
 class TStartupMenu final : public IFormEvents {
@@ -28,9 +29,9 @@ public:
     // FormCreate: laid out and filled from the configuration; the game's settings decide which
     // pages and options show. Message forms (through dialogs) and the game-pad dialog are shown
     // over owner; the preview runs on the clock. The game-pad dialog's file is found below the
-    // root, the game's folder.
-    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const IDialogOwner* owner, const TDialogHost& dialogs,
-                 IClock& clock);
+    // root, the game's folder; the default settings and the preview through the game's pack set.
+    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const TPackSet& packs, const IDialogOwner* owner,
+                 const TDialogHost& dialogs, IClock& clock);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -68,6 +69,7 @@ private:
 
     IConfigForms& Forms;
     const TFileRoot& Root;
+    const TPackSet& Packs;
     TDialogHost Dialogs;
     IClock& Clock;
 };

@@ -5,6 +5,7 @@
 
 #include "foundation/PackLib.h"
 #include "platform/FileRoot.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 #include "tools/kelpack/PackWriter.h"
 
@@ -41,14 +42,7 @@ class PackSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(Dir + "/GameData");
-        PackLib::UseFiles(&Files);
-    }
-    void TearDown() override {
-        PackLib::ClosePacks();
-        PackLib::UseFiles(nullptr);
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
-        PackLib::OnPackError = nullptr;
+        Packs.UseFiles(&Files);
     }
     void Put(const std::string& rel, const std::string& bytes) {
         std::filesystem::create_directories(std::filesystem::path(Dir + "/" + rel).parent_path());
@@ -58,12 +52,15 @@ protected:
         Put("GameData/data" + std::to_string(n) + ".pack", PackWriter::Pack(entries, v));
         if (hash) Put("GameData/data" + std::to_string(n) + ".hash", PackWriter::HashFile(entries));
     }
-    static std::string Load(std::string_view name) {
-        auto s = PackLib::LoadFile(name);
+    std::string Load(std::string_view name) const {
+        auto s = Packs.LoadFile(name);
         return s ? s->AsString() : std::string("<nil>");
     }
     std::string Dir = TestData::ScratchDir();
     TFileRoot Files{Dir};
+    // Made after the folder, so that its packs close before the folder goes.
+    TContextFixture Context;
+    TPackSet& Packs = Context.Packs;
 };
 
 TEST_F(PackSetTest, TheHighestNumberedPackWins) {
@@ -71,35 +68,35 @@ TEST_F(PackSetTest, TheHighestNumberedPackWins) {
     PutPack(7, {{"gamedata\\a.txt", "from 7"}}, TVersion::V10, true);
     PutPack(0, {{"gamedata\\disk.txt", "from pack 0"}}, TVersion::V10);
     Put("GameData/disk.txt", "from disk");
-    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
-    EXPECT_TRUE(PackLib::PackExists(0));
-    EXPECT_TRUE(PackLib::PackExists(3));
-    EXPECT_TRUE(PackLib::PackExists(7));
-    EXPECT_FALSE(PackLib::PackExists(5));
-    EXPECT_FALSE(PackLib::PackExists(16));
-    EXPECT_FALSE(PackLib::DataPath.empty());
+    ASSERT_TRUE(Packs.OpenPacks("GameData\\"));
+    EXPECT_TRUE(Packs.PackExists(0));
+    EXPECT_TRUE(Packs.PackExists(3));
+    EXPECT_TRUE(Packs.PackExists(7));
+    EXPECT_FALSE(Packs.PackExists(5));
+    EXPECT_FALSE(Packs.PackExists(16));
+    EXPECT_FALSE(Packs.DataPath.empty());
 
     EXPECT_EQ(Load("GameData\\A.TXT"), "from 7");
     EXPECT_EQ(Load("gamedata/only3.txt"), "three");
     EXPECT_EQ(Load("GameData\\disk.txt"), "from pack 0");  // the packs come before the disk
-    EXPECT_EQ(PackLib::ResolveFileName("GameData/Only3.txt"), "GameData\\Only3.txt");
-    EXPECT_EQ(PackLib::ResolveFileName("gamedata\\none.txt"), "");
-    EXPECT_EQ(PackLib::ResolveFileName(""), "");
+    EXPECT_EQ(Packs.ResolveFileName("GameData/Only3.txt"), "GameData\\Only3.txt");
+    EXPECT_EQ(Packs.ResolveFileName("gamedata\\none.txt"), "");
+    EXPECT_EQ(Packs.ResolveFileName(""), "");
     EXPECT_EQ(Load("gamedata\\none.txt"), "<nil>");
 
-    PackLib::ClosePacks();
-    EXPECT_FALSE(PackLib::PackExists(7));
+    Packs.ClosePacks();
+    EXPECT_FALSE(Packs.PackExists(7));
     EXPECT_EQ(Load("GameData\\disk.txt"), "from disk");
 }
 
 TEST_F(PackSetTest, ScriptsAreNeverReadFromTheDisk) {
     Put("GameData/Scenario/start.S", "script");
     Put("GameData/readme.txt", "text");
-    EXPECT_EQ(PackLib::ResolveFileName("GameData\\Scenario\\start.S"), "GameData\\Scenario\\start.S");
+    EXPECT_EQ(Packs.ResolveFileName("GameData\\Scenario\\start.S"), "GameData\\Scenario\\start.S");
     EXPECT_EQ(Load("GameData\\Scenario\\start.S"), "<nil>");
     EXPECT_EQ(Load("GameData\\readme.txt"), "text");
 
-    PackLib::LoadFileHook = [](const std::string& name) {
+    Packs.LoadFileHook = [](const std::string& name) {
         return name == "GameData\\Scenario\\start.S" ? std::make_unique<TMemoryStream>("served") : nullptr;
     };
     EXPECT_EQ(Load("GameData\\Scenario\\start.S"), "served");
@@ -110,23 +107,23 @@ TEST_F(PackSetTest, ScriptsAreNeverReadFromTheDisk) {
 TEST_F(PackSetTest, WithoutAFolderNothingComesFromTheDisk) {
     Put("GameData/readme.txt", "text");
     PutPack(0, {{"gamedata\\a.txt", "a"}});
-    PackLib::UseFiles(nullptr);
+    Packs.UseFiles(nullptr);
     std::string failure;
-    EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));
+    EXPECT_FALSE(Packs.OpenPacks("GameData\\", &failure));
     EXPECT_EQ(failure, "no pack GameData\\data0.pack .. data15.pack");
-    EXPECT_EQ(PackLib::ResolveFileName("GameData\\readme.txt"), "");
+    EXPECT_EQ(Packs.ResolveFileName("GameData\\readme.txt"), "");
     EXPECT_EQ(Load("GameData\\readme.txt"), "<nil>");
-    PackLib::UseFiles(&Files);
+    Packs.UseFiles(&Files);
     EXPECT_EQ(Load("GameData\\readme.txt"), "text");
 }
 
 TEST_F(PackSetTest, HooksServeWhatNoPackHolds) {
     PutPack(1, {{"gamedata\\packed.txt", "packed"}});
-    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
-    PackLib::FileExistsHook = [](const std::string& name) { return name == "$$$save1"; };
-    PackLib::LoadFileHook = [](const std::string& name) { return std::make_unique<TMemoryStream>("virtual " + name); };
-    EXPECT_EQ(PackLib::ResolveFileName("$$$save1"), "$$$save1");
-    EXPECT_EQ(PackLib::ResolveFileName("$$$save2"), "");
+    ASSERT_TRUE(Packs.OpenPacks("GameData\\"));
+    Packs.FileExistsHook = [](const std::string& name) { return name == "$$$save1"; };
+    Packs.LoadFileHook = [](const std::string& name) { return std::make_unique<TMemoryStream>("virtual " + name); };
+    EXPECT_EQ(Packs.ResolveFileName("$$$save1"), "$$$save1");
+    EXPECT_EQ(Packs.ResolveFileName("$$$save2"), "");
     EXPECT_EQ(Load("$$$save1"), "virtual $$$save1");
     EXPECT_EQ(Load("$$$save2"), "<nil>");  // not resolved: the hook is not asked
     EXPECT_EQ(Load("gamedata\\packed.txt"), "packed");
@@ -151,26 +148,26 @@ TEST_F(PackSetTest, ADamagedPackStopsTheSetWithItsName) {
         PutPack(4, {{"gamedata\\a.txt", "four"}});
         Put(c.file, c.bytes);
         std::string failure;
-        EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));
+        EXPECT_FALSE(Packs.OpenPacks("GameData\\", &failure));
         EXPECT_NE(failure.find(c.failingFile), std::string::npos) << failure;
-        EXPECT_TRUE(PackLib::PackExists(1));  // opened before the damaged one, and left open
-        EXPECT_FALSE(PackLib::PackExists(2));
-        EXPECT_FALSE(PackLib::PackExists(4));  // never reached
-        PackLib::ClosePacks();
+        EXPECT_TRUE(Packs.PackExists(1));  // opened before the damaged one, and left open
+        EXPECT_FALSE(Packs.PackExists(2));
+        EXPECT_FALSE(Packs.PackExists(4));  // never reached
+        Packs.ClosePacks();
     }
     std::filesystem::remove_all(Dir + "/GameData");
     std::filesystem::create_directories(Dir + "/GameData");
     std::string failure;
-    EXPECT_FALSE(PackLib::OpenPacks("GameData\\", &failure));  // no pack at all
+    EXPECT_FALSE(Packs.OpenPacks("GameData\\", &failure));  // no pack at all
     EXPECT_NE(failure.find("data0.pack"), std::string::npos) << failure;
 }
 
 TEST_F(PackSetTest, ClosingForgetsTheDataPath) {
     PutPack(0, {{"gamedata\\a.txt", "zero"}});
-    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
-    EXPECT_EQ(PackLib::DataPath, std::filesystem::absolute(Dir + "/GameData").string() + "/");
-    PackLib::ClosePacks();
-    EXPECT_EQ(PackLib::DataPath, "");
+    ASSERT_TRUE(Packs.OpenPacks("GameData\\"));
+    EXPECT_EQ(Packs.DataPath, std::filesystem::absolute(Dir + "/GameData").string() + "/");
+    Packs.ClosePacks();
+    EXPECT_EQ(Packs.DataPath, "");
 }
 
 TEST_F(PackSetTest, NameTableFilesDecideWhatAPackHolds) {
@@ -180,8 +177,8 @@ TEST_F(PackSetTest, NameTableFilesDecideWhatAPackHolds) {
     const std::vector<TEntry> five = {{"gamedata\\x.txt", "x5"}, {"gamedata\\a.txt", "a5"}, {"gamedata\\c.txt", "c5"}};
     Put("GameData/data5.pack", PackWriter::Pack(five, TVersion::V10));
     Put("GameData/data5.hash", PackWriter::NameTable({"gamedata\\a.txt", "gamedata\\x.txt"}, 512));
-    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
-    ASSERT_NE(PackLib::Pack(5)->NameTable(), nullptr);
+    ASSERT_TRUE(Packs.OpenPacks("GameData\\"));
+    ASSERT_NE(Packs.Pack(5)->NameTable(), nullptr);
     EXPECT_EQ(Load("gamedata\\x.txt"), "<nil>");  // mapped to entry 1, whose name differs
     EXPECT_EQ(Load("gamedata\\c.txt"), "<nil>");  // missing from the table: no linear search
     EXPECT_EQ(Load("gamedata\\a.txt"), "aaa");    // pack 5's wrong mapping is not believed
@@ -195,19 +192,56 @@ TEST_F(PackSetTest, TheChecksumSwitch) {
     pack[16 + 3] ^= 1;  // inside the second entry
     Put("GameData/data0.pack", pack);
     std::vector<std::string> errors;
-    PackLib::OnPackError = [&](const std::string& name) { errors.push_back(name); };
-    ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
+    Packs.OnPackError = [&](const std::string& name) { errors.push_back(name); };
+    ASSERT_TRUE(Packs.OpenPacks("GameData\\"));
 
     EXPECT_EQ(Load("gamedata\\bad.txt"), "bad!entry bytes!");
     EXPECT_TRUE(errors.empty());  // verification starts switched off
-    PackLib::SetPackVerify(true);
+    Packs.SetPackVerify(true);
     EXPECT_EQ(Load("gamedata\\bad.txt"), "<nil>");
     EXPECT_EQ(errors, std::vector<std::string>{"gamedata\\bad.txt"});
     EXPECT_EQ(Load("gamedata\\good.txt"), "good entry bytes");
-    PackLib::OnPackError = nullptr;
+    Packs.OnPackError = nullptr;
     EXPECT_EQ(Load("gamedata\\bad.txt"), "<nil>");  // without a handler the read just gives nil
-    PackLib::SetPackVerify(false);
+    Packs.SetPackVerify(false);
     EXPECT_EQ(Load("gamedata\\bad.txt"), "bad!entry bytes!");
+}
+
+// Two games' pack sets side by side: each reads its own packs and hooks, and a damaged entry is
+// reported to its own set only.
+TEST_F(PackSetTest, TwoSetsSideBySideKeepToTheirOwn) {
+    const std::vector<TEntry> mine = {{"gamedata\\ok.txt", "good entry bytes", false, false},
+                                      {"gamedata\\a.txt", "this one's own!!", false, false}};
+    std::string damaged = PackWriter::Pack(mine, TVersion::V20);
+    damaged[16 + 3] ^= 1;  // inside the second entry
+    Put("GameData/data0.pack", damaged);
+    const std::string otherDir = TestData::ScratchDir();
+    std::filesystem::create_directories(otherDir + "/GameData");
+    std::ofstream(otherDir + "/GameData/data0.pack", std::ios::binary)
+        << PackWriter::Pack(std::vector<TEntry>{{"gamedata\\a.txt", "the other's"}}, TVersion::V20);
+    const TFileRoot otherFiles{otherDir};
+    TContextFixture other;
+    other.Packs.UseFiles(&otherFiles);
+    ASSERT_TRUE(Packs.OpenPacks("GameData\\"));
+    ASSERT_TRUE(other.Packs.OpenPacks("GameData\\"));
+    Packs.FileExistsHook = [](const std::string& name) { return name == "$$$mine"; };
+    Packs.LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>("mine"); };
+    std::vector<std::string> errors, otherErrors;
+    Packs.OnPackError = [&](const std::string& name) { errors.push_back(name); };
+    other.Packs.OnPackError = [&](const std::string& name) { otherErrors.push_back(name); };
+    Packs.SetPackVerify(true);
+    other.Packs.SetPackVerify(true);
+
+    EXPECT_EQ(Load("gamedata\\a.txt"), "<nil>");
+    EXPECT_EQ(other.Packs.LoadFile("gamedata\\a.txt")->AsString(), "the other's");
+    EXPECT_EQ(errors, std::vector<std::string>{"gamedata\\a.txt"});
+    EXPECT_TRUE(otherErrors.empty());
+    EXPECT_EQ(Load("$$$mine"), "mine");
+    EXPECT_EQ(other.Packs.ResolveFileName("$$$mine"), "");
+    EXPECT_NE(Packs.DataPath, other.Packs.DataPath);
+    other.Packs.ClosePacks();
+    EXPECT_TRUE(Packs.PackExists(0));
+    other.Packs.UseFiles(nullptr);
 }
 
 }  // namespace

@@ -26,8 +26,6 @@ class ConfigTest : public ::testing::Test {
 protected:
     void SetUp() override { InitDefaults(); }
     void TearDown() override {
-        PackLib::LoadFileHook = nullptr;
-        PackLib::FileExistsHook = nullptr;
         RegisterFonts(nullptr);
         RegisterFontFaces(nullptr);
         FreeLists();
@@ -36,13 +34,15 @@ protected:
     // Serves the named files, and no others, as if they were in the packs.
     void ServeFiles(std::map<std::string, std::string> files) {
         auto shared = std::make_shared<std::map<std::string, std::string>>(std::move(files));
-        PackLib::FileExistsHook = [shared](const std::string& n) { return shared->count(n) > 0; };
-        PackLib::LoadFileHook = [shared](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        Context.Packs.FileExistsHook = [shared](const std::string& n) { return shared->count(n) > 0; };
+        Context.Packs.LoadFileHook = [shared](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             auto it = shared->find(n);
             if (it == shared->end()) return nullptr;
             return std::make_unique<TMemoryStream>(it->second);
         };
     }
+    TContextFixture Context;
+    const TPackSet& Packs = Context.Packs;
 };
 
 TSystemData ReadUser(const std::string& text) {
@@ -544,7 +544,6 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     ServeFiles({{"system\\font\\Pixel.of", std::string(16, 'x')},
                 {"system\\font\\Both.of", "h"},
                 {"system\\font\\@Both.of", "v"}});
-    TContextFixture context;
     const std::string& gothic = "ＭＳ ゴシック"_sj;
 
     TSystemData& d = Config;
@@ -573,7 +572,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     d.Font[1].AA = 2;
     d.Font[2].AA = 7;
 
-    ApplyFonts(d, &context.Log);
+    ApplyFonts(d, Packs, &Context.Log);
     EXPECT_EQ(d.Font[0].Name, gothic);
     EXPECT_EQ(d.Font[1].Name, "ipamincho");
     EXPECT_EQ(d.Font[2].Name, "First");
@@ -592,16 +591,16 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     EXPECT_FALSE(fonts[6].Bitmap);
     EXPECT_EQ(fonts[6].SystemSets, 1);
     // Each fallback leaves one line naming the files and the reason; the script is not stopped.
-    EXPECT_EQ(context.Log.ErrorList.Items,
+    EXPECT_EQ(Context.Log.ErrorList.Items,
               (std::vector<std::string>{
                   "[FONT]:system\\font\\Pixel.of: horizontal glyph set: too short; drawn with the system font instead",
                   "[FONT]:system\\font\\Both.of, system\\font\\@Both.of: out of glyph memory; drawn with the system "
                   "font instead"}));
-    EXPECT_FALSE(context.Log.ErrorFlag);
+    EXPECT_FALSE(Context.Log.ErrorFlag);
 
     // Same names again: system fonts are set up again (style changes take effect), bitmap fonts stay.
     d.Font[0].Style = 1;
-    ApplyFonts(d, &context.Log);
+    ApplyFonts(d, Packs, &Context.Log);
     EXPECT_EQ(fonts[0].SystemSets, 2);
     EXPECT_EQ(fonts[0].Effects.Weight[15], 3);
     EXPECT_EQ(fonts[4].BitmapLoads, 1);
@@ -610,7 +609,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
 
 TEST_F(ConfigTest, ApplyFontsWithoutFontsOnlyChoosesNames) {
     Config.Font[6].Name = "Whatever";
-    ApplyFonts(Config, nullptr);
+    ApplyFonts(Config, Packs, nullptr);
     EXPECT_EQ(Config.Font[6].Name, "ＭＳ ゴシック"_sj);
 }
 
@@ -660,27 +659,27 @@ TEST_F(ConfigTest, EffectLayersAndSupersampling) {
 
 TEST_F(ConfigTest, EngineFilesThroughThePacks) {
     ServeFiles({});
-    EXPECT_FALSE(LoadSystemSettings());
-    EXPECT_FALSE(LoadUserDefaults());
+    EXPECT_FALSE(LoadSystemSettings(Packs));
+    EXPECT_FALSE(LoadUserDefaults(Packs));
     EXPECT_EQ(UserFields(DefaultConfig), UserFields(TSystemData{}));
-    EXPECT_FALSE(LoadSpeakerLists());
-    EXPECT_FALSE(LoadFontCandidateLists());
+    EXPECT_FALSE(LoadSpeakerLists(Packs));
+    EXPECT_FALSE(LoadFontCandidateLists(Packs));
 
     ServeFiles({{"System\\etc\\Game.dat", "GameTitle=Demo\r\nScreenWidth=640"},
                 {"System\\etc\\Config.txt", "MessageSpeed=50"},
                 {"system\\voice\\voicedata.dat", "act[1]=A,B"},
                 {"system\\font\\fontdata.dat", "font[0].list[0]=Face"}});
-    EXPECT_TRUE(LoadSystemSettings());
+    EXPECT_TRUE(LoadSystemSettings(Packs));
     EXPECT_EQ(Config.GameTitle, "Demo");
     EXPECT_EQ(Config.ScreenWidth, 640);
     EXPECT_EQ(Config.ScreenHeight, 600);
-    EXPECT_TRUE(LoadUserDefaults());
+    EXPECT_TRUE(LoadUserDefaults(Packs));
     EXPECT_EQ(DefaultConfig.MessageSpeed, 50);
     EXPECT_EQ(DefaultConfig.AutoPlayClickTime, 3000);
     EXPECT_EQ(Config.MessageSpeed, 10);
-    EXPECT_TRUE(LoadSpeakerLists());
+    EXPECT_TRUE(LoadSpeakerLists(Packs));
     EXPECT_EQ(Config.ActorLists[1].Count(), 2);
-    EXPECT_TRUE(LoadFontCandidateLists());
+    EXPECT_TRUE(LoadFontCandidateLists(Packs));
     EXPECT_EQ(Config.FontLists[0].Count(), 1);
 }
 
@@ -689,7 +688,7 @@ TEST_F(ConfigTest, MessageTableFromDiskThenPacks) {
     const TFileRoot files(root);
     ServeFiles({});
     EXPECT_FALSE(LoadDiskMessageTable(files));
-    EXPECT_FALSE(LoadPackMessageTable());
+    EXPECT_FALSE(LoadPackMessageTable(Packs));
     EXPECT_EQ(MessageTable.Count(), 0);
 
     const std::string text = "ゲームを終了しますか？"_sj;
@@ -701,16 +700,16 @@ TEST_F(ConfigTest, MessageTableFromDiskThenPacks) {
     EXPECT_EQ(MessageTable.Values("RESET_Text"), "");
 
     // A table that no pack holds keeps the one loaded.
-    EXPECT_FALSE(LoadPackMessageTable());
+    EXPECT_FALSE(LoadPackMessageTable(Packs));
     EXPECT_EQ(MessageTable.Values("OK"), "Disk");
 
     ServeFiles({{"System\\etc\\Message.txt", "OK=Text"}});
-    EXPECT_TRUE(LoadPackMessageTable());
+    EXPECT_TRUE(LoadPackMessageTable(Packs));
     EXPECT_EQ(MessageTable.Values("OK"), "Text");
     EXPECT_EQ(MessageTable.Values("EXIT_Text"), "");  // replaced, not merged
 
     ServeFiles({{"System\\etc\\Message.txt", "OK=Text"}, {"System\\etc\\Message.dat", "OK=Dat"}});
-    EXPECT_TRUE(LoadPackMessageTable());
+    EXPECT_TRUE(LoadPackMessageTable(Packs));
     EXPECT_EQ(MessageTable.Values("OK"), "Dat");
 }
 
@@ -726,7 +725,7 @@ TEST_F(ConfigTest, DemoGameFiles) {
     ServeFiles({{"System\\etc\\Game.dat", DemoFile("System/etc/Game.dat.utf8")},
                 {"System\\etc\\Config.txt", DemoFile("System/etc/Config.txt.utf8")},
                 {"System\\etc\\Message.txt", DemoFile("System/etc/Message.txt.utf8")}});
-    ASSERT_TRUE(LoadSystemSettings());
+    ASSERT_TRUE(LoadSystemSettings(Packs));
     EXPECT_EQ(Config.ScreenWidth, 800);
     EXPECT_EQ(Config.ScreenHeight, 600);
     EXPECT_EQ(Config.GameTitle, "Kel デモ"_sj);
@@ -734,7 +733,7 @@ TEST_F(ConfigTest, DemoGameFiles) {
     EXPECT_TRUE(Config.ConfigStartupSkip);
 
     // Every setting in the defaults file is written as the writer would write it.
-    ASSERT_TRUE(LoadUserDefaults());
+    ASSERT_TRUE(LoadUserDefaults(Packs));
     EXPECT_EQ(DefaultConfig.FPSLimit, 60);
     EXPECT_EQ(DefaultConfig.Font[0].Name, "KelDemo");  // the bitmap font the demo carries
     TStringList defaults;
@@ -744,7 +743,7 @@ TEST_F(ConfigTest, DemoGameFiles) {
     EXPECT_EQ(rewritten.Count(), defaults.Count() + 4 * 6) << "only the keys of fonts 2 to 7 are added";
 
     // Every key the engine asks the message table for has a text.
-    ASSERT_TRUE(LoadPackMessageTable());
+    ASSERT_TRUE(LoadPackMessageTable(Packs));
     const char* keys[] = {
         "OK",
         "FullScreenError",

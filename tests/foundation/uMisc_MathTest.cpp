@@ -9,6 +9,7 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/uMisc_Math.h"
+#include "tests/support/ContextFixture.h"
 
 using namespace uMisc_Math;
 
@@ -19,13 +20,11 @@ protected:
     void SetUp() override {
         InitTables();
         // Every name exists as far as the pack set is concerned; the load hook decides what it holds.
-        PackLib::FileExistsHook = [](const std::string&) { return true; };
+        Packs.FileExistsHook = [](const std::string&) { return true; };
     }
-    void TearDown() override {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
-        InitTables();
-    }
+    void TearDown() override { InitTables(); }
+    TContextFixture Context;
+    TPackSet& Packs = Context.Packs;
 };
 
 // 1024 little-endian integers first, base + i, then any extra bytes.
@@ -129,12 +128,12 @@ TEST_F(MathTest, TableRandomFloatStaysWithinScale) {
 
 TEST_F(MathTest, LoadRandomTableReplacesTheTableFromTheGameFile) {
     std::string asked;
-    PackLib::LoadFileHook = [&](const std::string& name) {
+    Packs.LoadFileHook = [&](const std::string& name) {
         asked = name;
         return std::make_unique<TMemoryStream>(TableBytes(-3, 4096 + 8));  // extra bytes are ignored
     };
     TableRandom(1);
-    ASSERT_TRUE(LoadRandomTable());
+    ASSERT_TRUE(LoadRandomTable(Packs));
     EXPECT_EQ(asked, "system\\etc\\RandomTable.dat");
     EXPECT_EQ(RandomIndex, 0);
     EXPECT_EQ(RandomTable[0], -3);
@@ -154,10 +153,10 @@ TEST_F(MathTest, AShortTableFileReplacesTheLeadingEntries) {
         SCOPED_TRACE(size);
         RandomTable = built;
         TableRandom(1);
-        PackLib::LoadFileHook = [size](const std::string&) {
+        Packs.LoadFileHook = [size](const std::string&) {
             return std::make_unique<TMemoryStream>(TableBytes(99, size));
         };
-        EXPECT_TRUE(LoadRandomTable());
+        EXPECT_TRUE(LoadRandomTable(Packs));
         EXPECT_EQ(RandomIndex, 0);
         auto expected = built;
         for (size_t i = 0; i < size / 4; ++i)
@@ -171,8 +170,8 @@ TEST_F(MathTest, AShortTableFileReplacesTheLeadingEntries) {
     // No stream, or no file: nothing changes.
     RandomTable = built;
     TableRandom(1);
-    PackLib::LoadFileHook = [](const std::string&) { return std::unique_ptr<TMemoryStream>(); };
-    EXPECT_FALSE(LoadRandomTable());
+    Packs.LoadFileHook = [](const std::string&) { return std::unique_ptr<TMemoryStream>(); };
+    EXPECT_FALSE(LoadRandomTable(Packs));
     EXPECT_FALSE(LoadRandomTable(nullptr));
     EXPECT_EQ(RandomTable, built);
     EXPECT_EQ(RandomIndex, 1);

@@ -61,11 +61,10 @@ protected:
         ARGB8888Font::Install(nullptr);
         for (auto& f : ARGB8888Font::Fonts)
             f.SetSystemFont("ＭＳ ゴシック"_sj, 2);
-        PackLib::LoadFileHook = nullptr;
-        PackLib::FileExistsHook = nullptr;
     }
 
     TFakeFonts Fake;
+    TContextFixture Context;
 };
 
 // The pixels of a glyph cell placed at (x, y) of a w x h picture, each palette index turned into
@@ -133,24 +132,23 @@ TEST_F(FontTest, OfFilesLoadAndBadOnesFailWithTheirReason) {
 TEST_F(FontTest, ADamagedFontFileFallsBackToTheSystemFaceWithOneLogLine) {
     // Slot 0 names a font whose only file ends inside its header.
     const std::string file = FontFixtures::OfFile({.Codes = {0x41}});
-    PackLib::FileExistsHook = [](const std::string& n) { return n == "system\\font\\Cut.of"; };
-    PackLib::LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+    Context.Packs.FileExistsHook = [](const std::string& n) { return n == "system\\font\\Cut.of"; };
+    Context.Packs.LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
         if (n != "system\\font\\Cut.of") return nullptr;
         return std::make_unique<TMemoryStream>(file.substr(0, 100));
     };
-    TContextFixture context;
     TSystemData config;
     config.Font[0].Name = "Cut";
     SystemConfigLib::AddFontCandidate(config, 0, "Cut", "1");
-    SystemConfigLib::ApplyFonts(config, &context.Log);
+    SystemConfigLib::ApplyFonts(config, Context.Packs, &Context.Log);
 
     EXPECT_FALSE(ARGB8888Font::Fonts[0].IsBitmapFont());
     EXPECT_EQ(ARGB8888Font::Fonts[0].FaceName(), "Cut");
-    ASSERT_EQ(context.Log.ErrorList.Count(), 1);
-    EXPECT_EQ(context.Log.ErrorList[0],
+    ASSERT_EQ(Context.Log.ErrorList.Count(), 1);
+    EXPECT_EQ(Context.Log.ErrorList[0],
               "[FONT]:system\\font\\Cut.of: horizontal glyph set: the file has 100 bytes, fewer than the 66634 of its "
               "header; drawn with the system font instead");
-    EXPECT_FALSE(context.Log.ErrorFlag);
+    EXPECT_FALSE(Context.Log.ErrorFlag);
 }
 
 TEST_F(FontTest, ExactGlyphIsTheCellTintedByTheTextColour) {
@@ -556,11 +554,11 @@ TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
     TSystemData& d = SystemConfigLib::Config;
     // Slot 1 names a face with glyph files in the packs; slot 2 a system face with a style.
     const std::string of = FontFixtures::OfFile({.Codes = {'A'}});
-    PackLib::LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+    Context.Packs.LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
         if (ClassLib::LowerAscii(n) == "system\\font\\bitmap face.of") return std::make_unique<TMemoryStream>(of);
         return nullptr;
     };
-    PackLib::FileExistsHook = [](const std::string& n) {
+    Context.Packs.FileExistsHook = [](const std::string& n) {
         return ClassLib::LowerAscii(n) == "system\\font\\bitmap face.of";
     };
     SystemConfigLib::AddFontCandidate(d, 1, "bitmap face", "1");
@@ -568,7 +566,7 @@ TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
     d.Font[2].Name = "fake proportional";
     d.Font[2].Style = 4;
     d.Font[2].AA = 2;
-    SystemConfigLib::ApplyFonts(d, nullptr);
+    SystemConfigLib::ApplyFonts(d, Context.Packs, nullptr);
 
     EXPECT_TRUE(ARGB8888Font::Fonts[1].IsBitmapFont());
     EXPECT_EQ(ARGB8888Font::Fonts[1].BitmapFont->Vertical.PageCount, 0);

@@ -13,6 +13,7 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "platform/headless/HeadlessDialogs.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/ImageFixtures.h"
 
 namespace {
@@ -46,8 +47,6 @@ protected:
     void TearDown() override {
         ARGB8888Lib::InterlaceMode = false;
         ARGB8888Lib::InterlaceField = 0;
-        PackLib::LoadFileHook = nullptr;
-        PackLib::FileExistsHook = nullptr;
     }
 };
 
@@ -224,16 +223,17 @@ TEST_F(ImageTest, AJpegWithoutAReadableHeaderIsShownAndLeavesAnEmptyImage) {
 TEST_F(ImageTest, LoadFromFileReadsThroughThePackSet) {
     const std::string bmp = ImageFixtures::WriteBmp({.Width = 2, .Height = 1, .Pixels = {0x010203, 0x040506}});
     std::vector<std::string> asked;
-    PackLib::FileExistsHook = [](const std::string&) { return true; };  // the load hook decides
-    PackLib::LoadFileHook = [&](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    TContextFixture context;
+    context.Packs.FileExistsHook = [](const std::string&) { return true; };  // the load hook decides
+    context.Packs.LoadFileHook = [&](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         asked.push_back(name);
         if (name != "GameData\\bg\\a.bmp") return nullptr;
         return std::make_unique<TMemoryStream>(bmp);
     };
     TARGB8888 image;
-    EXPECT_TRUE(image.LoadFromFile("GameData\\bg\\a.bmp"));
+    EXPECT_TRUE(image.LoadFromFile(context.Packs, "GameData\\bg\\a.bmp"));
     EXPECT_EQ(PixelsOf(image), (std::vector<uint32_t>{0xFF010203, 0xFF040506}));
-    EXPECT_FALSE(image.LoadFromFile("GameData\\bg\\missing.bmp"));
+    EXPECT_FALSE(image.LoadFromFile(context.Packs, "GameData\\bg\\missing.bmp"));
     EXPECT_EQ(asked.size(), 2u);
 }
 

@@ -110,17 +110,19 @@ protected:
         std::filesystem::create_directories(Scratch + "/game");
         SavedDecoder = SystemConfigLib::Config.MovieDecoder;
         SystemConfigLib::Config.MovieDecoder = 1;
-        PackLib::DataPath.clear();
         Sound = std::make_unique<TDDSD7>(&Audio);
         Sound->SetChannelCount(16);
         ASSERT_TRUE(Sound->Initialize());
-        Movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{
-            .Backend = &Fake, .Sound = Sound.get(), .WaitForDecoder = true, .Files = &Files, .Log = &Log});
+        Movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = &Fake,
+                                                                     .Sound = Sound.get(),
+                                                                     .WaitForDecoder = true,
+                                                                     .Files = &Files,
+                                                                     .Log = &Log,
+                                                                     .Packs = &Packs});
     }
     void TearDown() override {
         Movie.reset();
         SystemConfigLib::Config.MovieDecoder = SavedDecoder;
-        PackLib::DataPath.clear();
     }
 
     std::string Scratch = TestData::ScratchDir();
@@ -143,7 +145,7 @@ TEST_F(MovieObjectTest, FindsTheFileUnderEitherMovieFolderTheDataFolderLast) {
     EXPECT_EQ(Movie->State().Width, 32);  // the pictures' own size
     EXPECT_EQ(Movie->State().Height, 24);
 
-    PackLib::DataPath = Scratch + "/data/";
+    Packs.DataPath = Scratch + "/data/";
     ASSERT_TRUE(Movie->Open("OP.MPG"));
     EXPECT_EQ(Fake.Opened.back(), Scratch + "/data/movie/op.mpg");
     ASSERT_TRUE(Movie->Open("ed.mpg"));

@@ -165,8 +165,8 @@ protected:
         ddsd7::DuplicateStaticBuffers = false;
         Halts = 0;
         SystemConfigLib::Config.ForceDirectSoundMode = 0;
-        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        Packs.FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
+        Packs.LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(ClassLib::LowerAscii(n));
             return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
         };
@@ -178,13 +178,12 @@ protected:
         Component->SetChannelCount(16);
         Component->Log = &Log;
         ASSERT_TRUE(Component->Initialize());
-        Sound = std::make_unique<TSound>(*Component, kStreamLength, FakeClock);
+        Sound = std::make_unique<TSound>(*Component, Packs, kStreamLength, FakeClock);
     }
     void TearDown() override {
         Sound.reset();
         Component.reset();
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
+
         ddsd7::SetHaltHandler(nullptr);
         SystemConfigLib::Config.ForceDirectSoundMode = 0;
         EXPECT_EQ(Halts, 0);

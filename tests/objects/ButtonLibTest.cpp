@@ -46,7 +46,7 @@ protected:
 
     // An enabled button at (10, 10) that records its events.
     ImageLib::TPtr<TButtonLib> Button(const std::string& file) {
-        auto button = ImageLib::Make<TButtonLib>();
+        auto button = ImageLib::Make<TButtonLib>(H.Context.Packs);
         EXPECT_TRUE(button->LoadImages(file, "", "", "", "", false, false));
         button->MoveTo(10, 10, 0, 0);
         button->Enable();
@@ -239,13 +239,13 @@ TEST_F(ButtonLibTest, RecordAfterTheWindowsAndDamagedSaves) {
 
     // What comes before is a message window's saved state, whole.
     TMemoryStream windowPart(s.substr(0, s.size() - TButtonRecord::kSize));
-    auto window = ImageLib::Make<TMessageLib>();
+    auto window = ImageLib::Make<TMessageLib>(H.Context.Packs);
     ASSERT_TRUE(window->LoadFromStream(&windowPart));
     EXPECT_EQ(windowPart.Remaining(), 0);
     EXPECT_EQ(window->MainText, button->MainText);
 
     // Into a fresh button: the same states, motion and text, and the same record again.
-    auto copy = ImageLib::Make<TButtonLib>();
+    auto copy = ImageLib::Make<TButtonLib>(H.Context.Packs);
     stream.SetPosition(0);
     ASSERT_TRUE(copy->LoadFromStream(&stream));
     EXPECT_EQ(stream.Remaining(), 0);

@@ -19,6 +19,7 @@
 #include "platform/ClassLib.h"
 #include "platform/LittleEndian.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/ImageFixtures.h"
 
 namespace {
@@ -37,8 +38,8 @@ std::string StateAnimation() {
 class ImageLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+        Context.Packs.FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
+        Context.Packs.LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(Key(name));
             return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
         };
@@ -47,15 +48,11 @@ protected:
         Files[Key("red.png")] = SolidPng(40, 20, kRed);
         Cells.SetScreenSize(200, 120);
     }
-    void TearDown() override {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
-    }
     static std::string Key(const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); }
 
     // An image showing file 1 at (x, y), shown and enabled, with one frame run.
     ImageLib::TPtr<TImageLib> Shown(const std::string& file, int32_t x = 0, int32_t y = 0) {
-        auto image = ImageLib::Make<TImageLib>();
+        auto image = ImageLib::Make<TImageLib>(Context.Packs);
         EXPECT_TRUE(image->LoadImages(file, "", "", "", "", false, false)) << file;
         image->MoveTo(x, y, 0, 0);
         image->Enable();
@@ -81,6 +78,7 @@ protected:
 
     std::map<std::string, std::string> Files;
     TARGB8888CellDraw Cells;
+    TContextFixture Context;
 };
 
 TEST(ImageLibEaseTest, KindsAtChosenProgress) {
@@ -112,7 +110,7 @@ TEST(ImageLibEaseTest, KindsAtChosenProgress) {
 }
 
 TEST_F(ImageLibTest, MovesAndFadesFollowTheClock) {
-    auto image = ImageLib::Make<TImageLib>();
+    auto image = ImageLib::Make<TImageLib>(Context.Packs);
     const TImageRecord& r = image->Record;
     struct TStep {
         int32_t Elapsed;
@@ -164,7 +162,7 @@ TEST_F(ImageLibTest, MovesAndFadesFollowTheClock) {
 }
 
 TEST_F(ImageLibTest, StatesChooseMotions) {
-    auto image = ImageLib::Make<TImageLib>();
+    auto image = ImageLib::Make<TImageLib>(Context.Packs);
     ASSERT_TRUE(image->LoadImages("anim.b", "", "", "", "", false, false));
     struct TStep {
         const char* What;
@@ -341,7 +339,7 @@ TEST_F(ImageLibTest, ColourRectangles) {
         {"rect,1,2,3,4,5,6", false, 0, 0, 0, 0, 0},  // seven
     };
     for (const TCase& c : cases) {
-        auto image = ImageLib::Make<TImageLib>();
+        auto image = ImageLib::Make<TImageLib>(Context.Packs);
         image->Show();
         EXPECT_EQ(image->LoadImages(c.Text, "", "", "", "", false, false), c.Loads) << c.Text;
         EXPECT_TRUE(image->IsVisible()) << c.Text;  // neither a rectangle nor a name not found hides
@@ -357,7 +355,7 @@ TEST_F(ImageLibTest, ColourRectangles) {
         EXPECT_EQ(k.MulColor, c.Colour & 0xFFFFFF) << c.Text;
         EXPECT_EQ(k.Alpha, c.Colour >> 24) << c.Text;
     }
-    auto image = ImageLib::Make<TImageLib>();
+    auto image = ImageLib::Make<TImageLib>(Context.Packs);
     EXPECT_TRUE(image->LoadRect(1, -2, 3, 4, 0x0A0B0C0D));
     EXPECT_EQ(image->Record.Files[0], "rect,1,-2,3,4,$0a0b0c0d");
 }
@@ -416,7 +414,7 @@ TEST_F(ImageLibTest, MemorySlots) {
          {TCase{"$$$", true}, TCase{"$$$x.bmp", true}, TCase{"$$", false}, TCase{"a$$$", false}, TCase{"", false}})
         EXPECT_EQ(TImageLib::IsMemoryImageName(c.Name), c.Memory) << c.Name;
 
-    auto image = ImageLib::Make<TImageLib>();
+    auto image = ImageLib::Make<TImageLib>(Context.Packs);
     TMemoryStream bytes("picture");
     bytes.SetPosition(3);
     image->SetMemoryImage(2, &bytes, "$$$a.bmp");
@@ -548,7 +546,7 @@ TEST_F(ImageLibTest, RecordFieldsAtTheirOffsets) {
     EXPECT_EQ(s.substr(3124, 1652), std::string(1652, '\0'));
 
     // Read back into a fresh object: the same record, and the animation where it was.
-    auto copy = ImageLib::Make<TImageLib>();
+    auto copy = ImageLib::Make<TImageLib>(Context.Packs);
     stream.SetPosition(0);
     ASSERT_TRUE(copy->LoadFromStream(&stream));
     EXPECT_EQ(stream.Remaining(), 0);
@@ -611,7 +609,7 @@ TEST_F(ImageLibTest, MemoryPicturesTravelAsJpeg) {
 
     // The virtual file shows something else by now: the saved picture comes back, opaque.
     Files[Key("$$$shot.bmp")] = SolidPng(4, 4, kGreen);
-    auto copy = ImageLib::Make<TImageLib>();
+    auto copy = ImageLib::Make<TImageLib>(Context.Packs);
     stream.SetPosition(0);
     ASSERT_TRUE(copy->LoadFromStream(&stream));
     EXPECT_EQ(copy->MemoryNames[0], "$$$shot.bmp");
@@ -629,7 +627,7 @@ TEST_F(ImageLibTest, MemoryPicturesTravelAsJpeg) {
     copy->SaveToStream(&second);
     EXPECT_EQ(second.AsString()[3112 + 3], 0);
     second.SetPosition(0);
-    EXPECT_TRUE(ImageLib::Make<TImageLib>()->LoadFromStream(&second));
+    EXPECT_TRUE(ImageLib::Make<TImageLib>(Context.Packs)->LoadFromStream(&second));
     EXPECT_EQ(second.Remaining(), 0);
 }
 
@@ -667,7 +665,7 @@ TEST_F(ImageLibTest, DamagedSavesLeaveTheObjectCleared) {
     const size_t slot = TImageRecord::kSize + 15 * 2 + 2 + 4;  // after the effect texts
     const size_t count = slot + 2 + std::string("$$$shot.jpg").size();
 
-    auto target = ImageLib::Make<TImageLib>();
+    auto target = ImageLib::Make<TImageLib>(Context.Packs);
     for (size_t cut :
          {size_t{0}, size_t{100}, size_t{TImageRecord::kSize}, slot - 1, slot + 5, count + 2, s.size() - 1}) {
         target->LoadImages("pic.png", "", "", "", "", false, false);
@@ -711,7 +709,7 @@ TEST_F(ImageLibTest, DamagedSavesLeaveTheObjectCleared) {
 // A derived object that counts its Clear calls and keeps a field of its own.
 class TCountingImage : public TImageLib {
 public:
-    explicit TCountingImage(int32_t& clears) : Clears(clears) {}
+    TCountingImage(const TPackSet& packs, int32_t& clears) : TImageLib(packs), Clears(clears) {}
     void Clear() override {
         TImageLib::Clear();
         Own = 0;
@@ -724,7 +722,7 @@ public:
 TEST_F(ImageLibTest, DerivedObjectsGetTheirOwnClear) {
     int32_t clears = 0;
     {
-        auto image = ImageLib::Make<TCountingImage>(clears);
+        auto image = ImageLib::Make<TCountingImage>(Context.Packs, clears);
         EXPECT_EQ(clears, 1);
         EXPECT_EQ(image->Own, 0);
         image->Own = 5;
@@ -737,7 +735,7 @@ TEST_F(ImageLibTest, DerivedObjectsGetTheirOwnClear) {
         EXPECT_EQ(clears, 3);
     }
     EXPECT_EQ(clears, 3);  // finalized once only
-    { auto image = ImageLib::Make<TCountingImage>(clears); }
+    { auto image = ImageLib::Make<TCountingImage>(Context.Packs, clears); }
     EXPECT_EQ(clears, 5);
 }
 
@@ -774,7 +772,7 @@ TEST_F(ImageLibTest, ClockNotificationAndChannels) {
     EXPECT_EQ(image->Record.X, 50);
 
     TSilentSound sound;
-    auto voiced = ImageLib::Make<TImageLib>(&sound);
+    auto voiced = ImageLib::Make<TImageLib>(Context.Packs, &sound);
     EXPECT_EQ(voiced->Record.SoundChannel, 14);
     EXPECT_EQ(voiced->Record.EffectChannel, 13);
     EXPECT_EQ(voiced->Animation->VoiceStream, 14);

@@ -290,12 +290,13 @@ protected:
     }
     static constexpr const char* kTestFace = "kel test font";
     TKeepSettings Keep;
+    TContextFixture Context;
 };
 
 TEST_F(FontDialogTest, SetupChoosesTheSlotAndKeepsWhatIsNotGiven) {
     SystemConfigLib::Config.Font[4] = {"b", 5, 0, 0x112233};  // the last equal name of the list wins
     SystemConfigLib::Config.FontLists[4].Add("b");
-    TKelFontDialog d;
+    TKelFontDialog d(Context.Packs);
     EXPECT_EQ(d.Slot, 0);
     d.Setup(4, "", 0, -4);
     EXPECT_EQ(d.Slot, 4);
@@ -313,7 +314,7 @@ TEST_F(FontDialogTest, SetupChoosesTheSlotAndKeepsWhatIsNotGiven) {
 }
 
 TEST_F(FontDialogTest, ChangesGoLiveAndCancelPutsBackTheSetUpValues) {
-    TKelFontDialog d;
+    TKelFontDialog d(Context.Packs);
     d.Setup(5, "", 0, 0);
     TFontFormState c = d.State();
     c.FaceIndex = 1;
@@ -350,7 +351,7 @@ TEST_F(FontDialogTest, PreviewShadesTheCellsFromBlackToWhite) {
     // Slot 3 draws with the test font, whose 8 x 8 cells are drawn as they are at that size; the
     // slot keeps its name, so applying the fonts keeps the font.
     FontFixtures::Install({}, 3, kTestFace);
-    TKelFontDialog d;
+    TKelFontDialog d(Context.Packs);
     d.Setup(3, "", 8, 8);
     const std::vector<uint32_t> p = d.Preview();
     ASSERT_EQ(p.size(), 396u * 51u);

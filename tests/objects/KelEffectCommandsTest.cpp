@@ -327,7 +327,8 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
     TFakeClock time;
-    TKelSoundLink sound(component, 16384, time);
+    TPackSet packs;  // the animation's sounds are its own: nothing is read
+    TKelSoundLink sound(component, packs, 16384, time);
     TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         RegisterWords(kinds);
         links.Sound = &sound;

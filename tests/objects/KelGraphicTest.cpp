@@ -17,6 +17,7 @@
 #include "platform/LittleEndian.h"
 #include "platform/headless/HeadlessDisplay.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/ImageFixtures.h"
 
 namespace {
@@ -80,16 +81,14 @@ protected:
         Files["rule.bmp"] = rule;
         Files["broken.bmp"] = rule.substr(0, 20);
         Files["wipe.b"] = TransitionAnimation();
-        PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(name) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+        Context.Packs.FileExistsHook = [this](const std::string& name) { return Files.count(name) > 0; };
+        Context.Packs.LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(name);
             return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
         };
         Start(G);
     }
     void TearDown() override {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
         ARGB8888Lib::InterlaceMode = false;
         ARGB8888Lib::InterlaceField = 0;
     }
@@ -151,9 +150,10 @@ protected:
         }
     }
 
+    TContextFixture Context;
     THeadlessDisplay Device;
     TDDDD7 DDDD{&Device};
-    TKelGraphic G;
+    TKelGraphic G{Context.Packs};
     TARGB8888 PictureA, PictureB, Overlay;
     TARGB8888* Ground = nullptr;
     bool WithOverlay = false;
@@ -422,7 +422,7 @@ TEST_F(KelGraphicTest, ASaveInTheMiddleOfAWipeChangesNothingOnScreen) {
 
     // Loaded into another compositor, the wipe goes on from the saved time with the saved held
     // picture (JPEG keeps a uniform colour within a step) and the rule read again.
-    TKelGraphic loaded;
+    TKelGraphic loaded(Context.Packs);
     Start(loaded);
     saved.SetPosition(0);
     ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.Error();
@@ -448,7 +448,7 @@ TEST_F(KelGraphicTest, AnAnimationTransitionGoesOnAfterLoading) {
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image + 2083), image[2082]), "wipe.b");
     EXPECT_EQ(LittleEndian::Get32(image + 10), 70u);  // layer 0 at half speed: 70 ms in
 
-    TKelGraphic loaded;
+    TKelGraphic loaded(Context.Packs);
     Start(loaded);
     saved.SetPosition(0);
     ASSERT_TRUE(loaded.LoadFromStream(saved)) << loaded.Error();
@@ -465,7 +465,7 @@ TEST_F(KelGraphicTest, LoadingRefusesDamagedStreams) {
     ASSERT_TRUE(G.SaveToStream(good));
     const std::string bytes = good.AsString();
 
-    TKelGraphic loaded;
+    TKelGraphic loaded(Context.Packs);
     Start(loaded);
     struct {
         const char* Name;

@@ -313,6 +313,7 @@ TEST_F(ImageWordsTest, ExtremeArguments) {
 // An image whose Clear, Enable and Disable are its own, as a message window's and a button's are.
 class TCountingImage final : public TImageLib {
 public:
+    using TImageLib::TImageLib;
     void Clear() override {
         ++Clears;
         TImageLib::Clear();
@@ -329,7 +330,7 @@ public:
 };
 
 TEST_F(ImageWordsTest, ClearEnableAndDisableAreTheObjectsOwn) {
-    auto image = ImageLib::Make<TCountingImage>();
+    auto image = ImageLib::Make<TCountingImage>(H.Context.Packs);
     image->Clears = 0;
     for (const char* word : {"\\i", "\\e", "\\e", "\\d"}) {
         TStringList args;

@@ -271,6 +271,7 @@ TEST(MessageVoiceTest, AnUndecodableVoiceIsReportedAndTheScriptGoesOn) {
         KelMessageCommands::Register(kinds);
         links.SoundLibrary = &sound;
     });
+    rig.ReadThrough(h.Context.Packs);
     h.Script.Words.General = &KelGeneralCommands::Handler();
     h.AddRawFile("good.ogg", SoundFixtures::ToneOgg(44100, 2, 1.0));
     h.AddRawFile("broken.ogg", "OggS" + std::string(200, '\x07'));

@@ -73,13 +73,14 @@ struct TSoundRig {
         Component.Initialize();
     }
     TKelSoundLink* MakeLink(IClock& clock) {
-        Link = std::make_unique<TKelSoundLink>(Component, 16384, clock);
+        Link = std::make_unique<TKelSoundLink>(Component, Packs, 16384, clock);
         return Link.get();
     }
     TSSound& Streams() { return *Link->Library()->SSound; }
     TDSound& Effects() { return *Link->Library()->DSound; }
 
     SoundFixtures::TVorbisBinding Binding;
+    TPackSet Packs;  // reads what the interpreter's harness serves
     TManualAudioDevice Device;
     TDDSD7 Component{&Device};
     std::unique_ptr<TKelSoundLink> Link;
@@ -92,6 +93,7 @@ protected:
               links.Sound = MakeLink(H.Clock);
               links.SoundLibrary = Link->Library();
           }) {
+        SoundFixtures::ReadThrough(Packs, H.Context.Packs);
         H.AddRawFile("sound\\tone.ogg", SoundFixtures::ToneOgg(44100, 2, 2.0, 1000, 0.5));
         H.AddRawFile("sound\\broken.ogg", "OggS this is no Vorbis stream");
         H.Script.Path->Add("sound\\");

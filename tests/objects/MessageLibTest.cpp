@@ -88,8 +88,10 @@ class MessageLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FontFixtures::InstallMessageFonts();
-        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
-        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        Context.Packs.FileExistsHook = [this](const std::string& n) {
+            return Files.count(ClassLib::LowerAscii(n)) > 0;
+        };
+        Context.Packs.LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(ClassLib::LowerAscii(n));
             return it == Files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
         };
@@ -112,8 +114,6 @@ protected:
     void TearDown() override {
         SystemConfigLib::Config = SavedConfig;
         KelScriptLib::AutoModeWaitCounter = 0;
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
     }
 
     // A shown window with a page of w x h pixels in the size of the test font, and its voices
@@ -121,7 +121,7 @@ protected:
     ImageLib::TPtr<TMessageLib> Window(int32_t w = 96, int32_t h = 32) {
         auto voice = std::make_unique<TRecordingVoice>();
         Voice = voice.get();
-        auto window = ImageLib::Make<TMessageLib>(nullptr, std::move(voice), &Log);
+        auto window = ImageLib::Make<TMessageLib>(Context.Packs, nullptr, std::move(voice), &Log);
         window->WarningLog = &Context.Log;
         window->SetTextRect(0, 0, w, h);
         window->SetSize(16, 16);
@@ -603,7 +603,7 @@ TEST_F(MessageLibTest, TheRecordHoldsEveryFieldAtItsOffset) {
 }
 
 TEST_F(MessageLibTest, ANewOrClearedWindowHasTheDefaultRecord) {
-    auto window = ImageLib::Make<TMessageLib>();
+    auto window = ImageLib::Make<TMessageLib>(Context.Packs);
     EXPECT_EQ(window->MakeRecord(), TMessageRecord{});
     EXPECT_FALSE(window->IsVisible());
 
@@ -867,6 +867,7 @@ TEST_F(MessageLibTest, ScriptWindowsPlayVoicesOnTheSoundLibrarysStreams) {
     ASSERT_NE(rig.Sound, nullptr);
     TSound& sound = *rig.Sound;
     TScriptHarness h;  // gone before the sound library; it serves the files from now on
+    rig.ReadThrough(h.Context.Packs);
     h.AddRawFile("voice\\alice01.ogg", SoundFixtures::ToneOgg(44100, 2, 1.0));
     KelScreenObjects::Register(h.Kinds);
     h.Script.Links.SoundLibrary = &sound;

@@ -65,7 +65,7 @@ protected:
     // A horizontal bar at (20, 30), layer 5, shown and run for one frame, counting its events.
     std::unique_ptr<TImageScrollBar> Bar(const std::string& thumb = "thumb.b", const std::string& track = "track.b",
                                          bool vertical = false) {
-        auto bar = std::make_unique<TImageScrollBar>();
+        auto bar = std::make_unique<TImageScrollBar>(H.Context.Packs);
         EXPECT_TRUE(bar->Load(thumb, track, vertical));
         bar->SetPos(20, 30, 5);
         bar->Enable();
@@ -99,7 +99,7 @@ TEST_F(ScrollBarLibTest, TheThumbStandsWhereTheValuePutsIt) {
         {"", "", false, 50, 100, 0, 1, 20, 30},
     };
     for (const TCase& c : cases) {
-        auto bar = std::make_unique<TImageScrollBar>();
+        auto bar = std::make_unique<TImageScrollBar>(H.Context.Packs);
         bar->Load(c.Thumb, c.Track, c.Vertical);
         bar->SetPos(20, 30, 5);
         bar->SetMax(c.Max);
@@ -321,8 +321,8 @@ TEST_F(ScrollBarLibTest, RecordFieldsAtTheirOffsets) {
 
     // The pictures follow, thumb first: each loads as a screen object of its own.
     TMemoryStream pictures(s.substr(TScrollBarRecord::kSize));
-    auto thumb = ImageLib::Make<TImageLib>();
-    auto track = ImageLib::Make<TImageLib>();
+    auto thumb = ImageLib::Make<TImageLib>(H.Context.Packs);
+    auto track = ImageLib::Make<TImageLib>(H.Context.Packs);
     ASSERT_TRUE(thumb->LoadFromStream(&pictures));
     ASSERT_TRUE(track->LoadFromStream(&pictures));
     EXPECT_EQ(pictures.Remaining(), 0);
@@ -330,7 +330,7 @@ TEST_F(ScrollBarLibTest, RecordFieldsAtTheirOffsets) {
     EXPECT_EQ(track->Record.Files[0], "track.b");
 
     // Into a fresh bar: the same record, the travel read from the pictures, the same bytes again.
-    TImageScrollBar copy;
+    TImageScrollBar copy(H.Context.Packs);
     stream.SetPosition(0);
     ASSERT_TRUE(copy.LoadFromStream(&stream));
     EXPECT_EQ(stream.Remaining(), 0);
@@ -359,7 +359,7 @@ TEST_F(ScrollBarLibTest, SavedMaximumsBelowOneAndDamagedSaves) {
         LittleEndian::Put32(reinterpret_cast<uint8_t*>(patched.data()) + 280, static_cast<uint32_t>(c.Max));
         LittleEndian::Put32(reinterpret_cast<uint8_t*>(patched.data()) + 276, static_cast<uint32_t>(c.Value));
         TMemoryStream in(patched);
-        TImageScrollBar loaded;
+        TImageScrollBar loaded(H.Context.Packs);
         ASSERT_TRUE(loaded.LoadFromStream(&in)) << c.Max;
         EXPECT_EQ(loaded.GetMax(), c.LoadedMax) << c.Max;
         EXPECT_EQ(loaded.GetValue(), c.LoadedValue) << c.Max;
@@ -385,7 +385,7 @@ TEST_F(ScrollBarLibTest, SavedMaximumsBelowOneAndDamagedSaves) {
     std::string longName = s;
     longName[292] = static_cast<char>(200);
     TMemoryStream clamped(longName);
-    TImageScrollBar loaded;
+    TImageScrollBar loaded(H.Context.Packs);
     EXPECT_TRUE(loaded.LoadFromStream(&clamped));
     EXPECT_EQ(loaded.UserString(0).size(), 64u);
     EXPECT_FALSE(loaded.SaveToStream(nullptr));

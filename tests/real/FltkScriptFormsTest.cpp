@@ -20,6 +20,7 @@
 #include "platform/SystemFonts.h"
 #include "platform/fltk/FltkDialogs.h"
 #include "platform/fltk/FltkScriptForms.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/ImageFixtures.h"
 
 // FLTK's drawing header brings in the X headers, whose macros (None, Bool) would break the headers
@@ -219,7 +220,8 @@ TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
     }
     c.Font[0] = {"ＭＳ ゴシック"_sj, 0, 1, 0x0000FF};
     {
-        TKelFontDialog model;
+        TContextFixture context;  // no glyph files: system faces only
+        TKelFontDialog model(context.Packs);
         model.Setup(0, "", 0, 0);
         On("フォント", [](Fl_Window* w) {
             Screenshot(w, "font");

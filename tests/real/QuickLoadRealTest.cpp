@@ -65,7 +65,7 @@ TEST(QuickLoadRealTest, ADoubleClickOnTheNewestLineChoosesIt) {
     WriteQuickSave(game.Files, 2, KelSaveData::EncodeDate(2026, 12, 11, 9, 30, 0), "今日のセーブ"_sj);
 
     TFltkConfigForms forms;
-    TQuickLoadForm form(game.Files, &forms, nullptr);
+    TQuickLoadForm form(game.Files, game.Packs, &forms, nullptr);
     std::string shot;
     int turns = 0;
     const auto start = std::chrono::steady_clock::now();

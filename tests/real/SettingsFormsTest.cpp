@@ -194,12 +194,12 @@ std::map<std::string, std::string> ConfigGame() {
 
 TEST_F(SettingsFormsTest, ConfigurationDialog) {
     TOpenGame game(ConfigGame());
-    SystemConfigLib::LoadFontCandidateLists();
-    SystemConfigLib::LoadSpeakerLists();
+    SystemConfigLib::LoadFontCandidateLists(game.Packs);
+    SystemConfigLib::LoadSpeakerLists(game.Packs);
     TSystemData& c = SystemConfigLib::Config;
     c.FPSLimit = 60;
     const int32_t style = c.Font[0].Style;
-    TKelConfig config(nullptr, &Forms, nullptr, Host);
+    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
     const TConfigForm& form = config.Form;
 
     // "キャンセル" after changes puts every setting back.
@@ -267,7 +267,7 @@ TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
                                             240, 240, {AnimationFixtures::SolidPng(240, 240, 0xFF6080C0)}))}});
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60;
-    TStartupMenu menu(Forms, game.Files, nullptr, Host, Clock);
+    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Clock);
     const TConfigForm& form = menu.Form;
     std::unique_ptr<TConfigForm> padForm;
     Pause(10);
@@ -427,8 +427,8 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     // The player's last settings: a window at 60 FPS.
     fs::create_directories(game.Dir + "/GameData/System");
     std::ofstream(game.Dir + "/GameData/System/config.txt", std::ios::binary) << "FullScreen=0\r\nFPSLimit=60\r\n";
-    const TStartupMenu layout(Forms, game.Files, nullptr, Host,
-                              Clock);  // the dialog kel shows, for the places to click
+    // The dialog kel shows, for the places to click.
+    const TStartupMenu layout(Forms, game.Files, game.Packs, nullptr, Host, Clock);
     TFullScreenRequests requests;
     const std::string kel = ToolRun::ToolPath("../kel");
     // Started with its output going to a file, which the test shows when it fails.

@@ -5,6 +5,7 @@
 
 #include "foundation/PackLib.h"
 #include "script/KelFileIO.h"
+#include "tests/support/ContextFixture.h"
 
 namespace {
 
@@ -12,25 +13,22 @@ namespace {
 class FileIOTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        PackLib::FileExistsHook = [this](const std::string& n) { return Files.count(n) > 0 || n == "broken.txt"; };
-        PackLib::LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+        Context.Packs.FileExistsHook = [this](const std::string& n) { return Files.count(n) > 0 || n == "broken.txt"; };
+        Context.Packs.LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(n);
             if (it == Files.end()) return nullptr;
             return std::make_unique<TMemoryStream>(it->second);
         };
     }
-    void TearDown() override {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
-    }
     std::map<std::string, std::string> Files = {
         {"etc\\config.txt", "Title=Kel\r\nspeed=3\nempty=\rtitle=second\r\nlast line"},
         {"etc\\other.txt", "one\r\ntwo\r\n"},
     };
+    TContextFixture Context;
 };
 
 TEST_F(FileIOTest, LinesAndValuesOfALoadedFile) {
-    TFileIOLib f;
+    TFileIOLib f(Context.Packs);
     ASSERT_TRUE(f.LoadFile("etc/config.txt"));
     EXPECT_EQ(f.FileName(), "etc\\config.txt");  // the resolved name
     struct Case {
@@ -55,7 +53,7 @@ TEST_F(FileIOTest, LinesAndValuesOfALoadedFile) {
 }
 
 TEST_F(FileIOTest, AFailedLoadKeepsWhatWasLoaded) {
-    TFileIOLib f;
+    TFileIOLib f(Context.Packs);
     ASSERT_TRUE(f.LoadFile("etc\\other.txt"));
     for (const char* name : {"missing.txt", "broken.txt", ""}) {
         EXPECT_FALSE(f.LoadFile(name)) << name;
@@ -65,14 +63,14 @@ TEST_F(FileIOTest, AFailedLoadKeepsWhatWasLoaded) {
 }
 
 TEST_F(FileIOTest, TheRecordHoldsTheNameAndLoadingReadsTheFileAgain) {
-    TFileIOLib f;
+    TFileIOLib f(Context.Packs);
     ASSERT_TRUE(f.LoadFile("etc\\other.txt"));
     TMemoryStream s;
     ASSERT_TRUE(f.SaveToStream(&s));
     EXPECT_EQ(s.AsString(), std::string("\x0D\0etc\\other.txt", 15));
 
     Files["etc\\other.txt"] = "changed";
-    TFileIOLib back;
+    TFileIOLib back(Context.Packs);
     s.SetPosition(0);
     ASSERT_TRUE(back.LoadFromStream(&s));
     EXPECT_EQ(back.FileName(), "etc\\other.txt");
@@ -81,7 +79,7 @@ TEST_F(FileIOTest, TheRecordHoldsTheNameAndLoadingReadsTheFileAgain) {
     // An empty name, or a file gone since the save, leaves the object empty.
     Files.erase("etc\\other.txt");
     for (const std::string& bytes : {std::string("\0\0", 2), s.AsString()}) {
-        TFileIOLib g;
+        TFileIOLib g(Context.Packs);
         ASSERT_TRUE(g.LoadFile("etc\\config.txt"));
         TMemoryStream in(bytes);
         EXPECT_TRUE(g.LoadFromStream(&in));
@@ -90,7 +88,7 @@ TEST_F(FileIOTest, TheRecordHoldsTheNameAndLoadingReadsTheFileAgain) {
     }
 
     // A name that ends early is refused and changes nothing.
-    TFileIOLib h;
+    TFileIOLib h(Context.Packs);
     ASSERT_TRUE(h.LoadFile("etc\\config.txt"));
     for (const std::string& bytes : {std::string(), std::string("\x05", 1), std::string("\x05\0ab", 4)}) {
         TMemoryStream in(bytes);

@@ -15,7 +15,10 @@ std::string Sj(const std::string& utf8) {
 
 class KelReaderTest : public ::testing::Test {
 protected:
-    KelReaderTest() { Reader.Log = &H.Context.Log; }
+    KelReaderTest() {
+        Reader.Log = &H.Context.Log;
+        Reader.Packs = &H.Context.Packs;
+    }
     std::vector<std::string> Lines() const {
         return Reader.Lines() ? Reader.Lines()->Items : std::vector<std::string>{};
     }
@@ -64,6 +67,7 @@ TEST_F(KelReaderTest, IncludeFaultsAreReportedInTheirOwnWords) {
             h.AddFile(name, text);
         TKelReader r;
         r.Log = &h.Context.Log;
+        r.Packs = &h.Context.Packs;
         EXPECT_EQ(r.LoadScript("main.s", true), cases[i].ok);
         EXPECT_EQ(h.Errors(), cases[i].errors);
         EXPECT_TRUE(h.Context.Log.ErrorFlag);
@@ -206,6 +210,7 @@ TEST_F(KelReaderTest, StatementsAreCutAtBackslashesOutsideQuotesAndBraces) {
         SCOPED_TRACE(c.line);
         H.AddFile("main.s", c.line);
         TKelReader r;
+        r.Packs = &H.Context.Packs;
         ASSERT_TRUE(r.LoadScript("main.s", true));
         std::vector<std::string> got;
         for (std::string s = r.GetStatement(); !s.empty(); s = r.GetStatement())
@@ -340,6 +345,7 @@ TEST_F(KelReaderTest, PlainRulesLongestFirstWhateverTheOrderOfAdding) {
     for (bool shortFirst : {true, false}) {
         SCOPED_TRACE(shortFirst);
         TKelReader r;
+        r.Packs = &H.Context.Packs;
         H.AddFile("main.s", "\\say,Words word");
         if (shortFirst) r.AddReplace("word", "W", 0);
         r.AddReplace("words", "LONG", 0);
@@ -454,6 +460,7 @@ TEST_F(KelReaderTest, SavedPositionAndRulesComeBack) {
     EXPECT_EQ(s.Size(), 521 + 2 + 5 + 4 + (2 + 4 + 2 + 4 + 4));
 
     TKelReader back;
+    back.Packs = &H.Context.Packs;
     s.SetPosition(0);
     ASSERT_TRUE(back.LoadFromStream(&s));
     EXPECT_EQ(back.GetFileName(), "main.s");
@@ -466,6 +473,7 @@ TEST_F(KelReaderTest, SavedPositionAndRulesComeBack) {
     for (int64_t cut : {int64_t{100}, s.Size() - 1}) {
         TMemoryStream part(std::string_view(reinterpret_cast<const char*>(s.Memory()), static_cast<size_t>(cut)));
         TKelReader r;
+        r.Packs = &H.Context.Packs;
         EXPECT_FALSE(r.LoadFromStream(&part));
         EXPECT_TRUE(r.Rules().empty());
         EXPECT_EQ(r.GetFileName(), "");
@@ -485,6 +493,7 @@ TEST_F(KelReaderTest, KeptStatementPlacesAgreeWithCuttingAfresh) {
     H.AddFile("a.s", a);
     H.AddFile("b.s", "@@far\r\n\\p \\q\r\n@@near\r\n\\r");
     TKelReader fresh;
+    fresh.Packs = &H.Context.Packs;
     fresh.AddReplace("\x7f\x7f", "", 0);  // matches nothing: every traced line is cut afresh
     TKelReader* readers[] = {&Reader, &fresh};
     for (TKelReader* r : readers)

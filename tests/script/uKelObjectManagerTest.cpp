@@ -124,11 +124,6 @@ protected:
         });
     }
 
-    void TearDown() override {
-        PackLib::FileExistsHook = nullptr;
-        PackLib::LoadFileHook = nullptr;
-    }
-
     template <typename T>
     std::unique_ptr<T> Engine(const std::string& name) {
         auto e = std::make_unique<T>(World, name);
@@ -196,8 +191,8 @@ TEST_F(KelObjectManagerTest, DeclaringAndFreeingObjectVariablesMakesAndFreesEver
     EXPECT_EQ(H.Script.Objects->Count(), builtins);
     EXPECT_EQ(World.Alive, 0);
     // There is no kind 25, and the interpreter cannot make a plug-in object by itself.
-    EXPECT_EQ(uKelObjectKinds::CreateObject(static_cast<TObjectKind>(25), "x"), nullptr);
-    EXPECT_EQ(uKelObjectKinds::CreateObject(TObjectKind::DLLObject, "x"), nullptr);
+    EXPECT_EQ(uKelObjectKinds::CreateObject(static_cast<TObjectKind>(25), "x", H.Context.Packs), nullptr);
+    EXPECT_EQ(uKelObjectKinds::CreateObject(TObjectKind::DLLObject, "x", H.Context.Packs), nullptr);
     // Without a factory a kind with an engine object is still made; it does nothing.
     H.Kinds.UnregisterFactory("img");
     Create("img", "bare");
@@ -434,8 +429,8 @@ TEST_F(KelObjectManagerTest, InformationTextsOfTheKinds) {
     Create("list", "l");
     static_cast<TKelObjectDataStringList*>(Object("l"))->Lines().SetText("a\r\nb\r\nc\r\n");
     Create("file", "f");
-    PackLib::FileExistsHook = [](const std::string& name) { return name == "Script\\A.txt"; };
-    PackLib::LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>("k=v\r\n"); };
+    H.Context.Packs.FileExistsHook = [](const std::string& name) { return name == "Script\\A.txt"; };
+    H.Context.Packs.LoadFileHook = [](const std::string&) { return std::make_unique<TMemoryStream>("k=v\r\n"); };
     ASSERT_TRUE(static_cast<TKelObjectDataFile*>(Object("f"))->TextFile().LoadFile("Script/A.txt"));
     Create("snd", "0_snd,3");
     Create("snd", "0_snd,4");
@@ -487,8 +482,8 @@ TEST_F(KelObjectManagerTest, StringListsSaveTheirLinesAndRefuseAShortStream) {
 
 TEST_F(KelObjectManagerTest, TextFilesSaveTheirNameAndReadTheFileAgainOnLoad) {
     std::string text = "a=1\r\nb=2\r\n";
-    PackLib::FileExistsHook = [](const std::string& name) { return name == "data\\t.txt"; };
-    PackLib::LoadFileHook = [&](const std::string&) { return std::make_unique<TMemoryStream>(text); };
+    H.Context.Packs.FileExistsHook = [](const std::string& name) { return name == "data\\t.txt"; };
+    H.Context.Packs.LoadFileHook = [&](const std::string&) { return std::make_unique<TMemoryStream>(text); };
     Create("file", "f");
     TFileIOLib& file = static_cast<TKelObjectDataFile*>(Object("f"))->TextFile();
     ASSERT_TRUE(file.LoadFile("data\\t.txt"));

@@ -7,6 +7,7 @@
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
 #include "script/uKelPath.h"
+#include "tests/support/ContextFixture.h"
 
 namespace {
 
@@ -117,16 +118,16 @@ TEST(KelPathTest, ResolveFindsNothingWithoutAnExistsEvent) {
 }
 
 TEST(KelPathTest, ThePackSetAnswersTheExistsEvent) {
-    PackLib::FileExistsHook = [](const std::string& n) { return n == "ev\\c.png"; };
+    TContextFixture context;
+    context.Packs.FileExistsHook = [](const std::string& n) { return n == "ev\\c.png"; };
     TKelPath path;
-    path.OnFileExists = uKelPath::PackFileExists;
+    path.OnFileExists = [&](const std::string& name) { return uKelPath::PackFileExists(context.Packs, name); };
     path.Add("bg");
     path.Add("ev");
     std::string found;
     EXPECT_TRUE(path.Resolve("c.png", true, found));
     EXPECT_EQ(found, "ev\\c.png");
     EXPECT_FALSE(path.Resolve("d.png", true, found));
-    PackLib::FileExistsHook = nullptr;
 }
 
 TEST(KelPathTest, StreamHoldsTheCountTheFoldersAndTheLock) {

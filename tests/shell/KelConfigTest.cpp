@@ -37,6 +37,7 @@ class KelConfigTest : public ::testing::Test {
 protected:
     void SetUp() override { SystemConfigLib::InitDefaults(); }
     void TearDown() override { SystemConfigLib::InitDefaults(); }
+    TContextFixture Context;
 };
 
 TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
@@ -48,14 +49,14 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
     TFakeClock time;
-    TKelSoundLink sound(component, 131072, time);
+    TKelSoundLink sound(component, Context.Packs, 131072, time);
     TSound& library = *sound.Library();
     auto groups = [&] {
         return std::vector<uint32_t>{library.GetGroupVolume(0), library.GetGroupVolume(1), library.GetGroupVolume(2)};
     };
     const std::vector<uint32_t> before = groups();
     TKelScript game;
-    TKelConfig config(nullptr);
+    TKelConfig config(Context.Packs, nullptr);
 
     config.Init(nullptr, &sound);
     config.ApplyVolumes();  // no game interpreter yet: nothing
@@ -73,7 +74,7 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
 }
 
 TEST_F(KelConfigTest, CacheCapacities) {
-    TKelConfig config(nullptr);
+    TKelConfig config(Context.Packs, nullptr);
     AnimationBmpLib::FreeManagers();
     config.ApplyCacheSizes();  // no caches: nothing to do
     AnimationBmpLib::CreateManagers();
@@ -104,7 +105,7 @@ TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
     TDirectXPack pack({}, nullptr, &dddd, nullptr);
     int changes = 0;
     pack.OnAfterChange = [&] { ++changes; };
-    TKelConfig config(&pack);
+    TKelConfig config(Context.Packs, &pack);
 
     struct {
         const char* Name;
@@ -128,7 +129,7 @@ TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
 }
 
 TEST_F(KelConfigTest, SelectPageKeepsThePageForPagesThatAreNotThere) {
-    TKelConfig config(nullptr);
+    TKelConfig config(Context.Packs, nullptr);
     config.VoicePageEnabled = false;
     config.FontPageEnabled = true;
     const std::pair<int32_t, int32_t> steps[] = {{3, 3}, {-1, 3}, {6, 3}, {2, 3}, {5, 5}, {0, 0}, {4, 4}};
@@ -169,7 +170,7 @@ protected:
 TEST_F(KelConfigDialogTest, ControlsShowTheSettings) {
     TOpenGame game(DialogGame(""));
     TSystemData& c = SystemConfigLib::Config;
-    TKelConfig config(nullptr, &Forms, nullptr, Host);
+    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
     const struct {
         int32_t Fps, Cache, FullScreen;
         int32_t FpsItem, CacheItem, ScreenItem;
@@ -201,7 +202,7 @@ TEST_F(KelConfigDialogTest, ChangesAreLiveAndCancelRestoresThem) {
     TSystemData& c = SystemConfigLib::Config;
     c.BGMVolume = 127, c.FullScreen = 0, c.FPSLimit = 60, c.MessageAlpha = 255;
     const TSystemData before = c;
-    TKelConfig config(nullptr, &Forms, nullptr, Host);
+    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
     config.SelectPage(1);
     Forms.Set("TrackBar1", 6);  // from 5: 6 x 255 div 10
     Forms.ShowPage(0);
@@ -240,7 +241,7 @@ TEST_F(KelConfigDialogTest, PagesAndResetButtonsFollowTheGamesFiles) {
     std::map<std::string, std::string> files = DialogGame("", false);
     files.erase("System\\etc\\Config.txt");
     TOpenGame game(files);
-    TKelConfig config(nullptr, &Forms, nullptr, Host);
+    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
     EXPECT_FALSE(config.FontPageEnabled);
     EXPECT_FALSE(config.VoicePageEnabled);
     Forms.ShowPage(4);
@@ -262,7 +263,7 @@ TEST_F(KelConfigDialogTest, ResetButtonsAskAndTakeTheDefaults) {
     TOpenGame game(DialogGame(""));
     TSystemData& c = SystemConfigLib::Config;
     c.BGMVolume = 51, c.FPSLimit = 20;
-    TKelConfig config(nullptr, &Forms, nullptr, Host);
+    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
     Answers.Click(1);  // "いいえ"
     Forms.Click("SysResetButton");
     Forms.ShowPage(1);
@@ -283,14 +284,14 @@ TEST_F(KelConfigDialogTest, SpeakerPanels) {
         for (int i = 0; i < 7; ++i)
             voices += "gui[" + std::to_string(i) + "]=$FF0000,話者" + std::to_string(i) + ",？？？\r\n";
         TOpenGame game(DialogGame(voices));
-        TKelConfig config(nullptr, &Forms, nullptr, Host);
+        TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
         EXPECT_TRUE(config.VoicePageEnabled);
         EXPECT_TRUE(config.Form[config.C.ScrollBar].Visible);
         EXPECT_EQ(config.Form[config.C.ScrollBar].Max, 3);
     }
     const std::string voices = "show=enable\r\ngui[9]=$00FF00, 九番 , 誰か , face.png , other.bmp , met9  // note\r\n";
     TOpenGame game(DialogGame(voices), {{"system\\voice\\face.png", AnimationFixtures::SolidPng(60, 40, 0xFF102030)}});
-    TKelConfig config(nullptr, &Forms, nullptr, Host);
+    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
     const TKelConfig::TSpeaker& s = config.Speakers[9];
     ASSERT_GE(s.Panel, 0);
     EXPECT_EQ(config.Form[config.C.ScrollBar].Max, 6);

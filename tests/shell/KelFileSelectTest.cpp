@@ -485,7 +485,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     WriteSave("QuickSaveData0.svd", Day(), "x", "a");
     WriteSave("QuickSaveData2.svd", Day() + 1, "x", "b");
     Game.Files.WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData3.svd"), "damaged");
-    TQuickLoadForm form(Game.Files, &Game.Forms, nullptr);
+    TQuickLoadForm form(Game.Files, Game.Form->Context.Packs, &Game.Forms, nullptr);
     // The empty line cannot be chosen: OK stays disabled and a double click does nothing.
     Game.Forms.Set("FileListBox", 3);
     Game.Forms.Click("FileListBox");
@@ -502,7 +502,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     EXPECT_EQ(Game.Forms.Shown.back().Caption, "QL");
     EXPECT_EQ(Game.Forms.Shown.back().Refused, std::vector<std::string>{"click OkButton"});
     // A press below the lines drops the selection; closed by its close box, nothing is chosen.
-    TQuickLoadForm again(Game.Files, &Game.Forms, nullptr);
+    TQuickLoadForm again(Game.Files, Game.Form->Context.Packs, &Game.Forms, nullptr);
     Game.Forms.Set("FileListBox", 1);
     Game.Forms.Set("FileListBox", -1);
     Game.Forms.Click("OkButton");
@@ -510,7 +510,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     EXPECT_EQ(again.ChosenFile, "");
     EXPECT_EQ(Game.Forms.Shown.back().ClosedBy, "CancelButton");
     // Without forms to show it on, nothing is chosen.
-    TQuickLoadForm none(Game.Files, nullptr, nullptr);
+    TQuickLoadForm none(Game.Files, Game.Form->Context.Packs, nullptr, nullptr);
     none.ShowModal();
     EXPECT_EQ(none.ChosenFile, "");
 }

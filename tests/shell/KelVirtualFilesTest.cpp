@@ -54,16 +54,17 @@ protected:
     TARGB8888& Frame() { return *KelGraphicLib::GraphicOf(GameScript())->GetScreenSurface(); }
     static uint32_t At(const TARGB8888& p, int32_t x, int32_t y) { return p.ScanLine(y)[x]; }
 
+    TPackSet& Packs() { return Game.Form->Context.Packs; }
     // The picture a name opens to through the pack layer; empty when it opens to nothing.
-    static std::unique_ptr<TARGB8888> Picture(const std::string& name) {
-        auto stream = PackLib::LoadFile(name);
+    std::unique_ptr<TARGB8888> Picture(const std::string& name) {
+        auto stream = Packs().LoadFile(name);
         if (!stream) return nullptr;
         auto picture = std::make_unique<TARGB8888>();
         picture->LoadFromBmpStream(stream.get());
         return picture;
     }
-    static std::string Bytes(const std::string& name) {
-        auto stream = PackLib::LoadFile(name);
+    std::string Bytes(const std::string& name) {
+        auto stream = Packs().LoadFile(name);
         return stream ? stream->AsString() : "(none)";
     }
 
@@ -130,11 +131,11 @@ TEST_F(KelVirtualFilesTest, SaveThumbnailsComeBackAsPictures) {
     // for a missing file and for a name that leaves the save folder there is no such file.
     std::ofstream(Dir + "/SaveData/Broken.svd", std::ios::binary) << std::string(3000, 'x');
     fs::copy_file(Dir + "/SaveData/SaveData003.svd", Dir + "/Outside.svd");
-    EXPECT_FALSE(PackLib::ResolveFileName("$$$saveimage,Broken.svd.bmp").empty());
+    EXPECT_FALSE(Packs().ResolveFileName("$$$saveimage,Broken.svd.bmp").empty());
     EXPECT_EQ(Bytes("$$$saveimage,Broken.svd.bmp"), "(none)");
     for (const char* name : {"$$$saveimage,SaveData003.svd", "$$$saveimage,Missing.svd.bmp",
                              "$$$saveimage,..\\Outside.svd.bmp", "$$$saveimage.bmp"})
-        EXPECT_TRUE(PackLib::ResolveFileName(name).empty()) << name;
+        EXPECT_TRUE(Packs().ResolveFileName(name).empty()) << name;
     const uint32_t key = SystemConfigLib::Config.CodeKey;
     SystemConfigLib::Config.CodeKey = key ^ 0x5A5A5A;
     EXPECT_EQ(Bytes("$$$saveimage,SaveData003.svd.bmp"), "(none)");
@@ -183,8 +184,8 @@ TEST_F(KelVirtualFilesTest, ImportsReadDiskFilesByPath) {
 TEST_F(KelVirtualFilesTest, SnapshotNamesThatDoNotExist) {
     for (const char* name : {"$$$gamethreadimage,2.bmp", "$$$gamethreadimage,0.png", "x$$$gamethreadimage,0.bmp",
                              "$$$gamethreadimagez", "$$$gamethreadimage.bmp", "$$$systemthreadimage,01.bmp"}) {
-        EXPECT_TRUE(PackLib::ResolveFileName(name).empty()) << name;
-        EXPECT_EQ(PackLib::LoadFile(name), nullptr) << name;
+        EXPECT_TRUE(Packs().ResolveFileName(name).empty()) << name;
+        EXPECT_EQ(Packs().LoadFile(name), nullptr) << name;
     }
     // An interpreter that is not there shows nothing.
     EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, "$$$systemthreadimage,0.bmp", &GameScript(), nullptr), nullptr);

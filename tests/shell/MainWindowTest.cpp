@@ -480,8 +480,6 @@ TEST_F(MainWindowTest, ADamagedEntryEndsTheGameAndDestructionCleansUp) {
     Form.reset();
     EXPECT_FALSE(fs::exists(Dir + "/SaveData/BackUpSaveData.svd"));
     EXPECT_TRUE(fs::exists(Dir + "/GameData/System/config.txt"));
-    EXPECT_FALSE(PackLib::PackExists(0));
-    EXPECT_FALSE(PackLib::OnPackError);
 }
 
 TEST_F(MainWindowTest, TheWindowTheInputAndTheDisplayTakeOneGameSize) {

@@ -36,7 +36,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     TSystemData& c = SystemConfigLib::Config;
     c.FullScreen = 0, c.FPSLimit = 60, c.StreamLength = 131072, c.Interlace = 0, c.SurfaceMemory = 0;
     {
-        TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
+        TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, 1);  // 128 KiB is "普通"
         Forms.Set("ComboBox1", 1);                           // full screen
         Forms.Set("ComboBox5", 1);                           // 40 FPS
@@ -50,7 +50,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     EXPECT_EQ(c.FPSLimit, 60);
     EXPECT_EQ(c.Interlace, 1);
 
-    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
     Forms.Set("ComboBox1", 1);
     Forms.Set("ComboBox5", 1);
     Forms.ShowPage(1);
@@ -83,7 +83,7 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
     };
     for (const auto& k : cases) {
         c.FPSLimit = k.Fps, c.StreamLength = k.Stream;
-        TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
+        TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.FpsLimit].Value, k.FpsItem) << k.Fps;
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, k.StreamItem) << k.Stream;
         EXPECT_EQ(menu.PreviewInterval(), k.Interval) << k.Fps;
@@ -98,7 +98,7 @@ TEST_F(StartupMenuTest, TheGamesSettingsChooseThePagesAndOptions) {
     TOpenGame game(
         {{"System\\etc\\Game.dat", "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
     SystemConfigLib::Config.SurfaceMemory = 1;
-    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
     Forms.ShowPage(4);  // the information page is not there
     Forms.ShowPage(3);
     Forms.Set("ComboBox9", 0);          // nor is the surface-memory box
@@ -120,7 +120,7 @@ TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
                     {"System\\etc\\Config.txt", "FullScreen=1\r\nFPSLimit=80\r\n"},
                     {"System\\etc\\Message.txt", kMessages}});
     SystemConfigLib::Config.FullScreen = 0, SystemConfigLib::Config.FPSLimit = 20;
-    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
     Answers.Click(1);  // "いいえ": nothing changes
     Forms.Click("GraphicResetButton");
     Forms.Click("GraphicResetButton");  // "はい" (no answer left: the first button)
@@ -148,7 +148,7 @@ TEST_F(StartupMenuTest, ThePreviewPlaysTheGamesAnimation) {
         {{"System\\etc\\Game.dat", ""}},
         {{"System\\Startup\\Startup.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
                                             300, 300, {AnimationFixtures::SolidPng(300, 300, 0xFF3366CC)}))}});
-    TStartupMenu menu(Forms, game.Files, nullptr, Host, Time);
+    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
     ASSERT_TRUE(menu.Animation);
     menu.StepPreview();
     const TFormControl& preview = menu.Form[menu.C.Preview];

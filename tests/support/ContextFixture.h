@@ -17,4 +17,5 @@ public:
 
     TGameContext Context;
     TErrorLog& Log = Context.Log;
+    TPackSet& Packs = Context.Packs;
 };

@@ -41,16 +41,16 @@ TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
     GameFixture::Write(Dir, files, "", binaries);
     Unit1::UseGameFolder(Files, Dir);
     SystemConfigLib::InitDefaults();
-    PackLib::UseFiles(&Files);
-    PackLib::OpenPacks("GameData\\");
-    SystemConfigLib::LoadPackMessageTable();
-    KelSystemLib::LoadGameData();
+    Packs.UseFiles(&Files);
+    Packs.OpenPacks("GameData\\");
+    SystemConfigLib::LoadPackMessageTable(Packs);
+    KelSystemLib::LoadGameData(Packs);
     SystemConfigLib::LoadUserSettings(Files);
 }
 
 TOpenGame::~TOpenGame() {
-    PackLib::ClosePacks();
-    PackLib::UseFiles(nullptr);
+    Packs.ClosePacks();
+    Packs.UseFiles(nullptr);
     SystemConfigLib::InitDefaults();
 
     dddd7::SetDebugLogFolder("");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/FileRoot.h"
+#include "tests/support/ContextFixture.h"
 
 namespace GameFixture {
 
@@ -20,7 +21,7 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 
 // A game folder as the program has it open when its start-up dialog shows: Files is the root of
 // engine paths, the packs are open, and the game's settings, the defaults and the user's file are
-// read into a fresh configuration. The packs close on destruction.
+// read into a fresh configuration. The packs, the context's, close on destruction.
 class TOpenGame {
 public:
     using TFiles = std::map<std::string, std::string>;
@@ -33,4 +34,6 @@ public:
 
     std::string Dir;  // host path
     TFileRoot Files;
+    TContextFixture Context;
+    TPackSet& Packs = Context.Packs;
 };

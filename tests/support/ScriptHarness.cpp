@@ -20,8 +20,8 @@ TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
 
 TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
     SystemConfigLib::Config.Skipping = false;
-    PackLib::FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
-    PackLib::LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
+    Context.Packs.FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
+    Context.Packs.LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         auto it = Files.find(Key(name));
         if (it == Files.end()) return nullptr;
         return std::make_unique<TMemoryStream>(it->second);
@@ -37,8 +37,8 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
 }
 
 TScriptHarness::~TScriptHarness() {
-    PackLib::FileExistsHook = nullptr;
-    PackLib::LoadFileHook = nullptr;
+    Context.Packs.FileExistsHook = nullptr;
+    Context.Packs.LoadFileHook = nullptr;
     SystemConfigLib::Config.Skipping = false;
 }
 

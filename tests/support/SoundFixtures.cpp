@@ -114,6 +114,11 @@ std::string WithLastGranule(std::string ogg, int64_t granule) {
     return ogg;
 }
 
+void ReadThrough(TPackSet& packs, const TPackSet& from) {
+    packs.FileExistsHook = [&from](const std::string& name) { return !from.ResolveFileName(name).empty(); };
+    packs.LoadFileHook = [&from](const std::string& name) { return from.LoadFile(name); };
+}
+
 TVorbisBinding::TVorbisBinding() {
     OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
 }
@@ -124,7 +129,7 @@ TVorbisBinding::~TVorbisBinding() {
 
 TSoundLibraryRig::TSoundLibraryRig(int32_t channels, int32_t streamLength) {
     Component.SetChannelCount(channels);
-    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, streamLength, Clock);
+    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, Packs, streamLength, Clock);
 }
 
 }  // namespace SoundFixtures

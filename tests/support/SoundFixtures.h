@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/PackLib.h"
 #include "foundation/SoundComponent.h"
 #include "media/uSoundLib.h"
 #include "platform/ClassLib.h"
@@ -38,6 +39,10 @@ inline std::unique_ptr<TMemoryStream> Stream(const std::string& bytes) {
     return std::make_unique<TMemoryStream>(bytes);
 }
 
+// Lets a sound library's pack set read what another set (a script harness's) serves; the other
+// set must outlive the reads.
+void ReadThrough(TPackSet& packs, const TPackSet& from);
+
 // Binds the linked decoder for the lifetime of the object.
 struct TVorbisBinding {
     TVorbisBinding();
@@ -45,9 +50,12 @@ struct TVorbisBinding {
 };
 
 // A sound library with the decoder bound, over an audio device that mixes only when pumped. Made
-// before the harness that serves its files, so that it is gone after it.
+// before the harness that serves its files, so that it is gone after it; ReadThrough hands its
+// reads on to the harness's pack set.
 struct TSoundLibraryRig {
     explicit TSoundLibraryRig(int32_t channels = 8, int32_t streamLength = 16384);
+    void ReadThrough(const TPackSet& from) { SoundFixtures::ReadThrough(Packs, from); }
+    TPackSet Packs;
     TVorbisBinding Vorbis;
     TFakeClock Clock;
     TManualAudioDevice Device;

@@ -36,8 +36,9 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
                                             {SoundWriter::LoopComment({"*looptime,0,0.1,0.3,-1"})});
     files["bad.ogg"] = "OggS not really";
     const char* names[] = {"a.ogg", "b.ogg", "bad.ogg", "none.ogg"};
-    PackLib::FileExistsHook = [&](const std::string& n) { return files.count(n) > 0; };
-    PackLib::LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
+    TPackSet packs;
+    packs.FileExistsHook = [&](const std::string& n) { return files.count(n) > 0; };
+    packs.LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
         auto it = files.find(n);
         return it == files.end() ? nullptr : std::make_unique<TMemoryStream>(it->second);
     };
@@ -46,7 +47,7 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     auto component = std::make_unique<TDDSD7>(&device);
     component->SetChannelCount(16);
     ASSERT_TRUE(component->Initialize());
-    auto sound = std::make_unique<TSound>(*component, 16384);
+    auto sound = std::make_unique<TSound>(*component, packs, 16384);
 
     std::atomic<bool> rendering = true;
     std::thread renderer([&] {
@@ -118,8 +119,6 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     rendering = false;
     renderer.join();
     component.reset();
-    PackLib::FileExistsHook = nullptr;
-    PackLib::LoadFileHook = nullptr;
     TDDSD7::DeliverThreadFailures();
     EXPECT_EQ(halts, 0);
     ddsd7::SetHaltHandler(nullptr);

@@ -10,6 +10,7 @@
 #include "foundation/PackLib.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 #include "tests/support/ToolRun.h"
 
@@ -98,18 +99,18 @@ TEST_F(KelpackTest, CreateListExtractAndReadBack) {
 
         // The engine reads the same pack.
         const TFileRoot files(out);
-        PackLib::UseFiles(&files);
-        ASSERT_TRUE(PackLib::OpenPacks("GameData\\"));
-        EXPECT_NE(PackLib::Pack(n), nullptr);
-        EXPECT_EQ(PackLib::Pack(n)->NameTable() != nullptr, c.hash);
-        PackLib::SetPackVerify(true);
+        TContextFixture context;  // gone before the folder
+        TPackSet& packs = context.Packs;
+        packs.UseFiles(&files);
+        ASSERT_TRUE(packs.OpenPacks("GameData\\"));
+        EXPECT_NE(packs.Pack(n), nullptr);
+        EXPECT_EQ(packs.Pack(n)->NameTable() != nullptr, c.hash);
+        packs.SetPackVerify(true);
         for (const auto& [name, bytes] : Files) {
-            auto s = PackLib::LoadFile(Encoding::Utf8ToSjis(name));  // engine names are Shift-JIS
+            auto s = packs.LoadFile(Encoding::Utf8ToSjis(name));  // engine names are Shift-JIS
             ASSERT_NE(s, nullptr) << name;
             EXPECT_EQ(s->AsString(), bytes) << name;
         }
-        PackLib::ClosePacks();
-        PackLib::UseFiles(nullptr);
         ++n;
     }
 }
