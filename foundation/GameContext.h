@@ -3,9 +3,9 @@
 // link to an interpreter get the service they use from their owner, never from a global.
 //
 // Each service of this folder is a member here, made with the context and gone with it: the error
-// log and the pack set now, the configuration later. Those of the higher folders (the picture and
-// sound caches, the fonts) need an arrangement of their own in their folders, since nothing here
-// may include a higher folder.
+// log and the pack set now, the configuration later. Those of the higher folders have holders of
+// their own there, since nothing here may include a higher folder: the picture and sound caches
+// are in media/MediaContext.
 #pragma once
 
 #include "foundation/ErrorLogLib.h"

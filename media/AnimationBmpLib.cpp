@@ -9,6 +9,7 @@
 #include "foundation/Compression.h"
 #include "foundation/PackLib.h"
 #include "foundation/StreamStrings.h"
+#include "media/MediaContext.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uARGB8888Movie.h"
 #include "media/uWaveDataManager.h"
@@ -59,23 +60,6 @@ int16_t Difference(int16_t a, int16_t b) {
 namespace AnimationBmpLib {
 
 int32_t MessageAlpha = 255;
-
-void CreateManagers() {
-    uARGB8888Manager::CreateARGB8888Manager(0);
-    uWaveDataManager::CreateWaveDataManager(0);
-}
-
-void FreeManagers() {
-    uARGB8888Manager::FreeARGB8888Manager();
-    uWaveDataManager::FreeWaveDataManager();
-}
-
-namespace {
-// The caches exist from the start; their globals are constant-initialised, so this runs after.
-const struct TManagersAtStart {
-    TManagersAtStart() { CreateManagers(); }
-} ManagersAtStart;
-}  // namespace
 
 bool CopyItem(TStream& stream, uint32_t size, TMemoryStream& item) {
     if (static_cast<int64_t>(size) > stream.Remaining()) return false;
@@ -266,6 +250,10 @@ int32_t TABMPBaseClass::NestingDepth() const {
     return Parent ? Parent->NestingDepth() : 0;
 }
 
+TMediaContext* TABMPBaseClass::MediaOf() const {
+    return Parent ? Parent->MediaOf() : nullptr;
+}
+
 bool TABMPBaseClass::Fail(TStream& stream, const std::string& what) {
     LoadFailed(what + At(stream.Position()));
     return false;
@@ -433,7 +421,7 @@ TABMPImageData10::~TABMPImageData10() {
 
 void TABMPImageData10::Empty() {
     // A picture of the record's own goes with its handle; a cached one goes back to the cache.
-    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Release(Picture);
+    if (TMediaContext* media = MediaOf()) media->Pictures.Release(Picture);
     Picture = {};
     Movie.reset();
     Animation.reset();
@@ -464,8 +452,10 @@ bool TABMPImageData10::LoadImage(TStream* stream, const std::string& name) {
     bool loaded = false;
     if (ext == ".bmp" || ext == ".jpg" || ext == ".png" || ext == ".argb") {
         ImageType = ext == ".bmp" ? 0 : ext == ".jpg" ? 1 : ext == ".png" ? 3 : 5;
-        if (!uARGB8888Manager::ARGB8888Manager) AnimationBmpLib::CreateManagers();
-        Picture = uARGB8888Manager::ARGB8888Manager->GetImage(*stream, Size(*stream), name);
+        if (TMediaContext* media = MediaOf())
+            Picture = media->Pictures.GetImage(*stream, Size(*stream), name);
+        else
+            Picture = TARGB8888Manager(0).LoadOwn(*stream, Size(*stream), name);
         loaded = static_cast<bool>(Picture);
     } else if (ext == ".m") {
         ImageType = 4;
@@ -478,6 +468,7 @@ bool TABMPImageData10::LoadImage(TStream* stream, const std::string& name) {
         ImageType = 6;
         auto nested = std::make_unique<TAnimationBMP>();
         nested->Depth = NestingDepth() + 1;
+        nested->Media = MediaOf();
         if (nested->Depth <= AnimationBmpLib::kMaxNesting && nested->LoadFromStream(stream, name)) {
             Animation = std::move(nested);
             loaded = true;
@@ -548,7 +539,7 @@ TABMPSoundData10::~TABMPSoundData10() {
 }
 
 void TABMPSoundData10::Empty() {
-    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Release(Wave);
+    if (TMediaContext* media = MediaOf()) media->Sounds.Release(Wave);
     Wave = {};
 }
 
@@ -570,8 +561,10 @@ bool TABMPSoundData10::LoadFromStream(TStream& stream) {
 bool TABMPSoundData10::LoadSound(TStream* stream, const std::string& name) {
     if (!stream) return false;
     Empty();
-    if (!uWaveDataManager::WaveDataManager) AnimationBmpLib::CreateManagers();
-    Wave = uWaveDataManager::WaveDataManager->GetWave(*stream, Size(*stream), name);
+    if (TMediaContext* media = MediaOf())
+        Wave = media->Sounds.GetWave(*stream, Size(*stream), name);
+    else
+        Wave = TWaveDataManager(0).LoadOwn(*stream, Size(*stream), name);
     return static_cast<bool>(Wave);
 }
 

@@ -52,6 +52,7 @@ class TARGB8888Movie;
 class TABMPLayer10;
 class TPackSet;  // foundation/PackLib.h
 class TAnimationBMP;
+class TMediaContext;
 class TRecordReader;
 class TRecordWriter;
 
@@ -176,12 +177,6 @@ constexpr int32_t kMaxLayers = 256;
 // Nested ".b" files load down to this depth below the file loaded first.
 constexpr int32_t kMaxNesting = 8;
 
-// The two global caches of embedded pictures and sounds (uARGB8888Manager, uWaveDataManager),
-// empty and with capacity 0: made when the program starts, and again by CreateManagers. The
-// animations that hold cached objects must be gone before FreeManagers.
-void CreateManagers();
-void FreeManagers();
-
 // The message opacity 0..255 that layers and pictures named with "*message" or "*mesalpha" are
 // drawn with (the configuration's "MessageAlpha").
 extern int32_t MessageAlpha;
@@ -233,6 +228,9 @@ protected:
     virtual void LoadFailed(const std::string& reason);
     // How deep below the file loaded first the animation of this object lies.
     virtual int32_t NestingDepth() const;
+    // The caches the animation of this object shares its embedded media through; none: each
+    // record decodes its own.
+    virtual TMediaContext* MediaOf() const;
     bool Fail(TStream& stream, const std::string& what);
     // Reads a 16-byte tag; false (the stream put back) when it is none of the accepted texts.
     // index is the accepted text's place.
@@ -520,10 +518,13 @@ public:
     int32_t Motion = 0;
     std::array<double, AnimationBmpLib::kMaxLayers> LayerTime{};
     std::array<int32_t, AnimationBmpLib::kMaxLayers> LayerWait{};
+    // The caches of the game's media, not owned; set before loading, by the animation's owner.
+    TMediaContext* Media = nullptr;
 
 protected:
     void LoadFailed(const std::string& reason) override;
     int32_t NestingDepth() const override { return Depth; }
+    TMediaContext* MediaOf() const override { return Media; }
 
 private:
     friend class TABMPImageData10;

@@ -19,18 +19,3 @@ std::unique_ptr<TARGB8888> TARGB8888Manager::LoadData(TStream& stream, int32_t s
 int64_t TARGB8888Manager::DataSize(const TARGB8888& picture) const {
     return int64_t{picture.Width()} * picture.Height() * 4;
 }
-
-namespace uARGB8888Manager {
-
-std::unique_ptr<TARGB8888Manager> ARGB8888Manager;
-
-void CreateARGB8888Manager(int32_t capacity) {
-    ARGB8888Manager.reset();
-    ARGB8888Manager = std::make_unique<TARGB8888Manager>(capacity);
-}
-
-void FreeARGB8888Manager() {
-    ARGB8888Manager.reset();
-}
-
-}  // namespace uARGB8888Manager

@@ -21,12 +21,3 @@ protected:
     std::unique_ptr<TARGB8888> LoadData(TStream& stream, int32_t size, const std::string& name) override;
     int64_t DataSize(const TARGB8888& picture) const override;
 };
-
-namespace uARGB8888Manager {
-
-extern std::unique_ptr<TARGB8888Manager> ARGB8888Manager;
-// Replaces the global cache by an empty one of that capacity (freeing every picture of the old).
-void CreateARGB8888Manager(int32_t capacity);
-void FreeARGB8888Manager();
-
-}  // namespace uARGB8888Manager

@@ -129,6 +129,12 @@ public:
         return h;
     }
 
+    // The object decoded for the caller alone, never entered in the cache (for holders that have
+    // no cache to share through); empty when it cannot be decoded.
+    TCacheHandle<T> LoadOwn(TStream& stream, int32_t size, const std::string& name) {
+        return TCacheHandle<T>::Adopt(LoadData(stream, size, ClassLib::LowerAscii(name)));
+    }
+
     // Gives up one holding; the handle is empty afterwards.
     void Release(TCacheHandle<T>& handle) {
         TCacheHandle<T> h = std::move(handle);

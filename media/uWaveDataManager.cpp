@@ -72,17 +72,6 @@ int64_t TWaveDataManager::DataSize(const TMemoryStream& pcm) const {
 
 namespace uWaveDataManager {
 
-std::unique_ptr<TWaveDataManager> WaveDataManager;
-
-void CreateWaveDataManager(int32_t capacity) {
-    WaveDataManager.reset();
-    WaveDataManager = std::make_unique<TWaveDataManager>(capacity);
-}
-
-void FreeWaveDataManager() {
-    WaveDataManager.reset();
-}
-
 std::unique_ptr<TMemoryStream> LoadWaveRiff(TStream* stream) {
     if (!stream) return nullptr;
     auto result = std::make_unique<TMemoryStream>();

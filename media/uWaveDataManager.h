@@ -37,10 +37,6 @@ protected:
 
 namespace uWaveDataManager {
 
-extern std::unique_ptr<TWaveDataManager> WaveDataManager;
-void CreateWaveDataManager(int32_t capacity);
-void FreeWaveDataManager();
-
 // The PCM of a RIFF wave read from the start of the stream; null for a null stream or a file
 // refused as above.
 std::unique_ptr<TMemoryStream> LoadWaveRiff(TStream* stream);

@@ -128,6 +128,8 @@ public:
     virtual ~TImageLib();
     TImageLib(const TImageLib&) = delete;
     TImageLib& operator=(const TImageLib&) = delete;
+    // The caches the animation shares its pictures and sounds through (none: its own copies).
+    void UseMedia(TMediaContext* media) { Animation->Media = media; }
 
     // The second phase of construction: Clear of the most-derived class.
     void Initialize();

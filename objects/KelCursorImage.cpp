@@ -5,7 +5,9 @@
 #include "script/KelScriptLib.h"
 
 TKelCursorImage::TKelCursorImage(TKelScript& script)
-    : Script(script), Picture(ImageLib::Make<TImageLib>(script.Packs(), KelScreenObjects::AnimationSoundOf(script))) {}
+    : Script(script), Picture(ImageLib::Make<TImageLib>(script.Packs(), KelScreenObjects::AnimationSoundOf(script))) {
+    Picture->UseMedia(script.Links.Media);
+}
 
 void TKelCursorImage::Draw(uint32_t mask) {
     IScriptCompositor* compositor = Script.Links.Compositor;

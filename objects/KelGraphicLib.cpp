@@ -556,6 +556,7 @@ void Register(TObjectKindRegistry& registry) {
         // The transition animation plays its sounds through the interpreter's sound library.
         TSound* sound = script.Links.SoundLibrary;
         auto graphic = std::make_unique<TKelGraphic>(script.Packs(), sound ? &sound->AnimationSound() : nullptr);
+        graphic->TransitionImage->UseMedia(script.Links.Media);
         // Sizes the display starter would not take give its default screen.
         const int32_t w = SystemConfigLib::Config.ScreenWidth, h = SystemConfigLib::Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);

@@ -34,12 +34,14 @@ template <typename TObject>
 TObjectFactory ImageMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
         auto image = ImageLib::Make<TImageLib>(script.Packs(), AnimationSoundOf(script));
+        image->UseMedia(script.Links.Media);
         return std::make_unique<TObject>(name, std::make_unique<TKelScreenObjectLink<TImageLib>>(std::move(image)));
     };
 }
 
 std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const std::string& name) {
     auto bar = std::make_unique<TImageScrollBar>(script.Packs(), AnimationSoundOf(script));
+    bar->UseMedia(script.Links.Media);
     return std::make_unique<TKelObjectDataScrollBar>(name, script.Links.Input,
                                                      std::make_unique<TKelScrollBarLink>(std::move(bar)));
 }
@@ -49,6 +51,7 @@ template <typename TObject>
 TObjectFactory ButtonMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
         auto button = ImageLib::Make<TButtonLib>(script.Packs(), AnimationSoundOf(script));
+        button->UseMedia(script.Links.Media);
         button->WarningLog = &script.Log();
         return std::make_unique<TObject>(name, std::make_unique<TButtonLink>(std::move(button)));
     };
@@ -58,6 +61,7 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
     auto window =
         ImageLib::Make<TMessageLib>(script.Packs(), AnimationSoundOf(script),
                                     MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
+    window->UseMedia(script.Links.Media);
     window->UseConfigSpeed = 1;
     window->WarningLog = &script.Log();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));

@@ -63,6 +63,11 @@ public:
     ~TImageScrollBar();
     TImageScrollBar(const TImageScrollBar&) = delete;
     TImageScrollBar& operator=(const TImageScrollBar&) = delete;
+    // The caches both pictures share their media through.
+    void UseMedia(TMediaContext* media) {
+        Thumb->UseMedia(media);
+        Track->UseMedia(media);
+    }
 
     // Record defaults, both pictures cleared; the track is then one pixel long, so that a bar
     // that was never loaded still lays out and drags without dividing by zero.

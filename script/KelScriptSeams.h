@@ -29,6 +29,7 @@ class TKelDLLCustomObject;
 class TLabelLog;
 class TSound;
 class TInput;
+class TMediaContext;
 class TErrorLog;     // foundation/ErrorLogLib.h
 class TGameContext;  // foundation/GameContext.h
 class IDialogOwner;  // platform/Dialogs.h
@@ -359,6 +360,9 @@ public:
 struct TScriptLinks {
     // The game's shared services, the error log among them; an interpreter needs it.
     TGameContext* Context = nullptr;
+    // The caches of the game's pictures and sounds; the screen objects share their media through
+    // them.
+    TMediaContext* Media = nullptr;
     IScriptCompositor* Compositor = nullptr;
     IScriptCamera* Camera = nullptr;
     IScriptCursorImage* Cursor = nullptr;        // kind "csr"

@@ -203,7 +203,6 @@ bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {
     Close();
     Unit1::UseGameFolder(Files, hostFolder);
     SystemConfigLib::InitDefaults();
-    AnimationBmpLib::CreateManagers();  // empty caches, as a new program has them
     Form = std::make_unique<TForm1>(*Window, Devices);
     Form->WriteSettings = false;
     // A movie's sound waits for its decoder: the run's time passes only as fast as it mixes.

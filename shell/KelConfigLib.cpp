@@ -12,9 +12,8 @@
 #include "foundation/uMisc.h"
 #include "media/ARGB8888Font.h"
 #include "media/ARGB8888Lib.h"
-#include "media/uARGB8888Manager.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
-#include "media/uWaveDataManager.h"
 #include "platform/Encoding.h"
 #include "platform/SystemFonts.h"
 #include "script/KelScriptLib.h"
@@ -236,10 +235,9 @@ void TKelConfig::ApplyCacheSizes() {
     // A capacity is a byte count: a negative setting (from a file) is taken as none.
     const int32_t images = std::max(SystemConfigLib::Config.CacheSize, 0);
     const int32_t sounds = SoundCacheCapacity(images);
-    auto& imageCache = uARGB8888Manager::ARGB8888Manager;
-    auto& soundCache = uWaveDataManager::WaveDataManager;
-    if (imageCache && imageCache->GetCapacity() != images) imageCache->SetCapacity(images);
-    if (soundCache && soundCache->GetCapacity() != sounds) soundCache->SetCapacity(sounds);
+    if (!Media) return;
+    if (Media->Pictures.GetCapacity() != images) Media->Pictures.SetCapacity(images);
+    if (Media->Sounds.GetCapacity() != sounds) Media->Sounds.SetCapacity(sounds);
 }
 
 void TKelConfig::ApplyCrcCheck() {

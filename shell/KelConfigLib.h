@@ -25,6 +25,7 @@
 
 class TARGB8888;
 class TDirectXPack;
+class TMediaContext;
 class TPackSet;  // foundation/PackLib.h
 
 namespace KelConfigLib {
@@ -68,6 +69,9 @@ public:
     explicit TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms = nullptr,
                         const IDialogOwner* owner = nullptr, const TDialogHost& dialogs = {});
     ~TKelConfig() override;
+
+    // The caches whose sizes the configuration sets; none: no cache is sized.
+    TMediaContext* Media = nullptr;
 
     void Init(TKelScript* gameScript, IKelSound* sound) override;
 

@@ -278,6 +278,7 @@ bool TKelLog::LoadLayout() {
     const int32_t effectChannel = LastEffectChannel();
     if (!Layout.BGImage.empty()) {
         Background = ImageLib::Make<TImageLib>(Owner.Packs(), animationSound);
+        Background->UseMedia(Owner.Links.Media);
         Background->LoadImages(kFolder + Layout.BGImage, "", "", "", "", false, false);
         Background->MoveTo(0, 0, 0, 0);
         Background->SetMotionByIndex(0, true);
@@ -340,6 +341,7 @@ void TKelLog::MakeTextArea() {
     const KelLogLib::TLayout& l = Layout;
     Entries = ImageLib::Make<TMessageSelect>(Owner.Packs());
     TMessageSelect& e = *Entries;
+    e.UseMedia(Owner.Links.Media);
     e.WarningLog = &Owner.Log();
     e.MoveTo(l.MsgX, l.MsgY, KelLogLib::kTextLayer, 0);
     e.SetTextRect(l.TextLeft, l.TextTop, l.TextRight, l.TextBottom);

@@ -182,6 +182,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     script.Kinds = &Kinds;
     TScriptLinks links;
     links.Context = &Context;
+    links.Media = Media;
     links.OwnerWindow = Host;
     links.DialogOwner = Host ? Host->DialogOwner() : nullptr;
     links.Forms = ScriptForms;

@@ -18,6 +18,7 @@
 #include "shell/KelSystemSeams.h"
 
 class TGameContext;
+class TMediaContext;
 class TPackSet;  // foundation/PackLib.h
 class TInput;
 class TKelDLLCustomObject;
@@ -123,6 +124,9 @@ public:
 
     // ---- fields ----
     TGameContext& Context;
+    // The caches of the game's pictures and sounds, linked to both interpreters; none: every
+    // animation decodes its own media.
+    TMediaContext* Media = nullptr;
     // The kinds of objects both interpreters know, filled at the set-up; it outlives them.
     TObjectKindRegistry Kinds;
     bool Active = false;

@@ -19,8 +19,6 @@
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
-#include "media/uARGB8888Manager.h"
-#include "media/uWaveDataManager.h"
 #include "objects/ScriptObjectDLL.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
@@ -119,12 +117,12 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     // The game's folder is the root of every relative path by now (the program sets it first); the
     // error log is written there.
     if (Devices.Files) Context.Log.SetLogFolder(Devices.Files->Folder());
-    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = &Context.Log;
+    Media.Sounds.Log = &Context.Log;
     if (Devices.Files) SystemConfigLib::LoadDiskMessageTable(*Devices.Files);
     Context.Packs.UseFiles(Devices.Files);
     ARGB8888Font::Install(Devices.Fonts);
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
-    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = DialogHost();
+    Media.Pictures.Notices = DialogHost();
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
     // The message opacity the configuration hands to the game reaches the animation player.
     KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
@@ -190,10 +188,8 @@ TForm1::~TForm1() {
     DDSD71.reset();
     DDDD71.reset();
     ddsd7::SetHaltHandler(nullptr);
-    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = nullptr;
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
-    if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = {};
     ScreenshotLock.reset();
 }
 
@@ -391,8 +387,11 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>(Context);
-        Engine->ConfigForm =
+        Engine->Media = &Media;
+        auto config =
             std::make_unique<TKelConfig>(Context.Packs, DirectXPack.get(), Devices.Forms, &Window, DialogHost());
+        config->Media = &Media;
+        Engine->ConfigForm = std::move(config);
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Context.Packs, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),

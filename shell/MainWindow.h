@@ -19,6 +19,7 @@
 
 #include "foundation/GameContext.h"
 #include "media/ARGB8888Font.h"
+#include "media/MediaContext.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/MainWindow.h"
@@ -136,6 +137,8 @@ public:
     // The game's shared services (its error log among them), handed to the engine core. Made
     // first, so that it outlives everything that links it.
     TGameContext Context;
+    // The caches of the game's pictures and sounds, beside the context and made as early.
+    TMediaContext Media;
     // The tray's pop-up menu: "表示" (Show1) brings the application back.
     TPopupMenu PopupMenu1;
     std::unique_ptr<ITaskTray> Tray;

@@ -12,9 +12,8 @@
 #include "foundation/Compression.h"
 #include "media/AnimationBmpLib.h"
 #include "media/AnimationBmpWriter.h"
-#include "media/uARGB8888Manager.h"
+#include "media/MediaContext.h"
 #include "media/uMovieWriter.h"
-#include "media/uWaveDataManager.h"
 #include "platform/ClassLib.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/SoundFixtures.h"
@@ -102,15 +101,21 @@ TEST(AnimationBmpLibTest, EmbeddedMediaAreSharedThroughTheCaches) {
     file.Sounds.push_back({"odd", 7, "unknown type"});
     const std::string bytes = AnimationBmpWriter::Write(file);
 
-    auto a = Load(bytes, "Same.b");
-    auto b = Load(bytes, "same.B");
-    auto other = Load(bytes, "other.b");
+    TMediaContext media;
+    auto a = Load(bytes, "Same.b", nullptr, &media);
+    auto b = Load(bytes, "same.B", nullptr, &media);
+    auto other = Load(bytes, "other.b", nullptr, &media);
+    // Without caches each animation decodes its own copy of the same media.
+    auto alone = Load(bytes, "Same.b");
+    EXPECT_NE(alone->Images->Items[0]->GetImage(), a->Images->Items[0]->GetImage());
+    EXPECT_EQ(alone->Images->Items[0]->GetImage()->ScanLine(0)[0], a->Images->Items[0]->GetImage()->ScanLine(0)[0]);
+    EXPECT_NE(alone->Sounds->Items[0]->Wave.Get(), a->Sounds->Items[0]->Wave.Get());
     const TARGB8888* picture = a->Images->Items[0]->GetImage();
     EXPECT_EQ(b->Images->Items[0]->GetImage(), picture);
     EXPECT_NE(other->Images->Items[0]->GetImage(), picture);
     // The holders of the shared picture; -1 when the cache has let it go.
-    auto holders = [] {
-        for (const auto& e : uARGB8888Manager::ARGB8888Manager->List())
+    auto holders = [&media] {
+        for (const auto& e : media.Pictures.List())
             if (e->Key == "same_image_imgdat0.png") return e->References;
         return -1;
     };

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "media/AnimationBmpLib.h"
-#include "media/uARGB8888Manager.h"
+#include "media/MediaContext.h"
 #include "media/uWaveDataManager.h"
 #include "tests/support/ImageFixtures.h"
 #include "tests/support/SoundFixtures.h"
@@ -153,10 +153,10 @@ TEST(ARGB8888Manager, PicturesByExtension) {
     bmp.Width = 3, bmp.Height = 2, bmp.Bits = 24;
     bmp.Pixels.assign(6, 0x123456);
     const std::string bytes = ImageFixtures::WriteBmp(bmp);
-    AnimationBmpLib::CreateManagers();
-    ASSERT_NE(uWaveDataManager::WaveDataManager, nullptr);
-    TARGB8888Manager& cache = *uARGB8888Manager::ARGB8888Manager;
+    TMediaContext media;
+    TARGB8888Manager& cache = media.Pictures;
     EXPECT_EQ(cache.GetCapacity(), 0);
+    EXPECT_EQ(media.Sounds.GetCapacity(), 0);
     struct TCase {
         const char* Name;
         std::string Bytes;
@@ -180,9 +180,6 @@ TEST(ARGB8888Manager, PicturesByExtension) {
         EXPECT_EQ(cache.List().back()->ObjectSize, c.DataSize);
         cache.Release(h);
     }
-    AnimationBmpLib::FreeManagers();
-    EXPECT_EQ(uARGB8888Manager::ARGB8888Manager, nullptr);
-    EXPECT_EQ(uWaveDataManager::WaveDataManager, nullptr);
 }
 
 }  // namespace

@@ -12,9 +12,8 @@
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
-#include "media/uARGB8888Manager.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
-#include "media/uWaveDataManager.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -75,9 +74,9 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
 
 TEST_F(KelConfigTest, CacheCapacities) {
     TKelConfig config(Context.Packs, nullptr);
-    AnimationBmpLib::FreeManagers();
     config.ApplyCacheSizes();  // no caches: nothing to do
-    AnimationBmpLib::CreateManagers();
+    TMediaContext media;
+    config.Media = &media;
     // The sound cache takes a sixth of the picture cache's size, up to 8 MiB; a negative size (from
     // a file) sizes both as none.
     const struct {
@@ -86,10 +85,9 @@ TEST_F(KelConfigTest, CacheCapacities) {
     for (const auto& c : cases) {
         SystemConfigLib::Config.CacheSize = c.Size;
         config.ApplyCacheSizes();
-        EXPECT_EQ(uARGB8888Manager::ARGB8888Manager->GetCapacity(), c.Pictures) << c.Size;
-        EXPECT_EQ(uWaveDataManager::WaveDataManager->GetCapacity(), c.Sounds) << c.Size;
+        EXPECT_EQ(media.Pictures.GetCapacity(), c.Pictures) << c.Size;
+        EXPECT_EQ(media.Sounds.GetCapacity(), c.Sounds) << c.Size;
     }
-    AnimationBmpLib::CreateManagers();  // empty again, as the program starts with them
 }
 
 TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {

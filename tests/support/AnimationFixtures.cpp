@@ -67,8 +67,10 @@ AnimationBmpWriter::TFile StateFile(int32_t w, int32_t h, const std::vector<std:
     return file;
 }
 
-std::unique_ptr<TAnimationBMP> Load(const std::string& bytes, const std::string& fileName, IAnimationSound* sound) {
+std::unique_ptr<TAnimationBMP> Load(const std::string& bytes, const std::string& fileName, IAnimationSound* sound,
+                                    TMediaContext* media) {
     auto animation = std::make_unique<TAnimationBMP>(sound);
+    animation->Media = media;
     TMemoryStream stream(bytes);
     EXPECT_TRUE(animation->LoadFromStream(&stream, fileName)) << animation->Error();
     return animation;

@@ -28,8 +28,9 @@ AnimationBmpWriter::TFile File(const std::vector<AnimationBmpWriter::TLayer>& la
 // embedded picture 0 at the origin over a hit area of the whole frame; the pictures as PNG records.
 AnimationBmpWriter::TFile StateFile(int32_t w, int32_t h, const std::vector<std::string>& pngs);
 
-// Loads bytes as the file name says; the load is expected to succeed.
+// Loads bytes as the file name says, sharing its media through the caches given (none: its own
+// copies); the load is expected to succeed.
 std::unique_ptr<TAnimationBMP> Load(const std::string& bytes, const std::string& fileName = "test.b",
-                                    IAnimationSound* sound = nullptr);
+                                    IAnimationSound* sound = nullptr, TMediaContext* media = nullptr);
 
 }  // namespace AnimationFixtures

@@ -1,0 +1,4 @@
+#include "media/MediaContext.h"
+
+TMediaContext::TMediaContext() = default;
+TMediaContext::~TMediaContext() = default;

@@ -1,0 +1,20 @@
+// The media services of one running game: the picture and sound caches that animations share
+// their embedded media through. The main window owns it beside the game context and hands it to
+// the engine core, which links it to both interpreters; media units get it from their owners.
+#pragma once
+
+#include "media/uARGB8888Manager.h"
+#include "media/uWaveDataManager.h"
+
+class TMediaContext {
+public:
+    TMediaContext();
+    ~TMediaContext();
+    TMediaContext(const TMediaContext&) = delete;
+    TMediaContext& operator=(const TMediaContext&) = delete;
+
+    // Both empty and with capacity 0 until the configuration sets their sizes. The animations
+    // that hold cached media must be gone before the context.
+    TARGB8888Manager Pictures{0};
+    TWaveDataManager Sounds{0};
+};
