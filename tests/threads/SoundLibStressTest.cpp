@@ -15,6 +15,7 @@
 #include "foundation/PackLib.h"
 #include "media/VorbisBinding.h"
 #include "media/uSoundLib.h"
+#include "platform/Clock.h"
 #include "platform/FileRoot.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
@@ -47,7 +48,8 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     auto component = std::make_unique<TDDSD7>(&device);
     component->SetChannelCount(16);
     ASSERT_TRUE(component->Initialize());
-    auto sound = std::make_unique<TSound>(*component, packs, 16384);
+    TSystemClock clock;
+    auto sound = std::make_unique<TSound>(*component, packs, 16384, clock);
 
     std::atomic<bool> rendering = true;
     std::thread renderer([&] {
