@@ -8,7 +8,11 @@
 // may include a higher folder.
 #pragma once
 
+#include <memory>
+
 #include "foundation/ErrorLogLib.h"
+
+class TDllSystemInfo;  // foundation/uDllSystemInfo.h
 
 class TGameContext {
 public:
@@ -18,4 +22,7 @@ public:
     TGameContext& operator=(const TGameContext&) = delete;
 
     TErrorLog Log;
+    // The system-information library, bound at start-up; null before, and in a context that
+    // never binds it: every question then has no answer.
+    std::unique_ptr<TDllSystemInfo> SystemInfo;
 };

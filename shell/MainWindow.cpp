@@ -163,6 +163,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         ShowStartupMenu = [this] {
             TStartupMenu menu(*Devices.Forms, *Devices.Files, &Window, DialogHost(), *Devices.Clock);
             menu.Log = &Context.Log;
+            menu.SystemInfo = Context.SystemInfo.get();
             return menu.ShowModal();
         };
 }
@@ -184,7 +185,7 @@ TForm1::~TForm1() {
     OggWuvorbisLib::FreeVorbisFileDLL();
     uBregExpLib::BRegExpFinalize();
     uScriptReplaceDLL::ScriptReplaceFinalize();
-    uDllSystemInfo::DllSystemInfoFinalize();
+    Context.SystemInfo.reset();
     PackLib::ClosePacks();
     PackLib::UseFiles(nullptr);
     DDSD71.reset();
@@ -305,8 +306,9 @@ void TForm1::RunStartUp() {
     const TFileRoot& files = *Devices.Files;
     SystemConfigLib::LoadPackMessageTable();
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
-    if (!uDllSystemInfo::DllSystemInfoInitialize(files, SystemInfoLibrary)) {
-        StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->Error());
+    Context.SystemInfo = std::make_unique<TDllSystemInfo>();
+    if (!Context.SystemInfo->LoadDLL(files, SystemInfoLibrary)) {
+        StartFailure = Encoding::Utf8ToSjis(Context.SystemInfo->Error());
         return FailKey("SystemInfoDLLERROR", true);
     }
 
@@ -391,7 +393,9 @@ bool TForm1::LoadVorbis() {
 bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>(Context);
-        Engine->ConfigForm = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
+        auto config = std::make_unique<TKelConfig>(DirectXPack.get(), Devices.Forms, &Window, DialogHost());
+        config->SystemInfo = Context.SystemInfo.get();
+        Engine->ConfigForm = std::move(config);
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),
