@@ -14,7 +14,6 @@
 #include "script/KelValueLib.h"
 #include "script/uBregExpLib.h"
 #include "script/uKelObjectKinds.h"
-#include "script/uScriptReplaceDLL.h"
 
 namespace KelScriptLib {
 int32_t AutoModeWaitCounter = 0;
@@ -206,8 +205,9 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
             Links.SystemCursor = SystemCursorImage.get();
         }
     }
-    // Without links of their own, the reader's replace rules use the engine's libraries.
-    Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();
+    // The reader's line replacer is the game's library, when the engine core links one; without
+    // links of their own, its replace rules use the engine's regular expressions.
+    Reader->LineReplacer = Links.LineReplacer;
     Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
     if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();

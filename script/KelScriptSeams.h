@@ -368,7 +368,7 @@ struct TScriptLinks {
     IScriptWindowColor* WindowColor = nullptr;
     IScriptSaveData* SaveData = nullptr;
     IScriptDialogs* Dialogs = nullptr;
-    IScriptLineReplacer* LineReplacer = nullptr;
+    IScriptLineReplacer* LineReplacer = nullptr;  // none: script lines stay as they are
     IScriptRegExp* RegExp = nullptr;
     // The forms that script words open, shown over DialogOwner; without them a form ends as
     // cancelled.

@@ -198,6 +198,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Clock = Clock;
     links.MessageForms = MessageForms;
     links.Title = Title;
+    links.LineReplacer = LineReplacer;
     links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();

@@ -63,7 +63,6 @@ void UseGameFolder(TFileRoot& files, const std::string& hostFolder) {
     files.SetFolder(hostFolder);
     dddd7::SetDebugLogFolder(hostFolder);
     ddsd7::SetDebugFolder(hostFolder);
-    uScriptReplaceDLL::SetLibraryFolder(hostFolder);
 }
 
 std::string NoMMXText() {
@@ -184,7 +183,7 @@ TForm1::~TForm1() {
     Tray.reset();
     OggWuvorbisLib::FreeVorbisFileDLL();
     uBregExpLib::BRegExpFinalize();
-    uScriptReplaceDLL::ScriptReplaceFinalize();
+    LineReplace.reset();
     Context.SystemInfo.reset();
     PackLib::ClosePacks();
     PackLib::UseFiles(nullptr);
@@ -338,7 +337,7 @@ void TForm1::RunStartUp() {
 
     if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
     if (!uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
-    uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
+    LineReplace = uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll", files.Folder());
 
     if (DDDD71 && config.SurfaceMemory == 0) {
         DDDD71->SurfaceLocation = TDDDDSurfaceMemoryType::smtDefault;
@@ -411,6 +410,7 @@ bool TForm1::StartEngine() {
         Engine->Clock = Devices.Clock;
         Engine->MessageForms = Devices.Dialogs;
         Engine->Title = &Title;
+        Engine->LineReplacer = LineReplace.get();
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const EScriptObjectDLL& e) {
         // The game maker needs to know which plug-in library failed and why: its own message is

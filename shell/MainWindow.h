@@ -32,6 +32,7 @@ class TDDSD7;
 class TDirectXPack;
 class TDirectXPackDisplay;
 class TKelDirectShowPlayer;
+class TScriptReplaceDLL;
 
 class TForm1;
 class TFileRoot;  // platform/FileRoot.h
@@ -141,6 +142,9 @@ public:
     std::unique_ptr<ITaskTray> Tray;
     int32_t State = 0;  // 0 until the start-up has run, then 1
     bool Busy = false;
+    // The game's line-replace library, bound at the start and linked to the engine core; null
+    // when the game has none.
+    std::unique_ptr<TScriptReplaceDLL> LineReplace;
     std::unique_ptr<TDirectXPack> DirectXPack;
     std::unique_ptr<TKelSystem> Engine;
     bool Closing = false;  // the engine or the program closes the window: no question asked
