@@ -28,8 +28,14 @@ TFakeClock& FakeClock() {
     return clock;
 }
 
+// The regular expressions every run's interpreter links, bound once.
+std::unique_ptr<TScriptRegExp>& RegExp() {
+    static std::unique_ptr<TScriptRegExp> re;
+    return re;
+}
+
 void Setup() {
-    uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+    RegExp() = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
     auto key = [](const std::string& name) { return ClassLib::LowerAscii(PackLib::NormalizePath(name)); };
     PackLib::FileExistsHook = [key](const std::string& name) { return Files.count(key(name)) > 0; };
     PackLib::LoadFileHook = [key](const std::string& name) -> std::unique_ptr<TMemoryStream> {
@@ -70,6 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         links.Context = &context.Context;
         links.Input = &keys;
         links.Clock = &FakeClock();
+        links.RegExp = RegExp().get();
         if (!script.Setup(links)) std::abort();
         // Fewer statements a frame than the engine runs keep one input quick; loops still turn.
         script.State.LinesPerFrame = 300;

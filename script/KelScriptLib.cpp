@@ -12,7 +12,6 @@
 #include "script/KelGeneralCommands.h"
 #include "script/KelSaveData.h"
 #include "script/KelValueLib.h"
-#include "script/uBregExpLib.h"
 #include "script/uKelObjectKinds.h"
 
 namespace KelScriptLib {
@@ -205,10 +204,10 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
             Links.SystemCursor = SystemCursorImage.get();
         }
     }
-    // The reader's line replacer is the game's library, when the engine core links one; without
-    // links of their own, its replace rules use the engine's regular expressions.
+    // The reader's line replacer and the regular expressions of its replace rules are the game's
+    // libraries that the engine core links; without them lines stay as they are.
     Reader->LineReplacer = Links.LineReplacer;
-    Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();
+    Reader->RegExp = Links.RegExp;
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
     if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);

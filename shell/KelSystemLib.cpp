@@ -199,6 +199,7 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.MessageForms = MessageForms;
     links.Title = Title;
     links.LineReplacer = LineReplacer;
+    links.RegExp = RegExp;
     links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();

@@ -182,7 +182,7 @@ TForm1::~TForm1() {
     DirectXPack.reset();
     Tray.reset();
     OggWuvorbisLib::FreeVorbisFileDLL();
-    uBregExpLib::BRegExpFinalize();
+    RegExp.reset();
     LineReplace.reset();
     Context.SystemInfo.reset();
     PackLib::ClosePacks();
@@ -336,7 +336,8 @@ void TForm1::RunStartUp() {
     Devices.Clock->SleepMs(100);
 
     if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
-    if (!uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
+    RegExp = uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll");
+    if (!RegExp) return FailKey("BREGEXPDLLERROR");
     LineReplace = uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll", files.Folder());
 
     if (DDDD71 && config.SurfaceMemory == 0) {
@@ -411,6 +412,7 @@ bool TForm1::StartEngine() {
         Engine->MessageForms = Devices.Dialogs;
         Engine->Title = &Title;
         Engine->LineReplacer = LineReplace.get();
+        Engine->RegExp = RegExp.get();
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const EScriptObjectDLL& e) {
         // The game maker needs to know which plug-in library failed and why: its own message is

@@ -32,6 +32,7 @@ class TDDSD7;
 class TDirectXPack;
 class TDirectXPackDisplay;
 class TKelDirectShowPlayer;
+class TScriptRegExp;
 class TScriptReplaceDLL;
 
 class TForm1;
@@ -145,6 +146,9 @@ public:
     // The game's line-replace library, bound at the start and linked to the engine core; null
     // when the game has none.
     std::unique_ptr<TScriptReplaceDLL> LineReplace;
+    // The regular-expression library with its matcher, bound at the start and linked to the engine
+    // core.
+    std::unique_ptr<TScriptRegExp> RegExp;
     std::unique_ptr<TDirectXPack> DirectXPack;
     std::unique_ptr<TKelSystem> Engine;
     bool Closing = false;  // the engine or the program closes the window: no question asked
