@@ -101,7 +101,7 @@ public:
     // streamLength: the "StreamLength" setting; the streaming wave, the mixer and every stream
     // get ddsd7::StreamBytes of it. The component need not be initialised: without a device
     // nothing is heard and everything else works. The streams keep their time on the clock.
-    TSSound(TDDSD7& component, int32_t streamLength, IClock& clock);
+    TSSound(TDDSD7& component, int32_t streamLength, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder);
     ~TSSound();
     TSSound(const TSSound&) = delete;
     TSSound& operator=(const TSSound&) = delete;
@@ -194,7 +194,7 @@ class TDSound {
 public:
     // One channel per channel of the component but its last, which carries the streams. A restart
     // too soon after the last start is told on the clock.
-    TDSound(TDDSD7& component, IClock& clock);
+    TDSound(TDDSD7& component, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder);
     ~TDSound();
     TDSound(const TDSound&) = delete;
     TDSound& operator=(const TDSound&) = delete;
@@ -243,6 +243,7 @@ private:
     std::vector<bool> Played;        // a start since the sound was loaded
     TDDSD7* DDSD;
     IClock& Clock;
+    std::shared_ptr<TVorbisFileDLL> Decoder;  // decodes the Ogg Vorbis effects
     std::vector<TDSoundChannelRecord> Records;
     std::vector<std::unique_ptr<TDDSDWaveData>> Waves;
     int32_t ChannelCount;
@@ -253,7 +254,8 @@ class IAnimationSound;
 
 class TSound {
 public:
-    TSound(TDDSD7& component, int32_t streamLength, IClock& clock);
+    // Ogg Vorbis streams and effects are opened with the decoder given; without one, none opens.
+    TSound(TDDSD7& component, int32_t streamLength, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder);
     ~TSound();
     TSound(const TSound&) = delete;
     TSound& operator=(const TSound&) = delete;

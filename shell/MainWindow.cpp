@@ -181,7 +181,7 @@ TForm1::~TForm1() {
     DisplaySeam.reset();
     DirectXPack.reset();
     Tray.reset();
-    OggWuvorbisLib::FreeVorbisFileDLL();
+    Vorbis.reset();
     RegExp.reset();
     LineReplace.reset();
     Context.SystemInfo.reset();
@@ -190,7 +190,10 @@ TForm1::~TForm1() {
     DDSD71.reset();
     DDDD71.reset();
     ddsd7::SetHaltHandler(nullptr);
-    if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Log = nullptr;
+    if (uWaveDataManager::WaveDataManager) {
+        uWaveDataManager::WaveDataManager->Log = nullptr;
+        uWaveDataManager::WaveDataManager->Decoder = nullptr;
+    }
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr);
     if (uARGB8888Manager::ARGB8888Manager) uARGB8888Manager::ARGB8888Manager->Notices = {};
@@ -381,7 +384,9 @@ void TForm1::RunStartUp() {
 // start the same way.
 bool TForm1::LoadVorbis() {
     try {
-        return OggWuvorbisLib::LoadVorbisFileDLL(*Devices.Files, "DLL\\wuvorbis.dll");
+        Vorbis = OggWuvorbisLib::LoadVorbisFileDLL(*Devices.Files, "DLL\\wuvorbis.dll");
+        if (uWaveDataManager::WaveDataManager) uWaveDataManager::WaveDataManager->Decoder = Vorbis;
+        return Vorbis != nullptr;
     } catch (const EVorbisLoadError& e) {
         StartFailure = e.what();
         return false;
@@ -405,7 +410,8 @@ bool TForm1::StartEngine() {
                                                                           .Log = &Context.Log});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
-        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock);
+        Engine->Sound =
+            std::make_unique<TKelSoundLink>(*DDSD71, SystemConfigLib::Config.StreamLength, *Devices.Clock, Vorbis);
         Engine->ScriptForms = Devices.ScriptForms;
         Engine->Files = Devices.Files;
         Engine->Clock = Devices.Clock;

@@ -34,6 +34,7 @@ class TDirectXPackDisplay;
 class TKelDirectShowPlayer;
 class TScriptRegExp;
 class TScriptReplaceDLL;
+class TVorbisFileDLL;
 
 class TForm1;
 class TFileRoot;  // platform/FileRoot.h
@@ -149,6 +150,9 @@ public:
     // The regular-expression library with its matcher, bound at the start and linked to the engine
     // core.
     std::unique_ptr<TScriptRegExp> RegExp;
+    // The Ogg Vorbis decoder, bound at the start and handed to the sound library and the sound
+    // cache.
+    std::shared_ptr<TVorbisFileDLL> Vorbis;
     std::unique_ptr<TDirectXPack> DirectXPack;
     std::unique_ptr<TKelSystem> Engine;
     bool Closing = false;  // the engine or the program closes the window: no question asked

@@ -95,6 +95,8 @@ TEST(AnimationBmpLibTest, AWrittenFileReadsBackWhole) {
 
 TEST(AnimationBmpLibTest, EmbeddedMediaAreSharedThroughTheCaches) {
     SoundFixtures::TVorbisBinding vorbis;
+    if (!uWaveDataManager::WaveDataManager) AnimationBmpLib::CreateManagers();
+    uWaveDataManager::WaveDataManager->Decoder = vorbis.Decoder;
     TFile file = File({LayerOf(13)}, {SolidPng(4, 4, 0xFF0000FF)});
     // Mono 22050 Hz: each sample lands in both channels, each frame twice.
     file.Sounds.push_back({"ding", 0, SoundWriter::EncodeRiff({1, 2, 3}, 22050, 1)});

@@ -327,7 +327,7 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
     TFakeClock time;
-    TKelSoundLink sound(component, 16384, time);
+    TKelSoundLink sound(component, 16384, time, nullptr);
     TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         RegisterWords(kinds);
         links.Sound = &sound;

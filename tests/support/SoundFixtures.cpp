@@ -114,17 +114,11 @@ std::string WithLastGranule(std::string ogg, int64_t granule) {
     return ogg;
 }
 
-TVorbisBinding::TVorbisBinding() {
-    OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
-}
-
-TVorbisBinding::~TVorbisBinding() {
-    OggWuvorbisLib::FreeVorbisFileDLL();
-}
+TVorbisBinding::TVorbisBinding() : Decoder(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll")) {}
 
 TSoundLibraryRig::TSoundLibraryRig(int32_t channels, int32_t streamLength) {
     Component.SetChannelCount(channels);
-    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, streamLength, Clock);
+    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, streamLength, Clock, Vorbis.Decoder);
 }
 
 }  // namespace SoundFixtures

@@ -38,10 +38,10 @@ inline std::unique_ptr<TMemoryStream> Stream(const std::string& bytes) {
     return std::make_unique<TMemoryStream>(bytes);
 }
 
-// Binds the linked decoder for the lifetime of the object.
+// The linked decoder, bound for the lifetime of the object.
 struct TVorbisBinding {
     TVorbisBinding();
-    ~TVorbisBinding();
+    std::shared_ptr<TVorbisFileDLL> Decoder;
 };
 
 // A sound library with the decoder bound, over an audio device that mixes only when pumped. Made

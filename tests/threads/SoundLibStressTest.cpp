@@ -15,6 +15,7 @@
 #include "foundation/PackLib.h"
 #include "media/VorbisBinding.h"
 #include "media/uSoundLib.h"
+#include "platform/Clock.h"
 #include "platform/FileRoot.h"
 #include "platform/headless/ManualAudio.h"
 #include "tools/kelsound/SoundWriter.h"
@@ -29,7 +30,8 @@ void CountHalt(const std::string&) {
 TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     ddsd7::SetHaltHandler(&CountHalt);
     ddsd7::DuplicateStaticBuffers = false;
-    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
+    const auto decoder = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
+    ASSERT_NE(decoder, nullptr);
     std::map<std::string, std::string> files;
     files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 20000, 440, 0.3), 44100, 2, {});
     files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 9000, 300, 0.3), 22050, 1,
@@ -46,7 +48,8 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     auto component = std::make_unique<TDDSD7>(&device);
     component->SetChannelCount(16);
     ASSERT_TRUE(component->Initialize());
-    auto sound = std::make_unique<TSound>(*component, 16384);
+    TSystemClock clock;
+    auto sound = std::make_unique<TSound>(*component, 16384, clock, decoder);
 
     std::atomic<bool> rendering = true;
     std::thread renderer([&] {
