@@ -37,9 +37,8 @@ const std::string& Music() {
 }
 
 void ReadBlocks(benchmark::State& state, bool equalizer) {
-    OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
     TSystemClock clock;
-    TOggData ogg(2 * kHalf, clock);
+    TOggData ogg(2 * kHalf, clock, OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
     ogg.Open(std::make_unique<TMemoryStream>(Music()));
     if (equalizer) ogg.SetBandGainNow(20, 0.5f);
     ogg.Play(true);

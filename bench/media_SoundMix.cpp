@@ -51,7 +51,6 @@ std::string Name(int32_t i) {
 // rendered, so the wave's own thread stays asleep and the refill runs on the caller's thread.
 struct TPlayingLibrary {
     explicit TPlayingLibrary(int32_t streamLength) {
-        OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
         Packs.FileExistsHook = [](const std::string& n) { return n.rfind("music", 0) == 0; };
         Packs.LoadFileHook = [](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             for (int32_t i = 0; i < kStreams; ++i)
@@ -60,7 +59,8 @@ struct TPlayingLibrary {
         };
         Component.SetChannelCount(16);
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, Packs, streamLength, Clock);
+        Sound = std::make_unique<TSound>(Component, Packs, streamLength, Clock,
+                                         OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
         for (int32_t i = 0; i < kStreams; ++i) {
             Sound->SSound->LoadStream(i, Name(i), sgMusic, true, 0);
             Sound->SSound->Play(i, true);

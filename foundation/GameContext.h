@@ -8,8 +8,12 @@
 // are in media/MediaContext.
 #pragma once
 
+#include <memory>
+
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+
+class TDllSystemInfo;  // foundation/uDllSystemInfo.h
 
 class TGameContext {
 public:
@@ -21,4 +25,7 @@ public:
     TErrorLog Log;
     // Every data file of the game is read through it; the main window links the game folder.
     TPackSet Packs;
+    // The system-information library, bound at start-up; null before, and in a context that
+    // never binds it: every question then has no answer.
+    std::unique_ptr<TDllSystemInfo> SystemInfo;
 };

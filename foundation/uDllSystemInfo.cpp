@@ -14,18 +14,3 @@ std::string TDllSystemInfo::GetInfo(const std::string& key) const {
     if (Get(key.c_str(), buffer) == 0) return {};
     return std::string(buffer, strnlen(buffer, kBufferSize));
 }
-
-namespace uDllSystemInfo {
-
-std::unique_ptr<TDllSystemInfo> DllSystemInfo;
-
-bool DllSystemInfoInitialize(const TFileRoot& root, const std::string& path) {
-    DllSystemInfo = std::make_unique<TDllSystemInfo>();
-    return DllSystemInfo->LoadDLL(root, path);
-}
-
-void DllSystemInfoFinalize() {
-    DllSystemInfo.reset();
-}
-
-}  // namespace uDllSystemInfo

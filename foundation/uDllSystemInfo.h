@@ -6,7 +6,6 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "foundation/uDLLObject.h"
@@ -24,14 +23,3 @@ public:
 
     TGet* Get = nullptr;
 };
-
-namespace uDllSystemInfo {
-
-extern std::unique_ptr<TDllSystemInfo> DllSystemInfo;  // null until initialised
-
-// Frees any previous instance, creates a new one and loads the library; false when it cannot be
-// loaded (the instance stays, answering nothing).
-bool DllSystemInfoInitialize(const TFileRoot& root, const std::string& path);
-void DllSystemInfoFinalize();
-
-}  // namespace uDllSystemInfo

@@ -28,7 +28,6 @@ struct TSoundWorld {
         FakeClock.Now = 50000;
         ddsd7::SetHaltHandler(&IgnoreHalt);
         ddsd7::DuplicateStaticBuffers = false;
-        OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
         Files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 13000, 440, 0.5), 44100, 2, {});
         Files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 4000, 300, 0.5), 22050, 1,
                                                 {SoundWriter::LoopComment({"*looptime,0,0.05,0.1,-1"})});
@@ -37,9 +36,10 @@ struct TSoundWorld {
         Component.SetChannelCount(16);
         Component.Log = &Context.Log;
         Component.Initialize();
-        Sound = std::make_unique<TSound>(Component, Context.Packs, 16384, FakeClock);
+        Sound = std::make_unique<TSound>(Component, Context.Packs, 16384, FakeClock, Decoder);
     }
 
+    std::shared_ptr<TVorbisFileDLL> Decoder = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
     FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     TManualAudioDevice Device;

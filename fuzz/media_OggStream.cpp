@@ -13,13 +13,14 @@
 #include "platform/FileRoot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool bound = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
-    if (!bound || size < 4) return 0;
+    static const std::shared_ptr<TVorbisFileDLL> decoder =
+        OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
+    if (!decoder || size < 4) return 0;
     // Four control bytes at the end: block size, seek target, loop flag, silence threshold.
     const uint8_t* ctl = data + size - 4;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size - 4);
     TFakeClock clock;
-    TOggData ogg(4096, clock);
+    TOggData ogg(4096, clock, decoder);
     try {
         if (!ogg.Open(std::make_unique<TMemoryStream>(bytes), "fuzz.ogg")) return 0;
     } catch (const EOggError&) {
@@ -40,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ogg.SkipSilence(ctl[3]);
     try {
         TMemoryStream copy(bytes);
-        auto pcm = OggDataLib::DecodeToPCMStream(&copy);
+        auto pcm = OggDataLib::DecodeToPCMStream(decoder, &copy);
         if (pcm && pcm->Size() % 1024 != 0) std::abort();
     } catch (const EOggError&) {
     }

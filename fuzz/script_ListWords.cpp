@@ -36,7 +36,6 @@ const char* const kTokens[16] = {
 
 struct TWorld {
     TWorld() {
-        uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
         FuzzSupport::ServeFiles(Context.Packs, Files);
         Files["a.s"] = "@@top\r\n\\line,ab\r\n\r\nline (x)\r\nk=v,a/b\r\n";
         KelListCommands::Register(Kinds);
@@ -47,6 +46,7 @@ struct TWorld {
         links.Context = &Context.Context;
         links.Input = &Input;
         links.Clock = &FakeClock;
+        links.RegExp = RegExp.get();
         Script.Setup(links);
         Script.ExecuteLine("\\var,list,L");
         Script.ExecuteLine("\\var,list,M");
@@ -54,6 +54,7 @@ struct TWorld {
             Targets.push_back(Script.Evaluate(variable).Text);
     }
 
+    std::unique_ptr<TScriptRegExp> RegExp = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
     FuzzSupport::TFuzzContext Context;
     TFakeClock FakeClock;
     THeadlessInputSource InputSource;

@@ -28,8 +28,14 @@ TFakeClock& FakeClock() {
     return clock;
 }
 
+// The regular expressions every run's interpreter links, bound once.
+std::unique_ptr<TScriptRegExp>& RegExp() {
+    static std::unique_ptr<TScriptRegExp> re;
+    return re;
+}
+
 void Setup() {
-    uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+    RegExp() = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
 }
 
 // The pack set serves the input's scripts.
@@ -75,6 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         links.Context = &context.Context;
         links.Input = &keys;
         links.Clock = &FakeClock();
+        links.RegExp = RegExp().get();
         if (!script.Setup(links)) std::abort();
         // Fewer statements a frame than the engine runs keep one input quick; loops still turn.
         script.State.LinesPerFrame = 300;

@@ -78,12 +78,13 @@ std::string DecoderErrorText(int32_t code) {
 
 }  // namespace
 
-TOggData::TOggData(int32_t bufferSize, IClock& clock)
+TOggData::TOggData(int32_t bufferSize, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder)
     : AGC(bufferSize),
       Semaphore(SemaphoreName(clock), 1),
       Buffer(static_cast<size_t>(std::max(bufferSize, 0))),
       Clock(clock),
       MeterBuffer(static_cast<size_t>(std::max(bufferSize, 0))) {
+    Decoder = std::move(decoder);
     Close();
 }
 
@@ -110,7 +111,7 @@ bool TOggData::Open(std::unique_ptr<TStream> stream, std::string name) {
     LogDecodeError();
     if (!stream) return false;
     Close();
-    std::shared_ptr<TVorbisFileDLL> dll = OggWuvorbisLib::VorbisFileDLL;
+    std::shared_ptr<TVorbisFileDLL> dll = Decoder;
     TLock lock(Semaphore);
     // A refused stream goes with the unique_ptr when the exception leaves.
     if (!dll || !dll->Loaded()) throw EOggError("ファイルの読み込みに失敗"_sj);
@@ -777,13 +778,14 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
     }
 }
 
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name, TErrorLog* log) {
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(std::shared_ptr<TVorbisFileDLL> decoder, TStream* stream,
+                                                 const std::string& name, TErrorLog* log) {
     if (!stream) return nullptr;
     auto copy = std::make_unique<TMemoryStream>();
     copy->CopyFrom(*stream, 0);
     copy->SetPosition(0);
     TFakeClock clock;  // the whole file is read at once: no time passes for it
-    TOggData ogg(44100, clock);
+    TOggData ogg(44100, clock, std::move(decoder));
     ogg.Log = log;
     ogg.Open(std::move(copy), name);
     ogg.SetVolumeNow(1.0f);

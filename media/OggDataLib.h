@@ -95,8 +95,9 @@ public:
     static constexpr int32_t kLoopSlots = 16;
     static constexpr int32_t kBands = 256;
 
-    // Times (the meter's, the position heard) are read on the clock.
-    TOggData(int32_t bufferSize, IClock& clock);
+    // Times (the meter's, the position heard) are read on the clock. Files are opened with the
+    // decoder given; without one every file is refused.
+    TOggData(int32_t bufferSize, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder);
     ~TOggData();
     TOggData(const TOggData&) = delete;
     TOggData& operator=(const TOggData&) = delete;
@@ -207,8 +208,9 @@ private:
     TPLAYSTATE StateNow() const;
 
     TSemaphore Semaphore;
-    std::shared_ptr<TVorbisFileDLL> Dll;  // the binding the open file was opened with
-    TStream* Source = nullptr;            // owned by the decoder once open
+    std::shared_ptr<TVorbisFileDLL> Decoder;  // the binding files are opened with
+    std::shared_ptr<TVorbisFileDLL> Dll;      // the binding the open file was opened with
+    TStream* Source = nullptr;                // owned by the decoder once open
     OggVorbis_File VorbisFile{};
     // Rate x 10 + Channels of a file that plays (44100 or 22050 Hz, 1 or 2 channels), else 0.
     int32_t FormatCode = 0;
@@ -261,7 +263,8 @@ void ParseLoopTags(std::string_view comment, int32_t rate, std::array<TOggLoopSl
 // 1024. A loop tag ending within the sound jumps back once. Null for a null stream or a length
 // beyond the largest sound buffer; a stream the decoder refuses throws EOggError. A decoding error
 // is logged at once into the log given (none: not written), under the name given.
-std::unique_ptr<TMemoryStream> DecodeToPCMStream(TStream* stream, const std::string& name = {},
-                                                 TErrorLog* log = nullptr);
+// Without a decoder every stream is refused.
+std::unique_ptr<TMemoryStream> DecodeToPCMStream(std::shared_ptr<TVorbisFileDLL> decoder, TStream* stream,
+                                                 const std::string& name = {}, TErrorLog* log = nullptr);
 
 }  // namespace OggDataLib

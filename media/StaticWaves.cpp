@@ -5,11 +5,12 @@
 
 namespace OggDdsdLib {
 
-std::unique_ptr<TDDSDWaveData> CreateWaveDataFromOgg(TDDSD7& component, TStream* stream, const std::string& name) {
+std::unique_ptr<TDDSDWaveData> CreateWaveDataFromOgg(TDDSD7& component, std::shared_ptr<TVorbisFileDLL> decoder,
+                                                     TStream* stream, const std::string& name) {
     if (!stream) return nullptr;
     std::unique_ptr<TMemoryStream> pcm;
     try {
-        pcm = OggDataLib::DecodeToPCMStream(stream, name, component.Log);
+        pcm = OggDataLib::DecodeToPCMStream(std::move(decoder), stream, name, component.Log);
     } catch (const EOggError&) {
         return nullptr;  // the decoder refused the file
     }

@@ -225,18 +225,10 @@ bool TVorbisFileDLL::LoadDLL(const TFileRoot& root, const std::string& path) {
 
 namespace OggWuvorbisLib {
 
-std::shared_ptr<TVorbisFileDLL> VorbisFileDLL;
-
-bool LoadVorbisFileDLL(const TFileRoot& root, const std::string& path, TResolver resolver) {
-    FreeVorbisFileDLL();
+std::shared_ptr<TVorbisFileDLL> LoadVorbisFileDLL(const TFileRoot& root, const std::string& path, TResolver resolver) {
     auto dll = std::make_shared<TVorbisFileDLL>(true, std::move(resolver));
-    if (!dll->LoadDLL(root, path)) return false;
-    VorbisFileDLL = std::move(dll);
-    return true;
-}
-
-void FreeVorbisFileDLL() {
-    VorbisFileDLL.reset();
+    if (!dll->LoadDLL(root, path)) return nullptr;
+    return dll;
 }
 
 }  // namespace OggWuvorbisLib

@@ -133,14 +133,11 @@ private:
 
 namespace OggWuvorbisLib {
 
-// The binding every stream uses; null until loaded. Streams keep the binding they opened with,
-// so freeing it here never pulls the decoder from under an open file.
-extern std::shared_ptr<TVorbisFileDLL> VorbisFileDLL;
-
-// Frees any previous binding and binds the library at path with processor detection on. Raises
-// EVorbisLoadError when the module cannot be loaded; false when an export is missing (no binding
-// is kept then).
-bool LoadVorbisFileDLL(const TFileRoot& root, const std::string& path, TResolver resolver = LinkedResolver());
-void FreeVorbisFileDLL();
+// Binds the library at path with processor detection on, for the sound library that opens Ogg
+// streams and the caches that decode whole sounds; they share it, and a stream keeps the binding
+// it opened with, so that the owner letting it go never pulls the decoder from under an open file.
+// Raises EVorbisLoadError when the module cannot be loaded; null when an export is missing.
+std::shared_ptr<TVorbisFileDLL> LoadVorbisFileDLL(const TFileRoot& root, const std::string& path,
+                                                  TResolver resolver = LinkedResolver());
 
 }  // namespace OggWuvorbisLib

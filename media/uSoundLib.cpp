@@ -125,7 +125,8 @@ void TDSoundChannelRecord::Read(const std::vector<uint8_t>& bytes) {
 
 // ---- streams
 
-TSSound::TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock)
+TSSound::TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
+                 std::shared_ptr<TVorbisFileDLL> decoder)
     : StreamChannel(static_cast<int32_t>(component.ChannelCount()) - 1),
       DDSD(&component),
       Packs(&packs),
@@ -146,7 +147,7 @@ TSSound::TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength,
         NotifyFill(wave, context, offset, size);
     });
     for (int32_t i = 0; i < kCount; ++i) {
-        Streams[static_cast<size_t>(i)] = std::make_unique<TOggData>(Length, clock);
+        Streams[static_cast<size_t>(i)] = std::make_unique<TOggData>(Length, clock, decoder);
         Streams[static_cast<size_t>(i)]->Log = DDSD->Log;
         Mixer->SetStream(i, Streams[static_cast<size_t>(i)].get());
         Stream(i).SignalErrorsTo(&DecodeErrorWaiting);
@@ -446,8 +447,12 @@ bool TSSound::LoadFromStream(TStream* s) {
 
 // ---- effect channels
 
-TDSound::TDSound(TDDSD7& component, const TPackSet& packs, IClock& clock)
-    : DDSD(&component), Packs(&packs), Clock(clock), ChannelCount(static_cast<int32_t>(component.ChannelCount()) - 1) {
+TDSound::TDSound(TDDSD7& component, const TPackSet& packs, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder)
+    : DDSD(&component),
+      Packs(&packs),
+      Clock(clock),
+      Decoder(std::move(decoder)),
+      ChannelCount(static_cast<int32_t>(component.ChannelCount()) - 1) {
     const auto count = static_cast<size_t>(ChannelCount);
     GroupFactor.assign(count, 255);
     LastPlay.assign(count, 0);
@@ -489,7 +494,7 @@ bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool
     r.Tag = tag;
     if (SystemConfigLib::Config.ForceDirectSoundMode == 0) {
         std::unique_ptr<TMemoryStream> file = Packs->LoadFile(resolved);
-        if (!Bind(n, OggDdsdLib::CreateWaveDataFromOgg(*DDSD, file.get(), resolved))) return false;
+        if (!Bind(n, OggDdsdLib::CreateWaveDataFromOgg(*DDSD, Decoder, file.get(), resolved))) return false;
         r.Name = resolved;
     }
     Played[static_cast<size_t>(n)] = false;
@@ -686,9 +691,10 @@ private:
 
 }  // namespace
 
-TSound::TSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock)
-    : DSound(std::make_unique<TDSound>(component, packs, clock)),
-      SSound(std::make_unique<TSSound>(component, packs, streamLength, clock)),
+TSound::TSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
+               std::shared_ptr<TVorbisFileDLL> decoder)
+    : DSound(std::make_unique<TDSound>(component, packs, clock, decoder)),
+      SSound(std::make_unique<TSSound>(component, packs, streamLength, clock, decoder)),
       AnimationLink(std::make_unique<TAnimationSoundLink>(*this)) {}
 
 TSound::~TSound() {

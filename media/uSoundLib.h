@@ -104,7 +104,8 @@ public:
     // get ddsd7::StreamBytes of it. The component need not be initialised: without a device
     // nothing is heard and everything else works. Files are found and read through the pack set;
     // the streams keep their time on the clock.
-    TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock);
+    TSSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
+            std::shared_ptr<TVorbisFileDLL> decoder);
     ~TSSound();
     TSSound(const TSSound&) = delete;
     TSSound& operator=(const TSSound&) = delete;
@@ -198,7 +199,7 @@ class TDSound {
 public:
     // One channel per channel of the component but its last, which carries the streams. A restart
     // too soon after the last start is told on the clock.
-    TDSound(TDDSD7& component, const TPackSet& packs, IClock& clock);
+    TDSound(TDDSD7& component, const TPackSet& packs, IClock& clock, std::shared_ptr<TVorbisFileDLL> decoder);
     ~TDSound();
     TDSound(const TDSound&) = delete;
     TDSound& operator=(const TDSound&) = delete;
@@ -248,6 +249,7 @@ private:
     TDDSD7* DDSD;
     const TPackSet* Packs;
     IClock& Clock;
+    std::shared_ptr<TVorbisFileDLL> Decoder;  // decodes the Ogg Vorbis effects
     std::vector<TDSoundChannelRecord> Records;
     std::vector<std::unique_ptr<TDDSDWaveData>> Waves;
     int32_t ChannelCount;
@@ -258,7 +260,9 @@ class IAnimationSound;
 
 class TSound {
 public:
-    TSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock);
+    // Ogg Vorbis streams and effects are opened with the decoder given; without one, none opens.
+    TSound(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
+           std::shared_ptr<TVorbisFileDLL> decoder);
     ~TSound();
     TSound(const TSound&) = delete;
     TSound& operator=(const TSound&) = delete;

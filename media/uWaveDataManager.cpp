@@ -57,7 +57,7 @@ std::unique_ptr<TMemoryStream> TWaveDataManager::LoadData(TStream& stream, int32
         if (ext == ".wav")
             pcm = uWaveDataManager::LoadWaveRiff(&stream);
         else if (ext == ".ogg")
-            pcm = OggDataLib::DecodeToPCMStream(&stream, name, Log);
+            pcm = OggDataLib::DecodeToPCMStream(Decoder, &stream, name, Log);
         if (size != 0) stream.SetPosition(start + size);
     } catch (const std::exception&) {
         if (size != 0) stream.SetPosition(start + size);

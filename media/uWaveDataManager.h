@@ -19,6 +19,7 @@
 #include "platform/ClassLib.h"
 
 class TErrorLog;
+class TVorbisFileDLL;  // media/VorbisBinding.h
 
 class TWaveDataManager : public TCache<TMemoryStream> {
 public:
@@ -29,6 +30,8 @@ public:
     // The game's error log, which hears of a damaged sound; none: it is not written. The main
     // window links it.
     TErrorLog* Log = nullptr;
+    // The decoder of Ogg Vorbis sounds, linked by the main window; none: such a sound is not kept.
+    std::shared_ptr<TVorbisFileDLL> Decoder;
 
 protected:
     std::unique_ptr<TMemoryStream> LoadData(TStream& stream, int32_t size, const std::string& name) override;

@@ -8,6 +8,7 @@
 
 #include "foundation/Checksum.h"
 #include "foundation/ErrorLogLib.h"
+#include "foundation/GameContext.h"
 #include "foundation/PackLib.h"
 #include "foundation/Scramblers.h"
 #include "foundation/ShiftJis.h"
@@ -180,7 +181,8 @@ bool MiscWord(TKelCommandArgs& a, int32_t code) {
             PackToFile(a);
             return true;
         case Cmd("info"):
-            text(KelUtilityCommands::SystemInfo(a.Text(1)));
+            text(KelUtilityCommands::SystemInfo(
+                a.Script().Links.Context ? a.Script().Links.Context->SystemInfo.get() : nullptr, a.Text(1)));
             return true;
         case Cmd("glpk"):
             number(a.Script().Packs().PackExists(a.Int(1)) ? 1 : 0);
@@ -237,8 +239,7 @@ std::string ChangeExtension(std::string_view path, std::string_view extension) {
     return out;
 }
 
-std::string SystemInfo(const std::string& key) {
-    const auto& library = uDllSystemInfo::DllSystemInfo;
+std::string SystemInfo(const TDllSystemInfo* library, const std::string& key) {
     std::string answer = library ? library->GetInfo(key) : std::string();
     const std::string low = ClassLib::LowerAscii(key);
     bool size = false;

@@ -18,6 +18,7 @@
 #include "platform/ClassLib.h"
 #include "script/KelScriptSeams.h"
 
+class TDllSystemInfo;
 class TKelScript;
 class TKelObjectDataCustom;
 
@@ -38,7 +39,8 @@ std::string ChangeExtension(std::string_view path, std::string_view extension);
 // The answer of the system-information library to a key, memory and drive sizes in whole
 // mebibytes: a key holding "mem,avail", "mem,total", "drive,avail" or "drive,total" (any case)
 // has its decimal count of bytes divided by 1024 twice. An answer that is no such number stays.
-std::string SystemInfo(const std::string& key);
+// Without the library every answer is empty.
+std::string SystemInfo(const TDllSystemInfo* library, const std::string& key);
 
 // Both handlers under their kinds (Math, Misc).
 void Register(TObjectKindRegistry& registry);

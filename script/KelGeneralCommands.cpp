@@ -11,7 +11,6 @@
 #include "script/KelFormat.h"
 #include "script/KelScriptLib.h"
 #include "script/KelValueLib.h"
-#include "script/uBregExpLib.h"
 
 namespace {
 
@@ -239,7 +238,8 @@ void DivideWord(TKelScript& s, TStringList& args) {
 void RegExpMatchWord(TKelScript& s, TStringList& args) {
     std::string pattern = s.GetTextArgument(args[1]);
     std::string text = Value(s, args[2]).Text;
-    TStringList found = uBregExpLib::BRegExpMatch(pattern, text);
+    TStringList found;
+    if (s.Links.RegExp) found.Items = s.Links.RegExp->Match(pattern, text);
     s.ClearResults();
     s.SetResultInt("ResultInt", 0, found.Count());
     SetTexts(s, found);
@@ -433,12 +433,12 @@ bool StringWord(TKelScript& s, int32_t code, TStringList& args) {
             return true;
         case Cmd("bsub"): {
             std::string pattern = s.GetTextArgument(args[1]), in = text(2);
-            ResultStr(s, uBregExpLib::BRegExpReplace(pattern, in));
+            ResultStr(s, s.Links.RegExp ? s.Links.RegExp->Substitute(pattern, in) : in);
             return true;
         }
         case Cmd("btra"): {
             std::string pattern = s.GetTextArgument(args[1]), in = text(2);
-            ResultStr(s, uBregExpLib::BRegExpTranslate(pattern, in));
+            ResultStr(s, s.Links.RegExp ? s.Links.RegExp->Translate(pattern, in) : in);
             return true;
         }
         default:

@@ -12,9 +12,7 @@
 #include "script/KelGeneralCommands.h"
 #include "script/KelSaveData.h"
 #include "script/KelValueLib.h"
-#include "script/uBregExpLib.h"
 #include "script/uKelObjectKinds.h"
-#include "script/uScriptReplaceDLL.h"
 
 namespace KelScriptLib {
 int32_t AutoModeWaitCounter = 0;
@@ -207,9 +205,10 @@ bool TKelScript::Setup(const TScriptLinks& links, TKelScript* parent) {
             Links.SystemCursor = SystemCursorImage.get();
         }
     }
-    // Without links of their own, the reader's replace rules use the engine's libraries.
-    Reader->LineReplacer = Links.LineReplacer ? Links.LineReplacer : &uScriptReplaceDLL::ScriptLineReplacer();
-    Reader->RegExp = Links.RegExp ? Links.RegExp : &uBregExpLib::ScriptRegExp();
+    // The reader's line replacer and the regular expressions of its replace rules are the game's
+    // libraries that the engine core links; without them lines stay as they are.
+    Reader->LineReplacer = Links.LineReplacer;
+    Reader->RegExp = Links.RegExp;
     if (!Words.Control) Words.Control = &KelControlLib::ControlWords();
     if (!Words.Jump) Words.Jump = &KelControlLib::JumpWords();
     Objects = std::make_unique<TKelObjectManager>(Links.Sound, Links.BackLog);

@@ -372,8 +372,8 @@ struct TScriptLinks {
     IScriptWindowColor* WindowColor = nullptr;
     IScriptSaveData* SaveData = nullptr;
     IScriptDialogs* Dialogs = nullptr;
-    IScriptLineReplacer* LineReplacer = nullptr;
-    IScriptRegExp* RegExp = nullptr;
+    IScriptLineReplacer* LineReplacer = nullptr;  // none: script lines stay as they are
+    IScriptRegExp* RegExp = nullptr;              // none: no pattern matches and texts stay as they are
     // The forms that script words open, shown over DialogOwner; without them a form ends as
     // cancelled.
     IScriptForms* Forms = nullptr;

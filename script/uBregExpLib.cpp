@@ -40,12 +40,14 @@ TBregExpDLL::~TBregExpDLL() {
     if (Module) RegexLibrary::FreeModule(Module);
 }
 
+TBRegExp::TBRegExp(std::unique_ptr<TBregExpDLL> dll) : DLL(std::move(dll)) {}
+
 TBRegExp::~TBRegExp() {
     Release();
 }
 
 void TBRegExp::Release() {
-    const TBregExpDLL* dll = uBregExpLib::BregExpDLL.get();
+    const TBregExpDLL* dll = DLL.get();
     if (Rec && dll && dll->BRegfree) dll->BRegfree(Rec);
     Rec = nullptr;
     FMode = 0;
@@ -63,7 +65,7 @@ bool TBRegExp::Call(const std::string& pattern, const std::string& text, RegexLi
     FreePattern(pattern);
     char message[RegexLibrary::kMessageSize] = {};
     FMode = 0;
-    const TBregExpDLL* dll = uBregExpLib::BregExpDLL.get();
+    const TBregExpDLL* dll = DLL.get();
     if (!dll) return false;
     Target = text;
     const char* start = Target.c_str();
@@ -77,21 +79,21 @@ bool TBRegExp::Call(const std::string& pattern, const std::string& text, RegexLi
 }
 
 bool TBRegExp::Match(const std::string& pattern, const std::string& text) {
-    const TBregExpDLL* dll = uBregExpLib::BregExpDLL.get();
+    const TBregExpDLL* dll = DLL.get();
     return dll && Call(pattern, text, dll->BMatch, 0, 1);
 }
 
 bool TBRegExp::Split(const std::string& pattern, const std::string& text, int32_t limit) {
-    return uBregExpLib::BregExpDLL && Call(pattern, text, nullptr, limit, 2);
+    return DLL && Call(pattern, text, nullptr, limit, 2);
 }
 
 bool TBRegExp::Subst(const std::string& pattern, const std::string& text) {
-    const TBregExpDLL* dll = uBregExpLib::BregExpDLL.get();
+    const TBregExpDLL* dll = DLL.get();
     return dll && Call(pattern, text, dll->BSubst, 0, 1);
 }
 
 bool TBRegExp::Trans(const std::string& pattern, const std::string& text) {
-    const TBregExpDLL* dll = uBregExpLib::BregExpDLL.get();
+    const TBregExpDLL* dll = DLL.get();
     return dll && Call(pattern, text, dll->BTrans, 0, 1);
 }
 
@@ -121,79 +123,45 @@ std::string TBRegExp::Output() const {
     return Rec->OutEndP ? std::string(Rec->OutP, Rec->OutEndP) : std::string(Rec->OutP);
 }
 
-namespace uBregExpLib {
-
-std::unique_ptr<TBregExpDLL> BregExpDLL;
-std::unique_ptr<TBRegExp> BregExp;
-
-bool BRegExpInitialize(const TFileRoot& root, const std::string& path) {
-    // A held record goes back to the library that made it before that binding goes.
-    if (BregExp) BregExp->Release();
-    BregExpDLL.reset();
-    try {
-        BregExpDLL = std::make_unique<TBregExpDLL>(root, path);
-    } catch (...) {
-        return false;
-    }
-    if (!BregExp) BregExp = std::make_unique<TBRegExp>();
-    return true;
-}
-
-void BRegExpFinalize() {
-    BregExp.reset();
-    BregExpDLL.reset();
-}
-
 namespace {
-TStringList Held() {
-    TStringList list;
-    for (int32_t i = 0; i < BregExp->Count(); ++i)
-        list.Add(BregExp->Strings(i));
+
+std::vector<std::string> Held(const TBRegExp& re) {
+    std::vector<std::string> list;
+    for (int32_t i = 0; i < re.Count(); ++i)
+        list.push_back(re.Strings(i));
     return list;
 }
+
 }  // namespace
 
-TStringList BRegExpMatch(const std::string& pattern, const std::string& text) {
-    if (!BregExp || !BregExp->Match(pattern, text)) return {};
-    return Held();
+std::vector<std::string> TScriptRegExp::Match(const std::string& pattern, const std::string& text) {
+    if (!Matcher.Match(pattern, text)) return {};
+    return Held(Matcher);
 }
 
-TStringList BRegExpSplit(const std::string& pattern, const std::string& text, int32_t limit) {
-    if (!BregExp || !BregExp->Split(pattern, text, limit)) return {};
-    return Held();
+std::vector<std::string> TScriptRegExp::Split(const std::string& pattern, const std::string& text, int32_t limit) {
+    if (!Matcher.Split(pattern, text, limit)) return {};
+    return Held(Matcher);
 }
 
-std::string BRegExpReplace(const std::string& pattern, const std::string& text) {
-    if (!BregExp || !BregExp->Subst(pattern, text)) return text;
-    return BregExp->Output();
+std::string TScriptRegExp::Substitute(const std::string& pattern, const std::string& text) {
+    if (!Matcher.Subst(pattern, text)) return text;
+    return Matcher.Output();
 }
 
-std::string BRegExpTranslate(const std::string& pattern, const std::string& text) {
-    if (!BregExp || !BregExp->Trans(pattern, text)) return text;
-    return BregExp->Output();
+std::string TScriptRegExp::Translate(const std::string& pattern, const std::string& text) {
+    if (!Matcher.Trans(pattern, text)) return text;
+    return Matcher.Output();
 }
 
-namespace {
-class TScriptRegExpLink final : public IScriptRegExp {
-public:
-    std::vector<std::string> Match(const std::string& pattern, const std::string& text) override {
-        return BRegExpMatch(pattern, text).Items;
-    }
-    std::vector<std::string> Split(const std::string& pattern, const std::string& text, int32_t limit) override {
-        return BRegExpSplit(pattern, text, limit).Items;
-    }
-    std::string Substitute(const std::string& pattern, const std::string& text) override {
-        return BRegExpReplace(pattern, text);
-    }
-    std::string Translate(const std::string& pattern, const std::string& text) override {
-        return BRegExpTranslate(pattern, text);
-    }
-};
-}  // namespace
+namespace uBregExpLib {
 
-IScriptRegExp& ScriptRegExp() {
-    static TScriptRegExpLink link;
-    return link;
+std::unique_ptr<TScriptRegExp> BRegExpInitialize(const TFileRoot& root, const std::string& path) {
+    try {
+        return std::make_unique<TScriptRegExp>(std::make_unique<TBregExpDLL>(root, path));
+    } catch (...) {
+        return nullptr;
+    }
 }
 
 }  // namespace uBregExpLib

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/ClassLib.h"
 #include "platform/RegexLibrary.h"
@@ -40,12 +41,12 @@ public:
     RegexLibrary::TVersionCall BRegexpVersion = nullptr;
 };
 
-// The matcher. It holds the library's result record between calls, so that a pattern used again
-// is not compiled again, and a copy of the last text, which the record's groups and pieces point
-// into.
+// The matcher over a bound library. It holds the library's result record between calls, so that a
+// pattern used again is not compiled again, and a copy of the last text, which the record's groups
+// and pieces point into.
 class TBRegExp {
 public:
-    TBRegExp() = default;
+    explicit TBRegExp(std::unique_ptr<TBregExpDLL> dll);
     ~TBRegExp();
     TBRegExp(const TBRegExp&) = delete;
     TBRegExp& operator=(const TBRegExp&) = delete;
@@ -71,6 +72,9 @@ public:
     uint8_t Mode() const { return FMode; }
     const RegexLibrary::TRegexRecord* Record() const { return Rec; }
 
+    // The library the matcher calls; it goes with the matcher, after the held record.
+    std::unique_ptr<TBregExpDLL> DLL;
+
 private:
     bool Call(const std::string& pattern, const std::string& text, RegexLibrary::TTextCall call, int32_t limit,
               uint8_t successMode);
@@ -80,27 +84,28 @@ private:
     RegexLibrary::TRegexRecord* Rec = nullptr;
 };
 
+// The bound library's one matcher with the four text operations, as the script reader's replace
+// rules and the regular-expression words reach them.
+class TScriptRegExp final : public IScriptRegExp {
+public:
+    explicit TScriptRegExp(std::unique_ptr<TBregExpDLL> dll) : Matcher(std::move(dll)) {}
+
+    // The whole match and each group in group order (a group that took no part is empty); empty
+    // when nothing matches or the pattern is bad.
+    std::vector<std::string> Match(const std::string& pattern, const std::string& text) override;
+    // The pieces of the text; empty when the call fails.
+    std::vector<std::string> Split(const std::string& pattern, const std::string& text, int32_t limit) override;
+    // The text after the substitution or translation the pattern describes; the text unchanged
+    // when the library reports no success.
+    std::string Substitute(const std::string& pattern, const std::string& text) override;
+    std::string Translate(const std::string& pattern, const std::string& text) override;
+
+    TBRegExp Matcher;
+};
+
 namespace uBregExpLib {
 
-extern std::unique_ptr<TBregExpDLL> BregExpDLL;  // null until loaded
-extern std::unique_ptr<TBRegExp> BregExp;        // created once, by the first successful load
-
-// Frees any previous binding and binds the library at path (below the root); false when that
-// fails, and then no matcher is created.
-bool BRegExpInitialize(const TFileRoot& root, const std::string& path);
-void BRegExpFinalize();
-
-// The whole match and each group in group order (a group that took no part is empty); empty when
-// nothing matches or the pattern is bad.
-TStringList BRegExpMatch(const std::string& pattern, const std::string& text);
-// The pieces of the text; empty when the call fails.
-TStringList BRegExpSplit(const std::string& pattern, const std::string& text, int32_t limit);
-// The text after the substitution or translation the pattern describes; the text unchanged when
-// the library reports no success.
-std::string BRegExpReplace(const std::string& pattern, const std::string& text);
-std::string BRegExpTranslate(const std::string& pattern, const std::string& text);
-
-// The four operations as the script reader's replace rules reach them.
-IScriptRegExp& ScriptRegExp();
+// Binds the library at path (below the root) with a matcher over it; null when that fails.
+std::unique_ptr<TScriptRegExp> BRegExpInitialize(const TFileRoot& root, const std::string& path);
 
 }  // namespace uBregExpLib

@@ -9,21 +9,16 @@
 
 namespace {
 
-std::string& LibraryFolderRef() {
-    static std::string folder;
-    return folder;
-}
-
-std::string LibraryFolder() {
-    const std::string& f = LibraryFolderRef();
-    return f.empty() ? FileSystem::ProgramFolder() : f;
+std::string LibraryFolder(const std::string& hostFolder) {
+    return hostFolder.empty() ? FileSystem::ProgramFolder() : hostFolder;
 }
 
 }  // namespace
 
-TScriptReplaceDLL::TScriptReplaceDLL(const std::string& path) {
-    std::string host = NativeLibrary::Find(path, LibraryFolder());
-    std::string expanded = host.empty() ? NativeLibrary::Expand(path, LibraryFolder()) : host;
+TScriptReplaceDLL::TScriptReplaceDLL(const std::string& path, const std::string& hostFolder) {
+    const std::string folder = LibraryFolder(hostFolder);
+    std::string host = NativeLibrary::Find(path, folder);
+    std::string expanded = host.empty() ? NativeLibrary::Expand(path, folder) : host;
     std::string why;
     Module = host.empty() ? nullptr : NativeLibrary::Open(host, &why);
     // A file that exists but does not load adds the loader's reason on a line of its own.
@@ -46,8 +41,8 @@ TScriptReplaceDLL::~TScriptReplaceDLL() {
     NativeLibrary::Close(Module);
 }
 
-std::string TScriptReplaceDLL::Replace(std::string_view line) const {
-    if (!SRReplace || line.size() >= kBufferSize) return std::string(line);
+std::string TScriptReplaceDLL::Replace(const std::string& line) {
+    if (!SRReplace || line.size() >= kBufferSize) return line;
     char buffer[kBufferSize] = {};
     std::memcpy(buffer, line.data(), line.size());
     SRReplace(buffer);
@@ -56,41 +51,15 @@ std::string TScriptReplaceDLL::Replace(std::string_view line) const {
 
 namespace uScriptReplaceDLL {
 
-std::unique_ptr<TScriptReplaceDLL> ScriptReplaceDLL;
-
-bool ScriptReplaceInitialize(const std::string& path, std::string* failure) {
-    ScriptReplaceFinalize();
-    if (NativeLibrary::Find(path, LibraryFolder()).empty()) return false;
+std::unique_ptr<TScriptReplaceDLL> ScriptReplaceInitialize(const std::string& path, const std::string& hostFolder,
+                                                           std::string* failure) {
+    if (NativeLibrary::Find(path, LibraryFolder(hostFolder)).empty()) return nullptr;
     try {
-        ScriptReplaceDLL = std::make_unique<TScriptReplaceDLL>(path);
+        return std::make_unique<TScriptReplaceDLL>(path, hostFolder);
     } catch (const std::exception& e) {
         if (failure) *failure = e.what();
-        return false;
+        return nullptr;
     }
-    return true;
-}
-
-void ScriptReplaceFinalize() {
-    ScriptReplaceDLL.reset();
-}
-
-void SetLibraryFolder(std::string_view hostFolder) {
-    LibraryFolderRef() = std::string(hostFolder);
-}
-
-namespace {
-class TScriptLineReplacerLink final : public IScriptLineReplacer {
-public:
-    std::string Replace(const std::string& line) override {
-        return ScriptReplaceDLL ? ScriptReplaceDLL->Replace(line) : line;
-    }
-    bool Active() const override { return ScriptReplaceDLL != nullptr; }
-};
-}  // namespace
-
-IScriptLineReplacer& ScriptLineReplacer() {
-    static TScriptLineReplacerLink link;
-    return link;
 }
 
 }  // namespace uScriptReplaceDLL

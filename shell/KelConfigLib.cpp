@@ -523,8 +523,8 @@ void TKelConfig::DrawFontPreview() {
 }
 
 void TKelConfig::BuildSystemInfo() {
-    Form.SetText(C.Memo,
-                 SystemInfoReport::Build(Dialogs.TitleText(), GameScript ? GameScript->VersionText : std::string()));
+    Form.SetText(C.Memo, SystemInfoReport::Build(SystemInfo, Dialogs.TitleText(),
+                                                 GameScript ? GameScript->VersionText : std::string()));
 }
 
 // ---- what the user does ----

@@ -25,6 +25,7 @@
 
 class TARGB8888;
 class TDirectXPack;
+class TDllSystemInfo;
 class TMediaContext;
 class TPackSet;  // foundation/PackLib.h
 
@@ -119,6 +120,8 @@ public:
     bool Confirmed = false;
     int32_t PreviewTime = 0;
     TSystemData Snapshot;
+    // The game's system-information library, for the information page; none: its facts are "N/A".
+    const TDllSystemInfo* SystemInfo = nullptr;
 
     // One speaker of the voice page: its panel exists only when the slot has a name.
     struct TSpeaker {

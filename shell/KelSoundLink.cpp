@@ -1,7 +1,8 @@
 #include "shell/KelSoundLink.h"
 
-TKelSoundLink::TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock)
-    : Sound(std::make_unique<TSound>(component, packs, streamLength, clock)),
+TKelSoundLink::TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
+                             std::shared_ptr<TVorbisFileDLL> decoder)
+    : Sound(std::make_unique<TSound>(component, packs, streamLength, clock, std::move(decoder))),
       StreamRecords(std::make_unique<TStreamChannels>(*Sound->SSound)),
       EffectRecords(std::make_unique<TEffectChannels>(*Sound->DSound)) {}
 

@@ -17,7 +17,8 @@
 
 class TKelSoundLink final : public IKelSound, public IScriptSound {
 public:
-    TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock);
+    TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
+                  std::shared_ptr<TVorbisFileDLL> decoder);
 
     // ---- the engine core
     void SetActive(bool active) override { Sound->SetActive(active); }

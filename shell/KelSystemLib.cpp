@@ -199,6 +199,8 @@ bool TKelSystem::SetupScript(TKelScript& script, TKelScript* parent) {
     links.Clock = Clock;
     links.MessageForms = MessageForms;
     links.Title = Title;
+    links.LineReplacer = LineReplacer;
+    links.RegExp = RegExp;
     links.Plugins = DllObjects.get();
     if (Sound) {
         links.Sound = Sound->ScriptSound();

@@ -154,6 +154,11 @@ public:
     IClock* Clock = nullptr;
     IDialogs* MessageForms = nullptr;
     std::string* Title = nullptr;
+    // The game's line-replace library, linked to both interpreters' readers; none: lines stay.
+    IScriptLineReplacer* LineReplacer = nullptr;
+    // The regular expressions both interpreters' replace rules and words use, linked; one matcher
+    // for both. None: no pattern matches.
+    IScriptRegExp* RegExp = nullptr;
     TDialogHost DialogHost() const { return {MessageForms, Title}; }
     uint8_t Mode = 0;
     uint8_t ErrorState = 0;

@@ -61,7 +61,6 @@ void UseGameFolder(TFileRoot& files, const std::string& hostFolder) {
     files.SetFolder(hostFolder);
     dddd7::SetDebugLogFolder(hostFolder);
     ddsd7::SetDebugFolder(hostFolder);
-    uScriptReplaceDLL::SetLibraryFolder(hostFolder);
 }
 
 std::string NoMMXText() {
@@ -161,6 +160,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
         ShowStartupMenu = [this] {
             TStartupMenu menu(*Devices.Forms, *Devices.Files, Context.Packs, &Window, DialogHost(), *Devices.Clock);
             menu.Log = &Context.Log;
+            menu.SystemInfo = Context.SystemInfo.get();
             return menu.ShowModal();
         };
 }
@@ -179,10 +179,10 @@ TForm1::~TForm1() {
     DisplaySeam.reset();
     DirectXPack.reset();
     Tray.reset();
-    OggWuvorbisLib::FreeVorbisFileDLL();
-    uBregExpLib::BRegExpFinalize();
-    uScriptReplaceDLL::ScriptReplaceFinalize();
-    uDllSystemInfo::DllSystemInfoFinalize();
+    Vorbis.reset();
+    RegExp.reset();
+    LineReplace.reset();
+    Context.SystemInfo.reset();
     Context.Packs.ClosePacks();
     Context.Packs.UseFiles(nullptr);
     DDSD71.reset();
@@ -301,8 +301,9 @@ void TForm1::RunStartUp() {
     const TFileRoot& files = *Devices.Files;
     SystemConfigLib::LoadPackMessageTable(Context.Packs);
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
-    if (!uDllSystemInfo::DllSystemInfoInitialize(files, SystemInfoLibrary)) {
-        StartFailure = Encoding::Utf8ToSjis(uDllSystemInfo::DllSystemInfo->Error());
+    Context.SystemInfo = std::make_unique<TDllSystemInfo>();
+    if (!Context.SystemInfo->LoadDLL(files, SystemInfoLibrary)) {
+        StartFailure = Encoding::Utf8ToSjis(Context.SystemInfo->Error());
         return FailKey("SystemInfoDLLERROR", true);
     }
 
@@ -331,8 +332,9 @@ void TForm1::RunStartUp() {
     Devices.Clock->SleepMs(100);
 
     if (!LoadVorbis()) return FailKey("OggVorbisDLLERROR", true);
-    if (!uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll")) return FailKey("BREGEXPDLLERROR");
-    uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll");
+    RegExp = uBregExpLib::BRegExpInitialize(files, "DLL\\BREGEXP.dll");
+    if (!RegExp) return FailKey("BREGEXPDLLERROR");
+    LineReplace = uScriptReplaceDLL::ScriptReplaceInitialize("DLL\\SCRREP.dll", files.Folder());
 
     if (DDDD71 && config.SurfaceMemory == 0) {
         DDDD71->SurfaceLocation = TDDDDSurfaceMemoryType::smtDefault;
@@ -375,7 +377,9 @@ void TForm1::RunStartUp() {
 // start the same way.
 bool TForm1::LoadVorbis() {
     try {
-        return OggWuvorbisLib::LoadVorbisFileDLL(*Devices.Files, "DLL\\wuvorbis.dll");
+        Vorbis = OggWuvorbisLib::LoadVorbisFileDLL(*Devices.Files, "DLL\\wuvorbis.dll");
+        Media.Sounds.Decoder = Vorbis;
+        return Vorbis != nullptr;
     } catch (const EVorbisLoadError& e) {
         StartFailure = e.what();
         return false;
@@ -391,6 +395,7 @@ bool TForm1::StartEngine() {
         auto config =
             std::make_unique<TKelConfig>(Context.Packs, DirectXPack.get(), Devices.Forms, &Window, DialogHost());
         config->Media = &Media;
+        config->SystemInfo = Context.SystemInfo.get();
         Engine->ConfigForm = std::move(config);
         Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Context.Packs, Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
@@ -403,12 +408,14 @@ bool TForm1::StartEngine() {
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
         Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, Context.Packs, SystemConfigLib::Config.StreamLength,
-                                                        *Devices.Clock);
+                                                        *Devices.Clock, Vorbis);
         Engine->ScriptForms = Devices.ScriptForms;
         Engine->Files = Devices.Files;
         Engine->Clock = Devices.Clock;
         Engine->MessageForms = Devices.Dialogs;
         Engine->Title = &Title;
+        Engine->LineReplacer = LineReplace.get();
+        Engine->RegExp = RegExp.get();
         return Engine->Setup(EngineHost ? *EngineHost : *this, DisplaySeam.get());
     } catch (const EScriptObjectDLL& e) {
         // The game maker needs to know which plug-in library failed and why: its own message is

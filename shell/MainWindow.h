@@ -33,6 +33,9 @@ class TDDSD7;
 class TDirectXPack;
 class TDirectXPackDisplay;
 class TKelDirectShowPlayer;
+class TScriptRegExp;
+class TScriptReplaceDLL;
+class TVorbisFileDLL;
 
 class TForm1;
 class TFileRoot;  // platform/FileRoot.h
@@ -144,6 +147,15 @@ public:
     std::unique_ptr<ITaskTray> Tray;
     int32_t State = 0;  // 0 until the start-up has run, then 1
     bool Busy = false;
+    // The game's line-replace library, bound at the start and linked to the engine core; null
+    // when the game has none.
+    std::unique_ptr<TScriptReplaceDLL> LineReplace;
+    // The regular-expression library with its matcher, bound at the start and linked to the engine
+    // core.
+    std::unique_ptr<TScriptRegExp> RegExp;
+    // The Ogg Vorbis decoder, bound at the start and handed to the sound library and the sound
+    // cache.
+    std::shared_ptr<TVorbisFileDLL> Vorbis;
     std::unique_ptr<TDirectXPack> DirectXPack;
     std::unique_ptr<TKelSystem> Engine;
     bool Closing = false;  // the engine or the program closes the window: no question asked

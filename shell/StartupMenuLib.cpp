@@ -189,7 +189,7 @@ void TStartupMenu::Timer(IFormView&) {
     StepPreview();
     Form.TimerInterval = PreviewInterval();
     if (Form.ActivePage == pgInfo && Form[C.Memo].Text.empty())
-        Form.SetText(C.Memo, SystemInfoReport::Build(Dialogs.TitleText(), std::nullopt));
+        Form.SetText(C.Memo, SystemInfoReport::Build(SystemInfo, Dialogs.TitleText(), std::nullopt));
 }
 
 void TStartupMenu::PageChanged(IFormView& view) {

@@ -20,6 +20,7 @@ class IClock;
 class TAnimationBMP;
 class TARGB8888CellDraw;
 class TFileRoot;  // platform/FileRoot.h
+class TDllSystemInfo;
 class TErrorLog;
 class TPackSet;  // foundation/PackLib.h
 struct TSystemData;
@@ -62,6 +63,8 @@ public:
     std::unique_ptr<TARGB8888CellDraw> CellDraw;
     // The game's error log, handed to the game-pad dialog; none: its warnings are not written.
     TErrorLog* Log = nullptr;
+    // The game's system-information library, for the information page; none: its facts are "N/A".
+    const TDllSystemInfo* SystemInfo = nullptr;
 
 private:
     void LayOut();

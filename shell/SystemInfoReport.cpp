@@ -27,9 +27,9 @@ std::string Number(int64_t n) {
 
 }  // namespace
 
-std::string QueryInfo(const std::string& key, const std::string& def) {
-    if (!uDllSystemInfo::DllSystemInfo) return def;
-    std::string answer = uDllSystemInfo::DllSystemInfo->GetInfo(key);
+std::string QueryInfo(const TDllSystemInfo* library, const std::string& key, const std::string& def) {
+    if (!library) return def;
+    std::string answer = library->GetInfo(key);
     return answer.empty() ? def : answer;
 }
 
@@ -121,11 +121,14 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& c,
     return l;
 }
 
-std::string Build(const std::string& title, std::optional<std::string> versionText) {
+std::string Build(const TDllSystemInfo* library, const std::string& title, std::optional<std::string> versionText) {
     TProgramFacts facts = CurrentFacts(title);
     facts.VersionText = std::move(versionText);
     std::string text;
-    for (const std::string& line : Lines(facts, SystemConfigLib::Config, QueryInfo))
+    const TQuery query = [library](const std::string& key, const std::string& def) {
+        return QueryInfo(library, key, def);
+    };
+    for (const std::string& line : Lines(facts, SystemConfigLib::Config, query))
         text += line + "\r\n";
     return text;
 }

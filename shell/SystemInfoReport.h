@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
+class TDllSystemInfo;
 struct TSystemData;
 
 namespace SystemInfoReport {
 
 // The library's answer to a key, or def when there is no library or its answer is empty.
-std::string QueryInfo(const std::string& key, const std::string& def);
+std::string QueryInfo(const TDllSystemInfo* library, const std::string& key, const std::string& def);
 
 // What the report says about the program itself (Shift-JIS).
 struct TProgramFacts {
@@ -37,8 +38,8 @@ using TQuery = std::function<std::string(const std::string& key, const std::stri
 // The report's lines in order.
 std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& config, const TQuery& query);
 
-// The report of the running program, the live configuration and the library: lines ended by
-// CR LF, as the information pages show it.
-std::string Build(const std::string& title, std::optional<std::string> versionText);
+// The report of the running program, the live configuration and the library (none: every
+// machine fact is "N/A"): lines ended by CR LF, as the information pages show it.
+std::string Build(const TDllSystemInfo* library, const std::string& title, std::optional<std::string> versionText);
 
 }  // namespace SystemInfoReport

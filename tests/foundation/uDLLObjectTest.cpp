@@ -24,7 +24,6 @@ std::string CLibraryPath() {
 class DLLObjectTest : public ::testing::Test {
 protected:
     void SetUp() override { std::filesystem::create_directory(Folder + "/dll"); }
-    void TearDown() override { uDllSystemInfo::DllSystemInfoFinalize(); }
     std::string Folder = TestData::ScratchDir();
     TFileRoot Files{Folder};
 };
@@ -71,8 +70,8 @@ TEST_F(DLLObjectTest, AnswersFollowTheResultAndTheBuffer) {
 // The program's own library, found under its Windows name in a game's "DLL" folder.
 TEST_F(DLLObjectTest, TheSystemInformationLibraryAnswersByKey) {
     std::filesystem::copy_file(KEL_SYSTEMINFO_LIBRARY, Folder + "/dll/SystemInfo.so");
-    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(Files, "DLL\\SystemInfo.dll"));
-    const TDllSystemInfo& info = *uDllSystemInfo::DllSystemInfo;
+    TDllSystemInfo info;
+    ASSERT_TRUE(info.LoadDLL(Files, "DLL\\SystemInfo.dll"));
     EXPECT_NE(info.Get, nullptr);
     EXPECT_FALSE(info.GetInfo("OS,Name").empty());
     EXPECT_FALSE(info.GetInfo("os,build").empty());

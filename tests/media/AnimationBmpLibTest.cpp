@@ -102,6 +102,7 @@ TEST(AnimationBmpLibTest, EmbeddedMediaAreSharedThroughTheCaches) {
     const std::string bytes = AnimationBmpWriter::Write(file);
 
     TMediaContext media;
+    media.Sounds.Decoder = vorbis.Decoder;
     auto a = Load(bytes, "Same.b", nullptr, &media);
     auto b = Load(bytes, "same.B", nullptr, &media);
     auto other = Load(bytes, "other.b", nullptr, &media);

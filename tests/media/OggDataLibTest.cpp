@@ -94,7 +94,7 @@ TEST(OggLoopTags, Table) {
 }
 
 TEST_F(OggDataTest, OpenReadsInformationAndLoopTags) {
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     EXPECT_EQ(ogg.GetState(), psNONE);
     Open(ogg, ToneOgg(44100, 2, 0.25, 440, 0.5, {"*looptime,3,0.05,0.2,2"}));
     EXPECT_EQ(ogg.GetState(), psSTOP);
@@ -116,12 +116,12 @@ TEST_F(OggDataTest, OpenReadsInformationAndLoopTags) {
 }
 
 TEST_F(OggDataTest, RefusedFilesRaiseAndAreFreed) {
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     EXPECT_FALSE(ogg.Open(nullptr));
     EXPECT_THROW(ogg.Open(SoundFixtures::Stream("not an ogg file at all")), EOggError);
     EXPECT_EQ(ogg.GetState(), psNONE);
-    OggWuvorbisLib::FreeVorbisFileDLL();  // no decoder bound: refused the same way
-    EXPECT_THROW(ogg.Open(SoundFixtures::Stream(ToneOgg(44100, 2, 0.1))), EOggError);
+    TOggData unbound(8192, FakeClock, nullptr);  // no decoder: refused the same way
+    EXPECT_THROW(unbound.Open(SoundFixtures::Stream(ToneOgg(44100, 2, 0.1))), EOggError);
 }
 
 // The four formats decode to exactly the decoder's samples, converted; 48000 Hz stays silent, stops
@@ -136,7 +136,7 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
         SCOPED_TRACE(testing::Message() << c.Rate << " Hz, " << c.Channels << " channels");
         Log.ClearErrorLog();
         const std::string& bytes = ToneOgg(c.Rate, c.Channels, 0.2);
-        TOggData ogg(8192, FakeClock);
+        TOggData ogg(8192, FakeClock, Binding.Decoder);
         ogg.Log = &Log;
         Open(ogg, bytes);
         ogg.Play(false);
@@ -165,7 +165,7 @@ TEST_F(OggDataTest, FormatsDecodeToTheEngineFormat) {
 TEST_F(OggDataTest, ReadsOfOddSizesAndPlacesAreWholeFrames) {
     const std::string& bytes = ToneOgg(44100, 2, 0.1);
     const std::vector<int16_t> want = Expected(bytes, 44100, 2, 254);
-    TOggData ogg(8194, FakeClock);
+    TOggData ogg(8194, FakeClock, Binding.Decoder);
     EXPECT_EQ(ogg.HalfSize(), 4096);  // the halves are whole frames; the last 2 bytes go unused
     Open(ogg, bytes);
     ogg.Play(false);
@@ -187,7 +187,7 @@ TEST_F(OggDataTest, LoopSlotsJumpBackTheirCount) {
     for (const TCase& c : {TCase{0, 1.0}, TCase{1, 1.3}, TCase{2, 1.6}, TCase{-1, 0}}) {
         SCOPED_TRACE(c.Count);
         const std::string line = "*looptime,0,0.2,0.5," + std::to_string(c.Count);
-        TOggData ogg(8192, FakeClock);
+        TOggData ogg(8192, FakeClock, Binding.Decoder);
         Open(ogg, ToneOgg(44100, 2, 1.0, 440, 0.5, {line}));
         ogg.Play(false);
         const auto got = ReadAll(ogg, 4410 * 4, 40);  // 0.1 s a block, 4 s at most
@@ -204,7 +204,7 @@ TEST_F(OggDataTest, LoopSlotsJumpBackTheirCount) {
 // A looping file restarts at 0 s whatever its slots, and a slot's count starts again once playing
 // has passed its end.
 TEST_F(OggDataTest, WholeFileLoopRestartsAndResetsSlotCounters) {
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     Open(ogg, ToneOgg(44100, 2, 1.0, 440, 0.5, {"*looptime,0,0.2,0.5,1"}));
     ogg.Play(true);
     int jumps = 0;
@@ -221,7 +221,7 @@ TEST_F(OggDataTest, WholeFileLoopRestartsAndResetsSlotCounters) {
 }
 
 TEST_F(OggDataTest, EmptyLoopingFileEndsTheBlock) {
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     Open(ogg, SoundFixtures::SamplesOgg({}, 44100, 2));
     ogg.Play(true);
     std::vector<uint8_t> buf(4096, 1);
@@ -243,7 +243,7 @@ TEST_F(OggDataTest, VolumesAndGainsScaleSamples) {
     const std::string& bytes = ToneOgg(44100, 2, 0.1, 440, 0.9);
     for (const TCase& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Volume << " " << c.GainA << " " << c.GainB);
-        TOggData ogg(8192, FakeClock);
+        TOggData ogg(8192, FakeClock, Binding.Decoder);
         Open(ogg, bytes);
         ogg.SetVolumeNow(c.Volume);
         ogg.SetGainA(c.GainA);
@@ -254,7 +254,7 @@ TEST_F(OggDataTest, VolumesAndGainsScaleSamples) {
 }
 
 TEST_F(OggDataTest, FadeOutStopsWithoutRewinding) {
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     Open(ogg, ToneOgg(44100, 2, 1.5));
     ogg.Play(false);
     ogg.SetVolume(0.0f, 1.0f);
@@ -276,7 +276,7 @@ TEST_F(OggDataTest, FadeOutStopsWithoutRewinding) {
 }
 
 TEST_F(OggDataTest, SeekClampsToTheFile) {
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     ogg.Seek(1.0f);  // nothing loaded: nothing happens
     Open(ogg, ToneOgg(44100, 2, 0.5));
     for (auto [to, want] : {std::pair{0.25f, 0.25f}, {-3.0f, 0.0f}, {9.0f, 0.5f}, {std::nanf(""), 0.0f}}) {
@@ -304,7 +304,7 @@ TEST_F(OggDataTest, SkipSilenceFindsTheFirstSound) {
         {SoundFixtures::CorruptMiddlePage(SoundFixtures::SamplesOgg(quietThenTone, 44100, 2)), -1},
     };
     for (const TCase& c : cases) {
-        TOggData ogg(8192, FakeClock);
+        TOggData ogg(8192, FakeClock, Binding.Decoder);
         Open(ogg, c.Bytes);
         ogg.SkipSilence(100);  // ends, whatever the file holds
         if (c.Want >= 0) {
@@ -314,11 +314,11 @@ TEST_F(OggDataTest, SkipSilenceFindsTheFirstSound) {
 }
 
 TEST_F(OggDataTest, DecodeToPCMStreamIsOneReadOfTheFilesLength) {
-    EXPECT_EQ(OggDataLib::DecodeToPCMStream(nullptr), nullptr);
+    EXPECT_EQ(OggDataLib::DecodeToPCMStream(Binding.Decoder, nullptr), nullptr);
     const std::string& mono = ToneOgg(22050, 1, 1.0);
     TMemoryStream in(mono);
     in.SetPosition(100);  // read from the start whatever the position
-    auto pcm = OggDataLib::DecodeToPCMStream(&in);
+    auto pcm = OggDataLib::DecodeToPCMStream(Binding.Decoder, &in);
     ASSERT_TRUE(pcm);
     EXPECT_EQ(pcm->Size(), 177152);  // 176400 rounded up to 1024s
     EXPECT_EQ(pcm->Position(), 0);
@@ -330,12 +330,12 @@ TEST_F(OggDataTest, DecodeToPCMStreamIsOneReadOfTheFilesLength) {
     // gives silence after the sound, and one claiming more than any sound buffer holds is refused.
     const std::string& shortTone = ToneOgg(44100, 2, 0.05);
     TMemoryStream s1(shortTone);
-    EXPECT_EQ(OggDataLib::DecodeToPCMStream(&s1)->Size(), 32768);
+    EXPECT_EQ(OggDataLib::DecodeToPCMStream(Binding.Decoder, &s1)->Size(), 32768);
     // (The decoder takes the length from the last page only when the sound spans several pages.)
     const std::string& three = ToneOgg(44100, 2, 3.0);
     const std::string four = SoundFixtures::WithLastGranule(three, 44100 * 4);
     TMemoryStream s2(four);
-    pcm = OggDataLib::DecodeToPCMStream(&s2);
+    pcm = OggDataLib::DecodeToPCMStream(Binding.Decoder, &s2);
     ASSERT_TRUE(pcm);
     ASSERT_EQ(pcm->Size(), 706560);  // 4 s rounded up to 1024s
     want = Expected(four, 44100, 2, 254);
@@ -346,10 +346,10 @@ TEST_F(OggDataTest, DecodeToPCMStreamIsOneReadOfTheFilesLength) {
     EXPECT_EQ(std::count(pcm->Data.begin() + static_cast<ptrdiff_t>(bytes), pcm->Data.end(), 0),
               static_cast<ptrdiff_t>(706560 - bytes));
     TMemoryStream s3(SoundFixtures::WithLastGranule(three, int64_t{44100} * 3600 * 10));
-    EXPECT_EQ(OggDataLib::DecodeToPCMStream(&s3), nullptr);
+    EXPECT_EQ(OggDataLib::DecodeToPCMStream(Binding.Decoder, &s3), nullptr);
 
     TMemoryStream bad("junk");
-    EXPECT_THROW(OggDataLib::DecodeToPCMStream(&bad), EOggError);
+    EXPECT_THROW(OggDataLib::DecodeToPCMStream(Binding.Decoder, &bad), EOggError);
 }
 
 TEST_F(OggDataTest, DecodeToPCMStreamLoopsOnceAsOneReadOfAStreamDoes) {
@@ -358,7 +358,7 @@ TEST_F(OggDataTest, DecodeToPCMStreamLoopsOnceAsOneReadOfAStreamDoes) {
     // on until the 89088 bytes are full.
     const std::string looped = ToneOgg(44100, 2, 0.5, 440, 0.5, {"*looptime,0,0.1,0.3,-1", "*looptime,1,0,0.2,-1"});
     TMemoryStream in(looped);
-    auto pcm = OggDataLib::DecodeToPCMStream(&in);
+    auto pcm = OggDataLib::DecodeToPCMStream(Binding.Decoder, &in);
     ASSERT_TRUE(pcm);
     ASSERT_EQ(pcm->Size(), 89088);
     const std::vector<int16_t> tone = Expected(looped, 44100, 2, 254);
@@ -368,7 +368,7 @@ TEST_F(OggDataTest, DecodeToPCMStreamLoopsOnceAsOneReadOfAStreamDoes) {
     EXPECT_TRUE(std::equal(tone.begin() + from, tone.begin() + from + rest, got + jump));
 
     // A stream of the same file read in one block of that size gives the same bytes.
-    TOggData ogg(8192, FakeClock);
+    TOggData ogg(8192, FakeClock, Binding.Decoder);
     Open(ogg, looped);
     ogg.Play(true);
     std::vector<uint8_t> block(89088);
@@ -378,7 +378,7 @@ TEST_F(OggDataTest, DecodeToPCMStreamLoopsOnceAsOneReadOfAStreamDoes) {
 
 TEST_F(OggDataTest, PlayingTimeAndLevelFollowTheClock) {
     // 0.1 s double buffer: 8820 bytes, halves of 0.05 s.
-    TOggData ogg(17640, FakeClock);
+    TOggData ogg(17640, FakeClock, Binding.Decoder);
     Open(ogg, ToneOgg(44100, 2, 1.0, 689.0625, 0.5));  // 256 frames are 4 whole periods
     ogg.Play(false);
     FakeClock.Now = 1000;

@@ -32,7 +32,7 @@ TEST(OggDataThreads, DecodingErrorsOnTheMixerThreadNeverHang) {
         SCOPED_TRACE(c.Name);
         context.Log.ClearErrorLog();
         TSystemClock clock;
-        TOggData ogg(c.BufferSize, clock);
+        TOggData ogg(c.BufferSize, clock, binding.Decoder);
         ogg.Log = &context.Log;
         ASSERT_TRUE(ogg.Open(SoundFixtures::Stream(c.Bytes), c.Name));
         ogg.Play(true);

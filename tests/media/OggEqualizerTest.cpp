@@ -85,7 +85,7 @@ double Rms(const std::vector<int16_t>& s, int channel, int from, int to) {
 
 TEST(Equalizer, UnitGainsChangeNothingAndAreNotRun) {
     TSystemClock clock;
-    TOggData ogg(8192, clock);
+    TOggData ogg(8192, clock, nullptr);
     EXPECT_FALSE(ogg.IsEqualizerActive());
     ogg.SetBandGainNow(17, 1.005f);  // within 0.01 of 1 in total: still off
     EXPECT_FALSE(ogg.IsEqualizerActive());
@@ -122,7 +122,7 @@ TEST(Equalizer, BandPairsRemoveAFrequencyFromBothChannels) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.ZeroBands[0]);
         TSystemClock clock;
-        TOggData ogg(8192, clock);
+        TOggData ogg(8192, clock, nullptr);
         for (int b : c.ZeroBands)
             ogg.SetBandGainNow(b, 0.0f);
         std::vector<int16_t> s = Tone(4000, m, 10000, 10000);
@@ -140,7 +140,7 @@ TEST(Equalizer, BandPairsRemoveAFrequencyFromBothChannels) {
 
 TEST(Equalizer, ControlCurvesSetAllBands) {
     TSystemClock clock;
-    TOggData ogg(8192, clock);
+    TOggData ogg(8192, clock, nullptr);
     const float ones[4] = {1, 1, 1, 1}, zeros[4] = {0, 0, 0, 0};
     ogg.SetEqualizer4(ones, 0);
     for (int i = 0; i < 256; ++i)
@@ -230,7 +230,7 @@ TEST(GainControl, SwitchesAndLimits) {
 
 TEST(GainControl, StreamSettings) {
     TSystemClock clock;
-    TOggData ogg(8192, clock);
+    TOggData ogg(8192, clock, nullptr);
     EXPECT_FALSE(ogg.AGC.Active());  // off until set
     ogg.SetAGCLevel(0.5f);
     EXPECT_EQ(ogg.AGC.Limit, 15000);

@@ -46,11 +46,10 @@ TEST(VorbisBinding, ProcessorDetectionIsHandedOn) {
     TVorbisFileDLL quiet(false, Without(""));
     ASSERT_TRUE(quiet.LoadDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
     EXPECT_EQ(TRecording::SetTo, -99);
-    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", Without("")));
+    const auto bound = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", Without(""));
+    ASSERT_NE(bound, nullptr);
     EXPECT_EQ(TRecording::SetTo, 7);
-    EXPECT_TRUE(OggWuvorbisLib::VorbisFileDLL->DetectCPU);
-    OggWuvorbisLib::FreeVorbisFileDLL();
-    EXPECT_EQ(OggWuvorbisLib::VorbisFileDLL, nullptr);
+    EXPECT_TRUE(bound->DetectCPU);
 }
 
 TEST(VorbisBinding, AMissingExportFailsTheLoad) {
@@ -58,8 +57,8 @@ TEST(VorbisBinding, AMissingExportFailsTheLoad) {
         TVorbisFileDLL dll(true, Without(name));
         EXPECT_FALSE(dll.LoadDLL(TFileRoot(), "DLL\\wuvorbis.dll")) << name;
         EXPECT_FALSE(dll.Loaded());
-        EXPECT_FALSE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", Without(name)));
-        EXPECT_EQ(OggWuvorbisLib::VorbisFileDLL, nullptr);  // nothing half-bound is kept
+        // Nothing half-bound is handed out.
+        EXPECT_EQ(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll", Without(name)), nullptr);
     }
 }
 

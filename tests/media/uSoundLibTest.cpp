@@ -178,7 +178,7 @@ protected:
         Component->SetChannelCount(16);
         Component->Log = &Log;
         ASSERT_TRUE(Component->Initialize());
-        Sound = std::make_unique<TSound>(*Component, Packs, kStreamLength, FakeClock);
+        Sound = std::make_unique<TSound>(*Component, Packs, kStreamLength, FakeClock, Binding.Decoder);
     }
     void TearDown() override {
         Sound.reset();

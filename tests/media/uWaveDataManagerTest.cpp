@@ -119,6 +119,7 @@ TEST(RiffWave, Matrix) {
 TEST(WaveDataManager, DecodesByExtensionAndSkipsTheItem) {
     SoundFixtures::TVorbisBinding binding;
     TWaveDataManager cache(0);
+    cache.Decoder = binding.Decoder;
     const std::string wav = SoundWriter::EncodeRiff(SoundWriter::Sine(22050, 1, 100, 440, 0.5), 22050, 1);
     const std::string& ogg = SoundFixtures::ToneOgg(44100, 2, 0.1);
     struct TCase {

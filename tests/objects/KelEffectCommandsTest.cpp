@@ -328,7 +328,7 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     ASSERT_TRUE(component.Initialize());
     TFakeClock time;
     TPackSet packs;  // the animation's sounds are its own: nothing is read
-    TKelSoundLink sound(component, packs, 16384, time);
+    TKelSoundLink sound(component, packs, 16384, time, nullptr);
     TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         RegisterWords(kinds);
         links.Sound = &sound;

@@ -131,7 +131,7 @@ TEST_F(KelScreenObjectsTest, ImagesPlayThroughTheInterpretersSoundLibrary) {
     TDDSD7 component(&device);
     component.SetChannelCount(8);
     ASSERT_TRUE(component.Initialize());
-    TSound sound(component, H.Context.Packs, 16384, H.Clock);
+    TSound sound(component, H.Context.Packs, 16384, H.Clock, nullptr);
     H.Script.Links.SoundLibrary = &sound;
     ASSERT_TRUE(H.Script.OnObjectCreate("img", "voiced"));
     TImageLib& image = ImageOf("voiced");

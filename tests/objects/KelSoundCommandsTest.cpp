@@ -73,7 +73,7 @@ struct TSoundRig {
         Component.Initialize();
     }
     TKelSoundLink* MakeLink(IClock& clock) {
-        Link = std::make_unique<TKelSoundLink>(Component, Packs, 16384, clock);
+        Link = std::make_unique<TKelSoundLink>(Component, Packs, 16384, clock, Binding.Decoder);
         return Link.get();
     }
     TSSound& Streams() { return *Link->Library()->SSound; }

@@ -182,15 +182,17 @@ TEST_F(UtilityWordsTest, SpecialFoldersComeFromTheUsersXdgFolders) {
 }
 
 TEST_F(UtilityWordsTest, SystemInformationGivesSizesInMebibytes) {
-    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(Files, KEL_SYSTEMINFO_LIBRARY));
-    const std::string bytes = uDllSystemInfo::DllSystemInfo->GetInfo("Mem,Total");
-    const std::string os = uDllSystemInfo::DllSystemInfo->GetInfo("OS,Name");
+    auto& library = H.Context.Context.SystemInfo;
+    library = std::make_unique<TDllSystemInfo>();
+    ASSERT_TRUE(library->LoadDLL(Files, KEL_SYSTEMINFO_LIBRARY));
+    const std::string bytes = library->GetInfo("Mem,Total");
+    const std::string os = library->GetInfo("OS,Name");
     ASSERT_FALSE(bytes.empty());
     H.Execute({"\\scp,misc", "\\info,\"mEm,ToTaL\""});
     EXPECT_EQ(H.ResultStr(0), std::to_string(std::stoll(bytes) / 1024 / 1024));
     H.Execute({"\\info,\"OS,Name\""});
     EXPECT_EQ(H.ResultStr(0), Encoding::SjisToUtf8(os));
-    uDllSystemInfo::DllSystemInfoFinalize();
+    library.reset();
     // Without the library every answer is empty.
     H.Execute({"\\info,\"Mem,Total\""});
     EXPECT_EQ(H.ResultStr(0), "");

@@ -112,7 +112,9 @@ TEST_F(GeneralCommandsTest, DivideCountsAllItemsAndReturnsSixteen) {
 }
 
 TEST_F(GeneralCommandsTest, RegularExpressionWords) {
-    ASSERT_TRUE(uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
+    std::unique_ptr<TScriptRegExp> re = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+    ASSERT_NE(re, nullptr);
+    H.Script.Links.RegExp = re.get();
     struct Case {
         const char* Statement;
         int32_t Int;
@@ -134,7 +136,10 @@ TEST_F(GeneralCommandsTest, RegularExpressionWords) {
         for (size_t i = 0; i < c.Texts.size(); ++i)
             EXPECT_EQ(Str(static_cast<int32_t>(i)), c.Texts[i]) << c.Statement;
     }
-    uBregExpLib::BRegExpFinalize();
+    // Without the library no pattern matches and texts stay.
+    H.Script.Links.RegExp = nullptr;
+    Run({R"(\bsub,{s/,/;/g},"a,b")"});
+    EXPECT_EQ(Str(), "a,b");
 }
 
 TEST_F(GeneralCommandsTest, DeclaringWordsAndScopes) {

@@ -12,9 +12,9 @@ namespace {
 
 class ReaderReplaceRulesTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll")); }
-    void TearDown() override { uBregExpLib::BRegExpFinalize(); }
-    TScriptHarness H;
+    void SetUp() override { ASSERT_NE(RegExp, nullptr); }
+    std::unique_ptr<TScriptRegExp> RegExp = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+    TScriptHarness H{[this](TObjectKindRegistry&, TScriptLinks& links) { links.RegExp = RegExp.get(); }};
 };
 
 TEST_F(ReaderReplaceRulesTest, InterpreterReaderUsesTheLibrary) {

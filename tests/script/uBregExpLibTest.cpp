@@ -16,10 +16,6 @@ std::string S(std::string_view utf8) {
     return Encoding::Utf8ToSjis(utf8);
 }
 
-std::vector<std::string> Items(const TStringList& list) {
-    return list.Items;
-}
-
 std::vector<std::string> SjisList(std::initializer_list<const char*> items) {
     std::vector<std::string> out;
     for (const char* s : items)
@@ -29,12 +25,13 @@ std::vector<std::string> SjisList(std::initializer_list<const char*> items) {
 
 class BRegExpTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll")); }
+    void SetUp() override { ASSERT_NE(Re, nullptr); }
     void TearDown() override {
-        uBregExpLib::BRegExpFinalize();
+        Re.reset();
         RegexLibrary::LoadFaults() = {};
         EXPECT_EQ(RegexLibrary::LiveRecords(), 0);
     }
+    std::unique_ptr<TScriptRegExp> Re = uBregExpLib::BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
 };
 
 TEST_F(BRegExpTest, MatchYieldsWholeMatchThenGroups) {
@@ -73,7 +70,7 @@ TEST_F(BRegExpTest, MatchYieldsWholeMatchThenGroups) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Pattern);
         SCOPED_TRACE(c.Text);
-        EXPECT_EQ(Items(uBregExpLib::BRegExpMatch(S(c.Pattern), S(c.Text))), SjisList(c.Expected));
+        EXPECT_EQ(Re->Match(S(c.Pattern), S(c.Text)), SjisList(c.Expected));
     }
 }
 
@@ -111,7 +108,7 @@ TEST_F(BRegExpTest, SubstituteReplacesOnceOrEverywhere) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Pattern);
         SCOPED_TRACE(c.Text);
-        EXPECT_EQ(uBregExpLib::BRegExpReplace(S(c.Pattern), S(c.Text)), S(c.Expected));
+        EXPECT_EQ(Re->Substitute(S(c.Pattern), S(c.Text)), S(c.Expected));
     }
 }
 
@@ -142,7 +139,7 @@ TEST_F(BRegExpTest, TranslateMapsCharacters) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Pattern);
         SCOPED_TRACE(c.Text);
-        EXPECT_EQ(uBregExpLib::BRegExpTranslate(S(c.Pattern), S(c.Text)), S(c.Expected));
+        EXPECT_EQ(Re->Translate(S(c.Pattern), S(c.Text)), S(c.Expected));
     }
 }
 
@@ -176,32 +173,31 @@ TEST_F(BRegExpTest, SplitCutsAtMatches) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Pattern);
         SCOPED_TRACE(c.Text);
-        EXPECT_EQ(Items(uBregExpLib::BRegExpSplit(S(c.Pattern), S(c.Text), c.Limit)), SjisList(c.Expected));
+        EXPECT_EQ(Re->Split(S(c.Pattern), S(c.Text), c.Limit), SjisList(c.Expected));
     }
 }
 
 // Bytes without a character behind them go through untouched, and match only themselves.
 TEST_F(BRegExpTest, BytesOutsideTheCharacterSetKeepTheirValue) {
-    using uBregExpLib::BRegExpReplace;
     // 81 61 is one character (lead byte and trail "a"), so only the second "a" is replaced.
-    EXPECT_EQ(BRegExpReplace("s/a/b/g",
+    EXPECT_EQ(Re->Substitute("s/a/b/g",
                              "\x81"
                              "aa"),
               "\x81"
               "ab");
-    EXPECT_EQ(BRegExpReplace("s/x/z/", "\xA0x\x80y"), "\xA0z\x80y");
-    EXPECT_EQ(BRegExpReplace("s/\xA0/Q/g", "\xA0\x80\xA0"), "Q\x80Q");
-    EXPECT_EQ(BRegExpReplace("s/./-/g", "\x85\x40\x80"), "--");
-    EXPECT_EQ(BRegExpReplace("s/a/b/", std::string("a\0a", 3)), std::string("b\0a", 3));
+    EXPECT_EQ(Re->Substitute("s/x/z/", "\xA0x\x80y"), "\xA0z\x80y");
+    EXPECT_EQ(Re->Substitute("s/\xA0/Q/g", "\xA0\x80\xA0"), "Q\x80Q");
+    EXPECT_EQ(Re->Substitute("s/./-/g", "\x85\x40\x80"), "--");
+    EXPECT_EQ(Re->Substitute("s/a/b/", std::string("a\0a", 3)), std::string("b\0a", 3));
     // A lead byte at the very end stands alone.
-    EXPECT_EQ(Items(uBregExpLib::BRegExpSplit("m/,/", "a,\x83", 32)), (std::vector<std::string>{"a", "\x83"}));
+    EXPECT_EQ(Re->Split("m/,/", "a,\x83", 32), (std::vector<std::string>{"a", "\x83"}));
 }
 
 TEST_F(BRegExpTest, HeldRecordIsReusedOrReleased) {
-    TBRegExp& re = *uBregExpLib::BregExp;
+    TBRegExp& re = Re->Matcher;
     static int frees = 0;
     frees = 0;
-    uBregExpLib::BregExpDLL->BRegfree = [](RegexLibrary::TRegexRecord* r) {
+    re.DLL->BRegfree = [](RegexLibrary::TRegexRecord* r) {
         ++frees;
         RegexLibrary::Free(r);
     };
@@ -227,7 +223,7 @@ TEST_F(BRegExpTest, HeldRecordIsReusedOrReleased) {
 }
 
 TEST_F(BRegExpTest, HeldStringsFollowTheLastCall) {
-    TBRegExp& re = *uBregExpLib::BregExp;
+    TBRegExp& re = Re->Matcher;
     EXPECT_THROW(re.Strings(0), EBRegExpError);  // nothing held yet
 
     ASSERT_TRUE(re.Match("m/(a)(b)?/", "xa"));
@@ -258,48 +254,40 @@ TEST_F(BRegExpTest, HeldStringsFollowTheLastCall) {
 TEST_F(BRegExpTest, RunawayPatternsEndAsNoMatch) {
     const std::string text = std::string(40, 'a') + "!";
     auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(uBregExpLib::BRegExpMatch("m/(a|aa)+$/", text).Items.empty());
-    EXPECT_TRUE(uBregExpLib::BRegExpMatch("m/^(\\w+\\s?)*$/", text).Items.empty());
-    EXPECT_EQ(uBregExpLib::BRegExpReplace("s/(a|aa)+$/x/g", text), text);
-    EXPECT_EQ(Items(uBregExpLib::BRegExpSplit("m/(a|aa)+$/", text, 32)), std::vector<std::string>{text});
+    EXPECT_TRUE(Re->Match("m/(a|aa)+$/", text).empty());
+    EXPECT_TRUE(Re->Match("m/^(\\w+\\s?)*$/", text).empty());
+    EXPECT_EQ(Re->Substitute("s/(a|aa)+$/x/g", text), text);
+    EXPECT_EQ(Re->Split("m/(a|aa)+$/", text, 32), std::vector<std::string>{text});
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(BRegExpBinding, LoadFailuresLeaveNothingBound) {
     using namespace uBregExpLib;
-    BRegExpFinalize();
     RegexLibrary::LoadFaults().FailLoad = true;
-    EXPECT_FALSE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
-    EXPECT_EQ(BregExpDLL, nullptr);
-    EXPECT_EQ(BregExp, nullptr);  // no matcher without a library
-    EXPECT_EQ(BRegExpReplace("s/a/b/", "a"), "a");
-    EXPECT_TRUE(BRegExpMatch("m/a/", "a").Items.empty());
+    EXPECT_EQ(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"), nullptr);
     RegexLibrary::LoadFaults() = {};
 
     for (const char* name : {"BMatch", "BSplit", "BRegfree", "BRegexpVersion"}) {
         SCOPED_TRACE(name);
         RegexLibrary::LoadFaults().MissingExport = name;
-        EXPECT_FALSE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
-        EXPECT_EQ(BregExpDLL, nullptr);
+        EXPECT_EQ(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"), nullptr);
     }
     RegexLibrary::LoadFaults() = {};
 
-    // Binding again while the matcher holds a record: the record goes back first, and a failed
-    // rebind leaves a matcher that reports no success.
-    ASSERT_TRUE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
-    EXPECT_EQ(BRegExpReplace("s/a/b/", "a"), "b");
+    // A matcher holding a record gives it back to its library when it goes; a second binding
+    // beside it keeps records of its own.
+    std::unique_ptr<TScriptRegExp> first = BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+    std::unique_ptr<TScriptRegExp> second = BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll");
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(first->Matcher.DLL->ModuleFileName.empty());
+    EXPECT_EQ(first->Substitute("s/a/b/", "a"), "b");
+    EXPECT_EQ(second->Translate("tr/a/b/", "a"), "b");
+    EXPECT_EQ(RegexLibrary::LiveRecords(), 2);
+    first.reset();
     EXPECT_EQ(RegexLibrary::LiveRecords(), 1);
-    RegexLibrary::LoadFaults().FailLoad = true;
-    EXPECT_FALSE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
-    EXPECT_EQ(RegexLibrary::LiveRecords(), 0);
-    ASSERT_NE(BregExp, nullptr);
-    EXPECT_EQ(BRegExpReplace("s/a/b/", "a"), "a");
-    RegexLibrary::LoadFaults() = {};
-    ASSERT_TRUE(BRegExpInitialize(TFileRoot(), "DLL\\BREGEXP.dll"));
-    EXPECT_FALSE(BregExpDLL->ModuleFileName.empty());
-    EXPECT_EQ(BRegExpTranslate("tr/a/b/", "a"), "b");
-    BRegExpFinalize();
-    EXPECT_EQ(BregExp, nullptr);
+    EXPECT_EQ(second->Match("m/(b)/", "ab"), (std::vector<std::string>{"b", "b"}));
+    second.reset();
     EXPECT_EQ(RegexLibrary::LiveRecords(), 0);
 }
 

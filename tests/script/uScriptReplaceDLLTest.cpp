@@ -33,40 +33,32 @@ class ScriptReplaceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Folder = TestData::ScratchDir();
-        uScriptReplaceDLL::SetLibraryFolder(Folder);
         gCalls = 0;
-    }
-    void TearDown() override {
-        uScriptReplaceDLL::ScriptReplaceFinalize();
-        uScriptReplaceDLL::SetLibraryFolder("");
     }
     std::string Folder;
 };
 
 TEST_F(ScriptReplaceTest, MissingOrUnloadableLibraryIsAbsent) {
     using namespace uScriptReplaceDLL;
-    EXPECT_FALSE(ScriptReplaceInitialize("DLL\\SCRREP.dll"));
-    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+    EXPECT_EQ(ScriptReplaceInitialize("DLL\\SCRREP.dll", Folder), nullptr);
 
     // A file that is there but is no loadable library, found without regard to case.
     ASSERT_TRUE(std::filesystem::create_directory(Folder + "/dll"));
     std::ofstream(Folder + "/dll/scrrep.dll") << "MZ not for this system";
-    EXPECT_FALSE(ScriptReplaceInitialize("DLL\\SCRREP.dll"));
-    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+    EXPECT_EQ(ScriptReplaceInitialize("DLL\\SCRREP.dll", Folder), nullptr);
 
     // A real library that lacks the call.
     std::string libc = CLibraryPath();
     ASSERT_FALSE(libc.empty());
-    EXPECT_FALSE(ScriptReplaceInitialize(libc));
-    EXPECT_EQ(ScriptReplaceDLL, nullptr);
+    EXPECT_EQ(ScriptReplaceInitialize(libc, Folder), nullptr);
     try {
-        TScriptReplaceDLL bound(libc);
+        TScriptReplaceDLL bound(libc, Folder);
         ADD_FAILURE() << "bound a library without SRReplace";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "関数(SRReplace)の所得に失敗しました"_sj);
     }
     try {
-        TScriptReplaceDLL bound("DLL\\NONE.dll");
+        TScriptReplaceDLL bound("DLL\\NONE.dll", Folder);
         ADD_FAILURE() << "bound a missing library";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()).rfind("Not Found SCRREP.DLL \r\n(", 0), 0u);
@@ -75,34 +67,31 @@ TEST_F(ScriptReplaceTest, MissingOrUnloadableLibraryIsAbsent) {
     const std::string junk = TestData::ScratchDir() + "/junk.so";
     std::ofstream(junk) << "not a library";
     std::string failure;
-    EXPECT_FALSE(ScriptReplaceInitialize(junk, &failure));
+    EXPECT_EQ(ScriptReplaceInitialize(junk, Folder, &failure), nullptr);
     EXPECT_EQ(failure.rfind("Not Found SCRREP.DLL \r\n(", 0), 0u) << failure;
     EXPECT_NE(failure.find(")\r\n"), std::string::npos) << failure;
     EXPECT_NE(failure.find("junk.so", failure.find(")\r\n")), std::string::npos) << failure;
 }
 
 TEST_F(ScriptReplaceTest, ReplaceRewritesLinesThatFitTheBuffer) {
-    using namespace uScriptReplaceDLL;
-    ScriptReplaceDLL = std::make_unique<TScriptReplaceDLL>(&Upper);
-    EXPECT_EQ(ScriptReplaceDLL->Replace("abc"), "ABC");
-    EXPECT_EQ(ScriptReplaceDLL->Replace(""), "");
+    TScriptReplaceDLL upper(&Upper);
+    EXPECT_TRUE(upper.Active());
+    EXPECT_EQ(upper.Replace("abc"), "ABC");
+    EXPECT_EQ(upper.Replace(""), "");
     const std::string sjis = "ソa表"_sj;  // trail bytes pass through as they are
-    EXPECT_EQ(ScriptReplaceDLL->Replace(sjis), "ソA表"_sj);
+    EXPECT_EQ(upper.Replace(sjis), "ソA表"_sj);
 
     std::string longest(1023, 'a');  // with its NUL it fills the buffer exactly
-    EXPECT_EQ(ScriptReplaceDLL->Replace(longest), std::string(1023, 'A'));
+    EXPECT_EQ(upper.Replace(longest), std::string(1023, 'A'));
     gCalls = 0;
     std::string tooLong(1024, 'a');
-    EXPECT_EQ(ScriptReplaceDLL->Replace(tooLong), tooLong);
-    EXPECT_EQ(ScriptReplaceDLL->Replace(std::string(5000, 'b')), std::string(5000, 'b'));
+    EXPECT_EQ(upper.Replace(tooLong), tooLong);
+    EXPECT_EQ(upper.Replace(std::string(5000, 'b')), std::string(5000, 'b'));
     EXPECT_EQ(gCalls, 0);
 
     // A call that leaves no NUL gives at most the buffer.
     TScriptReplaceDLL filler([](char* line) { std::memset(line, 'x', TScriptReplaceDLL::kBufferSize); });
     EXPECT_EQ(filler.Replace("a"), std::string(1024, 'x'));
-
-    ScriptReplaceFinalize();
-    EXPECT_EQ(ScriptReplaceDLL, nullptr);
 }
 
 }  // namespace

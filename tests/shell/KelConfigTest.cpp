@@ -48,7 +48,7 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
     TFakeClock time;
-    TKelSoundLink sound(component, Context.Packs, 131072, time);
+    TKelSoundLink sound(component, Context.Packs, 131072, time, nullptr);
     TSound& library = *sound.Library();
     auto groups = [&] {
         return std::vector<uint32_t>{library.GetGroupVolume(0), library.GetGroupVolume(1), library.GetGroupVolume(2)};

@@ -25,7 +25,6 @@
 #include "platform/headless/HeadlessScriptForms.h"
 #include "platform/headless/ManualAudio.h"
 #include "script/KelScriptLib.h"
-#include "script/uScriptReplaceDLL.h"
 #include "shell/MainWindow.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
@@ -66,7 +65,6 @@ public:
         Form.reset();
 
         dddd7::SetDebugLogFolder("");
-        uScriptReplaceDLL::SetLibraryFolder("");
         AnimationBmpLib::MessageAlpha = 255;
         SystemConfigLib::InitDefaults();
     }

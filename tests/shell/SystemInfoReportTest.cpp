@@ -138,8 +138,7 @@ TEST(SystemInfoReportTest, LinesFollowTheirFormats) {
 }
 
 TEST(SystemInfoReportTest, WithoutTheLibraryEveryAnswerIsNA) {
-    uDllSystemInfo::DllSystemInfoFinalize();
-    const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build("Untitle", std::nullopt));
+    const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build(nullptr, "Untitle", std::nullopt));
     EXPECT_NE(text.find("\r\nName   :N/A\r\nVersion:Build N/A (N/A)\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nMemory :0/0MB\r\n"), std::string::npos);
     // The one drive "N/A" with its two lines end the report.
@@ -152,9 +151,9 @@ TEST(SystemInfoReportTest, WithoutTheLibraryEveryAnswerIsNA) {
 // The library answers from this machine; the drives are the writable mounted file systems, each
 // with a device, a size and a file system.
 TEST(SystemInfoReportTest, TheLibraryAnswersFromThisMachine) {
-    ASSERT_TRUE(uDllSystemInfo::DllSystemInfoInitialize(TFileRoot(), KEL_SYSTEMINFO_LIBRARY));
-    const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build("Untitle", std::string("v1")));
-    uDllSystemInfo::DllSystemInfoFinalize();
+    TDllSystemInfo library;
+    ASSERT_TRUE(library.LoadDLL(TFileRoot(), KEL_SYSTEMINFO_LIBRARY));
+    const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build(&library, "Untitle", std::string("v1")));
     EXPECT_NE(text.find("\r\n       :v1\r\n"), std::string::npos);
     EXPECT_EQ(text.find("Memory :0/"), std::string::npos) << text;
     const size_t drives = text.find("■DRIVE\r\n");

@@ -9,7 +9,6 @@
 #include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
-#include "script/uScriptReplaceDLL.h"
 #include "shell/KelSystemLib.h"
 #include "shell/MainWindow.h"
 #include "tests/support/TestData.h"
@@ -55,5 +54,4 @@ TOpenGame::~TOpenGame() {
 
     dddd7::SetDebugLogFolder("");
     ddsd7::SetDebugFolder("");
-    uScriptReplaceDLL::SetLibraryFolder("");
 }

@@ -119,17 +119,11 @@ void ReadThrough(TPackSet& packs, const TPackSet& from) {
     packs.LoadFileHook = [&from](const std::string& name) { return from.LoadFile(name); };
 }
 
-TVorbisBinding::TVorbisBinding() {
-    OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
-}
-
-TVorbisBinding::~TVorbisBinding() {
-    OggWuvorbisLib::FreeVorbisFileDLL();
-}
+TVorbisBinding::TVorbisBinding() : Decoder(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll")) {}
 
 TSoundLibraryRig::TSoundLibraryRig(int32_t channels, int32_t streamLength) {
     Component.SetChannelCount(channels);
-    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, Packs, streamLength, Clock);
+    if (Component.Initialize()) Sound = std::make_unique<TSound>(Component, Packs, streamLength, Clock, Vorbis.Decoder);
 }
 
 }  // namespace SoundFixtures

@@ -43,10 +43,10 @@ inline std::unique_ptr<TMemoryStream> Stream(const std::string& bytes) {
 // set must outlive the reads.
 void ReadThrough(TPackSet& packs, const TPackSet& from);
 
-// Binds the linked decoder for the lifetime of the object.
+// The linked decoder, bound for the lifetime of the object.
 struct TVorbisBinding {
     TVorbisBinding();
-    ~TVorbisBinding();
+    std::shared_ptr<TVorbisFileDLL> Decoder;
 };
 
 // A sound library with the decoder bound, over an audio device that mixes only when pumped. Made

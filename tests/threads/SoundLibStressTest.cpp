@@ -30,7 +30,8 @@ void CountHalt(const std::string&) {
 TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     ddsd7::SetHaltHandler(&CountHalt);
     ddsd7::DuplicateStaticBuffers = false;
-    ASSERT_TRUE(OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll"));
+    const auto decoder = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
+    ASSERT_NE(decoder, nullptr);
     std::map<std::string, std::string> files;
     files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 20000, 440, 0.3), 44100, 2, {});
     files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 9000, 300, 0.3), 22050, 1,
@@ -49,7 +50,7 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
     component->SetChannelCount(16);
     ASSERT_TRUE(component->Initialize());
     TSystemClock clock;
-    auto sound = std::make_unique<TSound>(*component, packs, 16384, clock);
+    auto sound = std::make_unique<TSound>(*component, packs, 16384, clock, decoder);
 
     std::atomic<bool> rendering = true;
     std::thread renderer([&] {

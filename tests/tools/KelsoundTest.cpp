@@ -33,7 +33,7 @@ TEST(Kelsound, WritesWhatTheEngineReads) {
     ASSERT_EQ(Kelsound("ogg --rate 22050 --channels 1 --seconds 0.25 --loop '*looptime,2,0.05,0.2,3' '" + ogg + "'"),
               0);
     TSystemClock clock;
-    TOggData stream(8192, clock);
+    TOggData stream(8192, clock, binding.Decoder);
     ASSERT_TRUE(stream.Open(SoundFixtures::Stream(ReadAll(ogg))));
     EXPECT_EQ(stream.Rate, 22050);
     EXPECT_EQ(stream.Channels, 1);
@@ -50,7 +50,7 @@ TEST(Kelsound, WritesWhatTheEngineReads) {
     ASSERT_EQ(Kelsound("demo '" + (dir / "demo").string() + "'"), 0);
     for (const char* f : {"bgm/demo_theme.ogg", "voice/demo_voice.ogg", "se/demo_chime.ogg"}) {
         TSystemClock clock;
-        TOggData s(8192, clock);
+        TOggData s(8192, clock, binding.Decoder);
         EXPECT_TRUE(s.Open(SoundFixtures::Stream(ReadAll(dir / "demo" / f)))) << f;
     }
     EXPECT_GT(fs::file_size(dir / "demo" / "se" / "demo_chime.wav"), 44u);
