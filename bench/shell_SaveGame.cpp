@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
     }
     // The player's settings are the game's defaults, whose image cache keeps the pictures of the
     // objects a load frees and makes again (with no settings file the cache holds nothing).
-    SystemConfigLib::Config.CacheSize = SystemConfigLib::DefaultConfig.CacheSize;
+    TSystemConfig& config = running->Form->Context.Config;
+    config.Config.CacheSize = config.DefaultConfig.CacheSize;
     if (running->Engine->ConfigForm) running->Engine->ConfigForm->ApplyCacheSizes();
     running->Run(kSaveFrame);
     game = running.get();

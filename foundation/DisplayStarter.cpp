@@ -13,27 +13,28 @@ Viewport::TSize ScreenSize(int32_t screenWidth, int32_t screenHeight) {
 
 }  // namespace DirectXPackLib
 
-TDirectXPack::TDirectXPack(const TDialogHost& dialogs, const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd)
-    : DDDD(dddd), DDSD(ddsd), Dialogs(dialogs), Owner(owner) {}
+TDirectXPack::TDirectXPack(TSystemConfig& config, const TDialogHost& dialogs, const IDialogOwner* owner, TDDDD7* dddd,
+                           TDDSD7* ddsd)
+    : DDDD(dddd), DDSD(ddsd), Dialogs(dialogs), Owner(owner), Config(config) {}
 
 bool TDirectXPack::ChangeDisplayMode() {
     Started = false;
     if (OnBeforeChange) OnBeforeChange();
     StartDisplay();
     Started = true;
-    RememberedFullScreen = SystemConfigLib::Config.FullScreen;
-    RememberedColorMode = SystemConfigLib::Config.ColorMode;
+    RememberedFullScreen = Config.Config.FullScreen;
+    RememberedColorMode = Config.Config.ColorMode;
     if (OnAfterChange) OnAfterChange();
     return true;
 }
 
 bool TDirectXPack::ToggleFullScreen() {
-    SystemConfigLib::Config.FullScreen ^= 1;
+    Config.Config.FullScreen ^= 1;
     return ChangeDisplayMode();
 }
 
 void TDirectXPack::StartDisplay() {
-    TSystemData& config = SystemConfigLib::Config;
+    TSystemData& config = Config.Config;
     const Viewport::TSize size = DirectXPackLib::ScreenSize(config.ScreenWidth, config.ScreenHeight);
     config.ScreenWidth = size.W;
     config.ScreenHeight = size.H;
@@ -53,8 +54,8 @@ void TDirectXPack::StartDisplay() {
                 break;
             }
         if (!done) {
-            uDialogMisc::ShowDialog1(Dialogs, "", SystemConfigLib::MessageTable.Values("FullScreenError"),
-                                     SystemConfigLib::MessageTable.Values("OK"), Owner);
+            uDialogMisc::ShowDialog1(Dialogs, "", Config.MessageTable.Values("FullScreenError"),
+                                     Config.MessageTable.Values("OK"), Owner);
             config.FullScreen = 0;
             StartDisplay();
         }

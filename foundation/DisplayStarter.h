@@ -17,6 +17,7 @@
 class IDialogOwner;
 class TDDDD7;
 class TDDSD7;
+class TSystemConfig;
 
 namespace DirectXPackLib {
 
@@ -29,9 +30,10 @@ Viewport::TSize ScreenSize(int32_t screenWidth, int32_t screenHeight);
 
 class TDirectXPack {
 public:
-    // The components and the form belong to the main window; the message of a failed start is
-    // shown through dialogs over the form.
-    TDirectXPack(const TDialogHost& dialogs, const IDialogOwner* owner, TDDDD7* dddd, TDDSD7* ddsd);
+    // The configuration is the game context's; the components and the form belong to the main
+    // window; the message of a failed start is shown through dialogs over the form.
+    TDirectXPack(TSystemConfig& config, const TDialogHost& dialogs, const IDialogOwner* owner, TDDDD7* dddd,
+                 TDDSD7* ddsd);
 
     // Calls the before hook, starts the display in the configured mode, remembers FullScreen and
     // ColorMode and calls the after hook. True.
@@ -47,6 +49,7 @@ public:
     TDDSD7* DDSD;
     TDialogHost Dialogs;
     const IDialogOwner* Owner;
+    TSystemConfig& Config;
     // False until the first change has completed, and while a change runs.
     bool Started = false;
 

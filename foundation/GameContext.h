@@ -3,15 +3,16 @@
 // link to an interpreter get the service they use from their owner, never from a global.
 //
 // Each service of this folder is a member here, made with the context and gone with it: the error
-// log and the pack set now, the configuration later. Those of the higher folders have holders of
-// their own there, since nothing here may include a higher folder: the picture and sound caches
-// are in media/MediaContext.
+// log, the pack set and the configuration now. Those of the higher folders have holders of their
+// own there, since nothing here may include a higher folder: the picture and sound caches are in
+// media/MediaContext.
 #pragma once
 
 #include <memory>
 
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
+#include "foundation/SystemConfigLib.h"
 
 class TDllSystemInfo;  // foundation/uDllSystemInfo.h
 
@@ -25,6 +26,7 @@ public:
     TErrorLog Log;
     // Every data file of the game is read through it; the main window links the game folder.
     TPackSet Packs;
+    TSystemConfig Config;
     // The system-information library, bound at start-up; null before, and in a context that
     // never binds it: every question then has no answer.
     std::unique_ptr<TDllSystemInfo> SystemInfo;

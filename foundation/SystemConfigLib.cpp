@@ -14,9 +14,6 @@ namespace SystemConfigLib {
 
 namespace {
 
-TFontFaceSource fontFaces;
-TFontSlots fontSlots;
-
 // Start values of the live record: the user settings as a first start without a user file has
 // them, and a screen size until the system settings replace it.
 void SetStartValues(TSystemData& d) {
@@ -187,28 +184,6 @@ bool ValidSlot(int32_t slot) {
 
 }  // namespace
 
-TSystemData Config = StartRecord();
-TSystemData DefaultConfig;
-TStringList MessageTable;
-
-void InitDefaults() {
-    SetStartValues(Config);
-    DefaultConfig = TSystemData{};
-    MessageTable.Clear();
-}
-
-void FreeLists() {
-    for (auto* d : {&Config, &DefaultConfig}) {
-        for (auto& l : d->FontLists)
-            l.Clear();
-        for (auto& l : d->FontListFlags)
-            l.Clear();
-        for (auto& l : d->ActorLists)
-            l.Clear();
-    }
-    MessageTable.Clear();
-}
-
 void LoadSystemConfig(TSystemData& d, TStream* stream) {
     if (!stream) return;
     TStringList list;
@@ -341,41 +316,6 @@ void LoadActorLists(TSystemData& d, TStream* stream) {
     }
 }
 
-void LoadFontLists(TSystemData& d, TStream* stream) {
-    if (!stream) return;
-    TStringList list;
-    if (!ReadLines(*stream, list)) return;
-    // Reading again (after a reset) starts the lists afresh instead of doubling them.
-    for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
-        d.FontLists[static_cast<size_t>(slot)].Clear();
-        d.FontListFlags[static_cast<size_t>(slot)].Clear();
-    }
-    std::vector<TFontFace> faces;
-    bool enumerated = false;
-    for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
-        for (int32_t c = 0; c < kFontCandidateCount; ++c) {
-            std::string value = Trim(list.Values(Indexed("font[%d].list[%d]", slot, c)));
-            if (value.empty()) continue;
-            std::string lower = ClassLib::LowerAscii(value);
-            int32_t (*proc)(TSystemData&, const TFontFace&, int32_t) = nullptr;
-            if (lower == "system")
-                proc = EnumAllFontsProc;
-            else if (lower == "system_fix")
-                proc = EnumFixedFontsProc;
-            else if (lower == "system_pro")
-                proc = EnumProportionalFontsProc;
-            if (!proc) {
-                AddFontCandidate(d, slot, value, "1");
-                continue;
-            }
-            if (!enumerated && fontFaces) faces = fontFaces();
-            enumerated = true;
-            for (const TFontFace& face : faces)
-                proc(d, face, slot);
-        }
-    }
-}
-
 void AddFontCandidate(TSystemData& d, int32_t slot, const std::string& name, const std::string& flag) {
     if (!ValidSlot(slot)) return;
     d.FontLists[static_cast<size_t>(slot)].Add(name);
@@ -390,13 +330,6 @@ int32_t EnumFixedFontsProc(TSystemData& d, const TFontFace& face, int32_t slot) 
 }
 int32_t EnumProportionalFontsProc(TSystemData& d, const TFontFace& face, int32_t slot) {
     return EnumFaces(d, face, slot, 2);
-}
-
-void RegisterFontFaces(TFontFaceSource source) {
-    fontFaces = std::move(source);
-}
-void RegisterFonts(TFontSlots fonts) {
-    fontSlots = std::move(fonts);
 }
 
 int32_t Supersampling(int32_t aa) {
@@ -448,7 +381,72 @@ TFontEffectTable FontEffects(int32_t style, int32_t styleColor) {
     return t;
 }
 
-void ApplyFonts(TSystemData& d, const TPackSet& packs, TErrorLog* log) {
+}  // namespace SystemConfigLib
+
+using namespace SystemConfigLib;
+
+TSystemConfig::TSystemConfig() : Config(StartRecord()) {}
+
+void TSystemConfig::InitDefaults() {
+    SetStartValues(Config);
+    DefaultConfig = TSystemData{};
+}
+
+void TSystemConfig::FreeLists() {
+    for (auto* d : {&Config, &DefaultConfig}) {
+        for (auto& l : d->FontLists)
+            l.Clear();
+        for (auto& l : d->FontListFlags)
+            l.Clear();
+        for (auto& l : d->ActorLists)
+            l.Clear();
+    }
+}
+
+void TSystemConfig::LoadFontLists(TSystemData& d, TStream* stream) {
+    if (!stream) return;
+    TStringList list;
+    if (!ReadLines(*stream, list)) return;
+    // Reading again (after a reset) starts the lists afresh instead of doubling them.
+    for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
+        d.FontLists[static_cast<size_t>(slot)].Clear();
+        d.FontListFlags[static_cast<size_t>(slot)].Clear();
+    }
+    std::vector<TFontFace> faces;
+    bool enumerated = false;
+    for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
+        for (int32_t c = 0; c < kFontCandidateCount; ++c) {
+            std::string value = Trim(list.Values(Indexed("font[%d].list[%d]", slot, c)));
+            if (value.empty()) continue;
+            std::string lower = ClassLib::LowerAscii(value);
+            int32_t (*proc)(TSystemData&, const TFontFace&, int32_t) = nullptr;
+            if (lower == "system")
+                proc = EnumAllFontsProc;
+            else if (lower == "system_fix")
+                proc = EnumFixedFontsProc;
+            else if (lower == "system_pro")
+                proc = EnumProportionalFontsProc;
+            if (!proc) {
+                AddFontCandidate(d, slot, value, "1");
+                continue;
+            }
+            if (!enumerated && FontFaces) faces = FontFaces();
+            enumerated = true;
+            for (const TFontFace& face : faces)
+                proc(d, face, slot);
+        }
+    }
+}
+
+void TSystemConfig::RegisterFontFaces(TFontFaceSource source) {
+    FontFaces = std::move(source);
+}
+
+void TSystemConfig::RegisterFonts(TFontSlots fonts) {
+    FontSlots = std::move(fonts);
+}
+
+void TSystemConfig::ApplyFonts(TSystemData& d, const TPackSet& packs, TErrorLog* log) {
     const std::string& fallback = "ＭＳ ゴシック"_sj;
     for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
         const size_t k = static_cast<size_t>(slot);
@@ -462,7 +460,7 @@ void ApplyFonts(TSystemData& d, const TPackSet& packs, TErrorLog* log) {
             name = flags.Count() > 0 && flags[0] == "1" ? candidates[0] : fallback;
         setting.Name = name;
 
-        IConfigFont* font = fontSlots ? fontSlots(slot) : nullptr;
+        IConfigFont* font = FontSlots ? FontSlots(slot) : nullptr;
         if (!font) continue;
         if (name != font->FaceName()) {
             const std::string horizontalFile = "system\\font\\" + name + ".of";
@@ -492,45 +490,46 @@ void ApplyFonts(TSystemData& d, const TPackSet& packs, TErrorLog* log) {
     }
 }
 
-bool LoadSystemSettings(const TPackSet& packs) {
+bool TSystemConfig::LoadSystemSettings(const TPackSet& packs) {
     auto s = packs.LoadFile(kGameDataFile);
     if (!s) return false;
     LoadSystemConfig(Config, s.get());
     return true;
 }
 
-bool LoadUserDefaults(const TPackSet& packs) {
+bool TSystemConfig::LoadUserDefaults(const TPackSet& packs) {
     auto s = packs.LoadFile(kDefaultConfigFile);
     if (!s) return false;
     LoadUserConfig(DefaultConfig, s.get());
     return true;
 }
 
-void LoadUserSettings(const TFileRoot& root) {
+void TSystemConfig::LoadUserSettings(const TFileRoot& root) {
     // A program killed while it saved the settings left its temporary files behind.
     root.RemoveStaleTemporaries(kUserConfigFile);
     root.RemoveStaleTemporaries(std::string(kUserConfigFile) + ".bak");
     LoadUserConfigFile(root, Config, kUserConfigFile);
 }
-bool SaveUserSettings(const TFileRoot& root) {
+
+bool TSystemConfig::SaveUserSettings(const TFileRoot& root) {
     return SaveUserConfigFile(root, Config, kUserConfigFile);
 }
 
-bool LoadSpeakerLists(const TPackSet& packs) {
+bool TSystemConfig::LoadSpeakerLists(const TPackSet& packs) {
     auto s = packs.LoadFile(kVoiceDataFile);
     if (!s) return false;
     LoadActorLists(Config, s.get());
     return true;
 }
 
-bool LoadFontCandidateLists(const TPackSet& packs) {
+bool TSystemConfig::LoadFontCandidateLists(const TPackSet& packs) {
     auto s = packs.LoadFile(kFontDataFile);
     if (!s) return false;
     LoadFontLists(Config, s.get());
     return true;
 }
 
-bool LoadDiskMessageTable(const TFileRoot& root) {
+bool TSystemConfig::LoadDiskMessageTable(const TFileRoot& root) {
     if (!root.FileExists(kDiskMessageFile)) return false;
     std::string bytes;
     if (!root.ReadFile(kDiskMessageFile, bytes)) return false;
@@ -539,12 +538,10 @@ bool LoadDiskMessageTable(const TFileRoot& root) {
     return true;
 }
 
-bool LoadPackMessageTable(const TPackSet& packs) {
+bool TSystemConfig::LoadPackMessageTable(const TPackSet& packs) {
     auto s = packs.LoadFile(kPackMessageFile);
     if (!s) s = packs.LoadFile(kPackMessageTextFile);
     if (!s) return false;
     LoadStrings(MessageTable, s.get());
     return true;
 }
-
-}  // namespace SystemConfigLib

@@ -1,7 +1,8 @@
 // The engine's configuration: the record TSystemData with the game's system settings and the
-// user's settings, its live instance Config and the game's user-setting defaults DefaultConfig,
-// the readers and the merging writer of the key=value files, the speaker and font candidate lists,
-// the message table with the texts of the engine's dialogs, and the setting of the 8 global fonts.
+// user's settings, the readers and the merging writer of the key=value files, and TSystemConfig,
+// one per game context, with the live record Config, the game's user-setting defaults
+// DefaultConfig, the speaker and font candidate lists, the message table with the texts of the
+// engine's dialogs, and the setting of the 8 global fonts.
 //
 // Every configuration file is Shift-JIS text of key=value lines:
 // - everything before the first "=" is the line's name, blanks included, and everything after it
@@ -118,7 +119,7 @@ struct TFontEffectTable {
 };
 
 // One global font as the configuration sets it. The imaging subsystem owns the fonts and hands
-// them over with SystemConfigLib::RegisterFonts.
+// them over with TSystemConfig::RegisterFonts.
 class IConfigFont {
 public:
     virtual ~IConfigFont() = default;
@@ -151,15 +152,6 @@ inline constexpr const char* kDiskMessageFile = "GameData\\System\\Message.Dat";
 inline constexpr const char* kPackMessageFile = "System\\etc\\Message.dat";
 inline constexpr const char* kPackMessageTextFile = "System\\etc\\Message.txt";
 
-extern TSystemData Config;         // the live configuration; has the start values at program start
-extern TSystemData DefaultConfig;  // the game's user-setting defaults; all zero until read
-extern TStringList MessageTable;   // texts of the engine's dialogs by key; a missing key is ""
-
-// Unit start and end: Config gets its start values, DefaultConfig becomes all zero, the lists and
-// the message table are emptied.
-void InitDefaults();
-void FreeLists();
-
 // Readers and writer over streams; a nil stream does nothing. Readers take the text from the
 // stream's position.
 void LoadSystemConfig(TSystemData& data, TStream* stream);
@@ -176,7 +168,6 @@ bool SaveUserConfigFile(const TFileRoot& root, const TSystemData& data, const st
 
 void LoadStrings(TStringList& list, TStream* stream);
 void LoadActorLists(TSystemData& data, TStream* stream);
-void LoadFontLists(TSystemData& data, TStream* stream);
 void AddFontCandidate(TSystemData& data, int32_t slot, const std::string& name, const std::string& flag);
 
 // The enumeration callbacks of "system", "system_fix" and "system_pro" in the font lists: each
@@ -185,39 +176,67 @@ int32_t EnumAllFontsProc(TSystemData& data, const TFontFace& face, int32_t slot)
 int32_t EnumFixedFontsProc(TSystemData& data, const TFontFace& face, int32_t slot);
 int32_t EnumProportionalFontsProc(TSystemData& data, const TFontFace& face, int32_t slot);
 
-// Set by the imaging subsystem: the installed Shift-JIS faces in enumeration order, and the 8
-// global fonts. Until then "system" lists expand to nothing and ApplyFonts only chooses the names.
 using TFontFaceSource = std::function<std::vector<TFontFace>()>;
 using TFontSlots = std::function<IConfigFont*(int32_t slot)>;
-void RegisterFontFaces(TFontFaceSource source);
-void RegisterFonts(TFontSlots fonts);
 
-// Chooses each slot's face from its candidates (stored back into Font[slot].Name) and sets the
-// global fonts: a bitmap font from "system\font\<name>.of" and "system\font\@<name>.of", else a
-// system font with the slot's smoothing and style. A glyph file that cannot be loaded is named in
-// the log, when one is given.
-void ApplyFonts(TSystemData& data, const TPackSet& packs, TErrorLog* log);
 // The effect layers of a system font for a style and style colour.
 TFontEffectTable FontEffects(int32_t style, int32_t styleColor);
 // The supersampling factor of a smoothing setting: 0 -> 1, 1 -> 2, 2 -> 4, others 2.
 int32_t Supersampling(int32_t aa);
 
-// ---- the engine's files ----
-// "System\etc\Game.dat" through the pack set into Config; false when it is missing.
-bool LoadSystemSettings(const TPackSet& packs);
-// "System\etc\Config.txt" through the pack set into DefaultConfig; false when it is missing.
-bool LoadUserDefaults(const TPackSet& packs);
-// "GameData\System\config.txt" on the disk into Config, and back. Loading first removes the
-// temporary files that a program killed while it saved them left beside the file and its ".bak".
-void LoadUserSettings(const TFileRoot& root);
-bool SaveUserSettings(const TFileRoot& root);
-// Speaker and font lists through the pack set into Config; false when the file is missing.
-bool LoadSpeakerLists(const TPackSet& packs);
-bool LoadFontCandidateLists(const TPackSet& packs);
-// The message table, read either from the disk ("GameData\System\Message.Dat") or through the
-// packs ("System\etc\Message.dat", failing that "System\etc\Message.txt"). When the file is not
-// there, the table already loaded stays.
-bool LoadDiskMessageTable(const TFileRoot& root);
-bool LoadPackMessageTable(const TPackSet& packs);
-
 }  // namespace SystemConfigLib
+
+// The configuration of one game, held by its game context: the live settings, the game's defaults,
+// the message table and the font hooks of the imaging subsystem.
+class TSystemConfig {
+public:
+    TSystemConfig();
+
+    TSystemData Config;         // the live configuration; has the start values from the start
+    TSystemData DefaultConfig;  // the game's user-setting defaults; all zero until read
+    TStringList MessageTable;   // texts of the engine's dialogs by key; a missing key is ""
+
+    // Config gets its start values, DefaultConfig becomes all zero, the lists are emptied.
+    void InitDefaults();
+    void FreeLists();
+
+    // Reads the font candidate lists; "system", "system_fix" and "system_pro" expand to the
+    // installed faces the imaging subsystem reports.
+    void LoadFontLists(TSystemData& data, TStream* stream);
+
+    // Set by the imaging subsystem: the installed Shift-JIS faces in enumeration order, and the 8
+    // global fonts. Until then "system" lists expand to nothing and ApplyFonts only chooses the
+    // names.
+    void RegisterFontFaces(SystemConfigLib::TFontFaceSource source);
+    void RegisterFonts(SystemConfigLib::TFontSlots fonts);
+
+    // Chooses each slot's face from its candidates (stored back into Font[slot].Name) and sets the
+    // global fonts: a bitmap font from "system\font\<name>.of" and "system\font\@<name>.of", else a
+    // system font with the slot's smoothing and style. A glyph file that cannot be loaded is named
+    // in the log, when one is given.
+    void ApplyFonts(TSystemData& data, const TPackSet& packs, TErrorLog* log);
+
+    // ---- the engine's files ----
+    // "System\etc\Game.dat" through the pack set into Config; false when it is missing.
+    bool LoadSystemSettings(const TPackSet& packs);
+    // "System\etc\Config.txt" through the pack set into DefaultConfig; false when it is missing.
+    bool LoadUserDefaults(const TPackSet& packs);
+    // "GameData\System\config.txt" on the disk into Config, and back. Loading first removes the
+    // temporary files that a program killed while it saved them left beside the file and its
+    // ".bak".
+    void LoadUserSettings(const TFileRoot& root);
+    bool SaveUserSettings(const TFileRoot& root);
+    // Speaker and font lists through the pack set into Config; false when the file is missing.
+    bool LoadSpeakerLists(const TPackSet& packs);
+    bool LoadFontCandidateLists(const TPackSet& packs);
+
+    // The message table, read either from the disk ("GameData\System\Message.Dat") or through the
+    // packs ("System\etc\Message.dat", failing that "System\etc\Message.txt"). When the file is
+    // not there, the table already loaded stays.
+    bool LoadDiskMessageTable(const TFileRoot& root);
+    bool LoadPackMessageTable(const TPackSet& packs);
+
+private:
+    SystemConfigLib::TFontFaceSource FontFaces;
+    SystemConfigLib::TFontSlots FontSlots;
+};

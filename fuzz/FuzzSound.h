@@ -37,6 +37,7 @@ struct TSoundWorld {
         Component.Log = &Context.Log;
         Component.Initialize();
         Sound = std::make_unique<TSound>(Component, Context.Packs, 16384, FakeClock, Decoder);
+        Sound->DSound->Config = &Context.Settings;
     }
 
     std::shared_ptr<TVorbisFileDLL> Decoder = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");

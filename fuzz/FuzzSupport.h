@@ -27,6 +27,7 @@ struct TFuzzContext {
     }
     TGameContext Context;
     TErrorLog& Log = Context.Log;
+    TSystemData& Settings = Context.Config.Config;
     TPackSet& Packs = Context.Packs;
 };
 

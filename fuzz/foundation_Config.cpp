@@ -33,8 +33,9 @@ bool SameUserSettings(const TSystemData& a, const TSystemData& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
+    static TSystemConfig config;
     static bool registered = [] {
-        SystemConfigLib::RegisterFontFaces([] {
+        config.RegisterFontFaces([] {
             return std::vector<TFontFace>{{"Gothic", 128, 1}, {"@Gothic", 128, 1}, {"Mincho", 128, 2}};
         });
         return true;
@@ -52,12 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     {
         TMemoryStream s(bytes);
-        SystemConfigLib::LoadFontLists(d, &s);
+        config.LoadFontLists(d, &s);
     }
     // Glyph files come from nowhere: a pack set without a folder, packs or hooks reads nothing, so
     // face names from the input never reach the disk.
     const TPackSet noFiles;
-    SystemConfigLib::ApplyFonts(d, noFiles, nullptr);
+    config.ApplyFonts(d, noFiles, nullptr);
 
     TSystemData first;
     TMemoryStream file(bytes);

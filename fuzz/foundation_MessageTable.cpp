@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TDialogHost host{&dialogs};
     const std::string bytes(reinterpret_cast<const char*>(data), size);
 
-    TStringList& table = SystemConfigLib::MessageTable;
+    TStringList table;
     {
         TMemoryStream s(bytes);
         SystemConfigLib::LoadStrings(table, &s);

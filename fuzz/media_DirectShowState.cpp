@@ -35,7 +35,6 @@ struct TWorld {
         std::error_code ignored;
         Folder = std::filesystem::weakly_canonical(Root + "/movie", ignored).string();
         Files.SetFolder(Root);
-        SystemConfigLib::Config.MovieDecoder = 1;
     }
     ~TWorld() {
         std::error_code ignored;

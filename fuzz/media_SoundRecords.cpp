@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TSound& sound = *world.Sound;
     world.Context.Log.ClearErrorLog();
-    SystemConfigLib::Config.ForceDirectSoundMode = size % 7 == 3 ? 1 : 0;
+    world.Context.Settings.ForceDirectSoundMode = size % 7 == 3 ? 1 : 0;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
 
     TMemoryStream whole(bytes);

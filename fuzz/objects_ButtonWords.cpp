@@ -64,8 +64,8 @@ std::string Animation(int32_t w, int32_t h) {
 
 struct TWorld {
     TWorld() {
-        SystemConfigLib::Config.ScreenWidth = 128;
-        SystemConfigLib::Config.ScreenHeight = 64;
+        Context.Settings.ScreenWidth = 128;
+        Context.Settings.ScreenHeight = 64;
         Files["btn.b"] = Animation(24, 12);
         Files["thumb.b"] = Animation(4, 8);
         Files["track.b"] = Animation(60, 8);

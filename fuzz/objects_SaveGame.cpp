@@ -37,10 +37,10 @@ constexpr uint8_t kBody = 1, kCompressed = 2, kWithSound = 4;
 
 struct TWorld {
     TWorld() {
-        SystemConfigLib::Config.ScreenWidth = 32;
-        SystemConfigLib::Config.ScreenHeight = 24;
-        SystemConfigLib::Config.ThumWidth = 8;
-        SystemConfigLib::Config.ThumHeight = 6;
+        Sounds.Context.Settings.ScreenWidth = 32;
+        Sounds.Context.Settings.ScreenHeight = 24;
+        Sounds.Context.Settings.ThumWidth = 8;
+        Sounds.Context.Settings.ThumHeight = 6;
         Sounds.Files["game.s"] =
             "@@main\r\n\\gvar,img,pic\r\n\\gvar,msg,mw\r\n\\gvar,int,n\r\n\\scp,pic\r\n\\l,\"pic.bmp\"\r\n\\e\r\n"
             "\\scp,mw\r\n\\t,{a[c,$FFFF0000]b}\r\n\\msg\r\n\\cal,n=n+1\r\n\\wait,50\r\n\\jmp,@@main\r\n";
@@ -96,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TMemoryStream file(rest);
     if (mode & kBody) {
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(world.Sounds.Context.Settings.CodeKey);
         save.SetHeader({}, "");
         save.SetBody(TMemoryStream(rest));
         file.Clear();

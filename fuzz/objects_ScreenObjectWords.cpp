@@ -79,8 +79,8 @@ std::string Animation() {
 
 struct TWorld {
     TWorld() {
-        SystemConfigLib::Config.ScreenWidth = 64;
-        SystemConfigLib::Config.ScreenHeight = 32;
+        Context.Settings.ScreenWidth = 64;
+        Context.Settings.ScreenHeight = 32;
         Files["anim.b"] = Animation();
         Files["hum.b"] = Files["anim.b"];
         Files["pic.bmp"] = FuzzObjects::Bmp(24, 12, 0xFF0000FF);

@@ -89,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static TWorld world;
     TKelScript& script = world.Script;
     world.Context.Log.ClearErrorLog();
-    SystemConfigLib::Config.Skipping = false;
+    world.Context.Settings.Skipping = false;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::span<const char* const> tables[] = {KelListCommands::ListWords(), KelListCommands::ListWords(),
                                                    KelServiceCommands::ReplaceWords()};

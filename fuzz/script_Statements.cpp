@@ -69,7 +69,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Files.clear();
     Files["a.s"] = input.substr(0, cut);
     if (cut != std::string::npos) Files["b.s"] = input.substr(cut + 2);
-    SystemConfigLib::Config.Skipping = false;
     FakeClock().Now = 0;
     {
         THeadlessInputSource source;

@@ -28,16 +28,17 @@ TFontEffectTable DefaultEffects() {
 std::array<TARGB8888Font, kFontCount> Fonts;
 TSystemFontCache SystemFontCache;
 
-void Install(IFontProvider* provider) {
+void Install(IFontProvider* provider, TSystemConfig* config) {
     SystemFontCache.SetProvider(provider);
-    SystemConfigLib::RegisterFonts([](int32_t slot) -> IConfigFont* {
+    if (!config) return;
+    config->RegisterFonts([](int32_t slot) -> IConfigFont* {
         return slot >= 0 && slot < kFontCount ? &Fonts[static_cast<size_t>(slot)] : nullptr;
     });
     if (!provider) {
-        SystemConfigLib::RegisterFontFaces(nullptr);
+        config->RegisterFontFaces(nullptr);
         return;
     }
-    SystemConfigLib::RegisterFontFaces([provider] {
+    config->RegisterFontFaces([provider] {
         std::vector<TFontFace> faces;
         for (const TInstalledFace& f : provider->JapaneseFaces()) {
             // Every listed face covers Japanese, which is what the Shift-JIS character set stands for.

@@ -212,10 +212,11 @@ TFontEffectTable DefaultEffects();
 extern std::array<TARGB8888Font, kFontCount> Fonts;
 extern TSystemFontCache SystemFontCache;
 
-// Hands the host's installed faces to the fonts and the 8 fonts and the face list to the
-// configuration (SystemConfigLib::RegisterFonts, RegisterFontFaces). The program and the headless
-// runner call it once at start with the host's font provider, and with nullptr before the
-// provider goes away; without a provider system fonts draw nothing.
-void Install(IFontProvider* provider);
+// Hands the host's installed faces to the fonts and, when a configuration is given, the 8 fonts
+// and the face list to it (TSystemConfig::RegisterFonts, RegisterFontFaces). The program and the
+// headless runner call it once at start with the host's font provider and the game context's
+// configuration, and with nullptr before the provider goes away; without a provider system fonts
+// draw nothing.
+void Install(IFontProvider* provider, TSystemConfig* config = nullptr);
 
 }  // namespace ARGB8888Font

@@ -24,6 +24,7 @@ class IClock;
 class TDDSD7;
 class TFileRoot;  // platform/FileRoot.h
 class TErrorLog;
+struct TSystemData;
 class TPackSet;  // foundation/PackLib.h
 
 // What a movie plays through.
@@ -41,6 +42,9 @@ struct TMovieDevices {
     const TFileRoot* Files = nullptr;
     // The game's error log, which hears why a movie cannot play; none: it is not written.
     TErrorLog* Log = nullptr;
+    // The game's live settings, whose MovieDecoder switches movies off when 0; none: movies play,
+    // as a fresh configuration has it.
+    const TSystemData* Config = nullptr;
     // The game's pack set, beside whose packs the other movie folder is; null: only the folder
     // beside the program is looked in.
     const TPackSet* Packs = nullptr;

@@ -89,7 +89,7 @@ TKelDirectShowPlayer::TKelDirectShowPlayer(const TMovieDevices& devices) : Devic
 TKelDirectShowPlayer::~TKelDirectShowPlayer() = default;
 
 bool TKelDirectShowPlayer::Active() const {
-    return Movie && SystemConfigLib::Config.MovieDecoder != 0;
+    return Movie && (!Devices.Config || Devices.Config->MovieDecoder != 0);
 }
 
 void TKelDirectShowPlayer::Close() {
@@ -99,7 +99,7 @@ void TKelDirectShowPlayer::Close() {
 
 bool TKelDirectShowPlayer::Open(const std::string& fileName) {
     Close();
-    if (SystemConfigLib::Config.MovieDecoder == 0 || !KelDirectShow::SafeName(fileName)) return false;
+    if ((Devices.Config && Devices.Config->MovieDecoder == 0) || !KelDirectShow::SafeName(fileName)) return false;
     // The folder beside the program first, then the one beside the packs: the last that has the
     // file is taken.
     const std::string relative = "movie\\" + fileName;

@@ -492,7 +492,7 @@ bool TDSound::LoadSound(int32_t n, const std::string& name, uint32_t group, bool
     FreeChannel(n);
     r.Group = group;
     r.Tag = tag;
-    if (SystemConfigLib::Config.ForceDirectSoundMode == 0) {
+    if (!Config || Config->ForceDirectSoundMode == 0) {
         std::unique_ptr<TMemoryStream> file = Packs->LoadFile(resolved);
         if (!Bind(n, OggDdsdLib::CreateWaveDataFromOgg(*DDSD, Decoder, file.get(), resolved))) return false;
         r.Name = resolved;
@@ -511,7 +511,7 @@ bool TDSound::LoadFromMemory(int32_t n, const TMemoryStream* pcm, uint32_t group
         return true;
     }
     std::unique_ptr<TDDSDWaveData> wave;
-    if (SystemConfigLib::Config.ForceDirectSoundMode == 0) {
+    if (!Config || Config->ForceDirectSoundMode == 0) {
         wave = OggDdsdLib::CreateWaveDataFromPCM(*DDSD, pcm->Memory(), static_cast<int64_t>(pcm->Data.size()));
         if (!wave) return false;  // refused before the channel is touched
     }

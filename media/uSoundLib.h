@@ -14,7 +14,7 @@
 // return false and leaves the channel free; nothing a decoder raises leaves the library.
 //
 // Making it (the engine core owns one, on the component the main window opened):
-//     TSound sound(component, context.Packs, SystemConfigLib::Config.StreamLength);
+//     TSound sound(component, context.Packs, context.Config.Config.StreamLength);
 //     sound.SSound->LoadStream(0, "bgm\\title.ogg", sgMusic, false, 0);
 //     sound.SSound->Play(0, true);
 #pragma once
@@ -95,6 +95,8 @@ struct TDSoundChannelRecord {
     void Write(TStream& s) const;
     void Read(const std::vector<uint8_t>& bytes);
 };
+
+struct TSystemData;
 
 class TSSound {
 public:
@@ -237,6 +239,10 @@ public:
     int64_t SavedBytes() const { return int64_t{ChannelCount} * TDSoundChannelRecord::kSize; }
     void SaveToStream(TStream& s);
     bool LoadFromStream(TStream* s);
+
+    // The game's live settings: with ForceDirectSoundMode set, loads only name the sound and decode
+    // nothing. None: sounds are decoded, as a fresh configuration has it.
+    const TSystemData* Config = nullptr;
 
 private:
     bool Valid(int32_t n) const { return n >= 0 && n < ChannelCount; }

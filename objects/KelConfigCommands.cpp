@@ -97,7 +97,7 @@ bool SettingWord(TKelCommandArgs& a, int32_t code) {
         const TSetting& s = kSettings[i];
         if (code == codes[i].Set) {
             const int32_t v = Ruled(s, a.Int(1));
-            int32_t& field = SystemConfigLib::Config.*s.Field;
+            int32_t& field = a.Script().Config().Config.*s.Field;
             if (field == v) return true;
             field = v;
             if (s.Apply) ApplyLater(a.Script());
@@ -105,7 +105,8 @@ bool SettingWord(TKelCommandArgs& a, int32_t code) {
             return true;
         }
         if (code == codes[i].Live || code == codes[i].Default) {
-            const TSystemData& from = code == codes[i].Live ? SystemConfigLib::Config : SystemConfigLib::DefaultConfig;
+            const TSystemConfig& config = a.Script().Config();
+            const TSystemData& from = code == codes[i].Live ? config.Config : config.DefaultConfig;
             // The default of "fs" is written over the results as they stand.
             if (code != Cmd("dfs")) a.ClearResults();
             a.SetInt(0, from.*s.Field);
@@ -124,8 +125,8 @@ bool ValidSlot(const TKelCommandArgs& a, const char* word, int32_t slot) {
     return false;
 }
 
-TFontSetting& Slot(int32_t k) {
-    return SystemConfigLib::Config.Font[static_cast<size_t>(k)];
+TFontSetting& Slot(TKelCommandArgs& a, int32_t k) {
+    return a.Script().Config().Config.Font[static_cast<size_t>(k)];
 }
 
 // "faa", "fst", "fsc": one value per slot from A1 on; an empty argument leaves its slot alone.
@@ -133,8 +134,8 @@ void SlotValues(TKelCommandArgs& a, int32_t TFontSetting::*field) {
     for (int32_t k = 0; k < kFontSlotCount; ++k) {
         if (a.Empty(k + 1)) continue;
         const int32_t v = a.Int(k + 1);
-        if (Slot(k).*field == v) continue;
-        Slot(k).*field = v;
+        if (Slot(a, k).*field == v) continue;
+        Slot(a, k).*field = v;
         ApplyLater(a.Script());
     }
 }
@@ -143,8 +144,8 @@ void SlotNames(TKelCommandArgs& a) {
     for (int32_t k = 0; k < kFontSlotCount; ++k) {
         if (a.Empty(k + 1)) continue;
         const std::string name = a.Text(k + 1);
-        if (ClassLib::SameTextAscii(Slot(k).Name, name)) continue;
-        Slot(k).Name = name;
+        if (ClassLib::SameTextAscii(Slot(a, k).Name, name)) continue;
+        Slot(a, k).Name = name;
         ApplyLater(a.Script());
     }
 }
@@ -166,13 +167,13 @@ void OneSlot(TKelCommandArgs& a, const char* word, int32_t TFontSetting::*field,
     const int32_t slot = a.Int(1);
     const int32_t v = a.Int(2);
     if (!ValidSlot(a, word, slot)) return;
-    Slot(slot).*field = v & mask;
+    Slot(a, slot).*field = v & mask;
     ApplyLater(a.Script());
 }
 
 bool FontWord(TKelCommandArgs& a, int32_t code) {
-    const TSystemData& live = SystemConfigLib::Config;
-    const TSystemData& defaults = SystemConfigLib::DefaultConfig;
+    const TSystemData& live = a.Script().Config().Config;
+    const TSystemData& defaults = a.Script().Config().DefaultConfig;
     switch (code) {
         case Cmd("fn"):
             SlotNames(a);
@@ -190,7 +191,7 @@ bool FontWord(TKelCommandArgs& a, int32_t code) {
             const int32_t slot = a.Int(1);
             const std::string name = a.Text(2);
             if (!ValidSlot(a, "fn2", slot)) return true;
-            Slot(slot).Name = name;
+            Slot(a, slot).Name = name;
             ApplyLater(a.Script());
             return true;
         }
@@ -236,7 +237,7 @@ bool FontWord(TKelCommandArgs& a, int32_t code) {
 
 // The channel of the speaker named by A1; -1, after the word's message, when no list holds it.
 int32_t Channel(const TKelCommandArgs& a, const std::string& word, const std::string& name) {
-    const int32_t channel = KelLogdataLib::FindVoiceName(name);
+    const int32_t channel = KelLogdataLib::FindVoiceName(a.Script().Config().Config, name);
     if (channel < 0) a.Script().Log().ErrorLog("\\" + word + "：指定された名前が登録されていません："_sj + name);
     return channel;
 }
@@ -245,15 +246,15 @@ using TVoiceField = std::array<int32_t, kVoiceChannelCount> TSystemData::*;
 struct TVoiceWord {
     const char* Word;
     TVoiceField Field;
-    const TSystemData* From;  // null: a store into the live record
+    const TSystemData TSystemConfig::*From;  // null: a store into the live record
 };
 const TVoiceWord kVoiceWords[] = {
     {"cvv", &TSystemData::ActorVolume, nullptr},
     {"cvm", &TSystemData::ActorMute, nullptr},
-    {"?cvv", &TSystemData::ActorVolume, &SystemConfigLib::Config},
-    {"?cvm", &TSystemData::ActorMute, &SystemConfigLib::Config},
-    {"dcvv", &TSystemData::ActorVolume, &SystemConfigLib::DefaultConfig},
-    {"dcvm", &TSystemData::ActorMute, &SystemConfigLib::DefaultConfig},
+    {"?cvv", &TSystemData::ActorVolume, &TSystemConfig::Config},
+    {"?cvm", &TSystemData::ActorMute, &TSystemConfig::Config},
+    {"dcvv", &TSystemData::ActorVolume, &TSystemConfig::DefaultConfig},
+    {"dcvm", &TSystemData::ActorMute, &TSystemConfig::DefaultConfig},
 };
 
 bool VoiceWord(TKelCommandArgs& a, int32_t code) {
@@ -263,12 +264,12 @@ bool VoiceWord(TKelCommandArgs& a, int32_t code) {
         if (!w.From) {
             const int32_t v = a.Int(2);
             const int32_t channel = Channel(a, w.Word, name);
-            if (channel >= 0) (SystemConfigLib::Config.*w.Field)[static_cast<size_t>(channel)] = v;
+            if (channel >= 0) (a.Script().Config().Config.*w.Field)[static_cast<size_t>(channel)] = v;
             return true;
         }
         a.ClearResults();
         const int32_t channel = Channel(a, w.Word, name);
-        if (channel >= 0) a.SetInt(0, (w.From->*w.Field)[static_cast<size_t>(channel)]);
+        if (channel >= 0) a.SetInt(0, ((a.Script().Config().*w.From).*w.Field)[static_cast<size_t>(channel)]);
         return true;
     }
     return false;

@@ -1,5 +1,5 @@
-// The words of "cfg": the user settings of the live configuration (SystemConfigLib::Config) and the
-// game's defaults for them (SystemConfigLib::DefaultConfig).
+// The words of "cfg": the user settings of the live configuration (TSystemConfig::Config) and the
+// game's defaults for them (TSystemConfig::DefaultConfig).
 //
 // Every setting has three words: the bare word stores A1 after the setting's value rule, "?" and
 // the word read the live value, "d" and the word the default. A store that leaves the setting as

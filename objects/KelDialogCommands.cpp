@@ -71,7 +71,7 @@ void FontWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner*
     const int32_t charWidth = a.Int(6), charHeight = a.Int(7);
     TFontFormResult result = ffClosed;
     if (forms) {
-        TKelFontDialog model(a.Script().Packs(), &a.Script().Log());
+        TKelFontDialog model(a.Script().Config(), a.Script().Packs(), &a.Script().Log());
         model.Setup(slot, preview, charWidth, charHeight);
         const TFontFormRequest r{owner, CaptionOrTitle(a, caption), OrDefault(confirm, "設定"_sj),
                                  OrDefault(cancel, "キャンセル"_sj)};

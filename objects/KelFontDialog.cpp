@@ -7,12 +7,12 @@
 
 namespace {
 
-TFontSetting& SlotSetting(int32_t slot) {
-    return SystemConfigLib::Config.Font[static_cast<size_t>(slot)];
+TFontSetting& SlotSetting(TSystemConfig& config, int32_t slot) {
+    return config.Config.Font[static_cast<size_t>(slot)];
 }
 
-const TStringList& SlotFaces(int32_t slot) {
-    return SystemConfigLib::Config.FontLists[static_cast<size_t>(slot)];
+const TStringList& SlotFaces(const TSystemConfig& config, int32_t slot) {
+    return config.Config.FontLists[static_cast<size_t>(slot)];
 }
 
 constexpr uint32_t kPreviewBack = 0xFF888888;
@@ -22,8 +22,8 @@ constexpr int32_t kFirstCell = 10;
 
 }  // namespace
 
-TKelFontDialog::TKelFontDialog(const TPackSet& packs, TErrorLog* log)
-    : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log), Packs(packs) {
+TKelFontDialog::TKelFontDialog(TSystemConfig& config, const TPackSet& packs, TErrorLog* log)
+    : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log), Config(config), Packs(packs) {
     Updating = true;
     ApplyFonts();
     Refresh();
@@ -31,7 +31,7 @@ TKelFontDialog::TKelFontDialog(const TPackSet& packs, TErrorLog* log)
 }
 
 void TKelFontDialog::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Packs, Log);
+    Config.ApplyFonts(Config.Config, Packs, Log);
 }
 
 void TKelFontDialog::Setup(int32_t slot, const std::string& previewText, int32_t charWidth, int32_t charHeight) {
@@ -41,7 +41,7 @@ void TKelFontDialog::Setup(int32_t slot, const std::string& previewText, int32_t
     if (charHeight > 0) CharHeight = charHeight;
     // The face list now holds another slot's candidates: nothing in it is selected yet.
     Controls.FaceIndex = -1;
-    const TFontSetting& s = SlotSetting(Slot);
+    const TFontSetting& s = SlotSetting(Config, Slot);
     SavedName = s.Name;
     SavedStyle = s.Style;
     SavedStyleColor = s.StyleColor;
@@ -52,12 +52,12 @@ void TKelFontDialog::Setup(int32_t slot, const std::string& previewText, int32_t
 }
 
 std::vector<std::string> TKelFontDialog::FaceNames() {
-    return SlotFaces(Slot).Items;
+    return SlotFaces(Config, Slot).Items;
 }
 
 void TKelFontDialog::Refresh() {
-    const TFontSetting& s = SlotSetting(Slot);
-    const TStringList& faces = SlotFaces(Slot);
+    const TFontSetting& s = SlotSetting(Config, Slot);
+    const TStringList& faces = SlotFaces(Config, Slot);
     // The last name equal to the slot's wins; without one the selection stays.
     for (int32_t i = 0; i < faces.Count(); ++i)
         if (ClassLib::SameTextAscii(faces[i], s.Name)) Controls.FaceIndex = i;
@@ -70,8 +70,8 @@ void TKelFontDialog::ControlsChanged(const TFontFormState& controls) {
     if (Updating) return;
     Updating = true;
     Controls = controls;
-    const TStringList& faces = SlotFaces(Slot);
-    TFontSetting& s = SlotSetting(Slot);
+    const TStringList& faces = SlotFaces(Config, Slot);
+    TFontSetting& s = SlotSetting(Config, Slot);
     s.Name = controls.FaceIndex >= 0 && controls.FaceIndex < faces.Count() ? faces[controls.FaceIndex] : std::string();
     s.AA = controls.Quality;
     int32_t style = controls.Style;
@@ -84,12 +84,12 @@ void TKelFontDialog::ControlsChanged(const TFontFormState& controls) {
 }
 
 uint32_t TKelFontDialog::StyleColorForDialog() {
-    return ScriptForms::SwapRedBlue(static_cast<uint32_t>(SlotSetting(Slot).StyleColor));
+    return ScriptForms::SwapRedBlue(static_cast<uint32_t>(SlotSetting(Config, Slot).StyleColor));
 }
 
 void TKelFontDialog::StyleColorChosen(uint32_t toolkitColor) {
     if (Updating) return;
-    SlotSetting(Slot).StyleColor = static_cast<int32_t>(ScriptForms::SwapRedBlue(toolkitColor) & 0x00FFFFFFu);
+    SlotSetting(Config, Slot).StyleColor = static_cast<int32_t>(ScriptForms::SwapRedBlue(toolkitColor) & 0x00FFFFFFu);
     Updating = true;
     ApplyFonts();
     Refresh();
@@ -97,7 +97,7 @@ void TKelFontDialog::StyleColorChosen(uint32_t toolkitColor) {
 }
 
 void TKelFontDialog::Cancel() {
-    TFontSetting& s = SlotSetting(Slot);
+    TFontSetting& s = SlotSetting(Config, Slot);
     s.Name = SavedName;
     s.Style = SavedStyle;
     s.StyleColor = SavedStyleColor;

@@ -17,14 +17,15 @@
 #include "platform/ScriptForms.h"
 
 class TErrorLog;
+class TSystemConfig;
 class TPackSet;  // foundation/PackLib.h
 
 class TKelFontDialog final : public IFontFormModel {
 public:
-    // The form as created: slot 0, the start preview, its face list filled, the fonts applied (their
-    // glyph files read through the pack set). A glyph file that cannot be loaded is named in the
-    // log, when one is given.
-    explicit TKelFontDialog(const TPackSet& packs, TErrorLog* log = nullptr);
+    // The form as created over the game's configuration: slot 0, the start preview, its face list
+    // filled, the fonts applied (their glyph files read through the pack set). A glyph file that
+    // cannot be loaded is named in the log, when one is given.
+    TKelFontDialog(TSystemConfig& config, const TPackSet& packs, TErrorLog* log = nullptr);
 
     // Chooses the slot to edit and the preview, keeping what is not given: a slot outside 0..7,
     // an empty text and sizes that are not positive leave the values as they are. Remembers the
@@ -52,6 +53,7 @@ public:
     int32_t SavedStyleColor = 0;
     int32_t SavedAA = 0;
     TErrorLog* Log = nullptr;
+    TSystemConfig& Config;
 
 private:
     const TPackSet& Packs;

@@ -558,7 +558,7 @@ void Register(TObjectKindRegistry& registry) {
         auto graphic = std::make_unique<TKelGraphic>(script.Packs(), sound ? &sound->AnimationSound() : nullptr);
         graphic->TransitionImage->UseMedia(script.Links.Media);
         // Sizes the display starter would not take give its default screen.
-        const int32_t w = SystemConfigLib::Config.ScreenWidth, h = SystemConfigLib::Config.ScreenHeight;
+        const int32_t w = script.Config().Config.ScreenWidth, h = script.Config().Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);
         graphic->OnDraw = [&script](int32_t interlace, bool overlays, int32_t maxLayer) {
             return script.Draw(interlace, overlays, maxLayer);

@@ -180,16 +180,16 @@ bool TKelLogData::LoadFromStream(TStream& stream) {
 
 namespace KelLogdataLib {
 
-int32_t FindVoiceName(std::string_view name) {
-    const auto& lists = SystemConfigLib::Config.ActorLists;
+int32_t FindVoiceName(const TSystemData& config, std::string_view name) {
+    const auto& lists = config.ActorLists;
     for (int32_t channel = 0; channel < static_cast<int32_t>(lists.size()); ++channel)
         for (const std::string& item : lists[static_cast<size_t>(channel)].Items)
             if (item == "*" || ClassLib::SameTextAscii(item, name)) return channel;
     return -1;
 }
 
-int32_t VoiceChannelOfName(std::string_view name) {
-    const int32_t channel = FindVoiceName(name);
+int32_t VoiceChannelOfName(const TSystemData& config, std::string_view name) {
+    const int32_t channel = FindVoiceName(config, name);
     return channel >= 0 ? channel : kVoiceChannelCount - 1;
 }
 

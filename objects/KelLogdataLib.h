@@ -13,6 +13,7 @@
 #include <string_view>
 
 class TStream;
+struct TSystemData;
 
 class TKelLogData {
 public:
@@ -61,11 +62,11 @@ public:
 
 namespace KelLogdataLib {
 
-// The first of the 32 voice channels whose speaker list (SystemConfigLib::Config.ActorLists) holds
-// the name, compared without regard to case, or holds "*"; -1 when none does. A list with "*" so
+// The first of the 32 voice channels whose speaker list (the configuration's ActorLists) holds the
+// name, compared without regard to case, or holds "*"; -1 when none does. A list with "*" so
 // catches every name that no earlier list holds.
-int32_t FindVoiceName(std::string_view name);
+int32_t FindVoiceName(const TSystemData& config, std::string_view name);
 // The same, with 31 when no list holds the name.
-int32_t VoiceChannelOfName(std::string_view name);
+int32_t VoiceChannelOfName(const TSystemData& config, std::string_view name);
 
 }  // namespace KelLogdataLib

@@ -53,6 +53,7 @@ TObjectFactory ButtonMaker() {
         auto button = ImageLib::Make<TButtonLib>(script.Packs(), AnimationSoundOf(script));
         button->UseMedia(script.Links.Media);
         button->WarningLog = &script.Log();
+        button->Config = &script.Config().Config;
         return std::make_unique<TObject>(name, std::make_unique<TButtonLink>(std::move(button)));
     };
 }
@@ -64,6 +65,7 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
     window->UseMedia(script.Links.Media);
     window->UseConfigSpeed = 1;
     window->WarningLog = &script.Log();
+    window->Config = &script.Config().Config;
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
 }
 

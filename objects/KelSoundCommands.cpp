@@ -233,7 +233,7 @@ bool DoDirectShowCommand(TKelScript& script, int32_t code, TStringList& args, TK
             // The movie object looks under "movie\" itself; the search folders play no part.
             const std::string name = a.Text(1);
             const bool opened = movie && movie->Open(name);
-            if (!opened && SystemConfigLib::Config.MovieDecoder != 0)
+            if (!opened && script.Config().Config.MovieDecoder != 0)
                 script.Log().ErrorLog("\\l:ムービーファイルのロードに失敗："_sj + name);
             script.DelayFrames();
             return true;

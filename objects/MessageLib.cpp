@@ -937,6 +937,10 @@ void AddToAutoModeWait(int64_t ms) {
     KelScriptLib::AutoModeWaitCounter = Sat(int64_t{KelScriptLib::AutoModeWaitCounter} + ms);
 }
 
+int32_t VoiceChannelOf(const TSystemData* config, std::string_view speaker) {
+    return config ? KelLogdataLib::VoiceChannelOfName(*config, speaker) : kVoiceChannelCount - 1;
+}
+
 }  // namespace
 
 std::unique_ptr<IMessageVoice> MessageLib::StreamVoices(TSound* sound) {
@@ -1213,7 +1217,7 @@ void TMessageLib::ClearText() {
     TMessageText::ClearText();
     VoiceFile.clear();
     if (!SuppressVoiceStop && Voices)
-        Voices->FadeOutVoices(static_cast<uint32_t>(KelLogdataLib::VoiceChannelOfName(SpeakerName)), kVoiceFadeMs);
+        Voices->FadeOutVoices(static_cast<uint32_t>(VoiceChannelOf(Config, SpeakerName)), kVoiceFadeMs);
     TextAlpha = 0;
     FadeRate = -FadeMagnitude;
 }
@@ -1235,7 +1239,7 @@ void TMessageLib::Advance(uint32_t mask) {
 }
 
 int32_t TMessageLib::GetEffectiveSpeed() const {
-    const int32_t speed = Speed >= 0 ? Speed : UseConfigSpeed ? SystemConfigLib::Config.MessageSpeed : OwnSpeed;
+    const int32_t speed = Speed >= 0 ? Speed : UseConfigSpeed && Config ? Config->MessageSpeed : OwnSpeed;
     return std::max(speed, 0);
 }
 
@@ -1273,14 +1277,14 @@ bool TMessageLib::PlayVoice(const std::string& file, bool play) {
     }
     VoiceFile = CutName(resolved);
     if (!Voices) return true;
-    const int32_t channel = KelLogdataLib::VoiceChannelOfName(SpeakerName);
+    const int32_t channel = VoiceChannelOf(Config, SpeakerName);
     const int32_t stream = Record.SoundChannel;
     Voices->Stop(stream);
-    const TSystemData& config = SystemConfigLib::Config;
     const auto k = static_cast<size_t>(channel);
-    if (config.ActorMute[k] == 1 || !play || config.Skipping) return true;
+    if ((Config && (Config->ActorMute[k] == 1 || Config->Skipping)) || !play) return true;
     if (!Voices->LoadVoice(stream, resolved, static_cast<uint32_t>(channel))) return false;
-    Voices->SetVolume(stream, Sat(int64_t{config.ActorVolume[k]} * VoiceVolume / 255), 0);
+    const int64_t actorVolume = Config ? Config->ActorVolume[k] : 255;
+    Voices->SetVolume(stream, Sat(actorVolume * VoiceVolume / 255), 0);
     if (VoiceStart > 0) Voices->SeekMs(stream, VoiceStart);
     if (VoiceSkipLevel > 0) Voices->SkipSilence(stream, VoiceSkipLevel);
     Voices->SetAutoGain(stream, VoiceAutoGain);
@@ -1291,10 +1295,9 @@ bool TMessageLib::PlayVoice(const std::string& file, bool play) {
 // ---- Auto mode
 
 void TMessageLib::OnCharacterDrawn() {
-    if (AutoWait)
-        AddToAutoModeWait(std::max(SystemConfigLib::Config.AutoPlayWaitTime, SystemConfigLib::Config.MessageSpeed));
+    if (AutoWait && Config) AddToAutoModeWait(std::max(Config->AutoPlayWaitTime, Config->MessageSpeed));
 }
 
 void TMessageLib::OnPageFull() {
-    if (AutoWait) AddToAutoModeWait(SystemConfigLib::Config.AutoPlayClickTime);
+    if (AutoWait && Config) AddToAutoModeWait(Config->AutoPlayClickTime);
 }

@@ -25,6 +25,7 @@
 #include "objects/ImageLib.h"
 
 class TErrorLog;
+struct TSystemData;
 class TKelLogData;
 class TRecordReader;
 class TRecordWriter;
@@ -449,6 +450,11 @@ public:
     uint8_t AutoWait = 0;                   // characters and full pages add to the auto mode's wait
     TKelLogData* Log = nullptr;             // not owned
     std::unique_ptr<IMessageVoice> Voices;  // none: voices are neither played nor faded
+    // The game's live settings: the configured speed, the speakers' voice channels, volumes and
+    // mutes, skip mode and the auto mode's waits; the maker of the window links it. None (a window
+    // no script made): the own speed, every voice on the last channel at full volume, and no
+    // auto-mode waits.
+    const TSystemData* Config = nullptr;
 
 protected:
     void OnCharacterDrawn() override;

@@ -289,7 +289,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             if (ms == 0) {
                 r->WaitTime = -1;
                 KelScriptLib::AutoModeWaitCounter =
-                    SaturatingAdd(KelScriptLib::AutoModeWaitCounter, SystemConfigLib::Config.AutoPlayClickTime);
+                    SaturatingAdd(KelScriptLib::AutoModeWaitCounter, s.Config().Config.AutoPlayClickTime);
             }
             r->WaitTime2 = args[2].empty() ? r->WaitTime : ms2;
             r->ClickLabel = label;

@@ -25,7 +25,7 @@
 // may name subfolders, but never leave it: SaveFilePath refuses the rest.
 //
 // Saving a game, as the interpreter does:
-//     TKelSaveData save(SystemConfigLib::Config.CodeKey);
+//     TKelSaveData save(script.Config().Config.CodeKey);
 //     save.SetHeader(descriptions, newestLogText);
 //     save.SetBody(body);
 //     save.SetThumbnail(bmp);

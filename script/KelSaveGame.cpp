@@ -40,8 +40,8 @@ constexpr const char* kSystemMagic = "KELSYSDATA12";
 constexpr int32_t kPatternCapacity = 15;
 constexpr uint32_t kWholeScreen = 0xFFFF;
 
-uint32_t Key() {
-    return SystemConfigLib::Config.CodeKey;
+uint32_t Key(const TKelScript& s) {
+    return s.Config().Config.CodeKey;
 }
 
 std::string_view Bytes(const TMemoryStream& s) {
@@ -144,12 +144,10 @@ bool TKelScript::SaveGameToStream(TStream& file, bool compressed) {
     IScriptSaveRecords* records = Kinds ? Kinds->SaveRecords() : nullptr;
     std::array<std::string, 4> descriptions;
     std::copy(std::begin(State.SaveDescriptions), std::end(State.SaveDescriptions), descriptions.begin());
-    TKelSaveData save(Key());
+    TKelSaveData save(Key(*this));
     save.SetHeader(descriptions, records ? records->NewestLogText(*this) : std::string());
     save.SetBody(body);
-    if (records)
-        save.SetThumbnail(
-            records->Thumbnail(*this, SystemConfigLib::Config.ThumWidth, SystemConfigLib::Config.ThumHeight));
+    if (records) save.SetThumbnail(records->Thumbnail(*this, Config().Config.ThumWidth, Config().Config.ThumHeight));
     return save.SaveToStream(file, true, compressed);
 }
 
@@ -171,7 +169,7 @@ void TKelScript::LoadFailed() {
 }
 
 bool TKelScript::LoadGameFromStream(TStream& file) {
-    TKelSaveData save(Key());
+    TKelSaveData save(Key(*this));
     if (!save.LoadFromStream(file, true, false)) {
         if (Links.Dialogs) Links.Dialogs->ShowMessage("ReadSaveFileError", "OK");
         return false;
@@ -214,14 +212,14 @@ bool TKelScript::SaveSystemData(const std::string& name) {
     TMemoryStream variables;
     Variables->SaveToStream(TVariableScope::System, variables);
     std::string packed = uMisc::BPECompressBytes(variables.Memory(), variables.Data.size());
-    uMisc::ScrambleBufferEncode(packed.data(), packed.size(), Key());
+    uMisc::ScrambleBufferEncode(packed.data(), packed.size(), Key(*this));
 
     TMemoryStream content;
     TRecordWriter header(kSystemHeaderSize);
     const std::string_view magic = kSystemMagic;
     for (int32_t i = 0; i < kMagicSize; ++i)
         header.U8(i < static_cast<int32_t>(magic.size()) ? static_cast<uint8_t>(magic[static_cast<size_t>(i)]) : 0);
-    for (char c : KelSaveData::CheckBlock(Key()))
+    for (char c : KelSaveData::CheckBlock(Key(*this)))
         header.U8(static_cast<uint8_t>(c));
     header.Zero(kSystemHeaderSize - header.Size());
     header.WriteTo(content);
@@ -251,14 +249,14 @@ bool TKelScript::LoadSystemData(const std::string& name) {
         if (!ReadRecordBytes(*content, kSystemHeaderSize, header)) return false;
         const std::string_view head(reinterpret_cast<const char*>(header.data()), header.size());
         if (KelSaveData::MagicText(head.substr(0, kMagicSize)) != kSystemMagic) return false;
-        if (head.substr(kMagicSize, 32) != KelSaveData::CheckBlock(Key())) return false;
+        if (head.substr(kMagicSize, 32) != KelSaveData::CheckBlock(Key(*this))) return false;
         if (!ReadBlock(*content, variables) || !ReadBlock(*content, fileUse) || !ReadBlock(*content, readText))
             return false;
         if (content->Remaining() != 0) return false;
     } catch (const EStreamError&) {
         return false;
     }
-    uMisc::ScrambleBufferDecode(variables.data(), variables.size(), Key());
+    uMisc::ScrambleBufferDecode(variables.data(), variables.size(), Key(*this));
     std::string expanded;
     if (!uMisc::BPEExpandBytes(variables.data(), variables.size(), expanded)) return false;
     TLabelLog probe;

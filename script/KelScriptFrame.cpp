@@ -180,7 +180,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
     }
     if (Objects) Objects->SetCursorWeights(State.CursorWeightX, State.CursorWeightY);
 
-    SystemConfigLib::Config.Skipping = State.RunMode == TRunMode::Skip || State.RunMode == TRunMode::SkipRead;
+    Config().Config.Skipping = State.RunMode == TRunMode::Skip || State.RunMode == TRunMode::SkipRead;
     if (RecentClickFrames > 0) --RecentClickFrames;
 
     // Any bound key ends auto, skip and view; in view mode that is all the key does.
@@ -201,7 +201,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
                 break;
             case kaSkipClick:
                 Click(kNoPoint, kNoPoint, false);
-                SystemConfigLib::Config.Skipping = true;
+                Config().Config.Skipping = true;
                 break;
             default:
                 KeyAction(action, number);
@@ -277,7 +277,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
             if (!r || r->WaitState > wsStop || Log().ErrorFlag) break;
         }
     }
-    if (SystemConfigLib::Config.Skipping) KelScriptLib::AutoModeWaitCounter = 0;
+    if (Config().Config.Skipping) KelScriptLib::AutoModeWaitCounter = 0;
 }
 
 // The end test of a wait, run by one pass of the line loop; it sets the state to 0 when the wait
@@ -485,7 +485,7 @@ void TKelScript::KeyAction(int32_t action, int32_t number) {
 
 void TKelScript::StopRunMode() {
     State.RunMode = TRunMode::Normal;
-    SystemConfigLib::Config.Skipping = false;
+    Config().Config.Skipping = false;
 }
 
 // ---- pointer ----
@@ -506,9 +506,8 @@ void TKelScript::MouseDownObjects(int32_t x, int32_t y) {
 
 void TKelScript::MoveFocus(int32_t vStep, int32_t hStep) {
     if (!Objects || !Links.Input) return;
-    TKelPoint p =
-        Objects->MoveCursor(Links.Input->MouseX, Links.Input->MouseY, State.UpdateMask,
-                            SystemConfigLib::Config.ScreenWidth, SystemConfigLib::Config.ScreenHeight, vStep, hStep);
+    TKelPoint p = Objects->MoveCursor(Links.Input->MouseX, Links.Input->MouseY, State.UpdateMask,
+                                      Config().Config.ScreenWidth, Config().Config.ScreenHeight, vStep, hStep);
     Links.Input->SetMousePos(p.X, p.Y);
 }
 

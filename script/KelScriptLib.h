@@ -170,6 +170,8 @@ public:
     void Reset();
     // The game's error log, the context's.
     TErrorLog& Log() const { return Links.Context->Log; }
+    // The game's configuration and message table, the context's.
+    TSystemConfig& Config() const { return Links.Context->Config; }
     // The game's pack set, the context's.
     TPackSet& Packs() const { return Links.Context->Packs; }
 
@@ -251,7 +253,7 @@ public:
     void HoldFrameSteps() { HoldFrames = 2; }
     // The next frame step runs no statements, unless skipping.
     void DelayFrames() {
-        if (!SystemConfigLib::Config.Skipping) FrameDelay = 2;
+        if (!Config().Config.Skipping) FrameDelay = 2;
     }
 
     bool IsViewAllowed() const;

@@ -97,18 +97,19 @@ int32_t NumberOrOutcome(const std::string& name, bool done) {
     return done ? 1 : 0;
 }
 
-TKelSaveData ReadHeader(const TFileRoot* root, const std::string& name, bool& ok) {
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+TKelSaveData ReadHeader(const TKelScript& s, const std::string& name, bool& ok) {
+    const TFileRoot* root = s.Links.Files;
+    TKelSaveData save(s.Config().Config.CodeKey);
     ok = root && TKelScript::SaveFileExists(*root, name) &&
          save.LoadFromFile(*root, KelSaveData::SaveFilePath(name), false, false);
     return save;
 }
 
 // Replaces the four descriptions of a save file, keeping everything else of it.
-bool ChangeDescriptions(const TFileRoot* root, const std::string& name,
-                        const std::array<std::string, 4>& descriptions) {
+bool ChangeDescriptions(const TKelScript& s, const std::string& name, const std::array<std::string, 4>& descriptions) {
+    const TFileRoot* root = s.Links.Files;
     const std::string path = KelSaveData::SaveFilePath(name);
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+    TKelSaveData save(s.Config().Config.CodeKey);
     if (path.empty() || !root || !save.LoadFromFile(*root, path, true, true)) return false;
     for (size_t k = 0; k < 4; ++k)
         save.Header.Descriptions[k] = Cut(descriptions[k], kFileCapacity);
@@ -163,7 +164,7 @@ bool DoSysCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             ResultInt(s, static_cast<int32_t>(state.RunMode));
             return true;
         case Cmd("skp"):
-            ResultInt(s, SystemConfigLib::Config.Skipping ? 1 : 0);
+            ResultInt(s, s.Config().Config.Skipping ? 1 : 0);
             return true;
         case Cmd("in"):
             state.UpdateMask = a.MaskOr(1, kAllGroups);
@@ -235,10 +236,10 @@ bool DoSysCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             ResultInt(s, KelScriptLib::AutoModeWaitCounter);
             return true;
         case Cmd("fc"):
-            SystemConfigLib::Config.FormCaption = a.Text(1);
+            s.Config().Config.FormCaption = a.Text(1);
             return true;
         case Cmd("?fc"):
-            ResultStr(s, SystemConfigLib::Config.FormCaption);
+            ResultStr(s, s.Config().Config.FormCaption);
             return true;
         case Cmd("tc"):
             if (s.Links.Title) *s.Links.Title = a.Text(1);
@@ -269,7 +270,7 @@ bool DoDatCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
         case Cmd("g"): {
             const std::string name = a.Text(1);
             bool ok = false;
-            ReadHeader(s.Links.Files, name, ok);
+            ReadHeader(s, name, ok);
             ResultInt(s, ok ? 1 : 0);
             return true;
         }
@@ -284,7 +285,7 @@ bool DoDatCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             std::array<std::string, 4> descriptions;
             for (int32_t k = 0; k < 4; ++k)
                 descriptions[static_cast<size_t>(k)] = a.Text(k + 2);
-            const bool written = ChangeDescriptions(s.Links.Files, name, descriptions);
+            const bool written = ChangeDescriptions(s, name, descriptions);
             ResultInt(s, NumberOrOutcome(name, written));
             return true;
         }
@@ -292,7 +293,7 @@ bool DoDatCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             const std::string name = a.Text(1);
             s.ClearResults();
             bool ok = false;
-            const TKelSaveData save = ReadHeader(s.Links.Files, name, ok);
+            const TKelSaveData save = ReadHeader(s, name, ok);
             if (!ok) return true;
             std::array<int32_t, 6> date{};
             KelSaveData::DecodeDate(save.Header.Date, date);

@@ -202,7 +202,7 @@ THeadlessGame::~THeadlessGame() {
 bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {
     Close();
     Unit1::UseGameFolder(Files, hostFolder);
-    SystemConfigLib::InitDefaults();
+
     Form = std::make_unique<TForm1>(*Window, Devices);
     Form->WriteSettings = false;
     // A movie's sound waits for its decoder: the run's time passes only as fast as it mixes.
@@ -230,7 +230,7 @@ bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {
     FakeClock.Now = 0;
     Engine = Form->Engine.get();
     Sound = Form->DDSD71.get();
-    if (Host.CaptionUpdates == 0) Host.Caption = SystemConfigLib::Config.GameTitle;
+    if (Host.CaptionUpdates == 0) Host.Caption = Form->Context.Config.Config.GameTitle;
     return true;
 }
 

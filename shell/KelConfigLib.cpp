@@ -163,9 +163,9 @@ std::unique_ptr<TARGB8888> SpeakerPicture(const TPackSet& packs, const std::stri
 
 }  // namespace
 
-TKelConfig::TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms, const IDialogOwner* owner,
-                       const TDialogHost& dialogs)
-    : Packs(packs), DirectXPack(directXPack), Forms(forms), Dialogs(dialogs) {
+TKelConfig::TKelConfig(TSystemConfig& config, TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms,
+                       const IDialogOwner* owner, const TDialogHost& dialogs)
+    : Config(config), Packs(packs), DirectXPack(directXPack), Forms(forms), Dialogs(dialogs) {
     Form.Owner = owner;
     Loading = true;
     LayOut();
@@ -201,7 +201,7 @@ void TKelConfig::ApplyConfig() {
 
 void TKelConfig::ApplyDisplayMode() {
     if (!DirectXPack) return;
-    const TSystemData& c = SystemConfigLib::Config;
+    const TSystemData& c = Config.Config;
     if (!DirectXPack->Started || c.FullScreen != DirectXPack->RememberedFullScreen ||
         (c.FullScreen == 1 && c.ColorMode != DirectXPack->RememberedColorMode))
         DirectXPack->ChangeDisplayMode();
@@ -210,7 +210,7 @@ void TKelConfig::ApplyDisplayMode() {
 void TKelConfig::ApplyVolumes() {
     TSound* library = Sound ? Sound->Library() : nullptr;
     if (!GameScript || !library) return;
-    const TSystemData& c = SystemConfigLib::Config;
+    const TSystemData& c = Config.Config;
     const int32_t volumes[3] = {EffectiveVolume(c.BGMVolume, c.MulBGMVolume, c.BGMMute),
                                 EffectiveVolume(c.VOICEVolume, c.MulVOICEVolume, c.VOICEMute),
                                 EffectiveVolume(c.SEVolume, c.MulSEVolume, c.SEMute)};
@@ -224,16 +224,16 @@ void TKelConfig::ApplyVolumes() {
 }
 
 void TKelConfig::ApplyFonts() {
-    SystemConfigLib::ApplyFonts(SystemConfigLib::Config, Packs, GameScript ? &GameScript->Log() : nullptr);
+    Config.ApplyFonts(Config.Config, Packs, GameScript ? &GameScript->Log() : nullptr);
 }
 
 void TKelConfig::ApplyMessageAlpha() {
-    KelScriptLib::SetMessageAlpha(SystemConfigLib::Config.MessageAlpha);
+    KelScriptLib::SetMessageAlpha(Config.Config.MessageAlpha);
 }
 
 void TKelConfig::ApplyCacheSizes() {
     // A capacity is a byte count: a negative setting (from a file) is taken as none.
-    const int32_t images = std::max(SystemConfigLib::Config.CacheSize, 0);
+    const int32_t images = std::max(Config.Config.CacheSize, 0);
     const int32_t sounds = SoundCacheCapacity(images);
     if (!Media) return;
     if (Media->Pictures.GetCapacity() != images) Media->Pictures.SetCapacity(images);
@@ -241,7 +241,7 @@ void TKelConfig::ApplyCacheSizes() {
 }
 
 void TKelConfig::ApplyCrcCheck() {
-    Packs.SetPackVerify(SystemConfigLib::Config.CRCCheck == 1);
+    Packs.SetPackVerify(Config.Config.CRCCheck == 1);
 }
 
 void TKelConfig::SelectPage(int32_t page) {
@@ -428,7 +428,7 @@ bool TKelConfig::IsOpen(const TSpeaker& speaker) {
 }
 
 void TKelConfig::ShowSpeakers() {
-    const TSystemData& c = SystemConfigLib::Config;
+    const TSystemData& c = Config.Config;
     for (int32_t i = 0; i < kVoiceChannelCount; ++i) {
         TSpeaker& s = Speakers[static_cast<size_t>(i)];
         if (s.Panel < 0) continue;
@@ -449,14 +449,14 @@ void TKelConfig::ShowModal() {
     Form.ActivePage = Form.Pages[static_cast<size_t>(PageToShow)].Visible ? PageToShow : int32_t{pgSystem};
     Forms->ShowModal(Form, *this);
     // Closing, by either button or the window's close box.
-    if (!Confirmed) CopyUserSettings(Snapshot, SystemConfigLib::Config);
+    if (!Confirmed) CopyUserSettings(Snapshot, Config.Config);
     ApplyConfig();
     PageToShow = Form.ActivePage;
     Form.TimerInterval = 0;
 }
 
 void TKelConfig::LoadControls() {
-    const TSystemData& c = SystemConfigLib::Config;
+    const TSystemData& c = Config.Config;
     Loading = true;
     Confirmed = false;
     CopyUserSettings(c, Snapshot);
@@ -495,7 +495,7 @@ void TKelConfig::LoadControls() {
 
 // The labels beside the bars show the settings as they stand.
 void TKelConfig::UpdateLabels() {
-    const TSystemData& c = SystemConfigLib::Config;
+    const TSystemData& c = Config.Config;
     Form[C.VolumeLabels[0]].Caption = Percent(c.BGMVolume);
     Form[C.VolumeLabels[1]].Caption = Percent(c.VOICEVolume);
     Form[C.VolumeLabels[2]].Caption = Percent(c.SEVolume);
@@ -506,8 +506,8 @@ void TKelConfig::UpdateLabels() {
 }
 
 void TKelConfig::DrawFontPreview() {
-    const TFontSetting& f = SystemConfigLib::Config.Font[0];
-    const TStringList& faces = SystemConfigLib::Config.FontLists[0];
+    const TFontSetting& f = Config.Config.Font[0];
+    const TStringList& faces = Config.Config.FontLists[0];
     int32_t chosen = -1;
     for (int32_t i = 0; i < faces.Count(); ++i)
         if (ClassLib::SameTextAscii(faces[i], f.Name)) chosen = i;
@@ -523,14 +523,14 @@ void TKelConfig::DrawFontPreview() {
 }
 
 void TKelConfig::BuildSystemInfo() {
-    Form.SetText(C.Memo, SystemInfoReport::Build(SystemInfo, Dialogs.TitleText(),
+    Form.SetText(C.Memo, SystemInfoReport::Build(Config.Config, SystemInfo, Dialogs.TitleText(),
                                                  GameScript ? GameScript->VersionText : std::string()));
 }
 
 // ---- what the user does ----
 
 void TKelConfig::StoreBar(int32_t bar) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = Config.Config;
     const int32_t p = Form[bar].Value;
     const int64_t m = kBarMax;
     if (bar == C.VolumeBars[0] || bar == C.VolumeBars[1] || bar == C.VolumeBars[2]) {
@@ -560,7 +560,7 @@ void TKelConfig::StoreBar(int32_t bar) {
 
 void TKelConfig::Changed(IFormView&, int32_t control) {
     if (Loading) return;
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = Config.Config;
     TFormControl& ctl = Form[control];
     if (ctl.Kind == K::ComboBox && ctl.Value < 0) ctl.Value = 0;
     const int32_t v = ctl.Value;
@@ -586,7 +586,7 @@ void TKelConfig::Changed(IFormView&, int32_t control) {
         if (control != C.FontName && control != C.FontAA)
             f.Style = Form[C.Bold].Value + 2 * Form[C.Shadow].Value + 4 * Form[C.Outline].Value;
         Loading = true;
-        SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
+        Config.ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (ctl.Kind == K::CheckBox) {
@@ -600,12 +600,12 @@ void TKelConfig::Clicked(IFormView& view, int32_t control) {
         Confirmed = control == C.Ok;
         Form.Closed = true;
     } else if (control == C.ColorButton) {
-        TSystemData& c = SystemConfigLib::Config;
+        TSystemData& c = Config.Config;
         uint32_t color = static_cast<uint32_t>(c.Font[0].StyleColor) & 0xFFFFFF;
         if (!view.ChooseColor(color)) return;
         c.Font[0].StyleColor = static_cast<int32_t>(color & 0xFFFFFF);
         Loading = true;
-        SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
+        Config.ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
         DrawFontPreview();
         Loading = false;
     } else if (control == C.Refresh) {
@@ -623,7 +623,7 @@ void TKelConfig::PageChanged(IFormView& view) {
 }
 
 void TKelConfig::Timer(IFormView&) {
-    const TSystemData& c = SystemConfigLib::Config;
+    const TSystemData& c = Config.Config;
     if (Form.ActivePage == pgMessage) {
         PreviewTime = NextPreviewTime(PreviewTime, c.MessageSpeed, c.AutoPlayWaitTime, c.AutoPlayClickTime);
         Form[C.Preview].Caption = PreviewText(PreviewTime, c.MessageSpeed, c.AutoPlayWaitTime);
@@ -639,12 +639,12 @@ void TKelConfig::MoveBar(IFormView& view, int32_t bar, int32_t position) {
 }
 
 void TKelConfig::ResetPage(IFormView& view, int32_t page) {
-    const TStringList& m = SystemConfigLib::MessageTable;
+    const TStringList& m = Config.MessageTable;
     if (uDialogMisc::ShowDialog2(Dialogs, "%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
                                  m.Values("CONFIGRESET_No"), view.Owner()) != 1)
         return;
-    TSystemData& c = SystemConfigLib::Config;
-    const TSystemData& d = SystemConfigLib::DefaultConfig;
+    TSystemData& c = Config.Config;
+    const TSystemData& d = Config.DefaultConfig;
     const int64_t m10 = kBarMax;
     switch (page) {
         case pgSystem:
@@ -685,7 +685,7 @@ void TKelConfig::ResetPage(IFormView& view, int32_t page) {
             c.Font[0].Style = d.Font[0].Style;
             c.Font[0].StyleColor = d.Font[0].StyleColor;
             Loading = true;
-            SystemConfigLib::ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
+            Config.ApplyFonts(c, Packs, GameScript ? &GameScript->Log() : nullptr);
             DrawFontPreview();
             Loading = false;
             break;

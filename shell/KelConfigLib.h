@@ -1,6 +1,6 @@
 // The configuration dialog of the running game and what the engine applies of it: the display
 // mode, the three group volumes, the fonts, the message opacity, the cache capacities and the pack
-// checksum switch, each taken from the live configuration SystemConfigLib::Config. The engine core
+// checksum switch, each taken from the live configuration (TSystemConfig::Config). The engine core
 // applies all of them when it starts and whenever the dialog closes or a script asks.
 //
 // The dialog has six pages: system (screen mode, colour depth, interlace, frame-rate limit, cache
@@ -63,12 +63,13 @@ std::vector<uint32_t> FontSample();
 
 class TKelConfig final : public IKelConfigDialog, public IFormEvents {
 public:
-    // The display starter belongs to the main window; null leaves the display mode alone. Without
-    // forms the dialog is never shown. The pages are laid out here, once, from the game's font
-    // and speaker data, read through the game's pack set; owner is the window the dialog centres
-    // over. Its message forms and its report's title come from dialogs.
-    explicit TKelConfig(TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms = nullptr,
-                        const IDialogOwner* owner = nullptr, const TDialogHost& dialogs = {});
+    // The configuration is the game context's. The display starter belongs to the main window; null
+    // leaves the display mode alone. Without forms the dialog is never shown. The pages are laid
+    // out here, once, from the game's font and speaker data, read through the game's pack set;
+    // owner is the window the dialog centres over. Its message forms and its report's title come
+    // from dialogs.
+    TKelConfig(TSystemConfig& config, TPackSet& packs, TDirectXPack* directXPack, IConfigForms* forms = nullptr,
+               const IDialogOwner* owner = nullptr, const TDialogHost& dialogs = {});
     ~TKelConfig() override;
 
     // The caches whose sizes the configuration sets; none: no cache is sized.
@@ -147,6 +148,7 @@ public:
         int32_t Ok, Cancel;
     } C{};
 
+    TSystemConfig& Config;
     TPackSet& Packs;
     TDirectXPack* DirectXPack;
     TKelScript* GameScript = nullptr;

@@ -55,8 +55,8 @@ std::string WithoutFolder(const std::string& file) {
     return slash == std::string::npos ? file : file.substr(slash + 1);
 }
 
-std::string Message(const char* key) {
-    return SystemConfigLib::MessageTable.Values(key);
+std::string Message(const TKelScript& script, const char* key) {
+    return script.Config().MessageTable.Values(key);
 }
 
 bool SameText(const std::string& a, const std::string& b) {
@@ -148,6 +148,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->UseMedia(Owner.Links.Media);
         button->WarningLog = &Owner.Log();
+        button->Config = &Owner.Config().Config;
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         layout.Place(*button, KelFileSelect::kFolder, "btn", i);
         const std::string text = TLayout::Key("btn", i, "TextSize");
@@ -285,8 +286,9 @@ void TKelFileselect::SlotText(int32_t n, const std::string& file, TButtonLib& bu
     button.SetChecked(!file.empty() && file == SelectedFile);
     const bool isSelect = button.UserString(0) == "select";
     TKelSaveHeader header;
-    const bool reads = !file.empty() && Owner.Links.Files &&
-                       KelQuickLoad::ReadSaveHeader(*Owner.Links.Files, WithoutFolder(file), header);
+    const bool reads =
+        !file.empty() && Owner.Links.Files &&
+        KelQuickLoad::ReadSaveHeader(*Owner.Links.Files, Owner.Config().Config, WithoutFolder(file), header);
     std::string text;
     const std::string number = n >= 0 ? std::to_string(n + 1) : std::string();
     if (reads) {
@@ -305,7 +307,7 @@ void TKelFileselect::SlotThumbnail(const std::string& file, TImageLib& image) {
     TAnimationBMP* animation = image.Animation.get();
     if (animation && animation->Images && animation->Images->Count() > 0) {
         TABMPImageData10& picture = *animation->Images->Items[0];
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(Owner.Config().Config.CodeKey);
         const std::string path = file.empty() ? std::string() : KelSaveData::SaveFilePath(WithoutFolder(file));
         if (!path.empty() && Owner.Links.Files && save.LoadFromFile(*Owner.Links.Files, path, true, false)) {
             TARGB8888 thumbnail;
@@ -337,7 +339,8 @@ std::string TKelFileselect::NewestSlot() {
         const std::string file = KelFileSelect::SlotFile(n);
         if (!SaveExists(Owner, file)) continue;
         TKelSaveHeader header;
-        if (!KelQuickLoad::ReadSaveHeader(*Owner.Links.Files, WithoutFolder(file), header)) continue;
+        if (!KelQuickLoad::ReadSaveHeader(*Owner.Links.Files, Owner.Config().Config, WithoutFolder(file), header))
+            continue;
         if (header.Date >= bestDate) {
             best = file;
             bestDate = header.Date;
@@ -420,7 +423,7 @@ void TKelFileselect::Draw() {
     for (auto& image : Images)
         image->Draw(cells, kAllBits, 0, 0);
     if (NewMark) NewMark->Draw(cells, kAllBits, 0, 0);
-    cells->Render(0xFF000000, SystemConfigLib::Config.Interlace == 1, kTopLayer);
+    cells->Render(0xFF000000, Owner.Config().Config.Interlace == 1, kTopLayer);
 }
 
 // ---- actions ----
@@ -497,7 +500,8 @@ TDialogHost DialogHostOf(TKelScript& script) {
 }
 
 void ShowOne(TKelScript& script, const char* caption, const char* text) {
-    uDialogMisc::ShowDialog1(DialogHostOf(script), caption, Message(text), Message("OK"), DialogOwnerOf(script));
+    uDialogMisc::ShowDialog1(DialogHostOf(script), caption, Message(script, text), Message(script, "OK"),
+                             DialogOwnerOf(script));
 }
 
 }  // namespace
@@ -509,7 +513,8 @@ void TKelFileselect::SaveSelected() {
         return;
     }
     if (SaveExists(Owner, SelectedFile)) {
-        const std::string text = Message("OVERSAVE_Text"), yes = Message("OVERSAVE_Yes"), no = Message("OVERSAVE_No");
+        const std::string text = Message(Owner, "OVERSAVE_Text"), yes = Message(Owner, "OVERSAVE_Yes"),
+                          no = Message(Owner, "OVERSAVE_No");
         if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 0) {
             CancelSelection();
             return;
@@ -541,7 +546,8 @@ void TKelFileselect::DeleteSelected() {
     if (SelectedFile.empty()) {
         ShowOne(Owner, "", "NOSELECT_Text");
     } else if (SaveExists(Owner, SelectedFile)) {
-        const std::string text = Message("DELETE_Text"), yes = Message("DELETE_Yes"), no = Message("DELETE_No");
+        const std::string text = Message(Owner, "DELETE_Text"), yes = Message(Owner, "DELETE_Yes"),
+                          no = Message(Owner, "DELETE_No");
         if (uDialogMisc::ShowDialog2(DialogHostOf(Owner), "", text, yes, no, DialogOwnerOf(Owner)) == 1) {
             if (!Owner.Links.Files->DeleteFile(SelectedFile)) ShowOne(Owner, "%%%app", "DeleteSaveFileError");
             if (SameText(NewestFile, SelectedFile)) NewestFile.clear();

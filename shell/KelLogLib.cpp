@@ -343,6 +343,7 @@ void TKelLog::MakeTextArea() {
     TMessageSelect& e = *Entries;
     e.UseMedia(Owner.Links.Media);
     e.WarningLog = &Owner.Log();
+    e.Config = &Owner.Config().Config;
     e.MoveTo(l.MsgX, l.MsgY, KelLogLib::kTextLayer, 0);
     e.SetTextRect(l.TextLeft, l.TextTop, l.TextRight, l.TextBottom);
     e.SetHitRect(l.HitX1, l.HitY1, l.HitX2, l.HitY2);
@@ -433,9 +434,9 @@ void TKelLog::Replay(const TMessageSelect::TRow& row) {
     if (!Voices || !log || row.Voice.empty()) return;
     const int32_t stream = ReplayStream();
     const std::string speaker = log->GetName(row.Index);
-    const int32_t channel = KelLogdataLib::VoiceChannelOfName(speaker);
+    const int32_t channel = KelLogdataLib::VoiceChannelOfName(Owner.Config().Config, speaker);
     Voices->Stop(stream);
-    const int64_t actorVolume = SystemConfigLib::Config.ActorVolume[static_cast<size_t>(channel)];
+    const int64_t actorVolume = Owner.Config().Config.ActorVolume[static_cast<size_t>(channel)];
     Voices->SetVolume(stream, static_cast<int32_t>(actorVolume * log->GetVolume(row.Index) / 255), 0);
     if (!Voices->LoadVoice(stream, row.Voice, static_cast<uint32_t>(channel))) return;
     if (log->GetValue1(row.Index) > 0) Voices->SeekMs(stream, log->GetValue1(row.Index));
@@ -525,7 +526,7 @@ void TKelLog::Draw() {
                             int64_t{l.MsgY} + l.VoiceIconY + l.TextTop + top, 110);
         }
     }
-    cells->Render(0xFF000000u, SystemConfigLib::Config.Interlace == 1, 0xFFFF);
+    cells->Render(0xFF000000u, Owner.Config().Config.Interlace == 1, 0xFFFF);
 }
 
 void TKelLog::Close() {

@@ -81,9 +81,9 @@ std::string ActionName(const std::vector<std::string>& parts) {
 }
 
 // Quick saves are the numbered files "QuickSaveData0.svd" .. up to the configured count.
-bool AnyQuickSave(const TFileRoot* root) {
+bool AnyQuickSave(const TFileRoot* root, const TSystemData& config) {
     if (!root) return false;
-    for (int32_t i = 0; i < SystemConfigLib::Config.QuickSaveCount; ++i)
+    for (int32_t i = 0; i < config.QuickSaveCount; ++i)
         if (TKelScript::SaveFileExists(*root, "QuickSaveData" + std::to_string(i) + ".svd")) return true;
     return false;
 }
@@ -147,6 +147,7 @@ void TKelMenu::LoadLayout() {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->UseMedia(Owner.Links.Media);
         button->WarningLog = &Owner.Log();
+        button->Config = &Owner.Config().Config;
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         Place(*button, layout, "btn", i, library);
         button->OnClick = [this](TButtonLib& b) { ButtonAction(b); };
@@ -195,7 +196,7 @@ bool TKelMenu::IsLocked(const std::string& action) const {
         case TLock::SceneSkip:
             return !Owner.IsSceneSkipEnabled();
         case TLock::QuickLoad:
-            return bits || !AnyQuickSave(Owner.Links.Files);
+            return bits || !AnyQuickSave(Owner.Links.Files, Owner.Config().Config);
         case TLock::SelectLoad:
             return bits || !Owner.Links.Files || !TKelScript::SaveFileExists(*Owner.Links.Files, "SelectSaveData.svd");
     }
@@ -316,5 +317,5 @@ void TKelMenu::Draw() {
         image->Draw(cells, kAllBits, 0, 0);
     for (auto& button : Buttons)
         button->Draw(cells, kAllBits, 0, 0);
-    cells->Render(0xFF000000, SystemConfigLib::Config.Interlace == 1, kTopLayer);
+    cells->Render(0xFF000000, Owner.Config().Config.Interlace == 1, kTopLayer);
 }

@@ -17,8 +17,8 @@ std::string QuickSaveName(int32_t slot) {
     return "QuickSaveData" + std::to_string(slot) + ".svd";
 }
 
-bool ReadSaveHeader(const TFileRoot& root, const std::string& name, TKelSaveHeader& header) {
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+bool ReadSaveHeader(const TFileRoot& root, const TSystemData& config, const std::string& name, TKelSaveHeader& header) {
+    TKelSaveData save(config.CodeKey);
     const std::string path = KelSaveData::SaveFilePath(name);
     if (!path.empty() && save.LoadFromFile(root, path, false, false)) {
         header = save.Header;
@@ -29,14 +29,14 @@ bool ReadSaveHeader(const TFileRoot& root, const std::string& name, TKelSaveHead
     return false;
 }
 
-std::string NextQuickSaveFile(const TFileRoot& root) {
+std::string NextQuickSaveFile(const TFileRoot& root, const TSystemData& config) {
     std::string result;
     double best = 0;
-    for (int32_t i = 0; i < SystemConfigLib::Config.QuickSaveCount; ++i) {
+    for (int32_t i = 0; i < config.QuickSaveCount; ++i) {
         const std::string name = QuickSaveName(i);
         if (!root.FileExists(KelSaveData::SaveFilePath(name))) return name;
         TKelSaveHeader header;
-        if (!ReadSaveHeader(root, name, header)) continue;
+        if (!ReadSaveHeader(root, config, name, header)) continue;
         if (result.empty() || header.Date < best) {
             result = name;
             best = header.Date;
@@ -71,9 +71,9 @@ std::string FormatSaveSlotText(std::string_view text, const TKelSaveHeader* head
 
 // ---- the window ----
 
-TQuickLoadForm::TQuickLoadForm(const TFileRoot& root, const TPackSet& packs, IConfigForms* forms,
-                               const IDialogOwner* owner)
-    : Root(root), Packs(packs), Forms(forms) {
+TQuickLoadForm::TQuickLoadForm(const TFileRoot& root, const TSystemData& config, const TPackSet& packs,
+                               IConfigForms* forms, const IDialogOwner* owner)
+    : Root(root), Config(config), Packs(packs), Forms(forms) {
     Form.Caption = "クイックロード"_sj;
     Form.ClientWidth = 400;
     Form.ClientHeight = 239;
@@ -105,7 +105,7 @@ void TQuickLoadForm::LoadLayout() {
         Form.Caption = lines.Values("FormCaption");
         Form[CancelButton].Caption = lines.Values("CancelButton");
         Form[OkButton].Caption = lines.Values("OkButton");
-        SlotCount = std::max(SystemConfigLib::Config.QuickSaveCount, 0);
+        SlotCount = std::max(Config.QuickSaveCount, 0);
         FileExistsText = lines.Values("FileExistsText");
         FileEmptyText = lines.Values("FileEmptyText");
     }
@@ -124,7 +124,7 @@ void TQuickLoadForm::FillList() {
         const std::string name = KelQuickLoad::QuickSaveName(i);
         if (!Root.FileExists(KelSaveData::SaveFilePath(name))) continue;
         TKelSaveHeader header;
-        if (KelQuickLoad::ReadSaveHeader(Root, name, header)) {
+        if (KelQuickLoad::ReadSaveHeader(Root, Config, name, header)) {
             FileNames[k] = name;
             Texts[k] = FileExistsText;
             Dates[k] = header.Date;
@@ -191,7 +191,7 @@ void TQuickLoadForm::Clicked(IFormView&, int32_t control) {
 // ---- the engine core's side ----
 
 std::string TKelQuickSaves::ChooseQuickLoadFile() {
-    TQuickLoadForm form(Root, Packs, Forms, Owner);
+    TQuickLoadForm form(Root, Config, Packs, Forms, Owner);
     form.ShowModal();
     return form.ChosenFile;
 }

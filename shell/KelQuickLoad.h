@@ -30,7 +30,8 @@
 struct TKelSaveHeader;
 class IDialogOwner;
 class TFileRoot;  // platform/FileRoot.h
-class TPackSet;   // foundation/PackLib.h
+struct TSystemData;
+class TPackSet;  // foundation/PackLib.h
 
 namespace KelQuickLoad {
 
@@ -38,24 +39,27 @@ constexpr const char* kLayout = "System\\QuickSaveLoad\\Layout.dat";
 
 // "QuickSaveData" + slot + ".svd".
 std::string QuickSaveName(int32_t slot);
-// The name for the next quick save below the root, or empty when no slot can take it.
-std::string NextQuickSaveFile(const TFileRoot& root);
+// The name for the next quick save below the root among the game's QuickSaveCount slots, or empty
+// when no slot can take it.
+std::string NextQuickSaveFile(const TFileRoot& root, const TSystemData& config);
 // The template with the placeholders of the save date, the descriptions and the excerpt replaced
 // from the header; unchanged without one. A date that is no date of the years 1 to 9999 (or not a
 // number at all) gives empty date parts.
 std::string FormatSaveSlotText(std::string_view text, const TKelSaveHeader* header);
-// Reads only the header of a save file ("SaveData\" + name) with the game's key; false when the
-// file is missing, damaged or written under another key, and the header is then all zero.
-bool ReadSaveHeader(const TFileRoot& root, const std::string& name, TKelSaveHeader& header);
+// Reads only the header of a save file ("SaveData\" + name) with the game's key (the settings'
+// CodeKey); false when the file is missing, damaged or written under another key, and the header
+// is then all zero.
+bool ReadSaveHeader(const TFileRoot& root, const TSystemData& config, const std::string& name, TKelSaveHeader& header);
 
 }  // namespace KelQuickLoad
 
-// The quick-load window. Made with the game's folder the saves are below, the pack set its layout
-// is read through, the settings forms it is shown on (none: nothing is shown and nothing is chosen) and its owner
-// window; ShowModal runs it once.
+// The quick-load window. Made with the game's folder the saves are below, its settings, the pack
+// set its layout is read through, the settings forms it is shown on (none: nothing is shown and
+// nothing is chosen) and its owner window; ShowModal runs it once.
 class TQuickLoadForm final : public IFormEvents {
 public:
-    TQuickLoadForm(const TFileRoot& root, const TPackSet& packs, IConfigForms* forms, const IDialogOwner* owner);
+    TQuickLoadForm(const TFileRoot& root, const TSystemData& config, const TPackSet& packs, IConfigForms* forms,
+                   const IDialogOwner* owner);
 
     // Builds the list and shows the window; ChosenFile holds the choice afterwards.
     void ShowModal();
@@ -93,6 +97,7 @@ public:
 
 private:
     const TFileRoot& Root;
+    const TSystemData& Config;
     const TPackSet& Packs;
     IConfigForms* Forms;
 };
@@ -100,13 +105,15 @@ private:
 // The engine core's quick saves on these two pieces.
 class TKelQuickSaves final : public IKelQuickSaves {
 public:
-    TKelQuickSaves(const TFileRoot& root, const TPackSet& packs, IConfigForms* forms, const IDialogOwner* owner)
-        : Root(root), Packs(packs), Forms(forms), Owner(owner) {}
-    std::string NextQuickSaveFile() override { return KelQuickLoad::NextQuickSaveFile(Root); }
+    TKelQuickSaves(const TFileRoot& root, const TSystemData& config, const TPackSet& packs, IConfigForms* forms,
+                   const IDialogOwner* owner)
+        : Root(root), Config(config), Packs(packs), Forms(forms), Owner(owner) {}
+    std::string NextQuickSaveFile() override { return KelQuickLoad::NextQuickSaveFile(Root, Config); }
     std::string ChooseQuickLoadFile() override;
 
 private:
     const TFileRoot& Root;
+    const TSystemData& Config;
     const TPackSet& Packs;
     IConfigForms* Forms;
     const IDialogOwner* Owner;

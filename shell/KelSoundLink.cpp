@@ -1,10 +1,12 @@
 #include "shell/KelSoundLink.h"
 
 TKelSoundLink::TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
-                             std::shared_ptr<TVorbisFileDLL> decoder)
+                             std::shared_ptr<TVorbisFileDLL> decoder, const TSystemData* config)
     : Sound(std::make_unique<TSound>(component, packs, streamLength, clock, std::move(decoder))),
       StreamRecords(std::make_unique<TStreamChannels>(*Sound->SSound)),
-      EffectRecords(std::make_unique<TEffectChannels>(*Sound->DSound)) {}
+      EffectRecords(std::make_unique<TEffectChannels>(*Sound->DSound)) {
+    Sound->DSound->Config = config;
+}
 
 bool TKelSoundLink::SwapChannels(bool effect, int32_t a, int32_t b) {
     const int32_t count = effect ? EffectChannelCount() : StreamChannelCount();

@@ -5,7 +5,8 @@
 // IKelSoundChannels); the sound words and the screen objects use the library itself (Library).
 //
 // Whoever builds the engine core makes it on the sound component and hands it over before Setup:
-//     engine->Sound = std::make_unique<TKelSoundLink>(component, context.Packs, SystemConfigLib::Config.StreamLength);
+//     engine->Sound =
+//         std::make_unique<TKelSoundLink>(component, context.Packs, config.StreamLength, clock, &config);
 #pragma once
 
 #include <cstdint>
@@ -17,8 +18,9 @@
 
 class TKelSoundLink final : public IKelSound, public IScriptSound {
 public:
+    // The effect channels read ForceDirectSoundMode from the settings, when given.
     TKelSoundLink(TDDSD7& component, const TPackSet& packs, int32_t streamLength, IClock& clock,
-                  std::shared_ptr<TVorbisFileDLL> decoder);
+                  std::shared_ptr<TVorbisFileDLL> decoder, const TSystemData* config = nullptr);
 
     // ---- the engine core
     void SetActive(bool active) override { Sound->SetActive(active); }

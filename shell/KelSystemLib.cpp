@@ -52,19 +52,21 @@ namespace {
 // The set-up's one-button dialogs, texts from the message table, over the main window.
 class TScriptDialogLink final : public IScriptDialogs {
 public:
-    TScriptDialogLink(IKelHost& host, const TDialogHost& dialogs) : Host(host), Dialogs(dialogs) {}
+    TScriptDialogLink(IKelHost& host, const TStringList& messages, const TDialogHost& dialogs)
+        : Host(host), Messages(messages), Dialogs(dialogs) {}
     void ShowMessage(const std::string& messageKey, const std::string& buttonKey) override {
-        uDialogMisc::ShowDialog1(Dialogs, "", SystemConfigLib::MessageTable.Values(messageKey),
-                                 SystemConfigLib::MessageTable.Values(buttonKey), Host.DialogOwner());
+        uDialogMisc::ShowDialog1(Dialogs, "", Messages.Values(messageKey), Messages.Values(buttonKey),
+                                 Host.DialogOwner());
     }
 
 private:
     IKelHost& Host;
+    const TStringList& Messages;
     TDialogHost Dialogs;
 };
 
-int32_t Confirm(const TDialogHost& dialogs, IKelHost* host, const char* text, const char* yes, const char* no) {
-    const TStringList& m = SystemConfigLib::MessageTable;
+int32_t Confirm(const TStringList& m, const TDialogHost& dialogs, IKelHost* host, const char* text, const char* yes,
+                const char* no) {
     return uDialogMisc::ShowDialog2(dialogs, "", m.Values(text), m.Values(yes), m.Values(no),
                                     host ? host->DialogOwner() : nullptr);
 }
@@ -139,9 +141,9 @@ std::string BuildCaption(std::string_view format, int32_t fpsLimit, int32_t delt
     return ReplaceMarker(s, "%%%cpu", std::to_string(cpu));
 }
 
-bool LoadGameData(const TPackSet& packs) {
-    if (!SystemConfigLib::LoadSystemSettings(packs)) return false;
-    SystemConfigLib::LoadUserDefaults(packs);
+bool LoadGameData(TSystemConfig& config, const TPackSet& packs) {
+    if (!config.LoadSystemSettings(packs)) return false;
+    config.LoadUserDefaults(packs);
     return true;
 }
 
@@ -217,15 +219,15 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     DirectXPack = display;
 
     uMisc_Math::LoadRandomTable(Context.Packs);
-    SystemConfigLib::LoadSpeakerLists(Context.Packs);
-    SystemConfigLib::LoadFontCandidateLists(Context.Packs);
+    Context.Config.LoadSpeakerLists(Context.Packs);
+    Context.Config.LoadFontCandidateLists(Context.Packs);
 
     // A plug-in library that cannot be bound raises here and ends the set-up.
-    DllObjects = std::make_unique<TKelDLLCustomObject>(SystemConfigLib::Config,
+    DllObjects = std::make_unique<TKelDLLCustomObject>(Context.Config.Config,
                                                        Files ? Files->Folder() : FileSystem::CurrentFolder());
     LogData = std::make_unique<TKelLogData>();
     Input = std::make_unique<TInput>(host.InputSource(), *Clock);
-    ScriptDialogs = std::make_unique<TScriptDialogLink>(host, DialogHost());
+    ScriptDialogs = std::make_unique<TScriptDialogLink>(host, Context.Config.MessageTable, DialogHost());
     LabelLogs[0] = std::make_unique<TLabelLog>();
     LabelLogs[1] = std::make_unique<TLabelLog>();
 
@@ -280,7 +282,8 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     if (!FileSelect) FileSelect = std::make_unique<TKelFileselect>(*GameScript, [this] { return QuickSaves.get(); });
     // Without forms to show the quick-load window on, nothing is chosen from it.
     if (!QuickSaves && Files)
-        QuickSaves = std::make_unique<TKelQuickSaves>(*Files, Context.Packs, nullptr, host.DialogOwner());
+        QuickSaves =
+            std::make_unique<TKelQuickSaves>(*Files, Context.Config.Config, Context.Packs, nullptr, host.DialogOwner());
     if (DirectXPack)
         DirectXPack->SetDisplayResetEvents([this] { BeforeDisplayReset(); }, [this] { AfterDisplayReset(); });
 
@@ -320,7 +323,7 @@ bool TKelSystem::VirtualFileExists(const std::string& name) {
 }
 
 std::unique_ptr<TMemoryStream> TKelSystem::VirtualFileOpen(const std::string& name) {
-    return KelVirtualFiles::Open(Files, name, GameScript.get(), SystemScript.get());
+    return KelVirtualFiles::Open(Files, Context.Config.Config.CodeKey, name, GameScript.get(), SystemScript.get());
 }
 
 // ---- the frame ----
@@ -360,7 +363,7 @@ void TKelSystem::LogFailure(const char* what) {
 uint8_t TKelSystem::RunFrame() {
     uint8_t result = 0;
     const int64_t now = Clock->NowMs();
-    const int32_t period = FramePeriod(SystemConfigLib::Config.FPSLimit, SystemConfigLib::Config.Skipping);
+    const int32_t period = FramePeriod(Context.Config.Config.FPSLimit, Context.Config.Config.Skipping);
     const int64_t elapsed = ElapsedSince(LastFrameTime, now);
     const int64_t remaining = Remaining(period, elapsed);
     if (remaining >= 0) {
@@ -388,8 +391,8 @@ uint8_t TKelSystem::RunFrame() {
     BusyAverage = (BusyAverage + busy) / 2;
     CaptionElapsed += delta;
     if (CaptionElapsed > 1000) {
-        const int32_t fps = SystemConfigLib::Config.FPSLimit;
-        if (Host) Host->SetCaption(BuildCaption(SystemConfigLib::Config.FormCaption, fps, delta, BusyAverage));
+        const int32_t fps = Context.Config.Config.FPSLimit;
+        if (Host) Host->SetCaption(BuildCaption(Context.Config.Config.FormCaption, fps, delta, BusyAverage));
         CaptionElapsed = 0;
         BusyAverage = busy;
     }
@@ -434,7 +437,7 @@ void TKelSystem::RunMode(int32_t elapsed) {
 void TKelSystem::DrawErrorScreen() {
     if (Input) Input->Update();
     LastFrameTime = Clock->NowMs();
-    if (TKelScript* s = CurrentScript()) s->Draw(SystemConfigLib::Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
+    if (TKelScript* s = CurrentScript()) s->Draw(Context.Config.Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
     Redraw(false);
     Context.Log.ErrorFlag = false;
     if (!Host) return;
@@ -459,12 +462,12 @@ void TKelSystem::Redraw(bool full) {
     if (!DirectXPack || !DirectXPack->Ready()) return;
     TKelScript* script = CurrentScript();
     if (!script || !Presenter || !Presenter->CanPresent(*script)) return;
-    const bool interlaced = SystemConfigLib::Config.Interlace == 1;
+    const bool interlaced = Context.Config.Config.Interlace == 1;
     if (Movie && Movie->GetState() == 2) return;
     if (!DirectXPack->TestBackBuffer()) {
         if (Host && !Host->IsActiveWindow()) return;
         if (!DirectXPack->Reinitialize()) {
-            const TStringList& m = SystemConfigLib::MessageTable;
+            const TStringList& m = Context.Config.MessageTable;
             uDialogMisc::ShowDialog1(DialogHost(), "", m.Values("BackBufferResetERROR"), m.Values("OK"),
                                      Host ? Host->DialogOwner() : nullptr);
             if (Host) Host->Terminate();
@@ -484,7 +487,7 @@ void TKelSystem::RunScript(int32_t elapsed) {
     if (Input) Input->Update();
     TKelScript* script = CurrentScript();
     script->Execute(elapsed, true);
-    script->Draw(SystemConfigLib::Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
+    script->Draw(Context.Config.Config.Interlace == 1 ? 1 : 0, true, 0xFFFF);
     const uint8_t request = script->Request;
     if (request == 0) {
         Redraw(false);
@@ -634,13 +637,16 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
 void TKelSystem::ConfirmExit() {
     CursorAutoHideOff();
     Redraw(true);
-    SetMode(Confirm(DialogHost(), Host, "EXIT_Text", "EXIT_Yes", "EXIT_no") == 1 ? kmExit : kmGameScript);
+    SetMode(Confirm(Context.Config.MessageTable, DialogHost(), Host, "EXIT_Text", "EXIT_Yes", "EXIT_no") == 1
+                ? kmExit
+                : kmGameScript);
 }
 
 void TKelSystem::ConfirmReset() {
     CursorAutoHideOff();
     Redraw(true);
-    if (Confirm(DialogHost(), Host, "RESET_Text", "RESET_Yes", "RESET_no") == 1) Reset("", "");
+    if (Confirm(Context.Config.MessageTable, DialogHost(), Host, "RESET_Text", "RESET_Yes", "RESET_no") == 1)
+        Reset("", "");
     SetMode(kmGameScript);
 }
 
@@ -814,7 +820,7 @@ bool TKelSystem::SaveInto(const std::string& name) {
     if (!GameState) return false;
     if (GameState->SaveGame(*GameScript, name, true)) return true;
     if (!name.empty()) {
-        const TStringList& m = SystemConfigLib::MessageTable;
+        const TStringList& m = Context.Config.MessageTable;
         uDialogMisc::ShowDialog1(DialogHost(), "%%%app", m.Values("WriteSaveFileError"), m.Values("OK"),
                                  Host ? Host->DialogOwner() : nullptr);
     }
@@ -834,7 +840,9 @@ void TKelSystem::QuickLoad() {
 void TKelSystem::SelectLoad() {
     const std::string file = "SelectSaveData.svd";
     if (!GameState || !GameState->SaveFileExists(*GameScript, file)) return;
-    if (Confirm(DialogHost(), Host, "SelectLoad_Text", "SelectLoad_Yes", "SelectLoad_no") != 1) return;
+    if (Confirm(Context.Config.MessageTable, DialogHost(), Host, "SelectLoad_Text", "SelectLoad_Yes",
+                "SelectLoad_no") != 1)
+        return;
     GameState->LoadGame(*GameScript, file);
     SetMode(kmGameScript);
     HoldGameFrames();

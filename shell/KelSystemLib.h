@@ -19,6 +19,7 @@
 
 class TGameContext;
 class TMediaContext;
+class TSystemConfig;
 class TPackSet;  // foundation/PackLib.h
 class TInput;
 class TKelDLLCustomObject;
@@ -71,7 +72,7 @@ std::string ReplaceMarker(std::string_view text, std::string_view marker, std::s
 // The game's settings through the packs: "System\etc\Game.dat" into the configuration, then
 // "System\etc\Config.txt" into the user-setting defaults when it is there. False without
 // "Game.dat". The main window then takes the title and the icon.
-bool LoadGameData(const TPackSet& packs);
+bool LoadGameData(TSystemConfig& config, const TPackSet& packs);
 
 }  // namespace KelSystemLib
 

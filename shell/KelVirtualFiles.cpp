@@ -108,8 +108,8 @@ bool Exists(const TFileRoot* root, const std::string& name) {
     return false;
 }
 
-std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, const std::string& name, TKelScript* gameScript,
-                                    TKelScript* systemScript) {
+std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, uint32_t codeKey, const std::string& name,
+                                    TKelScript* gameScript, TKelScript* systemScript) {
     const std::string low = ClassLib::LowerAscii(name);
     const TSnapshotName shot = SnapshotOf(low);
     TKelScript* script = shot.System ? systemScript : gameScript;
@@ -125,7 +125,7 @@ std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, const std::string& na
     }
     if (ARGB8888Lib::ExtensionOf(low) == ".bmp" && Contains(low, kSaveImage)) {
         const std::string path = SaveImagePath(name);
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(codeKey);
         if (path.empty() || !root || !save.LoadFromFile(*root, path, true, false) || save.Thumbnail.empty())
             return nullptr;
         return StreamOf(save.Thumbnail);

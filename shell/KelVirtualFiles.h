@@ -40,9 +40,9 @@ bool Exists(const TFileRoot* root, const std::string& name);
 
 // A new stream at its start with the file's bytes, or nullptr: for a name that matches no rule,
 // for a snapshot of an interpreter that is missing or has no compositor, for a save file that is
-// missing, damaged, written under another key or holds no thumbnail, and for a disk file that
+// missing, damaged, written under another key than codeKey or holds no thumbnail, and for a disk file that
 // cannot be read (also when it went away after Exists).
-std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, const std::string& name, TKelScript* gameScript,
-                                    TKelScript* systemScript);
+std::unique_ptr<TMemoryStream> Open(const TFileRoot* root, uint32_t codeKey, const std::string& name,
+                                    TKelScript* gameScript, TKelScript* systemScript);
 
 }  // namespace KelVirtualFiles

@@ -117,9 +117,9 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     // error log is written there.
     if (Devices.Files) Context.Log.SetLogFolder(Devices.Files->Folder());
     Media.Sounds.Log = &Context.Log;
-    if (Devices.Files) SystemConfigLib::LoadDiskMessageTable(*Devices.Files);
+    if (Devices.Files) Context.Config.LoadDiskMessageTable(*Devices.Files);
     Context.Packs.UseFiles(Devices.Files);
-    ARGB8888Font::Install(Devices.Fonts);
+    ARGB8888Font::Install(Devices.Fonts, &Context.Config);
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
     Media.Pictures.Notices = DialogHost();
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
@@ -158,7 +158,8 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     Window.SetEvents(this);
     if (Devices.Forms && Devices.Files)
         ShowStartupMenu = [this] {
-            TStartupMenu menu(*Devices.Forms, *Devices.Files, Context.Packs, &Window, DialogHost(), *Devices.Clock);
+            TStartupMenu menu(Context.Config, *Devices.Forms, *Devices.Files, Context.Packs, &Window, DialogHost(),
+                              *Devices.Clock);
             menu.Log = &Context.Log;
             menu.SystemInfo = Context.SystemInfo.get();
             return menu.ShowModal();
@@ -170,7 +171,7 @@ TForm1::~TForm1() {
     // Nothing read from here on may end the program a second time.
     Context.Packs.OnPackError = nullptr;
     // The engine core is there only after the packs were opened in the game's folder.
-    if (Engine && DirectXPack && WriteSettings) SystemConfigLib::SaveUserSettings(*Devices.Files);
+    if (Engine && DirectXPack && WriteSettings) Context.Config.SaveUserSettings(*Devices.Files);
     if (Engine) TKelScript::DeleteSaveFile(*Devices.Files, kBackupSave);
     // The engine core clears its events on the display starter as it goes, so the starter and its
     // seam go after it.
@@ -189,7 +190,7 @@ TForm1::~TForm1() {
     DDDD71.reset();
     ddsd7::SetHaltHandler(nullptr);
     KelScriptLib::MessageAlphaSink = nullptr;
-    ARGB8888Font::Install(nullptr);
+    ARGB8888Font::Install(nullptr, &Context.Config);
     ScreenshotLock.reset();
 }
 
@@ -229,7 +230,7 @@ void TForm1::AppIdle() {
 }
 
 void TForm1::UpdateTrayMode() {
-    if (Tray) Tray->SetMode(SystemConfigLib::Config.TaskTrayMode);
+    if (Tray) Tray->SetMode(Context.Config.Config.TaskTrayMode);
 }
 
 void TForm1::Fail(const std::string& text, const std::string& button, const std::string& reason, bool shown,
@@ -247,7 +248,7 @@ void TForm1::Fail(const std::string& text, const std::string& button, const std:
 }
 
 void TForm1::FailKey(const char* textKey, bool showReason) {
-    const TStringList& m = SystemConfigLib::MessageTable;
+    const TStringList& m = Context.Config.MessageTable;
     Fail(m.Values(textKey), m.Values("OK"), StartFailure, showReason, textKey);
 }
 
@@ -267,8 +268,8 @@ void TForm1::ReportErrorLog() {
 }
 
 bool TForm1::LoadGameData() {
-    if (!KelSystemLib::LoadGameData(Context.Packs)) return false;
-    const std::string& title = SystemConfigLib::Config.GameTitle;
+    if (!KelSystemLib::LoadGameData(Context.Config, Context.Packs)) return false;
+    const std::string& title = Context.Config.Config.GameTitle;
     Title = title;
     Window.SetCaption(title);
     if (auto icon = Context.Packs.LoadFile(kIconFile)) {
@@ -294,12 +295,12 @@ void TForm1::StartUp() {
 }
 
 void TForm1::RunStartUp() {
-    TSystemData& config = SystemConfigLib::Config;
+    TSystemData& config = Context.Config.Config;
     if (!ARGB8888Lib::IsMMXAvailable()) return Fail(NoMMXText(), FixedOkText());
     if (!Devices.Files || !Context.Packs.OpenPacks("GameData\\", &StartFailure))
         return Fail(NoPacksText(), FixedOkText(), StartFailure);
     const TFileRoot& files = *Devices.Files;
-    SystemConfigLib::LoadPackMessageTable(Context.Packs);
+    Context.Config.LoadPackMessageTable(Context.Packs);
     if (!LoadGameData()) return Fail(NoGameDataText(), FixedOkText());
     Context.SystemInfo = std::make_unique<TDllSystemInfo>();
     if (!Context.SystemInfo->LoadDLL(files, SystemInfoLibrary)) {
@@ -307,14 +308,14 @@ void TForm1::RunStartUp() {
         return FailKey("SystemInfoDLLERROR", true);
     }
 
-    SystemConfigLib::LoadUserSettings(files);
+    Context.Config.LoadUserSettings(files);
     if (config.ConfigForceWindowMode) config.FullScreen = 0;
     if (!config.ConfigStartupSkip && ShowStartupMenu && !ShowStartupMenu()) {
-        if (WriteSettings) SystemConfigLib::SaveUserSettings(files);
+        if (WriteSettings) Context.Config.SaveUserSettings(files);
         Terminate();
         return;
     }
-    if (WriteSettings) SystemConfigLib::SaveUserSettings(files);
+    if (WriteSettings) Context.Config.SaveUserSettings(files);
 
     Context.Packs.SetPackVerify(config.CRCCheck == 1);
     Context.Packs.OnPackError = [this](const std::string& entry) { CrcCheckError(entry); };
@@ -355,7 +356,7 @@ void TForm1::RunStartUp() {
         return FailKey("DirectSoundERROR");
     }
 
-    DirectXPack = std::make_unique<TDirectXPack>(DialogHost(), &Window, DDDD71.get(), DDSD71.get());
+    DirectXPack = std::make_unique<TDirectXPack>(Context.Config, DialogHost(), &Window, DDDD71.get(), DDSD71.get());
     DisplaySeam = std::make_unique<TDirectXPackDisplay>(*DirectXPack);
     if (!StartEngine()) {
         if (!Ended()) FailKey("EngineSetupERROR");
@@ -392,23 +393,25 @@ bool TForm1::StartEngine() {
     try {
         Engine = std::make_unique<TKelSystem>(Context);
         Engine->Media = &Media;
-        auto config =
-            std::make_unique<TKelConfig>(Context.Packs, DirectXPack.get(), Devices.Forms, &Window, DialogHost());
+        auto config = std::make_unique<TKelConfig>(Context.Config, Context.Packs, DirectXPack.get(), Devices.Forms,
+                                                   &Window, DialogHost());
         config->Media = &Media;
         config->SystemInfo = Context.SystemInfo.get();
         Engine->ConfigForm = std::move(config);
-        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Context.Packs, Devices.Forms, &Window);
+        Engine->QuickSaves = std::make_unique<TKelQuickSaves>(*Devices.Files, Context.Config.Config, Context.Packs,
+                                                              Devices.Forms, &Window);
         auto movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = Devices.Movies,
                                                                           .Sound = DDSD71.get(),
                                                                           .Clock = Devices.Clock,
                                                                           .WaitForDecoder = MovieWaitsForDecoder,
                                                                           .Files = Devices.Files,
                                                                           .Log = &Context.Log,
+                                                                          .Config = &Context.Config.Config,
                                                                           .Packs = &Context.Packs});
         Movie = movie.get();
         Engine->Movie = std::make_unique<TKelMovieLink>(std::move(movie));
-        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, Context.Packs, SystemConfigLib::Config.StreamLength,
-                                                        *Devices.Clock, Vorbis);
+        Engine->Sound = std::make_unique<TKelSoundLink>(*DDSD71, Context.Packs, Context.Config.Config.StreamLength,
+                                                        *Devices.Clock, Vorbis, &Context.Config.Config);
         Engine->ScriptForms = Devices.ScriptForms;
         Engine->Files = Devices.Files;
         Engine->Clock = Devices.Clock;
@@ -421,7 +424,7 @@ bool TForm1::StartEngine() {
         // The game maker needs to know which plug-in library failed and why: its own message is
         // shown in place of the general one.
         StartFailure = e.what();
-        Fail(StartFailure, SystemConfigLib::MessageTable.Values("OK"));
+        Fail(StartFailure, Context.Config.MessageTable.Values("OK"));
     } catch (const std::exception& e) {
         StartFailure = e.what();
     } catch (const EProgramEnd&) {
@@ -462,8 +465,8 @@ bool TForm1::StoppedOnError() const {
 
 bool TForm1::FormClose() {
     if (Closing) return true;
-    const std::string& label = SystemConfigLib::Config.FormCloseEventLabel;
-    const TStringList& m = SystemConfigLib::MessageTable;
+    const std::string& label = Context.Config.Config.FormCloseEventLabel;
+    const TStringList& m = Context.Config.MessageTable;
     if (label.empty()) {
         Busy = true;
         const int32_t result =
@@ -502,7 +505,7 @@ void TForm1::FormKeyUp(uint16_t& key) {
 }
 
 void TForm1::TrayMinimize(bool minimized) {
-    if (Engine && SystemConfigLib::Config.MinimizeSystemStop == 1) Engine->SetActive(!minimized);
+    if (Engine && Context.Config.Config.MinimizeSystemStop == 1) Engine->SetActive(!minimized);
 }
 
 void TForm1::Show1Click() {
@@ -514,7 +517,7 @@ void TForm1::CrcCheckError(const std::string& entryName) {
         DamagedEntries.push_back(entryName);
     if (!Terminated) {
         Context.Log.ErrorLog(DamagedEntryText() + entryName);
-        const TStringList& m = SystemConfigLib::MessageTable;
+        const TStringList& m = Context.Config.MessageTable;
         Fail(m.Values("CRCCHECKERROR"), m.Values("OK"), entryName, false, "CRCCHECKERROR");
     }
     throw EProgramEnd{};

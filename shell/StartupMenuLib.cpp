@@ -45,10 +45,10 @@ int32_t StreamItem(int32_t bytes) {
 
 }  // namespace
 
-TStartupMenu::TStartupMenu(IConfigForms& forms, const TFileRoot& root, const TPackSet& packs, const IDialogOwner* owner,
-                           const TDialogHost& dialogs, IClock& clock)
-    : Forms(forms), Root(root), Packs(packs), Dialogs(dialogs), Clock(clock) {
-    const TSystemData& c = SystemConfigLib::Config;
+TStartupMenu::TStartupMenu(TSystemConfig& config, IConfigForms& forms, const TFileRoot& root, const TPackSet& packs,
+                           const IDialogOwner* owner, const TDialogHost& dialogs, IClock& clock)
+    : Config(config), Forms(forms), Root(root), Packs(packs), Dialogs(dialogs), Clock(clock) {
+    const TSystemData& c = Config.Config;
     Form.Owner = owner;
     LayOut();
     const bool defaults = !Packs.ResolveFileName(SystemConfigLib::kDefaultConfigFile).empty();
@@ -162,7 +162,7 @@ bool TStartupMenu::ShowModal() {
 int32_t TStartupMenu::PreviewInterval() const {
     const int32_t item = Form[C.FpsLimit].Value;
     if (item >= 0) return 1000 / (20 + 20 * item);
-    return 1000 / std::max(SystemConfigLib::Config.FPSLimit, 10);
+    return 1000 / std::max(Config.Config.FPSLimit, 10);
 }
 
 void TStartupMenu::StepPreview() {
@@ -173,7 +173,7 @@ void TStartupMenu::StepPreview() {
     Animation->Advance(step);
     Animation->Draw(CellDraw.get(), 0, 0, 0, 255, 0xFFFFFF, 0);
     ARGB8888Lib::ToggleInterlaceField();
-    CellDraw->Render(0xFF000000u, SystemConfigLib::Config.Interlace == 1, INT32_MAX);
+    CellDraw->Render(0xFF000000u, Config.Config.Interlace == 1, INT32_MAX);
     TMemoryDC picture(kPreviewSide, kPreviewSide);
     CellDraw->PresentToDC(&picture, true);
     for (int32_t i = 0; i < kPreviewSide; ++i) {
@@ -189,7 +189,7 @@ void TStartupMenu::Timer(IFormView&) {
     StepPreview();
     Form.TimerInterval = PreviewInterval();
     if (Form.ActivePage == pgInfo && Form[C.Memo].Text.empty())
-        Form.SetText(C.Memo, SystemInfoReport::Build(SystemInfo, Dialogs.TitleText(), std::nullopt));
+        Form.SetText(C.Memo, SystemInfoReport::Build(Config.Config, SystemInfo, Dialogs.TitleText(), std::nullopt));
 }
 
 void TStartupMenu::PageChanged(IFormView& view) {
@@ -201,11 +201,11 @@ void TStartupMenu::Changed(IFormView&, int32_t control) {
     if (c.Kind != K::ComboBox) return;
     if (c.Value < 0) c.Value = 0;
     // Interlacing shows in the preview at once; every other choice waits for "起動".
-    if (control == C.Interlace) SystemConfigLib::Config.Interlace = c.Value;
+    if (control == C.Interlace) Config.Config.Interlace = c.Value;
 }
 
 void TStartupMenu::Clicked(IFormView& view, int32_t control) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = Config.Config;
     if (control == C.Start) {
         auto store = [&](int32_t combo, int32_t& setting, int32_t value) {
             if (Form[combo].Value >= 0) setting = value;
@@ -230,11 +230,10 @@ void TStartupMenu::Clicked(IFormView& view, int32_t control) {
     } else if (control == C.Copy) {
         view.CopyText(Form[C.Memo].Text);
     } else if (control == C.GraphicReset || control == C.SoundReset || control == C.OptionReset) {
-        const TStringList& m = SystemConfigLib::MessageTable;
+        const TStringList& m = Config.MessageTable;
         if (uDialogMisc::ShowDialog2(Dialogs, "%%%app", m.Values("CONFIGRESET_Text"), m.Values("CONFIGRESET_Yes"),
                                      m.Values("CONFIGRESET_No"), view.Owner()) != 1)
             return;
-        FillCombos(SystemConfigLib::DefaultConfig, control == C.GraphicReset, control == C.SoundReset,
-                   control == C.OptionReset);
+        FillCombos(Config.DefaultConfig, control == C.GraphicReset, control == C.SoundReset, control == C.OptionReset);
     }
 }

@@ -2,7 +2,7 @@
 // that can only change then (screen mode, colour depth, frame-rate limit, interlace, the sound
 // buffer's length, the game pad, movies, pack checksums, surface memory), a preview of the game
 // ("System\Startup\Startup.b" played at the frame rate being chosen), the game-pad dialog and the
-// system information report. "起動" stores the choices in SystemConfigLib::Config and starts the
+// system information report. "起動" stores the choices in the live configuration and starts the
 // game; "終了" (or the close box) leaves without starting.
 //
 // A setting whose value has no item in its list shows no item, and "起動" leaves such a setting
@@ -24,6 +24,7 @@ class TDllSystemInfo;
 class TErrorLog;
 class TPackSet;  // foundation/PackLib.h
 struct TSystemData;
+class TSystemConfig;
 
 class TStartupMenu final : public IFormEvents {
 public:
@@ -31,8 +32,8 @@ public:
     // pages and options show. Message forms (through dialogs) and the game-pad dialog are shown
     // over owner; the preview runs on the clock. The game-pad dialog's file is found below the
     // root, the game's folder; the default settings and the preview through the game's pack set.
-    TStartupMenu(IConfigForms& forms, const TFileRoot& root, const TPackSet& packs, const IDialogOwner* owner,
-                 const TDialogHost& dialogs, IClock& clock);
+    TStartupMenu(TSystemConfig& config, IConfigForms& forms, const TFileRoot& root, const TPackSet& packs,
+                 const IDialogOwner* owner, const TDialogHost& dialogs, IClock& clock);
     ~TStartupMenu() override;
 
     // Shows the dialog modally; true when the player chose "起動".
@@ -70,6 +71,7 @@ private:
     void LayOut();
     void FillCombos(const TSystemData& from, bool graphic, bool sound, bool option);
 
+    TSystemConfig& Config;
     IConfigForms& Forms;
     const TFileRoot& Root;
     const TPackSet& Packs;

@@ -121,14 +121,15 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& c,
     return l;
 }
 
-std::string Build(const TDllSystemInfo* library, const std::string& title, std::optional<std::string> versionText) {
+std::string Build(const TSystemData& config, const TDllSystemInfo* library, const std::string& title,
+                  std::optional<std::string> versionText) {
     TProgramFacts facts = CurrentFacts(title);
     facts.VersionText = std::move(versionText);
     std::string text;
     const TQuery query = [library](const std::string& key, const std::string& def) {
         return QueryInfo(library, key, def);
     };
-    for (const std::string& line : Lines(facts, SystemConfigLib::Config, query))
+    for (const std::string& line : Lines(facts, config, query))
         text += line + "\r\n";
     return text;
 }

@@ -40,6 +40,7 @@ std::vector<std::string> Lines(const TProgramFacts& facts, const TSystemData& co
 
 // The report of the running program, the live configuration and the library (none: every
 // machine fact is "N/A"): lines ended by CR LF, as the information pages show it.
-std::string Build(const TDllSystemInfo* library, const std::string& title, std::optional<std::string> versionText);
+std::string Build(const TSystemData& config, const TDllSystemInfo* library, const std::string& title,
+                  std::optional<std::string> versionText);
 
 }  // namespace SystemInfoReport

@@ -8,35 +8,27 @@
 #include "platform/Encoding.h"
 #include "platform/headless/HeadlessDialogs.h"
 #include "platform/headless/HeadlessDisplay.h"
+#include "tests/support/ContextFixture.h"
 
 namespace {
 
-using SystemConfigLib::Config;
-
-class DisplayStartTest : public ::testing::Test {
+class DisplayStartTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
-        Saved = Config;
-        SystemConfigLib::MessageTable.Clear();
-        SystemConfigLib::MessageTable.SetValue("FullScreenError", "フルスクリーンにできません"_sj);
-        SystemConfigLib::MessageTable.SetValue("OK", "了解"_sj);
+        Context.Config.MessageTable.SetValue("FullScreenError", "フルスクリーンにできません"_sj);
+        Context.Config.MessageTable.SetValue("OK", "了解"_sj);
         DDDD.AutoDisplayModeInitialize = false;
         DDDD.OnHalt = [](const std::string& reason) { FAIL() << Encoding::SjisToUtf8(reason); };
         DDDD.Loaded();
         ASSERT_TRUE(DDDD.Start());
-        Config.ScreenWidth = 800;
-        Config.ScreenHeight = 600;
-    }
-    void TearDown() override {
-        SystemConfigLib::MessageTable.Clear();
-        Config = Saved;
+        Settings.ScreenWidth = 800;
+        Settings.ScreenHeight = 600;
     }
 
-    TSystemData Saved;
     THeadlessDisplay Device;
     THeadlessDialogs Answers;
     TDDDD7 DDDD{&Device};
-    TDirectXPack Pack{{&Answers}, nullptr, &DDDD, nullptr};
+    TDirectXPack Pack{Context.Config, {&Answers}, nullptr, &DDDD, nullptr};
 };
 
 TEST_F(DisplayStartTest, FullScreenFallsBackThroughTheDepthsThenToAWindow) {
@@ -63,15 +55,15 @@ TEST_F(DisplayStartTest, FullScreenFallsBackThroughTheDepthsThenToAWindow) {
         SCOPED_TRACE(testing::Message() << c.fullScreen << "/" << c.colorMode << " -> " << c.depth);
         Device.Modes = c.offered;
         Answers.Shown.clear();
-        Config.FullScreen = c.fullScreen;
-        Config.ColorMode = c.colorMode;
+        Settings.FullScreen = c.fullScreen;
+        Settings.ColorMode = c.colorMode;
         EXPECT_TRUE(Pack.ChangeDisplayMode());
         EXPECT_EQ(Device.Setup.FullScreen, c.full);
         EXPECT_EQ(Device.Setup.BitDepth, c.depth);
         EXPECT_EQ(Device.Setup.Width, 800);
         EXPECT_EQ(Device.Setup.Height, 600);
-        EXPECT_EQ(Config.FullScreen, c.full ? 1 : 0);
-        EXPECT_EQ(Pack.RememberedFullScreen, Config.FullScreen);
+        EXPECT_EQ(Settings.FullScreen, c.full ? 1 : 0);
+        EXPECT_EQ(Pack.RememberedFullScreen, Settings.FullScreen);
         EXPECT_EQ(Pack.RememberedColorMode, c.colorMode);
         ASSERT_EQ(Answers.Shown.size(), c.message ? 1u : 0u);
         if (c.message) {
@@ -88,13 +80,13 @@ TEST_F(DisplayStartTest, ScreenSizesOutsideOneTo4096AreReplaced) {
         {4096, 4096, 4096, 4096}, {1, 1, 1, 1},     {4097, 600, 800, 600},
         {-1, 600, 800, 600},      {0, 0, 800, 600}, {640, 4097, 640, 600},
     };
-    Config.FullScreen = 0;
+    Settings.FullScreen = 0;
     for (const auto& c : cases) {
-        Config.ScreenWidth = c.w;
-        Config.ScreenHeight = c.h;
+        Settings.ScreenWidth = c.w;
+        Settings.ScreenHeight = c.h;
         Pack.ChangeDisplayMode();
-        EXPECT_EQ(Config.ScreenWidth, c.expectW);
-        EXPECT_EQ(Config.ScreenHeight, c.expectH);
+        EXPECT_EQ(Settings.ScreenWidth, c.expectW);
+        EXPECT_EQ(Settings.ScreenHeight, c.expectH);
         EXPECT_EQ(Device.Setup.Width, c.expectW);
         EXPECT_EQ(Device.Setup.Height, c.expectH);
     }
@@ -109,15 +101,15 @@ TEST_F(DisplayStartTest, ToggleRunsTheHooksAroundEachChange) {
     };
     Pack.OnBeforeChange = [&] { note("before"); };
     Pack.OnAfterChange = [&] { note("after"); };
-    Config.FullScreen = 0;
-    Config.ColorMode = 1;
+    Settings.FullScreen = 0;
+    Settings.ColorMode = 1;
     EXPECT_FALSE(Pack.Started);
     Pack.ChangeDisplayMode();
     Pack.ToggleFullScreen();
-    EXPECT_EQ(Config.FullScreen, 1);
+    EXPECT_EQ(Settings.FullScreen, 1);
     EXPECT_EQ(Pack.RememberedFullScreen, 1);
     Pack.ToggleFullScreen();
-    EXPECT_EQ(Config.FullScreen, 0);
+    EXPECT_EQ(Settings.FullScreen, 0);
     EXPECT_EQ(calls,
               (std::vector<std::string>{"before stopped full 0", "after started full 0", "before stopped full 0",
                                         "after started full 1", "before stopped full 1", "after started full 0"}));

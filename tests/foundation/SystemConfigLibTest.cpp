@@ -24,13 +24,7 @@ namespace {
 
 class ConfigTest : public ::testing::Test {
 protected:
-    void SetUp() override { InitDefaults(); }
-    void TearDown() override {
-        RegisterFonts(nullptr);
-        RegisterFontFaces(nullptr);
-        FreeLists();
-        InitDefaults();
-    }
+    TSystemConfig Settings;
     // Serves the named files, and no others, as if they were in the packs.
     void ServeFiles(std::map<std::string, std::string> files) {
         auto shared = std::make_shared<std::map<std::string, std::string>>(std::move(files));
@@ -224,20 +218,20 @@ TEST_F(ConfigTest, PlugInLibrariesSplitAtComma) {
 
 TEST_F(ConfigTest, UserDefaultsStartValuesAndIndexedKeys) {
     // Start values: what a first start without a user file has.
-    EXPECT_EQ(Config.ScreenWidth, 800);
-    EXPECT_EQ(Config.ScreenHeight, 600);
-    EXPECT_EQ(Config.MessageSpeed, 10);
-    EXPECT_EQ(Config.AutoPlayClickTime, 2000);
-    EXPECT_EQ(Config.Font[0].AA, 0);
-    EXPECT_EQ(Config.FPSLimit, 40);
-    EXPECT_EQ(Config.StreamLength, 131072);
-    EXPECT_EQ(Config.ColorMode, 1);
-    EXPECT_EQ(Config.ActorVolume[31], 255);
+    EXPECT_EQ(Settings.Config.ScreenWidth, 800);
+    EXPECT_EQ(Settings.Config.ScreenHeight, 600);
+    EXPECT_EQ(Settings.Config.MessageSpeed, 10);
+    EXPECT_EQ(Settings.Config.AutoPlayClickTime, 2000);
+    EXPECT_EQ(Settings.Config.Font[0].AA, 0);
+    EXPECT_EQ(Settings.Config.FPSLimit, 40);
+    EXPECT_EQ(Settings.Config.StreamLength, 131072);
+    EXPECT_EQ(Settings.Config.ColorMode, 1);
+    EXPECT_EQ(Settings.Config.ActorVolume[31], 255);
     // DefaultConfig starts all zero.
-    EXPECT_EQ(UserFields(DefaultConfig), UserFields(TSystemData{}));
+    EXPECT_EQ(UserFields(Settings.DefaultConfig), UserFields(TSystemData{}));
 
     // A file with one key: the others take the reader defaults, which differ from the start values.
-    TSystemData d = Config;
+    TSystemData d = Settings.Config;
     TMemoryStream s(std::string("FPSLimit=60"));
     LoadUserConfig(d, &s);
     EXPECT_EQ(d.FPSLimit, 60);
@@ -270,7 +264,7 @@ TEST_F(ConfigTest, UserDefaultsStartValuesAndIndexedKeys) {
 }
 
 TEST_F(ConfigTest, MergeKeepsForeignLinesAndReplacesInPlace) {
-    TSystemData d = Config;
+    TSystemData d = Settings.Config;
     d.FPSLimit = 60;
     d.FullScreen = 1;
     d.SurfaceMemory = 0;
@@ -320,7 +314,7 @@ TEST_F(ConfigTest, MergeKeepsForeignLinesAndReplacesInPlace) {
 }
 
 TEST_F(ConfigTest, FontNameCannotAddLines) {
-    TSystemData d = Config;
+    TSystemData d = Settings.Config;
     d.Font[0].Name = "Face\r\nFPSLimit=1";
     d.Font[1].Name = "\nX";
     TStringList out;
@@ -342,7 +336,7 @@ TEST_F(ConfigTest, LineEndsAndMissingFinalNewline) {
             // The user file reads alike and is rewritten with CR LF, its lines kept.
             std::string user = "Foo=1" + eol + "FPSLimit=60" + (finalEol ? eol : "");
             EXPECT_EQ(ReadUser(user).FPSLimit, 60);
-            std::string written = Write(Config, user);
+            std::string written = Write(Settings.Config, user);
             EXPECT_EQ(written.substr(0, 18), "Foo=1\r\nFPSLimit=40");
             EXPECT_EQ(written.find('\n'), written.find('\r') + 1);
         }
@@ -350,17 +344,17 @@ TEST_F(ConfigTest, LineEndsAndMissingFinalNewline) {
 }
 
 TEST_F(ConfigTest, NilStreamsAndReadingFromThePosition) {
-    TSystemData d = Config;
+    TSystemData d = Settings.Config;
     LoadSystemConfig(d, nullptr);
     LoadUserConfig(d, nullptr);
     SaveUserConfig(d, nullptr);
     LoadActorLists(d, nullptr);
-    LoadFontLists(d, nullptr);
+    Settings.LoadFontLists(d, nullptr);
     TStringList l;
     l.Add("keep");
     LoadStrings(l, nullptr);
     EXPECT_EQ(l.Count(), 1);
-    EXPECT_EQ(UserFields(d), UserFields(Config));
+    EXPECT_EQ(UserFields(d), UserFields(Settings.Config));
     EXPECT_EQ(d.ScreenWidth, 800);
 
     TMemoryStream s(std::string("FPSLimit=1\r\nFPSLimit=2\r\n"));
@@ -384,10 +378,10 @@ TEST_F(ConfigTest, UserFileKeepsBackupAndNeverLosesTheOldFile) {
     const TFileRoot files(root);
 
     // No file: the start values stay; saving makes the folder and the file.
-    LoadUserSettings(files);
-    EXPECT_EQ(Config.MessageSpeed, 10);
-    Config.FPSLimit = 80;
-    ASSERT_TRUE(SaveUserSettings(files));
+    Settings.LoadUserSettings(files);
+    EXPECT_EQ(Settings.Config.MessageSpeed, 10);
+    Settings.Config.FPSLimit = 80;
+    ASSERT_TRUE(Settings.SaveUserSettings(files));
     EXPECT_FALSE(files.FileExists("GameData\\System\\config.txt.bak"));
     std::string first;
     ASSERT_TRUE(files.ReadFile(kUserConfigFile, first));
@@ -395,13 +389,13 @@ TEST_F(ConfigTest, UserFileKeepsBackupAndNeverLosesTheOldFile) {
 
     // An existing file: its bytes go to ".bak", a line of its own survives.
     ASSERT_TRUE(files.WriteFileReplace(kUserConfigFile, "Mine=1\nFPSLimit=80\nMessageSpeed=55\n"));
-    InitDefaults();
-    LoadUserSettings(files);
-    EXPECT_EQ(Config.FPSLimit, 80);
-    EXPECT_EQ(Config.MessageSpeed, 55);
-    EXPECT_EQ(Config.AutoPlayClickTime, 3000);
-    Config.FPSLimit = 20;
-    ASSERT_TRUE(SaveUserSettings(files));
+    Settings.InitDefaults();
+    Settings.LoadUserSettings(files);
+    EXPECT_EQ(Settings.Config.FPSLimit, 80);
+    EXPECT_EQ(Settings.Config.MessageSpeed, 55);
+    EXPECT_EQ(Settings.Config.AutoPlayClickTime, 3000);
+    Settings.Config.FPSLimit = 20;
+    ASSERT_TRUE(Settings.SaveUserSettings(files));
     std::string bak, now;
     ASSERT_TRUE(files.ReadFile("GameData\\System\\config.txt.bak", bak));
     EXPECT_EQ(bak, "Mine=1\nFPSLimit=80\nMessageSpeed=55\n");
@@ -413,8 +407,8 @@ TEST_F(ConfigTest, UserFileKeepsBackupAndNeverLosesTheOldFile) {
     const std::string host = files.HostPath(kUserConfigFile);
     const std::string blocker = host + ".tmp" + std::to_string(getpid());
     std::filesystem::create_directory(blocker);
-    Config.FPSLimit = 60;
-    EXPECT_FALSE(SaveUserSettings(files));
+    Settings.Config.FPSLimit = 60;
+    EXPECT_FALSE(Settings.SaveUserSettings(files));
     std::filesystem::remove(blocker);
     std::string after;
     ASSERT_TRUE(files.ReadFile(kUserConfigFile, after));
@@ -429,18 +423,18 @@ TEST_F(ConfigTest, UserFileNeverGoesThroughALinkOutsideAndLeftoversOfAKilledSave
     fs::create_directories(root + "/GameData");
     // The settings' folder leads outside: nothing is read or written there.
     fs::create_symlink(outside, root + "/GameData/System");
-    LoadUserSettings(files);
-    EXPECT_NE(Config.FPSLimit, 5);
-    EXPECT_FALSE(SaveUserSettings(files));
+    Settings.LoadUserSettings(files);
+    EXPECT_NE(Settings.Config.FPSLimit, 5);
+    EXPECT_FALSE(Settings.SaveUserSettings(files));
     EXPECT_EQ(std::distance(fs::directory_iterator(outside), fs::directory_iterator()), 1);
     // The file itself leads outside: it is not read, not copied to ".bak", and the save replaces
     // the link with a file of its own.
     fs::remove(root + "/GameData/System");
     fs::create_directories(root + "/GameData/System");
     fs::create_symlink(outside + "/config.txt", root + "/GameData/System/config.txt");
-    LoadUserSettings(files);
-    EXPECT_NE(Config.FPSLimit, 5);
-    ASSERT_TRUE(SaveUserSettings(files));
+    Settings.LoadUserSettings(files);
+    EXPECT_NE(Settings.Config.FPSLimit, 5);
+    ASSERT_TRUE(Settings.SaveUserSettings(files));
     EXPECT_FALSE(fs::is_symlink(root + "/GameData/System/config.txt"));
     EXPECT_FALSE(fs::exists(root + "/GameData/System/config.txt.bak"));
     std::string bytes;
@@ -454,7 +448,7 @@ TEST_F(ConfigTest, UserFileNeverGoesThroughALinkOutsideAndLeftoversOfAKilledSave
     waitpid(child, nullptr, 0);
     for (const char* name : {"/config.txt.tmp", "/config.txt.bak.tmp"})
         std::ofstream(root + "/GameData/System" + name + std::to_string(child)) << "half";
-    LoadUserSettings(files);
+    Settings.LoadUserSettings(files);
     EXPECT_EQ(files.ListFiles("GameData\\System"), std::vector<std::string>{"config.txt"});
 }
 
@@ -463,7 +457,7 @@ TEST_F(ConfigTest, UserFileNeverGoesThroughALinkOutsideAndLeftoversOfAKilledSave
 TEST_F(ConfigTest, SpeakerLists) {
     const std::string hanako = "花子"_sj;
     TMemoryStream s("act[0]= Taro , " + hanako + " // the two leads\r\nACT[31]=Narrator\r\nact[2]=\r\nact[32]=X");
-    TSystemData& d = Config;
+    TSystemData& d = Settings.Config;
     d.ActorLists[5].Add("stale");
     LoadActorLists(d, &s);
     ASSERT_EQ(d.ActorLists[0].Count(), 2);
@@ -476,7 +470,7 @@ TEST_F(ConfigTest, SpeakerLists) {
 }
 
 TEST_F(ConfigTest, FontListsNamedAndEnumerated) {
-    RegisterFontFaces([] {
+    Settings.RegisterFontFaces([] {
         return std::vector<TFontFace>{
             {"IPAGothic", 128, 1},   {"@IPAGothic", 128, 1}, {"IPAPGothic", 128, 2}, {"System", 128, 2},
             {"Small Fonts", 128, 2}, {"Latin", 0, 2},        {"TERMINAL", 128, 1},   {"Fixedsys", 128, 1},
@@ -487,8 +481,8 @@ TEST_F(ConfigTest, FontListsNamedAndEnumerated) {
         "font[1].list[0]=system_fix\r\nFont[2].List[0]=System_Pro\r\n"
         "font[3].list[5]=Late\r\nfont[3].list[2]=   \r\nfont[3].list[31]=Last\r\nfont[3].list[32]=Beyond\r\n"
         "font[8].list[0]=NoSlot\r\n"));
-    TSystemData& d = Config;
-    LoadFontLists(d, &s);
+    TSystemData& d = Settings.Config;
+    Settings.LoadFontLists(d, &s);
     auto lines = [](const TStringList& l) { return l.Items; };
     using V = std::vector<std::string>;
     EXPECT_EQ(lines(d.FontLists[0]), (V{"Named Face", "IPAGothic", "IPAPGothic"}));
@@ -500,9 +494,9 @@ TEST_F(ConfigTest, FontListsNamedAndEnumerated) {
     EXPECT_EQ(d.FontLists[4].Count(), 0);
 
     // Read again, the lists start afresh; without an enumeration "system" gives nothing.
-    RegisterFontFaces(nullptr);
+    Settings.RegisterFontFaces(nullptr);
     s.SetPosition(0);
-    LoadFontLists(d, &s);
+    Settings.LoadFontLists(d, &s);
     EXPECT_EQ(lines(d.FontLists[0]), (V{"Named Face"}));
     EXPECT_EQ(d.FontLists[1].Count(), 0);
 }
@@ -540,13 +534,13 @@ public:
 
 TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     std::array<TFakeFont, kFontSlotCount> fonts;
-    RegisterFonts([&](int32_t slot) { return &fonts[static_cast<size_t>(slot)]; });
+    Settings.RegisterFonts([&](int32_t slot) { return &fonts[static_cast<size_t>(slot)]; });
     ServeFiles({{"system\\font\\Pixel.of", std::string(16, 'x')},
                 {"system\\font\\Both.of", "h"},
                 {"system\\font\\@Both.of", "v"}});
     const std::string& gothic = "ＭＳ ゴシック"_sj;
 
-    TSystemData& d = Config;
+    TSystemData& d = Settings.Config;
     // 0: no candidates. 1: named, among them in another case. 2: not among them, first named in
     // the file. 3: not among them, first found by enumeration. 4: a bitmap font. 5: a bitmap font
     // whose file does not load. 6: a bitmap font of two files whose loading throws.
@@ -572,7 +566,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
     d.Font[1].AA = 2;
     d.Font[2].AA = 7;
 
-    ApplyFonts(d, Packs, &Context.Log);
+    Settings.ApplyFonts(d, Packs, &Context.Log);
     EXPECT_EQ(d.Font[0].Name, gothic);
     EXPECT_EQ(d.Font[1].Name, "ipamincho");
     EXPECT_EQ(d.Font[2].Name, "First");
@@ -600,7 +594,7 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
 
     // Same names again: system fonts are set up again (style changes take effect), bitmap fonts stay.
     d.Font[0].Style = 1;
-    ApplyFonts(d, Packs, &Context.Log);
+    Settings.ApplyFonts(d, Packs, &Context.Log);
     EXPECT_EQ(fonts[0].SystemSets, 2);
     EXPECT_EQ(fonts[0].Effects.Weight[15], 3);
     EXPECT_EQ(fonts[4].BitmapLoads, 1);
@@ -608,9 +602,9 @@ TEST_F(ConfigTest, ApplyFontsChoosesFacesAndSetsFonts) {
 }
 
 TEST_F(ConfigTest, ApplyFontsWithoutFontsOnlyChoosesNames) {
-    Config.Font[6].Name = "Whatever";
-    ApplyFonts(Config, Packs, nullptr);
-    EXPECT_EQ(Config.Font[6].Name, "ＭＳ ゴシック"_sj);
+    Settings.Config.Font[6].Name = "Whatever";
+    Settings.ApplyFonts(Settings.Config, Packs, nullptr);
+    EXPECT_EQ(Settings.Config.Font[6].Name, "ＭＳ ゴシック"_sj);
 }
 
 TEST_F(ConfigTest, EffectLayersAndSupersampling) {
@@ -659,58 +653,58 @@ TEST_F(ConfigTest, EffectLayersAndSupersampling) {
 
 TEST_F(ConfigTest, EngineFilesThroughThePacks) {
     ServeFiles({});
-    EXPECT_FALSE(LoadSystemSettings(Packs));
-    EXPECT_FALSE(LoadUserDefaults(Packs));
-    EXPECT_EQ(UserFields(DefaultConfig), UserFields(TSystemData{}));
-    EXPECT_FALSE(LoadSpeakerLists(Packs));
-    EXPECT_FALSE(LoadFontCandidateLists(Packs));
+    EXPECT_FALSE(Settings.LoadSystemSettings(Packs));
+    EXPECT_FALSE(Settings.LoadUserDefaults(Packs));
+    EXPECT_EQ(UserFields(Settings.DefaultConfig), UserFields(TSystemData{}));
+    EXPECT_FALSE(Settings.LoadSpeakerLists(Packs));
+    EXPECT_FALSE(Settings.LoadFontCandidateLists(Packs));
 
     ServeFiles({{"System\\etc\\Game.dat", "GameTitle=Demo\r\nScreenWidth=640"},
                 {"System\\etc\\Config.txt", "MessageSpeed=50"},
                 {"system\\voice\\voicedata.dat", "act[1]=A,B"},
                 {"system\\font\\fontdata.dat", "font[0].list[0]=Face"}});
-    EXPECT_TRUE(LoadSystemSettings(Packs));
-    EXPECT_EQ(Config.GameTitle, "Demo");
-    EXPECT_EQ(Config.ScreenWidth, 640);
-    EXPECT_EQ(Config.ScreenHeight, 600);
-    EXPECT_TRUE(LoadUserDefaults(Packs));
-    EXPECT_EQ(DefaultConfig.MessageSpeed, 50);
-    EXPECT_EQ(DefaultConfig.AutoPlayClickTime, 3000);
-    EXPECT_EQ(Config.MessageSpeed, 10);
-    EXPECT_TRUE(LoadSpeakerLists(Packs));
-    EXPECT_EQ(Config.ActorLists[1].Count(), 2);
-    EXPECT_TRUE(LoadFontCandidateLists(Packs));
-    EXPECT_EQ(Config.FontLists[0].Count(), 1);
+    EXPECT_TRUE(Settings.LoadSystemSettings(Packs));
+    EXPECT_EQ(Settings.Config.GameTitle, "Demo");
+    EXPECT_EQ(Settings.Config.ScreenWidth, 640);
+    EXPECT_EQ(Settings.Config.ScreenHeight, 600);
+    EXPECT_TRUE(Settings.LoadUserDefaults(Packs));
+    EXPECT_EQ(Settings.DefaultConfig.MessageSpeed, 50);
+    EXPECT_EQ(Settings.DefaultConfig.AutoPlayClickTime, 3000);
+    EXPECT_EQ(Settings.Config.MessageSpeed, 10);
+    EXPECT_TRUE(Settings.LoadSpeakerLists(Packs));
+    EXPECT_EQ(Settings.Config.ActorLists[1].Count(), 2);
+    EXPECT_TRUE(Settings.LoadFontCandidateLists(Packs));
+    EXPECT_EQ(Settings.Config.FontLists[0].Count(), 1);
 }
 
 TEST_F(ConfigTest, MessageTableFromDiskThenPacks) {
     const std::string root = TestData::ScratchDir();
     const TFileRoot files(root);
     ServeFiles({});
-    EXPECT_FALSE(LoadDiskMessageTable(files));
-    EXPECT_FALSE(LoadPackMessageTable(Packs));
-    EXPECT_EQ(MessageTable.Count(), 0);
+    EXPECT_FALSE(Settings.LoadDiskMessageTable(files));
+    EXPECT_FALSE(Settings.LoadPackMessageTable(Packs));
+    EXPECT_EQ(Settings.MessageTable.Count(), 0);
 
     const std::string text = "ゲームを終了しますか？"_sj;
     ASSERT_TRUE(files.ForceDirectories("GameData\\System"));
     ASSERT_TRUE(files.WriteFileReplace("gamedata\\system\\message.dat", "OK=Disk\r\nEXIT_Text=" + text));
-    EXPECT_TRUE(LoadDiskMessageTable(files));
-    EXPECT_EQ(MessageTable.Values("ok"), "Disk");
-    EXPECT_EQ(MessageTable.Values("EXIT_Text"), text);
-    EXPECT_EQ(MessageTable.Values("RESET_Text"), "");
+    EXPECT_TRUE(Settings.LoadDiskMessageTable(files));
+    EXPECT_EQ(Settings.MessageTable.Values("ok"), "Disk");
+    EXPECT_EQ(Settings.MessageTable.Values("EXIT_Text"), text);
+    EXPECT_EQ(Settings.MessageTable.Values("RESET_Text"), "");
 
     // A table that no pack holds keeps the one loaded.
-    EXPECT_FALSE(LoadPackMessageTable(Packs));
-    EXPECT_EQ(MessageTable.Values("OK"), "Disk");
+    EXPECT_FALSE(Settings.LoadPackMessageTable(Packs));
+    EXPECT_EQ(Settings.MessageTable.Values("OK"), "Disk");
 
     ServeFiles({{"System\\etc\\Message.txt", "OK=Text"}});
-    EXPECT_TRUE(LoadPackMessageTable(Packs));
-    EXPECT_EQ(MessageTable.Values("OK"), "Text");
-    EXPECT_EQ(MessageTable.Values("EXIT_Text"), "");  // replaced, not merged
+    EXPECT_TRUE(Settings.LoadPackMessageTable(Packs));
+    EXPECT_EQ(Settings.MessageTable.Values("OK"), "Text");
+    EXPECT_EQ(Settings.MessageTable.Values("EXIT_Text"), "");  // replaced, not merged
 
     ServeFiles({{"System\\etc\\Message.txt", "OK=Text"}, {"System\\etc\\Message.dat", "OK=Dat"}});
-    EXPECT_TRUE(LoadPackMessageTable(Packs));
-    EXPECT_EQ(MessageTable.Values("OK"), "Dat");
+    EXPECT_TRUE(Settings.LoadPackMessageTable(Packs));
+    EXPECT_EQ(Settings.MessageTable.Values("OK"), "Dat");
 }
 
 // ---- the demo game's files ----
@@ -725,25 +719,25 @@ TEST_F(ConfigTest, DemoGameFiles) {
     ServeFiles({{"System\\etc\\Game.dat", DemoFile("System/etc/Game.dat.utf8")},
                 {"System\\etc\\Config.txt", DemoFile("System/etc/Config.txt.utf8")},
                 {"System\\etc\\Message.txt", DemoFile("System/etc/Message.txt.utf8")}});
-    ASSERT_TRUE(LoadSystemSettings(Packs));
-    EXPECT_EQ(Config.ScreenWidth, 800);
-    EXPECT_EQ(Config.ScreenHeight, 600);
-    EXPECT_EQ(Config.GameTitle, "Kel デモ"_sj);
-    EXPECT_EQ(Config.FormCloseEventLabel, "");
-    EXPECT_TRUE(Config.ConfigStartupSkip);
+    ASSERT_TRUE(Settings.LoadSystemSettings(Packs));
+    EXPECT_EQ(Settings.Config.ScreenWidth, 800);
+    EXPECT_EQ(Settings.Config.ScreenHeight, 600);
+    EXPECT_EQ(Settings.Config.GameTitle, "Kel デモ"_sj);
+    EXPECT_EQ(Settings.Config.FormCloseEventLabel, "");
+    EXPECT_TRUE(Settings.Config.ConfigStartupSkip);
 
     // Every setting in the defaults file is written as the writer would write it.
-    ASSERT_TRUE(LoadUserDefaults(Packs));
-    EXPECT_EQ(DefaultConfig.FPSLimit, 60);
-    EXPECT_EQ(DefaultConfig.Font[0].Name, "KelDemo");  // the bitmap font the demo carries
+    ASSERT_TRUE(Settings.LoadUserDefaults(Packs));
+    EXPECT_EQ(Settings.DefaultConfig.FPSLimit, 60);
+    EXPECT_EQ(Settings.DefaultConfig.Font[0].Name, "KelDemo");  // the bitmap font the demo carries
     TStringList defaults;
     defaults.SetText(DemoFile("System/etc/Config.txt.utf8"));
     TStringList rewritten;
-    rewritten.SetText(Write(DefaultConfig, defaults.Text()));
+    rewritten.SetText(Write(Settings.DefaultConfig, defaults.Text()));
     EXPECT_EQ(rewritten.Count(), defaults.Count() + 4 * 6) << "only the keys of fonts 2 to 7 are added";
 
     // Every key the engine asks the message table for has a text.
-    ASSERT_TRUE(LoadPackMessageTable(Packs));
+    ASSERT_TRUE(Settings.LoadPackMessageTable(Packs));
     const char* keys[] = {
         "OK",
         "FullScreenError",
@@ -787,9 +781,9 @@ TEST_F(ConfigTest, DemoGameFiles) {
         "EngineSetupERROR",
     };
     for (const char* k : keys)
-        EXPECT_NE(MessageTable.Values(k), "") << k;
+        EXPECT_NE(Settings.MessageTable.Values(k), "") << k;
     // Texts convert without loss: no replacement character crept in.
-    EXPECT_EQ(MessageTable.Text().find('?'), std::string::npos);
+    EXPECT_EQ(Settings.MessageTable.Text().find('?'), std::string::npos);
 }
 
 }  // namespace

@@ -137,10 +137,11 @@ TEST_F(FontTest, ADamagedFontFileFallsBackToTheSystemFaceWithOneLogLine) {
         if (n != "system\\font\\Cut.of") return nullptr;
         return std::make_unique<TMemoryStream>(file.substr(0, 100));
     };
+    ARGB8888Font::Install(&Fake, &Context.Context.Config);
     TSystemData config;
     config.Font[0].Name = "Cut";
     SystemConfigLib::AddFontCandidate(config, 0, "Cut", "1");
-    SystemConfigLib::ApplyFonts(config, Context.Packs, &Context.Log);
+    Context.Context.Config.ApplyFonts(config, Context.Packs, &Context.Log);
 
     EXPECT_FALSE(ARGB8888Font::Fonts[0].IsBitmapFont());
     EXPECT_EQ(ARGB8888Font::Fonts[0].FaceName(), "Cut");
@@ -550,8 +551,8 @@ TEST_F(FontTest, CacheReplacesFirstInFirstOutAndRemembersRecentHits) {
 // ---- configuration
 
 TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
-    SystemConfigLib::InitDefaults();
-    TSystemData& d = SystemConfigLib::Config;
+    ARGB8888Font::Install(&Fake, &Context.Context.Config);
+    TSystemData& d = Context.Settings;
     // Slot 1 names a face with glyph files in the packs; slot 2 a system face with a style.
     const std::string of = FontFixtures::OfFile({.Codes = {'A'}});
     Context.Packs.LoadFileHook = [&](const std::string& n) -> std::unique_ptr<TMemoryStream> {
@@ -566,7 +567,7 @@ TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
     d.Font[2].Name = "fake proportional";
     d.Font[2].Style = 4;
     d.Font[2].AA = 2;
-    SystemConfigLib::ApplyFonts(d, Context.Packs, nullptr);
+    Context.Context.Config.ApplyFonts(d, Context.Packs, nullptr);
 
     EXPECT_TRUE(ARGB8888Font::Fonts[1].IsBitmapFont());
     EXPECT_EQ(ARGB8888Font::Fonts[1].BitmapFont->Vertical.PageCount, 0);
@@ -579,10 +580,9 @@ TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
 
     // The installed faces reach the candidate lists.
     TMemoryStream list(std::string("font[0].list[0]=system_pro\r\n"));
-    SystemConfigLib::LoadFontLists(d, &list);
+    Context.Context.Config.LoadFontLists(d, &list);
     ASSERT_EQ(d.FontLists[0].Count(), 1);
     EXPECT_EQ(d.FontLists[0][0], "fake proportional");
-    SystemConfigLib::InitDefaults();
 }
 
 }  // namespace

@@ -108,8 +108,6 @@ class MovieObjectTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         std::filesystem::create_directories(Scratch + "/game");
-        SavedDecoder = SystemConfigLib::Config.MovieDecoder;
-        SystemConfigLib::Config.MovieDecoder = 1;
         Sound = std::make_unique<TDDSD7>(&Audio);
         Sound->SetChannelCount(16);
         ASSERT_TRUE(Sound->Initialize());
@@ -118,16 +116,13 @@ protected:
                                                                      .WaitForDecoder = true,
                                                                      .Files = &Files,
                                                                      .Log = &Log,
+                                                                     .Config = &Settings,
                                                                      .Packs = &Packs});
     }
-    void TearDown() override {
-        Movie.reset();
-        SystemConfigLib::Config.MovieDecoder = SavedDecoder;
-    }
+    void TearDown() override { Movie.reset(); }
 
     std::string Scratch = TestData::ScratchDir();
     TFileRoot Files{Scratch + "/game"};
-    int32_t SavedDecoder = 0;
     TManualAudioDevice Audio;
     std::unique_ptr<TDDSD7> Sound;
     TFakeMovieBackend Fake;
@@ -164,7 +159,7 @@ TEST_F(MovieObjectTest, FindsTheFileUnderEitherMovieFolderTheDataFolderLast) {
 
 TEST_F(MovieObjectTest, WithTheDecoderSettingOffOnlyTheRecordIsKept) {
     Touch(Scratch + "/game/movie/op.mpg");
-    SystemConfigLib::Config.MovieDecoder = 0;
+    Settings.MovieDecoder = 0;
     EXPECT_FALSE(Movie->Open("op.mpg"));
     EXPECT_TRUE(Fake.Opened.empty());
     Movie->SetPosition(12, 34);
@@ -190,9 +185,9 @@ TEST_F(MovieObjectTest, WithTheDecoderSettingOffOnlyTheRecordIsKept) {
     EXPECT_EQ(Movie->State().State, mpsStopped);
 
     // A movie opened before the setting went off is left alone.
-    SystemConfigLib::Config.MovieDecoder = 1;
+    Settings.MovieDecoder = 1;
     ASSERT_TRUE(Movie->Open("op.mpg"));
-    SystemConfigLib::Config.MovieDecoder = 0;
+    Settings.MovieDecoder = 0;
     Movie->Play();
     EXPECT_EQ(Movie->GetState(), mpsStopped);
     EXPECT_FALSE(Movie->Player()->Visible());

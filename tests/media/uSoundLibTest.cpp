@@ -164,7 +164,6 @@ protected:
         ddsd7::SetHaltHandler(&CountHalt);
         ddsd7::DuplicateStaticBuffers = false;
         Halts = 0;
-        SystemConfigLib::Config.ForceDirectSoundMode = 0;
         Packs.FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
         Packs.LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
             auto it = Files.find(ClassLib::LowerAscii(n));
@@ -179,13 +178,13 @@ protected:
         Component->Log = &Log;
         ASSERT_TRUE(Component->Initialize());
         Sound = std::make_unique<TSound>(*Component, Packs, kStreamLength, FakeClock, Binding.Decoder);
+        Sound->DSound->Config = &Settings;
     }
     void TearDown() override {
         Sound.reset();
         Component.reset();
 
         ddsd7::SetHaltHandler(nullptr);
-        SystemConfigLib::Config.ForceDirectSoundMode = 0;
         EXPECT_EQ(Halts, 0);
     }
 
@@ -382,7 +381,7 @@ TEST_F(SoundLibTest, LoadsKeepRestartOrRefuse) {
     EXPECT_EQ(d.GetName(1), "tone.ogg");
 
     // With the forced mode of the settings the loads succeed and nothing is there to hear.
-    SystemConfigLib::Config.ForceDirectSoundMode = 1;
+    Settings.ForceDirectSoundMode = 1;
     EXPECT_TRUE(d.LoadSound(3, "tone.ogg", sgEffect, false, 0));
     TMemoryStream pcm(std::string(4000, '\x10'));
     EXPECT_TRUE(d.LoadFromMemory(4, &pcm, sgEffect, false, "pcm"));

@@ -337,9 +337,8 @@ TEST_F(ButtonScriptTest, AScriptedClickChoosesADeclaredButton) {
     EXPECT_EQ(H.Script.CurrentRoutine()->WaitState, wsNone);
 
     // Key navigation finds the buttons' click points on the screen.
-    const int32_t width = SystemConfigLib::Config.ScreenWidth, height = SystemConfigLib::Config.ScreenHeight;
-    SystemConfigLib::Config.ScreenWidth = 640;
-    SystemConfigLib::Config.ScreenHeight = 480;
+    H.Context.Settings.ScreenWidth = 640;
+    H.Context.Settings.ScreenHeight = 480;
     H.InputSource.PointerAt = {30, 20};
     H.Input.Update();
     H.Script.SelectDown();
@@ -347,8 +346,6 @@ TEST_F(ButtonScriptTest, AScriptedClickChoosesADeclaredButton) {
     H.Input.Update();
     H.Script.SelectUp();
     EXPECT_EQ(H.InputSource.PointerAt.Y, 20);
-    SystemConfigLib::Config.ScreenWidth = width;
-    SystemConfigLib::Config.ScreenHeight = height;
 
     // A system button shows the interpreter's locks through its states.
     TButtonLib& menu = ButtonOf("0_menu,0");

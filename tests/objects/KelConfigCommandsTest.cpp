@@ -29,11 +29,9 @@ protected:
               KelConfigCommands::Register(kinds);
               links.Compositor = &Screen;
           }) {
-        SystemConfigLib::InitDefaults();
         H.Script.Words.General = &KelGeneralCommands::Handler();
         H.Execute({"\\scp,cfg"});
     }
-    ~ConfigWordsTest() override { SystemConfigLib::InitDefaults(); }
 
     // Runs one statement on a fresh request; the request it left.
     uint8_t Run(const std::string& statement) {
@@ -47,7 +45,7 @@ protected:
 };
 
 TEST_F(ConfigWordsTest, SettingsFollowTheirValueRulesAndOnlyAChangeAsksToApply) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = H.Context.Settings;
     c.FullScreen = 0;
     c.FPSLimit = 40;
     c.StreamLength = 131072;
@@ -92,10 +90,10 @@ TEST_F(ConfigWordsTest, SettingsFollowTheirValueRulesAndOnlyAChangeAsksToApply) 
 }
 
 TEST_F(ConfigWordsTest, ReadsGiveTheLiveValueOrTheDefault) {
-    SystemConfigLib::Config.SEVolume = 12;
-    SystemConfigLib::DefaultConfig.SEVolume = 200;
-    SystemConfigLib::Config.FullScreen = 1;
-    SystemConfigLib::DefaultConfig.FullScreen = 0;
+    H.Context.Settings.SEVolume = 12;
+    H.Context.Context.Config.DefaultConfig.SEVolume = 200;
+    H.Context.Settings.FullScreen = 1;
+    H.Context.Context.Config.DefaultConfig.FullScreen = 0;
     QueryRows::Run(H, {
                           {{}, "\\?vs", {12}},
                           {{}, "\\dvs", {200}},
@@ -110,10 +108,10 @@ TEST_F(ConfigWordsTest, ReadsGiveTheLiveValueOrTheDefault) {
 }
 
 TEST_F(ConfigWordsTest, FontSlots) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = H.Context.Settings;
     for (int32_t k = 0; k < kFontSlotCount; ++k) {
         c.Font[static_cast<size_t>(k)].Name = "face" + std::to_string(k);
-        SystemConfigLib::DefaultConfig.Font[static_cast<size_t>(k)].AA = k % 3;
+        H.Context.Context.Config.DefaultConfig.Font[static_cast<size_t>(k)].AA = k % 3;
     }
     // An empty argument leaves its slot; a name equal but for case is no change.
     EXPECT_EQ(Run("\\fn,\"FACE0\",\"new1\",,\"new3\""), srApplyConfig);
@@ -155,12 +153,12 @@ TEST_F(ConfigWordsTest, FontSlots) {
 }
 
 TEST_F(ConfigWordsTest, SpeakerNamesFindTheirVoiceChannel) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = H.Context.Settings;
     c.ActorLists[2].SetCommaText("*");
     c.ActorLists[1].SetCommaText("Hana,Sora");
     c.ActorLists[4].SetCommaText("Riku");
     c.ActorVolume.fill(255);
-    SystemConfigLib::DefaultConfig.ActorMute[1] = 1;
+    H.Context.Context.Config.DefaultConfig.ActorMute[1] = 1;
     // A name in list 4 is caught by the "*" of list 2 first; names compare without case.
     Run("\\cvv,\"Riku\",300");
     EXPECT_EQ(c.ActorVolume[2], 300);  // no clamp

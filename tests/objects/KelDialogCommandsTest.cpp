@@ -20,6 +20,7 @@
 #include "script/KelGeneralCommands.h"
 #include "script/KelListCommands.h"
 #include "script/uKelObjectKinds.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/FontFixtures.h"
 #include "tests/support/ScriptHarness.h"
 
@@ -33,12 +34,6 @@ TAnswer Press(TPress press) {
     a.Press = press;
     return a;
 }
-
-// The configuration is process-wide: each test gets it back as it was.
-struct TKeepSettings {
-    ~TKeepSettings() { SystemConfigLib::Config = Saved; }
-    TSystemData Saved = SystemConfigLib::Config;
-};
 
 class DialogsWordsTest : public ::testing::Test {
 protected:
@@ -65,7 +60,6 @@ protected:
         return list ? Encoding::SjisToUtf8(list->Lines().Text()) : "no list";
     }
 
-    TKeepSettings Keep;
     TFileRoot Files;
     THeadlessScriptForms Forms;
     THeadlessDialogs Messages;
@@ -239,21 +233,21 @@ TEST_F(DialogsWordsTest, MessageForms) {
 }
 
 TEST_F(DialogsWordsTest, FontFormAndWordsOutsideTheTable) {
-    SystemConfigLib::Config.FontLists[2].Clear();
-    SystemConfigLib::Config.FontLists[2].Add("甲"_sj);
-    SystemConfigLib::Config.FontLists[2].Add("乙"_sj);
-    SystemConfigLib::Config.FontListFlags[2].Clear();
-    SystemConfigLib::Config.FontListFlags[2].Add("1");
-    SystemConfigLib::Config.FontListFlags[2].Add("1");
-    SystemConfigLib::Config.Font[2] = {"甲"_sj, 0, 0, 0};
+    H.Context.Settings.FontLists[2].Clear();
+    H.Context.Settings.FontLists[2].Add("甲"_sj);
+    H.Context.Settings.FontLists[2].Add("乙"_sj);
+    H.Context.Settings.FontListFlags[2].Clear();
+    H.Context.Settings.FontListFlags[2].Add("1");
+    H.Context.Settings.FontListFlags[2].Add("1");
+    H.Context.Settings.Font[2] = {"甲"_sj, 0, 0, 0};
     TAnswer change;
     change.Face = 1;
     change.Style = FontStyle::Bold;
     Forms.Answer(change);
     Run("\\f,2,\"\",\"\",\"\",\"\",0,0");
     EXPECT_EQ(H.ResultInt(0), 1);
-    EXPECT_EQ(SystemConfigLib::Config.Font[2].Name, "乙"_sj);
-    EXPECT_EQ(SystemConfigLib::Config.Font[2].Style, FontStyle::Bold);
+    EXPECT_EQ(H.Context.Settings.Font[2].Name, "乙"_sj);
+    EXPECT_EQ(H.Context.Settings.Font[2].Style, FontStyle::Bold);
     const auto& shown = Forms.Shown.back();
     EXPECT_EQ(shown.Caption, "タイトル"_sj);
     EXPECT_EQ(shown.Texts, (std::vector<std::string>{"設定"_sj, "キャンセル"_sj}));
@@ -264,7 +258,7 @@ TEST_F(DialogsWordsTest, FontFormAndWordsOutsideTheTable) {
     Forms.Answer(change);
     Run("\\f,2,\"フォント\",\"決定\",\"戻す\"");
     EXPECT_EQ(H.ResultInt(0), 0);
-    EXPECT_EQ(SystemConfigLib::Config.Font[2].Name, "乙"_sj);  // put back as it was at the set-up
+    EXPECT_EQ(H.Context.Settings.Font[2].Name, "乙"_sj);  // put back as it was at the set-up
     EXPECT_EQ(Forms.Shown.back().Texts, (std::vector<std::string>{"決定"_sj, "戻す"_sj}));
 
     H.ClearErrors();
@@ -274,11 +268,11 @@ TEST_F(DialogsWordsTest, FontFormAndWordsOutsideTheTable) {
 
 // ---- the font form's model ----
 
-class FontDialogTest : public ::testing::Test {
+class FontDialogTest : public ::testing::Test, public TContextFixture {
 protected:
     FontDialogTest() {
         for (int32_t slot = 0; slot < kFontSlotCount; ++slot) {
-            auto& lists = SystemConfigLib::Config;
+            auto& lists = Settings;
             lists.FontLists[static_cast<size_t>(slot)].Clear();
             lists.FontListFlags[static_cast<size_t>(slot)].Clear();
             for (const std::string& name : {std::string(kTestFace), "face " + std::to_string(slot), std::string("B")}) {
@@ -289,14 +283,12 @@ protected:
         }
     }
     static constexpr const char* kTestFace = "kel test font";
-    TKeepSettings Keep;
-    TContextFixture Context;
 };
 
 TEST_F(FontDialogTest, SetupChoosesTheSlotAndKeepsWhatIsNotGiven) {
-    SystemConfigLib::Config.Font[4] = {"b", 5, 0, 0x112233};  // the last equal name of the list wins
-    SystemConfigLib::Config.FontLists[4].Add("b");
-    TKelFontDialog d(Context.Packs);
+    Settings.Font[4] = {"b", 5, 0, 0x112233};  // the last equal name of the list wins
+    Settings.FontLists[4].Add("b");
+    TKelFontDialog d(Context.Config, Context.Packs);
     EXPECT_EQ(d.Slot, 0);
     d.Setup(4, "", 0, -4);
     EXPECT_EQ(d.Slot, 4);
@@ -314,14 +306,14 @@ TEST_F(FontDialogTest, SetupChoosesTheSlotAndKeepsWhatIsNotGiven) {
 }
 
 TEST_F(FontDialogTest, ChangesGoLiveAndCancelPutsBackTheSetUpValues) {
-    TKelFontDialog d(Context.Packs);
+    TKelFontDialog d(Context.Config, Context.Packs);
     d.Setup(5, "", 0, 0);
     TFontFormState c = d.State();
     c.FaceIndex = 1;
     c.Quality = 2;
     c.Style = FontStyle::Outline | FontStyle::ThickOutline | FontStyle::Shadow;
     d.ControlsChanged(c);
-    const TFontSetting& s = SystemConfigLib::Config.Font[5];
+    const TFontSetting& s = Settings.Font[5];
     EXPECT_EQ(s.Name, "face 5");
     EXPECT_EQ(s.AA, 2);
     EXPECT_EQ(s.Style, 14);
@@ -351,7 +343,7 @@ TEST_F(FontDialogTest, PreviewShadesTheCellsFromBlackToWhite) {
     // Slot 3 draws with the test font, whose 8 x 8 cells are drawn as they are at that size; the
     // slot keeps its name, so applying the fonts keeps the font.
     FontFixtures::Install({}, 3, kTestFace);
-    TKelFontDialog d(Context.Packs);
+    TKelFontDialog d(Context.Config, Context.Packs);
     d.Setup(3, "", 8, 8);
     const std::vector<uint32_t> p = d.Preview();
     ASSERT_EQ(p.size(), 396u * 51u);

@@ -44,17 +44,10 @@ public:
 };
 
 // The compositors of these tests are 4 x 2 pixels.
-struct TSmallScreen {
-    TSmallScreen() {
-        SystemConfigLib::Config.ScreenWidth = 4;
-        SystemConfigLib::Config.ScreenHeight = 2;
-    }
-    ~TSmallScreen() {
-        SystemConfigLib::Config.ScreenWidth = Width;
-        SystemConfigLib::Config.ScreenHeight = Height;
-    }
-    int32_t Width = SystemConfigLib::Config.ScreenWidth, Height = SystemConfigLib::Config.ScreenHeight;
-};
+void UseSmallScreen(TScriptLinks& links) {
+    links.Context->Config.Config.ScreenWidth = 4;
+    links.Context->Config.Config.ScreenHeight = 2;
+}
 
 void RegisterWords(TObjectKindRegistry& kinds) {
     KelGraphicLib::Register(kinds);
@@ -66,6 +59,7 @@ protected:
     EffectWordsTest()
         : H([this](TObjectKindRegistry& kinds, TScriptLinks& links) {
               RegisterWords(kinds);
+              UseSmallScreen(links);
               links.Sound = &Sound;
               links.BackLog = &Log;
           }) {
@@ -83,7 +77,6 @@ protected:
         return G->GetScreenSurface()->ScanLine(0)[0];
     }
 
-    TSmallScreen Screen;
     FakeSound Sound;
     TKelLogData Log;
     TScriptHarness H;
@@ -320,7 +313,6 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     file.Length = 100;
     file.Sounds.push_back({"bell", 0, SoundWriter::EncodeRiff(SoundWriter::Sine(44100, 2, 22050, 440, 0.5), 44100, 2)});
 
-    TSmallScreen screen;
     ddsd7::DuplicateStaticBuffers = false;
     TManualAudioDevice device;
     TDDSD7 component(&device);
@@ -331,6 +323,7 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     TKelSoundLink sound(component, packs, 16384, time, nullptr);
     TScriptHarness H([&](TObjectKindRegistry& kinds, TScriptLinks& links) {
         RegisterWords(kinds);
+        UseSmallScreen(links);
         links.Sound = &sound;
         links.SoundLibrary = sound.Library();
     });

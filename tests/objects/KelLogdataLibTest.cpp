@@ -90,23 +90,20 @@ TEST(KelLogDataTest, PlainTextKeepsCharactersAndWhatCommandsShow) {
 }
 
 TEST(KelLogDataTest, VoiceChannelOfASpeaker) {
-    TSystemData saved = SystemConfigLib::Config;
-    for (auto& list : SystemConfigLib::Config.ActorLists)
-        list.Clear();
-    SystemConfigLib::Config.ActorLists[2].Add("Aoi");
-    SystemConfigLib::Config.ActorLists[2].Add(Sj("葵"));
-    SystemConfigLib::Config.ActorLists[5].Add("Mio");
-    SystemConfigLib::Config.ActorLists[5].Add("*");
-    SystemConfigLib::Config.ActorLists[7].Add("Rin");
+    TSystemData config;
+    config.ActorLists[2].Add("Aoi");
+    config.ActorLists[2].Add(Sj("葵"));
+    config.ActorLists[5].Add("Mio");
+    config.ActorLists[5].Add("*");
+    config.ActorLists[7].Add("Rin");
     const std::pair<std::string, int32_t> cases[] = {
         {"aoi", 2}, {Sj("葵"), 2}, {"MIO", 5}, {"Rin", 5}, {"", 5}, {"nobody", 5},
     };
     for (const auto& [name, channel] : cases)
-        EXPECT_EQ(KelLogdataLib::VoiceChannelOfName(name), channel) << name;
-    SystemConfigLib::Config.ActorLists[5].Clear();
-    EXPECT_EQ(KelLogdataLib::VoiceChannelOfName("Rin"), 7);
-    EXPECT_EQ(KelLogdataLib::VoiceChannelOfName("nobody"), 31);
-    SystemConfigLib::Config = saved;
+        EXPECT_EQ(KelLogdataLib::VoiceChannelOfName(config, name), channel) << name;
+    config.ActorLists[5].Clear();
+    EXPECT_EQ(KelLogdataLib::VoiceChannelOfName(config, "Rin"), 7);
+    EXPECT_EQ(KelLogdataLib::VoiceChannelOfName(config, "nobody"), 31);
 }
 
 TEST(KelLogDataTest, SavedRecordRoundTrips) {

@@ -35,24 +35,10 @@ std::string Sj(const std::string& utf8) {
     return Encoding::Utf8ToSjis(utf8);
 }
 
-// Config values the window words depend on, put back after each test.
-class TConfigGuard {
-public:
-    TConfigGuard() : Saved(SystemConfigLib::Config) {
-        TSystemData& c = SystemConfigLib::Config;
-        c.MessageSpeed = 10;
-        c.Skipping = false;
-        c.ActorVolume.fill(255);
-        c.ActorMute.fill(0);
-        for (TStringList& list : c.ActorLists)
-            list.Clear();
-        c.ActorLists[3].Add("alice");
-    }
-    ~TConfigGuard() { SystemConfigLib::Config = Saved; }
-
-private:
-    TSystemData Saved;
-};
+// The speaker the window words' voices are told for, on voice channel 3 of the test's settings.
+void AddSpeaker(TScriptLinks& links) {
+    links.Context->Config.Config.ActorLists[3].Add("alice");
+}
 
 class MessageWordsTest : public ::testing::Test {
 protected:
@@ -61,6 +47,7 @@ protected:
               KelScreenObjects::Register(kinds);
               KelImageCommands::Register(kinds);
               KelMessageCommands::Register(kinds);
+              AddSpeaker(links);
               links.Sound = &Sound;
               links.BackLog = &Log;
           }) {
@@ -87,7 +74,6 @@ protected:
         return Window().MainText.substr(before);
     }
 
-    TConfigGuard Config;
     TChannelCounts Sound;
     TKelLogData Log;
     TScriptHarness H;
@@ -261,7 +247,6 @@ TEST_F(MessageWordsTest, SpeakerVoiceAndBackLog) {
 // A voice file that the sound library cannot decode: the library refuses it, the word reports it
 // and the next statements run; a good file plays on the window's stream.
 TEST(MessageVoiceTest, AnUndecodableVoiceIsReportedAndTheScriptGoesOn) {
-    TConfigGuard config;
     SoundFixtures::TSoundLibraryRig rig;
     ASSERT_NE(rig.Sound, nullptr);
     TSound& sound = *rig.Sound;
@@ -269,6 +254,7 @@ TEST(MessageVoiceTest, AnUndecodableVoiceIsReportedAndTheScriptGoesOn) {
         KelScreenObjects::Register(kinds);
         KelImageCommands::Register(kinds);
         KelMessageCommands::Register(kinds);
+        AddSpeaker(links);
         links.SoundLibrary = &sound;
     });
     rig.ReadThrough(h.Context.Packs);

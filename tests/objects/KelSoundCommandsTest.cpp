@@ -255,28 +255,32 @@ struct TMovieRig {
     TMovieRig() {
         std::filesystem::create_directories(Scratch + "/movie");
         std::ofstream(Scratch + "/movie/op.mpg") << "x";
-        SystemConfigLib::Config.MovieDecoder = 1;
         Sound.SetChannelCount(16);
         Sound.Initialize();
     }
-    ~TMovieRig() {
-        Movie.reset();
-        SystemConfigLib::Config.MovieDecoder = SavedDecoder;
-    }
+    ~TMovieRig() { Movie.reset(); }
 
-    int32_t SavedDecoder = SystemConfigLib::Config.MovieDecoder;
     std::string Scratch = TestData::ScratchDir();
     TFileRoot Files{Scratch};
     TManualAudioDevice Audio;
     TDDSD7 Sound{&Audio};
     TFakeMovieBackend Fake;
-    std::unique_ptr<TKelDirectShowPlayer> Movie = std::make_unique<TKelDirectShowPlayer>(
-        TMovieDevices{.Backend = &Fake, .Sound = &Sound, .WaitForDecoder = true, .Files = &Files});
+    std::unique_ptr<TKelDirectShowPlayer> Movie;
+    // The movie object on the settings of the interpreter's context.
+    TKelDirectShowPlayer* MakeMovie(const TScriptLinks& links) {
+        Movie = std::make_unique<TKelDirectShowPlayer>(TMovieDevices{.Backend = &Fake,
+                                                                     .Sound = &Sound,
+                                                                     .WaitForDecoder = true,
+                                                                     .Files = &Files,
+                                                                     .Config = &links.Context->Config.Config});
+        return Movie.get();
+    }
 };
 
 class MovieWordsTest : public TMovieRig, public WordsTest {
 protected:
-    MovieWordsTest() : WordsTest([this](TObjectKindRegistry&, TScriptLinks& links) { links.Movie = Movie.get(); }) {
+    MovieWordsTest()
+        : WordsTest([this](TObjectKindRegistry&, TScriptLinks& links) { links.Movie = MakeMovie(links); }) {
         H.Execute({"\\scp,show"});
     }
 };
@@ -327,7 +331,7 @@ TEST_F(MovieWordsTest, AFailedLoadWritesItsMessageUnlessMoviesAreSkipped) {
 
     // Skipped by the player's choice: nothing plays and nothing stops the script.
     H.ClearErrors();
-    SystemConfigLib::Config.MovieDecoder = 0;
+    H.Context.Settings.MovieDecoder = 0;
     H.Execute({"\\l,\"op.mpg\"", "\\p", "\\?p"});
     EXPECT_EQ(H.ResultInt(), 0);
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});

@@ -97,24 +97,14 @@ protected:
         };
         Files["frame.b"] = FrameAnimation();
         Files["voice\\alice01.ogg"] = "not heard by the fake";
-        SavedConfig = SystemConfigLib::Config;
-        TSystemData& c = SystemConfigLib::Config;
+        TSystemData& c = Context.Settings;
         c.MessageSpeed = 0;
         c.AutoPlayWaitTime = c.AutoPlayClickTime = 0;
-        c.Skipping = false;
-        for (int32_t i = 0; i < kVoiceChannelCount; ++i) {
-            c.ActorVolume[static_cast<size_t>(i)] = 255;
-            c.ActorMute[static_cast<size_t>(i)] = 0;
-            c.ActorLists[static_cast<size_t>(i)].Clear();
-        }
         c.ActorLists[3].Add("alice");
         KelScriptLib::AutoModeWaitCounter = 0;
         Cells.SetScreenSize(200, 120);
     }
-    void TearDown() override {
-        SystemConfigLib::Config = SavedConfig;
-        KelScriptLib::AutoModeWaitCounter = 0;
-    }
+    void TearDown() override { KelScriptLib::AutoModeWaitCounter = 0; }
 
     // A shown window with a page of w x h pixels in the size of the test font, and its voices
     // recorded in Voice.
@@ -123,6 +113,7 @@ protected:
         Voice = voice.get();
         auto window = ImageLib::Make<TMessageLib>(Context.Packs, nullptr, std::move(voice), &Log);
         window->WarningLog = &Context.Log;
+        window->Config = &Context.Settings;
         window->SetTextRect(0, 0, w, h);
         window->SetSize(16, 16);
         window->SetRubySize(8, 8);
@@ -153,7 +144,6 @@ protected:
     }
 
     std::map<std::string, std::string> Files;
-    TSystemData SavedConfig;
     TContextFixture Context;
     TKelLogData Log;
     TRecordingVoice* Voice = nullptr;
@@ -183,7 +173,7 @@ TEST_F(MessageLibTest, CharactersComeAtTheEffectiveSpeed) {
         {"speed 0 earlier in the text types at once", 50, false, 0, "[spd,0]", 16, 0, 10},
     };
     for (const TCase& c : cases) {
-        SystemConfigLib::Config.MessageSpeed = c.ConfigSpeed;
+        Context.Settings.MessageSpeed = c.ConfigSpeed;
         auto window = Window(160, 32);
         window->OwnSpeed = c.OwnSpeed;
         window->UseConfigSpeed = c.UseConfig;
@@ -262,9 +252,9 @@ TEST_F(MessageLibTest, AdvanceWhileTypingShowsTheWholeTextScrollingFullPages) {
 }
 
 TEST_F(MessageLibTest, TheAutoModeWaitsForEachCharacterAndEachFullPage) {
-    SystemConfigLib::Config.AutoPlayWaitTime = 30;
-    SystemConfigLib::Config.MessageSpeed = 20;  // the larger of the two counts
-    SystemConfigLib::Config.AutoPlayClickTime = 700;
+    Context.Settings.AutoPlayWaitTime = 30;
+    Context.Settings.MessageSpeed = 20;  // the larger of the two counts
+    Context.Settings.AutoPlayClickTime = 700;
     for (bool on : {false, true}) {
         auto window = Window();
         window->SetAutoWait(on);
@@ -464,9 +454,9 @@ TEST_F(MessageLibTest, VoicesPlayOnTheWindowsStreamForTheSpeakersChannel) {
         {"no file", "", true, [](TSystemData&, TMessageLib&, TRecordingVoice&) {}, true, "", {}},
     };
     for (const TCase& c : cases) {
-        SystemConfigLib::Config.ActorVolume[3] = 200;
-        SystemConfigLib::Config.ActorMute = {};
-        SystemConfigLib::Config.Skipping = false;
+        Context.Settings.ActorVolume[3] = 200;
+        Context.Settings.ActorMute = {};
+        Context.Settings.Skipping = false;
         auto window = Window();
         window->SetSoundChannel(5);
         window->SetSpeakerName("Alice");
@@ -475,12 +465,12 @@ TEST_F(MessageLibTest, VoicesPlayOnTheWindowsStreamForTheSpeakersChannel) {
         window->SetVoiceSkipLevel(40);
         window->SetVoiceAutoGain(90);
         window->VoiceFile = "earlier.ogg";
-        c.Prepare(SystemConfigLib::Config, *window, *Voice);
+        c.Prepare(Context.Settings, *window, *Voice);
         EXPECT_EQ(window->PlayVoice(c.File, c.Play), c.Result) << c.What;
         EXPECT_EQ(window->VoiceFile, c.Stored) << c.What;
         EXPECT_EQ(Voice->Calls, c.Calls) << c.What;
     }
-    SystemConfigLib::Config.Skipping = false;
+    Context.Settings.Skipping = false;
 }
 
 TEST_F(MessageLibTest, ClearingTheTextFadesTheSpeakersVoicesButLoadingDoesNot) {
@@ -604,6 +594,7 @@ TEST_F(MessageLibTest, TheRecordHoldsEveryFieldAtItsOffset) {
 
 TEST_F(MessageLibTest, ANewOrClearedWindowHasTheDefaultRecord) {
     auto window = ImageLib::Make<TMessageLib>(Context.Packs);
+    window->Config = &Context.Settings;
     EXPECT_EQ(window->MakeRecord(), TMessageRecord{});
     EXPECT_FALSE(window->IsVisible());
 
@@ -809,8 +800,8 @@ TEST_F(MessageLibTest, AnOverlongTextIsReportedWhenSavedAndItsKeptPartLoads) {
 
 TEST_F(MessageLibTest, AScriptWaitsForItsWindowToTypeAndForThePlayerToTurnItsPages) {
     constexpr uint8_t kKeyA = 65;
-    SystemConfigLib::Config.MessageSpeed = 10;
     TScriptHarness h;
+    h.Context.Settings.MessageSpeed = 10;
     KelScreenObjects::Register(h.Kinds);
     h.Script.Words.General = &KelGeneralCommands::Handler();
     h.Script.Links.BackLog = &Log;
@@ -868,6 +859,7 @@ TEST_F(MessageLibTest, ScriptWindowsPlayVoicesOnTheSoundLibrarysStreams) {
     TSound& sound = *rig.Sound;
     TScriptHarness h;  // gone before the sound library; it serves the files from now on
     rig.ReadThrough(h.Context.Packs);
+    h.Context.Settings.ActorLists[3].Add("alice");
     h.AddRawFile("voice\\alice01.ogg", SoundFixtures::ToneOgg(44100, 2, 1.0));
     KelScreenObjects::Register(h.Kinds);
     h.Script.Links.SoundLibrary = &sound;

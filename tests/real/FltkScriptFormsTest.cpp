@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/GameContext.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Font.h"
 #include "objects/KelFontDialog.h"
@@ -209,9 +210,9 @@ TEST_F(FltkScriptFormsTest, MemoViewerCopiesAndEdits) {
 
 TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
     TFreeTypeFonts fonts;
-    ARGB8888Font::Install(&fonts);
-    const TSystemData saved = SystemConfigLib::Config;
-    TSystemData& c = SystemConfigLib::Config;
+    TGameContext context;
+    ARGB8888Font::Install(&fonts, &context.Config);
+    TSystemData& c = context.Config.Config;
     c.FontLists[0].Clear();
     c.FontListFlags[0].Clear();
     for (const char* face : {"ＭＳ ゴシック", "ＭＳ 明朝"}) {
@@ -220,8 +221,7 @@ TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
     }
     c.Font[0] = {"ＭＳ ゴシック"_sj, 0, 1, 0x0000FF};
     {
-        TContextFixture context;  // no glyph files: system faces only
-        TKelFontDialog model(context.Packs);
+        TKelFontDialog model(context.Config, context.Packs);  // no glyph files: system faces only
         model.Setup(0, "", 0, 0);
         On("フォント", [](Fl_Window* w) {
             Screenshot(w, "font");
@@ -241,7 +241,6 @@ TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
         EXPECT_EQ(c.Font[0].Style, FontStyle::Bold);
         EXPECT_EQ(c.Font[0].StyleColor, 0x0000FF);  // the colour dialog confirmed as it opened
     }
-    SystemConfigLib::Config = saved;
     ARGB8888Font::Install(nullptr);
 }
 

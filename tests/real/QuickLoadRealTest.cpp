@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "foundation/GameContext.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -31,8 +32,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteQuickSave(const TFileRoot& files, int32_t slot, double date, const std::string& excerpt) {
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+void WriteQuickSave(const TFileRoot& files, uint32_t key, int32_t slot, double date, const std::string& excerpt) {
+    TKelSaveData save(key);
     save.SetHeader({"", "", "", ""}, excerpt);
     save.Header.Date = date;
     save.SetBody(TMemoryStream("x"));
@@ -56,16 +57,20 @@ std::string Shot(Fl_Window* w) {
 TEST(QuickLoadRealTest, ADoubleClickOnTheNewestLineChoosesIt) {
     if (!TFltkDialogs::DisplayAvailable()) GTEST_SKIP() << "no X display could be opened; run under xvfb-run";
     if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "xdotool is not installed";
-    TOpenGame game({{"System\\etc\\Game.dat", "CodeKey=$123456\r\nQuickSaveCount=4\r\n"},
+    TGameContext context;
+    TOpenGame game(context.Config,
+                   {{"System\\etc\\Game.dat", "CodeKey=$123456\r\nQuickSaveCount=4\r\n"},
                     {"System\\QuickSaveLoad\\Layout.dat",
                      "FormCaption=クイックロード\r\nOkButton=ロードする\r\nCancelButton=キャンセル\r\n"
                      "FileExistsText=%%%no:  %%%4y/%%%mm/%%%dd %%%hh:%%%nn  %%%text\r\nFileEmptyText=%%%no:  ―\r\n"}});
     game.Files.CreateDir("SaveData");
-    WriteQuickSave(game.Files, 0, KelSaveData::EncodeDate(2026, 12, 10, 8, 0, 0), "昨日のセーブ"_sj);
-    WriteQuickSave(game.Files, 2, KelSaveData::EncodeDate(2026, 12, 11, 9, 30, 0), "今日のセーブ"_sj);
+    WriteQuickSave(game.Files, context.Config.Config.CodeKey, 0, KelSaveData::EncodeDate(2026, 12, 10, 8, 0, 0),
+                   "昨日のセーブ"_sj);
+    WriteQuickSave(game.Files, context.Config.Config.CodeKey, 2, KelSaveData::EncodeDate(2026, 12, 11, 9, 30, 0),
+                   "今日のセーブ"_sj);
 
     TFltkConfigForms forms;
-    TQuickLoadForm form(game.Files, game.Packs, &forms, nullptr);
+    TQuickLoadForm form(game.Files, context.Config.Config, game.Packs, &forms, nullptr);
     std::string shot;
     int turns = 0;
     const auto start = std::chrono::steady_clock::now();

@@ -32,6 +32,7 @@
 #include "shell/PadMenuLib.h"
 #include "shell/StartupMenuLib.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ToolRun.h"
 
@@ -82,12 +83,12 @@ void Shot(Fl_Window* w, const std::string& name) {
 // says it is done. A step that takes more than fifteen seconds fails the test (xdotool and the X
 // server can be slow on a loaded machine), and the open forms are closed through their close box
 // so that nothing hangs.
-class SettingsFormsTest : public ::testing::Test {
+class SettingsFormsTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         if (!TFltkDialogs::DisplayAvailable()) GTEST_SKIP() << "no X display could be opened; run under xvfb-run";
         if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed (tools/setup.sh installs it)";
-        ARGB8888Font::Install(&Fonts);
+        ARGB8888Font::Install(&Fonts, &Context.Config);
         Dialogs::SetWhileModalHook([this] { Turn(); });
     }
     void TearDown() override {
@@ -193,13 +194,13 @@ std::map<std::string, std::string> ConfigGame() {
 }
 
 TEST_F(SettingsFormsTest, ConfigurationDialog) {
-    TOpenGame game(ConfigGame());
-    SystemConfigLib::LoadFontCandidateLists(game.Packs);
-    SystemConfigLib::LoadSpeakerLists(game.Packs);
-    TSystemData& c = SystemConfigLib::Config;
+    TOpenGame game(Context.Config, ConfigGame());
+    Context.Config.LoadFontCandidateLists(game.Packs);
+    Context.Config.LoadSpeakerLists(game.Packs);
+    TSystemData& c = Settings;
     c.FPSLimit = 60;
     const int32_t style = c.Font[0].Style;
-    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+    TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
     const TConfigForm& form = config.Form;
 
     // "キャンセル" after changes puts every setting back.
@@ -249,7 +250,7 @@ TEST_F(SettingsFormsTest, ConfigurationDialog) {
     config.ShowModal();
     EXPECT_TRUE(Steps.empty());
     EXPECT_EQ(c.FPSLimit, 80);
-    ASSERT_TRUE(SystemConfigLib::SaveUserSettings(game.Files));  // as the program does when it ends
+    ASSERT_TRUE(Context.Config.SaveUserSettings(game.Files));  // as the program does when it ends
     std::string saved;
     game.Files.ReadFile(SystemConfigLib::kUserConfigFile, saved);
     EXPECT_NE(saved.find("FPSLimit=80\r\n"), std::string::npos) << saved;
@@ -260,14 +261,15 @@ TEST_F(SettingsFormsTest, ConfigurationDialog) {
 // The start-up dialog with its preview, and the game-pad dialog opened from it.
 TEST_F(SettingsFormsTest, StartupAndGamePadDialogs) {
     TOpenGame game(
+        Context.Config,
         {{"System\\etc\\Game.dat", "GameTitle=起動テスト\r\n"},
          {"System\\etc\\Config.txt", "FPSLimit=60\r\n"},
          {"System\\etc\\Message.txt", kMessages}},
         {{"System\\Startup\\Startup.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
                                             240, 240, {AnimationFixtures::SolidPng(240, 240, 0xFF6080C0)}))}});
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = Settings;
     c.FullScreen = 0, c.FPSLimit = 60;
-    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Clock);
+    TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Clock);
     const TConfigForm& form = menu.Form;
     std::unique_ptr<TConfigForm> padForm;
     Pause(10);
@@ -417,7 +419,8 @@ Window WaitForWindow(const std::string& title) {
 // "起動" pressed; the game window then asks for full screen, its caption shows the frame limiter's
 // rate, and the choices are in the user's file.
 TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
-    TOpenGame game({{"System\\etc\\Game.dat",
+    TOpenGame game(Context.Config,
+                   {{"System\\etc\\Game.dat",
                      "GameTitle=起動\r\nFormCaption=limit %%%limit\r\nScreenWidth=320\r\nScreenHeight=240\r\n"
                      "ConfigStartupSkip=FALSE\r\n"},
                     {"System\\etc\\Message.txt", kMessages},
@@ -428,7 +431,7 @@ TEST_F(SettingsFormsTest, TheProgramStartsWithTheChosenSettings) {
     fs::create_directories(game.Dir + "/GameData/System");
     std::ofstream(game.Dir + "/GameData/System/config.txt", std::ios::binary) << "FullScreen=0\r\nFPSLimit=60\r\n";
     // The dialog kel shows, for the places to click.
-    const TStartupMenu layout(Forms, game.Files, game.Packs, nullptr, Host, Clock);
+    const TStartupMenu layout(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Clock);
     TFullScreenRequests requests;
     const std::string kel = ToolRun::ToolPath("../kel");
     // Started with its output going to a file, which the test shows when it fails.

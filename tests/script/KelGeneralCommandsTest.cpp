@@ -327,16 +327,16 @@ TEST_F(GeneralCommandsTest, RequestsAndFrameDelay) {
     Run({R"(\draw)"});
     EXPECT_EQ(H.Script.FrameDelay, 2);
     H.Script.FrameDelay = 0;
-    SystemConfigLib::Config.Skipping = 1;
+    H.Context.Settings.Skipping = 1;
     Run({R"(\draw)"});
-    SystemConfigLib::Config.Skipping = 0;
+    H.Context.Settings.Skipping = 0;
     EXPECT_EQ(H.Script.FrameDelay, 0);  // no pause while skipping
     Run({R"(\dout,"x")", R"(\ddlg)", R"(\dbrk)"});
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
 }
 
 TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
-    SystemConfigLib::Config.AutoPlayClickTime = 700;
+    H.Context.Settings.AutoPlayClickTime = 700;
     struct Case {
         const char* Statement;
         uint8_t State;
@@ -382,7 +382,7 @@ TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
         EXPECT_EQ(KelScriptLib::AutoModeWaitCounter, std::string(c.Statement) == "\\clk,0" ? 700 : 0) << c.Statement;
     }
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
-    SystemConfigLib::Config.AutoPlayClickTime = 0;
+    H.Context.Settings.AutoPlayClickTime = 0;
 }
 
 TEST_F(GeneralCommandsTest, StopAndPlayReachTheInnermostStoppedRoutine) {

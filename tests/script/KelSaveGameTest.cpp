@@ -60,7 +60,6 @@ const char* const kScript =
 class SaveGameTest : public ::testing::Test {
 protected:
     SaveGameTest() { Make(); }
-    ~SaveGameTest() override { SystemConfigLib::Config.CodeKey = OldKey; }
 
     // A new interpreter on the same folder: it reads the system data as it is set up.
     void Make() {
@@ -84,7 +83,7 @@ protected:
     }
     // The save file's body taken out, changed and put back as a file that passes every check.
     void Rewrite(const std::string& name, const std::function<void(std::string&)>& change) {
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(H->Context.Settings.CodeKey);
         ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\" + name, true, true));
         std::string body = save.Body->AsString();
         change(body);
@@ -92,7 +91,7 @@ protected:
         ASSERT_TRUE(save.SaveToFile(Folder.Files, "SaveData\\" + name, true, true));
     }
 
-    uint32_t OldKey = SystemConfigLib::Config.CodeKey;
+    uint32_t OldKey = 0;  // the key of a fresh configuration
     TSaveFolder Folder;
     TRecordingSaveData Host{Folder.Files};
     TRecordingDialogs Dialogs;
@@ -130,7 +129,7 @@ TEST_F(SaveGameTest, ALoadedGameGoesOnWhereItWasSaved) {
     EXPECT_TRUE(Dialogs.Shown.empty());
 
     // The header carries the descriptions; without screen objects there is no thumbnail.
-    TKelSaveData header(SystemConfigLib::Config.CodeKey);
+    TKelSaveData header(H->Context.Settings.CodeKey);
     ASSERT_TRUE(header.LoadFromFile(Folder.Files, "SaveData\\a.svd", true, false));
     EXPECT_EQ(header.Header.Descriptions[0], "chapter one");
     EXPECT_EQ(header.Thumbnail, "");
@@ -156,14 +155,14 @@ TEST_F(SaveGameTest, FilesThatFailTheirChecksAreRefusedAndTheGameStays) {
     };
     for (const Case& c : cases) {
         WriteHost(Folder.Host("b.svd"), c.File);
-        SystemConfigLib::Config.CodeKey = OldKey + c.KeyChange;
+        H->Context.Settings.CodeKey = OldKey + c.KeyChange;
         Dialogs.Shown.clear();
         EXPECT_FALSE(H->Script.LoadGame("b.svd")) << c.What;
         EXPECT_EQ(Dialogs.Shown, std::vector<std::string>{"ReadSaveFileError"}) << c.What;
         EXPECT_EQ(H->Var("n").Value, 42) << c.What;
         EXPECT_EQ(Host.Resets, 0) << c.What;
     }
-    SystemConfigLib::Config.CodeKey = OldKey;
+    H->Context.Settings.CodeKey = OldKey;
     Dialogs.Shown.clear();
     EXPECT_FALSE(H->Script.LoadGame("missing.svd"));
     EXPECT_TRUE(Dialogs.Shown.empty()) << "a missing file is no damaged one";
@@ -222,10 +221,10 @@ TEST_F(SaveGameTest, SystemDataRoundTripsAndDamageChangesNothing) {
         EXPECT_EQ(H->Var("visits").Value, 8);
         EXPECT_EQ(ReadLog.GetCount("test.s@@inner"), 4);
     }
-    SystemConfigLib::Config.CodeKey = OldKey ^ 0x10;
+    H->Context.Settings.CodeKey = OldKey ^ 0x10;
     WriteHost(Folder.Host("SystemData.dat"), good);
     EXPECT_FALSE(H->Script.LoadSystemData("SystemData.dat")) << "another key";
-    SystemConfigLib::Config.CodeKey = OldKey;
+    H->Context.Settings.CodeKey = OldKey;
 
     // Set-up reads the backup when the file itself is damaged. (The interpreter that goes writes
     // the file first.)
@@ -280,7 +279,7 @@ TEST_F(SaveGameTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         H->Execute({"\\cal,n=" + std::to_string(k), "\\cal,visits=" + std::to_string(k)});
         ASSERT_TRUE(H->Script.SaveGame("a.svd", false));
         saving += std::chrono::steady_clock::now() - started;
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(H->Context.Settings.CodeKey);
         ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\a.svd", false, true));
         bodies[k] = save.Body->AsString();
         systemData[k] = ReadHost(Folder.Host("SystemData.dat"));
@@ -307,7 +306,7 @@ TEST_F(SaveGameTest, AKilledSaveLeavesTheOldOrTheNewFile) {
         int status = 0;
         waitpid(child, &status, 0);
 
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(H->Context.Settings.CodeKey);
         ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\a.svd", false, true)) << kill << ": " << save.Error();
         EXPECT_TRUE(save.Body->AsString() == bodies[0] || save.Body->AsString() == bodies[1]) << kill;
         for (const char* name : {"SystemData.dat", "SystemData.dat.bak"}) {

@@ -418,7 +418,7 @@ TEST_F(KelScriptFrameTest, SkipModeClicksEveryStepButLetsTimersRun) {
     Sound.Channels[0] = {3, 0, 0};  // looping: only the click ends the wait
     H.Step();
     H.Step();
-    EXPECT_TRUE(SystemConfigLib::Config.Skipping);
+    EXPECT_TRUE(H.Context.Settings.Skipping);
     EXPECT_EQ(Marks, (std::vector<std::string>{"click"}));
     H.Step();
     EXPECT_EQ(Marks.back(), "wav");
@@ -445,7 +445,7 @@ TEST_F(KelScriptFrameTest, SkipModeClicksEveryStepButLetsTimersRun) {
     Routine().WaitState = wsButton;
     H.Step();
     EXPECT_EQ(H.Script.State.RunMode, TRunMode::Normal);
-    EXPECT_FALSE(SystemConfigLib::Config.Skipping);
+    EXPECT_FALSE(H.Context.Settings.Skipping);
     EXPECT_EQ(Wait(), wsButton);
 }
 
@@ -532,7 +532,7 @@ TEST_F(KelScriptFrameTest, SkipClickEndsTheWaitAndSkipsThisStep) {
     // Skipping for the rest of this step: the frame delay is not taken.
     EXPECT_EQ(Marks, (std::vector<std::string>{"a", "b"}));
     H.Step();
-    EXPECT_FALSE(SystemConfigLib::Config.Skipping);
+    EXPECT_FALSE(H.Context.Settings.Skipping);
 }
 
 // ---- system buttons ----

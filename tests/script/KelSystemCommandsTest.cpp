@@ -30,17 +30,13 @@ protected:
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
     }
-    ~SystemWordsTest() override {
-        SystemConfigLib::Config.FormCaption = Caption;
-        KelScriptLib::AutoModeWaitCounter = 0;
-    }
+    ~SystemWordsTest() override { KelScriptLib::AutoModeWaitCounter = 0; }
 
     TSaveFolder Folder;
     TRecordingSaveData Host{Folder.Files};
     TRecordingDialogs Dialogs;
     std::string Title{Application::kUntitled};
     TScriptHarness H;
-    std::string Caption = SystemConfigLib::Config.FormCaption;
 };
 
 TEST_F(SystemWordsTest, SysRequests) {
@@ -79,7 +75,7 @@ TEST_F(SystemWordsTest, SysRequests) {
 TEST_F(SystemWordsTest, SysStateAndQueries) {
     const std::string seventy(70, 'd');
     H.Execute({"\\scp,sys"});
-    SystemConfigLib::Config.Skipping = false;
+    H.Context.Settings.Skipping = false;
     const std::vector<TQueryRow> rows = {
         {{"\\sr,@@scene"}, "\\?sr", {}, {"@@scene"}},
         {{"\\sret,@@other"}, "\\?sr", {}, {"@@other"}},
@@ -110,7 +106,7 @@ TEST_F(SystemWordsTest, SysStateAndQueries) {
         {{"\\tc,\"デモ\""}, "\\?tc", {}, {"デモ"}},
     };
     QueryRows::Run(H, rows);
-    EXPECT_EQ(SystemConfigLib::Config.FormCaption, "Kel %%%fps");
+    EXPECT_EQ(H.Context.Settings.FormCaption, "Kel %%%fps");
     EXPECT_EQ(Title, "デモ"_sj);
     EXPECT_EQ(H.Script.VersionText, "1.02");
 
@@ -174,7 +170,7 @@ TEST_F(SystemWordsTest, DatWordsOnSaveFiles) {
     EXPECT_EQ(H.Var("n").Value, 4);
 
     // The date and the changed descriptions, the body kept.
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+    TKelSaveData save(H.Context.Settings.CodeKey);
     ASSERT_TRUE(save.LoadFromFile(Folder.Files, "SaveData\\slot.svd", false, true));
     std::array<int32_t, 6> date{};
     ASSERT_TRUE(KelSaveData::DecodeDate(save.Header.Date, date));

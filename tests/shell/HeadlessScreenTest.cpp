@@ -12,23 +12,23 @@
 #include "platform/HostFiles.h"
 #include "shell/DisplayStarterLink.h"
 #include "shell/HeadlessScreen.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/TestData.h"
 
 namespace {
 
-class HeadlessScreenTest : public ::testing::Test {
+class HeadlessScreenTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
-        Saved = SystemConfigLib::Config;
-        SystemConfigLib::Config.ScreenWidth = 40;
-        SystemConfigLib::Config.ScreenHeight = 30;
-        SystemConfigLib::Config.FullScreen = 0;
+        Settings.ScreenWidth = 40;
+        Settings.ScreenHeight = 30;
+        Settings.FullScreen = 0;
     }
-    void TearDown() override { SystemConfigLib::Config = Saved; }
 
     // The display component and starter over the screen's device, as the main window makes them.
     struct TComponents {
-        explicit TComponents(THeadlessScreen& screen) : DDDD(&screen.Device) {
+        TComponents(THeadlessScreen& screen, TSystemConfig& config)
+            : DDDD(&screen.Device), Starter{config, {}, nullptr, &DDDD, nullptr} {
             DDDD.AutoDisplayModeInitialize = false;
             DDDD.VsyncAtWindowed = false;
             DDDD.Loaded();
@@ -36,7 +36,7 @@ protected:
             DDDD.InitialScreenHeight = 30;
         }
         TDDDD7 DDDD;
-        TDirectXPack Starter{{}, nullptr, &DDDD, nullptr};
+        TDirectXPack Starter;
         TDirectXPackDisplay Seam{Starter};
     };
 
@@ -51,9 +51,8 @@ protected:
         Parts.DDDD.Flip();
     }
 
-    TSystemData Saved;
     THeadlessScreen Screen;
-    TComponents Parts{Screen};
+    TComponents Parts{Screen, Context.Config};
 };
 
 TEST_F(HeadlessScreenTest, TheSeamFollowsTheStarterAndTheBackBuffer) {
@@ -67,7 +66,7 @@ TEST_F(HeadlessScreenTest, TheSeamFollowsTheStarterAndTheBackBuffer) {
     EXPECT_FALSE(seam.IsFullScreen());
     seam.ToggleFullScreen();
     EXPECT_TRUE(seam.IsFullScreen());
-    EXPECT_EQ(SystemConfigLib::Config.FullScreen, 1);
+    EXPECT_EQ(Settings.FullScreen, 1);
     EXPECT_EQ(before, 2);
     EXPECT_EQ(after, 2);
 
@@ -105,7 +104,7 @@ TEST_F(HeadlessScreenTest, PresentedFramesAreWrittenAsPictures) {
 
     // A folder that cannot be written stops the writing with its reason.
     THeadlessScreen other;
-    TComponents otherParts(other);
+    TComponents otherParts(other, Context.Config);
     ASSERT_TRUE(otherParts.DDDD.Start());
     otherParts.Starter.ChangeDisplayMode();
     other.CaptureTo("/proc/no-such-folder", 1);

@@ -26,21 +26,17 @@
 #include "shell/KelConfigLib.h"
 #include "shell/KelSoundLink.h"
 #include "tests/support/AnimationFixtures.h"
+#include "tests/support/ContextFixture.h"
 #include "tests/support/GameFixture.h"
 #include "tests/support/ScriptHarness.h"
 #include "tests/support/TestData.h"
 
 namespace {
 
-class KelConfigTest : public ::testing::Test {
-protected:
-    void SetUp() override { SystemConfigLib::InitDefaults(); }
-    void TearDown() override { SystemConfigLib::InitDefaults(); }
-    TContextFixture Context;
-};
+class KelConfigTest : public ::testing::Test, public TContextFixture {};
 
 TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = Settings;
     c.BGMVolume = 200, c.VOICEVolume = 255, c.SEVolume = 255;
     c.MulBGMVolume = 256, c.MulVOICEVolume = 128, c.MulSEVolume = 300;
     TManualAudioDevice audio;
@@ -55,7 +51,7 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
     };
     const std::vector<uint32_t> before = groups();
     TKelScript game;
-    TKelConfig config(Context.Packs, nullptr);
+    TKelConfig config(Context.Config, Context.Packs, nullptr);
 
     config.Init(nullptr, &sound);
     config.ApplyVolumes();  // no game interpreter yet: nothing
@@ -73,7 +69,7 @@ TEST_F(KelConfigTest, VolumesReachTheSoundLibrarysGroups) {
 }
 
 TEST_F(KelConfigTest, CacheCapacities) {
-    TKelConfig config(Context.Packs, nullptr);
+    TKelConfig config(Context.Config, Context.Packs, nullptr);
     config.ApplyCacheSizes();  // no caches: nothing to do
     TMediaContext media;
     config.Media = &media;
@@ -83,7 +79,7 @@ TEST_F(KelConfigTest, CacheCapacities) {
         int32_t Size, Pictures, Sounds;
     } cases[] = {{20971520, 20971520, 3495253}, {62914560, 62914560, 8388608}, {0, 0, 0}, {-600, 0, 0}};
     for (const auto& c : cases) {
-        SystemConfigLib::Config.CacheSize = c.Size;
+        Settings.CacheSize = c.Size;
         config.ApplyCacheSizes();
         EXPECT_EQ(media.Pictures.GetCapacity(), c.Pictures) << c.Size;
         EXPECT_EQ(media.Sounds.GetCapacity(), c.Sounds) << c.Size;
@@ -91,7 +87,7 @@ TEST_F(KelConfigTest, CacheCapacities) {
 }
 
 TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
-    TSystemData& c = SystemConfigLib::Config;
+    TSystemData& c = Settings;
     c.ScreenWidth = 64, c.ScreenHeight = 48;
     THeadlessDisplay device;
     TDDDD7 dddd(&device);
@@ -100,10 +96,10 @@ TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
     dddd.InitialScreenHeight = 48;
     dddd.Loaded();
     ASSERT_TRUE(dddd.Start());
-    TDirectXPack pack({}, nullptr, &dddd, nullptr);
+    TDirectXPack pack(Context.Config, {}, nullptr, &dddd, nullptr);
     int changes = 0;
     pack.OnAfterChange = [&] { ++changes; };
-    TKelConfig config(Context.Packs, &pack);
+    TKelConfig config(Context.Config, Context.Packs, &pack);
 
     struct {
         const char* Name;
@@ -127,7 +123,7 @@ TEST_F(KelConfigTest, DisplayModeChangesOnlyWhenItMust) {
 }
 
 TEST_F(KelConfigTest, SelectPageKeepsThePageForPagesThatAreNotThere) {
-    TKelConfig config(Context.Packs, nullptr);
+    TKelConfig config(Context.Config, Context.Packs, nullptr);
     config.VoicePageEnabled = false;
     config.FontPageEnabled = true;
     const std::pair<int32_t, int32_t> steps[] = {{3, 3}, {-1, 3}, {6, 3}, {2, 3}, {5, 5}, {0, 0}, {4, 4}};
@@ -152,11 +148,11 @@ std::map<std::string, std::string> DialogGame(const std::string& voiceData, bool
     return files;
 }
 
-class KelConfigDialogTest : public ::testing::Test {
+class KelConfigDialogTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         // What the live configuration holds as each of the player's actions is taken.
-        Dialogs::SetWhileModalHook([this] { Seen.push_back(SystemConfigLib::Config.BGMVolume); });
+        Dialogs::SetWhileModalHook([this] { Seen.push_back(Settings.BGMVolume); });
     }
     void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
     THeadlessConfigForms Forms;
@@ -166,9 +162,9 @@ protected:
 };
 
 TEST_F(KelConfigDialogTest, ControlsShowTheSettings) {
-    TOpenGame game(DialogGame(""));
-    TSystemData& c = SystemConfigLib::Config;
-    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+    TOpenGame game(Context.Config, DialogGame(""));
+    TSystemData& c = Settings;
+    TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
     const struct {
         int32_t Fps, Cache, FullScreen;
         int32_t FpsItem, CacheItem, ScreenItem;
@@ -196,11 +192,11 @@ TEST_F(KelConfigDialogTest, ControlsShowTheSettings) {
 // Every control writes its setting at once; "キャンセル" puts back every user setting and applies
 // them, "設定" keeps them.
 TEST_F(KelConfigDialogTest, ChangesAreLiveAndCancelRestoresThem) {
-    TOpenGame game(DialogGame(""));
-    TSystemData& c = SystemConfigLib::Config;
+    TOpenGame game(Context.Config, DialogGame(""));
+    TSystemData& c = Settings;
     c.BGMVolume = 127, c.FullScreen = 0, c.FPSLimit = 60, c.MessageAlpha = 255;
     const TSystemData before = c;
-    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+    TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
     config.SelectPage(1);
     Forms.Set("TrackBar1", 6);  // from 5: 6 x 255 div 10
     Forms.ShowPage(0);
@@ -238,8 +234,8 @@ TEST_F(KelConfigDialogTest, PagesAndResetButtonsFollowTheGamesFiles) {
     // No font list and no defaults file: no font page and no reset buttons.
     std::map<std::string, std::string> files = DialogGame("", false);
     files.erase("System\\etc\\Config.txt");
-    TOpenGame game(files);
-    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+    TOpenGame game(Context.Config, files);
+    TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
     EXPECT_FALSE(config.FontPageEnabled);
     EXPECT_FALSE(config.VoicePageEnabled);
     Forms.ShowPage(4);
@@ -258,10 +254,10 @@ TEST_F(KelConfigDialogTest, PagesAndResetButtonsFollowTheGamesFiles) {
 }
 
 TEST_F(KelConfigDialogTest, ResetButtonsAskAndTakeTheDefaults) {
-    TOpenGame game(DialogGame(""));
-    TSystemData& c = SystemConfigLib::Config;
+    TOpenGame game(Context.Config, DialogGame(""));
+    TSystemData& c = Settings;
     c.BGMVolume = 51, c.FPSLimit = 20;
-    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+    TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
     Answers.Click(1);  // "いいえ"
     Forms.Click("SysResetButton");
     Forms.ShowPage(1);
@@ -281,15 +277,16 @@ TEST_F(KelConfigDialogTest, SpeakerPanels) {
         std::string voices = "show=enable\r\n";
         for (int i = 0; i < 7; ++i)
             voices += "gui[" + std::to_string(i) + "]=$FF0000,話者" + std::to_string(i) + ",？？？\r\n";
-        TOpenGame game(DialogGame(voices));
-        TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+        TOpenGame game(Context.Config, DialogGame(voices));
+        TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
         EXPECT_TRUE(config.VoicePageEnabled);
         EXPECT_TRUE(config.Form[config.C.ScrollBar].Visible);
         EXPECT_EQ(config.Form[config.C.ScrollBar].Max, 3);
     }
     const std::string voices = "show=enable\r\ngui[9]=$00FF00, 九番 , 誰か , face.png , other.bmp , met9  // note\r\n";
-    TOpenGame game(DialogGame(voices), {{"system\\voice\\face.png", AnimationFixtures::SolidPng(60, 40, 0xFF102030)}});
-    TKelConfig config(game.Packs, nullptr, &Forms, nullptr, Host);
+    TOpenGame game(Context.Config, DialogGame(voices),
+                   {{"system\\voice\\face.png", AnimationFixtures::SolidPng(60, 40, 0xFF102030)}});
+    TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
     const TKelConfig::TSpeaker& s = config.Speakers[9];
     ASSERT_GE(s.Panel, 0);
     EXPECT_EQ(config.Form[config.C.ScrollBar].Max, 6);
@@ -316,8 +313,8 @@ TEST_F(KelConfigDialogTest, SpeakerPanels) {
     Forms.Click("Button4");
     config.ShowModal();
     EXPECT_EQ(config.Form[s.Panel].Top, 3 * 74);
-    EXPECT_EQ(SystemConfigLib::Config.ActorVolume[9], 76);  // round(3 x 255 / 10)
-    EXPECT_EQ(SystemConfigLib::Config.ActorMute[9], 1);
+    EXPECT_EQ(Settings.ActorVolume[9], 76);  // round(3 x 255 / 10)
+    EXPECT_EQ(Settings.ActorMute[9], 1);
     EXPECT_EQ(Encoding::SjisToUtf8(config.Form[s.ValueLabel].Caption), "30 ％");
 }
 
@@ -338,7 +335,7 @@ TEST(KelConfigRunTest, TheStartUpAndTheConfigurationRequestShowTheirDialogs) {
     ASSERT_TRUE(game.Open(dir, error)) << error;
     ASSERT_EQ(game.Forms.Shown.size(), 1u);
     EXPECT_EQ(Encoding::SjisToUtf8(game.Forms.Shown[0].Caption), "起動設定");
-    EXPECT_EQ(SystemConfigLib::Config.FPSLimit, 40);
+    EXPECT_EQ(game.Form->Context.Config.Config.FPSLimit, 40);
 
     game.Run(2);
     game.Forms.ShowPage(1);
@@ -349,7 +346,7 @@ TEST(KelConfigRunTest, TheStartUpAndTheConfigurationRequestShowTheirDialogs) {
     ASSERT_EQ(game.Forms.Shown.size(), 2u);
     EXPECT_EQ(Encoding::SjisToUtf8(game.Forms.Shown[1].Caption), "コンフィグ設定");
     EXPECT_EQ(game.Forms.Shown[1].ClosedBy, "Button4");
-    EXPECT_EQ(SystemConfigLib::Config.BGMVolume, 102);
+    EXPECT_EQ(game.Form->Context.Config.Config.BGMVolume, 102);
     // The music group plays at the new volume: the dialog's close applied the configuration.
     EXPECT_EQ(game.Engine->Sound->Library()->GetGroupVolume(0), 102u);
     EXPECT_NE(game.Report().find("form: コンフィグ設定 -> Button4"), std::string::npos);

@@ -77,13 +77,12 @@ protected:
         for (const char* key : {"OVERSAVE_Text", "OVERSAVE_Yes", "OVERSAVE_No", "DELETE_Text", "DELETE_Yes",
                                 "DELETE_No", "NOSELECT_Text", "NOFILEOPEN_Text", "NOFILEDELETE_Text",
                                 "DeleteSaveFileError", "SwapSaveFileError", "WriteSaveFileError", "OK"})
-            SystemConfigLib::MessageTable.SetValue(key, key);
+            Game.Form->Context.Config.MessageTable.SetValue(key, key);
     }
     void TearDown() override {
         KelFileSelect::SetRenameCall(OldRename);
         FileSystem::SetSyncCall(OldSync);
         Game.Close();
-        SystemConfigLib::InitDefaults();  // the game's screen size is no later test's
     }
 
     TKelSystem& Engine() { return *Game.Engine; }
@@ -132,7 +131,7 @@ protected:
     // A save file with the date, the first description and a body that tells it apart.
     void WriteSave(const std::string& name, double date, const std::string& body = "x",
                    const std::string& description = "") {
-        TKelSaveData save(SystemConfigLib::Config.CodeKey);
+        TKelSaveData save(Game.Form->Context.Config.Config.CodeKey);
         save.SetHeader({description, "", "", ""}, "");
         save.Header.Date = date;
         TMemoryStream bytes(body);
@@ -458,34 +457,34 @@ TEST_F(KelFileSelectTest, QuickButtonsChooseTheRingsFiles) {
 
 TEST_F(KelFileSelectTest, TheRingFillsMissingSlotsThenOverwritesTheOldest) {
     Start({});
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData0.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "QuickSaveData0.svd");
     for (int i = 0; i < 3; ++i)
         WriteSave(KelQuickLoad::QuickSaveName(i), Day() + i);
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData3.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "QuickSaveData3.svd");
     for (int i = 3; i < 8; ++i)
         WriteSave(KelQuickLoad::QuickSaveName(i), Day() + i);
     // All eight: the oldest, then, once it is newer, the next oldest; equal dates, the lowest slot.
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData0.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "QuickSaveData0.svd");
     WriteSave("QuickSaveData0.svd", Day() + 10);
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData1.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "QuickSaveData1.svd");
     WriteSave("QuickSaveData4.svd", Day() + 1);
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData1.svd");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "QuickSaveData1.svd");
     // A file that does not read is passed over, also when it is the oldest.
     Game.Files.WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData1.svd"), "damaged");
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "QuickSaveData4.svd");
-    SystemConfigLib::Config.QuickSaveCount = 0;
-    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files), "");
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "QuickSaveData4.svd");
+    Game.Form->Context.Config.Config.QuickSaveCount = 0;
+    EXPECT_EQ(KelQuickLoad::NextQuickSaveFile(Game.Files, Game.Form->Context.Config.Config), "");
 }
 
 TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     Start({{"System\\QuickSaveLoad\\Layout.dat",
             "FormCaption=QL\r\nOkButton=Load\r\nFileExistsText=%%%no %%%yy/%%%mm/%%%dd %%%hh:%%%nn:%%%ss "
             "%%%NAME0\r\nFileEmptyText=%%%no - %%%4y\r\n"}});
-    SystemConfigLib::Config.QuickSaveCount = 4;
+    Game.Form->Context.Config.Config.QuickSaveCount = 4;
     WriteSave("QuickSaveData0.svd", Day(), "x", "a");
     WriteSave("QuickSaveData2.svd", Day() + 1, "x", "b");
     Game.Files.WriteFileReplace(KelSaveData::SaveFilePath("QuickSaveData3.svd"), "damaged");
-    TQuickLoadForm form(Game.Files, Game.Form->Context.Packs, &Game.Forms, nullptr);
+    TQuickLoadForm form(Game.Files, Game.Form->Context.Config.Config, Game.Form->Context.Packs, &Game.Forms, nullptr);
     // The empty line cannot be chosen: OK stays disabled and a double click does nothing.
     Game.Forms.Set("FileListBox", 3);
     Game.Forms.Click("FileListBox");
@@ -502,7 +501,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     EXPECT_EQ(Game.Forms.Shown.back().Caption, "QL");
     EXPECT_EQ(Game.Forms.Shown.back().Refused, std::vector<std::string>{"click OkButton"});
     // A press below the lines drops the selection; closed by its close box, nothing is chosen.
-    TQuickLoadForm again(Game.Files, Game.Form->Context.Packs, &Game.Forms, nullptr);
+    TQuickLoadForm again(Game.Files, Game.Form->Context.Config.Config, Game.Form->Context.Packs, &Game.Forms, nullptr);
     Game.Forms.Set("FileListBox", 1);
     Game.Forms.Set("FileListBox", -1);
     Game.Forms.Click("OkButton");
@@ -510,7 +509,7 @@ TEST_F(KelFileSelectTest, TheQuickLoadListRunsNewestFirst) {
     EXPECT_EQ(again.ChosenFile, "");
     EXPECT_EQ(Game.Forms.Shown.back().ClosedBy, "CancelButton");
     // Without forms to show it on, nothing is chosen.
-    TQuickLoadForm none(Game.Files, Game.Form->Context.Packs, nullptr, nullptr);
+    TQuickLoadForm none(Game.Files, Game.Form->Context.Config.Config, Game.Form->Context.Packs, nullptr, nullptr);
     none.ShowModal();
     EXPECT_EQ(none.ChosenFile, "");
 }

@@ -131,10 +131,6 @@ protected:
         FontFixtures::InstallMessageFonts(16, 8);
         Harness.PassInputLock();
     }
-    ~KelLogScreenTest() override {
-        SystemConfigLib::Config.ActorLists[2].Clear();
-        SystemConfigLib::Config.ActorVolume[2] = 0;
-    }
 
     // The screen with the layout (UTF-8), opened.
     TKelLog& Open(const std::string& layout) {
@@ -302,8 +298,8 @@ TEST_F(KelLogScreenTest, FillingStopsAtTheFirstRowRefused) {
 
 TEST_F(KelLogScreenTest, ClickReplaysTheVoiceAndLeavingFadesIt) {
     Harness.AddRawFile("voice\\hana01.ogg", "stands for a voice");
-    SystemConfigLib::Config.ActorLists[2].Items = {Sj("花")};
-    SystemConfigLib::Config.ActorVolume[2] = 200;
+    Harness.Context.Settings.ActorLists[2].Items = {Sj("花")};
+    Harness.Context.Settings.ActorVolume[2] = 200;
     Data.Add(Sj("声なし"), Sj("花"), "", 0, 0, 255, 0);
     Data.Add(Sj("声あり"), Sj("花"), "voice\\hana01.ogg", 300, 5, 128, 7);
     Open("");
@@ -357,7 +353,7 @@ TEST_F(KelLogScreenTest, DrawsMarksBordersPicturesAndIcons) {
     Harness.AddRawFile("voice\\v.ogg", "stands for a voice");
     Data.Add(Sj("一"), "A", "voice\\v.ogg", 0, 0, 255, 0);  // entry 1: the top row
     Data.Add(Sj("二"), "B", "", 0, 0, 255, 0);              // entry 0: the row under it
-    SystemConfigLib::Config.Interlace = 0;
+    Harness.Context.Settings.Interlace = 0;
     Open(
         "msg.SelectColor=$FFFF00FF\r\nBGColor=$80FF0000\r\nBorderLineColor=$FF00FF00\r\nVoiceIconImage=icon.png\r\n"
         "VoiceIconImagePosition=560,0\r\nCharctorImagePosition=580,0\r\n"

@@ -78,7 +78,7 @@ TEST_F(SaveLinkTest, RefusedLoadsLeaveTheGameAndALyingBodyEndsIt) {
     const std::string good = ReadHost(Dir + "/SaveData/a.svd");
 
     // The thumbnail: the 64 x 48 screen shrunk to 16 x 12, with 15-bit pixels.
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+    TKelSaveData save(game.Form->Context.Config.Config.CodeKey);
     ASSERT_TRUE(save.LoadFromFile(game.Files, "SaveData\\a.svd", true, true));
     ASSERT_FALSE(save.Thumbnail.empty());
     EXPECT_EQ(LittleEndian::Get16(reinterpret_cast<const uint8_t*>(save.Thumbnail.data()) + 28), 16);
@@ -95,7 +95,7 @@ TEST_F(SaveLinkTest, RefusedLoadsLeaveTheGameAndALyingBodyEndsIt) {
         std::string File;
         uint32_t Key;
     };
-    const uint32_t key = SystemConfigLib::Config.CodeKey;
+    const uint32_t key = game.Form->Context.Config.Config.CodeKey;
     const Case cases[] = {
         {"another key", good, key ^ 1},
         {"damaged", damaged, key},
@@ -103,10 +103,10 @@ TEST_F(SaveLinkTest, RefusedLoadsLeaveTheGameAndALyingBodyEndsIt) {
     };
     for (const Case& c : cases) {
         std::ofstream(Dir + "/SaveData/b.svd", std::ios::binary) << c.File;
-        SystemConfigLib::Config.CodeKey = c.Key;
+        game.Form->Context.Config.Config.CodeKey = c.Key;
         game.Answers.Shown.clear();
         EXPECT_FALSE(engine.GameState->LoadGame(script, "b.svd")) << c.What;
-        SystemConfigLib::Config.CodeKey = key;
+        game.Form->Context.Config.Config.CodeKey = key;
         ASSERT_EQ(game.Answers.Shown.size(), 1u) << c.What;
         EXPECT_EQ(game.Answers.Shown[0].Text, "cannot read") << c.What;
         EXPECT_EQ(Var(game, "n"), 42) << c.What;

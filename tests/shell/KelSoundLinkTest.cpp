@@ -40,7 +40,7 @@ protected:
             << PackWriter::Pack(entries, PackWriter::TVersion::V20);
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
-        SystemConfigLib::Config.FPSLimit = 40;
+        Game.Form->Context.Config.Config.FPSLimit = 40;
     }
 
     int64_t Variable(const char* name) {

@@ -137,7 +137,7 @@ protected:
         }
         std::string error;
         ASSERT_TRUE(Game.Open(Dir, error)) << error;
-        SystemConfigLib::Config.FPSLimit = fpsLimit;
+        Game.Form->Context.Config.Config.FPSLimit = fpsLimit;
         Game.Engine->GameScript->Words.General = &Words;
         Game.Engine->SystemScript->Words.General = &SystemWords;
     }
@@ -217,7 +217,7 @@ TEST_F(KelSystemGameTest, LimiterOnTheFakeClock) {
     EXPECT_EQ(g.State.ScriptClock - clock0, 5026u);
 
     // Below 10 acts as 10: period 100, sleeps at most 97.
-    SystemConfigLib::Config.FPSLimit = 3;
+    Game.Form->Context.Config.Config.FPSLimit = 3;
     const uint32_t t = Game.FakeClock.Now;
     EXPECT_EQ(Engine().Frame(), 0);
     EXPECT_EQ(Game.FakeClock.Now - t, 97u);
@@ -228,7 +228,7 @@ TEST_F(KelSystemGameTest, LimiterOnTheFakeClock) {
     g.State.RunMode = TRunMode::Skip;
     Game.FakeClock.Now += 200;
     EXPECT_EQ(Engine().Frame(), kmGameScript);
-    EXPECT_TRUE(SystemConfigLib::Config.Skipping);
+    EXPECT_TRUE(Game.Form->Context.Config.Config.Skipping);
     EXPECT_EQ(Engine().Frame(), 0);
     Game.FakeClock.Now += 1;
     EXPECT_EQ(Engine().Frame(), kmGameScript);
@@ -631,7 +631,7 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
         EXPECT_EQ(game.Engine->Mode, kmGameScript);
         EXPECT_EQ(game.Engine->ErrorState, 0);
         EXPECT_EQ(game.Form->Context.Log.ErrorList.Count(), 0) << game.Report();
-        EXPECT_EQ(Encoding::SjisToUtf8(SystemConfigLib::Config.GameTitle), "Kel デモ");
+        EXPECT_EQ(Encoding::SjisToUtf8(game.Form->Context.Config.Config.GameTitle), "Kel デモ");
         // A first start has no settings of the player's: the font lists lead the message and
         // ruby slots to the demo's bitmap fonts, made in the sizes the window draws.
         const struct {
@@ -878,7 +878,7 @@ TEST(KelSystemDemoTest, AWalkThroughTheWholeGameInTheRunner) {
     EXPECT_EQ(walk.Report.find("dialog: "), std::string::npos) << walk.Report;
     EXPECT_NE(walk.Report.find("form: クイックロード -> OkButton"), std::string::npos) << walk.Report;
     EXPECT_NE(walk.Report.find("form: コンフィグ設定 -> Button4"), std::string::npos) << walk.Report;
-    EXPECT_EQ(SystemConfigLib::Config.BGMVolume, 127);  // 5 of the bar's 10 steps
+    EXPECT_EQ(walk.BGMVolume, 127);  // 5 of the bar's 10 steps
     EXPECT_TRUE(fs::exists(demo + "/SaveData/SaveData2.svd"));
     EXPECT_TRUE(fs::exists(demo + "/SaveData/QuickSaveData0.svd"));
 

@@ -115,7 +115,7 @@ TEST_F(KelVirtualFilesTest, SnapshotsShowTheInterpretersScreens) {
 
 TEST_F(KelVirtualFilesTest, SaveThumbnailsComeBackAsPictures) {
     ASSERT_TRUE(Game.Engine->GameState->SaveGame(GameScript(), "SaveData003.svd", true));
-    TKelSaveData save(SystemConfigLib::Config.CodeKey);
+    TKelSaveData save(Game.Form->Context.Config.Config.CodeKey);
     ASSERT_TRUE(save.LoadFromFile(Game.Files, "SaveData\\SaveData003.svd", true, false));
     ASSERT_FALSE(save.Thumbnail.empty());
 
@@ -136,10 +136,10 @@ TEST_F(KelVirtualFilesTest, SaveThumbnailsComeBackAsPictures) {
     for (const char* name : {"$$$saveimage,SaveData003.svd", "$$$saveimage,Missing.svd.bmp",
                              "$$$saveimage,..\\Outside.svd.bmp", "$$$saveimage.bmp"})
         EXPECT_TRUE(Packs().ResolveFileName(name).empty()) << name;
-    const uint32_t key = SystemConfigLib::Config.CodeKey;
-    SystemConfigLib::Config.CodeKey = key ^ 0x5A5A5A;
+    const uint32_t key = Game.Form->Context.Config.Config.CodeKey;
+    Game.Form->Context.Config.Config.CodeKey = key ^ 0x5A5A5A;
     EXPECT_EQ(Bytes("$$$saveimage,SaveData003.svd.bmp"), "(none)");
-    SystemConfigLib::Config.CodeKey = key;
+    Game.Form->Context.Config.Config.CodeKey = key;
 }
 
 TEST_F(KelVirtualFilesTest, ImportsReadDiskFilesByPath) {
@@ -178,7 +178,8 @@ TEST_F(KelVirtualFilesTest, ImportsReadDiskFilesByPath) {
     const std::string name = "$$$fileimport,notes.txt";
     EXPECT_TRUE(KelVirtualFiles::Exists(&Game.Files, name));
     fs::remove(Dir + "/notes.txt");
-    EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, name, &GameScript(), nullptr), nullptr);
+    EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, GameScript().Config().Config.CodeKey, name, &GameScript(), nullptr),
+              nullptr);
 }
 
 TEST_F(KelVirtualFilesTest, SnapshotNamesThatDoNotExist) {
@@ -188,7 +189,9 @@ TEST_F(KelVirtualFilesTest, SnapshotNamesThatDoNotExist) {
         EXPECT_EQ(Packs().LoadFile(name), nullptr) << name;
     }
     // An interpreter that is not there shows nothing.
-    EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, "$$$systemthreadimage,0.bmp", &GameScript(), nullptr), nullptr);
+    EXPECT_EQ(KelVirtualFiles::Open(&Game.Files, GameScript().Config().Config.CodeKey, "$$$systemthreadimage,0.bmp",
+                                    &GameScript(), nullptr),
+              nullptr);
 }
 
 }  // namespace

@@ -54,7 +54,6 @@ const char* kSysStartup = "@@close\r\n\\quit\r\n@@idle\r\n\\wait,10\r\n\\jmp,@@i
 class MainWindowTest : public ::testing::Test {
 public:
     void SetUp() override {
-        SystemConfigLib::InitDefaults();
         Dir = TestData::ScratchDir();
         Files = {{"System\\etc\\Game.dat", kGameDat},
                  {"System\\etc\\Message.txt", kMessages},
@@ -66,7 +65,6 @@ public:
 
         dddd7::SetDebugLogFolder("");
         AnimationBmpLib::MessageAlpha = 255;
-        SystemConfigLib::InitDefaults();
     }
 
     // Writes the game folder: the packs of Files, and the system-information library unless
@@ -432,7 +430,7 @@ TEST_F(MainWindowTest, TheTrayGetsTheSettingTheMenuAndTheMinimiseCallback) {
     Window.Show();
     Form->AppIdle();
     ASSERT_NE(tray, nullptr);
-    SystemConfigLib::Config.TaskTrayMode = 3;
+    Form->Context.Config.Config.TaskTrayMode = 3;
     Frames(1);
     EXPECT_EQ(tray->Modes.back(), 3);
     EXPECT_GT(tray->Idles, 0);

@@ -32,11 +32,11 @@ protected:
 };
 
 TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
-    TOpenGame game({{"System\\etc\\Game.dat", "ConfigSurfaceMemory=TRUE\r\n"}});
-    TSystemData& c = SystemConfigLib::Config;
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat", "ConfigSurfaceMemory=TRUE\r\n"}});
+    TSystemData& c = Settings;
     c.FullScreen = 0, c.FPSLimit = 60, c.StreamLength = 131072, c.Interlace = 0, c.SurfaceMemory = 0;
     {
-        TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
+        TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, 1);  // 128 KiB is "普通"
         Forms.Set("ComboBox1", 1);                           // full screen
         Forms.Set("ComboBox5", 1);                           // 40 FPS
@@ -50,7 +50,7 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
     EXPECT_EQ(c.FPSLimit, 60);
     EXPECT_EQ(c.Interlace, 1);
 
-    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
+    TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Time);
     Forms.Set("ComboBox1", 1);
     Forms.Set("ComboBox5", 1);
     Forms.ShowPage(1);
@@ -70,8 +70,8 @@ TEST_F(StartupMenuTest, StartStoresTheChoicesAndQuitStoresNothing) {
 // A setting outside its list shows no item and keeps its value through "起動"; the preview then
 // runs at the configured rate.
 TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
-    TOpenGame game({{"System\\etc\\Game.dat", ""}});
-    TSystemData& c = SystemConfigLib::Config;
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat", ""}});
+    TSystemData& c = Settings;
     const struct {
         int32_t Fps, Stream;
         int32_t FpsItem, StreamItem, Interval;
@@ -83,7 +83,7 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
     };
     for (const auto& k : cases) {
         c.FPSLimit = k.Fps, c.StreamLength = k.Stream;
-        TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
+        TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Time);
         EXPECT_EQ(menu.Form[menu.C.FpsLimit].Value, k.FpsItem) << k.Fps;
         EXPECT_EQ(menu.Form[menu.C.StreamLength].Value, k.StreamItem) << k.Stream;
         EXPECT_EQ(menu.PreviewInterval(), k.Interval) << k.Fps;
@@ -95,10 +95,10 @@ TEST_F(StartupMenuTest, SettingsWithoutAnItemStayAsTheyAre) {
 }
 
 TEST_F(StartupMenuTest, TheGamesSettingsChooseThePagesAndOptions) {
-    TOpenGame game(
-        {{"System\\etc\\Game.dat", "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
-    SystemConfigLib::Config.SurfaceMemory = 1;
-    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat",
+                                     "ConfigSpecTab=FALSE\r\nConfigSurfaceMemory=FALSE\r\nConfigSoundTab=TRUE\r\n"}});
+    Settings.SurfaceMemory = 1;
+    TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Time);
     Forms.ShowPage(4);  // the information page is not there
     Forms.ShowPage(3);
     Forms.Set("ComboBox9", 0);          // nor is the surface-memory box
@@ -110,17 +110,17 @@ TEST_F(StartupMenuTest, TheGamesSettingsChooseThePagesAndOptions) {
     ASSERT_EQ(shown.Pages.size(), 4u);
     EXPECT_EQ(Encoding::SjisToUtf8(shown.Pages.back()), "オプション");
     EXPECT_EQ(shown.Refused, (std::vector<std::string>{"page 4", "set ComboBox9 0", "click GraphicResetButton"}));
-    EXPECT_EQ(SystemConfigLib::Config.SurfaceMemory, 1);
+    EXPECT_EQ(Settings.SurfaceMemory, 1);
 }
 
 // The reset buttons ask first and change only the dialog's boxes; the configuration changes on
 // "起動". The information page builds its report once it shows and copies it.
 TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
-    TOpenGame game({{"System\\etc\\Game.dat", ""},
-                    {"System\\etc\\Config.txt", "FullScreen=1\r\nFPSLimit=80\r\n"},
-                    {"System\\etc\\Message.txt", kMessages}});
-    SystemConfigLib::Config.FullScreen = 0, SystemConfigLib::Config.FPSLimit = 20;
-    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat", ""},
+                                    {"System\\etc\\Config.txt", "FullScreen=1\r\nFPSLimit=80\r\n"},
+                                    {"System\\etc\\Message.txt", kMessages}});
+    Settings.FullScreen = 0, Settings.FPSLimit = 20;
+    TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Time);
     Answers.Click(1);  // "いいえ": nothing changes
     Forms.Click("GraphicResetButton");
     Forms.Click("GraphicResetButton");  // "はい" (no answer left: the first button)
@@ -130,7 +130,7 @@ TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
     menu.ShowModal();
     EXPECT_EQ(menu.Form[menu.C.ScreenMode].Value, 1);
     EXPECT_EQ(menu.Form[menu.C.FpsLimit].Value, 3);
-    EXPECT_EQ(SystemConfigLib::Config.FullScreen, 0);  // left by "終了"
+    EXPECT_EQ(Settings.FullScreen, 0);  // left by "終了"
     ASSERT_EQ(Answers.Shown.size(), 2u);
     EXPECT_EQ(Encoding::SjisToUtf8(Answers.Shown[0].Text), "戻しますか？");
     const auto& copied = Forms.Shown.back().Copied;
@@ -145,10 +145,10 @@ TEST_F(StartupMenuTest, ResetsAskAndTheInformationPageCopiesItsReport) {
 
 TEST_F(StartupMenuTest, ThePreviewPlaysTheGamesAnimation) {
     TOpenGame game(
-        {{"System\\etc\\Game.dat", ""}},
+        Context.Config, {{"System\\etc\\Game.dat", ""}},
         {{"System\\Startup\\Startup.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
                                             300, 300, {AnimationFixtures::SolidPng(300, 300, 0xFF3366CC)}))}});
-    TStartupMenu menu(Forms, game.Files, game.Packs, nullptr, Host, Time);
+    TStartupMenu menu(Context.Config, Forms, game.Files, game.Packs, nullptr, Host, Time);
     ASSERT_TRUE(menu.Animation);
     menu.StepPreview();
     const TFormControl& preview = menu.Form[menu.C.Preview];
@@ -166,7 +166,7 @@ std::string PadFile(const TFileRoot& files) {
 }
 
 TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
-    TOpenGame game({{"System\\etc\\Game.dat", ""}});
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat", ""}});
     game.Files.ForceDirectories("GameData\\System");
     // Two buttons hold left click: the lower one counts. Other lines stay as they are.
     game.Files.WriteFileReplace(PadMenuLib::kPadFile,
@@ -202,7 +202,7 @@ TEST_F(StartupMenuTest, PadSettingsRoundTripThroughTheFile) {
 }
 
 TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
-    TOpenGame game({{"System\\etc\\Game.dat", ""}});
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat", ""}});
     game.Files.ForceDirectories("GameData\\System");
     game.Files.WriteFileReplace(PadMenuLib::kPadFile, "Button1=-1\r\nButton2=left\r\nButton3=-4\r\nSpeed=\x01\r\n");
     const PadMenuLib::TPadSettings s = PadMenuLib::ReadPadFile(game.Files, PadMenuLib::kPadFile, &Log);
@@ -227,7 +227,7 @@ TEST_F(StartupMenuTest, ADamagedPadFileGivesTheDefaultsAndALogLine) {
 
 // The mouse reset asks; "いいえ" changes nothing, the bars included. Cancelling writes nothing.
 TEST_F(StartupMenuTest, PadResetsAskAndCancelWritesNothing) {
-    TOpenGame game({{"System\\etc\\Game.dat", ""}});
+    TOpenGame game(Context.Config, {{"System\\etc\\Game.dat", ""}});
     TPadMenu pad(Forms, game.Files, nullptr, Host);
     Forms.Set("ComboBox1", 6);
     Forms.Set("TrackBar1", 9);

@@ -138,7 +138,8 @@ TEST(SystemInfoReportTest, LinesFollowTheirFormats) {
 }
 
 TEST(SystemInfoReportTest, WithoutTheLibraryEveryAnswerIsNA) {
-    const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build(nullptr, "Untitle", std::nullopt));
+    const std::string text =
+        Encoding::SjisToUtf8(SystemInfoReport::Build(TSystemConfig().Config, nullptr, "Untitle", std::nullopt));
     EXPECT_NE(text.find("\r\nName   :N/A\r\nVersion:Build N/A (N/A)\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\r\nMemory :0/0MB\r\n"), std::string::npos);
     // The one drive "N/A" with its two lines end the report.
@@ -153,7 +154,8 @@ TEST(SystemInfoReportTest, WithoutTheLibraryEveryAnswerIsNA) {
 TEST(SystemInfoReportTest, TheLibraryAnswersFromThisMachine) {
     TDllSystemInfo library;
     ASSERT_TRUE(library.LoadDLL(TFileRoot(), KEL_SYSTEMINFO_LIBRARY));
-    const std::string text = Encoding::SjisToUtf8(SystemInfoReport::Build(&library, "Untitle", std::string("v1")));
+    const std::string text =
+        Encoding::SjisToUtf8(SystemInfoReport::Build(TSystemConfig().Config, &library, "Untitle", std::string("v1")));
     EXPECT_NE(text.find("\r\n       :v1\r\n"), std::string::npos);
     EXPECT_EQ(text.find("Memory :0/"), std::string::npos) << text;
     const size_t drives = text.find("■DRIVE\r\n");

@@ -17,5 +17,6 @@ public:
 
     TGameContext Context;
     TErrorLog& Log = Context.Log;
+    TSystemData& Settings = Context.Config.Config;  // the live configuration
     TPackSet& Packs = Context.Packs;
 };

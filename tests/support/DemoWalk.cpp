@@ -118,6 +118,7 @@ TResult PlayHeadless(const std::string& demoFolder) {
         }
         game.Run(2);
         result.Frames = game.FramesRun;
+        result.BGMVolume = game.Form->Context.Config.Config.BGMVolume;
         if (result.Report.empty()) result.Report = game.Report({"route", "plays"});
     }
     return result;

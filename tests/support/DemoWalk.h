@@ -42,6 +42,7 @@ struct TResult {
     std::string Input;             // the input script the walk made, with its frames
     std::string Report;            // the runner's report at the end
     int64_t Frames = 0;
+    int32_t BGMVolume = 0;  // the game's live setting at the end
 };
 
 // Plays the walk in the headless runner on the demo built in the folder. A screen is reached once

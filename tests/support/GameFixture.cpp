@@ -34,23 +34,21 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 
 }  // namespace GameFixture
 
-TOpenGame::TOpenGame(const std::map<std::string, std::string>& files,
+TOpenGame::TOpenGame(TSystemConfig& config, const std::map<std::string, std::string>& files,
                      const std::map<std::string, std::string>& binaries)
     : Dir(TestData::ScratchDir()) {
     GameFixture::Write(Dir, files, "", binaries);
     Unit1::UseGameFolder(Files, Dir);
-    SystemConfigLib::InitDefaults();
     Packs.UseFiles(&Files);
     Packs.OpenPacks("GameData\\");
-    SystemConfigLib::LoadPackMessageTable(Packs);
-    KelSystemLib::LoadGameData(Packs);
-    SystemConfigLib::LoadUserSettings(Files);
+    config.LoadPackMessageTable(Packs);
+    KelSystemLib::LoadGameData(config, Packs);
+    config.LoadUserSettings(Files);
 }
 
 TOpenGame::~TOpenGame() {
     Packs.ClosePacks();
     Packs.UseFiles(nullptr);
-    SystemConfigLib::InitDefaults();
 
     dddd7::SetDebugLogFolder("");
     ddsd7::SetDebugFolder("");

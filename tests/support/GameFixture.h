@@ -9,6 +9,8 @@
 #include "platform/FileRoot.h"
 #include "tests/support/ContextFixture.h"
 
+class TSystemConfig;
+
 namespace GameFixture {
 
 // Writes dir/GameData/data0.pack holding the files (texts in UTF-8, stored in Shift-JIS as a game
@@ -25,9 +27,11 @@ void Write(const std::string& dir, const std::map<std::string, std::string>& fil
 class TOpenGame {
 public:
     using TFiles = std::map<std::string, std::string>;
-    explicit TOpenGame(const TFiles& files, const TFiles& binaries = {});
-    // The same for a list written in place: TOpenGame game({{"System\\etc\\Game.dat", "..."}}).
-    explicit TOpenGame(std::initializer_list<TFiles::value_type> files) : TOpenGame(TFiles(files)) {}
+    // The game's settings and messages are read into the configuration, a test context's.
+    TOpenGame(TSystemConfig& config, const TFiles& files, const TFiles& binaries = {});
+    // The same for a list written in place: TOpenGame game(config, {{"System\\etc\\Game.dat", "..."}}).
+    TOpenGame(TSystemConfig& config, std::initializer_list<TFiles::value_type> files)
+        : TOpenGame(config, TFiles(files)) {}
     ~TOpenGame();
     TOpenGame(const TOpenGame&) = delete;
     TOpenGame& operator=(const TOpenGame&) = delete;

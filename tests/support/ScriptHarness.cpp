@@ -1,7 +1,6 @@
 #include "tests/support/ScriptHarness.h"
 
 #include "foundation/PackLib.h"
-#include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
 
 bool TRecordingWordHandler::Handle(TKelScript& script, int32_t code, TStringList& args) {
@@ -19,7 +18,6 @@ std::string Key(const std::string& name) {
 TScriptHarness::TScriptHarness() : TScriptHarness(nullptr) {}
 
 TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TScriptLinks&)>& beforeSetup) {
-    SystemConfigLib::Config.Skipping = false;
     Context.Packs.FileExistsHook = [this](const std::string& name) { return Files.count(Key(name)) > 0; };
     Context.Packs.LoadFileHook = [this](const std::string& name) -> std::unique_ptr<TMemoryStream> {
         auto it = Files.find(Key(name));
@@ -39,7 +37,6 @@ TScriptHarness::TScriptHarness(const std::function<void(TObjectKindRegistry&, TS
 TScriptHarness::~TScriptHarness() {
     Context.Packs.FileExistsHook = nullptr;
     Context.Packs.LoadFileHook = nullptr;
-    SystemConfigLib::Config.Skipping = false;
 }
 
 void TScriptHarness::AddFile(const std::string& name, const std::string& utf8Text) {
