@@ -9,17 +9,7 @@
 #include "platform/Encoding.h"
 #include "platform/FileSystem.h"
 
-namespace dddd7 {
-
-TDDDDDebugOption Options = ddoHaltOnError;
-
 namespace {
-
-std::string& FolderRef() {
-    static std::string folder;
-    return folder;
-}
-int32_t lineCounter = 0;  // lines written in this run
 
 // printf into a string; the formats are Shift-JIS, where "%" never occurs inside a character.
 template <typename... T>
@@ -28,34 +18,6 @@ std::string Format(const std::string& format, T... values) {
     std::snprintf(buf, sizeof buf, format.c_str(), values...);
     return buf;
 }
-
-}  // namespace
-
-void SetDebugLogFolder(std::string_view hostFolder) {
-    FolderRef() = std::string(hostFolder);
-    lineCounter = 0;
-}
-
-void DebugLog(std::string_view text) {
-    if (!(Options & ddoDebugMessage)) return;
-    ++lineCounter;
-    const std::string& folder = FolderRef();
-    const std::string path = (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/dddd.debug";
-    const std::string line = Format("debug#%.5d ... ", static_cast<int>(lineCounter)) + std::string(text) + "\r\n";
-    FileSystem::AppendToFile(path, line,
-                             lineCounter == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::CreateMissing);
-}
-
-void DetailLog(std::string_view text) {
-    if (Options & ddoDetailedLog) DebugLog(text);
-}
-
-}  // namespace dddd7
-
-namespace {
-
-using dddd7::DetailLog;
-using dddd7::Format;
 
 TDDDDGenSurface::TMaskShape Shape(uint32_t mask) {
     if (mask == 0) return {0, 8};
@@ -119,12 +81,28 @@ TDDDD7::~TDDDD7() {
 
 void TDDDD7::Loaded() {
     Device->SetScreenSaverEnabled(!DisableScreenSaver);
-    dddd7::Options = Debug;
 }
 
 void TDDDD7::SetDebugOption(TDDDDDebugOption option) {
     Debug = option;
-    dddd7::Options = option;
+}
+
+void TDDDD7::SetDebugLogFolder(std::string_view hostFolder) {
+    DebugFolder = std::string(hostFolder);
+    DebugLines = 0;
+}
+
+void TDDDD7::DebugLog(std::string_view text) {
+    if (!(Debug & ddoDebugMessage)) return;
+    ++DebugLines;
+    const std::string path = (DebugFolder.empty() ? FileSystem::ProgramFolder() : DebugFolder) + "/dddd.debug";
+    const std::string line = Format("debug#%.5d ... ", static_cast<int>(DebugLines)) + std::string(text) + "\r\n";
+    FileSystem::AppendToFile(path, line,
+                             DebugLines == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::CreateMissing);
+}
+
+void TDDDD7::DetailLog(std::string_view text) {
+    if (Debug & ddoDetailedLog) DebugLog(text);
 }
 
 bool TDDDD7::Check(bool ok, std::string_view message, const TDisplayError& error) {
@@ -132,8 +110,8 @@ bool TDDDD7::Check(bool ok, std::string_view message, const TDisplayError& error
     std::string line =
         std::string(message) + Format("(Error Code(%X))", static_cast<unsigned>(error.Code ? error.Code : 1));
     if (!error.Text.empty()) line.append(1, ' ').append(Encoding::Utf8ToSjis(error.Text));
-    dddd7::DebugLog(line);
-    if (dddd7::Options & ddoHaltOnError) Halt(line);
+    DebugLog(line);
+    if (Debug & ddoHaltOnError) Halt(line);
     return false;
 }
 

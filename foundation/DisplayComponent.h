@@ -87,23 +87,6 @@ struct TDDDDMode {
     int32_t RefreshRate = 0;
 };
 
-namespace dddd7 {
-
-// The option bits in force, set by TDDDD7::SetDebugOption and TDDDD7::Loaded.
-extern TDDDDDebugOption Options;
-
-// The folder "dddd.debug" is written to (a host path); empty, the default, is the program's folder.
-// The next line written there starts the file anew.
-void SetDebugLogFolder(std::string_view hostFolder);
-
-// With ddoDebugMessage, writes "debug#NNNNN ... text" to "dddd.debug": the first line of a run
-// starts the file anew, later lines are appended; the number counts the lines of the run from 1.
-void DebugLog(std::string_view text);
-// The same for the steps of an initialisation, with ddoDetailedLog as well.
-void DetailLog(std::string_view text);
-
-}  // namespace dddd7
-
 class TDDDD7 {
 public:
     // Takes the defaults, follows the device's activation and remembers the screen-saver state.
@@ -113,7 +96,7 @@ public:
     TDDDD7(const TDDDD7&) = delete;
     TDDDD7& operator=(const TDDDD7&) = delete;
 
-    // Applies DisableScreenSaver and DebugOption, once the properties are set.
+    // Applies DisableScreenSaver, once the properties are set.
     void Loaded();
     // The first start: a window of the initial size at the desktop's depth, then, with
     // AutoDisplayModeInitialize, the initial mode. False when it failed.
@@ -133,8 +116,18 @@ public:
     // The window became the active window.
     void Activate();
 
+    // The option bits the checks and the debug log follow.
     TDDDDDebugOption DebugOption() const { return Debug; }
     void SetDebugOption(TDDDDDebugOption option);
+
+    // The folder "dddd.debug" is written to (a host path); empty, the default, is the program's
+    // folder. The next line written there starts the file anew.
+    void SetDebugLogFolder(std::string_view hostFolder);
+    // With ddoDebugMessage, writes "debug#NNNNN ... text" to "dddd.debug": the first line of a run
+    // starts the file anew, later lines are appended; the number counts the lines of the run from 1.
+    void DebugLog(std::string_view text);
+    // The same for the steps of an initialisation, with ddoDetailedLog as well.
+    void DetailLog(std::string_view text);
 
     // ---- properties, with the component's defaults ----
     int32_t InitialScreenWidth = 640;
@@ -199,4 +192,6 @@ private:
     int32_t ChooseDriver(bool fullScreen, const std::string& driverName);
 
     TDDDDDebugOption Debug = ddoHaltOnError;
+    std::string DebugFolder;  // where "dddd.debug" goes; empty: the program's folder
+    int32_t DebugLines = 0;   // lines written to it in this run
 };

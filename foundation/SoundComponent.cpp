@@ -11,57 +11,13 @@
 
 namespace ddsd7 {
 
-bool DuplicateStaticBuffers = true;
-
 namespace {
 
-// The checker's flags, copied from the last debug option set on any component (main thread).
-bool haltOnError = false, debugMessage = false, exceptOnError = false;
-int32_t debugLines = 0;
-
-std::string& DebugFolder() {
-    static std::string folder;
-    return folder;
-}
+// Failures kept for the main thread at most; the ones after are dropped.
+constexpr size_t kMaxPosted = 64;
 
 void DefaultHalt(const std::string&) {
     std::exit(1);
-}
-THaltHandler halt = DefaultHalt;
-
-// Ends the program on a failure through the handler, which is given its text.
-void HaltWith(const std::string& text) {
-    halt(text);
-}
-
-// Set on a notification thread: failures there are posted to the main thread.
-thread_local bool onNotifyThread = false;
-
-// Failures posted by notification threads, oldest first. A thread that fails on every fill while
-// nobody delivers keeps only the first ones.
-constexpr size_t kMaxPosted = 64;
-std::mutex postedGuard;  // guards posted
-std::deque<std::string> posted;
-
-void Post(std::string text) {
-    std::lock_guard lock(postedGuard);
-    if (posted.size() < kMaxPosted) posted.push_back(std::move(text));
-}
-
-void WriteDebugLine(const std::string& line) {
-    const std::string& folder = DebugFolder();
-    const std::string path = (folder.empty() ? FileSystem::ProgramFolder() : folder) + "/ddsd.debug";
-    FileSystem::AppendToFile(path, line,
-                             debugLines == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::CreateMissing);
-}
-
-// The checker inside a destructor: the line is written and the program may end, but nothing is
-// raised out of it.
-void CheckQuietly(uint32_t result, std::string_view message) {
-    try {
-        TDDSD7::Check(result, message);
-    } catch (const EDDSD&) {
-    }
 }
 
 }  // namespace
@@ -87,31 +43,14 @@ TRefill RefillStep(int32_t state, uint32_t play, uint32_t write, bool playing, u
     return r;
 }
 
-void SetDebugFolder(std::string_view hostFolder) {
-    DebugFolder() = std::string(hostFolder);
-}
-
-int32_t DebugLineCount() {
-    return debugLines;
-}
-
-void ResetDebugLineCount() {
-    debugLines = 0;
-}
-
-void SetHaltHandler(THaltHandler handler) {
-    halt = handler ? std::move(handler) : THaltHandler(DefaultHalt);
-}
-
 }  // namespace ddsd7
 
 using namespace ddsd7;
 
 // ---- the component ----
 
-TDDSD7::TDDSD7(IAudioDevice* device) : AudioDevice(device) {
-    SetDebugOption(dsoHaltOnError);
-}
+TDDSD7::TDDSD7(IAudioDevice* device)
+    : AudioDevice(device), Options(dsoHaltOnError), Halt(DefaultHalt), MainThread(std::this_thread::get_id()) {}
 
 TDDSD7::~TDDSD7() {
     if (IsInitialized && AudioDevice->OutputPlaying()) AudioDevice->StopOutput();
@@ -128,11 +67,29 @@ TDDSD7::~TDDSD7() {
     if (IsInitialized) CheckQuietly(AudioDevice->Close() + leftovers, "DirectSoundの解放に失敗しました"_sj);
 }
 
-void TDDSD7::SetDebugOption(TDDSDDebugOption option) {
-    Options = option;
-    haltOnError = (option & dsoHaltOnError) != 0;
-    debugMessage = (option & dsoDebugMessage) != 0;
-    exceptOnError = (option & dsoExceptOnError) != 0;
+void TDDSD7::SetHaltHandler(THaltHandler handler) {
+    Halt = handler ? std::move(handler) : THaltHandler(DefaultHalt);
+}
+
+bool TDDSD7::OffMainThread() const {
+    return std::this_thread::get_id() != MainThread;
+}
+
+void TDDSD7::Post(std::string text) {
+    std::lock_guard lock(PostedGuard);
+    if (Posted.size() < kMaxPosted) Posted.push_back(std::move(text));
+}
+
+void TDDSD7::Fail(const std::string& text) {
+    DebugLog(text);
+    if (Options & dsoHaltOnError) Halt(text);
+}
+
+void TDDSD7::CheckQuietly(uint32_t result, std::string_view message) {
+    try {
+        Check(result, message);
+    } catch (const EDDSD&) {
+    }
 }
 
 bool TDDSD7::InitializeSound() {
@@ -162,12 +119,10 @@ TDDSDChannel* TDDSD7::GetChannel(uint32_t n) {
     char text[256];
     std::snprintf(text, sizeof text, "チャンネル番号%uは無効です、%u～%lldの範囲で指定してください"_sj.c_str(), n, 0u,
                   static_cast<long long>(Channels.size()) - 1);
-    if (onNotifyThread) {
+    if (OffMainThread())
         Post(text);
-        return nullptr;
-    }
-    DebugLog(text);
-    if (haltOnError) HaltWith(text);
+    else
+        Fail(text);
     return nullptr;
 }
 
@@ -193,36 +148,35 @@ uint32_t TDDSD7::Check(uint32_t result, std::string_view message) {
     char code[32];
     std::snprintf(code, sizeof code, "(Error Code(%X))", result);
     std::string text = std::string(message) + code;
-    if (onNotifyThread) {
+    if (OffMainThread())
         Post(std::move(text));
-        return result;
-    }
-    DebugLog(text);
-    if (haltOnError) HaltWith(text);
+    else
+        Fail(text);
     return result;
 }
 
 void TDDSD7::DebugLog(std::string_view text) {
-    if (debugMessage) {
-        ++debugLines;
+    if (Options & dsoDebugMessage) {
+        ++DebugLines;
         char number[16];
-        std::snprintf(number, sizeof number, "%.5d", debugLines);
-        WriteDebugLine("debug#" + std::string(number) + " ... " + std::string(text) + "\r\n");
+        std::snprintf(number, sizeof number, "%.5d", DebugLines);
+        const std::string path = (DebugFolder.empty() ? FileSystem::ProgramFolder() : DebugFolder) + "/ddsd.debug";
+        FileSystem::AppendToFile(path, "debug#" + std::string(number) + " ... " + std::string(text) + "\r\n",
+                                 DebugLines == 1 ? FileSystem::TAppend::Restart : FileSystem::TAppend::CreateMissing);
     }
-    if (exceptOnError) throw EDDSD(std::string(text));
+    if (Options & dsoExceptOnError) throw EDDSD(std::string(text));
 }
 
 void TDDSD7::DeliverThreadFailures() {
     while (true) {
         std::string text;
         {
-            std::lock_guard lock(postedGuard);
-            if (posted.empty()) return;
-            text = std::move(posted.front());
-            posted.pop_front();
+            std::lock_guard lock(PostedGuard);
+            if (Posted.empty()) return;
+            text = std::move(Posted.front());
+            Posted.pop_front();
         }
-        DebugLog(text);
-        if (haltOnError) HaltWith(text);
+        Fail(text);
     }
 }
 
@@ -273,10 +227,11 @@ void TDDSDGenWave::Build(bool stereo, uint32_t bits, uint32_t rate) {
     desc.Channels = WaveFormat.Channels;
     desc.PositionNotify = IsStreaming;
     desc.GlobalFocus = Component->StickyFocus;
-    TDDSD7::Check(device->CreateBuffer(desc, BufferId), "サウンドバッファの作成に失敗しました"_sj);
+    Component->Check(device->CreateBuffer(desc, BufferId), "サウンドバッファの作成に失敗しました"_sj);
     if (!IsStreaming || BufferId == 0) return;
     const uint32_t positions[3] = {0, HalfBytes, AudioMixer::kNotifyOnStop};
-    if (TDDSD7::Check(device->SetNotifyPositions(BufferId, positions, 3), "NotifyPositionの設定に失敗しました"_sj) != 0)
+    if (Component->Check(device->SetNotifyPositions(BufferId, positions, 3), "NotifyPositionの設定に失敗しました"_sj) !=
+        0)
         return;
     Thread = std::make_unique<TDDSDNotifyThread>(*this);
 }
@@ -290,7 +245,7 @@ void TDDSDGenWave::Teardown() {
     TDDSD7* component = Component;
     component->RemoveWave(this);
     if (IAudioDevice* device = LiveDevice(); device && BufferId != 0)
-        CheckQuietly(device->ReleaseBuffer(BufferId), "二次バッファの解放に失敗しました"_sj);
+        component->CheckQuietly(device->ReleaseBuffer(BufferId), "二次バッファの解放に失敗しました"_sj);
     BufferId = 0;
     Component = nullptr;
 }
@@ -298,7 +253,7 @@ void TDDSDGenWave::Teardown() {
 void TDDSDGenWave::Write(uint32_t offset, const void* data, uint32_t size) {
     IAudioDevice* device = LiveDevice();
     if (!device || BufferId == 0) return;
-    TDDSD7::Check(device->WriteBuffer(BufferId, offset, data, size), "DirectSoundBufferのロックに失敗しました"_sj);
+    Component->Check(device->WriteBuffer(BufferId, offset, data, size), "DirectSoundBufferのロックに失敗しました"_sj);
 }
 
 void TDDSDGenWave::DoFill() {
@@ -352,8 +307,8 @@ void TDDSDNotifyThread::Terminate() {
 }
 
 void TDDSDNotifyThread::Execute(std::stop_token stop) {
-    onNotifyThread = true;
-    IAudioDevice* device = Wave.Component->Device();
+    TDDSD7& component = *Wave.Component;
+    IAudioDevice* device = component.Device();
     const Audio::TBufferId buffer = Wave.BufferId;
     // Every wait ends in the device, even the last one: the manual device counts on it.
     while (true) {
@@ -362,9 +317,9 @@ void TDDSDNotifyThread::Execute(std::stop_token stop) {
         try {
             Step();
         } catch (const std::exception& e) {
-            Post(e.what());
+            component.Post(e.what());
         } catch (...) {
-            Post("unknown failure in the fill handler");
+            component.Post("unknown failure in the fill handler");
         }
     }
 }
@@ -407,7 +362,7 @@ void TDDSDChannel::SetWaveData(TDDSDGenWave* wave) {
     if (wave->Streaming()) {
         BufferId = wave->Buffer();
         wave->SetContext(this);
-    } else if (DuplicateStaticBuffers) {
+    } else if (Component.DuplicateStaticBuffers) {
         Component.Check(Device()->DuplicateBuffer(wave->Buffer(), BufferId),
                         "setWaveData サウンドバッファの複製に失敗しました"_sj);
         OwnsBuffer = BufferId != 0;

@@ -8,18 +8,20 @@
 // checked.
 //
 // Threads: everything runs on the main thread except a streaming wave's notification thread,
-// which runs the refill step and the fill handler. A checker failure on that thread neither ends
-// the program nor raises there: it is posted, and the main thread acts on it in
-// TDDSD7::DeliverThreadFailures, which the main loop calls once per idle call.
+// which runs the refill step and the fill handler. The main thread is the one that made the
+// component. A checker failure on any other thread neither ends the program nor raises there: it
+// is posted to the component, and the main thread acts on it in TDDSD7::DeliverThreadFailures,
+// which the main loop calls once per idle call.
 //
 // Making the component on a device:
 //     TDDSD7 sound(host.Audio);            // null: a run without sound; Initialize fails
 //     sound.SetChannelCount(16);
-//     ddsd7::DuplicateStaticBuffers = false;
+//     sound.DuplicateStaticBuffers = false;
 //     if (!sound.Initialize()) ...         // no output could be opened
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -51,11 +53,6 @@ public:
 
 namespace ddsd7 {
 
-// Whether binding a static wave gives the channel a buffer of its own over the same sound (true),
-// or lets it play the wave's buffer directly (false), so that all channels bound to that wave move
-// one play position together. Left alone while waves are bound.
-extern bool DuplicateStaticBuffers;
-
 // The size of a streaming wave for a requested size (the "StreamLength" setting): at least
 // kStreamMinBytes, at most kStreamMaxBytes, rounded down to a multiple of 8 so that both halves
 // hold whole sample frames.
@@ -76,18 +73,9 @@ struct TRefill {
 };
 TRefill RefillStep(int32_t state, uint32_t play, uint32_t write, bool playing, uint32_t half);
 
-// The folder "ddsd.debug" is written to; empty (the default) means the program's folder.
-void SetDebugFolder(std::string_view hostFolder);
-// Lines written to "ddsd.debug" in this run; the first one starts the file anew.
-int32_t DebugLineCount();
-void ResetDebugLineCount();
-
-// What ending the program means on a failure with dsoHaltOnError, given the failure's text: by
-// default the process exits with code 1 after the program's clean-up, so that a caller sees the
-// failure. The main window's handler puts the text into the game's error log first; tests replace
-// it; nullptr restores the default.
+// What ending the program means on a failure with dsoHaltOnError, given the failure's text (see
+// TDDSD7::SetHaltHandler).
 using THaltHandler = std::function<void(const std::string& text)>;
-void SetHaltHandler(THaltHandler handler);
 
 }  // namespace ddsd7
 
@@ -118,8 +106,23 @@ public:
     // The game's error log, which hears of an output that is silent; none: nothing is written.
     TErrorLog* Log = nullptr;
     TDDSDDebugOption DebugOption() const { return Options; }
-    // Stores the option and sets the unit-wide flags the checker reads.
-    void SetDebugOption(TDDSDDebugOption option);
+    // The option the checker follows.
+    void SetDebugOption(TDDSDDebugOption option) { Options = option; }
+    // Whether binding a static wave gives the channel a buffer of its own over the same sound
+    // (true), or lets it play the wave's buffer directly (false), so that all channels bound to
+    // that wave move one play position together. Left alone while waves are bound.
+    bool DuplicateStaticBuffers = true;
+
+    // The folder "ddsd.debug" is written to; empty (the default) means the program's folder.
+    void SetDebugFolder(std::string_view hostFolder) { DebugFolder = std::string(hostFolder); }
+    // Lines written to "ddsd.debug" in this run; the first one starts the file anew.
+    int32_t DebugLineCount() const { return DebugLines; }
+    void ResetDebugLineCount() { DebugLines = 0; }
+    // What ending the program means on a failure with dsoHaltOnError: by default the process
+    // exits with code 1 after the program's clean-up, so that a caller sees the failure. The main
+    // window's handler puts the text into the game's error log first; tests replace it; nullptr
+    // restores the default.
+    void SetHaltHandler(ddsd7::THaltHandler handler);
 
     bool Initialize() { return InitializeSound(); }
     // Makes the channels anew and opens the device in the engine's format; false only when the
@@ -140,23 +143,41 @@ public:
 
     // The checker: 0 passes; any other result is a failure whose text is the message followed by
     // "(Error Code(HEX))". Returns the result.
-    static uint32_t Check(uint32_t result, std::string_view message);
+    uint32_t Check(uint32_t result, std::string_view message);
     // Writes the numbered debug line when dsoDebugMessage is set, then raises EDDSD when
-    // dsoExceptOnError is set.
-    static void DebugLog(std::string_view text);
-    // Acts on the failures notification threads have posted, oldest first, as the checker would
-    // have where they happened. Main thread only.
-    static void DeliverThreadFailures();
+    // dsoExceptOnError is set. Main thread only.
+    void DebugLog(std::string_view text);
+    // Acts on the failures other threads have posted, oldest first, as the checker would have
+    // where they happened. Main thread only.
+    void DeliverThreadFailures();
 
 private:
     friend class TDDSDGenWave;
+    friend class TDDSDNotifyThread;
     void AddWave(TDDSDGenWave* wave);
     // Called by a wave going away: channels still bound to it are unbound.
     void RemoveWave(TDDSDGenWave* wave);
+    // True off the main thread, where failures are posted instead of acted on.
+    bool OffMainThread() const;
+    // Keeps a failure for the main thread; any thread.
+    void Post(std::string text);
+    // The failure acted on: the debug line, then the end of the program with dsoHaltOnError.
+    void Fail(const std::string& text);
+    // The checker inside a destructor: the line is written and the program may end, but nothing
+    // is raised out of it.
+    void CheckQuietly(uint32_t result, std::string_view message);
 
     IAudioDevice* AudioDevice;
     uint32_t Count = 8;
     TDDSDDebugOption Options = 0;
+    std::string DebugFolder;
+    int32_t DebugLines = 0;
+    ddsd7::THaltHandler Halt;
+    const std::thread::id MainThread;
+    // Failures posted by other threads, oldest first; a thread that fails on every fill while
+    // nobody delivers keeps only the first ones.
+    std::mutex PostedGuard;
+    std::deque<std::string> Posted;
     bool IsInitialized = false;
     std::string OpenFailure;
     std::vector<std::unique_ptr<TDDSDChannel>> Channels;

@@ -26,8 +26,8 @@ inline void IgnoreHalt(const std::string&) {}
 struct TSoundWorld {
     TSoundWorld() {
         FakeClock.Now = 50000;
-        ddsd7::SetHaltHandler(&IgnoreHalt);
-        ddsd7::DuplicateStaticBuffers = false;
+        Component.SetHaltHandler(&IgnoreHalt);
+        Component.DuplicateStaticBuffers = false;
         Files["a.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(44100, 2, 13000, 440, 0.5), 44100, 2, {});
         Files["b.ogg"] = SoundWriter::EncodeOgg(SoundWriter::Sine(22050, 1, 4000, 300, 0.5), 22050, 1,
                                                 {SoundWriter::LoopComment({"*looptime,0,0.05,0.1,-1"})});

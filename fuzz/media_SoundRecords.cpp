@@ -47,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     world.FakeClock.Now += 30;
     FuzzSound::CheckSound(sound);
     sound.StopAll();
-    TDDSD7::DeliverThreadFailures();
+    world.Component.DeliverThreadFailures();
     return 0;
 }

@@ -85,6 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzSound::CheckSound(*world.Sound);
     world.Sound->StopAll();
     world.Script.HoldFrames = 0;
-    TDDSD7::DeliverThreadFailures();
+    world.Component.DeliverThreadFailures();
     return 0;
 }

@@ -322,7 +322,7 @@ void THeadlessGame::MixSound() {
         Audio.Render(Mixed.data(), static_cast<uint32_t>(Mixed.size() / 2));
         if (Capturing) WaveFile.Append(Mixed.data(), static_cast<uint32_t>(Mixed.size() / 2));
     }
-    TDDSD7::DeliverThreadFailures();
+    if (Sound) Sound->DeliverThreadFailures();
 }
 
 void THeadlessGame::ApplyEvents() {

@@ -59,8 +59,6 @@ namespace Unit1 {
 
 void UseGameFolder(TFileRoot& files, const std::string& hostFolder) {
     files.SetFolder(hostFolder);
-    dddd7::SetDebugLogFolder(hostFolder);
-    ddsd7::SetDebugFolder(hostFolder);
 }
 
 std::string NoMMXText() {
@@ -129,6 +127,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     if (Devices.Display) {
         DDDD71 = std::make_unique<TDDDD7>(Devices.Display);
         DDDD71->SetDebugOption(ddoHaltOnError);
+        if (Devices.Files) DDDD71->SetDebugLogFolder(Devices.Files->Folder());
         DDDD71->BackColor = 0;
         DDDD71->AutoDisplayModeInitialize = false;
         DDDD71->DisableScreenSaver = true;
@@ -149,11 +148,12 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     DDSD71->Log = &Context.Log;
     // A sound failure that ends the program leaves its text in the error log first, the one trace
     // the player and the game maker get of why the game vanished.
-    ddsd7::SetHaltHandler([this](const std::string& text) {
+    DDSD71->SetHaltHandler([this](const std::string& text) {
         Context.Log.WriteErrorLog(text);
         std::exit(1);
     });
     DDSD71->SetDebugOption(dsoHaltOnError);
+    if (Devices.Files) DDSD71->SetDebugFolder(Devices.Files->Folder());
     DDSD71->SetChannelCount(16);
     Window.SetEvents(this);
     if (Devices.Forms && Devices.Files)
@@ -188,7 +188,6 @@ TForm1::~TForm1() {
     Context.Packs.UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
-    ddsd7::SetHaltHandler(nullptr);
     KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr, &Context.Config);
     ScreenshotLock.reset();
@@ -214,7 +213,7 @@ void TForm1::AppIdle() {
             // A playing movie shows over the frame; once it is gone the whole frame is drawn again.
             if (Movie && DDDD71 && Movie->PresentOver(*DDDD71) == TMoviePresent::Hidden) Engine->Repaint();
             FlushCanvas();
-            TDDSD7::DeliverThreadFailures();
+            DDSD71->DeliverThreadFailures();
             if (StoppedOnError())
                 ReportErrorLog();
             else
@@ -350,7 +349,7 @@ void TForm1::RunStartUp() {
     }
 
     // Channels bound to one static wave play its buffer together instead of copies of it.
-    ddsd7::DuplicateStaticBuffers = false;
+    DDSD71->DuplicateStaticBuffers = false;
     if (!DDSD71->Initialize()) {
         StartFailure = DDSD71->Error();
         return FailKey("DirectSoundERROR");

@@ -14,17 +14,12 @@ namespace {
 
 class DisplayComponentTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override {
-        Scratch = TestData::ScratchDir();
-        dddd7::SetDebugLogFolder(Scratch);
-    }
-    void TearDown() override {
-        dddd7::SetDebugLogFolder("");
-        dddd7::Options = ddoHaltOnError;
-    }
-    // A component as the main window sets it up: halting recorded instead of ending the test.
+    void SetUp() override { Scratch = TestData::ScratchDir(); }
+    // A component as the main window sets it up: halting recorded instead of ending the test, the
+    // debug log in the scratch folder.
     std::unique_ptr<TDDDD7> Make() {
         auto d = std::make_unique<TDDDD7>(&Device);
+        d->SetDebugLogFolder(Scratch);
         d->AutoDisplayModeInitialize = false;
         d->VsyncAtWindowed = false;
         d->Log = &Log;

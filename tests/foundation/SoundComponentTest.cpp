@@ -86,16 +86,14 @@ class DDSD7Test : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         Dir = TestData::ScratchDir();
-        ddsd7::SetDebugFolder(Dir);
-        ddsd7::ResetDebugLineCount();
-        ddsd7::SetHaltHandler(&CountHalt);
-        ddsd7::DuplicateStaticBuffers = true;
         Halts = 0;
         LastHalt.clear();
     }
-    void TearDown() override {
-        ddsd7::SetHaltHandler(nullptr);
-        ddsd7::SetDebugFolder("");
+    // A component writing its debug lines to the scratch folder, whose halts are counted instead
+    // of ending the test.
+    void Use(TDDSD7& sound) {
+        sound.SetDebugFolder(Dir);
+        sound.SetHaltHandler(&CountHalt);
     }
 
     // The debug file in UTF-8, "" when there is none.
@@ -116,6 +114,7 @@ protected:
 
 TEST_F(DDSD7Test, AStreamIsRefilledHalfByHalfBehindThePlayPosition) {
     TDDSD7 sound(&Device);
+    Use(sound);
     sound.SetChannelCount(16);
     ASSERT_TRUE(sound.Initialize());
     struct TFill {
@@ -179,10 +178,10 @@ TEST_F(DDSD7Test, TheCheckerWritesRaisesOrEndsAsTheOptionSays) {
         {dsoDebugMessage | dsoExceptOnError, 1, true, 0},
     };
     for (const auto& c : cases) {
-        ddsd7::ResetDebugLineCount();
         Halts = 0;
         LastHalt.clear();
         TDDSD7 sound(&Device);
+        Use(sound);
         sound.SetDebugOption(c.Options);
         ASSERT_TRUE(sound.Initialize());
         auto wave = TDDSDWaveData::Create(sound, 64, true, 16, 44100);
@@ -193,7 +192,7 @@ TEST_F(DDSD7Test, TheCheckerWritesRaisesOrEndsAsTheOptionSays) {
             raised = true;
             EXPECT_EQ(Encoding::SjisToUtf8(e.what()), "DirectSoundBufferのロックに失敗しました(Error Code(80070057))");
         }
-        EXPECT_EQ(ddsd7::DebugLineCount(), c.Lines) << int(c.Options);
+        EXPECT_EQ(sound.DebugLineCount(), c.Lines) << int(c.Options);
         EXPECT_EQ(raised, c.Raises) << int(c.Options);
         EXPECT_EQ(Halts, c.Halts) << int(c.Options);
         // Ending the program is told the reason, which the main window puts in the error log.
@@ -205,6 +204,7 @@ TEST_F(DDSD7Test, TheCheckerWritesRaisesOrEndsAsTheOptionSays) {
 
 TEST_F(DDSD7Test, DebugLinesAreNumberedAndANewRunStartsTheFileAgain) {
     TDDSD7 sound(&Device);
+    Use(sound);
     sound.SetChannelCount(16);
     sound.SetDebugOption(dsoDebugMessage);
     ASSERT_TRUE(sound.Initialize());
@@ -218,7 +218,7 @@ TEST_F(DDSD7Test, DebugLinesAreNumberedAndANewRunStartsTheFileAgain) {
               "debug#00003 ... チャンネル番号16は無効です、0～15の範囲で指定してください\r\n");
     EXPECT_TRUE(Device.OutputPlaying());
 
-    ddsd7::ResetDebugLineCount();
+    sound.ResetDebugLineCount();
     sound.GetChannel(99);
     EXPECT_EQ(DebugFile(), "debug#00001 ... チャンネル番号99は無効です、0～15の範囲で指定してください\r\n");
     EXPECT_EQ(Halts, 0);
@@ -226,9 +226,10 @@ TEST_F(DDSD7Test, DebugLinesAreNumberedAndANewRunStartsTheFileAgain) {
 
 TEST_F(DDSD7Test, ChannelsDuplicateOrShareAStaticWave) {
     for (bool duplicate : {true, false}) {
-        ddsd7::DuplicateStaticBuffers = duplicate;
         TManualAudioDevice device;  // output chunks start afresh
         auto sound = std::make_unique<TDDSD7>(&device);
+        Use(*sound);
+        sound->DuplicateStaticBuffers = duplicate;
         ASSERT_TRUE(sound->Initialize());
         // 1024 frames whose left sample is the frame's number and whose right is its negative.
         std::vector<int16_t> ramp;
@@ -266,6 +267,7 @@ TEST_F(DDSD7Test, ChannelsDuplicateOrShareAStaticWave) {
 
 TEST_F(DDSD7Test, FailuresOnTheNotificationThreadWaitForTheMainThread) {
     TDDSD7 sound(&Device);
+    Use(sound);
     sound.SetDebugOption(dsoDebugMessage | dsoHaltOnError);
     ASSERT_TRUE(sound.Initialize());
     int calls = 0;
@@ -283,17 +285,18 @@ TEST_F(DDSD7Test, FailuresOnTheNotificationThreadWaitForTheMainThread) {
     EXPECT_EQ(Halts, 0);
     EXPECT_EQ(DebugFile(), "");
 
-    TDDSD7::DeliverThreadFailures();
+    sound.DeliverThreadFailures();
     EXPECT_EQ(Halts, 2);
     EXPECT_EQ(DebugFile(),
               "debug#00001 ... DirectSoundBufferのロックに失敗しました(Error Code(80070057))\r\n"
               "debug#00002 ... the decoder broke\r\n");
-    TDDSD7::DeliverThreadFailures();
+    sound.DeliverThreadFailures();
     EXPECT_EQ(Halts, 2);
 }
 
 TEST_F(DDSD7Test, StartsOnlyWithAnOpenDeviceAndSaysOnceWhenSoundIsOff) {
     TDDSD7 none(nullptr);
+    Use(none);
     EXPECT_FALSE(none.Initialize());
     auto inert = TDDSDWaveData::CreateStream(none, 16384, true, 16, 44100);
     EXPECT_EQ(inert->Buffer(), 0u);
@@ -304,17 +307,20 @@ TEST_F(DDSD7Test, StartsOnlyWithAnOpenDeviceAndSaysOnceWhenSoundIsOff) {
 
     Device.OpenFailure = "no output";
     TDDSD7 refused(&Device);
+    Use(refused);
     EXPECT_FALSE(refused.Initialize());
     EXPECT_EQ(refused.Error(), "no output");
     Device.OpenFailure.clear();
 
     TDDSD7 headless(&Device);
+    Use(headless);
     headless.Log = &Log;
     EXPECT_TRUE(headless.Initialize());
     EXPECT_EQ(Log.ErrorList.Count(), 0);
 
     TSilentDevice silent;
     TDDSD7 quiet(&silent);
+    Use(quiet);
     quiet.Log = &Log;
     EXPECT_TRUE(quiet.Initialize());
     ASSERT_EQ(Log.ErrorList.Count(), 1);
@@ -324,6 +330,7 @@ TEST_F(DDSD7Test, StartsOnlyWithAnOpenDeviceAndSaysOnceWhenSoundIsOff) {
 
 TEST_F(DDSD7Test, AWaveFreedWhileBoundLeavesNoChannelPointingAtIt) {
     auto sound = std::make_unique<TDDSD7>(&Device);
+    Use(*sound);
     sound->SetDebugOption(dsoDebugMessage);
     ASSERT_TRUE(sound->Initialize());
     auto stream = TDDSDWaveData::CreateStream(*sound, 16384, true, 16, 44100);

@@ -161,8 +161,6 @@ protected:
 
     void SetUp() override {
         FakeClock.Now = 100000;
-        ddsd7::SetHaltHandler(&CountHalt);
-        ddsd7::DuplicateStaticBuffers = false;
         Halts = 0;
         Packs.FileExistsHook = [this](const std::string& n) { return Files.count(ClassLib::LowerAscii(n)) > 0; };
         Packs.LoadFileHook = [this](const std::string& n) -> std::unique_ptr<TMemoryStream> {
@@ -174,6 +172,8 @@ protected:
         Files["quiet.ogg"] = SoundFixtures::ToneOgg(44100, 2, 2.0, 1000, 0.05);
         Files["broken.ogg"] = "OggS this is no Vorbis stream";
         Component = std::make_unique<TDDSD7>(&Device);
+        Component->SetHaltHandler(&CountHalt);
+        Component->DuplicateStaticBuffers = false;
         Component->SetChannelCount(16);
         Component->Log = &Log;
         ASSERT_TRUE(Component->Initialize());
@@ -183,8 +183,6 @@ protected:
     void TearDown() override {
         Sound.reset();
         Component.reset();
-
-        ddsd7::SetHaltHandler(nullptr);
         EXPECT_EQ(Halts, 0);
     }
 

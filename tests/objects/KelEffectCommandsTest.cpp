@@ -313,9 +313,9 @@ TEST(EffectWordsSoundTest, TheTransitionAnimationSoundsOnTheEffectChannelChosen)
     file.Length = 100;
     file.Sounds.push_back({"bell", 0, SoundWriter::EncodeRiff(SoundWriter::Sine(44100, 2, 22050, 440, 0.5), 44100, 2)});
 
-    ddsd7::DuplicateStaticBuffers = false;
     TManualAudioDevice device;
     TDDSD7 component(&device);
+    component.DuplicateStaticBuffers = false;
     component.SetChannelCount(16);
     ASSERT_TRUE(component.Initialize());
     TFakeClock time;

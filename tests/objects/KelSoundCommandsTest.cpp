@@ -68,7 +68,7 @@ protected:
 // on the interpreter's clock.
 struct TSoundRig {
     TSoundRig() {
-        ddsd7::DuplicateStaticBuffers = false;
+        Component.DuplicateStaticBuffers = false;
         Component.SetChannelCount(16);
         Component.Initialize();
     }

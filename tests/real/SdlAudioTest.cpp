@@ -62,8 +62,8 @@ TEST(SdlAudioTest, WithoutADeviceTheStandInOutputPlaysInRealTime) {
         EXPECT_TRUE(Within(std::chrono::milliseconds(3000), [&] { return fills >= 2; }));
         music->SetWaveData(nullptr);
         channel->SetWaveData(nullptr);
+        sound.DeliverThreadFailures();
     }
-    TDDSD7::DeliverThreadFailures();
 }
 
 }  // namespace

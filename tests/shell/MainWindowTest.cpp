@@ -11,7 +11,6 @@
 #include <map>
 #include <new>
 
-#include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
@@ -63,7 +62,6 @@ public:
     void TearDown() override {
         Form.reset();
 
-        dddd7::SetDebugLogFolder("");
         AnimationBmpLib::MessageAlpha = 255;
     }
 

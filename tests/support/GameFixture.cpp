@@ -4,9 +4,7 @@
 #include <fstream>
 #include <vector>
 
-#include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
-#include "foundation/SoundComponent.h"
 #include "foundation/SystemConfigLib.h"
 #include "platform/Encoding.h"
 #include "shell/KelSystemLib.h"
@@ -49,7 +47,4 @@ TOpenGame::TOpenGame(TSystemConfig& config, const std::map<std::string, std::str
 TOpenGame::~TOpenGame() {
     Packs.ClosePacks();
     Packs.UseFiles(nullptr);
-
-    dddd7::SetDebugLogFolder("");
-    ddsd7::SetDebugFolder("");
 }

@@ -28,8 +28,6 @@ void CountHalt(const std::string&) {
 }
 
 TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
-    ddsd7::SetHaltHandler(&CountHalt);
-    ddsd7::DuplicateStaticBuffers = false;
     const auto decoder = OggWuvorbisLib::LoadVorbisFileDLL(TFileRoot(), "DLL\\wuvorbis.dll");
     ASSERT_NE(decoder, nullptr);
     std::map<std::string, std::string> files;
@@ -47,6 +45,8 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
 
     TManualAudioDevice device;
     auto component = std::make_unique<TDDSD7>(&device);
+    component->SetHaltHandler(&CountHalt);
+    component->DuplicateStaticBuffers = false;
     component->SetChannelCount(16);
     ASSERT_TRUE(component->Initialize());
     TSystemClock clock;
@@ -115,16 +115,15 @@ TEST(SoundLibStressTest, TheMainThreadChangesStreamsWhileTheyAreMixed) {
                 (void)s.GetPlayingTimeMs(n);
                 break;
         }
-        if (step % 64 == 0) TDDSD7::DeliverThreadFailures();
+        if (step % 64 == 0) component->DeliverThreadFailures();
     }
     sound->SetActive(true);
     sound.reset();  // with the device still rendering
     rendering = false;
     renderer.join();
+    component->DeliverThreadFailures();
     component.reset();
-    TDDSD7::DeliverThreadFailures();
     EXPECT_EQ(halts, 0);
-    ddsd7::SetHaltHandler(nullptr);
 }
 
 }  // namespace

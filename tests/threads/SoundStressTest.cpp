@@ -25,11 +25,11 @@ void CountHalt(const std::string&) {
 
 TEST(SoundStressTest, LoadFreePlayStopAndSwapWhileTheDeviceMixes) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ddsd7::SetHaltHandler(&CountHalt);
-    ddsd7::DuplicateStaticBuffers = false;
     TSdlAudioDevice device;
     {
         TDDSD7 sound(&device);
+        sound.SetHaltHandler(&CountHalt);
+        sound.DuplicateStaticBuffers = false;
         sound.SetChannelCount(16);
         ASSERT_TRUE(sound.Initialize());
 
@@ -117,7 +117,7 @@ TEST(SoundStressTest, LoadFreePlayStopAndSwapWhileTheDeviceMixes) {
                     break;
             }
             c->GetStatus();
-            TDDSD7::DeliverThreadFailures();
+            sound.DeliverThreadFailures();
             if (++operations % 64 == 0) std::this_thread::sleep_for(std::chrono::microseconds(rng() % 1000));
         }
         music->PlayLoop();
@@ -133,10 +133,9 @@ TEST(SoundStressTest, LoadFreePlayStopAndSwapWhileTheDeviceMixes) {
         for (auto& w : waves)
             w.reset();
         EXPECT_GT(operations, 1000);
+        sound.DeliverThreadFailures();
     }
-    TDDSD7::DeliverThreadFailures();
     EXPECT_EQ(halts, 0) << "a device call failed";
-    ddsd7::SetHaltHandler(nullptr);
     unsetenv("SDL_AUDIODRIVER");
 }
 
