@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -17,8 +18,8 @@ protected:
     void SetUp() override { Scratch = TestData::ScratchDir(); }
     // A component as the main window sets it up: halting recorded instead of ending the test, the
     // debug log in the scratch folder.
-    std::unique_ptr<TDDDD7> Make() {
-        auto d = std::make_unique<TDDDD7>(&Device);
+    std::unique_ptr<TDDDD7> Make(IDisplayDevice* device = nullptr) {
+        auto d = std::make_unique<TDDDD7>(device ? device : &Device);
         d->SetDebugLogFolder(Scratch);
         d->AutoDisplayModeInitialize = false;
         d->VsyncAtWindowed = false;
@@ -221,6 +222,29 @@ TEST_F(DisplayComponentTest, DebugLogWritesOnlyWithItsOption) {
     EXPECT_NE(detailed.find("PixelFormat: AMask=00000000 RMask=0000f800 GMask=000007e0 BMask=0000001f"),
               std::string::npos)
         << detailed;
+}
+
+TEST_F(DisplayComponentTest, EachComponentChecksAndLogsByItsOwnOptions) {
+    auto logging = Make();
+    logging->SetDebugOption(ddoDebugMessage);
+    ASSERT_TRUE(logging->Start());
+    // A second component made and loaded later, halting and logging elsewhere, changes nothing of
+    // the first's.
+    THeadlessDisplay otherDevice;
+    auto halting = Make(&otherDevice);
+    const std::string otherFolder = TestData::ScratchDir();
+    halting->SetDebugLogFolder(otherFolder);
+    ASSERT_TRUE(halting->Start());
+
+    Device.FailStep = TDisplayStep::BackBuffer;
+    logging->InitializeWindowed(640, 480);
+    EXPECT_TRUE(Halts.empty());
+    EXPECT_EQ(ReadDebugLog().rfind("debug#00001 ... バックバッファの作成に失敗しました", 0), 0u) << ReadDebugLog();
+
+    otherDevice.FailStep = TDisplayStep::BackBuffer;
+    halting->InitializeWindowed(640, 480);
+    EXPECT_EQ(Halts.size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(otherFolder + "/dddd.debug"));
 }
 
 TEST_F(DisplayComponentTest, AutomaticStartTakesTheInitialModeOrRefusesAWrongDepth) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -292,6 +293,47 @@ TEST_F(DDSD7Test, FailuresOnTheNotificationThreadWaitForTheMainThread) {
               "debug#00002 ... the decoder broke\r\n");
     sound.DeliverThreadFailures();
     EXPECT_EQ(Halts, 2);
+}
+
+TEST_F(DDSD7Test, EachComponentKeepsItsOwnOptionsLogAndPostedFailures) {
+    TDDSD7 logging(&Device);
+    Use(logging);
+    logging.SetDebugOption(dsoDebugMessage);
+    ASSERT_TRUE(logging.Initialize());
+    // A second component made later, halting and logging elsewhere, changes nothing of the first's.
+    TManualAudioDevice otherDevice;
+    TDDSD7 halting(&otherDevice);
+    Use(halting);
+    const std::string otherFolder = TestData::ScratchDir();
+    halting.SetDebugFolder(otherFolder);
+    ASSERT_TRUE(halting.Initialize());
+
+    auto wave = TDDSDWaveData::Create(logging, 64, true, 16, 44100);
+    wave->Write(64, "abcd", 4);
+    EXPECT_EQ(Halts, 0);
+    EXPECT_EQ(logging.DebugLineCount(), 1);
+    auto other = TDDSDWaveData::Create(halting, 64, true, 16, 44100);
+    other->Write(64, "abcd", 4);
+    EXPECT_EQ(Halts, 1);
+    EXPECT_EQ(logging.DebugLineCount(), 1);
+    EXPECT_FALSE(std::filesystem::exists(otherFolder + "/ddsd.debug"));
+
+    // A failure on a stream's thread waits for its own component.
+    int calls = 0;
+    auto stream = TDDSDWaveData::CreateStream(logging, 16384, true, 16, 44100);
+    stream->SetOnFill([&](TDDSDGenWave&, TDDSDChannel*, uint32_t, uint32_t) {
+        ++calls;
+        throw std::runtime_error("the decoder broke");
+    });
+    logging.GetChannel(0)->SetWaveData(stream.get());
+    logging.GetChannel(0)->PlayLoop();
+    Device.Render(4096);
+    ASSERT_GT(calls, 0);
+    halting.DeliverThreadFailures();
+    EXPECT_EQ(Halts, 1);
+    logging.DeliverThreadFailures();
+    EXPECT_EQ(logging.DebugLineCount(), 1 + calls);
+    EXPECT_EQ(Halts, 1);
 }
 
 TEST_F(DDSD7Test, StartsOnlyWithAnOpenDeviceAndSaysOnceWhenSoundIsOff) {
