@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <deque>
 
 #include "foundation/ErrorLogLib.h"
 #include "platform/Encoding.h"
