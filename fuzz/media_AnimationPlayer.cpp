@@ -12,6 +12,7 @@
 
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpLib.h"
+#include "media/MediaContext.h"
 #include "platform/ClassLib.h"
 
 namespace {
@@ -130,7 +131,9 @@ void Build(TAnimationBMP& a, TBytes& in, int32_t depth) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TBytes in(data, size);
     TSilentSound sound;
+    TMediaContext media;  // its message opacity is the one the input picks
     TAnimationBMP a(&sound);
+    a.Media = &media;
     Build(a, in, 0);
     TARGB8888 surface;
     surface.SetSize(5, 3);
@@ -169,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
             case 7:
                 a.MessageSurfaceOn = in.U8() & 1;
-                AnimationBmpLib::MessageAlpha = in.U8();
+                media.MessageAlpha = in.U8();
                 sound.Level = in.U8() / 200.0f;
                 break;
             case 8:
@@ -189,6 +192,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 break;
         }
     }
-    AnimationBmpLib::MessageAlpha = 255;
     return 0;
 }

@@ -59,8 +59,6 @@ int16_t Difference(int16_t a, int16_t b) {
 
 namespace AnimationBmpLib {
 
-int32_t MessageAlpha = 255;
-
 bool CopyItem(TStream& stream, uint32_t size, TMemoryStream& item) {
     if (static_cast<int64_t>(size) > stream.Remaining()) return false;
     item.Data.resize(size);

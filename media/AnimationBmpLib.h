@@ -177,10 +177,6 @@ constexpr int32_t kMaxLayers = 256;
 // Nested ".b" files load down to this depth below the file loaded first.
 constexpr int32_t kMaxNesting = 8;
 
-// The message opacity 0..255 that layers and pictures named with "*message" or "*mesalpha" are
-// drawn with (the configuration's "MessageAlpha").
-extern int32_t MessageAlpha;
-
 constexpr int32_t kABMP7KeyFrameSize = 32;
 
 // A key frame from its 57 bytes, and back; the same for the old 32-byte ones.

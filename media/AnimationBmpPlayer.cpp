@@ -7,6 +7,7 @@
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpLib.h"
+#include "media/MediaContext.h"
 
 using AnimationBmpLib::kKeyCount;
 using AnimationBmpLib::kMaxLayers;
@@ -344,15 +345,17 @@ void TAnimationBMP::DrawLayer(const TABMPLayer10& layer, TABMPLayerState& s, TAR
                               uint32_t multiply, uint32_t add) {
     TABMPImageData10* record = s.Image < Images->Items.size() ? Images->Items[s.Image].get() : nullptr;
     TARGB8888* picture = record ? record->GetImage() : nullptr;
+    // Without the game's media (an animation no game shows) message layers are opaque.
+    const int32_t messageAlpha = Media ? Media->MessageAlpha : 255;
     if (!layer.LayerName.empty() && layer.LayerName[0] == '*') {
         const std::string name = ClassLib::LowerAscii(layer.LayerName);
-        if (name.find("*message") != std::string::npos) s.Alpha = MulAlpha(s.Alpha, AnimationBmpLib::MessageAlpha);
-        if (name.find("*mesalpha") != std::string::npos) s.Alpha = MulAlpha(s.Alpha, AnimationBmpLib::MessageAlpha);
+        if (name.find("*message") != std::string::npos) s.Alpha = MulAlpha(s.Alpha, messageAlpha);
+        if (name.find("*mesalpha") != std::string::npos) s.Alpha = MulAlpha(s.Alpha, messageAlpha);
         if (MessageSurfaceOn && name.find("*messurface") != std::string::npos) picture = MessageSurface;
     }
     if (record && !record->ImageName.empty() && record->ImageName[0] == '*') {
         const std::string name = ClassLib::LowerAscii(record->ImageName);
-        if (name.find("*mesalpha") != std::string::npos) s.Alpha = MulAlpha(s.Alpha, AnimationBmpLib::MessageAlpha);
+        if (name.find("*mesalpha") != std::string::npos) s.Alpha = MulAlpha(s.Alpha, messageAlpha);
         if (MessageSurfaceOn && name.find("*messurface") != std::string::npos) picture = MessageSurface;
     }
     const uint32_t mul = (multiply == 0xFFFFFF ? s.MulColor : uMisc::MulARGB(multiply, s.MulColor)) & 0xFFFFFF;

@@ -17,4 +17,7 @@ public:
     // that hold cached media must be gone before the context.
     TARGB8888Manager Pictures{0};
     TWaveDataManager Sounds{0};
+    // The message opacity 0..255 that layers and pictures named with "*message" or "*mesalpha"
+    // are drawn with; the configuration sets it.
+    int32_t MessageAlpha = 255;
 };

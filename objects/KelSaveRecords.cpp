@@ -87,8 +87,7 @@ std::unique_ptr<TARGB8888> CaptureThumbnail(TKelScript& script, int32_t width, i
 }
 
 void Register(TObjectKindRegistry& registry) {
-    static TSaveRecords records;
-    registry.RegisterSaveRecords(&records);
+    registry.RegisterSaveRecords(std::make_unique<TSaveRecords>());
 }
 
 }  // namespace KelSaveRecords

@@ -66,6 +66,7 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
     window->UseConfigSpeed = 1;
     window->WarningLog = &script.Log();
     window->Config = &script.Config().Config;
+    window->AutoModeWait = &script.AutoModeWait();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
 }
 

@@ -17,7 +17,6 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelCalculationLib.h"
-#include "script/KelScriptLib.h"
 
 using namespace MessageLib;
 
@@ -933,8 +932,8 @@ std::string CutName(std::string_view text) {
     return std::string(text.substr(0, static_cast<size_t>(TMessageRecord::kNameCapacity)));
 }
 
-void AddToAutoModeWait(int64_t ms) {
-    KelScriptLib::AutoModeWaitCounter = Sat(int64_t{KelScriptLib::AutoModeWaitCounter} + ms);
+void AddToAutoModeWait(int32_t* wait, int64_t ms) {
+    if (wait) *wait = Sat(int64_t{*wait} + ms);
 }
 
 int32_t VoiceChannelOf(const TSystemData* config, std::string_view speaker) {
@@ -1295,9 +1294,9 @@ bool TMessageLib::PlayVoice(const std::string& file, bool play) {
 // ---- Auto mode
 
 void TMessageLib::OnCharacterDrawn() {
-    if (AutoWait && Config) AddToAutoModeWait(std::max(Config->AutoPlayWaitTime, Config->MessageSpeed));
+    if (AutoWait && Config) AddToAutoModeWait(AutoModeWait, std::max(Config->AutoPlayWaitTime, Config->MessageSpeed));
 }
 
 void TMessageLib::OnPageFull() {
-    if (AutoWait && Config) AddToAutoModeWait(Config->AutoPlayClickTime);
+    if (AutoWait && Config) AddToAutoModeWait(AutoModeWait, Config->AutoPlayClickTime);
 }

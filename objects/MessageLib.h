@@ -455,6 +455,9 @@ public:
     // no script made): the own speed, every voice on the last channel at full volume, and no
     // auto-mode waits.
     const TSystemData* Config = nullptr;
+    // The auto mode's wait that characters and full pages add to, the interpreter's that made the
+    // window; none: they add to nothing.
+    int32_t* AutoModeWait = nullptr;
 
 protected:
     void OnCharacterDrawn() override;

@@ -288,8 +288,7 @@ bool WaitWord(TKelScript& s, int32_t code, TStringList& args) {
             r->WaitTime = ms;
             if (ms == 0) {
                 r->WaitTime = -1;
-                KelScriptLib::AutoModeWaitCounter =
-                    SaturatingAdd(KelScriptLib::AutoModeWaitCounter, s.Config().Config.AutoPlayClickTime);
+                s.AutoModeWait() = SaturatingAdd(s.AutoModeWait(), s.Config().Config.AutoPlayClickTime);
             }
             r->WaitTime2 = args[2].empty() ? r->WaitTime : ms2;
             r->ClickLabel = label;

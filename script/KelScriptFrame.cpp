@@ -15,14 +15,6 @@
 #include "script/KelScriptLib.h"
 #include "script/uLabelLog.h"
 
-namespace KelScriptLib {
-std::function<void(int32_t)> MessageAlphaSink;
-
-void SetMessageAlpha(int32_t value) {
-    if (MessageAlphaSink) MessageAlphaSink(value);
-}
-}  // namespace KelScriptLib
-
 namespace {
 
 constexpr TCategorySet kSystemObjects = Categories({7, 8});   // system images and system buttons
@@ -212,7 +204,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
         case TRunMode::Auto:
             if (State.Locks & lkAuto) {
                 StopRunMode();
-            } else if (KelScriptLib::AutoModeWaitCounter == 0) {
+            } else if (AutoModeWait() == 0) {
                 TScriptRoutine* r = CurrentRoutine();
                 if (r && (r->WaitState == wsClick || r->WaitState == wsMessagePage) && r->WaitTime < 1 &&
                     !VoicePlaying())
@@ -259,7 +251,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
         }
         if (Links.Compositor) Links.Compositor->UpdateTransition(elapsed);
     }
-    KelScriptLib::AutoModeWaitCounter = Sub0(KelScriptLib::AutoModeWaitCounter, elapsed);
+    AutoModeWait() = Sub0(AutoModeWait(), elapsed);
 
     if (Reader) {
         const uint32_t budget = State.LinesPerFrame < 1 ? 1 : State.LinesPerFrame;
@@ -277,7 +269,7 @@ void TKelScript::Execute(int32_t elapsed, bool inputAllowed) {
             if (!r || r->WaitState > wsStop || Log().ErrorFlag) break;
         }
     }
-    if (Config().Config.Skipping) KelScriptLib::AutoModeWaitCounter = 0;
+    if (Config().Config.Skipping) AutoModeWait() = 0;
 }
 
 // The end test of a wait, run by one pass of the line loop; it sets the state to 0 when the wait
@@ -364,7 +356,7 @@ bool TKelScript::VoicePlaying() const {
 
 void TKelScript::Click(int32_t x, int32_t y, bool automatic) {
     RecentClickFrames = 4;
-    KelScriptLib::AutoModeWaitCounter = 0;
+    AutoModeWait() = 0;
     if (!automatic) StopRunMode();
     if (!(x == kNoPoint && y == kNoPoint) && SystemButtonAction(x, y)) {
         RecentClickFrames = 0;

@@ -14,10 +14,6 @@
 #include "script/KelValueLib.h"
 #include "script/uKelObjectKinds.h"
 
-namespace KelScriptLib {
-int32_t AutoModeWaitCounter = 0;
-}
-
 namespace {
 
 struct TKindEntry {
@@ -304,7 +300,7 @@ void TKelScript::Reset() {
     FileLogSuspended = 0;
     for (auto& p : FileLogPatterns)
         p.clear();
-    KelScriptLib::AutoModeWaitCounter = 0;
+    AutoModeWait() = 0;
     ExtraElapsed = FrameDelay = HoldFrames = RecentClickFrames = 0;
     PendingCursorLabel.clear();
     if (Links.Compositor) Links.Compositor->InvalidateAll();

@@ -185,6 +185,8 @@ public:
                                const TKelObjectDataCustom* object);
     bool Draw(int32_t interlace, bool cursors, int32_t maxLayer);
     TKelScript& OwnerScript() { return Parent ? *Parent : *this; }
+    // The auto mode's wait, kept by the owner script for itself and the interpreters it owns.
+    int32_t& AutoModeWait() { return OwnerScript().AutoModeWaitCounter; }
     // The script that words marked as acting on the target work on: the owner script while the
     // target flag is set, else this one.
     TKelScript& TargetScript() { return State.TargetParent != 0 ? OwnerScript() : *this; }
@@ -330,6 +332,9 @@ public:
     int32_t RecentClickFrames = 0;
     int32_t SelectSaveCheckCount = 0;
     uint8_t SelectSaveKnown = 0;
+    // Milliseconds that message windows wait before the auto mode clicks on; reached through
+    // AutoModeWait().
+    int32_t AutoModeWaitCounter = 0;
     TKelScript* Parent = nullptr;
     TScriptLinks Links;
     std::unique_ptr<TScriptThread> Thread;
@@ -467,12 +472,5 @@ inline void PadArguments(TStringList& list, int32_t n) {
 bool IsLabelWord(std::string_view text);
 // More than 2 bytes, starting "@@", third byte not "!".
 bool IsSceneLabel(std::string_view text);
-
-// Milliseconds that message windows wait before the auto mode clicks on.
-extern int32_t AutoModeWaitCounter;
-
-// The configured message opacity goes to the animation player, which registers where it keeps it.
-extern std::function<void(int32_t)> MessageAlphaSink;
-void SetMessageAlpha(int32_t value);
 
 }  // namespace KelScriptLib

@@ -1,5 +1,12 @@
 #include "script/KelScriptSeams.h"
 
+TObjectKindRegistry::TObjectKindRegistry() = default;
+TObjectKindRegistry::~TObjectKindRegistry() = default;
+
+void TObjectKindRegistry::RegisterSaveRecords(std::unique_ptr<IScriptSaveRecords> records) {
+    SaveRecordService = std::move(records);
+}
+
 void TObjectKindRegistry::RegisterHandler(TObjectKind kind, TObjectCommandHandler handler) {
     if (handler)
         Handlers[kind] = std::move(handler);

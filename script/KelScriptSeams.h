@@ -216,6 +216,11 @@ using TPluginObjectMaker = std::function<std::unique_ptr<TKelObjectDataCustom>(
 // and go before every keyword and registered factory, so that a plug-in's type name replaces them.
 class TObjectKindRegistry {
 public:
+    TObjectKindRegistry();
+    ~TObjectKindRegistry();
+    TObjectKindRegistry(const TObjectKindRegistry&) = delete;
+    TObjectKindRegistry& operator=(const TObjectKindRegistry&) = delete;
+
     void RegisterHandler(TObjectKind kind, TObjectCommandHandler handler);
     void RegisterFactory(const std::string& typeName, TObjectFactory factory);
     void UnregisterFactory(const std::string& typeName);
@@ -230,9 +235,9 @@ public:
     void RegisterCursorMaker(TScriptCursorMaker maker) { CursorMakerFunction = std::move(maker); }
     const TScriptCursorMaker* CursorMaker() const { return CursorMakerFunction ? &CursorMakerFunction : nullptr; }
     // The records of save games that belong to services above the script engine; without them a
-    // save holds the interpreter's own records only.
-    void RegisterSaveRecords(IScriptSaveRecords* records) { SaveRecordService = records; }
-    IScriptSaveRecords* SaveRecords() const { return SaveRecordService; }
+    // save holds the interpreter's own records only. The registry keeps them.
+    void RegisterSaveRecords(std::unique_ptr<IScriptSaveRecords> records);
+    IScriptSaveRecords* SaveRecords() const { return SaveRecordService.get(); }
     // The subsystem of plug-in objects registers the maker of their script objects; without one, or
     // without a linked plug-in set, an interpreter knows no plug-in type.
     void RegisterPluginMaker(TPluginObjectMaker maker) { PluginMakerFunction = std::move(maker); }
@@ -243,7 +248,7 @@ private:
     std::map<std::string, TObjectFactory> Factories;
     TScriptScreenMaker ScreenMakerFunction;
     TScriptCursorMaker CursorMakerFunction;
-    IScriptSaveRecords* SaveRecordService = nullptr;
+    std::unique_ptr<IScriptSaveRecords> SaveRecordService;
     TPluginObjectMaker PluginMakerFunction;
 };
 

@@ -230,10 +230,10 @@ bool DoSysCommand(TKelScript& s, int32_t code, TStringList& args, TKelObjectData
             ResultStr(s, t.VersionText);
             return true;
         case Cmd("ap"):
-            KelScriptLib::AutoModeWaitCounter = a.Int(1);
+            s.AutoModeWait() = a.Int(1);
             return true;
         case Cmd("?ap"):
-            ResultInt(s, KelScriptLib::AutoModeWaitCounter);
+            ResultInt(s, s.AutoModeWait());
             return true;
         case Cmd("fc"):
             s.Config().Config.FormCaption = a.Text(1);

@@ -228,7 +228,7 @@ void TKelConfig::ApplyFonts() {
 }
 
 void TKelConfig::ApplyMessageAlpha() {
-    KelScriptLib::SetMessageAlpha(Config.Config.MessageAlpha);
+    if (Media) Media->MessageAlpha = std::clamp(Config.Config.MessageAlpha, 0, 255);
 }
 
 void TKelConfig::ApplyCacheSizes() {

@@ -15,7 +15,6 @@
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888Lib.h"
-#include "media/AnimationBmpLib.h"
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
@@ -121,8 +120,6 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
     Media.Pictures.Notices = DialogHost();
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
-    // The message opacity the configuration hands to the game reaches the animation player.
-    KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
 
     if (Devices.Display) {
         DDDD71 = std::make_unique<TDDDD7>(Devices.Display);
@@ -188,7 +185,6 @@ TForm1::~TForm1() {
     Context.Packs.UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
-    KelScriptLib::MessageAlphaSink = nullptr;
     ARGB8888Font::Install(nullptr, &Context.Config);
     ScreenshotLock.reset();
 }

@@ -12,6 +12,7 @@
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpLib.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/MediaContext.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/SoundFixtures.h"
 
@@ -350,12 +351,21 @@ TEST(AnimationBmpPlayerTest, MessageMarkersAndTints) {
     fill.Alpha = 200;
     fill.MulColor = 0x8080FF;
     fill.AddColor = 0x000010;
+    TMediaContext media;  // the game's: its message opacity is the configured one
+    media.MessageAlpha = 128;
     auto a = Animation({LayerOf({fill}, "*Message text"), LayerOf({fill}, "*MESSAGE*mesalpha"),
                         LayerOf({fill}, "x*message"), LayerOf({fill}, "plain")});
-    AnimationBmpLib::MessageAlpha = 128;
+    {
+        // An animation without the game's media draws its message layers opaque.
+        TFrame frame;
+        const auto& list = frame.Record(*a, 0, 0, 0, 255, 0x80FFFF, 0x100000);
+        ASSERT_EQ(list.Count, 5);
+        EXPECT_EQ(list.Entries[1].Alpha, 200u);
+        EXPECT_EQ(list.Entries[2].Alpha, 200u);
+    }
+    a->Media = &media;
     TFrame frame;
     const auto& list = frame.Record(*a, 0, 0, 0, 255, 0x80FFFF, 0x100000);
-    AnimationBmpLib::MessageAlpha = 255;
     ASSERT_EQ(list.Count, 5);
     EXPECT_EQ(list.Entries[1].Alpha, 200u * 128 / 255);
     EXPECT_EQ(list.Entries[2].Alpha, 200u * 128 / 255 * 128 / 255);

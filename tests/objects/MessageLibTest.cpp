@@ -23,7 +23,6 @@
 #include "platform/Encoding.h"
 #include "platform/LittleEndian.h"
 #include "script/KelGeneralCommands.h"
-#include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
 #include "tests/support/AnimationFixtures.h"
 #include "tests/support/ContextFixture.h"
@@ -101,10 +100,8 @@ protected:
         c.MessageSpeed = 0;
         c.AutoPlayWaitTime = c.AutoPlayClickTime = 0;
         c.ActorLists[3].Add("alice");
-        KelScriptLib::AutoModeWaitCounter = 0;
         Cells.SetScreenSize(200, 120);
     }
-    void TearDown() override { KelScriptLib::AutoModeWaitCounter = 0; }
 
     // A shown window with a page of w x h pixels in the size of the test font, and its voices
     // recorded in Voice.
@@ -114,6 +111,7 @@ protected:
         auto window = ImageLib::Make<TMessageLib>(Context.Packs, nullptr, std::move(voice), &Log);
         window->WarningLog = &Context.Log;
         window->Config = &Context.Settings;
+        window->AutoModeWait = &AutoModeWait;
         window->SetTextRect(0, 0, w, h);
         window->SetSize(16, 16);
         window->SetRubySize(8, 8);
@@ -146,6 +144,7 @@ protected:
     std::map<std::string, std::string> Files;
     TContextFixture Context;
     TKelLogData Log;
+    int32_t AutoModeWait = 0;  // the interpreter's wait the windows add to
     TRecordingVoice* Voice = nullptr;
     TARGB8888CellDraw Cells;
 };
@@ -259,11 +258,11 @@ TEST_F(MessageLibTest, TheAutoModeWaitsForEachCharacterAndEachFullPage) {
         auto window = Window();
         window->SetAutoWait(on);
         window->OwnSpeed = 10;
-        KelScriptLib::AutoModeWaitCounter = 0;
+        AutoModeWait = 0;
         window->AddText(kTen);
         Frames(*window, 20);
         ASSERT_EQ(window->GetState(), TMessageState::PageFull);
-        EXPECT_EQ(KelScriptLib::AutoModeWaitCounter, on ? 8 * 30 + 700 : 0) << on;
+        EXPECT_EQ(AutoModeWait, on ? 8 * 30 + 700 : 0) << on;
     }
 }
 

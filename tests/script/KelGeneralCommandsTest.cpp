@@ -368,7 +368,7 @@ TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
         r->WaitTime = r->WaitTime2 = r->SoundChannel = 0;
         r->ClickLabel.clear();
         H.Script.SetResultInt("ResultClkInt", 0, 77);
-        KelScriptLib::AutoModeWaitCounter = 0;
+        H.Script.AutoModeWait() = 0;
         Run({c.Statement});
         EXPECT_EQ(r->WaitState, c.State) << c.Statement;
         EXPECT_EQ(r->WaitTime, c.Time) << c.Statement;
@@ -379,7 +379,7 @@ TEST_F(GeneralCommandsTest, WaitWordsSetTheRoutineWait) {
         bool clears = word.rfind("\\wav", 0) != 0 && word.rfind("\\msg", 0) != 0 && word.rfind("\\btn", 0) != 0;
         EXPECT_EQ(H.Var("ResultClkInt").Value, clears ? 0 : 77) << c.Statement;
         // Only a click wait without a time limit adds the configured automatic wait.
-        EXPECT_EQ(KelScriptLib::AutoModeWaitCounter, std::string(c.Statement) == "\\clk,0" ? 700 : 0) << c.Statement;
+        EXPECT_EQ(H.Script.AutoModeWait(), std::string(c.Statement) == "\\clk,0" ? 700 : 0) << c.Statement;
     }
     EXPECT_EQ(H.Errors(), std::vector<std::string>{});
     H.Context.Settings.AutoPlayClickTime = 0;

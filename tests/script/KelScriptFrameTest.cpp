@@ -358,7 +358,7 @@ TEST_F(KelScriptFrameTest, AutoModeClicksWhenTheCounterRunsOutAndNoVoicePlays) {
     H.Script.State.RunMode = TRunMode::Auto;
     ASSERT_TRUE(H.Start("\\w,4,-1 \\n,a \\w,4,48 \\n,b"));
     H.Step();
-    KelScriptLib::AutoModeWaitCounter = 40;
+    H.Script.AutoModeWait() = 40;
     H.Run(3);  // 40 → 24 → 8 → 0, tested before each countdown
     EXPECT_TRUE(Marks.empty());
     Sound.Channels[3] = {2, 0, 1};  // a voice plays

@@ -30,7 +30,6 @@ protected:
           }) {
         H.Script.Words.General = &KelGeneralCommands::Handler();
     }
-    ~SystemWordsTest() override { KelScriptLib::AutoModeWaitCounter = 0; }
 
     TSaveFolder Folder;
     TRecordingSaveData Host{Folder.Files};
@@ -124,6 +123,22 @@ TEST_F(SystemWordsTest, SysStateAndQueries) {
     H.ClearErrors();
     H.Execute({"\\nope"});
     EXPECT_NE(H.FirstError().find("(sys).\\nope"), std::string::npos) << H.FirstError();
+}
+
+// The game script and the system script under it wait for one auto mode: what either sets, both
+// read.
+TEST_F(SystemWordsTest, TheAutoModeWaitIsTheGameScripts) {
+    TKelScript system;
+    system.Kinds = &H.Kinds;
+    system.Words.General = &KelGeneralCommands::Handler();
+    ASSERT_TRUE(system.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script));
+    system.ExecuteLine("\\scp,sys");
+    system.ExecuteLine("\\ap,300");
+    EXPECT_EQ(H.Script.AutoModeWait(), 300);
+    H.Execute({"\\scp,sys", "\\ap,120"});
+    system.ExecuteLine("\\?ap");
+    EXPECT_EQ(system.Evaluate("ResultInt[0]").Value, 120);
+    EXPECT_EQ(system.AutoModeWaitCounter, 0);  // the system script keeps none of its own
 }
 
 // A system script with the target flag set changes the game script's state, while its requests

@@ -13,7 +13,6 @@
 
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
-#include "media/AnimationBmpLib.h"
 #include "platform/Clock.h"
 #include "platform/Encoding.h"
 #include "platform/FileRoot.h"
@@ -62,7 +61,6 @@ public:
     void TearDown() override {
         Form.reset();
 
-        AnimationBmpLib::MessageAlpha = 255;
     }
 
     // Writes the game folder: the packs of Files, and the system-information library unless
@@ -242,8 +240,8 @@ TEST_F(MainWindowTest, StartSizesTheWindowTakesTheTitleAndWritesTheSettings) {
     EXPECT_FALSE(Display.Setup.FullScreen);
     EXPECT_NE(SettingsFile().find("FullScreen=0"), std::string::npos);
     EXPECT_NE(SettingsFile().find("FPSLimit=40"), std::string::npos);
-    // The start applied the configuration: the message opacity reached the animations.
-    EXPECT_EQ(AnimationBmpLib::MessageAlpha, 100);
+    // The start applied the configuration: the message opacity reached the animations' media.
+    EXPECT_EQ(Form->Media.MessageAlpha, 100);
     // A paint before the start filled the window black; the start slept 100 ms on the clock.
     EXPECT_EQ(Window.BlackFills, 1);
     EXPECT_GE(FakeClock.Now, 100u);
