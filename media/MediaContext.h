@@ -1,8 +1,10 @@
 // The media services of one running game: the picture and sound caches that animations share
-// their embedded media through. The main window owns it beside the game context and hands it to
-// the engine core, which links it to both interpreters; media units get it from their owners.
+// their embedded media through, and the fonts that text is drawn with. The main window owns it
+// beside the game context and hands it to the engine core, which links it to both interpreters;
+// media units get it from their owners.
 #pragma once
 
+#include "media/ARGB8888Font.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uWaveDataManager.h"
 
@@ -17,4 +19,11 @@ public:
     // that hold cached media must be gone before the context.
     TARGB8888Manager Pictures{0};
     TWaveDataManager Sounds{0};
+    // The 8 numbered fonts and their glyph cache; the configuration's font hooks reach them.
+    TFontTable Fonts;
 };
+
+// The fonts of a media context; none without one.
+inline TFontTable* FontsOf(TMediaContext* media) {
+    return media ? &media->Fonts : nullptr;
+}

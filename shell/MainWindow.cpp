@@ -119,9 +119,10 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     Media.Sounds.Log = &Context.Log;
     if (Devices.Files) Context.Config.LoadDiskMessageTable(*Devices.Files);
     Context.Packs.UseFiles(Devices.Files);
-    ARGB8888Font::Install(Devices.Fonts, &Context.Config);
+    ARGB8888Font::Install(Media.Fonts, Devices.Fonts, &Context.Config);
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
     Media.Pictures.Notices = DialogHost();
+    CanvasFont.Cache = &Media.Fonts.Cache;
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
     // The message opacity the configuration hands to the game reaches the animation player.
     KelScriptLib::MessageAlphaSink = [](int32_t alpha) { AnimationBmpLib::MessageAlpha = std::clamp(alpha, 0, 255); };
@@ -190,7 +191,7 @@ TForm1::~TForm1() {
     DDDD71.reset();
     ddsd7::SetHaltHandler(nullptr);
     KelScriptLib::MessageAlphaSink = nullptr;
-    ARGB8888Font::Install(nullptr, &Context.Config);
+    ARGB8888Font::Install(Media.Fonts, nullptr, &Context.Config);
     ScreenshotLock.reset();
 }
 
