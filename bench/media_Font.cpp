@@ -84,6 +84,12 @@ TFreeTypeFonts& Provider() {
     return fonts;
 }
 
+// The 8 fonts the text is drawn with.
+TFontTable& Fonts() {
+    static TFontTable fonts;
+    return fonts;
+}
+
 void SystemMiss(benchmark::State& state) {
     TSystemFontCache cache;
     cache.SetProvider(&Provider());
@@ -113,7 +119,7 @@ void DrawOne(benchmark::State& state, int32_t font, const std::string& character
     image.FillRect(0, 0, 64, 32, 0xFF336699);
     int32_t w = 0, h = 0;
     for (auto _ : state) {
-        image.TextOut(4, 16, character, size, size, 0xFFFFFFFF, font, false, w, h);
+        image.TextOut(Fonts(), 4, 16, character, size, size, 0xFFFFFFFF, font, false, w, h);
         benchmark::ClobberMemory();
     }
 }
@@ -124,7 +130,7 @@ void Line(benchmark::State& state, int32_t font) {
     image.SetSize(40 * kSize + 8, kSize + 8);
     int32_t w = 0, h = 0;
     for (auto _ : state) {
-        image.TextOut(4, 4, text, kSize, kSize, 0xFFFFFFFF, font, false, w, h);
+        image.TextOut(Fonts(), 4, 4, text, kSize, kSize, 0xFFFFFFFF, font, false, w, h);
         benchmark::ClobberMemory();
     }
     state.counters["chars"] = 40;
@@ -132,8 +138,8 @@ void Line(benchmark::State& state, int32_t font) {
 
 // A bitmap font of the same characters rendered from the gothic face, as kelfont makes one.
 void SetUpFonts() {
-    ARGB8888Font::Install(&Provider());
-    ARGB8888Font::Fonts[0].SetSystemFont("ＭＳ ゴシック"_sj, 2);
+    ARGB8888Font::Install(Fonts(), &Provider());
+    Fonts().Slots[0].SetSystemFont("ＭＳ ゴシック"_sj, 2);
     OfWriter::TGlyphSetFile set;
     set.CellWidth = set.CellHeight = kSize;
     set.UseTextColor = true;
@@ -155,7 +161,7 @@ void SetUpFonts() {
     std::string bytes, error;
     OfWriter::Write(set, bytes, error);
     TMemoryStream s(bytes);
-    ARGB8888Font::Fonts[1].LoadBitmapFont("bench", &s, nullptr);
+    Fonts().Slots[1].LoadBitmapFont("bench", &s, nullptr);
 }
 
 }  // namespace
@@ -184,7 +190,7 @@ int main(int argc, char** argv) {
             std::printf("\n");
         }
     }
-    ARGB8888Font::Install(nullptr);
+    ARGB8888Font::Install(Fonts(), nullptr);
     benchmark::Shutdown();
     return 0;
 }

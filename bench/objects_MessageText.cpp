@@ -25,10 +25,16 @@ namespace {
 constexpr int32_t kSize = 24;
 constexpr int32_t kCharacters = 400;
 
+// The fonts the text is drawn with.
+TFontTable& Fonts() {
+    static TFontTable fonts;
+    return fonts;
+}
+
 // Fonts 0 and 7: a bitmap font of 24 x 24 cells with a glyph for every code, drawn at its own size.
 void SetUpFonts() {
     for (size_t slot : {size_t{0}, size_t{7}}) {
-        TARGB8888Font& font = ARGB8888Font::Fonts[slot];
+        TARGB8888Font& font = Fonts().Slots[slot];
         font.SystemFont.reset();
         font.BitmapFont = std::make_unique<TBitmapFont>();
         TGlyphSet& set = font.BitmapFont->Horizontal;
@@ -65,6 +71,7 @@ std::string PageText() {
 }
 
 void Prepare(TMessageText& t) {
+    t.Fonts = &Fonts();
     t.SetTextRect(0, 0, 840, 1080);
     t.SetSize(kSize, kSize);
     t.SetPitch(0, 12);
@@ -116,7 +123,7 @@ void GlyphsAlone(benchmark::State& state) {
         // Each page starts empty, as the typesetter's does.
         std::fill(image.Active->Pixels.begin(), image.Active->Pixels.end(), MessageLib::kEmptyColor);
         for (const TPlaced& g : recorder.Glyphs)
-            image.TextOut(g.X, g.Y, g.Text, g.W, g.H, g.Color, g.Font, false, ew, eh);
+            image.TextOut(Fonts(), g.X, g.Y, g.Text, g.W, g.H, g.Color, g.Font, false, ew, eh);
         benchmark::DoNotOptimize(ew);
     }
     state.counters["glyphs"] = static_cast<double>(recorder.Glyphs.size());

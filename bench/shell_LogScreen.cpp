@@ -20,6 +20,7 @@
 #include "foundation/uInputDevice.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Font.h"
+#include "media/MediaContext.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
 #include "platform/Clock.h"
@@ -42,8 +43,8 @@ const char* kLayout =
 // A game interpreter with its compositor, a full back-log and the layout in a pack made in memory.
 struct TScene {
     TScene() {
-        ARGB8888Font::Install(&Fonts);
-        ARGB8888Font::Fonts[0].SetSystemFont(Encoding::Utf8ToSjis("ＭＳ ゴシック"), 1);
+        ARGB8888Font::Install(Media.Fonts, &Fonts);
+        Media.Fonts.Slots[0].SetSystemFont(Encoding::Utf8ToSjis("ＭＳ ゴシック"), 1);
         Files["system\\log\\layout.dat"] = Encoding::Utf8ToSjis(kLayout);
         Context.Packs.FileExistsHook = [this](const std::string& name) {
             return Files.count(ClassLib::LowerAscii(PackLib::NormalizePath(name))) > 0;
@@ -58,6 +59,7 @@ struct TScene {
         links.Context = &Context;
         links.Input = &Input;
         links.BackLog = &Data;
+        links.Media = &Media;
         links.Clock = &FakeClock;
         Script.Setup(links);
         const std::string sentence = Encoding::Utf8ToSjis(
@@ -76,7 +78,7 @@ struct TScene {
         Screen.reset();
         Context.Packs.FileExistsHook = nullptr;
         Context.Packs.LoadFileHook = nullptr;
-        ARGB8888Font::Install(nullptr);
+        ARGB8888Font::Install(Media.Fonts, nullptr);
     }
     void Frame(int32_t wheel) {
         if (wheel) Source.Wheel(wheel);
@@ -94,6 +96,7 @@ struct TScene {
     TInput Input{Source, FakeClock};
     TKelLogData Data;
     TGameContext Context;
+    TMediaContext Media;
     TKelScript Script;
     std::unique_ptr<TKelLog> Screen;
 };

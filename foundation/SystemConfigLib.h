@@ -2,7 +2,7 @@
 // user's settings, the readers and the merging writer of the key=value files, and TSystemConfig,
 // one per game context, with the live record Config, the game's user-setting defaults
 // DefaultConfig, the speaker and font candidate lists, the message table with the texts of the
-// engine's dialogs, and the setting of the 8 global fonts.
+// engine's dialogs, and the setting of the game's 8 fonts.
 //
 // Every configuration file is Shift-JIS text of key=value lines:
 // - everything before the first "=" is the line's name, blanks included, and everything after it
@@ -31,7 +31,7 @@ constexpr int32_t kVoiceChannelCount = 32;
 constexpr int32_t kDLLObjectCount = 16;
 constexpr int32_t kFontCandidateCount = 32;
 
-// The settings of one global font slot ("Font[%d].Name", ".Style", ".AA", ".StyleColor").
+// The settings of one font slot ("Font[%d].Name", ".Style", ".AA", ".StyleColor").
 struct TFontSetting {
     std::string Name;        // face name; empty when none is chosen
     int32_t Style = 0;       // bits: 1 bold, 2 shadow, 4 outline, 8 thick outline
@@ -118,8 +118,8 @@ struct TFontEffectTable {
     std::array<uint8_t, 16> OwnColor{};
 };
 
-// One global font as the configuration sets it. The imaging subsystem owns the fonts and hands
-// them over with TSystemConfig::RegisterFonts.
+// One of the game's fonts as the configuration sets it. The imaging subsystem owns the fonts and
+// hands them over with TSystemConfig::RegisterFonts.
 class IConfigFont {
 public:
     virtual ~IConfigFont() = default;
@@ -204,16 +204,16 @@ public:
     // installed faces the imaging subsystem reports.
     void LoadFontLists(TSystemData& data, TStream* stream);
 
-    // Set by the imaging subsystem: the installed Shift-JIS faces in enumeration order, and the 8
-    // global fonts. Until then "system" lists expand to nothing and ApplyFonts only chooses the
+    // Set by the imaging subsystem: the installed Shift-JIS faces in enumeration order, and the
+    // game's 8 fonts. Until then "system" lists expand to nothing and ApplyFonts only chooses the
     // names.
     void RegisterFontFaces(SystemConfigLib::TFontFaceSource source);
     void RegisterFonts(SystemConfigLib::TFontSlots fonts);
 
     // Chooses each slot's face from its candidates (stored back into Font[slot].Name) and sets the
-    // global fonts: a bitmap font from "system\font\<name>.of" and "system\font\@<name>.of", else a
-    // system font with the slot's smoothing and style. A glyph file that cannot be loaded is named
-    // in the log, when one is given.
+    // registered fonts: a bitmap font from "system\font\<name>.of" and "system\font\@<name>.of",
+    // else a system font with the slot's smoothing and style. A glyph file that cannot be loaded is
+    // named in the log, when one is given.
     void ApplyFonts(TSystemData& data, const TPackSet& packs, TErrorLog* log);
 
     // ---- the engine's files ----

@@ -1,5 +1,6 @@
-// Fonts 0 and 7 as small bitmap fonts of 8 x 8 cells with a glyph for every code, so that the
-// targets over message text place characters without an installed face. Installed once.
+// A font table whose fonts 0 and 7 are small bitmap fonts of 8 x 8 cells with a glyph for every
+// code, so that the targets over message text place characters without an installed face. Made
+// once, on the first call.
 #pragma once
 
 #include <cstddef>
@@ -11,12 +12,13 @@
 
 namespace FuzzFonts {
 
-inline void Install() {
+inline TFontTable& Install() {
+    static TFontTable fonts;
     static bool installed = false;
-    if (installed) return;
+    if (installed) return fonts;
     installed = true;
     for (size_t slot : {size_t{0}, size_t{7}}) {
-        TARGB8888Font& font = ARGB8888Font::Fonts[slot];
+        TARGB8888Font& font = fonts.Slots[slot];
         font.SystemFont.reset();
         font.BitmapFont = std::make_unique<TBitmapFont>();
         for (TGlyphSet* set : {&font.BitmapFont->Horizontal, &font.BitmapFont->Vertical}) {
@@ -35,6 +37,7 @@ inline void Install() {
             }
         }
     }
+    return fonts;
 }
 
 }  // namespace FuzzFonts

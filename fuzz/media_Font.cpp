@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const uint8_t flags = control[0];
     TMemoryStream horizontal(file), vertical(file);
-    TARGB8888Font& font = ARGB8888Font::Fonts[1];
+    static TFontTable fonts;
+    TARGB8888Font& font = fonts.Slots[1];
     font.LoadBitmapFont("fuzz", (flags & 1) ? &horizontal : nullptr, (flags & 2) ? &vertical : nullptr);
 
     const int32_t width = Size(control[1]), height = (flags & 4) ? width : Size(control[2]);
@@ -53,6 +54,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (int32_t px = 0; px < image.Width(); px += 3)
             image.ScanLine(py)[px] = 0x80FFFFFFu ^ control[11];
     int32_t w = 0, h = 0;
-    image.TextOut(x, y, text, width, height, colour, (flags & 8) ? 1 : 9, (flags & 16) != 0, w, h);
+    image.TextOut(fonts, x, y, text, width, height, colour, (flags & 8) ? 1 : 9, (flags & 16) != 0, w, h);
     return 0;
 }

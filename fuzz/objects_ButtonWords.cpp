@@ -22,6 +22,7 @@
 #include "fuzz/FuzzSupport.h"
 #include "media/ARGB8888Lib.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/MediaContext.h"
 #include "objects/ButtonLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelImageCommands.h"
@@ -80,6 +81,7 @@ struct TWorld {
         links.Sound = &Sound;
         links.Input = &Input;
         links.Clock = &FakeClock;
+        links.Media = &Media;
         Script.Setup(links);
         for (const char* line : {"\\var,btn,b", "\\var,sbtn,s", "\\var,bar,v"})
             Script.ExecuteLine(line);
@@ -96,6 +98,7 @@ struct TWorld {
     TInput Input{InputSource, FakeClock};
     std::map<std::string, std::string> Files;
     TObjectKindRegistry Kinds;
+    TMediaContext Media;
     TKelScript Script;
     std::vector<std::string> Targets;  // object names, by the first byte of a line
     std::vector<const char*> ButtonWords;

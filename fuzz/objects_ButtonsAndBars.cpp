@@ -11,6 +11,7 @@
 
 #include "foundation/PackLib.h"
 #include "media/ARGB8888CellDrawLib.h"
+#include "media/ARGB8888Font.h"
 #include "media/AnimationBmpWriter.h"
 #include "objects/ButtonLib.h"
 #include "objects/ScrollBarLib.h"
@@ -76,7 +77,9 @@ void ScrollBar(const TPackSet& packs, TStream& input, TARGB8888CellDraw& cells) 
 }
 
 void Button(const TPackSet& packs, TStream& input, TARGB8888CellDraw& cells) {
+    static TFontTable fonts;  // system faces without a provider: captions take no glyphs
     auto button = ImageLib::Make<TButtonLib>(packs);
+    button->Fonts = &fonts;
     if (!button->LoadFromStream(&input)) {
         Check(button->ButtonRecord == TButtonRecord{} && !button->IsEnabled());
         return;

@@ -49,7 +49,7 @@ const std::string& ObjectPart() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzFonts::Install();
+    TFontTable& fonts = FuzzFonts::Install();
     static const std::unique_ptr<TARGB8888CellDraw> cells = [] {
         auto c = std::make_unique<TARGB8888CellDraw>();
         c->SetScreenSize(64, 64);
@@ -59,6 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TMemoryStream input(ObjectPart() + std::string(reinterpret_cast<const char*>(data), size));
     const TPackSet packs;  // without files: nothing the input names is read
     auto window = ImageLib::Make<TMessageLib>(packs);
+    window->Fonts = &fonts;
     if (!window->LoadFromStream(&input)) {
         Check(window->MakeRecord() == TMessageRecord{} && !window->IsVisible() && window->MainText.empty());
         return 0;
@@ -77,6 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(window->SaveToStream(&saved));
     saved.SetPosition(0);
     auto again = ImageLib::Make<TMessageLib>(packs);
+    again->Fonts = &fonts;
     Check(again->LoadFromStream(&saved));
     Check(saved.Remaining() == 0);
     CheckInvariants(*again);

@@ -50,11 +50,12 @@ void CheckInvariants(const TMessageText& t) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 8) return 0;
-    FuzzFonts::Install();
+    TFontTable& fonts = FuzzFonts::Install();
     const uint8_t flags = data[2];
     const std::string text(reinterpret_cast<const char*>(data + 8), size - 8);
 
     TMessageText t;
+    t.Fonts = &fonts;
     t.SetMargin(static_cast<int8_t>(data[3]));
     t.SetVertical(flags & 1);
     t.SetTextRect(0, 0, Side(data[0]), Side(data[1]));

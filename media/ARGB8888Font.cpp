@@ -25,14 +25,11 @@ TFontEffectTable DefaultEffects() {
     return t;
 }
 
-std::array<TARGB8888Font, kFontCount> Fonts;
-TSystemFontCache SystemFontCache;
-
-void Install(IFontProvider* provider, TSystemConfig* config) {
-    SystemFontCache.SetProvider(provider);
+void Install(TFontTable& fonts, IFontProvider* provider, TSystemConfig* config) {
+    fonts.Cache.SetProvider(provider);
     if (!config) return;
-    config->RegisterFonts([](int32_t slot) -> IConfigFont* {
-        return slot >= 0 && slot < kFontCount ? &Fonts[static_cast<size_t>(slot)] : nullptr;
+    config->RegisterFonts([&fonts](int32_t slot) -> IConfigFont* {
+        return slot >= 0 && slot < kFontCount ? &fonts.Slots[static_cast<size_t>(slot)] : nullptr;
     });
     if (!provider) {
         config->RegisterFontFaces(nullptr);
@@ -294,17 +291,18 @@ void TSystemFont::SetName(const std::string& name) {
     Name = !name.empty() && name[0] == '@' ? name.substr(1) : name;
 }
 
-void TSystemFont::DrawText(TBitmap32* target, int32_t x, int32_t y, std::string_view text, int32_t width,
-                           int32_t height, uint32_t color, bool vertical, int32_t& extentX, int32_t& extentY) {
+void TSystemFont::DrawText(TSystemFontCache* cache, TBitmap32* target, int32_t x, int32_t y, std::string_view text,
+                           int32_t width, int32_t height, uint32_t color, bool vertical, int32_t& extentX,
+                           int32_t& extentY) {
     extentX = extentY = 0;
     DrawLine(text, TLeadRule::System, vertical, extentX, extentY,
              [&](uint32_t code, int64_t ax, int64_t ay, int32_t& gx, int32_t& gy) {
-                 Glyph(target, x + ax, y + ay, code, width, height, color, gx, gy);
+                 Glyph(cache, target, x + ax, y + ay, code, width, height, color, gx, gy);
              });
 }
 
-void TSystemFont::Glyph(TBitmap32* target, int64_t x, int64_t y, uint32_t code, int32_t width, int32_t height,
-                        uint32_t color, int32_t& extentX, int32_t& extentY) {
+void TSystemFont::Glyph(TSystemFontCache* cache, TBitmap32* target, int64_t x, int64_t y, uint32_t code, int32_t width,
+                        int32_t height, uint32_t color, int32_t& extentX, int32_t& extentY) {
     extentX = extentY = 0;
     if (width <= 0 || height <= 0) return;
     if (code == kCodeSpace) {
@@ -317,6 +315,7 @@ void TSystemFont::Glyph(TBitmap32* target, int64_t x, int64_t y, uint32_t code, 
         extentY = height;
         return;
     }
+    if (!cache) return;
     for (size_t k = 0; k < static_cast<size_t>(ARGB8888Font::kEffectLayers); ++k) {
         const uint32_t layer = Effects.Color[k];
         uint32_t c = 0;
@@ -324,8 +323,8 @@ void TSystemFont::Glyph(TBitmap32* target, int64_t x, int64_t y, uint32_t code, 
             c |= (Channel(layer, s) * Channel(color, s) / 255) << s;
         if (Effects.OwnColor[k]) c = (c & 0xFF000000u) | (layer & 0xFFFFFFu);
         if ((c >> 24) == 0) continue;
-        const TCachedGlyph& g = ARGB8888Font::SystemFontCache.Lookup(Name, code, width, height, Supersampling,
-                                                                     int32_t{Effects.Weight[k]} * 100);
+        const TCachedGlyph& g =
+            cache->Lookup(Name, code, width, height, Supersampling, int32_t{Effects.Weight[k]} * 100);
         extentX = g.ExtentX;
         extentY = g.ExtentY;
         if (g.InkWidth <= 0 || !target || target->Width <= 0 || target->Height <= 0) continue;
@@ -522,5 +521,12 @@ void TARGB8888Font::DrawText(TBitmap32* target, int32_t x, int32_t y, std::strin
     if (BitmapFont)
         BitmapFont->DrawText(target, x, y, text, width, height, color, vertical, extentX, extentY);
     else if (SystemFont)
-        SystemFont->DrawText(target, x, y, text, width, height, color, vertical, extentX, extentY);
+        SystemFont->DrawText(Cache, target, x, y, text, width, height, color, vertical, extentX, extentY);
+}
+
+// ---- TFontTable
+
+TFontTable::TFontTable() {
+    for (TARGB8888Font& font : Slots)
+        font.Cache = &Cache;
 }

@@ -3,8 +3,9 @@
 // A font is either a bitmap font, whose glyphs are palette-indexed cells on pages loaded from
 // ".of" files (drawn cell for cell at their own size, bilinearly scaled at any other), or a
 // system font, an installed face rendered on demand at 1, 2 or 4 times the size, reduced to a
-// coverage mask and drawn in up to 16 layers (shadow, outline, the glyph itself). Rendered system
-// glyphs are kept in one cache of 256 glyphs for all fonts.
+// coverage mask and drawn in up to 16 layers (shadow, outline, the glyph itself). A game's 8 fonts
+// are held by its font table, which keeps the rendered system glyphs of all of them in one cache
+// of 256 glyphs.
 //
 // ".of" glyph set, all values little-endian (one file per writing direction: "<face>.of" holds
 // the horizontal set, "@<face>.of" the vertical one):
@@ -35,6 +36,7 @@
 class IFontProvider;
 class TBitmap32;
 class TStream;
+class TSystemFontCache;
 
 namespace ARGB8888Font {
 
@@ -100,16 +102,18 @@ public:
     // The face name; a leading "@" (the vertical variant of a face) is dropped.
     void SetName(const std::string& name);
 
-    void DrawText(TBitmap32* target, int32_t x, int32_t y, std::string_view text, int32_t width, int32_t height,
-                  uint32_t color, bool vertical, int32_t& extentX, int32_t& extentY);
+    // The glyphs come from the cache, rendered there on a miss; without a cache the font is drawn
+    // as without installed faces: only the spaces take room.
+    void DrawText(TSystemFontCache* cache, TBitmap32* target, int32_t x, int32_t y, std::string_view text,
+                  int32_t width, int32_t height, uint32_t color, bool vertical, int32_t& extentX, int32_t& extentY);
 
     std::string Name;
     TFontEffectTable Effects;  // layer 0 to 15 drawn in order
     int32_t Supersampling = 4;
 
 private:
-    void Glyph(TBitmap32* target, int64_t x, int64_t y, uint32_t code, int32_t width, int32_t height, uint32_t color,
-               int32_t& extentX, int32_t& extentY);
+    void Glyph(TSystemFontCache* cache, TBitmap32* target, int64_t x, int64_t y, uint32_t code, int32_t width,
+               int32_t height, uint32_t color, int32_t& extentX, int32_t& extentY);
 };
 
 // One rendered system glyph, as the cache hands it out: the coverage (0..255) of the part of the
@@ -202,6 +206,21 @@ public:
     std::unique_ptr<TSystemFont> SystemFont;
     std::unique_ptr<TBitmapFont> BitmapFont;
     std::string Name;
+    // Where a system font's glyphs are rendered and kept; none: a system font draws as without
+    // installed faces. The font table links its fonts to its cache.
+    TSystemFontCache* Cache = nullptr;
+};
+
+// The 8 numbered fonts of one game and the cache of their rendered system glyphs. The media
+// context holds the game's; text is drawn with a font of it by number.
+class TFontTable {
+public:
+    TFontTable();
+    TFontTable(const TFontTable&) = delete;
+    TFontTable& operator=(const TFontTable&) = delete;
+
+    std::array<TARGB8888Font, ARGB8888Font::kFontCount> Slots;
+    TSystemFontCache Cache;
 };
 
 namespace ARGB8888Font {
@@ -209,14 +228,11 @@ namespace ARGB8888Font {
 // The layers of a new system font: layer 0 draws the glyph in the text colour, the rest nothing.
 TFontEffectTable DefaultEffects();
 
-extern std::array<TARGB8888Font, kFontCount> Fonts;
-extern TSystemFontCache SystemFontCache;
-
-// Hands the host's installed faces to the fonts and, when a configuration is given, the 8 fonts
-// and the face list to it (TSystemConfig::RegisterFonts, RegisterFontFaces). The program and the
-// headless runner call it once at start with the host's font provider and the game context's
-// configuration, and with nullptr before the provider goes away; without a provider system fonts
-// draw nothing.
-void Install(IFontProvider* provider, TSystemConfig* config = nullptr);
+// Hands the host's installed faces to the table's fonts and, when a configuration is given, the
+// table's 8 fonts and the face list to it (TSystemConfig::RegisterFonts, RegisterFontFaces). The
+// main window calls it once at start with its media context's fonts, the host's font provider
+// and the game context's configuration, and with nullptr before the provider goes away; without a
+// provider system fonts draw nothing.
+void Install(TFontTable& fonts, IFontProvider* provider, TSystemConfig* config = nullptr);
 
 }  // namespace ARGB8888Font

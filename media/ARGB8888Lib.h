@@ -18,7 +18,8 @@
 
 class IDeviceContext;
 class TDDDD7;
-class TPackSet;  // foundation/PackLib.h
+class TFontTable;  // media/ARGB8888Font.h
+class TPackSet;    // foundation/PackLib.h
 class TStream;
 struct TDisplayLock;
 
@@ -204,12 +205,13 @@ public:
 
     // ---- Text through the engine's fonts (media/ARGB8888Text.cpp).
     // Draws Shift-JIS text into the active bitmap at (x, y), character by character, with font
-    // fontIndex of ARGB8888Font::Fonts (0..7; any other index draws with font 0) at a cell of
-    // charWidth x charHeight; a character the font has no glyph for is drawn with font 0. The
-    // extent is the advance along the writing direction and the other size of the last character.
-    // Without an active bitmap nothing is drawn and the extent is left as it was.
-    void TextOut(int32_t x, int32_t y, const std::string& text, int32_t charWidth, int32_t charHeight, uint32_t color,
-                 int32_t fontIndex, bool vertical, int32_t& extentWidth, int32_t& extentHeight);
+    // fontIndex of the table (0..7; any other index draws with font 0) at a cell of charWidth x
+    // charHeight; a character the font has no glyph for is drawn with font 0. The extent is the
+    // advance along the writing direction and the other size of the last character. Without an
+    // active bitmap nothing is drawn and the extent is left as it was.
+    void TextOut(TFontTable& fonts, int32_t x, int32_t y, const std::string& text, int32_t charWidth,
+                 int32_t charHeight, uint32_t color, int32_t fontIndex, bool vertical, int32_t& extentWidth,
+                 int32_t& extentHeight);
 
     // ---- Picture effects (ARGB8888Effect.cpp). They change this image in place, every pixel of
     // it, without blending, pair rule or interlace; an image without an active bitmap is left

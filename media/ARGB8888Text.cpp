@@ -5,15 +5,15 @@
 #include "media/ARGB8888Font.h"
 #include "media/ARGB8888Lib.h"
 
-void TARGB8888::TextOut(int32_t x, int32_t y, const std::string& text, int32_t charWidth, int32_t charHeight,
-                        uint32_t color, int32_t fontIndex, bool vertical, int32_t& extentWidth, int32_t& extentHeight) {
+void TARGB8888::TextOut(TFontTable& fonts, int32_t x, int32_t y, const std::string& text, int32_t charWidth,
+                        int32_t charHeight, uint32_t color, int32_t fontIndex, bool vertical, int32_t& extentWidth,
+                        int32_t& extentHeight) {
     if (!Active) return;
     extentWidth = extentHeight = 0;
     if (text.empty()) return;
-    TARGB8888Font& fallback = ARGB8888Font::Fonts[0];
-    TARGB8888Font& font = fontIndex >= 0 && fontIndex < ARGB8888Font::kFontCount
-                              ? ARGB8888Font::Fonts[static_cast<size_t>(fontIndex)]
-                              : fallback;
+    TARGB8888Font& fallback = fonts.Slots[0];
+    TARGB8888Font& font =
+        fontIndex >= 0 && fontIndex < ARGB8888Font::kFontCount ? fonts.Slots[static_cast<size_t>(fontIndex)] : fallback;
     // Positions are kept in 64 bits: advances from scripts' sizes may add up past 32 bits.
     int64_t dx = 0, dy = 0;
     int32_t width = 0, height = 0;

@@ -1,8 +1,10 @@
 // The media services of one running game: the picture and sound caches that animations share
-// their embedded media through. The main window owns it beside the game context and hands it to
-// the engine core, which links it to both interpreters; media units get it from their owners.
+// their embedded media through, and the fonts that text is drawn with. The main window owns it
+// beside the game context and hands it to the engine core, which links it to both interpreters;
+// media units get it from their owners.
 #pragma once
 
+#include "media/ARGB8888Font.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uWaveDataManager.h"
 
@@ -20,4 +22,11 @@ public:
     // The message opacity 0..255 that layers and pictures named with "*message" or "*mesalpha"
     // are drawn with; the configuration sets it.
     int32_t MessageAlpha = 255;
+    // The 8 numbered fonts and their glyph cache; the configuration's font hooks reach them.
+    TFontTable Fonts;
 };
+
+// The fonts of a media context; none without one.
+inline TFontTable* FontsOf(TMediaContext* media) {
+    return media ? &media->Fonts : nullptr;
+}

@@ -5,6 +5,7 @@
 
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
+#include "media/MediaContext.h"
 #include "objects/KelFontDialog.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -71,7 +72,8 @@ void FontWord(const TKelCommandArgs& a, IScriptForms* forms, const IDialogOwner*
     const int32_t charWidth = a.Int(6), charHeight = a.Int(7);
     TFontFormResult result = ffClosed;
     if (forms) {
-        TKelFontDialog model(a.Script().Config(), a.Script().Packs(), &a.Script().Log());
+        TKelFontDialog model(a.Script().Config(), a.Script().Packs(), &a.Script().Log(),
+                             FontsOf(a.Script().Links.Media));
         model.Setup(slot, preview, charWidth, charHeight);
         const TFontFormRequest r{owner, CaptionOrTitle(a, caption), OrDefault(confirm, "設定"_sj),
                                  OrDefault(cancel, "キャンセル"_sj)};

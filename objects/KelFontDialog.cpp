@@ -22,8 +22,8 @@ constexpr int32_t kFirstCell = 10;
 
 }  // namespace
 
-TKelFontDialog::TKelFontDialog(TSystemConfig& config, const TPackSet& packs, TErrorLog* log)
-    : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log), Config(config), Packs(packs) {
+TKelFontDialog::TKelFontDialog(TSystemConfig& config, const TPackSet& packs, TErrorLog* log, TFontTable* fonts)
+    : PreviewText("０１あい亜永翳麒―「」"_sj), Log(log), Fonts(fonts), Config(config), Packs(packs) {
     Updating = true;
     ApplyFonts();
     Refresh();
@@ -126,8 +126,9 @@ std::vector<uint32_t> TKelFontDialog::Preview() {
         const int64_t x = kFirstCell + int64_t{i} * CharWidth;
         if (x > w) break;  // the rest lies beyond the picture
         int32_t extentW = 0, extentH = 0;
-        text.TextOut(static_cast<int32_t>(x), y, PreviewText.substr(static_cast<size_t>(i) * 2, 2), CharWidth,
-                     CharHeight, color, Slot, false, extentW, extentH);
+        if (Fonts)
+            text.TextOut(*Fonts, static_cast<int32_t>(x), y, PreviewText.substr(static_cast<size_t>(i) * 2, 2),
+                         CharWidth, CharHeight, color, Slot, false, extentW, extentH);
     }
     text.DrawEx(&back, 0, 0, 0, 0, 0, static_cast<float>(w), static_cast<float>(h), 0xFFFFFF, 255, bmBlend, 0, 1024);
     ARGB8888Lib::InterlaceMode = interlace;

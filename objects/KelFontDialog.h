@@ -1,8 +1,8 @@
 // The engine's side of the font settings form: it edits one of the 8 font slots of the live
-// configuration while the form is open, applies every change to the engine's global fonts at
-// once, and draws the preview with the engine's own text drawing, so that the slot looks exactly
-// as the game's text will. The form itself (platform/ScriptForms.h) shows State and Preview and
-// reports the player's changes here.
+// configuration while the form is open, applies every change to the game's fonts at once
+// (through the configuration's font hooks), and draws the preview with the engine's own text
+// drawing, so that the slot looks exactly as the game's text will. The form itself
+// (platform/ScriptForms.h) shows State and Preview and reports the player's changes here.
 //
 // Preview: a 396 x 51 grey picture (0xFF888888) with a black one-pixel frame. The preview text is
 // cut into byte pairs, one pair a cell of CharWidth pixels from x = 10, the cells shading from
@@ -17,6 +17,7 @@
 #include "platform/ScriptForms.h"
 
 class TErrorLog;
+class TFontTable;  // media/ARGB8888Font.h
 class TSystemConfig;
 class TPackSet;  // foundation/PackLib.h
 
@@ -24,8 +25,9 @@ class TKelFontDialog final : public IFontFormModel {
 public:
     // The form as created over the game's configuration: slot 0, the start preview, its face list
     // filled, the fonts applied (their glyph files read through the pack set). A glyph file that
-    // cannot be loaded is named in the log, when one is given.
-    TKelFontDialog(TSystemConfig& config, const TPackSet& packs, TErrorLog* log = nullptr);
+    // cannot be loaded is named in the log, when one is given. The preview draws with the fonts
+    // given, the game's, which the configuration's hooks reach; without them it shows no text.
+    TKelFontDialog(TSystemConfig& config, const TPackSet& packs, TErrorLog* log = nullptr, TFontTable* fonts = nullptr);
 
     // Chooses the slot to edit and the preview, keeping what is not given: a slot outside 0..7,
     // an empty text and sizes that are not positive leave the values as they are. Remembers the
@@ -40,7 +42,7 @@ public:
     void Cancel() override;
     std::vector<uint32_t> Preview() override;
 
-    // The engine's 8 global fonts follow the configuration.
+    // The game's fonts follow the configuration.
     void ApplyFonts();
 
     std::string PreviewText;
@@ -53,6 +55,7 @@ public:
     int32_t SavedStyleColor = 0;
     int32_t SavedAA = 0;
     TErrorLog* Log = nullptr;
+    TFontTable* Fonts = nullptr;
     TSystemConfig& Config;
 
 private:

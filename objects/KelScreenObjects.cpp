@@ -1,5 +1,6 @@
 #include "objects/KelScreenObjects.h"
 
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "script/KelScriptLib.h"
 #include "script/uKelObjectKinds.h"
@@ -53,6 +54,7 @@ TObjectFactory ButtonMaker() {
         auto button = ImageLib::Make<TButtonLib>(script.Packs(), AnimationSoundOf(script));
         button->UseMedia(script.Links.Media);
         button->WarningLog = &script.Log();
+        button->Fonts = FontsOf(script.Links.Media);
         button->Config = &script.Config().Config;
         return std::make_unique<TObject>(name, std::make_unique<TButtonLink>(std::move(button)));
     };
@@ -65,6 +67,7 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
     window->UseMedia(script.Links.Media);
     window->UseConfigSpeed = 1;
     window->WarningLog = &script.Log();
+    window->Fonts = FontsOf(script.Links.Media);
     window->Config = &script.Config().Config;
     window->AutoModeWait = &script.AutoModeWait();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));

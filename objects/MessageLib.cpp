@@ -643,7 +643,7 @@ bool TMessageText::DrawGlyph(const std::string& character) {
 
     const int32_t cellW = Vertical ? SizeH : SizeW, cellH = Vertical ? SizeW : SizeH;
     int32_t ew = 0, eh = 0;
-    TextBitmap.TextOut(PenX, PenY, character, cellW, cellH, Color, Font, Vertical != 0, ew, eh);
+    if (Fonts) TextBitmap.TextOut(*Fonts, PenX, PenY, character, cellW, cellH, Color, Font, Vertical != 0, ew, eh);
     GrowInk(PenX, PenY, ew, eh);
     TextBitmap.Changed();
     if (Observer) Observer->GlyphPlaced(Placed(character, PenX, PenY, ew, eh, Font, cellW, cellH, Color, false));
@@ -836,7 +836,9 @@ bool TMessageText::DrawRuby(const std::string& base, const std::string& ruby) {
             const std::string character = ruby.substr(i, n);
             i += n;
             int32_t ew = 0, eh = 0;
-            TextBitmap.TextOut(Sat(x), Sat(y), character, cellW, cellH, RubyColor, RubyFont, Vertical != 0, ew, eh);
+            if (Fonts)
+                TextBitmap.TextOut(*Fonts, Sat(x), Sat(y), character, cellW, cellH, RubyColor, RubyFont, Vertical != 0,
+                                   ew, eh);
             GrowInk(x, y, ew, eh);
             if (Observer)
                 Observer->GlyphPlaced(

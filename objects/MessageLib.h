@@ -25,6 +25,7 @@
 #include "objects/ImageLib.h"
 
 class TErrorLog;
+class TFontTable;
 struct TSystemData;
 class TKelLogData;
 class TRecordReader;
@@ -246,6 +247,9 @@ public:
     int32_t LineNumber = 0;  // lines begun since the page was cleared
 
     TARGB8888 TextBitmap;
+    // The game's fonts, which Font and RubyFont number; none: characters are read and laid out but
+    // not drawn, and take no room. The maker of the window links it.
+    TFontTable* Fonts = nullptr;
     IMessageLayoutObserver* Observer = nullptr;  // not owned
     // The game's error log, which hears of a text area or a saved text cut down; none: it is not
     // written. The maker of the window links it.

@@ -75,7 +75,7 @@ std::string PreviewText(int32_t time, int32_t speed, int32_t charWait) {
     return text;
 }
 
-std::vector<uint32_t> FontSample() {
+std::vector<uint32_t> FontSample(TFontTable* fonts) {
     TARGB8888 ground, ink;
     ground.SetSize(kSampleWidth, kSampleHeight);
     ink.SetSize(kSampleWidth, kSampleHeight);
@@ -87,8 +87,9 @@ std::vector<uint32_t> FontSample() {
     for (size_t i = 0; i < text.size(); i += 2, ++k) {
         const uint32_t g = static_cast<uint32_t>(k * 255 / 10);
         int32_t w = 0, h = 0;
-        ink.TextOut(10 + kCell * k, (kSampleHeight - kCell) / 2, text.substr(i, 2), kCell, kCell,
-                    0xFF000000u | g << 16 | g << 8 | g, 0, false, w, h);
+        if (fonts)
+            ink.TextOut(*fonts, 10 + kCell * k, (kSampleHeight - kCell) / 2, text.substr(i, 2), kCell, kCell,
+                        0xFF000000u | g << 16 | g << 8 | g, 0, false, w, h);
     }
     ink.DrawEx(&ground, 0, 0, 0, 0, 0, kSampleWidth, kSampleHeight, 0xFFFFFFFF, 255, bmBlend, 0, kSampleHeight);
     std::vector<uint32_t> pixels(static_cast<size_t>(kSampleWidth) * kSampleHeight);
@@ -464,7 +465,7 @@ void TKelConfig::LoadControls() {
 
     const TStringList& faces = c.FontLists[0];
     std::vector<std::string> families;
-    IFontProvider* fonts = ARGB8888Font::SystemFontCache.Provider();
+    IFontProvider* fonts = Media ? Media->Fonts.Cache.Provider() : nullptr;
     for (const std::string& face : faces.Items)
         families.push_back(fonts ? fonts->ResolvedFamily(face) : std::string());
     Form.SetItems(C.FontName, faces.Items, std::move(families));
@@ -519,7 +520,7 @@ void TKelConfig::DrawFontPreview() {
     Form.SetPixels(C.StyleColor, std::vector<uint32_t>(static_cast<size_t>(swatch.Width) * swatch.Height,
                                                        0xFF000000u | (static_cast<uint32_t>(f.StyleColor) & 0xFFFFFF)));
     Form[C.FontAA].Value = ItemOrNone(f.AA, 3);
-    Form.SetPixels(C.Sample, FontSample());
+    Form.SetPixels(C.Sample, FontSample(FontsOf(Media)));
 }
 
 void TKelConfig::BuildSystemInfo() {

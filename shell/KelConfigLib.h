@@ -26,6 +26,7 @@
 class TARGB8888;
 class TDirectXPack;
 class TDllSystemInfo;
+class TFontTable;  // media/ARGB8888Font.h
 class TMediaContext;
 class TPackSet;  // foundation/PackLib.h
 
@@ -54,10 +55,11 @@ void CopyUserSettings(const TSystemData& from, TSystemData& to);
 int32_t NextPreviewTime(int32_t time, int32_t speed, int32_t charWait, int32_t pageWait);
 std::string PreviewText(int32_t time, int32_t speed, int32_t charWait);
 
-// The sample of font 0 on the font page: the characters in grey steps from black to white on a
-// grey ground, in a one-pixel black frame. Pixels 0xAARRGGBB, kSampleWidth x kSampleHeight.
+// The sample of font 0 of the fonts on the font page: the characters in grey steps from black to
+// white on a grey ground, in a one-pixel black frame; without fonts the ground and the frame
+// alone. Pixels 0xAARRGGBB, kSampleWidth x kSampleHeight.
 constexpr int32_t kSampleWidth = 396, kSampleHeight = 51;
-std::vector<uint32_t> FontSample();
+std::vector<uint32_t> FontSample(TFontTable* fonts);
 
 }  // namespace KelConfigLib
 
@@ -72,7 +74,8 @@ public:
                const IDialogOwner* owner = nullptr, const TDialogHost& dialogs = {});
     ~TKelConfig() override;
 
-    // The caches whose sizes the configuration sets; none: no cache is sized.
+    // The caches whose sizes the configuration sets, and the fonts of the font page's sample and
+    // installed faces; none: no cache is sized, and the sample shows no text and no face resolves.
     TMediaContext* Media = nullptr;
 
     void Init(TKelScript* gameScript, IKelSound* sound) override;

@@ -8,6 +8,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "media/AnimationBmpLib.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelScreenObjects.h"
@@ -148,6 +149,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->UseMedia(Owner.Links.Media);
         button->WarningLog = &Owner.Log();
+        button->Fonts = FontsOf(Owner.Links.Media);
         button->Config = &Owner.Config().Config;
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         layout.Place(*button, KelFileSelect::kFolder, "btn", i);

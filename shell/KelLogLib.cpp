@@ -10,6 +10,7 @@
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc.h"
 #include "media/ARGB8888CellDrawLib.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
@@ -343,6 +344,7 @@ void TKelLog::MakeTextArea() {
     TMessageSelect& e = *Entries;
     e.UseMedia(Owner.Links.Media);
     e.WarningLog = &Owner.Log();
+    e.Fonts = FontsOf(Owner.Links.Media);
     e.Config = &Owner.Config().Config;
     e.MoveTo(l.MsgX, l.MsgY, KelLogLib::kTextLayer, 0);
     e.SetTextRect(l.TextLeft, l.TextTop, l.TextRight, l.TextBottom);

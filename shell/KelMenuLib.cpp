@@ -7,6 +7,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelScreenObjects.h"
@@ -147,6 +148,7 @@ void TKelMenu::LoadLayout() {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->UseMedia(Owner.Links.Media);
         button->WarningLog = &Owner.Log();
+        button->Fonts = FontsOf(Owner.Links.Media);
         button->Config = &Owner.Config().Config;
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         Place(*button, layout, "btn", i, library);

@@ -116,9 +116,10 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     Media.Sounds.Log = &Context.Log;
     if (Devices.Files) Context.Config.LoadDiskMessageTable(*Devices.Files);
     Context.Packs.UseFiles(Devices.Files);
-    ARGB8888Font::Install(Devices.Fonts, &Context.Config);
+    ARGB8888Font::Install(Media.Fonts, Devices.Fonts, &Context.Config);
     // A picture of the cache that turns out a JPEG the decoder refuses is told of over the window.
     Media.Pictures.Notices = DialogHost();
+    CanvasFont.Cache = &Media.Fonts.Cache;
     CanvasFont.SetSystemFont("ＭＳ ゴシック"_sj, 1);
 
     if (Devices.Display) {
@@ -185,7 +186,7 @@ TForm1::~TForm1() {
     Context.Packs.UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
-    ARGB8888Font::Install(nullptr, &Context.Config);
+    ARGB8888Font::Install(Media.Fonts, nullptr, &Context.Config);
     ScreenshotLock.reset();
 }
 

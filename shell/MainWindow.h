@@ -140,7 +140,8 @@ public:
     // The game's shared services (its error log among them), handed to the engine core. Made
     // first, so that it outlives everything that links it.
     TGameContext Context;
-    // The caches of the game's pictures and sounds, beside the context and made as early.
+    // The caches of the game's pictures and sounds and its fonts, beside the context and made as
+    // early.
     TMediaContext Media;
     // The tray's pop-up menu: "表示" (Show1) brings the application back.
     TPopupMenu PopupMenu1;

@@ -52,18 +52,13 @@ public:
 class FontTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ARGB8888Font::Install(&Fake);
-        ARGB8888Font::SystemFontCache.Clear();
-        for (auto& f : ARGB8888Font::Fonts)
+        ARGB8888Font::Install(Fonts, &Fake);
+        for (auto& f : Fonts.Slots)
             f.SetSystemFont("fake", 1);
-    }
-    void TearDown() override {
-        ARGB8888Font::Install(nullptr);
-        for (auto& f : ARGB8888Font::Fonts)
-            f.SetSystemFont("ＭＳ ゴシック"_sj, 2);
     }
 
     TFakeFonts Fake;
+    TFontTable Fonts;
     TContextFixture Context;
 };
 
@@ -137,14 +132,14 @@ TEST_F(FontTest, ADamagedFontFileFallsBackToTheSystemFaceWithOneLogLine) {
         if (n != "system\\font\\Cut.of") return nullptr;
         return std::make_unique<TMemoryStream>(file.substr(0, 100));
     };
-    ARGB8888Font::Install(&Fake, &Context.Context.Config);
+    ARGB8888Font::Install(Fonts, &Fake, &Context.Context.Config);
     TSystemData config;
     config.Font[0].Name = "Cut";
     SystemConfigLib::AddFontCandidate(config, 0, "Cut", "1");
     Context.Context.Config.ApplyFonts(config, Context.Packs, &Context.Log);
 
-    EXPECT_FALSE(ARGB8888Font::Fonts[0].IsBitmapFont());
-    EXPECT_EQ(ARGB8888Font::Fonts[0].FaceName(), "Cut");
+    EXPECT_FALSE(Fonts.Slots[0].IsBitmapFont());
+    EXPECT_EQ(Fonts.Slots[0].FaceName(), "Cut");
     ASSERT_EQ(Context.Log.ErrorList.Count(), 1);
     EXPECT_EQ(Context.Log.ErrorList[0],
               "[FONT]:system\\font\\Cut.of: horizontal glyph set: the file has 100 bytes, fewer than the 66634 of its "
@@ -154,11 +149,11 @@ TEST_F(FontTest, ADamagedFontFileFallsBackToTheSystemFaceWithOneLogLine) {
 
 TEST_F(FontTest, ExactGlyphIsTheCellTintedByTheTextColour) {
     const TTestFont options;
-    FontFixtures::Install(options, 0);
+    FontFixtures::Install(Fonts, options, 0);
     TARGB8888 image;
     image.SetSize(12, 10);
     int32_t w = -1, h = -1;
-    image.TextOut(3, 1, "A", 8, 8, 0xFF102030, 0, false, w, h);
+    image.TextOut(Fonts, 3, 1, "A", 8, 8, 0xFF102030, 0, false, w, h);
     EXPECT_EQ(w, 4);  // half a cell
     EXPECT_EQ(h, 8);
     // Index 1 (opaque white) and 2 (half-transparent white) multiplied by the colour, per byte / 256.
@@ -166,7 +161,7 @@ TEST_F(FontTest, ExactGlyphIsTheCellTintedByTheTextColour) {
 
     // Over opaque pixels the colour is blended in by its alpha / 2 in 128ths.
     ImageFixtures::Filled(image, 12, 10, 0xFF000000);
-    image.TextOut(0, 0, "A", 8, 8, 0xFF102030, 0, false, w, h);
+    image.TextOut(Fonts, 0, 0, "A", 8, 8, 0xFF102030, 0, false, w, h);
     EXPECT_EQ(image.ScanLine(0)[0], 0xFF0E1E2Eu);
 }
 
@@ -187,18 +182,18 @@ TEST_F(FontTest, TintRulesOfTheTwoPaletteKinds) {
     };
     for (const TCase& c : cases) {
         const TTestFont options{.UseTextColor = c.UseTextColor, .Codes = {0x8250}};
-        FontFixtures::Install(options, 0);
+        FontFixtures::Install(Fonts, options, 0);
         TARGB8888 image;
         image.SetSize(8, 8);
         int32_t w = 0, h = 0;
-        image.TextOut(0, 0, "\x82\x50", 8, 8, c.Color, 0, false, w, h);
+        image.TextOut(Fonts, 0, 0, "\x82\x50", 8, 8, c.Color, 0, false, w, h);
         EXPECT_EQ(PixelsOf(image), Placed(FontFixtures::Glyph(options, 0x8250), 8, 0, 0, 8, 8, {0, c.Index1, c.Index2}))
             << std::hex << c.Color << " flag " << c.UseTextColor;
     }
 }
 
 TEST_F(FontTest, SpacesAlphaZeroAndMissingGlyphs) {
-    FontFixtures::Install({}, 0);
+    FontFixtures::Install(Fonts, {}, 0);
     struct TCase {
         const char* Name;
         std::string Text;
@@ -216,7 +211,7 @@ TEST_F(FontTest, SpacesAlphaZeroAndMissingGlyphs) {
         TARGB8888 image;
         image.SetSize(16, 8);
         int32_t w = -1, h = -1;
-        ARGB8888Font::Fonts[0].DrawText(image.Active, 0, 0, c.Text, 8, 8, c.Color, false, w, h);
+        Fonts.Slots[0].DrawText(image.Active, 0, 0, c.Text, 8, 8, c.Color, false, w, h);
         EXPECT_EQ(w, c.W) << c.Name;
         EXPECT_EQ(h, c.H) << c.Name;
         EXPECT_EQ(PixelsOf(image), TPixels(16 * 8, 0)) << c.Name;
@@ -232,12 +227,12 @@ TEST_F(FontTest, MapEntriesThatPointNowhereDrawNothingButAdvance) {
         std::string file = FontFixtures::OfFile({.Codes = {0x41}});
         LittleEndian::Put16(reinterpret_cast<uint8_t*>(&file[0x40 + 2 * 0x41]), entry);
         TMemoryStream s(file);
-        ASSERT_TRUE(ARGB8888Font::Fonts[0].LoadBitmapFont("broken", &s, nullptr));
+        ASSERT_TRUE(Fonts.Slots[0].LoadBitmapFont("broken", &s, nullptr));
         for (int32_t size : {8, 11}) {
             TARGB8888 image;
             image.SetSize(200, 200);
             int32_t w = 0, h = 0;
-            image.TextOut(0, 0, "A", size, size, 0xFFFFFFFF, 0, false, w, h);
+            image.TextOut(Fonts, 0, 0, "A", size, size, 0xFFFFFFFF, 0, false, w, h);
             EXPECT_EQ(w, size / 2) << name;
             EXPECT_EQ(PixelsOf(image), TPixels(200 * 200, 0)) << name << " at " << size;
         }
@@ -256,11 +251,11 @@ TEST_F(FontTest, ScaledGlyphMixesBilinearlyIn128ths) {
     std::string file, error;
     ASSERT_TRUE(OfWriter::Write(set, file, error)) << error;
     TMemoryStream s(file);
-    ASSERT_TRUE(ARGB8888Font::Fonts[0].LoadBitmapFont("tiny", &s, nullptr));
+    ASSERT_TRUE(Fonts.Slots[0].LoadBitmapFont("tiny", &s, nullptr));
     TARGB8888 image;
     image.SetSize(4, 4);
     int32_t w = 0, h = 0;
-    image.TextOut(0, 0, "A", 4, 4, 0xFFFFFFFF, 0, false, w, h);
+    image.TextOut(Fonts, 0, 0, "A", 4, 4, 0xFFFFFFFF, 0, false, w, h);
     EXPECT_EQ(w, 4);
     EXPECT_EQ(h, 4);
     const TPixels expected = {0xFAFAFAFA, 0x7B7B7B7B, 0, 0, 0x7B7B7B7B, 0x3C3C3C3C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
@@ -268,17 +263,17 @@ TEST_F(FontTest, ScaledGlyphMixesBilinearlyIn128ths) {
 }
 
 TEST_F(FontTest, ScaledGlyphsScaleTheirAdvance) {
-    FontFixtures::Install({.CellWidth = 24, .CellHeight = 24, .Codes = {}}, 0);
+    FontFixtures::Install(Fonts, {.CellWidth = 24, .CellHeight = 24, .Codes = {}}, 0);
     TARGB8888 image;
     image.SetSize(80, 40);
     int32_t w = 0, h = 0;
-    image.TextOut(0, 0,
+    image.TextOut(Fonts, 0, 0,
                   "\x82\x50"
                   "A",
                   24, 24, 0xFFFFFFFF, 0, false, w, h);
     EXPECT_EQ(w, 24 + 12);
     EXPECT_EQ(h, 24);
-    image.TextOut(0, 0,
+    image.TextOut(Fonts, 0, 0,
                   "\x82\x50"
                   "A",
                   32, 32, 0xFFFFFFFF, 0, false, w, h);
@@ -292,7 +287,7 @@ TEST_F(FontTest, ScaledGlyphsScaleTheirAdvance) {
 
 TEST_F(FontTest, GlyphsCutAtTheRightEdge) {
     const TTestFont options{.CellWidth = 6, .CellHeight = 6, .Codes = {0x41, 0x8250}};
-    FontFixtures::Install(options, 0);
+    FontFixtures::Install(Fonts, options, 0);
     struct TCase {
         const char* Name;
         std::string Text;
@@ -310,7 +305,7 @@ TEST_F(FontTest, GlyphsCutAtTheRightEdge) {
         TARGB8888 image;
         image.SetSize(20, 12);
         int32_t w = 0, h = 0;
-        image.TextOut(20 - c.Remaining, 0, c.Text, c.Size, c.Size, 0xFFFFFFFF, 0, false, w, h);
+        image.TextOut(Fonts, 20 - c.Remaining, 0, c.Text, c.Size, c.Size, 0xFFFFFFFF, 0, false, w, h);
         int32_t columns = 0;
         for (int32_t x = 0; x < 20; ++x) {
             bool ink = false;
@@ -324,11 +319,11 @@ TEST_F(FontTest, GlyphsCutAtTheRightEdge) {
 
 TEST_F(FontTest, VerticalTextUsesTheVerticalSet) {
     const TTestFont options;
-    FontFixtures::Install(options, 0);
+    FontFixtures::Install(Fonts, options, 0);
     TARGB8888 image;
     image.SetSize(8, 24);
     int32_t w = 0, h = 0;
-    image.TextOut(0, 0,
+    image.TextOut(Fonts, 0, 0,
                   "\x82\x50"
                   "AB",
                   8, 8, 0xFFFFFFFF, 0, true, w, h);
@@ -341,35 +336,35 @@ TEST_F(FontTest, VerticalTextUsesTheVerticalSet) {
 // ---- TextOut
 
 TEST_F(FontTest, TextOutFallsBackToFontZeroCharacterByCharacter) {
-    FontFixtures::Install({.Codes = {'B'}}, 0);
-    FontFixtures::Install({.Codes = {'A'}}, 3);
+    FontFixtures::Install(Fonts, {.Codes = {'B'}}, 0);
+    FontFixtures::Install(Fonts, {.Codes = {'A'}}, 3);
     TARGB8888 image, expected;
     image.SetSize(16, 8);
     int32_t w = 0, h = 0;
-    image.TextOut(0, 0, "ABC", 8, 8, 0xFFFFFFFF, 3, false, w, h);
+    image.TextOut(Fonts, 0, 0, "ABC", 8, 8, 0xFFFFFFFF, 3, false, w, h);
     // "C" is in neither font: it advances nothing, and as the last character its height is 0.
     EXPECT_EQ(w, 8);
     EXPECT_EQ(h, 0);
-    FontFixtures::Install({}, 0);
+    FontFixtures::Install(Fonts, {}, 0);
     expected.SetSize(16, 8);
-    expected.TextOut(0, 0, "AB", 8, 8, 0xFFFFFFFF, 0, false, w, h);
+    expected.TextOut(Fonts, 0, 0, "AB", 8, 8, 0xFFFFFFFF, 0, false, w, h);
     EXPECT_EQ(PixelsOf(image), PixelsOf(expected));
 
     // An index that names no font draws with font 0.
     TARGB8888 other;
     other.SetSize(16, 8);
-    other.TextOut(0, 0, "AB", 8, 8, 0xFFFFFFFF, 8, false, w, h);
+    other.TextOut(Fonts, 0, 0, "AB", 8, 8, 0xFFFFFFFF, 8, false, w, h);
     EXPECT_EQ(PixelsOf(other), PixelsOf(expected));
 }
 
 TEST_F(FontTest, TextOutWithoutBitmapOrText) {
     TARGB8888 empty;
     int32_t w = 7, h = 7;
-    empty.TextOut(0, 0, "A", 8, 8, 0xFFFFFFFF, 0, false, w, h);
+    empty.TextOut(Fonts, 0, 0, "A", 8, 8, 0xFFFFFFFF, 0, false, w, h);
     EXPECT_EQ(w, 7);  // untouched without an active bitmap
     TARGB8888 image;
     image.SetSize(4, 4);
-    image.TextOut(0, 0, "", 8, 8, 0xFFFFFFFF, 0, false, w, h);
+    image.TextOut(Fonts, 0, 0, "", 8, 8, 0xFFFFFFFF, 0, false, w, h);
     EXPECT_EQ(w, 0);
     EXPECT_EQ(h, 0);
 }
@@ -381,7 +376,7 @@ TEST_F(FontTest, SystemTextPairsOnlyRealLeadBytes) {
     image.SetSize(64, 16);
     int32_t w = 0, h = 0;
     // 0x80 is a character of its own here; a lead byte at the end as well.
-    image.TextOut(0, 0,
+    image.TextOut(Fonts, 0, 0,
                   "\x80"
                   "A\x82\xA0\x82",
                   8, 8, 0xFFFFFFFF, 0, false, w, h);
@@ -412,7 +407,7 @@ TEST_F(FontTest, SystemSpacesInvisibleColoursAndEmptySizes) {
         TARGB8888 image;
         image.SetSize(16, 16);
         int32_t w = -1, h = -1;
-        ARGB8888Font::Fonts[0].DrawText(image.Active, 0, 0, c.Text, c.Size, c.Size, c.Color, false, w, h);
+        Fonts.Slots[0].DrawText(image.Active, 0, 0, c.Text, c.Size, c.Size, c.Color, false, w, h);
         EXPECT_EQ(w, c.W) << c.Name;
         EXPECT_EQ(h, c.H) << c.Name;
         EXPECT_EQ(PixelsOf(image), TPixels(256, 0)) << c.Name;
@@ -424,11 +419,11 @@ TEST_F(FontTest, SystemSpacesInvisibleColoursAndEmptySizes) {
 // lies it keeps its own colour, the glyph is the text colour, and over the shadow the glyph is
 // blended in by half its coverage.
 TEST_F(FontTest, SystemLayersDrawInOrderWithTheirColours) {
-    ARGB8888Font::Fonts[0].SetSystemFont("fake", 1, SystemConfigLib::FontEffects(2, 0x0000FF));
+    Fonts.Slots[0].SetSystemFont("fake", 1, SystemConfigLib::FontEffects(2, 0x0000FF));
     TARGB8888 image;
     image.SetSize(8, 8);
     int32_t w = 0, h = 0;
-    image.TextOut(0, 0, "\x82\x50", 4, 4, 0xFFFF0000, 0, false, w, h);
+    image.TextOut(Fonts, 0, 0, "\x82\x50", 4, 4, 0xFFFF0000, 0, false, w, h);
     EXPECT_EQ(w, 4);
     EXPECT_EQ(h, 4);
     const TPixels p = PixelsOf(image);
@@ -448,11 +443,11 @@ TEST_F(FontTest, EffectLayersWidenTheInk) {
         {4, 3, 3, 11, 11}, {8, 2, 2, 12, 12}, {4 | 8, 2, 2, 12, 12},
     };
     for (const TCase& c : cases) {
-        ARGB8888Font::Fonts[0].SetSystemFont("fake", 1, SystemConfigLib::FontEffects(c.Style, 0));
+        Fonts.Slots[0].SetSystemFont("fake", 1, SystemConfigLib::FontEffects(c.Style, 0));
         TARGB8888 image;
         image.SetSize(16, 16);
         int32_t w = 0, h = 0;
-        image.TextOut(4, 4, "\x82\x50", 6, 6, 0xFFFFFFFF, 0, false, w, h);
+        image.TextOut(Fonts, 4, 4, "\x82\x50", 6, 6, 0xFFFFFFFF, 0, false, w, h);
         int32_t l = 16, t = 16, r = 0, b = 0;
         for (int32_t y = 0; y < 16; ++y)
             for (int32_t x = 0; x < 16; ++x)
@@ -481,8 +476,8 @@ TEST_F(FontTest, SupersamplingRendersLargerAndAveragesBlocks) {
         {3, 12, {170, 85, 170, 85}},  {0, 4, {255, 0, 255}},  // clamped to 1
     };
     for (const TCase& c : cases) {
-        ARGB8888Font::SystemFontCache.Clear();
-        const TCachedGlyph& g = ARGB8888Font::SystemFontCache.Lookup("fake", 0x8250, 4, 4, c.Factor, 0);
+        Fonts.Cache.Clear();
+        const TCachedGlyph& g = Fonts.Cache.Lookup("fake", 0x8250, 4, 4, c.Factor, 0);
         EXPECT_EQ(Fake.Requests.back().Height, c.RenderedHeight) << c.Factor;
         EXPECT_EQ(Fake.Requests.back().Width, c.RenderedHeight / 2) << c.Factor;
         EXPECT_EQ(g.ExtentX, 4);
@@ -502,7 +497,7 @@ TEST_F(FontTest, HugeSizesAreRenderedWithinTheLargestSide) {
         {5000, 2000000000, 4, 512, 1024},  // then size
     };
     for (const TCase& c : cases) {
-        ARGB8888Font::SystemFontCache.Lookup("fake", 0x8250, c.Width, c.Height, c.Factor, 0);
+        Fonts.Cache.Lookup("fake", 0x8250, c.Width, c.Height, c.Factor, 0);
         EXPECT_EQ(Fake.Requests.back().Width, c.RenderedWidth) << c.Width;
         EXPECT_EQ(Fake.Requests.back().Height, c.RenderedHeight) << c.Width;
     }
@@ -511,7 +506,7 @@ TEST_F(FontTest, HugeSizesAreRenderedWithinTheLargestSide) {
 // ---- the glyph cache
 
 TEST_F(FontTest, CacheReplacesFirstInFirstOutAndRemembersRecentHits) {
-    TSystemFontCache& cache = ARGB8888Font::SystemFontCache;
+    TSystemFontCache& cache = Fonts.Cache;
     auto lookup = [&](uint32_t n) { cache.Lookup("fake", 0x8800 + n, 8, 8, 1, 0); };
     for (uint32_t n = 0; n < 256; ++n)
         lookup(n);
@@ -548,10 +543,38 @@ TEST_F(FontTest, CacheReplacesFirstInFirstOutAndRemembersRecentHits) {
     EXPECT_EQ(cache.Counts.Misses, misses + 5);
 }
 
+TEST_F(FontTest, EachTableHasItsOwnFontsAndGlyphCache) {
+    // Another game's table: the bitmap font loaded here is not in it, and its system glyphs are
+    // rendered into its own cache.
+    TFontTable other;
+    ARGB8888Font::Install(other, &Fake);
+    FontFixtures::Install(Fonts, {}, 0);
+    EXPECT_TRUE(Fonts.Slots[0].IsBitmapFont());
+    EXPECT_FALSE(other.Slots[0].IsBitmapFont());
+    TARGB8888 image;
+    image.SetSize(8, 8);
+    int32_t w = 0, h = 0;
+    image.TextOut(other, 0, 0, "\x82\x50", 8, 8, 0xFFFFFFFF, 0, false, w, h);
+    EXPECT_EQ(w, 8);
+    EXPECT_EQ(other.Cache.Counts.Misses, 1u);
+    EXPECT_EQ(Fonts.Cache.Counts.Misses, 0u);
+
+    // A font outside any table has no cache to render into: only its spaces take room.
+    TARGB8888Font loose;
+    loose.SetSystemFont("fake", 1);
+    loose.DrawText(image.Active, 0, 0, "\x82\x50", 8, 8, 0xFFFFFFFF, false, w, h);
+    EXPECT_EQ(w, 0);
+    EXPECT_EQ(h, 0);
+    loose.DrawText(image.Active, 0, 0, " ", 8, 8, 0xFFFFFFFF, false, w, h);
+    EXPECT_EQ(w, 4);
+    EXPECT_EQ(h, 8);
+    EXPECT_EQ(Fake.Requests.size(), 1u);
+}
+
 // ---- configuration
 
 TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
-    ARGB8888Font::Install(&Fake, &Context.Context.Config);
+    ARGB8888Font::Install(Fonts, &Fake, &Context.Context.Config);
     TSystemData& d = Context.Settings;
     // Slot 1 names a face with glyph files in the packs; slot 2 a system face with a style.
     const std::string of = FontFixtures::OfFile({.Codes = {'A'}});
@@ -569,14 +592,14 @@ TEST_F(FontTest, ApplyFontsSetsTheEightFonts) {
     d.Font[2].AA = 2;
     Context.Context.Config.ApplyFonts(d, Context.Packs, nullptr);
 
-    EXPECT_TRUE(ARGB8888Font::Fonts[1].IsBitmapFont());
-    EXPECT_EQ(ARGB8888Font::Fonts[1].BitmapFont->Vertical.PageCount, 0);
-    const TSystemFont* s = ARGB8888Font::Fonts[2].SystemFont.get();
+    EXPECT_TRUE(Fonts.Slots[1].IsBitmapFont());
+    EXPECT_EQ(Fonts.Slots[1].BitmapFont->Vertical.PageCount, 0);
+    const TSystemFont* s = Fonts.Slots[2].SystemFont.get();
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->Name, "fake proportional");
     EXPECT_EQ(s->Supersampling, 4);
     EXPECT_EQ(s->Effects.Color[2], 0xFF000000u);
-    EXPECT_EQ(ARGB8888Font::Fonts[0].Name, "ＭＳ ゴシック"_sj);
+    EXPECT_EQ(Fonts.Slots[0].Name, "ＭＳ ゴシック"_sj);
 
     // The installed faces reach the candidate lists.
     TMemoryStream list(std::string("font[0].list[0]=system_pro\r\n"));

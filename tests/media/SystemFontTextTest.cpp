@@ -32,23 +32,17 @@ TBox InkIn(const TARGB8888& image, int32_t left, int32_t right) {
 
 class SystemFontTextTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ARGB8888Font::Install(&Fonts);
-        ARGB8888Font::SystemFontCache.Clear();
-    }
-    void TearDown() override {
-        ARGB8888Font::Install(nullptr);
-        ARGB8888Font::Fonts[0].SetSystemFont("ＭＳ ゴシック"_sj, 2);
-    }
+    void SetUp() override { ARGB8888Font::Install(Table, &Fonts); }
     // Draws the text with font 0 set to the gothic face and the style at (8, 8) of a 320 x 48 image.
     TBox Draw(TARGB8888& image, const std::string& text, int32_t style, int32_t supersampling, int32_t& w, int32_t& h) {
-        ARGB8888Font::Fonts[0].SetSystemFont("ＭＳ ゴシック"_sj, supersampling, SystemConfigLib::FontEffects(style, 0));
+        Table.Slots[0].SetSystemFont("ＭＳ ゴシック"_sj, supersampling, SystemConfigLib::FontEffects(style, 0));
         image.SetSize(320, 48);
-        image.TextOut(8, 8, text, 24, 24, 0xFFFFFFFF, 0, false, w, h);
+        image.TextOut(Table, 8, 8, text, 24, 24, 0xFFFFFFFF, 0, false, w, h);
         return InkIn(image, 0, image.Width());
     }
 
     TFreeTypeFonts Fonts;
+    TFontTable Table;
 };
 
 TEST_F(SystemFontTextTest, JapaneseTextFillsItsCellsAtEverySmoothing) {

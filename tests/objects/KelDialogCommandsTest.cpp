@@ -281,8 +281,11 @@ protected:
             }
             lists.Font[static_cast<size_t>(slot)] = {kTestFace, 0, 0, 0};
         }
+        // The configuration sets these fonts, as the main window's media context's.
+        ARGB8888Font::Install(Fonts, nullptr, &Context.Config);
     }
     static constexpr const char* kTestFace = "kel test font";
+    TFontTable Fonts;
 };
 
 TEST_F(FontDialogTest, SetupChoosesTheSlotAndKeepsWhatIsNotGiven) {
@@ -342,8 +345,8 @@ TEST_F(FontDialogTest, ChangesGoLiveAndCancelPutsBackTheSetUpValues) {
 TEST_F(FontDialogTest, PreviewShadesTheCellsFromBlackToWhite) {
     // Slot 3 draws with the test font, whose 8 x 8 cells are drawn as they are at that size; the
     // slot keeps its name, so applying the fonts keeps the font.
-    FontFixtures::Install({}, 3, kTestFace);
-    TKelFontDialog d(Context.Config, Context.Packs);
+    FontFixtures::Install(Fonts, {}, 3, kTestFace);
+    TKelFontDialog d(Context.Config, Context.Packs, nullptr, &Fonts);
     d.Setup(3, "", 8, 8);
     const std::vector<uint32_t> p = d.Preview();
     ASSERT_EQ(p.size(), 396u * 51u);

@@ -14,6 +14,7 @@
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelImageCommands.h"
 #include "objects/KelLogdataLib.h"
@@ -50,8 +51,9 @@ protected:
               AddSpeaker(links);
               links.Sound = &Sound;
               links.BackLog = &Log;
+              links.Media = &Media;
           }) {
-        FontFixtures::InstallMessageFonts();
+        FontFixtures::InstallMessageFonts(Media.Fonts);
         H.Script.Words.General = &KelGeneralCommands::Handler();
         H.AddRawFile("frame.b", AnimationBmpWriter::Write(AnimationFixtures::StateFile(
                                     24, 12, {AnimationFixtures::SolidPng(24, 12, 0xFF0000FF)})));
@@ -76,6 +78,7 @@ protected:
 
     TChannelCounts Sound;
     TKelLogData Log;
+    TMediaContext Media;  // the text in font 0, the ruby in font 7
     TScriptHarness H;
     TRecordingVoice* Voice = nullptr;
 };

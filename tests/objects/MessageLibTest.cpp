@@ -13,7 +13,9 @@
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888CellDrawLib.h"
+#include "media/ARGB8888Font.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/KelScreenObjects.h"
@@ -86,7 +88,7 @@ std::string FrameAnimation() {
 class MessageLibTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        FontFixtures::InstallMessageFonts();
+        FontFixtures::InstallMessageFonts(Fonts);
         Context.Packs.FileExistsHook = [this](const std::string& n) {
             return Files.count(ClassLib::LowerAscii(n)) > 0;
         };
@@ -110,6 +112,7 @@ protected:
         Voice = voice.get();
         auto window = ImageLib::Make<TMessageLib>(Context.Packs, nullptr, std::move(voice), &Log);
         window->WarningLog = &Context.Log;
+        window->Fonts = &Fonts;
         window->Config = &Context.Settings;
         window->AutoModeWait = &AutoModeWait;
         window->SetTextRect(0, 0, w, h);
@@ -143,6 +146,7 @@ protected:
 
     std::map<std::string, std::string> Files;
     TContextFixture Context;
+    TFontTable Fonts;  // the text in font 0, the ruby in font 7
     TKelLogData Log;
     int32_t AutoModeWait = 0;  // the interpreter's wait the windows add to
     TRecordingVoice* Voice = nullptr;
@@ -799,11 +803,14 @@ TEST_F(MessageLibTest, AnOverlongTextIsReportedWhenSavedAndItsKeptPartLoads) {
 
 TEST_F(MessageLibTest, AScriptWaitsForItsWindowToTypeAndForThePlayerToTurnItsPages) {
     constexpr uint8_t kKeyA = 65;
+    TMediaContext media;
+    FontFixtures::InstallMessageFonts(media.Fonts);
     TScriptHarness h;
     h.Context.Settings.MessageSpeed = 10;
     KelScreenObjects::Register(h.Kinds);
     h.Script.Words.General = &KelGeneralCommands::Handler();
     h.Script.Links.BackLog = &Log;
+    h.Script.Links.Media = &media;
     h.Script.SystemKeys->Add(kKeyA, "keyclick", "", "", "");
     h.PassInputLock();
     ASSERT_TRUE(h.Script.OnObjectCreate("msg", "m"));
@@ -814,6 +821,7 @@ TEST_F(MessageLibTest, AScriptWaitsForItsWindowToTypeAndForThePlayerToTurnItsPag
     ASSERT_NE(link, nullptr);
     TMessageLib& window = link->Object();
     EXPECT_EQ(window.Log, &Log);
+    EXPECT_EQ(window.Fonts, &media.Fonts);
     EXPECT_EQ(window.Voices, nullptr) << "no sound library, no voices";
     EXPECT_EQ(window.UseConfigSpeed, 1);
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "media/ARGB8888Font.h"
 #include "objects/MessageLayoutDump.h"
 #include "objects/MessageLib.h"
 #include "platform/ClassLib.h"
@@ -26,12 +27,13 @@ std::string Sj(const char* utf8) {
 
 class MessageTextTest : public ::testing::Test, public TContextFixture {
 protected:
-    void SetUp() override { FontFixtures::InstallMessageFonts(); }
+    void SetUp() override { FontFixtures::InstallMessageFonts(Fonts); }
 
     // A fresh page of w x h pixels in the size of the test font, with an optional margin. The clear
     // comes last, as a script's clear before its first message: the clear of a new text area still
     // placed the pen in the old one.
-    static void Page(TMessageText& t, int32_t w, int32_t h, int32_t margin = 0, bool vertical = false) {
+    void Page(TMessageText& t, int32_t w, int32_t h, int32_t margin = 0, bool vertical = false) {
+        t.Fonts = &Fonts;
         t.SetMargin(margin);
         t.SetVertical(vertical);
         t.SetTextRect(0, 0, w, h);
@@ -82,6 +84,8 @@ protected:
     static std::vector<uint32_t> Pixels(const TMessageText& t) {
         return t.TextBitmap.Active ? t.TextBitmap.Active->Pixels : std::vector<uint32_t>{};
     }
+
+    TFontTable Fonts;  // the text in font 0, the ruby in font 7
 };
 
 // ---- Pages as golden dumps

@@ -211,7 +211,8 @@ TEST_F(FltkScriptFormsTest, MemoViewerCopiesAndEdits) {
 TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
     TFreeTypeFonts fonts;
     TGameContext context;
-    ARGB8888Font::Install(&fonts, &context.Config);
+    TFontTable table;
+    ARGB8888Font::Install(table, &fonts, &context.Config);
     TSystemData& c = context.Config.Config;
     c.FontLists[0].Clear();
     c.FontListFlags[0].Clear();
@@ -221,7 +222,8 @@ TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
     }
     c.Font[0] = {"ＭＳ ゴシック"_sj, 0, 1, 0x0000FF};
     {
-        TKelFontDialog model(context.Config, context.Packs);  // no glyph files: system faces only
+        // No glyph files: system faces only.
+        TKelFontDialog model(context.Config, context.Packs, nullptr, &table);
         model.Setup(0, "", 0, 0);
         On("フォント", [](Fl_Window* w) {
             Screenshot(w, "font");
@@ -241,7 +243,7 @@ TEST_F(FltkScriptFormsTest, FontFormEditsTheSlotAndPreviewsIt) {
         EXPECT_EQ(c.Font[0].Style, FontStyle::Bold);
         EXPECT_EQ(c.Font[0].StyleColor, 0x0000FF);  // the colour dialog confirmed as it opened
     }
-    ARGB8888Font::Install(nullptr);
+    ARGB8888Font::Install(table, nullptr);
 }
 
 TEST_F(FltkScriptFormsTest, FileDialogChoosesAFileAndPutsBackTheCurrentFolder) {

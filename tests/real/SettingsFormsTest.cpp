@@ -21,6 +21,7 @@
 
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888Font.h"
+#include "media/MediaContext.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Encoding.h"
@@ -88,12 +89,12 @@ protected:
     void SetUp() override {
         if (!TFltkDialogs::DisplayAvailable()) GTEST_SKIP() << "no X display could be opened; run under xvfb-run";
         if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed (tools/setup.sh installs it)";
-        ARGB8888Font::Install(&Fonts, &Context.Config);
+        ARGB8888Font::Install(Media.Fonts, &Fonts, &Context.Config);
         Dialogs::SetWhileModalHook([this] { Turn(); });
     }
     void TearDown() override {
         Dialogs::SetWhileModalHook(nullptr);
-        ARGB8888Font::Install(nullptr);
+        ARGB8888Font::Install(Media.Fonts, nullptr);
     }
 
     void Then(std::function<bool()> step) { Steps.push_back(std::move(step)); }
@@ -170,6 +171,7 @@ protected:
     }
 
     TFreeTypeFonts Fonts;
+    TMediaContext Media;  // the fonts the configuration sets
     TFltkConfigForms Forms;
     TFltkDialogs Messages;
     TDialogHost Host{&Messages};
@@ -201,6 +203,7 @@ TEST_F(SettingsFormsTest, ConfigurationDialog) {
     c.FPSLimit = 60;
     const int32_t style = c.Font[0].Style;
     TKelConfig config(Context.Config, game.Packs, nullptr, &Forms, nullptr, Host);
+    config.Media = &Media;
     const TConfigForm& form = config.Form;
 
     // "キャンセル" after changes puts every setting back.

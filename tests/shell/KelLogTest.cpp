@@ -10,6 +10,7 @@
 
 #include "foundation/SystemConfigLib.h"
 #include "media/ARGB8888CellDrawLib.h"
+#include "media/MediaContext.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
 #include "objects/ScrollBarLib.h"
@@ -127,8 +128,9 @@ protected:
         : Harness([this](TObjectKindRegistry& kinds, TScriptLinks& links) {
               KelGraphicLib::Register(kinds);
               links.BackLog = &Data;
+              links.Media = &Media;
           }) {
-        FontFixtures::InstallMessageFonts(16, 8);
+        FontFixtures::InstallMessageFonts(Media.Fonts, 16, 8);
         Harness.PassInputLock();
     }
 
@@ -170,6 +172,7 @@ protected:
     int32_t Value() const { return Screen->ScrollBar->GetValue(); }
 
     TKelLogData Data;
+    TMediaContext Media;  // the text in font 0
     TScriptHarness Harness;
     TGlyphColours Typed;  // outlives the screen, whose text area may report to it
     std::unique_ptr<TKelLog> Screen;

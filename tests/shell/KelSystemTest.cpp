@@ -640,7 +640,7 @@ TEST(KelSystemDemoTest, DemoRunsHeadlessWithoutErrors) {
             int32_t Cell;
         } fonts[] = {{0, "KelDemo", 32}, {1, "KelRuby", 12}};
         for (const auto& f : fonts) {
-            const TARGB8888Font& font = ARGB8888Font::Fonts[static_cast<size_t>(f.Slot)];
+            const TARGB8888Font& font = game.Form->Media.Fonts.Slots[static_cast<size_t>(f.Slot)];
             ASSERT_TRUE(font.IsBitmapFont()) << f.Face;
             EXPECT_EQ(font.FaceName(), f.Face);
             EXPECT_EQ(font.BitmapFont->Horizontal.CellHeight, f.Cell) << f.Face;

@@ -58,10 +58,7 @@ public:
                  {"startup.s", kStartup},
                  {"SysStartUp.s", kSysStartup}};
     }
-    void TearDown() override {
-        Form.reset();
-
-    }
+    void TearDown() override { Form.reset(); }
 
     // Writes the game folder: the packs of Files, and the system-information library unless
     // library is false.

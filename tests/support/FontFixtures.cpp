@@ -90,17 +90,17 @@ std::string OfFile(const TTestFont& font, bool verticalSet) {
     return out;
 }
 
-void Install(const TTestFont& font, int32_t slot, const std::string& name) {
+void Install(TFontTable& fonts, const TTestFont& font, int32_t slot, const std::string& name) {
     TMemoryStream horizontal(OfFile(font, false)), vertical(OfFile(font, true));
-    ARGB8888Font::Fonts.at(static_cast<size_t>(slot)).LoadBitmapFont(name, &horizontal, &vertical);
+    fonts.Slots.at(static_cast<size_t>(slot)).LoadBitmapFont(name, &horizontal, &vertical);
 }
 
-void InstallMessageFonts(int32_t text, int32_t ruby) {
+void InstallMessageFonts(TFontTable& fonts, int32_t text, int32_t ruby) {
     TTestFont font;
     font.CellWidth = font.CellHeight = text;
-    Install(font, 0, "test " + std::to_string(text));
+    Install(fonts, font, 0, "test " + std::to_string(text));
     font.CellWidth = font.CellHeight = ruby;
-    Install(font, 7, "test " + std::to_string(ruby));
+    Install(fonts, font, 7, "test " + std::to_string(ruby));
 }
 
 }  // namespace FontFixtures

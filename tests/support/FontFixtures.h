@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+class TFontTable;
+
 namespace FontFixtures {
 
 struct TTestFont {
@@ -36,10 +38,11 @@ uint8_t AdvanceY(uint32_t code, bool verticalSet);
 // The ".of" file of one writing direction.
 std::string OfFile(const TTestFont& font, bool verticalSet = false);
 
-// Loads the font, both directions, into ARGB8888Font::Fonts[slot] under the given face name.
-void Install(const TTestFont& font = {}, int32_t slot = 0, const std::string& name = "kel test font");
+// Loads the font, both directions, into slot of the fonts under the given face name.
+void Install(TFontTable& fonts, const TTestFont& font = {}, int32_t slot = 0,
+             const std::string& name = "kel test font");
 // The fonts of the message tests: font 0 with cells of text x text pixels for the text, font 7
 // with cells of ruby x ruby for the ruby.
-void InstallMessageFonts(int32_t text = 16, int32_t ruby = 8);
+void InstallMessageFonts(TFontTable& fonts, int32_t text = 16, int32_t ruby = 8);
 
 }  // namespace FontFixtures
