@@ -1,6 +1,7 @@
 #include "media/ARGB8888Lib.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -14,14 +15,23 @@
 
 namespace ARGB8888Lib {
 
-uint32_t SerialCounter = 0;
+namespace {
+
+// Counts on past 0xFFFFFF; the serial is its low 24 bits, which wrap with it since 2^32 is a
+// multiple of 2^24.
+std::atomic<uint32_t> SerialCounter{0};
+
+}  // namespace
+
 bool InterlaceMode = false;
 int32_t InterlaceField = 0;
 
 uint32_t NextSerial() {
-    uint32_t serial = SerialCounter;
-    SerialCounter = (SerialCounter + 1) & 0xFFFFFF;
-    return serial;
+    return SerialCounter.fetch_add(1, std::memory_order_relaxed) & 0xFFFFFF;
+}
+
+void SetNextSerial(uint32_t serial) {
+    SerialCounter.store(serial, std::memory_order_relaxed);
 }
 
 void ToggleInterlaceField() {

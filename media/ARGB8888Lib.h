@@ -258,14 +258,17 @@ private:
 
 namespace ARGB8888Lib {
 
-extern uint32_t SerialCounter;  // the next serial to hand out
 // While set, every row loop of the image library touches only the rows whose y has the parity
 // InterlaceField.
 extern bool InterlaceMode;
 extern int32_t InterlaceField;  // 0 or 1
 
-// The counter's value; the counter then advances, wrapping from 0xFFFFFF to 0.
+// The next serial; the counter then advances, wrapping from 0xFFFFFF to 0. A serial tells an image
+// apart from every other image alive and from its own earlier pixels, so there is one counter for
+// the process, safe to draw from on any thread.
 uint32_t NextSerial();
+// Where the counter goes on; for tests of its wrap.
+void SetNextSerial(uint32_t serial);
 void ToggleInterlaceField();
 
 // The clip of every unscaled copy: the source rectangle and the destination position (changed in

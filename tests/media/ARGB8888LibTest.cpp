@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -56,10 +58,10 @@ TEST_F(ImageTest, SerialsAreHandedOutInOrderAndWrap) {
     TARGB8888 a, b;
     EXPECT_EQ(b.Serial, (a.Serial + 1) & 0xFFFFFF);
 
-    ARGB8888Lib::SerialCounter = 0xFFFFFF;
+    ARGB8888Lib::SetNextSerial(0xFFFFFF);
     EXPECT_EQ(ARGB8888Lib::NextSerial(), 0xFFFFFFu);
     EXPECT_EQ(ARGB8888Lib::NextSerial(), 0u);
-    EXPECT_EQ(ARGB8888Lib::SerialCounter, 1u);
+    EXPECT_EQ(ARGB8888Lib::NextSerial(), 1u);
 
     // Everything that replaces the pixels takes a new serial; a target does not.
     uint32_t last = a.Serial;
@@ -80,6 +82,23 @@ TEST_F(ImageTest, SerialsAreHandedOutInOrderAndWrap) {
     TBitmap32 foreign(4, 4);
     a.SetTarget(&foreign);
     EXPECT_EQ(a.Serial, last);
+}
+
+TEST_F(ImageTest, SerialsDrawnOnSeveralThreadsAreAllDifferent) {
+    constexpr int kThreads = 4, kEach = 20000;
+    std::vector<std::vector<uint32_t>> drawn(kThreads);
+    std::vector<std::thread> threads;
+    for (auto& serials : drawn)
+        threads.emplace_back([&serials] {
+            for (int i = 0; i < kEach; ++i)
+                serials.push_back(ARGB8888Lib::NextSerial());
+        });
+    for (auto& t : threads)
+        t.join();
+    std::set<uint32_t> all;
+    for (const auto& serials : drawn)
+        all.insert(serials.begin(), serials.end());
+    EXPECT_EQ(all.size(), size_t{kThreads} * kEach);
 }
 
 TEST_F(ImageTest, SizeTargetAndTransparency) {
