@@ -23,19 +23,12 @@ std::atomic<uint32_t> SerialCounter{0};
 
 }  // namespace
 
-bool InterlaceMode = false;
-int32_t InterlaceField = 0;
-
 uint32_t NextSerial() {
     return SerialCounter.fetch_add(1, std::memory_order_relaxed) & 0xFFFFFF;
 }
 
 void SetNextSerial(uint32_t serial) {
     SerialCounter.store(serial, std::memory_order_relaxed);
-}
-
-void ToggleInterlaceField() {
-    InterlaceField = (InterlaceField + 1) & 1;
 }
 
 bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& right, int32_t& bottom,
@@ -321,8 +314,8 @@ bool TARGB8888::TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y
     int32_t sourceRow = top;
     ptrdiff_t pitch = desc.Pitch;
     int32_t rowStep = 1;
-    if (ARGB8888Lib::InterlaceMode) {
-        if ((y & 1) != ARGB8888Lib::InterlaceField) {
+    if (Interlace) {
+        if (Interlace->Skips(y)) {
             --h;
             ++sourceRow;
             dst += pitch;

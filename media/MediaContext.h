@@ -1,6 +1,6 @@
 // The media services of one running game: the picture and sound caches that animations share
-// their embedded media through. The main window owns it beside the game context and hands it to
-// the engine core, which links it to both interpreters; media units get it from their owners.
+// their embedded media through, and the field of interlaced drawing. The main window owns it beside the game context
+// and hands it to the engine core, which links it to both interpreters; media units get it from their owners.
 #pragma once
 
 #include "media/uARGB8888Manager.h"
@@ -17,4 +17,6 @@ public:
     // that hold cached media must be gone before the context.
     TARGB8888Manager Pictures{0};
     TWaveDataManager Sounds{0};
+    // Flipped once a frame; the screen's cell draws render and present in it.
+    TInterlace Interlace;
 };
