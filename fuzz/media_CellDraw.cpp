@@ -103,7 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     display.Loaded();
     display.Start();
 
+    TInterlace lace;
     TARGB8888CellDraw cd;
+    cd.Interlace = &lace;
     auto resize = [&] {
         const int32_t w = sides[in.Next() % 12], h = sides[in.Next() % 12];
         cd.SetScreenSize(w, h);
@@ -148,7 +150,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 cd.AddFrameBlend();
                 break;
             case 7:
-                ARGB8888Lib::ToggleInterlaceField();
+                lace.ToggleField();
                 cd.Render(in.Word(), in.Next() & 1, ARGB8888Lib::TruncSaturate(in.Layer()));
                 break;
             case 8:
@@ -181,7 +183,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     cd.Render(0xFF000000, false, 65535);
     cd.PresentToSurface(&display, false, false);
-    ARGB8888Lib::InterlaceMode = false;
-    ARGB8888Lib::InterlaceField = 0;
     return 0;
 }

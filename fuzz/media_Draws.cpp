@@ -80,13 +80,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         MakeImage(in, image);
     const ARGB8888Kernels::TKernelSet saved = ARGB8888Kernels::ActiveSet();
     ARGB8888Kernels::SelectSet(static_cast<ARGB8888Kernels::TKernelSet>(in.Byte() % 3));
+    TInterlace lace;
     for (int steps = 0; steps < 64 && !in.Done(); ++steps) {
         const uint8_t op = in.Byte();
         TARGB8888& src = images[op >> 4 & 1 ? 1 : 0];
         TARGB8888* dest = (op & 0x80) ? nullptr : &images[(op >> 5) % 3];
         const TARGB8888* other = &images[(op >> 6) % 3];
-        ARGB8888Lib::InterlaceMode = (op >> 3) & 1;
-        ARGB8888Lib::InterlaceField = (op >> 2) & 1;
+        lace.Field = (op >> 2) & 1;
+        for (TARGB8888& image : images)
+            image.Interlace = (op >> 3) & 1 ? &lace : nullptr;
         const uint8_t mode = in.Byte();
         switch (in.Byte() % 16) {
             case 0:
@@ -181,8 +183,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    ARGB8888Lib::InterlaceMode = false;
-    ARGB8888Lib::InterlaceField = 0;
+    for (TARGB8888& image : images)
+        image.Interlace = nullptr;
     ARGB8888Kernels::SelectSet(saved);
     return 0;
 }

@@ -69,7 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TARGB8888 scene;
     scene.SetSize(6, 4);
     scene.FillRect(0, 0, 6, 4, 0xFF4080C0);
+    TInterlace lace;
     TKelGraphic graphic(packs);
+    graphic.CellDraw()->Interlace = &lace;
     graphic.SetSize(6, 4);
     graphic.Clear();
     graphic.OnDraw = [&](int32_t interlace, bool, int32_t maxLayer) {
@@ -86,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         camera.Advance(frame * 700);
         graphic.OnDraw(frame & 1, true, 0xFFFF);
         graphic.Present(&display, frame == 3, (frame & 1) != 0);
-        ARGB8888Lib::ToggleInterlaceField();
+        lace.ToggleField();
     }
     TMemoryStream saved;
     graphic.SaveToStream(saved);

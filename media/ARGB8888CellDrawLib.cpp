@@ -378,8 +378,8 @@ void TARGB8888CellDraw::Render(uint32_t background, bool interlace, int32_t maxL
         Count = 0;
         return;
     }
-    const bool savedInterlace = ARGB8888Lib::InterlaceMode;
-    ARGB8888Lib::InterlaceMode = interlace;
+    const TInterlace* field = interlace ? Interlace : nullptr;
+    const TInterlaceScope frameScope(*FrameBuffer, field), bandScope(*BandBuffer, field);
     LastCount = Count;
     LastBackground = background;
     LastMaxLayer = maxLayer;
@@ -455,7 +455,6 @@ void TARGB8888CellDraw::Render(uint32_t background, bool interlace, int32_t maxL
     std::swap(PreviousLists, CurrentLists);
     CurrentSet ^= 1;
     Count = 0;
-    ARGB8888Lib::InterlaceMode = savedInterlace;
 }
 
 // ---- presenting ----
@@ -482,8 +481,7 @@ void TARGB8888CellDraw::PresentToSurface(TDDDD7* display, bool whole, bool inter
     if (!display || !display->BackBuffer) return;
     TDisplayLock lock;
     if (!display->BackBuffer->Lock(lock)) return;
-    const bool savedInterlace = ARGB8888Lib::InterlaceMode;
-    ARGB8888Lib::InterlaceMode = interlace;
+    const TInterlaceScope scope(*FrameBuffer, interlace ? Interlace : nullptr);
     const TSurfaceDesc surface = TARGB8888::SurfaceOf(lock);
     if (whole) {
         FrameBuffer->TransferToSurface(surface, 0, 0, 0, 0, ScreenWidth, ScreenHeight);
@@ -496,7 +494,6 @@ void TARGB8888CellDraw::PresentToSurface(TDDDD7* display, bool whole, bool inter
             display->BackBuffer->Changed(top, top + kBandHeight);
         }
     }
-    ARGB8888Lib::InterlaceMode = savedInterlace;
     display->BackBuffer->Unlock();
     display->Flip(true);
 }

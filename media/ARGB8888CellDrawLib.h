@@ -126,6 +126,9 @@ public:
 
     std::unique_ptr<TARGB8888> BandBuffer;   // target of bands that are being blended
     std::unique_ptr<TARGB8888> FrameBuffer;  // the composed frame; 4 spare columns on the right
+    // The field that interlaced renders and presents write, linked by the owner; none: they
+    // write every row.
+    const TInterlace* Interlace = nullptr;
 
 private:
     void Record(const TCellDrawCommand& command, float layer);

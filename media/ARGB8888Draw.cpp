@@ -232,7 +232,7 @@ void TARGB8888::DrawEx(TARGB8888* dest, uint32_t addColor, float fx, float fy, f
     const int32_t pairs = w / 2;
     if (add == 0 && m == 0xFFFFFFFFu && mode == bmCopy) {
         for (int64_t r = r0; r < r1; ++r) {
-            if (RowSkipped(y + r)) continue;
+            if (RowSkipped(dest->Interlace, y + r)) continue;
             std::memcpy(dest->ScanLine(static_cast<int32_t>(y + r)) + x,
                         source.ScanLine(static_cast<int32_t>(top + r)) + left, sizeof(uint32_t) * 2 * pairs);
         }
@@ -241,7 +241,7 @@ void TARGB8888::DrawEx(TARGB8888* dest, uint32_t addColor, float fx, float fy, f
     const ARGB8888Kernels::TBlendRow row = ARGB8888Kernels::BlendRow(
         ARGB8888DrawSupport::Kernels(), SelectBlendKernel(mode, false), SelectColorFilter(add, m), true);
     for (int64_t r = r0; r < r1; ++r) {
-        if (RowSkipped(y + r)) continue;
+        if (RowSkipped(dest->Interlace, y + r)) continue;
         uint32_t* d = dest->ScanLine(static_cast<int32_t>(y + r)) + x;
         row(d, d, source.ScanLine(static_cast<int32_t>(top + r)) + left, pairs, add, m);
     }
@@ -297,7 +297,7 @@ void TARGB8888::StretchDraw(TARGB8888* dest, uint32_t addColor, float destLeft, 
         ARGB8888DrawSupport::Kernels(), SelectBlendKernel(mode, false), SelectColorFilter(add, m), true);
     int64_t gathered = -1;  // an enlarged picture repeats source rows: their samples are kept
     for (int64_t r = r0; r < r1; ++r) {
-        if (RowSkipped(Y + r)) continue;
+        if (RowSkipped(dest->Interlace, Y + r)) continue;
         const int64_t sourceRow = std::clamp<int64_t>(sourceTop + ((sy * r + oy) >> 12), 0, source.Height - 1);
         if (sourceRow != gathered) {
             const uint32_t* s = source.ScanLine(static_cast<int32_t>(sourceRow));
@@ -330,7 +330,7 @@ void TARGB8888::FillRectEx(uint32_t color, TBlendMode mode, float fleft, float f
     const int32_t pairs = w / 2;
     if (mode == bmCopy) {
         for (int64_t r = r0; r < r1; ++r) {
-            if (RowSkipped(top + r)) continue;
+            if (RowSkipped(Interlace, top + r)) continue;
             std::fill_n(ScanLine(static_cast<int32_t>(top + r)) + left, 2 * pairs, color);
         }
         return;
@@ -339,7 +339,7 @@ void TARGB8888::FillRectEx(uint32_t color, TBlendMode mode, float fleft, float f
     const ARGB8888Kernels::TBlendRow row = ARGB8888Kernels::BlendRow(
         ARGB8888DrawSupport::Kernels(), SelectBlendKernel(mode, false), TColorFilter::None, false);
     for (int64_t r = r0; r < r1; ++r) {
-        if (RowSkipped(top + r)) continue;
+        if (RowSkipped(Interlace, top + r)) continue;
         uint32_t* d = ScanLine(static_cast<int32_t>(top + r)) + left;
         row(d, d, colour.data(), pairs, 0, 0xFFFFFFFFu);
     }

@@ -10,9 +10,10 @@
 
 namespace ARGB8888DrawSupport {
 
-// While interlacing, only rows of the field's parity are written.
-inline bool RowSkipped(int64_t y) {
-    return ARGB8888Lib::InterlaceMode && static_cast<int32_t>(y & 1) != ARGB8888Lib::InterlaceField;
+// Whether a draw leaves destination row y alone: while the destination is linked to an interlace
+// field (its Interlace), only rows of the field's parity are written.
+inline bool RowSkipped(const TInterlace* field, int64_t y) {
+    return field && field->Skips(y);
 }
 
 // A draw reads its source while it writes its destination. When both are the same bitmap the

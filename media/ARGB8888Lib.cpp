@@ -1,6 +1,7 @@
 #include "media/ARGB8888Lib.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -14,18 +15,20 @@
 
 namespace ARGB8888Lib {
 
-uint32_t SerialCounter = 0;
-bool InterlaceMode = false;
-int32_t InterlaceField = 0;
+namespace {
+
+// Counts on past 0xFFFFFF; the serial is its low 24 bits, which wrap with it since 2^32 is a
+// multiple of 2^24.
+std::atomic<uint32_t> SerialCounter{0};
+
+}  // namespace
 
 uint32_t NextSerial() {
-    uint32_t serial = SerialCounter;
-    SerialCounter = (SerialCounter + 1) & 0xFFFFFF;
-    return serial;
+    return SerialCounter.fetch_add(1, std::memory_order_relaxed) & 0xFFFFFF;
 }
 
-void ToggleInterlaceField() {
-    InterlaceField = (InterlaceField + 1) & 1;
+void SetNextSerial(uint32_t serial) {
+    SerialCounter.store(serial, std::memory_order_relaxed);
 }
 
 bool ClipUnscaled(int32_t& x, int32_t& y, int32_t& left, int32_t& top, int32_t& right, int32_t& bottom,
@@ -311,8 +314,8 @@ bool TARGB8888::TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y
     int32_t sourceRow = top;
     ptrdiff_t pitch = desc.Pitch;
     int32_t rowStep = 1;
-    if (ARGB8888Lib::InterlaceMode) {
-        if ((y & 1) != ARGB8888Lib::InterlaceField) {
+    if (Interlace) {
+        if (Interlace->Skips(y)) {
             --h;
             ++sourceRow;
             dst += pitch;

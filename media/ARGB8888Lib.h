@@ -64,6 +64,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The row parity that interlaced drawing writes, flipped once a frame so that two frames make a
+// whole picture. The media context holds the game's. While an image is linked to one (see
+// TARGB8888::Interlace), draws into the image and its transfers to a surface write only the rows
+// whose y has that parity.
+struct TInterlace {
+    int32_t Field = 0;  // 0 or 1
+
+    void ToggleField() { Field = (Field + 1) & 1; }
+    bool Skips(int64_t y) const { return static_cast<int32_t>(y & 1) != Field; }
+};
+
 // A blend mode of the draws and fills. Scripts and stored pictures give any byte: the kernel goes
 // by mode and 127, and the values from 10 up replace as bmReplace does.
 using TBlendMode = uint8_t;
@@ -129,7 +140,8 @@ public:
     bool SaveToJpegStream(TStream* stream, int32_t quality) const;
 
     // Copies the source rectangle (left, top, right, bottom; right and bottom exclusive) to
-    // (x, y) of a locked surface, converted to the surface's pixel format. Always true.
+    // (x, y) of a locked surface, converted to the surface's pixel format; while this image is
+    // linked to an interlace field, only surface rows of the field's parity. Always true.
     bool TransferToSurface(const TSurfaceDesc& desc, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right,
                            int32_t bottom) const;
 
@@ -148,8 +160,8 @@ public:
     // "from" picture of a transition), the first argument the destination; a nullptr destination
     // or an empty image does nothing. Rectangles are left, top, right, bottom with right and
     // bottom exclusive; pixels are handled in pairs, so an odd last column is left untouched.
-    // Only destination rows clipTop <= y < clipBottom are written, and while
-    // ARGB8888Lib::InterlaceMode is set only those of the field's parity.
+    // Only destination rows clipTop <= y < clipBottom are written, and while the destination is
+    // linked to an interlace field only those of the field's parity.
 
     // A plain copy of the source rectangle (alpha included) to (x, y), rows 0..destination height.
     void Draw(TARGB8888* dest, int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom) const;
@@ -253,22 +265,37 @@ public:
     std::function<void(int32_t time)> OnSetTime;
     std::function<bool()> OnIsTransparent;
     uint32_t Serial = 0;  // 0..0xFFFFFF
+    // The field interlaced drawing writes in this image; nullptr (the default): every row.
+    const TInterlace* Interlace = nullptr;
 
 private:
     void ScanTransparency();
 };
 
+// Links an image to an interlace field (nullptr: to none) for a scope and puts its old link back
+// afterwards.
+class TInterlaceScope {
+public:
+    TInterlaceScope(TARGB8888& image, const TInterlace* field) : Image(image), Saved(image.Interlace) {
+        image.Interlace = field;
+    }
+    ~TInterlaceScope() { Image.Interlace = Saved; }
+    TInterlaceScope(const TInterlaceScope&) = delete;
+    TInterlaceScope& operator=(const TInterlaceScope&) = delete;
+
+private:
+    TARGB8888& Image;
+    const TInterlace* Saved;
+};
+
 namespace ARGB8888Lib {
 
-extern uint32_t SerialCounter;  // the next serial to hand out
-// While set, every row loop of the image library touches only the rows whose y has the parity
-// InterlaceField.
-extern bool InterlaceMode;
-extern int32_t InterlaceField;  // 0 or 1
-
-// The counter's value; the counter then advances, wrapping from 0xFFFFFF to 0.
+// The next serial; the counter then advances, wrapping from 0xFFFFFF to 0. A serial tells an image
+// apart from every other image alive and from its own earlier pixels, so there is one counter for
+// the process, safe to draw from on any thread.
 uint32_t NextSerial();
-void ToggleInterlaceField();
+// Where the counter goes on; for tests of its wrap.
+void SetNextSerial(uint32_t serial);
 
 // The clip of every unscaled copy: the source rectangle and the destination position (changed in
 // place) against the destination and source sizes. True when nothing is left.

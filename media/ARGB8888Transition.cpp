@@ -171,7 +171,7 @@ void TARGB8888::RotateDraw(TARGB8888* dest, uint32_t addColor, float centerX, fl
         std::min<int64_t>(RoundHalfAway(std::min(maxy, static_cast<double>(clipBottom))), dest->Height());
     const int64_t xL = RoundHalfAway(minx), xR = RoundHalfAway(maxx);
     for (int64_t y = y0; y < y1; ++y) {
-        if (RowSkipped(y)) continue;
+        if (RowSkipped(dest->Interlace, y)) continue;
         const double f = (static_cast<double>(y) - miny) / (maxy - miny);
         const double uL = (1 - f) * uA + f * uC, vL = (1 - f) * vA + f * vC;
         RotateSpan(p, y, xL, xR, RoundHalfAway(uL * 4096.0), RoundHalfAway(vL * 4096.0));
@@ -196,7 +196,7 @@ void TARGB8888::RuleDraw(TARGB8888* dest, int32_t x, int32_t y, int32_t left, in
     const TBitmap32& source = Unaliased(*Active, *dest->Active, copy);
     const ARGB8888Kernels::TRuleRow row = ARGB8888Kernels::RuleRow(ARGB8888DrawSupport::Kernels());
     for (int64_t r = r0; r < r1; ++r) {
-        if (RowSkipped(y + r)) continue;
+        if (RowSkipped(dest->Interlace, y + r)) continue;
         uint32_t* d = dest->ScanLine(static_cast<int32_t>(y + r)) + x;
         row(d, source.ScanLine(static_cast<int32_t>(top + r)) + left, d, w / 2, t);
     }
@@ -212,7 +212,7 @@ void TARGB8888::BlendHalf(TARGB8888* dest, int32_t x, int32_t y, int32_t left, i
     const TBitmap32& source = Unaliased(*Active, *dest->Active, copy);
     const ARGB8888Kernels::THalfRow row = ARGB8888Kernels::HalfRow(ARGB8888DrawSupport::Kernels());
     for (int32_t r = 0; r < h; ++r) {
-        if (RowSkipped(static_cast<int64_t>(y) + r)) continue;
+        if (RowSkipped(dest->Interlace, static_cast<int64_t>(y) + r)) continue;
         row(dest->ScanLine(y + r) + x, source.ScanLine(top + r) + left, w / 2);
     }
 }
@@ -277,14 +277,15 @@ bool TransitionArea(const TARGB8888& self, const TARGB8888& dest, const TARGB888
 }
 
 template <class TRow>
-void TransitionRows(const TBitmap32& self, TBitmap32& dest, const TBitmap32& other, int32_t x, int32_t y, int32_t left,
-                    int32_t top, int32_t right, int32_t bottom, TRow row, int32_t value) {
+void TransitionRows(const TBitmap32& self, TBitmap32& dest, const TInterlace* interlace, const TBitmap32& other,
+                    int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom, TRow row,
+                    int32_t value) {
     std::unique_ptr<TBitmap32> selfCopy, otherCopy;
     const TBitmap32& s = Unaliased(self, dest, selfCopy);
     const TBitmap32& o = Unaliased(other, dest, otherCopy);
     const int32_t pairs = (right - left) / 2;
     for (int32_t r = 0; r < bottom - top; ++r) {
-        if (RowSkipped(static_cast<int64_t>(y) + r)) continue;
+        if (RowSkipped(interlace, static_cast<int64_t>(y) + r)) continue;
         row(dest.ScanLine(y + r) + x, s.ScanLine(top + r) + left, o.ScanLine(top + r) + left, pairs, value);
     }
 }
@@ -296,7 +297,7 @@ void TARGB8888::RuleTransition(TARGB8888* dest, const TARGB8888* other, int32_t 
     if (!Active || !dest || !dest->Active || !other || !other->Active || level < 1) return;
     if (!TransitionArea(*this, *dest, *other, x, y, left, top, right, bottom)) return;
     // Levels above 255 show this picture everywhere, as 255 does.
-    TransitionRows(*Active, *dest->Active, *other->Active, x, y, left, top, right, bottom,
+    TransitionRows(*Active, *dest->Active, dest->Interlace, *other->Active, x, y, left, top, right, bottom,
                    ARGB8888Kernels::RuleRow(ARGB8888DrawSupport::Kernels()),
                    ARGB8888Kernels::Threshold(std::min(level, 255)));
 }
@@ -306,7 +307,7 @@ void TARGB8888::FadeDraw(TARGB8888* dest, const TARGB8888* other, int32_t x, int
     if (!Active || !dest || !dest->Active || !other || !other->Active) return;
     if (!TransitionArea(*this, *dest, *other, x, y, left, top, right, bottom)) return;
     const int32_t k = (255 - std::clamp(level, 0, 255)) >> 1;
-    TransitionRows(*Active, *dest->Active, *other->Active, x, y, left, top, right, bottom,
+    TransitionRows(*Active, *dest->Active, dest->Interlace, *other->Active, x, y, left, top, right, bottom,
                    ARGB8888Kernels::FadeRow(ARGB8888DrawSupport::Kernels()), k);
 }
 
@@ -327,7 +328,7 @@ void TARGB8888::FillBlend(TARGB8888* dest, int32_t left, int32_t top, int32_t ri
     const ARGB8888Kernels::TBlendRow row = ARGB8888Kernels::BlendRow(
         ARGB8888DrawSupport::Kernels(), SelectBlendKernel(mode, false), TColorFilter::None, false);
     for (int32_t r = 0; r < h; ++r) {
-        if (RowSkipped(static_cast<int64_t>(top) + r)) continue;
+        if (RowSkipped(dest->Interlace, static_cast<int64_t>(top) + r)) continue;
         row(dest->ScanLine(top + r) + left, source.ScanLine(top + r) + left, colour.data(), pairs, 0, 0xFFFFFFFFu);
     }
 }

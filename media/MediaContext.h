@@ -1,10 +1,11 @@
 // The media services of one running game: the picture and sound caches that animations share
-// their embedded media through, and the fonts that text is drawn with. The main window owns it
-// beside the game context and hands it to the engine core, which links it to both interpreters;
-// media units get it from their owners.
+// their embedded media through, the message opacity, the fonts that text is drawn with and the
+// field of interlaced drawing. The main window owns it beside the game context and hands it to the
+// engine core, which links it to both interpreters; media units get it from their owners.
 #pragma once
 
 #include "media/ARGB8888Font.h"
+#include "media/ARGB8888Lib.h"
 #include "media/uARGB8888Manager.h"
 #include "media/uWaveDataManager.h"
 
@@ -24,6 +25,8 @@ public:
     int32_t MessageAlpha = 255;
     // The 8 numbered fonts and their glyph cache; the configuration's font hooks reach them.
     TFontTable Fonts;
+    // Flipped once a frame; the screen's cell draws render and present in it.
+    TInterlace Interlace;
 };
 
 // The fonts of a media context; none without one.

@@ -108,9 +108,7 @@ void TKelFontDialog::Cancel() {
 
 std::vector<uint32_t> TKelFontDialog::Preview() {
     const int32_t w = kPreviewWidth, h = kPreviewHeight;
-    // The preview is a whole picture, whatever rows the game's interlaced drawing is writing.
-    const bool interlace = ARGB8888Lib::InterlaceMode;
-    ARGB8888Lib::InterlaceMode = false;
+    // The preview's pictures are linked to no interlace field: every row is drawn.
     TARGB8888 back, text;
     back.SetSize(w, h);
     text.SetSize(w, h);
@@ -131,7 +129,6 @@ std::vector<uint32_t> TKelFontDialog::Preview() {
                          CharWidth, CharHeight, color, Slot, false, extentW, extentH);
     }
     text.DrawEx(&back, 0, 0, 0, 0, 0, static_cast<float>(w), static_cast<float>(h), 0xFFFFFF, 255, bmBlend, 0, 1024);
-    ARGB8888Lib::InterlaceMode = interlace;
 
     std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h));
     for (int32_t row = 0; row < h; ++row) {

@@ -8,6 +8,7 @@
 #include "foundation/StreamStrings.h"
 #include "foundation/SystemConfigLib.h"
 #include "media/AnimationBmpLib.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
 #include "platform/LittleEndian.h"
@@ -26,18 +27,6 @@ constexpr int32_t kJpegQuality = 90;
 constexpr size_t kFileCapacity = 127;
 constexpr int32_t kCaptureFlag = 0;  // Flags[0]: "Capture.jpg" follows
 constexpr int32_t kBufferFlag = 1;   // Flags[1]: "Buffer.jpg" follows
-
-// Sets the interlace switch for a scope and puts it back afterwards.
-class TInterlaceScope {
-public:
-    explicit TInterlaceScope(bool on) : Saved(ARGB8888Lib::InterlaceMode) { ARGB8888Lib::InterlaceMode = on; }
-    ~TInterlaceScope() { ARGB8888Lib::InterlaceMode = Saved; }
-    TInterlaceScope(const TInterlaceScope&) = delete;
-    TInterlaceScope& operator=(const TInterlaceScope&) = delete;
-
-private:
-    bool Saved;
-};
 
 std::unique_ptr<TARGB8888> NewPicture(int32_t w, int32_t h) {
     auto p = std::make_unique<TARGB8888>();
@@ -390,7 +379,7 @@ bool TKelGraphic::Render(int32_t interlace, int32_t maxLayer) {
 }
 
 void TKelGraphic::FinishWholeScreen(int32_t interlace) {
-    TInterlaceScope scope(interlace != 0);
+    const TInterlaceScope scope(*WholeFrame, interlace != 0 ? Cells->Interlace : nullptr);
     const TKelGraphicRecord& r = Record;
     const int32_t t = Step();
     const int32_t w = ScreenWidth, h = ScreenHeight;
@@ -430,7 +419,7 @@ TARGB8888* TKelGraphic::GetScreenSurface() {
 void TKelGraphic::Present(TDDDD7* display, bool full, bool interlace) {
     if (IsWholeScreenTransition()) {
         {
-            TInterlaceScope scope(interlace);
+            const TInterlaceScope scope(*WholeFrame, interlace ? Cells->Interlace : nullptr);
             WholeFrame->DrawToSurface(display, 0, 0, 0, 0, ScreenWidth, ScreenHeight);
         }
         if (display) display->Flip(true);
@@ -557,6 +546,7 @@ void Register(TObjectKindRegistry& registry) {
         TSound* sound = script.Links.SoundLibrary;
         auto graphic = std::make_unique<TKelGraphic>(script.Packs(), sound ? &sound->AnimationSound() : nullptr);
         graphic->TransitionImage->UseMedia(script.Links.Media);
+        if (script.Links.Media) graphic->CellDraw()->Interlace = &script.Links.Media->Interlace;
         // Sizes the display starter would not take give its default screen.
         const int32_t w = script.Config().Config.ScreenWidth, h = script.Config().Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);

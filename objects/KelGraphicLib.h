@@ -169,6 +169,8 @@ public:
     bool FullRedraw = true;
     std::unique_ptr<TARGB8888> HeldPicture;  // the frozen scene, or what a transition brings in
     std::unique_ptr<TARGB8888> WholeFrame;   // the finished frame of a transition over the screen
+    // Its Interlace, linked from the media context, is also the field of interlaced whole-screen
+    // transitions and presents.
     std::unique_ptr<TARGB8888CellDraw> Cells;
     // The screen object that plays an animation transition; shown only while one runs.
     ImageLib::TPtr<TImageLib> TransitionImage;

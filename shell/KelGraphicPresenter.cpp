@@ -31,5 +31,5 @@ void TKelGraphicPresenter::InvalidateAll(TKelScript& script) {
 }
 
 void TKelGraphicPresenter::ToggleInterlaceField() {
-    ARGB8888Lib::ToggleInterlaceField();
+    if (Field) Field->ToggleField();
 }

@@ -5,11 +5,14 @@
 
 #include "shell/KelSystemSeams.h"
 
+struct TInterlace;
+
 class TKelGraphicPresenter final : public IKelPresenter {
 public:
     // The display is asked for its component at every present, so a display that is set up later
-    // or restarted is followed; none presents nothing.
-    explicit TKelGraphicPresenter(IKelDisplay* display) : Display(display) {}
+    // or restarted is followed; none presents nothing. The field is the media context's, which the
+    // screens' cell draws are linked to; none: nothing flips.
+    TKelGraphicPresenter(IKelDisplay* display, TInterlace* field) : Display(display), Field(field) {}
 
     void Present(TKelScript& script, bool full, bool interlaced) override;
     void PresentCellDraw(TKelScript& script, bool full, bool interlaced) override;
@@ -19,4 +22,5 @@ public:
 
 private:
     IKelDisplay* Display;
+    TInterlace* Field;
 };

@@ -11,6 +11,7 @@
 #include "foundation/uDialogMisc.h"
 #include "foundation/uInputDevice.h"
 #include "foundation/uMisc_Math.h"
+#include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelButtonCommands.h"
 #include "objects/KelClipboardCommands.h"
@@ -262,7 +263,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     KelClipboardCommands::Register(Kinds);
     // Objects of the plug-in libraries' types, and their words.
     ScriptObjectDLL::Register(Kinds);
-    if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display);
+    if (!Presenter) Presenter = std::make_unique<TKelGraphicPresenter>(display, Media ? &Media->Interlace : nullptr);
 
     GameScript = std::make_unique<TKelScript>();
     if (!SetupScript(*GameScript, nullptr)) return false;

@@ -160,6 +160,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
                               *Devices.Clock);
             menu.Log = &Context.Log;
             menu.SystemInfo = Context.SystemInfo.get();
+            menu.Interlace = &Media.Interlace;
             return menu.ShowModal();
         };
 }

@@ -172,7 +172,8 @@ void TStartupMenu::StepPreview() {
     LastStep = now;
     Animation->Advance(step);
     Animation->Draw(CellDraw.get(), 0, 0, 0, 255, 0xFFFFFF, 0);
-    ARGB8888Lib::ToggleInterlaceField();
+    if (Interlace) Interlace->ToggleField();
+    CellDraw->Interlace = Interlace;
     CellDraw->Render(0xFF000000u, Config.Config.Interlace == 1, INT32_MAX);
     TMemoryDC picture(kPreviewSide, kPreviewSide);
     CellDraw->PresentToDC(&picture, true);

@@ -22,7 +22,8 @@ class TARGB8888CellDraw;
 class TFileRoot;  // platform/FileRoot.h
 class TDllSystemInfo;
 class TErrorLog;
-class TPackSet;  // foundation/PackLib.h
+class TPackSet;     // foundation/PackLib.h
+struct TInterlace;  // media/ARGB8888Lib.h
 struct TSystemData;
 class TSystemConfig;
 
@@ -66,6 +67,9 @@ public:
     TErrorLog* Log = nullptr;
     // The game's system-information library, for the information page; none: its facts are "N/A".
     const TDllSystemInfo* SystemInfo = nullptr;
+    // The game's interlace field, which the preview flips at each step as the game does at each
+    // frame; none: the preview draws every row.
+    TInterlace* Interlace = nullptr;
 
 private:
     void LayOut();

@@ -67,16 +67,10 @@ void Opaque(TARGB8888& image, int32_t w, int32_t h) {
 class CellDrawTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
         DDDD.AutoDisplayModeInitialize = false;
         DDDD.Loaded();
         ASSERT_TRUE(DDDD.Start());
         Device.OnFrame = [this](const THeadlessFrame& f) { Presented = f.Pixels; };
-    }
-    void TearDown() override {
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
     }
     void Open(int32_t w, int32_t h) {
         Cd.SetScreenSize(w, h);
@@ -393,20 +387,31 @@ TEST_F(CellDrawTest, InterlacedFramesTouchOneParityOfRows) {
     Open(8, 6);
     Cd.Render(0xFF000000, false, 65535);
     Cd.PresentToSurface(&DDDD, true, false);
-    ARGB8888Lib::InterlaceField = 1;
+    TInterlace lace{1};
+    Cd.Interlace = &lace;
     Cd.AddFillRect(0xFFFFFFFF, 2, 0, 0, 8, 6, 1, 0);
     Cd.Render(0xFF000000, true, 65535);
-    EXPECT_FALSE(ARGB8888Lib::InterlaceMode);  // restored
+    EXPECT_EQ(Cd.FrameBuffer->Interlace, nullptr);  // unlinked again
+    EXPECT_EQ(Cd.BandBuffer->Interlace, nullptr);
     for (int32_t y = 0; y < 6; ++y)
         EXPECT_EQ(Cd.FrameBuffer->ScanLine(y)[0], y % 2 ? 0xFFFFFFFFu : 0xFF000000u) << y;
-    // The presented rows: the frame buffer is all white now, the surface takes odd rows only.
+    // The presented rows: the frame buffer is all white now, the surface takes even rows only.
     for (int32_t y = 0; y < 6; ++y)
         std::fill_n(Cd.FrameBuffer->ScanLine(y), 8, 0xFFFFFFFF);
-    ARGB8888Lib::InterlaceField = 0;
+    lace.ToggleField();
     Cd.PresentToSurface(&DDDD, true, true);
-    EXPECT_FALSE(ARGB8888Lib::InterlaceMode);
+    EXPECT_EQ(Cd.FrameBuffer->Interlace, nullptr);
     for (int32_t y = 0; y < 6; ++y)
         EXPECT_EQ(Presented[y * 8 + 3], y % 2 ? 0xFF000000u : 0xFFFFFFFFu) << y;
+    // Without a field, an interlaced frame is a whole one.
+    Cd.Interlace = nullptr;
+    Cd.AddFillRect(0xFF00FF00, 2, 0, 0, 8, 6, 1, 0);
+    Cd.Render(0xFF000000, true, 65535);
+    Cd.PresentToSurface(&DDDD, true, true);
+    for (int32_t y = 0; y < 6; ++y) {
+        EXPECT_EQ(Cd.FrameBuffer->ScanLine(y)[0], 0xFF00FF00u) << y;
+        EXPECT_EQ(Presented[y * 8 + 3], 0xFF00FF00u) << y;
+    }
 }
 
 TEST_F(CellDrawTest, ScreensOfAnyWidthReachTheirLastColumn) {

@@ -65,8 +65,8 @@ TEST_P(DrawTest, GoldenAlphaBlends) {
     for (const auto& c : cases) {
         TARGB8888 dest;
         Filled(dest, 6, 3, G);
-        ARGB8888Lib::InterlaceMode = c.Field >= 0;
-        ARGB8888Lib::InterlaceField = c.Field < 0 ? 0 : c.Field;
+        const TInterlace field{c.Field};
+        if (c.Field >= 0) dest.Interlace = &field;
         sprite.DrawEx(&dest, 0, c.X, c.Y, 0, 0, 5, 2, 0xFFFFFF, 255, bmBlend, 0, 1024);
         EXPECT_EQ(PixelsOf(dest), c.Want) << c.Name;
     }
@@ -203,8 +203,8 @@ TEST_P(DrawTest, Fills) {
     EXPECT_EQ(PixelsOf(image), Pixels(4, 0xFFFF2030));
     // The vertical clip and interlace.
     Filled(image, 2, 4, 0);
-    ARGB8888Lib::InterlaceMode = true;
-    ARGB8888Lib::InterlaceField = 0;
+    const TInterlace even{0};
+    image.Interlace = &even;
     image.FillRectEx(0xFFFFFFFF, bmCopy, 0, 0, 2, 4, 1, 4);
     EXPECT_EQ(PixelsOf(image), (Pixels{0, 0, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0}));
     // FillAlpha ignores interlace, keeps colour bytes, counts alpha above 255 as 255.

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -42,13 +44,7 @@ std::string LoadError(const std::string& bytes, const std::string& name) {
     return "no error";
 }
 
-class ImageTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
-    }
-};
+class ImageTest : public ::testing::Test {};
 
 // ------------------------------------------------------------------ object and serials
 
@@ -56,10 +52,10 @@ TEST_F(ImageTest, SerialsAreHandedOutInOrderAndWrap) {
     TARGB8888 a, b;
     EXPECT_EQ(b.Serial, (a.Serial + 1) & 0xFFFFFF);
 
-    ARGB8888Lib::SerialCounter = 0xFFFFFF;
+    ARGB8888Lib::SetNextSerial(0xFFFFFF);
     EXPECT_EQ(ARGB8888Lib::NextSerial(), 0xFFFFFFu);
     EXPECT_EQ(ARGB8888Lib::NextSerial(), 0u);
-    EXPECT_EQ(ARGB8888Lib::SerialCounter, 1u);
+    EXPECT_EQ(ARGB8888Lib::NextSerial(), 1u);
 
     // Everything that replaces the pixels takes a new serial; a target does not.
     uint32_t last = a.Serial;
@@ -80,6 +76,23 @@ TEST_F(ImageTest, SerialsAreHandedOutInOrderAndWrap) {
     TBitmap32 foreign(4, 4);
     a.SetTarget(&foreign);
     EXPECT_EQ(a.Serial, last);
+}
+
+TEST_F(ImageTest, SerialsDrawnOnSeveralThreadsAreAllDifferent) {
+    constexpr int kThreads = 4, kEach = 20000;
+    std::vector<std::vector<uint32_t>> drawn(kThreads);
+    std::vector<std::thread> threads;
+    for (auto& serials : drawn)
+        threads.emplace_back([&serials] {
+            for (int i = 0; i < kEach; ++i)
+                serials.push_back(ARGB8888Lib::NextSerial());
+        });
+    for (auto& t : threads)
+        t.join();
+    std::set<uint32_t> all;
+    for (const auto& serials : drawn)
+        all.insert(serials.begin(), serials.end());
+    EXPECT_EQ(all.size(), size_t{kThreads} * kEach);
 }
 
 TEST_F(ImageTest, SizeTargetAndTransparency) {
@@ -151,10 +164,11 @@ TEST_F(ImageTest, AssignCopiesTheActiveBitmapAndTheTransparencyAnswer) {
 }
 
 TEST_F(ImageTest, InterlaceFieldToggles) {
-    ARGB8888Lib::ToggleInterlaceField();
-    EXPECT_EQ(ARGB8888Lib::InterlaceField, 1);
-    ARGB8888Lib::ToggleInterlaceField();
-    EXPECT_EQ(ARGB8888Lib::InterlaceField, 0);
+    TInterlace lace;
+    lace.ToggleField();
+    EXPECT_EQ(lace.Field, 1);
+    lace.ToggleField();
+    EXPECT_EQ(lace.Field, 0);
 }
 
 // ------------------------------------------------------------------ loading
@@ -661,8 +675,8 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
     } laces[] = {{false, 0, {10, 11, 12, 13, 14}}, {true, 1, {11, 13}}, {true, 0, {10, 12, 14}}};
     for (const auto& f : formats) {
         for (const auto& lace : laces) {
-            ARGB8888Lib::InterlaceMode = lace.On;
-            ARGB8888Lib::InterlaceField = lace.Field;
+            const TInterlace field{lace.Field};
+            image.Interlace = lace.On ? &field : nullptr;
             TSurface s(20, 20, f.Bits, f.Green);
             EXPECT_TRUE(image.TransferToSurface(s.Desc, 3, 10, 2, 1, 9, 6));
             for (int32_t y = 0; y < 20; ++y) {
@@ -674,9 +688,9 @@ TEST_F(ImageTest, TransferToSurfacesOfEveryFormat) {
                         << f.Bits << " bits, interlace " << lace.On << lace.Field << " at " << x << "," << y;
                 }
             }
+            image.Interlace = nullptr;
         }
     }
-    ARGB8888Lib::InterlaceMode = false;
     // Known values: 0x12345678 in each format.
     image.ScanLine(0)[0] = image.ScanLine(0)[1] = image.ScanLine(0)[2] = image.ScanLine(0)[3] = 0x12345678;
     for (const auto& [bits, green, value] : {std::tuple{16u, 0x7E0u, 0x32AFll}, std::tuple{16u, 0x3E0u, 0x194Fll},
@@ -716,8 +730,8 @@ TEST_F(ImageTest, TransferClipsAndSkipsWhatItCannotMove) {
     EXPECT_TRUE(std::all_of(odd.Memory.begin(), odd.Memory.end(), [](uint8_t b) { return b == 0xCD; }));
 
     // Interlace with a single row of the other parity leaves nothing.
-    ARGB8888Lib::InterlaceMode = true;
-    ARGB8888Lib::InterlaceField = 0;
+    const TInterlace even{0};
+    image.Interlace = &even;
     TSurface one(6, 3, 24, 0);
     image.TransferToSurface(one.Desc, 0, 1, 0, 0, 4, 1);
     EXPECT_TRUE(std::all_of(one.Memory.begin(), one.Memory.end(), [](uint8_t b) { return b == 0xCD; }));

@@ -142,13 +142,13 @@ TEST_P(TransitionTest, BlendHalfAndShrink) {
     TARGB8888 source, dest;
     Filled(source, 5, 3, 0xFFFFFFFF);
     Filled(dest, 5, 3, 0x00000000);
-    ARGB8888Lib::InterlaceMode = true;
-    ARGB8888Lib::InterlaceField = 1;
+    const TInterlace odd{1};
+    dest.Interlace = &odd;
     source.BlendHalf(&dest, 0, 0, 0, 0, 5, 3);
     EXPECT_EQ(PixelsOf(dest), (Pixels{0, 0, 0, 0, 0,                                      //
                                       0x7F7F7F7F, 0x7F7F7F7F, 0x7F7F7F7F, 0x7F7F7F7F, 0,  //
                                       0, 0, 0, 0, 0}));
-    ARGB8888Lib::InterlaceMode = false;
+    dest.Interlace = nullptr;
 
     // 8 x 4 into 2 x 1: 4 x 4 boxes (q = 256); into 3 x 1 2 x 4 boxes stepping 8/3 columns.
     Pixels ramp(32);
@@ -231,7 +231,8 @@ TEST_P(TransitionTest, FillBlendClipsToBothPictures) {
     // Alpha 0 still runs the kernel: k = 127 pulls the colour nearly to the picture.
     from.FillBlend(&dest, 0, 0, 6, 4, 0x00FFFFFF, bmBlend);
     EXPECT_EQ(PixelsOf(dest), Pixels(8, 0xFD010101));
-    ARGB8888Lib::InterlaceMode = true;
+    const TInterlace even{0};
+    dest.Interlace = &even;
     from.FillBlend(&dest, 0, 0, 6, 4, 0xFF123456, bmCopy);
     EXPECT_EQ(PixelsOf(dest),
               (Pixels{0xFF123456, 0xFF123456, 0xFF123456, 0xFF123456, 0xFD010101, 0xFD010101, 0xFD010101, 0xFD010101}));

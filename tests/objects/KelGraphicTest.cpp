@@ -63,8 +63,7 @@ std::string TransitionAnimation() {
 class KelGraphicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
+        G.CellDraw()->Interlace = &Lace;
         DDDD.AutoDisplayModeInitialize = false;
         DDDD.OnHalt = [](const std::string& reason) { ADD_FAILURE() << reason; };
         DDDD.Loaded();
@@ -88,11 +87,6 @@ protected:
         };
         Start(G);
     }
-    void TearDown() override {
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
-    }
-
     // A compositor of the test screen that draws the current scene, as the interpreter would.
     void Start(TKelGraphic& g) {
         g.SetSize(kW, kH);
@@ -153,6 +147,7 @@ protected:
     TContextFixture Context;
     THeadlessDisplay Device;
     TDDDD7 DDDD{&Device};
+    TInterlace Lace;  // the field of G's interlaced frames
     TKelGraphic G{Context.Packs};
     TARGB8888 PictureA, PictureB, Overlay;
     TARGB8888* Ground = nullptr;
@@ -280,9 +275,11 @@ TEST_F(KelGraphicTest, InterlacedFramesChangeTheRowsOfTheFieldOnly) {
     FreezeAThenShowB();
     G.FadeIn(100, kWhole);
     EXPECT_EQ(Frame(0), Rows(Same(A), Same(A)));
-    ARGB8888Lib::InterlaceField = 1;
+    Lace.Field = 1;
     EXPECT_EQ(Frame(50, 1), Rows(Same(A), Same(0xFF81807F)));
-    EXPECT_FALSE(ARGB8888Lib::InterlaceMode);  // put back after rendering and presenting
+    // Unlinked again after rendering and presenting.
+    EXPECT_EQ(G.WholeFrame->Interlace, nullptr);
+    EXPECT_EQ(G.CellDraw()->FrameBuffer->Interlace, nullptr);
 }
 
 TEST_F(KelGraphicTest, StateBetweenTransitions) {

@@ -468,6 +468,9 @@ TEST_F(KelSystemGameTest, FramesArePresentedThroughEachInterpretersCompositor) {
     ASSERT_NE(graphic, nullptr);
     EXPECT_NE(KelGraphicLib::CameraOf(game), nullptr);
     EXPECT_NE(KelGraphicLib::GraphicOf(*Engine().SystemScript), graphic);
+    // Both screens draw interlaced frames in the field the engine flips.
+    EXPECT_EQ(graphic->CellDraw()->Interlace, &Game.Form->Media.Interlace);
+    EXPECT_EQ(KelGraphicLib::GraphicOf(*Engine().SystemScript)->CellDraw()->Interlace, &Game.Form->Media.Interlace);
     EXPECT_EQ(graphic->Width(), 640);  // the game's screen
     EXPECT_EQ(graphic->Height(), 480);
 
@@ -478,7 +481,7 @@ TEST_F(KelSystemGameTest, FramesArePresentedThroughEachInterpretersCompositor) {
     std::vector<int32_t> fields;
     for (int i = 0; i < 4; ++i) {
         NextFrame();
-        fields.push_back(ARGB8888Lib::InterlaceField);
+        fields.push_back(Game.Form->Media.Interlace.Field);
     }
     EXPECT_EQ(device.Presents - presents, 4);
     EXPECT_EQ(fields[1], 1 - fields[0]);

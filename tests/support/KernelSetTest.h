@@ -13,11 +13,7 @@ protected:
         Saved = ARGB8888Kernels::ActiveSet();
         if (!ARGB8888Kernels::SelectSet(GetParam())) GTEST_SKIP() << "kernel set not available here";
     }
-    void TearDown() override {
-        ARGB8888Kernels::SelectSet(Saved);
-        ARGB8888Lib::InterlaceMode = false;
-        ARGB8888Lib::InterlaceField = 0;
-    }
+    void TearDown() override { ARGB8888Kernels::SelectSet(Saved); }
     ARGB8888Kernels::TKernelSet Saved{};
 };
 
