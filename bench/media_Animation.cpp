@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/BenchReport.h"
+#include "foundation/uMisc_Math.h"
 #include "media/AnimationBmpLib.h"
 #include "media/AnimationBmpWriter.h"
 #include "platform/ClassLib.h"
@@ -119,12 +120,13 @@ constexpr double kTimes[] = {50, 1234.5, 2010, 2999};
 
 void EvaluateLayers(benchmark::State& state) {
     const auto motion = BusyMotion();
+    uMisc_Math::TRandomState random;
     size_t t = 0;
     for (auto _ : state) {
         const double time = kTimes[t++ & 3];
         for (const auto& layer : motion->Layers) {
             TABMPLayerState s;
-            layer->Evaluate(s, time);
+            layer->Evaluate(s, time, random);
             benchmark::DoNotOptimize(s);
         }
     }

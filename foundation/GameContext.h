@@ -3,7 +3,7 @@
 // link to an interpreter get the service they use from their owner, never from a global.
 //
 // Each service of this folder is a member here, made with the context and gone with it: the error
-// log, the pack set and the configuration now. Those of the higher folders have holders of their
+// log, the pack set, the configuration and the random state now. Those of the higher folders have holders of their
 // own there, since nothing here may include a higher folder: the picture and sound caches are in
 // media/MediaContext.
 #pragma once
@@ -13,6 +13,7 @@
 #include "foundation/ErrorLogLib.h"
 #include "foundation/PackLib.h"
 #include "foundation/SystemConfigLib.h"
+#include "foundation/uMisc_Math.h"
 
 class TDllSystemInfo;  // foundation/uDllSystemInfo.h
 
@@ -27,6 +28,9 @@ public:
     // Every data file of the game is read through it; the main window links the game folder.
     TPackSet Packs;
     TSystemConfig Config;
+    // The random numbers every part of the game draws from, in one order: seeded by the main
+    // window, its table replaced by the game's own file if the game has one.
+    uMisc_Math::TRandomState Random;
     // The system-information library, bound at start-up; null before, and in a context that
     // never binds it: every question then has no answer.
     std::unique_ptr<TDllSystemInfo> SystemInfo;

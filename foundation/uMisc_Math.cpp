@@ -45,27 +45,20 @@ uint32_t Next(uint32_t& s, uint32_t range) {
 }
 }  // namespace
 
-// ---- the runtime generator ----
+// ---- random state ----
 
-uint32_t RandSeed = 0;
-
-uint32_t Random(uint32_t range) {
+uint32_t TRandomState::Random(uint32_t range) {
     return Next(RandSeed, range);
 }
 
-// ---- random table ----
-
-std::array<int32_t, kRandomTableSize> RandomTable{};
-int32_t RandomIndex = 0;
-
-void InitRandomTable() {
+void TRandomState::InitRandomTable() {
     uint32_t s = 0;
     for (auto& v : RandomTable)
         v = static_cast<int32_t>(Next(s, 0x7FFFFFFF));
     RandomIndex = 0;
 }
 
-bool LoadRandomTable(TStream* stream) {
+bool TRandomState::LoadRandomTable(TStream* stream) {
     constexpr int64_t kBytes = kRandomTableSize * 4;
     if (!stream) return false;
     uint8_t buf[kBytes];
@@ -81,16 +74,16 @@ bool LoadRandomTable(TStream* stream) {
     return true;
 }
 
-bool LoadRandomTable(const TPackSet& packs) {
+bool TRandomState::LoadRandomTable(const TPackSet& packs) {
     auto stream = packs.LoadFile(kRandomTableFile);
     return LoadRandomTable(stream.get());
 }
 
-void SetRandomIndex(int32_t index) {
+void TRandomState::SetRandomIndex(int32_t index) {
     RandomIndex = index & (kRandomTableSize - 1);
 }
 
-int32_t TableRandom(int32_t n) {
+int32_t TRandomState::TableRandom(int32_t n) {
     RandomIndex = static_cast<int32_t>((static_cast<uint32_t>(RandomIndex) + 1u) & (kRandomTableSize - 1));
     const int64_t v = RandomTable[static_cast<size_t>(RandomIndex)];
     if (n == 0) return 0;
@@ -99,7 +92,7 @@ int32_t TableRandom(int32_t n) {
     return static_cast<int32_t>(v % m - m / 2);
 }
 
-float TableRandomFloat(float scale) {
+float TRandomState::TableRandomFloat(float scale) {
     constexpr float c = static_cast<float>(1.0 / 16777215.0);
     return static_cast<float>(static_cast<Ext>(TableRandom(16777215)) * scale * c);
 }
@@ -171,7 +164,6 @@ float TableAtan2Rad(int32_t x, int32_t y) {
 }
 
 void InitTables() {
-    InitRandomTable();
     InitSinTable();
     InitAtanTable();
 }

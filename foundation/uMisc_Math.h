@@ -5,7 +5,8 @@
 // Angles are integers, 1024 to a turn ("units"): 256 units make a quarter turn, measured from the
 // positive x axis towards the positive y axis.
 //
-// The tables are built once at program start, before anything else runs (InitTables).
+// The sine and arctangent tables are constant, built once at program start before anything else
+// runs (InitTables); the random table belongs to a game's random state.
 #pragma once
 
 #include <array>
@@ -17,38 +18,47 @@ class TPackSet;  // foundation/PackLib.h
 
 namespace uMisc_Math {
 
-// ---- the runtime generator ----
-// A linear congruential sequence: a draw sets s := s * 0x08088405 + 1 (mod 2^32) and returns the
-// high 32 bits of the 64-bit product s * range, so a range n >= 1 gives 0 .. n - 1 and 0 gives 0.
-// The state is 0 until someone seeds it.
-extern uint32_t RandSeed;
-uint32_t Random(uint32_t range);
-
-// ---- random table ----
+// ---- random state ----
 constexpr int32_t kRandomTableSize = 1024;
 // A replacement table: exactly 4096 bytes, 1024 little-endian signed 32-bit integers.
 inline constexpr const char* kRandomTableFile = "system\\etc\\RandomTable.dat";
 
-extern std::array<int32_t, kRandomTableSize> RandomTable;
-extern int32_t RandomIndex;  // 0 .. 1023; the next draw reads the entry after it
+// The random numbers of one game: the runtime generator and the table that effects draw from in
+// order. Everything of one game that draws shares one state (the game context's), so that the
+// draws keep their order from run to run. A new state holds the built table, index and seed 0.
+class TRandomState {
+public:
+    TRandomState() { InitRandomTable(); }
 
-// Fills the table with the first 1024 draws (range 0x7FFFFFFF) of an unseeded generator, and
-// sets the index to 0. The runtime generator's own state is not touched.
-void InitRandomTable();
-// Copies what the stream holds from its position, 4096 bytes at most, onto the table's bytes (so a
-// short file replaces only the first entries), then sets the index to 0. A nil stream changes
-// nothing and gives false.
-bool LoadRandomTable(TStream* stream);
-// The same for the game's table file, read through the pack set; false when it cannot be had.
-bool LoadRandomTable(const TPackSet& packs);
-void SetRandomIndex(int32_t index);
-// Steps the index on and reads v there. Zero for n = 0; v mod n for positive n; for negative n,
-// with m = -n, v mod m less m div 2, a range centred on 0. Remainders keep v's sign, and a
-// generated table holds no negative entry: the results are 0 .. n - 1, or -(m div 2) .. m - 1 -
-// (m div 2).
-int32_t TableRandom(int32_t n);
-// TableRandom(16777215) * scale / 16777215 in single precision: 0 up to about scale.
-float TableRandomFloat(float scale);
+    // ---- the runtime generator ----
+    // A linear congruential sequence: a draw sets s := s * 0x08088405 + 1 (mod 2^32) and returns
+    // the high 32 bits of the 64-bit product s * range, so a range n >= 1 gives 0 .. n - 1 and 0
+    // gives 0.
+    uint32_t Random(uint32_t range);
+
+    // ---- random table ----
+    // Fills the table with the first 1024 draws (range 0x7FFFFFFF) of an unseeded generator, and
+    // sets the index to 0. The runtime generator's own state is not touched.
+    void InitRandomTable();
+    // Copies what the stream holds from its position, 4096 bytes at most, onto the table's bytes
+    // (so a short file replaces only the first entries), then sets the index to 0. A nil stream
+    // changes nothing and gives false.
+    bool LoadRandomTable(TStream* stream);
+    // The same for the game's table file, read through the pack set; false when it cannot be had.
+    bool LoadRandomTable(const TPackSet& packs);
+    void SetRandomIndex(int32_t index);
+    // Steps the index on and reads v there. Zero for n = 0; v mod n for positive n; for negative
+    // n, with m = -n, v mod m less m div 2, a range centred on 0. Remainders keep v's sign, and a
+    // generated table holds no negative entry: the results are 0 .. n - 1, or -(m div 2) .. m - 1 -
+    // (m div 2).
+    int32_t TableRandom(int32_t n);
+    // TableRandom(16777215) * scale / 16777215 in single precision: 0 up to about scale.
+    float TableRandomFloat(float scale);
+
+    uint32_t RandSeed = 0;  // the generator's state
+    std::array<int32_t, kRandomTableSize> RandomTable{};
+    int32_t RandomIndex = 0;  // 0 .. 1023; the next draw reads the entry after it
+};
 
 // ---- sine table ----
 constexpr int32_t kSinTableSize = 1024;
@@ -77,7 +87,7 @@ void InitAtanTable();
 int32_t TableAtan2(int32_t x, int32_t y);
 float TableAtan2Rad(int32_t x, int32_t y);  // the same direction in radians
 
-// Builds all three tables (also done once when the program starts).
+// Builds the sine and arctangent tables (also done once when the program starts).
 void InitTables();
 
 // ---- interpolation curves: t runs from 0 (start) to 1 (end) ----

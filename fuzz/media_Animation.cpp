@@ -25,9 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& layer : animation.Data->Motions[static_cast<size_t>(m)]->Layers) {
             TABMPLayerState s;
             for (double t : times)
-                layer->Evaluate(s, t);
+                layer->Evaluate(s, t, animation.RandomState());
             for (const TABMPKeyFrame& k : layer->Keys)
-                layer->Evaluate(s, k.Time);
+                layer->Evaluate(s, k.Time, animation.RandomState());
         }
         for (int step = 0; step < 4; ++step) {
             animation.Advance(120);

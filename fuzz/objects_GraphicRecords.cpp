@@ -10,6 +10,7 @@
 
 #include "foundation/DisplayComponent.h"
 #include "foundation/PackLib.h"
+#include "foundation/uMisc_Math.h"
 #include "media/AnimationBmpWriter.h"
 #include "objects/KelCameraLib.h"
 #include "objects/KelGraphicLib.h"
@@ -81,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     TMemoryStream stream(std::string_view(reinterpret_cast<const char*>(data), size));
     graphic.LoadFromStream(stream);
-    TCamera camera;
+    uMisc_Math::TRandomState random;
+    TCamera camera(random);
     camera.LoadFromStream(stream);
     for (int frame = 0; frame < 4; ++frame) {
         graphic.UpdateTransition(frame * 700);

@@ -20,9 +20,10 @@ struct TSpan {
     float P0, P1, P2, P3;
 };
 
-// The curves of the source and destination; without shake the sixth is the plain decelerating
-// curve (depth, angle and the scales of rotated pictures do not shake).
-float Curve(uint8_t curve, float p, float f, const TSpan& v, bool shake) {
+// The curves of the source and destination. A shake draws from the random state given; without
+// one the sixth is the plain decelerating curve (depth, angle and the scales of rotated pictures
+// do not shake).
+float Curve(uint8_t curve, float p, float f, const TSpan& v, uMisc_Math::TRandomState* shake) {
     using namespace uMisc_Math;
     switch (static_cast<TABMPCurve>(curve & 127)) {
         case TABMPCurve::Linear:
@@ -38,7 +39,7 @@ float Curve(uint8_t curve, float p, float f, const TSpan& v, bool shake) {
         case TABMPCurve::Shake: {
             if (!shake) return CurveDecelerate(v.P1, v.P2, f, p);
             // Largest at the key frame, dying out towards the next.
-            const float r = TableRandomFloat(40 * p);
+            const float r = shake->TableRandomFloat(40 * p);
             const float eased = CurveDecelerate(v.P1, v.P2, f, p);
             return static_cast<float>(eased + (static_cast<double>(r) - 20.0 * p) * (1.0 - f));
         }
@@ -89,7 +90,7 @@ int32_t TABMPLayer10::FindKey(double time) const {
     return kKeyCount - 1;
 }
 
-void TABMPLayer10::Evaluate(TABMPLayerState& s, double time) const {
+void TABMPLayer10::Evaluate(TABMPLayerState& s, double time, uMisc_Math::TRandomState& random) const {
     s = TABMPLayerState{};
     const int32_t i = FindKey(time);
     if (i < 0) return;
@@ -138,22 +139,22 @@ void TABMPLayer10::Evaluate(TABMPLayerState& s, double time) const {
     };
     // The shakes draw from the random table in this order: destination, then source.
     const float dp = k1.DstTension / 100.0f;
-    s.DstX = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstX), true);
-    s.DstY = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstY), true);
+    s.DstX = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstX), &random);
+    s.DstY = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstY), &random);
     if (s.Kind == static_cast<uint8_t>(TABMPKind::Rotate)) {
-        s.DstW = Curve(k1.DstCurve, dp, f, scaled(&TABMPKeyFrame::DstW, 1 / 100.0), false);
-        s.DstH = Curve(k1.DstCurve, dp, f, scaled(&TABMPKeyFrame::DstH, 1 / 100.0), false);
+        s.DstW = Curve(k1.DstCurve, dp, f, scaled(&TABMPKeyFrame::DstW, 1 / 100.0), nullptr);
+        s.DstH = Curve(k1.DstCurve, dp, f, scaled(&TABMPKeyFrame::DstH, 1 / 100.0), nullptr);
     } else {
-        s.DstW = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstW), true);
-        s.DstH = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstH), true);
+        s.DstW = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstW), &random);
+        s.DstH = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::DstH), &random);
     }
-    s.Depth = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::Depth), false);
-    s.Angle = Curve(k1.DstCurve, dp, f, scaled(&TABMPKeyFrame::Angle, 1 / 360.0), false);
+    s.Depth = Curve(k1.DstCurve, dp, f, span(&TABMPKeyFrame::Depth), nullptr);
+    s.Angle = Curve(k1.DstCurve, dp, f, scaled(&TABMPKeyFrame::Angle, 1 / 360.0), nullptr);
     const float sp = k1.SrcTension / 100.0f;
-    s.SrcX = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcX), true);
-    s.SrcY = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcY), true);
-    s.SrcW = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcW), true);
-    s.SrcH = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcH), true);
+    s.SrcX = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcX), &random);
+    s.SrcY = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcY), &random);
+    s.SrcW = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcW), &random);
+    s.SrcH = Curve(k1.SrcCurve, sp, f, span(&TABMPKeyFrame::SrcH), &random);
 
     using uMisc_Math::CurveLinear;
     s.Param =

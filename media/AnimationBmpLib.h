@@ -42,6 +42,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/uMisc_Math.h"
 #include "media/ARGB8888Lib.h"
 #include "media/ImageEffectLib.h"
 #include "media/uCache.h"
@@ -256,8 +257,8 @@ public:
     // or after the last. A time that is not a number counts as before the first.
     int32_t FindKey(double time) const;
     // The layer's state at the time; all zero before the first key frame. Shake curves draw from
-    // the random table in a fixed order: destination, depth and angle, then source.
-    void Evaluate(TABMPLayerState& state, double time) const;
+    // random's table in a fixed order: destination, depth and angle, then source.
+    void Evaluate(TABMPLayerState& state, double time, uMisc_Math::TRandomState& random) const;
     bool LoadFromStream(TStream& stream);
 
     int32_t Version = 12;  // the layer tag's number 10..13, or 7 for the old format
@@ -516,6 +517,10 @@ public:
     std::array<int32_t, AnimationBmpLib::kMaxLayers> LayerWait{};
     // The caches of the game's media, not owned; set before loading, by the animation's owner.
     TMediaContext* Media = nullptr;
+    // The game's random state, not owned, set by the animation's owner; none: the animation draws
+    // from a state of its own. Nested animations draw from their owner's.
+    uMisc_Math::TRandomState* Random = nullptr;
+    uMisc_Math::TRandomState& RandomState();  // the state draws come from
 
 protected:
     void LoadFailed(const std::string& reason) override;
@@ -540,6 +545,7 @@ private:
     static constexpr int64_t kNestedLayerBudget = 8192;
     int64_t* NestedBudget = nullptr;  // the outermost animation's BudgetLeft
     int64_t BudgetLeft = 0;
+    std::unique_ptr<uMisc_Math::TRandomState> OwnRandom;  // made on the first draw without Random
     std::string ErrorText;
     bool HitLayers = false;
 };

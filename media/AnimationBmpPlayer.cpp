@@ -62,6 +62,12 @@ TAnimationBMP::TAnimationBMP(IAnimationSound* sound)
 
 TAnimationBMP::~TAnimationBMP() = default;
 
+uMisc_Math::TRandomState& TAnimationBMP::RandomState() {
+    if (Random) return *Random;
+    if (!OwnRandom) OwnRandom = std::make_unique<uMisc_Math::TRandomState>();
+    return *OwnRandom;
+}
+
 void TAnimationBMP::Clear() {
     Version = 11;
     Name = "none";
@@ -180,7 +186,7 @@ void TAnimationBMP::Step(int32_t dt) {
         if (Motion != LastMotion || i != LastKey[l]) {
             switch (static_cast<TABMPCommand>(key.Command)) {
                 case TABMPCommand::RandomWait:
-                    LayerWait[l] = uMisc_Math::TableRandom(key.Arg1 * 1000);
+                    LayerWait[l] = RandomState().TableRandom(key.Arg1 * 1000);
                     break;
                 case TABMPCommand::Motion:
                     SetMotion(key.Arg1);
@@ -194,7 +200,7 @@ void TAnimationBMP::Step(int32_t dt) {
                     PlaySoundData(key.Arg1, key.Arg2 != 0 ? key.Arg2 : 255, key.Arg3 != 0, 0);
                     break;
                 case TABMPCommand::RandomWaitCs:
-                    LayerWait[l] = uMisc_Math::TableRandom(key.Arg1 * 10);
+                    LayerWait[l] = RandomState().TableRandom(key.Arg1 * 10);
                     break;
                 case TABMPCommand::WaitCs:
                     LayerWait[l] = key.Arg1 * 10;
@@ -298,10 +304,10 @@ void TAnimationBMP::EvaluateLayer(const TABMPLayer10& layer, int32_t index, TABM
         const uint8_t kind = layer.Keys[static_cast<size_t>(i)].Kind;
         if (kind == static_cast<uint8_t>(TABMPKind::None)) return;
         if (hitCollection && kind != static_cast<uint8_t>(TABMPKind::HitArea)) return;
-        layer.Evaluate(s, clock);
+        layer.Evaluate(s, clock, RandomState());
     } else if (i >= 0) {
         // Layers that pass transforms on are evaluated whatever they draw.
-        layer.Evaluate(s, clock);
+        layer.Evaluate(s, clock, RandomState());
     }
 
     const bool picturing = s.Kind == static_cast<uint8_t>(TABMPKind::Draw) ||
@@ -403,6 +409,7 @@ void TAnimationBMP::DrawLayer(const TABMPLayer10& layer, TABMPLayerState& s, TAR
                 if (*NestedBudget < cost) break;
                 *NestedBudget -= cost;
                 nested.NestedBudget = NestedBudget;
+                nested.Random = &RandomState();
                 AnimationBmpLib::AnchorOffset(s.DstAnchor, static_cast<float>(nested.Data->Width),
                                               static_cast<float>(nested.Data->Height), ax, ay);
                 nested.Render(target, RoundHalfEven(s.DstX - ax), RoundHalfEven(s.DstY - ay), RoundHalfEven(s.Depth),

@@ -175,7 +175,7 @@ void TImageLib::Clear() {
 
 // ---- frame ----
 
-int32_t TImageLib::Ease(int32_t start, int32_t end, int32_t progress, int32_t kind) {
+int32_t TImageLib::Ease(int32_t start, int32_t end, int32_t progress, int32_t kind, uMisc_Math::TRandomState& random) {
     using namespace uMisc_Math;
     if (progress < 0) return start;
     if (progress > 1023) return end;
@@ -201,7 +201,7 @@ int32_t TImageLib::Ease(int32_t start, int32_t end, int32_t progress, int32_t ki
             break;
         case TMoveEasing::Shake:
             // The shake weighs nothing at the end, so the move still stops on its target.
-            v = CurveDecelerate(s, e, t, 1.0f) + static_cast<float>(TableRandom(40) - 20) * (1.0f - t);
+            v = CurveDecelerate(s, e, t, 1.0f) + static_cast<float>(random.TableRandom(40) - 20) * (1.0f - t);
             break;
         default:
             return end;
@@ -212,11 +212,12 @@ int32_t TImageLib::Ease(int32_t start, int32_t end, int32_t progress, int32_t ki
 void TImageLib::Update(uint32_t /*mask*/, int32_t elapsed) {
     TImageRecord& r = Record;
     const int32_t move = Progress(r.MoveLeft, r.MoveDuration, elapsed);
-    r.X = Ease(r.StartX, r.TargetX, move, r.Easing);
-    r.Y = Ease(r.StartY, r.TargetY, move, r.Easing);
-    r.Z = Ease(r.StartZ, r.TargetZ, move, static_cast<int32_t>(TMoveEasing::Linear));
+    uMisc_Math::TRandomState& random = Animation->RandomState();
+    r.X = Ease(r.StartX, r.TargetX, move, r.Easing, random);
+    r.Y = Ease(r.StartY, r.TargetY, move, r.Easing, random);
+    r.Z = Ease(r.StartZ, r.TargetZ, move, static_cast<int32_t>(TMoveEasing::Linear), random);
     const int32_t fade = Progress(r.AlphaLeft, r.AlphaDuration, elapsed);
-    r.Alpha = Ease(r.AlphaStart, r.AlphaTarget, fade, static_cast<int32_t>(TMoveEasing::Linear));
+    r.Alpha = Ease(r.AlphaStart, r.AlphaTarget, fade, static_cast<int32_t>(TMoveEasing::Linear), random);
 
     if (!r.Visible) return;
     Animation->Advance(r.Paused ? 0 : elapsed);

@@ -130,6 +130,8 @@ public:
     TImageLib& operator=(const TImageLib&) = delete;
     // The caches the animation shares its pictures and sounds through (none: its own copies).
     void UseMedia(TMediaContext* media) { Animation->Media = media; }
+    // The game's random state the shakes and random waits draw from (none: the animation's own).
+    void UseRandom(uMisc_Math::TRandomState* random) { Animation->Random = random; }
 
     // The second phase of construction: Clear of the most-derived class.
     void Initialize();
@@ -193,8 +195,9 @@ public:
     int32_t GetZ() const { return Record.TargetZ; }
     int32_t GetWidth() const { return Animation->Data->Width; }
     int32_t GetHeight() const { return Animation->Data->Height; }
-    // start at progress 0, end from progress 1024 on, in between by the easing kind.
-    static int32_t Ease(int32_t start, int32_t end, int32_t progress, int32_t kind);
+    // start at progress 0, end from progress 1024 on, in between by the easing kind; a shake
+    // draws from random.
+    static int32_t Ease(int32_t start, int32_t end, int32_t progress, int32_t kind, uMisc_Math::TRandomState& random);
 
     // ---- motions ----
     void SetMotion(const std::string& name, bool force);

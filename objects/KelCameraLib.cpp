@@ -22,7 +22,7 @@ int32_t Mix(int32_t start, int32_t target, int64_t w) {
 
 }  // namespace
 
-int32_t TCamera::CurveValue(int32_t start, int32_t target, uint8_t type, int32_t p) {
+int32_t TCamera::CurveValue(int32_t start, int32_t target, uint8_t type, int32_t p, uMisc_Math::TRandomState& random) {
     switch (type) {
         case ccJump:
             return p >= 1024 ? target : start;
@@ -30,7 +30,7 @@ int32_t TCamera::CurveValue(int32_t start, int32_t target, uint8_t type, int32_t
         case ccAccelerate:
             return Mix(start, target, Weight(type, p));
         case ccShake: {
-            const int64_t r = uMisc_Math::TableRandom(-40);  // -20..19
+            const int64_t r = random.TableRandom(-40);  // -20..19
             const int64_t v = Mix(start, target, Weight(ccDecelerate, p)) + (1024 - p) * r / 1024;
             return static_cast<int32_t>(static_cast<uint32_t>(v));
         }
@@ -42,7 +42,7 @@ int32_t TCamera::CurveValue(int32_t start, int32_t target, uint8_t type, int32_t
 static_assert(8 * 4 + 1 + 128 == TCamera::kRecordSize);
 
 void TCamera::Reset() {
-    *this = TCamera();
+    *this = TCamera(*Random);
     MoveTo(0, 0, 0);
 }
 
@@ -59,8 +59,8 @@ void TCamera::Advance(int32_t elapsed) {
     Elapsed = static_cast<int32_t>(std::clamp<int64_t>(int64_t{Elapsed} + elapsed, INT32_MIN, Duration));
     // A damaged record may hold an elapsed time below 0; the curves are only defined on 0..1024.
     const int64_t p = Duration >= 1 ? std::clamp<int64_t>(int64_t{Elapsed} * 1024 / Duration, 0, 1024) : 1024;
-    X = CurveValue(StartX, TargetX, Curve, static_cast<int32_t>(p));
-    Y = CurveValue(StartY, TargetY, Curve, static_cast<int32_t>(p));
+    X = CurveValue(StartX, TargetX, Curve, static_cast<int32_t>(p), *Random);
+    Y = CurveValue(StartY, TargetY, Curve, static_cast<int32_t>(p), *Random);
 }
 
 void TCamera::SaveToStream(TStream& stream) const {

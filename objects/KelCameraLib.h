@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "foundation/uMisc_Math.h"
 #include "platform/ClassLib.h"
 #include "script/KelScriptSeams.h"
 
@@ -24,7 +25,8 @@ class TCamera final : public IScriptCamera {
 public:
     static constexpr int32_t kRecordSize = 161;
 
-    TCamera() = default;
+    // Shakes draw from the random state (the game's), which outlives the camera.
+    explicit TCamera(uMisc_Math::TRandomState& random) : Random(&random) {}
 
     // The record zeroed; Reset also starts a move to (0, 0) in 0 ms.
     void Reset() override;
@@ -41,8 +43,8 @@ public:
     // False, nothing changed, when fewer than 161 bytes remain.
     bool LoadFromStream(TStream& stream);
 
-    // Where a curve of the type stands at progress p (0..1024). Type 6 draws from the random table.
-    static int32_t CurveValue(int32_t start, int32_t target, uint8_t type, int32_t p);
+    // Where a curve of the type stands at progress p (0..1024). Type 6 draws from random's table.
+    static int32_t CurveValue(int32_t start, int32_t target, uint8_t type, int32_t p, uMisc_Math::TRandomState& random);
 
     int32_t X = 0, Y = 0;
     int32_t StartX = 0, StartY = 0;
@@ -51,4 +53,7 @@ public:
     int32_t Duration = 0;
     uint8_t Curve = 0;
     uint8_t Reserved[128] = {};
+
+private:
+    uMisc_Math::TRandomState* Random;  // not owned; never none
 };

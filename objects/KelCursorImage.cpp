@@ -7,6 +7,7 @@
 TKelCursorImage::TKelCursorImage(TKelScript& script)
     : Script(script), Picture(ImageLib::Make<TImageLib>(script.Packs(), KelScreenObjects::AnimationSoundOf(script))) {
     Picture->UseMedia(script.Links.Media);
+    Picture->UseRandom(&script.Random());
 }
 
 void TKelCursorImage::Draw(uint32_t mask) {

@@ -547,6 +547,7 @@ void Register(TObjectKindRegistry& registry) {
         auto graphic = std::make_unique<TKelGraphic>(script.Packs(), sound ? &sound->AnimationSound() : nullptr);
         graphic->TransitionImage->UseMedia(script.Links.Media);
         if (script.Links.Media) graphic->CellDraw()->Interlace = &script.Links.Media->Interlace;
+        graphic->TransitionImage->UseRandom(&script.Random());
         // Sizes the display starter would not take give its default screen.
         const int32_t w = script.Config().Config.ScreenWidth, h = script.Config().Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);
@@ -554,7 +555,7 @@ void Register(TObjectKindRegistry& registry) {
             return script.Draw(interlace, overlays, maxLayer);
         };
         script.Graphic = std::move(graphic);
-        script.Camera = std::make_unique<TCamera>();
+        script.Camera = std::make_unique<TCamera>(script.Random());
     });
 }
 

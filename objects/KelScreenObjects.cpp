@@ -36,6 +36,7 @@ TObjectFactory ImageMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
         auto image = ImageLib::Make<TImageLib>(script.Packs(), AnimationSoundOf(script));
         image->UseMedia(script.Links.Media);
+        image->UseRandom(&script.Random());
         return std::make_unique<TObject>(name, std::make_unique<TKelScreenObjectLink<TImageLib>>(std::move(image)));
     };
 }
@@ -43,6 +44,7 @@ TObjectFactory ImageMaker() {
 std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const std::string& name) {
     auto bar = std::make_unique<TImageScrollBar>(script.Packs(), AnimationSoundOf(script));
     bar->UseMedia(script.Links.Media);
+    bar->UseRandom(&script.Random());
     return std::make_unique<TKelObjectDataScrollBar>(name, script.Links.Input,
                                                      std::make_unique<TKelScrollBarLink>(std::move(bar)));
 }
@@ -53,6 +55,7 @@ TObjectFactory ButtonMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
         auto button = ImageLib::Make<TButtonLib>(script.Packs(), AnimationSoundOf(script));
         button->UseMedia(script.Links.Media);
+        button->UseRandom(&script.Random());
         button->WarningLog = &script.Log();
         button->Fonts = FontsOf(script.Links.Media);
         button->Config = &script.Config().Config;
@@ -65,6 +68,7 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
         ImageLib::Make<TMessageLib>(script.Packs(), AnimationSoundOf(script),
                                     MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
     window->UseMedia(script.Links.Media);
+    window->UseRandom(&script.Random());
     window->UseConfigSpeed = 1;
     window->WarningLog = &script.Log();
     window->Fonts = FontsOf(script.Links.Media);

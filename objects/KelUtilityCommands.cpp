@@ -56,7 +56,7 @@ std::optional<int32_t> MathValue(TKelCommandArgs& a, int32_t code) {
     switch (code) {
         case Cmd("rnd"): {
             const uint32_t range = a.Empty(1) ? 0xFFFFFFu : static_cast<uint32_t>(a.Int(1));
-            return static_cast<int32_t>(uMisc_Math::Random(range));
+            return static_cast<int32_t>(a.Script().Random().Random(range));
         }
         case Cmd("sin"):
             return Nearest(1000.0L * uMisc_Math::TableSinRad(static_cast<float>(Radians(a.Int(1)))));

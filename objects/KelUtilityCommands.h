@@ -3,7 +3,7 @@
 // "math": integer functions whose result goes to "ResultInt"[0]. Real values are rounded half to
 // even into 64 bits, of which the result keeps the low 32; a value that is no number or does not
 // fit in 64 bits gives 0. Angles are integers in thousandths of a radian. "rnd" draws from the
-// runtime generator (uMisc_Math::Random), the range 16777215 when no argument is written.
+// game's runtime generator (TRandomState::Random), the range 16777215 when no argument is written.
 //
 // "misc": checksums and scrambled texts, unique ids, the clock, Shift-JIS file-name parts, the
 // user's special folders, files on the disk, opening files and starting programs through the

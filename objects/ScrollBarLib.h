@@ -68,6 +68,11 @@ public:
         Thumb->UseMedia(media);
         Track->UseMedia(media);
     }
+    // The random state both pictures draw from.
+    void UseRandom(uMisc_Math::TRandomState* random) {
+        Thumb->UseRandom(random);
+        Track->UseRandom(random);
+    }
 
     // Record defaults, both pictures cleared; the track is then one pixel long, so that a bar
     // that was never loaded still lays out and drags without dividing by zero.

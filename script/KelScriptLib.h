@@ -174,6 +174,7 @@ public:
     TSystemConfig& Config() const { return Links.Context->Config; }
     // The game's pack set, the context's.
     TPackSet& Packs() const { return Links.Context->Packs; }
+    uMisc_Math::TRandomState& Random() const { return Links.Context->Random; }  // the context's
 
     void ExecuteLine(const std::string& statement);
     void ExecuteCommandString(std::string_view text);

@@ -280,6 +280,7 @@ bool TKelLog::LoadLayout() {
     if (!Layout.BGImage.empty()) {
         Background = ImageLib::Make<TImageLib>(Owner.Packs(), animationSound);
         Background->UseMedia(Owner.Links.Media);
+        Background->UseRandom(&Owner.Random());
         Background->LoadImages(kFolder + Layout.BGImage, "", "", "", "", false, false);
         Background->MoveTo(0, 0, 0, 0);
         Background->SetMotionByIndex(0, true);
@@ -291,6 +292,7 @@ bool TKelLog::LoadLayout() {
         VoiceIcon = LoadPicture(Owner.Packs(), kFolder + Layout.VoiceIconImage, notices);
 
     ScrollBar = std::make_unique<TImageScrollBar>(Owner.Packs(), animationSound);
+    ScrollBar->UseRandom(&Owner.Random());
     ScrollBar->Load(kFolder + Layout.ScrollThumb, kFolder + Layout.ScrollTrack, Layout.ScrollType != 0);
     ScrollBar->SetPos(Layout.ScrollX, Layout.ScrollY, Layout.ScrollZ);
     ScrollBar->SetMax(1);
@@ -343,6 +345,7 @@ void TKelLog::MakeTextArea() {
     Entries = ImageLib::Make<TMessageSelect>(Owner.Packs());
     TMessageSelect& e = *Entries;
     e.UseMedia(Owner.Links.Media);
+    e.UseRandom(&Owner.Random());
     e.WarningLog = &Owner.Log();
     e.Fonts = FontsOf(Owner.Links.Media);
     e.Config = &Owner.Config().Config;

@@ -147,6 +147,7 @@ void TKelMenu::LoadLayout() {
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
         button->UseMedia(Owner.Links.Media);
+        button->UseRandom(&Owner.Random());
         button->WarningLog = &Owner.Log();
         button->Fonts = FontsOf(Owner.Links.Media);
         button->Config = &Owner.Config().Config;
@@ -158,6 +159,7 @@ void TKelMenu::LoadLayout() {
     for (size_t i = 0; i < static_cast<size_t>(images); ++i) {
         auto image = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
         image->UseMedia(Owner.Links.Media);
+        image->UseRandom(&Owner.Random());
         Place(*image, layout, "img", i, library);
         Images.push_back(std::move(image));
     }

@@ -219,7 +219,7 @@ bool TKelSystem::Setup(IKelHost& host, IKelDisplay* display) {
     Context.Packs.LoadFileHook = [this](const std::string& name) { return VirtualFileOpen(name); };
     DirectXPack = display;
 
-    uMisc_Math::LoadRandomTable(Context.Packs);
+    Context.Random.LoadRandomTable(Context.Packs);
     Context.Config.LoadSpeakerLists(Context.Packs);
     Context.Config.LoadFontCandidateLists(Context.Packs);
 

@@ -15,6 +15,7 @@
 #include "foundation/uDllSystemInfo.h"
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888Lib.h"
+#include "media/AnimationBmpLib.h"
 #include "media/IconFile.h"
 #include "media/KelDirectShow.h"
 #include "media/VorbisBinding.h"
@@ -109,7 +110,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
     ScreenshotLock->SetEnabled(false);
     PopupMenu1.Items = {{"表示"_sj, [this] { Show1Click(); }}};
     // A fake clock seeds the same way every run, so that runs on it repeat exactly.
-    uMisc_Math::RandSeed = Devices.Clock->NowMs();
+    Context.Random.RandSeed = Devices.Clock->NowMs();
     // The game's folder is the root of every relative path by now (the program sets it first); the
     // error log is written there.
     if (Devices.Files) Context.Log.SetLogFolder(Devices.Files->Folder());
@@ -161,6 +162,7 @@ TForm1::TForm1(IMainWindow& window, const TPlatformHost& devices) : Window(windo
             menu.Log = &Context.Log;
             menu.SystemInfo = Context.SystemInfo.get();
             menu.Interlace = &Media.Interlace;
+            if (menu.Animation) menu.Animation->Random = &Context.Random;
             return menu.ShowModal();
         };
 }

@@ -18,11 +18,10 @@ namespace {
 class MathTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        InitTables();
         // Every name exists as far as the pack set is concerned; the load hook decides what it holds.
         Packs.FileExistsHook = [](const std::string&) { return true; };
     }
-    void TearDown() override { InitTables(); }
+    TRandomState R;  // a fresh game's
     TContextFixture Context;
     TPackSet& Packs = Context.Packs;
 };
@@ -42,51 +41,58 @@ std::string TableBytes(int32_t base, size_t size) {
 // ---- random table and generator ----
 
 TEST_F(MathTest, BuiltTableIsTheUnseededGeneratorSequence) {
-    EXPECT_EQ(RandomTable[0], 0);
-    EXPECT_EQ(RandomTable[1], 67387906);
-    EXPECT_EQ(RandomTable[2], 1849087502);
-    for (int32_t v : RandomTable)
+    EXPECT_EQ(R.RandomTable[0], 0);
+    EXPECT_EQ(R.RandomTable[1], 67387906);
+    EXPECT_EQ(R.RandomTable[2], 1849087502);
+    for (int32_t v : R.RandomTable)
         EXPECT_GE(v, 0);
-    EXPECT_EQ(RandomIndex, 0);
+    EXPECT_EQ(R.RandomIndex, 0);
 
     // The same sequence from the runtime generator; building the table leaves its state alone.
-    const uint32_t saved = RandSeed;
-    RandSeed = 0;
+    R.RandSeed = 0;
     for (int i = 0; i < kRandomTableSize; ++i)
-        ASSERT_EQ(Random(0x7FFFFFFF), static_cast<uint32_t>(RandomTable[i]));
-    const uint32_t after = RandSeed;
-    InitRandomTable();
-    EXPECT_EQ(RandSeed, after);
-    RandSeed = saved;
+        ASSERT_EQ(R.Random(0x7FFFFFFF), static_cast<uint32_t>(R.RandomTable[i]));
+    const uint32_t after = R.RandSeed;
+    R.InitRandomTable();
+    EXPECT_EQ(R.RandSeed, after);
+}
+
+TEST_F(MathTest, EveryGameDrawsFromItsOwnState) {
+    R.RandSeed = 7;
+    R.Random(100);
+    R.TableRandom(1);
+    R.RandomTable[2] = -1;
+    const TRandomState& other = Context.Context.Random;
+    EXPECT_EQ(other.RandSeed, 0u);
+    EXPECT_EQ(other.RandomIndex, 0);
+    EXPECT_EQ(other.RandomTable, TRandomState().RandomTable);
 }
 
 TEST_F(MathTest, RuntimeGeneratorRanges) {
-    const uint32_t saved = RandSeed;
-    RandSeed = 12345;
-    EXPECT_EQ(Random(0), 0u);
+    R.RandSeed = 12345;
+    EXPECT_EQ(R.Random(0), 0u);
     for (int i = 0; i < 1000; ++i) {
-        EXPECT_EQ(Random(1), 0u);
-        EXPECT_LT(Random(7), 7u);
+        EXPECT_EQ(R.Random(1), 0u);
+        EXPECT_LT(R.Random(7), 7u);
     }
-    RandSeed = 0xFFFFFFFF;  // s * 0x08088405 + 1 wraps
-    EXPECT_EQ(Random(0xFFFFFFFF),
+    R.RandSeed = 0xFFFFFFFF;  // s * 0x08088405 + 1 wraps
+    EXPECT_EQ(R.Random(0xFFFFFFFF),
               static_cast<uint32_t>((uint64_t{0xFFFFFFFFu * 0x08088405u + 1u} * 0xFFFFFFFFu) >> 32));
-    RandSeed = saved;
 }
 
 TEST_F(MathTest, TableRandomAdvancesAndWraps) {
     // Index 0 was last read: the first draw reads entry 1.
-    EXPECT_EQ(TableRandom(INT_MAX), 67387906);
-    EXPECT_EQ(RandomIndex, 1);
-    SetRandomIndex(1023);
-    EXPECT_EQ(TableRandom(INT_MAX), 0);  // entry 0
-    SetRandomIndex(1023);
-    EXPECT_EQ(TableRandom(1), 0);  // n = 1 still advances
-    EXPECT_EQ(RandomIndex, 0);
-    EXPECT_EQ(TableRandom(0), 0);
-    EXPECT_EQ(RandomIndex, 1);
-    SetRandomIndex(1023 + 1024 * 5);  // any index stands for its place in the ring
-    EXPECT_EQ(TableRandom(INT_MAX), 0);
+    EXPECT_EQ(R.TableRandom(INT_MAX), 67387906);
+    EXPECT_EQ(R.RandomIndex, 1);
+    R.SetRandomIndex(1023);
+    EXPECT_EQ(R.TableRandom(INT_MAX), 0);  // entry 0
+    R.SetRandomIndex(1023);
+    EXPECT_EQ(R.TableRandom(1), 0);  // n = 1 still advances
+    EXPECT_EQ(R.RandomIndex, 0);
+    EXPECT_EQ(R.TableRandom(0), 0);
+    EXPECT_EQ(R.RandomIndex, 1);
+    R.SetRandomIndex(1023 + 1024 * 5);  // any index stands for its place in the ring
+    EXPECT_EQ(R.TableRandom(INT_MAX), 0);
 }
 
 TEST_F(MathTest, TableRandomRangesOverTheWholeTable) {
@@ -97,7 +103,7 @@ TEST_F(MathTest, TableRandomRangesOverTheWholeTable) {
                          Case{INT_MIN, -(1 << 30), (1 << 30) - 1}, Case{INT_MAX, 0, INT_MAX - 1}}) {
         int32_t lo = INT_MAX, hi = INT_MIN;
         for (int i = 0; i < kRandomTableSize; ++i) {
-            const int32_t r = TableRandom(c.n);
+            const int32_t r = R.TableRandom(c.n);
             lo = std::min(lo, r);
             hi = std::max(hi, r);
         }
@@ -109,18 +115,18 @@ TEST_F(MathTest, TableRandomRangesOverTheWholeTable) {
         }
     }
     // A loaded table may hold negative values: the remainder keeps the sign of the value.
-    RandomTable[1] = -7;
-    SetRandomIndex(0);
-    EXPECT_EQ(TableRandom(5), -2);
-    SetRandomIndex(0);
-    EXPECT_EQ(TableRandom(-5), -4);  // -2 - 2
+    R.RandomTable[1] = -7;
+    R.SetRandomIndex(0);
+    EXPECT_EQ(R.TableRandom(5), -2);
+    R.SetRandomIndex(0);
+    EXPECT_EQ(R.TableRandom(-5), -4);  // -2 - 2
 }
 
 TEST_F(MathTest, TableRandomFloatStaysWithinScale) {
-    SetRandomIndex(0);
-    EXPECT_FLOAT_EQ(TableRandomFloat(1.0f), (67387906 % 16777215) / 16777215.0f);
+    R.SetRandomIndex(0);
+    EXPECT_FLOAT_EQ(R.TableRandomFloat(1.0f), (67387906 % 16777215) / 16777215.0f);
     for (int i = 0; i < kRandomTableSize; ++i) {
-        const float r = TableRandomFloat(40.0f);
+        const float r = R.TableRandomFloat(40.0f);
         EXPECT_GE(r, 0.0f);
         EXPECT_LE(r, 40.0f);
     }
@@ -132,49 +138,49 @@ TEST_F(MathTest, LoadRandomTableReplacesTheTableFromTheGameFile) {
         asked = name;
         return std::make_unique<TMemoryStream>(TableBytes(-3, 4096 + 8));  // extra bytes are ignored
     };
-    TableRandom(1);
-    ASSERT_TRUE(LoadRandomTable(Packs));
+    R.TableRandom(1);
+    ASSERT_TRUE(R.LoadRandomTable(Packs));
     EXPECT_EQ(asked, "system\\etc\\RandomTable.dat");
-    EXPECT_EQ(RandomIndex, 0);
-    EXPECT_EQ(RandomTable[0], -3);
-    EXPECT_EQ(RandomTable[1023], 1020);
+    EXPECT_EQ(R.RandomIndex, 0);
+    EXPECT_EQ(R.RandomTable[0], -3);
+    EXPECT_EQ(R.RandomTable[1023], 1020);
 
     // From the stream's position.
     TMemoryStream s(std::string(4, 'x') + TableBytes(0x01020304, 4096));
     s.SetPosition(4);
-    ASSERT_TRUE(LoadRandomTable(&s));
-    EXPECT_EQ(RandomTable[0], 0x01020304);
+    ASSERT_TRUE(R.LoadRandomTable(&s));
+    EXPECT_EQ(R.RandomTable[0], 0x01020304);
     EXPECT_EQ(s.Position(), 4100);
 }
 
 TEST_F(MathTest, AShortTableFileReplacesTheLeadingEntries) {
-    const auto built = RandomTable;
+    const auto built = R.RandomTable;
     for (size_t size : {size_t{0}, size_t{4}, size_t{4095}}) {
         SCOPED_TRACE(size);
-        RandomTable = built;
-        TableRandom(1);
+        R.RandomTable = built;
+        R.TableRandom(1);
         Packs.LoadFileHook = [size](const std::string&) {
             return std::make_unique<TMemoryStream>(TableBytes(99, size));
         };
-        EXPECT_TRUE(LoadRandomTable(Packs));
-        EXPECT_EQ(RandomIndex, 0);
+        EXPECT_TRUE(R.LoadRandomTable(Packs));
+        EXPECT_EQ(R.RandomIndex, 0);
         auto expected = built;
         for (size_t i = 0; i < size / 4; ++i)
             expected[i] = static_cast<int32_t>(99 + i);
         if (size % 4 != 0)  // the partial last entry: its three low bytes replaced, its high byte kept
             expected[size / 4] =
                 static_cast<int32_t>((static_cast<uint32_t>(built[size / 4]) & 0xFF000000u) | (99u + 1023u));
-        EXPECT_EQ(RandomTable, expected);
+        EXPECT_EQ(R.RandomTable, expected);
     }
 
     // No stream, or no file: nothing changes.
-    RandomTable = built;
-    TableRandom(1);
+    R.RandomTable = built;
+    R.TableRandom(1);
     Packs.LoadFileHook = [](const std::string&) { return std::unique_ptr<TMemoryStream>(); };
-    EXPECT_FALSE(LoadRandomTable(Packs));
-    EXPECT_FALSE(LoadRandomTable(nullptr));
-    EXPECT_EQ(RandomTable, built);
-    EXPECT_EQ(RandomIndex, 1);
+    EXPECT_FALSE(R.LoadRandomTable(Packs));
+    EXPECT_FALSE(R.LoadRandomTable(nullptr));
+    EXPECT_EQ(R.RandomTable, built);
+    EXPECT_EQ(R.RandomIndex, 1);
 }
 
 // ---- sine ----

@@ -57,14 +57,15 @@ TEST(AnimationBmpKeysTest, FindKeyRoundsTheTimeHalvesToEven) {
 }
 
 TEST(AnimationBmpKeysTest, EvaluateFollowsTheCurveOfTheKeyFrame) {
+    TRandomState random;
     // At 1250 ms: key frame 1 with progress 0.25, neighbours 0, 100 | 300, 200; parameter 0.8.
     const float f = 0.25f, p = 0.8f;
     struct TCase {
         uint8_t Curve;
         float Expected;
     };
-    SetRandomIndex(5);
-    const float r = TableRandomFloat(40 * p);
+    random.SetRandomIndex(5);
+    const float r = random.TableRandomFloat(40 * p);
     const float shake = static_cast<float>(CurveDecelerate(100, 300, f, p) + (double{r} - 20.0 * p) * (1.0 - f));
     const TCase cases[] = {
         {0, 100},
@@ -81,8 +82,8 @@ TEST(AnimationBmpKeysTest, EvaluateFollowsTheCurveOfTheKeyFrame) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(int{c.Curve});
         TABMPLayerState s;
-        SetRandomIndex(5);
-        Layer(c.Curve)->Evaluate(s, 1250);
+        random.SetRandomIndex(5);
+        Layer(c.Curve)->Evaluate(s, 1250, random);
         EXPECT_EQ(s.DstX, c.Expected);
         EXPECT_EQ(s.Kind, 2);
         EXPECT_EQ(s.Mode, 2);
@@ -98,7 +99,7 @@ TEST(AnimationBmpKeysTest, EvaluateFollowsTheCurveOfTheKeyFrame) {
         layer->Keys[k].DstW = static_cast<int16_t>(100 + 50 * k);
     }
     TABMPLayerState s;
-    layer->Evaluate(s, 1250);
+    layer->Evaluate(s, 1250, random);
     EXPECT_EQ(s.Depth, CurveDecelerate(10, 20, f, p));
     EXPECT_EQ(s.Angle, CurveDecelerate(0.25f, 0.5f, f, p));
     EXPECT_EQ(s.DstW, CurveDecelerate(1.5f, 2.0f, f, p));
@@ -106,6 +107,7 @@ TEST(AnimationBmpKeysTest, EvaluateFollowsTheCurveOfTheKeyFrame) {
 }
 
 TEST(AnimationBmpKeysTest, ShakesDrawInAFixedOrder) {
+    TRandomState random;
     // Shaking destination and source: the draws go to DstX, DstY, DstW, DstH, then SrcX .. SrcH;
     // a rotation's scales take none.
     for (TABMPKind kind : {TABMPKind::Draw, TABMPKind::Rotate}) {
@@ -114,37 +116,38 @@ TEST(AnimationBmpKeysTest, ShakesDrawInAFixedOrder) {
         layer.Keys[0].DstCurve = 6;
         layer.Keys[0].SrcCurve = 6;
         layer.Keys[0].SrcTension = 50;
-        SetRandomIndex(100);
+        random.SetRandomIndex(100);
         std::vector<float> draws;
         const int n = kind == TABMPKind::Draw ? 8 : 6;
         for (int i = 0; i < n; ++i)
-            draws.push_back(TableRandomFloat(i < n - 4 ? 40.0f : 20.0f));
-        SetRandomIndex(100);
+            draws.push_back(random.TableRandomFloat(i < n - 4 ? 40.0f : 20.0f));
+        random.SetRandomIndex(100);
         TABMPLayerState s;
-        layer.Evaluate(s, 0);
+        layer.Evaluate(s, 0, random);
         // At progress 0 a shake is its draw less 20 p.
         std::vector<float> got{s.DstX, s.DstY};
         if (kind == TABMPKind::Draw) got.insert(got.end(), {s.DstW, s.DstH});
         got.insert(got.end(), {s.SrcX, s.SrcY, s.SrcW, s.SrcH});
         for (int i = 0; i < n; ++i)
             EXPECT_EQ(got[i], draws[i] - (i < n - 4 ? 20.0f : 10.0f)) << i;
-        EXPECT_EQ(RandomIndex, 100 + n);
+        EXPECT_EQ(random.RandomIndex, 100 + n);
     }
 }
 
 TEST(AnimationBmpKeysTest, EvaluateAtTheEdges) {
+    TRandomState random;
     // Before the first key frame: nothing.
     auto late = Layer(1);
     late->Keys[0].Time = 100;
     TABMPLayerState s;
     s.Alpha = 9;
-    late->Evaluate(s, 50);
+    late->Evaluate(s, 50, random);
     EXPECT_EQ(s.Kind, 0);
     EXPECT_EQ(s.Alpha, 0);
     EXPECT_EQ(s.MulColor, 0u);
 
     // 999.5 ms selects key frame 1 (the search rounds) with progress 0 (it does not).
-    Layer(1)->Evaluate(s, 999.5);
+    Layer(1)->Evaluate(s, 999.5, random);
     EXPECT_EQ(s.DstX, 100);
 
     // At the last key frame the curve runs with progress 0 against itself: the B-spline does not
@@ -155,12 +158,13 @@ TEST(AnimationBmpKeysTest, EvaluateAtTheEdges) {
         layer.Keys[31].DstX = 0;
         layer.Keys[31].DstCurve = curve;
         layer.Keys[31].DstTension = 100;
-        layer.Evaluate(s, 1e9);
+        layer.Evaluate(s, 1e9, random);
         EXPECT_EQ(s.DstX, curve == 2 ? 10 : 0);
     }
 }
 
 TEST(AnimationBmpKeysTest, ColoursAndParametersBlend) {
+    TRandomState random;
     TABMPLayer10 layer(nullptr);
     TABMPKeyFrame& a = layer.Keys[1];
     TABMPKeyFrame& b = layer.Keys[2];
@@ -182,7 +186,7 @@ TEST(AnimationBmpKeysTest, ColoursAndParametersBlend) {
         SCOPED_TRACE(int{lerp});
         a.ColorLerp = lerp;
         TABMPLayerState s;
-        layer.Evaluate(s, 1250);  // progress 0.25: weight 63 of 255
+        layer.Evaluate(s, 1250, random);  // progress 0.25: weight 63 of 255
         const bool blends = lerp == 1;
         EXPECT_EQ(s.AddColor, blends ? uMisc::BlendARGB(0x10, 0xFF8040, 63) : 0x10u);
         EXPECT_EQ(s.MulColor, blends ? uMisc::BlendARGB(0xFFFFFF, 0, 63) : 0xFFFFFFu);

@@ -122,9 +122,10 @@ TEST(AnimationBmpPlayerTest, KeyFrameCommands) {
         int32_t Wait0;
         int32_t Motion = 0;
     };
-    uMisc_Math::SetRandomIndex(0);
-    const int32_t random3 = static_cast<int32_t>(uMisc_Math::RandomTable[1] % 3000);
-    const int32_t random9 = static_cast<int32_t>(uMisc_Math::RandomTable[1] % 70);
+    // Each animation below has no random state linked: it draws from a fresh one of its own.
+    const uMisc_Math::TRandomState fresh;
+    const int32_t random3 = static_cast<int32_t>(fresh.RandomTable[1] % 3000);
+    const int32_t random9 = static_cast<int32_t>(fresh.RandomTable[1] % 70);
     const TCase cases[] = {
         {"jump to itself stops there",
          {Key(0, TABMPKind::Fill), Key(100, TABMPKind::Fill, TABMPCommand::Jump, 1)},
@@ -171,7 +172,6 @@ TEST(AnimationBmpPlayerTest, KeyFrameCommands) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
-        uMisc_Math::SetRandomIndex(0);
         // Motion 1 starts its layer at 600 ms (command 2).
         auto a = Animation({LayerOf(c.Keys), LayerOf({Key(0, TABMPKind::Fill)})}, nullptr,
                            {{LayerOf({Key(0, TABMPKind::Fill), Key(600, TABMPKind::Fill, TABMPCommand::Start)})}});
@@ -298,9 +298,10 @@ TEST(AnimationBmpPlayerTest, HitAreasOfTheFrame) {
     shaking.DstCurve = 6;
     auto plain = Animation({LayerOf({shaking})});
     EXPECT_FALSE(plain->HasHitLayers());
-    uMisc_Math::SetRandomIndex(7);
+    uMisc_Math::TRandomState random;
+    plain->Random = &random;
     plain->Advance(100);
-    EXPECT_EQ(uMisc_Math::RandomIndex, 7);
+    EXPECT_EQ(random.RandomIndex, 0);
     EXPECT_EQ(plain->HitStack.Count, 0);
     // A layer that passes its shake on draws even there, so the pass runs.
     EXPECT_TRUE(Animation({LayerOf({shaking}, "push", 1)})->HasHitLayers());
@@ -444,6 +445,34 @@ TEST(AnimationBmpPlayerTest, NestedAnimationsPlayAtTheTimeTheirKeyFrameGives) {
     EXPECT_EQ(list.Entries[1].Y1, 27);
     EXPECT_EQ(list.Entries[1].Layer, 109);
     EXPECT_EQ(a->Images->Items[0]->Animation->GetMotionIndex(), 1);
+}
+
+TEST(AnimationBmpPlayerTest, TheAnimationsOfAGameDrawInTurnFromItsRandomState) {
+    uMisc_Math::TRandomState game;
+    const std::vector<TLayer> waiting = {LayerOf({Key(0, TABMPKind::Fill, TABMPCommand::RandomWait, 3)})};
+    auto first = Animation(waiting), second = Animation(waiting), alone = Animation(waiting);
+    first->Random = second->Random = &game;
+    first->Advance(10);
+    second->Advance(10);
+    alone->Advance(10);
+    EXPECT_EQ(first->LayerWait[0], game.RandomTable[1] % 3000);
+    EXPECT_EQ(second->LayerWait[0], game.RandomTable[2] % 3000);
+    EXPECT_EQ(game.RandomIndex, 2);
+    EXPECT_EQ(alone->LayerWait[0], first->LayerWait[0]);  // its own state, from the start
+
+    // A nested animation's shake draws from its owner's state.
+    TABMPKeyFrame shaking = Key(0, TABMPKind::Fill);
+    shaking.DstW = shaking.DstH = 2;
+    shaking.DstCurve = 6;
+    TFile outer = File({LayerOf({Key(0, TABMPKind::Nested)})});
+    outer.Images.push_back({"inner", 6, AnimationBmpWriter::Write(File({LayerOf({shaking})}))});
+    auto a = Load(AnimationBmpWriter::Write(outer));
+    a->SetMotion(0);
+    a->Random = &game;
+    TFrame frame;
+    frame.Record(*a);
+    EXPECT_EQ(game.RandomIndex, 2 + 4);  // x, y, width and height
+    EXPECT_EQ(&a->Images->Items[0]->Animation->RandomState(), &game);
 }
 
 TEST(AnimationBmpPlayerTest, NestingManyTimesOverCannotStallAFrame) {

@@ -97,14 +97,15 @@ TEST(ImageLibEaseTest, KindsAtChosenProgress) {
         {TMoveEasing::Hermite, 256, 250},     // the end tangents of a straight move keep it straight
         {TMoveEasing::Shake, 1024, 1000},    {static_cast<TMoveEasing>(7), 512, 1000},
     };
+    uMisc_Math::TRandomState random;
     for (const TCase& c : cases)
-        EXPECT_EQ(TImageLib::Ease(0, 1000, c.Progress, static_cast<int32_t>(c.Kind)), c.Value)
+        EXPECT_EQ(TImageLib::Ease(0, 1000, c.Progress, static_cast<int32_t>(c.Kind), random), c.Value)
             << static_cast<int>(c.Kind) << " at " << c.Progress;
 
     // The shake strays at most 20 pixels at the start, less on the way, and ends on the target.
     for (int32_t p = 0; p < 1024; p += 64) {
-        const int32_t plain = TImageLib::Ease(0, 1000, p, static_cast<int32_t>(TMoveEasing::Decelerate));
-        const int32_t shaken = TImageLib::Ease(0, 1000, p, static_cast<int32_t>(TMoveEasing::Shake));
+        const int32_t plain = TImageLib::Ease(0, 1000, p, static_cast<int32_t>(TMoveEasing::Decelerate), random);
+        const int32_t shaken = TImageLib::Ease(0, 1000, p, static_cast<int32_t>(TMoveEasing::Shake), random);
         EXPECT_LE(std::abs(shaken - plain), 20 - 20 * p / 1024 + 1) << p;
     }
 }

@@ -14,8 +14,8 @@ namespace {
 
 // A camera at (-100, 100) about to move to (300, -300) over 1024 ms, so that the elapsed time is
 // the progress p.
-TCamera Prepared(uint8_t curve) {
-    TCamera c;
+TCamera Prepared(uint8_t curve, uMisc_Math::TRandomState& random) {
+    TCamera c(random);
     c.Reset();
     c.MoveTo(-100, 100, 0);
     c.Advance(1);
@@ -39,8 +39,9 @@ TEST(KelCameraTest, CurvesAtChosenTimes) {
         // -85.5 goes to -85: divisions truncate towards zero.
         {ccAccelerate, {-100, -85, -24, 100, 277, 300, 300}},
     };
+    uMisc_Math::TRandomState random;
     for (const auto& c : cases) {
-        TCamera cam = Prepared(c.Curve);
+        TCamera cam = Prepared(c.Curve, random);
         int32_t at = 0;
         for (int i = 0; i < 7; ++i) {
             cam.Advance(times[i] - at);
@@ -55,7 +56,8 @@ TEST(KelCameraTest, CurvesAtChosenTimes) {
 }
 
 TEST(KelCameraTest, AMoveOfNoTimeLandsOnTheNextStep) {
-    TCamera cam;
+    uMisc_Math::TRandomState random;
+    TCamera cam(random);
     cam.Reset();
     cam.MoveTo(40, -7, 0);
     EXPECT_EQ(cam.X, 0);
@@ -75,7 +77,8 @@ TEST(KelCameraTest, AMoveOfNoTimeLandsOnTheNextStep) {
 }
 
 TEST(KelCameraTest, LongMovesAndFarPositions) {
-    TCamera cam;
+    uMisc_Math::TRandomState random;
+    TCamera cam(random);
     cam.Reset();
     cam.SetCurve(ccLinear);
     cam.MoveTo(-2000000000, 2000000000, 0);
@@ -90,26 +93,29 @@ TEST(KelCameraTest, LongMovesAndFarPositions) {
 }
 
 TEST(KelCameraTest, TheShakeDiesOutOnTheTarget) {
-    const auto savedTable = uMisc_Math::RandomTable;
-    const int32_t savedIndex = uMisc_Math::RandomIndex;
-    uMisc_Math::RandomTable[1] = 5;   // -15 in -20..19
-    uMisc_Math::RandomTable[2] = 39;  // 19
-    uMisc_Math::RandomTable[3] = 0;
-    uMisc_Math::RandomTable[4] = 0;
-    uMisc_Math::SetRandomIndex(0);
-    TCamera cam = Prepared(ccShake);
+    uMisc_Math::TRandomState random;
+    random.RandomTable[1] = 5;   // -15 in -20..19
+    random.RandomTable[2] = 39;  // 19
+    random.RandomTable[3] = 0;
+    random.RandomTable[4] = 0;
+    TCamera cam = Prepared(ccShake, random);
     cam.Advance(512);
     EXPECT_EQ(cam.X, 224 - 7);  // the decelerating curve, plus 512 x -15 div 1024
     EXPECT_EQ(cam.Y, -224 + 9);
     cam.Advance(512);
     EXPECT_EQ(cam.X, 300);
     EXPECT_EQ(cam.Y, -300);
-    uMisc_Math::RandomTable = savedTable;
-    uMisc_Math::RandomIndex = savedIndex;
+    // A reset keeps the state the shakes draw from.
+    cam.Reset();
+    cam.SetCurve(ccShake);
+    cam.MoveTo(0, 0, 1024);
+    cam.Advance(512);
+    EXPECT_EQ(random.RandomIndex, 6);
 }
 
 TEST(KelCameraTest, RecordRoundTrip) {
-    TCamera cam = Prepared(ccDecelerate);
+    uMisc_Math::TRandomState random;
+    TCamera cam = Prepared(ccDecelerate, random);
     cam.Advance(300);
     cam.Reserved[127] = 0xAB;
     TMemoryStream s;
@@ -124,7 +130,7 @@ TEST(KelCameraTest, RecordRoundTrip) {
     EXPECT_EQ(r[32], ccDecelerate);
     EXPECT_EQ(r[160], 0xAB);
 
-    TCamera loaded;
+    TCamera loaded(random);
     s.SetPosition(0);
     ASSERT_TRUE(loaded.LoadFromStream(s));
     loaded.Advance(200);
@@ -187,6 +193,11 @@ TEST(KelCameraTest, TheInterpreterMovesItsObjectsButNotItsOverlays) {
     EXPECT_EQ(placed["scene"]->DrawnAt, (std::pair{15, -5}));
     EXPECT_EQ(placed["overlay"]->DrawnAt, (std::pair{0, 0}));
     EXPECT_EQ(placed["scene"]->Target, KelGraphicLib::GraphicOf(script)->CellDraw());
+    // Its shakes draw from the game's random state.
+    camera->SetCurve(ccShake);
+    camera->MoveTo(0, 0, 100);
+    script.Execute(50, true);
+    EXPECT_EQ(context.Context.Random.RandomIndex, 2);
     // A reset puts the camera back at once.
     script.Reset();
     EXPECT_EQ(camera->X, 0);

@@ -75,10 +75,12 @@ TEST_F(UtilityWordsTest, MathResultsRoundToEvenAndGiveZeroBeyondRange) {
                           {{}, "\\max", {0}},
                           {{}, "\\rnd,0", {0}},
                       });
-    // The generator: a given state draws the same, with 16777215 as the range of an empty argument.
-    uMisc_Math::RandSeed = 12345;
-    const int32_t expected = static_cast<int32_t>(uMisc_Math::Random(0xFFFFFF));
-    uMisc_Math::RandSeed = 12345;
+    // The game's generator: a given state draws the same, with 16777215 as the range of an empty
+    // argument.
+    uMisc_Math::TRandomState& game = H.Context.Context.Random;
+    game.RandSeed = 12345;
+    const int32_t expected = static_cast<int32_t>(game.Random(0xFFFFFF));
+    game.RandSeed = 12345;
     H.Execute({"\\rnd"});
     EXPECT_EQ(H.ResultInt(0), expected);
     for (int i = 0; i < 50; ++i) {
