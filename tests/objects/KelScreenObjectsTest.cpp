@@ -126,6 +126,17 @@ TEST_F(KelScreenObjectsTest, ADeclaredImageMovesAndFadesFrameByFrame) {
     EXPECT_EQ(Screen.Drawn(), (std::array<int32_t, 5>{100, 40, 140, 60, 0xFF}));
 }
 
+TEST_F(KelScreenObjectsTest, ImagesDrawFromTheGamesRandomState) {
+    ASSERT_TRUE(H.Script.OnObjectCreate("img", "shaking"));
+    TImageLib& image = ImageOf("shaking");
+    EXPECT_EQ(&image.Animation->RandomState(), &H.Context.Context.Random);
+    // A shaking move draws for x and y each frame, in the one order of the game.
+    image.SetMoveEasing(static_cast<int32_t>(TMoveEasing::Shake));
+    image.MoveTo(100, 40, 0, 1000);
+    H.Step(16);
+    EXPECT_EQ(H.Context.Context.Random.RandomIndex, 2);
+}
+
 TEST_F(KelScreenObjectsTest, ImagesPlayThroughTheInterpretersSoundLibrary) {
     TManualAudioDevice device;
     TDDSD7 component(&device);

@@ -252,7 +252,9 @@ TEST_F(MainWindowTest, StartupMenuLeftWithoutStartingSavesTheSettingsAndEnds) {
     WriteGame();
     int shown = 0;
     Unit1::UseGameFolder(GameFolder, Dir);
+    FakeClock.Now = 4321;
     Form = std::make_unique<TForm1>(Window, Devices);
+    EXPECT_EQ(Form->Context.Random.RandSeed, 4321u);  // the game's generator is seeded from the clock
     Form->ShowStartupMenu = [&] {
         ++shown;
         return false;
