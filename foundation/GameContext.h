@@ -3,9 +3,9 @@
 // link to an interpreter get the service they use from their owner, never from a global.
 //
 // Each service of this folder is a member here, made with the context and gone with it: the error
-// log, the pack set, the configuration and the random state now. Those of the higher folders have holders of their
-// own there, since nothing here may include a higher folder: the picture and sound caches are in
-// media/MediaContext.
+// log, the pack set, the configuration and the random state now. Those of the higher folders have
+// holders of their own there, since nothing here may include a higher folder: the picture and
+// sound caches are in media/MediaContext.
 #pragma once
 
 #include <memory>
