@@ -16,6 +16,9 @@ public:
     }
     // Where a JPEG the decoder refuses is told of: the main window's message forms while it lives.
     TDialogHost Notices;
+    // Loads of memory pictures so far: each load is cached under a name with the next number, so
+    // that no picture of an earlier load is taken for it.
+    uint32_t MemoryLoads = 0;
 
 protected:
     std::unique_ptr<TARGB8888> LoadData(TStream& stream, int32_t size, const std::string& name) override;

@@ -11,6 +11,7 @@
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/ARGB8888Lib.h"
+#include "media/MediaContext.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -44,9 +45,6 @@ int32_t Progress(int32_t& left, int32_t duration, int32_t elapsed) {
     const int64_t p = 1024 - int64_t{left} * 1024 / duration;
     return static_cast<int32_t>(std::clamp<int64_t>(p, -1, 1024));
 }
-
-// Memory pictures load under names of their own; the counter makes each load's name new.
-uint32_t MemoryLoadCounter = 0;
 
 }  // namespace
 
@@ -508,7 +506,9 @@ std::unique_ptr<TMemoryStream> TImageLib::OpenFile(int32_t slot, const std::stri
 
 std::string TImageLib::LoadName(const std::string& name) {
     if (!IsMemoryImageName(name)) return name;
-    return std::to_string(++MemoryLoadCounter) + "_" + name;
+    // Without the game's caches nothing is shared, and the object's own count serves.
+    uint32_t& loads = Animation->Media ? Animation->Media->Pictures.MemoryLoads : OwnMemoryLoads;
+    return std::to_string(++loads) + "_" + name;
 }
 
 bool TImageLib::LoadRect(int32_t x, int32_t y, int32_t w, int32_t h, uint32_t colour) {

@@ -263,7 +263,8 @@ private:
     std::unique_ptr<TMemoryStream> OpenFile(int32_t slot, const std::string& name, bool useSlots);
     // A memory picture gets a name of its own, so that no cached picture of an earlier load is
     // taken for it.
-    static std::string LoadName(const std::string& name);
+    std::string LoadName(const std::string& name);
+    uint32_t OwnMemoryLoads = 0;
     bool LoadRectText(const std::string& text);
     void RefreshFromAnimation();
     int32_t AnchorOffset(int32_t anchor, int32_t size) const;

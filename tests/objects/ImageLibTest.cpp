@@ -15,6 +15,7 @@
 #include "foundation/uMisc_Math.h"
 #include "media/ARGB8888CellDrawLib.h"
 #include "media/AnimationBmpWriter.h"
+#include "media/MediaContext.h"
 #include "objects/ImageLib.h"
 #include "platform/ClassLib.h"
 #include "platform/LittleEndian.h"
@@ -630,6 +631,39 @@ TEST_F(ImageLibTest, MemoryPicturesTravelAsJpeg) {
     second.SetPosition(0);
     EXPECT_TRUE(ImageLib::Make<TImageLib>(Context.Packs)->LoadFromStream(&second));
     EXPECT_EQ(second.Remaining(), 0);
+}
+
+// The game's picture cache keeps what it has read under the name it was given: each load of a
+// memory picture is a new name, so a later load shows what the virtual file holds by then, while
+// an ordinary file is still shared.
+TEST_F(ImageLibTest, EachLoadOfAMemoryPictureReadsItAnew) {
+    TMediaContext media;
+    media.Pictures.SetCapacity(1 << 20);
+    auto load = [&](const std::string& name) {
+        auto image = ImageLib::Make<TImageLib>(Context.Packs);
+        image->UseMedia(&media);
+        EXPECT_TRUE(image->LoadImages(name, "", "", "", "", false, false)) << name;
+        return image;
+    };
+    auto bmp = [](uint32_t colour) {
+        ImageFixtures::TBmp b;
+        b.Width = b.Height = 4;
+        b.Bits = 32;
+        b.Pixels.assign(16, colour);
+        return ImageFixtures::WriteBmp(b);
+    };
+    Files[Key("$$$shot.bmp")] = bmp(kRed);
+    auto first = load("$$$shot.bmp");
+    Files[Key("$$$shot.bmp")] = bmp(kGreen);
+    auto second = load("$$$shot.bmp");
+    EXPECT_EQ(first->Animation->Images->Items[0]->GetImage()->ScanLine(0)[0], kRed);
+    EXPECT_EQ(second->Animation->Images->Items[0]->GetImage()->ScanLine(0)[0], kGreen);
+    EXPECT_EQ(media.Pictures.MemoryLoads, 2u);
+
+    Files[Key("pic.png")] = SolidPng(4, 4, kRed);
+    auto picture = load("pic.png");
+    Files[Key("pic.png")] = SolidPng(4, 4, kGreen);
+    EXPECT_EQ(load("pic.png")->Animation->Images->Items[0]->GetImage()->ScanLine(0)[0], kRed);
 }
 
 TEST_F(ImageLibTest, CaptureAndRestore) {
