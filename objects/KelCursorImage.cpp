@@ -6,8 +6,7 @@
 
 TKelCursorImage::TKelCursorImage(TKelScript& script)
     : Script(script), Picture(ImageLib::Make<TImageLib>(script.Packs(), KelScreenObjects::AnimationSoundOf(script))) {
-    Picture->UseMedia(script.Links.Media);
-    Picture->UseRandom(&script.Random());
+    KelScreenObjects::LinkToGame(*Picture, script);
 }
 
 void TKelCursorImage::Draw(uint32_t mask) {

@@ -11,6 +11,7 @@
 #include "media/MediaContext.h"
 #include "media/uSoundLib.h"
 #include "objects/KelCameraLib.h"
+#include "objects/KelScreenObjects.h"
 #include "platform/LittleEndian.h"
 #include "script/KelScriptLib.h"
 
@@ -545,9 +546,8 @@ void Register(TObjectKindRegistry& registry) {
         // The transition animation plays its sounds through the interpreter's sound library.
         TSound* sound = script.Links.SoundLibrary;
         auto graphic = std::make_unique<TKelGraphic>(script.Packs(), sound ? &sound->AnimationSound() : nullptr);
-        graphic->TransitionImage->UseMedia(script.Links.Media);
+        KelScreenObjects::LinkToGame(*graphic->TransitionImage, script);
         if (script.Links.Media) graphic->CellDraw()->Interlace = &script.Links.Media->Interlace;
-        graphic->TransitionImage->UseRandom(&script.Random());
         // Sizes the display starter would not take give its default screen.
         const int32_t w = script.Config().Config.ScreenWidth, h = script.Config().Config.ScreenHeight;
         graphic->SetSize(w >= 1 && w <= 4096 ? w : 800, h >= 1 && h <= 4096 ? h : 600);

@@ -29,22 +29,37 @@ IAnimationSound* AnimationSoundOf(TKelScript& script) {
     return script.Links.SoundLibrary ? &script.Links.SoundLibrary->AnimationSound() : nullptr;
 }
 
+void LinkToGame(TImageLib& image, TKelScript& script) {
+    image.UseMedia(script.Links.Media);
+    image.UseRandom(&script.Random());
+}
+
+void LinkToGame(TImageScrollBar& bar, TKelScript& script) {
+    bar.UseMedia(script.Links.Media);
+    bar.UseRandom(&script.Random());
+}
+
+void LinkToGame(TMessageLib& window, TKelScript& script) {
+    LinkToGame(static_cast<TImageLib&>(window), script);
+    window.WarningLog = &script.Log();
+    window.Fonts = FontsOf(script.Links.Media);
+    window.Config = &script.Config().Config;
+}
+
 namespace {
 
 template <typename TObject>
 TObjectFactory ImageMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
         auto image = ImageLib::Make<TImageLib>(script.Packs(), AnimationSoundOf(script));
-        image->UseMedia(script.Links.Media);
-        image->UseRandom(&script.Random());
+        LinkToGame(*image, script);
         return std::make_unique<TObject>(name, std::make_unique<TKelScreenObjectLink<TImageLib>>(std::move(image)));
     };
 }
 
 std::unique_ptr<TKelObjectDataCustom> MakeScrollBar(TKelScript& script, const std::string& name) {
     auto bar = std::make_unique<TImageScrollBar>(script.Packs(), AnimationSoundOf(script));
-    bar->UseMedia(script.Links.Media);
-    bar->UseRandom(&script.Random());
+    LinkToGame(*bar, script);
     return std::make_unique<TKelObjectDataScrollBar>(name, script.Links.Input,
                                                      std::make_unique<TKelScrollBarLink>(std::move(bar)));
 }
@@ -54,11 +69,7 @@ template <typename TObject>
 TObjectFactory ButtonMaker() {
     return [](TKelScript& script, const std::string& name) -> std::unique_ptr<TKelObjectDataCustom> {
         auto button = ImageLib::Make<TButtonLib>(script.Packs(), AnimationSoundOf(script));
-        button->UseMedia(script.Links.Media);
-        button->UseRandom(&script.Random());
-        button->WarningLog = &script.Log();
-        button->Fonts = FontsOf(script.Links.Media);
-        button->Config = &script.Config().Config;
+        LinkToGame(*button, script);
         return std::make_unique<TObject>(name, std::make_unique<TButtonLink>(std::move(button)));
     };
 }
@@ -67,12 +78,8 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
     auto window =
         ImageLib::Make<TMessageLib>(script.Packs(), AnimationSoundOf(script),
                                     MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
-    window->UseMedia(script.Links.Media);
-    window->UseRandom(&script.Random());
+    LinkToGame(*window, script);
     window->UseConfigSpeed = 1;
-    window->WarningLog = &script.Log();
-    window->Fonts = FontsOf(script.Links.Media);
-    window->Config = &script.Config().Config;
     window->AutoModeWait = &script.AutoModeWait();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
 }

@@ -147,11 +147,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
-        button->UseMedia(Owner.Links.Media);
-        button->UseRandom(&Owner.Random());
-        button->WarningLog = &Owner.Log();
-        button->Fonts = FontsOf(Owner.Links.Media);
-        button->Config = &Owner.Config().Config;
+        KelScreenObjects::LinkToGame(*button, Owner);
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         layout.Place(*button, KelFileSelect::kFolder, "btn", i);
         const std::string text = TLayout::Key("btn", i, "TextSize");
@@ -163,8 +159,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
     }
     for (size_t i = 0; i < static_cast<size_t>(images); ++i) {
         auto image = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
-        image->UseMedia(Owner.Links.Media);
-        image->UseRandom(&Owner.Random());
+        KelScreenObjects::LinkToGame(*image, Owner);
         image->SetUserString(0, layout.Value(TLayout::Key("img", i, "Action")));
         layout.Place(*image, KelFileSelect::kFolder, "img", i);
         SetSound(*image, library);
@@ -172,8 +167,7 @@ void TKelFileselect::LoadLayout(int32_t mode) {
         Images.push_back(std::move(image));
     }
     NewMark = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
-    NewMark->UseMedia(Owner.Links.Media);
-    NewMark->UseRandom(&Owner.Random());
+    KelScreenObjects::LinkToGame(*NewMark, Owner);
     const std::vector<std::string> mark = layout.List("newimg.filename");
     auto markFile = [&](size_t k) { return mark[k].empty() ? std::string() : KelFileSelect::kFolder + mark[k]; };
     NewMark->LoadImages(markFile(0), markFile(1), "", "", "", false, false);

@@ -14,6 +14,7 @@
 #include "media/uSoundLib.h"
 #include "objects/KelGraphicLib.h"
 #include "objects/KelLogdataLib.h"
+#include "objects/KelScreenObjects.h"
 #include "objects/ScrollBarLib.h"
 #include "platform/Encoding.h"
 #include "script/KelScriptLib.h"
@@ -279,8 +280,7 @@ bool TKelLog::LoadLayout() {
     const int32_t effectChannel = LastEffectChannel();
     if (!Layout.BGImage.empty()) {
         Background = ImageLib::Make<TImageLib>(Owner.Packs(), animationSound);
-        Background->UseMedia(Owner.Links.Media);
-        Background->UseRandom(&Owner.Random());
+        KelScreenObjects::LinkToGame(*Background, Owner);
         Background->LoadImages(kFolder + Layout.BGImage, "", "", "", "", false, false);
         Background->MoveTo(0, 0, 0, 0);
         Background->SetMotionByIndex(0, true);
@@ -292,7 +292,7 @@ bool TKelLog::LoadLayout() {
         VoiceIcon = LoadPicture(Owner.Packs(), kFolder + Layout.VoiceIconImage, notices);
 
     ScrollBar = std::make_unique<TImageScrollBar>(Owner.Packs(), animationSound);
-    ScrollBar->UseRandom(&Owner.Random());
+    KelScreenObjects::LinkToGame(*ScrollBar, Owner);
     ScrollBar->Load(kFolder + Layout.ScrollThumb, kFolder + Layout.ScrollTrack, Layout.ScrollType != 0);
     ScrollBar->SetPos(Layout.ScrollX, Layout.ScrollY, Layout.ScrollZ);
     ScrollBar->SetMax(1);
@@ -344,11 +344,7 @@ void TKelLog::MakeTextArea() {
     const KelLogLib::TLayout& l = Layout;
     Entries = ImageLib::Make<TMessageSelect>(Owner.Packs());
     TMessageSelect& e = *Entries;
-    e.UseMedia(Owner.Links.Media);
-    e.UseRandom(&Owner.Random());
-    e.WarningLog = &Owner.Log();
-    e.Fonts = FontsOf(Owner.Links.Media);
-    e.Config = &Owner.Config().Config;
+    KelScreenObjects::LinkToGame(e, Owner);
     e.MoveTo(l.MsgX, l.MsgY, KelLogLib::kTextLayer, 0);
     e.SetTextRect(l.TextLeft, l.TextTop, l.TextRight, l.TextBottom);
     e.SetHitRect(l.HitX1, l.HitY1, l.HitX2, l.HitY2);

@@ -146,11 +146,7 @@ void TKelMenu::LoadLayout() {
     TSound* library = Owner.Links.SoundLibrary;
     for (size_t i = 0; i < static_cast<size_t>(buttons); ++i) {
         auto button = ImageLib::Make<TButtonLib>(Owner.Packs(), sound);
-        button->UseMedia(Owner.Links.Media);
-        button->UseRandom(&Owner.Random());
-        button->WarningLog = &Owner.Log();
-        button->Fonts = FontsOf(Owner.Links.Media);
-        button->Config = &Owner.Config().Config;
+        KelScreenObjects::LinkToGame(*button, Owner);
         button->SetUserString(0, layout.Value(TLayout::Key("btn", i, "Action")));
         Place(*button, layout, "btn", i, library);
         button->OnClick = [this](TButtonLib& b) { ButtonAction(b); };
@@ -158,8 +154,7 @@ void TKelMenu::LoadLayout() {
     }
     for (size_t i = 0; i < static_cast<size_t>(images); ++i) {
         auto image = ImageLib::Make<TImageLib>(Owner.Packs(), sound);
-        image->UseMedia(Owner.Links.Media);
-        image->UseRandom(&Owner.Random());
+        KelScreenObjects::LinkToGame(*image, Owner);
         Place(*image, layout, "img", i, library);
         Images.push_back(std::move(image));
     }
