@@ -31,6 +31,16 @@ protected:
         H.Script.Words.General = &KelGeneralCommands::Handler();
     }
 
+    // A system script under the harness's game script, as the engine core sets one up, with the
+    // system words enabled.
+    bool SetUpSystemScript(TKelScript& system) {
+        system.Kinds = &H.Kinds;
+        system.Words.General = &KelGeneralCommands::Handler();
+        if (!system.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script)) return false;
+        system.ExecuteLine("\\scp,sys");
+        return true;
+    }
+
     TSaveFolder Folder;
     TRecordingSaveData Host{Folder.Files};
     TRecordingDialogs Dialogs;
@@ -129,10 +139,7 @@ TEST_F(SystemWordsTest, SysStateAndQueries) {
 // read.
 TEST_F(SystemWordsTest, TheAutoModeWaitIsTheGameScripts) {
     TKelScript system;
-    system.Kinds = &H.Kinds;
-    system.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(system.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script));
-    system.ExecuteLine("\\scp,sys");
+    ASSERT_TRUE(SetUpSystemScript(system));
     system.ExecuteLine("\\ap,300");
     EXPECT_EQ(H.Script.AutoModeWait(), 300);
     H.Execute({"\\scp,sys", "\\ap,120"});
@@ -145,10 +152,7 @@ TEST_F(SystemWordsTest, TheAutoModeWaitIsTheGameScripts) {
 // and results stay its own.
 TEST_F(SystemWordsTest, TheTargetFlagActsOnTheParent) {
     TKelScript system;
-    system.Kinds = &H.Kinds;
-    system.Words.General = &KelGeneralCommands::Handler();
-    ASSERT_TRUE(system.Setup(TScriptLinks{.Context = &H.Context.Context}, &H.Script));
-    system.ExecuteLine("\\scp,sys");
+    ASSERT_TRUE(SetUpSystemScript(system));
     system.State.TargetParent = 1;
     system.ExecuteLine("\\lk,5");
     system.ExecuteLine("\\m,@@x");
