@@ -10,18 +10,6 @@ char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
-bool cancelRequested = false;
-
-std::function<void()>& WhileModalRef() {
-    static std::function<void()> hook;
-    return hook;
-}
-
-std::function<void()>& AfterModalRef() {
-    static std::function<void()> hook;
-    return hook;
-}
-
 }  // namespace
 
 TDialogKeys::TDialogKeys(const TDialogRequest& request) : Request(request) {}
@@ -56,29 +44,11 @@ void TDialogKeys::SetFocused(int index) {
 namespace Dialogs {
 
 int ShowModal(IDialogs* dialogs, const TDialogRequest& request) {
-    cancelRequested = false;
+    TModalLoop* loop = dialogs ? dialogs->ModalLoop() : nullptr;
+    if (loop) loop->TakeCancel();
     int pressed = dialogs ? dialogs->ShowModal(request) : -1;
-    if (AfterModalRef()) AfterModalRef()();
+    if (loop) loop->RunAfterModalHook();
     return pressed;
-}
-
-void SetWhileModalHook(std::function<void()> hook) {
-    WhileModalRef() = std::move(hook);
-}
-void SetAfterModalHook(std::function<void()> hook) {
-    AfterModalRef() = std::move(hook);
-}
-
-void RunWhileModalHook() {
-    if (WhileModalRef()) WhileModalRef()();
-}
-
-void CancelOpenForm() {
-    cancelRequested = true;
-}
-
-bool TakeCancel() {
-    return std::exchange(cancelRequested, false);
 }
 
 TLabelLayout FitLabel(const std::string& utf8Text, int labelWidth, int labelHeight, int lineHeight,

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Application.h"
@@ -95,12 +96,46 @@ private:
     int FocusIndex = 0;
 };
 
+// The loop an open form runs in, as the layer that owns the game window sees it: that window
+// keeps running while a form is open. The program holds one and hands it to the backends that run
+// forms' loops; a backend given none runs its forms as with empty hooks and no cancel.
+class TModalLoop {
+public:
+    // Two hooks, either of which may be empty:
+    // - while-modal: a backend calls it again and again (about every 16 ms) for as long as a form
+    //   is open, so the game window can pump its own events and repaint;
+    // - after-modal: called once after each message form has closed (Dialogs::ShowModal), so that
+    //   keys and clicks that reached the game window meanwhile are dropped instead of acting on
+    //   the game.
+    void SetWhileModalHook(std::function<void()> hook) { WhileModal = std::move(hook); }
+    void SetAfterModalHook(std::function<void()> hook) { AfterModal = std::move(hook); }
+    void RunWhileModalHook() const {  // for backends
+        if (WhileModal) WhileModal();
+    }
+    void RunAfterModalHook() const {
+        if (AfterModal) AfterModal();
+    }
+
+    // Ends the form that is open, if any, as Escape would: the program must end while a form waits
+    // for its user (an end signal). A backend whose forms wait for events looks at it between them
+    // with TakeCancel, which also forgets the request.
+    void CancelOpenForm() { CancelRequested = true; }
+    bool TakeCancel() { return std::exchange(CancelRequested, false); }
+
+private:
+    std::function<void()> WhileModal;
+    std::function<void()> AfterModal;
+    bool CancelRequested = false;
+};
+
 class IDialogs {
 public:
     virtual ~IDialogs() = default;
     // Shows the form and returns only when a button has ended it: the index of that button, or -1
     // when the form could not be shown at all.
     virtual int ShowModal(const TDialogRequest& request) = 0;
+    // The loop this backend runs its forms in; none: its forms run no hooks and take no cancel.
+    virtual TModalLoop* ModalLoop() const { return nullptr; }
 };
 
 // What message forms need besides the window they are shown over: the backend that shows them,
@@ -113,24 +148,9 @@ struct TDialogHost {
 
 namespace Dialogs {
 
-// Shows a form through the backend (none: nothing is shown and the form answers -1), then runs
-// the after-modal hook.
+// Shows a form through the backend (none: nothing is shown and the form answers -1). A cancel
+// asked for before the form opened is forgotten, and the backend's after-modal hook runs once the
+// form has closed.
 int ShowModal(IDialogs* dialogs, const TDialogRequest& request);
-
-// Ends the form that is open, if any, as Escape would: the program must end while a form waits
-// for its user (an end signal). A backend whose forms wait for events looks at it between them
-// with TakeCancel, which also forgets the request.
-void CancelOpenForm();
-bool TakeCancel();
-
-// Two hooks for the layer that owns the game window, which keeps running while a form is open:
-// - while-modal: a backend calls it again and again (about every 16 ms) for as long as a form is
-//   open, so the game window can pump its own events and repaint;
-// - after-modal: called once after each form has closed, so that keys and clicks that reached the
-//   game window meanwhile are dropped instead of acting on the game.
-// Either may be empty.
-void SetWhileModalHook(std::function<void()> hook);
-void SetAfterModalHook(std::function<void()> hook);
-void RunWhileModalHook();  // for backends
 
 }  // namespace Dialogs

@@ -16,6 +16,7 @@ class IScriptForms;    // platform/ScriptForms.h
 class TFileRoot;       // platform/FileRoot.h
 class IClock;          // platform/Clock.h
 class IDialogs;        // platform/Dialogs.h
+class TModalLoop;      // platform/Dialogs.h
 
 struct TPlatformHost {
     IDisplayDevice* Display = nullptr;
@@ -48,4 +49,7 @@ struct TPlatformHost {
     // The message forms: FLTK in the program, the answerer in the runner and tests. Without them
     // no form is shown and each ends with no button pressed.
     IDialogs* Dialogs = nullptr;
+    // The loop the message and settings forms above run in: the owner of the game window sets its
+    // hooks there and cancels an open form through it. None where the forms were given none.
+    TModalLoop* Modal = nullptr;
 };

@@ -164,9 +164,11 @@ public:
     THeadlessInputSource& Source = HeadlessWindow.Source;
     IMainWindow* Window = &HeadlessWindow;
     TFfmpegMovies Movies;
+    // The loop the settings and message forms run in; nothing sets its hooks in a run.
+    TModalLoop Modal;
     // The settings forms: the start-up dialog takes "起動" and the others their default button unless
     // a test queues the player's actions.
-    THeadlessConfigForms Forms;
+    THeadlessConfigForms Forms{&Modal};
     // The clipboard and the desktop keep what the game put on them and what it asked to open.
     THeadlessClipboard Clipboard;
     THeadlessDesktop Desktop{Files};
@@ -182,10 +184,11 @@ public:
                           .ScriptForms = &ScriptForms,
                           .Files = &Files,
                           .Clock = &FakeClock,
-                          .Dialogs = &Answers};
+                          .Dialogs = &Answers,
+                          .Modal = &Modal};
     THeadlessHost Host{Source, &FramesRun};
     TCountedRunEvents RunEvents;
-    THeadlessDialogs Answers;
+    THeadlessDialogs Answers{&Modal};
     std::unique_ptr<TForm1> Form;
     TKelSystem* Engine = nullptr;  // the form's, once the game has started
     TDDSD7* Sound = nullptr;

@@ -1,8 +1,9 @@
 // The devices kel plays a game with in its window, made as the program makes them: the dialogs
-// and forms on FLTK, the fonts, the sound device, the movie backend, the clipboards (text through
-// SDL, pictures through FLTK, handed over between frames), the desktop and the task-bar button;
-// and the platform host that hands them, with the game's folder, to the main window. The program and the main-window
-// benchmark share it, so that the benchmark starts what the program starts.
+// and forms on FLTK and the loop they run in, the fonts, the sound device, the movie backend, the
+// clipboards (text through SDL, pictures through FLTK, handed over between frames), the desktop
+// and the task-bar button; and the platform host that hands them, with the game's folder, to the
+// main window. The program and the main-window benchmark share it, so that the benchmark starts
+// what the program starts.
 //
 // Made after the window and ended before it; while it lives, the window's pump serves the picture
 // clipboard.
@@ -30,9 +31,11 @@ class TPlayingDevices {
 public:
     TPlayingDevices(TSdlMainWindow& window, TFileRoot& files)
         : Window(window),
+          Forms(&Modal),
           Clipboard(window.Handle(), [this](const uint32_t* pixels, int32_t width,
                                             int32_t height) { return Pictures.Put(pixels, width, height); }),
           Desktop(files),
+          SettingsForms(&Modal),
           Taskbar(window.Handle()),
           Host{.Display = &window.Display(),
                .Audio = &Audio,
@@ -44,7 +47,8 @@ public:
                .ScriptForms = &ScriptForms,
                .Files = &files,
                .Clock = &Clock,
-               .Dialogs = &Forms} {
+               .Dialogs = &Forms,
+               .Modal = &Modal} {
         Window.SetPumpHook([this] { Pictures.Serve(); });
     }
     ~TPlayingDevices() { Window.SetPumpHook(nullptr); }
@@ -56,6 +60,8 @@ private:
 
 public:
     TSystemClock Clock;
+    // The loop the message and settings forms run in.
+    TModalLoop Modal;
     TFltkDialogs Forms;
     TFltkScriptForms ScriptForms;
     TFreeTypeFonts Fonts;

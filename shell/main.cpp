@@ -134,19 +134,20 @@ int Play(TFileRoot& files) {
         // A form shown inside a frame runs its own loop; the window keeps answering meanwhile, and
         // the idle handler's guard keeps frames from starting inside it. An end signal cancels the
         // form, and the message loop then ends the game.
+        TModalLoop& modal = *devices.Host.Modal;
         const auto keepWindowAnswering = [&] {
-            if (ProcessSignals::EndRequested() != 0) Dialogs::CancelOpenForm();
+            if (ProcessSignals::EndRequested() != 0) modal.CancelOpenForm();
             window.PumpEvents();
             form.AppIdle();
         };
-        Dialogs::SetWhileModalHook(keepWindowAnswering);
+        modal.SetWhileModalHook(keepWindowAnswering);
         devices.ScriptForms.WhileOpen = keepWindowAnswering;
         devices.ScriptForms.Title = &form.Title;
         window.Show();
         Unit1::RunMessageLoop(form, window);
         devices.ScriptForms.WhileOpen = nullptr;
         devices.ScriptForms.Title = nullptr;
-        Dialogs::SetWhileModalHook(nullptr);
+        modal.SetWhileModalHook(nullptr);
         if (form.EndedOnError()) result = 1;
     }
     return result;

@@ -207,7 +207,7 @@ public:
             if (Form.TimerInterval > 0)
                 wait = std::clamp(std::chrono::duration<double>(due - TClock::now()).count(), 0.0, kLoopSeconds);
             Fl::wait(wait);
-            Dialogs::RunWhileModalHook();
+            if (TModalLoop* loop = Forms.ModalLoop()) loop->RunWhileModalHook();
             if (Form.Closed) break;
             if (!Window->shown()) Act(Form.CloseButton, nullptr);  // hidden from outside: a close
             if (Form.TimerInterval > 0 && TClock::now() >= due) {
@@ -228,9 +228,9 @@ public:
     bool ChooseColor(uint32_t& color) override {
         uchar r = static_cast<uchar>(color >> 16), g = static_cast<uchar>(color >> 8), b = static_cast<uchar>(color);
         // The chooser runs its own loop: the game window is kept painted from a timer meanwhile.
-        Fl::add_timeout(kLoopSeconds, KeepHostPainted);
+        Fl::add_timeout(kLoopSeconds, KeepHostPainted, Forms.ModalLoop());
         const int chosen = fl_color_chooser("色の設定", r, g, b, 1);
-        Fl::remove_timeout(KeepHostPainted);
+        Fl::remove_timeout(KeepHostPainted, Forms.ModalLoop());
         if (!chosen) return false;
         color = uint32_t{r} << 16 | uint32_t{g} << 8 | b;
         return true;
@@ -247,9 +247,9 @@ public:
     std::unique_ptr<Fl_Double_Window> Window;
 
 private:
-    static void KeepHostPainted(void*) {
-        Dialogs::RunWhileModalHook();
-        Fl::repeat_timeout(kLoopSeconds, KeepHostPainted);
+    static void KeepHostPainted(void* loop) {
+        if (loop) static_cast<TModalLoop*>(loop)->RunWhileModalHook();
+        Fl::repeat_timeout(kLoopSeconds, KeepHostPainted, loop);
     }
     static void OnWidget(Fl_Widget* widget, void* data) {
         auto* link = static_cast<TLink*>(data);

@@ -9,10 +9,16 @@
 
 #include "platform/ConfigForms.h"
 
+class TModalLoop;  // platform/Dialogs.h
+
 class TFltkConfigForms final : public IConfigForms {
 public:
+    // Forms run in the loop given, if any: its while-modal hook runs from their event loops.
+    explicit TFltkConfigForms(TModalLoop* loop = nullptr) : Loop(loop) {}
+
     // False without touching FLTK when no X display can be opened.
     bool ShowModal(TConfigForm& form, IFormEvents& events) override;
+    TModalLoop* ModalLoop() const { return Loop; }
 
     // Where a control of the form lies, in client pixels of the form's window.
     static void Place(const TConfigForm& form, int32_t index, int& x, int& y);
@@ -22,6 +28,7 @@ public:
     int FaceOf(const std::string& family);
 
 private:
+    TModalLoop* Loop;
     std::map<std::string, int> FaceNumbers;
     std::deque<std::string> FaceNames;
 };

@@ -222,8 +222,8 @@ int TFltkDialogs::ShowModal(const TDialogRequest& request) {
     form.Buttons[0]->take_focus();
     while (form.Pressed < 0 && form.shown()) {
         Fl::wait(0.016);
-        Dialogs::RunWhileModalHook();
-        if (Dialogs::TakeCancel()) {
+        if (Loop) Loop->RunWhileModalHook();
+        if (Loop && Loop->TakeCancel()) {
             // A form without a cancel button ends with none pressed.
             if (request.CancelButton < 0 || request.CancelButton >= static_cast<int>(form.Buttons.size())) break;
             form.Pressed = request.CancelButton;

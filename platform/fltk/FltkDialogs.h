@@ -7,11 +7,18 @@
 
 class TFltkDialogs final : public IDialogs {
 public:
+    // Forms run in the loop given, if any.
+    explicit TFltkDialogs(TModalLoop* loop = nullptr) : Loop(loop) {}
+
     // Runs its own event loop until a button ends the form, calling the while-modal hook between
     // events. Answers -1 without touching FLTK when no X display can be opened.
     int ShowModal(const TDialogRequest& request) override;
+    TModalLoop* ModalLoop() const override { return Loop; }
 
     // Whether an X display is open or can be opened. Checked before FLTK is used at all, because
     // FLTK ends the program when it cannot open its display.
     static bool DisplayAvailable();
+
+private:
+    TModalLoop* Loop;
 };

@@ -61,7 +61,7 @@ bool THeadlessConfigForms::ShowModal(TConfigForm& form, IFormEvents& events) {
     };
     auto tick = [&](int32_t periods) {
         for (int32_t i = 0; i < periods && !form.Closed && form.TimerInterval > 0; ++i) {
-            Dialogs::RunWhileModalHook();
+            if (Loop) Loop->RunWhileModalHook();
             events.Timer(view);
         }
     };
@@ -69,7 +69,7 @@ bool THeadlessConfigForms::ShowModal(TConfigForm& form, IFormEvents& events) {
     while (!form.Closed && !Actions.empty()) {
         TAction a = std::move(Actions.front());
         Actions.pop_front();
-        Dialogs::RunWhileModalHook();
+        if (Loop) Loop->RunWhileModalHook();
         const int32_t control = form.Find(a.Control);
         switch (a.Kind) {
             case TAction::Set:

@@ -12,8 +12,14 @@
 
 #include "platform/ConfigForms.h"
 
+class TModalLoop;  // platform/Dialogs.h
+
 class THeadlessConfigForms final : public IConfigForms {
 public:
+    // Forms run in the loop given, if any: its while-modal hook runs before each action and timer
+    // period.
+    explicit THeadlessConfigForms(TModalLoop* loop = nullptr) : Loop(loop) {}
+
     struct TAction {
         enum TKind : uint8_t { Set, Click, Page, Tick };
         TKind Kind = Click;
@@ -47,4 +53,7 @@ public:
     // The colour dialog's answers in order; none (or an empty queue) cancels it.
     std::deque<std::optional<uint32_t>> Colors;
     std::vector<TShown> Shown;
+
+private:
+    TModalLoop* Loop;
 };

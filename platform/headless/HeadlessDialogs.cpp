@@ -14,8 +14,9 @@ int THeadlessDialogs::ShowModal(const TDialogRequest& request) {
     bool cancelled = false;
     // One turn of the form's loop: the hook, and the form ends when it asked to cancel.
     auto turn = [&] {
-        Dialogs::RunWhileModalHook();
-        if (!Dialogs::TakeCancel()) return false;
+        if (!Loop) return false;
+        Loop->RunWhileModalHook();
+        if (!Loop->TakeCancel()) return false;
         pressed = keys.Press(DialogKey::Escape);
         cancelled = true;
         return true;

@@ -24,6 +24,9 @@ public:
         int Pressed = -1;
     };
 
+    // Forms run in the loop given, if any.
+    explicit THeadlessDialogs(TModalLoop* loop = nullptr) : Loop(loop) {}
+
     void TypeKeys(std::string keys) { Answers.push_back({std::move(keys), -1}); }
     void Click(int button) { Answers.push_back({std::string(), button}); }
 
@@ -32,7 +35,11 @@ public:
     // answer left, Enter presses the focused button. Each answer used runs the while-modal hook
     // once, as a real form's loop would; a cancel asked for there ends the form as Escape does.
     int ShowModal(const TDialogRequest& request) override;
+    TModalLoop* ModalLoop() const override { return Loop; }
 
     std::deque<TAnswer> Answers;
     std::vector<TShown> Shown;
+
+private:
+    TModalLoop* Loop;
 };

@@ -12,11 +12,8 @@ namespace {
 
 class DialogTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        Dialogs::SetWhileModalHook(nullptr);
-        Dialogs::SetAfterModalHook(nullptr);
-    }
-    THeadlessDialogs Answerer;
+    TModalLoop Modal;
+    THeadlessDialogs Answerer{&Modal};
     std::string Title = "テストゲーム"_sj;
     TDialogHost Host{&Answerer, &Title};
 };
@@ -65,7 +62,7 @@ TEST_F(DialogTest, HotKeyIsTheByteAfterTheFirstOpeningBracket) {
 
 TEST_F(DialogTest, EmptyTextShowsNothing) {
     int afterModal = 0;
-    Dialogs::SetAfterModalHook([&] { ++afterModal; });
+    Modal.SetAfterModalHook([&] { ++afterModal; });
     uDialogMisc::ShowDialog1(Host, "caption", "", "OK", nullptr);
     EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "caption", "", "a", "b", nullptr), 1);
     Answerer.Click(2);
@@ -77,8 +74,8 @@ TEST_F(DialogTest, EmptyTextShowsNothing) {
 
 TEST_F(DialogTest, FormsShowTheirTextsAndRunTheHooks) {
     int whileModal = 0, afterModal = 0;
-    Dialogs::SetWhileModalHook([&] { ++whileModal; });
-    Dialogs::SetAfterModalHook([&] { ++afterModal; });
+    Modal.SetWhileModalHook([&] { ++whileModal; });
+    Modal.SetAfterModalHook([&] { ++afterModal; });
     uDialogMisc::ShowDialog1(Host, "", "保存しました。%%%n次へ進みます。"_sj, "", nullptr);
     EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "%%%app", "終了しますか？"_sj, "はい(Y)"_sj, "いいえ(N)"_sj, nullptr), 1);
 

@@ -46,17 +46,52 @@ TEST(HeadlessDialogsTest, AnswersCarryOverUntilAButtonIsPressedAndEnterIsTheDefa
 }
 
 TEST(HeadlessDialogsTest, ACancelAskedForWhileTheFormWaitsEndsItAsEscapeDoes) {
-    THeadlessDialogs dialogs;
+    TModalLoop modal;
+    THeadlessDialogs dialogs(&modal);
     TDialogRequest r = ThreeButtons();
     r.CancelButton = 2;
-    Dialogs::SetWhileModalHook([] { Dialogs::CancelOpenForm(); });
+    modal.SetWhileModalHook([&] { modal.CancelOpenForm(); });
     dialogs.TypeKeys("\t");
     EXPECT_EQ(dialogs.ShowModal(r), 2);
     EXPECT_EQ(dialogs.Answers.size(), 0u);
     r.CancelButton = -1;  // nothing to press: the form ends with none
     EXPECT_EQ(dialogs.ShowModal(r), -1);
-    Dialogs::SetWhileModalHook(nullptr);
-    EXPECT_FALSE(Dialogs::TakeCancel());
+    modal.SetWhileModalHook(nullptr);
+    EXPECT_FALSE(modal.TakeCancel());
+}
+
+TEST(HeadlessDialogsTest, EachBackendRunsOnlyTheLoopItWasGiven) {
+    TModalLoop first, second;
+    THeadlessDialogs linked(&first), other(&second), unlinked;
+    int firstTurns = 0, secondTurns = 0;
+    first.SetWhileModalHook([&] { ++firstTurns; });
+    second.SetWhileModalHook([&] { ++secondTurns; });
+    TDialogRequest r = ThreeButtons();
+    r.CancelButton = 2;
+
+    // A cancel asked for on one loop leaves the forms of another, and of a backend given none, alone.
+    first.CancelOpenForm();
+    other.Click(1);
+    EXPECT_EQ(other.ShowModal(r), 1);
+    unlinked.Click(1);
+    EXPECT_EQ(unlinked.ShowModal(r), 1);
+    EXPECT_EQ(firstTurns, 0);
+    EXPECT_EQ(secondTurns, 1);
+    EXPECT_EQ(linked.ShowModal(r), 2);
+    EXPECT_EQ(firstTurns, 1);
+
+    // Shown through Dialogs::ShowModal, a cancel asked for before the form opened is forgotten, and
+    // the after-modal hook of the backend's own loop runs once it has closed.
+    int firstAfter = 0, secondAfter = 0;
+    first.SetAfterModalHook([&] { ++firstAfter; });
+    second.SetAfterModalHook([&] { ++secondAfter; });
+    first.CancelOpenForm();
+    linked.Click(0);
+    EXPECT_EQ(Dialogs::ShowModal(&linked, r), 0);
+    EXPECT_EQ(Dialogs::ShowModal(&unlinked, r), 0);
+    EXPECT_EQ(Dialogs::ShowModal(nullptr, r), -1);
+    EXPECT_EQ(firstAfter, 1);
+    EXPECT_EQ(secondAfter, 0);
 }
 
 // A label 60 pixels wide and 24 high (two lines of 12), growing by 36 at most; one-byte

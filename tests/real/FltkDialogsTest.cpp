@@ -61,7 +61,7 @@ protected:
             GTEST_SKIP() << "no X display could be opened (DISPLAY unset or refused); run under xvfb-run";
         // One step per turn of the form's loop; a form left open when the steps run out is ended
         // by its first button after a while, so a fault fails the test instead of hanging it.
-        Dialogs::SetWhileModalHook([this] {
+        Modal.SetWhileModalHook([this] {
             auto* w = Fl::modal();
             if (!w) return;
             if (!Steps.empty()) {
@@ -74,11 +74,11 @@ protected:
             }
         });
     }
-    void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
     // Runs one form, ended by the given steps.
     void Then(std::function<void(Fl_Window*)> step) { Steps.push_back(std::move(step)); }
 
-    TFltkDialogs Real;
+    TModalLoop Modal;
+    TFltkDialogs Real{&Modal};
     std::string Title = "テスト"_sj;
     TDialogHost Host{&Real, &Title};
     std::deque<std::function<void(Fl_Window*)>> Steps;
@@ -138,9 +138,9 @@ TEST_F(FltkDialogsTest, ATextThatDoesNotFitWrapsAndTheFormGrowsToShowItWhole) {
 }
 
 TEST_F(FltkDialogsTest, ACancelAskedForWhileAFormWaitsEndsItAsEscapeDoes) {
-    Then([](Fl_Window*) { Dialogs::CancelOpenForm(); });
+    Then([this](Fl_Window*) { Modal.CancelOpenForm(); });
     EXPECT_EQ(uDialogMisc::ShowDialog3(Host, "", "どうしますか？"_sj, "", "", "", nullptr), -1);
-    Then([](Fl_Window*) { Dialogs::CancelOpenForm(); });
+    Then([this](Fl_Window*) { Modal.CancelOpenForm(); });
     EXPECT_EQ(uDialogMisc::ShowDialog2(Host, "", "どうしますか？"_sj, "", "", nullptr), 0);
     EXPECT_TRUE(Steps.empty());
 }

@@ -69,12 +69,13 @@ TEST(QuickLoadRealTest, ADoubleClickOnTheNewestLineChoosesIt) {
     WriteQuickSave(game.Files, context.Config.Config.CodeKey, 2, KelSaveData::EncodeDate(2026, 12, 11, 9, 30, 0),
                    "今日のセーブ"_sj);
 
-    TFltkConfigForms forms;
+    TModalLoop modal;
+    TFltkConfigForms forms(&modal);
     TQuickLoadForm form(game.Files, context.Config.Config, game.Packs, &forms, nullptr);
     std::string shot;
     int turns = 0;
     const auto start = std::chrono::steady_clock::now();
-    Dialogs::SetWhileModalHook([&] {
+    modal.SetWhileModalHook([&] {
         Fl_Window* w = Fl::modal();
         if (!w) return;
         if (++turns == 10) {
@@ -90,7 +91,6 @@ TEST(QuickLoadRealTest, ADoubleClickOnTheNewestLineChoosesIt) {
         }
     });
     form.ShowModal();
-    Dialogs::SetWhileModalHook(nullptr);
     EXPECT_EQ(form.Form[form.FileListBox].Items.size(), 4u);
     EXPECT_EQ(form.ChosenFile, "QuickSaveData2.svd");
     ASSERT_FALSE(shot.empty());

@@ -90,12 +90,9 @@ protected:
         if (!TFltkDialogs::DisplayAvailable()) GTEST_SKIP() << "no X display could be opened; run under xvfb-run";
         if (!HaveXdotool()) GTEST_SKIP() << "xdotool is not installed (tools/setup.sh installs it)";
         ARGB8888Font::Install(Media.Fonts, &Fonts, &Context.Config);
-        Dialogs::SetWhileModalHook([this] { Turn(); });
+        Modal.SetWhileModalHook([this] { Turn(); });
     }
-    void TearDown() override {
-        Dialogs::SetWhileModalHook(nullptr);
-        ARGB8888Font::Install(Media.Fonts, nullptr);
-    }
+    void TearDown() override { ARGB8888Font::Install(Media.Fonts, nullptr); }
 
     void Then(std::function<bool()> step) { Steps.push_back(std::move(step)); }
     // Waits for a number of turns (drawing happens meanwhile).
@@ -172,8 +169,9 @@ protected:
 
     TFreeTypeFonts Fonts;
     TMediaContext Media;  // the fonts the configuration sets
-    TFltkConfigForms Forms;
-    TFltkDialogs Messages;
+    TModalLoop Modal;
+    TFltkConfigForms Forms{&Modal};
+    TFltkDialogs Messages{&Modal};
     TDialogHost Host{&Messages};
     TSystemClock Clock;
     std::deque<std::function<bool()>> Steps;

@@ -152,11 +152,11 @@ class KelConfigDialogTest : public ::testing::Test, public TContextFixture {
 protected:
     void SetUp() override {
         // What the live configuration holds as each of the player's actions is taken.
-        Dialogs::SetWhileModalHook([this] { Seen.push_back(Settings.BGMVolume); });
+        Modal.SetWhileModalHook([this] { Seen.push_back(Settings.BGMVolume); });
     }
-    void TearDown() override { Dialogs::SetWhileModalHook(nullptr); }
-    THeadlessConfigForms Forms;
-    THeadlessDialogs Answers;
+    TModalLoop Modal;
+    THeadlessConfigForms Forms{&Modal};
+    THeadlessDialogs Answers{&Modal};
     TDialogHost Host{&Answers};
     std::vector<int32_t> Seen;
 };

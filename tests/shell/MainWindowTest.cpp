@@ -120,13 +120,18 @@ public:
     std::string Dir;
     std::map<std::string, std::string> Files;
     TFakeClock FakeClock;
-    THeadlessDialogs Answers;
+    TModalLoop Modal;
+    THeadlessDialogs Answers{&Modal};
     THeadlessDisplay Display;
     TManualAudioDevice Audio;
     THeadlessMainWindow Window;
     TFileRoot GameFolder;
-    TPlatformHost Devices{
-        .Display = &Display, .Audio = &Audio, .Files = &GameFolder, .Clock = &FakeClock, .Dialogs = &Answers};
+    TPlatformHost Devices{.Display = &Display,
+                          .Audio = &Audio,
+                          .Files = &GameFolder,
+                          .Clock = &FakeClock,
+                          .Dialogs = &Answers,
+                          .Modal = &Modal};
     std::unique_ptr<TForm1> Form;
 };
 
@@ -377,7 +382,7 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
     Frames(1);
     // A form shown while the window is busy pumps events; an idle call from there runs no frame.
     int nested = 0;
-    Dialogs::SetWhileModalHook([&] {
+    Modal.SetWhileModalHook([&] {
         const int64_t last = Form->Engine->LastFrameTime;
         FakeClock.Now += 100;
         Form->AppIdle();
@@ -385,7 +390,7 @@ TEST_F(MainWindowTest, IdleCallsDoNotNestAndMinimisingStopsFrames) {
     });
     Answers.Click(0);  // cancel
     Window.RequestClose();
-    Dialogs::SetWhileModalHook(nullptr);
+    Modal.SetWhileModalHook(nullptr);
     EXPECT_EQ(Answers.Shown.size(), 1u);
     EXPECT_EQ(nested, 0);
 
