@@ -44,6 +44,7 @@ void LinkToGame(TMessageLib& window, TKelScript& script) {
     window.WarningLog = &script.Log();
     window.Fonts = FontsOf(script.Links.Media);
     window.Config = &script.Config().Config;
+    window.AutoModeWait = &script.AutoModeWait();
 }
 
 namespace {
@@ -80,7 +81,6 @@ std::unique_ptr<TKelObjectDataCustom> MakeMessage(TKelScript& script, const std:
                                     MessageLib::StreamVoices(script.Links.SoundLibrary), script.Links.BackLog);
     LinkToGame(*window, script);
     window->UseConfigSpeed = 1;
-    window->AutoModeWait = &script.AutoModeWait();
     return std::make_unique<TKelObjectDataMessage>(name, std::make_unique<TMessageLink>(std::move(window)));
 }
 

@@ -32,7 +32,8 @@ TKelScreenObjectInfo InfoOf(const TImageLib& image);
 // The sound of an interpreter's images: its sound library's, none without one.
 IAnimationSound* AnimationSoundOf(TKelScript& script);
 // Links an object made for an interpreter to that interpreter's game: its picture caches and random
-// state, and for message windows and buttons also its error log, fonts and settings.
+// state, and for message windows and buttons also its error log, fonts, settings and the auto
+// mode's wait.
 void LinkToGame(TImageLib& image, TKelScript& script);
 void LinkToGame(TImageScrollBar& bar, TKelScript& script);
 void LinkToGame(TMessageLib& window, TKelScript& script);

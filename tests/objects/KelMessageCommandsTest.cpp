@@ -122,6 +122,39 @@ TEST_F(MessageWordsTest, TextWordsAppendTextAndInlineCommands) {
     EXPECT_EQ(Appended("\\w,100"), "");
 }
 
+// Message windows and buttons, made by the game script or by a system script under it, type into
+// the game's one auto-mode wait.
+TEST_F(MessageWordsTest, EveryWindowTypesIntoTheGamesAutoModeWait) {
+    TKelScript system;
+    system.Kinds = &H.Kinds;
+    ASSERT_TRUE(system.Setup(TScriptLinks{.Context = &H.Context.Context, .Media = &Media}, &H.Script));
+    H.Context.Settings.AutoPlayWaitTime = 30;
+    H.Context.Settings.MessageSpeed = 0;
+    struct TCase {
+        TKelScript* Maker;
+        const char* Kind;
+    };
+    for (const TCase& c :
+         {TCase{&H.Script, "msg"}, TCase{&H.Script, "btn"}, TCase{&system, "msg"}, TCase{&system, "btn"}}) {
+        const std::string what = std::string(c.Maker == &system ? "system " : "game ") + c.Kind;
+        const std::string name = std::string("typist_") + c.Kind;
+        ASSERT_TRUE(c.Maker->OnObjectCreate(c.Kind, name)) << what;
+        IKelScreenObject* object = c.Maker->Objects->Find(name)->ScreenObject();
+        TMessageLib& w = std::string(c.Kind) == "btn"
+                             ? static_cast<TMessageLib&>(dynamic_cast<TButtonLink&>(*object).Object())
+                             : dynamic_cast<TMessageLink&>(*object).Object();
+        w.SetTextRect(0, 0, 96, 32);
+        w.SetAutoWait(true);
+        w.OwnSpeed = 10;
+        H.Script.AutoModeWait() = 0;
+        w.AddText(Sj("あい"));
+        for (int32_t i = 0; i < 10; ++i)
+            w.Update(255, 16);
+        EXPECT_EQ(H.Script.AutoModeWait(), 2 * 30) << what;
+        EXPECT_EQ(system.AutoModeWaitCounter, 0) << what;
+    }
+}
+
 TEST_F(MessageWordsTest, TypingOptionsAndTheirQueries) {
     const std::string long200(200, 'h');
     struct Case {
