@@ -190,7 +190,7 @@ int RunProgramProcess(const std::string& folder, int fd) {
     TFirstPictureClock clock(fd);
     if (chdir(folder.c_str()) != 0) return 1;
     TFileRoot files;
-    Unit1::UseGameFolder(files, folder);
+    files.SetFolder(folder);
     TSdlMainWindow window("MainWindow", 320, 240);
     if (window.Failed()) return 1;
     TPlayingDevices devices(window, files);
@@ -298,7 +298,7 @@ void LoopEmptyWindow(benchmark::State& state) {
 
 void LoopGame(benchmark::State& state, const std::string& folder) {
     TFileRoot files;
-    Unit1::UseGameFolder(files, folder);
+    files.SetFolder(folder);
     TProgram program(files);
     if (!program.Start(state)) return;
     // A second of frames first, so that nothing is still settling.
@@ -315,7 +315,7 @@ void LoopGame(benchmark::State& state, const std::string& folder) {
     }
     state.counters["frame_work_ms"] = frames ? work / static_cast<double>(frames) : 0;
     program.Form.reset();
-    Unit1::UseGameFolder(files, game);
+    files.SetFolder(game);
 }
 
 class TCollector final : public TTimeCollector {
@@ -365,7 +365,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TFileRoot files;
-    Unit1::UseGameFolder(files, game);
+    files.SetFolder(game);
 
     benchmark::RegisterBenchmark("start/ours vs baseline/demo's process to its first frame", StartProcesses)
         ->UseManualTime()

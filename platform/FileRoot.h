@@ -21,6 +21,8 @@ public:
     TFileRoot& operator=(const TFileRoot&) = delete;
 
     const std::string& Folder() const { return HostFolder; }
+    // Relative engine paths and the outside libraries start here from now on, and whatever the
+    // game writes (settings, the error log, debug logs, saves) goes here.
     void SetFolder(const std::string& hostFolder) { HostFolder = hostFolder; }
 
     // Host path of an existing file or folder, or "" when some segment does not exist.

@@ -201,7 +201,7 @@ THeadlessGame::~THeadlessGame() {
 
 bool THeadlessGame::Open(const std::string& hostFolder, std::string& error) {
     Close();
-    Unit1::UseGameFolder(Files, hostFolder);
+    Files.SetFolder(hostFolder);
 
     Form = std::make_unique<TForm1>(*Window, Devices);
     Form->WriteSettings = false;

@@ -57,10 +57,6 @@ uint32_t ColorRefToARGB(uint32_t c) {
 
 namespace Unit1 {
 
-void UseGameFolder(TFileRoot& files, const std::string& hostFolder) {
-    files.SetFolder(hostFolder);
-}
-
 std::string NoMMXText() {
     return "このアプリケーションを動かすためにはMMX機能が必要です。"_sj;
 }

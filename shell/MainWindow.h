@@ -38,14 +38,8 @@ class TScriptReplaceDLL;
 class TVorbisFileDLL;
 
 class TForm1;
-class TFileRoot;  // platform/FileRoot.h
 
 namespace Unit1 {
-
-// Makes a host folder the game's folder: the file root moves there, so that relative engine paths
-// and the outside libraries start there, and whatever the game writes (settings, the error log,
-// debug logs, saves) goes there.
-void UseGameFolder(TFileRoot& files, const std::string& hostFolder);
 
 // The texts of the checks that run before the message table can be relied on (Shift-JIS).
 std::string NoMMXText();

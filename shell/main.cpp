@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TFileRoot files;
-    Unit1::UseGameFolder(files, folder);
+    files.SetFolder(folder);
 
     int result = 0;
     if (options.Frames >= 0) {

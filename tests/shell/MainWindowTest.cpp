@@ -65,7 +65,7 @@ public:
     void WriteGame(bool library = true) { GameFixture::Write(Dir, Files, library ? KEL_SYSTEMINFO_LIBRARY : ""); }
     // Creates the form on the game folder, shows the window and makes the first idle call.
     void Open() {
-        Unit1::UseGameFolder(GameFolder, Dir);
+        GameFolder.SetFolder(Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Window.Show();
         Form->AppIdle();
@@ -256,7 +256,7 @@ TEST_F(MainWindowTest, StartupMenuLeftWithoutStartingSavesTheSettingsAndEnds) {
     Files["System\\etc\\Game.dat"] = "GameTitle=t\r\nScreenWidth=64\r\nScreenHeight=48\r\nConfigStartupSkip=FALSE\r\n";
     WriteGame();
     int shown = 0;
-    Unit1::UseGameFolder(GameFolder, Dir);
+    GameFolder.SetFolder(Dir);
     FakeClock.Now = 4321;
     Form = std::make_unique<TForm1>(Window, Devices);
     EXPECT_EQ(Form->Context.Random.RandSeed, 4321u);  // the game's generator is seeded from the clock
@@ -419,7 +419,7 @@ struct TRecordingTray final : public ITaskTray {
 
 TEST_F(MainWindowTest, TheTrayGetsTheSettingTheMenuAndTheMinimiseCallback) {
     WriteGame();
-    Unit1::UseGameFolder(GameFolder, Dir);
+    GameFolder.SetFolder(Dir);
     Form = std::make_unique<TForm1>(Window, Devices);
     TRecordingTray* tray = nullptr;
     Form->CreateTray = [&] {
@@ -516,7 +516,7 @@ TEST_F(MainWindowTest, AFailedAllocationInTheStartOrTheExitDialogsResetEndsTheGa
         SetUp();
         WriteGame();
         std::vector<std::string> reported;
-        Unit1::UseGameFolder(GameFolder, Dir);
+        GameFolder.SetFolder(Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
         auto failing = [this] { Form->Engine->Menu = std::make_unique<TScreenOutOfMemory>(); };
@@ -549,7 +549,7 @@ TEST_F(MainWindowTest, WhyTheGameEndedOrStoppedIsReported) {
     std::vector<std::string> reported;
     auto open = [&] {
         reported.clear();
-        Unit1::UseGameFolder(GameFolder, Dir);
+        GameFolder.SetFolder(Dir);
         Form = std::make_unique<TForm1>(Window, Devices);
         Form->ReportLine = [&](const std::string& line) { reported.push_back(Encoding::SjisToUtf8(line)); };
         Window.Show();

@@ -36,7 +36,7 @@ TOpenGame::TOpenGame(TSystemConfig& config, const std::map<std::string, std::str
                      const std::map<std::string, std::string>& binaries)
     : Dir(TestData::ScratchDir()) {
     GameFixture::Write(Dir, files, "", binaries);
-    Unit1::UseGameFolder(Files, Dir);
+    Files.SetFolder(Dir);
     Packs.UseFiles(&Files);
     Packs.OpenPacks("GameData\\");
     config.LoadPackMessageTable(Packs);
