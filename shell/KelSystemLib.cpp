@@ -66,12 +66,6 @@ private:
     TDialogHost Dialogs;
 };
 
-int32_t Confirm(const TStringList& m, const TDialogHost& dialogs, IKelHost* host, const char* text, const char* yes,
-                const char* no) {
-    return uDialogMisc::ShowDialog2(dialogs, "", m.Values(text), m.Values(yes), m.Values(no),
-                                    host ? host->DialogOwner() : nullptr);
-}
-
 std::string GoCommand(std::string_view label, std::string_view file) {
     return "\\go,\"" + std::string(label) + "\",\"" + std::string(file) + "\"";
 }
@@ -635,19 +629,23 @@ void TKelSystem::Reset(const std::string& label, const std::string& file) {
 
 // ---- confirmations, exit, configuration ----
 
+// A two-button question over the main window, its texts from the message table by key.
+int32_t TKelSystem::Confirm(const char* text, const char* yes, const char* no) {
+    const TStringList& m = Context.Config.MessageTable;
+    return uDialogMisc::ShowDialog2(DialogHost(), "", m.Values(text), m.Values(yes), m.Values(no),
+                                    Host ? Host->DialogOwner() : nullptr);
+}
+
 void TKelSystem::ConfirmExit() {
     CursorAutoHideOff();
     Redraw(true);
-    SetMode(Confirm(Context.Config.MessageTable, DialogHost(), Host, "EXIT_Text", "EXIT_Yes", "EXIT_no") == 1
-                ? kmExit
-                : kmGameScript);
+    SetMode(Confirm("EXIT_Text", "EXIT_Yes", "EXIT_no") == 1 ? kmExit : kmGameScript);
 }
 
 void TKelSystem::ConfirmReset() {
     CursorAutoHideOff();
     Redraw(true);
-    if (Confirm(Context.Config.MessageTable, DialogHost(), Host, "RESET_Text", "RESET_Yes", "RESET_no") == 1)
-        Reset("", "");
+    if (Confirm("RESET_Text", "RESET_Yes", "RESET_no") == 1) Reset("", "");
     SetMode(kmGameScript);
 }
 
@@ -841,9 +839,7 @@ void TKelSystem::QuickLoad() {
 void TKelSystem::SelectLoad() {
     const std::string file = "SelectSaveData.svd";
     if (!GameState || !GameState->SaveFileExists(*GameScript, file)) return;
-    if (Confirm(Context.Config.MessageTable, DialogHost(), Host, "SelectLoad_Text", "SelectLoad_Yes",
-                "SelectLoad_no") != 1)
-        return;
+    if (Confirm("SelectLoad_Text", "SelectLoad_Yes", "SelectLoad_no") != 1) return;
     GameState->LoadGame(*GameScript, file);
     SetMode(kmGameScript);
     HoldGameFrames();

@@ -180,6 +180,7 @@ public:
 private:
     uint8_t RunFrame();
     void LogFailure(const char* what);
+    int32_t Confirm(const char* text, const char* yes, const char* no);
     void ConfirmExit();
     void DoExit();
     void ConfirmReset();
