@@ -189,8 +189,7 @@ int RunProgramProcess(const std::string& folder, int fd) {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     TFirstPictureClock clock(fd);
     if (chdir(folder.c_str()) != 0) return 1;
-    TFileRoot files;
-    files.SetFolder(folder);
+    TFileRoot files(folder);
     TSdlMainWindow window("MainWindow", 320, 240);
     if (window.Failed()) return 1;
     TPlayingDevices devices(window, files);
@@ -297,8 +296,7 @@ void LoopEmptyWindow(benchmark::State& state) {
 }
 
 void LoopGame(benchmark::State& state, const std::string& folder) {
-    TFileRoot files;
-    files.SetFolder(folder);
+    TFileRoot files(folder);
     TProgram program(files);
     if (!program.Start(state)) return;
     // A second of frames first, so that nothing is still settling.
@@ -315,7 +313,6 @@ void LoopGame(benchmark::State& state, const std::string& folder) {
     }
     state.counters["frame_work_ms"] = frames ? work / static_cast<double>(frames) : 0;
     program.Form.reset();
-    files.SetFolder(game);
 }
 
 class TCollector final : public TTimeCollector {
@@ -364,8 +361,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot copy the game to %s\n", processGame.c_str());
         return 1;
     }
-    TFileRoot files;
-    files.SetFolder(game);
+    TFileRoot files(game);
 
     benchmark::RegisterBenchmark("start/ours vs baseline/demo's process to its first frame", StartProcesses)
         ->UseManualTime()

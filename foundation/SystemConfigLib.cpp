@@ -392,17 +392,6 @@ void TSystemConfig::InitDefaults() {
     DefaultConfig = TSystemData{};
 }
 
-void TSystemConfig::FreeLists() {
-    for (auto* d : {&Config, &DefaultConfig}) {
-        for (auto& l : d->FontLists)
-            l.Clear();
-        for (auto& l : d->FontListFlags)
-            l.Clear();
-        for (auto& l : d->ActorLists)
-            l.Clear();
-    }
-}
-
 void TSystemConfig::LoadFontLists(TSystemData& d, TStream* stream) {
     if (!stream) return;
     TStringList list;

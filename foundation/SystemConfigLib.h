@@ -196,9 +196,8 @@ public:
     TSystemData DefaultConfig;  // the game's user-setting defaults; all zero until read
     TStringList MessageTable;   // texts of the engine's dialogs by key; a missing key is ""
 
-    // Config gets its start values, DefaultConfig becomes all zero, the lists are emptied.
+    // Config gets its start values and DefaultConfig becomes all zero; the message table stays.
     void InitDefaults();
-    void FreeLists();
 
     // Reads the font candidate lists; "system", "system_fix" and "system_pro" expand to the
     // installed faces the imaging subsystem reports.

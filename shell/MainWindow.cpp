@@ -182,10 +182,8 @@ TForm1::~TForm1() {
     LineReplace.reset();
     Context.SystemInfo.reset();
     Context.Packs.ClosePacks();
-    Context.Packs.UseFiles(nullptr);
     DDSD71.reset();
     DDDD71.reset();
-    ARGB8888Font::Install(Media.Fonts, nullptr, &Context.Config);
     ScreenshotLock.reset();
 }
 

@@ -221,8 +221,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kel: cannot enter %s: %s\n", folder.c_str(), std::strerror(errno));
         return 1;
     }
-    TFileRoot files;
-    files.SetFolder(folder);
+    TFileRoot files(folder);
 
     int result = 0;
     if (options.Frames >= 0) {
